@@ -1,0 +1,56 @@
+// The Quorvix runtime stand-in: a shared library that plays the runtime's side of the driver's boundary. It exports
+// Execution (the service questions) and pQueryProxy as the runtime module does, owns the service objects that the
+// driver calls by slot, and offers tests and the command-line host a C++ API to shape its answers and read back
+// what the driver asked.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#if defined(_WIN32)
+#if defined(QZRT_BUILDING)
+#define QZRT_API __declspec(dllexport)
+#else
+#define QZRT_API __declspec(dllimport)
+#endif
+#else
+#define QZRT_API __attribute__((visibility("default")))
+#endif
+
+namespace qzrt {
+
+// The stand-in's own module handle: what a runtime puts in its attach record.
+QZRT_API void* ModuleHandle();
+
+// An attach record of exactly `size` bytes (24 leaves out the service-7 value, 32 carries it on 64-bit builds),
+// laid out with the natural alignment of the build.
+QZRT_API std::vector<unsigned char> MakeAttachRecord(std::uint32_t size, void* hostModule, std::uint32_t word1,
+                                                     std::uint32_t word2, std::uintptr_t service7);
+
+// The answer of the runtime's Execution(3053, service). By default services 9, 12 and 13 answer the stand-in's
+// objects and every other service 0.
+QZRT_API void SetServiceAnswer(std::intptr_t service, std::intptr_t answer);
+QZRT_API void ResetServiceAnswers();
+
+// The services asked, in the order of the questions, since the last clear.
+QZRT_API std::vector<std::intptr_t> ServiceQuestions();
+QZRT_API void ClearServiceQuestions();
+
+// Service 9's operation 0: the answer it gives and the arguments it was asked with.
+QZRT_API void SetStateAnswer(std::int32_t answer);
+QZRT_API std::vector<std::intptr_t> StateQuestions();
+
+// The service objects, as the driver receives them.
+QZRT_API void* StateService();
+QZRT_API void* LocaleService();
+QZRT_API void* StringAllocator();
+QZRT_API void* Proxy();
+
+// The kinds pQueryProxy was called with.
+QZRT_API std::vector<std::int32_t> ProxyQuestions();
+
+// Clears every log and restores every default answer.
+QZRT_API void Reset();
+
+}  // namespace qzrt

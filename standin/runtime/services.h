@@ -1,0 +1,66 @@
+// The stand-in's service objects. The driver calls them by slot number, so each class declares its operations in the
+// runtime's slot order; unused slots keep the later ones in place.
+#pragma once
+
+#include <cstdint>
+
+namespace qzrt::services {
+
+// Service 9.
+class StateService {
+ public:
+  virtual std::int32_t nQueryState(std::intptr_t argument);  // slot 0
+};
+
+// Service 12: the string and locale service.
+class LocaleService {
+ public:
+  virtual void Slot0();
+  virtual void Slot1();
+  virtual std::int32_t nGetCharset();  // slot 2
+  virtual void Slot3();
+  virtual void Slot4();
+  virtual void Slot5();
+  virtual void Slot6();
+  virtual std::int32_t nCompareStrings(std::uint32_t locale, std::uint32_t flags, const char16_t* a,
+                                       std::int32_t lengthA, const char16_t* b, std::int32_t lengthB);  // slot 7
+  virtual void Slot8();
+  virtual void Slot9();
+  virtual void Slot10();
+  virtual std::int32_t nMapString(std::uint32_t mode, const char16_t* source, std::int32_t sourceLength,
+                                  char16_t* target, std::int32_t targetSize);  // slot 11
+  virtual void Slot12();
+  virtual std::int32_t nMapStringForLanguage(std::uint32_t language, std::uint32_t flags, char16_t* target,
+                                             std::int32_t targetSize, const char16_t* source);  // slot 13
+  virtual void Slot14();
+  virtual std::int32_t nGetLanguageId();  // slot 15
+};
+
+// Service 13: runtime strings are the characters after a 16-byte header of flags, reference count, capacity and
+// length in bytes.
+class StringAllocator {
+ public:
+  virtual void Slot0();
+  virtual std::int32_t nAllocate(void** string, std::uint32_t capacity, std::uint32_t sizeWord);  // slot 1
+  virtual std::int32_t nReallocate(void** string, std::uint32_t capacity);                        // slot 2
+  virtual void Free(void* string);                                                                // slot 3
+};
+
+// The interface pQueryProxy(102) answers: the source of proxy handles.
+class Proxy {
+ public:
+  virtual void* pCreateHandle(std::intptr_t kind);  // slot 0
+  virtual void ReleaseHandle(void* handle);         // slot 1
+};
+
+StateService& TheStateService();
+LocaleService& TheLocaleService();
+StringAllocator& TheStringAllocator();
+Proxy& TheProxy();
+
+// Hooks into the stand-in's shared state (runtime_standin.cpp).
+std::int32_t StateAnswerFor(std::intptr_t argument);
+std::intptr_t AnswerService(std::intptr_t service);
+void NoteProxyQuestion(std::int32_t kind);
+
+}  // namespace qzrt::services

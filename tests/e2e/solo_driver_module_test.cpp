@@ -1,0 +1,85 @@
+// The driver as the runtime sees it: a module loaded by path, whose only entries are the eight exports, initialised
+// by its own module entry, attaching to the runtime stand-in through its Execution.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/module.h"
+#include "standin/runtime/runtime_standin.h"
+
+namespace {
+
+using FnInit = int (*)(void*);
+using FnCompatible = int (*)(std::int32_t, std::uint32_t, std::uint32_t*);
+using FnExecution = std::intptr_t (*)(std::uint32_t, std::intptr_t, std::intptr_t, std::intptr_t);
+
+std::u16string Widen(const std::string& text) { return std::u16string(text.begin(), text.end()); }
+
+class DriverModule : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { s_driver = platform::LoadModule(Widen(QZ_DRIVER_PATH).c_str()); }
+
+  template <typename Fn>
+  static Fn Entry(const char* name) {
+    return reinterpret_cast<Fn>(platform::FindModuleEntry(s_driver, name));
+  }
+
+  static inline platform::ModuleHandle s_driver = nullptr;
+};
+
+TEST_F(DriverModule, ExportsTheEightEntriesAndNothingElse) {
+  ASSERT_NE(s_driver, nullptr);
+  for (const char* name : {"CommandeComposante", "Execution", "TermLibrary", "bDLLCompatible", "bInitLibrary",
+                           "bInitKXCalcFromVM", "bInitKXConvFromVM", "piQueryInterface"}) {
+    EXPECT_NE(platform::FindModuleEntry(s_driver, name), nullptr) << name;
+  }
+  for (const char* name : {"DllProcessAttach", "gnInitCount", "gcsDriverLock", "nExecutionAttach", "pQueryProxy",
+                           "_Z16DllProcessAttachPvjS_", "_Z16nExecutionAttachPK22SExecutionAttachRecord"}) {
+    EXPECT_EQ(platform::FindModuleEntry(s_driver, name), nullptr) << name;
+  }
+  char16_t path[1024];
+  const std::uint32_t n = platform::ModuleFileName(s_driver, path, 1024);
+  EXPECT_EQ(std::string(path, path + n), QZ_DRIVER_PATH);
+}
+
+TEST_F(DriverModule, ModuleEntryInitialisedTheLibraryOnLoad) {
+  ASSERT_NE(s_driver, nullptr);
+  // Its own process attach already counted; the runtime's call only counts again and still answers 1.
+  EXPECT_EQ(Entry<FnInit>("bInitLibrary")(nullptr), 1);
+  std::uint32_t out = 0;
+  EXPECT_EQ(Entry<FnCompatible>("bDLLCompatible")(7, 23, &out), 1);
+  EXPECT_EQ(out, 23u);
+  EXPECT_EQ(Entry<FnCompatible>("bDLLCompatible")(28, 23, &out), 1);
+  EXPECT_EQ(out, 28u);
+}
+
+TEST_F(DriverModule, DriverAndRuntimeExecutionNeverResolveToEachOther) {
+  ASSERT_NE(s_driver, nullptr);
+  const auto driverExecution = Entry<FnExecution>("Execution");
+  const auto runtimeExecution =
+      reinterpret_cast<FnExecution>(platform::FindModuleEntry(qzrt::ModuleHandle(), "Execution"));
+  ASSERT_NE(runtimeExecution, nullptr);
+  EXPECT_NE(reinterpret_cast<void*>(driverExecution), reinterpret_cast<void*>(runtimeExecution));
+
+  qzrt::Reset();
+  // The service question means nothing to the driver, and everything to the runtime.
+  EXPECT_EQ(driverExecution(3053, 13, 0, 0), 0);
+  EXPECT_TRUE(qzrt::ServiceQuestions().empty());
+  EXPECT_EQ(runtimeExecution(3053, 13, 0, 0), reinterpret_cast<std::intptr_t>(qzrt::StringAllocator()));
+  qzrt::Reset();
+
+  std::vector<unsigned char> record = qzrt::MakeAttachRecord(24, qzrt::ModuleHandle(), 0, 0, 0);
+  EXPECT_EQ(driverExecution(3985, reinterpret_cast<std::intptr_t>(record.data()), 0, 0), 1);
+  EXPECT_EQ(qzrt::ServiceQuestions(), (std::vector<std::intptr_t>{9, 10, 12, 13, 15, 7, 1, 5, 2, 3, 4, 8, 14}));
+  EXPECT_EQ(driverExecution(4875, 0, 0, 0), 1);
+}
+
+TEST_F(DriverModule, EntriesOfLaterLayersAnswerFailure) {
+  ASSERT_NE(s_driver, nullptr);
+  EXPECT_EQ(Entry<void* (*)()>("piQueryInterface")(), nullptr);
+  EXPECT_EQ(Entry<std::intptr_t (*)(std::intptr_t, std::intptr_t)>("CommandeComposante")(4, 1), 0);
+}
+
+}  // namespace
