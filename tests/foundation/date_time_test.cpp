@@ -1,0 +1,311 @@
+#include "foundation/date_time.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <chrono>
+#include <random>
+#include <string>
+
+namespace {
+
+using namespace std::chrono;
+
+TEST(Calendar, LeapYearsFollowJulianThenGregorianRule) {
+  struct Case { int year; int leap; };
+  for (Case c : {Case{1500, 1}, Case{1900, 0}, Case{2000, 1}, Case{1582, 0}, Case{1580, 1}, Case{2024, 1},
+                 Case{2023, 0}, Case{1600, 1}, Case{1700, 0}}) {
+    EXPECT_EQ(bIsLeapYear(c.year), c.leap) << c.year;
+  }
+  EXPECT_EQ(nDaysInMonth(2, 1500), 29);
+  EXPECT_EQ(nDaysInMonthOfText(u"150002"), 28) << "the digit-text rule is Gregorian for every year";
+  EXPECT_EQ(nDaysInMonthOf(2000, 2), 29);
+  EXPECT_EQ(nDaysInMonthOf(2100, 2), 28);
+  EXPECT_EQ(nDaysInMonthOfText(u"2024"), 31) << "a missing month reads as January";
+  EXPECT_EQ(nDaysInMonthOfText(u"202413"), -1);
+  EXPECT_EQ(nDaysInMonth(13, 2024), 0);
+  EXPECT_EQ(nCapDay(31, 4, 2024), 30);
+  EXPECT_EQ(nCapDay(31, 4, 0), 31) << "an unset year leaves the day";
+}
+
+TEST(CHostDateTime, DateSettersValidateAndCapTheDay) {
+  CHostDateTime value{};
+  value.SetYear(2023);
+  value.SetMonth(1);
+  value.SetDay(31);
+  value.SetMonth(2);
+  EXPECT_EQ(value.m_nDay, 28);
+  EXPECT_EQ(value.m_nMonth, 2);
+
+  value.SetYear(2024);
+  value.SetDay(29);
+  EXPECT_EQ(value.m_nDay, 29) << "leap day";
+  value.SetYear(2023);
+  EXPECT_EQ(value.m_nDay, 28) << "a leap day moved to a common year";
+
+  value.SetMonth(4);
+  value.SetDay(31);
+  EXPECT_EQ(value.m_nDay, 30);
+
+  for (int bad : {0, 10000, -1}) value.SetYear(bad);
+  for (int bad : {0, 13}) value.SetMonth(bad);
+  for (int bad : {0, 32}) value.SetDay(bad);
+  EXPECT_EQ(value.m_nYear, 2023);
+  EXPECT_EQ(value.m_nMonth, 4);
+  EXPECT_EQ(value.m_nDay, 30);
+}
+
+TEST(CHostDateTime, TimeSettersReplaceOneComponent) {
+  CHostDateTime value{};
+  ASSERT_TRUE(value.bSetHour(13));
+  ASSERT_TRUE(value.bSetMinute(45));
+  ASSERT_TRUE(value.bSetSecond(30));
+  ASSERT_TRUE(value.bSetMillisecond(250));
+  EXPECT_EQ(value.m_nMillisecond, 13u * 3600000 + 45u * 60000 + 30u * 1000 + 250);
+
+  EXPECT_TRUE(value.bSetMinute(5));
+  EXPECT_TRUE(value.bSetHour(0));
+  EXPECT_EQ(value.m_nMillisecond, 5u * 60000 + 30u * 1000 + 250);
+
+  std::uint32_t before = value.m_nMillisecond;
+  EXPECT_FALSE(value.bSetHour(24));
+  EXPECT_FALSE(value.bSetMinute(60));
+  EXPECT_FALSE(value.bSetSecond(-1));
+  EXPECT_FALSE(value.bSetMillisecond(1000));
+  EXPECT_EQ(value.m_nMillisecond, before);
+
+  value.Clear();
+  EXPECT_EQ(value.m_nYear, 0);
+  EXPECT_EQ(value.m_nMillisecond, 0u);
+}
+
+TEST(CHostDateTime, FromSystemTimeSkipsInvalidParts) {
+  CHostDateTime value{};
+  value.SetFromSystemTime({2024, 2, 4, 29, 23, 59, 58, 999});
+  EXPECT_EQ(value.m_nYear, 2024);
+  EXPECT_EQ(value.m_nMonth, 2);
+  EXPECT_EQ(value.m_nDay, 29);
+  EXPECT_EQ(value.m_nMillisecond, 86398999u);
+
+  value.SetFromSystemTime({0, 13, 0, 0, 24, 7, 60, 1});
+  EXPECT_EQ(value.m_nYear, 2024);
+  EXPECT_EQ(value.m_nMonth, 2);
+  EXPECT_EQ(value.m_nDay, 29);
+  EXPECT_EQ(value.m_nMillisecond, 23u * 3600000 + 7u * 60000 + 58u * 1000 + 1);
+}
+
+TEST(DigitTexts, FormatWritesTheAskedPrefixAndATerminator) {
+  CHostDateTime value{};
+  value.SetYear(987);
+  value.SetMonth(3);
+  value.SetDay(7);
+  value.bSetHour(4);
+  value.bSetMinute(5);
+  value.bSetSecond(6);
+  value.bSetMillisecond(7);
+
+  std::array<char16_t, 12> wide;
+  wide.fill(u'#');
+  value.FormatDateW(wide.data(), 20);
+  EXPECT_EQ(std::u16string(wide.data()), u"09870307");
+  wide.fill(u'#');
+  value.FormatDateW(wide.data(), 6);
+  EXPECT_EQ(std::u16string(wide.data()), u"098703");
+  EXPECT_EQ(wide[7], u'#') << "nothing written past the terminator";
+  value.FormatTimeW(wide.data(), 4);
+  EXPECT_EQ(std::u16string(wide.data()), u"0405");
+  value.FormatTimeW(wide.data(), 0);
+  EXPECT_EQ(wide[0], 0);
+
+  std::array<char, 12> narrow;
+  value.FormatTimeA(narrow.data());
+  EXPECT_EQ(std::string(narrow.data()), "040506007");
+}
+
+TEST(DigitTexts, ParseDigitsPadsOnlyWhenAsked) {
+  EXPECT_EQ(nParseDigitsW(u"20240315", 4, 2, 0), 3);
+  EXPECT_EQ(nParseDigitsW(u"20241", 4, 2, 1), 10);
+  EXPECT_EQ(nParseDigitsW(u"20241", 4, 2, 0), 0);
+  EXPECT_EQ(nParseDigitsW(u"2024", 4, 2, 1), 0) << "nothing at the position";
+  EXPECT_EQ(nParseDigitsA("1", 0, 3, 1), 100);
+  EXPECT_EQ(nParseDigitsA(nullptr, 0, 2, 1), 0);
+}
+
+void ExpectFields(const CDateTime& v, int year, int month, int day, int hour, int minute, int second, int ms) {
+  EXPECT_EQ(v.m_nYear + 1900, year);
+  EXPECT_EQ(v.m_nMonth + 1, month);
+  EXPECT_EQ(v.m_nDay, day);
+  EXPECT_EQ(v.m_nHour, hour);
+  EXPECT_EQ(v.m_nMinute, minute);
+  EXPECT_EQ(v.m_nSecond, second);
+  EXPECT_EQ(v.m_nMillisecond, ms);
+}
+
+TEST(CDateTime, ParsesDigitTextsWithMissingDigitsAsZero) {
+  CDateTime v;
+  EXPECT_TRUE(v.bParseDateTime(u"20241"));
+  ExpectFields(v, 2024, 10, 1, 0, 0, 0, 0);
+  v.bParseDateTime(u"20240000");
+  ExpectFields(v, 2024, 1, 1, 0, 0, 0, 0);
+  v.bParseDateTime(u"20240229 235958123");
+  ExpectFields(v, 2024, 2, 29, 23, 59, 58, 123);
+  v.bParseDateTime(u"2024022923595812");
+  ExpectFields(v, 2024, 2, 29, 23, 59, 58, 120);
+  v.bParseDateTime(u"2024022923595812", 10);
+  ExpectFields(v, 2024, 2, 29, 23, 0, 0, 0);
+  v.bParseDateTime(nullptr);
+  ExpectFields(v, 0, 1, 1, 0, 0, 0, 0);
+  EXPECT_EQ(v.m_nDayOfWeek, -1);
+
+  v.SetNow();
+  EXPECT_TRUE(v.bParseTime(u"07", 0));
+  EXPECT_EQ(v.m_nHour, 7);
+  EXPECT_EQ(v.m_nMinute, 0) << "a time read over the clock keeps none of its minutes";
+  EXPECT_EQ(v.m_nSecond, 0);
+  EXPECT_EQ(v.m_nMillisecond, 0);
+  EXPECT_EQ(v.m_nDst, 0);
+}
+
+TEST(CDateTime, FormatsAndConvertsBack) {
+  CDateTime v;
+  v.bParseDateTime(u"20240229 070809010");
+  EXPECT_EQ(v.FormatDate(), u"20240229");
+  EXPECT_EQ(v.FormatTime(), u"070809010");
+  EXPECT_EQ(v.FormatDateTime(), u"20240229070809010");
+
+  CHostDateTime host{};
+  host.SetYear(1999);  // replaced entirely
+  v.ToHostDateTime(host);
+  EXPECT_EQ(host.m_nYear, 2024);
+  EXPECT_EQ(host.m_nMonth, 2);
+  EXPECT_EQ(host.m_nDay, 29);
+  EXPECT_EQ(host.m_nMillisecond, 7u * 3600000 + 8u * 60000 + 9u * 1000 + 10);
+
+  CDateTime cleared;
+  cleared.ToHostDateTime(host);
+  EXPECT_EQ(host.m_nYear, 0) << "year 0 is not set";
+  EXPECT_EQ(host.m_nMonth, 1);
+  EXPECT_EQ(host.m_nDay, 1);
+  EXPECT_EQ(cleared.FormatDate(), u"00000101");
+
+  v.m_nHour = 24;
+  EXPECT_EQ(v.FormatTime(), u"");
+  EXPECT_EQ(v.FormatDateTime(), u"");
+  EXPECT_EQ(v.FormatDate(), u"20240229");
+}
+
+TEST(CDateTime, SetNowReadsTheLocalClock) {
+  CDateTime v;
+  v.SetNow();
+  EXPECT_GE(v.m_nYear + 1900, 2024);
+  EXPECT_TRUE(v.m_nMonth >= 0 && v.m_nMonth <= 11);
+  EXPECT_TRUE(v.m_nMillisecond >= 0 && v.m_nMillisecond <= 999);
+  EXPECT_TRUE(v.m_nDayOfWeek >= 0 && v.m_nDayOfWeek <= 6);
+  EXPECT_EQ(v.m_nDayOfYear, -1);
+}
+
+TEST(CDateTime, AbovePrefixExamples) {
+  CDateTime v;
+  ASSERT_TRUE(v.bSetAboveDateTimePrefix(u"2024"));
+  ExpectFields(v, 2025, 1, 1, 0, 0, 0, 0);
+  ASSERT_TRUE(v.bSetAboveDateTimePrefix(u"202412"));
+  ExpectFields(v, 2025, 1, 1, 0, 0, 0, 0);
+  ASSERT_TRUE(v.bSetAboveDateTimePrefix(u"2024011"));
+  ExpectFields(v, 2024, 1, 20, 0, 0, 0, 0);
+  ASSERT_TRUE(v.bSetAboveDateTimePrefix(u"202403"));
+  ExpectFields(v, 2024, 4, 1, 0, 0, 0, 0);
+  ASSERT_TRUE(v.bSetAboveDateTimePrefix(u"20240101 05"));
+  ExpectFields(v, 2024, 1, 1, 6, 0, 0, 0);
+  ASSERT_TRUE(v.bSetAboveDateTimePrefix(u"20240101 "));
+  ExpectFields(v, 2024, 1, 2, 0, 0, 0, 0);
+  EXPECT_FALSE(v.bSetAboveDateTimePrefix(u"9"));
+  EXPECT_FALSE(v.bSetAboveDateTimePrefix(u"99991231 235959999"));
+  EXPECT_FALSE(v.bSetAboveDateTimePrefix(u""));
+  EXPECT_FALSE(v.bSetAboveDateTimePrefix(nullptr));
+  EXPECT_FALSE(v.bSetAboveDateTimePrefix(u"2024-01"));
+  EXPECT_FALSE(v.bSetAboveDateTimePrefix(u"202401011200000001")) << "18 digits";
+
+  ASSERT_TRUE(v.bSetAboveTimePrefix(u"19"));
+  ExpectFields(v, 0, 1, 1, 20, 0, 0, 0);
+  ASSERT_TRUE(v.bSetAboveTimePrefix(u"0"));
+  EXPECT_EQ(v.m_nHour, 10);
+  EXPECT_FALSE(v.bSetAboveTimePrefix(u"23"));
+  EXPECT_FALSE(v.bSetAboveTimePrefix(u"2"));
+  EXPECT_FALSE(v.bSetAboveTimePrefix(u"1234567890"));
+  EXPECT_FALSE(v.bSetAboveTimePrefix(u""));
+}
+
+// A point in time as the digit texts see it, with the calendar arithmetic of the standard library as the reference.
+struct Moment {
+  sys_days day;
+  milliseconds time;
+
+  std::u16string Digits() const {
+    year_month_day ymd{day};
+    hh_mm_ss<milliseconds> t{time};
+    char16_t text[18];
+    FormatDateDigitsW(text, int(ymd.year()), int(unsigned(ymd.month())), int(unsigned(ymd.day())), 8);
+    FormatTimeDigitsW(text + 8, int(t.hours().count()), int(t.minutes().count()), int(t.seconds().count()),
+                      int(t.subseconds().count()), 9);
+    return text;
+  }
+  Moment Previous() const {
+    return time.count() == 0 ? Moment{day - days{1}, milliseconds{86399999}} : Moment{day, time - milliseconds{1}};
+  }
+  static Moment Of(const CDateTime& v) {
+    year_month_day ymd{year{v.m_nYear + 1900}, month(unsigned(v.m_nMonth + 1)), std::chrono::day(unsigned(v.m_nDay))};
+    EXPECT_TRUE(ymd.ok()) << "a real calendar day";
+    sys_days day = ymd;
+    return {day, hours{v.m_nHour} + minutes{v.m_nMinute} + seconds{v.m_nSecond} + milliseconds{v.m_nMillisecond}};
+  }
+  auto Key() const { return std::pair(day, time); }
+};
+
+// For a prefix of the digits of a random moment, the bound must lie above every moment with that prefix and be the
+// least such moment: it does not start with the prefix itself, but the moment just before it does.
+TEST(CDateTime, AbovePrefixIsTheLeastUpperBoundOverRandomPrefixes) {
+  std::mt19937 random(20240229);
+  const sys_days first = year_month_day{year{1000}, January, day{1}};
+  const sys_days last = year_month_day{year{9999}, December, day{31}};
+  const Moment latest{last, milliseconds{86399999}};
+  for (int sample = 0; sample < 20000; ++sample) {
+    Moment m{first + days{std::uniform_int_distribution<int>(0, (last - first).count())(random)},
+             milliseconds{std::uniform_int_distribution<int>(0, 86399999)(random)}};
+    if (sample % 7 == 0) m.time = milliseconds{86399999};  // every digit at its limit as often as possible
+    std::u16string prefix = m.Digits().substr(0, std::uniform_int_distribution<int>(1, 17)(random));
+    std::u16string spaced = prefix.size() > 8 ? prefix.substr(0, 8) + u" " + prefix.substr(8) : prefix;
+    SCOPED_TRACE(std::string(spaced.begin(), spaced.end()));
+
+    CDateTime above;
+    if (!above.bSetAboveDateTimePrefix(spaced.c_str())) {
+      EXPECT_EQ(latest.Digits().rfind(prefix, 0), 0u) << "a later moment exists";
+      continue;
+    }
+    Moment bound = Moment::Of(above);
+    EXPECT_LT(m.Key(), bound.Key());
+    EXPECT_NE(bound.Digits().rfind(prefix, 0), 0u);
+    EXPECT_EQ(bound.Previous().Digits().rfind(prefix, 0), 0u);
+  }
+}
+
+TEST(CDateTime, AboveTimePrefixIsTheLeastUpperBoundOverRandomPrefixes) {
+  std::mt19937 random(86399999);
+  const Moment latest{sys_days{}, milliseconds{86399999}};
+  for (int sample = 0; sample < 20000; ++sample) {
+    Moment m{sys_days{}, milliseconds{std::uniform_int_distribution<int>(0, 86399999)(random)}};
+    std::u16string prefix = m.Digits().substr(8, std::uniform_int_distribution<int>(1, 9)(random));
+    SCOPED_TRACE(std::string(prefix.begin(), prefix.end()));
+    CDateTime above;
+    if (!above.bSetAboveTimePrefix(prefix.c_str())) {
+      EXPECT_EQ(latest.Digits().substr(8).rfind(prefix, 0), 0u);
+      continue;
+    }
+    above.m_nYear = 70;  // the time alone, placed on the reference's first day
+    Moment bound = Moment::Of(above);
+    EXPECT_LT(m.Key(), bound.Key());
+    EXPECT_NE(bound.Digits().substr(8).rfind(prefix, 0), 0u);
+    EXPECT_EQ(bound.Previous().Digits().substr(8).rfind(prefix, 0), 0u);
+  }
+}
+
+}  // namespace
