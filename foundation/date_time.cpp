@@ -282,6 +282,59 @@ void CDateTime::ParseTimeDigits(std::u16string_view text) {
   m_nMillisecond = text.size() >= 7 ? ParseDigits(text, 6, 3, 1) : 0;
 }
 
+namespace {
+
+// Whether the digit at position `p` of a date-time digit text (0-3 year, 4-5 month, 6-7 day, 8-9 hour, 10-11
+// minute, 12-13 second, 14-16 milliseconds) can be raised by one and stay a valid date-time digit. `digits` holds
+// the positions from `first` on; the day positions are only reached with the year and month present.
+bool bBelowLimit(const char16_t* digits, std::size_t n, std::size_t first, std::size_t p) {
+  auto at = [&](std::size_t position) { return digits[position - first]; };
+  char16_t d = at(p);
+  switch (p) {
+    case 16: case 15: case 14: case 13: case 11:
+      return d < u'9';
+    case 12: case 10:
+      return d < u'5';
+    case 9:
+      // Hour units run to 9 below 20 and to 3 from 20 on; a flat limit of 3 would give 20:00 above 05 and let the
+      // hours 06-19 into the range.
+      return (at(8) < u'2' && d < u'9') || (at(8) == u'2' && d < u'3');
+    case 8:
+      return d < u'2';
+    case 7: case 6: {
+      int length = DaysInMonthOfDigits({digits, n});
+      if (length < 0) return false;
+      char16_t lengthTens = static_cast<char16_t>(u'0' + length / 10);
+      char16_t lengthUnits = static_cast<char16_t>(u'0' + length % 10);
+      if (p == 6) return d < lengthTens;
+      return (at(6) < lengthTens && d < u'9') || (at(6) == lengthTens && d < lengthUnits);
+    }
+    case 5:
+      // Month units run to 9 below October and to 2 from October on; a flat limit of 2 would put October above
+      // March and let April to September into the range.
+      return (at(4) == u'0' && d < u'9') || (at(4) == u'1' && d < u'2');
+    case 4:
+      return d == u'0';
+    default:  // year digits
+      return d < u'9';
+  }
+}
+
+// Raises the last digit that is below its limit and drops the digits after it: the digits of the least value
+// above every value that starts with them (missing digits read as 0). Answers the new count, 0 when every digit
+// is at its limit.
+std::size_t RaisePrefix(char16_t* digits, std::size_t n, std::size_t first) {
+  for (std::size_t i = n; i-- > 0;) {
+    if (bBelowLimit(digits, n, first, first + i)) {
+      ++digits[i];
+      return i + 1;
+    }
+  }
+  return 0;
+}
+
+}  // namespace
+
 int CDateTime::bSetAboveDateTimePrefix(const char16_t* text) {
   Clear();
   std::u16string_view whole = ZeroTerminated(text);
@@ -295,64 +348,10 @@ int CDateTime::bSetAboveDateTimePrefix(const char16_t* text) {
     digits[n++] = whole[i];
   }
   if (n == 0 || n > 17 || !IsAllDigits({digits, n})) return 0;
-
-  for (std::size_t p = n; p-- > 0;) {
-    char16_t d = digits[p];
-    bool raise = false;
-    switch (p) {
-      case 16: case 15: case 14: case 13: case 11:
-        raise = d < u'9';
-        break;
-      case 12: case 10:
-        raise = d < u'5';
-        break;
-      case 9: {
-        // Hour units run to 9 below 20 and to 3 from 20 on; a flat limit of 3 would give 20:00 above 05 and let
-        // the hours 06-19 into the range.
-        char16_t tens = digits[8];
-        raise = (tens < u'2' && d < u'9') || (tens == u'2' && d < u'3');
-        break;
-      }
-      case 8:
-        raise = d < u'2';
-        break;
-      case 7: case 6: {
-        int length = DaysInMonthOfDigits({digits, n});
-        if (length < 0) break;
-        char16_t lengthTens = static_cast<char16_t>(u'0' + length / 10);
-        char16_t lengthUnits = static_cast<char16_t>(u'0' + length % 10);
-        if (p == 6) {
-          raise = d < lengthTens;
-        } else {
-          char16_t tens = digits[6];
-          raise = (tens < lengthTens && d < u'9') || (tens == lengthTens && d < lengthUnits);
-        }
-        break;
-      }
-      case 5: {
-        // Month units run to 9 below October and to 2 from October on; a flat limit of 2 would put October above
-        // March and let April to September into the range.
-        char16_t tens = digits[4];
-        raise = (tens == u'0' && d < u'9') || (tens == u'1' && d < u'2');
-        break;
-      }
-      case 4:
-        raise = d == u'0';
-        break;
-      case 3: case 2: case 1:
-        raise = d < u'9';
-        break;
-      default:  // 0
-        raise = d != u'9';
-        break;
-    }
-    if (raise) {
-      ++digits[p];
-      ParseDateTimeDigits({digits, p + 1});
-      return 1;
-    }
-  }
-  return 0;
+  n = RaisePrefix(digits, n, 0);
+  if (n == 0) return 0;
+  ParseDateTimeDigits({digits, n});
+  return 1;
 }
 
 int CDateTime::bSetAboveTimePrefix(const char16_t* text) {
@@ -360,37 +359,12 @@ int CDateTime::bSetAboveTimePrefix(const char16_t* text) {
   std::u16string_view whole = ZeroTerminated(text);
   if (whole.empty() || whole.size() > kTimeDigits || !IsAllDigits(whole)) return 0;
   char16_t digits[kTimeDigits];
-  std::size_t n = whole.copy(digits, kTimeDigits);
-
-  for (std::size_t p = n; p-- > 0;) {
-    char16_t d = digits[p];
-    bool raise = false;
-    switch (p) {
-      case 8: case 7: case 6: case 5: case 3:
-        raise = d < u'9';
-        break;
-      case 4: case 2:
-        raise = d < u'5';
-        break;
-      case 1: {
-        char16_t tens = digits[0];
-        if (tens == u'2' && d >= u'3') return 0;  // 23 or later: nothing of the day lies above
-        raise = (tens < u'2' && d < u'9') || (tens == u'2' && d < u'3');
-        break;
-      }
-      default:  // 0
-        if (d != u'0' && d != u'1') return 0;
-        raise = true;
-        break;
-    }
-    if (raise) {
-      ++digits[p];
-      m_nDst = -1;
-      ParseTimeDigits({digits, p + 1});
-      return 1;
-    }
-  }
-  return 0;
+  // The time digits are the date-time digits from position 8 on; running out of them means nothing of the day
+  // lies above (23 and later).
+  std::size_t n = RaisePrefix(digits, whole.copy(digits, kTimeDigits), kDateDigits);
+  if (n == 0) return 0;
+  ParseTimeDigits({digits, n});
+  return 1;
 }
 
 int CDateTime::bCalendarFieldsValid(bool withDate, bool withTime) const {

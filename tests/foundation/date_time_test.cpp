@@ -205,19 +205,15 @@ TEST(CDateTime, SetNowReadsTheLocalClock) {
 }
 
 TEST(CDateTime, AbovePrefixExamples) {
+  struct Case { const char16_t* prefix; int year, month, day, hour; };
   CDateTime v;
-  ASSERT_TRUE(v.bSetAboveDateTimePrefix(u"2024"));
-  ExpectFields(v, 2025, 1, 1, 0, 0, 0, 0);
-  ASSERT_TRUE(v.bSetAboveDateTimePrefix(u"202412"));
-  ExpectFields(v, 2025, 1, 1, 0, 0, 0, 0);
-  ASSERT_TRUE(v.bSetAboveDateTimePrefix(u"2024011"));
-  ExpectFields(v, 2024, 1, 20, 0, 0, 0, 0);
-  ASSERT_TRUE(v.bSetAboveDateTimePrefix(u"202403"));
-  ExpectFields(v, 2024, 4, 1, 0, 0, 0, 0);
-  ASSERT_TRUE(v.bSetAboveDateTimePrefix(u"20240101 05"));
-  ExpectFields(v, 2024, 1, 1, 6, 0, 0, 0);
-  ASSERT_TRUE(v.bSetAboveDateTimePrefix(u"20240101 "));
-  ExpectFields(v, 2024, 1, 2, 0, 0, 0, 0);
+  for (Case c : {Case{u"2024", 2025, 1, 1, 0}, Case{u"202412", 2025, 1, 1, 0}, Case{u"2024011", 2024, 1, 20, 0},
+                 Case{u"202403", 2024, 4, 1, 0}, Case{u"20240228", 2024, 2, 29, 0}, Case{u"2023022", 2023, 3, 1, 0},
+                 Case{u"20240101 05", 2024, 1, 1, 6}, Case{u"20240101 ", 2024, 1, 2, 0}}) {
+    SCOPED_TRACE(std::string(c.prefix, c.prefix + std::char_traits<char16_t>::length(c.prefix)));
+    ASSERT_TRUE(v.bSetAboveDateTimePrefix(c.prefix));
+    ExpectFields(v, c.year, c.month, c.day, c.hour, 0, 0, 0);
+  }
   EXPECT_FALSE(v.bSetAboveDateTimePrefix(u"9"));
   EXPECT_FALSE(v.bSetAboveDateTimePrefix(u"99991231 235959999"));
   EXPECT_FALSE(v.bSetAboveDateTimePrefix(u""));
