@@ -203,20 +203,15 @@ TEST_F(SortKeyOrder, TextsWithTheirTerminator) {
     inputs.push_back(text);
   }
   std::uint32_t size = nGetSortKeySizeForKeyType(SORT_KEY_TEXT, longest + 1);
-  auto lexicographic = [](const Bytes& a, const Bytes& b) {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end())   ? -1
-           : std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end()) ? 1
-                                                                                  : 0;
-  };
-  ExpectByteOrderIsValueOrder(SORT_KEY_TEXT, size, inputs, lexicographic);
-  ExpectByteOrderIsValueOrder(SORT_KEY_TEXT_PLAIN, size, inputs, lexicographic);
+  ExpectByteOrderIsValueOrder(SORT_KEY_TEXT, size, inputs, Compare<Bytes>);
+  ExpectByteOrderIsValueOrder(SORT_KEY_TEXT_PLAIN, size, inputs, Compare<Bytes>);
 
   // Into a field too short for some of them: the first size - 1 bytes decide.
   const std::uint32_t shortSize = 6;
   ExpectByteOrderIsValueOrder(SORT_KEY_TEXT, shortSize, inputs, [&](const Bytes& a, const Bytes& b) {
     Bytes x(a.begin(), a.begin() + std::min<std::size_t>(a.size(), shortSize - 1));
     Bytes y(b.begin(), b.begin() + std::min<std::size_t>(b.size(), shortSize - 1));
-    return lexicographic(x, y);
+    return Compare(x, y);
   });
 }
 
@@ -224,7 +219,6 @@ TEST_F(SortKeyOrder, WideTextsOfSingleByteCharacters) {
   // Characters stay in memory order (low byte first), which is the order of the characters up to U+00FF.
   const std::uint32_t longest = 10;
   std::vector<Bytes> inputs;
-  std::vector<std::u16string> texts;
   for (const Bytes& narrow : ByteStrings(m_random, longest, 1)) {
     std::u16string text(narrow.begin(), narrow.end());
     Bytes input((text.size() + 1) * 2);
@@ -265,110 +259,67 @@ std::string Hex(const Bytes& bytes) {
   return text;
 }
 
-TEST(SortKey, FixedWidthLayouts) {
-  EXPECT_EQ(Hex(Key(SORT_KEY_INT32, 4, BytesOf(std::int32_t{-1}))), "7FFFFFFF");
-  EXPECT_EQ(Hex(Key(SORT_KEY_INT32, 4, BytesOf(std::int32_t{1}))), "80000001");
-  EXPECT_EQ(Hex(Key(SORT_KEY_DOUBLE, 8, BytesOf(-1.0))), "400FFFFFFFFFFFFF");
-  EXPECT_EQ(Hex(Key(SORT_KEY_DOUBLE, 8, BytesOf(1.0))), "BFF0000000000000");
-
+TEST(SortKey, LayoutsAndBounds) {
   CCurrency currency{};
   ASSERT_TRUE(currency.bFromText(u"-0.000001"));
-  EXPECT_EQ(Hex(Key(SORT_KEY_CURRENCY, 10, BytesOf(currency))), "7FFFFFFFFFFFFFFFFFFF");
+  CHostDateTime date{};
+  date.SetFromSystemTime({2024, 12, 0, 31, 12, 0, 0, 0});
+  std::uint32_t written = 0;
+  struct Case { int keyType; std::uint32_t size; Bytes input; const char* key; std::uint32_t written; };
+  for (const Case& c : {
+           Case{SORT_KEY_INT32, 4, BytesOf(std::int32_t{-1}), "7FFFFFFF", 4},
+           Case{SORT_KEY_DOUBLE, 8, BytesOf(-1.0), "400FFFFFFFFFFFFF", 8},
+           Case{SORT_KEY_CURRENCY, 10, BytesOf(currency), "7FFFFFFFFFFFFFFFFFFF", 10},
+           Case{SORT_KEY_DATETIME, 8, BytesOf(date), "07E80C1F02932E00", 8},
+           // Type 1 keys its first byte alone; type 14 (eight bytes keyed as an int32) its first four.
+           Case{SORT_KEY_UINT32_RAW, 1, BytesOf(std::uint32_t{0x12345601}), "81", 1},
+           Case{nHostTypeCategory(14), 8, BytesOf(std::int64_t{0x100000002}), "80000002CDCDCDCD", 4},
+           Case{SORT_KEY_BINARY, 5, Bytes{0x0A, 0xFF, 3}, "3061666630", 4},  // "0aff0"
+           Case{SORT_KEY_TEXT, 6, Bytes{'a', 'b', 'c', 'd', 'e', 'f', 'g'}, "616263646500", 6},
+           Case{SORT_KEY_TEXT, 4, Bytes{'a'}, "61000000", 1},
+           Case{SORT_KEY_WSTRING, 6, Bytes{'a', 0, 'b', 0, 'c', 0, 'd'}, "610062000000", 6},
+           // Nothing to key, or no room for it: the buffer is left alone.
+           Case{SORT_KEY_TEXT, 4, Bytes{}, "CDCDCDCD", 0},
+           Case{SORT_KEY_INT64, 7, BytesOf(std::int64_t{5}), "CDCDCDCDCDCDCD", 0},
+           Case{SORT_KEY_CURRENCY, 9, BytesOf(currency), "CDCDCDCDCDCDCDCDCD", 0},
+           Case{SORT_KEY_BUFFER_REF, 2, Bytes{1, 2}, "CDCD", 0},
+           Case{99, 2, Bytes{1, 2}, "CDCD", 0},
+           // A short input is read as far as it goes, never past its end.
+           Case{SORT_KEY_UINT32, 4, Bytes{0x01, 0x02}, "00000201", 4}}) {
+    EXPECT_EQ(Hex(Key(c.keyType, c.size, c.input, &written)), c.key) << "key type " << c.keyType;
+    EXPECT_EQ(written, c.written) << "key type " << c.keyType;
+  }
   std::uint8_t direct[10];
   currency.EncodeSortKey(direct);
   EXPECT_EQ(Hex(Bytes(direct, direct + 10)), "7FFFFFFFFFFFFFFFFFFF");
-
-  CHostDateTime date{};
-  date.SetYear(2024);
-  date.SetMonth(12);
-  date.SetDay(31);
-  date.bSetHour(12);
-  EXPECT_EQ(Hex(Key(SORT_KEY_DATETIME, 8, BytesOf(date))), "07E80C1F02932E00");
-
-  // Type 1 keys its first byte alone; type 14 (an int64 keyed as int32) its first four.
-  EXPECT_EQ(Hex(Key(SORT_KEY_UINT32_RAW, 1, BytesOf(std::uint32_t{0x12345601}))), "81");
-  std::uint32_t written = 0;
-  EXPECT_EQ(Hex(Key(nHostTypeCategory(14), 8, BytesOf(std::int64_t{0x100000002}), &written)), "80000002CDCDCDCD");
-  EXPECT_EQ(written, 4u);
-}
-
-TEST(SortKey, TextAndBinaryFields) {
-  std::uint32_t written = 0;
-  EXPECT_EQ(Key(SORT_KEY_BINARY, 8, Bytes{0x0A, 0xFF}, &written), (Bytes{'0', 'a', 'f', 'f', '0', '0', '0', '0'}));
-  EXPECT_EQ(written, 4u);
-  EXPECT_EQ(Key(SORT_KEY_BINARY, 5, Bytes{1, 2, 3}, &written), (Bytes{'0', '1', '0', '2', '0'}));
-  EXPECT_EQ(written, 4u);
-
-  Bytes ten{'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i', 'j'};
-  EXPECT_EQ(Key(SORT_KEY_TEXT, 6, ten, &written), (Bytes{'a', 'b', 'c', 'd', 'e', 0}));
-  EXPECT_EQ(written, 6u);
-  EXPECT_EQ(Key(SORT_KEY_TEXT, 6, Bytes{'a', 'b'}, &written), (Bytes{'a', 'b', 0, 0, 0, 0}));
-  EXPECT_EQ(written, 2u);
-  EXPECT_EQ(Key(SORT_KEY_WSTRING, 6, ten, &written), (Bytes{'a', 'b', 'c', 'd', 0, 0}));
-  EXPECT_EQ(written, 6u);
-  EXPECT_EQ(Key(SORT_KEY_HEAP_WTEXT, 1, ten, &written), (Bytes{0}));
-
-  EXPECT_EQ(Key(SORT_KEY_TEXT, 4, Bytes{}, &written), Bytes(4, 0xCD)) << "an empty text leaves the buffer alone";
-  EXPECT_EQ(written, 0u);
-  EXPECT_EQ(nEncodeSortKey(nullptr, 0, "x", 1, SORT_KEY_TEXT, kWorkSize, 0, 0), 0u);
-}
-
-TEST(SortKey, NoKeyWhereNothingFitsOrNothingIsKeyed) {
-  std::uint32_t written = 1;
-  EXPECT_EQ(Key(SORT_KEY_INT64, 7, BytesOf(std::int64_t{5}), &written), Bytes(7, 0xCD));
-  EXPECT_EQ(written, 0u);
-  EXPECT_EQ(Key(SORT_KEY_CURRENCY, 9, Bytes(10, 0), &written), Bytes(9, 0xCD));
-  EXPECT_EQ(Key(SORT_KEY_BUFFER_REF, 4, Bytes{1, 2, 3, 4}, &written), Bytes(4, 0xCD));
-  EXPECT_EQ(written, 0u);
-  EXPECT_EQ(Key(99, 4, Bytes{1, 2, 3, 4}, &written), Bytes(4, 0xCD));
-  EXPECT_EQ(written, 0u);
-
-  // A short input is read as far as it goes, never past its end.
-  EXPECT_EQ(Hex(Key(SORT_KEY_UINT32, 4, Bytes{0x01, 0x02}, &written)), "00000201");
-  EXPECT_EQ(written, 4u);
-}
-
-struct ProxyCall {
-  const void* data = nullptr;
-  std::int32_t a = 0, b = 0;
-  int count = 0;
-} gProxyCall;
-
-void WriteProxyKey(std::uint8_t* buffer, const void* data, std::int32_t a, std::int32_t b) {
-  gProxyCall = {data, a, b, gProxyCall.count + 1};
-  std::memset(buffer, 0x22, kProxySortKeySize);
 }
 
 TEST(SortKey, ProxyKeysComeFromTheInstalledWriter) {
+  static struct { const void* data; std::int32_t a, b; int count; } call{};
   std::uint8_t buffer[40];
   std::memset(buffer, 0xCD, sizeof buffer);
   int data = 7;
   ASSERT_EQ(gpfnProxySortKey, nullptr);
   EXPECT_EQ(nEncodeSortKey(buffer, 32, &data, 4, SORT_KEY_PROXY, kWorkSize, 3, 4), 0u) << "no proxy bound yet";
 
-  gpfnProxySortKey = WriteProxyKey;
+  gpfnProxySortKey = [](std::uint8_t* out, const void* input, std::int32_t a, std::int32_t b) {
+    call = {input, a, b, call.count + 1};
+    std::memset(out, 0x22, kProxySortKeySize);
+  };
   EXPECT_EQ(nEncodeSortKey(buffer, 31, &data, 4, SORT_KEY_PROXY, kWorkSize, 3, 4), 0u) << "too small";
-  EXPECT_EQ(gProxyCall.count, 0);
   EXPECT_EQ(nEncodeSortKey(buffer, sizeof buffer, &data, 4, SORT_KEY_PROXY, kWorkSize, 3, 4), 32u);
   gpfnProxySortKey = nullptr;
-  EXPECT_EQ(gProxyCall.count, 1);
-  EXPECT_EQ(gProxyCall.data, &data);
-  EXPECT_EQ(gProxyCall.a, 3);
-  EXPECT_EQ(gProxyCall.b, 4);
+  EXPECT_EQ(call.count, 1);
+  EXPECT_EQ(call.data, &data);
+  EXPECT_EQ(call.a * 10 + call.b, 34);
   EXPECT_EQ(buffer[31], 0x22);
   EXPECT_EQ(buffer[32], 0xCD);
 }
 
 TEST(SortKey, SizesByRuntimeType) {
-  struct Case { std::uint32_t type; std::uint32_t length; std::uint32_t size; };
-  for (Case c : {Case{18, 10, 11}, Case{128, 9, 10}, Case{28, 5, 10}, Case{110, 6, 14}, Case{16, 6, 14},
-                 Case{13, 1, 32}, Case{8, 4, 4}, Case{10, 10, 10}, Case{26, 8, 8}, Case{83, 3, 3},
-                 Case{0x100 | 18, 10, 11}}) {
-    EXPECT_EQ(nGetSortKeySize(c.type, c.length), c.size) << c.type;
-  }
-  EXPECT_EQ(nHostTypeCategory(0x400 | 12), SORT_KEY_DOUBLE) << "flags of a type word do not count";
-  for (std::uint32_t unlisted : {0u, 15u, 20u, 30u, 50u, 83u, 111u, 130u, 255u}) {
-    EXPECT_EQ(nHostTypeCategory(unlisted), SORT_KEY_INT32) << unlisted;
+  for (auto [type, length, size] : {std::tuple{18u, 10u, 11u}, {0x100u | 18, 10u, 11u}, {28u, 5u, 10u},
+                                    {110u, 6u, 14u}, {13u, 1u, 32u}, {83u, 3u, 3u}}) {
+    EXPECT_EQ(nGetSortKeySize(type, length), size) << type;
   }
 }
 
