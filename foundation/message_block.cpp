@@ -8,8 +8,8 @@
 namespace {
 
 constexpr unsigned kNoShift = 8;
-constexpr unsigned kEscapeByte = 38;  // while table 3 is locked: the next byte as it is
-constexpr unsigned kEscapeRun = 39;   // while table 3 is locked: a count, then that many bytes
+// While table 3 is locked, 38 takes the next byte as it is and 39 a count, then that many bytes.
+constexpr unsigned kEscapeByte = 38;
 constexpr unsigned kLastSymbol = 39;
 constexpr int kPairValues = 40 * 40 * 40;
 
@@ -143,8 +143,7 @@ int MessageUnpacker::nUnpack(std::uint32_t* pnLength) {
     } else if (escape == kEscapeByte) {
       if (i + 2 < length) PutByte(m_pInput[i + 2]);
       i += 3;
-    } else {
-      // The count and the bytes never reach past the input, whatever the count says.
+    } else {  // a run: the count and the bytes never reach past the input, whatever the count says
       std::uint32_t count = i + 2 < length ? m_pInput[i + 2] : 0;
       i += 3;
       if (i > length) break;

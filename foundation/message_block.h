@@ -32,6 +32,7 @@ extern const std::uint8_t gtabMessageSymbols[4][32];
 // The record of a message number, or null when there is none: with bRaw the record's start (offset 2 holds the
 // attribute), else its packed text. Numbers above 16 bits have no record.
 const std::uint8_t* pGetMessageRecord(std::uint32_t nNumber, int bRaw);
+using PFN_GET_MESSAGE_RECORD = const std::uint8_t* (*)(std::uint32_t nNumber, int bRaw);
 
 // Comparator of the record search: the 16-bit key at pKey minus the number of the record at the 16-bit block offset
 // at pOffset.

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/posix/utf.h"
+
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -47,33 +49,6 @@ std::map<std::uint32_t, SourceMessage> ReadSource() {
     messages[number] = {attribute, text};
   }
   return messages;
-}
-
-std::string ToUtf8(const char16_t* text) {
-  std::string out;
-  for (; *text; ++text) {
-    char32_t code = *text;
-    if (code >= 0xD800 && code <= 0xDBFF && text[1] >= 0xDC00 && text[1] <= 0xDFFF) {
-      code = 0x10000 + ((code - 0xD800) << 10) + (text[1] - 0xDC00);
-      ++text;
-    }
-    if (code < 0x80) {
-      out += static_cast<char>(code);
-    } else if (code < 0x800) {
-      out += static_cast<char>(0xC0 | (code >> 6));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-      out += static_cast<char>(0xE0 | (code >> 12));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (code >> 18));
-      out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-  }
-  return out;
 }
 
 std::size_t Utf16Length(const std::string& utf8) {
@@ -142,14 +117,20 @@ TEST(MessageBlockTest, EveryTextOfTheSourceComesBackFromTheBlock) {
 
     const std::unique_ptr<char16_t[]> text = pszUnpackMessage(record + 3);
     ASSERT_NE(text, nullptr);
-    EXPECT_EQ(ToUtf8(text.get()), message.text);
+    EXPECT_EQ(platform::posix::ToUtf8(text.get()), message.text);
 
-    // The length answered counts UTF-16 units, also for texts whose UTF-8 form is longer.
-    std::vector<char16_t> buffer(message.text.size() + 1);
-    auto capacity = static_cast<std::uint32_t>(buffer.size());
+    // The length answered counts UTF-16 units, also for texts whose UTF-8 form is longer, and the text fits exactly
+    // when the capacity holds those units and the zero.
+    const auto units = static_cast<std::uint32_t>(Utf16Length(message.text));
+    std::vector<char16_t> buffer(units + 1);
+    auto capacity = units + 1;
     EXPECT_EQ(nUnpackMessage(buffer.data(), &capacity, record + 3), MESSAGE_UNPACK_DONE);
-    EXPECT_EQ(capacity, Utf16Length(message.text));
+    EXPECT_EQ(capacity, units);
     EXPECT_EQ(AsU16(buffer.data()), AsU16(text.get()));
+    capacity = units;
+    EXPECT_EQ(nUnpackMessage(buffer.data(), &capacity, record + 3), MESSAGE_UNPACK_CUT);
+    EXPECT_EQ(capacity, units);
+    EXPECT_EQ(AsU16(buffer.data()), AsU16(text.get()).substr(0, units - 1));
     sawWideText = sawWideText || Utf16Length(message.text) != message.text.size();
   }
   EXPECT_TRUE(sawWideText);
