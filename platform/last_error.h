@@ -16,6 +16,7 @@ enum : std::uint32_t {
   kErrorNotEnoughMemory = 8,
   kErrorNotSameDevice = 17,
   kErrorWriteProtect = 19,
+  kErrorBadLength = 24,
   kErrorSharingViolation = 32,
   kErrorLockViolation = 33,
   kErrorSharingBufferExceeded = 36,

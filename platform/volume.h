@@ -25,7 +25,7 @@ std::uint32_t DriveType(const char16_t* root);
 std::uint32_t LogicalDriveStrings(std::uint32_t size, char16_t* buffer);
 
 // GetVolumeInformationW of a root; every out may be null (its size then 0). A name that is not a root fails with 144
-// (for a directory) or 3; a text buffer that is too small fails with 122.
+// (for a directory) or 3; a text buffer that is too small fails with 24.
 bool VolumeInformation(const char16_t* root, char16_t* volumeName, std::uint32_t volumeNameSize,
                        std::uint32_t* serialNumber, std::uint32_t* maximumComponentLength,
                        std::uint32_t* fileSystemFlags, char16_t* fileSystemName, std::uint32_t fileSystemNameSize);

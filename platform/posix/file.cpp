@@ -66,6 +66,7 @@ struct OpenFile {
   std::uint32_t access = 0;
   bool readable = false;  // the descriptor's own mode, which the kernel's lock types need
   bool writable = false;
+  std::mutex lockList;  // a lock may wait in one thread while another thread unlocks through the same handle
   std::vector<HeldLock> locks;
 };
 
@@ -226,15 +227,22 @@ bool Lock(FileHandle handle, bool exclusive, bool wait, std::uint64_t offset, st
                 static_cast<off_t>(std::min<std::uint64_t>(last, static_cast<std::uint64_t>(kShareBase))), exclusive};
   // A lock of no bytes meets nothing and is only remembered for its unlock.
   if (exclusive) {
-    for (const HeldLock& lock : file->locks) {
-      // Waiting for one's own lock would never end: Windows refuses it too when asked to fail at once.
-      if (Overlap(lock, held.start, held.end)) return Fail(kErrorLockViolation);
+    {
+      std::lock_guard<std::mutex> guard(file->lockList);
+      for (const HeldLock& lock : file->locks) {
+        // Waiting for one's own lock would never end: refused as when asked to fail at once.
+        if (Overlap(lock, held.start, held.end)) return Fail(kErrorLockViolation);
+      }
     }
     if (!KernelLock(file->fd, ExclusiveType(*file), held.start, held.end, wait)) {
       return Fail(errno == EAGAIN || errno == EACCES ? kErrorLockViolation : posix::WindowsErrorOf(errno));
     }
   } else {
-    const auto pieces = Uncovered(*file, held.start, held.end);
+    std::vector<std::pair<off_t, off_t>> pieces;
+    {
+      std::lock_guard<std::mutex> guard(file->lockList);
+      pieces = Uncovered(*file, held.start, held.end);
+    }
     for (std::size_t i = 0; i < pieces.size(); ++i) {
       if (!KernelLock(file->fd, F_RDLCK, pieces[i].first, pieces[i].second, wait)) {
         const int error = errno;
@@ -243,6 +251,7 @@ bool Lock(FileHandle handle, bool exclusive, bool wait, std::uint64_t offset, st
       }
     }
   }
+  std::lock_guard<std::mutex> guard(file->lockList);
   file->locks.push_back(held);
   return true;
 }
@@ -250,6 +259,7 @@ bool Lock(FileHandle handle, bool exclusive, bool wait, std::uint64_t offset, st
 bool Unlock(FileHandle handle, std::uint64_t offset, std::uint64_t length) {
   OpenFile* file = Find(handle);
   if (!file) return false;
+  std::lock_guard<std::mutex> guard(file->lockList);
   const auto found = std::find_if(file->locks.begin(), file->locks.end(), [&](const HeldLock& lock) {
     return lock.offset == offset && lock.length == length;
   });

@@ -42,7 +42,7 @@ const char16_t* FileSystemName(long type) {
 bool CopyText(std::u16string_view text, char16_t* buffer, std::uint32_t size) {
   if (!buffer) return true;
   if (size <= text.size()) {
-    SetLastErrorCode(kErrorInsufficientBuffer);
+    SetLastErrorCode(kErrorBadLength);
     return false;
   }
   text.copy(buffer, text.size());

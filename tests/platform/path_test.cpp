@@ -125,7 +125,7 @@ TEST(Volume, OneFixedRootUnderEveryDriveSpelling) {
   EXPECT_FALSE(platform::VolumeInformation(u"/tmp", nullptr, 0, &serial, nullptr, nullptr, nullptr, 0));
   EXPECT_EQ(platform::GetLastErrorCode(), platform::kErrorDirNotRoot);
   EXPECT_FALSE(platform::VolumeInformation(u"C:\\", nullptr, 0, nullptr, nullptr, nullptr, system, 1));
-  EXPECT_EQ(platform::GetLastErrorCode(), platform::kErrorInsufficientBuffer);
+  EXPECT_EQ(platform::GetLastErrorCode(), platform::kErrorBadLength);
 }
 
 TEST(ErrorMode, TheScopeRestoresTheModeAndKeepsTheLastError) {
