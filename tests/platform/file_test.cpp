@@ -278,6 +278,14 @@ TEST_F(FileTest, ReadsWritesAndAccessRights) {
   EXPECT_EQ(Get("rw")[0], 'J');
 }
 
+TEST(FileErrors, AFullDiskIs112) {
+  Handle full(platform::CreateFileHandle(u"/dev/full", kWrite, kShareAll, platform::kOpenExisting, 0));
+  ASSERT_TRUE(full.IsOpen());
+  std::uint32_t written = 5;
+  EXPECT_EQ(Code(platform::WriteFileHandle(full, "data", 4, &written)), platform::kErrorDiskFull);
+  EXPECT_EQ(written, 0u);
+}
+
 TEST_F(FileTest, SeeksKeepTheSplitPositionRules) {
   Handle file(Open("seek", kReadWrite, 0, platform::kCreateNew));
   ASSERT_TRUE(file.IsOpen());
