@@ -22,6 +22,8 @@ enum : std::uint32_t {
   kErrorProcNotFound = 127,
   kErrorAlreadyExists = 183,
   kErrorBadExeFormat = 193,
+  kErrorInvalidFlags = 1004,
+  kErrorNoUnicodeTranslation = 1113,
 };
 
 std::uint32_t GetLastErrorCode();
