@@ -98,7 +98,7 @@ void CTString::AssignBounded(const char16_t* text, std::size_t n) {
     Empty();
     return;
   }
-  AssignN(text, nBoundedLengthW(text, static_cast<std::int64_t>(n)));
+  AssignN(text, n > INT64_MAX ? nLengthW(text) : nBoundedLengthW(text, static_cast<std::int64_t>(n)));
 }
 
 void CTString::AssignChar(char16_t unit) {
