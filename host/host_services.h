@@ -21,17 +21,20 @@ class IHostLocaleService {
   virtual void Slot4() = 0;
   virtual void Slot5() = 0;
   virtual void Slot6() = 0;
-  // slot 7: compares two texts (lengths of -1 mean zero-terminated); 0 means equal.
+  // slot 7: compares two texts (lengths of -1 mean zero-terminated; flags 1 ignore case, 2 ignore non-spacing
+  // marks); 0 means equal.
   virtual std::int32_t nCompareStrings(std::uint32_t locale, std::uint32_t flags, const char16_t* a,
                                        std::int32_t lengthA, const char16_t* b, std::int32_t lengthB) = 0;
   virtual void Slot8() = 0;
   virtual void Slot9() = 0;
   virtual void Slot10() = 0;
-  // slot 11: maps a text unit by unit; answers the units written.
+  // slot 11: maps a text unit by unit (mode 1: folds case as slot 7 compares); answers the units written.
   virtual std::int32_t nMapString(std::uint32_t mode, const char16_t* source, std::int32_t sourceLength,
                                   char16_t* target, std::int32_t targetSize) = 0;
   virtual void Slot12() = 0;
-  // slot 13: folds a zero-terminated text for a language; answers the units written.
+  // slot 13: folds a zero-terminated text for a language (flags as slot 7: 1 case, 2 non-spacing marks), so that
+  // texts slot 7 finds equal fold to the same units; answers the units written with the terminator, 0 when the
+  // target is too small.
   virtual std::int32_t nMapStringForLanguage(std::uint32_t language, std::uint32_t flags, char16_t* target,
                                              std::int32_t targetSize, const char16_t* source) = 0;
   virtual void Slot14() = 0;
@@ -50,6 +53,11 @@ class IHostStringAllocator {
   // slot 3: frees a string made by slot 1.
   virtual void Free(void* string) = 0;
 };
+
+// Kept by the first attach (host/execution.cpp); null while no runtime module answered. Every user checks for null
+// and fails cleanly: the runtime may attach without a module, or never.
+extern IHostLocaleService* gpHostLocale;
+extern IHostStringAllocator* gpHostStringAllocator;
 
 // The source of runtime proxy handles, answered by the runtime's pQueryProxy.
 class IHostProxy;

@@ -37,6 +37,8 @@ enum : std::uint32_t {
   kErrorBadExeFormat = 193,
   kErrorFilenameExcedRange = 206,
   kErrorDirectory = 267,
+  kErrorInvalidFlags = 1004,
+  kErrorNoUnicodeTranslation = 1113,
   kErrorIoDevice = 1117,
   kErrorCantResolveFilename = 1921,
 };

@@ -47,6 +47,17 @@ QZRT_API void* LocaleService();
 QZRT_API void* StringAllocator();
 QZRT_API void* Proxy();
 
+// The locale service's character-set id (slot 2, 0 by default) and language id (slot 15, 1036 by default).
+QZRT_API void SetLocaleCharset(std::int32_t charset);
+QZRT_API void SetLocaleLanguage(std::int32_t language);
+
+// The string allocator: after `allowed` more successful allocations or reallocations every further one answers
+// `code` (allowed -1: never fail, the default); without slack a string's block ends exactly at its capacity, so a
+// write past it shows under AddressSanitizer; the number of strings allocated and not yet freed.
+QZRT_API void FailStringAllocations(std::int32_t allowed, std::int32_t code = 8);
+QZRT_API void SetStringAllocatorNoSlack(bool noSlack);
+QZRT_API std::int64_t LiveStringCount();
+
 // The kinds pQueryProxy was called with.
 QZRT_API std::vector<std::int32_t> ProxyQuestions();
 
