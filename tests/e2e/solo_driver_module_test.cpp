@@ -79,7 +79,14 @@ TEST_F(DriverModule, DriverAndRuntimeExecutionNeverResolveToEachOther) {
 TEST_F(DriverModule, EntriesOfLaterLayersAnswerFailure) {
   ASSERT_NE(s_driver, nullptr);
   EXPECT_EQ(Entry<void* (*)()>("piQueryInterface")(), nullptr);
-  EXPECT_EQ(Entry<std::intptr_t (*)(std::intptr_t, std::intptr_t)>("CommandeComposante")(4, 1), 0);
+}
+
+TEST_F(DriverModule, MessageServiceAnswersFromItsOwnBlock) {
+  ASSERT_NE(s_driver, nullptr);
+  const auto command = Entry<std::intptr_t (*)(std::intptr_t, std::intptr_t)>("CommandeComposante");
+  EXPECT_EQ(command(4, 25193), 3);
+  EXPECT_EQ(command(4, 1), -1);
+  EXPECT_EQ(command(9, 0), 0);
 }
 
 }  // namespace
