@@ -1,0 +1,156 @@
+// CTable: the generic object behind every data file the runtime opens through an access interface, a table of the
+// database or the result of a query. The driver object's table factory makes it (the Oracle class in practice), a
+// CTableRegistry holds it for the runtime's file handle, and the access interface that created it keeps one more
+// reference; the runtime reaches it only through the access interface, under gcsDriverLock.
+//
+// Counted twice: internal references (AddRef, nRelease) and external ones; the table goes when both are 0. It holds
+// a reference on its connection (given back through the driver), its record description and its error holder.
+//
+// The operations the host binding and the connection layer call are declared here in the order of the table's
+// operations. Reading, writing, positioning, locking and query mode belong to the table engine, which is not built
+// yet: those operations record error 8 (operation not available) in the table's holder and answer 0, so a caller
+// always gets a clean failure. Operations whose answer is fixed in every table class answer it.
+#pragma once
+
+#include <cstdint>
+
+#include "foundation/t_string.h"
+
+class CAccessInterface;
+class CConnection;
+class CErrorHolder;
+class CHashTable;
+class CRecordDescription;
+class IHostConnectionDescription;
+
+// A runtime argument the table receives as it is: a 64-bit value or a pointer.
+using HostArg = std::uintptr_t;
+
+class CTable {
+ public:
+  CTable(CRecordDescription* recordDescription, CConnection* connection, CErrorHolder* errorHolder);
+  CTable(const CTable&) = delete;
+  CTable& operator=(const CTable&) = delete;
+
+  // ---- operations, in their order ----
+  virtual void DeletingDestructor(std::uint32_t flags);                                  // 0
+  virtual int nSlot1();                                                                  // 1: 0
+  virtual int bReadLargeValue(std::uint32_t index, HostArg value);                      // 2
+  virtual int bWriteLargeValue(std::uint32_t index, HostArg buffer);                    // 3
+  virtual int bCreateAndOpen(HostArg value, std::uint32_t dropFirst);                   // 5
+  virtual int bDropTable();                                                              // 6: DROP only, stays closed
+  virtual int bDeleteAll();                                                              // 7
+  virtual int bOpenOrCreate(std::uint32_t a, HostArg b);                                 // 8
+  virtual int bOpen(std::uint32_t a, HostArg b);                                         // 9
+  virtual int bClose();                                                                  // 10
+  virtual int bSaveRecord(HostArg key, std::uint32_t flags, std::uint32_t mode);        // 12
+  virtual int bDeleteRecord(HostArg key, std::uint32_t mode);                           // 13
+  virtual int bWriteRecord(HostArg key, std::uint32_t flags, std::uint32_t mode);       // 14
+  virtual int bNotSupportedA(HostArg a, std::uint32_t b);                               // 15
+  virtual int bNotSupportedB();                                                          // 16
+  virtual int bModifyRecord(HostArg key, std::uint32_t mode, HostArg argument);         // 17
+  virtual int bRead(const char16_t* context, std::uint32_t direction, std::uint32_t flags, std::uint32_t a,
+                    HostArg out, std::uint32_t b);                                       // 18
+  virtual int bReadInContext(const char16_t* context, std::uint32_t a, HostArg b, std::uint32_t c,
+                             std::uint32_t d, HostArg e, std::uint32_t f);               // 19
+  virtual int bSeekOnKey(const char16_t* context, HostArg a, std::uint32_t b, std::uint32_t c, std::uint32_t d,
+                         HostArg e, std::uint32_t f, std::uint32_t g);                   // 21
+  virtual int bResetContext(const char16_t* context);                                    // 22
+  virtual int bLockTable(std::uint32_t mode, HostArg previousMode);                      // 23
+  virtual int bUnlockTable();                                                            // 24: 1
+  virtual int bTestRecordLock(HostArg a, std::uint32_t b, HostArg c);                    // 25
+  virtual int bTestRecordLockDefault(HostArg a);                                         // 26: 1
+  virtual int bGoToRecord(const char16_t* context, HostArg a, std::uint32_t b, HostArg c, std::uint32_t d,
+                          HostArg sqlQuery);                                             // 27
+  virtual int bIsReadOnly(HostArg out);                                                  // 31: writes 0, answers 1
+  virtual int bSupportsTransactions(HostArg out, HostArg value);                         // 34: writes 1, answers 1
+  virtual int bGetRecordFlags(HostArg key, HostArg outFlags);                            // 36
+  virtual int bNotSupportedC(HostArg a, HostArg b, std::uint32_t c, HostArg d);          // 37
+  virtual int bExecuteQuery(std::uint32_t* hasRows, const char16_t* context, HostArg sqlQuery,
+                            std::uint32_t flags, HostArg keySource);                     // 38
+  virtual int bRestorePosition(HostArg position, std::uint32_t flags);                   // 46
+  virtual void SetIdentifierSource(void* source);                                        // 51: the registry
+  virtual int bUnlockRecord(IHostConnectionDescription* connection, HostArg value);      // 52: nothing here
+  virtual CTable* pClone(CHashTable& cloneMap, HostArg a, HostArg b);                    // 56
+
+  // ---- fixed answers and state ----
+  int bTableReady(std::uint32_t, HostArg) { return 1; }
+  std::int64_t nTableProbe() { return 0; }
+  std::uint32_t bIsOpen() const { return m_bOpen; }
+  int SetState(std::uint32_t state) {
+    m_nState = state;
+    return 1;
+  }
+  std::uint32_t nGetState() const { return m_nState; }
+  // The access interface that created the table (no reference).
+  void SetRegistry(CAccessInterface* owner) { m_pOwner = owner; }
+  CAccessInterface* pGetRegistry() const { return m_pOwner; }
+  void* pGetIdentifierSource() const { return m_pIdentifierSource; }
+  // The record description's name, "" without one.
+  const char16_t* pszGetName() const;
+  CErrorHolder* pGetErrorHolder() const { return m_pErrorHolder; }
+  CConnection* pGetConnection() const { return m_pConnection; }
+  CRecordDescription* pGetRecordDescription() const { return m_pRecordDescription; }
+
+  // ---- table engine operations the access interface forwards to (not built yet: error 8, answer 0) ----
+  int bCreate();  // creates the table in the database and leaves it closed; never drops it
+  int bClearRecord(std::uint32_t flags, std::uint32_t mode);  // clears the current record; never inserts one
+  int bDeleteRecordChecked(HostArg sqlQuery, HostArg value);
+  int bMarkContextRecord(const char16_t* context);
+  int bResetContextMark(const char16_t* context);
+  int bCheckItem(std::uint32_t a, HostArg b, std::uint32_t c, std::uint32_t d);
+  int bSavePosition(std::uint32_t identifier);
+  int bCheckItemValue(HostArg value, const char16_t* context, std::uint32_t a);
+  int bReadCurrentContext(HostArg value, std::uint32_t a, std::uint32_t b);
+  int bGetPositionPerMille(std::uint32_t* out, const char16_t* context, std::uint32_t flags);
+  int bSetPositionPerMille(const char16_t* context, std::uint32_t perMille, std::uint32_t a, std::uint32_t flags);
+  int bCallLargeValueSlot(std::uint32_t index, HostArg value);
+  std::uint32_t nGetLargeValueState(std::uint32_t index, HostArg value);
+  int bGetRecordBuffer(HostArg out);
+  int bSetRecordBuffer(HostArg buffer);
+  int bDropSharedRowSource();
+  int bCompareSavedPositions(std::uint32_t a, std::uint32_t b, HostArg outEqual);
+  int bGetOutOfRange(const char16_t* context, HostArg out);
+  int bGetRecordState(const char16_t* context, std::uint32_t* word, std::uint32_t* found);
+  int bSetLockMode(std::uint32_t mode);
+  // Query mode is never entered while the table engine is not built: these answer 0 and the description is the
+  // record description.
+  int bIsSqlQuery() const { return 0; }
+  int bIsPending() const { return 0; }
+  int bQueryReportsRows() const { return 0; }
+  CRecordDescription* pGetWorkingDescription();  // with a reference
+  void RenameSqlContext(const char16_t*) {}      // no "__SQL" context exists outside query mode
+  void ReleaseAllContexts() {}                   // no record context is ever made yet
+  void NotifyOtherTables(std::uint32_t, const char16_t*, std::uint32_t) {}
+
+  // ---- counts ----
+  void AddRef() { ++m_nRefCount; }
+  // Internal count - 1 when above 0; destroys the table at 0 while the external count is 0; the new count.
+  std::uint32_t nRelease();
+  std::uint32_t nGetRefCount() const { return m_nRefCount; }
+  void AddExternalRef() { ++m_nExternalCount; }
+  std::uint32_t nReleaseExternal();
+
+  // ---- the driver's text-keyed registries hash and compare names with these ----
+  // Sum of the UTF-16 units of the name folded through the runtime's locale service (French, case and marks).
+  static std::uint32_t nHashName(const char16_t* name);
+  // 0 when the names are equal ignoring case and non-spacing marks.
+  static int nCompareNames(const char16_t* a, const char16_t* b);
+
+ protected:
+  virtual ~CTable();
+  // Records error 8 at the given table point with the table's name as file; answers 0.
+  int nNotAvailable(std::uint32_t point);
+
+  CErrorHolder* m_pErrorHolder;
+  CConnection* m_pConnection;
+  CRecordDescription* m_pRecordDescription;
+  std::uint32_t m_bOpen = 0;
+  std::uint32_t m_nState = 1;
+  CAccessInterface* m_pOwner = nullptr;
+  void* m_pIdentifierSource = nullptr;
+
+ private:
+  std::uint32_t m_nRefCount = 0;
+  std::uint32_t m_nExternalCount = 0;
+};

@@ -1,0 +1,207 @@
+// CDriver: the driver object that piQueryInterface hands to the runtime (the final class is COracleDriver over
+// CDriverOra). The runtime drives connections, transactions, locks, catalog listings and table descriptions through
+// its 68 operations, called by slot number, and obtains from it the access interfaces through which it drives tables.
+// It is also the single factory of the system's main objects, so that the Oracle classes are chosen in one place.
+//
+// It keeps three registries: connections by connection text, access interfaces by "Table=%s;%s" key (each with a
+// one-entry cache of the last lookup) and table registries by the runtime's registry key. Every locked operation
+// holds gcsDriverLock for its whole duration; the lock is re-entrant. Counted: the runtime owns the reference that
+// piQueryInterface takes; the driver destroys itself through slot 39 when the count reaches 0.
+#pragma once
+
+#include <cstdint>
+
+#include "foundation/hash_table.h"
+#include "host/object_hash_map.h"
+#include "foundation/t_string.h"
+
+class CAccessInterface;
+class CConnection;
+class CErrorHolder;
+class CRecordDescription;
+class CTable;
+class CTableRegistry;
+class IHostConnectionDescription;
+class IHostFileDescription;
+class IHostFileHandle;
+class IHostKeyTranslator;
+class IHostNamedObject;
+class IHostRegistryKey;
+
+// A runtime argument passed on as it is: a 64-bit value or a pointer.
+using DriverArg = std::uintptr_t;
+
+inline constexpr std::uint32_t DRIVER_LABEL_COUNT = 28;
+
+class CDriver {
+ public:
+  CDriver();
+  CDriver(const CDriver&) = delete;
+  CDriver& operator=(const CDriver&) = delete;
+
+  // ---- the runtime's slots ----
+  virtual std::int32_t nGetInterfaceVersion();                                                    // 0: 18
+  virtual std::int32_t nGetInterfaceMinVersion();                                                 // 1: 17
+  virtual std::int32_t nReserved2();                                                              // 2: -1
+  virtual std::int32_t nReserved3();                                                              // 3: -1
+  virtual void Reserved4();                                                                       // 4
+  virtual std::uint32_t AddRef();                                                                 // 5
+  virtual std::int32_t nRelease();                                                                // 6
+  virtual std::int32_t nClearError();                                                             // 7
+  virtual int bOpenConnection(IHostConnectionDescription* description);                           // 8
+  virtual int bCloseConnection(IHostConnectionDescription* description);                          // 9
+  virtual int bCopyTableRegistry(IHostKeyTranslator* translator, IHostRegistryKey* source,
+                                 IHostRegistryKey* target, std::uint32_t flags);                  // 10
+  virtual CErrorHolder* pGetErrorHolder();                                                        // 11
+  virtual int bSetTablesStateByName(IHostFileHandle* handle, std::uint32_t state);                // 12
+  virtual CAccessInterface* piGetAccessInterface(IHostConnectionDescription* description,
+                                                 IHostFileDescription* table);                    // 13
+  virtual int bListCatalogOf(void* value, IHostConnectionDescription* description,
+                             std::uint32_t flags);                                                // 14
+  virtual CRecordDescription* pGetRecordDescription(const char16_t* name,
+                                                    IHostConnectionDescription* description);     // 15
+  virtual int piCreateAccessInterfaceDefault(CAccessInterface** out, DriverArg query, const char16_t* name,
+                                             IHostConnectionDescription* description, DriverArg fifth,
+                                             std::uint32_t flags);                                // 16
+  virtual int CloseTableRegistry(IHostRegistryKey* key);                                          // 17
+  virtual int bBeginTransaction(IHostConnectionDescription* description, const char16_t* name);   // 18
+  virtual int bCommitTransaction(IHostConnectionDescription* description, const char16_t* name);  // 19
+  virtual int bRollbackTransaction(IHostConnectionDescription* description, const char16_t* name);// 20
+  virtual int bLockTable(IHostConnectionDescription* description, DriverArg lockArgument);        // 21
+  virtual int bLockRows(IHostConnectionDescription* description, DriverArg lockArgument);         // 22
+  virtual int bGetNativeTypeList(void* value);                                                    // 23: 0
+  virtual int bReportNotSupported(DriverArg first, IHostConnectionDescription* description, DriverArg third,
+                                  DriverArg fourth);                                              // 24
+  virtual int nNotAvailable25();                                                                  // 25
+  virtual int bConnectAndDescribeTable(std::uint32_t* found, const char16_t* name,
+                                       IHostConnectionDescription* description);                  // 26
+  virtual int bGetReferentialLinksOf(void* value, DriverArg second, DriverArg third,
+                                     IHostConnectionDescription* description, std::uint32_t flags); // 27
+  virtual int bListDatabases(void* value);                                                        // 28
+  virtual int bSetAccessInterfaceObject(DriverArg first, IHostConnectionDescription* description,
+                                        IHostNamedObject* object);                                // 29
+  virtual int bStoreHostPair(DriverArg a, DriverArg b);                                           // 30
+  virtual int nNotAvailable31(DriverArg a, DriverArg b, DriverArg c, const char16_t* fileName);   // 31
+  virtual int bSetTableRegistryName(IHostRegistryKey* key, const char16_t* name);                 // 32
+  virtual int piCreateAccessInterfaceFor(CAccessInterface** out, DriverArg query, const char16_t* name,
+                                         IHostConnectionDescription* description, DriverArg fifth,
+                                         std::uint32_t flags, DriverArg seventh);                 // 33
+  virtual int bCloseThroughAccessInterface(DriverArg first, const char16_t* name,
+                                           IHostConnectionDescription* description);              // 34
+  virtual int nReserved35();                                                                      // 35: 1
+  virtual int bStoreHostValue(DriverArg value);                                                   // 36
+  virtual int bCreateTable(DriverArg creationArgument, IHostConnectionDescription* description,
+                           const char16_t* name, IHostFileDescription* table);                    // 37
+  virtual int nNotAvailable38(DriverArg first, IHostConnectionDescription* description, DriverArg third); // 38
+  virtual void DeletingDestructor(std::uint32_t flags);                                           // 39
+  virtual int nReserved40();                                                                      // 40: 1
+  virtual int FormatConnectionDescription(CTString* out, IHostConnectionDescription* description); // 41
+  virtual int nReserved42();                                                                      // 42: 0
+  virtual int nReserved43();                                                                      // 43: 0
+  // ---- factories ----
+  virtual void* pCreateFieldValue(CErrorHolder* holder, DriverArg type);                         // 44
+  virtual void* pCreateNativeTextValue(CErrorHolder* holder, DriverArg type);                    // 45
+  virtual void* pCreateParameterBinding(DriverArg a, DriverArg b);                              // 46
+  virtual void* pCreateParameter(DriverArg a);                                                   // 47
+  virtual CRecordDescription* pCreateDescription(CConnection* connection, CErrorHolder* holder); // 48
+  virtual CTableRegistry* pCreateTableRegistry();                                                // 49
+  virtual CTable* pCreateTable(CRecordDescription* description, CConnection* connection,
+                               CErrorHolder* holder);                                            // 50
+  virtual void* pCreateCursor(DriverArg a, DriverArg b);                                         // 51
+  virtual void* pCreateColumnBinding(DriverArg a, DriverArg b);                                  // 52
+  virtual void* pCreateSqlRewriter(DriverArg a, DriverArg b);                                    // 53
+  virtual CErrorHolder* pCreateErrorHolder();                                                    // 54
+  virtual void* pCreateAutomaticIdentifier();                                                    // 55
+  virtual CRecordDescription* pCreateDescriptionFor(const char16_t* name, CConnection* connection); // 56
+  virtual void* pCreateValueLeaf(DriverArg a, DriverArg b, DriverArg c, DriverArg d);           // 57
+  virtual void NotifyAccessInterfacesExcept(IHostConnectionDescription* description,
+                                            std::uint64_t value);                                // 58
+  virtual void* pCreateColumnDescriptor();                                                       // 59
+  virtual void Reserved60();                                                                     // 60
+  virtual CConnection* pCreateConnection(const char16_t* text,
+                                         IHostConnectionDescription* description);              // 61
+  virtual CAccessInterface* pCreateAccessInterface(const char16_t* key, IHostFileDescription* table,
+                                                   CConnection* connection, CErrorHolder* holder); // 62
+  virtual int nReserved63();                                                                     // 63: 0
+  virtual int bListCatalog(void* value, CConnection* connection, std::uint32_t flags);           // 64
+  virtual int bDescribeTable(std::uint32_t* found, const char16_t* name, CConnection* connection); // 65
+  virtual int bGetReferentialLinks(CConnection* connection, DriverArg second, DriverArg third, void* value,
+                                   std::uint32_t flags);                                         // 66: 0
+  virtual void Reserved67();                                                                     // 67
+
+  // ---- connections ----
+  CConnection* pLookupConnection(const char16_t* text);  // with a reference; null when absent
+  CConnection* pFindConnection(IHostConnectionDescription* description);
+  CConnection* pFindOrCreateConnection(IHostConnectionDescription* description);
+  // Drops one reference; removes the connection from the registry when only the registry's is left and it agrees
+  // to go. 0 when it went, else the remaining count.
+  std::uint32_t nReleaseConnection(CConnection* connection);
+
+  // ---- access interfaces ----
+  CAccessInterface* piFindAccessInterfaceByName(const char16_t* key);  // with an internal reference
+  CAccessInterface* piFindOrCreateAccessInterface(IHostFileDescription* table, CConnection* connection);
+  CAccessInterface* piFindAccessInterfaceFor(DriverArg first, const char16_t* name, CConnection* connection,
+                                             DriverArg unused);
+  void RegisterAccessInterface(CAccessInterface* accessInterface);
+  int bUnregisterAccessInterface(CAccessInterface* accessInterface);
+  std::uint32_t nReleaseAccessInterface(CAccessInterface* accessInterface);
+  void CloseAndUnregisterAccessInterface(DriverArg first, CAccessInterface* accessInterface);
+  void ReleaseTablesOfConnection(CConnection* connection);
+  void FormatTableKey(CTString& out, const char16_t* name, CConnection* connection);
+
+  // ---- table registries (each under the lock) ----
+  CTableRegistry* pFindTableRegistry(IHostRegistryKey* key);
+  CTableRegistry* pFindTableRegistryById(std::uint64_t key);
+  CTableRegistry* pFindOrCreateTableRegistry(IHostRegistryKey* key, std::uint32_t* created);
+  CTableRegistry* pFindOrCreateTableRegistryById(std::uint64_t key, std::uint32_t* created);
+  CTableRegistry* pCreateTableRegistryFor(std::uint64_t key);
+  void RegisterTableRegistry(std::uint64_t key, CTableRegistry* registry);
+  std::uint32_t bRemoveTableRegistry(IHostRegistryKey* key, CTableRegistry* registry);
+  std::uint32_t bRemoveTableRegistryById(std::uint64_t key, CTableRegistry* registry);
+
+  // ---- for other layers ----
+  std::uint32_t nGetRefCount() const { return m_nRefCount; }
+  std::uint32_t bIsSqlEngineChecked() const { return m_bSqlEngineChecked; }
+  void SetSqlEngineChecked(std::uint32_t flag) { m_bSqlEngineChecked = flag; }
+  std::int64_t nGetDefaultReadAhead() const { return m_nDefaultReadAhead; }
+  void SetErrorHolder(CErrorHolder* holder);  // takes a reference, drops the previous one
+  // Labels 1 to 28, filled once (when label 1 is empty) from the message texts or their fall-backs.
+  void FillDumpLabels();
+  const char16_t* pszGetLabel(std::uint32_t index) const;
+  DriverArg nGetStoredPairFirst() const { return m_nStoredPair[0]; }
+  DriverArg nGetStoredPairSecond() const { return m_nStoredPair[1]; }
+  DriverArg nGetStoredValue() const { return m_nStoredValue; }
+  std::uint32_t nGetConnectionCount() const { return m_connections.nGetCount(); }
+  std::uint32_t nGetAccessInterfaceCount() const { return m_accessInterfaces.nGetCount(); }
+  std::uint32_t nGetTableRegistryCount() const { return m_tableRegistries.nGetCount(); }
+  // "Expr" and the number plus 1000.
+  static void FormatExpressionName(CTString& out, std::uint32_t number);
+
+ protected:
+  virtual ~CDriver();
+
+ private:
+  CConnection* pCreateAndRegisterConnection(const CTString& text, IHostConnectionDescription* description);
+  // Takes the registered connection out of the registry, with its key and the cache entry; 1 when it was there.
+  int bUnregisterConnection(CConnection* connection);
+  void DestroyMembers();
+
+  CTString m_labels[DRIVER_LABEL_COUNT];
+  std::uint32_t m_nRefCount = 0;
+  std::uint32_t m_bSqlEngineChecked = 0;
+  CObjectHashMap m_connections;
+  const char16_t* m_pszCachedConnectionKey = nullptr;
+  CConnection* m_pCachedConnection = nullptr;
+  CObjectHashMap m_accessInterfaces;
+  const char16_t* m_pszCachedInterfaceKey = nullptr;
+  CAccessInterface* m_pCachedInterface = nullptr;
+  CObjectHashMap m_tableRegistries;
+  CErrorHolder* m_pErrorHolder = nullptr;
+  std::int64_t m_nDefaultReadAhead = -1;  // none: always -1, whatever width a caller reads it at
+  DriverArg m_nStoredPair[2] = {0, 0};
+  DriverArg m_nStoredValue = 0;
+};
+
+// Gives a connection reference back through the current driver object (which may drop a connection nothing uses
+// any more), or plainly when there is no driver object.
+void ReleaseConnectionThroughDriver(CConnection* connection);

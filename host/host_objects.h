@@ -1,0 +1,130 @@
+// The runtime's description objects as the driver calls them: by operation number, so each is declared with its
+// operations in slot order, and slots the driver never calls are declared only to keep the later ones in place. The
+// runtime owns these objects; the driver keeps a pointer only where it takes a reference (the connection
+// description's slots 5 and 6).
+//
+// Texts are UTF-16 and may be null.
+#pragma once
+
+#include <cstdint>
+
+// The runtime's description of a connection.
+class IHostConnectionDescription {
+ public:
+  virtual std::uint32_t nGetInterfaceVersion() = 0;                        // 0
+  virtual void Slot1() = 0;                                                // 1
+  virtual void Slot2() = 0;                                                // 2
+  virtual void Slot3() = 0;                                                // 3
+  virtual void Slot4() = 0;                                                // 4
+  virtual void AddRef(std::uint32_t a, std::uint32_t b) = 0;              // 5: called with (0, 1)
+  virtual void Release() = 0;                                              // 6
+  virtual const char16_t* pszGetUserId() = 0;                              // 7
+  virtual const char16_t* pszGetPassword() = 0;                            // 8
+  virtual const char16_t* pszGetDataSource() = 0;                          // 9: the server
+  virtual void Slot10() = 0;                                               // 10
+  virtual std::uint32_t nGetAccessMode() = 0;                              // 11: 1 read-only
+  virtual void Slot12() = 0;                                               // 12
+  virtual void Slot13() = 0;                                               // 13
+  virtual const char16_t* pszGetProvider() = 0;                            // 14
+  virtual std::int32_t nGetConnectionTimeout() = 0;                        // 15
+  virtual std::int32_t nGetCommandTimeout() = 0;                           // 16
+  virtual const char16_t* pszGetExtendedInformation() = 0;                 // 17
+  virtual const char16_t* pszGetName() = 0;                                // 18
+  virtual std::uint32_t nGetCursorLocationFlags() = 0;                     // 19: bit 0 server, bit 1 client
+  virtual std::uint32_t nGetNamedParameterFlag() = 0;                      // 20
+  virtual const char16_t* pszGetDatabase() = 0;                            // 21
+  virtual std::int64_t nGetCacheSize() = 0;                                // 22: asked from version 4 on
+  virtual void Slot23() = 0;                                               // 23
+  virtual void Slot24() = 0;                                               // 24
+  virtual const char16_t* pszGetLabel() = 0;                               // 25
+};
+
+// The runtime's file-description interface: the description of a table or a query result. The driver's own
+// CRecordDescription implements it (the runtime reads tables through it), and the runtime may hand the driver a
+// description of its own making; either way the driver calls only these slots. Slot 21 is what the driver calls
+// the runtime table description's name.
+class IHostFileDescription {
+ public:
+  virtual std::uint32_t nGetInterfaceLevel() = 0;                   // 0
+  virtual std::int32_t nSlot1() = 0;                                // 1
+  virtual std::int32_t nSlot2() = 0;                                // 2
+  virtual std::int32_t nSlot3() = 0;                                // 3
+  virtual void Slot4() = 0;                                         // 4
+  virtual std::uint32_t AddExternalRef() = 0;                       // 5
+  virtual std::uint32_t nReleaseExternal() = 0;                     // 6
+  virtual const char16_t* pszGetName() = 0;                         // 7
+  virtual const char16_t* pszGetNameAgain() = 0;                    // 8
+  virtual const char16_t* pszGetEmptyText() = 0;                    // 9
+  virtual std::uint32_t nGetRecordSize() = 0;                       // 10
+  virtual std::uint32_t nGetFullSize() = 0;                         // 11
+  virtual std::uint32_t nGetItemCount() = 0;                        // 12
+  virtual std::uint32_t nGetKeyCount() = 0;                         // 13
+  virtual std::uint32_t nGetLargeItemCount() = 0;                   // 14
+  virtual std::uint32_t nGetColumnCount() = 0;                      // 15
+  virtual void* piGetItem(std::uint32_t index) = 0;                 // 16
+  virtual void* piFindItem(const char16_t* name) = 0;               // 17
+  virtual void* piGetKey(std::uint32_t index) = 0;                  // 18
+  virtual void* piGetLargeItem(std::uint32_t index) = 0;            // 19
+  virtual std::int32_t nSlot20() = 0;                               // 20
+  virtual const char16_t* pszGetSqlTableName() = 0;                 // 21
+  virtual void* piGetIdentifyingKey() = 0;                          // 22
+  virtual const char16_t* pszGetSecondaryName() = 0;                // 23
+  virtual const char16_t* pszGetTertiaryName() = 0;                 // 24
+  virtual const char16_t* pszGetOwnerName() = 0;                    // 25
+  virtual const char16_t* pszGetDatabaseName() = 0;                 // 26
+};
+
+// The runtime's key of a context's table registry.
+class IHostRegistryKey {
+ public:
+  virtual void Slot0() = 0;
+  virtual void Slot1() = 0;
+  virtual void Slot2() = 0;
+  virtual void Slot3() = 0;
+  virtual void Slot4() = 0;
+  virtual void Slot5() = 0;
+  virtual void Slot6() = 0;
+  virtual void Slot7() = 0;
+  virtual std::uint64_t nGetKey() = 0;  // 8
+};
+
+// The runtime's handle of an open file: the file inside its context, and the context.
+class IHostFileHandle {
+ public:
+  virtual void Slot0() = 0;
+  virtual void Slot1() = 0;
+  virtual void Slot2() = 0;
+  virtual void Slot3() = 0;
+  virtual void Slot4() = 0;
+  virtual void Slot5() = 0;
+  virtual void Slot6() = 0;
+  virtual std::uint64_t nGetFileId() = 0;     // 7
+  virtual std::uint64_t nGetContextId() = 0;  // 8
+};
+
+// The runtime's translator of file identifiers when it duplicates a context: 1 with the new key of an old one, 0
+// when the old key has no counterpart in the copy.
+class IHostKeyTranslator {
+ public:
+  virtual void Slot0() = 0;
+  virtual void Slot1() = 0;
+  virtual void Slot2() = 0;
+  virtual void Slot3() = 0;
+  virtual void Slot4() = 0;
+  virtual std::int32_t bTranslateKey(std::uint64_t oldKey, std::uint64_t* newKey) = 0;  // 5
+};
+
+// A runtime object handed to an access interface (its query source): named by slot 7, counted by slots 5 and 6;
+// slot 8 answers non-zero while the object still needs its interface (a query run keeps the interface then).
+class IHostNamedObject {
+ public:
+  virtual void Slot0() = 0;
+  virtual void Slot1() = 0;
+  virtual void Slot2() = 0;
+  virtual void Slot3() = 0;
+  virtual void Slot4() = 0;
+  virtual void AddExternalRef() = 0;             // 5
+  virtual void ReleaseExternalRef() = 0;         // 6
+  virtual const char16_t* pszGetName() = 0;      // 7
+  virtual std::uint32_t nIsPending() = 0;        // 8
+};

@@ -1,0 +1,32 @@
+#include "host/module_errors.h"
+
+#include <cstdarg>
+
+#include "foundation/error_holder.h"
+#include "foundation/x_error.h"
+
+void RaiseModuleError(CErrorHolder* holder, std::uint32_t recordedCode, std::uint32_t unit, std::uint32_t point,
+                      CConnection* reporter, const char16_t* file, std::uint32_t errorCode, ...) {
+  CModuleError error;
+  va_list arguments;
+  va_start(arguments, errorCode);
+  error.SetErrorV(&gstModuleDescriptor, errorCode, arguments);
+  va_end(arguments);
+  if (file && file[0]) SetErrorFileAndItem(error, file, nullptr);
+  error.SetInfo(ERROR_INFO_ERROR_CODE, &errorCode);
+  AddErrorIdentification(error, unit, point);
+  if (holder) {
+    holder->RecordError(recordedCode, error, reporter);
+  } else {
+    DiscardIgnoredError(error);
+  }
+}
+
+void RaiseNotAvailable(CErrorHolder* holder, std::uint32_t unit, std::uint32_t point, CConnection* reporter,
+                       const char16_t* file) {
+  RaiseModuleError(holder, RECORDED_NOT_AVAILABLE, unit, point, reporter, file, ERROR_NOT_AVAILABLE);
+}
+
+void SetHolderOutOfMemory(CErrorHolder* holder) {
+  if (holder) holder->pGetEmbeddedObject()->SetOutOfMemory();
+}

@@ -1,0 +1,33 @@
+// CObjectHashMap: a CHashTable whose values are counted objects. Storing a value hands the map one reference (the
+// caller takes it), and the map drops the reference of every value it still holds when it is emptied or destroyed.
+// Keys are either heap copies of UTF-16 texts (freed with their entry) or plain numbers, fixed at construction.
+// The driver's registries and the access interface's table set are such maps.
+#pragma once
+
+#include <cstdint>
+
+#include "foundation/hash_table.h"
+
+class CObjectHashMap : public CHashTable {
+ public:
+  enum EKeyKind { KEYS_ARE_TEXTS, KEYS_ARE_NUMBERS };
+  using PFN_RELEASE_VALUE = void (*)(std::uint64_t value);
+
+  CObjectHashMap(EKeyKind keyKind, PFN_RELEASE_VALUE release, std::uint32_t initialSize = 7);
+  ~CObjectHashMap() override;
+
+  // Drops every entry: each value's reference released, text keys freed; the map keeps its size.
+  void ReleaseAll();
+  EKeyKind GetKeyKind() const { return m_keyKind; }
+
+ private:
+  EKeyKind m_keyKind;
+  PFN_RELEASE_VALUE m_pfnRelease;
+};
+
+// Text keys: a heap copy of the text as the key, hashed and compared as table names are (the runtime's folding,
+// case and non-spacing marks ignored).
+std::uint32_t nHashTextKey(std::uint64_t key);
+int nCompareTextKeys(std::uint64_t a, std::uint64_t b);
+inline std::uint64_t nTextKey(const char16_t* text) { return reinterpret_cast<std::uintptr_t>(text); }
+inline const char16_t* pszOfTextKey(std::uint64_t key) { return reinterpret_cast<const char16_t*>(key); }

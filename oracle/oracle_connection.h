@@ -1,0 +1,36 @@
+// The Oracle connection classes: CConnectionOra (the Oracle layer's middle class: table locks as transaction levels)
+// and COracleConnection (the final class the driver object's connection factory makes: the Oracle session).
+//
+// What the generic code relies on is here: the DBMS kind, flat transactions, the identifier quotes and the answers
+// of the flag operations. The session itself (client library, logon, NLS settings, statements, locks, error
+// categories, type names) belongs to the Oracle client layer, which is not built yet: opening records error 8
+// (operation not available) and answers 0, so no statement is ever run.
+#pragma once
+
+#include <cstdint>
+
+#include "sql/connection.h"
+
+class CConnectionOra : public CConnection {
+ public:
+  CConnectionOra(const char16_t* name, IHostConnectionDescription* description);
+
+  // 43: locks tables inside a transaction level of their own (modes 0 and 1 do nothing); a failed lock rolls the
+  // level back.
+  virtual int bLockTables(CErrorHolder* holder, std::uint32_t mode, std::uintptr_t lockArgument);
+  // 44: ends the lock level with a commit when a level is active; else 1.
+  virtual int bUnlockTables(CErrorHolder* holder);
+};
+
+class COracleConnection : public CConnectionOra {
+ public:
+  COracleConnection(const char16_t* name, IHostConnectionDescription* description);
+
+  int bOpen(CErrorHolder* holder, const char16_t* name) override;
+  int bIsConnected() override;
+  void Close(CErrorHolder* holder) override;
+  int bNullsSortFirst() override;  // 0: NULL is not sorted before other values
+  int bIsOci8() override;          // 0 while no client entry set is bound
+  int nFlag15() override;          // 1
+  void FillTypeNameTable(CTypeNameTable* table) override;
+};

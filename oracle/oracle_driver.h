@@ -1,0 +1,34 @@
+// The Oracle driver classes: CDriverOra (the Oracle layer's middle class) and COracleDriver (the final class that
+// piQueryInterface makes). Neither adds fields. Their factories choose the Oracle classes, so every connection,
+// description and table the generic code creates is the Oracle one.
+//
+// Listing databases, the native type list, the catalog, referential links and the bindings, columns and rewriters
+// belong to the Oracle client layer and the value model, which are not built yet: those operations record error 8
+// (operation not available) in the driver's holder and answer 0 or null.
+#pragma once
+
+#include "host/driver.h"
+
+class CDriverOra : public CDriver {
+ public:
+  int bListDatabases(void* value) override;  // 28
+};
+
+class COracleDriver : public CDriverOra {
+ public:
+  int bGetNativeTypeList(void* value) override;                                                      // 23
+  void* pCreateNativeTextValue(CErrorHolder* holder, DriverArg type) override;                      // 45
+  void* pCreateParameterBinding(DriverArg a, DriverArg b) override;                                 // 46
+  void* pCreateParameter(DriverArg a) override;                                                      // 47
+  CRecordDescription* pCreateDescription(CConnection* connection, CErrorHolder* holder) override;    // 48
+  CTable* pCreateTable(CRecordDescription* description, CConnection* connection,
+                       CErrorHolder* holder) override;                                               // 50
+  void* pCreateColumnBinding(DriverArg a, DriverArg b) override;                                    // 52
+  void* pCreateSqlRewriter(DriverArg a, DriverArg b) override;                                      // 53
+  CRecordDescription* pCreateDescriptionFor(const char16_t* name, CConnection* connection) override; // 56
+  CConnection* pCreateConnection(const char16_t* text, IHostConnectionDescription* description) override; // 61
+  int bListCatalog(void* value, CConnection* connection, std::uint32_t flags) override;             // 64
+  int bDescribeTable(std::uint32_t* found, const char16_t* name, CConnection* connection) override;  // 65
+  int bGetReferentialLinks(CConnection* connection, DriverArg second, DriverArg third, void* value,
+                           std::uint32_t flags) override;                                            // 66
+};

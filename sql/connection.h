@@ -1,0 +1,182 @@
+// CConnection: the DBMS-independent base of every connection. The driver object's connection factory makes one per
+// runtime connection description (the final class is COracleConnection over CConnectionOra); it reads the
+// connection options once at construction, keeps what later layers ask for (timeouts, cursor location, code pages,
+// record-lock option, client version and library, application name, database name, server version), builds the
+// connection string, owns the transaction chain (sql/transaction.h) and defines the operations the Oracle classes
+// complete.
+//
+// Counted (CRefCounted): the driver's connection registry holds one reference, an open connection one more, and every
+// running operation one for its duration; it keeps one reference on the runtime's connection description. Used under
+// gcsDriverLock only.
+#pragma once
+
+#include <cstdint>
+
+#include "foundation/ref_counted.h"
+#include "foundation/t_string.h"
+
+class CErrorHolder;
+class CTransaction;
+class CTypeNameTable;
+class CXError;
+class IHostConnectionDescription;
+
+inline constexpr std::uint32_t DBMS_KIND_ORACLE = 1;
+inline constexpr std::uint32_t SESSION_CODE_PAGE_UNSET = 0xFFFFFFFF;
+inline constexpr std::uint32_t SESSION_CODE_PAGE_UTF16 = 0xFFFFFFFE;
+
+// The client version text of the loaded client library, set by the client loader; empty until one is loaded.
+extern CTString gstrClientVersionText;
+
+class CConnection : public CRefCounted {
+ public:
+  CConnection(const char16_t* name, IHostConnectionDescription* description);
+  ~CConnection() override;                                                          // 0
+
+  // ---- operations, in their order (slot 1 is the count's release) ----
+  virtual int bOpen(CErrorHolder* holder, const char16_t* name) = 0;                // 2: connect the session
+  virtual int bIsConnected() = 0;                                                   // 3
+  virtual void Close(CErrorHolder* holder) = 0;                                     // 4
+  virtual int nFlag5();                                                             // 5: 0
+  virtual int nFlag6();                                                             // 6: 1
+  // 7: 0; when non-zero, the driver releases the tables of the connection after a commit or before a rollback
+  virtual int bReleasesTablesAtLevelEnd();
+  virtual int nFlag8();                                                             // 8: 1
+  virtual int bIsDbmsKind2();                                                       // 9
+  virtual int bTimeOperandFlag();                                                   // 10: 0
+  virtual int nFlag11();                                                            // 11: 0
+  virtual int bNullsSortFirst();                                                    // 12: 1
+  virtual int bIsOci8();                                                            // 13: 0
+  virtual int nFlag14();                                                            // 14: 1
+  virtual int nFlag15();                                                            // 15: 0
+  virtual int bOpenAgain(CErrorHolder* holder, const char16_t* name);               // 16: slot 2 again
+  virtual const char16_t* pszGetRecordLockOption();                                 // 17
+  virtual int bBeginTransaction(CErrorHolder* holder);                              // 18: "BEGIN"
+  virtual int bCommitTransaction(CErrorHolder* holder);                             // 19: "COMMIT"
+  virtual int bRollbackTransaction(CErrorHolder* holder);                           // 20: "ROLLBACK"
+  virtual CTransaction* pNewTransaction();                                          // 21
+  virtual int bLockRows(CErrorHolder* holder, std::uintptr_t lockArgument);         // 22: 0
+  virtual int bLockTable(CErrorHolder* holder, std::uintptr_t tableName);           // 23: "LOCK TABLE <name>"
+  virtual int bSelectForUpdate(CErrorHolder* holder, const char16_t* statement);    // 24
+  // 25: error 8 naming the file (the third argument); the second and fourth are not read
+  virtual int bReportNotSupported(CErrorHolder* holder, std::uintptr_t ignored, std::uintptr_t file,
+                                  std::uintptr_t extra);
+  virtual int nReserved26();                                                        // 26: 0
+  virtual std::uint32_t nGetErrorCategory(std::uint32_t nativeCode);                // 27: 0
+  // (28 to 30: the dialect operations, built with the dialect fragments)
+  virtual void AddErrorDetails(CXError& error);                                     // 31
+  virtual int nFlag32();                                                            // 32: 0
+  virtual int bIsUntypedServerType(std::uint32_t serverType);                       // 33: 0
+  virtual int bExecuteSql(CErrorHolder* holder, const char16_t* text);              // 34: 0
+  virtual int bExecuteLockSql(CErrorHolder* holder, const char16_t* text);          // 35: slot 34
+  virtual int bExecuteSqlFetch(CErrorHolder* holder, void* value, std::uint32_t flag,
+                               const char16_t* text);                               // 36: 0
+  // (37 to 39: the dialect's literal operations, built with the dialect fragments)
+  virtual void OnLevelEnded(CTransaction* transaction);                             // 40: nothing
+  virtual void FillTypeNameTable(CTypeNameTable* table) = 0;                        // 41
+  virtual int ParseServerVersion(void* unused);                                     // 42
+
+  // ---- the runtime description's texts ----
+  const char16_t* pszGetUserId();
+  const char16_t* pszGetDataSource();
+  const char16_t* pszGetHostDatabase();
+  const char16_t* pszGetConnectionLabel();
+  const char16_t* pszGetProvider();
+  IHostConnectionDescription* pGetHostDescription() const { return m_pHostDescription; }
+  // "Initial Catalog" of the options, else of the provider text, else the description's database; computed once.
+  const char16_t* pszGetDatabaseName();
+
+  // ---- options (the ExtendedInformation text, reduced by every read with removal) ----
+  int bGetOption(CTString& out, const char16_t* key, int bRemove);
+  int bGetOptionEx(CTString& out, int& bFound, const char16_t* key, int bRemove);
+  const CTString& GetOptionText() const { return m_strOptions; }
+
+  // ---- state ----
+  const char16_t* pszGetName() const { return m_strName.pszGet(); }
+  const char16_t* pszGetConnectionString() const { return m_strConnectionString.pszGet(); }
+  std::uint32_t nGetSerialNumber() const { return m_nSerialNumber; }
+  std::uint32_t bIsReleasable() const { return m_bReleasable; }
+  void SetReleasable(std::uint32_t flag) { m_bReleasable = flag; }
+  // The releasable flag is on and no transaction level is active.
+  int bCanBeReleased() const;
+  int bIsTransactionOpen() const;
+  CTransaction* pGetTransaction() const { return m_pTransaction; }
+  std::uint32_t nGetNestedMode() const { return m_nNestedMode; }
+  std::uint32_t nGetFlatDepth() const { return m_nFlatDepth; }
+  std::uint32_t nGetDbmsKind() const { return m_nDbmsKind; }
+  std::int32_t nGetConnectionTimeout() const { return m_nConnectionTimeout; }
+  std::int32_t nGetCommandTimeout() const { return m_nCommandTimeout; }
+  std::int32_t nGetLockTimeout() const { return m_nLockTimeout; }
+  std::int64_t nGetCacheSize() const { return m_nCacheSize; }
+  std::uint32_t nGetCursorLocation() const { return m_nCursorLocation; }
+  std::int32_t nGetUnicodeSupport() const { return m_nUnicodeSupport; }
+  std::uint32_t nGetAnsiCodePage() const { return m_nAnsiCodePage; }
+  std::uint32_t nGetSessionCodePage() const { return m_nSessionCodePage; }
+  void SetSessionCodePage(std::uint32_t codePage) { m_nSessionCodePage = codePage; }
+  const char16_t* pszGetClientVersion() const { return m_strClientVersion.pszGet(); }
+  const char16_t* pszGetClientLibrary() const { return m_strClientLibrary.pszGet(); }
+  std::uint32_t nGetNamedParameterSwitch() const { return m_nNamedParameterSwitch; }
+  void SetNamedParameterSwitch(std::uint32_t flag) { m_nNamedParameterSwitch = flag; }
+  void SetServerVersionText(const char16_t* text) { m_strServerVersion = text; }
+  const char16_t* pszGetServerVersionText() const { return m_strServerVersion.pszGet(); }
+  std::int32_t nGetServerMajor() const { return m_nServerMajor; }
+  std::int32_t nGetServerMinor() const { return m_nServerMinor; }
+  std::int32_t nGetServerRelease() const { return m_nServerRelease; }
+
+  // The program's base file name, else "HALVORN Quorvix"; computed once.
+  int bGetApplicationName(CTString& out);
+  // 1 when the configured client library is empty or is the loaded one; else error 74 and 0.
+  int bCheckClientLibrary(CErrorHolder* holder);
+  // Slot 31 with the error held by the holder, when it holds one.
+  void AddErrorDetailsTo(CErrorHolder* holder);
+
+  // ---- transaction levels (sql/transaction.h) ----
+  int bBeginLevel(CErrorHolder* holder, const char16_t* name);
+  int bCommitLevel(CErrorHolder* holder, const char16_t* name);
+  int bRollbackLevel(CErrorHolder* holder, const char16_t* name);
+
+ protected:
+  std::uint32_t m_nNestedMode = 1;
+  std::uint32_t m_nDbmsKind = 0;
+  std::uint32_t m_nSessionCodePage = SESSION_CODE_PAGE_UNSET;
+  std::uint32_t m_nOldDateFormat = 0;
+  CTString m_strOpeningQuote;
+  std::uint32_t m_nOpeningQuoteLength = 0;
+  CTString m_strClosingQuote;
+  std::uint32_t m_nClosingQuoteLength = 0;
+
+ private:
+  int bEndLevel(CErrorHolder* holder, const char16_t* name, bool commit);
+  void ReadOptions();
+  int bReadIntegerOption(const char16_t* key, std::int32_t& out);
+
+  std::uint32_t m_nSerialNumber;
+  IHostConnectionDescription* m_pHostDescription;
+  CTString m_strName;
+  CTString m_strConnectionString;
+  std::uint32_t m_bReleasable = 1;
+  CTransaction* m_pTransaction = nullptr;
+  std::uint32_t m_nNamedParameterSwitch = 0;
+  CTString m_strDatabaseName;
+  std::int64_t m_nCacheSize = -2;
+  std::uint32_t m_nCursorLocation = 0;
+  std::uint32_t m_nFlatDepth = 0;
+  CTString m_strOptions;
+  std::int32_t m_nConnectionTimeout = -1;
+  std::int32_t m_nCommandTimeout = -1;
+  std::int32_t m_nLockTimeout = -1;
+  CTString m_strRecordLockOption;
+  std::int32_t m_nUnicodeSupport = 1;
+  std::uint32_t m_nAnsiCodePage = 0;
+  CTString m_strClientVersion;
+  CTString m_strClientLibrary;
+  CTString m_strApplicationName;
+  CTString m_strServerVersion;
+  std::int32_t m_nServerMajor = -1;
+  std::int32_t m_nServerMinor = 0;
+  std::int32_t m_nServerRelease = 0;
+};
+
+// The parts of a path: drive (a letter and ":" or a UNC server and share), directory (up to the last separator),
+// base name and extension (from the last "."). A path of more than 260 characters gives empty parts.
+void SplitPath(const char16_t* path, CTString& drive, CTString& directory, CTString& baseName, CTString& extension);
