@@ -1,0 +1,212 @@
+// CAccessInterface: the object through which the runtime drives the tables, queries and records of one connection.
+// The driver object makes one per (connection, table description) and registers it under its key "Table=%s;%s";
+// the runtime calls its 82 operations by position, each naming its table by a runtime file handle. The interface
+// finds the table (through the table registry of the handle's context, or the process-wide one-entry cache), calls
+// the table operation under gcsDriverLock and hands the answer back unchanged. Which table operation each position
+// calls is kept in one table (access_interface.cpp, "positions to table operations").
+//
+// Counted twice: internal references (the driver's key map and its temporary lookups) and external ones (the
+// runtime). It holds references on its connection, its error holder, its record description (an external one) and
+// its query source object (an external one), one on every table it created, and a pointer to the driver object that
+// made it, through which it reaches the table registries and gives connections back: never through whichever driver
+// object happens to be current.
+#pragma once
+
+#include <cstdint>
+
+#include "foundation/t_string.h"
+
+class CConnection;
+class CDriver;
+class CErrorHolder;
+class CHashTable;
+class CTable;
+class CTableRegistry;
+class IHostFileDescription;
+class IHostFileHandle;
+class IHostNamedObject;
+class IHostSqlQuery;
+
+// A runtime argument passed on untouched: a 64-bit value or a pointer.
+using HostValue = std::uintptr_t;
+
+// The SQL engine library's version, as the runtime's SQL query object last gave it (process-wide).
+extern std::uint32_t gnSqlEngineLibraryVersion;
+inline constexpr std::uint32_t SQL_ENGINE_MIN_VERSION = 23;
+
+class CAccessInterface {
+ public:
+  CAccessInterface(CDriver* driver, const char16_t* key, IHostFileDescription* recordDescription,
+                   CConnection* connection, CErrorHolder* errorHolder);
+  CAccessInterface(const CAccessInterface&) = delete;
+  CAccessInterface& operator=(const CAccessInterface&) = delete;
+
+  // ---- the runtime's operations, in position order ----
+  virtual std::int32_t nGetInterfaceVersion();                                                       // 0: 11
+  virtual std::int32_t nGetInterfaceMinVersion();                                                    // 1: 8
+  virtual std::int32_t nReturnMinusOne2();                                                           // 2
+  virtual std::int32_t nReturnMinusOne3();                                                           // 3
+  virtual void DoNothing4();                                                                         // 4
+  virtual std::uint32_t AddExternalRef();                                                            // 5
+  virtual std::int32_t nReleaseExternalRef();                                                        // 6
+  virtual CErrorHolder* pGetErrorHolderFor(IHostFileHandle* handle);                                 // 7
+  virtual std::int32_t bIsOpen(IHostFileHandle* handle);                                             // 8
+  virtual IHostFileDescription* piGetRecordDescription();                                            // 9
+  virtual std::int32_t bSupportsTransactions(IHostFileHandle* handle, HostValue a, HostValue b);     // 10
+  virtual std::int32_t nNotAvailableA(IHostFileHandle* handle);                                      // 11
+  virtual std::int32_t bEnsureTable(IHostFileHandle* handle, std::uint32_t a, HostValue b);          // 12
+  virtual std::int32_t bOpenOrCreate(IHostFileHandle* handle, std::uint32_t a, HostValue b);         // 13
+  virtual std::int32_t bCreateAndOpen(IHostFileHandle* handle, HostValue a);                         // 14
+  virtual std::int32_t bOpen(IHostFileHandle* handle, std::uint32_t a, HostValue b);                 // 15
+  virtual std::int32_t bSetTablesStateByName(IHostFileHandle* handle, std::uint32_t state);          // 16
+  virtual std::int32_t bClose(IHostFileHandle* handle);                                              // 17
+  virtual std::int32_t bClearRecord(IHostFileHandle* handle, std::uint32_t flags, std::uint32_t mode);  // 18
+  virtual std::int32_t bSaveRecord(IHostFileHandle* handle, HostValue key, std::uint32_t flags,
+                                   std::uint32_t mode);                                              // 19
+  virtual std::int32_t bNotSupportedA(IHostFileHandle* handle, HostValue a, std::uint32_t b);        // 20
+  virtual std::int32_t bDeleteRecord(IHostFileHandle* handle, HostValue key, std::uint32_t mode);    // 21
+  virtual std::int32_t bWriteRecord(IHostFileHandle* handle, HostValue key, std::uint32_t flags,
+                                    std::uint32_t mode);                                             // 22
+  virtual std::int32_t bSeekOnKey(IHostFileHandle* handle, const char16_t* context, HostValue a, std::uint32_t b,
+                                  std::uint32_t c, std::uint32_t d, HostValue e, std::uint32_t f,
+                                  std::uint32_t g);                                                  // 23
+  virtual std::int32_t bNotSupportedB(IHostFileHandle* handle);                                      // 24
+  virtual std::int32_t bModifyRecord(IHostFileHandle* handle, HostValue key, std::uint32_t mode,
+                                     HostValue argument);                                            // 25
+  virtual std::int32_t bRead(IHostFileHandle* handle, const char16_t* context, std::uint32_t direction,
+                             std::uint32_t flags, std::uint32_t a, HostValue out, std::uint32_t b);  // 26
+  virtual std::int32_t bReadInContext(IHostFileHandle* handle, const char16_t* context, std::uint32_t a,
+                                      HostValue b, std::uint32_t c, std::uint32_t d, HostValue e,
+                                      std::uint32_t f);                                              // 27
+  virtual std::int32_t bLockTable(IHostFileHandle* handle, std::uint32_t mode, HostValue previousMode);  // 28
+  virtual std::int32_t bUnlockTable(IHostFileHandle* handle);                                        // 29
+  virtual std::int32_t bTestRecordLock(IHostFileHandle* handle, HostValue a, std::uint32_t b, HostValue c);  // 30
+  virtual std::int32_t bTestRecordLockDefault(IHostFileHandle* handle, HostValue a);                 // 31
+  virtual std::int32_t bGetOutOfRange(IHostFileHandle* handle, const char16_t* context, HostValue out);  // 32
+  virtual std::int32_t bGetRecordState(IHostFileHandle* handle, const char16_t* context, std::uint32_t* word,
+                                       std::uint32_t* found);                                        // 33
+  virtual std::int32_t bSetLockMode(IHostFileHandle* handle, std::uint32_t mode);                    // 34
+  virtual std::int64_t nTableProbe(IHostFileHandle* handle);                                         // 35
+  virtual std::int32_t bGetRecordFlags(IHostFileHandle* handle, HostValue key, HostValue outFlags);  // 36
+  virtual std::int32_t bGoToRecord(IHostFileHandle* handle, const char16_t* context, HostValue a, std::uint32_t b,
+                                   HostValue c, std::uint32_t d, IHostSqlQuery* sqlQuery);           // 37
+  virtual std::int32_t bDeleteRecordChecked(IHostFileHandle* handle, IHostSqlQuery* sqlQuery,
+                                            HostValue value);                                        // 38
+  virtual std::int32_t bMarkContextRecord(IHostFileHandle* handle, const char16_t* context);         // 39
+  virtual std::int32_t bResetContextMark(IHostFileHandle* handle, const char16_t* context);          // 40
+  virtual std::int32_t bCheckItem(IHostFileHandle* handle, std::uint32_t a, HostValue b, std::uint32_t c,
+                                  std::uint32_t d);                                                  // 41
+  virtual std::int32_t bSavePosition(IHostFileHandle* handle, std::uint32_t identifier);             // 42
+  virtual std::int32_t bCheckItemValue(IHostFileHandle* handle, const char16_t* context, HostValue value,
+                                       std::uint32_t a);                                             // 43
+  virtual std::int32_t bIsReadOnly(IHostFileHandle* handle, HostValue out);                          // 44
+  virtual std::int32_t bReadCurrentContext(IHostFileHandle* handle, HostValue value, std::uint32_t a,
+                                           std::uint32_t b);                                         // 45
+  virtual std::int32_t bGetPositionPerMille(IHostFileHandle* handle, const char16_t* context, std::uint32_t* out,
+                                            std::uint32_t flags);                                    // 46
+  virtual std::int32_t bSetPositionPerMille(IHostFileHandle* handle, const char16_t* context,
+                                            std::uint32_t perMille, std::uint32_t a, std::uint32_t flags);  // 47
+  virtual std::int32_t bReadLargeValue(IHostFileHandle* handle, std::uint32_t index, HostValue value);   // 48
+  virtual std::int32_t bWriteLargeValue(IHostFileHandle* handle, std::uint32_t index, HostValue buffer);  // 49
+  virtual std::int32_t bGetRecordBuffer(IHostFileHandle* handle, HostValue out);                     // 50
+  virtual std::int32_t bSetRecordBuffer(IHostFileHandle* handle, HostValue buffer);                  // 51
+  virtual std::int32_t bCallLargeValueSlot(IHostFileHandle* handle, std::uint32_t index, HostValue value);  // 52
+  virtual std::int32_t nGetLargeValueState(IHostFileHandle* handle, std::uint32_t index, HostValue value);  // 53
+  virtual std::int32_t bResetContext(IHostFileHandle* handle, const char16_t* context);              // 54
+  virtual std::int32_t bRestorePosition(IHostFileHandle* handle, HostValue position, std::uint32_t flags);  // 55
+  virtual std::int32_t bNotSupportedC(IHostFileHandle* handle, HostValue a, HostValue b, std::uint32_t c,
+                                      HostValue d);                                                  // 56
+  virtual std::int32_t nNotAvailableB(IHostFileHandle* handle);                                      // 57
+  virtual std::int32_t nNotAvailableC(IHostFileHandle* handle);                                      // 58
+  virtual std::int32_t nNotAvailableD(IHostFileHandle* handle);                                      // 59
+  virtual std::int32_t bDropSharedRowSource(IHostFileHandle* handle);                                // 60
+  virtual std::int32_t bCompareSavedPositions(IHostFileHandle* handle, std::uint32_t a, std::uint32_t b,
+                                              HostValue outEqual);                                   // 61
+  virtual std::int32_t nReturnZero62();                                                              // 62
+  virtual std::int32_t nReturnZero63();                                                              // 63
+  virtual std::int32_t bDeleteAll(IHostFileHandle* handle);                                          // 64
+  virtual void DoNothing65();                                                                        // 65
+  virtual void DoNothing66();
+  virtual void DoNothing67();
+  virtual void DoNothing68();
+  virtual void DoNothing69();
+  virtual void DoNothing70();
+  virtual void DoNothing71();
+  virtual void DoNothing72();
+  virtual void DoNothing73();
+  virtual void DoNothing74();
+  virtual void DoNothing75();
+  virtual void DoNothing76();
+  virtual void DoNothing77();
+  virtual void DoNothing78();                                                                        // 78
+  virtual std::int32_t bCreate(IHostFileHandle* handle);                                             // 79
+  virtual void DeletingDestructor(std::uint32_t flags);                                              // 80
+  virtual std::int32_t bExecuteQuery(std::uint32_t* hasRows, IHostFileHandle* handle, const char16_t* context,
+                                     IHostSqlQuery* sqlQuery, std::uint32_t flags, HostValue value);  // 81
+
+  // ---- the driver's side (called with gcsDriverLock held) ----
+  void AddRef() { ++m_nRefCount; }
+  // Internal count - 1; destroys the interface when both counts are 0 and answers 0; else the new internal count.
+  std::int32_t nRelease();
+  std::uint32_t nGetRefCount() const { return m_nRefCount; }
+  std::uint32_t nGetExternalCount() const { return m_nExternalCount; }
+
+  const CTString& sGetKey() const { return m_sKey; }
+  CDriver* pGetDriver() const { return m_pDriver; }
+  CConnection* pGetConnection() const { return m_pConnection; }
+  CErrorHolder* pGetErrorHolder() const { return m_pErrorHolder; }
+  // The record description's name, "" without one.
+  const char16_t* pszGetName() const;
+  IHostFileDescription* pGetRecordDescription() const { return m_pRecordDescription; }
+  void SetRecordDescription(IHostFileDescription* recordDescription);
+  // Replaces the query source object (external references on both sides); pGetQuerySource gives no reference.
+  void SetQuerySource(IHostNamedObject* source);
+  IHostNamedObject* pGetQuerySource() const { return m_pQuerySource; }
+
+  // The tables this interface created, each with one reference of the interface.
+  void RegisterTable(CTable* table);
+  void UnregisterTable(IHostFileHandle* handle, CTable* table);
+  CTable* pFindTable(IHostFileHandle* handle);
+  CTable* pFindOrCreateTable(IHostFileHandle* handle, std::uint32_t* created);
+  std::uint32_t nGetTableCount() const;
+
+  void PassErrorToTableRegistry(IHostFileHandle* handle, CErrorHolder* holder);
+  CTableRegistry* pFindTableRegistry(IHostFileHandle* handle);
+  CTableRegistry* pFindOrCreateTableRegistry(IHostFileHandle* handle, std::uint32_t* created);
+  void ReleaseTableRegistry(IHostFileHandle* handle, CTableRegistry* registry);
+
+  // Every table of the interface gives up its record contexts (the driver calls this at a transaction's end).
+  void ReleaseAllTableContexts();
+  // Every other table of the interface takes a modification notice from `skip`.
+  void NotifyTablesExcept(CTable* skip, std::uint32_t kind, const char16_t* key, std::uint32_t extra);
+  // Every table made for that runtime connection description lets go of the record lock of `value`.
+  void NotifyTablesOfConnection(void* hostConnectionDescription, std::uint64_t value);
+
+ private:
+  ~CAccessInterface();
+
+  // The dispatch of one position through the steps its row in the wiring table names.
+  template <std::size_t P, typename... A>
+  auto Dispatch(IHostFileHandle* handle, A... arguments);
+  template <std::size_t P, typename... A>
+  auto RunFrame(IHostFileHandle* handle, const char16_t* context, A... arguments);
+  template <std::size_t P, typename... A>
+  std::int32_t RunOpen(IHostFileHandle* handle, A... arguments);
+  std::int32_t RunNotAvailable(IHostFileHandle* handle, std::uint32_t point);
+  // The SQL engine library check of the query operations; 1 when the operation may go on.
+  std::int32_t bCheckSqlEngine(IHostSqlQuery* sqlQuery);
+
+  void RaiseUnknownHandle();
+  void ReleaseLookup(CTable* table);
+
+  CDriver* m_pDriver;
+  std::uint32_t m_nRefCount = 0;
+  std::uint32_t m_nExternalCount = 0;
+  CErrorHolder* m_pErrorHolder;
+  CConnection* m_pConnection;
+  IHostFileDescription* m_pRecordDescription = nullptr;
+  CTString m_sKey;
+  CHashTable* m_pTables;
+  std::uint32_t m_bRenameSqlContext = 0;
+  IHostNamedObject* m_pQuerySource = nullptr;
+};
