@@ -1,4 +1,539 @@
-// The driver object's creation. Until the driver object is built, the runtime is told plainly that none can be made.
-#include "host/export.h"
+#include "host/driver.h"
 
-extern "C" QZ_EXPORT void* piQueryInterface() { return nullptr; }
+#include <new>
+
+#include "engine/record_description.h"
+#include "engine/table.h"
+#include "foundation/error_holder.h"
+#include "foundation/message_text.h"
+#include "foundation/text_utils.h"
+#include "foundation/x_error.h"
+#include "host/access_interface.h"
+#include "host/host_objects.h"
+#include "host/library_entry.h"
+#include "host/driver_request.h"
+#include "host/module_errors.h"
+#include "sql/connection.h"
+#include "sql/table_registry.h"
+
+namespace {
+
+enum : std::uint32_t {
+  ERROR_CONNECTION_NOT_OPEN = 14,
+  ERROR_TABLE_ABSENT = 30,
+  DRIVER_POINT_NOT_BUILT = 0,
+  DRIVER_POINT_LOCK_TABLE = 1,
+  DRIVER_POINT_LOCK_ROWS = 2,
+  DRIVER_POINT_NOT_SUPPORTED = 3,
+  DRIVER_POINT_COMMIT = 4,
+  DRIVER_POINT_ROLLBACK = 5,
+  DRIVER_POINT_SLOT25 = 6,
+  DRIVER_POINT_SLOT31 = 7,
+  DRIVER_POINT_LIST_CATALOG = 8,
+  DRIVER_POINT_SLOT38 = 9,
+};
+
+void ReleaseConnectionValue(std::uint64_t value) {
+  if (auto* connection = reinterpret_cast<CConnection*>(value)) connection->nRelease();
+}
+void ReleaseInterfaceValue(std::uint64_t value) {
+  if (auto* accessInterface = reinterpret_cast<CAccessInterface*>(value)) accessInterface->nRelease();
+}
+void ReleaseRegistryValue(std::uint64_t value) {
+  if (auto* registry = reinterpret_cast<CTableRegistry*>(value)) registry->nRelease();
+}
+
+const char16_t* TextOrNull(const char16_t* text) { return text ? text : u"NULL"; }
+
+struct SDumpLabel {
+  std::uint32_t nLabel;
+  std::uint32_t nMessage;
+  const char16_t* pszFallback;
+};
+
+const SDumpLabel gtabDumpLabels[] = {
+    {1, 25676, u"Texte de la requête :"},
+    {2, 25679, u"Nombre de paramètres :"},
+    {3, 25678, u"Paramètre :"},
+    {4, 25675, u"Type Kextal"},
+    {5, 25680, u"Type ADO"},
+    {6, 25670, u"Valeur"},
+    {7, 25674, u"Echec de la conversion de la valeur en texte."},
+    {11, 25810, u"Informations de bind des paramètres :"},
+    {12, 25843, u"Connexion parameters : "},
+    {13, 25846, u"DataSource : "},
+    {14, 25849, u"Provider : "},
+    {15, 25847, u"Utilisateur : "},
+    {16, 25848, u"Database : "},
+    {17, 25834, u"Connexion Timeout : "},
+    {18, 25835, u"Command Timeout : "},
+    {19, 25836, u"Lock Timeout : "},
+    {20, 25837, u"Cursor Position : "},
+    {21, 25838, u"Unicode actived : "},
+    {22, 25839, u"Lock Tag : "},
+    {23, 25840, u"Lock mode : "},
+    {24, 25841, u"JM5 compatible Date Format : "},
+    {25, 25842, u"Charset : "},
+    {26, 25844, u"KX Page Code : "},
+    {27, 25845, u"Connexion Page Code: "},
+    {28, 25869, u"Native Library : "},
+};
+
+}  // namespace
+
+void ReleaseConnectionThroughDriver(CConnection* connection) {
+  if (!connection) return;
+  if (gpDriver) {
+    gpDriver->nReleaseConnection(connection);
+  } else {
+    connection->nRelease();
+  }
+}
+
+// ---- construction and destruction ----
+
+CDriver::CDriver()
+    : m_connections(CObjectHashMap::KEYS_ARE_TEXTS, ReleaseConnectionValue),
+      m_accessInterfaces(CObjectHashMap::KEYS_ARE_TEXTS, ReleaseInterfaceValue),
+      m_tableRegistries(CObjectHashMap::KEYS_ARE_NUMBERS, ReleaseRegistryValue) {
+  m_tableRegistries.SetHashFunction(nHashHandleKey);
+  m_tableRegistries.SetCompareFunction(bHandleKeysDiffer);
+}
+
+CDriver::~CDriver() { DestroyMembers(); }
+
+void CDriver::DestroyMembers() {
+  if (m_pErrorHolder) m_pErrorHolder->Clear();
+  m_tableRegistries.ReleaseAll();
+  m_accessInterfaces.ReleaseAll();
+  m_pszCachedInterfaceKey = nullptr;
+  m_pCachedInterface = nullptr;
+  m_connections.ReleaseAll();
+  m_pszCachedConnectionKey = nullptr;
+  m_pCachedConnection = nullptr;
+  SetErrorHolder(nullptr);
+  if (gpDriver == this) gpDriver = nullptr;
+}
+
+void CDriver::DeletingDestructor(std::uint32_t flags) {
+  if (flags & 1) {
+    delete this;
+  } else {
+    this->~CDriver();
+  }
+}
+
+void CDriver::SetErrorHolder(CErrorHolder* holder) {
+  if (holder) holder->AddRef();
+  if (m_pErrorHolder) m_pErrorHolder->nRelease();
+  m_pErrorHolder = holder;
+}
+
+// ---- constant slots ----
+
+std::int32_t CDriver::nGetInterfaceVersion() { return 18; }
+std::int32_t CDriver::nGetInterfaceMinVersion() { return 17; }
+std::int32_t CDriver::nReserved2() { return -1; }
+std::int32_t CDriver::nReserved3() { return -1; }
+void CDriver::Reserved4() {}
+int CDriver::nReserved35() { return 1; }
+int CDriver::nReserved40() { return 1; }
+int CDriver::nReserved42() { return 0; }
+int CDriver::nReserved43() { return 0; }
+void CDriver::Reserved60() {}
+int CDriver::nReserved63() { return 0; }
+void CDriver::Reserved67() {}
+
+std::uint32_t CDriver::AddRef() { return ++m_nRefCount; }
+
+std::int32_t CDriver::nRelease() {
+  if (m_nRefCount > 0) --m_nRefCount;
+  if (m_nRefCount == 0) {
+    DeletingDestructor(1);
+    return 0;
+  }
+  return static_cast<std::int32_t>(m_nRefCount);
+}
+
+std::int32_t CDriver::nClearError() {
+  if (m_pErrorHolder) m_pErrorHolder->Clear();
+  return 0;
+}
+
+CErrorHolder* CDriver::pGetErrorHolder() { return m_pErrorHolder; }
+
+int CDriver::bStoreHostPair(DriverArg a, DriverArg b) {
+  m_nStoredPair[0] = a;
+  m_nStoredPair[1] = b;
+  return 1;
+}
+
+int CDriver::bStoreHostValue(DriverArg value) {
+  m_nStoredValue = value;
+  return 1;
+}
+
+// ---- connection text and keys ----
+
+int CDriver::FormatConnectionDescription(CTString* out, IHostConnectionDescription* description) {
+  if (!out) return 1;
+  if (!description) {
+    out->Empty();
+    return 1;
+  }
+  out->Format(u"Connection=%s;Provider=%s;ExtendedInformation=%s;Data source=%s;user id=%s;password=%s;access=%s",
+              TextOrNull(description->pszGetName()), TextOrNull(description->pszGetProvider()),
+              TextOrNull(description->pszGetExtendedInformation()), TextOrNull(description->pszGetDataSource()),
+              TextOrNull(description->pszGetUserId()), TextOrNull(description->pszGetPassword()),
+              description->nGetAccessMode() == 1 ? u"R" : u"RW");
+  return 1;
+}
+
+void CDriver::FormatTableKey(CTString& out, const char16_t* name, CConnection* connection) {
+  out.Format(u"Table=%s;%s", TextOrNull(name), connection ? connection->pszGetName() : u"");
+}
+
+void CDriver::FormatExpressionName(CTString& out, std::uint32_t number) {
+  out.Format(u"%s%d", u"Expr", static_cast<int>(number + 1000));
+}
+
+// ---- connections ----
+
+CConnection* CDriver::pLookupConnection(const char16_t* text) {
+  platform::CriticalSectionGuard lock(gcsDriverLock);
+  CConnection* connection = nullptr;
+  if (m_pCachedConnection && CTable::nCompareNames(m_pszCachedConnectionKey, text) == 0) {
+    connection = m_pCachedConnection;
+  } else {
+    std::uint64_t value = 0;
+    std::uint64_t storedKey = 0;
+    if (!m_connections.bLookup(nTextKey(text), &value, &storedKey)) return nullptr;
+    connection = reinterpret_cast<CConnection*>(value);
+    m_pszCachedConnectionKey = pszOfTextKey(storedKey);
+    m_pCachedConnection = connection;
+  }
+  connection->AddRef();
+  return connection;
+}
+
+CConnection* CDriver::pFindConnection(IHostConnectionDescription* description) {
+  if (!description) return nullptr;
+  CTString text;
+  FormatConnectionDescription(&text, description);
+  return pLookupConnection(text.pszGet());
+}
+
+CConnection* CDriver::pFindOrCreateConnection(IHostConnectionDescription* description) {
+  if (!description) return nullptr;
+  platform::CriticalSectionGuard lock(gcsDriverLock);
+  CTString text;
+  FormatConnectionDescription(&text, description);
+  if (CConnection* connection = pLookupConnection(text.pszGet())) return connection;
+  return pCreateAndRegisterConnection(text, description);
+}
+
+CConnection* CDriver::pCreateAndRegisterConnection(const CTString& text, IHostConnectionDescription* description) {
+  CConnection* connection = pCreateConnection(text.pszGet(), description);
+  if (!connection) return nullptr;
+  char16_t* key = pszDupW(connection->pszGetName());
+  connection->AddRef();  // the registry's
+  if (!key || !m_connections.bInsert(nTextKey(key), reinterpret_cast<std::uintptr_t>(connection))) {
+    FreeText(key);
+    SetHolderOutOfMemory(m_pErrorHolder);
+    connection->nRelease();
+    return nullptr;
+  }
+  connection->AddRef();  // the caller's
+  return connection;
+}
+
+int CDriver::bUnregisterConnection(CConnection* connection) {
+  std::uint64_t value = 0;
+  std::uint64_t storedKey = 0;
+  const std::uint64_t key = nTextKey(connection->pszGetName());
+  // Only this very connection leaves: another driver object's registry may hold one under the same text.
+  if (!m_connections.bLookup(key, &value, &storedKey) || reinterpret_cast<CConnection*>(value) != connection) {
+    return 0;
+  }
+  m_connections.bRemove(key, nullptr, nullptr);
+  if (m_pszCachedConnectionKey == pszOfTextKey(storedKey)) {
+    m_pszCachedConnectionKey = nullptr;
+    m_pCachedConnection = nullptr;
+  }
+  FreeText(reinterpret_cast<void*>(static_cast<std::uintptr_t>(storedKey)));
+  return 1;
+}
+
+std::uint32_t CDriver::nReleaseConnection(CConnection* connection) {
+  if (!connection) return 0;
+  platform::CriticalSectionGuard lock(gcsDriverLock);
+  if (connection->m_nRefCount > 0 && --connection->m_nRefCount == 0) {
+    if (!connection->m_bStatic) delete connection;
+    return 0;
+  }
+  if (connection->m_nRefCount == 1 && connection->bCanBeReleased() && bUnregisterConnection(connection)) {
+    connection->nRelease();
+    return 0;
+  }
+  return connection->m_nRefCount;
+}
+
+// ---- slots: connections and transactions ----
+
+int CDriver::bOpenConnection(IHostConnectionDescription* description) {
+  CDriverRequest request(*this, CDriverRequest::LOCK);
+  CConnectionRef connection(*this, pFindOrCreateConnection(description));
+  if (!connection) return 0;
+  const int result = connection->bOpen(m_pErrorHolder, nullptr);
+  if (result) {
+    // An open connection keeps one reference until it is closed; opening it again keeps the same one, so that
+    // one close always ends what the opens began.
+    if (connection->bIsReleasable()) {
+      connection->SetReleasable(0);
+      connection->AddRef();
+    }
+  } else {
+    if (bUnregisterConnection(connection.Get())) connection->nRelease();
+    if (m_pErrorHolder) m_pErrorHolder->MarkNonFatal();
+  }
+  return result;
+}
+
+int CDriver::bCloseConnection(IHostConnectionDescription* description) {
+  CDriverRequest request(*this, CDriverRequest::LOCK);
+  CConnection* connection = pFindConnection(description);
+  if (!connection) return 1;
+  // Only an open holds a reference to give back: closing a connection never opened, or closed already, must not
+  // drop a reference some access interface still relies on.
+  const bool heldByOpen = !connection->bIsReleasable();
+  connection->SetReleasable(1);
+  if (nReleaseConnection(connection) > 0 && heldByOpen) nReleaseConnection(connection);
+  return 1;
+}
+
+int CDriver::bBeginTransaction(IHostConnectionDescription* description, const char16_t* name) {
+  CDriverRequest request(*this, CDriverRequest::LOCK);
+  CConnectionRef connection(*this, pFindOrCreateConnection(description));
+  return connection ? connection->bBeginLevel(m_pErrorHolder, name) : 0;
+}
+
+namespace {
+
+const char16_t* DescriptionName(IHostConnectionDescription* description) {
+  return description && description->pszGetName() ? description->pszGetName() : u"";
+}
+
+}  // namespace
+
+int CDriver::bCommitTransaction(IHostConnectionDescription* description, const char16_t* name) {
+  CDriverRequest request(*this, CDriverRequest::LOCK);
+  CConnectionRef connection(*this, pFindConnection(description));
+  if (!connection) {
+    RaiseModuleError(m_pErrorHolder, 0, ERROR_UNIT_DRIVER, DRIVER_POINT_COMMIT, nullptr, nullptr,
+                     ERROR_CONNECTION_NOT_OPEN, DescriptionName(description));
+    return 0;
+  }
+  const int result = connection->bCommitLevel(m_pErrorHolder, name);
+  if (connection->bReleasesTablesAtLevelEnd()) ReleaseTablesOfConnection(connection.Get());
+  return result;
+}
+
+int CDriver::bRollbackTransaction(IHostConnectionDescription* description, const char16_t* name) {
+  CDriverRequest request(*this, CDriverRequest::LOCK);
+  CConnectionRef connection(*this, pFindConnection(description));
+  if (!connection) {
+    RaiseModuleError(m_pErrorHolder, 0, ERROR_UNIT_DRIVER, DRIVER_POINT_ROLLBACK, nullptr, nullptr,
+                     ERROR_CONNECTION_NOT_OPEN, DescriptionName(description));
+    return 0;
+  }
+  if (connection->bReleasesTablesAtLevelEnd()) ReleaseTablesOfConnection(connection.Get());
+  return connection->bRollbackLevel(m_pErrorHolder, name);
+}
+
+// The runtime may call these from any thread, and they change the connection registry: they hold the lock like
+// every other request, while keeping their own rule of clearing the holder or not.
+
+int CDriver::bLockTable(IHostConnectionDescription* description, DriverArg lockArgument) {
+  CDriverRequest request(*this, CDriverRequest::LOCK);
+  CConnectionRef connection(*this, pFindConnection(description));
+  if (!connection) {
+    RaiseModuleError(m_pErrorHolder, 0, ERROR_UNIT_DRIVER, DRIVER_POINT_LOCK_TABLE, nullptr, nullptr,
+                     ERROR_CONNECTION_NOT_OPEN, DescriptionName(description));
+    return 0;
+  }
+  return connection->bOpen(m_pErrorHolder, nullptr) && connection->bLockTable(m_pErrorHolder, lockArgument);
+}
+
+int CDriver::bLockRows(IHostConnectionDescription* description, DriverArg lockArgument) {
+  CDriverRequest request(*this, CDriverRequest::LOCK);
+  CConnectionRef connection(*this, pFindConnection(description));
+  if (!connection) {
+    RaiseModuleError(m_pErrorHolder, 0, ERROR_UNIT_DRIVER, DRIVER_POINT_LOCK_ROWS, nullptr, nullptr,
+                     ERROR_CONNECTION_NOT_OPEN, DescriptionName(description));
+    return 0;
+  }
+  return connection->bOpen(m_pErrorHolder, nullptr) && connection->bLockRows(m_pErrorHolder, lockArgument);
+}
+
+int CDriver::bReportNotSupported(DriverArg first, IHostConnectionDescription* description, DriverArg third,
+                                 DriverArg fourth) {
+  CDriverRequest request(*this, CDriverRequest::LOCK);
+  CConnectionRef connection(*this, pFindConnection(description));
+  if (!connection) {
+    RaiseModuleError(m_pErrorHolder, 0, ERROR_UNIT_DRIVER, DRIVER_POINT_NOT_SUPPORTED, nullptr, nullptr,
+                     ERROR_CONNECTION_NOT_OPEN, DescriptionName(description));
+    return 0;
+  }
+  return connection->bReportNotSupported(m_pErrorHolder, first, third, fourth);
+}
+
+int CDriver::bListCatalogOf(void* value, IHostConnectionDescription* description, std::uint32_t flags) {
+  CDriverRequest request(*this, CDriverRequest::LOCK);
+  CConnectionRef connection(*this, pFindOrCreateConnection(description));
+  return connection ? bListCatalog(value, connection.Get(), flags) : 0;
+}
+
+int CDriver::bGetReferentialLinksOf(void* value, DriverArg second, DriverArg third,
+                                    IHostConnectionDescription* description, std::uint32_t flags) {
+  CDriverRequest request(*this, CDriverRequest::LOCK_NO_CLEAR);
+  CConnectionRef connection(*this, pFindOrCreateConnection(description));
+  return connection ? bGetReferentialLinks(connection.Get(), second, third, value, flags) : 0;
+}
+
+int CDriver::nNotAvailable38(DriverArg, IHostConnectionDescription* description, DriverArg) {
+  CDriverRequest request(*this, CDriverRequest::LOCK);
+  CConnectionRef connection(*this, pFindOrCreateConnection(description));
+  RaiseNotAvailable(m_pErrorHolder, ERROR_UNIT_DRIVER, DRIVER_POINT_SLOT38, nullptr, nullptr);
+  return 0;
+}
+
+int CDriver::nNotAvailable25() {
+  RaiseNotAvailable(m_pErrorHolder, ERROR_UNIT_DRIVER, DRIVER_POINT_SLOT25, nullptr, nullptr);
+  return 0;
+}
+
+int CDriver::nNotAvailable31(DriverArg, DriverArg, DriverArg, const char16_t* fileName) {
+  RaiseNotAvailable(m_pErrorHolder, ERROR_UNIT_DRIVER, DRIVER_POINT_SLOT31, nullptr, fileName);
+  return 0;
+}
+
+int CDriver::bGetNativeTypeList(void*) { return 0; }
+
+int CDriver::bListDatabases(void*) {
+  // The empty text answer needs the runtime value model, which is not built yet.
+  RaiseNotAvailable(m_pErrorHolder, ERROR_UNIT_DRIVER, DRIVER_POINT_NOT_BUILT, nullptr, nullptr);
+  return 0;
+}
+
+int CDriver::bListCatalog(void*, CConnection*, std::uint32_t) {
+  RaiseNotAvailable(m_pErrorHolder, ERROR_UNIT_DRIVER, DRIVER_POINT_LIST_CATALOG, nullptr, nullptr);
+  return 0;
+}
+
+int CDriver::bGetReferentialLinks(CConnection*, DriverArg, DriverArg, void*, std::uint32_t) { return 0; }
+
+// ---- slots: descriptions ----
+
+CRecordDescription* CDriver::pGetRecordDescription(const char16_t* name, IHostConnectionDescription* description) {
+  CDriverRequest request(*this, CDriverRequest::LOCK);
+  CConnectionRef connection(*this, pFindOrCreateConnection(description));
+  if (!connection || !connection->bOpen(m_pErrorHolder, nullptr)) return nullptr;
+  CRecordDescription* recordDescription = pCreateDescriptionFor(name, connection.Get());
+  if (!recordDescription) return nullptr;
+  // The runtime's reference replaces the factory's.
+  recordDescription->AddExternalRef();
+  recordDescription->nRelease();
+  return recordDescription;
+}
+
+int CDriver::bConnectAndDescribeTable(std::uint32_t* found, const char16_t* name,
+                                      IHostConnectionDescription* description) {
+  CDriverRequest request(*this, CDriverRequest::LOCK);
+  CConnectionRef connection(*this, pFindOrCreateConnection(description));
+  if (!connection || !connection->bOpen(m_pErrorHolder, nullptr)) return 0;
+  return bDescribeTable(found, name, connection.Get());
+}
+
+int CDriver::bDescribeTable(std::uint32_t* found, const char16_t* name, CConnection* connection) {
+  CRecordDescription* description = pCreateDescriptionFor(name, connection);
+  if (description) {
+    if (found) *found = 1;
+    description->nRelease();
+    return 1;
+  }
+  if (found) *found = 0;
+  return m_pErrorHolder && m_pErrorHolder->nGetErrorCode() == ERROR_TABLE_ABSENT ? 1 : 0;
+}
+
+// ---- factories ----
+
+namespace {
+
+// A factory of an object whose class is not built yet: a clean failure in the holder.
+void* pNotBuilt(CErrorHolder* holder) {
+  RaiseNotAvailable(holder, ERROR_UNIT_DRIVER, DRIVER_POINT_NOT_BUILT, nullptr, nullptr);
+  return nullptr;
+}
+
+}  // namespace
+
+void* CDriver::pCreateFieldValue(CErrorHolder* holder, DriverArg) { return pNotBuilt(holder ? holder : m_pErrorHolder); }
+void* CDriver::pCreateNativeTextValue(CErrorHolder*, DriverArg) { return nullptr; }
+void* CDriver::pCreateParameterBinding(DriverArg, DriverArg) { return pNotBuilt(m_pErrorHolder); }
+void* CDriver::pCreateParameter(DriverArg) { return pNotBuilt(m_pErrorHolder); }
+
+CRecordDescription* CDriver::pCreateDescription(CConnection* connection, CErrorHolder* holder) {
+  return new (std::nothrow) CRecordDescription(connection, holder);
+}
+
+CTableRegistry* CDriver::pCreateTableRegistry() { return new (std::nothrow) CTableRegistry(this); }
+
+CTable* CDriver::pCreateTable(CRecordDescription* description, CConnection* connection, CErrorHolder* holder) {
+  return new (std::nothrow) CTable(description, connection, holder);
+}
+
+void* CDriver::pCreateCursor(DriverArg, DriverArg) { return pNotBuilt(m_pErrorHolder); }
+void* CDriver::pCreateColumnBinding(DriverArg, DriverArg) { return nullptr; }
+void* CDriver::pCreateSqlRewriter(DriverArg, DriverArg) { return pNotBuilt(m_pErrorHolder); }
+CErrorHolder* CDriver::pCreateErrorHolder() { return new (std::nothrow) CErrorHolder(); }
+void* CDriver::pCreateAutomaticIdentifier() { return pNotBuilt(m_pErrorHolder); }
+
+CRecordDescription* CDriver::pCreateDescriptionFor(const char16_t* name, CConnection* connection) {
+  CRecordDescription* description = pCreateDescription(connection, m_pErrorHolder);
+  if (!description) {
+    SetHolderOutOfMemory(m_pErrorHolder);
+    return nullptr;
+  }
+  description->AddRef();
+  if (!description->bLoadByName(name, name, 0)) {
+    description->nRelease();
+    return nullptr;
+  }
+  return description;
+}
+
+void* CDriver::pCreateValueLeaf(DriverArg, DriverArg, DriverArg, DriverArg) { return pNotBuilt(m_pErrorHolder); }
+void* CDriver::pCreateColumnDescriptor() { return pNotBuilt(m_pErrorHolder); }
+CConnection* CDriver::pCreateConnection(const char16_t*, IHostConnectionDescription*) { return nullptr; }
+
+CAccessInterface* CDriver::pCreateAccessInterface(const char16_t* key, IHostFileDescription* table,
+                                                  CConnection* connection, CErrorHolder* holder) {
+  return new (std::nothrow) CAccessInterface(this, key, table, connection, holder);
+}
+
+// ---- dump labels ----
+
+void CDriver::FillDumpLabels() {
+  if (!m_labels[0].bIsEmpty()) return;
+  for (const SDumpLabel& entry : gtabDumpLabels) {
+    CTString& label = m_labels[entry.nLabel - 1];
+    if (!nLoadModuleMessage(&gstModuleDescriptor, entry.nMessage, label) || label.bIsEmpty()) {
+      label = entry.pszFallback;
+    }
+    label.AppendChar(u' ');
+  }
+}
+
+const char16_t* CDriver::pszGetLabel(std::uint32_t index) const {
+  return index >= 1 && index <= DRIVER_LABEL_COUNT ? m_labels[index - 1].pszGet() : u"";
+}

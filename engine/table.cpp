@@ -1,0 +1,233 @@
+#include "engine/table.h"
+
+#include <memory>
+#include <new>
+
+#include "engine/record_description.h"
+#include "foundation/error_holder.h"
+#include "foundation/host_locale.h"
+#include "host/driver.h"
+#include "host/module_errors.h"
+#include "host/table_lookup_cache.h"
+#include "sql/connection.h"
+
+namespace {
+
+// Identification points of the table's own raises; point 0 marks an operation of the table engine that is not
+// built yet.
+enum : std::uint32_t {
+  TABLE_POINT_NOT_BUILT = 0,
+  TABLE_POINT_LOCK_TABLE = 5,
+  TABLE_POINT_TEST_RECORD_LOCK = 7,
+  TABLE_POINT_NOT_SUPPORTED_A = 10,
+  TABLE_POINT_NOT_SUPPORTED_B = 11,
+  TABLE_POINT_NOT_SUPPORTED_C = 13,
+};
+
+}  // namespace
+
+CTable::CTable(CRecordDescription* recordDescription, CConnection* connection, CErrorHolder* errorHolder)
+    : m_pErrorHolder(errorHolder), m_pConnection(connection), m_pRecordDescription(recordDescription) {
+  if (m_pErrorHolder) m_pErrorHolder->AddRef();
+  if (m_pConnection) m_pConnection->AddRef();
+  if (m_pRecordDescription) m_pRecordDescription->AddRef();
+}
+
+CTable::~CTable() {
+  // The access interfaces' lookup cache holds no reference: a destroyed table must not stay reachable through it.
+  ForgetCachedTable(this);
+  if (m_pRecordDescription) m_pRecordDescription->nRelease();
+  m_pRecordDescription = nullptr;
+  ReleaseConnectionThroughDriver(m_pConnection);
+  m_pConnection = nullptr;
+  if (m_pErrorHolder) m_pErrorHolder->nRelease();
+  m_pErrorHolder = nullptr;
+}
+
+void CTable::DeletingDestructor(std::uint32_t flags) {
+  if (flags & 1) {
+    delete this;
+  } else {
+    this->~CTable();
+  }
+}
+
+std::uint32_t CTable::nRelease() {
+  if (m_nRefCount == 0) return 0;
+  if (--m_nRefCount == 0 && m_nExternalCount == 0) {
+    DeletingDestructor(1);
+    return 0;
+  }
+  return m_nRefCount;
+}
+
+std::uint32_t CTable::nReleaseExternal() {
+  if (m_nExternalCount == 0) return 0;
+  if (--m_nExternalCount == 0 && m_nRefCount == 0) {
+    DeletingDestructor(1);
+    return 0;
+  }
+  return m_nExternalCount;
+}
+
+const char16_t* CTable::pszGetName() const {
+  return m_pRecordDescription ? m_pRecordDescription->pszGetName() : u"";
+}
+
+int CTable::nNotAvailable(std::uint32_t point) {
+  RaiseNotAvailable(m_pErrorHolder, ERROR_UNIT_TABLE, point, m_pConnection, pszGetName());
+  return 0;
+}
+
+int CTable::nSlot1() { return 0; }
+int CTable::bReadLargeValue(std::uint32_t, HostArg) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
+int CTable::bWriteLargeValue(std::uint32_t, HostArg) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
+int CTable::bCreateAndOpen(HostArg, std::uint32_t) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
+int CTable::bDropTable() { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
+int CTable::bDeleteAll() { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
+int CTable::bOpenOrCreate(std::uint32_t, HostArg) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
+int CTable::bOpen(std::uint32_t, HostArg) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
+
+int CTable::bClose() {
+  // No record context, saved position or shared row source is ever made yet, so resetting the state is only
+  // closing.
+  m_bOpen = 0;
+  return 1;
+}
+
+int CTable::bSaveRecord(HostArg, std::uint32_t, std::uint32_t) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
+int CTable::bDeleteRecord(HostArg, std::uint32_t) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
+int CTable::bWriteRecord(HostArg, std::uint32_t, std::uint32_t) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
+int CTable::bNotSupportedA(HostArg, std::uint32_t) { return nNotAvailable(TABLE_POINT_NOT_SUPPORTED_A); }
+int CTable::bNotSupportedB() { return nNotAvailable(TABLE_POINT_NOT_SUPPORTED_B); }
+int CTable::bModifyRecord(HostArg, std::uint32_t, HostArg) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
+
+int CTable::bRead(const char16_t*, std::uint32_t, std::uint32_t, std::uint32_t, HostArg, std::uint32_t) {
+  return nNotAvailable(TABLE_POINT_NOT_BUILT);
+}
+
+int CTable::bReadInContext(const char16_t*, std::uint32_t, HostArg, std::uint32_t, std::uint32_t, HostArg,
+                           std::uint32_t) {
+  return nNotAvailable(TABLE_POINT_NOT_BUILT);
+}
+
+int CTable::bSeekOnKey(const char16_t*, HostArg, std::uint32_t, std::uint32_t, std::uint32_t, HostArg,
+                       std::uint32_t, std::uint32_t) {
+  return nNotAvailable(TABLE_POINT_NOT_BUILT);
+}
+
+int CTable::bResetContext(const char16_t*) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
+
+int CTable::bLockTable(std::uint32_t, HostArg) {
+  nNotAvailable(TABLE_POINT_LOCK_TABLE);
+  if (m_pErrorHolder) m_pErrorHolder->MarkNonFatal();
+  return 0;
+}
+
+int CTable::bUnlockTable() { return 1; }
+
+int CTable::bTestRecordLock(HostArg, std::uint32_t, HostArg) {
+  nNotAvailable(TABLE_POINT_TEST_RECORD_LOCK);
+  if (m_pErrorHolder) m_pErrorHolder->MarkNonFatal();
+  return 0;
+}
+
+int CTable::bTestRecordLockDefault(HostArg) { return 1; }
+
+int CTable::bGoToRecord(const char16_t*, HostArg, std::uint32_t, HostArg, std::uint32_t, HostArg) {
+  return nNotAvailable(TABLE_POINT_NOT_BUILT);
+}
+
+int CTable::bIsReadOnly(HostArg out) {
+  if (out) *reinterpret_cast<std::uint32_t*>(out) = 0;
+  return 1;
+}
+
+int CTable::bSupportsTransactions(HostArg out, HostArg) {
+  if (out) *reinterpret_cast<std::uint32_t*>(out) = 1;
+  return 1;
+}
+
+int CTable::bGetRecordFlags(HostArg, HostArg) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
+int CTable::bNotSupportedC(HostArg, HostArg, std::uint32_t, HostArg) {
+  return nNotAvailable(TABLE_POINT_NOT_SUPPORTED_C);
+}
+
+int CTable::bExecuteQuery(std::uint32_t* hasRows, const char16_t*, HostArg, std::uint32_t, HostArg) {
+  if (hasRows) *hasRows = 0;
+  return nNotAvailable(TABLE_POINT_NOT_BUILT);
+}
+
+int CTable::bRestorePosition(HostArg, std::uint32_t) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
+void CTable::SetIdentifierSource(void* source) { m_pIdentifierSource = source; }
+int CTable::bUnlockRecord(IHostConnectionDescription*, HostArg) { return 1; }
+
+CTable* CTable::pClone(CHashTable&, HostArg, HostArg) {
+  nNotAvailable(TABLE_POINT_NOT_BUILT);
+  return nullptr;
+}
+
+int CTable::bCreate() { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
+int CTable::bClearRecord(std::uint32_t, std::uint32_t) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
+int CTable::bDeleteRecordChecked(HostArg, HostArg) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
+int CTable::bMarkContextRecord(const char16_t*) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
+int CTable::bResetContextMark(const char16_t*) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
+int CTable::bCheckItem(std::uint32_t, HostArg, std::uint32_t, std::uint32_t) {
+  return nNotAvailable(TABLE_POINT_NOT_BUILT);
+}
+int CTable::bSavePosition(std::uint32_t) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
+int CTable::bCheckItemValue(HostArg, const char16_t*, std::uint32_t) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
+int CTable::bReadCurrentContext(HostArg, std::uint32_t, std::uint32_t) {
+  return nNotAvailable(TABLE_POINT_NOT_BUILT);
+}
+int CTable::bGetPositionPerMille(std::uint32_t* out, const char16_t*, std::uint32_t) {
+  if (out) *out = 0xFFFFFFFF;
+  return nNotAvailable(TABLE_POINT_NOT_BUILT);
+}
+int CTable::bSetPositionPerMille(const char16_t*, std::uint32_t, std::uint32_t, std::uint32_t) {
+  return nNotAvailable(TABLE_POINT_NOT_BUILT);
+}
+int CTable::bCallLargeValueSlot(std::uint32_t, HostArg) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
+std::uint32_t CTable::nGetLargeValueState(std::uint32_t, HostArg) {
+  return static_cast<std::uint32_t>(nNotAvailable(TABLE_POINT_NOT_BUILT));
+}
+int CTable::bGetRecordBuffer(HostArg) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
+int CTable::bSetRecordBuffer(HostArg) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
+int CTable::bDropSharedRowSource() { return 1; }  // there is never a shared row source to drop yet
+int CTable::bCompareSavedPositions(std::uint32_t, std::uint32_t, HostArg) {
+  return nNotAvailable(TABLE_POINT_NOT_BUILT);
+}
+int CTable::bGetOutOfRange(const char16_t*, HostArg) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
+int CTable::bGetRecordState(const char16_t*, std::uint32_t*, std::uint32_t*) {
+  return nNotAvailable(TABLE_POINT_NOT_BUILT);
+}
+int CTable::bSetLockMode(std::uint32_t) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
+
+CRecordDescription* CTable::pGetWorkingDescription() {
+  if (m_pRecordDescription) m_pRecordDescription->AddRef();
+  return m_pRecordDescription;
+}
+
+std::uint32_t CTable::nHashName(const char16_t* name) {
+  if (!name) name = u"";
+  std::size_t length = 0;
+  while (name[length]) ++length;
+  // Folding keeps one unit per unit; the stack serves names below 1024 bytes, the heap the others.
+  const std::size_t size = length + 1;
+  char16_t stackBuffer[512];
+  std::unique_ptr<char16_t[]> heapBuffer;
+  char16_t* folded = stackBuffer;
+  if (size * sizeof(char16_t) >= sizeof(stackBuffer)) {
+    heapBuffer.reset(new (std::nothrow) char16_t[size]);
+    if (!heapBuffer) return 0;
+    folded = heapBuffer.get();
+  }
+  const std::int32_t written = HostMapStringFrench(0, folded, static_cast<std::int32_t>(size), name);
+  std::uint32_t sum = 0;
+  for (std::int32_t i = 0; i < written && folded[i]; ++i) sum += folded[i];
+  return sum;
+}
+
+int CTable::nCompareNames(const char16_t* a, const char16_t* b) {
+  return nHostCompareNoCase(a ? a : u"", b ? b : u"") != 0;
+}

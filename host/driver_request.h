@@ -1,0 +1,63 @@
+// The frame of every request of the driver object: the lock held from the start of the request to its end (so that
+// it is left whatever way the request ends, an exception included, which goes on to the caller unchanged), the
+// holder cleared or not as the operation's row says, and the references its lookups took, given back at the end.
+// Internal to the driver object's implementation.
+#pragma once
+
+#include "foundation/error_holder.h"
+#include "host/access_interface.h"
+#include "host/driver.h"
+#include "host/library_entry.h"
+
+class CDriverRequest {
+ public:
+  enum EMode { LOCK, LOCK_NO_CLEAR, CLEAR_NO_LOCK, NO_LOCK };
+  CDriverRequest(CDriver& driver, EMode mode) : m_bLocked(mode == LOCK || mode == LOCK_NO_CLEAR) {
+    if (m_bLocked) gcsDriverLock.Enter();
+    if ((mode == LOCK || mode == CLEAR_NO_LOCK) && driver.pGetErrorHolder()) driver.pGetErrorHolder()->Clear();
+  }
+  ~CDriverRequest() {
+    if (m_bLocked) gcsDriverLock.Leave();
+  }
+  CDriverRequest(const CDriverRequest&) = delete;
+  CDriverRequest& operator=(const CDriverRequest&) = delete;
+
+ private:
+  bool m_bLocked;
+};
+
+// A connection reference taken by a lookup, given back through the driver when the request ends.
+class CConnectionRef {
+ public:
+  CConnectionRef(CDriver& driver, CConnection* connection) : m_driver(driver), m_pConnection(connection) {}
+  ~CConnectionRef() {
+    if (m_pConnection) m_driver.nReleaseConnection(m_pConnection);
+  }
+  CConnectionRef(const CConnectionRef&) = delete;
+  CConnectionRef& operator=(const CConnectionRef&) = delete;
+  CConnection* operator->() const { return m_pConnection; }
+  CConnection* Get() const { return m_pConnection; }
+  explicit operator bool() const { return m_pConnection != nullptr; }
+
+ private:
+  CDriver& m_driver;
+  CConnection* m_pConnection;
+};
+
+// An internal access-interface reference taken by a lookup, dropped when the request ends.
+class CInterfaceRef {
+ public:
+  explicit CInterfaceRef(CAccessInterface* accessInterface) : m_p(accessInterface) {}
+  ~CInterfaceRef() {
+    if (m_p) m_p->nRelease();
+  }
+  CInterfaceRef(const CInterfaceRef&) = delete;
+  CInterfaceRef& operator=(const CInterfaceRef&) = delete;
+  CAccessInterface* operator->() const { return m_p; }
+  CAccessInterface* Get() const { return m_p; }
+  explicit operator bool() const { return m_p != nullptr; }
+
+ private:
+  CAccessInterface* m_p;
+};
+

@@ -1,0 +1,123 @@
+#include "oracle/oracle_driver.h"
+
+#include <new>
+
+#include "foundation/error_holder.h"
+#include "foundation/x_error.h"
+#include "host/export.h"
+#include "host/library_entry.h"
+#include "host/module_errors.h"
+#include "oracle/oracle_connection.h"
+#include "oracle/oracle_record_description.h"
+#include "oracle/oracle_table.h"
+
+namespace {
+
+// Point 0 of the Oracle driver's raises: an operation whose Oracle work is not built yet.
+constexpr std::uint32_t ORACLE_DRIVER_POINT_NOT_BUILT = 0;
+
+}  // namespace
+
+int CDriverOra::bListDatabases(void*) {
+  RaiseNotAvailable(pGetErrorHolder(), ERROR_UNIT_DRIVER, ORACLE_DRIVER_POINT_NOT_BUILT, nullptr, nullptr);
+  return 0;
+}
+
+int COracleDriver::bGetNativeTypeList(void*) {
+  RaiseNotAvailable(pGetErrorHolder(), ERROR_UNIT_DRIVER, ORACLE_DRIVER_POINT_NOT_BUILT, nullptr, nullptr);
+  return 0;
+}
+
+void* COracleDriver::pCreateNativeTextValue(CErrorHolder* holder, DriverArg) {
+  RaiseNotAvailable(holder ? holder : pGetErrorHolder(), ERROR_UNIT_DRIVER, ORACLE_DRIVER_POINT_NOT_BUILT, nullptr,
+                    nullptr);
+  return nullptr;
+}
+
+void* COracleDriver::pCreateParameterBinding(DriverArg, DriverArg) {
+  RaiseNotAvailable(pGetErrorHolder(), ERROR_UNIT_DRIVER, ORACLE_DRIVER_POINT_NOT_BUILT, nullptr, nullptr);
+  return nullptr;
+}
+
+void* COracleDriver::pCreateParameter(DriverArg) {
+  RaiseNotAvailable(pGetErrorHolder(), ERROR_UNIT_DRIVER, ORACLE_DRIVER_POINT_NOT_BUILT, nullptr, nullptr);
+  return nullptr;
+}
+
+CRecordDescription* COracleDriver::pCreateDescription(CConnection* connection, CErrorHolder* holder) {
+  return new (std::nothrow) COracleRecordDescription(connection, holder);
+}
+
+CTable* COracleDriver::pCreateTable(CRecordDescription* description, CConnection* connection,
+                                    CErrorHolder* holder) {
+  return new (std::nothrow) COracleTable(description, connection, holder);
+}
+
+void* COracleDriver::pCreateColumnBinding(DriverArg, DriverArg) {
+  RaiseNotAvailable(pGetErrorHolder(), ERROR_UNIT_DRIVER, ORACLE_DRIVER_POINT_NOT_BUILT, nullptr, nullptr);
+  return nullptr;
+}
+
+void* COracleDriver::pCreateSqlRewriter(DriverArg, DriverArg) {
+  RaiseNotAvailable(pGetErrorHolder(), ERROR_UNIT_DRIVER, ORACLE_DRIVER_POINT_NOT_BUILT, nullptr, nullptr);
+  return nullptr;
+}
+
+CRecordDescription* COracleDriver::pCreateDescriptionFor(const char16_t* name, CConnection* connection) {
+  if (!connection || !connection->bOpen(pGetErrorHolder(), nullptr)) return nullptr;
+  CRecordDescription* description = pCreateDescription(connection, pGetErrorHolder());
+  if (!description) {
+    SetHolderOutOfMemory(pGetErrorHolder());
+    return nullptr;
+  }
+  description->AddRef();
+  if (!description->bLoadByName(name, name, 0)) {
+    description->nRelease();
+    return nullptr;
+  }
+  // (the column comments are loaded with the catalog queries, not built yet)
+  return description;
+}
+
+CConnection* COracleDriver::pCreateConnection(const char16_t* text, IHostConnectionDescription* description) {
+  return new (std::nothrow) COracleConnection(text, description);
+}
+
+int COracleDriver::bListCatalog(void*, CConnection* connection, std::uint32_t) {
+  if (!connection || !connection->bOpen(pGetErrorHolder(), nullptr)) return 0;
+  RaiseNotAvailable(pGetErrorHolder(), ERROR_UNIT_DRIVER, ORACLE_DRIVER_POINT_NOT_BUILT, connection, nullptr);
+  return 0;
+}
+
+int COracleDriver::bDescribeTable(std::uint32_t* found, const char16_t* name, CConnection* connection) {
+  if (found) *found = 0;
+  if (!connection || !connection->bOpen(pGetErrorHolder(), nullptr)) return 0;
+  CRecordDescription* description = pCreateDescription(connection, pGetErrorHolder());
+  if (!description) {
+    SetHolderOutOfMemory(pGetErrorHolder());
+    return 0;
+  }
+  description->AddRef();
+  const int loaded = description->bLoadByName(name, name, 0);
+  if (found) *found = loaded ? 1 : 0;
+  description->nRelease();
+  return 1;
+}
+
+int COracleDriver::bGetReferentialLinks(CConnection* connection, DriverArg, DriverArg, void*, std::uint32_t) {
+  if (!connection || !connection->bOpen(pGetErrorHolder(), nullptr)) return 0;
+  RaiseNotAvailable(pGetErrorHolder(), ERROR_UNIT_DRIVER, ORACLE_DRIVER_POINT_NOT_BUILT, connection, nullptr);
+  return 0;
+}
+
+// ---- the export ----
+
+extern "C" QZ_EXPORT void* piQueryInterface() {
+  auto* driver = new (std::nothrow) COracleDriver();
+  if (!driver) return nullptr;
+  // Each call makes a new driver object; an earlier one stays with whoever holds it.
+  gpDriver = driver;
+  driver->AddRef();
+  driver->SetErrorHolder(driver->pCreateErrorHolder());
+  return driver;
+}

@@ -1,0 +1,178 @@
+#include "sql/transaction.h"
+
+#include <new>
+
+#include "foundation/x_error.h"
+#include "host/module_errors.h"
+#include "sql/connection.h"
+
+namespace {
+
+enum : std::uint32_t {
+  ERROR_UNKNOWN_LEVEL = 9,
+  ERROR_INNER_LEVEL_ACTIVE = 10,
+  // Points of the transaction unit (2); the commit side's unknown name has a point of its own.
+  TRANSACTION_POINT_INNER_ACTIVE = 1,
+  TRANSACTION_POINT_ROLLBACK_UNKNOWN = 2,
+  TRANSACTION_POINT_COMMIT_UNKNOWN = 3,
+  // Points of the connection unit (1) for a commit or rollback without any transaction.
+  CONNECTION_POINT_COMMIT_NONE = 1,
+  CONNECTION_POINT_ROLLBACK_NONE = 2,
+};
+
+bool bIsEmptyName(const char16_t* name) { return !name || !name[0]; }
+const char16_t* NameText(const char16_t* name) { return name ? name : u""; }
+
+}  // namespace
+
+CTransaction::CTransaction(CConnection* owner) : m_pOwner(owner) {}
+
+CTransaction::~CTransaction() {
+  if (m_pInner) m_pInner->nRelease();
+  m_pInner = nullptr;
+}
+
+int CTransaction::bDetach() { return 1; }
+int CTransaction::bSetOnServiceContext() { return 1; }
+int CTransaction::bResume() { return 1; }
+int CTransaction::bBeginLevel(CErrorHolder* holder) { return m_pOwner->bBeginTransaction(holder); }
+int CTransaction::bCommitLevel(CErrorHolder* holder) { return m_pOwner->bCommitTransaction(holder); }
+int CTransaction::bRollbackLevel(CErrorHolder* holder) { return m_pOwner->bRollbackTransaction(holder); }
+
+int CTransaction::bBegin(CErrorHolder* holder, const char16_t* name) {
+  m_strName = name;
+  m_bActive = bBeginLevel(holder) ? 1 : 0;
+  return static_cast<int>(m_bActive);
+}
+
+CTransaction* CTransaction::pEnsureInner(CErrorHolder* holder) {
+  if (!m_pInner) {
+    m_pInner = m_pOwner->pNewTransaction();
+    if (!m_pInner) {
+      SetHolderOutOfMemory(holder);
+      return nullptr;
+    }
+    m_pInner->AddRef();
+  }
+  return m_pInner;
+}
+
+int CTransaction::bBeginNested(CErrorHolder* holder, const char16_t* name) {
+  CTransaction* level = this;
+  while (level->m_pInner && level->m_pInner->m_bActive) level = level->m_pInner;
+  CTransaction* inner = level->pEnsureInner(holder);
+  return inner ? inner->bBegin(holder, name) : 0;
+}
+
+int CTransaction::bCommitThis(CErrorHolder* holder) {
+  // A commit ends the level whatever the server answers.
+  m_bActive = 0;
+  return bCommitLevel(holder);
+}
+
+int CTransaction::bRollbackThis(CErrorHolder* holder) {
+  if (!m_bActive) return 1;
+  m_bActive = 0;
+  return bRollbackLevel(holder);
+}
+
+int CTransaction::bCommitNamed(CErrorHolder* holder, const char16_t* name) {
+  const bool innerActive = m_pInner && m_pInner->m_bActive;
+  if (bIsEmptyName(name)) return innerActive ? m_pInner->bCommitNamed(holder, name) : bCommitThis(holder);
+  if (m_strName.bEqualsNoCase(name)) {
+    if (innerActive) {
+      RaiseModuleError(holder, 0, ERROR_UNIT_TRANSACTION, TRANSACTION_POINT_INNER_ACTIVE, m_pOwner, nullptr,
+                       ERROR_INNER_LEVEL_ACTIVE, name, m_pInner->pszGetName());
+      return 0;
+    }
+    return bCommitThis(holder);
+  }
+  if (innerActive) return m_pInner->bCommitNamed(holder, name);
+  RaiseModuleError(holder, 0, ERROR_UNIT_TRANSACTION, TRANSACTION_POINT_COMMIT_UNKNOWN, m_pOwner, nullptr,
+                   ERROR_UNKNOWN_LEVEL, name);
+  return 0;
+}
+
+int CTransaction::bRollbackNamed(CErrorHolder* holder, const char16_t* name) {
+  const bool innerActive = m_pInner && m_pInner->m_bActive;
+  if (bIsEmptyName(name)) return innerActive ? m_pInner->bRollbackNamed(holder, name) : bRollbackThis(holder);
+  if (m_strName.bEqualsNoCase(name)) {
+    // The named level itself stays active when only its inner levels are rolled back.
+    return innerActive ? m_pInner->bRollbackAll(holder) : bRollbackThis(holder);
+  }
+  if (innerActive) return m_pInner->bRollbackNamed(holder, name);
+  RaiseModuleError(holder, 0, ERROR_UNIT_TRANSACTION, TRANSACTION_POINT_ROLLBACK_UNKNOWN, m_pOwner, nullptr,
+                   ERROR_UNKNOWN_LEVEL, name);
+  return 0;
+}
+
+int CTransaction::bRollbackAll(CErrorHolder* holder) {
+  int result = 1;
+  if (m_pInner && !m_pInner->bRollbackAll(holder)) result = 0;
+  if (!bRollbackThis(holder)) result = 0;
+  return result;
+}
+
+// ---- the connection's side ----
+
+int CConnection::bBeginTransaction(CErrorHolder* holder) { return bExecuteSql(holder, u"BEGIN"); }
+int CConnection::bCommitTransaction(CErrorHolder* holder) { return bExecuteSql(holder, u"COMMIT"); }
+int CConnection::bRollbackTransaction(CErrorHolder* holder) { return bExecuteSql(holder, u"ROLLBACK"); }
+
+CTransaction* CConnection::pNewTransaction() { return new (std::nothrow) CTransaction(this); }
+
+int CConnection::bLockTable(CErrorHolder* holder, std::uintptr_t tableName) {
+  CTString text(u"LOCK TABLE ");
+  text.Append(NameText(reinterpret_cast<const char16_t*>(tableName)));
+  return bExecuteSql(holder, text.pszGet());
+}
+
+int CConnection::bSelectForUpdate(CErrorHolder* holder, const char16_t* statement) {
+  CTString text(NameText(statement));
+  text.Append(u" FOR UPDATE");
+  return bExecuteLockSql(holder, text.pszGet());
+}
+
+int CConnection::bBeginLevel(CErrorHolder* holder, const char16_t* name) {
+  if (!bOpen(holder, name)) return 0;
+  if (!m_pTransaction) {
+    m_pTransaction = pNewTransaction();
+    if (!m_pTransaction) {
+      SetHolderOutOfMemory(holder);
+      return 0;
+    }
+    m_pTransaction->AddRef();
+  }
+  if (m_pTransaction->bIsActive()) {
+    if (m_nNestedMode == 0) {
+      ++m_nFlatDepth;
+      return 1;
+    }
+    return m_pTransaction->bBeginNested(holder, name);
+  }
+  m_nFlatDepth = 0;
+  const int result = m_pTransaction->bBegin(holder, name);
+  if (result && m_nNestedMode == 0) ++m_nFlatDepth;
+  return result;
+}
+
+int CConnection::bEndLevel(CErrorHolder* holder, const char16_t* name, bool commit) {
+  if (!m_pTransaction) {
+    RaiseModuleError(holder, 0, ERROR_UNIT_CONNECTION, commit ? CONNECTION_POINT_COMMIT_NONE
+                                                                : CONNECTION_POINT_ROLLBACK_NONE,
+                     this, nullptr, ERROR_UNKNOWN_LEVEL, NameText(name));
+    return 0;
+  }
+  int result = 1;
+  if (m_nNestedMode != 0 || m_nFlatDepth == 1) {
+    result = commit ? m_pTransaction->bCommitNamed(holder, name) : m_pTransaction->bRollbackNamed(holder, name);
+    if (result) OnLevelEnded(m_pTransaction);
+  }
+  if (m_nNestedMode == 0 && m_nFlatDepth > 0) --m_nFlatDepth;
+  return result;
+}
+
+int CConnection::bCommitLevel(CErrorHolder* holder, const char16_t* name) { return bEndLevel(holder, name, true); }
+int CConnection::bRollbackLevel(CErrorHolder* holder, const char16_t* name) {
+  return bEndLevel(holder, name, false);
+}

@@ -1,0 +1,203 @@
+// The connection's options, connection string, names, server version, client-library check and error details,
+// built from the runtime stand-in's connection description.
+#include "sql/connection.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "foundation/error_holder.h"
+#include "standin/runtime/runtime_objects.h"
+#include "tests/doubles/driver_doubles.h"
+
+namespace {
+
+using D = qzrt::ConnectionDescription;
+
+IHostConnectionDescription* AsHost(qzrt::ConnectionDescription& description) {
+  return reinterpret_cast<IHostConnectionDescription*>(&description);
+}
+
+class ConnectionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    doubles::EnsureLibrary();
+    description.SetText(D::kUserId, u"scott");
+    description.SetText(D::kPassword, u"tiger");
+    description.SetText(D::kDataSource, u"ORA:PROD");
+    description.SetText(D::kProvider, u"prov");
+    description.SetNumber(D::kConnectionTimeout, 30);
+    description.SetNumber(D::kCommandTimeout, 40);
+  }
+  doubles::TestConnection* Make(const char16_t* extended) {
+    if (extended) description.SetText(D::kExtendedInformation, std::u16string(extended));
+    connection = new doubles::TestConnection(u"cnx", AsHost(description));
+    connection->AddRef();
+    return connection;
+  }
+  void TearDown() override {
+    if (connection) connection->nRelease();
+  }
+
+  qzrt::ConnectionDescription description;
+  doubles::TestConnection* connection = nullptr;
+};
+
+TEST_F(ConnectionTest, OptionsAreReadWithRemovalAndOthersKept) {
+  Make(u"QZ Connection Timeout=12;QZ Command Timeout=;Other=1;QZ Lock Timeout=7;QZ Cache Size=5000000000;"
+       u"QZ Cursor Location=client;QZ Unicode Support=0;QZ RECORD LOCK=tag;QZ CLIENT VERSION=8;"
+       u"QZ CLIENT LIBRARY=oci.dll;Application Name=app;Initial Catalog=cat");
+  EXPECT_EQ(connection->nGetConnectionTimeout(), 12);
+  EXPECT_EQ(connection->nGetCommandTimeout(), 40);  // present but empty: the description's value
+  EXPECT_EQ(connection->nGetLockTimeout(), 7);
+  EXPECT_EQ(connection->nGetCacheSize(), 5000000000LL);
+  EXPECT_EQ(connection->nGetCursorLocation(), 1u);
+  EXPECT_EQ(connection->nGetUnicodeSupport(), 0);
+  EXPECT_EQ(std::u16string(connection->pszGetRecordLockOption()), u"tag");
+  EXPECT_EQ(std::u16string(connection->pszGetClientVersion()), u"8");
+  EXPECT_EQ(std::u16string(connection->pszGetClientLibrary()), u"oci.dll");
+  CTString name;
+  connection->bGetApplicationName(name);
+  EXPECT_EQ(std::u16string(name.pszGet()), u"app");
+  // Every consumed key is cut out, the empty command timeout included; the others stay for the subclasses.
+  EXPECT_EQ(std::u16string(connection->GetOptionText().pszGet()), u"Other=1;Initial Catalog=cat");
+  EXPECT_EQ(std::u16string(connection->pszGetDatabaseName()), u"cat");
+}
+
+TEST_F(ConnectionTest, DefaultsComeFromTheDescription) {
+  description.SetNumber(D::kCursorLocation, 1);
+  description.SetNumber(D::kCacheSize, 77);
+  description.SetText(D::kDatabase, u"hostdb");
+  Make(nullptr);
+  EXPECT_EQ(connection->nGetConnectionTimeout(), 30);
+  EXPECT_EQ(connection->nGetCommandTimeout(), 40);
+  EXPECT_EQ(connection->nGetLockTimeout(), -1);
+  EXPECT_EQ(connection->nGetCacheSize(), 77);
+  EXPECT_EQ(connection->nGetCursorLocation(), 2u);  // bit 0: server
+  EXPECT_EQ(connection->nGetUnicodeSupport(), 1);
+  EXPECT_EQ(std::u16string(connection->pszGetDatabaseName()), u"hostdb");
+  EXPECT_EQ(connection->nGetSessionCodePage(), SESSION_CODE_PAGE_UNSET);
+  EXPECT_EQ(connection->nGetServerMajor(), -1);
+}
+
+TEST_F(ConnectionTest, CursorLocationAndCacheSizeEdges) {
+  description.SetNumber(D::kCursorLocation, 1);
+  description.SetNumber(D::kInterfaceVersion, 3);
+  description.SetNumber(D::kCacheSize, 77);
+  Make(u"QZ Cursor Location=anywhere");
+  EXPECT_EQ(connection->nGetCursorLocation(), 0u);  // an unknown text does not fall back to the description
+  EXPECT_EQ(connection->nGetCacheSize(), -2);       // the description is asked from version 4 only
+}
+
+TEST_F(ConnectionTest, DatabaseNameFromTheProviderText) {
+  description.SetText(D::kProvider, u"OraOLEDB;Initial Catalog=fromprovider");
+  description.SetText(D::kDatabase, u"hostdb");
+  Make(u"x=1");
+  EXPECT_EQ(std::u16string(connection->pszGetDatabaseName()), u"fromprovider");
+}
+
+TEST_F(ConnectionTest, ConnectionStringWritesMissingValuesAsNull) {
+  description.SetText(D::kPassword, std::nullopt);
+  Make(u"a=b");
+  EXPECT_EQ(std::u16string(connection->pszGetConnectionString()),
+            u"Provider=prov;ExtendedInformation=a=b;Data source=ORA:PROD;user id=scott;password=NULL");
+  EXPECT_EQ(description.References(), 2);  // the connection holds one
+}
+
+TEST_F(ConnectionTest, SerialNumbersCountUp) {
+  Make(nullptr);
+  doubles::TestConnection second(u"other", AsHost(description));
+  EXPECT_EQ(second.nGetSerialNumber(), connection->nGetSerialNumber() + 1);
+}
+
+TEST_F(ConnectionTest, ServerVersionIsParsedFromItsDottedText) {
+  Make(nullptr);
+  connection->SetServerVersionText(u"11.2.0.1.0");
+  EXPECT_EQ(connection->ParseServerVersion(nullptr), 1);
+  EXPECT_EQ(connection->nGetServerMajor(), 11);
+  EXPECT_EQ(connection->nGetServerMinor(), 2);
+  EXPECT_EQ(connection->nGetServerRelease(), 0);
+
+  doubles::TestConnection single(u"one", AsHost(description));
+  single.SetServerVersionText(u"9");
+  single.ParseServerVersion(nullptr);
+  EXPECT_EQ(single.nGetServerMajor(), 9);
+  EXPECT_EQ(single.nGetServerMinor(), 0);
+  EXPECT_EQ(single.nGetServerRelease(), 0);
+}
+
+TEST_F(ConnectionTest, ClientLibraryCheck) {
+  const char16_t* saved = gpszClientLibraryPath;
+  gpszClientLibraryPath = u"C:\\oracle\\bin\\OCI.DLL";
+  struct Case {
+    const char16_t* option;
+    int expected;
+  } cases[] = {
+      {u"", 1},
+      {u"oci.dll", 1},                      // a bare file name matches from any directory, in any case
+      {u"c:\\ORACLE\\bin\\oci.dll", 1},     // a path matches as a whole
+      {u"D:\\other\\oci.dll", 0},           // a path in another directory does not
+      {u"ociw32.dll", 0},
+  };
+  for (const Case& c : cases) {
+    description.SetText(D::kExtendedInformation, u"QZ CLIENT LIBRARY=" + std::u16string(c.option));
+    doubles::TestConnection probe(u"p", AsHost(description));
+    CErrorHolder holder;
+    EXPECT_EQ(probe.bCheckClientLibrary(&holder), c.expected);
+    if (!c.expected) {
+      EXPECT_EQ(holder.nGetErrorCode(), 74u);
+      EXPECT_TRUE(doubles::HasIdentification(&holder, 1, 17));
+    }
+  }
+  gpszClientLibraryPath = saved;
+}
+
+TEST_F(ConnectionTest, ReportNotSupportedNamesTheFile) {
+  Make(nullptr);
+  CErrorHolder holder;
+  EXPECT_EQ(connection->bReportNotSupported(&holder, 0, reinterpret_cast<std::uintptr_t>(u"FILE"), 0), 0);
+  EXPECT_EQ(holder.nGetErrorCode(), 8u);
+  EXPECT_EQ(holder.nGetRecordedCode(), 7u);
+  EXPECT_EQ(std::u16string(holder.pszGetFileName()), u"FILE");
+  EXPECT_TRUE(doubles::HasIdentification(&holder, 1, 3));
+}
+
+TEST_F(ConnectionTest, ErrorDetailsAreAddedWhenTheHolderRecordsForTheConnection) {
+  auto* driver = new doubles::TestDriver();
+  driver->AddRef();
+  CDriver* saved = gpDriver;
+  gpDriver = driver;
+  Make(u"QZ Lock Timeout=9;QZ RECORD LOCK=tag");
+  connection->SetServerVersionText(u"19.3");
+  CErrorHolder holder;
+  holder.RaiseError(0, 1, 1, connection, 8u);
+  const std::u16string debug = holder.pGetEmbeddedObject()->pszGetDebugText();
+  gpDriver = saved;
+  driver->nRelease();
+  EXPECT_NE(debug.find(u"Utilisateur :  scott"), std::u16string::npos);
+  EXPECT_NE(debug.find(u"DataSource :  ORA:PROD"), std::u16string::npos);
+  EXPECT_NE(debug.find(u"Connexion Timeout :  30"), std::u16string::npos);
+  EXPECT_NE(debug.find(u"Lock Timeout :  9"), std::u16string::npos);
+  EXPECT_NE(debug.find(u"Lock Tag :  tag"), std::u16string::npos);
+  EXPECT_EQ(debug.find(u"Command Timeout :  -1"), std::u16string::npos);
+  EXPECT_EQ(debug.find(u"tiger"), std::u16string::npos);  // never the password
+  EXPECT_EQ(std::u16string(holder.pGetEmbeddedObject()->pszGetInfoText(ERROR_INFO_SERVER_VERSION)), u"19.3");
+}
+
+TEST(SplitPathTest, Parts) {
+  CTString drive, directory, base, extension;
+  SplitPath(u"C:\\dir\\sub\\name.ext.dll", drive, directory, base, extension);
+  EXPECT_EQ(std::u16string(drive.pszGet()), u"C:");
+  EXPECT_EQ(std::u16string(directory.pszGet()), u"\\dir\\sub\\");
+  EXPECT_EQ(std::u16string(base.pszGet()), u"name.ext");
+  EXPECT_EQ(std::u16string(extension.pszGet()), u".dll");
+  SplitPath(u"\\\\server\\share\\x\\f", drive, directory, base, extension);
+  EXPECT_EQ(std::u16string(drive.pszGet()), u"\\\\server\\share");
+  EXPECT_EQ(std::u16string(directory.pszGet()), u"\\x\\");
+  EXPECT_EQ(std::u16string(base.pszGet()), u"f");
+  EXPECT_TRUE(extension.bIsEmpty());
+  SplitPath(std::u16string(261, u'a').c_str(), drive, directory, base, extension);
+  EXPECT_TRUE(base.bIsEmpty());
+}
+
+}  // namespace

@@ -1,0 +1,141 @@
+// Flat and nested transactions of a connection: which statements reach the server, and the errors of unknown or
+// blocked level names.
+#include "sql/transaction.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "foundation/error_holder.h"
+#include "standin/runtime/runtime_objects.h"
+#include "tests/doubles/driver_doubles.h"
+
+namespace {
+
+using Statements = std::vector<std::u16string>;
+
+class TransactionTest : public ::testing::Test {
+ protected:
+  void SetUp() override { doubles::EnsureLibrary(); }
+  doubles::TestConnection& Make(bool flat) {
+    connection = new doubles::TestConnection(u"cnx", reinterpret_cast<IHostConnectionDescription*>(&description),
+                                             flat);
+    connection->AddRef();
+    return *connection;
+  }
+  void TearDown() override {
+    if (connection) connection->nRelease();
+  }
+
+  qzrt::ConnectionDescription description;
+  doubles::TestConnection* connection = nullptr;
+  CErrorHolder holder;
+};
+
+TEST_F(TransactionTest, FlatModeSendsOnlyTheOutermostLevel) {
+  auto& c = Make(true);
+  EXPECT_EQ(c.bBeginLevel(&holder, u"a"), 1);
+  EXPECT_EQ(c.bBeginLevel(&holder, u"b"), 1);
+  EXPECT_EQ(c.nGetFlatDepth(), 2u);
+  EXPECT_TRUE(c.bIsTransactionOpen());
+  EXPECT_EQ(c.bCommitLevel(&holder, nullptr), 1);  // depth 2: counted only
+  EXPECT_EQ(c.bCommitLevel(&holder, nullptr), 1);  // depth 1: the server commits
+  EXPECT_EQ(c.statements, (Statements{u"BEGIN", u"COMMIT"}));
+  EXPECT_EQ(c.nGetFlatDepth(), 0u);
+  EXPECT_FALSE(c.bIsTransactionOpen());
+  EXPECT_EQ(c.opens, 2);  // every begin connects the session first
+
+  c.statements.clear();
+  c.bBeginLevel(&holder, nullptr);
+  c.bBeginLevel(&holder, nullptr);
+  EXPECT_EQ(c.bRollbackLevel(&holder, nullptr), 1);  // depth 2: nothing sent
+  EXPECT_EQ(c.statements, (Statements{u"BEGIN"}));
+  EXPECT_EQ(c.bRollbackLevel(&holder, nullptr), 1);
+  EXPECT_EQ(c.statements, (Statements{u"BEGIN", u"ROLLBACK"}));
+  // With a transaction object but no begin, a commit sends nothing and succeeds.
+  EXPECT_EQ(c.bCommitLevel(&holder, nullptr), 1);
+  EXPECT_EQ(c.statements.size(), 2u);
+}
+
+TEST_F(TransactionTest, FailingBeginLeavesTheDepthAndTheLevel) {
+  auto& c = Make(true);
+  c.executeAnswer = 0;
+  EXPECT_EQ(c.bBeginLevel(&holder, nullptr), 0);
+  EXPECT_EQ(c.nGetFlatDepth(), 0u);
+  EXPECT_FALSE(c.bIsTransactionOpen());
+  c.openAnswer = 0;
+  holder.Clear();
+  EXPECT_EQ(c.bBeginLevel(&holder, nullptr), 0);  // no connection, no begin
+  EXPECT_EQ(c.statements.size(), 1u);
+}
+
+TEST_F(TransactionTest, CommitOrRollbackBeforeAnyBeginFailsWithError9) {
+  auto& c = Make(true);
+  EXPECT_EQ(c.bCommitLevel(&holder, u"T1"), 0);
+  EXPECT_EQ(holder.nGetErrorCode(), 9u);
+  EXPECT_NE(std::u16string(holder.pszGetUserMessage()).find(u"T1"), std::u16string::npos);
+  EXPECT_TRUE(doubles::HasIdentification(&holder, 1, 1));
+  holder.Clear();
+  EXPECT_EQ(c.bRollbackLevel(&holder, u"T2"), 0);
+  EXPECT_TRUE(doubles::HasIdentification(&holder, 1, 2));
+  EXPECT_TRUE(c.statements.empty());
+}
+
+TEST_F(TransactionTest, NestedCommitOfAnOuterLevelWaitsForTheInnerOne) {
+  auto& c = Make(false);
+  ASSERT_EQ(c.bBeginLevel(&holder, u"outer"), 1);
+  ASSERT_EQ(c.bBeginLevel(&holder, u"inner"), 1);
+  EXPECT_EQ(c.bCommitLevel(&holder, u"OUTER"), 0);  // names compare without case
+  EXPECT_EQ(holder.nGetErrorCode(), 10u);
+  const std::u16string message = holder.pszGetUserMessage();
+  EXPECT_NE(message.find(u"OUTER"), std::u16string::npos);
+  EXPECT_NE(message.find(u"inner"), std::u16string::npos);
+  EXPECT_TRUE(doubles::HasIdentification(&holder, 2, 1));
+  holder.Clear();
+  EXPECT_EQ(c.bCommitLevel(&holder, u"inner"), 1);
+  EXPECT_EQ(c.bCommitLevel(&holder, u"outer"), 1);
+  EXPECT_EQ(c.statements, (Statements{u"BEGIN", u"BEGIN", u"COMMIT", u"COMMIT"}));
+  EXPECT_FALSE(c.bIsTransactionOpen());
+}
+
+TEST_F(TransactionTest, NestedRollbackOfAnOuterLevelRollsBackTheInnerOnesOnly) {
+  auto& c = Make(false);
+  c.bBeginLevel(&holder, u"A");
+  c.bBeginLevel(&holder, u"B");
+  c.bBeginLevel(&holder, u"C");
+  EXPECT_EQ(c.bRollbackLevel(&holder, u"A"), 1);
+  EXPECT_EQ(c.statements, (Statements{u"BEGIN", u"BEGIN", u"BEGIN", u"ROLLBACK", u"ROLLBACK"}));
+  EXPECT_TRUE(c.bIsTransactionOpen());  // A itself stays active
+  EXPECT_EQ(c.bRollbackLevel(&holder, u"A"), 1);
+  EXPECT_FALSE(c.bIsTransactionOpen());
+  EXPECT_EQ(c.statements.size(), 6u);
+}
+
+TEST_F(TransactionTest, NestedUnknownNamesFailWithError9) {
+  auto& c = Make(false);
+  c.bBeginLevel(&holder, u"A");
+  EXPECT_EQ(c.bCommitLevel(&holder, u"Z"), 0);
+  EXPECT_EQ(holder.nGetErrorCode(), 9u);
+  holder.Clear();
+  EXPECT_EQ(c.bRollbackLevel(&holder, u"Z"), 0);
+  EXPECT_TRUE(doubles::HasIdentification(&holder, 2, 2));
+  EXPECT_TRUE(c.bIsTransactionOpen());
+  // An empty name ends the innermost level; levels are reused by later begins at the same depth.
+  c.bBeginLevel(&holder, u"B");
+  CTransaction* inner = c.pGetTransaction()->pGetInner();
+  EXPECT_EQ(c.bCommitLevel(&holder, nullptr), 1);
+  EXPECT_TRUE(c.bIsTransactionOpen());
+  c.bBeginLevel(&holder, u"B2");
+  EXPECT_EQ(c.pGetTransaction()->pGetInner(), inner);
+  EXPECT_EQ(std::u16string(inner->pszGetName()), u"B2");
+}
+
+TEST_F(TransactionTest, LockStatements) {
+  auto& c = Make(true);
+  EXPECT_EQ(c.bLockTable(&holder, reinterpret_cast<std::uintptr_t>(u"EMP")), 1);
+  EXPECT_EQ(c.bSelectForUpdate(&holder, u"SELECT 1 FROM T"), 1);
+  EXPECT_EQ(c.statements, (Statements{u"LOCK TABLE EMP", u"SELECT 1 FROM T FOR UPDATE"}));
+}
+
+}  // namespace
