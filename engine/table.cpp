@@ -3,7 +3,7 @@
 #include <memory>
 #include <new>
 
-#include "engine/record_description.h"
+#include "host/host_objects.h"
 #include "foundation/error_holder.h"
 #include "foundation/host_locale.h"
 #include "host/driver.h"
@@ -26,17 +26,17 @@ enum : std::uint32_t {
 
 }  // namespace
 
-CTable::CTable(CRecordDescription* recordDescription, CConnection* connection, CErrorHolder* errorHolder)
+CTable::CTable(IHostFileDescription* recordDescription, CConnection* connection, CErrorHolder* errorHolder)
     : m_pErrorHolder(errorHolder), m_pConnection(connection), m_pRecordDescription(recordDescription) {
   if (m_pErrorHolder) m_pErrorHolder->AddRef();
   if (m_pConnection) m_pConnection->AddRef();
-  if (m_pRecordDescription) m_pRecordDescription->AddRef();
+  if (m_pRecordDescription) m_pRecordDescription->AddExternalRef();
 }
 
 CTable::~CTable() {
   // The access interfaces' lookup cache holds no reference: a destroyed table must not stay reachable through it.
   ForgetCachedTable(this);
-  if (m_pRecordDescription) m_pRecordDescription->nRelease();
+  if (m_pRecordDescription) m_pRecordDescription->nReleaseExternal();
   m_pRecordDescription = nullptr;
   ReleaseConnectionThroughDriver(m_pConnection);
   m_pConnection = nullptr;
@@ -203,8 +203,8 @@ int CTable::bGetRecordState(const char16_t*, std::uint32_t*, std::uint32_t*) {
 }
 int CTable::bSetLockMode(std::uint32_t) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
 
-CRecordDescription* CTable::pGetWorkingDescription() {
-  if (m_pRecordDescription) m_pRecordDescription->AddRef();
+IHostFileDescription* CTable::pGetWorkingDescription() {
+  if (m_pRecordDescription) m_pRecordDescription->AddExternalRef();
   return m_pRecordDescription;
 }
 

@@ -20,7 +20,7 @@ class CAccessInterface;
 class CConnection;
 class CErrorHolder;
 class CHashTable;
-class CRecordDescription;
+class IHostFileDescription;
 class IHostConnectionDescription;
 
 // A runtime argument the table receives as it is: a 64-bit value or a pointer.
@@ -28,7 +28,9 @@ using HostArg = std::uintptr_t;
 
 class CTable {
  public:
-  CTable(CRecordDescription* recordDescription, CConnection* connection, CErrorHolder* errorHolder);
+  // The record description is the runtime's file description (the driver's own CRecordDescription or one of the
+  // runtime's making): the table holds an external reference on it.
+  CTable(IHostFileDescription* recordDescription, CConnection* connection, CErrorHolder* errorHolder);
   CTable(const CTable&) = delete;
   CTable& operator=(const CTable&) = delete;
 
@@ -90,7 +92,7 @@ class CTable {
   const char16_t* pszGetName() const;
   CErrorHolder* pGetErrorHolder() const { return m_pErrorHolder; }
   CConnection* pGetConnection() const { return m_pConnection; }
-  CRecordDescription* pGetRecordDescription() const { return m_pRecordDescription; }
+  IHostFileDescription* pGetRecordDescription() const { return m_pRecordDescription; }
 
   // ---- table engine operations the access interface forwards to (not built yet: error 8, answer 0) ----
   int bCreate();  // creates the table in the database and leaves it closed; never drops it
@@ -118,7 +120,7 @@ class CTable {
   int bIsSqlQuery() const { return 0; }
   int bIsPending() const { return 0; }
   int bQueryReportsRows() const { return 0; }
-  CRecordDescription* pGetWorkingDescription();  // with a reference
+  IHostFileDescription* pGetWorkingDescription();  // with an external reference
   void RenameSqlContext(const char16_t*) {}      // no "__SQL" context exists outside query mode
   void ReleaseAllContexts() {}                   // no record context is ever made yet
   void NotifyOtherTables(std::uint32_t, const char16_t*, std::uint32_t) {}
@@ -144,7 +146,7 @@ class CTable {
 
   CErrorHolder* m_pErrorHolder;
   CConnection* m_pConnection;
-  CRecordDescription* m_pRecordDescription;
+  IHostFileDescription* m_pRecordDescription;
   std::uint32_t m_bOpen = 0;
   std::uint32_t m_nState = 1;
   CAccessInterface* m_pOwner = nullptr;

@@ -488,7 +488,7 @@ CRecordDescription* CDriver::pCreateDescription(CConnection* connection, CErrorH
 
 CTableRegistry* CDriver::pCreateTableRegistry() { return new (std::nothrow) CTableRegistry(this); }
 
-CTable* CDriver::pCreateTable(CRecordDescription* description, CConnection* connection, CErrorHolder* holder) {
+CTable* CDriver::pCreateTable(IHostFileDescription* description, CConnection* connection, CErrorHolder* holder) {
   return new (std::nothrow) CTable(description, connection, holder);
 }
 

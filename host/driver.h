@@ -105,7 +105,7 @@ class CDriver {
   virtual void* pCreateParameter(DriverArg a);                                                   // 47
   virtual CRecordDescription* pCreateDescription(CConnection* connection, CErrorHolder* holder); // 48
   virtual CTableRegistry* pCreateTableRegistry();                                                // 49
-  virtual CTable* pCreateTable(CRecordDescription* description, CConnection* connection,
+  virtual CTable* pCreateTable(IHostFileDescription* description, CConnection* connection,
                                CErrorHolder* holder);                                            // 50
   virtual void* pCreateCursor(DriverArg a, DriverArg b);                                         // 51
   virtual void* pCreateColumnBinding(DriverArg a, DriverArg b);                                  // 52

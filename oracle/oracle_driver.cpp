@@ -48,7 +48,7 @@ CRecordDescription* COracleDriver::pCreateDescription(CConnection* connection, C
   return new (std::nothrow) COracleRecordDescription(connection, holder);
 }
 
-CTable* COracleDriver::pCreateTable(CRecordDescription* description, CConnection* connection,
+CTable* COracleDriver::pCreateTable(IHostFileDescription* description, CConnection* connection,
                                     CErrorHolder* holder) {
   return new (std::nothrow) COracleTable(description, connection, holder);
 }

@@ -21,7 +21,7 @@ class COracleDriver : public CDriverOra {
   void* pCreateParameterBinding(DriverArg a, DriverArg b) override;                                 // 46
   void* pCreateParameter(DriverArg a) override;                                                      // 47
   CRecordDescription* pCreateDescription(CConnection* connection, CErrorHolder* holder) override;    // 48
-  CTable* pCreateTable(CRecordDescription* description, CConnection* connection,
+  CTable* pCreateTable(IHostFileDescription* description, CConnection* connection,
                        CErrorHolder* holder) override;                                               // 50
   void* pCreateColumnBinding(DriverArg a, DriverArg b) override;                                    // 52
   void* pCreateSqlRewriter(DriverArg a, DriverArg b) override;                                      // 53

@@ -43,7 +43,7 @@ CTableRegistry::~CTableRegistry() {
 std::uint32_t CTableRegistry::nSlot2() { return 2; }
 std::uint32_t CTableRegistry::nSlot3() { return 2; }
 
-CTable* CTableRegistry::pCreateTable(CConnection* connection, CRecordDescription* description,
+CTable* CTableRegistry::pCreateTable(CConnection* connection, IHostFileDescription* description,
                                      CErrorHolder* holder) {
   return m_pDriver ? m_pDriver->pCreateTable(description, connection, holder) : nullptr;
 }
@@ -72,7 +72,7 @@ CTable* CTableRegistry::pFind(IHostFileHandle* handle) {
 }
 
 CTable* CTableRegistry::pFindOrCreate(IHostFileHandle* handle, CConnection* connection,
-                                      CRecordDescription* description, std::uint32_t* created) {
+                                      IHostFileDescription* description, std::uint32_t* created) {
   platform::CriticalSectionGuard lock(gcsDriverLock);
   if (created) *created = 0;
   if (!handle) return nullptr;

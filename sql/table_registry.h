@@ -17,7 +17,7 @@
 
 class CConnection;
 class CErrorHolder;
-class CRecordDescription;
+class IHostFileDescription;
 class CTable;
 class IHostFileHandle;
 class IHostKeyTranslator;
@@ -38,14 +38,14 @@ class CTableRegistry : public CRefCounted {
   virtual CTableRegistry* pClone(CHashTable& cloneMap, IHostKeyTranslator* translator, DriverArg a,
                                  DriverArg b);                                         // 5
   // 6: the driver's table factory with the record description, the connection and the holder.
-  virtual CTable* pCreateTable(CConnection* connection, CRecordDescription* description, CErrorHolder* holder);
+  virtual CTable* pCreateTable(CConnection* connection, IHostFileDescription* description, CErrorHolder* holder);
 
   // The table of the file handle with a reference for the caller, or null.
   CTable* pFind(IHostFileHandle* handle);
   CTable* pFindById(std::uint64_t fileId);
   // The table of the file handle with a reference for the caller, made now (created 1) when there was none; null
   // with the out-of-memory error in the registry's holder when the factory made none.
-  CTable* pFindOrCreate(IHostFileHandle* handle, CConnection* connection, CRecordDescription* description,
+  CTable* pFindOrCreate(IHostFileHandle* handle, CConnection* connection, IHostFileDescription* description,
                         std::uint32_t* created);
   // Drops the handle's entry and the registry's reference on its table.
   void Remove(IHostFileHandle* handle);

@@ -87,7 +87,7 @@ class TestDescription : public CRecordDescription {
 
 class TestTable : public CTable {
  public:
-  TestTable(CRecordDescription* description, CConnection* connection, CErrorHolder* holder)
+  TestTable(IHostFileDescription* description, CConnection* connection, CErrorHolder* holder)
       : CTable(description, connection, holder) {
     ++gnLiveTables;
   }
@@ -118,9 +118,10 @@ class TestDriver : public CDriver {
   CRecordDescription* pCreateDescription(CConnection* connection, CErrorHolder* holder) override {
     auto* description = new TestDescription(connection, holder);
     description->existing = existingTables;
+    description->missingCode = missingCode;
     return description;
   }
-  CTable* pCreateTable(CRecordDescription* description, CConnection* connection, CErrorHolder* holder) override {
+  CTable* pCreateTable(IHostFileDescription* description, CConnection* connection, CErrorHolder* holder) override {
     if (failTables) return nullptr;
     return new TestTable(description, connection, holder);
   }
@@ -130,6 +131,7 @@ class TestDriver : public CDriver {
   bool failTables = false;
   bool failRegistries = false;
   std::vector<std::u16string> existingTables;
+  std::uint32_t missingCode = 30;
   std::function<void(TestConnection*)> onConnection;
   TestConnection* lastConnection = nullptr;
 };

@@ -8,6 +8,7 @@
 
 #include "platform/module.h"
 #include "standin/runtime/runtime_standin.h"
+#include "tests/slot_call.h"
 
 namespace {
 
@@ -76,9 +77,14 @@ TEST_F(DriverModule, DriverAndRuntimeExecutionNeverResolveToEachOther) {
   EXPECT_EQ(driverExecution(4875, 0, 0, 0), 1);
 }
 
-TEST_F(DriverModule, EntriesOfLaterLayersAnswerFailure) {
+TEST_F(DriverModule, QueryInterfaceAnswersADriverObject) {
   ASSERT_NE(s_driver, nullptr);
-  EXPECT_EQ(Entry<void* (*)()>("piQueryInterface")(), nullptr);
+  void* driver = Entry<void* (*)()>("piQueryInterface")();
+  ASSERT_NE(driver, nullptr);
+  EXPECT_EQ(CallSlot<std::int32_t>(driver, 0), 18);  // interface version
+  EXPECT_EQ(CallSlot<std::int32_t>(driver, 1), 17);  // oldest interface version
+  EXPECT_NE(CallSlot<void*>(driver, 11), nullptr);   // its error holder
+  EXPECT_EQ(CallSlot<std::int32_t>(driver, 6), 0);   // the runtime's reference was the only one
 }
 
 TEST_F(DriverModule, MessageServiceAnswersFromItsOwnBlock) {

@@ -11,7 +11,7 @@
 //   detach                       Execution detach
 //   query-state ARG              Execution query state
 //   bind-values                  bInitKXConvFromVM and bInitKXCalcFromVM with the runtime stand-in's module
-//   driver                       piQueryInterface
+//   driver                       piQueryInterface, then the object's interface versions; its reference given back
 //   expect VALUE                 fails the run unless the previous operation answered VALUE
 #include <cstdint>
 #include <cstdio>
@@ -50,6 +50,7 @@ constexpr const char* kStartupScript =
     "query-state 0\n"
     "bind-values\n"
     "driver\n"
+    "expect 1\n"
     "detach\n"
     "expect 1\n";
 
@@ -58,6 +59,18 @@ using FnCompatible = int (*)(std::int32_t, std::uint32_t, std::uint32_t*);
 using FnExecution = std::intptr_t (*)(std::uint32_t, std::intptr_t, std::intptr_t, std::intptr_t);
 using FnBind = int (*)(void*, std::int32_t, std::int32_t);
 using FnQueryInterface = void* (*)();
+
+// The first slots of the driver object, called as the runtime calls them (the compiler's member convention).
+class IDriverObject {
+ public:
+  virtual std::int32_t nGetInterfaceVersion() = 0;     // 0
+  virtual std::int32_t nGetInterfaceMinVersion() = 0;  // 1
+  virtual std::int32_t nReserved2() = 0;               // 2
+  virtual std::int32_t nReserved3() = 0;               // 3
+  virtual void Reserved4() = 0;                        // 4
+  virtual std::uint32_t AddRef() = 0;                  // 5
+  virtual std::int32_t nRelease() = 0;                 // 6
+};
 
 struct Driver {
   void* module = nullptr;
@@ -154,9 +167,16 @@ class Host {
       return true;
     }
     if (command == "driver") {
-      void* driver = m_driver.queryInterface();
+      auto* driver = static_cast<IDriverObject*>(m_driver.queryInterface());
       m_last = driver != nullptr;
-      std::printf("piQueryInterface -> %s\n", driver ? "a driver object" : "none");
+      if (!driver) {
+        std::printf("piQueryInterface -> none\n");
+        return true;
+      }
+      std::printf("piQueryInterface -> a driver object, interface version %d (from %d)\n",
+                  driver->nGetInterfaceVersion(), driver->nGetInterfaceMinVersion());
+      // The host gives its reference back, as the runtime does before it detaches.
+      driver->nRelease();
       return true;
     }
     if (command == "expect") {
