@@ -7,6 +7,7 @@
 #include "foundation/text_utils.h"
 #include "platform/code_page.h"
 #include "platform/system_version.h"
+#include "platform/utf8.h"
 
 namespace {
 
@@ -240,6 +241,19 @@ int bIsRepresentableInCodePage(const char16_t* text, std::uint32_t codePage) {
   const int needed = platform::WideToMultiByte(codePage, platform::kWcNoBestFitChars, text, -1, nullptr, 0, nullptr,
                                                &usedDefault);
   return needed > 0 && !usedDefault;
+}
+
+std::size_t nCharacterBytes(std::uint32_t codePage, const char* text, std::size_t n, std::size_t* units) {
+  std::size_t used = 1;
+  std::size_t count = 1;
+  if (codePage == CODE_PAGE_UTF8) {
+    const char32_t c = platform::DecodeUtf8(text, n, used);
+    if (c != platform::kInvalidCodePoint && c >= 0x10000) count = 2;
+  } else if (n > 1 && IsLeadByte(codePage, static_cast<unsigned char>(text[0]))) {
+    used = 2;
+  }
+  if (units) *units = count;
+  return used;
 }
 
 int bIsNt51OrLater() {

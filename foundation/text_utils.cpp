@@ -78,7 +78,7 @@ Unit* Alloc(std::size_t n) {
 }
 
 template <typename Unit>
-Unit* DupN(std::size_t n, const Unit* text) {
+Unit* DupN(std::uint64_t n, const Unit* text) {
   const std::size_t length = BoundedLength(text, n);
   Unit* copy = Alloc<Unit>(length);
   if (copy) {

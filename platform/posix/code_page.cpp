@@ -13,7 +13,7 @@
 #include <string>
 
 #include "platform/last_error.h"
-#include "platform/posix/utf.h"
+#include "platform/utf8.h"
 
 namespace platform {
 
@@ -112,8 +112,8 @@ bool Decode(std::uint32_t codePage, const char* source, std::size_t n, std::u16s
   }
   if (codePage == kCodePageUtf8) {
     for (std::size_t i = 0, used = 0; i < n; i += used) {
-      char32_t c = posix::DecodeUtf8(source + i, n - i, used);
-      if (c == posix::kInvalidCodePoint) {
+      char32_t c = DecodeUtf8(source + i, n - i, used);
+      if (c == kInvalidCodePoint) {
         invalid = true;
         c = 0xFFFD;
       }
@@ -149,12 +149,12 @@ bool Encode(std::uint32_t codePage, const char16_t* source, std::size_t n, char 
   if (codePage == kCodePageUtf8) {
     char bytes[4];
     for (std::size_t i = 0, used = 0; i < n; i += used) {
-      char32_t c = posix::DecodeUtf16(source + i, n - i, used);
-      if (c == posix::kInvalidCodePoint) {
+      char32_t c = DecodeUtf16(source + i, n - i, used);
+      if (c == kInvalidCodePoint) {
         invalid = true;
         c = 0xFFFD;
       }
-      out.append(bytes, posix::EncodeUtf8(c, bytes));
+      out.append(bytes, EncodeUtf8(c, bytes));
     }
     return true;
   }
@@ -191,7 +191,7 @@ bool Encode(std::uint32_t codePage, const char16_t* source, std::size_t n, char 
     out += defaultChar;
     std::size_t used = 1;
     const std::size_t at = static_cast<std::size_t>(in - units.data()) / 2;
-    posix::DecodeUtf16(source + at, n - at, used);
+    DecodeUtf16(source + at, n - at, used);
     in += 2 * used;
     left -= 2 * used;
   }

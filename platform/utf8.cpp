@@ -1,6 +1,6 @@
-#include "platform/posix/utf.h"
+#include "platform/utf8.h"
 
-namespace platform::posix {
+namespace platform {
 
 char32_t DecodeUtf8(const char* text, std::size_t n, std::size_t& used) {
   used = 1;
@@ -83,4 +83,4 @@ std::u16string ToUtf16(std::string_view text) {
   return out;
 }
 
-}  // namespace platform::posix
+}  // namespace platform

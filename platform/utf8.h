@@ -1,13 +1,14 @@
-// The POSIX backend's one UTF-8 codec: file and module names cross to the C library as UTF-8, and code page 65001
-// is converted with it. The primitives report invalid input so that each caller applies its own rule; the string
-// forms replace unpaired surrogates and invalid bytes with U+FFFD, so a name is never cut short.
+// The one UTF-8 codec: the POSIX backend passes file and module names to the C library as UTF-8 and converts code
+// page 65001 with it, and the foundation walks UTF-8 text by character with it. The primitives report invalid input
+// so that each caller applies its own rule; the string forms replace unpaired surrogates and invalid bytes with
+// U+FFFD, so a name is never cut short.
 #pragma once
 
 #include <cstddef>
 #include <string>
 #include <string_view>
 
-namespace platform::posix {
+namespace platform {
 
 inline constexpr char32_t kInvalidCodePoint = 0xFFFFFFFF;
 
@@ -30,4 +31,4 @@ inline std::string ToUtf8(const char16_t* text) {
   return text ? ToUtf8(std::u16string_view(text)) : std::string();
 }
 
-}  // namespace platform::posix
+}  // namespace platform
