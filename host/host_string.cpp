@@ -44,6 +44,16 @@ void WriteTerminator(void* string) {
   }
 }
 
+// Copies bytes to a byte offset and sets the length behind them; nothing when they would pass the capacity.
+bool CopyAt(void* string, const void* data, std::uint64_t offset, std::uint64_t bytes) {
+  if (!data || !string) return false;
+  SHostStringHeader* header = Header(string);
+  if (offset + bytes > header->capacity) return false;
+  std::memmove(static_cast<char*>(string) + offset, data, static_cast<std::size_t>(bytes));
+  header->length = static_cast<std::uint32_t>(offset + bytes);
+  return true;
+}
+
 // Data that lies in the string's own buffer moves when the buffer does: such data is copied aside first.
 const void* Stable(void* string, const void* data, std::uint32_t bytes, std::vector<char>& aside) {
   if (!string || !data) return data;
@@ -140,13 +150,7 @@ std::int32_t CHostString::nAllocate(std::uint32_t capacity, const void* data, st
   return HOST_OK;
 }
 
-void CHostString::SetData(const void* data, std::uint32_t n, std::uint32_t offset) {
-  if (!data || !m_p) return;
-  SHostStringHeader* header = Header(m_p);
-  if (static_cast<std::uint64_t>(offset) + n > header->capacity) return;
-  std::memmove(static_cast<char*>(m_p) + offset, data, n);
-  header->length = offset + n;
-}
+void CHostString::SetData(const void* data, std::uint32_t n, std::uint32_t offset) { CopyAt(m_p, data, offset, n); }
 
 std::int32_t CHostString::nAssignBytes(const void* data, std::uint32_t n) {
   if (n == 0) {
@@ -305,13 +309,7 @@ std::int32_t CHostWString::nAllocateCopy(std::uint32_t n, const char16_t* data, 
 }
 
 void CHostWString::SetData(const char16_t* data, std::uint32_t count, std::uint32_t offset) {
-  if (!data || !m_p) return;
-  SHostStringHeader* header = Header(m_p);
-  const std::uint64_t bytes = 2ull * (static_cast<std::uint64_t>(offset) + count);
-  if (bytes > header->capacity) return;
-  std::memmove(pszGet() + offset, data, 2ull * count);
-  header->length = static_cast<std::uint32_t>(bytes);
-  WriteTerminator(m_p);
+  if (CopyAt(m_p, data, 2ull * offset, 2ull * count)) WriteTerminator(m_p);
 }
 
 std::int32_t CHostWString::nAssignText(const char16_t* text, std::int64_t count) {

@@ -23,6 +23,9 @@ std::size_t EncodeUtf8(char32_t c, char* out);
 // kInvalidCodePoint with used = 1.
 char32_t DecodeUtf16(const char16_t* text, std::size_t n, std::size_t& used);
 
+// Appends a code point (at most U+10FFFF) as one unit or a surrogate pair.
+void AppendUtf16(std::u16string& out, char32_t c);
+
 std::string ToUtf8(std::u16string_view text);
 std::u16string ToUtf16(std::string_view text);
 
