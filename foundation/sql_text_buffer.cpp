@@ -189,7 +189,8 @@ void CSqlTextBuffer::ReplaceAll(char16_t search, const char16_t* replacement, st
   std::uint64_t offset = nByteOffset(start);
   result.Append(text, static_cast<std::int64_t>(offset));
   while (offset < length) {
-    const std::size_t bytes = nCharacterBytes(m_nMode, text + offset, static_cast<std::size_t>(length - offset), nullptr);
+    const std::size_t bytes =
+        nCharacterBytes(m_nMode, text + offset, static_cast<std::size_t>(length - offset), nullptr);
     if (bytes == pattern.nGetLength() && std::memcmp(text + offset, pattern.pszGetText(), bytes) == 0) {
       result.Append(with.pszGetText(), static_cast<std::int64_t>(with.nGetLength()));
     } else {

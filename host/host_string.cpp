@@ -17,7 +17,9 @@ SHostStringHeader* Header(void* string) {
   return reinterpret_cast<SHostStringHeader*>(static_cast<char*>(string) - sizeof(SHostStringHeader));
 }
 
-std::atomic_ref<std::uint32_t> References(void* string) { return std::atomic_ref<std::uint32_t>(Header(string)->references); }
+std::atomic_ref<std::uint32_t> References(void* string) {
+  return std::atomic_ref<std::uint32_t>(Header(string)->references);
+}
 
 bool IsShared(void* string) { return References(string).load() >= 2; }
 
