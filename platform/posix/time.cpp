@@ -1,0 +1,25 @@
+#include "platform/time.h"
+
+#include <ctime>
+
+namespace platform {
+
+SystemTime LocalTime() {
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  tm local{};
+  localtime_r(&now.tv_sec, &local);
+  SystemTime result{};
+  result.year = static_cast<std::uint16_t>(local.tm_year + 1900);
+  result.month = static_cast<std::uint16_t>(local.tm_mon + 1);
+  result.dayOfWeek = static_cast<std::uint16_t>(local.tm_wday);
+  result.day = static_cast<std::uint16_t>(local.tm_mday);
+  result.hour = static_cast<std::uint16_t>(local.tm_hour);
+  result.minute = static_cast<std::uint16_t>(local.tm_min);
+  // A leap second reads as the last ordinary one, as Windows never reports second 60.
+  result.second = static_cast<std::uint16_t>(local.tm_sec > 59 ? 59 : local.tm_sec);
+  result.milliseconds = static_cast<std::uint16_t>(now.tv_nsec / 1000000);
+  return result;
+}
+
+}  // namespace platform
