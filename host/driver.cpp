@@ -106,11 +106,7 @@ void CDriver::DestroyMembers() {
   if (m_pErrorHolder) m_pErrorHolder->Clear();
   m_tableRegistries.ReleaseAll();
   m_accessInterfaces.ReleaseAll();
-  m_pszCachedInterfaceKey = nullptr;
-  m_pCachedInterface = nullptr;
   m_connections.ReleaseAll();
-  m_pszCachedConnectionKey = nullptr;
-  m_pCachedConnection = nullptr;
   SetErrorHolder(nullptr);
   if (gpDriver == this) gpDriver = nullptr;
 }
@@ -201,18 +197,8 @@ void CDriver::FormatExpressionName(CTString& out, std::uint32_t number) {
 
 CConnection* CDriver::pLookupConnection(const char16_t* text) {
   platform::CriticalSectionGuard lock(gcsDriverLock);
-  CConnection* connection = nullptr;
-  if (m_pCachedConnection && CTable::nCompareNames(m_pszCachedConnectionKey, text) == 0) {
-    connection = m_pCachedConnection;
-  } else {
-    std::uint64_t value = 0;
-    std::uint64_t storedKey = 0;
-    if (!m_connections.bLookup(nTextKey(text), &value, &storedKey)) return nullptr;
-    connection = reinterpret_cast<CConnection*>(value);
-    m_pszCachedConnectionKey = pszOfTextKey(storedKey);
-    m_pCachedConnection = connection;
-  }
-  connection->AddRef();
+  auto* connection = reinterpret_cast<CConnection*>(m_connections.nFindText(text));
+  if (connection) connection->AddRef();
   return connection;
 }
 
@@ -235,33 +221,14 @@ CConnection* CDriver::pFindOrCreateConnection(IHostConnectionDescription* descri
 CConnection* CDriver::pCreateAndRegisterConnection(const CTString& text, IHostConnectionDescription* description) {
   CConnection* connection = pCreateConnection(text.pszGet(), description);
   if (!connection) return nullptr;
-  char16_t* key = pszDupW(connection->pszGetName());
   connection->AddRef();  // the registry's
-  if (!key || !m_connections.bInsert(nTextKey(key), reinterpret_cast<std::uintptr_t>(connection))) {
-    FreeText(key);
+  if (!m_connections.bInsertText(connection->pszGetName(), reinterpret_cast<std::uintptr_t>(connection))) {
     SetHolderOutOfMemory(m_pErrorHolder);
     connection->nRelease();
     return nullptr;
   }
   connection->AddRef();  // the caller's
   return connection;
-}
-
-int CDriver::bUnregisterConnection(CConnection* connection) {
-  std::uint64_t value = 0;
-  std::uint64_t storedKey = 0;
-  const std::uint64_t key = nTextKey(connection->pszGetName());
-  // Only this very connection leaves: another driver object's registry may hold one under the same text.
-  if (!m_connections.bLookup(key, &value, &storedKey) || reinterpret_cast<CConnection*>(value) != connection) {
-    return 0;
-  }
-  m_connections.bRemove(key, nullptr, nullptr);
-  if (m_pszCachedConnectionKey == pszOfTextKey(storedKey)) {
-    m_pszCachedConnectionKey = nullptr;
-    m_pCachedConnection = nullptr;
-  }
-  FreeText(reinterpret_cast<void*>(static_cast<std::uintptr_t>(storedKey)));
-  return 1;
 }
 
 std::uint32_t CDriver::nReleaseConnection(CConnection* connection) {
@@ -271,7 +238,8 @@ std::uint32_t CDriver::nReleaseConnection(CConnection* connection) {
     if (!connection->m_bStatic) delete connection;
     return 0;
   }
-  if (connection->m_nRefCount == 1 && connection->bCanBeReleased() && bUnregisterConnection(connection)) {
+  if (connection->m_nRefCount == 1 && connection->bCanBeReleased() &&
+      m_connections.bRemoveTextEntry(connection->pszGetName(), reinterpret_cast<std::uintptr_t>(connection))) {
     connection->nRelease();
     return 0;
   }
@@ -293,7 +261,9 @@ int CDriver::bOpenConnection(IHostConnectionDescription* description) {
       connection->AddRef();
     }
   } else {
-    if (bUnregisterConnection(connection.Get())) connection->nRelease();
+    if (m_connections.bRemoveTextEntry(connection->pszGetName(), reinterpret_cast<std::uintptr_t>(connection.Get()))) {
+      connection->nRelease();
+    }
     if (m_pErrorHolder) m_pErrorHolder->MarkNonFatal();
   }
   return result;

@@ -182,19 +182,13 @@ class CDriver {
 
  private:
   CConnection* pCreateAndRegisterConnection(const CTString& text, IHostConnectionDescription* description);
-  // Takes the registered connection out of the registry, with its key and the cache entry; 1 when it was there.
-  int bUnregisterConnection(CConnection* connection);
   void DestroyMembers();
 
   CTString m_labels[DRIVER_LABEL_COUNT];
   std::uint32_t m_nRefCount = 0;
   std::uint32_t m_bSqlEngineChecked = 0;
-  CObjectHashMap m_connections;
-  const char16_t* m_pszCachedConnectionKey = nullptr;
-  CConnection* m_pCachedConnection = nullptr;
-  CObjectHashMap m_accessInterfaces;
-  const char16_t* m_pszCachedInterfaceKey = nullptr;
-  CAccessInterface* m_pCachedInterface = nullptr;
+  CObjectHashMap m_connections;       // with its one-entry cache
+  CObjectHashMap m_accessInterfaces;  // with its one-entry cache
   CObjectHashMap m_tableRegistries;
   CErrorHolder* m_pErrorHolder = nullptr;
   std::int64_t m_nDefaultReadAhead = -1;  // none: always -1, whatever width a caller reads it at

@@ -58,18 +58,8 @@ class CInterfaceSnapshot {
 
 CAccessInterface* CDriver::piFindAccessInterfaceByName(const char16_t* key) {
   platform::CriticalSectionGuard lock(gcsDriverLock);
-  CAccessInterface* accessInterface = nullptr;
-  if (m_pCachedInterface && CTable::nCompareNames(m_pszCachedInterfaceKey, key) == 0) {
-    accessInterface = m_pCachedInterface;
-  } else {
-    std::uint64_t value = 0;
-    std::uint64_t storedKey = 0;
-    if (!m_accessInterfaces.bLookup(nTextKey(key), &value, &storedKey)) return nullptr;
-    accessInterface = reinterpret_cast<CAccessInterface*>(value);
-    m_pszCachedInterfaceKey = pszOfTextKey(storedKey);
-    m_pCachedInterface = accessInterface;
-  }
-  accessInterface->AddRef();
+  auto* accessInterface = reinterpret_cast<CAccessInterface*>(m_accessInterfaces.nFindText(key));
+  if (accessInterface) accessInterface->AddRef();
   return accessInterface;
 }
 
@@ -112,9 +102,7 @@ void CDriver::RegisterAccessInterface(CAccessInterface* accessInterface) {
     accessInterface->nRelease();
     return;
   }
-  char16_t* copy = pszDupW(key);
-  if (!copy || !m_accessInterfaces.bInsert(nTextKey(copy), reinterpret_cast<std::uintptr_t>(accessInterface))) {
-    FreeText(copy);
+  if (!m_accessInterfaces.bInsertText(key, reinterpret_cast<std::uintptr_t>(accessInterface))) {
     SetHolderOutOfMemory(m_pErrorHolder);
     accessInterface->nRelease();
   }
@@ -122,21 +110,11 @@ void CDriver::RegisterAccessInterface(CAccessInterface* accessInterface) {
 
 int CDriver::bUnregisterAccessInterface(CAccessInterface* accessInterface) {
   platform::CriticalSectionGuard lock(gcsDriverLock);
-  const std::uint64_t key = nTextKey(accessInterface->sGetKey().pszGet());
-  std::uint64_t value = 0;
-  std::uint64_t storedKey = 0;
-  // Only this very interface leaves: an unregistered one may bear the key of a registered one.
-  if (!m_accessInterfaces.bLookup(key, &value, &storedKey) ||
-      reinterpret_cast<CAccessInterface*>(value) != accessInterface) {
+  if (!m_accessInterfaces.bRemoveTextEntry(accessInterface->sGetKey().pszGet(),
+                                           reinterpret_cast<std::uintptr_t>(accessInterface))) {
     return 0;
   }
-  m_accessInterfaces.bRemove(key, nullptr, nullptr);
-  if (m_pszCachedInterfaceKey == pszOfTextKey(storedKey)) {
-    m_pszCachedInterfaceKey = nullptr;
-    m_pCachedInterface = nullptr;
-  }
   accessInterface->nRelease();
-  FreeText(reinterpret_cast<void*>(static_cast<std::uintptr_t>(storedKey)));
   return 1;
 }
 

@@ -20,9 +20,21 @@ class CObjectHashMap : public CHashTable {
   void ReleaseAll();
   EKeyKind GetKeyKind() const { return m_keyKind; }
 
+  // ---- text keys with a one-entry cache of the last lookup (the driver's registries) ----
+  // The value under the text (the cached one when the cached key compares equal), 0 when absent; no reference.
+  std::uint64_t nFindText(const char16_t* text);
+  // Files the value under a heap copy of the text; the caller's reference becomes the map's. 0 when memory fails
+  // (nothing filed, the reference still the caller's).
+  int bInsertText(const char16_t* text, std::uint64_t value);
+  // Takes out the entry of that text when it holds this very value (the map's reference goes to the caller), frees
+  // its key and empties the cache when it held that entry; 1 when it was there.
+  int bRemoveTextEntry(const char16_t* text, std::uint64_t value);
+
  private:
   EKeyKind m_keyKind;
   PFN_RELEASE_VALUE m_pfnRelease;
+  const char16_t* m_pszCachedKey = nullptr;  // the stored key of the cached entry
+  std::uint64_t m_nCachedValue = 0;
 };
 
 // Text keys: a heap copy of the text as the key, hashed and compared as table names are (the runtime's folding,

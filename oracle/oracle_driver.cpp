@@ -65,18 +65,8 @@ void* COracleDriver::pCreateSqlRewriter(DriverArg, DriverArg) {
 
 CRecordDescription* COracleDriver::pCreateDescriptionFor(const char16_t* name, CConnection* connection) {
   if (!connection || !connection->bOpen(pGetErrorHolder(), nullptr)) return nullptr;
-  CRecordDescription* description = pCreateDescription(connection, pGetErrorHolder());
-  if (!description) {
-    SetHolderOutOfMemory(pGetErrorHolder());
-    return nullptr;
-  }
-  description->AddRef();
-  if (!description->bLoadByName(name, name, 0)) {
-    description->nRelease();
-    return nullptr;
-  }
   // (the column comments are loaded with the catalog queries, not built yet)
-  return description;
+  return CDriver::pCreateDescriptionFor(name, connection);
 }
 
 CConnection* COracleDriver::pCreateConnection(const char16_t* text, IHostConnectionDescription* description) {
@@ -92,15 +82,9 @@ int COracleDriver::bListCatalog(void*, CConnection* connection, std::uint32_t) {
 int COracleDriver::bDescribeTable(std::uint32_t* found, const char16_t* name, CConnection* connection) {
   if (found) *found = 0;
   if (!connection || !connection->bOpen(pGetErrorHolder(), nullptr)) return 0;
-  CRecordDescription* description = pCreateDescription(connection, pGetErrorHolder());
-  if (!description) {
-    SetHolderOutOfMemory(pGetErrorHolder());
-    return 0;
-  }
-  description->AddRef();
-  const int loaded = description->bLoadByName(name, name, 0);
-  if (found) *found = loaded ? 1 : 0;
-  description->nRelease();
+  CRecordDescription* description = CDriver::pCreateDescriptionFor(name, connection);
+  if (found) *found = description ? 1 : 0;
+  if (description) description->nRelease();
   return 1;
 }
 
