@@ -269,6 +269,27 @@ TEST_F(DriverTest, NotAvailableSlots) {
   EXPECT_EQ(driver->nGetConnectionCount(), 0u);  // the connections these made went with their request
 }
 
+TEST_F(DriverTest, SlotsThatChangeTheConnectionRegistryHoldTheLock) {
+  int checks = 0;
+  driver->onConnection = [&checks](TestConnection* connection) {
+    EXPECT_FALSE(LockFreeForAnotherThread());  // a connection is made and filed under the lock
+    ++checks;
+    connection->onOpen = [&checks] {
+      EXPECT_FALSE(LockFreeForAnotherThread());
+      ++checks;
+    };
+  };
+  CallSlot<int>(driver, kListCatalogOf, nullptr, Host(), 0u);                                          // 14
+  CallSlot<int>(driver, kReferentialLinks, nullptr, std::uintptr_t{0}, std::uintptr_t{0}, Host(), 0u);  // 27
+  CallSlot<int>(driver, kNotAvailable38, std::uintptr_t{0}, Host(), std::uintptr_t{0});                 // 38
+  EXPECT_EQ(checks, 3);
+  ASSERT_EQ(CallSlot<int>(driver, kOpen, Host()), 1);
+  CallSlot<int>(driver, kLockTable, Host(), reinterpret_cast<std::uintptr_t>(u"EMP"));  // 21
+  CallSlot<int>(driver, kLockRows, Host(), std::uintptr_t{0});                         // 22
+  EXPECT_EQ(checks, 7);
+  CallSlot<int>(driver, kClose, Host());
+}
+
 TEST_F(DriverTest, DescriptionsAndDescribing) {
   driver->existingTables = {u"EMP"};
   auto* found = CallSlot<CRecordDescription*>(driver, kGetDescription, u"EMP", Host());

@@ -69,6 +69,9 @@ TEST_F(TableRegistryTest, FindOrCreateMakesOneTablePerFile) {
   first->nRelease();
   registry->Remove(AsHandle(handle));
   EXPECT_EQ(registry->nGetTableCount(), 0u);
+  // Without a current driver object the table gave its connection reference back plainly.
+  EXPECT_EQ(gpDriver, nullptr);
+  EXPECT_EQ(connection->nGetRefCount(), 1u + descriptions.size());  // the test's and its descriptions'
 }
 
 TEST_F(TableRegistryTest, AFailingFactoryLeavesTheRegistryUnchanged) {
