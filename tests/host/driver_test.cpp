@@ -449,6 +449,41 @@ TEST_F(DriverTest, Factories) {
   EXPECT_EQ(CallSlot<void*>(driver, 52, std::uintptr_t{0}, std::uintptr_t{0}), nullptr);
 }
 
+TEST_F(DriverTest, FactoryAndCatalogSlotsThroughTheRawIndex) {
+  EXPECT_EQ(CallSlot<int>(driver, kListDatabases, nullptr), 0);  // the runtime value model is not built yet
+  EXPECT_EQ(Holder()->nGetErrorCode(), 8u);
+
+  auto* connection = CallSlot<CConnection*>(driver, kCreateConnection, u"Connection=raw", Host());
+  ASSERT_NE(connection, nullptr);
+  connection->AddRef();
+  EXPECT_EQ(std::u16string(connection->pszGetName()), u"Connection=raw");
+  driver->existingTables = {u"EMP"};
+  auto* description = CallSlot<CRecordDescription*>(driver, kDescriptionFor, u"EMP", connection);
+  ASSERT_NE(description, nullptr);
+  EXPECT_EQ(description->nGetRefCount(), 1u);
+  description->nRelease();
+  EXPECT_EQ(CallSlot<CRecordDescription*>(driver, kDescriptionFor, u"NONE", connection), nullptr);
+  std::uint32_t found = 9;
+  EXPECT_EQ(CallSlot<int>(driver, kDescribeTable, &found, u"EMP", connection), 1);
+  EXPECT_EQ(found, 1u);
+  EXPECT_EQ(CallSlot<int>(driver, kListCatalog, nullptr, connection, 0u), 0);
+
+  auto* accessInterface = CallSlot<CAccessInterface*>(driver, 62, u"Table=X;raw", nullptr, connection, Holder());
+  ASSERT_NE(accessInterface, nullptr);
+  EXPECT_EQ(std::u16string(accessInterface->sGetKey().pszGet()), u"Table=X;raw");
+  EXPECT_EQ(accessInterface->pGetConnection(), connection);
+  accessInterface->AddRef();
+  accessInterface->nRelease();
+  connection->nRelease();
+
+  // Notifying interfaces reaches every registered one; with none it does nothing.
+  qzrt::TableDescription table(u"EMP");
+  auto* registered = CallSlot<CAccessInterface*>(driver, kGetInterface, Host(), &table);
+  CallSlot<void>(driver, kNotify, Host(), std::uint64_t{5});
+  EXPECT_EQ(registered->nGetRefCount(), 1u);  // the walk's references were given back
+  CallSlot<std::int32_t>(registered, 6);
+}
+
 TEST_F(DriverTest, DumpLabelsAreFilledOnce) {
   driver->FillDumpLabels();
   EXPECT_EQ(std::u16string(driver->pszGetLabel(13)), u"DataSource :  ");
