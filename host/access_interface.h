@@ -22,6 +22,7 @@ class CErrorHolder;
 class CHashTable;
 class CTable;
 class CTableRegistry;
+class IHostConnectionDescription;
 class IHostFileDescription;
 class IHostFileHandle;
 class IHostNamedObject;
@@ -34,7 +35,7 @@ using HostValue = std::uintptr_t;
 extern std::uint32_t gnSqlEngineLibraryVersion;
 inline constexpr std::uint32_t SQL_ENGINE_MIN_VERSION = 23;
 
-class CAccessInterface {
+class CAccessInterface final {
  public:
   CAccessInterface(CDriver* driver, const char16_t* key, IHostFileDescription* recordDescription,
                    CConnection* connection, CErrorHolder* errorHolder);
@@ -180,7 +181,10 @@ class CAccessInterface {
   // Every other table of the interface takes a modification notice from `skip`.
   void NotifyTablesExcept(CTable* skip, std::uint32_t kind, const char16_t* key, std::uint32_t extra);
   // Every table made for that runtime connection description lets go of the record lock of `value`.
-  void NotifyTablesOfConnection(void* hostConnectionDescription, std::uint64_t value);
+  void NotifyTablesOfConnection(IHostConnectionDescription* hostConnectionDescription, std::uint64_t value);
+  // The driver object that made the interface is going: from now on the interface reaches no table registry and
+  // gives its connection back plainly.
+  void ForgetDriver() { m_pDriver = nullptr; }
 
  private:
   ~CAccessInterface();
@@ -189,15 +193,18 @@ class CAccessInterface {
   template <std::size_t P, typename... A>
   auto Dispatch(IHostFileHandle* handle, A... arguments);
   template <std::size_t P, typename... A>
-  auto RunFrame(IHostFileHandle* handle, const char16_t* context, A... arguments);
+  auto RunFrame(IHostFileHandle* handle, A... arguments);
   template <std::size_t P, typename... A>
   std::int32_t RunOpen(IHostFileHandle* handle, A... arguments);
   std::int32_t RunNotAvailable(IHostFileHandle* handle, std::uint32_t point);
   // The SQL engine library check of the query operations; 1 when the operation may go on.
   std::int32_t bCheckSqlEngine(IHostSqlQuery* sqlQuery);
 
-  void RaiseUnknownHandle();
-  void ReleaseLookup(CTable* table);
+  void Raise(std::uint32_t recordedCode, std::uint32_t point, CConnection* reporter, const char16_t* file,
+             std::uint32_t errorCode, const char16_t* first = nullptr, const char16_t* second = nullptr);
+  // The tables of the set, each with a reference for the caller, so that a visit may change the set.
+  template <typename Visit>
+  void VisitTables(Visit visit);
 
   CDriver* m_pDriver;
   std::uint32_t m_nRefCount = 0;

@@ -1,0 +1,835 @@
+#include "host/access_interface.h"
+
+#include <tuple>
+#include <vector>
+
+#include "engine/table.h"
+#include "foundation/error_holder.h"
+#include "foundation/hash_table.h"
+#include "host/driver.h"
+#include "host/host_objects.h"
+#include "host/library_entry.h"
+#include "host/module_errors.h"
+#include "host/table_lookup_cache.h"
+#include "platform/critical_section.h"
+#include "sql/connection.h"
+#include "sql/table_registry.h"
+
+std::uint32_t gnSqlEngineLibraryVersion = 0;
+
+// The runtime's SQL query object: slot 19 answers questions about the runtime's libraries.
+class IHostSqlQuery {
+ public:
+  virtual void Slot0() = 0;
+  virtual void Slot1() = 0;
+  virtual void Slot2() = 0;
+  virtual void Slot3() = 0;
+  virtual void Slot4() = 0;
+  virtual void Slot5() = 0;
+  virtual void Slot6() = 0;
+  virtual void Slot7() = 0;
+  virtual void Slot8() = 0;
+  virtual void Slot9() = 0;
+  virtual void Slot10() = 0;
+  virtual void Slot11() = 0;
+  virtual void Slot12() = 0;
+  virtual void Slot13() = 0;
+  virtual void Slot14() = 0;
+  virtual void Slot15() = 0;
+  virtual void Slot16() = 0;
+  virtual void Slot17() = 0;
+  virtual void Slot18() = 0;
+  // Asked with (15, the library, out version): non-zero when the version was written.
+  virtual std::int32_t nQueryLibrary(std::int32_t question, std::int32_t library, std::uint32_t* version) = 0;
+};
+
+namespace {
+
+constexpr std::int32_t kLibraryQuestion = 15;
+constexpr std::int32_t kSqlEngineLibrary = 28;  // also the kind bDLLCompatible is asked about it with
+#if defined(_WIN32) && !defined(_WIN64)
+constexpr const char16_t* kSqlEngineLibraryName = u"qz170sql.dll";
+#else
+constexpr const char16_t* kSqlEngineLibraryName = u"qz170sql64.dll";
+#endif
+constexpr const char16_t* kModuleName = u"QZORA";
+
+constexpr std::uint32_t ERROR_UNKNOWN_HANDLE = 19;
+constexpr std::uint32_t ERROR_LIBRARY_VERSION = 16;
+
+// How a position runs (the frame and its variants of the access interface's design).
+enum class EStep {
+  Frame,          // lock, clear both holders, find the table (error 19 when unknown), call, release
+  FrameRename,    // the frame, re-filing the query's "__SQL" context under the context name first when due
+  FrameOrOne,     // the frame, but an unknown handle answers 1 without an error
+  Lookup,         // lock and find, no holder cleared; an unknown handle answers 0 without an error
+  Probe,          // lock and find, no holder cleared; an unknown handle raises error 19 without argument
+  FindOrCreate,   // lock, find or create, no holder cleared; no table answers 0 without an error
+  Open,           // open the connection, find or create, a failed first open unregisters the table
+  OpenForCreate,  // the same with the connection opened for creation
+  Create,         // as OpenForCreate; the table is unregistered after the creation in every case
+  Close,          // close, unregister, let the query source go
+  QueryRun,       // SQL engine check, find or create, run the query, adopt its description
+};
+
+// ---- Positions to table operations --------------------------------------------------------------------------------
+// The one place where a position of the access interface meets an operation of the table: each row forwards the
+// runtime's arguments (after the handle) to the table operation that does what the position is for, whatever place
+// that operation has among the table's operations. Operations the table engine has not built yet answer error 8
+// there; the engine fills them in without touching this table.
+template <std::size_t P>
+struct ToTable;
+
+#define QZ_POSITION(P, STEP, ...)                  \
+  template <>                                      \
+  struct ToTable<P> {                              \
+    static constexpr EStep kStep = EStep::STEP;    \
+    static constexpr auto Run = __VA_ARGS__;       \
+  };
+
+using U32 = std::uint32_t;
+using HV = HostValue;
+using Text = const char16_t*;
+
+QZ_POSITION(8, Lookup, [](CTable& t) { return static_cast<std::int32_t>(t.bIsOpen()); })
+QZ_POSITION(10, Frame, [](CTable& t, HV out, HV b) { return t.bSupportsTransactions(out, b); })
+QZ_POSITION(12, FindOrCreate, [](CTable& t, U32 a, HV b) { return t.bTableReady(a, b); })
+QZ_POSITION(13, OpenForCreate, [](CTable& t, U32 a, HV b) { return t.bOpenOrCreate(a, b); })
+// Creates and opens, dropping an existing table first: the constant 1 is the drop-first argument.
+QZ_POSITION(14, OpenForCreate, [](CTable& t, HV a) { return t.bCreateAndOpen(a, 1); })
+QZ_POSITION(15, Open, [](CTable& t, U32 a, HV b) { return t.bOpen(a, b); })
+QZ_POSITION(17, Close, [](CTable& t) { return t.bClose(); })
+// Clears the current record; never the operation that adds it as a new row.
+QZ_POSITION(18, Frame, [](CTable& t, U32 flags, U32 mode) { return t.bClearRecord(flags, mode); })
+QZ_POSITION(19, Frame, [](CTable& t, HV key, U32 flags, U32 mode) { return t.bSaveRecord(key, flags, mode); })
+QZ_POSITION(20, Frame, [](CTable& t, HV a, U32 b) { return t.bNotSupportedA(a, b); })
+QZ_POSITION(21, Frame, [](CTable& t, HV key, U32 mode) { return t.bDeleteRecord(key, mode); })
+QZ_POSITION(22, Frame, [](CTable& t, HV key, U32 flags, U32 mode) { return t.bWriteRecord(key, flags, mode); })
+QZ_POSITION(23, FrameRename, [](CTable& t, Text c, HV a, U32 b, U32 d, U32 e, HV f, U32 g, U32 h) {
+  return t.bSeekOnKey(c, a, b, d, e, f, g, h);
+})
+QZ_POSITION(24, Frame, [](CTable& t) { return t.bNotSupportedB(); })
+QZ_POSITION(25, Frame, [](CTable& t, HV key, U32 mode, HV a) { return t.bModifyRecord(key, mode, a); })
+QZ_POSITION(26, FrameRename, [](CTable& t, Text c, U32 direction, U32 flags, U32 a, HV out, U32 b) {
+  return t.bRead(c, direction, flags, a, out, b);
+})
+QZ_POSITION(27, FrameRename, [](CTable& t, Text c, U32 a, HV b, U32 d, U32 e, HV f, U32 g) {
+  return t.bReadInContext(c, a, b, d, e, f, g);
+})
+QZ_POSITION(28, Frame, [](CTable& t, U32 mode, HV previous) { return t.bLockTable(mode, previous); })
+QZ_POSITION(29, Frame, [](CTable& t) { return t.bUnlockTable(); })
+QZ_POSITION(30, Frame, [](CTable& t, HV a, U32 b, HV c) { return t.bTestRecordLock(a, b, c); })
+QZ_POSITION(31, Frame, [](CTable& t, HV a) { return t.bTestRecordLockDefault(a); })
+QZ_POSITION(32, FrameRename, [](CTable& t, Text c, HV out) { return t.bGetOutOfRange(c, out); })
+QZ_POSITION(33, FrameRename, [](CTable& t, Text c, U32* word, U32* found) { return t.bGetRecordState(c, word, found); })
+QZ_POSITION(34, Frame, [](CTable& t, U32 mode) { return t.bSetLockMode(mode); })
+QZ_POSITION(35, Probe, [](CTable& t) { return t.nTableProbe(); })
+QZ_POSITION(36, Frame, [](CTable& t, HV key, HV out) { return t.bGetRecordFlags(key, out); })
+QZ_POSITION(37, FrameRename, [](CTable& t, Text c, HV a, U32 b, HV d, U32 e, IHostSqlQuery* query) {
+  return t.bGoToRecord(c, a, b, d, e, reinterpret_cast<HV>(query));
+})
+QZ_POSITION(38, Frame, [](CTable& t, IHostSqlQuery* query, HV value) {
+  return t.bDeleteRecordChecked(reinterpret_cast<HV>(query), value);
+})
+QZ_POSITION(39, FrameRename, [](CTable& t, Text c) { return t.bMarkContextRecord(c); })
+QZ_POSITION(40, FrameOrOne, [](CTable& t, Text c) { return t.bResetContextMark(c); })
+QZ_POSITION(41, Frame, [](CTable& t, U32 a, HV b, U32 c, U32 d) { return t.bCheckItem(a, b, c, d); })
+QZ_POSITION(42, FrameOrOne, [](CTable& t, U32 identifier) { return t.bSavePosition(identifier); })
+// The table takes the value first and the context second.
+QZ_POSITION(43, FrameRename, [](CTable& t, Text c, HV value, U32 a) { return t.bCheckItemValue(value, c, a); })
+QZ_POSITION(44, Frame, [](CTable& t, HV out) { return t.bIsReadOnly(out); })
+QZ_POSITION(45, Frame, [](CTable& t, HV value, U32 a, U32 b) { return t.bReadCurrentContext(value, a, b); })
+// The table takes the out address first and the context second.
+QZ_POSITION(46, FrameRename, [](CTable& t, Text c, U32* out, U32 flags) { return t.bGetPositionPerMille(out, c, flags); })
+QZ_POSITION(47, FrameRename, [](CTable& t, Text c, U32 perMille, U32 a, U32 flags) {
+  return t.bSetPositionPerMille(c, perMille, a, flags);
+})
+QZ_POSITION(48, Frame, [](CTable& t, U32 index, HV value) { return t.bReadLargeValue(index, value); })
+QZ_POSITION(49, Frame, [](CTable& t, U32 index, HV buffer) { return t.bWriteLargeValue(index, buffer); })
+QZ_POSITION(50, Frame, [](CTable& t, HV out) { return t.bGetRecordBuffer(out); })
+QZ_POSITION(51, Frame, [](CTable& t, HV buffer) { return t.bSetRecordBuffer(buffer); })
+QZ_POSITION(52, Frame, [](CTable& t, U32 index, HV value) { return t.bCallLargeValueSlot(index, value); })
+QZ_POSITION(53, Frame, [](CTable& t, U32 index, HV value) {
+  return static_cast<std::int32_t>(t.nGetLargeValueState(index, value));
+})
+QZ_POSITION(54, Frame, [](CTable& t, Text c) { return t.bResetContext(c); })
+QZ_POSITION(55, Frame, [](CTable& t, HV position, U32 flags) { return t.bRestorePosition(position, flags); })
+QZ_POSITION(56, Frame, [](CTable& t, HV a, HV b, U32 c, HV d) { return t.bNotSupportedC(a, b, c, d); })
+QZ_POSITION(60, Frame, [](CTable& t) { return t.bDropSharedRowSource(); })
+QZ_POSITION(61, Frame, [](CTable& t, U32 a, U32 b, HV out) { return t.bCompareSavedPositions(a, b, out); })
+QZ_POSITION(64, Frame, [](CTable& t) { return t.bDeleteAll(); })
+// Creates the table in the database and leaves it closed; never the operation that drops it.
+QZ_POSITION(79, Create, [](CTable& t) { return t.bCreate(); })
+QZ_POSITION(81, QueryRun, [](CTable& t, U32* hasRows, Text c, IHostSqlQuery* query, U32 flags, HV value) {
+  return t.bExecuteQuery(hasRows, c, reinterpret_cast<HV>(query), flags, value);
+})
+
+#undef QZ_POSITION
+
+// One reference on a table for the length of an operation, given back however the operation ends.
+class CTableReference {
+ public:
+  explicit CTableReference(CTable* table) : m_pTable(table) {}
+  ~CTableReference() {
+    if (m_pTable) m_pTable->nRelease();
+  }
+  CTableReference(const CTableReference&) = delete;
+  CTableReference& operator=(const CTableReference&) = delete;
+  CTable* operator->() const { return m_pTable; }
+  CTable& operator*() const { return *m_pTable; }
+  explicit operator bool() const { return m_pTable != nullptr; }
+  CTable* pGet() const { return m_pTable; }
+
+ private:
+  CTable* m_pTable;
+};
+
+void ClearTableHolder(CTable& table) {
+  if (CErrorHolder* holder = table.pGetErrorHolder()) holder->Clear();
+}
+
+// The handle answers slot 8 as a registry key object does: the registries are keyed by the handle's context.
+IHostRegistryKey* AsRegistryKey(IHostFileHandle* handle) { return reinterpret_cast<IHostRegistryKey*>(handle); }
+
+}  // namespace
+
+// ---- construction and counts ----------------------------------------------------------------------------------------
+
+CAccessInterface::CAccessInterface(CDriver* driver, const char16_t* key, IHostFileDescription* recordDescription,
+                                   CConnection* connection, CErrorHolder* errorHolder)
+    : m_pDriver(driver),
+      m_pErrorHolder(errorHolder),
+      m_pConnection(connection),
+      m_sKey(key),
+      m_pTables(new CHashTable(7)) {
+  m_pTables->SetHashFunction(&nHashHandleKey);
+  m_pTables->SetCompareFunction(&bHandleKeysDiffer);
+  if (m_pConnection) m_pConnection->AddRef();
+  if (recordDescription) SetRecordDescription(recordDescription);
+  if (m_pErrorHolder) m_pErrorHolder->AddRef();
+}
+
+CAccessInterface::~CAccessInterface() {
+  VisitTables([](CTable& table) { table.nRelease(); });  // the set's references (the visit holds its own)
+  m_pTables->Reset(7);
+  if (m_pRecordDescription) m_pRecordDescription->nReleaseExternal();
+  if (m_pConnection) {
+    if (m_pDriver) {
+      m_pDriver->nReleaseConnection(m_pConnection);
+    } else {
+      m_pConnection->nRelease();
+    }
+  }
+  if (m_pErrorHolder) m_pErrorHolder->nRelease();
+  if (m_pQuerySource) {
+    // The runtime's object may fail as it lets go; the interface goes all the same.
+    try {
+      m_pQuerySource->ReleaseExternalRef();
+    } catch (...) {
+    }
+  }
+  delete m_pTables;
+}
+
+std::int32_t CAccessInterface::nRelease() {
+  if (m_nRefCount > 0) --m_nRefCount;
+  if (m_nRefCount == 0 && m_nExternalCount == 0) {
+    DeletingDestructor(1);
+    return 0;
+  }
+  return static_cast<std::int32_t>(m_nRefCount);
+}
+
+const char16_t* CAccessInterface::pszGetName() const {
+  if (!m_pRecordDescription) return u"";
+  const char16_t* name = m_pRecordDescription->pszGetName();
+  return name ? name : u"";
+}
+
+void CAccessInterface::SetRecordDescription(IHostFileDescription* recordDescription) {
+  m_pRecordDescription = recordDescription;
+  if (m_pRecordDescription) m_pRecordDescription->AddExternalRef();
+}
+
+void CAccessInterface::SetQuerySource(IHostNamedObject* source) {
+  if (source == m_pQuerySource) return;
+  if (m_pQuerySource) {
+    IHostNamedObject* old = m_pQuerySource;
+    m_pQuerySource = nullptr;
+    old->ReleaseExternalRef();
+  }
+  m_pQuerySource = source;
+  if (m_pQuerySource) m_pQuerySource->AddExternalRef();
+}
+
+// ---- tables ---------------------------------------------------------------------------------------------------------
+
+template <typename Visit>
+void CAccessInterface::VisitTables(Visit visit) {
+  std::vector<CTable*> tables;
+  tables.reserve(m_pTables->nGetCount());
+  std::uint32_t position = 0;
+  std::uint64_t value = 0;
+  while (m_pTables->bIterate(position, 0, &value, nullptr)) {
+    auto* table = reinterpret_cast<CTable*>(static_cast<std::uintptr_t>(value));
+    table->AddRef();
+    tables.push_back(table);
+  }
+  std::size_t next = 0;
+  try {
+    for (; next < tables.size(); ++next) {
+      CTableReference reference(tables[next]);
+      visit(*tables[next]);
+    }
+  } catch (...) {
+    for (++next; next < tables.size(); ++next) tables[next]->nRelease();
+    throw;
+  }
+}
+
+std::uint32_t CAccessInterface::nGetTableCount() const { return m_pTables->nGetCount(); }
+
+void CAccessInterface::RegisterTable(CTable* table) {
+  platform::CriticalSectionGuard lock(gcsDriverLock);
+  const auto key = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(table));
+  if (m_pTables->bLookup(key, nullptr, nullptr)) return;  // one reference per table, however often registered
+  table->AddRef();
+  m_pTables->bInsert(key, key);
+}
+
+void CAccessInterface::UnregisterTable(IHostFileHandle* handle, CTable* table) {
+  platform::CriticalSectionGuard lock(gcsDriverLock);
+  CTableRegistry* registry = pFindTableRegistry(handle);
+  if (!registry) return;
+  if (table) {
+    registry->Remove(handle);
+    ForgetCachedTable(table);
+    const auto key = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(table));
+    // Only a table this interface created holds the set's reference.
+    if (m_pTables->bRemove(key, nullptr, nullptr)) table->nRelease();
+  }
+  ReleaseTableRegistry(handle, registry);
+}
+
+CTable* CAccessInterface::pFindTable(IHostFileHandle* handle) {
+  platform::CriticalSectionGuard lock(gcsDriverLock);
+  if (gpCachedTable && handle->nGetContextId() == gnCachedContextId && handle->nGetFileId() == gnCachedFileId) {
+    gpCachedTable->AddRef();
+    return gpCachedTable;
+  }
+  CTableRegistry* registry = pFindTableRegistry(handle);
+  if (!registry) return nullptr;
+  CTable* table = registry->pFind(handle);
+  registry->nRelease();
+  if (table) {
+    gnCachedContextId = handle->nGetContextId();
+    gnCachedFileId = handle->nGetFileId();
+    gpCachedTable = table;
+  }
+  return table;
+}
+
+CTable* CAccessInterface::pFindOrCreateTable(IHostFileHandle* handle, std::uint32_t* created) {
+  platform::CriticalSectionGuard lock(gcsDriverLock);
+  *created = 0;
+  std::uint32_t registryCreated = 0;
+  CTableRegistry* registry = pFindOrCreateTableRegistry(handle, &registryCreated);
+  if (!registry) return nullptr;
+  CTable* table = nullptr;
+  try {
+    table = registry->pFindOrCreate(handle, m_pConnection, m_pRecordDescription, created);
+  } catch (...) {
+    registry->nRelease();
+    throw;
+  }
+  if (table && *created) {
+    RegisterTable(table);
+    table->SetRegistry(this);
+  }
+  registry->nRelease();
+  return table;
+}
+
+// ---- table registries, through the driver object that made the interface ------------------------------------------
+
+CTableRegistry* CAccessInterface::pFindTableRegistry(IHostFileHandle* handle) {
+  return m_pDriver ? m_pDriver->pFindTableRegistry(AsRegistryKey(handle)) : nullptr;
+}
+
+CTableRegistry* CAccessInterface::pFindOrCreateTableRegistry(IHostFileHandle* handle, std::uint32_t* created) {
+  *created = 0;
+  return m_pDriver ? m_pDriver->pFindOrCreateTableRegistry(AsRegistryKey(handle), created) : nullptr;
+}
+
+void CAccessInterface::ReleaseTableRegistry(IHostFileHandle* handle, CTableRegistry* registry) {
+  if (m_pDriver) {
+    m_pDriver->bRemoveTableRegistry(AsRegistryKey(handle), registry);
+  } else {
+    registry->nRelease();
+  }
+}
+
+void CAccessInterface::PassErrorToTableRegistry(IHostFileHandle* handle, CErrorHolder* holder) {
+  platform::CriticalSectionGuard lock(gcsDriverLock);
+  CTableRegistry* registry = pFindTableRegistry(handle);
+  if (!registry) return;
+  if (CErrorHolder* target = registry->pGetErrorHolder(); target && holder && target != holder) {
+    target->CopyErrorFrom(holder);
+  }
+  registry->nRelease();
+}
+
+void CAccessInterface::ReleaseAllTableContexts() {
+  platform::CriticalSectionGuard lock(gcsDriverLock);
+  VisitTables([](CTable& table) { table.ReleaseAllContexts(); });
+}
+
+void CAccessInterface::NotifyTablesExcept(CTable* skip, std::uint32_t kind, const char16_t* key, std::uint32_t extra) {
+  platform::CriticalSectionGuard lock(gcsDriverLock);
+  VisitTables([&](CTable& table) {
+    if (&table != skip) table.NotifyOtherTables(kind, key, extra);
+  });
+}
+
+void CAccessInterface::NotifyTablesOfConnection(IHostConnectionDescription* hostConnectionDescription,
+                                                std::uint64_t value) {
+  platform::CriticalSectionGuard lock(gcsDriverLock);
+  VisitTables([&](CTable& table) {
+    CConnection* connection = table.pGetConnection();
+    if (connection && connection->pGetHostDescription() == hostConnectionDescription) {
+      table.bUnlockRecord(hostConnectionDescription, static_cast<HostArg>(value));
+    }
+  });
+}
+
+// ---- errors -----------------------------------------------------------------------------------------------------------
+
+void CAccessInterface::Raise(std::uint32_t recordedCode, std::uint32_t point, CConnection* reporter,
+                             const char16_t* file, std::uint32_t errorCode, const char16_t* first,
+                             const char16_t* second) {
+  RaiseModuleError(m_pErrorHolder, recordedCode, ERROR_UNIT_ACCESS_INTERFACE, point, reporter, file, errorCode, first, second);
+}
+
+// ---- the steps of the positions ---------------------------------------------------------------------------------------
+
+template <std::size_t P, typename... A>
+auto CAccessInterface::RunFrame(IHostFileHandle* handle, A... arguments) {
+  using W = ToTable<P>;
+  using Result = decltype(W::Run(std::declval<CTable&>(), arguments...));
+  constexpr bool kLookupOnly = W::kStep == EStep::Lookup || W::kStep == EStep::Probe;
+  platform::CriticalSectionGuard lock(gcsDriverLock);
+  if (!kLookupOnly && m_pErrorHolder) m_pErrorHolder->Clear();
+  CTableReference table(pFindTable(handle));
+  if (!table) {
+    if constexpr (W::kStep == EStep::FrameOrOne) {
+      return Result{1};
+    } else if constexpr (W::kStep == EStep::Lookup) {
+      return Result{0};
+    } else if constexpr (W::kStep == EStep::Probe) {
+      Raise(0, 8, m_pConnection, pszGetName(), ERROR_UNKNOWN_HANDLE);
+      return Result{0};
+    } else {
+      Raise(0, 7, nullptr, pszGetName(), ERROR_UNKNOWN_HANDLE, pszGetName());
+      return Result{0};
+    }
+  }
+  if constexpr (!kLookupOnly) ClearTableHolder(*table);
+  if constexpr (W::kStep == EStep::FrameRename) {
+    const char16_t* context = std::get<0>(std::tie(arguments...));
+    if (context && m_bRenameSqlContext && table->bIsSqlQuery()) {
+      table->RenameSqlContext(context);
+      m_bRenameSqlContext = 0;
+    }
+  }
+  return W::Run(*table, arguments...);
+}
+
+template <std::size_t P, typename... A>
+std::int32_t CAccessInterface::RunOpen(IHostFileHandle* handle, A... arguments) {
+  using W = ToTable<P>;
+  platform::CriticalSectionGuard lock(gcsDriverLock);
+  if (m_pErrorHolder) m_pErrorHolder->Clear();
+  const int opened = W::kStep == EStep::Open ? m_pConnection->bOpen(m_pErrorHolder, nullptr)
+                                             : m_pConnection->bOpenAgain(m_pErrorHolder, nullptr);
+  if (!opened) {
+    PassErrorToTableRegistry(handle, m_pErrorHolder);
+    return 0;
+  }
+  std::uint32_t created = 0;
+  CTableReference table(pFindOrCreateTable(handle, &created));
+  if (!table) return 0;
+  ClearTableHolder(*table);
+  const std::int32_t result = W::Run(*table, arguments...);
+  // A failed first open leaves no table behind; a created table never outlives its creation.
+  const bool unregister = W::kStep == EStep::Create || (result == 0 && created);
+  if (result == 0 && m_pErrorHolder) m_pErrorHolder->CopyErrorFrom(table->pGetErrorHolder());
+  if (unregister) UnregisterTable(handle, table.pGet());
+  return result;
+}
+
+template <std::size_t P, typename... A>
+auto CAccessInterface::Dispatch(IHostFileHandle* handle, A... arguments) {
+  using W = ToTable<P>;
+  if constexpr (W::kStep == EStep::Open || W::kStep == EStep::OpenForCreate || W::kStep == EStep::Create) {
+    return RunOpen<P>(handle, arguments...);
+  } else if constexpr (W::kStep == EStep::FindOrCreate) {
+    platform::CriticalSectionGuard lock(gcsDriverLock);
+    std::uint32_t created = 0;
+    CTableReference table(pFindOrCreateTable(handle, &created));
+    return table ? W::Run(*table, arguments...) : 0;
+  } else {
+    return RunFrame<P>(handle, arguments...);
+  }
+}
+
+std::int32_t CAccessInterface::RunNotAvailable(IHostFileHandle* handle, std::uint32_t point) {
+  platform::CriticalSectionGuard lock(gcsDriverLock);
+  Raise(RECORDED_NOT_AVAILABLE, point, m_pConnection, pszGetName(), ERROR_NOT_AVAILABLE);
+  PassErrorToTableRegistry(handle, m_pErrorHolder);
+  return 0;
+}
+
+std::int32_t CAccessInterface::bCheckSqlEngine(IHostSqlQuery* sqlQuery) {
+  platform::CriticalSectionGuard lock(gcsDriverLock);
+  // Checked once per driver object; without a driver object nothing records the pass, so every run asks.
+  if (!sqlQuery || (m_pDriver && m_pDriver->bIsSqlEngineChecked())) return 1;
+  if (!sqlQuery->nQueryLibrary(kLibraryQuestion, kSqlEngineLibrary, &gnSqlEngineLibraryVersion)) {
+    Raise(0, 1, m_pConnection, nullptr, ERROR_LIBRARY_VERSION, kModuleName, kSqlEngineLibraryName);
+    return 0;
+  }
+  if (gnSqlEngineLibraryVersion < SQL_ENGINE_MIN_VERSION) {
+    Raise(0, 2, m_pConnection, nullptr, ERROR_LIBRARY_VERSION, kSqlEngineLibraryName, kModuleName);
+    return 0;
+  }
+  if (m_pDriver) m_pDriver->SetSqlEngineChecked(1);
+  return 1;
+}
+
+// ---- the runtime's operations ---------------------------------------------------------------------------------------
+
+std::int32_t CAccessInterface::nGetInterfaceVersion() { return 11; }
+std::int32_t CAccessInterface::nGetInterfaceMinVersion() { return 8; }
+std::int32_t CAccessInterface::nReturnMinusOne2() { return -1; }
+std::int32_t CAccessInterface::nReturnMinusOne3() { return -1; }
+void CAccessInterface::DoNothing4() {}
+
+std::uint32_t CAccessInterface::AddExternalRef() {
+  platform::CriticalSectionGuard lock(gcsDriverLock);
+  return ++m_nExternalCount;
+}
+
+std::int32_t CAccessInterface::nReleaseExternalRef() {
+  platform::CriticalSectionGuard lock(gcsDriverLock);
+  if (m_nExternalCount > 0) --m_nExternalCount;
+  if (m_nExternalCount == 0 && m_nRefCount == 1 && m_pDriver) {
+    // Only the driver's key map holds the interface: the driver drops it from the map, which destroys it.
+    AddRef();
+    m_pDriver->nReleaseAccessInterface(this);
+    return 0;
+  }
+  if (m_nExternalCount == 0 && m_nRefCount == 0) {
+    DeletingDestructor(1);
+    return 0;
+  }
+  return static_cast<std::int32_t>(m_nExternalCount);
+}
+
+CErrorHolder* CAccessInterface::pGetErrorHolderFor(IHostFileHandle* handle) {
+  platform::CriticalSectionGuard lock(gcsDriverLock);
+  CTableRegistry* registry = pFindTableRegistry(handle);
+  if (!registry) return m_pErrorHolder;
+  CErrorHolder* holder = registry->pGetErrorHolder();
+  registry->nRelease();
+  return holder;
+}
+
+std::int32_t CAccessInterface::bIsOpen(IHostFileHandle* handle) { return Dispatch<8>(handle); }
+
+IHostFileDescription* CAccessInterface::piGetRecordDescription() {
+  platform::CriticalSectionGuard lock(gcsDriverLock);
+  // An interface made for a name has no record description: the runtime gets null, not a dangling object.
+  if (!m_pRecordDescription) return nullptr;
+  m_pRecordDescription->AddExternalRef();
+  return m_pRecordDescription;
+}
+
+std::int32_t CAccessInterface::bSupportsTransactions(IHostFileHandle* handle, HostValue a, HostValue b) {
+  return Dispatch<10>(handle, a, b);
+}
+
+// The operation has no result of its own; 0 tells the runtime plainly that nothing was done.
+std::int32_t CAccessInterface::nNotAvailableA(IHostFileHandle* handle) { return RunNotAvailable(handle, 6); }
+
+std::int32_t CAccessInterface::bEnsureTable(IHostFileHandle* handle, std::uint32_t a, HostValue b) {
+  return Dispatch<12>(handle, a, b);
+}
+
+std::int32_t CAccessInterface::bOpenOrCreate(IHostFileHandle* handle, std::uint32_t a, HostValue b) {
+  return Dispatch<13>(handle, a, b);
+}
+
+std::int32_t CAccessInterface::bCreateAndOpen(IHostFileHandle* handle, HostValue a) { return Dispatch<14>(handle, a); }
+
+std::int32_t CAccessInterface::bOpen(IHostFileHandle* handle, std::uint32_t a, HostValue b) {
+  return Dispatch<15>(handle, a, b);
+}
+
+std::int32_t CAccessInterface::bSetTablesStateByName(IHostFileHandle* handle, std::uint32_t state) {
+  platform::CriticalSectionGuard lock(gcsDriverLock);
+  std::uint32_t created = 0;
+  CTableRegistry* registry = pFindOrCreateTableRegistry(handle, &created);
+  if (!registry) return 1;
+  std::int32_t result = 0;
+  try {
+    result = registry->nSetStateByName(pszGetName(), state);
+  } catch (...) {
+    registry->nRelease();
+    throw;
+  }
+  registry->nRelease();
+  return result;
+}
+
+std::int32_t CAccessInterface::bClose(IHostFileHandle* handle) {
+  platform::CriticalSectionGuard lock(gcsDriverLock);
+  CTableReference table(pFindTable(handle));
+  if (!table) return 1;
+  ClearTableHolder(*table);
+  const std::int32_t result = ToTable<17>::Run(*table);
+  if (result == 0 && m_pErrorHolder) m_pErrorHolder->CopyErrorFrom(table->pGetErrorHolder());
+  UnregisterTable(handle, table.pGet());
+  SetQuerySource(nullptr);
+  return result;
+}
+
+std::int32_t CAccessInterface::bClearRecord(IHostFileHandle* handle, std::uint32_t flags, std::uint32_t mode) {
+  return Dispatch<18>(handle, flags, mode);
+}
+
+std::int32_t CAccessInterface::bSaveRecord(IHostFileHandle* handle, HostValue key, std::uint32_t flags,
+                                           std::uint32_t mode) {
+  return Dispatch<19>(handle, key, flags, mode);
+}
+
+std::int32_t CAccessInterface::bNotSupportedA(IHostFileHandle* handle, HostValue a, std::uint32_t b) {
+  return Dispatch<20>(handle, a, b);
+}
+
+std::int32_t CAccessInterface::bDeleteRecord(IHostFileHandle* handle, HostValue key, std::uint32_t mode) {
+  return Dispatch<21>(handle, key, mode);
+}
+
+std::int32_t CAccessInterface::bWriteRecord(IHostFileHandle* handle, HostValue key, std::uint32_t flags,
+                                            std::uint32_t mode) {
+  return Dispatch<22>(handle, key, flags, mode);
+}
+
+std::int32_t CAccessInterface::bSeekOnKey(IHostFileHandle* handle, const char16_t* context, HostValue a,
+                                          std::uint32_t b, std::uint32_t c, std::uint32_t d, HostValue e,
+                                          std::uint32_t f, std::uint32_t g) {
+  return Dispatch<23>(handle, context, a, b, c, d, e, f, g);
+}
+
+std::int32_t CAccessInterface::bNotSupportedB(IHostFileHandle* handle) { return Dispatch<24>(handle); }
+
+std::int32_t CAccessInterface::bModifyRecord(IHostFileHandle* handle, HostValue key, std::uint32_t mode,
+                                             HostValue argument) {
+  return Dispatch<25>(handle, key, mode, argument);
+}
+
+std::int32_t CAccessInterface::bRead(IHostFileHandle* handle, const char16_t* context, std::uint32_t direction,
+                                     std::uint32_t flags, std::uint32_t a, HostValue out, std::uint32_t b) {
+  return Dispatch<26>(handle, context, direction, flags, a, out, b);
+}
+
+std::int32_t CAccessInterface::bReadInContext(IHostFileHandle* handle, const char16_t* context, std::uint32_t a,
+                                              HostValue b, std::uint32_t c, std::uint32_t d, HostValue e,
+                                              std::uint32_t f) {
+  return Dispatch<27>(handle, context, a, b, c, d, e, f);
+}
+
+std::int32_t CAccessInterface::bLockTable(IHostFileHandle* handle, std::uint32_t mode, HostValue previousMode) {
+  return Dispatch<28>(handle, mode, previousMode);
+}
+
+std::int32_t CAccessInterface::bUnlockTable(IHostFileHandle* handle) { return Dispatch<29>(handle); }
+
+std::int32_t CAccessInterface::bTestRecordLock(IHostFileHandle* handle, HostValue a, std::uint32_t b, HostValue c) {
+  return Dispatch<30>(handle, a, b, c);
+}
+
+std::int32_t CAccessInterface::bTestRecordLockDefault(IHostFileHandle* handle, HostValue a) {
+  return Dispatch<31>(handle, a);
+}
+
+std::int32_t CAccessInterface::bGetOutOfRange(IHostFileHandle* handle, const char16_t* context, HostValue out) {
+  return Dispatch<32>(handle, context, out);
+}
+
+std::int32_t CAccessInterface::bGetRecordState(IHostFileHandle* handle, const char16_t* context, std::uint32_t* word,
+                                               std::uint32_t* found) {
+  return Dispatch<33>(handle, context, word, found);
+}
+
+std::int32_t CAccessInterface::bSetLockMode(IHostFileHandle* handle, std::uint32_t mode) {
+  return Dispatch<34>(handle, mode);
+}
+
+std::int64_t CAccessInterface::nTableProbe(IHostFileHandle* handle) { return Dispatch<35>(handle); }
+
+std::int32_t CAccessInterface::bGetRecordFlags(IHostFileHandle* handle, HostValue key, HostValue outFlags) {
+  return Dispatch<36>(handle, key, outFlags);
+}
+
+std::int32_t CAccessInterface::bGoToRecord(IHostFileHandle* handle, const char16_t* context, HostValue a,
+                                           std::uint32_t b, HostValue c, std::uint32_t d, IHostSqlQuery* sqlQuery) {
+  if (!bCheckSqlEngine(sqlQuery)) return 0;
+  return Dispatch<37>(handle, context, a, b, c, d, sqlQuery);
+}
+
+std::int32_t CAccessInterface::bDeleteRecordChecked(IHostFileHandle* handle, IHostSqlQuery* sqlQuery,
+                                                    HostValue value) {
+  if (!bCheckSqlEngine(sqlQuery)) return 0;
+  return Dispatch<38>(handle, sqlQuery, value);
+}
+
+std::int32_t CAccessInterface::bMarkContextRecord(IHostFileHandle* handle, const char16_t* context) {
+  return Dispatch<39>(handle, context);
+}
+
+std::int32_t CAccessInterface::bResetContextMark(IHostFileHandle* handle, const char16_t* context) {
+  return Dispatch<40>(handle, context);
+}
+
+std::int32_t CAccessInterface::bCheckItem(IHostFileHandle* handle, std::uint32_t a, HostValue b, std::uint32_t c,
+                                          std::uint32_t d) {
+  return Dispatch<41>(handle, a, b, c, d);
+}
+
+std::int32_t CAccessInterface::bSavePosition(IHostFileHandle* handle, std::uint32_t identifier) {
+  return Dispatch<42>(handle, identifier);
+}
+
+std::int32_t CAccessInterface::bCheckItemValue(IHostFileHandle* handle, const char16_t* context, HostValue value,
+                                               std::uint32_t a) {
+  return Dispatch<43>(handle, context, value, a);
+}
+
+std::int32_t CAccessInterface::bIsReadOnly(IHostFileHandle* handle, HostValue out) { return Dispatch<44>(handle, out); }
+
+std::int32_t CAccessInterface::bReadCurrentContext(IHostFileHandle* handle, HostValue value, std::uint32_t a,
+                                                   std::uint32_t b) {
+  return Dispatch<45>(handle, value, a, b);
+}
+
+std::int32_t CAccessInterface::bGetPositionPerMille(IHostFileHandle* handle, const char16_t* context,
+                                                    std::uint32_t* out, std::uint32_t flags) {
+  return Dispatch<46>(handle, context, out, flags);
+}
+
+std::int32_t CAccessInterface::bSetPositionPerMille(IHostFileHandle* handle, const char16_t* context,
+                                                    std::uint32_t perMille, std::uint32_t a, std::uint32_t flags) {
+  return Dispatch<47>(handle, context, perMille, a, flags);
+}
+
+std::int32_t CAccessInterface::bReadLargeValue(IHostFileHandle* handle, std::uint32_t index, HostValue value) {
+  return Dispatch<48>(handle, index, value);
+}
+
+std::int32_t CAccessInterface::bWriteLargeValue(IHostFileHandle* handle, std::uint32_t index, HostValue buffer) {
+  return Dispatch<49>(handle, index, buffer);
+}
+
+std::int32_t CAccessInterface::bGetRecordBuffer(IHostFileHandle* handle, HostValue out) {
+  return Dispatch<50>(handle, out);
+}
+
+std::int32_t CAccessInterface::bSetRecordBuffer(IHostFileHandle* handle, HostValue buffer) {
+  return Dispatch<51>(handle, buffer);
+}
+
+std::int32_t CAccessInterface::bCallLargeValueSlot(IHostFileHandle* handle, std::uint32_t index, HostValue value) {
+  return Dispatch<52>(handle, index, value);
+}
+
+std::int32_t CAccessInterface::nGetLargeValueState(IHostFileHandle* handle, std::uint32_t index, HostValue value) {
+  return Dispatch<53>(handle, index, value);
+}
+
+std::int32_t CAccessInterface::bResetContext(IHostFileHandle* handle, const char16_t* context) {
+  return Dispatch<54>(handle, context);
+}
+
+std::int32_t CAccessInterface::bRestorePosition(IHostFileHandle* handle, HostValue position, std::uint32_t flags) {
+  return Dispatch<55>(handle, position, flags);
+}
+
+std::int32_t CAccessInterface::bNotSupportedC(IHostFileHandle* handle, HostValue a, HostValue b, std::uint32_t c,
+                                              HostValue d) {
+  return Dispatch<56>(handle, a, b, c, d);
+}
+
+std::int32_t CAccessInterface::nNotAvailableB(IHostFileHandle* handle) { return RunNotAvailable(handle, 3); }
+std::int32_t CAccessInterface::nNotAvailableC(IHostFileHandle* handle) { return RunNotAvailable(handle, 4); }
+std::int32_t CAccessInterface::nNotAvailableD(IHostFileHandle* handle) { return RunNotAvailable(handle, 5); }
+
+std::int32_t CAccessInterface::bDropSharedRowSource(IHostFileHandle* handle) { return Dispatch<60>(handle); }
+
+std::int32_t CAccessInterface::bCompareSavedPositions(IHostFileHandle* handle, std::uint32_t a, std::uint32_t b,
+                                                      HostValue outEqual) {
+  return Dispatch<61>(handle, a, b, outEqual);
+}
+
+std::int32_t CAccessInterface::nReturnZero62() { return 0; }
+std::int32_t CAccessInterface::nReturnZero63() { return 0; }
+
+std::int32_t CAccessInterface::bDeleteAll(IHostFileHandle* handle) { return Dispatch<64>(handle); }
+
+void CAccessInterface::DoNothing65() {}
+void CAccessInterface::DoNothing66() {}
+void CAccessInterface::DoNothing67() {}
+void CAccessInterface::DoNothing68() {}
+void CAccessInterface::DoNothing69() {}
+void CAccessInterface::DoNothing70() {}
+void CAccessInterface::DoNothing71() {}
+void CAccessInterface::DoNothing72() {}
+void CAccessInterface::DoNothing73() {}
+void CAccessInterface::DoNothing74() {}
+void CAccessInterface::DoNothing75() {}
+void CAccessInterface::DoNothing76() {}
+void CAccessInterface::DoNothing77() {}
+void CAccessInterface::DoNothing78() {}
+
+std::int32_t CAccessInterface::bCreate(IHostFileHandle* handle) { return Dispatch<79>(handle); }
+
+void CAccessInterface::DeletingDestructor(std::uint32_t flags) {
+  if (flags & 1) {
+    delete this;
+  } else {
+    this->~CAccessInterface();
+  }
+}
+
+std::int32_t CAccessInterface::bExecuteQuery(std::uint32_t* hasRows, IHostFileHandle* handle, const char16_t* context,
+                                             IHostSqlQuery* sqlQuery, std::uint32_t flags, HostValue value) {
+  if (!bCheckSqlEngine(sqlQuery)) return 0;
+  platform::CriticalSectionGuard lock(gcsDriverLock);
+  std::uint32_t created = 0;
+  CTableReference table(pFindOrCreateTable(handle, &created));
+  if (!table) return 0;
+  ClearTableHolder(*table);
+  const std::int32_t result = ToTable<81>::Run(*table, hasRows, context, sqlQuery, flags, value);
+  if (result != 0 && !table->bQueryReportsRows() && hasRows && *hasRows) {
+    // The query's own description replaces the interface's; it comes with the external reference the interface
+    // keeps.
+    IHostFileDescription* working = table->pGetWorkingDescription();
+    if (m_pRecordDescription) m_pRecordDescription->nReleaseExternal();
+    m_pRecordDescription = working;
+  }
+  if (!table->bIsPending()) m_bRenameSqlContext = 1;
+  if (result == 0) {
+    if (m_pErrorHolder) m_pErrorHolder->CopyErrorFrom(table->pGetErrorHolder());
+    if (!table->bQueryReportsRows()) UnregisterTable(handle, table.pGet());
+  }
+  return result;
+}

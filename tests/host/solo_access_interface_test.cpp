@@ -1,0 +1,603 @@
+// The access interface as the runtime drives it: every position through the raw table index, against a test driver
+// whose factories make table and connection doubles that log what reaches them. A program of its own: the lookup
+// cache, the SQL engine version and gpDriver are process-wide.
+#include "host/access_interface.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/table.h"
+#include "foundation/error_holder.h"
+#include "foundation/x_error.h"
+#include "host/driver.h"
+#include "host/host_objects.h"
+#include "host/library_entry.h"
+#include "host/module_errors.h"
+#include "host/table_lookup_cache.h"
+#include "platform/module.h"
+#include "sql/connection.h"
+#include "sql/table_registry.h"
+#include "standin/runtime/runtime_objects.h"
+#include "tests/slot_call.h"
+
+namespace {
+
+using U32 = std::uint32_t;
+using HV = HostValue;
+
+// What the doubles saw and what they are to answer.
+struct Script {
+  struct Call {
+    std::string op;
+    std::vector<std::uint64_t> arguments;
+  };
+  std::vector<Call> calls;
+  std::map<std::string, int> answers;  // default 1
+  std::set<std::string> failing;       // answer 0 with an error in the table's holder
+  std::string throwing;                // throws TableFault
+  int tablesMade = 0;
+  int tablesDestroyed = 0;
+  int openAnswer = 1;
+  int opens = 0;
+  int reopens = 0;
+  std::uint32_t queryHasRows = 0;
+  int pending = 0;
+  int sqlQuery = 0;
+  int reportsRows = 0;
+  std::vector<std::u16string> renamed;
+
+  std::vector<std::string> Ops() const {
+    std::vector<std::string> ops;
+    for (const Call& call : calls) ops.push_back(call.op);
+    return ops;
+  }
+};
+
+struct TableFault {
+  std::string op;
+};
+
+template <typename T>
+std::uint64_t Word(T value) {
+  if constexpr (std::is_pointer_v<T>) {
+    return reinterpret_cast<std::uintptr_t>(value);
+  } else {
+    return static_cast<std::uint64_t>(value);
+  }
+}
+
+class DoubleTable : public CTable {
+ public:
+  DoubleTable(IHostFileDescription* description, CConnection* connection, CErrorHolder* holder, Script& script)
+      : CTable(description, connection, holder), m_script(script) {
+    ++m_script.tablesMade;
+  }
+
+  int bReadLargeValue(U32 i, HostArg v) override { return Note("bReadLargeValue", i, v); }
+  int bWriteLargeValue(U32 i, HostArg v) override { return Note("bWriteLargeValue", i, v); }
+  int bCreateAndOpen(HostArg v, U32 dropFirst) override { return Opened(Note("bCreateAndOpen", v, dropFirst)); }
+  int bDropTable() override { return Note("bDropTable"); }
+  int bDeleteAll() override { return Note("bDeleteAll"); }
+  int bOpenOrCreate(U32 a, HostArg b) override { return Opened(Note("bOpenOrCreate", a, b)); }
+  int bOpen(U32 a, HostArg b) override { return Opened(Note("bOpen", a, b)); }
+  int bClose() override {
+    m_bOpen = 0;
+    return Note("bClose");
+  }
+  int bSaveRecord(HostArg k, U32 f, U32 m) override { return Note("bSaveRecord", k, f, m); }
+  int bDeleteRecord(HostArg k, U32 m) override { return Note("bDeleteRecord", k, m); }
+  int bWriteRecord(HostArg k, U32 f, U32 m) override { return Note("bWriteRecord", k, f, m); }
+  int bNotSupportedA(HostArg a, U32 b) override { return Note("bNotSupportedA", a, b); }
+  int bNotSupportedB() override { return Note("bNotSupportedB"); }
+  int bModifyRecord(HostArg k, U32 m, HostArg a) override { return Note("bModifyRecord", k, m, a); }
+  int bRead(const char16_t* c, U32 d, U32 f, U32 a, HostArg o, U32 b) override {
+    return Note("bRead", c, d, f, a, o, b);
+  }
+  int bReadInContext(const char16_t* c, U32 a, HostArg b, U32 d, U32 e, HostArg f, U32 g) override {
+    return Note("bReadInContext", c, a, b, d, e, f, g);
+  }
+  int bSeekOnKey(const char16_t* c, HostArg a, U32 b, U32 d, U32 e, HostArg f, U32 g, U32 h) override {
+    return Note("bSeekOnKey", c, a, b, d, e, f, g, h);
+  }
+  int bResetContext(const char16_t* c) override { return Note("bResetContext", c); }
+  int bLockTable(U32 m, HostArg p) override { return Note("bLockTable", m, p); }
+  int bUnlockTable() override { return Note("bUnlockTable"); }
+  int bTestRecordLock(HostArg a, U32 b, HostArg c) override { return Note("bTestRecordLock", a, b, c); }
+  int bTestRecordLockDefault(HostArg a) override { return Note("bTestRecordLockDefault", a); }
+  int bGoToRecord(const char16_t* c, HostArg a, U32 b, HostArg d, U32 e, HostArg q) override {
+    return Note("bGoToRecord", c, a, b, d, e, q);
+  }
+  int bIsReadOnly(HostArg o) override { return Note("bIsReadOnly", o); }
+  int bSupportsTransactions(HostArg o, HostArg v) override { return Note("bSupportsTransactions", o, v); }
+  int bGetRecordFlags(HostArg k, HostArg o) override { return Note("bGetRecordFlags", k, o); }
+  int bNotSupportedC(HostArg a, HostArg b, U32 c, HostArg d) override { return Note("bNotSupportedC", a, b, c, d); }
+  int bExecuteQuery(U32* hasRows, const char16_t* c, HostArg q, U32 f, HostArg v) override {
+    if (hasRows) *hasRows = m_script.queryHasRows;
+    return Note("bExecuteQuery", hasRows, c, q, f, v);
+  }
+  int bRestorePosition(HostArg p, U32 f) override { return Note("bRestorePosition", p, f); }
+  int bUnlockRecord(IHostConnectionDescription* d, HostArg v) override { return Note("bUnlockRecord", d, v); }
+
+ protected:
+  ~DoubleTable() override { ++m_script.tablesDestroyed; }
+
+ private:
+  template <typename... A>
+  int Note(const char* op, A... arguments) {
+    m_script.calls.push_back({op, {Word(arguments)...}});
+    if (m_script.throwing == op) throw TableFault{op};
+    if (m_script.failing.count(op)) {
+      RaiseModuleError(m_pErrorHolder, 0, ERROR_UNIT_TABLE, 99, nullptr, u"T", 8);
+      return 0;
+    }
+    const auto it = m_script.answers.find(op);
+    return it == m_script.answers.end() ? 1 : it->second;
+  }
+  int Opened(int result) {
+    if (result) m_bOpen = 1;
+    return result;
+  }
+
+  Script& m_script;
+};
+
+class DoubleConnection : public CConnection {
+ public:
+  DoubleConnection(const char16_t* name, IHostConnectionDescription* description, Script& script)
+      : CConnection(name, description), m_script(script) {}
+  int bOpen(CErrorHolder* holder, const char16_t*) override {
+    ++m_script.opens;
+    if (!m_script.openAnswer) RaiseModuleError(holder, 0, ERROR_UNIT_CONNECTION, 98, nullptr, nullptr, 8);
+    return m_script.openAnswer;
+  }
+  int bOpenAgain(CErrorHolder* holder, const char16_t* name) override {
+    ++m_script.reopens;
+    return CConnection::bOpenAgain(holder, name);
+  }
+  int bIsConnected() override { return 1; }
+  void Close(CErrorHolder*) override {}
+  void FillTypeNameTable(CTypeNameTable*) override {}
+
+ private:
+  Script& m_script;
+};
+
+class TestDriver : public CDriver {
+ public:
+  explicit TestDriver(Script& script) : m_script(script) {}
+  CConnection* pCreateConnection(const char16_t* text, IHostConnectionDescription* description) override {
+    return new DoubleConnection(text, description, m_script);
+  }
+  CTable* pCreateTable(IHostFileDescription* description, CConnection* connection, CErrorHolder* holder) override {
+    return new DoubleTable(description, connection, holder, m_script);
+  }
+
+ private:
+  Script& m_script;
+};
+
+template <typename T>
+T* As(void* object) {
+  return static_cast<T*>(object);
+}
+
+std::u16string Identification(CErrorHolder* holder) {
+  const std::u16string debug = holder->pGetEmbeddedObject()->pszGetDebugText();
+  return debug.substr(0, debug.find(u"\r\nModule"));
+}
+
+class AccessInterfaceTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { bInitLibrary(platform::ModuleOfAddress(&gnSqlEngineLibraryVersion)); }
+
+  void SetUp() override {
+    m_driver = new TestDriver(m_script);
+    m_driver->AddRef();
+    m_driver->SetErrorHolder(m_driver->pCreateErrorHolder());
+    gpDriver = m_driver;
+    m_connection.SetText(qzrt::ConnectionDescription::kName, u"cnx");
+    m_interface = CallSlot<CAccessInterface*>(m_driver, 13, &m_connection, &m_description);
+    ASSERT_NE(m_interface, nullptr);
+  }
+
+  void TearDown() override {
+    if (m_interface) CallSlot<std::int32_t>(m_interface, 6);
+    if (m_driver) CallSlot<std::int32_t>(m_driver, 6);
+    EXPECT_EQ(m_script.tablesMade, m_script.tablesDestroyed);
+    EXPECT_EQ(gpCachedTable, nullptr);
+    EXPECT_EQ(m_description.References(), 1);
+  }
+
+  void* Handle() { return &m_handle; }
+
+  std::int32_t Open(void* handle) { return CallSlot<std::int32_t>(m_interface, 15, handle, 0u, HV{0}); }
+
+  CErrorHolder* InterfaceHolder() { return m_interface->pGetErrorHolder(); }
+  CErrorHolder* TableHolder(void* handle) { return CallSlot<CErrorHolder*>(m_interface, 7, handle); }
+
+  Script m_script;
+  TestDriver* m_driver = nullptr;
+  qzrt::ConnectionDescription m_connection;
+  qzrt::TableDescription m_description{u"CUSTOMER"};
+  qzrt::FileHandle m_handle{1, 10};
+  CAccessInterface* m_interface = nullptr;
+};
+
+TEST_F(AccessInterfaceTest, HeaderAndConstantPositions) {
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 0), 11);
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 1), 8);
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 2), -1);
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 3), -1);
+  CallSlot<void>(m_interface, 4);
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 62), 0);
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 63), 0);
+  for (std::size_t position = 65; position <= 78; ++position) CallSlot<void>(m_interface, position);
+  EXPECT_TRUE(m_script.calls.empty());
+}
+
+// Each forwarding position with distinct arguments: the table operation it reaches, the arguments in the table's
+// order, and the table's answer handed back unchanged.
+TEST_F(AccessInterfaceTest, EveryPositionReachesItsTableOperation) {
+  ASSERT_EQ(Open(Handle()), 1);
+  const char16_t* context = u"KEY";
+  const auto c = Word(context);
+  void* h = Handle();
+  struct Row {
+    std::size_t position;
+    std::function<std::int64_t()> call;
+    std::string op;
+    std::vector<std::uint64_t> arguments;
+  };
+  const std::vector<Row> rows = {
+      {10, [&] { return CallSlot<std::int32_t>(m_interface, 10, h, HV{3}, HV{4}); }, "bSupportsTransactions", {3, 4}},
+      {13, [&] { return CallSlot<std::int32_t>(m_interface, 13, h, 5u, HV{6}); }, "bOpenOrCreate", {5, 6}},
+      {14, [&] { return CallSlot<std::int32_t>(m_interface, 14, h, HV{7}); }, "bCreateAndOpen", {7, 1}},
+      {15, [&] { return CallSlot<std::int32_t>(m_interface, 15, h, 8u, HV{9}); }, "bOpen", {8, 9}},
+      {19, [&] { return CallSlot<std::int32_t>(m_interface, 19, h, HV{1}, 2u, 3u); }, "bSaveRecord", {1, 2, 3}},
+      {20, [&] { return CallSlot<std::int32_t>(m_interface, 20, h, HV{4}, 5u); }, "bNotSupportedA", {4, 5}},
+      {21, [&] { return CallSlot<std::int32_t>(m_interface, 21, h, HV{6}, 7u); }, "bDeleteRecord", {6, 7}},
+      {22, [&] { return CallSlot<std::int32_t>(m_interface, 22, h, HV{8}, 9u, 10u); }, "bWriteRecord", {8, 9, 10}},
+      {23,
+       [&] { return CallSlot<std::int32_t>(m_interface, 23, h, context, HV{1}, 2u, 3u, 4u, HV{5}, 6u, 7u); },
+       "bSeekOnKey",
+       {c, 1, 2, 3, 4, 5, 6, 7}},
+      {24, [&] { return CallSlot<std::int32_t>(m_interface, 24, h); }, "bNotSupportedB", {}},
+      {25, [&] { return CallSlot<std::int32_t>(m_interface, 25, h, HV{1}, 2u, HV{3}); }, "bModifyRecord", {1, 2, 3}},
+      {26,
+       [&] { return CallSlot<std::int32_t>(m_interface, 26, h, context, 1u, 2u, 3u, HV{4}, 5u); },
+       "bRead",
+       {c, 1, 2, 3, 4, 5}},
+      {27,
+       [&] { return CallSlot<std::int32_t>(m_interface, 27, h, context, 1u, HV{2}, 3u, 4u, HV{5}, 6u); },
+       "bReadInContext",
+       {c, 1, 2, 3, 4, 5, 6}},
+      {28, [&] { return CallSlot<std::int32_t>(m_interface, 28, h, 2u, HV{3}); }, "bLockTable", {2, 3}},
+      {29, [&] { return CallSlot<std::int32_t>(m_interface, 29, h); }, "bUnlockTable", {}},
+      {30, [&] { return CallSlot<std::int32_t>(m_interface, 30, h, HV{1}, 2u, HV{3}); }, "bTestRecordLock", {1, 2, 3}},
+      {31, [&] { return CallSlot<std::int32_t>(m_interface, 31, h, HV{4}); }, "bTestRecordLockDefault", {4}},
+      {36, [&] { return CallSlot<std::int32_t>(m_interface, 36, h, HV{5}, HV{6}); }, "bGetRecordFlags", {5, 6}},
+      {37,
+       [&] { return CallSlot<std::int32_t>(m_interface, 37, h, context, HV{1}, 2u, HV{3}, 4u, nullptr); },
+       "bGoToRecord",
+       {c, 1, 2, 3, 4, 0}},
+      {44, [&] { return CallSlot<std::int32_t>(m_interface, 44, h, HV{7}); }, "bIsReadOnly", {7}},
+      {48, [&] { return CallSlot<std::int32_t>(m_interface, 48, h, 1u, HV{2}); }, "bReadLargeValue", {1, 2}},
+      {49, [&] { return CallSlot<std::int32_t>(m_interface, 49, h, 3u, HV{4}); }, "bWriteLargeValue", {3, 4}},
+      {54, [&] { return CallSlot<std::int32_t>(m_interface, 54, h, context); }, "bResetContext", {c}},
+      {55, [&] { return CallSlot<std::int32_t>(m_interface, 55, h, HV{5}, 6u); }, "bRestorePosition", {5, 6}},
+      {56,
+       [&] { return CallSlot<std::int32_t>(m_interface, 56, h, HV{1}, HV{2}, 3u, HV{4}); },
+       "bNotSupportedC",
+       {1, 2, 3, 4}},
+      {64, [&] { return CallSlot<std::int32_t>(m_interface, 64, h); }, "bDeleteAll", {}},
+  };
+  int answer = 40;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.position);
+    m_script.calls.clear();
+    m_script.answers[row.op] = ++answer;
+    EXPECT_EQ(row.call(), answer);
+    ASSERT_EQ(m_script.calls.size(), 1u);
+    EXPECT_EQ(m_script.calls[0].op, row.op);
+    EXPECT_EQ(m_script.calls[0].arguments, row.arguments);
+  }
+}
+
+// Positions whose table operation the table engine has not built yet: the frame reaches the table, which records
+// error 8 in its holder (the registry's, handed to the runtime by position 7) and answers 0.
+TEST_F(AccessInterfaceTest, PositionsAwaitingTheEngineFailCleanly) {
+  ASSERT_EQ(Open(Handle()), 1);
+  std::uint32_t a = 0;
+  std::uint32_t b = 0;
+  const std::vector<std::pair<std::size_t, std::function<std::int32_t()>>> rows = {
+      {18, [&] { return CallSlot<std::int32_t>(m_interface, 18, Handle(), 1u, 2u); }},
+      {32, [&] { return CallSlot<std::int32_t>(m_interface, 32, Handle(), u"K", HV{0}); }},
+      {33, [&] { return CallSlot<std::int32_t>(m_interface, 33, Handle(), u"K", &a, &b); }},
+      {34, [&] { return CallSlot<std::int32_t>(m_interface, 34, Handle(), 2u); }},
+      {38, [&] { return CallSlot<std::int32_t>(m_interface, 38, Handle(), nullptr, HV{0}); }},
+      {39, [&] { return CallSlot<std::int32_t>(m_interface, 39, Handle(), u"K"); }},
+      {41, [&] { return CallSlot<std::int32_t>(m_interface, 41, Handle(), 1u, HV{2}, 3u, 4u); }},
+      {43, [&] { return CallSlot<std::int32_t>(m_interface, 43, Handle(), u"K", HV{2}, 3u); }},
+      {45, [&] { return CallSlot<std::int32_t>(m_interface, 45, Handle(), HV{1}, 2u, 3u); }},
+      {46, [&] { return CallSlot<std::int32_t>(m_interface, 46, Handle(), u"K", &a, 3u); }},
+      {47, [&] { return CallSlot<std::int32_t>(m_interface, 47, Handle(), u"K", 1u, 2u, 3u); }},
+      {50, [&] { return CallSlot<std::int32_t>(m_interface, 50, Handle(), HV{0}); }},
+      {51, [&] { return CallSlot<std::int32_t>(m_interface, 51, Handle(), HV{0}); }},
+      {52, [&] { return CallSlot<std::int32_t>(m_interface, 52, Handle(), 1u, HV{0}); }},
+      {53, [&] { return CallSlot<std::int32_t>(m_interface, 53, Handle(), 1u, HV{0}); }},
+      {61, [&] { return CallSlot<std::int32_t>(m_interface, 61, Handle(), 1u, 2u, HV{0}); }},
+  };
+  for (const auto& [position, call] : rows) {
+    SCOPED_TRACE(position);
+    m_script.calls.clear();
+    EXPECT_EQ(call(), 0);
+    EXPECT_TRUE(m_script.calls.empty());
+    CErrorHolder* holder = TableHolder(Handle());
+    EXPECT_EQ(holder->nGetErrorCode(), 8u);
+    EXPECT_EQ(Identification(holder).substr(0, 10), u"IEQZORA=3.");
+    EXPECT_FALSE(InterfaceHolder()->bHasError());
+  }
+  // Dropping the shared row source has nothing to drop yet and answers 1 in every table class.
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 60, Handle()), 1);
+}
+
+TEST_F(AccessInterfaceTest, UnknownHandleRaisesNineteenNamingTheTable) {
+  qzrt::FileHandle stranger(1, 99);
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 26, &stranger, u"K", 0u, 0u, 0u, HV{0}, 0u), 0);
+  EXPECT_EQ(InterfaceHolder()->nGetErrorCode(), 19u);
+  EXPECT_EQ(Identification(InterfaceHolder()), u"IEQZORA=6.7");
+  EXPECT_EQ(std::u16string(InterfaceHolder()->pszGetFileName()), u"CUSTOMER");
+  EXPECT_EQ(InterfaceHolder()->nGetRecordedCode(), 0u);
+
+  // Silent answers: 8 gives 0, 17, 40 and 42 give 1; 35 raises without argument at point 8.
+  InterfaceHolder()->Clear();
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 8, &stranger), 0);
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 17, &stranger), 1);
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 40, &stranger, u"K"), 1);
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 42, &stranger, 5u), 1);
+  EXPECT_FALSE(InterfaceHolder()->bHasError());
+  EXPECT_EQ(CallSlot<std::int64_t>(m_interface, 35, &stranger), 0);
+  EXPECT_EQ(InterfaceHolder()->nGetErrorCode(), 19u);
+  EXPECT_EQ(Identification(InterfaceHolder()), u"IEQZORA=6.8");
+  EXPECT_TRUE(m_script.calls.empty());
+}
+
+TEST_F(AccessInterfaceTest, NotAvailablePositionsRecordCodeSevenAtTheirPoints) {
+  ASSERT_EQ(Open(Handle()), 1);
+  const std::vector<std::pair<std::size_t, std::u16string>> rows = {
+      {11, u"IEQZORA=6.6"}, {57, u"IEQZORA=6.3"}, {58, u"IEQZORA=6.4"}, {59, u"IEQZORA=6.5"}};
+  for (const auto& [position, identification] : rows) {
+    SCOPED_TRACE(position);
+    InterfaceHolder()->Clear();
+    TableHolder(Handle())->Clear();
+    EXPECT_EQ(CallSlot<std::int32_t>(m_interface, position, Handle()), 0);
+    EXPECT_EQ(InterfaceHolder()->nGetErrorCode(), 8u);
+    EXPECT_EQ(InterfaceHolder()->nGetRecordedCode(), 7u);
+    EXPECT_EQ(Identification(InterfaceHolder()), identification);
+    // Passed on to the registry of the handle's context, which the runtime reads through position 7.
+    EXPECT_EQ(TableHolder(Handle())->nGetErrorCode(), 8u);
+  }
+}
+
+TEST_F(AccessInterfaceTest, RecordDescriptionAndLookupPositions) {
+  auto* description = CallSlot<IHostFileDescription*>(m_interface, 9);
+  EXPECT_EQ(description, As<IHostFileDescription>(&m_description));
+  EXPECT_EQ(m_description.References(), 3);  // the runtime's own, the interface's and this one
+  CallSlot<std::uint32_t>(description, 6);
+
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 12, Handle(), 1u, HV{2}), 1);  // a table is made, ready
+  EXPECT_EQ(m_script.tablesMade, 1);
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 8, Handle()), 0);
+  ASSERT_EQ(Open(Handle()), 1);
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 8, Handle()), 1);
+  EXPECT_EQ(CallSlot<std::int64_t>(m_interface, 35, Handle()), 0);
+  EXPECT_EQ(m_script.tablesMade, 1);
+}
+
+TEST_F(AccessInterfaceTest, InterfaceWithoutDescriptionAnswersNullAndReportsNoName) {
+  auto* bare = new CAccessInterface(m_driver, u"Table=;x", nullptr, nullptr, m_driver->pGetErrorHolder());
+  bare->AddExternalRef();
+  EXPECT_EQ(CallSlot<IHostFileDescription*>(bare, 9), nullptr);
+  qzrt::FileHandle stranger(5, 5);
+  EXPECT_EQ(CallSlot<std::int32_t>(bare, 24, &stranger), 0);
+  EXPECT_EQ(bare->pGetErrorHolder()->nGetErrorCode(), 19u);
+  EXPECT_EQ(bare->pGetErrorHolder()->pszGetFileName(), nullptr);
+  EXPECT_EQ(CallSlot<std::int32_t>(bare, 6), 0);
+}
+
+TEST_F(AccessInterfaceTest, CacheServesTheSameHandleAndForgetsAClosedTable) {
+  ASSERT_EQ(Open(Handle()), 1);
+  qzrt::FileHandle twin(1, 10);
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 29, &twin), 1);
+  ASSERT_NE(gpCachedTable, nullptr);
+  EXPECT_EQ(gnCachedContextId, 1u);
+  EXPECT_EQ(gnCachedFileId, 10u);
+  // Served from the cache: the handle is asked its two identifiers once each, no registry is consulted.
+  twin.ClearCalls();
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 29, &twin), 1);
+  EXPECT_EQ(twin.CalledSlots(), (std::vector<std::size_t>{8, 7}));
+
+  // A failing lookup leaves the cache as it was.
+  CTable* cached = gpCachedTable;
+  qzrt::FileHandle stranger(2, 10);
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 29, &stranger), 0);
+  EXPECT_EQ(gpCachedTable, cached);
+
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 17, Handle()), 1);
+  EXPECT_EQ(gpCachedTable, nullptr);
+  EXPECT_EQ(m_script.tablesDestroyed, 1);
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 29, &twin), 0);
+  EXPECT_EQ(InterfaceHolder()->nGetErrorCode(), 19u);
+}
+
+TEST_F(AccessInterfaceTest, EmptiedRegistryLeavesNoTableReachable) {
+  ASSERT_EQ(Open(Handle()), 1);
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 29, Handle()), 1);
+  ASSERT_NE(gpCachedTable, nullptr);
+  qzrt::RegistryKey key(1);
+  EXPECT_EQ(CallSlot<std::int32_t>(m_driver, 17, &key), 1);
+  EXPECT_EQ(gpCachedTable, nullptr);
+  m_script.calls.clear();
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 29, Handle()), 0);
+  EXPECT_TRUE(m_script.calls.empty());
+  EXPECT_EQ(InterfaceHolder()->nGetErrorCode(), 19u);
+}
+
+TEST_F(AccessInterfaceTest, OpenFamilyUsesTheRightConnectionOpenAndCleansUpAFailedFirstOpen) {
+  EXPECT_EQ(Open(Handle()), 1);
+  EXPECT_EQ(m_script.opens, 1);
+  EXPECT_EQ(m_script.reopens, 0);
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 13, Handle(), 0u, HV{0}), 1);
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 14, Handle(), HV{0}), 1);
+  EXPECT_EQ(m_script.reopens, 2);
+
+  // A failed open of a registered table keeps it; a failed first open leaves nothing behind.
+  m_script.failing.insert("bOpen");
+  EXPECT_EQ(Open(Handle()), 0);
+  EXPECT_EQ(InterfaceHolder()->nGetErrorCode(), 8u);
+  EXPECT_EQ(m_interface->nGetTableCount(), 1u);
+  qzrt::FileHandle other(1, 11);
+  EXPECT_EQ(Open(&other), 0);
+  EXPECT_EQ(m_interface->nGetTableCount(), 1u);
+  EXPECT_EQ(m_script.tablesMade, 2);
+  EXPECT_EQ(m_script.tablesDestroyed, 1);
+
+  // A connection that cannot open: its error in the interface's holder and in the registry's.
+  m_script.openAnswer = 0;
+  EXPECT_EQ(Open(Handle()), 0);
+  EXPECT_EQ(Identification(InterfaceHolder()), u"IEQZORA=1.98");
+  EXPECT_EQ(Identification(TableHolder(Handle())), u"IEQZORA=1.98");
+}
+
+TEST_F(AccessInterfaceTest, CreateLeavesNoTableAndNeverDrops) {
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 79, Handle()), 0);  // the engine's creation is not built yet
+  EXPECT_EQ(InterfaceHolder()->nGetErrorCode(), 8u);
+  EXPECT_EQ(m_interface->nGetTableCount(), 0u);
+  EXPECT_EQ(m_script.tablesMade, 1);
+  EXPECT_EQ(m_script.tablesDestroyed, 1);
+  EXPECT_EQ(m_script.reopens, 1);
+  for (const std::string& op : m_script.Ops()) EXPECT_NE(op, "bDropTable");
+}
+
+TEST_F(AccessInterfaceTest, CloseCopiesAFailureAndLetsTheQuerySourceGo) {
+  ASSERT_EQ(Open(Handle()), 1);
+  qzrt::RuntimeObject source(u"Q");
+  m_interface->SetQuerySource(As<IHostNamedObject>(&source));
+  EXPECT_EQ(source.References(), 2);
+  m_script.failing.insert("bClose");
+  InterfaceHolder()->Clear();
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 17, Handle()), 0);
+  EXPECT_EQ(InterfaceHolder()->nGetErrorCode(), 8u);
+  EXPECT_EQ(m_interface->nGetTableCount(), 0u);
+  EXPECT_EQ(source.References(), 1);
+  EXPECT_EQ(m_interface->pGetQuerySource(), nullptr);
+}
+
+TEST_F(AccessInterfaceTest, SetTablesStateByNameReachesTheRegistry) {
+  ASSERT_EQ(Open(Handle()), 1);
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 16, Handle(), 5u), 1);
+  CTableRegistry* registry = m_driver->pFindTableRegistry(As<IHostRegistryKey>(&m_handle));
+  ASSERT_NE(registry, nullptr);
+  EXPECT_EQ(registry->nGetState(), 5u);
+  EXPECT_EQ(gpCachedTable, nullptr);
+  registry->nRelease();
+}
+
+TEST_F(AccessInterfaceTest, SqlEngineCheckOncePerDriverWithArgumentsInTheirOrder) {
+  qzrt::SqlQuery query;
+  std::uint32_t hasRows = 0;
+  query.SetLibraryAnswer(0, 0);
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 81, &hasRows, Handle(), u"C", &query, 0u, HV{0}), 0);
+  EXPECT_EQ(InterfaceHolder()->nGetErrorCode(), 16u);
+  EXPECT_EQ(Identification(InterfaceHolder()), u"IEQZORA=6.1");
+  EXPECT_NE(std::u16string(InterfaceHolder()->pszGetUserMessage()).find(u"QZORA"), std::u16string::npos);
+  EXPECT_EQ(query.Calls().back().arguments[0], 15);
+  EXPECT_EQ(query.Calls().back().arguments[1], 28);
+  EXPECT_TRUE(m_script.calls.empty());
+
+  InterfaceHolder()->Clear();
+  query.SetLibraryAnswer(1, 22);
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 38, Handle(), &query, HV{0}), 0);
+  EXPECT_EQ(Identification(InterfaceHolder()), u"IEQZORA=6.2");
+  EXPECT_EQ(gnSqlEngineLibraryVersion, 22u);
+
+  query.SetLibraryAnswer(1, 23);
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 81, &hasRows, Handle(), u"C", &query, 0u, HV{0}), 1);
+  EXPECT_EQ(m_driver->bIsSqlEngineChecked(), 1u);
+  query.ClearCalls();
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 81, &hasRows, Handle(), u"C", &query, 0u, HV{0}), 1);
+  EXPECT_TRUE(query.Calls().empty());
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 17, Handle()), 1);
+}
+
+TEST_F(AccessInterfaceTest, FailedQueryRunLeavesNoTable) {
+  m_script.failing.insert("bExecuteQuery");
+  std::uint32_t hasRows = 0;
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 81, &hasRows, Handle(), u"C", nullptr, 0u, HV{0}), 0);
+  EXPECT_EQ(InterfaceHolder()->nGetErrorCode(), 8u);
+  EXPECT_EQ(m_interface->nGetTableCount(), 0u);
+  EXPECT_EQ(m_script.tablesDestroyed, 1);
+}
+
+TEST_F(AccessInterfaceTest, ExceptionFromATablePassesThroughAndFreesTheLock) {
+  ASSERT_EQ(Open(Handle()), 1);
+  m_script.throwing = "bRead";
+  try {
+    CallSlot<std::int32_t>(m_interface, 26, Handle(), u"K", 0u, 0u, 0u, HV{0}, 0u);
+    FAIL() << "the fault was swallowed";
+  } catch (const TableFault& fault) {
+    EXPECT_EQ(fault.op, "bRead");
+  }
+  bool free = false;
+  std::thread([&] {
+    free = gcsDriverLock.TryEnter();
+    if (free) gcsDriverLock.Leave();
+  }).join();
+  EXPECT_TRUE(free);
+  // The lookup's reference went back too: closing destroys the table.
+  m_script.throwing.clear();
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 17, Handle()), 1);
+  EXPECT_EQ(m_script.tablesDestroyed, 1);
+}
+
+TEST_F(AccessInterfaceTest, ExternalReleaseDestroysOnlyWhenTheDriverAloneHoldsIt) {
+  EXPECT_EQ(CallSlot<std::uint32_t>(m_interface, 5), 2u);
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 6), 1);
+  m_interface->AddRef();  // a lookup in progress
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 6), 0);
+  EXPECT_EQ(m_driver->nGetAccessInterfaceCount(), 1u);
+  m_interface->AddExternalRef();
+  m_interface->nRelease();
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 6), 0);
+  EXPECT_EQ(m_driver->nGetAccessInterfaceCount(), 0u);
+  m_interface = nullptr;
+}
+
+TEST_F(AccessInterfaceTest, DestructionSurvivesAThrowingQuerySource) {
+  qzrt::RuntimeObject source(u"Q");
+  m_interface->SetQuerySource(As<IHostNamedObject>(&source));
+  source.ThrowAt(qzrt::RuntimeObject::kReleaseExternal);
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 6), 0);
+  m_interface = nullptr;
+  EXPECT_EQ(source.References(), 1);
+}
+
+TEST_F(AccessInterfaceTest, InterfaceReachesItsOwnDriverNotTheCurrentOne) {
+  ASSERT_EQ(Open(Handle()), 1);
+  gpDriver = nullptr;
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 29, Handle()), 1);
+  InterfaceHolder()->Clear();
+  qzrt::FileHandle other(1, 12);
+  EXPECT_EQ(Open(&other), 1);
+  EXPECT_EQ(m_interface->nGetTableCount(), 2u);
+  gpDriver = m_driver;
+}
+
+}  // namespace
