@@ -105,6 +105,12 @@ CDriver::~CDriver() { DestroyMembers(); }
 void CDriver::DestroyMembers() {
   if (m_pErrorHolder) m_pErrorHolder->Clear();
   m_tableRegistries.ReleaseAll();
+  // Interfaces the runtime still holds outlive their driver object: from now on they must not reach it.
+  std::uint32_t position = 0;
+  std::uint64_t value = 0;
+  while (m_accessInterfaces.bIterate(position, 0, &value, nullptr)) {
+    reinterpret_cast<CAccessInterface*>(value)->ForgetDriver();
+  }
   m_accessInterfaces.ReleaseAll();
   m_connections.ReleaseAll();
   SetErrorHolder(nullptr);

@@ -600,4 +600,17 @@ TEST_F(AccessInterfaceTest, InterfaceReachesItsOwnDriverNotTheCurrentOne) {
   gpDriver = m_driver;
 }
 
+TEST_F(AccessInterfaceTest, InterfaceOutlivingItsDriverReachesNothing) {
+  ASSERT_EQ(Open(Handle()), 1);
+  CallSlot<std::int32_t>(m_driver, 6);
+  m_driver = nullptr;
+  EXPECT_EQ(gpDriver, nullptr);
+  EXPECT_EQ(m_script.tablesDestroyed, 0);  // the interface's own reference keeps its table
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 29, Handle()), 0);
+  EXPECT_EQ(InterfaceHolder()->nGetErrorCode(), 19u);
+  EXPECT_EQ(Open(Handle()), 0);
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 6), 0);
+  m_interface = nullptr;
+}
+
 }  // namespace
