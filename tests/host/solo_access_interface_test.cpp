@@ -51,7 +51,7 @@ struct Script {
   int pending = 0;
   int sqlQuery = 0;
   int reportsRows = 0;
-  std::vector<std::u16string> renamed;
+  std::function<void()> during;  // runs inside every table operation
 
   std::vector<std::string> Ops() const {
     std::vector<std::string> ops;
@@ -132,6 +132,7 @@ class DoubleTable : public CTable {
   template <typename... A>
   int Note(const char* op, A... arguments) {
     m_script.calls.push_back({op, {Word(arguments)...}});
+    if (m_script.during) m_script.during();
     if (m_script.throwing == op) throw TableFault{op};
     if (m_script.failing.count(op)) {
       RaiseModuleError(m_pErrorHolder, 0, ERROR_UNIT_TABLE, 99, nullptr, u"T", 8);
@@ -191,6 +192,15 @@ T* As(void* object) {
 std::u16string Identification(CErrorHolder* holder) {
   const std::u16string debug = holder->pGetEmbeddedObject()->pszGetDebugText();
   return debug.substr(0, debug.find(u"\r\nModule"));
+}
+
+bool LockIsFreeForAnotherThread() {
+  bool free = false;
+  std::thread([&] {
+    free = gcsDriverLock.TryEnter();
+    if (free) gcsDriverLock.Leave();
+  }).join();
+  return free;
 }
 
 class AccessInterfaceTest : public ::testing::Test {
@@ -555,16 +565,38 @@ TEST_F(AccessInterfaceTest, ExceptionFromATablePassesThroughAndFreesTheLock) {
   } catch (const TableFault& fault) {
     EXPECT_EQ(fault.op, "bRead");
   }
-  bool free = false;
-  std::thread([&] {
-    free = gcsDriverLock.TryEnter();
-    if (free) gcsDriverLock.Leave();
-  }).join();
-  EXPECT_TRUE(free);
+  EXPECT_TRUE(LockIsFreeForAnotherThread());
   // The lookup's reference went back too: closing destroys the table.
   m_script.throwing.clear();
   EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 17, Handle()), 1);
   EXPECT_EQ(m_script.tablesDestroyed, 1);
+}
+
+TEST_F(AccessInterfaceTest, LockHeldThroughoutEveryKindOfTableOperation) {
+  std::vector<std::string> freeDuring;
+  m_script.during = [&] {
+    if (LockIsFreeForAnotherThread()) freeDuring.push_back(m_script.calls.back().op);
+  };
+  std::uint32_t hasRows = 0;
+  EXPECT_EQ(Open(Handle()), 1);
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 26, Handle(), u"K", 0u, 0u, 0u, HV{0}, 0u), 1);
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 81, &hasRows, Handle(), u"C", nullptr, 0u, HV{0}), 1);
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 17, Handle()), 1);
+  EXPECT_EQ(m_script.Ops(), (std::vector<std::string>{"bOpen", "bRead", "bExecuteQuery", "bClose"}));
+  EXPECT_TRUE(freeDuring.empty());
+  EXPECT_TRUE(LockIsFreeForAnotherThread());
+}
+
+TEST_F(AccessInterfaceTest, QueryRunAdoptsTheWorkingDescription) {
+  m_script.queryHasRows = 1;
+  std::uint32_t hasRows = 0;
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 81, &hasRows, Handle(), u"C", nullptr, 4u, HV{9}), 1);
+  EXPECT_EQ(hasRows, 1u);
+  EXPECT_EQ(m_interface->pGetRecordDescription(), As<IHostFileDescription>(&m_description));
+  // The runtime's own, the interface's and the table's references; nothing more, nothing lost.
+  EXPECT_EQ(m_description.References(), 3);
+  EXPECT_EQ(m_interface->nGetTableCount(), 1u);
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 17, Handle()), 1);
 }
 
 TEST_F(AccessInterfaceTest, ExternalReleaseDestroysOnlyWhenTheDriverAloneHoldsIt) {
