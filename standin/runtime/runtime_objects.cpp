@@ -83,12 +83,19 @@ std::intptr_t SlotObject::Unused(std::size_t slot) {
   return 0;
 }
 
+const char16_t* SlotObject::TextSlot(std::size_t slot) {
+  Note(slot);
+  return Text(slot);
+}
+
+std::int64_t SlotObject::NumberSlot(std::size_t slot, std::int64_t fallback) {
+  Note(slot);
+  return Number(slot, fallback);
+}
+
 // ---- ConnectionDescription ---------------------------------------------------------------------------------------
 
-std::uint32_t ConnectionDescription::nGetInterfaceVersion() {
-  Note(kInterfaceVersion);
-  return static_cast<std::uint32_t>(Number(kInterfaceVersion, 4));
-}
+std::uint32_t ConnectionDescription::nGetInterfaceVersion() { return static_cast<std::uint32_t>(NumberSlot(kInterfaceVersion, 4)); }
 
 std::int32_t ConnectionDescription::AddRef(std::int32_t a, std::int32_t b) {
   Note(kAddRef, {a, b});
@@ -100,75 +107,33 @@ std::int32_t ConnectionDescription::nRelease() {
   return DropReference();
 }
 
-const char16_t* ConnectionDescription::pszGetUserId() {
-  Note(kUserId);
-  return Text(kUserId);
-}
+const char16_t* ConnectionDescription::pszGetUserId() { return TextSlot(kUserId); }
 
-const char16_t* ConnectionDescription::pszGetPassword() {
-  Note(kPassword);
-  return Text(kPassword);
-}
+const char16_t* ConnectionDescription::pszGetPassword() { return TextSlot(kPassword); }
 
-const char16_t* ConnectionDescription::pszGetDataSource() {
-  Note(kDataSource);
-  return Text(kDataSource);
-}
+const char16_t* ConnectionDescription::pszGetDataSource() { return TextSlot(kDataSource); }
 
-std::int32_t ConnectionDescription::bIsReadOnly() {
-  Note(kReadOnly);
-  return static_cast<std::int32_t>(Number(kReadOnly, 0));
-}
+std::int32_t ConnectionDescription::bIsReadOnly() { return static_cast<std::int32_t>(NumberSlot(kReadOnly, 0)); }
 
-const char16_t* ConnectionDescription::pszGetProvider() {
-  Note(kProvider);
-  return Text(kProvider);
-}
+const char16_t* ConnectionDescription::pszGetProvider() { return TextSlot(kProvider); }
 
-std::int32_t ConnectionDescription::nGetConnectionTimeout() {
-  Note(kConnectionTimeout);
-  return static_cast<std::int32_t>(Number(kConnectionTimeout, 0));
-}
+std::int32_t ConnectionDescription::nGetConnectionTimeout() { return static_cast<std::int32_t>(NumberSlot(kConnectionTimeout, 0)); }
 
-std::int32_t ConnectionDescription::nGetCommandTimeout() {
-  Note(kCommandTimeout);
-  return static_cast<std::int32_t>(Number(kCommandTimeout, 0));
-}
+std::int32_t ConnectionDescription::nGetCommandTimeout() { return static_cast<std::int32_t>(NumberSlot(kCommandTimeout, 0)); }
 
-const char16_t* ConnectionDescription::pszGetExtendedInformation() {
-  Note(kExtendedInformation);
-  return Text(kExtendedInformation);
-}
+const char16_t* ConnectionDescription::pszGetExtendedInformation() { return TextSlot(kExtendedInformation); }
 
-const char16_t* ConnectionDescription::pszGetName() {
-  Note(kName);
-  return Text(kName);
-}
+const char16_t* ConnectionDescription::pszGetName() { return TextSlot(kName); }
 
-std::uint32_t ConnectionDescription::nGetCursorLocation() {
-  Note(kCursorLocation);
-  return static_cast<std::uint32_t>(Number(kCursorLocation, 0));
-}
+std::uint32_t ConnectionDescription::nGetCursorLocation() { return static_cast<std::uint32_t>(NumberSlot(kCursorLocation, 0)); }
 
-std::int32_t ConnectionDescription::nGetNamedParameterFlag() {
-  Note(kNamedParameterFlag);
-  return static_cast<std::int32_t>(Number(kNamedParameterFlag, 0));
-}
+std::int32_t ConnectionDescription::nGetNamedParameterFlag() { return static_cast<std::int32_t>(NumberSlot(kNamedParameterFlag, 0)); }
 
-const char16_t* ConnectionDescription::pszGetDatabase() {
-  Note(kDatabase);
-  return Text(kDatabase);
-}
+const char16_t* ConnectionDescription::pszGetDatabase() { return TextSlot(kDatabase); }
 
-std::int64_t ConnectionDescription::nGetCacheSize() {
-  Note(kCacheSize);
-  return Number(kCacheSize, 0);
-}
+std::int64_t ConnectionDescription::nGetCacheSize() { return NumberSlot(kCacheSize, 0); }
 
-const char16_t* ConnectionDescription::pszGetLabel() {
-  Note(kLabel);
-  return Text(kLabel);
-}
+const char16_t* ConnectionDescription::pszGetLabel() { return TextSlot(kLabel); }
 
 // ---- TableDescription --------------------------------------------------------------------------------------------
 
@@ -177,10 +142,7 @@ TableDescription::TableDescription(const std::u16string& name) {
   SetText(kSqlTableName, name);
 }
 
-std::uint32_t TableDescription::nGetInterfaceLevel() {
-  Note(kInterfaceLevel);
-  return static_cast<std::uint32_t>(Number(kInterfaceLevel, 6));
-}
+std::uint32_t TableDescription::nGetInterfaceLevel() { return static_cast<std::uint32_t>(NumberSlot(kInterfaceLevel, 6)); }
 
 std::int32_t TableDescription::nReturnOne1() {
   Note(1);
@@ -209,10 +171,7 @@ std::int32_t TableDescription::nReleaseExternal() {
   return DropReference();
 }
 
-const char16_t* TableDescription::pszGetName() {
-  Note(kName);
-  return Text(kName);
-}
+const char16_t* TableDescription::pszGetName() { return TextSlot(kName); }
 
 const char16_t* TableDescription::pszGetName2() {
   Note(kName2);
@@ -224,35 +183,17 @@ const char16_t* TableDescription::pszGetEmptyText() {
   return u"";
 }
 
-std::uint32_t TableDescription::nGetRecordSize() {
-  Note(kRecordSize);
-  return static_cast<std::uint32_t>(Number(kRecordSize, 0));
-}
+std::uint32_t TableDescription::nGetRecordSize() { return static_cast<std::uint32_t>(NumberSlot(kRecordSize, 0)); }
 
-std::uint32_t TableDescription::nGetFullSize() {
-  Note(kFullSize);
-  return static_cast<std::uint32_t>(Number(kFullSize, 0));
-}
+std::uint32_t TableDescription::nGetFullSize() { return static_cast<std::uint32_t>(NumberSlot(kFullSize, 0)); }
 
-std::uint32_t TableDescription::nGetItemCount() {
-  Note(kItemCount);
-  return static_cast<std::uint32_t>(Number(kItemCount, 0));
-}
+std::uint32_t TableDescription::nGetItemCount() { return static_cast<std::uint32_t>(NumberSlot(kItemCount, 0)); }
 
-std::uint32_t TableDescription::nGetKeyCount() {
-  Note(kKeyCount);
-  return static_cast<std::uint32_t>(Number(kKeyCount, 0));
-}
+std::uint32_t TableDescription::nGetKeyCount() { return static_cast<std::uint32_t>(NumberSlot(kKeyCount, 0)); }
 
-std::uint32_t TableDescription::nGetLargeItemCount() {
-  Note(kLargeItemCount);
-  return static_cast<std::uint32_t>(Number(kLargeItemCount, 0));
-}
+std::uint32_t TableDescription::nGetLargeItemCount() { return static_cast<std::uint32_t>(NumberSlot(kLargeItemCount, 0)); }
 
-std::uint32_t TableDescription::nGetColumnCount() {
-  Note(kColumnCount);
-  return static_cast<std::uint32_t>(Number(kColumnCount, 0));
-}
+std::uint32_t TableDescription::nGetColumnCount() { return static_cast<std::uint32_t>(NumberSlot(kColumnCount, 0)); }
 
 void* TableDescription::piGetItem(std::uint32_t index) {
   Note(16, {index});
@@ -279,35 +220,20 @@ std::int32_t TableDescription::nReturnOne20() {
   return 1;
 }
 
-const char16_t* TableDescription::pszGetSqlTableName() {
-  Note(kSqlTableName);
-  return Text(kSqlTableName);
-}
+const char16_t* TableDescription::pszGetSqlTableName() { return TextSlot(kSqlTableName); }
 
 void* TableDescription::piGetIdentifyingKey() {
   Note(22);
   return nullptr;
 }
 
-const char16_t* TableDescription::pszGetSecondaryName() {
-  Note(kSecondaryName);
-  return Text(kSecondaryName);
-}
+const char16_t* TableDescription::pszGetSecondaryName() { return TextSlot(kSecondaryName); }
 
-const char16_t* TableDescription::pszGetTertiaryName() {
-  Note(kTertiaryName);
-  return Text(kTertiaryName);
-}
+const char16_t* TableDescription::pszGetTertiaryName() { return TextSlot(kTertiaryName); }
 
-const char16_t* TableDescription::pszGetOwnerName() {
-  Note(kOwnerName);
-  return Text(kOwnerName);
-}
+const char16_t* TableDescription::pszGetOwnerName() { return TextSlot(kOwnerName); }
 
-const char16_t* TableDescription::pszGetDatabaseName() {
-  Note(kDatabaseName);
-  return Text(kDatabaseName);
-}
+const char16_t* TableDescription::pszGetDatabaseName() { return TextSlot(kDatabaseName); }
 
 // ---- FileHandle --------------------------------------------------------------------------------------------------
 
@@ -318,15 +244,9 @@ void FileHandle::SetIdentifiers(std::uint64_t contextId, std::uint64_t fileId) {
   SetNumber(kFileId, static_cast<std::int64_t>(fileId));
 }
 
-std::uint64_t FileHandle::nGetFileId() {
-  Note(kFileId);
-  return static_cast<std::uint64_t>(Number(kFileId, 0));
-}
+std::uint64_t FileHandle::nGetFileId() { return static_cast<std::uint64_t>(NumberSlot(kFileId, 0)); }
 
-std::uint64_t FileHandle::nGetContextId() {
-  Note(kContextId);
-  return static_cast<std::uint64_t>(Number(kContextId, 0));
-}
+std::uint64_t FileHandle::nGetContextId() { return static_cast<std::uint64_t>(NumberSlot(kContextId, 0)); }
 
 // ---- RuntimeObject -----------------------------------------------------------------------------------------------
 
@@ -344,15 +264,9 @@ std::int32_t RuntimeObject::nReleaseExternal() {
   return references;
 }
 
-const char16_t* RuntimeObject::pszGetName() {
-  Note(kName);
-  return Text(kName);
-}
+const char16_t* RuntimeObject::pszGetName() { return TextSlot(kName); }
 
-std::uint32_t RuntimeObject::nGetPending() {
-  Note(kPending);
-  return static_cast<std::uint32_t>(Number(kPending, 0));
-}
+std::uint32_t RuntimeObject::nGetPending() { return static_cast<std::uint32_t>(NumberSlot(kPending, 0)); }
 
 // ---- SqlQuery ----------------------------------------------------------------------------------------------------
 

@@ -65,6 +65,9 @@ class QZRT_API SlotObject {
   std::int32_t AddReference();
   std::int32_t DropReference();
   std::intptr_t Unused(std::size_t slot);
+  // A logged call of the slot that answers its text, or its number (the fallback until one is set).
+  const char16_t* TextSlot(std::size_t slot);
+  std::int64_t NumberSlot(std::size_t slot, std::int64_t fallback = 0);
   std::unique_lock<std::mutex> Lock() const { return std::unique_lock(m_mutex); }
 
   template <typename T>
@@ -83,6 +86,19 @@ class QZRT_API SlotObject {
 
 #define QZRT_UNUSED_SLOT(n) \
   virtual std::intptr_t Slot##n() { return Unused(n); }
+
+// The five header slots of a runtime object that the driver never calls.
+class QZRT_API HeaderSlots : public SlotObject {
+ public:
+  QZRT_UNUSED_SLOT(0)
+  QZRT_UNUSED_SLOT(1)
+  QZRT_UNUSED_SLOT(2)
+  QZRT_UNUSED_SLOT(3)
+  QZRT_UNUSED_SLOT(4)
+
+ protected:
+  HeaderSlots() = default;
+};
 
 // The runtime's connection description. Texts are null until set; the interface version answers 4, every number 0
 // until set.
@@ -195,17 +211,12 @@ class QZRT_API TableDescription : public SlotObject {
 
 // The runtime's file handle: it names a table in every access-interface call by a context identifier (slot 8), the
 // table registry it belongs to, and a file identifier (slot 7) within that context.
-class QZRT_API FileHandle : public SlotObject {
+class QZRT_API FileHandle : public HeaderSlots {
  public:
   enum : std::size_t { kFileId = 7, kContextId = 8 };
 
   FileHandle(std::uint64_t contextId, std::uint64_t fileId);
 
-  QZRT_UNUSED_SLOT(0)
-  QZRT_UNUSED_SLOT(1)
-  QZRT_UNUSED_SLOT(2)
-  QZRT_UNUSED_SLOT(3)
-  QZRT_UNUSED_SLOT(4)
   QZRT_UNUSED_SLOT(5)
   QZRT_UNUSED_SLOT(6)
   virtual std::uint64_t nGetFileId();     // 7
@@ -224,17 +235,12 @@ class QZRT_API RegistryKey : public FileHandle {
 // A named runtime object: what the driver object hands an access interface as its query source (driver slot 29).
 // It begins with the runtime's interface header; slot 8 answers whether it still keeps a pending result (0 by
 // default).
-class QZRT_API RuntimeObject : public SlotObject {
+class QZRT_API RuntimeObject : public HeaderSlots {
  public:
   enum : std::size_t { kAddExternalRef = 5, kReleaseExternal = 6, kName = 7, kPending = 8 };
 
   explicit RuntimeObject(const std::u16string& name);
 
-  QZRT_UNUSED_SLOT(0)
-  QZRT_UNUSED_SLOT(1)
-  QZRT_UNUSED_SLOT(2)
-  QZRT_UNUSED_SLOT(3)
-  QZRT_UNUSED_SLOT(4)
   virtual std::int32_t AddExternalRef();    // 5
   virtual std::int32_t nReleaseExternal();  // 6
   virtual const char16_t* pszGetName();     // 7
@@ -244,17 +250,12 @@ class QZRT_API RuntimeObject : public SlotObject {
 // The runtime's SQL query object of a query run. Slot 19 answers questions about the runtime's libraries: asked with
 // (15, 28, address) it writes the SQL engine library's version (23 by default) at the address and answers non-zero
 // (1 by default); an answer of 0 leaves the address untouched.
-class QZRT_API SqlQuery : public SlotObject {
+class QZRT_API SqlQuery : public HeaderSlots {
  public:
   enum : std::size_t { kLibraryQuestion = 19 };
 
   SqlQuery() = default;
 
-  QZRT_UNUSED_SLOT(0)
-  QZRT_UNUSED_SLOT(1)
-  QZRT_UNUSED_SLOT(2)
-  QZRT_UNUSED_SLOT(3)
-  QZRT_UNUSED_SLOT(4)
   QZRT_UNUSED_SLOT(5)
   QZRT_UNUSED_SLOT(6)
   QZRT_UNUSED_SLOT(7)
@@ -280,17 +281,12 @@ class QZRT_API SqlQuery : public SlotObject {
 
 // The key translator of a registry copy (driver slot 10): slot 5 gives the new file identifier of an old one and
 // answers 1, or answers 0 for a file that is not copied.
-class QZRT_API KeyTranslator : public SlotObject {
+class QZRT_API KeyTranslator : public HeaderSlots {
  public:
   enum : std::size_t { kTranslate = 5 };
 
   KeyTranslator() = default;
 
-  QZRT_UNUSED_SLOT(0)
-  QZRT_UNUSED_SLOT(1)
-  QZRT_UNUSED_SLOT(2)
-  QZRT_UNUSED_SLOT(3)
-  QZRT_UNUSED_SLOT(4)
   virtual std::int32_t bTranslateKey(std::uint64_t oldKey, std::uint64_t* newKey);  // 5
 
   void SetTranslation(std::uint64_t oldKey, std::uint64_t newKey);
