@@ -570,6 +570,17 @@ TEST_F(AccessInterfaceTest, ExceptionFromATablePassesThroughAndFreesTheLock) {
   m_script.throwing.clear();
   EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 17, Handle()), 1);
   EXPECT_EQ(m_script.tablesDestroyed, 1);
+
+  // The same for a runtime handle that fails while the interface looks its table up, and for an open.
+  qzrt::FileHandle failing(1, 10);
+  failing.ThrowAt(qzrt::FileHandle::kContextId);
+  EXPECT_THROW(CallSlot<std::int32_t>(m_interface, 29, &failing), qzrt::SlotFault);
+  EXPECT_TRUE(LockIsFreeForAnotherThread());
+  m_script.throwing = "bOpen";
+  EXPECT_THROW(Open(Handle()), TableFault);
+  EXPECT_TRUE(LockIsFreeForAnotherThread());
+  m_script.throwing.clear();
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 17, Handle()), 1);
 }
 
 TEST_F(AccessInterfaceTest, LockHeldThroughoutEveryKindOfTableOperation) {
