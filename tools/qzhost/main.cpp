@@ -26,6 +26,19 @@
 #include "platform/module.h"
 #include "standin/runtime/runtime_standin.h"
 
+// The first slots of the driver object, called as the runtime calls them (the compiler's member convention).
+// Outside the unnamed namespace: the compiler must not take this interface for one without implementations.
+class IDriverObject {
+ public:
+  virtual std::int32_t nGetInterfaceVersion() = 0;     // 0
+  virtual std::int32_t nGetInterfaceMinVersion() = 0;  // 1
+  virtual std::int32_t nReserved2() = 0;               // 2
+  virtual std::int32_t nReserved3() = 0;               // 3
+  virtual void Reserved4() = 0;                        // 4
+  virtual std::uint32_t AddRef() = 0;                  // 5
+  virtual std::int32_t nRelease() = 0;                 // 6
+};
+
 namespace {
 
 #if defined(_WIN32)
@@ -60,17 +73,6 @@ using FnExecution = std::intptr_t (*)(std::uint32_t, std::intptr_t, std::intptr_
 using FnBind = int (*)(void*, std::int32_t, std::int32_t);
 using FnQueryInterface = void* (*)();
 
-// The first slots of the driver object, called as the runtime calls them (the compiler's member convention).
-class IDriverObject {
- public:
-  virtual std::int32_t nGetInterfaceVersion() = 0;     // 0
-  virtual std::int32_t nGetInterfaceMinVersion() = 0;  // 1
-  virtual std::int32_t nReserved2() = 0;               // 2
-  virtual std::int32_t nReserved3() = 0;               // 3
-  virtual void Reserved4() = 0;                        // 4
-  virtual std::uint32_t AddRef() = 0;                  // 5
-  virtual std::int32_t nRelease() = 0;                 // 6
-};
 
 struct Driver {
   void* module = nullptr;
