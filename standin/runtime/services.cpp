@@ -107,8 +107,24 @@ void StringAllocator::Free(void* string) {
   if (string) std::free(HeaderOf(string));
 }
 
-void* Proxy::pCreateHandle(std::intptr_t) { return nullptr; }
-void Proxy::ReleaseHandle(void*) {}
+void* NewRuntimeString(const void* bytes, std::uint32_t length) {
+  void* string = nullptr;
+  if (length == 0 || TheStringAllocator().nAllocate(&string, length, length) != 0) return nullptr;
+  std::memcpy(string, bytes, length);
+  HeaderOf(string)->length = length;
+  std::memset(static_cast<char*>(string) + length, 0, kSlack);
+  return string;
+}
+
+std::uint32_t RuntimeStringLength(const void* string) {
+  return string ? HeaderOf(const_cast<void*>(string))->length : 0;
+}
+
+void ReleaseRuntimeString(void* string) {
+  if (string && __atomic_sub_fetch(&HeaderOf(string)->references, 1, __ATOMIC_ACQ_REL) == 0) {
+    TheStringAllocator().Free(string);
+  }
+}
 
 StateService& TheStateService() {
   static StateService service;
@@ -121,10 +137,6 @@ LocaleService& TheLocaleService() {
 StringAllocator& TheStringAllocator() {
   static StringAllocator allocator;
   return allocator;
-}
-Proxy& TheProxy() {
-  static Proxy proxy;
-  return proxy;
 }
 
 }  // namespace qzrt::services

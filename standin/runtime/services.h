@@ -2,6 +2,7 @@
 // runtime's slot order; unused slots keep the later ones in place.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace qzrt::services {
@@ -46,21 +47,20 @@ class StringAllocator {
   virtual void Free(void* string);                                                                // slot 3
 };
 
-// The interface pQueryProxy(102) answers: the source of proxy handles.
-class Proxy {
- public:
-  virtual void* pCreateHandle(std::intptr_t kind);  // slot 0
-  virtual void ReleaseHandle(void* handle);         // slot 1
-};
-
 StateService& TheStateService();
 LocaleService& TheLocaleService();
 StringAllocator& TheStringAllocator();
-Proxy& TheProxy();
 
 // Hooks into the stand-in's shared state (runtime_standin.cpp).
 std::int32_t StateAnswerFor(std::intptr_t argument);
 std::intptr_t AnswerService(std::intptr_t service);
 void NoteProxyQuestion(std::int32_t kind);
+bool bEntryLeftOut(std::size_t index);  // by the order of the value entry names
+
+// Runtime strings made by the stand-in itself (its conversions): `length` bytes copied behind a header with one
+// reference, and a two-byte terminator. Null when `length` is 0. Release drops one reference and frees at the last.
+void* NewRuntimeString(const void* bytes, std::uint32_t length);
+std::uint32_t RuntimeStringLength(const void* string);
+void ReleaseRuntimeString(void* string);
 
 }  // namespace qzrt::services

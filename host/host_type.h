@@ -1,0 +1,66 @@
+// The vocabulary of the runtime's typed values, shared by both sides of the boundary: the type codes (the low byte
+// of a value's type word), the two flags the type word carries, and the result codes of every value operation. Any
+// result code of 100 or more is a failure; codes below 100 are successes.
+#pragma once
+
+#include <cstdint>
+
+enum EHostType : std::uint8_t {
+  HOST_TYPE_EMPTY = 0,
+  HOST_TYPE_UINT32_RAW = 1,
+  HOST_TYPE_UINT8 = 2,
+  HOST_TYPE_UINT16 = 3,
+  HOST_TYPE_UINT32 = 4,
+  HOST_TYPE_UINT64 = 5,
+  HOST_TYPE_INT8 = 6,
+  HOST_TYPE_INT16 = 7,
+  HOST_TYPE_INT32 = 8,
+  HOST_TYPE_INT64 = 9,
+  HOST_TYPE_CURRENCY = 10,
+  HOST_TYPE_FLOAT = 11,
+  HOST_TYPE_DOUBLE = 12,
+  HOST_TYPE_PROXY_HANDLE = 13,
+  HOST_TYPE_INT64_ALT = 14,
+  HOST_TYPE_WSTRING = 16,
+  HOST_TYPE_ACHAR = 17,
+  HOST_TYPE_ASTRING = 18,
+  HOST_TYPE_TEXT_BUFFER = 19,
+  HOST_TYPE_WDATE = 24,
+  HOST_TYPE_WTIME = 25,
+  HOST_TYPE_DATETIME = 26,
+  HOST_TYPE_VALUE8 = 27,
+  HOST_TYPE_BINARY_BUFFER = 28,
+  HOST_TYPE_PAIR29 = 29,
+  HOST_TYPE_OBJECT30 = 30,
+  HOST_TYPE_OBJECT50 = 50,
+  HOST_TYPE_OBJECT65 = 65,
+  HOST_TYPE_WCHAR = 81,
+  HOST_TYPE_VALUE_ARRAY = 83,
+  HOST_TYPE_OBJECT108 = 108,
+  HOST_TYPE_TEXT = 110,
+  HOST_TYPE_OBJECT111 = 111,
+  HOST_TYPE_ADATE = 128,
+  HOST_TYPE_ATIME = 129,
+};
+
+enum : std::uint16_t {
+  HOST_TYPE_CODE_MASK = 0x00FF,
+  HOST_VALUE_FLAG_NULL = 0x0100,
+  HOST_VALUE_FLAG_MARKED = 0x0400,  // carried along with the NULL flag, never tested by the driver
+  HOST_VALUE_FLAGS = HOST_VALUE_FLAG_NULL | HOST_VALUE_FLAG_MARKED,
+  HOST_VALUE_CLEAR_FLAGS_MASK = 0xFAFF,
+};
+
+enum : std::uint32_t {
+  HOST_OK = 0,
+  HOST_ERR_FIRST = 100,  // this code and every one above is a failure
+  HOST_ERR_NOT_SUPPORTED = 102,
+  HOST_ERR_NULL_OPERAND = 103,
+  HOST_ERR_CANNOT_CONVERT = 105,
+  HOST_ERR_TOO_LONG = 108,
+};
+
+// A runtime string of this many units or more cannot be made.
+inline constexpr std::uint32_t HOST_STRING_LIMIT = 0x7FFFFF00;
+
+inline bool bHostFailed(std::uint32_t code) { return code >= HOST_ERR_FIRST; }
