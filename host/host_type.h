@@ -43,22 +43,18 @@ enum EHostType : std::uint8_t {
   HOST_TYPE_ATIME = 129,
 };
 
-enum : std::uint16_t {
-  HOST_TYPE_CODE_MASK = 0x00FF,
-  HOST_VALUE_FLAG_NULL = 0x0100,
-  HOST_VALUE_FLAG_MARKED = 0x0400,  // carried along with the NULL flag, never tested by the driver
-  HOST_VALUE_FLAGS = HOST_VALUE_FLAG_NULL | HOST_VALUE_FLAG_MARKED,
-  HOST_VALUE_CLEAR_FLAGS_MASK = 0xFAFF,
-};
+inline constexpr std::uint16_t HOST_TYPE_CODE_MASK = 0x00FF;
+inline constexpr std::uint16_t HOST_VALUE_FLAG_NULL = 0x0100;
+inline constexpr std::uint16_t HOST_VALUE_FLAG_MARKED = 0x0400;  // carried along with NULL, never tested by the driver
+inline constexpr std::uint16_t HOST_VALUE_FLAGS = HOST_VALUE_FLAG_NULL | HOST_VALUE_FLAG_MARKED;
+inline constexpr std::uint16_t HOST_VALUE_CLEAR_FLAGS_MASK = 0xFAFF;
 
-enum : std::uint32_t {
-  HOST_OK = 0,
-  HOST_ERR_FIRST = 100,  // this code and every one above is a failure
-  HOST_ERR_NOT_SUPPORTED = 102,
-  HOST_ERR_NULL_OPERAND = 103,
-  HOST_ERR_CANNOT_CONVERT = 105,
-  HOST_ERR_TOO_LONG = 108,
-};
+inline constexpr std::uint32_t HOST_OK = 0;
+inline constexpr std::uint32_t HOST_ERR_FIRST = 100;  // this code and every one above is a failure
+inline constexpr std::uint32_t HOST_ERR_NOT_SUPPORTED = 102;
+inline constexpr std::uint32_t HOST_ERR_NULL_OPERAND = 103;
+inline constexpr std::uint32_t HOST_ERR_CANNOT_CONVERT = 105;
+inline constexpr std::uint32_t HOST_ERR_TOO_LONG = 108;
 
 // A runtime string of this many units or more cannot be made.
 inline constexpr std::uint32_t HOST_STRING_LIMIT = 0x7FFFFF00;
