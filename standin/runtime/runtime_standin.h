@@ -61,6 +61,13 @@ QZRT_API std::int64_t LiveStringCount();
 // The kinds pQueryProxy was called with.
 QZRT_API std::vector<std::int32_t> ProxyQuestions();
 
+// The runtime's message-text callback, as the runtime hands it to CommandeComposante command 2: it answers the texts
+// set here and has none for every other number.
+using MessageCallbackFn = std::int32_t (*)(std::uint32_t message, char16_t* buffer, std::uint32_t capacity);
+QZRT_API MessageCallbackFn MessageCallback();
+QZRT_API void SetMessageText(std::uint32_t message, const std::u16string& text);
+QZRT_API void ClearMessageTexts();
+
 // Clears every log and restores every default answer.
 QZRT_API void Reset();
 
