@@ -66,11 +66,10 @@ class CExecutionComponent final {
 extern CExecutionComponent* gpExecutionComponent;
 extern std::uint32_t gnExecutionAttachCount;
 
-// Services kept by the binding; null or zero until answered. Detach does not clear them.
+// Services kept by the binding; null or zero until answered. Detach does not clear them. The locale service and
+// the string allocator are declared with their interfaces (host/host_services.h).
 extern IHostStateService* gpHostService9;
 extern std::intptr_t gnHostService10;
-extern IHostLocaleService* gpHostLocale;
-extern IHostStringAllocator* gpHostStringAllocator;
 extern std::intptr_t gnHostService15;
 extern std::intptr_t gnHostService7;
 extern std::intptr_t gnHostService1;

@@ -22,17 +22,20 @@ class IHostLocaleService {
   virtual void Slot4() = 0;
   virtual void Slot5() = 0;
   virtual void Slot6() = 0;
-  // slot 7: compares two texts (lengths of -1 mean zero-terminated); 0 means equal.
+  // slot 7: compares two texts (lengths of -1 mean zero-terminated; flags 1 ignore case, 2 ignore non-spacing
+  // marks); 0 means equal.
   virtual std::int32_t nCompareStrings(std::uint32_t locale, std::uint32_t flags, const char16_t* a,
                                        std::int32_t lengthA, const char16_t* b, std::int32_t lengthB) = 0;
   virtual void Slot8() = 0;
   virtual void Slot9() = 0;
   virtual void Slot10() = 0;
-  // slot 11: maps a text unit by unit; answers the units written.
+  // slot 11: maps a text unit by unit (mode 1: folds case as slot 7 compares); answers the units written.
   virtual std::int32_t nMapString(std::uint32_t mode, const char16_t* source, std::int32_t sourceLength,
                                   char16_t* target, std::int32_t targetSize) = 0;
   virtual void Slot12() = 0;
-  // slot 13: folds a zero-terminated text for a language; answers the units written.
+  // slot 13: folds a zero-terminated text for a language (flags as slot 7: 1 case, 2 non-spacing marks), so that
+  // texts slot 7 finds equal fold to the same units; answers the units written with the terminator, 0 when the
+  // target is too small.
   virtual std::int32_t nMapStringForLanguage(std::uint32_t language, std::uint32_t flags, char16_t* target,
                                              std::int32_t targetSize, const char16_t* source) = 0;
   virtual void Slot14() = 0;
@@ -52,6 +55,12 @@ class IHostStringAllocator {
   virtual void Free(void* string) = 0;
 };
 
+// Kept by the first attach (host/execution.cpp); null while no runtime module answered. Every user checks for null
+// and fails cleanly: the runtime may attach without a module, or never.
+extern IHostLocaleService* gpHostLocale;
+extern IHostStringAllocator* gpHostStringAllocator;
+
+
 // A handle made by the runtime's proxy: the runtime decimal that values of type 13 hold. Its byte form is the
 // runtime's own (18 bytes); precision is the total of digits and scale the digits after the point.
 class IHostProxyHandle {
@@ -61,11 +70,11 @@ class IHostProxyHandle {
   virtual void SetFromKeyInput(std::int32_t precision, std::int32_t scale, const void* data) = 0;  // slot 2
   virtual void Slot3() = 0;
   virtual void Slot4() = 0;
-  virtual std::uint32_t nCopyWithTerminator(void* destination) = 0;                     // slot 5
-  virtual std::uint32_t nSetFromBuffer(const void* data, std::size_t size) = 0;         // slot 6: from a byte form
+  virtual std::int32_t nCopyWithTerminator(void* destination) = 0;                     // slot 5
+  virtual std::int32_t nSetFromBuffer(const void* data, std::size_t size) = 0;         // slot 6: from a byte form
   virtual void WriteSortKey(std::uint8_t* buffer) = 0;                                  // slot 7: 32 bytes
   virtual void Slot8() = 0;
-  virtual std::uint32_t nSet(const IHostProxyHandle* source) = 0;                       // slot 9: copy of another
+  virtual std::int32_t nSet(const IHostProxyHandle* source) = 0;                       // slot 9: copy of another
   virtual void Slot10() = 0;
   virtual void Slot11() = 0;
   virtual void Slot12() = 0;

@@ -1,9 +1,11 @@
 // The vocabulary of the runtime's typed values, shared by both sides of the boundary: the type codes (the low byte
-// of a value's type word), the two flags the type word carries, and the result codes of every value operation. Any
-// result code of 100 or more is a failure; codes below 100 are successes.
+// of a value's type word) and the two flags the type word carries. Value operations answer the result codes of
+// host_result_codes.h: any code of 100 or more is a failure, codes below 100 are successes.
 #pragma once
 
 #include <cstdint>
+
+#include "host/host_result_codes.h"
 
 enum EHostType : std::uint8_t {
   HOST_TYPE_EMPTY = 0,
@@ -49,14 +51,4 @@ inline constexpr std::uint16_t HOST_VALUE_FLAG_MARKED = 0x0400;  // carried alon
 inline constexpr std::uint16_t HOST_VALUE_FLAGS = HOST_VALUE_FLAG_NULL | HOST_VALUE_FLAG_MARKED;
 inline constexpr std::uint16_t HOST_VALUE_CLEAR_FLAGS_MASK = 0xFAFF;
 
-inline constexpr std::uint32_t HOST_OK = 0;
-inline constexpr std::uint32_t HOST_ERR_FIRST = 100;  // this code and every one above is a failure
-inline constexpr std::uint32_t HOST_ERR_NOT_SUPPORTED = 102;
-inline constexpr std::uint32_t HOST_ERR_NULL_OPERAND = 103;
-inline constexpr std::uint32_t HOST_ERR_CANNOT_CONVERT = 105;
-inline constexpr std::uint32_t HOST_ERR_TOO_LONG = 108;
-
-// A runtime string of this many units or more cannot be made.
-inline constexpr std::uint32_t HOST_STRING_LIMIT = 0x7FFFFF00;
-
-inline bool bHostFailed(std::uint32_t code) { return code >= HOST_ERR_FIRST; }
+inline bool bHostFailed(std::int32_t code) { return code >= HOST_ERR_FIRST; }

@@ -13,89 +13,89 @@ void ResetToBase(CHostValueHolder* self) {
 
 void QZ_HOLDER_CALL BaseDestroy(CHostValueHolder* self, std::uint32_t) { ResetToBase(self); }
 
-std::uint32_t QZ_HOLDER_CALL BaseCopyTo(CHostValueHolder* self, CHostValue* target) {
+std::int32_t QZ_HOLDER_CALL BaseCopyTo(CHostValueHolder* self, CHostValue* target) {
   target->SetFlags(self->m_wType);
   return HOST_OK;
 }
 
-std::uint32_t QZ_HOLDER_CALL BaseSizeNotSupported(CHostValueHolder*, std::size_t* out) {
+std::int32_t QZ_HOLDER_CALL BaseSizeNotSupported(CHostValueHolder*, std::size_t* out) {
   *out = 0;
   return HOST_ERR_NOT_SUPPORTED;
 }
-std::uint32_t QZ_HOLDER_CALL BaseGetStorageAddress(CHostValueHolder*, void** out) {
+std::int32_t QZ_HOLDER_CALL BaseGetStorageAddress(CHostValueHolder*, void** out) {
   *out = nullptr;
   return HOST_ERR_NOT_SUPPORTED;
 }
-std::uint32_t QZ_HOLDER_CALL BaseGet(CHostValueHolder*, void*) { return HOST_ERR_NOT_SUPPORTED; }
-std::uint32_t QZ_HOLDER_CALL BaseGetDataPointer(CHostValueHolder*, const void** out) {
+std::int32_t QZ_HOLDER_CALL BaseGet(CHostValueHolder*, void*) { return HOST_ERR_NOT_SUPPORTED; }
+std::int32_t QZ_HOLDER_CALL BaseGetDataPointer(CHostValueHolder*, const void** out) {
   *out = nullptr;
   return HOST_ERR_NOT_SUPPORTED;
 }
-std::uint32_t QZ_HOLDER_CALL BaseCopyWithTerminator(CHostValueHolder*, void*) { return HOST_ERR_NOT_SUPPORTED; }
-std::uint32_t QZ_HOLDER_CALL BaseSetFromBuffer(CHostValueHolder* self, const void* data, std::size_t) {
+std::int32_t QZ_HOLDER_CALL BaseCopyWithTerminator(CHostValueHolder*, void*) { return HOST_ERR_NOT_SUPPORTED; }
+std::int32_t QZ_HOLDER_CALL BaseSetFromBuffer(CHostValueHolder* self, const void* data, std::size_t) {
   return self->m_pOps->Set(self, data);
 }
-std::uint32_t QZ_HOLDER_CALL BaseSet(CHostValueHolder*, const void*) { return HOST_OK; }
-std::uint32_t QZ_HOLDER_CALL BaseGetNarrowText(CHostValueHolder*, const char** out) {
+std::int32_t QZ_HOLDER_CALL BaseSet(CHostValueHolder*, const void*) { return HOST_OK; }
+std::int32_t QZ_HOLDER_CALL BaseGetNarrowText(CHostValueHolder*, const char** out) {
   *out = nullptr;
   return HOST_ERR_CANNOT_CONVERT;
 }
-std::uint32_t QZ_HOLDER_CALL BaseGetWideText(CHostValueHolder*, const char16_t** out) {
+std::int32_t QZ_HOLDER_CALL BaseGetWideText(CHostValueHolder*, const char16_t** out) {
   *out = nullptr;
   return HOST_ERR_CANNOT_CONVERT;
 }
-std::uint32_t QZ_HOLDER_CALL BaseGetLength(CHostValueHolder*, std::size_t* out) {
+std::int32_t QZ_HOLDER_CALL BaseGetLength(CHostValueHolder*, std::size_t* out) {
   *out = 0;
   return HOST_ERR_CANNOT_CONVERT;
 }
 std::int32_t QZ_HOLDER_CALL BaseIsNonNegative(CHostValueHolder*) { return 1; }
-std::uint32_t QZ_HOLDER_CALL BaseGetDataSize(CHostValueHolder* self, std::size_t* out) {
+std::int32_t QZ_HOLDER_CALL BaseGetDataSize(CHostValueHolder* self, std::size_t* out) {
   return self->m_pOps->nGetSizeWithTerminator(self, out);
 }
-std::uint32_t QZ_HOLDER_CALL BaseCopyData(CHostValueHolder* self, void* destination) {
+std::int32_t QZ_HOLDER_CALL BaseCopyData(CHostValueHolder* self, void* destination) {
   return self->m_pOps->nCopyWithTerminator(self, destination);
 }
-std::uint32_t QZ_HOLDER_CALL BaseStep(CHostValueHolder*) { return HOST_ERR_CANNOT_CONVERT; }
-std::uint32_t QZ_HOLDER_CALL BaseSetFromNarrow(CHostValueHolder* self, const char* text, std::ptrdiff_t length) {
+std::int32_t QZ_HOLDER_CALL BaseStep(CHostValueHolder*) { return HOST_ERR_CANNOT_CONVERT; }
+std::int32_t QZ_HOLDER_CALL BaseSetFromNarrow(CHostValueHolder* self, const char* text, std::ptrdiff_t length) {
   return self->m_pOps->SetFromBuffer(self, text, static_cast<std::size_t>(length));
 }
-std::uint32_t QZ_HOLDER_CALL BaseSetFromNarrowZ(CHostValueHolder* self, const char* text) {
+std::int32_t QZ_HOLDER_CALL BaseSetFromNarrowZ(CHostValueHolder* self, const char* text) {
   return self->m_pOps->Set(self, text);
 }
-std::uint32_t QZ_HOLDER_CALL BaseSetFromWide(CHostValueHolder* self, const char16_t* text, std::ptrdiff_t size) {
+std::int32_t QZ_HOLDER_CALL BaseSetFromWide(CHostValueHolder* self, const char16_t* text, std::ptrdiff_t size) {
   return self->m_pOps->SetFromBuffer(self, text, static_cast<std::size_t>(size));
 }
-std::uint32_t QZ_HOLDER_CALL BaseSetFromWideZ(CHostValueHolder* self, const char16_t* text) {
+std::int32_t QZ_HOLDER_CALL BaseSetFromWideZ(CHostValueHolder* self, const char16_t* text) {
   return self->m_pOps->Set(self, text);
 }
-std::uint32_t QZ_HOLDER_CALL BaseSetFromNarrowCp(CHostValueHolder* self, std::uint32_t, const char* text,
+std::int32_t QZ_HOLDER_CALL BaseSetFromNarrowCp(CHostValueHolder* self, std::uint32_t, const char* text,
                                                  std::ptrdiff_t length) {
   return self->m_pOps->SetFromNarrow(self, text, length);
 }
-std::uint32_t QZ_HOLDER_CALL BaseSetFromNarrowZCp(CHostValueHolder* self, std::uint32_t, const char* text) {
+std::int32_t QZ_HOLDER_CALL BaseSetFromNarrowZCp(CHostValueHolder* self, std::uint32_t, const char* text) {
   return self->m_pOps->SetFromNarrowZ(self, text);
 }
-std::uint32_t QZ_HOLDER_CALL BaseSetFromWideCp(CHostValueHolder* self, std::uint32_t, const char16_t* text,
+std::int32_t QZ_HOLDER_CALL BaseSetFromWideCp(CHostValueHolder* self, std::uint32_t, const char16_t* text,
                                                std::ptrdiff_t size) {
   return self->m_pOps->SetFromWide(self, text, size);
 }
-std::uint32_t QZ_HOLDER_CALL BaseSetFromWideZCp(CHostValueHolder* self, std::uint32_t, const char16_t* text) {
+std::int32_t QZ_HOLDER_CALL BaseSetFromWideZCp(CHostValueHolder* self, std::uint32_t, const char16_t* text) {
   return self->m_pOps->SetFromWideZ(self, text);
 }
-std::uint32_t QZ_HOLDER_CALL BaseSetFromTextEx(CHostValueHolder* self, const void* text, std::ptrdiff_t length,
+std::int32_t QZ_HOLDER_CALL BaseSetFromTextEx(CHostValueHolder* self, const void* text, std::ptrdiff_t length,
                                                std::uint32_t) {
   return self->m_pOps->SetFromBuffer(self, text, static_cast<std::size_t>(length));
 }
 // Only the heap-text holders offer slots 27-29; the others answer as for any operation they lack.
-std::uint32_t QZ_HOLDER_CALL BaseSetOwnedCopyN(CHostValueHolder*, const void*, std::size_t) {
+std::int32_t QZ_HOLDER_CALL BaseSetOwnedCopyN(CHostValueHolder*, const void*, std::size_t) {
   return HOST_ERR_NOT_SUPPORTED;
 }
-std::uint32_t QZ_HOLDER_CALL BaseSetOwnedCopy(CHostValueHolder*, const void*) { return HOST_ERR_NOT_SUPPORTED; }
+std::int32_t QZ_HOLDER_CALL BaseSetOwnedCopy(CHostValueHolder*, const void*) { return HOST_ERR_NOT_SUPPORTED; }
 void QZ_HOLDER_CALL BaseFreeText(CHostValueHolder*) {}
 
-std::uint32_t CopyNativeTo(CHostValueHolder* self, CHostValue* target, const void* native, bool withFlags) {
+std::int32_t CopyNativeTo(CHostValueHolder* self, CHostValue* target, const void* native, bool withFlags) {
   target->SetType(TypeOf(self));
-  const std::uint32_t code = target->Set(native);
+  const std::int32_t code = target->Set(native);
   target->SetFlags(withFlags ? self->m_wType : 0);
   return code;
 }

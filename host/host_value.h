@@ -36,39 +36,39 @@ struct CHostValueHolder {
 // written by the operation. Codes are the HOST_* result codes.
 struct SHostValueOps {
   void(QZ_HOLDER_CALL* Destroy)(CHostValueHolder* self, std::uint32_t flag);                                  // 0
-  std::uint32_t(QZ_HOLDER_CALL* CopyTo)(CHostValueHolder* self, CHostValue* target);                          // 1
-  std::uint32_t(QZ_HOLDER_CALL* nGetStorageSize)(CHostValueHolder* self, std::size_t* out);                  // 2
-  std::uint32_t(QZ_HOLDER_CALL* nGetStorageAddress)(CHostValueHolder* self, void** out);                     // 3
-  std::uint32_t(QZ_HOLDER_CALL* nGet)(CHostValueHolder* self, void* out);                                    // 4
-  std::uint32_t(QZ_HOLDER_CALL* nGetSizeWithTerminator)(CHostValueHolder* self, std::size_t* out);           // 5
-  std::uint32_t(QZ_HOLDER_CALL* nGetDataPointer)(CHostValueHolder* self, const void** out);                  // 6
-  std::uint32_t(QZ_HOLDER_CALL* nCopyWithTerminator)(CHostValueHolder* self, void* destination);             // 7
-  std::uint32_t(QZ_HOLDER_CALL* SetFromBuffer)(CHostValueHolder* self, const void* data, std::size_t size);  // 8
-  std::uint32_t(QZ_HOLDER_CALL* Set)(CHostValueHolder* self, const void* native);                            // 9
-  std::uint32_t(QZ_HOLDER_CALL* nGetNarrowText)(CHostValueHolder* self, const char** out);                   // 10
-  std::uint32_t(QZ_HOLDER_CALL* nGetWideText)(CHostValueHolder* self, const char16_t** out);                 // 11
-  std::uint32_t(QZ_HOLDER_CALL* nGetLength)(CHostValueHolder* self, std::size_t* out);                       // 12
+  std::int32_t(QZ_HOLDER_CALL* CopyTo)(CHostValueHolder* self, CHostValue* target);                          // 1
+  std::int32_t(QZ_HOLDER_CALL* nGetStorageSize)(CHostValueHolder* self, std::size_t* out);                  // 2
+  std::int32_t(QZ_HOLDER_CALL* nGetStorageAddress)(CHostValueHolder* self, void** out);                     // 3
+  std::int32_t(QZ_HOLDER_CALL* nGet)(CHostValueHolder* self, void* out);                                    // 4
+  std::int32_t(QZ_HOLDER_CALL* nGetSizeWithTerminator)(CHostValueHolder* self, std::size_t* out);           // 5
+  std::int32_t(QZ_HOLDER_CALL* nGetDataPointer)(CHostValueHolder* self, const void** out);                  // 6
+  std::int32_t(QZ_HOLDER_CALL* nCopyWithTerminator)(CHostValueHolder* self, void* destination);             // 7
+  std::int32_t(QZ_HOLDER_CALL* SetFromBuffer)(CHostValueHolder* self, const void* data, std::size_t size);  // 8
+  std::int32_t(QZ_HOLDER_CALL* Set)(CHostValueHolder* self, const void* native);                            // 9
+  std::int32_t(QZ_HOLDER_CALL* nGetNarrowText)(CHostValueHolder* self, const char** out);                   // 10
+  std::int32_t(QZ_HOLDER_CALL* nGetWideText)(CHostValueHolder* self, const char16_t** out);                 // 11
+  std::int32_t(QZ_HOLDER_CALL* nGetLength)(CHostValueHolder* self, std::size_t* out);                       // 12
   std::int32_t(QZ_HOLDER_CALL* bIsNonNegative)(CHostValueHolder* self);                                      // 13
-  std::uint32_t(QZ_HOLDER_CALL* nGetDataSize)(CHostValueHolder* self, std::size_t* out);                     // 14
-  std::uint32_t(QZ_HOLDER_CALL* nCopyData)(CHostValueHolder* self, void* destination);                       // 15
-  std::uint32_t(QZ_HOLDER_CALL* nIncrement)(CHostValueHolder* self);                                         // 16
-  std::uint32_t(QZ_HOLDER_CALL* nDecrement)(CHostValueHolder* self);                                         // 17
-  std::uint32_t(QZ_HOLDER_CALL* SetFromNarrow)(CHostValueHolder* self, const char* text, std::ptrdiff_t length);  // 18
-  std::uint32_t(QZ_HOLDER_CALL* SetFromNarrowZ)(CHostValueHolder* self, const char* text);                   // 19
-  std::uint32_t(QZ_HOLDER_CALL* SetFromWide)(CHostValueHolder* self, const char16_t* text, std::ptrdiff_t size);  // 20
-  std::uint32_t(QZ_HOLDER_CALL* SetFromWideZ)(CHostValueHolder* self, const char16_t* text);                 // 21
-  std::uint32_t(QZ_HOLDER_CALL* SetFromNarrowCp)(CHostValueHolder* self, std::uint32_t codePage, const char* text,
+  std::int32_t(QZ_HOLDER_CALL* nGetDataSize)(CHostValueHolder* self, std::size_t* out);                     // 14
+  std::int32_t(QZ_HOLDER_CALL* nCopyData)(CHostValueHolder* self, void* destination);                       // 15
+  std::int32_t(QZ_HOLDER_CALL* nIncrement)(CHostValueHolder* self);                                         // 16
+  std::int32_t(QZ_HOLDER_CALL* nDecrement)(CHostValueHolder* self);                                         // 17
+  std::int32_t(QZ_HOLDER_CALL* SetFromNarrow)(CHostValueHolder* self, const char* text, std::ptrdiff_t length);  // 18
+  std::int32_t(QZ_HOLDER_CALL* SetFromNarrowZ)(CHostValueHolder* self, const char* text);                   // 19
+  std::int32_t(QZ_HOLDER_CALL* SetFromWide)(CHostValueHolder* self, const char16_t* text, std::ptrdiff_t size);  // 20
+  std::int32_t(QZ_HOLDER_CALL* SetFromWideZ)(CHostValueHolder* self, const char16_t* text);                 // 21
+  std::int32_t(QZ_HOLDER_CALL* SetFromNarrowCp)(CHostValueHolder* self, std::uint32_t codePage, const char* text,
                                                  std::ptrdiff_t length);                                     // 22
-  std::uint32_t(QZ_HOLDER_CALL* SetFromNarrowZCp)(CHostValueHolder* self, std::uint32_t codePage,
+  std::int32_t(QZ_HOLDER_CALL* SetFromNarrowZCp)(CHostValueHolder* self, std::uint32_t codePage,
                                                   const char* text);                                         // 23
-  std::uint32_t(QZ_HOLDER_CALL* SetFromWideCp)(CHostValueHolder* self, std::uint32_t codePage,
+  std::int32_t(QZ_HOLDER_CALL* SetFromWideCp)(CHostValueHolder* self, std::uint32_t codePage,
                                                const char16_t* text, std::ptrdiff_t size);                   // 24
-  std::uint32_t(QZ_HOLDER_CALL* SetFromWideZCp)(CHostValueHolder* self, std::uint32_t codePage,
+  std::int32_t(QZ_HOLDER_CALL* SetFromWideZCp)(CHostValueHolder* self, std::uint32_t codePage,
                                                 const char16_t* text);                                       // 25
-  std::uint32_t(QZ_HOLDER_CALL* SetFromTextEx)(CHostValueHolder* self, const void* text, std::ptrdiff_t length,
+  std::int32_t(QZ_HOLDER_CALL* SetFromTextEx)(CHostValueHolder* self, const void* text, std::ptrdiff_t length,
                                                std::uint32_t flags);                                         // 26
-  std::uint32_t(QZ_HOLDER_CALL* SetOwnedCopyN)(CHostValueHolder* self, const void* text, std::size_t length);  // 27
-  std::uint32_t(QZ_HOLDER_CALL* SetOwnedCopy)(CHostValueHolder* self, const void* text);                     // 28
+  std::int32_t(QZ_HOLDER_CALL* SetOwnedCopyN)(CHostValueHolder* self, const void* text, std::size_t length);  // 27
+  std::int32_t(QZ_HOLDER_CALL* SetOwnedCopy)(CHostValueHolder* self, const void* text);                     // 28
   void(QZ_HOLDER_CALL* FreeText)(CHostValueHolder* self);                                                    // 29
 };
 inline constexpr std::size_t HOST_VALUE_OPERATION_COUNT = 30;
@@ -105,27 +105,27 @@ class CHostValue {
   static CHostValue* pFromHolder(CHostValueHolder* holder);
 
   // The operations of the value's holder.
-  std::uint32_t nGet(void* out) { return Ops().nGet(&m_holder, out); }
-  std::uint32_t Set(const void* native) { return Ops().Set(&m_holder, native); }
-  std::uint32_t SetFromBuffer(const void* data, std::size_t size) { return Ops().SetFromBuffer(&m_holder, data, size); }
-  std::uint32_t nGetDataPointer(const void** out) { return Ops().nGetDataPointer(&m_holder, out); }
-  std::uint32_t nGetDataSize(std::size_t* out) { return Ops().nGetDataSize(&m_holder, out); }
-  std::uint32_t nGetSizeWithTerminator(std::size_t* out) { return Ops().nGetSizeWithTerminator(&m_holder, out); }
-  std::uint32_t nGetWideText(const char16_t** out) { return Ops().nGetWideText(&m_holder, out); }
-  std::uint32_t nGetNarrowText(const char** out) { return Ops().nGetNarrowText(&m_holder, out); }
-  std::uint32_t nGetLength(std::size_t* out) { return Ops().nGetLength(&m_holder, out); }
+  std::int32_t nGet(void* out) { return Ops().nGet(&m_holder, out); }
+  std::int32_t Set(const void* native) { return Ops().Set(&m_holder, native); }
+  std::int32_t SetFromBuffer(const void* data, std::size_t size) { return Ops().SetFromBuffer(&m_holder, data, size); }
+  std::int32_t nGetDataPointer(const void** out) { return Ops().nGetDataPointer(&m_holder, out); }
+  std::int32_t nGetDataSize(std::size_t* out) { return Ops().nGetDataSize(&m_holder, out); }
+  std::int32_t nGetSizeWithTerminator(std::size_t* out) { return Ops().nGetSizeWithTerminator(&m_holder, out); }
+  std::int32_t nGetWideText(const char16_t** out) { return Ops().nGetWideText(&m_holder, out); }
+  std::int32_t nGetNarrowText(const char** out) { return Ops().nGetNarrowText(&m_holder, out); }
+  std::int32_t nGetLength(std::size_t* out) { return Ops().nGetLength(&m_holder, out); }
 
   // Through the runtime's entry points (value_operations.cpp).
   // In place to another type code; a failure (100 or more) leaves the value unchanged. NULL and MARKED stay.
-  std::uint32_t nConvert(std::uint8_t target);
+  std::int32_t nConvert(std::uint8_t target);
   // A UTF-16 text into the native value of `target` in the caller's result area (32 bytes), which the caller owns.
-  static std::uint32_t ConvertTextToNative(void* resultArea, const char16_t* text, std::uint8_t target);
+  static std::int32_t ConvertTextToNative(void* resultArea, const char16_t* text, std::uint8_t target);
   // Makes sure the value gives a UTF-16 text pointer, converting it to HOST_TYPE_WSTRING when it does not.
   void EnsureWideText();
   // 103 when either value is NULL; otherwise the runtime's answer.
-  std::uint32_t nCompare(CHostValue& other, std::int32_t* result);
-  std::uint32_t nEquals(CHostValue& other, std::int32_t* equal);
-  std::uint32_t nDiffers(CHostValue& other, std::int32_t* differs);
+  std::int32_t nCompare(CHostValue& other, std::int32_t* result);
+  std::int32_t nEquals(CHostValue& other, std::int32_t* equal);
+  std::int32_t nDiffers(CHostValue& other, std::int32_t* differs);
 
   std::uint32_t m_nLead;
   CHostValueHolder m_holder;

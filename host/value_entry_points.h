@@ -11,12 +11,12 @@
 
 // Converts the value whose storage and type code are given into the caller's 32-byte result area; the fifth
 // argument is always 1 and the sixth 0.
-using PFN_HOST_CONVERSION = std::uint32_t (*)(const void* storage, std::uint32_t type, void* result,
+using PFN_HOST_CONVERSION = std::int32_t (*)(const void* storage, std::uint32_t type, void* result,
                                               std::uint32_t target, std::int32_t one, std::int32_t zero);
 // Releases what a conversion left in the result area once the caller has taken the value.
 using PFN_HOST_FIN_CONVERSION = void (*)(void* result, std::uint32_t target);
 // nComparaisonEx (three-way answer) and nEgaliteEx (non-zero when equal): whole type words, flags included.
-using PFN_HOST_COMPARISON = std::uint32_t (*)(const void* storageA, std::uint32_t typeA, const void* storageB,
+using PFN_HOST_COMPARISON = std::int32_t (*)(const void* storageA, std::uint32_t typeA, const void* storageB,
                                               std::uint32_t typeB, std::int32_t* result, std::int32_t zero1,
                                               std::int32_t zero2);
 

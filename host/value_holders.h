@@ -13,36 +13,36 @@ namespace holder {
 
 // ---- the base holder's operations -------------------------------------------------------------------------------
 void QZ_HOLDER_CALL BaseDestroy(CHostValueHolder* self, std::uint32_t flag);
-std::uint32_t QZ_HOLDER_CALL BaseCopyTo(CHostValueHolder* self, CHostValue* target);
-std::uint32_t QZ_HOLDER_CALL BaseSizeNotSupported(CHostValueHolder* self, std::size_t* out);
-std::uint32_t QZ_HOLDER_CALL BaseGetStorageAddress(CHostValueHolder* self, void** out);
-std::uint32_t QZ_HOLDER_CALL BaseGet(CHostValueHolder* self, void* out);
-std::uint32_t QZ_HOLDER_CALL BaseGetDataPointer(CHostValueHolder* self, const void** out);
-std::uint32_t QZ_HOLDER_CALL BaseCopyWithTerminator(CHostValueHolder* self, void* destination);
-std::uint32_t QZ_HOLDER_CALL BaseSetFromBuffer(CHostValueHolder* self, const void* data, std::size_t size);
-std::uint32_t QZ_HOLDER_CALL BaseSet(CHostValueHolder* self, const void* native);
-std::uint32_t QZ_HOLDER_CALL BaseGetNarrowText(CHostValueHolder* self, const char** out);
-std::uint32_t QZ_HOLDER_CALL BaseGetWideText(CHostValueHolder* self, const char16_t** out);
-std::uint32_t QZ_HOLDER_CALL BaseGetLength(CHostValueHolder* self, std::size_t* out);
+std::int32_t QZ_HOLDER_CALL BaseCopyTo(CHostValueHolder* self, CHostValue* target);
+std::int32_t QZ_HOLDER_CALL BaseSizeNotSupported(CHostValueHolder* self, std::size_t* out);
+std::int32_t QZ_HOLDER_CALL BaseGetStorageAddress(CHostValueHolder* self, void** out);
+std::int32_t QZ_HOLDER_CALL BaseGet(CHostValueHolder* self, void* out);
+std::int32_t QZ_HOLDER_CALL BaseGetDataPointer(CHostValueHolder* self, const void** out);
+std::int32_t QZ_HOLDER_CALL BaseCopyWithTerminator(CHostValueHolder* self, void* destination);
+std::int32_t QZ_HOLDER_CALL BaseSetFromBuffer(CHostValueHolder* self, const void* data, std::size_t size);
+std::int32_t QZ_HOLDER_CALL BaseSet(CHostValueHolder* self, const void* native);
+std::int32_t QZ_HOLDER_CALL BaseGetNarrowText(CHostValueHolder* self, const char** out);
+std::int32_t QZ_HOLDER_CALL BaseGetWideText(CHostValueHolder* self, const char16_t** out);
+std::int32_t QZ_HOLDER_CALL BaseGetLength(CHostValueHolder* self, std::size_t* out);
 std::int32_t QZ_HOLDER_CALL BaseIsNonNegative(CHostValueHolder* self);
-std::uint32_t QZ_HOLDER_CALL BaseGetDataSize(CHostValueHolder* self, std::size_t* out);
-std::uint32_t QZ_HOLDER_CALL BaseCopyData(CHostValueHolder* self, void* destination);
-std::uint32_t QZ_HOLDER_CALL BaseStep(CHostValueHolder* self);
-std::uint32_t QZ_HOLDER_CALL BaseSetFromNarrow(CHostValueHolder* self, const char* text, std::ptrdiff_t length);
-std::uint32_t QZ_HOLDER_CALL BaseSetFromNarrowZ(CHostValueHolder* self, const char* text);
-std::uint32_t QZ_HOLDER_CALL BaseSetFromWide(CHostValueHolder* self, const char16_t* text, std::ptrdiff_t size);
-std::uint32_t QZ_HOLDER_CALL BaseSetFromWideZ(CHostValueHolder* self, const char16_t* text);
-std::uint32_t QZ_HOLDER_CALL BaseSetFromNarrowCp(CHostValueHolder* self, std::uint32_t codePage, const char* text,
+std::int32_t QZ_HOLDER_CALL BaseGetDataSize(CHostValueHolder* self, std::size_t* out);
+std::int32_t QZ_HOLDER_CALL BaseCopyData(CHostValueHolder* self, void* destination);
+std::int32_t QZ_HOLDER_CALL BaseStep(CHostValueHolder* self);
+std::int32_t QZ_HOLDER_CALL BaseSetFromNarrow(CHostValueHolder* self, const char* text, std::ptrdiff_t length);
+std::int32_t QZ_HOLDER_CALL BaseSetFromNarrowZ(CHostValueHolder* self, const char* text);
+std::int32_t QZ_HOLDER_CALL BaseSetFromWide(CHostValueHolder* self, const char16_t* text, std::ptrdiff_t size);
+std::int32_t QZ_HOLDER_CALL BaseSetFromWideZ(CHostValueHolder* self, const char16_t* text);
+std::int32_t QZ_HOLDER_CALL BaseSetFromNarrowCp(CHostValueHolder* self, std::uint32_t codePage, const char* text,
                                                  std::ptrdiff_t length);
-std::uint32_t QZ_HOLDER_CALL BaseSetFromNarrowZCp(CHostValueHolder* self, std::uint32_t codePage, const char* text);
-std::uint32_t QZ_HOLDER_CALL BaseSetFromWideCp(CHostValueHolder* self, std::uint32_t codePage, const char16_t* text,
+std::int32_t QZ_HOLDER_CALL BaseSetFromNarrowZCp(CHostValueHolder* self, std::uint32_t codePage, const char* text);
+std::int32_t QZ_HOLDER_CALL BaseSetFromWideCp(CHostValueHolder* self, std::uint32_t codePage, const char16_t* text,
                                                std::ptrdiff_t size);
-std::uint32_t QZ_HOLDER_CALL BaseSetFromWideZCp(CHostValueHolder* self, std::uint32_t codePage,
+std::int32_t QZ_HOLDER_CALL BaseSetFromWideZCp(CHostValueHolder* self, std::uint32_t codePage,
                                                 const char16_t* text);
-std::uint32_t QZ_HOLDER_CALL BaseSetFromTextEx(CHostValueHolder* self, const void* text, std::ptrdiff_t length,
+std::int32_t QZ_HOLDER_CALL BaseSetFromTextEx(CHostValueHolder* self, const void* text, std::ptrdiff_t length,
                                                std::uint32_t flags);
-std::uint32_t QZ_HOLDER_CALL BaseSetOwnedCopyN(CHostValueHolder* self, const void* text, std::size_t length);
-std::uint32_t QZ_HOLDER_CALL BaseSetOwnedCopy(CHostValueHolder* self, const void* text);
+std::int32_t QZ_HOLDER_CALL BaseSetOwnedCopyN(CHostValueHolder* self, const void* text, std::size_t length);
+std::int32_t QZ_HOLDER_CALL BaseSetOwnedCopy(CHostValueHolder* self, const void* text);
 void QZ_HOLDER_CALL BaseFreeText(CHostValueHolder* self);
 
 inline constexpr SHostValueOps kBaseOps = {
@@ -72,14 +72,14 @@ inline void* Storage(CHostValueHolder* self) { return self->m_abStorage; }
 inline std::uint8_t TypeOf(const CHostValueHolder* self) {
   return static_cast<std::uint8_t>(self->m_wType & HOST_TYPE_CODE_MASK);
 }
-inline std::uint32_t Answer(std::size_t* out, std::size_t value) {
+inline std::int32_t Answer(std::size_t* out, std::size_t value) {
   *out = value;
   return HOST_OK;
 }
 
 // The copy of a typed holder: the target gets this type, this value through its Set, and (unless told otherwise)
 // this value's NULL and MARKED flags in place of its own.
-std::uint32_t CopyNativeTo(CHostValueHolder* self, CHostValue* target, const void* native, bool withFlags = true);
+std::int32_t CopyNativeTo(CHostValueHolder* self, CHostValue* target, const void* native, bool withFlags = true);
 
 // ---- building a holder class ----------------------------------------------------------------------------------------
 struct SHostValueHolderClass {

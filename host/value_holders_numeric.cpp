@@ -20,36 +20,36 @@ struct TFixed {
 
   static void Construct(CHostValueHolder* self) { std::memset(self->m_abStorage, 0, kWidth); }
 
-  static std::uint32_t QZ_HOLDER_CALL CopyTo(CHostValueHolder* self, CHostValue* target) {
+  static std::int32_t QZ_HOLDER_CALL CopyTo(CHostValueHolder* self, CHostValue* target) {
     return CopyNativeTo(self, target, Storage(self));
   }
-  static std::uint32_t QZ_HOLDER_CALL nGetStorageSize(CHostValueHolder*, std::size_t* out) {
+  static std::int32_t QZ_HOLDER_CALL nGetStorageSize(CHostValueHolder*, std::size_t* out) {
     return Answer(out, kWidth);
   }
-  static std::uint32_t QZ_HOLDER_CALL nGetSizeWithTerminator(CHostValueHolder*, std::size_t* out) {
+  static std::int32_t QZ_HOLDER_CALL nGetSizeWithTerminator(CHostValueHolder*, std::size_t* out) {
     return Answer(out, kWidth);
   }
-  static std::uint32_t QZ_HOLDER_CALL nGetDataSize(CHostValueHolder*, std::size_t* out) { return Answer(out, kWidth); }
-  static std::uint32_t QZ_HOLDER_CALL nGetStorageAddress(CHostValueHolder* self, void** out) {
+  static std::int32_t QZ_HOLDER_CALL nGetDataSize(CHostValueHolder*, std::size_t* out) { return Answer(out, kWidth); }
+  static std::int32_t QZ_HOLDER_CALL nGetStorageAddress(CHostValueHolder* self, void** out) {
     *out = Storage(self);
     return HOST_OK;
   }
-  static std::uint32_t QZ_HOLDER_CALL nGetDataPointer(CHostValueHolder* self, const void** out) {
+  static std::int32_t QZ_HOLDER_CALL nGetDataPointer(CHostValueHolder* self, const void** out) {
     *out = Storage(self);
     return HOST_OK;
   }
-  static std::uint32_t QZ_HOLDER_CALL nGet(CHostValueHolder* self, void* out) {
+  static std::int32_t QZ_HOLDER_CALL nGet(CHostValueHolder* self, void* out) {
     std::memcpy(out, Storage(self), kWidth);
     return HOST_OK;
   }
-  static std::uint32_t QZ_HOLDER_CALL nCopyWithTerminator(CHostValueHolder* self, void* destination) {
+  static std::int32_t QZ_HOLDER_CALL nCopyWithTerminator(CHostValueHolder* self, void* destination) {
     return nGet(self, destination);
   }
-  static std::uint32_t QZ_HOLDER_CALL nCopyData(CHostValueHolder* self, void* destination) {
+  static std::int32_t QZ_HOLDER_CALL nCopyData(CHostValueHolder* self, void* destination) {
     return nGet(self, destination);
   }
   // A null native value reads as 0 rather than being dereferenced.
-  static std::uint32_t QZ_HOLDER_CALL Set(CHostValueHolder* self, const void* native) {
+  static std::int32_t QZ_HOLDER_CALL Set(CHostValueHolder* self, const void* native) {
     if (native) {
       std::memcpy(Storage(self), native, kWidth);
     } else {
@@ -58,13 +58,13 @@ struct TFixed {
     return HOST_OK;
   }
   // A buffer shorter than the width gives what it holds and zeros for the rest; it is never read past its end.
-  static std::uint32_t QZ_HOLDER_CALL SetFromBuffer(CHostValueHolder* self, const void* data, std::size_t size) {
+  static std::int32_t QZ_HOLDER_CALL SetFromBuffer(CHostValueHolder* self, const void* data, std::size_t size) {
     std::memset(Storage(self), 0, kWidth);
     if (data) std::memcpy(Storage(self), data, size < kWidth ? size : kWidth);
     return HOST_OK;
   }
 
-  static std::uint32_t Step(CHostValueHolder* self, int delta) {
+  static std::int32_t Step(CHostValueHolder* self, int delta) {
     const T value = Load<T>(self);
     if constexpr (Kind == EStep::kRange) {
       const std::int64_t exact = static_cast<std::int64_t>(value) + delta;
@@ -101,8 +101,8 @@ struct TFixed {
 template <std::uint8_t Code, class T, EStep Kind, bool Signed>
 struct TNumber : TFixed<Code, T, Kind, Signed> {
   using Base = TFixed<Code, T, Kind, Signed>;
-  static std::uint32_t QZ_HOLDER_CALL nIncrement(CHostValueHolder* self) { return Base::Step(self, 1); }
-  static std::uint32_t QZ_HOLDER_CALL nDecrement(CHostValueHolder* self) { return Base::Step(self, -1); }
+  static std::int32_t QZ_HOLDER_CALL nIncrement(CHostValueHolder* self) { return Base::Step(self, 1); }
+  static std::int32_t QZ_HOLDER_CALL nDecrement(CHostValueHolder* self) { return Base::Step(self, -1); }
   static std::int32_t QZ_HOLDER_CALL bIsNonNegative(CHostValueHolder* self) {
     if constexpr (!Signed) {
       return 1;

@@ -19,7 +19,7 @@ template <std::uint8_t Code>
 struct TPointerHolder {
   static constexpr std::uint8_t kType = Code;
   static void Construct(CHostValueHolder* self) { Store<void*>(self, nullptr); }
-  static std::uint32_t QZ_HOLDER_CALL nGet(CHostValueHolder* self, void* out) {
+  static std::int32_t QZ_HOLDER_CALL nGet(CHostValueHolder* self, void* out) {
     void* pointer = LoadPointer<void>(self);
     std::memcpy(out, &pointer, sizeof(pointer));
     return HOST_OK;
@@ -38,26 +38,26 @@ struct CProxyHandleHolder : TPointerHolder<HOST_TYPE_PROXY_HANDLE> {
     if (IHostProxyHandle* handle = Handle(self); handle && gpHostProxy) gpHostProxy->ReleaseHandle(handle);
     ResetToBase(self);
   }
-  static std::uint32_t QZ_HOLDER_CALL CopyTo(CHostValueHolder* self, CHostValue* target) {
+  static std::int32_t QZ_HOLDER_CALL CopyTo(CHostValueHolder* self, CHostValue* target) {
     return CopyNativeTo(self, target, Handle(self));
   }
-  static std::uint32_t QZ_HOLDER_CALL nGetStorageSize(CHostValueHolder*, std::size_t* out) { return Answer(out, 8); }
-  static std::uint32_t QZ_HOLDER_CALL nGetSizeWithTerminator(CHostValueHolder*, std::size_t* out) {
+  static std::int32_t QZ_HOLDER_CALL nGetStorageSize(CHostValueHolder*, std::size_t* out) { return Answer(out, 8); }
+  static std::int32_t QZ_HOLDER_CALL nGetSizeWithTerminator(CHostValueHolder*, std::size_t* out) {
     return Answer(out, 18);
   }
-  static std::uint32_t QZ_HOLDER_CALL nGetDataPointer(CHostValueHolder*, const void** out) {
+  static std::int32_t QZ_HOLDER_CALL nGetDataPointer(CHostValueHolder*, const void** out) {
     *out = nullptr;
     return HOST_ERR_CANNOT_CONVERT;
   }
-  static std::uint32_t QZ_HOLDER_CALL nCopyWithTerminator(CHostValueHolder* self, void* destination) {
+  static std::int32_t QZ_HOLDER_CALL nCopyWithTerminator(CHostValueHolder* self, void* destination) {
     IHostProxyHandle* handle = Handle(self);
     return handle ? handle->nCopyWithTerminator(destination) : HOST_ERR_NOT_SUPPORTED;
   }
-  static std::uint32_t QZ_HOLDER_CALL SetFromBuffer(CHostValueHolder* self, const void* data, std::size_t size) {
+  static std::int32_t QZ_HOLDER_CALL SetFromBuffer(CHostValueHolder* self, const void* data, std::size_t size) {
     IHostProxyHandle* handle = Handle(self);
     return handle ? handle->nSetFromBuffer(data, size) : HOST_ERR_NOT_SUPPORTED;
   }
-  static std::uint32_t QZ_HOLDER_CALL Set(CHostValueHolder* self, const void* native) {
+  static std::int32_t QZ_HOLDER_CALL Set(CHostValueHolder* self, const void* native) {
     IHostProxyHandle* handle = Handle(self);
     if (!handle) return HOST_ERR_NOT_SUPPORTED;
     return native ? handle->nSet(static_cast<const IHostProxyHandle*>(native)) : HOST_ERR_CANNOT_CONVERT;
@@ -78,35 +78,35 @@ struct CBufferReferenceHolder : TPointerHolder<HOST_TYPE_PAIR29> {
     Store<std::uint64_t>(self, 0, kSizeAt);
   }
   // The copy refers to the same memory with the same size (a copy through Set alone would lose the size).
-  static std::uint32_t QZ_HOLDER_CALL CopyTo(CHostValueHolder* self, CHostValue* target) {
+  static std::int32_t QZ_HOLDER_CALL CopyTo(CHostValueHolder* self, CHostValue* target) {
     target->SetType(HOST_TYPE_PAIR29);
-    const std::uint32_t code = target->SetFromBuffer(LoadPointer<void>(self), static_cast<std::size_t>(Size(self)));
+    const std::int32_t code = target->SetFromBuffer(LoadPointer<void>(self), static_cast<std::size_t>(Size(self)));
     target->SetFlags(self->m_wType);
     return code;
   }
-  static std::uint32_t QZ_HOLDER_CALL SetFromBuffer(CHostValueHolder* self, const void* data, std::size_t size) {
+  static std::int32_t QZ_HOLDER_CALL SetFromBuffer(CHostValueHolder* self, const void* data, std::size_t size) {
     Store<const void*>(self, data);
     Store<std::uint64_t>(self, size, kSizeAt);
     return HOST_OK;
   }
-  static std::uint32_t QZ_HOLDER_CALL Set(CHostValueHolder* self, const void* native) {
+  static std::int32_t QZ_HOLDER_CALL Set(CHostValueHolder* self, const void* native) {
     return SetFromBuffer(self, native, 0);
   }
-  static std::uint32_t QZ_HOLDER_CALL nGetDataPointer(CHostValueHolder* self, const void** out) {
+  static std::int32_t QZ_HOLDER_CALL nGetDataPointer(CHostValueHolder* self, const void** out) {
     *out = LoadPointer<void>(self);
     return HOST_OK;
   }
-  static std::uint32_t QZ_HOLDER_CALL nGetSizeWithTerminator(CHostValueHolder* self, std::size_t* out) {
+  static std::int32_t QZ_HOLDER_CALL nGetSizeWithTerminator(CHostValueHolder* self, std::size_t* out) {
     return Answer(out, static_cast<std::size_t>(Size(self)));
   }
-  static std::uint32_t QZ_HOLDER_CALL nGetDataSize(CHostValueHolder* self, std::size_t* out) {
+  static std::int32_t QZ_HOLDER_CALL nGetDataSize(CHostValueHolder* self, std::size_t* out) {
     return nGetSizeWithTerminator(self, out);
   }
-  static std::uint32_t QZ_HOLDER_CALL nCopyWithTerminator(CHostValueHolder* self, void* destination) {
+  static std::int32_t QZ_HOLDER_CALL nCopyWithTerminator(CHostValueHolder* self, void* destination) {
     if (const void* data = LoadPointer<void>(self)) std::memcpy(destination, data, static_cast<std::size_t>(Size(self)));
     return HOST_OK;
   }
-  static std::uint32_t QZ_HOLDER_CALL nCopyData(CHostValueHolder* self, void* destination) {
+  static std::int32_t QZ_HOLDER_CALL nCopyData(CHostValueHolder* self, void* destination) {
     return nCopyWithTerminator(self, destination);
   }
 };
@@ -122,10 +122,10 @@ struct TCountedObjectHolder : TPointerHolder<Code> {
     if (IHostCountedObject* object = Object(self)) object->nRelease();
     ResetToBase(self);
   }
-  static std::uint32_t QZ_HOLDER_CALL CopyTo(CHostValueHolder* self, CHostValue* target) {
+  static std::int32_t QZ_HOLDER_CALL CopyTo(CHostValueHolder* self, CHostValue* target) {
     return CopyNativeTo(self, target, Object(self));
   }
-  static std::uint32_t QZ_HOLDER_CALL Set(CHostValueHolder* self, const void* native) {
+  static std::int32_t QZ_HOLDER_CALL Set(CHostValueHolder* self, const void* native) {
     auto* object = static_cast<IHostCountedObject*>(const_cast<void*>(native));
     IHostCountedObject* old = Object(self);
     if (object) ++object->m_nRefCount;
@@ -145,11 +145,11 @@ struct TReferenceHolder : TPointerHolder<Code> {
     ResetToBase(self);
   }
   // These copies never carry the NULL and MARKED flags.
-  static std::uint32_t QZ_HOLDER_CALL CopyTo(CHostValueHolder* self, CHostValue* target) {
+  static std::int32_t QZ_HOLDER_CALL CopyTo(CHostValueHolder* self, CHostValue* target) {
     return CopyNativeTo(self, target, Object(self), false);
   }
   // The new reference is taken before the old one goes, so setting the object a value already holds is safe.
-  static std::uint32_t QZ_HOLDER_CALL Set(CHostValueHolder* self, const void* native) {
+  static std::int32_t QZ_HOLDER_CALL Set(CHostValueHolder* self, const void* native) {
     auto* object = static_cast<IHostReferenced*>(const_cast<void*>(native));
     IHostReferenced* old = Object(self);
     if (object) object->nAddRef();
@@ -177,14 +177,14 @@ struct CValueArrayHolder : TPointerHolder<HOST_TYPE_VALUE_ARRAY> {
     Free(Elements(self), Count(self));
     ResetToBase(self);
   }
-  static std::uint32_t QZ_HOLDER_CALL CopyTo(CHostValueHolder* self, CHostValue* target) {
+  static std::int32_t QZ_HOLDER_CALL CopyTo(CHostValueHolder* self, CHostValue* target) {
     target->SetType(HOST_TYPE_VALUE_ARRAY);
-    const std::uint32_t code = target->SetFromBuffer(Elements(self), static_cast<std::size_t>(Count(self)));
+    const std::int32_t code = target->SetFromBuffer(Elements(self), static_cast<std::size_t>(Count(self)));
     target->SetFlags(self->m_wType);
     return code;
   }
   // The new elements are made before the old ones go, so an array can be set from its own elements.
-  static std::uint32_t QZ_HOLDER_CALL SetFromBuffer(CHostValueHolder* self, const void* data, std::size_t count) {
+  static std::int32_t QZ_HOLDER_CALL SetFromBuffer(CHostValueHolder* self, const void* data, std::size_t count) {
     const auto* source = static_cast<const CHostValue*>(data);
     if (!source) count = 0;
     CHostValue* elements = nullptr;
@@ -200,21 +200,21 @@ struct CValueArrayHolder : TPointerHolder<HOST_TYPE_VALUE_ARRAY> {
     Store<std::uint64_t>(self, count, kCountAt);
     return HOST_OK;
   }
-  static std::uint32_t QZ_HOLDER_CALL Set(CHostValueHolder* self, const void* native) {
+  static std::int32_t QZ_HOLDER_CALL Set(CHostValueHolder* self, const void* native) {
     return SetFromBuffer(self, native, 1);
   }
-  static std::uint32_t QZ_HOLDER_CALL nGetDataPointer(CHostValueHolder* self, const void** out) {
+  static std::int32_t QZ_HOLDER_CALL nGetDataPointer(CHostValueHolder* self, const void** out) {
     *out = Elements(self);
     return HOST_OK;
   }
-  static std::uint32_t QZ_HOLDER_CALL nGetSizeWithTerminator(CHostValueHolder* self, std::size_t* out) {
+  static std::int32_t QZ_HOLDER_CALL nGetSizeWithTerminator(CHostValueHolder* self, std::size_t* out) {
     return Answer(out, static_cast<std::size_t>(Count(self)));
   }
-  static std::uint32_t QZ_HOLDER_CALL nGetDataSize(CHostValueHolder* self, std::size_t* out) {
+  static std::int32_t QZ_HOLDER_CALL nGetDataSize(CHostValueHolder* self, std::size_t* out) {
     return nGetSizeWithTerminator(self, out);
   }
-  static std::uint32_t QZ_HOLDER_CALL nCopyWithTerminator(CHostValueHolder*, void*) { return HOST_ERR_CANNOT_CONVERT; }
-  static std::uint32_t QZ_HOLDER_CALL nCopyData(CHostValueHolder*, void*) { return HOST_ERR_CANNOT_CONVERT; }
+  static std::int32_t QZ_HOLDER_CALL nCopyWithTerminator(CHostValueHolder*, void*) { return HOST_ERR_CANNOT_CONVERT; }
+  static std::int32_t QZ_HOLDER_CALL nCopyData(CHostValueHolder*, void*) { return HOST_ERR_CANNOT_CONVERT; }
 };
 
 }  // namespace

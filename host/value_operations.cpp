@@ -21,13 +21,13 @@ bool bResultIsPointer(std::uint8_t target) {
 
 }  // namespace
 
-std::uint32_t CHostValue::nConvert(std::uint8_t target) {
+std::int32_t CHostValue::nConvert(std::uint8_t target) {
   const std::uint8_t type = nGetType();
   if (type == target) return HOST_OK;
   // Before the runtime has handed over its entry points nothing can be converted.
   if (!gpfnConversionDepassementExt || !gpfnFinConversion) return HOST_ERR_NOT_SUPPORTED;
   SConversionResult result{};
-  const std::uint32_t code = gpfnConversionDepassementExt(m_holder.m_abStorage, type, result.abBytes, target, 1, 0);
+  const std::int32_t code = gpfnConversionDepassementExt(m_holder.m_abStorage, type, result.abBytes, target, 1, 0);
   if (bHostFailed(code)) return code;
 
   const auto flags = static_cast<std::uint16_t>(m_holder.m_wType & HOST_VALUE_FLAGS);
@@ -36,13 +36,13 @@ std::uint32_t CHostValue::nConvert(std::uint8_t target) {
   if (bResultIsPointer(target)) std::memcpy(&native, result.abBytes, sizeof(native));
   // A value that cannot take the converted result (a runtime string over its limit) reports why rather than
   // passing for converted.
-  const std::uint32_t setCode = Set(native);
+  const std::int32_t setCode = Set(native);
   SetFlags(flags);
   gpfnFinConversion(result.abBytes, target);
   return bHostFailed(setCode) ? setCode : code;
 }
 
-std::uint32_t CHostValue::ConvertTextToNative(void* resultArea, const char16_t* text, std::uint8_t target) {
+std::int32_t CHostValue::ConvertTextToNative(void* resultArea, const char16_t* text, std::uint8_t target) {
   if (!gpfnConversionDepassementExt) return HOST_ERR_NOT_SUPPORTED;
   return gpfnConversionDepassementExt(&text, HOST_TYPE_TEXT, resultArea, target, 1, 0);
 }
@@ -54,7 +54,7 @@ void CHostValue::EnsureWideText() {
 
 namespace {
 
-std::uint32_t nCallComparison(PFN_HOST_COMPARISON entry, CHostValue& a, CHostValue& b, std::int32_t* result) {
+std::int32_t nCallComparison(PFN_HOST_COMPARISON entry, CHostValue& a, CHostValue& b, std::int32_t* result) {
   if (a.bIsNull() || b.bIsNull()) return HOST_ERR_NULL_OPERAND;
   if (!entry) return HOST_ERR_NOT_SUPPORTED;
   return entry(a.m_holder.m_abStorage, a.wGetTypeWord(), b.m_holder.m_abStorage, b.wGetTypeWord(), result, 0, 0);
@@ -62,17 +62,17 @@ std::uint32_t nCallComparison(PFN_HOST_COMPARISON entry, CHostValue& a, CHostVal
 
 }  // namespace
 
-std::uint32_t CHostValue::nCompare(CHostValue& other, std::int32_t* result) {
+std::int32_t CHostValue::nCompare(CHostValue& other, std::int32_t* result) {
   return nCallComparison(pfnComparaisonEx(), *this, other, result);
 }
 
-std::uint32_t CHostValue::nEquals(CHostValue& other, std::int32_t* equal) {
+std::int32_t CHostValue::nEquals(CHostValue& other, std::int32_t* equal) {
   return nCallComparison(pfnEgaliteEx(), *this, other, equal);
 }
 
-std::uint32_t CHostValue::nDiffers(CHostValue& other, std::int32_t* differs) {
+std::int32_t CHostValue::nDiffers(CHostValue& other, std::int32_t* differs) {
   std::int32_t equal = 0;
-  const std::uint32_t code = nCallComparison(pfnEgaliteEx(), *this, other, &equal);
+  const std::int32_t code = nCallComparison(pfnEgaliteEx(), *this, other, &equal);
   if (code == HOST_ERR_NULL_OPERAND) return code;
   *differs = equal == 0 ? 1 : 0;
   return code;

@@ -34,12 +34,12 @@ void DecimalHandle::SetFromKeyInput(std::int32_t precision, std::int32_t scale, 
   SetPrecision(precision, scale);
 }
 
-std::uint32_t DecimalHandle::nCopyWithTerminator(void* destination) {
+std::int32_t DecimalHandle::nCopyWithTerminator(void* destination) {
   m_value.ToBytes(static_cast<std::uint8_t*>(destination));
   return 0;
 }
 
-std::uint32_t DecimalHandle::nSetFromBuffer(const void* data, std::size_t size) {
+std::int32_t DecimalHandle::nSetFromBuffer(const void* data, std::size_t size) {
   if (!data || size < Decimal::kByteFormSize) return 105;
   m_value = Decimal::FromBytes(data);
   return 0;
@@ -61,7 +61,7 @@ void DecimalHandle::WriteSortKey(std::uint8_t* buffer) {
   }
 }
 
-std::uint32_t DecimalHandle::nSet(const DecimalHandle* source) {
+std::int32_t DecimalHandle::nSet(const DecimalHandle* source) {
   if (!source) return 105;
   m_value = source->m_value;
   m_precision = source->m_precision;

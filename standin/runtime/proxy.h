@@ -19,11 +19,11 @@ class DecimalHandle {
   virtual void SetFromKeyInput(std::int32_t precision, std::int32_t scale, const void* data);     // slot 2
   virtual void Slot3();
   virtual void Slot4();
-  virtual std::uint32_t nCopyWithTerminator(void* destination);                                   // slot 5
-  virtual std::uint32_t nSetFromBuffer(const void* data, std::size_t size);                       // slot 6
+  virtual std::int32_t nCopyWithTerminator(void* destination);                                   // slot 5
+  virtual std::int32_t nSetFromBuffer(const void* data, std::size_t size);                       // slot 6
   virtual void WriteSortKey(std::uint8_t* buffer);                                                // slot 7
   virtual void Slot8();
-  virtual std::uint32_t nSet(const DecimalHandle* source);                                        // slot 9
+  virtual std::int32_t nSet(const DecimalHandle* source);                                        // slot 9
   virtual void Slot10();
   virtual void Slot11();
   virtual void Slot12();

@@ -87,6 +87,17 @@ void* LocaleService() { return &services::TheLocaleService(); }
 void* StringAllocator() { return &services::TheStringAllocator(); }
 void* Proxy() { return &services::TheProxy(); }
 
+void SetLocaleCharset(std::int32_t charset) { services::TheLocaleService().m_nCharset = charset; }
+void SetLocaleLanguage(std::int32_t language) { services::TheLocaleService().m_nLanguage = language; }
+
+void FailStringAllocations(std::int32_t allowed, std::int32_t code) {
+  services::TheStringAllocator().m_nFailureCode = code;
+  services::TheStringAllocator().m_nAllowed = allowed;
+}
+
+void SetStringAllocatorNoSlack(bool noSlack) { services::TheStringAllocator().m_bNoSlack = noSlack; }
+std::int64_t LiveStringCount() { return services::TheStringAllocator().m_nLive; }
+
 std::vector<std::int32_t> ProxyQuestions() {
   std::lock_guard lock(TheState().mutex);
   return TheState().proxyQuestions;
@@ -100,6 +111,10 @@ void Reset() {
   state.stateQuestions.clear();
   state.proxyQuestions.clear();
   state.stateAnswer = 1;
+  SetLocaleCharset(0);
+  SetLocaleLanguage(1036);
+  FailStringAllocations(-1);
+  SetStringAllocatorNoSlack(false);
   RestoreEntries();
 }
 

@@ -47,8 +47,26 @@ QZRT_API void* LocaleService();
 QZRT_API void* StringAllocator();
 QZRT_API void* Proxy();
 
+// The locale service's character-set id (slot 2, 0 by default) and language id (slot 15, 1036 by default).
+QZRT_API void SetLocaleCharset(std::int32_t charset);
+QZRT_API void SetLocaleLanguage(std::int32_t language);
+
+// The string allocator: after `allowed` more successful allocations or reallocations every further one answers
+// `code` (allowed -1: never fail, the default); without slack a string's block ends exactly at its capacity, so a
+// write past it shows under AddressSanitizer; the number of strings allocated and not yet freed.
+QZRT_API void FailStringAllocations(std::int32_t allowed, std::int32_t code = 8);
+QZRT_API void SetStringAllocatorNoSlack(bool noSlack);
+QZRT_API std::int64_t LiveStringCount();
+
 // The kinds pQueryProxy was called with.
 QZRT_API std::vector<std::int32_t> ProxyQuestions();
+
+// The runtime's message-text callback, as the runtime hands it to CommandeComposante command 2: it answers the texts
+// set here and has none for every other number.
+using MessageCallbackFn = std::int32_t (*)(std::uint32_t message, char16_t* buffer, std::uint32_t capacity);
+QZRT_API MessageCallbackFn MessageCallback();
+QZRT_API void SetMessageText(std::uint32_t message, const std::u16string& text);
+QZRT_API void ClearMessageTexts();
 
 // The value entry points the module exports by name (conversion, pQueryProxy, the 24 calculation entries). Any one
 // can be left out, so that a lookup of it by name fails; false for a name that is not one of them. Only ELF builds

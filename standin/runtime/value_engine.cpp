@@ -13,6 +13,7 @@
 
 #include "foundation/currency.h"
 #include "foundation/date_time.h"
+#include "host/host_string.h"
 #include "host/host_type.h"
 #include "standin/runtime/code_page_1252.h"
 #include "standin/runtime/decimal.h"
@@ -79,7 +80,7 @@ std::u16string HeapWide(const char16_t* text) {
   return text ? std::u16string(text) : std::u16string();
 }
 
-std::uint32_t Read(const void* storage, std::uint32_t type, Datum& out) {
+std::int32_t Read(const void* storage, std::uint32_t type, Datum& out) {
   switch (type) {
     case HOST_TYPE_UINT32_RAW:
     case HOST_TYPE_UINT32: out = Number(Decimal::FromUInt(LoadAt<std::uint32_t>(storage))); return HOST_OK;
@@ -204,7 +205,7 @@ std::u16string TextOf(const Datum& datum) {
   return {};
 }
 
-std::uint32_t NumberOf(const Datum& datum, Decimal& out) {
+std::int32_t NumberOf(const Datum& datum, Decimal& out) {
   switch (datum.kind) {
     case Kind::kNumber: out = datum.number; return HOST_OK;
     case Kind::kReal: return Decimal::FromDouble(datum.real, out) ? HOST_OK : HOST_ERR_CANNOT_CONVERT;
@@ -213,7 +214,7 @@ std::uint32_t NumberOf(const Datum& datum, Decimal& out) {
   }
 }
 
-std::uint32_t RealOf(const Datum& datum, double& out) {
+std::int32_t RealOf(const Datum& datum, double& out) {
   if (datum.kind == Kind::kReal) {
     out = datum.real;
     return HOST_OK;
@@ -228,7 +229,7 @@ std::uint32_t RealOf(const Datum& datum, double& out) {
     return std::isfinite(out) ? HOST_OK : HOST_ERR_CANNOT_CONVERT;
   }
   Decimal number;
-  if (const std::uint32_t code = NumberOf(datum, number); code != HOST_OK) return code;
+  if (const std::int32_t code = NumberOf(datum, number); code != HOST_OK) return code;
   out = number.ToDouble();
   return HOST_OK;
 }
@@ -273,7 +274,7 @@ bool ParseDateTime(const std::u16string& text, CHostDateTime& out) {
   return true;
 }
 
-std::uint32_t DateTimeOf(const Datum& datum, CHostDateTime& out) {
+std::int32_t DateTimeOf(const Datum& datum, CHostDateTime& out) {
   if (datum.kind == Kind::kDateTime) {
     out = datum.dateTime;
     return HOST_OK;
@@ -282,7 +283,7 @@ std::uint32_t DateTimeOf(const Datum& datum, CHostDateTime& out) {
   return HOST_ERR_CANNOT_CONVERT;
 }
 
-std::uint32_t BytesOf(const Datum& datum, std::string& out) {
+std::int32_t BytesOf(const Datum& datum, std::string& out) {
   if (datum.kind == Kind::kBinary) {
     out = datum.bytes;
     return HOST_OK;
@@ -295,9 +296,9 @@ std::uint32_t BytesOf(const Datum& datum, std::string& out) {
 // ---- writing the target ----------------------------------------------------------------------------------------
 
 template <class T>
-std::uint32_t WriteInteger(const Datum& datum, void* result) {
+std::int32_t WriteInteger(const Datum& datum, void* result) {
   Decimal number;
-  if (const std::uint32_t code = NumberOf(datum, number); code != HOST_OK) return code;
+  if (const std::int32_t code = NumberOf(datum, number); code != HOST_OK) return code;
   if constexpr (std::is_signed_v<T>) {
     std::int64_t value = 0;
     if (!number.ToInt64(value) || value < std::numeric_limits<T>::min() || value > std::numeric_limits<T>::max()) {
@@ -312,13 +313,13 @@ std::uint32_t WriteInteger(const Datum& datum, void* result) {
   return HOST_OK;
 }
 
-std::uint32_t WriteCurrency(const Datum& datum, void* result) {
+std::int32_t WriteCurrency(const Datum& datum, void* result) {
   CCurrency value{};
   if (datum.kind == Kind::kReal) {
     if (!value.bFromDouble(datum.real)) return HOST_ERR_CANNOT_CONVERT;
   } else {
     Decimal number;
-    if (const std::uint32_t code = NumberOf(datum, number); code != HOST_OK) return code;
+    if (const std::int32_t code = NumberOf(datum, number); code != HOST_OK) return code;
     number.Rescale(CCurrency::kDecimals);
     if (!value.bFromText(number.Format().c_str())) return HOST_ERR_CANNOT_CONVERT;
   }
@@ -326,15 +327,17 @@ std::uint32_t WriteCurrency(const Datum& datum, void* result) {
   return HOST_OK;
 }
 
-std::uint32_t WriteRuntimeString(const void* bytes, std::size_t size, std::size_t units, void* result) {
+std::int32_t WriteRuntimeString(const void* bytes, std::size_t size, std::size_t units, void* result) {
   if (units >= HOST_STRING_LIMIT) return HOST_ERR_TOO_LONG;
-  StoreAt<void*>(result, services::NewRuntimeString(bytes, static_cast<std::uint32_t>(size)));
-  return HOST_OK;
+  void* string = nullptr;
+  const std::int32_t code = services::nNewRuntimeString(bytes, static_cast<std::uint32_t>(size), &string);
+  StoreAt<void*>(result, string);
+  return code;
 }
 
-std::uint32_t WriteDigits(const Datum& datum, std::uint32_t target, void* result) {
+std::int32_t WriteDigits(const Datum& datum, std::uint32_t target, void* result) {
   CHostDateTime value{};
-  if (const std::uint32_t code = DateTimeOf(datum, value); code != HOST_OK) return code;
+  if (const std::int32_t code = DateTimeOf(datum, value); code != HOST_OK) return code;
   const bool date = target == HOST_TYPE_WDATE || target == HOST_TYPE_ADATE;
   char16_t digits[10] = {};
   if (date) {
@@ -351,7 +354,7 @@ std::uint32_t WriteDigits(const Datum& datum, std::uint32_t target, void* result
   return HOST_OK;
 }
 
-std::uint32_t Write(const Datum& datum, std::uint32_t target, void* result) {
+std::int32_t Write(const Datum& datum, std::uint32_t target, void* result) {
   switch (target) {
     case HOST_TYPE_UINT32_RAW:
     case HOST_TYPE_UINT32: return WriteInteger<std::uint32_t>(datum, result);
@@ -368,7 +371,7 @@ std::uint32_t Write(const Datum& datum, std::uint32_t target, void* result) {
     case HOST_TYPE_FLOAT:
     case HOST_TYPE_DOUBLE: {
       double value = 0;
-      if (const std::uint32_t code = RealOf(datum, value); code != HOST_OK) return code;
+      if (const std::int32_t code = RealOf(datum, value); code != HOST_OK) return code;
       if (target == HOST_TYPE_DOUBLE) {
         StoreAt(result, value);
         return HOST_OK;
@@ -379,7 +382,7 @@ std::uint32_t Write(const Datum& datum, std::uint32_t target, void* result) {
     }
     case HOST_TYPE_PROXY_HANDLE: {
       Decimal number;
-      if (const std::uint32_t code = NumberOf(datum, number); code != HOST_OK) return code;
+      if (const std::int32_t code = NumberOf(datum, number); code != HOST_OK) return code;
       services::DecimalHandle* handle = services::TheProxy().pCreateHandle(0, number.DigitCount(), number.Scale());
       handle->SetValue(number);
       StoreAt(result, handle);
@@ -395,7 +398,7 @@ std::uint32_t Write(const Datum& datum, std::uint32_t target, void* result) {
     }
     case HOST_TYPE_BINARY_BUFFER: {
       std::string bytes;
-      if (const std::uint32_t code = BytesOf(datum, bytes); code != HOST_OK) return code;
+      if (const std::int32_t code = BytesOf(datum, bytes); code != HOST_OK) return code;
       return WriteRuntimeString(bytes.data(), bytes.size(), bytes.size(), result);
     }
     case HOST_TYPE_ASTRING: {
@@ -430,7 +433,7 @@ std::uint32_t Write(const Datum& datum, std::uint32_t target, void* result) {
     case HOST_TYPE_ATIME: return WriteDigits(datum, target, result);
     case HOST_TYPE_DATETIME: {
       CHostDateTime value{};
-      if (const std::uint32_t code = DateTimeOf(datum, value); code != HOST_OK) return code;
+      if (const std::int32_t code = DateTimeOf(datum, value); code != HOST_OK) return code;
       StoreAt(result, value);
       return HOST_OK;
     }
@@ -445,7 +448,7 @@ std::int32_t Order(const T& a, const T& b) {
   return a < b ? -1 : (b < a ? 1 : 0);
 }
 
-std::uint32_t CompareData(const Datum& a, const Datum& b, std::int32_t& out) {
+std::int32_t CompareData(const Datum& a, const Datum& b, std::int32_t& out) {
   if (IsNumeric(a) || IsNumeric(b)) {
     if (a.kind == Kind::kReal || b.kind == Kind::kReal) {
       double x = 0, y = 0;
@@ -480,10 +483,10 @@ std::uint32_t CompareData(const Datum& a, const Datum& b, std::int32_t& out) {
 
 }  // namespace
 
-std::uint32_t Convert(const void* storage, std::uint32_t type, void* result, std::uint32_t target) {
+std::int32_t Convert(const void* storage, std::uint32_t type, void* result, std::uint32_t target) {
   gConversions.fetch_add(1, std::memory_order_relaxed);
   Datum datum;
-  if (const std::uint32_t code = Read(storage, type & HOST_TYPE_CODE_MASK, datum); code != HOST_OK) return code;
+  if (const std::int32_t code = Read(storage, type & HOST_TYPE_CODE_MASK, datum); code != HOST_OK) return code;
   return Write(datum, target & HOST_TYPE_CODE_MASK, result);
 }
 
@@ -499,22 +502,22 @@ void Finish(void* result, std::uint32_t target) {
   }
 }
 
-std::uint32_t Compare(const void* storageA, std::uint32_t typeA, const void* storageB, std::uint32_t typeB,
+std::int32_t Compare(const void* storageA, std::uint32_t typeA, const void* storageB, std::uint32_t typeB,
                       std::int32_t* out) {
   if ((typeA | typeB) & HOST_VALUE_FLAG_NULL) return HOST_ERR_NULL_OPERAND;
   Datum a, b;
-  if (const std::uint32_t code = Read(storageA, typeA & HOST_TYPE_CODE_MASK, a); code != HOST_OK) return code;
-  if (const std::uint32_t code = Read(storageB, typeB & HOST_TYPE_CODE_MASK, b); code != HOST_OK) return code;
+  if (const std::int32_t code = Read(storageA, typeA & HOST_TYPE_CODE_MASK, a); code != HOST_OK) return code;
+  if (const std::int32_t code = Read(storageB, typeB & HOST_TYPE_CODE_MASK, b); code != HOST_OK) return code;
   std::int32_t order = 0;
-  const std::uint32_t code = CompareData(a, b, order);
+  const std::int32_t code = CompareData(a, b, order);
   if (code == HOST_OK && out) *out = order;
   return code;
 }
 
-std::uint32_t Equal(const void* storageA, std::uint32_t typeA, const void* storageB, std::uint32_t typeB,
+std::int32_t Equal(const void* storageA, std::uint32_t typeA, const void* storageB, std::uint32_t typeB,
                     std::int32_t* out) {
   std::int32_t order = 0;
-  const std::uint32_t code = Compare(storageA, typeA, storageB, typeB, &order);
+  const std::int32_t code = Compare(storageA, typeA, storageB, typeB, &order);
   if (code == HOST_OK && out) *out = order == 0 ? 1 : 0;
   return code;
 }

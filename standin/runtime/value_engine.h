@@ -15,13 +15,13 @@
 
 namespace qzrt::engine {
 
-std::uint32_t Convert(const void* storage, std::uint32_t type, void* result, std::uint32_t target);
+std::int32_t Convert(const void* storage, std::uint32_t type, void* result, std::uint32_t target);
 void Finish(void* result, std::uint32_t target);
 // Three-way: -1, 0 or 1 through `out`. Numbers compare by value across types, texts by their UTF-16 units,
 // date-times by date then time, bytes by their unsigned order; a text against a number or a date-time is read as one.
-std::uint32_t Compare(const void* storageA, std::uint32_t typeA, const void* storageB, std::uint32_t typeB,
+std::int32_t Compare(const void* storageA, std::uint32_t typeA, const void* storageB, std::uint32_t typeB,
                       std::int32_t* out);
-std::uint32_t Equal(const void* storageA, std::uint32_t typeA, const void* storageB, std::uint32_t typeB,
+std::int32_t Equal(const void* storageA, std::uint32_t typeA, const void* storageB, std::uint32_t typeB,
                     std::int32_t* out);
 
 // How many conversions (nConversionDepassementExt calls) the engine has run.

@@ -70,7 +70,7 @@ using qzrt::services::bEntryLeftOut;
 
 extern "C" {
 
-QZRT_VALUE_ENTRY(std::uint32_t, nConversionDepassementExt)(const void* storage, std::uint32_t type, void* result,
+QZRT_VALUE_ENTRY(std::int32_t, nConversionDepassementExt)(const void* storage, std::uint32_t type, void* result,
                                                           std::uint32_t target, std::int32_t, std::int32_t) {
   return qzrt::engine::Convert(storage, type, result, target);
 }
@@ -83,18 +83,18 @@ QZRT_VALUE_ENTRY(void*, pQueryProxy)(std::int32_t kind) {
   return kind == 102 ? &qzrt::services::TheProxy() : nullptr;
 }
 
-QZRT_VALUE_ENTRY(std::uint32_t, nComparaisonEx)(const void* a, std::uint32_t typeA, const void* b,
+QZRT_VALUE_ENTRY(std::int32_t, nComparaisonEx)(const void* a, std::uint32_t typeA, const void* b,
                                                std::uint32_t typeB, std::int32_t* out, std::int32_t, std::int32_t) {
   return qzrt::engine::Compare(a, typeA, b, typeB, out);
 }
 
-QZRT_VALUE_ENTRY(std::uint32_t, nEgaliteEx)(const void* a, std::uint32_t typeA, const void* b, std::uint32_t typeB,
+QZRT_VALUE_ENTRY(std::int32_t, nEgaliteEx)(const void* a, std::uint32_t typeA, const void* b, std::uint32_t typeB,
                                            std::int32_t* out, std::int32_t, std::int32_t) {
   return qzrt::engine::Equal(a, typeA, b, typeB, out);
 }
 
 #define QZRT_NOT_SUPPORTED(name) \
-  QZRT_VALUE_ENTRY(std::uint32_t, name)() { return 102; }
+  QZRT_VALUE_ENTRY(std::int32_t, name)() { return 102; }
 QZRT_NOT_SUPPORTED(bCanCompareEx)
 QZRT_NOT_SUPPORTED(wAjouteEx)
 QZRT_NOT_SUPPORTED(wSoustraitEx)

@@ -79,7 +79,33 @@ TEST_F(DriverModule, DriverAndRuntimeExecutionNeverResolveToEachOther) {
 TEST_F(DriverModule, EntriesOfLaterLayersAnswerFailure) {
   ASSERT_NE(s_driver, nullptr);
   EXPECT_EQ(Entry<void* (*)()>("piQueryInterface")(), nullptr);
-  EXPECT_EQ(Entry<std::intptr_t (*)(std::intptr_t, std::intptr_t)>("CommandeComposante")(4, 1), 0);
+}
+
+TEST_F(DriverModule, MessageServiceAnswersFromItsOwnBlock) {
+  ASSERT_NE(s_driver, nullptr);
+  const auto command = Entry<std::intptr_t (*)(std::intptr_t, std::intptr_t)>("CommandeComposante");
+  EXPECT_EQ(command(4, 25193), 3);
+  EXPECT_EQ(command(4, 1), -1);
+  EXPECT_EQ(command(9, 0), 0);
+
+  // With the runtime's callback installed, its texts come first and the block answers the others.
+  qzrt::SetMessageText(25193, u"runtime text");
+  EXPECT_EQ(command(2, reinterpret_cast<std::intptr_t>(qzrt::MessageCallback())), 1);
+  struct {
+    std::uint32_t unused, message;
+    char16_t* buffer;
+    std::uint32_t capacity;
+    std::int32_t result;
+  } request{0, 25193, nullptr, 64, 0};
+  char16_t buffer[64];
+  request.buffer = buffer;
+  EXPECT_EQ(command(3, reinterpret_cast<std::intptr_t>(&request)), 12);
+  EXPECT_EQ(std::u16string(buffer), u"runtime text");
+  request.message = 28437;
+  EXPECT_GT(command(3, reinterpret_cast<std::intptr_t>(&request)), 0);
+  EXPECT_NE(std::u16string(buffer), u"runtime text");
+  command(2, 0);
+  qzrt::ClearMessageTexts();
 }
 
 }  // namespace

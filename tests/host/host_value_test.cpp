@@ -190,7 +190,7 @@ struct SStepCase {
   Bytes start;
   int delta;
   Bytes result;
-  std::uint32_t answer;
+  std::int32_t answer;
 };
 
 TEST_F(HostValueTest, StepsWrapInTheirWidthAndSayWhenTheExactResultLeftTheRange) {
@@ -221,7 +221,7 @@ TEST_F(HostValueTest, StepsWrapInTheirWidthAndSayWhenTheExactResultLeftTheRange)
     CHostValue value;
     value.SetType(c.type);
     value.Set(c.start.data());
-    const std::uint32_t answer =
+    const std::int32_t answer =
         c.delta > 0 ? value.Ops().nIncrement(value.pHolder()) : value.Ops().nDecrement(value.pHolder());
     EXPECT_EQ(answer, c.answer);
     Bytes out(c.result.size());

@@ -19,6 +19,7 @@
 #include "foundation/date_time.h"
 #include "foundation/sortable_key.h"
 #include "host/execution.h"
+#include "host/host_string.h"
 #include "host/value_entry_points.h"
 #include "standin/runtime/runtime_standin.h"
 
@@ -112,7 +113,7 @@ struct SConversionCase {
   const char* what;
   std::function<void(CHostValue&)> make;
   std::uint8_t target;
-  std::uint32_t code;
+  std::int32_t code;
   Bytes native;  // what the converted value gives, for code 0
 };
 

@@ -1,0 +1,29 @@
+// Deep copies through a clone map: a CHashTable from a source object's address to its copy. A copy operation
+// registers source -> copy before it copies its children, and every child is looked up in the map before it is
+// cloned, so a child shared by several parents (or reached again through a cycle) is copied once and the copies
+// share it.
+#pragma once
+
+#include <cstdint>
+
+#include "foundation/hash_table.h"
+#include "foundation/ref_counted.h"
+
+inline std::uint64_t nCloneKey(const void* object) { return reinterpret_cast<std::uintptr_t>(object); }
+
+// Registers source -> copy unless the source has a copy already; 0 when the map cannot grow.
+inline int bRegisterClone(CHashTable& map, const void* source, void* copy) {
+  if (map.bLookup(nCloneKey(source), nullptr, nullptr)) return 1;
+  return map.bInsert(nCloneKey(source), nCloneKey(copy));
+}
+
+// The copy of a child for a new parent's field, with a reference taken for that field: the copy already in the map,
+// else the child's own clone (T::pClone(map)). Null for a null child or a clone that failed.
+template <typename T>
+T* pCloneChild(CHashTable& map, T* child) {
+  if (!child) return nullptr;
+  std::uint64_t copy = 0;
+  T* result = map.bLookup(nCloneKey(child), &copy, nullptr) ? reinterpret_cast<T*>(copy) : child->pClone(map);
+  AddRefObject(result);
+  return result;
+}

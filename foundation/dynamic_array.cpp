@@ -1,0 +1,77 @@
+#include "foundation/dynamic_array.h"
+
+#include <cstdlib>
+#include <cstring>
+
+CDynamicArray::CDynamicArray(std::uint32_t elementSize, std::uint32_t growStep)
+    : m_nElementSize(elementSize), m_nGrowStep(growStep ? growStep : 1) {}
+
+CDynamicArray::~CDynamicArray() {
+  std::free(m_pElements);
+  m_pElements = nullptr;
+  m_nCount = m_nCapacity = 0;
+}
+
+int CDynamicArray::Grow() {
+  std::uint32_t step = m_nGrowStep;
+  // Small elements added one at a time would reallocate on every add: past 100 they come twenty at a time.
+  if (step == 1 && m_nCapacity >= 101 && m_nElementSize < 257) step = 20;
+  const std::uint64_t capacity = static_cast<std::uint64_t>(m_nCapacity) + step;
+  if (capacity > UINT32_MAX) return 0;
+  void* elements = std::realloc(m_pElements, static_cast<std::size_t>(capacity * m_nElementSize));
+  if (!elements) return 0;
+  m_pElements = static_cast<unsigned char*>(elements);
+  m_nCapacity = static_cast<std::uint32_t>(capacity);
+  return 1;
+}
+
+int CDynamicArray::SetAll(const void* element, std::uint32_t n) {
+  std::free(m_pElements);
+  m_pElements = nullptr;
+  m_nCount = m_nCapacity = 0;
+  if (n == 0) return 1;
+  m_pElements = static_cast<unsigned char*>(std::malloc(static_cast<std::size_t>(n) * m_nElementSize));
+  if (!m_pElements) return 0;
+  for (std::uint32_t i = 0; i < n; ++i) std::memcpy(pGetAt(i), element, m_nElementSize);
+  m_nCount = m_nCapacity = n;
+  return 1;
+}
+
+int CDynamicArray::SetFromBuffer(const void* element, std::uint32_t n) { return SetAll(element, n); }
+
+void CDynamicArray::ShrinkToFit() {
+  if (m_nCount == 0) {
+    std::free(m_pElements);
+    m_pElements = nullptr;
+  } else if (void* elements = std::realloc(m_pElements, static_cast<std::size_t>(m_nCount) * m_nElementSize)) {
+    m_pElements = static_cast<unsigned char*>(elements);
+  } else {
+    return;  // the larger block stays valid
+  }
+  m_nCapacity = m_nCount;
+}
+
+int CDynamicArray::Add(const void* element) { return InsertAt(element, m_nCount); }
+
+int CDynamicArray::InsertAt(const void* element, std::uint32_t i) {
+  if (i > m_nCount) return 0;
+  if (m_nCount == m_nCapacity && !Grow()) return 0;
+  if (i < m_nCount) {
+    std::memmove(pGetAt(i + 1), pGetAt(i), static_cast<std::size_t>(m_nCount - i) * m_nElementSize);
+  }
+  std::memcpy(pGetAt(i), element, m_nElementSize);
+  ++m_nCount;
+  return 1;
+}
+
+void CDynamicArray::SetAt(const void* element, std::uint32_t i) {
+  if (i < m_nCount) std::memcpy(pGetAt(i), element, m_nElementSize);
+}
+
+void CDynamicArray::RemoveAt(std::uint32_t i) {
+  if (i >= m_nCount) return;
+  if (i + 1 < m_nCount) {
+    std::memmove(pGetAt(i), pGetAt(i + 1), static_cast<std::size_t>(m_nCount - i - 1) * m_nElementSize);
+  }
+  --m_nCount;
+}
