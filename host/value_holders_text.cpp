@@ -37,55 +37,11 @@ void WritePointer(void* out, T* pointer) {
 
 // ---- 17, 81: one character and a terminator -------------------------------------------------------------------
 template <std::uint8_t Code, class Unit>
-struct TCharHolder {
-  static constexpr std::uint8_t kType = Code;
-  static constexpr std::size_t kWidth = sizeof(Unit);
-
-  static void Put(CHostValueHolder* self, Unit unit) {
-    Store<Unit>(self, unit);
-    Store<Unit>(self, Unit{0}, kWidth);
-  }
-  static void Construct(CHostValueHolder* self) { Put(self, Unit{0}); }
-  static std::int32_t QZ_HOLDER_CALL CopyTo(CHostValueHolder* self, CHostValue* target) {
-    return CopyNativeTo(self, target, Storage(self));
-  }
-  static std::int32_t QZ_HOLDER_CALL nGetStorageSize(CHostValueHolder*, std::size_t* out) { return Answer(out, kWidth); }
-  static std::int32_t QZ_HOLDER_CALL nGetSizeWithTerminator(CHostValueHolder*, std::size_t* out) {
-    return Answer(out, kWidth);
-  }
-  static std::int32_t QZ_HOLDER_CALL nGetDataSize(CHostValueHolder*, std::size_t* out) { return Answer(out, kWidth); }
+struct TCharHolder : TInlineHolder<Code, sizeof(Unit)> {
+  // The terminator after the character is zeroed once and never written again.
+  static void Construct(CHostValueHolder* self) { std::memset(Storage(self), 0, 2 * sizeof(Unit)); }
+  static void Put(CHostValueHolder* self, Unit unit) { Store<Unit>(self, unit); }
   static std::int32_t QZ_HOLDER_CALL nGetLength(CHostValueHolder*, std::size_t* out) { return Answer(out, 1); }
-  static std::int32_t QZ_HOLDER_CALL nGetStorageAddress(CHostValueHolder* self, void** out) {
-    *out = Storage(self);
-    return HOST_OK;
-  }
-  static std::int32_t QZ_HOLDER_CALL nGetDataPointer(CHostValueHolder* self, const void** out) {
-    *out = Storage(self);
-    return HOST_OK;
-  }
-  static std::int32_t QZ_HOLDER_CALL nGet(CHostValueHolder* self, void* out) {
-    std::memcpy(out, Storage(self), kWidth);
-    return HOST_OK;
-  }
-  static std::int32_t QZ_HOLDER_CALL nCopyWithTerminator(CHostValueHolder* self, void* destination) {
-    return nGet(self, destination);
-  }
-  static std::int32_t QZ_HOLDER_CALL nCopyData(CHostValueHolder* self, void* destination) {
-    return nGet(self, destination);
-  }
-  static std::int32_t QZ_HOLDER_CALL Set(CHostValueHolder* self, const void* native) {
-    Unit unit{0};
-    if (native) std::memcpy(&unit, native, kWidth);
-    Put(self, unit);
-    return HOST_OK;
-  }
-  // What a short buffer holds, zeros for the rest; never read past its end.
-  static std::int32_t QZ_HOLDER_CALL SetFromBuffer(CHostValueHolder* self, const void* data, std::size_t size) {
-    Unit unit{0};
-    if (data) std::memcpy(&unit, data, size < kWidth ? size : kWidth);
-    Put(self, unit);
-    return HOST_OK;
-  }
 };
 
 struct CACharHolder : TCharHolder<HOST_TYPE_ACHAR, char> {

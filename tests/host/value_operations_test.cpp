@@ -22,17 +22,9 @@
 #include "host/host_string.h"
 #include "host/value_entry_points.h"
 #include "standin/runtime/runtime_standin.h"
+#include "tests/host/host_value_fixture.h"
 
 namespace {
-
-using Bytes = std::vector<std::uint8_t>;
-
-template <class T>
-Bytes BytesOf(const T& value) {
-  Bytes bytes(sizeof(T));
-  std::memcpy(bytes.data(), &value, sizeof(T));
-  return bytes;
-}
 
 void ClearBindings() {
   gpfnConversionDepassementExt = nullptr;
@@ -42,15 +34,9 @@ void ClearBindings() {
   gpfnProxySortKey = nullptr;
 }
 
-class ValueOperationsTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    qzrt::Reset();
-    ASSERT_EQ(bInitKXConvFromVM(qzrt::ModuleHandle(), 2, 2), 1);
-    ASSERT_EQ(bInitKXCalcFromVM(qzrt::ModuleHandle(), 2, 2), 1);
-  }
-  void TearDown() override { EXPECT_EQ(qzrt::LiveProxyHandles(), 0u) << "every decimal handle is given back"; }
 
+class ValueOperationsTest : public CHostValueFixture {
+ protected:
   template <class T>
   static void Make(CHostValue& value, std::uint8_t type, const T& native) {
     value.SetType(type);

@@ -18,25 +18,14 @@
 #include "host/value_entry_points.h"
 #include "host/value_operations.h"
 #include "standin/runtime/runtime_standin.h"
+#include "tests/host/host_value_fixture.h"
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
 std::string Narrow(const std::u16string& text) { return std::string(text.begin(), text.end()); }
 
-class ValueTextTest : public ::testing::Test {
+class ValueTextTest : public CHostValueFixture {
  protected:
-  void SetUp() override {
-    qzrt::Reset();
-    // The services an attach binds: runtime strings come from the runtime's allocator.
-    gpHostLocale = static_cast<IHostLocaleService*>(qzrt::LocaleService());
-    gpHostStringAllocator = static_cast<IHostStringAllocator*>(qzrt::StringAllocator());
-    ASSERT_EQ(bInitKXConvFromVM(qzrt::ModuleHandle(), 2, 2), 1);
-    ASSERT_EQ(bInitKXCalcFromVM(qzrt::ModuleHandle(), 2, 2), 1);
-  }
-  void TearDown() override { EXPECT_EQ(qzrt::LiveProxyHandles(), 0u); }
-
   static std::u16string TextOf(CHostValue& value) {
     CHostValue text;
     text.Assign(value);
