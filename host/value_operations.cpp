@@ -87,9 +87,10 @@ std::uint32_t nEncodeValueSortKey(CHostValue& value, std::uint8_t** buffer, std:
     value.SetFlags(0);
   }
   if (type == HOST_TYPE_EMPTY) type = value.nGetType();
+  // A value the runtime cannot convert keys as what it holds: every value gets a key of the type's size.
   CHostValue copy;
   copy.Assign(value);
-  if (bHostFailed(copy.nConvert(type))) return 0;
+  copy.nConvert(type);
 
   const void* data = nullptr;
   std::size_t length = 0;

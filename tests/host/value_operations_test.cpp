@@ -353,6 +353,20 @@ TEST_F(ValueOperationsTest, NullAndEmptyValuesKeyAsAnEmptyText) {
   EXPECT_EQ(value.wGetTypeWord(), HOST_TYPE_TEXT) << "the caller's value itself becomes an empty text";
   EXPECT_EQ(out, buffer);
   EXPECT_EQ(Bytes(buffer, buffer + 8), Bytes(8, 0));
+
+  // A NULL decimal becomes an empty text, of which the runtime makes no decimal: its key is that of zero.
+  CHostValue zero;
+  Make(zero, HOST_TYPE_INT32, std::int32_t{0});
+  ASSERT_EQ(zero.nConvert(HOST_TYPE_PROXY_HANDLE), 0);
+  zero.SetNull(true);
+  std::uint8_t* allocated = nullptr;
+  ASSERT_EQ(nEncodeValueSortKey(zero, &allocated, 0, HOST_TYPE_PROXY_HANDLE, 10, 2), 32u);
+  const Bytes nullKey(allocated, allocated + 32);
+  std::free(allocated);
+  Make(zero, HOST_TYPE_INT32, std::int32_t{0});
+  ASSERT_EQ(nEncodeValueSortKey(zero, &allocated, 0, HOST_TYPE_PROXY_HANDLE, 10, 2), 32u);
+  EXPECT_EQ(Bytes(allocated, allocated + 32), nullKey);
+  std::free(allocated);
 }
 
 }  // namespace
