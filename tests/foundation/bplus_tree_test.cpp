@@ -425,4 +425,209 @@ TEST(BPlusTreeOracle, CallerKeyOrder) {
   RunAndExpect({3, 4, 4, 30, 90, true, 4000, 6}, 5, 3);
 }
 
+TEST(BPlusTreeOracle, OrdersBelowThreeWorkAsThree) {
+  RunAndExpect({1, 4, 4, 20, 30, false, 1500, 7}, 3, 3);
+}
+
+// ---- cases ---------------------------------------------------------------------------------------------------------
+
+std::uint32_t KeyOf(const CBPlusTree& tree) {
+  const void* key = tree.pGetCurrentKey();
+  if (!key) return 0xFFFFFFFFu;
+  const auto* b = static_cast<const unsigned char*>(key);
+  return (std::uint32_t{b[0]} << 24) | (std::uint32_t{b[1]} << 16) | (std::uint32_t{b[2]} << 8) | b[3];
+}
+
+std::uint32_t DataOf(const CBPlusTree& tree) {
+  const void* data = tree.pGetCurrentData();
+  if (!data) return 0xFFFFFFFFu;
+  const auto* b = static_cast<const unsigned char*>(data);
+  return (std::uint32_t{b[0]} << 24) | (std::uint32_t{b[1]} << 16) | (std::uint32_t{b[2]} << 8) | b[3];
+}
+
+bool Insert(CBPlusTree& tree, std::uint32_t key, std::uint32_t data) {
+  return tree.bInsert(Be(key).data(), Be(data).data()) == 1;
+}
+
+std::int32_t RankOf(CBPlusTree& tree) {
+  std::int32_t moved = 0;
+  tree.bMove(RANK_READ, &moved, 0);
+  return -moved;
+}
+
+TEST(BPlusTree, EmptyTreeAnswersNothing) {
+  CBPlusTree tree;
+  ASSERT_EQ(tree.bCreate(4, 4, nCompareBytes, 0), 1);
+  EXPECT_EQ(tree.nGetCount(), 0u);
+  EXPECT_EQ(tree.bSeek(Be(1).data(), 0), nullptr);
+  std::int32_t moved = 7;
+  EXPECT_EQ(tree.bMove(1, &moved, MOVE_TO_END | MOVE_PARTIAL), 0);
+  EXPECT_EQ(moved, 0);
+  tree.GoFirst();
+  tree.GoToRank(3);
+  EXPECT_EQ(tree.pGetCurrentData(), nullptr);
+  EXPECT_EQ(tree.nGetDuplicateCount(), 0);
+  EXPECT_EQ(tree.bDelete(Be(1).data(), nullptr), 0);
+  EXPECT_EQ(tree.bFind(Be(1).data(), Be(1).data()), 0);
+  CBPlusTree uncreated;
+  EXPECT_EQ(uncreated.bInsert(Be(1).data(), Be(1).data()), 0);
+}
+
+TEST(BPlusTree, FirstInsertLeavesTheCursorOnTheEndUnderAKeylessRoot) {
+  CBPlusTree tree;
+  ASSERT_EQ(tree.bCreate(4, 4, nCompareBytes, 0), 1);
+  ASSERT_TRUE(Insert(tree, 10, 1));
+  EXPECT_EQ(tree.pGetCurrentKey(), nullptr);
+  EXPECT_EQ(RankOf(tree), 1);
+  EXPECT_EQ(CBPlusTreeProbe::Height(tree), 2);
+  EXPECT_EQ(CBPlusTreeProbe::Check(tree), "");
+  EXPECT_FALSE(Insert(tree, 10, 1)) << "the same pair twice";
+  EXPECT_TRUE(Insert(tree, 10, 2));
+  EXPECT_EQ(tree.nGetCount(), 2u);
+
+  CBPlusTree keys;
+  ASSERT_EQ(keys.bCreate(4, 0, nCompareBytes, 0), 1);
+  EXPECT_EQ(keys.bInsert(Be(5).data(), nullptr), 1);
+  EXPECT_EQ(keys.bInsert(Be(5).data(), nullptr), 0) << "a keys-only tree takes a key once";
+  EXPECT_EQ(keys.nGetCount(), 1u);
+}
+
+TEST(BPlusTree, AFullLeafShiftsIntoItsSiblingRatherThanSplit) {
+  CBPlusTree tree;
+  ASSERT_EQ(tree.bCreate(4, 4, nCompareBytes, 32), 1);
+  for (std::uint32_t k = 0; k <= 32; ++k) ASSERT_TRUE(Insert(tree, k * 4, 0));  // leaves of 16 and 17
+  for (std::uint32_t k = 0; k < 16; ++k) ASSERT_TRUE(Insert(tree, k * 4 + 2, 0));  // the left one full
+  ASSERT_EQ(CBPlusTreeProbe::LeafCount(tree), 2u);
+  ASSERT_TRUE(Insert(tree, 1, 0));
+  EXPECT_EQ(CBPlusTreeProbe::LeafCount(tree), 2u);
+  ASSERT_TRUE(Insert(tree, 63, 0));  // above every key of the full left leaf: straight into the right one
+  EXPECT_EQ(CBPlusTreeProbe::LeafCount(tree), 2u);
+  EXPECT_EQ(CBPlusTreeProbe::Check(tree), "");
+  EXPECT_NE(tree.bSeek(Be(63).data(), SEEK_EXACT), nullptr);
+  EXPECT_EQ(RankOf(tree), 33);
+}
+
+TEST(BPlusTree, EmptiesAndGrowsAgain) {
+  CBPlusTree tree;
+  ASSERT_EQ(tree.bCreate(4, 4, nCompareBytes, 3), 1);
+  for (std::uint32_t k = 0; k < 200; ++k) ASSERT_TRUE(Insert(tree, k % 50, k));
+  for (std::uint32_t k = 0; k < 50; ++k) ASSERT_EQ(tree.bDelete(Be(k).data(), nullptr), 1);
+  EXPECT_EQ(tree.nGetCount(), 0u);
+  EXPECT_EQ(CBPlusTreeProbe::Check(tree), "");
+  EXPECT_EQ(CBPlusTreeProbe::LeafCount(tree), 0u);
+  ASSERT_TRUE(Insert(tree, 7, 7));
+  EXPECT_EQ(tree.nGetCount(), 1u);
+  EXPECT_EQ(CBPlusTreeProbe::Check(tree), "");
+  tree.GoFirst();
+  EXPECT_EQ(KeyOf(tree), 7u);
+}
+
+TEST(BPlusTree, SeekModesAtTheEdges) {
+  CBPlusTree tree;
+  ASSERT_EQ(tree.bCreate(4, 4, nCompareBytes, 4), 1);
+  for (std::uint32_t k = 10; k <= 100; k += 10) {
+    ASSERT_TRUE(Insert(tree, k, 1));
+    ASSERT_TRUE(Insert(tree, k, 2));
+  }
+  tree.GoToRank(5);
+  EXPECT_EQ(tree.bSeek(Be(5).data(), SEEK_LAST), nullptr) << "nothing below the smallest key";
+  EXPECT_EQ(RankOf(tree), 5);
+  EXPECT_EQ(tree.bSeek(Be(500).data(), 0), nullptr) << "nothing above the greatest key";
+  EXPECT_EQ(RankOf(tree), 5);
+  EXPECT_EQ(tree.bSeek(Be(55).data(), SEEK_EXACT), nullptr);
+  EXPECT_EQ(RankOf(tree), 5);
+  ASSERT_NE(tree.bSeek(Be(55).data(), 0), nullptr);
+  EXPECT_EQ(KeyOf(tree), 60u);
+  EXPECT_EQ(DataOf(tree), 1u);
+  ASSERT_NE(tree.bSeek(Be(55).data(), SEEK_LAST), nullptr);
+  EXPECT_EQ(KeyOf(tree), 50u);
+  EXPECT_EQ(DataOf(tree), 2u);
+  ASSERT_NE(tree.bSeek(Be(30).data(), SEEK_EXACT | SEEK_LAST), nullptr);
+  EXPECT_EQ(RankOf(tree), 5);
+}
+
+TEST(BPlusTree, StepsOffTheLastEntryOnlyOntoTheEndWhenAllowed) {
+  CBPlusTree tree;
+  ASSERT_EQ(tree.bCreate(4, 4, nCompareBytes, 0), 1);
+  for (std::uint32_t v = 0; v < 3; ++v) ASSERT_TRUE(Insert(tree, 1, v));
+  tree.GoToRank(2);
+  std::int32_t moved = 9;
+  EXPECT_EQ(tree.bMove(1, &moved, 0), 0);
+  EXPECT_EQ(moved, 0);
+  EXPECT_EQ(DataOf(tree), 2u);
+  EXPECT_EQ(tree.bMove(1, &moved, MOVE_TO_END), 1);
+  EXPECT_EQ(tree.pGetCurrentKey(), nullptr);
+  EXPECT_EQ(tree.bMove(0, &moved, 0), 0) << "the end position is no entry";
+  EXPECT_EQ(tree.bMove(0, &moved, MOVE_TO_END), 1);
+  EXPECT_EQ(tree.bMove(-1, &moved, MOVE_BY_KEY), 1);
+  EXPECT_EQ(DataOf(tree), 0u) << "a move by key lands on the key's first value";
+  EXPECT_EQ(tree.bMove(-1, &moved, 0), 0) << "nothing before the first entry";
+}
+
+TEST(BPlusTree, BulkLoadBuildsWhatInsertsWould) {
+  std::vector<unsigned char> records;
+  std::vector<Entry> expected;
+  for (std::uint32_t k = 0; k < 500; ++k) {
+    const std::uint32_t values = k % 7 == 0 ? 70 : (k % 3 == 0 ? 5 : 1);
+    for (std::uint32_t v = 0; v < values; ++v) {
+      const std::string key = Be(k * 3);
+      const std::string data = Be(v * 11);
+      records.insert(records.end(), key.begin(), key.end());
+      records.insert(records.end(), data.begin(), data.end());
+      expected.emplace_back(key, data);
+    }
+  }
+  const auto count = static_cast<std::int32_t>(expected.size());
+  CBPlusTree tree;
+  ASSERT_EQ(tree.bCreate(4, 4, nCompareBytes, 5), 1);
+  EXPECT_EQ(tree.bLoadSorted(records.data(), 0), 1);
+  EXPECT_EQ(tree.nGetCount(), 0u);
+  ASSERT_EQ(tree.bLoadSorted(records.data(), count), 1);
+  EXPECT_EQ(CBPlusTreeProbe::Check(tree), "");
+  EXPECT_EQ(CBPlusTreeProbe::Entries(tree), expected);
+  EXPECT_EQ(tree.pGetCurrentKey(), nullptr) << "the cursor ends on the end position";
+  EXPECT_EQ(CBPlusTreeProbe::ListClass(tree, Be(0).data()), 6);
+  EXPECT_EQ(tree.bLoadSorted(records.data(), count), 0) << "only into an empty tree";
+  // The loaded tree takes changes like any other.
+  for (std::uint32_t k = 0; k < 1500; k += 2) {
+    ASSERT_EQ(tree.bDelete(Be(k).data(), nullptr), k % 3 == 0 ? 1 : 0);
+  }
+  EXPECT_EQ(CBPlusTreeProbe::Check(tree), "");
+}
+
+TEST(BPlusTree, BulkLoadRefusesBadInputAndKeepsNothing) {
+  CBPlusTree keys;
+  ASSERT_EQ(keys.bCreate(4, 0, nCompareBytes, 3), 1);
+  std::string repeated = Be(1) + Be(2) + Be(2) + Be(3);
+  EXPECT_EQ(keys.bLoadSorted(repeated.data(), 4), 0) << "a keys-only tree takes each key once";
+  std::string unordered = Be(1) + Be(3) + Be(2);
+  EXPECT_EQ(keys.bLoadSorted(unordered.data(), 3), 0);
+  EXPECT_EQ(keys.nGetCount(), 0u);
+  EXPECT_EQ(CBPlusTreeProbe::Check(keys), "");
+
+  CBPlusTree tree;
+  ASSERT_EQ(tree.bCreate(4, 4, nCompareBytes, 3), 1);
+  std::string pairs;
+  for (std::uint32_t k = 0; k < 40; ++k) pairs += Be(k) + Be(1);
+  pairs += Be(39) + Be(1);  // the same pair again, at the end: after every leaf and list was built
+  EXPECT_EQ(tree.bLoadSorted(pairs.data(), 41), 0);
+  EXPECT_EQ(tree.nGetCount(), 0u);
+  EXPECT_EQ(CBPlusTreeProbe::Check(tree), "") << "the built leaves were freed";
+}
+
+TEST(BPlusTree, DestroyThenCreateAgain) {
+  CBPlusTree tree;
+  ASSERT_EQ(tree.bCreate(4, 4, nCompareBytes, 0), 1);
+  for (std::uint32_t v = 0; v < 300; ++v) ASSERT_TRUE(Insert(tree, v % 3, v));
+  const std::uint64_t bytes = tree.nGetBlockBytes();
+  EXPECT_GT(bytes, 0u);
+  tree.Destroy();
+  EXPECT_EQ(tree.nGetCount(), 0u);
+  EXPECT_EQ(tree.nGetBlockBytes(), 0u);
+  EXPECT_EQ(tree.bInsert(Be(1).data(), Be(1).data()), 0) << "not created";
+  ASSERT_EQ(tree.bCreate(8, 0, nCompareBytes, 0), 1);
+  EXPECT_EQ(tree.bInsert("abcdefgh", nullptr), 1);
+  EXPECT_EQ(CBPlusTreeProbe::Check(tree), "");
+}
+
 }  // namespace
