@@ -5,6 +5,14 @@
 // An item is an 8-byte header and the caller's bytes. The header of a free item links to the next free item of its
 // block (the free items of a block form a circle); the header of an item in use holds its block, which is how Free
 // finds it.
+namespace {
+
+void* HeapAllocate(std::size_t nBytes) { return std::malloc(nBytes); }
+
+}  // namespace
+
+PFN_BLOCK_ALLOCATE gpfnBlockPoolAllocate = HeapAllocate;
+
 struct CBlockPool::SItem {
   union {
     SItem* pNextFree;
@@ -65,7 +73,7 @@ void CBlockPool::PushFront(SBlock*& pHead, SBlock* pBlock) {
 
 CBlockPool::SBlock* CBlockPool::pNewBlock() {
   const std::size_t stride = nStride();
-  auto* bytes = static_cast<unsigned char*>(std::malloc(nBlockHeaderBytes() + m_nItemsPerBlock * stride));
+  auto* bytes = static_cast<unsigned char*>(gpfnBlockPoolAllocate(nBlockHeaderBytes() + m_nItemsPerBlock * stride));
   if (!bytes) return nullptr;
   auto* block = reinterpret_cast<SBlock*>(bytes);
   unsigned char* items = bytes + nBlockHeaderBytes();

@@ -6,6 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 
+// Where blocks come from: the general heap. Tests put a failing allocator here to reach the out-of-memory paths.
+using PFN_BLOCK_ALLOCATE = void* (*)(std::size_t nBytes);
+extern PFN_BLOCK_ALLOCATE gpfnBlockPoolAllocate;
+
 class CBlockPool {
  public:
   // Bytes of items a block aims at.

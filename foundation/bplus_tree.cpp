@@ -601,7 +601,10 @@ int CBPlusTree::bDelete(const void* pKey, const void* pData) {
     }
     if (result->nGetCount() == 1) {
       // A key back to one value keeps it in the slot.
-      std::memcpy(pLeafData(leaf, pos), result->pValues(), m_nDataLength);
+      // (A nested list gets here only when memory ran out each time it should have become an array.)
+      const void* last = result->bIsNested() ? result->pValueAt(this, CBPlusTreeCursor{this, leaf, pos, nullptr, 0})
+                                             : result->pValues();
+      std::memcpy(pLeafData(leaf, pos), last, m_nDataLength);
       SetListBit(leaf, pos, false);
       CDuplicateList::Free(result, this);
       if (m_Cursor.pLeaf == leaf && m_Cursor.nSlot == pos) {

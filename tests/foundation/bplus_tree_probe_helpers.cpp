@@ -134,7 +134,6 @@ std::uint32_t CBPlusTreeProbe::CheckNode(SWalk& w, SBPlusTreeNode* node, int dep
         const std::int32_t count = list->nGetCount();
         if (count < 2) w.problems << "list of " << count << " values; ";
         if (list->bIsNested()) {
-          if (count < DUPLICATE_LIST_NESTED_BELOW) w.problems << "nested list of " << count << " values; ";
           const std::string inner = CheckTree(*list->pGetNested(), true);
           if (!inner.empty()) w.problems << "nested: " << inner;
         } else {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <iterator>
 #include <map>
@@ -613,6 +614,58 @@ TEST(BPlusTree, BulkLoadRefusesBadInputAndKeepsNothing) {
   EXPECT_EQ(tree.bLoadSorted(pairs.data(), 41), 0);
   EXPECT_EQ(tree.nGetCount(), 0u);
   EXPECT_EQ(CBPlusTreeProbe::Check(tree), "") << "the built leaves were freed";
+}
+
+// Pool blocks fail once the budget is spent; a negative budget never runs out.
+int gnBlockBudget = -1;
+void* BudgetedAllocate(std::size_t bytes) {
+  if (gnBlockBudget == 0) return nullptr;
+  if (gnBlockBudget > 0) --gnBlockBudget;
+  return std::malloc(bytes);
+}
+
+struct CBudgetScope {
+  CBudgetScope() : saved(gpfnBlockPoolAllocate) { gpfnBlockPoolAllocate = BudgetedAllocate; }
+  ~CBudgetScope() {
+    gnBlockBudget = -1;
+    gpfnBlockPoolAllocate = saved;
+  }
+  PFN_BLOCK_ALLOCATE saved;
+};
+
+TEST(BPlusTree, RunningOutOfMemoryLeavesTheTreeAsItWas) {
+  CBudgetScope scope;
+  CBPlusTree tree;
+  ASSERT_EQ(tree.bCreate(4, 4, nCompareBytes, 3), 1);
+  COracle oracle(false);
+  std::mt19937 random(11);
+  int refused = 0;
+  for (int step = 0; step < 1500 && !HasFailure(); ++step) {
+    gnBlockBudget = random() % 2 ? 0 : static_cast<int>(random() % 3);
+    const std::string key = Be(random() % 24);
+    const std::string data = Be(random() % 150);
+    const std::vector<Entry> before = oracle.Entries();
+    const std::int32_t rank = RankOf(tree);
+    if (random() % 3 != 0 || before.empty()) {
+      const int result = tree.bInsert(key.data(), data.data());
+      if (result == 1) {
+        ASSERT_TRUE(oracle.Insert(key, data, false)) << step;
+      } else if (oracle.Insert(key, data, false)) {
+        oracle.Erase(key, &data);
+        ++refused;
+        ASSERT_EQ(CBPlusTreeProbe::Entries(tree), before) << step;
+        ASSERT_EQ(RankOf(tree), rank) << step;
+      }
+    } else {
+      // Removals need no memory: a list that cannot move to a smaller class stays where it is.
+      const Entry& e = before[random() % before.size()];
+      ASSERT_EQ(tree.bDelete(e.first.data(), e.second.data()), 1) << step;
+      oracle.Erase(e.first, &e.second);
+    }
+    ASSERT_EQ(CBPlusTreeProbe::Check(tree), "") << step;
+    ASSERT_EQ(CBPlusTreeProbe::Entries(tree), oracle.Entries()) << step;
+  }
+  EXPECT_GT(refused, 10);
 }
 
 TEST(BPlusTree, DestroyThenCreateAgain) {
