@@ -112,6 +112,13 @@ void CBPlusTree::SetList(SBPlusTreeLeaf* pLeaf, int i, CDuplicateList* pList) co
   std::memcpy(pLeafData(pLeaf, i), &pList, sizeof pList);
 }
 
+// A list operation that moved the values to another list leaves the old one to the tree.
+void CBPlusTree::ReplaceList(SBPlusTreeLeaf* pLeaf, int i, CDuplicateList* pOld, CDuplicateList* pNew) {
+  if (pNew == pOld) return;
+  CDuplicateList::Free(pOld, this);
+  SetList(pLeaf, i, pNew);
+}
+
 std::uint32_t CBPlusTree::nSlotEntries(SBPlusTreeLeaf* pLeaf, int i) const {
   return bIsList(pLeaf, i) ? static_cast<std::uint32_t>(pList(pLeaf, i)->nGetCount()) : 1u;
 }
@@ -123,12 +130,13 @@ std::uint32_t CBPlusTree::nEntries(SBPlusTreeNode* pNode) {
 
 // ---- search ------------------------------------------------------------------------------------------------------
 
-int CBPlusTree::nSearch(const unsigned char* pKeys, int nCount, const void* pKey, bool* pFound) const {
+int CBPlusTree::nSearchSorted(const unsigned char* pItems, int nCount, std::size_t nWidth, const void* pItem,
+                              PFN_BPLUSTREE_COMPARE pfnCompare, bool* pFound) {
   int low = 0;
   int high = nCount - 1;
   while (low <= high) {
     const int middle = (low + high) / 2;
-    const int c = m_pfnKeyCompare(pKey, pKeys + static_cast<std::size_t>(middle) * m_nKeyLength, m_nKeyLength);
+    const int c = pfnCompare(pItem, pItems + static_cast<std::size_t>(middle) * nWidth, nWidth);
     if (c < 0) {
       high = middle - 1;
     } else if (c > 0) {
@@ -140,6 +148,10 @@ int CBPlusTree::nSearch(const unsigned char* pKeys, int nCount, const void* pKey
   }
   *pFound = false;
   return low;
+}
+
+int CBPlusTree::nSearch(const unsigned char* pKeys, int nCount, const void* pKey, bool* pFound) const {
+  return nSearchSorted(pKeys, nCount, m_nKeyLength, pKey, m_pfnKeyCompare, pFound);
 }
 
 // Equal keys go right: a separator is the smallest key of the subtree to its right.
@@ -278,6 +290,30 @@ void CBPlusTree::InnerPushBack(SBPlusTreeInner* pNode, const void* pKey, SBPlusT
   ++pNode->nKeyCount;
 }
 
+// A slot with its entries and the cursor, from one leaf to its neighbour.
+void CBPlusTree::MoveFirstSlotToEnd(SBPlusTreeLeaf* pFrom, SBPlusTreeLeaf* pTo) {
+  const int end = pTo->nKeyCount;
+  MoveSlots(pTo, end, pFrom, 0, 1);
+  ++pTo->nKeyCount;
+  CursorRelocate(pFrom, 0, 1, pTo, end);
+  const std::uint32_t entries = nSlotEntries(pTo, end);
+  pTo->nEntryCount += entries;
+  pFrom->nEntryCount -= entries;
+  CloseSlot(pFrom, 0);
+  CursorShift(pFrom, 1, -1);
+}
+
+void CBPlusTree::MoveLastSlotToFront(SBPlusTreeLeaf* pFrom, SBPlusTreeLeaf* pTo) {
+  const int last = pFrom->nKeyCount - 1;
+  OpenSlot(pTo, 0);
+  MoveSlots(pTo, 0, pFrom, last, 1);
+  CursorRelocate(pFrom, last, 1, pTo, 0);
+  --pFrom->nKeyCount;
+  const std::uint32_t entries = nSlotEntries(pTo, 0);
+  pTo->nEntryCount += entries;
+  pFrom->nEntryCount -= entries;
+}
+
 // ---- cursor upkeep -----------------------------------------------------------------------------------------------
 
 void CBPlusTree::CursorShift(SBPlusTreeLeaf* pLeaf, int nFrom, int nDelta) {
@@ -369,10 +405,7 @@ int CBPlusTree::bAddDuplicate(SBPlusTreeLeaf* pLeaf, int nSlot, const void* pDat
   CDuplicateList* list = pList(pLeaf, nSlot);
   CDuplicateList* result = CDuplicateList::pInsert(list, this, pData, onKey);
   if (!result) return 0;
-  if (result != list) {
-    CDuplicateList::Free(list, this);
-    SetList(pLeaf, nSlot, result);
-  }
+  ReplaceList(pLeaf, nSlot, list, result);
   return 1;
 }
 
@@ -393,13 +426,7 @@ void CBPlusTree::InsertIntoFullLeaf(SPathStep* pPath, int nDepth, SBPlusTreeLeaf
         std::memcpy(pInnerKey(parent, ci), pKey, m_nKeyLength);
         return;
       }
-      OpenSlot(right, 0);
-      MoveSlots(right, 0, pLeaf, count - 1, 1);
-      CursorRelocate(pLeaf, count - 1, 1, right, 0);
-      const std::uint32_t moved = nSlotEntries(right, 0);
-      --pLeaf->nKeyCount;
-      pLeaf->nEntryCount -= moved;
-      right->nEntryCount += moved;
+      MoveLastSlotToFront(pLeaf, right);
       std::memcpy(pInnerKey(parent, ci), pLeafKey(right, 0), m_nKeyLength);
       OpenSlot(pLeaf, nPos);
       WriteSlot(pLeaf, nPos, pKey, pData);
@@ -411,15 +438,7 @@ void CBPlusTree::InsertIntoFullLeaf(SPathStep* pPath, int nDepth, SBPlusTreeLeaf
   if (ci > 0 && nPos > 0) {
     auto* left = reinterpret_cast<SBPlusTreeLeaf*>(Child(parent, ci - 1));
     if (left->nKeyCount < m_nOrder) {
-      const int end = left->nKeyCount;
-      MoveSlots(left, end, pLeaf, 0, 1);
-      ++left->nKeyCount;
-      CursorRelocate(pLeaf, 0, 1, left, end);
-      const std::uint32_t moved = nSlotEntries(left, end);
-      left->nEntryCount += moved;
-      pLeaf->nEntryCount -= moved;
-      CloseSlot(pLeaf, 0);
-      CursorShift(pLeaf, 1, -1);
+      MoveFirstSlotToEnd(pLeaf, left);
       std::memcpy(pInnerKey(parent, ci - 1), pLeafKey(pLeaf, 0), m_nKeyLength);
       OpenSlot(pLeaf, nPos - 1);
       WriteSlot(pLeaf, nPos - 1, pKey, pData);
@@ -588,10 +607,7 @@ int CBPlusTree::bDelete(const void* pKey, const void* pData) {
     CDuplicateList* list = pList(leaf, pos);
     CDuplicateList* result = CDuplicateList::pRemove(list, this, pData, onKey);
     if (!result) return 0;
-    if (result != list) {
-      CDuplicateList::Free(list, this);
-      SetList(leaf, pos, result);
-    }
+    ReplaceList(leaf, pos, list, result);
     --leaf->nEntryCount;
     for (int d = 0; d < depth; ++d) --path[d].pNode->nEntryCount;
     if (onKey) {
@@ -684,25 +700,10 @@ void CBPlusTree::RemoveSlot(SPathStep* pPath, int nDepth, SBPlusTreeLeaf* pLeaf,
       }
       lost = true;
     } else if (right && right->nKeyCount > m_nHalfOrder) {
-      const int end = pLeaf->nKeyCount;
-      MoveSlots(pLeaf, end, right, 0, 1);
-      ++pLeaf->nKeyCount;
-      CursorRelocate(right, 0, 1, pLeaf, end);
-      const std::uint32_t e = nSlotEntries(pLeaf, end);
-      pLeaf->nEntryCount += e;
-      right->nEntryCount -= e;
-      CloseSlot(right, 0);
-      CursorShift(right, 1, -1);
+      MoveFirstSlotToEnd(right, pLeaf);
       std::memcpy(pInnerKey(parent, ci), pLeafKey(right, 0), m_nKeyLength);
     } else if (left && left->nKeyCount > m_nHalfOrder) {
-      OpenSlot(pLeaf, 0);
-      const int last = left->nKeyCount - 1;
-      MoveSlots(pLeaf, 0, left, last, 1);
-      CursorRelocate(left, last, 1, pLeaf, 0);
-      --left->nKeyCount;
-      const std::uint32_t e = nSlotEntries(pLeaf, 0);
-      pLeaf->nEntryCount += e;
-      left->nEntryCount -= e;
+      MoveLastSlotToFront(left, pLeaf);
       std::memcpy(pInnerKey(parent, ci - 1), pLeafKey(pLeaf, 0), m_nKeyLength);
       firstKeyPlaced = true;
     }

@@ -135,10 +135,13 @@ class CBPlusTree {
   void SetListBit(SBPlusTreeLeaf* pLeaf, int i, bool bSet) const;
   CDuplicateList* pList(SBPlusTreeLeaf* pLeaf, int i) const;
   void SetList(SBPlusTreeLeaf* pLeaf, int i, CDuplicateList* pList) const;
+  void ReplaceList(SBPlusTreeLeaf* pLeaf, int i, CDuplicateList* pOld, CDuplicateList* pNew);
   std::uint32_t nSlotEntries(SBPlusTreeLeaf* pLeaf, int i) const;
   static std::uint32_t nEntries(SBPlusTreeNode* pNode);
 
   // Search and descent.
+  static int nSearchSorted(const unsigned char* pItems, int nCount, std::size_t nWidth, const void* pItem,
+                           PFN_BPLUSTREE_COMPARE pfnCompare, bool* pFound);
   int nSearch(const unsigned char* pKeys, int nCount, const void* pKey, bool* pFound) const;
   int nDescend(const void* pKey, SPathStep* pPath, SBPlusTreeLeaf** ppLeaf) const;
   SBPlusTreeLeaf* pFirstLeaf() const;
@@ -150,6 +153,8 @@ class CBPlusTree {
   void OpenSlot(SBPlusTreeLeaf* pLeaf, int nSlot);
   void WriteSlot(SBPlusTreeLeaf* pLeaf, int nSlot, const void* pKey, const void* pData) const;
   void CloseSlot(SBPlusTreeLeaf* pLeaf, int nSlot) const;
+  void MoveFirstSlotToEnd(SBPlusTreeLeaf* pFrom, SBPlusTreeLeaf* pTo);
+  void MoveLastSlotToFront(SBPlusTreeLeaf* pFrom, SBPlusTreeLeaf* pTo);
   std::uint32_t nRecountLeaf(SBPlusTreeLeaf* pLeaf) const;
   void InnerInsert(SBPlusTreeInner* pNode, int i, const void* pKey, SBPlusTreeNode* pChild) const;
   void InnerRemove(SBPlusTreeInner* pNode, int i) const;

@@ -66,24 +66,7 @@ void* CDuplicateList::pValueAt(const CBPlusTree* pTree, const CBPlusTreeCursor& 
 }
 
 int CDuplicateList::nSearch(const CBPlusTree* pTree, const void* pValue, bool* pFound) {
-  const std::size_t length = pTree->m_nDataLength;
-  const unsigned char* values = pValues();
-  int low = 0;
-  int high = m_nCount - 1;
-  while (low <= high) {
-    const int middle = (low + high) / 2;
-    const int c = pTree->m_pfnDataCompare(pValue, values + static_cast<std::size_t>(middle) * length, length);
-    if (c < 0) {
-      high = middle - 1;
-    } else if (c > 0) {
-      low = middle + 1;
-    } else {
-      *pFound = true;
-      return middle;
-    }
-  }
-  *pFound = false;
-  return low;
+  return CBPlusTree::nSearchSorted(pValues(), m_nCount, pTree->m_nDataLength, pValue, pTree->m_pfnDataCompare, pFound);
 }
 
 int CDuplicateList::bLocate(const CBPlusTree* pTree, const void* pValue, CBPlusTreeCursor& c) {
