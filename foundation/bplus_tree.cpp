@@ -710,7 +710,9 @@ void CBPlusTree::RemoveSlot(SPathStep* pPath, int nDepth, SBPlusTreeLeaf* pLeaf,
   }
 
   // A leaf that lost its first key hands the new one up to the separator in front of it, which may sit in any
-  // ancestor: the first one reached through a child other than child 0.
+  // ancestor: the first one reached through a child other than child 0. Whether it still has keys is asked after the
+  // rebalancing: a leaf emptied and then filled from its right sibling has a new first key too, and a separator left
+  // on the deleted key would send a later insert below the first key of the leaf it leads to.
   const unsigned char* pending = nullptr;
   if (nPos == 0 && !firstKeyPlaced && pLeaf->nKeyCount > 0) pending = pLeafKey(pLeaf, 0);
   if (pending && ci > 0) {
