@@ -243,18 +243,24 @@ void RegisterAll() {
       std::snprintf(name, sizeof name, "%s/multimap/%zu/%zu", what, n, perKey);
       benchmark::RegisterBenchmark(name, map);
     };
-    pair("insert", [n, perKey](benchmark::State& s) { InsertTree(s, n, perKey); },
-         [n, perKey](benchmark::State& s) { InsertMultimap(s, n, perKey); });
-    pair("find_key", [n, perKey](benchmark::State& s) { FindKeyTree(s, n, perKey); },
-         [n, perKey](benchmark::State& s) { FindKeyMultimap(s, n, perKey); });
-    pair("find_entry", [n, perKey](benchmark::State& s) { FindEntryTree(s, n, perKey); },
-         [n, perKey](benchmark::State& s) { FindEntryMultimap(s, n, perKey); });
-    pair("rank_seek", [n, perKey](benchmark::State& s) { RankTree(s, n, perKey); },
-         [n, perKey](benchmark::State& s) { RankMultimap(s, n, perKey); });
-    pair("move_1", [n, perKey](benchmark::State& s) { MoveTree(s, n, perKey, 1); },
-         [n, perKey](benchmark::State& s) { MoveMultimap(s, n, perKey, 1); });
-    pair("move_100", [n, perKey](benchmark::State& s) { MoveTree(s, n, perKey, 100); },
-         [n, perKey](benchmark::State& s) { MoveMultimap(s, n, perKey, 100); });
+    pair(
+        "insert", [n, perKey](benchmark::State& s) { InsertTree(s, n, perKey); },
+        [n, perKey](benchmark::State& s) { InsertMultimap(s, n, perKey); });
+    pair(
+        "find_key", [n, perKey](benchmark::State& s) { FindKeyTree(s, n, perKey); },
+        [n, perKey](benchmark::State& s) { FindKeyMultimap(s, n, perKey); });
+    pair(
+        "find_entry", [n, perKey](benchmark::State& s) { FindEntryTree(s, n, perKey); },
+        [n, perKey](benchmark::State& s) { FindEntryMultimap(s, n, perKey); });
+    pair(
+        "rank_seek", [n, perKey](benchmark::State& s) { RankTree(s, n, perKey); },
+        [n, perKey](benchmark::State& s) { RankMultimap(s, n, perKey); });
+    pair(
+        "move_1", [n, perKey](benchmark::State& s) { MoveTree(s, n, perKey, 1); },
+        [n, perKey](benchmark::State& s) { MoveMultimap(s, n, perKey, 1); });
+    pair(
+        "move_100", [n, perKey](benchmark::State& s) { MoveTree(s, n, perKey, 100); },
+        [n, perKey](benchmark::State& s) { MoveMultimap(s, n, perKey, 100); });
   }
 }
 

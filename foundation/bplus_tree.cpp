@@ -22,9 +22,9 @@ int CBPlusTree::bCreate(std::uint64_t nKeyLength, std::uint64_t nDataLength, PFN
                         std::int32_t nOrder) {
   Destroy();
   if (nKeyLength == 0 || !pfnCompare) return 0;
-  // Below 3 a leaf could be left empty by a deletion (half of 1 is 0) and a split could make an inner node without a
-  // key; 3 is the smallest order the balancing rules hold for.
-  m_nOrder = nOrder == 0 ? 32 : (nOrder < 3 ? 3 : nOrder);
+  // At order 1 half the order is 0: no leaf would ever be rebalanced, and a deletion could leave an empty leaf in
+  // the middle of the chain. 2 is the smallest order the balancing rules hold for.
+  m_nOrder = nOrder == 0 ? 32 : (nOrder < 2 ? 2 : nOrder);
   m_nHalfOrder = m_nOrder / 2;
   m_pfnKeyCompare = pfnCompare;
   m_pfnDataCompare = nCompareBytes;
@@ -391,8 +391,8 @@ int CBPlusTree::bAddDuplicate(SBPlusTreeLeaf* pLeaf, int nSlot, const void* pDat
     const unsigned char* old = pLeafData(pLeaf, nSlot);
     const int c = m_pfnDataCompare(pData, old, m_nDataLength);
     if (c == 0) return 0;
-    CDuplicateList* list = c < 0 ? CDuplicateList::pCreatePair(this, pData, old)
-                                 : CDuplicateList::pCreatePair(this, old, pData);
+    CDuplicateList* list =
+        c < 0 ? CDuplicateList::pCreatePair(this, pData, old) : CDuplicateList::pCreatePair(this, old, pData);
     if (!list) return 0;
     SetList(pLeaf, nSlot, list);
     SetListBit(pLeaf, nSlot, true);
@@ -683,7 +683,7 @@ void CBPlusTree::RemoveSlot(SPathStep* pPath, int nDepth, SBPlusTreeLeaf* pLeaf,
   // The leaf under half the order merges with a sibling when both fit in one leaf, else borrows a slot.
   SBPlusTreeInner* parent = pPath[nDepth - 1].pNode;
   const int ci = pPath[nDepth - 1].nChild;
-  bool lost = false;           // the parent lost a child
+  bool lost = false;            // the parent lost a child
   bool firstKeyPlaced = false;  // the leaf went into its left sibling or took that sibling's last slot
   if (pLeaf->nKeyCount < m_nHalfOrder && parent->nKeyCount > 0) {
     auto* left = ci > 0 ? reinterpret_cast<SBPlusTreeLeaf*>(Child(parent, ci - 1)) : nullptr;
@@ -1089,8 +1089,8 @@ int CBPlusTree::bMove(std::int32_t nCount, std::int32_t* pMoved, std::uint32_t n
     }
     moved = steps;
   } else {
-    moved = -static_cast<std::int64_t>(nWalkBackward(c, static_cast<std::uint32_t>(-static_cast<std::int64_t>(nCount)),
-                                                     byKey));
+    moved = -static_cast<std::int64_t>(
+        nWalkBackward(c, static_cast<std::uint32_t>(-static_cast<std::int64_t>(nCount)), byKey));
   }
   if (pMoved) *pMoved = static_cast<std::int32_t>(moved);
   const std::int64_t wanted = nCount < 0 ? -static_cast<std::int64_t>(nCount) : nCount;
@@ -1117,10 +1117,11 @@ int CBPlusTree::bLoadSorted(const void* pRecords, std::int32_t nRecords) {
     if (c > 0) ++keys;
   }
   const std::size_t order = static_cast<std::size_t>(m_nOrder);
+  const std::size_t fanOut = order < 3 ? order + 1 : order;
   const std::size_t leaves = (keys - 1) / order + 1;
   std::size_t inner = 0;
   for (std::size_t m = leaves;;) {
-    m = (m - 1) / order + 1;
+    m = (m - 1) / fanOut + 1;
     inner += m;
     if (m == 1) break;
   }
@@ -1172,7 +1173,7 @@ int CBPlusTree::bLoadSorted(const void* pRecords, std::int32_t nRecords) {
   // Inner levels, built in place over the level below: node j reads its children from positions j and up.
   std::size_t m = level.size();
   do {
-    const std::size_t nodes = (m - 1) / order + 1;
+    const std::size_t nodes = (m - 1) / fanOut + 1;
     std::size_t next = 0;
     for (std::size_t j = 0; j < nodes; ++j) {
       const std::size_t children = m / nodes + (j < m % nodes ? 1 : 0);

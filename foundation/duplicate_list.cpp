@@ -94,8 +94,8 @@ CDuplicateList* CDuplicateList::pInsert(CDuplicateList* pList, CBPlusTree* pTree
   if (pList->bIsNested()) {
     // The nested tree's own cursor upkeep keeps the outer cursor on its value.
     CBPlusTree* nested = pList->pGetNested();
-    nested->m_Cursor = bCursorOnKey ? pTree->NestedCursor(cursor, nested) : CBPlusTreeCursor{nested, nullptr, 0,
-                                                                                            nullptr, 0};
+    nested->m_Cursor =
+        bCursorOnKey ? pTree->NestedCursor(cursor, nested) : CBPlusTreeCursor{nested, nullptr, 0, nullptr, 0};
     if (!nested->bInsert(pValue, nullptr)) return nullptr;
     if (bCursorOnKey) {
       cursor.pDupLeaf = nested->m_Cursor.pLeaf;
@@ -115,7 +115,8 @@ CDuplicateList* CDuplicateList::pInsert(CDuplicateList* pList, CBPlusTree* pTree
     if (!result) return nullptr;
     std::memcpy(result->pValues(), pList->pValues(), static_cast<std::size_t>(pos) * length);
     std::memcpy(result->pValues() + static_cast<std::size_t>(pos + 1) * length,
-                pList->pValues() + static_cast<std::size_t>(pos) * length, static_cast<std::size_t>(count - pos) * length);
+                pList->pValues() + static_cast<std::size_t>(pos) * length,
+                static_cast<std::size_t>(count - pos) * length);
   } else {
     std::memmove(pList->pValues() + static_cast<std::size_t>(pos + 1) * length,
                  pList->pValues() + static_cast<std::size_t>(pos) * length,
@@ -160,8 +161,8 @@ CDuplicateList* CDuplicateList::pRemove(CDuplicateList* pList, CBPlusTree* pTree
   const std::size_t length = pTree->m_nDataLength;
   if (pList->bIsNested()) {
     CBPlusTree* nested = pList->pGetNested();
-    nested->m_Cursor = bCursorOnKey ? pTree->NestedCursor(cursor, nested) : CBPlusTreeCursor{nested, nullptr, 0,
-                                                                                            nullptr, 0};
+    nested->m_Cursor =
+        bCursorOnKey ? pTree->NestedCursor(cursor, nested) : CBPlusTreeCursor{nested, nullptr, 0, nullptr, 0};
     if (!nested->bDelete(pValue, nullptr)) return nullptr;
     if (bCursorOnKey) {
       cursor.pDupLeaf = nested->m_Cursor.pLeaf;

@@ -30,7 +30,6 @@ std::string Hex(const void* p, std::size_t n) {
 
 }  // namespace
 
-
 std::string CBPlusTreeProbe::Check(const CBPlusTree& tree) { return CheckTree(tree, false); }
 
 // A nested tree's cursor is scratch, loaded from the outer cursor whenever it is used: only its nodes count.
@@ -72,8 +71,8 @@ std::string CBPlusTreeProbe::CheckTree(const CBPlusTree& tree, bool nested) {
   if (t.m_LeafPool->nGetItemsInUse() != w.leaves.size()) w.problems << "leaf pool items; ";
   for (int c = 0; c < 7; ++c) {
     if (t.m_apDuplicatePools[c] && t.m_apDuplicatePools[c]->nGetItemsInUse() != w.lists[c]) {
-      w.problems << "list pool " << c << " items " << t.m_apDuplicatePools[c]->nGetItemsInUse() << " for "
-                 << w.lists[c] << " lists; ";
+      w.problems << "list pool " << c << " items " << t.m_apDuplicatePools[c]->nGetItemsInUse() << " for " << w.lists[c]
+                 << " lists; ";
     }
   }
   // Cursor: on a live leaf, normalised, its duplicate position inside the list.
@@ -106,7 +105,7 @@ std::string CBPlusTreeProbe::CheckTree(const CBPlusTree& tree, bool nested) {
 }
 
 std::uint32_t CBPlusTreeProbe::CheckNode(SWalk& w, SBPlusTreeNode* node, int depth, const unsigned char* low,
-                               const unsigned char* high, const unsigned char** smallest, bool isRoot) {
+                                         const unsigned char* high, const unsigned char** smallest, bool isRoot) {
   const CBPlusTree& t = w.tree;
   const std::size_t kl = t.m_nKeyLength;
   auto inRange = [&](const unsigned char* key) {
@@ -150,7 +149,8 @@ std::uint32_t CBPlusTreeProbe::CheckNode(SWalk& w, SBPlusTreeNode* node, int dep
         ++entries;
       }
     }
-    if (entries != leaf->nEntryCount) w.problems << "leaf entry count " << leaf->nEntryCount << " for " << entries << "; ";
+    if (entries != leaf->nEntryCount)
+      w.problems << "leaf entry count " << leaf->nEntryCount << " for " << entries << "; ";
     *smallest = leaf->nKeyCount ? t.pLeafKey(leaf, 0) : nullptr;
     return entries;
   }
@@ -175,7 +175,8 @@ std::uint32_t CBPlusTreeProbe::CheckNode(SWalk& w, SBPlusTreeNode* node, int dep
                  << (childSmallest ? Hex(childSmallest, kl) : "none") << "); ";
     }
   }
-  if (entries != inner->nEntryCount) w.problems << "inner entry count " << inner->nEntryCount << " for " << entries << "; ";
+  if (entries != inner->nEntryCount)
+    w.problems << "inner entry count " << inner->nEntryCount << " for " << entries << "; ";
   return entries;
 }
 
@@ -216,7 +217,9 @@ int CBPlusTreeProbe::ListClass(const CBPlusTree& t, const void* key) {
   return t.bIsList(leaf, pos) ? t.pList(leaf, pos)->nGetClass() : -1;
 }
 
-std::uint32_t CBPlusTreeProbe::LeafCount(const CBPlusTree& t) { return t.m_LeafPool ? t.m_LeafPool->nGetItemsInUse() : 0; }
+std::uint32_t CBPlusTreeProbe::LeafCount(const CBPlusTree& t) {
+  return t.m_LeafPool ? t.m_LeafPool->nGetItemsInUse() : 0;
+}
 
 int CBPlusTreeProbe::Height(const CBPlusTree& t) {
   if (!t.m_pRoot) return 0;

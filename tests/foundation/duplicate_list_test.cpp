@@ -28,12 +28,8 @@ class DuplicateListTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_EQ(m_Tree.bCreate(4, 4, nCompareBytes, 0), 1); }
 
-  bool Add(std::uint32_t key, std::uint32_t value) {
-    return m_Tree.bInsert(Be(key).data(), Be(value).data()) == 1;
-  }
-  bool Remove(std::uint32_t key, std::uint32_t value) {
-    return m_Tree.bDelete(Be(key).data(), Be(value).data()) == 1;
-  }
+  bool Add(std::uint32_t key, std::uint32_t value) { return m_Tree.bInsert(Be(key).data(), Be(value).data()) == 1; }
+  bool Remove(std::uint32_t key, std::uint32_t value) { return m_Tree.bDelete(Be(key).data(), Be(value).data()) == 1; }
   int Class(std::uint32_t key) { return CBPlusTreeProbe::ListClass(m_Tree, Be(key).data()); }
   std::uint32_t Current() const { return FromBe(m_Tree.pGetCurrentData()); }
   std::uint32_t CurrentKey() const { return FromBe(m_Tree.pGetCurrentKey()); }
