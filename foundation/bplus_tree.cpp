@@ -170,6 +170,14 @@ int CBPlusTree::nDescend(const void* pKey, SPathStep* pPath, SBPlusTreeLeaf** pp
   return depth;
 }
 
+SBPlusTreeLeaf* CBPlusTree::pLocateKey(const void* pKey, int* pPos, bool* pFound) const {
+  SPathStep path[MAX_DEPTH];
+  SBPlusTreeLeaf* leaf;
+  nDescend(pKey, path, &leaf);
+  *pPos = nSearch(pLeafKey(leaf, 0), leaf->nKeyCount, pKey, pFound);
+  return leaf;
+}
+
 SBPlusTreeLeaf* CBPlusTree::pFirstLeaf() const {
   SBPlusTreeNode* node = reinterpret_cast<SBPlusTreeNode*>(m_pRoot);
   while (node->nKind != BPLUSTREE_NODE_LEAF) node = Child(reinterpret_cast<SBPlusTreeInner*>(node), 0);
@@ -894,11 +902,9 @@ void CBPlusTree::GoToRank(std::uint32_t nRank) {
 
 void* CBPlusTree::bSeek(const void* pKey, std::uint32_t nMode) {
   if (!m_pRoot) return nullptr;
-  SPathStep path[MAX_DEPTH];
-  SBPlusTreeLeaf* leaf;
-  nDescend(pKey, path, &leaf);
   bool found;
-  const int pos = nSearch(pLeafKey(leaf, 0), leaf->nKeyCount, pKey, &found);
+  int pos;
+  SBPlusTreeLeaf* leaf = pLocateKey(pKey, &pos, &found);
   CBPlusTreeCursor c{this, leaf, pos, nullptr, 0};
   if (!found && (nMode & SEEK_LAST)) {
     if (pos == 0) {
@@ -925,11 +931,9 @@ void* CBPlusTree::bSeek(const void* pKey, std::uint32_t nMode) {
 
 int CBPlusTree::bFind(const void* pKey, const void* pData) {
   if (!m_pRoot) return 0;
-  SPathStep path[MAX_DEPTH];
-  SBPlusTreeLeaf* leaf;
-  nDescend(pKey, path, &leaf);
   bool found;
-  const int pos = nSearch(pLeafKey(leaf, 0), leaf->nKeyCount, pKey, &found);
+  int pos;
+  SBPlusTreeLeaf* leaf = pLocateKey(pKey, &pos, &found);
   CBPlusTreeCursor c{this, leaf, pos, nullptr, 0};
   NormaliseSlot(c);
   SetFirstDuplicate(c);

@@ -144,6 +144,7 @@ class CBPlusTree {
                            PFN_BPLUSTREE_COMPARE pfnCompare, bool* pFound);
   int nSearch(const unsigned char* pKeys, int nCount, const void* pKey, bool* pFound) const;
   int nDescend(const void* pKey, SPathStep* pPath, SBPlusTreeLeaf** ppLeaf) const;
+  SBPlusTreeLeaf* pLocateKey(const void* pKey, int* pPos, bool* pFound) const;  // the leaf and place of a key
   SBPlusTreeLeaf* pFirstLeaf() const;
   SBPlusTreeLeaf* pLastLeaf() const;
   void LocateRank(std::uint32_t nRank, SBPlusTreeLeaf** ppLeaf, int* pSlot, std::uint32_t* pRest) const;

@@ -73,11 +73,8 @@ int CDuplicateList::bLocate(const CBPlusTree* pTree, const void* pValue, CBPlusT
   bool found;
   if (bIsNested()) {
     CBPlusTree* nested = pGetNested();
-    CBPlusTree::SPathStep path[CBPlusTree::MAX_DEPTH];
-    SBPlusTreeLeaf* leaf;
-    nested->nDescend(pValue, path, &leaf);
-    CBPlusTreeCursor inside{nested, leaf, nested->nSearch(nested->pLeafKey(leaf, 0), leaf->nKeyCount, pValue, &found),
-                            nullptr, 0};
+    CBPlusTreeCursor inside{nested, nullptr, 0, nullptr, 0};
+    inside.pLeaf = nested->pLocateKey(pValue, &inside.nSlot, &found);
     nested->NormaliseSlot(inside);
     c.pDupLeaf = inside.pLeaf;
     c.nDupIndex = static_cast<std::uint32_t>(inside.nSlot);

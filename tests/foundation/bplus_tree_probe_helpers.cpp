@@ -208,11 +208,9 @@ std::vector<std::pair<std::string, std::string>> CBPlusTreeProbe::Entries(const 
 
 int CBPlusTreeProbe::ListClass(const CBPlusTree& t, const void* key) {
   if (!t.m_pRoot) return -2;
-  CBPlusTree::SPathStep path[CBPlusTree::MAX_DEPTH];
-  SBPlusTreeLeaf* leaf;
-  t.nDescend(key, path, &leaf);
   bool found;
-  const int pos = t.nSearch(t.pLeafKey(leaf, 0), leaf->nKeyCount, key, &found);
+  int pos;
+  SBPlusTreeLeaf* leaf = t.pLocateKey(key, &pos, &found);
   if (!found) return -2;
   return t.bIsList(leaf, pos) ? t.pList(leaf, pos)->nGetClass() : -1;
 }
