@@ -3,11 +3,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <new>
 #include <string>
 
 #include "foundation/file_paths.h"
+#include "foundation/stream_copy.h"
 #include "foundation/t_string.h"
 #include "foundation/text_utils.h"
 #include "foundation/wide_format.h"
@@ -25,7 +25,6 @@
 
 namespace {
 
-constexpr std::uint32_t kCopyBlockSize = 65536;
 constexpr std::uint32_t kTextBufferBytes = 65536;
 constexpr std::uint32_t kTextBufferUnits = kTextBufferBytes / sizeof(char16_t);
 constexpr std::uint32_t kLinePiece = 80;
@@ -55,10 +54,6 @@ PFN_SET_FILE_VALID_DATA SetFileValidDataEntry() {
   }();
   return entry;
 }
-
-struct SFree {
-  void operator()(void* p) const { std::free(p); }
-};
 
 std::uint32_t Low(std::uint64_t value) { return static_cast<std::uint32_t>(value); }
 std::uint32_t High(std::uint64_t value) { return static_cast<std::uint32_t>(value >> 32); }
@@ -464,32 +459,10 @@ const char16_t* IXStream::pszReadTextW(char16_t* buffer, std::uint32_t size, CTS
 }
 
 int IXStream::bCopyTo(IXStream* target, std::int64_t count) {
-  std::uint64_t remaining;
-  if (count < 0) {
-    const std::uint64_t size = nGetSize();
-    if (size == XSTREAM_SIZE_FAILED) return 0;
-    remaining = size > m_nPosition ? size - m_nPosition : 0;
-  } else {
-    remaining = static_cast<std::uint64_t>(count);
-  }
-  if (remaining == 0) return 1;
-  std::unique_ptr<std::uint8_t[], SFree> block(static_cast<std::uint8_t*>(std::malloc(kCopyBlockSize)));
-  if (!block) {
-    m_pError->SetOutOfMemory();
-    return 0;
-  }
-  for (;;) {
-    std::uint32_t got = 0;
-    if (!nRead(block.get(), kCopyBlockSize, &got)) return 0;
-    std::uint32_t take = got;
-    if (got > remaining) {
-      if (!bSeek(-static_cast<std::int64_t>(got - remaining), platform::kFileCurrent)) return 0;
-      take = static_cast<std::uint32_t>(remaining);
-    }
-    if (!target->nWrite(block.get(), take, nullptr)) return 0;
-    remaining -= take;
-    if (remaining == 0 || got < kCopyBlockSize) return 1;
-  }
+  bool noMemory;
+  const int copied = nCopyStreamBlocks(*this, *target, count, &noMemory);
+  if (noMemory) m_pError->SetOutOfMemory();
+  return copied;
 }
 
 int IXStream::bCopyToNewFile(const char16_t* path, std::uint64_t position, std::int64_t count) {

@@ -19,7 +19,7 @@
 class CTString;
 
 inline constexpr std::uint32_t XSTREAM_NAME_SIZE = 260;
-inline constexpr std::uint64_t XSTREAM_SIZE_FAILED = ~std::uint64_t{0};
+inline constexpr std::uint64_t XSTREAM_SIZE_FAILED = ~std::uint64_t{0};  // what the size functions answer on failure
 // bReadLineA/W flag: a line ends only at CR LF.
 inline constexpr std::uint32_t XSTREAM_LINE_CRLF_ONLY = 0x1;
 
