@@ -93,7 +93,10 @@ std::uint32_t nGetDriveType(const char16_t* root) {
   for (std::uint32_t i = 0; i < CURRENT_DIRECTORY_SIZE - 1 && root[i]; ++i) copy[i] = root[i];
   TrimRightW(copy);
   const std::size_t n = nLengthW(copy);
-  if (n > 0 && copy[n - 1] != u'\\') copy[n] = u'\\';
+  if (n > 0 && copy[n - 1] != u'\\') {
+    copy[n] = u'\\';
+    copy[n + 1] = 0;  // the trimmed blanks are still behind the terminator
+  }
   platform::ErrorModeScope mode;
   return platform::DriveType(copy);
 }
