@@ -7,6 +7,7 @@
 #include "foundation/text_utils.h"
 #include "platform/code_page.h"
 #include "platform/system_version.h"
+#include "platform/utf8.h"
 
 namespace {
 
@@ -174,22 +175,28 @@ char chWideToCodePage(char16_t unit, std::uint32_t codePage) {
                                                                                                       : 0;
 }
 
-std::size_t nTranscodeUtf8ToCodePage(std::uint32_t codePage, const char* utf8, std::size_t n, char* dst,
-                                     std::size_t size) {
+namespace {
+
+// From one page to another through UTF-16; the bytes written, 0 on failure.
+std::size_t Transcode(std::uint32_t from, std::uint32_t to, const char* bytes, std::size_t n, char* dst,
+                      std::size_t size) {
   std::u16string wide;
-  if (n == 0 || size == 0 || !FitsInt(size) || !ToWide(CODE_PAGE_UTF8, utf8, n, wide)) return 0;
-  const int written = platform::WideToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), dst,
+  if (n == 0 || size == 0 || !FitsInt(size) || !ToWide(from, bytes, n, wide)) return 0;
+  const int written = platform::WideToMultiByte(to, 0, wide.data(), static_cast<int>(wide.size()), dst,
                                                 static_cast<int>(size), nullptr, nullptr);
   return written > 0 ? static_cast<std::size_t>(written) : 0;
 }
 
+}  // namespace
+
+std::size_t nTranscodeUtf8ToCodePage(std::uint32_t codePage, const char* utf8, std::size_t n, char* dst,
+                                     std::size_t size) {
+  return Transcode(CODE_PAGE_UTF8, codePage, utf8, n, dst, size);
+}
+
 std::size_t nTranscodeCodePageToUtf8(std::uint32_t codePage, const char* bytes, std::size_t n, char* dst,
                                      std::size_t size) {
-  std::u16string wide;
-  if (n == 0 || size == 0 || !FitsInt(size) || !ToWide(codePage, bytes, n, wide)) return 0;
-  const int written = platform::WideToMultiByte(CODE_PAGE_UTF8, 0, wide.data(), static_cast<int>(wide.size()), dst,
-                                                static_cast<int>(size), nullptr, nullptr);
-  return written > 0 ? static_cast<std::size_t>(written) : 0;
+  return Transcode(codePage, CODE_PAGE_UTF8, bytes, n, dst, size);
 }
 
 std::size_t nCopyToCodePage(std::uint32_t codePage, const char* utf8, std::size_t n, char* dst, std::size_t size) {
@@ -240,6 +247,19 @@ int bIsRepresentableInCodePage(const char16_t* text, std::uint32_t codePage) {
   const int needed = platform::WideToMultiByte(codePage, platform::kWcNoBestFitChars, text, -1, nullptr, 0, nullptr,
                                                &usedDefault);
   return needed > 0 && !usedDefault;
+}
+
+std::size_t nCharacterBytes(std::uint32_t codePage, const char* text, std::size_t n, std::size_t* units) {
+  std::size_t used = 1;
+  std::size_t count = 1;
+  if (codePage == CODE_PAGE_UTF8) {
+    const char32_t c = platform::DecodeUtf8(text, n, used);
+    if (c != platform::kInvalidCodePoint && c >= 0x10000) count = 2;
+  } else if (n > 1 && IsLeadByte(codePage, static_cast<unsigned char>(text[0]))) {
+    used = 2;
+  }
+  if (units) *units = count;
+  return used;
 }
 
 int bIsNt51OrLater() {

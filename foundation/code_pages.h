@@ -45,5 +45,9 @@ int bIsRepresentableInCodePage(const char16_t* text, std::uint32_t codePage);
 // The check of systems older than NT 5.1: to the code page and back, compared unit by unit.
 int bIsRepresentableByRoundTrip(const char16_t* text, std::uint32_t codePage);
 
+// The bytes of the character that starts text[0..n) (n > 0) in the code page, and in *units the UTF-16 units it
+// converts to: a UTF-8 sequence or a double-byte pair is one character, an invalid byte one character of one unit.
+std::size_t nCharacterBytes(std::uint32_t codePage, const char* text, std::size_t n, std::size_t* units);
+
 int bIsNt51OrLater();
 int bIsNt51OrLaterCached();

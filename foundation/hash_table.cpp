@@ -19,6 +19,9 @@ std::uint32_t DefaultHash(std::uint64_t key) {
   return static_cast<std::uint32_t>(key);
 }
 
+// Whether count elements of the size can be allocated without the byte count wrapping (32-bit builds).
+bool Fits(std::uint64_t count, std::size_t size) { return count <= SIZE_MAX / size; }
+
 }  // namespace
 
 CHashTable::CHashTable(std::uint32_t initialSize) : m_pfnCompare(DefaultCompare), m_pfnHash(DefaultHash) {
@@ -42,13 +45,16 @@ int CHashTable::bInitialise(std::uint32_t n, bool bDrop) {
   }
   std::free(m_pEntries);
   std::free(m_pBuckets);
-  m_pEntries = static_cast<SEntry*>(std::malloc(sizeof(SEntry) * (n ? n : 1)));
+  m_pBuckets = nullptr;
+  m_pEntries = Fits(n, sizeof(SEntry)) ? static_cast<SEntry*>(std::malloc(sizeof(SEntry) * (n ? n : 1))) : nullptr;
   while (m_nPrimeIndex < HASH_PRIME_COUNT - 1 && 2ull * n > gtabHashPrimes[m_nPrimeIndex + 1]) ++m_nPrimeIndex;
   m_nBucketCount = gtabHashPrimes[m_nPrimeIndex];
-  m_pBuckets = static_cast<std::uint32_t*>(std::calloc(m_nBucketCount, sizeof(std::uint32_t)));
+  if (m_pEntries) m_pBuckets = static_cast<std::uint32_t*>(std::calloc(m_nBucketCount, sizeof(std::uint32_t)));
   if (!m_pEntries || !m_pBuckets) {
-    // Nothing stale is left behind: no capacity, no free entry, no bucket to hash into.
+    // Nothing stale is left behind: no capacity, no free entry, no bucket to hash into, and the next growth starts
+    // from the smallest prime again.
     Drop();
+    m_nPrimeIndex = 0;
     return 0;
   }
   m_nCapacity = n;
@@ -148,6 +154,7 @@ void CHashTable::EndIteration() {
 }
 
 int CHashTable::bResizeBuckets(std::uint32_t primeIndex) {
+  if (!Fits(gtabHashPrimes[primeIndex], sizeof(std::uint32_t))) return 0;
   void* buckets = std::realloc(m_pBuckets, sizeof(std::uint32_t) * gtabHashPrimes[primeIndex]);
   if (!buckets) return 0;  // the old array still serves the old bucket count
   m_pBuckets = static_cast<std::uint32_t*>(buckets);
@@ -164,7 +171,7 @@ int CHashTable::bGrow() {
     ++index;
   } while (gtabHashPrimes[index] / 2 <= m_nCapacity);
   const std::uint32_t capacity = gtabHashPrimes[index] / 2;
-  if (!bResizeBuckets(index)) return 0;
+  if (!Fits(capacity, sizeof(SEntry)) || !bResizeBuckets(index)) return 0;
   void* entries = std::realloc(m_pEntries, sizeof(SEntry) * capacity);
   if (!entries) {
     Rehash();  // the bucket count changed; the entries did not

@@ -15,7 +15,9 @@ std::uint32_t nGetHostCharset() {
   return charset == 127 ? 0 : static_cast<std::uint32_t>(charset);
 }
 
-std::uint32_t nGetHostLanguageId() { return gpHostLocale ? static_cast<std::uint32_t>(gpHostLocale->nGetLanguageId()) : 0; }
+std::uint32_t nGetHostLanguageId() {
+  return gpHostLocale ? static_cast<std::uint32_t>(gpHostLocale->nGetLanguageId()) : 0;
+}
 
 void MapCharsThroughHost(char16_t* text) {
   for (; text && *text; ++text) {

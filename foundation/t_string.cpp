@@ -98,7 +98,9 @@ void CTString::AssignBounded(const char16_t* text, std::size_t n) {
     Empty();
     return;
   }
-  AssignN(text, n > INT64_MAX ? nLengthW(text) : nBoundedLengthW(text, static_cast<std::int64_t>(n)));
+  std::size_t length = 0;
+  while (length < n && text[length]) ++length;
+  AssignN(text, length);
 }
 
 void CTString::AssignChar(char16_t unit) {

@@ -78,7 +78,7 @@ Unit* Alloc(std::size_t n) {
 }
 
 template <typename Unit>
-Unit* DupN(std::size_t n, const Unit* text) {
+Unit* DupN(std::uint64_t n, const Unit* text) {
   const std::size_t length = BoundedLength(text, n);
   Unit* copy = Alloc<Unit>(length);
   if (copy) {
@@ -112,7 +112,9 @@ void AppendBoundedNW(char16_t* dst, std::size_t size, const char16_t* src, std::
   const std::size_t used = BoundedLength(dst, size - 1);
   CopyBounded(dst + used, size - used, src, n);
 }
-void AppendBoundedW(char16_t* dst, std::size_t size, const char16_t* src) { AppendBoundedNW(dst, size, src, TEXT_WHOLE); }
+void AppendBoundedW(char16_t* dst, std::size_t size, const char16_t* src) {
+  AppendBoundedNW(dst, size, src, TEXT_WHOLE);
+}
 
 std::uint32_t nCopyWideBounded(const char16_t* src, std::uint32_t n, char16_t* dst, std::uint32_t size) {
   if (n == 0xFFFFFFFF) n = static_cast<std::uint32_t>(nLengthW(src) + 1);

@@ -35,4 +35,9 @@ int WideToMultiByte(std::uint32_t codePage, std::uint32_t flags, const char16_t*
 // lower case (simple one-to-one mapping); negative, 0 or positive. Null reads as "".
 int CompareTextNoCase(const char16_t* a, const char16_t* b);
 
+namespace detail {
+// The backend's simple lower-case mapping of one unit, under CompareTextNoCase.
+char16_t LowerCaseUnit(char16_t unit);
+}  // namespace detail
+
 }  // namespace platform

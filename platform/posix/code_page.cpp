@@ -13,7 +13,7 @@
 #include <string>
 
 #include "platform/last_error.h"
-#include "platform/posix/utf.h"
+#include "platform/utf8.h"
 
 namespace platform {
 
@@ -90,16 +90,6 @@ class Converter {
   iconv_t m_cd;
 };
 
-void AppendCodePoint(std::u16string& out, char32_t c) {
-  if (c >= 0x10000) {
-    c -= 0x10000;
-    out += static_cast<char16_t>(0xD800 + (c >> 10));
-    out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-  } else {
-    out += static_cast<char16_t>(c);
-  }
-}
-
 // Decodes n bytes; answers false for an unknown page. `invalid` tells whether a byte had no character.
 bool Decode(std::uint32_t codePage, const char* source, std::size_t n, std::u16string& out, bool& invalid) {
   invalid = false;
@@ -112,12 +102,12 @@ bool Decode(std::uint32_t codePage, const char* source, std::size_t n, std::u16s
   }
   if (codePage == kCodePageUtf8) {
     for (std::size_t i = 0, used = 0; i < n; i += used) {
-      char32_t c = posix::DecodeUtf8(source + i, n - i, used);
-      if (c == posix::kInvalidCodePoint) {
+      char32_t c = DecodeUtf8(source + i, n - i, used);
+      if (c == kInvalidCodePoint) {
         invalid = true;
         c = 0xFFFD;
       }
-      AppendCodePoint(out, c);
+      AppendUtf16(out, c);
     }
     return true;
   }
@@ -149,12 +139,12 @@ bool Encode(std::uint32_t codePage, const char16_t* source, std::size_t n, char 
   if (codePage == kCodePageUtf8) {
     char bytes[4];
     for (std::size_t i = 0, used = 0; i < n; i += used) {
-      char32_t c = posix::DecodeUtf16(source + i, n - i, used);
-      if (c == posix::kInvalidCodePoint) {
+      char32_t c = DecodeUtf16(source + i, n - i, used);
+      if (c == kInvalidCodePoint) {
         invalid = true;
         c = 0xFFFD;
       }
-      out.append(bytes, posix::EncodeUtf8(c, bytes));
+      out.append(bytes, EncodeUtf8(c, bytes));
     }
     return true;
   }
@@ -191,7 +181,7 @@ bool Encode(std::uint32_t codePage, const char16_t* source, std::size_t n, char 
     out += defaultChar;
     std::size_t used = 1;
     const std::size_t at = static_cast<std::size_t>(in - units.data()) / 2;
-    posix::DecodeUtf16(source + at, n - at, used);
+    DecodeUtf16(source + at, n - at, used);
     in += 2 * used;
     left -= 2 * used;
   }
@@ -263,21 +253,17 @@ int WideToMultiByte(std::uint32_t codePage, std::uint32_t flags, const char16_t*
   return Deliver(out, target, targetSize);
 }
 
-int CompareTextNoCase(const char16_t* a, const char16_t* b) {
+namespace detail {
+
+char16_t LowerCaseUnit(char16_t unit) {
   // The C locale maps only ASCII; the built-in UTF-8 locale carries the simple mappings of the whole repertoire.
   static const locale_t sLocale = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
-  const auto lower = [](char16_t u) -> wint_t {
-    if (u >= 0xD800 && u <= 0xDFFF) return u;
-    return sLocale ? towlower_l(u, sLocale) : (u >= u'A' && u <= u'Z' ? u + 32 : u);
-  };
-  if (!a) a = u"";
-  if (!b) b = u"";
-  for (;; ++a, ++b) {
-    const wint_t x = lower(*a);
-    const wint_t y = lower(*b);
-    if (x != y) return x < y ? -1 : 1;
-    if (!x) return 0;
-  }
+  if (unit >= 0xD800 && unit <= 0xDFFF) return unit;
+  if (!sLocale) return unit >= u'A' && unit <= u'Z' ? static_cast<char16_t>(unit + 32) : unit;
+  const wint_t lower = towlower_l(unit, sLocale);
+  return lower <= 0xFFFF ? static_cast<char16_t>(lower) : unit;
 }
+
+}  // namespace detail
 
 }  // namespace platform

@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 
 #include "platform/last_error.h"
-#include "platform/posix/utf.h"
+#include "platform/utf8.h"
 
 namespace platform {
 
@@ -46,7 +46,7 @@ ModuleHandle OpenExisting(const std::string& path) {
 }  // namespace
 
 ModuleHandle LoadModule(const char16_t* name) {
-  std::string path = posix::ToUtf8(name);
+  std::string path = ToUtf8(name);
   if (path.empty()) {
     SetLastErrorCode(kErrorInvalidParameter);
     return nullptr;
@@ -109,7 +109,7 @@ void* FindModuleEntry(ModuleHandle module, const char* name) {
 
 ModuleHandle FindLoadedModule(const char16_t* name) {
   if (!name) return ::dlopen(nullptr, RTLD_NOW);
-  std::string path = posix::ToUtf8(name);
+  std::string path = ToUtf8(name);
   if (void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD)) {
     // GetModuleHandleW counts no reference.
     ::dlclose(handle);
@@ -146,7 +146,7 @@ std::uint32_t ModuleFileName(ModuleHandle module, char16_t* buffer, std::uint32_
     char resolved[4096];
     if (::realpath(path.c_str(), resolved)) path = resolved;
   }
-  const std::u16string wide = posix::ToUtf16(path);
+  const std::u16string wide = ToUtf16(path);
   if (!buffer || size == 0) {
     SetLastErrorCode(kErrorInsufficientBuffer);
     return 0;

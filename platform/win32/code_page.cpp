@@ -19,22 +19,16 @@ int WideToMultiByte(std::uint32_t codePage, std::uint32_t flags, const char16_t*
   return result;
 }
 
-int CompareTextNoCase(const char16_t* a, const char16_t* b) {
-  // Unit by unit through the invariant lower-case mapping, which maps one unit to one unit.
-  const auto lower = [](char16_t u) {
-    wchar_t in = static_cast<wchar_t>(u);
-    wchar_t out = in;
-    if (u != 0) ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_LOWERCASE, &in, 1, &out, 1, nullptr, nullptr, 0);
-    return static_cast<char16_t>(out);
-  };
-  if (!a) a = u"";
-  if (!b) b = u"";
-  for (;; ++a, ++b) {
-    const char16_t x = lower(*a);
-    const char16_t y = lower(*b);
-    if (x != y) return x < y ? -1 : 1;
-    if (!x) return 0;
-  }
+namespace detail {
+
+char16_t LowerCaseUnit(char16_t unit) {
+  // The invariant lower-case mapping maps one unit to one unit.
+  wchar_t in = static_cast<wchar_t>(unit);
+  wchar_t out = in;
+  if (unit != 0) ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_LOWERCASE, &in, 1, &out, 1, nullptr, nullptr, 0);
+  return static_cast<char16_t>(out);
 }
+
+}  // namespace detail
 
 }  // namespace platform

@@ -8,7 +8,7 @@
 #include "foundation/flag_list.h"
 #include "foundation/ref_counted.h"
 #include "foundation/string_list.h"
-#include "locale_binding.h"
+#include "tests/support/bound_runtime_services.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "foundation/numbers.h"
 #include "foundation/option_text.h"
 #include "foundation/text_utils.h"
-#include "locale_binding.h"
+#include "tests/support/bound_runtime_services.h"
 
 namespace {
 

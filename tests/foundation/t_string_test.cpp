@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "locale_binding.h"
+#include "tests/support/bound_runtime_services.h"
 
 namespace {
 

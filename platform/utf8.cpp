@@ -1,6 +1,6 @@
-#include "platform/posix/utf.h"
+#include "platform/utf8.h"
 
-namespace platform::posix {
+namespace platform {
 
 char32_t DecodeUtf8(const char* text, std::size_t n, std::size_t& used) {
   used = 1;
@@ -54,6 +54,16 @@ char32_t DecodeUtf16(const char16_t* text, std::size_t n, std::size_t& used) {
   return kInvalidCodePoint;
 }
 
+void AppendUtf16(std::u16string& out, char32_t c) {
+  if (c >= 0x10000) {
+    c -= 0x10000;
+    out += static_cast<char16_t>(0xD800 + (c >> 10));
+    out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+  } else {
+    out += static_cast<char16_t>(c);
+  }
+}
+
 std::string ToUtf8(std::u16string_view text) {
   std::string out;
   out.reserve(text.size());
@@ -70,17 +80,10 @@ std::u16string ToUtf16(std::string_view text) {
   std::u16string out;
   out.reserve(text.size());
   for (std::size_t i = 0, used = 0; i < text.size(); i += used) {
-    char32_t c = DecodeUtf8(text.data() + i, text.size() - i, used);
-    if (c == kInvalidCodePoint) c = 0xFFFD;
-    if (c >= 0x10000) {
-      c -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (c >> 10));
-      out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(c);
-    }
+    const char32_t c = DecodeUtf8(text.data() + i, text.size() - i, used);
+    AppendUtf16(out, c == kInvalidCodePoint ? 0xFFFD : c);
   }
   return out;
 }
 
-}  // namespace platform::posix
+}  // namespace platform

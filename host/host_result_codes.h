@@ -1,0 +1,12 @@
+// Result codes of the runtime's value and string operations: 0 is success and any code of 100 or more a failure.
+// Codes an allocator answers are passed back as they come.
+#pragma once
+
+#include <cstdint>
+
+enum : std::int32_t {
+  HOST_OK = 0,
+  HOST_ERR_NOT_SUPPORTED = 102,
+  HOST_ERR_CANNOT_CONVERT = 105,
+  HOST_ERR_TOO_LONG = 108,
+};
