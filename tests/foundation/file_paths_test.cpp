@@ -11,7 +11,7 @@
 #include "platform/error_mode.h"
 #include "platform/file.h"
 #include "platform/volume.h"
-#include "tests/foundation/file_fixture.h"
+#include "tests/support/file_fixture.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "tests/foundation/file_fixture.h"
+#include "tests/support/file_fixture.h"
 
 namespace {
 

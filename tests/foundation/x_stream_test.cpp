@@ -12,8 +12,8 @@
 
 #include "foundation/t_string.h"
 #include "platform/error_mode.h"
-#include "tests/foundation/file_fixture.h"
-#include "tests/other_process.h"
+#include "tests/support/file_fixture.h"
+#include "tests/support/other_process.h"
 
 namespace {
 

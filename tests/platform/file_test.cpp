@@ -17,7 +17,8 @@
 
 #include "platform/last_error.h"
 #include "platform/module.h"
-#include "tests/other_process.h"
+#include "tests/support/file_fixture.h"
+#include "tests/support/other_process.h"
 
 namespace {
 
@@ -29,44 +30,15 @@ constexpr std::uint32_t kWrite = platform::kGenericWrite;
 constexpr std::uint32_t kReadWrite = kRead | kWrite;
 constexpr std::uint32_t kShareAll = platform::kFileShareRead | platform::kFileShareWrite | platform::kFileShareDelete;
 
-std::u16string Widen(const std::string& text) { return std::u16string(text.begin(), text.end()); }
-
 // 0 for a success, else the last error the call left.
 std::uint32_t Code(bool ok) { return ok ? 0 : platform::GetLastErrorCode(); }
 
-// A fresh directory per test: ctest runs tests side by side.
-class FileTest : public ::testing::Test {
+class FileTest : public FileFixture {
  protected:
-  void SetUp() override {
-    std::string pattern = ::testing::TempDir() + "qzfileXXXXXX";
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    m_directory = pattern;
-  }
-  void TearDown() override { std::system(("rm -rf '" + m_directory + "'").c_str()); }
-
-  std::string Path(const std::string& name) const { return m_directory + "/" + name; }
-  std::u16string WidePath(const std::string& name) const { return Widen(Path(name)); }
-
-  void Put(const std::string& name, const std::string& content) const {
-    std::ofstream(Path(name), std::ios::binary) << content;
-  }
-  std::string Get(const std::string& name) const {
-    std::ifstream in(Path(name), std::ios::binary);
-    std::stringstream all;
-    all << in.rdbuf();
-    return all.str();
-  }
-  bool Exists(const std::string& name) const {
-    struct stat info {};
-    return ::stat(Path(name).c_str(), &info) == 0;
-  }
-
   FileHandle Open(const std::string& name, std::uint32_t access, std::uint32_t share = kShareAll,
                   std::uint32_t disposition = platform::kOpenExisting) const {
     return platform::CreateFileHandle(WidePath(name).c_str(), access, share, disposition, 0);
   }
-
-  std::string m_directory;
 };
 
 // A handle that closes itself, so that a failing assertion leaves no lock behind.

@@ -1,4 +1,4 @@
-// A fresh directory per test for the file tests of this layer (ctest runs tests side by side), with plain C++
+// A fresh directory per test for the file tests (ctest runs tests side by side), with plain C++
 // access to the files so that what the driver's code wrote is checked by other means.
 #pragma once
 
