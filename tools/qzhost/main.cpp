@@ -49,6 +49,7 @@ constexpr const char* kStartupScript =
     "expect 1\n"
     "query-state 0\n"
     "bind-values\n"
+    "expect 1\n"
     "driver\n"
     "detach\n"
     "expect 1\n";

@@ -1,0 +1,7 @@
+#include "host/value_holders.h"
+
+namespace holder {
+
+const SHostValueHolderClass* pTextHolderClass(std::uint8_t) { return nullptr; }
+
+}  // namespace holder

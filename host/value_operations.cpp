@@ -1,0 +1,122 @@
+#include "host/value_operations.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "foundation/sortable_key.h"
+#include "host/execution.h"
+#include "host/value_entry_points.h"
+
+namespace {
+
+// The conversion's result area: 32 bytes of the caller's, aligned for the pointers the runtime leaves in it.
+struct alignas(8) SConversionResult {
+  std::uint8_t abBytes[32];
+};
+
+// Targets whose native value the runtime leaves as a pointer at the start of the result area.
+bool bResultIsPointer(std::uint8_t target) {
+  return target == HOST_TYPE_PROXY_HANDLE || target == HOST_TYPE_ASTRING || target == HOST_TYPE_TEXT;
+}
+
+}  // namespace
+
+std::int32_t CHostValue::nConvert(std::uint8_t target) {
+  const std::uint8_t type = nGetType();
+  if (type == target) return HOST_OK;
+  // Before the runtime has handed over its entry points nothing can be converted.
+  if (!gpfnConversionDepassementExt || !gpfnFinConversion) return HOST_ERR_NOT_SUPPORTED;
+  SConversionResult result{};
+  const std::int32_t code = gpfnConversionDepassementExt(m_holder.m_abStorage, type, result.abBytes, target, 1, 0);
+  if (bHostFailed(code)) return code;
+
+  const auto flags = static_cast<std::uint16_t>(m_holder.m_wType & HOST_VALUE_FLAGS);
+  SetType(target);
+  const void* native = result.abBytes;
+  if (bResultIsPointer(target)) std::memcpy(&native, result.abBytes, sizeof(native));
+  // A value that cannot take the converted result (a runtime string over its limit) reports why rather than
+  // passing for converted.
+  const std::int32_t setCode = Set(native);
+  SetFlags(flags);
+  gpfnFinConversion(result.abBytes, target);
+  return bHostFailed(setCode) ? setCode : code;
+}
+
+std::int32_t CHostValue::ConvertTextToNative(void* resultArea, const char16_t* text, std::uint8_t target) {
+  if (!gpfnConversionDepassementExt) return HOST_ERR_NOT_SUPPORTED;
+  return gpfnConversionDepassementExt(&text, HOST_TYPE_TEXT, resultArea, target, 1, 0);
+}
+
+void CHostValue::EnsureWideText() {
+  const char16_t* text = nullptr;
+  if (nGetWideText(&text) != HOST_OK) nConvert(HOST_TYPE_WSTRING);
+}
+
+namespace {
+
+std::int32_t nCallComparison(PFN_HOST_COMPARISON entry, CHostValue& a, CHostValue& b, std::int32_t* result) {
+  if (a.bIsNull() || b.bIsNull()) return HOST_ERR_NULL_OPERAND;
+  if (!entry) return HOST_ERR_NOT_SUPPORTED;
+  return entry(a.m_holder.m_abStorage, a.wGetTypeWord(), b.m_holder.m_abStorage, b.wGetTypeWord(), result, 0, 0);
+}
+
+}  // namespace
+
+std::int32_t CHostValue::nCompare(CHostValue& other, std::int32_t* result) {
+  return nCallComparison(pfnComparaisonEx(), *this, other, result);
+}
+
+std::int32_t CHostValue::nEquals(CHostValue& other, std::int32_t* equal) {
+  return nCallComparison(pfnEgaliteEx(), *this, other, equal);
+}
+
+std::int32_t CHostValue::nDiffers(CHostValue& other, std::int32_t* differs) {
+  std::int32_t equal = 0;
+  const std::int32_t code = nCallComparison(pfnEgaliteEx(), *this, other, &equal);
+  if (code == HOST_ERR_NULL_OPERAND) return code;
+  *differs = equal == 0 ? 1 : 0;
+  return code;
+}
+
+std::uint32_t nEncodeValueSortKey(CHostValue& value, std::uint8_t** buffer, std::uint32_t size, std::uint8_t type,
+                                  std::int32_t a, std::int32_t b) {
+  if (value.bIsNull() || value.nGetType() == HOST_TYPE_EMPTY) {
+    value.SetType(HOST_TYPE_TEXT);
+    value.SetFlags(0);
+  }
+  if (type == HOST_TYPE_EMPTY) type = value.nGetType();
+  CHostValue copy;
+  copy.Assign(value);
+  if (bHostFailed(copy.nConvert(type))) return 0;
+
+  const void* data = nullptr;
+  std::size_t length = 0;
+  if (type != HOST_TYPE_PROXY_HANDLE) {
+    copy.nGetDataPointer(&data);
+    copy.nGetDataSize(&length);
+  } else if (!copy.bIsNull() && copy.nGetType() == HOST_TYPE_PROXY_HANDLE) {
+    IHostProxyHandle* handle = nullptr;
+    copy.nGet(&handle);
+    if (handle) {
+      handle->SetPrecision(a + b, b);
+      data = handle->pGetData();
+      length = handle->nGetDataSize();
+    }
+  }
+  // The terminator is part of the key input of texts; the raw 32-bit value keys on its first byte.
+  switch (type) {
+    case HOST_TYPE_UINT32_RAW: length = 1; break;
+    case HOST_TYPE_WSTRING:
+    case HOST_TYPE_TEXT: length += 2; break;
+    case HOST_TYPE_ASTRING:
+    case HOST_TYPE_TEXT_BUFFER: length += 1; break;
+    default: break;
+  }
+  const auto inputLength = static_cast<std::uint32_t>(length);
+  if (size == 0) {
+    size = nGetSortKeySize(type, inputLength);
+    *buffer = static_cast<std::uint8_t*>(std::malloc(size ? size : 1));
+    if (!*buffer) return 0;
+  }
+  return nEncodeSortKey(*buffer, size, data, inputLength, nHostTypeCategory(type), 10240, a + b, b);
+}
