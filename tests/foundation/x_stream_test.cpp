@@ -399,6 +399,7 @@ TEST_F(XStreamTest, AnotherProcessHoldingALockOrTheFileShutsThisOneOut) {
 
 TEST_F(XStreamTest, WholeFileLocksShareOrWait) {
   Put("f", "content");
+  platform::SetProcessErrorMode(0);
   Stream first;
   Stream second;
   ASSERT_TRUE(Open(first, "f", kReadWrite, platform::kOpenExisting));
@@ -411,9 +412,11 @@ TEST_F(XStreamTest, WholeFileLocksShareOrWait) {
   std::thread waiter([&] { granted = second->bLockWhole(1, 1) != 0; });
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   EXPECT_FALSE(granted.load()) << "the exclusive lock waits for the shared one";
+  EXPECT_EQ(platform::ProcessErrorMode(), platform::kSemFailCriticalErrors) << "boxes are off during the call";
   EXPECT_TRUE(first->bLockWhole(0, 0));
   waiter.join();
   EXPECT_TRUE(granted.load());
+  EXPECT_EQ(platform::ProcessErrorMode(), 0u) << "and back when it returns";
   EXPECT_TRUE(second->bLockWhole(0, 1));
 }
 
