@@ -18,7 +18,8 @@ class IHostLocaleService {
   virtual void Slot0() = 0;
   virtual void Slot1() = 0;
   virtual std::int32_t nGetCharset() = 0;  // slot 2: the runtime's character-set id
-  virtual void Slot3() = 0;
+  // slot 3: the code page the runtime reads a given 8-bit text in.
+  virtual std::uint32_t nGetCodePageOfText(const char* text, std::int64_t length) = 0;
   virtual void Slot4() = 0;
   virtual void Slot5() = 0;
   virtual void Slot6() = 0;

@@ -81,6 +81,60 @@ inline std::int32_t Answer(std::size_t* out, std::size_t value) {
 // this value's NULL and MARKED flags in place of its own.
 std::int32_t CopyNativeTo(CHostValueHolder* self, CHostValue* target, const void* native, bool withFlags = true);
 
+// ---- holders of a fixed number of inline bytes ------------------------------------------------------------------
+// The native value is its Width bytes, kept at the start of the storage: numbers, currency, date-times, characters.
+template <std::uint8_t Code, std::size_t Width>
+struct TInlineHolder {
+  static constexpr std::uint8_t kType = Code;
+  static constexpr std::size_t kWidth = Width;
+
+  static void Construct(CHostValueHolder* self) { std::memset(self->m_abStorage, 0, kWidth); }
+
+  static std::int32_t QZ_HOLDER_CALL CopyTo(CHostValueHolder* self, CHostValue* target) {
+    return CopyNativeTo(self, target, Storage(self));
+  }
+  static std::int32_t QZ_HOLDER_CALL nGetStorageSize(CHostValueHolder*, std::size_t* out) {
+    return Answer(out, kWidth);
+  }
+  static std::int32_t QZ_HOLDER_CALL nGetSizeWithTerminator(CHostValueHolder*, std::size_t* out) {
+    return Answer(out, kWidth);
+  }
+  static std::int32_t QZ_HOLDER_CALL nGetDataSize(CHostValueHolder*, std::size_t* out) { return Answer(out, kWidth); }
+  static std::int32_t QZ_HOLDER_CALL nGetStorageAddress(CHostValueHolder* self, void** out) {
+    *out = Storage(self);
+    return HOST_OK;
+  }
+  static std::int32_t QZ_HOLDER_CALL nGetDataPointer(CHostValueHolder* self, const void** out) {
+    *out = Storage(self);
+    return HOST_OK;
+  }
+  static std::int32_t QZ_HOLDER_CALL nGet(CHostValueHolder* self, void* out) {
+    std::memcpy(out, Storage(self), kWidth);
+    return HOST_OK;
+  }
+  static std::int32_t QZ_HOLDER_CALL nCopyWithTerminator(CHostValueHolder* self, void* destination) {
+    return nGet(self, destination);
+  }
+  static std::int32_t QZ_HOLDER_CALL nCopyData(CHostValueHolder* self, void* destination) {
+    return nGet(self, destination);
+  }
+  // A null native value reads as 0 rather than being dereferenced.
+  static std::int32_t QZ_HOLDER_CALL Set(CHostValueHolder* self, const void* native) {
+    if (native) {
+      std::memcpy(Storage(self), native, kWidth);
+    } else {
+      std::memset(Storage(self), 0, kWidth);
+    }
+    return HOST_OK;
+  }
+  // A buffer shorter than the width gives what it holds and zeros for the rest; it is never read past its end.
+  static std::int32_t QZ_HOLDER_CALL SetFromBuffer(CHostValueHolder* self, const void* data, std::size_t size) {
+    std::memset(Storage(self), 0, kWidth);
+    if (data) std::memcpy(Storage(self), data, size < kWidth ? size : kWidth);
+    return HOST_OK;
+  }
+};
+
 // ---- building a holder class ----------------------------------------------------------------------------------------
 struct SHostValueHolderClass {
   std::uint8_t nType;

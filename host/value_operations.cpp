@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "foundation/sortable_key.h"
+#include "foundation/t_string.h"
+#include "host/host_string.h"
 #include "host/execution.h"
 #include "host/value_entry_points.h"
 
@@ -85,9 +87,10 @@ std::uint32_t nEncodeValueSortKey(CHostValue& value, std::uint8_t** buffer, std:
     value.SetFlags(0);
   }
   if (type == HOST_TYPE_EMPTY) type = value.nGetType();
+  // A value the runtime cannot convert keys as what it holds: every value gets a key of the type's size.
   CHostValue copy;
   copy.Assign(value);
-  if (bHostFailed(copy.nConvert(type))) return 0;
+  copy.nConvert(type);
 
   const void* data = nullptr;
   std::size_t length = 0;
@@ -119,4 +122,103 @@ std::uint32_t nEncodeValueSortKey(CHostValue& value, std::uint8_t** buffer, std:
     if (!*buffer) return 0;
   }
   return nEncodeSortKey(*buffer, size, data, inputLength, nHostTypeCategory(type), 10240, a + b, b);
+}
+
+namespace {
+
+constexpr std::size_t kDumpedBytes = 500;
+
+void Append(CHostWString& out, const char16_t* text) {
+  std::uint32_t n = 0;
+  while (text[n]) ++n;
+  // A dump never fails as a whole: what does not fit is left out.
+  out.nAppendN(text, n);
+}
+
+void AppendNumber(CHostWString& out, std::size_t number) {
+  char16_t digits[24];
+  char16_t* p = digits + 23;
+  *p = 0;
+  do {
+    *--p = static_cast<char16_t>(u'0' + number % 10);
+    number /= 10;
+  } while (number);
+  Append(out, p);
+}
+
+void AppendHex(CHostWString& out, const std::uint8_t* bytes, std::size_t n) {
+  static constexpr char16_t kDigits[] = u"0123456789ABCDEF";
+  for (std::size_t i = 0; i < n; ++i) {
+    const char16_t pair[3] = {kDigits[bytes[i] >> 4], kDigits[bytes[i] & 0xF], 0};
+    Append(out, pair);
+  }
+}
+
+}  // namespace
+
+std::int32_t nDumpTextFull(CHostWString& out, CHostValue* value, const char16_t* prefix, int details) {
+  out.nAssignText(prefix, -1);
+  if (value->nGetType() == HOST_TYPE_EMPTY) {
+    Append(out, u"<Empty>");
+    return HOST_OK;
+  }
+  if (details) {
+    std::size_t size = 0;
+    value->nGetSizeWithTerminator(&size);
+    Append(out, u"Type=");
+    AppendNumber(out, value->nGetType());
+    Append(out, u", Len=");
+    AppendNumber(out, size);
+    Append(out, u", Value=");
+  }
+  if (value->bIsNull()) {
+    Append(out, u"<NULL>");
+    return HOST_OK;
+  }
+  CHostValue text;
+  text.Assign(*value);
+  std::int32_t code = text.nConvert(HOST_TYPE_TEXT);
+  if (!bHostFailed(code)) {
+    if (text.bIsNull()) {
+      code = HOST_ERR_NULL_OPERAND;
+    } else if (text.nGetType() != HOST_TYPE_TEXT) {
+      code = HOST_ERR_CANNOT_CONVERT;
+    }
+  }
+  const char16_t* characters = nullptr;
+  if (!bHostFailed(code)) code = text.nGet(&characters);
+  if (bHostFailed(code)) {
+    Append(out, u"<ERROR>");
+    return code;
+  }
+  Append(out, characters);
+  if (details) {
+    const void* data = nullptr;
+    std::size_t size = 0;
+    if (value->nGetDataPointer(&data) == HOST_OK && value->nGetSizeWithTerminator(&size) == HOST_OK &&
+        (data || size == 0)) {
+      Append(out, u", Value(binary)=");
+      if (size > kDumpedBytes) {
+        Append(out, u"(first 500 bytes only) ");
+        size = kDumpedBytes;
+      }
+      AppendHex(out, static_cast<const std::uint8_t*>(data), size);
+    }
+  }
+  return HOST_OK;
+}
+
+std::int32_t nDumpText(CHostWString& out, CHostValue* value, const void*, int details) {
+  if (!value) {
+    out.nAssignText(u"<NULL>", -1);
+    return HOST_OK;
+  }
+  return nDumpTextFull(out, value, nullptr, details);
+}
+
+std::int32_t nDumpInto(CTString& out, CHostValue* value, const void* reserved, int details) {
+  CHostWString text;
+  const std::int32_t code = nDumpText(text, value, reserved, details);
+  out.Assign(text.pszGet());
+  return code;
 }

@@ -1,4 +1,4 @@
-// 8-bit text of the stand-in runtime: Windows code page 1252, as the runtime on Windows converts it. A
+// 8-bit text of the stand-in runtime: Windows code page 1252, through the platform layer. A
 // character the page lacks becomes '?'.
 #pragma once
 

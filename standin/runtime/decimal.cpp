@@ -119,7 +119,8 @@ Decimal Decimal::FromBytes(const void* bytes) {
   const auto* in = static_cast<const std::uint8_t*>(bytes);
   std::uint32_t words[4];
   std::memcpy(words, in + 2, sizeof(words));
-  while (words[0] || words[1] || words[2] || words[3]) out.m_digits.insert(out.m_digits.begin(), static_cast<char>('0' + DivideByTen(words)));
+  while (words[0] || words[1] || words[2] || words[3]) out.m_digits.push_back(static_cast<char>('0' + DivideByTen(words)));
+  out.m_digits.assign(out.m_digits.rbegin(), out.m_digits.rend());
   out.m_scale = in[0];
   out.m_negative = in[1] == 0;
   out.Normalise();
@@ -135,11 +136,16 @@ void Decimal::ToBytes(std::uint8_t* out) const {
 }
 
 std::u16string Decimal::Format() const {
-  std::string digits = m_digits;
-  if (digits.size() <= static_cast<std::size_t>(m_scale)) digits.insert(0, m_scale + 1 - digits.size(), '0');
-  if (m_scale > 0) digits.insert(digits.size() - m_scale, 1, '.');
-  if (IsNegative()) digits.insert(0, 1, '-');
-  return std::u16string(digits.begin(), digits.end());
+  const std::size_t scale = static_cast<std::size_t>(m_scale);
+  const std::string padded =
+      m_digits.size() <= scale ? std::string(scale + 1 - m_digits.size(), '0') + m_digits : m_digits;
+  std::string text = IsNegative() ? "-" : "";
+  text += padded.substr(0, padded.size() - scale);
+  if (scale > 0) {
+    text.push_back('.');
+    text.append(padded, padded.size() - scale, scale);
+  }
+  return std::u16string(text.begin(), text.end());
 }
 
 double Decimal::ToDouble() const {
@@ -187,13 +193,13 @@ void Decimal::Rescale(int scale) {
   }
   const std::size_t drop = static_cast<std::size_t>(m_scale - scale);
   const bool roundUp = m_digits.size() >= drop && drop > 0 && m_digits[m_digits.size() - drop] >= '5';
-  m_digits.resize(m_digits.size() > drop ? m_digits.size() - drop : 0);
+  m_digits = m_digits.size() > drop ? m_digits.substr(0, m_digits.size() - drop) : std::string();
   m_scale = scale;
   if (roundUp) {
     std::size_t i = m_digits.size();
     while (i > 0 && m_digits[i - 1] == '9') m_digits[--i] = '0';
     if (i == 0) {
-      m_digits.insert(m_digits.begin(), '1');
+      m_digits = "1" + m_digits;
     } else {
       ++m_digits[i - 1];
     }

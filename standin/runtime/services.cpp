@@ -80,7 +80,7 @@ std::int32_t StateService::nQueryState(std::intptr_t argument) { return StateAns
 void LocaleService::Slot0() {}
 void LocaleService::Slot1() {}
 std::int32_t LocaleService::nGetCharset() { return m_nCharset; }
-void LocaleService::Slot3() {}
+std::uint32_t LocaleService::nGetCodePageOfText(const char*, std::int64_t) { return 1252; }
 void LocaleService::Slot4() {}
 void LocaleService::Slot5() {}
 void LocaleService::Slot6() {}

@@ -14,30 +14,15 @@
 #include "host/execution.h"
 #include "host/value_entry_points.h"
 #include "standin/runtime/runtime_standin.h"
+#include "tests/host/host_value_fixture.h"
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-template <class T>
-Bytes BytesOf(const T& value) {
-  Bytes bytes(sizeof(T));
-  std::memcpy(bytes.data(), &value, sizeof(T));
-  return bytes;
-}
+using HostValueTest = CHostValueFixture;
 
 const std::set<int> kTypesWithHolder = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12,  13,  14,  16,  17,  18,
                                         19, 24, 25, 26, 27, 28, 29, 30, 50, 65, 81, 83, 108, 110, 111, 128, 129};
 
-// Values whose storage refers to the runtime's proxy need it bound, as after start-up.
-class HostValueTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    qzrt::Reset();
-    ASSERT_EQ(bInitKXConvFromVM(qzrt::ModuleHandle(), 2, 2), 1);
-    ASSERT_EQ(bInitKXCalcFromVM(qzrt::ModuleHandle(), 2, 2), 1);
-  }
-};
 
 TEST_F(HostValueTest, LayoutIsTheRuntimes) {
   CHostValue values[3];
@@ -247,6 +232,9 @@ TEST_F(HostValueTest, DecimalHandlesComeFromTheProxyAndGoBackToIt) {
     std::size_t size = 0;
     value.nGetSizeWithTerminator(&size);
     EXPECT_EQ(size, 18u);
+    size = 0;
+    value.nGetDataSize(&size);
+    EXPECT_EQ(size, 18u) << "taken from the size with terminator, which the holder gives";
     const void* data = &size;
     EXPECT_EQ(value.nGetDataPointer(&data), HOST_ERR_CANNOT_CONVERT);
 

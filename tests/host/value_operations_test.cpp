@@ -22,17 +22,9 @@
 #include "host/host_string.h"
 #include "host/value_entry_points.h"
 #include "standin/runtime/runtime_standin.h"
+#include "tests/host/host_value_fixture.h"
 
 namespace {
-
-using Bytes = std::vector<std::uint8_t>;
-
-template <class T>
-Bytes BytesOf(const T& value) {
-  Bytes bytes(sizeof(T));
-  std::memcpy(bytes.data(), &value, sizeof(T));
-  return bytes;
-}
 
 void ClearBindings() {
   gpfnConversionDepassementExt = nullptr;
@@ -42,15 +34,9 @@ void ClearBindings() {
   gpfnProxySortKey = nullptr;
 }
 
-class ValueOperationsTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    qzrt::Reset();
-    ASSERT_EQ(bInitKXConvFromVM(qzrt::ModuleHandle(), 2, 2), 1);
-    ASSERT_EQ(bInitKXCalcFromVM(qzrt::ModuleHandle(), 2, 2), 1);
-  }
-  void TearDown() override { EXPECT_EQ(qzrt::LiveProxyHandles(), 0u) << "every decimal handle is given back"; }
 
+class ValueOperationsTest : public CHostValueFixture {
+ protected:
   template <class T>
   static void Make(CHostValue& value, std::uint8_t type, const T& native) {
     value.SetType(type);
@@ -367,6 +353,20 @@ TEST_F(ValueOperationsTest, NullAndEmptyValuesKeyAsAnEmptyText) {
   EXPECT_EQ(value.wGetTypeWord(), HOST_TYPE_TEXT) << "the caller's value itself becomes an empty text";
   EXPECT_EQ(out, buffer);
   EXPECT_EQ(Bytes(buffer, buffer + 8), Bytes(8, 0));
+
+  // A NULL decimal becomes an empty text, of which the runtime makes no decimal: its key is that of zero.
+  CHostValue zero;
+  Make(zero, HOST_TYPE_INT32, std::int32_t{0});
+  ASSERT_EQ(zero.nConvert(HOST_TYPE_PROXY_HANDLE), 0);
+  zero.SetNull(true);
+  std::uint8_t* allocated = nullptr;
+  ASSERT_EQ(nEncodeValueSortKey(zero, &allocated, 0, HOST_TYPE_PROXY_HANDLE, 10, 2), 32u);
+  const Bytes nullKey(allocated, allocated + 32);
+  std::free(allocated);
+  Make(zero, HOST_TYPE_INT32, std::int32_t{0});
+  ASSERT_EQ(nEncodeValueSortKey(zero, &allocated, 0, HOST_TYPE_PROXY_HANDLE, 10, 2), 32u);
+  EXPECT_EQ(Bytes(allocated, allocated + 32), nullKey);
+  std::free(allocated);
 }
 
 }  // namespace
