@@ -4,6 +4,9 @@
 #include <new>
 
 #include "foundation/clone_map.h"
+#include "foundation/t_string.h"
+#include "host/host_string.h"
+#include "host/value_operations.h"
 
 int CValueItem::bConvertTo(std::uint16_t type, std::uint32_t /*extra*/) {
   return bHostFailed(m_value.nConvert(static_cast<std::uint8_t>(type))) ? 0 : 1;
@@ -176,4 +179,21 @@ std::uint64_t nBufferChecksum(CValueItem* item) {
   }
   for (; size > 0; ++data, --size) sum += *data;
   return sum;
+}
+
+std::int32_t nHostValueToText(CValueItem* item, CHostWString& out, const char16_t* prefix, int details) {
+  CHostValue copy;
+  item->bGetValue(&copy);
+  return nDumpTextFull(out, &copy, prefix, details);
+}
+
+void HostValueToCTString(CValueItem* item, CTString& out, const char16_t* prefix) {
+  CHostWString text;
+  nHostValueToText(item, text, prefix, 0);
+  out.AssignN(text.pszGet() ? text.pszGet() : u"", text.nGetLength());
+}
+
+void ReleaseHostString(void** slot) {
+  CHostString::Release(*slot);
+  *slot = nullptr;
 }

@@ -11,6 +11,8 @@
 #include "host/host_value.h"
 
 class CHashTable;
+class CHostWString;
+class CTString;
 
 class CValueItem : public CRefCounted {
  public:
@@ -58,6 +60,13 @@ std::uint64_t nHostValueDataSize(CValueItem* item);
 // Equality with the NULL rules: a NULL or unset value equals only a NULL or unset value.
 int nValueItemsEqual(CValueItem* a, CHostValue& b);
 int bValueItemsEqual(CValueItem* a, CValueItem* b);
+
+// The dump of the item's value (nDumpTextFull) into a runtime string, after the prefix; its result code.
+std::int32_t nHostValueToText(CValueItem* item, CHostWString& out, const char16_t* prefix, int details);
+// The same dump, without details, into a CTString (empty when there is no text).
+void HostValueToCTString(CValueItem* item, CTString& out, const char16_t* prefix);
+// Releases the runtime string a slot points to and clears the slot.
+void ReleaseHostString(void** slot);
 
 // The sum of the item's data read as little-endian 32-bit words, then the bytes that remain.
 std::uint64_t nBufferChecksum(CValueItem* item);

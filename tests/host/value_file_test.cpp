@@ -59,6 +59,14 @@ TEST_F(ValueFileTest, AValueWithNothingToSaveLeavesTheFileAlone) {
   CErrorHolder other;
   ASSERT_FALSE(bSaveValueToFile(&unset, WidePath("none").c_str(), &other));
   EXPECT_FALSE(Exists("none")) << "no file is made for it either";
+
+  CValueItem object;
+  object.Value().SetType(HOST_TYPE_OBJECT30);
+  CErrorHolder third;
+  ASSERT_FALSE(bSaveValueToFile(&object, WidePath("f").c_str(), &third));
+  EXPECT_EQ(Get("f"), "precious") << "a type without bytes is refused before the file is opened";
+  EXPECT_EQ(third.nGetRecordedCode(), 61u);
+  EXPECT_NE(std::u16string(third.pszGetUserMessage()).find(u"30"), std::u16string::npos);
 }
 
 TEST_F(ValueFileTest, FilesThatCannotBeOpenedReportError15) {
@@ -86,6 +94,95 @@ TEST_F(ValueFileTest, FilesThatCannotBeOpenedReportError15) {
   ASSERT_FALSE(bSaveValueToFile(&item, WidePath("no/dir/f").c_str(), &other));
   EXPECT_EQ(other.nGetRecordedCode(), 15u);
   EXPECT_EQ(other.pGetEmbeddedObject()->pGetNestedError(0)->nGetMessageAt(0), 28140u);
+}
+
+// Saves `item`, then loads the file back as binary and as text.
+TEST_F(ValueFileTest, RoundTripsAcrossTheBlocks) {
+  for (const std::size_t size : {std::size_t{1}, std::size_t{16383}, std::size_t{16384}, std::size_t{16385},
+                                 std::size_t{40000}}) {
+    SCOPED_TRACE(size);
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i * 7 + 1);
+    CValueItem binary;
+    binary.Value().SetType(HOST_TYPE_BINARY_BUFFER);
+    ASSERT_EQ(binary.Value().SetFromBuffer(bytes.data(), bytes.size()), HOST_OK);
+    ASSERT_TRUE(bSaveValueToFile(&binary, WidePath("bin").c_str(), &m_holder));
+    EXPECT_EQ(Get("bin"), bytes) << "binary values are saved as they are";
+
+    CValueItem loaded;
+    loaded.Value().SetType(HOST_TYPE_INT32);
+    loaded.Value().SetNull(true);
+    ASSERT_TRUE(bLoadValueFromFile(&loaded, WidePath("bin").c_str(), &m_holder, 1));
+    EXPECT_EQ(loaded.Value().wGetTypeWord(), HOST_TYPE_BINARY_BUFFER) << "flags cleared";
+    EXPECT_EQ(Bytes(loaded), bytes);
+    ASSERT_TRUE(bLoadValueFromFile(&loaded, WidePath("bin").c_str(), &m_holder, 0));
+    EXPECT_EQ(loaded.Value().wGetTypeWord(), HOST_TYPE_TEXT_BUFFER);
+    EXPECT_EQ(Bytes(loaded), bytes);
+  }
+  EXPECT_FALSE(m_holder.bHasError());
+}
+
+TEST_F(ValueFileTest, EveryTextFormCrossesTheBlocksWithItsTerminator) {
+  std::string narrow(20000, 'n');
+  for (std::size_t i = 0; i < narrow.size(); ++i) narrow[i] = static_cast<char>('a' + i % 26);
+  const std::u16string wide(narrow.begin(), narrow.end());
+  const std::string wideBytes(reinterpret_cast<const char*>(wide.data()), wide.size() * 2);
+  struct Case {
+    std::uint8_t type;
+    std::string saved;  // what the file must hold
+  };
+  const Case cases[] = {
+      {HOST_TYPE_WSTRING, wideBytes + std::string(2, '\0')},
+      {HOST_TYPE_ASTRING, narrow + std::string(1, '\0')},
+      {HOST_TYPE_TEXT_BUFFER, narrow + std::string(1, '\0')},
+      {HOST_TYPE_TEXT, wideBytes + std::string(2, '\0')},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.type));
+    CValueItem item;
+    item.Value().SetType(c.type);
+    switch (c.type) {
+      case HOST_TYPE_WSTRING: item.Value().SetFromBuffer(wide.data(), wideBytes.size()); break;
+      case HOST_TYPE_ASTRING: item.Value().Set(narrow.c_str()); break;
+      case HOST_TYPE_TEXT_BUFFER: item.Value().SetFromBuffer(narrow.data(), narrow.size()); break;
+      default: item.Value().Set(wide.c_str()); break;
+    }
+    ASSERT_TRUE(bSaveValueToFile(&item, WidePath("t").c_str(), &m_holder));
+    EXPECT_EQ(Get("t"), c.saved);
+    CValueItem loaded;
+    ASSERT_TRUE(bLoadValueFromFile(&loaded, WidePath("t").c_str(), &m_holder, 1));
+    EXPECT_EQ(Bytes(loaded), c.saved);
+  }
+}
+
+TEST_F(ValueFileTest, TextsAreSavedWithTheirTerminator) {
+  CValueItem text;
+  text.Value().SetType(HOST_TYPE_TEXT_BUFFER);
+  ASSERT_EQ(text.Value().SetFromBuffer("hello", 5), HOST_OK);
+  ASSERT_TRUE(bSaveValueToFile(&text, WidePath("a").c_str(), &m_holder));
+  EXPECT_EQ(Get("a"), std::string("hello\0", 6));
+
+  CValueItem wide;
+  wide.Value().SetType(HOST_TYPE_TEXT);
+  ASSERT_EQ(wide.Value().Set(u"h\u00e9"), HOST_OK);
+  ASSERT_TRUE(bSaveValueToFile(&wide, WidePath("w").c_str(), &m_holder));
+  EXPECT_EQ(Get("w"), std::string("h\0\xe9\0\0\0", 6));
+
+  // Loaded back, the terminator is part of the bytes, as files written this way have always been read.
+  ASSERT_TRUE(bLoadValueFromFile(&text, WidePath("a").c_str(), &m_holder, 0));
+  EXPECT_EQ(Bytes(text), std::string("hello\0", 6));
+}
+
+TEST_F(ValueFileTest, AnEmptyFileLoadsAsAnEmptyValue) {
+  Put("empty", "");
+  CValueItem item;
+  ASSERT_TRUE(bLoadValueFromFile(&item, WidePath("empty").c_str(), &m_holder, 1));
+  EXPECT_EQ(item.Value().wGetTypeWord(), HOST_TYPE_BINARY_BUFFER);
+  EXPECT_EQ(Bytes(item), "");
+  ASSERT_TRUE(bLoadValueFromFile(&item, WidePath("empty").c_str(), &m_holder, 0));
+  EXPECT_EQ(item.Value().wGetTypeWord(), HOST_TYPE_TEXT_BUFFER);
+  EXPECT_TRUE(bHostValueIsEmpty(&item));
+  EXPECT_FALSE(m_holder.bHasError()) << "nothing to size is no lack of memory";
 }
 
 }  // namespace

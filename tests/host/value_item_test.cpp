@@ -7,19 +7,14 @@
 #include <cstring>
 
 #include "foundation/hash_table.h"
-#include "host/value_entry_points.h"
-#include "standin/runtime/runtime_standin.h"
+#include "foundation/t_string.h"
+#include "host/host_string.h"
+#include "tests/host/host_value_fixture.h"
 
 namespace {
 
-class ValueItemTest : public ::testing::Test {
+class ValueItemTest : public CHostValueFixture {
  protected:
-  void SetUp() override {
-    qzrt::Reset();
-    ASSERT_EQ(bInitKXConvFromVM(qzrt::ModuleHandle(), 2, 2), 1);
-    ASSERT_EQ(bInitKXCalcFromVM(qzrt::ModuleHandle(), 2, 2), 1);
-  }
-
   template <class T>
   static void Make(CValueItem& item, std::uint8_t type, const T& native, bool null = false) {
     item.Value().SetType(type);
@@ -52,6 +47,28 @@ TEST_F(ValueItemTest, EmptyAndZeroFollowTheNullAndTypeRules) {
   CValueItem negativeZero;
   Make(negativeZero, HOST_TYPE_DOUBLE, -0.0);
   EXPECT_TRUE(bHostValueIsZero(&negativeZero));
+
+  CValueItem character;
+  Make(character, HOST_TYPE_WCHAR, char16_t{0});
+  EXPECT_TRUE(bHostValueIsEmpty(&character));
+  EXPECT_FALSE(bHostValueIsZero(&character)) << "only number types can be zero";
+  Make(character, HOST_TYPE_WCHAR, u'x');
+  EXPECT_FALSE(bHostValueIsEmptyOrZero(&character));
+
+  // Texts are empty by their first character, whatever their form.
+  CValueItem text;
+  text.Value().SetType(HOST_TYPE_TEXT_BUFFER);
+  EXPECT_TRUE(bHostValueIsEmpty(&text)) << "a runtime string without a buffer";
+  text.Value().SetFromBuffer("ab", 2);
+  EXPECT_FALSE(bHostValueIsEmpty(&text));
+  text.Value().SetType(HOST_TYPE_TEXT);
+  text.Value().Set(u"");
+  EXPECT_TRUE(bHostValueIsEmpty(&text));
+  EXPECT_FALSE(bHostValueIsZero(&text));
+  text.Value().SetType(HOST_TYPE_ADATE);
+  EXPECT_TRUE(bHostValueIsEmpty(&text));
+  text.Value().Ops().SetFromNarrowZ(text.Value().pHolder(), "20240101");
+  EXPECT_FALSE(bHostValueIsEmpty(&text));
 
 }
 
@@ -114,6 +131,26 @@ TEST_F(ValueItemTest, ChecksumAddsWordsThenBytes) {
   EXPECT_EQ(nBufferChecksum(&item), 0x04030201u + 0x10u + 0x20u);
   CValueItem unset;
   EXPECT_EQ(nBufferChecksum(&unset), 0u);
+}
+
+TEST_F(ValueItemTest, DumpsOfItems) {
+  CValueItem item;
+  Make(item, HOST_TYPE_INT32, std::int32_t{42});
+  CTString text;
+  HostValueToCTString(&item, text, u"Key: ");
+  EXPECT_EQ(std::u16string(text.pszGet()), u"Key: 42");
+  CHostWString detailed;
+  EXPECT_EQ(nHostValueToText(&item, detailed, nullptr, 1), 0);
+  EXPECT_EQ(std::u16string(detailed.pszGet()), u"Type=8, Len=4, Value=42, Value(binary)=2A000000");
+  CValueItem unset;
+  HostValueToCTString(&unset, text, nullptr);
+  EXPECT_EQ(std::u16string(text.pszGet()), u"<Empty>");
+
+  void* slot = nullptr;
+  CHostString::Share(slot, CHostString("shared").Pointer());
+  ASSERT_NE(slot, nullptr);
+  ReleaseHostString(&slot);
+  EXPECT_EQ(slot, nullptr);
 }
 
 }  // namespace
