@@ -168,6 +168,15 @@ int nValueItemsEqual(CValueItem* a, CHostValue& b) {
 
 int bValueItemsEqual(CValueItem* a, CValueItem* b) { return a == b ? 1 : nValueItemsEqual(a, b->Value()); }
 
+int nValueItemsEqualFor(CValueItem* a, CValueItem* b) {
+  const bool aNone = !a || a->Value().bIsNull();
+  const bool bNone = !b || b->Value().bIsNull();
+  if (aNone || bNone) return aNone && bNone ? 1 : 0;
+  // The field value's own equality: "holds no value" is the item's to say (a field value replaces it).
+  if (a == b || (a->bIsUnset() && b->bIsUnset())) return 1;
+  return nValueItemsEqual(a, b->Value());
+}
+
 std::uint64_t nBufferChecksum(CValueItem* item) {
   const auto* data = static_cast<const std::uint8_t*>(item->pGetValueData());
   std::uint64_t size = item->nGetSize();

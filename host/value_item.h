@@ -60,6 +60,9 @@ std::uint64_t nHostValueDataSize(CValueItem* item);
 // Equality with the NULL rules: a NULL or unset value equals only a NULL or unset value.
 int nValueItemsEqual(CValueItem* a, CHostValue& b);
 int bValueItemsEqual(CValueItem* a, CValueItem* b);
+// Equality of two field values, either of which may be absent: absent and NULL are alike and equal each other only;
+// two items that hold no value, or the same item, are equal; otherwise their values compare.
+int nValueItemsEqualFor(CValueItem* a, CValueItem* b);
 
 // The dump of the item's value (nDumpTextFull) into a runtime string, after the prefix; its result code.
 std::int32_t nHostValueToText(CValueItem* item, CHostWString& out, const char16_t* prefix, int details);

@@ -86,6 +86,18 @@ TEST_F(ValueItemTest, EqualityAndTheNullRules) {
   EXPECT_TRUE(bValueItemsEqual(&nullA, &nullA));
   Make(b, HOST_TYPE_INT64, std::int64_t{6});
   EXPECT_FALSE(bValueItemsEqual(&a, &b));
+
+  // Field values, either of which may be missing: missing and NULL are alike.
+  EXPECT_TRUE(nValueItemsEqualFor(nullptr, nullptr));
+  EXPECT_TRUE(nValueItemsEqualFor(&nullA, nullptr));
+  EXPECT_TRUE(nValueItemsEqualFor(&nullA, &nullB));
+  EXPECT_FALSE(nValueItemsEqualFor(&nullA, &a));
+  EXPECT_FALSE(nValueItemsEqualFor(nullptr, &a));
+  CValueItem unset2;
+  EXPECT_TRUE(nValueItemsEqualFor(&unset, &unset2));
+  EXPECT_FALSE(nValueItemsEqualFor(&a, &b));
+  Make(b, HOST_TYPE_DOUBLE, 5.0);
+  EXPECT_TRUE(nValueItemsEqualFor(&a, &b));
 }
 
 TEST_F(ValueItemTest, SettingCopyingAndCloning) {
