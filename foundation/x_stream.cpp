@@ -341,7 +341,7 @@ int IXStream::ReadLine(T* buffer, std::uint32_t size, int* pbCut, std::uint32_t 
   if (!buffer || size == 0) return 0;
   buffer[0] = 0;
   std::uint32_t length = 0;
-  T piece[kLinePiece + 1];
+  T piece[kLinePiece];
   for (;;) {
     const std::uint64_t start = m_nPosition;
     std::uint32_t got = 0;
@@ -350,19 +350,15 @@ int IXStream::ReadLine(T* buffer, std::uint32_t size, int* pbCut, std::uint32_t 
     // A last full piece without a line end has been gathered already: it is the last line, not the end.
     if (n == 0) return length > 0 ? 1 : 0;
     const bool full = n == kLinePiece;
-    std::uint32_t endAt = n;
+    // A CR that closes a full piece is decided by what follows it: it is left to begin the next piece.
+    const std::uint32_t scan = full && piece[n - 1] == T('\r') ? n - 1 : n;
+    std::uint32_t endAt = scan;
     std::uint32_t endLength = 0;
-    for (std::uint32_t i = 0; i < n && endLength == 0; ++i) {
+    for (std::uint32_t i = 0; i < scan && endLength == 0; ++i) {
       if (piece[i] == T('\n') && !(flags & XSTREAM_LINE_CRLF_ONLY)) {
         endAt = i;
         endLength = 1;
       } else if (piece[i] == T('\r')) {
-        if (i + 1 == n && full) {
-          // What follows the CR decides: read it into the piece.
-          std::uint32_t more = 0;
-          if (!nRead(piece + n, sizeof(T), &more)) return 0;
-          if (more == sizeof(T)) ++n;
-        }
         const bool crlf = i + 1 < n && piece[i + 1] == T('\n');
         // A lone CR ends a line by itself only without the flag; the character after it is the next line's.
         if (crlf || !(flags & XSTREAM_LINE_CRLF_ONLY)) {
@@ -381,8 +377,11 @@ int IXStream::ReadLine(T* buffer, std::uint32_t size, int* pbCut, std::uint32_t 
     std::memcpy(buffer + length, piece, endAt * sizeof(T));
     length += endAt;
     buffer[length] = 0;
-    if (endLength) return bSeek(static_cast<std::int64_t>(start + (endAt + endLength) * sizeof(T)), platform::kFileBegin);
+    if (endLength) {
+      return bSeek(static_cast<std::int64_t>(start + (endAt + endLength) * sizeof(T)), platform::kFileBegin);
+    }
     if (!full) return 1;
+    if (scan < n && !bSeek(static_cast<std::int64_t>(start + scan * sizeof(T)), platform::kFileBegin)) return 0;
   }
 }
 
@@ -531,7 +530,8 @@ int IXStream::bLockWhole(int bLock, int bExclusive) {
     platform::UnlockFileRangeEx(m_hFile, 0, length);
     return 1;
   }
-  const bool ok = platform::LockFileRangeEx(m_hFile, bExclusive ? std::uint32_t{platform::kLockfileExclusiveLock} : 0u, 0, length);
+  const std::uint32_t kind = bExclusive ? std::uint32_t{platform::kLockfileExclusiveLock} : 0u;
+  const bool ok = platform::LockFileRangeEx(m_hFile, kind, 0, length);
   if (ok) return 1;
   BeginReport(platform::GetLastErrorCode());
   return EndReport(28145, 0, 1);

@@ -265,6 +265,17 @@ TEST_F(XStreamTest, ReadLinesInPieces) {
   EXPECT_EQ(next(100, XSTREAM_LINE_CRLF_ONLY), "x\ry");
   stream->Close();
 
+  // Two CRs closing a piece: which of them starts the line end is known only from the next piece.
+  Put("crcr", std::string(79, 'p') + "\r\r\nz");
+  ASSERT_TRUE(Open(stream, "crcr", kGenericRead, platform::kOpenExisting));
+  EXPECT_EQ(next(100, XSTREAM_LINE_CRLF_ONLY), std::string(79, 'p') + "\r");
+  EXPECT_EQ(next(100, XSTREAM_LINE_CRLF_ONLY), "z");
+  ASSERT_TRUE(stream->bSeek(0, platform::kFileBegin));
+  EXPECT_EQ(next(100), std::string(79, 'p'));
+  EXPECT_EQ(next(100), "");
+  EXPECT_EQ(next(100), "z");
+  stream->Close();
+
   // The wide reader counts characters.
   const std::u16string wide = u"h\u00e9llo\r\nw";
   Put("wide", std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * 2));
