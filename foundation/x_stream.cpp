@@ -113,10 +113,9 @@ int IXStream::bOpen(const char16_t* name, std::uint32_t access, std::uint32_t sh
       }
     }
     m_nAccess = access;
-    if (!named) {
-    } else if (disposition != platform::kOpenAlways) {
+    if (named && disposition != platform::kOpenAlways) {
       file = platform::CreateFileHandle(m_szName, access, share, disposition, flagsAndAttributes);
-    } else {
+    } else if (named) {
       // Two steps, so that the caller learns whether the file was made here.
       file = platform::CreateFileHandle(m_szName, access, share, platform::kOpenExisting, flagsAndAttributes);
       if (file != platform::InvalidFileHandle()) {
