@@ -1,5 +1,7 @@
 #include "host/value_entry_points.h"
 
+#include <cstring>
+
 #include "foundation/sortable_key.h"
 #include "host/execution.h"
 
@@ -26,6 +28,8 @@ bool bAcceptedNumbers(std::int32_t a, std::int32_t b) { return a >= 2 && b <= 2;
 // Keys of runtime decimals are the runtime's: a handle of the wanted precision and scale reads the value's byte form
 // and writes its 32 key bytes.
 void WriteProxySortKey(std::uint8_t* buffer, const void* data, std::int32_t a, std::int32_t b) {
+  // Without a handle the key is still all written: zeros.
+  std::memset(buffer, 0, kProxySortKeySize);
   IHostProxy* proxy = gpHostProxy;
   if (!proxy) return;
   IHostProxyHandle* handle = proxy->pCreateHandle(0, a, b);

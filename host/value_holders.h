@@ -1,8 +1,8 @@
 // The holder classes behind CHostValue, one per type code: how each type keeps its value in the 22 bytes of inline
 // storage, its initial value, and which of the base operations it replaces. A holder class is a struct of static
 // operations named after the slots; THolderClass builds its operation table from the base table, replacing exactly
-// the slots the struct defines. The families live in value_holders_*.cpp. The storage sits at an odd offset in the
-// packed value, so everything in it is read and written bytewise.
+// the slots the struct defines. The families live in value_holders_*.cpp. The storage sits at offset 14 of the
+// packed value, unaligned for pointers and numbers, so everything in it is read and written bytewise.
 #pragma once
 
 #include <cstring>

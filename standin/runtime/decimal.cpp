@@ -78,7 +78,7 @@ bool Decimal::Parse(std::u16string_view text, Decimal& out) {
       result.m_digits.push_back(static_cast<char>(c));
       if (point) ++result.m_scale;
       anyDigit = true;
-    } else if ((c == u'.' || c == u',') && !point) {
+    } else if (c == u'.' && !point) {
       point = true;
     } else {
       break;
@@ -107,7 +107,9 @@ bool Decimal::Parse(std::u16string_view text, Decimal& out) {
   }
   // Decimals beyond what a number can keep are not significant: 1e-50 is 0.
   result.Normalise();
-  while (result.m_scale > 0 && result.m_digits.size() > kMaxDigits) result.Rescale(result.m_scale - 1);
+  while (result.m_scale > kMaxDigits || (result.m_scale > 0 && result.m_digits.size() > kMaxDigits)) {
+    result.Rescale(result.m_scale - 1);
+  }
   if (!result.Fits()) return false;
   out = result;
   return true;

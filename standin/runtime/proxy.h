@@ -10,7 +10,7 @@
 
 namespace qzrt::services {
 
-class DecimalHandle {
+class DecimalHandle final {
  public:
   DecimalHandle(std::int32_t precision, std::int32_t scale) : m_precision(precision), m_scale(scale) {}
 

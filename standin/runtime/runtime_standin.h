@@ -1,7 +1,8 @@
 // The Quorvix runtime stand-in: a shared library that plays the runtime's side of the driver's boundary. It exports
-// Execution (the service questions) and pQueryProxy as the runtime module does, owns the service objects that the
-// driver calls by slot, and offers tests and the command-line host a C++ API to shape its answers and read back
-// what the driver asked.
+// Execution (the service questions), pQueryProxy and the value conversion and calculation entry points as the
+// runtime module does (value_exports.cpp, over the conversion engine of value_engine.h), owns the service objects
+// and decimal handles that the driver calls by slot, and offers tests and the command-line host a C++ API to shape
+// its answers and read back what the driver asked.
 #pragma once
 
 #include <cstdint>

@@ -107,6 +107,16 @@ TEST_F(ValueOperationsTest, ConversionsThroughTheRuntimeAnswerItsCodes) {
   CCurrency currency{};
   ASSERT_TRUE(currency.bFromText(u"-42"));
   std::uint8_t bytes[4] = {1, 2, 3, 4};
+  CCurrency smallest{};
+  ASSERT_TRUE(smallest.bFromText(u"-604462909807314587.353087"));  // 1 - 2^79 millionths
+  CCurrency rounded{};
+  ASSERT_TRUE(rounded.bFromText(u"1.000001"));
+  const auto Text = [](const char16_t* text) {
+    return [text](CHostValue& v) {
+      v.SetType(HOST_TYPE_TEXT);
+      v.Set(text);
+    };
+  };
   const std::vector<SConversionCase> cases = {
       {"integer to double", [](CHostValue& v) { Make(v, HOST_TYPE_INT32, std::int32_t{-42}); }, HOST_TYPE_DOUBLE, 0,
        BytesOf(-42.0)},
@@ -130,6 +140,15 @@ TEST_F(ValueOperationsTest, ConversionsThroughTheRuntimeAnswerItsCodes) {
          v.SetFromBuffer(bytes, HOST_STRING_LIMIT);
        },
        HOST_TYPE_BINARY_BUFFER, 108, {}},
+      {"the smallest currency", Text(u"-604462909807314587.353087"), HOST_TYPE_CURRENCY, 0, BytesOf(smallest)},
+      {"one millionth below the smallest", Text(u"-604462909807314587.353088"), HOST_TYPE_CURRENCY, 105, {}},
+      {"the seventh decimal rounds the sixth", Text(u"1.0000005"), HOST_TYPE_CURRENCY, 0, BytesOf(rounded)},
+      {"so does a double's", [](CHostValue& v) { Make(v, HOST_TYPE_DOUBLE, 1.0000005); }, HOST_TYPE_CURRENCY, 0,
+       BytesOf(rounded)},
+      {"a leap day", Text(u"2024-02-29 23:59:59.999"), HOST_TYPE_DATETIME, 0,
+       BytesOf(CHostDateTime{29, 2, 2024, 86399999})},
+      {"no leap day", Text(u"2100-02-29"), HOST_TYPE_DATETIME, 105, {}},
+      {"not a number", Text(u"12 apples"), HOST_TYPE_INT64, 105, {}},
   };
   for (const SConversionCase& c : cases) {
     SCOPED_TRACE(c.what);
