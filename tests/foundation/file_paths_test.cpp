@@ -6,7 +6,6 @@
 
 #include <string>
 
-#include "foundation/t_string.h"
 #include "foundation/x_error.h"
 #include "platform/error_mode.h"
 #include "platform/file.h"
@@ -51,25 +50,7 @@ TEST_F(FilePathsTest, AttributesAndDeletionReportThePath) {
   EXPECT_FALSE(Exists("f"));
 }
 
-TEST(FilePaths, PathTexts) {
-  CTString path(u"C:\\dir");
-  AppendBackslash(path);
-  AppendBackslash(path);
-  EXPECT_EQ(std::u16string(path.pszGet()), u"C:\\dir\\");
-  CTString empty;
-  AppendBackslash(empty);
-  EXPECT_TRUE(empty.bIsEmpty());
-
-  CTString dll;
-  MakeDllPath(dll, u"\\oracle\\bin", u"OCI");
-  EXPECT_EQ(std::u16string(dll.pszGet()), u"\\oracle\\bin\\OCI.dll");
-  MakeDllPath(dll, u"", u"OCI");
-  EXPECT_EQ(std::u16string(dll.pszGet()), u"OCI.dll");
-
-  EXPECT_TRUE(bIsUncPath(u"\\\\server\\share"));
-  EXPECT_FALSE(bIsUncPath(u"\\\\server"));
-  EXPECT_FALSE(bIsUncPath(u"C:\\a\\b"));
-
+TEST(FilePaths, DirectoryAndDriveQueries) {
   char16_t current[CURRENT_DIRECTORY_SIZE];
   EXPECT_TRUE(nGetCurrentDirectory(current));
   EXPECT_NE(current[0], 0);

@@ -157,12 +157,6 @@ TEST_F(ValueItemTest, DumpsOfItems) {
   CValueItem unset;
   HostValueToCTString(&unset, text, nullptr);
   EXPECT_EQ(std::u16string(text.pszGet()), u"<Empty>");
-
-  void* slot = nullptr;
-  CHostString::Share(slot, CHostString("shared").Pointer());
-  ASSERT_NE(slot, nullptr);
-  ReleaseHostString(&slot);
-  EXPECT_EQ(slot, nullptr);
 }
 
 }  // namespace
