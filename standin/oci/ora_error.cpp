@@ -134,6 +134,9 @@ OraError OraErrorFromSqlite(sqlite3* connection, int resultCode, int statementTy
   }
   if (resultCode == SQLITE_CONSTRAINT_CHECK) return MakeOraError(2290, owner + "." + ToUpperAscii(after(": ")));
   if (message.rfind("no such table", 0) == 0 || message.rfind("no such view", 0) == 0) return MakeOraError(942);
+  if (message.find("not authorized") != std::string::npos || message.find("is prohibited") != std::string::npos) {
+    return MakeOraError(942);
+  }
   if (message.rfind("no such column", 0) == 0) return MakeOraError(904, "\"" + ToUpperAscii(after(": ")) + "\"");
   if (message.find("already exists") != std::string::npos) return MakeOraError(955);
   if (message.find("ambiguous column") != std::string::npos) return MakeOraError(918);

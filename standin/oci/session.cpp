@@ -16,6 +16,15 @@ namespace {
 std::atomic<std::uint64_t> gNextOwner{1};
 std::atomic<std::uint32_t> gNextSessionId{100};
 
+// SQLite finds an unqualified table in any attached schema; Oracle only in the session's own. The authorizer
+// refuses another schema's table unless the statement named that schema (or reads it through a view).
+int Authorizer(void* context, int action, const char*, const char*, const char* schema, const char* view) {
+  if (action != SQLITE_READ && action != SQLITE_INSERT && action != SQLITE_UPDATE && action != SQLITE_DELETE) {
+    return SQLITE_OK;
+  }
+  return static_cast<Session*>(context)->MayUse(schema, view) ? SQLITE_OK : SQLITE_DENY;
+}
+
 void UpdateHook(void* context, int, const char* schema, const char* table, sqlite3_int64 rowid) {
   static_cast<Session*>(context)->NoteTouchedRow(schema, table, rowid);
 }
@@ -79,6 +88,7 @@ std::unique_ptr<Session> Session::Open(std::shared_ptr<Database> db, const std::
                nullptr);
   RegisterOracleFunctions(c, s.get());
   sqlite3_update_hook(c, UpdateHook, s.get());
+  sqlite3_set_authorizer(c, Authorizer, s.get());
   s->nls_ = {{"NLS_LANGUAGE", "AMERICAN"},
              {"NLS_TERRITORY", "AMERICA"},
              {"NLS_CURRENCY", "$"},
@@ -175,6 +185,16 @@ std::string Session::OwnerOfSchema(const std::string& schema) const {
 
 std::string Session::LockKey(const std::string& schema, const std::string& table) const {
   return OwnerOfSchema(schema) + "." + ToUpperAscii(table);
+}
+
+bool Session::MayUse(const char* schema, const char* view) const {
+  if (!restricted_ || !schema || view) return true;
+  const std::string name = schema;
+  if (name == "main" || name == "temp") return true;
+  for (const std::string& named : namedSchemas_) {
+    if (named == name) return true;
+  }
+  return false;
 }
 
 void Session::NoteTouchedRow(const char* schema, const char* table, std::int64_t rowid) {
@@ -363,7 +383,16 @@ OraError Session::RunSqlite(const SqlPlan& plan, const std::vector<BindInput>& b
   touched_.clear();
   Statement s;
   const char* tail = nullptr;
+  namedSchemas_.clear();
+  const std::string upperSql = ToUpperAscii(plan.sql);
+  for (const std::string& other : db_->Users()) {
+    if (upperSql.find(other + ".") != std::string::npos || upperSql.find("\"" + other + "\".") != std::string::npos) {
+      namedSchemas_.push_back(other);
+    }
+  }
+  restricted_ = true;
   int rc = sqlite3_prepare_v2(connection_, plan.sql.c_str(), static_cast<int>(plan.sql.size()), &s.statement_, &tail);
+  restricted_ = false;
   if (rc != SQLITE_OK) {
     OraError error = OraErrorFromSqlite(connection_, sqlite3_extended_errcode(connection_), type, user_);
     undo();

@@ -103,6 +103,8 @@ class Session {
   std::string OwnerOfSchema(const std::string& schema) const;
 
   void NoteTouchedRow(const char* schema, const char* table, std::int64_t rowid);
+  // Whether a statement may read or change a table of this schema: its own, and others only when it named them.
+  bool MayUse(const char* schema, const char* view) const;
 
  private:
   Session() = default;
@@ -125,6 +127,8 @@ class Session {
   bool transactionOpen_ = false;
   bool wrote_ = false;
   std::vector<std::pair<std::string, std::int64_t>> touched_;  // lock key, rowid
+  bool restricted_ = false;  // while a client's statement is prepared
+  std::vector<std::string> namedSchemas_;
 };
 
 }  // namespace qzoci

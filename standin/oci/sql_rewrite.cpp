@@ -600,7 +600,9 @@ SqlPlan RewriteSql(const std::string& oracleSql, const std::string& user) {
         plan.error = 922;
         return plan;
       }
-      plan.targetName = Unquote(c.at(k + 2));
+      // Passwords keep their case, quoted or not.
+      const Token& password = c.at(k + 2);
+      plan.targetName = password.type == Tok::kWord ? password.text : Unquote(password);
     }
     return plan;
   }
