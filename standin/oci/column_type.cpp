@@ -41,6 +41,7 @@ OraColumnType ParseDeclaredType(const std::string& declared) {
     c.code = Has(t, "YEAR") ? 189 : 190;
     c.name = c.code == 189 ? "INTERVAL YEAR(2) TO MONTH" : "INTERVAL DAY(2) TO SECOND(6)";
     c.dataSize = c.code == 189 ? 5 : 11;
+    c.scale = c.code == 190 ? (args >= 1 ? a : 6) : 0;
     return c;
   }
   if (Has(t, "TIMESTAMP")) {

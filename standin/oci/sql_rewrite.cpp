@@ -288,6 +288,25 @@ std::string MapDdlTypes(const std::string& text) {
         }
       }
     }
+    // "INTERVAL DAY TO SECOND": SQLite takes no keyword inside a type name.
+    if (tok.type == Tok::kWord && tok.upper == "TO") {
+      std::size_t p = i;
+      while (p > 0 && t[p - 1].type == Tok::kSpace) --p;
+      std::size_t q = i + 1;
+      while (q < t.size() && t[q].type == Tok::kSpace) ++q;
+      std::string before = ToUpperAscii(out);
+      while (!before.empty() && before.back() == ' ') before.pop_back();
+      const bool afterUnit = before.size() >= 3 && (before.compare(before.size() - 3, 3, "DAY") == 0 ||
+                                                    (before.size() >= 4 && before.compare(before.size() - 4, 4, "YEAR") == 0));
+      (void)p;
+      if (afterUnit && q < t.size() &&
+          (t[q].upper == "SECOND" || t[q].upper == "MONTH")) {
+        while (!out.empty() && out.back() == ' ') out.pop_back();
+        out += "_TO_";
+        i = q - 1;
+        continue;
+      }
+    }
     out += tok.text;
   }
   return out;
