@@ -325,6 +325,49 @@ std::uint16_t StatementTypeOf(const std::string& word) {
   return 0;
 }
 
+// ORDER BY items in SQLite's terms: an item that names a select-list column written with its table
+// ("T.COL" selected, "COL" ordered) takes the qualified form, which SQLite would find ambiguous otherwise; and NULLs
+// sort as Oracle sorts them, last ascending and first descending.
+std::string MapOrderBy(const Cursor& c, std::size_t from, std::size_t to, std::size_t selectFrom,
+                       std::size_t selectTo, const std::string& user) {
+  std::vector<std::pair<std::string, std::string>> qualified;  // COL -> T.COL
+  for (std::size_t k = selectFrom; k + 2 < selectTo; ++k) {
+    if (c.at(k).type == Tok::kWord && c.IsPunct(k + 1, ".") && c.at(k + 2).type == Tok::kWord &&
+        (k + 3 >= selectTo || c.IsPunct(k + 3, ",")) && (k == selectFrom || c.IsPunct(k - 1, ","))) {
+      qualified.emplace_back(c.at(k + 2).upper, c.at(k).text + "." + c.at(k + 2).text);
+    }
+  }
+  std::string out;
+  std::size_t start = from;
+  const int depth = from < c.size() ? c.at(from).depth : 0;
+  for (std::size_t k = from; k <= to; ++k) {
+    if (k < to && !(c.IsPunct(k, ",") && c.at(k).depth == depth)) continue;
+    std::size_t itemEnd = k;
+    bool descending = false;
+    bool hasNulls = false;
+    for (std::size_t j = start; j < itemEnd; ++j) {
+      if (c.at(j).depth != depth) continue;
+      if (c.Is(j, "DESC")) descending = true;
+      if (c.Is(j, "NULLS")) hasNulls = true;
+    }
+    std::size_t exprEnd = itemEnd;
+    if (exprEnd > start && (c.Is(exprEnd - 1, "ASC") || c.Is(exprEnd - 1, "DESC"))) --exprEnd;
+    std::string item;
+    if (exprEnd == start + 1 && c.at(start).type == Tok::kWord) {
+      for (const auto& [column, full] : qualified) {
+        if (column == c.at(start).upper) item = full;
+      }
+    }
+    if (item.empty()) item = MapTokens(c.all, c.sig[start], exprEnd >= c.size() ? c.all.size() : c.sig[exprEnd], user, false);
+    out += (out.empty() ? "" : ", ") + item;
+    if (exprEnd < itemEnd && !hasNulls) out += descending ? " DESC" : " ASC";
+    if (!hasNulls) out += descending ? " NULLS FIRST" : " NULLS LAST";
+    else if (exprEnd < itemEnd) out += " " + c.Text(exprEnd, itemEnd);
+    start = k + 1;
+  }
+  return out;
+}
+
 void PlanSelect(const Cursor& c, const std::string& user, SqlPlan& plan) {
   std::size_t end = c.size();
   // FOR UPDATE [OF ...] [NOWAIT | WAIT n | SKIP LOCKED] at the top level.
@@ -338,34 +381,38 @@ void PlanSelect(const Cursor& c, const std::string& user, SqlPlan& plan) {
       break;
     }
   }
-  std::string body = MapTokens(c.all, c.sig.empty() ? 0 : c.sig[0], end >= c.size() ? c.all.size() : c.sig[end],
-                               user, false);
-  if (plan.forUpdate) {
-    const std::size_t from = c.FindTop(0, "FROM");
-    if (from < end) {
-      std::size_t k = from + 1;
-      plan.lockTarget = ReadName(c, k);
-      std::string alias;
-      if (k < end && (c.at(k).type == Tok::kWord || c.at(k).type == Tok::kQuoted) && !c.Is(k, "WHERE") &&
-          !c.Is(k, "GROUP") && !c.Is(k, "ORDER")) {
-        alias = c.at(k).text;
-      }
-      const std::string source = MapTokens(c.all, c.sig[from + 1], c.sig[from + 1] + 1, user, false);
-      const std::string owner = alias.empty() ? plan.lockTarget : alias;
-      // The lock needs each row's rowid: one more column, ahead of FROM.
-      const std::string head = MapTokens(c.all, c.sig[0], c.sig[from], user, false);
-      const std::string tail = MapTokens(c.all, c.sig[from], end >= c.size() ? c.all.size() : c.sig[end], user, false);
-      std::string rowidOwner = alias;
-      if (rowidOwner.empty()) {
-        const std::size_t dot = plan.lockTarget.rfind('.');
-        rowidOwner = dot == std::string::npos ? plan.lockTarget : plan.lockTarget.substr(dot + 1);
-      }
-      (void)source;
-      (void)owner;
-      body = head;
-      while (!body.empty() && body.back() == ' ') body.pop_back();
-      body += ", " + rowidOwner + ".rowid " + tail;
+  auto at = [&](std::size_t k) { return k >= c.size() ? c.all.size() : c.sig[k]; };
+  std::size_t orderBy = c.size();
+  for (std::size_t k = 0; k + 1 < end; ++k) {
+    if (c.at(k).depth == 0 && c.Is(k, "ORDER") && c.Is(k + 1, "BY")) orderBy = k;
+  }
+  const std::size_t bodyEnd = std::min(orderBy, end);
+  const std::size_t from = c.FindTop(0, "FROM");
+  std::string body;
+  if (plan.forUpdate && from < bodyEnd) {
+    std::size_t k = from + 1;
+    plan.lockTarget = ReadName(c, k);
+    std::string rowidOwner;
+    if (k < bodyEnd && (c.at(k).type == Tok::kWord || c.at(k).type == Tok::kQuoted) && !c.Is(k, "WHERE") &&
+        !c.Is(k, "GROUP") && !c.Is(k, "ORDER")) {
+      rowidOwner = c.at(k).text;
+    } else {
+      const std::size_t dot = plan.lockTarget.rfind('.');
+      rowidOwner = dot == std::string::npos ? plan.lockTarget : plan.lockTarget.substr(dot + 1);
+      rowidOwner = "\"" + rowidOwner + "\"";
     }
+    // The lock needs each row's rowid: one more column, ahead of FROM.
+    body = MapTokens(c.all, c.sig[0], c.sig[from], user, false);
+    while (!body.empty() && (body.back() == ' ' || body.back() == '\n' || body.back() == '\t')) body.pop_back();
+    body += ", " + rowidOwner + ".rowid " + MapTokens(c.all, c.sig[from], at(bodyEnd), user, false);
+  } else {
+    body = MapTokens(c.all, c.sig[0], at(bodyEnd), user, false);
+  }
+  if (orderBy < end) {
+    std::size_t selectFrom = 1;
+    if (c.Is(selectFrom, "DISTINCT") || c.Is(selectFrom, "ALL")) ++selectFrom;
+    while (!body.empty() && body.back() == ' ') body.pop_back();
+    body += " ORDER BY " + MapOrderBy(c, orderBy + 2, end, selectFrom, std::min(from, orderBy), user);
   }
   plan.sql = body;
 }
@@ -403,6 +450,8 @@ void PlanDml(const Cursor& c, const std::string& user, SqlPlan& plan) {
     if (where < end) plan.dmlWhere = MapTokens(c.all, c.sig[where + 1], end >= c.size() ? c.all.size() : c.sig[end], user, false);
   }
   plan.sql = MapTokens(c.all, c.sig[0], end >= c.size() ? c.all.size() : c.sig[end], user, false);
+  // Oracle's "DELETE t" has no FROM; SQLite wants one.
+  if (plan.statementType == 3 && !c.Is(1, "FROM")) plan.sql.replace(0, c.at(0).text.size(), "DELETE FROM");
 }
 
 }  // namespace
