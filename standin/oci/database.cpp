@@ -3,7 +3,9 @@
 #include <sqlite3.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <map>
+#include <unistd.h>
 
 #include "standin/oci/text_codec.h"
 
@@ -58,6 +60,32 @@ class Query {
   int index_ = 0;
 };
 
+// Without a data directory, databases live in a private folder in memory (/dev/shm where there is one) that goes
+// with the process. SQLite's own in-memory databases would not do: they lock a whole database against readers
+// while one session writes, where files in WAL mode let readers see the committed state, as Oracle does.
+std::string& PrivateDirectory() {
+  static std::string directory;
+  return directory;
+}
+
+void RemovePrivateDirectory() {
+  std::error_code ignored;
+  if (!PrivateDirectory().empty()) std::filesystem::remove_all(PrivateDirectory(), ignored);
+}
+
+std::string StorageDirectory(const std::string& configured) {
+  if (!configured.empty()) return configured;
+  if (PrivateDirectory().empty()) {
+    std::string pattern = (::access("/dev/shm", W_OK) == 0 ? std::string("/dev/shm") : std::string("/tmp")) +
+                          "/qzoci-" + std::to_string(::getpid()) + "-XXXXXX";
+    if (::mkdtemp(pattern.data())) {
+      PrivateDirectory() = pattern;
+      std::atexit(RemovePrivateDirectory);
+    }
+  }
+  return PrivateDirectory();
+}
+
 }  // namespace
 
 void Database::SetDataDirectory(const std::string& directory) {
@@ -80,8 +108,9 @@ std::shared_ptr<Database> Database::Open(const std::string& dataSource, OraError
   std::string name = ToUpperAscii(dataSource);
   if (name.rfind("ORA:", 0) == 0) name.erase(0, 4);
   name = FileSafe(name);
-  const std::string directory = DataDirectory();
+  const std::string configured = DataDirectory();
   std::lock_guard<std::mutex> guard(gRegistryMutex);
+  const std::string directory = StorageDirectory(configured);
   const std::string key = directory + "|" + name;
   auto found = Registry().find(key);
   if (found != Registry().end()) return found->second;
@@ -89,15 +118,14 @@ std::shared_ptr<Database> Database::Open(const std::string& dataSource, OraError
   std::shared_ptr<Database> db(new Database());
   db->name_ = name;
   db->directory_ = directory;
-  const std::string metaUri = directory.empty() ? "file:/qzoci/" + name + "?vfs=memdb"
-                                                : "file:" + directory + "/" + name + ".qzdb";
+  const std::string metaUri = "file:" + directory + "/" + name + ".qzdb";
   if (sqlite3_open_v2(metaUri.c_str(), &db->meta_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI,
                       nullptr) != SQLITE_OK) {
     error = MakeOraError(12154);
     return nullptr;
   }
   sqlite3_busy_timeout(db->meta_, 2000);
-  if (!directory.empty()) db->Exec("PRAGMA journal_mode=WAL");
+  db->Exec("PRAGMA journal_mode=WAL");
   db->Exec(
       "CREATE TABLE IF NOT EXISTS qz_users(name TEXT PRIMARY KEY, password TEXT);"
       "CREATE TABLE IF NOT EXISTS qz_sequences(owner TEXT, name TEXT, next_value INTEGER, increment INTEGER,"
@@ -108,7 +136,6 @@ std::shared_ptr<Database> Database::Open(const std::string& dataSource, OraError
       " db_link TEXT, PRIMARY KEY(owner, name));");
   // A new database has the administrator every Oracle database comes with.
   if (db->Users().empty()) db->CreateUser("SYSTEM", "manager");
-  for (const std::string& user : db->Users()) db->KeepSchema(user);
   Registry()[key] = db;
   return db;
 }
@@ -121,10 +148,7 @@ void Database::CloseAll() {
   }
 }
 
-Database::~Database() {
-  for (sqlite3* keeper : keepers_) sqlite3_close_v2(keeper);
-  sqlite3_close_v2(meta_);
-}
+Database::~Database() { sqlite3_close_v2(meta_); }
 
 bool Database::Exec(const std::string& sql) const {
   return sqlite3_exec(meta_, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
@@ -132,19 +156,7 @@ bool Database::Exec(const std::string& sql) const {
 
 std::string Database::SchemaUri(const std::string& user) const {
   const std::string safe = FileSafe(ToUpperAscii(user));
-  if (directory_.empty()) return "file:/qzoci/" + name_ + "/" + safe + "?vfs=memdb";
   return "file:" + directory_ + "/" + name_ + "." + safe + ".qzdb";
-}
-
-void Database::KeepSchema(const std::string& user) {
-  if (!directory_.empty()) return;
-  sqlite3* keeper = nullptr;
-  if (sqlite3_open_v2(SchemaUri(user).c_str(), &keeper, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI,
-                      nullptr) == SQLITE_OK) {
-    keepers_.push_back(keeper);
-  } else {
-    sqlite3_close_v2(keeper);
-  }
 }
 
 bool Database::CheckUser(const std::string& user, const std::string& password) const {
@@ -168,7 +180,6 @@ OraError Database::CreateUser(const std::string& user, const std::string& passwo
   Query q(meta_, "INSERT INTO qz_users(name, password) VALUES(?, ?)");
   q.Text(name).Text(password);
   if (!q.Run()) return MakeOraError(600, "qzoci], [create user");
-  KeepSchema(name);
   return OraError();
 }
 

@@ -1,5 +1,5 @@
 // One database of the stand-in: what a data source name opens. Its schemas (one per user) are SQLite files in the
-// data directory ("<DSN>.<USER>.qzdb") or, with no directory set, shared in-memory SQLite databases of the process;
+// data directory ("<DSN>.<USER>.qzdb") or, with no directory set, in a private in-memory folder of the process;
 // beside them a metadata database ("<DSN>.qzdb") keeps what SQLite has no place for: the users and their
 // passwords, the sequences, the comments and the synonyms. The metadata is written only through the database's own
 // connection, outside any session's transaction, as Oracle keeps sequences and DDL outside a transaction.
@@ -52,7 +52,7 @@ class Database {
   static std::string DataDirectory();
   // Finds or opens the database of a data source name ("ORA:" prefix and case ignored).
   static std::shared_ptr<Database> Open(const std::string& dataSource, OraError& error);
-  // Forgets every open database: in-memory ones are gone once no session holds them.
+  // Forgets every open database (sessions keep theirs open until they end).
   static void CloseAll();
 
   ~Database();
@@ -85,12 +85,10 @@ class Database {
  private:
   Database() = default;
   bool Exec(const std::string& sql) const;
-  void KeepSchema(const std::string& user);
 
   std::string name_;
   std::string directory_;
   sqlite3* meta_ = nullptr;
-  std::vector<sqlite3*> keepers_;  // in-memory schemas live while a connection holds them
   mutable std::recursive_mutex mutex_;
   LockManager locks_;
 };

@@ -76,7 +76,7 @@ std::unique_ptr<Session> Session::Open(std::shared_ptr<Database> db, const std::
   sqlite3* c = s->connection_;
   sqlite3_busy_timeout(c, 100);
   sqlite3_exec(c, "PRAGMA foreign_keys=ON; PRAGMA case_sensitive_like=ON;", nullptr, nullptr, nullptr);
-  if (!Database::DataDirectory().empty()) sqlite3_exec(c, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+  sqlite3_exec(c, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
   // Other users' schemas, by name, for "OWNER.TABLE".
   int attached = 0;
   for (const std::string& other : s->db_->Users()) {
