@@ -553,6 +553,8 @@ OraError Session::RunSqlite(const SqlPlan& plan, const std::vector<BindInput>& b
 
 OraError Session::WriteValue(const RowOrigin& origin, const Value& value) {
   if (!origin.valid) return MakeOraError(22275);
+  // Outside a transaction the write stands alone and is committed at once, as a statement with commit on success.
+  const bool standalone = !transactionOpen_;
   OraError error = BeginWrite();
   if (error) return error;
   const std::string sql = "UPDATE \"" + origin.schema + "\".\"" + origin.table + "\" SET \"" + origin.column +
@@ -567,7 +569,7 @@ OraError Session::WriteValue(const RowOrigin& origin, const Value& value) {
   touched_.clear();
   if (rc != SQLITE_DONE) return OraErrorFromSqlite(connection_, sqlite3_extended_errcode(connection_), 2, user_);
   wrote_ = true;
-  return OraError();
+  return standalone ? Commit() : OraError();
 }
 
 }  // namespace qzoci
