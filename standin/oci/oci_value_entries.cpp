@@ -99,15 +99,18 @@ QZOCI_EXPORT sword OCILobRead(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* 
       taken = start < lob->pollLimit ? std::min<std::size_t>(bufferLength, lob->pollLimit - start) : 0;
       piece = lob->data.substr(std::min(start, lob->data.size()), taken);
     } else {
-      std::size_t from = Utf8Offset(lob->data, start);
-      while (start + taken < lob->pollLimit) {
-        const std::size_t next = Utf8Offset(lob->data, start + taken + 1);
-        const std::string candidate = EncodeClientText(lob->data.substr(from, next - from), charset);
-        if (piece.size() + candidate.size() > bufferLength) break;
-        piece += candidate;
-        from = next;
+      const std::size_t from = Utf8Offset(lob->data, start);
+      std::size_t to = from;
+      std::size_t bytes = 0;
+      while (start + taken < lob->pollLimit && to < lob->data.size()) {
+        const std::size_t length = Utf8CharBytes(static_cast<unsigned char>(lob->data[to]));
+        const std::size_t encoded = EncodedCharBytes(length, charset);
+        if (bytes + encoded > bufferLength) break;
+        bytes += encoded;
+        to += length;
         ++taken;
       }
+      piece = EncodeClientText(lob->data.substr(from, to - from), charset);
     }
     const bool more = start + taken < lob->pollLimit;
     if (buffer) std::memcpy(buffer, piece.data(), piece.size());

@@ -168,6 +168,19 @@ std::size_t Utf8Offset(const std::string& utf8, std::size_t index) {
   return i;
 }
 
+std::size_t Utf8CharBytes(unsigned char lead) {
+  if (lead >= 0xF0) return 4;
+  if (lead >= 0xE0) return 3;
+  if (lead >= 0xC0) return 2;
+  return 1;
+}
+
+std::size_t EncodedCharBytes(std::size_t utf8Bytes, std::uint16_t charset) {
+  if (IsUtf16Charset(charset)) return utf8Bytes == 4 ? 4 : 2;
+  if (IsCp1252Charset(charset)) return 1;
+  return utf8Bytes;
+}
+
 std::string ToUpperAscii(std::string text) {
   for (char& c : text) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');

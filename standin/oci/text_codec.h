@@ -29,6 +29,10 @@ std::string Utf16ToUtf8(const char16_t* text, std::size_t units);
 std::size_t Utf8Length(const std::string& utf8);
 std::size_t Utf8Offset(const std::string& utf8, std::size_t index);
 
+// Bytes of the UTF-8 character that begins with `lead`, and what that character takes in a client charset.
+std::size_t Utf8CharBytes(unsigned char lead);
+std::size_t EncodedCharBytes(std::size_t utf8Bytes, std::uint16_t charset);
+
 std::string ToUpperAscii(std::string text);
 
 }  // namespace qzoci
