@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <unistd.h>
 
 #include "oci_client_helpers.h"
 
@@ -133,7 +134,8 @@ TEST_F(Locks, MigratedSessionIsASecondSessionOnTheSameServiceContext) {
 
 TEST(DatabaseFile, CommittedWorkSurvivesAReopenAndUncommittedWorkDoesNot) {
   OciLibrary& lib = OciLibrary::Default();
-  const std::filesystem::path dir = std::filesystem::temp_directory_path() / UniqueDataSource("qzoci_files");
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                    (UniqueDataSource("qzoci_files") + "_" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
   lib.SetDataDirectory(dir.c_str());
   const std::string ds = "ORA:FILEDB";
