@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/posix/utf.h"
+
 namespace qzoci {
 
 namespace {
@@ -14,89 +16,16 @@ constexpr char16_t kCp1252High[32] = {
 
 bool IsCp1252Charset(std::uint16_t charset) { return charset == kCharsetWe8MsWin1252 || charset == 31; }
 
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
-// Decodes one code point at `i`, advancing it; a malformed byte stands for itself as Latin-1.
-char32_t NextCodePoint(const std::string& s, std::size_t& i) {
-  const auto b0 = static_cast<unsigned char>(s[i]);
-  auto cont = [&](std::size_t k) {
-    return i + k < s.size() && (static_cast<unsigned char>(s[i + k]) & 0xC0) == 0x80;
-  };
-  if (b0 < 0x80) {
-    ++i;
-    return b0;
-  }
-  if ((b0 & 0xE0) == 0xC0 && cont(1)) {
-    char32_t c = ((b0 & 0x1F) << 6) | (static_cast<unsigned char>(s[i + 1]) & 0x3F);
-    i += 2;
-    return c;
-  }
-  if ((b0 & 0xF0) == 0xE0 && cont(1) && cont(2)) {
-    char32_t c = ((b0 & 0x0F) << 12) | ((static_cast<unsigned char>(s[i + 1]) & 0x3F) << 6) |
-                 (static_cast<unsigned char>(s[i + 2]) & 0x3F);
-    i += 3;
-    return c;
-  }
-  if ((b0 & 0xF8) == 0xF0 && cont(1) && cont(2) && cont(3)) {
-    char32_t c = ((b0 & 0x07) << 18) | ((static_cast<unsigned char>(s[i + 1]) & 0x3F) << 12) |
-                 ((static_cast<unsigned char>(s[i + 2]) & 0x3F) << 6) | (static_cast<unsigned char>(s[i + 3]) & 0x3F);
-    i += 4;
-    return c;
-  }
-  ++i;
-  return b0;
-}
-
 }  // namespace
 
 bool IsUtf16Charset(std::uint16_t charset) { return charset == kCharsetUtf16 || charset == kCharsetAl16Utf16; }
 
 std::size_t UnitBytes(std::uint16_t charset) { return IsUtf16Charset(charset) ? 2 : 1; }
 
-std::u16string Utf8ToUtf16(const std::string& utf8) {
-  std::u16string out;
-  out.reserve(utf8.size());
-  for (std::size_t i = 0; i < utf8.size();) {
-    char32_t c = NextCodePoint(utf8, i);
-    if (c >= 0x10000) {
-      c -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (c >> 10));
-      out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(c);
-    }
-  }
-  return out;
-}
+std::u16string Utf8ToUtf16(const std::string& utf8) { return platform::posix::ToUtf16(utf8); }
 
 std::string Utf16ToUtf8(const char16_t* text, std::size_t units) {
-  std::string out;
-  out.reserve(units);
-  for (std::size_t i = 0; i < units; ++i) {
-    char32_t c = text[i];
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < units && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    }
-    AppendUtf8(out, c);
-  }
-  return out;
+  return platform::posix::ToUtf8(std::u16string_view(text, units));
 }
 
 std::string DecodeClientText(const void* data, std::size_t bytes, std::uint16_t charset) {
@@ -108,12 +37,12 @@ std::string DecodeClientText(const void* data, std::size_t bytes, std::uint16_t 
   }
   const auto* p = static_cast<const unsigned char*>(data);
   if (!IsCp1252Charset(charset)) return std::string(reinterpret_cast<const char*>(p), bytes);
-  std::string out;
+  std::u16string units;
   for (std::size_t i = 0; i < bytes; ++i) {
     const unsigned char b = p[i];
-    AppendUtf8(out, b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : b);
+    units += b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : static_cast<char16_t>(b);
   }
-  return out;
+  return Utf16ToUtf8(units.data(), units.size());
 }
 
 std::string EncodeClientText(const std::string& utf8, std::uint16_t charset) {
@@ -123,8 +52,7 @@ std::string EncodeClientText(const std::string& utf8, std::uint16_t charset) {
   }
   if (!IsCp1252Charset(charset)) return utf8;
   std::string out;
-  for (std::size_t i = 0; i < utf8.size();) {
-    const char32_t c = NextCodePoint(utf8, i);
+  for (const char16_t c : Utf8ToUtf16(utf8)) {
     char byte = '?';
     if (c < 0x80 || (c >= 0xA0 && c < 0x100)) {
       byte = static_cast<char>(c);
@@ -162,10 +90,10 @@ std::size_t Utf8Length(const std::string& utf8) {
 std::size_t Utf8Offset(const std::string& utf8, std::size_t index) {
   std::size_t i = 0;
   while (i < utf8.size() && index > 0) {
-    NextCodePoint(utf8, i);
+    i += Utf8CharBytes(static_cast<unsigned char>(utf8[i]));
     --index;
   }
-  return i;
+  return std::min(i, utf8.size());
 }
 
 std::size_t Utf8CharBytes(unsigned char lead) {
