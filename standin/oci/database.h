@@ -58,6 +58,7 @@ class Database {
   ~Database();
 
   const std::string& Name() const { return name_; }
+  const std::string& Directory() const { return directory_; }
   // The SQLite file name (a URI) of a user's schema.
   std::string SchemaUri(const std::string& user) const;
 

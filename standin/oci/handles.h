@@ -84,11 +84,9 @@ struct TransH : Tag {
 
 struct StmtH;
 
-struct BindH : Tag {
-  BindH() : Tag(oci::kHtypeBind) {}
-  StmtH* stmt = nullptr;
-  std::string name;  // upper case, no colon; empty for a bind by position
-  ub4 position = 0;
+// What a bind or a define says of the client's buffer: where it is, its size and external type, the indicator,
+// length and return-code words beside it, the mode, and the character set its text is in.
+struct ClientBuffer {
   void* value = nullptr;
   sb4 size = 0;
   ub2 dty = 0;
@@ -98,6 +96,13 @@ struct BindH : Tag {
   ub4 mode = 0;
   ub2 charset = 0;  // 0: the environment's
   ub1 charsetForm = oci::kSqlcsImplicit;
+};
+
+struct BindH : Tag, ClientBuffer {
+  BindH() : Tag(oci::kHtypeBind) {}
+  StmtH* stmt = nullptr;
+  std::string name;  // upper case, no colon; empty for a bind by position
+  ub4 position = 0;
   void* inContext = nullptr;
   OCICallbackInBind inCallback = nullptr;
   void* outContext = nullptr;
@@ -108,19 +113,10 @@ struct BindH : Tag {
   bool pieceNull = false;
 };
 
-struct DefineH : Tag {
+struct DefineH : Tag, ClientBuffer {
   DefineH() : Tag(oci::kHtypeDefine) {}
   StmtH* stmt = nullptr;
   ub4 position = 0;
-  void* value = nullptr;
-  sb4 size = 0;
-  ub2 dty = 0;
-  void* indicator = nullptr;
-  ub2* length = nullptr;
-  ub2* returnCode = nullptr;
-  ub4 mode = 0;
-  ub2 charset = 0;
-  ub1 charsetForm = oci::kSqlcsImplicit;
 };
 
 // A parameter descriptor: a column of a statement or of a described object, the object itself, or its column list.

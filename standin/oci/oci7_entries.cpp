@@ -282,6 +282,27 @@ sword Fetch7(void* cda, Cursor7& cursor, sword rows) {
 
 }  // namespace
 
+namespace {
+
+Slot7 MakeSlot(void* buffer, sb4 size, sword type, sb2* indicator, ub2* length, ub2* code, sb4 bufferSkip,
+               sb4 indicatorSkip, sb4 lengthSkip, sb4 codeSkip, ub1 opcode) {
+  Slot7 slot;
+  slot.buffer = buffer;
+  slot.size = size;
+  slot.type = type;
+  slot.indicator = indicator;
+  slot.length = length;
+  slot.code = code;
+  slot.bufferSkip = bufferSkip;
+  slot.indicatorSkip = indicatorSkip;
+  slot.lengthSkip = lengthSkip;
+  slot.codeSkip = codeSkip;
+  slot.piecewise = opcode == 0;  // opcode 0: the value comes or goes in pieces
+  return slot;
+}
+
+}  // namespace
+
 QZOCI_EXPORT sword olog(void* lda, ub1* hda, OraText* user, sword userLength, OraText* password, sword passwordLength,
                         OraText* connect, sword connectLength, ub4 mode) {
   std::string name = Text7(user, userLength);
@@ -386,19 +407,9 @@ QZOCI_EXPORT sword obindps(void* cda, ub1 opcode, OraText* name, sb4 nameLength,
   auto found = Cursors().find(cda);
   if (found == Cursors().end()) return Fail7(cda, nullptr, MakeOraError(1012));
   if (!placeholder.empty() && placeholder[0] == ':') placeholder.erase(0, 1);
-  Slot7 slot;
+  Slot7 slot = MakeSlot(buffer, size, type, indicator, length, code, bufferSkip, indicatorSkip, lengthSkip, codeSkip,
+                        opcode);
   slot.name = ToUpperAscii(placeholder);
-  slot.buffer = buffer;
-  slot.size = size;
-  slot.type = type;
-  slot.indicator = indicator;
-  slot.length = length;
-  slot.code = code;
-  slot.bufferSkip = bufferSkip;
-  slot.indicatorSkip = indicatorSkip;
-  slot.lengthSkip = lengthSkip;
-  slot.codeSkip = codeSkip;
-  slot.piecewise = opcode == 0;
   auto& binds = found->second.binds;
   for (Slot7& existing : binds) {
     if (existing.name == slot.name) {
@@ -418,19 +429,9 @@ QZOCI_EXPORT sword odefinps(void* cda, ub1 opcode, sword position, ub1* buffer, 
   auto found = Cursors().find(cda);
   if (found == Cursors().end()) return Fail7(cda, nullptr, MakeOraError(1012));
   if (position < 1) return Fail7(cda, found->second.lda, MakeOraError(1007));
-  Slot7 slot;
+  Slot7 slot = MakeSlot(buffer, size, type, indicator, length, code, bufferSkip, indicatorSkip, lengthSkip, codeSkip,
+                        opcode);
   slot.position = static_cast<ub4>(position);
-  slot.buffer = buffer;
-  slot.size = size;
-  slot.type = type;
-  slot.indicator = indicator;
-  slot.length = length;
-  slot.code = code;
-  slot.bufferSkip = bufferSkip;
-  slot.indicatorSkip = indicatorSkip;
-  slot.lengthSkip = lengthSkip;
-  slot.codeSkip = codeSkip;
-  slot.piecewise = opcode == 0;
   found->second.defines[slot.position] = slot;
   return Ok7(cda);
 }

@@ -29,7 +29,9 @@ sword OpenLob(void* svchp, OCIError* errhp, void* locator, bool open) {
   auto* lob = static_cast<LobD*>(const_cast<Tag*>(tag));
   if (!lob->initialized) return Fail(errhp, 22275);
   if (lob->isFile && open) {
-    const std::string path = Database::DataDirectory() + "/" + lob->directory + "/" + lob->fileName;
+    // A BFILE's directory alias names a folder beside the database files.
+    const std::string root = svc->server && svc->server->db ? svc->server->db->Directory() : Database::DataDirectory();
+    const std::string path = root + "/" + lob->directory + "/" + lob->fileName;
     std::ifstream file(path, std::ios::binary);
     if (!file) return Fail(errhp, 22288, "No such file or directory");
     std::ostringstream content;
