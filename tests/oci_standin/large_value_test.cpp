@@ -246,3 +246,31 @@ TEST_F(LargeValues, DynamicBindsSendAndReceiveAtExecution) {
 
 }  // namespace
 }  // namespace ocitest
+
+namespace ocitest {
+namespace {
+
+TEST_F(LargeValues, UpdateReturningALocatorRewritesTheValue) {
+  InsertLob("M", "first");
+  const Rows ids = c.Query("SELECT ROWIDTOCHAR(ROWID) FROM L");
+  ASSERT_EQ(ids.size(), 1u);
+  char rowid[19] = {};
+  std::memcpy(rowid, ids[0][0].data(), std::min<std::size_t>(ids[0][0].size(), 18));
+
+  Prepare("UPDATE L SET M = EMPTY_CLOB() WHERE ROWID = :1 RETURNING M INTO :2");
+  OCILobLocator* lob = NewLocator();
+  BindName(":1", rowid, sizeof rowid, oci::kSqltStr);
+  BindName(":2", &lob, sizeof lob, oci::kSqltClob);
+  ASSERT_EQ(lib.StmtExecute(c.svc, stmt, c.err, 1, 0, nullptr, nullptr, 0), oci::kSuccess) << c.ErrorText();
+  std::string value = "second, longer";
+  ub4 amount = static_cast<ub4>(value.size());
+  ASSERT_EQ(lib.LobWrite(c.svc, c.err, lob, &amount, 1, value.data(), amount, oci::kOnePiece, nullptr, nullptr, 0, 1),
+            oci::kSuccess)
+      << c.ErrorText();
+  ASSERT_EQ(lib.TransCommit(c.svc, c.err, 0), oci::kSuccess);
+  EXPECT_EQ(c.Query("SELECT M FROM L"), (Rows{{"second, longer"}}));
+  lib.DescriptorFree(lob, oci::kDtypeLob);
+}
+
+}  // namespace
+}  // namespace ocitest

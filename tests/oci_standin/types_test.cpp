@@ -279,3 +279,45 @@ TEST_F(Types, StatementDescribesItsColumns) {
 
 }  // namespace
 }  // namespace ocitest
+
+namespace ocitest {
+namespace {
+
+TEST_F(Types, ArrayFetchesScrollingAndFetchOutOfSequence) {
+  for (int k = 1; k <= 5; ++k) {
+    ASSERT_EQ(c.Exec("INSERT INTO TY (K, S) VALUES (:K, :S)", {{"K", std::to_string(k)}, {"S", k == 3 ? "" : "s" + std::to_string(k)}}),
+              oci::kSuccess);
+  }
+  ASSERT_EQ(Prepare("SELECT K, S FROM TY ORDER BY K"), oci::kSuccess);
+  ASSERT_EQ(Execute(0), oci::kSuccess);
+  std::int32_t keys[3] = {};
+  char texts[3][8] = {};
+  sb2 indicators[3] = {};
+  ub2 lengths[3] = {};
+  ASSERT_EQ(Define(1, keys, 4, oci::kSqltInt), oci::kSuccess);
+  ASSERT_EQ(Define(2, texts, 8, oci::kSqltStr, indicators, lengths), oci::kSuccess);
+  ASSERT_EQ(lib.StmtFetch(stmt, c.err, 3, oci::kFetchNext, 0), oci::kSuccess);
+  EXPECT_EQ(std::vector<int>(keys, keys + 3), (std::vector<int>{1, 2, 3}));
+  EXPECT_STREQ(texts[1], "s2");
+  EXPECT_EQ(indicators[2], -1);  // the empty text was stored as NULL
+  ub4 fetched = 0;
+  ub4 rowCount = 0;
+  // Two rows are left: a fetch of three brings them and answers OCI_NO_DATA; one more is out of sequence.
+  EXPECT_EQ(lib.StmtFetch(stmt, c.err, 3, oci::kFetchNext, 0), oci::kNoData);
+  lib.AttrGet(stmt, oci::kHtypeStmt, &fetched, nullptr, oci::kAttrRowsFetched, c.err);
+  lib.AttrGet(stmt, oci::kHtypeStmt, &rowCount, nullptr, oci::kAttrRowCount, c.err);
+  EXPECT_EQ(fetched, 2u);
+  EXPECT_EQ(rowCount, 5u);
+  EXPECT_EQ(std::vector<int>(keys, keys + 2), (std::vector<int>{4, 5}));
+  EXPECT_EQ(lib.StmtFetch(stmt, c.err, 1, oci::kFetchNext, 0), oci::kError);
+  EXPECT_EQ(c.ErrorCode(), 1002);
+  EXPECT_EQ(lib.StmtFetch(stmt, c.err, 1, oci::kFetchFirst, 0), oci::kSuccess);
+  EXPECT_EQ(keys[0], 1);
+  EXPECT_EQ(lib.StmtFetch(stmt, c.err, 1, oci::kFetchLast, 0), oci::kSuccess);
+  EXPECT_EQ(keys[0], 5);
+  EXPECT_EQ(lib.StmtFetch(stmt, c.err, 1, oci::kFetchPrior, 0), oci::kSuccess);
+  EXPECT_EQ(keys[0], 4);
+}
+
+}  // namespace
+}  // namespace ocitest
