@@ -471,9 +471,9 @@ QZOCI_EXPORT sword OCIStmtExecute(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* er
   if (!s->prepared) return Fail(errhp, 24337);
   Session* session = SessionOfService(svc);
   if (!session) return Fail(errhp, 1012);
-  if (s->planUser != session->User()) {
-    s->plan = RewriteSql(s->sql, session->User());
-    s->planUser = session->User();
+  if (s->planUser != session->MainSchema()) {
+    s->plan = RewriteSql(s->sql, session->MainSchema());
+    s->planUser = session->MainSchema();
   }
   const bool describeOnly = (mode & oci::kDescribeOnly) != 0;
   // Piecewise input: every data-at-execution bind without callbacks sends its pieces first.

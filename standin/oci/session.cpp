@@ -18,11 +18,11 @@ std::atomic<std::uint32_t> gNextSessionId{100};
 
 // SQLite finds an unqualified table in any attached schema; Oracle only in the session's own. The authorizer
 // refuses another schema's table unless the statement named that schema (or reads it through a view).
-int Authorizer(void* context, int action, const char*, const char*, const char* schema, const char* view) {
+int Authorizer(void* context, int action, const char* table, const char*, const char* schema, const char* view) {
   if (action != SQLITE_READ && action != SQLITE_INSERT && action != SQLITE_UPDATE && action != SQLITE_DELETE) {
     return SQLITE_OK;
   }
-  return static_cast<Session*>(context)->MayUse(schema, view) ? SQLITE_OK : SQLITE_DENY;
+  return static_cast<Session*>(context)->MayUse(table, schema, view) ? SQLITE_OK : SQLITE_DENY;
 }
 
 void UpdateHook(void* context, int, const char* schema, const char* table, sqlite3_int64 rowid) {
@@ -67,28 +67,8 @@ std::unique_ptr<Session> Session::Open(std::shared_ptr<Database> db, const std::
   s->currentSchema_ = s->user_;
   s->id_ = gNextSessionId++;
   s->owner_ = gNextOwner++;
-  const std::string uri = s->db_->SchemaUri(s->user_);
-  if (sqlite3_open_v2(uri.c_str(), &s->connection_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI,
-                      nullptr) != SQLITE_OK) {
-    error = MakeOraError(12154);
-    return nullptr;
-  }
-  sqlite3* c = s->connection_;
-  sqlite3_busy_timeout(c, 100);
-  sqlite3_exec(c, "PRAGMA foreign_keys=ON; PRAGMA case_sensitive_like=ON;", nullptr, nullptr, nullptr);
-  sqlite3_exec(c, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
-  // Other users' schemas, by name, for "OWNER.TABLE".
-  int attached = 0;
-  for (const std::string& other : s->db_->Users()) {
-    if (other == s->user_ || attached >= 9) continue;
-    const std::string sql = "ATTACH '" + s->db_->SchemaUri(other) + "' AS \"" + other + "\"";
-    if (sqlite3_exec(c, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK) ++attached;
-  }
-  sqlite3_exec(c, "CREATE TEMP TABLE DUAL(DUMMY VARCHAR2(1)); INSERT INTO temp.DUAL VALUES('X');", nullptr, nullptr,
-               nullptr);
-  RegisterOracleFunctions(c, s.get());
-  sqlite3_update_hook(c, UpdateHook, s.get());
-  sqlite3_set_authorizer(c, Authorizer, s.get());
+  error = s->Connect(s->user_);
+  if (error) return nullptr;
   s->nls_ = {{"NLS_LANGUAGE", "AMERICAN"},
              {"NLS_TERRITORY", "AMERICA"},
              {"NLS_CURRENCY", "$"},
@@ -107,6 +87,33 @@ std::unique_ptr<Session> Session::Open(std::shared_ptr<Database> db, const std::
              {"NLS_LENGTH_SEMANTICS", "BYTE"},
              {"NLS_NCHAR_CONV_EXCP", "FALSE"}};
   return s;
+}
+
+OraError Session::Connect(const std::string& mainSchema) {
+  if (connection_) sqlite3_close_v2(connection_);
+  connection_ = nullptr;
+  mainSchema_ = mainSchema;
+  if (sqlite3_open_v2(db_->SchemaUri(mainSchema).c_str(), &connection_,
+                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI, nullptr) != SQLITE_OK) {
+    return MakeOraError(12154);
+  }
+  sqlite3* c = connection_;
+  sqlite3_busy_timeout(c, 100);
+  sqlite3_exec(c, "PRAGMA foreign_keys=ON; PRAGMA case_sensitive_like=ON; PRAGMA journal_mode=WAL;", nullptr,
+               nullptr, nullptr);
+  // The other schemas, the session's own among them when another is current, by name for "OWNER.TABLE".
+  int attached = 0;
+  for (const std::string& other : db_->Users()) {
+    if (other == mainSchema || attached >= 9) continue;
+    const std::string sql = "ATTACH '" + db_->SchemaUri(other) + "' AS \"" + other + "\"";
+    if (sqlite3_exec(c, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK) ++attached;
+  }
+  sqlite3_exec(c, "CREATE TEMP TABLE DUAL(DUMMY VARCHAR2(1)); INSERT INTO temp.DUAL VALUES('X');", nullptr, nullptr,
+               nullptr);
+  RegisterOracleFunctions(c, this);
+  sqlite3_update_hook(c, UpdateHook, this);
+  sqlite3_set_authorizer(c, Authorizer, this);
+  return OraError();
 }
 
 Session::~Session() {
@@ -135,7 +142,7 @@ OraError Session::Commit() {
   OraError error;
   if (transactionOpen_) {
     if (sqlite3_exec(connection_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
-      error = OraErrorFromSqlite(connection_, sqlite3_extended_errcode(connection_), 0, user_);
+      error = OraErrorFromSqlite(connection_, sqlite3_extended_errcode(connection_), 0, mainSchema_);
       return error;
     }
     transactionOpen_ = false;
@@ -158,7 +165,7 @@ OraError Session::Rollback() {
 OraError Session::BeginWrite() {
   if (transactionOpen_) return OraError();
   const int rc = sqlite3_exec(connection_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
-  if (rc != SQLITE_OK) return OraErrorFromSqlite(connection_, sqlite3_extended_errcode(connection_), 0, user_);
+  if (rc != SQLITE_OK) return OraErrorFromSqlite(connection_, sqlite3_extended_errcode(connection_), 0, mainSchema_);
   transactionOpen_ = true;
   return OraError();
 }
@@ -176,19 +183,24 @@ void Session::SplitName(const std::string& name, std::string& owner, std::string
 
 std::string Session::SchemaOf(const std::string& owner) const {
   const std::string o = ToUpperAscii(owner);
-  return o.empty() || o == user_ || o == "MAIN" ? "main" : o;
+  return o.empty() || o == mainSchema_ || o == "MAIN" ? "main" : o;
 }
 
 std::string Session::OwnerOfSchema(const std::string& schema) const {
-  return schema.empty() || schema == "main" ? user_ : ToUpperAscii(schema);
+  return schema.empty() || schema == "main" ? mainSchema_ : ToUpperAscii(schema);
 }
 
 std::string Session::LockKey(const std::string& schema, const std::string& table) const {
   return OwnerOfSchema(schema) + "." + ToUpperAscii(table);
 }
 
-bool Session::MayUse(const char* schema, const char* view) const {
-  if (!restricted_ || !schema || view) return true;
+bool Session::MayUse(const char* table, const char* schema, const char* view) const {
+  if (!restricted_ || view) return true;
+  if (!schema) {
+    // A table read for its rows alone (COUNT(*)) comes without its schema: it is the session's when the main or
+    // temporary schema has it, else it came from another schema, which the statement must have named.
+    return (table && localTables_.count(ToUpperAscii(table))) || !namedSchemas_.empty();
+  }
   const std::string name = schema;
   if (name == "main" || name == "temp") return true;
   for (const std::string& named : namedSchemas_) {
@@ -228,6 +240,12 @@ OraError Session::ApplySettings(const SqlPlan& plan) {
       const std::string schema = ToUpperAscii(value);
       if (!db_->UserExists(schema)) return MakeOraError(1435);
       currentSchema_ = schema;
+      // Unqualified names are looked for in the current schema: it becomes the connection's main database. With a
+      // transaction open the connection cannot change; names then stay with the schema they had.
+      if (schema != mainSchema_ && !transactionOpen_) {
+        OraError error = Connect(schema);
+        if (error) return error;
+      }
     } else if (name.rfind("NLS_", 0) == 0) {
       nls_[name] = name == "NLS_DATE_FORMAT" || name == "NLS_NUMERIC_CHARACTERS" ? value : ToUpperAscii(value);
     }
@@ -301,7 +319,7 @@ OraError Session::RunMetadata(const SqlPlan& plan) {
       SplitName(target, s.tableOwner, s.tableName);
       OraError error = db_->CreateSynonym(s);
       if (!error && !s.dbLink.empty()) return error;
-      if (!error && s.owner == user_) {
+      if (!error && s.owner == mainSchema_) {
         // Reads through the synonym work as through a view of the session's schema.
         const std::string view = "CREATE TEMP VIEW IF NOT EXISTS \"" + s.name + "\" AS SELECT * FROM \"" +
                                  SchemaOf(s.tableOwner) + "\".\"" + s.tableName + "\"";
@@ -328,7 +346,7 @@ OraError Session::RunDdl(const std::string& sql) {
   const int rc = sqlite3_exec(connection_, sql.c_str(), nullptr, nullptr, &message);
   sqlite3_free(message);
   touched_.clear();
-  if (rc != SQLITE_OK) return OraErrorFromSqlite(connection_, sqlite3_extended_errcode(connection_), 5, user_);
+  if (rc != SQLITE_OK) return OraErrorFromSqlite(connection_, sqlite3_extended_errcode(connection_), 5, mainSchema_);
   return OraError();
 }
 
@@ -390,11 +408,23 @@ OraError Session::RunSqlite(const SqlPlan& plan, const std::vector<BindInput>& b
       namedSchemas_.push_back(other);
     }
   }
+  localTables_.clear();
+  {
+    sqlite3_stmt* names = nullptr;
+    if (sqlite3_prepare_v2(connection_,
+                           "SELECT upper(name) FROM main.sqlite_master UNION SELECT upper(name) FROM temp.sqlite_master",
+                           -1, &names, nullptr) == SQLITE_OK) {
+      while (sqlite3_step(names) == SQLITE_ROW) {
+        localTables_.insert(reinterpret_cast<const char*>(sqlite3_column_text(names, 0)));
+      }
+    }
+    sqlite3_finalize(names);
+  }
   restricted_ = true;
   int rc = sqlite3_prepare_v2(connection_, plan.sql.c_str(), static_cast<int>(plan.sql.size()), &s.statement_, &tail);
   restricted_ = false;
   if (rc != SQLITE_OK) {
-    OraError error = OraErrorFromSqlite(connection_, sqlite3_extended_errcode(connection_), type, user_);
+    OraError error = OraErrorFromSqlite(connection_, sqlite3_extended_errcode(connection_), type, mainSchema_);
     undo();
     return error;
   }
@@ -432,7 +462,7 @@ OraError Session::RunSqlite(const SqlPlan& plan, const std::vector<BindInput>& b
       if (describeOnly) break;
     }
     if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
-      return OraErrorFromSqlite(connection_, sqlite3_extended_errcode(connection_), type, user_);
+      return OraErrorFromSqlite(connection_, sqlite3_extended_errcode(connection_), type, mainSchema_);
     }
     for (int c = 0; c < columns; ++c) {
       ColumnInfo info;
@@ -476,13 +506,13 @@ OraError Session::RunSqlite(const SqlPlan& plan, const std::vector<BindInput>& b
   auto selectReturning = [&](const std::string& where, ExecOutcome& target) -> OraError {
     std::string list;
     for (std::size_t k = 0; k < plan.returning.size(); ++k) {
-      list += (k ? ", " : "") + RewriteExpression(plan.returning[k], user_);
+      list += (k ? ", " : "") + RewriteExpression(plan.returning[k], mainSchema_);
     }
     const std::string sql =
         "SELECT " + list + ", rowid FROM \"" + dmlSchema + "\".\"" + dmlObject + "\" WHERE " + where;
     Statement r;
     if (sqlite3_prepare_v2(connection_, sql.c_str(), -1, &r.statement_, nullptr) != SQLITE_OK) {
-      return OraErrorFromSqlite(connection_, sqlite3_extended_errcode(connection_), type, user_);
+      return OraErrorFromSqlite(connection_, sqlite3_extended_errcode(connection_), type, mainSchema_);
     }
     for (int index = 1; index <= sqlite3_bind_parameter_count(r.statement_); ++index) {
       const char* rawName = sqlite3_bind_parameter_name(r.statement_, index);
@@ -521,7 +551,7 @@ OraError Session::RunSqlite(const SqlPlan& plan, const std::vector<BindInput>& b
   }
   rc = sqlite3_step(s.statement_);
   if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
-    OraError error = OraErrorFromSqlite(connection_, sqlite3_extended_errcode(connection_), type, user_);
+    OraError error = OraErrorFromSqlite(connection_, sqlite3_extended_errcode(connection_), type, mainSchema_);
     sqlite3_reset(s.statement_);
     undo();
     return error;
@@ -561,13 +591,13 @@ OraError Session::WriteValue(const RowOrigin& origin, const Value& value) {
                           "\" = ? WHERE rowid = ?";
   Statement s;
   if (sqlite3_prepare_v2(connection_, sql.c_str(), -1, &s.statement_, nullptr) != SQLITE_OK) {
-    return OraErrorFromSqlite(connection_, sqlite3_extended_errcode(connection_), 2, user_);
+    return OraErrorFromSqlite(connection_, sqlite3_extended_errcode(connection_), 2, mainSchema_);
   }
   value.Bind(s.statement_, 1);
   sqlite3_bind_int64(s.statement_, 2, origin.rowid);
   const int rc = sqlite3_step(s.statement_);
   touched_.clear();
-  if (rc != SQLITE_DONE) return OraErrorFromSqlite(connection_, sqlite3_extended_errcode(connection_), 2, user_);
+  if (rc != SQLITE_DONE) return OraErrorFromSqlite(connection_, sqlite3_extended_errcode(connection_), 2, mainSchema_);
   wrote_ = true;
   return standalone ? Commit() : OraError();
 }

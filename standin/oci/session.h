@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <memory>
 #include <string>
 #include <utility>
@@ -74,6 +75,8 @@ class Session {
   sqlite3* Connection() const { return connection_; }
   const std::string& User() const { return user_; }
   const std::string& CurrentSchema() const { return currentSchema_; }
+  // The schema that is the connection's main database: where unqualified names are found.
+  const std::string& MainSchema() const { return mainSchema_; }
   std::uint32_t Id() const { return id_; }
 
   std::string Nls(const std::string& name) const;
@@ -104,10 +107,11 @@ class Session {
 
   void NoteTouchedRow(const char* schema, const char* table, std::int64_t rowid);
   // Whether a statement may read or change a table of this schema: its own, and others only when it named them.
-  bool MayUse(const char* schema, const char* view) const;
+  bool MayUse(const char* table, const char* schema, const char* view) const;
 
  private:
   Session() = default;
+  OraError Connect(const std::string& mainSchema);
   OraError ApplySettings(const SqlPlan& plan);
   OraError RunSqlite(const SqlPlan& plan, const std::vector<BindInput>& binds, bool describeOnly, ExecOutcome& out);
   OraError RunDdl(const std::string& sql);
@@ -120,6 +124,7 @@ class Session {
   sqlite3* connection_ = nullptr;
   std::string user_;
   std::string currentSchema_;
+  std::string mainSchema_;
   std::uint32_t id_ = 0;
   std::map<std::string, std::string> nls_;
   std::map<std::string, std::int64_t> currentValues_;
@@ -129,6 +134,7 @@ class Session {
   std::vector<std::pair<std::string, std::int64_t>> touched_;  // lock key, rowid
   bool restricted_ = false;  // while a client's statement is prepared
   std::vector<std::string> namedSchemas_;
+  std::set<std::string> localTables_;  // upper case
 };
 
 }  // namespace qzoci

@@ -686,6 +686,10 @@ SqlPlan RewriteSql(const std::string& oracleSql, const std::string& user) {
     plan.sql = MapTokens(tokens, c.sig[0], end >= c.size() ? tokens.size() : c.sig[end], user, true);
     return plan;
   }
+  if (w != "CREATE" && w != "ALTER" && w != "DROP" && w != "RENAME") {
+    plan.error = 900;  // no statement Oracle knows begins so
+    return plan;
+  }
   const bool ddl = w == "CREATE" || w == "ALTER";
   std::string mapped = MapTokens(tokens, c.sig[0], tokens.size(), user, ddl);
   if (ddl) mapped = MapDdlTypes(mapped);

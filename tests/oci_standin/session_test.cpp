@@ -46,6 +46,15 @@ TEST_F(Session, EachUserIsASchema) {
   EXPECT_EQ(bob.ErrorText(), "ORA-00942: table or view does not exist\n");
   EXPECT_EQ(bob.Query("SELECT N FROM ALICE.T"), (Rows{{"1"}}));
   EXPECT_EQ(alice.Query("SELECT N FROM alice.t"), (Rows{{"1"}}));
+
+  // With ALICE as current schema, BOB's unqualified names are ALICE's, and his own stay reachable by name.
+  ASSERT_EQ(bob.Exec("CREATE TABLE MINE (M NUMBER)"), oci::kSuccess);
+  ASSERT_EQ(bob.Exec("ALTER SESSION SET CURRENT_SCHEMA = ALICE"), oci::kSuccess) << bob.ErrorText();
+  EXPECT_EQ(bob.Query("SELECT SYS_CONTEXT('USERENV','CURRENT_SCHEMA'), USER FROM DUAL"), (Rows{{"ALICE", "BOB"}}));
+  EXPECT_EQ(bob.Query("SELECT N FROM T"), (Rows{{"1"}}));
+  EXPECT_EQ(bob.Query("SELECT COUNT(*) FROM BOB.MINE"), (Rows{{"0"}})) << bob.ErrorText();
+  bob.Query("SELECT COUNT(*) FROM MINE");
+  EXPECT_EQ(bob.ErrorCode(), 942);
 }
 
 TEST_F(Session, SqliteFailuresBecomeTheOraErrorsProgramsExpect) {
@@ -68,6 +77,7 @@ TEST_F(Session, SqliteFailuresBecomeTheOraErrorsProgramsExpect) {
       {"SELECT * FROM MISSING", 942},
       {"SELECT * FROM P WHERE", 933},
       {"CREATE TABLE P (X NUMBER)", 955},
+      {"FROBNICATE THE TABLE", 900},
   };
   for (const Case& k : cases) {
     EXPECT_EQ(c.Exec(k.sql), oci::kError) << k.sql;
