@@ -343,6 +343,7 @@ QZOCI_EXPORT sword OCIStmtPrepare(OCIStmt* stmtp, OCIError* errhp, const OraText
   s->plan = RewriteSql(sql, std::string());
   s->planUser.clear();
   s->prepared = true;
+  s->fromRefCursor = false;
   s->binds.clear();
   s->defines.clear();
   s->columns.clear();
@@ -468,6 +469,7 @@ QZOCI_EXPORT sword OCIStmtExecute(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* er
   if (!s || !svc) return oci::kInvalidHandle;
   (void)rowoff;
   if (OraError* slot = ErrorSlot(errhp)) *slot = OraError();
+  if (s->fromRefCursor) return oci::kSuccess;  // opened by the block that bound it: already run and described
   if (!s->prepared) return Fail(errhp, 24337);
   Session* session = SessionOfService(svc);
   if (!session) return Fail(errhp, 1012);
@@ -514,6 +516,27 @@ QZOCI_EXPORT sword OCIStmtExecute(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* er
   OraError error = session->Execute(s->plan, inputs, describeOnly, outcome);
   if (error) return Fail(errhp, error);
   s->executed = true;
+  if (s->plan.action == SqlAction::kOpenCursor) {
+    // The query's rows go to the statement handle bound as the REF CURSOR.
+    for (auto& bind : s->binds) {
+      if (bind->dty != oci::kSqltRset || bind->name != s->plan.objectName || !bind->value) continue;
+      StmtH* cursor = As<StmtH>(*static_cast<void**>(bind->value), oci::kHtypeStmt);
+      if (!cursor) return Fail(errhp, 1008);
+      ForgetResult(*cursor);
+      cursor->sql = s->plan.text;
+      cursor->plan = RewriteSql(s->plan.text, session->MainSchema());
+      cursor->planUser = session->MainSchema();
+      cursor->prepared = true;
+      cursor->executed = true;
+      cursor->fromRefCursor = true;
+      cursor->session = session;
+      cursor->svc = svc;
+      cursor->result = std::move(outcome.result);
+      DescribeColumns(*cursor);
+      if (bind->indicator) *static_cast<sb2*>(bind->indicator) = 0;
+    }
+    return oci::kSuccess;
+  }
   if (s->plan.statementType == oci::kStmtSelect) {
     s->result = std::move(outcome.result);
     DescribeColumns(*s);

@@ -359,6 +359,11 @@ OraError Session::Execute(const SqlPlan& plan, const std::vector<BindInput>& bin
       return MakeOraError(900);
     case SqlAction::kPlsql:
       return MakeOraError(6550);
+    case SqlAction::kOpenCursor: {
+      const SqlPlan query = RewriteSql(plan.text, mainSchema_);
+      if (query.statementType != 1) return MakeOraError(6550);
+      return RunSqlite(query, binds, describeOnly, out);
+    }
     case SqlAction::kCommit:
       return Commit();
     case SqlAction::kRollback:

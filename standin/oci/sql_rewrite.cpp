@@ -514,6 +514,15 @@ SqlPlan RewriteSql(const std::string& oracleSql, const std::string& user) {
   }
   if (w == "BEGIN" || w == "DECLARE") {
     plan.action = SqlAction::kPlsql;
+    // The one block the stand-in runs: BEGIN OPEN :cursor FOR query; END
+    if (w == "BEGIN" && c.Is(1, "OPEN") && c.size() > 4 && c.at(2).type == Tok::kBind && c.Is(3, "FOR") &&
+        c.Is(c.size() - 1, "END")) {
+      std::size_t last = c.size() - 1;
+      while (last > 4 && c.IsPunct(last - 1, ";")) --last;
+      plan.action = SqlAction::kOpenCursor;
+      plan.objectName = ToUpperAscii(c.at(2).text.substr(1));
+      plan.text = c.Text(4, last);
+    }
     return plan;
   }
   if (w == "COMMIT") {

@@ -26,7 +26,8 @@ enum class SqlAction {
   kIgnored,  // GRANT, REVOKE, and the like: accepted, nothing to do
   kCommit,
   kRollback,
-  kPlsql,  // an anonymous block: SQLite cannot run it
+  kOpenCursor,  // BEGIN OPEN :c FOR SELECT ...; END; -- a REF CURSOR opened on a query
+  kPlsql,       // any other anonymous block: SQLite cannot run it
   kEmpty,
 };
 
@@ -59,7 +60,7 @@ struct SqlPlan {
   // Sequences, synonyms, users and comments: the object's name (possibly owner-qualified) and its details.
   std::string objectName;
   std::string targetName;  // synonym target, comment's column, user's password
-  std::string text;        // comment text
+  std::string text;        // comment text; the query of a REF CURSOR
   bool commentOnColumn = false;
   bool publicSynonym = false;
   long long seqStart = 1;

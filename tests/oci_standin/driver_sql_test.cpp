@@ -215,3 +215,59 @@ TEST_F(DriverSql, CommentsAndDescribeOfTablesViewsSynonymsAndSequences) {
 
 }  // namespace
 }  // namespace ocitest
+
+namespace ocitest {
+namespace {
+
+TEST_F(DriverSql, RefCursorOpenedByABlockIsDescribedAndFetched) {
+  for (int k = 1; k <= 3; ++k) {
+    ASSERT_EQ(app.Exec("INSERT INTO ITEMS (ID, NAME) VALUES (:1, :2)", {{"1", std::to_string(k)}, {"2", "n" + std::to_string(k)}}),
+              oci::kSuccess);
+  }
+  OCIStmt* block = nullptr;
+  OCIStmt* cursor = nullptr;
+  lib.HandleAlloc(app.env, reinterpret_cast<void**>(&block), oci::kHtypeStmt, 0, nullptr);
+  lib.HandleAlloc(app.env, reinterpret_cast<void**>(&cursor), oci::kHtypeStmt, 0, nullptr);
+  const std::string sql = "BEGIN OPEN :C FOR SELECT ID, NAME FROM ITEMS WHERE ID > :MIN ORDER BY ID; END;";
+  ASSERT_EQ(lib.StmtPrepare(block, app.err, reinterpret_cast<const OraText*>(sql.data()), static_cast<ub4>(sql.size()),
+                            1, 0),
+            oci::kSuccess);
+  ub2 type = 0;
+  lib.AttrGet(block, oci::kHtypeStmt, &type, nullptr, oci::kAttrStmtType, app.err);
+  EXPECT_EQ(type, oci::kStmtBegin);
+  OCIBind* b1 = nullptr;
+  OCIBind* b2 = nullptr;
+  std::int32_t minimum = 1;
+  lib.BindByName(block, &b1, app.err, reinterpret_cast<const OraText*>(":C"), 2, &cursor, sizeof cursor,
+                 oci::kSqltRset, nullptr, nullptr, nullptr, 0, nullptr, 0);
+  lib.BindByName(block, &b2, app.err, reinterpret_cast<const OraText*>(":MIN"), 4, &minimum, 4, oci::kSqltInt,
+                 nullptr, nullptr, nullptr, 0, nullptr, 0);
+  ASSERT_EQ(lib.StmtExecute(app.svc, block, app.err, 1, 0, nullptr, nullptr, oci::kCommitOnSuccess), oci::kSuccess)
+      << app.ErrorText();
+
+  ASSERT_EQ(lib.StmtExecute(app.svc, cursor, app.err, 0, 0, nullptr, nullptr, oci::kDescribeOnly), oci::kSuccess);
+  ub4 count = 0;
+  lib.AttrGet(cursor, oci::kHtypeStmt, &count, nullptr, oci::kAttrParamCount, app.err);
+  EXPECT_EQ(count, 2u);
+  std::int32_t id = 0;
+  char name[8] = {};
+  OCIDefine* d1 = nullptr;
+  OCIDefine* d2 = nullptr;
+  lib.DefineByPos(cursor, &d1, app.err, 1, &id, 4, oci::kSqltInt, nullptr, nullptr, nullptr, 0);
+  lib.DefineByPos(cursor, &d2, app.err, 2, name, sizeof name, oci::kSqltStr, nullptr, nullptr, nullptr, 0);
+  std::vector<std::string> seen;
+  while (lib.StmtFetch(cursor, app.err, 1, oci::kFetchNext, 0) == oci::kSuccess) {
+    seen.push_back(std::to_string(id) + name);
+  }
+  EXPECT_EQ(seen, (std::vector<std::string>{"2n2", "3n3"}));
+
+  const std::string other = "BEGIN DoSomething(:X); END;";
+  lib.StmtPrepare(block, app.err, reinterpret_cast<const OraText*>(other.data()), static_cast<ub4>(other.size()), 1, 0);
+  EXPECT_EQ(lib.StmtExecute(app.svc, block, app.err, 1, 0, nullptr, nullptr, 0), oci::kError);
+  EXPECT_EQ(app.ErrorCode(), 6550);
+  lib.HandleFree(cursor, oci::kHtypeStmt);
+  lib.HandleFree(block, oci::kHtypeStmt);
+}
+
+}  // namespace
+}  // namespace ocitest
