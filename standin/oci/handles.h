@@ -25,6 +25,8 @@ constexpr std::uint32_t kHandleMagic = 0x51A0C1ED;
 struct Tag {
   std::uint32_t magic = kHandleMagic;
   std::uint32_t type = 0;
+  // Text attributes hand out pointers that must stay valid: the encoded texts live with the handle.
+  std::map<std::uint32_t, std::string> attributeTexts;
   explicit Tag(std::uint32_t t) : type(t) {}
   virtual ~Tag() { magic = 0; }
 };

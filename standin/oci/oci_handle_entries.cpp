@@ -21,24 +21,13 @@ void Put(void* out, T value, ub4* size) {
   if (size) *size = sizeof(T);
 }
 
-// Text attributes hand out a pointer that stays valid: the encoded texts are kept per descriptor and attribute.
-std::map<std::pair<const void*, ub4>, std::string>& TextCache() {
-  static std::map<std::pair<const void*, ub4>, std::string> cache;
-  return cache;
-}
-
-void PutText(const void* owner, ub4 attribute, const std::string& utf8, ub2 charset, void* out, ub4* size) {
-  std::string& kept = TextCache()[{owner, attribute}];
+void PutText(const Tag* owner, ub4 attribute, const std::string& utf8, ub2 charset, void* out, ub4* size) {
+  std::string& kept = const_cast<Tag*>(owner)->attributeTexts[attribute];
   kept = EncodeClientText(utf8, charset);
   kept.push_back('\0');
   if (charset == kCharsetUtf16) kept.push_back('\0');
   if (out) *static_cast<const char**>(out) = kept.data();
   if (size) *size = static_cast<ub4>(kept.size() - UnitBytes(charset));
-}
-
-void ForgetTexts(const void* owner) {
-  auto& cache = TextCache();
-  for (auto it = cache.begin(); it != cache.end();) it = it->first.first == owner ? cache.erase(it) : std::next(it);
 }
 
 std::string AttributeValueText(const void* value, ub4 size) {
@@ -50,7 +39,6 @@ std::string AttributeValueText(const void* value, ub4 size) {
 }
 
 void DeleteHandle(Tag* tag) {
-  ForgetTexts(tag);
   switch (tag->type) {
     case oci::kHtypeBind: {
       auto* bind = static_cast<BindH*>(tag);
@@ -332,7 +320,7 @@ QZOCI_EXPORT sword OCIAttrGet(const void* handle, ub4 type, void* value, ub4* si
       if (attribute == oci::kAttrMigSession) {
         // An opaque token that names the session; setting it on another session handle lets that one migrate.
         const std::string token = "QZMIG:" + std::to_string(session->session ? session->session->Id() : 0);
-        std::string& kept = TextCache()[{tag, attribute}];
+        std::string& kept = const_cast<Tag*>(tag)->attributeTexts[attribute];
         kept = token;
         if (size) {
           const ub4 room = *size;

@@ -426,6 +426,39 @@ void Mod(sqlite3_context* c, int, sqlite3_value** a) {
   sqlite3_result_double(c, d == 0 ? sqlite3_value_double(a[0]) : std::fmod(sqlite3_value_double(a[0]), d));
 }
 
+// TRIM, LTRIM, RTRIM and REPLACE as SQLite has them, but an empty result is NULL, as Oracle has no empty text.
+void TextOrNull(sqlite3_context* c, int n, sqlite3_value** a, const char* sql) {
+  const std::string name = sql;
+  for (int k = 0; k < n; ++k) {
+    // REPLACE(s, NULL) and REPLACE(s, x, NULL) keep or drop text; any other NULL argument gives NULL.
+    if (IsNull(a[k]) && (k == 0 || name != "replace")) {
+      sqlite3_result_null(c);
+      return;
+    }
+  }
+  const std::string chars = n > 1 ? TextOf(a[1]) : " ";
+  std::string s = TextOf(a[0]);
+  if (name == "replace") {
+    const std::string to = n > 2 ? TextOf(a[2]) : std::string();
+    if (!chars.empty()) {
+      for (std::size_t at = s.find(chars); at != std::string::npos; at = s.find(chars, at + to.size())) {
+        s.replace(at, chars.size(), to);
+      }
+    }
+  } else {
+    if (name != "rtrim") s.erase(0, s.find_first_not_of(chars) == std::string::npos ? s.size() : s.find_first_not_of(chars));
+    if (name != "ltrim") {
+      const std::size_t last = s.find_last_not_of(chars);
+      s.erase(last == std::string::npos ? 0 : last + 1);
+    }
+  }
+  ResultText(c, s);
+}
+void Trim(sqlite3_context* c, int n, sqlite3_value** a) { TextOrNull(c, n, a, "trim"); }
+void Ltrim(sqlite3_context* c, int n, sqlite3_value** a) { TextOrNull(c, n, a, "ltrim"); }
+void Rtrim(sqlite3_context* c, int n, sqlite3_value** a) { TextOrNull(c, n, a, "rtrim"); }
+void Replace(sqlite3_context* c, int n, sqlite3_value** a) { TextOrNull(c, n, a, "replace"); }
+
 void Bfilename(sqlite3_context* c, int, sqlite3_value** a) {
   ResultText(c, ToUpperAscii(TextOf(a[0])) + "/" + TextOf(a[1]));
 }
@@ -480,6 +513,14 @@ const Registration kFunctions[] = {
     {"ASCII", 1, Ascii},
     {"MOD", 2, Mod},
     {"BFILENAME", 2, Bfilename},
+    {"TRIM", 1, Trim},
+    {"TRIM", 2, Trim},
+    {"LTRIM", 1, Ltrim},
+    {"LTRIM", 2, Ltrim},
+    {"RTRIM", 1, Rtrim},
+    {"RTRIM", 2, Rtrim},
+    {"REPLACE", 2, Replace},
+    {"REPLACE", 3, Replace},
 };
 
 }  // namespace

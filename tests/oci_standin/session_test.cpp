@@ -139,6 +139,9 @@ TEST_F(Session, SessionSettingsAndSessionFunctions) {
   EXPECT_EQ(c.Query("SELECT TRUNC(12.345, 1), TO_CHAR(1234.5, '9999D99'), TO_NUMBER('12.50') FROM DUAL"),
             (Rows{{"12.3", " 1234.50", "12.5"}}));
   EXPECT_EQ(c.Query("SELECT 1 FROM DUAL WHERE '' IS NULL"), (Rows{{"1"}}));
+  EXPECT_EQ(c.Query("SELECT NVL(TRIM('   '), 'none'), REPLACE('a-b-c', '-'), RTRIM('xyy', 'y'), LPAD('7', 3, '0') "
+                    "FROM DUAL"),
+            (Rows{{"none", "abc", "x", "007"}}));
   EXPECT_EQ(c.Exec("ALTER SESSION SET CURRENT_SCHEMA = NOBODY"), oci::kError);
   EXPECT_EQ(c.ErrorCode(), 1435);
 }
