@@ -153,7 +153,8 @@ int PlaceValue(StmtH& stmt, const Value& value, const OraColumnType& type, const
     }
     return finish(0, static_cast<std::uint32_t>(sizeof(void*)), 0);
   }
-  void* target = base ? static_cast<char*>(base) + stride * element : nullptr;
+  if (!base) return finish(value.IsNull() ? -1 : 0, 0, 0);  // a define without a buffer takes only the indicator
+  void* target = static_cast<char*>(base) + stride * element;
   WriteResult r = WriteClientValue(value, type, dty, target, static_cast<std::uint32_t>(size), charset, settings);
   if (r.code != 0 && r.code != 1406) return finish(0, 0, r.code);
   (void)stmt;

@@ -312,6 +312,112 @@ std::string MapDdlTypes(const std::string& text) {
   return out;
 }
 
+// Oracle's || reads NULL as the empty text and gives NULL only for an empty result; SQLite's gives NULL as soon as
+// one side is NULL. Each chain "a || b || c" becomes NULLIF(coalesce(a,'') || coalesce(b,'') || ..., '').
+std::string MapConcatenation(const std::string& sql) {
+  if (sql.find("||") == std::string::npos) return sql;
+  const std::vector<Token> t = Tokenize(sql);
+  auto isConcat = [&](std::size_t i) { return t[i].type == Tok::kPunct && t[i].text == "||"; };
+  auto prevSig = [&](std::size_t i) -> std::size_t {
+    while (i > 0) {
+      --i;
+      if (t[i].type != Tok::kSpace) return i;
+    }
+    return t.size();
+  };
+  auto nextSig = [&](std::size_t i) -> std::size_t {
+    for (++i; i < t.size(); ++i) {
+      if (t[i].type != Tok::kSpace) return i;
+    }
+    return t.size();
+  };
+  auto matchForward = [&](std::size_t open) {
+    int depth = 0;
+    for (std::size_t i = open; i < t.size(); ++i) {
+      if (t[i].text == "(" && t[i].type == Tok::kPunct) ++depth;
+      if (t[i].text == ")" && t[i].type == Tok::kPunct && --depth == 0) return i;
+    }
+    return t.size() - 1;
+  };
+  auto matchBackward = [&](std::size_t close) {
+    int depth = 0;
+    for (std::size_t i = close + 1; i-- > 0;) {
+      if (t[i].text == ")" && t[i].type == Tok::kPunct) ++depth;
+      if (t[i].text == "(" && t[i].type == Tok::kPunct && --depth == 0) return i;
+    }
+    return std::size_t{0};
+  };
+  // The first token of the operand that ends at `last`.
+  auto operandStart = [&](std::size_t last) {
+    std::size_t first = last;
+    if (t[last].type == Tok::kPunct && t[last].text == ")") {
+      first = matchBackward(last);
+      const std::size_t before = prevSig(first);
+      if (before < t.size() && t[before].type == Tok::kWord) first = before;
+    }
+    for (;;) {
+      const std::size_t dot = prevSig(first);
+      if (dot >= t.size() || t[dot].text != ".") break;
+      const std::size_t owner = prevSig(dot);
+      if (owner >= t.size() || (t[owner].type != Tok::kWord && t[owner].type != Tok::kQuoted)) break;
+      first = owner;
+    }
+    return first;
+  };
+  // The last token of the operand that begins at `first`.
+  auto operandEnd = [&](std::size_t first) {
+    std::size_t last = first;
+    if (t[first].type == Tok::kPunct && t[first].text == "(") return matchForward(first);
+    for (;;) {
+      const std::size_t dot = nextSig(last);
+      if (dot < t.size() && t[dot].text == "." && nextSig(dot) < t.size()) {
+        last = nextSig(dot);
+        continue;
+      }
+      break;
+    }
+    const std::size_t open = nextSig(last);
+    if (t[last].type == Tok::kWord && open < t.size() && t[open].text == "(") last = matchForward(open);
+    return last;
+  };
+  std::string out;
+  std::size_t i = 0;
+  while (i < t.size()) {
+    // Look ahead for a chain that starts at the operand ending just before the next ||.
+    std::size_t op = i;
+    while (op < t.size() && !isConcat(op)) ++op;
+    if (op >= t.size()) {
+      for (; i < t.size(); ++i) out += t[i].text;
+      break;
+    }
+    const std::size_t leftLast = prevSig(op);
+    if (leftLast >= t.size() || leftLast < i) {
+      for (; i <= op; ++i) out += t[i].text;
+      continue;
+    }
+    const std::size_t leftFirst = std::max(operandStart(leftLast), i);
+    for (; i < leftFirst; ++i) out += t[i].text;
+    std::vector<std::pair<std::size_t, std::size_t>> operands{{leftFirst, leftLast}};
+    std::size_t cursor = op;
+    while (cursor < t.size() && isConcat(cursor)) {
+      const std::size_t first = nextSig(cursor);
+      if (first >= t.size()) break;
+      const std::size_t last = operandEnd(first);
+      operands.emplace_back(first, last);
+      cursor = nextSig(last);
+    }
+    std::string chain = "NULLIF(";
+    for (std::size_t k = 0; k < operands.size(); ++k) {
+      std::string operand;
+      for (std::size_t j = operands[k].first; j <= operands[k].second; ++j) operand += t[j].text;
+      chain += (k ? " || " : "") + std::string("coalesce(") + MapConcatenation(operand) + ",'')";
+    }
+    out += chain + ", '')";
+    i = operands.back().second + 1;
+  }
+  return out;
+}
+
 std::uint16_t StatementTypeOf(const std::string& word) {
   if (word == "SELECT" || word == "WITH") return 1;
   if (word == "UPDATE") return 2;
@@ -414,7 +520,7 @@ void PlanSelect(const Cursor& c, const std::string& user, SqlPlan& plan) {
     while (!body.empty() && body.back() == ' ') body.pop_back();
     body += " ORDER BY " + MapOrderBy(c, orderBy + 2, end, selectFrom, std::min(from, orderBy), user);
   }
-  plan.sql = body;
+  plan.sql = MapConcatenation(body);
 }
 
 void PlanDml(const Cursor& c, const std::string& user, SqlPlan& plan) {
@@ -452,6 +558,8 @@ void PlanDml(const Cursor& c, const std::string& user, SqlPlan& plan) {
   plan.sql = MapTokens(c.all, c.sig[0], end >= c.size() ? c.all.size() : c.sig[end], user, false);
   // Oracle's "DELETE t" has no FROM; SQLite wants one.
   if (plan.statementType == 3 && !c.Is(1, "FROM")) plan.sql.replace(0, c.at(0).text.size(), "DELETE FROM");
+  plan.sql = MapConcatenation(plan.sql);
+  plan.dmlWhere = MapConcatenation(plan.dmlWhere);
 }
 
 }  // namespace
@@ -480,7 +588,7 @@ std::string RestoreOracleNames(const std::string& text) {
 
 std::string RewriteExpression(const std::string& expression, const std::string& user) {
   const std::vector<Token> t = Tokenize(expression);
-  return MapTokens(t, 0, t.size(), user, false);
+  return MapConcatenation(MapTokens(t, 0, t.size(), user, false));
 }
 
 SqlPlan RewriteSql(const std::string& oracleSql, const std::string& user) {

@@ -142,6 +142,10 @@ TEST_F(Session, SessionSettingsAndSessionFunctions) {
   EXPECT_EQ(c.Query("SELECT NVL(TRIM('   '), 'none'), REPLACE('a-b-c', '-'), RTRIM('xyy', 'y'), LPAD('7', 3, '0') "
                     "FROM DUAL"),
             (Rows{{"none", "abc", "x", "007"}}));
+  // Concatenation reads NULL as empty text, and an empty result is NULL.
+  EXPECT_EQ(c.Query("SELECT 'a' || NULL || UPPER('b') || (1 + 2), NVL(NULL || NULL, 'null'), "
+                    "LENGTH(SUBSTR('xyz', 2) || '!') FROM DUAL WHERE 'k' || NULL = 'k'"),
+            (Rows{{"aB3", "null", "3"}}));
   EXPECT_EQ(c.Exec("ALTER SESSION SET CURRENT_SCHEMA = NOBODY"), oci::kError);
   EXPECT_EQ(c.ErrorCode(), 1435);
 }
