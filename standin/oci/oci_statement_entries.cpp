@@ -120,7 +120,7 @@ void FillLocator(LobD* lob, const Value& value, const OraColumnType& type, const
 }
 
 // Writes one value into element `element` of a define or bind buffer; answers the ORA code (0, 1406, ...).
-int PlaceValue(StmtH& stmt, const Value& value, const OraColumnType& type, const RowOrigin& origin, ub2 dty,
+int PlaceValue(const Value& value, const OraColumnType& type, const RowOrigin& origin, ub2 dty,
                void* base, sb4 size, void* indicatorBase, ub2* lengthBase, ub2* codeBase, ub2 charset,
                std::size_t element, const TextSettings& settings) {
   sb2* indicator = indicatorBase ? static_cast<sb2*>(indicatorBase) + element : nullptr;
@@ -157,7 +157,6 @@ int PlaceValue(StmtH& stmt, const Value& value, const OraColumnType& type, const
   void* target = static_cast<char*>(base) + stride * element;
   WriteResult r = WriteClientValue(value, type, dty, target, static_cast<std::uint32_t>(size), charset, settings);
   if (r.code != 0 && r.code != 1406) return finish(0, 0, r.code);
-  (void)stmt;
   return finish(r.indicator, r.length, r.code);
 }
 
@@ -210,7 +209,7 @@ sword RunBatch(StmtH& s, OCIError* errhp) {
         s.fetchPending = true;
         return oci::kNeedData;
       }
-      const int code = PlaceValue(s, value, info.type, info.origin, d->dty, d->value, d->size, d->indicator,
+      const int code = PlaceValue(value, info.type, info.origin, d->dty, d->value, d->size, d->indicator,
                                   d->length, d->returnCode, charset, s.batchElement, settings);
       if (code == 1406) {
         if (!d->indicator) return Fail(errhp, 1406);
@@ -314,7 +313,7 @@ sword PlaceReturned(StmtH& s, OCIError* errhp, const std::vector<ReturnedValue>&
       }
       continue;
     }
-    const int code = PlaceValue(s, rv.value, rv.column.type, rv.origin, b->dty, b->value, b->size, b->indicator,
+    const int code = PlaceValue(rv.value, rv.column.type, rv.origin, b->dty, b->value, b->size, b->indicator,
                                 b->length, b->returnCode, charset, 0, settings);
     if (code != 0 && code != 1406) return Fail(errhp, code);
   }
@@ -460,7 +459,7 @@ QZOCI_EXPORT sword OCIDefineArrayOfStruct(OCIDefine* definep, OCIError* errhp, u
   return As<DefineH>(definep, oci::kHtypeDefine) ? oci::kSuccess : oci::kInvalidHandle;
 }
 
-QZOCI_EXPORT sword OCIStmtExecute(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* errhp, ub4 iters, ub4 rowoff,
+QZOCI_EXPORT sword OCIStmtExecute(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* errhp, ub4 iters, ub4 /*rowoff*/,
                                   const OCISnapshot*, OCISnapshot*, ub4 mode) {
   StmtH* s = As<StmtH>(stmtp, oci::kHtypeStmt);
   QZOCI_ENTER("OCIStmtExecute", errhp,
@@ -468,7 +467,6 @@ QZOCI_EXPORT sword OCIStmtExecute(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* er
                        << " sql=" << (s ? s->sql : std::string()));
   SvcCtxH* svc = As<SvcCtxH>(svchp, oci::kHtypeSvcCtx);
   if (!s || !svc) return oci::kInvalidHandle;
-  (void)rowoff;
   if (OraError* slot = ErrorSlot(errhp)) *slot = OraError();
   if (s->fromRefCursor) return oci::kSuccess;  // opened by the block that bound it: already run and described
   if (!s->prepared) return Fail(errhp, 24337);

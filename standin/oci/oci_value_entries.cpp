@@ -136,13 +136,11 @@ QZOCI_EXPORT sword OCILobRead(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* 
 }
 
 QZOCI_EXPORT sword OCILobWrite(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locator, ub4* amount, ub4 offset,
-                               void* buffer, ub4 length, ub1 piece, void* context, OCICallbackLobWrite callback,
-                               ub2 csid, ub1 form) {
+                               void* buffer, ub4 length, ub1 piece, void* /*context*/,
+                               OCICallbackLobWrite /*callback: pieces come by calls*/, ub2 csid, ub1 form) {
   QZOCI_ENTER("OCILobWrite", errhp,
               Detail() << "amount=" << (amount ? *amount : 0) << " offset=" << offset << " length=" << length
                        << " piece=" << static_cast<int>(piece) << " csid=" << csid << " csfrm=" << static_cast<int>(form));
-  (void)context;
-  (void)callback;
   SvcCtxH* svc = As<SvcCtxH>(svchp, oci::kHtypeSvcCtx);
   LobD* lob = As<LobD>(locator, oci::kDtypeLob);
   if (!svc || !lob || !amount) return oci::kInvalidHandle;

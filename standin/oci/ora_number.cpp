@@ -245,14 +245,12 @@ std::string FormatNumberMask(const Decimal& input, const std::string& mask, cons
   const std::size_t firstZero = shape.intPart.find('0');
   std::string intText;
   std::size_t used = 0;
-  std::size_t slotFromRight = 0;
   for (std::size_t k = shape.intPart.size(); k-- > 0;) {
     const char c = shape.intPart[k];
     if (c == 'G') {
       if (used < intDigits.size() || (firstZero != std::string::npos && k > firstZero)) intText.insert(0, 1, group);
       continue;
     }
-    ++slotFromRight;
     if (used < intDigits.size()) {
       intText.insert(0, 1, intDigits[intDigits.size() - 1 - used]);
       ++used;
@@ -260,7 +258,6 @@ std::string FormatNumberMask(const Decimal& input, const std::string& mask, cons
       intText.insert(0, 1, '0');
     }
   }
-  (void)slotFromRight;
   if (intText.empty() && shape.fracPart.empty()) intText = "0";
   std::string fracText;
   if (shape.hasMark) {

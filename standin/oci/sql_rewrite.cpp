@@ -290,15 +290,12 @@ std::string MapDdlTypes(const std::string& text) {
     }
     // "INTERVAL DAY TO SECOND": SQLite takes no keyword inside a type name.
     if (tok.type == Tok::kWord && tok.upper == "TO") {
-      std::size_t p = i;
-      while (p > 0 && t[p - 1].type == Tok::kSpace) --p;
       std::size_t q = i + 1;
       while (q < t.size() && t[q].type == Tok::kSpace) ++q;
       std::string before = ToUpperAscii(out);
       while (!before.empty() && before.back() == ' ') before.pop_back();
       const bool afterUnit = before.size() >= 3 && (before.compare(before.size() - 3, 3, "DAY") == 0 ||
                                                     (before.size() >= 4 && before.compare(before.size() - 4, 4, "YEAR") == 0));
-      (void)p;
       if (afterUnit && q < t.size() &&
           (t[q].upper == "SECOND" || t[q].upper == "MONTH")) {
         while (!out.empty() && out.back() == ' ') out.pop_back();
@@ -699,12 +696,8 @@ SqlPlan RewriteSql(const std::string& oracleSql, const std::string& user) {
     return plan;
   }
   if (w == "TRUNCATE" && c.Is(1, "TABLE")) {
-    std::size_t k = 2;
-    const std::string name = ReadName(c, k);
     plan.statementType = 0;
-    plan.sql = MapTokens(tokens, c.sig[2], tokens.size(), user, false);
-    plan.sql = "DELETE FROM " + plan.sql;
-    (void)name;
+    plan.sql = "DELETE FROM " + MapTokens(tokens, c.sig[2], tokens.size(), user, false);
     return plan;
   }
   if (w == "COMMENT" && c.Is(1, "ON")) {
@@ -813,7 +806,7 @@ SqlPlan RewriteSql(const std::string& oracleSql, const std::string& user) {
   // ALTER TABLE t ADD (c1 type, c2 type): SQLite adds one column per statement and wants no parentheses.
   if (w == "ALTER" && c.Is(1, "TABLE")) {
     std::size_t j = 2;
-    const std::string table = ReadName(c, j);
+    ReadName(c, j);
     if (c.Is(j, "ADD") && c.IsPunct(j + 1, "(")) {
       const std::string prefix = "ALTER TABLE " + MapTokens(tokens, c.sig[2], c.sig[j], user, true) + " ADD COLUMN ";
       std::string statements;
@@ -829,7 +822,6 @@ SqlPlan RewriteSql(const std::string& oracleSql, const std::string& user) {
       }
       mapped = statements;
     }
-    (void)table;
   }
   plan.sql = mapped;
   return plan;

@@ -62,6 +62,12 @@ TEST_F(DriverSql, TableDdlIndexesKeysAndDrop) {
   EXPECT_EQ(app.Query("SELECT  OWNER,OBJECT_NAME,OBJECT_TYPE FROM ALL_OBJECTS WHERE OBJECT_NAME='ITEMS' AND "
                       "OBJECT_TYPE NOT LIKE 'INDEX%' AND OWNER='APP' "),
             (Rows{{"APP", "ITEMS", "TABLE"}}));
+  ASSERT_EQ(app.Exec("ALTER TABLE ITEMS ADD (EXTRA NUMBER(3), LABEL VARCHAR2(5 CHAR))"), oci::kSuccess)
+      << app.ErrorText();
+  EXPECT_EQ(app.Query("SELECT COUNT(*) FROM ALL_TAB_COLUMNS WHERE TABLE_NAME = 'ITEMS'"), (Rows{{"9"}}));
+  ASSERT_EQ(app.Exec("INSERT INTO ITEMS (ID) VALUES (1)"), oci::kSuccess);
+  ASSERT_EQ(app.Exec("TRUNCATE TABLE ITEMS"), oci::kSuccess) << app.ErrorText();
+  EXPECT_EQ(app.Query("SELECT COUNT(*) FROM ITEMS"), (Rows{{"0"}}));
   ASSERT_EQ(app.Exec("DROP TABLE \"ITEMS\" CASCADE CONSTRAINT"), oci::kSuccess) << app.ErrorText();
   EXPECT_EQ(app.Query("SELECT COUNT(*) FROM SYS.ALL_OBJECTS WHERE OWNER='APP'"), (Rows{{"0"}}));
   EXPECT_EQ(app.Exec("DROP TABLE \"ITEMS\" CASCADE CONSTRAINT"), oci::kError);
