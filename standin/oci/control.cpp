@@ -40,6 +40,8 @@ std::optional<Injection> EnterEntry(const char* entry, const std::string& detail
   std::optional<Injection> answer;
   {
     std::lock_guard<std::mutex> guard(s.mutex);
+    // The log keeps the latest calls: a long run of a program must not grow it without end.
+    if (s.log.size() >= 200000) s.log.erase(s.log.begin(), s.log.begin() + 100000);
     s.log.push_back(detail.empty() ? std::string(entry) : std::string(entry) + " " + detail);
     ++s.counts[entry];
     for (auto it = s.rules.begin(); it != s.rules.end(); ++it) {

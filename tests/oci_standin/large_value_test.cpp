@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
 
 #include "oci_client_helpers.h"
 
@@ -270,6 +273,56 @@ TEST_F(LargeValues, UpdateReturningALocatorRewritesTheValue) {
   ASSERT_EQ(lib.TransCommit(c.svc, c.err, 0), oci::kSuccess);
   EXPECT_EQ(c.Query("SELECT M FROM L"), (Rows{{"second, longer"}}));
   lib.DescriptorFree(lob, oci::kDtypeLob);
+}
+
+}  // namespace
+}  // namespace ocitest
+
+namespace ocitest {
+namespace {
+
+TEST(Files, BfileLocatorReadsTheFileBesideTheDatabase) {
+  OciLibrary& lib = OciLibrary::Default();
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("qzoci_bfile_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir / "DOCS");
+  std::ofstream(dir / "DOCS" / "note.txt") << "stored outside";
+  lib.SetDataDirectory(dir.c_str());
+  {
+    OciClient c(lib);
+    ASSERT_EQ(c.Logon("FILES", "SYSTEM", "manager"), oci::kSuccess);
+    ASSERT_EQ(c.Exec("CREATE TABLE F (ID NUMBER(3), DOC BFILE)"), oci::kSuccess);
+    ASSERT_EQ(c.Exec("INSERT INTO F VALUES (1, BFILENAME('DOCS', 'note.txt'))"), oci::kSuccess) << c.ErrorText();
+    ASSERT_EQ(c.Exec("INSERT INTO F VALUES (2, BFILENAME('DOCS', 'missing.txt'))"), oci::kSuccess);
+    OCIStmt* stmt = nullptr;
+    lib.HandleAlloc(c.env, reinterpret_cast<void**>(&stmt), oci::kHtypeStmt, 0, nullptr);
+    const std::string sql = "SELECT DOC FROM F ORDER BY ID";
+    lib.StmtPrepare(stmt, c.err, reinterpret_cast<const OraText*>(sql.data()), static_cast<ub4>(sql.size()), 1, 0);
+    ASSERT_EQ(lib.StmtExecute(c.svc, stmt, c.err, 0, 0, nullptr, nullptr, 0), oci::kSuccess);
+    OCILobLocator* file = nullptr;
+    lib.DescriptorAlloc(c.env, reinterpret_cast<void**>(&file), oci::kDtypeFile, 0, nullptr);
+    OCIDefine* define = nullptr;
+    lib.DefineByPos(stmt, &define, c.err, 1, &file, sizeof file, oci::kSqltBfilee, nullptr, nullptr, nullptr, 0);
+    ASSERT_EQ(lib.StmtFetch(stmt, c.err, 1, oci::kFetchNext, 0), oci::kSuccess);
+    char buffer[64] = {};
+    ub4 amount = 0;
+    EXPECT_EQ(lib.LobRead(c.svc, c.err, file, &amount, 1, buffer, sizeof buffer, nullptr, nullptr, 0, 1), oci::kError);
+    EXPECT_EQ(c.ErrorCode(), 22289);  // not opened
+    auto fileOpen = reinterpret_cast<sword (*)(OCISvcCtx*, OCIError*, OCILobLocator*, ub1)>(lib.Entry("OCILobFileOpen"));
+    auto fileClose = reinterpret_cast<sword (*)(OCISvcCtx*, OCIError*, OCILobLocator*)>(lib.Entry("OCILobFileClose"));
+    ASSERT_EQ(fileOpen(c.svc, c.err, file, oci::kLobReadOnly), oci::kSuccess) << c.ErrorText();
+    ASSERT_EQ(lib.LobRead(c.svc, c.err, file, &amount, 1, buffer, sizeof buffer, nullptr, nullptr, 0, 1), oci::kSuccess);
+    EXPECT_EQ(std::string(buffer, amount), "stored outside");
+    EXPECT_EQ(fileClose(c.svc, c.err, file), oci::kSuccess);
+    ASSERT_EQ(lib.StmtFetch(stmt, c.err, 1, oci::kFetchNext, 0), oci::kSuccess);
+    EXPECT_EQ(fileOpen(c.svc, c.err, file, oci::kLobReadOnly), oci::kError);
+    EXPECT_EQ(c.ErrorCode(), 22288);
+    lib.DescriptorFree(file, oci::kDtypeFile);
+    lib.HandleFree(stmt, oci::kHtypeStmt);
+  }
+  lib.CloseDatabases();
+  lib.SetDataDirectory("");
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

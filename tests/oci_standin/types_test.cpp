@@ -321,3 +321,34 @@ TEST_F(Types, ArrayFetchesScrollingAndFetchOutOfSequence) {
 
 }  // namespace
 }  // namespace ocitest
+
+namespace ocitest {
+namespace {
+
+TEST_F(Types, TimestampWithTimeZoneKeepsItsOffset) {
+  ASSERT_EQ(c.Exec("CREATE TABLE TZ (T TIMESTAMP(6) WITH TIME ZONE)"), oci::kSuccess) << c.ErrorText();
+  OCIDateTime* in = nullptr;
+  OCIDateTime* out = nullptr;
+  lib.DescriptorAlloc(c.env, reinterpret_cast<void**>(&in), oci::kDtypeTimestampTz, 0, nullptr);
+  lib.DescriptorAlloc(c.env, reinterpret_cast<void**>(&out), oci::kDtypeTimestampTz, 0, nullptr);
+  char zone[] = "-05:30";
+  ASSERT_EQ(lib.DateTimeConstruct(c.env, c.err, in, 2023, 12, 31, 23, 59, 58, 250000000,
+                                  reinterpret_cast<OraText*>(zone), 6),
+            oci::kSuccess);
+  ASSERT_EQ(Prepare("INSERT INTO TZ VALUES (:T)"), oci::kSuccess);
+  ASSERT_EQ(BindName(":T", &in, sizeof in, oci::kSqltTimestampTz), oci::kSuccess);
+  ASSERT_EQ(Execute(1), oci::kSuccess) << c.ErrorText();
+  ASSERT_EQ(FetchOne("SELECT T FROM TZ", &out, sizeof out, oci::kSqltTimestampTz), oci::kSuccess);
+  char text[64] = {};
+  ub4 size = sizeof text;
+  const char mask[] = "YYYY-MM-DD HH24:MI:SS.FF TZH:TZM";
+  ASSERT_EQ(lib.DateTimeToText(c.env, c.err, out, reinterpret_cast<const OraText*>(mask), sizeof mask - 1, 3, nullptr,
+                               0, &size, reinterpret_cast<OraText*>(text)),
+            oci::kSuccess);
+  EXPECT_EQ(std::string(text, size), "2023-12-31 23:59:58.250 -05:30");
+  lib.DescriptorFree(in, oci::kDtypeTimestampTz);
+  lib.DescriptorFree(out, oci::kDtypeTimestampTz);
+}
+
+}  // namespace
+}  // namespace ocitest
