@@ -1,4 +1,5 @@
 // OCI entry points of environments, handles, descriptors, attributes, errors, logon and sessions.
+#include <cstdlib>
 #include <cstring>
 
 #include "standin/oci/entry_support.h"
@@ -7,10 +8,23 @@ using namespace qzoci;
 
 namespace {
 
+// Without an explicit character set, the client's comes from NLS_LANG ("LANGUAGE_TERRITORY.CHARSET"), as the
+// real client reads it; AL32UTF8 when it names none the stand-in knows.
+ub2 CharsetFromNlsLang() {
+  const char* nlsLang = std::getenv("NLS_LANG");
+  const std::string value = nlsLang ? ToUpperAscii(nlsLang) : std::string();
+  const std::size_t dot = value.rfind('.');
+  const std::string name = dot == std::string::npos ? std::string() : value.substr(dot + 1);
+  if (name == "WE8MSWIN1252") return kCharsetWe8MsWin1252;
+  if (name == "WE8ISO8859P1") return 31;
+  if (name == "AL16UTF16") return kCharsetAl16Utf16;
+  return kCharsetAl32Utf8;
+}
+
 EnvH* NewEnvironment(ub4 mode, ub2 charset, ub2 ncharset) {
   auto* env = new EnvH();
   env->mode = mode;
-  if (charset) env->charset = charset;
+  env->charset = charset ? charset : CharsetFromNlsLang();
   if (ncharset) env->ncharset = ncharset;
   return env;
 }

@@ -415,6 +415,31 @@ std::string MapConcatenation(const std::string& sql) {
   return out;
 }
 
+// The length limits of Oracle's sized types: a longer declaration fails (ORA-00910), which is what makes a client
+// fall back to the long types. NUMBER takes at most 38 digits (ORA-01727).
+int CheckDeclaredLengths(const std::string& text) {
+  static const std::pair<const char*, long> kLimits[] = {{"VARCHAR2", 4000}, {"VARCHAR", 4000}, {"NVARCHAR2", 2000},
+                                                         {"CHAR", 2000},     {"NCHAR", 1000},   {"RAW", 2000}};
+  const std::vector<Token> t = Tokenize(text);
+  for (std::size_t i = 0; i < t.size(); ++i) {
+    if (t[i].type != Tok::kWord) continue;
+    std::size_t open = i + 1;
+    while (open < t.size() && t[open].type == Tok::kSpace) ++open;
+    if (open >= t.size() || t[open].text != "(") continue;
+    std::size_t number = open + 1;
+    while (number < t.size() && t[number].type == Tok::kSpace) ++number;
+    if (number >= t.size() || t[number].type != Tok::kNumber) continue;
+    const long value = std::atol(t[number].text.c_str());
+    for (const auto& [name, limit] : kLimits) {
+      if (t[i].upper == name && (value > limit || value < 1)) return 910;
+    }
+    if ((t[i].upper == "NUMBER" || t[i].upper == "NUMERIC" || t[i].upper == "DECIMAL") && (value > 38 || value < 1)) {
+      return 1727;
+    }
+  }
+  return 0;
+}
+
 std::uint16_t StatementTypeOf(const std::string& word) {
   if (word == "SELECT" || word == "WITH") return 1;
   if (word == "UPDATE") return 2;
@@ -801,6 +826,10 @@ SqlPlan RewriteSql(const std::string& oracleSql, const std::string& user) {
     return plan;
   }
   const bool ddl = w == "CREATE" || w == "ALTER";
+  if (ddl) {
+    plan.error = CheckDeclaredLengths(text);
+    if (plan.error) return plan;
+  }
   std::string mapped = MapTokens(tokens, c.sig[0], tokens.size(), user, ddl);
   if (ddl) mapped = MapDdlTypes(mapped);
   // ALTER TABLE t ADD (c1 type, c2 type): SQLite adds one column per statement and wants no parentheses.

@@ -78,6 +78,9 @@ TEST_F(Session, SqliteFailuresBecomeTheOraErrorsProgramsExpect) {
       {"SELECT * FROM P WHERE", 933},
       {"CREATE TABLE P (X NUMBER)", 955},
       {"FROBNICATE THE TABLE", 900},
+      {"CREATE TABLE LONGTEXT (T VARCHAR2(5000))", 910},
+      {"CREATE TABLE WIDE (N NVARCHAR2(2001))", 910},
+      {"CREATE TABLE BIG (N NUMBER(39))", 1727},
   };
   for (const Case& k : cases) {
     EXPECT_EQ(c.Exec(k.sql), oci::kError) << k.sql;
