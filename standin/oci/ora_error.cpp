@@ -139,7 +139,11 @@ OraError OraErrorFromSqlite(sqlite3* connection, int resultCode, int statementTy
   if (message.find("not authorized") != std::string::npos || message.find("is prohibited") != std::string::npos) {
     return MakeOraError(942);
   }
-  if (message.rfind("no such column", 0) == 0) return MakeOraError(904, "\"" + ToUpperAscii(after(": ")) + "\"");
+  if (message.rfind("no such column", 0) == 0) {
+    std::string quoted(1, '"');
+    quoted.append(ToUpperAscii(after(": "))).push_back('"');
+    return MakeOraError(904, quoted);
+  }
   if (message.find("already exists") != std::string::npos) return MakeOraError(955);
   if (message.find("ambiguous column") != std::string::npos) return MakeOraError(918);
   if (message.find("syntax error") != std::string::npos || message.find("incomplete input") != std::string::npos) {
