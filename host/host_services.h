@@ -87,8 +87,9 @@ class IHostProxyHandle {
   virtual void Slot18() = 0;
   virtual void Slot19() = 0;
   virtual void Slot20() = 0;
-  virtual void Slot21() = 0;
-  virtual void Slot22() = 0;
+  // slots 21 and 22: two words that describe the handle's binary form; their meaning lies with the runtime.
+  virtual std::intptr_t nGetBinaryInfoFirst() = 0;
+  virtual std::intptr_t nGetBinaryInfoSecond() = 0;
   virtual std::int32_t bIsNegative() = 0;                                               // slot 23
   virtual void SetPrecision(std::int32_t precision, std::int32_t scale) = 0;            // slot 24: rounds to it
 };

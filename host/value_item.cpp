@@ -5,6 +5,8 @@
 
 #include "foundation/clone_map.h"
 #include "foundation/t_string.h"
+#include "host/host_result_codes.h"
+#include "host/host_services.h"
 #include "host/host_string.h"
 #include "host/value_operations.h"
 
@@ -205,4 +207,22 @@ void HostValueToCTString(CValueItem* item, CTString& out, const char16_t* prefix
 void ReleaseHostString(void** slot) {
   CHostString::Release(*slot);
   *slot = nullptr;
+}
+
+int bHostValueBinaryInfo(CValueItem* item, std::intptr_t* first, std::intptr_t* second) {
+  if (first) *first = 0;
+  if (second) *second = 0;
+  if (!item) return 0;
+  CHostValue converted;
+  CHostValue* source = &item->Value();
+  if (source->nGetType() != HOST_TYPE_PROXY_HANDLE) {
+    converted.Assign(*source);
+    if (converted.nConvert(HOST_TYPE_PROXY_HANDLE) >= HOST_ERR_FIRST) return 0;
+    source = &converted;
+  }
+  IHostProxyHandle* handle = nullptr;
+  if (source->nGet(&handle) >= HOST_ERR_FIRST || !handle) return 0;
+  if (first) *first = handle->nGetBinaryInfoFirst();
+  if (second) *second = handle->nGetBinaryInfoSecond();
+  return 1;
 }

@@ -71,5 +71,10 @@ void HostValueToCTString(CValueItem* item, CTString& out, const char16_t* prefix
 // Releases the runtime string a slot points to and clears the slot.
 void ReleaseHostString(void** slot);
 
+// The two words that describe the binary form of the value's proxy handle (its operations 21 and 22): the value's own
+// handle for a type 13 value, else the handle of a copy converted to type 13. Both outs start at 0; 0 when no handle
+// could be had.
+int bHostValueBinaryInfo(CValueItem* item, std::intptr_t* first, std::intptr_t* second);
+
 // The sum of the item's data read as little-endian 32-bit words, then the bytes that remain.
 std::uint64_t nBufferChecksum(CValueItem* item);

@@ -91,8 +91,8 @@ void DecimalHandle::Slot17() {}
 void DecimalHandle::Slot18() {}
 void DecimalHandle::Slot19() {}
 void DecimalHandle::Slot20() {}
-void DecimalHandle::Slot21() {}
-void DecimalHandle::Slot22() {}
+std::intptr_t DecimalHandle::nGetBinaryInfoFirst() { return m_precision; }
+std::intptr_t DecimalHandle::nGetBinaryInfoSecond() { return m_scale; }
 
 DecimalHandle* Proxy::pCreateHandle(std::int32_t kind, std::int32_t precision, std::int32_t scale) {
   if (kind != 0) return nullptr;

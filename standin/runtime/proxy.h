@@ -35,8 +35,8 @@ class DecimalHandle final {
   virtual void Slot18();
   virtual void Slot19();
   virtual void Slot20();
-  virtual void Slot21();
-  virtual void Slot22();
+  virtual std::intptr_t nGetBinaryInfoFirst();   // slot 21: the precision
+  virtual std::intptr_t nGetBinaryInfoSecond();  // slot 22: the scale
   virtual std::int32_t bIsNegative();                                                             // slot 23
   virtual void SetPrecision(std::int32_t precision, std::int32_t scale);                          // slot 24
 

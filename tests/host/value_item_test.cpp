@@ -8,6 +8,7 @@
 
 #include "foundation/hash_table.h"
 #include "foundation/t_string.h"
+#include "host/host_services.h"
 #include "host/host_string.h"
 #include "tests/host/host_value_fixture.h"
 
@@ -157,6 +158,35 @@ TEST_F(ValueItemTest, DumpsOfItems) {
   CValueItem unset;
   HostValueToCTString(&unset, text, nullptr);
   EXPECT_EQ(std::u16string(text.pszGet()), u"<Empty>");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ValueItemTest, BinaryInfoComesFromTheProxyHandle) {
+  std::intptr_t first = -1;
+  std::intptr_t second = -1;
+  CValueItem unset;
+  EXPECT_EQ(bHostValueBinaryInfo(&unset, &first, &second), 0) << "nothing converts to a handle";
+  EXPECT_EQ(first, 0);
+  EXPECT_EQ(second, 0);
+
+  CValueItem decimal;
+  decimal.Value().SetType(HOST_TYPE_PROXY_HANDLE);
+  IHostProxyHandle* handle = nullptr;
+  ASSERT_EQ(decimal.Value().nGet(&handle), 0);
+  ASSERT_NE(handle, nullptr);
+  handle->SetPrecision(10, 2);
+  ASSERT_EQ(bHostValueBinaryInfo(&decimal, &first, &second), 1);
+  EXPECT_EQ(first, 10);
+  EXPECT_EQ(second, 2);
+
+  // Another type goes through a converted copy, whose handle is given back (the fixture counts live handles).
+  CValueItem number;
+  Make(number, HOST_TYPE_INT32, std::int32_t{7});
+  EXPECT_EQ(bHostValueBinaryInfo(&number, &first, &second), 1);
+  EXPECT_EQ(number.Value().nGetType(), HOST_TYPE_INT32);
 }
 
 }  // namespace
