@@ -12,6 +12,7 @@
 #include "host/host_objects.h"
 #include "host/library_entry.h"
 #include "host/driver_request.h"
+#include "host/host_value.h"
 #include "host/module_errors.h"
 #include "sql/connection.h"
 #include "sql/table_registry.h"
@@ -400,10 +401,13 @@ int CDriver::nNotAvailable31(DriverArg, DriverArg, DriverArg, const char16_t* fi
 
 int CDriver::bGetNativeTypeList(void*) { return 0; }
 
-int CDriver::bListDatabases(void*) {
-  // The empty text answer needs the runtime value model, which is not built yet.
-  RaiseNotAvailable(m_pErrorHolder, ERROR_UNIT_DRIVER, DRIVER_POINT_NOT_BUILT, nullptr, nullptr);
-  return 0;
+int CDriver::bListDatabases(void* value) {
+  if (auto* text = static_cast<CHostValue*>(value)) {
+    text->SetType(HOST_TYPE_TEXT);
+    text->Ops().SetFromWideZ(text->pHolder(), u"");
+    text->SetNull(false);
+  }
+  return 1;
 }
 
 int CDriver::bListCatalog(void*, CConnection*, std::uint32_t) {

@@ -11,6 +11,7 @@
 #include "foundation/x_error.h"
 #include "host/driver.h"
 #include "host/host_objects.h"
+#include "host/host_value.h"
 #include "host/library_entry.h"
 #include "host/module_errors.h"
 #include "platform/module.h"
@@ -280,6 +281,15 @@ void CConnection::AddErrorDetails(CXError& error) {
   if (m_nAnsiCodePage != SESSION_CODE_PAGE_UNSET) line(26, CodePageText(m_nAnsiCodePage, number));
   if (m_nSessionCodePage != SESSION_CODE_PAGE_UNSET) line(27, CodePageText(m_nSessionCodePage, number));
   if (!m_strRecordLockOption.bIsEmpty()) line(22, m_strRecordLockOption.pszGet());
+}
+
+int CConnection::bQueryCurrentSchema(CErrorHolder* holder, CTString& out) {
+  CHostValue value;
+  const int result =
+      bExecuteSqlFetch(holder, &value, 0, u"SELECT SYS_CONTEXT('USERENV','CURRENT_SCHEMA') FROM DUAL");
+  const char16_t* text = nullptr;
+  if (!bHostFailed(value.nConvert(HOST_TYPE_TEXT)) && !value.bIsNull() && value.nGet(&text) == HOST_OK) out = text;
+  return result;
 }
 
 void CConnection::AddErrorDetailsTo(CErrorHolder* holder) {

@@ -128,6 +128,8 @@ class CConnection : public CRefCounted {
   int bGetApplicationName(CTString& out);
   // 1 when the configured client library is empty or is the loaded one; else error 74 and 0.
   int bCheckClientLibrary(CErrorHolder* holder);
+  // The session's current schema, through slot 36 and the runtime's text type; slot 36's result.
+  int bQueryCurrentSchema(CErrorHolder* holder, CTString& out);
   // Slot 31 with the error held by the holder, when it holds one.
   void AddErrorDetailsTo(CErrorHolder* holder);
 

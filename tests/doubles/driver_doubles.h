@@ -15,6 +15,7 @@
 #include "foundation/error_holder.h"
 #include "foundation/x_error.h"
 #include "host/driver.h"
+#include "host/host_value.h"
 #include "host/library_entry.h"
 #include "host/module_errors.h"
 #include "sql/connection.h"
@@ -53,6 +54,11 @@ class TestConnection : public CConnection {
     if (!executeAnswer) RaiseNotAvailable(holder, ERROR_UNIT_CONNECTION, 98, this, nullptr);
     return executeAnswer;
   }
+  int bExecuteSqlFetch(CErrorHolder*, void* value, std::uint32_t, const char16_t* text) override {
+    statements.emplace_back(text);
+    if (fetchAnswer) fetchAnswer(static_cast<CHostValue*>(value));
+    return executeAnswer;
+  }
   int bLockRows(CErrorHolder*, std::uintptr_t argument) override {
     lockRowsArguments.push_back(argument);
     return 1;
@@ -64,6 +70,7 @@ class TestConnection : public CConnection {
   int releasesTables = 0;
   bool throwOnOpen = false;
   std::function<void()> onOpen;
+  std::function<void(CHostValue*)> fetchAnswer;
   int opens = 0;
   std::vector<std::u16string> statements;
   std::vector<std::uintptr_t> lockRowsArguments;

@@ -12,6 +12,7 @@
 #include "engine/table.h"
 #include "foundation/error_holder.h"
 #include "host/access_interface.h"
+#include "host/host_value.h"
 #include "host/library_entry.h"
 #include "sql/connection.h"
 #include "sql/table_registry.h"
@@ -450,8 +451,16 @@ TEST_F(DriverTest, Factories) {
 }
 
 TEST_F(DriverTest, FactoryAndCatalogSlotsThroughTheRawIndex) {
-  EXPECT_EQ(CallSlot<int>(driver, kListDatabases, nullptr), 0);  // the runtime value model is not built yet
-  EXPECT_EQ(Holder()->nGetErrorCode(), 8u);
+  CHostValue list;
+  list.SetType(HOST_TYPE_TEXT);
+  list.Ops().SetFromWideZ(list.pHolder(), u"old");
+  list.SetNull(true);
+  EXPECT_EQ(CallSlot<int>(driver, kListDatabases, &list), 1);  // the generic driver knows no database
+  const char16_t* text = nullptr;
+  ASSERT_EQ(list.nGet(&text), 0);
+  EXPECT_EQ(std::u16string(text), u"");
+  EXPECT_EQ(list.nGetType(), HOST_TYPE_TEXT);
+  EXPECT_FALSE(list.bIsNull());
 
   auto* connection = CallSlot<CConnection*>(driver, kCreateConnection, u"Connection=raw", Host());
   ASSERT_NE(connection, nullptr);

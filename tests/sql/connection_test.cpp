@@ -7,6 +7,7 @@
 #include <string>
 
 #include "foundation/error_holder.h"
+#include "host/host_value.h"
 #include "standin/runtime/runtime_objects.h"
 #include "tests/doubles/driver_doubles.h"
 
@@ -182,6 +183,27 @@ TEST_F(ConnectionTest, ErrorDetailsAreAddedWhenTheHolderRecordsForTheConnection)
   EXPECT_EQ(debug.find(u"Command Timeout :  -1"), std::u16string::npos);
   EXPECT_EQ(debug.find(u"tiger"), std::u16string::npos);  // never the password
   EXPECT_EQ(std::u16string(holder.pGetEmbeddedObject()->pszGetInfoText(ERROR_INFO_SERVER_VERSION)), u"19.3");
+}
+
+TEST_F(ConnectionTest, CurrentSchemaComesFromOneQuery) {
+  Make(nullptr);
+  connection->fetchAnswer = [](CHostValue* value) {
+    value->SetType(HOST_TYPE_TEXT);
+    value->Ops().SetFromWideZ(value->pHolder(), u"SCOTT");
+  };
+  CErrorHolder holder;
+  CTString schema(u"before");
+  EXPECT_EQ(connection->bQueryCurrentSchema(&holder, schema), 1);
+  EXPECT_EQ(std::u16string(schema.pszGet()), u"SCOTT");
+  EXPECT_EQ(connection->statements,
+            (std::vector<std::u16string>{u"SELECT SYS_CONTEXT('USERENV','CURRENT_SCHEMA') FROM DUAL"}));
+  // A NULL answer leaves the text as it was.
+  connection->fetchAnswer = [](CHostValue* value) {
+    value->SetType(HOST_TYPE_TEXT);
+    value->SetNull(true);
+  };
+  EXPECT_EQ(connection->bQueryCurrentSchema(&holder, schema), 1);
+  EXPECT_EQ(std::u16string(schema.pszGet()), u"SCOTT");
 }
 
 TEST(SplitPathTest, Parts) {
