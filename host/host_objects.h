@@ -74,14 +74,19 @@ class IHostFileDescription {
   virtual const char16_t* pszGetDatabaseName() = 0;                 // 26
 };
 
-// The runtime's key of a context's table registry.
-class IHostRegistryKey {
+// The runtime's interface header (slots 0 to 4) where the driver calls none of it.
+class IHostObjectHeader {
  public:
   virtual void Slot0() = 0;
   virtual void Slot1() = 0;
   virtual void Slot2() = 0;
   virtual void Slot3() = 0;
   virtual void Slot4() = 0;
+};
+
+// The runtime's key of a context's table registry.
+class IHostRegistryKey : public IHostObjectHeader {
+ public:
   virtual void Slot5() = 0;
   virtual void Slot6() = 0;
   virtual void Slot7() = 0;
@@ -89,13 +94,8 @@ class IHostRegistryKey {
 };
 
 // The runtime's handle of an open file: the file inside its context, and the context.
-class IHostFileHandle {
+class IHostFileHandle : public IHostObjectHeader {
  public:
-  virtual void Slot0() = 0;
-  virtual void Slot1() = 0;
-  virtual void Slot2() = 0;
-  virtual void Slot3() = 0;
-  virtual void Slot4() = 0;
   virtual void Slot5() = 0;
   virtual void Slot6() = 0;
   virtual std::uint64_t nGetFileId() = 0;     // 7
@@ -104,25 +104,15 @@ class IHostFileHandle {
 
 // The runtime's translator of file identifiers when it duplicates a context: 1 with the new key of an old one, 0
 // when the old key has no counterpart in the copy.
-class IHostKeyTranslator {
+class IHostKeyTranslator : public IHostObjectHeader {
  public:
-  virtual void Slot0() = 0;
-  virtual void Slot1() = 0;
-  virtual void Slot2() = 0;
-  virtual void Slot3() = 0;
-  virtual void Slot4() = 0;
   virtual std::int32_t bTranslateKey(std::uint64_t oldKey, std::uint64_t* newKey) = 0;  // 5
 };
 
 // A runtime object handed to an access interface (its query source): named by slot 7, counted by slots 5 and 6;
 // slot 8 answers non-zero while the object still needs its interface (a query run keeps the interface then).
-class IHostNamedObject {
+class IHostNamedObject : public IHostObjectHeader {
  public:
-  virtual void Slot0() = 0;
-  virtual void Slot1() = 0;
-  virtual void Slot2() = 0;
-  virtual void Slot3() = 0;
-  virtual void Slot4() = 0;
   virtual void AddExternalRef() = 0;             // 5
   virtual void ReleaseExternalRef() = 0;         // 6
   virtual const char16_t* pszGetName() = 0;      // 7
