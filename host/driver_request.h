@@ -9,21 +9,18 @@
 #include "host/driver.h"
 #include "host/library_entry.h"
 
+// Every request holds the lock: the operations the runtime's table marks as running without it change the
+// connection registry too, from any thread. LOCK_NO_CLEAR keeps what the holder holds.
 class CDriverRequest {
  public:
-  enum EMode { LOCK, LOCK_NO_CLEAR, CLEAR_NO_LOCK, NO_LOCK };
-  CDriverRequest(CDriver& driver, EMode mode) : m_bLocked(mode == LOCK || mode == LOCK_NO_CLEAR) {
-    if (m_bLocked) gcsDriverLock.Enter();
-    if ((mode == LOCK || mode == CLEAR_NO_LOCK) && driver.pGetErrorHolder()) driver.pGetErrorHolder()->Clear();
+  enum EMode { LOCK, LOCK_NO_CLEAR };
+  CDriverRequest(CDriver& driver, EMode mode) {
+    gcsDriverLock.Enter();
+    if (mode == LOCK && driver.pGetErrorHolder()) driver.pGetErrorHolder()->Clear();
   }
-  ~CDriverRequest() {
-    if (m_bLocked) gcsDriverLock.Leave();
-  }
+  ~CDriverRequest() { gcsDriverLock.Leave(); }
   CDriverRequest(const CDriverRequest&) = delete;
   CDriverRequest& operator=(const CDriverRequest&) = delete;
-
- private:
-  bool m_bLocked;
 };
 
 // A connection reference taken by a lookup, given back through the driver when the request ends.
