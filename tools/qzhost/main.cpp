@@ -25,6 +25,7 @@
 #include "platform/last_error.h"
 #include "platform/module.h"
 #include "standin/runtime/runtime_standin.h"
+#include "standin/runtime/slot_call.h"
 
 namespace {
 
@@ -60,17 +61,8 @@ using FnExecution = std::intptr_t (*)(std::uint32_t, std::intptr_t, std::intptr_
 using FnBind = int (*)(void*, std::int32_t, std::int32_t);
 using FnQueryInterface = void* (*)();
 
-// The first slots of the driver object, called as the runtime calls them (the compiler's member convention).
-class IDriverObject {
- public:
-  virtual std::int32_t nGetInterfaceVersion() = 0;     // 0
-  virtual std::int32_t nGetInterfaceMinVersion() = 0;  // 1
-  virtual std::int32_t nReserved2() = 0;               // 2
-  virtual std::int32_t nReserved3() = 0;               // 3
-  virtual void Reserved4() = 0;                        // 4
-  virtual std::uint32_t AddRef() = 0;                  // 5
-  virtual std::int32_t nRelease() = 0;                 // 6
-};
+// The driver object's slots the host calls: 0 and 1 its interface versions, 6 the release of a reference.
+enum : std::size_t { DRIVER_SLOT_VERSION = 0, DRIVER_SLOT_MIN_VERSION = 1, DRIVER_SLOT_RELEASE = 6 };
 
 struct Driver {
   void* module = nullptr;
@@ -167,16 +159,17 @@ class Host {
       return true;
     }
     if (command == "driver") {
-      auto* driver = static_cast<IDriverObject*>(m_driver.queryInterface());
+      void* driver = m_driver.queryInterface();
       m_last = driver != nullptr;
       if (!driver) {
         std::printf("piQueryInterface -> none\n");
         return true;
       }
       std::printf("piQueryInterface -> a driver object, interface version %d (from %d)\n",
-                  driver->nGetInterfaceVersion(), driver->nGetInterfaceMinVersion());
+                  qzrt::CallSlot<std::int32_t>(driver, DRIVER_SLOT_VERSION),
+                  qzrt::CallSlot<std::int32_t>(driver, DRIVER_SLOT_MIN_VERSION));
       // The host gives its reference back, as the runtime does before it detaches.
-      driver->nRelease();
+      qzrt::CallSlot<std::int32_t>(driver, DRIVER_SLOT_RELEASE);
       return true;
     }
     if (command == "expect") {
