@@ -21,10 +21,10 @@
 #include "host/library_entry.h"
 #include "host/module_errors.h"
 #include "host/table_lookup_cache.h"
-#include "platform/module.h"
 #include "sql/connection.h"
 #include "sql/table_registry.h"
 #include "standin/runtime/runtime_objects.h"
+#include "tests/doubles/driver_doubles.h"
 #include "tests/slot_call.h"
 
 namespace {
@@ -44,8 +44,6 @@ struct Script {
   std::string throwing;                // throws TableFault
   int tablesMade = 0;
   int tablesDestroyed = 0;
-  int openAnswer = 1;
-  int opens = 0;
   int reopens = 0;
   std::uint32_t queryHasRows = 0;
   int pending = 0;
@@ -149,32 +147,27 @@ class DoubleTable : public CTable {
   Script& m_script;
 };
 
-class DoubleConnection : public CConnection {
+// Tells the two ways the open family opens the connection apart: again (for creation) or plainly.
+class CountingConnection : public doubles::TestConnection {
  public:
-  DoubleConnection(const char16_t* name, IHostConnectionDescription* description, Script& script)
-      : CConnection(name, description), m_script(script) {}
-  int bOpen(CErrorHolder* holder, const char16_t*) override {
-    ++m_script.opens;
-    if (!m_script.openAnswer) RaiseModuleError(holder, 0, ERROR_UNIT_CONNECTION, 98, nullptr, nullptr, 8);
-    return m_script.openAnswer;
-  }
+  CountingConnection(const char16_t* name, IHostConnectionDescription* description, Script& script)
+      : TestConnection(name, description), m_script(script) {}
   int bOpenAgain(CErrorHolder* holder, const char16_t* name) override {
     ++m_script.reopens;
-    return CConnection::bOpenAgain(holder, name);
+    return TestConnection::bOpenAgain(holder, name);
   }
-  int bIsConnected() override { return 1; }
-  void Close(CErrorHolder*) override {}
-  void FillTypeNameTable(CTypeNameTable*) override {}
 
  private:
   Script& m_script;
 };
 
-class TestDriver : public CDriver {
+class TestDriver : public doubles::TestDriver {
  public:
   explicit TestDriver(Script& script) : m_script(script) {}
   CConnection* pCreateConnection(const char16_t* text, IHostConnectionDescription* description) override {
-    return new DoubleConnection(text, description, m_script);
+    auto* connection = new CountingConnection(text, description, m_script);
+    lastConnection = connection;
+    return connection;
   }
   CTable* pCreateTable(IHostFileDescription* description, CConnection* connection, CErrorHolder* holder) override {
     return new DoubleTable(description, connection, holder, m_script);
@@ -205,12 +198,11 @@ bool LockIsFreeForAnotherThread() {
 
 class AccessInterfaceTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { bInitLibrary(platform::ModuleOfAddress(&gnSqlEngineLibraryVersion)); }
+  static void SetUpTestSuite() { doubles::EnsureLibrary(); }
 
   void SetUp() override {
     m_driver = new TestDriver(m_script);
     m_driver->AddRef();
-    m_driver->SetErrorHolder(m_driver->pCreateErrorHolder());
     gpDriver = m_driver;
     m_connection.SetText(qzrt::ConnectionDescription::kName, u"cnx");
     m_interface = CallSlot<CAccessInterface*>(m_driver, 13, &m_connection, &m_description);
@@ -462,7 +454,7 @@ TEST_F(AccessInterfaceTest, EmptiedRegistryLeavesNoTableReachable) {
 
 TEST_F(AccessInterfaceTest, OpenFamilyUsesTheRightConnectionOpenAndCleansUpAFailedFirstOpen) {
   EXPECT_EQ(Open(Handle()), 1);
-  EXPECT_EQ(m_script.opens, 1);
+  EXPECT_EQ(m_driver->lastConnection->opens, 1);
   EXPECT_EQ(m_script.reopens, 0);
   EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 13, Handle(), 0u, HV{0}), 1);
   EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 14, Handle(), HV{0}), 1);
@@ -480,10 +472,10 @@ TEST_F(AccessInterfaceTest, OpenFamilyUsesTheRightConnectionOpenAndCleansUpAFail
   EXPECT_EQ(m_script.tablesDestroyed, 1);
 
   // A connection that cannot open: its error in the interface's holder and in the registry's.
-  m_script.openAnswer = 0;
+  m_driver->lastConnection->openAnswer = 0;
   EXPECT_EQ(Open(Handle()), 0);
-  EXPECT_EQ(Identification(InterfaceHolder()), u"IEQZORA=1.98");
-  EXPECT_EQ(Identification(TableHolder(Handle())), u"IEQZORA=1.98");
+  EXPECT_EQ(Identification(InterfaceHolder()), u"IEQZORA=1.99");
+  EXPECT_EQ(Identification(TableHolder(Handle())), u"IEQZORA=1.99");
 }
 
 TEST_F(AccessInterfaceTest, CreateLeavesNoTableAndNeverDrops) {
