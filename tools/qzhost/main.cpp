@@ -25,7 +25,19 @@
 #include "platform/last_error.h"
 #include "platform/module.h"
 #include "standin/runtime/runtime_standin.h"
-#include "standin/runtime/slot_call.h"
+
+// The first slots of the driver object, called as the runtime calls them (the compiler's member convention).
+// Outside the unnamed namespace: the compiler must not take this interface for one without implementations.
+class IDriverObject {
+ public:
+  virtual std::int32_t nGetInterfaceVersion() = 0;     // 0
+  virtual std::int32_t nGetInterfaceMinVersion() = 0;  // 1
+  virtual std::int32_t nReserved2() = 0;               // 2
+  virtual std::int32_t nReserved3() = 0;               // 3
+  virtual void Reserved4() = 0;                        // 4
+  virtual std::uint32_t AddRef() = 0;                  // 5
+  virtual std::int32_t nRelease() = 0;                 // 6
+};
 
 namespace {
 
@@ -61,8 +73,6 @@ using FnExecution = std::intptr_t (*)(std::uint32_t, std::intptr_t, std::intptr_
 using FnBind = int (*)(void*, std::int32_t, std::int32_t);
 using FnQueryInterface = void* (*)();
 
-// The driver object's slots the host calls: 0 and 1 its interface versions, 6 the release of a reference.
-enum : std::size_t { DRIVER_SLOT_VERSION = 0, DRIVER_SLOT_MIN_VERSION = 1, DRIVER_SLOT_RELEASE = 6 };
 
 struct Driver {
   void* module = nullptr;
@@ -159,17 +169,16 @@ class Host {
       return true;
     }
     if (command == "driver") {
-      void* driver = m_driver.queryInterface();
+      auto* driver = static_cast<IDriverObject*>(m_driver.queryInterface());
       m_last = driver != nullptr;
       if (!driver) {
         std::printf("piQueryInterface -> none\n");
         return true;
       }
       std::printf("piQueryInterface -> a driver object, interface version %d (from %d)\n",
-                  qzrt::CallSlot<std::int32_t>(driver, DRIVER_SLOT_VERSION),
-                  qzrt::CallSlot<std::int32_t>(driver, DRIVER_SLOT_MIN_VERSION));
+                  driver->nGetInterfaceVersion(), driver->nGetInterfaceMinVersion());
       // The host gives its reference back, as the runtime does before it detaches.
-      qzrt::CallSlot<std::int32_t>(driver, DRIVER_SLOT_RELEASE);
+      driver->nRelease();
       return true;
     }
     if (command == "expect") {
