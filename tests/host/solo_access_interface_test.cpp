@@ -1,8 +1,6 @@
 // The access interface as the runtime drives it: every position through the raw table index, against a test driver
 // whose factories make table and connection doubles that log what reaches them. A program of its own: the lookup
 // cache, the SQL engine version and gpDriver are process-wide.
-#include "host/access_interface.h"
-
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -16,6 +14,7 @@
 #include "engine/table.h"
 #include "foundation/error_holder.h"
 #include "foundation/x_error.h"
+#include "host/access_interface.h"
 #include "host/driver.h"
 #include "host/host_objects.h"
 #include "host/library_entry.h"
