@@ -26,6 +26,8 @@
 #include "tests/doubles/driver_doubles.h"
 #include "tests/slot_call.h"
 
+extern "C" void* piQueryInterface();
+
 namespace {
 
 using U32 = std::uint32_t;
@@ -645,6 +647,29 @@ TEST_F(AccessInterfaceTest, InterfaceOutlivingItsDriverReachesNothing) {
   EXPECT_EQ(Open(Handle()), 0);
   EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 6), 0);
   m_interface = nullptr;
+}
+
+// The real driver chain: its connections cannot open a session yet, so the open family fails cleanly with the
+// connection's error in the interface's holder and leaves no table and no reference behind.
+TEST(AccessInterfaceRealDriverTest, OpenThroughTheOracleChainFailsCleanly) {
+  doubles::EnsureLibrary();
+  void* driver = piQueryInterface();
+  qzrt::ConnectionDescription connection;
+  qzrt::TableDescription description(u"ORDERS");
+  qzrt::FileHandle handle(3, 30);
+  void* accessInterface = CallSlot<void*>(driver, 13, &connection, &description);
+  ASSERT_NE(accessInterface, nullptr);
+  EXPECT_EQ(CallSlot<std::int32_t>(accessInterface, 15, &handle, 0u, HV{0}), 0);
+  auto* holder = static_cast<CAccessInterface*>(accessInterface)->pGetErrorHolder();
+  EXPECT_EQ(holder->nGetErrorCode(), 8u);
+  EXPECT_EQ(static_cast<CAccessInterface*>(accessInterface)->nGetTableCount(), 0u);
+  EXPECT_EQ(CallSlot<std::int32_t>(accessInterface, 26, &handle, u"K", 0u, 0u, 0u, HV{0}, 0u), 0);
+  EXPECT_EQ(holder->nGetErrorCode(), 19u);
+  EXPECT_EQ(CallSlot<std::int32_t>(accessInterface, 6), 0);
+  EXPECT_EQ(CallSlot<std::int32_t>(driver, 6), 0);
+  EXPECT_EQ(gpDriver, nullptr);
+  EXPECT_EQ(connection.References(), 1);
+  EXPECT_EQ(description.References(), 1);
 }
 
 }  // namespace
