@@ -125,6 +125,8 @@ class CXError {
   void AddDebugMessage(const CModuleDescriptor* module, std::uint32_t message, ...);
   void AddDebugFormat(const char16_t* format, ...);
   void SetSystemError(std::uint32_t code);
+  // The module's name and version; without always, only when the error has none yet.
+  void SetModuleTexts(const CModuleDescriptor* module, bool always);
   void SetSystemText(const char16_t* text);
   void AppendUserText(const char16_t* text);
   // value: a text, a pointer to a u64 (kind 12), a pointer to a u32 (kinds 15-17, 30), a counted object (kind 21)
@@ -159,7 +161,6 @@ class CXError {
 
  private:
   static const char16_t* Text(const char16_t* field) { return field ? field : u""; }
-  void SetModuleTexts(const CModuleDescriptor* module, bool always);
   void PutUserMessage(const CModuleDescriptor* module, std::uint32_t message, va_list arguments, bool insert);
   bool LoadMessage(const CModuleDescriptor* module, std::uint32_t message, va_list arguments, CTString& text);
   CErrorInfoItem* FindInfo(std::uint32_t kind) const;

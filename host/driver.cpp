@@ -195,8 +195,9 @@ void CDriver::FormatTableKey(CTString& out, const char16_t* name, CConnection* c
   out.Format(u"Table=%s;%s", TextOrNull(name), connection ? connection->pszGetName() : u"");
 }
 
-void CDriver::FormatExpressionName(CTString& out, std::uint32_t number) {
+const char16_t* CDriver::pszExpressionName(CTString& out, std::uint32_t number) {
   out.Format(u"%s%d", u"Expr", static_cast<int>(number + 1000));
+  return out.pszGet();
 }
 
 // ---- connections ----
@@ -279,12 +280,16 @@ int CDriver::bCloseConnection(IHostConnectionDescription* description) {
   CDriverRequest request(*this, CDriverRequest::LOCK);
   CConnection* connection = pFindConnection(description);
   if (!connection) return 1;
+  MarkClosingAndRelease(connection);
+  return 1;
+}
+
+void CDriver::MarkClosingAndRelease(CConnection* connection) {
   // Only an open holds a reference to give back: closing a connection never opened, or closed already, must not
   // drop a reference some access interface still relies on.
   const bool heldByOpen = !connection->bIsReleasable();
   connection->SetReleasable(1);
   if (nReleaseConnection(connection) > 0 && heldByOpen) nReleaseConnection(connection);
-  return 1;
 }
 
 int CDriver::bBeginTransaction(IHostConnectionDescription* description, const char16_t* name) {
@@ -453,7 +458,9 @@ void* pNotBuilt(CErrorHolder* holder) {
 
 }  // namespace
 
-void* CDriver::pCreateFieldValue(CErrorHolder* holder, DriverArg) { return pNotBuilt(holder ? holder : m_pErrorHolder); }
+void* CDriver::pCreateFieldValue(CErrorHolder* holder, DriverArg) {
+  return pNotBuilt(holder ? holder : m_pErrorHolder);
+}
 void* CDriver::pCreateNativeTextValue(CErrorHolder*, DriverArg) { return nullptr; }
 void* CDriver::pCreateParameterBinding(DriverArg, DriverArg) { return pNotBuilt(m_pErrorHolder); }
 void* CDriver::pCreateParameter(DriverArg) { return pNotBuilt(m_pErrorHolder); }

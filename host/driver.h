@@ -174,14 +174,16 @@ class CDriver {
   std::uint32_t nGetConnectionCount() const { return m_connections.nGetCount(); }
   std::uint32_t nGetAccessInterfaceCount() const { return m_accessInterfaces.nGetCount(); }
   std::uint32_t nGetTableRegistryCount() const { return m_tableRegistries.nGetCount(); }
-  // "Expr" and the number plus 1000.
-  static void FormatExpressionName(CTString& out, std::uint32_t number);
+  // "Expr" and the number plus 1000, written into out; answers out's text.
+  static const char16_t* pszExpressionName(CTString& out, std::uint32_t number);
 
  protected:
   virtual ~CDriver();
 
  private:
   CConnection* pCreateAndRegisterConnection(const CTString& text, IHostConnectionDescription* description);
+  // Marks the connection releasable and gives back the reference its open kept (the lookup's is given back first).
+  void MarkClosingAndRelease(CConnection* connection);
   void DestroyMembers();
 
   CTString m_labels[DRIVER_LABEL_COUNT];

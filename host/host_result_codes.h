@@ -6,7 +6,9 @@
 
 enum : std::int32_t {
   HOST_OK = 0,
+  HOST_ERR_FIRST = 100,  // this code and every one above is a failure
   HOST_ERR_NOT_SUPPORTED = 102,
+  HOST_ERR_NULL_OPERAND = 103,  // an operand of a comparison is NULL
   HOST_ERR_CANNOT_CONVERT = 105,
   HOST_ERR_TOO_LONG = 108,
 };

@@ -4,7 +4,9 @@
 #include "foundation/text_utils.h"
 
 std::uint32_t nHashTextKey(std::uint64_t key) { return CTable::nHashName(pszOfTextKey(key)); }
-int nCompareTextKeys(std::uint64_t a, std::uint64_t b) { return CTable::nCompareNames(pszOfTextKey(a), pszOfTextKey(b)); }
+int nCompareTextKeys(std::uint64_t a, std::uint64_t b) {
+  return CTable::nCompareNames(pszOfTextKey(a), pszOfTextKey(b));
+}
 
 CObjectHashMap::CObjectHashMap(EKeyKind keyKind, PFN_RELEASE_VALUE release, std::uint32_t initialSize)
     : CHashTable(initialSize), m_keyKind(keyKind), m_pfnRelease(release) {

@@ -68,18 +68,15 @@ CConnection::CConnection(const char16_t* name, IHostConnectionDescription* descr
   m_nAnsiCodePage = nCharsetToCodePage(nGetHostCharset());
 
   // The connection string carries the password; it is kept for the session and written nowhere else.
-  m_strConnectionString.Empty();
-  m_strConnectionString.Append(u"Provider=");
-  m_strConnectionString.Append(TextOrNull(pszGetProvider()));
-  m_strConnectionString.Append(u";ExtendedInformation=");
-  m_strConnectionString.Append(TextOrNull(m_pHostDescription ? m_pHostDescription->pszGetExtendedInformation()
-                                                             : nullptr));
-  m_strConnectionString.Append(u";Data source=");
-  m_strConnectionString.Append(TextOrNull(pszGetDataSource()));
-  m_strConnectionString.Append(u";user id=");
-  m_strConnectionString.Append(TextOrNull(pszGetUserId()));
-  m_strConnectionString.Append(u";password=");
-  m_strConnectionString.Append(TextOrNull(m_pHostDescription ? m_pHostDescription->pszGetPassword() : nullptr));
+  IHostConnectionDescription* host = m_pHostDescription;
+  const char16_t* const parts[] = {
+      u"Provider=",      TextOrNull(pszGetProvider()),
+      u";ExtendedInformation=", TextOrNull(host ? host->pszGetExtendedInformation() : nullptr),
+      u";Data source=",  TextOrNull(pszGetDataSource()),
+      u";user id=",      TextOrNull(pszGetUserId()),
+      u";password=",     TextOrNull(host ? host->pszGetPassword() : nullptr)};
+  m_connectionString.Truncate(0);
+  for (const char16_t* part : parts) m_connectionString.AppendText(part);
 
   if (m_pHostDescription) m_strOptions = m_pHostDescription->pszGetExtendedInformation();
   ReadOptions();
@@ -180,7 +177,9 @@ int CConnection::ParseServerVersion(void*) {
 
 // ---- the description's texts ----
 
-const char16_t* CConnection::pszGetUserId() { return m_pHostDescription ? m_pHostDescription->pszGetUserId() : nullptr; }
+const char16_t* CConnection::pszGetUserId() {
+  return m_pHostDescription ? m_pHostDescription->pszGetUserId() : nullptr;
+}
 const char16_t* CConnection::pszGetDataSource() {
   return m_pHostDescription ? m_pHostDescription->pszGetDataSource() : nullptr;
 }

@@ -14,6 +14,7 @@
 
 #include "foundation/ref_counted.h"
 #include "foundation/t_string.h"
+#include "foundation/text_buffer.h"
 
 class CErrorHolder;
 class CTransaction;
@@ -93,7 +94,7 @@ class CConnection : public CRefCounted {
 
   // ---- state ----
   const char16_t* pszGetName() const { return m_strName.pszGet(); }
-  const char16_t* pszGetConnectionString() const { return m_strConnectionString.pszGet(); }
+  const char16_t* pszGetConnectionString() const { return m_connectionString.pszGetText(); }
   std::uint32_t nGetSerialNumber() const { return m_nSerialNumber; }
   std::uint32_t bIsReleasable() const { return m_bReleasable; }
   void SetReleasable(std::uint32_t flag) { m_bReleasable = flag; }
@@ -153,7 +154,7 @@ class CConnection : public CRefCounted {
   std::uint32_t m_nSerialNumber;
   IHostConnectionDescription* m_pHostDescription;
   CTString m_strName;
-  CTString m_strConnectionString;
+  CTextBufferW m_connectionString{1024};
   std::uint32_t m_bReleasable = 1;
   CTransaction* m_pTransaction = nullptr;
   std::uint32_t m_nNamedParameterSwitch = 0;

@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "platform/module.h"
+#include "standin/runtime/proxy.h"
 #include "standin/runtime/services.h"
 
 namespace qzrt {
@@ -114,6 +115,7 @@ void Reset() {
   SetLocaleLanguage(1036);
   FailStringAllocations(-1);
   SetStringAllocatorNoSlack(false);
+  RestoreEntries();
 }
 
 namespace services {
@@ -158,11 +160,5 @@ QZRT_API std::intptr_t Execution(std::uint32_t code, std::intptr_t argument1, st
   return qzrt::services::AnswerService(argument1);
 }
 #endif
-
-// The source of proxy handles; 102 is the only interface kind the runtime knows.
-QZRT_API void* pQueryProxy(std::int32_t kind) {
-  qzrt::services::NoteProxyQuestion(kind);
-  return kind == 102 ? &qzrt::services::TheProxy() : nullptr;
-}
 
 }  // extern "C"

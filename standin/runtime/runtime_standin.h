@@ -1,7 +1,8 @@
 // The Quorvix runtime stand-in: a shared library that plays the runtime's side of the driver's boundary. It exports
-// Execution (the service questions) and pQueryProxy as the runtime module does, owns the service objects that the
-// driver calls by slot, and offers tests and the command-line host a C++ API to shape its answers and read back
-// what the driver asked.
+// Execution (the service questions), pQueryProxy and the value conversion and calculation entry points as the
+// runtime module does (value_exports.cpp, over the conversion engine of value_engine.h), owns the service objects
+// and decimal handles that the driver calls by slot, and offers tests and the command-line host a C++ API to shape
+// its answers and read back what the driver asked.
 #pragma once
 
 #include <cstdint>
@@ -68,7 +69,23 @@ QZRT_API MessageCallbackFn MessageCallback();
 QZRT_API void SetMessageText(std::uint32_t message, const std::u16string& text);
 QZRT_API void ClearMessageTexts();
 
-// Clears every log and restores every default answer.
+// The value entry points the module exports by name (conversion, pQueryProxy, the 24 calculation entries). Any one
+// can be left out, so that a lookup of it by name fails; false for a name that is not one of them. Only ELF builds
+// can leave one out.
+QZRT_API bool LeaveOutEntry(const char* name);
+QZRT_API void RestoreEntries();
+QZRT_API std::vector<std::string> ValueEntryNames();
+
+// Conversions run since the module was loaded; decimal handles of the proxy made and not yet given back.
+QZRT_API std::uint64_t ConversionCount();
+QZRT_API std::size_t LiveProxyHandles();
+
+// A counted object for values of types 30, 50, 65, 108 and 111 (add-reference in slot 0, release in slot 1, the
+// count after the table pointer), kept until the process ends; and its count.
+QZRT_API void* NewCountedObject();
+QZRT_API std::uint32_t ObjectReferences(const void* object);
+
+// Clears every log and restores every default answer and every entry left out.
 QZRT_API void Reset();
 
 }  // namespace qzrt

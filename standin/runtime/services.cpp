@@ -80,7 +80,7 @@ std::int32_t StateService::nQueryState(std::intptr_t argument) { return StateAns
 void LocaleService::Slot0() {}
 void LocaleService::Slot1() {}
 std::int32_t LocaleService::nGetCharset() { return m_nCharset; }
-void LocaleService::Slot3() {}
+std::uint32_t LocaleService::nGetCodePageOfText(const char*, std::int64_t) { return 1252; }
 void LocaleService::Slot4() {}
 void LocaleService::Slot5() {}
 void LocaleService::Slot6() {}
@@ -159,8 +159,28 @@ void StringAllocator::Free(void* string) {
   --m_nLive;
 }
 
-void* Proxy::pCreateHandle(std::intptr_t) { return nullptr; }
-void Proxy::ReleaseHandle(void*) {}
+std::int32_t nNewRuntimeString(const void* bytes, std::uint32_t length, void** out) {
+  *out = nullptr;
+  if (length == 0) return 0;
+  void* string = nullptr;
+  // The terminator lies inside the capacity, as in the driver's own strings.
+  if (const std::int32_t code = TheStringAllocator().nAllocate(&string, length + 2, length); code != 0) return code;
+  std::memcpy(string, bytes, length);
+  std::memset(static_cast<char*>(string) + length, 0, 2);
+  HeaderOf(string)->length = length;
+  *out = string;
+  return 0;
+}
+
+std::uint32_t RuntimeStringLength(const void* string) {
+  return string ? HeaderOf(const_cast<void*>(string))->length : 0;
+}
+
+void ReleaseRuntimeString(void* string) {
+  if (string && __atomic_sub_fetch(&HeaderOf(string)->references, 1, __ATOMIC_ACQ_REL) == 0) {
+    TheStringAllocator().Free(string);
+  }
+}
 
 StateService& TheStateService() {
   static StateService service;
@@ -173,10 +193,6 @@ LocaleService& TheLocaleService() {
 StringAllocator& TheStringAllocator() {
   static StringAllocator allocator;
   return allocator;
-}
-Proxy& TheProxy() {
-  static Proxy proxy;
-  return proxy;
 }
 
 }  // namespace qzrt::services

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 
 namespace qzrt::services {
@@ -21,7 +22,7 @@ class LocaleService {
   virtual void Slot0();
   virtual void Slot1();
   virtual std::int32_t nGetCharset();  // slot 2
-  virtual void Slot3();
+  virtual std::uint32_t nGetCodePageOfText(const char* text, std::int64_t length);  // slot 3: always 1252
   virtual void Slot4();
   virtual void Slot5();
   virtual void Slot6();
@@ -61,21 +62,21 @@ class StringAllocator {
   std::atomic<std::int64_t> m_nLive{0};
 };
 
-// The interface pQueryProxy(102) answers: the source of proxy handles.
-class Proxy {
- public:
-  virtual void* pCreateHandle(std::intptr_t kind);  // slot 0
-  virtual void ReleaseHandle(void* handle);         // slot 1
-};
-
 StateService& TheStateService();
 LocaleService& TheLocaleService();
 StringAllocator& TheStringAllocator();
-Proxy& TheProxy();
 
 // Hooks into the stand-in's shared state (runtime_standin.cpp).
 std::int32_t StateAnswerFor(std::intptr_t argument);
 std::intptr_t AnswerService(std::intptr_t service);
 void NoteProxyQuestion(std::int32_t kind);
+bool bEntryLeftOut(std::size_t index);  // by the order of the value entry names
+
+// Runtime strings made by the stand-in itself (its conversions): `length` bytes copied behind a header with one
+// reference, and a two-byte terminator; null when `length` is 0. 0 or the allocator's code. Release drops one
+// reference and frees at the last.
+std::int32_t nNewRuntimeString(const void* bytes, std::uint32_t length, void** out);
+std::uint32_t RuntimeStringLength(const void* string);
+void ReleaseRuntimeString(void* string);
 
 }  // namespace qzrt::services

@@ -77,6 +77,22 @@ TEST_F(DriverModule, DriverAndRuntimeExecutionNeverResolveToEachOther) {
   EXPECT_EQ(driverExecution(4875, 0, 0, 0), 1);
 }
 
+TEST_F(DriverModule, BindsTheRuntimesValueEntryPointsByName) {
+  ASSERT_NE(s_driver, nullptr);
+  using FnBind = int (*)(void*, std::int32_t, std::int32_t);
+  const auto conversions = Entry<FnBind>("bInitKXConvFromVM");
+  const auto calculations = Entry<FnBind>("bInitKXCalcFromVM");
+  qzrt::Reset();
+  EXPECT_EQ(conversions(qzrt::ModuleHandle(), 2, 2), 1);
+  EXPECT_EQ(calculations(qzrt::ModuleHandle(), 2, 2), 1);
+  EXPECT_EQ(qzrt::ProxyQuestions(), std::vector<std::int32_t>{102});
+  EXPECT_EQ(conversions(qzrt::ModuleHandle(), 1, 2), 0);
+  ASSERT_TRUE(qzrt::LeaveOutEntry("nEgaliteEx"));
+  EXPECT_EQ(calculations(qzrt::ModuleHandle(), 2, 2), 0);
+  qzrt::Reset();
+  EXPECT_EQ(calculations(qzrt::ModuleHandle(), 2, 2), 1);
+}
+
 TEST_F(DriverModule, QueryInterfaceAnswersADriverObject) {
   ASSERT_NE(s_driver, nullptr);
   void* driver = Entry<void* (*)()>("piQueryInterface")();

@@ -111,8 +111,8 @@ TEST_F(DriverTest, ConstantSlots) {
   EXPECT_EQ(driver->nGetStoredValue(), 3u);
   EXPECT_EQ(driver->nGetDefaultReadAhead(), -1);
   CTString name;
-  CDriver::FormatExpressionName(name, 0);
-  EXPECT_EQ(std::u16string(name.pszGet()), u"Expr1000");
+  EXPECT_EQ(std::u16string(CDriver::pszExpressionName(name, 0)), u"Expr1000");
+  EXPECT_EQ(std::u16string(CDriver::pszExpressionName(name, 5)), u"Expr1005");
 }
 
 TEST_F(DriverTest, CountingAndClearing) {

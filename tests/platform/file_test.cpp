@@ -17,6 +17,8 @@
 
 #include "platform/last_error.h"
 #include "platform/module.h"
+#include "tests/support/file_fixture.h"
+#include "tests/support/other_process.h"
 
 namespace {
 
@@ -28,44 +30,15 @@ constexpr std::uint32_t kWrite = platform::kGenericWrite;
 constexpr std::uint32_t kReadWrite = kRead | kWrite;
 constexpr std::uint32_t kShareAll = platform::kFileShareRead | platform::kFileShareWrite | platform::kFileShareDelete;
 
-std::u16string Widen(const std::string& text) { return std::u16string(text.begin(), text.end()); }
-
 // 0 for a success, else the last error the call left.
 std::uint32_t Code(bool ok) { return ok ? 0 : platform::GetLastErrorCode(); }
 
-// A fresh directory per test: ctest runs tests side by side.
-class FileTest : public ::testing::Test {
+class FileTest : public FileFixture {
  protected:
-  void SetUp() override {
-    std::string pattern = ::testing::TempDir() + "qzfileXXXXXX";
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    m_directory = pattern;
-  }
-  void TearDown() override { std::system(("rm -rf '" + m_directory + "'").c_str()); }
-
-  std::string Path(const std::string& name) const { return m_directory + "/" + name; }
-  std::u16string WidePath(const std::string& name) const { return Widen(Path(name)); }
-
-  void Put(const std::string& name, const std::string& content) const {
-    std::ofstream(Path(name), std::ios::binary) << content;
-  }
-  std::string Get(const std::string& name) const {
-    std::ifstream in(Path(name), std::ios::binary);
-    std::stringstream all;
-    all << in.rdbuf();
-    return all.str();
-  }
-  bool Exists(const std::string& name) const {
-    struct stat info {};
-    return ::stat(Path(name).c_str(), &info) == 0;
-  }
-
   FileHandle Open(const std::string& name, std::uint32_t access, std::uint32_t share = kShareAll,
                   std::uint32_t disposition = platform::kOpenExisting) const {
     return platform::CreateFileHandle(WidePath(name).c_str(), access, share, disposition, 0);
   }
-
-  std::string m_directory;
 };
 
 // A handle that closes itself, so that a failing assertion leaves no lock behind.
@@ -79,52 +52,6 @@ struct Handle {
   bool IsOpen() const { return h != InvalidFileHandle(); }
   operator FileHandle() const { return h; }
   FileHandle h;
-};
-
-// Another process that runs the given steps one at a time when told and answers each with a code, so that a test can
-// hold a file open or locked elsewhere while it tries the same here. It is forked before the test opens anything, so
-// that it shares none of the test's handles, and it ends (releasing all it holds) when the object goes.
-class OtherProcess {
- public:
-  explicit OtherProcess(std::vector<std::function<std::uint32_t()>> steps) {
-    if (::pipe(m_toChild) != 0 || ::pipe(m_toParent) != 0) std::abort();
-    m_pid = ::fork();
-    if (m_pid == 0) {
-      ::close(m_toChild[1]);
-      ::close(m_toParent[0]);
-      char go;
-      for (auto& step : steps) {
-        if (::read(m_toChild[0], &go, 1) != 1) ::_exit(0);
-        const std::uint32_t result = step();
-        if (::write(m_toParent[1], &result, sizeof(result)) != sizeof(result)) ::_exit(1);
-      }
-      while (::read(m_toChild[0], &go, 1) == 1) {
-      }
-      ::_exit(0);
-    }
-    ::close(m_toChild[0]);
-    ::close(m_toParent[1]);
-  }
-  ~OtherProcess() {
-    ::close(m_toChild[1]);
-    ::close(m_toParent[0]);
-    int status = 0;
-    ::waitpid(m_pid, &status, 0);
-  }
-
-  std::uint32_t Step() {
-    const char go = 1;
-    std::uint32_t result = 0xDEADu;
-    if (::write(m_toChild[1], &go, 1) != 1 || ::read(m_toParent[0], &result, sizeof(result)) != sizeof(result)) {
-      ADD_FAILURE() << "the other process did not answer";
-    }
-    return result;
-  }
-
- private:
-  int m_toChild[2];
-  int m_toParent[2];
-  pid_t m_pid = -1;
 };
 
 TEST_F(FileTest, EveryDispositionOnMissingAndExistingFiles) {

@@ -62,6 +62,7 @@ constexpr const char* kStartupScript =
     "expect 1\n"
     "query-state 0\n"
     "bind-values\n"
+    "expect 1\n"
     "driver\n"
     "expect 1\n"
     "detach\n"

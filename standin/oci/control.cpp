@@ -1,0 +1,142 @@
+#include "standin/oci/control.h"
+
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <stdexcept>
+#include <vector>
+
+#include "standin/oci/database.h"
+
+namespace qzoci {
+
+namespace {
+
+struct Rule {
+  std::string entry;
+  unsigned nth = 0;  // counted from the injection
+  unsigned seen = 0;
+  bool toThrow = false;
+  Injection injection;
+};
+
+struct ControlState {
+  std::mutex mutex;
+  std::vector<std::string> log;
+  std::map<std::string, unsigned> counts;
+  std::vector<Rule> rules;
+};
+
+ControlState& State() {
+  static ControlState state;
+  return state;
+}
+
+}  // namespace
+
+std::optional<Injection> EnterEntry(const char* entry, const std::string& detail) {
+  ControlState& s = State();
+  bool toThrow = false;
+  std::optional<Injection> answer;
+  {
+    std::lock_guard<std::mutex> guard(s.mutex);
+    // The log keeps the latest calls: a long run of a program must not grow it without end.
+    if (s.log.size() >= 200000) s.log.erase(s.log.begin(), s.log.begin() + 100000);
+    s.log.push_back(detail.empty() ? std::string(entry) : std::string(entry) + " " + detail);
+    ++s.counts[entry];
+    for (auto it = s.rules.begin(); it != s.rules.end(); ++it) {
+      if (it->entry != entry || ++it->seen != it->nth) continue;
+      toThrow = it->toThrow;
+      answer = it->injection;
+      s.rules.erase(it);
+      break;
+    }
+  }
+  if (toThrow) throw std::runtime_error(std::string("qzoci: exception injected in ") + entry);
+  return answer;
+}
+
+void AppendToLastCall(const std::string& detail) {
+  ControlState& s = State();
+  std::lock_guard<std::mutex> guard(s.mutex);
+  if (!s.log.empty()) s.log.back() += " " + detail;
+}
+
+}  // namespace qzoci
+
+using qzoci::State;
+
+QZOCI_EXPORT void qzociReset() {
+  auto& s = State();
+  std::lock_guard<std::mutex> guard(s.mutex);
+  s.log.clear();
+  s.counts.clear();
+  s.rules.clear();
+}
+
+QZOCI_EXPORT void qzociSetDataDirectory(const char* directory) {
+  qzoci::Database::SetDataDirectory(directory ? directory : "");
+}
+
+QZOCI_EXPORT void qzociCloseDatabases() { qzoci::Database::CloseAll(); }
+
+QZOCI_EXPORT int qzociCreateUser(const char* dataSource, const char* user, const char* password) {
+  qzoci::OraError error;
+  std::shared_ptr<qzoci::Database> db = qzoci::Database::Open(dataSource ? dataSource : "", error);
+  if (!db) return error.code;
+  if (db->UserExists(user ? user : "")) return 0;
+  return db->CreateUser(user ? user : "", password ? password : "").code;
+}
+
+QZOCI_EXPORT unsigned qzociCallCount() {
+  auto& s = State();
+  std::lock_guard<std::mutex> guard(s.mutex);
+  return static_cast<unsigned>(s.log.size());
+}
+
+QZOCI_EXPORT unsigned qzociGetCall(unsigned index, char* buffer, unsigned size) {
+  auto& s = State();
+  std::lock_guard<std::mutex> guard(s.mutex);
+  if (index >= s.log.size()) return 0;
+  const std::string& line = s.log[index];
+  if (buffer && size) {
+    const std::size_t n = std::min<std::size_t>(line.size(), size - 1);
+    std::memcpy(buffer, line.data(), n);
+    buffer[n] = 0;
+  }
+  return static_cast<unsigned>(line.size());
+}
+
+QZOCI_EXPORT unsigned qzociEntryCount(const char* entry) {
+  auto& s = State();
+  std::lock_guard<std::mutex> guard(s.mutex);
+  const auto found = s.counts.find(entry ? entry : "");
+  return found == s.counts.end() ? 0 : found->second;
+}
+
+QZOCI_EXPORT void qzociClearCallLog() {
+  auto& s = State();
+  std::lock_guard<std::mutex> guard(s.mutex);
+  s.log.clear();
+}
+
+QZOCI_EXPORT void qzociInjectStatus(const char* entry, unsigned nth, int status, int oraCode) {
+  auto& s = State();
+  std::lock_guard<std::mutex> guard(s.mutex);
+  qzoci::Rule rule;
+  rule.entry = entry ? entry : "";
+  rule.nth = nth == 0 ? 1 : nth;
+  rule.injection.status = status;
+  rule.injection.oraCode = oraCode;
+  s.rules.push_back(rule);
+}
+
+QZOCI_EXPORT void qzociInjectThrow(const char* entry, unsigned nth) {
+  auto& s = State();
+  std::lock_guard<std::mutex> guard(s.mutex);
+  qzoci::Rule rule;
+  rule.entry = entry ? entry : "";
+  rule.nth = nth == 0 ? 1 : nth;
+  rule.toThrow = true;
+  s.rules.push_back(rule);
+}

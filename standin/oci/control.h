@@ -1,0 +1,40 @@
+// The stand-in's control API for tests, exported under its own "qzoci" prefix (never an OCI name): a call log of
+// the entries the client called (entry, key arguments, SQL text, attribute numbers and values), statuses and ORA
+// errors injected at the n-th call of a named entry, a C++ exception thrown from a named entry, the data
+// directory, users, and a reset. Each entry point reports itself through EnterEntry before doing anything.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "standin/oci/oci_types.h"
+
+#define QZOCI_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace qzoci {
+
+struct Injection {
+  sword status = 0;
+  int oraCode = 0;
+};
+
+// Logs the call and answers what was injected for it, if anything; throws when a throw was asked for.
+std::optional<Injection> EnterEntry(const char* entry, const std::string& detail);
+
+// Adds to the last log line (results the entry learns while running, such as the SQL text's statement type).
+void AppendToLastCall(const std::string& detail);
+
+}  // namespace qzoci
+
+// The exported control API.
+QZOCI_EXPORT void qzociReset();
+QZOCI_EXPORT void qzociSetDataDirectory(const char* directory);
+QZOCI_EXPORT void qzociCloseDatabases();
+QZOCI_EXPORT int qzociCreateUser(const char* dataSource, const char* user, const char* password);
+QZOCI_EXPORT unsigned qzociCallCount();
+QZOCI_EXPORT unsigned qzociGetCall(unsigned index, char* buffer, unsigned size);
+QZOCI_EXPORT unsigned qzociEntryCount(const char* entry);
+QZOCI_EXPORT void qzociClearCallLog();
+QZOCI_EXPORT void qzociInjectStatus(const char* entry, unsigned nth, int status, int oraCode);
+QZOCI_EXPORT void qzociInjectThrow(const char* entry, unsigned nth);

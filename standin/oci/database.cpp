@@ -1,0 +1,310 @@
+#include "standin/oci/database.h"
+
+#include <sqlite3.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <unistd.h>
+
+#include "standin/oci/text_codec.h"
+
+namespace qzoci {
+
+namespace {
+
+std::mutex gRegistryMutex;
+std::map<std::string, std::shared_ptr<Database>>& Registry() {
+  static std::map<std::string, std::shared_ptr<Database>> registry;
+  return registry;
+}
+bool gDirectoryRead = false;
+std::string gDirectory;
+
+std::string FileSafe(const std::string& text) {
+  std::string out;
+  for (const char c : text) {
+    const bool ok = (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
+    out += ok ? c : '_';
+  }
+  return out.empty() ? "DEFAULT" : out;
+}
+
+// A small statement helper: prepare, bind texts and integers in order, step.
+class Query {
+ public:
+  Query(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &statement_, nullptr); }
+  ~Query() { sqlite3_finalize(statement_); }
+  Query& Text(const std::string& value) {
+    sqlite3_bind_text(statement_, ++index_, value.c_str(), static_cast<int>(value.size()), SQLITE_TRANSIENT);
+    return *this;
+  }
+  Query& Int(std::int64_t value) {
+    sqlite3_bind_int64(statement_, ++index_, value);
+    return *this;
+  }
+  bool Row() { return statement_ && sqlite3_step(statement_) == SQLITE_ROW; }
+  bool Run() {
+    if (!statement_) return false;
+    const int rc = sqlite3_step(statement_);
+    return rc == SQLITE_DONE || rc == SQLITE_ROW;
+  }
+  std::string TextAt(int column) const {
+    const unsigned char* text = sqlite3_column_text(statement_, column);
+    return text ? reinterpret_cast<const char*>(text) : "";
+  }
+  std::int64_t IntAt(int column) const { return sqlite3_column_int64(statement_, column); }
+
+ private:
+  sqlite3_stmt* statement_ = nullptr;
+  int index_ = 0;
+};
+
+// Without a data directory, databases live in a private folder in memory (/dev/shm where there is one) that goes
+// with the process. SQLite's own in-memory databases would not do: they lock a whole database against readers
+// while one session writes, where files in WAL mode let readers see the committed state, as Oracle does.
+std::string& PrivateDirectory() {
+  static std::string directory;
+  return directory;
+}
+
+void RemovePrivateDirectory() {
+  std::error_code ignored;
+  if (!PrivateDirectory().empty()) std::filesystem::remove_all(PrivateDirectory(), ignored);
+}
+
+std::string StorageDirectory(const std::string& configured) {
+  if (!configured.empty()) return configured;
+  if (PrivateDirectory().empty()) {
+    std::string pattern = (::access("/dev/shm", W_OK) == 0 ? std::string("/dev/shm") : std::string("/tmp")) +
+                          "/qzoci-" + std::to_string(::getpid()) + "-XXXXXX";
+    if (::mkdtemp(pattern.data())) {
+      PrivateDirectory() = pattern;
+      std::atexit(RemovePrivateDirectory);
+    }
+  }
+  return PrivateDirectory();
+}
+
+}  // namespace
+
+void Database::SetDataDirectory(const std::string& directory) {
+  std::lock_guard<std::mutex> guard(gRegistryMutex);
+  gDirectory = directory;
+  gDirectoryRead = true;
+}
+
+std::string Database::DataDirectory() {
+  std::lock_guard<std::mutex> guard(gRegistryMutex);
+  if (!gDirectoryRead) {
+    const char* fromEnvironment = std::getenv("QZOCI_DATA_DIR");
+    gDirectory = fromEnvironment ? fromEnvironment : "";
+    gDirectoryRead = true;
+  }
+  return gDirectory;
+}
+
+std::shared_ptr<Database> Database::Open(const std::string& dataSource, OraError& error) {
+  std::string name = ToUpperAscii(dataSource);
+  if (name.rfind("ORA:", 0) == 0) name.erase(0, 4);
+  name = FileSafe(name);
+  const std::string configured = DataDirectory();
+  std::lock_guard<std::mutex> guard(gRegistryMutex);
+  const std::string directory = StorageDirectory(configured);
+  const std::string key = directory + "|" + name;
+  auto found = Registry().find(key);
+  if (found != Registry().end()) return found->second;
+
+  std::shared_ptr<Database> db(new Database());
+  db->name_ = name;
+  db->directory_ = directory;
+  const std::string metaUri = "file:" + directory + "/" + name + ".qzdb";
+  if (sqlite3_open_v2(metaUri.c_str(), &db->meta_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI,
+                      nullptr) != SQLITE_OK) {
+    error = MakeOraError(12154);
+    return nullptr;
+  }
+  sqlite3_busy_timeout(db->meta_, 2000);
+  db->Exec("PRAGMA journal_mode=WAL");
+  db->Exec(
+      "CREATE TABLE IF NOT EXISTS qz_users(name TEXT PRIMARY KEY, password TEXT);"
+      "CREATE TABLE IF NOT EXISTS qz_sequences(owner TEXT, name TEXT, next_value INTEGER, increment INTEGER,"
+      " min_value INTEGER, max_value INTEGER, cycle INTEGER, PRIMARY KEY(owner, name));"
+      "CREATE TABLE IF NOT EXISTS qz_comments(owner TEXT, table_name TEXT, column_name TEXT, comments TEXT,"
+      " PRIMARY KEY(owner, table_name, column_name));"
+      "CREATE TABLE IF NOT EXISTS qz_synonyms(owner TEXT, name TEXT, table_owner TEXT, table_name TEXT,"
+      " db_link TEXT, PRIMARY KEY(owner, name));");
+  // A new database has the administrator every Oracle database comes with.
+  if (db->Users().empty()) db->CreateUser("SYSTEM", "manager");
+  Registry()[key] = db;
+  return db;
+}
+
+void Database::CloseAll() {
+  std::map<std::string, std::shared_ptr<Database>> gone;
+  {
+    std::lock_guard<std::mutex> guard(gRegistryMutex);
+    gone.swap(Registry());
+  }
+}
+
+Database::~Database() { sqlite3_close_v2(meta_); }
+
+bool Database::Exec(const std::string& sql) const {
+  return sqlite3_exec(meta_, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+std::string Database::SchemaUri(const std::string& user) const {
+  const std::string safe = FileSafe(ToUpperAscii(user));
+  return "file:" + directory_ + "/" + name_ + "." + safe + ".qzdb";
+}
+
+bool Database::CheckUser(const std::string& user, const std::string& password) const {
+  std::lock_guard<std::recursive_mutex> guard(mutex_);
+  Query q(meta_, "SELECT password FROM qz_users WHERE name = ?");
+  q.Text(ToUpperAscii(user));
+  return q.Row() && q.TextAt(0) == password;
+}
+
+bool Database::UserExists(const std::string& user) const {
+  std::lock_guard<std::recursive_mutex> guard(mutex_);
+  Query q(meta_, "SELECT 1 FROM qz_users WHERE name = ?");
+  q.Text(ToUpperAscii(user));
+  return q.Row();
+}
+
+OraError Database::CreateUser(const std::string& user, const std::string& password) {
+  std::lock_guard<std::recursive_mutex> guard(mutex_);
+  const std::string name = ToUpperAscii(user);
+  if (UserExists(name)) return MakeOraError(1920, name);
+  Query q(meta_, "INSERT INTO qz_users(name, password) VALUES(?, ?)");
+  q.Text(name).Text(password);
+  if (!q.Run()) return MakeOraError(600, "qzoci], [create user");
+  return OraError();
+}
+
+OraError Database::DropUser(const std::string& user) {
+  std::lock_guard<std::recursive_mutex> guard(mutex_);
+  const std::string name = ToUpperAscii(user);
+  if (!UserExists(name)) return MakeOraError(1918, name);
+  Query q(meta_, "DELETE FROM qz_users WHERE name = ?");
+  q.Text(name).Run();
+  return OraError();
+}
+
+std::vector<std::string> Database::Users() const {
+  std::lock_guard<std::recursive_mutex> guard(mutex_);
+  std::vector<std::string> users;
+  Query q(meta_, "SELECT name FROM qz_users ORDER BY rowid");
+  while (q.Row()) users.push_back(q.TextAt(0));
+  return users;
+}
+
+OraError Database::CreateSequence(const SequenceInfo& s) {
+  std::lock_guard<std::recursive_mutex> guard(mutex_);
+  if (FindSequence(s.owner, s.name)) return MakeOraError(955);
+  Query q(meta_,
+          "INSERT INTO qz_sequences(owner, name, next_value, increment, min_value, max_value, cycle)"
+          " VALUES(?, ?, ?, ?, ?, ?, ?)");
+  q.Text(s.owner).Text(s.name).Int(s.next).Int(s.increment).Int(s.minValue).Int(s.maxValue).Int(s.cycle ? 1 : 0);
+  return q.Run() ? OraError() : MakeOraError(600, "qzoci], [create sequence");
+}
+
+OraError Database::DropSequence(const std::string& owner, const std::string& name) {
+  std::lock_guard<std::recursive_mutex> guard(mutex_);
+  if (!FindSequence(owner, name)) return MakeOraError(2289);
+  Query q(meta_, "DELETE FROM qz_sequences WHERE owner = ? AND name = ?");
+  q.Text(owner).Text(name).Run();
+  return OraError();
+}
+
+std::optional<SequenceInfo> Database::FindSequence(const std::string& owner, const std::string& name) const {
+  std::lock_guard<std::recursive_mutex> guard(mutex_);
+  Query q(meta_,
+          "SELECT next_value, increment, min_value, max_value, cycle FROM qz_sequences WHERE owner = ? AND name = ?");
+  q.Text(owner).Text(name);
+  if (!q.Row()) return std::nullopt;
+  SequenceInfo s;
+  s.owner = owner;
+  s.name = name;
+  s.next = q.IntAt(0);
+  s.increment = q.IntAt(1);
+  s.minValue = q.IntAt(2);
+  s.maxValue = q.IntAt(3);
+  s.cycle = q.IntAt(4) != 0;
+  return s;
+}
+
+OraError Database::NextValue(const std::string& owner, const std::string& name, std::int64_t& value) {
+  std::lock_guard<std::recursive_mutex> guard(mutex_);
+  std::optional<SequenceInfo> s = FindSequence(owner, name);
+  if (!s) return MakeOraError(2289);
+  value = s->next;
+  std::int64_t next = s->next + s->increment;
+  if (s->maxValue != 0 && s->increment > 0 && value > s->maxValue) {
+    if (!s->cycle) return MakeOraError(8004, owner + "." + name);
+    value = s->minValue;
+    next = value + s->increment;
+  }
+  Query q(meta_, "UPDATE qz_sequences SET next_value = ? WHERE owner = ? AND name = ?");
+  q.Int(next).Text(owner).Text(name);
+  return q.Run() ? OraError() : MakeOraError(54);
+}
+
+std::vector<SequenceInfo> Database::Sequences() const {
+  std::lock_guard<std::recursive_mutex> guard(mutex_);
+  std::vector<SequenceInfo> all;
+  Query q(meta_, "SELECT owner, name FROM qz_sequences ORDER BY owner, name");
+  while (q.Row()) {
+    if (auto s = FindSequence(q.TextAt(0), q.TextAt(1))) all.push_back(*s);
+  }
+  return all;
+}
+
+OraError Database::SetComment(const CommentInfo& c) {
+  std::lock_guard<std::recursive_mutex> guard(mutex_);
+  Query q(meta_, "INSERT OR REPLACE INTO qz_comments(owner, table_name, column_name, comments) VALUES(?, ?, ?, ?)");
+  q.Text(c.owner).Text(c.table).Text(c.column).Text(c.text);
+  return q.Run() ? OraError() : MakeOraError(600, "qzoci], [comment");
+}
+
+std::vector<CommentInfo> Database::Comments() const {
+  std::lock_guard<std::recursive_mutex> guard(mutex_);
+  std::vector<CommentInfo> all;
+  Query q(meta_, "SELECT owner, table_name, column_name, comments FROM qz_comments");
+  while (q.Row()) all.push_back(CommentInfo{q.TextAt(0), q.TextAt(1), q.TextAt(2), q.TextAt(3)});
+  return all;
+}
+
+OraError Database::CreateSynonym(const SynonymInfo& s) {
+  std::lock_guard<std::recursive_mutex> guard(mutex_);
+  Query q(meta_,
+          "INSERT OR REPLACE INTO qz_synonyms(owner, name, table_owner, table_name, db_link) VALUES(?, ?, ?, ?, ?)");
+  q.Text(s.owner).Text(s.name).Text(s.tableOwner).Text(s.tableName).Text(s.dbLink);
+  return q.Run() ? OraError() : MakeOraError(600, "qzoci], [synonym");
+}
+
+OraError Database::DropSynonym(const std::string& owner, const std::string& name) {
+  std::lock_guard<std::recursive_mutex> guard(mutex_);
+  if (!FindSynonym(owner, name)) return MakeOraError(4043, owner + "." + name);
+  Query q(meta_, "DELETE FROM qz_synonyms WHERE owner = ? AND name = ?");
+  q.Text(owner).Text(name).Run();
+  return OraError();
+}
+
+std::vector<SynonymInfo> Database::Synonyms() const {
+  std::lock_guard<std::recursive_mutex> guard(mutex_);
+  std::vector<SynonymInfo> all;
+  Query q(meta_, "SELECT owner, name, table_owner, table_name, db_link FROM qz_synonyms ORDER BY owner, name");
+  while (q.Row()) all.push_back(SynonymInfo{q.TextAt(0), q.TextAt(1), q.TextAt(2), q.TextAt(3), q.TextAt(4)});
+  return all;
+}
+
+std::optional<SynonymInfo> Database::FindSynonym(const std::string& owner, const std::string& name) const {
+  for (const SynonymInfo& s : Synonyms()) {
+    if (s.owner == owner && s.name == name) return s;
+  }
+  return std::nullopt;
+}
+
+}  // namespace qzoci

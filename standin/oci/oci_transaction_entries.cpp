@@ -1,0 +1,85 @@
+// OCI transaction entry points. A transaction handle on the service context names the session's transaction: the
+// stand-in keeps the work in the session's SQLite transaction and the locks under the transaction's owner number,
+// which a detach takes away from the session and a resume gives back.
+#include "standin/oci/entry_support.h"
+
+using namespace qzoci;
+
+QZOCI_EXPORT sword OCITransStart(OCISvcCtx* svchp, OCIError* errhp, uword timeout, ub4 flags) {
+  QZOCI_ENTER("OCITransStart", errhp, Detail() << "timeout=" << timeout << " flags=0x" << std::hex << flags);
+  SvcCtxH* svc = As<SvcCtxH>(svchp, oci::kHtypeSvcCtx);
+  if (!svc) return oci::kInvalidHandle;
+  Session* session = SessionOfService(svc);
+  if (!session) return Fail(errhp, 1012);
+  TransH* trans = svc->trans;
+  if (!trans) return oci::kSuccess;  // a local transaction begins with the first change anyway
+  if (flags & oci::kTransResume) {
+    if (trans->detached) {
+      session->ResumeTransaction(trans->lockOwner);
+      trans->detached = false;
+      trans->session = session;
+    }
+    return oci::kSuccess;
+  }
+  if (trans->started && !trans->detached && trans->session == session) return Fail(errhp, 24757);
+  trans->session = session;
+  trans->lockOwner = session->LockOwner();
+  trans->started = true;
+  trans->detached = false;
+  return oci::kSuccess;
+}
+
+QZOCI_EXPORT sword OCITransDetach(OCISvcCtx* svchp, OCIError* errhp, ub4 flags) {
+  QZOCI_ENTER("OCITransDetach", errhp, Detail() << "flags=" << flags);
+  SvcCtxH* svc = As<SvcCtxH>(svchp, oci::kHtypeSvcCtx);
+  if (!svc) return oci::kInvalidHandle;
+  Session* session = SessionOfService(svc);
+  if (!session) return Fail(errhp, 1012);
+  TransH* trans = svc->trans;
+  if (!trans || !trans->started || trans->detached) return oci::kSuccess;
+  trans->lockOwner = session->DetachTransaction();
+  trans->detached = true;
+  return oci::kSuccess;
+}
+
+QZOCI_EXPORT sword OCITransPrepare(OCISvcCtx* svchp, OCIError* errhp, ub4 flags) {
+  QZOCI_ENTER("OCITransPrepare", errhp, Detail() << "flags=" << flags);
+  SvcCtxH* svc = As<SvcCtxH>(svchp, oci::kHtypeSvcCtx);
+  if (!svc) return oci::kInvalidHandle;
+  Session* session = SessionOfService(svc);
+  if (!session) return Fail(errhp, 1012);
+  if (session->HasPendingWork()) return oci::kSuccess;
+  // A branch that changed and locked nothing is read-only: prepare ends it, and no commit follows.
+  session->Commit();
+  if (svc->trans) svc->trans->started = false;
+  if (OraError* slot = ErrorSlot(errhp)) *slot = MakeOraError(24767);
+  return oci::kSuccessWithInfo;
+}
+
+QZOCI_EXPORT sword OCITransCommit(OCISvcCtx* svchp, OCIError* errhp, ub4 flags) {
+  QZOCI_ENTER("OCITransCommit", errhp, Detail() << "flags=0x" << std::hex << flags);
+  SvcCtxH* svc = As<SvcCtxH>(svchp, oci::kHtypeSvcCtx);
+  if (!svc) return oci::kInvalidHandle;
+  Session* session = SessionOfService(svc);
+  if (!session) return Fail(errhp, 1012);
+  OraError error = session->Commit();
+  if (error) return Fail(errhp, error);
+  if (svc->trans) svc->trans->started = false;
+  return oci::kSuccess;
+}
+
+QZOCI_EXPORT sword OCITransRollback(OCISvcCtx* svchp, OCIError* errhp, ub4 flags) {
+  QZOCI_ENTER("OCITransRollback", errhp, Detail() << "flags=" << flags);
+  SvcCtxH* svc = As<SvcCtxH>(svchp, oci::kHtypeSvcCtx);
+  if (!svc) return oci::kInvalidHandle;
+  Session* session = SessionOfService(svc);
+  if (!session) return Fail(errhp, 1012);
+  session->Rollback();
+  if (svc->trans) svc->trans->started = false;
+  return oci::kSuccess;
+}
+
+QZOCI_EXPORT sword OCITransForget(OCISvcCtx* svchp, OCIError* errhp, ub4 flags) {
+  QZOCI_ENTER("OCITransForget", errhp, Detail() << "flags=" << flags);
+  return As<SvcCtxH>(svchp, oci::kHtypeSvcCtx) ? oci::kSuccess : oci::kInvalidHandle;
+}

@@ -1,0 +1,547 @@
+#include "standin/oci/ora_functions.h"
+
+#include <sqlite3.h>
+
+#include <cmath>
+#include <ctime>
+
+#include "standin/oci/ora_datetime.h"
+#include "standin/oci/ora_error.h"
+#include "standin/oci/ora_number.h"
+#include "standin/oci/session.h"
+#include "standin/oci/text_codec.h"
+#include "standin/oci/value.h"
+
+namespace qzoci {
+
+namespace {
+
+Session& SessionOf(sqlite3_context* context) { return *static_cast<Session*>(sqlite3_user_data(context)); }
+
+void Fail(sqlite3_context* context, int code, const std::string& detail = std::string()) {
+  const std::string text = MakeOraError(code, detail).text;
+  sqlite3_result_error(context, text.c_str(), static_cast<int>(text.size()));
+}
+
+std::string TextOf(sqlite3_value* v) {
+  const unsigned char* t = sqlite3_value_text(v);
+  return t ? std::string(reinterpret_cast<const char*>(t), static_cast<std::size_t>(sqlite3_value_bytes(v))) : "";
+}
+
+bool IsNull(sqlite3_value* v) { return sqlite3_value_type(v) == SQLITE_NULL; }
+bool IsNumeric(sqlite3_value* v) {
+  return sqlite3_value_type(v) == SQLITE_INTEGER || sqlite3_value_type(v) == SQLITE_FLOAT;
+}
+
+std::optional<Decimal> DecimalOf(sqlite3_value* v) {
+  if (sqlite3_value_type(v) == SQLITE_INTEGER) return Decimal::FromInt(sqlite3_value_int64(v));
+  if (sqlite3_value_type(v) == SQLITE_FLOAT) return Decimal::FromDouble(sqlite3_value_double(v));
+  return Decimal::Parse(TextOf(v));
+}
+
+void ResultText(sqlite3_context* context, const std::string& text) {
+  if (text.empty()) {
+    sqlite3_result_null(context);  // Oracle has no empty text
+  } else {
+    sqlite3_result_text(context, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+  }
+}
+
+void ResultDecimal(sqlite3_context* context, const Decimal& d) {
+  if (d.IsInteger()) {
+    if (auto i = d.ToInt()) {
+      sqlite3_result_int64(context, *i);
+      return;
+    }
+  }
+  sqlite3_result_double(context, d.ToDouble());
+}
+
+std::string NumericMarks(Session& s) {
+  std::string marks = s.Nls("NLS_NUMERIC_CHARACTERS");
+  return marks.size() >= 2 ? marks : ".,";
+}
+
+void Nvl(sqlite3_context* c, int, sqlite3_value** a) { sqlite3_result_value(c, IsNull(a[0]) ? a[1] : a[0]); }
+void Nvl2(sqlite3_context* c, int, sqlite3_value** a) { sqlite3_result_value(c, IsNull(a[0]) ? a[2] : a[1]); }
+
+bool SameValue(sqlite3_value* x, sqlite3_value* y) {
+  if (IsNull(x) || IsNull(y)) return IsNull(x) && IsNull(y);
+  if (IsNumeric(x) && IsNumeric(y)) return sqlite3_value_double(x) == sqlite3_value_double(y);
+  return TextOf(x) == TextOf(y);
+}
+
+void Decode(sqlite3_context* c, int n, sqlite3_value** a) {
+  for (int k = 1; k + 1 < n; k += 2) {
+    if (SameValue(a[0], a[k])) {
+      sqlite3_result_value(c, a[k + 1]);
+      return;
+    }
+  }
+  if (n % 2 == 0) {
+    sqlite3_result_value(c, a[n - 1]);
+  } else {
+    sqlite3_result_null(c);
+  }
+}
+
+void Substr(sqlite3_context* c, int n, sqlite3_value** a) {
+  if (IsNull(a[0]) || IsNull(a[1]) || (n > 2 && IsNull(a[2]))) {
+    sqlite3_result_null(c);
+    return;
+  }
+  const std::string s = TextOf(a[0]);
+  const long long length = static_cast<long long>(Utf8Length(s));
+  long long pos = static_cast<long long>(std::trunc(sqlite3_value_double(a[1])));
+  if (pos == 0) pos = 1;
+  if (pos < 0) pos = length + pos + 1;
+  if (pos < 1 || pos > length) {
+    sqlite3_result_null(c);
+    return;
+  }
+  long long count = n > 2 ? static_cast<long long>(std::trunc(sqlite3_value_double(a[2]))) : length;
+  if (count < 1) {
+    sqlite3_result_null(c);
+    return;
+  }
+  const std::size_t from = Utf8Offset(s, static_cast<std::size_t>(pos - 1));
+  const std::size_t to = Utf8Offset(s, static_cast<std::size_t>(std::min(length, pos - 1 + count)));
+  ResultText(c, s.substr(from, to - from));
+}
+
+void Instr(sqlite3_context* c, int n, sqlite3_value** a) {
+  for (int k = 0; k < n; ++k) {
+    if (IsNull(a[k])) {
+      sqlite3_result_null(c);
+      return;
+    }
+  }
+  const std::string s = TextOf(a[0]);
+  const std::string sub = TextOf(a[1]);
+  long long pos = n > 2 ? sqlite3_value_int64(a[2]) : 1;
+  long long occurrence = n > 3 ? sqlite3_value_int64(a[3]) : 1;
+  if (pos == 0 || occurrence < 1 || sub.empty()) {
+    sqlite3_result_int64(c, 0);
+    return;
+  }
+  const long long length = static_cast<long long>(Utf8Length(s));
+  std::vector<long long> hits;
+  for (long long k = 0; k < length; ++k) {
+    const std::size_t at = Utf8Offset(s, static_cast<std::size_t>(k));
+    if (s.compare(at, sub.size(), sub) == 0) hits.push_back(k + 1);
+  }
+  long long answer = 0;
+  if (pos > 0) {
+    long long seen = 0;
+    for (const long long h : hits) {
+      if (h >= pos && ++seen == occurrence) {
+        answer = h;
+        break;
+      }
+    }
+  } else {
+    const long long start = length + pos + 1;
+    long long seen = 0;
+    for (auto it = hits.rbegin(); it != hits.rend(); ++it) {
+      if (*it <= start && ++seen == occurrence) {
+        answer = *it;
+        break;
+      }
+    }
+  }
+  sqlite3_result_int64(c, answer);
+}
+
+void Pad(sqlite3_context* c, int n, sqlite3_value** a, bool left) {
+  if (IsNull(a[0]) || IsNull(a[1])) {
+    sqlite3_result_null(c);
+    return;
+  }
+  const std::string s = TextOf(a[0]);
+  const std::string fill = n > 2 ? TextOf(a[2]) : " ";
+  const long long width = sqlite3_value_int64(a[1]);
+  if (width <= 0 || fill.empty()) {
+    sqlite3_result_null(c);
+    return;
+  }
+  const long long have = static_cast<long long>(Utf8Length(s));
+  if (have >= width) {
+    ResultText(c, s.substr(0, Utf8Offset(s, static_cast<std::size_t>(width))));
+    return;
+  }
+  std::string padding;
+  const long long fillLength = static_cast<long long>(Utf8Length(fill));
+  for (long long k = 0; k < width - have; ++k) {
+    const std::size_t from = Utf8Offset(fill, static_cast<std::size_t>(k % fillLength));
+    const std::size_t to = Utf8Offset(fill, static_cast<std::size_t>(k % fillLength + 1));
+    padding += fill.substr(from, to - from);
+  }
+  ResultText(c, left ? padding + s : s + padding);
+}
+void Lpad(sqlite3_context* c, int n, sqlite3_value** a) { Pad(c, n, a, true); }
+void Rpad(sqlite3_context* c, int n, sqlite3_value** a) { Pad(c, n, a, false); }
+
+std::optional<DateTime> DateOf(sqlite3_value* v) {
+  if (sqlite3_value_type(v) != SQLITE_TEXT) return std::nullopt;
+  return DateTime::FromText(TextOf(v));
+}
+
+void ToChar(sqlite3_context* c, int n, sqlite3_value** a) {
+  Session& s = SessionOf(c);
+  if (IsNull(a[0])) {
+    sqlite3_result_null(c);
+    return;
+  }
+  const std::string mask = n > 1 && !IsNull(a[1]) ? TextOf(a[1]) : std::string();
+  if (auto date = DateOf(a[0])) {
+    const bool timestamp = TextOf(a[0]).size() > 19;
+    const std::string m = !mask.empty() ? mask : s.Nls(timestamp ? "NLS_TIMESTAMP_FORMAT" : "NLS_DATE_FORMAT");
+    ResultText(c, FormatDateMask(*date, m));
+    return;
+  }
+  if (IsNumeric(a[0]) || !mask.empty()) {
+    std::optional<Decimal> d = DecimalOf(a[0]);
+    if (!d) {
+      Fail(c, 1722);
+      return;
+    }
+    std::string marks = NumericMarks(s);
+    if (n > 2 && !IsNull(a[2])) {
+      const std::string nls = TextOf(a[2]);
+      const std::size_t q = nls.find('\'');
+      if (q != std::string::npos && q + 2 < nls.size()) marks = nls.substr(q + 1, 2);
+    }
+    ResultText(c, mask.empty() ? d->ToText(marks[0]) : FormatNumberMask(*d, mask, marks));
+    return;
+  }
+  sqlite3_result_value(c, a[0]);
+}
+
+void ToDateLike(sqlite3_context* c, int n, sqlite3_value** a, bool timestamp) {
+  Session& s = SessionOf(c);
+  if (IsNull(a[0])) {
+    sqlite3_result_null(c);
+    return;
+  }
+  std::optional<DateTime> value = DateOf(a[0]);
+  if (!value) {
+    const std::string mask =
+        n > 1 && !IsNull(a[1]) ? TextOf(a[1]) : s.Nls(timestamp ? "NLS_TIMESTAMP_FORMAT" : "NLS_DATE_FORMAT");
+    value = ParseDateMask(TextOf(a[0]), mask);
+  }
+  if (!value) {
+    Fail(c, 1858);
+    return;
+  }
+  if (!timestamp) value->nanos = 0;
+  ResultText(c, timestamp ? value->ToTimestampText() : value->ToDateText());
+}
+void ToDate(sqlite3_context* c, int n, sqlite3_value** a) { ToDateLike(c, n, a, false); }
+void ToTimestamp(sqlite3_context* c, int n, sqlite3_value** a) { ToDateLike(c, n, a, true); }
+
+void ToNumber(sqlite3_context* c, int n, sqlite3_value** a) {
+  if (IsNull(a[0])) {
+    sqlite3_result_null(c);
+    return;
+  }
+  if (IsNumeric(a[0]) && n == 1) {
+    sqlite3_result_value(c, a[0]);
+    return;
+  }
+  const std::string marks = NumericMarks(SessionOf(c));
+  std::optional<Decimal> d = n > 1 && !IsNull(a[1]) ? ParseNumberMask(TextOf(a[0]), TextOf(a[1]), marks)
+                                                     : Decimal::Parse(TextOf(a[0]), marks[0]);
+  if (!d) {
+    Fail(c, 1722);
+    return;
+  }
+  ResultDecimal(c, *d);
+}
+
+void Trunc(sqlite3_context* c, int n, sqlite3_value** a) {
+  if (IsNull(a[0])) {
+    sqlite3_result_null(c);
+    return;
+  }
+  if (auto date = DateOf(a[0])) {
+    const std::string unit = n > 1 ? ToUpperAscii(TextOf(a[1])) : "DD";
+    DateTime d = *date;
+    d.nanos = 0;
+    d.second = 0;
+    if (unit != "MI") d.minute = 0;
+    if (unit != "MI" && unit != "HH" && unit != "HH24") d.hour = 0;
+    if (unit == "MM" || unit == "MON" || unit == "MONTH" || unit == "YYYY" || unit == "YEAR" || unit == "Y") d.day = 1;
+    if (unit == "YYYY" || unit == "YEAR" || unit == "Y") d.month = 1;
+    ResultText(c, d.ToDateText());
+    return;
+  }
+  std::optional<Decimal> d = DecimalOf(a[0]);
+  if (!d) {
+    Fail(c, 1722);
+    return;
+  }
+  const int decimals = n > 1 ? static_cast<int>(sqlite3_value_int64(a[1])) : 0;
+  Decimal t = *d;
+  const int keep = t.point + decimals;
+  if (keep < static_cast<int>(t.digits.size())) t.digits = keep > 0 ? t.digits.substr(0, static_cast<std::size_t>(keep)) : "";
+  if (t.digits.empty()) t = Decimal();
+  ResultDecimal(c, Decimal::Parse(t.ToText()).value_or(Decimal()));
+}
+
+void AddMonths(sqlite3_context* c, int, sqlite3_value** a) {
+  std::optional<DateTime> d = DateOf(a[0]);
+  if (!d || IsNull(a[1])) {
+    sqlite3_result_null(c);
+    return;
+  }
+  const long long months = d->year * 12LL + (d->month - 1) + sqlite3_value_int64(a[1]);
+  d->year = static_cast<int>(months / 12);
+  d->month = static_cast<int>(months % 12) + 1;
+  static const int days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  int last = days[d->month - 1];
+  if (d->month == 2 && ((d->year % 4 == 0 && d->year % 100 != 0) || d->year % 400 == 0)) last = 29;
+  if (d->day > last) d->day = last;
+  ResultText(c, d->ToDateText());
+}
+
+void SysContext(sqlite3_context* c, int, sqlite3_value** a) {
+  Session& s = SessionOf(c);
+  const std::string space = ToUpperAscii(TextOf(a[0]));
+  const std::string name = ToUpperAscii(TextOf(a[1]));
+  if (space != "USERENV") {
+    sqlite3_result_null(c);
+    return;
+  }
+  std::string value;
+  if (name == "CURRENT_SCHEMA") value = s.CurrentSchema();
+  else if (name == "SESSION_USER" || name == "CURRENT_USER") value = s.User();
+  else if (name == "DB_NAME" || name == "INSTANCE_NAME" || name == "SERVICE_NAME") value = s.Db().Name();
+  else if (name == "SESSIONID" || name == "SID") value = std::to_string(s.Id());
+  else if (name == "LANGUAGE") value = s.Nls("NLS_LANGUAGE") + "_" + s.Nls("NLS_TERRITORY") + ".AL32UTF8";
+  else if (name == "NLS_DATE_FORMAT") value = s.Nls("NLS_DATE_FORMAT");
+  else if (name == "SERVER_HOST" || name == "HOST" || name == "TERMINAL") value = "localhost";
+  else if (name == "ISDBA") value = s.User() == "SYSTEM" ? "TRUE" : "FALSE";
+  ResultText(c, value);
+}
+
+void SysDate(sqlite3_context* c, int, sqlite3_value**) {
+  DateTime now = DateTime::Now();
+  now.nanos = 0;
+  ResultText(c, now.ToDateText());
+}
+
+void SysTimestamp(sqlite3_context* c, int, sqlite3_value**) {
+  DateTime now = DateTime::Now();
+  std::tm parts{};
+  const std::time_t seconds = std::time(nullptr);
+  ::localtime_r(&seconds, &parts);
+  now.hasZone = true;
+  now.zoneMinutes = static_cast<int>(parts.tm_gmtoff / 60);
+  ResultText(c, now.ToTimestampText());
+}
+
+void User(sqlite3_context* c, int, sqlite3_value**) { ResultText(c, SessionOf(c).User()); }
+
+void Rowid(sqlite3_context* c, int, sqlite3_value** a) {
+  if (IsNull(a[0])) {
+    sqlite3_result_null(c);
+    return;
+  }
+  ResultText(c, RowidText(sqlite3_value_int64(a[0])));
+}
+
+void Identity(sqlite3_context* c, int, sqlite3_value** a) { sqlite3_result_value(c, a[0]); }
+
+void NextVal(sqlite3_context* c, int, sqlite3_value** a) {
+  std::int64_t value = 0;
+  OraError error = SessionOf(c).NextValue(TextOf(a[0]), value);
+  if (error) {
+    sqlite3_result_error(c, error.text.c_str(), -1);
+    return;
+  }
+  sqlite3_result_int64(c, value);
+}
+
+void CurrVal(sqlite3_context* c, int, sqlite3_value** a) {
+  std::int64_t value = 0;
+  OraError error = SessionOf(c).CurrentValue(TextOf(a[0]), value);
+  if (error) {
+    sqlite3_result_error(c, error.text.c_str(), -1);
+    return;
+  }
+  sqlite3_result_int64(c, value);
+}
+
+void EmptyClob(sqlite3_context* c, int, sqlite3_value**) { sqlite3_result_text(c, "", 0, SQLITE_STATIC); }
+void EmptyBlob(sqlite3_context* c, int, sqlite3_value**) { sqlite3_result_zeroblob(c, 0); }
+
+void Concat(sqlite3_context* c, int, sqlite3_value** a) { ResultText(c, TextOf(a[0]) + TextOf(a[1])); }
+
+void Extreme(sqlite3_context* c, int n, sqlite3_value** a, bool greatest) {
+  sqlite3_value* best = nullptr;
+  for (int k = 0; k < n; ++k) {
+    if (IsNull(a[k])) {
+      sqlite3_result_null(c);
+      return;
+    }
+    if (!best) {
+      best = a[k];
+      continue;
+    }
+    const bool numeric = IsNumeric(a[k]) && IsNumeric(best);
+    const bool more = numeric ? sqlite3_value_double(a[k]) > sqlite3_value_double(best) : TextOf(a[k]) > TextOf(best);
+    const bool less = numeric ? sqlite3_value_double(a[k]) < sqlite3_value_double(best) : TextOf(a[k]) < TextOf(best);
+    if (greatest ? more : less) best = a[k];
+  }
+  sqlite3_result_value(c, best);
+}
+void Greatest(sqlite3_context* c, int n, sqlite3_value** a) { Extreme(c, n, a, true); }
+void Least(sqlite3_context* c, int n, sqlite3_value** a) { Extreme(c, n, a, false); }
+
+void Chr(sqlite3_context* c, int, sqlite3_value** a) {
+  const std::string s(1, static_cast<char>(sqlite3_value_int64(a[0]) & 0x7F));
+  ResultText(c, s);
+}
+
+void Ascii(sqlite3_context* c, int, sqlite3_value** a) {
+  const std::string s = TextOf(a[0]);
+  if (s.empty()) {
+    sqlite3_result_null(c);
+  } else {
+    sqlite3_result_int64(c, static_cast<unsigned char>(s[0]));
+  }
+}
+
+void Mod(sqlite3_context* c, int, sqlite3_value** a) {
+  if (IsNull(a[0]) || IsNull(a[1])) {
+    sqlite3_result_null(c);
+    return;
+  }
+  if (sqlite3_value_type(a[0]) == SQLITE_INTEGER && sqlite3_value_type(a[1]) == SQLITE_INTEGER) {
+    const std::int64_t d = sqlite3_value_int64(a[1]);
+    sqlite3_result_int64(c, d == 0 ? sqlite3_value_int64(a[0]) : sqlite3_value_int64(a[0]) % d);
+    return;
+  }
+  const double d = sqlite3_value_double(a[1]);
+  sqlite3_result_double(c, d == 0 ? sqlite3_value_double(a[0]) : std::fmod(sqlite3_value_double(a[0]), d));
+}
+
+// TRIM, LTRIM, RTRIM and REPLACE as SQLite has them, but an empty result is NULL, as Oracle has no empty text.
+void TextOrNull(sqlite3_context* c, int n, sqlite3_value** a, const char* sql) {
+  const std::string name = sql;
+  for (int k = 0; k < n; ++k) {
+    // REPLACE(s, NULL) and REPLACE(s, x, NULL) keep or drop text; any other NULL argument gives NULL.
+    if (IsNull(a[k]) && (k == 0 || name != "replace")) {
+      sqlite3_result_null(c);
+      return;
+    }
+  }
+  const std::string chars = n > 1 ? TextOf(a[1]) : " ";
+  std::string s = TextOf(a[0]);
+  if (name == "replace") {
+    const std::string to = n > 2 ? TextOf(a[2]) : std::string();
+    if (!chars.empty()) {
+      for (std::size_t at = s.find(chars); at != std::string::npos; at = s.find(chars, at + to.size())) {
+        s.replace(at, chars.size(), to);
+      }
+    }
+  } else {
+    if (name != "rtrim") s.erase(0, s.find_first_not_of(chars) == std::string::npos ? s.size() : s.find_first_not_of(chars));
+    if (name != "ltrim") {
+      const std::size_t last = s.find_last_not_of(chars);
+      s.erase(last == std::string::npos ? 0 : last + 1);
+    }
+  }
+  ResultText(c, s);
+}
+void Trim(sqlite3_context* c, int n, sqlite3_value** a) { TextOrNull(c, n, a, "trim"); }
+void Ltrim(sqlite3_context* c, int n, sqlite3_value** a) { TextOrNull(c, n, a, "ltrim"); }
+void Rtrim(sqlite3_context* c, int n, sqlite3_value** a) { TextOrNull(c, n, a, "rtrim"); }
+void Replace(sqlite3_context* c, int n, sqlite3_value** a) { TextOrNull(c, n, a, "replace"); }
+
+void Bfilename(sqlite3_context* c, int, sqlite3_value** a) {
+  ResultText(c, ToUpperAscii(TextOf(a[0])) + "/" + TextOf(a[1]));
+}
+
+struct Registration {
+  const char* name;
+  int args;
+  void (*function)(sqlite3_context*, int, sqlite3_value**);
+};
+
+const Registration kFunctions[] = {
+    {"NVL", 2, Nvl},
+    {"NVL2", 3, Nvl2},
+    {"DECODE", -1, Decode},
+    {"SUBSTR", 2, Substr},
+    {"SUBSTR", 3, Substr},
+    {"INSTR", 2, Instr},
+    {"INSTR", 3, Instr},
+    {"INSTR", 4, Instr},
+    {"LPAD", 2, Lpad},
+    {"LPAD", 3, Lpad},
+    {"RPAD", 2, Rpad},
+    {"RPAD", 3, Rpad},
+    {"TO_CHAR", 1, ToChar},
+    {"TO_CHAR", 2, ToChar},
+    {"TO_CHAR", 3, ToChar},
+    {"TO_DATE", 1, ToDate},
+    {"TO_DATE", 2, ToDate},
+    {"TO_DATE", 3, ToDate},
+    {"TO_TIMESTAMP", 1, ToTimestamp},
+    {"TO_TIMESTAMP", 2, ToTimestamp},
+    {"TO_NUMBER", 1, ToNumber},
+    {"TO_NUMBER", 2, ToNumber},
+    {"TRUNC", 1, Trunc},
+    {"TRUNC", 2, Trunc},
+    {"ADD_MONTHS", 2, AddMonths},
+    {"SYS_CONTEXT", 2, SysContext},
+    {"qz_sysdate", 0, SysDate},
+    {"qz_systimestamp", 0, SysTimestamp},
+    {"qz_user", 0, User},
+    {"qz_rowid", 1, Rowid},
+    {"ROWIDTOCHAR", 1, Identity},
+    {"CHARTOROWID", 1, Identity},
+    {"qz_nextval", 1, NextVal},
+    {"qz_currval", 1, CurrVal},
+    {"EMPTY_CLOB", 0, EmptyClob},
+    {"EMPTY_BLOB", 0, EmptyBlob},
+    {"CONCAT", 2, Concat},
+    {"GREATEST", -1, Greatest},
+    {"LEAST", -1, Least},
+    {"CHR", 1, Chr},
+    {"ASCII", 1, Ascii},
+    {"MOD", 2, Mod},
+    {"BFILENAME", 2, Bfilename},
+    {"TRIM", 1, Trim},
+    {"TRIM", 2, Trim},
+    {"LTRIM", 1, Ltrim},
+    {"LTRIM", 2, Ltrim},
+    {"RTRIM", 1, Rtrim},
+    {"RTRIM", 2, Rtrim},
+    {"REPLACE", 2, Replace},
+    {"REPLACE", 3, Replace},
+};
+
+}  // namespace
+
+std::string RowidText(std::int64_t rowid) {
+  static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out = "AAAQZA";
+  std::uint64_t value = static_cast<std::uint64_t>(rowid);
+  std::string tail(12, 'A');
+  for (int k = 11; k >= 0; --k) {
+    tail[static_cast<std::size_t>(k)] = kDigits[value & 63];
+    value >>= 6;
+  }
+  return out + tail;
+}
+
+void RegisterOracleFunctions(sqlite3* connection, Session* session) {
+  for (const Registration& r : kFunctions) {
+    sqlite3_create_function_v2(connection, r.name, r.args, SQLITE_UTF8, session, r.function, nullptr, nullptr,
+                               nullptr);
+  }
+}
+
+}  // namespace qzoci

@@ -1,0 +1,301 @@
+#include "standin/oci/ora_number.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "standin/oci/text_codec.h"
+
+namespace qzoci {
+
+namespace {
+
+void Normalise(Decimal& d) {
+  std::size_t lead = 0;
+  while (lead < d.digits.size() && d.digits[lead] == '0') ++lead;
+  d.digits.erase(0, lead);
+  d.point -= static_cast<int>(lead);
+  while (!d.digits.empty() && d.digits.back() == '0') d.digits.pop_back();
+  if (d.digits.empty()) {
+    d.negative = false;
+    d.point = 0;
+  }
+}
+
+}  // namespace
+
+Decimal Decimal::FromInt(std::int64_t value) {
+  Decimal d;
+  d.negative = value < 0;
+  const std::uint64_t magnitude = value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+  d.digits = std::to_string(magnitude);
+  d.point = static_cast<int>(d.digits.size());
+  Normalise(d);
+  return d;
+}
+
+Decimal Decimal::FromDouble(double value) {
+  if (!std::isfinite(value)) return Decimal();
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.15g", value);
+  return Parse(buffer).value_or(Decimal());
+}
+
+std::optional<Decimal> Decimal::Parse(const std::string& text, char decimalMark) {
+  std::size_t i = 0;
+  const std::size_t n = text.size();
+  while (i < n && (text[i] == ' ' || text[i] == '\t')) ++i;
+  Decimal d;
+  if (i < n && (text[i] == '+' || text[i] == '-')) d.negative = text[i++] == '-';
+  bool anyDigit = false;
+  bool seenMark = false;
+  int intDigits = 0;
+  for (; i < n; ++i) {
+    const char c = text[i];
+    if (c >= '0' && c <= '9') {
+      d.digits += c;
+      anyDigit = true;
+      if (!seenMark) ++intDigits;
+    } else if (c == decimalMark && !seenMark) {
+      seenMark = true;
+    } else {
+      break;
+    }
+  }
+  if (!anyDigit) return std::nullopt;
+  int exponent = 0;
+  if (i < n && (text[i] == 'e' || text[i] == 'E')) {
+    ++i;
+    bool negExp = false;
+    if (i < n && (text[i] == '+' || text[i] == '-')) negExp = text[i++] == '-';
+    if (i >= n || text[i] < '0' || text[i] > '9') return std::nullopt;
+    while (i < n && text[i] >= '0' && text[i] <= '9') exponent = exponent * 10 + (text[i++] - '0');
+    if (negExp) exponent = -exponent;
+  }
+  while (i < n && (text[i] == ' ' || text[i] == '\t')) ++i;
+  if (i != n) return std::nullopt;
+  d.point = intDigits + exponent;
+  Normalise(d);
+  return d;
+}
+
+double Decimal::ToDouble() const {
+  if (IsZero()) return 0.0;
+  std::string text = (negative ? "-0." : "0.") + digits + "e" + std::to_string(point);
+  return std::strtod(text.c_str(), nullptr);
+}
+
+Decimal Decimal::Rounded(int decimals) const {
+  const int keep = point + decimals;  // digits kept
+  if (keep >= static_cast<int>(digits.size())) return *this;
+  Decimal r = *this;
+  if (keep < 0) return Decimal();
+  const bool up = digits[static_cast<std::size_t>(keep)] >= '5';
+  r.digits = digits.substr(0, static_cast<std::size_t>(keep));
+  if (up) {
+    int k = keep - 1;
+    while (k >= 0 && r.digits[static_cast<std::size_t>(k)] == '9') {
+      r.digits[static_cast<std::size_t>(k)] = '0';
+      --k;
+    }
+    if (k < 0) {
+      r.digits.insert(r.digits.begin(), '1');
+      ++r.point;
+    } else {
+      ++r.digits[static_cast<std::size_t>(k)];
+    }
+  }
+  Normalise(r);
+  if (r.IsZero()) r.negative = false;
+  return r;
+}
+
+std::optional<std::int64_t> Decimal::ToInt() const {
+  const Decimal r = Rounded(0);
+  if (r.IsZero()) return 0;
+  if (r.point > 19) return std::nullopt;
+  std::string text = r.digits + std::string(static_cast<std::size_t>(r.point) - r.digits.size(), '0');
+  errno = 0;
+  const unsigned long long magnitude = std::strtoull(text.c_str(), nullptr, 10);
+  if (errno != 0) return std::nullopt;
+  if (r.negative) {
+    if (magnitude > 9223372036854775808ULL) return std::nullopt;
+    return static_cast<std::int64_t>(0 - magnitude);
+  }
+  if (magnitude > 9223372036854775807ULL) return std::nullopt;
+  return static_cast<std::int64_t>(magnitude);
+}
+
+std::string Decimal::ToText(char decimalMark) const {
+  if (IsZero()) return "0";
+  std::string out = negative ? "-" : "";
+  const int len = static_cast<int>(digits.size());
+  if (point <= 0) {
+    out += decimalMark;
+    out += std::string(static_cast<std::size_t>(-point), '0') + digits;
+  } else if (point >= len) {
+    out += digits + std::string(static_cast<std::size_t>(point - len), '0');
+  } else {
+    out += digits.substr(0, static_cast<std::size_t>(point));
+    out += decimalMark;
+    out += digits.substr(static_cast<std::size_t>(point));
+  }
+  return out;
+}
+
+std::string EncodeOraNumber(const Decimal& input) {
+  if (input.IsZero()) return std::string(1, static_cast<char>(0x80));
+  // At most 40 significant digits fit in 20 base-100 digit bytes.
+  Decimal value = input.Rounded(40 - input.point);
+  if (value.IsZero()) return std::string(1, static_cast<char>(0x80));
+  std::string digits = value.digits;
+  int point = value.point;
+  if (point % 2 != 0) {
+    digits.insert(digits.begin(), '0');
+    ++point;
+  }
+  if (digits.size() % 2 != 0) digits += '0';
+  const int exponent = point / 2 - 1;
+  if (exponent > 62 || exponent < -65) return std::string();
+  std::string out;
+  out += static_cast<char>(value.negative ? 62 - exponent : 193 + exponent);
+  for (std::size_t i = 0; i < digits.size() && out.size() < 21; i += 2) {
+    const int pair = (digits[i] - '0') * 10 + (digits[i + 1] - '0');
+    out += static_cast<char>(value.negative ? 101 - pair : pair + 1);
+  }
+  while (out.size() > 1 && static_cast<unsigned char>(out.back()) == (value.negative ? 101 : 1)) out.pop_back();
+  if (value.negative && out.size() < 21) out += static_cast<char>(102);
+  return out;
+}
+
+std::optional<Decimal> DecodeOraNumber(const unsigned char* bytes, std::size_t length) {
+  if (!bytes || length == 0) return std::nullopt;
+  const unsigned char head = bytes[0];
+  if (head == 0x80) return Decimal();
+  Decimal d;
+  d.negative = (head & 0x80) == 0;
+  const int exponent = d.negative ? 62 - head : head - 193;
+  for (std::size_t i = 1; i < length; ++i) {
+    const unsigned char b = bytes[i];
+    if (d.negative && b == 102) break;
+    const int pair = d.negative ? 101 - b : b - 1;
+    if (pair < 0 || pair > 99) return std::nullopt;
+    d.digits += static_cast<char>('0' + pair / 10);
+    d.digits += static_cast<char>('0' + pair % 10);
+  }
+  d.point = (exponent + 1) * 2;
+  Normalise(d);
+  return d;
+}
+
+namespace {
+
+struct MaskShape {
+  bool fillMode = false;
+  std::string intPart;   // '9', '0', 'G' as written before the mark
+  std::string fracPart;  // '9', '0' after the mark
+  bool hasMark = false;
+  bool valid = true;
+};
+
+MaskShape ReadMask(const std::string& rawMask) {
+  MaskShape shape;
+  std::string mask = ToUpperAscii(rawMask);
+  if (mask.rfind("FM", 0) == 0) {
+    shape.fillMode = true;
+    mask.erase(0, 2);
+  }
+  for (const char c : mask) {
+    if (c == 'D' || c == '.') {
+      if (shape.hasMark) shape.valid = false;
+      shape.hasMark = true;
+    } else if (c == '9' || c == '0') {
+      (shape.hasMark ? shape.fracPart : shape.intPart) += c;
+    } else if ((c == 'G' || c == ',') && !shape.hasMark) {
+      shape.intPart += 'G';
+    } else {
+      shape.valid = false;
+    }
+  }
+  return shape;
+}
+
+}  // namespace
+
+std::string FormatNumberMask(const Decimal& input, const std::string& mask, const std::string& nls) {
+  const char mark = nls.size() > 0 ? nls[0] : '.';
+  const char group = nls.size() > 1 ? nls[1] : ',';
+  const MaskShape shape = ReadMask(mask);
+  const std::size_t width = (shape.fillMode ? mask.size() - 2 : mask.size()) + 1;
+  if (!shape.valid) return std::string(width, '#');
+  const Decimal value = input.Rounded(static_cast<int>(shape.fracPart.size()));
+  std::string intDigits = value.point > 0 ? value.digits.substr(0, std::min<std::size_t>(value.digits.size(),
+                                                                                           static_cast<std::size_t>(value.point)))
+                                          : std::string();
+  if (value.point > static_cast<int>(value.digits.size())) {
+    intDigits += std::string(static_cast<std::size_t>(value.point) - value.digits.size(), '0');
+  }
+  std::size_t slots = 0;
+  for (const char c : shape.intPart) {
+    if (c != 'G') ++slots;
+  }
+  if (intDigits.size() > slots) return std::string(width, '#');
+  // The integer part, right to left; a leading '0' in the mask forces zeros from there on.
+  const std::size_t firstZero = shape.intPart.find('0');
+  std::string intText;
+  std::size_t used = 0;
+  for (std::size_t k = shape.intPart.size(); k-- > 0;) {
+    const char c = shape.intPart[k];
+    if (c == 'G') {
+      if (used < intDigits.size() || (firstZero != std::string::npos && k > firstZero)) intText.insert(0, 1, group);
+      continue;
+    }
+    if (used < intDigits.size()) {
+      intText.insert(0, 1, intDigits[intDigits.size() - 1 - used]);
+      ++used;
+    } else if (firstZero != std::string::npos && k >= firstZero) {
+      intText.insert(0, 1, '0');
+    }
+  }
+  if (intText.empty() && shape.fracPart.empty()) intText = "0";
+  std::string fracText;
+  if (shape.hasMark) {
+    fracText += mark;
+    for (std::size_t k = 0; k < shape.fracPart.size(); ++k) {
+      const int at = value.point + static_cast<int>(k);
+      fracText += at >= 0 && at < static_cast<int>(value.digits.size()) ? value.digits[static_cast<std::size_t>(at)] : '0';
+    }
+    if (shape.fracPart.empty() && intText.empty()) intText = "0";
+  }
+  std::string body = (value.negative ? "-" : "") + intText + fracText;
+  if (shape.fillMode) return body;
+  if (!value.negative) body.insert(0, 1, ' ');
+  if (body.size() < width) body.insert(0, width - body.size(), ' ');
+  return body;
+}
+
+std::optional<Decimal> ParseNumberMask(const std::string& text, const std::string& mask, const std::string& nls) {
+  const char mark = nls.size() > 0 ? nls[0] : '.';
+  const char group = nls.size() > 1 ? nls[1] : ',';
+  std::string plain;
+  for (const char c : text) {
+    if (c != group || group == ' ') plain += c;
+  }
+  // A blank group separator only ever stands between digits; the blanks around the number are padding.
+  std::optional<Decimal> value = Decimal::Parse(plain, mark);
+  if (!value || mask.empty()) return value;
+  const MaskShape shape = ReadMask(mask);
+  if (!shape.valid) return std::nullopt;
+  std::size_t slots = 0;
+  for (const char c : shape.intPart) {
+    if (c != 'G') ++slots;
+  }
+  const int intDigits = value->point > 0 ? value->point : 0;
+  const int fracDigits = static_cast<int>(value->digits.size()) - value->point;
+  if (intDigits > static_cast<int>(slots)) return std::nullopt;
+  if (fracDigits > static_cast<int>(shape.fracPart.size())) return std::nullopt;
+  return value;
+}
+
+}  // namespace qzoci

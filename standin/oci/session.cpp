@@ -1,0 +1,610 @@
+#include "standin/oci/session.h"
+
+#include <sqlite3.h>
+
+#include <atomic>
+
+#include "standin/oci/catalog.h"
+#include "standin/oci/ora_datetime.h"
+#include "standin/oci/ora_functions.h"
+#include "standin/oci/text_codec.h"
+
+namespace qzoci {
+
+namespace {
+
+std::atomic<std::uint64_t> gNextOwner{1};
+std::atomic<std::uint32_t> gNextSessionId{100};
+
+// SQLite finds an unqualified table in any attached schema; Oracle only in the session's own. The authorizer
+// refuses another schema's table unless the statement named that schema (or reads it through a view).
+int Authorizer(void* context, int action, const char* table, const char*, const char* schema, const char* view) {
+  if (action != SQLITE_READ && action != SQLITE_INSERT && action != SQLITE_UPDATE && action != SQLITE_DELETE) {
+    return SQLITE_OK;
+  }
+  return static_cast<Session*>(context)->MayUse(table, schema, view) ? SQLITE_OK : SQLITE_DENY;
+}
+
+void UpdateHook(void* context, int, const char* schema, const char* table, sqlite3_int64 rowid) {
+  static_cast<Session*>(context)->NoteTouchedRow(schema, table, rowid);
+}
+
+bool LooksLikeDate(const std::string& text) {
+  return text.size() >= 19 && text[4] == '-' && text[7] == '-' && text[10] == ' ' && text[13] == ':' &&
+         DateTime::FromText(text).has_value();
+}
+
+// The type of a computed column, from the values it holds.
+OraColumnType InferType(const ResultSet& result, std::size_t column) {
+  std::size_t longest = 1;
+  for (const auto& row : result.rows) {
+    const Value& v = row[column];
+    if (v.kind == Value::Kind::kInt || v.kind == Value::Kind::kReal) {
+      OraColumnType t = ParseDeclaredType("NUMBER");
+      return t;
+    }
+    if (v.kind == Value::Kind::kText && LooksLikeDate(v.s)) {
+      return ParseDeclaredType(v.s.size() > 19 ? "TIMESTAMP(9)" : "DATE");
+    }
+    if (v.kind == Value::Kind::kBlob) return ParseDeclaredType("RAW(" + std::to_string(std::max<std::size_t>(1, v.s.size())) + ")");
+    if (v.kind == Value::Kind::kText) longest = std::max(longest, Utf8Length(v.s));
+  }
+  return ParseDeclaredType("VARCHAR2(" + std::to_string(longest) + ")");
+}
+
+class Statement {
+ public:
+  ~Statement() { sqlite3_finalize(statement_); }
+  sqlite3_stmt* statement_ = nullptr;
+};
+
+}  // namespace
+
+std::unique_ptr<Session> Session::Open(std::shared_ptr<Database> db, const std::string& user, OraError& error) {
+  std::unique_ptr<Session> s(new Session());
+  s->db_ = std::move(db);
+  s->user_ = ToUpperAscii(user);
+  s->currentSchema_ = s->user_;
+  s->id_ = gNextSessionId++;
+  s->owner_ = gNextOwner++;
+  error = s->Connect(s->user_);
+  if (error) return nullptr;
+  s->nls_ = {{"NLS_LANGUAGE", "AMERICAN"},
+             {"NLS_TERRITORY", "AMERICA"},
+             {"NLS_CURRENCY", "$"},
+             {"NLS_ISO_CURRENCY", "AMERICA"},
+             {"NLS_NUMERIC_CHARACTERS", ".,"},
+             {"NLS_CALENDAR", "GREGORIAN"},
+             {"NLS_DATE_FORMAT", "DD-MON-RR"},
+             {"NLS_DATE_LANGUAGE", "AMERICAN"},
+             {"NLS_SORT", "BINARY"},
+             {"NLS_TIME_FORMAT", "HH.MI.SSXFF AM"},
+             {"NLS_TIMESTAMP_FORMAT", "DD-MON-RR HH.MI.SSXFF AM"},
+             {"NLS_TIME_TZ_FORMAT", "HH.MI.SSXFF AM TZR"},
+             {"NLS_TIMESTAMP_TZ_FORMAT", "DD-MON-RR HH.MI.SSXFF AM TZR"},
+             {"NLS_DUAL_CURRENCY", "$"},
+             {"NLS_COMP", "BINARY"},
+             {"NLS_LENGTH_SEMANTICS", "BYTE"},
+             {"NLS_NCHAR_CONV_EXCP", "FALSE"}};
+  return s;
+}
+
+OraError Session::Connect(const std::string& mainSchema) {
+  if (connection_) sqlite3_close_v2(connection_);
+  connection_ = nullptr;
+  mainSchema_ = mainSchema;
+  if (sqlite3_open_v2(db_->SchemaUri(mainSchema).c_str(), &connection_,
+                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI, nullptr) != SQLITE_OK) {
+    return MakeOraError(12154);
+  }
+  sqlite3* c = connection_;
+  sqlite3_busy_timeout(c, 100);
+  sqlite3_exec(c, "PRAGMA foreign_keys=ON; PRAGMA case_sensitive_like=ON; PRAGMA journal_mode=WAL;", nullptr,
+               nullptr, nullptr);
+  // The other schemas, the session's own among them when another is current, by name for "OWNER.TABLE".
+  int attached = 0;
+  for (const std::string& other : db_->Users()) {
+    if (other == mainSchema || attached >= 9) continue;
+    const std::string sql = "ATTACH '" + db_->SchemaUri(other) + "' AS \"" + other + "\"";
+    if (sqlite3_exec(c, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK) ++attached;
+  }
+  sqlite3_exec(c, "CREATE TEMP TABLE DUAL(DUMMY VARCHAR2(1)); INSERT INTO temp.DUAL VALUES('X');", nullptr, nullptr,
+               nullptr);
+  RegisterOracleFunctions(c, this);
+  sqlite3_update_hook(c, UpdateHook, this);
+  sqlite3_set_authorizer(c, Authorizer, this);
+  return OraError();
+}
+
+Session::~Session() {
+  Rollback();
+  sqlite3_close_v2(connection_);
+}
+
+std::string Session::Nls(const std::string& name) const {
+  const auto found = nls_.find(name);
+  return found == nls_.end() ? std::string() : found->second;
+}
+
+std::uint64_t Session::DetachTransaction() {
+  const std::uint64_t detached = owner_;
+  owner_ = gNextOwner++;
+  return detached;
+}
+
+void Session::ResumeTransaction(std::uint64_t owner) {
+  if (owner != 0) owner_ = owner;
+}
+
+bool Session::HasPendingWork() const { return wrote_ || db_->Locks().Holds(owner_); }
+
+OraError Session::Commit() {
+  OraError error;
+  if (transactionOpen_) {
+    if (sqlite3_exec(connection_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+      error = OraErrorFromSqlite(connection_, sqlite3_extended_errcode(connection_), 0, mainSchema_);
+      return error;
+    }
+    transactionOpen_ = false;
+  }
+  wrote_ = false;
+  db_->Locks().Release(owner_);
+  return error;
+}
+
+OraError Session::Rollback() {
+  if (transactionOpen_) {
+    sqlite3_exec(connection_, "ROLLBACK", nullptr, nullptr, nullptr);
+    transactionOpen_ = false;
+  }
+  wrote_ = false;
+  db_->Locks().Release(owner_);
+  return OraError();
+}
+
+OraError Session::BeginWrite() {
+  if (transactionOpen_) return OraError();
+  const int rc = sqlite3_exec(connection_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) return OraErrorFromSqlite(connection_, sqlite3_extended_errcode(connection_), 0, mainSchema_);
+  transactionOpen_ = true;
+  return OraError();
+}
+
+void Session::SplitName(const std::string& name, std::string& owner, std::string& object) const {
+  const std::size_t dot = name.find('.');
+  if (dot == std::string::npos) {
+    owner = currentSchema_;
+    object = ToUpperAscii(name);
+  } else {
+    owner = ToUpperAscii(name.substr(0, dot));
+    object = ToUpperAscii(name.substr(dot + 1));
+  }
+}
+
+std::string Session::SchemaOf(const std::string& owner) const {
+  const std::string o = ToUpperAscii(owner);
+  return o.empty() || o == mainSchema_ || o == "MAIN" ? "main" : o;
+}
+
+std::string Session::OwnerOfSchema(const std::string& schema) const {
+  return schema.empty() || schema == "main" ? mainSchema_ : ToUpperAscii(schema);
+}
+
+std::string Session::LockKey(const std::string& schema, const std::string& table) const {
+  return OwnerOfSchema(schema) + "." + ToUpperAscii(table);
+}
+
+bool Session::MayUse(const char* table, const char* schema, const char* view) const {
+  if (!restricted_ || view) return true;
+  if (!schema) {
+    // A table read for its rows alone (COUNT(*)) comes without its schema: it is the session's when the main or
+    // temporary schema has it, else it came from another schema, which the statement must have named.
+    return (table && localTables_.count(ToUpperAscii(table))) || !namedSchemas_.empty();
+  }
+  const std::string name = schema;
+  if (name == "main" || name == "temp") return true;
+  for (const std::string& named : namedSchemas_) {
+    if (named == name) return true;
+  }
+  return false;
+}
+
+void Session::NoteTouchedRow(const char* schema, const char* table, std::int64_t rowid) {
+  if (schema && std::string(schema) == "temp") return;
+  touched_.emplace_back(LockKey(schema ? schema : "main", table ? table : ""), rowid);
+}
+
+OraError Session::NextValue(const std::string& name, std::int64_t& value) {
+  std::string owner;
+  std::string object;
+  SplitName(name, owner, object);
+  OraError error = db_->NextValue(owner, object, value);
+  if (!error) currentValues_[owner + "." + object] = value;
+  return error;
+}
+
+OraError Session::CurrentValue(const std::string& name, std::int64_t& value) const {
+  std::string owner;
+  std::string object;
+  SplitName(name, owner, object);
+  if (!db_->FindSequence(owner, object)) return MakeOraError(2289);
+  const auto found = currentValues_.find(owner + "." + object);
+  if (found == currentValues_.end()) return MakeOraError(8002, object);
+  value = found->second;
+  return OraError();
+}
+
+OraError Session::ApplySettings(const SqlPlan& plan) {
+  for (const auto& [name, value] : plan.settings) {
+    if (name == "CURRENT_SCHEMA") {
+      const std::string schema = ToUpperAscii(value);
+      if (!db_->UserExists(schema)) return MakeOraError(1435);
+      currentSchema_ = schema;
+      // Unqualified names are looked for in the current schema: it becomes the connection's main database. With a
+      // transaction open the connection cannot change; names then stay with the schema they had.
+      if (schema != mainSchema_ && !transactionOpen_) {
+        OraError error = Connect(schema);
+        if (error) return error;
+      }
+    } else if (name.rfind("NLS_", 0) == 0) {
+      nls_[name] = name == "NLS_DATE_FORMAT" || name == "NLS_NUMERIC_CHARACTERS" ? value : ToUpperAscii(value);
+    }
+    // Other settings (SQL_TRACE, OPTIMIZER_*, ...) change nothing here.
+  }
+  return OraError();
+}
+
+OraError Session::LockTables(const SqlPlan& plan) {
+  const int mode = LockManager::ModeOfText(plan.lockMode);
+  if (mode == 0) return MakeOraError(922);
+  std::vector<std::string> keys;
+  for (const std::string& name : plan.lockTables) {
+    std::string owner;
+    std::string object;
+    SplitName(name, owner, object);
+    const std::string schema = SchemaOf(owner);
+    const std::string check = "SELECT 1 FROM \"" + schema + "\".sqlite_master WHERE type IN ('table','view') AND "
+                              "upper(name) = '" + object + "'";
+    bool exists = false;
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(connection_, check.c_str(), -1, &statement, nullptr) == SQLITE_OK) {
+      exists = sqlite3_step(statement) == SQLITE_ROW;
+    }
+    sqlite3_finalize(statement);
+    if (!exists) return MakeOraError(942);
+    keys.push_back(owner + "." + object);
+  }
+  for (const std::string& key : keys) {
+    if (!db_->Locks().LockTable(owner_, key, mode)) return MakeOraError(54);
+  }
+  return OraError();
+}
+
+OraError Session::RunMetadata(const SqlPlan& plan) {
+  std::string owner;
+  std::string object;
+  SplitName(plan.objectName, owner, object);
+  switch (plan.action) {
+    case SqlAction::kCreateSequence: {
+      SequenceInfo s;
+      s.owner = owner;
+      s.name = object;
+      s.next = plan.seqStart;
+      s.increment = plan.seqIncrement == 0 ? 1 : plan.seqIncrement;
+      s.minValue = plan.seqMin;
+      s.maxValue = plan.seqMax;
+      s.cycle = plan.seqCycle;
+      return db_->CreateSequence(s);
+    }
+    case SqlAction::kDropSequence:
+      return db_->DropSequence(owner, object);
+    case SqlAction::kComment: {
+      CommentInfo c;
+      c.owner = owner;
+      c.table = object;
+      c.column = ToUpperAscii(plan.targetName);
+      c.text = plan.text;
+      return db_->SetComment(c);
+    }
+    case SqlAction::kCreateSynonym: {
+      SynonymInfo s;
+      s.owner = plan.publicSynonym ? "PUBLIC" : owner;
+      s.name = object;
+      std::string target = plan.targetName;
+      const std::size_t at = target.find('@');
+      if (at != std::string::npos) {
+        s.dbLink = target.substr(at + 1);
+        target.erase(at);
+      }
+      SplitName(target, s.tableOwner, s.tableName);
+      OraError error = db_->CreateSynonym(s);
+      if (!error && !s.dbLink.empty()) return error;
+      if (!error && s.owner == mainSchema_) {
+        // Reads through the synonym work as through a view of the session's schema.
+        const std::string view = "CREATE TEMP VIEW IF NOT EXISTS \"" + s.name + "\" AS SELECT * FROM \"" +
+                                 SchemaOf(s.tableOwner) + "\".\"" + s.tableName + "\"";
+        sqlite3_exec(connection_, view.c_str(), nullptr, nullptr, nullptr);
+      }
+      return error;
+    }
+    case SqlAction::kDropSynonym:
+      return db_->DropSynonym(owner, object);
+    case SqlAction::kCreateUser:
+      return db_->CreateUser(object, plan.targetName);
+    case SqlAction::kDropUser:
+      return db_->DropUser(object);
+    default:
+      return OraError();
+  }
+}
+
+OraError Session::RunDdl(const std::string& sql) {
+  // DDL commits what the session had pending, runs, and commits itself.
+  OraError error = Commit();
+  if (error) return error;
+  char* message = nullptr;
+  const int rc = sqlite3_exec(connection_, sql.c_str(), nullptr, nullptr, &message);
+  sqlite3_free(message);
+  touched_.clear();
+  if (rc != SQLITE_OK) return OraErrorFromSqlite(connection_, sqlite3_extended_errcode(connection_), 5, mainSchema_);
+  return OraError();
+}
+
+OraError Session::Execute(const SqlPlan& plan, const std::vector<BindInput>& binds, bool describeOnly,
+                          ExecOutcome& out) {
+  out = ExecOutcome();
+  if (plan.error) return MakeOraError(plan.error);
+  switch (plan.action) {
+    case SqlAction::kEmpty:
+      return MakeOraError(900);
+    case SqlAction::kPlsql:
+      return MakeOraError(6550);
+    case SqlAction::kOpenCursor: {
+      const SqlPlan query = RewriteSql(plan.text, mainSchema_);
+      if (query.statementType != 1) return MakeOraError(6550);
+      return RunSqlite(query, binds, describeOnly, out);
+    }
+    case SqlAction::kCommit:
+      return Commit();
+    case SqlAction::kRollback:
+      return Rollback();
+    case SqlAction::kIgnored:
+      return OraError();
+    case SqlAction::kAlterSession:
+      return ApplySettings(plan);
+    case SqlAction::kLockTable:
+      return LockTables(plan);
+    case SqlAction::kRun:
+      return RunSqlite(plan, binds, describeOnly, out);
+    default: {
+      OraError error = Commit();
+      return error ? error : RunMetadata(plan);
+    }
+  }
+}
+
+OraError Session::RunSqlite(const SqlPlan& plan, const std::vector<BindInput>& binds, bool describeOnly,
+                            ExecOutcome& out) {
+  RefreshCatalog(*this, plan.sql);
+  const std::uint16_t type = plan.statementType;
+  const bool query = type == 1 || (type == 0 && plan.firstWord == "(");
+  const bool dml = type == 2 || type == 3 || type == 4 || plan.firstWord == "TRUNCATE";
+  if (!query && !dml) return RunDdl(plan.sql);
+  if (dml && describeOnly) return OraError();
+
+  if (dml) {
+    OraError error = BeginWrite();
+    if (error) return error;
+    sqlite3_exec(connection_, "SAVEPOINT qz_statement", nullptr, nullptr, nullptr);
+  }
+  auto undo = [&]() {
+    if (dml) {
+      sqlite3_exec(connection_, "ROLLBACK TO qz_statement; RELEASE qz_statement", nullptr, nullptr, nullptr);
+    }
+    touched_.clear();
+  };
+  touched_.clear();
+  Statement s;
+  const char* tail = nullptr;
+  namedSchemas_.clear();
+  const std::string upperSql = ToUpperAscii(plan.sql);
+  for (const std::string& other : db_->Users()) {
+    if (upperSql.find(other + ".") != std::string::npos || upperSql.find("\"" + other + "\".") != std::string::npos) {
+      namedSchemas_.push_back(other);
+    }
+  }
+  localTables_.clear();
+  {
+    sqlite3_stmt* names = nullptr;
+    if (sqlite3_prepare_v2(connection_,
+                           "SELECT upper(name) FROM main.sqlite_master UNION SELECT upper(name) FROM temp.sqlite_master",
+                           -1, &names, nullptr) == SQLITE_OK) {
+      while (sqlite3_step(names) == SQLITE_ROW) {
+        localTables_.insert(reinterpret_cast<const char*>(sqlite3_column_text(names, 0)));
+      }
+    }
+    sqlite3_finalize(names);
+  }
+  restricted_ = true;
+  int rc = sqlite3_prepare_v2(connection_, plan.sql.c_str(), static_cast<int>(plan.sql.size()), &s.statement_, &tail);
+  restricted_ = false;
+  if (rc != SQLITE_OK) {
+    OraError error = OraErrorFromSqlite(connection_, sqlite3_extended_errcode(connection_), type, mainSchema_);
+    undo();
+    return error;
+  }
+  // Parameters: by name first, then by position among the markers.
+  const int count = sqlite3_bind_parameter_count(s.statement_);
+  for (int index = 1; index <= count; ++index) {
+    const char* rawName = sqlite3_bind_parameter_name(s.statement_, index);
+    const std::string name = rawName ? ToUpperAscii(std::string(rawName + 1)) : std::string();
+    const BindInput* found = nullptr;
+    for (const BindInput& b : binds) {
+      if (!b.name.empty() && b.name == name) found = &b;
+    }
+    if (!found) {
+      for (const BindInput& b : binds) {
+        if (b.name.empty() && b.position == static_cast<std::uint32_t>(index)) found = &b;
+      }
+    }
+    if (!found) {
+      if (describeOnly) continue;
+      undo();
+      return MakeOraError(1008);
+    }
+    found->value.Bind(s.statement_, index);
+  }
+
+  if (query) {
+    const int columns = sqlite3_column_count(s.statement_) - (plan.forUpdate ? 1 : 0);
+    std::vector<std::int64_t> lockRows;
+    while ((rc = sqlite3_step(s.statement_)) == SQLITE_ROW) {
+      std::vector<Value> row;
+      row.reserve(static_cast<std::size_t>(columns));
+      for (int c = 0; c < columns; ++c) row.push_back(Value::FromColumn(s.statement_, c));
+      if (plan.forUpdate) lockRows.push_back(sqlite3_column_int64(s.statement_, columns));
+      out.result.rows.push_back(std::move(row));
+      if (describeOnly) break;
+    }
+    if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
+      return OraErrorFromSqlite(connection_, sqlite3_extended_errcode(connection_), type, mainSchema_);
+    }
+    for (int c = 0; c < columns; ++c) {
+      ColumnInfo info;
+      info.name = ToUpperAscii(RestoreOracleNames(sqlite3_column_name(s.statement_, c)));
+      const char* declared = sqlite3_column_decltype(s.statement_, c);
+      const char* table = sqlite3_column_table_name(s.statement_, c);
+      const char* origin = sqlite3_column_origin_name(s.statement_, c);
+      const char* schema = sqlite3_column_database_name(s.statement_, c);
+      info.type = declared ? ParseDeclaredType(declared) : InferType(out.result, static_cast<std::size_t>(c));
+      if (table && origin) {
+        info.origin.schema = schema ? schema : "main";
+        info.origin.table = table;
+        info.origin.column = origin;
+        int notNull = 0;
+        int primaryKey = 0;
+        if (sqlite3_table_column_metadata(connection_, schema, table, origin, nullptr, nullptr, &notNull, &primaryKey,
+                                          nullptr) == SQLITE_OK) {
+          info.nullable = !notNull && !primaryKey;
+        }
+      }
+      out.result.columns.push_back(std::move(info));
+    }
+    if (describeOnly) out.result.rows.clear();
+    if (plan.forUpdate && !describeOnly) {
+      std::string owner;
+      std::string object;
+      SplitName(plan.lockTarget, owner, object);
+      if (!db_->Locks().LockRows(owner_, owner + "." + object, lockRows, LockManager::kRowShare)) {
+        out.result.rows.clear();
+        return MakeOraError(54);
+      }
+    }
+    return OraError();
+  }
+
+  // DELETE ... RETURNING: the values are read before the rows go.
+  std::string dmlOwner;
+  std::string dmlObject;
+  SplitName(plan.dmlTable, dmlOwner, dmlObject);
+  const std::string dmlSchema = SchemaOf(dmlOwner);
+  auto selectReturning = [&](const std::string& where, ExecOutcome& target) -> OraError {
+    std::string list;
+    for (std::size_t k = 0; k < plan.returning.size(); ++k) {
+      list += (k ? ", " : "") + RewriteExpression(plan.returning[k], mainSchema_);
+    }
+    const std::string sql =
+        "SELECT " + list + ", rowid FROM \"" + dmlSchema + "\".\"" + dmlObject + "\" WHERE " + where;
+    Statement r;
+    if (sqlite3_prepare_v2(connection_, sql.c_str(), -1, &r.statement_, nullptr) != SQLITE_OK) {
+      return OraErrorFromSqlite(connection_, sqlite3_extended_errcode(connection_), type, mainSchema_);
+    }
+    for (int index = 1; index <= sqlite3_bind_parameter_count(r.statement_); ++index) {
+      const char* rawName = sqlite3_bind_parameter_name(r.statement_, index);
+      const std::string name = rawName ? ToUpperAscii(std::string(rawName + 1)) : std::string();
+      for (const BindInput& b : binds) {
+        if (b.name == name) b.value.Bind(r.statement_, index);
+      }
+    }
+    if (sqlite3_step(r.statement_) == SQLITE_ROW) {
+      const int n = static_cast<int>(plan.returning.size());
+      for (int k = 0; k < n && k < static_cast<int>(plan.returningInto.size()); ++k) {
+        ReturnedValue rv;
+        rv.bindName = plan.returningInto[static_cast<std::size_t>(k)];
+        rv.value = Value::FromColumn(r.statement_, k);
+        const char* declared = sqlite3_column_decltype(r.statement_, k);
+        rv.column.type = declared ? ParseDeclaredType(declared) : ParseDeclaredType("VARCHAR2(4000)");
+        const char* origin = sqlite3_column_origin_name(r.statement_, k);
+        if (origin) {
+          rv.origin.valid = true;
+          rv.origin.schema = dmlSchema;
+          rv.origin.table = dmlObject;
+          rv.origin.column = origin;
+          rv.origin.rowid = sqlite3_column_int64(r.statement_, n);
+        }
+        target.returned.push_back(std::move(rv));
+      }
+    }
+    return OraError();
+  };
+  if (type == 3 && !plan.returning.empty()) {
+    OraError error = selectReturning(plan.dmlWhere.empty() ? "1" : plan.dmlWhere, out);
+    if (error) {
+      undo();
+      return error;
+    }
+  }
+  rc = sqlite3_step(s.statement_);
+  if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
+    OraError error = OraErrorFromSqlite(connection_, sqlite3_extended_errcode(connection_), type, mainSchema_);
+    sqlite3_reset(s.statement_);
+    undo();
+    return error;
+  }
+  out.rowCount = static_cast<std::uint32_t>(sqlite3_changes(connection_));
+  // The rows changed are locked for the transaction; another owner's lock on one of them refuses the change.
+  std::map<std::string, std::vector<std::int64_t>> byTable;
+  for (const auto& [key, rowid] : touched_) byTable[key].push_back(rowid);
+  if (byTable.empty()) byTable[dmlOwner + "." + dmlObject];
+  for (const auto& [key, rowids] : byTable) {
+    if (!db_->Locks().LockRows(owner_, key, rowids, LockManager::kRowExclusive)) {
+      undo();
+      return MakeOraError(54);
+    }
+  }
+  if (type != 3 && !plan.returning.empty() && !touched_.empty()) {
+    const std::int64_t rowid = type == 4 ? sqlite3_last_insert_rowid(connection_) : touched_.back().second;
+    OraError error = selectReturning("rowid = " + std::to_string(rowid), out);
+    if (error) {
+      undo();
+      return error;
+    }
+  }
+  touched_.clear();
+  sqlite3_exec(connection_, "RELEASE qz_statement", nullptr, nullptr, nullptr);
+  wrote_ = true;
+  return OraError();
+}
+
+OraError Session::WriteValue(const RowOrigin& origin, const Value& value) {
+  if (!origin.valid) return MakeOraError(22275);
+  // Outside a transaction the write stands alone and is committed at once, as a statement with commit on success.
+  const bool standalone = !transactionOpen_;
+  OraError error = BeginWrite();
+  if (error) return error;
+  const std::string sql = "UPDATE \"" + origin.schema + "\".\"" + origin.table + "\" SET \"" + origin.column +
+                          "\" = ? WHERE rowid = ?";
+  Statement s;
+  if (sqlite3_prepare_v2(connection_, sql.c_str(), -1, &s.statement_, nullptr) != SQLITE_OK) {
+    return OraErrorFromSqlite(connection_, sqlite3_extended_errcode(connection_), 2, mainSchema_);
+  }
+  value.Bind(s.statement_, 1);
+  sqlite3_bind_int64(s.statement_, 2, origin.rowid);
+  const int rc = sqlite3_step(s.statement_);
+  touched_.clear();
+  if (rc != SQLITE_DONE) return OraErrorFromSqlite(connection_, sqlite3_extended_errcode(connection_), 2, mainSchema_);
+  wrote_ = true;
+  return standalone ? Commit() : OraError();
+}
+
+}  // namespace qzoci

@@ -1,0 +1,859 @@
+#include "standin/oci/sql_rewrite.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "standin/oci/text_codec.h"
+
+namespace qzoci {
+
+namespace {
+
+enum class Tok { kWord, kQuoted, kString, kNumber, kBind, kPunct, kSpace };
+
+struct Token {
+  Tok type;
+  std::string text;
+  std::string upper;  // words: upper case; quoted identifiers: the name inside the quotes
+  int depth = 0;      // parenthesis depth before the token
+};
+
+bool IsWordStart(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || (c & 0x80); }
+bool IsWordChar(char c) { return IsWordStart(c) || (c >= '0' && c <= '9') || c == '$' || c == '#'; }
+
+std::vector<Token> Tokenize(const std::string& s) {
+  std::vector<Token> out;
+  int depth = 0;
+  std::size_t i = 0;
+  const std::size_t n = s.size();
+  while (i < n) {
+    const char c = s[i];
+    Token t{Tok::kPunct, std::string(), std::string(), depth};
+    const std::size_t start = i;
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+      while (i < n && (s[i] == ' ' || s[i] == '\t' || s[i] == '\r' || s[i] == '\n')) ++i;
+      t.type = Tok::kSpace;
+    } else if (c == '-' && i + 1 < n && s[i + 1] == '-') {
+      while (i < n && s[i] != '\n') ++i;
+      t.type = Tok::kSpace;
+    } else if (c == '/' && i + 1 < n && s[i + 1] == '*') {
+      const std::size_t end = s.find("*/", i + 2);
+      i = end == std::string::npos ? n : end + 2;
+      t.type = Tok::kSpace;
+    } else if (c == '\'') {
+      ++i;
+      while (i < n) {
+        if (s[i] == '\'' && i + 1 < n && s[i + 1] == '\'') {
+          i += 2;
+        } else if (s[i] == '\'') {
+          ++i;
+          break;
+        } else {
+          ++i;
+        }
+      }
+      t.type = Tok::kString;
+    } else if (c == '"') {
+      const std::size_t end = s.find('"', i + 1);
+      i = end == std::string::npos ? n : end + 1;
+      t.type = Tok::kQuoted;
+      t.upper = s.substr(start + 1, i - start - 2);
+    } else if (c == ':' && i + 1 < n && (IsWordChar(s[i + 1]) || s[i + 1] == '"')) {
+      ++i;
+      while (i < n && IsWordChar(s[i])) ++i;
+      t.type = Tok::kBind;
+    } else if (IsWordStart(c)) {
+      while (i < n && IsWordChar(s[i])) ++i;
+      t.type = Tok::kWord;
+    } else if (c >= '0' && c <= '9') {
+      while (i < n && ((s[i] >= '0' && s[i] <= '9') || s[i] == '.')) ++i;
+      t.type = Tok::kNumber;
+    } else {
+      ++i;
+      if ((c == '|' || c == '<' || c == '>' || c == '!') && i < n && (s[i] == '|' || s[i] == '=' || s[i] == '>')) ++i;
+      if (c == '(') ++depth;
+      if (c == ')') --depth;
+      t.type = Tok::kPunct;
+    }
+    t.text = s.substr(start, i - start);
+    if (t.type == Tok::kWord) t.upper = ToUpperAscii(t.text);
+    out.push_back(std::move(t));
+  }
+  return out;
+}
+
+// The significant tokens (no blanks or comments), with their indexes into the full list.
+struct Cursor {
+  const std::vector<Token>& all;
+  std::vector<std::size_t> sig;
+  explicit Cursor(const std::vector<Token>& tokens) : all(tokens) {
+    for (std::size_t i = 0; i < tokens.size(); ++i) {
+      if (tokens[i].type != Tok::kSpace) sig.push_back(i);
+    }
+  }
+  std::size_t size() const { return sig.size(); }
+  const Token& at(std::size_t k) const { return all[sig[k]]; }
+  bool Is(std::size_t k, const char* word) const { return k < sig.size() && at(k).upper == word; }
+  bool IsPunct(std::size_t k, const char* p) const {
+    return k < sig.size() && at(k).type == Tok::kPunct && at(k).text == p;
+  }
+  // The source text from significant token k (inclusive) to e (exclusive), blanks included.
+  std::string Text(std::size_t k, std::size_t e) const {
+    std::string out;
+    if (k >= sig.size()) return out;
+    const std::size_t from = sig[k];
+    const std::size_t to = e >= sig.size() ? all.size() : sig[e];
+    for (std::size_t i = from; i < to; ++i) out += all[i].text;
+    return out;
+  }
+  // The first significant token at or after k that is the word at depth 0 relative to depth of k.
+  std::size_t FindTop(std::size_t k, const char* word) const {
+    const int base = k < sig.size() ? at(k).depth : 0;
+    for (std::size_t j = k; j < sig.size(); ++j) {
+      if (at(j).depth == base && at(j).upper == word && at(j).type == Tok::kWord) return j;
+    }
+    return sig.size();
+  }
+};
+
+std::string Unquote(const Token& t) {
+  if (t.type == Tok::kQuoted) return t.upper;
+  if (t.type == Tok::kString) {
+    std::string inner = t.text.substr(1, t.text.size() >= 2 ? t.text.size() - 2 : 0);
+    std::string out;
+    for (std::size_t i = 0; i < inner.size(); ++i) {
+      out += inner[i];
+      if (inner[i] == '\'' && i + 1 < inner.size() && inner[i + 1] == '\'') ++i;
+    }
+    return out;
+  }
+  return t.upper.empty() ? t.text : t.upper;
+}
+
+// Reads a possibly owner-qualified name at k; answers it as "OWNER.NAME" or "NAME" and moves k past it.
+std::string ReadName(const Cursor& c, std::size_t& k) {
+  if (k >= c.size()) return std::string();
+  std::string name = Unquote(c.at(k));
+  ++k;
+  while (c.IsPunct(k, ".") && k + 1 < c.size()) {
+    name += "." + Unquote(c.at(k + 1));
+    k += 2;
+  }
+  if (c.IsPunct(k, "@") && k + 1 < c.size()) {
+    name += "@" + Unquote(c.at(k + 1));
+    k += 2;
+  }
+  return name;
+}
+
+long long ReadSigned(const Cursor& c, std::size_t& k) {
+  bool negative = false;
+  if (c.IsPunct(k, "-")) {
+    negative = true;
+    ++k;
+  }
+  const long long value = k < c.size() ? std::atoll(c.at(k).text.c_str()) : 0;
+  ++k;
+  return negative ? -value : value;
+}
+
+// Token-level mapping of Oracle names and pseudo-columns; `from`/`to` are indexes into the full token list.
+std::string MapTokens(const std::vector<Token>& t, std::size_t from, std::size_t to, const std::string& user,
+                      bool inDdl) {
+  std::string out;
+  auto prevSig = [&](std::size_t i) -> const Token* {
+    while (i-- > from) {
+      if (t[i].type != Tok::kSpace) return &t[i];
+    }
+    return nullptr;
+  };
+  auto nextSig = [&](std::size_t i) -> std::size_t {
+    for (++i; i < to; ++i) {
+      if (t[i].type != Tok::kSpace) return i;
+    }
+    return to;
+  };
+  for (std::size_t i = from; i < to; ++i) {
+    const Token& tok = t[i];
+    if (tok.type == Tok::kString && tok.text == "''" && !inDdl) {
+      out += "NULL";  // Oracle reads the empty string as NULL
+      continue;
+    }
+    if (tok.type == Tok::kBind) {
+      // SQLite names its parameters as written; Oracle matches them without regard to case.
+      out += ":" + ToUpperAscii(tok.text.substr(1));
+      continue;
+    }
+    if (tok.type != Tok::kWord) {
+      out += tok.text;
+      continue;
+    }
+    const Token* before = prevSig(i);
+    const bool afterDot = before && before->type == Tok::kPunct && before->text == ".";
+    const std::size_t n1 = nextSig(i);
+    const bool beforeDot = n1 < to && t[n1].type == Tok::kPunct && t[n1].text == ".";
+    const bool beforeParen = n1 < to && t[n1].type == Tok::kPunct && t[n1].text == "(";
+    if (beforeDot) {
+      const std::size_t n2 = nextSig(n1);
+      const std::string nextWord = n2 < to ? t[n2].upper : std::string();
+      if (nextWord == "NEXTVAL" || nextWord == "CURRVAL") {
+        out += (nextWord == "NEXTVAL" ? "qz_nextval('" : "qz_currval('") + tok.upper + "')";
+        i = n2;
+        continue;
+      }
+      // owner.sequence.NEXTVAL
+      if (n2 < to) {
+        const std::size_t n3 = nextSig(n2);
+        const std::size_t n4 = n3 < to ? nextSig(n3) : to;
+        if (n3 < to && t[n3].text == "." && n4 < to && (t[n4].upper == "NEXTVAL" || t[n4].upper == "CURRVAL")) {
+          out += (t[n4].upper == "NEXTVAL" ? "qz_nextval('" : "qz_currval('") + tok.upper + "." + t[n2].upper + "')";
+          i = n4;
+          continue;
+        }
+      }
+      if (!afterDot && (tok.upper == "SYS" || tok.upper == "PUBLIC")) {
+        out += "temp";
+        continue;
+      }
+      if (!afterDot && tok.upper == user) {
+        out += "main";
+        continue;
+      }
+    }
+    if (tok.upper == "ROWID" && !beforeParen && !inDdl) {
+      if (afterDot) {
+        // "alias.ROWID": the alias is already written; wrap it.
+        const std::size_t dot = out.rfind('.');
+        std::size_t aliasStart = dot;
+        while (aliasStart > 0 && (IsWordChar(out[aliasStart - 1]) || out[aliasStart - 1] == '"')) --aliasStart;
+        const std::string alias = out.substr(aliasStart, dot - aliasStart);
+        out.erase(aliasStart);
+        out += "qz_rowid(" + alias + ".rowid)";
+      } else {
+        out += "qz_rowid(rowid)";
+      }
+      continue;
+    }
+    if (!afterDot && !beforeDot && !beforeParen) {
+      if (tok.upper == "SYSDATE") {
+        out += inDdl ? "(qz_sysdate())" : "qz_sysdate()";
+        continue;
+      }
+      if (tok.upper == "SYSTIMESTAMP") {
+        out += inDdl ? "(qz_systimestamp())" : "qz_systimestamp()";
+        continue;
+      }
+      if (tok.upper == "USER" && !inDdl) {
+        out += "qz_user()";
+        continue;
+      }
+      if (tok.upper == "MINUS") {
+        out += "EXCEPT";
+        continue;
+      }
+    }
+    out += tok.text;
+  }
+  return out;
+}
+
+// CREATE TABLE and ALTER TABLE: type spellings SQLite's grammar does not take.
+std::string MapDdlTypes(const std::string& text) {
+  std::vector<Token> t = Tokenize(text);
+  std::string out;
+  for (std::size_t i = 0; i < t.size(); ++i) {
+    const Token& tok = t[i];
+    // "(20 CHAR)" / "(20 BYTE)" -> "(20)"
+    if (tok.type == Tok::kWord && (tok.upper == "CHAR" || tok.upper == "BYTE")) {
+      std::size_t p = i;
+      while (p > 0 && t[p - 1].type == Tok::kSpace) --p;
+      std::size_t q = i + 1;
+      while (q < t.size() && t[q].type == Tok::kSpace) ++q;
+      if (p > 0 && t[p - 1].type == Tok::kNumber && q < t.size() && t[q].text == ")") {
+        while (!out.empty() && out.back() == ' ') out.pop_back();
+        continue;
+      }
+    }
+    // "TIMESTAMP(3) WITH ..." and "DAY(2) TO SECOND" / "YEAR(2) TO MONTH": the precision moves out of the middle.
+    if (tok.type == Tok::kWord && (tok.upper == "TIMESTAMP" || tok.upper == "DAY" || tok.upper == "YEAR")) {
+      std::size_t q = i + 1;
+      while (q < t.size() && t[q].type == Tok::kSpace) ++q;
+      if (q + 2 < t.size() && t[q].text == "(" && t[q + 1].type == Tok::kNumber && t[q + 2].text == ")") {
+        std::size_t r = q + 3;
+        while (r < t.size() && t[r].type == Tok::kSpace) ++r;
+        if (r < t.size() && (t[r].upper == "WITH" || t[r].upper == "TO")) {
+          out += tok.text;
+          i = q + 2;
+          continue;
+        }
+      }
+    }
+    // "INTERVAL DAY TO SECOND": SQLite takes no keyword inside a type name.
+    if (tok.type == Tok::kWord && tok.upper == "TO") {
+      std::size_t q = i + 1;
+      while (q < t.size() && t[q].type == Tok::kSpace) ++q;
+      std::string before = ToUpperAscii(out);
+      while (!before.empty() && before.back() == ' ') before.pop_back();
+      const bool afterUnit = before.size() >= 3 && (before.compare(before.size() - 3, 3, "DAY") == 0 ||
+                                                    (before.size() >= 4 && before.compare(before.size() - 4, 4, "YEAR") == 0));
+      if (afterUnit && q < t.size() &&
+          (t[q].upper == "SECOND" || t[q].upper == "MONTH")) {
+        while (!out.empty() && out.back() == ' ') out.pop_back();
+        out += "_TO_";
+        i = q - 1;
+        continue;
+      }
+    }
+    out += tok.text;
+  }
+  return out;
+}
+
+// Oracle's || reads NULL as the empty text and gives NULL only for an empty result; SQLite's gives NULL as soon as
+// one side is NULL. Each chain "a || b || c" becomes NULLIF(coalesce(a,'') || coalesce(b,'') || ..., '').
+std::string MapConcatenation(const std::string& sql) {
+  if (sql.find("||") == std::string::npos) return sql;
+  const std::vector<Token> t = Tokenize(sql);
+  auto isConcat = [&](std::size_t i) { return t[i].type == Tok::kPunct && t[i].text == "||"; };
+  auto prevSig = [&](std::size_t i) -> std::size_t {
+    while (i > 0) {
+      --i;
+      if (t[i].type != Tok::kSpace) return i;
+    }
+    return t.size();
+  };
+  auto nextSig = [&](std::size_t i) -> std::size_t {
+    for (++i; i < t.size(); ++i) {
+      if (t[i].type != Tok::kSpace) return i;
+    }
+    return t.size();
+  };
+  auto matchForward = [&](std::size_t open) {
+    int depth = 0;
+    for (std::size_t i = open; i < t.size(); ++i) {
+      if (t[i].text == "(" && t[i].type == Tok::kPunct) ++depth;
+      if (t[i].text == ")" && t[i].type == Tok::kPunct && --depth == 0) return i;
+    }
+    return t.size() - 1;
+  };
+  auto matchBackward = [&](std::size_t close) {
+    int depth = 0;
+    for (std::size_t i = close + 1; i-- > 0;) {
+      if (t[i].text == ")" && t[i].type == Tok::kPunct) ++depth;
+      if (t[i].text == "(" && t[i].type == Tok::kPunct && --depth == 0) return i;
+    }
+    return std::size_t{0};
+  };
+  // The first token of the operand that ends at `last`.
+  auto operandStart = [&](std::size_t last) {
+    std::size_t first = last;
+    if (t[last].type == Tok::kPunct && t[last].text == ")") {
+      first = matchBackward(last);
+      const std::size_t before = prevSig(first);
+      if (before < t.size() && t[before].type == Tok::kWord) first = before;
+    }
+    for (;;) {
+      const std::size_t dot = prevSig(first);
+      if (dot >= t.size() || t[dot].text != ".") break;
+      const std::size_t owner = prevSig(dot);
+      if (owner >= t.size() || (t[owner].type != Tok::kWord && t[owner].type != Tok::kQuoted)) break;
+      first = owner;
+    }
+    return first;
+  };
+  // The last token of the operand that begins at `first`.
+  auto operandEnd = [&](std::size_t first) {
+    std::size_t last = first;
+    if (t[first].type == Tok::kPunct && t[first].text == "(") return matchForward(first);
+    for (;;) {
+      const std::size_t dot = nextSig(last);
+      if (dot < t.size() && t[dot].text == "." && nextSig(dot) < t.size()) {
+        last = nextSig(dot);
+        continue;
+      }
+      break;
+    }
+    const std::size_t open = nextSig(last);
+    if (t[last].type == Tok::kWord && open < t.size() && t[open].text == "(") last = matchForward(open);
+    return last;
+  };
+  std::string out;
+  std::size_t i = 0;
+  while (i < t.size()) {
+    // Look ahead for a chain that starts at the operand ending just before the next ||.
+    std::size_t op = i;
+    while (op < t.size() && !isConcat(op)) ++op;
+    if (op >= t.size()) {
+      for (; i < t.size(); ++i) out += t[i].text;
+      break;
+    }
+    const std::size_t leftLast = prevSig(op);
+    if (leftLast >= t.size() || leftLast < i) {
+      for (; i <= op; ++i) out += t[i].text;
+      continue;
+    }
+    const std::size_t leftFirst = std::max(operandStart(leftLast), i);
+    for (; i < leftFirst; ++i) out += t[i].text;
+    std::vector<std::pair<std::size_t, std::size_t>> operands{{leftFirst, leftLast}};
+    std::size_t cursor = op;
+    while (cursor < t.size() && isConcat(cursor)) {
+      const std::size_t first = nextSig(cursor);
+      if (first >= t.size()) break;
+      const std::size_t last = operandEnd(first);
+      operands.emplace_back(first, last);
+      cursor = nextSig(last);
+    }
+    std::string chain = "NULLIF(";
+    for (std::size_t k = 0; k < operands.size(); ++k) {
+      std::string operand;
+      for (std::size_t j = operands[k].first; j <= operands[k].second; ++j) operand += t[j].text;
+      chain += (k ? " || " : "") + std::string("coalesce(") + MapConcatenation(operand) + ",'')";
+    }
+    out += chain + ", '')";
+    i = operands.back().second + 1;
+  }
+  return out;
+}
+
+// The length limits of Oracle's sized types: a longer declaration fails (ORA-00910), which is what makes a client
+// fall back to the long types. NUMBER takes at most 38 digits (ORA-01727).
+int CheckDeclaredLengths(const std::string& text) {
+  static const std::pair<const char*, long> kLimits[] = {{"VARCHAR2", 4000}, {"VARCHAR", 4000}, {"NVARCHAR2", 2000},
+                                                         {"CHAR", 2000},     {"NCHAR", 1000},   {"RAW", 2000}};
+  const std::vector<Token> t = Tokenize(text);
+  for (std::size_t i = 0; i < t.size(); ++i) {
+    if (t[i].type != Tok::kWord) continue;
+    std::size_t open = i + 1;
+    while (open < t.size() && t[open].type == Tok::kSpace) ++open;
+    if (open >= t.size() || t[open].text != "(") continue;
+    std::size_t number = open + 1;
+    while (number < t.size() && t[number].type == Tok::kSpace) ++number;
+    if (number >= t.size() || t[number].type != Tok::kNumber) continue;
+    const long value = std::atol(t[number].text.c_str());
+    for (const auto& [name, limit] : kLimits) {
+      if (t[i].upper == name && (value > limit || value < 1)) return 910;
+    }
+    if ((t[i].upper == "NUMBER" || t[i].upper == "NUMERIC" || t[i].upper == "DECIMAL") && (value > 38 || value < 1)) {
+      return 1727;
+    }
+  }
+  return 0;
+}
+
+std::uint16_t StatementTypeOf(const std::string& word) {
+  if (word == "SELECT" || word == "WITH") return 1;
+  if (word == "UPDATE") return 2;
+  if (word == "DELETE") return 3;
+  if (word == "INSERT") return 4;
+  if (word == "CREATE") return 5;
+  if (word == "DROP") return 6;
+  if (word == "ALTER") return 7;
+  if (word == "BEGIN") return 8;
+  if (word == "DECLARE") return 9;
+  return 0;
+}
+
+// ORDER BY items in SQLite's terms: an item that names a select-list column written with its table
+// ("T.COL" selected, "COL" ordered) takes the qualified form, which SQLite would find ambiguous otherwise; and NULLs
+// sort as Oracle sorts them, last ascending and first descending.
+std::string MapOrderBy(const Cursor& c, std::size_t from, std::size_t to, std::size_t selectFrom,
+                       std::size_t selectTo, const std::string& user) {
+  std::vector<std::pair<std::string, std::string>> qualified;  // COL -> T.COL
+  for (std::size_t k = selectFrom; k + 2 < selectTo; ++k) {
+    if (c.at(k).type == Tok::kWord && c.IsPunct(k + 1, ".") && c.at(k + 2).type == Tok::kWord &&
+        (k + 3 >= selectTo || c.IsPunct(k + 3, ",")) && (k == selectFrom || c.IsPunct(k - 1, ","))) {
+      qualified.emplace_back(c.at(k + 2).upper, c.at(k).text + "." + c.at(k + 2).text);
+    }
+  }
+  std::string out;
+  std::size_t start = from;
+  const int depth = from < c.size() ? c.at(from).depth : 0;
+  for (std::size_t k = from; k <= to; ++k) {
+    if (k < to && !(c.IsPunct(k, ",") && c.at(k).depth == depth)) continue;
+    std::size_t itemEnd = k;
+    bool descending = false;
+    bool hasNulls = false;
+    for (std::size_t j = start; j < itemEnd; ++j) {
+      if (c.at(j).depth != depth) continue;
+      if (c.Is(j, "DESC")) descending = true;
+      if (c.Is(j, "NULLS")) hasNulls = true;
+    }
+    std::size_t exprEnd = itemEnd;
+    if (exprEnd > start && (c.Is(exprEnd - 1, "ASC") || c.Is(exprEnd - 1, "DESC"))) --exprEnd;
+    std::string item;
+    if (exprEnd == start + 1 && c.at(start).type == Tok::kWord) {
+      for (const auto& [column, full] : qualified) {
+        if (column == c.at(start).upper) item = full;
+      }
+    }
+    if (item.empty()) item = MapTokens(c.all, c.sig[start], exprEnd >= c.size() ? c.all.size() : c.sig[exprEnd], user, false);
+    out += (out.empty() ? "" : ", ") + item;
+    if (exprEnd < itemEnd && !hasNulls) out += descending ? " DESC" : " ASC";
+    if (!hasNulls) out += descending ? " NULLS FIRST" : " NULLS LAST";
+    else if (exprEnd < itemEnd) out += " " + c.Text(exprEnd, itemEnd);
+    start = k + 1;
+  }
+  return out;
+}
+
+void PlanSelect(const Cursor& c, const std::string& user, SqlPlan& plan) {
+  std::size_t end = c.size();
+  // FOR UPDATE [OF ...] [NOWAIT | WAIT n | SKIP LOCKED] at the top level.
+  for (std::size_t k = 0; k + 1 < c.size(); ++k) {
+    if (c.at(k).depth == 0 && c.Is(k, "FOR") && c.Is(k + 1, "UPDATE")) {
+      plan.forUpdate = true;
+      end = k;
+      for (std::size_t j = k + 2; j < c.size(); ++j) {
+        if (c.Is(j, "NOWAIT")) plan.noWait = true;
+      }
+      break;
+    }
+  }
+  auto at = [&](std::size_t k) { return k >= c.size() ? c.all.size() : c.sig[k]; };
+  std::size_t orderBy = c.size();
+  for (std::size_t k = 0; k + 1 < end; ++k) {
+    if (c.at(k).depth == 0 && c.Is(k, "ORDER") && c.Is(k + 1, "BY")) orderBy = k;
+  }
+  const std::size_t bodyEnd = std::min(orderBy, end);
+  const std::size_t from = c.FindTop(0, "FROM");
+  std::string body;
+  if (plan.forUpdate && from < bodyEnd) {
+    std::size_t k = from + 1;
+    plan.lockTarget = ReadName(c, k);
+    std::string rowidOwner;
+    if (k < bodyEnd && (c.at(k).type == Tok::kWord || c.at(k).type == Tok::kQuoted) && !c.Is(k, "WHERE") &&
+        !c.Is(k, "GROUP") && !c.Is(k, "ORDER")) {
+      rowidOwner = c.at(k).text;
+    } else {
+      const std::size_t dot = plan.lockTarget.rfind('.');
+      rowidOwner = dot == std::string::npos ? plan.lockTarget : plan.lockTarget.substr(dot + 1);
+      rowidOwner = "\"" + rowidOwner + "\"";
+    }
+    // The lock needs each row's rowid: one more column, ahead of FROM.
+    body = MapTokens(c.all, c.sig[0], c.sig[from], user, false);
+    while (!body.empty() && (body.back() == ' ' || body.back() == '\n' || body.back() == '\t')) body.pop_back();
+    body += ", " + rowidOwner + ".rowid " + MapTokens(c.all, c.sig[from], at(bodyEnd), user, false);
+  } else {
+    body = MapTokens(c.all, c.sig[0], at(bodyEnd), user, false);
+  }
+  if (orderBy < end) {
+    std::size_t selectFrom = 1;
+    if (c.Is(selectFrom, "DISTINCT") || c.Is(selectFrom, "ALL")) ++selectFrom;
+    while (!body.empty() && body.back() == ' ') body.pop_back();
+    body += " ORDER BY " + MapOrderBy(c, orderBy + 2, end, selectFrom, std::min(from, orderBy), user);
+  }
+  plan.sql = MapConcatenation(body);
+}
+
+void PlanDml(const Cursor& c, const std::string& user, SqlPlan& plan) {
+  std::size_t end = c.size();
+  // RETURNING e1, e2 INTO :b1, :b2 at the top level.
+  const std::size_t ret = c.FindTop(0, "RETURNING");
+  if (ret < c.size()) {
+    const std::size_t into = c.FindTop(ret, "INTO");
+    std::size_t start = ret + 1;
+    for (std::size_t k = ret + 1; k <= into && k < c.size() + 1; ++k) {
+      if (k == into || (c.IsPunct(k, ",") && c.at(k).depth == c.at(ret).depth)) {
+        plan.returning.push_back(c.Text(start, k));
+        start = k + 1;
+      }
+    }
+    for (std::size_t k = into + 1; k < c.size(); ++k) {
+      if (c.at(k).type == Tok::kBind) plan.returningInto.push_back(ToUpperAscii(c.at(k).text.substr(1)));
+    }
+    end = ret;
+  }
+  std::size_t k = 1;
+  if (plan.statementType == 4) {  // INSERT INTO t
+    if (c.Is(k, "INTO")) ++k;
+    plan.dmlTable = ReadName(c, k);
+  } else if (plan.statementType == 3) {  // DELETE [FROM] t
+    if (c.Is(k, "FROM")) ++k;
+    plan.dmlTable = ReadName(c, k);
+  } else {
+    plan.dmlTable = ReadName(c, k);
+  }
+  if (plan.statementType != 4) {
+    const std::size_t where = c.FindTop(0, "WHERE");
+    if (where < end) plan.dmlWhere = MapTokens(c.all, c.sig[where + 1], end >= c.size() ? c.all.size() : c.sig[end], user, false);
+  }
+  plan.sql = MapTokens(c.all, c.sig[0], end >= c.size() ? c.all.size() : c.sig[end], user, false);
+  // Oracle's "DELETE t" has no FROM; SQLite wants one.
+  if (plan.statementType == 3 && !c.Is(1, "FROM")) plan.sql.replace(0, c.at(0).text.size(), "DELETE FROM");
+  plan.sql = MapConcatenation(plan.sql);
+  plan.dmlWhere = MapConcatenation(plan.dmlWhere);
+}
+
+}  // namespace
+
+std::string RestoreOracleNames(const std::string& text) {
+  static const std::pair<const char*, const char*> kBack[] = {
+      {"(qz_sysdate())", "SYSDATE"}, {"(qz_systimestamp())", "SYSTIMESTAMP"}, {"qz_rowid(rowid)", "ROWID"},
+      {"qz_sysdate()", "SYSDATE"},   {"qz_systimestamp()", "SYSTIMESTAMP"},   {"qz_user()", "USER"}};
+  std::string out = text;
+  for (const auto& [from, to] : kBack) {
+    for (std::size_t at = out.find(from); at != std::string::npos; at = out.find(from, at)) {
+      out.replace(at, std::strlen(from), to);
+    }
+  }
+  // qz_nextval('S') -> S.NEXTVAL
+  for (const char* fn : {"qz_nextval('", "qz_currval('"}) {
+    for (std::size_t at = out.find(fn); at != std::string::npos; at = out.find(fn, at)) {
+      const std::size_t close = out.find("')", at);
+      if (close == std::string::npos) break;
+      const std::string name = out.substr(at + 12, close - at - 12);
+      out.replace(at, close + 2 - at, name + (fn[3] == 'n' ? ".NEXTVAL" : ".CURRVAL"));
+    }
+  }
+  return out;
+}
+
+std::string RewriteExpression(const std::string& expression, const std::string& user) {
+  const std::vector<Token> t = Tokenize(expression);
+  return MapConcatenation(MapTokens(t, 0, t.size(), user, false));
+}
+
+SqlPlan RewriteSql(const std::string& oracleSql, const std::string& user) {
+  SqlPlan plan;
+  std::string text = oracleSql;
+  // A trailing semicolon or slash ends a statement in a script, not in a call.
+  while (!text.empty() && (text.back() == ';' || text.back() == ' ' || text.back() == '\n' || text.back() == '\r' ||
+                           text.back() == '\t')) {
+    text.pop_back();
+  }
+  const std::vector<Token> tokens = Tokenize(text);
+  const Cursor c(tokens);
+  if (c.size() == 0) {
+    plan.action = SqlAction::kEmpty;
+    return plan;
+  }
+  if (c.IsPunct(0, "(")) {
+    plan.firstWord = "SELECT";
+  } else {
+    plan.firstWord = c.at(0).upper;
+  }
+  plan.statementType = StatementTypeOf(plan.firstWord);
+  const std::string& w = plan.firstWord;
+  if (w == "SELECT" || w == "WITH" || c.IsPunct(0, "(")) {
+    PlanSelect(c, user, plan);
+    return plan;
+  }
+  if (w == "INSERT" || w == "UPDATE" || w == "DELETE") {
+    PlanDml(c, user, plan);
+    return plan;
+  }
+  if (w == "BEGIN" || w == "DECLARE") {
+    plan.action = SqlAction::kPlsql;
+    // The one block the stand-in runs: BEGIN OPEN :cursor FOR query; END
+    if (w == "BEGIN" && c.Is(1, "OPEN") && c.size() > 4 && c.at(2).type == Tok::kBind && c.Is(3, "FOR") &&
+        c.Is(c.size() - 1, "END")) {
+      std::size_t last = c.size() - 1;
+      while (last > 4 && c.IsPunct(last - 1, ";")) --last;
+      plan.action = SqlAction::kOpenCursor;
+      plan.objectName = ToUpperAscii(c.at(2).text.substr(1));
+      plan.text = c.Text(4, last);
+    }
+    return plan;
+  }
+  if (w == "COMMIT") {
+    plan.action = SqlAction::kCommit;
+    return plan;
+  }
+  if (w == "ROLLBACK") {
+    plan.action = SqlAction::kRollback;
+    return plan;
+  }
+  if (w == "GRANT" || w == "REVOKE" || w == "ANALYZE" || w == "SET") {
+    plan.action = SqlAction::kIgnored;
+    return plan;
+  }
+  if (w == "LOCK") {
+    // LOCK TABLE t1, t2 IN mode MODE [NOWAIT | WAIT n]
+    plan.action = SqlAction::kLockTable;
+    std::size_t k = 1;
+    if (!c.Is(k, "TABLE")) {
+      plan.error = 900;
+      return plan;
+    }
+    ++k;
+    while (k < c.size()) {
+      plan.lockTables.push_back(ReadName(c, k));
+      if (!c.IsPunct(k, ",")) break;
+      ++k;
+    }
+    if (!c.Is(k, "IN")) {
+      plan.error = 969;
+      return plan;
+    }
+    ++k;
+    std::string mode;
+    while (k < c.size() && !c.Is(k, "MODE")) {
+      mode += (mode.empty() ? "" : " ") + c.at(k).upper;
+      ++k;
+    }
+    if (!c.Is(k, "MODE")) {
+      plan.error = 969;
+      return plan;
+    }
+    plan.lockMode = mode;
+    plan.noWait = c.Is(k + 1, "NOWAIT");
+    return plan;
+  }
+  if (w == "ALTER" && c.Is(1, "SESSION")) {
+    plan.action = SqlAction::kAlterSession;
+    std::size_t k = 2;
+    if (c.Is(k, "SET")) ++k;
+    while (k < c.size()) {
+      const std::string name = c.at(k).upper;
+      ++k;
+      if (!c.IsPunct(k, "=")) {
+        plan.error = 922;
+        return plan;
+      }
+      ++k;
+      if (k >= c.size()) {
+        plan.error = 922;
+        return plan;
+      }
+      plan.settings.emplace_back(name, Unquote(c.at(k)));
+      ++k;
+    }
+    return plan;
+  }
+  if (w == "TRUNCATE" && c.Is(1, "TABLE")) {
+    plan.statementType = 0;
+    plan.sql = "DELETE FROM " + MapTokens(tokens, c.sig[2], tokens.size(), user, false);
+    return plan;
+  }
+  if (w == "COMMENT" && c.Is(1, "ON")) {
+    plan.action = SqlAction::kComment;
+    std::size_t k = 3;
+    plan.commentOnColumn = c.Is(2, "COLUMN");
+    std::string name = ReadName(c, k);
+    if (plan.commentOnColumn) {
+      const std::size_t dot = name.rfind('.');
+      plan.targetName = dot == std::string::npos ? std::string() : name.substr(dot + 1);
+      name = dot == std::string::npos ? name : name.substr(0, dot);
+    }
+    plan.objectName = name;
+    if (!c.Is(k, "IS") || k + 1 >= c.size()) {
+      plan.error = 905;
+      return plan;
+    }
+    plan.text = Unquote(c.at(k + 1));
+    return plan;
+  }
+  std::size_t k = 1;
+  if (w == "CREATE" && c.Is(k, "OR") && c.Is(k + 1, "REPLACE")) k += 2;
+  if ((w == "CREATE" || w == "DROP") && c.Is(k, "PUBLIC")) {
+    plan.publicSynonym = true;
+    ++k;
+  }
+  if ((w == "CREATE" || w == "DROP") && c.Is(k, "SEQUENCE")) {
+    plan.action = w == "CREATE" ? SqlAction::kCreateSequence : SqlAction::kDropSequence;
+    ++k;
+    plan.objectName = ReadName(c, k);
+    bool minGiven = false;
+    while (k < c.size()) {
+      if (c.Is(k, "START") && c.Is(k + 1, "WITH")) {
+        k += 2;
+        plan.seqStart = ReadSigned(c, k);
+      } else if (c.Is(k, "INCREMENT") && c.Is(k + 1, "BY")) {
+        k += 2;
+        plan.seqIncrement = ReadSigned(c, k);
+      } else if (c.Is(k, "MINVALUE")) {
+        ++k;
+        plan.seqMin = ReadSigned(c, k);
+        minGiven = true;
+      } else if (c.Is(k, "MAXVALUE")) {
+        ++k;
+        plan.seqMax = ReadSigned(c, k);
+      } else if (c.Is(k, "CACHE")) {
+        k += 2;
+      } else if (c.Is(k, "CYCLE")) {
+        plan.seqCycle = true;
+        ++k;
+      } else {
+        ++k;  // NOCACHE, NOCYCLE, ORDER, NOORDER, NOMAXVALUE, NOMINVALUE
+      }
+    }
+    if (minGiven && plan.seqStart < plan.seqMin) plan.seqStart = plan.seqMin;
+    return plan;
+  }
+  if ((w == "CREATE" || w == "DROP") && c.Is(k, "SYNONYM")) {
+    plan.action = w == "CREATE" ? SqlAction::kCreateSynonym : SqlAction::kDropSynonym;
+    ++k;
+    plan.objectName = ReadName(c, k);
+    if (w == "CREATE") {
+      if (!c.Is(k, "FOR")) {
+        plan.error = 905;
+        return plan;
+      }
+      ++k;
+      plan.targetName = ReadName(c, k);
+    }
+    return plan;
+  }
+  if ((w == "CREATE" || w == "DROP") && c.Is(1, "USER")) {
+    plan.action = w == "CREATE" ? SqlAction::kCreateUser : SqlAction::kDropUser;
+    k = 2;
+    plan.objectName = ReadName(c, k);
+    if (w == "CREATE") {
+      if (!c.Is(k, "IDENTIFIED") || !c.Is(k + 1, "BY") || k + 2 >= c.size()) {
+        plan.error = 922;
+        return plan;
+      }
+      // Passwords keep their case, quoted or not.
+      const Token& password = c.at(k + 2);
+      plan.targetName = password.type == Tok::kWord ? password.text : Unquote(password);
+    }
+    return plan;
+  }
+  if (w == "DROP" && c.Is(1, "TABLE")) {
+    // CASCADE CONSTRAINT(S) and PURGE have no SQLite form; the table goes with its constraints anyway.
+    std::size_t end = c.size();
+    for (std::size_t j = 2; j < c.size(); ++j) {
+      if (c.Is(j, "CASCADE") || c.Is(j, "PURGE")) {
+        end = j;
+        break;
+      }
+    }
+    plan.sql = MapTokens(tokens, c.sig[0], end >= c.size() ? tokens.size() : c.sig[end], user, true);
+    return plan;
+  }
+  if (w != "CREATE" && w != "ALTER" && w != "DROP" && w != "RENAME") {
+    plan.error = 900;  // no statement Oracle knows begins so
+    return plan;
+  }
+  const bool ddl = w == "CREATE" || w == "ALTER";
+  if (ddl) {
+    plan.error = CheckDeclaredLengths(text);
+    if (plan.error) return plan;
+  }
+  std::string mapped = MapTokens(tokens, c.sig[0], tokens.size(), user, ddl);
+  if (ddl) mapped = MapDdlTypes(mapped);
+  // ALTER TABLE t ADD (c1 type, c2 type): SQLite adds one column per statement and wants no parentheses.
+  if (w == "ALTER" && c.Is(1, "TABLE")) {
+    std::size_t j = 2;
+    ReadName(c, j);
+    if (c.Is(j, "ADD") && c.IsPunct(j + 1, "(")) {
+      const std::string prefix = "ALTER TABLE " + MapTokens(tokens, c.sig[2], c.sig[j], user, true) + " ADD COLUMN ";
+      std::string statements;
+      std::size_t start = j + 2;
+      const int depth = c.at(j + 1).depth + 1;
+      for (std::size_t m = j + 2; m < c.size(); ++m) {
+        const bool closing = c.IsPunct(m, ")") && c.at(m).depth == depth;
+        if ((c.IsPunct(m, ",") && c.at(m).depth == depth) || closing) {
+          statements += prefix + MapDdlTypes(MapTokens(tokens, c.sig[start], c.sig[m], user, true)) + ";";
+          start = m + 1;
+          if (closing) break;
+        }
+      }
+      mapped = statements;
+    }
+  }
+  plan.sql = mapped;
+  return plan;
+}
+
+}  // namespace qzoci

@@ -1,0 +1,86 @@
+// The thin rewrite that lets SQLite run the Oracle SQL a client sends: it classifies a statement (the statement
+// type OCI reports after prepare), turns the statements SQLite has no form for into actions the engine carries out
+// itself (LOCK TABLE, ALTER SESSION, sequences, comments, synonyms, users, COMMIT and ROLLBACK), takes the clauses
+// SQLite lacks off the text (FOR UPDATE, RETURNING ... INTO) and maps the pseudo-columns and names it does not know
+// (ROWID, SYSDATE, USER, NEXTVAL and CURRVAL, SYS. views, the session's own schema) to the stand-in's functions.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace qzoci {
+
+enum class SqlAction {
+  kRun,             // the rewritten text runs on SQLite
+  kLockTable,       // LOCK TABLE ... IN mode MODE [NOWAIT]
+  kAlterSession,    // ALTER SESSION SET name = value ...
+  kCreateSequence,  // CREATE SEQUENCE
+  kDropSequence,
+  kComment,         // COMMENT ON TABLE / COLUMN
+  kCreateSynonym,
+  kDropSynonym,
+  kCreateUser,
+  kDropUser,
+  kIgnored,  // GRANT, REVOKE, and the like: accepted, nothing to do
+  kCommit,
+  kRollback,
+  kOpenCursor,  // BEGIN OPEN :c FOR SELECT ...; END; -- a REF CURSOR opened on a query
+  kPlsql,       // any other anonymous block: SQLite cannot run it
+  kEmpty,
+};
+
+struct SqlPlan {
+  SqlAction action = SqlAction::kRun;
+  std::uint16_t statementType = 0;  // OCI_STMT_*
+  std::string sql;                  // for kRun: the text for SQLite
+  std::string firstWord;            // upper case
+
+  // SELECT ... FOR UPDATE: the clause was taken off; `lockTarget` is the first table of the FROM list, the select
+  // list gained one last column, its rowid, which the engine uses for the row locks and drops from the result.
+  bool forUpdate = false;
+  bool noWait = false;
+  std::string lockTarget;
+
+  // INSERT/UPDATE/DELETE: the target table, and the WHERE text of UPDATE and DELETE.
+  std::string dmlTable;
+  std::string dmlWhere;
+  // RETURNING e1, e2 INTO :b1, :b2 (taken off the text).
+  std::vector<std::string> returning;
+  std::vector<std::string> returningInto;
+
+  // LOCK TABLE: the tables and the mode ("ROW SHARE", "EXCLUSIVE", ...).
+  std::vector<std::string> lockTables;
+  std::string lockMode;
+
+  // ALTER SESSION SET: the pairs, names in upper case, values unquoted.
+  std::vector<std::pair<std::string, std::string>> settings;
+
+  // Sequences, synonyms, users and comments: the object's name (possibly owner-qualified) and its details.
+  std::string objectName;
+  std::string targetName;  // synonym target, comment's column, user's password
+  std::string text;        // comment text; the query of a REF CURSOR
+  bool commentOnColumn = false;
+  bool publicSynonym = false;
+  long long seqStart = 1;
+  long long seqIncrement = 1;
+  long long seqMin = 1;
+  long long seqMax = 0;  // 0: none
+  bool seqCycle = false;
+
+  // The syntax error the rewrite found itself (ORA number), 0 when none.
+  int error = 0;
+};
+
+// `user` is the session's schema: "USER.TABLE" is read as the session's own table.
+SqlPlan RewriteSql(const std::string& oracleSql, const std::string& user);
+
+// Gives back the Oracle spelling of what the rewrite mapped ("qz_rowid(rowid)" -> "ROWID", "qz_sysdate()" ->
+// "SYSDATE", ...), for column names and default texts that SQLite reports.
+std::string RestoreOracleNames(const std::string& text);
+
+// Maps the Oracle pseudo-columns and names of an expression (a RETURNING item) the same way.
+std::string RewriteExpression(const std::string& expression, const std::string& user);
+
+}  // namespace qzoci
