@@ -72,7 +72,7 @@ enum class EStep {
   QueryRun,       // SQL engine check, find or create, run the query, adopt its description
 };
 
-// ---- Positions to table operations --------------------------------------------------------------------------------
+// ---- Positions to table operations ----------------------------------------------------------------------------------
 // The one place where a position of the access interface meets an operation of the table: each row forwards the
 // runtime's arguments (after the handle) to the table operation that does what the position is for, whatever place
 // that operation has among the table's operations. Operations the table engine has not built yet answer error 8
@@ -80,11 +80,11 @@ enum class EStep {
 template <std::size_t P>
 struct ToTable;
 
-#define QZ_POSITION(P, STEP, ...)                  \
-  template <>                                      \
-  struct ToTable<P> {                              \
-    static constexpr EStep kStep = EStep::STEP;    \
-    static constexpr auto Run = __VA_ARGS__;       \
+#define QZ_POSITION(P, STEP, ...)               \
+  template <>                                   \
+  struct ToTable<P> {                           \
+    static constexpr EStep kStep = EStep::STEP; \
+    static constexpr auto Run = __VA_ARGS__;    \
   };
 
 using U32 = std::uint32_t;
@@ -140,7 +140,8 @@ QZ_POSITION(43, FrameRename, [](CTable& t, Text c, HV value, U32 a) { return t.b
 QZ_POSITION(44, Frame, [](CTable& t, HV out) { return t.bIsReadOnly(out); })
 QZ_POSITION(45, Frame, [](CTable& t, HV value, U32 a, U32 b) { return t.bReadCurrentContext(value, a, b); })
 // The table takes the out address first and the context second.
-QZ_POSITION(46, FrameRename, [](CTable& t, Text c, U32* out, U32 flags) { return t.bGetPositionPerMille(out, c, flags); })
+QZ_POSITION(46, FrameRename,
+            [](CTable& t, Text c, U32* out, U32 flags) { return t.bGetPositionPerMille(out, c, flags); })
 QZ_POSITION(47, FrameRename, [](CTable& t, Text c, U32 perMille, U32 a, U32 flags) {
   return t.bSetPositionPerMille(c, perMille, a, flags);
 })
@@ -350,7 +351,7 @@ CTable* CAccessInterface::pFindOrCreateTable(IHostFileHandle* handle, std::uint3
   return table;
 }
 
-// ---- table registries, through the driver object that made the interface ------------------------------------------
+// ---- table registries, through the driver object that made the interface --------------------------------------------
 
 CTableRegistry* CAccessInterface::pFindTableRegistry(IHostFileHandle* handle) {
   return m_pDriver ? m_pDriver->pFindTableRegistry(AsRegistryKey(handle)) : nullptr;
@@ -402,15 +403,16 @@ void CAccessInterface::NotifyTablesOfConnection(IHostConnectionDescription* host
   });
 }
 
-// ---- errors -----------------------------------------------------------------------------------------------------------
+// ---- errors ---------------------------------------------------------------------------------------------------------
 
 void CAccessInterface::Raise(std::uint32_t recordedCode, std::uint32_t point, CConnection* reporter,
                              const char16_t* file, std::uint32_t errorCode, const char16_t* first,
                              const char16_t* second) {
-  RaiseModuleError(m_pErrorHolder, recordedCode, ERROR_UNIT_ACCESS_INTERFACE, point, reporter, file, errorCode, first, second);
+  RaiseModuleError(m_pErrorHolder, recordedCode, ERROR_UNIT_ACCESS_INTERFACE, point, reporter, file, errorCode, first,
+                   second);
 }
 
-// ---- the steps of the positions ---------------------------------------------------------------------------------------
+// ---- the steps of the positions -------------------------------------------------------------------------------------
 
 template <std::size_t P, typename... A>
 auto CAccessInterface::RunFrame(IHostFileHandle* handle, A... arguments) {
@@ -687,8 +689,7 @@ std::int32_t CAccessInterface::bGoToRecord(IHostFileHandle* handle, const char16
   return Dispatch<37>(handle, context, a, b, c, d, sqlQuery);
 }
 
-std::int32_t CAccessInterface::bDeleteRecordChecked(IHostFileHandle* handle, IHostSqlQuery* sqlQuery,
-                                                    HostValue value) {
+std::int32_t CAccessInterface::bDeleteRecordChecked(IHostFileHandle* handle, IHostSqlQuery* sqlQuery, HostValue value) {
   if (!bCheckSqlEngine(sqlQuery)) return 0;
   return Dispatch<38>(handle, sqlQuery, value);
 }

@@ -43,90 +43,90 @@ class CAccessInterface final {
   CAccessInterface& operator=(const CAccessInterface&) = delete;
 
   // ---- the runtime's operations, in position order ----
-  virtual std::int32_t nGetInterfaceVersion();                                                       // 0: 11
-  virtual std::int32_t nGetInterfaceMinVersion();                                                    // 1: 8
-  virtual std::int32_t nReturnMinusOne2();                                                           // 2
-  virtual std::int32_t nReturnMinusOne3();                                                           // 3
-  virtual void DoNothing4();                                                                         // 4
-  virtual std::uint32_t AddExternalRef();                                                            // 5
-  virtual std::int32_t nReleaseExternalRef();                                                        // 6
-  virtual CErrorHolder* pGetErrorHolderFor(IHostFileHandle* handle);                                 // 7
-  virtual std::int32_t bIsOpen(IHostFileHandle* handle);                                             // 8
-  virtual IHostFileDescription* piGetRecordDescription();                                            // 9
-  virtual std::int32_t bSupportsTransactions(IHostFileHandle* handle, HostValue a, HostValue b);     // 10
-  virtual std::int32_t nNotAvailableA(IHostFileHandle* handle);                                      // 11
-  virtual std::int32_t bEnsureTable(IHostFileHandle* handle, std::uint32_t a, HostValue b);          // 12
-  virtual std::int32_t bOpenOrCreate(IHostFileHandle* handle, std::uint32_t a, HostValue b);         // 13
-  virtual std::int32_t bCreateAndOpen(IHostFileHandle* handle, HostValue a);                         // 14
-  virtual std::int32_t bOpen(IHostFileHandle* handle, std::uint32_t a, HostValue b);                 // 15
-  virtual std::int32_t bSetTablesStateByName(IHostFileHandle* handle, std::uint32_t state);          // 16
-  virtual std::int32_t bClose(IHostFileHandle* handle);                                              // 17
+  virtual std::int32_t nGetInterfaceVersion();                                                          // 0: 11
+  virtual std::int32_t nGetInterfaceMinVersion();                                                       // 1: 8
+  virtual std::int32_t nReturnMinusOne2();                                                              // 2
+  virtual std::int32_t nReturnMinusOne3();                                                              // 3
+  virtual void DoNothing4();                                                                            // 4
+  virtual std::uint32_t AddExternalRef();                                                               // 5
+  virtual std::int32_t nReleaseExternalRef();                                                           // 6
+  virtual CErrorHolder* pGetErrorHolderFor(IHostFileHandle* handle);                                    // 7
+  virtual std::int32_t bIsOpen(IHostFileHandle* handle);                                                // 8
+  virtual IHostFileDescription* piGetRecordDescription();                                               // 9
+  virtual std::int32_t bSupportsTransactions(IHostFileHandle* handle, HostValue a, HostValue b);        // 10
+  virtual std::int32_t nNotAvailableA(IHostFileHandle* handle);                                         // 11
+  virtual std::int32_t bEnsureTable(IHostFileHandle* handle, std::uint32_t a, HostValue b);             // 12
+  virtual std::int32_t bOpenOrCreate(IHostFileHandle* handle, std::uint32_t a, HostValue b);            // 13
+  virtual std::int32_t bCreateAndOpen(IHostFileHandle* handle, HostValue a);                            // 14
+  virtual std::int32_t bOpen(IHostFileHandle* handle, std::uint32_t a, HostValue b);                    // 15
+  virtual std::int32_t bSetTablesStateByName(IHostFileHandle* handle, std::uint32_t state);             // 16
+  virtual std::int32_t bClose(IHostFileHandle* handle);                                                 // 17
   virtual std::int32_t bClearRecord(IHostFileHandle* handle, std::uint32_t flags, std::uint32_t mode);  // 18
   virtual std::int32_t bSaveRecord(IHostFileHandle* handle, HostValue key, std::uint32_t flags,
-                                   std::uint32_t mode);                                              // 19
-  virtual std::int32_t bNotSupportedA(IHostFileHandle* handle, HostValue a, std::uint32_t b);        // 20
-  virtual std::int32_t bDeleteRecord(IHostFileHandle* handle, HostValue key, std::uint32_t mode);    // 21
+                                   std::uint32_t mode);                                            // 19
+  virtual std::int32_t bNotSupportedA(IHostFileHandle* handle, HostValue a, std::uint32_t b);      // 20
+  virtual std::int32_t bDeleteRecord(IHostFileHandle* handle, HostValue key, std::uint32_t mode);  // 21
   virtual std::int32_t bWriteRecord(IHostFileHandle* handle, HostValue key, std::uint32_t flags,
-                                    std::uint32_t mode);                                             // 22
+                                    std::uint32_t mode);  // 22
   virtual std::int32_t bSeekOnKey(IHostFileHandle* handle, const char16_t* context, HostValue a, std::uint32_t b,
                                   std::uint32_t c, std::uint32_t d, HostValue e, std::uint32_t f,
-                                  std::uint32_t g);                                                  // 23
-  virtual std::int32_t bNotSupportedB(IHostFileHandle* handle);                                      // 24
+                                  std::uint32_t g);              // 23
+  virtual std::int32_t bNotSupportedB(IHostFileHandle* handle);  // 24
   virtual std::int32_t bModifyRecord(IHostFileHandle* handle, HostValue key, std::uint32_t mode,
-                                     HostValue argument);                                            // 25
+                                     HostValue argument);  // 25
   virtual std::int32_t bRead(IHostFileHandle* handle, const char16_t* context, std::uint32_t direction,
                              std::uint32_t flags, std::uint32_t a, HostValue out, std::uint32_t b);  // 26
-  virtual std::int32_t bReadInContext(IHostFileHandle* handle, const char16_t* context, std::uint32_t a,
-                                      HostValue b, std::uint32_t c, std::uint32_t d, HostValue e,
-                                      std::uint32_t f);                                              // 27
-  virtual std::int32_t bLockTable(IHostFileHandle* handle, std::uint32_t mode, HostValue previousMode);  // 28
-  virtual std::int32_t bUnlockTable(IHostFileHandle* handle);                                        // 29
+  virtual std::int32_t bReadInContext(IHostFileHandle* handle, const char16_t* context, std::uint32_t a, HostValue b,
+                                      std::uint32_t c, std::uint32_t d, HostValue e,
+                                      std::uint32_t f);                                                      // 27
+  virtual std::int32_t bLockTable(IHostFileHandle* handle, std::uint32_t mode, HostValue previousMode);      // 28
+  virtual std::int32_t bUnlockTable(IHostFileHandle* handle);                                                // 29
   virtual std::int32_t bTestRecordLock(IHostFileHandle* handle, HostValue a, std::uint32_t b, HostValue c);  // 30
-  virtual std::int32_t bTestRecordLockDefault(IHostFileHandle* handle, HostValue a);                 // 31
-  virtual std::int32_t bGetOutOfRange(IHostFileHandle* handle, const char16_t* context, HostValue out);  // 32
+  virtual std::int32_t bTestRecordLockDefault(IHostFileHandle* handle, HostValue a);                         // 31
+  virtual std::int32_t bGetOutOfRange(IHostFileHandle* handle, const char16_t* context, HostValue out);      // 32
   virtual std::int32_t bGetRecordState(IHostFileHandle* handle, const char16_t* context, std::uint32_t* word,
                                        std::uint32_t* found);                                        // 33
   virtual std::int32_t bSetLockMode(IHostFileHandle* handle, std::uint32_t mode);                    // 34
   virtual std::int64_t nTableProbe(IHostFileHandle* handle);                                         // 35
   virtual std::int32_t bGetRecordFlags(IHostFileHandle* handle, HostValue key, HostValue outFlags);  // 36
   virtual std::int32_t bGoToRecord(IHostFileHandle* handle, const char16_t* context, HostValue a, std::uint32_t b,
-                                   HostValue c, std::uint32_t d, IHostSqlQuery* sqlQuery);           // 37
+                                   HostValue c, std::uint32_t d, IHostSqlQuery* sqlQuery);  // 37
   virtual std::int32_t bDeleteRecordChecked(IHostFileHandle* handle, IHostSqlQuery* sqlQuery,
-                                            HostValue value);                                        // 38
-  virtual std::int32_t bMarkContextRecord(IHostFileHandle* handle, const char16_t* context);         // 39
-  virtual std::int32_t bResetContextMark(IHostFileHandle* handle, const char16_t* context);          // 40
+                                            HostValue value);                                 // 38
+  virtual std::int32_t bMarkContextRecord(IHostFileHandle* handle, const char16_t* context);  // 39
+  virtual std::int32_t bResetContextMark(IHostFileHandle* handle, const char16_t* context);   // 40
   virtual std::int32_t bCheckItem(IHostFileHandle* handle, std::uint32_t a, HostValue b, std::uint32_t c,
-                                  std::uint32_t d);                                                  // 41
-  virtual std::int32_t bSavePosition(IHostFileHandle* handle, std::uint32_t identifier);             // 42
+                                  std::uint32_t d);                                       // 41
+  virtual std::int32_t bSavePosition(IHostFileHandle* handle, std::uint32_t identifier);  // 42
   virtual std::int32_t bCheckItemValue(IHostFileHandle* handle, const char16_t* context, HostValue value,
-                                       std::uint32_t a);                                             // 43
-  virtual std::int32_t bIsReadOnly(IHostFileHandle* handle, HostValue out);                          // 44
+                                       std::uint32_t a);                     // 43
+  virtual std::int32_t bIsReadOnly(IHostFileHandle* handle, HostValue out);  // 44
   virtual std::int32_t bReadCurrentContext(IHostFileHandle* handle, HostValue value, std::uint32_t a,
-                                           std::uint32_t b);                                         // 45
+                                           std::uint32_t b);  // 45
   virtual std::int32_t bGetPositionPerMille(IHostFileHandle* handle, const char16_t* context, std::uint32_t* out,
-                                            std::uint32_t flags);                                    // 46
-  virtual std::int32_t bSetPositionPerMille(IHostFileHandle* handle, const char16_t* context,
-                                            std::uint32_t perMille, std::uint32_t a, std::uint32_t flags);  // 47
-  virtual std::int32_t bReadLargeValue(IHostFileHandle* handle, std::uint32_t index, HostValue value);   // 48
-  virtual std::int32_t bWriteLargeValue(IHostFileHandle* handle, std::uint32_t index, HostValue buffer);  // 49
-  virtual std::int32_t bGetRecordBuffer(IHostFileHandle* handle, HostValue out);                     // 50
-  virtual std::int32_t bSetRecordBuffer(IHostFileHandle* handle, HostValue buffer);                  // 51
+                                            std::uint32_t flags);  // 46
+  virtual std::int32_t bSetPositionPerMille(IHostFileHandle* handle, const char16_t* context, std::uint32_t perMille,
+                                            std::uint32_t a, std::uint32_t flags);                          // 47
+  virtual std::int32_t bReadLargeValue(IHostFileHandle* handle, std::uint32_t index, HostValue value);      // 48
+  virtual std::int32_t bWriteLargeValue(IHostFileHandle* handle, std::uint32_t index, HostValue buffer);    // 49
+  virtual std::int32_t bGetRecordBuffer(IHostFileHandle* handle, HostValue out);                            // 50
+  virtual std::int32_t bSetRecordBuffer(IHostFileHandle* handle, HostValue buffer);                         // 51
   virtual std::int32_t bCallLargeValueSlot(IHostFileHandle* handle, std::uint32_t index, HostValue value);  // 52
   virtual std::int32_t nGetLargeValueState(IHostFileHandle* handle, std::uint32_t index, HostValue value);  // 53
-  virtual std::int32_t bResetContext(IHostFileHandle* handle, const char16_t* context);              // 54
+  virtual std::int32_t bResetContext(IHostFileHandle* handle, const char16_t* context);                     // 54
   virtual std::int32_t bRestorePosition(IHostFileHandle* handle, HostValue position, std::uint32_t flags);  // 55
   virtual std::int32_t bNotSupportedC(IHostFileHandle* handle, HostValue a, HostValue b, std::uint32_t c,
-                                      HostValue d);                                                  // 56
-  virtual std::int32_t nNotAvailableB(IHostFileHandle* handle);                                      // 57
-  virtual std::int32_t nNotAvailableC(IHostFileHandle* handle);                                      // 58
-  virtual std::int32_t nNotAvailableD(IHostFileHandle* handle);                                      // 59
-  virtual std::int32_t bDropSharedRowSource(IHostFileHandle* handle);                                // 60
+                                      HostValue d);                    // 56
+  virtual std::int32_t nNotAvailableB(IHostFileHandle* handle);        // 57
+  virtual std::int32_t nNotAvailableC(IHostFileHandle* handle);        // 58
+  virtual std::int32_t nNotAvailableD(IHostFileHandle* handle);        // 59
+  virtual std::int32_t bDropSharedRowSource(IHostFileHandle* handle);  // 60
   virtual std::int32_t bCompareSavedPositions(IHostFileHandle* handle, std::uint32_t a, std::uint32_t b,
-                                              HostValue outEqual);                                   // 61
-  virtual std::int32_t nReturnZero62();                                                              // 62
-  virtual std::int32_t nReturnZero63();                                                              // 63
-  virtual std::int32_t bDeleteAll(IHostFileHandle* handle);                                          // 64
-  virtual void DoNothing65();                                                                        // 65
+                                              HostValue outEqual);  // 61
+  virtual std::int32_t nReturnZero62();                             // 62
+  virtual std::int32_t nReturnZero63();                             // 63
+  virtual std::int32_t bDeleteAll(IHostFileHandle* handle);         // 64
+  virtual void DoNothing65();                                       // 65
   virtual void DoNothing66();
   virtual void DoNothing67();
   virtual void DoNothing68();
@@ -139,9 +139,9 @@ class CAccessInterface final {
   virtual void DoNothing75();
   virtual void DoNothing76();
   virtual void DoNothing77();
-  virtual void DoNothing78();                                                                        // 78
-  virtual std::int32_t bCreate(IHostFileHandle* handle);                                             // 79
-  virtual void DeletingDestructor(std::uint32_t flags);                                              // 80
+  virtual void DoNothing78();                             // 78
+  virtual std::int32_t bCreate(IHostFileHandle* handle);  // 79
+  virtual void DeletingDestructor(std::uint32_t flags);   // 80
   virtual std::int32_t bExecuteQuery(std::uint32_t* hasRows, IHostFileHandle* handle, const char16_t* context,
                                      IHostSqlQuery* sqlQuery, std::uint32_t flags, HostValue value);  // 81
 

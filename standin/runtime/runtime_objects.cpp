@@ -4,7 +4,7 @@
 
 namespace qzrt {
 
-// ---- SlotObject --------------------------------------------------------------------------------------------------
+// ---- SlotObject -----------------------------------------------------------------------------------------------------
 
 void SlotObject::SetText(std::size_t slot, std::optional<std::u16string> text) {
   std::lock_guard lock(m_mutex);
@@ -93,9 +93,11 @@ std::int64_t SlotObject::NumberSlot(std::size_t slot, std::int64_t fallback) {
   return Number(slot, fallback);
 }
 
-// ---- ConnectionDescription ---------------------------------------------------------------------------------------
+// ---- ConnectionDescription ------------------------------------------------------------------------------------------
 
-std::uint32_t ConnectionDescription::nGetInterfaceVersion() { return static_cast<std::uint32_t>(NumberSlot(kInterfaceVersion, 4)); }
+std::uint32_t ConnectionDescription::nGetInterfaceVersion() {
+  return static_cast<std::uint32_t>(NumberSlot(kInterfaceVersion, 4));
+}
 
 std::int32_t ConnectionDescription::AddRef(std::int32_t a, std::int32_t b) {
   Note(kAddRef, {a, b});
@@ -117,17 +119,25 @@ std::int32_t ConnectionDescription::bIsReadOnly() { return static_cast<std::int3
 
 const char16_t* ConnectionDescription::pszGetProvider() { return TextSlot(kProvider); }
 
-std::int32_t ConnectionDescription::nGetConnectionTimeout() { return static_cast<std::int32_t>(NumberSlot(kConnectionTimeout, 0)); }
+std::int32_t ConnectionDescription::nGetConnectionTimeout() {
+  return static_cast<std::int32_t>(NumberSlot(kConnectionTimeout, 0));
+}
 
-std::int32_t ConnectionDescription::nGetCommandTimeout() { return static_cast<std::int32_t>(NumberSlot(kCommandTimeout, 0)); }
+std::int32_t ConnectionDescription::nGetCommandTimeout() {
+  return static_cast<std::int32_t>(NumberSlot(kCommandTimeout, 0));
+}
 
 const char16_t* ConnectionDescription::pszGetExtendedInformation() { return TextSlot(kExtendedInformation); }
 
 const char16_t* ConnectionDescription::pszGetName() { return TextSlot(kName); }
 
-std::uint32_t ConnectionDescription::nGetCursorLocation() { return static_cast<std::uint32_t>(NumberSlot(kCursorLocation, 0)); }
+std::uint32_t ConnectionDescription::nGetCursorLocation() {
+  return static_cast<std::uint32_t>(NumberSlot(kCursorLocation, 0));
+}
 
-std::int32_t ConnectionDescription::nGetNamedParameterFlag() { return static_cast<std::int32_t>(NumberSlot(kNamedParameterFlag, 0)); }
+std::int32_t ConnectionDescription::nGetNamedParameterFlag() {
+  return static_cast<std::int32_t>(NumberSlot(kNamedParameterFlag, 0));
+}
 
 const char16_t* ConnectionDescription::pszGetDatabase() { return TextSlot(kDatabase); }
 
@@ -135,14 +145,16 @@ std::int64_t ConnectionDescription::nGetCacheSize() { return NumberSlot(kCacheSi
 
 const char16_t* ConnectionDescription::pszGetLabel() { return TextSlot(kLabel); }
 
-// ---- TableDescription --------------------------------------------------------------------------------------------
+// ---- TableDescription -----------------------------------------------------------------------------------------------
 
 TableDescription::TableDescription(const std::u16string& name) {
   SetText(kName, name);
   SetText(kSqlTableName, name);
 }
 
-std::uint32_t TableDescription::nGetInterfaceLevel() { return static_cast<std::uint32_t>(NumberSlot(kInterfaceLevel, 6)); }
+std::uint32_t TableDescription::nGetInterfaceLevel() {
+  return static_cast<std::uint32_t>(NumberSlot(kInterfaceLevel, 6));
+}
 
 std::int32_t TableDescription::nReturnOne1() {
   Note(1);
@@ -191,7 +203,9 @@ std::uint32_t TableDescription::nGetItemCount() { return static_cast<std::uint32
 
 std::uint32_t TableDescription::nGetKeyCount() { return static_cast<std::uint32_t>(NumberSlot(kKeyCount, 0)); }
 
-std::uint32_t TableDescription::nGetLargeItemCount() { return static_cast<std::uint32_t>(NumberSlot(kLargeItemCount, 0)); }
+std::uint32_t TableDescription::nGetLargeItemCount() {
+  return static_cast<std::uint32_t>(NumberSlot(kLargeItemCount, 0));
+}
 
 std::uint32_t TableDescription::nGetColumnCount() { return static_cast<std::uint32_t>(NumberSlot(kColumnCount, 0)); }
 
@@ -235,7 +249,7 @@ const char16_t* TableDescription::pszGetOwnerName() { return TextSlot(kOwnerName
 
 const char16_t* TableDescription::pszGetDatabaseName() { return TextSlot(kDatabaseName); }
 
-// ---- FileHandle --------------------------------------------------------------------------------------------------
+// ---- FileHandle -----------------------------------------------------------------------------------------------------
 
 FileHandle::FileHandle(std::uint64_t contextId, std::uint64_t fileId) { SetIdentifiers(contextId, fileId); }
 
@@ -248,7 +262,7 @@ std::uint64_t FileHandle::nGetFileId() { return static_cast<std::uint64_t>(Numbe
 
 std::uint64_t FileHandle::nGetContextId() { return static_cast<std::uint64_t>(NumberSlot(kContextId, 0)); }
 
-// ---- RuntimeObject -----------------------------------------------------------------------------------------------
+// ---- RuntimeObject --------------------------------------------------------------------------------------------------
 
 RuntimeObject::RuntimeObject(const std::u16string& name) { SetText(kName, name); }
 
@@ -268,7 +282,7 @@ const char16_t* RuntimeObject::pszGetName() { return TextSlot(kName); }
 
 std::uint32_t RuntimeObject::nGetPending() { return static_cast<std::uint32_t>(NumberSlot(kPending, 0)); }
 
-// ---- SqlQuery ----------------------------------------------------------------------------------------------------
+// ---- SqlQuery -------------------------------------------------------------------------------------------------------
 
 std::int32_t SqlQuery::nQueryLibrary(std::int32_t question, std::int32_t library, std::uint32_t* version) {
   Note(kLibraryQuestion, {question, library, Arg(version)});
@@ -283,7 +297,7 @@ void SqlQuery::SetLibraryAnswer(std::int32_t answer, std::uint32_t version) {
   m_libraryVersion = version;
 }
 
-// ---- KeyTranslator -----------------------------------------------------------------------------------------------
+// ---- KeyTranslator --------------------------------------------------------------------------------------------------
 
 std::int32_t KeyTranslator::bTranslateKey(std::uint64_t oldKey, std::uint64_t* newKey) {
   Note(kTranslate, {static_cast<std::int64_t>(oldKey), Arg(newKey)});

@@ -196,17 +196,17 @@ class QZRT_API TableDescription : public SlotObject {
   virtual std::uint32_t nGetLargeItemCount();  // 14
   virtual std::uint32_t nGetColumnCount();     // 15
   // Items are not modelled: the item lookups answer null.
-  virtual void* piGetItem(std::uint32_t index);         // 16
-  virtual void* piFindItem(const char16_t* name);       // 17
-  virtual void* piGetKey(std::uint32_t index);          // 18
-  virtual void* piGetLargeItem(std::uint32_t index);    // 19
-  virtual std::int32_t nReturnOne20();                  // 20
-  virtual const char16_t* pszGetSqlTableName();         // 21
-  virtual void* piGetIdentifyingKey();                  // 22
-  virtual const char16_t* pszGetSecondaryName();        // 23
-  virtual const char16_t* pszGetTertiaryName();         // 24
-  virtual const char16_t* pszGetOwnerName();            // 25
-  virtual const char16_t* pszGetDatabaseName();         // 26
+  virtual void* piGetItem(std::uint32_t index);       // 16
+  virtual void* piFindItem(const char16_t* name);     // 17
+  virtual void* piGetKey(std::uint32_t index);        // 18
+  virtual void* piGetLargeItem(std::uint32_t index);  // 19
+  virtual std::int32_t nReturnOne20();                // 20
+  virtual const char16_t* pszGetSqlTableName();       // 21
+  virtual void* piGetIdentifyingKey();                // 22
+  virtual const char16_t* pszGetSecondaryName();      // 23
+  virtual const char16_t* pszGetTertiaryName();       // 24
+  virtual const char16_t* pszGetOwnerName();          // 25
+  virtual const char16_t* pszGetDatabaseName();       // 26
 };
 
 // The runtime's file handle: it names a table in every access-interface call by a context identifier (slot 8), the

@@ -1,8 +1,6 @@
 // The access interface as the runtime drives it: every position through the raw table index, against a test driver
 // whose factories make table and connection doubles that log what reaches them. A program of its own: the lookup
 // cache, the SQL engine version and gpDriver are process-wide.
-#include "host/access_interface.h"
-
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -16,16 +14,19 @@
 #include "engine/table.h"
 #include "foundation/error_holder.h"
 #include "foundation/x_error.h"
+#include "host/access_interface.h"
 #include "host/driver.h"
 #include "host/host_objects.h"
 #include "host/library_entry.h"
 #include "host/module_errors.h"
 #include "host/table_lookup_cache.h"
-#include "platform/module.h"
 #include "sql/connection.h"
 #include "sql/table_registry.h"
 #include "standin/runtime/runtime_objects.h"
+#include "tests/doubles/driver_doubles.h"
 #include "tests/slot_call.h"
+
+extern "C" void* piQueryInterface();
 
 namespace {
 
@@ -44,8 +45,6 @@ struct Script {
   std::string throwing;                // throws TableFault
   int tablesMade = 0;
   int tablesDestroyed = 0;
-  int openAnswer = 1;
-  int opens = 0;
   int reopens = 0;
   std::uint32_t queryHasRows = 0;
   int pending = 0;
@@ -149,32 +148,27 @@ class DoubleTable : public CTable {
   Script& m_script;
 };
 
-class DoubleConnection : public CConnection {
+// Tells the two ways the open family opens the connection apart: again (for creation) or plainly.
+class CountingConnection : public doubles::TestConnection {
  public:
-  DoubleConnection(const char16_t* name, IHostConnectionDescription* description, Script& script)
-      : CConnection(name, description), m_script(script) {}
-  int bOpen(CErrorHolder* holder, const char16_t*) override {
-    ++m_script.opens;
-    if (!m_script.openAnswer) RaiseModuleError(holder, 0, ERROR_UNIT_CONNECTION, 98, nullptr, nullptr, 8);
-    return m_script.openAnswer;
-  }
+  CountingConnection(const char16_t* name, IHostConnectionDescription* description, Script& script)
+      : TestConnection(name, description), m_script(script) {}
   int bOpenAgain(CErrorHolder* holder, const char16_t* name) override {
     ++m_script.reopens;
-    return CConnection::bOpenAgain(holder, name);
+    return TestConnection::bOpenAgain(holder, name);
   }
-  int bIsConnected() override { return 1; }
-  void Close(CErrorHolder*) override {}
-  void FillTypeNameTable(CTypeNameTable*) override {}
 
  private:
   Script& m_script;
 };
 
-class TestDriver : public CDriver {
+class TestDriver : public doubles::TestDriver {
  public:
   explicit TestDriver(Script& script) : m_script(script) {}
   CConnection* pCreateConnection(const char16_t* text, IHostConnectionDescription* description) override {
-    return new DoubleConnection(text, description, m_script);
+    auto* connection = new CountingConnection(text, description, m_script);
+    lastConnection = connection;
+    return connection;
   }
   CTable* pCreateTable(IHostFileDescription* description, CConnection* connection, CErrorHolder* holder) override {
     return new DoubleTable(description, connection, holder, m_script);
@@ -205,12 +199,11 @@ bool LockIsFreeForAnotherThread() {
 
 class AccessInterfaceTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { bInitLibrary(platform::ModuleOfAddress(&gnSqlEngineLibraryVersion)); }
+  static void SetUpTestSuite() { doubles::EnsureLibrary(); }
 
   void SetUp() override {
     m_driver = new TestDriver(m_script);
     m_driver->AddRef();
-    m_driver->SetErrorHolder(m_driver->pCreateErrorHolder());
     gpDriver = m_driver;
     m_connection.SetText(qzrt::ConnectionDescription::kName, u"cnx");
     m_interface = CallSlot<CAccessInterface*>(m_driver, 13, &m_connection, &m_description);
@@ -462,7 +455,7 @@ TEST_F(AccessInterfaceTest, EmptiedRegistryLeavesNoTableReachable) {
 
 TEST_F(AccessInterfaceTest, OpenFamilyUsesTheRightConnectionOpenAndCleansUpAFailedFirstOpen) {
   EXPECT_EQ(Open(Handle()), 1);
-  EXPECT_EQ(m_script.opens, 1);
+  EXPECT_EQ(m_driver->lastConnection->opens, 1);
   EXPECT_EQ(m_script.reopens, 0);
   EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 13, Handle(), 0u, HV{0}), 1);
   EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 14, Handle(), HV{0}), 1);
@@ -480,10 +473,10 @@ TEST_F(AccessInterfaceTest, OpenFamilyUsesTheRightConnectionOpenAndCleansUpAFail
   EXPECT_EQ(m_script.tablesDestroyed, 1);
 
   // A connection that cannot open: its error in the interface's holder and in the registry's.
-  m_script.openAnswer = 0;
+  m_driver->lastConnection->openAnswer = 0;
   EXPECT_EQ(Open(Handle()), 0);
-  EXPECT_EQ(Identification(InterfaceHolder()), u"IEQZORA=1.98");
-  EXPECT_EQ(Identification(TableHolder(Handle())), u"IEQZORA=1.98");
+  EXPECT_EQ(Identification(InterfaceHolder()), u"IEQZORA=1.99");
+  EXPECT_EQ(Identification(TableHolder(Handle())), u"IEQZORA=1.99");
 }
 
 TEST_F(AccessInterfaceTest, CreateLeavesNoTableAndNeverDrops) {
@@ -654,6 +647,29 @@ TEST_F(AccessInterfaceTest, InterfaceOutlivingItsDriverReachesNothing) {
   EXPECT_EQ(Open(Handle()), 0);
   EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 6), 0);
   m_interface = nullptr;
+}
+
+// The real driver chain: its connections cannot open a session yet, so the open family fails cleanly with the
+// connection's error in the interface's holder and leaves no table and no reference behind.
+TEST(AccessInterfaceRealDriverTest, OpenThroughTheOracleChainFailsCleanly) {
+  doubles::EnsureLibrary();
+  void* driver = piQueryInterface();
+  qzrt::ConnectionDescription connection;
+  qzrt::TableDescription description(u"ORDERS");
+  qzrt::FileHandle handle(3, 30);
+  void* accessInterface = CallSlot<void*>(driver, 13, &connection, &description);
+  ASSERT_NE(accessInterface, nullptr);
+  EXPECT_EQ(CallSlot<std::int32_t>(accessInterface, 15, &handle, 0u, HV{0}), 0);
+  auto* holder = static_cast<CAccessInterface*>(accessInterface)->pGetErrorHolder();
+  EXPECT_EQ(holder->nGetErrorCode(), 8u);
+  EXPECT_EQ(static_cast<CAccessInterface*>(accessInterface)->nGetTableCount(), 0u);
+  EXPECT_EQ(CallSlot<std::int32_t>(accessInterface, 26, &handle, u"K", 0u, 0u, 0u, HV{0}, 0u), 0);
+  EXPECT_EQ(holder->nGetErrorCode(), 19u);
+  EXPECT_EQ(CallSlot<std::int32_t>(accessInterface, 6), 0);
+  EXPECT_EQ(CallSlot<std::int32_t>(driver, 6), 0);
+  EXPECT_EQ(gpDriver, nullptr);
+  EXPECT_EQ(connection.References(), 1);
+  EXPECT_EQ(description.References(), 1);
 }
 
 }  // namespace
