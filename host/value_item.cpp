@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "engine/column_types.h"
 #include "foundation/clone_map.h"
 #include "foundation/t_string.h"
 #include "host/host_result_codes.h"
@@ -12,6 +13,12 @@
 
 int CValueItem::bConvertTo(std::uint16_t type, std::uint32_t /*extra*/) {
   return bHostFailed(m_value.nConvert(static_cast<std::uint8_t>(type))) ? 0 : 1;
+}
+
+std::uint32_t CValueItem::nNativeTypeOfValue() { return nColumnTypeFromHostType(m_value.nGetType()); }
+
+void CValueItem::SetTypeFromNative(std::uint32_t columnType, std::uint32_t extra) {
+  bConvertTo(nHostTypeOfColumnType(columnType, -1), extra);
 }
 
 int CValueItem::bGetValue(CHostValue* out) {

@@ -34,6 +34,11 @@ class CValueItem : public CRefCounted {
   // A new item copied from this one; the caller owns it (count 0).
   virtual CValueItem* pClone(CHashTable& cloneMap);
 
+  // The column type that holds the value's type code (0 when none).
+  std::uint32_t nNativeTypeOfValue();
+  // Converts the value to the runtime type of a column type; `extra` goes to bConvertTo.
+  void SetTypeFromNative(std::uint32_t columnType, std::uint32_t extra);
+
   int bSetValue(const CHostValue& value);
   int bGetValuePointer(CHostValue** out);
   // With a source, its value; without, the same type code made NULL with its initial value.

@@ -8,6 +8,7 @@
 
 #include "foundation/hash_table.h"
 #include "foundation/t_string.h"
+#include "engine/column_types.h"
 #include "host/host_services.h"
 #include "host/host_string.h"
 #include "tests/host/host_value_fixture.h"
@@ -187,6 +188,29 @@ TEST_F(ValueItemTest, BinaryInfoComesFromTheProxyHandle) {
   Make(number, HOST_TYPE_INT32, std::int32_t{7});
   EXPECT_EQ(bHostValueBinaryInfo(&number, &first, &second), 1);
   EXPECT_EQ(number.Value().nGetType(), HOST_TYPE_INT32);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ValueItemTest, NativeTypesFollowTheColumnTypeMaps) {
+  CValueItem item;
+  Make(item, HOST_TYPE_INT32, std::int32_t{42});
+  EXPECT_EQ(item.nNativeTypeOfValue(), COLUMN_TYPE_INT32);
+
+  // To a column type's runtime type: a 4-byte integer column holds runtime type 8, a UTF-16 text column type 16.
+  item.SetTypeFromNative(COLUMN_TYPE_WTEXT, 0);
+  EXPECT_EQ(item.Value().nGetType(), 16);
+  EXPECT_EQ(item.nNativeTypeOfValue(), COLUMN_TYPE_WTEXT_MEMO);
+  item.SetTypeFromNative(COLUMN_TYPE_INT64, 0);
+  EXPECT_EQ(item.Value().nGetType(), 9);
+  std::int64_t back = 0;
+  item.Value().nGet(&back);
+  EXPECT_EQ(back, 42);
+
+  EXPECT_EQ(nHostTypeOfColumnType(8, -1), 0);
+  EXPECT_EQ(nHostTypeOfColumnType(32, -1), 0);
 }
 
 }  // namespace
