@@ -11,7 +11,10 @@
 //   detach                       Execution detach
 //   query-state ARG              Execution query state
 //   bind-values                  bInitKXConvFromVM and bInitKXCalcFromVM with the runtime stand-in's module
-//   driver                       piQueryInterface, then the object's interface versions; its reference given back
+//   driver                       piQueryInterface, then the object's interface versions; the host keeps it
+//   connect DSN USER PASSWORD    the driver object opens a connection (its operation 8); on failure the message of
+//                                the driver's error holder is printed
+//   release                      the host gives its driver object back, as the runtime does before it detaches
 //   expect VALUE                 fails the run unless the previous operation answered VALUE
 #include <cstdint>
 #include <cstdio>
@@ -24,7 +27,10 @@
 
 #include "platform/last_error.h"
 #include "platform/module.h"
+#include "platform/utf8.h"
+#include "standin/runtime/runtime_objects.h"
 #include "standin/runtime/runtime_standin.h"
+#include "standin/runtime/slot_call.h"
 
 // The first slots of the driver object, called as the runtime calls them (the compiler's member convention).
 // Outside the unnamed namespace: the compiler must not take this interface for one without implementations.
@@ -65,6 +71,8 @@ constexpr const char* kStartupScript =
     "expect 1\n"
     "driver\n"
     "expect 1\n"
+    "connect ORCL SYSTEM manager\n"
+    "release\n"
     "detach\n"
     "expect 1\n";
 
@@ -178,8 +186,40 @@ class Host {
       }
       std::printf("piQueryInterface -> a driver object, interface version %d (from %d)\n",
                   driver->nGetInterfaceVersion(), driver->nGetInterfaceMinVersion());
-      // The host gives its reference back, as the runtime does before it detaches.
-      driver->nRelease();
+      Release();
+      m_object = driver;
+      return true;
+    }
+    if (command == "connect") {
+      std::string source, user, password;
+      if (!(words >> source >> user >> password)) return Usage("connect DSN USER PASSWORD");
+      if (!m_object) return Usage("driver (before connect)");
+      qzrt::ConnectionDescription description;
+      description.SetText(qzrt::ConnectionDescription::kDataSource, Widen(source));
+      description.SetText(qzrt::ConnectionDescription::kUserId, Widen(user));
+      description.SetText(qzrt::ConnectionDescription::kPassword, Widen(password));
+      description.SetText(qzrt::ConnectionDescription::kName, Widen(source));
+      constexpr std::size_t kOpenConnection = 8;
+      constexpr std::size_t kCloseConnection = 9;
+      constexpr std::size_t kErrorHolder = 11;
+      m_last = qzrt::CallSlot<std::int32_t>(m_object, kOpenConnection, static_cast<void*>(&description));
+      std::printf("open connection to %s as %s -> %lld\n", source.c_str(), user.c_str(),
+                  static_cast<long long>(m_last));
+      if (!m_last) {
+        void* holder = qzrt::CallSlot<void*>(m_object, kErrorHolder);
+        constexpr std::size_t kUserMessage = 5;
+        constexpr std::size_t kErrorCode = 6;
+        const char16_t* message = holder ? qzrt::CallSlot<const char16_t*>(holder, kUserMessage) : nullptr;
+        std::printf("  error %u: %s\n", holder ? qzrt::CallSlot<std::uint32_t>(holder, kErrorCode) : 0u,
+                    platform::ToUtf8(message).c_str());
+      }
+      // The runtime closes what it opened before its description goes.
+      qzrt::CallSlot<std::int32_t>(m_object, kCloseConnection, static_cast<void*>(&description));
+      return true;
+    }
+    if (command == "release") {
+      m_last = m_object != nullptr;
+      Release();
       return true;
     }
     if (command == "expect") {
@@ -195,6 +235,11 @@ class Host {
     return false;
   }
 
+  void Release() {
+    if (m_object) m_object->nRelease();
+    m_object = nullptr;
+  }
+
   static bool Usage(const char* text) {
     std::printf("usage: %s\n", text);
     return false;
@@ -202,6 +247,7 @@ class Host {
 
   const Driver& m_driver;
   std::intptr_t m_last = 0;
+  IDriverObject* m_object = nullptr;  // the driver object, with the host's reference
 };
 
 }  // namespace
