@@ -36,6 +36,12 @@ bool IsKnown(char16_t c) {
   return IsFloat(c) || IsInteger(c) || c == u's' || c == u'S' || c == u'c' || c == u'C' || c == u'p' || c == u'n';
 }
 
+// A width or precision with one more digit; it stops growing past INT32_MAX (clamped below), so that a long run of
+// digits in a format cannot overflow.
+std::int64_t Accumulate(std::int64_t value, char16_t digit) {
+  return value > INT32_MAX ? value : value * 10 + nDigitValueW(digit);
+}
+
 // Reads the conversion after "%"; p is left behind it. False when the format ends inside the conversion; an unknown
 // conversion character is returned as it is (it is written literally and takes no argument).
 bool Parse(const char16_t*& p, SArguments& args, SSpec& spec) {
@@ -53,7 +59,7 @@ bool Parse(const char16_t*& p, SArguments& args, SSpec& spec) {
     spec.width = width < 0 ? -static_cast<std::int64_t>(width) : width;
     ++p;
   } else {
-    while (bIsDigitW(*p)) spec.width = spec.width * 10 + nDigitValueW(*p++);
+    while (bIsDigitW(*p)) spec.width = Accumulate(spec.width, *p++);
   }
   if (*p == u'.') {
     ++p;
@@ -63,7 +69,7 @@ bool Parse(const char16_t*& p, SArguments& args, SSpec& spec) {
       ++p;
     } else {
       spec.precision = 0;
-      while (bIsDigitW(*p)) spec.precision = spec.precision * 10 + nDigitValueW(*p++);
+      while (bIsDigitW(*p)) spec.precision = Accumulate(spec.precision, *p++);
     }
   }
   for (;;) {

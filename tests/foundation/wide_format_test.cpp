@@ -96,6 +96,20 @@ TEST(WideFormatTest, EstimateFloors) {
   EXPECT_EQ(Format(u"ab").estimate, 4u);
 }
 
+std::uint64_t Estimate(const char16_t* format, ...) {
+  va_list arguments;
+  va_start(arguments, format);
+  const std::uint64_t estimate = nEstimateFormatLength(format, arguments);
+  va_end(arguments);
+  return estimate;
+}
+
+TEST(WideFormatTest, OverlongWidthAndPrecisionStopAtTheLargestInt) {
+  // Twenty digits would overflow a 64-bit accumulator; the width and precision stop at INT32_MAX instead.
+  EXPECT_EQ(Estimate(u"%99999999999999999999d", 5), 2147483647u + 32u);
+  EXPECT_EQ(Estimate(u"%.99999999999999999999s", u"ab"), 2u);
+}
+
 TEST(WideFormatTest, OutputIsCutToTheBuffer) {
   char16_t buffer[4] = {u'#', u'#', u'#', u'#'};
   EXPECT_EQ(FormatInto(buffer, 4, u"%s", u"abcdef"), 3u);
