@@ -51,6 +51,7 @@ bool IsUtf8Like(std::uint32_t codePage) { return codePage == kCodePageUtf8 || co
 std::string IconvName(std::uint32_t codePage) {
   if (codePage == 10000) return "MACINTOSH";
   if (codePage == 20127) return "ASCII";
+  if (codePage == kCodePageGb18030) return "GB18030";  // iconv knows it by name only
   return "CP" + std::to_string(codePage);
 }
 

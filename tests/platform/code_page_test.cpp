@@ -129,6 +129,9 @@ TEST(CodePageTest, DoubleBytePageRoundTrips) {
   // A lead byte without its trail byte fails when asked to fail, else becomes "?".
   EXPECT_EQ(platform::MultiByteToWide(932, 8, "\x83", 1, nullptr, 0), 0);
   EXPECT_EQ(ToWide(932, "\x83"), u"?");
+  // Page 54936 holds every character: two bytes for the common ideographs, four for the rest.
+  EXPECT_EQ(ToWide(54936, "\xd6\xd0\x94\x39\xfc\x36"), u"\u4e2d\U0001F600");
+  EXPECT_EQ(ToNarrow(54936, u"\u4e2d\U0001F600"), "\xd6\xd0\x94\x39\xfc\x36");
 }
 
 TEST(CodePageTest, CompareTextNoCase) {
