@@ -157,7 +157,7 @@ int CConnection::nFlag11() { return 0; }
 int CConnection::bNullsSortFirst() { return 1; }
 int CConnection::bIsOci8() { return 0; }
 int CConnection::nFlag14() { return 1; }
-int CConnection::nFlag15() { return 0; }
+int CConnection::bQualifiesIndexNames() { return 0; }
 int CConnection::bOpenAgain(CErrorHolder* holder, const char16_t* name) { return bOpen(holder, name); }
 const char16_t* CConnection::pszGetRecordLockOption() { return m_strRecordLockOption.pszGet(); }
 int CConnection::bLockRows(CErrorHolder*, std::uintptr_t) { return 0; }
