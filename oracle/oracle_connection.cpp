@@ -7,10 +7,10 @@
 CConnectionOra::CConnectionOra(const char16_t* name, IHostConnectionDescription* description)
     : CConnection(name, description) {}
 
-int CConnectionOra::bLockTables(CErrorHolder* holder, std::uint32_t mode, std::uintptr_t lockArgument) {
+int CConnectionOra::bLockTables(CErrorHolder* holder, std::uintptr_t tableList, std::uint32_t mode) {
   if (mode == 0 || mode == 1) return 1;
   if (!bBeginLevel(holder, nullptr)) return 0;
-  if (bLockTable(holder, lockArgument)) return 1;
+  if (bLockTable(holder, tableList)) return 1;
   bRollbackLevel(holder, nullptr);
   return 0;
 }
@@ -39,5 +39,5 @@ int COracleConnection::bIsConnected() { return 0; }
 void COracleConnection::Close(CErrorHolder*) {}
 int COracleConnection::bNullsSortFirst() { return 0; }
 int COracleConnection::bIsOci8() { return 0; }
-int COracleConnection::nFlag15() { return 1; }
+int COracleConnection::bQualifiesIndexNames() { return 1; }
 void COracleConnection::FillTypeNameTable(CTypeNameTable*) {}

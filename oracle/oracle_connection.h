@@ -15,9 +15,9 @@ class CConnectionOra : public CConnection {
  public:
   CConnectionOra(const char16_t* name, IHostConnectionDescription* description);
 
-  // 43: locks tables inside a transaction level of their own (modes 0 and 1 do nothing); a failed lock rolls the
-  // level back.
-  virtual int bLockTables(CErrorHolder* holder, std::uint32_t mode, std::uintptr_t lockArgument);
+  // 43: locks the tables of the list inside a transaction level of their own (lock modes 0 and 1 do nothing); a
+  // failed lock rolls the level back.
+  virtual int bLockTables(CErrorHolder* holder, std::uintptr_t tableList, std::uint32_t mode);
   // 44: ends the lock level with a commit when a level is active; else 1.
   virtual int bUnlockTables(CErrorHolder* holder);
 };
@@ -29,8 +29,8 @@ class COracleConnection : public CConnectionOra {
   int bOpen(CErrorHolder* holder, const char16_t* name) override;
   int bIsConnected() override;
   void Close(CErrorHolder* holder) override;
-  int bNullsSortFirst() override;  // 0: NULL is not sorted before other values
-  int bIsOci8() override;          // 0 while no client entry set is bound
-  int nFlag15() override;          // 1
+  int bNullsSortFirst() override;       // 0: NULL is not sorted before other values
+  int bIsOci8() override;               // 0 while no client entry set is bound
+  int bQualifiesIndexNames() override;  // 1
   void FillTypeNameTable(CTypeNameTable* table) override;
 };

@@ -35,14 +35,25 @@ constexpr std::uint32_t MODULE_NAME_UNITS = 521;
 
 const char16_t* TextOrNull(const char16_t* text) { return text ? text : u"NULL"; }
 
-// The C runtime's atoi64 rule: blanks, a sign, then leading digits; 0 without digits.
+// The C runtime's atoi64 rule: blanks, a sign, then leading digits; 0 without digits. A value beyond the 64-bit
+// range stops at the bound of its sign, as that rule does, rather than wrapping into an unrelated size.
 std::int64_t nParseInt64(const char16_t* text) {
   while (*text == u' ' || *text == u'\t') ++text;
   bool negative = false;
   if (*text == u'-' || *text == u'+') negative = *text++ == u'-';
+  // The magnitude of the most negative value is one more than that of the most positive one.
+  const std::uint64_t limit = static_cast<std::uint64_t>(INT64_MAX) + (negative ? 1 : 0);
   std::uint64_t value = 0;
-  for (; *text >= u'0' && *text <= u'9'; ++text) value = value * 10 + static_cast<std::uint64_t>(*text - u'0');
-  return negative ? -static_cast<std::int64_t>(value) : static_cast<std::int64_t>(value);
+  for (; *text >= u'0' && *text <= u'9'; ++text) {
+    const auto digit = static_cast<std::uint64_t>(*text - u'0');
+    if (value > (limit - digit) / 10) {
+      value = limit;
+      break;
+    }
+    value = value * 10 + digit;
+  }
+  if (!negative) return static_cast<std::int64_t>(value);
+  return value == limit ? INT64_MIN : -static_cast<std::int64_t>(value);
 }
 
 // The connection's error hooks for the error holder, which cannot call this layer directly.
@@ -146,7 +157,7 @@ int CConnection::nFlag11() { return 0; }
 int CConnection::bNullsSortFirst() { return 1; }
 int CConnection::bIsOci8() { return 0; }
 int CConnection::nFlag14() { return 1; }
-int CConnection::nFlag15() { return 0; }
+int CConnection::bQualifiesIndexNames() { return 0; }
 int CConnection::bOpenAgain(CErrorHolder* holder, const char16_t* name) { return bOpen(holder, name); }
 const char16_t* CConnection::pszGetRecordLockOption() { return m_strRecordLockOption.pszGet(); }
 int CConnection::bLockRows(CErrorHolder*, std::uintptr_t) { return 0; }

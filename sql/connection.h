@@ -49,7 +49,8 @@ class CConnection : public CRefCounted {
   virtual int bNullsSortFirst();                                                    // 12: 1
   virtual int bIsOci8();                                                            // 13: 0
   virtual int nFlag14();                                                            // 14: 1
-  virtual int nFlag15();                                                            // 15: 0
+  // 15: 0; 1 when index names of composite keys are qualified by the table name
+  virtual int bQualifiesIndexNames();
   virtual int bOpenAgain(CErrorHolder* holder, const char16_t* name);               // 16: slot 2 again
   virtual const char16_t* pszGetRecordLockOption();                                 // 17
   virtual int bBeginTransaction(CErrorHolder* holder);                              // 18: "BEGIN"

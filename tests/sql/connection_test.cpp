@@ -90,6 +90,24 @@ TEST_F(ConnectionTest, CursorLocationAndCacheSizeEdges) {
   EXPECT_EQ(connection->nGetCacheSize(), -2);       // the description is asked from version 4 only
 }
 
+TEST_F(ConnectionTest, CacheSizeStopsAtThe64BitBounds) {
+  struct Case {
+    const char16_t* text;
+    std::int64_t expected;
+  } cases[] = {
+      {u"-9223372036854775808", INT64_MIN},
+      {u"9223372036854775807", INT64_MAX},
+      {u"99999999999999999999", INT64_MAX},     // beyond the range: the bound, never a wrapped value
+      {u"-99999999999999999999", INT64_MIN},
+      {u" -12x", -12},
+  };
+  for (const Case& c : cases) {
+    description.SetText(D::kExtendedInformation, u"QZ Cache Size=" + std::u16string(c.text));
+    doubles::TestConnection probe(u"p", AsHost(description));
+    EXPECT_EQ(probe.nGetCacheSize(), c.expected);
+  }
+}
+
 TEST_F(ConnectionTest, DatabaseNameFromTheProviderText) {
   description.SetText(D::kProvider, u"OraOLEDB;Initial Catalog=fromprovider");
   description.SetText(D::kDatabase, u"hostdb");
@@ -168,6 +186,7 @@ TEST_F(ConnectionTest, ErrorDetailsAreAddedWhenTheHolderRecordsForTheConnection)
   driver->AddRef();
   CDriver* saved = gpDriver;
   gpDriver = driver;
+  description.SetNumber(D::kCommandTimeout, -1);  // not set: no line for it
   Make(u"QZ Lock Timeout=9;QZ RECORD LOCK=tag");
   connection->SetServerVersionText(u"19.3");
   CErrorHolder holder;
@@ -180,7 +199,7 @@ TEST_F(ConnectionTest, ErrorDetailsAreAddedWhenTheHolderRecordsForTheConnection)
   EXPECT_NE(debug.find(u"Connexion Timeout :  30"), std::u16string::npos);
   EXPECT_NE(debug.find(u"Lock Timeout :  9"), std::u16string::npos);
   EXPECT_NE(debug.find(u"Lock Tag :  tag"), std::u16string::npos);
-  EXPECT_EQ(debug.find(u"Command Timeout :  -1"), std::u16string::npos);
+  EXPECT_EQ(debug.find(u"Command Timeout"), std::u16string::npos);
   EXPECT_EQ(debug.find(u"tiger"), std::u16string::npos);  // never the password
   EXPECT_EQ(std::u16string(holder.pGetEmbeddedObject()->pszGetInfoText(ERROR_INFO_SERVER_VERSION)), u"19.3");
 }

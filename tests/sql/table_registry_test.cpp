@@ -4,7 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <thread>
+
 #include "foundation/error_holder.h"
+#include "host/library_entry.h"
 #include "host/table_lookup_cache.h"
 #include "standin/runtime/runtime_objects.h"
 #include "tests/doubles/driver_doubles.h"
@@ -129,6 +135,39 @@ TEST_F(TableRegistryTest, RemovingAndDestroyingForgetTheCachedTable) {
   gpCachedTable = table;
   table->nRelease();  // the last reference: the table's destruction forgets it too
   EXPECT_EQ(gpCachedTable, nullptr);
+}
+
+TEST_F(TableRegistryTest, OperationsWaitForTheDriverLock) {
+  std::promise<void> held;
+  std::promise<void> release;
+  std::thread owner([&] {
+    gcsDriverLock.Enter();
+    held.set_value();
+    release.get_future().wait();
+    gcsDriverLock.Leave();
+  });
+  held.get_future().wait();
+  std::atomic<int> steps{0};
+  std::thread worker([&] {
+    qzrt::FileHandle handle(1, 1);
+    std::uint32_t created = 0;
+    CTable* table = registry->pFindOrCreate(AsHandle(handle), connection, nullptr, &created);
+    ++steps;
+    registry->nSetStateByName(u"", 3);
+    ++steps;
+    registry->CloseAllTables();
+    ++steps;
+    if (table) table->nRelease();
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(steps.load(), 0);  // nothing got past the lock held by another thread
+  EXPECT_EQ(registry->nGetTableCount(), 0u);
+  release.set_value();
+  worker.join();
+  owner.join();
+  EXPECT_EQ(steps.load(), 3);
+  EXPECT_EQ(registry->nGetState(), 3u);
+  EXPECT_EQ(registry->nGetTableCount(), 0u);
 }
 
 TEST_F(TableRegistryTest, CloneCopiesTranslatedEntriesAndSharesTheHolder) {
