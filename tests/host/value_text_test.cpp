@@ -222,6 +222,13 @@ TEST_F(ValueTextTest, HeapTextsOwnTheirCopies) {
     value.Ops().FreeText(value.pHolder());
     value.nGetLength(&length);
     EXPECT_EQ(length, 0u);
+
+    // A buffer of no bytes is not read at all (AddressSanitizer watches the empty allocation).
+    const std::unique_ptr<char16_t[]> none(new char16_t[0]);
+    ASSERT_EQ(value.Set(abc), 0);
+    ASSERT_EQ(value.SetFromBuffer(none.get(), 0), 0);
+    value.nGetLength(&length);
+    EXPECT_EQ(length, 0u);
   }
   CHostValue wide;
   wide.SetType(HOST_TYPE_TEXT);
