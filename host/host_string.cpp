@@ -229,7 +229,8 @@ std::int32_t CHostString::nAssignText(const char* text, std::uint64_t n) {
     return HOST_OK;
   }
   if (n >= HOST_STRING_LIMIT) return HOST_ERR_TOO_LONG;
-  return AssignBytes(m_p, text, static_cast<std::uint32_t>(n), false);
+  // A text is read up to its terminator (and keyed and saved with it): a reused buffer holds older bytes there.
+  return AssignBytes(m_p, text, static_cast<std::uint32_t>(n), true);
 }
 
 std::int32_t CHostString::nFromWide(const char16_t* text, std::int64_t length, std::uint32_t, std::uint32_t codePage) {

@@ -226,7 +226,7 @@ struct THeapTextHolder {
   static std::int32_t QZ_HOLDER_CALL SetOwnedCopyN(CHostValueHolder* self, const void* data, std::size_t length) {
     const auto* text = static_cast<const Unit*>(data);
     Unit* copy = nullptr;
-    if (text && text[0] && length > 0) {
+    if (length > 0 && text && text[0]) {  // a text of no characters is not read
       copy = Duplicate(length, text);
       if (!copy) return HOST_ERR_TOO_LONG;
     }

@@ -222,6 +222,13 @@ TEST_F(ValueTextTest, HeapTextsOwnTheirCopies) {
     value.Ops().FreeText(value.pHolder());
     value.nGetLength(&length);
     EXPECT_EQ(length, 0u);
+
+    // A buffer of no bytes is not read at all (AddressSanitizer watches the empty allocation).
+    const std::unique_ptr<char16_t[]> none(new char16_t[0]);
+    ASSERT_EQ(value.Set(abc), 0);
+    ASSERT_EQ(value.SetFromBuffer(none.get(), 0), 0);
+    value.nGetLength(&length);
+    EXPECT_EQ(length, 0u);
   }
   CHostValue wide;
   wide.SetType(HOST_TYPE_TEXT);
@@ -297,6 +304,32 @@ TEST_F(ValueTextTest, RuntimeStringsAreSharedNotCopied) {
   bytes.nGetSizeWithTerminator(&sizes[1]);
   EXPECT_EQ(sizes[0], 15u);
   EXPECT_EQ(sizes[1], 16u);
+}
+
+// An 8-bit runtime string is read as a zero-terminated text and keyed and saved with its terminator, so the byte
+// behind its data is a terminator even in a reused buffer and with an allocator that gives no room beyond the
+// capacity asked.
+TEST_F(ValueTextTest, NarrowRuntimeStringsEndInATerminator) {
+  qzrt::SetStringAllocatorNoSlack(true);
+  CHostValue value;
+  value.SetType(HOST_TYPE_TEXT_BUFFER);
+  ASSERT_EQ(value.SetFromBuffer("abcdef", 6), HOST_OK);
+  ASSERT_EQ(value.SetFromBuffer("abc", 3), HOST_OK);  // the unshared buffer is reused
+  const char* text = nullptr;
+  ASSERT_EQ(value.nGetNarrowText(&text), HOST_OK);
+  EXPECT_STREQ(text, "abc");
+  const void* data = nullptr;
+  std::size_t size = 0;
+  value.nGetDataPointer(&data);
+  value.nGetSizeWithTerminator(&size);
+  ASSERT_EQ(size, 4u);
+  EXPECT_EQ(std::memcmp(data, "abc", 4), 0) << "the terminator is part of the value's bytes";
+
+  CHostValue fresh;
+  fresh.SetType(HOST_TYPE_TEXT_BUFFER);
+  ASSERT_EQ(fresh.Ops().SetFromNarrow(fresh.pHolder(), "hello", 5), HOST_OK);
+  fresh.nGetDataPointer(&data);
+  EXPECT_EQ(static_cast<const char*>(data)[5], '\0');  // read inside the allocation (AddressSanitizer watches)
 }
 
 TEST_F(ValueTextTest, DumpsShowTheValueAsTextAndItsBytes) {
