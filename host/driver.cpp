@@ -467,7 +467,7 @@ void* CDriver::pCreateFieldValue(CErrorHolder* holder, DriverArg) {
 }
 void* CDriver::pCreateNativeTextValue(CErrorHolder*, DriverArg) { return nullptr; }
 void* CDriver::pCreateParameterBinding(DriverArg, DriverArg) { return pNotBuilt(m_pErrorHolder); }
-void* CDriver::pCreateParameter(DriverArg) { return pNotBuilt(m_pErrorHolder); }
+void* CDriver::pCreateParameter(DriverArg, DriverArg) { return pNotBuilt(m_pErrorHolder); }
 
 CRecordDescription* CDriver::pCreateDescription(CConnection* connection, CErrorHolder* holder) {
   return new (std::nothrow) CRecordDescription(connection, holder);

@@ -102,7 +102,7 @@ class CDriver {
   virtual void* pCreateFieldValue(CErrorHolder* holder, DriverArg type);                         // 44
   virtual void* pCreateNativeTextValue(CErrorHolder* holder, DriverArg type);                    // 45
   virtual void* pCreateParameterBinding(DriverArg a, DriverArg b);                              // 46
-  virtual void* pCreateParameter(DriverArg a);                                                   // 47
+  virtual void* pCreateParameter(DriverArg a, DriverArg b);                                     // 47
   virtual CRecordDescription* pCreateDescription(CConnection* connection, CErrorHolder* holder); // 48
   virtual CTableRegistry* pCreateTableRegistry();                                                // 49
   virtual CTable* pCreateTable(IHostFileDescription* description, CConnection* connection,

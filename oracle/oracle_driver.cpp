@@ -39,7 +39,7 @@ void* COracleDriver::pCreateParameterBinding(DriverArg, DriverArg) {
   return nullptr;
 }
 
-void* COracleDriver::pCreateParameter(DriverArg) {
+void* COracleDriver::pCreateParameter(DriverArg, DriverArg) {
   RaiseNotAvailable(pGetErrorHolder(), ERROR_UNIT_DRIVER, ORACLE_DRIVER_POINT_NOT_BUILT, nullptr, nullptr);
   return nullptr;
 }

@@ -19,7 +19,7 @@ class COracleDriver : public CDriverOra {
   int bGetNativeTypeList(void* value) override;                                                      // 23
   void* pCreateNativeTextValue(CErrorHolder* holder, DriverArg type) override;                      // 45
   void* pCreateParameterBinding(DriverArg a, DriverArg b) override;                                 // 46
-  void* pCreateParameter(DriverArg a) override;                                                      // 47
+  void* pCreateParameter(DriverArg a, DriverArg b) override;                                        // 47
   CRecordDescription* pCreateDescription(CConnection* connection, CErrorHolder* holder) override;    // 48
   CTable* pCreateTable(IHostFileDescription* description, CConnection* connection,
                        CErrorHolder* holder) override;                                               // 50
