@@ -207,6 +207,46 @@ TEST_F(Types, TimestampsAndIntervalsThroughDescriptors) {
   for (void* desc : {static_cast<void*>(ym), static_cast<void*>(ymBack)}) lib.DescriptorFree(desc, oci::kDtypeIntervalYM);
 }
 
+// A descriptor of another kind than the call or the external type wants is refused and left as it was.
+TEST_F(Types, DescriptorsOfAnotherKindAreRefused) {
+  OCIDateTime* ts = nullptr;
+  OCIInterval* ds = nullptr;
+  ASSERT_EQ(lib.DescriptorAlloc(c.env, reinterpret_cast<void**>(&ts), oci::kDtypeTimestamp, 0, nullptr), oci::kSuccess);
+  ASSERT_EQ(lib.DescriptorAlloc(c.env, reinterpret_cast<void**>(&ds), oci::kDtypeIntervalDS, 0, nullptr), oci::kSuccess);
+  ASSERT_EQ(lib.IntervalSetDaySecond(c.env, c.err, 4, 5, 6, 7, 0, ds), oci::kSuccess);
+  auto* asDateTime = reinterpret_cast<OCIDateTime*>(ds);
+  EXPECT_EQ(lib.DateTimeConstruct(c.env, c.err, asDateTime, 2024, 1, 2, 3, 4, 5, 0, nullptr, 0), oci::kInvalidHandle);
+  char text[64] = {};
+  ub4 size = sizeof text;
+  EXPECT_EQ(lib.DateTimeToText(c.env, c.err, asDateTime, nullptr, 0, 0, nullptr, 0, &size,
+                               reinterpret_cast<OraText*>(text)),
+            oci::kInvalidHandle);
+  using FnLobGetLength = sword (*)(OCISvcCtx*, OCIError*, OCILobLocator*, ub4*);
+  ub4 length = 0;
+  EXPECT_EQ(reinterpret_cast<FnLobGetLength>(lib.Entry("OCILobGetLength"))(
+                c.svc, c.err, reinterpret_cast<OCILobLocator*>(ts), &length),
+            oci::kInvalidHandle);
+
+  ASSERT_EQ(c.Exec("INSERT INTO TY (K, TS, S) VALUES (1, TO_TIMESTAMP('2024-01-02 03:04:05', 'YYYY-MM-DD HH24:MI:SS'), 'x')"), oci::kSuccess)
+      << c.ErrorText();
+  ASSERT_EQ(Prepare("SELECT TS, S FROM TY"), oci::kSuccess);
+  ASSERT_EQ(Execute(0), oci::kSuccess) << c.ErrorText();
+  ASSERT_EQ(Define(1, &ds, sizeof ds, oci::kSqltTimestamp), oci::kSuccess);
+  EXPECT_EQ(Fetch(), oci::kError);
+  EXPECT_EQ(c.ErrorCode(), 932);
+  ASSERT_EQ(Prepare("SELECT TS, S FROM TY"), oci::kSuccess);
+  ASSERT_EQ(Execute(0), oci::kSuccess) << c.ErrorText();
+  ASSERT_EQ(Define(2, &ts, sizeof ts, oci::kSqltClob), oci::kSuccess);
+  EXPECT_EQ(Fetch(), oci::kError);
+  EXPECT_EQ(c.ErrorCode(), 22275);
+
+  sb4 d = 0, h = 0, m = 0, s = 0, f = 0;
+  ASSERT_EQ(lib.IntervalGetDaySecond(c.env, c.err, &d, &h, &m, &s, &f, ds), oci::kSuccess);
+  EXPECT_EQ(std::vector<sb4>({d, h, m, s, f}), (std::vector<sb4>{4, 5, 6, 7, 0}));
+  lib.DescriptorFree(ts, oci::kDtypeTimestamp);
+  lib.DescriptorFree(ds, oci::kDtypeIntervalDS);
+}
+
 TEST_F(Types, NumberTextMasksOfTheNumberCalls) {
   const char nls[] = "NLS_NUMERIC_CHARACTERS='. '";
   const char decimalMask[] = "99999999999999999999D999999";
