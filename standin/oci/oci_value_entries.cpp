@@ -185,7 +185,10 @@ QZOCI_EXPORT sword OCINumberToText(OCIError* errhp, const OCINumber* number, con
   const std::string mask = ClientText(format, formatLength, charset);
   QZOCI_ENTER("OCINumberToText", errhp, Detail() << "fmt=" << mask);
   if (!number || !size) return oci::kInvalidHandle;
-  const std::optional<Decimal> d = DecodeOraNumber(number->OCINumberPart + 1, number->OCINumberPart[0]);
+  // The length byte counts the bytes after it, which are at most the 21 the structure has room for.
+  const std::size_t length = number->OCINumberPart[0];
+  const std::optional<Decimal> d =
+      length < sizeof number->OCINumberPart ? DecodeOraNumber(number->OCINumberPart + 1, length) : std::nullopt;
   if (!d) return Fail(errhp, 1722);
   std::string marks = ".,";
   const std::string params = ClientText(nls, nlsLength, charset);
@@ -213,7 +216,7 @@ QZOCI_EXPORT sword OCINumberFromText(OCIError* errhp, const OraText* text, ub4 t
   const std::optional<Decimal> d = ParseNumberMask(value, mask, marks);
   if (!d) return Fail(errhp, 1722);
   const std::string bytes = EncodeOraNumber(*d);
-  if (bytes.empty()) return Fail(errhp, 1722);
+  if (bytes.empty()) return Fail(errhp, 1426);
   std::memset(number->OCINumberPart, 0, sizeof number->OCINumberPart);
   number->OCINumberPart[0] = static_cast<ub1>(bytes.size());
   std::memcpy(number->OCINumberPart + 1, bytes.data(), bytes.size());

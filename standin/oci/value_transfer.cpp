@@ -115,6 +115,8 @@ Value ReadClientValue(ub2 dty, const void* data, std::uint32_t length, ub2 chars
       if (dty == oci::kSqltVnu) {
         n = length ? bytes[0] : 0;
         p = bytes + 1;
+        // The length byte may not claim more than the buffer holds.
+        if (n >= length) n = 0;
       }
       std::optional<Decimal> d = DecodeOraNumber(p, n);
       if (!d) {
@@ -300,6 +302,10 @@ WriteResult WriteClientValue(const Value& value, const OraColumnType& type, ub2 
         return r;
       }
       const std::string bytes = EncodeOraNumber(*d);
+      if (bytes.empty()) {
+        r.code = 1426;
+        return r;
+      }
       if (dty == oci::kSqltVnu) {
         if (size < bytes.size() + 1) {
           r.code = 1406;

@@ -85,6 +85,24 @@ TEST_F(Types, NumbersCrossInOraclesByteFormat) {
   std::int16_t tooSmall = 0;
   FetchOne("SELECT 70000 FROM DUAL", &tooSmall, 2, oci::kSqltInt);
   EXPECT_EQ(c.ErrorCode(), 1455);
+
+  // The edges of the byte format: the smallest positive magnitude (exponent byte 0x80 followed by digits) is not
+  // zero; a value above the largest magnitude is an overflow, not an empty NUMBER; a length byte that claims more
+  // than the buffer holds is an invalid number.
+  const unsigned char smallest[] = {0x80, 0x02};  // 1e-130
+  ASSERT_EQ(Prepare("SELECT :N FROM DUAL"), oci::kSuccess);
+  ASSERT_EQ(BindName(":N", const_cast<unsigned char*>(smallest), sizeof smallest, oci::kSqltNum), oci::kSuccess);
+  ASSERT_EQ(Execute(0), oci::kSuccess) << c.ErrorText();
+  ASSERT_EQ(Define(1, &back, 8, oci::kSqltFlt), oci::kSuccess);
+  ASSERT_EQ(Fetch(), oci::kSuccess) << c.ErrorText();
+  EXPECT_DOUBLE_EQ(back, 1e-130);
+  EXPECT_EQ(FetchOne("SELECT 1e130 FROM DUAL", &vnu, sizeof vnu, oci::kSqltVnu), oci::kError);
+  EXPECT_EQ(c.ErrorCode(), 1426);
+  const unsigned char overlong[] = {30, 0xC1, 0x02};
+  ASSERT_EQ(Prepare("UPDATE TY SET F = :F"), oci::kSuccess);
+  ASSERT_EQ(BindName(":F", const_cast<unsigned char*>(overlong), sizeof overlong, oci::kSqltVnu), oci::kSuccess);
+  EXPECT_EQ(Execute(1), oci::kError);
+  EXPECT_EQ(c.ErrorCode(), 1722);
 }
 
 TEST_F(Types, DatesInBothLayoutsAndAsText) {
@@ -271,6 +289,13 @@ TEST_F(Types, NumberTextMasksOfTheNumberCalls) {
   ASSERT_EQ(fromText("-0.125", "9D999", n), oci::kSuccess);
   EXPECT_EQ(toText(n, "9D999"), " -.125");  // one place for the sign, as wide as the mask
   EXPECT_EQ(fromText("12.3456", "99D99", n), oci::kError);
+  EXPECT_EQ(c.ErrorCode(), 1722);
+  // A length byte beyond the structure's 21 number bytes is refused, not read past the structure.
+  n.OCINumberPart[0] = 200;
+  char buffer[64] = {};
+  ub4 size = sizeof buffer;
+  EXPECT_EQ(lib.NumberToText(c.err, &n, nullptr, 0, nullptr, 0, &size, reinterpret_cast<OraText*>(buffer)),
+            oci::kError);
   EXPECT_EQ(c.ErrorCode(), 1722);
 }
 
