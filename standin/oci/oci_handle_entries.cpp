@@ -286,7 +286,7 @@ QZOCI_EXPORT sword OCIAttrSet(void* handle, ub4 type, void* value, ub4 size, ub4
       ub1* formSlot = type == oci::kHtypeBind ? &static_cast<BindH*>(tag)->charsetForm : &static_cast<DefineH*>(tag)->charsetForm;
       if (attribute == oci::kAttrCharsetId) *charsetSlot = static_cast<ub2>(number());
       else if (attribute == oci::kAttrCharsetForm) *formSlot = static_cast<ub1>(number());
-      else if (attribute != 132) return Fail(errhp, 24315);  // OCI_ATTR_MAXDATA_SIZE changes nothing here
+      else if (attribute != oci::kAttrMaxDataSize) return Fail(errhp, 24315);  // changes nothing here
       return oci::kSuccess;
     }
     case oci::kHtypeTrans: {

@@ -139,7 +139,13 @@ TEST_F(Types, TextAndRawWithLengthsIndicatorsAndTruncation) {
   ASSERT_EQ(c.Exec("INSERT INTO TY (K, S) VALUES (1, 'abcdefghij')"), oci::kSuccess);
   const unsigned char raw[3] = {0, 1, 255};
   ASSERT_EQ(Prepare("UPDATE TY SET R = :R"), oci::kSuccess);
-  ASSERT_EQ(BindName(":R", const_cast<unsigned char*>(raw), 3, oci::kSqltBin), oci::kSuccess);
+  OCIBind* bind = nullptr;
+  ASSERT_EQ(lib.BindByName(stmt, &bind, c.err, reinterpret_cast<const OraText*>(":R"), 2, const_cast<unsigned char*>(raw),
+                           3, oci::kSqltBin, nullptr, nullptr, nullptr, 0, nullptr, 0),
+            oci::kSuccess);
+  // OCI_ATTR_MAXDATA_SIZE (33) is taken on a bind; it changes nothing here.
+  ub4 maxData = 100;
+  EXPECT_EQ(lib.AttrSet(bind, oci::kHtypeBind, &maxData, sizeof maxData, 33, c.err), oci::kSuccess);
   ASSERT_EQ(Execute(1), oci::kSuccess) << c.ErrorText();
 
   unsigned char vbi[10] = {};
