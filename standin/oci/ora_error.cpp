@@ -24,6 +24,7 @@ const Message kMessages[] = {
     {600, "internal error code, arguments: [%s]"},
     {900, "invalid SQL statement"},
     {901, "invalid CREATE command"},
+    {903, "invalid table name"},
     {904, "%s: invalid identifier"},
     {905, "missing keyword"},
     {907, "missing right parenthesis"},

@@ -575,6 +575,10 @@ void PlanDml(const Cursor& c, const std::string& user, SqlPlan& plan) {
   }
   if (plan.statementType != 4) {
     const std::size_t where = c.FindTop(0, "WHERE");
+    if (where < end && where + 1 >= end) {
+      plan.error = 936;  // WHERE with nothing after it
+      return;
+    }
     if (where < end) plan.dmlWhere = MapTokens(c.all, c.sig[where + 1], end >= c.size() ? c.all.size() : c.sig[end], user, false);
   }
   plan.sql = MapTokens(c.all, c.sig[0], end >= c.size() ? c.all.size() : c.sig[end], user, false);
@@ -721,6 +725,10 @@ SqlPlan RewriteSql(const std::string& oracleSql, const std::string& user) {
     return plan;
   }
   if (w == "TRUNCATE" && c.Is(1, "TABLE")) {
+    if (c.size() < 3) {
+      plan.error = 903;
+      return plan;
+    }
     plan.statementType = 0;
     plan.sql = "DELETE FROM " + MapTokens(tokens, c.sig[2], tokens.size(), user, false);
     return plan;
