@@ -480,6 +480,7 @@ std::string MapOrderBy(const Cursor& c, std::size_t from, std::size_t to, std::s
     }
     std::size_t exprEnd = itemEnd;
     if (exprEnd > start && (c.Is(exprEnd - 1, "ASC") || c.Is(exprEnd - 1, "DESC"))) --exprEnd;
+    if (exprEnd <= start) return std::string();  // an empty item: the caller reports the missing expression
     std::string item;
     if (exprEnd == start + 1 && c.at(start).type == Tok::kWord) {
       for (const auto& [column, full] : qualified) {
@@ -540,7 +541,12 @@ void PlanSelect(const Cursor& c, const std::string& user, SqlPlan& plan) {
     std::size_t selectFrom = 1;
     if (c.Is(selectFrom, "DISTINCT") || c.Is(selectFrom, "ALL")) ++selectFrom;
     while (!body.empty() && body.back() == ' ') body.pop_back();
-    body += " ORDER BY " + MapOrderBy(c, orderBy + 2, end, selectFrom, std::min(from, orderBy), user);
+    const std::string order = MapOrderBy(c, orderBy + 2, end, selectFrom, std::min(from, orderBy), user);
+    if (order.empty()) {
+      plan.error = 936;
+      return;
+    }
+    body += " ORDER BY " + order;
   }
   plan.sql = MapConcatenation(body);
 }

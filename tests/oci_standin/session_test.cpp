@@ -79,6 +79,8 @@ TEST_F(Session, SqliteFailuresBecomeTheOraErrorsProgramsExpect) {
       {"DELETE FROM P WHERE", 936},
       {"UPDATE P SET NAME = 'x' WHERE", 936},
       {"TRUNCATE TABLE", 903},
+      {"SELECT * FROM P ORDER BY", 936},
+      {"SELECT TO_DATE('1 ', 'DD \"of\" MON') FROM DUAL", 1858},
       {"CREATE TABLE P (X NUMBER)", 955},
       {"FROBNICATE THE TABLE", 900},
       {"CREATE TABLE LONGTEXT (T VARCHAR2(5000))", 910},
