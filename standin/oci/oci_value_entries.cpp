@@ -88,6 +88,7 @@ QZOCI_EXPORT sword OCILobRead(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* 
   const std::size_t total = lob->binary ? lob->data.size() : Utf8Length(lob->data);
   std::size_t start = lob->polling ? lob->pollPosition : (offset > 0 ? offset - 1 : 0);
   if (!lob->polling) lob->pollLimit = *amount == 0 ? total : std::min<std::size_t>(total, start + *amount);
+  const std::size_t first = start;
   for (;;) {
     std::size_t taken = 0;
     std::string piece;
@@ -113,7 +114,7 @@ QZOCI_EXPORT sword OCILobRead(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* 
     *amount = static_cast<ub4>(lob->binary ? piece.size() : taken);
     start += taken;
     if (callback) {
-      const ub1 code = !more ? oci::kLastPiece : (start == taken ? oci::kFirstPiece : oci::kNextPiece);
+      const ub1 code = !more ? oci::kLastPiece : (start - taken == first ? oci::kFirstPiece : oci::kNextPiece);
       if (callback(context, buffer, static_cast<ub4>(piece.size()), code) != oci::kContinue) return Fail(errhp, 1013);
       if (more && taken > 0) continue;
       lob->polling = false;
