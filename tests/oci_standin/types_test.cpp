@@ -128,6 +128,11 @@ TEST_F(Types, DatesInBothLayoutsAndAsText) {
   unsigned char back[7] = {};
   ASSERT_EQ(FetchOne("SELECT D FROM TY", back, 7, oci::kSqltDat), oci::kSuccess);
   EXPECT_EQ(std::vector<int>(back, back + 7), (std::vector<int>{119, 199, 12, 31, 14, 15, 16}));
+  // An OCIDate bound with fewer bytes than the structure has is refused, not read past its buffer.
+  ASSERT_EQ(Prepare("UPDATE TY SET D = :D"), oci::kSuccess);
+  ASSERT_EQ(BindName(":D", back, 7, oci::kSqltOdt), oci::kSuccess);
+  EXPECT_EQ(Execute(1), oci::kError);
+  EXPECT_EQ(c.ErrorCode(), 1840);
 
   ASSERT_EQ(c.Exec("ALTER SESSION SET NLS_DATE_FORMAT='YYYYMMDDHH24MISS'"), oci::kSuccess);
   EXPECT_EQ(c.Query("SELECT D FROM TY"), (Rows{{"19991231131415"}}));
@@ -161,6 +166,13 @@ TEST_F(Types, TextAndRawWithLengthsIndicatorsAndTruncation) {
   EXPECT_STREQ(small, "abcd");
   EXPECT_EQ(indicator, 10);
   EXPECT_EQ(c.ErrorCode(), 1406);
+
+  // A length-prefixed define with no room for its length word is refused, not written past its buffer.
+  unsigned char tiny[2] = {};
+  EXPECT_EQ(FetchOne("SELECT S FROM TY", tiny, sizeof tiny, oci::kSqltLvc, &indicator), oci::kError);
+  EXPECT_EQ(c.ErrorCode(), 1459);
+  EXPECT_EQ(FetchOne("SELECT R FROM TY", tiny, 1, oci::kSqltVbi, &indicator), oci::kError);
+  EXPECT_EQ(c.ErrorCode(), 1459);
 
   char chr[20] = {};
   EXPECT_EQ(FetchOne("SELECT S FROM TY", chr, sizeof chr, oci::kSqltChr, &indicator, &length), oci::kSuccess);
