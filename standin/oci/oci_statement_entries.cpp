@@ -235,6 +235,7 @@ sword RunBatch(StmtH& s, OCIError* errhp) {
 
 sword StartFetch(StmtH& s, OCIError* errhp, ub4 rows, ub2 orientation) {
   if (!s.executed || !s.prepared) return Fail(errhp, 24338);
+  if (!Session::IsLive(s.session)) return Fail(errhp, 1012);  // its session has ended
   if (s.plan.statementType != oci::kStmtSelect && !s.fromRefCursor) return Fail(errhp, 24374);
   if (s.fetchPending) return RunBatch(s, errhp);
   const std::size_t total = s.result.rows.size();

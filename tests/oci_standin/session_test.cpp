@@ -31,6 +31,27 @@ TEST_F(Session, LogonChecksTheUserTable) {
             (Rows{{"SCOTT", "SCOTT"}}));
 }
 
+// A statement outlives the session it ran on: fetching from it after the session ended is ORA-01012.
+TEST_F(Session, FetchAfterTheSessionEndedIsNotLoggedOn) {
+  OciClient c(lib);
+  ASSERT_EQ(c.Logon(UniqueDataSource("ENDED"), "SYSTEM", "manager"), oci::kSuccess);
+  OCIStmt* stmt = nullptr;
+  ASSERT_EQ(lib.HandleAlloc(c.env, reinterpret_cast<void**>(&stmt), oci::kHtypeStmt, 0, nullptr), oci::kSuccess);
+  const std::string sql = "SELECT 'x' FROM DUAL";
+  ASSERT_EQ(lib.StmtPrepare(stmt, c.err, reinterpret_cast<const OraText*>(sql.data()), static_cast<ub4>(sql.size()),
+                            oci::kNtvSyntax, 0),
+            oci::kSuccess);
+  ASSERT_EQ(lib.StmtExecute(c.svc, stmt, c.err, 0, 0, nullptr, nullptr, 0), oci::kSuccess) << c.ErrorText();
+  char text[8] = {};
+  OCIDefine* define = nullptr;
+  ASSERT_EQ(lib.DefineByPos(stmt, &define, c.err, 1, text, sizeof text, oci::kSqltStr, nullptr, nullptr, nullptr, 0),
+            oci::kSuccess);
+  ASSERT_EQ(lib.SessionEnd(c.svc, c.err, c.session, 0), oci::kSuccess);
+  EXPECT_EQ(lib.StmtFetch(stmt, c.err, 1, oci::kFetchNext, 0), oci::kError);
+  EXPECT_EQ(c.ErrorCode(), 1012);
+  lib.HandleFree(stmt, oci::kHtypeStmt);
+}
+
 TEST_F(Session, EachUserIsASchema) {
   const std::string ds = UniqueDataSource("SCHEMA");
   ASSERT_EQ(lib.CreateUser(ds.c_str(), "ALICE", "a"), 0);
