@@ -598,7 +598,13 @@ QZOCI_EXPORT sword OCINlsGetInfo(void* handle, OCIError* errhp, OraText* buffer,
   QZOCI_ENTER("OCINlsGetInfo", errhp, Detail() << "item=" << item);
   if (!AsTag(handle)) return oci::kInvalidHandle;
   if (item != oci::kNlsCharacterSet) return Fail(errhp, 24315);
-  CopyOut("AL32UTF8", buffer, length, CharsetOf(handle));
+  // The name of the environment's own character set, the inverse of what NLS_LANG names.
+  const ub2 charset = CharsetOf(handle);
+  const char* name = charset == kCharsetWe8MsWin1252 ? "WE8MSWIN1252"
+                     : charset == 31                 ? "WE8ISO8859P1"
+                     : IsUtf16Charset(charset)       ? "AL16UTF16"
+                                                     : "AL32UTF8";
+  CopyOut(name, buffer, length, charset);
   return oci::kSuccess;
 }
 

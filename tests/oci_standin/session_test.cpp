@@ -144,6 +144,21 @@ TEST_F(Session, VersionsAndUtf16Environment) {
   EXPECT_EQ(c.Query("SELECT S, LENGTH(S) FROM W"), (Rows{{"Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC", "7"}}));
   c.Query("SELECT * FROM NOWHERE");
   EXPECT_EQ(c.ErrorText(), "ORA-00942: table or view does not exist\n");
+
+  // OCI_NLS_CHARACTER_SET names the environment's character set, in its own encoding.
+  using FnNlsGetInfo = sword (*)(void*, OCIError*, OraText*, size_t, ub2);
+  const auto nlsGetInfo = reinterpret_cast<FnNlsGetInfo>(lib.Entry("OCINlsGetInfo"));
+  char16_t wideName[100] = {};
+  ASSERT_EQ(nlsGetInfo(c.env, c.err, reinterpret_cast<OraText*>(wideName), sizeof wideName, oci::kNlsCharacterSet),
+            oci::kSuccess);
+  EXPECT_EQ(std::u16string(wideName), u"AL16UTF16");
+  OCIEnv* western = nullptr;
+  ASSERT_EQ(lib.EnvNlsCreate(&western, 0, nullptr, nullptr, nullptr, nullptr, 0, nullptr, 178, 0), oci::kSuccess);
+  char name[100] = {};
+  ASSERT_EQ(nlsGetInfo(western, nullptr, reinterpret_cast<OraText*>(name), sizeof name, oci::kNlsCharacterSet),
+            oci::kSuccess);
+  EXPECT_STREQ(name, "WE8MSWIN1252");
+  lib.HandleFree(western, oci::kHtypeEnv);
 }
 
 TEST_F(Session, SessionSettingsAndSessionFunctions) {
