@@ -44,12 +44,21 @@ std::optional<Injection> EnterEntry(const char* entry, const std::string& detail
     if (s.log.size() >= 200000) s.log.erase(s.log.begin(), s.log.begin() + 100000);
     s.log.push_back(detail.empty() ? std::string(entry) : std::string(entry) + " " + detail);
     ++s.counts[entry];
+    // Every rule of this entry counts the call, also when another rule takes effect at it: each keeps counting
+    // from its own injection. A rule that falls due at a call an earlier rule took waits for the next call.
+    auto due = s.rules.end();
     for (auto it = s.rules.begin(); it != s.rules.end(); ++it) {
       if (it->entry != entry || ++it->seen != it->nth) continue;
-      toThrow = it->toThrow;
-      answer = it->injection;
-      s.rules.erase(it);
-      break;
+      if (due == s.rules.end()) {
+        due = it;
+      } else {
+        --it->seen;
+      }
+    }
+    if (due != s.rules.end()) {
+      toThrow = due->toThrow;
+      answer = due->injection;
+      s.rules.erase(due);
     }
   }
   if (toThrow) throw std::runtime_error(std::string("qzoci: exception injected in ") + entry);

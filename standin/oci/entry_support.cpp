@@ -10,6 +10,32 @@ OraError* ErrorSlot(void* handle) {
   return nullptr;
 }
 
+LobD* AsLob(const void* p) {
+  const Tag* tag = AsTag(p);
+  if (!tag || (tag->type != oci::kDtypeLob && tag->type != oci::kDtypeFile)) return nullptr;
+  return static_cast<LobD*>(const_cast<Tag*>(tag));
+}
+
+DateTimeD* AsDateTime(const void* p) {
+  const Tag* tag = AsTag(p);
+  if (!tag) return nullptr;
+  switch (tag->type) {
+    case oci::kDtypeDate:
+    case oci::kDtypeTimestamp:
+    case oci::kDtypeTimestampTz:
+    case oci::kDtypeTimestampLtz:
+      return static_cast<DateTimeD*>(const_cast<Tag*>(tag));
+    default:
+      return nullptr;
+  }
+}
+
+IntervalD* AsInterval(const void* p) {
+  const Tag* tag = AsTag(p);
+  if (!tag || (tag->type != oci::kDtypeIntervalYM && tag->type != oci::kDtypeIntervalDS)) return nullptr;
+  return static_cast<IntervalD*>(const_cast<Tag*>(tag));
+}
+
 EnvH* EnvOf(const void* handle) {
   const Tag* tag = AsTag(handle);
   if (!tag) return nullptr;

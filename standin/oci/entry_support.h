@@ -15,6 +15,12 @@ namespace qzoci {
 
 // The error slot of an error or environment handle; null for anything else.
 OraError* ErrorSlot(void* handle);
+// The descriptor at `p` when it is live and of the family, null otherwise: LOB and file locators; dates and
+// timestamps; intervals. A descriptor of another kind must be refused, never read as this one.
+LobD* AsLob(const void* p);
+DateTimeD* AsDateTime(const void* p);
+IntervalD* AsInterval(const void* p);
+
 // The environment of any handle or descriptor we made that has one.
 EnvH* EnvOf(const void* handle);
 ub2 CharsetOf(const void* handle);

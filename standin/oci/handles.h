@@ -1,12 +1,14 @@
 // The objects behind the client's opaque handles and descriptors. Every one starts with a tag (a magic number and
 // its OCI handle or descriptor type), so that an entry point can refuse a handle of the wrong kind with
 // OCI_INVALID_HANDLE instead of misreading it. Handles belong to the client, which frees them; a statement owns its
-// bind and define handles, a describe handle its parameter descriptors.
+// bind and define handles, a describe handle its parameter descriptors, and an environment every handle and
+// descriptor allocated under it that is still there when the environment is freed.
 #pragma once
 
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -22,9 +24,12 @@ namespace qzoci {
 
 constexpr std::uint32_t kHandleMagic = 0x51A0C1ED;
 
+struct EnvH;
+
 struct Tag {
   std::uint32_t magic = kHandleMagic;
   std::uint32_t type = 0;
+  EnvH* owner = nullptr;  // the environment it was allocated under, which frees it with itself
   // Text attributes hand out pointers that must stay valid: the encoded texts live with the handle.
   std::map<std::uint32_t, std::string> attributeTexts;
   explicit Tag(std::uint32_t t) : type(t) {}
@@ -37,6 +42,7 @@ struct EnvH : Tag {
   ub2 ncharset = kCharsetUtf16;
   ub4 mode = 0;
   OraError error;  // errors of calls that took the environment as their error handle
+  std::set<Tag*> children;  // handles and descriptors allocated under it and not yet freed
 };
 
 struct ErrorH : Tag {

@@ -1,7 +1,7 @@
-// The OCI7 call interface over the same engine: logon and cursor data areas with the published layout (rows
-// processed at byte 4, function code at byte 10, return code at byte 12), parse, bind, define, describe, execute,
-// fetch, piecewise transfers, the auto-commit switch, commit and rollback. The stand-in keeps its own state per data
-// area address; the areas themselves carry only what the published layout says.
+// The OCI7 call interface over the same engine: logon and cursor data areas with the published layout (SQL function
+// type at byte 2, rows processed at byte 4, function code at byte 10, return code at byte 12), parse, bind, define,
+// describe, execute, fetch, piecewise transfers, the auto-commit switch, commit and rollback. The stand-in keeps its
+// own state per data area address; the areas themselves carry only what the published layout says.
 #include <cstring>
 #include <functional>
 #include <map>
@@ -74,8 +74,12 @@ void SetRc(void* area, ub2 rc) {
 void SetRpc(void* area, ub4 rows) {
   if (area) std::memcpy(static_cast<char*>(area) + 4, &rows, 4);
 }
+// The statement's SQL function type goes in the area's function-type word (u16 at byte 2) and in its function-code
+// byte (byte 10).
 void SetFunctionCode(void* area, ub1 code) {
   if (!area) return;
+  const ub2 type = code;
+  std::memcpy(static_cast<char*>(area) + 2, &type, 2);
   static_cast<unsigned char*>(area)[10] = code;
   static_cast<unsigned char*>(area)[11] = 0;
 }

@@ -52,8 +52,26 @@ std::string AttributeValueText(const void* value, ub4 size) {
   return "size=" + std::to_string(size);
 }
 
+// Makes a handle or descriptor the environment's, to be freed with it.
+void Adopt(EnvH* env, Tag* tag) {
+  tag->owner = env;
+  env->children.insert(tag);
+}
+
 void DeleteHandle(Tag* tag) {
   switch (tag->type) {
+    case oci::kHtypeEnv: {
+      // Freeing an environment frees every handle and descriptor still allocated under it, as the client does.
+      auto* env = static_cast<EnvH*>(tag);
+      const std::set<Tag*> children = std::move(env->children);
+      env->children.clear();
+      for (Tag* child : children) {
+        child->owner = nullptr;
+        DeleteHandle(child);
+      }
+      delete env;
+      return;
+    }
     case oci::kHtypeBind: {
       auto* bind = static_cast<BindH*>(tag);
       if (StmtH* stmt = bind->stmt) {
@@ -80,6 +98,7 @@ void DeleteHandle(Tag* tag) {
       return;
     }
     default:
+      if (tag->owner) tag->owner->children.erase(tag);
       delete tag;
   }
 }
@@ -170,6 +189,7 @@ QZOCI_EXPORT sword OCIHandleAlloc(const void* parent, void** handle, ub4 type, s
     default:
       return oci::kInvalidHandle;
   }
+  Adopt(env, made);
   *handle = made;
   return oci::kSuccess;
 }
@@ -184,35 +204,40 @@ QZOCI_EXPORT sword OCIHandleFree(void* handle, ub4 type) {
 
 QZOCI_EXPORT sword OCIDescriptorAlloc(const void* parent, void** descriptor, ub4 type, size_t, void**) {
   QZOCI_ENTER("OCIDescriptorAlloc", nullptr, Detail() << "type=" << type);
-  if (!As<EnvH>(parent, oci::kHtypeEnv) || !descriptor) return oci::kInvalidHandle;
+  EnvH* env = As<EnvH>(parent, oci::kHtypeEnv);
+  if (!env || !descriptor) return oci::kInvalidHandle;
+  Tag* made = nullptr;
   switch (type) {
     case oci::kDtypeLob:
     case oci::kDtypeFile: {
       auto* lob = new LobD(type);
       lob->isFile = type == oci::kDtypeFile;
       lob->binary = lob->isFile;
-      *descriptor = lob;
-      return oci::kSuccess;
+      made = lob;
+      break;
     }
     case oci::kDtypeTimestamp:
     case oci::kDtypeTimestampTz:
     case oci::kDtypeTimestampLtz:
     case oci::kDtypeDate:
-      *descriptor = new DateTimeD(type);
-      return oci::kSuccess;
+      made = new DateTimeD(type);
+      break;
     case oci::kDtypeIntervalYM:
     case oci::kDtypeIntervalDS: {
       auto* interval = new IntervalD(type);
       interval->value.yearToMonth = type == oci::kDtypeIntervalYM;
-      *descriptor = interval;
-      return oci::kSuccess;
+      made = interval;
+      break;
     }
     case oci::kDtypeSnap:
-      *descriptor = new Tag(type);
-      return oci::kSuccess;
+      made = new Tag(type);
+      break;
     default:
       return oci::kInvalidHandle;
   }
+  Adopt(env, made);
+  *descriptor = made;
+  return oci::kSuccess;
 }
 
 QZOCI_EXPORT sword OCIDescriptorFree(void* descriptor, ub4 type) {
@@ -286,7 +311,7 @@ QZOCI_EXPORT sword OCIAttrSet(void* handle, ub4 type, void* value, ub4 size, ub4
       ub1* formSlot = type == oci::kHtypeBind ? &static_cast<BindH*>(tag)->charsetForm : &static_cast<DefineH*>(tag)->charsetForm;
       if (attribute == oci::kAttrCharsetId) *charsetSlot = static_cast<ub2>(number());
       else if (attribute == oci::kAttrCharsetForm) *formSlot = static_cast<ub1>(number());
-      else if (attribute != 132) return Fail(errhp, 24315);  // OCI_ATTR_MAXDATA_SIZE changes nothing here
+      else if (attribute != oci::kAttrMaxDataSize) return Fail(errhp, 24315);  // changes nothing here
       return oci::kSuccess;
     }
     case oci::kHtypeTrans: {
@@ -542,6 +567,7 @@ QZOCI_EXPORT sword OCILogon(OCIEnv* envhp, OCIError* errhp, OCISvcCtx** svchp, c
   svc->server = server;
   svc->session = session;
   svc->ownsLogon = true;
+  for (Tag* made : {static_cast<Tag*>(server), static_cast<Tag*>(session), static_cast<Tag*>(svc)}) Adopt(env, made);
   *svchp = reinterpret_cast<OCISvcCtx*>(svc);
   return oci::kSuccess;
 }
@@ -551,10 +577,10 @@ QZOCI_EXPORT sword OCILogoff(OCISvcCtx* svchp, OCIError* errhp) {
   SvcCtxH* svc = As<SvcCtxH>(svchp, oci::kHtypeSvcCtx);
   if (!svc) return oci::kInvalidHandle;
   if (svc->ownsLogon) {
-    delete svc->session;
-    delete svc->server;
+    if (svc->session) DeleteHandle(svc->session);
+    if (svc->server) DeleteHandle(svc->server);
   }
-  delete svc;
+  DeleteHandle(svc);
   return oci::kSuccess;
 }
 
@@ -572,7 +598,13 @@ QZOCI_EXPORT sword OCINlsGetInfo(void* handle, OCIError* errhp, OraText* buffer,
   QZOCI_ENTER("OCINlsGetInfo", errhp, Detail() << "item=" << item);
   if (!AsTag(handle)) return oci::kInvalidHandle;
   if (item != oci::kNlsCharacterSet) return Fail(errhp, 24315);
-  CopyOut("AL32UTF8", buffer, length, CharsetOf(handle));
+  // The name of the environment's own character set, the inverse of what NLS_LANG names.
+  const ub2 charset = CharsetOf(handle);
+  const char* name = charset == kCharsetWe8MsWin1252 ? "WE8MSWIN1252"
+                     : charset == 31                 ? "WE8ISO8859P1"
+                     : IsUtf16Charset(charset)       ? "AL16UTF16"
+                                                     : "AL32UTF8";
+  CopyOut(name, buffer, length, charset);
   return oci::kSuccess;
 }
 

@@ -20,10 +20,10 @@ bool IsTimestampType(ub2 dty) {
 }
 bool IsIntervalType(ub2 dty) { return dty == oci::kSqltIntervalYM || dty == oci::kSqltIntervalDS; }
 
-template <typename T>
-T* PointerAt(void* base, std::size_t stride, std::size_t element) {
+// The descriptor pointer held in element `element` of a client's array of descriptor pointers.
+void* PointerAt(void* base, std::size_t stride, std::size_t element) {
   if (!base) return nullptr;
-  return *reinterpret_cast<T**>(static_cast<char*>(base) + stride * element);
+  return *reinterpret_cast<void**>(static_cast<char*>(base) + stride * element);
 }
 
 // A bind's value for this execution.
@@ -65,7 +65,7 @@ bool ReadBind(StmtH& stmt, BindH& b, Value& out, OraError& error) {
     return true;
   }
   if (IsLobType(b.dty)) {
-    const LobD* lob = PointerAt<LobD>(b.value, 0, 0);
+    const LobD* lob = AsLob(PointerAt(b.value, 0, 0));
     if (!lob || !lob->initialized) {
       out = Value::Null();
     } else if (lob->isFile) {
@@ -76,7 +76,7 @@ bool ReadBind(StmtH& stmt, BindH& b, Value& out, OraError& error) {
     return true;
   }
   if (IsTimestampType(b.dty)) {
-    const DateTimeD* d = PointerAt<DateTimeD>(b.value, 0, 0);
+    const DateTimeD* d = AsDateTime(PointerAt(b.value, 0, 0));
     if (!d) {
       error = MakeOraError(932, "timestamp descriptor");
       return false;
@@ -87,7 +87,7 @@ bool ReadBind(StmtH& stmt, BindH& b, Value& out, OraError& error) {
     return true;
   }
   if (IsIntervalType(b.dty)) {
-    const IntervalD* d = PointerAt<IntervalD>(b.value, 0, 0);
+    const IntervalD* d = AsInterval(PointerAt(b.value, 0, 0));
     if (!d) {
       error = MakeOraError(932, "interval descriptor");
       return false;
@@ -102,7 +102,6 @@ bool ReadBind(StmtH& stmt, BindH& b, Value& out, OraError& error) {
 
 // Fills a LOB locator from a value.
 void FillLocator(LobD* lob, const Value& value, const OraColumnType& type, const RowOrigin& origin) {
-  if (!lob) return;
   lob->initialized = !value.IsNull();
   lob->data = value.IsNull() ? std::string() : value.s;
   lob->binary = type.code == oci::kSqltBlob || value.kind == Value::Kind::kBlob;
@@ -135,18 +134,20 @@ int PlaceValue(const Value& value, const OraColumnType& type, const RowOrigin& o
   };
   const std::size_t stride = static_cast<std::size_t>(size);
   if (IsLobType(dty)) {
-    FillLocator(PointerAt<LobD>(base, stride, element), value, type, origin);
+    LobD* lob = AsLob(PointerAt(base, stride, element));
+    if (!lob) return finish(0, 0, 22275);
+    FillLocator(lob, value, type, origin);
     return finish(value.IsNull() ? -1 : 0, value.IsNull() ? 0 : static_cast<std::uint32_t>(sizeof(void*)), 0);
   }
   if (IsTimestampType(dty) || IsIntervalType(dty)) {
     if (value.IsNull()) return finish(-1, 0, 0);
     if (IsTimestampType(dty)) {
-      auto* d = PointerAt<DateTimeD>(base, stride, element);
+      auto* d = AsDateTime(PointerAt(base, stride, element));
       std::optional<DateTime> v = DateTime::FromText(value.kind == Value::Kind::kText ? value.s : std::string());
       if (!d || !v) return finish(0, 0, 932);
       d->value = *v;
     } else {
-      auto* d = PointerAt<IntervalD>(base, stride, element);
+      auto* d = AsInterval(PointerAt(base, stride, element));
       std::optional<Interval> v = Interval::FromText(value.s, dty == oci::kSqltIntervalYM);
       if (!d || !v) return finish(0, 0, 932);
       d->value = *v;
@@ -234,6 +235,7 @@ sword RunBatch(StmtH& s, OCIError* errhp) {
 
 sword StartFetch(StmtH& s, OCIError* errhp, ub4 rows, ub2 orientation) {
   if (!s.executed || !s.prepared) return Fail(errhp, 24338);
+  if (!Session::IsLive(s.session)) return Fail(errhp, 1012);  // its session has ended
   if (s.plan.statementType != oci::kStmtSelect && !s.fromRefCursor) return Fail(errhp, 24374);
   if (s.fetchPending) return RunBatch(s, errhp);
   const std::size_t total = s.result.rows.size();

@@ -126,6 +126,7 @@ constexpr ub4 kAttrExternalName = 26;
 constexpr ub4 kAttrXid = 27;
 constexpr ub4 kAttrCharsetId = 31;
 constexpr ub4 kAttrCharsetForm = 32;
+constexpr ub4 kAttrMaxDataSize = 33;
 constexpr ub4 kAttrEnvCharsetId = 31;
 constexpr ub4 kAttrMigSession = 86;
 constexpr ub4 kAttrNumCols = 102;
@@ -158,7 +159,7 @@ constexpr ub1 kPtypePkg = 5;
 constexpr ub1 kPtypeSyn = 7;
 constexpr ub1 kPtypeSeq = 8;
 constexpr ub1 kPtypeCol = 9;
-constexpr ub1 kPtypeList = 12;
+constexpr ub1 kPtypeList = 11;
 
 // Modes.
 constexpr ub4 kDefault = 0;

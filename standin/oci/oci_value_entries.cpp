@@ -24,9 +24,8 @@ namespace qzoci {
 // Opening and closing, shared with the optional OCILobOpen/OCILobClose and the file calls.
 sword OpenLob(void* svchp, OCIError* errhp, void* locator, bool open) {
   SvcCtxH* svc = As<SvcCtxH>(svchp, oci::kHtypeSvcCtx);
-  const Tag* tag = AsTag(locator);
-  if (!svc || !tag || (tag->type != oci::kDtypeLob && tag->type != oci::kDtypeFile)) return oci::kInvalidHandle;
-  auto* lob = static_cast<LobD*>(const_cast<Tag*>(tag));
+  LobD* lob = AsLob(locator);
+  if (!svc || !lob) return oci::kInvalidHandle;
   if (!lob->initialized) return Fail(errhp, 22275);
   if (lob->isFile && open) {
     // A BFILE's directory alias names a folder beside the database files.
@@ -58,18 +57,16 @@ QZOCI_EXPORT sword OCILobFileClose(OCISvcCtx* svchp, OCIError* errhp, OCILobLoca
 QZOCI_EXPORT sword OCILobLocatorIsInit(OCIEnv* envhp, OCIError* errhp, const OCILobLocator* locator,
                                        boolean* initialized) {
   QZOCI_ENTER("OCILobLocatorIsInit", errhp, std::string());
-  const Tag* tag = AsTag(locator);
-  if (!As<EnvH>(envhp, oci::kHtypeEnv) || !tag || !initialized) return oci::kInvalidHandle;
-  if (tag->type != oci::kDtypeLob && tag->type != oci::kDtypeFile) return oci::kInvalidHandle;
-  *initialized = static_cast<const LobD*>(tag)->initialized ? 1 : 0;
+  const LobD* lob = AsLob(locator);
+  if (!As<EnvH>(envhp, oci::kHtypeEnv) || !lob || !initialized) return oci::kInvalidHandle;
+  *initialized = lob->initialized ? 1 : 0;
   return oci::kSuccess;
 }
 
 QZOCI_EXPORT sword OCILobGetLength(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locator, ub4* length) {
   QZOCI_ENTER("OCILobGetLength", errhp, std::string());
-  const Tag* tag = AsTag(locator);
-  if (!As<SvcCtxH>(svchp, oci::kHtypeSvcCtx) || !tag || !length) return oci::kInvalidHandle;
-  const auto* lob = static_cast<const LobD*>(tag);
+  const LobD* lob = AsLob(locator);
+  if (!As<SvcCtxH>(svchp, oci::kHtypeSvcCtx) || !lob || !length) return oci::kInvalidHandle;
   if (!lob->initialized) return Fail(errhp, 22275);
   *length = static_cast<ub4>(lob->binary ? lob->data.size() : Utf8Length(lob->data));
   return oci::kSuccess;
@@ -82,11 +79,8 @@ QZOCI_EXPORT sword OCILobRead(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* 
               Detail() << "amount=" << (amount ? *amount : 0) << " offset=" << offset << " buflen=" << bufferLength
                        << " csid=" << csid << " csfrm=" << static_cast<int>(form));
   SvcCtxH* svc = As<SvcCtxH>(svchp, oci::kHtypeSvcCtx);
-  const Tag* tag = AsTag(locator);
-  if (!svc || !tag || !amount || (tag->type != oci::kDtypeLob && tag->type != oci::kDtypeFile)) {
-    return oci::kInvalidHandle;
-  }
-  auto* lob = static_cast<LobD*>(const_cast<Tag*>(tag));
+  LobD* lob = AsLob(locator);
+  if (!svc || !lob || !amount) return oci::kInvalidHandle;
   if (!lob->initialized) return Fail(errhp, 22275);
   if (lob->isFile && !lob->open) return Fail(errhp, 22289);
   const ub2 charset = LobCharset(svc, csid, form);
@@ -94,6 +88,7 @@ QZOCI_EXPORT sword OCILobRead(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* 
   const std::size_t total = lob->binary ? lob->data.size() : Utf8Length(lob->data);
   std::size_t start = lob->polling ? lob->pollPosition : (offset > 0 ? offset - 1 : 0);
   if (!lob->polling) lob->pollLimit = *amount == 0 ? total : std::min<std::size_t>(total, start + *amount);
+  const std::size_t first = start;
   for (;;) {
     std::size_t taken = 0;
     std::string piece;
@@ -119,7 +114,7 @@ QZOCI_EXPORT sword OCILobRead(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* 
     *amount = static_cast<ub4>(lob->binary ? piece.size() : taken);
     start += taken;
     if (callback) {
-      const ub1 code = !more ? oci::kLastPiece : (start == taken ? oci::kFirstPiece : oci::kNextPiece);
+      const ub1 code = !more ? oci::kLastPiece : (start - taken == first ? oci::kFirstPiece : oci::kNextPiece);
       if (callback(context, buffer, static_cast<ub4>(piece.size()), code) != oci::kContinue) return Fail(errhp, 1013);
       if (more && taken > 0) continue;
       lob->polling = false;
@@ -191,7 +186,10 @@ QZOCI_EXPORT sword OCINumberToText(OCIError* errhp, const OCINumber* number, con
   const std::string mask = ClientText(format, formatLength, charset);
   QZOCI_ENTER("OCINumberToText", errhp, Detail() << "fmt=" << mask);
   if (!number || !size) return oci::kInvalidHandle;
-  const std::optional<Decimal> d = DecodeOraNumber(number->OCINumberPart + 1, number->OCINumberPart[0]);
+  // The length byte counts the bytes after it, which are at most the 21 the structure has room for.
+  const std::size_t length = number->OCINumberPart[0];
+  const std::optional<Decimal> d =
+      length < sizeof number->OCINumberPart ? DecodeOraNumber(number->OCINumberPart + 1, length) : std::nullopt;
   if (!d) return Fail(errhp, 1722);
   std::string marks = ".,";
   const std::string params = ClientText(nls, nlsLength, charset);
@@ -219,7 +217,7 @@ QZOCI_EXPORT sword OCINumberFromText(OCIError* errhp, const OraText* text, ub4 t
   const std::optional<Decimal> d = ParseNumberMask(value, mask, marks);
   if (!d) return Fail(errhp, 1722);
   const std::string bytes = EncodeOraNumber(*d);
-  if (bytes.empty()) return Fail(errhp, 1722);
+  if (bytes.empty()) return Fail(errhp, 1426);
   std::memset(number->OCINumberPart, 0, sizeof number->OCINumberPart);
   number->OCINumberPart[0] = static_cast<ub1>(bytes.size());
   std::memcpy(number->OCINumberPart + 1, bytes.data(), bytes.size());
@@ -232,9 +230,8 @@ QZOCI_EXPORT sword OCIDateTimeConstruct(void* handle, OCIError* errhp, OCIDateTi
   QZOCI_ENTER("OCIDateTimeConstruct", errhp,
               Detail() << "value=" << year << "-" << int(month) << "-" << int(day) << " " << int(hour) << ":"
                        << int(minute) << ":" << int(second) << "." << fraction);
-  const Tag* tag = AsTag(datetime);
-  if (!AsTag(handle) || !tag) return oci::kInvalidHandle;
-  auto* d = static_cast<DateTimeD*>(const_cast<Tag*>(tag));
+  DateTimeD* d = AsDateTime(datetime);
+  if (!AsTag(handle) || !d) return oci::kInvalidHandle;
   DateTime v;
   v.year = year;
   v.month = month;
@@ -251,7 +248,7 @@ QZOCI_EXPORT sword OCIDateTimeConstruct(void* handle, OCIError* errhp, OCIDateTi
       v.hasZone = true;
       v.zoneMinutes = (z[0] == '-' ? -1 : 1) * (h * 60 + m);
     }
-  } else if (tag->type == oci::kDtypeTimestampTz) {
+  } else if (d->type == oci::kDtypeTimestampTz) {
     v.hasZone = true;
   }
   if (!v.IsValid()) return Fail(errhp, 1841);
@@ -265,9 +262,9 @@ QZOCI_EXPORT sword OCIDateTimeToText(void* handle, OCIError* errhp, const OCIDat
   const ub2 charset = CharsetOf(handle);
   const std::string mask = ClientText(format, formatLength, charset);
   QZOCI_ENTER("OCIDateTimeToText", errhp, Detail() << "fmt=" << mask << " fsprec=" << int(precision));
-  const Tag* tag = AsTag(datetime);
-  if (!tag || !size) return oci::kInvalidHandle;
-  const DateTime& v = static_cast<const DateTimeD*>(tag)->value;
+  const DateTimeD* d = AsDateTime(datetime);
+  if (!d || !size) return oci::kInvalidHandle;
+  const DateTime& v = d->value;
   const std::string text = FormatDateMask(v, mask.empty() ? "DD-MON-RR HH.MI.SSXFF AM" : mask, precision ? precision : 6);
   const std::string encoded = EncodeClientText(text, charset);
   if (encoded.size() > *size) return Fail(errhp, 1406);

@@ -1,5 +1,6 @@
 #include "standin/oci/ora_datetime.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <cstdlib>
@@ -250,7 +251,8 @@ std::optional<DateTime> ParseDateMask(const std::string& text, const std::string
     if (mask[i] == '"') {
       const std::size_t close = mask.find('"', i + 1);
       const std::size_t end = close == std::string::npos ? mask.size() : close;
-      t += end - i - 1;
+      // A literal skips its length of text, never beyond the text's end.
+      t = std::min(text.size(), t + (end - i - 1));
       i = end + 1;
       continue;
     }
@@ -322,7 +324,7 @@ std::optional<DateTime> ParseDateMask(const std::string& text, const std::string
     } else if (e == "AM" || e == "PM" || e == "A.M." || e == "P.M.") {
       skipBlanks();
       pm = upperText.compare(t, 1, "P") == 0;
-      t += e.size();
+      t = std::min(text.size(), t + e.size());
     } else if (e == "TZH") {
       if (!readNumber(2, n)) return std::nullopt;
       v.hasZone = true;

@@ -24,6 +24,7 @@ const Message kMessages[] = {
     {600, "internal error code, arguments: [%s]"},
     {900, "invalid SQL statement"},
     {901, "invalid CREATE command"},
+    {903, "invalid table name"},
     {904, "%s: invalid identifier"},
     {905, "missing keyword"},
     {907, "missing right parenthesis"},
@@ -87,6 +88,8 @@ const Message kMessages[] = {
     {22293, "LOB already opened in the same transaction"},
     {24431, "Statement does not exist in the cache"},
     {1455, "converting column overflows integer datatype"},
+    {1459, "invalid length for variable character string"},
+    {1426, "numeric overflow"},
     {1480, "trailing null missing from STR bind value"},
     {1461, "can bind a LONG value only for insert into a LONG column"},
 };

@@ -157,7 +157,10 @@ std::string EncodeOraNumber(const Decimal& input) {
   }
   if (digits.size() % 2 != 0) digits += '0';
   const int exponent = point / 2 - 1;
-  if (exponent > 62 || exponent < -65) return std::string();
+  // Below the smallest magnitude a NUMBER holds the value is 0, as Oracle rounds it; above the largest it is an
+  // overflow for the caller.
+  if (exponent < -65) return std::string(1, static_cast<char>(0x80));
+  if (exponent > 62) return std::string();
   std::string out;
   out += static_cast<char>(value.negative ? 62 - exponent : 193 + exponent);
   for (std::size_t i = 0; i < digits.size() && out.size() < 21; i += 2) {
@@ -172,7 +175,8 @@ std::string EncodeOraNumber(const Decimal& input) {
 std::optional<Decimal> DecodeOraNumber(const unsigned char* bytes, std::size_t length) {
   if (!bytes || length == 0) return std::nullopt;
   const unsigned char head = bytes[0];
-  if (head == 0x80) return Decimal();
+  // Zero is the lone byte 0x80; with digits after it, 0x80 is the exponent of the smallest positive numbers.
+  if (head == 0x80 && length == 1) return Decimal();
   Decimal d;
   d.negative = (head & 0x80) == 0;
   const int exponent = d.negative ? 62 - head : head - 193;

@@ -30,7 +30,8 @@ struct Decimal {
   Decimal Rounded(int decimals) const;
 };
 
-// Oracle's NUMBER bytes (up to 21: exponent and at most 20 digit bytes). Empty on failure.
+// Oracle's NUMBER bytes (up to 21: exponent and at most 20 digit bytes). Empty when the value is too large for a
+// NUMBER (ORA-01426); a value too small for one is 0.
 std::string EncodeOraNumber(const Decimal& value);
 std::optional<Decimal> DecodeOraNumber(const unsigned char* bytes, std::size_t length);
 

@@ -3,6 +3,8 @@
 #include <sqlite3.h>
 
 #include <atomic>
+#include <mutex>
+#include <set>
 
 #include "standin/oci/catalog.h"
 #include "standin/oci/ora_datetime.h"
@@ -15,6 +17,16 @@ namespace {
 
 std::atomic<std::uint64_t> gNextOwner{1};
 std::atomic<std::uint32_t> gNextSessionId{100};
+
+struct LiveSessions {
+  std::mutex mutex;
+  std::set<const Session*> sessions;
+};
+
+LiveSessions& Live() {
+  static LiveSessions live;
+  return live;
+}
 
 // SQLite finds an unqualified table in any attached schema; Oracle only in the session's own. The authorizer
 // refuses another schema's table unless the statement named that schema (or reads it through a view).
@@ -62,6 +74,10 @@ class Statement {
 
 std::unique_ptr<Session> Session::Open(std::shared_ptr<Database> db, const std::string& user, OraError& error) {
   std::unique_ptr<Session> s(new Session());
+  {
+    std::lock_guard<std::mutex> guard(Live().mutex);
+    Live().sessions.insert(s.get());
+  }
   s->db_ = std::move(db);
   s->user_ = ToUpperAscii(user);
   s->currentSchema_ = s->user_;
@@ -117,8 +133,17 @@ OraError Session::Connect(const std::string& mainSchema) {
 }
 
 Session::~Session() {
+  {
+    std::lock_guard<std::mutex> guard(Live().mutex);
+    Live().sessions.erase(this);
+  }
   Rollback();
   sqlite3_close_v2(connection_);
+}
+
+bool Session::IsLive(const Session* session) {
+  std::lock_guard<std::mutex> guard(Live().mutex);
+  return Live().sessions.count(session) != 0;
 }
 
 std::string Session::Nls(const std::string& name) const {

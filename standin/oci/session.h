@@ -68,6 +68,8 @@ class Session {
  public:
   static std::unique_ptr<Session> Open(std::shared_ptr<Database> db, const std::string& user, OraError& error);
   ~Session();
+  // Whether a session has not ended yet: a statement keeps the session it ran on, which may end before it.
+  static bool IsLive(const Session* session);
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 

@@ -480,6 +480,7 @@ std::string MapOrderBy(const Cursor& c, std::size_t from, std::size_t to, std::s
     }
     std::size_t exprEnd = itemEnd;
     if (exprEnd > start && (c.Is(exprEnd - 1, "ASC") || c.Is(exprEnd - 1, "DESC"))) --exprEnd;
+    if (exprEnd <= start) return std::string();  // an empty item: the caller reports the missing expression
     std::string item;
     if (exprEnd == start + 1 && c.at(start).type == Tok::kWord) {
       for (const auto& [column, full] : qualified) {
@@ -540,7 +541,12 @@ void PlanSelect(const Cursor& c, const std::string& user, SqlPlan& plan) {
     std::size_t selectFrom = 1;
     if (c.Is(selectFrom, "DISTINCT") || c.Is(selectFrom, "ALL")) ++selectFrom;
     while (!body.empty() && body.back() == ' ') body.pop_back();
-    body += " ORDER BY " + MapOrderBy(c, orderBy + 2, end, selectFrom, std::min(from, orderBy), user);
+    const std::string order = MapOrderBy(c, orderBy + 2, end, selectFrom, std::min(from, orderBy), user);
+    if (order.empty()) {
+      plan.error = 936;
+      return;
+    }
+    body += " ORDER BY " + order;
   }
   plan.sql = MapConcatenation(body);
 }
@@ -575,6 +581,10 @@ void PlanDml(const Cursor& c, const std::string& user, SqlPlan& plan) {
   }
   if (plan.statementType != 4) {
     const std::size_t where = c.FindTop(0, "WHERE");
+    if (where < end && where + 1 >= end) {
+      plan.error = 936;  // WHERE with nothing after it
+      return;
+    }
     if (where < end) plan.dmlWhere = MapTokens(c.all, c.sig[where + 1], end >= c.size() ? c.all.size() : c.sig[end], user, false);
   }
   plan.sql = MapTokens(c.all, c.sig[0], end >= c.size() ? c.all.size() : c.sig[end], user, false);
@@ -721,6 +731,10 @@ SqlPlan RewriteSql(const std::string& oracleSql, const std::string& user) {
     return plan;
   }
   if (w == "TRUNCATE" && c.Is(1, "TABLE")) {
+    if (c.size() < 3) {
+      plan.error = 903;
+      return plan;
+    }
     plan.statementType = 0;
     plan.sql = "DELETE FROM " + MapTokens(tokens, c.sig[2], tokens.size(), user, false);
     return plan;

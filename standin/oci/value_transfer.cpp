@@ -115,6 +115,8 @@ Value ReadClientValue(ub2 dty, const void* data, std::uint32_t length, ub2 chars
       if (dty == oci::kSqltVnu) {
         n = length ? bytes[0] : 0;
         p = bytes + 1;
+        // The length byte may not claim more than the buffer holds.
+        if (n >= length) n = 0;
       }
       std::optional<Decimal> d = DecodeOraNumber(p, n);
       if (!d) {
@@ -139,6 +141,10 @@ Value ReadClientValue(ub2 dty, const void* data, std::uint32_t length, ub2 chars
       return Value::Text(d->ToDateText());
     }
     case oci::kSqltOdt: {
+      if (length < sizeof(OCIDate)) {
+        error = MakeOraError(1840);
+        return Value();
+      }
       const OCIDate od = Load<OCIDate>(data);
       DateTime d;
       d.year = od.OCIDateYYYY;
@@ -218,6 +224,10 @@ WriteResult WriteClientValue(const Value& value, const OraColumnType& type, ub2 
     std::size_t prefix = 0;
     if (dty == oci::kSqltVcs) prefix = 2;
     if (dty == oci::kSqltLvc) prefix = 4;
+    if (size < prefix) {
+      r.code = 1459;  // no room even for the length word
+      return r;
+    }
     std::size_t room = size > prefix ? size - prefix : 0;
     if (dty == oci::kSqltStr) room = room >= unit ? room - unit : 0;
     std::size_t n = encoded.size();
@@ -300,6 +310,10 @@ WriteResult WriteClientValue(const Value& value, const OraColumnType& type, ub2 
         return r;
       }
       const std::string bytes = EncodeOraNumber(*d);
+      if (bytes.empty()) {
+        r.code = 1426;
+        return r;
+      }
       if (dty == oci::kSqltVnu) {
         if (size < bytes.size() + 1) {
           r.code = 1406;
@@ -357,6 +371,10 @@ WriteResult WriteClientValue(const Value& value, const OraColumnType& type, ub2 
                                      ? value.s
                                      : TextForm(value, type, settings);
       const std::size_t prefix = dty == oci::kSqltVbi ? 2 : dty == oci::kSqltLvb ? 4 : 0;
+      if (size < prefix) {
+        r.code = 1459;  // no room even for the length word
+        return r;
+      }
       const std::size_t room = size > prefix ? size - prefix : 0;
       std::size_t n = bytes.size();
       if (n > room) n = truncatedTo(bytes.size(), room);

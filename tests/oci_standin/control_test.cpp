@@ -69,6 +69,16 @@ TEST(Control, InjectedStatusesErrorsAndExceptionsSurfaceAtTheNamedCall) {
   EXPECT_EQ(lib.StmtFetch(stmt, c.err, 1, oci::kFetchNext, 0), oci::kSuccess);
   lib.HandleFree(stmt, oci::kHtypeStmt);
 
+  // Two faults on one entry each count from their own injection: the first and the third execute fail.
+  lib.InjectStatus("OCIStmtExecute", 1, oci::kError, 3113);
+  lib.InjectStatus("OCIStmtExecute", 3, oci::kError, 1012);
+  EXPECT_EQ(c.Exec("INSERT INTO T VALUES (5)"), oci::kError);
+  EXPECT_EQ(c.ErrorCode(), 3113);
+  EXPECT_EQ(c.Exec("INSERT INTO T VALUES (6)"), oci::kSuccess);
+  EXPECT_EQ(c.Exec("INSERT INTO T VALUES (7)"), oci::kError);
+  EXPECT_EQ(c.ErrorCode(), 1012);
+  EXPECT_EQ(c.Exec("INSERT INTO T VALUES (8)"), oci::kSuccess);
+
   // A reset forgets what was injected and not yet met.
   lib.InjectStatus("OCIStmtExecute", 1, oci::kError, 3113);
   lib.Reset();

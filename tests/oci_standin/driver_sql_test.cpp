@@ -170,6 +170,9 @@ TEST_F(DriverSql, CommentsAndDescribeOfTablesViewsSynonymsAndSequences) {
   lib.AttrGet(param, oci::kDtypeParam, &columns, nullptr, oci::kAttrNumCols, app.err);
   lib.AttrGet(param, oci::kDtypeParam, &list, nullptr, oci::kAttrListColumns, app.err);
   EXPECT_EQ(ptype, oci::kPtypeTable);
+  // The column list is a parameter of its own kind, with the published type number of a list.
+  lib.AttrGet(list, oci::kDtypeParam, &ptype, nullptr, oci::kAttrPtype, app.err);
+  EXPECT_EQ(ptype, 11);
   ASSERT_EQ(columns, 7);
   void* column = nullptr;
   ASSERT_EQ(lib.ParamGet(list, oci::kDtypeParam, app.err, &column, 5), oci::kSuccess);

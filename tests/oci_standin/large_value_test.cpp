@@ -116,6 +116,33 @@ TEST_F(LargeValues, BlobAndEmptyLobs) {
   EXPECT_EQ(ReadLob("SELECT B FROM L", oci::kSqltBlob, back), (std::vector<ub4>{16384, 3616}));
   EXPECT_EQ(back, bytes);
 
+  // Read through a callback from the fifth byte on: the pieces come first, then last, whatever the offset.
+  {
+    Prepare("SELECT B FROM L");
+    ASSERT_EQ(lib.StmtExecute(c.svc, stmt, c.err, 0, 0, nullptr, nullptr, 0), oci::kSuccess);
+    OCILobLocator* lob = NewLocator();
+    OCIDefine* define = nullptr;
+    lib.DefineByPos(stmt, &define, c.err, 1, &lob, sizeof lob, oci::kSqltBlob, nullptr, nullptr, nullptr, 0);
+    ASSERT_EQ(lib.StmtFetch(stmt, c.err, 1, oci::kFetchNext, 0), oci::kSuccess);
+    struct Pieces {
+      std::vector<std::pair<int, ub4>> seen;
+      std::string data;
+    } pieces;
+    auto callback = [](void* context, const void* buffer, ub4 length, ub1 piece) -> sb4 {
+      auto* p = static_cast<Pieces*>(context);
+      p->seen.emplace_back(piece, length);
+      p->data.append(static_cast<const char*>(buffer), length);
+      return oci::kContinue;
+    };
+    std::vector<char> buffer(16384);
+    ub4 amount = 0;
+    ASSERT_EQ(lib.LobRead(c.svc, c.err, lob, &amount, 5, buffer.data(), 16384, &pieces, callback, 0, 1),
+              oci::kSuccess);
+    EXPECT_EQ(pieces.seen, (std::vector<std::pair<int, ub4>>{{oci::kFirstPiece, 16384}, {oci::kLastPiece, 3612}}));
+    EXPECT_EQ(pieces.data, bytes.substr(4));
+    lib.DescriptorFree(lob, oci::kDtypeLob);
+  }
+
   ASSERT_EQ(c.Exec("INSERT INTO L (ID, M) VALUES (2, EMPTY_CLOB())"), oci::kSuccess);
   std::string empty;
   EXPECT_EQ(ReadLob("SELECT M FROM L WHERE ID = 2", oci::kSqltClob, empty), (std::vector<ub4>{0}));

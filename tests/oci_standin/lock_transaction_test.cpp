@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <unistd.h>
 
 #include "oci_client_helpers.h"
@@ -42,6 +43,30 @@ class Locks : public ::testing::Test {
     ASSERT_EQ(lib.TransStart(a.svc, a.err, ~0u, oci::kTransNew), oci::kSuccess);
   }
 };
+
+// Freeing an environment frees what was allocated under it: a session left open there ends, rolls back and lets
+// its locks go.
+TEST_F(Locks, FreeingTheEnvironmentEndsItsSessionsAndTheirLocks) {
+  auto gone = std::make_unique<OciClient>(lib);
+  ASSERT_EQ(gone->Logon(ds, "APP", "pw"), oci::kSuccess);
+  EXPECT_EQ(gone->Query("SELECT ID FROM T WHERE ID = 1 FOR UPDATE NOWAIT", {}, 0), (Rows{{"1"}})) << gone->ErrorText();
+  ASSERT_EQ(gone->Exec("UPDATE T SET V = 'gone' WHERE ID = 2", {}, 0), oci::kSuccess);
+  OCIStmt* stmt = nullptr;
+  OCILobLocator* lob = nullptr;
+  ASSERT_EQ(lib.HandleAlloc(gone->env, reinterpret_cast<void**>(&stmt), oci::kHtypeStmt, 0, nullptr), oci::kSuccess);
+  ASSERT_EQ(lib.DescriptorAlloc(gone->env, reinterpret_cast<void**>(&lob), oci::kDtypeLob, 0, nullptr), oci::kSuccess);
+  // Only the environment is freed; the client forgets the rest.
+  ASSERT_EQ(lib.HandleFree(gone->env, oci::kHtypeEnv), oci::kSuccess);
+  gone->env = nullptr;
+  gone->err = nullptr;
+  gone->server = nullptr;
+  gone->svc = nullptr;
+  gone->session = nullptr;
+  gone.reset();
+
+  EXPECT_EQ(b.Query("SELECT ID FROM T WHERE ID = 1 FOR UPDATE NOWAIT"), (Rows{{"1"}})) << b.ErrorText();
+  EXPECT_EQ(b.Query("SELECT V FROM T WHERE ID = 2"), (Rows{{"two"}}));
+}
 
 TEST_F(Locks, RowLocksHoldUntilCommitAndRefuseOtherSessions) {
   BeginGlobal(1);

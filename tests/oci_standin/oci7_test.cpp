@@ -36,6 +36,11 @@ struct DataArea {
     return v;
   }
   ub1 fc() const { return bytes[10]; }
+  ub2 ft() const {
+    ub2 v;
+    std::memcpy(&v, bytes + 2, 2);
+    return v;
+  }
 };
 
 class Oci7 : public ::testing::Test {
@@ -78,8 +83,10 @@ TEST_F(Oci7, StatementsRowsAndFunctionCodes) {
   ASSERT_EQ(Get<AreaCall>("ocon")(&lda), 0);  // auto-commit on
   ASSERT_EQ(Run("CREATE TABLE T7 (ID NUMBER(10), NAME VARCHAR2(20))"), 0);
   EXPECT_EQ(cda.fc(), 1);
+  EXPECT_EQ(cda.ft(), 1);
   ASSERT_EQ(Get<Oparse>("oparse")(&cda, "INSERT INTO T7 VALUES (:ID, :NAME)", -1, 1, 2), 0);
   EXPECT_EQ(cda.fc(), 3);
+  EXPECT_EQ(cda.ft(), 3);
   int id = 7;
   char name[] = "seven";
   Get<Obindps>("obindps")(&cda, 1, ":ID", -1, &id, 4, oci::kSqltInt, -1, nullptr, nullptr, nullptr, 4, 0, 0, 0, 0,
@@ -93,6 +100,7 @@ TEST_F(Oci7, StatementsRowsAndFunctionCodes) {
 
   ASSERT_EQ(Get<Oparse>("oparse")(&cda, "SELECT ID, NAME FROM T7 ORDER BY ID", -1, 1, 2), 0);
   EXPECT_EQ(cda.fc(), 4);
+  EXPECT_EQ(cda.ft(), 4);
   sb4 size = 0;
   sb2 type = 0;
   sb1 columnName[255];

@@ -31,6 +31,27 @@ TEST_F(Session, LogonChecksTheUserTable) {
             (Rows{{"SCOTT", "SCOTT"}}));
 }
 
+// A statement outlives the session it ran on: fetching from it after the session ended is ORA-01012.
+TEST_F(Session, FetchAfterTheSessionEndedIsNotLoggedOn) {
+  OciClient c(lib);
+  ASSERT_EQ(c.Logon(UniqueDataSource("ENDED"), "SYSTEM", "manager"), oci::kSuccess);
+  OCIStmt* stmt = nullptr;
+  ASSERT_EQ(lib.HandleAlloc(c.env, reinterpret_cast<void**>(&stmt), oci::kHtypeStmt, 0, nullptr), oci::kSuccess);
+  const std::string sql = "SELECT 'x' FROM DUAL";
+  ASSERT_EQ(lib.StmtPrepare(stmt, c.err, reinterpret_cast<const OraText*>(sql.data()), static_cast<ub4>(sql.size()),
+                            oci::kNtvSyntax, 0),
+            oci::kSuccess);
+  ASSERT_EQ(lib.StmtExecute(c.svc, stmt, c.err, 0, 0, nullptr, nullptr, 0), oci::kSuccess) << c.ErrorText();
+  char text[8] = {};
+  OCIDefine* define = nullptr;
+  ASSERT_EQ(lib.DefineByPos(stmt, &define, c.err, 1, text, sizeof text, oci::kSqltStr, nullptr, nullptr, nullptr, 0),
+            oci::kSuccess);
+  ASSERT_EQ(lib.SessionEnd(c.svc, c.err, c.session, 0), oci::kSuccess);
+  EXPECT_EQ(lib.StmtFetch(stmt, c.err, 1, oci::kFetchNext, 0), oci::kError);
+  EXPECT_EQ(c.ErrorCode(), 1012);
+  lib.HandleFree(stmt, oci::kHtypeStmt);
+}
+
 TEST_F(Session, EachUserIsASchema) {
   const std::string ds = UniqueDataSource("SCHEMA");
   ASSERT_EQ(lib.CreateUser(ds.c_str(), "ALICE", "a"), 0);
@@ -76,6 +97,11 @@ TEST_F(Session, SqliteFailuresBecomeTheOraErrorsProgramsExpect) {
       {"SELECT NOPE FROM P", 904},
       {"SELECT * FROM MISSING", 942},
       {"SELECT * FROM P WHERE", 933},
+      {"DELETE FROM P WHERE", 936},
+      {"UPDATE P SET NAME = 'x' WHERE", 936},
+      {"TRUNCATE TABLE", 903},
+      {"SELECT * FROM P ORDER BY", 936},
+      {"SELECT TO_DATE('1 ', 'DD \"of\" MON') FROM DUAL", 1858},
       {"CREATE TABLE P (X NUMBER)", 955},
       {"FROBNICATE THE TABLE", 900},
       {"CREATE TABLE LONGTEXT (T VARCHAR2(5000))", 910},
@@ -118,6 +144,21 @@ TEST_F(Session, VersionsAndUtf16Environment) {
   EXPECT_EQ(c.Query("SELECT S, LENGTH(S) FROM W"), (Rows{{"Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC", "7"}}));
   c.Query("SELECT * FROM NOWHERE");
   EXPECT_EQ(c.ErrorText(), "ORA-00942: table or view does not exist\n");
+
+  // OCI_NLS_CHARACTER_SET names the environment's character set, in its own encoding.
+  using FnNlsGetInfo = sword (*)(void*, OCIError*, OraText*, size_t, ub2);
+  const auto nlsGetInfo = reinterpret_cast<FnNlsGetInfo>(lib.Entry("OCINlsGetInfo"));
+  char16_t wideName[100] = {};
+  ASSERT_EQ(nlsGetInfo(c.env, c.err, reinterpret_cast<OraText*>(wideName), sizeof wideName, oci::kNlsCharacterSet),
+            oci::kSuccess);
+  EXPECT_EQ(std::u16string(wideName), u"AL16UTF16");
+  OCIEnv* western = nullptr;
+  ASSERT_EQ(lib.EnvNlsCreate(&western, 0, nullptr, nullptr, nullptr, nullptr, 0, nullptr, 178, 0), oci::kSuccess);
+  char name[100] = {};
+  ASSERT_EQ(nlsGetInfo(western, nullptr, reinterpret_cast<OraText*>(name), sizeof name, oci::kNlsCharacterSet),
+            oci::kSuccess);
+  EXPECT_STREQ(name, "WE8MSWIN1252");
+  lib.HandleFree(western, oci::kHtypeEnv);
 }
 
 TEST_F(Session, SessionSettingsAndSessionFunctions) {

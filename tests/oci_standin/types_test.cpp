@@ -85,6 +85,24 @@ TEST_F(Types, NumbersCrossInOraclesByteFormat) {
   std::int16_t tooSmall = 0;
   FetchOne("SELECT 70000 FROM DUAL", &tooSmall, 2, oci::kSqltInt);
   EXPECT_EQ(c.ErrorCode(), 1455);
+
+  // The edges of the byte format: the smallest positive magnitude (exponent byte 0x80 followed by digits) is not
+  // zero; a value above the largest magnitude is an overflow, not an empty NUMBER; a length byte that claims more
+  // than the buffer holds is an invalid number.
+  const unsigned char smallest[] = {0x80, 0x02};  // 1e-130
+  ASSERT_EQ(Prepare("SELECT :N FROM DUAL"), oci::kSuccess);
+  ASSERT_EQ(BindName(":N", const_cast<unsigned char*>(smallest), sizeof smallest, oci::kSqltNum), oci::kSuccess);
+  ASSERT_EQ(Execute(0), oci::kSuccess) << c.ErrorText();
+  ASSERT_EQ(Define(1, &back, 8, oci::kSqltFlt), oci::kSuccess);
+  ASSERT_EQ(Fetch(), oci::kSuccess) << c.ErrorText();
+  EXPECT_DOUBLE_EQ(back, 1e-130);
+  EXPECT_EQ(FetchOne("SELECT 1e130 FROM DUAL", &vnu, sizeof vnu, oci::kSqltVnu), oci::kError);
+  EXPECT_EQ(c.ErrorCode(), 1426);
+  const unsigned char overlong[] = {30, 0xC1, 0x02};
+  ASSERT_EQ(Prepare("UPDATE TY SET F = :F"), oci::kSuccess);
+  ASSERT_EQ(BindName(":F", const_cast<unsigned char*>(overlong), sizeof overlong, oci::kSqltVnu), oci::kSuccess);
+  EXPECT_EQ(Execute(1), oci::kError);
+  EXPECT_EQ(c.ErrorCode(), 1722);
 }
 
 TEST_F(Types, DatesInBothLayoutsAndAsText) {
@@ -110,6 +128,11 @@ TEST_F(Types, DatesInBothLayoutsAndAsText) {
   unsigned char back[7] = {};
   ASSERT_EQ(FetchOne("SELECT D FROM TY", back, 7, oci::kSqltDat), oci::kSuccess);
   EXPECT_EQ(std::vector<int>(back, back + 7), (std::vector<int>{119, 199, 12, 31, 14, 15, 16}));
+  // An OCIDate bound with fewer bytes than the structure has is refused, not read past its buffer.
+  ASSERT_EQ(Prepare("UPDATE TY SET D = :D"), oci::kSuccess);
+  ASSERT_EQ(BindName(":D", back, 7, oci::kSqltOdt), oci::kSuccess);
+  EXPECT_EQ(Execute(1), oci::kError);
+  EXPECT_EQ(c.ErrorCode(), 1840);
 
   ASSERT_EQ(c.Exec("ALTER SESSION SET NLS_DATE_FORMAT='YYYYMMDDHH24MISS'"), oci::kSuccess);
   EXPECT_EQ(c.Query("SELECT D FROM TY"), (Rows{{"19991231131415"}}));
@@ -121,7 +144,13 @@ TEST_F(Types, TextAndRawWithLengthsIndicatorsAndTruncation) {
   ASSERT_EQ(c.Exec("INSERT INTO TY (K, S) VALUES (1, 'abcdefghij')"), oci::kSuccess);
   const unsigned char raw[3] = {0, 1, 255};
   ASSERT_EQ(Prepare("UPDATE TY SET R = :R"), oci::kSuccess);
-  ASSERT_EQ(BindName(":R", const_cast<unsigned char*>(raw), 3, oci::kSqltBin), oci::kSuccess);
+  OCIBind* bind = nullptr;
+  ASSERT_EQ(lib.BindByName(stmt, &bind, c.err, reinterpret_cast<const OraText*>(":R"), 2, const_cast<unsigned char*>(raw),
+                           3, oci::kSqltBin, nullptr, nullptr, nullptr, 0, nullptr, 0),
+            oci::kSuccess);
+  // OCI_ATTR_MAXDATA_SIZE (33) is taken on a bind; it changes nothing here.
+  ub4 maxData = 100;
+  EXPECT_EQ(lib.AttrSet(bind, oci::kHtypeBind, &maxData, sizeof maxData, 33, c.err), oci::kSuccess);
   ASSERT_EQ(Execute(1), oci::kSuccess) << c.ErrorText();
 
   unsigned char vbi[10] = {};
@@ -137,6 +166,13 @@ TEST_F(Types, TextAndRawWithLengthsIndicatorsAndTruncation) {
   EXPECT_STREQ(small, "abcd");
   EXPECT_EQ(indicator, 10);
   EXPECT_EQ(c.ErrorCode(), 1406);
+
+  // A length-prefixed define with no room for its length word is refused, not written past its buffer.
+  unsigned char tiny[2] = {};
+  EXPECT_EQ(FetchOne("SELECT S FROM TY", tiny, sizeof tiny, oci::kSqltLvc, &indicator), oci::kError);
+  EXPECT_EQ(c.ErrorCode(), 1459);
+  EXPECT_EQ(FetchOne("SELECT R FROM TY", tiny, 1, oci::kSqltVbi, &indicator), oci::kError);
+  EXPECT_EQ(c.ErrorCode(), 1459);
 
   char chr[20] = {};
   EXPECT_EQ(FetchOne("SELECT S FROM TY", chr, sizeof chr, oci::kSqltChr, &indicator, &length), oci::kSuccess);
@@ -207,6 +243,46 @@ TEST_F(Types, TimestampsAndIntervalsThroughDescriptors) {
   for (void* desc : {static_cast<void*>(ym), static_cast<void*>(ymBack)}) lib.DescriptorFree(desc, oci::kDtypeIntervalYM);
 }
 
+// A descriptor of another kind than the call or the external type wants is refused and left as it was.
+TEST_F(Types, DescriptorsOfAnotherKindAreRefused) {
+  OCIDateTime* ts = nullptr;
+  OCIInterval* ds = nullptr;
+  ASSERT_EQ(lib.DescriptorAlloc(c.env, reinterpret_cast<void**>(&ts), oci::kDtypeTimestamp, 0, nullptr), oci::kSuccess);
+  ASSERT_EQ(lib.DescriptorAlloc(c.env, reinterpret_cast<void**>(&ds), oci::kDtypeIntervalDS, 0, nullptr), oci::kSuccess);
+  ASSERT_EQ(lib.IntervalSetDaySecond(c.env, c.err, 4, 5, 6, 7, 0, ds), oci::kSuccess);
+  auto* asDateTime = reinterpret_cast<OCIDateTime*>(ds);
+  EXPECT_EQ(lib.DateTimeConstruct(c.env, c.err, asDateTime, 2024, 1, 2, 3, 4, 5, 0, nullptr, 0), oci::kInvalidHandle);
+  char text[64] = {};
+  ub4 size = sizeof text;
+  EXPECT_EQ(lib.DateTimeToText(c.env, c.err, asDateTime, nullptr, 0, 0, nullptr, 0, &size,
+                               reinterpret_cast<OraText*>(text)),
+            oci::kInvalidHandle);
+  using FnLobGetLength = sword (*)(OCISvcCtx*, OCIError*, OCILobLocator*, ub4*);
+  ub4 length = 0;
+  EXPECT_EQ(reinterpret_cast<FnLobGetLength>(lib.Entry("OCILobGetLength"))(
+                c.svc, c.err, reinterpret_cast<OCILobLocator*>(ts), &length),
+            oci::kInvalidHandle);
+
+  ASSERT_EQ(c.Exec("INSERT INTO TY (K, TS, S) VALUES (1, TO_TIMESTAMP('2024-01-02 03:04:05', 'YYYY-MM-DD HH24:MI:SS'), 'x')"), oci::kSuccess)
+      << c.ErrorText();
+  ASSERT_EQ(Prepare("SELECT TS, S FROM TY"), oci::kSuccess);
+  ASSERT_EQ(Execute(0), oci::kSuccess) << c.ErrorText();
+  ASSERT_EQ(Define(1, &ds, sizeof ds, oci::kSqltTimestamp), oci::kSuccess);
+  EXPECT_EQ(Fetch(), oci::kError);
+  EXPECT_EQ(c.ErrorCode(), 932);
+  ASSERT_EQ(Prepare("SELECT TS, S FROM TY"), oci::kSuccess);
+  ASSERT_EQ(Execute(0), oci::kSuccess) << c.ErrorText();
+  ASSERT_EQ(Define(2, &ts, sizeof ts, oci::kSqltClob), oci::kSuccess);
+  EXPECT_EQ(Fetch(), oci::kError);
+  EXPECT_EQ(c.ErrorCode(), 22275);
+
+  sb4 d = 0, h = 0, m = 0, s = 0, f = 0;
+  ASSERT_EQ(lib.IntervalGetDaySecond(c.env, c.err, &d, &h, &m, &s, &f, ds), oci::kSuccess);
+  EXPECT_EQ(std::vector<sb4>({d, h, m, s, f}), (std::vector<sb4>{4, 5, 6, 7, 0}));
+  lib.DescriptorFree(ts, oci::kDtypeTimestamp);
+  lib.DescriptorFree(ds, oci::kDtypeIntervalDS);
+}
+
 TEST_F(Types, NumberTextMasksOfTheNumberCalls) {
   const char nls[] = "NLS_NUMERIC_CHARACTERS='. '";
   const char decimalMask[] = "99999999999999999999D999999";
@@ -231,6 +307,13 @@ TEST_F(Types, NumberTextMasksOfTheNumberCalls) {
   ASSERT_EQ(fromText("-0.125", "9D999", n), oci::kSuccess);
   EXPECT_EQ(toText(n, "9D999"), " -.125");  // one place for the sign, as wide as the mask
   EXPECT_EQ(fromText("12.3456", "99D99", n), oci::kError);
+  EXPECT_EQ(c.ErrorCode(), 1722);
+  // A length byte beyond the structure's 21 number bytes is refused, not read past the structure.
+  n.OCINumberPart[0] = 200;
+  char buffer[64] = {};
+  ub4 size = sizeof buffer;
+  EXPECT_EQ(lib.NumberToText(c.err, &n, nullptr, 0, nullptr, 0, &size, reinterpret_cast<OraText*>(buffer)),
+            oci::kError);
   EXPECT_EQ(c.ErrorCode(), 1722);
 }
 
