@@ -332,7 +332,9 @@ std::int32_t WriteRuntimeString(const void* bytes, std::size_t size, std::size_t
   void* string = nullptr;
   const std::int32_t code = services::nNewRuntimeString(bytes, static_cast<std::uint32_t>(size), &string);
   StoreAt<void*>(result, string);
-  return code;
+  // The allocator's own codes lie below 100, where a conversion's result reads as success: a string that could not
+  // be made is the conversion's out-of-memory failure (100).
+  return code == HOST_OK ? HOST_OK : HOST_ERR_FIRST;
 }
 
 std::int32_t WriteDigits(const Datum& datum, std::uint32_t target, void* result) {

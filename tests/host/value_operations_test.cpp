@@ -187,6 +187,16 @@ TEST_F(ValueOperationsTest, ConversionKeepsNullAndSkipsTheRuntimeForTheSameType)
   EXPECT_EQ(value.nGetType(), HOST_TYPE_DOUBLE);
 }
 
+TEST_F(ValueOperationsTest, ARuntimeStringThatCannotBeMadeFailsTheConversion) {
+  CHostValue value;
+  Make(value, HOST_TYPE_INT32, std::int32_t{9});
+  qzrt::FailStringAllocations(0, 8);  // the allocator's own code lies below the failure range
+  EXPECT_EQ(value.nConvert(HOST_TYPE_WSTRING), HOST_ERR_FIRST);
+  qzrt::FailStringAllocations(-1);
+  EXPECT_EQ(value.nGetType(), HOST_TYPE_INT32) << "a failed conversion leaves the value as it was";
+  EXPECT_EQ(Read<std::int32_t>(value), 9);
+}
+
 TEST_F(ValueOperationsTest, DecimalsConvertThroughTheProxysHandles) {
   CHostValue value;
   Make(value, HOST_TYPE_DOUBLE, -1234.5);
