@@ -48,13 +48,14 @@ CTable* CTableRegistry::pCreateTable(CConnection* connection, IHostFileDescripti
   return m_pDriver ? m_pDriver->pCreateTable(description, connection, holder) : nullptr;
 }
 
-void CTableRegistry::Insert(std::uint64_t fileId, CTable* table) {
+int CTableRegistry::bInsert(std::uint64_t fileId, CTable* table) {
   table->AddRef();
   if (!m_tables.bInsert(fileId, reinterpret_cast<std::uintptr_t>(table))) {
     table->nRelease();
-    return;
+    return 0;
   }
   table->SetIdentifierSource(this);
+  return 1;
 }
 
 CTable* CTableRegistry::pFindById(std::uint64_t fileId) {
@@ -84,7 +85,12 @@ CTable* CTableRegistry::pFindOrCreate(IHostFileHandle* handle, CConnection* conn
     return nullptr;
   }
   table->AddRef();
-  Insert(fileId, table);
+  // A table the registry could not file would never be found again: the caller is told of the failure instead.
+  if (!bInsert(fileId, table)) {
+    table->nRelease();
+    SetHolderOutOfMemory(m_pErrorHolder);
+    return nullptr;
+  }
   if (created) *created = 1;
   return table;
 }
@@ -150,7 +156,7 @@ void CTableRegistry::CopyFrom(CTableRegistry* source, CHashTable& cloneMap, IHos
     std::uint64_t existing = 0;
     CTable* copy = cloneMap.bLookup(nCloneKey(original), &existing, nullptr) ? TableOf(existing)
                                                                              : original->pClone(cloneMap, a, b);
-    if (copy) Insert(newKey, copy);
+    if (copy) bInsert(newKey, copy);
   }
 }
 

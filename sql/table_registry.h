@@ -64,8 +64,9 @@ class CTableRegistry : public CRefCounted {
   CDriver* pGetDriver() const { return m_pDriver; }
 
  private:
-  // Files the table under the key with the registry's own reference and tells it its registry.
-  void Insert(std::uint64_t fileId, CTable* table);
+  // Files the table under the key with the registry's own reference and tells it its registry; 0 when the table
+  // could not be filed (no memory), the table then left as it was given.
+  int bInsert(std::uint64_t fileId, CTable* table);
   CTable* pTakeOut(std::uint64_t fileId);
 
   CDriver* m_pDriver;
