@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
 
 CDynamicArray::CDynamicArray(std::uint32_t elementSize, std::uint32_t growStep)
     : m_nElementSize(elementSize), m_nGrowStep(growStep ? growStep : 1) {}
@@ -55,6 +57,16 @@ int CDynamicArray::Add(const void* element) { return InsertAt(element, m_nCount)
 
 int CDynamicArray::InsertAt(const void* element, std::uint32_t i) {
   if (i > m_nCount) return 0;
+  // An element that lies in the array itself would be freed by the growth or moved by the shift: insert a copy.
+  std::unique_ptr<unsigned char[]> copy;
+  const auto at = reinterpret_cast<std::uintptr_t>(element);
+  const auto start = reinterpret_cast<std::uintptr_t>(m_pElements);
+  if (m_pElements && at >= start && at < start + static_cast<std::size_t>(m_nCapacity) * m_nElementSize) {
+    copy.reset(new (std::nothrow) unsigned char[m_nElementSize]);
+    if (!copy) return 0;
+    std::memcpy(copy.get(), element, m_nElementSize);
+    element = copy.get();
+  }
   if (m_nCount == m_nCapacity && !Grow()) return 0;
   if (i < m_nCount) {
     std::memmove(pGetAt(i + 1), pGetAt(i), static_cast<std::size_t>(m_nCount - i) * m_nElementSize);

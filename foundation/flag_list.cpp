@@ -25,7 +25,9 @@ int CFlagList::bSetFlag(const CColumn* item, std::uint32_t flag) {
 
 int CFlagList::bAddAll(const CFlagList* other, int bInvert) {
   if (!other) return 1;
-  for (std::uint32_t i = 0; i < other->nGetCount(); ++i) {
+  // The count is taken once: adding a list to itself doubles it instead of never ending.
+  const std::uint32_t count = other->nGetCount();
+  for (std::uint32_t i = 0; i < count; ++i) {
     const std::uint32_t flag = other->nGetFlagAt(i);
     if (!bAppend(other->pGetItem(i), bInvert ? (flag == 0 ? 1u : 0u) : flag)) return 0;
   }

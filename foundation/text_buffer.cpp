@@ -50,7 +50,14 @@ bool CTextBufferT<Unit>::Reserve(std::uint64_t n) {
 
 template <typename Unit>
 void CTextBufferT<Unit>::Append(const Unit* text, std::int64_t n) {
-  if (!text || n < 1 || !bMakeRoom(static_cast<std::uint64_t>(n))) return;
+  if (!text || n < 1) return;
+  // Text taken from the buffer itself would be freed when the buffer grows: it is read by its offset instead.
+  const auto at = reinterpret_cast<std::uintptr_t>(text);
+  const auto start = reinterpret_cast<std::uintptr_t>(m_pText);
+  const bool own = m_pText && at >= start && at <= start + static_cast<std::size_t>(m_nCapacity) * sizeof(Unit);
+  const std::size_t offset = own ? static_cast<std::size_t>(text - m_pText) : 0;
+  if (!bMakeRoom(static_cast<std::uint64_t>(n))) return;
+  if (own) text = m_pText + offset;
   std::memmove(m_pText + m_nLength, text, static_cast<std::size_t>(n) * sizeof(Unit));
   SetLength(m_nLength + static_cast<std::uint64_t>(n));
 }

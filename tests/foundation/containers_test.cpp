@@ -61,6 +61,20 @@ TEST(DynamicArrayTest, InsertRemoveSetAll) {
   EXPECT_EQ(array.nGetCapacity(), 0u);
 }
 
+TEST(DynamicArrayTest, AnElementOfTheArrayItselfIsInsertedWhole) {
+  // Growing frees the old memory and the shift moves the tail: the element must be read before either.
+  CDynamicArray array(8, 1);
+  for (std::uint64_t v : {10ull, 20ull}) array.Add(&v);
+  ASSERT_EQ(array.nGetCount(), array.nGetCapacity()) << "the next insert grows the array";
+  ASSERT_EQ(array.InsertAt(array.pGetAt(1), 0), 1);
+  ASSERT_EQ(array.Add(array.pGetAt(0)), 1);
+  const auto at = [&](std::uint32_t i) { return *static_cast<std::uint64_t*>(array.pGetAt(i)); };
+  EXPECT_EQ(at(0), 20u);
+  EXPECT_EQ(at(1), 10u);
+  EXPECT_EQ(at(2), 20u);
+  EXPECT_EQ(at(3), 20u);
+}
+
 class CProbe : public CRefCounted {
  public:
   explicit CProbe(int* destroyed) : m_pDestroyed(destroyed) {}
@@ -194,6 +208,10 @@ TEST(FlagListTest, CombineAndMerge) {
   EXPECT_EQ(andList.nGetFlag(Column(a)), 0u);
   EXPECT_EQ(andList.nGetFlag(Column(b)), 0u);
   EXPECT_EQ(andList.nGetFlag(Column(c)), 0u);
+  CFlagList doubled;
+  doubled.bAddAll(&other, 0);
+  ASSERT_EQ(doubled.bAddAll(&doubled, 0), 1) << "a list added to itself ends";
+  EXPECT_EQ(doubled.nGetCount(), 6u);
   CFlagList inverted;
   inverted.bAddAll(&other, 1);
   EXPECT_EQ(inverted.nGetFlag(Column(a)), 0u);

@@ -36,6 +36,16 @@ TEST(TextBufferTest, GrowthByWholeSteps) {
   EXPECT_EQ(Narrow(small), "");
 }
 
+TEST(TextBufferTest, AppendingItsOwnTextAcrossAGrowth) {
+  CTextBufferA buffer(4);
+  buffer.AppendText("abc");
+  const std::uint64_t capacity = buffer.nGetCapacity();
+  buffer.Append(buffer.pszGetText(), 3);  // the buffer grows while the text is read from it
+  buffer.AppendText(buffer.pszGetText() + 1);
+  EXPECT_GT(buffer.nGetCapacity(), capacity);
+  EXPECT_EQ(Narrow(buffer), "abcabcbcabc");
+}
+
 TEST(TextBufferTest, NumbersAndDigits) {
   CTextBufferW w(4);
   w.AppendPaddedInt(7, 3);
