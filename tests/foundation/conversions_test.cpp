@@ -85,6 +85,25 @@ TEST(ConversionsTest, CopyToAndFromCodePage) {
   EXPECT_EQ(small[0], 0);
 }
 
+TEST(ConversionsTest, Gb18030FourByteCharactersStayWhole) {
+  // U+1F600 is 0x94 0x39 0xFC 0x36 and U+00FF is 0x81 0x30 0x8B 0x37: their second and fourth bytes are digits.
+  const std::string gb = "x\x94\x39\xfc\x36" "9\x81\x30\x8b\x37y";
+  const std::string utf8 = "x\xf0\x9f\x98\x80" "9\xc3\xbfy";
+  char out[32];
+  EXPECT_EQ(nCopyFromCodePage(54936, gb.data(), gb.size(), out, sizeof out), utf8.size());
+  EXPECT_EQ(std::string(out), utf8);
+  EXPECT_EQ(nCopyToCodePage(54936, utf8.data(), utf8.size(), out, sizeof out), gb.size());
+  EXPECT_EQ(std::string(out), gb);
+
+  std::size_t units = 0;
+  EXPECT_EQ(nCharacterBytes(54936, gb.data() + 1, gb.size() - 1, &units), 4u);
+  EXPECT_EQ(units, 2u);  // beyond U+FFFF: a surrogate pair
+  EXPECT_EQ(nCharacterBytes(54936, gb.data() + 6, gb.size() - 6, &units), 4u);
+  EXPECT_EQ(units, 1u);
+  EXPECT_EQ(nCharacterBytes(54936, "\xd6\xd0", 2, &units), 2u);
+  EXPECT_EQ(units, 1u);
+}
+
 TEST(ConversionsTest, RepresentableInCodePage) {
   EXPECT_EQ(bIsRepresentableInCodePage(u"", 1252), 1);
   EXPECT_EQ(bIsRepresentableInCodePage(nullptr, 1252), 1);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "platform/last_error.h"
@@ -132,6 +133,32 @@ TEST(CodePageTest, DoubleBytePageRoundTrips) {
   // Page 54936 holds every character: two bytes for the common ideographs, four for the rest.
   EXPECT_EQ(ToWide(54936, "\xd6\xd0\x94\x39\xfc\x36"), u"\u4e2d\U0001F600");
   EXPECT_EQ(ToNarrow(54936, u"\u4e2d\U0001F600"), "\xd6\xd0\x94\x39\xfc\x36");
+}
+
+TEST(CodePageTest, CharacterLengthFollowsEachPage) {
+  // Walking a text by CharacterLength and converting it piece by piece gives the whole text's conversion: no
+  // character is cut, whatever bytes its trail holds.
+  const std::u16string sample = u"A\u00e9\u4e2d\U0001F600\u00ff\u30bd\\\u65e5\u672c 9;x";
+  for (const std::uint32_t page : {932u, 936u, 949u, 950u, 1361u, 54936u, 65001u}) {
+    const std::string bytes = ToNarrow(page, sample);
+    std::u16string pieces;
+    std::size_t longest = 0;
+    for (std::size_t at = 0, used = 0; at < bytes.size(); at += used) {
+      used = platform::CharacterLength(page, bytes.data() + at, bytes.size() - at);
+      ASSERT_GE(used, 1u);
+      longest = std::max(longest, used);
+      pieces += ToWide(page, bytes.substr(at, used));
+    }
+    EXPECT_EQ(pieces, ToWide(page, bytes)) << page;
+    EXPECT_EQ(longest, page == 54936 || page == 65001 ? 4u : 2u) << page;
+  }
+  // A four-byte GB18030 character cut short, a lone lead byte, EUC-JP's three-byte form, a single-byte page.
+  EXPECT_EQ(platform::CharacterLength(54936, "\x94\x39\xfc", 3), 1u);
+  EXPECT_EQ(platform::CharacterLength(54936, "\x94\x39\xfc\x36", 4), 4u);
+  EXPECT_EQ(platform::CharacterLength(932, "\x83", 1), 1u);
+  EXPECT_EQ(platform::CharacterLength(20932, "\x8f\xb0\xa1", 3), 3u);
+  EXPECT_EQ(platform::CharacterLength(20932, "\x8f\xb0", 2), 1u);
+  EXPECT_EQ(platform::CharacterLength(1252, "\xe9\xe9", 2), 1u);
 }
 
 TEST(CodePageTest, CompareTextNoCase) {
