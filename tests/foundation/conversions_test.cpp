@@ -1,6 +1,7 @@
 // Code-page conversions, numbers, bounded copies, trims, the locale wrappers and the option parser.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 
 #include "foundation/code_pages.h"
@@ -237,6 +238,26 @@ TEST(ConversionsTest, OptionParser) {
   CTString empty;
   EXPECT_EQ(bExtractOption(value, found, empty, u"Mode", 0), 1);
   EXPECT_EQ(found, 0);
+}
+
+TEST(ConversionsTest, OptionParserIsLinearInNearMisses) {
+  // Every "Timeout" but the last lacks its "="; a search that measured the text again at each near miss takes
+  // half a minute here (and grows with the square of the text), a linear one a few milliseconds.
+  CBoundRuntimeServices services;
+  std::u16string source;
+  for (int i = 0; i < 40000; ++i) source += u"Timeout;";
+  source += u"Timeout = 30;Other=1";
+  CTString text(source.c_str());
+  std::size_t keyStart = 0;
+  std::size_t valueStart = 0;
+  std::size_t valueEnd = 0;
+  const auto started = std::chrono::steady_clock::now();
+  ASSERT_EQ(bFindOption(text, u"TIMEOUT", keyStart, valueStart, valueEnd), 1);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+  EXPECT_EQ(keyStart, 40000u * 8);
+  EXPECT_EQ(source.substr(valueStart, valueEnd - valueStart), u"30");
+  CTString missing((std::u16string(40000 * 8, u'T') + u"imeout").c_str());
+  EXPECT_EQ(bFindOption(missing, u"timeout", keyStart, valueStart, valueEnd), 0);
 }
 
 }  // namespace
