@@ -7,32 +7,17 @@
 #include "foundation/text_utils.h"
 #include "platform/code_page.h"
 #include "platform/system_version.h"
-#include "platform/utf8.h"
 
 namespace {
 
-constexpr std::uint32_t kCodePageGb18030 = 54936;
-
 // UTF-8 and GB18030 take only the fail-on-invalid flag: the precomposed flag would make every conversion fail.
 std::uint32_t StrictFlags(std::uint32_t codePage) {
-  return codePage == CODE_PAGE_UTF8 || codePage == kCodePageGb18030 ? platform::kMbErrInvalidChars
+  return codePage == CODE_PAGE_UTF8 || codePage == platform::kCodePageGb18030 ? platform::kMbErrInvalidChars
                                                                    : platform::kMbPrecomposed |
                                                                          platform::kMbErrInvalidChars;
 }
 
 bool FitsInt(std::size_t n) { return n <= static_cast<std::size_t>(INT_MAX); }
-
-// Lead bytes of the double-byte pages, whose trail byte may lie in the ASCII range.
-bool IsLeadByte(std::uint32_t codePage, unsigned char b) {
-  switch (codePage) {
-    case 932: return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-    case 936:
-    case 949:
-    case 950: return b >= 0x81 && b <= 0xFE;
-    case 1361: return (b >= 0x84 && b <= 0xD3) || (b >= 0xD8 && b <= 0xDE) || (b >= 0xE0 && b <= 0xF9);
-    default: return false;
-  }
-}
 
 // Decodes n bytes into a UTF-16 string (flags 0); false when the page cannot convert them.
 bool ToWide(std::uint32_t codePage, const char* bytes, std::size_t n, std::u16string& out) {
@@ -48,8 +33,9 @@ bool ToWide(std::uint32_t codePage, const char* bytes, std::size_t n, std::u16st
 
 using Transcoder = std::size_t (*)(std::uint32_t, const char*, std::size_t, char*, std::size_t);
 
-// The walk shared by nCopyToCodePage and nCopyFromCodePage: ASCII copied, other runs transcoded as a whole; a lead
-// byte of a double-byte page always takes its trail byte into the run so that no character is cut.
+// The walk shared by nCopyToCodePage and nCopyFromCodePage: ASCII copied, other runs transcoded as a whole; a run
+// goes by whole characters of its page, so that a trail byte in the ASCII range (a double-byte trail, a GB18030
+// digit) stays in the run and no character is cut.
 std::size_t CopyByRuns(std::uint32_t runPage, std::uint32_t codePage, const char* src, std::size_t n, char* dst,
                        std::size_t size, Transcoder transcode) {
   if (!dst || size == 0) return 0;
@@ -65,7 +51,7 @@ std::size_t CopyByRuns(std::uint32_t runPage, std::uint32_t codePage, const char
     }
     std::size_t end = i;
     while (end < n && static_cast<unsigned char>(src[end]) >= 0x80) {
-      end += IsLeadByte(runPage, static_cast<unsigned char>(src[end])) && end + 1 < n ? 2 : 1;
+      end += platform::CharacterLength(runPage, src + end, n - end);
     }
     const std::size_t written = transcode(codePage, src + i, end - i, dst + out, size - 1 - out);
     if (written == 0) {
@@ -238,7 +224,7 @@ int bIsRepresentableByRoundTrip(const char16_t* text, std::uint32_t codePage) {
 int bIsRepresentableInCodePage(const char16_t* text, std::uint32_t codePage) {
   if (!text || !*text) return 1;
   // UTF-8 and GB18030 hold every character; they refuse the no-best-fit flag, so only unpaired surrogates count.
-  if (codePage == CODE_PAGE_UTF8 || codePage == kCodePageGb18030) {
+  if (codePage == CODE_PAGE_UTF8 || codePage == platform::kCodePageGb18030) {
     return platform::WideToMultiByte(codePage, platform::kWcErrInvalidChars, text, -1, nullptr, 0, nullptr,
                                      nullptr) > 0;
   }
@@ -250,14 +236,10 @@ int bIsRepresentableInCodePage(const char16_t* text, std::uint32_t codePage) {
 }
 
 std::size_t nCharacterBytes(std::uint32_t codePage, const char* text, std::size_t n, std::size_t* units) {
-  std::size_t used = 1;
+  const std::size_t used = platform::CharacterLength(codePage, text, n);
   std::size_t count = 1;
-  if (codePage == CODE_PAGE_UTF8) {
-    const char32_t c = platform::DecodeUtf8(text, n, used);
-    if (c != platform::kInvalidCodePoint && c >= 0x10000) count = 2;
-  } else if (n > 1 && IsLeadByte(codePage, static_cast<unsigned char>(text[0]))) {
-    used = 2;
-  }
+  // Characters beyond U+FFFF take a surrogate pair: four-byte UTF-8, and the GB18030 four-byte range from 0x90.
+  if (used == 4 && (codePage == CODE_PAGE_UTF8 || static_cast<unsigned char>(text[0]) >= 0x90)) count = 2;
   if (units) *units = count;
   return used;
 }

@@ -45,8 +45,9 @@ int bIsRepresentableInCodePage(const char16_t* text, std::uint32_t codePage);
 // The check of systems older than NT 5.1: to the code page and back, compared unit by unit.
 int bIsRepresentableByRoundTrip(const char16_t* text, std::uint32_t codePage);
 
-// The bytes of the character that starts text[0..n) (n > 0) in the code page, and in *units the UTF-16 units it
-// converts to: a UTF-8 sequence or a double-byte pair is one character, an invalid byte one character of one unit.
+// The bytes of the character that starts text[0..n) (n > 0) in the code page, by the page's own rules (a UTF-8
+// sequence, a double-byte pair, a GB18030 character of two or four bytes), and in *units the UTF-16 units it converts
+// to; an invalid byte is one character of one unit.
 std::size_t nCharacterBytes(std::uint32_t codePage, const char* text, std::size_t n, std::size_t* units);
 
 int bIsNt51OrLater();

@@ -1,5 +1,7 @@
 #include "foundation/option_text.h"
 
+#include <string_view>
+
 int bFindOption(const CTString& text, const char16_t* key, std::size_t& keyStart, std::size_t& valueStart,
                 std::size_t& valueEnd) {
   if (text.bIsEmpty() || !key || !*key) return 0;
@@ -8,19 +10,21 @@ int bFindOption(const CTString& text, const char16_t* key, std::size_t& keyStart
   CTString foldedKey(key);
   folded.FoldCase();
   foldedKey.FoldCase();
-  const std::size_t keyLength = foldedKey.nGetLength();
-  const std::size_t length = text.nGetLength();
-  for (std::uint32_t at = folded.nFind(foldedKey.pszGet(), 0); at != TSTRING_NOT_FOUND;
-       at = folded.nFind(foldedKey.pszGet(), at + 1)) {
-    std::size_t p = at + keyLength;
-    while (p < length && text.nGetAt(p) == u' ') ++p;
-    if (p < length && text.nGetAt(p) == u'=') {
+  // Lengths are taken once: a text full of near misses must not be measured again at each of them.
+  const std::u16string_view haystack(folded.pszGet(), folded.nGetLength());
+  const std::u16string_view needle(foldedKey.pszGet(), foldedKey.nGetLength());
+  const std::u16string_view original(text.pszGet(), haystack.size());
+  const std::size_t length = original.size();
+  for (std::size_t at = haystack.find(needle); at != std::u16string_view::npos; at = haystack.find(needle, at + 1)) {
+    std::size_t p = at + needle.size();
+    while (p < length && original[p] == u' ') ++p;
+    if (p < length && original[p] == u'=') {
       ++p;
-      while (p < length && text.nGetAt(p) == u' ') ++p;
+      while (p < length && original[p] == u' ') ++p;
       keyStart = at;
       valueStart = p;
-      const std::uint32_t semicolon = text.nFindSemicolon(p);
-      valueEnd = semicolon == TSTRING_NOT_FOUND ? length : semicolon;
+      const std::size_t semicolon = original.find(u';', p);
+      valueEnd = semicolon == std::u16string_view::npos ? length : semicolon;
       return 1;
     }
   }

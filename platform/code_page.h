@@ -5,6 +5,7 @@
 // in the last-error value.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace platform {
@@ -12,6 +13,7 @@ namespace platform {
 enum : std::uint32_t {
   kCodePageAnsi = 0,  // the system's ANSI page (1252 on the POSIX backend)
   kCodePage1252 = 1252,
+  kCodePageGb18030 = 54936,
   kCodePageUtf8 = 65001,
 };
 
@@ -30,6 +32,11 @@ int MultiByteToWide(std::uint32_t codePage, std::uint32_t flags, const char* sou
 // *usedDefaultChar; UTF-8 takes neither a default character nor the flag pointer (87 when either is given).
 int WideToMultiByte(std::uint32_t codePage, std::uint32_t flags, const char16_t* source, int sourceLength,
                     char* target, int targetSize, const char* defaultChar, int* usedDefaultChar);
+
+// The bytes of the character that starts text[0..n) (n > 0) in the code page, by the page's own rules: a UTF-8
+// sequence, a GB18030 two- or four-byte character, a lead byte and its trail in a double-byte page. A byte that
+// starts no complete character counts 1, so a walker always moves on; a single-byte page always answers 1.
+std::size_t CharacterLength(std::uint32_t codePage, const char* text, std::size_t n);
 
 // The C runtime's case-insensitive wide comparison: both texts compared unit by unit after each unit is mapped to
 // lower case (simple one-to-one mapping); negative, 0 or positive. Null reads as "".

@@ -1,5 +1,6 @@
 // Code pages on POSIX: 1252 by its table, 65001 by the backend's UTF-8 codec, every other Windows page through iconv
-// under its "CP<n>" name. There are no best-fit tables: a character a page lacks always becomes the default
+// under its "CP<n>" name, with descriptors kept open for reuse. Output goes straight into the caller's target, and a
+// measuring call only counts. There are no best-fit tables: a character a page lacks always becomes the default
 // character, with or without the no-best-fit flag.
 #include "platform/code_page.h"
 
@@ -7,10 +8,15 @@
 #include <locale.h>
 #include <wctype.h>
 
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <bit>
 #include <cerrno>
 #include <climits>
 #include <cstring>
 #include <string>
+#include <type_traits>
 
 #include "platform/last_error.h"
 #include "platform/utf8.h"
@@ -25,7 +31,12 @@ constexpr char16_t kCp1252High[32] = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-constexpr std::uint32_t kCodePageGb18030 = 54936;
+// Every byte of page 1252 as its unit.
+constexpr auto kCp1252ToWide = [] {
+  std::array<char16_t, 256> table{};
+  for (int b = 0; b < 256; ++b) table[b] = b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : static_cast<char16_t>(b);
+  return table;
+}();
 
 int Fail(std::uint32_t code) {
   SetLastErrorCode(code);
@@ -55,137 +66,260 @@ std::string IconvName(std::uint32_t codePage) {
   return "CP" + std::to_string(codePage);
 }
 
-// An open iconv descriptor for one call; an unknown page leaves it invalid.
-class Converter {
+// UTF-16 in the host's byte order, so that iconv reads and writes char16_t text in place.
+constexpr const char* kUtf16Name = std::endian::native == std::endian::little ? "UTF-16LE" : "UTF-16BE";
+
+// Open descriptors kept for reuse: opening one costs far more than a short conversion. A slot is claimed for one
+// page and direction for good and holds at most one idle descriptor; a caller takes it by exchanging it for null,
+// so threads never share a descriptor, and one that finds no idle descriptor opens its own (closing it afterwards
+// when every slot of its kind is busy). The table is constant-initialised and trivially destructible, and the
+// descriptors are never closed: the library may be called until the process is gone, even from other libraries'
+// exit code, so nothing here may be torn down at exit. Every conversion through iconv reads and writes the slots,
+// from any thread, with atomic operations only (no lock).
+struct DescriptorSlot {
+  std::atomic<std::uint64_t> key;  // 0 while unclaimed
+  std::atomic<iconv_t> cd;         // null while in use or not yet opened
+};
+static_assert(std::is_trivially_destructible_v<DescriptorSlot>);
+constinit DescriptorSlot gDescriptorSlots[32] = {};
+
+class Descriptor {
  public:
-  Converter(const std::string& to, const std::string& from) : m_cd(iconv_open(to.c_str(), from.c_str())) {}
-  ~Converter() {
-    if (Valid()) iconv_close(m_cd);
-  }
-  Converter(const Converter&) = delete;
-  Converter& operator=(const Converter&) = delete;
-  bool Valid() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
-  // Converts as much as it can; answers false at a sequence it cannot convert (errno EILSEQ or EINVAL).
-  bool Run(const char*& in, std::size_t& inLeft, std::string& out) {
-    char buffer[1024];
-    while (inLeft > 0) {
-      char* o = buffer;
-      std::size_t oLeft = sizeof buffer;
-      char* i = const_cast<char*>(in);
-      const std::size_t r = iconv(m_cd, &i, &inLeft, &o, &oLeft);
-      in = i;
-      out.append(buffer, static_cast<std::size_t>(o - buffer));
-      if (r == static_cast<std::size_t>(-1) && errno != E2BIG) {
-        iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
-        return false;
-      }
+  Descriptor(std::uint32_t codePage, bool toWide) : m_key((std::uint64_t{codePage} << 1 | toWide) + 1) {
+    for (DescriptorSlot& slot : gDescriptorSlots) {
+      if (slot.key.load(std::memory_order_acquire) != m_key) continue;
+      m_cd = slot.cd.exchange(nullptr, std::memory_order_acq_rel);
+      if (m_cd) return;
     }
-    char* o = buffer;
-    std::size_t oLeft = sizeof buffer;
-    iconv(m_cd, nullptr, nullptr, &o, &oLeft);
-    out.append(buffer, static_cast<std::size_t>(o - buffer));
-    return true;
+    const std::string page = IconvName(codePage);
+    m_cd = toWide ? iconv_open(kUtf16Name, page.c_str()) : iconv_open(page.c_str(), kUtf16Name);
+    if (m_cd == reinterpret_cast<iconv_t>(-1)) m_cd = nullptr;
+  }
+  ~Descriptor() {
+    if (!m_cd) return;
+    iconv(m_cd, nullptr, nullptr, nullptr, nullptr);  // back to the initial shift state for the next caller
+    for (DescriptorSlot& slot : gDescriptorSlots) {
+      std::uint64_t key = slot.key.load(std::memory_order_acquire);
+      if (key == 0 && slot.key.compare_exchange_strong(key, m_key, std::memory_order_acq_rel)) key = m_key;
+      if (key != m_key) continue;
+      iconv_t idle = nullptr;
+      if (slot.cd.compare_exchange_strong(idle, m_cd, std::memory_order_acq_rel)) return;
+    }
+    iconv_close(m_cd);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  iconv_t Get() const { return m_cd; }
+
+ private:
+  std::uint64_t m_key;
+  iconv_t m_cd = nullptr;
+};
+
+// Where a conversion's output goes: into the caller's target while it fits, then only counted, so that a measuring
+// call (no target) writes nothing and a target too small still learns the full size.
+template <typename Unit>
+class Output {
+ public:
+  Output(Unit* target, std::size_t capacity) : m_target(target), m_capacity(target ? capacity : 0) {}
+  void Put(Unit unit) {
+    if (m_count < m_capacity && !m_closed) m_target[m_count] = unit;
+    ++m_count;
+  }
+  std::size_t Count() const { return m_count; }
+  bool Overflowed() const { return m_target && m_count > m_capacity; }
+
+  // Room for `most` units written without a check each (null when the target has less), then where they ended.
+  Unit* Reserve(std::size_t most) {
+    return !m_closed && m_count <= m_capacity && m_capacity - m_count >= most ? m_target + m_count : nullptr;
+  }
+  void Commit(const Unit* end) { m_count = static_cast<std::size_t>(end - m_target); }
+
+  // iconv writes bytes: the room left in the target, or a scratch area once the target is closed or absent.
+  char* Room(std::size_t& bytes) {
+    if (m_closed || m_count >= m_capacity) {
+      bytes = sizeof m_scratch;
+      return m_scratch;
+    }
+    bytes = (m_capacity - m_count) * sizeof(Unit);
+    return reinterpret_cast<char*>(m_target + m_count);
+  }
+  // Takes account of what iconv wrote into the Room; `cramped` when it stopped for want of room, which closes the
+  // target (the rest of its room is too small for the next character, and the call fails for it anyway).
+  void Wrote(std::size_t bytes, bool cramped) {
+    m_count += bytes / sizeof(Unit);
+    if (cramped) m_closed = true;
   }
 
  private:
-  iconv_t m_cd;
+  Unit* m_target;
+  std::size_t m_capacity;
+  std::size_t m_count = 0;
+  bool m_closed = false;
+  char m_scratch[512];
 };
 
+// Writes into a target already known to be large enough.
+template <typename Unit>
+struct UncheckedOutput {
+  Unit* at;
+  void Put(Unit unit) { *at++ = unit; }
+};
+
+// Runs a conversion loop (given the output to Put to) unchecked when the target holds `most` units, else checked.
+template <typename Unit, typename Loop>
+void WriteAll(Output<Unit>& out, std::size_t most, Loop loop) {
+  if (Unit* start = out.Reserve(most)) {
+    UncheckedOutput<Unit> unchecked{start};
+    loop(unchecked);
+    out.Commit(unchecked.at);
+  } else {
+    loop(out);
+  }
+}
+
+// Runs n bytes through a descriptor into out, then flushes its shift state. At a sequence that does not convert,
+// `substitute` (given the input position) writes the replacement and answers how many input bytes to pass over.
+template <typename Unit, typename Substitute>
+void RunIconv(iconv_t cd, const char* in, std::size_t n, Output<Unit>& out, Substitute substitute) {
+  char* i = const_cast<char*>(in);
+  for (;;) {
+    std::size_t room = 0;
+    char* o = out.Room(room);
+    char* const start = o;
+    const bool flushing = n == 0;
+    const std::size_t r = flushing ? iconv(cd, nullptr, nullptr, &o, &room) : iconv(cd, &i, &n, &o, &room);
+    const bool failed = r == static_cast<std::size_t>(-1);
+    const int error = errno;
+    out.Wrote(static_cast<std::size_t>(o - start), failed && error == E2BIG);
+    if (failed && error == E2BIG) continue;
+    if (flushing) return;
+    if (!failed) continue;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    const std::size_t skip = std::min(n, substitute(i));
+    i += skip;
+    n -= skip;
+  }
+}
+
+// Page 1252's byte for a unit; -1 for a unit it lacks.
+int Cp1252Byte(char16_t u) {
+  if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) return u;
+  for (int k = 0; k < 32; ++k) {
+    if (kCp1252High[k] == u) return 0x80 + k;
+  }
+  return -1;
+}
+
+template <typename Out>
+void PutUtf16(Out& out, char32_t c) {
+  if (c >= 0x10000) {
+    c -= 0x10000;
+    out.Put(static_cast<char16_t>(0xD800 + (c >> 10)));
+    out.Put(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
+  } else {
+    out.Put(static_cast<char16_t>(c));
+  }
+}
+
 // Decodes n bytes; answers false for an unknown page. `invalid` tells whether a byte had no character.
-bool Decode(std::uint32_t codePage, const char* source, std::size_t n, std::u16string& out, bool& invalid) {
+bool Decode(std::uint32_t codePage, const char* source, std::size_t n, Output<char16_t>& out, bool& invalid) {
   invalid = false;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(source);
   if (codePage == kCodePage1252) {
-    for (std::size_t i = 0; i < n; ++i) {
-      const auto b = static_cast<unsigned char>(source[i]);
-      out += (b >= 0x80 && b < 0xA0) ? kCp1252High[b - 0x80] : static_cast<char16_t>(b);
-    }
+    WriteAll(out, n, [&](auto& to) {
+      for (std::size_t i = 0; i < n; ++i) to.Put(kCp1252ToWide[bytes[i]]);
+    });
     return true;
   }
   if (codePage == kCodePageUtf8) {
-    for (std::size_t i = 0, used = 0; i < n; i += used) {
-      char32_t c = DecodeUtf8(source + i, n - i, used);
-      if (c == kInvalidCodePoint) {
-        invalid = true;
-        c = 0xFFFD;
+    // Never more units than bytes.
+    WriteAll(out, n, [&](auto& to) {
+      for (std::size_t i = 0, used = 0; i < n; i += used) {
+        const unsigned char b = bytes[i];
+        used = 1;
+        if (b < 0x80) {
+          to.Put(b);
+        } else if (b >= 0xC2 && b <= 0xDF && i + 1 < n && (bytes[i + 1] & 0xC0) == 0x80) {
+          to.Put(static_cast<char16_t>((b & 0x1F) << 6 | (bytes[i + 1] & 0x3F)));  // the common two-byte form
+          used = 2;
+        } else {
+          char32_t c = DecodeUtf8(source + i, n - i, used);
+          if (c == kInvalidCodePoint) {
+            invalid = true;
+            c = 0xFFFD;
+          }
+          PutUtf16(to, c);
+        }
       }
-      AppendUtf16(out, c);
-    }
+    });
     return true;
   }
-  Converter converter("UTF-16LE", IconvName(codePage));
-  if (!converter.Valid()) return false;
-  std::string bytes;
-  const char* in = source;
-  std::size_t left = n;
+  const Descriptor cd(codePage, true);
+  if (!cd.Get()) return false;
   // A byte that starts no character becomes "?" (the pages' usual default) and the walk goes on behind it.
-  while (!converter.Run(in, left, bytes)) {
+  RunIconv(cd.Get(), source, n, out, [&](const char*) {
     invalid = true;
-    bytes += "?";
-    bytes += '\0';
-    ++in;
-    --left;
-  }
-  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    out += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                 (static_cast<unsigned char>(bytes[i + 1]) << 8));
-  }
+    out.Put(u'?');
+    return std::size_t{1};
+  });
   return true;
 }
 
 // Encodes n units; answers false for an unknown page. Characters the page lacks become defaultChar; `invalid` tells
 // whether an unpaired surrogate was met, `usedDefault` whether the default character was used.
-bool Encode(std::uint32_t codePage, const char16_t* source, std::size_t n, char defaultChar, std::string& out,
+bool Encode(std::uint32_t codePage, const char16_t* source, std::size_t n, char defaultChar, Output<char>& out,
             bool& invalid, bool& usedDefault) {
   invalid = usedDefault = false;
   if (codePage == kCodePageUtf8) {
-    char bytes[4];
-    for (std::size_t i = 0, used = 0; i < n; i += used) {
-      char32_t c = DecodeUtf16(source + i, n - i, used);
-      if (c == kInvalidCodePoint) {
-        invalid = true;
-        c = 0xFFFD;
+    // At most three bytes per unit: a surrogate pair, two units, takes four.
+    WriteAll(out, 3 * n, [&](auto& to) {
+      char bytes[4];
+      for (std::size_t i = 0, used = 0; i < n; i += used) {
+        used = 1;
+        if (source[i] < 0x80) {
+          to.Put(static_cast<char>(source[i]));
+          continue;
+        }
+        char32_t c = DecodeUtf16(source + i, n - i, used);
+        if (c == kInvalidCodePoint) {
+          invalid = true;
+          c = 0xFFFD;
+        }
+        const std::size_t k = EncodeUtf8(c, bytes);
+        for (std::size_t b = 0; b < k; ++b) to.Put(bytes[b]);
       }
-      out.append(bytes, EncodeUtf8(c, bytes));
-    }
+    });
     return true;
   }
   if (codePage == kCodePage1252) {
-    for (std::size_t i = 0; i < n; ++i) {
-      const char16_t u = source[i];
-      int byte = (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) ? u : -1;
-      for (int k = 0; byte < 0 && k < 32; ++k) {
-        if (kCp1252High[k] == u) byte = 0x80 + k;
+    WriteAll(out, n, [&](auto& to) {
+      for (std::size_t i = 0; i < n; ++i) {
+        const char16_t u = source[i];
+        const int byte = Cp1252Byte(u);
+        if (byte < 0) {
+          usedDefault = true;
+          // A valid surrogate pair is one character and takes one default character.
+          if (u >= 0xD800 && u <= 0xDBFF && i + 1 < n && source[i + 1] >= 0xDC00 && source[i + 1] <= 0xDFFF) ++i;
+          to.Put(defaultChar);
+        } else {
+          to.Put(static_cast<char>(byte));
+        }
       }
-      if (byte < 0) {
-        usedDefault = true;
-        // A valid surrogate pair is one character and takes one default character.
-        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < n && source[i + 1] >= 0xDC00 && source[i + 1] <= 0xDFFF) ++i;
-        out += defaultChar;
-      } else {
-        out += static_cast<char>(byte);
-      }
-    }
+    });
     return true;
   }
-  Converter converter(IconvName(codePage), "UTF-16LE");
-  if (!converter.Valid()) return false;
-  std::string units;
-  units.reserve(2 * n);
-  for (std::size_t i = 0; i < n; ++i) {
-    units += static_cast<char>(source[i] & 0xFF);
-    units += static_cast<char>(source[i] >> 8);
-  }
-  const char* in = units.data();
-  std::size_t left = units.size();
-  while (!converter.Run(in, left, out)) {
+  const Descriptor cd(codePage, false);
+  if (!cd.Get()) return false;
+  const char* start = reinterpret_cast<const char*>(source);
+  RunIconv(cd.Get(), start, n * sizeof(char16_t), out, [&](const char* at) {
     usedDefault = true;
-    out += defaultChar;
+    out.Put(defaultChar);
+    const std::size_t unit = static_cast<std::size_t>(at - start) / sizeof(char16_t);
     std::size_t used = 1;
-    const std::size_t at = static_cast<std::size_t>(in - units.data()) / 2;
-    DecodeUtf16(source + at, n - at, used);
-    in += 2 * used;
-    left -= 2 * used;
-  }
+    DecodeUtf16(source + unit, n - unit, used);
+    return used * sizeof(char16_t);
+  });
   return true;
 }
 
@@ -202,13 +336,10 @@ bool WcFlagsValid(std::uint32_t codePage, std::uint32_t flags) {
 }
 
 template <typename Unit>
-int Deliver(const std::basic_string<Unit>& out, Unit* target, int targetSize) {
-  if (out.size() > static_cast<std::size_t>(INT_MAX)) return Fail(kErrorInvalidParameter);
-  const int size = static_cast<int>(out.size());
-  if (targetSize == 0) return size;
-  if (size > targetSize) return Fail(kErrorInsufficientBuffer);
-  std::memcpy(target, out.data(), out.size() * sizeof(Unit));
-  return size;
+int Deliver(const Output<Unit>& out) {
+  if (out.Count() > static_cast<std::size_t>(INT_MAX)) return Fail(kErrorInvalidParameter);
+  if (out.Overflowed()) return Fail(kErrorInsufficientBuffer);
+  return static_cast<int>(out.Count());
 }
 
 }  // namespace
@@ -221,11 +352,11 @@ int MultiByteToWide(std::uint32_t codePage, std::uint32_t flags, const char* sou
   codePage = Resolve(codePage);
   if (!MbFlagsValid(codePage, flags)) return Fail(kErrorInvalidFlags);
   const std::size_t n = sourceLength == -1 ? std::strlen(source) + 1 : static_cast<std::size_t>(sourceLength);
-  std::u16string out;
+  Output<char16_t> out(target, static_cast<std::size_t>(targetSize));
   bool invalid = false;
   if (!Decode(codePage, source, n, out, invalid)) return Fail(kErrorInvalidParameter);
   if (invalid && (flags & kMbErrInvalidChars)) return Fail(kErrorNoUnicodeTranslation);
-  return Deliver(out, target, targetSize);
+  return Deliver(out);
 }
 
 int WideToMultiByte(std::uint32_t codePage, std::uint32_t flags, const char16_t* source, int sourceLength,
@@ -243,7 +374,7 @@ int WideToMultiByte(std::uint32_t codePage, std::uint32_t flags, const char16_t*
   } else {
     n = static_cast<std::size_t>(sourceLength);
   }
-  std::string out;
+  Output<char> out(target, static_cast<std::size_t>(targetSize));
   bool invalid = false;
   bool usedDefault = false;
   if (!Encode(codePage, source, n, defaultChar ? *defaultChar : '?', out, invalid, usedDefault)) {
@@ -251,7 +382,7 @@ int WideToMultiByte(std::uint32_t codePage, std::uint32_t flags, const char16_t*
   }
   if (invalid && (flags & kWcErrInvalidChars)) return Fail(kErrorNoUnicodeTranslation);
   if (usedDefaultChar) *usedDefaultChar = usedDefault ? 1 : 0;
-  return Deliver(out, target, targetSize);
+  return Deliver(out);
 }
 
 namespace detail {

@@ -1,6 +1,7 @@
 // Code-page conversions, numbers, bounded copies, trims, the locale wrappers and the option parser.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 
 #include "foundation/code_pages.h"
@@ -83,6 +84,25 @@ TEST(ConversionsTest, CopyToAndFromCodePage) {
   char small[3] = {'z', 'z', 'z'};
   EXPECT_EQ(nCopyFromCodePage(932, "\x93\xfa", 2, small, 3), 0u);
   EXPECT_EQ(small[0], 0);
+}
+
+TEST(ConversionsTest, Gb18030FourByteCharactersStayWhole) {
+  // U+1F600 is 0x94 0x39 0xFC 0x36 and U+00FF is 0x81 0x30 0x8B 0x37: their second and fourth bytes are digits.
+  const std::string gb = "x\x94\x39\xfc\x36" "9\x81\x30\x8b\x37y";
+  const std::string utf8 = "x\xf0\x9f\x98\x80" "9\xc3\xbfy";
+  char out[32];
+  EXPECT_EQ(nCopyFromCodePage(54936, gb.data(), gb.size(), out, sizeof out), utf8.size());
+  EXPECT_EQ(std::string(out), utf8);
+  EXPECT_EQ(nCopyToCodePage(54936, utf8.data(), utf8.size(), out, sizeof out), gb.size());
+  EXPECT_EQ(std::string(out), gb);
+
+  std::size_t units = 0;
+  EXPECT_EQ(nCharacterBytes(54936, gb.data() + 1, gb.size() - 1, &units), 4u);
+  EXPECT_EQ(units, 2u);  // beyond U+FFFF: a surrogate pair
+  EXPECT_EQ(nCharacterBytes(54936, gb.data() + 6, gb.size() - 6, &units), 4u);
+  EXPECT_EQ(units, 1u);
+  EXPECT_EQ(nCharacterBytes(54936, "\xd6\xd0", 2, &units), 2u);
+  EXPECT_EQ(units, 1u);
 }
 
 TEST(ConversionsTest, RepresentableInCodePage) {
@@ -218,6 +238,26 @@ TEST(ConversionsTest, OptionParser) {
   CTString empty;
   EXPECT_EQ(bExtractOption(value, found, empty, u"Mode", 0), 1);
   EXPECT_EQ(found, 0);
+}
+
+TEST(ConversionsTest, OptionParserIsLinearInNearMisses) {
+  // Every "Timeout" but the last lacks its "="; a search that measured the text again at each near miss takes
+  // half a minute here (and grows with the square of the text), a linear one a few milliseconds.
+  CBoundRuntimeServices services;
+  std::u16string source;
+  for (int i = 0; i < 40000; ++i) source += u"Timeout;";
+  source += u"Timeout = 30;Other=1";
+  CTString text(source.c_str());
+  std::size_t keyStart = 0;
+  std::size_t valueStart = 0;
+  std::size_t valueEnd = 0;
+  const auto started = std::chrono::steady_clock::now();
+  ASSERT_EQ(bFindOption(text, u"TIMEOUT", keyStart, valueStart, valueEnd), 1);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+  EXPECT_EQ(keyStart, 40000u * 8);
+  EXPECT_EQ(source.substr(valueStart, valueEnd - valueStart), u"30");
+  CTString missing((std::u16string(40000 * 8, u'T') + u"imeout").c_str());
+  EXPECT_EQ(bFindOption(missing, u"timeout", keyStart, valueStart, valueEnd), 0);
 }
 
 }  // namespace

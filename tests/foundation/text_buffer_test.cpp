@@ -198,4 +198,20 @@ TEST(SqlTextBufferTest, DoubleByteModeMatchesWholeCharactersOnly) {
   EXPECT_EQ(std::u16string(wide.pszGetWide()), u"\u65e5");
 }
 
+TEST(SqlTextBufferTest, Gb18030ModeKeepsFourByteCharactersWhole) {
+  // U+1F600 is 0x94 0x39 0xFC 0x36 in page 54936: two units of the text, four bytes whose last is the digit 6.
+  CSqlTextBuffer sql(54936, 54936, 8);
+  sql.Append(u"a\U0001F600" "6\u00ff", -1);
+  EXPECT_EQ(std::string(sql.pszGetNarrow()), "a\x94\x39\xfc\x36" "6\x81\x30\x8b\x37");
+  sql.ReplaceAll(u'6', u"N", 1, 0);
+  EXPECT_EQ(std::u16string(sql.pszGetWide()), u"a\U0001F600N\u00ff");
+  sql.Truncate(2);  // inside the pair: the character stays whole
+  EXPECT_EQ(std::string(sql.pszGetNarrow()), "a");
+  sql.Append(u"\U0001F600\u00ff", -1);
+  sql.Truncate(4);
+  EXPECT_EQ(std::u16string(sql.pszGetWide()), u"a\U0001F600\u00ff");
+  sql.DeleteRange(1, 2);
+  EXPECT_EQ(std::u16string(sql.pszGetWide()), u"a\u00ff");
+}
+
 }  // namespace

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "platform/last_error.h"
 
@@ -132,6 +135,83 @@ TEST(CodePageTest, DoubleBytePageRoundTrips) {
   // Page 54936 holds every character: two bytes for the common ideographs, four for the rest.
   EXPECT_EQ(ToWide(54936, "\xd6\xd0\x94\x39\xfc\x36"), u"\u4e2d\U0001F600");
   EXPECT_EQ(ToNarrow(54936, u"\u4e2d\U0001F600"), "\xd6\xd0\x94\x39\xfc\x36");
+}
+
+TEST(CodePageTest, IconvPagesMeasureAndStopAtTheTargetSize) {
+  // Output goes straight into the target: a measured size is exact, and a target one unit or byte short fails
+  // with 122 without writing past its size, even where the next character would fit only in part.
+  const std::u16string text = u"\u65e5\u672cA\u30a2";
+  const std::string bytes = "\x93\xfa\x96\x7b" "A\x83\x41";
+  EXPECT_EQ(platform::MultiByteToWide(932, 0, bytes.data(), 7, nullptr, 0), 4);
+  EXPECT_EQ(platform::WideToMultiByte(932, 0, text.data(), 4, nullptr, 0, nullptr, nullptr), 7);
+  char16_t wide[4] = {u'-', u'-', u'-', u'-'};
+  platform::SetLastErrorCode(0);
+  EXPECT_EQ(platform::MultiByteToWide(932, 0, bytes.data(), 7, wide, 3), 0);
+  EXPECT_EQ(platform::GetLastErrorCode(), platform::kErrorInsufficientBuffer);
+  EXPECT_EQ(wide[3], u'-');
+  for (const int size : {6, 3}) {
+    char narrow[8] = "-------";
+    platform::SetLastErrorCode(0);
+    EXPECT_EQ(platform::WideToMultiByte(932, 0, text.data(), 4, narrow, size, nullptr, nullptr), 0) << size;
+    EXPECT_EQ(platform::GetLastErrorCode(), platform::kErrorInsufficientBuffer) << size;
+    EXPECT_EQ(narrow[size], '-') << size;
+  }
+  // Long texts pass through several rounds of the descriptor; invalid bytes in them still give "?" each.
+  const std::string longBytes = std::string(3000, 'x') + "\x83 " + std::string(3000, 'y') + "\x93\xfa";
+  const std::u16string longWide = ToWide(932, longBytes);
+  EXPECT_TRUE(longWide == std::u16string(3000, u'x') + u"? " + std::u16string(3000, u'y') + u"\u65e5");
+  EXPECT_TRUE(ToNarrow(932, longWide) == std::string(3000, 'x') + "? " + std::string(3000, 'y') + "\x93\xfa");
+}
+
+TEST(CodePageTest, CharacterLengthFollowsEachPage) {
+  // Walking a text by CharacterLength and converting it piece by piece gives the whole text's conversion: no
+  // character is cut, whatever bytes its trail holds.
+  const std::u16string sample = u"A\u00e9\u4e2d\U0001F600\u00ff\u30bd\\\u65e5\u672c 9;x";
+  for (const std::uint32_t page : {932u, 936u, 949u, 950u, 1361u, 54936u, 65001u}) {
+    const std::string bytes = ToNarrow(page, sample);
+    std::u16string pieces;
+    std::size_t longest = 0;
+    for (std::size_t at = 0, used = 0; at < bytes.size(); at += used) {
+      used = platform::CharacterLength(page, bytes.data() + at, bytes.size() - at);
+      ASSERT_GE(used, 1u);
+      longest = std::max(longest, used);
+      pieces += ToWide(page, bytes.substr(at, used));
+    }
+    EXPECT_EQ(pieces, ToWide(page, bytes)) << page;
+    EXPECT_EQ(longest, page == 54936 || page == 65001 ? 4u : 2u) << page;
+  }
+  // A four-byte GB18030 character cut short, a lone lead byte, EUC-JP's three-byte form, a single-byte page.
+  EXPECT_EQ(platform::CharacterLength(54936, "\x94\x39\xfc", 3), 1u);
+  EXPECT_EQ(platform::CharacterLength(54936, "\x94\x39\xfc\x36", 4), 4u);
+  EXPECT_EQ(platform::CharacterLength(932, "\x83", 1), 1u);
+  EXPECT_EQ(platform::CharacterLength(20932, "\x8f\xb0\xa1", 3), 3u);
+  EXPECT_EQ(platform::CharacterLength(20932, "\x8f\xb0", 2), 1u);
+  EXPECT_EQ(platform::CharacterLength(1252, "\xe9\xe9", 2), 1u);
+}
+
+TEST(CodePageTest, ConversionsFromManyThreadsAtOnce) {
+  // Descriptors are reused across calls; threads converting the same pages at once must never share one.
+  struct Case {
+    std::uint32_t page;
+    std::u16string text;
+  };
+  const std::vector<Case> cases = {{932, u"\u65e5\u672c\u30a2 x"}, {54936, u"\u4e2d\U0001F600\u00ff"},
+                                   {949, u"\ud55c\uae00"}};
+  std::vector<std::string> expected;
+  for (const Case& c : cases) expected.push_back(ToNarrow(c.page, c.text));
+  std::vector<int> mismatches(8, 0);
+  std::vector<std::thread> threads;
+  for (std::size_t t = 0; t < mismatches.size(); ++t) {
+    threads.emplace_back([&, t] {
+      for (int round = 0; round < 500; ++round) {
+        const std::size_t k = (t + static_cast<std::size_t>(round)) % cases.size();
+        if (ToNarrow(cases[k].page, cases[k].text) != expected[k]) ++mismatches[t];
+        if (ToWide(cases[k].page, expected[k]) != cases[k].text) ++mismatches[t];
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (std::size_t t = 0; t < mismatches.size(); ++t) EXPECT_EQ(mismatches[t], 0) << t;
 }
 
 TEST(CodePageTest, CompareTextNoCase) {
