@@ -65,6 +65,8 @@ CErrorHolder* CErrorHolder::pClone(CHashTable& cloneMap) {
 }
 
 std::uint32_t CErrorHolder::nRelease() {
+  // A release nobody's reference stands for leaves the count at 0 instead of wrapping it (and destroys nothing).
+  if (m_nRefCount == 0) return 0;
   if (--m_nRefCount == 0) {
     Destroy(1);
     return 0;

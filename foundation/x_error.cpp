@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "foundation/message_text.h"
@@ -81,6 +82,9 @@ void CXError::Destroy(std::uint32_t flags) {
 }
 
 std::int32_t CXError::nRelease() {
+  // A release of an error nobody counted gives nothing back: the count stays at 0 rather than wrapping, and the
+  // error (perhaps on its raiser's stack) is left alone.
+  if (m_nRefCount == 0) return 0;
   if (--m_nRefCount == 0) {
     Destroy(1);
     return 0;
@@ -132,12 +136,18 @@ void CXError::FreeText(char16_t** field) {
 
 void CXError::AddNestedError(CXError* source, int bMove, int bKeepUserMessage) {
   if (!source) return;
-  if (!m_pNested) {
-    m_pNested = new (std::nothrow) CDynamicArray(sizeof(CXError*), 10);
-    if (!m_pNested) return;
-  }
+  // The list and its room are obtained before the source is read, so that memory failing loses no moved error.
+  // An error moved into its own list takes its old list along: this error then starts a new one.
+  std::unique_ptr<CDynamicArray> list;
+  if (!m_pNested || (bMove && source == this)) list.reset(new (std::nothrow) CDynamicArray(sizeof(CXError*), 10));
+  CDynamicArray* target = list ? list.get() : m_pNested;
+  if (!target || (target->nGetCount() == target->nGetCapacity() && !target->Grow())) return;
   CXError* nested = new (std::nothrow) CXError(m_nOwnerNumber, *source, bMove);
   if (!nested) return;
+  if (list) {
+    FreeNestedErrors();  // nothing left when this error moved into its own list
+    m_pNested = list.release();
+  }
   m_pNested->Add(&nested);
   if (!bKeepUserMessage && m_pNested->nGetCount() == 1) AppendUserText(nested->pszGetUserMessage());
 }
@@ -468,6 +478,12 @@ void CXError::CopyFrom(const CXError& source) {
 
 void CXError::MoveFrom(CXError& source) {
   if (&source == this) return;
+  if (bHoldsNested(source)) {
+    // The source is freed with this error's nested errors below: it is taken out whole first.
+    CXError taken(m_nOwnerNumber, source, 1);
+    MoveFrom(taken);
+    return;
+  }
   for (char16_t** field : {&m_pszUserMessage, &m_pszDebugText, &m_pszReserved1, &m_pszModuleName, &m_pszModuleVersion,
                            &m_pszSystemMessage, &m_pszReserved2, &m_pszReserved3}) {
     FreeText(field);
@@ -510,6 +526,14 @@ void CXError::MoveFrom(CXError& source) {
   m_pNested = source.m_pNested;
   source.m_pNested = nullptr;
   source.Clear();
+}
+
+bool CXError::bHoldsNested(const CXError& error) const {
+  for (std::uint32_t i = 0; i < nGetNestedCount(); ++i) {
+    const CXError* nested = pGetNestedError(i);
+    if (nested == &error || nested->bHoldsNested(error)) return true;
+  }
+  return false;
 }
 
 std::uint32_t CXError::nGetNestedCount() const { return m_pNested ? m_pNested->nGetCount() : 0; }

@@ -151,6 +151,8 @@ class CXError {
 
   void CopyFrom(const CXError& source);
   void MoveFrom(CXError& source);
+  // Whether the error is one of this error's nested errors, at any depth.
+  bool bHoldsNested(const CXError& error) const;
   std::uint32_t nGetNestedCount() const;
   CXError* pGetNestedError(std::uint32_t index) const;
   // The last nested error, or this error when it has none.

@@ -191,6 +191,46 @@ TEST_F(XErrorTest, NestedErrorsCopiesAndMoves) {
   EXPECT_EQ(std::u16string(copy.pszGetUserMessage()), u"");
 }
 
+TEST_F(XErrorTest, AnErrorFedItsOwnContents) {
+  // Moved into its own nested list: the error keeps its old contents one level down.
+  CModuleError error;
+  error.SetError(&gstModuleDescriptor, 1, u"outer");
+  CModuleError inner;
+  inner.SetError(&gstModuleDescriptor, 1, u"inner");
+  error.AddNestedError(&inner, 0, 1);
+  error.AddNestedError(&error, 1, 0);
+  ASSERT_EQ(error.nGetNestedCount(), 1u);
+  CXError* old = error.pGetNestedError(0);
+  EXPECT_EQ(old->nGetCode(), 1u);
+  EXPECT_EQ(std::u16string(old->pszGetUserMessage()), u"Row one outer");
+  ASSERT_EQ(old->nGetNestedCount(), 1u);
+  EXPECT_EQ(std::u16string(old->pGetNestedError(0)->pszGetUserMessage()), u"Row one inner");
+  EXPECT_EQ(error.nGetCode(), 0u);
+  EXPECT_EQ(std::u16string(error.pszGetUserMessage()), u"Row one outer") << "the first nested error's text comes up";
+
+  // Moved from one of its own nested errors, at any depth: that error's contents replace the whole.
+  error.MoveFrom(*old->pGetNestedError(0));
+  EXPECT_EQ(error.nGetCode(), 1u);
+  EXPECT_EQ(std::u16string(error.pszGetUserMessage()), u"Row one inner");
+  EXPECT_EQ(error.nGetNestedCount(), 0u);
+  error.AddNestedError(&inner, 0, 1);
+  error.MoveFrom(*error.pGetNestedError(0));
+  EXPECT_EQ(std::u16string(error.pszGetUserMessage()), u"Row one inner");
+  EXPECT_EQ(error.nGetNestedCount(), 0u);
+}
+
+TEST_F(XErrorTest, AReleaseBeyondTheCountLeavesItAtZero) {
+  auto* error = new CModuleError();
+  EXPECT_EQ(error->nRelease(), 0) << "nothing counted, nothing to give back";
+  error->AddRef();
+  error->AddRef();
+  EXPECT_EQ(error->nRelease(), 1);
+  CModuleError onStack;
+  EXPECT_EQ(onStack.nRelease(), 0);
+  EXPECT_EQ(onStack.nRelease(), 0);
+  EXPECT_EQ(error->nRelease(), 0);  // the last reference destroys it (the sanitizer build checks nothing leaks)
+}
+
 TEST_F(XErrorTest, IdentificationRecordAndDump) {
   CModuleError error;
   AddErrorIdentification(error, 5, 4);
