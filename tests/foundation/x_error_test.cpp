@@ -86,6 +86,13 @@ TEST_F(XErrorTest, InsertAndAddOrderMessages) {
   EXPECT_EQ(std::u16string(added.pszGetUserMessage()), u"First\r\nSecond");
   EXPECT_EQ(added.nGetMessageAt(0), 100u);
 
+  // A present message that cannot be formatted is told apart from a missing one, with the formatter's error.
+  Texts()[102] = u"Broken %1!";
+  CModuleError broken;
+  broken.AddUserMessage(&gstModuleDescriptor, 102);
+  EXPECT_EQ(std::u16string(broken.pszGetUserMessage()), u"");
+  EXPECT_EQ(std::u16string(broken.pszGetDebugText()), u"##(CXError)-Ressource <102> vide. LastError = <87>##");
+
   // A number without text stays in the list, adds no user line and says so in the debug text.
   gpfnHostMessageCallback = nullptr;
   CModuleError missing;
