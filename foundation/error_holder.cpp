@@ -135,7 +135,7 @@ void CErrorHolder::RaiseErrorOnTop(std::uint32_t code, std::uint32_t unit, std::
   va_end(arguments);
 }
 
-void CErrorHolder::AddStatusError(std::int32_t status, std::uint32_t a, std::uint32_t b, std::uint32_t unit,
+void CErrorHolder::AddStatusError(std::uint32_t status, std::uint32_t a, std::uint32_t b, std::uint32_t unit,
                                   std::uint32_t point, CConnection* connection, const char16_t* file,
                                   const char16_t* item) {
   const bool first = !bHasError();

@@ -220,7 +220,7 @@ void CXError::SetErrorV(const CModuleDescriptor* module, std::uint32_t code, va_
   m_nLevel = row->nLevel;
 }
 
-void CXError::SetStatusError(const CModuleDescriptor* module, std::int32_t status, std::uint32_t a,
+void CXError::SetStatusError(const CModuleDescriptor* module, std::uint32_t status, std::uint32_t a,
                              std::uint32_t b) {
   switch (status) {
     case 0: Clear(); return;
@@ -237,7 +237,7 @@ void CXError::SetStatusError(const CModuleDescriptor* module, std::int32_t statu
   // never the empty error of a success.
   if (status >= 100) {
     SetError(module, 62, a, b);
-    AddDebugFormat(u"##(CXError)-Code de retour <%d> sans correspondance##", status);
+    AddDebugFormat(u"##(CXError)-Code de retour <%u> sans correspondance##", status);
   }
 }
 

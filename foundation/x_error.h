@@ -114,7 +114,7 @@ class CXError {
   void SetError(const CModuleDescriptor* module, std::uint32_t code, ...);
   void SetErrorV(std::uint32_t code, va_list arguments);
   void SetErrorV(const CModuleDescriptor* module, std::uint32_t code, va_list arguments);
-  void SetStatusError(const CModuleDescriptor* module, std::int32_t status, std::uint32_t a, std::uint32_t b);
+  void SetStatusError(const CModuleDescriptor* module, std::uint32_t status, std::uint32_t a, std::uint32_t b);
   void SetOutOfMemory();
   void InsertUserMessage(const CModuleDescriptor* module, std::uint32_t message, ...);
   void AddUserMessage(const CModuleDescriptor* module, std::uint32_t message, ...);

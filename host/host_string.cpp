@@ -76,7 +76,7 @@ constexpr std::uint32_t kWideUnit = 2;
 std::int32_t GrowBytes(void*& string, std::uint32_t bytes, std::uint32_t unit) {
   if (!string) return Allocate(string, bytes, 0);
   if (!IsShared(string)) {
-    return Header(string)->capacity < bytes ? Reallocate(string, bytes) : HOST_OK;
+    return Header(string)->capacity < bytes ? Reallocate(string, bytes) : std::int32_t{HOST_OK};
   }
   SHostStringHeader* old = Header(string);
   const std::uint32_t keep = old->length < bytes ? old->length : bytes;

@@ -118,7 +118,8 @@ TEST_F(XErrorTest, StatusCodesAlwaysLeaveAFailureWithText) {
   EXPECT_EQ(error.nGetSystemCode(), 14u);
   EXPECT_EQ(std::u16string(error.pszGetUserMessage()), u"Out of memory");
 
-  for (std::int32_t status : {102, 103, 108, 150}) {
+  for (std::uint32_t status : {102u, 103u, 108u, 150u, 0x80000000u, 0xFFFFFFFFu}) {
+    error.Clear();
     error.SetStatusError(&gstModuleDescriptor, status, 16, 26);
     EXPECT_EQ(error.nGetLevel(), ERROR_LEVEL_FATAL) << status;
     EXPECT_NE(std::u16string(error.pszGetUserMessage()), u"") << status;
