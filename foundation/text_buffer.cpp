@@ -195,7 +195,12 @@ void CTextBufferA::AppendFromWide(const char16_t* text, std::uint64_t n, std::ui
 }
 
 void CTextBufferA::AppendTranscoded(const char* bytes, std::uint64_t n, std::uint32_t codePage) {
-  if (!bytes || n == 0 || !Reserve(m_nLength + 4 * n)) return;
+  if (!bytes || n == 0) return;
+  // Bytes of the buffer itself are found again by their offset once the reservation has moved them.
+  const bool own = bHolds(bytes);
+  const std::size_t offset = own ? static_cast<std::size_t>(bytes - m_pText) : 0;
+  if (!Reserve(m_nLength + 4 * n)) return;
+  if (own) bytes = m_pText + offset;
   // The copy fills and terminates the room it is given: the reserved tail and the buffer's spare unit.
   const std::size_t written = nCopyFromCodePage(codePage, bytes, static_cast<std::size_t>(n), m_pText + m_nLength,
                                                 static_cast<std::size_t>(m_nCapacity - m_nLength + 1));

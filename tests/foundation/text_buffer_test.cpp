@@ -55,6 +55,11 @@ TEST(TextBufferTest, ReplaceAllWithTextsOfTheBufferItself) {
   a.ReplaceAll(a.pszGetText() + 1, 2, a.pszGetText(), 2, 0);  // same length: "ab" becomes "-a"
   EXPECT_EQ(Narrow(a), "--a----a----a-");
 
+  CTextBufferA transcoded(1);
+  transcoded.AppendText("\xe9t\xe9");
+  transcoded.AppendTranscoded(transcoded.pszGetText(), 3, 1252);  // the reservation moves the bytes read
+  EXPECT_EQ(Narrow(transcoded), "\xe9t\xe9\xc3\xa9t\xc3\xa9");
+
   CTextBufferW w(2);
   w.Append(u"x.y.z", 5);
   w.ReplaceAll(u'.', w.pGetBuffer(), 3, 0);  // each "." becomes the first three units as they were
