@@ -31,6 +31,14 @@ InfoStorage StorageOf(std::uint32_t kind) {
 
 std::size_t Length(const char16_t* text) { return text ? std::char_traits<char16_t>::length(text) : 0; }
 
+// Whether the text lies inside the field's own characters (which a resize may move or free).
+bool InField(char16_t* const* field, const char16_t* text) {
+  if (!*field || !text) return false;
+  const auto at = reinterpret_cast<std::uintptr_t>(text);
+  const auto start = reinterpret_cast<std::uintptr_t>(*field);
+  return at >= start && at <= start + Length(*field) * sizeof(char16_t);
+}
+
 char16_t* CopyText(const char16_t* text) {
   const std::size_t n = Length(text);
   auto* copy = static_cast<char16_t*>(std::malloc((n + 1) * sizeof(char16_t)));
@@ -114,6 +122,12 @@ int CXError::bAssignText(char16_t** field, const char16_t* text) {
     return 1;
   }
   const std::size_t n = Length(text);
+  if (InField(field, text)) {
+    // A tail of the field itself: moved to the front before the shrink cuts it off.
+    std::memmove(*field, text, (n + 1) * sizeof(char16_t));
+    pszReallocText(field, static_cast<std::uint32_t>(n));  // the larger block stays valid when it fails
+    return 1;
+  }
   if (!pszReallocText(field, static_cast<std::uint32_t>(n))) return 0;
   std::memcpy(*field, text, (n + 1) * sizeof(char16_t));
   return 1;
@@ -123,7 +137,11 @@ int CXError::bAppendText(char16_t** field, const char16_t* text) {
   if (!*field) return pszDuplicateText(field, text) ? 1 : 0;
   const std::size_t old = Length(*field);
   const std::size_t n = Length(text);
+  // Text of the field itself is found again by its offset once the resize has moved it.
+  const bool own = InField(field, text);
+  const std::size_t offset = own ? static_cast<std::size_t>(text - *field) : 0;
   if (!pszReallocText(field, static_cast<std::uint32_t>(old + n))) return 0;
+  if (own) text = *field + offset;
   std::memcpy(*field + old, text ? text : u"", n * sizeof(char16_t));
   (*field)[old + n] = 0;
   return 1;
@@ -308,8 +326,18 @@ void CXError::AddUserMessageV(const CModuleDescriptor* module, std::uint32_t mes
 
 void CXError::AddDebugText(const char16_t* text) {
   if (!text || !text[0]) return;
-  if (m_pszDebugText && m_pszDebugText[0]) bAppendText(&m_pszDebugText, u"\r\n");
-  bAppendText(&m_pszDebugText, text);
+  AppendLine(&m_pszDebugText, text);
+}
+
+void CXError::AppendLine(char16_t** field, const char16_t* text) {
+  // The line break changes the field first: a text of the field itself is copied before it.
+  CTString own;
+  if (InField(field, text)) {
+    own.Assign(text);
+    text = own.pszGet();
+  }
+  if (*field && (*field)[0]) bAppendText(field, u"\r\n");
+  bAppendText(field, text);
 }
 
 void CXError::InsertDebugText(const char16_t* text) {
@@ -354,10 +382,7 @@ void CXError::SetSystemText(const char16_t* text) {
   bAssignText(&m_pszSystemMessage, text);
 }
 
-void CXError::AppendUserText(const char16_t* text) {
-  if (m_pszUserMessage && m_pszUserMessage[0]) bAppendText(&m_pszUserMessage, u"\r\n");
-  bAppendText(&m_pszUserMessage, text);
-}
+void CXError::AppendUserText(const char16_t* text) { AppendLine(&m_pszUserMessage, text); }
 
 CErrorInfoItem* CXError::FindInfo(std::uint32_t kind) const {
   for (std::uint32_t i = 0; i < m_aInfoItems.nGetCount(); ++i) {

@@ -164,6 +164,8 @@ class CXError {
  private:
   static const char16_t* Text(const char16_t* field) { return field ? field : u""; }
   void PutUserMessage(const CModuleDescriptor* module, std::uint32_t message, va_list arguments, bool insert);
+  // Appends "\r\n" (when the field is not empty) and the text, which may be the field's own.
+  void AppendLine(char16_t** field, const char16_t* text);
   bool LoadMessage(const CModuleDescriptor* module, std::uint32_t message, va_list arguments, CTString& text);
   CErrorInfoItem* FindInfo(std::uint32_t kind) const;
   void ReleaseInfoValue(CErrorInfoItem& item);

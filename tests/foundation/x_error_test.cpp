@@ -225,6 +225,16 @@ TEST_F(XErrorTest, AnErrorFedItsOwnContents) {
   error.MoveFrom(*error.pGetNestedError(0));
   EXPECT_EQ(std::u16string(error.pszGetUserMessage()), u"Row one inner");
   EXPECT_EQ(error.nGetNestedCount(), 0u);
+
+  // Texts of its own: appended as a line, or a tail assigned to the whole.
+  error.AppendUserText(error.pszGetUserMessage());
+  EXPECT_EQ(std::u16string(error.pszGetUserMessage()), u"Row one inner\r\nRow one inner");
+  error.AddDebugText(u"debug");
+  error.AddDebugText(error.pszGetDebugText());
+  EXPECT_EQ(std::u16string(error.pszGetDebugText()), u"debug\r\ndebug");
+  error.SetSystemText(u"system text");
+  error.SetSystemText(error.pszGetSystemMessage() + 7);
+  EXPECT_EQ(std::u16string(error.pszGetSystemMessage()), u"text");
 }
 
 TEST_F(XErrorTest, AReleaseBeyondTheCountLeavesItAtZero) {
