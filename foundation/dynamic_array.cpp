@@ -28,13 +28,18 @@ int CDynamicArray::Grow() {
 }
 
 int CDynamicArray::SetAll(const void* element, std::uint32_t n) {
+  // The new elements are filled before the old memory is freed: the element may be one of the array's own, and
+  // when memory fails the array keeps what it had.
+  unsigned char* elements = nullptr;
+  if (n > 0) {
+    elements = static_cast<unsigned char*>(std::malloc(static_cast<std::size_t>(n) * m_nElementSize));
+    if (!elements) return 0;
+    for (std::uint32_t i = 0; i < n; ++i) {
+      std::memcpy(elements + static_cast<std::size_t>(i) * m_nElementSize, element, m_nElementSize);
+    }
+  }
   std::free(m_pElements);
-  m_pElements = nullptr;
-  m_nCount = m_nCapacity = 0;
-  if (n == 0) return 1;
-  m_pElements = static_cast<unsigned char*>(std::malloc(static_cast<std::size_t>(n) * m_nElementSize));
-  if (!m_pElements) return 0;
-  for (std::uint32_t i = 0; i < n; ++i) std::memcpy(pGetAt(i), element, m_nElementSize);
+  m_pElements = elements;
   m_nCount = m_nCapacity = n;
   return 1;
 }

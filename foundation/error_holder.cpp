@@ -65,6 +65,8 @@ CErrorHolder* CErrorHolder::pClone(CHashTable& cloneMap) {
 }
 
 std::uint32_t CErrorHolder::nRelease() {
+  // A release nobody's reference stands for leaves the count at 0 instead of wrapping it (and destroys nothing).
+  if (m_nRefCount == 0) return 0;
   if (--m_nRefCount == 0) {
     Destroy(1);
     return 0;
@@ -133,7 +135,7 @@ void CErrorHolder::RaiseErrorOnTop(std::uint32_t code, std::uint32_t unit, std::
   va_end(arguments);
 }
 
-void CErrorHolder::AddStatusError(std::int32_t status, std::uint32_t a, std::uint32_t b, std::uint32_t unit,
+void CErrorHolder::AddStatusError(std::uint32_t status, std::uint32_t a, std::uint32_t b, std::uint32_t unit,
                                   std::uint32_t point, CConnection* connection, const char16_t* file,
                                   const char16_t* item) {
   const bool first = !bHasError();

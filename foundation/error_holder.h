@@ -65,7 +65,7 @@ class CErrorHolder {
                    std::uint32_t errorCode, va_list arguments);
   void RaiseErrorOnTop(std::uint32_t code, std::uint32_t unit, std::uint32_t point, CConnection* connection,
                        std::uint32_t errorCode, ...);
-  void AddStatusError(std::int32_t status, std::uint32_t a, std::uint32_t b, std::uint32_t unit,
+  void AddStatusError(std::uint32_t status, std::uint32_t a, std::uint32_t b, std::uint32_t unit,
                       std::uint32_t point, CConnection* connection, const char16_t* file, const char16_t* item);
   void RaiseNativeError(std::uint32_t code, CConnection* connection, std::uint32_t errorCode, std::uint32_t nativeCode,
                         const char16_t* nativeMessage);

@@ -76,7 +76,10 @@ int nLoadModuleMessage(const CModuleDescriptor* /*module*/, std::uint32_t messag
 int nLoadMessageText(const CModuleDescriptor* module, std::uint32_t message, CTString& out, va_list arguments) {
   CTString pattern;
   if (!nLoadMessageRaw(module, message, pattern)) return 0;
-  return nFormatMessageInserts(pattern.pszGet(), out, arguments) ? 1 : 0;
+  // A present message that cannot be formatted still answers 1, with an empty text and the formatter's last error
+  // left in place: the error object tells an empty or malformed message apart from a missing one.
+  nFormatMessageInserts(pattern.pszGet(), out, arguments);
+  return 1;
 }
 
 std::uint32_t nFormatMessageInserts(const char16_t* pattern, CTString& out, va_list arguments) {

@@ -26,7 +26,8 @@ int nLoadMessageRaw(const CModuleDescriptor* module, std::uint32_t message, CTSt
 int nLoadHostMessage(std::uint32_t message, CTString& out);
 // nLoadMessageRaw with this module's descriptor.
 int nLoadModuleMessage(const CModuleDescriptor* module, std::uint32_t message, CTString& out);
-// 1 when the message was found and its inserts filled from the argument list.
+// 1 when the message was found, its inserts filled from the argument list; out is empty when that formatting failed
+// (the last error says why). 0 when the message has no text.
 int nLoadMessageText(const CModuleDescriptor* module, std::uint32_t message, CTString& out, va_list arguments);
 // Fills the inserts (%1, %2, ...) of a pattern; the characters produced, 0 on failure (out then empty).
 std::uint32_t nFormatMessageInserts(const char16_t* pattern, CTString& out, va_list arguments);

@@ -1,6 +1,7 @@
 #include "foundation/string_list.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <new>
 
@@ -52,7 +53,9 @@ int CStringList::bStore(CTString* string, std::uint32_t i, bool replace) {
 }
 
 void CStringList::AddAll(const CStringList& other) {
-  for (std::uint32_t i = 0; i < other.nGetCount(); ++i) nAddString(*other.pGetAt(i));
+  // The count is taken once: a list added to itself doubles instead of never ending.
+  const std::uint32_t count = other.nGetCount();
+  for (std::uint32_t i = 0; i < count; ++i) nAddString(*other.pGetAt(i));
 }
 
 int CStringList::nAdd(const char16_t* text) { return bStore(pNewString(text), nGetCount(), false); }
@@ -133,11 +136,20 @@ int CStringList::bJoin(CTString& out, const char16_t* separator) const {
 void CStringList::SplitText(const char16_t* text, const char16_t* separator) { Split(CTString(text), separator); }
 
 void CStringList::Split(const CTString& text, const char16_t* separator) {
-  RemoveAll();
+  // The text or the separator may be a string of this very list: the old strings are set aside and freed only
+  // once the new ones are made.
+  unsigned char* oldElements = m_pElements;
+  const std::uint32_t oldCount = m_nCount;
+  m_pElements = nullptr;
+  m_nCount = m_nCapacity = 0;
   CTString part;
   for (std::uint32_t i = 0; text.bGetToken(part, i, separator); ++i) {
     if (!nAddString(part)) break;
   }
+  for (std::uint32_t i = 0; i < oldCount; ++i) {
+    delete *reinterpret_cast<CTString**>(oldElements + static_cast<std::size_t>(i) * m_nElementSize);
+  }
+  std::free(oldElements);
 }
 
 void CStringList::AddRepeated(const char16_t* text, std::uint32_t n) {

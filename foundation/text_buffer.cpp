@@ -49,12 +49,17 @@ bool CTextBufferT<Unit>::Reserve(std::uint64_t n) {
 }
 
 template <typename Unit>
+bool CTextBufferT<Unit>::bHolds(const Unit* text) const {
+  const auto at = reinterpret_cast<std::uintptr_t>(text);
+  const auto start = reinterpret_cast<std::uintptr_t>(m_pText);
+  return m_pText && at >= start && at <= start + static_cast<std::size_t>(m_nCapacity) * sizeof(Unit);
+}
+
+template <typename Unit>
 void CTextBufferT<Unit>::Append(const Unit* text, std::int64_t n) {
   if (!text || n < 1) return;
   // Text taken from the buffer itself would be freed when the buffer grows: it is read by its offset instead.
-  const auto at = reinterpret_cast<std::uintptr_t>(text);
-  const auto start = reinterpret_cast<std::uintptr_t>(m_pText);
-  const bool own = m_pText && at >= start && at <= start + static_cast<std::size_t>(m_nCapacity) * sizeof(Unit);
+  const bool own = bHolds(text);
   const std::size_t offset = own ? static_cast<std::size_t>(text - m_pText) : 0;
   if (!bMakeRoom(static_cast<std::uint64_t>(n))) return;
   if (own) text = m_pText + offset;
@@ -111,7 +116,7 @@ void CTextBufferT<Unit>::ReplaceRange(std::uint64_t start, std::int64_t count, c
   if (!text) n = 0;
   // The text may lie in this buffer, which may move: keep a copy.
   std::vector<Unit> aside;
-  if (n && text >= m_pText && text <= m_pText + m_nLength) {
+  if (n && bHolds(text)) {
     aside.assign(text, text + n);
     text = aside.data();
   }
@@ -128,6 +133,18 @@ void CTextBufferT<Unit>::ReplaceEvery(const Unit* search, std::uint64_t searchLe
                                       std::uint64_t n, std::uint64_t start) {
   if (!search || searchLength == 0 || m_nLength == 0 || searchLength > m_nLength) return;
   if (!replacement) n = 0;
+  // Search or replacement units taken from this buffer change with the first replacement (or are freed by a
+  // growth): both are read from copies made before anything is replaced.
+  std::vector<Unit> searchCopy;
+  std::vector<Unit> replacementCopy;
+  if (bHolds(search)) {
+    searchCopy.assign(search, search + searchLength);
+    search = searchCopy.data();
+  }
+  if (n && bHolds(replacement)) {
+    replacementCopy.assign(replacement, replacement + n);
+    replacement = replacementCopy.data();
+  }
   for (std::uint64_t p = nFind(search, searchLength, start); p != TEXT_BUFFER_NOT_FOUND;
        p = nFind(search, searchLength, p + n)) {
     if (searchLength == n) {
@@ -178,7 +195,12 @@ void CTextBufferA::AppendFromWide(const char16_t* text, std::uint64_t n, std::ui
 }
 
 void CTextBufferA::AppendTranscoded(const char* bytes, std::uint64_t n, std::uint32_t codePage) {
-  if (!bytes || n == 0 || !Reserve(m_nLength + 4 * n)) return;
+  if (!bytes || n == 0) return;
+  // Bytes of the buffer itself are found again by their offset once the reservation has moved them.
+  const bool own = bHolds(bytes);
+  const std::size_t offset = own ? static_cast<std::size_t>(bytes - m_pText) : 0;
+  if (!Reserve(m_nLength + 4 * n)) return;
+  if (own) bytes = m_pText + offset;
   // The copy fills and terminates the room it is given: the reserved tail and the buffer's spare unit.
   const std::size_t written = nCopyFromCodePage(codePage, bytes, static_cast<std::size_t>(n), m_pText + m_nLength,
                                                 static_cast<std::size_t>(m_nCapacity - m_nLength + 1));

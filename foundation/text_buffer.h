@@ -38,6 +38,8 @@ class CTextBufferT {
 
  protected:
   bool bMakeRoom(std::uint64_t n) { return m_nLength + n <= m_nCapacity || Reserve(m_nLength + n); }
+  // Whether the units lie in this buffer's own memory, which a growth frees and a replacement rewrites.
+  bool bHolds(const Unit* text) const;
   std::uint64_t nFind(const Unit* text, std::uint64_t length, std::uint64_t start) const;
   // Replaces every occurrence of the search units from start on; a replacement is never searched again.
   void ReplaceEvery(const Unit* search, std::uint64_t searchLength, const Unit* replacement, std::uint64_t n,

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "foundation/message_text.h"
@@ -29,6 +30,14 @@ InfoStorage StorageOf(std::uint32_t kind) {
 }
 
 std::size_t Length(const char16_t* text) { return text ? std::char_traits<char16_t>::length(text) : 0; }
+
+// Whether the text lies inside the field's own characters (which a resize may move or free).
+bool InField(char16_t* const* field, const char16_t* text) {
+  if (!*field || !text) return false;
+  const auto at = reinterpret_cast<std::uintptr_t>(text);
+  const auto start = reinterpret_cast<std::uintptr_t>(*field);
+  return at >= start && at <= start + Length(*field) * sizeof(char16_t);
+}
 
 char16_t* CopyText(const char16_t* text) {
   const std::size_t n = Length(text);
@@ -81,6 +90,9 @@ void CXError::Destroy(std::uint32_t flags) {
 }
 
 std::int32_t CXError::nRelease() {
+  // A release of an error nobody counted gives nothing back: the count stays at 0 rather than wrapping, and the
+  // error (perhaps on its raiser's stack) is left alone.
+  if (m_nRefCount == 0) return 0;
   if (--m_nRefCount == 0) {
     Destroy(1);
     return 0;
@@ -110,6 +122,12 @@ int CXError::bAssignText(char16_t** field, const char16_t* text) {
     return 1;
   }
   const std::size_t n = Length(text);
+  if (InField(field, text)) {
+    // A tail of the field itself: moved to the front before the shrink cuts it off.
+    std::memmove(*field, text, (n + 1) * sizeof(char16_t));
+    pszReallocText(field, static_cast<std::uint32_t>(n));  // the larger block stays valid when it fails
+    return 1;
+  }
   if (!pszReallocText(field, static_cast<std::uint32_t>(n))) return 0;
   std::memcpy(*field, text, (n + 1) * sizeof(char16_t));
   return 1;
@@ -119,7 +137,11 @@ int CXError::bAppendText(char16_t** field, const char16_t* text) {
   if (!*field) return pszDuplicateText(field, text) ? 1 : 0;
   const std::size_t old = Length(*field);
   const std::size_t n = Length(text);
+  // Text of the field itself is found again by its offset once the resize has moved it.
+  const bool own = InField(field, text);
+  const std::size_t offset = own ? static_cast<std::size_t>(text - *field) : 0;
   if (!pszReallocText(field, static_cast<std::uint32_t>(old + n))) return 0;
+  if (own) text = *field + offset;
   std::memcpy(*field + old, text ? text : u"", n * sizeof(char16_t));
   (*field)[old + n] = 0;
   return 1;
@@ -132,12 +154,18 @@ void CXError::FreeText(char16_t** field) {
 
 void CXError::AddNestedError(CXError* source, int bMove, int bKeepUserMessage) {
   if (!source) return;
-  if (!m_pNested) {
-    m_pNested = new (std::nothrow) CDynamicArray(sizeof(CXError*), 10);
-    if (!m_pNested) return;
-  }
+  // The list and its room are obtained before the source is read, so that memory failing loses no moved error.
+  // An error moved into its own list takes its old list along: this error then starts a new one.
+  std::unique_ptr<CDynamicArray> list;
+  if (!m_pNested || (bMove && source == this)) list.reset(new (std::nothrow) CDynamicArray(sizeof(CXError*), 10));
+  CDynamicArray* target = list ? list.get() : m_pNested;
+  if (!target || (target->nGetCount() == target->nGetCapacity() && !target->Grow())) return;
   CXError* nested = new (std::nothrow) CXError(m_nOwnerNumber, *source, bMove);
   if (!nested) return;
+  if (list) {
+    FreeNestedErrors();  // nothing left when this error moved into its own list
+    m_pNested = list.release();
+  }
   m_pNested->Add(&nested);
   if (!bKeepUserMessage && m_pNested->nGetCount() == 1) AppendUserText(nested->pszGetUserMessage());
 }
@@ -210,7 +238,7 @@ void CXError::SetErrorV(const CModuleDescriptor* module, std::uint32_t code, va_
   m_nLevel = row->nLevel;
 }
 
-void CXError::SetStatusError(const CModuleDescriptor* module, std::int32_t status, std::uint32_t a,
+void CXError::SetStatusError(const CModuleDescriptor* module, std::uint32_t status, std::uint32_t a,
                              std::uint32_t b) {
   switch (status) {
     case 0: Clear(); return;
@@ -227,7 +255,7 @@ void CXError::SetStatusError(const CModuleDescriptor* module, std::int32_t statu
   // never the empty error of a success.
   if (status >= 100) {
     SetError(module, 62, a, b);
-    AddDebugFormat(u"##(CXError)-Code de retour <%d> sans correspondance##", status);
+    AddDebugFormat(u"##(CXError)-Code de retour <%u> sans correspondance##", status);
   }
 }
 
@@ -298,8 +326,18 @@ void CXError::AddUserMessageV(const CModuleDescriptor* module, std::uint32_t mes
 
 void CXError::AddDebugText(const char16_t* text) {
   if (!text || !text[0]) return;
-  if (m_pszDebugText && m_pszDebugText[0]) bAppendText(&m_pszDebugText, u"\r\n");
-  bAppendText(&m_pszDebugText, text);
+  AppendLine(&m_pszDebugText, text);
+}
+
+void CXError::AppendLine(char16_t** field, const char16_t* text) {
+  // The line break changes the field first: a text of the field itself is copied before it.
+  CTString own;
+  if (InField(field, text)) {
+    own.Assign(text);
+    text = own.pszGet();
+  }
+  if (*field && (*field)[0]) bAppendText(field, u"\r\n");
+  bAppendText(field, text);
 }
 
 void CXError::InsertDebugText(const char16_t* text) {
@@ -344,10 +382,7 @@ void CXError::SetSystemText(const char16_t* text) {
   bAssignText(&m_pszSystemMessage, text);
 }
 
-void CXError::AppendUserText(const char16_t* text) {
-  if (m_pszUserMessage && m_pszUserMessage[0]) bAppendText(&m_pszUserMessage, u"\r\n");
-  bAppendText(&m_pszUserMessage, text);
-}
+void CXError::AppendUserText(const char16_t* text) { AppendLine(&m_pszUserMessage, text); }
 
 CErrorInfoItem* CXError::FindInfo(std::uint32_t kind) const {
   for (std::uint32_t i = 0; i < m_aInfoItems.nGetCount(); ++i) {
@@ -468,6 +503,12 @@ void CXError::CopyFrom(const CXError& source) {
 
 void CXError::MoveFrom(CXError& source) {
   if (&source == this) return;
+  if (bHoldsNested(source)) {
+    // The source is freed with this error's nested errors below: it is taken out whole first.
+    CXError taken(m_nOwnerNumber, source, 1);
+    MoveFrom(taken);
+    return;
+  }
   for (char16_t** field : {&m_pszUserMessage, &m_pszDebugText, &m_pszReserved1, &m_pszModuleName, &m_pszModuleVersion,
                            &m_pszSystemMessage, &m_pszReserved2, &m_pszReserved3}) {
     FreeText(field);
@@ -510,6 +551,14 @@ void CXError::MoveFrom(CXError& source) {
   m_pNested = source.m_pNested;
   source.m_pNested = nullptr;
   source.Clear();
+}
+
+bool CXError::bHoldsNested(const CXError& error) const {
+  for (std::uint32_t i = 0; i < nGetNestedCount(); ++i) {
+    const CXError* nested = pGetNestedError(i);
+    if (nested == &error || nested->bHoldsNested(error)) return true;
+  }
+  return false;
 }
 
 std::uint32_t CXError::nGetNestedCount() const { return m_pNested ? m_pNested->nGetCount() : 0; }

@@ -114,7 +114,7 @@ class CXError {
   void SetError(const CModuleDescriptor* module, std::uint32_t code, ...);
   void SetErrorV(std::uint32_t code, va_list arguments);
   void SetErrorV(const CModuleDescriptor* module, std::uint32_t code, va_list arguments);
-  void SetStatusError(const CModuleDescriptor* module, std::int32_t status, std::uint32_t a, std::uint32_t b);
+  void SetStatusError(const CModuleDescriptor* module, std::uint32_t status, std::uint32_t a, std::uint32_t b);
   void SetOutOfMemory();
   void InsertUserMessage(const CModuleDescriptor* module, std::uint32_t message, ...);
   void AddUserMessage(const CModuleDescriptor* module, std::uint32_t message, ...);
@@ -151,6 +151,8 @@ class CXError {
 
   void CopyFrom(const CXError& source);
   void MoveFrom(CXError& source);
+  // Whether the error is one of this error's nested errors, at any depth.
+  bool bHoldsNested(const CXError& error) const;
   std::uint32_t nGetNestedCount() const;
   CXError* pGetNestedError(std::uint32_t index) const;
   // The last nested error, or this error when it has none.
@@ -162,6 +164,8 @@ class CXError {
  private:
   static const char16_t* Text(const char16_t* field) { return field ? field : u""; }
   void PutUserMessage(const CModuleDescriptor* module, std::uint32_t message, va_list arguments, bool insert);
+  // Appends "\r\n" (when the field is not empty) and the text, which may be the field's own.
+  void AppendLine(char16_t** field, const char16_t* text);
   bool LoadMessage(const CModuleDescriptor* module, std::uint32_t message, va_list arguments, CTString& text);
   CErrorInfoItem* FindInfo(std::uint32_t kind) const;
   void ReleaseInfoValue(CErrorInfoItem& item);

@@ -1,10 +1,11 @@
-// Result codes of the runtime's value and string operations: 0 is success and any code of 100 or more a failure.
+// Result codes of the runtime's value and string operations, unsigned 32-bit words: 0 is success and any code of
+// 100 or more a failure, 0x80000000 and above included.
 // Codes an allocator answers are passed back as they come.
 #pragma once
 
 #include <cstdint>
 
-enum : std::int32_t {
+enum : std::uint32_t {
   HOST_OK = 0,
   HOST_ERR_FIRST = 100,  // this code and every one above is a failure
   HOST_ERR_NOT_SUPPORTED = 102,

@@ -66,17 +66,22 @@ const void* Stable(void* string, const void* data, std::uint32_t bytes, std::vec
   return aside.data();
 }
 
+// The allocator's size word counts the units of the string being made: bytes for a narrow string, characters for
+// a wide one.
+constexpr std::uint32_t kNarrowUnit = 1;
+constexpr std::uint32_t kWideUnit = 2;
+
 // Makes the string hold at least `bytes` bytes for this holder alone: an unshared string is resized when too
 // small; a shared one is replaced by a new one holding min(bytes, length) of its bytes and its flags.
-std::int32_t GrowBytes(void*& string, std::uint32_t bytes) {
+std::int32_t GrowBytes(void*& string, std::uint32_t bytes, std::uint32_t unit) {
   if (!string) return Allocate(string, bytes, 0);
   if (!IsShared(string)) {
-    return Header(string)->capacity < bytes ? Reallocate(string, bytes) : HOST_OK;
+    return Header(string)->capacity < bytes ? Reallocate(string, bytes) : std::int32_t{HOST_OK};
   }
   SHostStringHeader* old = Header(string);
   const std::uint32_t keep = old->length < bytes ? old->length : bytes;
   void* fresh = nullptr;
-  const std::int32_t result = Allocate(fresh, bytes, keep);
+  const std::int32_t result = Allocate(fresh, bytes, keep / unit);
   if (result != HOST_OK) return result;
   std::memcpy(fresh, string, keep);
   Header(fresh)->flags = old->flags;
@@ -88,14 +93,14 @@ std::int32_t GrowBytes(void*& string, std::uint32_t bytes) {
 
 // Replaces the content with `bytes` bytes of data: an unshared buffer is reused (resized when too small), a shared
 // one released and a new one allocated.
-std::int32_t AssignBytes(void*& string, const void* data, std::uint32_t bytes, bool terminate) {
+std::int32_t AssignBytes(void*& string, const void* data, std::uint32_t bytes, bool terminate, std::uint32_t unit) {
   std::vector<char> aside;
   data = Stable(string, data, bytes, aside);
   const std::uint32_t room = bytes + (terminate ? kTerminatorBytes : 0);
   if (string && IsShared(string)) CHostString::Release(string);
   std::int32_t result = HOST_OK;
   if (!string) {
-    result = Allocate(string, room, bytes);
+    result = Allocate(string, room, bytes / unit);
   } else if (Header(string)->capacity < room) {
     result = Reallocate(string, room);
   }
@@ -160,7 +165,7 @@ std::int32_t CHostString::nAssignBytes(const void* data, std::uint32_t n) {
     return HOST_OK;
   }
   if (n >= HOST_STRING_LIMIT) return HOST_ERR_TOO_LONG;
-  return AssignBytes(m_p, data, n, false);
+  return AssignBytes(m_p, data, n, false, kNarrowUnit);
 }
 
 std::int32_t CHostString::nAppend(const void* data, std::uint32_t n) {
@@ -170,7 +175,7 @@ std::int32_t CHostString::nAppend(const void* data, std::uint32_t n) {
   if (static_cast<std::uint64_t>(old) + n >= HOST_STRING_LIMIT) return HOST_ERR_TOO_LONG;
   std::vector<char> aside;
   data = Stable(m_p, data, n, aside);
-  const std::int32_t result = GrowBytes(m_p, old + n);
+  const std::int32_t result = GrowBytes(m_p, old + n, kNarrowUnit);
   if (result != HOST_OK) return result;
   SetData(data, n, old);
   return HOST_OK;
@@ -179,7 +184,7 @@ std::int32_t CHostString::nAppend(const void* data, std::uint32_t n) {
 std::int32_t CHostString::nSetLength(std::uint32_t n) {
   if (n >= HOST_STRING_LIMIT) return HOST_ERR_TOO_LONG;
   if (!m_p && n == 0) return HOST_OK;
-  const std::int32_t result = GrowBytes(m_p, n);
+  const std::int32_t result = GrowBytes(m_p, n, kNarrowUnit);
   if (result != HOST_OK) return result;
   Header(m_p)->length = n;
   return HOST_OK;
@@ -201,7 +206,7 @@ std::int32_t CHostString::nAllocateCopy(std::uint32_t capacity, const void* data
 
 std::int32_t CHostString::nGrow(std::uint32_t n) {
   if (n >= HOST_STRING_LIMIT && (!m_p || IsShared(m_p) || Header(m_p)->capacity < n)) return HOST_ERR_TOO_LONG;
-  return GrowBytes(m_p, n);
+  return GrowBytes(m_p, n, kNarrowUnit);
 }
 
 std::int32_t CHostString::nEnsureCapacity(std::uint32_t n) {
@@ -230,7 +235,7 @@ std::int32_t CHostString::nAssignText(const char* text, std::uint64_t n) {
   }
   if (n >= HOST_STRING_LIMIT) return HOST_ERR_TOO_LONG;
   // A text is read up to its terminator (and keyed and saved with it): a reused buffer holds older bytes there.
-  return AssignBytes(m_p, text, static_cast<std::uint32_t>(n), true);
+  return AssignBytes(m_p, text, static_cast<std::uint32_t>(n), true, kNarrowUnit);
 }
 
 std::int32_t CHostString::nFromWide(const char16_t* text, std::int64_t length, std::uint32_t, std::uint32_t codePage) {
@@ -322,7 +327,7 @@ std::int32_t CHostWString::nAssignText(const char16_t* text, std::int64_t count)
     return HOST_OK;
   }
   if (count >= HOST_STRING_LIMIT) return HOST_ERR_TOO_LONG;
-  return AssignBytes(m_p, text, 2 * static_cast<std::uint32_t>(count), true);
+  return AssignBytes(m_p, text, 2 * static_cast<std::uint32_t>(count), true, kWideUnit);
 }
 
 std::int32_t CHostWString::nAppendN(const char16_t* text, std::uint32_t count) {
@@ -361,7 +366,7 @@ std::int32_t CHostWString::nGrow(std::uint32_t n) {
   if (n >= HOST_STRING_LIMIT && (!m_p || IsShared(m_p) || Header(m_p)->capacity < 2ull * n)) {
     return HOST_ERR_TOO_LONG;
   }
-  return GrowBytes(m_p, 2 * n);
+  return GrowBytes(m_p, 2 * n, kWideUnit);
 }
 
 std::int32_t CHostWString::nEnsureCapacity(std::uint32_t n) {

@@ -51,4 +51,4 @@ inline constexpr std::uint16_t HOST_VALUE_FLAG_MARKED = 0x0400;  // carried alon
 inline constexpr std::uint16_t HOST_VALUE_FLAGS = HOST_VALUE_FLAG_NULL | HOST_VALUE_FLAG_MARKED;
 inline constexpr std::uint16_t HOST_VALUE_CLEAR_FLAGS_MASK = 0xFAFF;
 
-inline bool bHostFailed(std::int32_t code) { return code >= HOST_ERR_FIRST; }
+inline bool bHostFailed(std::uint32_t code) { return code >= HOST_ERR_FIRST; }

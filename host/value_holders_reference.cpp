@@ -51,16 +51,19 @@ struct CProxyHandleHolder : TPointerHolder<HOST_TYPE_PROXY_HANDLE> {
   }
   static std::int32_t QZ_HOLDER_CALL nCopyWithTerminator(CHostValueHolder* self, void* destination) {
     IHostProxyHandle* handle = Handle(self);
-    return handle ? handle->nCopyWithTerminator(destination) : HOST_ERR_NOT_SUPPORTED;
+    if (!handle) return HOST_ERR_NOT_SUPPORTED;
+    return handle->nCopyWithTerminator(destination);
   }
   static std::int32_t QZ_HOLDER_CALL SetFromBuffer(CHostValueHolder* self, const void* data, std::size_t size) {
     IHostProxyHandle* handle = Handle(self);
-    return handle ? handle->nSetFromBuffer(data, size) : HOST_ERR_NOT_SUPPORTED;
+    if (!handle) return HOST_ERR_NOT_SUPPORTED;
+    return handle->nSetFromBuffer(data, size);
   }
   static std::int32_t QZ_HOLDER_CALL Set(CHostValueHolder* self, const void* native) {
     IHostProxyHandle* handle = Handle(self);
     if (!handle) return HOST_ERR_NOT_SUPPORTED;
-    return native ? handle->nSet(static_cast<const IHostProxyHandle*>(native)) : HOST_ERR_CANNOT_CONVERT;
+    if (!native) return HOST_ERR_CANNOT_CONVERT;
+    return handle->nSet(static_cast<const IHostProxyHandle*>(native));
   }
   static std::int32_t QZ_HOLDER_CALL bIsNonNegative(CHostValueHolder* self) {
     IHostProxyHandle* handle = Handle(self);

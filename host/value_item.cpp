@@ -224,11 +224,11 @@ int bHostValueBinaryInfo(CValueItem* item, std::intptr_t* first, std::intptr_t* 
   CHostValue* source = &item->Value();
   if (source->nGetType() != HOST_TYPE_PROXY_HANDLE) {
     converted.Assign(*source);
-    if (converted.nConvert(HOST_TYPE_PROXY_HANDLE) >= HOST_ERR_FIRST) return 0;
+    if (bHostFailed(converted.nConvert(HOST_TYPE_PROXY_HANDLE))) return 0;
     source = &converted;
   }
   IHostProxyHandle* handle = nullptr;
-  if (source->nGet(&handle) >= HOST_ERR_FIRST || !handle) return 0;
+  if (bHostFailed(source->nGet(&handle)) || !handle) return 0;
   if (first) *first = handle->nGetBinaryInfoFirst();
   if (second) *second = handle->nGetBinaryInfoSecond();
   return 1;

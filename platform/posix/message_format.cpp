@@ -1,11 +1,13 @@
 #include "platform/message_format.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "platform/code_page.h"
 #include "platform/last_error.h"
 #include "platform/posix/utf.h"
 
@@ -13,12 +15,16 @@ namespace platform {
 
 namespace {
 
+// The most characters a message's output buffer holds (64 KB of UTF-16 with its terminator). Patterns come from the
+// runtime's message callback, so a width or precision is outside input: beyond this it is cut to it.
+constexpr int kMaxMessageUnits = 32767;
+
 // How one insert reads its argument.
 enum class ArgKind { kNone, kWideText, kNarrowText, kInt32, kInt64, kPointer, kChar };
 
 struct Insert {
   ArgKind kind = ArgKind::kNone;
-  std::string flags;      // printf flags, width and precision, as written
+  std::string flags;      // printf flags ("-+0 #"), without width and precision
   bool hasPrecision = false;
   int precision = 0;
   int width = 0;
@@ -42,18 +48,16 @@ bool ParseSpec(const std::u16string& spec, Insert& insert) {
     if (spec[i] == u'-') insert.leftAlign = true;
     flags += static_cast<char>(spec[i++]);
   }
-  while (i < spec.size() && spec[i] >= u'0' && spec[i] <= u'9') {
-    insert.width = insert.width * 10 + (spec[i] - u'0');
-    flags += static_cast<char>(spec[i++]);
-  }
+  const auto readNumber = [&](int& number) {
+    for (; i < spec.size() && spec[i] >= u'0' && spec[i] <= u'9'; ++i) {
+      number = std::min(number * 10 + (spec[i] - u'0'), kMaxMessageUnits);
+    }
+  };
+  readNumber(insert.width);
   if (i < spec.size() && spec[i] == u'.') {
-    flags += '.';
     ++i;
     insert.hasPrecision = true;
-    while (i < spec.size() && spec[i] >= u'0' && spec[i] <= u'9') {
-      insert.precision = insert.precision * 10 + (spec[i] - u'0');
-      flags += static_cast<char>(spec[i++]);
-    }
+    readNumber(insert.precision);
   }
   insert.flags = flags;
   bool wide64 = false;
@@ -109,6 +113,16 @@ bool ParseSpec(const std::u16string& spec, Insert& insert) {
   }
 }
 
+// Narrow inserts are in the ANSI page, as every other narrow text of the system.
+std::u16string FromAnsi(const char* text) {
+  const int needed = MultiByteToWide(kCodePageAnsi, 0, text, -1, nullptr, 0);
+  if (needed <= 1) return std::u16string();
+  std::u16string wide(static_cast<std::size_t>(needed), u'\0');
+  const int written = MultiByteToWide(kCodePageAnsi, 0, text, -1, wide.data(), needed);
+  wide.resize(written > 0 ? static_cast<std::size_t>(written) - 1 : 0);
+  return wide;
+}
+
 std::u16string Pad(std::u16string text, const Insert& insert) {
   if (insert.hasPrecision && text.size() > static_cast<std::size_t>(insert.precision)) text.resize(insert.precision);
   if (text.size() < static_cast<std::size_t>(insert.width)) {
@@ -123,7 +137,7 @@ std::u16string Render(const Insert& insert, const Argument& argument) {
     case ArgKind::kWideText:
       return Pad(argument.wide ? std::u16string(argument.wide) : std::u16string(u"(null)"), insert);
     case ArgKind::kNarrowText:
-      return Pad(argument.narrow ? posix::ToUtf16(argument.narrow) : std::u16string(u"(null)"), insert);
+      return Pad(argument.narrow ? FromAnsi(argument.narrow) : std::u16string(u"(null)"), insert);
     case ArgKind::kChar:
       return Pad(std::u16string(1, static_cast<char16_t>(argument.i32)), insert);
     case ArgKind::kPointer:
@@ -135,14 +149,22 @@ std::u16string Render(const Insert& insert, const Argument& argument) {
       }
       [[fallthrough]];
     default: {
-      const std::string format = "%" + insert.flags + insert.sizePrefix + insert.conversion;
-      char buffer[128];
-      if (insert.kind == ArgKind::kInt32) {
-        std::snprintf(buffer, sizeof(buffer), format.c_str(), argument.i32);
-      } else {
-        std::snprintf(buffer, sizeof(buffer), format.c_str(), static_cast<long long>(argument.i64));
-      }
-      return posix::ToUtf16(buffer);
+      std::string format = "%" + insert.flags;
+      if (insert.width) format += std::to_string(insert.width);
+      if (insert.hasPrecision) format += "." + std::to_string(insert.precision);
+      format += insert.sizePrefix + insert.conversion;
+      // Measured first: a width of thousands of characters is as valid as a short one.
+      const auto print = [&](char* buffer, std::size_t size) {
+        return insert.kind == ArgKind::kInt32
+                   ? std::snprintf(buffer, size, format.c_str(), argument.i32)
+                   : std::snprintf(buffer, size, format.c_str(), static_cast<long long>(argument.i64));
+      };
+      const int length = print(nullptr, 0);
+      if (length <= 0) return std::u16string();
+      std::string buffer(static_cast<std::size_t>(length) + 1, '\0');
+      print(buffer.data(), buffer.size());
+      buffer.resize(static_cast<std::size_t>(length));
+      return posix::ToUtf16(buffer.c_str());
     }
   }
 }

@@ -174,6 +174,30 @@ TEST(StringListTest, SplitJoinSort) {
   EXPECT_EQ(Texts(list), (std::vector<std::u16string>{u"a.b"}));
 }
 
+TEST(StringListTest, AListFedItsOwnStrings) {
+  CStringList list;
+  list.SplitText(u"a,b;c,d", u";");
+  list.AddAll(list);  // ends, with each string once more
+  EXPECT_EQ(Texts(list), (std::vector<std::u16string>{u"a,b", u"c,d", u"a,b", u"c,d"}));
+  list.Split(*list.pGetAt(1), u",");  // the string split is one the split frees
+  EXPECT_EQ(Texts(list), (std::vector<std::u16string>{u"c", u"d"}));
+  list.nAdd(u"x");
+  list.nAdd(u"1x2x3");
+  list.Split(*list.pGetAt(3), list.pGetAt(2)->pszGet());  // the separator too
+  EXPECT_EQ(Texts(list), (std::vector<std::u16string>{u"1", u"2", u"3"}));
+}
+
+TEST(DynamicArrayTest, SetAllFromAnElementOfItsOwn) {
+  CDynamicArray array(8, 4);
+  for (std::uint64_t v : {5ull, 6ull, 7ull}) array.Add(&v);
+  ASSERT_EQ(array.SetAll(array.pGetAt(1), 9), 1);
+  ASSERT_EQ(array.nGetCount(), 9u);
+  for (std::uint32_t i = 0; i < 9; ++i) EXPECT_EQ(*static_cast<std::uint64_t*>(array.pGetAt(i)), 6u) << i;
+  ASSERT_EQ(array.SetFromBuffer(array.pGetAt(8), 2), 1);
+  EXPECT_EQ(array.nGetCount(), 2u);
+  EXPECT_EQ(*static_cast<std::uint64_t*>(array.pGetAt(1)), 6u);
+}
+
 // Flag-list items are opaque column pointers; captions come through the engine's hook.
 struct SFakeColumn {
   const char16_t* caption;

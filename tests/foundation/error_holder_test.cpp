@@ -75,6 +75,16 @@ TEST_F(ErrorHolderTest, FixedSlotsAndEmptyState) {
   EXPECT_EQ(CallSlot<std::uint32_t>(m_holder, 11), ERROR_LEVEL_NONE);
 }
 
+TEST_F(ErrorHolderTest, AReleaseBeyondTheCountLeavesItAtZero) {
+  auto* holder = new CErrorHolder();
+  EXPECT_EQ(holder->nRelease(), 0u);
+  EXPECT_EQ(holder->nGetRefCount(), 0u) << "the count must not wrap";
+  holder->AddRef();
+  holder->AddRef();
+  EXPECT_EQ(holder->nRelease(), 1u);
+  EXPECT_EQ(holder->nRelease(), 0u);  // destroyed by its last reference
+}
+
 TEST_F(ErrorHolderTest, SecondRaiseNestsUnderTheFirst) {
   m_holder->RaiseError(3, ERROR_UNIT_DRIVER, 4, m_connection, 7, u"T1");
   m_holder->RaiseError(9, ERROR_UNIT_DRIVER, 5, m_connection, 8);

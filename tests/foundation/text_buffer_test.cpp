@@ -46,6 +46,26 @@ TEST(TextBufferTest, AppendingItsOwnTextAcrossAGrowth) {
   EXPECT_EQ(Narrow(buffer), "abcabcbcabc");
 }
 
+TEST(TextBufferTest, ReplaceAllWithTextsOfTheBufferItself) {
+  // The search and the replacement both change (or move) with the first replacement.
+  CTextBufferA a(4);
+  a.AppendText("ab-ab-ab");
+  a.ReplaceAll(a.pszGetText(), 2, a.pszGetText() + 2, 4, 0);  // "ab" becomes "-ab-", growing the buffer
+  EXPECT_EQ(Narrow(a), "-ab---ab---ab-");
+  a.ReplaceAll(a.pszGetText() + 1, 2, a.pszGetText(), 2, 0);  // same length: "ab" becomes "-a"
+  EXPECT_EQ(Narrow(a), "--a----a----a-");
+
+  CTextBufferA transcoded(1);
+  transcoded.AppendText("\xe9t\xe9");
+  transcoded.AppendTranscoded(transcoded.pszGetText(), 3, 1252);  // the reservation moves the bytes read
+  EXPECT_EQ(Narrow(transcoded), "\xe9t\xe9\xc3\xa9t\xc3\xa9");
+
+  CTextBufferW w(2);
+  w.Append(u"x.y.z", 5);
+  w.ReplaceAll(u'.', w.pGetBuffer(), 3, 0);  // each "." becomes the first three units as they were
+  EXPECT_EQ(Wide(w), u"xx.yyx.yz");
+}
+
 TEST(TextBufferTest, NumbersAndDigits) {
   CTextBufferW w(4);
   w.AppendPaddedInt(7, 3);

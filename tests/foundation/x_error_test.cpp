@@ -86,6 +86,13 @@ TEST_F(XErrorTest, InsertAndAddOrderMessages) {
   EXPECT_EQ(std::u16string(added.pszGetUserMessage()), u"First\r\nSecond");
   EXPECT_EQ(added.nGetMessageAt(0), 100u);
 
+  // A present message that cannot be formatted is told apart from a missing one, with the formatter's error.
+  Texts()[102] = u"Broken %1!";
+  CModuleError broken;
+  broken.AddUserMessage(&gstModuleDescriptor, 102);
+  EXPECT_EQ(std::u16string(broken.pszGetUserMessage()), u"");
+  EXPECT_EQ(std::u16string(broken.pszGetDebugText()), u"##(CXError)-Ressource <102> vide. LastError = <87>##");
+
   // A number without text stays in the list, adds no user line and says so in the debug text.
   gpfnHostMessageCallback = nullptr;
   CModuleError missing;
@@ -111,7 +118,8 @@ TEST_F(XErrorTest, StatusCodesAlwaysLeaveAFailureWithText) {
   EXPECT_EQ(error.nGetSystemCode(), 14u);
   EXPECT_EQ(std::u16string(error.pszGetUserMessage()), u"Out of memory");
 
-  for (std::int32_t status : {102, 103, 108, 150}) {
+  for (std::uint32_t status : {102u, 103u, 108u, 150u, 0x80000000u, 0xFFFFFFFFu}) {
+    error.Clear();
     error.SetStatusError(&gstModuleDescriptor, status, 16, 26);
     EXPECT_EQ(error.nGetLevel(), ERROR_LEVEL_FATAL) << status;
     EXPECT_NE(std::u16string(error.pszGetUserMessage()), u"") << status;
@@ -189,6 +197,56 @@ TEST_F(XErrorTest, NestedErrorsCopiesAndMoves) {
   EXPECT_EQ(copy.nGetLevel(), ERROR_LEVEL_NONE);
   EXPECT_EQ(copy.nGetNestedCount(), 0u);
   EXPECT_EQ(std::u16string(copy.pszGetUserMessage()), u"");
+}
+
+TEST_F(XErrorTest, AnErrorFedItsOwnContents) {
+  // Moved into its own nested list: the error keeps its old contents one level down.
+  CModuleError error;
+  error.SetError(&gstModuleDescriptor, 1, u"outer");
+  CModuleError inner;
+  inner.SetError(&gstModuleDescriptor, 1, u"inner");
+  error.AddNestedError(&inner, 0, 1);
+  error.AddNestedError(&error, 1, 0);
+  ASSERT_EQ(error.nGetNestedCount(), 1u);
+  CXError* old = error.pGetNestedError(0);
+  EXPECT_EQ(old->nGetCode(), 1u);
+  EXPECT_EQ(std::u16string(old->pszGetUserMessage()), u"Row one outer");
+  ASSERT_EQ(old->nGetNestedCount(), 1u);
+  EXPECT_EQ(std::u16string(old->pGetNestedError(0)->pszGetUserMessage()), u"Row one inner");
+  EXPECT_EQ(error.nGetCode(), 0u);
+  EXPECT_EQ(std::u16string(error.pszGetUserMessage()), u"Row one outer") << "the first nested error's text comes up";
+
+  // Moved from one of its own nested errors, at any depth: that error's contents replace the whole.
+  error.MoveFrom(*old->pGetNestedError(0));
+  EXPECT_EQ(error.nGetCode(), 1u);
+  EXPECT_EQ(std::u16string(error.pszGetUserMessage()), u"Row one inner");
+  EXPECT_EQ(error.nGetNestedCount(), 0u);
+  error.AddNestedError(&inner, 0, 1);
+  error.MoveFrom(*error.pGetNestedError(0));
+  EXPECT_EQ(std::u16string(error.pszGetUserMessage()), u"Row one inner");
+  EXPECT_EQ(error.nGetNestedCount(), 0u);
+
+  // Texts of its own: appended as a line, or a tail assigned to the whole.
+  error.AppendUserText(error.pszGetUserMessage());
+  EXPECT_EQ(std::u16string(error.pszGetUserMessage()), u"Row one inner\r\nRow one inner");
+  error.AddDebugText(u"debug");
+  error.AddDebugText(error.pszGetDebugText());
+  EXPECT_EQ(std::u16string(error.pszGetDebugText()), u"debug\r\ndebug");
+  error.SetSystemText(u"system text");
+  error.SetSystemText(error.pszGetSystemMessage() + 7);
+  EXPECT_EQ(std::u16string(error.pszGetSystemMessage()), u"text");
+}
+
+TEST_F(XErrorTest, AReleaseBeyondTheCountLeavesItAtZero) {
+  auto* error = new CModuleError();
+  EXPECT_EQ(error->nRelease(), 0) << "nothing counted, nothing to give back";
+  error->AddRef();
+  error->AddRef();
+  EXPECT_EQ(error->nRelease(), 1);
+  CModuleError onStack;
+  EXPECT_EQ(onStack.nRelease(), 0);
+  EXPECT_EQ(onStack.nRelease(), 0);
+  EXPECT_EQ(error->nRelease(), 0);  // the last reference destroys it (the sanitizer build checks nothing leaks)
 }
 
 TEST_F(XErrorTest, IdentificationRecordAndDump) {

@@ -157,6 +157,44 @@ TEST_F(HostStringTest, Conversions) {
   EXPECT_EQ(w.pszGet(), nullptr);
 }
 
+// Passes every call on to the stand-in's allocator and keeps the size words it was given.
+class CSizeWordRecorder : public IHostStringAllocator {
+ public:
+  explicit CSizeWordRecorder(IHostStringAllocator* inner) : m_inner(inner) {}
+  void Slot0() override {}
+  std::int32_t nAllocate(void** string, std::uint32_t capacity, std::uint32_t sizeWord) override {
+    sizeWords.push_back(sizeWord);
+    return m_inner->nAllocate(string, capacity, sizeWord);
+  }
+  std::int32_t nReallocate(void** string, std::uint32_t capacity) override {
+    return m_inner->nReallocate(string, capacity);
+  }
+  void Free(void* string) override { m_inner->Free(string); }
+
+  std::vector<std::uint32_t> sizeWords;
+
+ private:
+  IHostStringAllocator* m_inner;
+};
+
+TEST_F(HostStringTest, TheSizeWordCountsCharactersForWideStrings) {
+  CSizeWordRecorder recorder(gpHostStringAllocator);
+  gpHostStringAllocator = &recorder;
+  {
+    CHostWString assigned(u"abcde");
+    CHostWString shared(assigned);
+    ASSERT_EQ(shared.nAppendN(u"fg", 2), HOST_OK);  // unshares: a new string keeping five characters
+    CHostWString copied;
+    ASSERT_EQ(copied.nAllocateCopy(8, u"xyz", 3), HOST_OK);
+    CHostString narrow("abcde");
+    CHostString sharedNarrow(narrow);
+    ASSERT_EQ(sharedNarrow.nAppend("f", 1), HOST_OK);
+    EXPECT_EQ(recorder.sizeWords, (std::vector<std::uint32_t>{5, 5, 3, 5, 5}));
+    EXPECT_EQ(Chars(shared), u"abcdefg");
+  }
+  gpHostStringAllocator = static_cast<IHostStringAllocator*>(qzrt::StringAllocator());
+}
+
 TEST_F(HostStringTest, AllocationFailures) {
   CHostString s("before");
   qzrt::FailStringAllocations(0, 131);

@@ -197,6 +197,20 @@ TEST_F(ValueOperationsTest, ARuntimeStringThatCannotBeMadeFailsTheConversion) {
   EXPECT_EQ(Read<std::int32_t>(value), 9);
 }
 
+TEST_F(ValueOperationsTest, AResultCodeWithItsHighBitSetIsAFailure) {
+  // The runtime's codes are unsigned: 0x80000000 and above are failures like any other code of 100 or more.
+  const PFN_HOST_CONVERSION bound = gpfnConversionDepassementExt;
+  gpfnConversionDepassementExt = [](const void*, std::uint32_t, void*, std::uint32_t, std::int32_t, std::int32_t) {
+    return static_cast<std::int32_t>(0x80000001u);
+  };
+  CHostValue value;
+  Make(value, HOST_TYPE_INT32, std::int32_t{9});
+  EXPECT_EQ(static_cast<std::uint32_t>(value.nConvert(HOST_TYPE_DOUBLE)), 0x80000001u);
+  gpfnConversionDepassementExt = bound;
+  EXPECT_EQ(value.nGetType(), HOST_TYPE_INT32) << "a failed conversion leaves the value as it was";
+  EXPECT_EQ(Read<std::int32_t>(value), 9);
+}
+
 TEST_F(ValueOperationsTest, DecimalsConvertThroughTheProxysHandles) {
   CHostValue value;
   Make(value, HOST_TYPE_DOUBLE, -1234.5);

@@ -31,6 +31,25 @@ TEST(MessageFormat, InsertsTakeTheirArgumentsInNumberOrderWithTheirOwnTypes) {
   EXPECT_EQ(Format(u"null %1", static_cast<const char16_t*>(nullptr)), u"null (null)");
 }
 
+TEST(MessageFormat, WidthsAndPrecisionsAreCutToTheOutputBuffer) {
+  // Ten digits overflow a 32-bit number while read; 2147483647 would build a 4 GB text.
+  const std::u16string wide = Format(u"%1!2147483647s!|%2!99999999999d!", u"x", 7);
+  ASSERT_EQ(wide.size(), 32767u + 1 + 32767u);
+  EXPECT_EQ(wide.substr(32766, 3), u"x|" + std::u16string(1, u' '));
+  EXPECT_EQ(wide.back(), u'7');
+  EXPECT_EQ(Format(u"%1!.4294967297s!", u"abc"), u"abc") << "a precision that wraps to 1 would cut the text";
+  const std::u16string zeros = Format(u"%1!.40000u!", 5u);
+  ASSERT_EQ(zeros.size(), 32767u);
+  EXPECT_EQ(zeros.substr(32765), u"05");
+  // Numbers wider than a small fixed buffer are padded whole.
+  EXPECT_EQ(Format(u"%1!300d!", -12), std::u16string(297, u' ') + u"-12");
+}
+
+TEST(MessageFormat, NarrowInsertsAreInTheAnsiPage) {
+  EXPECT_EQ(Format(u"%1!S!", "caf\xe9 \x80"), u"caf\u00e9 \u20ac");
+  EXPECT_EQ(Format(u"%1!hs!", "\xe9"), u"\u00e9");
+}
+
 TEST(MessageFormat, EscapesAndEnd) {
   EXPECT_EQ(Format(u"a%nb%tc%rd%%e%.f%!g% h"), u"a\r\nb\tc\rd%e.f!g h");
   EXPECT_EQ(Format(u"kept%0dropped"), u"kept");
