@@ -138,7 +138,10 @@ void CXError::AddNestedError(CXError* source, int bMove, int bKeepUserMessage) {
   }
   CXError* nested = new (std::nothrow) CXError(m_nOwnerNumber, *source, bMove);
   if (!nested) return;
-  m_pNested->Add(&nested);
+  if (!m_pNested->Add(&nested)) {  // no room to keep it: it goes now rather than leak
+    nested->Destroy(1);
+    return;
+  }
   if (!bKeepUserMessage && m_pNested->nGetCount() == 1) AppendUserText(nested->pszGetUserMessage());
 }
 
@@ -345,7 +348,8 @@ void CXError::SetSystemText(const char16_t* text) {
 }
 
 void CXError::AppendUserText(const char16_t* text) {
-  if (m_pszUserMessage && m_pszUserMessage[0]) bAppendText(&m_pszUserMessage, u"\r\n");
+  // Without its line break the text would run into the one before: it is left out instead.
+  if (m_pszUserMessage && m_pszUserMessage[0] && !bAppendText(&m_pszUserMessage, u"\r\n")) return;
   bAppendText(&m_pszUserMessage, text);
 }
 
