@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <new>
 
 #include "standin/runtime/runtime_standin.h"
 
@@ -37,19 +38,29 @@ class CPause {
 // The stand-in's string allocator with its allocations counted down: bind it as gpHostStringAllocator.
 IHostStringAllocator* StringAllocator();
 
+// What a std::bad_alloc that leaves a run means: a fault, or (where the code under test works in standard
+// containers and lets their exceptions pass, as the driver lets every exception pass) a clean failure of that run.
+enum class EBadAlloc { kFault, kCleanFailure };
+
 // Runs the scenario once untouched, so that what it makes once per process (caches, message tables) exists, then
 // with the Nth allocation failing for N = 0, 1, ... until a run meets no failure. The scenario checks its own
 // outcome (success, or a clean failure with nothing half-changed) under a CPause; here every run must leave no
 // tracked block and no runtime string behind. Answers the number of runs that met a failure, so that a caller can
 // show its scenario allocates at all.
 template <typename Scenario>
-std::uint64_t nRunUntilDone(Scenario&& scenario) {
+std::uint64_t nRunUntilDone(Scenario&& scenario, EBadAlloc badAlloc = EBadAlloc::kFault) {
   scenario();
   for (std::uint64_t n = 0;; ++n) {
     const std::int64_t strings = qzrt::LiveStringCount();
     Arm(n);
-    scenario();
+    bool thrown = false;
+    try {
+      scenario();
+    } catch (const std::bad_alloc&) {
+      thrown = true;
+    }
     const bool failed = bDisarm();
+    EXPECT_FALSE(thrown && badAlloc == EBadAlloc::kFault) << "std::bad_alloc left the run failing allocation " << n;
     EXPECT_EQ(nTrackedLive(), 0u) << "blocks leaked by the run failing allocation " << n;
     EXPECT_EQ(qzrt::LiveStringCount(), strings) << "runtime strings leaked by the run failing allocation " << n;
     if (!failed || ::testing::Test::HasFailure()) return n;

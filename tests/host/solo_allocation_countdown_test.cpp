@@ -1,0 +1,84 @@
+// Memory that cannot be obtained by the runtime surface, in any build: value files load with their Nth allocation
+// (the driver's or the runtime's string allocator) failing for every N, and each run ends in a loaded value or in a
+// recorded error with the item left empty, nothing leaked.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "foundation/error_holder.h"
+#include "host/host_services.h"
+#include "host/value_file.h"
+#include "host/value_item.h"
+#include "tests/support/bound_runtime_services.h"
+#include "tests/support/countdown_allocator.h"
+#include "tests/support/file_fixture.h"
+
+namespace {
+
+using countdown::CPause;
+using countdown::EBadAlloc;
+
+// The POSIX file layer works in standard strings: memory it lacks leaves as std::bad_alloc, which the value-file
+// calls let pass as the driver lets every exception pass.
+constexpr EBadAlloc kFileLayerThrows = EBadAlloc::kCleanFailure;
+using countdown::nRunUntilDone;
+
+class ValueFileMemoryTest : public FileFixture {
+ protected:
+  // The message table is read once per process, at the first error: that first error is made here, not in a run.
+  void SetUp() override {
+    FileFixture::SetUp();
+    CModuleError error;
+    error.SetOutOfMemory();
+  }
+};
+
+// Bound under a pause: the binding itself is the test's, not the scenario's.
+class CCountedRuntimeServices {
+ public:
+  CCountedRuntimeServices() : m_saved(gpHostStringAllocator) { gpHostStringAllocator = countdown::StringAllocator(); }
+  ~CCountedRuntimeServices() { gpHostStringAllocator = m_saved; }
+  CCountedRuntimeServices(const CCountedRuntimeServices&) = delete;
+  CCountedRuntimeServices& operator=(const CCountedRuntimeServices&) = delete;
+
+ private:
+  IHostStringAllocator* m_saved;
+};
+
+TEST_F(ValueFileMemoryTest, AFileTooLargeForMemoryReportsOutOfMemory) {
+  CBoundRuntimeServices services;
+  CCountedRuntimeServices counted;
+  // Three blocks and a piece: the runtime string is sized once, then filled block by block.
+  const std::string content(3 * VALUE_FILE_BLOCK_SIZE + 100, 'v');
+  Put("large", content);
+  const std::u16string path = WidePath("large");
+  int outOfMemory = 0;
+  int loaded = 0;
+  const std::uint64_t runs = nRunUntilDone([&] {
+    CErrorHolder holder;
+    CValueItem item;
+    const int ok = bLoadValueFromFile(&item, path.c_str(), &holder, 1);
+    CPause pause;
+    if (ok) {
+      ++loaded;
+      EXPECT_FALSE(holder.bHasError());
+      EXPECT_EQ(item.Value().nGetType(), HOST_TYPE_BINARY_BUFFER);
+      std::size_t size = 0;
+      EXPECT_FALSE(bHostFailed(item.Value().nGetSizeWithTerminator(&size)));
+      EXPECT_GE(size, content.size());
+      return;
+    }
+    EXPECT_TRUE(holder.bHasError());
+    EXPECT_EQ(item.Value().nGetType(), HOST_TYPE_EMPTY);  // nothing half-loaded
+    CXError* error = holder.pGetEmbeddedObject();
+    if (error->nGetMessageCount() > 0 && error->nGetMessageAt(0) == 25193u) {
+      EXPECT_EQ(error->nGetSystemCode(), 14u);
+      ++outOfMemory;
+    }
+  }, kFileLayerThrows);
+  EXPECT_GE(runs, 3u);
+  EXPECT_GE(outOfMemory, 1);  // the runtime string that could not be sized, reported as lack of memory
+  EXPECT_GE(loaded, 2);       // the untouched run and the last one
+}
+
+}  // namespace
