@@ -6,9 +6,13 @@
 #include <string>
 
 #include "foundation/error_holder.h"
+#include "host/driver.h"
 #include "host/host_services.h"
 #include "host/value_file.h"
 #include "host/value_item.h"
+#include "standin/runtime/runtime_objects.h"
+#include "tests/doubles/driver_doubles.h"
+#include "tests/slot_call.h"
 #include "tests/support/bound_runtime_services.h"
 #include "tests/support/countdown_allocator.h"
 #include "tests/support/file_fixture.h"
@@ -79,6 +83,54 @@ TEST_F(ValueFileMemoryTest, AFileTooLargeForMemoryReportsOutOfMemory) {
   EXPECT_GE(runs, 3u);
   EXPECT_GE(outOfMemory, 1);  // the runtime string that could not be sized, reported as lack of memory
   EXPECT_GE(loaded, 2);       // the untouched run and the last one
+}
+
+// The driver object's open and close, as the runtime calls them: a failed open registers nothing and says why, a
+// close gives every connection and every reference on the description back. The test doubles make their objects
+// with the throwing operator new, so their lack of memory leaves as std::bad_alloc, which the driver lets pass.
+TEST(DriverMemoryTest, OpenAndCloseLeaveNoConnectionBehind) {
+  constexpr std::size_t kOpen = 8;
+  constexpr std::size_t kClose = 9;
+  using D = qzrt::ConnectionDescription;
+  doubles::EnsureLibrary();
+  CBoundRuntimeServices services;
+  CCountedRuntimeServices counted;
+  D description;
+  description.SetText(D::kName, u"cnx");
+  description.SetText(D::kUserId, u"scott");
+  description.SetText(D::kDataSource, u"ORA:PROD");
+  auto* driver = new doubles::TestDriver();
+  driver->AddRef();
+  gpDriver = driver;
+  // The first error of the process reads the message table, and the holder's error keeps its message list once
+  // made: both are made here, not in a run.
+  driver->pGetErrorHolder()->pGetEmbeddedObject()->SetOutOfMemory();
+  driver->pGetErrorHolder()->Clear();
+  int opened = 0;
+  const std::uint64_t runs = nRunUntilDone([&] {
+    const int open = CallSlot<int>(driver, kOpen, &description);
+    {
+      CPause pause;
+      opened += open;
+      EXPECT_EQ(driver->nGetConnectionCount(), open ? 1u : 0u);
+      EXPECT_TRUE(open || driver->pGetErrorHolder()->nGetLevel() != ERROR_LEVEL_NONE);  // what the runtime reads
+    }
+    const int closed = CallSlot<int>(driver, kClose, &description);
+    CPause pause;
+    if (!closed) {  // a close that failed says why and leaves the connection as it was, for a close that can end it
+      EXPECT_NE(driver->pGetErrorHolder()->nGetLevel(), ERROR_LEVEL_NONE);
+      EXPECT_EQ(driver->nGetConnectionCount(), open ? 1u : 0u);
+      EXPECT_EQ(CallSlot<int>(driver, kClose, &description), 1);
+    }
+    EXPECT_EQ(driver->nGetConnectionCount(), 0u);
+    EXPECT_EQ(doubles::gnLiveConnections.load(), 0);
+    EXPECT_EQ(description.References(), 1);
+    driver->pGetErrorHolder()->Clear();  // the last error is the driver's to keep, not a leak of the run
+  }, EBadAlloc::kCleanFailure);
+  CallSlot<std::int32_t>(driver, 6);  // release
+  EXPECT_EQ(gpDriver, nullptr);
+  EXPECT_GE(runs, 3u);
+  EXPECT_GE(opened, 2);
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // A countdown over the allocations of a solo test program, so that every failure path behind an allocation can be
 // reached in any build. It sees the C allocation calls of the code linked into the program (the program is linked
-// with --wrap for malloc, calloc, realloc and free), the global operator new in its plain and nothrow forms, and the
-// runtime stand-in's string allocator once StringAllocator() is bound in its place. Armed with N, it lets N
+// with --wrap for malloc, calloc, realloc and free), the global operator new in its plain and nothrow forms (except
+// when the runtime stand-in calls it for its own objects), and the runtime stand-in's string allocator once
+// StringAllocator() is bound in its place. Armed with N, it lets N
 // allocations through and fails the next one only; blocks obtained while it is armed are tracked until freed, so a
 // run can show that it leaked none. Only solo programs whose name holds "countdown" are linked this way.
 #pragma once
