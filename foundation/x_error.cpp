@@ -403,7 +403,10 @@ void CXError::SetInfo(std::uint32_t kind, const void* value) {
     item->nValue = stored;
   } else {
     const CErrorInfoItem added{kind, stored};
-    m_aInfoItems.Add(&added);
+    if (!m_aInfoItems.Add(&added)) {  // no room for the item: its copy goes, and an object takes no reference
+      if (storage == InfoStorage::kText) std::free(reinterpret_cast<char16_t*>(static_cast<std::uintptr_t>(stored)));
+      return;
+    }
   }
   if (storage == InfoStorage::kObject) AddRefObject(static_cast<CRefCounted*>(const_cast<void*>(value)));
 }

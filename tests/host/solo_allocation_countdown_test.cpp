@@ -1,6 +1,7 @@
-// Memory that cannot be obtained by the runtime surface, in any build: value files load with their Nth allocation
-// (the driver's or the runtime's string allocator) failing for every N, and each run ends in a loaded value or in a
-// recorded error with the item left empty, nothing leaked.
+// Memory that cannot be obtained by the runtime surface and the driver object, in any build: value files load and
+// save, and the driver opens and closes a connection, with their Nth allocation (the driver's or the runtime's
+// string allocator) failing for every N. Each run ends in success or in a reported failure that changed nothing,
+// with nothing leaked.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -83,6 +84,32 @@ TEST_F(ValueFileMemoryTest, AFileTooLargeForMemoryReportsOutOfMemory) {
   EXPECT_GE(runs, 3u);
   EXPECT_GE(outOfMemory, 1);  // the runtime string that could not be sized, reported as lack of memory
   EXPECT_GE(loaded, 2);       // the untouched run and the last one
+}
+
+TEST_F(ValueFileMemoryTest, ASavedValueIsWholeOrReportedWithItsFileUntouched) {
+  CBoundRuntimeServices services;
+  CCountedRuntimeServices counted;
+  Put("source", std::string(VALUE_FILE_BLOCK_SIZE + 10, 's'));
+  Put("target", "before");
+  const std::u16string source = WidePath("source");
+  const std::u16string target = WidePath("target");
+  CValueItem item;
+  CErrorHolder loadHolder;
+  ASSERT_TRUE(bLoadValueFromFile(&item, source.c_str(), &loadHolder, 1));
+  const std::uint64_t runs = nRunUntilDone([&] {
+    CErrorHolder holder;
+    const int ok = bSaveValueToFile(&item, target.c_str(), &holder);
+    CPause pause;
+    const std::string now = Get("target");
+    if (ok) {
+      EXPECT_EQ(now, Get("source"));
+    } else {
+      EXPECT_TRUE(holder.bHasError());
+      EXPECT_TRUE(now == "before" || now.empty()) << now.size();
+    }
+    Put("target", "before");
+  }, kFileLayerThrows);
+  EXPECT_GE(runs, 10u);
 }
 
 // The driver object's open and close, as the runtime calls them: a failed open registers nothing and says why, a
