@@ -8,6 +8,7 @@
 
 #include "foundation/error_holder.h"
 #include "host/driver.h"
+#include "sql/table_registry.h"
 #include "host/host_services.h"
 #include "host/value_file.h"
 #include "host/value_item.h"
@@ -158,6 +159,73 @@ TEST(DriverMemoryTest, OpenAndCloseLeaveNoConnectionBehind) {
   EXPECT_EQ(gpDriver, nullptr);
   EXPECT_GE(runs, 3u);
   EXPECT_GE(opened, 2);
+}
+
+// Table registries through the driver's slots: naming one makes it, copying makes its twin with the same tables,
+// closing both leaves none of them and no table behind. A slot that answers done did all of it.
+TEST(DriverMemoryTest, TableRegistriesAreMadeCopiedAndClosedWhole) {
+  constexpr std::size_t kRelease = 6;
+  constexpr std::size_t kCopyRegistry = 10;
+  constexpr std::size_t kCloseRegistry = 17;
+  constexpr std::size_t kRegistryName = 32;
+  doubles::EnsureLibrary();
+  CBoundRuntimeServices services;
+  CCountedRuntimeServices counted;
+  auto* driver = new doubles::TestDriver();
+  driver->AddRef();
+  gpDriver = driver;
+  driver->pGetErrorHolder()->pGetEmbeddedObject()->SetOutOfMemory();
+  driver->pGetErrorHolder()->Clear();
+  qzrt::RegistryKey key(77);
+  qzrt::RegistryKey target(78);
+  qzrt::FileHandle handle(77, 5);
+  qzrt::KeyTranslator translator;
+  translator.SetTranslation(5, 6);
+  int copies = 0;
+  const std::uint64_t runs = nRunUntilDone([&] {
+    const int named = CallSlot<int>(driver, kRegistryName, &key, u"ctx");
+    CTableRegistry* registry = driver->pFindTableRegistryById(77);
+    CTable* table = nullptr;
+    {
+      CPause pause;
+      // Named, or not made, or made without the name that could not be copied: never named "" and answered done.
+      const std::u16string name = registry ? registry->pszGetName() : u"";
+      EXPECT_TRUE(named ? name == u"ctx" : name.empty()) << named;
+      EXPECT_TRUE(registry || !named);
+    }
+    if (registry) {
+      std::uint32_t created = 0;
+      try {
+        table = registry->pFindOrCreate(reinterpret_cast<IHostFileHandle*>(&handle), nullptr, nullptr, &created);
+      } catch (const std::bad_alloc&) {  // the double's table, made with the throwing new: the registry goes on
+      }
+    }
+    const int copied = CallSlot<int>(driver, kCopyRegistry, &translator, &key, &target, 0u);
+    CTableRegistry* copy = driver->pFindTableRegistryById(78);
+    {
+      CPause pause;
+      copies += copy ? 1 : 0;
+      if (copied && registry) {
+        EXPECT_NE(copy, nullptr);
+        EXPECT_TRUE(!copy || copy->nGetTableCount() == registry->nGetTableCount());
+      }
+    }
+    CallSlot<int>(driver, kCloseRegistry, &key);
+    CallSlot<int>(driver, kCloseRegistry, &target);
+    CPause pause;
+    if (copy) copy->nRelease();
+    if (registry) registry->nRelease();
+    if (table) table->nRelease();
+    EXPECT_EQ(driver->pFindTableRegistryById(77), nullptr);
+    EXPECT_EQ(driver->pFindTableRegistryById(78), nullptr);
+    EXPECT_EQ(driver->nGetTableRegistryCount(), 0u);
+    EXPECT_EQ(doubles::gnLiveTables.load(), 0);
+    driver->pGetErrorHolder()->Clear();
+  }, EBadAlloc::kCleanFailure);
+  CallSlot<std::int32_t>(driver, kRelease);
+  EXPECT_EQ(gpDriver, nullptr);
+  EXPECT_GE(runs, 5u);
+  EXPECT_GE(copies, 2);
 }
 
 }  // namespace
