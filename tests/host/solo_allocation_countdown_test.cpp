@@ -1,6 +1,6 @@
 // Memory that cannot be obtained by the runtime surface and the driver object, in any build: value files load and
-// save, and the driver opens and closes a connection, with their Nth allocation (the driver's or the runtime's
-// string allocator) failing for every N. Each run ends in success or in a reported failure that changed nothing,
+// save, the driver opens and closes a connection and makes, copies and closes table registries, with their Nth
+// allocation (the driver's or the runtime's string allocator) failing for every N. Each run ends in success or in a reported failure that changed nothing,
 // with nothing leaked.
 #include <gtest/gtest.h>
 
@@ -8,10 +8,10 @@
 
 #include "foundation/error_holder.h"
 #include "host/driver.h"
-#include "sql/table_registry.h"
 #include "host/host_services.h"
 #include "host/value_file.h"
 #include "host/value_item.h"
+#include "sql/table_registry.h"
 #include "standin/runtime/runtime_objects.h"
 #include "tests/doubles/driver_doubles.h"
 #include "tests/slot_call.h"
@@ -23,11 +23,11 @@ namespace {
 
 using countdown::CPause;
 using countdown::EBadAlloc;
+using countdown::nRunUntilDone;
 
 // The POSIX file layer works in standard strings: memory it lacks leaves as std::bad_alloc, which the value-file
 // calls let pass as the driver lets every exception pass.
 constexpr EBadAlloc kFileLayerThrows = EBadAlloc::kCleanFailure;
-using countdown::nRunUntilDone;
 
 class ValueFileMemoryTest : public FileFixture {
  protected:
@@ -39,7 +39,7 @@ class ValueFileMemoryTest : public FileFixture {
   }
 };
 
-// Bound under a pause: the binding itself is the test's, not the scenario's.
+// The runtime's string allocator counted down with the rest, for one test (bound after CBoundRuntimeServices).
 class CCountedRuntimeServices {
  public:
   CCountedRuntimeServices() : m_saved(gpHostStringAllocator) { gpHostStringAllocator = countdown::StringAllocator(); }
@@ -113,27 +113,41 @@ TEST_F(ValueFileMemoryTest, ASavedValueIsWholeOrReportedWithItsFileUntouched) {
   EXPECT_GE(runs, 10u);
 }
 
+// A test driver whose factories make the doubles, bound as the current driver and released at the end.
+class DriverMemoryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    doubles::EnsureLibrary();
+    driver = new doubles::TestDriver();
+    driver->AddRef();
+    gpDriver = driver;
+    // The first error of the process reads the message table, and the holder's error keeps its message list once
+    // made: both are made here, not in a run.
+    driver->pGetErrorHolder()->pGetEmbeddedObject()->SetOutOfMemory();
+    driver->pGetErrorHolder()->Clear();
+  }
+  void TearDown() override {
+    constexpr std::size_t kRelease = 6;
+    CallSlot<std::int32_t>(driver, kRelease);
+    EXPECT_EQ(gpDriver, nullptr);
+  }
+
+  CBoundRuntimeServices services;
+  CCountedRuntimeServices counted;
+  doubles::TestDriver* driver = nullptr;
+};
+
 // The driver object's open and close, as the runtime calls them: a failed open registers nothing and says why, a
 // close gives every connection and every reference on the description back. The test doubles make their objects
 // with the throwing operator new, so their lack of memory leaves as std::bad_alloc, which the driver lets pass.
-TEST(DriverMemoryTest, OpenAndCloseLeaveNoConnectionBehind) {
+TEST_F(DriverMemoryTest, OpenAndCloseLeaveNoConnectionBehind) {
   constexpr std::size_t kOpen = 8;
   constexpr std::size_t kClose = 9;
   using D = qzrt::ConnectionDescription;
-  doubles::EnsureLibrary();
-  CBoundRuntimeServices services;
-  CCountedRuntimeServices counted;
   D description;
   description.SetText(D::kName, u"cnx");
   description.SetText(D::kUserId, u"scott");
   description.SetText(D::kDataSource, u"ORA:PROD");
-  auto* driver = new doubles::TestDriver();
-  driver->AddRef();
-  gpDriver = driver;
-  // The first error of the process reads the message table, and the holder's error keeps its message list once
-  // made: both are made here, not in a run.
-  driver->pGetErrorHolder()->pGetEmbeddedObject()->SetOutOfMemory();
-  driver->pGetErrorHolder()->Clear();
   int opened = 0;
   const std::uint64_t runs = nRunUntilDone([&] {
     const int open = CallSlot<int>(driver, kOpen, &description);
@@ -155,27 +169,16 @@ TEST(DriverMemoryTest, OpenAndCloseLeaveNoConnectionBehind) {
     EXPECT_EQ(description.References(), 1);
     driver->pGetErrorHolder()->Clear();  // the last error is the driver's to keep, not a leak of the run
   }, EBadAlloc::kCleanFailure);
-  CallSlot<std::int32_t>(driver, 6);  // release
-  EXPECT_EQ(gpDriver, nullptr);
   EXPECT_GE(runs, 3u);
   EXPECT_GE(opened, 2);
 }
 
 // Table registries through the driver's slots: naming one makes it, copying makes its twin with the same tables,
 // closing both leaves none of them and no table behind. A slot that answers done did all of it.
-TEST(DriverMemoryTest, TableRegistriesAreMadeCopiedAndClosedWhole) {
-  constexpr std::size_t kRelease = 6;
+TEST_F(DriverMemoryTest, TableRegistriesAreMadeCopiedAndClosedWhole) {
   constexpr std::size_t kCopyRegistry = 10;
   constexpr std::size_t kCloseRegistry = 17;
   constexpr std::size_t kRegistryName = 32;
-  doubles::EnsureLibrary();
-  CBoundRuntimeServices services;
-  CCountedRuntimeServices counted;
-  auto* driver = new doubles::TestDriver();
-  driver->AddRef();
-  gpDriver = driver;
-  driver->pGetErrorHolder()->pGetEmbeddedObject()->SetOutOfMemory();
-  driver->pGetErrorHolder()->Clear();
   qzrt::RegistryKey key(77);
   qzrt::RegistryKey target(78);
   qzrt::FileHandle handle(77, 5);
@@ -205,6 +208,7 @@ TEST(DriverMemoryTest, TableRegistriesAreMadeCopiedAndClosedWhole) {
     {
       CPause pause;
       copies += copy ? 1 : 0;
+      EXPECT_TRUE(copied || !copy);  // a copy that failed left nothing under the target key
       if (copied && registry) {
         EXPECT_NE(copy, nullptr);
         EXPECT_TRUE(!copy || copy->nGetTableCount() == registry->nGetTableCount());
@@ -222,8 +226,6 @@ TEST(DriverMemoryTest, TableRegistriesAreMadeCopiedAndClosedWhole) {
     EXPECT_EQ(doubles::gnLiveTables.load(), 0);
     driver->pGetErrorHolder()->Clear();
   }, EBadAlloc::kCleanFailure);
-  CallSlot<std::int32_t>(driver, kRelease);
-  EXPECT_EQ(gpDriver, nullptr);
   EXPECT_GE(runs, 5u);
   EXPECT_GE(copies, 2);
 }
