@@ -112,10 +112,10 @@ bool bFromRuntime(void* caller) {
 }
 
 void* Allocate(std::size_t size, void* caller) {
-  if (bFromRuntime(caller)) return __real_malloc(size ? size : 1);
-  if (bFailHere()) return nullptr;
+  const bool counted = bCounting() && !bFromRuntime(caller);  // looked up only while a run counts
+  if (counted && bFailHere()) return nullptr;
   void* block = __real_malloc(size ? size : 1);
-  Track(block);
+  if (counted) Track(block);
   return block;
 }
 
