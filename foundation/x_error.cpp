@@ -166,7 +166,10 @@ void CXError::AddNestedError(CXError* source, int bMove, int bKeepUserMessage) {
     FreeNestedErrors();  // nothing left when this error moved into its own list
     m_pNested = list.release();
   }
-  m_pNested->Add(&nested);
+  if (!m_pNested->Add(&nested)) {  // no room to keep it: it goes now rather than leak
+    nested->Destroy(1);
+    return;
+  }
   if (!bKeepUserMessage && m_pNested->nGetCount() == 1) AppendUserText(nested->pszGetUserMessage());
 }
 
@@ -336,7 +339,8 @@ void CXError::AppendLine(char16_t** field, const char16_t* text) {
     own.Assign(text);
     text = own.pszGet();
   }
-  if (*field && (*field)[0]) bAppendText(field, u"\r\n");
+  // Without its line break the text would run into the one before: it is left out instead.
+  if (*field && (*field)[0] && !bAppendText(field, u"\r\n")) return;
   bAppendText(field, text);
 }
 
@@ -434,7 +438,10 @@ void CXError::SetInfo(std::uint32_t kind, const void* value) {
     item->nValue = stored;
   } else {
     const CErrorInfoItem added{kind, stored};
-    m_aInfoItems.Add(&added);
+    if (!m_aInfoItems.Add(&added)) {  // no room for the item: its copy goes, and an object takes no reference
+      if (storage == InfoStorage::kText) std::free(reinterpret_cast<char16_t*>(static_cast<std::uintptr_t>(stored)));
+      return;
+    }
   }
   if (storage == InfoStorage::kObject) AddRefObject(static_cast<CRefCounted*>(const_cast<void*>(value)));
 }

@@ -189,7 +189,8 @@ int CDriver::FormatConnectionDescription(CTString* out, IHostConnectionDescripti
               TextOrNull(description->pszGetExtendedInformation()), TextOrNull(description->pszGetDataSource()),
               TextOrNull(description->pszGetUserId()), TextOrNull(description->pszGetPassword()),
               description->nGetAccessMode() == 1 ? u"R" : u"RW");
-  return 1;
+  // The text always carries its labels: an empty one is a text whose memory could not be had.
+  return out->bIsEmpty() ? 0 : 1;
 }
 
 void CDriver::FormatTableKey(CTString& out, const char16_t* name, CConnection* connection) {
@@ -210,10 +211,22 @@ CConnection* CDriver::pLookupConnection(const char16_t* text) {
   return connection;
 }
 
+namespace {
+
+// The registry key of a description; false, with the holder told, when its text could not be made: an empty key
+// would find no connection (a close would answer done and leave it open) or register a new one under "".
+bool bConnectionText(CDriver& driver, CTString& text, IHostConnectionDescription* description) {
+  if (driver.FormatConnectionDescription(&text, description)) return true;
+  SetHolderOutOfMemory(driver.pGetErrorHolder());
+  return false;
+}
+
+}  // namespace
+
 CConnection* CDriver::pFindConnection(IHostConnectionDescription* description) {
   if (!description) return nullptr;
   CTString text;
-  FormatConnectionDescription(&text, description);
+  if (!bConnectionText(*this, text, description)) return nullptr;
   return pLookupConnection(text.pszGet());
 }
 
@@ -221,7 +234,7 @@ CConnection* CDriver::pFindOrCreateConnection(IHostConnectionDescription* descri
   if (!description) return nullptr;
   platform::CriticalSectionGuard lock(gcsDriverLock);
   CTString text;
-  FormatConnectionDescription(&text, description);
+  if (!bConnectionText(*this, text, description)) return nullptr;
   if (CConnection* connection = pLookupConnection(text.pszGet())) return connection;
   return pCreateAndRegisterConnection(text, description);
 }
@@ -230,7 +243,9 @@ CConnection* CDriver::pCreateAndRegisterConnection(const CTString& text, IHostCo
   CConnection* connection = pCreateConnection(text.pszGet(), description);
   if (!connection) return nullptr;
   connection->AddRef();  // the registry's
-  if (!m_connections.bInsertText(connection->pszGetName(), reinterpret_cast<std::uintptr_t>(connection))) {
+  // A connection whose name could not be copied would be filed under "", where no close would find it.
+  if (!connection->pszGetName()[0] ||
+      !m_connections.bInsertText(connection->pszGetName(), reinterpret_cast<std::uintptr_t>(connection))) {
     SetHolderOutOfMemory(m_pErrorHolder);
     connection->nRelease();
     return nullptr;
@@ -279,7 +294,10 @@ int CDriver::bOpenConnection(IHostConnectionDescription* description) {
 
 int CDriver::bCloseConnection(IHostConnectionDescription* description) {
   CDriverRequest request(*this, CDriverRequest::LOCK);
-  CConnection* connection = pFindConnection(description);
+  if (!description) return 1;
+  CTString text;
+  if (!bConnectionText(*this, text, description)) return 0;
+  CConnection* connection = pLookupConnection(text.pszGet());
   if (!connection) return 1;
   MarkClosingAndRelease(connection);
   return 1;

@@ -328,8 +328,11 @@ int CDriver::bSetTableRegistryName(IHostRegistryKey* key, const char16_t* name) 
   CTableRegistry* registry = pFindOrCreateTableRegistry(key, nullptr);
   if (!registry) return 0;
   registry->SetName(name);
+  // A name that could not be copied leaves the registry unnamed: that is a failure, not a registry named "".
+  const bool named = !name || !name[0] || registry->pszGetName()[0];
   registry->nRelease();
-  return 1;
+  if (!named) SetHolderOutOfMemory(m_pErrorHolder);
+  return named ? 1 : 0;
 }
 
 int CDriver::bCopyTableRegistry(IHostKeyTranslator* translator, IHostRegistryKey* source, IHostRegistryKey* target,
@@ -339,13 +342,25 @@ int CDriver::bCopyTableRegistry(IHostKeyTranslator* translator, IHostRegistryKey
   CHashTable cloneMap(CLONE_MAP_SIZE);
   cloneMap.SetHashFunction(nHashPointerKey);
   cloneMap.SetCompareFunction(bPointerKeysDiffer);
+  // Done only when the target key holds the copy (or the fresh registry): a copy that could not be made or filed
+  // is the out-of-memory error, not an answer of done over a missing registry.
+  CTableRegistry* made = nullptr;
   if (CTableRegistry* original = pFindTableRegistry(source)) {
-    if (CTableRegistry* copy = original->pClone(cloneMap, translator, 0, flags)) {
-      RegisterTableRegistry(target->nGetKey(), copy);
-    }
+    made = original->pClone(cloneMap, translator, 0, flags);
     original->nRelease();
-  } else if (CTableRegistry* fresh = pCreateTableRegistryFor(target->nGetKey())) {
-    fresh->nRelease();
+    if (!made) {
+      SetHolderOutOfMemory(m_pErrorHolder);
+      return 0;
+    }
+    made->AddRef();  // ours, so that a failed filing cannot destroy it before it is looked for
+    RegisterTableRegistry(target->nGetKey(), made);
+  } else {
+    made = pCreateTableRegistryFor(target->nGetKey());
+    if (!made) return 0;
   }
-  return 1;
+  std::uint64_t filed = 0;
+  const bool done = m_tableRegistries.bLookup(target->nGetKey(), &filed, nullptr) &&
+                    filed == reinterpret_cast<std::uintptr_t>(made);
+  made->nRelease();
+  return done ? 1 : 0;
 }

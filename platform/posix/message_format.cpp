@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -211,7 +212,7 @@ constexpr SystemText kSystemTexts[] = {
 
 }  // namespace
 
-std::uint32_t FormatMessageFromPattern(const char16_t* pattern, va_list* arguments, char16_t** out) {
+static std::uint32_t FormatPattern(const char16_t* pattern, va_list* arguments, char16_t** out) {
   *out = nullptr;
   if (!pattern) {
     SetLastErrorCode(kErrorInvalidParameter);
@@ -304,6 +305,18 @@ std::uint32_t FormatMessageFromPattern(const char16_t* pattern, va_list* argumen
     return 0;
   }
   return static_cast<std::uint32_t>(result.size());
+}
+
+std::uint32_t FormatMessageFromPattern(const char16_t* pattern, va_list* arguments, char16_t** out) {
+  // The pieces are worked on in standard containers: memory they cannot get is the same failure as memory for the
+  // result, answered with 8, never an exception into a caller that expects 0.
+  try {
+    return FormatPattern(pattern, arguments, out);
+  } catch (const std::bad_alloc&) {
+    *out = nullptr;
+    SetLastErrorCode(kErrorNotEnoughMemory);
+    return 0;
+  }
 }
 
 std::uint32_t FormatSystemMessage(std::uint32_t code, char16_t** out) {
