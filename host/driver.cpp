@@ -147,9 +147,15 @@ void CDriver::Reserved60() {}
 int CDriver::nReserved63() { return 0; }
 void CDriver::Reserved67() {}
 
-std::uint32_t CDriver::AddRef() { return ++m_nRefCount; }
+std::uint32_t CDriver::AddRef() {
+  platform::CriticalSectionGuard lock(gcsDriverLock);
+  return ++m_nRefCount;
+}
 
 std::int32_t CDriver::nRelease() {
+  // The destruction runs under the lock: an access interface's operation on another thread either completes before
+  // it or starts after it and finds its driver gone, never meets a driver half taken apart.
+  platform::CriticalSectionGuard lock(gcsDriverLock);
   if (m_nRefCount > 0) --m_nRefCount;
   if (m_nRefCount == 0) {
     DeletingDestructor(1);
@@ -159,19 +165,22 @@ std::int32_t CDriver::nRelease() {
 }
 
 std::int32_t CDriver::nClearError() {
-  if (m_pErrorHolder) m_pErrorHolder->Clear();
+  // The holder is shared with the access interfaces, whose operations change it on other threads.
+  CDriverRequest request(*this, CDriverRequest::LOCK);
   return 0;
 }
 
 CErrorHolder* CDriver::pGetErrorHolder() { return m_pErrorHolder; }
 
 int CDriver::bStoreHostPair(DriverArg a, DriverArg b) {
+  platform::CriticalSectionGuard lock(gcsDriverLock);
   m_nStoredPair[0] = a;
   m_nStoredPair[1] = b;
   return 1;
 }
 
 int CDriver::bStoreHostValue(DriverArg value) {
+  platform::CriticalSectionGuard lock(gcsDriverLock);
   m_nStoredValue = value;
   return 1;
 }
@@ -390,11 +399,13 @@ int CDriver::nNotAvailable38(DriverArg, IHostConnectionDescription* description,
 }
 
 int CDriver::nNotAvailable25() {
+  CDriverRequest request(*this, CDriverRequest::LOCK_NO_CLEAR);
   RaiseNotAvailable(m_pErrorHolder, ERROR_UNIT_DRIVER, DRIVER_POINT_SLOT25, nullptr, nullptr);
   return 0;
 }
 
 int CDriver::nNotAvailable31(DriverArg, DriverArg, DriverArg, const char16_t* fileName) {
+  CDriverRequest request(*this, CDriverRequest::LOCK_NO_CLEAR);
   RaiseNotAvailable(m_pErrorHolder, ERROR_UNIT_DRIVER, DRIVER_POINT_SLOT31, nullptr, fileName);
   return 0;
 }
@@ -454,8 +465,9 @@ int CDriver::bDescribeTable(std::uint32_t* found, const char16_t* name, CConnect
 
 namespace {
 
-// A factory of an object whose class is not built yet: a clean failure in the holder.
+// A factory of an object whose class is not built yet: a clean failure in the holder (shared, so under the lock).
 void* pNotBuilt(CErrorHolder* holder) {
+  platform::CriticalSectionGuard lock(gcsDriverLock);
   RaiseNotAvailable(holder, ERROR_UNIT_DRIVER, DRIVER_POINT_NOT_BUILT, nullptr, nullptr);
   return nullptr;
 }

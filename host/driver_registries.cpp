@@ -314,8 +314,9 @@ std::uint32_t CDriver::bRemoveTableRegistry(IHostRegistryKey* key, CTableRegistr
 }
 
 int CDriver::CloseTableRegistry(IHostRegistryKey* key) {
-  if (m_pErrorHolder) m_pErrorHolder->Clear();
-  CDriverRequest request(*this, CDriverRequest::LOCK_NO_CLEAR);
+  // The holder is cleared inside the lock rather than just before it: no caller can tell the two apart, and the
+  // holder is shared with interfaces working on other threads.
+  CDriverRequest request(*this, CDriverRequest::LOCK);
   CTableRegistry* registry = pFindTableRegistry(key);
   if (!registry) return 0;
   registry->CloseAllTables();

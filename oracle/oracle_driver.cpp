@@ -16,17 +16,19 @@ namespace {
 // Point 0 of the Oracle driver's raises: an operation whose Oracle work is not built yet.
 constexpr std::uint32_t ORACLE_DRIVER_POINT_NOT_BUILT = 0;
 
+// The runtime calls these two without any request frame; the holder is shared with the access interfaces, so the
+// error goes into it under the lock.
+int RaiseNotBuiltLocked(CErrorHolder* holder) {
+  platform::CriticalSectionGuard lock(gcsDriverLock);
+  RaiseNotAvailable(holder, ERROR_UNIT_DRIVER, ORACLE_DRIVER_POINT_NOT_BUILT, nullptr, nullptr);
+  return 0;
+}
+
 }  // namespace
 
-int CDriverOra::bListDatabases(void*) {
-  RaiseNotAvailable(pGetErrorHolder(), ERROR_UNIT_DRIVER, ORACLE_DRIVER_POINT_NOT_BUILT, nullptr, nullptr);
-  return 0;
-}
+int CDriverOra::bListDatabases(void*) { return RaiseNotBuiltLocked(pGetErrorHolder()); }
 
-int COracleDriver::bGetNativeTypeList(void*) {
-  RaiseNotAvailable(pGetErrorHolder(), ERROR_UNIT_DRIVER, ORACLE_DRIVER_POINT_NOT_BUILT, nullptr, nullptr);
-  return 0;
-}
+int COracleDriver::bGetNativeTypeList(void*) { return RaiseNotBuiltLocked(pGetErrorHolder()); }
 
 void* COracleDriver::pCreateNativeTextValue(CErrorHolder* holder, DriverArg) {
   RaiseNotAvailable(holder ? holder : pGetErrorHolder(), ERROR_UNIT_DRIVER, ORACLE_DRIVER_POINT_NOT_BUILT, nullptr,

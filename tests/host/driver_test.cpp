@@ -270,6 +270,69 @@ TEST_F(DriverTest, NotAvailableSlots) {
   EXPECT_EQ(driver->nGetConnectionCount(), 0u);  // the connections these made went with their request
 }
 
+// Runs the call on a thread of its own while another thread holds the lock: it must neither finish nor touch the
+// holder before the lock is given back.
+template <typename Call>
+void ExpectWaitsForTheLock(CErrorHolder* holder, Call call) {
+  std::promise<void> held;
+  std::promise<void> release;
+  std::thread owner([&] {
+    gcsDriverLock.Enter();
+    held.set_value();
+    release.get_future().wait();
+    gcsDriverLock.Leave();
+  });
+  held.get_future().wait();
+  const std::uint32_t before = holder ? holder->nGetRecordedCode() : 0;
+  auto done = std::async(std::launch::async, call);
+  EXPECT_EQ(done.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
+  if (holder) {
+    EXPECT_EQ(holder->nGetRecordedCode(), before);
+  }
+  release.set_value();
+  owner.join();
+  done.get();
+}
+
+TEST_F(DriverTest, SlotsThatChangeTheSharedHolderWaitForTheLock) {
+  qzrt::RegistryKey key(4);
+  Soil();
+  ExpectWaitsForTheLock(Holder(), [&] { EXPECT_EQ(CallSlot<std::int32_t>(driver, kClearError), 0); });
+  EXPECT_FALSE(Soiled());
+  Soil();
+  ExpectWaitsForTheLock(Holder(), [&] { EXPECT_EQ(CallSlot<int>(driver, kCloseRegistry, &key), 0); });
+  EXPECT_FALSE(Soiled());  // cleared all the same, inside the lock
+  Holder()->Clear();
+  ExpectWaitsForTheLock(Holder(), [&] { EXPECT_EQ(CallSlot<int>(driver, kNotAvailable25), 0); });
+  EXPECT_TRUE(doubles::HasIdentification(Holder(), 5, 6));
+  Holder()->Clear();
+  ExpectWaitsForTheLock(Holder(), [&] {
+    EXPECT_EQ(CallSlot<int>(driver, kNotAvailable31, std::uintptr_t{0}, std::uintptr_t{0}, std::uintptr_t{0},
+                            u"F.DAT"),
+              0);
+  });
+  EXPECT_TRUE(doubles::HasIdentification(Holder(), 5, 7));
+}
+
+// The last release destroys the driver under the lock, so an interface operation running elsewhere finishes first.
+TEST_F(DriverTest, TheLastReleaseDestroysUnderTheLock) {
+  auto* other = new TestDriver();
+  other->AddRef();
+  ExpectWaitsForTheLock(nullptr, [&] { EXPECT_EQ(CallSlot<std::int32_t>(other, kRelease), 0); });
+}
+
+TEST(DriverObjectTest, OracleAnswersOfTheNativeTypeListAndTheDatabaseListWaitForTheLock) {
+  doubles::EnsureLibrary();
+  void* driver = piQueryInterface();
+  CErrorHolder* holder = CallSlot<CErrorHolder*>(driver, kHolder);
+  ExpectWaitsForTheLock(holder, [&] { EXPECT_EQ(CallSlot<int>(driver, kNativeTypes, nullptr), 0); });
+  EXPECT_EQ(holder->nGetErrorCode(), 8u);
+  holder->Clear();
+  ExpectWaitsForTheLock(holder, [&] { EXPECT_EQ(CallSlot<int>(driver, kListDatabases, nullptr), 0); });
+  EXPECT_EQ(holder->nGetErrorCode(), 8u);
+  EXPECT_EQ(CallSlot<std::int32_t>(driver, kRelease), 0);
+}
+
 TEST_F(DriverTest, SlotsThatChangeTheConnectionRegistryHoldTheLock) {
   int checks = 0;
   driver->onConnection = [&checks](TestConnection* connection) {
