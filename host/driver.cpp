@@ -14,6 +14,7 @@
 #include "host/driver_request.h"
 #include "host/host_value.h"
 #include "host/module_errors.h"
+#include "host/table_lookup_cache.h"
 #include "sql/connection.h"
 #include "sql/table_registry.h"
 
@@ -105,6 +106,8 @@ CDriver::~CDriver() { DestroyMembers(); }
 
 void CDriver::DestroyMembers() {
   if (m_pErrorHolder) m_pErrorHolder->Clear();
+  // The registries leave the map here even where someone else still holds one: none may serve lookups any more.
+  if (gpCachedRegistry && gpCachedRegistry->pGetDriver() == this) ForgetCachedRegistry(gpCachedRegistry);
   m_tableRegistries.ReleaseAll();
   // Interfaces the runtime still holds outlive their driver object: from now on they must not reach it.
   std::uint32_t position = 0;

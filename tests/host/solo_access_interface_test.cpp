@@ -649,6 +649,43 @@ TEST_F(AccessInterfaceTest, InterfaceOutlivingItsDriverReachesNothing) {
   m_interface = nullptr;
 }
 
+// Two driver objects may see the same context and file identifiers: the cache filed through one serves none of the
+// other's interfaces, and an interface whose driver is gone reaches no table through it.
+TEST_F(AccessInterfaceTest, CacheServesOnlyTheDriverThatFiledIt) {
+  ASSERT_EQ(Open(Handle()), 1);
+  ASSERT_EQ(CallSlot<std::int32_t>(m_interface, 29, Handle()), 1);
+  ASSERT_NE(gpCachedTable, nullptr);
+  Script otherScript;
+  auto* other = new TestDriver(otherScript);
+  other->AddRef();
+  qzrt::ConnectionDescription otherConnection;
+  otherConnection.SetText(qzrt::ConnectionDescription::kName, u"other");
+  auto* otherInterface = CallSlot<CAccessInterface*>(other, 13, &otherConnection, &m_description);
+  ASSERT_NE(otherInterface, nullptr);
+  m_script.calls.clear();
+  EXPECT_EQ(CallSlot<std::int32_t>(otherInterface, 29, Handle()), 0);
+  EXPECT_EQ(otherInterface->pGetErrorHolder()->nGetErrorCode(), 19u);
+  EXPECT_EQ(CallSlot<std::int32_t>(otherInterface, 17, Handle()), 1);  // nothing of its own to close
+  EXPECT_TRUE(m_script.calls.empty());
+  EXPECT_EQ(m_interface->nGetTableCount(), 1u);
+
+  // Each driver's interface reaches its own table under the same identifiers.
+  ASSERT_EQ(CallSlot<std::int32_t>(otherInterface, 15, Handle(), 0u, HV{0}), 1);
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 29, Handle()), 1);
+  EXPECT_EQ(CallSlot<std::int32_t>(otherInterface, 29, Handle()), 1);
+  EXPECT_EQ(m_script.Ops(), (std::vector<std::string>{"bUnlockTable"}));
+  EXPECT_EQ(otherScript.Ops(), (std::vector<std::string>{"bOpen", "bUnlockTable"}));
+
+  // The other driver goes; the cache now holds this driver's table, which its orphaned interface must not reach.
+  CallSlot<std::int32_t>(other, 6);
+  gpDriver = m_driver;
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 29, Handle()), 1);
+  EXPECT_EQ(CallSlot<std::int32_t>(otherInterface, 29, Handle()), 0);
+  EXPECT_EQ(m_script.Ops(), (std::vector<std::string>{"bUnlockTable", "bUnlockTable"}));
+  EXPECT_EQ(CallSlot<std::int32_t>(otherInterface, 6), 0);
+  EXPECT_EQ(otherScript.tablesMade, otherScript.tablesDestroyed);
+}
+
 // The real driver chain: its connections cannot open a session yet, so the open family fails cleanly with the
 // connection's error in the interface's holder and leaves no table and no reference behind.
 TEST(AccessInterfaceRealDriverTest, OpenThroughTheOracleChainFailsCleanly) {

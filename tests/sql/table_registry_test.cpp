@@ -72,8 +72,17 @@ TEST_F(TableRegistryTest, FindOrCreateMakesOneTablePerFile) {
   EXPECT_EQ(registry->pFind(AsHandle(other)), nullptr);
   found->nRelease();
   second->nRelease();
+  // Removing with another table named leaves the handle's entry alone: only the very table given goes.
+  CTable* stranger = registry->pFindOrCreate(AsHandle(other), connection, Description(u"EMP"), &created);
+  ASSERT_NE(stranger, nullptr);
+  registry->Remove(AsHandle(handle), stranger);
+  EXPECT_EQ(registry->pFindById(10), first);
   first->nRelease();
-  registry->Remove(AsHandle(handle));
+  registry->Remove(AsHandle(other), stranger);
+  stranger->nRelease();
+  EXPECT_EQ(registry->nGetTableCount(), 1u);
+  first->nRelease();
+  registry->Remove(AsHandle(handle), first);
   EXPECT_EQ(registry->nGetTableCount(), 0u);
   // Without a current driver object the table gave its connection reference back plainly.
   EXPECT_EQ(gpDriver, nullptr);
