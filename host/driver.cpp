@@ -274,12 +274,11 @@ int CDriver::bOpenConnection(IHostConnectionDescription* description) {
   if (!connection) return 0;
   const int result = connection->bOpen(m_pErrorHolder, nullptr);
   if (result) {
-    // An open connection keeps one reference until it is closed; opening it again keeps the same one, so that
-    // one close always ends what the opens began.
-    if (connection->bIsReleasable()) {
-      connection->SetReleasable(0);
-      connection->AddRef();
-    }
+    // Each open keeps one reference until its own close: two runtime connections opened on one description share
+    // this connection, and closing one of them must leave it open for the other.
+    connection->SetReleasable(0);
+    connection->AddOpen();
+    connection->AddRef();
   } else {
     if (m_connections.bRemoveTextEntry(connection->pszGetName(), reinterpret_cast<std::uintptr_t>(connection.Get()))) {
       connection->nRelease();
@@ -298,10 +297,10 @@ int CDriver::bCloseConnection(IHostConnectionDescription* description) {
 }
 
 void CDriver::MarkClosingAndRelease(CConnection* connection) {
-  // Only an open holds a reference to give back: closing a connection never opened, or closed already, must not
-  // drop a reference some access interface still relies on.
-  const bool heldByOpen = !connection->bIsReleasable();
-  connection->SetReleasable(1);
+  // Only an open holds a reference to give back: closing a connection never opened, or closed as often as it was
+  // opened, must not drop a reference some access interface still relies on. It may go once its last open ends.
+  const bool heldByOpen = connection->bDropOpen() != 0;
+  if (connection->nGetOpenCount() == 0) connection->SetReleasable(1);
   if (nReleaseConnection(connection) > 0 && heldByOpen) nReleaseConnection(connection);
 }
 

@@ -145,6 +145,7 @@ TEST_F(DriverTest, ConnectionTextAndItsKeys) {
   EXPECT_EQ(CallSlot<int>(driver, kOpen, &lower), 1);
   EXPECT_EQ(driver->nGetConnectionCount(), 1u);
   CallSlot<int>(driver, kClose, &upper);
+  CallSlot<int>(driver, kClose, &lower);
   EXPECT_EQ(driver->nGetConnectionCount(), 0u);
   EXPECT_EQ(upper.References() + lower.References(), 2);
 }
@@ -162,11 +163,30 @@ TEST_F(DriverTest, OpenKeepsTheConnectionUntilClosed) {
   ASSERT_NE(connection, nullptr);
   EXPECT_EQ(connection->nGetRefCount(), 2u);  // the registry's and the open's
   EXPECT_FALSE(connection->bIsReleasable());
-  EXPECT_EQ(CallSlot<int>(driver, kOpen, Host()), 1);  // opening again keeps the one open reference
-  EXPECT_EQ(connection->nGetRefCount(), 2u);
   EXPECT_EQ(CallSlot<int>(driver, kClose, Host()), 1);
   EXPECT_EQ(Registered(), nullptr);
   EXPECT_EQ(CallSlot<int>(driver, kClose, Host()), 1);  // closing twice: nothing registered, still 1
+}
+
+// Two runtime connections opened on one description share one connection: each open keeps its own reference, so
+// closing one leaves the other working, and the connection goes with the last close only.
+TEST_F(DriverTest, EachOpenOfASharedConnectionEndsWithItsOwnClose) {
+  ASSERT_EQ(CallSlot<int>(driver, kOpen, Host()), 1);
+  ASSERT_EQ(CallSlot<int>(driver, kOpen, Host()), 1);
+  CConnection* connection = Registered();
+  ASSERT_NE(connection, nullptr);
+  EXPECT_EQ(connection->nGetRefCount(), 3u);  // the registry's and one per open
+  EXPECT_EQ(CallSlot<int>(driver, kClose, Host()), 1);
+  EXPECT_EQ(Registered(), connection);
+  EXPECT_FALSE(connection->bIsReleasable());
+  EXPECT_EQ(CallSlot<int>(driver, kBegin, Host(), u"T"), 1);
+  EXPECT_EQ(CallSlot<int>(driver, kCommit, Host(), u"T"), 1);
+  EXPECT_EQ(CallSlot<int>(driver, kClose, Host()), 1);
+  EXPECT_EQ(Registered(), nullptr);
+  // Further closes find nothing to end and drop nothing.
+  EXPECT_EQ(CallSlot<int>(driver, kClose, Host()), 1);
+  EXPECT_EQ(CallSlot<int>(driver, kCommit, Host(), u"T"), 0);
+  EXPECT_EQ(Holder()->nGetErrorCode(), 14u);
 }
 
 TEST_F(DriverTest, AFailedOpenLeavesNothingAndANonFatalError) {
