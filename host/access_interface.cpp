@@ -467,9 +467,11 @@ std::int32_t CAccessInterface::RunOpen(IHostFileHandle* handle, A... arguments) 
   if (!table) return 0;
   ClearTableHolder(*table);
   const std::int32_t result = W::Run(*table, arguments...);
-  // A failed first open leaves no table behind; a created table never outlives its creation.
+  // A failed first open leaves no table behind; a created table never outlives its creation. Only then does the
+  // interface take the table's error: a table that was there before keeps its failure in its own holder.
   const bool unregister = W::kStep == EStep::Create || (result == 0 && created);
-  if (result == 0 && m_pErrorHolder) m_pErrorHolder->CopyErrorFrom(table->pGetErrorHolder());
+  const bool copyError = result == 0 && (W::kStep == EStep::Create || created);
+  if (copyError && m_pErrorHolder) m_pErrorHolder->CopyErrorFrom(table->pGetErrorHolder());
   if (unregister) UnregisterTable(handle, table.pGet());
   return result;
 }

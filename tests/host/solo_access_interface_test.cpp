@@ -461,13 +461,16 @@ TEST_F(AccessInterfaceTest, OpenFamilyUsesTheRightConnectionOpenAndCleansUpAFail
   EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 14, Handle(), HV{0}), 1);
   EXPECT_EQ(m_script.reopens, 2);
 
-  // A failed open of a registered table keeps it; a failed first open leaves nothing behind.
+  // A failed open of a registered table keeps it, and its error stays in the table's holder; a failed first open
+  // leaves nothing behind but its error in the interface's holder.
   m_script.failing.insert("bOpen");
   EXPECT_EQ(Open(Handle()), 0);
-  EXPECT_EQ(InterfaceHolder()->nGetErrorCode(), 8u);
+  EXPECT_EQ(InterfaceHolder()->nGetRecordedCode(), ERROR_CODE_NONE_RECORDED);
+  EXPECT_EQ(TableHolder(Handle())->nGetErrorCode(), 8u);
   EXPECT_EQ(m_interface->nGetTableCount(), 1u);
   qzrt::FileHandle other(1, 11);
   EXPECT_EQ(Open(&other), 0);
+  EXPECT_EQ(InterfaceHolder()->nGetErrorCode(), 8u);
   EXPECT_EQ(m_interface->nGetTableCount(), 1u);
   EXPECT_EQ(m_script.tablesMade, 2);
   EXPECT_EQ(m_script.tablesDestroyed, 1);
