@@ -101,7 +101,9 @@ int COracleDriver::bGetReferentialLinks(CConnection* connection, DriverArg, Driv
 extern "C" QZ_EXPORT void* piQueryInterface() {
   auto* driver = new (std::nothrow) COracleDriver();
   if (!driver) return nullptr;
-  // Each call makes a new driver object; an earlier one stays with whoever holds it.
+  // Each call makes a new driver object; an earlier one stays with whoever holds it. Other threads read gpDriver
+  // under the lock while they give connections back.
+  platform::CriticalSectionGuard lock(gcsDriverLock);
   gpDriver = driver;
   driver->AddRef();
   driver->SetErrorHolder(driver->pCreateErrorHolder());

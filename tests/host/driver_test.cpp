@@ -19,6 +19,7 @@
 #include "standin/runtime/runtime_objects.h"
 #include "tests/doubles/driver_doubles.h"
 #include "tests/slot_call.h"
+#include "tests/support/lock_held_elsewhere.h"
 
 extern "C" void* piQueryInterface();
 
@@ -290,28 +291,22 @@ TEST_F(DriverTest, NotAvailableSlots) {
   EXPECT_EQ(driver->nGetConnectionCount(), 0u);  // the connections these made went with their request
 }
 
-// Runs the call on a thread of its own while another thread holds the lock: it must neither finish nor touch the
-// holder before the lock is given back.
-template <typename Call>
-void ExpectWaitsForTheLock(CErrorHolder* holder, Call call) {
-  std::promise<void> held;
-  std::promise<void> release;
-  std::thread owner([&] {
-    gcsDriverLock.Enter();
-    held.set_value();
-    release.get_future().wait();
-    gcsDriverLock.Leave();
-  });
-  held.get_future().wait();
-  const std::uint32_t before = holder ? holder->nGetRecordedCode() : 0;
+// Runs the call on a thread of its own while another thread holds the lock: it must neither finish nor change what
+// the probe reads before the lock is given back.
+template <typename Probe, typename Call>
+void ExpectWaitsForTheLock(Probe probe, Call call) {
+  LockHeldElsewhere lock;
+  const auto before = probe();
   auto done = std::async(std::launch::async, call);
   EXPECT_EQ(done.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
-  if (holder) {
-    EXPECT_EQ(holder->nGetRecordedCode(), before);
-  }
-  release.set_value();
-  owner.join();
+  EXPECT_EQ(probe(), before);
+  lock.Release();
   done.get();
+}
+
+template <typename Call>
+void ExpectWaitsForTheLock(CErrorHolder* holder, Call call) {
+  ExpectWaitsForTheLock([holder] { return holder->nGetRecordedCode(); }, call);
 }
 
 TEST_F(DriverTest, SlotsThatChangeTheSharedHolderWaitForTheLock) {
@@ -338,12 +333,17 @@ TEST_F(DriverTest, SlotsThatChangeTheSharedHolderWaitForTheLock) {
 TEST_F(DriverTest, TheLastReleaseDestroysUnderTheLock) {
   auto* other = new TestDriver();
   other->AddRef();
-  ExpectWaitsForTheLock(nullptr, [&] { EXPECT_EQ(CallSlot<std::int32_t>(other, kRelease), 0); });
+  gpDriver = other;  // its destruction empties gpDriver: the probe sees when it happens
+  ExpectWaitsForTheLock([] { return gpDriver; }, [&] { EXPECT_EQ(CallSlot<std::int32_t>(other, kRelease), 0); });
+  EXPECT_EQ(gpDriver, nullptr);
+  gpDriver = driver;
 }
 
 TEST(DriverObjectTest, OracleAnswersOfTheNativeTypeListAndTheDatabaseListWaitForTheLock) {
   doubles::EnsureLibrary();
-  void* driver = piQueryInterface();
+  void* driver = nullptr;
+  ExpectWaitsForTheLock([] { return gpDriver; }, [&] { driver = piQueryInterface(); });  // set under the lock
+  ASSERT_EQ(gpDriver, driver);
   CErrorHolder* holder = CallSlot<CErrorHolder*>(driver, kHolder);
   ExpectWaitsForTheLock(holder, [&] { EXPECT_EQ(CallSlot<int>(driver, kNativeTypes, nullptr), 0); });
   EXPECT_EQ(holder->nGetErrorCode(), 8u);
@@ -599,15 +599,7 @@ TEST_F(DriverTest, AnExceptionPassesThroughUnchangedAndLeavesTheLockFree) {
 TEST_F(DriverTest, TwoThreadsWaitWhileAThirdHoldsTheLock) {
   qzrt::ConnectionDescription other;
   other.SetText(D::kName, u"second");
-  std::promise<void> held;
-  std::promise<void> release;
-  std::thread holder([&] {
-    gcsDriverLock.Enter();
-    held.set_value();
-    release.get_future().wait();
-    gcsDriverLock.Leave();
-  });
-  held.get_future().wait();
+  LockHeldElsewhere lock;
   std::atomic<int> done{0};
   auto run = [&](void* host) {
     for (int i = 0; i < 50; ++i) {
@@ -623,10 +615,9 @@ TEST_F(DriverTest, TwoThreadsWaitWhileAThirdHoldsTheLock) {
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_EQ(done.load(), 0);
   EXPECT_EQ(driver->nGetConnectionCount(), 0u);  // nothing got past the lock
-  release.set_value();
+  lock.Release();
   first.join();
   second.join();
-  holder.join();
   EXPECT_EQ(done.load(), 2);
   EXPECT_EQ(driver->nGetConnectionCount(), 0u);
   EXPECT_EQ(other.References(), 1);

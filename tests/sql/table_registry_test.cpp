@@ -14,6 +14,7 @@
 #include "host/table_lookup_cache.h"
 #include "standin/runtime/runtime_objects.h"
 #include "tests/doubles/driver_doubles.h"
+#include "tests/support/lock_held_elsewhere.h"
 
 namespace {
 
@@ -147,15 +148,7 @@ TEST_F(TableRegistryTest, RemovingAndDestroyingForgetTheCachedTable) {
 }
 
 TEST_F(TableRegistryTest, OperationsWaitForTheDriverLock) {
-  std::promise<void> held;
-  std::promise<void> release;
-  std::thread owner([&] {
-    gcsDriverLock.Enter();
-    held.set_value();
-    release.get_future().wait();
-    gcsDriverLock.Leave();
-  });
-  held.get_future().wait();
+  LockHeldElsewhere lock;
   std::atomic<int> steps{0};
   std::thread worker([&] {
     qzrt::FileHandle handle(1, 1);
@@ -171,9 +164,8 @@ TEST_F(TableRegistryTest, OperationsWaitForTheDriverLock) {
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_EQ(steps.load(), 0);  // nothing got past the lock held by another thread
   EXPECT_EQ(registry->nGetTableCount(), 0u);
-  release.set_value();
+  lock.Release();
   worker.join();
-  owner.join();
   EXPECT_EQ(steps.load(), 3);
   EXPECT_EQ(registry->nGetState(), 3u);
   EXPECT_EQ(registry->nGetTableCount(), 0u);
