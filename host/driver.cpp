@@ -116,6 +116,13 @@ void CDriver::DestroyMembers() {
     reinterpret_cast<CAccessInterface*>(value)->ForgetDriver();
   }
   m_accessInterfaces.ReleaseAll();
+  // Opens the runtime never closed end with the driver object; their references go with the registry's, so that no
+  // connection outlives it unless an interface still holds one.
+  position = 0;
+  while (m_connections.bIterate(position, 0, &value, nullptr)) {
+    auto* connection = reinterpret_cast<CConnection*>(value);
+    while (connection->bDropOpen()) connection->nRelease();
+  }
   m_connections.ReleaseAll();
   SetErrorHolder(nullptr);
   if (gpDriver == this) gpDriver = nullptr;

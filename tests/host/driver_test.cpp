@@ -169,6 +169,14 @@ TEST_F(DriverTest, OpenKeepsTheConnectionUntilClosed) {
   EXPECT_EQ(CallSlot<int>(driver, kClose, Host()), 1);  // closing twice: nothing registered, still 1
 }
 
+TEST_F(DriverTest, OpensNeverClosedEndWithTheDriver) {
+  ASSERT_EQ(CallSlot<int>(driver, kOpen, Host()), 1);
+  ASSERT_EQ(CallSlot<int>(driver, kOpen, Host()), 1);
+  EXPECT_EQ(CallSlot<std::int32_t>(driver, kRelease), 0);
+  driver = nullptr;
+  EXPECT_EQ(doubles::gnLiveConnections.load(), 0);
+}
+
 // Two runtime connections opened on one description share one connection: each open keeps its own reference, so
 // closing one leaves the other working, and the connection goes with the last close only.
 TEST_F(DriverTest, EachOpenOfASharedConnectionEndsWithItsOwnClose) {
