@@ -25,7 +25,7 @@ using HV = HostValue;
 
 constexpr int kThreads = 4;
 constexpr int kRounds = 2000;
-constexpr int kStepsPerRound = 3;
+constexpr int kStepsPerRound = 2;
 
 // Slots of the driver object and positions of the access interface used here.
 enum : std::size_t {
@@ -58,13 +58,15 @@ struct Lane {
   qzrt::FileHandle sharedHandle;  // the same identifiers in every lane: one table for all of them
   qzrt::RegistryKey otherKey;
   int releaseAt = 0;
+  int notAvailableSlotTurn = 0;  // which of slots 25 and 31 the lane calls first
   int answersOutOfRange = 0;
 
   Lane(int lane, int round)
       : ownHandle(1 + lane % 2, 10 + lane),
         sharedHandle(1, 99),
         otherKey(1 + (lane + 1) % 2),
-        releaseAt((round + lane) % kStepsPerRound) {}
+        releaseAt((round + lane) % kStepsPerRound),
+        notAvailableSlotTurn(round / kStepsPerRound % 2) {}
 };
 
 bool IsBoolean(std::int32_t answer) { return answer == 0 || answer == 1; }
@@ -87,7 +89,7 @@ void RunLane(StressDriver* driver, Lane& lane) {
     for (std::int32_t answer : answers) lane.answersOutOfRange += IsBoolean(answer) ? 0 : 1;
     if (holdsDriver) {
       CallSlot<std::int32_t>(driver, kClearError);
-      if (step % 2 == 0) {
+      if ((step + lane.notAvailableSlotTurn) % 2 == 0) {
         CallSlot<int>(driver, kNotAvailable25);
       } else {
         CallSlot<int>(driver, kNotAvailable31, std::uintptr_t{0}, std::uintptr_t{0}, std::uintptr_t{0}, u"F.DAT");
@@ -121,10 +123,6 @@ bool RoundEndedCleanly(int round, std::vector<std::unique_ptr<Lane>>& lanes, qzr
 
 TEST(ThreadedDriverTest, InterfaceCallsMixedWithHolderSlotsAndTheLastRelease) {
   doubles::EnsureLibrary();
-  qzrt::ConnectionDescription connection;
-  connection.SetText(qzrt::ConnectionDescription::kName, u"cnx");
-  qzrt::TableDescription table(u"CUSTOMER");
-
   // The same four threads serve every round, started and stopped together by the barrier.
   std::barrier sync(kThreads + 1);
   bool stop = false;
@@ -142,6 +140,10 @@ TEST(ThreadedDriverTest, InterfaceCallsMixedWithHolderSlotsAndTheLastRelease) {
     });
   }
   for (int round = 0; round < kRounds; ++round) {
+    // The runtime's objects of one round (each logs the calls it takes; a log kept over every round would only grow).
+    qzrt::ConnectionDescription connection;
+    connection.SetText(qzrt::ConnectionDescription::kName, u"cnx");
+    qzrt::TableDescription table(u"CUSTOMER");
     driver = new StressDriver();
     for (int i = 0; i < kThreads; ++i) driver->AddRef();  // one reference per runtime thread
     gpDriver = driver;
