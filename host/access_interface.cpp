@@ -303,7 +303,8 @@ void CAccessInterface::UnregisterTable(IHostFileHandle* handle, CTable* table) {
   CTableRegistry* registry = pFindTableRegistry(handle);
   if (!registry) return;
   if (table) {
-    registry->Remove(handle);
+    // Only the very table given leaves the registry: the handle's entry may by now hold another one.
+    registry->Remove(handle, table);
     ForgetCachedTable(table);
     const auto key = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(table));
     // Only a table this interface created holds the set's reference.
@@ -314,19 +315,23 @@ void CAccessInterface::UnregisterTable(IHostFileHandle* handle, CTable* table) {
 
 CTable* CAccessInterface::pFindTable(IHostFileHandle* handle) {
   platform::CriticalSectionGuard lock(gcsDriverLock);
-  if (gpCachedTable && handle->nGetContextId() == gnCachedContextId && handle->nGetFileId() == gnCachedFileId) {
+  // The same identifiers may name a table of another driver object: the cache serves only the driver whose registry
+  // filed the entry, and nothing once this interface's driver is gone.
+  if (gpCachedTable && m_pDriver && gpCachedRegistry->pGetDriver() == m_pDriver &&
+      handle->nGetContextId() == gnCachedContextId && handle->nGetFileId() == gnCachedFileId) {
     gpCachedTable->AddRef();
     return gpCachedTable;
   }
   CTableRegistry* registry = pFindTableRegistry(handle);
   if (!registry) return nullptr;
   CTable* table = registry->pFind(handle);
-  registry->nRelease();
   if (table) {
     gnCachedContextId = handle->nGetContextId();
     gnCachedFileId = handle->nGetFileId();
     gpCachedTable = table;
+    gpCachedRegistry = registry;  // still in its driver's map, which holds it
   }
+  registry->nRelease();
   return table;
 }
 
@@ -462,9 +467,11 @@ std::int32_t CAccessInterface::RunOpen(IHostFileHandle* handle, A... arguments) 
   if (!table) return 0;
   ClearTableHolder(*table);
   const std::int32_t result = W::Run(*table, arguments...);
-  // A failed first open leaves no table behind; a created table never outlives its creation.
+  // A failed first open leaves no table behind; a created table never outlives its creation. Only then does the
+  // interface take the table's error: a table that was there before keeps its failure in its own holder.
   const bool unregister = W::kStep == EStep::Create || (result == 0 && created);
-  if (result == 0 && m_pErrorHolder) m_pErrorHolder->CopyErrorFrom(table->pGetErrorHolder());
+  const bool copyError = result == 0 && (W::kStep == EStep::Create || created);
+  if (copyError && m_pErrorHolder) m_pErrorHolder->CopyErrorFrom(table->pGetErrorHolder());
   if (unregister) UnregisterTable(handle, table.pGet());
   return result;
 }

@@ -14,6 +14,7 @@
 #include "host/driver_request.h"
 #include "host/host_value.h"
 #include "host/module_errors.h"
+#include "host/table_lookup_cache.h"
 #include "sql/connection.h"
 #include "sql/table_registry.h"
 
@@ -105,6 +106,8 @@ CDriver::~CDriver() { DestroyMembers(); }
 
 void CDriver::DestroyMembers() {
   if (m_pErrorHolder) m_pErrorHolder->Clear();
+  // The registries leave the map here even where someone else still holds one: none may serve lookups any more.
+  if (gpCachedRegistry && gpCachedRegistry->pGetDriver() == this) ForgetCachedRegistry(gpCachedRegistry);
   m_tableRegistries.ReleaseAll();
   // Interfaces the runtime still holds outlive their driver object: from now on they must not reach it.
   std::uint32_t position = 0;
@@ -113,6 +116,13 @@ void CDriver::DestroyMembers() {
     reinterpret_cast<CAccessInterface*>(value)->ForgetDriver();
   }
   m_accessInterfaces.ReleaseAll();
+  // Opens the runtime never closed end with the driver object; their references go with the registry's, so that no
+  // connection outlives it unless an interface still holds one.
+  position = 0;
+  while (m_connections.bIterate(position, 0, &value, nullptr)) {
+    auto* connection = reinterpret_cast<CConnection*>(value);
+    while (connection->bDropOpen()) connection->nRelease();
+  }
   m_connections.ReleaseAll();
   SetErrorHolder(nullptr);
   if (gpDriver == this) gpDriver = nullptr;
@@ -147,9 +157,15 @@ void CDriver::Reserved60() {}
 int CDriver::nReserved63() { return 0; }
 void CDriver::Reserved67() {}
 
-std::uint32_t CDriver::AddRef() { return ++m_nRefCount; }
+std::uint32_t CDriver::AddRef() {
+  platform::CriticalSectionGuard lock(gcsDriverLock);
+  return ++m_nRefCount;
+}
 
 std::int32_t CDriver::nRelease() {
+  // The destruction runs under the lock: an access interface's operation on another thread either completes before
+  // it or starts after it and finds its driver gone, never meets a driver half taken apart.
+  platform::CriticalSectionGuard lock(gcsDriverLock);
   if (m_nRefCount > 0) --m_nRefCount;
   if (m_nRefCount == 0) {
     DeletingDestructor(1);
@@ -159,19 +175,22 @@ std::int32_t CDriver::nRelease() {
 }
 
 std::int32_t CDriver::nClearError() {
-  if (m_pErrorHolder) m_pErrorHolder->Clear();
+  // The holder is shared with the access interfaces, whose operations change it on other threads.
+  CDriverRequest request(*this, CDriverRequest::LOCK);
   return 0;
 }
 
 CErrorHolder* CDriver::pGetErrorHolder() { return m_pErrorHolder; }
 
 int CDriver::bStoreHostPair(DriverArg a, DriverArg b) {
+  platform::CriticalSectionGuard lock(gcsDriverLock);
   m_nStoredPair[0] = a;
   m_nStoredPair[1] = b;
   return 1;
 }
 
 int CDriver::bStoreHostValue(DriverArg value) {
+  platform::CriticalSectionGuard lock(gcsDriverLock);
   m_nStoredValue = value;
   return 1;
 }
@@ -277,12 +296,11 @@ int CDriver::bOpenConnection(IHostConnectionDescription* description) {
   if (!connection) return 0;
   const int result = connection->bOpen(m_pErrorHolder, nullptr);
   if (result) {
-    // An open connection keeps one reference until it is closed; opening it again keeps the same one, so that
-    // one close always ends what the opens began.
-    if (connection->bIsReleasable()) {
-      connection->SetReleasable(0);
-      connection->AddRef();
-    }
+    // Each open keeps one reference until its own close: two runtime connections opened on one description share
+    // this connection, and closing one of them must leave it open for the other.
+    connection->SetReleasable(0);
+    connection->AddOpen();
+    connection->AddRef();
   } else {
     if (m_connections.bRemoveTextEntry(connection->pszGetName(), reinterpret_cast<std::uintptr_t>(connection.Get()))) {
       connection->nRelease();
@@ -304,10 +322,10 @@ int CDriver::bCloseConnection(IHostConnectionDescription* description) {
 }
 
 void CDriver::MarkClosingAndRelease(CConnection* connection) {
-  // Only an open holds a reference to give back: closing a connection never opened, or closed already, must not
-  // drop a reference some access interface still relies on.
-  const bool heldByOpen = !connection->bIsReleasable();
-  connection->SetReleasable(1);
+  // Only an open holds a reference to give back: closing a connection never opened, or closed as often as it was
+  // opened, must not drop a reference some access interface still relies on. It may go once its last open ends.
+  const bool heldByOpen = connection->bDropOpen() != 0;
+  if (connection->nGetOpenCount() == 0) connection->SetReleasable(1);
   if (nReleaseConnection(connection) > 0 && heldByOpen) nReleaseConnection(connection);
 }
 
@@ -408,11 +426,13 @@ int CDriver::nNotAvailable38(DriverArg, IHostConnectionDescription* description,
 }
 
 int CDriver::nNotAvailable25() {
+  CDriverRequest request(*this, CDriverRequest::LOCK_NO_CLEAR);
   RaiseNotAvailable(m_pErrorHolder, ERROR_UNIT_DRIVER, DRIVER_POINT_SLOT25, nullptr, nullptr);
   return 0;
 }
 
 int CDriver::nNotAvailable31(DriverArg, DriverArg, DriverArg, const char16_t* fileName) {
+  CDriverRequest request(*this, CDriverRequest::LOCK_NO_CLEAR);
   RaiseNotAvailable(m_pErrorHolder, ERROR_UNIT_DRIVER, DRIVER_POINT_SLOT31, nullptr, fileName);
   return 0;
 }
@@ -472,8 +492,9 @@ int CDriver::bDescribeTable(std::uint32_t* found, const char16_t* name, CConnect
 
 namespace {
 
-// A factory of an object whose class is not built yet: a clean failure in the holder.
+// A factory of an object whose class is not built yet: a clean failure in the holder (shared, so under the lock).
 void* pNotBuilt(CErrorHolder* holder) {
+  platform::CriticalSectionGuard lock(gcsDriverLock);
   RaiseNotAvailable(holder, ERROR_UNIT_DRIVER, DRIVER_POINT_NOT_BUILT, nullptr, nullptr);
   return nullptr;
 }

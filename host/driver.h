@@ -182,7 +182,8 @@ class CDriver {
 
  private:
   CConnection* pCreateAndRegisterConnection(const CTString& text, IHostConnectionDescription* description);
-  // Marks the connection releasable and gives back the reference its open kept (the lookup's is given back first).
+  // Ends one open: gives back the reference that open kept (the lookup's is given back first) and marks the
+  // connection releasable when no open is left.
   void MarkClosingAndRelease(CConnection* connection);
   void DestroyMembers();
 

@@ -11,6 +11,7 @@
 #include "host/host_objects.h"
 #include "host/library_entry.h"
 #include "host/module_errors.h"
+#include "host/table_lookup_cache.h"
 #include "sql/connection.h"
 #include "sql/table_registry.h"
 
@@ -260,7 +261,10 @@ void CDriver::RegisterTableRegistry(std::uint64_t key, CTableRegistry* registry)
   platform::CriticalSectionGuard lock(gcsDriverLock);
   // A key names one registry: a registry filed again under a key replaces the one there.
   std::uint64_t previous = 0;
-  if (m_tableRegistries.bRemove(key, &previous, nullptr)) reinterpret_cast<CTableRegistry*>(previous)->nRelease();
+  if (m_tableRegistries.bRemove(key, &previous, nullptr)) {
+    ForgetCachedRegistry(reinterpret_cast<CTableRegistry*>(previous));
+    reinterpret_cast<CTableRegistry*>(previous)->nRelease();
+  }
   registry->SetKey(key);
   registry->AddRef();
   if (!m_tableRegistries.bInsert(key, reinterpret_cast<std::uintptr_t>(registry))) {
@@ -303,6 +307,7 @@ std::uint32_t CDriver::bRemoveTableRegistryById(std::uint64_t key, CTableRegistr
                       reinterpret_cast<CTableRegistry*>(value) == registry;
   if (leaves) {
     m_tableRegistries.bRemove(key, nullptr, nullptr);
+    ForgetCachedRegistry(registry);
     registry->nRelease();  // the map's; the caller's still holds it
   }
   const std::uint32_t count = registry->nRelease();
@@ -314,8 +319,9 @@ std::uint32_t CDriver::bRemoveTableRegistry(IHostRegistryKey* key, CTableRegistr
 }
 
 int CDriver::CloseTableRegistry(IHostRegistryKey* key) {
-  if (m_pErrorHolder) m_pErrorHolder->Clear();
-  CDriverRequest request(*this, CDriverRequest::LOCK_NO_CLEAR);
+  // The holder is cleared inside the lock rather than just before it: no caller can tell the two apart, and the
+  // holder is shared with interfaces working on other threads.
+  CDriverRequest request(*this, CDriverRequest::LOCK);
   CTableRegistry* registry = pFindTableRegistry(key);
   if (!registry) return 0;
   registry->CloseAllTables();

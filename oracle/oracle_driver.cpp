@@ -16,17 +16,19 @@ namespace {
 // Point 0 of the Oracle driver's raises: an operation whose Oracle work is not built yet.
 constexpr std::uint32_t ORACLE_DRIVER_POINT_NOT_BUILT = 0;
 
+// The runtime calls these two without any request frame; the holder is shared with the access interfaces, so the
+// error goes into it under the lock.
+int RaiseNotBuiltLocked(CErrorHolder* holder) {
+  platform::CriticalSectionGuard lock(gcsDriverLock);
+  RaiseNotAvailable(holder, ERROR_UNIT_DRIVER, ORACLE_DRIVER_POINT_NOT_BUILT, nullptr, nullptr);
+  return 0;
+}
+
 }  // namespace
 
-int CDriverOra::bListDatabases(void*) {
-  RaiseNotAvailable(pGetErrorHolder(), ERROR_UNIT_DRIVER, ORACLE_DRIVER_POINT_NOT_BUILT, nullptr, nullptr);
-  return 0;
-}
+int CDriverOra::bListDatabases(void*) { return RaiseNotBuiltLocked(pGetErrorHolder()); }
 
-int COracleDriver::bGetNativeTypeList(void*) {
-  RaiseNotAvailable(pGetErrorHolder(), ERROR_UNIT_DRIVER, ORACLE_DRIVER_POINT_NOT_BUILT, nullptr, nullptr);
-  return 0;
-}
+int COracleDriver::bGetNativeTypeList(void*) { return RaiseNotBuiltLocked(pGetErrorHolder()); }
 
 void* COracleDriver::pCreateNativeTextValue(CErrorHolder* holder, DriverArg) {
   RaiseNotAvailable(holder ? holder : pGetErrorHolder(), ERROR_UNIT_DRIVER, ORACLE_DRIVER_POINT_NOT_BUILT, nullptr,
@@ -99,7 +101,9 @@ int COracleDriver::bGetReferentialLinks(CConnection* connection, DriverArg, Driv
 extern "C" QZ_EXPORT void* piQueryInterface() {
   auto* driver = new (std::nothrow) COracleDriver();
   if (!driver) return nullptr;
-  // Each call makes a new driver object; an earlier one stays with whoever holds it.
+  // Each call makes a new driver object; an earlier one stays with whoever holds it. Other threads read gpDriver
+  // under the lock while they give connections back.
+  platform::CriticalSectionGuard lock(gcsDriverLock);
   gpDriver = driver;
   driver->AddRef();
   driver->SetErrorHolder(driver->pCreateErrorHolder());

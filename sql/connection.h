@@ -99,6 +99,15 @@ class CConnection : public CRefCounted {
   std::uint32_t nGetSerialNumber() const { return m_nSerialNumber; }
   std::uint32_t bIsReleasable() const { return m_bReleasable; }
   void SetReleasable(std::uint32_t flag) { m_bReleasable = flag; }
+  // The driver's opens of the connection not closed yet; each holds one reference of the connection.
+  std::uint32_t nGetOpenCount() const { return m_nOpenCount; }
+  void AddOpen() { ++m_nOpenCount; }
+  // One open less; 0 (and nothing changed) when no open is left to end.
+  int bDropOpen() {
+    if (m_nOpenCount == 0) return 0;
+    --m_nOpenCount;
+    return 1;
+  }
   // The releasable flag is on and no transaction level is active.
   int bCanBeReleased() const;
   int bIsTransactionOpen() const;
@@ -159,6 +168,7 @@ class CConnection : public CRefCounted {
   CTString m_strName;
   CTextBufferW m_connectionString{1024};
   std::uint32_t m_bReleasable = 1;
+  std::uint32_t m_nOpenCount = 0;
   CTransaction* m_pTransaction = nullptr;
   std::uint32_t m_nNamedParameterSwitch = 0;
   CTString m_strDatabaseName;

@@ -32,6 +32,7 @@ CTableRegistry::CTableRegistry(CDriver* driver)
 }
 
 CTableRegistry::~CTableRegistry() {
+  ForgetCachedRegistry(this);
   if (m_pErrorHolder) m_pErrorHolder->nRelease();
   m_pErrorHolder = nullptr;
   // The tables leave with the registry: none may stay reachable through the access interfaces' cache.
@@ -103,10 +104,15 @@ CTable* CTableRegistry::pTakeOut(std::uint64_t fileId) {
   return table;
 }
 
-void CTableRegistry::Remove(IHostFileHandle* handle) {
+void CTableRegistry::Remove(IHostFileHandle* handle, const CTable* table) {
   platform::CriticalSectionGuard lock(gcsDriverLock);
   if (!handle) return;
-  if (CTable* table = pTakeOut(handle->nGetFileId())) table->nRelease();
+  const std::uint64_t fileId = handle->nGetFileId();
+  if (table) {
+    std::uint64_t value = 0;
+    if (!m_tables.bLookup(fileId, &value, nullptr) || TableOf(value) != table) return;
+  }
+  if (CTable* removed = pTakeOut(fileId)) removed->nRelease();
 }
 
 std::uint32_t CTableRegistry::nSetStateByName(const char16_t* name, std::uint32_t state) {

@@ -47,8 +47,9 @@ class CTableRegistry : public CRefCounted {
   // with the out-of-memory error in the registry's holder when the factory made none.
   CTable* pFindOrCreate(IHostFileHandle* handle, CConnection* connection, IHostFileDescription* description,
                         std::uint32_t* created);
-  // Drops the handle's entry and the registry's reference on its table.
-  void Remove(IHostFileHandle* handle);
+  // Drops the handle's entry and the registry's reference on its table; with a table given, only when the entry
+  // holds that very table.
+  void Remove(IHostFileHandle* handle, const CTable* table = nullptr);
   // Stores the state in every table of that name; the AND of their answers, 1 when none has the name.
   std::uint32_t nSetStateByName(const char16_t* name, std::uint32_t state);
   // Closes every open table and empties the registry.

@@ -25,11 +25,22 @@ const char16_t* NameText(const char16_t* name) { return name ? name : u""; }
 
 }  // namespace
 
-CTransaction::CTransaction(CConnection* owner) : m_pOwner(owner) {}
+CTransaction::CTransaction(CConnection* owner) : m_pOwner(owner), m_pOutermost(this) {}
 
 CTransaction::~CTransaction() {
-  if (m_pInner) m_pInner->nRelease();
+  // Each inner level this chain alone holds is detached before it goes, so a chain of any depth is released in a
+  // loop, never by one destructor calling the next.
+  CTransaction* level = m_pInner;
   m_pInner = nullptr;
+  while (level) {
+    CTransaction* next = nullptr;
+    if (level->nGetRefCount() <= 1) {
+      next = level->m_pInner;
+      level->m_pInner = nullptr;
+    }
+    level->nRelease();
+    level = next;
+  }
 }
 
 int CTransaction::bDetach() { return 1; }
@@ -39,9 +50,24 @@ int CTransaction::bBeginLevel(CErrorHolder* holder) { return m_pOwner->bBeginTra
 int CTransaction::bCommitLevel(CErrorHolder* holder) { return m_pOwner->bCommitTransaction(holder); }
 int CTransaction::bRollbackLevel(CErrorHolder* holder) { return m_pOwner->bRollbackTransaction(holder); }
 
+CTransaction* CTransaction::pInnermostActive() const {
+  CTransaction* innermost = m_pOutermost->m_pInnermost;
+  return m_bActive && innermost ? innermost : const_cast<CTransaction*>(this);
+}
+
+void CTransaction::SetActive(std::uint32_t active) {
+  m_bActive = active;
+  CTransaction*& innermost = m_pOutermost->m_pInnermost;
+  if (active) {
+    innermost = this;
+  } else if (innermost == this) {
+    innermost = m_pOuter;
+  }
+}
+
 int CTransaction::bBegin(CErrorHolder* holder, const char16_t* name) {
   m_strName = name;
-  m_bActive = bBeginLevel(holder) ? 1 : 0;
+  SetActive(bBeginLevel(holder) ? 1 : 0);
   return static_cast<int>(m_bActive);
 }
 
@@ -53,63 +79,64 @@ CTransaction* CTransaction::pEnsureInner(CErrorHolder* holder) {
       return nullptr;
     }
     m_pInner->AddRef();
+    m_pInner->m_pOuter = this;
+    m_pInner->m_pOutermost = m_pOutermost;
   }
   return m_pInner;
 }
 
 int CTransaction::bBeginNested(CErrorHolder* holder, const char16_t* name) {
-  CTransaction* level = this;
-  while (level->m_pInner && level->m_pInner->m_bActive) level = level->m_pInner;
-  CTransaction* inner = level->pEnsureInner(holder);
+  CTransaction* inner = pInnermostActive()->pEnsureInner(holder);
   return inner ? inner->bBegin(holder, name) : 0;
 }
 
 int CTransaction::bCommitThis(CErrorHolder* holder) {
   // A commit ends the level whatever the server answers.
-  m_bActive = 0;
+  SetActive(0);
   return bCommitLevel(holder);
 }
 
 int CTransaction::bRollbackThis(CErrorHolder* holder) {
   if (!m_bActive) return 1;
-  m_bActive = 0;
+  SetActive(0);
   return bRollbackLevel(holder);
 }
 
 int CTransaction::bCommitNamed(CErrorHolder* holder, const char16_t* name) {
-  const bool innerActive = m_pInner && m_pInner->m_bActive;
-  if (bIsEmptyName(name)) return innerActive ? m_pInner->bCommitNamed(holder, name) : bCommitThis(holder);
-  if (m_strName.bEqualsNoCase(name)) {
-    if (innerActive) {
+  if (bIsEmptyName(name)) return pInnermostActive()->bCommitThis(holder);
+  for (CTransaction* level = this; level; level = level->bInnerActive() ? level->m_pInner : nullptr) {
+    if (!level->m_strName.bEqualsNoCase(name)) continue;
+    if (level->bInnerActive()) {
       RaiseModuleError(holder, 0, ERROR_UNIT_TRANSACTION, TRANSACTION_POINT_INNER_ACTIVE, m_pOwner, nullptr,
-                       ERROR_INNER_LEVEL_ACTIVE, name, m_pInner->pszGetName());
+                       ERROR_INNER_LEVEL_ACTIVE, name, level->m_pInner->pszGetName());
       return 0;
     }
-    return bCommitThis(holder);
+    return level->bCommitThis(holder);
   }
-  if (innerActive) return m_pInner->bCommitNamed(holder, name);
   RaiseModuleError(holder, 0, ERROR_UNIT_TRANSACTION, TRANSACTION_POINT_COMMIT_UNKNOWN, m_pOwner, nullptr,
                    ERROR_UNKNOWN_LEVEL, name);
   return 0;
 }
 
 int CTransaction::bRollbackNamed(CErrorHolder* holder, const char16_t* name) {
-  const bool innerActive = m_pInner && m_pInner->m_bActive;
-  if (bIsEmptyName(name)) return innerActive ? m_pInner->bRollbackNamed(holder, name) : bRollbackThis(holder);
-  if (m_strName.bEqualsNoCase(name)) {
+  if (bIsEmptyName(name)) return pInnermostActive()->bRollbackThis(holder);
+  for (CTransaction* level = this; level; level = level->bInnerActive() ? level->m_pInner : nullptr) {
+    if (!level->m_strName.bEqualsNoCase(name)) continue;
     // The named level itself stays active when only its inner levels are rolled back.
-    return innerActive ? m_pInner->bRollbackAll(holder) : bRollbackThis(holder);
+    return level->bInnerActive() ? level->m_pInner->bRollbackAll(holder) : level->bRollbackThis(holder);
   }
-  if (innerActive) return m_pInner->bRollbackNamed(holder, name);
   RaiseModuleError(holder, 0, ERROR_UNIT_TRANSACTION, TRANSACTION_POINT_ROLLBACK_UNKNOWN, m_pOwner, nullptr,
                    ERROR_UNKNOWN_LEVEL, name);
   return 0;
 }
 
 int CTransaction::bRollbackAll(CErrorHolder* holder) {
+  // Innermost first, outward to this level.
   int result = 1;
-  if (m_pInner && !m_pInner->bRollbackAll(holder)) result = 0;
-  if (!bRollbackThis(holder)) result = 0;
+  for (CTransaction* level = pInnermostActive();; level = level->m_pOuter) {
+    if (!level->bRollbackThis(holder)) result = 0;
+    if (level == this || !level->m_pOuter) break;
+  }
   return result;
 }
 

@@ -5,6 +5,9 @@
 //
 // The generic level runs its statements through its connection's operations 18 to 20; the Oracle transaction
 // replaces operations 2 to 7 with server-side transaction calls.
+//
+// The active levels are always the outermost ones of the chain; the outermost level keeps the innermost active one
+// at hand, so that a begin, or an end without a name, costs the same at any depth, and no walk of the chain recurses.
 #pragma once
 
 #include <cstdint>
@@ -43,6 +46,11 @@ class CTransaction : public CRefCounted {
   CConnection* pGetOwner() const { return m_pOwner; }
 
  private:
+  // The innermost active level of the chain from this level on; this one when it is not active.
+  CTransaction* pInnermostActive() const;
+  bool bInnerActive() const { return m_pInner && m_pInner->m_bActive; }
+  // Sets the active flag and keeps the outermost level's innermost active level in step.
+  void SetActive(std::uint32_t active);
   int bCommitThis(CErrorHolder* holder);
   int bRollbackThis(CErrorHolder* holder);
   // The inner level, created through the owner's slot 21 when there is none; null with the out-of-memory error.
@@ -51,5 +59,8 @@ class CTransaction : public CRefCounted {
   CConnection* m_pOwner;
   CTString m_strName;
   CTransaction* m_pInner = nullptr;
+  CTransaction* m_pOuter = nullptr;       // the level this one is nested in (no reference); null for the outermost
+  CTransaction* m_pOutermost;             // this one for the outermost level (no reference)
+  CTransaction* m_pInnermost = nullptr;   // the outermost level's: the innermost active level, null when none
   std::uint32_t m_bActive = 0;
 };

@@ -19,6 +19,7 @@
 #include "standin/runtime/runtime_objects.h"
 #include "tests/doubles/driver_doubles.h"
 #include "tests/slot_call.h"
+#include "tests/support/lock_held_elsewhere.h"
 
 extern "C" void* piQueryInterface();
 
@@ -145,6 +146,7 @@ TEST_F(DriverTest, ConnectionTextAndItsKeys) {
   EXPECT_EQ(CallSlot<int>(driver, kOpen, &lower), 1);
   EXPECT_EQ(driver->nGetConnectionCount(), 1u);
   CallSlot<int>(driver, kClose, &upper);
+  CallSlot<int>(driver, kClose, &lower);
   EXPECT_EQ(driver->nGetConnectionCount(), 0u);
   EXPECT_EQ(upper.References() + lower.References(), 2);
 }
@@ -162,11 +164,38 @@ TEST_F(DriverTest, OpenKeepsTheConnectionUntilClosed) {
   ASSERT_NE(connection, nullptr);
   EXPECT_EQ(connection->nGetRefCount(), 2u);  // the registry's and the open's
   EXPECT_FALSE(connection->bIsReleasable());
-  EXPECT_EQ(CallSlot<int>(driver, kOpen, Host()), 1);  // opening again keeps the one open reference
-  EXPECT_EQ(connection->nGetRefCount(), 2u);
   EXPECT_EQ(CallSlot<int>(driver, kClose, Host()), 1);
   EXPECT_EQ(Registered(), nullptr);
   EXPECT_EQ(CallSlot<int>(driver, kClose, Host()), 1);  // closing twice: nothing registered, still 1
+}
+
+TEST_F(DriverTest, OpensNeverClosedEndWithTheDriver) {
+  ASSERT_EQ(CallSlot<int>(driver, kOpen, Host()), 1);
+  ASSERT_EQ(CallSlot<int>(driver, kOpen, Host()), 1);
+  EXPECT_EQ(CallSlot<std::int32_t>(driver, kRelease), 0);
+  driver = nullptr;
+  EXPECT_EQ(doubles::gnLiveConnections.load(), 0);
+}
+
+// Two runtime connections opened on one description share one connection: each open keeps its own reference, so
+// closing one leaves the other working, and the connection goes with the last close only.
+TEST_F(DriverTest, EachOpenOfASharedConnectionEndsWithItsOwnClose) {
+  ASSERT_EQ(CallSlot<int>(driver, kOpen, Host()), 1);
+  ASSERT_EQ(CallSlot<int>(driver, kOpen, Host()), 1);
+  CConnection* connection = Registered();
+  ASSERT_NE(connection, nullptr);
+  EXPECT_EQ(connection->nGetRefCount(), 3u);  // the registry's and one per open
+  EXPECT_EQ(CallSlot<int>(driver, kClose, Host()), 1);
+  EXPECT_EQ(Registered(), connection);
+  EXPECT_FALSE(connection->bIsReleasable());
+  EXPECT_EQ(CallSlot<int>(driver, kBegin, Host(), u"T"), 1);
+  EXPECT_EQ(CallSlot<int>(driver, kCommit, Host(), u"T"), 1);
+  EXPECT_EQ(CallSlot<int>(driver, kClose, Host()), 1);
+  EXPECT_EQ(Registered(), nullptr);
+  // Further closes find nothing to end and drop nothing.
+  EXPECT_EQ(CallSlot<int>(driver, kClose, Host()), 1);
+  EXPECT_EQ(CallSlot<int>(driver, kCommit, Host(), u"T"), 0);
+  EXPECT_EQ(Holder()->nGetErrorCode(), 14u);
 }
 
 TEST_F(DriverTest, AFailedOpenLeavesNothingAndANonFatalError) {
@@ -268,6 +297,68 @@ TEST_F(DriverTest, NotAvailableSlots) {
             0);
   EXPECT_TRUE(Soiled());  // this one never clears the holder
   EXPECT_EQ(driver->nGetConnectionCount(), 0u);  // the connections these made went with their request
+}
+
+// Runs the call on a thread of its own while another thread holds the lock: it must neither finish nor change what
+// the probe reads before the lock is given back.
+template <typename Probe, typename Call>
+void ExpectWaitsForTheLock(Probe probe, Call call) {
+  LockHeldElsewhere lock;
+  const auto before = probe();
+  auto done = std::async(std::launch::async, call);
+  EXPECT_EQ(done.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
+  EXPECT_EQ(probe(), before);
+  lock.Release();
+  done.get();
+}
+
+template <typename Call>
+void ExpectWaitsForTheLock(CErrorHolder* holder, Call call) {
+  ExpectWaitsForTheLock([holder] { return holder->nGetRecordedCode(); }, call);
+}
+
+TEST_F(DriverTest, SlotsThatChangeTheSharedHolderWaitForTheLock) {
+  qzrt::RegistryKey key(4);
+  Soil();
+  ExpectWaitsForTheLock(Holder(), [&] { EXPECT_EQ(CallSlot<std::int32_t>(driver, kClearError), 0); });
+  EXPECT_FALSE(Soiled());
+  Soil();
+  ExpectWaitsForTheLock(Holder(), [&] { EXPECT_EQ(CallSlot<int>(driver, kCloseRegistry, &key), 0); });
+  EXPECT_FALSE(Soiled());  // cleared all the same, inside the lock
+  Holder()->Clear();
+  ExpectWaitsForTheLock(Holder(), [&] { EXPECT_EQ(CallSlot<int>(driver, kNotAvailable25), 0); });
+  EXPECT_TRUE(doubles::HasIdentification(Holder(), 5, 6));
+  Holder()->Clear();
+  ExpectWaitsForTheLock(Holder(), [&] {
+    EXPECT_EQ(CallSlot<int>(driver, kNotAvailable31, std::uintptr_t{0}, std::uintptr_t{0}, std::uintptr_t{0},
+                            u"F.DAT"),
+              0);
+  });
+  EXPECT_TRUE(doubles::HasIdentification(Holder(), 5, 7));
+}
+
+// The last release destroys the driver under the lock, so an interface operation running elsewhere finishes first.
+TEST_F(DriverTest, TheLastReleaseDestroysUnderTheLock) {
+  auto* other = new TestDriver();
+  other->AddRef();
+  gpDriver = other;  // its destruction empties gpDriver: the probe sees when it happens
+  ExpectWaitsForTheLock([] { return gpDriver; }, [&] { EXPECT_EQ(CallSlot<std::int32_t>(other, kRelease), 0); });
+  EXPECT_EQ(gpDriver, nullptr);
+  gpDriver = driver;
+}
+
+TEST(DriverObjectTest, OracleAnswersOfTheNativeTypeListAndTheDatabaseListWaitForTheLock) {
+  doubles::EnsureLibrary();
+  void* driver = nullptr;
+  ExpectWaitsForTheLock([] { return gpDriver; }, [&] { driver = piQueryInterface(); });  // set under the lock
+  ASSERT_EQ(gpDriver, driver);
+  CErrorHolder* holder = CallSlot<CErrorHolder*>(driver, kHolder);
+  ExpectWaitsForTheLock(holder, [&] { EXPECT_EQ(CallSlot<int>(driver, kNativeTypes, nullptr), 0); });
+  EXPECT_EQ(holder->nGetErrorCode(), 8u);
+  holder->Clear();
+  ExpectWaitsForTheLock(holder, [&] { EXPECT_EQ(CallSlot<int>(driver, kListDatabases, nullptr), 0); });
+  EXPECT_EQ(holder->nGetErrorCode(), 8u);
+  EXPECT_EQ(CallSlot<std::int32_t>(driver, kRelease), 0);
 }
 
 TEST_F(DriverTest, SlotsThatChangeTheConnectionRegistryHoldTheLock) {
@@ -516,15 +607,7 @@ TEST_F(DriverTest, AnExceptionPassesThroughUnchangedAndLeavesTheLockFree) {
 TEST_F(DriverTest, TwoThreadsWaitWhileAThirdHoldsTheLock) {
   qzrt::ConnectionDescription other;
   other.SetText(D::kName, u"second");
-  std::promise<void> held;
-  std::promise<void> release;
-  std::thread holder([&] {
-    gcsDriverLock.Enter();
-    held.set_value();
-    release.get_future().wait();
-    gcsDriverLock.Leave();
-  });
-  held.get_future().wait();
+  LockHeldElsewhere lock;
   std::atomic<int> done{0};
   auto run = [&](void* host) {
     for (int i = 0; i < 50; ++i) {
@@ -540,10 +623,9 @@ TEST_F(DriverTest, TwoThreadsWaitWhileAThirdHoldsTheLock) {
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_EQ(done.load(), 0);
   EXPECT_EQ(driver->nGetConnectionCount(), 0u);  // nothing got past the lock
-  release.set_value();
+  lock.Release();
   first.join();
   second.join();
-  holder.join();
   EXPECT_EQ(done.load(), 2);
   EXPECT_EQ(driver->nGetConnectionCount(), 0u);
   EXPECT_EQ(other.References(), 1);

@@ -461,13 +461,16 @@ TEST_F(AccessInterfaceTest, OpenFamilyUsesTheRightConnectionOpenAndCleansUpAFail
   EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 14, Handle(), HV{0}), 1);
   EXPECT_EQ(m_script.reopens, 2);
 
-  // A failed open of a registered table keeps it; a failed first open leaves nothing behind.
+  // A failed open of a registered table keeps it, and its error stays in the table's holder; a failed first open
+  // leaves nothing behind but its error in the interface's holder.
   m_script.failing.insert("bOpen");
   EXPECT_EQ(Open(Handle()), 0);
-  EXPECT_EQ(InterfaceHolder()->nGetErrorCode(), 8u);
+  EXPECT_EQ(InterfaceHolder()->nGetRecordedCode(), ERROR_CODE_NONE_RECORDED);
+  EXPECT_EQ(TableHolder(Handle())->nGetErrorCode(), 8u);
   EXPECT_EQ(m_interface->nGetTableCount(), 1u);
   qzrt::FileHandle other(1, 11);
   EXPECT_EQ(Open(&other), 0);
+  EXPECT_EQ(InterfaceHolder()->nGetErrorCode(), 8u);
   EXPECT_EQ(m_interface->nGetTableCount(), 1u);
   EXPECT_EQ(m_script.tablesMade, 2);
   EXPECT_EQ(m_script.tablesDestroyed, 1);
@@ -647,6 +650,43 @@ TEST_F(AccessInterfaceTest, InterfaceOutlivingItsDriverReachesNothing) {
   EXPECT_EQ(Open(Handle()), 0);
   EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 6), 0);
   m_interface = nullptr;
+}
+
+// Two driver objects may see the same context and file identifiers: the cache filed through one serves none of the
+// other's interfaces, and an interface whose driver is gone reaches no table through it.
+TEST_F(AccessInterfaceTest, CacheServesOnlyTheDriverThatFiledIt) {
+  ASSERT_EQ(Open(Handle()), 1);
+  ASSERT_EQ(CallSlot<std::int32_t>(m_interface, 29, Handle()), 1);
+  ASSERT_NE(gpCachedTable, nullptr);
+  Script otherScript;
+  auto* other = new TestDriver(otherScript);
+  other->AddRef();
+  qzrt::ConnectionDescription otherConnection;
+  otherConnection.SetText(qzrt::ConnectionDescription::kName, u"other");
+  auto* otherInterface = CallSlot<CAccessInterface*>(other, 13, &otherConnection, &m_description);
+  ASSERT_NE(otherInterface, nullptr);
+  m_script.calls.clear();
+  EXPECT_EQ(CallSlot<std::int32_t>(otherInterface, 29, Handle()), 0);
+  EXPECT_EQ(otherInterface->pGetErrorHolder()->nGetErrorCode(), 19u);
+  EXPECT_EQ(CallSlot<std::int32_t>(otherInterface, 17, Handle()), 1);  // nothing of its own to close
+  EXPECT_TRUE(m_script.calls.empty());
+  EXPECT_EQ(m_interface->nGetTableCount(), 1u);
+
+  // Each driver's interface reaches its own table under the same identifiers.
+  ASSERT_EQ(CallSlot<std::int32_t>(otherInterface, 15, Handle(), 0u, HV{0}), 1);
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 29, Handle()), 1);
+  EXPECT_EQ(CallSlot<std::int32_t>(otherInterface, 29, Handle()), 1);
+  EXPECT_EQ(m_script.Ops(), (std::vector<std::string>{"bUnlockTable"}));
+  EXPECT_EQ(otherScript.Ops(), (std::vector<std::string>{"bOpen", "bUnlockTable"}));
+
+  // The other driver goes; the cache now holds this driver's table, which its orphaned interface must not reach.
+  CallSlot<std::int32_t>(other, 6);
+  gpDriver = m_driver;
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 29, Handle()), 1);
+  EXPECT_EQ(CallSlot<std::int32_t>(otherInterface, 29, Handle()), 0);
+  EXPECT_EQ(m_script.Ops(), (std::vector<std::string>{"bUnlockTable", "bUnlockTable"}));
+  EXPECT_EQ(CallSlot<std::int32_t>(otherInterface, 6), 0);
+  EXPECT_EQ(otherScript.tablesMade, otherScript.tablesDestroyed);
 }
 
 // The real driver chain: its connections cannot open a session yet, so the open family fails cleanly with the

@@ -14,6 +14,7 @@
 #include "host/table_lookup_cache.h"
 #include "standin/runtime/runtime_objects.h"
 #include "tests/doubles/driver_doubles.h"
+#include "tests/support/lock_held_elsewhere.h"
 
 namespace {
 
@@ -72,8 +73,17 @@ TEST_F(TableRegistryTest, FindOrCreateMakesOneTablePerFile) {
   EXPECT_EQ(registry->pFind(AsHandle(other)), nullptr);
   found->nRelease();
   second->nRelease();
+  // Removing with another table named leaves the handle's entry alone: only the very table given goes.
+  CTable* stranger = registry->pFindOrCreate(AsHandle(other), connection, Description(u"EMP"), &created);
+  ASSERT_NE(stranger, nullptr);
+  registry->Remove(AsHandle(handle), stranger);
+  EXPECT_EQ(registry->pFindById(10), first);
   first->nRelease();
-  registry->Remove(AsHandle(handle));
+  registry->Remove(AsHandle(other), stranger);
+  stranger->nRelease();
+  EXPECT_EQ(registry->nGetTableCount(), 1u);
+  first->nRelease();
+  registry->Remove(AsHandle(handle), first);
   EXPECT_EQ(registry->nGetTableCount(), 0u);
   // Without a current driver object the table gave its connection reference back plainly.
   EXPECT_EQ(gpDriver, nullptr);
@@ -138,15 +148,7 @@ TEST_F(TableRegistryTest, RemovingAndDestroyingForgetTheCachedTable) {
 }
 
 TEST_F(TableRegistryTest, OperationsWaitForTheDriverLock) {
-  std::promise<void> held;
-  std::promise<void> release;
-  std::thread owner([&] {
-    gcsDriverLock.Enter();
-    held.set_value();
-    release.get_future().wait();
-    gcsDriverLock.Leave();
-  });
-  held.get_future().wait();
+  LockHeldElsewhere lock;
   std::atomic<int> steps{0};
   std::thread worker([&] {
     qzrt::FileHandle handle(1, 1);
@@ -162,9 +164,8 @@ TEST_F(TableRegistryTest, OperationsWaitForTheDriverLock) {
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_EQ(steps.load(), 0);  // nothing got past the lock held by another thread
   EXPECT_EQ(registry->nGetTableCount(), 0u);
-  release.set_value();
+  lock.Release();
   worker.join();
-  owner.join();
   EXPECT_EQ(steps.load(), 3);
   EXPECT_EQ(registry->nGetState(), 3u);
   EXPECT_EQ(registry->nGetTableCount(), 0u);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -129,6 +130,37 @@ TEST_F(TransactionTest, NestedUnknownNamesFailWithError9) {
   c.bBeginLevel(&holder, u"B2");
   EXPECT_EQ(c.pGetTransaction()->pGetInner(), inner);
   EXPECT_EQ(std::u16string(inner->pszGetName()), u"B2");
+}
+
+// A deep chain of levels: each begin and each unnamed end costs the same at any depth, a named end finds its level
+// far out, and the chain is released without one destructor calling the next.
+TEST_F(TransactionTest, DeepNestingStaysFastAndReleasesWithoutRecursion) {
+  auto& c = Make(false);
+  constexpr int kDepth = 200000;
+  const auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < kDepth; ++i) ASSERT_EQ(c.bBeginLevel(&holder, u"L"), 1);
+  EXPECT_EQ(c.bCommitLevel(&holder, nullptr), 1);  // the innermost
+  EXPECT_EQ(c.bBeginLevel(&holder, u"last"), 1);
+  // Commit of an outer level waits for the inner ones; rolling back the second level leaves the outermost alone.
+  EXPECT_EQ(c.bCommitLevel(&holder, u"L"), 0);
+  EXPECT_EQ(holder.nGetErrorCode(), 10u);
+  holder.Clear();
+  CTransaction* second = c.pGetTransaction()->pGetInner();
+  ASSERT_NE(second, nullptr);
+  c.statements.clear();
+  EXPECT_EQ(second->bRollbackAll(&holder), 1);
+  EXPECT_EQ(c.statements.size(), static_cast<std::size_t>(kDepth - 1));
+  EXPECT_TRUE(c.bIsTransactionOpen());
+  EXPECT_EQ(c.bBeginLevel(&holder, u"again"), 1);
+  EXPECT_EQ(std::u16string(second->pszGetName()), u"again");  // reused, right inside the outermost
+  EXPECT_EQ(c.bRollbackLevel(&holder, u"L"), 1);  // the outermost's inner levels only
+  EXPECT_TRUE(c.bIsTransactionOpen());
+  EXPECT_EQ(c.bRollbackLevel(&holder, nullptr), 1);
+  EXPECT_FALSE(c.bIsTransactionOpen());
+  // Quadratic walks would take minutes here; the whole run takes well under a second unoptimised.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+  c.nRelease();  // the whole chain goes with the connection
+  connection = nullptr;
 }
 
 TEST_F(TransactionTest, LockStatements) {
