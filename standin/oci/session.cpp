@@ -7,6 +7,7 @@
 #include <set>
 
 #include "standin/oci/catalog.h"
+#include "standin/oci/immortal.h"
 #include "standin/oci/ora_datetime.h"
 #include "standin/oci/ora_functions.h"
 #include "standin/oci/text_codec.h"
@@ -24,8 +25,8 @@ struct LiveSessions {
 };
 
 LiveSessions& Live() {
-  static LiveSessions live;
-  return live;
+  static Immortal<LiveSessions> live;
+  return *live;
 }
 
 // SQLite finds an unqualified table in any attached schema; Oracle only in the session's own. The authorizer
