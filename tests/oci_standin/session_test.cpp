@@ -39,16 +39,6 @@ TEST(DataSources, ExistOnlyOnceMade) {
   EXPECT_EQ(c.ErrorCode(), 12154);
   c.Logoff();
   EXPECT_EQ(lib.CreateUser(name.c_str(), "SCOTT", "tiger"), 12154);
-  using Logon = sword (*)(OCIEnv*, OCIError*, OCISvcCtx**, const OraText*, ub4, const OraText*, ub4, const OraText*,
-                          ub4);
-  auto logon = reinterpret_cast<Logon>(lib.Entry("OCILogon"));
-  ASSERT_NE(logon, nullptr);
-  OCISvcCtx* svc = nullptr;
-  EXPECT_EQ(logon(c.env, c.err, &svc, reinterpret_cast<const OraText*>("SYSTEM"), 6,
-                  reinterpret_cast<const OraText*>("manager"), 7, reinterpret_cast<const OraText*>(name.data()),
-                  static_cast<ub4>(name.size())),
-            oci::kError);
-  EXPECT_EQ(c.ErrorCode(), 12154);
 
   // Made, it is a database with its administrator, under any spelling of its name.
   ASSERT_EQ(lib.CreateDataSource(("ora:" + name).c_str()), 0);
