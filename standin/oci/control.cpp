@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "standin/oci/database.h"
+#include "standin/oci/immortal.h"
 
 namespace qzoci {
 
@@ -28,8 +29,8 @@ struct ControlState {
 };
 
 ControlState& State() {
-  static ControlState state;
-  return state;
+  static Immortal<ControlState> state;
+  return *state;
 }
 
 }  // namespace
@@ -88,6 +89,11 @@ QZOCI_EXPORT void qzociSetDataDirectory(const char* directory) {
 }
 
 QZOCI_EXPORT void qzociCloseDatabases() { qzoci::Database::CloseAll(); }
+
+QZOCI_EXPORT int qzociCreateDataSource(const char* dataSource) {
+  qzoci::OraError error;
+  return qzoci::Database::Create(dataSource ? dataSource : "", error) ? 0 : error.code;
+}
 
 QZOCI_EXPORT int qzociCreateUser(const char* dataSource, const char* user, const char* password) {
   qzoci::OraError error;

@@ -1,7 +1,7 @@
 // The stand-in's control API for tests, exported under its own "qzoci" prefix (never an OCI name): a call log of
 // the entries the client called (entry, key arguments, SQL text, attribute numbers and values), statuses and ORA
 // errors injected at the n-th call of a named entry, a C++ exception thrown from a named entry, the data
-// directory, users, and a reset. Each entry point reports itself through EnterEntry before doing anything.
+// directory, the data sources, users, and a reset. Each entry point reports itself through EnterEntry before doing anything.
 #pragma once
 
 #include <cstdint>
@@ -31,6 +31,9 @@ void AppendToLastCall(const std::string& detail);
 QZOCI_EXPORT void qzociReset();
 QZOCI_EXPORT void qzociSetDataDirectory(const char* directory);
 QZOCI_EXPORT void qzociCloseDatabases();
+// Makes a data source (answers 0, or the ORA code of the failure); only a data source made is one to log on to.
+QZOCI_EXPORT int qzociCreateDataSource(const char* dataSource);
+// Adds a user to an existing data source (0, or the ORA code: 12154 for a data source never made).
 QZOCI_EXPORT int qzociCreateUser(const char* dataSource, const char* user, const char* password);
 QZOCI_EXPORT unsigned qzociCallCount();
 QZOCI_EXPORT unsigned qzociGetCall(unsigned index, char* buffer, unsigned size);

@@ -7,19 +7,27 @@
 #include <map>
 #include <unistd.h>
 
+#include "standin/oci/immortal.h"
 #include "standin/oci/text_codec.h"
 
 namespace qzoci {
 
 namespace {
 
-std::mutex gRegistryMutex;
-std::map<std::string, std::shared_ptr<Database>>& Registry() {
-  static std::map<std::string, std::shared_ptr<Database>> registry;
-  return registry;
+// The registry of open databases and the settings it was read with. A client may be called from a program's exit
+// handlers, so none of it is ever destroyed.
+struct RegistryState {
+  std::mutex mutex;
+  std::map<std::string, std::shared_ptr<Database>> databases;
+  bool directoryRead = false;
+  std::string directory;
+  std::string privateDirectory;  // the in-memory folder, made at first use
+};
+
+RegistryState& State() {
+  static Immortal<RegistryState> state;
+  return *state;
 }
-bool gDirectoryRead = false;
-std::string gDirectory;
 
 std::string FileSafe(const std::string& text) {
   std::string out;
@@ -63,62 +71,97 @@ class Query {
 // Without a data directory, databases live in a private folder in memory (/dev/shm where there is one) that goes
 // with the process. SQLite's own in-memory databases would not do: they lock a whole database against readers
 // while one session writes, where files in WAL mode let readers see the committed state, as Oracle does.
-std::string& PrivateDirectory() {
-  static std::string directory;
-  return directory;
-}
-
-void RemovePrivateDirectory() {
+// The folder goes when the library is unloaded (at the end of the process, after the program's exit handlers,
+// which may still use it), not from an exit handler of its own.
+__attribute__((destructor)) void RemovePrivateDirectory() {
   std::error_code ignored;
-  if (!PrivateDirectory().empty()) std::filesystem::remove_all(PrivateDirectory(), ignored);
+  if (!State().privateDirectory.empty()) std::filesystem::remove_all(State().privateDirectory, ignored);
 }
 
 std::string StorageDirectory(const std::string& configured) {
   if (!configured.empty()) return configured;
-  if (PrivateDirectory().empty()) {
+  std::string& folder = State().privateDirectory;
+  if (folder.empty()) {
     std::string pattern = (::access("/dev/shm", W_OK) == 0 ? std::string("/dev/shm") : std::string("/tmp")) +
                           "/qzoci-" + std::to_string(::getpid()) + "-XXXXXX";
-    if (::mkdtemp(pattern.data())) {
-      PrivateDirectory() = pattern;
-      std::atexit(RemovePrivateDirectory);
+    if (::mkdtemp(pattern.data())) folder = pattern;
+  }
+  return folder;
+}
+
+std::string DatabaseName(const std::string& dataSource) {
+  std::string name = ToUpperAscii(dataSource);
+  if (name.rfind("ORA:", 0) == 0) name.erase(0, 4);
+  return FileSafe(name);
+}
+
+// Whether QZOCI_DATA_SOURCES (names separated by commas or spaces) lists the data source: those are made at their
+// first use, so that a program run with no control over the stand-in finds its databases.
+bool ListedInSettings(const std::string& name) {
+  const char* listed = std::getenv("QZOCI_DATA_SOURCES");
+  if (!listed) return false;
+  std::string item;
+  for (const char* p = listed;; ++p) {
+    if (*p == ',' || *p == ' ' || *p == ';' || *p == 0) {
+      if (!item.empty() && DatabaseName(item) == name) return true;
+      item.clear();
+      if (*p == 0) return false;
+    } else {
+      item += *p;
     }
   }
-  return PrivateDirectory();
 }
 
 }  // namespace
 
 void Database::SetDataDirectory(const std::string& directory) {
-  std::lock_guard<std::mutex> guard(gRegistryMutex);
-  gDirectory = directory;
-  gDirectoryRead = true;
+  RegistryState& s = State();
+  std::lock_guard<std::mutex> guard(s.mutex);
+  s.directory = directory;
+  s.directoryRead = true;
 }
 
 std::string Database::DataDirectory() {
-  std::lock_guard<std::mutex> guard(gRegistryMutex);
-  if (!gDirectoryRead) {
+  RegistryState& s = State();
+  std::lock_guard<std::mutex> guard(s.mutex);
+  if (!s.directoryRead) {
     const char* fromEnvironment = std::getenv("QZOCI_DATA_DIR");
-    gDirectory = fromEnvironment ? fromEnvironment : "";
-    gDirectoryRead = true;
+    s.directory = fromEnvironment ? fromEnvironment : "";
+    s.directoryRead = true;
   }
-  return gDirectory;
+  return s.directory;
 }
 
 std::shared_ptr<Database> Database::Open(const std::string& dataSource, OraError& error) {
-  std::string name = ToUpperAscii(dataSource);
-  if (name.rfind("ORA:", 0) == 0) name.erase(0, 4);
-  name = FileSafe(name);
+  return OpenOrCreate(dataSource, false, error);
+}
+
+std::shared_ptr<Database> Database::Create(const std::string& dataSource, OraError& error) {
+  return OpenOrCreate(dataSource, true, error);
+}
+
+std::shared_ptr<Database> Database::OpenOrCreate(const std::string& dataSource, bool create, OraError& error) {
+  const std::string name = DatabaseName(dataSource);
   const std::string configured = DataDirectory();
-  std::lock_guard<std::mutex> guard(gRegistryMutex);
+  RegistryState& s = State();
+  std::lock_guard<std::mutex> guard(s.mutex);
   const std::string directory = StorageDirectory(configured);
   const std::string key = directory + "|" + name;
-  auto found = Registry().find(key);
-  if (found != Registry().end()) return found->second;
+  auto found = s.databases.find(key);
+  if (found != s.databases.end()) return found->second;
 
+  // A name that was never made is not a database: the client cannot resolve it. One made before (its metadata
+  // file is there, from this process or an earlier one) opens as it is.
+  const std::string metaFile = directory + "/" + name + ".qzdb";
+  std::error_code ignored;
+  if (!create && !std::filesystem::exists(metaFile, ignored) && !ListedInSettings(name)) {
+    error = MakeOraError(12154);
+    return nullptr;
+  }
   std::shared_ptr<Database> db(new Database());
   db->name_ = name;
   db->directory_ = directory;
-  const std::string metaUri = "file:" + directory + "/" + name + ".qzdb";
+  const std::string metaUri = "file:" + metaFile;
   if (sqlite3_open_v2(metaUri.c_str(), &db->meta_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI,
                       nullptr) != SQLITE_OK) {
     error = MakeOraError(12154);
@@ -136,15 +179,16 @@ std::shared_ptr<Database> Database::Open(const std::string& dataSource, OraError
       " db_link TEXT, PRIMARY KEY(owner, name));");
   // A new database has the administrator every Oracle database comes with.
   if (db->Users().empty()) db->CreateUser("SYSTEM", "manager");
-  Registry()[key] = db;
+  s.databases[key] = db;
   return db;
 }
 
 void Database::CloseAll() {
   std::map<std::string, std::shared_ptr<Database>> gone;
   {
-    std::lock_guard<std::mutex> guard(gRegistryMutex);
-    gone.swap(Registry());
+    RegistryState& s = State();
+    std::lock_guard<std::mutex> guard(s.mutex);
+    gone.swap(s.databases);
   }
 }
 

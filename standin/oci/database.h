@@ -50,8 +50,11 @@ class Database {
   // The directory of the database files; empty for in-memory databases. Read from QZOCI_DATA_DIR at first use.
   static void SetDataDirectory(const std::string& directory);
   static std::string DataDirectory();
-  // Finds or opens the database of a data source name ("ORA:" prefix and case ignored).
+  // Finds or opens the database of a data source name ("ORA:" prefix and case ignored): one made by Create, found
+  // in the data directory, or listed in QZOCI_DATA_SOURCES. Any other name is ORA-12154.
   static std::shared_ptr<Database> Open(const std::string& dataSource, OraError& error);
+  // Makes the database of a data source name, or finds it when it exists.
+  static std::shared_ptr<Database> Create(const std::string& dataSource, OraError& error);
   // Forgets every open database (sessions keep theirs open until they end).
   static void CloseAll();
 
@@ -85,6 +88,7 @@ class Database {
 
  private:
   Database() = default;
+  static std::shared_ptr<Database> OpenOrCreate(const std::string& dataSource, bool create, OraError& error);
   bool Exec(const std::string& sql) const;
 
   std::string name_;

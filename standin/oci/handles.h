@@ -119,6 +119,11 @@ struct BindH : Tag, ClientBuffer {
   std::string pieces;
   bool piecesDone = false;
   bool pieceNull = false;
+  // An out bind of RETURNING ... INTO: the elements its arrays have, where the client reads how many it got, and the
+  // rows the last execution returned (OCI_ATTR_ROWS_RETURNED).
+  ub4 maxElements = 0;
+  ub4* currentElements = nullptr;
+  ub4 rowsReturned = 0;
 };
 
 struct DefineH : Tag, ClientBuffer {
@@ -176,6 +181,7 @@ struct StmtH : Tag {
   SvcCtxH* svc = nullptr;
   bool fromRefCursor = false;
   bool endReached = false;   // the last fetch answered OCI_NO_DATA
+  ub2 parseErrorOffset = 0;  // where in `sql` the last prepare or execute failed
   // Piecewise input: execute waits for the pieces of bind `pendingBind`.
   bool needInput = false;
   std::size_t pendingBind = 0;

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "standin/oci/entry_support.h"
+#include "standin/oci/immortal.h"
 
 using namespace qzoci;
 
@@ -60,12 +61,12 @@ struct Cursor7 {
 };
 
 std::map<const void*, Logon7>& Logons() {
-  static std::map<const void*, Logon7> logons;
-  return logons;
+  static Immortal<std::map<const void*, Logon7>> logons;
+  return *logons;
 }
 std::map<const void*, Cursor7>& Cursors() {
-  static std::map<const void*, Cursor7> cursors;
-  return cursors;
+  static Immortal<std::map<const void*, Cursor7>> cursors;
+  return *cursors;
 }
 
 void SetRc(void* area, ub2 rc) {

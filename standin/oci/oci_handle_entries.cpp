@@ -244,6 +244,9 @@ QZOCI_EXPORT sword OCIDescriptorFree(void* descriptor, ub4 type) {
   QZOCI_ENTER("OCIDescriptorFree", nullptr, Detail() << "type=" << type);
   Tag* tag = const_cast<Tag*>(AsTag(descriptor));
   if (!tag || tag->type != type) return oci::kInvalidHandle;
+  // Parameter descriptors belong to the statement or describe handle that gave them out, which frees them with
+  // itself; a program that frees one as well (as programs do) must not take it away from its owner.
+  if (type == oci::kDtypeParam) return oci::kSuccess;
   DeleteHandle(tag);
   return oci::kSuccess;
 }
@@ -329,7 +332,17 @@ QZOCI_EXPORT sword OCIAttrSet(void* handle, ub4 type, void* value, ub4 size, ub4
 QZOCI_EXPORT sword OCIAttrGet(const void* handle, ub4 type, void* value, ub4* size, ub4 attribute, OCIError* errhp) {
   QZOCI_ENTER("OCIAttrGet", errhp, Detail() << "htype=" << type << " attr=" << attribute);
   const Tag* tag = AsTag(handle);
+  // The client reads a parameter descriptor also when the program names it a describe handle.
+  if (tag && tag->type == oci::kDtypeParam && type == oci::kHtypeDescribe) type = oci::kDtypeParam;
   if (!tag || tag->type != type) return oci::kInvalidHandle;
+  // The error handle's own attributes tell of the error it holds: read them before the call clears it.
+  if (type == oci::kHtypeError) {
+    const OraError error = static_cast<const ErrorH*>(tag)->error;
+    if (OraError* slot = ErrorSlot(errhp)) *slot = OraError();
+    if (attribute != oci::kAttrParseErrorOffset) return Fail(errhp, 24315);
+    Put<ub2>(value, error.offset, size);
+    return oci::kSuccess;
+  }
   if (OraError* slot = ErrorSlot(errhp)) *slot = OraError();
   const ub2 charset = CharsetOf(handle);
   switch (type) {
@@ -387,6 +400,11 @@ QZOCI_EXPORT sword OCIAttrGet(const void* handle, ub4 type, void* value, ub4* si
           Put<ub4>(value, stmt->rowsFetched, size);
           return oci::kSuccess;
         case oci::kAttrParamCount:
+          // A statement that is no query has no select-list items, described or not.
+          if (stmt->prepared && stmt->plan.statementType != oci::kStmtSelect) {
+            Put<ub4>(value, 0, size);
+            return oci::kSuccess;
+          }
           if (!stmt->described) return Fail(errhp, 24338);
           Put<ub4>(value, static_cast<ub4>(stmt->columns.size()), size);
           return oci::kSuccess;
@@ -399,8 +417,8 @@ QZOCI_EXPORT sword OCIAttrGet(const void* handle, ub4 type, void* value, ub4* si
         case 10:  // OCI_ATTR_SQLFNCODE
           Put<ub2>(value, stmt->plan.statementType, size);
           return oci::kSuccess;
-        case 129:  // OCI_ATTR_PARSE_ERROR_OFFSET
-          Put<ub2>(value, 0, size);
+        case oci::kAttrParseErrorOffset:
+          Put<ub2>(value, stmt->parseErrorOffset, size);
           return oci::kSuccess;
         default:
           return Fail(errhp, 24315);
@@ -410,8 +428,10 @@ QZOCI_EXPORT sword OCIAttrGet(const void* handle, ub4 type, void* value, ub4* si
     case oci::kHtypeDefine: {
       const ub2 cs = type == oci::kHtypeBind ? static_cast<const BindH*>(tag)->charset : static_cast<const DefineH*>(tag)->charset;
       const ub1 form = type == oci::kHtypeBind ? static_cast<const BindH*>(tag)->charsetForm : static_cast<const DefineH*>(tag)->charsetForm;
+      const ub4 returned = type == oci::kHtypeBind ? static_cast<const BindH*>(tag)->rowsReturned : 0;
       if (attribute == oci::kAttrCharsetId) Put<ub2>(value, cs ? cs : charset, size);
       else if (attribute == oci::kAttrCharsetForm) Put<ub1>(value, form, size);
+      else if (attribute == oci::kAttrRowsReturned && type == oci::kHtypeBind) Put<ub4>(value, returned, size);
       else return Fail(errhp, 24315);
       return oci::kSuccess;
     }

@@ -210,8 +210,15 @@ sword RunBatch(StmtH& s, OCIError* errhp) {
         s.fetchPending = true;
         return oci::kNeedData;
       }
-      const int code = PlaceValue(value, info.type, info.origin, d->dty, d->value, d->size, d->indicator,
-                                  d->length, d->returnCode, charset, s.batchElement, settings);
+      // A locator names its row where the query could tell it; one without a row cannot be written.
+      RowOrigin origin = info.origin;
+      const std::size_t rowIndex = s.batchStart + s.batchElement;
+      if (info.namesRow && rowIndex < s.result.rowids.size()) {
+        origin.rowid = s.result.rowids[rowIndex];
+        origin.valid = true;
+      }
+      const int code = PlaceValue(value, info.type, origin, d->dty, d->value, d->size, d->indicator, d->length,
+                                  d->returnCode, charset, s.batchElement, settings);
       if (code == 1406) {
         if (!d->indicator) return Fail(errhp, 1406);
         s.batchTruncated = true;
@@ -279,47 +286,110 @@ sword StartFetch(StmtH& s, OCIError* errhp, ub4 rows, ub2 orientation) {
   return status;
 }
 
-// Sends returned values (RETURNING ... INTO) to their out binds.
-sword PlaceReturned(StmtH& s, OCIError* errhp, const std::vector<ReturnedValue>& returned) {
-  const TextSettings settings = SettingsOf(s.session);
-  for (const ReturnedValue& rv : returned) {
-    BindH* b = nullptr;
-    for (auto& bind : s.binds) {
-      if (bind->name == rv.bindName) b = bind.get();
+// The place in the RETURNING ... INTO list of the marker a bind serves (by name, or by its position among all the
+// statement's markers), if it serves one.
+std::optional<std::size_t> ReturningItem(const SqlPlan& plan, const BindH& b) {
+  for (std::size_t k = 0; k < plan.returningInto.size(); ++k) {
+    if (b.name.empty() ? k < plan.returningPositions.size() && plan.returningPositions[k] == b.position
+                       : plan.returningInto[k] == b.name) {
+      return k;
     }
-    if (!b) continue;
-    const ub2 charset = BindCharset(s, b->charset, b->charsetForm);
-    if (b->outCallback) {
-      const std::string bytes = rv.value.IsNull() ? std::string()
-                                : IsTextType(b->dty) ? EncodeClientText(TextForm(rv.value, rv.column.type, settings), charset)
-                                                    : rv.value.s;
-      std::size_t offset = 0;
-      for (int guard = 0; guard < 1000000; ++guard) {
-        void* buffer = nullptr;
-        ub4* length = nullptr;
-        void* indicator = nullptr;
-        ub2* code = nullptr;
-        ub1 piece = offset == 0 ? oci::kOnePiece : oci::kNextPiece;
-        if (b->outCallback(b->outContext, reinterpret_cast<OCIBind*>(b), 0, 0, &buffer, &length, &piece, &indicator,
-                           &code) != oci::kContinue) {
-          return Fail(errhp, 1008);
-        }
-        const std::size_t room = length ? *length : 0;
-        const std::size_t n = std::min(room, bytes.size() - offset);
-        if (buffer && n) std::memcpy(buffer, bytes.data() + offset, n);
-        if (length) *length = static_cast<ub4>(n);
-        if (indicator) *static_cast<sb2*>(indicator) = rv.value.IsNull() ? -1 : 0;
-        if (code) *code = 0;
-        offset += n;
-        if (offset >= bytes.size() || room == 0) break;
-      }
-      continue;
+  }
+  return std::nullopt;
+}
+
+// One returned value through a dynamic out bind: the callback gives a buffer for row `row`, which takes the value
+// in the bind's external type; a text longer than the buffer goes on in further pieces, each in a buffer of its own.
+sword PlaceThroughCallback(StmtH& s, BindH& b, OCIError* errhp, const ReturnedValue& rv, ub4 row,
+                           const TextSettings& settings) {
+  const ub2 charset = BindCharset(s, b.charset, b.charsetForm);
+  const bool text = IsTextType(b.dty);
+  const std::string bytes = rv.value.IsNull() || !text
+                                ? std::string()
+                                : EncodeClientText(TextForm(rv.value, rv.column.type, settings), charset);
+  std::size_t offset = 0;
+  for (int guard = 0; guard < 1000000; ++guard) {
+    void* buffer = nullptr;
+    ub4* length = nullptr;
+    void* indicator = nullptr;
+    ub2* code = nullptr;
+    ub1 piece = offset == 0 ? oci::kOnePiece : oci::kNextPiece;
+    if (b.outCallback(b.outContext, reinterpret_cast<OCIBind*>(&b), 0, row, &buffer, &length, &piece, &indicator,
+                      &code) != oci::kContinue) {
+      return Fail(errhp, 1008);
     }
-    const int code = PlaceValue(rv.value, rv.column.type, rv.origin, b->dty, b->value, b->size, b->indicator,
-                                b->length, b->returnCode, charset, 0, settings);
-    if (code != 0 && code != 1406) return Fail(errhp, code);
+    const std::size_t room = length ? *length : 0;
+    if (!text) {
+      // Numbers, dates, LOB locators and the rest: converted into the buffer as a plain bind's value would be.
+      ub2 written = 0;
+      const int ora = PlaceValue(rv.value, rv.column.type, rv.origin, b.dty, buffer, static_cast<sb4>(room),
+                                 indicator, &written, code, charset, 0, settings);
+      if (length) *length = rv.value.IsNull() ? 0 : written;
+      if (ora != 0 && ora != 1406) return Fail(errhp, ora);
+      return oci::kSuccess;
+    }
+    const std::size_t n = std::min(room, bytes.size() - offset);
+    if (buffer && n) std::memcpy(buffer, bytes.data() + offset, n);
+    if (length) *length = static_cast<ub4>(n);
+    if (indicator) *static_cast<sb2*>(indicator) = rv.value.IsNull() ? -1 : 0;
+    if (code) *code = 0;
+    offset += n;
+    if (offset >= bytes.size() || room == 0) break;
   }
   return oci::kSuccess;
+}
+
+// Sends returned values (RETURNING ... INTO) to their out binds: every row, to a dynamic bind through its callback
+// (row by row, as the callback's index), to a plain bind in the successive elements of its arrays.
+sword PlaceReturned(StmtH& s, OCIError* errhp, const ExecOutcome& outcome) {
+  const TextSettings settings = SettingsOf(s.session);
+  for (auto& bind : s.binds) {
+    BindH& b = *bind;
+    const std::optional<std::size_t> item = ReturningItem(s.plan, b);
+    if (!item) continue;
+    b.rowsReturned = outcome.returnedRows;
+    ub4 delivered = 0;
+    const ub4 elements = std::max<ub4>(b.maxElements, 1);
+    for (const ReturnedValue& rv : outcome.returned) {
+      if (rv.item != *item) continue;
+      if (b.outCallback) {
+        const sword status = PlaceThroughCallback(s, b, errhp, rv, rv.row, settings);
+        if (status != oci::kSuccess) return status;
+        continue;
+      }
+      if (rv.row >= elements) continue;  // the rows past the arrays' end are told by the element count
+      const int code = PlaceValue(rv.value, rv.column.type, rv.origin, b.dty, b.value, b.size, b.indicator, b.length,
+                                  b.returnCode, BindCharset(s, b.charset, b.charsetForm), rv.row, settings);
+      if (code != 0 && code != 1406) return Fail(errhp, code);
+      ++delivered;
+    }
+    if (b.currentElements && !b.outCallback) *b.currentElements = delivered;
+  }
+  return oci::kSuccess;
+}
+
+// Where in the statement's text a failure is: the first whole-word occurrence of the name it is about (any case),
+// else its start. Offsets are bytes of the text as the program gave it in UTF-8; the word is ASCII in practice.
+ub2 ParseErrorOffset(const std::string& sql, const std::string& token) {
+  if (token.empty()) return 0;
+  const std::string text = ToUpperAscii(sql);
+  const std::string word = ToUpperAscii(token);
+  auto isWordChar = [](char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '$' || c == '#';
+  };
+  for (std::size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1)) {
+    const bool startsWord = at == 0 || !isWordChar(text[at - 1]);
+    const bool endsWord = at + word.size() >= text.size() || !isWordChar(text[at + word.size()]);
+    if (startsWord && endsWord) return static_cast<ub2>(std::min<std::size_t>(at, 0xFFFF));
+  }
+  return 0;
+}
+
+// Fails a statement's call with the error placed in its text.
+sword FailStatement(StmtH& s, OCIError* errhp, OraError error) {
+  error.offset = ParseErrorOffset(s.sql, error.token);
+  s.parseErrorOffset = error.offset;
+  return Fail(errhp, error);
 }
 
 void ForgetResult(StmtH& s) {
@@ -358,7 +428,8 @@ QZOCI_EXPORT sword OCIStmtPrepare(OCIStmt* stmtp, OCIError* errhp, const OraText
 namespace {
 
 sword Bind(StmtH* s, OCIBind** bindp, OCIError* errhp, const std::string& name, ub4 position, void* value,
-           sb4 size, ub2 dty, void* indicator, ub2* length, ub2* code, ub4 mode) {
+           sb4 size, ub2 dty, void* indicator, ub2* length, ub2* code, ub4 maxElements, ub4* currentElements,
+           ub4 mode) {
   if (!s || !bindp) return oci::kInvalidHandle;
   if (!s->prepared) return Fail(errhp, 24337);
   BindH* b = nullptr;
@@ -382,6 +453,9 @@ sword Bind(StmtH* s, OCIBind** bindp, OCIError* errhp, const std::string& name, 
   b->length = length;
   b->returnCode = code;
   b->mode = mode;
+  b->maxElements = maxElements;
+  b->currentElements = currentElements;
+  b->rowsReturned = 0;
   b->inCallback = nullptr;
   b->outCallback = nullptr;
   b->pieces.clear();
@@ -394,7 +468,7 @@ sword Bind(StmtH* s, OCIBind** bindp, OCIError* errhp, const std::string& name, 
 
 QZOCI_EXPORT sword OCIBindByName(OCIStmt* stmtp, OCIBind** bindp, OCIError* errhp, const OraText* placeholder,
                                  sb4 placeholderLength, void* value, sb4 size, ub2 dty, void* indicator, ub2* length,
-                                 ub2* code, ub4, ub4*, ub4 mode) {
+                                 ub2* code, ub4 maxElements, ub4* currentElements, ub4 mode) {
   StmtH* s = As<StmtH>(stmtp, oci::kHtypeStmt);
   std::string name = s ? ClientText(placeholder, static_cast<std::size_t>(std::max(placeholderLength, 0)),
                                     s->env->charset)
@@ -403,15 +477,17 @@ QZOCI_EXPORT sword OCIBindByName(OCIStmt* stmtp, OCIBind** bindp, OCIError* errh
               Detail() << "name=" << name << " dty=" << dty << " size=" << size << " mode=" << mode);
   if (!name.empty() && name[0] == ':') name.erase(0, 1);
   if (name.empty()) return Fail(errhp, 1036);
-  return Bind(s, bindp, errhp, ToUpperAscii(name), 0, value, size, dty, indicator, length, code, mode);
+  return Bind(s, bindp, errhp, ToUpperAscii(name), 0, value, size, dty, indicator, length, code, maxElements,
+              currentElements, mode);
 }
 
 QZOCI_EXPORT sword OCIBindByPos(OCIStmt* stmtp, OCIBind** bindp, OCIError* errhp, ub4 position, void* value,
-                                sb4 size, ub2 dty, void* indicator, ub2* length, ub2* code, ub4, ub4*, ub4 mode) {
+                                sb4 size, ub2 dty, void* indicator, ub2* length, ub2* code, ub4 maxElements,
+                                ub4* currentElements, ub4 mode) {
   QZOCI_ENTER("OCIBindByPos", errhp,
               Detail() << "position=" << position << " dty=" << dty << " size=" << size << " mode=" << mode);
   return Bind(As<StmtH>(stmtp, oci::kHtypeStmt), bindp, errhp, std::string(), position, value, size, dty, indicator,
-              length, code, mode);
+              length, code, maxElements, currentElements, mode);
 }
 
 QZOCI_EXPORT sword OCIBindDynamic(OCIBind* bindp, OCIError* errhp, void* inContext, OCICallbackInBind inCallback,
@@ -470,6 +546,7 @@ QZOCI_EXPORT sword OCIStmtExecute(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* er
   SvcCtxH* svc = As<SvcCtxH>(svchp, oci::kHtypeSvcCtx);
   if (!s || !svc) return oci::kInvalidHandle;
   if (OraError* slot = ErrorSlot(errhp)) *slot = OraError();
+  s->parseErrorOffset = 0;
   if (s->fromRefCursor) return oci::kSuccess;  // opened by the block that bound it: already run and described
   if (!s->prepared) return Fail(errhp, 24337);
   Session* session = SessionOfService(svc);
@@ -478,15 +555,23 @@ QZOCI_EXPORT sword OCIStmtExecute(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* er
     s->plan = RewriteSql(s->sql, session->MainSchema());
     s->planUser = session->MainSchema();
   }
-  const bool describeOnly = (mode & oci::kDescribeOnly) != 0;
+  const bool parseOnly = (mode & oci::kParseOnly) != 0;
+  const bool describeOnly = (mode & oci::kDescribeOnly) != 0 || parseOnly;
+  const bool query = s->plan.statementType == oci::kStmtSelect;
+  // Each execution applies a statement once: a DML statement asked to run for an array of rows is refused before
+  // anything runs, rather than applied to its first row alone as if it had done them all.
+  if (!describeOnly && !query && iters > 1) {
+    return Fail(errhp, 3001, "array execution (iters " + std::to_string(iters) + ") of DML; the limit is 1");
+  }
+  // Parsing without executing: queries and DML are checked against the schema; any other statement (DDL, session
+  // and transaction control, blocks) would act when run, so it is only taken as parsed.
+  if (parseOnly && s->plan.action != SqlAction::kRun) return oci::kSuccess;
   // Piecewise input: every data-at-execution bind without callbacks sends its pieces first.
   if (!describeOnly) {
     for (std::size_t k = 0; k < s->binds.size(); ++k) {
       BindH& b = *s->binds[k];
       if ((b.mode & oci::kDataAtExec) && !b.inCallback && !b.piecesDone) {
-        bool returningOnly = false;
-        for (const std::string& out : s->plan.returningInto) returningOnly |= out == b.name;
-        if (returningOnly) continue;
+        if (ReturningItem(s->plan, b)) continue;
         s->needInput = true;
         s->pendingBind = k;
         return oci::kNeedData;
@@ -498,9 +583,7 @@ QZOCI_EXPORT sword OCIStmtExecute(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* er
   for (auto& bind : s->binds) {
     BindH& b = *bind;
     if (b.dty == oci::kSqltRset) continue;
-    bool returning = false;
-    for (const std::string& out : s->plan.returningInto) returning |= out == b.name;
-    if (returning) continue;
+    if (ReturningItem(s->plan, b)) continue;
     BindInput input{b.name, b.position, Value()};
     OraError error;
     if (!describeOnly && !ReadBind(*s, b, input.value, error)) return Fail(errhp, error);
@@ -515,7 +598,7 @@ QZOCI_EXPORT sword OCIStmtExecute(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* er
   s->svc = svc;
   ExecOutcome outcome;
   OraError error = session->Execute(s->plan, inputs, describeOnly, outcome);
-  if (error) return Fail(errhp, error);
+  if (error) return FailStatement(*s, errhp, error);
   s->executed = true;
   if (s->plan.action == SqlAction::kOpenCursor) {
     // The query's rows go to the statement handle bound as the REF CURSOR.
@@ -538,12 +621,12 @@ QZOCI_EXPORT sword OCIStmtExecute(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* er
     }
     return oci::kSuccess;
   }
-  if (s->plan.statementType == oci::kStmtSelect) {
+  if (query) {
     s->result = std::move(outcome.result);
     DescribeColumns(*s);
-  } else {
+  } else if (!describeOnly) {
     s->rowCount = outcome.rowCount;
-    const sword placed = PlaceReturned(*s, errhp, outcome.returned);
+    const sword placed = PlaceReturned(*s, errhp, outcome);
     if (placed != oci::kSuccess) return placed;
   }
   if (describeOnly) return oci::kSuccess;

@@ -134,6 +134,8 @@ constexpr ub4 kAttrListColumns = 103;
 constexpr ub4 kAttrLink = 111;
 constexpr ub4 kAttrPtype = 123;
 constexpr ub4 kAttrParam = 124;
+constexpr ub4 kAttrParseErrorOffset = 129;
+constexpr ub4 kAttrRowsReturned = 42;
 constexpr ub4 kAttrRowsFetched = 197;
 constexpr ub4 kAttrCharSize = 286;
 
@@ -148,6 +150,8 @@ constexpr ub2 kStmtDrop = 6;
 constexpr ub2 kStmtAlter = 7;
 constexpr ub2 kStmtBegin = 8;
 constexpr ub2 kStmtDeclare = 9;
+constexpr ub2 kStmtCall = 10;
+constexpr ub2 kStmtMerge = 16;
 
 // Describe object types (OCI_ATTR_PTYPE).
 constexpr ub1 kPtypeUnknown = 0;
@@ -168,6 +172,7 @@ constexpr ub4 kDataAtExec = 2;
 constexpr ub4 kDynamicFetch = 2;
 constexpr ub4 kDescribeOnly = 0x10;
 constexpr ub4 kCommitOnSuccess = 0x20;
+constexpr ub4 kParseOnly = 0x100;
 constexpr ub4 kMigrate = 1;
 constexpr ub4 kCredRdbms = 1;
 constexpr ub4 kCredExt = 2;

@@ -43,6 +43,7 @@ const Message kMessages[] = {
     {1002, "fetch out of sequence"},
     {1007, "variable not in select list"},
     {1008, "not all variables bound"},
+    {3001, "unimplemented feature: %s"},
     {1036, "illegal variable name/number"},
     {1012, "not logged on"},
     {1017, "invalid username/password; logon denied"},
@@ -109,7 +110,7 @@ OraError MakeOraError(int code, const std::string& detail) {
   if (at != std::string::npos) body.replace(at, 2, detail);
   char head[16];
   std::snprintf(head, sizeof head, "ORA-%05d: ", code);
-  return OraError{code, head + body};
+  return OraError{code, head + body, std::string(), 0};
 }
 
 OraError OraErrorFromSqlite(sqlite3* connection, int resultCode, int statementType, const std::string& owner) {
@@ -121,7 +122,7 @@ OraError OraErrorFromSqlite(sqlite3* connection, int resultCode, int statementTy
   };
   if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) return MakeOraError(54);
   // The stand-in's own functions fail with the Oracle error already worded.
-  if (message.rfind("ORA-", 0) == 0) return OraError{std::atoi(message.c_str() + 4), message};
+  if (message.rfind("ORA-", 0) == 0) return OraError{std::atoi(message.c_str() + 4), message, std::string(), 0};
   if (resultCode == SQLITE_CONSTRAINT_UNIQUE || resultCode == SQLITE_CONSTRAINT_PRIMARYKEY) {
     return MakeOraError(1, owner + "." + ToUpperAscii(after(": ")));
   }
@@ -138,19 +139,35 @@ OraError OraErrorFromSqlite(sqlite3* connection, int resultCode, int statementTy
     return MakeOraError(statementType == 3 ? 2292 : 2291, owner + ".FOREIGN_KEY");
   }
   if (resultCode == SQLITE_CONSTRAINT_CHECK) return MakeOraError(2290, owner + "." + ToUpperAscii(after(": ")));
-  if (message.rfind("no such table", 0) == 0 || message.rfind("no such view", 0) == 0) return MakeOraError(942);
+  if (message.rfind("no such table", 0) == 0 || message.rfind("no such view", 0) == 0) {
+    OraError error = MakeOraError(942);
+    error.token = after(": ");
+    const std::size_t dot = error.token.rfind('.');
+    if (dot != std::string::npos) error.token.erase(0, dot + 1);
+    return error;
+  }
   if (message.find("not authorized") != std::string::npos || message.find("is prohibited") != std::string::npos) {
     return MakeOraError(942);
   }
   if (message.rfind("no such column", 0) == 0) {
     std::string quoted(1, '"');
+    std::string column = after(": ");
+    const std::size_t dot = column.rfind('.');
+    if (dot != std::string::npos) column.erase(0, dot + 1);
     quoted.append(ToUpperAscii(after(": "))).push_back('"');
-    return MakeOraError(904, quoted);
+    OraError error = MakeOraError(904, quoted);
+    error.token = column;
+    return error;
   }
   if (message.find("already exists") != std::string::npos) return MakeOraError(955);
   if (message.find("ambiguous column") != std::string::npos) return MakeOraError(918);
   if (message.find("syntax error") != std::string::npos || message.find("incomplete input") != std::string::npos) {
-    return MakeOraError(933);
+    OraError error = MakeOraError(933);
+    // "near "X": syntax error"
+    const std::size_t open = message.find("near \"");
+    const std::size_t close = open == std::string::npos ? open : message.find('"', open + 6);
+    if (close != std::string::npos) error.token = message.substr(open + 6, close - open - 6);
+    return error;
   }
   if (message.find("no such function") != std::string::npos) return MakeOraError(904, ToUpperAscii(after(": ")));
   if (primary == SQLITE_RANGE) return MakeOraError(1008);

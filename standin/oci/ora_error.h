@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "standin/oci/oci_types.h"
+
 struct sqlite3;
 
 namespace qzoci {
@@ -11,6 +13,8 @@ namespace qzoci {
 struct OraError {
   int code = 0;
   std::string text;  // "ORA-00942: table or view does not exist"
+  std::string token;  // the name or word the failure is about, where one is known: it places the parse offset
+  ub2 offset = 0;     // where in the client's statement text the failure is (OCI_ATTR_PARSE_ERROR_OFFSET)
 
   explicit operator bool() const { return code != 0; }
 };

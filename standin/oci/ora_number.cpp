@@ -38,7 +38,14 @@ Decimal Decimal::FromInt(std::int64_t value) {
 Decimal Decimal::FromDouble(double value) {
   if (!std::isfinite(value)) return Decimal();
   char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.15g", value);
+  // Integers past the signed 64-bit range reach SQLite only as doubles (an unsigned 8-byte value of 2^63 or more):
+  // those up to 2^64 keep their exact digits, so that what was stored comes back as it went in.
+  const double magnitude = std::fabs(value);
+  if (magnitude >= 9223372036854775808.0 && magnitude <= 18446744073709551616.0 && std::trunc(value) == value) {
+    std::snprintf(buffer, sizeof buffer, "%.0f", value);
+  } else {
+    std::snprintf(buffer, sizeof buffer, "%.15g", value);
+  }
   return Parse(buffer).value_or(Decimal());
 }
 
@@ -125,6 +132,17 @@ std::optional<std::int64_t> Decimal::ToInt() const {
   }
   if (magnitude > 9223372036854775807ULL) return std::nullopt;
   return static_cast<std::int64_t>(magnitude);
+}
+
+std::optional<std::uint64_t> Decimal::ToUnsigned() const {
+  const Decimal r = Rounded(0);
+  if (r.IsZero()) return 0;
+  if (r.negative || r.point > 20) return std::nullopt;
+  const std::string text = r.digits + std::string(static_cast<std::size_t>(r.point) - r.digits.size(), '0');
+  errno = 0;
+  const unsigned long long magnitude = std::strtoull(text.c_str(), nullptr, 10);
+  if (errno != 0) return std::nullopt;
+  return static_cast<std::uint64_t>(magnitude);
 }
 
 std::string Decimal::ToText(char decimalMark) const {

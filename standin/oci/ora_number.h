@@ -24,6 +24,8 @@ struct Decimal {
   double ToDouble() const;
   // The integer value when the number has no fraction and fits; rounds half away from zero otherwise.
   std::optional<std::int64_t> ToInt() const;
+  // The same for an unsigned 64-bit integer: nothing for a negative value or one past 2^64 - 1.
+  std::optional<std::uint64_t> ToUnsigned() const;
   bool IsInteger() const { return point >= static_cast<int>(digits.size()); }
   // Canonical text as Oracle writes it: no leading zero before the mark (".5"), no trailing zeros.
   std::string ToText(char decimalMark = '.') const;

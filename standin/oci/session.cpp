@@ -7,6 +7,7 @@
 #include <set>
 
 #include "standin/oci/catalog.h"
+#include "standin/oci/immortal.h"
 #include "standin/oci/ora_datetime.h"
 #include "standin/oci/ora_functions.h"
 #include "standin/oci/text_codec.h"
@@ -24,8 +25,8 @@ struct LiveSessions {
 };
 
 LiveSessions& Live() {
-  static LiveSessions live;
-  return live;
+  static Immortal<LiveSessions> live;
+  return *live;
 }
 
 // SQLite finds an unqualified table in any attached schema; Oracle only in the session's own. The authorizer
@@ -414,16 +415,16 @@ OraError Session::RunSqlite(const SqlPlan& plan, const std::vector<BindInput>& b
   const std::uint16_t type = plan.statementType;
   const bool query = type == 1 || (type == 0 && plan.firstWord == "(");
   const bool dml = type == 2 || type == 3 || type == 4 || plan.firstWord == "TRUNCATE";
-  if (!query && !dml) return RunDdl(plan.sql);
-  if (dml && describeOnly) return OraError();
+  // Describing or parsing never runs a statement: DDL is taken as it is, DML is prepared against the schema below.
+  if (!query && !dml) return describeOnly ? OraError() : RunDdl(plan.sql);
 
-  if (dml) {
+  if (dml && !describeOnly) {
     OraError error = BeginWrite();
     if (error) return error;
     sqlite3_exec(connection_, "SAVEPOINT qz_statement", nullptr, nullptr, nullptr);
   }
   auto undo = [&]() {
-    if (dml) {
+    if (dml && !describeOnly) {
       sqlite3_exec(connection_, "ROLLBACK TO qz_statement; RELEASE qz_statement", nullptr, nullptr, nullptr);
     }
     touched_.clear();
@@ -458,6 +459,25 @@ OraError Session::RunSqlite(const SqlPlan& plan, const std::vector<BindInput>& b
     undo();
     return error;
   }
+  if (dml && describeOnly) return OraError();
+  // A plain select of one table whose rows give out LOB locators runs with that table's rowid as one more column,
+  // so that each locator names its row and can write it.
+  bool rowidColumn = plan.forUpdate;
+  if (query && !plan.forUpdate && !plan.rowidSql.empty() && !describeOnly) {
+    bool givesLocators = false;
+    for (int c = 0; c < sqlite3_column_count(s.statement_); ++c) {
+      const char* declared = sqlite3_column_decltype(s.statement_, c);
+      givesLocators |= declared && sqlite3_column_table_name(s.statement_, c) && ParseDeclaredType(declared).IsLob();
+    }
+    Statement named;
+    restricted_ = true;
+    if (givesLocators && sqlite3_prepare_v2(connection_, plan.rowidSql.c_str(), -1, &named.statement_, nullptr) ==
+                             SQLITE_OK) {
+      std::swap(s.statement_, named.statement_);
+      rowidColumn = true;
+    }
+    restricted_ = false;
+  }
   // Parameters: by name first, then by position among the markers.
   const int count = sqlite3_bind_parameter_count(s.statement_);
   for (int index = 1; index <= count; ++index) {
@@ -481,13 +501,13 @@ OraError Session::RunSqlite(const SqlPlan& plan, const std::vector<BindInput>& b
   }
 
   if (query) {
-    const int columns = sqlite3_column_count(s.statement_) - (plan.forUpdate ? 1 : 0);
-    std::vector<std::int64_t> lockRows;
+    const int columns = sqlite3_column_count(s.statement_) - (rowidColumn ? 1 : 0);
+    std::vector<std::int64_t>& lockRows = out.result.rowids;
     while ((rc = sqlite3_step(s.statement_)) == SQLITE_ROW) {
       std::vector<Value> row;
       row.reserve(static_cast<std::size_t>(columns));
       for (int c = 0; c < columns; ++c) row.push_back(Value::FromColumn(s.statement_, c));
-      if (plan.forUpdate) lockRows.push_back(sqlite3_column_int64(s.statement_, columns));
+      if (rowidColumn) lockRows.push_back(sqlite3_column_int64(s.statement_, columns));
       out.result.rows.push_back(std::move(row));
       if (describeOnly) break;
     }
@@ -512,10 +532,16 @@ OraError Session::RunSqlite(const SqlPlan& plan, const std::vector<BindInput>& b
                                           nullptr) == SQLITE_OK) {
           info.nullable = !notNull && !primaryKey;
         }
+        // The rowid column is that of the first (and, without FOR UPDATE, only) table of the FROM list.
+        std::string target = plan.forUpdate ? plan.lockTarget : plan.rowidTable;
+        const std::size_t dot = target.rfind('.');
+        if (dot != std::string::npos) target.erase(0, dot + 1);
+        if (!target.empty() && target.front() == '"') target = target.substr(1, target.size() - 2);
+        info.namesRow = rowidColumn && ToUpperAscii(target) == ToUpperAscii(table);
       }
       out.result.columns.push_back(std::move(info));
     }
-    if (describeOnly) out.result.rows.clear();
+    if (describeOnly) out.result = ResultSet{std::move(out.result.columns), {}, {}};
     if (plan.forUpdate && !describeOnly) {
       std::string owner;
       std::string object;
@@ -547,14 +573,24 @@ OraError Session::RunSqlite(const SqlPlan& plan, const std::vector<BindInput>& b
     for (int index = 1; index <= sqlite3_bind_parameter_count(r.statement_); ++index) {
       const char* rawName = sqlite3_bind_parameter_name(r.statement_, index);
       const std::string name = rawName ? ToUpperAscii(std::string(rawName + 1)) : std::string();
+      // By name, else by position: the WHERE text of a DELETE holds all of its markers, in their order.
+      const BindInput* found = nullptr;
       for (const BindInput& b : binds) {
-        if (b.name == name) b.value.Bind(r.statement_, index);
+        if (!b.name.empty() && b.name == name) found = &b;
       }
+      for (const BindInput& b : binds) {
+        if (!found && b.name.empty() && b.position == static_cast<std::uint32_t>(index)) found = &b;
+      }
+      if (found) found->value.Bind(r.statement_, index);
     }
-    if (sqlite3_step(r.statement_) == SQLITE_ROW) {
+    // Every row the statement touches returns its values, in the order of the rows.
+    int rc = SQLITE_ROW;
+    while ((rc = sqlite3_step(r.statement_)) == SQLITE_ROW) {
       const int n = static_cast<int>(plan.returning.size());
       for (int k = 0; k < n && k < static_cast<int>(plan.returningInto.size()); ++k) {
         ReturnedValue rv;
+        rv.item = static_cast<std::size_t>(k);
+        rv.row = target.returnedRows;
         rv.bindName = plan.returningInto[static_cast<std::size_t>(k)];
         rv.value = Value::FromColumn(r.statement_, k);
         const char* declared = sqlite3_column_decltype(r.statement_, k);
@@ -569,6 +605,10 @@ OraError Session::RunSqlite(const SqlPlan& plan, const std::vector<BindInput>& b
         }
         target.returned.push_back(std::move(rv));
       }
+      ++target.returnedRows;
+    }
+    if (rc != SQLITE_DONE) {
+      return OraErrorFromSqlite(connection_, sqlite3_extended_errcode(connection_), type, mainSchema_);
     }
     return OraError();
   };
@@ -598,8 +638,19 @@ OraError Session::RunSqlite(const SqlPlan& plan, const std::vector<BindInput>& b
     }
   }
   if (type != 3 && !plan.returning.empty() && !touched_.empty()) {
-    const std::int64_t rowid = type == 4 ? sqlite3_last_insert_rowid(connection_) : touched_.back().second;
-    OraError error = selectReturning("rowid = " + std::to_string(rowid), out);
+    // The rows of the statement's own table (a trigger may have touched others), each once.
+    std::set<std::int64_t> rowids;
+    const std::string ownKey = LockKey(dmlSchema, dmlObject);
+    if (type == 4) {
+      rowids.insert(sqlite3_last_insert_rowid(connection_));
+    } else {
+      for (const auto& [key, rowid] : touched_) {
+        if (key == ownKey) rowids.insert(rowid);
+      }
+    }
+    std::string list;
+    for (const std::int64_t rowid : rowids) list += (list.empty() ? "" : ", ") + std::to_string(rowid);
+    OraError error = rowids.empty() ? OraError() : selectReturning("rowid IN (" + list + ") ORDER BY rowid", out);
     if (error) {
       undo();
       return error;
@@ -617,6 +668,12 @@ OraError Session::WriteValue(const RowOrigin& origin, const Value& value) {
   const bool standalone = !transactionOpen_;
   OraError error = BeginWrite();
   if (error) return error;
+  // The row is locked for the transaction as an UPDATE locks it: one another session holds refuses the write.
+  if (!db_->Locks().LockRows(owner_, LockKey(origin.schema, origin.table), {origin.rowid},
+                             LockManager::kRowExclusive)) {
+    if (standalone) Rollback();
+    return MakeOraError(54);
+  }
   const std::string sql = "UPDATE \"" + origin.schema + "\".\"" + origin.table + "\" SET \"" + origin.column +
                           "\" = ? WHERE rowid = ?";
   Statement s;

@@ -38,11 +38,13 @@ struct ColumnInfo {
   OraColumnType type;
   bool nullable = true;
   RowOrigin origin;  // table and column of the value, rowid not set
+  bool namesRow = false;  // the result's rowids (one per row) are those of this column's rows
 };
 
 struct ResultSet {
   std::vector<ColumnInfo> columns;
   std::vector<std::vector<Value>> rows;
+  std::vector<std::int64_t> rowids;  // the row of each result row, where the query could tell it
 };
 
 struct BindInput {
@@ -51,7 +53,10 @@ struct BindInput {
   Value value;
 };
 
+// One item of one row of RETURNING ... INTO: `item` is its place in the INTO list.
 struct ReturnedValue {
+  std::size_t item = 0;
+  std::uint32_t row = 0;
   std::string bindName;
   Value value;
   ColumnInfo column;
@@ -62,6 +67,7 @@ struct ExecOutcome {
   ResultSet result;
   std::uint32_t rowCount = 0;
   std::vector<ReturnedValue> returned;
+  std::uint32_t returnedRows = 0;
 };
 
 class Session {

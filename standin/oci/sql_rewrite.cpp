@@ -450,6 +450,8 @@ std::uint16_t StatementTypeOf(const std::string& word) {
   if (word == "ALTER") return 7;
   if (word == "BEGIN") return 8;
   if (word == "DECLARE") return 9;
+  if (word == "CALL") return 10;
+  if (word == "MERGE") return 16;
   return 0;
 }
 
@@ -517,25 +519,45 @@ void PlanSelect(const Cursor& c, const std::string& user, SqlPlan& plan) {
   }
   const std::size_t bodyEnd = std::min(orderBy, end);
   const std::size_t from = c.FindTop(0, "FROM");
-  std::string body;
-  if (plan.forUpdate && from < bodyEnd) {
+  // The body with one more column ahead of FROM, the rowid of the first table, and that table's name.
+  auto withRowid = [&](std::string& target) {
     std::size_t k = from + 1;
-    plan.lockTarget = ReadName(c, k);
+    target = ReadName(c, k);
     std::string rowidOwner;
     if (k < bodyEnd && (c.at(k).type == Tok::kWord || c.at(k).type == Tok::kQuoted) && !c.Is(k, "WHERE") &&
         !c.Is(k, "GROUP") && !c.Is(k, "ORDER")) {
       rowidOwner = c.at(k).text;
     } else {
-      const std::size_t dot = plan.lockTarget.rfind('.');
-      rowidOwner = dot == std::string::npos ? plan.lockTarget : plan.lockTarget.substr(dot + 1);
+      const std::size_t dot = target.rfind('.');
+      rowidOwner = dot == std::string::npos ? target : target.substr(dot + 1);
       rowidOwner = "\"" + rowidOwner + "\"";
     }
-    // The lock needs each row's rowid: one more column, ahead of FROM.
-    body = MapTokens(c.all, c.sig[0], c.sig[from], user, false);
-    while (!body.empty() && (body.back() == ' ' || body.back() == '\n' || body.back() == '\t')) body.pop_back();
-    body += ", " + rowidOwner + ".rowid " + MapTokens(c.all, c.sig[from], at(bodyEnd), user, false);
+    std::string text = MapTokens(c.all, c.sig[0], c.sig[from], user, false);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\n' || text.back() == '\t')) text.pop_back();
+    return text + ", " + rowidOwner + ".rowid " + MapTokens(c.all, c.sig[from], at(bodyEnd), user, false);
+  };
+  // A plain select of rows of one table can also name each row, for the LOB locators it gives out; one that merges
+  // or groups rows cannot.
+  bool rowsOfOneTable = !plan.forUpdate && from < bodyEnd && c.Is(0, "SELECT") && !c.Is(1, "DISTINCT") &&
+                        !c.Is(1, "UNIQUE");
+  bool inFromList = false;
+  for (std::size_t k = 0; k < end && rowsOfOneTable; ++k) {
+    if (c.at(k).depth != 0) continue;
+    if (k == from) inFromList = true;
+    if (c.Is(k, "WHERE") || c.Is(k, "ORDER")) inFromList = false;
+    if (inFromList && c.IsPunct(k, ",")) rowsOfOneTable = false;  // a join names more tables than the rowid tells
+    for (const char* word : {"GROUP", "UNION", "INTERSECT", "MINUS", "EXCEPT", "HAVING", "CONNECT", "JOIN"}) {
+      if (c.Is(k, word)) rowsOfOneTable = false;
+    }
+  }
+  std::string body;
+  std::string rowidBody;
+  if (plan.forUpdate && from < bodyEnd) {
+    // The lock needs each row's rowid.
+    body = withRowid(plan.lockTarget);
   } else {
     body = MapTokens(c.all, c.sig[0], at(bodyEnd), user, false);
+    if (rowsOfOneTable) rowidBody = withRowid(plan.rowidTable);
   }
   if (orderBy < end) {
     std::size_t selectFrom = 1;
@@ -547,8 +569,10 @@ void PlanSelect(const Cursor& c, const std::string& user, SqlPlan& plan) {
       return;
     }
     body += " ORDER BY " + order;
+    if (!rowidBody.empty()) rowidBody += " ORDER BY " + order;
   }
   plan.sql = MapConcatenation(body);
+  if (!rowidBody.empty()) plan.rowidSql = MapConcatenation(rowidBody);
 }
 
 void PlanDml(const Cursor& c, const std::string& user, SqlPlan& plan) {
@@ -564,8 +588,12 @@ void PlanDml(const Cursor& c, const std::string& user, SqlPlan& plan) {
         start = k + 1;
       }
     }
+    std::uint32_t markersBefore = 0;
+    for (std::size_t k = 0; k <= into && k < c.size(); ++k) markersBefore += c.at(k).type == Tok::kBind ? 1 : 0;
     for (std::size_t k = into + 1; k < c.size(); ++k) {
-      if (c.at(k).type == Tok::kBind) plan.returningInto.push_back(ToUpperAscii(c.at(k).text.substr(1)));
+      if (c.at(k).type != Tok::kBind) continue;
+      plan.returningInto.push_back(ToUpperAscii(c.at(k).text.substr(1)));
+      plan.returningPositions.push_back(++markersBefore);
     }
     end = ret;
   }

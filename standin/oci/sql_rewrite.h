@@ -42,6 +42,10 @@ struct SqlPlan {
   bool forUpdate = false;
   bool noWait = false;
   std::string lockTarget;
+  // A plain select of one table's rows: the same text with that table's rowid as one last column, and the table,
+  // run instead when the rows give out LOB locators, which must name their row to be written.
+  std::string rowidSql;
+  std::string rowidTable;
 
   // INSERT/UPDATE/DELETE: the target table, and the WHERE text of UPDATE and DELETE.
   std::string dmlTable;
@@ -49,6 +53,8 @@ struct SqlPlan {
   // RETURNING e1, e2 INTO :b1, :b2 (taken off the text).
   std::vector<std::string> returning;
   std::vector<std::string> returningInto;
+  // The place of each INTO marker among all the statement's markers (1-based), for binds by position.
+  std::vector<std::uint32_t> returningPositions;
 
   // LOCK TABLE: the tables and the mode ("ROW SHARE", "EXCLUSIVE", ...).
   std::vector<std::string> lockTables;

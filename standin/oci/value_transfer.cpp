@@ -95,8 +95,12 @@ Value ReadClientValue(ub2 dty, const void* data, std::uint32_t length, ub2 chars
           return Value::Int(Load<std::uint16_t>(data));
         case 4:
           return Value::Int(Load<std::uint32_t>(data));
-        case 8:
-          return Value::Int(static_cast<std::int64_t>(Load<std::uint64_t>(data)));
+        case 8: {
+          // SQLite's integers are signed: an unsigned value past their range travels as its decimal text.
+          const std::uint64_t u = Load<std::uint64_t>(data);
+          if (u > static_cast<std::uint64_t>(INT64_MAX)) return Value::Text(std::to_string(u));
+          return Value::Int(static_cast<std::int64_t>(u));
+        }
         default:
           error = MakeOraError(932, "integer of " + std::to_string(length) + " bytes");
           return Value();
@@ -251,6 +255,14 @@ WriteResult WriteClientValue(const Value& value, const OraColumnType& type, ub2 
     case oci::kSqltInt:
     case oci::kSqltUin: {
       std::optional<Decimal> d = value.kind == Value::Kind::kBlob ? std::nullopt : NumberOf(value);
+      if (dty == oci::kSqltUin && size == 8 && d) {
+        // The whole unsigned range, 2^63 and above included; only a negative or larger value does not fit.
+        const std::optional<std::uint64_t> u = d->ToUnsigned();
+        if (u) Store<std::uint64_t>(out, *u);
+        r.code = u ? 0 : 1455;
+        r.length = size;
+        return r;
+      }
       std::optional<std::int64_t> i = d ? d->ToInt() : std::nullopt;
       if (!i) {
         r.code = d ? 1455 : 1722;

@@ -315,6 +315,7 @@ TEST(Files, BfileLocatorReadsTheFileBesideTheDatabase) {
   std::filesystem::create_directories(dir / "DOCS");
   std::ofstream(dir / "DOCS" / "note.txt") << "stored outside";
   lib.SetDataDirectory(dir.c_str());
+  ASSERT_EQ(lib.CreateDataSource("FILES"), 0);
   {
     OciClient c(lib);
     ASSERT_EQ(c.Logon("FILES", "SYSTEM", "manager"), oci::kSuccess);

@@ -164,6 +164,7 @@ TEST(DatabaseFile, CommittedWorkSurvivesAReopenAndUncommittedWorkDoesNot) {
   std::filesystem::create_directories(dir);
   lib.SetDataDirectory(dir.c_str());
   const std::string ds = "ORA:FILEDB";
+  ASSERT_EQ(lib.CreateDataSource(ds.c_str()), 0);
   ASSERT_EQ(lib.CreateUser(ds.c_str(), "APP", "pw"), 0);
   {
     OciClient c(lib);

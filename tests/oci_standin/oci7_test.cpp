@@ -53,7 +53,7 @@ class Oci7 : public ::testing::Test {
   DataArea lda;
   unsigned char hda[256] = {};
   DataArea cda;
-  std::string ds = UniqueDataSource("OCI7");
+  std::string ds = UniqueDataSource("OCI7", lib);
 
   void SetUp() override {
     ASSERT_NE(lib.module, nullptr);

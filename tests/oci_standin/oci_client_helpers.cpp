@@ -40,6 +40,7 @@ OciLibrary OciLibrary::Load(const std::u16string& name) {
   Bind(lib, lib.ErrorGet, "OCIErrorGet");
   Bind(lib, lib.StmtPrepare, "OCIStmtPrepare");
   Bind(lib, lib.BindByName, "OCIBindByName");
+  Bind(lib, lib.BindByPos, "OCIBindByPos");
   Bind(lib, lib.BindDynamic, "OCIBindDynamic");
   Bind(lib, lib.DefineByPos, "OCIDefineByPos");
   Bind(lib, lib.StmtExecute, "OCIStmtExecute");
@@ -71,6 +72,7 @@ OciLibrary OciLibrary::Load(const std::u16string& name) {
   Bind(lib, lib.Reset, "qzociReset");
   Bind(lib, lib.SetDataDirectory, "qzociSetDataDirectory");
   Bind(lib, lib.CloseDatabases, "qzociCloseDatabases");
+  Bind(lib, lib.CreateDataSource, "qzociCreateDataSource");
   Bind(lib, lib.CreateUser, "qzociCreateUser");
   Bind(lib, lib.CallCount, "qzociCallCount");
   Bind(lib, lib.GetCall, "qzociGetCall");
@@ -237,9 +239,11 @@ std::string OciClient::ErrorText() {
   return qzoci::DecodeClientText(buffer, bytes, utf16 ? qzoci::kCharsetUtf16 : 0);
 }
 
-std::string UniqueDataSource(const std::string& stem) {
+std::string UniqueDataSource(const std::string& stem, OciLibrary& lib) {
   static std::atomic<int> counter{0};
-  return stem + "_" + std::to_string(++counter);
+  std::string name = stem + "_" + std::to_string(++counter);
+  if (lib.CreateDataSource) lib.CreateDataSource(name.c_str());
+  return name;
 }
 
 }  // namespace ocitest

@@ -30,6 +30,7 @@ struct OciLibrary {
   sword (*StmtPrepare)(OCIStmt*, OCIError*, const OraText*, ub4, ub4, ub4) = nullptr;
   sword (*BindByName)(OCIStmt*, OCIBind**, OCIError*, const OraText*, sb4, void*, sb4, ub2, void*, ub2*, ub2*, ub4,
                       ub4*, ub4) = nullptr;
+  sword (*BindByPos)(OCIStmt*, OCIBind**, OCIError*, ub4, void*, sb4, ub2, void*, ub2*, ub2*, ub4, ub4*, ub4) = nullptr;
   sword (*BindDynamic)(OCIBind*, OCIError*, void*, OCICallbackInBind, void*, OCICallbackOutBind) = nullptr;
   sword (*DefineByPos)(OCIStmt*, OCIDefine**, OCIError*, ub4, void*, sb4, ub2, void*, ub2*, ub2*, ub4) = nullptr;
   sword (*StmtExecute)(OCISvcCtx*, OCIStmt*, OCIError*, ub4, ub4, const OCISnapshot*, OCISnapshot*, ub4) = nullptr;
@@ -67,6 +68,7 @@ struct OciLibrary {
   void (*Reset)() = nullptr;
   void (*SetDataDirectory)(const char*) = nullptr;
   void (*CloseDatabases)() = nullptr;
+  int (*CreateDataSource)(const char*) = nullptr;
   int (*CreateUser)(const char*, const char*, const char*) = nullptr;
   unsigned (*CallCount)() = nullptr;
   unsigned (*GetCall)(unsigned, char*, unsigned) = nullptr;
@@ -120,7 +122,7 @@ class OciClient {
   OCISession* session = nullptr;
 };
 
-// A unique data source name per test, so that the in-memory databases of one process do not meet.
-std::string UniqueDataSource(const std::string& stem);
+// A unique data source name per test, so that the in-memory databases of one process do not meet; made in the library.
+std::string UniqueDataSource(const std::string& stem, OciLibrary& lib = OciLibrary::Default());
 
 }  // namespace ocitest

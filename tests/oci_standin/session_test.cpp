@@ -1,4 +1,4 @@
-// Logon, sessions, errors and the statements every session runs.
+// Data sources, logon, sessions, errors and the statements every session runs.
 #include <gtest/gtest.h>
 
 #include "oci_client_helpers.h"
@@ -29,6 +29,34 @@ TEST_F(Session, LogonChecksTheUserTable) {
   ASSERT_EQ(scott.Logon(ds, "scott", "tiger"), oci::kSuccess) << scott.ErrorText();
   EXPECT_EQ(scott.Query("SELECT USER, SYS_CONTEXT('USERENV','CURRENT_SCHEMA') FROM DUAL"),
             (Rows{{"SCOTT", "SCOTT"}}));
+}
+
+TEST(DataSources, ExistOnlyOnceMade) {
+  OciLibrary& lib = OciLibrary::Default();
+  const std::string name = "NEVER_MADE_" + UniqueDataSource("X");
+  OciClient c(lib);
+  EXPECT_EQ(c.Logon(name, "SYSTEM", "manager"), oci::kError);
+  EXPECT_EQ(c.ErrorCode(), 12154);
+  c.Logoff();
+  EXPECT_EQ(lib.CreateUser(name.c_str(), "SCOTT", "tiger"), 12154);
+
+  // Made, it is a database with its administrator, under any spelling of its name.
+  ASSERT_EQ(lib.CreateDataSource(("ora:" + name).c_str()), 0);
+  EXPECT_EQ(lib.CreateUser(name.c_str(), "SCOTT", "tiger"), 0);
+  OciClient scott(lib);
+  EXPECT_EQ(scott.Logon(name, "scott", "tiger"), oci::kSuccess) << scott.ErrorText();
+}
+
+// Run by its own ctest entry, with QZOCI_DATA_SOURCES naming two data sources.
+TEST(DataSourceSetting, DISABLED_ListedNamesExist) {
+  OciLibrary& lib = OciLibrary::Default();
+  for (const char* name : {"SETTING_ONE", "setting_two"}) {
+    OciClient c(lib);
+    EXPECT_EQ(c.Logon(name, "SYSTEM", "manager"), oci::kSuccess) << name << " " << c.ErrorText();
+  }
+  OciClient other(lib);
+  EXPECT_EQ(other.Logon("SETTING_THREE", "SYSTEM", "manager"), oci::kError);
+  EXPECT_EQ(other.ErrorCode(), 12154);
 }
 
 // A statement outlives the session it ran on: fetching from it after the session ended is ORA-01012.
