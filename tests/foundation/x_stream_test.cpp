@@ -122,6 +122,20 @@ TEST_F(XStreamTest, AFailedOpenLeavesACompleteError) {
   EXPECT_EQ(error->nGetMessageCount(), 0u);
 }
 
+TEST_F(XStreamTest, OpeningAnotherFileLetsGoOfTheOpenOne) {
+  Put("first", "f1\nf2\n");
+  const std::u16string second = u"s1\ns2\n";
+  Put("second", std::string(reinterpret_cast<const char*>(second.data()), second.size() * 2));
+  Stream stream;
+  ASSERT_TRUE(Open(stream, "first", kReadWrite, platform::kOpenExisting, 0));
+  char16_t buffer[8];
+  ASSERT_NE(stream->pszReadTextW(buffer, 8, nullptr, nullptr), nullptr);
+  ASSERT_TRUE(Open(stream, "second", kGenericRead, platform::kOpenExisting));
+  EXPECT_EQ(Text(stream->pszReadTextW(buffer, 8, nullptr, nullptr)), u"s1") << "text read ahead from the first file";
+  Stream other;
+  EXPECT_TRUE(Open(other, "first", kReadWrite, platform::kOpenExisting, 0)) << "the first file is still held";
+}
+
 TEST_F(XStreamTest, ANameTooLongForTheBufferNeverOpensTheLastFile) {
   Put("kept", "data");
   Stream stream;
@@ -197,8 +211,9 @@ TEST_F(XStreamTest, TruncatingExtendingAndSizing) {
   ASSERT_TRUE(stream->bTruncate(-2, 1));
   EXPECT_EQ(stream->nGetSize(), 8u);
   ASSERT_TRUE(stream->bTruncate(6, 0));
-  ASSERT_TRUE(stream->bExtend(3));
+  // While the last byte is not a zero already, so that overwriting it would show.
   ASSERT_TRUE(stream->bExtend(0));
+  ASSERT_TRUE(stream->bExtend(3));
   stream->Close();
   EXPECT_EQ(Get("f"), std::string("012345\0\0\0", 9)) << "extending by nothing leaves the last byte alone";
 
