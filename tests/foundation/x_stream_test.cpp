@@ -291,6 +291,17 @@ TEST_F(XStreamTest, ReadLinesInPieces) {
   EXPECT_EQ(next(100), "z");
   stream->Close();
 
+  // The first CR ends the line; an LF only in a piece without a CR, even where the CR closes a full piece.
+  // Pieces: "c\na\n" and 75 b then a CR; "d\n" and 78 f (no CR); 78 f, g and a CR.
+  Put("mixed", "a\nb\r\nc\na\n" + std::string(75, 'b') + "\r\nd\n" + std::string(78, 'f') + "g\r\n");
+  ASSERT_TRUE(Open(stream, "mixed", kGenericRead, platform::kOpenExisting));
+  EXPECT_EQ(next(100), "a\nb");
+  EXPECT_EQ(next(100), "c\na\n" + std::string(75, 'b'));
+  EXPECT_EQ(next(100), "d");
+  EXPECT_EQ(next(100), std::string(78, 'f') + "g");
+  EXPECT_EQ(next(100), "<end>");
+  stream->Close();
+
   // The wide reader counts characters.
   const std::u16string wide = u"h\u00e9llo\r\nw";
   Put("wide", std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * 2));
@@ -323,6 +334,16 @@ TEST_F(XStreamTest, TextLinesRunAcrossTheReadBuffer) {
   EXPECT_EQ(line, buffer);
   EXPECT_EQ(Text(line), u"short");
   EXPECT_EQ(Text(stream->pszReadTextW(buffer, 8, &text, nullptr)), u"last");
+  EXPECT_EQ(stream->pszReadTextW(buffer, 8, &text, nullptr), nullptr);
+  stream->Close();
+
+  // The first CR ends a line; an LF only where no CR follows in what the buffer holds.
+  const std::u16string mixed = u"a\nb\r\nc\nd\re";
+  Put("mixed", std::string(reinterpret_cast<const char*>(mixed.data()), mixed.size() * 2));
+  ASSERT_TRUE(Open(stream, "mixed", kGenericRead, platform::kOpenExisting));
+  EXPECT_EQ(Text(stream->pszReadTextW(buffer, 8, &text, nullptr)), u"a\nb");
+  EXPECT_EQ(Text(stream->pszReadTextW(buffer, 8, &text, nullptr)), u"c\nd");
+  EXPECT_EQ(Text(stream->pszReadTextW(buffer, 8, &text, nullptr)), u"e");
   EXPECT_EQ(stream->pszReadTextW(buffer, 8, &text, nullptr), nullptr);
   stream->Close();
 
