@@ -416,6 +416,12 @@ TEST(BPlusTreeOracle, KeysOnly) { RunAndExpect({4, 4, 0, 900, 1, false, 4000, 5}
 
 TEST(BPlusTreeOracle, CallerKeyOrder) { RunAndExpect({3, 4, 4, 30, 90, true, 4000, 6}, 5, 3); }
 
+TEST(BPlusTreeOracle, ProductionOrderSplitsAndMerges) {
+  // Order 32 (order 0), as the key indexes run it: enough keys for inner nodes to split under a new root, then the
+  // shrinking phase merges them away again.
+  RunAndExpect({0, 4, 4, 2000, 2, false, 4500, 9}, 0, 3);
+}
+
 TEST(BPlusTreeOracle, SmallestOrders) {
   RunAndExpect({2, 4, 4, 20, 30, false, 1500, 7}, 3, 4);
   RunAndExpect({1, 4, 4, 20, 30, false, 1000, 8}, 3, 4);  // taken as 2
@@ -660,6 +666,37 @@ TEST(BPlusTree, RunningOutOfMemoryLeavesTheTreeAsItWas) {
     ASSERT_EQ(CBPlusTreeProbe::Entries(tree), oracle.Entries()) << step;
   }
   EXPECT_GT(refused, 10);
+}
+
+TEST(BPlusTree, AnInsertThatNeedsANewBlockAtTheProductionOrderIsRefusedWhole) {
+  // Every insert is tried with no block to be had first. Splits of leaves and inner nodes at order 32 come to need
+  // a new block of their pool again and again; such an insert must be refused before it changes anything, and then
+  // goes through once blocks can be had.
+  CBudgetScope scope;
+  CBPlusTree tree;
+  ASSERT_EQ(tree.bCreate(4, 4, nCompareBytes, 0), 1);
+  std::mt19937 random(17);
+  std::vector<Entry> inserted;
+  int refused = 0;
+  for (std::uint32_t step = 0; step < 6000 && !HasFailure(); ++step) {
+    const std::string key = Be(static_cast<std::uint32_t>(random()));
+    const std::string data = Be(step);
+    const std::uint64_t bytes = tree.nGetBlockBytes();
+    gnBlockBudget = 0;
+    if (tree.bInsert(key.data(), data.data()) != 1) {
+      ++refused;
+      ASSERT_EQ(tree.nGetBlockBytes(), bytes) << step;
+      ASSERT_EQ(CBPlusTreeProbe::Check(tree), "") << step;
+      std::sort(inserted.begin(), inserted.end());
+      ASSERT_EQ(CBPlusTreeProbe::Entries(tree), inserted) << step;
+      gnBlockBudget = -1;
+      ASSERT_EQ(tree.bInsert(key.data(), data.data()), 1) << step;
+    }
+    inserted.emplace_back(key, data);
+  }
+  EXPECT_EQ(tree.nGetCount(), inserted.size());
+  EXPECT_GT(refused, 20);
+  EXPECT_GE(CBPlusTreeProbe::Height(tree), 3) << "inner nodes split too";
 }
 
 TEST(BPlusTree, DestroyThenCreateAgain) {
