@@ -9,6 +9,7 @@
 #include <map>
 #include <optional>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -697,6 +698,57 @@ TEST(BPlusTree, AnInsertThatNeedsANewBlockAtTheProductionOrderIsRefusedWhole) {
   EXPECT_EQ(tree.nGetCount(), inserted.size());
   EXPECT_GT(refused, 20);
   EXPECT_GE(CBPlusTreeProbe::Height(tree), 3) << "inner nodes split too";
+}
+
+TEST(BPlusTree, FindsAndSeeksAtEveryKeyWidth) {
+  // Bytewise keys of 4 and 8 bytes are searched as numbers, longer ones by their first 8 bytes and then the rest,
+  // other widths through the comparison; nodes hold fewer and more keys than the search counts one by one. Even
+  // values only are inserted, so that every other probe is absent.
+  for (const std::size_t width : {3u, 4u, 8u, 12u, 16u}) {
+    for (const std::int32_t order : {0, 5}) {
+      SCOPED_TRACE(testing::Message() << "width " << width << ", order " << order);
+      auto make = [width](std::uint32_t v) {
+        std::string key(width, '\0');
+        for (std::size_t i = 0; i < 3; ++i) key[width - 1 - i] = static_cast<char>(v >> (8 * i));
+        if (width > 8) key[0] = static_cast<char>(v % 3);  // the first 8 bytes often tie: the rest decides
+        return key;
+      };
+      CBPlusTree tree;
+      ASSERT_EQ(tree.bCreate(width, 4, nCompareBytes, order), 1);
+      std::mt19937 random(static_cast<unsigned>(width * 7 + static_cast<std::size_t>(order)));
+      std::set<std::string> keys;
+      while (keys.size() < 1500) {
+        const std::uint32_t v = static_cast<std::uint32_t>(random() % 8000) * 2;
+        if (keys.insert(make(v)).second) {
+          ASSERT_EQ(tree.bInsert(make(v).data(), Be(v).data()), 1);
+        }
+      }
+      auto currentKey = [&]() {
+        const void* key = tree.pGetCurrentKey();
+        return key ? std::string(static_cast<const char*>(key), width) : std::string("(none)");
+      };
+      for (int probe = 0; probe < 2000 && !HasFailure(); ++probe) {
+        const std::string key = make(static_cast<std::uint32_t>(random() % 16002));
+        const bool present = keys.count(key) != 0;
+        EXPECT_EQ(tree.bFind(key.data(), nullptr), present ? 1 : 0);
+        EXPECT_EQ(tree.bSeek(key.data(), SEEK_EXACT) != nullptr, present);
+        const auto above = keys.lower_bound(key);
+        if (tree.bSeek(key.data(), 0)) {
+          ASSERT_NE(above, keys.end());
+          EXPECT_EQ(currentKey(), *above) << "the nearest key at or above";
+        } else {
+          EXPECT_EQ(above, keys.end());
+        }
+        const auto upTo = keys.upper_bound(key);
+        if (tree.bSeek(key.data(), SEEK_LAST)) {
+          ASSERT_NE(upTo, keys.begin());
+          EXPECT_EQ(currentKey(), *std::prev(upTo)) << "the nearest key at or below";
+        } else {
+          EXPECT_EQ(upTo, keys.begin());
+        }
+      }
+    }
+  }
 }
 
 TEST(BPlusTree, DestroyThenCreateAgain) {
