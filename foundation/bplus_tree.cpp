@@ -1,5 +1,7 @@
 #include "foundation/bplus_tree.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -9,6 +11,91 @@
 namespace {
 
 constexpr std::size_t Align8(std::size_t n) { return (n + 7) & ~static_cast<std::size_t>(7); }
+
+// The bytes at p as a number whose order is their bytewise order: one load, and a byte swap where the machine keeps
+// the least significant byte first.
+template <typename T>
+T ReadOrdered(const unsigned char* p) {
+  static_assert(sizeof(T) == 4 || sizeof(T) == 8);
+  T value;
+  std::memcpy(&value, p, sizeof value);
+  if constexpr (std::endian::native == std::endian::little) {
+    if constexpr (sizeof(T) == 8) {
+      value = __builtin_bswap64(value);
+    } else {
+      value = __builtin_bswap32(value);
+    }
+  }
+  return value;
+}
+
+// How many items a search compares one by one at its end, after the halving steps.
+constexpr std::size_t kCountedItems = 8;
+
+// The lower bound of the probe among n sorted items (width bytes apart): the first that is not below it. No branch
+// depends on a comparison: halving steps (a conditional move each) narrow the range to at most kCountedItems, then
+// a window of exactly that many items is counted, whose comparisons do not wait on each other as the halving steps
+// do. The window may begin before the range: the items there are below the probe and count as such. Fewer items
+// than that are all counted. `visit` is given every counted item and answers whether it is below the probe.
+template <typename Visit>
+[[gnu::always_inline]] inline int nLowerBound(const unsigned char* pItems, int nCount, std::size_t nWidth,
+                                              Visit visit) {
+  const std::size_t count = nCount > 0 ? static_cast<std::size_t>(nCount) : 0;
+  if (count < kCountedItems) {
+    std::size_t below = 0;
+    for (std::size_t i = 0; i < count; ++i) below += visit(pItems + i * nWidth) ? 1 : 0;
+    return static_cast<int>(below);
+  }
+  const unsigned char* base = pItems;
+  std::size_t length = count;
+  while (length > kCountedItems) {
+    const std::size_t half = length / 2;
+    base = visit(base + (half - 1) * nWidth) ? base + half * nWidth : base;
+    length -= half;
+  }
+  const unsigned char* window = std::min(base, pItems + (count - kCountedItems) * nWidth);
+  std::size_t below = 0;
+  for (std::size_t i = 0; i < kCountedItems; ++i) below += visit(window + i * nWidth) ? 1 : 0;
+  return static_cast<int>(static_cast<std::size_t>(window - pItems) / nWidth + below);
+}
+
+// Items of one width compared as numbers. The items of a node are distinct, so an equal item met among the counted
+// ones is the one at the lower bound; the halving steps never pass over an equal item.
+template <typename T>
+[[gnu::always_inline]] inline int nSearchOrdered(const unsigned char* pItems, int nCount, const void* pItem,
+                                                 bool* pFound) {
+  const T probe = ReadOrdered<T>(static_cast<const unsigned char*>(pItem));
+  bool equal = false;
+  const int pos = nLowerBound(pItems, nCount, sizeof(T), [probe, &equal](const unsigned char* p) {
+    const T value = ReadOrdered<T>(p);
+    equal |= value == probe;
+    return value < probe;
+  });
+  *pFound = equal;
+  return pos;
+}
+
+// Longer items: their first 8 bytes decide most comparisons, memcmp the rest.
+int nSearchLongBytes(const unsigned char* pItems, int nCount, std::size_t nWidth, const void* pItem, bool* pFound) {
+  const auto* item = static_cast<const unsigned char*>(pItem);
+  const std::uint64_t head = ReadOrdered<std::uint64_t>(item);
+  auto below = [&](const unsigned char* p) {
+    const std::uint64_t h = ReadOrdered<std::uint64_t>(p);
+    return h < head || (h == head && std::memcmp(p + 8, item + 8, nWidth - 8) < 0);
+  };
+  const int pos = nLowerBound(pItems, nCount, nWidth, below);
+  *pFound = pos < nCount && std::memcmp(pItems + static_cast<std::size_t>(pos) * nWidth, item, nWidth) == 0;
+  return pos;
+}
+
+// Bytewise order, the order of every key index, data value and nested tree, is searched without a call per step.
+// -1 for a width that only the comparison itself searches.
+int nSearchBytewise(const unsigned char* pItems, int nCount, std::size_t nWidth, const void* pItem, bool* pFound) {
+  if (nWidth == 8) return nSearchOrdered<std::uint64_t>(pItems, nCount, pItem, pFound);
+  if (nWidth == 4) return nSearchOrdered<std::uint32_t>(pItems, nCount, pItem, pFound);
+  if (nWidth > 8) return nSearchLongBytes(pItems, nCount, nWidth, pItem, pFound);
+  return -1;
+}
 
 }  // namespace
 
@@ -27,6 +114,7 @@ int CBPlusTree::bCreate(std::uint64_t nKeyLength, std::uint64_t nDataLength, PFN
   m_nOrder = nOrder == 0 ? 32 : (nOrder < 2 ? 2 : nOrder);
   m_nHalfOrder = m_nOrder / 2;
   m_pfnKeyCompare = pfnCompare;
+  m_bBytewiseKeys = pfnCompare == nCompareBytes;
   m_pfnDataCompare = nCompareBytes;
   m_nKeyLength = static_cast<std::size_t>(nKeyLength);
   m_nDataLength = static_cast<std::size_t>(nDataLength);
@@ -70,6 +158,7 @@ void CBPlusTree::Destroy() {
   m_pScratch.reset();
   m_nOrder = m_nHalfOrder = 0;
   m_pfnKeyCompare = m_pfnDataCompare = nullptr;
+  m_bBytewiseKeys = false;
   m_nKeyLength = m_nDataLength = m_nSlotWidth = 0;
   m_nKeyCount = 0;
   m_Cursor = CBPlusTreeCursor{this, nullptr, 0, nullptr, 0};
@@ -132,6 +221,10 @@ std::uint32_t CBPlusTree::nEntries(SBPlusTreeNode* pNode) {
 
 int CBPlusTree::nSearchSorted(const unsigned char* pItems, int nCount, std::size_t nWidth, const void* pItem,
                               PFN_BPLUSTREE_COMPARE pfnCompare, bool* pFound) {
+  if (pfnCompare == nCompareBytes) {
+    const int pos = nSearchBytewise(pItems, nCount, nWidth, pItem, pFound);
+    if (pos >= 0) return pos;
+  }
   int low = 0;
   int high = nCount - 1;
   while (low <= high) {
@@ -151,6 +244,10 @@ int CBPlusTree::nSearchSorted(const unsigned char* pItems, int nCount, std::size
 }
 
 int CBPlusTree::nSearch(const unsigned char* pKeys, int nCount, const void* pKey, bool* pFound) const {
+  if (m_bBytewiseKeys) {
+    const int pos = nSearchBytewise(pKeys, nCount, m_nKeyLength, pKey, pFound);
+    if (pos >= 0) return pos;
+  }
   return nSearchSorted(pKeys, nCount, m_nKeyLength, pKey, m_pfnKeyCompare, pFound);
 }
 
@@ -163,7 +260,8 @@ int CBPlusTree::nDescend(const void* pKey, SPathStep* pPath, SBPlusTreeLeaf** pp
     bool found;
     int pos = nSearch(pInnerKey(inner, 0), inner->nKeyCount, pKey, &found);
     if (found) ++pos;
-    pPath[depth++] = SPathStep{inner, pos};
+    if (pPath) pPath[depth] = SPathStep{inner, pos};
+    ++depth;
     node = Child(inner, pos);
   }
   *ppLeaf = reinterpret_cast<SBPlusTreeLeaf*>(node);
@@ -171,9 +269,8 @@ int CBPlusTree::nDescend(const void* pKey, SPathStep* pPath, SBPlusTreeLeaf** pp
 }
 
 SBPlusTreeLeaf* CBPlusTree::pLocateKey(const void* pKey, int* pPos, bool* pFound) const {
-  SPathStep path[MAX_DEPTH];
   SBPlusTreeLeaf* leaf;
-  nDescend(pKey, path, &leaf);
+  nDescend(pKey, nullptr, &leaf);
   *pPos = nSearch(pLeafKey(leaf, 0), leaf->nKeyCount, pKey, pFound);
   return leaf;
 }
@@ -808,7 +905,14 @@ void CBPlusTree::NormaliseSlot(CBPlusTreeCursor& c) const {
   }
 }
 
-void CBPlusTree::SetFirstDuplicate(CBPlusTreeCursor& c) const { SetDuplicateRank(c, 0); }
+// Rank 0 without the rank walk: every find lands here.
+void CBPlusTree::SetFirstDuplicate(CBPlusTreeCursor& c) const {
+  c.pDupLeaf = nullptr;
+  c.nDupIndex = 0;
+  if (bIsEnd(c) || !bIsList(c.pLeaf, c.nSlot)) return;
+  CDuplicateList* list = pList(c.pLeaf, c.nSlot);
+  if (list->bIsNested()) c.pDupLeaf = list->pGetNested()->pFirstLeaf();
+}
 
 void CBPlusTree::SetLastDuplicate(CBPlusTreeCursor& c) const {
   c.pDupLeaf = nullptr;
@@ -905,6 +1009,14 @@ void* CBPlusTree::bSeek(const void* pKey, std::uint32_t nMode) {
   bool found;
   int pos;
   SBPlusTreeLeaf* leaf = pLocateKey(pKey, &pos, &found);
+  if (found && !(nMode & SEEK_LAST)) {
+    // The common find, to the key's first value as the general path below would go; worked on the cursor itself,
+    // as a copy of a cursor just written field by field stalls the copy's wide load.
+    m_Cursor.pLeaf = leaf;
+    m_Cursor.nSlot = pos;
+    SetFirstDuplicate(m_Cursor);
+    return pDataAt(m_Cursor);
+  }
   CBPlusTreeCursor c{this, leaf, pos, nullptr, 0};
   if (!found && (nMode & SEEK_LAST)) {
     if (pos == 0) {

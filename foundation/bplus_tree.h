@@ -199,6 +199,7 @@ class CBPlusTree {
   std::int32_t m_nHalfOrder = 0;
   PFN_BPLUSTREE_COMPARE m_pfnKeyCompare = nullptr;
   PFN_BPLUSTREE_COMPARE m_pfnDataCompare = nullptr;
+  bool m_bBytewiseKeys = false;  // the key comparison is nCompareBytes: searched without calling it
   std::size_t m_nKeyLength = 0;
   std::size_t m_nDataLength = 0;
   std::size_t m_nSlotWidth = 0;

@@ -49,14 +49,33 @@ std::uint32_t EncodeReal(std::uint8_t* buffer, std::uint32_t size, const void* d
   return width;
 }
 
-// Texts: the bytes in a zero-padded field whose last byte (or UTF-16 unit) is always 0.
-std::uint32_t EncodeText(std::uint8_t* buffer, std::uint32_t size, const void* data, std::uint32_t length,
-                         std::uint32_t unit) {
+// Texts: the bytes in a zero-padded field whose last byte is always 0.
+std::uint32_t EncodeText(std::uint8_t* buffer, std::uint32_t size, const void* data, std::uint32_t length) {
   if (!data || length == 0 || size == 0) return 0;
   std::uint32_t copied = std::min(length, size);
   std::memcpy(buffer, data, copied);
   std::memset(buffer + copied, 0, size - copied);
-  std::memset(buffer + (size >= unit ? size - unit : 0), 0, std::min(size, unit));
+  buffer[size - 1] = 0;
+  return copied;
+}
+
+// UTF-16 texts: as EncodeText, but each unit high byte first, so that the byte order of the keys is the order of
+// the units over the whole UTF-16 range (low byte first, U+0100 would sort before "b"). Keys live in memory only, so
+// no stored key depends on the old layout. An odd last input byte is a unit whose high byte is missing (zero).
+std::uint32_t EncodeWideText(std::uint8_t* buffer, std::uint32_t size, const void* data, std::uint32_t length) {
+  if (!data || length == 0 || size == 0) return 0;
+  const auto* in = static_cast<const std::uint8_t*>(data);
+  std::uint32_t copied = std::min(length, size);
+  std::memset(buffer, 0, size);
+  for (std::uint32_t i = 0; i < copied; i += 2) {
+    if (i + 1 < copied) {
+      buffer[i] = in[i + 1];
+      buffer[i + 1] = in[i];
+    } else if (i + 1 < size) {
+      buffer[i + 1] = in[i];
+    }
+  }
+  std::memset(buffer + (size >= 2 ? size - 2 : 0), 0, std::min<std::uint32_t>(size, 2));
   return copied;
 }
 
@@ -126,10 +145,10 @@ std::uint32_t nEncodeSortKey(std::uint8_t* buffer, std::uint32_t size, const voi
   switch (keyType) {
     case SORT_KEY_TEXT:
     case SORT_KEY_TEXT_PLAIN:
-      return EncodeText(buffer, size, data, length, 1);
+      return EncodeText(buffer, size, data, length);
     case SORT_KEY_HEAP_WTEXT:
     case SORT_KEY_WSTRING:
-      return EncodeText(buffer, size, data, length, 2);
+      return EncodeWideText(buffer, size, data, length);
     case SORT_KEY_INT8: return EncodeInteger(buffer, size, data, length, 1, true);
     case SORT_KEY_INT16: return EncodeInteger(buffer, size, data, length, 2, true);
     case SORT_KEY_INT32: return EncodeInteger(buffer, size, data, length, 4, true);

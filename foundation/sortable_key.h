@@ -1,6 +1,7 @@
 // Sortable keys: the key indexes and the B+tree compare keys with a plain byte comparison, so every value is turned
 // into key bytes whose byte order is the order of the values (integers with the sign bit flipped and the most
-// significant byte first, reals mapped so that negatives come first, dates year first, texts in a zero-padded field).
+// significant byte first, reals mapped so that negatives come first, dates year first, texts in a zero-padded field,
+// UTF-16 units high byte first).
 // A value's kind is its key type, given for a runtime type code by nHostTypeCategory. The encoders read plain input
 // bytes in the runtime's memory form and write into the caller's buffer; nothing here owns memory.
 #pragma once

@@ -39,6 +39,18 @@ struct SIoStatusBlock {
   void* pStatus;
   std::uintptr_t nInformation;
 };
+// Where a line ends in the n units at p: at the first CR, else at the first LF, else n. An LF ends a line only
+// where no CR follows it in the same stretch: files written with CR LF line ends may hold bare LFs inside a line.
+template <typename T>
+std::uint32_t nFindLineEnd(const T* p, std::uint32_t n) {
+  std::uint32_t lf = n;
+  for (std::uint32_t i = 0; i < n; ++i) {
+    if (p[i] == T('\r')) return i;
+    if (p[i] == T('\n') && lf == n) lf = i;
+  }
+  return lf;
+}
+
 using PFN_NT_QUERY_INFORMATION_FILE = std::int32_t(QZ_SYSTEM_ENTRY*)(void* file, SIoStatusBlock* status,
                                                                      void* information, std::uint32_t length,
                                                                      std::int32_t informationClass);
@@ -353,17 +365,22 @@ int IXStream::ReadLine(T* buffer, std::uint32_t size, int* pbCut, std::uint32_t 
     const std::uint32_t scan = full && piece[n - 1] == T('\r') ? n - 1 : n;
     std::uint32_t endAt = scan;
     std::uint32_t endLength = 0;
-    for (std::uint32_t i = 0; i < scan && endLength == 0; ++i) {
-      if (piece[i] == T('\n') && !(flags & XSTREAM_LINE_CRLF_ONLY)) {
-        endAt = i;
-        endLength = 1;
-      } else if (piece[i] == T('\r')) {
-        const bool crlf = i + 1 < n && piece[i + 1] == T('\n');
-        // A lone CR ends a line by itself only without the flag; the character after it is the next line's.
-        if (crlf || !(flags & XSTREAM_LINE_CRLF_ONLY)) {
+    auto crlfAt = [&](std::uint32_t i) { return piece[i] == T('\r') && i + 1 < n && piece[i + 1] == T('\n'); };
+    if (flags & XSTREAM_LINE_CRLF_ONLY) {
+      for (std::uint32_t i = 0; i < scan && endLength == 0; ++i) {
+        if (crlfAt(i)) {
           endAt = i;
-          endLength = crlf ? 2 : 1;
+          endLength = 2;
         }
+      }
+    } else {
+      // A CR closing a full piece is found here too, so that an LF before it is not taken for the end; the line
+      // then goes on into the next piece, which begins with that CR. A lone CR is a one-character end: the
+      // character after it is the next line's.
+      const std::uint32_t at = nFindLineEnd(piece, n);
+      if (at < scan) {
+        endAt = at;
+        endLength = crlfAt(at) ? 2 : 1;
       }
     }
     if (length + endAt >= size) {
@@ -421,24 +438,28 @@ const char16_t* IXStream::pszReadTextW(char16_t* buffer, std::uint32_t size, CTS
   std::u16string line;
   for (;;) {
     if (m_nTextRead >= m_nTextUnits && !bFillTextBuffer()) break;
-    const char16_t unit = m_pTextBuffer[m_nTextRead++];
     if (separatorLength) {
-      line.push_back(unit);
+      line.push_back(m_pTextBuffer[m_nTextRead++]);
       if (line.size() >= separatorLength &&
           line.compare(line.size() - separatorLength, separatorLength, separator) == 0) {
         line.resize(line.size() - separatorLength);
         break;
       }
-    } else if (unit == u'\r') {
-      if (m_nTextRead < m_nTextUnits || bFillTextBuffer()) {
-        if (m_pTextBuffer[m_nTextRead] == u'\n') ++m_nTextRead;
-      }
-      break;
-    } else if (unit == u'\n') {
-      break;
-    } else {
-      line.push_back(unit);
+      continue;
     }
+    // The stretch searched is what the text buffer holds: a line without an end in it goes on into the next fill.
+    const char16_t* rest = m_pTextBuffer + m_nTextRead;
+    const std::uint32_t available = m_nTextUnits - m_nTextRead;
+    const std::uint32_t at = nFindLineEnd(rest, available);
+    line.append(rest, at);
+    m_nTextRead += at;
+    if (at == available) continue;
+    ++m_nTextRead;
+    if (rest[at] == u'\r' && (m_nTextRead < m_nTextUnits || bFillTextBuffer()) &&
+        m_pTextBuffer[m_nTextRead] == u'\n') {
+      ++m_nTextRead;
+    }
+    break;
   }
   if (buffer && line.size() < size) {
     std::memcpy(buffer, line.data(), line.size() * sizeof(char16_t));

@@ -20,7 +20,8 @@ class CTString;
 
 inline constexpr std::uint32_t XSTREAM_NAME_SIZE = 260;
 inline constexpr std::uint64_t XSTREAM_SIZE_FAILED = ~std::uint64_t{0};  // what the size functions answer on failure
-// bReadLineA/W flag: a line ends only at CR LF.
+// bReadLineA/W read pieces of 80 characters. A line ends at its first CR (with the LF after it, if any); an LF ends
+// one only in a piece that holds no CR. With this flag a line ends only at CR LF.
 inline constexpr std::uint32_t XSTREAM_LINE_CRLF_ONLY = 0x1;
 
 class IXStream : public CRefCounted {

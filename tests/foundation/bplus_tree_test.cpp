@@ -9,6 +9,7 @@
 #include <map>
 #include <optional>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -416,6 +417,12 @@ TEST(BPlusTreeOracle, KeysOnly) { RunAndExpect({4, 4, 0, 900, 1, false, 4000, 5}
 
 TEST(BPlusTreeOracle, CallerKeyOrder) { RunAndExpect({3, 4, 4, 30, 90, true, 4000, 6}, 5, 3); }
 
+TEST(BPlusTreeOracle, ProductionOrderSplitsAndMerges) {
+  // Order 32 (order 0), as the key indexes run it: enough keys for inner nodes to split under a new root, then the
+  // shrinking phase merges them away again.
+  RunAndExpect({0, 4, 4, 2000, 2, false, 4500, 9}, 0, 3);
+}
+
 TEST(BPlusTreeOracle, SmallestOrders) {
   RunAndExpect({2, 4, 4, 20, 30, false, 1500, 7}, 3, 4);
   RunAndExpect({1, 4, 4, 20, 30, false, 1000, 8}, 3, 4);  // taken as 2
@@ -660,6 +667,88 @@ TEST(BPlusTree, RunningOutOfMemoryLeavesTheTreeAsItWas) {
     ASSERT_EQ(CBPlusTreeProbe::Entries(tree), oracle.Entries()) << step;
   }
   EXPECT_GT(refused, 10);
+}
+
+TEST(BPlusTree, AnInsertThatNeedsANewBlockAtTheProductionOrderIsRefusedWhole) {
+  // Every insert is tried with no block to be had first. Splits of leaves and inner nodes at order 32 come to need
+  // a new block of their pool again and again; such an insert must be refused before it changes anything, and then
+  // goes through once blocks can be had.
+  CBudgetScope scope;
+  CBPlusTree tree;
+  ASSERT_EQ(tree.bCreate(4, 4, nCompareBytes, 0), 1);
+  std::mt19937 random(17);
+  std::vector<Entry> inserted;
+  int refused = 0;
+  for (std::uint32_t step = 0; step < 6000 && !HasFailure(); ++step) {
+    const std::string key = Be(static_cast<std::uint32_t>(random()));
+    const std::string data = Be(step);
+    const std::uint64_t bytes = tree.nGetBlockBytes();
+    gnBlockBudget = 0;
+    if (tree.bInsert(key.data(), data.data()) != 1) {
+      ++refused;
+      ASSERT_EQ(tree.nGetBlockBytes(), bytes) << step;
+      ASSERT_EQ(CBPlusTreeProbe::Check(tree), "") << step;
+      std::sort(inserted.begin(), inserted.end());
+      ASSERT_EQ(CBPlusTreeProbe::Entries(tree), inserted) << step;
+      gnBlockBudget = -1;
+      ASSERT_EQ(tree.bInsert(key.data(), data.data()), 1) << step;
+    }
+    inserted.emplace_back(key, data);
+  }
+  EXPECT_EQ(tree.nGetCount(), inserted.size());
+  EXPECT_GT(refused, 20);
+  EXPECT_GE(CBPlusTreeProbe::Height(tree), 3) << "inner nodes split too";
+}
+
+TEST(BPlusTree, FindsAndSeeksAtEveryKeyWidth) {
+  // Bytewise keys of 4 and 8 bytes are searched as numbers, longer ones by their first 8 bytes and then the rest,
+  // other widths through the comparison; nodes hold fewer and more keys than the search counts one by one. Even
+  // values only are inserted, so that every other probe is absent.
+  for (const std::size_t width : {3u, 4u, 8u, 12u, 16u}) {
+    for (const std::int32_t order : {0, 5}) {
+      SCOPED_TRACE(testing::Message() << "width " << width << ", order " << order);
+      auto make = [width](std::uint32_t v) {
+        std::string key(width, '\0');
+        for (std::size_t i = 0; i < 3; ++i) key[width - 1 - i] = static_cast<char>(v >> (8 * i));
+        if (width > 8) key[0] = static_cast<char>(v % 3);  // the first 8 bytes often tie: the rest decides
+        return key;
+      };
+      CBPlusTree tree;
+      ASSERT_EQ(tree.bCreate(width, 4, nCompareBytes, order), 1);
+      std::mt19937 random(static_cast<unsigned>(width * 7 + static_cast<std::size_t>(order)));
+      std::set<std::string> keys;
+      while (keys.size() < 1500) {
+        const std::uint32_t v = static_cast<std::uint32_t>(random() % 8000) * 2;
+        if (keys.insert(make(v)).second) {
+          ASSERT_EQ(tree.bInsert(make(v).data(), Be(v).data()), 1);
+        }
+      }
+      auto currentKey = [&]() {
+        const void* key = tree.pGetCurrentKey();
+        return key ? std::string(static_cast<const char*>(key), width) : std::string("(none)");
+      };
+      for (int probe = 0; probe < 2000 && !HasFailure(); ++probe) {
+        const std::string key = make(static_cast<std::uint32_t>(random() % 16002));
+        const bool present = keys.count(key) != 0;
+        EXPECT_EQ(tree.bFind(key.data(), nullptr), present ? 1 : 0);
+        EXPECT_EQ(tree.bSeek(key.data(), SEEK_EXACT) != nullptr, present);
+        const auto above = keys.lower_bound(key);
+        if (tree.bSeek(key.data(), 0)) {
+          ASSERT_NE(above, keys.end());
+          EXPECT_EQ(currentKey(), *above) << "the nearest key at or above";
+        } else {
+          EXPECT_EQ(above, keys.end());
+        }
+        const auto upTo = keys.upper_bound(key);
+        if (tree.bSeek(key.data(), SEEK_LAST)) {
+          ASSERT_NE(upTo, keys.begin());
+          EXPECT_EQ(currentKey(), *std::prev(upTo)) << "the nearest key at or below";
+        } else {
+          EXPECT_EQ(upTo, keys.begin());
+        }
+      }
+    }
+  }
 }
 
 TEST(BPlusTree, DestroyThenCreateAgain) {

@@ -215,25 +215,41 @@ TEST_F(SortKeyOrder, TextsWithTheirTerminator) {
   });
 }
 
-TEST_F(SortKeyOrder, WideTextsOfSingleByteCharacters) {
-  // Characters stay in memory order (low byte first), which is the order of the characters up to U+00FF.
+TEST_F(SortKeyOrder, WideTextsOverTheWholeUnitRange) {
+  // Units from every part of the range (below and above U+00FF, surrogates, U+FFFF) with a small alphabet mixed in
+  // so that shared prefixes are frequent; as the value layer hands them over, with their terminator.
   const std::uint32_t longest = 10;
   std::vector<Bytes> inputs;
-  for (const Bytes& narrow : ByteStrings(m_random, longest, 1)) {
-    std::u16string text(narrow.begin(), narrow.end());
+  while (inputs.size() < 400) {
+    std::u16string text(m_random() % (longest + 1), u' ');
+    for (char16_t& unit : text) {
+      switch (m_random() % 4) {
+        case 0: unit = static_cast<char16_t>(u'a' + m_random() % 2); break;
+        case 1: unit = static_cast<char16_t>(1 + m_random() % 0x1FF); break;
+        case 2: unit = static_cast<char16_t>(0xFF00 + m_random() % 0x100); break;
+        default: unit = static_cast<char16_t>(1 + m_random() % 0xFFFF); break;
+      }
+    }
     Bytes input((text.size() + 1) * 2);
     std::memcpy(input.data(), text.c_str(), input.size());
     inputs.push_back(input);
   }
-  std::uint32_t size = nGetSortKeySizeForKeyType(SORT_KEY_WSTRING, (longest + 1) * 2);
   auto unitOrder = [](const Bytes& a, const Bytes& b) {
     std::u16string x(a.size() / 2, 0), y(b.size() / 2, 0);
     std::memcpy(x.data(), a.data(), a.size());
     std::memcpy(y.data(), b.data(), b.size());
     return x.compare(y);
   };
+  std::uint32_t size = nGetSortKeySizeForKeyType(SORT_KEY_WSTRING, (longest + 1) * 2);
   ExpectByteOrderIsValueOrder(SORT_KEY_WSTRING, size, inputs, unitOrder);
   ExpectByteOrderIsValueOrder(SORT_KEY_HEAP_WTEXT, size, inputs, unitOrder);
+
+  // Into a field too short for some of them: the units before the field's last one decide.
+  const std::uint32_t shortSize = 8;
+  ExpectByteOrderIsValueOrder(SORT_KEY_WSTRING, shortSize, inputs, [&](const Bytes& a, const Bytes& b) {
+    return unitOrder(Bytes(a.begin(), a.begin() + std::min<std::size_t>(a.size(), shortSize - 2)),
+                     Bytes(b.begin(), b.begin() + std::min<std::size_t>(b.size(), shortSize - 2)));
+  });
 }
 
 TEST_F(SortKeyOrder, BinaryAsHexadecimal) {
@@ -277,7 +293,10 @@ TEST(SortKey, LayoutsAndBounds) {
            Case{SORT_KEY_BINARY, 5, Bytes{0x0A, 0xFF, 3}, "3061666630", 4},  // "0aff0"
            Case{SORT_KEY_TEXT, 6, Bytes{'a', 'b', 'c', 'd', 'e', 'f', 'g'}, "616263646500", 6},
            Case{SORT_KEY_TEXT, 4, Bytes{'a'}, "61000000", 1},
-           Case{SORT_KEY_WSTRING, 6, Bytes{'a', 0, 'b', 0, 'c', 0, 'd'}, "610062000000", 6},
+           Case{SORT_KEY_WSTRING, 6, Bytes{'a', 0, 'b', 0, 'c', 0, 'd'}, "006100620000", 6},
+           Case{SORT_KEY_HEAP_WTEXT, 6, Bytes{0x00, 0x01, 'b', 0, 0, 0}, "010000620000", 6},
+           // An odd last byte is a unit whose high byte is missing.
+           Case{SORT_KEY_WSTRING, 6, Bytes{'a', 0, 'b'}, "006100620000", 3},
            // Nothing to key, or no room for it: the buffer is left alone.
            Case{SORT_KEY_TEXT, 4, Bytes{}, "CDCDCDCD", 0},
            Case{SORT_KEY_INT64, 7, BytesOf(std::int64_t{5}), "CDCDCDCDCDCDCD", 0},

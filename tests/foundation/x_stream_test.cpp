@@ -122,6 +122,20 @@ TEST_F(XStreamTest, AFailedOpenLeavesACompleteError) {
   EXPECT_EQ(error->nGetMessageCount(), 0u);
 }
 
+TEST_F(XStreamTest, OpeningAnotherFileLetsGoOfTheOpenOne) {
+  Put("first", "f1\nf2\n");
+  const std::u16string second = u"s1\ns2\n";
+  Put("second", std::string(reinterpret_cast<const char*>(second.data()), second.size() * 2));
+  Stream stream;
+  ASSERT_TRUE(Open(stream, "first", kReadWrite, platform::kOpenExisting, 0));
+  char16_t buffer[8];
+  ASSERT_NE(stream->pszReadTextW(buffer, 8, nullptr, nullptr), nullptr);
+  ASSERT_TRUE(Open(stream, "second", kGenericRead, platform::kOpenExisting));
+  EXPECT_EQ(Text(stream->pszReadTextW(buffer, 8, nullptr, nullptr)), u"s1") << "text read ahead from the first file";
+  Stream other;
+  EXPECT_TRUE(Open(other, "first", kReadWrite, platform::kOpenExisting, 0)) << "the first file is still held";
+}
+
 TEST_F(XStreamTest, ANameTooLongForTheBufferNeverOpensTheLastFile) {
   Put("kept", "data");
   Stream stream;
@@ -197,8 +211,9 @@ TEST_F(XStreamTest, TruncatingExtendingAndSizing) {
   ASSERT_TRUE(stream->bTruncate(-2, 1));
   EXPECT_EQ(stream->nGetSize(), 8u);
   ASSERT_TRUE(stream->bTruncate(6, 0));
-  ASSERT_TRUE(stream->bExtend(3));
+  // While the last byte is not a zero already, so that overwriting it would show.
   ASSERT_TRUE(stream->bExtend(0));
+  ASSERT_TRUE(stream->bExtend(3));
   stream->Close();
   EXPECT_EQ(Get("f"), std::string("012345\0\0\0", 9)) << "extending by nothing leaves the last byte alone";
 
@@ -276,6 +291,17 @@ TEST_F(XStreamTest, ReadLinesInPieces) {
   EXPECT_EQ(next(100), "z");
   stream->Close();
 
+  // The first CR ends the line; an LF only in a piece without a CR, even where the CR closes a full piece.
+  // Pieces: "c\na\n" and 75 b then a CR; "d\n" and 78 f (no CR); 78 f, g and a CR.
+  Put("mixed", "a\nb\r\nc\na\n" + std::string(75, 'b') + "\r\nd\n" + std::string(78, 'f') + "g\r\n");
+  ASSERT_TRUE(Open(stream, "mixed", kGenericRead, platform::kOpenExisting));
+  EXPECT_EQ(next(100), "a\nb");
+  EXPECT_EQ(next(100), "c\na\n" + std::string(75, 'b'));
+  EXPECT_EQ(next(100), "d");
+  EXPECT_EQ(next(100), std::string(78, 'f') + "g");
+  EXPECT_EQ(next(100), "<end>");
+  stream->Close();
+
   // The wide reader counts characters.
   const std::u16string wide = u"h\u00e9llo\r\nw";
   Put("wide", std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * 2));
@@ -308,6 +334,16 @@ TEST_F(XStreamTest, TextLinesRunAcrossTheReadBuffer) {
   EXPECT_EQ(line, buffer);
   EXPECT_EQ(Text(line), u"short");
   EXPECT_EQ(Text(stream->pszReadTextW(buffer, 8, &text, nullptr)), u"last");
+  EXPECT_EQ(stream->pszReadTextW(buffer, 8, &text, nullptr), nullptr);
+  stream->Close();
+
+  // The first CR ends a line; an LF only where no CR follows in what the buffer holds.
+  const std::u16string mixed = u"a\nb\r\nc\nd\re";
+  Put("mixed", std::string(reinterpret_cast<const char*>(mixed.data()), mixed.size() * 2));
+  ASSERT_TRUE(Open(stream, "mixed", kGenericRead, platform::kOpenExisting));
+  EXPECT_EQ(Text(stream->pszReadTextW(buffer, 8, &text, nullptr)), u"a\nb");
+  EXPECT_EQ(Text(stream->pszReadTextW(buffer, 8, &text, nullptr)), u"c\nd");
+  EXPECT_EQ(Text(stream->pszReadTextW(buffer, 8, &text, nullptr)), u"e");
   EXPECT_EQ(stream->pszReadTextW(buffer, 8, &text, nullptr), nullptr);
   stream->Close();
 

@@ -417,6 +417,11 @@ TEST_F(ValueTextTest, TextKeysSortAsTheRuntimeOrdersTheTexts) {
           break;
         }
         case HOST_TYPE_BINARY_BUFFER: text = randomText(6, 6, 1, 255); break;
+        case HOST_TYPE_WSTRING:
+        case HOST_TYPE_TEXT:
+          // Shared prefixes, then units from the whole UTF-16 range, where a key written low byte first misorders.
+          text = randomText(0, 3, u'a', u'b') + randomText(0, 4, 1, 0xFFFF);
+          break;
         case HOST_TYPE_ACHAR:
         case HOST_TYPE_WCHAR: text = randomText(1, 1, u' ', u'~'); break;
         default: text = randomText(0, 12, u'a', u'e'); break;
