@@ -1,16 +1,16 @@
-#include "host/access_interface.h"
+#include "driver/access_interface.h"
 
 #include <tuple>
 #include <vector>
 
-#include "engine/table.h"
+#include "engine/table/table.h"
 #include "foundation/error_holder.h"
 #include "foundation/hash_table.h"
-#include "host/driver.h"
+#include "driver/driver.h"
 #include "host/host_objects.h"
 #include "host/library_entry.h"
-#include "host/module_errors.h"
-#include "host/table_lookup_cache.h"
+#include "foundation/module_errors.h"
+#include "driver/table_lookup_cache.h"
 #include "platform/critical_section.h"
 #include "sql/connection.h"
 #include "sql/table_registry.h"

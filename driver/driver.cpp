@@ -1,19 +1,19 @@
-#include "host/driver.h"
+#include "driver/driver.h"
 
 #include <new>
 
-#include "engine/record_description.h"
-#include "engine/table.h"
+#include "engine/record/record_description.h"
+#include "engine/table/table.h"
 #include "foundation/error_holder.h"
 #include "foundation/message_text.h"
 #include "foundation/text_utils.h"
 #include "foundation/x_error.h"
-#include "host/access_interface.h"
+#include "driver/access_interface.h"
 #include "host/host_objects.h"
 #include "host/library_entry.h"
-#include "host/driver_request.h"
+#include "driver/driver_request.h"
 #include "host/host_value.h"
-#include "host/module_errors.h"
+#include "foundation/module_errors.h"
 #include "sql/connection.h"
 #include "sql/table_registry.h"
 

@@ -12,7 +12,7 @@
 #include <cstdint>
 
 #include "foundation/hash_table.h"
-#include "host/object_hash_map.h"
+#include "driver/object_hash_map.h"
 #include "foundation/t_string.h"
 
 class CAccessInterface;

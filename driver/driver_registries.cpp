@@ -2,15 +2,15 @@
 #include <new>
 #include <vector>
 
-#include "engine/table.h"
+#include "engine/table/table.h"
 #include "foundation/error_holder.h"
 #include "foundation/text_utils.h"
-#include "host/access_interface.h"
-#include "host/driver.h"
-#include "host/driver_request.h"
+#include "driver/access_interface.h"
+#include "driver/driver.h"
+#include "driver/driver_request.h"
 #include "host/host_objects.h"
 #include "host/library_entry.h"
-#include "host/module_errors.h"
+#include "foundation/module_errors.h"
 #include "sql/connection.h"
 #include "sql/table_registry.h"
 

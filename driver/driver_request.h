@@ -5,8 +5,8 @@
 #pragma once
 
 #include "foundation/error_holder.h"
-#include "host/access_interface.h"
-#include "host/driver.h"
+#include "driver/access_interface.h"
+#include "driver/driver.h"
 #include "host/library_entry.h"
 
 // Every request holds the lock: the operations the runtime's table marks as running without it change the

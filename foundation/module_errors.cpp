@@ -1,4 +1,4 @@
-#include "host/module_errors.h"
+#include "foundation/module_errors.h"
 
 #include <cstdarg>
 

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <new>
 
-#include "engine/column_types.h"
+#include "engine/record/column_types.h"
 #include "foundation/clone_map.h"
 #include "foundation/t_string.h"
 #include "host/host_result_codes.h"

@@ -2,7 +2,7 @@
 
 #include "foundation/error_holder.h"
 #include "foundation/x_error.h"
-#include "host/module_errors.h"
+#include "foundation/module_errors.h"
 
 CConnectionOra::CConnectionOra(const char16_t* name, IHostConnectionDescription* description)
     : CConnection(name, description) {}

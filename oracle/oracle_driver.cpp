@@ -6,7 +6,7 @@
 #include "foundation/x_error.h"
 #include "host/export.h"
 #include "host/library_entry.h"
-#include "host/module_errors.h"
+#include "foundation/module_errors.h"
 #include "oracle/oracle_connection.h"
 #include "oracle/oracle_record_description.h"
 #include "oracle/oracle_table.h"

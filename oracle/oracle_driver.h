@@ -7,7 +7,7 @@
 // (operation not available) in the driver's holder and answer 0 or null.
 #pragma once
 
-#include "host/driver.h"
+#include "driver/driver.h"
 
 class CDriverOra : public CDriver {
  public:

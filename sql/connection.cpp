@@ -9,11 +9,11 @@
 #include "foundation/option_text.h"
 #include "foundation/text_utils.h"
 #include "foundation/x_error.h"
-#include "host/driver.h"
+#include "driver/driver.h"
 #include "host/host_objects.h"
 #include "host/host_value.h"
 #include "host/library_entry.h"
-#include "host/module_errors.h"
+#include "foundation/module_errors.h"
 #include "platform/module.h"
 #include "sql/transaction.h"
 

@@ -2,13 +2,13 @@
 
 #include <new>
 
-#include "engine/table.h"
+#include "engine/table/table.h"
 #include "foundation/clone_map.h"
 #include "foundation/error_holder.h"
 #include "host/host_objects.h"
 #include "host/library_entry.h"
-#include "host/module_errors.h"
-#include "host/table_lookup_cache.h"
+#include "foundation/module_errors.h"
+#include "driver/table_lookup_cache.h"
 
 std::uint32_t nHashHandleKey(std::uint64_t key) { return static_cast<std::uint32_t>(key); }
 int bHandleKeysDiffer(std::uint64_t a, std::uint64_t b) { return a != b; }

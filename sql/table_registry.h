@@ -13,7 +13,7 @@
 
 #include "foundation/ref_counted.h"
 #include "foundation/t_string.h"
-#include "host/driver.h"
+#include "driver/driver.h"
 
 class CConnection;
 class CErrorHolder;

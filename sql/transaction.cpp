@@ -3,7 +3,7 @@
 #include <new>
 
 #include "foundation/x_error.h"
-#include "host/module_errors.h"
+#include "foundation/module_errors.h"
 #include "sql/connection.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "engine/column_types.h"
+#include "engine/record/column_types.h"
 
 #include <iterator>
 

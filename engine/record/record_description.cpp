@@ -1,9 +1,9 @@
-#include "engine/record_description.h"
+#include "engine/record/record_description.h"
 
 #include <new>
 
 #include "foundation/error_holder.h"
-#include "host/driver.h"
+#include "driver/driver.h"
 #include "sql/connection.h"
 
 CRecordDescription::CRecordDescription(CConnection* connection, CErrorHolder* errorHolder)

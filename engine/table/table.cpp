@@ -1,4 +1,4 @@
-#include "engine/table.h"
+#include "engine/table/table.h"
 
 #include <memory>
 #include <new>
@@ -6,9 +6,9 @@
 #include "host/host_objects.h"
 #include "foundation/error_holder.h"
 #include "foundation/host_locale.h"
-#include "host/driver.h"
-#include "host/module_errors.h"
-#include "host/table_lookup_cache.h"
+#include "driver/driver.h"
+#include "foundation/module_errors.h"
+#include "driver/table_lookup_cache.h"
 #include "sql/connection.h"
 
 namespace {

@@ -2,16 +2,16 @@
 // lock and clear the holder, the error points of its own raises, its registries, exceptions that pass through, and
 // several threads at once. The driver is a test driver whose factories make the connection, description and table
 // doubles; the runtime's objects are the stand-in's.
-#include "host/driver.h"
+#include "driver/driver.h"
 
 #include <gtest/gtest.h>
 
 #include <future>
 #include <thread>
 
-#include "engine/table.h"
+#include "engine/table/table.h"
 #include "foundation/error_holder.h"
-#include "host/access_interface.h"
+#include "driver/access_interface.h"
 #include "host/host_value.h"
 #include "host/library_entry.h"
 #include "sql/connection.h"

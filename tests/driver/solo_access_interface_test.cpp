@@ -11,15 +11,15 @@
 #include <thread>
 #include <vector>
 
-#include "engine/table.h"
+#include "engine/table/table.h"
 #include "foundation/error_holder.h"
 #include "foundation/x_error.h"
-#include "host/access_interface.h"
-#include "host/driver.h"
+#include "driver/access_interface.h"
+#include "driver/driver.h"
 #include "host/host_objects.h"
 #include "host/library_entry.h"
-#include "host/module_errors.h"
-#include "host/table_lookup_cache.h"
+#include "foundation/module_errors.h"
+#include "driver/table_lookup_cache.h"
 #include "sql/connection.h"
 #include "sql/table_registry.h"
 #include "standin/runtime/runtime_objects.h"

@@ -8,7 +8,7 @@
 
 #include "foundation/hash_table.h"
 #include "foundation/t_string.h"
-#include "engine/column_types.h"
+#include "engine/record/column_types.h"
 #include "host/host_services.h"
 #include "host/host_string.h"
 #include "tests/host/host_value_fixture.h"

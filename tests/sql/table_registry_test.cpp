@@ -11,7 +11,7 @@
 
 #include "foundation/error_holder.h"
 #include "host/library_entry.h"
-#include "host/table_lookup_cache.h"
+#include "driver/table_lookup_cache.h"
 #include "standin/runtime/runtime_objects.h"
 #include "tests/doubles/driver_doubles.h"
 
