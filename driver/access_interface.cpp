@@ -88,7 +88,7 @@ struct ToTable;
   };
 
 using U32 = std::uint32_t;
-using HV = HostValue;
+using HV = RuntimeWord;
 using Text = const char16_t*;
 
 QZ_POSITION(8, Lookup, [](CTable& t) { return static_cast<std::int32_t>(t.bIsOpen()); })
@@ -398,7 +398,7 @@ void CAccessInterface::NotifyTablesOfConnection(IHostConnectionDescription* host
   VisitTables([&](CTable& table) {
     CConnection* connection = table.pGetConnection();
     if (connection && connection->pGetHostDescription() == hostConnectionDescription) {
-      table.bUnlockRecord(hostConnectionDescription, static_cast<HostArg>(value));
+      table.bUnlockRecord(hostConnectionDescription, static_cast<RuntimeWord>(value));
     }
   });
 }
@@ -555,24 +555,24 @@ IHostFileDescription* CAccessInterface::piGetRecordDescription() {
   return m_pRecordDescription;
 }
 
-std::int32_t CAccessInterface::bSupportsTransactions(IHostFileHandle* handle, HostValue a, HostValue b) {
+std::int32_t CAccessInterface::bSupportsTransactions(IHostFileHandle* handle, RuntimeWord a, RuntimeWord b) {
   return Dispatch<10>(handle, a, b);
 }
 
 // The operation has no result of its own; 0 tells the runtime plainly that nothing was done.
 std::int32_t CAccessInterface::nNotAvailableA(IHostFileHandle* handle) { return RunNotAvailable(handle, 6); }
 
-std::int32_t CAccessInterface::bEnsureTable(IHostFileHandle* handle, std::uint32_t a, HostValue b) {
+std::int32_t CAccessInterface::bEnsureTable(IHostFileHandle* handle, std::uint32_t a, RuntimeWord b) {
   return Dispatch<12>(handle, a, b);
 }
 
-std::int32_t CAccessInterface::bOpenOrCreate(IHostFileHandle* handle, std::uint32_t a, HostValue b) {
+std::int32_t CAccessInterface::bOpenOrCreate(IHostFileHandle* handle, std::uint32_t a, RuntimeWord b) {
   return Dispatch<13>(handle, a, b);
 }
 
-std::int32_t CAccessInterface::bCreateAndOpen(IHostFileHandle* handle, HostValue a) { return Dispatch<14>(handle, a); }
+std::int32_t CAccessInterface::bCreateAndOpen(IHostFileHandle* handle, RuntimeWord a) { return Dispatch<14>(handle, a); }
 
-std::int32_t CAccessInterface::bOpen(IHostFileHandle* handle, std::uint32_t a, HostValue b) {
+std::int32_t CAccessInterface::bOpen(IHostFileHandle* handle, std::uint32_t a, RuntimeWord b) {
   return Dispatch<15>(handle, a, b);
 }
 
@@ -608,63 +608,63 @@ std::int32_t CAccessInterface::bClearRecord(IHostFileHandle* handle, std::uint32
   return Dispatch<18>(handle, flags, mode);
 }
 
-std::int32_t CAccessInterface::bSaveRecord(IHostFileHandle* handle, HostValue key, std::uint32_t flags,
+std::int32_t CAccessInterface::bSaveRecord(IHostFileHandle* handle, RuntimeWord key, std::uint32_t flags,
                                            std::uint32_t mode) {
   return Dispatch<19>(handle, key, flags, mode);
 }
 
-std::int32_t CAccessInterface::bNotSupportedA(IHostFileHandle* handle, HostValue a, std::uint32_t b) {
+std::int32_t CAccessInterface::bNotSupportedA(IHostFileHandle* handle, RuntimeWord a, std::uint32_t b) {
   return Dispatch<20>(handle, a, b);
 }
 
-std::int32_t CAccessInterface::bDeleteRecord(IHostFileHandle* handle, HostValue key, std::uint32_t mode) {
+std::int32_t CAccessInterface::bDeleteRecord(IHostFileHandle* handle, RuntimeWord key, std::uint32_t mode) {
   return Dispatch<21>(handle, key, mode);
 }
 
-std::int32_t CAccessInterface::bWriteRecord(IHostFileHandle* handle, HostValue key, std::uint32_t flags,
+std::int32_t CAccessInterface::bWriteRecord(IHostFileHandle* handle, RuntimeWord key, std::uint32_t flags,
                                             std::uint32_t mode) {
   return Dispatch<22>(handle, key, flags, mode);
 }
 
-std::int32_t CAccessInterface::bSeekOnKey(IHostFileHandle* handle, const char16_t* context, HostValue a,
-                                          std::uint32_t b, std::uint32_t c, std::uint32_t d, HostValue e,
+std::int32_t CAccessInterface::bSeekOnKey(IHostFileHandle* handle, const char16_t* context, RuntimeWord a,
+                                          std::uint32_t b, std::uint32_t c, std::uint32_t d, RuntimeWord e,
                                           std::uint32_t f, std::uint32_t g) {
   return Dispatch<23>(handle, context, a, b, c, d, e, f, g);
 }
 
 std::int32_t CAccessInterface::bNotSupportedB(IHostFileHandle* handle) { return Dispatch<24>(handle); }
 
-std::int32_t CAccessInterface::bModifyRecord(IHostFileHandle* handle, HostValue key, std::uint32_t mode,
-                                             HostValue argument) {
+std::int32_t CAccessInterface::bModifyRecord(IHostFileHandle* handle, RuntimeWord key, std::uint32_t mode,
+                                             RuntimeWord argument) {
   return Dispatch<25>(handle, key, mode, argument);
 }
 
 std::int32_t CAccessInterface::bRead(IHostFileHandle* handle, const char16_t* context, std::uint32_t direction,
-                                     std::uint32_t flags, std::uint32_t a, HostValue out, std::uint32_t b) {
+                                     std::uint32_t flags, std::uint32_t a, RuntimeWord out, std::uint32_t b) {
   return Dispatch<26>(handle, context, direction, flags, a, out, b);
 }
 
 std::int32_t CAccessInterface::bReadInContext(IHostFileHandle* handle, const char16_t* context, std::uint32_t a,
-                                              HostValue b, std::uint32_t c, std::uint32_t d, HostValue e,
+                                              RuntimeWord b, std::uint32_t c, std::uint32_t d, RuntimeWord e,
                                               std::uint32_t f) {
   return Dispatch<27>(handle, context, a, b, c, d, e, f);
 }
 
-std::int32_t CAccessInterface::bLockTable(IHostFileHandle* handle, std::uint32_t mode, HostValue previousMode) {
+std::int32_t CAccessInterface::bLockTable(IHostFileHandle* handle, std::uint32_t mode, RuntimeWord previousMode) {
   return Dispatch<28>(handle, mode, previousMode);
 }
 
 std::int32_t CAccessInterface::bUnlockTable(IHostFileHandle* handle) { return Dispatch<29>(handle); }
 
-std::int32_t CAccessInterface::bTestRecordLock(IHostFileHandle* handle, HostValue a, std::uint32_t b, HostValue c) {
+std::int32_t CAccessInterface::bTestRecordLock(IHostFileHandle* handle, RuntimeWord a, std::uint32_t b, RuntimeWord c) {
   return Dispatch<30>(handle, a, b, c);
 }
 
-std::int32_t CAccessInterface::bTestRecordLockDefault(IHostFileHandle* handle, HostValue a) {
+std::int32_t CAccessInterface::bTestRecordLockDefault(IHostFileHandle* handle, RuntimeWord a) {
   return Dispatch<31>(handle, a);
 }
 
-std::int32_t CAccessInterface::bGetOutOfRange(IHostFileHandle* handle, const char16_t* context, HostValue out) {
+std::int32_t CAccessInterface::bGetOutOfRange(IHostFileHandle* handle, const char16_t* context, RuntimeWord out) {
   return Dispatch<32>(handle, context, out);
 }
 
@@ -679,17 +679,17 @@ std::int32_t CAccessInterface::bSetLockMode(IHostFileHandle* handle, std::uint32
 
 std::int64_t CAccessInterface::nTableProbe(IHostFileHandle* handle) { return Dispatch<35>(handle); }
 
-std::int32_t CAccessInterface::bGetRecordFlags(IHostFileHandle* handle, HostValue key, HostValue outFlags) {
+std::int32_t CAccessInterface::bGetRecordFlags(IHostFileHandle* handle, RuntimeWord key, RuntimeWord outFlags) {
   return Dispatch<36>(handle, key, outFlags);
 }
 
-std::int32_t CAccessInterface::bGoToRecord(IHostFileHandle* handle, const char16_t* context, HostValue a,
-                                           std::uint32_t b, HostValue c, std::uint32_t d, IHostSqlQuery* sqlQuery) {
+std::int32_t CAccessInterface::bGoToRecord(IHostFileHandle* handle, const char16_t* context, RuntimeWord a,
+                                           std::uint32_t b, RuntimeWord c, std::uint32_t d, IHostSqlQuery* sqlQuery) {
   if (!bCheckSqlEngine(sqlQuery)) return 0;
   return Dispatch<37>(handle, context, a, b, c, d, sqlQuery);
 }
 
-std::int32_t CAccessInterface::bDeleteRecordChecked(IHostFileHandle* handle, IHostSqlQuery* sqlQuery, HostValue value) {
+std::int32_t CAccessInterface::bDeleteRecordChecked(IHostFileHandle* handle, IHostSqlQuery* sqlQuery, RuntimeWord value) {
   if (!bCheckSqlEngine(sqlQuery)) return 0;
   return Dispatch<38>(handle, sqlQuery, value);
 }
@@ -702,7 +702,7 @@ std::int32_t CAccessInterface::bResetContextMark(IHostFileHandle* handle, const 
   return Dispatch<40>(handle, context);
 }
 
-std::int32_t CAccessInterface::bCheckItem(IHostFileHandle* handle, std::uint32_t a, HostValue b, std::uint32_t c,
+std::int32_t CAccessInterface::bCheckItem(IHostFileHandle* handle, std::uint32_t a, RuntimeWord b, std::uint32_t c,
                                           std::uint32_t d) {
   return Dispatch<41>(handle, a, b, c, d);
 }
@@ -711,14 +711,14 @@ std::int32_t CAccessInterface::bSavePosition(IHostFileHandle* handle, std::uint3
   return Dispatch<42>(handle, identifier);
 }
 
-std::int32_t CAccessInterface::bCheckItemValue(IHostFileHandle* handle, const char16_t* context, HostValue value,
+std::int32_t CAccessInterface::bCheckItemValue(IHostFileHandle* handle, const char16_t* context, RuntimeWord value,
                                                std::uint32_t a) {
   return Dispatch<43>(handle, context, value, a);
 }
 
-std::int32_t CAccessInterface::bIsReadOnly(IHostFileHandle* handle, HostValue out) { return Dispatch<44>(handle, out); }
+std::int32_t CAccessInterface::bIsReadOnly(IHostFileHandle* handle, RuntimeWord out) { return Dispatch<44>(handle, out); }
 
-std::int32_t CAccessInterface::bReadCurrentContext(IHostFileHandle* handle, HostValue value, std::uint32_t a,
+std::int32_t CAccessInterface::bReadCurrentContext(IHostFileHandle* handle, RuntimeWord value, std::uint32_t a,
                                                    std::uint32_t b) {
   return Dispatch<45>(handle, value, a, b);
 }
@@ -733,27 +733,27 @@ std::int32_t CAccessInterface::bSetPositionPerMille(IHostFileHandle* handle, con
   return Dispatch<47>(handle, context, perMille, a, flags);
 }
 
-std::int32_t CAccessInterface::bReadLargeValue(IHostFileHandle* handle, std::uint32_t index, HostValue value) {
+std::int32_t CAccessInterface::bReadLargeValue(IHostFileHandle* handle, std::uint32_t index, RuntimeWord value) {
   return Dispatch<48>(handle, index, value);
 }
 
-std::int32_t CAccessInterface::bWriteLargeValue(IHostFileHandle* handle, std::uint32_t index, HostValue buffer) {
+std::int32_t CAccessInterface::bWriteLargeValue(IHostFileHandle* handle, std::uint32_t index, RuntimeWord buffer) {
   return Dispatch<49>(handle, index, buffer);
 }
 
-std::int32_t CAccessInterface::bGetRecordBuffer(IHostFileHandle* handle, HostValue out) {
+std::int32_t CAccessInterface::bGetRecordBuffer(IHostFileHandle* handle, RuntimeWord out) {
   return Dispatch<50>(handle, out);
 }
 
-std::int32_t CAccessInterface::bSetRecordBuffer(IHostFileHandle* handle, HostValue buffer) {
+std::int32_t CAccessInterface::bSetRecordBuffer(IHostFileHandle* handle, RuntimeWord buffer) {
   return Dispatch<51>(handle, buffer);
 }
 
-std::int32_t CAccessInterface::bCallLargeValueSlot(IHostFileHandle* handle, std::uint32_t index, HostValue value) {
+std::int32_t CAccessInterface::bCallLargeValueSlot(IHostFileHandle* handle, std::uint32_t index, RuntimeWord value) {
   return Dispatch<52>(handle, index, value);
 }
 
-std::int32_t CAccessInterface::nGetLargeValueState(IHostFileHandle* handle, std::uint32_t index, HostValue value) {
+std::int32_t CAccessInterface::nGetLargeValueState(IHostFileHandle* handle, std::uint32_t index, RuntimeWord value) {
   return Dispatch<53>(handle, index, value);
 }
 
@@ -761,12 +761,12 @@ std::int32_t CAccessInterface::bResetContext(IHostFileHandle* handle, const char
   return Dispatch<54>(handle, context);
 }
 
-std::int32_t CAccessInterface::bRestorePosition(IHostFileHandle* handle, HostValue position, std::uint32_t flags) {
+std::int32_t CAccessInterface::bRestorePosition(IHostFileHandle* handle, RuntimeWord position, std::uint32_t flags) {
   return Dispatch<55>(handle, position, flags);
 }
 
-std::int32_t CAccessInterface::bNotSupportedC(IHostFileHandle* handle, HostValue a, HostValue b, std::uint32_t c,
-                                              HostValue d) {
+std::int32_t CAccessInterface::bNotSupportedC(IHostFileHandle* handle, RuntimeWord a, RuntimeWord b, std::uint32_t c,
+                                              RuntimeWord d) {
   return Dispatch<56>(handle, a, b, c, d);
 }
 
@@ -777,7 +777,7 @@ std::int32_t CAccessInterface::nNotAvailableD(IHostFileHandle* handle) { return 
 std::int32_t CAccessInterface::bDropSharedRowSource(IHostFileHandle* handle) { return Dispatch<60>(handle); }
 
 std::int32_t CAccessInterface::bCompareSavedPositions(IHostFileHandle* handle, std::uint32_t a, std::uint32_t b,
-                                                      HostValue outEqual) {
+                                                      RuntimeWord outEqual) {
   return Dispatch<61>(handle, a, b, outEqual);
 }
 
@@ -812,7 +812,7 @@ void CAccessInterface::DeletingDestructor(std::uint32_t flags) {
 }
 
 std::int32_t CAccessInterface::bExecuteQuery(std::uint32_t* hasRows, IHostFileHandle* handle, const char16_t* context,
-                                             IHostSqlQuery* sqlQuery, std::uint32_t flags, HostValue value) {
+                                             IHostSqlQuery* sqlQuery, std::uint32_t flags, RuntimeWord value) {
   if (!bCheckSqlEngine(sqlQuery)) return 0;
   platform::CriticalSectionGuard lock(gcsDriverLock);
   std::uint32_t created = 0;

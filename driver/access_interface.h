@@ -15,6 +15,7 @@
 #include <cstdint>
 
 #include "foundation/t_string.h"
+#include "host/host_objects.h"
 
 class CConnection;
 class CDriver;
@@ -27,9 +28,6 @@ class IHostFileDescription;
 class IHostFileHandle;
 class IHostNamedObject;
 class IHostSqlQuery;
-
-// A runtime argument passed on untouched: a 64-bit value or a pointer.
-using HostValue = std::uintptr_t;
 
 // The SQL engine library's version, as the runtime's SQL query object last gave it (process-wide).
 extern std::uint32_t gnSqlEngineLibraryVersion;
@@ -53,76 +51,76 @@ class CAccessInterface final {
   virtual CErrorHolder* pGetErrorHolderFor(IHostFileHandle* handle);                                    // 7
   virtual std::int32_t bIsOpen(IHostFileHandle* handle);                                                // 8
   virtual IHostFileDescription* piGetRecordDescription();                                               // 9
-  virtual std::int32_t bSupportsTransactions(IHostFileHandle* handle, HostValue a, HostValue b);        // 10
+  virtual std::int32_t bSupportsTransactions(IHostFileHandle* handle, RuntimeWord a, RuntimeWord b);        // 10
   virtual std::int32_t nNotAvailableA(IHostFileHandle* handle);                                         // 11
-  virtual std::int32_t bEnsureTable(IHostFileHandle* handle, std::uint32_t a, HostValue b);             // 12
-  virtual std::int32_t bOpenOrCreate(IHostFileHandle* handle, std::uint32_t a, HostValue b);            // 13
-  virtual std::int32_t bCreateAndOpen(IHostFileHandle* handle, HostValue a);                            // 14
-  virtual std::int32_t bOpen(IHostFileHandle* handle, std::uint32_t a, HostValue b);                    // 15
+  virtual std::int32_t bEnsureTable(IHostFileHandle* handle, std::uint32_t a, RuntimeWord b);             // 12
+  virtual std::int32_t bOpenOrCreate(IHostFileHandle* handle, std::uint32_t a, RuntimeWord b);            // 13
+  virtual std::int32_t bCreateAndOpen(IHostFileHandle* handle, RuntimeWord a);                            // 14
+  virtual std::int32_t bOpen(IHostFileHandle* handle, std::uint32_t a, RuntimeWord b);                    // 15
   virtual std::int32_t bSetTablesStateByName(IHostFileHandle* handle, std::uint32_t state);             // 16
   virtual std::int32_t bClose(IHostFileHandle* handle);                                                 // 17
   virtual std::int32_t bClearRecord(IHostFileHandle* handle, std::uint32_t flags, std::uint32_t mode);  // 18
-  virtual std::int32_t bSaveRecord(IHostFileHandle* handle, HostValue key, std::uint32_t flags,
+  virtual std::int32_t bSaveRecord(IHostFileHandle* handle, RuntimeWord key, std::uint32_t flags,
                                    std::uint32_t mode);                                            // 19
-  virtual std::int32_t bNotSupportedA(IHostFileHandle* handle, HostValue a, std::uint32_t b);      // 20
-  virtual std::int32_t bDeleteRecord(IHostFileHandle* handle, HostValue key, std::uint32_t mode);  // 21
-  virtual std::int32_t bWriteRecord(IHostFileHandle* handle, HostValue key, std::uint32_t flags,
+  virtual std::int32_t bNotSupportedA(IHostFileHandle* handle, RuntimeWord a, std::uint32_t b);      // 20
+  virtual std::int32_t bDeleteRecord(IHostFileHandle* handle, RuntimeWord key, std::uint32_t mode);  // 21
+  virtual std::int32_t bWriteRecord(IHostFileHandle* handle, RuntimeWord key, std::uint32_t flags,
                                     std::uint32_t mode);  // 22
-  virtual std::int32_t bSeekOnKey(IHostFileHandle* handle, const char16_t* context, HostValue a, std::uint32_t b,
-                                  std::uint32_t c, std::uint32_t d, HostValue e, std::uint32_t f,
+  virtual std::int32_t bSeekOnKey(IHostFileHandle* handle, const char16_t* context, RuntimeWord a, std::uint32_t b,
+                                  std::uint32_t c, std::uint32_t d, RuntimeWord e, std::uint32_t f,
                                   std::uint32_t g);              // 23
   virtual std::int32_t bNotSupportedB(IHostFileHandle* handle);  // 24
-  virtual std::int32_t bModifyRecord(IHostFileHandle* handle, HostValue key, std::uint32_t mode,
-                                     HostValue argument);  // 25
+  virtual std::int32_t bModifyRecord(IHostFileHandle* handle, RuntimeWord key, std::uint32_t mode,
+                                     RuntimeWord argument);  // 25
   virtual std::int32_t bRead(IHostFileHandle* handle, const char16_t* context, std::uint32_t direction,
-                             std::uint32_t flags, std::uint32_t a, HostValue out, std::uint32_t b);  // 26
-  virtual std::int32_t bReadInContext(IHostFileHandle* handle, const char16_t* context, std::uint32_t a, HostValue b,
-                                      std::uint32_t c, std::uint32_t d, HostValue e,
+                             std::uint32_t flags, std::uint32_t a, RuntimeWord out, std::uint32_t b);  // 26
+  virtual std::int32_t bReadInContext(IHostFileHandle* handle, const char16_t* context, std::uint32_t a, RuntimeWord b,
+                                      std::uint32_t c, std::uint32_t d, RuntimeWord e,
                                       std::uint32_t f);                                                      // 27
-  virtual std::int32_t bLockTable(IHostFileHandle* handle, std::uint32_t mode, HostValue previousMode);      // 28
+  virtual std::int32_t bLockTable(IHostFileHandle* handle, std::uint32_t mode, RuntimeWord previousMode);      // 28
   virtual std::int32_t bUnlockTable(IHostFileHandle* handle);                                                // 29
-  virtual std::int32_t bTestRecordLock(IHostFileHandle* handle, HostValue a, std::uint32_t b, HostValue c);  // 30
-  virtual std::int32_t bTestRecordLockDefault(IHostFileHandle* handle, HostValue a);                         // 31
-  virtual std::int32_t bGetOutOfRange(IHostFileHandle* handle, const char16_t* context, HostValue out);      // 32
+  virtual std::int32_t bTestRecordLock(IHostFileHandle* handle, RuntimeWord a, std::uint32_t b, RuntimeWord c);  // 30
+  virtual std::int32_t bTestRecordLockDefault(IHostFileHandle* handle, RuntimeWord a);                         // 31
+  virtual std::int32_t bGetOutOfRange(IHostFileHandle* handle, const char16_t* context, RuntimeWord out);      // 32
   virtual std::int32_t bGetRecordState(IHostFileHandle* handle, const char16_t* context, std::uint32_t* word,
                                        std::uint32_t* found);                                        // 33
   virtual std::int32_t bSetLockMode(IHostFileHandle* handle, std::uint32_t mode);                    // 34
   virtual std::int64_t nTableProbe(IHostFileHandle* handle);                                         // 35
-  virtual std::int32_t bGetRecordFlags(IHostFileHandle* handle, HostValue key, HostValue outFlags);  // 36
-  virtual std::int32_t bGoToRecord(IHostFileHandle* handle, const char16_t* context, HostValue a, std::uint32_t b,
-                                   HostValue c, std::uint32_t d, IHostSqlQuery* sqlQuery);  // 37
+  virtual std::int32_t bGetRecordFlags(IHostFileHandle* handle, RuntimeWord key, RuntimeWord outFlags);  // 36
+  virtual std::int32_t bGoToRecord(IHostFileHandle* handle, const char16_t* context, RuntimeWord a, std::uint32_t b,
+                                   RuntimeWord c, std::uint32_t d, IHostSqlQuery* sqlQuery);  // 37
   virtual std::int32_t bDeleteRecordChecked(IHostFileHandle* handle, IHostSqlQuery* sqlQuery,
-                                            HostValue value);                                 // 38
+                                            RuntimeWord value);                                 // 38
   virtual std::int32_t bMarkContextRecord(IHostFileHandle* handle, const char16_t* context);  // 39
   virtual std::int32_t bResetContextMark(IHostFileHandle* handle, const char16_t* context);   // 40
-  virtual std::int32_t bCheckItem(IHostFileHandle* handle, std::uint32_t a, HostValue b, std::uint32_t c,
+  virtual std::int32_t bCheckItem(IHostFileHandle* handle, std::uint32_t a, RuntimeWord b, std::uint32_t c,
                                   std::uint32_t d);                                       // 41
   virtual std::int32_t bSavePosition(IHostFileHandle* handle, std::uint32_t identifier);  // 42
-  virtual std::int32_t bCheckItemValue(IHostFileHandle* handle, const char16_t* context, HostValue value,
+  virtual std::int32_t bCheckItemValue(IHostFileHandle* handle, const char16_t* context, RuntimeWord value,
                                        std::uint32_t a);                     // 43
-  virtual std::int32_t bIsReadOnly(IHostFileHandle* handle, HostValue out);  // 44
-  virtual std::int32_t bReadCurrentContext(IHostFileHandle* handle, HostValue value, std::uint32_t a,
+  virtual std::int32_t bIsReadOnly(IHostFileHandle* handle, RuntimeWord out);  // 44
+  virtual std::int32_t bReadCurrentContext(IHostFileHandle* handle, RuntimeWord value, std::uint32_t a,
                                            std::uint32_t b);  // 45
   virtual std::int32_t bGetPositionPerMille(IHostFileHandle* handle, const char16_t* context, std::uint32_t* out,
                                             std::uint32_t flags);  // 46
   virtual std::int32_t bSetPositionPerMille(IHostFileHandle* handle, const char16_t* context, std::uint32_t perMille,
                                             std::uint32_t a, std::uint32_t flags);                          // 47
-  virtual std::int32_t bReadLargeValue(IHostFileHandle* handle, std::uint32_t index, HostValue value);      // 48
-  virtual std::int32_t bWriteLargeValue(IHostFileHandle* handle, std::uint32_t index, HostValue buffer);    // 49
-  virtual std::int32_t bGetRecordBuffer(IHostFileHandle* handle, HostValue out);                            // 50
-  virtual std::int32_t bSetRecordBuffer(IHostFileHandle* handle, HostValue buffer);                         // 51
-  virtual std::int32_t bCallLargeValueSlot(IHostFileHandle* handle, std::uint32_t index, HostValue value);  // 52
-  virtual std::int32_t nGetLargeValueState(IHostFileHandle* handle, std::uint32_t index, HostValue value);  // 53
+  virtual std::int32_t bReadLargeValue(IHostFileHandle* handle, std::uint32_t index, RuntimeWord value);      // 48
+  virtual std::int32_t bWriteLargeValue(IHostFileHandle* handle, std::uint32_t index, RuntimeWord buffer);    // 49
+  virtual std::int32_t bGetRecordBuffer(IHostFileHandle* handle, RuntimeWord out);                            // 50
+  virtual std::int32_t bSetRecordBuffer(IHostFileHandle* handle, RuntimeWord buffer);                         // 51
+  virtual std::int32_t bCallLargeValueSlot(IHostFileHandle* handle, std::uint32_t index, RuntimeWord value);  // 52
+  virtual std::int32_t nGetLargeValueState(IHostFileHandle* handle, std::uint32_t index, RuntimeWord value);  // 53
   virtual std::int32_t bResetContext(IHostFileHandle* handle, const char16_t* context);                     // 54
-  virtual std::int32_t bRestorePosition(IHostFileHandle* handle, HostValue position, std::uint32_t flags);  // 55
-  virtual std::int32_t bNotSupportedC(IHostFileHandle* handle, HostValue a, HostValue b, std::uint32_t c,
-                                      HostValue d);                    // 56
+  virtual std::int32_t bRestorePosition(IHostFileHandle* handle, RuntimeWord position, std::uint32_t flags);  // 55
+  virtual std::int32_t bNotSupportedC(IHostFileHandle* handle, RuntimeWord a, RuntimeWord b, std::uint32_t c,
+                                      RuntimeWord d);                    // 56
   virtual std::int32_t nNotAvailableB(IHostFileHandle* handle);        // 57
   virtual std::int32_t nNotAvailableC(IHostFileHandle* handle);        // 58
   virtual std::int32_t nNotAvailableD(IHostFileHandle* handle);        // 59
   virtual std::int32_t bDropSharedRowSource(IHostFileHandle* handle);  // 60
   virtual std::int32_t bCompareSavedPositions(IHostFileHandle* handle, std::uint32_t a, std::uint32_t b,
-                                              HostValue outEqual);  // 61
+                                              RuntimeWord outEqual);  // 61
   virtual std::int32_t nReturnZero62();                             // 62
   virtual std::int32_t nReturnZero63();                             // 63
   virtual std::int32_t bDeleteAll(IHostFileHandle* handle);         // 64
@@ -143,7 +141,7 @@ class CAccessInterface final {
   virtual std::int32_t bCreate(IHostFileHandle* handle);  // 79
   virtual void DeletingDestructor(std::uint32_t flags);   // 80
   virtual std::int32_t bExecuteQuery(std::uint32_t* hasRows, IHostFileHandle* handle, const char16_t* context,
-                                     IHostSqlQuery* sqlQuery, std::uint32_t flags, HostValue value);  // 81
+                                     IHostSqlQuery* sqlQuery, std::uint32_t flags, RuntimeWord value);  // 81
 
   // ---- the driver's side (called with gcsDriverLock held) ----
   void AddRef() { ++m_nRefCount; }

@@ -165,13 +165,13 @@ std::int32_t CDriver::nClearError() {
 
 CErrorHolder* CDriver::pGetErrorHolder() { return m_pErrorHolder; }
 
-int CDriver::bStoreHostPair(DriverArg a, DriverArg b) {
+int CDriver::bStoreHostPair(RuntimeWord a, RuntimeWord b) {
   m_nStoredPair[0] = a;
   m_nStoredPair[1] = b;
   return 1;
 }
 
-int CDriver::bStoreHostValue(DriverArg value) {
+int CDriver::bStoreHostValue(RuntimeWord value) {
   m_nStoredValue = value;
   return 1;
 }
@@ -335,7 +335,7 @@ int CDriver::bRollbackTransaction(IHostConnectionDescription* description, const
 // The runtime may call these from any thread, and they change the connection registry: they hold the lock like
 // every other request, while keeping their own rule of clearing the holder or not.
 
-int CDriver::bLockTable(IHostConnectionDescription* description, DriverArg lockArgument) {
+int CDriver::bLockTable(IHostConnectionDescription* description, RuntimeWord lockArgument) {
   CDriverRequest request(*this, CDriverRequest::LOCK);
   CConnectionRef connection(*this, pFindConnection(description));
   if (!connection) {
@@ -346,7 +346,7 @@ int CDriver::bLockTable(IHostConnectionDescription* description, DriverArg lockA
   return connection->bOpen(m_pErrorHolder, nullptr) && connection->bLockTable(m_pErrorHolder, lockArgument);
 }
 
-int CDriver::bLockRows(IHostConnectionDescription* description, DriverArg lockArgument) {
+int CDriver::bLockRows(IHostConnectionDescription* description, RuntimeWord lockArgument) {
   CDriverRequest request(*this, CDriverRequest::LOCK);
   CConnectionRef connection(*this, pFindConnection(description));
   if (!connection) {
@@ -357,8 +357,8 @@ int CDriver::bLockRows(IHostConnectionDescription* description, DriverArg lockAr
   return connection->bOpen(m_pErrorHolder, nullptr) && connection->bLockRows(m_pErrorHolder, lockArgument);
 }
 
-int CDriver::bReportNotSupported(DriverArg first, IHostConnectionDescription* description, DriverArg third,
-                                 DriverArg fourth) {
+int CDriver::bReportNotSupported(RuntimeWord first, IHostConnectionDescription* description, RuntimeWord third,
+                                 RuntimeWord fourth) {
   CDriverRequest request(*this, CDriverRequest::LOCK);
   CConnectionRef connection(*this, pFindConnection(description));
   if (!connection) {
@@ -375,14 +375,14 @@ int CDriver::bListCatalogOf(void* value, IHostConnectionDescription* description
   return connection ? bListCatalog(value, connection.Get(), flags) : 0;
 }
 
-int CDriver::bGetReferentialLinksOf(void* value, DriverArg second, DriverArg third,
+int CDriver::bGetReferentialLinksOf(void* value, RuntimeWord second, RuntimeWord third,
                                     IHostConnectionDescription* description, std::uint32_t flags) {
   CDriverRequest request(*this, CDriverRequest::LOCK_NO_CLEAR);
   CConnectionRef connection(*this, pFindOrCreateConnection(description));
   return connection ? bGetReferentialLinks(connection.Get(), second, third, value, flags) : 0;
 }
 
-int CDriver::nNotAvailable38(DriverArg, IHostConnectionDescription* description, DriverArg) {
+int CDriver::nNotAvailable38(RuntimeWord, IHostConnectionDescription* description, RuntimeWord) {
   CDriverRequest request(*this, CDriverRequest::LOCK);
   CConnectionRef connection(*this, pFindOrCreateConnection(description));
   RaiseNotAvailable(m_pErrorHolder, ERROR_UNIT_DRIVER, DRIVER_POINT_SLOT38, nullptr, nullptr);
@@ -394,7 +394,7 @@ int CDriver::nNotAvailable25() {
   return 0;
 }
 
-int CDriver::nNotAvailable31(DriverArg, DriverArg, DriverArg, const char16_t* fileName) {
+int CDriver::nNotAvailable31(RuntimeWord, RuntimeWord, RuntimeWord, const char16_t* fileName) {
   RaiseNotAvailable(m_pErrorHolder, ERROR_UNIT_DRIVER, DRIVER_POINT_SLOT31, nullptr, fileName);
   return 0;
 }
@@ -415,7 +415,7 @@ int CDriver::bListCatalog(void*, CConnection*, std::uint32_t) {
   return 0;
 }
 
-int CDriver::bGetReferentialLinks(CConnection*, DriverArg, DriverArg, void*, std::uint32_t) { return 0; }
+int CDriver::bGetReferentialLinks(CConnection*, RuntimeWord, RuntimeWord, void*, std::uint32_t) { return 0; }
 
 // ---- slots: descriptions ----
 
@@ -462,12 +462,12 @@ void* pNotBuilt(CErrorHolder* holder) {
 
 }  // namespace
 
-void* CDriver::pCreateFieldValue(CErrorHolder* holder, DriverArg) {
+void* CDriver::pCreateFieldValue(CErrorHolder* holder, RuntimeWord) {
   return pNotBuilt(holder ? holder : m_pErrorHolder);
 }
-void* CDriver::pCreateNativeTextValue(CErrorHolder*, DriverArg) { return nullptr; }
-void* CDriver::pCreateParameterBinding(DriverArg, DriverArg) { return pNotBuilt(m_pErrorHolder); }
-void* CDriver::pCreateParameter(DriverArg, DriverArg) { return pNotBuilt(m_pErrorHolder); }
+void* CDriver::pCreateNativeTextValue(CErrorHolder*, RuntimeWord) { return nullptr; }
+void* CDriver::pCreateParameterBinding(RuntimeWord, RuntimeWord) { return pNotBuilt(m_pErrorHolder); }
+void* CDriver::pCreateParameter(RuntimeWord, RuntimeWord) { return pNotBuilt(m_pErrorHolder); }
 
 CRecordDescription* CDriver::pCreateDescription(CConnection* connection, CErrorHolder* holder) {
   return new (std::nothrow) CRecordDescription(connection, holder);
@@ -479,9 +479,9 @@ CTable* CDriver::pCreateTable(IHostFileDescription* description, CConnection* co
   return new (std::nothrow) CTable(description, connection, holder);
 }
 
-void* CDriver::pCreateCursor(DriverArg, DriverArg) { return pNotBuilt(m_pErrorHolder); }
-void* CDriver::pCreateColumnBinding(DriverArg, DriverArg) { return nullptr; }
-void* CDriver::pCreateSqlRewriter(DriverArg, DriverArg) { return pNotBuilt(m_pErrorHolder); }
+void* CDriver::pCreateCursor(RuntimeWord, RuntimeWord) { return pNotBuilt(m_pErrorHolder); }
+void* CDriver::pCreateColumnBinding(RuntimeWord, RuntimeWord) { return nullptr; }
+void* CDriver::pCreateSqlRewriter(RuntimeWord, RuntimeWord) { return pNotBuilt(m_pErrorHolder); }
 CErrorHolder* CDriver::pCreateErrorHolder() { return new (std::nothrow) CErrorHolder(); }
 void* CDriver::pCreateAutomaticIdentifier() { return pNotBuilt(m_pErrorHolder); }
 
@@ -499,7 +499,7 @@ CRecordDescription* CDriver::pCreateDescriptionFor(const char16_t* name, CConnec
   return description;
 }
 
-void* CDriver::pCreateValueLeaf(DriverArg, DriverArg, DriverArg, DriverArg) { return pNotBuilt(m_pErrorHolder); }
+void* CDriver::pCreateValueLeaf(RuntimeWord, RuntimeWord, RuntimeWord, RuntimeWord) { return pNotBuilt(m_pErrorHolder); }
 void* CDriver::pCreateColumnDescriptor() { return pNotBuilt(m_pErrorHolder); }
 CConnection* CDriver::pCreateConnection(const char16_t*, IHostConnectionDescription*) { return nullptr; }
 

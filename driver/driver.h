@@ -12,8 +12,10 @@
 #include <cstdint>
 
 #include "foundation/hash_table.h"
-#include "driver/object_hash_map.h"
+#include "sql/object_hash_map.h"
 #include "foundation/t_string.h"
+#include "host/host_objects.h"
+#include "sql/driver_services.h"
 
 class CAccessInterface;
 class CConnection;
@@ -28,8 +30,6 @@ class IHostKeyTranslator;
 class IHostNamedObject;
 class IHostRegistryKey;
 
-// A runtime argument passed on as it is: a 64-bit value or a pointer.
-using DriverArg = std::uintptr_t;
 
 inline constexpr std::uint32_t DRIVER_LABEL_COUNT = 28;
 
@@ -60,60 +60,60 @@ class CDriver {
                              std::uint32_t flags);                                                // 14
   virtual CRecordDescription* pGetRecordDescription(const char16_t* name,
                                                     IHostConnectionDescription* description);     // 15
-  virtual int piCreateAccessInterfaceDefault(CAccessInterface** out, DriverArg query, const char16_t* name,
-                                             IHostConnectionDescription* description, DriverArg fifth,
+  virtual int piCreateAccessInterfaceDefault(CAccessInterface** out, RuntimeWord query, const char16_t* name,
+                                             IHostConnectionDescription* description, RuntimeWord fifth,
                                              std::uint32_t flags);                                // 16
   virtual int CloseTableRegistry(IHostRegistryKey* key);                                          // 17
   virtual int bBeginTransaction(IHostConnectionDescription* description, const char16_t* name);   // 18
   virtual int bCommitTransaction(IHostConnectionDescription* description, const char16_t* name);  // 19
   virtual int bRollbackTransaction(IHostConnectionDescription* description, const char16_t* name);// 20
-  virtual int bLockTable(IHostConnectionDescription* description, DriverArg lockArgument);        // 21
-  virtual int bLockRows(IHostConnectionDescription* description, DriverArg lockArgument);         // 22
+  virtual int bLockTable(IHostConnectionDescription* description, RuntimeWord lockArgument);        // 21
+  virtual int bLockRows(IHostConnectionDescription* description, RuntimeWord lockArgument);         // 22
   virtual int bGetNativeTypeList(void* value);                                                    // 23: 0
-  virtual int bReportNotSupported(DriverArg first, IHostConnectionDescription* description, DriverArg third,
-                                  DriverArg fourth);                                              // 24
+  virtual int bReportNotSupported(RuntimeWord first, IHostConnectionDescription* description, RuntimeWord third,
+                                  RuntimeWord fourth);                                              // 24
   virtual int nNotAvailable25();                                                                  // 25
   virtual int bConnectAndDescribeTable(std::uint32_t* found, const char16_t* name,
                                        IHostConnectionDescription* description);                  // 26
-  virtual int bGetReferentialLinksOf(void* value, DriverArg second, DriverArg third,
+  virtual int bGetReferentialLinksOf(void* value, RuntimeWord second, RuntimeWord third,
                                      IHostConnectionDescription* description, std::uint32_t flags); // 27
   virtual int bListDatabases(void* value);                                                        // 28
-  virtual int bSetAccessInterfaceObject(DriverArg first, IHostConnectionDescription* description,
+  virtual int bSetAccessInterfaceObject(RuntimeWord first, IHostConnectionDescription* description,
                                         IHostNamedObject* object);                                // 29
-  virtual int bStoreHostPair(DriverArg a, DriverArg b);                                           // 30
-  virtual int nNotAvailable31(DriverArg a, DriverArg b, DriverArg c, const char16_t* fileName);   // 31
+  virtual int bStoreHostPair(RuntimeWord a, RuntimeWord b);                                           // 30
+  virtual int nNotAvailable31(RuntimeWord a, RuntimeWord b, RuntimeWord c, const char16_t* fileName);   // 31
   virtual int bSetTableRegistryName(IHostRegistryKey* key, const char16_t* name);                 // 32
-  virtual int piCreateAccessInterfaceFor(CAccessInterface** out, DriverArg query, const char16_t* name,
-                                         IHostConnectionDescription* description, DriverArg fifth,
-                                         std::uint32_t flags, DriverArg seventh);                 // 33
-  virtual int bCloseThroughAccessInterface(DriverArg first, const char16_t* name,
+  virtual int piCreateAccessInterfaceFor(CAccessInterface** out, RuntimeWord query, const char16_t* name,
+                                         IHostConnectionDescription* description, RuntimeWord fifth,
+                                         std::uint32_t flags, RuntimeWord seventh);                 // 33
+  virtual int bCloseThroughAccessInterface(RuntimeWord first, const char16_t* name,
                                            IHostConnectionDescription* description);              // 34
   virtual int nReserved35();                                                                      // 35: 1
-  virtual int bStoreHostValue(DriverArg value);                                                   // 36
-  virtual int bCreateTable(DriverArg creationArgument, IHostConnectionDescription* description,
+  virtual int bStoreHostValue(RuntimeWord value);                                                   // 36
+  virtual int bCreateTable(RuntimeWord creationArgument, IHostConnectionDescription* description,
                            const char16_t* name, IHostFileDescription* table);                    // 37
-  virtual int nNotAvailable38(DriverArg first, IHostConnectionDescription* description, DriverArg third); // 38
+  virtual int nNotAvailable38(RuntimeWord first, IHostConnectionDescription* description, RuntimeWord third); // 38
   virtual void DeletingDestructor(std::uint32_t flags);                                           // 39
   virtual int nReserved40();                                                                      // 40: 1
   virtual int FormatConnectionDescription(CTString* out, IHostConnectionDescription* description); // 41
   virtual int nReserved42();                                                                      // 42: 0
   virtual int nReserved43();                                                                      // 43: 0
   // ---- factories ----
-  virtual void* pCreateFieldValue(CErrorHolder* holder, DriverArg type);                         // 44
-  virtual void* pCreateNativeTextValue(CErrorHolder* holder, DriverArg type);                    // 45
-  virtual void* pCreateParameterBinding(DriverArg a, DriverArg b);                              // 46
-  virtual void* pCreateParameter(DriverArg a, DriverArg b);                                     // 47
+  virtual void* pCreateFieldValue(CErrorHolder* holder, RuntimeWord type);                         // 44
+  virtual void* pCreateNativeTextValue(CErrorHolder* holder, RuntimeWord type);                    // 45
+  virtual void* pCreateParameterBinding(RuntimeWord a, RuntimeWord b);                              // 46
+  virtual void* pCreateParameter(RuntimeWord a, RuntimeWord b);                                     // 47
   virtual CRecordDescription* pCreateDescription(CConnection* connection, CErrorHolder* holder); // 48
   virtual CTableRegistry* pCreateTableRegistry();                                                // 49
   virtual CTable* pCreateTable(IHostFileDescription* description, CConnection* connection,
                                CErrorHolder* holder);                                            // 50
-  virtual void* pCreateCursor(DriverArg a, DriverArg b);                                         // 51
-  virtual void* pCreateColumnBinding(DriverArg a, DriverArg b);                                  // 52
-  virtual void* pCreateSqlRewriter(DriverArg a, DriverArg b);                                    // 53
+  virtual void* pCreateCursor(RuntimeWord a, RuntimeWord b);                                         // 51
+  virtual void* pCreateColumnBinding(RuntimeWord a, RuntimeWord b);                                  // 52
+  virtual void* pCreateSqlRewriter(RuntimeWord a, RuntimeWord b);                                    // 53
   virtual CErrorHolder* pCreateErrorHolder();                                                    // 54
   virtual void* pCreateAutomaticIdentifier();                                                    // 55
   virtual CRecordDescription* pCreateDescriptionFor(const char16_t* name, CConnection* connection); // 56
-  virtual void* pCreateValueLeaf(DriverArg a, DriverArg b, DriverArg c, DriverArg d);           // 57
+  virtual void* pCreateValueLeaf(RuntimeWord a, RuntimeWord b, RuntimeWord c, RuntimeWord d);           // 57
   virtual void NotifyAccessInterfacesExcept(IHostConnectionDescription* description,
                                             std::uint64_t value);                                // 58
   virtual void* pCreateColumnDescriptor();                                                       // 59
@@ -125,7 +125,7 @@ class CDriver {
   virtual int nReserved63();                                                                     // 63: 0
   virtual int bListCatalog(void* value, CConnection* connection, std::uint32_t flags);           // 64
   virtual int bDescribeTable(std::uint32_t* found, const char16_t* name, CConnection* connection); // 65
-  virtual int bGetReferentialLinks(CConnection* connection, DriverArg second, DriverArg third, void* value,
+  virtual int bGetReferentialLinks(CConnection* connection, RuntimeWord second, RuntimeWord third, void* value,
                                    std::uint32_t flags);                                         // 66: 0
   virtual void Reserved67();                                                                     // 67
 
@@ -140,12 +140,12 @@ class CDriver {
   // ---- access interfaces ----
   CAccessInterface* piFindAccessInterfaceByName(const char16_t* key);  // with an internal reference
   CAccessInterface* piFindOrCreateAccessInterface(IHostFileDescription* table, CConnection* connection);
-  CAccessInterface* piFindAccessInterfaceFor(DriverArg first, const char16_t* name, CConnection* connection,
-                                             DriverArg unused);
+  CAccessInterface* piFindAccessInterfaceFor(RuntimeWord first, const char16_t* name, CConnection* connection,
+                                             RuntimeWord unused);
   void RegisterAccessInterface(CAccessInterface* accessInterface);
   int bUnregisterAccessInterface(CAccessInterface* accessInterface);
   std::uint32_t nReleaseAccessInterface(CAccessInterface* accessInterface);
-  void CloseAndUnregisterAccessInterface(DriverArg first, CAccessInterface* accessInterface);
+  void CloseAndUnregisterAccessInterface(RuntimeWord first, CAccessInterface* accessInterface);
   void ReleaseTablesOfConnection(CConnection* connection);
   void FormatTableKey(CTString& out, const char16_t* name, CConnection* connection);
 
@@ -168,9 +168,9 @@ class CDriver {
   // Labels 1 to 28, filled once (when label 1 is empty) from the message texts or their fall-backs.
   void FillDumpLabels();
   const char16_t* pszGetLabel(std::uint32_t index) const;
-  DriverArg nGetStoredPairFirst() const { return m_nStoredPair[0]; }
-  DriverArg nGetStoredPairSecond() const { return m_nStoredPair[1]; }
-  DriverArg nGetStoredValue() const { return m_nStoredValue; }
+  RuntimeWord nGetStoredPairFirst() const { return m_nStoredPair[0]; }
+  RuntimeWord nGetStoredPairSecond() const { return m_nStoredPair[1]; }
+  RuntimeWord nGetStoredValue() const { return m_nStoredValue; }
   std::uint32_t nGetConnectionCount() const { return m_connections.nGetCount(); }
   std::uint32_t nGetAccessInterfaceCount() const { return m_accessInterfaces.nGetCount(); }
   std::uint32_t nGetTableRegistryCount() const { return m_tableRegistries.nGetCount(); }
@@ -194,10 +194,6 @@ class CDriver {
   CObjectHashMap m_tableRegistries;
   CErrorHolder* m_pErrorHolder = nullptr;
   std::int64_t m_nDefaultReadAhead = -1;  // none: always -1, whatever width a caller reads it at
-  DriverArg m_nStoredPair[2] = {0, 0};
-  DriverArg m_nStoredValue = 0;
+  RuntimeWord m_nStoredPair[2] = {0, 0};
+  RuntimeWord m_nStoredValue = 0;
 };
-
-// Gives a connection reference back through the current driver object (which may drop a connection nothing uses
-// any more), or plainly when there is no driver object.
-void ReleaseConnectionThroughDriver(CConnection* connection);

@@ -79,8 +79,8 @@ CAccessInterface* CDriver::piFindOrCreateAccessInterface(IHostFileDescription* t
   return accessInterface;
 }
 
-CAccessInterface* CDriver::piFindAccessInterfaceFor(DriverArg, const char16_t* name, CConnection* connection,
-                                                    DriverArg) {
+CAccessInterface* CDriver::piFindAccessInterfaceFor(RuntimeWord, const char16_t* name, CConnection* connection,
+                                                    RuntimeWord) {
   platform::CriticalSectionGuard lock(gcsDriverLock);
   CTString key;
   FormatTableKey(key, name, connection);
@@ -125,7 +125,7 @@ std::uint32_t CDriver::nReleaseAccessInterface(CAccessInterface* accessInterface
   return static_cast<std::uint32_t>(count);
 }
 
-void CDriver::CloseAndUnregisterAccessInterface(DriverArg first, CAccessInterface* accessInterface) {
+void CDriver::CloseAndUnregisterAccessInterface(RuntimeWord first, CAccessInterface* accessInterface) {
   platform::CriticalSectionGuard lock(gcsDriverLock);
   accessInterface->bClose(reinterpret_cast<IHostFileHandle*>(first));
   bUnregisterAccessInterface(accessInterface);
@@ -166,7 +166,7 @@ CAccessInterface* CDriver::piGetAccessInterface(IHostConnectionDescription* desc
   return accessInterface;
 }
 
-int CDriver::bSetAccessInterfaceObject(DriverArg first, IHostConnectionDescription* description,
+int CDriver::bSetAccessInterfaceObject(RuntimeWord first, IHostConnectionDescription* description,
                                        IHostNamedObject* object) {
   CDriverRequest request(*this, CDriverRequest::LOCK_NO_CLEAR);
   CConnectionRef connection(*this, pFindOrCreateConnection(description));
@@ -179,15 +179,15 @@ int CDriver::bSetAccessInterfaceObject(DriverArg first, IHostConnectionDescripti
   return 1;
 }
 
-int CDriver::piCreateAccessInterfaceDefault(CAccessInterface** out, DriverArg query, const char16_t* name,
-                                            IHostConnectionDescription* description, DriverArg fifth,
+int CDriver::piCreateAccessInterfaceDefault(CAccessInterface** out, RuntimeWord query, const char16_t* name,
+                                            IHostConnectionDescription* description, RuntimeWord fifth,
                                             std::uint32_t flags) {
   return piCreateAccessInterfaceFor(out, query, name, description, fifth, flags, 0);
 }
 
-int CDriver::piCreateAccessInterfaceFor(CAccessInterface** out, DriverArg query, const char16_t* name,
-                                        IHostConnectionDescription* description, DriverArg fifth,
-                                        std::uint32_t flags, DriverArg seventh) {
+int CDriver::piCreateAccessInterfaceFor(CAccessInterface** out, RuntimeWord query, const char16_t* name,
+                                        IHostConnectionDescription* description, RuntimeWord fifth,
+                                        std::uint32_t flags, RuntimeWord seventh) {
   CDriverRequest request(*this, CDriverRequest::LOCK);
   if (out) *out = nullptr;
   CConnectionRef connection(*this, pFindOrCreateConnection(description));
@@ -220,7 +220,7 @@ int CDriver::piCreateAccessInterfaceFor(CAccessInterface** out, DriverArg query,
   return result;
 }
 
-int CDriver::bCloseThroughAccessInterface(DriverArg first, const char16_t* name,
+int CDriver::bCloseThroughAccessInterface(RuntimeWord first, const char16_t* name,
                                           IHostConnectionDescription* description) {
   CDriverRequest request(*this, CDriverRequest::LOCK_NO_CLEAR);
   CConnectionRef connection(*this, pFindOrCreateConnection(description));
@@ -230,7 +230,7 @@ int CDriver::bCloseThroughAccessInterface(DriverArg first, const char16_t* name,
   return accessInterface->bClose(reinterpret_cast<IHostFileHandle*>(first));
 }
 
-int CDriver::bCreateTable(DriverArg creationArgument, IHostConnectionDescription* description, const char16_t*,
+int CDriver::bCreateTable(RuntimeWord creationArgument, IHostConnectionDescription* description, const char16_t*,
                           IHostFileDescription* table) {
   CDriverRequest request(*this, CDriverRequest::LOCK);
   CConnectionRef connection(*this, pFindOrCreateConnection(description));

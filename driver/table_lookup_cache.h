@@ -6,11 +6,10 @@
 
 #include <cstdint>
 
+#include "sql/driver_services.h"
+
 class CTable;
 
 extern std::uint64_t gnCachedContextId;
 extern std::uint64_t gnCachedFileId;
 extern CTable* gpCachedTable;
-
-// Empties the cache when it holds this table.
-void ForgetCachedTable(const CTable* table);

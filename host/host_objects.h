@@ -8,6 +8,10 @@
 
 #include <cstdint>
 
+// A word the runtime hands over and the driver passes on untouched, never reading it: a 64-bit value or a pointer.
+// One name everywhere, so that it is never taken for a runtime value record.
+using RuntimeWord = std::uintptr_t;
+
 // The runtime's description of a connection.
 class IHostConnectionDescription {
  public:

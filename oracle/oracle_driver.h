@@ -17,18 +17,18 @@ class CDriverOra : public CDriver {
 class COracleDriver : public CDriverOra {
  public:
   int bGetNativeTypeList(void* value) override;                                                      // 23
-  void* pCreateNativeTextValue(CErrorHolder* holder, DriverArg type) override;                      // 45
-  void* pCreateParameterBinding(DriverArg a, DriverArg b) override;                                 // 46
-  void* pCreateParameter(DriverArg a, DriverArg b) override;                                        // 47
+  void* pCreateNativeTextValue(CErrorHolder* holder, RuntimeWord type) override;                      // 45
+  void* pCreateParameterBinding(RuntimeWord a, RuntimeWord b) override;                                 // 46
+  void* pCreateParameter(RuntimeWord a, RuntimeWord b) override;                                        // 47
   CRecordDescription* pCreateDescription(CConnection* connection, CErrorHolder* holder) override;    // 48
   CTable* pCreateTable(IHostFileDescription* description, CConnection* connection,
                        CErrorHolder* holder) override;                                               // 50
-  void* pCreateColumnBinding(DriverArg a, DriverArg b) override;                                    // 52
-  void* pCreateSqlRewriter(DriverArg a, DriverArg b) override;                                      // 53
+  void* pCreateColumnBinding(RuntimeWord a, RuntimeWord b) override;                                    // 52
+  void* pCreateSqlRewriter(RuntimeWord a, RuntimeWord b) override;                                      // 53
   CRecordDescription* pCreateDescriptionFor(const char16_t* name, CConnection* connection) override; // 56
   CConnection* pCreateConnection(const char16_t* text, IHostConnectionDescription* description) override; // 61
   int bListCatalog(void* value, CConnection* connection, std::uint32_t flags) override;             // 64
   int bDescribeTable(std::uint32_t* found, const char16_t* name, CConnection* connection) override;  // 65
-  int bGetReferentialLinks(CConnection* connection, DriverArg second, DriverArg third, void* value,
+  int bGetReferentialLinks(CConnection* connection, RuntimeWord second, RuntimeWord third, void* value,
                            std::uint32_t flags) override;                                            // 66
 };

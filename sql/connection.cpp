@@ -9,12 +9,12 @@
 #include "foundation/option_text.h"
 #include "foundation/text_utils.h"
 #include "foundation/x_error.h"
-#include "driver/driver.h"
 #include "host/host_objects.h"
 #include "host/host_value.h"
 #include "host/library_entry.h"
 #include "foundation/module_errors.h"
 #include "platform/module.h"
+#include "sql/driver_services.h"
 #include "sql/transaction.h"
 
 CTString gstrClientVersionText;
@@ -268,8 +268,7 @@ void CConnection::AddErrorDetails(CXError& error) {
   if (!gstrClientVersionText.bIsEmpty()) error.SetInfo(ERROR_INFO_CLIENT_VERSION, gstrClientVersionText.pszGet());
   if (!m_strServerVersion.bIsEmpty()) error.SetInfo(ERROR_INFO_SERVER_VERSION, m_strServerVersion.pszGet());
 
-  if (gpDriver) gpDriver->FillDumpLabels();
-  auto label = [](std::uint32_t index) { return gpDriver ? gpDriver->pszGetLabel(index) : u""; };
+  auto label = pszCurrentDriverLabel;
   auto line = [&error, &label](std::uint32_t index, const char16_t* value) {
     CTString text(label(index));
     text.Append(value);

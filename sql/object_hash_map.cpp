@@ -1,4 +1,4 @@
-#include "driver/object_hash_map.h"
+#include "sql/object_hash_map.h"
 
 #include "engine/table/table.h"
 #include "foundation/text_utils.h"

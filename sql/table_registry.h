@@ -13,9 +13,11 @@
 
 #include "foundation/ref_counted.h"
 #include "foundation/t_string.h"
-#include "driver/driver.h"
+#include "host/host_objects.h"
+#include "sql/object_hash_map.h"
 
 class CConnection;
+class CDriver;
 class CErrorHolder;
 class IHostFileDescription;
 class CTable;
@@ -34,9 +36,9 @@ class CTableRegistry : public CRefCounted {
   virtual std::uint32_t nSlot2();                                                      // 2: 2
   virtual std::uint32_t nSlot3();                                                      // 3: 2
   virtual void CopyFrom(CTableRegistry* source, CHashTable& cloneMap, IHostKeyTranslator* translator,
-                        DriverArg a, DriverArg b);                                     // 4
-  virtual CTableRegistry* pClone(CHashTable& cloneMap, IHostKeyTranslator* translator, DriverArg a,
-                                 DriverArg b);                                         // 5
+                        RuntimeWord a, RuntimeWord b);                                     // 4
+  virtual CTableRegistry* pClone(CHashTable& cloneMap, IHostKeyTranslator* translator, RuntimeWord a,
+                                 RuntimeWord b);                                         // 5
   // 6: the driver's table factory with the record description, the connection and the holder.
   virtual CTable* pCreateTable(CConnection* connection, IHostFileDescription* description, CErrorHolder* holder);
 

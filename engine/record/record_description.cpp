@@ -3,8 +3,8 @@
 #include <new>
 
 #include "foundation/error_holder.h"
-#include "driver/driver.h"
 #include "sql/connection.h"
+#include "sql/driver_services.h"
 
 CRecordDescription::CRecordDescription(CConnection* connection, CErrorHolder* errorHolder)
     : m_pErrorHolder(errorHolder), m_pConnection(connection) {

@@ -103,7 +103,7 @@ class TestTable : public CTable {
     return CTable::bClose();
   }
   void Open() { m_bOpen = 1; }
-  TestTable* pClone(CHashTable&, HostArg, HostArg) override {
+  TestTable* pClone(CHashTable&, RuntimeWord, RuntimeWord) override {
     return new TestTable(m_pRecordDescription, m_pConnection, m_pErrorHolder);
   }
   int closes = 0;

@@ -1,0 +1,27 @@
+// What the connection layer and the tables ask of the driver object, declared here so that sql/ and engine/ never
+// see the driver's class: giving a connection back, forgetting a table the access interfaces' lookup cache may hold,
+// the dump labels, and the factories a table registry creates through. driver/ defines them.
+#pragma once
+
+#include <cstdint>
+
+class CConnection;
+class CDriver;
+class CErrorHolder;
+class CTable;
+class IHostFileDescription;
+
+// Gives a connection reference back through the current driver object (which may drop a connection nothing uses
+// any more), or plainly when there is no driver object.
+void ReleaseConnectionThroughDriver(CConnection* connection);
+
+// Empties the access interfaces' lookup cache when it holds this table; whatever takes a table away calls it first.
+void ForgetCachedTable(const CTable* table);
+
+// Label 1 to 28 of the current driver object's dump labels (filled on first use); empty without a driver object.
+const char16_t* pszCurrentDriverLabel(std::uint32_t index);
+
+// The driver object's factories as a table registry uses them: null without a driver.
+CErrorHolder* pCreateErrorHolderThrough(CDriver* driver);
+CTable* pCreateTableThrough(CDriver* driver, IHostFileDescription* description, CConnection* connection,
+                            CErrorHolder* holder);
