@@ -3,7 +3,7 @@
 #include <cstring>
 #include <new>
 
-#include "engine/record/column_types.h"
+#include "host/column_type_map.h"
 #include "foundation/clone_map.h"
 #include "foundation/t_string.h"
 #include "host/host_result_codes.h"
