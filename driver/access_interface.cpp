@@ -6,6 +6,7 @@
 #include "engine/table/table.h"
 #include "foundation/error_holder.h"
 #include "foundation/hash_table.h"
+#include "foundation/reference_guard.h"
 #include "driver/driver.h"
 #include "host/host_objects.h"
 #include "host/library_entry.h"
@@ -168,22 +169,7 @@ QZ_POSITION(81, QueryRun, [](CTable& t, U32* hasRows, Text c, IHostSqlQuery* que
 #undef QZ_POSITION
 
 // One reference on a table for the length of an operation, given back however the operation ends.
-class CTableReference {
- public:
-  explicit CTableReference(CTable* table) : m_pTable(table) {}
-  ~CTableReference() {
-    if (m_pTable) m_pTable->nRelease();
-  }
-  CTableReference(const CTableReference&) = delete;
-  CTableReference& operator=(const CTableReference&) = delete;
-  CTable* operator->() const { return m_pTable; }
-  CTable& operator*() const { return *m_pTable; }
-  explicit operator bool() const { return m_pTable != nullptr; }
-  CTable* pGet() const { return m_pTable; }
-
- private:
-  CTable* m_pTable;
-};
+using CTableReference = CReferenceGuard<CTable>;
 
 void ClearTableHolder(CTable& table) {
   if (CErrorHolder* holder = table.pGetErrorHolder()) holder->Clear();
@@ -233,12 +219,8 @@ CAccessInterface::~CAccessInterface() {
 }
 
 std::int32_t CAccessInterface::nRelease() {
-  if (m_nRefCount > 0) --m_nRefCount;
-  if (m_nRefCount == 0 && m_nExternalCount == 0) {
-    DeletingDestructor(1);
-    return 0;
-  }
-  return static_cast<std::int32_t>(m_nRefCount);
+  return static_cast<std::int32_t>(
+      nDropOneOfTwoCounts(m_nRefCount, m_nExternalCount, [this] { DeletingDestructor(1); }));
 }
 
 const char16_t* CAccessInterface::pszGetName() const {
@@ -465,7 +447,7 @@ std::int32_t CAccessInterface::RunOpen(IHostFileHandle* handle, A... arguments) 
   // A failed first open leaves no table behind; a created table never outlives its creation.
   const bool unregister = W::kStep == EStep::Create || (result == 0 && created);
   if (result == 0 && m_pErrorHolder) m_pErrorHolder->CopyErrorFrom(table->pGetErrorHolder());
-  if (unregister) UnregisterTable(handle, table.pGet());
+  if (unregister) UnregisterTable(handle, table.Get());
   return result;
 }
 
@@ -599,7 +581,7 @@ std::int32_t CAccessInterface::bClose(IHostFileHandle* handle) {
   ClearTableHolder(*table);
   const std::int32_t result = ToTable<17>::Run(*table);
   if (result == 0 && m_pErrorHolder) m_pErrorHolder->CopyErrorFrom(table->pGetErrorHolder());
-  UnregisterTable(handle, table.pGet());
+  UnregisterTable(handle, table.Get());
   SetQuerySource(nullptr);
   return result;
 }
@@ -830,7 +812,7 @@ std::int32_t CAccessInterface::bExecuteQuery(std::uint32_t* hasRows, IHostFileHa
   if (!table->bIsPending()) m_bRenameSqlContext = 1;
   if (result == 0) {
     if (m_pErrorHolder) m_pErrorHolder->CopyErrorFrom(table->pGetErrorHolder());
-    if (!table->bQueryReportsRows()) UnregisterTable(handle, table.pGet());
+    if (!table->bQueryReportsRows()) UnregisterTable(handle, table.Get());
   }
   return result;
 }

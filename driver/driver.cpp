@@ -307,14 +307,19 @@ const char16_t* DescriptionName(IHostConnectionDescription* description) {
 
 }  // namespace
 
+CConnection* CDriver::pFindConnectionOrRaise(IHostConnectionDescription* description, std::uint32_t point) {
+  CConnection* connection = pFindConnection(description);
+  if (!connection) {
+    RaiseModuleError(m_pErrorHolder, 0, ERROR_UNIT_DRIVER, point, nullptr, nullptr, ERROR_CONNECTION_NOT_OPEN,
+                     DescriptionName(description));
+  }
+  return connection;
+}
+
 int CDriver::bCommitTransaction(IHostConnectionDescription* description, const char16_t* name) {
   CDriverRequest request(*this, CDriverRequest::LOCK);
-  CConnectionRef connection(*this, pFindConnection(description));
-  if (!connection) {
-    RaiseModuleError(m_pErrorHolder, 0, ERROR_UNIT_DRIVER, DRIVER_POINT_COMMIT, nullptr, nullptr,
-                     ERROR_CONNECTION_NOT_OPEN, DescriptionName(description));
-    return 0;
-  }
+  CConnectionRef connection(*this, pFindConnectionOrRaise(description, DRIVER_POINT_COMMIT));
+  if (!connection) return 0;
   const int result = connection->bCommitLevel(m_pErrorHolder, name);
   if (connection->bReleasesTablesAtLevelEnd()) ReleaseTablesOfConnection(connection.Get());
   return result;
@@ -322,12 +327,8 @@ int CDriver::bCommitTransaction(IHostConnectionDescription* description, const c
 
 int CDriver::bRollbackTransaction(IHostConnectionDescription* description, const char16_t* name) {
   CDriverRequest request(*this, CDriverRequest::LOCK);
-  CConnectionRef connection(*this, pFindConnection(description));
-  if (!connection) {
-    RaiseModuleError(m_pErrorHolder, 0, ERROR_UNIT_DRIVER, DRIVER_POINT_ROLLBACK, nullptr, nullptr,
-                     ERROR_CONNECTION_NOT_OPEN, DescriptionName(description));
-    return 0;
-  }
+  CConnectionRef connection(*this, pFindConnectionOrRaise(description, DRIVER_POINT_ROLLBACK));
+  if (!connection) return 0;
   if (connection->bReleasesTablesAtLevelEnd()) ReleaseTablesOfConnection(connection.Get());
   return connection->bRollbackLevel(m_pErrorHolder, name);
 }
@@ -337,35 +338,23 @@ int CDriver::bRollbackTransaction(IHostConnectionDescription* description, const
 
 int CDriver::bLockTable(IHostConnectionDescription* description, RuntimeWord lockArgument) {
   CDriverRequest request(*this, CDriverRequest::LOCK);
-  CConnectionRef connection(*this, pFindConnection(description));
-  if (!connection) {
-    RaiseModuleError(m_pErrorHolder, 0, ERROR_UNIT_DRIVER, DRIVER_POINT_LOCK_TABLE, nullptr, nullptr,
-                     ERROR_CONNECTION_NOT_OPEN, DescriptionName(description));
-    return 0;
-  }
+  CConnectionRef connection(*this, pFindConnectionOrRaise(description, DRIVER_POINT_LOCK_TABLE));
+  if (!connection) return 0;
   return connection->bOpen(m_pErrorHolder, nullptr) && connection->bLockTable(m_pErrorHolder, lockArgument);
 }
 
 int CDriver::bLockRows(IHostConnectionDescription* description, RuntimeWord lockArgument) {
   CDriverRequest request(*this, CDriverRequest::LOCK);
-  CConnectionRef connection(*this, pFindConnection(description));
-  if (!connection) {
-    RaiseModuleError(m_pErrorHolder, 0, ERROR_UNIT_DRIVER, DRIVER_POINT_LOCK_ROWS, nullptr, nullptr,
-                     ERROR_CONNECTION_NOT_OPEN, DescriptionName(description));
-    return 0;
-  }
+  CConnectionRef connection(*this, pFindConnectionOrRaise(description, DRIVER_POINT_LOCK_ROWS));
+  if (!connection) return 0;
   return connection->bOpen(m_pErrorHolder, nullptr) && connection->bLockRows(m_pErrorHolder, lockArgument);
 }
 
 int CDriver::bReportNotSupported(RuntimeWord first, IHostConnectionDescription* description, RuntimeWord third,
                                  RuntimeWord fourth) {
   CDriverRequest request(*this, CDriverRequest::LOCK);
-  CConnectionRef connection(*this, pFindConnection(description));
-  if (!connection) {
-    RaiseModuleError(m_pErrorHolder, 0, ERROR_UNIT_DRIVER, DRIVER_POINT_NOT_SUPPORTED, nullptr, nullptr,
-                     ERROR_CONNECTION_NOT_OPEN, DescriptionName(description));
-    return 0;
-  }
+  CConnectionRef connection(*this, pFindConnectionOrRaise(description, DRIVER_POINT_NOT_SUPPORTED));
+  if (!connection) return 0;
   return connection->bReportNotSupported(m_pErrorHolder, first, third, fourth);
 }
 

@@ -182,6 +182,8 @@ class CDriver {
 
  private:
   CConnection* pCreateAndRegisterConnection(const CTString& text, IHostConnectionDescription* description);
+  // The registered connection of the description with a reference, or null with error 14 raised at that point.
+  CConnection* pFindConnectionOrRaise(IHostConnectionDescription* description, std::uint32_t point);
   // Marks the connection releasable and gives back the reference its open kept (the lookup's is given back first).
   void MarkClosingAndRelease(CConnection* connection);
   void DestroyMembers();

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "foundation/error_holder.h"
+#include "foundation/reference_guard.h"
 #include "driver/access_interface.h"
 #include "driver/driver.h"
 #include "host/library_entry.h"
@@ -23,38 +24,17 @@ class CDriverRequest {
   CDriverRequest& operator=(const CDriverRequest&) = delete;
 };
 
-// A connection reference taken by a lookup, given back through the driver when the request ends.
-class CConnectionRef {
+// A connection reference taken by a lookup, given back through the driver (which may drop a connection nothing
+// uses any more) when the request ends.
+struct SReleaseThroughDriver {
+  CDriver* pDriver;
+  void operator()(CConnection* connection) const { pDriver->nReleaseConnection(connection); }
+};
+class CConnectionRef : public CReferenceGuard<CConnection, SReleaseThroughDriver> {
  public:
-  CConnectionRef(CDriver& driver, CConnection* connection) : m_driver(driver), m_pConnection(connection) {}
-  ~CConnectionRef() {
-    if (m_pConnection) m_driver.nReleaseConnection(m_pConnection);
-  }
-  CConnectionRef(const CConnectionRef&) = delete;
-  CConnectionRef& operator=(const CConnectionRef&) = delete;
-  CConnection* operator->() const { return m_pConnection; }
-  CConnection* Get() const { return m_pConnection; }
-  explicit operator bool() const { return m_pConnection != nullptr; }
-
- private:
-  CDriver& m_driver;
-  CConnection* m_pConnection;
+  CConnectionRef(CDriver& driver, CConnection* connection) : CReferenceGuard(connection, {&driver}) {}
 };
 
 // An internal access-interface reference taken by a lookup, dropped when the request ends.
-class CInterfaceRef {
- public:
-  explicit CInterfaceRef(CAccessInterface* accessInterface) : m_p(accessInterface) {}
-  ~CInterfaceRef() {
-    if (m_p) m_p->nRelease();
-  }
-  CInterfaceRef(const CInterfaceRef&) = delete;
-  CInterfaceRef& operator=(const CInterfaceRef&) = delete;
-  CAccessInterface* operator->() const { return m_p; }
-  CAccessInterface* Get() const { return m_p; }
-  explicit operator bool() const { return m_p != nullptr; }
-
- private:
-  CAccessInterface* m_p;
-};
+using CInterfaceRef = CReferenceGuard<CAccessInterface>;
 

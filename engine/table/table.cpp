@@ -7,6 +7,7 @@
 #include "foundation/error_holder.h"
 #include "foundation/host_locale.h"
 #include "foundation/module_errors.h"
+#include "foundation/reference_guard.h"
 #include "sql/connection.h"
 #include "sql/driver_services.h"
 
@@ -52,21 +53,11 @@ void CTable::DeletingDestructor(std::uint32_t flags) {
 }
 
 std::uint32_t CTable::nRelease() {
-  if (m_nRefCount == 0) return 0;
-  if (--m_nRefCount == 0 && m_nExternalCount == 0) {
-    DeletingDestructor(1);
-    return 0;
-  }
-  return m_nRefCount;
+  return nDropOneOfTwoCounts(m_nRefCount, m_nExternalCount, [this] { DeletingDestructor(1); });
 }
 
 std::uint32_t CTable::nReleaseExternal() {
-  if (m_nExternalCount == 0) return 0;
-  if (--m_nExternalCount == 0 && m_nRefCount == 0) {
-    DeletingDestructor(1);
-    return 0;
-  }
-  return m_nExternalCount;
+  return nDropOneOfTwoCounts(m_nExternalCount, m_nRefCount, [this] { DeletingDestructor(1); });
 }
 
 const char16_t* CTable::pszGetName() const {
