@@ -33,45 +33,45 @@ class CTable {
   CTable& operator=(const CTable&) = delete;
 
   // ---- operations, in their order ----
-  virtual void DeletingDestructor(std::uint32_t flags);                                  // 0
-  virtual int nSlot1();                                                                  // 1: 0
-  virtual int bReadLargeValue(std::uint32_t index, RuntimeWord value);                      // 2
-  virtual int bWriteLargeValue(std::uint32_t index, RuntimeWord buffer);                    // 3
-  virtual int bCreateAndOpen(RuntimeWord value, std::uint32_t dropFirst);                   // 5
-  virtual int bDropTable();                                                              // 6: DROP only, stays closed
-  virtual int bDeleteAll();                                                              // 7
-  virtual int bOpenOrCreate(std::uint32_t a, RuntimeWord b);                                 // 8
-  virtual int bOpen(std::uint32_t a, RuntimeWord b);                                         // 9
-  virtual int bClose();                                                                  // 10
-  virtual int bSaveRecord(RuntimeWord key, std::uint32_t flags, std::uint32_t mode);        // 12
-  virtual int bDeleteRecord(RuntimeWord key, std::uint32_t mode);                           // 13
-  virtual int bWriteRecord(RuntimeWord key, std::uint32_t flags, std::uint32_t mode);       // 14
-  virtual int bNotSupportedA(RuntimeWord a, std::uint32_t b);                               // 15
-  virtual int bNotSupportedB();                                                          // 16
-  virtual int bModifyRecord(RuntimeWord key, std::uint32_t mode, RuntimeWord argument);         // 17
+  virtual void DeletingDestructor(std::uint32_t flags);
+  virtual int nSlot1();  // answers 0
+  virtual int bReadLargeValue(std::uint32_t index, RuntimeWord value);
+  virtual int bWriteLargeValue(std::uint32_t index, RuntimeWord buffer);
+  virtual int bCreateAndOpen(RuntimeWord value, std::uint32_t dropFirst);
+  virtual int bDropTable();  // DROP only, stays closed
+  virtual int bDeleteAll();
+  virtual int bOpenOrCreate(std::uint32_t a, RuntimeWord b);
+  virtual int bOpen(std::uint32_t a, RuntimeWord b);
+  virtual int bClose();
+  virtual int bSaveRecord(RuntimeWord key, std::uint32_t flags, std::uint32_t mode);
+  virtual int bDeleteRecord(RuntimeWord key, std::uint32_t mode);
+  virtual int bWriteRecord(RuntimeWord key, std::uint32_t flags, std::uint32_t mode);
+  virtual int bNotSupportedA(RuntimeWord a, std::uint32_t b);
+  virtual int bNotSupportedB();
+  virtual int bModifyRecord(RuntimeWord key, std::uint32_t mode, RuntimeWord argument);
   virtual int bRead(const char16_t* context, std::uint32_t direction, std::uint32_t flags, std::uint32_t a,
-                    RuntimeWord out, std::uint32_t b);                                       // 18
+                    RuntimeWord out, std::uint32_t b);
   virtual int bReadInContext(const char16_t* context, std::uint32_t a, RuntimeWord b, std::uint32_t c,
-                             std::uint32_t d, RuntimeWord e, std::uint32_t f);               // 19
+                             std::uint32_t d, RuntimeWord e, std::uint32_t f);
   virtual int bSeekOnKey(const char16_t* context, RuntimeWord a, std::uint32_t b, std::uint32_t c, std::uint32_t d,
-                         RuntimeWord e, std::uint32_t f, std::uint32_t g);                   // 21
-  virtual int bResetContext(const char16_t* context);                                    // 22
-  virtual int bLockTable(std::uint32_t mode, RuntimeWord previousMode);                      // 23
-  virtual int bUnlockTable();                                                            // 24: 1
-  virtual int bTestRecordLock(RuntimeWord a, std::uint32_t b, RuntimeWord c);                    // 25
-  virtual int bTestRecordLockDefault(RuntimeWord a);                                         // 26: 1
+                         RuntimeWord e, std::uint32_t f, std::uint32_t g);
+  virtual int bResetContext(const char16_t* context);
+  virtual int bLockTable(std::uint32_t mode, RuntimeWord previousMode);
+  virtual int bUnlockTable();  // answers 1
+  virtual int bTestRecordLock(RuntimeWord a, std::uint32_t b, RuntimeWord c);
+  virtual int bTestRecordLockDefault(RuntimeWord a);  // answers 1
   virtual int bGoToRecord(const char16_t* context, RuntimeWord a, std::uint32_t b, RuntimeWord c, std::uint32_t d,
-                          RuntimeWord sqlQuery);                                             // 27
-  virtual int bIsReadOnly(RuntimeWord out);                                                  // 31: writes 0, answers 1
-  virtual int bSupportsTransactions(RuntimeWord out, RuntimeWord value);                         // 34: writes 1, answers 1
-  virtual int bGetRecordFlags(RuntimeWord key, RuntimeWord outFlags);                            // 36
-  virtual int bNotSupportedC(RuntimeWord a, RuntimeWord b, std::uint32_t c, RuntimeWord d);          // 37
+                          RuntimeWord sqlQuery);
+  virtual int bIsReadOnly(RuntimeWord out);  // writes 0, answers 1
+  virtual int bSupportsTransactions(RuntimeWord out, RuntimeWord value);  // writes 1, answers 1
+  virtual int bGetRecordFlags(RuntimeWord key, RuntimeWord outFlags);
+  virtual int bNotSupportedC(RuntimeWord a, RuntimeWord b, std::uint32_t c, RuntimeWord d);
   virtual int bExecuteQuery(std::uint32_t* hasRows, const char16_t* context, RuntimeWord sqlQuery,
-                            std::uint32_t flags, RuntimeWord keySource);                     // 38
-  virtual int bRestorePosition(RuntimeWord position, std::uint32_t flags);                   // 46
-  virtual void SetIdentifierSource(void* source);                                        // 51: the registry
-  virtual int bUnlockRecord(IHostConnectionDescription* connection, RuntimeWord value);      // 52: nothing here
-  virtual CTable* pClone(CHashTable& cloneMap, RuntimeWord a, RuntimeWord b);                    // 56
+                            std::uint32_t flags, RuntimeWord keySource);
+  virtual int bRestorePosition(RuntimeWord position, std::uint32_t flags);
+  virtual void SetIdentifierSource(void* source);  // the registry
+  virtual int bUnlockRecord(IHostConnectionDescription* connection, RuntimeWord value);  // nothing here
+  virtual CTable* pClone(CHashTable& cloneMap, RuntimeWord a, RuntimeWord b);
 
   // ---- fixed answers and state ----
   int bTableReady(std::uint32_t, RuntimeWord) { return 1; }
