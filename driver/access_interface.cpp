@@ -18,32 +18,6 @@
 
 std::uint32_t gnSqlEngineLibraryVersion = 0;
 
-// The runtime's SQL query object: slot 19 answers questions about the runtime's libraries.
-class IHostSqlQuery {
- public:
-  virtual void Slot0() = 0;
-  virtual void Slot1() = 0;
-  virtual void Slot2() = 0;
-  virtual void Slot3() = 0;
-  virtual void Slot4() = 0;
-  virtual void Slot5() = 0;
-  virtual void Slot6() = 0;
-  virtual void Slot7() = 0;
-  virtual void Slot8() = 0;
-  virtual void Slot9() = 0;
-  virtual void Slot10() = 0;
-  virtual void Slot11() = 0;
-  virtual void Slot12() = 0;
-  virtual void Slot13() = 0;
-  virtual void Slot14() = 0;
-  virtual void Slot15() = 0;
-  virtual void Slot16() = 0;
-  virtual void Slot17() = 0;
-  virtual void Slot18() = 0;
-  // Asked with (15, the library, out version): non-zero when the version was written.
-  virtual std::int32_t nQueryLibrary(std::int32_t question, std::int32_t library, std::uint32_t* version) = 0;
-};
-
 namespace {
 
 constexpr std::int32_t kLibraryQuestion = 15;
@@ -57,6 +31,18 @@ constexpr const char16_t* kModuleName = u"QZORA";
 
 constexpr std::uint32_t ERROR_UNKNOWN_HANDLE = 19;
 constexpr std::uint32_t ERROR_LIBRARY_VERSION = 16;
+
+// Identification points of the access interface's own raises.
+enum : std::uint32_t {
+  INTERFACE_POINT_NO_LIBRARY_VERSION = 1,
+  INTERFACE_POINT_LIBRARY_TOO_OLD = 2,
+  INTERFACE_POINT_NOT_AVAILABLE_B = 3,
+  INTERFACE_POINT_NOT_AVAILABLE_C = 4,
+  INTERFACE_POINT_NOT_AVAILABLE_D = 5,
+  INTERFACE_POINT_NOT_AVAILABLE_A = 6,
+  INTERFACE_POINT_UNKNOWN_HANDLE = 7,
+  INTERFACE_POINT_PROBE_UNKNOWN_HANDLE = 8,
+};
 
 // How a position runs (the frame and its variants of the access interface's design).
 enum class EStep {
@@ -89,81 +75,80 @@ struct ToTable;
   };
 
 using U32 = std::uint32_t;
-using HV = RuntimeWord;
 using Text = const char16_t*;
 
 QZ_POSITION(8, Lookup, [](CTable& t) { return static_cast<std::int32_t>(t.bIsOpen()); })
-QZ_POSITION(10, Frame, [](CTable& t, HV out, HV b) { return t.bSupportsTransactions(out, b); })
-QZ_POSITION(12, FindOrCreate, [](CTable& t, U32 a, HV b) { return t.bTableReady(a, b); })
-QZ_POSITION(13, OpenForCreate, [](CTable& t, U32 a, HV b) { return t.bOpenOrCreate(a, b); })
+QZ_POSITION(10, Frame, [](CTable& t, RuntimeWord out, RuntimeWord b) { return t.bSupportsTransactions(out, b); })
+QZ_POSITION(12, FindOrCreate, [](CTable& t, U32 a, RuntimeWord b) { return t.bTableReady(a, b); })
+QZ_POSITION(13, OpenForCreate, [](CTable& t, U32 a, RuntimeWord b) { return t.bOpenOrCreate(a, b); })
 // Creates and opens, dropping an existing table first: the constant 1 is the drop-first argument.
-QZ_POSITION(14, OpenForCreate, [](CTable& t, HV a) { return t.bCreateAndOpen(a, 1); })
-QZ_POSITION(15, Open, [](CTable& t, U32 a, HV b) { return t.bOpen(a, b); })
+QZ_POSITION(14, OpenForCreate, [](CTable& t, RuntimeWord a) { return t.bCreateAndOpen(a, 1); })
+QZ_POSITION(15, Open, [](CTable& t, U32 a, RuntimeWord b) { return t.bOpen(a, b); })
 QZ_POSITION(17, Close, [](CTable& t) { return t.bClose(); })
 // Clears the current record; never the operation that adds it as a new row.
 QZ_POSITION(18, Frame, [](CTable& t, U32 flags, U32 mode) { return t.bClearRecord(flags, mode); })
-QZ_POSITION(19, Frame, [](CTable& t, HV key, U32 flags, U32 mode) { return t.bSaveRecord(key, flags, mode); })
-QZ_POSITION(20, Frame, [](CTable& t, HV a, U32 b) { return t.bNotSupportedA(a, b); })
-QZ_POSITION(21, Frame, [](CTable& t, HV key, U32 mode) { return t.bDeleteRecord(key, mode); })
-QZ_POSITION(22, Frame, [](CTable& t, HV key, U32 flags, U32 mode) { return t.bWriteRecord(key, flags, mode); })
-QZ_POSITION(23, FrameRename, [](CTable& t, Text c, HV a, U32 b, U32 d, U32 e, HV f, U32 g, U32 h) {
+QZ_POSITION(19, Frame, [](CTable& t, RuntimeWord key, U32 flags, U32 mode) { return t.bSaveRecord(key, flags, mode); })
+QZ_POSITION(20, Frame, [](CTable& t, RuntimeWord a, U32 b) { return t.bNotSupportedA(a, b); })
+QZ_POSITION(21, Frame, [](CTable& t, RuntimeWord key, U32 mode) { return t.bDeleteRecord(key, mode); })
+QZ_POSITION(22, Frame, [](CTable& t, RuntimeWord key, U32 flags, U32 mode) { return t.bWriteRecord(key, flags, mode); })
+QZ_POSITION(23, FrameRename, [](CTable& t, Text c, RuntimeWord a, U32 b, U32 d, U32 e, RuntimeWord f, U32 g, U32 h) {
   return t.bSeekOnKey(c, a, b, d, e, f, g, h);
 })
 QZ_POSITION(24, Frame, [](CTable& t) { return t.bNotSupportedB(); })
-QZ_POSITION(25, Frame, [](CTable& t, HV key, U32 mode, HV a) { return t.bModifyRecord(key, mode, a); })
-QZ_POSITION(26, FrameRename, [](CTable& t, Text c, U32 direction, U32 flags, U32 a, HV out, U32 b) {
+QZ_POSITION(25, Frame, [](CTable& t, RuntimeWord key, U32 mode, RuntimeWord a) { return t.bModifyRecord(key, mode, a); })
+QZ_POSITION(26, FrameRename, [](CTable& t, Text c, U32 direction, U32 flags, U32 a, RuntimeWord out, U32 b) {
   return t.bRead(c, direction, flags, a, out, b);
 })
-QZ_POSITION(27, FrameRename, [](CTable& t, Text c, U32 a, HV b, U32 d, U32 e, HV f, U32 g) {
+QZ_POSITION(27, FrameRename, [](CTable& t, Text c, U32 a, RuntimeWord b, U32 d, U32 e, RuntimeWord f, U32 g) {
   return t.bReadInContext(c, a, b, d, e, f, g);
 })
-QZ_POSITION(28, Frame, [](CTable& t, U32 mode, HV previous) { return t.bLockTable(mode, previous); })
+QZ_POSITION(28, Frame, [](CTable& t, U32 mode, RuntimeWord previous) { return t.bLockTable(mode, previous); })
 QZ_POSITION(29, Frame, [](CTable& t) { return t.bUnlockTable(); })
-QZ_POSITION(30, Frame, [](CTable& t, HV a, U32 b, HV c) { return t.bTestRecordLock(a, b, c); })
-QZ_POSITION(31, Frame, [](CTable& t, HV a) { return t.bTestRecordLockDefault(a); })
-QZ_POSITION(32, FrameRename, [](CTable& t, Text c, HV out) { return t.bGetOutOfRange(c, out); })
+QZ_POSITION(30, Frame, [](CTable& t, RuntimeWord a, U32 b, RuntimeWord c) { return t.bTestRecordLock(a, b, c); })
+QZ_POSITION(31, Frame, [](CTable& t, RuntimeWord a) { return t.bTestRecordLockDefault(a); })
+QZ_POSITION(32, FrameRename, [](CTable& t, Text c, RuntimeWord out) { return t.bGetOutOfRange(c, out); })
 QZ_POSITION(33, FrameRename, [](CTable& t, Text c, U32* word, U32* found) { return t.bGetRecordState(c, word, found); })
 QZ_POSITION(34, Frame, [](CTable& t, U32 mode) { return t.bSetLockMode(mode); })
 QZ_POSITION(35, Probe, [](CTable& t) { return t.nTableProbe(); })
-QZ_POSITION(36, Frame, [](CTable& t, HV key, HV out) { return t.bGetRecordFlags(key, out); })
-QZ_POSITION(37, FrameRename, [](CTable& t, Text c, HV a, U32 b, HV d, U32 e, IHostSqlQuery* query) {
-  return t.bGoToRecord(c, a, b, d, e, reinterpret_cast<HV>(query));
+QZ_POSITION(36, Frame, [](CTable& t, RuntimeWord key, RuntimeWord out) { return t.bGetRecordFlags(key, out); })
+QZ_POSITION(37, FrameRename, [](CTable& t, Text c, RuntimeWord a, U32 b, RuntimeWord d, U32 e, IHostSqlQuery* query) {
+  return t.bGoToRecord(c, a, b, d, e, reinterpret_cast<RuntimeWord>(query));
 })
-QZ_POSITION(38, Frame, [](CTable& t, IHostSqlQuery* query, HV value) {
-  return t.bDeleteRecordChecked(reinterpret_cast<HV>(query), value);
+QZ_POSITION(38, Frame, [](CTable& t, IHostSqlQuery* query, RuntimeWord value) {
+  return t.bDeleteRecordChecked(reinterpret_cast<RuntimeWord>(query), value);
 })
 QZ_POSITION(39, FrameRename, [](CTable& t, Text c) { return t.bMarkContextRecord(c); })
 QZ_POSITION(40, FrameOrOne, [](CTable& t, Text c) { return t.bResetContextMark(c); })
-QZ_POSITION(41, Frame, [](CTable& t, U32 a, HV b, U32 c, U32 d) { return t.bCheckItem(a, b, c, d); })
+QZ_POSITION(41, Frame, [](CTable& t, U32 a, RuntimeWord b, U32 c, U32 d) { return t.bCheckItem(a, b, c, d); })
 QZ_POSITION(42, FrameOrOne, [](CTable& t, U32 identifier) { return t.bSavePosition(identifier); })
 // The table takes the value first and the context second.
-QZ_POSITION(43, FrameRename, [](CTable& t, Text c, HV value, U32 a) { return t.bCheckItemValue(value, c, a); })
-QZ_POSITION(44, Frame, [](CTable& t, HV out) { return t.bIsReadOnly(out); })
-QZ_POSITION(45, Frame, [](CTable& t, HV value, U32 a, U32 b) { return t.bReadCurrentContext(value, a, b); })
+QZ_POSITION(43, FrameRename, [](CTable& t, Text c, RuntimeWord value, U32 a) { return t.bCheckItemValue(value, c, a); })
+QZ_POSITION(44, Frame, [](CTable& t, RuntimeWord out) { return t.bIsReadOnly(out); })
+QZ_POSITION(45, Frame, [](CTable& t, RuntimeWord value, U32 a, U32 b) { return t.bReadCurrentContext(value, a, b); })
 // The table takes the out address first and the context second.
 QZ_POSITION(46, FrameRename,
             [](CTable& t, Text c, U32* out, U32 flags) { return t.bGetPositionPerMille(out, c, flags); })
 QZ_POSITION(47, FrameRename, [](CTable& t, Text c, U32 perMille, U32 a, U32 flags) {
   return t.bSetPositionPerMille(c, perMille, a, flags);
 })
-QZ_POSITION(48, Frame, [](CTable& t, U32 index, HV value) { return t.bReadLargeValue(index, value); })
-QZ_POSITION(49, Frame, [](CTable& t, U32 index, HV buffer) { return t.bWriteLargeValue(index, buffer); })
-QZ_POSITION(50, Frame, [](CTable& t, HV out) { return t.bGetRecordBuffer(out); })
-QZ_POSITION(51, Frame, [](CTable& t, HV buffer) { return t.bSetRecordBuffer(buffer); })
-QZ_POSITION(52, Frame, [](CTable& t, U32 index, HV value) { return t.bCallLargeValueSlot(index, value); })
-QZ_POSITION(53, Frame, [](CTable& t, U32 index, HV value) {
+QZ_POSITION(48, Frame, [](CTable& t, U32 index, RuntimeWord value) { return t.bReadLargeValue(index, value); })
+QZ_POSITION(49, Frame, [](CTable& t, U32 index, RuntimeWord buffer) { return t.bWriteLargeValue(index, buffer); })
+QZ_POSITION(50, Frame, [](CTable& t, RuntimeWord out) { return t.bGetRecordBuffer(out); })
+QZ_POSITION(51, Frame, [](CTable& t, RuntimeWord buffer) { return t.bSetRecordBuffer(buffer); })
+QZ_POSITION(52, Frame, [](CTable& t, U32 index, RuntimeWord value) { return t.bCallLargeValueSlot(index, value); })
+QZ_POSITION(53, Frame, [](CTable& t, U32 index, RuntimeWord value) {
   return static_cast<std::int32_t>(t.nGetLargeValueState(index, value));
 })
 QZ_POSITION(54, Frame, [](CTable& t, Text c) { return t.bResetContext(c); })
-QZ_POSITION(55, Frame, [](CTable& t, HV position, U32 flags) { return t.bRestorePosition(position, flags); })
-QZ_POSITION(56, Frame, [](CTable& t, HV a, HV b, U32 c, HV d) { return t.bNotSupportedC(a, b, c, d); })
+QZ_POSITION(55, Frame, [](CTable& t, RuntimeWord position, U32 flags) { return t.bRestorePosition(position, flags); })
+QZ_POSITION(56, Frame, [](CTable& t, RuntimeWord a, RuntimeWord b, U32 c, RuntimeWord d) { return t.bNotSupportedC(a, b, c, d); })
 QZ_POSITION(60, Frame, [](CTable& t) { return t.bDropSharedRowSource(); })
-QZ_POSITION(61, Frame, [](CTable& t, U32 a, U32 b, HV out) { return t.bCompareSavedPositions(a, b, out); })
+QZ_POSITION(61, Frame, [](CTable& t, U32 a, U32 b, RuntimeWord out) { return t.bCompareSavedPositions(a, b, out); })
 QZ_POSITION(64, Frame, [](CTable& t) { return t.bDeleteAll(); })
 // Creates the table in the database and leaves it closed; never the operation that drops it.
 QZ_POSITION(79, Create, [](CTable& t) { return t.bCreate(); })
-QZ_POSITION(81, QueryRun, [](CTable& t, U32* hasRows, Text c, IHostSqlQuery* query, U32 flags, HV value) {
-  return t.bExecuteQuery(hasRows, c, reinterpret_cast<HV>(query), flags, value);
+QZ_POSITION(81, QueryRun, [](CTable& t, U32* hasRows, Text c, IHostSqlQuery* query, U32 flags, RuntimeWord value) {
+  return t.bExecuteQuery(hasRows, c, reinterpret_cast<RuntimeWord>(query), flags, value);
 })
 
 #undef QZ_POSITION
@@ -410,10 +395,10 @@ auto CAccessInterface::RunFrame(IHostFileHandle* handle, A... arguments) {
     } else if constexpr (W::kStep == EStep::Lookup) {
       return Result{0};
     } else if constexpr (W::kStep == EStep::Probe) {
-      Raise(0, 8, m_pConnection, pszGetName(), ERROR_UNKNOWN_HANDLE);
+      Raise(0, INTERFACE_POINT_PROBE_UNKNOWN_HANDLE, m_pConnection, pszGetName(), ERROR_UNKNOWN_HANDLE);
       return Result{0};
     } else {
-      Raise(0, 7, nullptr, pszGetName(), ERROR_UNKNOWN_HANDLE, pszGetName());
+      Raise(0, INTERFACE_POINT_UNKNOWN_HANDLE, nullptr, pszGetName(), ERROR_UNKNOWN_HANDLE, pszGetName());
       return Result{0};
     }
   }
@@ -478,11 +463,13 @@ std::int32_t CAccessInterface::bCheckSqlEngine(IHostSqlQuery* sqlQuery) {
   // Checked once per driver object; without a driver object nothing records the pass, so every run asks.
   if (!sqlQuery || (m_pDriver && m_pDriver->bIsSqlEngineChecked())) return 1;
   if (!sqlQuery->nQueryLibrary(kLibraryQuestion, kSqlEngineLibrary, &gnSqlEngineLibraryVersion)) {
-    Raise(0, 1, m_pConnection, nullptr, ERROR_LIBRARY_VERSION, kModuleName, kSqlEngineLibraryName);
+    Raise(0, INTERFACE_POINT_NO_LIBRARY_VERSION, m_pConnection, nullptr, ERROR_LIBRARY_VERSION, kModuleName,
+          kSqlEngineLibraryName);
     return 0;
   }
   if (gnSqlEngineLibraryVersion < SQL_ENGINE_MIN_VERSION) {
-    Raise(0, 2, m_pConnection, nullptr, ERROR_LIBRARY_VERSION, kSqlEngineLibraryName, kModuleName);
+    Raise(0, INTERFACE_POINT_LIBRARY_TOO_OLD, m_pConnection, nullptr, ERROR_LIBRARY_VERSION, kSqlEngineLibraryName,
+          kModuleName);
     return 0;
   }
   if (m_pDriver) m_pDriver->SetSqlEngineChecked(1);
@@ -542,7 +529,9 @@ std::int32_t CAccessInterface::bSupportsTransactions(IHostFileHandle* handle, Ru
 }
 
 // The operation has no result of its own; 0 tells the runtime plainly that nothing was done.
-std::int32_t CAccessInterface::nNotAvailableA(IHostFileHandle* handle) { return RunNotAvailable(handle, 6); }
+std::int32_t CAccessInterface::nNotAvailableA(IHostFileHandle* handle) {
+  return RunNotAvailable(handle, INTERFACE_POINT_NOT_AVAILABLE_A);
+}
 
 std::int32_t CAccessInterface::bEnsureTable(IHostFileHandle* handle, std::uint32_t a, RuntimeWord b) {
   return Dispatch<12>(handle, a, b);
@@ -752,9 +741,15 @@ std::int32_t CAccessInterface::bNotSupportedC(IHostFileHandle* handle, RuntimeWo
   return Dispatch<56>(handle, a, b, c, d);
 }
 
-std::int32_t CAccessInterface::nNotAvailableB(IHostFileHandle* handle) { return RunNotAvailable(handle, 3); }
-std::int32_t CAccessInterface::nNotAvailableC(IHostFileHandle* handle) { return RunNotAvailable(handle, 4); }
-std::int32_t CAccessInterface::nNotAvailableD(IHostFileHandle* handle) { return RunNotAvailable(handle, 5); }
+std::int32_t CAccessInterface::nNotAvailableB(IHostFileHandle* handle) {
+  return RunNotAvailable(handle, INTERFACE_POINT_NOT_AVAILABLE_B);
+}
+std::int32_t CAccessInterface::nNotAvailableC(IHostFileHandle* handle) {
+  return RunNotAvailable(handle, INTERFACE_POINT_NOT_AVAILABLE_C);
+}
+std::int32_t CAccessInterface::nNotAvailableD(IHostFileHandle* handle) {
+  return RunNotAvailable(handle, INTERFACE_POINT_NOT_AVAILABLE_D);
+}
 
 std::int32_t CAccessInterface::bDropSharedRowSource(IHostFileHandle* handle) { return Dispatch<60>(handle); }
 

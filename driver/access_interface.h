@@ -27,7 +27,6 @@ class IHostConnectionDescription;
 class IHostFileDescription;
 class IHostFileHandle;
 class IHostNamedObject;
-class IHostSqlQuery;
 
 // The SQL engine library's version, as the runtime's SQL query object last gave it (process-wide).
 extern std::uint32_t gnSqlEngineLibraryVersion;

@@ -122,3 +122,29 @@ class IHostNamedObject : public IHostObjectHeader {
   virtual const char16_t* pszGetName() = 0;      // 7
   virtual std::uint32_t nIsPending() = 0;        // 8
 };
+
+// The runtime's SQL query object: slot 19 answers questions about the runtime's libraries.
+class IHostSqlQuery {
+ public:
+  virtual void Slot0() = 0;
+  virtual void Slot1() = 0;
+  virtual void Slot2() = 0;
+  virtual void Slot3() = 0;
+  virtual void Slot4() = 0;
+  virtual void Slot5() = 0;
+  virtual void Slot6() = 0;
+  virtual void Slot7() = 0;
+  virtual void Slot8() = 0;
+  virtual void Slot9() = 0;
+  virtual void Slot10() = 0;
+  virtual void Slot11() = 0;
+  virtual void Slot12() = 0;
+  virtual void Slot13() = 0;
+  virtual void Slot14() = 0;
+  virtual void Slot15() = 0;
+  virtual void Slot16() = 0;
+  virtual void Slot17() = 0;
+  virtual void Slot18() = 0;
+  // Asked with (15, the library, out version): non-zero when the version was written.
+  virtual std::int32_t nQueryLibrary(std::int32_t question, std::int32_t library, std::uint32_t* version) = 0;
+};

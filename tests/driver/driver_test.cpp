@@ -11,6 +11,7 @@
 
 #include "engine/table/table.h"
 #include "foundation/error_holder.h"
+#include "host/export.h"
 #include "driver/access_interface.h"
 #include "host/host_value.h"
 #include "host/library_entry.h"
@@ -19,8 +20,6 @@
 #include "standin/runtime/runtime_objects.h"
 #include "tests/doubles/driver_doubles.h"
 #include "tests/slot_call.h"
-
-extern "C" void* piQueryInterface();
 
 namespace {
 

@@ -13,6 +13,7 @@
 
 #include "engine/table/table.h"
 #include "foundation/error_holder.h"
+#include "host/export.h"
 #include "foundation/x_error.h"
 #include "driver/access_interface.h"
 #include "driver/driver.h"
@@ -25,8 +26,6 @@
 #include "standin/runtime/runtime_objects.h"
 #include "tests/doubles/driver_doubles.h"
 #include "tests/slot_call.h"
-
-extern "C" void* piQueryInterface();
 
 namespace {
 
