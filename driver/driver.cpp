@@ -118,13 +118,7 @@ void CDriver::DestroyMembers() {
   if (gpDriver == this) gpDriver = nullptr;
 }
 
-void CDriver::DeletingDestructor(std::uint32_t flags) {
-  if (flags & 1) {
-    delete this;
-  } else {
-    this->~CDriver();
-  }
-}
+void CDriver::DeletingDestructor(std::uint32_t flags) { DestroyAs(this, flags); }
 
 void CDriver::SetErrorHolder(CErrorHolder* holder) {
   if (holder) holder->AddRef();

@@ -93,6 +93,8 @@ class CDriver {
   virtual int bCreateTable(RuntimeWord creationArgument, IHostConnectionDescription* description,
                            const char16_t* name, IHostFileDescription* table);                    // slot 37
   virtual int nNotAvailable38(RuntimeWord first, IHostConnectionDescription* description, RuntimeWord third); // slot 38
+  // Destroys the object as its final class, which overrides it (there is no virtual destructor); bit 0 of the flags
+  // frees the memory too.
   virtual void DeletingDestructor(std::uint32_t flags);                                           // slot 39
   virtual int nReserved40();                                                                      // slot 40: 1
   virtual int FormatConnectionDescription(CTString* out, IHostConnectionDescription* description); // slot 41
@@ -178,7 +180,13 @@ class CDriver {
   static const char16_t* pszExpressionName(CTString& out, std::uint32_t number);
 
  protected:
-  virtual ~CDriver();
+  ~CDriver();
+  // The destroy slot of a final class: its destructor, then its memory when bit 0 of the flags is set.
+  template <typename Final>
+  static void DestroyAs(Final* self, std::uint32_t flags) {
+    self->~Final();
+    if (flags & 1) ::operator delete(self);
+  }
 
  private:
   CConnection* pCreateAndRegisterConnection(const CTString& text, IHostConnectionDescription* description);

@@ -115,6 +115,7 @@ class TestTable : public CTable {
 class TestDriver : public CDriver {
  public:
   TestDriver() { SetErrorHolder(pCreateErrorHolder()); }
+  void DeletingDestructor(std::uint32_t flags) override { DestroyAs(this, flags); }
 
   CConnection* pCreateConnection(const char16_t* text, IHostConnectionDescription* description) override {
     auto* connection = new TestConnection(text, description, flat);

@@ -1,5 +1,6 @@
-// The driver object's binary slots: each operation's `// slot N` comment in driver/driver.h names the slot the
-// compiled table puts it at, and every operation of the table has one (the destructor, last, is not a slot).
+// The driver object's binary slots: the `// slot N` comment of each operation in driver/driver.h and
+// oracle/oracle_driver.h names the slot the compiled table puts it at, and every operation of the table has one. The
+// destroy slot is an ordinary operation that destroys the object as its final class (there is no virtual destructor).
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -8,24 +9,40 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <type_traits>
 
 #include "driver/driver.h"
+#include "oracle/oracle_driver.h"
+#include "tests/doubles/driver_doubles.h"
 #include "tests/slot_of.h"
 
 namespace {
 
-// The "slot N" comment of every virtual operation in a header, by operation name.
-std::map<std::string, std::size_t> CommentedSlots(const std::string& header) {
+std::string HeaderText(const std::string& header) {
   std::ifstream file(std::string(QZ_SOURCE_DIR) + "/" + header);
   std::stringstream text;
   text << file.rdbuf();
-  const std::string source = text.str();
+  return text.str();
+}
+
+// The "slot N" comment after each declaration (ended by ';' or by an inline body) of a header, by operation name.
+std::map<std::string, std::size_t> CommentedSlots(const std::string& source) {
   std::map<std::string, std::size_t> slots;
-  const std::regex declaration(R"(virtual[^;~]*?\b(\w+)\s*\([^;]*;[ \t]*(?://[ \t]*slot[ \t]+(\d+))?)");
+  const std::regex declaration(R"(\b(\w+)\s*\([^;{]*\)[^;{]*(?:;|\{[^}]*\})[ \t]*//[ \t]*slot[ \t]+(\d+))");
   for (auto it = std::sregex_iterator(source.begin(), source.end(), declaration); it != std::sregex_iterator(); ++it) {
-    slots[(*it)[1]] = (*it)[2].matched ? std::stoul((*it)[2]) : NOT_VIRTUAL;
+    slots[(*it)[1]] = std::stoul((*it)[2]);
   }
   return slots;
+}
+
+// The names of the virtual operations a header declares (not the destructor).
+std::set<std::string> VirtualNames(const std::string& source) {
+  std::set<std::string> names;
+  const std::regex declaration(R"(virtual[^;~(]*?\b(\w+)\s*\()");
+  for (auto it = std::sregex_iterator(source.begin(), source.end(), declaration); it != std::sregex_iterator(); ++it) {
+    names.insert((*it)[1]);
+  }
+  return names;
 }
 
 #define QZ_OP(name) std::pair<std::string, std::size_t>(#name, SlotOf(&CDriver::name))
@@ -101,12 +118,15 @@ TEST(DriverSlotsTest, EveryCommentNamesTheCompiledSlot) {
       QZ_OP(bGetReferentialLinks),
       QZ_OP(Reserved67),
   };
-  const std::map<std::string, std::size_t> commented = CommentedSlots("driver/driver.h");
-  EXPECT_EQ(commented.size(), compiled.size()) << "an operation without an entry here or without a comment there";
-  for (const auto& [name, slot] : commented) {
+  const std::string source = HeaderText("driver/driver.h");
+  const std::map<std::string, std::size_t> commented = CommentedSlots(source);
+  std::set<std::string> declared = VirtualNames(source);
+  EXPECT_EQ(declared.size(), compiled.size()) << "an operation declared there without an entry here";
+  for (const std::string& name : declared) {
     const auto found = compiled.find(name);
     ASSERT_NE(found, compiled.end()) << name;
-    EXPECT_EQ(found->second, slot) << name;
+    ASSERT_EQ(commented.count(name), 1u) << name << " has no slot comment";
+    EXPECT_EQ(commented.at(name), found->second) << name;
   }
   // The table has no holes and nothing after the last slot: 68 operations, 0 to 67.
   std::set<std::size_t> used;
@@ -116,5 +136,49 @@ TEST(DriverSlotsTest, EveryCommentNamesTheCompiledSlot) {
 }
 
 #undef QZ_OP
+#define QZ_OP(name) std::pair<std::string, std::size_t>(#name, SlotOf(&COracleDriver::name))
+
+TEST(DriverSlotsTest, TheOracleDriverOverridesInTheirSlots) {
+  const std::map<std::string, std::size_t> compiled = {
+      QZ_OP(bListDatabases),         QZ_OP(DeletingDestructor),   QZ_OP(bGetNativeTypeList),
+      QZ_OP(pCreateNativeTextValue), QZ_OP(pCreateParameterBinding), QZ_OP(pCreateParameter),
+      QZ_OP(pCreateDescription),     QZ_OP(pCreateTable),         QZ_OP(pCreateColumnBinding),
+      QZ_OP(pCreateSqlRewriter),     QZ_OP(pCreateDescriptionFor), QZ_OP(pCreateConnection),
+      QZ_OP(bListCatalog),           QZ_OP(bDescribeTable),       QZ_OP(bGetReferentialLinks),
+  };
+  const std::map<std::string, std::size_t> commented = CommentedSlots(HeaderText("oracle/oracle_driver.h"));
+  EXPECT_EQ(commented.size(), compiled.size());
+  for (const auto& [name, slot] : commented) {
+    const auto found = compiled.find(name);
+    ASSERT_NE(found, compiled.end()) << name;
+    EXPECT_EQ(found->second, slot) << name;
+  }
+}
+
+#undef QZ_OP
+
+static_assert(!std::has_virtual_destructor_v<CDriver>, "the destroy slot is an ordinary operation");
+
+int gnLiveDrivers = 0;
+
+class CountedDriver final : public doubles::TestDriver {
+ public:
+  CountedDriver() { ++gnLiveDrivers; }
+  ~CountedDriver() { --gnLiveDrivers; }
+  void DeletingDestructor(std::uint32_t flags) override { DestroyAs(this, flags); }
+};
+
+TEST(DriverSlotsTest, TheLastReleaseDestroysTheFinalClass) {
+  doubles::EnsureLibrary();
+  CDriver* const current = gpDriver;
+  auto* driver = new CountedDriver();
+  driver->AddRef();
+  driver->AddRef();
+  EXPECT_EQ(driver->nRelease(), 1);
+  EXPECT_EQ(gnLiveDrivers, 1);
+  EXPECT_EQ(driver->nRelease(), 0);
+  EXPECT_EQ(gnLiveDrivers, 0);
+  gpDriver = current;
+}
 
 }  // namespace

@@ -161,9 +161,10 @@ class CountingConnection : public doubles::TestConnection {
   Script& m_script;
 };
 
-class TestDriver : public doubles::TestDriver {
+class TestDriver final : public doubles::TestDriver {
  public:
   explicit TestDriver(Script& script) : m_script(script) {}
+  void DeletingDestructor(std::uint32_t flags) override { DestroyAs(this, flags); }
   CConnection* pCreateConnection(const char16_t* text, IHostConnectionDescription* description) override {
     auto* connection = new CountingConnection(text, description, m_script);
     lastConnection = connection;
