@@ -40,107 +40,107 @@ class CAccessInterface final {
   CAccessInterface& operator=(const CAccessInterface&) = delete;
 
   // ---- the runtime's operations, in position order ----
-  virtual std::int32_t nGetInterfaceVersion();                                                          // 0: 11
-  virtual std::int32_t nGetInterfaceMinVersion();                                                       // 1: 8
-  virtual std::int32_t nReturnMinusOne2();                                                              // 2
-  virtual std::int32_t nReturnMinusOne3();                                                              // 3
-  virtual void DoNothing4();                                                                            // 4
-  virtual std::uint32_t AddExternalRef();                                                               // 5
-  virtual std::int32_t nReleaseExternalRef();                                                           // 6
-  virtual CErrorHolder* pGetErrorHolderFor(IHostFileHandle* handle);                                    // 7
-  virtual std::int32_t bIsOpen(IHostFileHandle* handle);                                                // 8
-  virtual IHostFileDescription* piGetRecordDescription();                                               // 9
-  virtual std::int32_t bSupportsTransactions(IHostFileHandle* handle, RuntimeWord a, RuntimeWord b);        // 10
-  virtual std::int32_t nNotAvailableA(IHostFileHandle* handle);                                         // 11
-  virtual std::int32_t bEnsureTable(IHostFileHandle* handle, std::uint32_t a, RuntimeWord b);             // 12
-  virtual std::int32_t bOpenOrCreate(IHostFileHandle* handle, std::uint32_t a, RuntimeWord b);            // 13
-  virtual std::int32_t bCreateAndOpen(IHostFileHandle* handle, RuntimeWord a);                            // 14
-  virtual std::int32_t bOpen(IHostFileHandle* handle, std::uint32_t a, RuntimeWord b);                    // 15
-  virtual std::int32_t bSetTablesStateByName(IHostFileHandle* handle, std::uint32_t state);             // 16
-  virtual std::int32_t bClose(IHostFileHandle* handle);                                                 // 17
-  virtual std::int32_t bClearRecord(IHostFileHandle* handle, std::uint32_t flags, std::uint32_t mode);  // 18
+  virtual std::int32_t nGetInterfaceVersion();                                                          // slot 0: 11
+  virtual std::int32_t nGetInterfaceMinVersion();                                                       // slot 1: 8
+  virtual std::int32_t nReturnMinusOne2();                                                              // slot 2
+  virtual std::int32_t nReturnMinusOne3();                                                              // slot 3
+  virtual void DoNothing4();                                                                            // slot 4
+  virtual std::uint32_t AddExternalRef();                                                               // slot 5
+  virtual std::int32_t nReleaseExternalRef();                                                           // slot 6
+  virtual CErrorHolder* pGetErrorHolderFor(IHostFileHandle* handle);                                    // slot 7
+  virtual std::int32_t bIsOpen(IHostFileHandle* handle);                                                // slot 8
+  virtual IHostFileDescription* piGetRecordDescription();                                               // slot 9
+  virtual std::int32_t bSupportsTransactions(IHostFileHandle* handle, RuntimeWord a, RuntimeWord b);        // slot 10
+  virtual std::int32_t nNotAvailableA(IHostFileHandle* handle);                                         // slot 11
+  virtual std::int32_t bEnsureTable(IHostFileHandle* handle, std::uint32_t a, RuntimeWord b);             // slot 12
+  virtual std::int32_t bOpenOrCreate(IHostFileHandle* handle, std::uint32_t a, RuntimeWord b);            // slot 13
+  virtual std::int32_t bCreateAndOpen(IHostFileHandle* handle, RuntimeWord a);                            // slot 14
+  virtual std::int32_t bOpen(IHostFileHandle* handle, std::uint32_t a, RuntimeWord b);                    // slot 15
+  virtual std::int32_t bSetTablesStateByName(IHostFileHandle* handle, std::uint32_t state);             // slot 16
+  virtual std::int32_t bClose(IHostFileHandle* handle);                                                 // slot 17
+  virtual std::int32_t bClearRecord(IHostFileHandle* handle, std::uint32_t flags, std::uint32_t mode);  // slot 18
   virtual std::int32_t bSaveRecord(IHostFileHandle* handle, RuntimeWord key, std::uint32_t flags,
-                                   std::uint32_t mode);                                            // 19
-  virtual std::int32_t bNotSupportedA(IHostFileHandle* handle, RuntimeWord a, std::uint32_t b);      // 20
-  virtual std::int32_t bDeleteRecord(IHostFileHandle* handle, RuntimeWord key, std::uint32_t mode);  // 21
+                                   std::uint32_t mode);                                            // slot 19
+  virtual std::int32_t bNotSupportedA(IHostFileHandle* handle, RuntimeWord a, std::uint32_t b);      // slot 20
+  virtual std::int32_t bDeleteRecord(IHostFileHandle* handle, RuntimeWord key, std::uint32_t mode);  // slot 21
   virtual std::int32_t bWriteRecord(IHostFileHandle* handle, RuntimeWord key, std::uint32_t flags,
-                                    std::uint32_t mode);  // 22
+                                    std::uint32_t mode);  // slot 22
   virtual std::int32_t bSeekOnKey(IHostFileHandle* handle, const char16_t* context, RuntimeWord a, std::uint32_t b,
                                   std::uint32_t c, std::uint32_t d, RuntimeWord e, std::uint32_t f,
-                                  std::uint32_t g);              // 23
-  virtual std::int32_t bNotSupportedB(IHostFileHandle* handle);  // 24
+                                  std::uint32_t g);              // slot 23
+  virtual std::int32_t bNotSupportedB(IHostFileHandle* handle);  // slot 24
   virtual std::int32_t bModifyRecord(IHostFileHandle* handle, RuntimeWord key, std::uint32_t mode,
-                                     RuntimeWord argument);  // 25
+                                     RuntimeWord argument);  // slot 25
   virtual std::int32_t bRead(IHostFileHandle* handle, const char16_t* context, std::uint32_t direction,
-                             std::uint32_t flags, std::uint32_t a, RuntimeWord out, std::uint32_t b);  // 26
+                             std::uint32_t flags, std::uint32_t a, RuntimeWord out, std::uint32_t b);  // slot 26
   virtual std::int32_t bReadInContext(IHostFileHandle* handle, const char16_t* context, std::uint32_t a, RuntimeWord b,
                                       std::uint32_t c, std::uint32_t d, RuntimeWord e,
-                                      std::uint32_t f);                                                      // 27
-  virtual std::int32_t bLockTable(IHostFileHandle* handle, std::uint32_t mode, RuntimeWord previousMode);      // 28
-  virtual std::int32_t bUnlockTable(IHostFileHandle* handle);                                                // 29
-  virtual std::int32_t bTestRecordLock(IHostFileHandle* handle, RuntimeWord a, std::uint32_t b, RuntimeWord c);  // 30
-  virtual std::int32_t bTestRecordLockDefault(IHostFileHandle* handle, RuntimeWord a);                         // 31
-  virtual std::int32_t bGetOutOfRange(IHostFileHandle* handle, const char16_t* context, RuntimeWord out);      // 32
+                                      std::uint32_t f);                                                      // slot 27
+  virtual std::int32_t bLockTable(IHostFileHandle* handle, std::uint32_t mode, RuntimeWord previousMode);      // slot 28
+  virtual std::int32_t bUnlockTable(IHostFileHandle* handle);                                                // slot 29
+  virtual std::int32_t bTestRecordLock(IHostFileHandle* handle, RuntimeWord a, std::uint32_t b, RuntimeWord c);  // slot 30
+  virtual std::int32_t bTestRecordLockDefault(IHostFileHandle* handle, RuntimeWord a);                         // slot 31
+  virtual std::int32_t bGetOutOfRange(IHostFileHandle* handle, const char16_t* context, RuntimeWord out);      // slot 32
   virtual std::int32_t bGetRecordState(IHostFileHandle* handle, const char16_t* context, std::uint32_t* word,
-                                       std::uint32_t* found);                                        // 33
-  virtual std::int32_t bSetLockMode(IHostFileHandle* handle, std::uint32_t mode);                    // 34
-  virtual std::int64_t nTableProbe(IHostFileHandle* handle);                                         // 35
-  virtual std::int32_t bGetRecordFlags(IHostFileHandle* handle, RuntimeWord key, RuntimeWord outFlags);  // 36
+                                       std::uint32_t* found);                                        // slot 33
+  virtual std::int32_t bSetLockMode(IHostFileHandle* handle, std::uint32_t mode);                    // slot 34
+  virtual std::int64_t nTableProbe(IHostFileHandle* handle);                                         // slot 35
+  virtual std::int32_t bGetRecordFlags(IHostFileHandle* handle, RuntimeWord key, RuntimeWord outFlags);  // slot 36
   virtual std::int32_t bGoToRecord(IHostFileHandle* handle, const char16_t* context, RuntimeWord a, std::uint32_t b,
-                                   RuntimeWord c, std::uint32_t d, IHostSqlQuery* sqlQuery);  // 37
+                                   RuntimeWord c, std::uint32_t d, IHostSqlQuery* sqlQuery);  // slot 37
   virtual std::int32_t bDeleteRecordChecked(IHostFileHandle* handle, IHostSqlQuery* sqlQuery,
-                                            RuntimeWord value);                                 // 38
-  virtual std::int32_t bMarkContextRecord(IHostFileHandle* handle, const char16_t* context);  // 39
-  virtual std::int32_t bResetContextMark(IHostFileHandle* handle, const char16_t* context);   // 40
+                                            RuntimeWord value);                                 // slot 38
+  virtual std::int32_t bMarkContextRecord(IHostFileHandle* handle, const char16_t* context);  // slot 39
+  virtual std::int32_t bResetContextMark(IHostFileHandle* handle, const char16_t* context);   // slot 40
   virtual std::int32_t bCheckItem(IHostFileHandle* handle, std::uint32_t a, RuntimeWord b, std::uint32_t c,
-                                  std::uint32_t d);                                       // 41
-  virtual std::int32_t bSavePosition(IHostFileHandle* handle, std::uint32_t identifier);  // 42
+                                  std::uint32_t d);                                       // slot 41
+  virtual std::int32_t bSavePosition(IHostFileHandle* handle, std::uint32_t identifier);  // slot 42
   virtual std::int32_t bCheckItemValue(IHostFileHandle* handle, const char16_t* context, RuntimeWord value,
-                                       std::uint32_t a);                     // 43
-  virtual std::int32_t bIsReadOnly(IHostFileHandle* handle, RuntimeWord out);  // 44
+                                       std::uint32_t a);                     // slot 43
+  virtual std::int32_t bIsReadOnly(IHostFileHandle* handle, RuntimeWord out);  // slot 44
   virtual std::int32_t bReadCurrentContext(IHostFileHandle* handle, RuntimeWord value, std::uint32_t a,
-                                           std::uint32_t b);  // 45
+                                           std::uint32_t b);  // slot 45
   virtual std::int32_t bGetPositionPerMille(IHostFileHandle* handle, const char16_t* context, std::uint32_t* out,
-                                            std::uint32_t flags);  // 46
+                                            std::uint32_t flags);  // slot 46
   virtual std::int32_t bSetPositionPerMille(IHostFileHandle* handle, const char16_t* context, std::uint32_t perMille,
-                                            std::uint32_t a, std::uint32_t flags);                          // 47
-  virtual std::int32_t bReadLargeValue(IHostFileHandle* handle, std::uint32_t index, RuntimeWord value);      // 48
-  virtual std::int32_t bWriteLargeValue(IHostFileHandle* handle, std::uint32_t index, RuntimeWord buffer);    // 49
-  virtual std::int32_t bGetRecordBuffer(IHostFileHandle* handle, RuntimeWord out);                            // 50
-  virtual std::int32_t bSetRecordBuffer(IHostFileHandle* handle, RuntimeWord buffer);                         // 51
-  virtual std::int32_t bCallLargeValueSlot(IHostFileHandle* handle, std::uint32_t index, RuntimeWord value);  // 52
-  virtual std::int32_t nGetLargeValueState(IHostFileHandle* handle, std::uint32_t index, RuntimeWord value);  // 53
-  virtual std::int32_t bResetContext(IHostFileHandle* handle, const char16_t* context);                     // 54
-  virtual std::int32_t bRestorePosition(IHostFileHandle* handle, RuntimeWord position, std::uint32_t flags);  // 55
+                                            std::uint32_t a, std::uint32_t flags);                          // slot 47
+  virtual std::int32_t bReadLargeValue(IHostFileHandle* handle, std::uint32_t index, RuntimeWord value);      // slot 48
+  virtual std::int32_t bWriteLargeValue(IHostFileHandle* handle, std::uint32_t index, RuntimeWord buffer);    // slot 49
+  virtual std::int32_t bGetRecordBuffer(IHostFileHandle* handle, RuntimeWord out);                            // slot 50
+  virtual std::int32_t bSetRecordBuffer(IHostFileHandle* handle, RuntimeWord buffer);                         // slot 51
+  virtual std::int32_t bCallLargeValueSlot(IHostFileHandle* handle, std::uint32_t index, RuntimeWord value);  // slot 52
+  virtual std::int32_t nGetLargeValueState(IHostFileHandle* handle, std::uint32_t index, RuntimeWord value);  // slot 53
+  virtual std::int32_t bResetContext(IHostFileHandle* handle, const char16_t* context);                     // slot 54
+  virtual std::int32_t bRestorePosition(IHostFileHandle* handle, RuntimeWord position, std::uint32_t flags);  // slot 55
   virtual std::int32_t bNotSupportedC(IHostFileHandle* handle, RuntimeWord a, RuntimeWord b, std::uint32_t c,
-                                      RuntimeWord d);                    // 56
-  virtual std::int32_t nNotAvailableB(IHostFileHandle* handle);        // 57
-  virtual std::int32_t nNotAvailableC(IHostFileHandle* handle);        // 58
-  virtual std::int32_t nNotAvailableD(IHostFileHandle* handle);        // 59
-  virtual std::int32_t bDropSharedRowSource(IHostFileHandle* handle);  // 60
+                                      RuntimeWord d);                    // slot 56
+  virtual std::int32_t nNotAvailableB(IHostFileHandle* handle);        // slot 57
+  virtual std::int32_t nNotAvailableC(IHostFileHandle* handle);        // slot 58
+  virtual std::int32_t nNotAvailableD(IHostFileHandle* handle);        // slot 59
+  virtual std::int32_t bDropSharedRowSource(IHostFileHandle* handle);  // slot 60
   virtual std::int32_t bCompareSavedPositions(IHostFileHandle* handle, std::uint32_t a, std::uint32_t b,
-                                              RuntimeWord outEqual);  // 61
-  virtual std::int32_t nReturnZero62();                             // 62
-  virtual std::int32_t nReturnZero63();                             // 63
-  virtual std::int32_t bDeleteAll(IHostFileHandle* handle);         // 64
-  virtual void DoNothing65();                                       // 65
-  virtual void DoNothing66();
-  virtual void DoNothing67();
-  virtual void DoNothing68();
-  virtual void DoNothing69();
-  virtual void DoNothing70();
-  virtual void DoNothing71();
-  virtual void DoNothing72();
-  virtual void DoNothing73();
-  virtual void DoNothing74();
-  virtual void DoNothing75();
-  virtual void DoNothing76();
-  virtual void DoNothing77();
-  virtual void DoNothing78();                             // 78
-  virtual std::int32_t bCreate(IHostFileHandle* handle);  // 79
-  virtual void DeletingDestructor(std::uint32_t flags);   // 80
+                                              RuntimeWord outEqual);  // slot 61
+  virtual std::int32_t nReturnZero62();                             // slot 62
+  virtual std::int32_t nReturnZero63();                             // slot 63
+  virtual std::int32_t bDeleteAll(IHostFileHandle* handle);         // slot 64
+  virtual void DoNothing65();                                       // slot 65
+  virtual void DoNothing66();  // slot 66
+  virtual void DoNothing67();  // slot 67
+  virtual void DoNothing68();  // slot 68
+  virtual void DoNothing69();  // slot 69
+  virtual void DoNothing70();  // slot 70
+  virtual void DoNothing71();  // slot 71
+  virtual void DoNothing72();  // slot 72
+  virtual void DoNothing73();  // slot 73
+  virtual void DoNothing74();  // slot 74
+  virtual void DoNothing75();  // slot 75
+  virtual void DoNothing76();  // slot 76
+  virtual void DoNothing77();  // slot 77
+  virtual void DoNothing78();                             // slot 78
+  virtual std::int32_t bCreate(IHostFileHandle* handle);  // slot 79
+  virtual void DeletingDestructor(std::uint32_t flags);   // slot 80
   virtual std::int32_t bExecuteQuery(std::uint32_t* hasRows, IHostFileHandle* handle, const char16_t* context,
-                                     IHostSqlQuery* sqlQuery, std::uint32_t flags, RuntimeWord value);  // 81
+                                     IHostSqlQuery* sqlQuery, std::uint32_t flags, RuntimeWord value);  // slot 81
 
   // ---- the driver's side (called with gcsDriverLock held) ----
   void AddRef() { ++m_nRefCount; }

@@ -1,10 +1,18 @@
-// The binary slot of a virtual operation, read from its member pointer: the Itanium C++ ABI (the test build's) stores
-// a virtual member pointer as 1 plus the operation's byte offset in the table.
+// The binary slot of a virtual operation, read from its member pointer (the Itanium C++ ABI of the test build stores
+// a virtual member pointer as 1 plus the operation's byte offset in the table), and the check of a header's
+// `// slot N` comments against the compiled slots.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <sstream>
+#include <string>
 
 inline constexpr std::size_t NOT_VIRTUAL = static_cast<std::size_t>(-1);
 
@@ -18,4 +26,39 @@ std::size_t SlotOf(Member member) {
   std::memcpy(&raw, &member, sizeof raw);
   if ((raw.nPointer & 1) == 0) return NOT_VIRTUAL;
   return (raw.nPointer - 1) / sizeof(void*);
+}
+
+// An entry of a class's compiled slot map: QZ_SLOT(CClass, operation).
+#define QZ_SLOT(type, name) std::pair<const std::string, std::size_t>(#name, SlotOf(&type::name))
+
+inline std::string SourceText(const std::string& path) {
+  std::ifstream file(std::string(QZ_SOURCE_DIR) + "/" + path);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+// The "slot N" comment after each declaration (ended by ';' or by an inline body) of a header, by operation name.
+inline std::map<std::string, std::size_t> CommentedSlots(const std::string& source) {
+  std::map<std::string, std::size_t> slots;
+  const std::regex declaration(R"(\b(\w+)\s*\([^;{]*\)[^;{]*(?:;|\{[^}]*\})[ \t]*//[ \t]*slot[ \t]+(\d+))");
+  for (auto it = std::sregex_iterator(source.begin(), source.end(), declaration); it != std::sregex_iterator(); ++it) {
+    slots[(*it)[1]] = std::stoul((*it)[2]);
+  }
+  return slots;
+}
+
+// Every operation of the compiled map carries a comment naming its slot in the header, and every slot comment there
+// names an operation of the map at that slot.
+inline void ExpectSlotComments(const std::string& header, const std::map<std::string, std::size_t>& compiled) {
+  const std::map<std::string, std::size_t> commented = CommentedSlots(SourceText(header));
+  for (const auto& [name, slot] : compiled) {
+    const auto found = commented.find(name);
+    if (found == commented.end()) {
+      ADD_FAILURE() << header << ": " << name << " has no slot comment";
+    } else {
+      EXPECT_EQ(found->second, slot) << header << ": " << name;
+    }
+  }
+  for (const auto& entry : commented) EXPECT_EQ(compiled.count(entry.first), 1u) << header << ": " << entry.first;
 }
