@@ -34,8 +34,12 @@ enum : std::uint32_t {
   DRIVER_POINT_SLOT38 = 9,
 };
 
+// The registry's reference given back: the connection no longer belongs to this driver.
 void ReleaseConnectionValue(std::uint64_t value) {
-  if (auto* connection = reinterpret_cast<CConnection*>(value)) connection->nRelease();
+  if (auto* connection = reinterpret_cast<CConnection*>(value)) {
+    connection->SetRegistrar(nullptr);
+    connection->nRelease();
+  }
 }
 void ReleaseInterfaceValue(std::uint64_t value) {
   if (auto* accessInterface = reinterpret_cast<CAccessInterface*>(value)) accessInterface->nRelease();
@@ -84,8 +88,8 @@ const SDumpLabel gtabDumpLabels[] = {
 
 void ReleaseConnectionThroughDriver(CConnection* connection) {
   if (!connection) return;
-  if (gpDriver) {
-    gpDriver->nReleaseConnection(connection);
+  if (CDriver* driver = connection->pGetRegistrar()) {
+    driver->nReleaseConnection(connection);
   } else {
     connection->nRelease();
   }
@@ -229,6 +233,7 @@ CConnection* CDriver::pCreateAndRegisterConnection(const CTString& text, IHostCo
     connection->nRelease();
     return nullptr;
   }
+  connection->SetRegistrar(this);
   connection->AddRef();  // the caller's
   return connection;
 }
@@ -242,7 +247,7 @@ std::uint32_t CDriver::nReleaseConnection(CConnection* connection) {
   }
   if (connection->m_nRefCount == 1 && connection->bCanBeReleased() &&
       m_connections.bRemoveTextEntry(connection->pszGetName(), reinterpret_cast<std::uintptr_t>(connection))) {
-    connection->nRelease();
+    ReleaseConnectionValue(reinterpret_cast<std::uintptr_t>(connection));
     return 0;
   }
   return connection->m_nRefCount;
@@ -264,7 +269,7 @@ int CDriver::bOpenConnection(IHostConnectionDescription* description) {
     }
   } else {
     if (m_connections.bRemoveTextEntry(connection->pszGetName(), reinterpret_cast<std::uintptr_t>(connection.Get()))) {
-      connection->nRelease();
+      ReleaseConnectionValue(reinterpret_cast<std::uintptr_t>(connection.Get()));
     }
     if (m_pErrorHolder) m_pErrorHolder->MarkNonFatal();
   }

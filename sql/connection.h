@@ -16,6 +16,7 @@
 #include "foundation/t_string.h"
 #include "foundation/text_buffer.h"
 
+class CDriver;
 class CErrorHolder;
 class CTransaction;
 class CTypeNameTable;
@@ -99,6 +100,10 @@ class CConnection : public CRefCounted {
   std::uint32_t nGetSerialNumber() const { return m_nSerialNumber; }
   std::uint32_t bIsReleasable() const { return m_bReleasable; }
   void SetReleasable(std::uint32_t flag) { m_bReleasable = flag; }
+  // The driver object whose registry holds the connection (null once it left it): the one that made the tables and
+  // descriptions over it, and the one they give it back through.
+  CDriver* pGetRegistrar() const { return m_pRegistrar; }
+  void SetRegistrar(CDriver* driver) { m_pRegistrar = driver; }
   // The releasable flag is on and no transaction level is active.
   int bCanBeReleased() const;
   int bIsTransactionOpen() const;
@@ -159,6 +164,7 @@ class CConnection : public CRefCounted {
   CTString m_strName;
   CTextBufferW m_connectionString{1024};
   std::uint32_t m_bReleasable = 1;
+  CDriver* m_pRegistrar = nullptr;
   CTransaction* m_pTransaction = nullptr;
   std::uint32_t m_nNamedParameterSwitch = 0;
   CTString m_strDatabaseName;

@@ -11,8 +11,9 @@ class CErrorHolder;
 class CTable;
 class IHostFileDescription;
 
-// Gives a connection reference back through the current driver object (which may drop a connection nothing uses
-// any more), or plainly when there is no driver object.
+// Gives a connection reference back through the driver object whose registry holds it, the one that made the table
+// or description giving it back (which may drop a connection nothing uses any more), never through whichever driver
+// is current; plainly when no registry holds it any more (its driver object may be gone).
 void ReleaseConnectionThroughDriver(CConnection* connection);
 
 // Empties the access interfaces' lookup cache when it holds this table; whatever takes a table away calls it first.
