@@ -13,14 +13,10 @@
 class CConnection;
 class CHashTable;
 
-// What the holder asks of a connection, supplied by the connection layer (the foundation cannot call it directly):
-// its details (the connection's slot 31) appended to an error recorded for it, and its data source text. Null until
-// the connection layer is in use.
-struct SConnectionErrorHooks {
-  void (*pfnAddErrorDetails)(CConnection* connection, CXError& error);
-  const char16_t* (*pfnGetDataSource)(CConnection* connection);
-};
-extern SConnectionErrorHooks gstConnectionErrorHooks;
+// What the holder asks of the connection an error is recorded for, defined by the connection layer (sql/), which
+// the foundation cannot include: its details appended to the error, and its data source text. Never called with null.
+void AddConnectionErrorDetails(CConnection* connection, CXError& error);
+const char16_t* pszConnectionDataSource(CConnection* connection);
 
 inline constexpr std::uint32_t ERROR_CODE_NONE_RECORDED = 0xFFFFFFFF;
 

@@ -56,15 +56,6 @@ std::int64_t nParseInt64(const char16_t* text) {
   return value == limit ? INT64_MIN : -static_cast<std::int64_t>(value);
 }
 
-// The connection's error hooks for the error holder, which cannot call this layer directly.
-void AddDetailsHook(CConnection* connection, CXError& error) { connection->AddErrorDetails(error); }
-const char16_t* DataSourceHook(CConnection* connection) { return connection->pszGetDataSource(); }
-
-void InstallErrorHooks() {
-  gstConnectionErrorHooks.pfnAddErrorDetails = AddDetailsHook;
-  gstConnectionErrorHooks.pfnGetDataSource = DataSourceHook;
-}
-
 const char16_t* CodePageText(std::uint32_t codePage, char16_t* buffer) {
   if (codePage == SESSION_CODE_PAGE_UTF16) return u"UTF-16";
   if (codePage == 65001) return u"UTF-8";
@@ -73,9 +64,12 @@ const char16_t* CodePageText(std::uint32_t codePage, char16_t* buffer) {
 
 }  // namespace
 
+// The error holder's questions to a connection (declared by foundation/error_holder.h).
+void AddConnectionErrorDetails(CConnection* connection, CXError& error) { connection->AddErrorDetails(error); }
+const char16_t* pszConnectionDataSource(CConnection* connection) { return connection->pszGetDataSource(); }
+
 CConnection::CConnection(const char16_t* name, IHostConnectionDescription* description)
     : m_nSerialNumber(++gnConnectionSerial), m_pHostDescription(description), m_strName(name) {
-  InstallErrorHooks();
   if (m_pHostDescription) m_pHostDescription->AddRef(0, 1);
   m_nAnsiCodePage = nCharsetToCodePage(nGetHostCharset());
 
