@@ -8,7 +8,6 @@
 #include "foundation/wide_format.h"
 #include "platform/code_page.h"
 
-const char16_t* gpszClientLibraryPath = nullptr;
 
 namespace {
 
@@ -149,7 +148,7 @@ int CTString::bEqualsNoCase(const char16_t* text) const {
   return nHostCompareNoCase(m_psz, text) == 0;
 }
 
-int CTString::bEqualsClientPathNoCase() const { return bEqualsNoCase(gpszClientLibraryPath); }
+int CTString::bEqualsClientPathNoCase(const char16_t* clientPath) const { return bEqualsNoCase(clientPath); }
 
 std::uint32_t CTString::nFind(const char16_t* text, std::size_t start) const {
   const std::size_t length = nGetLength();

@@ -14,6 +14,7 @@
 #include "host/library_entry.h"
 #include "foundation/module_errors.h"
 #include "platform/module.h"
+#include "sql/client_library.h"
 #include "sql/driver_services.h"
 #include "sql/transaction.h"
 
@@ -242,7 +243,7 @@ int CConnection::bGetApplicationName(CTString& out) {
 
 int CConnection::bCheckClientLibrary(CErrorHolder* holder) {
   if (m_strClientLibrary.bIsEmpty()) return 1;
-  const char16_t* loaded = gpszClientLibraryPath ? gpszClientLibraryPath : u"";
+  const char16_t* loaded = pszLoadedClientLibraryPath() ? pszLoadedClientLibraryPath() : u"";
   if (m_strClientLibrary.bEqualsNoCase(loaded)) return 1;
   CTString drive, directory, baseName, extension;
   SplitPath(m_strClientLibrary.pszGet(), drive, directory, baseName, extension);
@@ -269,7 +270,7 @@ void CConnection::AddErrorDetails(CXError& error) {
     error.AddDebugText(text.pszGet());
   };
   char16_t number[24];
-  if (gpszClientLibraryPath && gpszClientLibraryPath[0]) line(28, gpszClientLibraryPath);
+  if (const char16_t* library = pszLoadedClientLibraryPath(); library && library[0]) line(28, library);
   if (pszGetProvider() && pszGetProvider()[0]) line(14, pszGetProvider());
   line(15, pszGetUserId() ? pszGetUserId() : u"");
   line(13, pszGetDataSource() ? pszGetDataSource() : u"");
