@@ -31,14 +31,14 @@ int bHandleKeysDiffer(std::uint64_t a, std::uint64_t b);
 class CTableRegistry : public CRefCounted {
  public:
   explicit CTableRegistry(CDriver* driver);
-  ~CTableRegistry() override;                                                          // 0
+  ~CTableRegistry() override;
 
-  virtual std::uint32_t nSlot2();                                                      // 2: 2
-  virtual std::uint32_t nSlot3();                                                      // 3: 2
+  virtual std::uint32_t nSlot2();  // answers 2
+  virtual std::uint32_t nSlot3();  // answers 2
   virtual void CopyFrom(CTableRegistry* source, CHashTable& cloneMap, IHostKeyTranslator* translator,
-                        RuntimeWord a, RuntimeWord b);                                     // 4
+                        RuntimeWord a, RuntimeWord b);
   virtual CTableRegistry* pClone(CHashTable& cloneMap, IHostKeyTranslator* translator, RuntimeWord a,
-                                 RuntimeWord b);                                         // 5
+                                 RuntimeWord b);
   // 6: the driver's table factory with the record description, the connection and the holder.
   virtual CTable* pCreateTable(CConnection* connection, IHostFileDescription* description, CErrorHolder* holder);
 

@@ -40,18 +40,34 @@ inline std::string SourceText(const std::string& path) {
 
 // The "slot N" comment after each declaration (ended by ';' or by an inline body) of a header, by operation name.
 inline std::map<std::string, std::size_t> CommentedSlots(const std::string& source) {
+  // Comments reduced to their slot numbers first, so that no word of a comment reads as a declaration.
+  std::string code = std::regex_replace(source, std::regex(R"(//[ \t]*slot[ \t]+(\d+)[^\n]*)"), "//slot $1");
+  code = std::regex_replace(code, std::regex(R"(//(?!slot )[^\n]*)"), "");
   std::map<std::string, std::size_t> slots;
-  const std::regex declaration(R"(\b(\w+)\s*\([^;{]*\)[^;{]*(?:;|\{[^}]*\})[ \t]*//[ \t]*slot[ \t]+(\d+))");
-  for (auto it = std::sregex_iterator(source.begin(), source.end(), declaration); it != std::sregex_iterator(); ++it) {
+  const std::regex declaration(R"(\b(\w+)\s*\([^;{]*\)[^;{]*(?:;|\{[^}]*\})[ \t]*//slot (\d+))");
+  for (auto it = std::sregex_iterator(code.begin(), code.end(), declaration); it != std::sregex_iterator(); ++it) {
     slots[(*it)[1]] = std::stoul((*it)[2]);
   }
   return slots;
 }
 
-// Every operation of the compiled map carries a comment naming its slot in the header, and every slot comment there
-// names an operation of the map at that slot.
-inline void ExpectSlotComments(const std::string& header, const std::map<std::string, std::size_t>& compiled) {
-  const std::map<std::string, std::size_t> commented = CommentedSlots(SourceText(header));
+// The declaration of one class of a header, from "class <name>" to its closing "};".
+inline std::string ClassText(const std::string& source, const std::string& name) {
+  const std::size_t start = source.find("class " + name + " ");
+  if (start == std::string::npos) return {};
+  return source.substr(start, source.find("\n};", start) - start);
+}
+
+// Every operation of the compiled map carries a comment naming its slot in the header (in the named class when
+// given), and every slot comment there names an operation of the map at that slot.
+inline void ExpectSlotComments(const std::string& header, const std::map<std::string, std::size_t>& compiled,
+                               const std::string& className = {}) {
+  const std::string source = SourceText(header);
+  const std::map<std::string, std::size_t> commented =
+      CommentedSlots(className.empty() ? source : ClassText(source, className));
+  if (!className.empty()) {
+    EXPECT_FALSE(commented.empty()) << header << ": no class " << className;
+  }
   for (const auto& [name, slot] : compiled) {
     const auto found = commented.find(name);
     if (found == commented.end()) {
