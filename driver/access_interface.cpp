@@ -3,15 +3,15 @@
 #include <tuple>
 #include <vector>
 
+#include "driver/driver.h"
+#include "driver/table_lookup_cache.h"
 #include "engine/table/table.h"
 #include "foundation/error_holder.h"
 #include "foundation/hash_table.h"
+#include "foundation/module_errors.h"
 #include "foundation/reference_guard.h"
-#include "driver/driver.h"
 #include "host/host_objects.h"
 #include "host/library_entry.h"
-#include "foundation/module_errors.h"
-#include "driver/table_lookup_cache.h"
 #include "platform/critical_section.h"
 #include "sql/connection.h"
 #include "sql/table_registry.h"
@@ -95,7 +95,8 @@ QZ_POSITION(23, FrameRename, [](CTable& t, Text c, RuntimeWord a, U32 b, U32 d, 
   return t.bSeekOnKey(c, a, b, d, e, f, g, h);
 })
 QZ_POSITION(24, Frame, [](CTable& t) { return t.bNotSupportedB(); })
-QZ_POSITION(25, Frame, [](CTable& t, RuntimeWord key, U32 mode, RuntimeWord a) { return t.bModifyRecord(key, mode, a); })
+QZ_POSITION(25, Frame,
+            [](CTable& t, RuntimeWord key, U32 mode, RuntimeWord a) { return t.bModifyRecord(key, mode, a); })
 QZ_POSITION(26, FrameRename, [](CTable& t, Text c, U32 direction, U32 flags, U32 a, RuntimeWord out, U32 b) {
   return t.bRead(c, direction, flags, a, out, b);
 })
@@ -141,7 +142,8 @@ QZ_POSITION(53, Frame, [](CTable& t, U32 index, RuntimeWord value) {
 })
 QZ_POSITION(54, Frame, [](CTable& t, Text c) { return t.bResetContext(c); })
 QZ_POSITION(55, Frame, [](CTable& t, RuntimeWord position, U32 flags) { return t.bRestorePosition(position, flags); })
-QZ_POSITION(56, Frame, [](CTable& t, RuntimeWord a, RuntimeWord b, U32 c, RuntimeWord d) { return t.bNotSupportedC(a, b, c, d); })
+QZ_POSITION(56, Frame,
+            [](CTable& t, RuntimeWord a, RuntimeWord b, U32 c, RuntimeWord d) { return t.bNotSupportedC(a, b, c, d); })
 QZ_POSITION(60, Frame, [](CTable& t) { return t.bDropSharedRowSource(); })
 QZ_POSITION(61, Frame, [](CTable& t, U32 a, U32 b, RuntimeWord out) { return t.bCompareSavedPositions(a, b, out); })
 QZ_POSITION(64, Frame, [](CTable& t) { return t.bDeleteAll(); })
@@ -541,7 +543,9 @@ std::int32_t CAccessInterface::bOpenOrCreate(IHostFileHandle* handle, std::uint3
   return Dispatch<13>(handle, a, b);
 }
 
-std::int32_t CAccessInterface::bCreateAndOpen(IHostFileHandle* handle, RuntimeWord a) { return Dispatch<14>(handle, a); }
+std::int32_t CAccessInterface::bCreateAndOpen(IHostFileHandle* handle, RuntimeWord a) {
+  return Dispatch<14>(handle, a);
+}
 
 std::int32_t CAccessInterface::bOpen(IHostFileHandle* handle, std::uint32_t a, RuntimeWord b) {
   return Dispatch<15>(handle, a, b);
@@ -660,7 +664,8 @@ std::int32_t CAccessInterface::bGoToRecord(IHostFileHandle* handle, const char16
   return Dispatch<37>(handle, context, a, b, c, d, sqlQuery);
 }
 
-std::int32_t CAccessInterface::bDeleteRecordChecked(IHostFileHandle* handle, IHostSqlQuery* sqlQuery, RuntimeWord value) {
+std::int32_t CAccessInterface::bDeleteRecordChecked(IHostFileHandle* handle, IHostSqlQuery* sqlQuery,
+                                                    RuntimeWord value) {
   if (!bCheckSqlEngine(sqlQuery)) return 0;
   return Dispatch<38>(handle, sqlQuery, value);
 }
@@ -687,7 +692,9 @@ std::int32_t CAccessInterface::bCheckItemValue(IHostFileHandle* handle, const ch
   return Dispatch<43>(handle, context, value, a);
 }
 
-std::int32_t CAccessInterface::bIsReadOnly(IHostFileHandle* handle, RuntimeWord out) { return Dispatch<44>(handle, out); }
+std::int32_t CAccessInterface::bIsReadOnly(IHostFileHandle* handle, RuntimeWord out) {
+  return Dispatch<44>(handle, out);
+}
 
 std::int32_t CAccessInterface::bReadCurrentContext(IHostFileHandle* handle, RuntimeWord value, std::uint32_t a,
                                                    std::uint32_t b) {

@@ -50,17 +50,17 @@ class CAccessInterface final {
   virtual CErrorHolder* pGetErrorHolderFor(IHostFileHandle* handle);                                    // slot 7
   virtual std::int32_t bIsOpen(IHostFileHandle* handle);                                                // slot 8
   virtual IHostFileDescription* piGetRecordDescription();                                               // slot 9
-  virtual std::int32_t bSupportsTransactions(IHostFileHandle* handle, RuntimeWord a, RuntimeWord b);        // slot 10
+  virtual std::int32_t bSupportsTransactions(IHostFileHandle* handle, RuntimeWord a, RuntimeWord b);    // slot 10
   virtual std::int32_t nNotAvailableA(IHostFileHandle* handle);                                         // slot 11
-  virtual std::int32_t bEnsureTable(IHostFileHandle* handle, std::uint32_t a, RuntimeWord b);             // slot 12
-  virtual std::int32_t bOpenOrCreate(IHostFileHandle* handle, std::uint32_t a, RuntimeWord b);            // slot 13
-  virtual std::int32_t bCreateAndOpen(IHostFileHandle* handle, RuntimeWord a);                            // slot 14
-  virtual std::int32_t bOpen(IHostFileHandle* handle, std::uint32_t a, RuntimeWord b);                    // slot 15
+  virtual std::int32_t bEnsureTable(IHostFileHandle* handle, std::uint32_t a, RuntimeWord b);           // slot 12
+  virtual std::int32_t bOpenOrCreate(IHostFileHandle* handle, std::uint32_t a, RuntimeWord b);          // slot 13
+  virtual std::int32_t bCreateAndOpen(IHostFileHandle* handle, RuntimeWord a);                          // slot 14
+  virtual std::int32_t bOpen(IHostFileHandle* handle, std::uint32_t a, RuntimeWord b);                  // slot 15
   virtual std::int32_t bSetTablesStateByName(IHostFileHandle* handle, std::uint32_t state);             // slot 16
   virtual std::int32_t bClose(IHostFileHandle* handle);                                                 // slot 17
   virtual std::int32_t bClearRecord(IHostFileHandle* handle, std::uint32_t flags, std::uint32_t mode);  // slot 18
   virtual std::int32_t bSaveRecord(IHostFileHandle* handle, RuntimeWord key, std::uint32_t flags,
-                                   std::uint32_t mode);                                            // slot 19
+                                   std::uint32_t mode);                                              // slot 19
   virtual std::int32_t bNotSupportedA(IHostFileHandle* handle, RuntimeWord a, std::uint32_t b);      // slot 20
   virtual std::int32_t bDeleteRecord(IHostFileHandle* handle, RuntimeWord key, std::uint32_t mode);  // slot 21
   virtual std::int32_t bWriteRecord(IHostFileHandle* handle, RuntimeWord key, std::uint32_t flags,
@@ -75,70 +75,71 @@ class CAccessInterface final {
                              std::uint32_t flags, std::uint32_t a, RuntimeWord out, std::uint32_t b);  // slot 26
   virtual std::int32_t bReadInContext(IHostFileHandle* handle, const char16_t* context, std::uint32_t a, RuntimeWord b,
                                       std::uint32_t c, std::uint32_t d, RuntimeWord e,
-                                      std::uint32_t f);                                                      // slot 27
-  virtual std::int32_t bLockTable(IHostFileHandle* handle, std::uint32_t mode, RuntimeWord previousMode);      // slot 28
-  virtual std::int32_t bUnlockTable(IHostFileHandle* handle);                                                // slot 29
-  virtual std::int32_t bTestRecordLock(IHostFileHandle* handle, RuntimeWord a, std::uint32_t b, RuntimeWord c);  // slot 30
-  virtual std::int32_t bTestRecordLockDefault(IHostFileHandle* handle, RuntimeWord a);                         // slot 31
-  virtual std::int32_t bGetOutOfRange(IHostFileHandle* handle, const char16_t* context, RuntimeWord out);      // slot 32
+                                      std::uint32_t f);                                                    // slot 27
+  virtual std::int32_t bLockTable(IHostFileHandle* handle, std::uint32_t mode, RuntimeWord previousMode);  // slot 28
+  virtual std::int32_t bUnlockTable(IHostFileHandle* handle);                                              // slot 29
+  virtual std::int32_t bTestRecordLock(IHostFileHandle* handle, RuntimeWord a, std::uint32_t b,
+                                       RuntimeWord c);                                                     // slot 30
+  virtual std::int32_t bTestRecordLockDefault(IHostFileHandle* handle, RuntimeWord a);                     // slot 31
+  virtual std::int32_t bGetOutOfRange(IHostFileHandle* handle, const char16_t* context, RuntimeWord out);  // slot 32
   virtual std::int32_t bGetRecordState(IHostFileHandle* handle, const char16_t* context, std::uint32_t* word,
-                                       std::uint32_t* found);                                        // slot 33
-  virtual std::int32_t bSetLockMode(IHostFileHandle* handle, std::uint32_t mode);                    // slot 34
-  virtual std::int64_t nTableProbe(IHostFileHandle* handle);                                         // slot 35
+                                       std::uint32_t* found);                                            // slot 33
+  virtual std::int32_t bSetLockMode(IHostFileHandle* handle, std::uint32_t mode);                        // slot 34
+  virtual std::int64_t nTableProbe(IHostFileHandle* handle);                                             // slot 35
   virtual std::int32_t bGetRecordFlags(IHostFileHandle* handle, RuntimeWord key, RuntimeWord outFlags);  // slot 36
   virtual std::int32_t bGoToRecord(IHostFileHandle* handle, const char16_t* context, RuntimeWord a, std::uint32_t b,
                                    RuntimeWord c, std::uint32_t d, IHostSqlQuery* sqlQuery);  // slot 37
   virtual std::int32_t bDeleteRecordChecked(IHostFileHandle* handle, IHostSqlQuery* sqlQuery,
-                                            RuntimeWord value);                                 // slot 38
+                                            RuntimeWord value);                               // slot 38
   virtual std::int32_t bMarkContextRecord(IHostFileHandle* handle, const char16_t* context);  // slot 39
   virtual std::int32_t bResetContextMark(IHostFileHandle* handle, const char16_t* context);   // slot 40
   virtual std::int32_t bCheckItem(IHostFileHandle* handle, std::uint32_t a, RuntimeWord b, std::uint32_t c,
                                   std::uint32_t d);                                       // slot 41
   virtual std::int32_t bSavePosition(IHostFileHandle* handle, std::uint32_t identifier);  // slot 42
   virtual std::int32_t bCheckItemValue(IHostFileHandle* handle, const char16_t* context, RuntimeWord value,
-                                       std::uint32_t a);                     // slot 43
+                                       std::uint32_t a);                       // slot 43
   virtual std::int32_t bIsReadOnly(IHostFileHandle* handle, RuntimeWord out);  // slot 44
   virtual std::int32_t bReadCurrentContext(IHostFileHandle* handle, RuntimeWord value, std::uint32_t a,
                                            std::uint32_t b);  // slot 45
   virtual std::int32_t bGetPositionPerMille(IHostFileHandle* handle, const char16_t* context, std::uint32_t* out,
                                             std::uint32_t flags);  // slot 46
   virtual std::int32_t bSetPositionPerMille(IHostFileHandle* handle, const char16_t* context, std::uint32_t perMille,
-                                            std::uint32_t a, std::uint32_t flags);                          // slot 47
+                                            std::uint32_t a, std::uint32_t flags);                            // slot 47
   virtual std::int32_t bReadLargeValue(IHostFileHandle* handle, std::uint32_t index, RuntimeWord value);      // slot 48
   virtual std::int32_t bWriteLargeValue(IHostFileHandle* handle, std::uint32_t index, RuntimeWord buffer);    // slot 49
   virtual std::int32_t bGetRecordBuffer(IHostFileHandle* handle, RuntimeWord out);                            // slot 50
   virtual std::int32_t bSetRecordBuffer(IHostFileHandle* handle, RuntimeWord buffer);                         // slot 51
   virtual std::int32_t bCallLargeValueSlot(IHostFileHandle* handle, std::uint32_t index, RuntimeWord value);  // slot 52
   virtual std::int32_t nGetLargeValueState(IHostFileHandle* handle, std::uint32_t index, RuntimeWord value);  // slot 53
-  virtual std::int32_t bResetContext(IHostFileHandle* handle, const char16_t* context);                     // slot 54
+  virtual std::int32_t bResetContext(IHostFileHandle* handle, const char16_t* context);                       // slot 54
   virtual std::int32_t bRestorePosition(IHostFileHandle* handle, RuntimeWord position, std::uint32_t flags);  // slot 55
   virtual std::int32_t bNotSupportedC(IHostFileHandle* handle, RuntimeWord a, RuntimeWord b, std::uint32_t c,
-                                      RuntimeWord d);                    // slot 56
+                                      RuntimeWord d);                  // slot 56
   virtual std::int32_t nNotAvailableB(IHostFileHandle* handle);        // slot 57
   virtual std::int32_t nNotAvailableC(IHostFileHandle* handle);        // slot 58
   virtual std::int32_t nNotAvailableD(IHostFileHandle* handle);        // slot 59
   virtual std::int32_t bDropSharedRowSource(IHostFileHandle* handle);  // slot 60
   virtual std::int32_t bCompareSavedPositions(IHostFileHandle* handle, std::uint32_t a, std::uint32_t b,
                                               RuntimeWord outEqual);  // slot 61
-  virtual std::int32_t nReturnZero62();                             // slot 62
-  virtual std::int32_t nReturnZero63();                             // slot 63
-  virtual std::int32_t bDeleteAll(IHostFileHandle* handle);         // slot 64
-  virtual void DoNothing65();                                       // slot 65
-  virtual void DoNothing66();  // slot 66
-  virtual void DoNothing67();  // slot 67
-  virtual void DoNothing68();  // slot 68
-  virtual void DoNothing69();  // slot 69
-  virtual void DoNothing70();  // slot 70
-  virtual void DoNothing71();  // slot 71
-  virtual void DoNothing72();  // slot 72
-  virtual void DoNothing73();  // slot 73
-  virtual void DoNothing74();  // slot 74
-  virtual void DoNothing75();  // slot 75
-  virtual void DoNothing76();  // slot 76
-  virtual void DoNothing77();  // slot 77
-  virtual void DoNothing78();                             // slot 78
-  virtual std::int32_t bCreate(IHostFileHandle* handle);  // slot 79
-  virtual void DeletingDestructor(std::uint32_t flags);   // slot 80
+  virtual std::int32_t nReturnZero62();                               // slot 62
+  virtual std::int32_t nReturnZero63();                               // slot 63
+  virtual std::int32_t bDeleteAll(IHostFileHandle* handle);           // slot 64
+  virtual void DoNothing65();                                         // slot 65
+  virtual void DoNothing66();                                         // slot 66
+  virtual void DoNothing67();                                         // slot 67
+  virtual void DoNothing68();                                         // slot 68
+  virtual void DoNothing69();                                         // slot 69
+  virtual void DoNothing70();                                         // slot 70
+  virtual void DoNothing71();                                         // slot 71
+  virtual void DoNothing72();                                         // slot 72
+  virtual void DoNothing73();                                         // slot 73
+  virtual void DoNothing74();                                         // slot 74
+  virtual void DoNothing75();                                         // slot 75
+  virtual void DoNothing76();                                         // slot 76
+  virtual void DoNothing77();                                         // slot 77
+  virtual void DoNothing78();                                         // slot 78
+  virtual std::int32_t bCreate(IHostFileHandle* handle);              // slot 79
+  virtual void DeletingDestructor(std::uint32_t flags);               // slot 80
   virtual std::int32_t bExecuteQuery(std::uint32_t* hasRows, IHostFileHandle* handle, const char16_t* context,
                                      IHostSqlQuery* sqlQuery, std::uint32_t flags, RuntimeWord value);  // slot 81
 

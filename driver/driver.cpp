@@ -2,18 +2,18 @@
 
 #include <new>
 
+#include "driver/access_interface.h"
+#include "driver/driver_request.h"
 #include "engine/record/record_description.h"
 #include "engine/table/table.h"
 #include "foundation/error_holder.h"
 #include "foundation/message_text.h"
+#include "foundation/module_errors.h"
 #include "foundation/text_utils.h"
 #include "foundation/x_error.h"
-#include "driver/access_interface.h"
 #include "host/host_objects.h"
-#include "host/library_entry.h"
-#include "driver/driver_request.h"
 #include "host/host_value.h"
-#include "foundation/module_errors.h"
+#include "host/library_entry.h"
 #include "sql/connection.h"
 #include "sql/table_registry.h"
 
@@ -487,7 +487,9 @@ CRecordDescription* CDriver::pCreateDescriptionFor(const char16_t* name, CConnec
   return description;
 }
 
-void* CDriver::pCreateValueLeaf(RuntimeWord, RuntimeWord, RuntimeWord, RuntimeWord) { return pNotBuilt(m_pErrorHolder); }
+void* CDriver::pCreateValueLeaf(RuntimeWord, RuntimeWord, RuntimeWord, RuntimeWord) {
+  return pNotBuilt(m_pErrorHolder);
+}
 void* CDriver::pCreateColumnDescriptor() { return pNotBuilt(m_pErrorHolder); }
 CConnection* CDriver::pCreateConnection(const char16_t*, IHostConnectionDescription*) { return nullptr; }
 

@@ -12,10 +12,10 @@
 #include <cstdint>
 
 #include "foundation/hash_table.h"
-#include "sql/object_hash_map.h"
 #include "foundation/t_string.h"
 #include "host/host_objects.h"
 #include "sql/driver_services.h"
+#include "sql/object_hash_map.h"
 
 class CAccessInterface;
 class CConnection;
@@ -30,7 +30,6 @@ class IHostKeyTranslator;
 class IHostNamedObject;
 class IHostRegistryKey;
 
-
 inline constexpr std::uint32_t DRIVER_LABEL_COUNT = 28;
 
 class CDriver {
@@ -40,96 +39,97 @@ class CDriver {
   CDriver& operator=(const CDriver&) = delete;
 
   // ---- the runtime's slots ----
-  virtual std::int32_t nGetInterfaceVersion();                                                    // slot 0: 18
-  virtual std::int32_t nGetInterfaceMinVersion();                                                 // slot 1: 17
-  virtual std::int32_t nReserved2();                                                              // slot 2: -1
-  virtual std::int32_t nReserved3();                                                              // slot 3: -1
-  virtual void Reserved4();                                                                       // slot 4
-  virtual std::uint32_t AddRef();                                                                 // slot 5
-  virtual std::int32_t nRelease();                                                                // slot 6
-  virtual std::int32_t nClearError();                                                             // slot 7
-  virtual int bOpenConnection(IHostConnectionDescription* description);                           // slot 8
-  virtual int bCloseConnection(IHostConnectionDescription* description);                          // slot 9
-  virtual int bCopyTableRegistry(IHostKeyTranslator* translator, IHostRegistryKey* source,
-                                 IHostRegistryKey* target, std::uint32_t flags);                  // slot 10
-  virtual CErrorHolder* pGetErrorHolder();                                                        // slot 11
-  virtual int bSetTablesStateByName(IHostFileHandle* handle, std::uint32_t state);                // slot 12
+  virtual std::int32_t nGetInterfaceVersion();                            // slot 0: 18
+  virtual std::int32_t nGetInterfaceMinVersion();                         // slot 1: 17
+  virtual std::int32_t nReserved2();                                      // slot 2: -1
+  virtual std::int32_t nReserved3();                                      // slot 3: -1
+  virtual void Reserved4();                                               // slot 4
+  virtual std::uint32_t AddRef();                                         // slot 5
+  virtual std::int32_t nRelease();                                        // slot 6
+  virtual std::int32_t nClearError();                                     // slot 7
+  virtual int bOpenConnection(IHostConnectionDescription* description);   // slot 8
+  virtual int bCloseConnection(IHostConnectionDescription* description);  // slot 9
+  virtual int bCopyTableRegistry(IHostKeyTranslator* translator, IHostRegistryKey* source, IHostRegistryKey* target,
+                                 std::uint32_t flags);                              // slot 10
+  virtual CErrorHolder* pGetErrorHolder();                                          // slot 11
+  virtual int bSetTablesStateByName(IHostFileHandle* handle, std::uint32_t state);  // slot 12
   virtual CAccessInterface* piGetAccessInterface(IHostConnectionDescription* description,
-                                                 IHostFileDescription* table);                    // slot 13
+                                                 IHostFileDescription* table);  // slot 13
   virtual int bListCatalogOf(void* value, IHostConnectionDescription* description,
-                             std::uint32_t flags);                                                // slot 14
+                             std::uint32_t flags);  // slot 14
   virtual CRecordDescription* pGetRecordDescription(const char16_t* name,
-                                                    IHostConnectionDescription* description);     // slot 15
+                                                    IHostConnectionDescription* description);  // slot 15
   virtual int piCreateAccessInterfaceDefault(CAccessInterface** out, RuntimeWord query, const char16_t* name,
                                              IHostConnectionDescription* description, RuntimeWord fifth,
-                                             std::uint32_t flags);                                // slot 16
-  virtual int CloseTableRegistry(IHostRegistryKey* key);                                          // slot 17
-  virtual int bBeginTransaction(IHostConnectionDescription* description, const char16_t* name);   // slot 18
-  virtual int bCommitTransaction(IHostConnectionDescription* description, const char16_t* name);  // slot 19
-  virtual int bRollbackTransaction(IHostConnectionDescription* description, const char16_t* name);// slot 20
+                                             std::uint32_t flags);                                  // slot 16
+  virtual int CloseTableRegistry(IHostRegistryKey* key);                                            // slot 17
+  virtual int bBeginTransaction(IHostConnectionDescription* description, const char16_t* name);     // slot 18
+  virtual int bCommitTransaction(IHostConnectionDescription* description, const char16_t* name);    // slot 19
+  virtual int bRollbackTransaction(IHostConnectionDescription* description, const char16_t* name);  // slot 20
   virtual int bLockTable(IHostConnectionDescription* description, RuntimeWord lockArgument);        // slot 21
   virtual int bLockRows(IHostConnectionDescription* description, RuntimeWord lockArgument);         // slot 22
-  virtual int bGetNativeTypeList(void* value);                                                    // slot 23: 0
+  virtual int bGetNativeTypeList(void* value);                                                      // slot 23: 0
   virtual int bReportNotSupported(RuntimeWord first, IHostConnectionDescription* description, RuntimeWord third,
-                                  RuntimeWord fourth);                                              // slot 24
-  virtual int nNotAvailable25();                                                                  // slot 25
+                                  RuntimeWord fourth);  // slot 24
+  virtual int nNotAvailable25();                        // slot 25
   virtual int bConnectAndDescribeTable(std::uint32_t* found, const char16_t* name,
-                                       IHostConnectionDescription* description);                  // slot 26
+                                       IHostConnectionDescription* description);  // slot 26
   virtual int bGetReferentialLinksOf(void* value, RuntimeWord second, RuntimeWord third,
-                                     IHostConnectionDescription* description, std::uint32_t flags); // slot 27
-  virtual int bListDatabases(void* value);                                                        // slot 28
+                                     IHostConnectionDescription* description, std::uint32_t flags);  // slot 27
+  virtual int bListDatabases(void* value);                                                           // slot 28
   virtual int bSetAccessInterfaceObject(RuntimeWord first, IHostConnectionDescription* description,
-                                        IHostNamedObject* object);                                // slot 29
-  virtual int bStoreHostPair(RuntimeWord a, RuntimeWord b);                                           // slot 30
-  virtual int nNotAvailable31(RuntimeWord a, RuntimeWord b, RuntimeWord c, const char16_t* fileName);   // slot 31
-  virtual int bSetTableRegistryName(IHostRegistryKey* key, const char16_t* name);                 // slot 32
+                                        IHostNamedObject* object);                                     // slot 29
+  virtual int bStoreHostPair(RuntimeWord a, RuntimeWord b);                                            // slot 30
+  virtual int nNotAvailable31(RuntimeWord a, RuntimeWord b, RuntimeWord c, const char16_t* fileName);  // slot 31
+  virtual int bSetTableRegistryName(IHostRegistryKey* key, const char16_t* name);                      // slot 32
   virtual int piCreateAccessInterfaceFor(CAccessInterface** out, RuntimeWord query, const char16_t* name,
                                          IHostConnectionDescription* description, RuntimeWord fifth,
-                                         std::uint32_t flags, RuntimeWord seventh);                 // slot 33
+                                         std::uint32_t flags, RuntimeWord seventh);  // slot 33
   virtual int bCloseThroughAccessInterface(RuntimeWord first, const char16_t* name,
-                                           IHostConnectionDescription* description);              // slot 34
-  virtual int nReserved35();                                                                      // slot 35: 1
-  virtual int bStoreHostValue(RuntimeWord value);                                                   // slot 36
-  virtual int bCreateTable(RuntimeWord creationArgument, IHostConnectionDescription* description,
-                           const char16_t* name, IHostFileDescription* table);                    // slot 37
-  virtual int nNotAvailable38(RuntimeWord first, IHostConnectionDescription* description, RuntimeWord third); // slot 38
+                                           IHostConnectionDescription* description);  // slot 34
+  virtual int nReserved35();                                                          // slot 35: 1
+  virtual int bStoreHostValue(RuntimeWord value);                                     // slot 36
+  virtual int bCreateTable(RuntimeWord creationArgument, IHostConnectionDescription* description, const char16_t* name,
+                           IHostFileDescription* table);  // slot 37
+  virtual int nNotAvailable38(RuntimeWord first, IHostConnectionDescription* description,
+                              RuntimeWord third);  // slot 38
   // Destroys the object as its final class, which overrides it (there is no virtual destructor); bit 0 of the flags
   // frees the memory too.
-  virtual void DeletingDestructor(std::uint32_t flags);                                           // slot 39
-  virtual int nReserved40();                                                                      // slot 40: 1
-  virtual int FormatConnectionDescription(CTString* out, IHostConnectionDescription* description); // slot 41
-  virtual int nReserved42();                                                                      // slot 42: 0
-  virtual int nReserved43();                                                                      // slot 43: 0
+  virtual void DeletingDestructor(std::uint32_t flags);                                             // slot 39
+  virtual int nReserved40();                                                                        // slot 40: 1
+  virtual int FormatConnectionDescription(CTString* out, IHostConnectionDescription* description);  // slot 41
+  virtual int nReserved42();                                                                        // slot 42: 0
+  virtual int nReserved43();                                                                        // slot 43: 0
   // ---- factories ----
-  virtual void* pCreateFieldValue(CErrorHolder* holder, RuntimeWord type);                         // slot 44
-  virtual void* pCreateNativeTextValue(CErrorHolder* holder, RuntimeWord type);                    // slot 45
-  virtual void* pCreateParameterBinding(RuntimeWord a, RuntimeWord b);                              // slot 46
-  virtual void* pCreateParameter(RuntimeWord a, RuntimeWord b);                                     // slot 47
-  virtual CRecordDescription* pCreateDescription(CConnection* connection, CErrorHolder* holder); // slot 48
-  virtual CTableRegistry* pCreateTableRegistry();                                                // slot 49
+  virtual void* pCreateFieldValue(CErrorHolder* holder, RuntimeWord type);                        // slot 44
+  virtual void* pCreateNativeTextValue(CErrorHolder* holder, RuntimeWord type);                   // slot 45
+  virtual void* pCreateParameterBinding(RuntimeWord a, RuntimeWord b);                            // slot 46
+  virtual void* pCreateParameter(RuntimeWord a, RuntimeWord b);                                   // slot 47
+  virtual CRecordDescription* pCreateDescription(CConnection* connection, CErrorHolder* holder);  // slot 48
+  virtual CTableRegistry* pCreateTableRegistry();                                                 // slot 49
   virtual CTable* pCreateTable(IHostFileDescription* description, CConnection* connection,
-                               CErrorHolder* holder);                                            // slot 50
+                               CErrorHolder* holder);                                                // slot 50
   virtual void* pCreateCursor(RuntimeWord a, RuntimeWord b);                                         // slot 51
   virtual void* pCreateColumnBinding(RuntimeWord a, RuntimeWord b);                                  // slot 52
   virtual void* pCreateSqlRewriter(RuntimeWord a, RuntimeWord b);                                    // slot 53
-  virtual CErrorHolder* pCreateErrorHolder();                                                    // slot 54
-  virtual void* pCreateAutomaticIdentifier();                                                    // slot 55
-  virtual CRecordDescription* pCreateDescriptionFor(const char16_t* name, CConnection* connection); // slot 56
-  virtual void* pCreateValueLeaf(RuntimeWord a, RuntimeWord b, RuntimeWord c, RuntimeWord d);           // slot 57
+  virtual CErrorHolder* pCreateErrorHolder();                                                        // slot 54
+  virtual void* pCreateAutomaticIdentifier();                                                        // slot 55
+  virtual CRecordDescription* pCreateDescriptionFor(const char16_t* name, CConnection* connection);  // slot 56
+  virtual void* pCreateValueLeaf(RuntimeWord a, RuntimeWord b, RuntimeWord c, RuntimeWord d);        // slot 57
   virtual void NotifyAccessInterfacesExcept(IHostConnectionDescription* description,
-                                            std::uint64_t value);                                // slot 58
-  virtual void* pCreateColumnDescriptor();                                                       // slot 59
-  virtual void Reserved60();                                                                     // slot 60
+                                            std::uint64_t value);  // slot 58
+  virtual void* pCreateColumnDescriptor();                         // slot 59
+  virtual void Reserved60();                                       // slot 60
   virtual CConnection* pCreateConnection(const char16_t* text,
-                                         IHostConnectionDescription* description);              // slot 61
+                                         IHostConnectionDescription* description);  // slot 61
   virtual CAccessInterface* pCreateAccessInterface(const char16_t* key, IHostFileDescription* table,
-                                                   CConnection* connection, CErrorHolder* holder); // slot 62
-  virtual int nReserved63();                                                                     // slot 63: 0
-  virtual int bListCatalog(void* value, CConnection* connection, std::uint32_t flags);           // slot 64
-  virtual int bDescribeTable(std::uint32_t* found, const char16_t* name, CConnection* connection); // slot 65
+                                                   CConnection* connection, CErrorHolder* holder);  // slot 62
+  virtual int nReserved63();                                                                        // slot 63: 0
+  virtual int bListCatalog(void* value, CConnection* connection, std::uint32_t flags);              // slot 64
+  virtual int bDescribeTable(std::uint32_t* found, const char16_t* name, CConnection* connection);  // slot 65
   virtual int bGetReferentialLinks(CConnection* connection, RuntimeWord second, RuntimeWord third, void* value,
-                                   std::uint32_t flags);                                         // slot 66: 0
-  virtual void Reserved67();                                                                     // slot 67
+                                   std::uint32_t flags);  // slot 66: 0
+  virtual void Reserved67();                              // slot 67
 
   // ---- connections ----
   CConnection* pLookupConnection(const char16_t* text);  // with a reference; null when absent

@@ -2,15 +2,15 @@
 #include <new>
 #include <vector>
 
-#include "engine/table/table.h"
-#include "foundation/error_holder.h"
-#include "foundation/text_utils.h"
 #include "driver/access_interface.h"
 #include "driver/driver.h"
 #include "driver/driver_request.h"
+#include "engine/table/table.h"
+#include "foundation/error_holder.h"
+#include "foundation/module_errors.h"
+#include "foundation/text_utils.h"
 #include "host/host_objects.h"
 #include "host/library_entry.h"
-#include "foundation/module_errors.h"
 #include "sql/connection.h"
 #include "sql/table_registry.h"
 
@@ -154,8 +154,7 @@ void CDriver::NotifyAccessInterfacesExcept(IHostConnectionDescription* descripti
   }
 }
 
-CAccessInterface* CDriver::piGetAccessInterface(IHostConnectionDescription* description,
-                                                IHostFileDescription* table) {
+CAccessInterface* CDriver::piGetAccessInterface(IHostConnectionDescription* description, IHostFileDescription* table) {
   CDriverRequest request(*this, CDriverRequest::LOCK);
   CConnectionRef connection(*this, pFindOrCreateConnection(description));
   if (!connection) return nullptr;
@@ -186,8 +185,8 @@ int CDriver::piCreateAccessInterfaceDefault(CAccessInterface** out, RuntimeWord 
 }
 
 int CDriver::piCreateAccessInterfaceFor(CAccessInterface** out, RuntimeWord query, const char16_t* name,
-                                        IHostConnectionDescription* description, RuntimeWord fifth,
-                                        std::uint32_t flags, RuntimeWord seventh) {
+                                        IHostConnectionDescription* description, RuntimeWord fifth, std::uint32_t flags,
+                                        RuntimeWord seventh) {
   CDriverRequest request(*this, CDriverRequest::LOCK);
   if (out) *out = nullptr;
   CConnectionRef connection(*this, pFindOrCreateConnection(description));
@@ -195,9 +194,8 @@ int CDriver::piCreateAccessInterfaceFor(CAccessInterface** out, RuntimeWord quer
   CInterfaceRef accessInterface(piFindAccessInterfaceFor(query, name, connection.Get(), 0));
   if (!accessInterface) return 0;
   std::uint32_t keep = 0;
-  const std::int32_t result =
-      accessInterface->bExecuteQuery(&keep, reinterpret_cast<IHostFileHandle*>(query), name,
-                                     reinterpret_cast<IHostSqlQuery*>(fifth), flags, seventh);
+  const std::int32_t result = accessInterface->bExecuteQuery(&keep, reinterpret_cast<IHostFileHandle*>(query), name,
+                                                             reinterpret_cast<IHostSqlQuery*>(fifth), flags, seventh);
   // Without the keep flag the interface goes, unless the caller asked to keep it or its query source still needs it.
   auto closeUnlessKept = [&]() {
     if (flags & QUERY_FLAG_KEEP_INTERFACE) return;

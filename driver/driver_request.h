@@ -4,10 +4,10 @@
 // Internal to the driver object's implementation.
 #pragma once
 
-#include "foundation/error_holder.h"
-#include "foundation/reference_guard.h"
 #include "driver/access_interface.h"
 #include "driver/driver.h"
+#include "foundation/error_holder.h"
+#include "foundation/reference_guard.h"
 #include "host/library_entry.h"
 
 // Every request holds the lock: the operations the runtime's table marks as running without it change the
@@ -37,4 +37,3 @@ class CConnectionRef : public CReferenceGuard<CConnection, SReleaseThroughDriver
 
 // An internal access-interface reference taken by a lookup, dropped when the request ends.
 using CInterfaceRef = CReferenceGuard<CAccessInterface>;
-

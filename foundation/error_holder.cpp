@@ -4,7 +4,6 @@
 
 #include "foundation/clone_map.h"
 
-
 CErrorHolder::CErrorHolder() = default;
 
 std::int32_t CErrorHolder::nSlot0() { return 1; }

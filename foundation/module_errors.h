@@ -14,9 +14,9 @@ class CErrorHolder;
 // A message insert: a UTF-16 text (null reads as empty) or a 32-bit number, as the message's inserts say. Anything
 // else (a narrow text, a 64-bit or floating number) would be read from the wrong place, so it does not compile.
 template <typename T>
-concept ModuleErrorInsert =
-    std::is_same_v<T, const char16_t*> || std::is_same_v<T, char16_t*> || std::is_same_v<T, std::nullptr_t> ||
-    ((std::is_integral_v<T> || std::is_enum_v<T>) && !std::is_same_v<T, bool> && sizeof(T) == 4);
+concept ModuleErrorInsert = std::is_same_v<T, const char16_t*> || std::is_same_v<T, char16_t*> ||
+    std::is_same_v<T, std::nullptr_t> ||
+    ((std::is_integral_v<T> || std::is_enum_v<T>)&&!std::is_same_v<T, bool> && sizeof(T) == 4);
 
 namespace module_errors_detail {
 // The inserts as the message formatter reads them from the argument list: texts as pointers, numbers as 32 bits.

@@ -8,7 +8,6 @@
 #include "foundation/wide_format.h"
 #include "platform/code_page.h"
 
-
 namespace {
 
 void CopyUnits(char16_t* dst, const char16_t* src, std::size_t n) {

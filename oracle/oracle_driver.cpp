@@ -3,10 +3,10 @@
 #include <new>
 
 #include "foundation/error_holder.h"
+#include "foundation/module_errors.h"
 #include "foundation/x_error.h"
 #include "host/export.h"
 #include "host/library_entry.h"
-#include "foundation/module_errors.h"
 #include "oracle/oracle_connection.h"
 #include "oracle/oracle_record_description.h"
 #include "oracle/oracle_table.h"

@@ -16,20 +16,20 @@ class CDriverOra : public CDriver {
 
 class COracleDriver final : public CDriverOra {
  public:
-  void DeletingDestructor(std::uint32_t flags) override { DestroyAs(this, flags); }  // slot 39
-  int bGetNativeTypeList(void* value) override;                                                      // slot 23
-  void* pCreateNativeTextValue(CErrorHolder* holder, RuntimeWord type) override;                      // slot 45
-  void* pCreateParameterBinding(RuntimeWord a, RuntimeWord b) override;                                 // slot 46
-  void* pCreateParameter(RuntimeWord a, RuntimeWord b) override;                                        // slot 47
-  CRecordDescription* pCreateDescription(CConnection* connection, CErrorHolder* holder) override;    // slot 48
+  void DeletingDestructor(std::uint32_t flags) override { DestroyAs(this, flags); }                // slot 39
+  int bGetNativeTypeList(void* value) override;                                                    // slot 23
+  void* pCreateNativeTextValue(CErrorHolder* holder, RuntimeWord type) override;                   // slot 45
+  void* pCreateParameterBinding(RuntimeWord a, RuntimeWord b) override;                            // slot 46
+  void* pCreateParameter(RuntimeWord a, RuntimeWord b) override;                                   // slot 47
+  CRecordDescription* pCreateDescription(CConnection* connection, CErrorHolder* holder) override;  // slot 48
   CTable* pCreateTable(IHostFileDescription* description, CConnection* connection,
-                       CErrorHolder* holder) override;                                               // slot 50
-  void* pCreateColumnBinding(RuntimeWord a, RuntimeWord b) override;                                    // slot 52
-  void* pCreateSqlRewriter(RuntimeWord a, RuntimeWord b) override;                                      // slot 53
-  CRecordDescription* pCreateDescriptionFor(const char16_t* name, CConnection* connection) override; // slot 56
-  CConnection* pCreateConnection(const char16_t* text, IHostConnectionDescription* description) override; // slot 61
-  int bListCatalog(void* value, CConnection* connection, std::uint32_t flags) override;             // slot 64
-  int bDescribeTable(std::uint32_t* found, const char16_t* name, CConnection* connection) override;  // slot 65
+                       CErrorHolder* holder) override;                                                     // slot 50
+  void* pCreateColumnBinding(RuntimeWord a, RuntimeWord b) override;                                       // slot 52
+  void* pCreateSqlRewriter(RuntimeWord a, RuntimeWord b) override;                                         // slot 53
+  CRecordDescription* pCreateDescriptionFor(const char16_t* name, CConnection* connection) override;       // slot 56
+  CConnection* pCreateConnection(const char16_t* text, IHostConnectionDescription* description) override;  // slot 61
+  int bListCatalog(void* value, CConnection* connection, std::uint32_t flags) override;                    // slot 64
+  int bDescribeTable(std::uint32_t* found, const char16_t* name, CConnection* connection) override;        // slot 65
   int bGetReferentialLinks(CConnection* connection, RuntimeWord second, RuntimeWord third, void* value,
-                           std::uint32_t flags) override;                                            // slot 66
+                           std::uint32_t flags) override;  // slot 66
 };

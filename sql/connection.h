@@ -46,31 +46,31 @@ class CConnection : public CRefCounted {
   virtual int nFlag8();  // answers 1
   virtual int bIsDbmsKind2();
   virtual int bTimeOperandFlag();  // answers 0
-  virtual int nFlag11();  // answers 0
-  virtual int bNullsSortFirst();  // answers 1
-  virtual int bIsOci8();  // answers 0
-  virtual int nFlag14();  // answers 1
+  virtual int nFlag11();           // answers 0
+  virtual int bNullsSortFirst();   // answers 1
+  virtual int bIsOci8();           // answers 0
+  virtual int nFlag14();           // answers 1
   // 15: 0; 1 when index names of composite keys are qualified by the table name
   virtual int bQualifiesIndexNames();
   virtual int bOpenAgain(CErrorHolder* holder, const char16_t* name);  // bOpen again
   virtual const char16_t* pszGetRecordLockOption();
-  virtual int bBeginTransaction(CErrorHolder* holder);  // "BEGIN"
-  virtual int bCommitTransaction(CErrorHolder* holder);  // "COMMIT"
+  virtual int bBeginTransaction(CErrorHolder* holder);     // "BEGIN"
+  virtual int bCommitTransaction(CErrorHolder* holder);    // "COMMIT"
   virtual int bRollbackTransaction(CErrorHolder* holder);  // "ROLLBACK"
   virtual CTransaction* pNewTransaction();
   virtual int bLockRows(CErrorHolder* holder, std::uintptr_t lockArgument);  // answers 0
-  virtual int bLockTable(CErrorHolder* holder, std::uintptr_t tableName);  // "LOCK TABLE <name>"
+  virtual int bLockTable(CErrorHolder* holder, std::uintptr_t tableName);    // "LOCK TABLE <name>"
   virtual int bSelectForUpdate(CErrorHolder* holder, const char16_t* statement);
   // 25: error 8 naming the file (the third argument); the second and fourth are not read
   virtual int bReportNotSupported(CErrorHolder* holder, std::uintptr_t ignored, std::uintptr_t file,
                                   std::uintptr_t extra);
-  virtual int nReserved26();  // answers 0
+  virtual int nReserved26();                                          // answers 0
   virtual std::uint32_t nGetErrorCategory(std::uint32_t nativeCode);  // answers 0
   // (28 to 30: the dialect operations, built with the dialect fragments)
   virtual void AddErrorDetails(CXError& error);
-  virtual int nFlag32();  // answers 0
-  virtual int bIsUntypedServerType(std::uint32_t serverType);  // answers 0
-  virtual int bExecuteSql(CErrorHolder* holder, const char16_t* text);  // answers 0
+  virtual int nFlag32();                                                    // answers 0
+  virtual int bIsUntypedServerType(std::uint32_t serverType);               // answers 0
+  virtual int bExecuteSql(CErrorHolder* holder, const char16_t* text);      // answers 0
   virtual int bExecuteLockSql(CErrorHolder* holder, const char16_t* text);  // as bExecuteSql
   virtual int bExecuteSqlFetch(CErrorHolder* holder, void* value, std::uint32_t flag,
                                const char16_t* text);  // answers 0

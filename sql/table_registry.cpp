@@ -5,9 +5,9 @@
 #include "engine/table/table.h"
 #include "foundation/clone_map.h"
 #include "foundation/error_holder.h"
+#include "foundation/module_errors.h"
 #include "host/host_objects.h"
 #include "host/library_entry.h"
-#include "foundation/module_errors.h"
 #include "sql/driver_services.h"
 
 std::uint32_t nHashHandleKey(std::uint64_t key) { return static_cast<std::uint32_t>(key); }

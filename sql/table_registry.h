@@ -35,10 +35,9 @@ class CTableRegistry : public CRefCounted {
 
   virtual std::uint32_t nSlot2();  // answers 2
   virtual std::uint32_t nSlot3();  // answers 2
-  virtual void CopyFrom(CTableRegistry* source, CHashTable& cloneMap, IHostKeyTranslator* translator,
-                        RuntimeWord a, RuntimeWord b);
-  virtual CTableRegistry* pClone(CHashTable& cloneMap, IHostKeyTranslator* translator, RuntimeWord a,
-                                 RuntimeWord b);
+  virtual void CopyFrom(CTableRegistry* source, CHashTable& cloneMap, IHostKeyTranslator* translator, RuntimeWord a,
+                        RuntimeWord b);
+  virtual CTableRegistry* pClone(CHashTable& cloneMap, IHostKeyTranslator* translator, RuntimeWord a, RuntimeWord b);
   // 6: the driver's table factory with the record description, the connection and the holder.
   virtual CTable* pCreateTable(CConnection* connection, IHostFileDescription* description, CErrorHolder* holder);
 

@@ -2,8 +2,8 @@
 
 #include <new>
 
-#include "foundation/x_error.h"
 #include "foundation/module_errors.h"
+#include "foundation/x_error.h"
 #include "sql/connection.h"
 
 namespace {

@@ -20,11 +20,11 @@ class CTransaction : public CRefCounted {
   explicit CTransaction(CConnection* owner);
   ~CTransaction() override;  // releases the inner level
 
-  virtual int bDetach();  // answers 1
-  virtual int bSetOnServiceContext();  // answers 1
-  virtual int bResume();  // answers 1
-  virtual int bBeginLevel(CErrorHolder* holder);  // the connection's bBeginTransaction
-  virtual int bCommitLevel(CErrorHolder* holder);  // the connection's bCommitTransaction
+  virtual int bDetach();                             // answers 1
+  virtual int bSetOnServiceContext();                // answers 1
+  virtual int bResume();                             // answers 1
+  virtual int bBeginLevel(CErrorHolder* holder);     // the connection's bBeginTransaction
+  virtual int bCommitLevel(CErrorHolder* holder);    // the connection's bCommitTransaction
   virtual int bRollbackLevel(CErrorHolder* holder);  // the connection's bRollbackTransaction
 
   // Stores the name and begins this level; the result becomes the active flag.

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <map>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <string>
 
@@ -77,4 +78,12 @@ inline void ExpectSlotComments(const std::string& header, const std::map<std::st
     }
   }
   for (const auto& entry : commented) EXPECT_EQ(compiled.count(entry.first), 1u) << header << ": " << entry.first;
+}
+
+// The compiled slots fill 0 to count - 1 without a hole or a shared slot.
+inline void ExpectSlotsFromZeroTo(const std::map<std::string, std::size_t>& compiled, std::size_t count) {
+  std::set<std::size_t> used;
+  for (const auto& entry : compiled) used.insert(entry.second);
+  EXPECT_EQ(used.size(), count);
+  EXPECT_EQ(used.empty() ? 0 : *used.rbegin() + 1, count);
 }

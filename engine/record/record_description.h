@@ -23,47 +23,47 @@ class CRecordDescription : public IHostFileDescription {
   CRecordDescription& operator=(const CRecordDescription&) = delete;
 
   // ---- the runtime's file-description interface ----
-  std::uint32_t nGetInterfaceLevel() override;              // slot 0: 6
-  std::int32_t nSlot1() override;                           // slot 1: 1
-  std::int32_t nSlot2() override;                           // slot 2: -1
-  std::int32_t nSlot3() override;                           // slot 3: -1
-  void Slot4() override;                                    // slot 4
-  std::uint32_t AddExternalRef() override;                  // slot 5
-  std::uint32_t nReleaseExternal() override;                // slot 6
-  const char16_t* pszGetName() override;                    // slot 7
-  const char16_t* pszGetNameAgain() override;               // slot 8
-  const char16_t* pszGetEmptyText() override;               // slot 9
-  std::uint32_t nGetRecordSize() override;                  // slot 10
-  std::uint32_t nGetFullSize() override;                    // slot 11
-  std::uint32_t nGetItemCount() override;                   // slot 12
-  std::uint32_t nGetKeyCount() override;                    // slot 13
-  std::uint32_t nGetLargeItemCount() override;              // slot 14
-  std::uint32_t nGetColumnCount() override;                 // slot 15
-  void* piGetItem(std::uint32_t index) override;            // slot 16
-  void* piFindItem(const char16_t* name) override;          // slot 17
-  void* piGetKey(std::uint32_t index) override;             // slot 18
-  void* piGetLargeItem(std::uint32_t index) override;       // slot 19
-  std::int32_t nSlot20() override;                          // slot 20: 1
-  const char16_t* pszGetSqlTableName() override;            // slot 21
-  void* piGetIdentifyingKey() override;                     // slot 22
-  const char16_t* pszGetSecondaryName() override;           // slot 23
-  const char16_t* pszGetTertiaryName() override;           // slot 24
-  const char16_t* pszGetOwnerName() override;               // slot 25
-  const char16_t* pszGetDatabaseName() override;            // slot 26
-  virtual std::int32_t nSlot27();                           // slot 27: 0
-  virtual std::int32_t nSlot28();                           // slot 28: 0
-  virtual std::int32_t nSlot29();                           // slot 29: 1
-  virtual void Slot30();                                    // slot 30: nothing, as 31 to 39
-  virtual void Slot31();  // slot 31
-  virtual void Slot32();  // slot 32
-  virtual void Slot33();  // slot 33
-  virtual void Slot34();  // slot 34
-  virtual void Slot35();  // slot 35
-  virtual void Slot36();  // slot 36
-  virtual void Slot37();  // slot 37
-  virtual void Slot38();  // slot 38
-  virtual void Slot39();  // slot 39
-  virtual void DeletingDestructor(std::uint32_t flags);    // slot 40
+  std::uint32_t nGetInterfaceLevel() override;           // slot 0: 6
+  std::int32_t nSlot1() override;                        // slot 1: 1
+  std::int32_t nSlot2() override;                        // slot 2: -1
+  std::int32_t nSlot3() override;                        // slot 3: -1
+  void Slot4() override;                                 // slot 4
+  std::uint32_t AddExternalRef() override;               // slot 5
+  std::uint32_t nReleaseExternal() override;             // slot 6
+  const char16_t* pszGetName() override;                 // slot 7
+  const char16_t* pszGetNameAgain() override;            // slot 8
+  const char16_t* pszGetEmptyText() override;            // slot 9
+  std::uint32_t nGetRecordSize() override;               // slot 10
+  std::uint32_t nGetFullSize() override;                 // slot 11
+  std::uint32_t nGetItemCount() override;                // slot 12
+  std::uint32_t nGetKeyCount() override;                 // slot 13
+  std::uint32_t nGetLargeItemCount() override;           // slot 14
+  std::uint32_t nGetColumnCount() override;              // slot 15
+  void* piGetItem(std::uint32_t index) override;         // slot 16
+  void* piFindItem(const char16_t* name) override;       // slot 17
+  void* piGetKey(std::uint32_t index) override;          // slot 18
+  void* piGetLargeItem(std::uint32_t index) override;    // slot 19
+  std::int32_t nSlot20() override;                       // slot 20: 1
+  const char16_t* pszGetSqlTableName() override;         // slot 21
+  void* piGetIdentifyingKey() override;                  // slot 22
+  const char16_t* pszGetSecondaryName() override;        // slot 23
+  const char16_t* pszGetTertiaryName() override;         // slot 24
+  const char16_t* pszGetOwnerName() override;            // slot 25
+  const char16_t* pszGetDatabaseName() override;         // slot 26
+  virtual std::int32_t nSlot27();                        // slot 27: 0
+  virtual std::int32_t nSlot28();                        // slot 28: 0
+  virtual std::int32_t nSlot29();                        // slot 29: 1
+  virtual void Slot30();                                 // slot 30: nothing, as 31 to 39
+  virtual void Slot31();                                 // slot 31
+  virtual void Slot32();                                 // slot 32
+  virtual void Slot33();                                 // slot 33
+  virtual void Slot34();                                 // slot 34
+  virtual void Slot35();                                 // slot 35
+  virtual void Slot36();                                 // slot 36
+  virtual void Slot37();                                 // slot 37
+  virtual void Slot38();                                 // slot 38
+  virtual void Slot39();                                 // slot 39
+  virtual void DeletingDestructor(std::uint32_t flags);  // slot 40
   // The Oracle class loads the description from the catalog; the generic one cannot and answers 0.
   virtual int bLoad(std::uintptr_t argument);
 

@@ -3,11 +3,11 @@
 #include <memory>
 #include <new>
 
-#include "host/host_objects.h"
 #include "foundation/error_holder.h"
 #include "foundation/host_locale.h"
 #include "foundation/module_errors.h"
 #include "foundation/reference_guard.h"
+#include "host/host_objects.h"
 #include "sql/connection.h"
 #include "sql/driver_services.h"
 
@@ -60,9 +60,7 @@ std::uint32_t CTable::nReleaseExternal() {
   return nDropOneOfTwoCounts(m_nExternalCount, m_nRefCount, [this] { DeletingDestructor(1); });
 }
 
-const char16_t* CTable::pszGetName() const {
-  return m_pRecordDescription ? m_pRecordDescription->pszGetName() : u"";
-}
+const char16_t* CTable::pszGetName() const { return m_pRecordDescription ? m_pRecordDescription->pszGetName() : u""; }
 
 int CTable::nNotAvailable(std::uint32_t point) {
   RaiseNotAvailable(m_pErrorHolder, ERROR_UNIT_TABLE, point, m_pConnection, pszGetName());
@@ -166,7 +164,9 @@ int CTable::bCheckItem(std::uint32_t, RuntimeWord, std::uint32_t, std::uint32_t)
   return nNotAvailable(TABLE_POINT_NOT_BUILT);
 }
 int CTable::bSavePosition(std::uint32_t) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
-int CTable::bCheckItemValue(RuntimeWord, const char16_t*, std::uint32_t) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
+int CTable::bCheckItemValue(RuntimeWord, const char16_t*, std::uint32_t) {
+  return nNotAvailable(TABLE_POINT_NOT_BUILT);
+}
 int CTable::bReadCurrentContext(RuntimeWord, std::uint32_t, std::uint32_t) {
   return nNotAvailable(TABLE_POINT_NOT_BUILT);
 }

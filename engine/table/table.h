@@ -51,8 +51,8 @@ class CTable {
   virtual int bModifyRecord(RuntimeWord key, std::uint32_t mode, RuntimeWord argument);
   virtual int bRead(const char16_t* context, std::uint32_t direction, std::uint32_t flags, std::uint32_t a,
                     RuntimeWord out, std::uint32_t b);
-  virtual int bReadInContext(const char16_t* context, std::uint32_t a, RuntimeWord b, std::uint32_t c,
-                             std::uint32_t d, RuntimeWord e, std::uint32_t f);
+  virtual int bReadInContext(const char16_t* context, std::uint32_t a, RuntimeWord b, std::uint32_t c, std::uint32_t d,
+                             RuntimeWord e, std::uint32_t f);
   virtual int bSeekOnKey(const char16_t* context, RuntimeWord a, std::uint32_t b, std::uint32_t c, std::uint32_t d,
                          RuntimeWord e, std::uint32_t f, std::uint32_t g);
   virtual int bResetContext(const char16_t* context);
@@ -62,14 +62,14 @@ class CTable {
   virtual int bTestRecordLockDefault(RuntimeWord a);  // answers 1
   virtual int bGoToRecord(const char16_t* context, RuntimeWord a, std::uint32_t b, RuntimeWord c, std::uint32_t d,
                           RuntimeWord sqlQuery);
-  virtual int bIsReadOnly(RuntimeWord out);  // writes 0, answers 1
+  virtual int bIsReadOnly(RuntimeWord out);                               // writes 0, answers 1
   virtual int bSupportsTransactions(RuntimeWord out, RuntimeWord value);  // writes 1, answers 1
   virtual int bGetRecordFlags(RuntimeWord key, RuntimeWord outFlags);
   virtual int bNotSupportedC(RuntimeWord a, RuntimeWord b, std::uint32_t c, RuntimeWord d);
-  virtual int bExecuteQuery(std::uint32_t* hasRows, const char16_t* context, RuntimeWord sqlQuery,
-                            std::uint32_t flags, RuntimeWord keySource);
+  virtual int bExecuteQuery(std::uint32_t* hasRows, const char16_t* context, RuntimeWord sqlQuery, std::uint32_t flags,
+                            RuntimeWord keySource);
   virtual int bRestorePosition(RuntimeWord position, std::uint32_t flags);
-  virtual void SetIdentifierSource(void* source);  // the registry
+  virtual void SetIdentifierSource(void* source);                                        // the registry
   virtual int bUnlockRecord(IHostConnectionDescription* connection, RuntimeWord value);  // nothing here
   virtual CTable* pClone(CHashTable& cloneMap, RuntimeWord a, RuntimeWord b);
 
@@ -119,8 +119,8 @@ class CTable {
   int bIsPending() const { return 0; }
   int bQueryReportsRows() const { return 0; }
   IHostFileDescription* pGetWorkingDescription();  // with an external reference
-  void RenameSqlContext(const char16_t*) {}      // no "__SQL" context exists outside query mode
-  void ReleaseAllContexts() {}                   // no record context is ever made yet
+  void RenameSqlContext(const char16_t*) {}        // no "__SQL" context exists outside query mode
+  void ReleaseAllContexts() {}                     // no record context is ever made yet
   void NotifyOtherTables(std::uint32_t, const char16_t*, std::uint32_t) {}
 
   // ---- counts ----

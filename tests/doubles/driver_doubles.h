@@ -10,14 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "driver/driver.h"
 #include "engine/record/record_description.h"
 #include "engine/table/table.h"
 #include "foundation/error_holder.h"
+#include "foundation/module_errors.h"
 #include "foundation/x_error.h"
-#include "driver/driver.h"
 #include "host/host_value.h"
 #include "host/library_entry.h"
-#include "foundation/module_errors.h"
 #include "sql/connection.h"
 
 namespace doubles {

@@ -101,12 +101,11 @@ TEST(DriverSlotsTest, EveryCommentNamesTheCompiledSlot) {
   };
   ExpectSlotComments("driver/driver.h", compiled);
   // Every virtual operation of the header is in the map, so none goes unchecked.
-  for (const std::string& name : VirtualNames(SourceText("driver/driver.h"))) EXPECT_EQ(compiled.count(name), 1u) << name;
+  for (const std::string& name : VirtualNames(SourceText("driver/driver.h"))) {
+    EXPECT_EQ(compiled.count(name), 1u) << name;
+  }
   // The table has no holes and nothing after the last slot: 68 operations, 0 to 67.
-  std::set<std::size_t> used;
-  for (const auto& entry : compiled) used.insert(entry.second);
-  EXPECT_EQ(used.size(), 68u);
-  EXPECT_EQ(*used.rbegin(), 67u);
+  ExpectSlotsFromZeroTo(compiled, 68);
 }
 
 #undef QZ_OP
@@ -114,11 +113,21 @@ TEST(DriverSlotsTest, EveryCommentNamesTheCompiledSlot) {
 
 TEST(DriverSlotsTest, TheOracleDriverOverridesInTheirSlots) {
   const std::map<std::string, std::size_t> compiled = {
-      QZ_OP(bListDatabases),         QZ_OP(DeletingDestructor),   QZ_OP(bGetNativeTypeList),
-      QZ_OP(pCreateNativeTextValue), QZ_OP(pCreateParameterBinding), QZ_OP(pCreateParameter),
-      QZ_OP(pCreateDescription),     QZ_OP(pCreateTable),         QZ_OP(pCreateColumnBinding),
-      QZ_OP(pCreateSqlRewriter),     QZ_OP(pCreateDescriptionFor), QZ_OP(pCreateConnection),
-      QZ_OP(bListCatalog),           QZ_OP(bDescribeTable),       QZ_OP(bGetReferentialLinks),
+      QZ_OP(bListDatabases),
+      QZ_OP(DeletingDestructor),
+      QZ_OP(bGetNativeTypeList),
+      QZ_OP(pCreateNativeTextValue),
+      QZ_OP(pCreateParameterBinding),
+      QZ_OP(pCreateParameter),
+      QZ_OP(pCreateDescription),
+      QZ_OP(pCreateTable),
+      QZ_OP(pCreateColumnBinding),
+      QZ_OP(pCreateSqlRewriter),
+      QZ_OP(pCreateDescriptionFor),
+      QZ_OP(pCreateConnection),
+      QZ_OP(bListCatalog),
+      QZ_OP(bDescribeTable),
+      QZ_OP(bGetReferentialLinks),
   };
   ExpectSlotComments("oracle/oracle_driver.h", compiled);
 }

@@ -11,16 +11,16 @@
 #include <thread>
 #include <vector>
 
-#include "engine/table/table.h"
-#include "foundation/error_holder.h"
-#include "host/export.h"
-#include "foundation/x_error.h"
 #include "driver/access_interface.h"
 #include "driver/driver.h"
+#include "driver/table_lookup_cache.h"
+#include "engine/table/table.h"
+#include "foundation/error_holder.h"
+#include "foundation/module_errors.h"
+#include "foundation/x_error.h"
+#include "host/export.h"
 #include "host/host_objects.h"
 #include "host/library_entry.h"
-#include "foundation/module_errors.h"
-#include "driver/table_lookup_cache.h"
 #include "sql/connection.h"
 #include "sql/table_registry.h"
 #include "standin/runtime/runtime_objects.h"
@@ -115,7 +115,9 @@ class DoubleTable : public CTable {
   int bIsReadOnly(RuntimeWord o) override { return Note("bIsReadOnly", o); }
   int bSupportsTransactions(RuntimeWord o, RuntimeWord v) override { return Note("bSupportsTransactions", o, v); }
   int bGetRecordFlags(RuntimeWord k, RuntimeWord o) override { return Note("bGetRecordFlags", k, o); }
-  int bNotSupportedC(RuntimeWord a, RuntimeWord b, U32 c, RuntimeWord d) override { return Note("bNotSupportedC", a, b, c, d); }
+  int bNotSupportedC(RuntimeWord a, RuntimeWord b, U32 c, RuntimeWord d) override {
+    return Note("bNotSupportedC", a, b, c, d);
+  }
   int bExecuteQuery(U32* hasRows, const char16_t* c, RuntimeWord q, U32 f, RuntimeWord v) override {
     if (hasRows) *hasRows = m_script.queryHasRows;
     return Note("bExecuteQuery", hasRows, c, q, f, v);

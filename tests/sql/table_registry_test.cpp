@@ -9,9 +9,9 @@
 #include <future>
 #include <thread>
 
+#include "driver/table_lookup_cache.h"
 #include "foundation/error_holder.h"
 #include "host/library_entry.h"
-#include "driver/table_lookup_cache.h"
 #include "standin/runtime/runtime_objects.h"
 #include "tests/doubles/driver_doubles.h"
 
