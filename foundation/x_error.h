@@ -100,7 +100,7 @@ class CXError {
   // ---- slots 0 to 8 ----
   virtual void Destroy(std::uint32_t flags);                                      // slot 0
   virtual std::int32_t nRelease();                                                // slot 1
-  virtual char16_t* pszDuplicateText(char16_t** field, const char16_t* text);    // slot 2
+  virtual char16_t* pszDuplicateText(char16_t** field, const char16_t* text);     // slot 2
   virtual char16_t* pszReallocText(char16_t** field, std::uint32_t length);       // slot 3
   virtual int bAssignText(char16_t** field, const char16_t* text);                // slot 4
   virtual int bAppendText(char16_t** field, const char16_t* text);                // slot 5

@@ -38,15 +38,9 @@ TEST(ErrorObjectsSlotsTest, EveryCommentNamesTheCompiledSlot) {
   ExpectSlotComments("foundation/error_holder.h", holder, "CErrorHolder");
   ExpectSlotsFromZeroTo(holder, 21);
   const std::map<std::string, std::size_t> error = {
-      QZ_SLOT(CXError, Destroy),
-      QZ_SLOT(CXError, nRelease),
-      QZ_SLOT(CXError, pszDuplicateText),
-      QZ_SLOT(CXError, pszReallocText),
-      QZ_SLOT(CXError, bAssignText),
-      QZ_SLOT(CXError, bAppendText),
-      QZ_SLOT(CXError, FreeText),
-      QZ_SLOT(CXError, AddNestedError),
-      QZ_SLOT(CXError, FreeNestedErrors),
+      QZ_SLOT(CXError, Destroy),        QZ_SLOT(CXError, nRelease),       QZ_SLOT(CXError, pszDuplicateText),
+      QZ_SLOT(CXError, pszReallocText), QZ_SLOT(CXError, bAssignText),    QZ_SLOT(CXError, bAppendText),
+      QZ_SLOT(CXError, FreeText),       QZ_SLOT(CXError, AddNestedError), QZ_SLOT(CXError, FreeNestedErrors),
   };
   ExpectSlotComments("foundation/x_error.h", error, "CXError");
   ExpectSlotsFromZeroTo(error, 9);
