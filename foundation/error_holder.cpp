@@ -4,8 +4,6 @@
 
 #include "foundation/clone_map.h"
 
-SConnectionErrorHooks gstConnectionErrorHooks = {nullptr, nullptr};
-
 CErrorHolder::CErrorHolder() = default;
 
 std::int32_t CErrorHolder::nSlot0() { return 1; }
@@ -75,9 +73,7 @@ std::uint32_t CErrorHolder::nRelease() {
 }
 
 void CErrorHolder::AddDetails(CConnection* connection) {
-  if (connection && !m_nNoDetails && gstConnectionErrorHooks.pfnAddErrorDetails) {
-    gstConnectionErrorHooks.pfnAddErrorDetails(connection, m_error);
-  }
+  if (connection && !m_nNoDetails) AddConnectionErrorDetails(connection, m_error);
 }
 
 void CErrorHolder::RecordError(std::uint32_t code, CXError& error, CConnection* connection) {
@@ -156,10 +152,7 @@ void CErrorHolder::AddStatusError(std::uint32_t status, std::uint32_t a, std::ui
 
 void CErrorHolder::RaiseNativeError(std::uint32_t code, CConnection* connection, std::uint32_t errorCode,
                                     std::uint32_t nativeCode, const char16_t* nativeMessage) {
-  const char16_t* dataSource = nullptr;
-  if (connection && gstConnectionErrorHooks.pfnGetDataSource) {
-    dataSource = gstConnectionErrorHooks.pfnGetDataSource(connection);
-  }
+  const char16_t* dataSource = connection ? pszConnectionDataSource(connection) : nullptr;
   const bool first = !bHasError();
   CModuleError nested;
   CXError& error = first ? static_cast<CXError&>(m_error) : nested;

@@ -13,14 +13,10 @@
 class CConnection;
 class CHashTable;
 
-// What the holder asks of a connection, supplied by the connection layer (the foundation cannot call it directly):
-// its details (the connection's slot 31) appended to an error recorded for it, and its data source text. Null until
-// the connection layer is in use.
-struct SConnectionErrorHooks {
-  void (*pfnAddErrorDetails)(CConnection* connection, CXError& error);
-  const char16_t* (*pfnGetDataSource)(CConnection* connection);
-};
-extern SConnectionErrorHooks gstConnectionErrorHooks;
+// What the holder asks of the connection an error is recorded for, defined by the connection layer (sql/), which
+// the foundation cannot include: its details appended to the error, and its data source text. Never called with null.
+void AddConnectionErrorDetails(CConnection* connection, CXError& error);
+const char16_t* pszConnectionDataSource(CConnection* connection);
 
 inline constexpr std::uint32_t ERROR_CODE_NONE_RECORDED = 0xFFFFFFFF;
 
@@ -32,27 +28,27 @@ class CErrorHolder {
   CErrorHolder& operator=(const CErrorHolder&) = delete;
 
   // ---- the runtime's slots ----
-  virtual std::int32_t nSlot0();                              // 0: 1
-  virtual std::int32_t nSlot1();                              // 1: 1
-  virtual std::int32_t nSlot2();                              // 2: -1
-  virtual std::int32_t nSlot3();                              // 3: -1
-  virtual void Slot4();                                       // 4
-  virtual const char16_t* pszGetUserMessage();                // 5
-  virtual std::uint32_t nGetErrorCode();                      // 6
-  virtual std::uint32_t nGetRecordedCode();                   // 7
-  virtual const char16_t* pszGetFileName();                   // 8
-  virtual const char16_t* pszGetItemName();                   // 9
-  virtual CXError* pGetEmbeddedObject();                      // 10
-  virtual std::uint32_t nGetLevel();                          // 11
-  virtual void Slot12();                                      // 12
-  virtual void Slot13();                                      // 13
-  virtual void Slot14();                                      // 14
-  virtual void Slot15();                                      // 15
-  virtual void Slot16();                                      // 16
-  virtual void Destroy(std::uint32_t flags);                  // 17
-  virtual void Clear();                                       // 18
-  virtual void CopyFrom(CErrorHolder* source, CHashTable& cloneMap);  // 19
-  virtual CErrorHolder* pClone(CHashTable& cloneMap);         // 20
+  virtual std::int32_t nSlot0();                              // slot 0: 1
+  virtual std::int32_t nSlot1();                              // slot 1: 1
+  virtual std::int32_t nSlot2();                              // slot 2: -1
+  virtual std::int32_t nSlot3();                              // slot 3: -1
+  virtual void Slot4();                                       // slot 4
+  virtual const char16_t* pszGetUserMessage();                // slot 5
+  virtual std::uint32_t nGetErrorCode();                      // slot 6
+  virtual std::uint32_t nGetRecordedCode();                   // slot 7
+  virtual const char16_t* pszGetFileName();                   // slot 8
+  virtual const char16_t* pszGetItemName();                   // slot 9
+  virtual CXError* pGetEmbeddedObject();                      // slot 10
+  virtual std::uint32_t nGetLevel();                          // slot 11
+  virtual void Slot12();                                      // slot 12
+  virtual void Slot13();                                      // slot 13
+  virtual void Slot14();                                      // slot 14
+  virtual void Slot15();                                      // slot 15
+  virtual void Slot16();                                      // slot 16
+  virtual void Destroy(std::uint32_t flags);                  // slot 17
+  virtual void Clear();                                       // slot 18
+  virtual void CopyFrom(CErrorHolder* source, CHashTable& cloneMap);  // slot 19
+  virtual CErrorHolder* pClone(CHashTable& cloneMap);         // slot 20
 
   void AddRef() { ++m_nRefCount; }
   std::uint32_t nRelease();

@@ -1,7 +1,6 @@
 #include "foundation/host_locale.h"
 
 #include "foundation/text_utils.h"
-#include "host/host_services.h"
 
 namespace {
 

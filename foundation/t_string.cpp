@@ -8,8 +8,6 @@
 #include "foundation/wide_format.h"
 #include "platform/code_page.h"
 
-const char16_t* gpszClientLibraryPath = nullptr;
-
 namespace {
 
 void CopyUnits(char16_t* dst, const char16_t* src, std::size_t n) {
@@ -149,7 +147,7 @@ int CTString::bEqualsNoCase(const char16_t* text) const {
   return nHostCompareNoCase(m_psz, text) == 0;
 }
 
-int CTString::bEqualsClientPathNoCase() const { return bEqualsNoCase(gpszClientLibraryPath); }
+int CTString::bEqualsClientPathNoCase(const char16_t* clientPath) const { return bEqualsNoCase(clientPath); }
 
 std::uint32_t CTString::nFind(const char16_t* text, std::size_t start) const {
   const std::size_t length = nGetLength();

@@ -14,9 +14,6 @@ inline constexpr std::uint32_t TSTRING_NOT_FOUND = 0xFFFFFFFF;
 struct STStringFormat {};
 inline constexpr STStringFormat TSTRING_FORMAT{};
 
-// The path of the loaded client library, set by the client loader; null until a library is loaded.
-extern const char16_t* gpszClientLibraryPath;
-
 class CTString {
  public:
   CTString() = default;
@@ -45,7 +42,7 @@ class CTString {
   char16_t nGetAt(std::size_t i) const { return m_psz ? m_psz[i] : 0; }
   int bEquals(const char16_t* text) const;
   int bEqualsNoCase(const char16_t* text) const;
-  int bEqualsClientPathNoCase() const;
+  int bEqualsClientPathNoCase(const char16_t* clientPath) const;
   std::uint32_t nFind(const char16_t* text, std::size_t start) const;
   std::uint32_t nFindSemicolon(std::size_t start) const;
   std::uint32_t nCountDots() const;

@@ -98,15 +98,15 @@ class CXError {
   CXError& operator=(const CXError&) = delete;
 
   // ---- slots 0 to 8 ----
-  virtual void Destroy(std::uint32_t flags);                                      // 0
-  virtual std::int32_t nRelease();                                                // 1
-  virtual char16_t* pszDuplicateText(char16_t** field, const char16_t* text);    // 2
-  virtual char16_t* pszReallocText(char16_t** field, std::uint32_t length);       // 3
-  virtual int bAssignText(char16_t** field, const char16_t* text);                // 4
-  virtual int bAppendText(char16_t** field, const char16_t* text);                // 5
-  virtual void FreeText(char16_t** field);                                        // 6
-  virtual void AddNestedError(CXError* source, int bMove, int bKeepUserMessage);  // 7
-  virtual void FreeNestedErrors();                                                // 8
+  virtual void Destroy(std::uint32_t flags);                                      // slot 0
+  virtual std::int32_t nRelease();                                                // slot 1
+  virtual char16_t* pszDuplicateText(char16_t** field, const char16_t* text);     // slot 2
+  virtual char16_t* pszReallocText(char16_t** field, std::uint32_t length);       // slot 3
+  virtual int bAssignText(char16_t** field, const char16_t* text);                // slot 4
+  virtual int bAppendText(char16_t** field, const char16_t* text);                // slot 5
+  virtual void FreeText(char16_t** field);                                        // slot 6
+  virtual void AddNestedError(CXError* source, int bMove, int bKeepUserMessage);  // slot 7
+  virtual void FreeNestedErrors();                                                // slot 8
 
   void AddRef() { ++m_nRefCount; }
   void Clear();

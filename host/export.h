@@ -7,3 +7,6 @@
 #else
 #define QZ_EXPORT __attribute__((visibility("default")))
 #endif
+
+// The driver object for the runtime, with the runtime's reference (defined beside the Oracle driver object).
+extern "C" QZ_EXPORT void* piQueryInterface();

@@ -8,35 +8,39 @@
 
 #include <cstdint>
 
+// A word the runtime hands over and the driver passes on untouched, never reading it: a 64-bit value or a pointer.
+// One name everywhere, so that it is never taken for a runtime value record.
+using RuntimeWord = std::uintptr_t;
+
 // The runtime's description of a connection.
 class IHostConnectionDescription {
  public:
-  virtual std::uint32_t nGetInterfaceVersion() = 0;                        // 0
-  virtual void Slot1() = 0;                                                // 1
-  virtual void Slot2() = 0;                                                // 2
-  virtual void Slot3() = 0;                                                // 3
-  virtual void Slot4() = 0;                                                // 4
-  virtual void AddRef(std::uint32_t a, std::uint32_t b) = 0;              // 5: called with (0, 1)
-  virtual void Release() = 0;                                              // 6
-  virtual const char16_t* pszGetUserId() = 0;                              // 7
-  virtual const char16_t* pszGetPassword() = 0;                            // 8
-  virtual const char16_t* pszGetDataSource() = 0;                          // 9: the server
-  virtual void Slot10() = 0;                                               // 10
-  virtual std::uint32_t nGetAccessMode() = 0;                              // 11: 1 read-only
-  virtual void Slot12() = 0;                                               // 12
-  virtual void Slot13() = 0;                                               // 13
-  virtual const char16_t* pszGetProvider() = 0;                            // 14
-  virtual std::int32_t nGetConnectionTimeout() = 0;                        // 15
-  virtual std::int32_t nGetCommandTimeout() = 0;                           // 16
-  virtual const char16_t* pszGetExtendedInformation() = 0;                 // 17
-  virtual const char16_t* pszGetName() = 0;                                // 18
-  virtual std::uint32_t nGetCursorLocationFlags() = 0;                     // 19: bit 0 server, bit 1 client
-  virtual std::uint32_t nGetNamedParameterFlag() = 0;                      // 20
-  virtual const char16_t* pszGetDatabase() = 0;                            // 21
-  virtual std::int64_t nGetCacheSize() = 0;                                // 22: asked from version 4 on
-  virtual void Slot23() = 0;                                               // 23
-  virtual void Slot24() = 0;                                               // 24
-  virtual const char16_t* pszGetLabel() = 0;                               // 25
+  virtual std::uint32_t nGetInterfaceVersion() = 0;           // slot 0
+  virtual void Slot1() = 0;                                   // slot 1
+  virtual void Slot2() = 0;                                   // slot 2
+  virtual void Slot3() = 0;                                   // slot 3
+  virtual void Slot4() = 0;                                   // slot 4
+  virtual void AddRef(std::uint32_t a, std::uint32_t b) = 0;  // slot 5: called with (0, 1)
+  virtual void Release() = 0;                                 // slot 6
+  virtual const char16_t* pszGetUserId() = 0;                 // slot 7
+  virtual const char16_t* pszGetPassword() = 0;               // slot 8
+  virtual const char16_t* pszGetDataSource() = 0;             // slot 9: the server
+  virtual void Slot10() = 0;                                  // slot 10
+  virtual std::uint32_t nGetAccessMode() = 0;                 // slot 11: 1 read-only
+  virtual void Slot12() = 0;                                  // slot 12
+  virtual void Slot13() = 0;                                  // slot 13
+  virtual const char16_t* pszGetProvider() = 0;               // slot 14
+  virtual std::int32_t nGetConnectionTimeout() = 0;           // slot 15
+  virtual std::int32_t nGetCommandTimeout() = 0;              // slot 16
+  virtual const char16_t* pszGetExtendedInformation() = 0;    // slot 17
+  virtual const char16_t* pszGetName() = 0;                   // slot 18
+  virtual std::uint32_t nGetCursorLocationFlags() = 0;        // slot 19: bit 0 server, bit 1 client
+  virtual std::uint32_t nGetNamedParameterFlag() = 0;         // slot 20
+  virtual const char16_t* pszGetDatabase() = 0;               // slot 21
+  virtual std::int64_t nGetCacheSize() = 0;                   // slot 22: asked from version 4 on
+  virtual void Slot23() = 0;                                  // slot 23
+  virtual void Slot24() = 0;                                  // slot 24
+  virtual const char16_t* pszGetLabel() = 0;                  // slot 25
 };
 
 // The runtime's file-description interface: the description of a table or a query result. The driver's own
@@ -45,33 +49,33 @@ class IHostConnectionDescription {
 // the runtime table description's name.
 class IHostFileDescription {
  public:
-  virtual std::uint32_t nGetInterfaceLevel() = 0;                   // 0
-  virtual std::int32_t nSlot1() = 0;                                // 1
-  virtual std::int32_t nSlot2() = 0;                                // 2
-  virtual std::int32_t nSlot3() = 0;                                // 3
-  virtual void Slot4() = 0;                                         // 4
-  virtual std::uint32_t AddExternalRef() = 0;                       // 5
-  virtual std::uint32_t nReleaseExternal() = 0;                     // 6
-  virtual const char16_t* pszGetName() = 0;                         // 7
-  virtual const char16_t* pszGetNameAgain() = 0;                    // 8
-  virtual const char16_t* pszGetEmptyText() = 0;                    // 9
-  virtual std::uint32_t nGetRecordSize() = 0;                       // 10
-  virtual std::uint32_t nGetFullSize() = 0;                         // 11
-  virtual std::uint32_t nGetItemCount() = 0;                        // 12
-  virtual std::uint32_t nGetKeyCount() = 0;                         // 13
-  virtual std::uint32_t nGetLargeItemCount() = 0;                   // 14
-  virtual std::uint32_t nGetColumnCount() = 0;                      // 15
-  virtual void* piGetItem(std::uint32_t index) = 0;                 // 16
-  virtual void* piFindItem(const char16_t* name) = 0;               // 17
-  virtual void* piGetKey(std::uint32_t index) = 0;                  // 18
-  virtual void* piGetLargeItem(std::uint32_t index) = 0;            // 19
-  virtual std::int32_t nSlot20() = 0;                               // 20
-  virtual const char16_t* pszGetSqlTableName() = 0;                 // 21
-  virtual void* piGetIdentifyingKey() = 0;                          // 22
-  virtual const char16_t* pszGetSecondaryName() = 0;                // 23
-  virtual const char16_t* pszGetTertiaryName() = 0;                 // 24
-  virtual const char16_t* pszGetOwnerName() = 0;                    // 25
-  virtual const char16_t* pszGetDatabaseName() = 0;                 // 26
+  virtual std::uint32_t nGetInterfaceLevel() = 0;         // slot 0
+  virtual std::int32_t nSlot1() = 0;                      // slot 1
+  virtual std::int32_t nSlot2() = 0;                      // slot 2
+  virtual std::int32_t nSlot3() = 0;                      // slot 3
+  virtual void Slot4() = 0;                               // slot 4
+  virtual std::uint32_t AddExternalRef() = 0;             // slot 5
+  virtual std::uint32_t nReleaseExternal() = 0;           // slot 6
+  virtual const char16_t* pszGetName() = 0;               // slot 7
+  virtual const char16_t* pszGetNameAgain() = 0;          // slot 8
+  virtual const char16_t* pszGetEmptyText() = 0;          // slot 9
+  virtual std::uint32_t nGetRecordSize() = 0;             // slot 10
+  virtual std::uint32_t nGetFullSize() = 0;               // slot 11
+  virtual std::uint32_t nGetItemCount() = 0;              // slot 12
+  virtual std::uint32_t nGetKeyCount() = 0;               // slot 13
+  virtual std::uint32_t nGetLargeItemCount() = 0;         // slot 14
+  virtual std::uint32_t nGetColumnCount() = 0;            // slot 15
+  virtual void* piGetItem(std::uint32_t index) = 0;       // slot 16
+  virtual void* piFindItem(const char16_t* name) = 0;     // slot 17
+  virtual void* piGetKey(std::uint32_t index) = 0;        // slot 18
+  virtual void* piGetLargeItem(std::uint32_t index) = 0;  // slot 19
+  virtual std::int32_t nSlot20() = 0;                     // slot 20
+  virtual const char16_t* pszGetSqlTableName() = 0;       // slot 21
+  virtual void* piGetIdentifyingKey() = 0;                // slot 22
+  virtual const char16_t* pszGetSecondaryName() = 0;      // slot 23
+  virtual const char16_t* pszGetTertiaryName() = 0;       // slot 24
+  virtual const char16_t* pszGetOwnerName() = 0;          // slot 25
+  virtual const char16_t* pszGetDatabaseName() = 0;       // slot 26
 };
 
 // The runtime's interface header (slots 0 to 4) where the driver calls none of it.
@@ -90,7 +94,7 @@ class IHostRegistryKey : public IHostObjectHeader {
   virtual void Slot5() = 0;
   virtual void Slot6() = 0;
   virtual void Slot7() = 0;
-  virtual std::uint64_t nGetKey() = 0;  // 8
+  virtual std::uint64_t nGetKey() = 0;  // slot 8
 };
 
 // The runtime's handle of an open file: the file inside its context, and the context.
@@ -98,23 +102,50 @@ class IHostFileHandle : public IHostObjectHeader {
  public:
   virtual void Slot5() = 0;
   virtual void Slot6() = 0;
-  virtual std::uint64_t nGetFileId() = 0;     // 7
-  virtual std::uint64_t nGetContextId() = 0;  // 8
+  virtual std::uint64_t nGetFileId() = 0;     // slot 7
+  virtual std::uint64_t nGetContextId() = 0;  // slot 8
 };
 
 // The runtime's translator of file identifiers when it duplicates a context: 1 with the new key of an old one, 0
 // when the old key has no counterpart in the copy.
 class IHostKeyTranslator : public IHostObjectHeader {
  public:
-  virtual std::int32_t bTranslateKey(std::uint64_t oldKey, std::uint64_t* newKey) = 0;  // 5
+  virtual std::int32_t bTranslateKey(std::uint64_t oldKey, std::uint64_t* newKey) = 0;  // slot 5
 };
 
 // A runtime object handed to an access interface (its query source): named by slot 7, counted by slots 5 and 6;
 // slot 8 answers non-zero while the object still needs its interface (a query run keeps the interface then).
 class IHostNamedObject : public IHostObjectHeader {
  public:
-  virtual void AddExternalRef() = 0;             // 5
-  virtual void ReleaseExternalRef() = 0;         // 6
-  virtual const char16_t* pszGetName() = 0;      // 7
-  virtual std::uint32_t nIsPending() = 0;        // 8
+  virtual void AddExternalRef() = 0;         // slot 5
+  virtual void ReleaseExternalRef() = 0;     // slot 6
+  virtual const char16_t* pszGetName() = 0;  // slot 7
+  virtual std::uint32_t nIsPending() = 0;    // slot 8
+};
+
+// The runtime's SQL query object: slot 19 answers questions about the runtime's libraries.
+class IHostSqlQuery {
+ public:
+  virtual void Slot0() = 0;
+  virtual void Slot1() = 0;
+  virtual void Slot2() = 0;
+  virtual void Slot3() = 0;
+  virtual void Slot4() = 0;
+  virtual void Slot5() = 0;
+  virtual void Slot6() = 0;
+  virtual void Slot7() = 0;
+  virtual void Slot8() = 0;
+  virtual void Slot9() = 0;
+  virtual void Slot10() = 0;
+  virtual void Slot11() = 0;
+  virtual void Slot12() = 0;
+  virtual void Slot13() = 0;
+  virtual void Slot14() = 0;
+  virtual void Slot15() = 0;
+  virtual void Slot16() = 0;
+  virtual void Slot17() = 0;
+  virtual void Slot18() = 0;
+  // Asked with (15, the library, out version): non-zero when the version was written.
+  virtual std::int32_t nQueryLibrary(std::int32_t question, std::int32_t library,
+                                     std::uint32_t* version) = 0;  // slot 19
 };

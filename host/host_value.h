@@ -35,41 +35,43 @@ struct CHostValueHolder {
 // The operation table of a holder class, in slot order. Sizes and lengths are pointer-wide; an out argument is
 // written by the operation. Codes are the HOST_* result codes.
 struct SHostValueOps {
-  void(QZ_HOLDER_CALL* Destroy)(CHostValueHolder* self, std::uint32_t flag);                                  // 0
-  std::int32_t(QZ_HOLDER_CALL* CopyTo)(CHostValueHolder* self, CHostValue* target);                          // 1
-  std::int32_t(QZ_HOLDER_CALL* nGetStorageSize)(CHostValueHolder* self, std::size_t* out);                  // 2
-  std::int32_t(QZ_HOLDER_CALL* nGetStorageAddress)(CHostValueHolder* self, void** out);                     // 3
-  std::int32_t(QZ_HOLDER_CALL* nGet)(CHostValueHolder* self, void* out);                                    // 4
-  std::int32_t(QZ_HOLDER_CALL* nGetSizeWithTerminator)(CHostValueHolder* self, std::size_t* out);           // 5
-  std::int32_t(QZ_HOLDER_CALL* nGetDataPointer)(CHostValueHolder* self, const void** out);                  // 6
-  std::int32_t(QZ_HOLDER_CALL* nCopyWithTerminator)(CHostValueHolder* self, void* destination);             // 7
-  std::int32_t(QZ_HOLDER_CALL* SetFromBuffer)(CHostValueHolder* self, const void* data, std::size_t size);  // 8
-  std::int32_t(QZ_HOLDER_CALL* Set)(CHostValueHolder* self, const void* native);                            // 9
-  std::int32_t(QZ_HOLDER_CALL* nGetNarrowText)(CHostValueHolder* self, const char** out);                   // 10
-  std::int32_t(QZ_HOLDER_CALL* nGetWideText)(CHostValueHolder* self, const char16_t** out);                 // 11
-  std::int32_t(QZ_HOLDER_CALL* nGetLength)(CHostValueHolder* self, std::size_t* out);                       // 12
-  std::int32_t(QZ_HOLDER_CALL* bIsNonNegative)(CHostValueHolder* self);                                      // 13
-  std::int32_t(QZ_HOLDER_CALL* nGetDataSize)(CHostValueHolder* self, std::size_t* out);                     // 14
-  std::int32_t(QZ_HOLDER_CALL* nCopyData)(CHostValueHolder* self, void* destination);                       // 15
-  std::int32_t(QZ_HOLDER_CALL* nIncrement)(CHostValueHolder* self);                                         // 16
-  std::int32_t(QZ_HOLDER_CALL* nDecrement)(CHostValueHolder* self);                                         // 17
-  std::int32_t(QZ_HOLDER_CALL* SetFromNarrow)(CHostValueHolder* self, const char* text, std::ptrdiff_t length);  // 18
-  std::int32_t(QZ_HOLDER_CALL* SetFromNarrowZ)(CHostValueHolder* self, const char* text);                   // 19
-  std::int32_t(QZ_HOLDER_CALL* SetFromWide)(CHostValueHolder* self, const char16_t* text, std::ptrdiff_t size);  // 20
-  std::int32_t(QZ_HOLDER_CALL* SetFromWideZ)(CHostValueHolder* self, const char16_t* text);                 // 21
+  void(QZ_HOLDER_CALL* Destroy)(CHostValueHolder* self, std::uint32_t flag);                                // slot 0
+  std::int32_t(QZ_HOLDER_CALL* CopyTo)(CHostValueHolder* self, CHostValue* target);                         // slot 1
+  std::int32_t(QZ_HOLDER_CALL* nGetStorageSize)(CHostValueHolder* self, std::size_t* out);                  // slot 2
+  std::int32_t(QZ_HOLDER_CALL* nGetStorageAddress)(CHostValueHolder* self, void** out);                     // slot 3
+  std::int32_t(QZ_HOLDER_CALL* nGet)(CHostValueHolder* self, void* out);                                    // slot 4
+  std::int32_t(QZ_HOLDER_CALL* nGetSizeWithTerminator)(CHostValueHolder* self, std::size_t* out);           // slot 5
+  std::int32_t(QZ_HOLDER_CALL* nGetDataPointer)(CHostValueHolder* self, const void** out);                  // slot 6
+  std::int32_t(QZ_HOLDER_CALL* nCopyWithTerminator)(CHostValueHolder* self, void* destination);             // slot 7
+  std::int32_t(QZ_HOLDER_CALL* SetFromBuffer)(CHostValueHolder* self, const void* data, std::size_t size);  // slot 8
+  std::int32_t(QZ_HOLDER_CALL* Set)(CHostValueHolder* self, const void* native);                            // slot 9
+  std::int32_t(QZ_HOLDER_CALL* nGetNarrowText)(CHostValueHolder* self, const char** out);                   // slot 10
+  std::int32_t(QZ_HOLDER_CALL* nGetWideText)(CHostValueHolder* self, const char16_t** out);                 // slot 11
+  std::int32_t(QZ_HOLDER_CALL* nGetLength)(CHostValueHolder* self, std::size_t* out);                       // slot 12
+  std::int32_t(QZ_HOLDER_CALL* bIsNonNegative)(CHostValueHolder* self);                                     // slot 13
+  std::int32_t(QZ_HOLDER_CALL* nGetDataSize)(CHostValueHolder* self, std::size_t* out);                     // slot 14
+  std::int32_t(QZ_HOLDER_CALL* nCopyData)(CHostValueHolder* self, void* destination);                       // slot 15
+  std::int32_t(QZ_HOLDER_CALL* nIncrement)(CHostValueHolder* self);                                         // slot 16
+  std::int32_t(QZ_HOLDER_CALL* nDecrement)(CHostValueHolder* self);                                         // slot 17
+  std::int32_t(QZ_HOLDER_CALL* SetFromNarrow)(CHostValueHolder* self, const char* text,
+                                              std::ptrdiff_t length);                      // slot 18
+  std::int32_t(QZ_HOLDER_CALL* SetFromNarrowZ)(CHostValueHolder* self, const char* text);  // slot 19
+  std::int32_t(QZ_HOLDER_CALL* SetFromWide)(CHostValueHolder* self, const char16_t* text,
+                                            std::ptrdiff_t size);                            // slot 20
+  std::int32_t(QZ_HOLDER_CALL* SetFromWideZ)(CHostValueHolder* self, const char16_t* text);  // slot 21
   std::int32_t(QZ_HOLDER_CALL* SetFromNarrowCp)(CHostValueHolder* self, std::uint32_t codePage, const char* text,
-                                                 std::ptrdiff_t length);                                     // 22
+                                                std::ptrdiff_t length);  // slot 22
   std::int32_t(QZ_HOLDER_CALL* SetFromNarrowZCp)(CHostValueHolder* self, std::uint32_t codePage,
-                                                  const char* text);                                         // 23
-  std::int32_t(QZ_HOLDER_CALL* SetFromWideCp)(CHostValueHolder* self, std::uint32_t codePage,
-                                               const char16_t* text, std::ptrdiff_t size);                   // 24
+                                                 const char* text);  // slot 23
+  std::int32_t(QZ_HOLDER_CALL* SetFromWideCp)(CHostValueHolder* self, std::uint32_t codePage, const char16_t* text,
+                                              std::ptrdiff_t size);  // slot 24
   std::int32_t(QZ_HOLDER_CALL* SetFromWideZCp)(CHostValueHolder* self, std::uint32_t codePage,
-                                                const char16_t* text);                                       // 25
+                                               const char16_t* text);  // slot 25
   std::int32_t(QZ_HOLDER_CALL* SetFromTextEx)(CHostValueHolder* self, const void* text, std::ptrdiff_t length,
-                                               std::uint32_t flags);                                         // 26
-  std::int32_t(QZ_HOLDER_CALL* SetOwnedCopyN)(CHostValueHolder* self, const void* text, std::size_t length);  // 27
-  std::int32_t(QZ_HOLDER_CALL* SetOwnedCopy)(CHostValueHolder* self, const void* text);                     // 28
-  void(QZ_HOLDER_CALL* FreeText)(CHostValueHolder* self);                                                    // 29
+                                              std::uint32_t flags);                                           // slot 26
+  std::int32_t(QZ_HOLDER_CALL* SetOwnedCopyN)(CHostValueHolder* self, const void* text, std::size_t length);  // slot 27
+  std::int32_t(QZ_HOLDER_CALL* SetOwnedCopy)(CHostValueHolder* self, const void* text);                       // slot 28
+  void(QZ_HOLDER_CALL* FreeText)(CHostValueHolder* self);                                                     // slot 29
 };
 inline constexpr std::size_t HOST_VALUE_OPERATION_COUNT = 30;
 static_assert(sizeof(SHostValueOps) == HOST_VALUE_OPERATION_COUNT * sizeof(void*));

@@ -3,9 +3,9 @@
 #include <cstring>
 #include <new>
 
-#include "engine/column_types.h"
 #include "foundation/clone_map.h"
 #include "foundation/t_string.h"
+#include "host/column_type_map.h"
 #include "host/host_result_codes.h"
 #include "host/host_services.h"
 #include "host/host_string.h"

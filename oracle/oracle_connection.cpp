@@ -1,8 +1,8 @@
 #include "oracle/oracle_connection.h"
 
 #include "foundation/error_holder.h"
+#include "foundation/module_errors.h"
 #include "foundation/x_error.h"
-#include "host/module_errors.h"
 
 CConnectionOra::CConnectionOra(const char16_t* name, IHostConnectionDescription* description)
     : CConnection(name, description) {}

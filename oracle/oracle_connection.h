@@ -29,8 +29,8 @@ class COracleConnection : public CConnectionOra {
   int bOpen(CErrorHolder* holder, const char16_t* name) override;
   int bIsConnected() override;
   void Close(CErrorHolder* holder) override;
-  int bNullsSortFirst() override;       // 0: NULL is not sorted before other values
+  int bNullsSortFirst() override;       // NULL is not sorted before other values
   int bIsOci8() override;               // 0 while no client entry set is bound
-  int bQualifiesIndexNames() override;  // 1
+  int bQualifiesIndexNames() override;
   void FillTypeNameTable(CTypeNameTable* table) override;
 };

@@ -3,10 +3,10 @@
 #include <new>
 
 #include "foundation/error_holder.h"
+#include "foundation/module_errors.h"
 #include "foundation/x_error.h"
 #include "host/export.h"
 #include "host/library_entry.h"
-#include "host/module_errors.h"
 #include "oracle/oracle_connection.h"
 #include "oracle/oracle_record_description.h"
 #include "oracle/oracle_table.h"
@@ -30,18 +30,18 @@ int CDriverOra::bListDatabases(void*) { return RaiseNotBuiltLocked(pGetErrorHold
 
 int COracleDriver::bGetNativeTypeList(void*) { return RaiseNotBuiltLocked(pGetErrorHolder()); }
 
-void* COracleDriver::pCreateNativeTextValue(CErrorHolder* holder, DriverArg) {
+void* COracleDriver::pCreateNativeTextValue(CErrorHolder* holder, RuntimeWord) {
   RaiseNotAvailable(holder ? holder : pGetErrorHolder(), ERROR_UNIT_DRIVER, ORACLE_DRIVER_POINT_NOT_BUILT, nullptr,
                     nullptr);
   return nullptr;
 }
 
-void* COracleDriver::pCreateParameterBinding(DriverArg, DriverArg) {
+void* COracleDriver::pCreateParameterBinding(RuntimeWord, RuntimeWord) {
   RaiseNotAvailable(pGetErrorHolder(), ERROR_UNIT_DRIVER, ORACLE_DRIVER_POINT_NOT_BUILT, nullptr, nullptr);
   return nullptr;
 }
 
-void* COracleDriver::pCreateParameter(DriverArg, DriverArg) {
+void* COracleDriver::pCreateParameter(RuntimeWord, RuntimeWord) {
   RaiseNotAvailable(pGetErrorHolder(), ERROR_UNIT_DRIVER, ORACLE_DRIVER_POINT_NOT_BUILT, nullptr, nullptr);
   return nullptr;
 }
@@ -55,12 +55,12 @@ CTable* COracleDriver::pCreateTable(IHostFileDescription* description, CConnecti
   return new (std::nothrow) COracleTable(description, connection, holder);
 }
 
-void* COracleDriver::pCreateColumnBinding(DriverArg, DriverArg) {
+void* COracleDriver::pCreateColumnBinding(RuntimeWord, RuntimeWord) {
   RaiseNotAvailable(pGetErrorHolder(), ERROR_UNIT_DRIVER, ORACLE_DRIVER_POINT_NOT_BUILT, nullptr, nullptr);
   return nullptr;
 }
 
-void* COracleDriver::pCreateSqlRewriter(DriverArg, DriverArg) {
+void* COracleDriver::pCreateSqlRewriter(RuntimeWord, RuntimeWord) {
   RaiseNotAvailable(pGetErrorHolder(), ERROR_UNIT_DRIVER, ORACLE_DRIVER_POINT_NOT_BUILT, nullptr, nullptr);
   return nullptr;
 }
@@ -90,7 +90,7 @@ int COracleDriver::bDescribeTable(std::uint32_t* found, const char16_t* name, CC
   return 1;
 }
 
-int COracleDriver::bGetReferentialLinks(CConnection* connection, DriverArg, DriverArg, void*, std::uint32_t) {
+int COracleDriver::bGetReferentialLinks(CConnection* connection, RuntimeWord, RuntimeWord, void*, std::uint32_t) {
   if (!connection || !connection->bOpen(pGetErrorHolder(), nullptr)) return 0;
   RaiseNotAvailable(pGetErrorHolder(), ERROR_UNIT_DRIVER, ORACLE_DRIVER_POINT_NOT_BUILT, connection, nullptr);
   return 0;

@@ -7,28 +7,29 @@
 // (operation not available) in the driver's holder and answer 0 or null.
 #pragma once
 
-#include "host/driver.h"
+#include "driver/driver.h"
 
 class CDriverOra : public CDriver {
  public:
-  int bListDatabases(void* value) override;  // 28
+  int bListDatabases(void* value) override;  // slot 28
 };
 
-class COracleDriver : public CDriverOra {
+class COracleDriver final : public CDriverOra {
  public:
-  int bGetNativeTypeList(void* value) override;                                                      // 23
-  void* pCreateNativeTextValue(CErrorHolder* holder, DriverArg type) override;                      // 45
-  void* pCreateParameterBinding(DriverArg a, DriverArg b) override;                                 // 46
-  void* pCreateParameter(DriverArg a, DriverArg b) override;                                        // 47
-  CRecordDescription* pCreateDescription(CConnection* connection, CErrorHolder* holder) override;    // 48
+  void DeletingDestructor(std::uint32_t flags) override { DestroyAs(this, flags); }                // slot 39
+  int bGetNativeTypeList(void* value) override;                                                    // slot 23
+  void* pCreateNativeTextValue(CErrorHolder* holder, RuntimeWord type) override;                   // slot 45
+  void* pCreateParameterBinding(RuntimeWord a, RuntimeWord b) override;                            // slot 46
+  void* pCreateParameter(RuntimeWord a, RuntimeWord b) override;                                   // slot 47
+  CRecordDescription* pCreateDescription(CConnection* connection, CErrorHolder* holder) override;  // slot 48
   CTable* pCreateTable(IHostFileDescription* description, CConnection* connection,
-                       CErrorHolder* holder) override;                                               // 50
-  void* pCreateColumnBinding(DriverArg a, DriverArg b) override;                                    // 52
-  void* pCreateSqlRewriter(DriverArg a, DriverArg b) override;                                      // 53
-  CRecordDescription* pCreateDescriptionFor(const char16_t* name, CConnection* connection) override; // 56
-  CConnection* pCreateConnection(const char16_t* text, IHostConnectionDescription* description) override; // 61
-  int bListCatalog(void* value, CConnection* connection, std::uint32_t flags) override;             // 64
-  int bDescribeTable(std::uint32_t* found, const char16_t* name, CConnection* connection) override;  // 65
-  int bGetReferentialLinks(CConnection* connection, DriverArg second, DriverArg third, void* value,
-                           std::uint32_t flags) override;                                            // 66
+                       CErrorHolder* holder) override;                                                     // slot 50
+  void* pCreateColumnBinding(RuntimeWord a, RuntimeWord b) override;                                       // slot 52
+  void* pCreateSqlRewriter(RuntimeWord a, RuntimeWord b) override;                                         // slot 53
+  CRecordDescription* pCreateDescriptionFor(const char16_t* name, CConnection* connection) override;       // slot 56
+  CConnection* pCreateConnection(const char16_t* text, IHostConnectionDescription* description) override;  // slot 61
+  int bListCatalog(void* value, CConnection* connection, std::uint32_t flags) override;                    // slot 64
+  int bDescribeTable(std::uint32_t* found, const char16_t* name, CConnection* connection) override;        // slot 65
+  int bGetReferentialLinks(CConnection* connection, RuntimeWord second, RuntimeWord third, void* value,
+                           std::uint32_t flags) override;  // slot 66
 };

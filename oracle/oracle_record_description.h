@@ -3,7 +3,7 @@
 // not available) in the description's holder and answers 0.
 #pragma once
 
-#include "engine/record_description.h"
+#include "engine/record/record_description.h"
 
 class COracleRecordDescription : public CRecordDescription {
  public:

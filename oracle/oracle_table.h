@@ -3,7 +3,7 @@
 // not built yet, so both keep the generic answers of CTable.
 #pragma once
 
-#include "engine/table.h"
+#include "engine/table/table.h"
 
 class CTableOra : public CTable {
  public:

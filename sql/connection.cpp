@@ -5,16 +5,17 @@
 #include "foundation/code_pages.h"
 #include "foundation/error_holder.h"
 #include "foundation/host_locale.h"
+#include "foundation/module_errors.h"
 #include "foundation/numbers.h"
 #include "foundation/option_text.h"
 #include "foundation/text_utils.h"
 #include "foundation/x_error.h"
-#include "host/driver.h"
 #include "host/host_objects.h"
 #include "host/host_value.h"
 #include "host/library_entry.h"
-#include "host/module_errors.h"
 #include "platform/module.h"
+#include "sql/client_library.h"
+#include "sql/driver_services.h"
 #include "sql/transaction.h"
 
 CTString gstrClientVersionText;
@@ -56,15 +57,6 @@ std::int64_t nParseInt64(const char16_t* text) {
   return value == limit ? INT64_MIN : -static_cast<std::int64_t>(value);
 }
 
-// The connection's error hooks for the error holder, which cannot call this layer directly.
-void AddDetailsHook(CConnection* connection, CXError& error) { connection->AddErrorDetails(error); }
-const char16_t* DataSourceHook(CConnection* connection) { return connection->pszGetDataSource(); }
-
-void InstallErrorHooks() {
-  gstConnectionErrorHooks.pfnAddErrorDetails = AddDetailsHook;
-  gstConnectionErrorHooks.pfnGetDataSource = DataSourceHook;
-}
-
 const char16_t* CodePageText(std::uint32_t codePage, char16_t* buffer) {
   if (codePage == SESSION_CODE_PAGE_UTF16) return u"UTF-16";
   if (codePage == 65001) return u"UTF-8";
@@ -73,9 +65,12 @@ const char16_t* CodePageText(std::uint32_t codePage, char16_t* buffer) {
 
 }  // namespace
 
+// The error holder's questions to a connection (declared by foundation/error_holder.h).
+void AddConnectionErrorDetails(CConnection* connection, CXError& error) { connection->AddErrorDetails(error); }
+const char16_t* pszConnectionDataSource(CConnection* connection) { return connection->pszGetDataSource(); }
+
 CConnection::CConnection(const char16_t* name, IHostConnectionDescription* description)
     : m_nSerialNumber(++gnConnectionSerial), m_pHostDescription(description), m_strName(name) {
-  InstallErrorHooks();
   if (m_pHostDescription) m_pHostDescription->AddRef(0, 1);
   m_nAnsiCodePage = nCharsetToCodePage(nGetHostCharset());
 
@@ -248,7 +243,7 @@ int CConnection::bGetApplicationName(CTString& out) {
 
 int CConnection::bCheckClientLibrary(CErrorHolder* holder) {
   if (m_strClientLibrary.bIsEmpty()) return 1;
-  const char16_t* loaded = gpszClientLibraryPath ? gpszClientLibraryPath : u"";
+  const char16_t* loaded = pszLoadedClientLibraryPath() ? pszLoadedClientLibraryPath() : u"";
   if (m_strClientLibrary.bEqualsNoCase(loaded)) return 1;
   CTString drive, directory, baseName, extension;
   SplitPath(m_strClientLibrary.pszGet(), drive, directory, baseName, extension);
@@ -268,15 +263,14 @@ void CConnection::AddErrorDetails(CXError& error) {
   if (!gstrClientVersionText.bIsEmpty()) error.SetInfo(ERROR_INFO_CLIENT_VERSION, gstrClientVersionText.pszGet());
   if (!m_strServerVersion.bIsEmpty()) error.SetInfo(ERROR_INFO_SERVER_VERSION, m_strServerVersion.pszGet());
 
-  if (gpDriver) gpDriver->FillDumpLabels();
-  auto label = [](std::uint32_t index) { return gpDriver ? gpDriver->pszGetLabel(index) : u""; };
+  auto label = pszCurrentDriverLabel;
   auto line = [&error, &label](std::uint32_t index, const char16_t* value) {
     CTString text(label(index));
     text.Append(value);
     error.AddDebugText(text.pszGet());
   };
   char16_t number[24];
-  if (gpszClientLibraryPath && gpszClientLibraryPath[0]) line(28, gpszClientLibraryPath);
+  if (const char16_t* library = pszLoadedClientLibraryPath(); library && library[0]) line(28, library);
   if (pszGetProvider() && pszGetProvider()[0]) line(14, pszGetProvider());
   line(15, pszGetUserId() ? pszGetUserId() : u"");
   line(13, pszGetDataSource() ? pszGetDataSource() : u"");

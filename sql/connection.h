@@ -16,6 +16,7 @@
 #include "foundation/t_string.h"
 #include "foundation/text_buffer.h"
 
+class CDriver;
 class CErrorHolder;
 class CTransaction;
 class CTypeNameTable;
@@ -32,51 +33,51 @@ extern CTString gstrClientVersionText;
 class CConnection : public CRefCounted {
  public:
   CConnection(const char16_t* name, IHostConnectionDescription* description);
-  ~CConnection() override;                                                          // 0
+  ~CConnection() override;
 
   // ---- operations, in their order (slot 1 is the count's release) ----
-  virtual int bOpen(CErrorHolder* holder, const char16_t* name) = 0;                // 2: connect the session
-  virtual int bIsConnected() = 0;                                                   // 3
-  virtual void Close(CErrorHolder* holder) = 0;                                     // 4
-  virtual int nFlag5();                                                             // 5: 0
-  virtual int nFlag6();                                                             // 6: 1
+  virtual int bOpen(CErrorHolder* holder, const char16_t* name) = 0;  // connect the session
+  virtual int bIsConnected() = 0;
+  virtual void Close(CErrorHolder* holder) = 0;
+  virtual int nFlag5();  // answers 0
+  virtual int nFlag6();  // answers 1
   // 7: 0; when non-zero, the driver releases the tables of the connection after a commit or before a rollback
   virtual int bReleasesTablesAtLevelEnd();
-  virtual int nFlag8();                                                             // 8: 1
-  virtual int bIsDbmsKind2();                                                       // 9
-  virtual int bTimeOperandFlag();                                                   // 10: 0
-  virtual int nFlag11();                                                            // 11: 0
-  virtual int bNullsSortFirst();                                                    // 12: 1
-  virtual int bIsOci8();                                                            // 13: 0
-  virtual int nFlag14();                                                            // 14: 1
+  virtual int nFlag8();  // answers 1
+  virtual int bIsDbmsKind2();
+  virtual int bTimeOperandFlag();  // answers 0
+  virtual int nFlag11();           // answers 0
+  virtual int bNullsSortFirst();   // answers 1
+  virtual int bIsOci8();           // answers 0
+  virtual int nFlag14();           // answers 1
   // 15: 0; 1 when index names of composite keys are qualified by the table name
   virtual int bQualifiesIndexNames();
-  virtual int bOpenAgain(CErrorHolder* holder, const char16_t* name);               // 16: slot 2 again
-  virtual const char16_t* pszGetRecordLockOption();                                 // 17
-  virtual int bBeginTransaction(CErrorHolder* holder);                              // 18: "BEGIN"
-  virtual int bCommitTransaction(CErrorHolder* holder);                             // 19: "COMMIT"
-  virtual int bRollbackTransaction(CErrorHolder* holder);                           // 20: "ROLLBACK"
-  virtual CTransaction* pNewTransaction();                                          // 21
-  virtual int bLockRows(CErrorHolder* holder, std::uintptr_t lockArgument);         // 22: 0
-  virtual int bLockTable(CErrorHolder* holder, std::uintptr_t tableName);           // 23: "LOCK TABLE <name>"
-  virtual int bSelectForUpdate(CErrorHolder* holder, const char16_t* statement);    // 24
+  virtual int bOpenAgain(CErrorHolder* holder, const char16_t* name);  // bOpen again
+  virtual const char16_t* pszGetRecordLockOption();
+  virtual int bBeginTransaction(CErrorHolder* holder);     // "BEGIN"
+  virtual int bCommitTransaction(CErrorHolder* holder);    // "COMMIT"
+  virtual int bRollbackTransaction(CErrorHolder* holder);  // "ROLLBACK"
+  virtual CTransaction* pNewTransaction();
+  virtual int bLockRows(CErrorHolder* holder, std::uintptr_t lockArgument);  // answers 0
+  virtual int bLockTable(CErrorHolder* holder, std::uintptr_t tableName);    // "LOCK TABLE <name>"
+  virtual int bSelectForUpdate(CErrorHolder* holder, const char16_t* statement);
   // 25: error 8 naming the file (the third argument); the second and fourth are not read
   virtual int bReportNotSupported(CErrorHolder* holder, std::uintptr_t ignored, std::uintptr_t file,
                                   std::uintptr_t extra);
-  virtual int nReserved26();                                                        // 26: 0
-  virtual std::uint32_t nGetErrorCategory(std::uint32_t nativeCode);                // 27: 0
+  virtual int nReserved26();                                          // answers 0
+  virtual std::uint32_t nGetErrorCategory(std::uint32_t nativeCode);  // answers 0
   // (28 to 30: the dialect operations, built with the dialect fragments)
-  virtual void AddErrorDetails(CXError& error);                                     // 31
-  virtual int nFlag32();                                                            // 32: 0
-  virtual int bIsUntypedServerType(std::uint32_t serverType);                       // 33: 0
-  virtual int bExecuteSql(CErrorHolder* holder, const char16_t* text);              // 34: 0
-  virtual int bExecuteLockSql(CErrorHolder* holder, const char16_t* text);          // 35: slot 34
+  virtual void AddErrorDetails(CXError& error);
+  virtual int nFlag32();                                                    // answers 0
+  virtual int bIsUntypedServerType(std::uint32_t serverType);               // answers 0
+  virtual int bExecuteSql(CErrorHolder* holder, const char16_t* text);      // answers 0
+  virtual int bExecuteLockSql(CErrorHolder* holder, const char16_t* text);  // as bExecuteSql
   virtual int bExecuteSqlFetch(CErrorHolder* holder, void* value, std::uint32_t flag,
-                               const char16_t* text);                               // 36: 0
+                               const char16_t* text);  // answers 0
   // (37 to 39: the dialect's literal operations, built with the dialect fragments)
-  virtual void OnLevelEnded(CTransaction* transaction);                             // 40: nothing
-  virtual void FillTypeNameTable(CTypeNameTable* table) = 0;                        // 41
-  virtual int ParseServerVersion(void* unused);                                     // 42
+  virtual void OnLevelEnded(CTransaction* transaction);  // nothing
+  virtual void FillTypeNameTable(CTypeNameTable* table) = 0;
+  virtual int ParseServerVersion(void* unused);
 
   // ---- the runtime description's texts ----
   const char16_t* pszGetUserId();
@@ -108,6 +109,10 @@ class CConnection : public CRefCounted {
     --m_nOpenCount;
     return 1;
   }
+  // The driver object whose registry holds the connection (null once it left it): the one that made the tables and
+  // descriptions over it, and the one they give it back through.
+  CDriver* pGetRegistrar() const { return m_pRegistrar; }
+  void SetRegistrar(CDriver* driver) { m_pRegistrar = driver; }
   // The releasable flag is on and no transaction level is active.
   int bCanBeReleased() const;
   int bIsTransactionOpen() const;
@@ -169,6 +174,7 @@ class CConnection : public CRefCounted {
   CTextBufferW m_connectionString{1024};
   std::uint32_t m_bReleasable = 1;
   std::uint32_t m_nOpenCount = 0;
+  CDriver* m_pRegistrar = nullptr;
   CTransaction* m_pTransaction = nullptr;
   std::uint32_t m_nNamedParameterSwitch = 0;
   CTString m_strDatabaseName;

@@ -2,13 +2,13 @@
 
 #include <new>
 
-#include "engine/table.h"
+#include "engine/table/table.h"
 #include "foundation/clone_map.h"
 #include "foundation/error_holder.h"
+#include "foundation/module_errors.h"
 #include "host/host_objects.h"
 #include "host/library_entry.h"
-#include "host/module_errors.h"
-#include "host/table_lookup_cache.h"
+#include "sql/driver_services.h"
 
 std::uint32_t nHashHandleKey(std::uint64_t key) { return static_cast<std::uint32_t>(key); }
 int bHandleKeysDiffer(std::uint64_t a, std::uint64_t b) { return a != b; }
@@ -27,7 +27,7 @@ CTableRegistry::CTableRegistry(CDriver* driver)
     : m_pDriver(driver), m_tables(CObjectHashMap::KEYS_ARE_NUMBERS, ReleaseTableValue) {
   m_tables.SetHashFunction(nHashHandleKey);
   m_tables.SetCompareFunction(bHandleKeysDiffer);
-  m_pErrorHolder = m_pDriver ? m_pDriver->pCreateErrorHolder() : new (std::nothrow) CErrorHolder();
+  m_pErrorHolder = m_pDriver ? pCreateErrorHolderThrough(m_pDriver) : new (std::nothrow) CErrorHolder();
   if (m_pErrorHolder) m_pErrorHolder->AddRef();
 }
 
@@ -46,7 +46,7 @@ std::uint32_t CTableRegistry::nSlot3() { return 2; }
 
 CTable* CTableRegistry::pCreateTable(CConnection* connection, IHostFileDescription* description,
                                      CErrorHolder* holder) {
-  return m_pDriver ? m_pDriver->pCreateTable(description, connection, holder) : nullptr;
+  return pCreateTableThrough(m_pDriver, description, connection, holder);
 }
 
 int CTableRegistry::bInsert(std::uint64_t fileId, CTable* table) {
@@ -145,7 +145,7 @@ void CTableRegistry::CloseAllTables() {
 }
 
 void CTableRegistry::CopyFrom(CTableRegistry* source, CHashTable& cloneMap, IHostKeyTranslator* translator,
-                              DriverArg a, DriverArg b) {
+                              RuntimeWord a, RuntimeWord b) {
   if (!source) return;
   bRegisterClone(cloneMap, source, this);
   if (source->m_pErrorHolder) source->m_pErrorHolder->AddRef();
@@ -166,8 +166,8 @@ void CTableRegistry::CopyFrom(CTableRegistry* source, CHashTable& cloneMap, IHos
   }
 }
 
-CTableRegistry* CTableRegistry::pClone(CHashTable& cloneMap, IHostKeyTranslator* translator, DriverArg a,
-                                       DriverArg b) {
+CTableRegistry* CTableRegistry::pClone(CHashTable& cloneMap, IHostKeyTranslator* translator, RuntimeWord a,
+                                       RuntimeWord b) {
   auto* copy = new (std::nothrow) CTableRegistry(m_pDriver);
   if (!copy) return nullptr;
   try {

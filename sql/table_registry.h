@@ -13,9 +13,11 @@
 
 #include "foundation/ref_counted.h"
 #include "foundation/t_string.h"
-#include "host/driver.h"
+#include "host/host_objects.h"
+#include "sql/object_hash_map.h"
 
 class CConnection;
+class CDriver;
 class CErrorHolder;
 class IHostFileDescription;
 class CTable;
@@ -29,14 +31,13 @@ int bHandleKeysDiffer(std::uint64_t a, std::uint64_t b);
 class CTableRegistry : public CRefCounted {
  public:
   explicit CTableRegistry(CDriver* driver);
-  ~CTableRegistry() override;                                                          // 0
+  ~CTableRegistry() override;
 
-  virtual std::uint32_t nSlot2();                                                      // 2: 2
-  virtual std::uint32_t nSlot3();                                                      // 3: 2
-  virtual void CopyFrom(CTableRegistry* source, CHashTable& cloneMap, IHostKeyTranslator* translator,
-                        DriverArg a, DriverArg b);                                     // 4
-  virtual CTableRegistry* pClone(CHashTable& cloneMap, IHostKeyTranslator* translator, DriverArg a,
-                                 DriverArg b);                                         // 5
+  virtual std::uint32_t nSlot2();  // answers 2
+  virtual std::uint32_t nSlot3();  // answers 2
+  virtual void CopyFrom(CTableRegistry* source, CHashTable& cloneMap, IHostKeyTranslator* translator, RuntimeWord a,
+                        RuntimeWord b);
+  virtual CTableRegistry* pClone(CHashTable& cloneMap, IHostKeyTranslator* translator, RuntimeWord a, RuntimeWord b);
   // 6: the driver's table factory with the record description, the connection and the holder.
   virtual CTable* pCreateTable(CConnection* connection, IHostFileDescription* description, CErrorHolder* holder);
 

@@ -2,8 +2,8 @@
 
 #include <new>
 
+#include "foundation/module_errors.h"
 #include "foundation/x_error.h"
-#include "host/module_errors.h"
 #include "sql/connection.h"
 
 namespace {

@@ -21,14 +21,14 @@ class CErrorHolder;
 class CTransaction : public CRefCounted {
  public:
   explicit CTransaction(CConnection* owner);
-  ~CTransaction() override;                              // 0: releases the inner level
+  ~CTransaction() override;  // releases the inner level
 
-  virtual int bDetach();                                 // 2: 1
-  virtual int bSetOnServiceContext();                    // 3: 1
-  virtual int bResume();                                 // 4: 1
-  virtual int bBeginLevel(CErrorHolder* holder);         // 5: the owner's slot 18
-  virtual int bCommitLevel(CErrorHolder* holder);        // 6: the owner's slot 19
-  virtual int bRollbackLevel(CErrorHolder* holder);      // 7: the owner's slot 20
+  virtual int bDetach();                             // answers 1
+  virtual int bSetOnServiceContext();                // answers 1
+  virtual int bResume();                             // answers 1
+  virtual int bBeginLevel(CErrorHolder* holder);     // the connection's bBeginTransaction
+  virtual int bCommitLevel(CErrorHolder* holder);    // the connection's bCommitTransaction
+  virtual int bRollbackLevel(CErrorHolder* holder);  // the connection's bRollbackTransaction
 
   // Stores the name and begins this level; the result becomes the active flag.
   int bBegin(CErrorHolder* holder, const char16_t* name);

@@ -10,14 +10,14 @@
 #include <string>
 #include <vector>
 
-#include "engine/record_description.h"
-#include "engine/table.h"
+#include "driver/driver.h"
+#include "engine/record/record_description.h"
+#include "engine/table/table.h"
 #include "foundation/error_holder.h"
+#include "foundation/module_errors.h"
 #include "foundation/x_error.h"
-#include "host/driver.h"
 #include "host/host_value.h"
 #include "host/library_entry.h"
-#include "host/module_errors.h"
 #include "sql/connection.h"
 
 namespace doubles {
@@ -103,7 +103,7 @@ class TestTable : public CTable {
     return CTable::bClose();
   }
   void Open() { m_bOpen = 1; }
-  TestTable* pClone(CHashTable&, HostArg, HostArg) override {
+  TestTable* pClone(CHashTable&, RuntimeWord, RuntimeWord) override {
     return new TestTable(m_pRecordDescription, m_pConnection, m_pErrorHolder);
   }
   int closes = 0;
@@ -115,6 +115,7 @@ class TestTable : public CTable {
 class TestDriver : public CDriver {
  public:
   TestDriver() { SetErrorHolder(pCreateErrorHolder()); }
+  void DeletingDestructor(std::uint32_t flags) override { DestroyAs(this, flags); }
 
   CConnection* pCreateConnection(const char16_t* text, IHostConnectionDescription* description) override {
     auto* connection = new TestConnection(text, description, flat);

@@ -7,6 +7,8 @@
 
 #include "foundation/hash_table.h"
 #include "foundation/message_text.h"
+#include "standin/runtime/runtime_objects.h"
+#include "tests/doubles/driver_doubles.h"
 #include "tests/slot_call.h"
 
 namespace {
@@ -27,38 +29,38 @@ std::int32_t Callback(std::uint32_t message, char16_t* buffer, std::uint32_t cap
   return static_cast<std::int32_t>(text.size());
 }
 
-struct Details {
-  int calls = 0;
-  static Details& Instance() {
-    static Details details;
-    return details;
+// A connection whose details are one line, counting how often the holder asks for them.
+class DetailedConnection : public doubles::TestConnection {
+ public:
+  using TestConnection::TestConnection;
+  void AddErrorDetails(CXError& error) override {
+    ++calls;
+    error.AddDebugText(u"details");
   }
+  int calls = 0;
 };
-
-void AddDetails(CConnection*, CXError& error) {
-  ++Details::Instance().calls;
-  error.AddDebugText(u"details");
-}
-const char16_t* DataSource(CConnection*) { return u"ORCL"; }
 
 class ErrorHolderTest : public ::testing::Test {
  protected:
   void SetUp() override {
     gpfnHostMessageCallback = Callback;
-    gstConnectionErrorHooks = {AddDetails, DataSource};
-    Details::Instance().calls = 0;
+    doubles::EnsureLibrary();
+    m_description.SetText(qzrt::ConnectionDescription::kDataSource, u"ORCL");
+    m_connection = new DetailedConnection(u"cnx", reinterpret_cast<IHostConnectionDescription*>(&m_description));
+    m_connection->AddRef();
     m_holder = new CErrorHolder();
     m_holder->AddRef();
   }
   void TearDown() override {
     m_holder->nRelease();
     gpfnHostMessageCallback = nullptr;
-    gstConnectionErrorHooks = {nullptr, nullptr};
+    m_connection->nRelease();
   }
   std::u16string UserMessage() { return CallSlot<const char16_t*>(m_holder, 5); }
 
   CErrorHolder* m_holder = nullptr;
-  CConnection* const m_connection = reinterpret_cast<CConnection*>(0x1000);
+  qzrt::ConnectionDescription m_description;
+  DetailedConnection* m_connection = nullptr;
 };
 
 TEST_F(ErrorHolderTest, FixedSlotsAndEmptyState) {
@@ -95,7 +97,7 @@ TEST_F(ErrorHolderTest, SecondRaiseNestsUnderTheFirst) {
   ASSERT_EQ(held->nGetNestedCount(), 1u);
   EXPECT_EQ(held->pGetNestedError(0)->nGetCode(), 8u);
   // Only the first failure asks the connection for its details.
-  EXPECT_EQ(Details::Instance().calls, 1);
+  EXPECT_EQ(m_connection->calls, 1);
   EXPECT_EQ(std::u16string(held->pszGetDebugText()),
             u"IEQZORA=5.4\r\nModule=<QZORA>\r\nVersion=<17.0.65.0>\r\ndetails");
   std::uint32_t code = 0;
@@ -112,7 +114,7 @@ TEST_F(ErrorHolderTest, SecondRaiseNestsUnderTheFirst) {
 TEST_F(ErrorHolderTest, NoDetailsFlagSkipsRecordAndConnection) {
   m_holder->SetNoDetails(1);
   m_holder->RaiseError(0, ERROR_UNIT_CONNECTION, 1, m_connection, 7, u"T");
-  EXPECT_EQ(Details::Instance().calls, 0);
+  EXPECT_EQ(m_connection->calls, 0);
   EXPECT_EQ(std::u16string(m_holder->pGetEmbeddedObject()->pszGetDebugText()), u"");
 }
 

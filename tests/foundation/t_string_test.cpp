@@ -163,10 +163,8 @@ TEST(TStringTest, CaseFoldingAndComparisonThroughTheRuntime) {
   s.FoldCase();
   EXPECT_EQ(Text(s), u"\u00c9L\u00c8VE");
 
-  gpszClientLibraryPath = u"C:\\Oracle\\OCI.DLL";
-  EXPECT_TRUE(CTString(u"c:\\oracle\\oci.dll").bEqualsClientPathNoCase());
-  gpszClientLibraryPath = nullptr;
-  EXPECT_FALSE(CTString(u"oci.dll").bEqualsClientPathNoCase());
+  EXPECT_TRUE(CTString(u"c:\\oracle\\oci.dll").bEqualsClientPathNoCase(u"C:\\Oracle\\OCI.DLL"));
+  EXPECT_FALSE(CTString(u"oci.dll").bEqualsClientPathNoCase(nullptr));
 }
 
 TEST(TStringTest, ComparisonWithoutARuntime) {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "foundation/error_holder.h"
-#include "host/driver.h"
+#include "driver/driver.h"
 #include "host/host_services.h"
 #include "host/value_file.h"
 #include "host/value_item.h"

@@ -6,9 +6,9 @@
 
 #include <cstring>
 
+#include "engine/record/column_types.h"
 #include "foundation/hash_table.h"
 #include "foundation/t_string.h"
-#include "engine/column_types.h"
 #include "host/host_services.h"
 #include "host/host_string.h"
 #include "tests/host/host_value_fixture.h"

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "foundation/error_holder.h"
-#include "host/module_errors.h"
+#include "foundation/module_errors.h"
 #include "standin/runtime/runtime_objects.h"
 #include "tests/doubles/driver_doubles.h"
 

@@ -8,6 +8,7 @@
 
 #include "foundation/error_holder.h"
 #include "host/host_value.h"
+#include "oracle/client/client_loader.h"
 #include "standin/runtime/runtime_objects.h"
 #include "tests/doubles/driver_doubles.h"
 

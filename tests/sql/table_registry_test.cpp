@@ -9,9 +9,9 @@
 #include <future>
 #include <thread>
 
+#include "driver/table_lookup_cache.h"
 #include "foundation/error_holder.h"
 #include "host/library_entry.h"
-#include "host/table_lookup_cache.h"
 #include "standin/runtime/runtime_objects.h"
 #include "tests/doubles/driver_doubles.h"
 #include "tests/support/lock_held_elsewhere.h"

@@ -1,4 +1,4 @@
-#include "host/table_lookup_cache.h"
+#include "driver/table_lookup_cache.h"
 
 std::uint64_t gnCachedContextId = 0;
 std::uint64_t gnCachedFileId = 0;

@@ -1,6 +1,6 @@
-#include "host/object_hash_map.h"
+#include "sql/object_hash_map.h"
 
-#include "engine/table.h"
+#include "engine/table/table.h"
 #include "foundation/text_utils.h"
 
 std::uint32_t nHashTextKey(std::uint64_t key) { return CTable::nHashName(pszOfTextKey(key)); }

@@ -11,17 +11,17 @@
 #include <thread>
 #include <vector>
 
-#include "host/access_interface.h"
-#include "host/driver.h"
+#include "driver/access_interface.h"
+#include "driver/driver.h"
 #include "host/library_entry.h"
-#include "host/table_lookup_cache.h"
+#include "driver/table_lookup_cache.h"
 #include "standin/runtime/runtime_objects.h"
 #include "tests/doubles/driver_doubles.h"
 #include "tests/slot_call.h"
 
 namespace {
 
-using HV = HostValue;
+using HV = RuntimeWord;
 
 constexpr int kThreads = 4;
 constexpr int kRounds = 2000;
@@ -38,7 +38,7 @@ enum : std::size_t { kInterfaceRelease = 6, kOpen = 15, kClose = 17, kUnlockTabl
 class OpenableTable : public doubles::TestTable {
  public:
   using TestTable::TestTable;
-  int bOpen(std::uint32_t, HostArg) override {
+  int bOpen(std::uint32_t, RuntimeWord) override {
     Open();
     return 1;
   }

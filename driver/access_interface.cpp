@@ -1,47 +1,22 @@
-#include "host/access_interface.h"
+#include "driver/access_interface.h"
 
 #include <tuple>
 #include <vector>
 
-#include "engine/table.h"
+#include "driver/driver.h"
+#include "driver/table_lookup_cache.h"
+#include "engine/table/table.h"
 #include "foundation/error_holder.h"
 #include "foundation/hash_table.h"
-#include "host/driver.h"
+#include "foundation/module_errors.h"
+#include "foundation/reference_guard.h"
 #include "host/host_objects.h"
 #include "host/library_entry.h"
-#include "host/module_errors.h"
-#include "host/table_lookup_cache.h"
 #include "platform/critical_section.h"
 #include "sql/connection.h"
 #include "sql/table_registry.h"
 
 std::uint32_t gnSqlEngineLibraryVersion = 0;
-
-// The runtime's SQL query object: slot 19 answers questions about the runtime's libraries.
-class IHostSqlQuery {
- public:
-  virtual void Slot0() = 0;
-  virtual void Slot1() = 0;
-  virtual void Slot2() = 0;
-  virtual void Slot3() = 0;
-  virtual void Slot4() = 0;
-  virtual void Slot5() = 0;
-  virtual void Slot6() = 0;
-  virtual void Slot7() = 0;
-  virtual void Slot8() = 0;
-  virtual void Slot9() = 0;
-  virtual void Slot10() = 0;
-  virtual void Slot11() = 0;
-  virtual void Slot12() = 0;
-  virtual void Slot13() = 0;
-  virtual void Slot14() = 0;
-  virtual void Slot15() = 0;
-  virtual void Slot16() = 0;
-  virtual void Slot17() = 0;
-  virtual void Slot18() = 0;
-  // Asked with (15, the library, out version): non-zero when the version was written.
-  virtual std::int32_t nQueryLibrary(std::int32_t question, std::int32_t library, std::uint32_t* version) = 0;
-};
 
 namespace {
 
@@ -56,6 +31,18 @@ constexpr const char16_t* kModuleName = u"QZORA";
 
 constexpr std::uint32_t ERROR_UNKNOWN_HANDLE = 19;
 constexpr std::uint32_t ERROR_LIBRARY_VERSION = 16;
+
+// Identification points of the access interface's own raises.
+enum : std::uint32_t {
+  INTERFACE_POINT_NO_LIBRARY_VERSION = 1,
+  INTERFACE_POINT_LIBRARY_TOO_OLD = 2,
+  INTERFACE_POINT_NOT_AVAILABLE_B = 3,
+  INTERFACE_POINT_NOT_AVAILABLE_C = 4,
+  INTERFACE_POINT_NOT_AVAILABLE_D = 5,
+  INTERFACE_POINT_NOT_AVAILABLE_A = 6,
+  INTERFACE_POINT_UNKNOWN_HANDLE = 7,
+  INTERFACE_POINT_PROBE_UNKNOWN_HANDLE = 8,
+};
 
 // How a position runs (the frame and its variants of the access interface's design).
 enum class EStep {
@@ -88,102 +75,88 @@ struct ToTable;
   };
 
 using U32 = std::uint32_t;
-using HV = HostValue;
 using Text = const char16_t*;
 
 QZ_POSITION(8, Lookup, [](CTable& t) { return static_cast<std::int32_t>(t.bIsOpen()); })
-QZ_POSITION(10, Frame, [](CTable& t, HV out, HV b) { return t.bSupportsTransactions(out, b); })
-QZ_POSITION(12, FindOrCreate, [](CTable& t, U32 a, HV b) { return t.bTableReady(a, b); })
-QZ_POSITION(13, OpenForCreate, [](CTable& t, U32 a, HV b) { return t.bOpenOrCreate(a, b); })
+QZ_POSITION(10, Frame, [](CTable& t, RuntimeWord out, RuntimeWord b) { return t.bSupportsTransactions(out, b); })
+QZ_POSITION(12, FindOrCreate, [](CTable& t, U32 a, RuntimeWord b) { return t.bTableReady(a, b); })
+QZ_POSITION(13, OpenForCreate, [](CTable& t, U32 a, RuntimeWord b) { return t.bOpenOrCreate(a, b); })
 // Creates and opens, dropping an existing table first: the constant 1 is the drop-first argument.
-QZ_POSITION(14, OpenForCreate, [](CTable& t, HV a) { return t.bCreateAndOpen(a, 1); })
-QZ_POSITION(15, Open, [](CTable& t, U32 a, HV b) { return t.bOpen(a, b); })
+QZ_POSITION(14, OpenForCreate, [](CTable& t, RuntimeWord a) { return t.bCreateAndOpen(a, 1); })
+QZ_POSITION(15, Open, [](CTable& t, U32 a, RuntimeWord b) { return t.bOpen(a, b); })
 QZ_POSITION(17, Close, [](CTable& t) { return t.bClose(); })
 // Clears the current record; never the operation that adds it as a new row.
 QZ_POSITION(18, Frame, [](CTable& t, U32 flags, U32 mode) { return t.bClearRecord(flags, mode); })
-QZ_POSITION(19, Frame, [](CTable& t, HV key, U32 flags, U32 mode) { return t.bSaveRecord(key, flags, mode); })
-QZ_POSITION(20, Frame, [](CTable& t, HV a, U32 b) { return t.bNotSupportedA(a, b); })
-QZ_POSITION(21, Frame, [](CTable& t, HV key, U32 mode) { return t.bDeleteRecord(key, mode); })
-QZ_POSITION(22, Frame, [](CTable& t, HV key, U32 flags, U32 mode) { return t.bWriteRecord(key, flags, mode); })
-QZ_POSITION(23, FrameRename, [](CTable& t, Text c, HV a, U32 b, U32 d, U32 e, HV f, U32 g, U32 h) {
+QZ_POSITION(19, Frame, [](CTable& t, RuntimeWord key, U32 flags, U32 mode) { return t.bSaveRecord(key, flags, mode); })
+QZ_POSITION(20, Frame, [](CTable& t, RuntimeWord a, U32 b) { return t.bNotSupportedA(a, b); })
+QZ_POSITION(21, Frame, [](CTable& t, RuntimeWord key, U32 mode) { return t.bDeleteRecord(key, mode); })
+QZ_POSITION(22, Frame, [](CTable& t, RuntimeWord key, U32 flags, U32 mode) { return t.bWriteRecord(key, flags, mode); })
+QZ_POSITION(23, FrameRename, [](CTable& t, Text c, RuntimeWord a, U32 b, U32 d, U32 e, RuntimeWord f, U32 g, U32 h) {
   return t.bSeekOnKey(c, a, b, d, e, f, g, h);
 })
 QZ_POSITION(24, Frame, [](CTable& t) { return t.bNotSupportedB(); })
-QZ_POSITION(25, Frame, [](CTable& t, HV key, U32 mode, HV a) { return t.bModifyRecord(key, mode, a); })
-QZ_POSITION(26, FrameRename, [](CTable& t, Text c, U32 direction, U32 flags, U32 a, HV out, U32 b) {
+QZ_POSITION(25, Frame,
+            [](CTable& t, RuntimeWord key, U32 mode, RuntimeWord a) { return t.bModifyRecord(key, mode, a); })
+QZ_POSITION(26, FrameRename, [](CTable& t, Text c, U32 direction, U32 flags, U32 a, RuntimeWord out, U32 b) {
   return t.bRead(c, direction, flags, a, out, b);
 })
-QZ_POSITION(27, FrameRename, [](CTable& t, Text c, U32 a, HV b, U32 d, U32 e, HV f, U32 g) {
+QZ_POSITION(27, FrameRename, [](CTable& t, Text c, U32 a, RuntimeWord b, U32 d, U32 e, RuntimeWord f, U32 g) {
   return t.bReadInContext(c, a, b, d, e, f, g);
 })
-QZ_POSITION(28, Frame, [](CTable& t, U32 mode, HV previous) { return t.bLockTable(mode, previous); })
+QZ_POSITION(28, Frame, [](CTable& t, U32 mode, RuntimeWord previous) { return t.bLockTable(mode, previous); })
 QZ_POSITION(29, Frame, [](CTable& t) { return t.bUnlockTable(); })
-QZ_POSITION(30, Frame, [](CTable& t, HV a, U32 b, HV c) { return t.bTestRecordLock(a, b, c); })
-QZ_POSITION(31, Frame, [](CTable& t, HV a) { return t.bTestRecordLockDefault(a); })
-QZ_POSITION(32, FrameRename, [](CTable& t, Text c, HV out) { return t.bGetOutOfRange(c, out); })
+QZ_POSITION(30, Frame, [](CTable& t, RuntimeWord a, U32 b, RuntimeWord c) { return t.bTestRecordLock(a, b, c); })
+QZ_POSITION(31, Frame, [](CTable& t, RuntimeWord a) { return t.bTestRecordLockDefault(a); })
+QZ_POSITION(32, FrameRename, [](CTable& t, Text c, RuntimeWord out) { return t.bGetOutOfRange(c, out); })
 QZ_POSITION(33, FrameRename, [](CTable& t, Text c, U32* word, U32* found) { return t.bGetRecordState(c, word, found); })
 QZ_POSITION(34, Frame, [](CTable& t, U32 mode) { return t.bSetLockMode(mode); })
 QZ_POSITION(35, Probe, [](CTable& t) { return t.nTableProbe(); })
-QZ_POSITION(36, Frame, [](CTable& t, HV key, HV out) { return t.bGetRecordFlags(key, out); })
-QZ_POSITION(37, FrameRename, [](CTable& t, Text c, HV a, U32 b, HV d, U32 e, IHostSqlQuery* query) {
-  return t.bGoToRecord(c, a, b, d, e, reinterpret_cast<HV>(query));
+QZ_POSITION(36, Frame, [](CTable& t, RuntimeWord key, RuntimeWord out) { return t.bGetRecordFlags(key, out); })
+QZ_POSITION(37, FrameRename, [](CTable& t, Text c, RuntimeWord a, U32 b, RuntimeWord d, U32 e, IHostSqlQuery* query) {
+  return t.bGoToRecord(c, a, b, d, e, reinterpret_cast<RuntimeWord>(query));
 })
-QZ_POSITION(38, Frame, [](CTable& t, IHostSqlQuery* query, HV value) {
-  return t.bDeleteRecordChecked(reinterpret_cast<HV>(query), value);
+QZ_POSITION(38, Frame, [](CTable& t, IHostSqlQuery* query, RuntimeWord value) {
+  return t.bDeleteRecordChecked(reinterpret_cast<RuntimeWord>(query), value);
 })
 QZ_POSITION(39, FrameRename, [](CTable& t, Text c) { return t.bMarkContextRecord(c); })
 QZ_POSITION(40, FrameOrOne, [](CTable& t, Text c) { return t.bResetContextMark(c); })
-QZ_POSITION(41, Frame, [](CTable& t, U32 a, HV b, U32 c, U32 d) { return t.bCheckItem(a, b, c, d); })
+QZ_POSITION(41, Frame, [](CTable& t, U32 a, RuntimeWord b, U32 c, U32 d) { return t.bCheckItem(a, b, c, d); })
 QZ_POSITION(42, FrameOrOne, [](CTable& t, U32 identifier) { return t.bSavePosition(identifier); })
 // The table takes the value first and the context second.
-QZ_POSITION(43, FrameRename, [](CTable& t, Text c, HV value, U32 a) { return t.bCheckItemValue(value, c, a); })
-QZ_POSITION(44, Frame, [](CTable& t, HV out) { return t.bIsReadOnly(out); })
-QZ_POSITION(45, Frame, [](CTable& t, HV value, U32 a, U32 b) { return t.bReadCurrentContext(value, a, b); })
+QZ_POSITION(43, FrameRename, [](CTable& t, Text c, RuntimeWord value, U32 a) { return t.bCheckItemValue(value, c, a); })
+QZ_POSITION(44, Frame, [](CTable& t, RuntimeWord out) { return t.bIsReadOnly(out); })
+QZ_POSITION(45, Frame, [](CTable& t, RuntimeWord value, U32 a, U32 b) { return t.bReadCurrentContext(value, a, b); })
 // The table takes the out address first and the context second.
 QZ_POSITION(46, FrameRename,
             [](CTable& t, Text c, U32* out, U32 flags) { return t.bGetPositionPerMille(out, c, flags); })
 QZ_POSITION(47, FrameRename, [](CTable& t, Text c, U32 perMille, U32 a, U32 flags) {
   return t.bSetPositionPerMille(c, perMille, a, flags);
 })
-QZ_POSITION(48, Frame, [](CTable& t, U32 index, HV value) { return t.bReadLargeValue(index, value); })
-QZ_POSITION(49, Frame, [](CTable& t, U32 index, HV buffer) { return t.bWriteLargeValue(index, buffer); })
-QZ_POSITION(50, Frame, [](CTable& t, HV out) { return t.bGetRecordBuffer(out); })
-QZ_POSITION(51, Frame, [](CTable& t, HV buffer) { return t.bSetRecordBuffer(buffer); })
-QZ_POSITION(52, Frame, [](CTable& t, U32 index, HV value) { return t.bCallLargeValueSlot(index, value); })
-QZ_POSITION(53, Frame, [](CTable& t, U32 index, HV value) {
+QZ_POSITION(48, Frame, [](CTable& t, U32 index, RuntimeWord value) { return t.bReadLargeValue(index, value); })
+QZ_POSITION(49, Frame, [](CTable& t, U32 index, RuntimeWord buffer) { return t.bWriteLargeValue(index, buffer); })
+QZ_POSITION(50, Frame, [](CTable& t, RuntimeWord out) { return t.bGetRecordBuffer(out); })
+QZ_POSITION(51, Frame, [](CTable& t, RuntimeWord buffer) { return t.bSetRecordBuffer(buffer); })
+QZ_POSITION(52, Frame, [](CTable& t, U32 index, RuntimeWord value) { return t.bCallLargeValueSlot(index, value); })
+QZ_POSITION(53, Frame, [](CTable& t, U32 index, RuntimeWord value) {
   return static_cast<std::int32_t>(t.nGetLargeValueState(index, value));
 })
 QZ_POSITION(54, Frame, [](CTable& t, Text c) { return t.bResetContext(c); })
-QZ_POSITION(55, Frame, [](CTable& t, HV position, U32 flags) { return t.bRestorePosition(position, flags); })
-QZ_POSITION(56, Frame, [](CTable& t, HV a, HV b, U32 c, HV d) { return t.bNotSupportedC(a, b, c, d); })
+QZ_POSITION(55, Frame, [](CTable& t, RuntimeWord position, U32 flags) { return t.bRestorePosition(position, flags); })
+QZ_POSITION(56, Frame,
+            [](CTable& t, RuntimeWord a, RuntimeWord b, U32 c, RuntimeWord d) { return t.bNotSupportedC(a, b, c, d); })
 QZ_POSITION(60, Frame, [](CTable& t) { return t.bDropSharedRowSource(); })
-QZ_POSITION(61, Frame, [](CTable& t, U32 a, U32 b, HV out) { return t.bCompareSavedPositions(a, b, out); })
+QZ_POSITION(61, Frame, [](CTable& t, U32 a, U32 b, RuntimeWord out) { return t.bCompareSavedPositions(a, b, out); })
 QZ_POSITION(64, Frame, [](CTable& t) { return t.bDeleteAll(); })
 // Creates the table in the database and leaves it closed; never the operation that drops it.
 QZ_POSITION(79, Create, [](CTable& t) { return t.bCreate(); })
-QZ_POSITION(81, QueryRun, [](CTable& t, U32* hasRows, Text c, IHostSqlQuery* query, U32 flags, HV value) {
-  return t.bExecuteQuery(hasRows, c, reinterpret_cast<HV>(query), flags, value);
+QZ_POSITION(81, QueryRun, [](CTable& t, U32* hasRows, Text c, IHostSqlQuery* query, U32 flags, RuntimeWord value) {
+  return t.bExecuteQuery(hasRows, c, reinterpret_cast<RuntimeWord>(query), flags, value);
 })
 
 #undef QZ_POSITION
 
 // One reference on a table for the length of an operation, given back however the operation ends.
-class CTableReference {
- public:
-  explicit CTableReference(CTable* table) : m_pTable(table) {}
-  ~CTableReference() {
-    if (m_pTable) m_pTable->nRelease();
-  }
-  CTableReference(const CTableReference&) = delete;
-  CTableReference& operator=(const CTableReference&) = delete;
-  CTable* operator->() const { return m_pTable; }
-  CTable& operator*() const { return *m_pTable; }
-  explicit operator bool() const { return m_pTable != nullptr; }
-  CTable* pGet() const { return m_pTable; }
-
- private:
-  CTable* m_pTable;
-};
+using CTableReference = CReferenceGuard<CTable>;
 
 void ClearTableHolder(CTable& table) {
   if (CErrorHolder* holder = table.pGetErrorHolder()) holder->Clear();
@@ -233,12 +206,8 @@ CAccessInterface::~CAccessInterface() {
 }
 
 std::int32_t CAccessInterface::nRelease() {
-  if (m_nRefCount > 0) --m_nRefCount;
-  if (m_nRefCount == 0 && m_nExternalCount == 0) {
-    DeletingDestructor(1);
-    return 0;
-  }
-  return static_cast<std::int32_t>(m_nRefCount);
+  return static_cast<std::int32_t>(
+      nDropOneOfTwoCounts(m_nRefCount, m_nExternalCount, [this] { DeletingDestructor(1); }));
 }
 
 const char16_t* CAccessInterface::pszGetName() const {
@@ -403,7 +372,7 @@ void CAccessInterface::NotifyTablesOfConnection(IHostConnectionDescription* host
   VisitTables([&](CTable& table) {
     CConnection* connection = table.pGetConnection();
     if (connection && connection->pGetHostDescription() == hostConnectionDescription) {
-      table.bUnlockRecord(hostConnectionDescription, static_cast<HostArg>(value));
+      table.bUnlockRecord(hostConnectionDescription, static_cast<RuntimeWord>(value));
     }
   });
 }
@@ -433,10 +402,10 @@ auto CAccessInterface::RunFrame(IHostFileHandle* handle, A... arguments) {
     } else if constexpr (W::kStep == EStep::Lookup) {
       return Result{0};
     } else if constexpr (W::kStep == EStep::Probe) {
-      Raise(0, 8, m_pConnection, pszGetName(), ERROR_UNKNOWN_HANDLE);
+      Raise(0, INTERFACE_POINT_PROBE_UNKNOWN_HANDLE, m_pConnection, pszGetName(), ERROR_UNKNOWN_HANDLE);
       return Result{0};
     } else {
-      Raise(0, 7, nullptr, pszGetName(), ERROR_UNKNOWN_HANDLE, pszGetName());
+      Raise(0, INTERFACE_POINT_UNKNOWN_HANDLE, nullptr, pszGetName(), ERROR_UNKNOWN_HANDLE, pszGetName());
       return Result{0};
     }
   }
@@ -472,7 +441,7 @@ std::int32_t CAccessInterface::RunOpen(IHostFileHandle* handle, A... arguments) 
   const bool unregister = W::kStep == EStep::Create || (result == 0 && created);
   const bool copyError = result == 0 && (W::kStep == EStep::Create || created);
   if (copyError && m_pErrorHolder) m_pErrorHolder->CopyErrorFrom(table->pGetErrorHolder());
-  if (unregister) UnregisterTable(handle, table.pGet());
+  if (unregister) UnregisterTable(handle, table.Get());
   return result;
 }
 
@@ -503,11 +472,13 @@ std::int32_t CAccessInterface::bCheckSqlEngine(IHostSqlQuery* sqlQuery) {
   // Checked once per driver object; without a driver object nothing records the pass, so every run asks.
   if (!sqlQuery || (m_pDriver && m_pDriver->bIsSqlEngineChecked())) return 1;
   if (!sqlQuery->nQueryLibrary(kLibraryQuestion, kSqlEngineLibrary, &gnSqlEngineLibraryVersion)) {
-    Raise(0, 1, m_pConnection, nullptr, ERROR_LIBRARY_VERSION, kModuleName, kSqlEngineLibraryName);
+    Raise(0, INTERFACE_POINT_NO_LIBRARY_VERSION, m_pConnection, nullptr, ERROR_LIBRARY_VERSION, kModuleName,
+          kSqlEngineLibraryName);
     return 0;
   }
   if (gnSqlEngineLibraryVersion < SQL_ENGINE_MIN_VERSION) {
-    Raise(0, 2, m_pConnection, nullptr, ERROR_LIBRARY_VERSION, kSqlEngineLibraryName, kModuleName);
+    Raise(0, INTERFACE_POINT_LIBRARY_TOO_OLD, m_pConnection, nullptr, ERROR_LIBRARY_VERSION, kSqlEngineLibraryName,
+          kModuleName);
     return 0;
   }
   if (m_pDriver) m_pDriver->SetSqlEngineChecked(1);
@@ -562,24 +533,28 @@ IHostFileDescription* CAccessInterface::piGetRecordDescription() {
   return m_pRecordDescription;
 }
 
-std::int32_t CAccessInterface::bSupportsTransactions(IHostFileHandle* handle, HostValue a, HostValue b) {
+std::int32_t CAccessInterface::bSupportsTransactions(IHostFileHandle* handle, RuntimeWord a, RuntimeWord b) {
   return Dispatch<10>(handle, a, b);
 }
 
 // The operation has no result of its own; 0 tells the runtime plainly that nothing was done.
-std::int32_t CAccessInterface::nNotAvailableA(IHostFileHandle* handle) { return RunNotAvailable(handle, 6); }
+std::int32_t CAccessInterface::nNotAvailableA(IHostFileHandle* handle) {
+  return RunNotAvailable(handle, INTERFACE_POINT_NOT_AVAILABLE_A);
+}
 
-std::int32_t CAccessInterface::bEnsureTable(IHostFileHandle* handle, std::uint32_t a, HostValue b) {
+std::int32_t CAccessInterface::bEnsureTable(IHostFileHandle* handle, std::uint32_t a, RuntimeWord b) {
   return Dispatch<12>(handle, a, b);
 }
 
-std::int32_t CAccessInterface::bOpenOrCreate(IHostFileHandle* handle, std::uint32_t a, HostValue b) {
+std::int32_t CAccessInterface::bOpenOrCreate(IHostFileHandle* handle, std::uint32_t a, RuntimeWord b) {
   return Dispatch<13>(handle, a, b);
 }
 
-std::int32_t CAccessInterface::bCreateAndOpen(IHostFileHandle* handle, HostValue a) { return Dispatch<14>(handle, a); }
+std::int32_t CAccessInterface::bCreateAndOpen(IHostFileHandle* handle, RuntimeWord a) {
+  return Dispatch<14>(handle, a);
+}
 
-std::int32_t CAccessInterface::bOpen(IHostFileHandle* handle, std::uint32_t a, HostValue b) {
+std::int32_t CAccessInterface::bOpen(IHostFileHandle* handle, std::uint32_t a, RuntimeWord b) {
   return Dispatch<15>(handle, a, b);
 }
 
@@ -606,7 +581,7 @@ std::int32_t CAccessInterface::bClose(IHostFileHandle* handle) {
   ClearTableHolder(*table);
   const std::int32_t result = ToTable<17>::Run(*table);
   if (result == 0 && m_pErrorHolder) m_pErrorHolder->CopyErrorFrom(table->pGetErrorHolder());
-  UnregisterTable(handle, table.pGet());
+  UnregisterTable(handle, table.Get());
   SetQuerySource(nullptr);
   return result;
 }
@@ -615,63 +590,63 @@ std::int32_t CAccessInterface::bClearRecord(IHostFileHandle* handle, std::uint32
   return Dispatch<18>(handle, flags, mode);
 }
 
-std::int32_t CAccessInterface::bSaveRecord(IHostFileHandle* handle, HostValue key, std::uint32_t flags,
+std::int32_t CAccessInterface::bSaveRecord(IHostFileHandle* handle, RuntimeWord key, std::uint32_t flags,
                                            std::uint32_t mode) {
   return Dispatch<19>(handle, key, flags, mode);
 }
 
-std::int32_t CAccessInterface::bNotSupportedA(IHostFileHandle* handle, HostValue a, std::uint32_t b) {
+std::int32_t CAccessInterface::bNotSupportedA(IHostFileHandle* handle, RuntimeWord a, std::uint32_t b) {
   return Dispatch<20>(handle, a, b);
 }
 
-std::int32_t CAccessInterface::bDeleteRecord(IHostFileHandle* handle, HostValue key, std::uint32_t mode) {
+std::int32_t CAccessInterface::bDeleteRecord(IHostFileHandle* handle, RuntimeWord key, std::uint32_t mode) {
   return Dispatch<21>(handle, key, mode);
 }
 
-std::int32_t CAccessInterface::bWriteRecord(IHostFileHandle* handle, HostValue key, std::uint32_t flags,
+std::int32_t CAccessInterface::bWriteRecord(IHostFileHandle* handle, RuntimeWord key, std::uint32_t flags,
                                             std::uint32_t mode) {
   return Dispatch<22>(handle, key, flags, mode);
 }
 
-std::int32_t CAccessInterface::bSeekOnKey(IHostFileHandle* handle, const char16_t* context, HostValue a,
-                                          std::uint32_t b, std::uint32_t c, std::uint32_t d, HostValue e,
+std::int32_t CAccessInterface::bSeekOnKey(IHostFileHandle* handle, const char16_t* context, RuntimeWord a,
+                                          std::uint32_t b, std::uint32_t c, std::uint32_t d, RuntimeWord e,
                                           std::uint32_t f, std::uint32_t g) {
   return Dispatch<23>(handle, context, a, b, c, d, e, f, g);
 }
 
 std::int32_t CAccessInterface::bNotSupportedB(IHostFileHandle* handle) { return Dispatch<24>(handle); }
 
-std::int32_t CAccessInterface::bModifyRecord(IHostFileHandle* handle, HostValue key, std::uint32_t mode,
-                                             HostValue argument) {
+std::int32_t CAccessInterface::bModifyRecord(IHostFileHandle* handle, RuntimeWord key, std::uint32_t mode,
+                                             RuntimeWord argument) {
   return Dispatch<25>(handle, key, mode, argument);
 }
 
 std::int32_t CAccessInterface::bRead(IHostFileHandle* handle, const char16_t* context, std::uint32_t direction,
-                                     std::uint32_t flags, std::uint32_t a, HostValue out, std::uint32_t b) {
+                                     std::uint32_t flags, std::uint32_t a, RuntimeWord out, std::uint32_t b) {
   return Dispatch<26>(handle, context, direction, flags, a, out, b);
 }
 
 std::int32_t CAccessInterface::bReadInContext(IHostFileHandle* handle, const char16_t* context, std::uint32_t a,
-                                              HostValue b, std::uint32_t c, std::uint32_t d, HostValue e,
+                                              RuntimeWord b, std::uint32_t c, std::uint32_t d, RuntimeWord e,
                                               std::uint32_t f) {
   return Dispatch<27>(handle, context, a, b, c, d, e, f);
 }
 
-std::int32_t CAccessInterface::bLockTable(IHostFileHandle* handle, std::uint32_t mode, HostValue previousMode) {
+std::int32_t CAccessInterface::bLockTable(IHostFileHandle* handle, std::uint32_t mode, RuntimeWord previousMode) {
   return Dispatch<28>(handle, mode, previousMode);
 }
 
 std::int32_t CAccessInterface::bUnlockTable(IHostFileHandle* handle) { return Dispatch<29>(handle); }
 
-std::int32_t CAccessInterface::bTestRecordLock(IHostFileHandle* handle, HostValue a, std::uint32_t b, HostValue c) {
+std::int32_t CAccessInterface::bTestRecordLock(IHostFileHandle* handle, RuntimeWord a, std::uint32_t b, RuntimeWord c) {
   return Dispatch<30>(handle, a, b, c);
 }
 
-std::int32_t CAccessInterface::bTestRecordLockDefault(IHostFileHandle* handle, HostValue a) {
+std::int32_t CAccessInterface::bTestRecordLockDefault(IHostFileHandle* handle, RuntimeWord a) {
   return Dispatch<31>(handle, a);
 }
 
-std::int32_t CAccessInterface::bGetOutOfRange(IHostFileHandle* handle, const char16_t* context, HostValue out) {
+std::int32_t CAccessInterface::bGetOutOfRange(IHostFileHandle* handle, const char16_t* context, RuntimeWord out) {
   return Dispatch<32>(handle, context, out);
 }
 
@@ -686,17 +661,18 @@ std::int32_t CAccessInterface::bSetLockMode(IHostFileHandle* handle, std::uint32
 
 std::int64_t CAccessInterface::nTableProbe(IHostFileHandle* handle) { return Dispatch<35>(handle); }
 
-std::int32_t CAccessInterface::bGetRecordFlags(IHostFileHandle* handle, HostValue key, HostValue outFlags) {
+std::int32_t CAccessInterface::bGetRecordFlags(IHostFileHandle* handle, RuntimeWord key, RuntimeWord outFlags) {
   return Dispatch<36>(handle, key, outFlags);
 }
 
-std::int32_t CAccessInterface::bGoToRecord(IHostFileHandle* handle, const char16_t* context, HostValue a,
-                                           std::uint32_t b, HostValue c, std::uint32_t d, IHostSqlQuery* sqlQuery) {
+std::int32_t CAccessInterface::bGoToRecord(IHostFileHandle* handle, const char16_t* context, RuntimeWord a,
+                                           std::uint32_t b, RuntimeWord c, std::uint32_t d, IHostSqlQuery* sqlQuery) {
   if (!bCheckSqlEngine(sqlQuery)) return 0;
   return Dispatch<37>(handle, context, a, b, c, d, sqlQuery);
 }
 
-std::int32_t CAccessInterface::bDeleteRecordChecked(IHostFileHandle* handle, IHostSqlQuery* sqlQuery, HostValue value) {
+std::int32_t CAccessInterface::bDeleteRecordChecked(IHostFileHandle* handle, IHostSqlQuery* sqlQuery,
+                                                    RuntimeWord value) {
   if (!bCheckSqlEngine(sqlQuery)) return 0;
   return Dispatch<38>(handle, sqlQuery, value);
 }
@@ -709,7 +685,7 @@ std::int32_t CAccessInterface::bResetContextMark(IHostFileHandle* handle, const 
   return Dispatch<40>(handle, context);
 }
 
-std::int32_t CAccessInterface::bCheckItem(IHostFileHandle* handle, std::uint32_t a, HostValue b, std::uint32_t c,
+std::int32_t CAccessInterface::bCheckItem(IHostFileHandle* handle, std::uint32_t a, RuntimeWord b, std::uint32_t c,
                                           std::uint32_t d) {
   return Dispatch<41>(handle, a, b, c, d);
 }
@@ -718,14 +694,16 @@ std::int32_t CAccessInterface::bSavePosition(IHostFileHandle* handle, std::uint3
   return Dispatch<42>(handle, identifier);
 }
 
-std::int32_t CAccessInterface::bCheckItemValue(IHostFileHandle* handle, const char16_t* context, HostValue value,
+std::int32_t CAccessInterface::bCheckItemValue(IHostFileHandle* handle, const char16_t* context, RuntimeWord value,
                                                std::uint32_t a) {
   return Dispatch<43>(handle, context, value, a);
 }
 
-std::int32_t CAccessInterface::bIsReadOnly(IHostFileHandle* handle, HostValue out) { return Dispatch<44>(handle, out); }
+std::int32_t CAccessInterface::bIsReadOnly(IHostFileHandle* handle, RuntimeWord out) {
+  return Dispatch<44>(handle, out);
+}
 
-std::int32_t CAccessInterface::bReadCurrentContext(IHostFileHandle* handle, HostValue value, std::uint32_t a,
+std::int32_t CAccessInterface::bReadCurrentContext(IHostFileHandle* handle, RuntimeWord value, std::uint32_t a,
                                                    std::uint32_t b) {
   return Dispatch<45>(handle, value, a, b);
 }
@@ -740,27 +718,27 @@ std::int32_t CAccessInterface::bSetPositionPerMille(IHostFileHandle* handle, con
   return Dispatch<47>(handle, context, perMille, a, flags);
 }
 
-std::int32_t CAccessInterface::bReadLargeValue(IHostFileHandle* handle, std::uint32_t index, HostValue value) {
+std::int32_t CAccessInterface::bReadLargeValue(IHostFileHandle* handle, std::uint32_t index, RuntimeWord value) {
   return Dispatch<48>(handle, index, value);
 }
 
-std::int32_t CAccessInterface::bWriteLargeValue(IHostFileHandle* handle, std::uint32_t index, HostValue buffer) {
+std::int32_t CAccessInterface::bWriteLargeValue(IHostFileHandle* handle, std::uint32_t index, RuntimeWord buffer) {
   return Dispatch<49>(handle, index, buffer);
 }
 
-std::int32_t CAccessInterface::bGetRecordBuffer(IHostFileHandle* handle, HostValue out) {
+std::int32_t CAccessInterface::bGetRecordBuffer(IHostFileHandle* handle, RuntimeWord out) {
   return Dispatch<50>(handle, out);
 }
 
-std::int32_t CAccessInterface::bSetRecordBuffer(IHostFileHandle* handle, HostValue buffer) {
+std::int32_t CAccessInterface::bSetRecordBuffer(IHostFileHandle* handle, RuntimeWord buffer) {
   return Dispatch<51>(handle, buffer);
 }
 
-std::int32_t CAccessInterface::bCallLargeValueSlot(IHostFileHandle* handle, std::uint32_t index, HostValue value) {
+std::int32_t CAccessInterface::bCallLargeValueSlot(IHostFileHandle* handle, std::uint32_t index, RuntimeWord value) {
   return Dispatch<52>(handle, index, value);
 }
 
-std::int32_t CAccessInterface::nGetLargeValueState(IHostFileHandle* handle, std::uint32_t index, HostValue value) {
+std::int32_t CAccessInterface::nGetLargeValueState(IHostFileHandle* handle, std::uint32_t index, RuntimeWord value) {
   return Dispatch<53>(handle, index, value);
 }
 
@@ -768,23 +746,29 @@ std::int32_t CAccessInterface::bResetContext(IHostFileHandle* handle, const char
   return Dispatch<54>(handle, context);
 }
 
-std::int32_t CAccessInterface::bRestorePosition(IHostFileHandle* handle, HostValue position, std::uint32_t flags) {
+std::int32_t CAccessInterface::bRestorePosition(IHostFileHandle* handle, RuntimeWord position, std::uint32_t flags) {
   return Dispatch<55>(handle, position, flags);
 }
 
-std::int32_t CAccessInterface::bNotSupportedC(IHostFileHandle* handle, HostValue a, HostValue b, std::uint32_t c,
-                                              HostValue d) {
+std::int32_t CAccessInterface::bNotSupportedC(IHostFileHandle* handle, RuntimeWord a, RuntimeWord b, std::uint32_t c,
+                                              RuntimeWord d) {
   return Dispatch<56>(handle, a, b, c, d);
 }
 
-std::int32_t CAccessInterface::nNotAvailableB(IHostFileHandle* handle) { return RunNotAvailable(handle, 3); }
-std::int32_t CAccessInterface::nNotAvailableC(IHostFileHandle* handle) { return RunNotAvailable(handle, 4); }
-std::int32_t CAccessInterface::nNotAvailableD(IHostFileHandle* handle) { return RunNotAvailable(handle, 5); }
+std::int32_t CAccessInterface::nNotAvailableB(IHostFileHandle* handle) {
+  return RunNotAvailable(handle, INTERFACE_POINT_NOT_AVAILABLE_B);
+}
+std::int32_t CAccessInterface::nNotAvailableC(IHostFileHandle* handle) {
+  return RunNotAvailable(handle, INTERFACE_POINT_NOT_AVAILABLE_C);
+}
+std::int32_t CAccessInterface::nNotAvailableD(IHostFileHandle* handle) {
+  return RunNotAvailable(handle, INTERFACE_POINT_NOT_AVAILABLE_D);
+}
 
 std::int32_t CAccessInterface::bDropSharedRowSource(IHostFileHandle* handle) { return Dispatch<60>(handle); }
 
 std::int32_t CAccessInterface::bCompareSavedPositions(IHostFileHandle* handle, std::uint32_t a, std::uint32_t b,
-                                                      HostValue outEqual) {
+                                                      RuntimeWord outEqual) {
   return Dispatch<61>(handle, a, b, outEqual);
 }
 
@@ -819,7 +803,7 @@ void CAccessInterface::DeletingDestructor(std::uint32_t flags) {
 }
 
 std::int32_t CAccessInterface::bExecuteQuery(std::uint32_t* hasRows, IHostFileHandle* handle, const char16_t* context,
-                                             IHostSqlQuery* sqlQuery, std::uint32_t flags, HostValue value) {
+                                             IHostSqlQuery* sqlQuery, std::uint32_t flags, RuntimeWord value) {
   if (!bCheckSqlEngine(sqlQuery)) return 0;
   platform::CriticalSectionGuard lock(gcsDriverLock);
   std::uint32_t created = 0;
@@ -837,7 +821,7 @@ std::int32_t CAccessInterface::bExecuteQuery(std::uint32_t* hasRows, IHostFileHa
   if (!table->bIsPending()) m_bRenameSqlContext = 1;
   if (result == 0) {
     if (m_pErrorHolder) m_pErrorHolder->CopyErrorFrom(table->pGetErrorHolder());
-    if (!table->bQueryReportsRows()) UnregisterTable(handle, table.pGet());
+    if (!table->bQueryReportsRows()) UnregisterTable(handle, table.Get());
   }
   return result;
 }

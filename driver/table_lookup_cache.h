@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+#include "sql/driver_services.h"
+
 class CTable;
 class CTableRegistry;
 
@@ -15,8 +17,3 @@ extern std::uint64_t gnCachedContextId;
 extern std::uint64_t gnCachedFileId;
 extern CTable* gpCachedTable;
 extern CTableRegistry* gpCachedRegistry;
-
-// Empties the cache when it holds this table.
-void ForgetCachedTable(const CTable* table);
-// Empties the cache when it holds a table found in this registry.
-void ForgetCachedRegistry(const CTableRegistry* registry);

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "host/column_type_map.h"
+
 enum EColumnType : std::uint32_t {
   COLUMN_TYPE_NONE = 0,
   COLUMN_TYPE_AUTO_ID8 = 1,
@@ -37,10 +39,3 @@ enum EColumnType : std::uint32_t {
   COLUMN_TYPE_WTEXT_MEMO = 30,
   COLUMN_TYPE_DECIMAL = 31,
 };
-
-// The runtime type a column type's values cross the interface in; 0 for 0, 8 and unknown codes. The size is not read
-// (callers pass -1).
-std::uint16_t nHostTypeOfColumnType(std::uint32_t columnType, std::int32_t size);
-
-// The column type that holds a runtime type; 0 for a runtime type without one.
-std::uint32_t nColumnTypeFromHostType(std::uint16_t hostType);

@@ -11,27 +11,26 @@
 #include <thread>
 #include <vector>
 
-#include "engine/table.h"
+#include "driver/access_interface.h"
+#include "driver/driver.h"
+#include "driver/table_lookup_cache.h"
+#include "engine/table/table.h"
 #include "foundation/error_holder.h"
+#include "foundation/module_errors.h"
 #include "foundation/x_error.h"
-#include "host/access_interface.h"
-#include "host/driver.h"
+#include "host/export.h"
 #include "host/host_objects.h"
 #include "host/library_entry.h"
-#include "host/module_errors.h"
-#include "host/table_lookup_cache.h"
 #include "sql/connection.h"
 #include "sql/table_registry.h"
 #include "standin/runtime/runtime_objects.h"
 #include "tests/doubles/driver_doubles.h"
 #include "tests/slot_call.h"
 
-extern "C" void* piQueryInterface();
-
 namespace {
 
 using U32 = std::uint32_t;
-using HV = HostValue;
+using HV = RuntimeWord;
 
 // What the doubles saw and what they are to answer.
 struct Script {
@@ -79,50 +78,52 @@ class DoubleTable : public CTable {
     ++m_script.tablesMade;
   }
 
-  int bReadLargeValue(U32 i, HostArg v) override { return Note("bReadLargeValue", i, v); }
-  int bWriteLargeValue(U32 i, HostArg v) override { return Note("bWriteLargeValue", i, v); }
-  int bCreateAndOpen(HostArg v, U32 dropFirst) override { return Opened(Note("bCreateAndOpen", v, dropFirst)); }
+  int bReadLargeValue(U32 i, RuntimeWord v) override { return Note("bReadLargeValue", i, v); }
+  int bWriteLargeValue(U32 i, RuntimeWord v) override { return Note("bWriteLargeValue", i, v); }
+  int bCreateAndOpen(RuntimeWord v, U32 dropFirst) override { return Opened(Note("bCreateAndOpen", v, dropFirst)); }
   int bDropTable() override { return Note("bDropTable"); }
   int bDeleteAll() override { return Note("bDeleteAll"); }
-  int bOpenOrCreate(U32 a, HostArg b) override { return Opened(Note("bOpenOrCreate", a, b)); }
-  int bOpen(U32 a, HostArg b) override { return Opened(Note("bOpen", a, b)); }
+  int bOpenOrCreate(U32 a, RuntimeWord b) override { return Opened(Note("bOpenOrCreate", a, b)); }
+  int bOpen(U32 a, RuntimeWord b) override { return Opened(Note("bOpen", a, b)); }
   int bClose() override {
     m_bOpen = 0;
     return Note("bClose");
   }
-  int bSaveRecord(HostArg k, U32 f, U32 m) override { return Note("bSaveRecord", k, f, m); }
-  int bDeleteRecord(HostArg k, U32 m) override { return Note("bDeleteRecord", k, m); }
-  int bWriteRecord(HostArg k, U32 f, U32 m) override { return Note("bWriteRecord", k, f, m); }
-  int bNotSupportedA(HostArg a, U32 b) override { return Note("bNotSupportedA", a, b); }
+  int bSaveRecord(RuntimeWord k, U32 f, U32 m) override { return Note("bSaveRecord", k, f, m); }
+  int bDeleteRecord(RuntimeWord k, U32 m) override { return Note("bDeleteRecord", k, m); }
+  int bWriteRecord(RuntimeWord k, U32 f, U32 m) override { return Note("bWriteRecord", k, f, m); }
+  int bNotSupportedA(RuntimeWord a, U32 b) override { return Note("bNotSupportedA", a, b); }
   int bNotSupportedB() override { return Note("bNotSupportedB"); }
-  int bModifyRecord(HostArg k, U32 m, HostArg a) override { return Note("bModifyRecord", k, m, a); }
-  int bRead(const char16_t* c, U32 d, U32 f, U32 a, HostArg o, U32 b) override {
+  int bModifyRecord(RuntimeWord k, U32 m, RuntimeWord a) override { return Note("bModifyRecord", k, m, a); }
+  int bRead(const char16_t* c, U32 d, U32 f, U32 a, RuntimeWord o, U32 b) override {
     return Note("bRead", c, d, f, a, o, b);
   }
-  int bReadInContext(const char16_t* c, U32 a, HostArg b, U32 d, U32 e, HostArg f, U32 g) override {
+  int bReadInContext(const char16_t* c, U32 a, RuntimeWord b, U32 d, U32 e, RuntimeWord f, U32 g) override {
     return Note("bReadInContext", c, a, b, d, e, f, g);
   }
-  int bSeekOnKey(const char16_t* c, HostArg a, U32 b, U32 d, U32 e, HostArg f, U32 g, U32 h) override {
+  int bSeekOnKey(const char16_t* c, RuntimeWord a, U32 b, U32 d, U32 e, RuntimeWord f, U32 g, U32 h) override {
     return Note("bSeekOnKey", c, a, b, d, e, f, g, h);
   }
   int bResetContext(const char16_t* c) override { return Note("bResetContext", c); }
-  int bLockTable(U32 m, HostArg p) override { return Note("bLockTable", m, p); }
+  int bLockTable(U32 m, RuntimeWord p) override { return Note("bLockTable", m, p); }
   int bUnlockTable() override { return Note("bUnlockTable"); }
-  int bTestRecordLock(HostArg a, U32 b, HostArg c) override { return Note("bTestRecordLock", a, b, c); }
-  int bTestRecordLockDefault(HostArg a) override { return Note("bTestRecordLockDefault", a); }
-  int bGoToRecord(const char16_t* c, HostArg a, U32 b, HostArg d, U32 e, HostArg q) override {
+  int bTestRecordLock(RuntimeWord a, U32 b, RuntimeWord c) override { return Note("bTestRecordLock", a, b, c); }
+  int bTestRecordLockDefault(RuntimeWord a) override { return Note("bTestRecordLockDefault", a); }
+  int bGoToRecord(const char16_t* c, RuntimeWord a, U32 b, RuntimeWord d, U32 e, RuntimeWord q) override {
     return Note("bGoToRecord", c, a, b, d, e, q);
   }
-  int bIsReadOnly(HostArg o) override { return Note("bIsReadOnly", o); }
-  int bSupportsTransactions(HostArg o, HostArg v) override { return Note("bSupportsTransactions", o, v); }
-  int bGetRecordFlags(HostArg k, HostArg o) override { return Note("bGetRecordFlags", k, o); }
-  int bNotSupportedC(HostArg a, HostArg b, U32 c, HostArg d) override { return Note("bNotSupportedC", a, b, c, d); }
-  int bExecuteQuery(U32* hasRows, const char16_t* c, HostArg q, U32 f, HostArg v) override {
+  int bIsReadOnly(RuntimeWord o) override { return Note("bIsReadOnly", o); }
+  int bSupportsTransactions(RuntimeWord o, RuntimeWord v) override { return Note("bSupportsTransactions", o, v); }
+  int bGetRecordFlags(RuntimeWord k, RuntimeWord o) override { return Note("bGetRecordFlags", k, o); }
+  int bNotSupportedC(RuntimeWord a, RuntimeWord b, U32 c, RuntimeWord d) override {
+    return Note("bNotSupportedC", a, b, c, d);
+  }
+  int bExecuteQuery(U32* hasRows, const char16_t* c, RuntimeWord q, U32 f, RuntimeWord v) override {
     if (hasRows) *hasRows = m_script.queryHasRows;
     return Note("bExecuteQuery", hasRows, c, q, f, v);
   }
-  int bRestorePosition(HostArg p, U32 f) override { return Note("bRestorePosition", p, f); }
-  int bUnlockRecord(IHostConnectionDescription* d, HostArg v) override { return Note("bUnlockRecord", d, v); }
+  int bRestorePosition(RuntimeWord p, U32 f) override { return Note("bRestorePosition", p, f); }
+  int bUnlockRecord(IHostConnectionDescription* d, RuntimeWord v) override { return Note("bUnlockRecord", d, v); }
 
  protected:
   ~DoubleTable() override { ++m_script.tablesDestroyed; }
@@ -162,9 +163,10 @@ class CountingConnection : public doubles::TestConnection {
   Script& m_script;
 };
 
-class TestDriver : public doubles::TestDriver {
+class TestDriver final : public doubles::TestDriver {
  public:
   explicit TestDriver(Script& script) : m_script(script) {}
+  void DeletingDestructor(std::uint32_t flags) override { DestroyAs(this, flags); }
   CConnection* pCreateConnection(const char16_t* text, IHostConnectionDescription* description) override {
     auto* connection = new CountingConnection(text, description, m_script);
     lastConnection = connection;

@@ -2,16 +2,17 @@
 // lock and clear the holder, the error points of its own raises, its registries, exceptions that pass through, and
 // several threads at once. The driver is a test driver whose factories make the connection, description and table
 // doubles; the runtime's objects are the stand-in's.
-#include "host/driver.h"
+#include "driver/driver.h"
 
 #include <gtest/gtest.h>
 
 #include <future>
 #include <thread>
 
-#include "engine/table.h"
+#include "driver/access_interface.h"
+#include "engine/table/table.h"
 #include "foundation/error_holder.h"
-#include "host/access_interface.h"
+#include "host/export.h"
 #include "host/host_value.h"
 #include "host/library_entry.h"
 #include "sql/connection.h"
@@ -21,8 +22,6 @@
 #include "tests/slot_call.h"
 #include "tests/support/lock_held_elsewhere.h"
 
-extern "C" void* piQueryInterface();
-
 namespace {
 
 using D = qzrt::ConnectionDescription;
@@ -31,23 +30,62 @@ using doubles::TestDriver;
 
 // Slot numbers of the driver object.
 enum : std::size_t {
-  kVersion = 0, kMinVersion = 1, kAddRef = 5, kRelease = 6, kClearError = 7, kOpen = 8, kClose = 9,
-  kCopyRegistry = 10, kHolder = 11, kSetStateByName = 12, kGetInterface = 13, kListCatalogOf = 14,
-  kGetDescription = 15, kQueryDefault = 16, kCloseRegistry = 17, kBegin = 18, kCommit = 19, kRollback = 20,
-  kLockTable = 21, kLockRows = 22, kNativeTypes = 23, kNotSupported = 24, kNotAvailable25 = 25,
-  kDescribe = 26, kReferentialLinks = 27, kListDatabases = 28, kSetObject = 29, kStorePair = 30,
-  kNotAvailable31 = 31, kRegistryName = 32, kQuery = 33, kCloseThrough = 34, kStoreValue = 36,
-  kCreateTable = 37, kNotAvailable38 = 38, kFormat = 41, kCreateDescription = 48, kCreateRegistry = 49,
-  kCreateTable50 = 50, kCreateHolder = 54, kDescriptionFor = 56, kNotify = 58, kCreateConnection = 61,
-  kListCatalog = 64, kDescribeTable = 65, kLinks = 66,
+  kVersion = 0,
+  kMinVersion = 1,
+  kAddRef = 5,
+  kRelease = 6,
+  kClearError = 7,
+  kOpen = 8,
+  kClose = 9,
+  kCopyRegistry = 10,
+  kHolder = 11,
+  kSetStateByName = 12,
+  kGetInterface = 13,
+  kListCatalogOf = 14,
+  kGetDescription = 15,
+  kQueryDefault = 16,
+  kCloseRegistry = 17,
+  kBegin = 18,
+  kCommit = 19,
+  kRollback = 20,
+  kLockTable = 21,
+  kLockRows = 22,
+  kNativeTypes = 23,
+  kNotSupported = 24,
+  kNotAvailable25 = 25,
+  kDescribe = 26,
+  kReferentialLinks = 27,
+  kListDatabases = 28,
+  kSetObject = 29,
+  kStorePair = 30,
+  kNotAvailable31 = 31,
+  kRegistryName = 32,
+  kQuery = 33,
+  kCloseThrough = 34,
+  kStoreValue = 36,
+  kCreateTable = 37,
+  kNotAvailable38 = 38,
+  kFormat = 41,
+  kCreateDescription = 48,
+  kCreateRegistry = 49,
+  kCreateTable50 = 50,
+  kCreateHolder = 54,
+  kDescriptionFor = 56,
+  kNotify = 58,
+  kCreateConnection = 61,
+  kListCatalog = 64,
+  kDescribeTable = 65,
+  kLinks = 66,
 };
 
 bool LockFreeForAnotherThread() {
-  return std::async(std::launch::async, [] {
-           if (!gcsDriverLock.TryEnter()) return false;
-           gcsDriverLock.Leave();
-           return true;
-         }).get();
+  return std::async(std::launch::async,
+                    [] {
+                      if (!gcsDriverLock.TryEnter()) return false;
+                      gcsDriverLock.Leave();
+                      return true;
+                    })
+      .get();
 }
 
 class DriverTest : public ::testing::Test {
@@ -265,8 +303,8 @@ TEST_F(DriverTest, LocksAndReportsOnAnOpenConnection) {
   EXPECT_EQ(connection->lockRowsArguments, (std::vector<std::uintptr_t>{42}));
   EXPECT_EQ(CallSlot<int>(driver, kLockTable, Host(), reinterpret_cast<std::uintptr_t>(u"EMP")), 1);
   EXPECT_EQ(connection->statements.back(), u"LOCK TABLE EMP");
-  EXPECT_EQ(CallSlot<int>(driver, kNotSupported, std::uintptr_t{0}, Host(),
-                          reinterpret_cast<std::uintptr_t>(u"F.TXT"), std::uintptr_t{0}),
+  EXPECT_EQ(CallSlot<int>(driver, kNotSupported, std::uintptr_t{0}, Host(), reinterpret_cast<std::uintptr_t>(u"F.TXT"),
+                          std::uintptr_t{0}),
             0);
   EXPECT_EQ(std::u16string(Holder()->pszGetFileName()), u"F.TXT");
   EXPECT_TRUE(doubles::HasIdentification(Holder(), 1, 3));
@@ -279,9 +317,8 @@ TEST_F(DriverTest, NotAvailableSlots) {
   EXPECT_EQ(Holder()->nGetRecordedCode(), 7u);
   EXPECT_TRUE(doubles::HasIdentification(Holder(), 5, 6));
   Holder()->Clear();
-  EXPECT_EQ(CallSlot<int>(driver, kNotAvailable31, std::uintptr_t{0}, std::uintptr_t{0}, std::uintptr_t{0},
-                          u"VALUE.DAT"),
-            0);
+  EXPECT_EQ(
+      CallSlot<int>(driver, kNotAvailable31, std::uintptr_t{0}, std::uintptr_t{0}, std::uintptr_t{0}, u"VALUE.DAT"), 0);
   EXPECT_EQ(std::u16string(Holder()->pszGetFileName()), u"VALUE.DAT");
   EXPECT_TRUE(doubles::HasIdentification(Holder(), 5, 7));
   Soil();
@@ -293,9 +330,8 @@ TEST_F(DriverTest, NotAvailableSlots) {
   EXPECT_FALSE(Soiled());
   EXPECT_TRUE(doubles::HasIdentification(Holder(), 5, 8));
   Soil();
-  EXPECT_EQ(CallSlot<int>(driver, kReferentialLinks, nullptr, std::uintptr_t{0}, std::uintptr_t{0}, Host(), 0u),
-            0);
-  EXPECT_TRUE(Soiled());  // this one never clears the holder
+  EXPECT_EQ(CallSlot<int>(driver, kReferentialLinks, nullptr, std::uintptr_t{0}, std::uintptr_t{0}, Host(), 0u), 0);
+  EXPECT_TRUE(Soiled());                         // this one never clears the holder
   EXPECT_EQ(driver->nGetConnectionCount(), 0u);  // the connections these made went with their request
 }
 
@@ -371,13 +407,13 @@ TEST_F(DriverTest, SlotsThatChangeTheConnectionRegistryHoldTheLock) {
       ++checks;
     };
   };
-  CallSlot<int>(driver, kListCatalogOf, nullptr, Host(), 0u);                                          // 14
+  CallSlot<int>(driver, kListCatalogOf, nullptr, Host(), 0u);                                           // 14
   CallSlot<int>(driver, kReferentialLinks, nullptr, std::uintptr_t{0}, std::uintptr_t{0}, Host(), 0u);  // 27
   CallSlot<int>(driver, kNotAvailable38, std::uintptr_t{0}, Host(), std::uintptr_t{0});                 // 38
   EXPECT_EQ(checks, 3);
   ASSERT_EQ(CallSlot<int>(driver, kOpen, Host()), 1);
   CallSlot<int>(driver, kLockTable, Host(), reinterpret_cast<std::uintptr_t>(u"EMP"));  // 21
-  CallSlot<int>(driver, kLockRows, Host(), std::uintptr_t{0});                         // 22
+  CallSlot<int>(driver, kLockRows, Host(), std::uintptr_t{0});                          // 22
   EXPECT_EQ(checks, 7);
   CallSlot<int>(driver, kClose, Host());
 }
@@ -459,8 +495,7 @@ TEST_F(DriverTest, AccessInterfacesAreRegisteredByTableAndConnection) {
 
   // Creating a table always answers 1; the failed creation stays in the interface's holder.
   qzrt::FileHandle handle(1, 1);
-  EXPECT_EQ(CallSlot<int>(driver, kCreateTable, reinterpret_cast<std::uintptr_t>(&handle), Host(), u"EMP", &table),
-            1);
+  EXPECT_EQ(CallSlot<int>(driver, kCreateTable, reinterpret_cast<std::uintptr_t>(&handle), Host(), u"EMP", &table), 1);
   EXPECT_EQ(first->pGetErrorHolder()->nGetErrorCode(), 8u);
 
   // The runtime's last external reference takes the interface out of the registry.
@@ -488,8 +523,7 @@ TEST_F(DriverTest, QuerySourcesAndQueriesThroughAccessInterfaces) {
   object.SetNumber(qzrt::RuntimeObject::kPending, 1);
   qzrt::FileHandle handle(3, 3);
   CAccessInterface* out = reinterpret_cast<CAccessInterface*>(1);
-  EXPECT_EQ(CallSlot<int>(driver, kQuery, &out, &handle, u"QRY", Host(), std::uintptr_t{0}, 0u, std::uintptr_t{0}),
-            0);
+  EXPECT_EQ(CallSlot<int>(driver, kQuery, &out, &handle, u"QRY", Host(), std::uintptr_t{0}, 0u, std::uintptr_t{0}), 0);
   EXPECT_EQ(out, nullptr);
   EXPECT_EQ(Holder()->nGetErrorCode(), 8u);
   EXPECT_EQ(driver->nGetAccessInterfaceCount(), 1u);

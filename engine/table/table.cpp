@@ -1,15 +1,15 @@
-#include "engine/table.h"
+#include "engine/table/table.h"
 
 #include <memory>
 #include <new>
 
-#include "host/host_objects.h"
 #include "foundation/error_holder.h"
 #include "foundation/host_locale.h"
-#include "host/driver.h"
-#include "host/module_errors.h"
-#include "host/table_lookup_cache.h"
+#include "foundation/module_errors.h"
+#include "foundation/reference_guard.h"
+#include "host/host_objects.h"
 #include "sql/connection.h"
+#include "sql/driver_services.h"
 
 namespace {
 
@@ -53,26 +53,14 @@ void CTable::DeletingDestructor(std::uint32_t flags) {
 }
 
 std::uint32_t CTable::nRelease() {
-  if (m_nRefCount == 0) return 0;
-  if (--m_nRefCount == 0 && m_nExternalCount == 0) {
-    DeletingDestructor(1);
-    return 0;
-  }
-  return m_nRefCount;
+  return nDropOneOfTwoCounts(m_nRefCount, m_nExternalCount, [this] { DeletingDestructor(1); });
 }
 
 std::uint32_t CTable::nReleaseExternal() {
-  if (m_nExternalCount == 0) return 0;
-  if (--m_nExternalCount == 0 && m_nRefCount == 0) {
-    DeletingDestructor(1);
-    return 0;
-  }
-  return m_nExternalCount;
+  return nDropOneOfTwoCounts(m_nExternalCount, m_nRefCount, [this] { DeletingDestructor(1); });
 }
 
-const char16_t* CTable::pszGetName() const {
-  return m_pRecordDescription ? m_pRecordDescription->pszGetName() : u"";
-}
+const char16_t* CTable::pszGetName() const { return m_pRecordDescription ? m_pRecordDescription->pszGetName() : u""; }
 
 int CTable::nNotAvailable(std::uint32_t point) {
   RaiseNotAvailable(m_pErrorHolder, ERROR_UNIT_TABLE, point, m_pConnection, pszGetName());
@@ -80,13 +68,13 @@ int CTable::nNotAvailable(std::uint32_t point) {
 }
 
 int CTable::nSlot1() { return 0; }
-int CTable::bReadLargeValue(std::uint32_t, HostArg) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
-int CTable::bWriteLargeValue(std::uint32_t, HostArg) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
-int CTable::bCreateAndOpen(HostArg, std::uint32_t) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
+int CTable::bReadLargeValue(std::uint32_t, RuntimeWord) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
+int CTable::bWriteLargeValue(std::uint32_t, RuntimeWord) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
+int CTable::bCreateAndOpen(RuntimeWord, std::uint32_t) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
 int CTable::bDropTable() { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
 int CTable::bDeleteAll() { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
-int CTable::bOpenOrCreate(std::uint32_t, HostArg) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
-int CTable::bOpen(std::uint32_t, HostArg) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
+int CTable::bOpenOrCreate(std::uint32_t, RuntimeWord) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
+int CTable::bOpen(std::uint32_t, RuntimeWord) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
 
 int CTable::bClose() {
   // No record context, saved position or shared row source is ever made yet, so resetting the state is only
@@ -95,30 +83,30 @@ int CTable::bClose() {
   return 1;
 }
 
-int CTable::bSaveRecord(HostArg, std::uint32_t, std::uint32_t) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
-int CTable::bDeleteRecord(HostArg, std::uint32_t) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
-int CTable::bWriteRecord(HostArg, std::uint32_t, std::uint32_t) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
-int CTable::bNotSupportedA(HostArg, std::uint32_t) { return nNotAvailable(TABLE_POINT_NOT_SUPPORTED_A); }
+int CTable::bSaveRecord(RuntimeWord, std::uint32_t, std::uint32_t) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
+int CTable::bDeleteRecord(RuntimeWord, std::uint32_t) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
+int CTable::bWriteRecord(RuntimeWord, std::uint32_t, std::uint32_t) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
+int CTable::bNotSupportedA(RuntimeWord, std::uint32_t) { return nNotAvailable(TABLE_POINT_NOT_SUPPORTED_A); }
 int CTable::bNotSupportedB() { return nNotAvailable(TABLE_POINT_NOT_SUPPORTED_B); }
-int CTable::bModifyRecord(HostArg, std::uint32_t, HostArg) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
+int CTable::bModifyRecord(RuntimeWord, std::uint32_t, RuntimeWord) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
 
-int CTable::bRead(const char16_t*, std::uint32_t, std::uint32_t, std::uint32_t, HostArg, std::uint32_t) {
+int CTable::bRead(const char16_t*, std::uint32_t, std::uint32_t, std::uint32_t, RuntimeWord, std::uint32_t) {
   return nNotAvailable(TABLE_POINT_NOT_BUILT);
 }
 
-int CTable::bReadInContext(const char16_t*, std::uint32_t, HostArg, std::uint32_t, std::uint32_t, HostArg,
+int CTable::bReadInContext(const char16_t*, std::uint32_t, RuntimeWord, std::uint32_t, std::uint32_t, RuntimeWord,
                            std::uint32_t) {
   return nNotAvailable(TABLE_POINT_NOT_BUILT);
 }
 
-int CTable::bSeekOnKey(const char16_t*, HostArg, std::uint32_t, std::uint32_t, std::uint32_t, HostArg,
+int CTable::bSeekOnKey(const char16_t*, RuntimeWord, std::uint32_t, std::uint32_t, std::uint32_t, RuntimeWord,
                        std::uint32_t, std::uint32_t) {
   return nNotAvailable(TABLE_POINT_NOT_BUILT);
 }
 
 int CTable::bResetContext(const char16_t*) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
 
-int CTable::bLockTable(std::uint32_t, HostArg) {
+int CTable::bLockTable(std::uint32_t, RuntimeWord) {
   nNotAvailable(TABLE_POINT_LOCK_TABLE);
   if (m_pErrorHolder) m_pErrorHolder->MarkNonFatal();
   return 0;
@@ -126,58 +114,60 @@ int CTable::bLockTable(std::uint32_t, HostArg) {
 
 int CTable::bUnlockTable() { return 1; }
 
-int CTable::bTestRecordLock(HostArg, std::uint32_t, HostArg) {
+int CTable::bTestRecordLock(RuntimeWord, std::uint32_t, RuntimeWord) {
   nNotAvailable(TABLE_POINT_TEST_RECORD_LOCK);
   if (m_pErrorHolder) m_pErrorHolder->MarkNonFatal();
   return 0;
 }
 
-int CTable::bTestRecordLockDefault(HostArg) { return 1; }
+int CTable::bTestRecordLockDefault(RuntimeWord) { return 1; }
 
-int CTable::bGoToRecord(const char16_t*, HostArg, std::uint32_t, HostArg, std::uint32_t, HostArg) {
+int CTable::bGoToRecord(const char16_t*, RuntimeWord, std::uint32_t, RuntimeWord, std::uint32_t, RuntimeWord) {
   return nNotAvailable(TABLE_POINT_NOT_BUILT);
 }
 
-int CTable::bIsReadOnly(HostArg out) {
+int CTable::bIsReadOnly(RuntimeWord out) {
   if (out) *reinterpret_cast<std::uint32_t*>(out) = 0;
   return 1;
 }
 
-int CTable::bSupportsTransactions(HostArg out, HostArg) {
+int CTable::bSupportsTransactions(RuntimeWord out, RuntimeWord) {
   if (out) *reinterpret_cast<std::uint32_t*>(out) = 1;
   return 1;
 }
 
-int CTable::bGetRecordFlags(HostArg, HostArg) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
-int CTable::bNotSupportedC(HostArg, HostArg, std::uint32_t, HostArg) {
+int CTable::bGetRecordFlags(RuntimeWord, RuntimeWord) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
+int CTable::bNotSupportedC(RuntimeWord, RuntimeWord, std::uint32_t, RuntimeWord) {
   return nNotAvailable(TABLE_POINT_NOT_SUPPORTED_C);
 }
 
-int CTable::bExecuteQuery(std::uint32_t* hasRows, const char16_t*, HostArg, std::uint32_t, HostArg) {
+int CTable::bExecuteQuery(std::uint32_t* hasRows, const char16_t*, RuntimeWord, std::uint32_t, RuntimeWord) {
   if (hasRows) *hasRows = 0;
   return nNotAvailable(TABLE_POINT_NOT_BUILT);
 }
 
-int CTable::bRestorePosition(HostArg, std::uint32_t) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
+int CTable::bRestorePosition(RuntimeWord, std::uint32_t) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
 void CTable::SetIdentifierSource(void* source) { m_pIdentifierSource = source; }
-int CTable::bUnlockRecord(IHostConnectionDescription*, HostArg) { return 1; }
+int CTable::bUnlockRecord(IHostConnectionDescription*, RuntimeWord) { return 1; }
 
-CTable* CTable::pClone(CHashTable&, HostArg, HostArg) {
+CTable* CTable::pClone(CHashTable&, RuntimeWord, RuntimeWord) {
   nNotAvailable(TABLE_POINT_NOT_BUILT);
   return nullptr;
 }
 
 int CTable::bCreate() { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
 int CTable::bClearRecord(std::uint32_t, std::uint32_t) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
-int CTable::bDeleteRecordChecked(HostArg, HostArg) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
+int CTable::bDeleteRecordChecked(RuntimeWord, RuntimeWord) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
 int CTable::bMarkContextRecord(const char16_t*) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
 int CTable::bResetContextMark(const char16_t*) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
-int CTable::bCheckItem(std::uint32_t, HostArg, std::uint32_t, std::uint32_t) {
+int CTable::bCheckItem(std::uint32_t, RuntimeWord, std::uint32_t, std::uint32_t) {
   return nNotAvailable(TABLE_POINT_NOT_BUILT);
 }
 int CTable::bSavePosition(std::uint32_t) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
-int CTable::bCheckItemValue(HostArg, const char16_t*, std::uint32_t) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
-int CTable::bReadCurrentContext(HostArg, std::uint32_t, std::uint32_t) {
+int CTable::bCheckItemValue(RuntimeWord, const char16_t*, std::uint32_t) {
+  return nNotAvailable(TABLE_POINT_NOT_BUILT);
+}
+int CTable::bReadCurrentContext(RuntimeWord, std::uint32_t, std::uint32_t) {
   return nNotAvailable(TABLE_POINT_NOT_BUILT);
 }
 int CTable::bGetPositionPerMille(std::uint32_t* out, const char16_t*, std::uint32_t) {
@@ -187,17 +177,17 @@ int CTable::bGetPositionPerMille(std::uint32_t* out, const char16_t*, std::uint3
 int CTable::bSetPositionPerMille(const char16_t*, std::uint32_t, std::uint32_t, std::uint32_t) {
   return nNotAvailable(TABLE_POINT_NOT_BUILT);
 }
-int CTable::bCallLargeValueSlot(std::uint32_t, HostArg) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
-std::uint32_t CTable::nGetLargeValueState(std::uint32_t, HostArg) {
+int CTable::bCallLargeValueSlot(std::uint32_t, RuntimeWord) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
+std::uint32_t CTable::nGetLargeValueState(std::uint32_t, RuntimeWord) {
   return static_cast<std::uint32_t>(nNotAvailable(TABLE_POINT_NOT_BUILT));
 }
-int CTable::bGetRecordBuffer(HostArg) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
-int CTable::bSetRecordBuffer(HostArg) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
+int CTable::bGetRecordBuffer(RuntimeWord) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
+int CTable::bSetRecordBuffer(RuntimeWord) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
 int CTable::bDropSharedRowSource() { return 1; }  // there is never a shared row source to drop yet
-int CTable::bCompareSavedPositions(std::uint32_t, std::uint32_t, HostArg) {
+int CTable::bCompareSavedPositions(std::uint32_t, std::uint32_t, RuntimeWord) {
   return nNotAvailable(TABLE_POINT_NOT_BUILT);
 }
-int CTable::bGetOutOfRange(const char16_t*, HostArg) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
+int CTable::bGetOutOfRange(const char16_t*, RuntimeWord) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
 int CTable::bGetRecordState(const char16_t*, std::uint32_t*, std::uint32_t*) {
   return nNotAvailable(TABLE_POINT_NOT_BUILT);
 }

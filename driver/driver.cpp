@@ -1,20 +1,20 @@
-#include "host/driver.h"
+#include "driver/driver.h"
 
 #include <new>
 
-#include "engine/record_description.h"
-#include "engine/table.h"
+#include "driver/access_interface.h"
+#include "driver/driver_request.h"
+#include "driver/table_lookup_cache.h"
+#include "engine/record/record_description.h"
+#include "engine/table/table.h"
 #include "foundation/error_holder.h"
 #include "foundation/message_text.h"
+#include "foundation/module_errors.h"
 #include "foundation/text_utils.h"
 #include "foundation/x_error.h"
-#include "host/access_interface.h"
 #include "host/host_objects.h"
-#include "host/library_entry.h"
-#include "host/driver_request.h"
 #include "host/host_value.h"
-#include "host/module_errors.h"
-#include "host/table_lookup_cache.h"
+#include "host/library_entry.h"
 #include "sql/connection.h"
 #include "sql/table_registry.h"
 
@@ -35,8 +35,12 @@ enum : std::uint32_t {
   DRIVER_POINT_SLOT38 = 9,
 };
 
+// The registry's reference given back: the connection no longer belongs to this driver.
 void ReleaseConnectionValue(std::uint64_t value) {
-  if (auto* connection = reinterpret_cast<CConnection*>(value)) connection->nRelease();
+  if (auto* connection = reinterpret_cast<CConnection*>(value)) {
+    connection->SetRegistrar(nullptr);
+    connection->nRelease();
+  }
 }
 void ReleaseInterfaceValue(std::uint64_t value) {
   if (auto* accessInterface = reinterpret_cast<CAccessInterface*>(value)) accessInterface->nRelease();
@@ -85,8 +89,8 @@ const SDumpLabel gtabDumpLabels[] = {
 
 void ReleaseConnectionThroughDriver(CConnection* connection) {
   if (!connection) return;
-  if (gpDriver) {
-    gpDriver->nReleaseConnection(connection);
+  if (CDriver* driver = connection->pGetRegistrar()) {
+    driver->nReleaseConnection(connection);
   } else {
     connection->nRelease();
   }
@@ -128,13 +132,7 @@ void CDriver::DestroyMembers() {
   if (gpDriver == this) gpDriver = nullptr;
 }
 
-void CDriver::DeletingDestructor(std::uint32_t flags) {
-  if (flags & 1) {
-    delete this;
-  } else {
-    this->~CDriver();
-  }
-}
+void CDriver::DeletingDestructor(std::uint32_t flags) { DestroyAs(this, flags); }
 
 void CDriver::SetErrorHolder(CErrorHolder* holder) {
   if (holder) holder->AddRef();
@@ -182,14 +180,14 @@ std::int32_t CDriver::nClearError() {
 
 CErrorHolder* CDriver::pGetErrorHolder() { return m_pErrorHolder; }
 
-int CDriver::bStoreHostPair(DriverArg a, DriverArg b) {
+int CDriver::bStoreHostPair(RuntimeWord a, RuntimeWord b) {
   platform::CriticalSectionGuard lock(gcsDriverLock);
   m_nStoredPair[0] = a;
   m_nStoredPair[1] = b;
   return 1;
 }
 
-int CDriver::bStoreHostValue(DriverArg value) {
+int CDriver::bStoreHostValue(RuntimeWord value) {
   platform::CriticalSectionGuard lock(gcsDriverLock);
   m_nStoredValue = value;
   return 1;
@@ -269,6 +267,7 @@ CConnection* CDriver::pCreateAndRegisterConnection(const CTString& text, IHostCo
     connection->nRelease();
     return nullptr;
   }
+  connection->SetRegistrar(this);
   connection->AddRef();  // the caller's
   return connection;
 }
@@ -282,7 +281,7 @@ std::uint32_t CDriver::nReleaseConnection(CConnection* connection) {
   }
   if (connection->m_nRefCount == 1 && connection->bCanBeReleased() &&
       m_connections.bRemoveTextEntry(connection->pszGetName(), reinterpret_cast<std::uintptr_t>(connection))) {
-    connection->nRelease();
+    ReleaseConnectionValue(reinterpret_cast<std::uintptr_t>(connection));
     return 0;
   }
   return connection->m_nRefCount;
@@ -303,7 +302,7 @@ int CDriver::bOpenConnection(IHostConnectionDescription* description) {
     connection->AddRef();
   } else {
     if (m_connections.bRemoveTextEntry(connection->pszGetName(), reinterpret_cast<std::uintptr_t>(connection.Get()))) {
-      connection->nRelease();
+      ReleaseConnectionValue(reinterpret_cast<std::uintptr_t>(connection.Get()));
     }
     if (m_pErrorHolder) m_pErrorHolder->MarkNonFatal();
   }
@@ -343,14 +342,19 @@ const char16_t* DescriptionName(IHostConnectionDescription* description) {
 
 }  // namespace
 
+CConnection* CDriver::pFindConnectionOrRaise(IHostConnectionDescription* description, std::uint32_t point) {
+  CConnection* connection = pFindConnection(description);
+  if (!connection) {
+    RaiseModuleError(m_pErrorHolder, 0, ERROR_UNIT_DRIVER, point, nullptr, nullptr, ERROR_CONNECTION_NOT_OPEN,
+                     DescriptionName(description));
+  }
+  return connection;
+}
+
 int CDriver::bCommitTransaction(IHostConnectionDescription* description, const char16_t* name) {
   CDriverRequest request(*this, CDriverRequest::LOCK);
-  CConnectionRef connection(*this, pFindConnection(description));
-  if (!connection) {
-    RaiseModuleError(m_pErrorHolder, 0, ERROR_UNIT_DRIVER, DRIVER_POINT_COMMIT, nullptr, nullptr,
-                     ERROR_CONNECTION_NOT_OPEN, DescriptionName(description));
-    return 0;
-  }
+  CConnectionRef connection(*this, pFindConnectionOrRaise(description, DRIVER_POINT_COMMIT));
+  if (!connection) return 0;
   const int result = connection->bCommitLevel(m_pErrorHolder, name);
   if (connection->bReleasesTablesAtLevelEnd()) ReleaseTablesOfConnection(connection.Get());
   return result;
@@ -358,12 +362,8 @@ int CDriver::bCommitTransaction(IHostConnectionDescription* description, const c
 
 int CDriver::bRollbackTransaction(IHostConnectionDescription* description, const char16_t* name) {
   CDriverRequest request(*this, CDriverRequest::LOCK);
-  CConnectionRef connection(*this, pFindConnection(description));
-  if (!connection) {
-    RaiseModuleError(m_pErrorHolder, 0, ERROR_UNIT_DRIVER, DRIVER_POINT_ROLLBACK, nullptr, nullptr,
-                     ERROR_CONNECTION_NOT_OPEN, DescriptionName(description));
-    return 0;
-  }
+  CConnectionRef connection(*this, pFindConnectionOrRaise(description, DRIVER_POINT_ROLLBACK));
+  if (!connection) return 0;
   if (connection->bReleasesTablesAtLevelEnd()) ReleaseTablesOfConnection(connection.Get());
   return connection->bRollbackLevel(m_pErrorHolder, name);
 }
@@ -371,37 +371,25 @@ int CDriver::bRollbackTransaction(IHostConnectionDescription* description, const
 // The runtime may call these from any thread, and they change the connection registry: they hold the lock like
 // every other request, while keeping their own rule of clearing the holder or not.
 
-int CDriver::bLockTable(IHostConnectionDescription* description, DriverArg lockArgument) {
+int CDriver::bLockTable(IHostConnectionDescription* description, RuntimeWord lockArgument) {
   CDriverRequest request(*this, CDriverRequest::LOCK);
-  CConnectionRef connection(*this, pFindConnection(description));
-  if (!connection) {
-    RaiseModuleError(m_pErrorHolder, 0, ERROR_UNIT_DRIVER, DRIVER_POINT_LOCK_TABLE, nullptr, nullptr,
-                     ERROR_CONNECTION_NOT_OPEN, DescriptionName(description));
-    return 0;
-  }
+  CConnectionRef connection(*this, pFindConnectionOrRaise(description, DRIVER_POINT_LOCK_TABLE));
+  if (!connection) return 0;
   return connection->bOpen(m_pErrorHolder, nullptr) && connection->bLockTable(m_pErrorHolder, lockArgument);
 }
 
-int CDriver::bLockRows(IHostConnectionDescription* description, DriverArg lockArgument) {
+int CDriver::bLockRows(IHostConnectionDescription* description, RuntimeWord lockArgument) {
   CDriverRequest request(*this, CDriverRequest::LOCK);
-  CConnectionRef connection(*this, pFindConnection(description));
-  if (!connection) {
-    RaiseModuleError(m_pErrorHolder, 0, ERROR_UNIT_DRIVER, DRIVER_POINT_LOCK_ROWS, nullptr, nullptr,
-                     ERROR_CONNECTION_NOT_OPEN, DescriptionName(description));
-    return 0;
-  }
+  CConnectionRef connection(*this, pFindConnectionOrRaise(description, DRIVER_POINT_LOCK_ROWS));
+  if (!connection) return 0;
   return connection->bOpen(m_pErrorHolder, nullptr) && connection->bLockRows(m_pErrorHolder, lockArgument);
 }
 
-int CDriver::bReportNotSupported(DriverArg first, IHostConnectionDescription* description, DriverArg third,
-                                 DriverArg fourth) {
+int CDriver::bReportNotSupported(RuntimeWord first, IHostConnectionDescription* description, RuntimeWord third,
+                                 RuntimeWord fourth) {
   CDriverRequest request(*this, CDriverRequest::LOCK);
-  CConnectionRef connection(*this, pFindConnection(description));
-  if (!connection) {
-    RaiseModuleError(m_pErrorHolder, 0, ERROR_UNIT_DRIVER, DRIVER_POINT_NOT_SUPPORTED, nullptr, nullptr,
-                     ERROR_CONNECTION_NOT_OPEN, DescriptionName(description));
-    return 0;
-  }
+  CConnectionRef connection(*this, pFindConnectionOrRaise(description, DRIVER_POINT_NOT_SUPPORTED));
+  if (!connection) return 0;
   return connection->bReportNotSupported(m_pErrorHolder, first, third, fourth);
 }
 
@@ -411,14 +399,14 @@ int CDriver::bListCatalogOf(void* value, IHostConnectionDescription* description
   return connection ? bListCatalog(value, connection.Get(), flags) : 0;
 }
 
-int CDriver::bGetReferentialLinksOf(void* value, DriverArg second, DriverArg third,
+int CDriver::bGetReferentialLinksOf(void* value, RuntimeWord second, RuntimeWord third,
                                     IHostConnectionDescription* description, std::uint32_t flags) {
   CDriverRequest request(*this, CDriverRequest::LOCK_NO_CLEAR);
   CConnectionRef connection(*this, pFindOrCreateConnection(description));
   return connection ? bGetReferentialLinks(connection.Get(), second, third, value, flags) : 0;
 }
 
-int CDriver::nNotAvailable38(DriverArg, IHostConnectionDescription* description, DriverArg) {
+int CDriver::nNotAvailable38(RuntimeWord, IHostConnectionDescription* description, RuntimeWord) {
   CDriverRequest request(*this, CDriverRequest::LOCK);
   CConnectionRef connection(*this, pFindOrCreateConnection(description));
   RaiseNotAvailable(m_pErrorHolder, ERROR_UNIT_DRIVER, DRIVER_POINT_SLOT38, nullptr, nullptr);
@@ -431,7 +419,7 @@ int CDriver::nNotAvailable25() {
   return 0;
 }
 
-int CDriver::nNotAvailable31(DriverArg, DriverArg, DriverArg, const char16_t* fileName) {
+int CDriver::nNotAvailable31(RuntimeWord, RuntimeWord, RuntimeWord, const char16_t* fileName) {
   CDriverRequest request(*this, CDriverRequest::LOCK_NO_CLEAR);
   RaiseNotAvailable(m_pErrorHolder, ERROR_UNIT_DRIVER, DRIVER_POINT_SLOT31, nullptr, fileName);
   return 0;
@@ -453,7 +441,7 @@ int CDriver::bListCatalog(void*, CConnection*, std::uint32_t) {
   return 0;
 }
 
-int CDriver::bGetReferentialLinks(CConnection*, DriverArg, DriverArg, void*, std::uint32_t) { return 0; }
+int CDriver::bGetReferentialLinks(CConnection*, RuntimeWord, RuntimeWord, void*, std::uint32_t) { return 0; }
 
 // ---- slots: descriptions ----
 
@@ -501,12 +489,12 @@ void* pNotBuilt(CErrorHolder* holder) {
 
 }  // namespace
 
-void* CDriver::pCreateFieldValue(CErrorHolder* holder, DriverArg) {
+void* CDriver::pCreateFieldValue(CErrorHolder* holder, RuntimeWord) {
   return pNotBuilt(holder ? holder : m_pErrorHolder);
 }
-void* CDriver::pCreateNativeTextValue(CErrorHolder*, DriverArg) { return nullptr; }
-void* CDriver::pCreateParameterBinding(DriverArg, DriverArg) { return pNotBuilt(m_pErrorHolder); }
-void* CDriver::pCreateParameter(DriverArg, DriverArg) { return pNotBuilt(m_pErrorHolder); }
+void* CDriver::pCreateNativeTextValue(CErrorHolder*, RuntimeWord) { return nullptr; }
+void* CDriver::pCreateParameterBinding(RuntimeWord, RuntimeWord) { return pNotBuilt(m_pErrorHolder); }
+void* CDriver::pCreateParameter(RuntimeWord, RuntimeWord) { return pNotBuilt(m_pErrorHolder); }
 
 CRecordDescription* CDriver::pCreateDescription(CConnection* connection, CErrorHolder* holder) {
   return new (std::nothrow) CRecordDescription(connection, holder);
@@ -518,9 +506,9 @@ CTable* CDriver::pCreateTable(IHostFileDescription* description, CConnection* co
   return new (std::nothrow) CTable(description, connection, holder);
 }
 
-void* CDriver::pCreateCursor(DriverArg, DriverArg) { return pNotBuilt(m_pErrorHolder); }
-void* CDriver::pCreateColumnBinding(DriverArg, DriverArg) { return nullptr; }
-void* CDriver::pCreateSqlRewriter(DriverArg, DriverArg) { return pNotBuilt(m_pErrorHolder); }
+void* CDriver::pCreateCursor(RuntimeWord, RuntimeWord) { return pNotBuilt(m_pErrorHolder); }
+void* CDriver::pCreateColumnBinding(RuntimeWord, RuntimeWord) { return nullptr; }
+void* CDriver::pCreateSqlRewriter(RuntimeWord, RuntimeWord) { return pNotBuilt(m_pErrorHolder); }
 CErrorHolder* CDriver::pCreateErrorHolder() { return new (std::nothrow) CErrorHolder(); }
 void* CDriver::pCreateAutomaticIdentifier() { return pNotBuilt(m_pErrorHolder); }
 
@@ -538,7 +526,9 @@ CRecordDescription* CDriver::pCreateDescriptionFor(const char16_t* name, CConnec
   return description;
 }
 
-void* CDriver::pCreateValueLeaf(DriverArg, DriverArg, DriverArg, DriverArg) { return pNotBuilt(m_pErrorHolder); }
+void* CDriver::pCreateValueLeaf(RuntimeWord, RuntimeWord, RuntimeWord, RuntimeWord) {
+  return pNotBuilt(m_pErrorHolder);
+}
 void* CDriver::pCreateColumnDescriptor() { return pNotBuilt(m_pErrorHolder); }
 CConnection* CDriver::pCreateConnection(const char16_t*, IHostConnectionDescription*) { return nullptr; }
 

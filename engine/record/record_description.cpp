@@ -1,10 +1,11 @@
-#include "engine/record_description.h"
+#include "engine/record/record_description.h"
 
 #include <new>
 
 #include "foundation/error_holder.h"
-#include "host/driver.h"
+#include "foundation/reference_guard.h"
 #include "sql/connection.h"
+#include "sql/driver_services.h"
 
 CRecordDescription::CRecordDescription(CConnection* connection, CErrorHolder* errorHolder)
     : m_pErrorHolder(errorHolder), m_pConnection(connection) {
@@ -29,21 +30,11 @@ void CRecordDescription::Slot4() {}
 std::uint32_t CRecordDescription::AddExternalRef() { return ++m_nExternalCount; }
 
 std::uint32_t CRecordDescription::nReleaseExternal() {
-  if (m_nExternalCount > 0) --m_nExternalCount;
-  if (m_nExternalCount == 0 && m_nRefCount == 0) {
-    DeletingDestructor(1);
-    return 0;
-  }
-  return m_nExternalCount;
+  return nDropOneOfTwoCounts(m_nExternalCount, m_nRefCount, [this] { DeletingDestructor(1); });
 }
 
 std::uint32_t CRecordDescription::nRelease() {
-  if (m_nRefCount == 0) return 0;
-  if (--m_nRefCount == 0 && m_nExternalCount == 0) {
-    DeletingDestructor(1);
-    return 0;
-  }
-  return m_nRefCount;
+  return nDropOneOfTwoCounts(m_nRefCount, m_nExternalCount, [this] { DeletingDestructor(1); });
 }
 
 const char16_t* CRecordDescription::pszGetName() { return m_strName.pszGet(); }

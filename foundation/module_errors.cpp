@@ -1,12 +1,13 @@
-#include "host/module_errors.h"
+#include "foundation/module_errors.h"
 
 #include <cstdarg>
 
 #include "foundation/error_holder.h"
 #include "foundation/x_error.h"
 
-void RaiseModuleError(CErrorHolder* holder, std::uint32_t recordedCode, std::uint32_t unit, std::uint32_t point,
-                      CConnection* reporter, const char16_t* file, std::uint32_t errorCode, ...) {
+void module_errors_detail::RaiseWithInserts(CErrorHolder* holder, std::uint32_t recordedCode, std::uint32_t unit,
+                                            std::uint32_t point, CConnection* reporter, const char16_t* file,
+                                            std::uint32_t errorCode, ...) {
   CModuleError error;
   va_list arguments;
   va_start(arguments, errorCode);

@@ -2,16 +2,16 @@
 #include <new>
 #include <vector>
 
-#include "engine/table.h"
+#include "driver/access_interface.h"
+#include "driver/driver.h"
+#include "driver/driver_request.h"
+#include "driver/table_lookup_cache.h"
+#include "engine/table/table.h"
 #include "foundation/error_holder.h"
+#include "foundation/module_errors.h"
 #include "foundation/text_utils.h"
-#include "host/access_interface.h"
-#include "host/driver.h"
-#include "host/driver_request.h"
 #include "host/host_objects.h"
 #include "host/library_entry.h"
-#include "host/module_errors.h"
-#include "host/table_lookup_cache.h"
 #include "sql/connection.h"
 #include "sql/table_registry.h"
 
@@ -80,8 +80,8 @@ CAccessInterface* CDriver::piFindOrCreateAccessInterface(IHostFileDescription* t
   return accessInterface;
 }
 
-CAccessInterface* CDriver::piFindAccessInterfaceFor(DriverArg, const char16_t* name, CConnection* connection,
-                                                    DriverArg) {
+CAccessInterface* CDriver::piFindAccessInterfaceFor(RuntimeWord, const char16_t* name, CConnection* connection,
+                                                    RuntimeWord) {
   platform::CriticalSectionGuard lock(gcsDriverLock);
   CTString key;
   FormatTableKey(key, name, connection);
@@ -126,7 +126,7 @@ std::uint32_t CDriver::nReleaseAccessInterface(CAccessInterface* accessInterface
   return static_cast<std::uint32_t>(count);
 }
 
-void CDriver::CloseAndUnregisterAccessInterface(DriverArg first, CAccessInterface* accessInterface) {
+void CDriver::CloseAndUnregisterAccessInterface(RuntimeWord first, CAccessInterface* accessInterface) {
   platform::CriticalSectionGuard lock(gcsDriverLock);
   accessInterface->bClose(reinterpret_cast<IHostFileHandle*>(first));
   bUnregisterAccessInterface(accessInterface);
@@ -155,8 +155,7 @@ void CDriver::NotifyAccessInterfacesExcept(IHostConnectionDescription* descripti
   }
 }
 
-CAccessInterface* CDriver::piGetAccessInterface(IHostConnectionDescription* description,
-                                                IHostFileDescription* table) {
+CAccessInterface* CDriver::piGetAccessInterface(IHostConnectionDescription* description, IHostFileDescription* table) {
   CDriverRequest request(*this, CDriverRequest::LOCK);
   CConnectionRef connection(*this, pFindOrCreateConnection(description));
   if (!connection) return nullptr;
@@ -167,7 +166,7 @@ CAccessInterface* CDriver::piGetAccessInterface(IHostConnectionDescription* desc
   return accessInterface;
 }
 
-int CDriver::bSetAccessInterfaceObject(DriverArg first, IHostConnectionDescription* description,
+int CDriver::bSetAccessInterfaceObject(RuntimeWord first, IHostConnectionDescription* description,
                                        IHostNamedObject* object) {
   CDriverRequest request(*this, CDriverRequest::LOCK_NO_CLEAR);
   CConnectionRef connection(*this, pFindOrCreateConnection(description));
@@ -180,15 +179,15 @@ int CDriver::bSetAccessInterfaceObject(DriverArg first, IHostConnectionDescripti
   return 1;
 }
 
-int CDriver::piCreateAccessInterfaceDefault(CAccessInterface** out, DriverArg query, const char16_t* name,
-                                            IHostConnectionDescription* description, DriverArg fifth,
+int CDriver::piCreateAccessInterfaceDefault(CAccessInterface** out, RuntimeWord query, const char16_t* name,
+                                            IHostConnectionDescription* description, RuntimeWord fifth,
                                             std::uint32_t flags) {
   return piCreateAccessInterfaceFor(out, query, name, description, fifth, flags, 0);
 }
 
-int CDriver::piCreateAccessInterfaceFor(CAccessInterface** out, DriverArg query, const char16_t* name,
-                                        IHostConnectionDescription* description, DriverArg fifth,
-                                        std::uint32_t flags, DriverArg seventh) {
+int CDriver::piCreateAccessInterfaceFor(CAccessInterface** out, RuntimeWord query, const char16_t* name,
+                                        IHostConnectionDescription* description, RuntimeWord fifth, std::uint32_t flags,
+                                        RuntimeWord seventh) {
   CDriverRequest request(*this, CDriverRequest::LOCK);
   if (out) *out = nullptr;
   CConnectionRef connection(*this, pFindOrCreateConnection(description));
@@ -196,9 +195,8 @@ int CDriver::piCreateAccessInterfaceFor(CAccessInterface** out, DriverArg query,
   CInterfaceRef accessInterface(piFindAccessInterfaceFor(query, name, connection.Get(), 0));
   if (!accessInterface) return 0;
   std::uint32_t keep = 0;
-  const std::int32_t result =
-      accessInterface->bExecuteQuery(&keep, reinterpret_cast<IHostFileHandle*>(query), name,
-                                     reinterpret_cast<IHostSqlQuery*>(fifth), flags, seventh);
+  const std::int32_t result = accessInterface->bExecuteQuery(&keep, reinterpret_cast<IHostFileHandle*>(query), name,
+                                                             reinterpret_cast<IHostSqlQuery*>(fifth), flags, seventh);
   // Without the keep flag the interface goes, unless the caller asked to keep it or its query source still needs it.
   auto closeUnlessKept = [&]() {
     if (flags & QUERY_FLAG_KEEP_INTERFACE) return;
@@ -221,7 +219,7 @@ int CDriver::piCreateAccessInterfaceFor(CAccessInterface** out, DriverArg query,
   return result;
 }
 
-int CDriver::bCloseThroughAccessInterface(DriverArg first, const char16_t* name,
+int CDriver::bCloseThroughAccessInterface(RuntimeWord first, const char16_t* name,
                                           IHostConnectionDescription* description) {
   CDriverRequest request(*this, CDriverRequest::LOCK_NO_CLEAR);
   CConnectionRef connection(*this, pFindOrCreateConnection(description));
@@ -231,7 +229,7 @@ int CDriver::bCloseThroughAccessInterface(DriverArg first, const char16_t* name,
   return accessInterface->bClose(reinterpret_cast<IHostFileHandle*>(first));
 }
 
-int CDriver::bCreateTable(DriverArg creationArgument, IHostConnectionDescription* description, const char16_t*,
+int CDriver::bCreateTable(RuntimeWord creationArgument, IHostConnectionDescription* description, const char16_t*,
                           IHostFileDescription* table) {
   CDriverRequest request(*this, CDriverRequest::LOCK);
   CConnectionRef connection(*this, pFindOrCreateConnection(description));

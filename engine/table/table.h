@@ -15,6 +15,7 @@
 #include <cstdint>
 
 #include "foundation/t_string.h"
+#include "host/host_objects.h"
 
 class CAccessInterface;
 class CConnection;
@@ -22,9 +23,6 @@ class CErrorHolder;
 class CHashTable;
 class IHostFileDescription;
 class IHostConnectionDescription;
-
-// A runtime argument the table receives as it is: a 64-bit value or a pointer.
-using HostArg = std::uintptr_t;
 
 class CTable {
  public:
@@ -35,48 +33,48 @@ class CTable {
   CTable& operator=(const CTable&) = delete;
 
   // ---- operations, in their order ----
-  virtual void DeletingDestructor(std::uint32_t flags);                                  // 0
-  virtual int nSlot1();                                                                  // 1: 0
-  virtual int bReadLargeValue(std::uint32_t index, HostArg value);                      // 2
-  virtual int bWriteLargeValue(std::uint32_t index, HostArg buffer);                    // 3
-  virtual int bCreateAndOpen(HostArg value, std::uint32_t dropFirst);                   // 5
-  virtual int bDropTable();                                                              // 6: DROP only, stays closed
-  virtual int bDeleteAll();                                                              // 7
-  virtual int bOpenOrCreate(std::uint32_t a, HostArg b);                                 // 8
-  virtual int bOpen(std::uint32_t a, HostArg b);                                         // 9
-  virtual int bClose();                                                                  // 10
-  virtual int bSaveRecord(HostArg key, std::uint32_t flags, std::uint32_t mode);        // 12
-  virtual int bDeleteRecord(HostArg key, std::uint32_t mode);                           // 13
-  virtual int bWriteRecord(HostArg key, std::uint32_t flags, std::uint32_t mode);       // 14
-  virtual int bNotSupportedA(HostArg a, std::uint32_t b);                               // 15
-  virtual int bNotSupportedB();                                                          // 16
-  virtual int bModifyRecord(HostArg key, std::uint32_t mode, HostArg argument);         // 17
+  virtual void DeletingDestructor(std::uint32_t flags);
+  virtual int nSlot1();  // answers 0
+  virtual int bReadLargeValue(std::uint32_t index, RuntimeWord value);
+  virtual int bWriteLargeValue(std::uint32_t index, RuntimeWord buffer);
+  virtual int bCreateAndOpen(RuntimeWord value, std::uint32_t dropFirst);
+  virtual int bDropTable();  // DROP only, stays closed
+  virtual int bDeleteAll();
+  virtual int bOpenOrCreate(std::uint32_t a, RuntimeWord b);
+  virtual int bOpen(std::uint32_t a, RuntimeWord b);
+  virtual int bClose();
+  virtual int bSaveRecord(RuntimeWord key, std::uint32_t flags, std::uint32_t mode);
+  virtual int bDeleteRecord(RuntimeWord key, std::uint32_t mode);
+  virtual int bWriteRecord(RuntimeWord key, std::uint32_t flags, std::uint32_t mode);
+  virtual int bNotSupportedA(RuntimeWord a, std::uint32_t b);
+  virtual int bNotSupportedB();
+  virtual int bModifyRecord(RuntimeWord key, std::uint32_t mode, RuntimeWord argument);
   virtual int bRead(const char16_t* context, std::uint32_t direction, std::uint32_t flags, std::uint32_t a,
-                    HostArg out, std::uint32_t b);                                       // 18
-  virtual int bReadInContext(const char16_t* context, std::uint32_t a, HostArg b, std::uint32_t c,
-                             std::uint32_t d, HostArg e, std::uint32_t f);               // 19
-  virtual int bSeekOnKey(const char16_t* context, HostArg a, std::uint32_t b, std::uint32_t c, std::uint32_t d,
-                         HostArg e, std::uint32_t f, std::uint32_t g);                   // 21
-  virtual int bResetContext(const char16_t* context);                                    // 22
-  virtual int bLockTable(std::uint32_t mode, HostArg previousMode);                      // 23
-  virtual int bUnlockTable();                                                            // 24: 1
-  virtual int bTestRecordLock(HostArg a, std::uint32_t b, HostArg c);                    // 25
-  virtual int bTestRecordLockDefault(HostArg a);                                         // 26: 1
-  virtual int bGoToRecord(const char16_t* context, HostArg a, std::uint32_t b, HostArg c, std::uint32_t d,
-                          HostArg sqlQuery);                                             // 27
-  virtual int bIsReadOnly(HostArg out);                                                  // 31: writes 0, answers 1
-  virtual int bSupportsTransactions(HostArg out, HostArg value);                         // 34: writes 1, answers 1
-  virtual int bGetRecordFlags(HostArg key, HostArg outFlags);                            // 36
-  virtual int bNotSupportedC(HostArg a, HostArg b, std::uint32_t c, HostArg d);          // 37
-  virtual int bExecuteQuery(std::uint32_t* hasRows, const char16_t* context, HostArg sqlQuery,
-                            std::uint32_t flags, HostArg keySource);                     // 38
-  virtual int bRestorePosition(HostArg position, std::uint32_t flags);                   // 46
-  virtual void SetIdentifierSource(void* source);                                        // 51: the registry
-  virtual int bUnlockRecord(IHostConnectionDescription* connection, HostArg value);      // 52: nothing here
-  virtual CTable* pClone(CHashTable& cloneMap, HostArg a, HostArg b);                    // 56
+                    RuntimeWord out, std::uint32_t b);
+  virtual int bReadInContext(const char16_t* context, std::uint32_t a, RuntimeWord b, std::uint32_t c, std::uint32_t d,
+                             RuntimeWord e, std::uint32_t f);
+  virtual int bSeekOnKey(const char16_t* context, RuntimeWord a, std::uint32_t b, std::uint32_t c, std::uint32_t d,
+                         RuntimeWord e, std::uint32_t f, std::uint32_t g);
+  virtual int bResetContext(const char16_t* context);
+  virtual int bLockTable(std::uint32_t mode, RuntimeWord previousMode);
+  virtual int bUnlockTable();  // answers 1
+  virtual int bTestRecordLock(RuntimeWord a, std::uint32_t b, RuntimeWord c);
+  virtual int bTestRecordLockDefault(RuntimeWord a);  // answers 1
+  virtual int bGoToRecord(const char16_t* context, RuntimeWord a, std::uint32_t b, RuntimeWord c, std::uint32_t d,
+                          RuntimeWord sqlQuery);
+  virtual int bIsReadOnly(RuntimeWord out);                               // writes 0, answers 1
+  virtual int bSupportsTransactions(RuntimeWord out, RuntimeWord value);  // writes 1, answers 1
+  virtual int bGetRecordFlags(RuntimeWord key, RuntimeWord outFlags);
+  virtual int bNotSupportedC(RuntimeWord a, RuntimeWord b, std::uint32_t c, RuntimeWord d);
+  virtual int bExecuteQuery(std::uint32_t* hasRows, const char16_t* context, RuntimeWord sqlQuery, std::uint32_t flags,
+                            RuntimeWord keySource);
+  virtual int bRestorePosition(RuntimeWord position, std::uint32_t flags);
+  virtual void SetIdentifierSource(void* source);                                        // the registry
+  virtual int bUnlockRecord(IHostConnectionDescription* connection, RuntimeWord value);  // nothing here
+  virtual CTable* pClone(CHashTable& cloneMap, RuntimeWord a, RuntimeWord b);
 
   // ---- fixed answers and state ----
-  int bTableReady(std::uint32_t, HostArg) { return 1; }
+  int bTableReady(std::uint32_t, RuntimeWord) { return 1; }
   std::int64_t nTableProbe() { return 0; }
   std::uint32_t bIsOpen() const { return m_bOpen; }
   int SetState(std::uint32_t state) {
@@ -97,22 +95,22 @@ class CTable {
   // ---- table engine operations the access interface forwards to (not built yet: error 8, answer 0) ----
   int bCreate();  // creates the table in the database and leaves it closed; never drops it
   int bClearRecord(std::uint32_t flags, std::uint32_t mode);  // clears the current record; never inserts one
-  int bDeleteRecordChecked(HostArg sqlQuery, HostArg value);
+  int bDeleteRecordChecked(RuntimeWord sqlQuery, RuntimeWord value);
   int bMarkContextRecord(const char16_t* context);
   int bResetContextMark(const char16_t* context);
-  int bCheckItem(std::uint32_t a, HostArg b, std::uint32_t c, std::uint32_t d);
+  int bCheckItem(std::uint32_t a, RuntimeWord b, std::uint32_t c, std::uint32_t d);
   int bSavePosition(std::uint32_t identifier);
-  int bCheckItemValue(HostArg value, const char16_t* context, std::uint32_t a);
-  int bReadCurrentContext(HostArg value, std::uint32_t a, std::uint32_t b);
+  int bCheckItemValue(RuntimeWord value, const char16_t* context, std::uint32_t a);
+  int bReadCurrentContext(RuntimeWord value, std::uint32_t a, std::uint32_t b);
   int bGetPositionPerMille(std::uint32_t* out, const char16_t* context, std::uint32_t flags);
   int bSetPositionPerMille(const char16_t* context, std::uint32_t perMille, std::uint32_t a, std::uint32_t flags);
-  int bCallLargeValueSlot(std::uint32_t index, HostArg value);
-  std::uint32_t nGetLargeValueState(std::uint32_t index, HostArg value);
-  int bGetRecordBuffer(HostArg out);
-  int bSetRecordBuffer(HostArg buffer);
+  int bCallLargeValueSlot(std::uint32_t index, RuntimeWord value);
+  std::uint32_t nGetLargeValueState(std::uint32_t index, RuntimeWord value);
+  int bGetRecordBuffer(RuntimeWord out);
+  int bSetRecordBuffer(RuntimeWord buffer);
   int bDropSharedRowSource();
-  int bCompareSavedPositions(std::uint32_t a, std::uint32_t b, HostArg outEqual);
-  int bGetOutOfRange(const char16_t* context, HostArg out);
+  int bCompareSavedPositions(std::uint32_t a, std::uint32_t b, RuntimeWord outEqual);
+  int bGetOutOfRange(const char16_t* context, RuntimeWord out);
   int bGetRecordState(const char16_t* context, std::uint32_t* word, std::uint32_t* found);
   int bSetLockMode(std::uint32_t mode);
   // Query mode is never entered while the table engine is not built: these answer 0 and the description is the
@@ -121,8 +119,8 @@ class CTable {
   int bIsPending() const { return 0; }
   int bQueryReportsRows() const { return 0; }
   IHostFileDescription* pGetWorkingDescription();  // with an external reference
-  void RenameSqlContext(const char16_t*) {}      // no "__SQL" context exists outside query mode
-  void ReleaseAllContexts() {}                   // no record context is ever made yet
+  void RenameSqlContext(const char16_t*) {}        // no "__SQL" context exists outside query mode
+  void ReleaseAllContexts() {}                     // no record context is ever made yet
   void NotifyOtherTables(std::uint32_t, const char16_t*, std::uint32_t) {}
 
   // ---- counts ----

@@ -1,0 +1,18 @@
+// The driver object's side of sql/driver_services.h.
+#include "sql/driver_services.h"
+
+#include "driver/driver.h"
+#include "host/library_entry.h"
+
+const char16_t* pszCurrentDriverLabel(std::uint32_t index) {
+  if (!gpDriver) return u"";
+  gpDriver->FillDumpLabels();
+  return gpDriver->pszGetLabel(index);
+}
+
+CErrorHolder* pCreateErrorHolderThrough(CDriver* driver) { return driver ? driver->pCreateErrorHolder() : nullptr; }
+
+CTable* pCreateTableThrough(CDriver* driver, IHostFileDescription* description, CConnection* connection,
+                            CErrorHolder* holder) {
+  return driver ? driver->pCreateTable(description, connection, holder) : nullptr;
+}

@@ -1,0 +1,31 @@
+// What the connection layer and the tables ask of the driver object, declared here so that sql/ and engine/ never
+// see the driver's class: giving a connection back, forgetting a table the access interfaces' lookup cache may hold,
+// the dump labels, and the factories a table registry creates through. driver/ defines them.
+#pragma once
+
+#include <cstdint>
+
+class CConnection;
+class CDriver;
+class CErrorHolder;
+class CTable;
+class CTableRegistry;
+class IHostFileDescription;
+
+// Gives a connection reference back through the driver object whose registry holds it, the one that made the table
+// or description giving it back (which may drop a connection nothing uses any more), never through whichever driver
+// is current; plainly when no registry holds it any more (its driver object may be gone).
+void ReleaseConnectionThroughDriver(CConnection* connection);
+
+// Empties the access interfaces' lookup cache when it holds this table; whatever takes a table away calls it first.
+void ForgetCachedTable(const CTable* table);
+// Empties that cache when it holds a table found in this registry; a registry going away calls it.
+void ForgetCachedRegistry(const CTableRegistry* registry);
+
+// Label 1 to 28 of the current driver object's dump labels (filled on first use); empty without a driver object.
+const char16_t* pszCurrentDriverLabel(std::uint32_t index);
+
+// The driver object's factories as a table registry uses them: null without a driver.
+CErrorHolder* pCreateErrorHolderThrough(CDriver* driver);
+CTable* pCreateTableThrough(CDriver* driver, IHostFileDescription* description, CConnection* connection,
+                            CErrorHolder* holder);
