@@ -18,7 +18,7 @@
 #include "sql/driver_services.h"
 #include "sql/transaction.h"
 
-CTString gstrClientVersionText;
+CTString& gstrClientVersionText = *new CTString;
 
 namespace {
 

@@ -27,8 +27,9 @@ inline constexpr std::uint32_t DBMS_KIND_ORACLE = 1;
 inline constexpr std::uint32_t SESSION_CODE_PAGE_UNSET = 0xFFFFFFFF;
 inline constexpr std::uint32_t SESSION_CODE_PAGE_UTF16 = 0xFFFFFFFE;
 
-// The client version text of the loaded client library, set by the client loader; empty until one is loaded.
-extern CTString gstrClientVersionText;
+// The client version text of the loaded client library, set by the Oracle session under gcsDriverLock; empty until
+// one is loaded. Read when an error is raised, which the runtime may do from its exit handlers: it is never destroyed.
+extern CTString& gstrClientVersionText;
 
 class CConnection : public CRefCounted {
  public:
