@@ -3,6 +3,7 @@
 #include "foundation/error_holder.h"
 #include "foundation/module_errors.h"
 #include "foundation/x_error.h"
+#include "oracle/oracle_type_names.h"
 
 CConnectionOra::CConnectionOra(const char16_t* name, IHostConnectionDescription* description)
     : CConnection(name, description) {}
@@ -40,4 +41,8 @@ void COracleConnection::Close(CErrorHolder*) {}
 int COracleConnection::bNullsSortFirst() { return 0; }
 int COracleConnection::bIsOci8() { return 0; }
 int COracleConnection::bQualifiesIndexNames() { return 1; }
-void COracleConnection::FillTypeNameTable(CTypeNameTable*) {}
+void COracleConnection::FillTypeNameTable(CTypeNameTable* table) {
+  // The OCI7 set is known only once a session has bound it; before that the OCI set's types are written.
+  const bool oci7 = bIsConnected() && !bIsOci8();
+  FillOracleTypeNames(table, oci7, nGetServerMajor());
+}
