@@ -9,21 +9,9 @@
 
 #include "engine/record/column_descriptor.h"
 #include "foundation/hash_table.h"
+#include "tests/support/column_descriptor_ref.h"
 
 namespace {
-
-struct DescriptorRelease {
-  void operator()(CColumnDescriptor *descriptor) const { descriptor->nRelease(); }
-};
-using DescriptorRef = std::unique_ptr<CColumnDescriptor, DescriptorRelease>;
-
-DescriptorRef Column(std::uint32_t type, std::uint32_t size, std::uint32_t precision = 0, std::uint32_t scale = 0,
-                     std::uint16_t flags = 0) {
-  DescriptorRef descriptor(new CColumnDescriptor());
-  descriptor->AddRef();
-  descriptor->bSetAll(u"C", u"T", u"C", 1, size, type, 0, 0, flags, precision, scale);
-  return descriptor;
-}
 
 TEST(ColumnTypes, StorageSizes) {
   struct Case {

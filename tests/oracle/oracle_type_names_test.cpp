@@ -15,20 +15,9 @@
 #include "oracle/oracle_connection.h"
 #include "standin/runtime/runtime_objects.h"
 #include "tests/doubles/driver_doubles.h"
+#include "tests/support/column_descriptor_ref.h"
 
 namespace {
-
-struct DescriptorRelease {
-  void operator()(CColumnDescriptor* descriptor) const { descriptor->nRelease(); }
-};
-using DescriptorRef = std::unique_ptr<CColumnDescriptor, DescriptorRelease>;
-
-DescriptorRef Column(std::uint32_t type, std::uint32_t size, std::uint32_t precision = 0, std::uint32_t scale = 0) {
-  DescriptorRef descriptor(new CColumnDescriptor());
-  descriptor->AddRef();
-  descriptor->bSetAll(u"C", u"T", u"C", 1, size, type, 0, 0, 0, precision, scale);
-  return descriptor;
-}
 
 class WithoutUnicodeColumns : public COracleConnection {
  public:
