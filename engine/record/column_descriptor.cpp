@@ -24,7 +24,7 @@ std::uint32_t CColumnDescriptor::nGetDataLength(std::int32_t element) const {
   return m_nElementSize * count;
 }
 
-int CColumnDescriptor::bSetAll(const char16_t *, const char16_t *, const char16_t *, std::uint32_t elementCount,
+int CColumnDescriptor::bSetAll(const char16_t*, const char16_t*, const char16_t*, std::uint32_t elementCount,
                                std::uint32_t elementSize, std::uint32_t type, std::uint32_t, std::uint32_t,
                                std::uint16_t flags, std::uint32_t precision, std::uint32_t scale) {
   m_nElementCount = elementCount;

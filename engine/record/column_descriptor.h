@@ -13,8 +13,8 @@ inline constexpr std::uint16_t COLUMN_FLAG_COMPOSITE_KEY = 0x1000;
 class CColumnDescriptor {
  public:
   CColumnDescriptor() = default;
-  CColumnDescriptor(const CColumnDescriptor &) = delete;
-  CColumnDescriptor &operator=(const CColumnDescriptor &) = delete;
+  CColumnDescriptor(const CColumnDescriptor&) = delete;
+  CColumnDescriptor& operator=(const CColumnDescriptor&) = delete;
 
   std::uint32_t AddRef() { return ++m_nRefCount; }
   std::uint32_t nRelease();
@@ -31,13 +31,13 @@ class CColumnDescriptor {
 
   // Sets every member given; a decimal whose digits no decimal holds becomes an 8-byte real, a memo keeps 8 bytes. The
   // names, position and key number are not kept by this declaration.
-  int bSetAll(const char16_t *name, const char16_t *tableName, const char16_t *caption, std::uint32_t elementCount,
+  int bSetAll(const char16_t* name, const char16_t* tableName, const char16_t* caption, std::uint32_t elementCount,
               std::uint32_t elementSize, std::uint32_t type, std::uint32_t position, std::uint32_t keyNumber,
               std::uint16_t flags, std::uint32_t precision, std::uint32_t scale);
 
   // Whether this column takes the values of the source column without loss; with fold, UTF-16 text types are compared
   // as their ANSI forms. Defined with the column types.
-  bool bCanHold(const CColumnDescriptor &source, bool fold) const;
+  bool bCanHold(const CColumnDescriptor& source, bool fold) const;
 
  private:
   std::uint32_t m_nElementCount = 0;

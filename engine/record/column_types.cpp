@@ -81,13 +81,13 @@ std::uint16_t nHostTypeOfColumnType(std::uint32_t columnType, std::int32_t /*siz
 }
 
 std::uint32_t nColumnTypeFromHostType(std::uint16_t hostType) {
-  for (const HostToColumn &entry : kColumnTypeOfHostType) {
+  for (const HostToColumn& entry : kColumnTypeOfHostType) {
     if (entry.hostType == hostType) return entry.columnType;
   }
   return COLUMN_TYPE_NONE;
 }
 
-std::uint16_t nHostTypeOfDescriptor(const CColumnDescriptor &descriptor) {
+std::uint16_t nHostTypeOfDescriptor(const CColumnDescriptor& descriptor) {
   return nHostTypeOfColumnType(descriptor.nGetType(), static_cast<std::int32_t>(descriptor.nGetSize()));
 }
 
@@ -96,9 +96,9 @@ std::uint32_t nHostTypeToInternalType(std::uint32_t itemCode) {
                                                        : std::uint32_t{COLUMN_TYPE_TEXT_MEMO};
 }
 
-bool bNumericPrecisionOfHostType(std::uint16_t hostType, std::uint32_t &precision, std::uint32_t &scale) {
+bool bNumericPrecisionOfHostType(std::uint16_t hostType, std::uint32_t& precision, std::uint32_t& scale) {
   scale = 0;
-  for (const HostPrecision &entry : kPrecisionOfHostType) {
+  for (const HostPrecision& entry : kPrecisionOfHostType) {
     if (entry.hostType == hostType) {
       precision = entry.precision;
       scale = entry.scale;
@@ -108,7 +108,7 @@ bool bNumericPrecisionOfHostType(std::uint16_t hostType, std::uint32_t &precisio
   return false;
 }
 
-void ColumnTypeForNumber(std::int32_t p, std::int32_t s, std::uint32_t &type, std::uint32_t &size) {
+void ColumnTypeForNumber(std::int32_t p, std::int32_t s, std::uint32_t& type, std::uint32_t& size) {
   type = COLUMN_TYPE_REAL8;
   size = 8;
   if (p < 0 || s < 0 || (p == 0 && s == 0)) return;
@@ -158,7 +158,7 @@ bool bIsTextMemoColumnType(std::uint32_t type) {
 }
 bool bIsMemoColumnType(std::uint32_t type) { return bIsTextMemoColumnType(type) || type == COLUMN_TYPE_BINARY_MEMO; }
 
-void FoldUnicodeColumnType(std::uint32_t &type, std::uint32_t &size) {
+void FoldUnicodeColumnType(std::uint32_t& type, std::uint32_t& size) {
   if (type == COLUMN_TYPE_WTEXT) {
     type = COLUMN_TYPE_TEXT;
     size /= 2;
@@ -167,7 +167,7 @@ void FoldUnicodeColumnType(std::uint32_t &type, std::uint32_t &size) {
   }
 }
 
-bool CColumnDescriptor::bCanHold(const CColumnDescriptor &source, bool fold) const {
+bool CColumnDescriptor::bCanHold(const CColumnDescriptor& source, bool fold) const {
   std::uint32_t a = nGetType(), la = nGetSize();
   std::uint32_t b = source.nGetType(), lb = source.nGetSize();
   if (fold) {
@@ -212,12 +212,12 @@ bool CColumnDescriptor::bCanHold(const CColumnDescriptor &source, bool fold) con
   }
 }
 
-int AddDdlType(CTypeNameTable *table, std::uint32_t type, const char16_t *pattern, bool hasSize) {
+int AddDdlType(CTypeNameTable* table, std::uint32_t type, const char16_t* pattern, bool hasSize) {
   std::uint64_t old = 0;
   if (table->bRemove(type, &old, nullptr)) {
-    if (auto *entry = reinterpret_cast<CDdlTypeEntry *>(old)) entry->nRelease();
+    if (auto* entry = reinterpret_cast<CDdlTypeEntry*>(old)) entry->nRelease();
   }
-  auto *entry = new (std::nothrow) CDdlTypeEntry(pattern, hasSize);
+  auto* entry = new (std::nothrow) CDdlTypeEntry(pattern, hasSize);
   if (!entry) return 0;
   entry->AddRef();
   if (!table->bInsert(type, reinterpret_cast<std::uint64_t>(entry))) {
@@ -227,12 +227,12 @@ int AddDdlType(CTypeNameTable *table, std::uint32_t type, const char16_t *patter
   return 1;
 }
 
-void FormatDdlType(const CDdlTypeEntry &entry, const CColumnDescriptor &descriptor, CTString &out) {
+void FormatDdlType(const CDdlTypeEntry& entry, const CColumnDescriptor& descriptor, CTString& out) {
   if (!entry.m_bHasSize) {
     out = entry.m_strPattern;
     return;
   }
-  const char16_t *pattern = entry.m_strPattern.pszGet();
+  const char16_t* pattern = entry.m_strPattern.pszGet();
   switch (descriptor.nGetType()) {
     case COLUMN_TYPE_TIME: {
       const std::int64_t digits = static_cast<std::int64_t>(descriptor.nGetSize()) - 7;
@@ -250,17 +250,17 @@ void FormatDdlType(const CDdlTypeEntry &entry, const CColumnDescriptor &descript
   }
 }
 
-bool bGetDdlTypeText(const CTypeNameTable *table, const CColumnDescriptor &descriptor, CTString &out) {
+bool bGetDdlTypeText(const CTypeNameTable* table, const CColumnDescriptor& descriptor, CTString& out) {
   std::uint64_t value = 0;
   if (!table->bLookup(descriptor.nGetType(), &value, nullptr) || !value) return false;
-  FormatDdlType(*reinterpret_cast<const CDdlTypeEntry *>(value), descriptor, out);
+  FormatDdlType(*reinterpret_cast<const CDdlTypeEntry*>(value), descriptor, out);
   return true;
 }
 
-int FillGenericDdlTypes(CTypeNameTable *table) {
+int FillGenericDdlTypes(CTypeNameTable* table) {
   struct Generic {
     std::uint32_t type;
-    const char16_t *pattern;
+    const char16_t* pattern;
     bool hasSize;
   };
   static constexpr Generic kGeneric[] = {
@@ -275,7 +275,7 @@ int FillGenericDdlTypes(CTypeNameTable *table) {
       {14, u"DATE", false},          {11, u"TIME", false},         {24, u"TIMESTAMP", false},
       {25, u"NUMERIC(19,0)", false},
   };
-  for (const Generic &entry : kGeneric) {
+  for (const Generic& entry : kGeneric) {
     if (!AddDdlType(table, entry.type, entry.pattern, entry.hasSize)) return 0;
   }
   return 1;

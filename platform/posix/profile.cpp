@@ -51,7 +51,7 @@ std::u16string_view Trim(std::u16string_view text) {
   return text;
 }
 
-std::u16string DecodeFile(const std::string &bytes) {
+std::u16string DecodeFile(const std::string& bytes) {
   if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
       static_cast<unsigned char>(bytes[1]) == 0xFE) {
     std::u16string text;
@@ -67,7 +67,7 @@ std::u16string DecodeFile(const std::string &bytes) {
 }
 
 // Lines before the first section belong to no section and are never read, as on Windows.
-std::vector<Section> ParseProfile(const std::u16string &text) {
+std::vector<Section> ParseProfile(const std::u16string& text) {
   std::vector<Section> sections;
   std::size_t at = 0;
   while (at < text.size()) {
@@ -103,12 +103,12 @@ bool IsBareName(std::u16string_view name) {
 }
 
 std::u16string WindowsDirectoryText() {
-  const char *named = std::getenv("QZ_WINDOWS_DIR");
+  const char* named = std::getenv("QZ_WINDOWS_DIR");
   return posix::ToUtf16(named && *named ? named : "/etc");
 }
 
 // The file's sections; none (and last error 2) when it cannot be read.
-std::optional<std::vector<Section>> LoadProfile(const char16_t *fileName) {
+std::optional<std::vector<Section>> LoadProfile(const char16_t* fileName) {
   if (!fileName || !*fileName) {
     SetLastErrorCode(kErrorFileNotFound);
     return std::nullopt;
@@ -124,22 +124,22 @@ std::optional<std::vector<Section>> LoadProfile(const char16_t *fileName) {
   return ParseProfile(DecodeFile(bytes));
 }
 
-const Section *FindSection(const std::vector<Section> &sections, std::u16string_view name) {
-  for (const Section &section : sections) {
+const Section* FindSection(const std::vector<Section>& sections, std::u16string_view name) {
+  for (const Section& section : sections) {
     if (SameName(section.name, name)) return &section;
   }
   return nullptr;
 }
 
 // The value of a key given with "="; the first of equal keys wins.
-const std::u16string *FindValue(const Section &section, std::u16string_view key) {
-  for (const Entry &entry : section.entries) {
+const std::u16string* FindValue(const Section& section, std::u16string_view key) {
+  for (const Entry& entry : section.entries) {
     if (entry.value && SameName(entry.key, key)) return &*entry.value;
   }
   return nullptr;
 }
 
-std::uint32_t CopyValue(std::u16string_view text, char16_t *buffer, std::uint32_t size) {
+std::uint32_t CopyValue(std::u16string_view text, char16_t* buffer, std::uint32_t size) {
   const std::size_t n = std::min<std::size_t>(text.size(), size - 1);
   text.copy(buffer, n);
   buffer[n] = 0;
@@ -147,7 +147,7 @@ std::uint32_t CopyValue(std::u16string_view text, char16_t *buffer, std::uint32_
 }
 
 // Names each followed by a NUL, then one more NUL; a list cut short keeps its two closing NULs.
-std::uint32_t CopyNameList(const std::vector<std::u16string_view> &names, char16_t *buffer, std::uint32_t size) {
+std::uint32_t CopyNameList(const std::vector<std::u16string_view>& names, char16_t* buffer, std::uint32_t size) {
   if (size < 2) {
     buffer[0] = 0;
     return 0;
@@ -171,35 +171,35 @@ std::uint32_t CopyNameList(const std::vector<std::u16string_view> &names, char16
 
 }  // namespace
 
-std::uint32_t ReadProfileString(const char16_t *section, const char16_t *key, const char16_t *defaultText,
-                                char16_t *buffer, std::uint32_t size, const char16_t *fileName) {
+std::uint32_t ReadProfileString(const char16_t* section, const char16_t* key, const char16_t* defaultText,
+                                char16_t* buffer, std::uint32_t size, const char16_t* fileName) {
   if (!buffer || size == 0) return 0;
   const std::optional<std::vector<Section>> sections = LoadProfile(fileName);
   if (sections && !section) {
     std::vector<std::u16string_view> names;
-    for (const Section &each : *sections) names.emplace_back(each.name);
+    for (const Section& each : *sections) names.emplace_back(each.name);
     return CopyNameList(names, buffer, size);
   }
-  const Section *found = sections && section ? FindSection(*sections, Trim(section)) : nullptr;
+  const Section* found = sections && section ? FindSection(*sections, Trim(section)) : nullptr;
   if (found && !key && !found->entries.empty()) {
     std::vector<std::u16string_view> names;
-    for (const Entry &entry : found->entries) names.emplace_back(entry.key);
+    for (const Entry& entry : found->entries) names.emplace_back(entry.key);
     return CopyNameList(names, buffer, size);
   }
-  const std::u16string *value = found && key ? FindValue(*found, Trim(key)) : nullptr;
+  const std::u16string* value = found && key ? FindValue(*found, Trim(key)) : nullptr;
   if (value) return CopyValue(*value, buffer, size);
   std::u16string_view fallback = defaultText ? std::u16string_view(defaultText) : std::u16string_view();
   while (!fallback.empty() && fallback.back() == u' ') fallback.remove_suffix(1);
   return CopyValue(fallback, buffer, size);
 }
 
-std::uint32_t ReadProfileInt(const char16_t *section, const char16_t *key, std::int32_t defaultValue,
-                             const char16_t *fileName) {
+std::uint32_t ReadProfileInt(const char16_t* section, const char16_t* key, std::int32_t defaultValue,
+                             const char16_t* fileName) {
   char16_t text[64];
   if (!section || !key || ReadProfileString(section, key, u"", text, std::size(text), fileName) == 0) {
     return static_cast<std::uint32_t>(defaultValue);
   }
-  const char16_t *p = text;
+  const char16_t* p = text;
   const bool negative = *p == u'-';
   if (*p == u'-' || *p == u'+') ++p;
   std::uint32_t value = 0;
@@ -207,7 +207,7 @@ std::uint32_t ReadProfileInt(const char16_t *section, const char16_t *key, std::
   return negative ? 0u - value : value;
 }
 
-std::uint32_t WindowsDirectory(char16_t *buffer, std::uint32_t size) {
+std::uint32_t WindowsDirectory(char16_t* buffer, std::uint32_t size) {
   return posix::CopyOut(WindowsDirectoryText(), size, buffer);
 }
 

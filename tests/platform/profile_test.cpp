@@ -37,7 +37,7 @@ class Profile : public FileFixture {
     m_file = WidePath("test.ini");
   }
 
-  std::u16string Read(const char16_t *section, const char16_t *key, const char16_t *fallback = u"dflt",
+  std::u16string Read(const char16_t* section, const char16_t* key, const char16_t* fallback = u"dflt",
                       std::uint32_t size = 64) {
     char16_t buffer[64];
     std::fill(std::begin(buffer), std::end(buffer), u'#');
@@ -45,11 +45,11 @@ class Profile : public FileFixture {
     return std::u16string(buffer, buffer + m_answer);
   }
   // The list answered for a null section or key, with each NUL shown as '|', closing NULs included.
-  std::u16string List(const char16_t *section, std::uint32_t size) {
+  std::u16string List(const char16_t* section, std::uint32_t size) {
     std::fill(std::begin(m_list), std::end(m_list), u'#');
     m_answer = platform::ReadProfileString(section, nullptr, u"dflt", m_list, size, m_file.c_str());
     std::u16string shown(m_list, m_list + m_answer + 1);
-    for (char16_t &c : shown) {
+    for (char16_t& c : shown) {
       if (c == 0) c = u'|';
     }
     EXPECT_EQ(m_list[m_answer], 0);
@@ -63,9 +63,9 @@ class Profile : public FileFixture {
 
 TEST_F(Profile, ValuesAreFoundWithoutCaseAndTrimmed) {
   struct Case {
-    const char16_t *section;
-    const char16_t *key;
-    const char16_t *expected;
+    const char16_t* section;
+    const char16_t* key;
+    const char16_t* expected;
   } cases[] = {
       {u"OPTIONS", u"NOWAIT", u"oui"},             // case-blind, blanks around key and value dropped
       {u"options", u" nowait ", u"oui"},           // the first of two equal keys wins
@@ -77,7 +77,7 @@ TEST_F(Profile, ValuesAreFoundWithoutCaseAndTrimmed) {
       {u"Options", u"Bare line", u"dflt"},         // a line without "=" has no value
       {u"Missing", u"NoWait", u"dflt"},
   };
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     EXPECT_EQ(Read(c.section, c.key), c.expected) << std::string(c.key, c.key + 3);
   }
 }
@@ -107,7 +107,7 @@ TEST_F(Profile, NullKeyAndNullSectionListNames) {
 }
 
 TEST_F(Profile, IntegersReadTheLeadingNumber) {
-  const std::u16string &file = m_file;
+  const std::u16string& file = m_file;
   EXPECT_EQ(platform::ReadProfileInt(u"Options", u"Count", 5, file.c_str()), 42u);
   EXPECT_EQ(platform::ReadProfileInt(u"Options", u"Negative", 5, file.c_str()), static_cast<std::uint32_t>(-7));
   EXPECT_EQ(platform::ReadProfileInt(u"Options", u"Letters", 5, file.c_str()), 0u);
