@@ -22,7 +22,11 @@
 #include "sql/driver_services.h"
 #include "sql/transaction.h"
 
-CTString& gstrClientVersionText = *new CTString;
+namespace {
+// Built in place and never destroyed, and not on the heap: a module unloaded before the process ends leaves nothing.
+alignas(CTString) unsigned char gClientVersionStorage[sizeof(CTString)];
+}  // namespace
+CTString& gstrClientVersionText = *new (gClientVersionStorage) CTString;
 
 namespace {
 
