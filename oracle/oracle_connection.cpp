@@ -89,6 +89,7 @@ std::uint32_t CConnectionOra::nReadIniString(const char16_t* section, const char
 }
 
 std::uint32_t CConnectionOra::nReadIniInt(const char16_t* section, const char16_t* key, std::int32_t defaultValue) {
+  FindIniFile();
   if (!m_bIniExists) return static_cast<std::uint32_t>(defaultValue);
   return platform::ReadProfileInt(section, key, defaultValue, m_strIniPath.pszGet());
 }
