@@ -3,6 +3,7 @@
 #include "foundation/error_holder.h"
 #include "foundation/module_errors.h"
 #include "foundation/x_error.h"
+#include "oracle/client/oci_error.h"
 
 CConnectionOra::CConnectionOra(const char16_t* name, IHostConnectionDescription* description)
     : CConnection(name, description) {}
@@ -41,3 +42,4 @@ int COracleConnection::bNullsSortFirst() { return 0; }
 int COracleConnection::bIsOci8() { return 0; }
 int COracleConnection::bQualifiesIndexNames() { return 1; }
 void COracleConnection::FillTypeNameTable(CTypeNameTable*) {}
+std::uint32_t COracleConnection::nGetErrorCategory(std::uint32_t nativeCode) { return nOracleErrorCategory(nativeCode); }
