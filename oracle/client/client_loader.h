@@ -51,7 +51,8 @@ class COciLibraryLoader {
   std::uint32_t m_nLoadError = 0;
 };
 
-// The one loader of the process; null until the first load creates it.
+// The one loader of the process; null until the first load creates it. Written by that load and read by the
+// loader's functions, under gcsDriverLock; never destroyed before the process ends.
 extern COciLibraryLoader* gpOciLoader;
 
 // Loads and binds the client; the path out is always gstrOciLibraryPath. Called only while no client is loaded.

@@ -9,6 +9,7 @@
 #include "oracle/client/oci_call.h"
 #include "oracle/client/oci_declarations.h"
 #include "oracle/client/oci_wrappers.h"
+#include "host/library_entry.h"
 #include "tests/doubles/driver_doubles.h"
 
 namespace {
@@ -163,6 +164,31 @@ TEST_F(OciWrappers, ExceptionsFromTheClient) {
   EXPECT_TRUE(HasPoint(holder, 63));
   EXPECT_EQ(gbOciClientFailed, 1u);
   nOciHandleFree(&connection, &holder, statement, oci::OCI_HTYPE_STMT);
+}
+
+TEST_F(OciWrappers, WithoutAHolderAFaultGoesToTheDriverObject) {
+  auto* driver = new doubles::TestDriver();
+  driver->AddRef();
+  gpDriver = driver;
+  CErrorHolder* driverHolder = driver->pGetErrorHolder();
+  void* statement = NewStatement(u"SELECT 1 FROM DUAL");
+  standIn.InjectThrow("OCIStmtExecute", 1);
+  EXPECT_EQ(nOciStmtExecute(&connection, nullptr, statement, nullptr, 1, 0, nullptr, 0), 0);
+  EXPECT_EQ(driverHolder->pGetEmbeddedObject()->nGetCode(), 23u);
+  EXPECT_TRUE(HasPoint(*driverHolder, 47));
+  EXPECT_EQ(gbOciClientFailed, 1u);
+
+  // A missing entry without a holder is dumped and dropped.
+  driverHolder->Clear();
+  CTString name;
+  std::int32_t size = 0;
+  std::int16_t type = 0, precision = 0, scale = 0, nullable = 0;
+  EXPECT_EQ(nOciDescribeColumn(&connection, nullptr, statement, 1, &size, &type, name, &precision, &scale, &nullable),
+            0);
+  EXPECT_FALSE(driverHolder->bHasError());
+  nOciHandleFree(&connection, &holder, statement, oci::OCI_HTYPE_STMT);
+  driver->nRelease();
+  EXPECT_EQ(gpDriver, nullptr);
 }
 
 TEST_F(OciWrappers, CreateRunsOutsideTheGlobalTransactionAndResumesIt) {
