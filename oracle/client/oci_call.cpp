@@ -24,6 +24,10 @@ void OnOciClientFault(COracleConnection* connection, CErrorHolder* holder, std::
   gbOciClientFailed = 1;
 }
 
+void InsertWrapperMessage(CErrorHolder* holder, std::uint32_t message) {
+  if (holder) holder->InsertUserMessage(message);
+}
+
 std::uint32_t nClientCodePage(COracleConnection* connection) {
   const std::uint32_t sqlCodePage = connection->nGetSessionCodePage();
   return sqlCodePage != SESSION_CODE_PAGE_UNSET ? sqlCodePage : connection->nGetAnsiCodePage();

@@ -25,8 +25,7 @@ inline constexpr std::uint32_t ERROR_CLIENT_FAULT = 23;
 
 // The two handlers of a guarded region. Each records its error at 100.point (a stub's without a holder is dumped
 // and dropped; a fault's goes to the driver object's holder then).
-void OnMissingOciEntry(COracleConnection* connection, CErrorHolder* holder, std::uint32_t point,
-                       const CTString& entry);
+void OnMissingOciEntry(COracleConnection* connection, CErrorHolder* holder, std::uint32_t point, const CTString& entry);
 void OnOciClientFault(COracleConnection* connection, CErrorHolder* holder, std::uint32_t point);
 
 // Runs one client call; true when it returned, false after an exception (recorded by the handlers).
@@ -43,12 +42,13 @@ bool bOciGuarded(COracleConnection* connection, CErrorHolder* holder, std::uint3
   return false;
 }
 
+// The wrapper's message put in front of the holder's innermost error after a failure; nothing without a holder.
+void InsertWrapperMessage(CErrorHolder* holder, std::uint32_t message);
+
 // The connection's session fields in the client's types.
 inline oci::OCIEnv* pEnvOf(COracleConnection* c) { return static_cast<oci::OCIEnv*>(c->m_pEnvironment); }
 inline oci::OCIError* pErrorOf(COracleConnection* c) { return static_cast<oci::OCIError*>(c->m_pErrorHandle); }
-inline oci::OCISvcCtx* pServiceOf(COracleConnection* c) {
-  return static_cast<oci::OCISvcCtx*>(c->m_pServiceContext);
-}
+inline oci::OCISvcCtx* pServiceOf(COracleConnection* c) { return static_cast<oci::OCISvcCtx*>(c->m_pServiceContext); }
 inline oci::Oci7DataArea* pLogonAreaOf(COracleConnection* c) {
   return reinterpret_cast<oci::Oci7DataArea*>(c->m_abOci7LogonData);
 }

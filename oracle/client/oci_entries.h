@@ -11,6 +11,7 @@
 
 #include "oracle/client/oci_entry_list.h"
 
+// clang-format off
 enum EOciSlot : std::uint32_t {
 #define QZ_OCI_SLOT_CALLED(name, result, parameters) OCI_SLOT_##name,
 #define QZ_OCI_SLOT_UNCALLED(name) OCI_SLOT_##name,
@@ -19,6 +20,7 @@ enum EOciSlot : std::uint32_t {
 #undef QZ_OCI_SLOT_UNCALLED
   OCI_SLOT_COUNT
 };
+// clang-format on
 
 inline constexpr std::uint32_t OCI_SET_FIRST_SLOT = 0;
 inline constexpr std::uint32_t OCI7_SET_FIRST_SLOT = OCI_SLOT_obindps;

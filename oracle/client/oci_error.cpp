@@ -8,20 +8,29 @@
 
 namespace {
 
+// The driver error of each category: the holder code and the error code.
 struct SCategoryError {
+  std::uint32_t nCategory;
   std::uint32_t nHolderCode;
   std::uint32_t nErrorCode;
 };
+constexpr SCategoryError gastCategoryErrors[] = {{1, 1, 67}, {3, 3, 69}, {4, 4, 70}, {5, 5, 71}, {8, 8, 72}};
+constexpr SCategoryError CATEGORY_OTHER = {0, 0, 22};
+
+struct SOracleNumberCategory {
+  std::uint32_t nNativeCode;
+  std::uint32_t nCategory;
+};
+constexpr SOracleNumberCategory gastNumberCategories[] = {
+    {54, 1},   {55, 1},   {56, 1},   {57, 1},   {60, 1},   {61, 1},   {62, 1},   {69, 1},   {99, 1},   {104, 1},
+    {2049, 1}, {1, 3},    {2299, 3}, {2290, 4}, {2292, 4}, {2293, 4}, {2294, 4}, {2295, 4}, {2296, 4}, {2297, 4},
+    {2298, 4}, {1004, 5}, {1005, 5}, {1012, 5}, {1017, 5}, {1040, 5}, {1045, 5}, {1400, 8}};
 
 SCategoryError CategoryError(std::uint32_t category) {
-  switch (category) {
-    case 1: return {1, 67};
-    case 3: return {3, 69};
-    case 4: return {4, 70};
-    case 5: return {5, 71};
-    case 8: return {8, 72};
-    default: return {0, 22};
+  for (const SCategoryError& entry : gastCategoryErrors) {
+    if (entry.nCategory == category) return entry;
   }
+  return CATEGORY_OTHER;
 }
 
 constexpr std::uint32_t ERROR_TEXT_UNITS = 513;
@@ -30,20 +39,10 @@ constexpr std::uint32_t MESSAGE_DISTRIBUTED_FAILURE = 3681;
 }  // namespace
 
 std::uint32_t nOracleErrorCategory(std::uint32_t nativeCode) {
-  switch (nativeCode) {
-    case 54: case 55: case 56: case 57: case 60: case 61: case 62: case 69: case 99: case 104: case 2049:
-      return 1;
-    case 1: case 2299:
-      return 3;
-    case 2290: case 2292: case 2293: case 2294: case 2295: case 2296: case 2297: case 2298:
-      return 4;
-    case 1004: case 1005: case 1012: case 1017: case 1040: case 1045:
-      return 5;
-    case 1400:
-      return 8;
-    default:
-      return 0;
+  for (const SOracleNumberCategory& entry : gastNumberCategories) {
+    if (entry.nNativeCode == nativeCode) return entry.nCategory;
   }
+  return 0;
 }
 
 void RaiseOciError(COracleConnection* connection, CErrorHolder* holder, std::int32_t status, std::uint32_t unit,
@@ -74,10 +73,9 @@ void RaiseOci7Error(COracleConnection* connection, CErrorHolder* holder, std::in
   char16_t buffer[ERROR_TEXT_UNITS] = {};
   CTString text;
   try {
-    OciEntry<OCI_SLOT_oerhms>()(pLogonAreaOf(connection), static_cast<oci::sb2>(native),
-                                reinterpret_cast<oci::OraText*>(buffer),
-                                static_cast<oci::sword>(bClientIsUtf16(connection) ? ERROR_TEXT_UNITS * 2
-                                                                                    : ERROR_TEXT_UNITS));
+    OciEntry<OCI_SLOT_oerhms>()(
+        pLogonAreaOf(connection), static_cast<oci::sb2>(native), reinterpret_cast<oci::OraText*>(buffer),
+        static_cast<oci::sword>(bClientIsUtf16(connection) ? ERROR_TEXT_UNITS * 2 : ERROR_TEXT_UNITS));
     ReadClientText(connection, buffer, ERROR_TEXT_UNITS, text);
   } catch (...) {
     text.Empty();
@@ -85,8 +83,8 @@ void RaiseOci7Error(COracleConnection* connection, CErrorHolder* holder, std::in
   FillErrorRecord(connection, holder, status, native, text.pszGet(), unit, point);
 }
 
-void FillErrorRecord(COracleConnection* connection, CErrorHolder* holder, std::int32_t status,
-                     std::uint32_t nativeCode, const char16_t* text, std::uint32_t unit, std::uint32_t point) {
+void FillErrorRecord(COracleConnection* connection, CErrorHolder* holder, std::int32_t status, std::uint32_t nativeCode,
+                     const char16_t* text, std::uint32_t unit, std::uint32_t point) {
   CTString lines;
   for (const char16_t* p = text ? text : u""; *p; ++p) {
     if (*p == u'\n') {

@@ -14,8 +14,6 @@ using namespace oci;
 
 namespace {
 
-constexpr std::uint32_t UNIT = ERROR_UNIT_ORACLE_CALL;
-
 enum : std::uint32_t {
   MESSAGE_HANDLE_ALLOC = 2457,
   MESSAGE_PREPARE = 2459,
@@ -43,10 +41,6 @@ constexpr sb4 ORA_NULL_IN_AGGREGATE = 24347;
 constexpr sb4 ORA_NOT_A_BIND_VARIABLE = 23;
 
 constexpr std::uint32_t DESCRIBE_NAME_UNITS = 255;
-
-void Message(CErrorHolder* holder, std::uint32_t message) {
-  if (holder) holder->InsertUserMessage(message);
-}
 
 void StatementMessage(CErrorHolder* holder, const char16_t* text) {
   if (holder && text && text[0]) holder->InsertUserMessage(MESSAGE_STATEMENT, text);
@@ -81,7 +75,11 @@ void* pOci7PlaceholderHandle() { return reinterpret_cast<void*>(~std::uintptr_t{
 void* nOciHandleAlloc(COracleConnection* c, CErrorHolder* h, std::uint32_t kind) {
   if (gbOci7Mode) {
     switch (kind) {
-      case OCI_HTYPE_ERROR: case OCI_HTYPE_BIND: case OCI_HTYPE_DEFINE: case OCI_HTYPE_DESCRIBE: case OCI_HTYPE_TRANS:
+      case OCI_HTYPE_ERROR:
+      case OCI_HTYPE_BIND:
+      case OCI_HTYPE_DEFINE:
+      case OCI_HTYPE_DESCRIBE:
+      case OCI_HTYPE_TRANS:
         return pOci7PlaceholderHandle();
       case OCI_HTYPE_STMT: {
         void* area = std::calloc(1, OCI7_AREA_SIZE);
@@ -96,19 +94,21 @@ void* nOciHandleAlloc(COracleConnection* c, CErrorHolder* h, std::uint32_t kind)
         return area;
       }
       default:
-        RaiseModuleError(h, RECORDED_OCI7_NO_SUCH_HANDLE, UNIT, 4, c, nullptr, ERROR_OCI7_NO_SUCH_HANDLE);
+        RaiseModuleError(h, RECORDED_OCI7_NO_SUCH_HANDLE, ERROR_UNIT_ORACLE_CALL, 4, c, nullptr,
+                         ERROR_OCI7_NO_SUCH_HANDLE);
         return nullptr;
     }
   }
   void* handle = nullptr;
   sword status = OCI_SUCCESS;
-  if (!bOciGuarded(c, h, 23, [&] { status = OciEntry<OCI_SLOT_OCIHandleAlloc>()(pEnvOf(c), &handle, kind, 0, nullptr); })) {
-    Message(h, MESSAGE_HANDLE_ALLOC);
+  if (!bOciGuarded(c, h, 23,
+                   [&] { status = OciEntry<OCI_SLOT_OCIHandleAlloc>()(pEnvOf(c), &handle, kind, 0, nullptr); })) {
+    InsertWrapperMessage(h, MESSAGE_HANDLE_ALLOC);
     return nullptr;
   }
   if (status == OCI_SUCCESS || status == OCI_SUCCESS_WITH_INFO) return handle;
-  RaiseOciError(c, h, status, UNIT, 40, pErrorOf(c));
-  Message(h, MESSAGE_HANDLE_ALLOC);
+  RaiseOciError(c, h, status, ERROR_UNIT_ORACLE_CALL, 40, pErrorOf(c));
+  InsertWrapperMessage(h, MESSAGE_HANDLE_ALLOC);
   return nullptr;
 }
 
@@ -118,7 +118,7 @@ int nOciHandleFree(COracleConnection* c, CErrorHolder* h, void* handle, std::uin
     if (kind != OCI_HTYPE_STMT) return 1;
     sword result = 0;
     const bool called = bOciGuarded(c, h, 123, [&] { result = OciEntry<OCI_SLOT_oclose>()(AreaOf(handle)); });
-    if (called && result != 0) RaiseOci7Error(c, h, result, UNIT, 124, handle);
+    if (called && result != 0) RaiseOci7Error(c, h, result, ERROR_UNIT_ORACLE_CALL, 124, handle);
     std::free(handle);
     return called && result == 0 ? 1 : 0;
   }
@@ -126,7 +126,7 @@ int nOciHandleFree(COracleConnection* c, CErrorHolder* h, void* handle, std::uin
   if (!bOciGuarded(c, h, 125, [&] { status = OciEntry<OCI_SLOT_OCIHandleFree>()(handle, kind); })) return 0;
   // A define handle goes with its statement whatever the client says of it.
   if (kind == OCI_HTYPE_DEFINE || status == OCI_SUCCESS) return 1;
-  RaiseOciError(c, h, status, UNIT, 126, nullptr);
+  RaiseOciError(c, h, status, ERROR_UNIT_ORACLE_CALL, 126, nullptr);
   return 0;
 }
 
@@ -135,12 +135,12 @@ int nOci7OpenCursor(COracleConnection* c, CErrorHolder* h, void* area) {
   if (!bOciGuarded(c, h, 127, [&] {
         result = OciEntry<OCI_SLOT_oopen>()(AreaOf(area), pLogonAreaOf(c), nullptr, -1, 0, nullptr, -1);
       })) {
-    Message(h, MESSAGE_OPEN_CURSOR);
+    InsertWrapperMessage(h, MESSAGE_OPEN_CURSOR);
     return 0;
   }
   if (result == 0) return 1;
-  RaiseOci7Error(c, h, result, UNIT, 128, area);
-  Message(h, MESSAGE_OPEN_CURSOR);
+  RaiseOci7Error(c, h, result, ERROR_UNIT_ORACLE_CALL, 128, area);
+  InsertWrapperMessage(h, MESSAGE_OPEN_CURSOR);
   return 0;
 }
 
@@ -153,16 +153,16 @@ int nOciStmtPrepare(COracleConnection* c, CErrorHolder* h, void* statement, cons
       status = OciEntry<OCI_SLOT_oparse>()(AreaOf(statement), clientText.pGet(),
                                            static_cast<sb4>(clientText.nGetBytes()), 1, 2);
     });
-    if (called && status != 0) RaiseOci7Error(c, h, status, UNIT, 42, statement);
+    if (called && status != 0) RaiseOci7Error(c, h, status, ERROR_UNIT_ORACLE_CALL, 42, statement);
   } else {
     called = bOciGuarded(c, h, 43, [&] {
       status = OciEntry<OCI_SLOT_OCIStmtPrepare>()(static_cast<OCIStmt*>(statement), pErrorOf(c), clientText.pGet(),
                                                    clientText.nGetBytes(), OCI_NTV_SYNTAX, OCI_DEFAULT);
     });
-    if (called && status != OCI_SUCCESS) RaiseOciError(c, h, status, UNIT, 44, pErrorOf(c));
+    if (called && status != OCI_SUCCESS) RaiseOciError(c, h, status, ERROR_UNIT_ORACLE_CALL, 44, pErrorOf(c));
   }
   if (called && status == OCI_SUCCESS) return 1;
-  Message(h, MESSAGE_PREPARE);
+  InsertWrapperMessage(h, MESSAGE_PREPARE);
   if (h) h->InsertUserMessage(MESSAGE_STATEMENT, text ? text : u"");
   return 0;
 }
@@ -179,8 +179,8 @@ int nOciStmtExecute(COracleConnection* c, CErrorHolder* h, void* statement, cons
       if (nOci7ReturnCode(statement) == ORA_NEED_PIECE_EXECUTE) {
         status = OCI_NEED_DATA;
       } else {
-        RaiseOci7Error(c, h, code, UNIT, 46, statement);
-        Message(h, MESSAGE_EXECUTE);
+        RaiseOci7Error(c, h, code, ERROR_UNIT_ORACLE_CALL, 46, statement);
+        InsertWrapperMessage(h, MESSAGE_EXECUTE);
         result = 0;
       }
     }
@@ -204,8 +204,8 @@ int nOciStmtExecute(COracleConnection* c, CErrorHolder* h, void* statement, cons
         })) {
       result = 0;
     } else if (status == OCI_ERROR) {
-      RaiseOciError(c, h, status, UNIT, 48, pErrorOf(c));
-      Message(h, MESSAGE_EXECUTE);
+      RaiseOciError(c, h, status, ERROR_UNIT_ORACLE_CALL, 48, pErrorOf(c));
+      InsertWrapperMessage(h, MESSAGE_EXECUTE);
       result = 0;
     }
     if (restore) {
@@ -226,19 +226,19 @@ int nOciAttrGet(COracleConnection* c, CErrorHolder* h, void* handle, std::uint32
       std::memcpy(value, &rows, sizeof rows);
       return 1;
     }
-    RaiseModuleError(h, 0, UNIT, 49, c, nullptr, ERROR_OCI7_NO_SUCH_ATTRIBUTE);
+    RaiseModuleError(h, 0, ERROR_UNIT_ORACLE_CALL, 49, c, nullptr, ERROR_OCI7_NO_SUCH_ATTRIBUTE);
     return 0;
   }
   sword status = OCI_SUCCESS;
   if (!bOciGuarded(c, h, 50, [&] {
         status = OciEntry<OCI_SLOT_OCIAttrGet>()(handle, kind, value, size, attribute, pErrorOf(c));
       })) {
-    Message(h, MESSAGE_ATTR_GET);
+    InsertWrapperMessage(h, MESSAGE_ATTR_GET);
     return 0;
   }
   if (status == OCI_SUCCESS || status == OCI_SUCCESS_WITH_INFO) return 1;
-  RaiseOciError(c, h, status, UNIT, 51, pErrorOf(c));
-  Message(h, MESSAGE_ATTR_GET);
+  RaiseOciError(c, h, status, ERROR_UNIT_ORACLE_CALL, 51, pErrorOf(c));
+  InsertWrapperMessage(h, MESSAGE_ATTR_GET);
   return 0;
 }
 
@@ -259,7 +259,7 @@ int nOciAttrSet(COracleConnection* c, CErrorHolder* h, void* handle, std::uint32
     return 0;
   }
   if (status == OCI_SUCCESS) return 1;
-  RaiseOciError(c, h, status, UNIT, 74, pErrorOf(c));
+  RaiseOciError(c, h, status, ERROR_UNIT_ORACLE_CALL, 74, pErrorOf(c));
   return 0;
 }
 
@@ -269,12 +269,12 @@ int nOciParamGet(COracleConnection* c, CErrorHolder* h, void* handle, std::uint3
   if (!bOciGuarded(c, h, 52, [&] {
         status = OciEntry<OCI_SLOT_OCIParamGet>()(handle, kind, pErrorOf(c), parameter, position);
       })) {
-    Message(h, MESSAGE_PARAM_GET);
+    InsertWrapperMessage(h, MESSAGE_PARAM_GET);
     return 0;
   }
   if (status != OCI_ERROR && status != OCI_NO_DATA) return 1;
-  RaiseOciError(c, h, status, UNIT, 53, pErrorOf(c));
-  Message(h, MESSAGE_PARAM_GET);
+  RaiseOciError(c, h, status, ERROR_UNIT_ORACLE_CALL, 53, pErrorOf(c));
+  InsertWrapperMessage(h, MESSAGE_PARAM_GET);
   return 0;
 }
 
@@ -288,32 +288,31 @@ int nOciDefineByPos(COracleConnection* c, CErrorHolder* h, void* statement, void
     called = bOciGuarded(c, h, 54, [&] {
       status = OciEntry<OCI_SLOT_odefinps>()(AreaOf(statement), Oci7Opcode(mode), static_cast<sword>(position),
                                              static_cast<ub1*>(buffer), static_cast<sb4>(size), dataType, 0,
-                                             static_cast<sb2*>(indicator), nullptr, 0, 0, returnedLength, returnCode,
-                                             0, 0, 0, 0);
+                                             static_cast<sb2*>(indicator), nullptr, 0, 0, returnedLength, returnCode, 0,
+                                             0, 0, 0);
     });
     passed = called && status == 0;
-    if (called && !passed) RaiseOci7Error(c, h, status, UNIT, 55, statement);
+    if (called && !passed) RaiseOci7Error(c, h, status, ERROR_UNIT_ORACLE_CALL, 55, statement);
   } else {
     called = bOciGuarded(c, h, 56, [&] {
-      status = OciEntry<OCI_SLOT_OCIDefineByPos>()(static_cast<OCIStmt*>(statement),
-                                                   reinterpret_cast<OCIDefine**>(define), pErrorOf(c), position,
-                                                   buffer, static_cast<sb4>(size), dataType, indicator,
-                                                   returnedLength, returnCode, mode);
+      status = OciEntry<OCI_SLOT_OCIDefineByPos>()(
+          static_cast<OCIStmt*>(statement), reinterpret_cast<OCIDefine**>(define), pErrorOf(c), position, buffer,
+          static_cast<sb4>(size), dataType, indicator, returnedLength, returnCode, mode);
     });
     passed = called && (status == OCI_SUCCESS || status == OCI_SUCCESS_WITH_INFO);
-    if (called && !passed) RaiseOciError(c, h, status, UNIT, 57, pErrorOf(c));
+    if (called && !passed) RaiseOciError(c, h, status, ERROR_UNIT_ORACLE_CALL, 57, pErrorOf(c));
   }
   if (passed && (dataType == SQLT_CHR || dataType == SQLT_STR)) {
     passed = bSetCharset(c, h, define ? *define : nullptr, OCI_HTYPE_DEFINE, columnType == 0 ? 2 : columnType);
   }
   if (passed) return 1;
-  Message(h, MESSAGE_DEFINE);
+  InsertWrapperMessage(h, MESSAGE_DEFINE);
   return 0;
 }
 
 int nOciBindByName(COracleConnection* c, CErrorHolder* h, void* statement, void** bind, std::uint32_t position,
-                   void* buffer, std::uint32_t size, std::uint16_t dataType, void* indicator,
-                   std::uint16_t* returnCode, std::uint32_t mode, const char16_t* name, std::uint32_t columnType) {
+                   void* buffer, std::uint32_t size, std::uint16_t dataType, void* indicator, std::uint16_t* returnCode,
+                   std::uint32_t mode, const char16_t* name, std::uint32_t columnType) {
   if (returnCode) *returnCode = 0;
   CTString placeholder(u":");
   if (name && name[0]) {
@@ -336,16 +335,15 @@ int nOciBindByName(COracleConnection* c, CErrorHolder* h, void* statement, void*
                                             static_cast<sb4>(size), 0, 0, 0, 0, nullptr, nullptr, 0, 0);
     });
     passed = called && status == 0;
-    if (called && !passed) RaiseOci7Error(c, h, status, UNIT, 59, statement);
+    if (called && !passed) RaiseOci7Error(c, h, status, ERROR_UNIT_ORACLE_CALL, 59, statement);
   } else {
     called = bOciGuarded(c, h, 60, [&] {
-      status = OciEntry<OCI_SLOT_OCIBindByName>()(static_cast<OCIStmt*>(statement), reinterpret_cast<OCIBind**>(bind),
-                                                  pErrorOf(c), clientPlaceholder.pGet(), placeholderBytes, buffer,
-                                                  static_cast<sb4>(size), dataType, indicator, nullptr, returnCode, 0,
-                                                  nullptr, mode);
+      status = OciEntry<OCI_SLOT_OCIBindByName>()(
+          static_cast<OCIStmt*>(statement), reinterpret_cast<OCIBind**>(bind), pErrorOf(c), clientPlaceholder.pGet(),
+          placeholderBytes, buffer, static_cast<sb4>(size), dataType, indicator, nullptr, returnCode, 0, nullptr, mode);
     });
     passed = called && (status == OCI_SUCCESS || status == OCI_SUCCESS_WITH_INFO);
-    if (called && !passed) RaiseOciError(c, h, status, UNIT, 61, pErrorOf(c));
+    if (called && !passed) RaiseOciError(c, h, status, ERROR_UNIT_ORACLE_CALL, 61, pErrorOf(c));
   }
   if (passed) {
     void* handle = bind ? *bind : nullptr;
@@ -355,17 +353,18 @@ int nOciBindByName(COracleConnection* c, CErrorHolder* h, void* statement, void*
     }
   }
   if (passed) return 1;
-  Message(h, MESSAGE_BIND);
+  InsertWrapperMessage(h, MESSAGE_BIND);
   return 0;
 }
 
-int nOciStmtFetch(COracleConnection* c, CErrorHolder* h, void* statement, std::uint32_t rows,
-                  std::uint16_t orientation, std::uint32_t* end, std::uint32_t* needData) {
+int nOciStmtFetch(COracleConnection* c, CErrorHolder* h, void* statement, std::uint32_t rows, std::uint16_t orientation,
+                  std::uint32_t* end, std::uint32_t* needData) {
   if (needData) *needData = 0;
   sword status = OCI_SUCCESS;
   if (gbOci7Mode) {
     sword code = 0;
-    if (!bOciGuarded(c, h, 62, [&] { code = OciEntry<OCI_SLOT_ofen>()(AreaOf(statement), static_cast<sword>(rows)); })) {
+    if (!bOciGuarded(c, h, 62,
+                     [&] { code = OciEntry<OCI_SLOT_ofen>()(AreaOf(statement), static_cast<sword>(rows)); })) {
       return 0;
     }
     if (code != 0) {
@@ -395,11 +394,11 @@ int nOciStmtFetch(COracleConnection* c, CErrorHolder* h, void* statement, std::u
   }
   if (status == OCI_ERROR || status == OCI_SUCCESS_WITH_INFO || status == OCI_INVALID_HANDLE) {
     if (gbOci7Mode) {
-      RaiseOci7Error(c, h, status, UNIT, 65, statement);
+      RaiseOci7Error(c, h, status, ERROR_UNIT_ORACLE_CALL, 65, statement);
     } else {
-      RaiseOciError(c, h, status, UNIT, 66, pErrorOf(c));
+      RaiseOciError(c, h, status, ERROR_UNIT_ORACLE_CALL, 66, pErrorOf(c));
     }
-    Message(h, MESSAGE_FETCH);
+    InsertWrapperMessage(h, MESSAGE_FETCH);
     return 0;
   }
   if (status == OCI_NO_DATA) {
@@ -423,14 +422,14 @@ int nOciDescribeAny(COracleConnection* c, CErrorHolder* h, const char16_t* name,
     return 0;
   }
   if (status != OCI_ERROR) return 1;
-  RaiseOciError(c, h, status, UNIT, 68, pErrorOf(c));
-  Message(h, MESSAGE_DESCRIBE);
+  RaiseOciError(c, h, status, ERROR_UNIT_ORACLE_CALL, 68, pErrorOf(c));
+  InsertWrapperMessage(h, MESSAGE_DESCRIBE);
   return 0;
 }
 
 int nOciDescribeColumn(COracleConnection* c, CErrorHolder* h, void* area, std::uint32_t position,
-                       std::int32_t* databaseSize, std::int16_t* databaseType, CTString& name,
-                       std::int16_t* precision, std::int16_t* scale, std::int16_t* nullable) {
+                       std::int32_t* databaseSize, std::int16_t* databaseType, CTString& name, std::int16_t* precision,
+                       std::int16_t* scale, std::int16_t* nullable) {
   char16_t buffer[DESCRIBE_NAME_UNITS + 1] = {};
   const bool utf16 = bClientIsUtf16(c);
   sb4 nameLength = utf16 ? DESCRIBE_NAME_UNITS * 2 : DESCRIBE_NAME_UNITS;
@@ -441,12 +440,12 @@ int nOciDescribeColumn(COracleConnection* c, CErrorHolder* h, void* area, std::u
                                              reinterpret_cast<sb1*>(buffer), &nameLength, &displaySize, precision,
                                              scale, nullable);
       })) {
-    Message(h, MESSAGE_DESCRIBE);
+    InsertWrapperMessage(h, MESSAGE_DESCRIBE);
     return 0;
   }
   if (result != 0) {
-    RaiseOci7Error(c, h, result, UNIT, 70, area);
-    Message(h, MESSAGE_DESCRIBE);
+    RaiseOci7Error(c, h, result, ERROR_UNIT_ORACLE_CALL, 70, area);
+    InsertWrapperMessage(h, MESSAGE_DESCRIBE);
     return 0;
   }
   const std::uint32_t capacity = utf16 ? DESCRIBE_NAME_UNITS * 2 : DESCRIBE_NAME_UNITS;
@@ -465,7 +464,7 @@ int nOciDescriptorAlloc(COracleConnection* c, CErrorHolder* h, void* environment
     return 0;
   }
   if (status == OCI_SUCCESS || status == OCI_SUCCESS_WITH_INFO) return 1;
-  RaiseOciError(c, h, status, UNIT, 72, nullptr);
+  RaiseOciError(c, h, status, ERROR_UNIT_ORACLE_CALL, 72, nullptr);
   return 0;
 }
 
@@ -481,12 +480,12 @@ int nOciBindDynamic(COracleConnection* c, CErrorHolder* h, void* bind, void* inC
     return 0;
   }
   if (status == OCI_SUCCESS || status == OCI_SUCCESS_WITH_INFO) return 1;
-  RaiseOciError(c, h, status, UNIT, 78, pErrorOf(c));
+  RaiseOciError(c, h, status, ERROR_UNIT_ORACLE_CALL, 78, pErrorOf(c));
   return 0;
 }
 
-int nOciGetPieceInfo(COracleConnection* c, CErrorHolder* h, void* statement, void** handle,
-                     std::uint32_t* handleKind, std::uint8_t* piece) {
+int nOciGetPieceInfo(COracleConnection* c, CErrorHolder* h, void* statement, void** handle, std::uint32_t* handleKind,
+                     std::uint8_t* piece) {
   void* context = nullptr;
   ub4 iteration = 0;
   ub4 index = 0;
@@ -499,7 +498,7 @@ int nOciGetPieceInfo(COracleConnection* c, CErrorHolder* h, void* statement, voi
       return 0;
     }
     if (status == 0) return 1;
-    RaiseOci7Error(c, h, status, UNIT, 80, statement);
+    RaiseOci7Error(c, h, status, ERROR_UNIT_ORACLE_CALL, 80, statement);
     return 0;
   }
   ub1 inOut = 0;
@@ -510,13 +509,12 @@ int nOciGetPieceInfo(COracleConnection* c, CErrorHolder* h, void* statement, voi
     return 0;
   }
   if (status == OCI_SUCCESS || status == OCI_SUCCESS_WITH_INFO) return 1;
-  RaiseOciError(c, h, status, UNIT, 82, pErrorOf(c));
+  RaiseOciError(c, h, status, ERROR_UNIT_ORACLE_CALL, 82, pErrorOf(c));
   return 0;
 }
 
 int nOciSetPieceInfo(COracleConnection* c, CErrorHolder* h, void* handle, std::uint32_t handleKind, void* buffer,
-                     std::uint32_t* length, std::uint8_t piece, std::uint16_t* indicator,
-                     std::uint16_t* returnCode) {
+                     std::uint32_t* length, std::uint8_t piece, std::uint16_t* indicator, std::uint16_t* returnCode) {
   if (indicator) *indicator = 0;
   if (returnCode) *returnCode = 0;
   sword status = OCI_SUCCESS;
@@ -525,7 +523,7 @@ int nOciSetPieceInfo(COracleConnection* c, CErrorHolder* h, void* handle, std::u
       return 0;
     }
     if (status == 0) return 1;
-    RaiseOci7Error(c, h, status, UNIT, 84, handle);
+    RaiseOci7Error(c, h, status, ERROR_UNIT_ORACLE_CALL, 84, handle);
     return 0;
   }
   if (!bOciGuarded(c, h, 85, [&] {
@@ -535,6 +533,6 @@ int nOciSetPieceInfo(COracleConnection* c, CErrorHolder* h, void* handle, std::u
     return 0;
   }
   if (status == OCI_SUCCESS) return 1;
-  RaiseOciError(c, h, status, UNIT, 86, pErrorOf(c));
+  RaiseOciError(c, h, status, ERROR_UNIT_ORACLE_CALL, 86, pErrorOf(c));
   return 0;
 }

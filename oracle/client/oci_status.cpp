@@ -2,17 +2,33 @@
 
 #include "oracle/client/oci_declarations.h"
 
+namespace {
+
+struct SStatusName {
+  std::int32_t nStatus;
+  const char16_t* pszName;
+};
+
+constexpr SStatusName gastStatusNames[] = {
+    {oci::OCI_SUCCESS, u"OCI_SUCCESS"},
+    {oci::OCI_SUCCESS_WITH_INFO, u"OCI_SUCCESS_WITH_INFO"},
+    {oci::OCI_NEED_DATA, u"OCI_NEED_DATA"},
+    {oci::OCI_NO_DATA, u"OCI_NO_DATA"},
+    {oci::OCI_ERROR, u"OCI_ERROR"},
+    {oci::OCI_INVALID_HANDLE, u"OCI_INVALID_HANDLE"},
+    {oci::OCI_STILL_EXECUTING, u"OCI_STILL_EXECUTING"},
+    {oci::OCI_CONTINUE, u"OCI_CONTINUE"},
+};
+
+}  // namespace
+
 const char16_t* pszOciStatusName(CTString& out, std::int32_t status) {
-  switch (status) {
-    case oci::OCI_SUCCESS: out = u"OCI_SUCCESS"; break;
-    case oci::OCI_SUCCESS_WITH_INFO: out = u"OCI_SUCCESS_WITH_INFO"; break;
-    case oci::OCI_NEED_DATA: out = u"OCI_NEED_DATA"; break;
-    case oci::OCI_NO_DATA: out = u"OCI_NO_DATA"; break;
-    case oci::OCI_ERROR: out = u"OCI_ERROR"; break;
-    case oci::OCI_INVALID_HANDLE: out = u"OCI_INVALID_HANDLE"; break;
-    case oci::OCI_STILL_EXECUTING: out = u"OCI_STILL_EXECUTING"; break;
-    case oci::OCI_CONTINUE: out = u"OCI_CONTINUE"; break;
-    default: out.Format(u"Unknown status : %d", status); break;
+  for (const SStatusName& entry : gastStatusNames) {
+    if (entry.nStatus == status) {
+      out = entry.pszName;
+      return out.pszGet();
+    }
   }
+  out.Format(u"Unknown status : %d", status);
   return out.pszGet();
 }

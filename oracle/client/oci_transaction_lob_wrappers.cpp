@@ -9,8 +9,6 @@ using namespace oci;
 
 namespace {
 
-constexpr std::uint32_t UNIT = ERROR_UNIT_ORACLE_CALL;
-
 enum : std::uint32_t {
   MESSAGE_LOB_OPEN = 2487,
   MESSAGE_LOB_READ = 2488,
@@ -23,16 +21,12 @@ enum : std::uint32_t {
 constexpr std::uint32_t ERROR_LOCATOR_NOT_INITIALISED = 1041;
 constexpr uword NO_TIMEOUT = ~uword{0};
 
-void Message(CErrorHolder* holder, std::uint32_t message) {
-  if (holder) holder->InsertUserMessage(message);
-}
-
 // One OCI7 call on the logon data area: 1 when it answered 0, else 0 with the OCI7 error at the raise point.
 int bOci7LogonCall(COracleConnection* c, CErrorHolder* h, std::uint32_t catchPoint, sword (*entry)(Oci7DataArea*)) {
   sword result = 0;
   if (!bOciGuarded(c, h, catchPoint, [&] { result = entry(pLogonAreaOf(c)); })) return 0;
   if (result == 0) return 1;
-  RaiseOci7Error(c, h, result, UNIT, catchPoint + 1, pLogonAreaOf(c));
+  RaiseOci7Error(c, h, result, ERROR_UNIT_ORACLE_CALL, catchPoint + 1, pLogonAreaOf(c));
   return 0;
 }
 
@@ -79,8 +73,8 @@ int bLobOpenOrClose(COracleConnection* c, CErrorHolder* h, void* locator, std::u
     return 1;
   }
   if (called && status == OCI_SUCCESS) return 1;
-  if (called) RaiseOciError(c, h, status, UNIT, catchPoint + 1, pErrorOf(c));
-  Message(h, open ? MESSAGE_LOB_OPEN : MESSAGE_LOB_CLOSE);
+  if (called) RaiseOciError(c, h, status, ERROR_UNIT_ORACLE_CALL, catchPoint + 1, pErrorOf(c));
+  InsertWrapperMessage(h, open ? MESSAGE_LOB_OPEN : MESSAGE_LOB_CLOSE);
   return 0;
 }
 
@@ -96,7 +90,7 @@ int nOciTransStart(COracleConnection* c, CErrorHolder* h, std::uint32_t flags) {
     return 0;
   }
   if (status == OCI_SUCCESS) return 1;
-  RaiseOciError(c, h, status, UNIT, 90, pErrorOf(c));
+  RaiseOciError(c, h, status, ERROR_UNIT_ORACLE_CALL, 90, pErrorOf(c));
   return 0;
 }
 
@@ -108,7 +102,7 @@ int nOciTransCommit(COracleConnection* c, CErrorHolder* h, std::uint32_t flags) 
   sword status;
   if (!bServiceCall(c, h, 95, &status, OciEntry<OCI_SLOT_OCITransCommit>(), flags)) return 0;
   if (status == OCI_SUCCESS) return 1;
-  RaiseOciError(c, h, status, UNIT, 96, pErrorOf(c));
+  RaiseOciError(c, h, status, ERROR_UNIT_ORACLE_CALL, 96, pErrorOf(c));
   return 0;
 }
 
@@ -119,7 +113,7 @@ int nOciTransRollback(COracleConnection* c, CErrorHolder* h) {
   sword status;
   if (!bServiceCall(c, h, 101, &status, OciEntry<OCI_SLOT_OCITransRollback>(), OCI_DEFAULT)) return 0;
   if (status == OCI_SUCCESS) return 1;
-  RaiseOciError(c, h, status, UNIT, 102, pErrorOf(c));
+  RaiseOciError(c, h, status, ERROR_UNIT_ORACLE_CALL, 102, pErrorOf(c));
   return 0;
 }
 
@@ -128,9 +122,9 @@ int nOciTransDetach(COracleConnection* c, CErrorHolder* h) {
   sword status;
   if (bServiceCall(c, h, 103, &status, OciEntry<OCI_SLOT_OCITransDetach>(), OCI_DEFAULT)) {
     if (status == OCI_SUCCESS) return 1;
-    RaiseOciError(c, h, status, UNIT, 104, pErrorOf(c));
+    RaiseOciError(c, h, status, ERROR_UNIT_ORACLE_CALL, 104, pErrorOf(c));
   }
-  Message(h, MESSAGE_TRANS_DETACH);
+  InsertWrapperMessage(h, MESSAGE_TRANS_DETACH);
   return 0;
 }
 
@@ -146,14 +140,13 @@ int nOciTransPrepare(COracleConnection* c, CErrorHolder* h, std::uint32_t* mustC
       *mustCommit = status == OCI_SUCCESS ? 1 : 0;
       return 1;
     }
-    RaiseOciError(c, h, status, UNIT, 108, pErrorOf(c));
+    RaiseOciError(c, h, status, ERROR_UNIT_ORACLE_CALL, 108, pErrorOf(c));
   }
-  Message(h, MESSAGE_TRANS_PREPARE);
+  InsertWrapperMessage(h, MESSAGE_TRANS_PREPARE);
   return 0;
 }
 
-int nOciLobOpen(COracleConnection* c, CErrorHolder* h, void* locator, std::uint32_t descriptorType,
-                std::uint8_t mode) {
+int nOciLobOpen(COracleConnection* c, CErrorHolder* h, void* locator, std::uint32_t descriptorType, std::uint8_t mode) {
   return bLobOpenOrClose(c, h, locator, descriptorType, true, mode);
 }
 
@@ -169,9 +162,9 @@ int nOciLobRead(COracleConnection* c, CErrorHolder* h, void* locator, std::uint3
   sword status = OCI_SUCCESS;
   // The client is told the caller's buffer length: it may write that much and no more.
   if (!bOciGuarded(c, h, 113, [&] {
-        status = OciEntry<OCI_SLOT_OCILobRead>()(pServiceOf(c), pErrorOf(c), static_cast<OCILobLocator*>(locator),
-                                                 amount, offset, buffer, bufferLength, nullptr, nullptr, charsetId,
-                                                 charsetForm);
+        status =
+            OciEntry<OCI_SLOT_OCILobRead>()(pServiceOf(c), pErrorOf(c), static_cast<OCILobLocator*>(locator), amount,
+                                            offset, buffer, bufferLength, nullptr, nullptr, charsetId, charsetForm);
       })) {
     status = OCI_ERROR;
   }
@@ -179,8 +172,8 @@ int nOciLobRead(COracleConnection* c, CErrorHolder* h, void* locator, std::uint3
     *morePieces = status == OCI_NEED_DATA ? 1 : 0;
     return 1;
   }
-  RaiseOciError(c, h, status, UNIT, 114, pErrorOf(c));
-  Message(h, MESSAGE_LOB_READ);
+  RaiseOciError(c, h, status, ERROR_UNIT_ORACLE_CALL, 114, pErrorOf(c));
+  InsertWrapperMessage(h, MESSAGE_LOB_READ);
   return 0;
 }
 
@@ -193,13 +186,13 @@ int nOciLobWrite(COracleConnection* c, CErrorHolder* h, void* locator, std::uint
   // The whole value in one piece from the start of the LOB, whatever offset and piece the caller names.
   if (bOciGuarded(c, h, 115, [&] {
         status = OciEntry<OCI_SLOT_OCILobWrite>()(pServiceOf(c), pErrorOf(c), static_cast<OCILobLocator*>(locator),
-                                                  amount, 1, buffer, length, OCI_ONE_PIECE, nullptr, nullptr,
-                                                  charsetId, charsetForm);
+                                                  amount, 1, buffer, length, OCI_ONE_PIECE, nullptr, nullptr, charsetId,
+                                                  charsetForm);
       })) {
     if (status == OCI_SUCCESS) return 1;
-    RaiseOciError(c, h, status, UNIT, 116, pErrorOf(c));
+    RaiseOciError(c, h, status, ERROR_UNIT_ORACLE_CALL, 116, pErrorOf(c));
   }
-  Message(h, MESSAGE_LOB_WRITE);
+  InsertWrapperMessage(h, MESSAGE_LOB_WRITE);
   return 0;
 }
 
@@ -211,13 +204,13 @@ int nOciLobLocatorIsInit(COracleConnection* c, CErrorHolder* h, void* locator) {
                                                           static_cast<const OCILobLocator*>(locator), &initialised);
       })) {
     if (status != OCI_SUCCESS) {
-      RaiseOciError(c, h, status, UNIT, 118, pErrorOf(c));
+      RaiseOciError(c, h, status, ERROR_UNIT_ORACLE_CALL, 118, pErrorOf(c));
       initialised = 0;
     }
   } else {
     initialised = 0;
   }
   if (initialised) return 1;
-  if (h) h->RaiseErrorOnTop(0, UNIT, 148, c, ERROR_LOCATOR_NOT_INITIALISED);
+  if (h) h->RaiseErrorOnTop(0, ERROR_UNIT_ORACLE_CALL, 148, c, ERROR_LOCATOR_NOT_INITIALISED);
   return 0;
 }

@@ -49,15 +49,15 @@ int nOciBindByName(COracleConnection* connection, CErrorHolder* holder, void* st
 // end: 1 when the rows are exhausted; needData (may be null): 1 when a piece is wanted.
 int nOciStmtFetch(COracleConnection* connection, CErrorHolder* holder, void* statement, std::uint32_t rows,
                   std::uint16_t orientation, std::uint32_t* end, std::uint32_t* needData);
-int nOciDescribeAny(COracleConnection* connection, CErrorHolder* holder, const char16_t* name,
-                    std::uint8_t objectType, void* describe);
+int nOciDescribeAny(COracleConnection* connection, CErrorHolder* holder, const char16_t* name, std::uint8_t objectType,
+                    void* describe);
 int nOciDescribeColumn(COracleConnection* connection, CErrorHolder* holder, void* area, std::uint32_t position,
-                       std::int32_t* databaseSize, std::int16_t* databaseType, CTString& name,
-                       std::int16_t* precision, std::int16_t* scale, std::int16_t* nullable);
+                       std::int32_t* databaseSize, std::int16_t* databaseType, CTString& name, std::int16_t* precision,
+                       std::int16_t* scale, std::int16_t* nullable);
 int nOciDescriptorAlloc(COracleConnection* connection, CErrorHolder* holder, void* environment, void** descriptor,
                         std::uint32_t type);
-int nOciBindDynamic(COracleConnection* connection, CErrorHolder* holder, void* bind, void* inContext,
-                    void* inCallback, void* outContext, void* outCallback);
+int nOciBindDynamic(COracleConnection* connection, CErrorHolder* holder, void* bind, void* inContext, void* inCallback,
+                    void* outContext, void* outCallback);
 int nOciGetPieceInfo(COracleConnection* connection, CErrorHolder* holder, void* statement, void** handle,
                      std::uint32_t* handleKind, std::uint8_t* piece);
 int nOciSetPieceInfo(COracleConnection* connection, CErrorHolder* holder, void* handle, std::uint32_t handleKind,
@@ -77,7 +77,6 @@ int nOciLobRead(COracleConnection* connection, CErrorHolder* holder, void* locat
                 std::uint32_t offset, void* buffer, std::uint32_t bufferLength, std::uint32_t* morePieces,
                 std::uint32_t national);
 int nOciLobWrite(COracleConnection* connection, CErrorHolder* holder, void* locator, std::uint32_t* amount,
-                 std::uint32_t offset, void* buffer, std::uint32_t length, std::uint8_t piece,
-                 std::uint32_t national);
+                 std::uint32_t offset, void* buffer, std::uint32_t length, std::uint8_t piece, std::uint32_t national);
 // 1 when the locator is initialised; else 0 with error 1041 on top of whatever the holder holds.
 int nOciLobLocatorIsInit(COracleConnection* connection, CErrorHolder* holder, void* locator);

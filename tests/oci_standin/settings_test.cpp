@@ -45,17 +45,16 @@ TEST(NlsSettings, UnknownLanguageOrTerritoryIsRefused) {
   const std::string ds = UniqueDataSource("NLS");
   OciClient c(lib);
   ASSERT_EQ(c.Logon(ds, "SYSTEM", "manager"), oci::kSuccess) << c.ErrorText();
-  for (const char* accepted : {"NLS_TERRITORY='FRANCE' NLS_LANGUAGE='FRENCH'", "NLS_TERRITORY='lebanon'",
-                               "NLS_TERRITORY='Panama' NLS_LANGUAGE='latin american spanish'",
-                               "NLS_TERRITORY='PUERTO RICO'", "NLS_TERRITORY='COLOMBIA'", "NLS_TERRITORY='ECUADOR'",
-                               "NLS_TERRITORY='LITHUANIA' NLS_LANGUAGE='LITHUANIAN'"}) {
+  for (const char* accepted :
+       {"NLS_TERRITORY='FRANCE' NLS_LANGUAGE='FRENCH'", "NLS_TERRITORY='lebanon'",
+        "NLS_TERRITORY='Panama' NLS_LANGUAGE='latin american spanish'", "NLS_TERRITORY='PUERTO RICO'",
+        "NLS_TERRITORY='COLOMBIA'", "NLS_TERRITORY='ECUADOR'", "NLS_TERRITORY='LITHUANIA' NLS_LANGUAGE='LITHUANIAN'"}) {
     EXPECT_EQ(c.Exec(std::string("ALTER SESSION SET ") + accepted), oci::kSuccess) << accepted << c.ErrorText();
   }
   EXPECT_EQ(c.Query("SELECT VALUE FROM NLS_SESSION_PARAMETERS WHERE PARAMETER = 'NLS_TERRITORY'"),
             (Rows{{"LITHUANIA"}}));
   for (const char* refused : {"NLS_TERRITORY='LEBANNON'", "NLS_TERRITORY='COLUMBIA'", "NLS_TERRITORY='ECUDOR'",
-                              "NLS_TERRITORY='PEURTO RICO'", "NLS_TERRITORY='LITHUANIANA'",
-                              "NLS_LANGUAGE='KLINGON'"}) {
+                              "NLS_TERRITORY='PEURTO RICO'", "NLS_TERRITORY='LITHUANIANA'", "NLS_LANGUAGE='KLINGON'"}) {
     EXPECT_EQ(c.Exec(std::string("ALTER SESSION SET ") + refused), oci::kError) << refused;
     EXPECT_EQ(c.ErrorCode(), 12705) << refused;
   }

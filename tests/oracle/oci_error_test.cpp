@@ -32,9 +32,15 @@ TEST(OciStatusNames, KnownAndUnknown) {
     std::int32_t status;
     const char16_t* name;
   } table[] = {
-      {0, u"OCI_SUCCESS"},          {1, u"OCI_SUCCESS_WITH_INFO"}, {99, u"OCI_NEED_DATA"},
-      {100, u"OCI_NO_DATA"},        {-1, u"OCI_ERROR"},            {-2, u"OCI_INVALID_HANDLE"},
-      {-3123, u"OCI_STILL_EXECUTING"}, {-24200, u"OCI_CONTINUE"},  {42, u"Unknown status : 42"},
+      {0, u"OCI_SUCCESS"},
+      {1, u"OCI_SUCCESS_WITH_INFO"},
+      {99, u"OCI_NEED_DATA"},
+      {100, u"OCI_NO_DATA"},
+      {-1, u"OCI_ERROR"},
+      {-2, u"OCI_INVALID_HANDLE"},
+      {-3123, u"OCI_STILL_EXECUTING"},
+      {-24200, u"OCI_CONTINUE"},
+      {42, u"Unknown status : 42"},
       {-7, u"Unknown status : -7"},
   };
   for (const auto& row : table) {

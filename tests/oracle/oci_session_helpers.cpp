@@ -57,7 +57,8 @@ std::string StandIn::LastCall(const std::string& entry) const {
   return std::string();
 }
 
-TestConnection::TestConnection() : COracleConnection(u"cnx", reinterpret_cast<IHostConnectionDescription*>(&description)) {}
+TestConnection::TestConnection()
+    : COracleConnection(u"cnx", reinterpret_cast<IHostConnectionDescription*>(&description)) {}
 
 TestConnection::~TestConnection() {
   if (gbOci7Mode) {
@@ -79,9 +80,10 @@ bool TestConnection::Open(bool utf16) {
     static oci::ub1 hostArea[256];
     std::string user = "SYSTEM", password = "manager", connect = dataSource;
     const oci::sword result = OciEntry<OCI_SLOT_olog>()(
-        pLogonAreaOf(this), hostArea, reinterpret_cast<oci::OraText*>(user.data()), static_cast<oci::sword>(user.size()),
-        reinterpret_cast<oci::OraText*>(password.data()), static_cast<oci::sword>(password.size()),
-        reinterpret_cast<oci::OraText*>(connect.data()), static_cast<oci::sword>(connect.size()), 0);
+        pLogonAreaOf(this), hostArea, reinterpret_cast<oci::OraText*>(user.data()),
+        static_cast<oci::sword>(user.size()), reinterpret_cast<oci::OraText*>(password.data()),
+        static_cast<oci::sword>(password.size()), reinterpret_cast<oci::OraText*>(connect.data()),
+        static_cast<oci::sword>(connect.size()), 0);
     session = result == 0 ? pLogonAreaOf(this) : nullptr;
     m_pErrorHandle = reinterpret_cast<void*>(~std::uintptr_t{0});
     return result == 0 && OciEntry<OCI_SLOT_ocon>()(pLogonAreaOf(this)) == 0;
@@ -106,7 +108,7 @@ bool TestConnection::Open(bool utf16) {
   const std::u16string wideName(dataSource.begin(), dataSource.end());
   const COciText name(this, wideName.c_str());
   if (OciEntry<OCI_SLOT_OCIServerAttach>()(static_cast<oci::OCIServer*>(server), pErrorOf(this), name.pGet(),
-                                            static_cast<oci::sb4>(name.nGetBytes()), 0) != 0) {
+                                           static_cast<oci::sb4>(name.nGetBytes()), 0) != 0) {
     return false;
   }
   auto attrSet = [&](void* handle, oci::ub4 kind, void* value, oci::ub4 size, oci::ub4 attribute) {
@@ -118,7 +120,7 @@ bool TestConnection::Open(bool utf16) {
   attrSet(session, oci::OCI_HTYPE_SESSION, user.pGet(), user.nGetBytes(), 22);
   attrSet(session, oci::OCI_HTYPE_SESSION, password.pGet(), password.nGetBytes(), 23);
   if (OciEntry<OCI_SLOT_OCISessionBegin>()(pServiceOf(this), pErrorOf(this), static_cast<oci::OCISession*>(session), 1,
-                                            0) != 0) {
+                                           0) != 0) {
     return false;
   }
   return attrSet(m_pServiceContext, oci::OCI_HTYPE_SVCCTX, session, 0, 7);

@@ -42,8 +42,8 @@ TEST_F(Oci7Wrappers, HandleKindsAreEmulated) {
     EXPECT_EQ(nOciHandleAlloc(&connection, &holder, kind), pOci7PlaceholderHandle()) << kind;
   }
   EXPECT_EQ(standIn.CallCount(), 0u);
-  for (std::uint32_t kind : {oci::OCI_HTYPE_ENV, oci::OCI_HTYPE_SVCCTX, oci::OCI_HTYPE_SERVER,
-                             oci::OCI_HTYPE_SESSION}) {
+  for (std::uint32_t kind :
+       {oci::OCI_HTYPE_ENV, oci::OCI_HTYPE_SVCCTX, oci::OCI_HTYPE_SERVER, oci::OCI_HTYPE_SESSION}) {
     CErrorHolder refused;
     EXPECT_EQ(nOciHandleAlloc(&connection, &refused, kind), nullptr) << kind;
     EXPECT_EQ(refused.pGetEmbeddedObject()->nGetCode(), 8u);

@@ -4,12 +4,12 @@
 
 #include <string>
 
+#include "host/library_entry.h"
 #include "oci_session_helpers.h"
 #include "oracle/client/client_loader.h"
 #include "oracle/client/oci_call.h"
 #include "oracle/client/oci_declarations.h"
 #include "oracle/client/oci_wrappers.h"
-#include "host/library_entry.h"
 #include "tests/doubles/driver_doubles.h"
 
 namespace {
@@ -214,7 +214,8 @@ TEST_F(OciWrappers, CreateRunsOutsideTheGlobalTransactionAndResumesIt) {
     EXPECT_EQ(nOciStmtExecute(&connection, &holder, create, sql, 6, 0, nullptr, 0), fails ? 0 : 1);
     std::vector<std::string> calls;
     for (const std::string& line : standIn.CallLog()) {
-      if (line.rfind("OCIAttrGet", 0) != 0 && line.rfind("OCIErrorGet", 0) != 0) calls.push_back(line.substr(0, line.find(" sql=")));
+      if (line.rfind("OCIAttrGet", 0) != 0 && line.rfind("OCIErrorGet", 0) != 0)
+        calls.push_back(line.substr(0, line.find(" sql=")));
     }
     ASSERT_EQ(calls.size(), 5u) << ::testing::PrintToString(calls);
     EXPECT_EQ(calls[0], "OCITransDetach flags=0");
@@ -405,7 +406,8 @@ TEST_F(OciWrappers, OciTextsInUtf16) {
   standIn.ClearCallLog();
   void* statement = nOciHandleAlloc(&wide, &holder, oci::OCI_HTYPE_STMT);
   ASSERT_EQ(nOciStmtPrepare(&wide, &holder, statement, u"SELECT 'é' FROM DUAL"), 1) << ocitest::Dump(holder);
-  EXPECT_TRUE(Contains(standIn.LastCall("OCIStmtPrepare"), "sql=SELECT 'é' FROM DUAL")) << standIn.LastCall("OCIStmtPrepare");
+  EXPECT_TRUE(Contains(standIn.LastCall("OCIStmtPrepare"), "sql=SELECT 'é' FROM DUAL"))
+      << standIn.LastCall("OCIStmtPrepare");
   char16_t value[8] = {};
   std::uint16_t length = 0;
   std::int16_t indicator = 0;
