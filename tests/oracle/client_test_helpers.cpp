@@ -14,7 +14,21 @@ void CollectText(const CXError& error, std::u16string& out) {
   for (std::uint32_t i = 0; i < error.nGetNestedCount(); ++i) CollectText(*error.pGetNestedError(i), out);
 }
 
+bool ErrorHasMessage(const CXError& error, std::uint32_t message) {
+  for (std::uint32_t i = 0; i < error.nGetMessageCount(); ++i) {
+    if (error.nGetMessageAt(i) == message) return true;
+  }
+  for (std::uint32_t i = 0; i < error.nGetNestedCount(); ++i) {
+    if (ErrorHasMessage(*error.pGetNestedError(i), message)) return true;
+  }
+  return false;
+}
+
 }  // namespace
+
+bool HasMessageNumber(CErrorHolder& holder, std::uint32_t message) {
+  return ErrorHasMessage(*holder.pGetEmbeddedObject(), message);
+}
 
 std::u16string StandInPath(const std::string& relative) {
   const std::string path = std::string(QZ_OCI_DIR) + "/" + relative;

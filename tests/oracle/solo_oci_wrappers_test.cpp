@@ -2,6 +2,7 @@
 // statuses pass, and the error, point and messages each leaves under injected statuses, ORA errors and throws.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 #include "host/library_entry.h"
@@ -398,6 +399,84 @@ TEST_F(OciWrappers, LargeValues) {
   standIn.InjectStatus("OCILobOpen", 1, oci::OCI_ERROR, 22289);
   EXPECT_EQ(nOciLobOpen(&connection, &holder, locator, oci::OCI_DTYPE_LOB, 1), 0);
   EXPECT_TRUE(HasPoint(holder, 110));
+}
+
+// Each wrapper under a failing status: result 0, the Oracle number read from the error handle, the point of the
+// raise and the wrapper's message (none for some).
+TEST_F(OciWrappers, EachWrapperUnderAFailingStatus) {
+  void* statement = NewStatement(u"SELECT :1 FROM DUAL");
+  void* locator = nullptr;
+  ASSERT_EQ(nOciDescriptorAlloc(&connection, &holder, connection.m_pEnvironment, &locator, oci::OCI_DTYPE_LOB), 1);
+  char buffer[8] = "x";
+  std::int16_t indicator = 0;
+  std::uint16_t length = 0;
+  std::uint16_t code = 0;
+  std::uint32_t amount = 1;
+  void* handle = nullptr;
+  std::uint32_t kind = 0;
+  std::uint8_t piece = 0;
+  const struct {
+    const char* entry;
+    std::uint32_t point;
+    std::uint32_t message;  // 0: none
+    std::function<int()> call;
+  } cases[] = {
+      {"OCIBindByName", 61, 2463,
+       [&] {
+         return nOciBindByName(&connection, &holder, statement, &handle, 1, buffer, 2, oci::SQLT_STR, &indicator, &code,
+                               0, nullptr, 1);
+       }},
+      {"OCIDefineByPos", 57, 2462,
+       [&] {
+         return nOciDefineByPos(&connection, &holder, statement, &handle, 1, buffer, 8, &length, oci::SQLT_STR,
+                                &indicator, &code, 0, 1);
+       }},
+      {"OCIDescribeAny", 68, 2467, [&] { return nOciDescribeAny(&connection, &holder, u"NO_SUCH_TABLE", 1, nullptr); }},
+      {"OCIDescriptorAlloc", 72, 0,
+       [&] {
+         return nOciDescriptorAlloc(&connection, &holder, connection.m_pEnvironment, &handle, oci::OCI_DTYPE_LOB);
+       }},
+      {"OCIStmtGetPieceInfo", 82, 0,
+       [&] { return nOciGetPieceInfo(&connection, &holder, statement, &handle, &kind, &piece); }},
+      {"OCIStmtSetPieceInfo", 86, 0,
+       [&] {
+         std::uint32_t size = 1;
+         return nOciSetPieceInfo(&connection, &holder, statement, oci::OCI_HTYPE_STMT, buffer, &size, 1, &length,
+                                 &code);
+       }},
+      {"OCITransStart", 90, 0, [&] { return nOciTransStart(&connection, &holder, 0); }},
+      {"OCITransRollback", 102, 0, [&] { return nOciTransRollback(&connection, &holder); }},
+      {"OCITransDetach", 104, 2536, [&] { return nOciTransDetach(&connection, &holder); }},
+      {"OCILobWrite", 116, 2494,
+       [&] { return nOciLobWrite(&connection, &holder, locator, &amount, 5, buffer, 1, 3, 0); }},
+      {"OCILobClose", 120, 2490, [&] { return nOciLobClose(&connection, &holder, locator, oci::OCI_DTYPE_LOB); }},
+  };
+  for (const auto& c : cases) {
+    holder.Clear();
+    standIn.InjectStatus(c.entry, 1, oci::OCI_ERROR, 1001);
+    EXPECT_EQ(c.call(), 0) << c.entry;
+    EXPECT_EQ(standIn.EntryCount(c.entry), 1u) << c.entry;
+    EXPECT_TRUE(HasPoint(holder, c.point)) << c.entry << ocitest::Dump(holder);
+    // The descriptor allocation raises with no error handle: no Oracle number.
+    EXPECT_EQ(holder.nGetNativeErrorCode(), std::string(c.entry) == "OCIDescriptorAlloc" ? 0u : 1001u) << c.entry;
+    EXPECT_TRUE(c.message == 0 || ocitest::HasMessageNumber(holder, c.message)) << c.entry;
+    standIn.Reset();
+  }
+  // A dynamic bind on a statement bind handle.
+  holder.Clear();
+  void* bind = nullptr;
+  ASSERT_EQ(nOciBindByName(&connection, &holder, statement, &bind, 1, buffer, 2, oci::SQLT_STR, &indicator, &code, 2,
+                           nullptr, 1),
+            1);
+  standIn.InjectStatus("OCIBindDynamic", 1, oci::OCI_ERROR, 1001);
+  EXPECT_EQ(nOciBindDynamic(&connection, &holder, bind, nullptr, nullptr, nullptr, nullptr), 0);
+  EXPECT_TRUE(HasPoint(holder, 78));
+  // The LOB write sends the whole value from offset 1 in one piece, whatever the caller names.
+  standIn.ClearCallLog();
+  nOciLobWrite(&connection, &holder, locator, &amount, 5, buffer, 1, 3, 0);
+  EXPECT_TRUE(Contains(standIn.LastCall("OCILobWrite"), "offset=1 length=1 piece=0 "))
+      << standIn.LastCall("OCILobWrite");
+  nOciHandleFree(&connection, &holder, statement, oci::OCI_HTYPE_STMT);
 }
 
 TEST_F(OciWrappers, OciTextsInUtf16) {
