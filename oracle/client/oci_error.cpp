@@ -72,6 +72,8 @@ void RaiseOci7Error(COracleConnection* connection, CErrorHolder* holder, std::in
   const std::uint16_t native = area ? nOci7ReturnCode(area) : 0;
   char16_t buffer[ERROR_TEXT_UNITS] = {};
   CTString text;
+  // The message text comes from the logon's data area, whichever area failed: the client looks the number up
+  // per logon, and a cursor's area is no logon.
   try {
     OciEntry<OCI_SLOT_oerhms>()(
         pLogonAreaOf(connection), static_cast<oci::sb2>(native), reinterpret_cast<oci::OraText*>(buffer),
