@@ -36,9 +36,9 @@ constexpr std::uint32_t ERROR_OCI7_NO_SUCH_ATTRIBUTE = 1035;
 constexpr std::uint16_t ORA_NEED_PIECE_EXECUTE = 3129;
 constexpr std::uint16_t ORA_NEED_PIECE_FETCH = 3130;
 constexpr std::uint16_t ORA_NO_DATA_FOUND = 1403;
-// Warnings a fetch lets pass: the NULL in an aggregate, and the variable not in the statement.
+// The only warnings a fetch lets pass: ORA-24347 (a NULL in an aggregate) and ORA-00023.
 constexpr sb4 ORA_NULL_IN_AGGREGATE = 24347;
-constexpr sb4 ORA_NOT_A_BIND_VARIABLE = 23;
+constexpr sb4 ORA_00023 = 23;
 
 constexpr std::uint32_t DESCRIBE_NAME_UNITS = 255;
 
@@ -390,7 +390,7 @@ int nOciStmtFetch(COracleConnection* c, CErrorHolder* h, void* statement, std::u
         return 0;
       }
     }
-    if (native == ORA_NULL_IN_AGGREGATE || native == ORA_NOT_A_BIND_VARIABLE) status = OCI_SUCCESS;
+    if (native == ORA_NULL_IN_AGGREGATE || native == ORA_00023) status = OCI_SUCCESS;
   }
   if (status == OCI_ERROR || status == OCI_SUCCESS_WITH_INFO || status == OCI_INVALID_HANDLE) {
     if (gbOci7Mode) {
