@@ -6,6 +6,7 @@
 #include "foundation/numbers.h"
 #include "foundation/text_utils.h"
 #include "foundation/x_error.h"
+#include "oracle/client/oci_error.h"
 #include "oracle/oracle_type_names.h"
 #include "platform/profile.h"
 
@@ -155,6 +156,7 @@ void COracleConnection::Close(CErrorHolder*) {}
 int COracleConnection::bNullsSortFirst() { return 0; }
 int COracleConnection::bIsOci8() { return 0; }
 int COracleConnection::bQualifiesIndexNames() { return 1; }
+std::uint32_t COracleConnection::nGetErrorCategory(std::uint32_t nativeCode) { return nOracleErrorCategory(nativeCode); }
 void COracleConnection::FillTypeNameTable(CTypeNameTable* table) {
   // The OCI7 set is known only once a session has bound it; before that the OCI set's types are written.
   const bool oci7 = bIsConnected() && !bIsOci8();

@@ -77,4 +77,14 @@ class COracleConnection : public CConnectionOra {
   int bIsOci8() override;          // 0 while no client entry set is bound
   int bQualifiesIndexNames() override;
   void FillTypeNameTable(CTypeNameTable* table) override;
+  std::uint32_t nGetErrorCategory(std::uint32_t nativeCode) override;
+
+  // What the session makes and the client call wrappers (oracle/client/) read. The handles are the client's, kept
+  // untyped here: only oracle/client/ sees the client's declarations.
+  void* m_pEnvironment = nullptr;      // environment handle
+  void* m_pErrorHandle = nullptr;      // error handle (all bits one with the OCI7 set, never used there)
+  void* m_pServiceContext = nullptr;   // service context handle
+  alignas(8) std::uint8_t m_abOci7LogonData[64] = {};  // OCI7 logon data area
+  std::int32_t m_nClientCharsetId = -1;                // Oracle character-set id of the client code page, or -1
+  std::uint32_t m_bNoDistributedTransactions = 0;      // 1: no global-transaction calls
 };
