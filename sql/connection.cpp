@@ -9,6 +9,7 @@
 #include "foundation/error_holder.h"
 #include "foundation/hash_table.h"
 #include "foundation/host_locale.h"
+#include "foundation/immortal.h"
 #include "foundation/module_errors.h"
 #include "foundation/numbers.h"
 #include "foundation/option_text.h"
@@ -23,10 +24,9 @@
 #include "sql/transaction.h"
 
 namespace {
-// Built in place and never destroyed, and not on the heap: a module unloaded before the process ends leaves nothing.
-alignas(CTString) unsigned char gClientVersionStorage[sizeof(CTString)];
+CImmortal<CTString> gClientVersionText;
 }  // namespace
-CTString& gstrClientVersionText = *new (gClientVersionStorage) CTString;
+CTString& gstrClientVersionText = gClientVersionText.Get();
 
 namespace {
 

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "foundation/error_holder.h"
+#include "foundation/immortal.h"
 #include "foundation/module_errors.h"
 #include "foundation/x_error.h"
 #include "host/library_entry.h"
@@ -13,7 +14,10 @@
 #include "sql/client_library.h"
 
 const char16_t* gpszClientLibraryPath = nullptr;
-CTString gstrOciLibraryPath;
+namespace {
+CImmortal<CTString> gOciLibraryPath;
+}  // namespace
+CTString& gstrOciLibraryPath = gOciLibraryPath.Get();
 std::uint32_t gbOci7Mode = 0;
 COciLibraryLoader* gpOciLoader = nullptr;
 

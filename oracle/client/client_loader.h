@@ -16,8 +16,9 @@ class CErrorHolder;
 extern const char16_t* gpszClientLibraryPath;
 
 // The full path of the loaded client module; empty until a load succeeds. Written by the loader, read by the
-// connection (path checks, information dump), under gcsDriverLock.
-extern CTString gstrOciLibraryPath;
+// connection (path checks, information dump), under gcsDriverLock. Never destroyed: errors raised from the runtime's
+// exit handlers still name it.
+extern CTString& gstrOciLibraryPath;
 
 // 1 once the connection has bound the OCI7 set; never reset. Written by the connection's first open, read by every
 // call wrapper, under gcsDriverLock.
