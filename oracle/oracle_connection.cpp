@@ -155,7 +155,6 @@ void COracleConnection::Close(CErrorHolder*) {}
 int COracleConnection::bNullsSortFirst() { return 0; }
 int COracleConnection::bIsOci8() { return 0; }
 int COracleConnection::bQualifiesIndexNames() { return 1; }
-void COracleConnection::FillTypeNameTable(CTypeNameTable*) {}
 std::uint32_t COracleConnection::nGetErrorCategory(std::uint32_t nativeCode) { return nOracleErrorCategory(nativeCode); }
 void COracleConnection::FillTypeNameTable(CTypeNameTable* table) {
   // The OCI7 set is known only once a session has bound it; before that the OCI set's types are written.
