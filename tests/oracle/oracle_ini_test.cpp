@@ -34,6 +34,13 @@ class OracleIniFile : public FileFixture {
     return std::make_unique<COracleConnection>(u"cnx", reinterpret_cast<IHostConnectionDescription*>(&description));
   }
 
+  // The file in place (none when null), then a connection to ORA:PROD with the options.
+  std::unique_ptr<COracleConnection> ConnectWithFile(const char* file, const char16_t* options) {
+    std::remove(Path("qzorains.ini").c_str());
+    if (file) Put("qzorains.ini", file);
+    return Connect(u"ORA:PROD", options);
+  }
+
   qzrt::ConnectionDescription description;
 };
 
@@ -59,10 +66,7 @@ TEST_F(OracleIniFile, SettingsComeFromTheOptionsThenTheFileThenTheDefaults) {
       {"[PROD]\nOLDDATEFORMAT=Y\n", u"OLDDATEFORMAT=;MODELOCK=", 1, u"MODELOCK_UNDEFINED", 1},
   };
   for (const Case& c : cases) {
-    const std::string name = Path("qzorains.ini");
-    std::remove(name.c_str());
-    if (c.file) Put("qzorains.ini", c.file);
-    const auto connection = Connect(u"ORA:PROD", c.options);
+    const auto connection = ConnectWithFile(c.file, c.options);
     const std::string label = c.file ? c.file : "(no file)";
     EXPECT_EQ(connection->nGetOldDateFormat(), c.oldDateFormat) << label;
     EXPECT_EQ(std::u16string(connection->pszGetLockMode()), c.lockMode) << label;
@@ -93,10 +97,7 @@ TEST_F(OracleIniFile, SessionSettingsComeFromTheDataSourceSection) {
       {nullptr, u"DTS=0", 1000, 0xA00000, u"YYYYMMDDHH24MISS", 1},
   };
   for (const Case& c : cases) {
-    const std::string name = Path("qzorains.ini");
-    std::remove(name.c_str());
-    if (c.file) Put("qzorains.ini", c.file);
-    const auto connection = Connect(u"ORA:PROD", c.options);
+    const auto connection = ConnectWithFile(c.file, c.options);
     const std::string label = c.file ? c.file : "(no file)";
     EXPECT_EQ(connection->m_nPrefetchRows, c.prefetchRows) << label;
     EXPECT_EQ(connection->m_nPrefetchMemory, c.prefetchMemory) << label;
