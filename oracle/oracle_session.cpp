@@ -261,6 +261,9 @@ int COracleConnection::bCreateEnvironment(CErrorHolder* holder) {
           return 1;
         }
         RaiseOciError(this, holder, status, UNIT, POINT_ENV_NLS_CREATE, m_pEnvironment, HTYPE_ENV);
+        // The environment a failed creation handed back goes before another is made.
+        OciFreeHandle(this, m_pEnvironment, HTYPE_ENV);
+        m_pEnvironment = nullptr;
         // A character set the caller asked for is not given up for the client's default one.
         if (!m_strNlsCharacterSet.bIsEmpty()) {
           if (holder) holder->InsertUserMessage(MESSAGE_ENVIRONMENT);
@@ -286,6 +289,7 @@ int COracleConnection::bCreateEnvironment(CErrorHolder* holder) {
         return 1;
       }
       RaiseOciError(this, holder, status, UNIT, POINT_ENV_CREATE, m_pEnvironment, HTYPE_ENV);
+      OciFreeHandle(this, m_pEnvironment, HTYPE_ENV);
     }
     m_pEnvironment = nullptr;
     m_nEnvCreateState = 2;
@@ -307,7 +311,11 @@ int COracleConnection::bInitLegacyEnvironment(CErrorHolder* holder) {
       m_nInitializeState = 1;
       return 1;
     }
-    if (passed) RaiseOciError(this, holder, status, UNIT, POINT_ENV_INIT, m_pEnvironment, HTYPE_ENV);
+    if (passed) {
+      RaiseOciError(this, holder, status, UNIT, POINT_ENV_INIT, m_pEnvironment, HTYPE_ENV);
+      OciFreeHandle(this, m_pEnvironment, HTYPE_ENV);
+      m_pEnvironment = nullptr;
+    }
   }
   m_nInitializeState = 2;
   if (holder && holder->bHasError()) holder->InsertUserMessage(MESSAGE_ENVIRONMENT);

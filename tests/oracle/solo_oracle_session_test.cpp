@@ -369,6 +369,24 @@ TEST_F(OracleSession, EnvironmentFailures) {
   EXPECT_TRUE(Contains(standIn.LastCall("OCIEnvNlsCreate"), "873")) << standIn.LastCall("OCIEnvNlsCreate");
   CallSlot<int>(driver, kDriverClose, charset.get());
 
+  // An environment's failure is read from the environment itself: its Oracle number and text reach the error.
+  auto plain = Description(u"plain", dataSource);
+  standIn.InjectStatus("OCIEnvNlsCreate", 1, oci::OCI_ERROR, 1019);
+  standIn.ClearCallLog();
+  ASSERT_EQ(CallSlot<int>(driver, kDriverOpen, plain.get()), 1) << Dump(*holder);
+  EXPECT_TRUE(Contains(standIn.LastCall("OCIErrorGet"), "type=1")) << standIn.LastCall("OCIErrorGet");
+  // The UTF-16 environment could not be had: the session falls back to OCIEnvCreate in the ANSI code page.
+  COracleConnection* fallen = ConnectionOf(driver, *plain);
+  ASSERT_NE(fallen, nullptr);
+  EXPECT_EQ(fallen->nGetSessionCodePage(), fallen->nGetAnsiCodePage());
+  EXPECT_FALSE(standIn.LastCall("OCIEnvCreate").empty());
+  CallSlot<int>(driver, kDriverClose, plain.get());
+  standIn.InjectStatus("OCIEnvNlsCreate", 1, oci::OCI_ERROR, 1019);
+  COracleConnection direct(u"direct", Host(*charset));
+  EXPECT_EQ(direct.bOpen(holder, nullptr), 0);
+  EXPECT_EQ(holder->nGetNativeErrorCode(), 1019u) << Dump(*holder);
+  holder->Clear();
+
   auto named = Description(u"named", dataSource, u"manager", u"NLS_CHARACTER_SET=WE8MSWIN1252");
   EXPECT_EQ(CallSlot<int>(driver, kDriverOpen, named.get()), 0);
   EXPECT_EQ(holder->nGetErrorCode(), 1050u);
