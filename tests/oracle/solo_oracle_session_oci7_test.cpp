@@ -1,8 +1,12 @@
-// The Oracle session through the exported driver object on the OCI7 set of the stand-in: the logon, direct
-// statements and one-row queries classified by the cursor's SQL function type, transactions through the logon's
-// auto-commit switch, table locks on the main session, a refused logon and the close.
+// The Oracle session through the exported driver object on the OCI7 set of the stand-in, chosen by the configuration
+// file: the logon, direct statements and one-row queries classified by the cursor's SQL function type, transactions
+// through the logon's auto-commit switch, table locks on the main session, a refused logon and the close.
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "oracle/client/client_loader.h"
@@ -17,7 +21,12 @@ TEST(OracleSessionOci7, RunsTheSessionOnTheOci7Set) {
   doubles::EnsureLibrary();
   void* driver = piQueryInterface();
   auto* holder = CallSlot<CErrorHolder*>(driver, kDriverHolder);
-  const std::u16string options = u"QZ CLIENT VERSION=7";
+  // No client kind is configured: the configuration file asks for the OCI7 client.
+  const std::filesystem::path windows = std::filesystem::temp_directory_path() / "qz_session_oci7_windows";
+  std::filesystem::create_directories(windows);
+  std::ofstream(windows / "qzorains.ini") << "[OPTIONS]\nLOADORACLE8CLIENT=0\n";
+  ASSERT_EQ(::setenv("QZ_WINDOWS_DIR", windows.c_str(), 1), 0);
+  const std::u16string options = u"";
 
   ASSERT_TRUE(LoadClientThenMakeDataSource(driver, holder, "OCI7_SOURCE", options)) << Dump(*holder);
   ASSERT_EQ(gbOci7Mode, 1u);
@@ -97,6 +106,7 @@ TEST(OracleSessionOci7, RunsTheSessionOnTheOci7Set) {
   ASSERT_EQ(CallSlot<int>(driver, kDriverClose, reader.get()), 1);
   EXPECT_EQ(standIn.EntryCount("ologof"), logoffs + 2);
   CallSlot<std::int32_t>(driver, kDriverRelease);
+  std::filesystem::remove_all(windows);
 }
 
 }  // namespace
