@@ -191,7 +191,8 @@ int COracleConnection::bOpen(CErrorHolder* holder, const char16_t*) {
         const char16_t* path = pszGetClientLibrary();
         if (path && path[0]) return 0;
         if (!bLoadOracleClient(holder, gstrOciLibraryPath, nullptr, 1)) {
-          RaiseModuleError(holder, 0, UNIT, POINT_CLIENT_FALLBACK, this, nullptr, ERROR_AUTOMATIC_FALLBACK);
+          // The failed fall-back is what the caller is told; both load errors stay nested under it.
+          if (holder) holder->RaiseErrorOnTop(0, UNIT, POINT_CLIENT_FALLBACK, this, ERROR_AUTOMATIC_FALLBACK);
           return 0;
         }
         gbOci7Mode = 1;
