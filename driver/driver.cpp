@@ -5,6 +5,7 @@
 #include "driver/access_interface.h"
 #include "driver/driver_request.h"
 #include "driver/table_lookup_cache.h"
+#include "engine/record/column_descriptor.h"
 #include "engine/record/record_description.h"
 #include "engine/table/table.h"
 #include "foundation/error_holder.h"
@@ -529,7 +530,9 @@ CRecordDescription* CDriver::pCreateDescriptionFor(const char16_t* name, CConnec
 void* CDriver::pCreateValueLeaf(RuntimeWord, RuntimeWord, RuntimeWord, RuntimeWord) {
   return pNotBuilt(m_pErrorHolder);
 }
-void* CDriver::pCreateColumnDescriptor() { return pNotBuilt(m_pErrorHolder); }
+CColumnDescriptor* CDriver::pCreateColumnDescriptor(CRecordDescription*, std::uint32_t) {
+  return new (std::nothrow) CColumnDescriptor();
+}
 CConnection* CDriver::pCreateConnection(const char16_t*, IHostConnectionDescription*) { return nullptr; }
 
 CAccessInterface* CDriver::pCreateAccessInterface(const char16_t* key, IHostFileDescription* table,

@@ -2,6 +2,7 @@
 #include "sql/driver_services.h"
 
 #include "driver/driver.h"
+#include "engine/record/record_factories.h"
 #include "host/library_entry.h"
 
 const char16_t* pszCurrentDriverLabel(std::uint32_t index) {
@@ -15,4 +16,12 @@ CErrorHolder* pCreateErrorHolderThrough(CDriver* driver) { return driver ? drive
 CTable* pCreateTableThrough(CDriver* driver, IHostFileDescription* description, CConnection* connection,
                             CErrorHolder* holder) {
   return driver ? driver->pCreateTable(description, connection, holder) : nullptr;
+}
+
+CColumnDescriptor* pCreateColumnDescriptorThroughDriver(CRecordDescription* description, std::uint32_t options) {
+  return gpDriver ? gpDriver->pCreateColumnDescriptor(description, options) : nullptr;
+}
+
+CRecordDescription* pCreateDescriptionThroughDriver(CConnection* connection, CErrorHolder* holder) {
+  return gpDriver ? gpDriver->pCreateDescription(connection, holder) : nullptr;
 }

@@ -78,6 +78,77 @@ class IHostFileDescription {
   virtual const char16_t* pszGetDatabaseName() = 0;       // slot 26
 };
 
+class CHostValue;
+
+// The runtime's item-description interface: one item (column) of a file or query description. The driver's
+// CColumnDescriptor implements it, so the runtime reads the driver's columns through the same operations with which
+// the driver reads the runtime's own items. Slots 38, 39 and 44 are the runtime's item kind (0 a column, 1 an
+// expression), sub-description and item type code; the driver's own descriptors answer 0 there. A sub-description is
+// an item too: its kind is its slot 38.
+class IHostItemDescription {
+ public:
+  virtual std::uint32_t nGetInterfaceLevel() = 0;                        // slot 0
+  virtual std::int32_t nSlot1() = 0;                                     // slot 1
+  virtual std::int32_t nSlot2() = 0;                                     // slot 2
+  virtual std::int32_t nSlot3() = 0;                                     // slot 3
+  virtual void Slot4() = 0;                                              // slot 4
+  virtual std::uint32_t AddRef() = 0;                                    // slot 5
+  virtual std::uint32_t nRelease() = 0;                                  // slot 6
+  virtual const char16_t* pszGetName() = 0;                              // slot 7
+  virtual std::uint32_t nGetElementCount() = 0;                          // slot 8
+  virtual std::uint32_t nGetSize() = 0;                                  // slot 9
+  virtual std::uint32_t nGetDataLength(std::int32_t element) = 0;        // slot 10
+  virtual std::uint32_t nGetTotalSize() = 0;                             // slot 11
+  virtual std::uint32_t nGetType() = 0;                                  // slot 12
+  virtual std::uint32_t nGetPosition() = 0;                              // slot 13
+  virtual std::int32_t bIsKeyed() = 0;                                   // slot 14
+  virtual std::int32_t bIsMemo() = 0;                                    // slot 15
+  virtual std::int32_t bIsTextMemo() = 0;                                // slot 16
+  virtual std::int32_t bIsBinaryMemo() = 0;                              // slot 17
+  virtual std::int32_t bIsNumeric() = 0;                                 // slot 18
+  virtual std::int32_t bIsText() = 0;                                    // slot 19
+  virtual std::uint32_t nGetKeyNumber() = 0;                             // slot 20
+  virtual std::uint32_t nGetComponentCount() = 0;                        // slot 21
+  virtual std::int32_t bIsPrimaryKey() = 0;                              // slot 22
+  virtual std::int32_t bIsUnique() = 0;                                  // slot 23
+  virtual std::int32_t bIsKeyWithDuplicates() = 0;                       // slot 24
+  virtual std::int32_t bIsCompositeKey() = 0;                            // slot 25
+  virtual std::int32_t bIsAscendingKey() = 0;                            // slot 26
+  virtual std::int32_t bIsDescending() = 0;                              // slot 27
+  virtual std::int32_t bHasFlag0080() = 0;                               // slot 28
+  virtual std::int32_t bHasFlag0040() = 0;                               // slot 29
+  virtual std::int32_t bHasFlag0020() = 0;                               // slot 30
+  virtual IHostItemDescription* pGetComponent(std::uint32_t index) = 0;  // slot 31: from 1, referenced
+  virtual std::uint32_t nGetElementOffset(std::int32_t element) = 0;     // slot 32
+  virtual std::uint32_t nGetNullFlagIndex(std::int32_t element) = 0;     // slot 33
+  virtual CHostValue* pGetDefaultValue() = 0;                            // slot 34
+  virtual const char16_t* pszGetSecondName() = 0;                        // slot 35
+  virtual const char16_t* pszGetAlias() = 0;                             // slot 36
+  virtual const char16_t* pszGetThirdName() = 0;                         // slot 37
+  virtual std::uint32_t nGetItemKind() = 0;                              // slot 38
+  virtual IHostItemDescription* piGetSubDescription() = 0;               // slot 39
+  virtual std::uint32_t nGetPrecision() = 0;                             // slot 40
+  virtual std::uint32_t nGetScale() = 0;                                 // slot 41
+  virtual const char16_t* pszGetCaption() = 0;                           // slot 42
+  virtual const char16_t* pszGetTableName() = 0;                         // slot 43
+  virtual std::uint32_t nGetItemTypeCode() = 0;                          // slot 44
+  virtual void Slot45() = 0;                                             // slot 45
+  virtual std::int32_t nSlot46() = 0;                                    // slot 46
+  virtual void Slot47() = 0;                                             // slot 47
+  virtual std::int32_t bIsOption4Clear() = 0;                            // slot 48
+  virtual void SetOption4(std::int32_t clear) = 0;                       // slot 49
+  virtual std::int32_t nSlot50() = 0;                                    // slot 50
+  virtual std::int32_t nSlot51() = 0;                                    // slot 51
+  virtual std::int32_t nSlot52() = 0;                                    // slot 52
+  virtual std::int32_t nSlot53() = 0;                                    // slot 53
+  virtual std::int32_t bIsNullAllowed() = 0;                             // slot 54
+  virtual void DeletingDestructor(std::uint32_t flags) = 0;              // slot 55
+  virtual void SetPrecision(std::uint32_t precision) = 0;                // slot 56
+  virtual void SetScale(std::uint32_t scale) = 0;                        // slot 57
+  virtual IHostItemDescription* pCopyAs(IHostFileDescription* description,
+                                        std::uint32_t options) = 0;  // slot 58
+};
+
 // The runtime's interface header (slots 0 to 4) where the driver calls none of it.
 class IHostObjectHeader {
  public:

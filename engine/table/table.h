@@ -137,6 +137,10 @@ class CTable {
   // 0 when the names are equal ignoring case and non-spacing marks.
   static int nCompareNames(const char16_t* a, const char16_t* b);
 
+  // Whether an item can identify a row: a primary key always; a unique key when, from interface level 9 on, it
+  // does not allow null, and below level 9 when it is an automatic identifier.
+  static int bIsKeyUsable(IHostItemDescription* item);
+
  protected:
   virtual ~CTable();
   // Records error 8 at the given table point with the table's name as file; answers 0.

@@ -366,8 +366,7 @@ TEST_F(DriverTest, SlotsThatChangeTheSharedHolderWaitForTheLock) {
   EXPECT_TRUE(doubles::HasIdentification(Holder(), 5, 6));
   Holder()->Clear();
   ExpectWaitsForTheLock(Holder(), [&] {
-    EXPECT_EQ(CallSlot<int>(driver, kNotAvailable31, std::uintptr_t{0}, std::uintptr_t{0}, std::uintptr_t{0},
-                            u"F.DAT"),
+    EXPECT_EQ(CallSlot<int>(driver, kNotAvailable31, std::uintptr_t{0}, std::uintptr_t{0}, std::uintptr_t{0}, u"F.DAT"),
               0);
   });
   EXPECT_TRUE(doubles::HasIdentification(Holder(), 5, 7));
@@ -570,7 +569,12 @@ TEST_F(DriverTest, Factories) {
   expectNotBuilt(CallSlot<void*>(driver, 55));
   expectNotBuilt(
       CallSlot<void*>(driver, 57, std::uintptr_t{0}, std::uintptr_t{0}, std::uintptr_t{0}, std::uintptr_t{0}));
-  expectNotBuilt(CallSlot<void*>(driver, 59));
+  // Slot 59 makes the generic column descriptor, a fresh one per call, which goes with its first release.
+  auto* descriptor = CallSlot<IHostItemDescription*>(driver, 59, nullptr, std::uint32_t{0});
+  ASSERT_NE(descriptor, nullptr);
+  EXPECT_EQ(descriptor->nGetInterfaceLevel(), 9u);
+  descriptor->AddRef();
+  EXPECT_EQ(descriptor->nRelease(), 0u);
   EXPECT_EQ(CallSlot<void*>(driver, 45, nullptr, std::uintptr_t{0}), nullptr);
   EXPECT_EQ(CallSlot<void*>(driver, 52, std::uintptr_t{0}, std::uintptr_t{0}), nullptr);
 }
