@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "engine/table/table.h"
 #include "foundation/clone_map.h"
 #include "foundation/error_holder.h"
 #include "foundation/hash_table.h"
@@ -152,6 +153,30 @@ TEST_F(RecordDescriptionTest, TheIdentifyingKeyIsChosenOnceByTheKeysRules) {
     EXPECT_EQ(std::u16string(chosen->pszGetName()), c.chosen);
     chosen->nRelease();
     keyed->nRelease();
+  }
+}
+
+TEST(KeyUsabilityTest, OnlyPrimaryOrNonNullUniqueKeysIdentifyRowsAndBelowLevel9OnlyAutomaticIdentifiers) {
+  using I = qzrt::ItemDescription;
+  struct Case {
+    std::int64_t level, primary, unique, nullAllowed, type;
+    int usable;
+  };
+  const Case cases[] = {
+      {9, 1, 1, 1, COLUMN_TYPE_INT32, 1},    {9, 0, 1, 0, COLUMN_TYPE_INT32, 1},    {9, 0, 1, 1, COLUMN_TYPE_INT32, 0},
+      {9, 0, 0, 0, COLUMN_TYPE_INT32, 0},    {8, 0, 1, 1, COLUMN_TYPE_AUTO_ID4, 1}, {8, 0, 1, 0, COLUMN_TYPE_INT32, 0},
+      {8, 0, 1, 1, COLUMN_TYPE_AUTO_ID8, 1},
+  };
+  for (const Case& c : cases) {
+    qzrt::ItemDescription item(u"K");
+    item.SetNumber(I::kInterfaceLevel, c.level);
+    item.SetNumber(I::kPrimaryKey, c.primary);
+    item.SetNumber(I::kUnique, c.unique);
+    item.SetNumber(I::kNullAllowed, c.nullAllowed);
+    item.SetNumber(I::kType, c.type);
+    EXPECT_EQ(CTable::bIsKeyUsable(reinterpret_cast<IHostItemDescription*>(&item)), c.usable)
+        << "level " << c.level << " primary " << c.primary << " unique " << c.unique << " null " << c.nullAllowed
+        << " type " << c.type;
   }
 }
 
