@@ -6,7 +6,9 @@
 
 #include <string>
 
+#include "host/host_objects.h"
 #include "tests/slot_call.h"
+#include "tests/slot_of.h"
 
 namespace {
 
@@ -140,3 +142,80 @@ TEST(RuntimeObjectsTest, KeyTranslatorTranslatesOnlyKnownKeys) {
 }
 
 }  // namespace
+
+// The stand-in's items are called through the driver's item interface: every operation that both name sits at the same
+// slot in both tables.
+TEST(RuntimeObjectsTest, ItemsKeepTheItemInterfaceOrder) {
+  const std::pair<std::size_t, std::size_t> slots[] = {
+      {SlotOf(&qzrt::ItemDescription::nGetInterfaceLevel), SlotOf(&IHostItemDescription::nGetInterfaceLevel)},
+      {SlotOf(&qzrt::ItemDescription::AddRef), SlotOf(&IHostItemDescription::AddRef)},
+      {SlotOf(&qzrt::ItemDescription::nRelease), SlotOf(&IHostItemDescription::nRelease)},
+      {SlotOf(&qzrt::ItemDescription::pszGetName), SlotOf(&IHostItemDescription::pszGetName)},
+      {SlotOf(&qzrt::ItemDescription::nGetElementCount), SlotOf(&IHostItemDescription::nGetElementCount)},
+      {SlotOf(&qzrt::ItemDescription::nGetSize), SlotOf(&IHostItemDescription::nGetSize)},
+      {SlotOf(&qzrt::ItemDescription::nGetDataLength), SlotOf(&IHostItemDescription::nGetDataLength)},
+      {SlotOf(&qzrt::ItemDescription::nGetTotalSize), SlotOf(&IHostItemDescription::nGetTotalSize)},
+      {SlotOf(&qzrt::ItemDescription::nGetType), SlotOf(&IHostItemDescription::nGetType)},
+      {SlotOf(&qzrt::ItemDescription::nGetPosition), SlotOf(&IHostItemDescription::nGetPosition)},
+      {SlotOf(&qzrt::ItemDescription::bIsKeyed), SlotOf(&IHostItemDescription::bIsKeyed)},
+      {SlotOf(&qzrt::ItemDescription::bIsMemo), SlotOf(&IHostItemDescription::bIsMemo)},
+      {SlotOf(&qzrt::ItemDescription::bIsTextMemo), SlotOf(&IHostItemDescription::bIsTextMemo)},
+      {SlotOf(&qzrt::ItemDescription::bIsBinaryMemo), SlotOf(&IHostItemDescription::bIsBinaryMemo)},
+      {SlotOf(&qzrt::ItemDescription::bIsNumeric), SlotOf(&IHostItemDescription::bIsNumeric)},
+      {SlotOf(&qzrt::ItemDescription::bIsText), SlotOf(&IHostItemDescription::bIsText)},
+      {SlotOf(&qzrt::ItemDescription::nGetKeyNumber), SlotOf(&IHostItemDescription::nGetKeyNumber)},
+      {SlotOf(&qzrt::ItemDescription::nGetComponentCount), SlotOf(&IHostItemDescription::nGetComponentCount)},
+      {SlotOf(&qzrt::ItemDescription::bIsPrimaryKey), SlotOf(&IHostItemDescription::bIsPrimaryKey)},
+      {SlotOf(&qzrt::ItemDescription::bIsUnique), SlotOf(&IHostItemDescription::bIsUnique)},
+      {SlotOf(&qzrt::ItemDescription::bIsKeyWithDuplicates), SlotOf(&IHostItemDescription::bIsKeyWithDuplicates)},
+      {SlotOf(&qzrt::ItemDescription::bIsCompositeKey), SlotOf(&IHostItemDescription::bIsCompositeKey)},
+      {SlotOf(&qzrt::ItemDescription::bIsAscendingKey), SlotOf(&IHostItemDescription::bIsAscendingKey)},
+      {SlotOf(&qzrt::ItemDescription::bIsDescending), SlotOf(&IHostItemDescription::bIsDescending)},
+      {SlotOf(&qzrt::ItemDescription::bHasFlag0080), SlotOf(&IHostItemDescription::bHasFlag0080)},
+      {SlotOf(&qzrt::ItemDescription::bHasFlag0040), SlotOf(&IHostItemDescription::bHasFlag0040)},
+      {SlotOf(&qzrt::ItemDescription::bHasFlag0020), SlotOf(&IHostItemDescription::bHasFlag0020)},
+      {SlotOf(&qzrt::ItemDescription::pGetComponent), SlotOf(&IHostItemDescription::pGetComponent)},
+      {SlotOf(&qzrt::ItemDescription::nGetElementOffset), SlotOf(&IHostItemDescription::nGetElementOffset)},
+      {SlotOf(&qzrt::ItemDescription::nGetNullFlagIndex), SlotOf(&IHostItemDescription::nGetNullFlagIndex)},
+      {SlotOf(&qzrt::ItemDescription::pGetDefaultValue), SlotOf(&IHostItemDescription::pGetDefaultValue)},
+      {SlotOf(&qzrt::ItemDescription::pszGetSecondName), SlotOf(&IHostItemDescription::pszGetSecondName)},
+      {SlotOf(&qzrt::ItemDescription::pszGetAlias), SlotOf(&IHostItemDescription::pszGetAlias)},
+      {SlotOf(&qzrt::ItemDescription::pszGetThirdName), SlotOf(&IHostItemDescription::pszGetThirdName)},
+      {SlotOf(&qzrt::ItemDescription::nGetItemKind), SlotOf(&IHostItemDescription::nGetItemKind)},
+      {SlotOf(&qzrt::ItemDescription::piGetSubDescription), SlotOf(&IHostItemDescription::piGetSubDescription)},
+      {SlotOf(&qzrt::ItemDescription::nGetPrecision), SlotOf(&IHostItemDescription::nGetPrecision)},
+      {SlotOf(&qzrt::ItemDescription::nGetScale), SlotOf(&IHostItemDescription::nGetScale)},
+      {SlotOf(&qzrt::ItemDescription::pszGetCaption), SlotOf(&IHostItemDescription::pszGetCaption)},
+      {SlotOf(&qzrt::ItemDescription::pszGetTableName), SlotOf(&IHostItemDescription::pszGetTableName)},
+      {SlotOf(&qzrt::ItemDescription::nGetItemTypeCode), SlotOf(&IHostItemDescription::nGetItemTypeCode)},
+      {SlotOf(&qzrt::ItemDescription::bIsOption4Clear), SlotOf(&IHostItemDescription::bIsOption4Clear)},
+      {SlotOf(&qzrt::ItemDescription::SetOption4), SlotOf(&IHostItemDescription::SetOption4)},
+      {SlotOf(&qzrt::ItemDescription::bIsNullAllowed), SlotOf(&IHostItemDescription::bIsNullAllowed)},
+      {SlotOf(&qzrt::ItemDescription::DeletingDestructor), SlotOf(&IHostItemDescription::DeletingDestructor)},
+      {SlotOf(&qzrt::ItemDescription::SetPrecision), SlotOf(&IHostItemDescription::SetPrecision)},
+      {SlotOf(&qzrt::ItemDescription::SetScale), SlotOf(&IHostItemDescription::SetScale)},
+      {SlotOf(&qzrt::ItemDescription::pCopyAs), SlotOf(&IHostItemDescription::pCopyAs)},
+  };
+  for (const auto& [standIn, driver] : slots) EXPECT_EQ(standIn, driver);
+
+  qzrt::ItemDescription item(u"PRICE");
+  item.SetNumber(qzrt::ItemDescription::kScale, 2);
+  qzrt::ItemDescription part(u"P");
+  item.AddComponent(&part);
+  auto* seen = reinterpret_cast<IHostItemDescription*>(&item);
+  EXPECT_EQ(std::u16string(seen->pszGetName()), u"PRICE");
+  EXPECT_EQ(seen->nGetScale(), 2u);
+  EXPECT_EQ(seen->nGetInterfaceLevel(), 9u);
+  EXPECT_EQ(seen->nGetElementCount(), 1u);
+  EXPECT_EQ(seen->nGetComponentCount(), 1u);
+  EXPECT_EQ(seen->pGetComponent(1), reinterpret_cast<IHostItemDescription*>(&part));
+  EXPECT_EQ(part.References(), 2);
+  EXPECT_EQ(seen->pGetComponent(2), nullptr);
+
+  qzrt::TableDescription table(u"T");
+  table.AddItem(&item);
+  EXPECT_EQ(CallSlot<std::uint32_t>(&table, qzrt::TableDescription::kItemCount), 1u);
+  EXPECT_EQ(CallSlot<void*>(&table, 16, std::uint32_t{0}), static_cast<void*>(&item));
+  EXPECT_EQ(item.References(), 2);
+  EXPECT_EQ(CallSlot<void*>(&table, 16, std::uint32_t{1}), nullptr);
+}
