@@ -164,6 +164,9 @@ class CDriver {
   std::uint32_t bRemoveTableRegistryById(std::uint64_t key, CTableRegistry* registry);
 
   // ---- for other layers ----
+  // Called by the client call wrappers after an exception other than a missing entry's came out of the client
+  // library; no driver class does anything with it.
+  void OnClientLibraryFault(CErrorHolder*, CConnection*) {}
   std::uint32_t nGetRefCount() const { return m_nRefCount; }
   std::uint32_t bIsSqlEngineChecked() const { return m_bSqlEngineChecked; }
   void SetSqlEngineChecked(std::uint32_t flag) { m_bSqlEngineChecked = flag; }

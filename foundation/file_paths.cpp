@@ -5,6 +5,7 @@
 #include "foundation/x_error.h"
 #include "platform/error_mode.h"
 #include "platform/file.h"
+#include "platform/module.h"
 #include "platform/path.h"
 #include "platform/volume.h"
 
@@ -73,6 +74,14 @@ void MakeDllPath(CTString& out, const char16_t* directory, const char16_t* name)
   if (n > 0 && out.nGetAt(n - 1) != u'\\' && out.nGetAt(n - 1) != u'/') out.AppendChar(u'\\');
   out.Append(name);
   out.Append(u".dll");
+}
+
+int bGetModuleFileName(void* module, CTString& out) {
+  char16_t path[522];
+  const std::uint32_t length = platform::ModuleFileName(module, path, 522);
+  if (length == 0 || length > 520) return 0;
+  out.Assign(path);
+  return 1;
 }
 
 int nGetCurrentDirectory(char16_t* out) {

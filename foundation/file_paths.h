@@ -21,6 +21,9 @@ int bDeleteFile(const char16_t* path, CXError* error);
 void AppendBackslash(CTString& path);
 // directory\name.dll (no drive).
 void MakeDllPath(CTString& out, const char16_t* directory, const char16_t* name);
+// The full path of a module (null = the program) into out; 0, out unchanged, when the path is not known or longer
+// than 520 characters.
+int bGetModuleFileName(void* module, CTString& out);
 // The current directory into out (CURRENT_DIRECTORY_SIZE units); 1 when it fits.
 int nGetCurrentDirectory(char16_t* out);
 // The drive type of a root given with or without its backslash, trailing blanks ignored.

@@ -14,15 +14,16 @@ constexpr unsigned kLastSymbol = 39;
 constexpr int kPairValues = 40 * 40 * 40;
 
 // Record offsets from the block's start, built from the packed lengths on the first lookup: each record is its
-// packed text plus the two number bytes, the attribute and the zero.
+// packed text plus the two number bytes, the attribute and the zero. Never destroyed: the runtime may still raise
+// errors from its own exit handlers, after the library's statics would have gone.
 const std::vector<std::uint16_t>& MessageOffsets() {
-  static const std::vector<std::uint16_t> offsets = [] {
-    std::vector<std::uint16_t> built(gnMessageRecordCount);
+  static const std::vector<std::uint16_t>* const offsets = [] {
+    auto* built = new std::vector<std::uint16_t>(gnMessageRecordCount);
     for (std::uint32_t k = 0; k + 1 < gnMessageRecordCount; ++k)
-      built[k + 1] = static_cast<std::uint16_t>(built[k] + gtabMessageLengths[k] + 4);
+      (*built)[k + 1] = static_cast<std::uint16_t>((*built)[k] + gtabMessageLengths[k] + 4);
     return built;
   }();
-  return offsets;
+  return *offsets;
 }
 
 std::uint32_t RecordNumber(const std::uint8_t* pRecord) {

@@ -1,10 +1,15 @@
 #include "sql/connection.h"
 
+#include <algorithm>
 #include <new>
 
+#include "engine/record/column_descriptor.h"
+#include "engine/record/column_types.h"
 #include "foundation/code_pages.h"
 #include "foundation/error_holder.h"
+#include "foundation/hash_table.h"
 #include "foundation/host_locale.h"
+#include "foundation/immortal.h"
 #include "foundation/module_errors.h"
 #include "foundation/numbers.h"
 #include "foundation/option_text.h"
@@ -18,7 +23,10 @@
 #include "sql/driver_services.h"
 #include "sql/transaction.h"
 
-CTString gstrClientVersionText;
+namespace {
+CImmortal<CTString> gClientVersionText;
+}  // namespace
+CTString& gstrClientVersionText = gClientVersionText.Get();
 
 namespace {
 
@@ -27,7 +35,9 @@ std::uint32_t gnConnectionSerial = 0;
 
 enum : std::uint32_t {
   CONNECTION_POINT_NOT_SUPPORTED = 3,
+  CONNECTION_POINT_UNICODE_COLUMN = 11,
   CONNECTION_POINT_CLIENT_LIBRARY = 17,
+  ERROR_UNICODE_COLUMNS_REFUSED = 46,
   ERROR_CLIENT_LIBRARY_MISMATCH = 74,
 };
 
@@ -171,6 +181,32 @@ int CConnection::bReportNotSupported(CErrorHolder* holder, std::uintptr_t, std::
   return 0;
 }
 
+int CConnection::pszGetNativeTypeName(CErrorHolder* holder, CColumnDescriptor& column, CTString& out) {
+  const std::uint32_t type = column.nGetType();
+  if (bIsUnicodeColumnType(type) && !m_bUnicodeColumnsAllowed) {
+    RaiseModuleError(holder, 0, ERROR_UNIT_CONNECTION, CONNECTION_POINT_UNICODE_COLUMN, this, nullptr,
+                     ERROR_UNICODE_COLUMNS_REFUSED, pszGetDatabaseName(), pszGetDataSource());
+    return 0;
+  }
+  if (m_nDbmsKind == 5 && type == COLUMN_TYPE_DECIMAL) {
+    const std::uint32_t digits = std::min<std::uint32_t>(column.nGetPrecision() + column.nGetScale(), 64);
+    out.Format(u"NUMERIC(%d,%d)", static_cast<int>(digits),
+               static_cast<int>(std::min<std::uint32_t>(column.nGetScale(), 30)));
+    return 1;
+  }
+  if (!m_pTypeNameTable) {
+    std::unique_ptr<CTypeNameTable> table(new (std::nothrow) CTypeNameTable(7));
+    if (!table || !FillGenericDdlTypes(table.get())) {
+      SetHolderOutOfMemory(holder);
+      return 0;
+    }
+    // The dialect's texts replace the generic ones it knows; the generic ones stay for the types it leaves out.
+    FillTypeNameTable(table.get());
+    m_pTypeNameTable = std::move(table);
+  }
+  return bGetDdlTypeText(m_pTypeNameTable.get(), column, out) ? 1 : 0;
+}
+
 int CConnection::ParseServerVersion(void*) {
   std::int32_t* parts[3] = {&m_nServerMajor, &m_nServerMinor, &m_nServerRelease};
   CTString part;
@@ -290,8 +326,7 @@ void CConnection::AddErrorDetails(CXError& error) {
 
 int CConnection::bQueryCurrentSchema(CErrorHolder* holder, CTString& out) {
   CHostValue value;
-  const int result =
-      bExecuteSqlFetch(holder, &value, 0, u"SELECT SYS_CONTEXT('USERENV','CURRENT_SCHEMA') FROM DUAL");
+  const int result = bExecuteSqlFetch(holder, &value, 0, u"SELECT SYS_CONTEXT('USERENV','CURRENT_SCHEMA') FROM DUAL");
   const char16_t* text = nullptr;
   if (!bHostFailed(value.nConvert(HOST_TYPE_TEXT)) && !value.bIsNull() && value.nGet(&text) == HOST_OK) out = text;
   return result;

@@ -11,11 +11,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "foundation/ref_counted.h"
 #include "foundation/t_string.h"
 #include "foundation/text_buffer.h"
 
+class CColumnDescriptor;
 class CDriver;
 class CErrorHolder;
 class CTransaction;
@@ -27,8 +29,9 @@ inline constexpr std::uint32_t DBMS_KIND_ORACLE = 1;
 inline constexpr std::uint32_t SESSION_CODE_PAGE_UNSET = 0xFFFFFFFF;
 inline constexpr std::uint32_t SESSION_CODE_PAGE_UTF16 = 0xFFFFFFFE;
 
-// The client version text of the loaded client library, set by the client loader; empty until one is loaded.
-extern CTString gstrClientVersionText;
+// The client version text of the loaded client library, set by the Oracle session under gcsDriverLock; empty until
+// one is loaded. Read when an error is raised, which the runtime may do from its exit handlers: it is never destroyed.
+extern CTString& gstrClientVersionText;
 
 class CConnection : public CRefCounted {
  public:
@@ -131,8 +134,13 @@ class CConnection : public CRefCounted {
   void SetSessionCodePage(std::uint32_t codePage) { m_nSessionCodePage = codePage; }
   const char16_t* pszGetClientVersion() const { return m_strClientVersion.pszGet(); }
   const char16_t* pszGetClientLibrary() const { return m_strClientLibrary.pszGet(); }
+  // One flag, set by the Oracle logon when the runtime's description asks for it (its slot 20), with two readers: the
+  // rewriter does not scan pass-through statements for named parameters, and the Oracle column takes its date-time
+  // format from it.
   std::uint32_t nGetNamedParameterSwitch() const { return m_nNamedParameterSwitch; }
+  std::uint32_t nGetDateFormatFlag() const { return m_nNamedParameterSwitch; }
   void SetNamedParameterSwitch(std::uint32_t flag) { m_nNamedParameterSwitch = flag; }
+  std::uint32_t nGetOldDateFormat() const { return m_nOldDateFormat; }
   void SetServerVersionText(const char16_t* text) { m_strServerVersion = text; }
   const char16_t* pszGetServerVersionText() const { return m_strServerVersion.pszGet(); }
   std::int32_t nGetServerMajor() const { return m_nServerMajor; }
@@ -141,6 +149,11 @@ class CConnection : public CRefCounted {
 
   // The program's base file name, else "HALVORN Quorvix"; computed once.
   int bGetApplicationName(CTString& out);
+  // The DDL type of a column for CREATE TABLE, from the connection's type-name table: built on first use with the
+  // generic texts, then the dialect's own (FillTypeNameTable). 0 for a type without a text, for a UTF-16 column
+  // where they are not allowed (error 46) and when memory fails.
+  int pszGetNativeTypeName(CErrorHolder* holder, CColumnDescriptor& column, CTString& out);
+
   // 1 when the configured client library is empty or is the loaded one; else error 74 and 0.
   int bCheckClientLibrary(CErrorHolder* holder);
   // The session's current schema, through slot 36 and the runtime's text type; slot 36's result.
@@ -162,6 +175,8 @@ class CConnection : public CRefCounted {
   std::uint32_t m_nOpeningQuoteLength = 0;
   CTString m_strClosingQuote;
   std::uint32_t m_nClosingQuoteLength = 0;
+  // No class of the driver clears it; a dialect without UTF-16 columns would.
+  std::uint32_t m_bUnicodeColumnsAllowed = 1;
 
  private:
   int bEndLevel(CErrorHolder* holder, const char16_t* name, bool commit);
@@ -186,6 +201,7 @@ class CConnection : public CRefCounted {
   std::int32_t m_nCommandTimeout = -1;
   std::int32_t m_nLockTimeout = -1;
   CTString m_strRecordLockOption;
+  std::unique_ptr<CTypeNameTable> m_pTypeNameTable;
   std::int32_t m_nUnicodeSupport = 1;
   std::uint32_t m_nAnsiCodePage = 0;
   CTString m_strClientVersion;

@@ -109,6 +109,10 @@ class CColumnDescriptor : public IHostItemDescription {
   // descriptions. Null when the factory gives nothing or a component is missing from the target (error 8.2 there).
   IHostItemDescription* pCopyAs(IHostFileDescription* description, std::uint32_t options) override;  // slot 58
 
+  // Whether this column takes the values of the source column without loss; with fold, UTF-16 text types are compared
+  // as their ANSI forms. Defined with the column types.
+  bool bCanHold(CColumnDescriptor& source, bool fold);
+
   // ---- filling ----
   void SetName(const char16_t* name) { m_strName = name; }
   int bSetAll(const char16_t* name, const char16_t* tableName, const char16_t* caption, std::uint32_t elementCount,

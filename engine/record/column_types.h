@@ -1,10 +1,17 @@
-// The driver's column type codes (EColumnType) and the maps between them and the runtime's value type codes: which
-// runtime type a column's values cross the interface in, and which column type holds a runtime type.
+// The driver's column type codes (EColumnType) and everything decided by the code alone: the bytes a column takes in
+// a record buffer, the runtime value type its values cross the interface in (and back), its type class, the column
+// type of a decimal number, whether one column can take another's values, and the DDL type table (CTypeNameTable)
+// that a connection keeps per dialect: one counted CDdlTypeEntry per column type, released by the table.
 #pragma once
 
 #include <cstdint>
 
+#include "foundation/ref_counted.h"
+#include "foundation/t_string.h"
 #include "host/column_type_map.h"
+
+class CColumnDescriptor;
+class CTypeNameTable;
 
 enum EColumnType : std::uint32_t {
   COLUMN_TYPE_NONE = 0,
@@ -39,3 +46,49 @@ enum EColumnType : std::uint32_t {
   COLUMN_TYPE_WTEXT_MEMO = 30,
   COLUMN_TYPE_DECIMAL = 31,
 };
+
+// The bytes that hold a signed integer of 0 to 38 decimal digits.
+inline constexpr std::uint32_t DECIMAL_DIGITS_MAX = 38;
+extern const std::uint8_t gtabDecimalByteCount[DECIMAL_DIGITS_MAX + 1];
+
+// The bytes one element takes in a record buffer. length: the declared length (characters for text, bytes for
+// binary); third: the fraction digits of a time (type 11), the total digits of a decimal (type 31).
+std::uint32_t nStorageSizeOfColumnType(std::uint32_t type, std::uint32_t length, std::int32_t third);
+
+std::uint16_t nHostTypeOfDescriptor(CColumnDescriptor& descriptor);
+// The column type of one of the runtime's own item type codes (its item descriptions); unknown codes give a text
+// memo (15).
+std::uint32_t nHostTypeToInternalType(std::uint32_t itemCode);
+// The decimal digits a numeric runtime type holds; false (precision untouched, scale 0) for another type.
+bool bNumericPrecisionOfHostType(std::uint16_t hostType, std::uint32_t& precision, std::uint32_t& scale);
+// The column type and element size for a decimal of integerDigits + fractionDigits digits.
+void ColumnTypeForNumber(std::int32_t integerDigits, std::int32_t fractionDigits, std::uint32_t& type,
+                         std::uint32_t& size);
+
+// Type classes.
+bool bIsNumericColumnType(std::uint32_t type);
+bool bIsUnicodeColumnType(std::uint32_t type);   // 29, 30
+bool bIsAnsiTextColumnType(std::uint32_t type);  // 2, 15
+bool bIsTextColumnType(std::uint32_t type);      // 2, 15, 29, 30
+bool bIsMemoColumnType(std::uint32_t type);      // 15, 18, 30: kept outside the record
+bool bIsTextMemoColumnType(std::uint32_t type);  // 15, 30
+// UTF-16 text as its ANSI form: 29 becomes 2 with half the size, 30 becomes 15.
+void FoldUnicodeColumnType(std::uint32_t& type, std::uint32_t& size);
+
+// One DDL type of a dialect: the text written in CREATE TABLE, a printf pattern when it takes the column's size.
+class CDdlTypeEntry : public CRefCounted {
+ public:
+  CDdlTypeEntry(const char16_t* pattern, bool hasSize) : m_strPattern(pattern), m_bHasSize(hasSize ? 1 : 0) {}
+
+  CTString m_strPattern;
+  std::uint32_t m_bHasSize;
+};
+
+// Adds the entry of a type, replacing (and releasing) the one already there; 0 when memory fails.
+int AddDdlType(CTypeNameTable* table, std::uint32_t type, const char16_t* pattern, bool hasSize);
+// The DDL text of one column from its type's entry.
+void FormatDdlType(const CDdlTypeEntry& entry, CColumnDescriptor& descriptor, CTString& out);
+// The DDL text of the column's type; false, out unchanged, when the table has no entry for it.
+bool bGetDdlTypeText(const CTypeNameTable* table, CColumnDescriptor& descriptor, CTString& out);
+// The generic DDL texts of every type that has one; 0 when memory fails.
+int FillGenericDdlTypes(CTypeNameTable* table);

@@ -152,7 +152,10 @@ std::u16string Render(const Insert& insert, const Argument& argument) {
     default: {
       std::string format = "%" + insert.flags;
       if (insert.width) format += std::to_string(insert.width);
-      if (insert.hasPrecision) format += "." + std::to_string(insert.precision);
+      if (insert.hasPrecision) {
+        format += '.';
+        format += std::to_string(insert.precision);
+      }
       format += insert.sizePrefix + insert.conversion;
       // Measured first: a width of thousands of characters is as valid as a short one.
       const auto print = [&](char* buffer, std::size_t size) {

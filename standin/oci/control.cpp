@@ -1,5 +1,6 @@
 #include "standin/oci/control.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -64,6 +65,27 @@ std::optional<Injection> EnterEntry(const char* entry, const std::string& detail
   }
   if (toThrow) throw std::runtime_error(std::string("qzoci: exception injected in ") + entry);
   return answer;
+}
+
+std::array<sword, 5> ClientVersion() {
+  std::array<sword, 5> version = {19, 3, 0, 0, 0};
+  const char* text = std::getenv("QZOCI_CLIENT_VERSION");
+  if (!text || !*text) return version;
+  version.fill(0);
+  std::size_t k = 0;
+  for (const char* p = text; *p && k < version.size(); ++p) {
+    if (*p == '.') {
+      ++k;
+    } else if (*p >= '0' && *p <= '9') {
+      version[k] = version[k] * 10 + (*p - '0');
+    }
+  }
+  return version;
+}
+
+std::string ServerBanner() {
+  const char* text = std::getenv("QZOCI_SERVER_BANNER");
+  return text && *text ? std::string(text) : std::string("SQLite-backed OCI stand-in Release 19.0.0.0.0 - Production");
 }
 
 void AppendToLastCall(const std::string& detail) {

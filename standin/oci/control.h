@@ -4,6 +4,7 @@
 // directory, the data sources, users, and a reset. Each entry point reports itself through EnterEntry before doing anything.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -21,6 +22,13 @@ struct Injection {
 
 // Logs the call and answers what was injected for it, if anything; throws when a throw was asked for.
 std::optional<Injection> EnterEntry(const char* entry, const std::string& detail);
+
+// The client version OCIClientVersion answers and the banner OCIServerVersion answers. A test sets them before the
+// program loads the client, as the installed client and the server would have them: QZOCI_CLIENT_VERSION holds
+// up to five numbers separated by dots ("10.2.0.3"; missing numbers are 0), QZOCI_SERVER_BANNER the whole banner.
+// Unset, the client is 19.3.0.0.0 and the banner names release 19.0.0.0.0.
+std::array<sword, 5> ClientVersion();
+std::string ServerBanner();
 
 // Adds to the last log line (results the entry learns while running, such as the SQL text's statement type).
 void AppendToLastCall(const std::string& detail);

@@ -1,6 +1,8 @@
 // The entries that the variant builds leave out, so that a client's fall-backs for an older library can be tried:
-// OCIEnvNlsCreate, OCIClientVersion, OCIServerVersion, OCILobOpen and OCILobClose. Each variant compiles this file
+// OCIEnvNlsCreate, OCIClientVersion, OCIServerVersion, OCILobOpen and OCILobClose, and OCITransPrepare. Each variant compiles this file
 // with the QZOCI_WITHOUT_* switch of what it lacks.
+#include <array>
+
 #include "standin/oci/entry_support.h"
 
 using namespace qzoci;
@@ -24,11 +26,12 @@ QZOCI_EXPORT sword OCIEnvNlsCreate(OCIEnv** envp, ub4 mode, void*, void* (*)(voi
 #if !defined(QZOCI_WITHOUT_CLIENTVERSION)
 QZOCI_EXPORT void OCIClientVersion(sword* major, sword* minor, sword* update, sword* patch, sword* portUpdate) {
   qzoci::EnterEntry("OCIClientVersion", std::string());
-  if (major) *major = 19;
-  if (minor) *minor = 3;
-  if (update) *update = 0;
-  if (patch) *patch = 0;
-  if (portUpdate) *portUpdate = 0;
+  const std::array<sword, 5> version = ClientVersion();
+  if (major) *major = version[0];
+  if (minor) *minor = version[1];
+  if (update) *update = version[2];
+  if (patch) *patch = version[3];
+  if (portUpdate) *portUpdate = version[4];
 }
 #endif
 
@@ -36,7 +39,7 @@ QZOCI_EXPORT void OCIClientVersion(sword* major, sword* minor, sword* update, sw
 QZOCI_EXPORT sword OCIServerVersion(void* handle, OCIError* errhp, OraText* buffer, ub4 size, ub1 type) {
   QZOCI_ENTER("OCIServerVersion", errhp, Detail() << "htype=" << static_cast<int>(type));
   if (!AsTag(handle)) return oci::kInvalidHandle;
-  CopyOut("SQLite-backed OCI stand-in Release 19.0.0.0.0 - Production", buffer, size, CharsetOf(handle));
+  CopyOut(ServerBanner(), buffer, size, CharsetOf(handle));
   return oci::kSuccess;
 }
 #endif
@@ -50,5 +53,21 @@ QZOCI_EXPORT sword OCILobOpen(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* 
 QZOCI_EXPORT sword OCILobClose(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* locator) {
   QZOCI_ENTER("OCILobClose", errhp, std::string());
   return OpenLob(svchp, errhp, locator, false);
+}
+#endif
+
+#if !defined(QZOCI_WITHOUT_TRANSPREPARE)
+QZOCI_EXPORT sword OCITransPrepare(OCISvcCtx* svchp, OCIError* errhp, ub4 flags) {
+  QZOCI_ENTER("OCITransPrepare", errhp, Detail() << "flags=" << flags);
+  SvcCtxH* svc = As<SvcCtxH>(svchp, oci::kHtypeSvcCtx);
+  if (!svc) return oci::kInvalidHandle;
+  Session* session = SessionOfService(svc);
+  if (!session) return Fail(errhp, 1012);
+  if (session->HasPendingWork()) return oci::kSuccess;
+  // A branch that changed and locked nothing is read-only: prepare ends it, and no commit follows.
+  session->Commit();
+  if (svc->trans) svc->trans->started = false;
+  if (OraError* slot = ErrorSlot(errhp)) *slot = MakeOraError(24767);
+  return oci::kSuccessWithInfo;
 }
 #endif

@@ -42,20 +42,6 @@ QZOCI_EXPORT sword OCITransDetach(OCISvcCtx* svchp, OCIError* errhp, ub4 flags) 
   return oci::kSuccess;
 }
 
-QZOCI_EXPORT sword OCITransPrepare(OCISvcCtx* svchp, OCIError* errhp, ub4 flags) {
-  QZOCI_ENTER("OCITransPrepare", errhp, Detail() << "flags=" << flags);
-  SvcCtxH* svc = As<SvcCtxH>(svchp, oci::kHtypeSvcCtx);
-  if (!svc) return oci::kInvalidHandle;
-  Session* session = SessionOfService(svc);
-  if (!session) return Fail(errhp, 1012);
-  if (session->HasPendingWork()) return oci::kSuccess;
-  // A branch that changed and locked nothing is read-only: prepare ends it, and no commit follows.
-  session->Commit();
-  if (svc->trans) svc->trans->started = false;
-  if (OraError* slot = ErrorSlot(errhp)) *slot = MakeOraError(24767);
-  return oci::kSuccessWithInfo;
-}
-
 QZOCI_EXPORT sword OCITransCommit(OCISvcCtx* svchp, OCIError* errhp, ub4 flags) {
   QZOCI_ENTER("OCITransCommit", errhp, Detail() << "flags=0x" << std::hex << flags);
   SvcCtxH* svc = As<SvcCtxH>(svchp, oci::kHtypeSvcCtx);

@@ -49,6 +49,7 @@ const Message kMessages[] = {
     {1017, "invalid username/password; logon denied"},
     {1400, "cannot insert NULL into (%s)"},
     {1435, "user does not exist"},
+    {12705, "Cannot access NLS data files or invalid environment specified"},
     {1403, "no data found"},
     {1405, "fetched column value is NULL"},
     {1406, "fetched column value was truncated"},

@@ -8,6 +8,7 @@
 
 #include "standin/oci/catalog.h"
 #include "standin/oci/immortal.h"
+#include "standin/oci/nls_names.h"
 #include "standin/oci/ora_datetime.h"
 #include "standin/oci/ora_functions.h"
 #include "standin/oci/text_codec.h"
@@ -273,6 +274,10 @@ OraError Session::ApplySettings(const SqlPlan& plan) {
         if (error) return error;
       }
     } else if (name.rfind("NLS_", 0) == 0) {
+      if ((name == "NLS_LANGUAGE" && !IsKnownNlsLanguage(value)) ||
+          (name == "NLS_TERRITORY" && !IsKnownNlsTerritory(value))) {
+        return MakeOraError(12705);
+      }
       nls_[name] = name == "NLS_DATE_FORMAT" || name == "NLS_NUMERIC_CHARACTERS" ? value : ToUpperAscii(value);
     }
     // Other settings (SQL_TRACE, OPTIMIZER_*, ...) change nothing here.

@@ -3,12 +3,15 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 
+#include "foundation/t_string.h"
 #include "foundation/x_error.h"
 #include "platform/error_mode.h"
 #include "platform/file.h"
+#include "platform/module.h"
 #include "platform/volume.h"
 #include "tests/support/file_fixture.h"
 
@@ -56,6 +59,30 @@ TEST(FilePaths, DirectoryAndDriveQueries) {
   EXPECT_NE(current[0], 0);
   EXPECT_EQ(nGetDriveType(u"C:  "), platform::kDriveFixed) << "blanks go and the backslash is added";
   EXPECT_EQ(nGetDriveType(u"C:\\"), platform::kDriveFixed);
+}
+
+TEST_F(FilePathsTest, ModuleFileNameKeepsPathsUpTo520Characters) {
+  CTString path(u"unchanged");
+  ASSERT_TRUE(bGetModuleFileName(nullptr, path));
+  char self[4096];
+  const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self);
+  ASSERT_GT(n, 0);
+  EXPECT_EQ(std::u16string(path.pszGet()), std::u16string(self, self + n));
+
+  // A module whose path is longer than 520 characters leaves the text alone.
+  std::string directory = m_directory;
+  while (directory.size() < 540) {
+    directory += "/" + std::string(90, 'd');
+    ASSERT_EQ(::mkdir(directory.c_str(), 0700), 0);
+  }
+  const std::string copy = directory + "/module.so";
+  ASSERT_EQ(std::system(("cp '" + std::string(QZ_RUNTIME_NOEXEC_PATH) + "' '" + copy + "'").c_str()), 0);
+  platform::ModuleHandle module = platform::LoadModule(std::u16string(copy.begin(), copy.end()).c_str());
+  ASSERT_NE(module, nullptr);
+  path.Assign(u"unchanged");
+  EXPECT_FALSE(bGetModuleFileName(module, path));
+  EXPECT_EQ(std::u16string(path.pszGet()), u"unchanged");
+  platform::UnloadModule(module);
 }
 
 }  // namespace

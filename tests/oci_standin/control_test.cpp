@@ -93,7 +93,8 @@ TEST(Variants, EachVariantLacksItsEntryAndTheBrokenOneDoesNotLoad) {
   } cases[] = {{"no-envnlscreate", {"OCIEnvNlsCreate"}},
                {"no-clientversion", {"OCIClientVersion"}},
                {"no-serverversion", {"OCIServerVersion"}},
-               {"no-lobopen", {"OCILobOpen", "OCILobClose"}}};
+               {"no-lobopen", {"OCILobOpen", "OCILobClose"}},
+               {"no-transprepare", {"OCITransPrepare"}}};
   for (const Case& k : cases) {
     const std::string path = dir + k.folder + "/OCI.DLL";
     OciLibrary lib = OciLibrary::Load(std::u16string(path.begin(), path.end()));
@@ -102,6 +103,7 @@ TEST(Variants, EachVariantLacksItsEntryAndTheBrokenOneDoesNotLoad) {
     EXPECT_NE(lib.Entry("OCIEnvCreate"), nullptr);
     EXPECT_NE(lib.Entry("OCIStmtExecute"), nullptr);
     EXPECT_NE(lib.Entry("OCILobFileOpen"), nullptr);
+    EXPECT_NE(lib.Entry("OCITransCommit"), nullptr);
     // Still a working client without it.
     ASSERT_EQ(lib.CreateDataSource("VARIANT"), 0);
     OciClient c(lib);

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/last_error.h"
@@ -187,31 +186,6 @@ TEST(CodePageTest, CharacterLengthFollowsEachPage) {
   EXPECT_EQ(platform::CharacterLength(20932, "\x8f\xb0\xa1", 3), 3u);
   EXPECT_EQ(platform::CharacterLength(20932, "\x8f\xb0", 2), 1u);
   EXPECT_EQ(platform::CharacterLength(1252, "\xe9\xe9", 2), 1u);
-}
-
-TEST(CodePageTest, ConversionsFromManyThreadsAtOnce) {
-  // Descriptors are reused across calls; threads converting the same pages at once must never share one.
-  struct Case {
-    std::uint32_t page;
-    std::u16string text;
-  };
-  const std::vector<Case> cases = {{932, u"\u65e5\u672c\u30a2 x"}, {54936, u"\u4e2d\U0001F600\u00ff"},
-                                   {949, u"\ud55c\uae00"}};
-  std::vector<std::string> expected;
-  for (const Case& c : cases) expected.push_back(ToNarrow(c.page, c.text));
-  std::vector<int> mismatches(8, 0);
-  std::vector<std::thread> threads;
-  for (std::size_t t = 0; t < mismatches.size(); ++t) {
-    threads.emplace_back([&, t] {
-      for (int round = 0; round < 500; ++round) {
-        const std::size_t k = (t + static_cast<std::size_t>(round)) % cases.size();
-        if (ToNarrow(cases[k].page, cases[k].text) != expected[k]) ++mismatches[t];
-        if (ToWide(cases[k].page, expected[k]) != cases[k].text) ++mismatches[t];
-      }
-    });
-  }
-  for (std::thread& thread : threads) thread.join();
-  for (std::size_t t = 0; t < mismatches.size(); ++t) EXPECT_EQ(mismatches[t], 0) << t;
 }
 
 TEST(CodePageTest, CompareTextNoCase) {

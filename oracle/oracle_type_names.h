@@ -1,0 +1,21 @@
+// Three fixed tables of the Oracle connection: the Oracle data type written in CREATE TABLE for each column type
+// (by the server's major version and the API set of the client), the Oracle character-set id of a Windows ANSI code
+// page (for a session in UTF-16), and the NLS language and territory of a Windows locale identifier (for a session
+// whose language and territory are not configured).
+#pragma once
+
+#include <cstdint>
+
+class CTString;
+class CTypeNameTable;
+
+// Sets the Oracle entries of a type-name table that holds the generic ones; the types it does not name (the reals,
+// money, the one-character and fixed texts, the host-typed dates and reals) keep their generic texts. 0 when memory
+// fails. serverMajor is -1 while the server is not known.
+int FillOracleTypeNames(CTypeNameTable* table, bool oci7ApiSet, std::int32_t serverMajor);
+
+// The Oracle character-set id of a Windows ANSI code page, -1 for a code page without one.
+std::int32_t nCodePageToOracleCharset(std::uint32_t codePage);
+
+// The NLS language and territory of a Windows locale identifier: 1 and both names, or 0 with both untouched.
+int bLcidToNlsNames(std::uint32_t lcid, CTString& language, CTString& territory);
