@@ -19,6 +19,7 @@ class CColumnDescriptor;
 class CConnection;
 class CErrorHolder;
 class CHashTable;
+class CQueryDescription;
 
 // Item lookups by name: mode bit 0x1 ignores trailing white space on both sides.
 inline constexpr std::uint32_t FIND_ITEM_IGNORE_TRAILING_BLANKS = 0x1;
@@ -127,6 +128,11 @@ class CRecordDescription : public IHostFileDescription {
   // Names the item when it has no name or a taken one, places it by its position and key number and takes a
   // component reference in each list it joins; the layout is left to LayoutItems. 0 when memory runs out.
   int AddItem(CColumnDescriptor* item);
+  // The items of a query the runtime analysed: existing items are updated, new ones made from the table column
+  // behind them or from the runtime's item; the first key link names the identifying key; then the layout. Keys and
+  // automatic identifiers are kept only for a query over one table. The result of the last item handled (the walk
+  // stops at the first that fails).
+  int bBuildFromQuery(CQueryDescription* query);
   // Record offsets and null-flag indexes of every item, and the three totals.
   void LayoutItems();
   void SetIdentifyingKey(CColumnDescriptor* item);
@@ -151,6 +157,15 @@ class CRecordDescription : public IHostFileDescription {
   // inserts at the front and renumbers the rest, any other number appends.
   int bPlaceInList(CDescriptorList& list, CColumnDescriptor* item, bool byKeyNumber);
   CColumnDescriptor* pChooseIdentifyingKey();
+  int bNewItemFromHost(IHostItemDescription* item);
+  int bNewItemFromColumn(IHostItemDescription* column, CQueryDescription* query, IHostItemDescription* item,
+                         std::uint32_t keep);
+  int bUpdateItemFromHost(CQueryDescription* query, std::uint32_t keep, IHostItemDescription* item, std::uint32_t index,
+                          IHostItemDescription* column);
+  // The fourth text of a descriptor made for a query item: the column the item comes from.
+  void ResolveOriginName(CColumnDescriptor* descriptor, CQueryDescription* query, IHostItemDescription* item);
+  // A new descriptor from the driver's factory, or null with the out-of-memory error.
+  CColumnDescriptor* pNewDescriptor();
 
   CErrorHolder* m_pErrorHolder;
   std::uint32_t m_nRefCount = 0;
