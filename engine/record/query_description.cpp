@@ -11,13 +11,6 @@
 
 namespace {
 
-void Retain(IHostQueryPart* part) { part->AddRef(); }
-void GiveBack(IHostQueryPart* part) { part->Release(); }
-void Retain(IHostItemDescription* item) { item->AddRef(); }
-void GiveBack(IHostItemDescription* item) { item->nRelease(); }
-void Retain(CDescriptorSnapshot* snapshot) { snapshot->AddRef(); }
-void GiveBack(CDescriptorSnapshot* snapshot) { snapshot->nRelease(); }
-
 bool bSameName(const char16_t* a, const char16_t* b) { return nHostCompareNoCase(a, b) == 0; }
 
 bool bIsExpression(IHostItemDescription* item) { return item->nGetItemKind() != 0; }
@@ -65,49 +58,6 @@ std::uint32_t CDescriptorSnapshot::nRelease() {
   }
   return m_nRefCount;
 }
-
-// ---- CWalkList ----
-
-template <typename T>
-int CWalkList<T>::bAdd(T* element) {
-  if (!m_array.Add(&element)) return 0;
-  Retain(element);
-  return 1;
-}
-
-template <typename T>
-void CWalkList<T>::RemoveAll() {
-  for (std::uint32_t i = nGetCount(); i > 0; --i) {
-    T* element = pGet(i - 1);
-    m_array.RemoveAt(i - 1);
-    GiveBack(element);
-  }
-  m_nCursor = -1;
-}
-
-template <typename T>
-T* CWalkList<T>::pNext(bool reset) {
-  if (reset) m_nCursor = 0;
-  if (m_nCursor < 0 || m_nCursor >= static_cast<std::int64_t>(nGetCount())) return nullptr;
-  return pGet(static_cast<std::uint32_t>(m_nCursor++));
-}
-
-template <typename T>
-int CWalkList<T>::bCopyFrom(const CWalkList& other) {
-  RemoveAll();
-  for (std::uint32_t i = 0; i < other.nGetCount(); ++i) {
-    if (!bAdd(other.pGet(i))) return 0;
-  }
-  m_nCursor = other.m_nCursor;
-  return 1;
-}
-
-// The lists a query description keeps; their walks are used beyond this file.
-template class CWalkList<IHostQueryFile>;
-template class CWalkList<IHostItemDescription>;
-template class CWalkList<CDescriptorSnapshot>;
-template class CWalkList<IHostKeyLink>;
-template class CWalkList<IHostQueryPart>;
 
 // ---- CQueryDescription ----
 
@@ -348,14 +298,7 @@ int CQueryDescription::CopyFrom(CQueryDescription* source, CHashTable& cloneMap)
 }
 
 CQueryDescription* CQueryDescription::pClone(CHashTable& cloneMap) {
-  auto* copy = new (std::nothrow) CQueryDescription(nullptr);
-  if (!copy) return nullptr;
-  copy->AddRef();
-  if (!copy->CopyFrom(this, cloneMap)) {
-    copy->nRelease();
-    return nullptr;
-  }
-  return copy;
+  return pCloneByCopy(this, cloneMap, [] { return new (std::nothrow) CQueryDescription(nullptr); });
 }
 
 int bHasAggregate(IHostExpressionNode* node) {

@@ -11,7 +11,7 @@
 
 #include <cstdint>
 
-#include "foundation/dynamic_array.h"
+#include "engine/record/counted_list.h"
 #include "foundation/ref_counted.h"
 #include "foundation/t_string.h"
 #include "host/host_objects.h"
@@ -51,29 +51,24 @@ class CDescriptorSnapshot : public IHostIndexDescriptor {
   std::uint32_t m_nRefCount = 0;
 };
 
-// A list of counted elements of one kind with a walking cursor. The cursor starts before the first element; a walk
-// answers the element at the cursor and moves on, from the first when reset is set, null past the end.
+// The parts of the runtime's analysis a query description holds: a reference on each.
 template <typename T>
-class CWalkList {
- public:
-  CWalkList() : m_array(sizeof(T*), 8) {}
-  ~CWalkList() { RemoveAll(); }
-  CWalkList(const CWalkList&) = delete;
-  CWalkList& operator=(const CWalkList&) = delete;
+void AddPartReference(T* part) {
+  part->AddRef();
+}
+template <typename T>
+void ReleasePartReference(T* part) {
+  part->Release();
+}
+inline void AddQueryItemReference(IHostItemDescription* item) { item->AddRef(); }
+inline void ReleaseQueryItemReference(IHostItemDescription* item) { item->nRelease(); }
+inline void AddSnapshotReference(CDescriptorSnapshot* snapshot) { snapshot->AddRef(); }
+inline void ReleaseSnapshotReference(CDescriptorSnapshot* snapshot) { snapshot->nRelease(); }
 
-  // Takes a reference; 0 when memory runs out.
-  int bAdd(T* element);
-  void RemoveAll();
-  std::uint32_t nGetCount() const { return m_array.nGetCount(); }
-  T* pGet(std::uint32_t i) const { return i < nGetCount() ? *static_cast<T**>(m_array.pGetAt(i)) : nullptr; }
-  T* pNext(bool reset);
-  // The other's elements (references taken) and cursor; 0 when memory runs out.
-  int bCopyFrom(const CWalkList& other);
-
- private:
-  CDynamicArray m_array;
-  std::int64_t m_nCursor = -1;
-};
+template <typename T>
+using CPartList = CCountedList<T, &AddPartReference<T>, &ReleasePartReference<T>>;
+using CQueryItemList = CCountedList<IHostItemDescription, &AddQueryItemReference, &ReleaseQueryItemReference>;
+using CSnapshotList = CCountedList<CDescriptorSnapshot, &AddSnapshotReference, &ReleaseSnapshotReference>;
 
 class CQueryDescription : public CRefCounted {
  public:
@@ -151,14 +146,14 @@ class CQueryDescription : public CRefCounted {
   IHostItemDescription* m_pUniqueKeyItem = nullptr;
   IHostItemDescription* m_pKeyItem = nullptr;
   IHostItemDescription* m_pFirstLinkItem = nullptr;
-  CWalkList<IHostQueryFile> m_files;
-  CWalkList<IHostItemDescription> m_items;
+  CPartList<IHostQueryFile> m_files;
+  CQueryItemList m_items;
   std::uint32_t m_bHasNonUpdatableItem = 0;
   std::uint32_t m_bHasAggregate = 0;
-  CWalkList<CDescriptorSnapshot> m_descriptors;
-  CWalkList<IHostKeyLink> m_links;
-  CWalkList<IHostQueryPart> m_kind3Entries;
-  CWalkList<IHostQueryPart> m_kind4Entries;
+  CSnapshotList m_descriptors;
+  CPartList<IHostKeyLink> m_links;
+  CPartList<IHostQueryPart> m_kind3Entries;
+  CPartList<IHostQueryPart> m_kind4Entries;
   IHostQueryPart* m_pFirstExtra = nullptr;
   IHostQueryPart* m_pSecondExtra = nullptr;
 };

@@ -30,40 +30,6 @@ void StripTrailingBlanks(CTString& text) {
 
 }  // namespace
 
-// ---- CDescriptorList ----
-
-int CDescriptorList::bAdd(CColumnDescriptor* item) { return bInsertAt(item, m_array.nGetCount()); }
-
-int CDescriptorList::bInsertAt(CColumnDescriptor* item, std::uint32_t i) {
-  if (!m_array.InsertAt(&item, i)) return 0;
-  item->AddComponentRef();
-  return 1;
-}
-
-void CDescriptorList::Remove(CColumnDescriptor* item) {
-  const std::uint32_t i = nIndexOf(item);
-  if (i == 0xFFFFFFFF) return;
-  m_array.RemoveAt(i);
-  item->nReleaseComponent();
-}
-
-void CDescriptorList::RemoveAll() {
-  // Emptied first: an item that goes may not be found in a list that still names it.
-  const std::uint32_t count = m_array.nGetCount();
-  for (std::uint32_t i = count; i > 0; --i) {
-    CColumnDescriptor* item = pGet(i - 1);
-    m_array.RemoveAt(i - 1);
-    item->nReleaseComponent();
-  }
-}
-
-std::uint32_t CDescriptorList::nIndexOf(const CColumnDescriptor* item) const {
-  for (std::uint32_t i = 0; i < nGetCount(); ++i) {
-    if (pGet(i) == item) return i;
-  }
-  return 0xFFFFFFFF;
-}
-
 // ---- CRecordDescription ----
 
 CRecordDescription::CRecordDescription(CConnection* connection, CErrorHolder* errorHolder)
@@ -280,29 +246,17 @@ int CRecordDescription::CopyFrom(CRecordDescription* source, CHashTable& cloneMa
   m_nFullSize = source->m_nFullSize;
   m_nNullFlagCount = source->m_nNullFlagCount;
   m_nOrigin = source->m_nOrigin;
-  m_items.RemoveAll();
-  m_keys.RemoveAll();
-  m_largeItems.RemoveAll();
-  const CDescriptorList* from[] = {&source->m_items, &source->m_keys, &source->m_largeItems};
-  CDescriptorList* to[] = {&m_items, &m_keys, &m_largeItems};
-  for (int list = 0; list < 3; ++list) {
-    for (std::uint32_t i = 0; i < from[list]->nGetCount(); ++i) {
-      if (!to[list]->bAdd(from[list]->pGet(i))) return 0;
-    }
+  // The items are shared, not cloned: the copy's lists hold the same descriptors.
+  if (!m_items.bCopyFrom(source->m_items) || !m_keys.bCopyFrom(source->m_keys) ||
+      !m_largeItems.bCopyFrom(source->m_largeItems)) {
+    return 0;
   }
   SetIdentifyingKey(source->m_pIdentifyingKey);
   return 1;
 }
 
 CRecordDescription* CRecordDescription::pClone(CHashTable& cloneMap) {
-  auto* copy = new (std::nothrow) CRecordDescription(nullptr, nullptr);
-  if (!copy) return nullptr;
-  copy->AddRef();
-  if (!copy->CopyFrom(this, cloneMap)) {
-    copy->nRelease();
-    return nullptr;
-  }
-  return copy;
+  return pCloneByCopy(this, cloneMap, [] { return new (std::nothrow) CRecordDescription(nullptr, nullptr); });
 }
 
 int CRecordDescription::bLoad(std::uintptr_t) { return 0; }

@@ -11,11 +11,11 @@
 
 #include <cstdint>
 
-#include "foundation/dynamic_array.h"
+#include "engine/record/column_descriptor.h"
+#include "engine/record/counted_list.h"
 #include "foundation/t_string.h"
 #include "host/host_objects.h"
 
-class CColumnDescriptor;
 class CConnection;
 class CErrorHolder;
 class CHashTable;
@@ -25,27 +25,10 @@ class CQueryDescription;
 inline constexpr std::uint32_t FIND_ITEM_IGNORE_TRAILING_BLANKS = 0x1;
 inline constexpr std::uint32_t FIND_ITEM_DEFAULT = 2;
 
-// A list of descriptors, each held by a component reference that the list gives back when it goes.
-class CDescriptorList {
- public:
-  CDescriptorList() : m_array(sizeof(CColumnDescriptor*), 8) {}
-  ~CDescriptorList() { RemoveAll(); }
-  CDescriptorList(const CDescriptorList&) = delete;
-  CDescriptorList& operator=(const CDescriptorList&) = delete;
-
-  std::uint32_t nGetCount() const { return m_array.nGetCount(); }
-  CColumnDescriptor* pGet(std::uint32_t i) const { return *static_cast<CColumnDescriptor**>(m_array.pGetAt(i)); }
-  // Both take a component reference; 0 when memory runs out (nothing taken then).
-  int bAdd(CColumnDescriptor* item);
-  int bInsertAt(CColumnDescriptor* item, std::uint32_t i);
-  // Takes the item out when present and gives its reference back.
-  void Remove(CColumnDescriptor* item);
-  void RemoveAll();
-  std::uint32_t nIndexOf(const CColumnDescriptor* item) const;  // -1 when absent
-
- private:
-  CDynamicArray m_array;
-};
+// The items of a description, each held by a component reference.
+inline void AddItemReference(CColumnDescriptor* item) { item->AddComponentRef(); }
+inline void ReleaseItemReference(CColumnDescriptor* item) { item->nReleaseComponent(); }
+using CDescriptorList = CCountedList<CColumnDescriptor, &AddItemReference, &ReleaseItemReference>;
 
 class CRecordDescription : public IHostFileDescription {
  public:
