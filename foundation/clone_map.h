@@ -27,3 +27,17 @@ T* pCloneChild(CHashTable& map, T* child) {
   AddRefObject(result);
   return result;
 }
+
+// A clone by copy: an empty object from `make` (null when memory runs out), given a reference and filled from the
+// source by its CopyFrom (source, map); released, and null answered, when the copy fails.
+template <typename T, typename Make>
+T* pCloneByCopy(T* source, CHashTable& map, Make make) {
+  T* copy = make();
+  if (!copy) return nullptr;
+  copy->AddRef();
+  if (!copy->CopyFrom(source, map)) {
+    copy->nRelease();
+    return nullptr;
+  }
+  return copy;
+}

@@ -71,8 +71,9 @@ void DecimalColumnType(std::int32_t p, std::int32_t s, std::uint32_t& type, std:
   }
 }
 
-// The column type of a runtime item's own type code.
-std::uint32_t nInternalTypeOfItemCode(std::uint32_t code) {
+}  // namespace
+
+std::uint32_t nColumnTypeOfItemCode(std::uint32_t code) {
   switch (code) {
     case 0:
       return 0;
@@ -131,6 +132,8 @@ std::uint32_t nInternalTypeOfItemCode(std::uint32_t code) {
       return 15;
   }
 }
+
+namespace {
 
 // Item type codes of the runtime: memos and the decimal.
 constexpr std::uint32_t ITEM_CODE_TEXT_MEMO = 29;
@@ -248,7 +251,7 @@ const char16_t* CColumnDescriptor::pszGetCaption() { return m_strCaption.pszGet(
 const char16_t* CColumnDescriptor::pszGetTableName() { return m_strTableName.pszGet(); }
 std::uint32_t CColumnDescriptor::nGetItemTypeCode() { return 0; }
 void CColumnDescriptor::Slot45() {}
-std::int32_t CColumnDescriptor::nSlot46() { return 0; }
+std::int32_t CColumnDescriptor::bIsUpdatable() { return 0; }
 void CColumnDescriptor::Slot47() {}
 std::int32_t CColumnDescriptor::bIsOption4Clear() { return (m_nOptions & COLUMN_OPTION_4) == 0; }
 
@@ -260,9 +263,9 @@ void CColumnDescriptor::SetOption4(std::int32_t clear) {
   }
 }
 
-std::int32_t CColumnDescriptor::nSlot50() { return 0; }
-std::int32_t CColumnDescriptor::nSlot51() { return 0; }
-std::int32_t CColumnDescriptor::nSlot52() { return 0; }
+const char16_t* CColumnDescriptor::pszGetOrigin() { return nullptr; }
+const char16_t* CColumnDescriptor::pszGetFileName() { return nullptr; }
+IHostExpressionNode* CColumnDescriptor::piGetExpression() { return nullptr; }
 std::int32_t CColumnDescriptor::nSlot53() { return 0; }
 std::int32_t CColumnDescriptor::bIsNullAllowed() { return (m_nOptions & COLUMN_OPTION_NOT_NULL) == 0; }
 
@@ -488,7 +491,7 @@ int CColumnDescriptor::bAdjustToHostItem(IHostItemDescription* item) {
   const bool memo = code == ITEM_CODE_TEXT_MEMO || code == ITEM_CODE_WTEXT_MEMO || code == ITEM_CODE_BINARY_MEMO;
   m_nElementSize = memo ? 8 : item->nGetSize();
   const std::uint32_t oldType = m_nType;
-  m_nType = nInternalTypeOfItemCode(code);
+  m_nType = nColumnTypeOfItemCode(code);
   if (oldType == COLUMN_TYPE_DECIMAL && m_nType != COLUMN_TYPE_DECIMAL) {
     m_nPrecision = 0;
     m_nScale = 0;

@@ -40,6 +40,10 @@ inline constexpr std::uint32_t COPY_AS_LONG_DATE_TEXT = 0x4;
 
 inline constexpr std::uint32_t NOT_LAID_OUT = 0xFFFFFFFF;
 
+// The column type of one of the runtime's own item type codes (slot 44 of its items); codes without a column type
+// of their own give the text memo.
+std::uint32_t nColumnTypeOfItemCode(std::uint32_t code);
+
 class CColumnDescriptor : public IHostItemDescription {
  public:
   CColumnDescriptor();
@@ -93,13 +97,13 @@ class CColumnDescriptor : public IHostItemDescription {
   const char16_t* pszGetTableName() override;                         // slot 43
   std::uint32_t nGetItemTypeCode() override;                          // slot 44: 0
   void Slot45() override;                                             // slot 45
-  std::int32_t nSlot46() override;                                    // slot 46: 0
+  std::int32_t bIsUpdatable() override;                               // slot 46: 0
   void Slot47() override;                                             // slot 47
   std::int32_t bIsOption4Clear() override;                            // slot 48
   void SetOption4(std::int32_t clear) override;                       // slot 49
-  std::int32_t nSlot50() override;                                    // slot 50: 0
-  std::int32_t nSlot51() override;                                    // slot 51: 0
-  std::int32_t nSlot52() override;                                    // slot 52: 0
+  const char16_t* pszGetOrigin() override;                            // slot 50: 0
+  const char16_t* pszGetFileName() override;                          // slot 51: 0
+  IHostExpressionNode* piGetExpression() override;                    // slot 52: 0
   std::int32_t nSlot53() override;                                    // slot 53: 0
   std::int32_t bIsNullAllowed() override;                             // slot 54
   void DeletingDestructor(std::uint32_t flags) override;              // slot 55

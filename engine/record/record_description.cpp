@@ -3,6 +3,7 @@
 #include <new>
 
 #include "engine/record/column_descriptor.h"
+#include "engine/record/query_description.h"
 #include "engine/record/record_factories.h"
 #include "engine/table/table.h"
 #include "foundation/clone_map.h"
@@ -28,40 +29,6 @@ void StripTrailingBlanks(CTString& text) {
 }
 
 }  // namespace
-
-// ---- CDescriptorList ----
-
-int CDescriptorList::bAdd(CColumnDescriptor* item) { return bInsertAt(item, m_array.nGetCount()); }
-
-int CDescriptorList::bInsertAt(CColumnDescriptor* item, std::uint32_t i) {
-  if (!m_array.InsertAt(&item, i)) return 0;
-  item->AddComponentRef();
-  return 1;
-}
-
-void CDescriptorList::Remove(CColumnDescriptor* item) {
-  const std::uint32_t i = nIndexOf(item);
-  if (i == 0xFFFFFFFF) return;
-  m_array.RemoveAt(i);
-  item->nReleaseComponent();
-}
-
-void CDescriptorList::RemoveAll() {
-  // Emptied first: an item that goes may not be found in a list that still names it.
-  const std::uint32_t count = m_array.nGetCount();
-  for (std::uint32_t i = count; i > 0; --i) {
-    CColumnDescriptor* item = pGet(i - 1);
-    m_array.RemoveAt(i - 1);
-    item->nReleaseComponent();
-  }
-}
-
-std::uint32_t CDescriptorList::nIndexOf(const CColumnDescriptor* item) const {
-  for (std::uint32_t i = 0; i < nGetCount(); ++i) {
-    if (pGet(i) == item) return i;
-  }
-  return 0xFFFFFFFF;
-}
 
 // ---- CRecordDescription ----
 
@@ -279,29 +246,17 @@ int CRecordDescription::CopyFrom(CRecordDescription* source, CHashTable& cloneMa
   m_nFullSize = source->m_nFullSize;
   m_nNullFlagCount = source->m_nNullFlagCount;
   m_nOrigin = source->m_nOrigin;
-  m_items.RemoveAll();
-  m_keys.RemoveAll();
-  m_largeItems.RemoveAll();
-  const CDescriptorList* from[] = {&source->m_items, &source->m_keys, &source->m_largeItems};
-  CDescriptorList* to[] = {&m_items, &m_keys, &m_largeItems};
-  for (int list = 0; list < 3; ++list) {
-    for (std::uint32_t i = 0; i < from[list]->nGetCount(); ++i) {
-      if (!to[list]->bAdd(from[list]->pGet(i))) return 0;
-    }
+  // The items are shared, not cloned: the copy's lists hold the same descriptors.
+  if (!m_items.bCopyFrom(source->m_items) || !m_keys.bCopyFrom(source->m_keys) ||
+      !m_largeItems.bCopyFrom(source->m_largeItems)) {
+    return 0;
   }
   SetIdentifyingKey(source->m_pIdentifyingKey);
   return 1;
 }
 
 CRecordDescription* CRecordDescription::pClone(CHashTable& cloneMap) {
-  auto* copy = new (std::nothrow) CRecordDescription(nullptr, nullptr);
-  if (!copy) return nullptr;
-  copy->AddRef();
-  if (!copy->CopyFrom(this, cloneMap)) {
-    copy->nRelease();
-    return nullptr;
-  }
-  return copy;
+  return pCloneByCopy(this, cloneMap, [] { return new (std::nothrow) CRecordDescription(nullptr, nullptr); });
 }
 
 int CRecordDescription::bLoad(std::uintptr_t) { return 0; }
@@ -408,4 +363,125 @@ int CRecordDescription::bLoadByName(const char16_t* name, const char16_t* sqlTab
   m_strSqlTableName = sqlTableName;
   m_nOrigin = 1;
   return bLoad(argument);
+}
+
+CColumnDescriptor* CRecordDescription::pNewDescriptor() {
+  CColumnDescriptor* descriptor = pCreateColumnDescriptorThroughDriver(this, 0);
+  if (!descriptor) SetHolderOutOfMemory(m_pErrorHolder);
+  return descriptor;
+}
+
+int CRecordDescription::bBuildFromQuery(CQueryDescription* query) {
+  m_nOrigin = 2;
+  const std::uint32_t keep = query->nGetFileCount() <= 1 ? 1 : 0;
+  int result = 1;
+  std::uint32_t index = 0;
+  for (IHostItemDescription* item = query->pNextItem(true); item; item = query->pNextItem(false), ++index) {
+    IHostItemDescription* column = item->nGetItemKind() == 0 ? query->pFindTableColumn(item) : nullptr;
+    if (index < m_items.nGetCount()) {
+      result = bUpdateItemFromHost(query, keep, item, index, column);
+    } else if (column) {
+      if (!column->bIsCompositeKey()) result = bNewItemFromColumn(column, query, item, keep);
+    } else {
+      result = bNewItemFromHost(item);
+    }
+    if (!result) break;
+  }
+  bool first = true;
+  for (IHostKeyLink* link = query->pNextLink(true); link; link = query->pNextLink(false)) {
+    const std::uint32_t at = link->nGetItemIndex();
+    if (at >= m_items.nGetCount()) continue;
+    CColumnDescriptor* keyed = m_items.pGet(at);
+    if (first) SetIdentifyingKey(keyed);
+    first = false;
+    keyed->SetKeyDirection(link->bIsDescending() != 0);
+  }
+  LayoutItems();
+  return result;
+}
+
+int CRecordDescription::bNewItemFromHost(IHostItemDescription* item) {
+  CColumnDescriptor* descriptor = pNewDescriptor();
+  if (!descriptor) return 0;
+  descriptor->bSetAll(item->pszGetName(), u"", u"", 1, item->nGetSize(),
+                      nColumnTypeOfItemCode(item->nGetItemTypeCode()), m_items.nGetCount(), 0xFFFFFFFF, 0, 0, 0);
+  descriptor->SetItemKind(item->nGetItemKind());
+  if (!AddItem(descriptor)) {
+    descriptor->DeletingDestructor(1);
+    SetHolderOutOfMemory(m_pErrorHolder);
+    return 0;
+  }
+  return 1;
+}
+
+int CRecordDescription::bNewItemFromColumn(IHostItemDescription* column, CQueryDescription* query,
+                                           IHostItemDescription* item, std::uint32_t keep) {
+  CColumnDescriptor* descriptor = pNewDescriptor();
+  if (!descriptor) return 0;
+  std::uint16_t flags = 0;
+  std::uint32_t keyNumber = 0xFFFFFFFF;
+  if (column->bIsKeyed()) {
+    keyNumber = m_keys.nGetCount();
+    if (keep && column->bIsPrimaryKey()) flags |= COLUMN_FLAG_PRIMARY_KEY;
+    if (column->bIsUnique()) flags |= keep ? COLUMN_FLAG_UNIQUE : COLUMN_FLAG_DUPLICATES;
+    if (column->bIsKeyWithDuplicates()) flags |= COLUMN_FLAG_DUPLICATES;
+    if (column->bIsCompositeKey()) flags |= COLUMN_FLAG_COMPOSITE_KEY;
+    if (column->bIsAscendingKey()) flags |= COLUMN_FLAG_ASCENDING;
+    if (column->bIsDescending()) flags |= COLUMN_FLAG_DESCENDING;
+    if (column->bHasFlag0080()) flags |= COLUMN_FLAG_0080;
+    if (column->bHasFlag0040()) flags |= COLUMN_FLAG_0040;
+    if (column->bHasFlag0020()) flags |= COLUMN_FLAG_0020;
+  }
+  const char16_t* name = item->pszGetName();
+  descriptor->bSetAll(name && name[0] ? name : column->pszGetName(), column->pszGetTableName(), column->pszGetCaption(),
+                      column->nGetElementCount(), column->nGetSize(), column->nGetType(), m_items.nGetCount(),
+                      keyNumber, flags, column->nGetPrecision(), column->nGetScale());
+  ResolveOriginName(descriptor, query, item);
+  if (!AddItem(descriptor)) {
+    descriptor->DeletingDestructor(1);
+    SetHolderOutOfMemory(m_pErrorHolder);
+    return 0;
+  }
+  return 1;
+}
+
+int CRecordDescription::bUpdateItemFromHost(CQueryDescription* query, std::uint32_t keep, IHostItemDescription* item,
+                                            std::uint32_t index, IHostItemDescription* column) {
+  CColumnDescriptor* descriptor = m_items.pGet(index);
+  const bool wasKey = descriptor->bIsKeyed();
+  const bool wasMemo = descriptor->bIsMemo();
+  descriptor->SetItemKind(item->nGetItemKind());
+  if (column) {
+    descriptor->bSetFromHostItem(column, keep, m_keys.nGetCount());
+  } else if (item->nGetItemKind() == 1) {
+    descriptor->bAdjustToHostItem(item);
+  }
+  // An item that stops being a key leaves the key list; the keys behind it keep their numbers.
+  int result = 1;
+  if (!wasKey && descriptor->bIsKeyed()) result = m_keys.bAdd(descriptor);
+  if (wasKey && !descriptor->bIsKeyed()) m_keys.Remove(descriptor);
+  if (result && !wasMemo && descriptor->bIsMemo()) result = m_largeItems.bAdd(descriptor);
+  if (wasMemo && !descriptor->bIsMemo()) m_largeItems.Remove(descriptor);
+  if (!result) {
+    SetHolderOutOfMemory(m_pErrorHolder);
+    return 0;
+  }
+  ResolveOriginName(descriptor, query, item);
+  return 1;
+}
+
+void CRecordDescription::ResolveOriginName(CColumnDescriptor* descriptor, CQueryDescription* query,
+                                           IHostItemDescription* item) {
+  if (item->nGetItemKind() != 0) return;
+  const char16_t* name = item->pszGetName();
+  const char16_t* second = item->pszGetSecondName();
+  const char16_t* origin = nullptr;
+  if (second && second[0] && nHostCompareNoCase(name, second) != 0) {
+    origin = query->pResolveAlias(second);
+    if (!origin) {
+      IHostItemDescription* named = query->pFindItem(name);
+      origin = named ? named->pszGetSecondName() : nullptr;
+    }
+  }
+  descriptor->SetOriginName(origin && origin[0] ? origin : name);
 }

@@ -11,40 +11,24 @@
 
 #include <cstdint>
 
-#include "foundation/dynamic_array.h"
+#include "engine/record/column_descriptor.h"
+#include "engine/record/counted_list.h"
 #include "foundation/t_string.h"
 #include "host/host_objects.h"
 
-class CColumnDescriptor;
 class CConnection;
 class CErrorHolder;
 class CHashTable;
+class CQueryDescription;
 
 // Item lookups by name: mode bit 0x1 ignores trailing white space on both sides.
 inline constexpr std::uint32_t FIND_ITEM_IGNORE_TRAILING_BLANKS = 0x1;
 inline constexpr std::uint32_t FIND_ITEM_DEFAULT = 2;
 
-// A list of descriptors, each held by a component reference that the list gives back when it goes.
-class CDescriptorList {
- public:
-  CDescriptorList() : m_array(sizeof(CColumnDescriptor*), 8) {}
-  ~CDescriptorList() { RemoveAll(); }
-  CDescriptorList(const CDescriptorList&) = delete;
-  CDescriptorList& operator=(const CDescriptorList&) = delete;
-
-  std::uint32_t nGetCount() const { return m_array.nGetCount(); }
-  CColumnDescriptor* pGet(std::uint32_t i) const { return *static_cast<CColumnDescriptor**>(m_array.pGetAt(i)); }
-  // Both take a component reference; 0 when memory runs out (nothing taken then).
-  int bAdd(CColumnDescriptor* item);
-  int bInsertAt(CColumnDescriptor* item, std::uint32_t i);
-  // Takes the item out when present and gives its reference back.
-  void Remove(CColumnDescriptor* item);
-  void RemoveAll();
-  std::uint32_t nIndexOf(const CColumnDescriptor* item) const;  // -1 when absent
-
- private:
-  CDynamicArray m_array;
-};
+// The items of a description, each held by a component reference.
+inline void AddItemReference(CColumnDescriptor* item) { item->AddComponentRef(); }
+inline void ReleaseItemReference(CColumnDescriptor* item) { item->nReleaseComponent(); }
+using CDescriptorList = CCountedList<CColumnDescriptor, &AddItemReference, &ReleaseItemReference>;
 
 class CRecordDescription : public IHostFileDescription {
  public:
@@ -127,6 +111,11 @@ class CRecordDescription : public IHostFileDescription {
   // Names the item when it has no name or a taken one, places it by its position and key number and takes a
   // component reference in each list it joins; the layout is left to LayoutItems. 0 when memory runs out.
   int AddItem(CColumnDescriptor* item);
+  // The items of a query the runtime analysed: existing items are updated, new ones made from the table column
+  // behind them or from the runtime's item; the first key link names the identifying key; then the layout. Keys and
+  // automatic identifiers are kept only for a query over one table. The result of the last item handled (the walk
+  // stops at the first that fails).
+  int bBuildFromQuery(CQueryDescription* query);
   // Record offsets and null-flag indexes of every item, and the three totals.
   void LayoutItems();
   void SetIdentifyingKey(CColumnDescriptor* item);
@@ -151,6 +140,15 @@ class CRecordDescription : public IHostFileDescription {
   // inserts at the front and renumbers the rest, any other number appends.
   int bPlaceInList(CDescriptorList& list, CColumnDescriptor* item, bool byKeyNumber);
   CColumnDescriptor* pChooseIdentifyingKey();
+  int bNewItemFromHost(IHostItemDescription* item);
+  int bNewItemFromColumn(IHostItemDescription* column, CQueryDescription* query, IHostItemDescription* item,
+                         std::uint32_t keep);
+  int bUpdateItemFromHost(CQueryDescription* query, std::uint32_t keep, IHostItemDescription* item, std::uint32_t index,
+                          IHostItemDescription* column);
+  // The fourth text of a descriptor made for a query item: the column the item comes from.
+  void ResolveOriginName(CColumnDescriptor* descriptor, CQueryDescription* query, IHostItemDescription* item);
+  // A new descriptor from the driver's factory, or null with the out-of-memory error.
+  CColumnDescriptor* pNewDescriptor();
 
   CErrorHolder* m_pErrorHolder;
   std::uint32_t m_nRefCount = 0;

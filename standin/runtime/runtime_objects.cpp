@@ -399,6 +399,13 @@ std::uint32_t ItemDescription::nGetScale() { return Unsigned(kScale); }
 const char16_t* ItemDescription::pszGetCaption() { return TextSlot(kCaption); }
 const char16_t* ItemDescription::pszGetTableName() { return TextSlot(kTableName); }
 std::uint32_t ItemDescription::nGetItemTypeCode() { return Unsigned(kItemTypeCode); }
+std::int32_t ItemDescription::bIsUpdatable() { return Signed(kUpdatable, 1); }
+const char16_t* ItemDescription::pszGetOrigin() { return TextSlot(kOrigin); }
+const char16_t* ItemDescription::pszGetFileName() { return TextSlot(kFileName); }
+void* ItemDescription::piGetExpression() {
+  Note(kExpression);
+  return m_pExpression;
+}
 std::int32_t ItemDescription::bIsOption4Clear() { return Signed(kOption4Clear, 1); }
 void ItemDescription::SetOption4(std::int32_t clear) { Note(kSetOption4, {clear}); }
 std::int32_t ItemDescription::bIsNullAllowed() { return Signed(kNullAllowed, 1); }

@@ -204,8 +204,12 @@ class QZRT_API ItemDescription : public SlotObject {
     kCaption = 42,
     kTableName = 43,
     kItemTypeCode = 44,
+    kUpdatable = 46,
     kOption4Clear = 48,
     kSetOption4 = 49,
+    kOrigin = 50,
+    kFileName = 51,
+    kExpression = 52,
     kNullAllowed = 54,
     kDestroy = 55,
     kSetPrecision = 56,
@@ -261,13 +265,13 @@ class QZRT_API ItemDescription : public SlotObject {
   virtual const char16_t* pszGetTableName();                      // 43
   virtual std::uint32_t nGetItemTypeCode();                       // 44
   QZRT_UNUSED_SLOT(45)
-  QZRT_UNUSED_SLOT(46)
+  virtual std::int32_t bIsUpdatable();  // 46: 1 until set
   QZRT_UNUSED_SLOT(47)
   virtual std::int32_t bIsOption4Clear();       // 48
   virtual void SetOption4(std::int32_t clear);  // 49
-  QZRT_UNUSED_SLOT(50)
-  QZRT_UNUSED_SLOT(51)
-  QZRT_UNUSED_SLOT(52)
+  virtual const char16_t* pszGetOrigin();       // 50
+  virtual const char16_t* pszGetFileName();     // 51
+  virtual void* piGetExpression();              // 52
   QZRT_UNUSED_SLOT(53)
   virtual std::int32_t bIsNullAllowed();                            // 54
   virtual void DeletingDestructor(std::uint32_t flags);             // 55: logged only; tests own the item
@@ -277,6 +281,8 @@ class QZRT_API ItemDescription : public SlotObject {
 
   void AddComponent(ItemDescription* component);
   void SetSubDescription(ItemDescription* sub);
+  // The expression tree of an expression item (an ExpressionNode of query_objects.h); null until set.
+  void SetExpression(void* node) { m_pExpression = node; }
 
  private:
   std::uint32_t Unsigned(std::size_t slot, std::int64_t fallback = 0) {
@@ -288,6 +294,7 @@ class QZRT_API ItemDescription : public SlotObject {
 
   std::vector<ItemDescription*> m_components;
   ItemDescription* m_pSubDescription = nullptr;
+  void* m_pExpression = nullptr;
 };
 
 // The runtime's description of a table or query, in the slot order of the runtime's file-description interface

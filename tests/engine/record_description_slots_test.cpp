@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine/record/column_descriptor.h"
+#include "engine/record/query_description.h"
 #include "engine/record/record_description.h"
 #include "tests/slot_of.h"
 
@@ -115,13 +116,13 @@ TEST(RecordDescriptionSlotsTest, TheColumnDescriptorFillsTheItemInterface) {
       QZ_SLOT(CColumnDescriptor, pszGetTableName),
       QZ_SLOT(CColumnDescriptor, nGetItemTypeCode),
       QZ_SLOT(CColumnDescriptor, Slot45),
-      QZ_SLOT(CColumnDescriptor, nSlot46),
+      QZ_SLOT(CColumnDescriptor, bIsUpdatable),
       QZ_SLOT(CColumnDescriptor, Slot47),
       QZ_SLOT(CColumnDescriptor, bIsOption4Clear),
       QZ_SLOT(CColumnDescriptor, SetOption4),
-      QZ_SLOT(CColumnDescriptor, nSlot50),
-      QZ_SLOT(CColumnDescriptor, nSlot51),
-      QZ_SLOT(CColumnDescriptor, nSlot52),
+      QZ_SLOT(CColumnDescriptor, pszGetOrigin),
+      QZ_SLOT(CColumnDescriptor, pszGetFileName),
+      QZ_SLOT(CColumnDescriptor, piGetExpression),
       QZ_SLOT(CColumnDescriptor, nSlot53),
       QZ_SLOT(CColumnDescriptor, bIsNullAllowed),
       QZ_SLOT(CColumnDescriptor, DeletingDestructor),
@@ -131,6 +132,17 @@ TEST(RecordDescriptionSlotsTest, TheColumnDescriptorFillsTheItemInterface) {
   };
   ExpectSlotComments("engine/record/column_descriptor.h", compiled, "CColumnDescriptor");
   ExpectSlotsFromZeroTo(compiled, 59);
+}
+
+TEST(RecordDescriptionSlotsTest, TheDescriptorSnapshotAnswersInTheDescriptorsOrder) {
+  const std::map<std::string, std::size_t> compiled = {
+      QZ_SLOT(CDescriptorSnapshot, pszGetName),       QZ_SLOT(CDescriptorSnapshot, nGetNumber),
+      QZ_SLOT(CDescriptorSnapshot, pszGetSecondText), QZ_SLOT(CDescriptorSnapshot, pszGetThirdText),
+      QZ_SLOT(CDescriptorSnapshot, GetIdentifier),    QZ_SLOT(CDescriptorSnapshot, pszGetFifthText),
+      QZ_SLOT(CDescriptorSnapshot, pszGetSixthText),  QZ_SLOT(CDescriptorSnapshot, DeletingDestructor),
+  };
+  ExpectSlotComments("engine/record/query_description.h", compiled, "CDescriptorSnapshot");
+  ExpectSlotsFromZeroTo(compiled, 8);
 }
 
 }  // namespace

@@ -41,6 +41,62 @@ TEST(HostObjectsSlotsTest, EveryCommentNamesTheCompiledSlot) {
                          QZ_SLOT(IHostConnectionDescription, pszGetLabel),
                      },
                      "IHostConnectionDescription");
+  ExpectSlotComments("host/host_objects.h",
+                     {
+                         QZ_SLOT(IHostQueryPart, AddRef),
+                         QZ_SLOT(IHostQueryPart, Release),
+                     },
+                     "IHostQueryPart");
+  ExpectSlotComments("host/host_objects.h",
+                     {
+                         QZ_SLOT(IHostQueryFile, pszGetName),
+                         QZ_SLOT(IHostQueryFile, pszGetAlias),
+                     },
+                     "IHostQueryFile");
+  ExpectSlotComments("host/host_objects.h",
+                     {
+                         QZ_SLOT(IHostKeyLink, nGetItemIndex),
+                         QZ_SLOT(IHostKeyLink, bIsDescending),
+                     },
+                     "IHostKeyLink");
+  ExpectSlotComments("host/host_objects.h",
+                     {
+                         QZ_SLOT(IHostIndexDescriptor, pszGetName),
+                         QZ_SLOT(IHostIndexDescriptor, nGetNumber),
+                         QZ_SLOT(IHostIndexDescriptor, pszGetSecondText),
+                         QZ_SLOT(IHostIndexDescriptor, pszGetThirdText),
+                         QZ_SLOT(IHostIndexDescriptor, GetIdentifier),
+                         QZ_SLOT(IHostIndexDescriptor, pszGetFifthText),
+                         QZ_SLOT(IHostIndexDescriptor, pszGetSixthText),
+                     },
+                     "IHostIndexDescriptor");
+  ExpectSlotComments("host/host_objects.h",
+                     {
+                         QZ_SLOT(IHostExpressionNode, nGetKind),
+                         QZ_SLOT(IHostExpressionNode, nGetFunctionCode),
+                         QZ_SLOT(IHostExpressionNode, nGetChildCount),
+                         QZ_SLOT(IHostExpressionNode, piGetChild),
+                     },
+                     "IHostExpressionNode");
+  ExpectSlotComments("host/host_objects.h",
+                     {
+                         QZ_SLOT(IHostQueryAnalysis, nGetKind),
+                         QZ_SLOT(IHostQueryAnalysis, pszGetSqlText),
+                         QZ_SLOT(IHostQueryAnalysis, piWalkFiles),
+                         QZ_SLOT(IHostQueryAnalysis, piWalkItems),
+                         QZ_SLOT(IHostQueryAnalysis, nGetDescriptorCount),
+                         QZ_SLOT(IHostQueryAnalysis, piGetDescriptor),
+                         QZ_SLOT(IHostQueryAnalysis, piWalkLinks),
+                         QZ_SLOT(IHostQueryAnalysis, piWalkKind3Entries),
+                         QZ_SLOT(IHostQueryAnalysis, piWalkKind4Entries),
+                         QZ_SLOT(IHostQueryAnalysis, piGetColumnOfItem),
+                         QZ_SLOT(IHostQueryAnalysis, pszResolveAlias),
+                         QZ_SLOT(IHostQueryAnalysis, piLookupFile),
+                         QZ_SLOT(IHostQueryAnalysis, piFindItem),
+                         QZ_SLOT(IHostQueryAnalysis, piGetFirstExtra),
+                         QZ_SLOT(IHostQueryAnalysis, piGetSecondExtra),
+                     },
+                     "IHostQueryAnalysis");
   const std::map<std::string, std::size_t> item = {
       QZ_SLOT(IHostItemDescription, nGetInterfaceLevel),
       QZ_SLOT(IHostItemDescription, nSlot1),
@@ -88,13 +144,13 @@ TEST(HostObjectsSlotsTest, EveryCommentNamesTheCompiledSlot) {
       QZ_SLOT(IHostItemDescription, pszGetTableName),
       QZ_SLOT(IHostItemDescription, nGetItemTypeCode),
       QZ_SLOT(IHostItemDescription, Slot45),
-      QZ_SLOT(IHostItemDescription, nSlot46),
+      QZ_SLOT(IHostItemDescription, bIsUpdatable),
       QZ_SLOT(IHostItemDescription, Slot47),
       QZ_SLOT(IHostItemDescription, bIsOption4Clear),
       QZ_SLOT(IHostItemDescription, SetOption4),
-      QZ_SLOT(IHostItemDescription, nSlot50),
-      QZ_SLOT(IHostItemDescription, nSlot51),
-      QZ_SLOT(IHostItemDescription, nSlot52),
+      QZ_SLOT(IHostItemDescription, pszGetOrigin),
+      QZ_SLOT(IHostItemDescription, pszGetFileName),
+      QZ_SLOT(IHostItemDescription, piGetExpression),
       QZ_SLOT(IHostItemDescription, nSlot53),
       QZ_SLOT(IHostItemDescription, bIsNullAllowed),
       QZ_SLOT(IHostItemDescription, DeletingDestructor),

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "host/host_objects.h"
+#include "standin/runtime/query_objects.h"
 #include "tests/slot_call.h"
 #include "tests/slot_of.h"
 
@@ -218,4 +219,56 @@ TEST(RuntimeObjectsTest, ItemsKeepTheItemInterfaceOrder) {
   EXPECT_EQ(CallSlot<void*>(&table, 16, std::uint32_t{0}), static_cast<void*>(&item));
   EXPECT_EQ(item.References(), 2);
   EXPECT_EQ(CallSlot<void*>(&table, 16, std::uint32_t{1}), nullptr);
+}
+
+// The parts of an analysed query sit where the driver's query interfaces call them.
+TEST(RuntimeObjectsTest, QueryPartsKeepTheQueryInterfacesOrder) {
+  const std::pair<std::size_t, std::size_t> slots[] = {
+      {SlotOf(&qzrt::QueryAnalysis::AddRef), SlotOf(&IHostQueryAnalysis::AddRef)},
+      {SlotOf(&qzrt::QueryAnalysis::Release), SlotOf(&IHostQueryAnalysis::Release)},
+      {SlotOf(&qzrt::QueryAnalysis::nGetKind), SlotOf(&IHostQueryAnalysis::nGetKind)},
+      {SlotOf(&qzrt::QueryAnalysis::pszGetSqlText), SlotOf(&IHostQueryAnalysis::pszGetSqlText)},
+      {SlotOf(&qzrt::QueryAnalysis::piWalkFiles), SlotOf(&IHostQueryAnalysis::piWalkFiles)},
+      {SlotOf(&qzrt::QueryAnalysis::piWalkItems), SlotOf(&IHostQueryAnalysis::piWalkItems)},
+      {SlotOf(&qzrt::QueryAnalysis::nGetDescriptorCount), SlotOf(&IHostQueryAnalysis::nGetDescriptorCount)},
+      {SlotOf(&qzrt::QueryAnalysis::piGetDescriptor), SlotOf(&IHostQueryAnalysis::piGetDescriptor)},
+      {SlotOf(&qzrt::QueryAnalysis::piWalkLinks), SlotOf(&IHostQueryAnalysis::piWalkLinks)},
+      {SlotOf(&qzrt::QueryAnalysis::piWalkKind3Entries), SlotOf(&IHostQueryAnalysis::piWalkKind3Entries)},
+      {SlotOf(&qzrt::QueryAnalysis::piWalkKind4Entries), SlotOf(&IHostQueryAnalysis::piWalkKind4Entries)},
+      {SlotOf(&qzrt::QueryAnalysis::piGetColumnOfItem), SlotOf(&IHostQueryAnalysis::piGetColumnOfItem)},
+      {SlotOf(&qzrt::QueryAnalysis::pszResolveAlias), SlotOf(&IHostQueryAnalysis::pszResolveAlias)},
+      {SlotOf(&qzrt::QueryAnalysis::piLookupFile), SlotOf(&IHostQueryAnalysis::piLookupFile)},
+      {SlotOf(&qzrt::QueryAnalysis::piFindItem), SlotOf(&IHostQueryAnalysis::piFindItem)},
+      {SlotOf(&qzrt::QueryAnalysis::piGetFirstExtra), SlotOf(&IHostQueryAnalysis::piGetFirstExtra)},
+      {SlotOf(&qzrt::QueryAnalysis::piGetSecondExtra), SlotOf(&IHostQueryAnalysis::piGetSecondExtra)},
+      {SlotOf(&qzrt::QueryFile::AddRef), SlotOf(&IHostQueryFile::AddRef)},
+      {SlotOf(&qzrt::QueryFile::Release), SlotOf(&IHostQueryFile::Release)},
+      {SlotOf(&qzrt::QueryFile::pszGetName), SlotOf(&IHostQueryFile::pszGetName)},
+      {SlotOf(&qzrt::QueryFile::pszGetAlias), SlotOf(&IHostQueryFile::pszGetAlias)},
+      {SlotOf(&qzrt::KeyLink::nGetItemIndex), SlotOf(&IHostKeyLink::nGetItemIndex)},
+      {SlotOf(&qzrt::KeyLink::bIsDescending), SlotOf(&IHostKeyLink::bIsDescending)},
+      {SlotOf(&qzrt::IndexDescriptor::pszGetName), SlotOf(&IHostIndexDescriptor::pszGetName)},
+      {SlotOf(&qzrt::IndexDescriptor::nGetNumber), SlotOf(&IHostIndexDescriptor::nGetNumber)},
+      {SlotOf(&qzrt::IndexDescriptor::pszGetSecondText), SlotOf(&IHostIndexDescriptor::pszGetSecondText)},
+      {SlotOf(&qzrt::IndexDescriptor::pszGetThirdText), SlotOf(&IHostIndexDescriptor::pszGetThirdText)},
+      {SlotOf(&qzrt::IndexDescriptor::GetIdentifier), SlotOf(&IHostIndexDescriptor::GetIdentifier)},
+      {SlotOf(&qzrt::IndexDescriptor::pszGetFifthText), SlotOf(&IHostIndexDescriptor::pszGetFifthText)},
+      {SlotOf(&qzrt::IndexDescriptor::pszGetSixthText), SlotOf(&IHostIndexDescriptor::pszGetSixthText)},
+      {SlotOf(&qzrt::ExpressionNode::nGetKind), SlotOf(&IHostExpressionNode::nGetKind)},
+      {SlotOf(&qzrt::ExpressionNode::nGetFunctionCode), SlotOf(&IHostExpressionNode::nGetFunctionCode)},
+      {SlotOf(&qzrt::ExpressionNode::nGetChildCount), SlotOf(&IHostExpressionNode::nGetChildCount)},
+      {SlotOf(&qzrt::ExpressionNode::piGetChild), SlotOf(&IHostExpressionNode::piGetChild)},
+  };
+  for (const auto& [standIn, driver] : slots) EXPECT_EQ(standIn, driver);
+
+  qzrt::QueryAnalysis analysis;
+  qzrt::QueryFile a(u"A", u"A"), b(u"B", u"X");
+  analysis.files = {&a, &b};
+  auto* seen = reinterpret_cast<IHostQueryAnalysis*>(&analysis);
+  EXPECT_EQ(seen->piWalkFiles(0), nullptr);  // no walk started
+  EXPECT_EQ(seen->piWalkFiles(1), reinterpret_cast<IHostQueryFile*>(&a));
+  EXPECT_EQ(std::u16string(seen->piWalkFiles(0)->pszGetAlias()), u"X");
+  EXPECT_EQ(seen->piWalkFiles(0), nullptr);
+  analysis.ThrowAt(qzrt::QueryAnalysis::kResolveAlias);
+  EXPECT_THROW(seen->pszResolveAlias(u"X"), qzrt::SlotFault);
 }
