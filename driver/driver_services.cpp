@@ -2,6 +2,7 @@
 #include "sql/driver_services.h"
 
 #include "driver/driver.h"
+#include "engine/values/field_value.h"
 #include "host/library_entry.h"
 
 const char16_t* pszCurrentDriverLabel(std::uint32_t index) {
@@ -15,4 +16,8 @@ CErrorHolder* pCreateErrorHolderThrough(CDriver* driver) { return driver ? drive
 CTable* pCreateTableThrough(CDriver* driver, IHostFileDescription* description, CConnection* connection,
                             CErrorHolder* holder) {
   return driver ? driver->pCreateTable(description, connection, holder) : nullptr;
+}
+
+CFieldValue* pCreateFieldValueThroughDriver(CErrorHolder* owner, CConnection* connection) {
+  return gpDriver ? static_cast<CFieldValue*>(gpDriver->pCreateFieldValue(owner, connection)) : nullptr;
 }
