@@ -157,6 +157,7 @@ class CFieldValue : public CValueItem {
   void ZeroNativeFrom(std::uint64_t from);
   // A number written from UTF-16 text: into the native buffer (states 3 to 5) or the held value (1 and 2).
   int bPutNumberFromWideText(const char16_t* text, std::uint64_t length);
+  int bPutBinaryBytes(const void* bytes, std::uint64_t byteCount);
   int bSetTimeOrDateDigits(const CHostDateTime& value);
 
   CConnection* m_pConnection = nullptr;

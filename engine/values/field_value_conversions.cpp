@@ -357,16 +357,7 @@ int CFieldValue::bPutAnsiText(const char* text, std::uint64_t length, std::uint3
     case 24: case 25: case 26: case 128: case 129:
       return bFillNativeFromText(text, length, codePage);
     case HOST_TYPE_BINARY_BUFFER:
-      if (m_nState != FIELD_STATE_VALUE && m_nState != FIELD_STATE_NULL) {
-        if (!m_pNative || m_nBufferSize < 2) return 0;
-        const std::uint64_t room = m_nBufferSize - 2;
-        const auto count = static_cast<std::uint16_t>(length < room ? length : room);
-        std::memcpy(m_pNative, &count, 2);
-        std::memcpy(m_pNative + 2, text, count);
-        ZeroNativeFrom(2u + count);
-        return 1;
-      }
-      return bHostFailed(Value().SetFromBuffer(text, length)) ? 0 : 1;
+      return bPutBinaryBytes(text, length);
     case HOST_TYPE_UINT32_RAW:
       return bSetBoolean(nBooleanOfText(text, length));
     default:
@@ -380,6 +371,20 @@ int CFieldValue::bPutAnsiText(const char* text, std::uint64_t length, std::uint3
   value.SetType(HOST_TYPE_ASTRING);
   if (bHostFailed(value.SetFromBuffer(text, length))) return 0;
   return bSetValue(value);
+}
+
+// A native binary buffer is a u16 length and the bytes that fit after it; a held value takes the bytes.
+int CFieldValue::bPutBinaryBytes(const void* bytes, std::uint64_t byteCount) {
+  if (m_nState == FIELD_STATE_VALUE || m_nState == FIELD_STATE_NULL) {
+    return bHostFailed(Value().SetFromBuffer(bytes, byteCount)) ? 0 : 1;
+  }
+  if (!m_pNative || m_nBufferSize < 2) return 0;
+  const std::uint64_t room = m_nBufferSize - 2;
+  const auto count = static_cast<std::uint16_t>(byteCount < room ? byteCount : room);
+  std::memcpy(m_pNative, &count, 2);
+  std::memcpy(m_pNative + 2, bytes, count);
+  ZeroNativeFrom(2u + count);
+  return 1;
 }
 
 int CFieldValue::bPutNumberFromWideText(const char16_t* text, std::uint64_t length) {
@@ -479,16 +484,7 @@ int CFieldValue::bPutWideTextPrepared(const char16_t* text, std::uint64_t length
   switch (type) {
     case HOST_TYPE_BINARY_BUFFER:
       // The UTF-16 text's bytes, as many as the buffer holds after its length word.
-      if (m_nState != FIELD_STATE_VALUE && m_nState != FIELD_STATE_NULL) {
-        if (!m_pNative || m_nBufferSize < 2) return 0;
-        const std::uint64_t room = m_nBufferSize - 2;
-        const auto count = static_cast<std::uint16_t>(length * 2 < room ? length * 2 : room);
-        std::memcpy(m_pNative, &count, 2);
-        std::memcpy(m_pNative + 2, text, count);
-        ZeroNativeFrom(2u + count);
-        return 1;
-      }
-      return bHostFailed(Value().SetFromBuffer(text, length * 2)) ? 0 : 1;
+      return bPutBinaryBytes(text, length * 2);
     case HOST_TYPE_WCHAR:
     case HOST_TYPE_TEXT:
     case 16: case 17: case 18: case 19: case 21: case 22: case 23:
