@@ -564,4 +564,49 @@ TEST_F(FieldValueTest, TextIntoBinaryBooleanAndNumberBuffers) {
   value->nRelease();
 }
 
+TEST_F(FieldValueTest, TimeDigitsRetypingAndPreparedWrites) {
+  // Time digits into a date-time: a time of day on a zero date.
+  CFieldValue* value = New();
+  value->InitType(HOST_TYPE_DATETIME, 8);
+  CHostValue digits;
+  digits.SetType(HOST_TYPE_ATIME);
+  digits.Ops().SetFromNarrowZ(digits.pHolder(), "123015");
+  ASSERT_TRUE(value->bSetValue(digits));
+  CHostDateTime packed{};
+  value->Value().nGet(&packed);
+  EXPECT_EQ(packed.m_nMillisecond, 45015000u);
+  EXPECT_EQ(packed.m_nYear, 0);
+
+  // A time column's value re-typed as text is fitted to the column: padded with zeros, or cut.
+  CColumnDescriptor time(COLUMN_TYPE_TIME, 10);
+  value->InitType(HOST_TYPE_WTIME, 0);
+  value->SetDescriptors(&time, nullptr);
+  CHostValue wide;
+  wide.SetType(HOST_TYPE_WTIME);
+  wide.Set(u"1230");
+  ASSERT_TRUE(value->bSetValue(wide));
+  ASSERT_TRUE(value->bChangeType(HOST_TYPE_TEXT, 0));
+  EXPECT_EQ(value->Value().nGetType(), HOST_TYPE_TEXT);
+  EXPECT_EQ(WideOf(value->Value()), u"123000000");
+
+  // A prepared wide buffer takes 8-bit text in the connection's page, and the raw bytes once converted.
+  char16_t units[6] = {};
+  value->bAttachExternalBuffer(units, sizeof(units));
+  value->Value().SetType(HOST_TYPE_TEXT);
+  CHostValue narrow;
+  narrow.SetType(HOST_TYPE_ASTRING);
+  narrow.Set("\xE9t\xE9");
+  ASSERT_TRUE(value->bPutValue(narrow));
+  EXPECT_EQ(std::u16string(units), u"\u00e9t\u00e9");
+  auto* converted = New<RecordingFieldValue>();
+  converted->InitType(HOST_TYPE_ASTRING, 6);
+  ASSERT_TRUE(converted->bPutValue(narrow));
+  EXPECT_EQ(converted->nGetPreparation(), FIELD_PREPARED_CONVERTED);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(converted->pGetConversionBuffer())), "\xE9t\xE9");
+  EXPECT_EQ(converted->nGetReturnedLength(), 3u);
+  converted->nRelease();
+  value->nRelease();
+  EXPECT_EQ(time.m_nRefCount, 0u);
+}
+
 }  // namespace
