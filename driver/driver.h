@@ -102,7 +102,7 @@ class CDriver {
   virtual int nReserved42();                                                                        // slot 42: 0
   virtual int nReserved43();                                                                        // slot 43: 0
   // ---- factories ----
-  virtual void* pCreateFieldValue(CErrorHolder* holder, RuntimeWord type);                        // slot 44
+  virtual void* pCreateFieldValue(CErrorHolder* holder, CConnection* connection);                 // slot 44
   virtual void* pCreateNativeTextValue(CErrorHolder* holder, RuntimeWord type);                   // slot 45
   virtual void* pCreateParameterBinding(RuntimeWord a, RuntimeWord b);                            // slot 46
   virtual void* pCreateParameter(RuntimeWord a, RuntimeWord b);                                   // slot 47

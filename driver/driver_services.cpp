@@ -3,6 +3,7 @@
 
 #include "driver/driver.h"
 #include "engine/record/record_factories.h"
+#include "engine/values/field_value.h"
 #include "host/library_entry.h"
 
 const char16_t* pszCurrentDriverLabel(std::uint32_t index) {
@@ -24,4 +25,8 @@ CColumnDescriptor* pCreateColumnDescriptorThroughDriver(CRecordDescription* desc
 
 CRecordDescription* pCreateDescriptionThroughDriver(CConnection* connection, CErrorHolder* holder) {
   return gpDriver ? gpDriver->pCreateDescription(connection, holder) : nullptr;
+}
+
+CFieldValue* pCreateFieldValueThroughDriver(CErrorHolder* owner, CConnection* connection) {
+  return gpDriver ? static_cast<CFieldValue*>(gpDriver->pCreateFieldValue(owner, connection)) : nullptr;
 }

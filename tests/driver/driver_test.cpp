@@ -11,6 +11,7 @@
 
 #include "driver/access_interface.h"
 #include "engine/table/table.h"
+#include "engine/values/field_value.h"
 #include "foundation/error_holder.h"
 #include "host/export.h"
 #include "host/host_value.h"
@@ -561,7 +562,13 @@ TEST_F(DriverTest, Factories) {
     EXPECT_EQ(Holder()->nGetErrorCode(), 8u);
     Holder()->Clear();
   };
-  expectNotBuilt(CallSlot<void*>(driver, 44, nullptr, std::uintptr_t{0}));
+  // Field values: the generic class, owned by the given holder (else the driver's).
+  auto* value = CallSlot<CFieldValue*>(driver, 44, nullptr, static_cast<CConnection*>(nullptr));
+  ASSERT_NE(value, nullptr);
+  value->AddRef();
+  EXPECT_EQ(value->pGetOwner(), Holder());
+  EXPECT_TRUE(value->bIsUnset());
+  value->nRelease();
   expectNotBuilt(CallSlot<void*>(driver, 46, std::uintptr_t{0}, std::uintptr_t{0}));
   expectNotBuilt(CallSlot<void*>(driver, 47, std::uintptr_t{0}, std::uintptr_t{0}));
   expectNotBuilt(CallSlot<void*>(driver, 51, std::uintptr_t{0}, std::uintptr_t{0}));
