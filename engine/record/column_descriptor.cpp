@@ -7,134 +7,6 @@
 
 namespace {
 
-bool bIsMemoType(std::uint32_t type) {
-  return type == COLUMN_TYPE_TEXT_MEMO || type == COLUMN_TYPE_BINARY_MEMO || type == COLUMN_TYPE_WTEXT_MEMO;
-}
-
-bool bIsNumericType(std::uint32_t type) {
-  switch (type) {
-    case 1:
-    case 3:
-    case 4:
-    case 5:
-    case 6:
-    case 7:
-    case 9:
-    case 12:
-    case 13:
-    case 17:
-    case 19:
-    case 20:
-    case 22:
-    case 25:
-    case 27:
-    case 28:
-    case 31:
-      return true;
-    default:
-      return false;
-  }
-}
-
-// The bytes that hold a signed integer of that many decimal digits (0 to 38).
-constexpr std::uint8_t kDecimalByteCount[39] = {0,  1,  1,  2,  2,  3,  3,  4,  4,  4,  5,  5,  6,
-                                                6,  6,  7,  7,  8,  8,  9,  9,  9,  10, 10, 11, 11,
-                                                11, 12, 12, 13, 13, 13, 14, 14, 15, 15, 16, 16, 16};
-
-// The column type of a decimal column of p integer and s fraction digits, and its element size.
-void DecimalColumnType(std::int32_t p, std::int32_t s, std::uint32_t& type, std::uint32_t& size) {
-  type = COLUMN_TYPE_REAL8;
-  size = 8;
-  if (p < 0 || s < 0 || (p == 0 && s == 0)) return;
-  if (s == 0) {
-    if (p < 3) {
-      type = COLUMN_TYPE_INT8, size = 1;
-      return;
-    }
-    if (p < 5) {
-      type = COLUMN_TYPE_INT16, size = 2;
-      return;
-    }
-    if (p <= 9) {
-      type = COLUMN_TYPE_INT32, size = 4;
-      return;
-    }
-    if (p < 20) {
-      type = COLUMN_TYPE_INT64, size = 8;
-      return;
-    }
-  }
-  if (s < 7 && p < 11) {
-    type = COLUMN_TYPE_CURRENCY, size = 10;
-  } else if (s < 39 && p < 39 && p + s < 39) {
-    type = COLUMN_TYPE_DECIMAL, size = kDecimalByteCount[p + s];
-  }
-}
-
-}  // namespace
-
-std::uint32_t nColumnTypeOfItemCode(std::uint32_t code) {
-  switch (code) {
-    case 0:
-      return 0;
-    case 2:
-    case 3:
-    case 4:
-    case 5:
-    case 6:
-    case 7:
-    case 10:
-    case 11:
-    case 13:
-    case 14:
-    case 17:
-    case 18:
-      return code;
-    case 8:
-      return 3;
-    case 9:
-      return 9;
-    case 12:
-      return 26;
-    case 23:
-      return 21;
-    case 24:
-      return 1;
-    case 25:
-      return 19;
-    case 26:
-      return 22;
-    case 27:
-      return 20;
-    case 28:
-      return 23;
-    case 30:
-      return 18;
-    case 33:
-      return 5;
-    case 34:
-      return 24;
-    case 35:
-      return 25;
-    case 36:
-      return 12;
-    case 37:
-      return 27;
-    case 38:
-      return 28;
-    case 39:
-      return 29;
-    case 40:
-      return 30;
-    case 41:
-      return 31;
-    default:
-      return 15;
-  }
-}
-
-namespace {
-
 // Item type codes of the runtime: memos and the decimal.
 constexpr std::uint32_t ITEM_CODE_TEXT_MEMO = 29;
 constexpr std::uint32_t ITEM_CODE_BINARY_MEMO = 30;
@@ -205,12 +77,12 @@ std::uint32_t CColumnDescriptor::nGetTotalSize() { return m_nElementSize * m_nEl
 std::uint32_t CColumnDescriptor::nGetType() { return m_nType; }
 std::uint32_t CColumnDescriptor::nGetPosition() { return m_nPosition; }
 std::int32_t CColumnDescriptor::bIsKeyed() { return m_nFlags >= COLUMN_FLAG_COMPOSITE_KEY; }
-std::int32_t CColumnDescriptor::bIsMemo() { return bIsMemoType(m_nType); }
+std::int32_t CColumnDescriptor::bIsMemo() { return bIsMemoColumnType(m_nType); }
 std::int32_t CColumnDescriptor::bIsTextMemo() {
   return m_nType == COLUMN_TYPE_TEXT_MEMO || m_nType == COLUMN_TYPE_WTEXT_MEMO;
 }
 std::int32_t CColumnDescriptor::bIsBinaryMemo() { return m_nType == COLUMN_TYPE_BINARY_MEMO; }
-std::int32_t CColumnDescriptor::bIsNumeric() { return bIsNumericType(m_nType); }
+std::int32_t CColumnDescriptor::bIsNumeric() { return bIsNumericColumnType(m_nType); }
 std::int32_t CColumnDescriptor::bIsText() { return m_nType == COLUMN_TYPE_TEXT; }
 std::uint32_t CColumnDescriptor::nGetKeyNumber() { return m_nKeyNumber; }
 std::uint32_t CColumnDescriptor::nGetComponentCount() { return m_components.nGetCount(); }
@@ -363,7 +235,7 @@ int CColumnDescriptor::bSetAll(const char16_t* name, const char16_t* tableName, 
   if (type == COLUMN_TYPE_DECIMAL) {
     std::uint32_t numberType = 0;
     std::uint32_t numberSize = 0;
-    DecimalColumnType(static_cast<std::int32_t>(precision), static_cast<std::int32_t>(scale), numberType, numberSize);
+    ColumnTypeForNumber(static_cast<std::int32_t>(precision), static_cast<std::int32_t>(scale), numberType, numberSize);
     if (numberType == COLUMN_TYPE_REAL8) {
       m_nType = COLUMN_TYPE_REAL8;
       m_nElementSize = numberSize;
@@ -491,7 +363,7 @@ int CColumnDescriptor::bAdjustToHostItem(IHostItemDescription* item) {
   const bool memo = code == ITEM_CODE_TEXT_MEMO || code == ITEM_CODE_WTEXT_MEMO || code == ITEM_CODE_BINARY_MEMO;
   m_nElementSize = memo ? 8 : item->nGetSize();
   const std::uint32_t oldType = m_nType;
-  m_nType = nColumnTypeOfItemCode(code);
+  m_nType = nHostTypeToInternalType(code);
   if (oldType == COLUMN_TYPE_DECIMAL && m_nType != COLUMN_TYPE_DECIMAL) {
     m_nPrecision = 0;
     m_nScale = 0;

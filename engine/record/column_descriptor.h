@@ -40,10 +40,6 @@ inline constexpr std::uint32_t COPY_AS_LONG_DATE_TEXT = 0x4;
 
 inline constexpr std::uint32_t NOT_LAID_OUT = 0xFFFFFFFF;
 
-// The column type of one of the runtime's own item type codes (slot 44 of its items); codes without a column type
-// of their own give the text memo.
-std::uint32_t nColumnTypeOfItemCode(std::uint32_t code);
-
 class CColumnDescriptor : public IHostItemDescription {
  public:
   CColumnDescriptor();

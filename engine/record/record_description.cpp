@@ -3,6 +3,7 @@
 #include <new>
 
 #include "engine/record/column_descriptor.h"
+#include "engine/record/column_types.h"
 #include "engine/record/query_description.h"
 #include "engine/record/record_factories.h"
 #include "engine/table/table.h"
@@ -404,7 +405,7 @@ int CRecordDescription::bNewItemFromHost(IHostItemDescription* item) {
   CColumnDescriptor* descriptor = pNewDescriptor();
   if (!descriptor) return 0;
   descriptor->bSetAll(item->pszGetName(), u"", u"", 1, item->nGetSize(),
-                      nColumnTypeOfItemCode(item->nGetItemTypeCode()), m_items.nGetCount(), 0xFFFFFFFF, 0, 0, 0);
+                      nHostTypeToInternalType(item->nGetItemTypeCode()), m_items.nGetCount(), 0xFFFFFFFF, 0, 0, 0);
   descriptor->SetItemKind(item->nGetItemKind());
   if (!AddItem(descriptor)) {
     descriptor->DeletingDestructor(1);

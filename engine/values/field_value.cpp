@@ -198,24 +198,6 @@ bool CFieldValue::bIsWideText() {
   return bIsWideTextHostType(Value().nGetType());
 }
 
-namespace {
-
-// The decimal digits a numeric runtime type holds, scale 0 except for currency.
-int bDigitsOfHostType(std::uint8_t type, std::uint32_t* precision, std::uint32_t* scale) {
-  static const std::uint8_t digits[15] = {0, 1, 3, 5, 10, 19, 3, 5, 10, 19, 33, 0, 0, 0, 19};
-  *scale = 0;
-  if (type == HOST_TYPE_VALUE8) {
-    *precision = 19;
-    return 1;
-  }
-  if (type >= 15 || digits[type] == 0) return 0;
-  *precision = digits[type];
-  if (type == HOST_TYPE_CURRENCY) *scale = 5;
-  return 1;
-}
-
-}  // namespace
-
 int CFieldValue::bGetNumericPrecision(std::uint32_t* precision, std::uint32_t* scale) {
   if (m_pPrimary && m_pPrimary->nGetType() == COLUMN_TYPE_DECIMAL) {
     *precision = m_pPrimary->nGetPrecision() + m_pPrimary->nGetScale();
@@ -225,7 +207,7 @@ int CFieldValue::bGetNumericPrecision(std::uint32_t* precision, std::uint32_t* s
   const std::uint8_t type = Value().nGetType();
   if (m_pConnection && m_pConnection->nGetDbmsKind() == 2 &&
       (type != HOST_TYPE_PROXY_HANDLE || Value().bIsNull())) {
-    return bDigitsOfHostType(type, precision, scale);
+    return bNumericPrecisionOfHostType(type, *precision, *scale) ? 1 : 0;
   }
   std::intptr_t first = 0, second = 0;
   const int known = bHostValueBinaryInfo(this, &first, &second);

@@ -9,12 +9,33 @@
 #include <string>
 
 #include "engine/record/column_descriptor.h"
+#include "engine/record/record_factories.h"
 #include "engine/values/field_value.h"
 #include "foundation/error_holder.h"
 #include "host/host_services.h"
 #include "host/library_entry.h"
 #include "tests/doubles/driver_doubles.h"
 #include "tests/host/host_value_fixture.h"
+
+// A column descriptor made by the current driver's factory and filled as the builders fill one. The holder keeps
+// one reference of its own, so nOthers() is what the values under test still hold.
+class TestColumn {
+ public:
+  TestColumn(std::uint32_t type, std::uint32_t size, const char16_t* name = u"", const char16_t* tableName = u"")
+      : m_pItem(pCreateColumnDescriptorThroughDriver(nullptr, 0)) {
+    m_pItem->bSetAll(name, tableName, u"", 1, size, type, 0xFFFFFFFF, 0xFFFFFFFF, 0, 0, 0);
+    m_pItem->AddRef();
+  }
+  TestColumn(const TestColumn&) = delete;
+  TestColumn& operator=(const TestColumn&) = delete;
+  ~TestColumn() { m_pItem->nRelease(); }
+  operator CColumnDescriptor*() const { return m_pItem; }
+  CColumnDescriptor* operator->() const { return m_pItem; }
+  std::uint32_t nOthers() const { return m_pItem->nGetRefCount() - 1; }
+
+ private:
+  CColumnDescriptor* m_pItem;
+};
 
 class CFieldValueFixture : public CHostValueFixture {
  protected:

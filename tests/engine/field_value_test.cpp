@@ -9,6 +9,7 @@
 
 #include "engine/record/column_types.h"
 #include "engine/record/record_buffer.h"
+#include "engine/record/record_description.h"
 #include "foundation/clone_map.h"
 #include "foundation/hash_table.h"
 #include "tests/doubles/field_value_double.h"
@@ -101,7 +102,7 @@ TEST_F(FieldValueTest, DateTimesBecomeTextInTheSessionMask) {
 
 // The three forms a text of fixed layout fills: time digits, date digits and the packed timestamp.
 TEST_F(FieldValueTest, FixedTextLayoutsFillDateAndTimeBuffers) {
-  CColumnDescriptor time(COLUMN_TYPE_TIME, 10), date(COLUMN_TYPE_DATE, 9), stamp(COLUMN_TYPE_DATETIME, 8);
+  TestColumn time(COLUMN_TYPE_TIME, 10), date(COLUMN_TYPE_DATE, 9), stamp(COLUMN_TYPE_DATETIME, 8);
   struct Case {
     const char* text;
     const char* time;  // the ten bytes of a time buffer
@@ -135,42 +136,42 @@ TEST_F(FieldValueTest, FixedTextLayoutsFillDateAndTimeBuffers) {
     std::memset(bytes, 0x55, sizeof(bytes));
     CFieldValue* value = New();
     value->bAttachExternalBuffer(bytes, sizeof(bytes));
-    value->SetDescriptors(&time, nullptr);
+    value->SetDescriptors(time, nullptr);
     ASSERT_TRUE(value->bFillNativeFromText(c.text, length, 1252));
     EXPECT_EQ(std::string(reinterpret_cast<char*>(bytes)), c.time);
     EXPECT_EQ(bytes[9], 0) << "the terminator stays";
 
     std::memset(bytes, 0x55, sizeof(bytes));
     value->bAttachExternalBuffer(bytes, 9);
-    value->SetDescriptors(&date, nullptr);
+    value->SetDescriptors(date, nullptr);
     ASSERT_TRUE(value->bFillNativeFromText(c.text, length, 1252));
     EXPECT_EQ(std::string(reinterpret_cast<char*>(bytes)), c.date);
     EXPECT_EQ(bytes[9], 0x55) << "nothing past the buffer";
 
     CHostDateTime packed{};
     value->bAttachExternalBuffer(&packed, sizeof(packed));
-    value->SetDescriptors(&stamp, nullptr);
+    value->SetDescriptors(stamp, nullptr);
     ASSERT_TRUE(value->bFillNativeFromText(c.text, length, 1252));
     EXPECT_EQ((std::uint32_t{packed.m_nYear} << 16) | (packed.m_nMonth << 8) | packed.m_nDay, c.dateWord);
     EXPECT_EQ(packed.m_nMillisecond, c.milliseconds);
     value->nRelease();
   }
-  EXPECT_EQ(time.m_nRefCount, 0u);
+  EXPECT_EQ(time.nOthers(), 0u);
 }
 
 // A text of eleven characters has two fraction digits; whatever lies after it is not part of it.
 TEST_F(FieldValueTest, ElevenCharacterTimeNeverReadsPastItsText) {
-  CColumnDescriptor time(COLUMN_TYPE_TIME, 10), stamp(COLUMN_TYPE_DATETIME, 8);
+  TestColumn time(COLUMN_TYPE_TIME, 10), stamp(COLUMN_TYPE_DATETIME, 8);
   const char text[] = "12:30:15.259";  // only the first eleven are given
   char bytes[10] = {};
   CFieldValue* value = New();
   value->bAttachExternalBuffer(bytes, sizeof(bytes));
-  value->SetDescriptors(&time, nullptr);
+  value->SetDescriptors(time, nullptr);
   ASSERT_TRUE(value->bFillNativeFromText(text, 11, 1252));
   EXPECT_STREQ(bytes, "123015250");
   CHostDateTime packed{};
   value->bAttachExternalBuffer(&packed, sizeof(packed));
-  value->SetDescriptors(&stamp, nullptr);
+  value->SetDescriptors(stamp, nullptr);
   ASSERT_TRUE(value->bFillNativeFromText(text, 11, 1252));
   EXPECT_EQ(packed.m_nMillisecond, 45015250u);
   value->nRelease();
@@ -209,20 +210,29 @@ TEST_F(FieldValueTest, StatesAndTheBufferProtocol) {
   EXPECT_EQ(size, 12u);
   ASSERT_TRUE(value->bSyncToNative());
   EXPECT_EQ(value->calls.back(), "write");
+  // A fetch sets its own column's null flag in the record, and only that one.
   value->nativeNull = 1;
+  TestColumn neighbour(COLUMN_TYPE_INT32, 4), column(COLUMN_TYPE_TEXT, 12);
+  CRecordDescription* description = driver.CDriver::pCreateDescription(nullptr, holder);
+  description->AddRef();
+  ASSERT_TRUE(description->AddItem(neighbour));
+  ASSERT_TRUE(description->AddItem(column));
+  description->LayoutItems();
   CRecordBuffer record;
-  CColumnDescriptor column(COLUMN_TYPE_TEXT, 12);
-  value->SetDescriptors(&column, nullptr);
+  ASSERT_TRUE(record.bBuildLayout(description));
+  record.SetFieldPresent(neighbour, true, 0);
+  record.SetFieldPresent(column, true, 0);
+  value->SetDescriptors(column, nullptr);
   value->calls.clear();
   ASSERT_TRUE(value->bLoadFetched(&record));
   EXPECT_EQ(value->calls, (std::vector<std::string>{"null?", "read"}));
   EXPECT_TRUE(value->Value().bIsNull());
-  EXPECT_EQ(record.m_nLastPresent, 0);
-  EXPECT_EQ(record.m_pLastItem, &column);
+  EXPECT_FALSE(record.bIsFieldPresent(column));
+  EXPECT_TRUE(record.bIsFieldPresent(neighbour));
   value->nativeNull = 0;
   value->readAnswer = 0;
   EXPECT_FALSE(value->bLoadFetched(&record)) << "a failed native read is the load's failure";
-  EXPECT_EQ(record.m_nLastPresent, 1);
+  EXPECT_TRUE(record.bIsFieldPresent(column));
   EXPECT_FALSE(value->Value().bIsNull());
 
   // More bytes than the buffer holds: the first buffer-size bytes count.
@@ -240,16 +250,17 @@ TEST_F(FieldValueTest, StatesAndTheBufferProtocol) {
   EXPECT_FALSE(value->bGetNativeBuffer(&buffer, &size));
   EXPECT_FALSE(value->bSyncToNative());
   value->nRelease();
-  EXPECT_EQ(column.m_nRefCount, 0u);
+  EXPECT_EQ(column.nOthers(), 0u);
+  description->nRelease();
 }
 
 TEST_F(FieldValueTest, ExternalBuffersAndFetchedText) {
   auto* value = New<RecordingFieldValue>();
   char bytes[8];
   std::memcpy(bytes, "ab\0xyz\0q", 8);
-  CColumnDescriptor text(COLUMN_TYPE_TEXT, 8);
+  TestColumn text(COLUMN_TYPE_TEXT, 8);
   value->bAttachExternalBuffer(bytes, sizeof(bytes));
-  value->SetDescriptors(&text, &text);
+  value->SetDescriptors(text, text);
   EXPECT_EQ(value->nGetState(), FIELD_STATE_EXTERNAL);
   ASSERT_TRUE(value->bEnsurePrepared());
   EXPECT_EQ(value->calls.back(), "external");
@@ -265,7 +276,7 @@ TEST_F(FieldValueTest, ExternalBuffersAndFetchedText) {
   EXPECT_EQ(std::memcmp(bytes, "\0\0\0\0\0\0\0\0", 8), 0) << "a NULL external buffer is zeroed";
   EXPECT_TRUE(value->Value().bIsNull());
   value->nRelease();
-  EXPECT_EQ(text.m_nRefCount, 0u);
+  EXPECT_EQ(text.nOthers(), 0u);
 }
 
 TEST_F(FieldValueTest, CopiesComparisonsAndClones) {
@@ -312,13 +323,13 @@ TEST_F(FieldValueTest, CopiesComparisonsAndClones) {
   EXPECT_LT(b->nCompare(a), 0);
 
   // A copy rebuilds an owned buffer and takes descriptors and connection from its source.
-  CColumnDescriptor binary(COLUMN_TYPE_BINARY, 6);
+  TestColumn binary(COLUMN_TYPE_BINARY, 6);
   ASSERT_TRUE(b->bAllocateNativeBuffer(HOST_TYPE_BINARY_BUFFER, 6));
-  b->SetDescriptors(&binary, nullptr);
+  b->SetDescriptors(binary, nullptr);
   ASSERT_TRUE(b->bPutAnsiText("xyz", 3, 1252));
   ASSERT_TRUE(a->bCopyFrom(b));
   EXPECT_EQ(a->nGetState(), FIELD_STATE_OWNED);
-  EXPECT_EQ(a->pGetPrimary(), &binary);
+  EXPECT_EQ(a->pGetPrimary(), binary);
   CHostValue out;
   ASSERT_TRUE(a->bGetValue(&out));
   const void* data = nullptr;
@@ -326,7 +337,7 @@ TEST_F(FieldValueTest, CopiesComparisonsAndClones) {
   out.nGetDataPointer(&data);
   out.nGetDataSize(&size);
   EXPECT_EQ(std::string(static_cast<const char*>(data), size), "xyz");
-  EXPECT_EQ(binary.m_nRefCount, 2u);
+  EXPECT_EQ(binary.nOthers(), 2u);
   ASSERT_TRUE(a->bCopyFrom(nullptr));
   EXPECT_TRUE(a->Value().bIsNull());
 
@@ -349,7 +360,7 @@ TEST_F(FieldValueTest, CopiesComparisonsAndClones) {
   clone->nRelease();
   a->nRelease();
   b->nRelease();
-  EXPECT_EQ(binary.m_nRefCount, 0u);
+  EXPECT_EQ(binary.nOthers(), 0u);
 }
 
 // The connection's count stays balanced: a reference while the value keeps it, exchanged on a copy.
@@ -374,12 +385,10 @@ TEST_F(FieldValueTest, ConnectionReferencesAreGivenBack) {
 }
 
 TEST_F(FieldValueTest, FailedConversionsRaiseErrorFiftyThree) {
-  CColumnDescriptor column(COLUMN_TYPE_INT32, 4);
-  column.m_pszName = u"QTY";
-  column.m_pszTableName = u"ORDERS";
+  TestColumn column(COLUMN_TYPE_INT32, 4, u"QTY", u"ORDERS");
   CFieldValue* value = New();
   ASSERT_TRUE(value->bAllocateNativeBuffer(HOST_TYPE_INT32, 4));
-  value->SetDescriptors(&column, nullptr);
+  value->SetDescriptors(column, nullptr);
   CHostValue text;
   MakeWide(text, u"twelve");
   EXPECT_FALSE(value->bSetValue(text));
@@ -423,14 +432,14 @@ TEST_F(FieldValueTest, EveryHostTypeRoundTripsThroughNativeBuffers) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.columnType);
-    CColumnDescriptor column(c.columnType, c.size);
+    TestColumn column(c.columnType, c.size);
     const std::uint8_t hostType = static_cast<std::uint8_t>(nHostTypeOfColumnType(c.columnType, -1));
     CHostValue source;
     MakeWide(source, c.text);
     ASSERT_LT(source.nConvert(hostType), 100);
     CFieldValue* value = New();
     ASSERT_TRUE(value->bAllocateNativeBuffer(hostType, c.size));
-    value->SetDescriptors(&column, nullptr);
+    value->SetDescriptors(column, nullptr);
     ASSERT_TRUE(value->bSetValue(source));
     CHostValue back;
     ASSERT_TRUE(value->bGetValue(&back));
@@ -444,13 +453,13 @@ TEST_F(FieldValueTest, EveryHostTypeRoundTripsThroughNativeBuffers) {
 
 // A date-time written into a time or date column's buffer is read back as the same time or date.
 TEST_F(FieldValueTest, DateTimesInTimeAndDateBuffersAreEightBitDigits) {
-  CColumnDescriptor time(COLUMN_TYPE_TIME, 10), date(COLUMN_TYPE_DATE, 9);
+  TestColumn time(COLUMN_TYPE_TIME, 10), date(COLUMN_TYPE_DATE, 9);
   CHostValue source;
   Make(source, HOST_TYPE_DATETIME, DateTime(2024, 1, 31, ((23u * 60 + 59) * 60 + 7) * 1000 + 456));
   char bytes[10] = {};
   CFieldValue* value = New();
   value->bAttachExternalBuffer(bytes, sizeof(bytes));
-  value->SetDescriptors(&time, nullptr);
+  value->SetDescriptors(time, nullptr);
   value->Value().SetType(HOST_TYPE_DATETIME);
   ASSERT_TRUE(value->bSetValue(source));
   EXPECT_STREQ(bytes, "235907456");
@@ -461,7 +470,7 @@ TEST_F(FieldValueTest, DateTimesInTimeAndDateBuffersAreEightBitDigits) {
   EXPECT_EQ(read.m_nMillisecond, ((23u * 60 + 59) * 60 + 7) * 1000 + 456);
 
   value->bAttachExternalBuffer(bytes, 9);
-  value->SetDescriptors(&date, nullptr);
+  value->SetDescriptors(date, nullptr);
   value->Value().SetType(HOST_TYPE_DATETIME);
   ASSERT_TRUE(value->bSetValue(source));
   EXPECT_STREQ(bytes, "20240131");
@@ -472,7 +481,7 @@ TEST_F(FieldValueTest, DateTimesInTimeAndDateBuffersAreEightBitDigits) {
 
   // A short time buffer keeps its terminator: the digits stop where it must stay.
   value->bAttachExternalBuffer(bytes, 5);
-  value->SetDescriptors(&time, nullptr);
+  value->SetDescriptors(time, nullptr);
   value->Value().SetType(HOST_TYPE_DATETIME);
   std::memset(bytes, 'x', sizeof(bytes));
   ASSERT_TRUE(value->bSetValue(source));
@@ -578,9 +587,9 @@ TEST_F(FieldValueTest, TimeDigitsRetypingAndPreparedWrites) {
   EXPECT_EQ(packed.m_nYear, 0);
 
   // A time column's value re-typed as text is fitted to the column: padded with zeros, or cut.
-  CColumnDescriptor time(COLUMN_TYPE_TIME, 10);
+  TestColumn time(COLUMN_TYPE_TIME, 10);
   value->InitType(HOST_TYPE_WTIME, 0);
-  value->SetDescriptors(&time, nullptr);
+  value->SetDescriptors(time, nullptr);
   CHostValue wide;
   wide.SetType(HOST_TYPE_WTIME);
   wide.Set(u"1230");
@@ -606,7 +615,7 @@ TEST_F(FieldValueTest, TimeDigitsRetypingAndPreparedWrites) {
   EXPECT_EQ(converted->nGetReturnedLength(), 3u);
   converted->nRelease();
   value->nRelease();
-  EXPECT_EQ(time.m_nRefCount, 0u);
+  EXPECT_EQ(time.nOthers(), 0u);
 }
 
 }  // namespace
