@@ -2,6 +2,7 @@
 #include "sql/driver_services.h"
 
 #include "driver/driver.h"
+#include "engine/record/column.h"
 #include "engine/record/record_factories.h"
 #include "engine/values/field_value.h"
 #include "host/library_entry.h"
@@ -29,4 +30,10 @@ CRecordDescription* pCreateDescriptionThroughDriver(CConnection* connection, CEr
 
 CFieldValue* pCreateFieldValueThroughDriver(CErrorHolder* owner, CConnection* connection) {
   return gpDriver ? static_cast<CFieldValue*>(gpDriver->pCreateFieldValue(owner, connection)) : nullptr;
+}
+
+CColumn* pCreateColumnThroughDriver(CErrorHolder* holder, CColumnDescriptor* descriptor) {
+  if (!gpDriver) return nullptr;
+  return static_cast<CColumn*>(
+      gpDriver->pCreateColumnBinding(reinterpret_cast<RuntimeWord>(holder), reinterpret_cast<RuntimeWord>(descriptor)));
 }

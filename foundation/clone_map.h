@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "foundation/hash_table.h"
+#include "foundation/module_errors.h"
 #include "foundation/ref_counted.h"
 
 inline std::uint64_t nCloneKey(const void* object) { return reinterpret_cast<std::uintptr_t>(object); }
@@ -40,4 +41,22 @@ T* pCloneByCopy(T* source, CHashTable& map, Make make) {
     return nullptr;
   }
   return copy;
+}
+
+// A clone made by `copy` (copy(clone) answering 1 or 0) into a new object: handed out with no reference, as
+// pCloneChild expects; null when the object could not be made (the out-of-memory error in the holder) or the copy
+// failed (the object destroyed).
+template <typename T, typename Copy>
+T* pCloneUnreferenced(T* clone, CErrorHolder* holder, Copy copy) {
+  if (!clone) {
+    SetHolderOutOfMemory(holder);
+    return nullptr;
+  }
+  clone->AddRef();
+  if (!copy(clone)) {
+    clone->nRelease();
+    return nullptr;
+  }
+  --clone->m_nRefCount;
+  return clone;
 }

@@ -275,11 +275,13 @@ void CColumnDescriptor::SetKeyDirection(bool descending) {
 int CColumnDescriptor::bAddComponent(CColumnDescriptor* component) {
   if (!m_components.Add(&component)) return 0;
   component->AddComponentRef();
-  if (bIsCompositeKey()) {
-    const std::uint32_t length = component->nGetDataLength(-1);
-    m_nElementSize += component->nGetType() == COLUMN_TYPE_WTEXT ? length * 2 : length;
-  }
+  if (bIsCompositeKey()) m_nElementSize += component->nGetKeyComponentBytes();
   return 1;
+}
+
+std::uint32_t CColumnDescriptor::nGetKeyComponentBytes() {
+  const std::uint32_t length = nGetDataLength(-1);
+  return m_nType == COLUMN_TYPE_WTEXT ? length * 2 : length;
 }
 
 void CColumnDescriptor::FitDefaultValue() {

@@ -123,6 +123,8 @@ class CColumnDescriptor : public IHostItemDescription {
   void SetKeyDirection(bool descending);
   // Takes a component reference; a composite key grows by the component's data length over all its elements.
   int bAddComponent(CColumnDescriptor* component);
+  // The bytes this item takes as a component of a composite key: its data without terminator or length word.
+  std::uint32_t nGetKeyComponentBytes();
   void AddComponentRef() { ++m_nComponentRefCount; }
   std::uint32_t nReleaseComponent();
   int bSetFromItem(IHostItemDescription* item, std::uint32_t keepAutomatic);

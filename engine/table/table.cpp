@@ -230,3 +230,14 @@ int CTable::bIsKeyUsable(IHostItemDescription* item) {
   const std::uint32_t type = item->nGetType();
   return type == COLUMN_TYPE_AUTO_ID8 || type == COLUMN_TYPE_AUTO_ID4;
 }
+
+IRowKey* CTable::pNewRecordKey(CRecord*) {
+  nNotAvailable(TABLE_POINT_NOT_BUILT);
+  return nullptr;
+}
+std::uint32_t CTable::nGetColumnQualification() { return static_cast<std::uint32_t>(bIsSqlQuery()); }
+std::uint32_t CTable::nGetStateWord() { return m_nState; }
+CQueryDescription* CTable::pGetQueryDescription() {
+  nNotAvailable(TABLE_POINT_NOT_BUILT);
+  return nullptr;
+}

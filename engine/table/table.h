@@ -21,6 +21,9 @@ class CAccessInterface;
 class CConnection;
 class CErrorHolder;
 class CHashTable;
+class CQueryDescription;
+class CRecord;
+class IRowKey;
 class IHostFileDescription;
 class IHostConnectionDescription;
 
@@ -72,6 +75,13 @@ class CTable {
   virtual void SetIdentifierSource(void* source);                                        // the registry
   virtual int bUnlockRecord(IHostConnectionDescription* connection, RuntimeWord value);  // nothing here
   virtual CTable* pClone(CHashTable& cloneMap, RuntimeWord a, RuntimeWord b);
+  // What the columns and table descriptions read of their table. The table engine answers them; until it is built
+  // the row key and the query description record error 8 and answer null. The column-qualification setting is the
+  // query mode (never entered yet), the state word the table's state.
+  virtual IRowKey* pNewRecordKey(CRecord* record);  // count 0
+  virtual std::uint32_t nGetColumnQualification();
+  virtual std::uint32_t nGetStateWord();
+  virtual CQueryDescription* pGetQueryDescription();
 
   // ---- fixed answers and state ----
   int bTableReady(std::uint32_t, RuntimeWord) { return 1; }

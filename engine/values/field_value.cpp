@@ -10,6 +10,7 @@
 #include "foundation/clone_map.h"
 #include "foundation/error_holder.h"
 #include "foundation/module_errors.h"
+#include "foundation/reference_guard.h"
 #include "foundation/x_error.h"
 #include "host/host_string.h"
 #include "host/value_file.h"
@@ -51,14 +52,6 @@ bool bIsLongColumnType(std::uint32_t columnType) {
 
 namespace {
 
-template <class T>
-void Exchange(T*& slot, T* replacement) {
-  if (slot == replacement) return;
-  if (replacement) replacement->AddRef();
-  T* old = slot;
-  slot = replacement;
-  if (old) old->nRelease();
-}
 
 std::uint64_t nHeldSize(CHostValue& value) {
   std::size_t size = 0;

@@ -36,6 +36,18 @@ int CValueRow::SetAt(std::uint32_t index, CFieldValue* value) {
   return 1;
 }
 
+int CValueRow::bPut(std::uint32_t index, CFieldValue* value) {
+  CRefCounted* empty = nullptr;
+  while (m_values.nGetCount() <= index) {
+    if (!m_values.Add(empty)) return 0;
+  }
+  if (value) value->AddRef();
+  if (CFieldValue* current = pGetAt(index)) current->nRelease();
+  CRefCounted* stored = value;
+  m_values.SetAt(&stored, index);
+  return 1;
+}
+
 int CValueRow::CopyFrom(CValueRow* other) {
   const std::uint32_t count = other ? other->nGetCount() : 0;
   for (std::uint32_t i = 0; i < count; ++i) SetAt(i, other->pGetAt(i));

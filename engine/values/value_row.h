@@ -24,6 +24,9 @@ class CValueRow : public CRefCounted {
   // Past the end the row grows with empty slots and keeps a duplicate of the value (an empty slot for none); inside
   // it the element takes the value. 0 when no duplicate could be made.
   int SetAt(std::uint32_t index, CFieldValue* value);
+  // The element at the index becomes the value itself (a reference taken), the row growing with empty slots up to
+  // it: the record's large value is then the column's own field value. 0 when the row cannot grow.
+  int bPut(std::uint32_t index, CFieldValue* value);
   // Every element of the other row in order; elements beyond the other's count become NULL.
   int CopyFrom(CValueRow* other);
 

@@ -1,0 +1,490 @@
+// Columns and table descriptions built from generic record descriptions over
+// the runtime stand-in's values: reads and writes through the current record,
+// conversion failures, composite keys, blank and changed tests, search matches,
+// memos, SQL names, the key-column choice, dump texts, accept and restore, and
+// copies through a clone map. A table double makes the row keys the table
+// engine will make; the driver double makes generic columns and counts them, so
+// every test ends with none alive.
+#include "engine/record/column.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/record/column_descriptor.h"
+#include "engine/record/column_types.h"
+#include "engine/record/record.h"
+#include "engine/record/record_buffer.h"
+#include "engine/record/record_description.h"
+#include "engine/record/table_description.h"
+#include "engine/table/table.h"
+#include "engine/values/field_value.h"
+#include "engine/values/row_keys.h"
+#include "engine/values/value_row.h"
+#include "foundation/clone_map.h"
+#include "foundation/hash_table.h"
+#include "foundation/x_error.h"
+#include "tests/engine/field_value_fixture.h"
+
+namespace {
+
+int gnLiveColumns = 0;
+
+class CountedColumn : public CColumn {
+ public:
+  CountedColumn(CErrorHolder *holder, CColumnDescriptor *descriptor) : CColumn(holder, descriptor) { ++gnLiveColumns; }
+  ~CountedColumn() override { --gnLiveColumns; }
+};
+
+class ColumnDriver : public doubles::TestDriver {
+ public:
+  void *pCreateColumnBinding(RuntimeWord holder, RuntimeWord descriptor) override {
+    return new CountedColumn(reinterpret_cast<CErrorHolder *>(holder),
+                             reinterpret_cast<CColumnDescriptor *>(descriptor));
+  }
+};
+
+// What the table engine will answer: a record-values key per record, a
+// column-qualification setting and a query description that the test chooses.
+class KeyedTable : public CTable {
+ public:
+  KeyedTable(CConnection *connection, CErrorHolder *holder) : CTable(nullptr, connection, holder) {}
+  IRowKey *pNewRecordKey(CRecord *record) override {
+    if (!makesKeys) return CTable::pNewRecordKey(record);
+    SRecordImage image;
+    image.pBytes = record->pGetBuffer()->pGetBlock();
+    image.nByteCount = record->pGetBuffer()->nGetTotalLength();
+    return new CRecordValuesKey(image);
+  }
+  std::uint32_t nGetColumnQualification() override { return qualification; }
+
+  bool makesKeys = true;
+  std::uint32_t qualification = 0;
+};
+
+// A connection of a dialect that quotes names between brackets.
+class BracketConnection : public doubles::TestConnection {
+ public:
+  BracketConnection() : TestConnection(u"brackets", nullptr) {
+    m_strOpeningQuote = u"[";
+    m_nOpeningQuoteLength = 1;
+    m_strClosingQuote = u"]";
+    m_nClosingQuoteLength = 1;
+  }
+};
+
+class ColumnTest : public CFieldValueFixture {
+ protected:
+  void SetUp() override {
+    CFieldValueFixture::SetUp();
+    gpDriver = &columnDriver;
+    gnLiveColumns = 0;
+    description = columnDriver.CDriver::pCreateDescription(connection, holder);
+    description->AddRef();
+    description->SetName(u"ORDERS");
+    table = new KeyedTable(connection, holder);
+    table->AddRef();
+  }
+  void TearDown() override {
+    if (tableDescription) tableDescription->nRelease();
+    description->nRelease();
+    table->nRelease();
+    EXPECT_EQ(gnLiveColumns, 0) << "every column is destroyed with its table description";
+    CFieldValueFixture::TearDown();
+  }
+
+  // An item of the description, as the builders set one; the description holds
+  // it.
+  CColumnDescriptor *Add(const char16_t *name, std::uint32_t type, std::uint32_t size, std::uint16_t flags = 0) {
+    CColumnDescriptor *item = pCreateColumnDescriptorThroughDriver(nullptr, 0);
+    item->bSetAll(name, u"ORDERS", u"", 1, size, type, 0xFFFFFFFF, 0xFFFFFFFF, flags, 0, 0);
+    EXPECT_TRUE(description->AddItem(item));
+    return item;
+  }
+  CColumnDescriptor *AddCompositeKey(const char16_t *name, std::vector<CColumnDescriptor *> components,
+                                     std::uint16_t flags = COLUMN_FLAG_DUPLICATES) {
+    CColumnDescriptor *key = pCreateColumnDescriptorThroughDriver(nullptr, 0);
+    key->bSetAll(name, u"ORDERS", u"", 1, 0, COLUMN_TYPE_BINARY, 0xFFFFFFFF, 0xFFFFFFFF,
+                 COLUMN_FLAG_COMPOSITE_KEY | flags, 0, 0);
+    for (CColumnDescriptor *component : components) key->bAddComponent(component);
+    EXPECT_TRUE(description->AddItem(key));
+    return key;
+  }
+  // Lays the description out and builds the table description over it.
+  void Build() {
+    description->LayoutItems();
+    tableDescription = new CTableDescription(holder, table);
+    tableDescription->AddRef();
+    ASSERT_TRUE(tableDescription->bBuild(description, nullptr, connection));
+  }
+  CColumn *Column(const char16_t *name) { return tableDescription->pFindColumnByName(name); }
+
+  std::vector<std::u16string> KeyNames() {
+    std::vector<std::u16string> names;
+    for (std::uint32_t i = 0; i < tableDescription->nGetKeyCount(); ++i) {
+      names.emplace_back(tableDescription->pGetKey(i)->pszGetName());
+    }
+    return names;
+  }
+
+  ColumnDriver columnDriver;
+  CRecordDescription *description = nullptr;
+  KeyedTable *table = nullptr;
+  CTableDescription *tableDescription = nullptr;
+};
+
+TEST_F(ColumnTest, ValuesGoThroughTheCurrentRecordAndItsFieldValues) {
+  Add(u"QTY", COLUMN_TYPE_INT32, 4);
+  Add(u"LABEL", COLUMN_TYPE_TEXT, 11);
+  Build();
+  CColumn *qty = Column(u"QTY");
+  CColumn *label = Column(u"label");
+  ASSERT_NE(qty, nullptr);
+  ASSERT_EQ(label, tableDescription->pGetColumn(1)) << "names are found ignoring case";
+  EXPECT_EQ(label->nGetIndexInTable(), 1);
+
+  EXPECT_FALSE(qty->bHasValue());
+  CHostValue value;
+  Make(value, HOST_TYPE_INT32, std::int32_t{42});
+  ASSERT_TRUE(qty->bSetValue(value, 0));
+  EXPECT_TRUE(qty->bHasValue());
+  EXPECT_FALSE(qty->pGetFieldValue()->Value().bIsNull()) << "the field value follows the field's null flag";
+  CHostValue read;
+  ASSERT_TRUE(qty->bGetValue(read, 0));
+  std::int32_t n = 0;
+  read.nGet(&n);
+  EXPECT_EQ(n, 42);
+  EXPECT_TRUE(qty->bIsChanged()) << "the last-read image has no value yet";
+
+  CHostValue none;
+  none.SetType(HOST_TYPE_INT32);
+  none.SetNull(true);
+  ASSERT_TRUE(qty->bSetValue(none, 0));
+  EXPECT_FALSE(qty->bHasValue());
+  EXPECT_TRUE(qty->pGetFieldValue()->Value().bIsNull());
+
+  // An empty text is a value unless the server keeps empty texts as NULL.
+  CHostValue empty;
+  MakeWide(empty, u"");
+  ASSERT_TRUE(label->bSetValue(empty, 0));
+  EXPECT_TRUE(label->bHasValue());
+}
+
+// The record buffer says only that a conversion failed; the column names the
+// failure for the runtime.
+TEST_F(ColumnTest, AFailedConversionIsTheFieldValuesErrorAndLeavesTheField) {
+  Add(u"QTY", COLUMN_TYPE_INT32, 4);
+  Build();
+  CColumn *qty = Column(u"QTY");
+  CHostValue seven;
+  Make(seven, HOST_TYPE_INT32, std::int32_t{7});
+  ASSERT_TRUE(qty->bSetValue(seven, 0));
+  CHostValue words;
+  MakeWide(words, u"twelve");
+  EXPECT_FALSE(qty->bSetValue(words, 0));
+  EXPECT_EQ(holder->nGetErrorCode(), ERROR_VALUE_NOT_CONVERTIBLE);
+  EXPECT_TRUE(doubles::HasIdentification(holder, 12, 3));
+  EXPECT_EQ(std::u16string(holder->pszGetItemName()), u"QTY");
+  CHostValue read;
+  qty->bGetValue(read, 0);
+  std::int32_t n = 0;
+  read.nGet(&n);
+  EXPECT_EQ(n, 7);
+}
+
+TEST_F(ColumnTest, CompositeKeysConcatenateWhatEachComponentCounted) {
+  CColumnDescriptor *name = Add(u"NAME", COLUMN_TYPE_TEXT, 11);  // 10 characters
+  CColumnDescriptor *qty = Add(u"QTY", COLUMN_TYPE_INT32, 4);
+  CColumnDescriptor *code = Add(u"CODE", COLUMN_TYPE_BINARY, 6);  // 4 bytes after the length word
+  CColumnDescriptor *key = AddCompositeKey(u"K", {name, qty, code});
+  ASSERT_EQ(key->nGetSize(), 18u);
+  Build();
+  CHostValue text;
+  MakeWide(text, u"abc");
+  CHostValue number;
+  Make(number, HOST_TYPE_INT32, std::int32_t{0x01020304});
+  ASSERT_TRUE(Column(u"NAME")->bSetValue(text, 0));
+  ASSERT_TRUE(Column(u"QTY")->bSetValue(number, 0));
+  CHostValue bytes;
+  bytes.SetType(HOST_TYPE_BINARY_BUFFER);
+  bytes.SetFromBuffer("WXYZ", 4);
+  ASSERT_TRUE(Column(u"CODE")->bSetValue(bytes, 0));
+
+  CColumn *composite = Column(u"K");
+  EXPECT_EQ(composite->nGetComponentColumnCount(), 3u);
+  EXPECT_TRUE(composite->bIsComponentColumn(Column(u"QTY")));
+  EXPECT_FALSE(composite->bIsComponentColumn(composite));
+  CHostValue value;
+  ASSERT_TRUE(composite->bGetValue(value, 0));
+  EXPECT_EQ(value.nGetType(), HOST_TYPE_BINARY_BUFFER);
+  const void *data = nullptr;
+  std::size_t size = 0;
+  value.nGetDataPointer(&data);
+  value.nGetDataSize(&size);
+  ASSERT_EQ(size, 18u) << "the key's own size, so that it fits its element";
+  const std::int32_t packed = 0x01020304;
+  std::string expected("abc\0\0\0\0\0\0\0", 10);
+  expected.append(reinterpret_cast<const char *>(&packed), 4);
+  expected.append("WXYZ");
+  EXPECT_EQ(std::string(static_cast<const char *>(data), size), expected) << "every component kept whole";
+  EXPECT_TRUE(composite->bHasValue());
+  EXPECT_FALSE(composite->bIncludeInInsert(0xFF));
+  EXPECT_FALSE(composite->bIncludeInUpdate(0xFF));
+}
+
+TEST_F(ColumnTest, SearchMatchesByBytesWithAnOptionalPrefix) {
+  Add(u"LABEL", COLUMN_TYPE_TEXT, 11);
+  Add(u"QTY", COLUMN_TYPE_INT32, 4);
+  Build();
+  CColumn *label = Column(u"LABEL");
+  CHostValue null;
+  null.SetType(HOST_TYPE_ASTRING);
+  null.SetNull(true);
+  EXPECT_TRUE(label->bMatchesSearchValue(null, 0)) << "no value matches exactly NULL";
+
+  CHostValue abc;
+  MakeWide(abc, u"ABC");
+  abc.nConvert(HOST_TYPE_ASTRING);
+  ASSERT_TRUE(label->bSetValue(abc, 0));
+  CHostValue ab;
+  MakeWide(ab, u"AB");
+  ab.nConvert(HOST_TYPE_ASTRING);
+  EXPECT_FALSE(label->bMatchesSearchValue(ab, 0));
+  EXPECT_TRUE(label->bMatchesSearchValue(ab, SEARCH_PREFIX));
+  EXPECT_FALSE(label->bMatchesSearchValue(null, 0));
+  CHostValue longer;
+  MakeWide(longer, u"ABCD");
+  longer.nConvert(HOST_TYPE_ASTRING);
+  EXPECT_FALSE(label->bMatchesSearchValue(longer, SEARCH_PREFIX));
+
+  // Different types are compared by the runtime.
+  CColumn *qty = Column(u"QTY");
+  CHostValue five;
+  Make(five, HOST_TYPE_INT32, std::int32_t{5});
+  ASSERT_TRUE(qty->bSetValue(five, 0));
+  CHostValue fiveText;
+  MakeWide(fiveText, u"5");
+  EXPECT_TRUE(qty->bMatchesSearchValue(fiveText, 0));
+  CHostValue six;
+  MakeWide(six, u"6");
+  EXPECT_FALSE(qty->bMatchesSearchValue(six, 0));
+}
+
+TEST_F(ColumnTest, ChangesAreMeasuredAgainstTheLastReadImage) {
+  Add(u"QTY", COLUMN_TYPE_INT32, 4);
+  Add(u"LABEL", COLUMN_TYPE_TEXT, 11);
+  Build();
+  CColumn *qty = Column(u"QTY");
+  CColumn *label = Column(u"LABEL");
+  CHostValue three;
+  Make(three, HOST_TYPE_INT32, std::int32_t{3});
+  ASSERT_TRUE(qty->bSetValue(three, 0));
+  CHostValue text;
+  MakeWide(text, u"kept");
+  ASSERT_TRUE(label->bSetValue(text, 0));
+  ASSERT_TRUE(tableDescription->bAcceptCurrent());
+  EXPECT_EQ(tableDescription->nGetAccepted(), 1u);
+  EXPECT_FALSE(qty->bIsChanged());
+  EXPECT_TRUE(tableDescription->bIsCurrentEqual(tableDescription->pGetImageRecord()));
+
+  CHostValue four;
+  Make(four, HOST_TYPE_INT32, std::int32_t{4});
+  ASSERT_TRUE(qty->bSetValue(four, 0));
+  EXPECT_TRUE(qty->bIsChanged()) << "same presence, other bytes";
+  EXPECT_FALSE(label->bIsChanged());
+  CHostValue none;
+  none.SetType(HOST_TYPE_ASTRING);
+  none.SetNull(true);
+  ASSERT_TRUE(label->bSetValue(none, 0));
+  EXPECT_TRUE(label->bIsChanged()) << "NULL now, present when last read";
+  EXPECT_TRUE(label->bIsImagePresent());
+  EXPECT_FALSE(tableDescription->bIsCurrentEqual(tableDescription->pGetImageRecord()));
+
+  ASSERT_TRUE(tableDescription->bRestoreCurrent());
+  EXPECT_TRUE(tableDescription->bIsCurrentEqual(tableDescription->pGetImageRecord()));
+  EXPECT_FALSE(label->bIsChanged());
+}
+
+TEST_F(ColumnTest, MemosLiveInTheCurrentRecordsLargeValues) {
+  Add(u"QTY", COLUMN_TYPE_INT32, 4);
+  Add(u"NOTES", COLUMN_TYPE_TEXT_MEMO, 8);
+  Build();
+  CColumn *notes = Column(u"NOTES");
+  ASSERT_EQ(tableDescription->GetMemoColumns().nGetCount(), 1u);
+  CRecord *current = tableDescription->pGetCurrentRecord();
+  ASSERT_NE(current->pGetLargeValues(), nullptr);
+  EXPECT_EQ(current->pGetLargeValues()->pGetAt(0), notes->pGetFieldValue()) << "the record holds the column's value";
+
+  EXPECT_FALSE(notes->bHasValue());
+  CHostValue text;
+  MakeWide(text, u"a long remark");
+  ASSERT_TRUE(notes->bSetValue(text, 0));
+  EXPECT_TRUE(notes->bHasValue());
+  CHostValue stored;
+  current->GetLargeValue(stored, 0);
+  EXPECT_EQ(NarrowOf(stored), "a long remark");
+  EXPECT_FALSE(notes->bIsChanged());
+  EXPECT_TRUE(notes->bLinkMemoFile(u"/nonexistent/notes.txt"));
+  EXPECT_TRUE(notes->bIsChanged());
+  EXPECT_TRUE(notes->bHasValue()) << "a linked file is a value";
+  EXPECT_FALSE(notes->bIncludeInInsert(0));
+  EXPECT_TRUE(notes->bIncludeInInsert(INCLUDE_MEMO_IN_INSERT));
+  EXPECT_TRUE(notes->bIncludeInUpdate(INCLUDE_MEMO_IN_UPDATE));
+
+  CTString dump;
+  notes->MarkUnread();
+  EXPECT_TRUE(notes->bIsUnread());
+  EXPECT_EQ(notes->pszGetMemoFileName()[0], u'\0');
+  notes->bDump(dump, true);
+  EXPECT_EQ(std::u16string(dump.pszGet()), u"<NOTES> = <UNREAD YET>");
+}
+
+TEST_F(ColumnTest, SqlNamesAreQuotedAndKeptPerForm) {
+  UseCodePage(0);
+  auto *brackets = new BracketConnection();
+  brackets->AddRef();
+  CColumnDescriptor *item = Add(u"unit price", COLUMN_TYPE_INT32, 4);
+  item->bSetAll(u"unit price", u"sales.order lines", u"Price", 1, 4, COLUMN_TYPE_INT32, 0xFFFFFFFF, 0xFFFFFFFF, 0, 0,
+                0);
+  description->LayoutItems();
+  tableDescription = new CTableDescription(holder, table);
+  tableDescription->AddRef();
+  ASSERT_TRUE(tableDescription->bBuild(description, nullptr, brackets));
+  CColumn *column = tableDescription->pGetColumn(0);
+  EXPECT_EQ(std::u16string(column->pszGetQuotedName()), u"[unit price]");
+
+  table->qualification = 1;
+  EXPECT_EQ(std::u16string(column->pszGetSqlName(true)), u"[unit price]");
+  EXPECT_EQ(std::u16string(column->pszGetSqlName(false)), u"[sales].[order lines].[Price]")
+      << "each form has its own text";
+  EXPECT_EQ(std::u16string(column->pszGetSqlName(true)), u"[unit price]");
+  column->SetTexts(u"", u"o.");
+  EXPECT_EQ(std::u16string(column->pszGetSqlName(false)), u"[sales].[order lines].[Price]") << "made once";
+  tableDescription->nRelease();
+  tableDescription = nullptr;
+  brackets->nRelease();
+}
+
+TEST_F(ColumnTest, KeyColumnsPreferTheAutomaticIdentifierThenANotNullUniqueKey) {
+  CColumnDescriptor *code = Add(u"CODE", COLUMN_TYPE_INT32, 4, COLUMN_FLAG_UNIQUE);
+  code->SetNullAllowed(false);
+  Add(u"ID", COLUMN_TYPE_AUTO_ID8, 8, COLUMN_FLAG_UNIQUE);
+  Add(u"QTY", COLUMN_TYPE_INT32, 4);
+  Build();
+  EXPECT_EQ(KeyNames(), std::vector<std::u16string>{u"ID"});
+  EXPECT_EQ(tableDescription->pGetAutoIdentifierColumn()->pszGetName(), std::u16string(u"ID"));
+  EXPECT_EQ(tableDescription->pGetUniqueColumn()->pszGetName(), std::u16string(u"CODE"));
+}
+
+TEST_F(ColumnTest, KeyColumnsTakeTheNotNullUniqueKeyAlone) {
+  Add(u"MAYBE", COLUMN_TYPE_INT32, 4, COLUMN_FLAG_UNIQUE);
+  Add(u"QTY", COLUMN_TYPE_INT32, 4);
+  CColumnDescriptor *code = Add(u"CODE", COLUMN_TYPE_INT32, 4, COLUMN_FLAG_UNIQUE);
+  code->SetNullAllowed(false);
+  Build();
+  EXPECT_EQ(KeyNames(), std::vector<std::u16string>{u"CODE"});
+}
+
+TEST_F(ColumnTest, KeyColumnsWithoutKeysAreThePlainColumns) {
+  CColumnDescriptor *a = Add(u"A", COLUMN_TYPE_INT32, 4);
+  Add(u"NOTES", COLUMN_TYPE_TEXT_MEMO, 8);
+  CColumnDescriptor *b = Add(u"B", COLUMN_TYPE_TEXT, 5);
+  AddCompositeKey(u"AB", {a, b}, COLUMN_FLAG_DUPLICATES);
+  Add(u"C", COLUMN_TYPE_INT16, 2);
+  Build();
+  EXPECT_EQ(KeyNames(), (std::vector<std::u16string>{u"A", u"B", u"C"}))
+      << "the composite key's components once, then the other plain columns, "
+         "never the memo";
+}
+
+TEST_F(ColumnTest, ARecordDescriptionWithoutItemsOrARowKeyBuildsNothing) {
+  tableDescription = new CTableDescription(holder, table);
+  tableDescription->AddRef();
+  EXPECT_FALSE(tableDescription->bBuild(description, nullptr, connection));
+  EXPECT_TRUE(doubles::HasIdentification(holder, 11, 2));
+  EXPECT_EQ(std::u16string(holder->pszGetFileName()), u"ORDERS");
+  holder->Clear();
+
+  Add(u"QTY", COLUMN_TYPE_INT32, 4);
+  description->LayoutItems();
+  table->makesKeys = false;
+  EXPECT_FALSE(tableDescription->bBuild(description, nullptr, connection));
+  EXPECT_EQ(tableDescription->pGetCurrentRecord(), nullptr);
+  EXPECT_EQ(holder->nGetErrorCode(), ERROR_NOT_AVAILABLE);
+}
+
+TEST_F(ColumnTest, DumpRecordShowsTheKeyTheNullFlagsAndEachColumn) {
+  Add(u"QTY", COLUMN_TYPE_INT32, 4);
+  Add(u"LABEL", COLUMN_TYPE_TEXT, 11);
+  Add(u"PRICE", COLUMN_TYPE_REAL8, 8);
+  Build();
+  CHostValue qty;
+  Make(qty, HOST_TYPE_INT32, std::int32_t{12});
+  CHostValue label;
+  MakeWide(label, u"bolt");
+  CHostValue price;
+  Make(price, HOST_TYPE_DOUBLE, 2.5);
+  ASSERT_TRUE(Column(u"QTY")->bSetValue(qty, 0));
+  ASSERT_TRUE(Column(u"LABEL")->bSetValue(label, 0));
+  ASSERT_TRUE(Column(u"PRICE")->bSetValue(price, 0));
+  CTString text;
+  tableDescription->DumpRecord(text);
+  const std::u16string dump = text.pszGet();
+  EXPECT_EQ(dump.rfind(u"<Record ID> : record values (", 0), 0u) << std::string(dump.begin(), dump.end());
+  EXPECT_NE(dump.find(u"\n<NullValuesFlags (0=NULL)> : 11100000\n<QTY> = "
+                      u"<12>\n<LABEL> = <bolt>\n<PRICE> = <2.5>"),
+            std::u16string::npos)
+      << std::string(dump.begin(), dump.end());
+
+  CTString line;
+  CHostValue none;
+  none.SetType(HOST_TYPE_INT32);
+  none.SetNull(true);
+  Column(u"QTY")->bSetValue(none, 0);
+  Column(u"QTY")->bDump(line, true);
+  EXPECT_EQ(std::u16string(line.pszGet()), u"<QTY> = <NULL>");
+  Column(u"LABEL")->bDump(line, false);
+  EXPECT_EQ(std::u16string(line.pszGet()), u"bolt");
+}
+
+// A copy of the table description copies each column once: the key list and the
+// column list share the copies, and the copies read the copy's own current
+// record.
+TEST_F(ColumnTest, ACloneMapSharesOneCopyOfEachColumn) {
+  Add(u"QTY", COLUMN_TYPE_INT32, 4);
+  Add(u"NOTES", COLUMN_TYPE_TEXT_MEMO, 8);
+  Build();
+  CHostValue nine;
+  Make(nine, HOST_TYPE_INT32, std::int32_t{9});
+  ASSERT_TRUE(Column(u"QTY")->bSetValue(nine, 0));
+  CHashTable map(7);
+  CTableDescription *copy = tableDescription->pClone(map);
+  ASSERT_NE(copy, nullptr);
+  copy->AddRef();
+  CColumn *qty = copy->pFindColumnByName(u"QTY");
+  ASSERT_NE(qty, nullptr);
+  EXPECT_NE(qty, Column(u"QTY"));
+  EXPECT_EQ(copy->pGetKey(0), qty) << "the key list holds the copy the column list holds";
+  EXPECT_EQ(qty->pGetTableDescription(), copy);
+  std::uint64_t registered = 0;
+  ASSERT_TRUE(map.bLookup(nCloneKey(Column(u"QTY")), &registered, nullptr));
+  EXPECT_EQ(registered, nCloneKey(qty));
+
+  CHostValue read;
+  ASSERT_TRUE(qty->bGetValue(read, 0));
+  std::int32_t n = 0;
+  read.nGet(&n);
+  EXPECT_EQ(n, 9);
+  CHostValue ten;
+  Make(ten, HOST_TYPE_INT32, std::int32_t{10});
+  ASSERT_TRUE(qty->bSetValue(ten, 0));
+  ASSERT_TRUE(Column(u"QTY")->bGetValue(read, 0));
+  read.nGet(&n);
+  EXPECT_EQ(n, 9) << "the copy writes its own record";
+  EXPECT_EQ(copy->pGetCurrentRecord()->pGetLargeValues()->pGetAt(0),
+            copy->pFindColumnByName(u"NOTES")->pGetFieldValue());
+  copy->nRelease();
+}
+
+}  // namespace
