@@ -14,6 +14,7 @@
 #include "engine/values/field_value.h"
 #include "foundation/clone_map.h"
 #include "foundation/error_holder.h"
+#include "foundation/flag_list.h"
 #include "foundation/module_errors.h"
 #include "foundation/reference_guard.h"
 #include "foundation/x_error.h"
@@ -38,27 +39,31 @@ bool bIsDateType(std::uint32_t type) {
 
 // The bytes of a value as the runtime holds them; false when it has none to
 // give.
-bool bValueBytes(CHostValue &value, const std::uint8_t *&data, std::size_t &size) {
-  const void *pointer = nullptr;
+bool bValueBytes(CHostValue& value, const std::uint8_t*& data, std::size_t& size) {
+  const void* pointer = nullptr;
   size = 0;
   if (bHostFailed(static_cast<std::uint32_t>(value.nGetDataPointer(&pointer))) ||
       bHostFailed(static_cast<std::uint32_t>(value.nGetDataSize(&size)))) {
     return false;
   }
-  data = static_cast<const std::uint8_t *>(pointer);
+  data = static_cast<const std::uint8_t*>(pointer);
   if (!data) size = 0;
   return true;
 }
 
-void SetNullOfType(CHostValue &value, std::uint16_t type) {
+const char16_t* CaptionOfFlagItem(const CColumn* item) { return const_cast<CColumn*>(item)->pszGetCaption(); }
+
+void SetNullOfType(CHostValue& value, std::uint16_t type) {
   value.SetType(static_cast<std::uint8_t>(type));
   value.SetNull(true);
 }
 
 }  // namespace
 
-CColumn::CColumn(CErrorHolder *holder, CColumnDescriptor *descriptor)
+CColumn::CColumn(CErrorHolder* holder, CColumnDescriptor* descriptor)
     : m_pDescriptor(descriptor), m_pErrorHolder(holder) {
+  // Flag lists hold columns and find them by caption; no list can hold a column before the first one is made.
+  gpfnFlagItemCaption = &CaptionOfFlagItem;
   if (m_pDescriptor) m_pDescriptor->AddRef();
   if (m_pErrorHolder) m_pErrorHolder->AddRef();
 }
@@ -73,11 +78,11 @@ CColumn::~CColumn() {
 // ---- binding to the table
 // ------------------------------------------------------------------------------------------
 
-int CColumn::bAttach(CTableDescription *tableDescription, CColumnDescriptor *secondary) {
+int CColumn::bAttach(CTableDescription* tableDescription, CColumnDescriptor* secondary) {
   m_pTableDescription = tableDescription;
-  CConnection *connection = pGetConnection();
+  CConnection* connection = pGetConnection();
   if (connection) {
-    const char16_t *caption = pszGetCaption();
+    const char16_t* caption = pszGetCaption();
     if (!connection->nQuoteIdentifier(m_pErrorHolder, pszGetName(), m_strQuotedName) ||
         !connection->nQuoteIdentifier(m_pErrorHolder, caption, m_strQuotedCaption)) {
       return 0;
@@ -91,7 +96,7 @@ int CColumn::bAttach(CTableDescription *tableDescription, CColumnDescriptor *sec
   return bPrepareFieldValue(tableDescription);
 }
 
-int CColumn::bPrepareFieldValue(CTableDescription *tableDescription) {
+int CColumn::bPrepareFieldValue(CTableDescription* tableDescription) {
   if (!m_pFieldValue) {
     m_pFieldValue = pCreateFieldValueThroughDriver(m_pErrorHolder, pGetConnection());
     if (!m_pFieldValue) return 0;
@@ -100,8 +105,8 @@ int CColumn::bPrepareFieldValue(CTableDescription *tableDescription) {
   if (bIsMemo()) {
     m_pFieldValue->InitType(nGetHostType(), 0);
   } else {
-    CRecordBuffer *buffer = tableDescription ? tableDescription->pGetCurrentBuffer() : nullptr;
-    std::uint8_t *field = buffer ? buffer->pGetFieldData(m_pDescriptor, 0) : nullptr;
+    CRecordBuffer* buffer = tableDescription ? tableDescription->pGetCurrentBuffer() : nullptr;
+    std::uint8_t* field = buffer ? buffer->pGetFieldData(m_pDescriptor, 0) : nullptr;
     if (!field || !m_pFieldValue->bAttachExternalBuffer(field, m_pDescriptor->nGetSize())) return 0;
   }
   m_pFieldValue->SetDescriptors(m_pDescriptor, m_pSecondary);
@@ -111,7 +116,7 @@ int CColumn::bPrepareFieldValue(CTableDescription *tableDescription) {
   return tableDescription ? tableDescription->bBindLargeValue(this, m_pFieldValue) : 1;
 }
 
-int CColumn::bSetSecondaryDescriptor(CColumnDescriptor *descriptor) {
+int CColumn::bSetSecondaryDescriptor(CColumnDescriptor* descriptor) {
   Exchange(m_pSecondary, descriptor);
   return 1;
 }
@@ -124,20 +129,20 @@ int CColumn::bIsSecondaryAutoIdentifier() {
   return type == COLUMN_TYPE_AUTO_ID8 || type == COLUMN_TYPE_AUTO_ID4;
 }
 
-const char16_t *CColumn::pszGetFurtherText() { return m_strFurther.pszGet(); }
-const char16_t *CColumn::pszGetQualifierText() { return m_strQualifier.pszGet(); }
+const char16_t* CColumn::pszGetFurtherText() { return m_strFurther.pszGet(); }
+const char16_t* CColumn::pszGetQualifierText() { return m_strQualifier.pszGet(); }
 
-CRecordBuffer *CColumn::pCurrentBuffer() const {
+CRecordBuffer* CColumn::pCurrentBuffer() const {
   return m_pTableDescription ? m_pTableDescription->pGetCurrentBuffer() : nullptr;
 }
-CRecordBuffer *CColumn::pImageBuffer() const {
+CRecordBuffer* CColumn::pImageBuffer() const {
   return m_pTableDescription ? m_pTableDescription->pGetImageBuffer() : nullptr;
 }
 
 // ---- reads
 // -----------------------------------------------------------------------------------------------------------
 
-void CColumn::GetFromRecordBuffer(CHostValue &value, std::int32_t element, CRecordBuffer *buffer) {
+void CColumn::GetFromRecordBuffer(CHostValue& value, std::int32_t element, CRecordBuffer* buffer) {
   if (!buffer || !buffer->bIsFieldPresent(m_pDescriptor)) {
     SetNullOfType(value, nGetHostType());
     return;
@@ -145,7 +150,7 @@ void CColumn::GetFromRecordBuffer(CHostValue &value, std::int32_t element, CReco
   buffer->GetFieldValue(value, m_pDescriptor, element);
 }
 
-int CColumn::bBuildCompositeValue(CHostValue &value) {
+int CColumn::bBuildCompositeValue(CHostValue& value) {
   std::uint32_t total = 0;
   const std::uint32_t count = m_components.nGetCount();
   for (std::uint32_t i = 0; i < count; ++i) total += pGetComponentColumn(i)->m_pDescriptor->nGetKeyComponentBytes();
@@ -156,13 +161,13 @@ int CColumn::bBuildCompositeValue(CHostValue &value) {
   }
   std::uint32_t offset = 0;
   for (std::uint32_t i = 0; i < count; ++i) {
-    CColumn *component = pGetComponentColumn(i);
+    CColumn* component = pGetComponentColumn(i);
     // Each component takes the bytes its descriptor counted in the key's size,
     // so the key keeps every component and never outgrows its element.
     const std::uint32_t length = component->m_pDescriptor->nGetKeyComponentBytes();
     CHostValue part;
     if (!component->bGetValue(part, 0)) return 0;
-    const std::uint8_t *data = nullptr;
+    const std::uint8_t* data = nullptr;
     std::size_t size = 0;
     if (!part.bIsNull() && bValueBytes(part, data, size) && data) {
       std::memcpy(key.get() + offset, data, std::min<std::size_t>(size, length));
@@ -174,7 +179,7 @@ int CColumn::bBuildCompositeValue(CHostValue &value) {
   return 1;
 }
 
-int CColumn::bGetValue(CHostValue &value, std::int32_t element) {
+int CColumn::bGetValue(CHostValue& value, std::int32_t element) {
   if (bIsMemo()) {
     if (!m_pFieldValue) {
       SetNullOfType(value, nGetHostType());
@@ -192,18 +197,18 @@ int CColumn::bGetValue(CHostValue &value, std::int32_t element) {
   return 1;
 }
 
-int CColumn::bGetImageValue(CHostValue &value, std::int32_t element) {
+int CColumn::bGetImageValue(CHostValue& value, std::int32_t element) {
   GetFromRecordBuffer(value, element, pImageBuffer());
   return 1;
 }
 
-int CColumn::bReadMemoDefault(CHostValue &value) { return bGetValue(value, 0); }
+int CColumn::bReadMemoDefault(CHostValue& value) { return bGetValue(value, 0); }
 
 // ---- writes
 // ----------------------------------------------------------------------------------------------------------
 
-int CColumn::bSetValue(CHostValue &value, std::int32_t element) {
-  CRecordBuffer *buffer = pCurrentBuffer();
+int CColumn::bSetValue(CHostValue& value, std::int32_t element) {
+  CRecordBuffer* buffer = pCurrentBuffer();
   if (bIsMemo()) {
     m_strMemoFileName.Empty();
     m_bMemoChanged = 0;
@@ -235,7 +240,7 @@ int CColumn::bSetValue(CHostValue &value, std::int32_t element) {
 
 int CColumn::bClearValue() {
   if (bIsCompositeKey()) return 1;
-  CRecordBuffer *buffer = pCurrentBuffer();
+  CRecordBuffer* buffer = pCurrentBuffer();
   if (bIsMemo()) {
     if (buffer && buffer->bIsFieldPresent(m_pDescriptor)) {
       buffer->SetFieldPresent(m_pDescriptor, true, 0);
@@ -254,14 +259,14 @@ int CColumn::bClearValue() {
   return bSetValue(empty, 0);
 }
 
-int CColumn::bLinkMemoFile(const char16_t *fileName) {
+int CColumn::bLinkMemoFile(const char16_t* fileName) {
   m_strMemoFileName = fileName;
   if (m_pFieldValue) m_pFieldValue->SetNull();
   m_bMemoChanged = 1;
   return 1;
 }
 
-int CColumn::bSaveMemoToFile(const char16_t *fileName) {
+int CColumn::bSaveMemoToFile(const char16_t* fileName) {
   if (!m_pFieldValue || m_pFieldValue->Value().bIsNull()) {
     CHostValue empty;
     empty.SetType(static_cast<std::uint8_t>(nGetHostType()));
@@ -270,10 +275,10 @@ int CColumn::bSaveMemoToFile(const char16_t *fileName) {
   return bSaveValueToFile(m_pFieldValue, fileName, m_pErrorHolder);
 }
 
-CFieldValue *CColumn::pGetFieldValue() { return m_pFieldValue; }
-CFieldValue *CColumn::pNewFieldValue() { return m_pFieldValue ? m_pFieldValue->pDuplicate() : nullptr; }
+CFieldValue* CColumn::pGetFieldValue() { return m_pFieldValue; }
+CFieldValue* CColumn::pNewFieldValue() { return m_pFieldValue ? m_pFieldValue->pDuplicate() : nullptr; }
 
-int CColumn::bSetFieldValue(CFieldValue *value) {
+int CColumn::bSetFieldValue(CFieldValue* value) {
   m_bMemoChanged = 0;
   m_strMemoFileName.Empty();
   if (!m_pFieldValue) return 1;
@@ -285,7 +290,7 @@ int CColumn::bSetFieldValue(CFieldValue *value) {
   return 1;
 }
 
-int CColumn::bBindFieldValue(CRecordBuffer *, CFieldValue *value, std::uint16_t hostType) {
+int CColumn::bBindFieldValue(CRecordBuffer*, CFieldValue* value, std::uint16_t hostType) {
   if (!value) return 0;
   value->InitType(hostType ? hostType : nGetHostType(), bIsMemo() ? 0 : m_pDescriptor->nGetSize());
   value->SetDescriptors(m_pDescriptor, m_pSecondary);
@@ -297,16 +302,16 @@ int CColumn::bBindFieldValue(CRecordBuffer *, CFieldValue *value, std::uint16_t 
 
 std::uint32_t CColumn::nSecondaryType() {
   if (!m_pSecondary) return 0;
-  CConnection *connection = pGetConnection();
+  CConnection* connection = pGetConnection();
   if (connection && connection->bIsUntypedServerType(m_pSecondary->nGetServerTypeCode())) return 0;
   return m_pSecondary->nGetType();
 }
 
-bool CColumn::bIsBlankValue(CHostValue &value) {
+bool CColumn::bIsBlankValue(CHostValue& value) {
   if (value.bIsNull()) return true;
   const std::uint32_t own = nGetType();
   const std::uint32_t other = nSecondaryType();
-  CConnection *connection = pGetConnection();
+  CConnection* connection = pGetConnection();
   const bool oracle = connection && connection->nGetDbmsKind() == DBMS_ORACLE;
   const bool textTest = bIsDateType(own) || other == COLUMN_TYPE_HOST_DATE || other == COLUMN_TYPE_DATE ||
                         (other == COLUMN_TYPE_DATETIME && own != COLUMN_TYPE_TIME) ||
@@ -348,7 +353,7 @@ int CColumn::bHasValue() {
     if (!m_strMemoFileName.bIsEmpty()) return 1;
     return m_pFieldValue && !m_pFieldValue->Value().bIsNull();
   }
-  CRecordBuffer *buffer = pCurrentBuffer();
+  CRecordBuffer* buffer = pCurrentBuffer();
   if (!buffer || !buffer->bIsFieldPresent(m_pDescriptor)) return 0;
   if (!m_strMemoFileName.bIsEmpty()) return 1;
   CHostValue value;
@@ -357,7 +362,7 @@ int CColumn::bHasValue() {
 }
 
 int CColumn::bIsImagePresent() {
-  CRecordBuffer *image = pImageBuffer();
+  CRecordBuffer* image = pImageBuffer();
   return image && image->bIsFieldPresent(m_pDescriptor) ? 1 : 0;
 }
 
@@ -370,15 +375,15 @@ int CColumn::bIsChanged() {
   }
   if (bIsMemo()) return m_bMemoChanged ? 1 : 0;
   if ((bHasValue() != 0) != (bIsImagePresent() != 0)) return 1;
-  CRecordBuffer *current = pCurrentBuffer();
-  CRecordBuffer *image = pImageBuffer();
-  const std::uint8_t *a = current ? current->pGetFieldData(m_pDescriptor, -1) : nullptr;
-  const std::uint8_t *b = image ? image->pGetFieldData(m_pDescriptor, -1) : nullptr;
+  CRecordBuffer* current = pCurrentBuffer();
+  CRecordBuffer* image = pImageBuffer();
+  const std::uint8_t* a = current ? current->pGetFieldData(m_pDescriptor, -1) : nullptr;
+  const std::uint8_t* b = image ? image->pGetFieldData(m_pDescriptor, -1) : nullptr;
   if (!a || !b) return a != b;
   return std::memcmp(a, b, m_pDescriptor->nGetTotalSize()) != 0 ? 1 : 0;
 }
 
-int CColumn::bMatchesSearchValue(CHostValue &search, std::uint32_t options) {
+int CColumn::bMatchesSearchValue(CHostValue& search, std::uint32_t options) {
   if (!bIsCompositeKey() && !bHasValue()) return search.bIsNull() ? 1 : 0;
   CHostValue value;
   if (!bGetValue(value, 0)) return 0;
@@ -391,8 +396,8 @@ int CColumn::bMatchesSearchValue(CHostValue &search, std::uint32_t options) {
     if (bHostFailed(static_cast<std::uint32_t>(value.nEquals(search, &equal)))) return 0;
     return equal ? 1 : 0;
   }
-  const std::uint8_t *data = nullptr;
-  const std::uint8_t *wanted = nullptr;
+  const std::uint8_t* data = nullptr;
+  const std::uint8_t* wanted = nullptr;
   std::size_t size = 0;
   std::size_t wantedSize = 0;
   if (!bValueBytes(value, data, size) || !bValueBytes(search, wanted, wantedSize)) return 0;
@@ -406,7 +411,7 @@ int CColumn::bMatchesSearchValue(CHostValue &search, std::uint32_t options) {
 }
 
 int CColumn::bIsTableStateClear() {
-  CTable *table = m_pTableDescription ? m_pTableDescription->pGetTable() : nullptr;
+  CTable* table = m_pTableDescription ? m_pTableDescription->pGetTable() : nullptr;
   return table && table->nGetStateWord() == 0 ? 1 : 0;
 }
 
@@ -423,7 +428,7 @@ int CColumn::bIncludeInInsert(std::uint32_t options) {
 // ---- dump
 // ------------------------------------------------------------------------------------------------------------
 
-int CColumn::bDump(CTString &text, bool labelled) {
+int CColumn::bDump(CTString& text, bool labelled) {
   text.Empty();
   if (labelled) {
     text.Append(u"<");
@@ -450,7 +455,7 @@ int CColumn::bDump(CTString &text, bool labelled) {
     } else {
       CHostValue converted;
       converted.Assign(value);
-      const char16_t *wide = nullptr;
+      const char16_t* wide = nullptr;
       if (!bHostFailed(static_cast<std::uint32_t>(converted.nConvert(HOST_TYPE_TEXT))) &&
           !bHostFailed(static_cast<std::uint32_t>(converted.nGetWideText(&wide)))) {
         text.Append(wide ? wide : u"");
@@ -470,7 +475,7 @@ int CColumn::bDump(CTString &text, bool labelled) {
 // ---- copies
 // ----------------------------------------------------------------------------------------------------------
 
-int CColumn::bCopyFromWithMap(CColumn *source, CHashTable &cloneMap) {
+int CColumn::bCopyFromWithMap(CColumn* source, CHashTable& cloneMap) {
   if (!bRegisterClone(cloneMap, source, this)) return 0;
   Exchange(m_pErrorHolder, source->m_pErrorHolder);
   Exchange(m_pDescriptor, source->m_pDescriptor);
@@ -483,10 +488,10 @@ int CColumn::bCopyFromWithMap(CColumn *source, CHashTable &cloneMap) {
   std::uint64_t description = 0;
   m_pTableDescription =
       source->m_pTableDescription && cloneMap.bLookup(nCloneKey(source->m_pTableDescription), &description, nullptr)
-          ? reinterpret_cast<CTableDescription *>(description)
+          ? reinterpret_cast<CTableDescription*>(description)
           : nullptr;
   for (std::uint32_t i = 0; i < source->m_components.nGetCount(); ++i) {
-    CColumn *component = pCloneChild(cloneMap, source->pGetComponentColumn(i));
+    CColumn* component = pCloneChild(cloneMap, source->pGetComponentColumn(i));
     if (!component) return 0;
     if (!m_components.Add(component)) {
       component->nRelease();
@@ -501,24 +506,24 @@ int CColumn::bCopyFromWithMap(CColumn *source, CHashTable &cloneMap) {
   return 1;
 }
 
-CColumn *CColumn::pClone(CHashTable &cloneMap) {
+CColumn* CColumn::pClone(CHashTable& cloneMap) {
   return pCloneUnreferenced(new (std::nothrow) CColumn(m_pErrorHolder, m_pDescriptor), m_pErrorHolder,
-                            [&](CColumn *copy) { return copy->bCopyFromWithMap(this, cloneMap); });
+                            [&](CColumn* copy) { return copy->bCopyFromWithMap(this, cloneMap); });
 }
 
 // ---- the descriptor's answers
 // ----------------------------------------------------------------------------------------
 
-CColumnDescriptor *CColumn::pGetDescriptor() {
+CColumnDescriptor* CColumn::pGetDescriptor() {
   if (m_pDescriptor) m_pDescriptor->AddRef();
   return m_pDescriptor;
 }
-const char16_t *CColumn::pszGetName() { return m_pDescriptor->pszGetName(); }
-const char16_t *CColumn::pszGetCaption() {
-  const char16_t *caption = m_pDescriptor->pszGetCaption();
+const char16_t* CColumn::pszGetName() { return m_pDescriptor->pszGetName(); }
+const char16_t* CColumn::pszGetCaption() {
+  const char16_t* caption = m_pDescriptor->pszGetCaption();
   return caption && caption[0] ? caption : pszGetName();
 }
-const char16_t *CColumn::pszGetTableName() { return m_pDescriptor->pszGetTableName(); }
+const char16_t* CColumn::pszGetTableName() { return m_pDescriptor->pszGetTableName(); }
 std::uint32_t CColumn::nGetPosition() { return m_pDescriptor->nGetPosition(); }
 std::uint32_t CColumn::nGetType() { return m_pDescriptor->nGetType(); }
 std::uint16_t CColumn::nGetHostType() { return m_pDescriptor->nGetHostType(); }
@@ -541,7 +546,7 @@ std::int32_t CColumn::nGetIndexInTable() {
   return m_pTableDescription ? m_pTableDescription->nIndexOfColumn(this) : -1;
 }
 
-bool CColumn::bIsComponentColumn(CColumn *column) {
+bool CColumn::bIsComponentColumn(CColumn* column) {
   if (!m_pTableDescription) return false;
   for (std::uint32_t i = 0; i < m_pDescriptor->nGetComponentCount(); ++i) {
     if (m_pTableDescription->pFindColumn(m_pDescriptor->pGetComponentAt(i)) == column) return true;
@@ -565,15 +570,15 @@ bool CColumn::bIsNullAllowed() {
   return !m_pDescriptor->bIsPrimaryKey() && !bIsAutoIdentifier();
 }
 
-CConnection *CColumn::pGetConnection() { return m_pTableDescription ? m_pTableDescription->pGetConnection() : nullptr; }
+CConnection* CColumn::pGetConnection() { return m_pTableDescription ? m_pTableDescription->pGetConnection() : nullptr; }
 
-CQueryDescription *CColumn::pGetQueryDescription() {
-  CTable *table = m_pTableDescription ? m_pTableDescription->pGetTable() : nullptr;
+CQueryDescription* CColumn::pGetQueryDescription() {
+  CTable* table = m_pTableDescription ? m_pTableDescription->pGetTable() : nullptr;
   return table ? table->pGetQueryDescription() : nullptr;
 }
 
 std::uint32_t CColumn::nGetAutoIdMode() {
-  CTable *table = m_pTableDescription ? m_pTableDescription->pGetTable() : nullptr;
+  CTable* table = m_pTableDescription ? m_pTableDescription->pGetTable() : nullptr;
   if (!table || table->nGetColumnQualification() == 0) return 0;
   return m_pDescriptor->nGetStoredItemKind();
 }
@@ -593,10 +598,10 @@ void CColumn::MarkUnread() {
 bool CColumn::bIsUnread() { return m_pFieldValue && m_pFieldValue->nGetState() == FIELD_STATE_NULL; }
 
 void CColumn::NotifyRowChanged() {
-  if (CRecordBuffer *buffer = pCurrentBuffer()) buffer->SetFieldPresent(m_pDescriptor, true, 0);
+  if (CRecordBuffer* buffer = pCurrentBuffer()) buffer->SetFieldPresent(m_pDescriptor, true, 0);
 }
 
-int CColumn::AddComponentColumn(CColumn *column) {
+int CColumn::AddComponentColumn(CColumn* column) {
   column->AddRef();
   if (!m_components.Add(column)) {
     column->nRelease();
@@ -605,25 +610,25 @@ int CColumn::AddComponentColumn(CColumn *column) {
   return 1;
 }
 
-CColumn *CColumn::pGetComponentColumn(std::uint32_t index) const {
-  return static_cast<CColumn *>(m_components.pGetObject(index));
+CColumn* CColumn::pGetComponentColumn(std::uint32_t index) const {
+  return static_cast<CColumn*>(m_components.pGetObject(index));
 }
 
-const char16_t *CColumn::pszGetSqlName(bool useName) {
+const char16_t* CColumn::pszGetSqlName(bool useName) {
   const int form = useName ? 1 : 0;
   if (m_bSqlNameMade[form]) return m_strSqlName[form].pszGet();
-  CTString &name = m_strSqlName[form];
+  CTString& name = m_strSqlName[form];
   if (useName) {
     name = m_strQuotedName;
   } else {
     name.Empty();
-    CTable *table = m_pTableDescription ? m_pTableDescription->pGetTable() : nullptr;
+    CTable* table = m_pTableDescription ? m_pTableDescription->pGetTable() : nullptr;
     if (table && table->nGetColumnQualification() != 0) {
-      const char16_t *tableName = pszGetTableName();
+      const char16_t* tableName = pszGetTableName();
       if (!m_strQualifier.bIsEmpty()) {
         name = m_strQualifier;
       } else if (tableName && tableName[0]) {
-        CConnection *connection = pGetConnection();
+        CConnection* connection = pGetConnection();
         if (connection) {
           connection->nQuoteDottedName(m_pErrorHolder, tableName, name);
         } else {

@@ -17,7 +17,7 @@
 
 namespace {
 
-SRecordImage ImageOf(CRecordBuffer *buffer, CValueRow *largeValues) {
+SRecordImage ImageOf(CRecordBuffer* buffer, CValueRow* largeValues) {
   SRecordImage image;
   if (buffer) {
     image.pBytes = buffer->pGetBlock();
@@ -29,7 +29,7 @@ SRecordImage ImageOf(CRecordBuffer *buffer, CValueRow *largeValues) {
 
 }  // namespace
 
-CRecord::CRecord(CErrorHolder *holder) : m_pErrorHolder(holder ? holder : pCreateErrorHolderThrough(gpDriver)) {
+CRecord::CRecord(CErrorHolder* holder) : m_pErrorHolder(holder ? holder : pCreateErrorHolderThrough(gpDriver)) {
   if (m_pErrorHolder) m_pErrorHolder->AddRef();
 }
 
@@ -40,12 +40,12 @@ CRecord::~CRecord() {
   if (m_pErrorHolder) m_pErrorHolder->nRelease();
 }
 
-int CRecord::SetBuffer(CRecordBuffer *buffer) {
+int CRecord::SetBuffer(CRecordBuffer* buffer) {
   if (m_pBuffer) {
     m_pBuffer->CopyBlockFrom(buffer);
     return 1;
   }
-  CRecordBuffer *copy = buffer->pClone();
+  CRecordBuffer* copy = buffer->pClone();
   if (!copy) {
     SetHolderOutOfMemory(m_pErrorHolder);
     return 0;
@@ -54,11 +54,11 @@ int CRecord::SetBuffer(CRecordBuffer *buffer) {
   return 1;
 }
 
-int CRecord::bSetKey(IRowKey *source) {
+int CRecord::bSetKey(IRowKey* source) {
   if (!source) return 1;
   const SRecordImage image = ImageOf(m_pBuffer, m_pLargeValues);
   if (m_pKey) return m_pKey->bAssign(image, source);
-  IRowKey *key = source->pNewFor(image);
+  IRowKey* key = source->pNewFor(image);
   if (!key) {
     SetHolderOutOfMemory(m_pErrorHolder);
     return 0;
@@ -67,14 +67,14 @@ int CRecord::bSetKey(IRowKey *source) {
   return 1;
 }
 
-int CRecord::SetKey(IRowKey *key) {
+int CRecord::SetKey(IRowKey* key) {
   Exchange(m_pKey, key);
   return 1;
 }
 
 int CRecord::bEnsureLargeValues() {
   if (m_pLargeValues) return 1;
-  auto *row = new (std::nothrow) CValueRow();
+  auto* row = new (std::nothrow) CValueRow();
   if (!row) {
     SetHolderOutOfMemory(m_pErrorHolder);
     return 0;
@@ -83,7 +83,7 @@ int CRecord::bEnsureLargeValues() {
   return 1;
 }
 
-int CRecord::bSetLargeValue(std::uint32_t index, CFieldValue *value) {
+int CRecord::bSetLargeValue(std::uint32_t index, CFieldValue* value) {
   if (!bEnsureLargeValues()) return 0;
   if (!m_pLargeValues->bPut(index, value)) {
     SetHolderOutOfMemory(m_pErrorHolder);
@@ -92,7 +92,7 @@ int CRecord::bSetLargeValue(std::uint32_t index, CFieldValue *value) {
   return 1;
 }
 
-int CRecord::bCopyLargeValuesFrom(CValueRow *values) {
+int CRecord::bCopyLargeValuesFrom(CValueRow* values) {
   const bool otherEmpty = !values || values->nGetCount() == 0;
   if (otherEmpty && (!m_pLargeValues || m_pLargeValues->nGetCount() == 0)) {
     Exchange<CValueRow>(m_pLargeValues, nullptr);
@@ -106,7 +106,7 @@ int CRecord::bCopyLargeValuesFrom(CValueRow *values) {
   return 1;
 }
 
-int CRecord::bCopyFrom(CRecord *source, std::uint32_t parts) {
+int CRecord::bCopyFrom(CRecord* source, std::uint32_t parts) {
   m_nState = source->m_nState;
   if ((parts & RECORD_PART_BUFFER) && source->m_pBuffer && !SetBuffer(source->m_pBuffer)) return 0;
   if ((parts & RECORD_PART_LARGE_VALUES) && !bCopyLargeValuesFrom(source->m_pLargeValues)) return 0;
@@ -114,18 +114,18 @@ int CRecord::bCopyFrom(CRecord *source, std::uint32_t parts) {
   return 1;
 }
 
-CRecord *CRecord::pDuplicate(std::uint32_t parts) {
+CRecord* CRecord::pDuplicate(std::uint32_t parts) {
   return pCloneUnreferenced(new (std::nothrow) CRecord(m_pErrorHolder), m_pErrorHolder,
-                            [&](CRecord *copy) { return copy->bCopyFrom(this, parts); });
+                            [&](CRecord* copy) { return copy->bCopyFrom(this, parts); });
 }
 
-int CRecord::bEquals(CRecord *other, bool withLargeValues) {
+int CRecord::bEquals(CRecord* other, bool withLargeValues) {
   if (!m_pBuffer || !other->m_pBuffer) return m_pBuffer == other->m_pBuffer;
   if (!m_pBuffer->bEquals(other->m_pBuffer)) return 0;
   return !withLargeValues || bValueRowsEqual(m_pLargeValues, other->m_pLargeValues);
 }
 
-void CRecord::GetFieldValue(CHostValue &value, CColumnDescriptor *descriptor) {
+void CRecord::GetFieldValue(CHostValue& value, CColumnDescriptor* descriptor) {
   if (m_pBuffer && m_pBuffer->bIsFieldPresent(descriptor)) {
     m_pBuffer->GetFieldValue(value, descriptor, 0);
     return;
@@ -134,26 +134,26 @@ void CRecord::GetFieldValue(CHostValue &value, CColumnDescriptor *descriptor) {
   value.SetNull(true);
 }
 
-void CRecord::GetLargeValue(CHostValue &value, std::uint32_t index) {
-  CFieldValue *stored = m_pLargeValues && index < m_pLargeValues->nGetCount() ? m_pLargeValues->pGetAt(index) : nullptr;
+void CRecord::GetLargeValue(CHostValue& value, std::uint32_t index) {
+  CFieldValue* stored = m_pLargeValues && index < m_pLargeValues->nGetCount() ? m_pLargeValues->pGetAt(index) : nullptr;
   if (!stored || !stored->bGetValue(&value)) value.SetNull(true);
 }
 
-int CRecord::bCopyFromWithMap(CRecord *source, CHashTable &cloneMap) {
+int CRecord::bCopyFromWithMap(CRecord* source, CHashTable& cloneMap) {
   if (!bRegisterClone(cloneMap, source, this)) return 0;
   Exchange(m_pErrorHolder, source->m_pErrorHolder);
   if (source->m_pBuffer) {
     std::uint64_t known = 0;
-    CRecordBuffer *buffer = cloneMap.bLookup(nCloneKey(source->m_pBuffer), &known, nullptr)
-                                ? reinterpret_cast<CRecordBuffer *>(known)
+    CRecordBuffer* buffer = cloneMap.bLookup(nCloneKey(source->m_pBuffer), &known, nullptr)
+                                ? reinterpret_cast<CRecordBuffer*>(known)
                                 : source->m_pBuffer->pCloneWithMap(cloneMap);
     if (!buffer) return 0;
     Exchange(m_pBuffer, buffer);
   }
   if (source->m_pLargeValues) {
     std::uint64_t known = 0;
-    CValueRow *row = cloneMap.bLookup(nCloneKey(source->m_pLargeValues), &known, nullptr)
-                         ? reinterpret_cast<CValueRow *>(known)
+    CValueRow* row = cloneMap.bLookup(nCloneKey(source->m_pLargeValues), &known, nullptr)
+                         ? reinterpret_cast<CValueRow*>(known)
                          : source->m_pLargeValues->pNew(cloneMap);
     if (!row) return 0;
     Exchange(m_pLargeValues, row);
@@ -164,7 +164,7 @@ int CRecord::bCopyFromWithMap(CRecord *source, CHashTable &cloneMap) {
   return 1;
 }
 
-CRecord *CRecord::pClone(CHashTable &cloneMap) {
+CRecord* CRecord::pClone(CHashTable& cloneMap) {
   return pCloneUnreferenced(new (std::nothrow) CRecord(m_pErrorHolder), m_pErrorHolder,
-                            [&](CRecord *copy) { return copy->bCopyFromWithMap(this, cloneMap); });
+                            [&](CRecord* copy) { return copy->bCopyFromWithMap(this, cloneMap); });
 }

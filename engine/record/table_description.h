@@ -31,71 +31,71 @@ inline constexpr std::uint32_t RECORD_STATE_MARKED = 128;
 
 class CTableDescription : public CRefCounted {
  public:
-  CTableDescription(CErrorHolder *holder, CTable *table);
+  CTableDescription(CErrorHolder* holder, CTable* table);
   ~CTableDescription() override;
 
   // ---- operations, in their order ----
-  virtual CColumn *pFindColumnByName(const char16_t *name);
-  virtual int bBuild(CRecordDescription *description, CRecordDescription *secondary, CConnection *connection);
+  virtual CColumn* pFindColumnByName(const char16_t* name);
+  virtual int bBuild(CRecordDescription* description, CRecordDescription* secondary, CConnection* connection);
   virtual void MarkCurrentRecord();
-  virtual int bCopyFrom(CTableDescription *source, CHashTable &cloneMap);
-  virtual CTableDescription *pClone(CHashTable &cloneMap);
+  virtual int bCopyFrom(CTableDescription* source, CHashTable& cloneMap);
+  virtual CTableDescription* pClone(CHashTable& cloneMap);
   // The driver object's column factory; null when it makes none.
-  virtual CColumn *pNewColumn(CErrorHolder *holder, CColumnDescriptor *descriptor);
+  virtual CColumn* pNewColumn(CErrorHolder* holder, CColumnDescriptor* descriptor);
 
-  int bAddColumn(CColumnDescriptor *item, CColumnDescriptor *secondary);
-  CColumn *pFindColumn(CColumnDescriptor *descriptor);
-  CColumn *pGetColumn(std::uint32_t index) const;
+  int bAddColumn(CColumnDescriptor* item, CColumnDescriptor* secondary);
+  CColumn* pFindColumn(CColumnDescriptor* descriptor);
+  CColumn* pGetColumn(std::uint32_t index) const;
   std::uint32_t nGetColumnCount() const { return m_columns.nGetCount(); }
-  std::int32_t nIndexOfColumn(CColumn *column) const;
-  CColumn *pGetKey(std::uint32_t index) const;
+  std::int32_t nIndexOfColumn(CColumn* column) const;
+  CColumn* pGetKey(std::uint32_t index) const;
   std::uint32_t nGetKeyCount() const { return m_keys.nGetCount(); }
-  const CRefPtrArray &GetMemoColumns() const { return m_memos; }
-  bool bFindCompositeKey(CColumn *const *columns, std::uint32_t count, const std::uint32_t *flags);
-  CColumn *pGetPositionKey();
-  CColumn *pGetAutoIdentifierColumn() const { return m_pAutoIdentifier; }
-  CColumn *pGetUniqueColumn() const { return m_pUnique; }
+  const CRefPtrArray& GetMemoColumns() const { return m_memos; }
+  bool bFindCompositeKey(CColumn* const* columns, std::uint32_t count, const std::uint32_t* flags);
+  CColumn* pGetPositionKey();
+  CColumn* pGetAutoIdentifierColumn() const { return m_pAutoIdentifier; }
+  CColumn* pGetUniqueColumn() const { return m_pUnique; }
 
-  CRecordBuffer *pGetCurrentBuffer() const;
-  CRecordBuffer *pGetImageBuffer() const;
-  CRecord *pGetCurrentRecord() const { return m_pCurrent; }
-  CRecord *pGetImageRecord() const { return m_pImage; }
-  int bLoadCurrentBuffer(CRecordBuffer *buffer);
+  CRecordBuffer* pGetCurrentBuffer() const;
+  CRecordBuffer* pGetImageBuffer() const;
+  CRecord* pGetCurrentRecord() const { return m_pCurrent; }
+  CRecord* pGetImageRecord() const { return m_pImage; }
+  int bLoadCurrentBuffer(CRecordBuffer* buffer);
   int bAcceptCurrent();
   int bRestoreCurrent();
   // Large values are not compared.
-  int bIsCurrentEqual(CRecord *record);
-  int bBindLargeValue(CColumn *column, CFieldValue *value);
-  int bRebuildRecords(CRecordDescription *description);
-  void DumpRecord(CTString &text);
+  int bIsCurrentEqual(CRecord* record);
+  int bBindLargeValue(CColumn* column, CFieldValue* value);
+  int bRebuildRecords(CRecordDescription* description);
+  void DumpRecord(CTString& text);
 
-  void SetConnection(CConnection *connection);
-  CConnection *pGetConnection() const { return m_pConnection; }
-  CTable *pGetTable() const { return m_pTable; }
-  CErrorHolder *pGetErrorHolder() const { return m_pErrorHolder; }
+  void SetConnection(CConnection* connection);
+  CConnection* pGetConnection() const { return m_pConnection; }
+  CTable* pGetTable() const { return m_pTable; }
+  CErrorHolder* pGetErrorHolder() const { return m_pErrorHolder; }
   std::uint32_t nGetAccepted() const { return m_nAccepted; }
 
  private:
-  int bMakeRecords(CRecordDescription *description);
+  int bMakeRecords(CRecordDescription* description);
   void ReleaseRecords();
   void ChooseKeyColumns();
   // Adds the column (a composite key: its components) to the key list, within
   // the connection's limit.
-  void AddKeyColumn(CColumn *column);
-  bool bIsKeyColumn(CColumn *column) const;
+  void AddKeyColumn(CColumn* column);
+  bool bIsKeyColumn(CColumn* column) const;
   // A unique column that does not allow nulls becomes the key alone (true: the
   // choice is made); others are added.
-  bool bTakeUniqueKey(CColumn *column);
+  bool bTakeUniqueKey(CColumn* column);
 
-  CErrorHolder *m_pErrorHolder;
-  CTable *m_pTable;
-  CConnection *m_pConnection = nullptr;
+  CErrorHolder* m_pErrorHolder;
+  CTable* m_pTable;
+  CConnection* m_pConnection = nullptr;
   CRefPtrArray m_columns{16};  // CColumn, in item order
-  CColumn *m_pAutoIdentifier = nullptr;
-  CColumn *m_pUnique = nullptr;
-  CRecordBuffer *m_pTemplate = nullptr;
-  CRecord *m_pImage = nullptr;
-  CRecord *m_pCurrent = nullptr;
+  CColumn* m_pAutoIdentifier = nullptr;
+  CColumn* m_pUnique = nullptr;
+  CRecordBuffer* m_pTemplate = nullptr;
+  CRecord* m_pImage = nullptr;
+  CRecord* m_pCurrent = nullptr;
   std::uint32_t m_nAccepted = 0;
   std::uint32_t m_nSecondFlag = 0;
   CRefPtrArray m_keys{4};

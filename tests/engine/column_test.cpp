@@ -23,6 +23,7 @@
 #include "engine/values/row_keys.h"
 #include "engine/values/value_row.h"
 #include "foundation/clone_map.h"
+#include "foundation/flag_list.h"
 #include "foundation/hash_table.h"
 #include "foundation/x_error.h"
 #include "tests/engine/field_value_fixture.h"
@@ -33,15 +34,14 @@ int gnLiveColumns = 0;
 
 class CountedColumn : public CColumn {
  public:
-  CountedColumn(CErrorHolder *holder, CColumnDescriptor *descriptor) : CColumn(holder, descriptor) { ++gnLiveColumns; }
+  CountedColumn(CErrorHolder* holder, CColumnDescriptor* descriptor) : CColumn(holder, descriptor) { ++gnLiveColumns; }
   ~CountedColumn() override { --gnLiveColumns; }
 };
 
 class ColumnDriver : public doubles::TestDriver {
  public:
-  void *pCreateColumnBinding(RuntimeWord holder, RuntimeWord descriptor) override {
-    return new CountedColumn(reinterpret_cast<CErrorHolder *>(holder),
-                             reinterpret_cast<CColumnDescriptor *>(descriptor));
+  void* pCreateColumnBinding(RuntimeWord holder, RuntimeWord descriptor) override {
+    return new CountedColumn(reinterpret_cast<CErrorHolder*>(holder), reinterpret_cast<CColumnDescriptor*>(descriptor));
   }
 };
 
@@ -49,8 +49,8 @@ class ColumnDriver : public doubles::TestDriver {
 // column-qualification setting and a query description that the test chooses.
 class KeyedTable : public CTable {
  public:
-  KeyedTable(CConnection *connection, CErrorHolder *holder) : CTable(nullptr, connection, holder) {}
-  IRowKey *pNewRecordKey(CRecord *record) override {
+  KeyedTable(CConnection* connection, CErrorHolder* holder) : CTable(nullptr, connection, holder) {}
+  IRowKey* pNewRecordKey(CRecord* record) override {
     if (!makesKeys) return CTable::pNewRecordKey(record);
     SRecordImage image;
     image.pBytes = record->pGetBuffer()->pGetBlock();
@@ -96,18 +96,18 @@ class ColumnTest : public CFieldValueFixture {
 
   // An item of the description, as the builders set one; the description holds
   // it.
-  CColumnDescriptor *Add(const char16_t *name, std::uint32_t type, std::uint32_t size, std::uint16_t flags = 0) {
-    CColumnDescriptor *item = pCreateColumnDescriptorThroughDriver(nullptr, 0);
+  CColumnDescriptor* Add(const char16_t* name, std::uint32_t type, std::uint32_t size, std::uint16_t flags = 0) {
+    CColumnDescriptor* item = pCreateColumnDescriptorThroughDriver(nullptr, 0);
     item->bSetAll(name, u"ORDERS", u"", 1, size, type, 0xFFFFFFFF, 0xFFFFFFFF, flags, 0, 0);
     EXPECT_TRUE(description->AddItem(item));
     return item;
   }
-  CColumnDescriptor *AddCompositeKey(const char16_t *name, std::vector<CColumnDescriptor *> components,
+  CColumnDescriptor* AddCompositeKey(const char16_t* name, std::vector<CColumnDescriptor*> components,
                                      std::uint16_t flags = COLUMN_FLAG_DUPLICATES) {
-    CColumnDescriptor *key = pCreateColumnDescriptorThroughDriver(nullptr, 0);
+    CColumnDescriptor* key = pCreateColumnDescriptorThroughDriver(nullptr, 0);
     key->bSetAll(name, u"ORDERS", u"", 1, 0, COLUMN_TYPE_BINARY, 0xFFFFFFFF, 0xFFFFFFFF,
                  COLUMN_FLAG_COMPOSITE_KEY | flags, 0, 0);
-    for (CColumnDescriptor *component : components) key->bAddComponent(component);
+    for (CColumnDescriptor* component : components) key->bAddComponent(component);
     EXPECT_TRUE(description->AddItem(key));
     return key;
   }
@@ -118,7 +118,7 @@ class ColumnTest : public CFieldValueFixture {
     tableDescription->AddRef();
     ASSERT_TRUE(tableDescription->bBuild(description, nullptr, connection));
   }
-  CColumn *Column(const char16_t *name) { return tableDescription->pFindColumnByName(name); }
+  CColumn* Column(const char16_t* name) { return tableDescription->pFindColumnByName(name); }
 
   std::vector<std::u16string> KeyNames() {
     std::vector<std::u16string> names;
@@ -129,17 +129,17 @@ class ColumnTest : public CFieldValueFixture {
   }
 
   ColumnDriver columnDriver;
-  CRecordDescription *description = nullptr;
-  KeyedTable *table = nullptr;
-  CTableDescription *tableDescription = nullptr;
+  CRecordDescription* description = nullptr;
+  KeyedTable* table = nullptr;
+  CTableDescription* tableDescription = nullptr;
 };
 
 TEST_F(ColumnTest, ValuesGoThroughTheCurrentRecordAndItsFieldValues) {
   Add(u"QTY", COLUMN_TYPE_INT32, 4);
   Add(u"LABEL", COLUMN_TYPE_TEXT, 11);
   Build();
-  CColumn *qty = Column(u"QTY");
-  CColumn *label = Column(u"label");
+  CColumn* qty = Column(u"QTY");
+  CColumn* label = Column(u"label");
   ASSERT_NE(qty, nullptr);
   ASSERT_EQ(label, tableDescription->pGetColumn(1)) << "names are found ignoring case";
   EXPECT_EQ(label->nGetIndexInTable(), 1);
@@ -176,7 +176,7 @@ TEST_F(ColumnTest, ValuesGoThroughTheCurrentRecordAndItsFieldValues) {
 TEST_F(ColumnTest, AFailedConversionIsTheFieldValuesErrorAndLeavesTheField) {
   Add(u"QTY", COLUMN_TYPE_INT32, 4);
   Build();
-  CColumn *qty = Column(u"QTY");
+  CColumn* qty = Column(u"QTY");
   CHostValue seven;
   Make(seven, HOST_TYPE_INT32, std::int32_t{7});
   ASSERT_TRUE(qty->bSetValue(seven, 0));
@@ -194,10 +194,10 @@ TEST_F(ColumnTest, AFailedConversionIsTheFieldValuesErrorAndLeavesTheField) {
 }
 
 TEST_F(ColumnTest, CompositeKeysConcatenateWhatEachComponentCounted) {
-  CColumnDescriptor *name = Add(u"NAME", COLUMN_TYPE_TEXT, 11);  // 10 characters
-  CColumnDescriptor *qty = Add(u"QTY", COLUMN_TYPE_INT32, 4);
-  CColumnDescriptor *code = Add(u"CODE", COLUMN_TYPE_BINARY, 6);  // 4 bytes after the length word
-  CColumnDescriptor *key = AddCompositeKey(u"K", {name, qty, code});
+  CColumnDescriptor* name = Add(u"NAME", COLUMN_TYPE_TEXT, 11);  // 10 characters
+  CColumnDescriptor* qty = Add(u"QTY", COLUMN_TYPE_INT32, 4);
+  CColumnDescriptor* code = Add(u"CODE", COLUMN_TYPE_BINARY, 6);  // 4 bytes after the length word
+  CColumnDescriptor* key = AddCompositeKey(u"K", {name, qty, code});
   ASSERT_EQ(key->nGetSize(), 18u);
   Build();
   CHostValue text;
@@ -211,23 +211,23 @@ TEST_F(ColumnTest, CompositeKeysConcatenateWhatEachComponentCounted) {
   bytes.SetFromBuffer("WXYZ", 4);
   ASSERT_TRUE(Column(u"CODE")->bSetValue(bytes, 0));
 
-  CColumn *composite = Column(u"K");
+  CColumn* composite = Column(u"K");
   EXPECT_EQ(composite->nGetComponentColumnCount(), 3u);
   EXPECT_TRUE(composite->bIsComponentColumn(Column(u"QTY")));
   EXPECT_FALSE(composite->bIsComponentColumn(composite));
   CHostValue value;
   ASSERT_TRUE(composite->bGetValue(value, 0));
   EXPECT_EQ(value.nGetType(), HOST_TYPE_BINARY_BUFFER);
-  const void *data = nullptr;
+  const void* data = nullptr;
   std::size_t size = 0;
   value.nGetDataPointer(&data);
   value.nGetDataSize(&size);
   ASSERT_EQ(size, 18u) << "the key's own size, so that it fits its element";
   const std::int32_t packed = 0x01020304;
   std::string expected("abc\0\0\0\0\0\0\0", 10);
-  expected.append(reinterpret_cast<const char *>(&packed), 4);
+  expected.append(reinterpret_cast<const char*>(&packed), 4);
   expected.append("WXYZ");
-  EXPECT_EQ(std::string(static_cast<const char *>(data), size), expected) << "every component kept whole";
+  EXPECT_EQ(std::string(static_cast<const char*>(data), size), expected) << "every component kept whole";
   EXPECT_TRUE(composite->bHasValue());
   EXPECT_FALSE(composite->bIncludeInInsert(0xFF));
   EXPECT_FALSE(composite->bIncludeInUpdate(0xFF));
@@ -237,7 +237,7 @@ TEST_F(ColumnTest, SearchMatchesByBytesWithAnOptionalPrefix) {
   Add(u"LABEL", COLUMN_TYPE_TEXT, 11);
   Add(u"QTY", COLUMN_TYPE_INT32, 4);
   Build();
-  CColumn *label = Column(u"LABEL");
+  CColumn* label = Column(u"LABEL");
   CHostValue null;
   null.SetType(HOST_TYPE_ASTRING);
   null.SetNull(true);
@@ -259,7 +259,7 @@ TEST_F(ColumnTest, SearchMatchesByBytesWithAnOptionalPrefix) {
   EXPECT_FALSE(label->bMatchesSearchValue(longer, SEARCH_PREFIX));
 
   // Different types are compared by the runtime.
-  CColumn *qty = Column(u"QTY");
+  CColumn* qty = Column(u"QTY");
   CHostValue five;
   Make(five, HOST_TYPE_INT32, std::int32_t{5});
   ASSERT_TRUE(qty->bSetValue(five, 0));
@@ -275,8 +275,8 @@ TEST_F(ColumnTest, ChangesAreMeasuredAgainstTheLastReadImage) {
   Add(u"QTY", COLUMN_TYPE_INT32, 4);
   Add(u"LABEL", COLUMN_TYPE_TEXT, 11);
   Build();
-  CColumn *qty = Column(u"QTY");
-  CColumn *label = Column(u"LABEL");
+  CColumn* qty = Column(u"QTY");
+  CColumn* label = Column(u"LABEL");
   CHostValue three;
   Make(three, HOST_TYPE_INT32, std::int32_t{3});
   ASSERT_TRUE(qty->bSetValue(three, 0));
@@ -310,9 +310,9 @@ TEST_F(ColumnTest, MemosLiveInTheCurrentRecordsLargeValues) {
   Add(u"QTY", COLUMN_TYPE_INT32, 4);
   Add(u"NOTES", COLUMN_TYPE_TEXT_MEMO, 8);
   Build();
-  CColumn *notes = Column(u"NOTES");
+  CColumn* notes = Column(u"NOTES");
   ASSERT_EQ(tableDescription->GetMemoColumns().nGetCount(), 1u);
-  CRecord *current = tableDescription->pGetCurrentRecord();
+  CRecord* current = tableDescription->pGetCurrentRecord();
   ASSERT_NE(current->pGetLargeValues(), nullptr);
   EXPECT_EQ(current->pGetLargeValues()->pGetAt(0), notes->pGetFieldValue()) << "the record holds the column's value";
 
@@ -342,17 +342,20 @@ TEST_F(ColumnTest, MemosLiveInTheCurrentRecordsLargeValues) {
 
 TEST_F(ColumnTest, SqlNamesAreQuotedAndKeptPerForm) {
   UseCodePage(0);
-  auto *brackets = new BracketConnection();
+  auto* brackets = new BracketConnection();
   brackets->AddRef();
-  CColumnDescriptor *item = Add(u"unit price", COLUMN_TYPE_INT32, 4);
+  CColumnDescriptor* item = Add(u"unit price", COLUMN_TYPE_INT32, 4);
   item->bSetAll(u"unit price", u"sales.order lines", u"Price", 1, 4, COLUMN_TYPE_INT32, 0xFFFFFFFF, 0xFFFFFFFF, 0, 0,
                 0);
   description->LayoutItems();
   tableDescription = new CTableDescription(holder, table);
   tableDescription->AddRef();
   ASSERT_TRUE(tableDescription->bBuild(description, nullptr, brackets));
-  CColumn *column = tableDescription->pGetColumn(0);
+  CColumn* column = tableDescription->pGetColumn(0);
   EXPECT_EQ(std::u16string(column->pszGetQuotedName()), u"[unit price]");
+  CFlagList flags;
+  ASSERT_TRUE(flags.bSetFlag(column, 0));
+  EXPECT_EQ(flags.nGetFlagByName(u"PRICE"), 0u) << "flag lists find columns by caption";
 
   table->qualification = 1;
   EXPECT_EQ(std::u16string(column->pszGetSqlName(true)), u"[unit price]");
@@ -367,7 +370,7 @@ TEST_F(ColumnTest, SqlNamesAreQuotedAndKeptPerForm) {
 }
 
 TEST_F(ColumnTest, KeyColumnsPreferTheAutomaticIdentifierThenANotNullUniqueKey) {
-  CColumnDescriptor *code = Add(u"CODE", COLUMN_TYPE_INT32, 4, COLUMN_FLAG_UNIQUE);
+  CColumnDescriptor* code = Add(u"CODE", COLUMN_TYPE_INT32, 4, COLUMN_FLAG_UNIQUE);
   code->SetNullAllowed(false);
   Add(u"ID", COLUMN_TYPE_AUTO_ID8, 8, COLUMN_FLAG_UNIQUE);
   Add(u"QTY", COLUMN_TYPE_INT32, 4);
@@ -380,16 +383,16 @@ TEST_F(ColumnTest, KeyColumnsPreferTheAutomaticIdentifierThenANotNullUniqueKey) 
 TEST_F(ColumnTest, KeyColumnsTakeTheNotNullUniqueKeyAlone) {
   Add(u"MAYBE", COLUMN_TYPE_INT32, 4, COLUMN_FLAG_UNIQUE);
   Add(u"QTY", COLUMN_TYPE_INT32, 4);
-  CColumnDescriptor *code = Add(u"CODE", COLUMN_TYPE_INT32, 4, COLUMN_FLAG_UNIQUE);
+  CColumnDescriptor* code = Add(u"CODE", COLUMN_TYPE_INT32, 4, COLUMN_FLAG_UNIQUE);
   code->SetNullAllowed(false);
   Build();
   EXPECT_EQ(KeyNames(), std::vector<std::u16string>{u"CODE"});
 }
 
 TEST_F(ColumnTest, KeyColumnsWithoutKeysAreThePlainColumns) {
-  CColumnDescriptor *a = Add(u"A", COLUMN_TYPE_INT32, 4);
+  CColumnDescriptor* a = Add(u"A", COLUMN_TYPE_INT32, 4);
   Add(u"NOTES", COLUMN_TYPE_TEXT_MEMO, 8);
-  CColumnDescriptor *b = Add(u"B", COLUMN_TYPE_TEXT, 5);
+  CColumnDescriptor* b = Add(u"B", COLUMN_TYPE_TEXT, 5);
   AddCompositeKey(u"AB", {a, b}, COLUMN_FLAG_DUPLICATES);
   Add(u"C", COLUMN_TYPE_INT16, 2);
   Build();
@@ -459,10 +462,10 @@ TEST_F(ColumnTest, ACloneMapSharesOneCopyOfEachColumn) {
   Make(nine, HOST_TYPE_INT32, std::int32_t{9});
   ASSERT_TRUE(Column(u"QTY")->bSetValue(nine, 0));
   CHashTable map(7);
-  CTableDescription *copy = tableDescription->pClone(map);
+  CTableDescription* copy = tableDescription->pClone(map);
   ASSERT_NE(copy, nullptr);
   copy->AddRef();
-  CColumn *qty = copy->pFindColumnByName(u"QTY");
+  CColumn* qty = copy->pFindColumnByName(u"QTY");
   ASSERT_NE(qty, nullptr);
   EXPECT_NE(qty, Column(u"QTY"));
   EXPECT_EQ(copy->pGetKey(0), qty) << "the key list holds the copy the column list holds";
