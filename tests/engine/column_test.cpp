@@ -14,6 +14,7 @@
 
 #include "engine/record/column_descriptor.h"
 #include "engine/record/column_types.h"
+#include "engine/record/query_description.h"
 #include "engine/record/record.h"
 #include "engine/record/record_buffer.h"
 #include "engine/record/record_description.h"
@@ -26,6 +27,7 @@
 #include "foundation/flag_list.h"
 #include "foundation/hash_table.h"
 #include "foundation/x_error.h"
+#include "standin/runtime/query_objects.h"
 #include "tests/engine/field_value_fixture.h"
 
 namespace {
@@ -58,9 +60,11 @@ class KeyedTable : public CTable {
     return new CRecordValuesKey(image);
   }
   std::uint32_t nGetColumnQualification() override { return qualification; }
+  CQueryDescription* pGetQueryDescription() override { return query ? query : CTable::pGetQueryDescription(); }
 
   bool makesKeys = true;
   std::uint32_t qualification = 0;
+  CQueryDescription* query = nullptr;
 };
 
 // A connection of a dialect that quotes names between brackets.
@@ -72,6 +76,18 @@ class BracketConnection : public doubles::TestConnection {
     m_strClosingQuote = u"]";
     m_nClosingQuoteLength = 1;
   }
+};
+
+// A connection whose server keeps empty texts as NULL.
+class OracleKindConnection : public doubles::TestConnection {
+ public:
+  OracleKindConnection() : TestConnection(u"oracle", nullptr) { m_nDbmsKind = 1; }
+};
+
+// A connection of the dialect that keeps at most 31 key columns.
+class NarrowKeyConnection : public doubles::TestConnection {
+ public:
+  NarrowKeyConnection() : TestConnection(u"narrow", nullptr) { m_nDbmsKind = 4; }
 };
 
 class ColumnTest : public CFieldValueFixture {
@@ -111,12 +127,18 @@ class ColumnTest : public CFieldValueFixture {
     EXPECT_TRUE(description->AddItem(key));
     return key;
   }
-  // Lays the description out and builds the table description over it.
-  void Build() {
+  // Lays the description out and builds the table description over it (over the fixture's connection by default).
+  void Build(CConnection* over = nullptr) {
     description->LayoutItems();
     tableDescription = new CTableDescription(holder, table);
     tableDescription->AddRef();
-    ASSERT_TRUE(tableDescription->bBuild(description, nullptr, connection));
+    ASSERT_TRUE(tableDescription->bBuild(description, nullptr, over ? over : connection));
+  }
+  void SetNull(CColumn* column) {
+    CHostValue none;
+    none.SetType(static_cast<std::uint8_t>(column->nGetHostType()));
+    none.SetNull(true);
+    ASSERT_TRUE(column->bSetValue(none, 0));
   }
   CColumn* Column(const char16_t* name) { return tableDescription->pFindColumnByName(name); }
 
@@ -488,6 +510,178 @@ TEST_F(ColumnTest, ACloneMapSharesOneCopyOfEachColumn) {
   EXPECT_EQ(copy->pGetCurrentRecord()->pGetLargeValues()->pGetAt(0),
             copy->pFindColumnByName(u"NOTES")->pGetFieldValue());
   copy->nRelease();
+}
+
+TEST_F(ColumnTest, BlankValuesFollowTheServerAndTheColumnType) {
+  auto* oracle = new OracleKindConnection();
+  oracle->AddRef();
+  Add(u"NAME", COLUMN_TYPE_TEXT, 11);
+  Add(u"CODE", COLUMN_TYPE_TEXT, 11)->SetNullAllowed(false);
+  Add(u"WHEN", COLUMN_TYPE_DATETIME, 8);
+  Add(u"RAW", COLUMN_TYPE_BINARY, 6);
+  Add(u"QTY", COLUMN_TYPE_INT32, 4);
+  Build(oracle);
+  CHostValue empty;
+  MakeWide(empty, u"");
+  ASSERT_TRUE(Column(u"NAME")->bSetValue(empty, 0));
+  EXPECT_FALSE(Column(u"NAME")->bHasValue()) << "the server keeps an empty text as NULL";
+  ASSERT_TRUE(Column(u"CODE")->bSetValue(empty, 0));
+  EXPECT_TRUE(Column(u"CODE")->bHasValue()) << "where NULL is refused the empty text is a value";
+
+  CHostValue midnight;
+  Make(midnight, HOST_TYPE_DATETIME, CHostDateTime{});
+  ASSERT_TRUE(Column(u"WHEN")->bSetValue(midnight, 0));
+  EXPECT_FALSE(Column(u"WHEN")->bHasValue()) << "a date-time of zero words";
+  CHostDateTime day{};
+  day.m_nYear = 2024;
+  day.m_nMonth = 1;
+  day.m_nDay = 31;
+  CHostValue dated;
+  Make(dated, HOST_TYPE_DATETIME, day);
+  ASSERT_TRUE(Column(u"WHEN")->bSetValue(dated, 0));
+  EXPECT_TRUE(Column(u"WHEN")->bHasValue());
+
+  CHostValue noBytes;
+  noBytes.SetType(HOST_TYPE_BINARY_BUFFER);
+  noBytes.SetFromBuffer("", 0);
+  ASSERT_TRUE(Column(u"RAW")->bSetValue(noBytes, 0));
+  EXPECT_FALSE(Column(u"RAW")->bHasValue());
+  CHostValue zero;
+  Make(zero, HOST_TYPE_INT32, std::int32_t{0});
+  ASSERT_TRUE(Column(u"QTY")->bSetValue(zero, 0));
+  EXPECT_TRUE(Column(u"QTY")->bHasValue()) << "a zero is a value";
+  tableDescription->nRelease();
+  tableDescription = nullptr;
+  oracle->nRelease();
+}
+
+TEST_F(ColumnTest, ClearingKeepsValuesAndGivesTheOthersANullOfTheirType) {
+  Add(u"QTY", COLUMN_TYPE_INT32, 4);
+  Add(u"LEFT", COLUMN_TYPE_INT32, 4);
+  Add(u"NOTES", COLUMN_TYPE_TEXT_MEMO, 8);
+  Build();
+  CHostValue seven;
+  Make(seven, HOST_TYPE_INT32, std::int32_t{7});
+  CColumn* qty = Column(u"QTY");
+  ASSERT_TRUE(qty->bSetValue(seven, 0));
+  qty->pGetFieldValue()->Value().SetNull(true);
+  ASSERT_TRUE(qty->bClearValue());
+  EXPECT_FALSE(qty->pGetFieldValue()->Value().bIsNull()) << "a value's field value is not NULL";
+  CHostValue read;
+  qty->bGetValue(read, 0);
+  std::int32_t n = 0;
+  read.nGet(&n);
+  EXPECT_EQ(n, 7);
+
+  CColumn* left = Column(u"LEFT");
+  ASSERT_TRUE(left->bClearValue());
+  EXPECT_FALSE(left->bHasValue());
+  EXPECT_TRUE(left->pGetFieldValue()->Value().bIsNull());
+  CColumn* notes = Column(u"NOTES");
+  ASSERT_TRUE(notes->bClearValue());
+  EXPECT_FALSE(notes->bHasValue());
+  EXPECT_EQ(notes->pGetFieldValue()->Value().nGetType(), notes->nGetHostType());
+}
+
+TEST_F(ColumnTest, CompositeUniqueKeysAndThePositionKey) {
+  CColumnDescriptor* a = Add(u"A", COLUMN_TYPE_INT32, 4);
+  CColumnDescriptor* b = Add(u"B", COLUMN_TYPE_INT32, 4);
+  Add(u"C", COLUMN_TYPE_INT32, 4, COLUMN_FLAG_UNIQUE);
+  AddCompositeKey(u"AB", {a, b}, COLUMN_FLAG_UNIQUE);
+  Build();
+  CColumn* ca = Column(u"A");
+  CColumn* cb = Column(u"B");
+  CColumn* cc = Column(u"C");
+  EXPECT_EQ(KeyNames(), (std::vector<std::u16string>{u"C", u"A", u"B"})) << "unique keys that allow NULL are added";
+  CColumn* both[] = {ca, cb};
+  CColumn* reversed[] = {cb, ca};
+  CColumn* three[] = {ca, cc, cb};
+  EXPECT_FALSE(tableDescription->bFindCompositeKey(both, 2, nullptr)) << "a key allowing NULL needs every value";
+  CHostValue one;
+  Make(one, HOST_TYPE_INT32, std::int32_t{1});
+  ASSERT_TRUE(ca->bSetValue(one, 0));
+  ASSERT_TRUE(cb->bSetValue(one, 0));
+  EXPECT_TRUE(tableDescription->bFindCompositeKey(both, 2, nullptr));
+  EXPECT_TRUE(tableDescription->bFindCompositeKey(reversed, 2, nullptr));
+  EXPECT_TRUE(tableDescription->bFindCompositeKey(three, 3, nullptr));
+  EXPECT_FALSE(tableDescription->bFindCompositeKey(three, 2, nullptr)) << "the last column given must be a component";
+  EXPECT_FALSE(tableDescription->bFindCompositeKey(both, 1, nullptr));
+  const std::uint32_t flagged[] = {1, 0, 0};
+  EXPECT_FALSE(tableDescription->bFindCompositeKey(three, 3, flagged));
+
+  EXPECT_EQ(tableDescription->pGetPositionKey(), Column(u"AB")) << "the unique column has no value yet";
+  ASSERT_TRUE(cc->bSetValue(one, 0));
+  EXPECT_EQ(tableDescription->pGetPositionKey(), cc);
+}
+
+TEST_F(ColumnTest, LoadedBuffersAndRebuiltRecordsKeepFieldValuesInStep) {
+  Add(u"QTY", COLUMN_TYPE_INT32, 4);
+  Add(u"LEFT", COLUMN_TYPE_INT32, 4);
+  Add(u"NOTES", COLUMN_TYPE_TEXT_MEMO, 8);
+  Build();
+  CHostValue five;
+  Make(five, HOST_TYPE_INT32, std::int32_t{5});
+  ASSERT_TRUE(Column(u"QTY")->bSetValue(five, 0));
+  CRecordBuffer* row = tableDescription->pGetCurrentBuffer()->pClone();
+  row->AddRef();
+  SetNull(Column(u"QTY"));
+  CHostValue six;
+  Make(six, HOST_TYPE_INT32, std::int32_t{6});
+  ASSERT_TRUE(Column(u"LEFT")->bSetValue(six, 0));
+  ASSERT_TRUE(tableDescription->bLoadCurrentBuffer(row));
+  EXPECT_FALSE(Column(u"QTY")->pGetFieldValue()->Value().bIsNull());
+  EXPECT_TRUE(Column(u"LEFT")->pGetFieldValue()->Value().bIsNull());
+  CHostValue read;
+  ASSERT_TRUE(Column(u"QTY")->pGetFieldValue()->bGetValue(&read));
+  std::int32_t n = 0;
+  read.nGet(&n);
+  EXPECT_EQ(n, 5) << "the field value reads the loaded bytes";
+  row->nRelease();
+
+  ASSERT_TRUE(tableDescription->bRebuildRecords(description));
+  EXPECT_FALSE(Column(u"QTY")->bHasValue()) << "new records are empty";
+  ASSERT_TRUE(Column(u"QTY")->bSetValue(six, 0));
+  ASSERT_TRUE(Column(u"QTY")->pGetFieldValue()->bGetValue(&read));
+  read.nGet(&n);
+  EXPECT_EQ(n, 6) << "the field value reads the new current record";
+  EXPECT_EQ(tableDescription->pGetCurrentRecord()->pGetLargeValues()->pGetAt(0), Column(u"NOTES")->pGetFieldValue());
+}
+
+TEST_F(ColumnTest, KeyColumnsStopAtTheConnectionsLimit) {
+  auto* narrow = new NarrowKeyConnection();
+  narrow->AddRef();
+  for (int i = 0; i < 40; ++i) {
+    CTString name(TSTRING_FORMAT, u"C%d", i);
+    Add(name.pszGet(), COLUMN_TYPE_INT16, 2);
+  }
+  Build(narrow);
+  EXPECT_EQ(tableDescription->nGetKeyCount(), 31u);
+  tableDescription->nRelease();
+  tableDescription = nullptr;
+  narrow->nRelease();
+}
+
+// In query mode the query's key links come first, in link order.
+TEST_F(ColumnTest, KeyColumnsOfAQueryStartWithItsKeyLinks) {
+  Add(u"A", COLUMN_TYPE_INT32, 4);
+  Add(u"B", COLUMN_TYPE_INT32, 4);
+  Add(u"C", COLUMN_TYPE_INT32, 4);
+  qzrt::QueryAnalysis analysis;
+  qzrt::KeyLink last{2, false};
+  qzrt::KeyLink first{0, true};
+  analysis.links = {&last, &first};
+  auto* query = new CQueryDescription(holder, reinterpret_cast<IHostQueryAnalysis*>(&analysis), nullptr, 0);
+  query->AddRef();
+  table->query = query;
+  table->qualification = 1;
+  Build();
+  EXPECT_EQ(KeyNames(), (std::vector<std::u16string>{u"C", u"A", u"B"}));
+  table->qualification = 0;
+  tableDescription->nRelease();
+  tableDescription = nullptr;
+  Build();
+  EXPECT_EQ(KeyNames(), (std::vector<std::u16string>{u"A", u"B", u"C"})) << "outside query mode no link counts";
+  query->nRelease();
 }
 
 }  // namespace
