@@ -8,7 +8,11 @@
 #include "engine/record/column.h"
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -682,6 +686,58 @@ TEST_F(ColumnTest, KeyColumnsOfAQueryStartWithItsKeyLinks) {
   Build();
   EXPECT_EQ(KeyNames(), (std::vector<std::u16string>{u"A", u"B", u"C"})) << "outside query mode no link counts";
   query->nRelease();
+}
+
+TEST_F(ColumnTest, MemosReadTheirLinkedFileAndSaveToFiles) {
+  std::string directory = ::testing::TempDir() + "qzmemoXXXXXX";
+  ASSERT_NE(::mkdtemp(directory.data()), nullptr);
+  const std::string source = directory + "/in.txt";
+  const std::string target = directory + "/out.txt";
+  std::ofstream(source, std::ios::binary) << "from a file";
+  const auto wide = [](const std::string& path) { return std::u16string(path.begin(), path.end()); };
+  Add(u"NOTES", COLUMN_TYPE_TEXT_MEMO, 8);
+  Build();
+  CColumn* notes = Column(u"NOTES");
+  ASSERT_TRUE(notes->bLinkMemoFile(wide(source).c_str()));
+  CHostValue read;
+  ASSERT_TRUE(notes->bGetValue(read, 0));
+  EXPECT_EQ(NarrowOf(read), "from a file");
+  ASSERT_TRUE(notes->bSaveMemoToFile(wide(target).c_str()));
+  std::ifstream saved(target, std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(saved)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text.substr(0, 11), "from a file");
+
+  ASSERT_TRUE(notes->bLinkMemoFile(wide(directory + "/missing.txt").c_str()));
+  EXPECT_FALSE(notes->bGetValue(read, 0)) << "a linked file that cannot be read fails the read";
+  EXPECT_TRUE(holder->bHasError());
+  holder->Clear();
+  std::system(("rm -rf '" + directory + "'").c_str());
+}
+
+// A secondary description (the catalog's) is found by name, trailing blanks ignored, and decides NULL support.
+TEST_F(ColumnTest, TheSecondaryDescriptionDecidesNullSupport) {
+  Add(u"QTY", COLUMN_TYPE_INT32, 4);
+  Add(u"ID", COLUMN_TYPE_INT32, 4);
+  CRecordDescription* catalog = columnDriver.CDriver::pCreateDescription(connection, holder);
+  catalog->AddRef();
+  CColumnDescriptor* qty = pCreateColumnDescriptorThroughDriver(nullptr, 0);
+  qty->bSetAll(u"QTY  ", u"ORDERS", u"", 1, 4, COLUMN_TYPE_INT32, 0xFFFFFFFF, 0xFFFFFFFF, 0, 0, 0);
+  qty->SetNullAllowed(false);
+  ASSERT_TRUE(catalog->AddItem(qty));
+  CColumnDescriptor* id = pCreateColumnDescriptorThroughDriver(nullptr, 0);
+  id->bSetAll(u"ID", u"ORDERS", u"", 1, 8, COLUMN_TYPE_AUTO_ID8, 0xFFFFFFFF, 0xFFFFFFFF, 0, 0, 0);
+  ASSERT_TRUE(catalog->AddItem(id));
+  description->LayoutItems();
+  tableDescription = new CTableDescription(holder, table);
+  tableDescription->AddRef();
+  ASSERT_TRUE(tableDescription->bBuild(description, catalog, connection));
+  EXPECT_EQ(Column(u"QTY")->pGetSecondaryDescriptor(), qty);
+  EXPECT_FALSE(Column(u"QTY")->bIsNullAllowed());
+  EXPECT_TRUE(Column(u"ID")->bIsSecondaryAutoIdentifier());
+  EXPECT_FALSE(Column(u"ID")->bIsNullAllowed());
+  tableDescription->nRelease();
+  tableDescription = nullptr;
+  catalog->nRelease();
 }
 
 }  // namespace
