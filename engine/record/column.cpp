@@ -97,6 +97,12 @@ int CColumn::bAttach(CTableDescription* tableDescription, CColumnDescriptor* sec
 }
 
 int CColumn::bPrepareFieldValue(CTableDescription* tableDescription) {
+  // A memo whose record already holds its value (a copied table description) takes that value as its own.
+  CFieldValue* stored = bIsMemo() && tableDescription ? tableDescription->pGetLargeValue(this) : nullptr;
+  if (stored) {
+    Exchange(m_pFieldValue, stored);
+    return 1;
+  }
   if (!m_pFieldValue) {
     m_pFieldValue = pCreateFieldValueThroughDriver(m_pErrorHolder, pGetConnection());
     if (!m_pFieldValue) return 0;

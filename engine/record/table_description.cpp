@@ -12,6 +12,7 @@
 #include "engine/table/table.h"
 #include "engine/values/field_value.h"
 #include "engine/values/row_keys.h"
+#include "engine/values/value_row.h"
 #include "foundation/clone_map.h"
 #include "foundation/error_holder.h"
 #include "foundation/module_errors.h"
@@ -150,11 +151,22 @@ int CTableDescription::bIsCurrentEqual(CRecord* record) {
   return m_pCurrent && record ? m_pCurrent->bEquals(record, false) : 0;
 }
 
-int CTableDescription::bBindLargeValue(CColumn* column, CFieldValue* value) {
+std::int32_t CTableDescription::nMemoIndex(CColumn* column) const {
   for (std::uint32_t i = 0; i < m_memos.nGetCount(); ++i) {
-    if (ColumnAt(m_memos, i) == column) return m_pCurrent ? m_pCurrent->bSetLargeValue(i, value) : 0;
+    if (ColumnAt(m_memos, i) == column) return static_cast<std::int32_t>(i);
   }
-  return 0;
+  return -1;
+}
+
+int CTableDescription::bBindLargeValue(CColumn* column, CFieldValue* value) {
+  const std::int32_t index = nMemoIndex(column);
+  return index >= 0 && m_pCurrent ? m_pCurrent->bSetLargeValue(static_cast<std::uint32_t>(index), value) : 0;
+}
+
+CFieldValue* CTableDescription::pGetLargeValue(CColumn* column) const {
+  const std::int32_t index = nMemoIndex(column);
+  CValueRow* values = m_pCurrent ? m_pCurrent->pGetLargeValues() : nullptr;
+  return index >= 0 && values ? values->pGetAt(static_cast<std::uint32_t>(index)) : nullptr;
 }
 
 int CTableDescription::bRebuildRecords(CRecordDescription* description) {
@@ -452,6 +464,7 @@ int CTableDescription::bCopyFrom(CTableDescription* source, CHashTable& cloneMap
   CColumn* unique = pCloneChild(cloneMap, source->m_pUnique);
   Exchange(m_pUnique, unique);
   if (unique) unique->nRelease();
+  // Memos take the values the copied current record holds.
   for (std::uint32_t i = 0; i < m_columns.nGetCount(); ++i) {
     CColumn* column = ColumnAt(m_columns, i);
     if (!column->bIsCompositeKey() && !column->bPrepareFieldValue(this)) return 0;

@@ -66,6 +66,8 @@ class CTableDescription : public CRefCounted {
   // Large values are not compared.
   int bIsCurrentEqual(CRecord* record);
   int bBindLargeValue(CColumn* column, CFieldValue* value);
+  // The current record's large value of a memo column, null when it holds none.
+  CFieldValue* pGetLargeValue(CColumn* column) const;
   int bRebuildRecords(CRecordDescription* description);
   void DumpRecord(CTString& text);
 
@@ -86,6 +88,7 @@ class CTableDescription : public CRefCounted {
   // A unique column that does not allow nulls becomes the key alone (true: the
   // choice is made); others are added.
   bool bTakeUniqueKey(CColumn* column);
+  std::int32_t nMemoIndex(CColumn* column) const;
 
   CErrorHolder* m_pErrorHolder;
   CTable* m_pTable;

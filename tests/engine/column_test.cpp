@@ -487,6 +487,9 @@ TEST_F(ColumnTest, ACloneMapSharesOneCopyOfEachColumn) {
   CHostValue nine;
   Make(nine, HOST_TYPE_INT32, std::int32_t{9});
   ASSERT_TRUE(Column(u"QTY")->bSetValue(nine, 0));
+  CHostValue remark;
+  MakeWide(remark, u"copied remark");
+  ASSERT_TRUE(Column(u"NOTES")->bSetValue(remark, 0));
   CHashTable map(7);
   CTableDescription* copy = tableDescription->pClone(map);
   ASSERT_NE(copy, nullptr);
@@ -511,8 +514,11 @@ TEST_F(ColumnTest, ACloneMapSharesOneCopyOfEachColumn) {
   ASSERT_TRUE(Column(u"QTY")->bGetValue(read, 0));
   read.nGet(&n);
   EXPECT_EQ(n, 9) << "the copy writes its own record";
-  EXPECT_EQ(copy->pGetCurrentRecord()->pGetLargeValues()->pGetAt(0),
-            copy->pFindColumnByName(u"NOTES")->pGetFieldValue());
+  CColumn* notes = copy->pFindColumnByName(u"NOTES");
+  EXPECT_EQ(copy->pGetCurrentRecord()->pGetLargeValues()->pGetAt(0), notes->pGetFieldValue());
+  EXPECT_NE(notes->pGetFieldValue(), Column(u"NOTES")->pGetFieldValue());
+  ASSERT_TRUE(notes->bGetValue(read, 0));
+  EXPECT_EQ(NarrowOf(read), "copied remark") << "the copy's memo keeps the copied value";
   copy->nRelease();
 }
 
