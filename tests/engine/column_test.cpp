@@ -108,6 +108,7 @@ class ColumnTest : public CFieldValueFixture {
   }
   void TearDown() override {
     if (tableDescription) tableDescription->nRelease();
+    for (CConnection* other : otherConnections) other->nRelease();
     description->nRelease();
     table->nRelease();
     EXPECT_EQ(gnLiveColumns, 0) << "every column is destroyed with its table description";
@@ -138,6 +139,26 @@ class ColumnTest : public CFieldValueFixture {
     tableDescription->AddRef();
     ASSERT_TRUE(tableDescription->bBuild(description, nullptr, over ? over : connection));
   }
+  // The column's value read as a 32-bit integer; -1 when the read fails.
+  static std::int32_t IntOf(CColumn* column) {
+    CHostValue read;
+    std::int32_t n = -1;
+    if (column->bGetValue(read, 0)) read.nGet(&n);
+    return n;
+  }
+  static int SetInt(CColumn* column, std::int32_t n) {
+    CHostValue value;
+    Make(value, HOST_TYPE_INT32, n);
+    return column->bSetValue(value, 0);
+  }
+  // A connection of another dialect, with a reference the fixture gives back.
+  template <class C>
+  C* Other() {
+    auto* other = new C();
+    other->AddRef();
+    otherConnections.push_back(other);
+    return other;
+  }
   void SetNull(CColumn* column) {
     CHostValue none;
     none.SetType(static_cast<std::uint8_t>(column->nGetHostType()));
@@ -158,6 +179,7 @@ class ColumnTest : public CFieldValueFixture {
   CRecordDescription* description = nullptr;
   KeyedTable* table = nullptr;
   CTableDescription* tableDescription = nullptr;
+  std::vector<CConnection*> otherConnections;  // released after the table description that uses them
 };
 
 TEST_F(ColumnTest, ValuesGoThroughTheCurrentRecordAndItsFieldValues) {
@@ -171,16 +193,10 @@ TEST_F(ColumnTest, ValuesGoThroughTheCurrentRecordAndItsFieldValues) {
   EXPECT_EQ(label->nGetIndexInTable(), 1);
 
   EXPECT_FALSE(qty->bHasValue());
-  CHostValue value;
-  Make(value, HOST_TYPE_INT32, std::int32_t{42});
-  ASSERT_TRUE(qty->bSetValue(value, 0));
+  ASSERT_TRUE(SetInt(qty, 42));
   EXPECT_TRUE(qty->bHasValue());
   EXPECT_FALSE(qty->pGetFieldValue()->Value().bIsNull()) << "the field value follows the field's null flag";
-  CHostValue read;
-  ASSERT_TRUE(qty->bGetValue(read, 0));
-  std::int32_t n = 0;
-  read.nGet(&n);
-  EXPECT_EQ(n, 42);
+  EXPECT_EQ(IntOf(qty), 42);
   EXPECT_TRUE(qty->bIsChanged()) << "the last-read image has no value yet";
 
   CHostValue none;
@@ -203,20 +219,14 @@ TEST_F(ColumnTest, AFailedConversionIsTheFieldValuesErrorAndLeavesTheField) {
   Add(u"QTY", COLUMN_TYPE_INT32, 4);
   Build();
   CColumn* qty = Column(u"QTY");
-  CHostValue seven;
-  Make(seven, HOST_TYPE_INT32, std::int32_t{7});
-  ASSERT_TRUE(qty->bSetValue(seven, 0));
+  ASSERT_TRUE(SetInt(qty, 7));
   CHostValue words;
   MakeWide(words, u"twelve");
   EXPECT_FALSE(qty->bSetValue(words, 0));
   EXPECT_EQ(holder->nGetErrorCode(), ERROR_VALUE_NOT_CONVERTIBLE);
   EXPECT_TRUE(doubles::HasIdentification(holder, 12, 3));
   EXPECT_EQ(std::u16string(holder->pszGetItemName()), u"QTY");
-  CHostValue read;
-  qty->bGetValue(read, 0);
-  std::int32_t n = 0;
-  read.nGet(&n);
-  EXPECT_EQ(n, 7);
+  EXPECT_EQ(IntOf(qty), 7);
 }
 
 TEST_F(ColumnTest, CompositeKeysConcatenateWhatEachComponentCounted) {
@@ -286,9 +296,7 @@ TEST_F(ColumnTest, SearchMatchesByBytesWithAnOptionalPrefix) {
 
   // Different types are compared by the runtime.
   CColumn* qty = Column(u"QTY");
-  CHostValue five;
-  Make(five, HOST_TYPE_INT32, std::int32_t{5});
-  ASSERT_TRUE(qty->bSetValue(five, 0));
+  ASSERT_TRUE(SetInt(qty, 5));
   CHostValue fiveText;
   MakeWide(fiveText, u"5");
   EXPECT_TRUE(qty->bMatchesSearchValue(fiveText, 0));
@@ -303,9 +311,7 @@ TEST_F(ColumnTest, ChangesAreMeasuredAgainstTheLastReadImage) {
   Build();
   CColumn* qty = Column(u"QTY");
   CColumn* label = Column(u"LABEL");
-  CHostValue three;
-  Make(three, HOST_TYPE_INT32, std::int32_t{3});
-  ASSERT_TRUE(qty->bSetValue(three, 0));
+  ASSERT_TRUE(SetInt(qty, 3));
   CHostValue text;
   MakeWide(text, u"kept");
   ASSERT_TRUE(label->bSetValue(text, 0));
@@ -314,9 +320,7 @@ TEST_F(ColumnTest, ChangesAreMeasuredAgainstTheLastReadImage) {
   EXPECT_FALSE(qty->bIsChanged());
   EXPECT_TRUE(tableDescription->bIsCurrentEqual(tableDescription->pGetImageRecord()));
 
-  CHostValue four;
-  Make(four, HOST_TYPE_INT32, std::int32_t{4});
-  ASSERT_TRUE(qty->bSetValue(four, 0));
+  ASSERT_TRUE(SetInt(qty, 4));
   EXPECT_TRUE(qty->bIsChanged()) << "same presence, other bytes";
   EXPECT_FALSE(label->bIsChanged());
   CHostValue none;
@@ -368,8 +372,7 @@ TEST_F(ColumnTest, MemosLiveInTheCurrentRecordsLargeValues) {
 
 TEST_F(ColumnTest, SqlNamesAreQuotedAndKeptPerForm) {
   UseCodePage(0);
-  auto* brackets = new BracketConnection();
-  brackets->AddRef();
+  auto* brackets = Other<BracketConnection>();
   CColumnDescriptor* item = Add(u"unit price", COLUMN_TYPE_INT32, 4);
   item->bSetAll(u"unit price", u"sales.order lines", u"Price", 1, 4, COLUMN_TYPE_INT32, 0xFFFFFFFF, 0xFFFFFFFF, 0, 0,
                 0);
@@ -390,9 +393,6 @@ TEST_F(ColumnTest, SqlNamesAreQuotedAndKeptPerForm) {
   EXPECT_EQ(std::u16string(column->pszGetSqlName(true)), u"[unit price]");
   column->SetTexts(u"", u"o.");
   EXPECT_EQ(std::u16string(column->pszGetSqlName(false)), u"[sales].[order lines].[Price]") << "made once";
-  tableDescription->nRelease();
-  tableDescription = nullptr;
-  brackets->nRelease();
 }
 
 TEST_F(ColumnTest, KeyColumnsPreferTheAutomaticIdentifierThenANotNullUniqueKey) {
@@ -484,9 +484,7 @@ TEST_F(ColumnTest, ACloneMapSharesOneCopyOfEachColumn) {
   Add(u"QTY", COLUMN_TYPE_INT32, 4);
   Add(u"NOTES", COLUMN_TYPE_TEXT_MEMO, 8);
   Build();
-  CHostValue nine;
-  Make(nine, HOST_TYPE_INT32, std::int32_t{9});
-  ASSERT_TRUE(Column(u"QTY")->bSetValue(nine, 0));
+  ASSERT_TRUE(SetInt(Column(u"QTY"), 9));
   CHostValue remark;
   MakeWide(remark, u"copied remark");
   ASSERT_TRUE(Column(u"NOTES")->bSetValue(remark, 0));
@@ -503,17 +501,10 @@ TEST_F(ColumnTest, ACloneMapSharesOneCopyOfEachColumn) {
   ASSERT_TRUE(map.bLookup(nCloneKey(Column(u"QTY")), &registered, nullptr));
   EXPECT_EQ(registered, nCloneKey(qty));
 
+  EXPECT_EQ(IntOf(qty), 9);
+  ASSERT_TRUE(SetInt(qty, 10));
+  EXPECT_EQ(IntOf(Column(u"QTY")), 9) << "the copy writes its own record";
   CHostValue read;
-  ASSERT_TRUE(qty->bGetValue(read, 0));
-  std::int32_t n = 0;
-  read.nGet(&n);
-  EXPECT_EQ(n, 9);
-  CHostValue ten;
-  Make(ten, HOST_TYPE_INT32, std::int32_t{10});
-  ASSERT_TRUE(qty->bSetValue(ten, 0));
-  ASSERT_TRUE(Column(u"QTY")->bGetValue(read, 0));
-  read.nGet(&n);
-  EXPECT_EQ(n, 9) << "the copy writes its own record";
   CColumn* notes = copy->pFindColumnByName(u"NOTES");
   EXPECT_EQ(copy->pGetCurrentRecord()->pGetLargeValues()->pGetAt(0), notes->pGetFieldValue());
   EXPECT_NE(notes->pGetFieldValue(), Column(u"NOTES")->pGetFieldValue());
@@ -523,8 +514,7 @@ TEST_F(ColumnTest, ACloneMapSharesOneCopyOfEachColumn) {
 }
 
 TEST_F(ColumnTest, BlankValuesFollowTheServerAndTheColumnType) {
-  auto* oracle = new OracleKindConnection();
-  oracle->AddRef();
+  auto* oracle = Other<OracleKindConnection>();
   Add(u"NAME", COLUMN_TYPE_TEXT, 11);
   Add(u"CODE", COLUMN_TYPE_TEXT, 11)->SetNullAllowed(false);
   Add(u"WHEN", COLUMN_TYPE_DATETIME, 8);
@@ -556,13 +546,8 @@ TEST_F(ColumnTest, BlankValuesFollowTheServerAndTheColumnType) {
   noBytes.SetFromBuffer("", 0);
   ASSERT_TRUE(Column(u"RAW")->bSetValue(noBytes, 0));
   EXPECT_FALSE(Column(u"RAW")->bHasValue());
-  CHostValue zero;
-  Make(zero, HOST_TYPE_INT32, std::int32_t{0});
-  ASSERT_TRUE(Column(u"QTY")->bSetValue(zero, 0));
+  ASSERT_TRUE(SetInt(Column(u"QTY"), 0));
   EXPECT_TRUE(Column(u"QTY")->bHasValue()) << "a zero is a value";
-  tableDescription->nRelease();
-  tableDescription = nullptr;
-  oracle->nRelease();
 }
 
 TEST_F(ColumnTest, ClearingKeepsValuesAndGivesTheOthersANullOfTheirType) {
@@ -570,18 +555,12 @@ TEST_F(ColumnTest, ClearingKeepsValuesAndGivesTheOthersANullOfTheirType) {
   Add(u"LEFT", COLUMN_TYPE_INT32, 4);
   Add(u"NOTES", COLUMN_TYPE_TEXT_MEMO, 8);
   Build();
-  CHostValue seven;
-  Make(seven, HOST_TYPE_INT32, std::int32_t{7});
   CColumn* qty = Column(u"QTY");
-  ASSERT_TRUE(qty->bSetValue(seven, 0));
+  ASSERT_TRUE(SetInt(qty, 7));
   qty->pGetFieldValue()->Value().SetNull(true);
   ASSERT_TRUE(qty->bClearValue());
   EXPECT_FALSE(qty->pGetFieldValue()->Value().bIsNull()) << "a value's field value is not NULL";
-  CHostValue read;
-  qty->bGetValue(read, 0);
-  std::int32_t n = 0;
-  read.nGet(&n);
-  EXPECT_EQ(n, 7);
+  EXPECT_EQ(IntOf(qty), 7);
 
   CColumn* left = Column(u"LEFT");
   ASSERT_TRUE(left->bClearValue());
@@ -629,15 +608,11 @@ TEST_F(ColumnTest, LoadedBuffersAndRebuiltRecordsKeepFieldValuesInStep) {
   Add(u"LEFT", COLUMN_TYPE_INT32, 4);
   Add(u"NOTES", COLUMN_TYPE_TEXT_MEMO, 8);
   Build();
-  CHostValue five;
-  Make(five, HOST_TYPE_INT32, std::int32_t{5});
-  ASSERT_TRUE(Column(u"QTY")->bSetValue(five, 0));
+  ASSERT_TRUE(SetInt(Column(u"QTY"), 5));
   CRecordBuffer* row = tableDescription->pGetCurrentBuffer()->pClone();
   row->AddRef();
   SetNull(Column(u"QTY"));
-  CHostValue six;
-  Make(six, HOST_TYPE_INT32, std::int32_t{6});
-  ASSERT_TRUE(Column(u"LEFT")->bSetValue(six, 0));
+  ASSERT_TRUE(SetInt(Column(u"LEFT"), 6));
   ASSERT_TRUE(tableDescription->bLoadCurrentBuffer(row));
   EXPECT_FALSE(Column(u"QTY")->pGetFieldValue()->Value().bIsNull());
   EXPECT_TRUE(Column(u"LEFT")->pGetFieldValue()->Value().bIsNull());
@@ -650,7 +625,7 @@ TEST_F(ColumnTest, LoadedBuffersAndRebuiltRecordsKeepFieldValuesInStep) {
 
   ASSERT_TRUE(tableDescription->bRebuildRecords(description));
   EXPECT_FALSE(Column(u"QTY")->bHasValue()) << "new records are empty";
-  ASSERT_TRUE(Column(u"QTY")->bSetValue(six, 0));
+  ASSERT_TRUE(SetInt(Column(u"QTY"), 6));
   ASSERT_TRUE(Column(u"QTY")->pGetFieldValue()->bGetValue(&read));
   read.nGet(&n);
   EXPECT_EQ(n, 6) << "the field value reads the new current record";
@@ -658,17 +633,13 @@ TEST_F(ColumnTest, LoadedBuffersAndRebuiltRecordsKeepFieldValuesInStep) {
 }
 
 TEST_F(ColumnTest, KeyColumnsStopAtTheConnectionsLimit) {
-  auto* narrow = new NarrowKeyConnection();
-  narrow->AddRef();
+  auto* narrow = Other<NarrowKeyConnection>();
   for (int i = 0; i < 40; ++i) {
     CTString name(TSTRING_FORMAT, u"C%d", i);
     Add(name.pszGet(), COLUMN_TYPE_INT16, 2);
   }
   Build(narrow);
   EXPECT_EQ(tableDescription->nGetKeyCount(), 31u);
-  tableDescription->nRelease();
-  tableDescription = nullptr;
-  narrow->nRelease();
 }
 
 // In query mode the query's key links come first, in link order.
