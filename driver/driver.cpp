@@ -5,8 +5,10 @@
 #include "driver/access_interface.h"
 #include "driver/driver_request.h"
 #include "driver/table_lookup_cache.h"
+#include "engine/record/column_descriptor.h"
 #include "engine/record/record_description.h"
 #include "engine/table/table.h"
+#include "engine/values/field_value.h"
 #include "foundation/error_holder.h"
 #include "foundation/message_text.h"
 #include "foundation/module_errors.h"
@@ -489,8 +491,12 @@ void* pNotBuilt(CErrorHolder* holder) {
 
 }  // namespace
 
-void* CDriver::pCreateFieldValue(CErrorHolder* holder, RuntimeWord) {
-  return pNotBuilt(holder ? holder : m_pErrorHolder);
+// The second word is the connection whose code pages the value reads; the value holds the holder as its owner.
+void* CDriver::pCreateFieldValue(CErrorHolder* holder, CConnection* connection) {
+  CErrorHolder* owner = holder ? holder : m_pErrorHolder;
+  auto* value = new (std::nothrow) CFieldValue(owner, connection);
+  if (!value) SetHolderOutOfMemory(owner);
+  return value;
 }
 void* CDriver::pCreateNativeTextValue(CErrorHolder*, RuntimeWord) { return nullptr; }
 void* CDriver::pCreateParameterBinding(RuntimeWord, RuntimeWord) { return pNotBuilt(m_pErrorHolder); }
@@ -529,7 +535,9 @@ CRecordDescription* CDriver::pCreateDescriptionFor(const char16_t* name, CConnec
 void* CDriver::pCreateValueLeaf(RuntimeWord, RuntimeWord, RuntimeWord, RuntimeWord) {
   return pNotBuilt(m_pErrorHolder);
 }
-void* CDriver::pCreateColumnDescriptor() { return pNotBuilt(m_pErrorHolder); }
+CColumnDescriptor* CDriver::pCreateColumnDescriptor(CRecordDescription*, std::uint32_t) {
+  return new (std::nothrow) CColumnDescriptor();
+}
 CConnection* CDriver::pCreateConnection(const char16_t*, IHostConnectionDescription*) { return nullptr; }
 
 CAccessInterface* CDriver::pCreateAccessInterface(const char16_t* key, IHostFileDescription* table,

@@ -18,6 +18,7 @@
 #include "sql/object_hash_map.h"
 
 class CAccessInterface;
+class CColumnDescriptor;
 class CConnection;
 class CErrorHolder;
 class CRecordDescription;
@@ -101,7 +102,7 @@ class CDriver {
   virtual int nReserved42();                                                                        // slot 42: 0
   virtual int nReserved43();                                                                        // slot 43: 0
   // ---- factories ----
-  virtual void* pCreateFieldValue(CErrorHolder* holder, RuntimeWord type);                        // slot 44
+  virtual void* pCreateFieldValue(CErrorHolder* holder, CConnection* connection);                 // slot 44
   virtual void* pCreateNativeTextValue(CErrorHolder* holder, RuntimeWord type);                   // slot 45
   virtual void* pCreateParameterBinding(RuntimeWord a, RuntimeWord b);                            // slot 46
   virtual void* pCreateParameter(RuntimeWord a, RuntimeWord b);                                   // slot 47
@@ -118,8 +119,9 @@ class CDriver {
   virtual void* pCreateValueLeaf(RuntimeWord a, RuntimeWord b, RuntimeWord c, RuntimeWord d);        // slot 57
   virtual void NotifyAccessInterfacesExcept(IHostConnectionDescription* description,
                                             std::uint64_t value);  // slot 58
-  virtual void* pCreateColumnDescriptor();                         // slot 59
-  virtual void Reserved60();                                       // slot 60
+  virtual CColumnDescriptor* pCreateColumnDescriptor(CRecordDescription* description,
+                                                     std::uint32_t options);  // slot 59
+  virtual void Reserved60();                                                  // slot 60
   virtual CConnection* pCreateConnection(const char16_t* text,
                                          IHostConnectionDescription* description);  // slot 61
   virtual CAccessInterface* pCreateAccessInterface(const char16_t* key, IHostFileDescription* table,

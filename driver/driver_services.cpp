@@ -2,6 +2,9 @@
 #include "sql/driver_services.h"
 
 #include "driver/driver.h"
+#include "engine/record/column.h"
+#include "engine/record/record_factories.h"
+#include "engine/values/field_value.h"
 #include "host/library_entry.h"
 
 const char16_t* pszCurrentDriverLabel(std::uint32_t index) {
@@ -15,4 +18,22 @@ CErrorHolder* pCreateErrorHolderThrough(CDriver* driver) { return driver ? drive
 CTable* pCreateTableThrough(CDriver* driver, IHostFileDescription* description, CConnection* connection,
                             CErrorHolder* holder) {
   return driver ? driver->pCreateTable(description, connection, holder) : nullptr;
+}
+
+CColumnDescriptor* pCreateColumnDescriptorThroughDriver(CRecordDescription* description, std::uint32_t options) {
+  return gpDriver ? gpDriver->pCreateColumnDescriptor(description, options) : nullptr;
+}
+
+CRecordDescription* pCreateDescriptionThroughDriver(CConnection* connection, CErrorHolder* holder) {
+  return gpDriver ? gpDriver->pCreateDescription(connection, holder) : nullptr;
+}
+
+CFieldValue* pCreateFieldValueThroughDriver(CErrorHolder* owner, CConnection* connection) {
+  return gpDriver ? static_cast<CFieldValue*>(gpDriver->pCreateFieldValue(owner, connection)) : nullptr;
+}
+
+CColumn* pCreateColumnThroughDriver(CErrorHolder* holder, CColumnDescriptor* descriptor) {
+  if (!gpDriver) return nullptr;
+  return static_cast<CColumn*>(
+      gpDriver->pCreateColumnBinding(reinterpret_cast<RuntimeWord>(holder), reinterpret_cast<RuntimeWord>(descriptor)));
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "foundation/hash_table.h"
+#include "foundation/module_errors.h"
 #include "foundation/ref_counted.h"
 
 inline std::uint64_t nCloneKey(const void* object) { return reinterpret_cast<std::uintptr_t>(object); }
@@ -26,4 +27,36 @@ T* pCloneChild(CHashTable& map, T* child) {
   T* result = map.bLookup(nCloneKey(child), &copy, nullptr) ? reinterpret_cast<T*>(copy) : child->pClone(map);
   AddRefObject(result);
   return result;
+}
+
+// A clone by copy: an empty object from `make` (null when memory runs out), given a reference and filled from the
+// source by its CopyFrom (source, map); released, and null answered, when the copy fails.
+template <typename T, typename Make>
+T* pCloneByCopy(T* source, CHashTable& map, Make make) {
+  T* copy = make();
+  if (!copy) return nullptr;
+  copy->AddRef();
+  if (!copy->CopyFrom(source, map)) {
+    copy->nRelease();
+    return nullptr;
+  }
+  return copy;
+}
+
+// A clone made by `copy` (copy(clone) answering 1 or 0) into a new object: handed out with no reference, as
+// pCloneChild expects; null when the object could not be made (the out-of-memory error in the holder) or the copy
+// failed (the object destroyed).
+template <typename T, typename Copy>
+T* pCloneUnreferenced(T* clone, CErrorHolder* holder, Copy copy) {
+  if (!clone) {
+    SetHolderOutOfMemory(holder);
+    return nullptr;
+  }
+  clone->AddRef();
+  if (!copy(clone)) {
+    clone->nRelease();
+    return nullptr;
+  }
+  --clone->m_nRefCount;
+  return clone;
 }

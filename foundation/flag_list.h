@@ -13,6 +13,8 @@ inline constexpr std::uint32_t FLAG_LIST_NOT_FOUND = 0xFFFFFFFF;
 inline constexpr std::uint32_t FLAG_COMBINE_AND = 2;
 
 using PFN_FLAG_ITEM_CAPTION = const char16_t* (*)(const CColumn* item);
+// Written by the column constructor (engine/record/column.cpp), read by the lookups by name; set once, before any
+// list can hold a column, under the driver lock that every column is made under.
 extern PFN_FLAG_ITEM_CAPTION gpfnFlagItemCaption;
 
 class CFlagList {

@@ -42,3 +42,14 @@ std::uint32_t nDropOneOfTwoCounts(std::uint32_t& count, std::uint32_t other, Des
   }
   return count;
 }
+
+// The counted field takes the replacement (a reference taken) and gives its old object back; the same object again
+// changes nothing, so a field is never released under itself.
+template <class T>
+void Exchange(T*& slot, T* replacement) {
+  if (slot == replacement) return;
+  if (replacement) replacement->AddRef();
+  T* old = slot;
+  slot = replacement;
+  if (old) old->nRelease();
+}

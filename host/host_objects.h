@@ -78,6 +78,80 @@ class IHostFileDescription {
   virtual const char16_t* pszGetDatabaseName() = 0;       // slot 26
 };
 
+class CHostValue;
+class IHostExpressionNode;
+
+// The runtime's item-description interface: one item (column) of a file or query description. The driver's
+// CColumnDescriptor implements it, so the runtime reads the driver's columns through the same operations with which
+// the driver reads the runtime's own items. Slots 38, 39 and 44 are the runtime's item kind (0 a column, 1 an
+// expression), sub-description and item type code, 46 whether the item of a query can be written back, 50 the column
+// a query item comes from, 51 the name of its file in the query and 52 the expression tree of an expression item;
+// the driver's own descriptors answer 0 (null) at all of them. A sub-description is an item too: its kind is its
+// slot 38.
+class IHostItemDescription {
+ public:
+  virtual std::uint32_t nGetInterfaceLevel() = 0;                        // slot 0
+  virtual std::int32_t nSlot1() = 0;                                     // slot 1
+  virtual std::int32_t nSlot2() = 0;                                     // slot 2
+  virtual std::int32_t nSlot3() = 0;                                     // slot 3
+  virtual void Slot4() = 0;                                              // slot 4
+  virtual std::uint32_t AddRef() = 0;                                    // slot 5
+  virtual std::uint32_t nRelease() = 0;                                  // slot 6
+  virtual const char16_t* pszGetName() = 0;                              // slot 7
+  virtual std::uint32_t nGetElementCount() = 0;                          // slot 8
+  virtual std::uint32_t nGetSize() = 0;                                  // slot 9
+  virtual std::uint32_t nGetDataLength(std::int32_t element) = 0;        // slot 10
+  virtual std::uint32_t nGetTotalSize() = 0;                             // slot 11
+  virtual std::uint32_t nGetType() = 0;                                  // slot 12
+  virtual std::uint32_t nGetPosition() = 0;                              // slot 13
+  virtual std::int32_t bIsKeyed() = 0;                                   // slot 14
+  virtual std::int32_t bIsMemo() = 0;                                    // slot 15
+  virtual std::int32_t bIsTextMemo() = 0;                                // slot 16
+  virtual std::int32_t bIsBinaryMemo() = 0;                              // slot 17
+  virtual std::int32_t bIsNumeric() = 0;                                 // slot 18
+  virtual std::int32_t bIsText() = 0;                                    // slot 19
+  virtual std::uint32_t nGetKeyNumber() = 0;                             // slot 20
+  virtual std::uint32_t nGetComponentCount() = 0;                        // slot 21
+  virtual std::int32_t bIsPrimaryKey() = 0;                              // slot 22
+  virtual std::int32_t bIsUnique() = 0;                                  // slot 23
+  virtual std::int32_t bIsKeyWithDuplicates() = 0;                       // slot 24
+  virtual std::int32_t bIsCompositeKey() = 0;                            // slot 25
+  virtual std::int32_t bIsAscendingKey() = 0;                            // slot 26
+  virtual std::int32_t bIsDescending() = 0;                              // slot 27
+  virtual std::int32_t bHasFlag0080() = 0;                               // slot 28
+  virtual std::int32_t bHasFlag0040() = 0;                               // slot 29
+  virtual std::int32_t bHasFlag0020() = 0;                               // slot 30
+  virtual IHostItemDescription* pGetComponent(std::uint32_t index) = 0;  // slot 31: from 1, referenced
+  virtual std::uint32_t nGetElementOffset(std::int32_t element) = 0;     // slot 32
+  virtual std::uint32_t nGetNullFlagIndex(std::int32_t element) = 0;     // slot 33
+  virtual CHostValue* pGetDefaultValue() = 0;                            // slot 34
+  virtual const char16_t* pszGetSecondName() = 0;                        // slot 35
+  virtual const char16_t* pszGetAlias() = 0;                             // slot 36
+  virtual const char16_t* pszGetThirdName() = 0;                         // slot 37
+  virtual std::uint32_t nGetItemKind() = 0;                              // slot 38
+  virtual IHostItemDescription* piGetSubDescription() = 0;               // slot 39
+  virtual std::uint32_t nGetPrecision() = 0;                             // slot 40
+  virtual std::uint32_t nGetScale() = 0;                                 // slot 41
+  virtual const char16_t* pszGetCaption() = 0;                           // slot 42
+  virtual const char16_t* pszGetTableName() = 0;                         // slot 43
+  virtual std::uint32_t nGetItemTypeCode() = 0;                          // slot 44
+  virtual void Slot45() = 0;                                             // slot 45
+  virtual std::int32_t bIsUpdatable() = 0;                               // slot 46
+  virtual void Slot47() = 0;                                             // slot 47
+  virtual std::int32_t bIsOption4Clear() = 0;                            // slot 48
+  virtual void SetOption4(std::int32_t clear) = 0;                       // slot 49
+  virtual const char16_t* pszGetOrigin() = 0;                            // slot 50
+  virtual const char16_t* pszGetFileName() = 0;                          // slot 51
+  virtual IHostExpressionNode* piGetExpression() = 0;                    // slot 52
+  virtual std::int32_t nSlot53() = 0;                                    // slot 53
+  virtual std::int32_t bIsNullAllowed() = 0;                             // slot 54
+  virtual void DeletingDestructor(std::uint32_t flags) = 0;              // slot 55
+  virtual void SetPrecision(std::uint32_t precision) = 0;                // slot 56
+  virtual void SetScale(std::uint32_t scale) = 0;                        // slot 57
+  virtual IHostItemDescription* pCopyAs(IHostFileDescription* description,
+                                        std::uint32_t options) = 0;  // slot 58
+};
+
 // The runtime's interface header (slots 0 to 4) where the driver calls none of it.
 class IHostObjectHeader {
  public:
@@ -148,4 +222,69 @@ class IHostSqlQuery {
   // Asked with (15, the library, out version): non-zero when the version was written.
   virtual std::int32_t nQueryLibrary(std::int32_t question, std::int32_t library,
                                      std::uint32_t* version) = 0;  // slot 19
+};
+
+// A counted object of the runtime's query analysis (a file, a key link, an entry of the query's kind): slots 5 and 6
+// take and give back a reference.
+class IHostQueryPart : public IHostObjectHeader {
+ public:
+  virtual void AddRef() = 0;   // slot 5
+  virtual void Release() = 0;  // slot 6
+};
+
+// A file (table) of an analysed query.
+class IHostQueryFile : public IHostQueryPart {
+ public:
+  virtual const char16_t* pszGetName() = 0;   // slot 7
+  virtual const char16_t* pszGetAlias() = 0;  // slot 8
+};
+
+// A key link of an analysed query: the index of the result item it keys on and its direction.
+class IHostKeyLink : public IHostQueryPart {
+ public:
+  virtual std::uint32_t nGetItemIndex() = 0;  // slot 7
+  virtual std::int32_t bIsDescending() = 0;   // slot 8
+};
+
+// One of the runtime's index descriptors of an analysed query: seven answers, which the driver copies.
+class IHostIndexDescriptor {
+ public:
+  virtual const char16_t* pszGetName() = 0;           // slot 0
+  virtual std::uint32_t nGetNumber() = 0;             // slot 1
+  virtual const char16_t* pszGetSecondText() = 0;     // slot 2
+  virtual const char16_t* pszGetThirdText() = 0;      // slot 3
+  virtual void GetIdentifier(std::uint8_t* out) = 0;  // slot 4: 16 bytes
+  virtual const char16_t* pszGetFifthText() = 0;      // slot 5
+  virtual const char16_t* pszGetSixthText() = 0;      // slot 6
+};
+
+// A node of an expression item's tree: kind 47 a function call (with its function code), 48 and 49 leaves.
+class IHostExpressionNode {
+ public:
+  virtual std::uint32_t nGetKind() = 0;                              // slot 0
+  virtual std::uint32_t nGetFunctionCode() = 0;                      // slot 1
+  virtual std::uint32_t nGetChildCount() = 0;                        // slot 2
+  virtual IHostExpressionNode* piGetChild(std::uint32_t index) = 0;  // slot 3
+};
+
+// The runtime's analysis of a query it hands the driver instead of a table. The walks (slots 9, 10, 13, 14 and 15)
+// answer the first element when asked with 1, the next one with 0, and null past the end; no walk or lookup takes a
+// reference for the caller. The column and alias lookups (slots 16 and 17) may throw whatever the runtime throws.
+class IHostQueryAnalysis : public IHostQueryPart {
+ public:
+  virtual std::uint32_t nGetKind() = 0;                                             // slot 7
+  virtual const char16_t* pszGetSqlText() = 0;                                      // slot 8
+  virtual IHostQueryFile* piWalkFiles(std::int32_t first) = 0;                      // slot 9
+  virtual IHostItemDescription* piWalkItems(std::int32_t first) = 0;                // slot 10
+  virtual std::uint32_t nGetDescriptorCount() = 0;                                  // slot 11
+  virtual IHostIndexDescriptor* piGetDescriptor(std::uint32_t index) = 0;           // slot 12
+  virtual IHostKeyLink* piWalkLinks(std::int32_t first) = 0;                        // slot 13
+  virtual IHostQueryPart* piWalkKind3Entries(std::int32_t first) = 0;               // slot 14
+  virtual IHostQueryPart* piWalkKind4Entries(std::int32_t first) = 0;               // slot 15
+  virtual IHostItemDescription* piGetColumnOfItem(IHostItemDescription* item) = 0;  // slot 16
+  virtual const char16_t* pszResolveAlias(const char16_t* name) = 0;                // slot 17
+  virtual void* piLookupFile(IHostQueryFile* file) = 0;                             // slot 18
+  virtual void* piFindItem(const char16_t* name) = 0;                               // slot 19
+  virtual IHostQueryPart* piGetFirstExtra() = 0;                                    // slot 20
+  virtual IHostQueryPart* piGetSecondExtra() = 0;                                   // slot 21
 };

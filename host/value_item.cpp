@@ -186,9 +186,10 @@ int nValueItemsEqualFor(CValueItem* a, CValueItem* b) {
   return nValueItemsEqual(a, b->Value());
 }
 
-std::uint64_t nBufferChecksum(CValueItem* item) {
-  const auto* data = static_cast<const std::uint8_t*>(item->pGetValueData());
-  std::uint64_t size = item->nGetSize();
+std::uint64_t nBufferChecksum(CValueItem* item) { return nBytesChecksum(item->pGetValueData(), item->nGetSize()); }
+
+std::uint64_t nBytesChecksum(const void* bytes, std::uint64_t size) {
+  const auto* data = static_cast<const std::uint8_t*>(bytes);
   if (!data) return 0;
   std::uint64_t sum = 0;
   for (; size >= 4; data += 4, size -= 4) {

@@ -83,3 +83,5 @@ int bHostValueBinaryInfo(CValueItem* item, std::intptr_t* first, std::intptr_t* 
 
 // The sum of the item's data read as little-endian 32-bit words, then the bytes that remain.
 std::uint64_t nBufferChecksum(CValueItem* item);
+// The same sum over any bytes; 0 for none.
+std::uint64_t nBytesChecksum(const void* data, std::uint64_t size);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <string>
 
 #include "engine/record/column_descriptor.h"
 #include "engine/record/column_types.h"
@@ -185,7 +186,7 @@ int CConnection::bReportNotSupported(CErrorHolder* holder, std::uintptr_t, std::
   return 0;
 }
 
-int CConnection::pszGetNativeTypeName(CErrorHolder* holder, const CColumnDescriptor& column, CTString& out) {
+int CConnection::pszGetNativeTypeName(CErrorHolder* holder, CColumnDescriptor& column, CTString& out) {
   const std::uint32_t type = column.nGetType();
   if (bIsUnicodeColumnType(type) && !m_bUnicodeColumnsAllowed) {
     RaiseModuleError(holder, 0, ERROR_UNIT_CONNECTION, CONNECTION_POINT_UNICODE_COLUMN, this, nullptr,
@@ -238,6 +239,67 @@ const char16_t* CConnection::pszGetConnectionLabel() {
 }
 const char16_t* CConnection::pszGetProvider() {
   return m_pHostDescription ? m_pHostDescription->pszGetProvider() : nullptr;
+}
+
+namespace {
+
+bool bStartsWith(const char16_t* text, const CTString& prefix, std::uint32_t length) {
+  for (std::uint32_t i = 0; i < length; ++i) {
+    if (text[i] != prefix.nGetAt(i)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool CConnection::bNeedsQuotes(const char16_t* name) const {
+  if (m_nOpeningQuoteLength == 0 && m_nClosingQuoteLength == 0) return false;
+  if (m_nDbmsKind == 1) {
+    // Oracle folds unquoted names to upper case, so only names it could not read unquoted are quoted.
+    if (name[0] == u'"' || name[0] == u'[') return false;
+    bool special = name[0] == u'_';
+    for (const char16_t* p = name; *p && !special; ++p) special = *p == u' ' || *p == u'\u00B0' || *p == u'-';
+    if (!special) return false;
+  }
+  const std::size_t length = std::char_traits<char16_t>::length(name);
+  return !(m_nOpeningQuoteLength > 0 && length >= m_nOpeningQuoteLength &&
+           bStartsWith(name, m_strOpeningQuote, m_nOpeningQuoteLength));
+}
+
+int CConnection::nQuoteIdentifier(CErrorHolder*, const char16_t* name, CTString& out) {
+  if (!name) name = u"";
+  if (!bNeedsQuotes(name)) {
+    out = name;
+    return 1;
+  }
+  CTString quoted(m_strOpeningQuote);
+  quoted.Append(name);
+  quoted.Append(m_strClosingQuote.pszGet());
+  out = quoted;
+  return 1;
+}
+
+int CConnection::nQuoteDottedName(CErrorHolder* holder, const char16_t* name, CTString& out) {
+  if (!name) name = u"";
+  if (!bNeedsQuotes(name)) {
+    out = name;
+    return 1;
+  }
+  CTString result;
+  const char16_t* part = name;
+  for (;;) {
+    const char16_t* end = part;
+    while (*end && *end != u'.') ++end;
+    CTString piece(part, static_cast<std::size_t>(end - part));
+    CTString quoted;
+    nQuoteIdentifier(holder, piece.pszGet(), quoted);
+    result.Append(quoted.pszGet());
+    if (!*end) break;
+    result.AppendChar(u'.');
+    part = end + 1;
+  }
+  out = result;
+  return 1;
 }
 
 const char16_t* CConnection::pszGetDatabaseName() {

@@ -92,6 +92,15 @@ class CConnection : public CRefCounted {
   // "Initial Catalog" of the options, else of the provider text, else the description's database; computed once.
   const char16_t* pszGetDatabaseName();
 
+  // The most key columns a table description keeps: 31 for DBMS kind 4, else no limit.
+  std::uint32_t nGetMaxIdentifierLength() const { return m_nDbmsKind == 4 ? 31 : 0x7FFFFFFF; }
+
+  // ---- identifier quoting ----
+  // The name between the dialect's quotes when the dialect quotes and the name needs it, else as it is; 1.
+  int nQuoteIdentifier(CErrorHolder* holder, const char16_t* name, CTString& out);
+  // Each "."-separated part quoted as nQuoteIdentifier quotes it; a name needing no quotes is copied whole; 1.
+  int nQuoteDottedName(CErrorHolder* holder, const char16_t* name, CTString& out);
+
   // ---- options (the ExtendedInformation text, reduced by every read with removal) ----
   int bGetOption(CTString& out, const char16_t* key, int bRemove);
   int bGetOptionEx(CTString& out, int& bFound, const char16_t* key, int bRemove);
@@ -152,7 +161,7 @@ class CConnection : public CRefCounted {
   // The DDL type of a column for CREATE TABLE, from the connection's type-name table: built on first use with the
   // generic texts, then the dialect's own (FillTypeNameTable). 0 for a type without a text, for a UTF-16 column
   // where they are not allowed (error 46) and when memory fails.
-  int pszGetNativeTypeName(CErrorHolder* holder, const CColumnDescriptor& column, CTString& out);
+  int pszGetNativeTypeName(CErrorHolder* holder, CColumnDescriptor& column, CTString& out);
 
   // 1 when the configured client library is empty or is the loaded one; else error 74 and 0.
   int bCheckClientLibrary(CErrorHolder* holder);
@@ -183,6 +192,8 @@ class CConnection : public CRefCounted {
   std::uint32_t m_bUnicodeColumnsAllowed = 1;
 
  private:
+  // Whether the dialect quotes this name (a name already opening with the quote is taken as quoted).
+  bool bNeedsQuotes(const char16_t* name) const;
   int bEndLevel(CErrorHolder* holder, const char16_t* name, bool commit);
   void ReadOptions();
   int bReadIntegerOption(const char16_t* key, std::int32_t& out);

@@ -87,7 +87,7 @@ std::uint32_t nColumnTypeFromHostType(std::uint16_t hostType) {
   return COLUMN_TYPE_NONE;
 }
 
-std::uint16_t nHostTypeOfDescriptor(const CColumnDescriptor& descriptor) {
+std::uint16_t nHostTypeOfDescriptor(CColumnDescriptor& descriptor) {
   return nHostTypeOfColumnType(descriptor.nGetType(), static_cast<std::int32_t>(descriptor.nGetSize()));
 }
 
@@ -167,7 +167,7 @@ void FoldUnicodeColumnType(std::uint32_t& type, std::uint32_t& size) {
   }
 }
 
-bool CColumnDescriptor::bCanHold(const CColumnDescriptor& source, bool fold) const {
+bool CColumnDescriptor::bCanHold(CColumnDescriptor& source, bool fold) {
   std::uint32_t a = nGetType(), la = nGetSize();
   std::uint32_t b = source.nGetType(), lb = source.nGetSize();
   if (fold) {
@@ -227,7 +227,7 @@ int AddDdlType(CTypeNameTable* table, std::uint32_t type, const char16_t* patter
   return 1;
 }
 
-void FormatDdlType(const CDdlTypeEntry& entry, const CColumnDescriptor& descriptor, CTString& out) {
+void FormatDdlType(const CDdlTypeEntry& entry, CColumnDescriptor& descriptor, CTString& out) {
   if (!entry.m_bHasSize) {
     out = entry.m_strPattern;
     return;
@@ -250,7 +250,7 @@ void FormatDdlType(const CDdlTypeEntry& entry, const CColumnDescriptor& descript
   }
 }
 
-bool bGetDdlTypeText(const CTypeNameTable* table, const CColumnDescriptor& descriptor, CTString& out) {
+bool bGetDdlTypeText(const CTypeNameTable* table, CColumnDescriptor& descriptor, CTString& out) {
   std::uint64_t value = 0;
   if (!table->bLookup(descriptor.nGetType(), &value, nullptr) || !value) return false;
   FormatDdlType(*reinterpret_cast<const CDdlTypeEntry*>(value), descriptor, out);

@@ -55,7 +55,7 @@ extern const std::uint8_t gtabDecimalByteCount[DECIMAL_DIGITS_MAX + 1];
 // binary); third: the fraction digits of a time (type 11), the total digits of a decimal (type 31).
 std::uint32_t nStorageSizeOfColumnType(std::uint32_t type, std::uint32_t length, std::int32_t third);
 
-std::uint16_t nHostTypeOfDescriptor(const CColumnDescriptor& descriptor);
+std::uint16_t nHostTypeOfDescriptor(CColumnDescriptor& descriptor);
 // The column type of one of the runtime's own item type codes (its item descriptions); unknown codes give a text
 // memo (15).
 std::uint32_t nHostTypeToInternalType(std::uint32_t itemCode);
@@ -87,8 +87,8 @@ class CDdlTypeEntry : public CRefCounted {
 // Adds the entry of a type, replacing (and releasing) the one already there; 0 when memory fails.
 int AddDdlType(CTypeNameTable* table, std::uint32_t type, const char16_t* pattern, bool hasSize);
 // The DDL text of one column from its type's entry.
-void FormatDdlType(const CDdlTypeEntry& entry, const CColumnDescriptor& descriptor, CTString& out);
+void FormatDdlType(const CDdlTypeEntry& entry, CColumnDescriptor& descriptor, CTString& out);
 // The DDL text of the column's type; false, out unchanged, when the table has no entry for it.
-bool bGetDdlTypeText(const CTypeNameTable* table, const CColumnDescriptor& descriptor, CTString& out);
+bool bGetDdlTypeText(const CTypeNameTable* table, CColumnDescriptor& descriptor, CTString& out);
 // The generic DDL texts of every type that has one; 0 when memory fails.
 int FillGenericDdlTypes(CTypeNameTable* table);

@@ -3,6 +3,7 @@
 #include <memory>
 #include <new>
 
+#include "engine/record/column_types.h"
 #include "foundation/error_holder.h"
 #include "foundation/host_locale.h"
 #include "foundation/module_errors.h"
@@ -220,4 +221,23 @@ std::uint32_t CTable::nHashName(const char16_t* name) {
 
 int CTable::nCompareNames(const char16_t* a, const char16_t* b) {
   return nHostCompareNoCase(a ? a : u"", b ? b : u"") != 0;
+}
+
+int CTable::bIsKeyUsable(IHostItemDescription* item) {
+  if (item->bIsPrimaryKey()) return 1;
+  if (!item->bIsUnique()) return 0;
+  if (item->nGetInterfaceLevel() >= 9) return !item->bIsNullAllowed();
+  const std::uint32_t type = item->nGetType();
+  return type == COLUMN_TYPE_AUTO_ID8 || type == COLUMN_TYPE_AUTO_ID4;
+}
+
+IRowKey* CTable::pNewRecordKey(CRecord*) {
+  nNotAvailable(TABLE_POINT_NOT_BUILT);
+  return nullptr;
+}
+std::uint32_t CTable::nGetColumnQualification() { return static_cast<std::uint32_t>(bIsSqlQuery()); }
+std::uint32_t CTable::nGetStateWord() { return m_nState; }
+CQueryDescription* CTable::pGetQueryDescription() {
+  nNotAvailable(TABLE_POINT_NOT_BUILT);
+  return nullptr;
 }

@@ -21,6 +21,9 @@ class CAccessInterface;
 class CConnection;
 class CErrorHolder;
 class CHashTable;
+class CQueryDescription;
+class CRecord;
+class IRowKey;
 class IHostFileDescription;
 class IHostConnectionDescription;
 
@@ -72,6 +75,13 @@ class CTable {
   virtual void SetIdentifierSource(void* source);                                        // the registry
   virtual int bUnlockRecord(IHostConnectionDescription* connection, RuntimeWord value);  // nothing here
   virtual CTable* pClone(CHashTable& cloneMap, RuntimeWord a, RuntimeWord b);
+  // What the columns and table descriptions read of their table. The table engine answers them; until it is built
+  // the row key and the query description record error 8 and answer null. The column-qualification setting is the
+  // query mode (never entered yet), the state word the table's state.
+  virtual IRowKey* pNewRecordKey(CRecord* record);  // count 0
+  virtual std::uint32_t nGetColumnQualification();
+  virtual std::uint32_t nGetStateWord();
+  virtual CQueryDescription* pGetQueryDescription();
 
   // ---- fixed answers and state ----
   int bTableReady(std::uint32_t, RuntimeWord) { return 1; }
@@ -136,6 +146,10 @@ class CTable {
   static std::uint32_t nHashName(const char16_t* name);
   // 0 when the names are equal ignoring case and non-spacing marks.
   static int nCompareNames(const char16_t* a, const char16_t* b);
+
+  // Whether an item can identify a row: a primary key always; a unique key when, from interface level 9 on, it
+  // does not allow null, and below level 9 when it is an automatic identifier.
+  static int bIsKeyUsable(IHostItemDescription* item);
 
  protected:
   virtual ~CTable();

@@ -199,7 +199,9 @@ std::uint32_t TableDescription::nGetRecordSize() { return static_cast<std::uint3
 
 std::uint32_t TableDescription::nGetFullSize() { return static_cast<std::uint32_t>(NumberSlot(kFullSize, 0)); }
 
-std::uint32_t TableDescription::nGetItemCount() { return static_cast<std::uint32_t>(NumberSlot(kItemCount, 0)); }
+std::uint32_t TableDescription::nGetItemCount() {
+  return static_cast<std::uint32_t>(NumberSlot(kItemCount, static_cast<std::int64_t>(m_items.size())));
+}
 
 std::uint32_t TableDescription::nGetKeyCount() { return static_cast<std::uint32_t>(NumberSlot(kKeyCount, 0)); }
 
@@ -211,8 +213,12 @@ std::uint32_t TableDescription::nGetColumnCount() { return static_cast<std::uint
 
 void* TableDescription::piGetItem(std::uint32_t index) {
   Note(16, {index});
-  return nullptr;
+  if (index >= m_items.size()) return nullptr;
+  m_items[index]->AddRef();
+  return m_items[index];
 }
+
+void TableDescription::AddItem(ItemDescription* item) { m_items.push_back(item); }
 
 void* TableDescription::piFindItem(const char16_t* name) {
   Note(17, {Arg(name)});
@@ -312,5 +318,106 @@ void KeyTranslator::SetTranslation(std::uint64_t oldKey, std::uint64_t newKey) {
   auto lock = Lock();
   m_translations[oldKey] = newKey;
 }
+
+// ---- ItemDescription
+// -------------------------------------------------------------------------------------------------
+
+ItemDescription::ItemDescription(const std::u16string& name) { SetText(kName, name); }
+
+std::uint32_t ItemDescription::nGetInterfaceLevel() { return Unsigned(kInterfaceLevel, 9); }
+std::int32_t ItemDescription::nReturnOne1() {
+  Note(1);
+  return 1;
+}
+std::int32_t ItemDescription::nReturnMinusOne2() {
+  Note(2);
+  return -1;
+}
+std::int32_t ItemDescription::nReturnMinusOne3() {
+  Note(3);
+  return -1;
+}
+void ItemDescription::DoNothing4() { Note(4); }
+std::uint32_t ItemDescription::AddRef() {
+  Note(kAddRef);
+  return static_cast<std::uint32_t>(AddReference());
+}
+std::uint32_t ItemDescription::nRelease() {
+  Note(kRelease);
+  return static_cast<std::uint32_t>(DropReference());
+}
+const char16_t* ItemDescription::pszGetName() { return TextSlot(kName); }
+std::uint32_t ItemDescription::nGetElementCount() { return Unsigned(kElementCount, 1); }
+std::uint32_t ItemDescription::nGetSize() { return Unsigned(kSize); }
+std::uint32_t ItemDescription::nGetDataLength(std::int32_t) { return Unsigned(kDataLength); }
+std::uint32_t ItemDescription::nGetTotalSize() { return Unsigned(kTotalSize); }
+std::uint32_t ItemDescription::nGetType() { return Unsigned(kType); }
+std::uint32_t ItemDescription::nGetPosition() { return Unsigned(kPosition); }
+std::int32_t ItemDescription::bIsKeyed() { return Signed(kKeyed); }
+std::int32_t ItemDescription::bIsMemo() { return Signed(kMemo); }
+std::int32_t ItemDescription::bIsTextMemo() { return Signed(kTextMemo); }
+std::int32_t ItemDescription::bIsBinaryMemo() { return Signed(kBinaryMemo); }
+std::int32_t ItemDescription::bIsNumeric() { return Signed(kNumeric); }
+std::int32_t ItemDescription::bIsText() { return Signed(kText); }
+std::uint32_t ItemDescription::nGetKeyNumber() { return Unsigned(kKeyNumber); }
+std::uint32_t ItemDescription::nGetComponentCount() {
+  return Unsigned(kComponentCount, static_cast<std::int64_t>(m_components.size()));
+}
+std::int32_t ItemDescription::bIsPrimaryKey() { return Signed(kPrimaryKey); }
+std::int32_t ItemDescription::bIsUnique() { return Signed(kUnique); }
+std::int32_t ItemDescription::bIsKeyWithDuplicates() { return Signed(kKeyWithDuplicates); }
+std::int32_t ItemDescription::bIsCompositeKey() { return Signed(kCompositeKey); }
+std::int32_t ItemDescription::bIsAscendingKey() { return Signed(kAscendingKey); }
+std::int32_t ItemDescription::bIsDescending() { return Signed(kDescending); }
+std::int32_t ItemDescription::bHasFlag0080() { return Signed(kFlag0080); }
+std::int32_t ItemDescription::bHasFlag0040() { return Signed(kFlag0040); }
+std::int32_t ItemDescription::bHasFlag0020() { return Signed(kFlag0020); }
+
+void* ItemDescription::pGetComponent(std::uint32_t index) {
+  Note(kComponent, {index});
+  if (index < 1 || index > m_components.size()) return nullptr;
+  m_components[index - 1]->AddRef();
+  return m_components[index - 1];
+}
+
+std::uint32_t ItemDescription::nGetElementOffset(std::int32_t) { return Unsigned(kElementOffset); }
+std::uint32_t ItemDescription::nGetNullFlagIndex(std::int32_t) { return Unsigned(kNullFlagIndex); }
+void* ItemDescription::pGetDefaultValue() {
+  Note(kDefaultValue);
+  return nullptr;
+}
+const char16_t* ItemDescription::pszGetSecondName() { return TextSlot(kSecondName); }
+const char16_t* ItemDescription::pszGetAlias() { return TextSlot(kAlias); }
+const char16_t* ItemDescription::pszGetThirdName() { return TextSlot(kThirdName); }
+std::uint32_t ItemDescription::nGetItemKind() { return Unsigned(kItemKind); }
+void* ItemDescription::piGetSubDescription() {
+  Note(kSubDescription);
+  return m_pSubDescription;
+}
+std::uint32_t ItemDescription::nGetPrecision() { return Unsigned(kPrecision); }
+std::uint32_t ItemDescription::nGetScale() { return Unsigned(kScale); }
+const char16_t* ItemDescription::pszGetCaption() { return TextSlot(kCaption); }
+const char16_t* ItemDescription::pszGetTableName() { return TextSlot(kTableName); }
+std::uint32_t ItemDescription::nGetItemTypeCode() { return Unsigned(kItemTypeCode); }
+std::int32_t ItemDescription::bIsUpdatable() { return Signed(kUpdatable, 1); }
+const char16_t* ItemDescription::pszGetOrigin() { return TextSlot(kOrigin); }
+const char16_t* ItemDescription::pszGetFileName() { return TextSlot(kFileName); }
+void* ItemDescription::piGetExpression() {
+  Note(kExpression);
+  return m_pExpression;
+}
+std::int32_t ItemDescription::bIsOption4Clear() { return Signed(kOption4Clear, 1); }
+void ItemDescription::SetOption4(std::int32_t clear) { Note(kSetOption4, {clear}); }
+std::int32_t ItemDescription::bIsNullAllowed() { return Signed(kNullAllowed, 1); }
+void ItemDescription::DeletingDestructor(std::uint32_t flags) { Note(kDestroy, {flags}); }
+void ItemDescription::SetPrecision(std::uint32_t precision) { Note(kSetPrecision, {precision}); }
+void ItemDescription::SetScale(std::uint32_t scale) { Note(kSetScale, {scale}); }
+void* ItemDescription::pCopyAs(void* description, std::uint32_t options) {
+  Note(kCopyAs, {Arg(description), options});
+  return nullptr;
+}
+
+void ItemDescription::AddComponent(ItemDescription* component) { m_components.push_back(component); }
+void ItemDescription::SetSubDescription(ItemDescription* sub) { m_pSubDescription = sub; }
 
 }  // namespace qzrt

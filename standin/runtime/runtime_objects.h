@@ -154,6 +154,149 @@ class QZRT_API ConnectionDescription : public SlotObject {
   virtual const char16_t* pszGetLabel();  // 25
 };
 
+// The runtime's description of one item (a column or an expression of a file or query), in the slot order of the
+// runtime's item-description interface (the one the driver's column descriptor implements too). Every query answers
+// the number or text a test set for its slot: the interface level 9 and the element count 1 until set, every other
+// number 0, texts null. Slot 38 is the item's kind (0 a column, 1 an expression), 39 its sub-description (an item
+// too, whose kind is its slot 38), 44 the runtime's own item type code. A component (slot 31, from 1) and the
+// sub-description are handed out as they were set; the component with a reference taken on it.
+class QZRT_API ItemDescription : public SlotObject {
+ public:
+  enum : std::size_t {
+    kInterfaceLevel = 0,
+    kAddRef = 5,
+    kRelease = 6,
+    kName = 7,
+    kElementCount = 8,
+    kSize = 9,
+    kDataLength = 10,
+    kTotalSize = 11,
+    kType = 12,
+    kPosition = 13,
+    kKeyed = 14,
+    kMemo = 15,
+    kTextMemo = 16,
+    kBinaryMemo = 17,
+    kNumeric = 18,
+    kText = 19,
+    kKeyNumber = 20,
+    kComponentCount = 21,
+    kPrimaryKey = 22,
+    kUnique = 23,
+    kKeyWithDuplicates = 24,
+    kCompositeKey = 25,
+    kAscendingKey = 26,
+    kDescending = 27,
+    kFlag0080 = 28,
+    kFlag0040 = 29,
+    kFlag0020 = 30,
+    kComponent = 31,
+    kElementOffset = 32,
+    kNullFlagIndex = 33,
+    kDefaultValue = 34,
+    kSecondName = 35,
+    kAlias = 36,
+    kThirdName = 37,
+    kItemKind = 38,
+    kSubDescription = 39,
+    kPrecision = 40,
+    kScale = 41,
+    kCaption = 42,
+    kTableName = 43,
+    kItemTypeCode = 44,
+    kUpdatable = 46,
+    kOption4Clear = 48,
+    kSetOption4 = 49,
+    kOrigin = 50,
+    kFileName = 51,
+    kExpression = 52,
+    kNullAllowed = 54,
+    kDestroy = 55,
+    kSetPrecision = 56,
+    kSetScale = 57,
+    kCopyAs = 58,
+  };
+
+  explicit ItemDescription(const std::u16string& name);
+
+  virtual std::uint32_t nGetInterfaceLevel();                     // 0
+  virtual std::int32_t nReturnOne1();                             // 1
+  virtual std::int32_t nReturnMinusOne2();                        // 2
+  virtual std::int32_t nReturnMinusOne3();                        // 3
+  virtual void DoNothing4();                                      // 4
+  virtual std::uint32_t AddRef();                                 // 5
+  virtual std::uint32_t nRelease();                               // 6
+  virtual const char16_t* pszGetName();                           // 7
+  virtual std::uint32_t nGetElementCount();                       // 8
+  virtual std::uint32_t nGetSize();                               // 9
+  virtual std::uint32_t nGetDataLength(std::int32_t element);     // 10
+  virtual std::uint32_t nGetTotalSize();                          // 11
+  virtual std::uint32_t nGetType();                               // 12
+  virtual std::uint32_t nGetPosition();                           // 13
+  virtual std::int32_t bIsKeyed();                                // 14
+  virtual std::int32_t bIsMemo();                                 // 15
+  virtual std::int32_t bIsTextMemo();                             // 16
+  virtual std::int32_t bIsBinaryMemo();                           // 17
+  virtual std::int32_t bIsNumeric();                              // 18
+  virtual std::int32_t bIsText();                                 // 19
+  virtual std::uint32_t nGetKeyNumber();                          // 20
+  virtual std::uint32_t nGetComponentCount();                     // 21
+  virtual std::int32_t bIsPrimaryKey();                           // 22
+  virtual std::int32_t bIsUnique();                               // 23
+  virtual std::int32_t bIsKeyWithDuplicates();                    // 24
+  virtual std::int32_t bIsCompositeKey();                         // 25
+  virtual std::int32_t bIsAscendingKey();                         // 26
+  virtual std::int32_t bIsDescending();                           // 27
+  virtual std::int32_t bHasFlag0080();                            // 28
+  virtual std::int32_t bHasFlag0040();                            // 29
+  virtual std::int32_t bHasFlag0020();                            // 30
+  virtual void* pGetComponent(std::uint32_t index);               // 31
+  virtual std::uint32_t nGetElementOffset(std::int32_t element);  // 32
+  virtual std::uint32_t nGetNullFlagIndex(std::int32_t element);  // 33
+  virtual void* pGetDefaultValue();                               // 34: null
+  virtual const char16_t* pszGetSecondName();                     // 35
+  virtual const char16_t* pszGetAlias();                          // 36
+  virtual const char16_t* pszGetThirdName();                      // 37
+  virtual std::uint32_t nGetItemKind();                           // 38
+  virtual void* piGetSubDescription();                            // 39
+  virtual std::uint32_t nGetPrecision();                          // 40
+  virtual std::uint32_t nGetScale();                              // 41
+  virtual const char16_t* pszGetCaption();                        // 42
+  virtual const char16_t* pszGetTableName();                      // 43
+  virtual std::uint32_t nGetItemTypeCode();                       // 44
+  QZRT_UNUSED_SLOT(45)
+  virtual std::int32_t bIsUpdatable();  // 46: 1 until set
+  QZRT_UNUSED_SLOT(47)
+  virtual std::int32_t bIsOption4Clear();       // 48
+  virtual void SetOption4(std::int32_t clear);  // 49
+  virtual const char16_t* pszGetOrigin();       // 50
+  virtual const char16_t* pszGetFileName();     // 51
+  virtual void* piGetExpression();              // 52
+  QZRT_UNUSED_SLOT(53)
+  virtual std::int32_t bIsNullAllowed();                            // 54
+  virtual void DeletingDestructor(std::uint32_t flags);             // 55: logged only; tests own the item
+  virtual void SetPrecision(std::uint32_t precision);               // 56
+  virtual void SetScale(std::uint32_t scale);                       // 57
+  virtual void* pCopyAs(void* description, std::uint32_t options);  // 58: null
+
+  void AddComponent(ItemDescription* component);
+  void SetSubDescription(ItemDescription* sub);
+  // The expression tree of an expression item (an ExpressionNode of query_objects.h); null until set.
+  void SetExpression(void* node) { m_pExpression = node; }
+
+ private:
+  std::uint32_t Unsigned(std::size_t slot, std::int64_t fallback = 0) {
+    return static_cast<std::uint32_t>(NumberSlot(slot, fallback));
+  }
+  std::int32_t Signed(std::size_t slot, std::int64_t fallback = 0) {
+    return static_cast<std::int32_t>(NumberSlot(slot, fallback));
+  }
+
+  std::vector<ItemDescription*> m_components;
+  ItemDescription* m_pSubDescription = nullptr;
+  void* m_pExpression = nullptr;
+};
+
 // The runtime's description of a table or query, in the slot order of the runtime's file-description interface
 // (the one the driver's record description implements too). The SQL table name (slot 21) is the name unless set.
 class QZRT_API TableDescription : public SlotObject {
@@ -195,7 +338,8 @@ class QZRT_API TableDescription : public SlotObject {
   virtual std::uint32_t nGetKeyCount();        // 13
   virtual std::uint32_t nGetLargeItemCount();  // 14
   virtual std::uint32_t nGetColumnCount();     // 15
-  // Items are not modelled: the item lookups answer null.
+  // Slot 16 hands out the listed items (AddItem) with a reference taken, null past the end; the item count (slot
+  // 12) is the number listed unless set. The other item lookups answer null.
   virtual void* piGetItem(std::uint32_t index);       // 16
   virtual void* piFindItem(const char16_t* name);     // 17
   virtual void* piGetKey(std::uint32_t index);        // 18
@@ -207,6 +351,11 @@ class QZRT_API TableDescription : public SlotObject {
   virtual const char16_t* pszGetTertiaryName();       // 24
   virtual const char16_t* pszGetOwnerName();          // 25
   virtual const char16_t* pszGetDatabaseName();       // 26
+
+  void AddItem(ItemDescription* item);
+
+ private:
+  std::vector<ItemDescription*> m_items;
 };
 
 // The runtime's file handle: it names a table in every access-interface call by a context identifier (slot 8), the

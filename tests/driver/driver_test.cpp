@@ -11,6 +11,7 @@
 
 #include "driver/access_interface.h"
 #include "engine/table/table.h"
+#include "engine/values/field_value.h"
 #include "foundation/error_holder.h"
 #include "host/export.h"
 #include "host/host_value.h"
@@ -366,8 +367,7 @@ TEST_F(DriverTest, SlotsThatChangeTheSharedHolderWaitForTheLock) {
   EXPECT_TRUE(doubles::HasIdentification(Holder(), 5, 6));
   Holder()->Clear();
   ExpectWaitsForTheLock(Holder(), [&] {
-    EXPECT_EQ(CallSlot<int>(driver, kNotAvailable31, std::uintptr_t{0}, std::uintptr_t{0}, std::uintptr_t{0},
-                            u"F.DAT"),
+    EXPECT_EQ(CallSlot<int>(driver, kNotAvailable31, std::uintptr_t{0}, std::uintptr_t{0}, std::uintptr_t{0}, u"F.DAT"),
               0);
   });
   EXPECT_TRUE(doubles::HasIdentification(Holder(), 5, 7));
@@ -562,7 +562,13 @@ TEST_F(DriverTest, Factories) {
     EXPECT_EQ(Holder()->nGetErrorCode(), 8u);
     Holder()->Clear();
   };
-  expectNotBuilt(CallSlot<void*>(driver, 44, nullptr, std::uintptr_t{0}));
+  // Field values: the generic class, owned by the given holder (else the driver's).
+  auto* value = CallSlot<CFieldValue*>(driver, 44, nullptr, static_cast<CConnection*>(nullptr));
+  ASSERT_NE(value, nullptr);
+  value->AddRef();
+  EXPECT_EQ(value->pGetOwner(), Holder());
+  EXPECT_TRUE(value->bIsUnset());
+  value->nRelease();
   expectNotBuilt(CallSlot<void*>(driver, 46, std::uintptr_t{0}, std::uintptr_t{0}));
   expectNotBuilt(CallSlot<void*>(driver, 47, std::uintptr_t{0}, std::uintptr_t{0}));
   expectNotBuilt(CallSlot<void*>(driver, 51, std::uintptr_t{0}, std::uintptr_t{0}));
@@ -570,7 +576,12 @@ TEST_F(DriverTest, Factories) {
   expectNotBuilt(CallSlot<void*>(driver, 55));
   expectNotBuilt(
       CallSlot<void*>(driver, 57, std::uintptr_t{0}, std::uintptr_t{0}, std::uintptr_t{0}, std::uintptr_t{0}));
-  expectNotBuilt(CallSlot<void*>(driver, 59));
+  // Slot 59 makes the generic column descriptor, a fresh one per call, which goes with its first release.
+  auto* descriptor = CallSlot<IHostItemDescription*>(driver, 59, nullptr, std::uint32_t{0});
+  ASSERT_NE(descriptor, nullptr);
+  EXPECT_EQ(descriptor->nGetInterfaceLevel(), 9u);
+  descriptor->AddRef();
+  EXPECT_EQ(descriptor->nRelease(), 0u);
   EXPECT_EQ(CallSlot<void*>(driver, 45, nullptr, std::uintptr_t{0}), nullptr);
   EXPECT_EQ(CallSlot<void*>(driver, 52, std::uintptr_t{0}, std::uintptr_t{0}), nullptr);
 }

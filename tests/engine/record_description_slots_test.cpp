@@ -1,10 +1,12 @@
 // The record description's binary slots, the runtime's file-description interface and the description's own ones
-// after it: each `// slot N` comment names the slot the compiled table puts the operation at, 0 to 40 without a hole.
+// after it: each `// slot N` comment names the slot the compiled table puts the operation at, 0 to 48 without a hole.
 #include <gtest/gtest.h>
 
 #include <map>
 #include <string>
 
+#include "engine/record/column_descriptor.h"
+#include "engine/record/query_description.h"
 #include "engine/record/record_description.h"
 #include "tests/slot_of.h"
 
@@ -53,9 +55,94 @@ TEST(RecordDescriptionSlotsTest, EveryCommentNamesTheCompiledSlot) {
       QZ_SLOT(CRecordDescription, Slot38),
       QZ_SLOT(CRecordDescription, Slot39),
       QZ_SLOT(CRecordDescription, DeletingDestructor),
+      QZ_SLOT(CRecordDescription, piFindItemEx),
+      QZ_SLOT(CRecordDescription, bCompare),
+      QZ_SLOT(CRecordDescription, AppendItemText),
+      QZ_SLOT(CRecordDescription, pCopy),
+      QZ_SLOT(CRecordDescription, CopyFrom),
+      QZ_SLOT(CRecordDescription, pClone),
+      QZ_SLOT(CRecordDescription, bLoad),
+      QZ_SLOT(CRecordDescription, nSlot48),
   };
   ExpectSlotComments("engine/record/record_description.h", compiled);
-  ExpectSlotsFromZeroTo(compiled, 41);
+  ExpectSlotsFromZeroTo(compiled, 49);
+}
+
+TEST(RecordDescriptionSlotsTest, TheColumnDescriptorFillsTheItemInterface) {
+  const std::map<std::string, std::size_t> compiled = {
+      QZ_SLOT(CColumnDescriptor, nGetInterfaceLevel),
+      QZ_SLOT(CColumnDescriptor, nSlot1),
+      QZ_SLOT(CColumnDescriptor, nSlot2),
+      QZ_SLOT(CColumnDescriptor, nSlot3),
+      QZ_SLOT(CColumnDescriptor, Slot4),
+      QZ_SLOT(CColumnDescriptor, AddRef),
+      QZ_SLOT(CColumnDescriptor, nRelease),
+      QZ_SLOT(CColumnDescriptor, pszGetName),
+      QZ_SLOT(CColumnDescriptor, nGetElementCount),
+      QZ_SLOT(CColumnDescriptor, nGetSize),
+      QZ_SLOT(CColumnDescriptor, nGetDataLength),
+      QZ_SLOT(CColumnDescriptor, nGetTotalSize),
+      QZ_SLOT(CColumnDescriptor, nGetType),
+      QZ_SLOT(CColumnDescriptor, nGetPosition),
+      QZ_SLOT(CColumnDescriptor, bIsKeyed),
+      QZ_SLOT(CColumnDescriptor, bIsMemo),
+      QZ_SLOT(CColumnDescriptor, bIsTextMemo),
+      QZ_SLOT(CColumnDescriptor, bIsBinaryMemo),
+      QZ_SLOT(CColumnDescriptor, bIsNumeric),
+      QZ_SLOT(CColumnDescriptor, bIsText),
+      QZ_SLOT(CColumnDescriptor, nGetKeyNumber),
+      QZ_SLOT(CColumnDescriptor, nGetComponentCount),
+      QZ_SLOT(CColumnDescriptor, bIsPrimaryKey),
+      QZ_SLOT(CColumnDescriptor, bIsUnique),
+      QZ_SLOT(CColumnDescriptor, bIsKeyWithDuplicates),
+      QZ_SLOT(CColumnDescriptor, bIsCompositeKey),
+      QZ_SLOT(CColumnDescriptor, bIsAscendingKey),
+      QZ_SLOT(CColumnDescriptor, bIsDescending),
+      QZ_SLOT(CColumnDescriptor, bHasFlag0080),
+      QZ_SLOT(CColumnDescriptor, bHasFlag0040),
+      QZ_SLOT(CColumnDescriptor, bHasFlag0020),
+      QZ_SLOT(CColumnDescriptor, pGetComponent),
+      QZ_SLOT(CColumnDescriptor, nGetElementOffset),
+      QZ_SLOT(CColumnDescriptor, nGetNullFlagIndex),
+      QZ_SLOT(CColumnDescriptor, pGetDefaultValue),
+      QZ_SLOT(CColumnDescriptor, pszGetSecondName),
+      QZ_SLOT(CColumnDescriptor, pszGetAlias),
+      QZ_SLOT(CColumnDescriptor, pszGetThirdName),
+      QZ_SLOT(CColumnDescriptor, nGetItemKind),
+      QZ_SLOT(CColumnDescriptor, piGetSubDescription),
+      QZ_SLOT(CColumnDescriptor, nGetPrecision),
+      QZ_SLOT(CColumnDescriptor, nGetScale),
+      QZ_SLOT(CColumnDescriptor, pszGetCaption),
+      QZ_SLOT(CColumnDescriptor, pszGetTableName),
+      QZ_SLOT(CColumnDescriptor, nGetItemTypeCode),
+      QZ_SLOT(CColumnDescriptor, Slot45),
+      QZ_SLOT(CColumnDescriptor, bIsUpdatable),
+      QZ_SLOT(CColumnDescriptor, Slot47),
+      QZ_SLOT(CColumnDescriptor, bIsOption4Clear),
+      QZ_SLOT(CColumnDescriptor, SetOption4),
+      QZ_SLOT(CColumnDescriptor, pszGetOrigin),
+      QZ_SLOT(CColumnDescriptor, pszGetFileName),
+      QZ_SLOT(CColumnDescriptor, piGetExpression),
+      QZ_SLOT(CColumnDescriptor, nSlot53),
+      QZ_SLOT(CColumnDescriptor, bIsNullAllowed),
+      QZ_SLOT(CColumnDescriptor, DeletingDestructor),
+      QZ_SLOT(CColumnDescriptor, SetPrecision),
+      QZ_SLOT(CColumnDescriptor, SetScale),
+      QZ_SLOT(CColumnDescriptor, pCopyAs),
+  };
+  ExpectSlotComments("engine/record/column_descriptor.h", compiled, "CColumnDescriptor");
+  ExpectSlotsFromZeroTo(compiled, 59);
+}
+
+TEST(RecordDescriptionSlotsTest, TheDescriptorSnapshotAnswersInTheDescriptorsOrder) {
+  const std::map<std::string, std::size_t> compiled = {
+      QZ_SLOT(CDescriptorSnapshot, pszGetName),       QZ_SLOT(CDescriptorSnapshot, nGetNumber),
+      QZ_SLOT(CDescriptorSnapshot, pszGetSecondText), QZ_SLOT(CDescriptorSnapshot, pszGetThirdText),
+      QZ_SLOT(CDescriptorSnapshot, GetIdentifier),    QZ_SLOT(CDescriptorSnapshot, pszGetFifthText),
+      QZ_SLOT(CDescriptorSnapshot, pszGetSixthText),  QZ_SLOT(CDescriptorSnapshot, DeletingDestructor),
+  };
+  ExpectSlotComments("engine/record/query_description.h", compiled, "CDescriptorSnapshot");
+  ExpectSlotsFromZeroTo(compiled, 8);
 }
 
 }  // namespace

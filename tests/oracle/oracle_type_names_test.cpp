@@ -33,7 +33,7 @@ class OracleTypeNames : public ::testing::Test {
     description.SetText(qzrt::ConnectionDescription::kDatabase, u"PRODDB");
   }
   IHostConnectionDescription* Host() { return reinterpret_cast<IHostConnectionDescription*>(&description); }
-  std::u16string NativeType(COracleConnection& connection, const CColumnDescriptor& column) {
+  std::u16string NativeType(COracleConnection& connection, CColumnDescriptor& column) {
     CTString text(u"none");
     EXPECT_TRUE(connection.pszGetNativeTypeName(&holder, column, text));
     return text.pszGet();

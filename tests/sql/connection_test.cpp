@@ -242,4 +242,50 @@ TEST(SplitPathTest, Parts) {
   EXPECT_TRUE(base.bIsEmpty());
 }
 
+// A connection of a dialect with quotes of the given kind, as the dialect settings leave one.
+class QuotingConnection : public doubles::TestConnection {
+ public:
+  QuotingConnection(std::uint32_t kind, const char16_t* opening, const char16_t* closing)
+      : TestConnection(u"quoting", nullptr) {
+    m_nDbmsKind = kind;
+    m_strOpeningQuote = opening;
+    m_nOpeningQuoteLength = static_cast<std::uint32_t>(std::char_traits<char16_t>::length(opening));
+    m_strClosingQuote = closing;
+    m_nClosingQuoteLength = static_cast<std::uint32_t>(std::char_traits<char16_t>::length(closing));
+  }
+};
+
+TEST_F(ConnectionTest, IdentifiersAreQuotedWhenTheDialectNeedsIt) {
+  const struct {
+    std::uint32_t kind;
+    const char16_t* opening;
+    const char16_t* name;
+    const char16_t* quoted;
+    const char16_t* dotted;
+  } cases[] = {
+      {0, u"", u"a b", u"a b", u"a b"},  // a dialect without quotes
+      {0, u"[", u"plain", u"[plain]", u"[plain]"},
+      {0, u"[", u"[done]", u"[done]", u"[done]"},
+      {0, u"[", u"s.t", u"[s.t]", u"[s].[t]"},
+      // Oracle quotes only what it could not read unquoted.
+      {1, u"\"", u"ORDERS", u"ORDERS", u"ORDERS"},
+      {1, u"\"", u"order lines", u"\"order lines\"", u"\"order lines\""},
+      {1, u"\"", u"_X", u"\"_X\"", u"\"_X\""},
+      {1, u"\"", u"a-b.c d", u"\"a-b.c d\"", u"\"a-b\".\"c d\""},
+      {1, u"\"", u"\"Q\"", u"\"Q\"", u"\"Q\""},
+      {1, u"\"", u"[Q-1]", u"[Q-1]", u"[Q-1]"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.name, c.name + std::char_traits<char16_t>::length(c.name)));
+    auto* quoting = new QuotingConnection(c.kind, c.opening, c.kind == 1 ? u"\"" : (c.opening[0] ? u"]" : u""));
+    quoting->AddRef();
+    CTString out(u"old");
+    EXPECT_TRUE(quoting->nQuoteIdentifier(nullptr, c.name, out));
+    EXPECT_EQ(std::u16string(out.pszGet()), c.quoted);
+    EXPECT_TRUE(quoting->nQuoteDottedName(nullptr, c.name, out));
+    EXPECT_EQ(std::u16string(out.pszGet()), c.dotted);
+    quoting->nRelease();
+  }
+}
+
 }  // namespace

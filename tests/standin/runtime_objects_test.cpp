@@ -6,7 +6,10 @@
 
 #include <string>
 
+#include "host/host_objects.h"
+#include "standin/runtime/query_objects.h"
 #include "tests/slot_call.h"
+#include "tests/slot_of.h"
 
 namespace {
 
@@ -140,3 +143,132 @@ TEST(RuntimeObjectsTest, KeyTranslatorTranslatesOnlyKnownKeys) {
 }
 
 }  // namespace
+
+// The stand-in's items are called through the driver's item interface: every operation that both name sits at the same
+// slot in both tables.
+TEST(RuntimeObjectsTest, ItemsKeepTheItemInterfaceOrder) {
+  const std::pair<std::size_t, std::size_t> slots[] = {
+      {SlotOf(&qzrt::ItemDescription::nGetInterfaceLevel), SlotOf(&IHostItemDescription::nGetInterfaceLevel)},
+      {SlotOf(&qzrt::ItemDescription::AddRef), SlotOf(&IHostItemDescription::AddRef)},
+      {SlotOf(&qzrt::ItemDescription::nRelease), SlotOf(&IHostItemDescription::nRelease)},
+      {SlotOf(&qzrt::ItemDescription::pszGetName), SlotOf(&IHostItemDescription::pszGetName)},
+      {SlotOf(&qzrt::ItemDescription::nGetElementCount), SlotOf(&IHostItemDescription::nGetElementCount)},
+      {SlotOf(&qzrt::ItemDescription::nGetSize), SlotOf(&IHostItemDescription::nGetSize)},
+      {SlotOf(&qzrt::ItemDescription::nGetDataLength), SlotOf(&IHostItemDescription::nGetDataLength)},
+      {SlotOf(&qzrt::ItemDescription::nGetTotalSize), SlotOf(&IHostItemDescription::nGetTotalSize)},
+      {SlotOf(&qzrt::ItemDescription::nGetType), SlotOf(&IHostItemDescription::nGetType)},
+      {SlotOf(&qzrt::ItemDescription::nGetPosition), SlotOf(&IHostItemDescription::nGetPosition)},
+      {SlotOf(&qzrt::ItemDescription::bIsKeyed), SlotOf(&IHostItemDescription::bIsKeyed)},
+      {SlotOf(&qzrt::ItemDescription::bIsMemo), SlotOf(&IHostItemDescription::bIsMemo)},
+      {SlotOf(&qzrt::ItemDescription::bIsTextMemo), SlotOf(&IHostItemDescription::bIsTextMemo)},
+      {SlotOf(&qzrt::ItemDescription::bIsBinaryMemo), SlotOf(&IHostItemDescription::bIsBinaryMemo)},
+      {SlotOf(&qzrt::ItemDescription::bIsNumeric), SlotOf(&IHostItemDescription::bIsNumeric)},
+      {SlotOf(&qzrt::ItemDescription::bIsText), SlotOf(&IHostItemDescription::bIsText)},
+      {SlotOf(&qzrt::ItemDescription::nGetKeyNumber), SlotOf(&IHostItemDescription::nGetKeyNumber)},
+      {SlotOf(&qzrt::ItemDescription::nGetComponentCount), SlotOf(&IHostItemDescription::nGetComponentCount)},
+      {SlotOf(&qzrt::ItemDescription::bIsPrimaryKey), SlotOf(&IHostItemDescription::bIsPrimaryKey)},
+      {SlotOf(&qzrt::ItemDescription::bIsUnique), SlotOf(&IHostItemDescription::bIsUnique)},
+      {SlotOf(&qzrt::ItemDescription::bIsKeyWithDuplicates), SlotOf(&IHostItemDescription::bIsKeyWithDuplicates)},
+      {SlotOf(&qzrt::ItemDescription::bIsCompositeKey), SlotOf(&IHostItemDescription::bIsCompositeKey)},
+      {SlotOf(&qzrt::ItemDescription::bIsAscendingKey), SlotOf(&IHostItemDescription::bIsAscendingKey)},
+      {SlotOf(&qzrt::ItemDescription::bIsDescending), SlotOf(&IHostItemDescription::bIsDescending)},
+      {SlotOf(&qzrt::ItemDescription::bHasFlag0080), SlotOf(&IHostItemDescription::bHasFlag0080)},
+      {SlotOf(&qzrt::ItemDescription::bHasFlag0040), SlotOf(&IHostItemDescription::bHasFlag0040)},
+      {SlotOf(&qzrt::ItemDescription::bHasFlag0020), SlotOf(&IHostItemDescription::bHasFlag0020)},
+      {SlotOf(&qzrt::ItemDescription::pGetComponent), SlotOf(&IHostItemDescription::pGetComponent)},
+      {SlotOf(&qzrt::ItemDescription::nGetElementOffset), SlotOf(&IHostItemDescription::nGetElementOffset)},
+      {SlotOf(&qzrt::ItemDescription::nGetNullFlagIndex), SlotOf(&IHostItemDescription::nGetNullFlagIndex)},
+      {SlotOf(&qzrt::ItemDescription::pGetDefaultValue), SlotOf(&IHostItemDescription::pGetDefaultValue)},
+      {SlotOf(&qzrt::ItemDescription::pszGetSecondName), SlotOf(&IHostItemDescription::pszGetSecondName)},
+      {SlotOf(&qzrt::ItemDescription::pszGetAlias), SlotOf(&IHostItemDescription::pszGetAlias)},
+      {SlotOf(&qzrt::ItemDescription::pszGetThirdName), SlotOf(&IHostItemDescription::pszGetThirdName)},
+      {SlotOf(&qzrt::ItemDescription::nGetItemKind), SlotOf(&IHostItemDescription::nGetItemKind)},
+      {SlotOf(&qzrt::ItemDescription::piGetSubDescription), SlotOf(&IHostItemDescription::piGetSubDescription)},
+      {SlotOf(&qzrt::ItemDescription::nGetPrecision), SlotOf(&IHostItemDescription::nGetPrecision)},
+      {SlotOf(&qzrt::ItemDescription::nGetScale), SlotOf(&IHostItemDescription::nGetScale)},
+      {SlotOf(&qzrt::ItemDescription::pszGetCaption), SlotOf(&IHostItemDescription::pszGetCaption)},
+      {SlotOf(&qzrt::ItemDescription::pszGetTableName), SlotOf(&IHostItemDescription::pszGetTableName)},
+      {SlotOf(&qzrt::ItemDescription::nGetItemTypeCode), SlotOf(&IHostItemDescription::nGetItemTypeCode)},
+      {SlotOf(&qzrt::ItemDescription::bIsOption4Clear), SlotOf(&IHostItemDescription::bIsOption4Clear)},
+      {SlotOf(&qzrt::ItemDescription::SetOption4), SlotOf(&IHostItemDescription::SetOption4)},
+      {SlotOf(&qzrt::ItemDescription::bIsNullAllowed), SlotOf(&IHostItemDescription::bIsNullAllowed)},
+      {SlotOf(&qzrt::ItemDescription::DeletingDestructor), SlotOf(&IHostItemDescription::DeletingDestructor)},
+      {SlotOf(&qzrt::ItemDescription::SetPrecision), SlotOf(&IHostItemDescription::SetPrecision)},
+      {SlotOf(&qzrt::ItemDescription::SetScale), SlotOf(&IHostItemDescription::SetScale)},
+      {SlotOf(&qzrt::ItemDescription::pCopyAs), SlotOf(&IHostItemDescription::pCopyAs)},
+  };
+  for (const auto& [standIn, driver] : slots) EXPECT_EQ(standIn, driver);
+
+  qzrt::ItemDescription item(u"PRICE");
+  item.SetNumber(qzrt::ItemDescription::kScale, 2);
+  qzrt::ItemDescription part(u"P");
+  item.AddComponent(&part);
+  auto* seen = reinterpret_cast<IHostItemDescription*>(&item);
+  EXPECT_EQ(std::u16string(seen->pszGetName()), u"PRICE");
+  EXPECT_EQ(seen->nGetScale(), 2u);
+  EXPECT_EQ(seen->nGetInterfaceLevel(), 9u);
+  EXPECT_EQ(seen->nGetElementCount(), 1u);
+  EXPECT_EQ(seen->nGetComponentCount(), 1u);
+  EXPECT_EQ(seen->pGetComponent(1), reinterpret_cast<IHostItemDescription*>(&part));
+  EXPECT_EQ(part.References(), 2);
+  EXPECT_EQ(seen->pGetComponent(2), nullptr);
+
+  qzrt::TableDescription table(u"T");
+  table.AddItem(&item);
+  EXPECT_EQ(CallSlot<std::uint32_t>(&table, qzrt::TableDescription::kItemCount), 1u);
+  EXPECT_EQ(CallSlot<void*>(&table, 16, std::uint32_t{0}), static_cast<void*>(&item));
+  EXPECT_EQ(item.References(), 2);
+  EXPECT_EQ(CallSlot<void*>(&table, 16, std::uint32_t{1}), nullptr);
+}
+
+// The parts of an analysed query sit where the driver's query interfaces call them.
+TEST(RuntimeObjectsTest, QueryPartsKeepTheQueryInterfacesOrder) {
+  const std::pair<std::size_t, std::size_t> slots[] = {
+      {SlotOf(&qzrt::QueryAnalysis::AddRef), SlotOf(&IHostQueryAnalysis::AddRef)},
+      {SlotOf(&qzrt::QueryAnalysis::Release), SlotOf(&IHostQueryAnalysis::Release)},
+      {SlotOf(&qzrt::QueryAnalysis::nGetKind), SlotOf(&IHostQueryAnalysis::nGetKind)},
+      {SlotOf(&qzrt::QueryAnalysis::pszGetSqlText), SlotOf(&IHostQueryAnalysis::pszGetSqlText)},
+      {SlotOf(&qzrt::QueryAnalysis::piWalkFiles), SlotOf(&IHostQueryAnalysis::piWalkFiles)},
+      {SlotOf(&qzrt::QueryAnalysis::piWalkItems), SlotOf(&IHostQueryAnalysis::piWalkItems)},
+      {SlotOf(&qzrt::QueryAnalysis::nGetDescriptorCount), SlotOf(&IHostQueryAnalysis::nGetDescriptorCount)},
+      {SlotOf(&qzrt::QueryAnalysis::piGetDescriptor), SlotOf(&IHostQueryAnalysis::piGetDescriptor)},
+      {SlotOf(&qzrt::QueryAnalysis::piWalkLinks), SlotOf(&IHostQueryAnalysis::piWalkLinks)},
+      {SlotOf(&qzrt::QueryAnalysis::piWalkKind3Entries), SlotOf(&IHostQueryAnalysis::piWalkKind3Entries)},
+      {SlotOf(&qzrt::QueryAnalysis::piWalkKind4Entries), SlotOf(&IHostQueryAnalysis::piWalkKind4Entries)},
+      {SlotOf(&qzrt::QueryAnalysis::piGetColumnOfItem), SlotOf(&IHostQueryAnalysis::piGetColumnOfItem)},
+      {SlotOf(&qzrt::QueryAnalysis::pszResolveAlias), SlotOf(&IHostQueryAnalysis::pszResolveAlias)},
+      {SlotOf(&qzrt::QueryAnalysis::piLookupFile), SlotOf(&IHostQueryAnalysis::piLookupFile)},
+      {SlotOf(&qzrt::QueryAnalysis::piFindItem), SlotOf(&IHostQueryAnalysis::piFindItem)},
+      {SlotOf(&qzrt::QueryAnalysis::piGetFirstExtra), SlotOf(&IHostQueryAnalysis::piGetFirstExtra)},
+      {SlotOf(&qzrt::QueryAnalysis::piGetSecondExtra), SlotOf(&IHostQueryAnalysis::piGetSecondExtra)},
+      {SlotOf(&qzrt::QueryFile::AddRef), SlotOf(&IHostQueryFile::AddRef)},
+      {SlotOf(&qzrt::QueryFile::Release), SlotOf(&IHostQueryFile::Release)},
+      {SlotOf(&qzrt::QueryFile::pszGetName), SlotOf(&IHostQueryFile::pszGetName)},
+      {SlotOf(&qzrt::QueryFile::pszGetAlias), SlotOf(&IHostQueryFile::pszGetAlias)},
+      {SlotOf(&qzrt::KeyLink::nGetItemIndex), SlotOf(&IHostKeyLink::nGetItemIndex)},
+      {SlotOf(&qzrt::KeyLink::bIsDescending), SlotOf(&IHostKeyLink::bIsDescending)},
+      {SlotOf(&qzrt::IndexDescriptor::pszGetName), SlotOf(&IHostIndexDescriptor::pszGetName)},
+      {SlotOf(&qzrt::IndexDescriptor::nGetNumber), SlotOf(&IHostIndexDescriptor::nGetNumber)},
+      {SlotOf(&qzrt::IndexDescriptor::pszGetSecondText), SlotOf(&IHostIndexDescriptor::pszGetSecondText)},
+      {SlotOf(&qzrt::IndexDescriptor::pszGetThirdText), SlotOf(&IHostIndexDescriptor::pszGetThirdText)},
+      {SlotOf(&qzrt::IndexDescriptor::GetIdentifier), SlotOf(&IHostIndexDescriptor::GetIdentifier)},
+      {SlotOf(&qzrt::IndexDescriptor::pszGetFifthText), SlotOf(&IHostIndexDescriptor::pszGetFifthText)},
+      {SlotOf(&qzrt::IndexDescriptor::pszGetSixthText), SlotOf(&IHostIndexDescriptor::pszGetSixthText)},
+      {SlotOf(&qzrt::ExpressionNode::nGetKind), SlotOf(&IHostExpressionNode::nGetKind)},
+      {SlotOf(&qzrt::ExpressionNode::nGetFunctionCode), SlotOf(&IHostExpressionNode::nGetFunctionCode)},
+      {SlotOf(&qzrt::ExpressionNode::nGetChildCount), SlotOf(&IHostExpressionNode::nGetChildCount)},
+      {SlotOf(&qzrt::ExpressionNode::piGetChild), SlotOf(&IHostExpressionNode::piGetChild)},
+  };
+  for (const auto& [standIn, driver] : slots) EXPECT_EQ(standIn, driver);
+
+  qzrt::QueryAnalysis analysis;
+  qzrt::QueryFile a(u"A", u"A"), b(u"B", u"X");
+  analysis.files = {&a, &b};
+  auto* seen = reinterpret_cast<IHostQueryAnalysis*>(&analysis);
+  EXPECT_EQ(seen->piWalkFiles(0), nullptr);  // no walk started
+  EXPECT_EQ(seen->piWalkFiles(1), reinterpret_cast<IHostQueryFile*>(&a));
+  EXPECT_EQ(std::u16string(seen->piWalkFiles(0)->pszGetAlias()), u"X");
+  EXPECT_EQ(seen->piWalkFiles(0), nullptr);
+  analysis.ThrowAt(qzrt::QueryAnalysis::kResolveAlias);
+  EXPECT_THROW(seen->pszResolveAlias(u"X"), qzrt::SlotFault);
+}

@@ -1,0 +1,115 @@
+#include "standin/runtime/query_objects.h"
+
+#include <cstring>
+
+namespace qzrt {
+
+void CountedPart::AddRef() {
+  Note(kAddRef);
+  AddReference();
+}
+
+void CountedPart::Release() {
+  Note(kRelease);
+  DropReference();
+}
+
+QueryFile::QueryFile(const std::u16string& name, const std::u16string& alias) {
+  SetText(kName, name);
+  SetText(kAlias, alias);
+}
+const char16_t* QueryFile::pszGetName() { return TextSlot(kName); }
+const char16_t* QueryFile::pszGetAlias() { return TextSlot(kAlias); }
+
+KeyLink::KeyLink(std::uint32_t itemIndex, bool descending) {
+  SetNumber(kItemIndex, itemIndex);
+  SetNumber(kDescending, descending ? 1 : 0);
+}
+std::uint32_t KeyLink::nGetItemIndex() { return static_cast<std::uint32_t>(NumberSlot(kItemIndex)); }
+std::int32_t KeyLink::bIsDescending() { return static_cast<std::int32_t>(NumberSlot(kDescending)); }
+
+const char16_t* IndexDescriptor::pszGetName() { return TextSlot(0); }
+std::uint32_t IndexDescriptor::nGetNumber() { return static_cast<std::uint32_t>(NumberSlot(1)); }
+const char16_t* IndexDescriptor::pszGetSecondText() { return TextSlot(2); }
+const char16_t* IndexDescriptor::pszGetThirdText() { return TextSlot(3); }
+void IndexDescriptor::GetIdentifier(std::uint8_t* out) {
+  Note(4, {Arg(out)});
+  std::memcpy(out, identifier.data(), identifier.size());
+}
+const char16_t* IndexDescriptor::pszGetFifthText() { return TextSlot(5); }
+const char16_t* IndexDescriptor::pszGetSixthText() { return TextSlot(6); }
+
+ExpressionNode::ExpressionNode(std::uint32_t kind, std::uint32_t functionCode, std::vector<ExpressionNode*> children)
+    : m_kind(kind), m_functionCode(functionCode), m_children(std::move(children)) {}
+std::uint32_t ExpressionNode::nGetKind() { return m_kind; }
+std::uint32_t ExpressionNode::nGetFunctionCode() { return m_functionCode; }
+std::uint32_t ExpressionNode::nGetChildCount() { return static_cast<std::uint32_t>(m_children.size()); }
+ExpressionNode* ExpressionNode::piGetChild(std::uint32_t index) {
+  return index < m_children.size() ? m_children[index] : nullptr;
+}
+
+template <typename T>
+T* QueryAnalysis::Walk(std::size_t slot, const std::vector<T*>& list, std::size_t& cursor, std::int32_t first) {
+  Note(slot, {first});
+  if (first) cursor = 0;
+  return cursor < list.size() ? list[cursor++] : nullptr;
+}
+
+std::uint32_t QueryAnalysis::nGetKind() { return static_cast<std::uint32_t>(NumberSlot(kKind)); }
+const char16_t* QueryAnalysis::pszGetSqlText() { return TextSlot(kSqlText); }
+QueryFile* QueryAnalysis::piWalkFiles(std::int32_t first) { return Walk(kFiles, files, m_fileCursor, first); }
+ItemDescription* QueryAnalysis::piWalkItems(std::int32_t first) { return Walk(kItems, items, m_itemCursor, first); }
+std::uint32_t QueryAnalysis::nGetDescriptorCount() {
+  Note(kDescriptorCount);
+  return static_cast<std::uint32_t>(descriptors.size());
+}
+IndexDescriptor* QueryAnalysis::piGetDescriptor(std::uint32_t index) {
+  Note(kDescriptor, {index});
+  return index < descriptors.size() ? descriptors[index] : nullptr;
+}
+KeyLink* QueryAnalysis::piWalkLinks(std::int32_t first) { return Walk(kLinks, links, m_linkCursor, first); }
+CountedPart* QueryAnalysis::piWalkKind3Entries(std::int32_t first) {
+  return Walk(kKind3Entries, kind3Entries, m_kind3Cursor, first);
+}
+CountedPart* QueryAnalysis::piWalkKind4Entries(std::int32_t first) {
+  return Walk(kKind4Entries, kind4Entries, m_kind4Cursor, first);
+}
+
+ItemDescription* QueryAnalysis::piGetColumnOfItem(ItemDescription* item) {
+  Note(kColumnOfItem, {Arg(item)});
+  const auto it = columns.find(item);
+  return it != columns.end() ? it->second : nullptr;
+}
+
+const char16_t* QueryAnalysis::pszResolveAlias(const char16_t* name) {
+  Note(kResolveAlias, {Arg(name)});
+  const auto it = aliases.find(name ? name : u"");
+  return it != aliases.end() ? it->second.c_str() : nullptr;
+}
+
+void* QueryAnalysis::piLookupFile(QueryFile* file) {
+  Note(kLookupFile, {Arg(file)});
+  const auto it = fileAnswers.find(file);
+  return it != fileAnswers.end() ? it->second : nullptr;
+}
+
+void* QueryAnalysis::piFindItem(const char16_t* name) {
+  Note(kFindItem, {Arg(name)});
+  for (ItemDescription* item : items) {
+    const char16_t* itemName = item->pszGetName();
+    if (name && itemName && std::u16string(itemName) == name) return item;
+  }
+  return nullptr;
+}
+
+CountedPart* QueryAnalysis::piGetFirstExtra() {
+  Note(kFirstExtra);
+  return firstExtra;
+}
+
+CountedPart* QueryAnalysis::piGetSecondExtra() {
+  Note(kSecondExtra);
+  return secondExtra;
+}
+
+}  // namespace qzrt
