@@ -203,7 +203,7 @@ TEST(RuntimeObjectsTest, ItemsKeepTheItemInterfaceOrder) {
   item.SetNumber(qzrt::ItemDescription::kScale, 2);
   qzrt::ItemDescription part(u"P");
   item.AddComponent(&part);
-  auto* seen = reinterpret_cast<IHostItemDescription*>(&item);
+  auto* seen = AsSeenAcross<IHostItemDescription>(&item);
   EXPECT_EQ(std::u16string(seen->pszGetName()), u"PRICE");
   EXPECT_EQ(seen->nGetScale(), 2u);
   EXPECT_EQ(seen->nGetInterfaceLevel(), 9u);
@@ -264,7 +264,7 @@ TEST(RuntimeObjectsTest, QueryPartsKeepTheQueryInterfacesOrder) {
   qzrt::QueryAnalysis analysis;
   qzrt::QueryFile a(u"A", u"A"), b(u"B", u"X");
   analysis.files = {&a, &b};
-  auto* seen = reinterpret_cast<IHostQueryAnalysis*>(&analysis);
+  auto* seen = AsSeenAcross<IHostQueryAnalysis>(&analysis);
   EXPECT_EQ(seen->piWalkFiles(0), nullptr);  // no walk started
   EXPECT_EQ(seen->piWalkFiles(1), reinterpret_cast<IHostQueryFile*>(&a));
   EXPECT_EQ(std::u16string(seen->piWalkFiles(0)->pszGetAlias()), u"X");
