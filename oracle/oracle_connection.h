@@ -83,6 +83,8 @@ class COracleConnection : public CConnectionOra {
   CTransaction* pNewTransaction() override;
   // LOCK TABLE with the configured mode and wait; error 1027 before anything is sent when no level is open.
   int bLockTable(CErrorHolder* holder, std::uintptr_t tableList) override;
+  // The lock argument is the table's query description (CQueryDescription*): its query is run FOR UPDATE.
+  int bLockRows(CErrorHolder* holder, std::uintptr_t query) override;
   std::uint32_t nGetErrorCategory(std::uint32_t nativeCode) override;
   // The generic details, then the client, environment and character-set lines of this session.
   void AddErrorDetails(CXError& error) override;

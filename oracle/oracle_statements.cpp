@@ -2,6 +2,7 @@
 // error categories and details.
 #include <memory>
 
+#include "engine/record/query_description.h"
 #include "foundation/error_holder.h"
 #include "foundation/module_errors.h"
 #include "foundation/x_error.h"
@@ -20,6 +21,7 @@ using namespace session_oci;
 constexpr std::uint32_t UNIT = ERROR_UNIT_ORACLE_CALL;
 constexpr std::uint32_t ERROR_NO_TRANSACTION = 1027;
 constexpr std::uint32_t POINT_LOCK_TABLE = 8;
+constexpr std::uint32_t POINT_LOCK_ROWS = 16;
 constexpr std::uint32_t FETCH_UNITS = 2048;
 constexpr std::uint16_t FETCH_NEXT = 2;
 constexpr std::uint32_t COLUMN_TYPE_NATIONAL_TEXT = 29;
@@ -135,6 +137,20 @@ int COracleConnection::bLockTableMode(CErrorHolder* holder, const char16_t* tabl
 int COracleConnection::bLockTable(CErrorHolder* holder, std::uintptr_t tableList) {
   return bLockTableMode(holder, reinterpret_cast<const char16_t*>(tableList), pszGetLockModeName(),
                         pszGetNoWaitSuffix());
+}
+
+int COracleConnection::bLockRows(CErrorHolder* holder, std::uintptr_t query) {
+  if (!bIsTransactionOpen()) {
+    RaiseModuleError(holder, 0, UNIT, POINT_LOCK_ROWS, this, nullptr, ERROR_NO_TRANSACTION);
+    return 0;
+  }
+  // A description without a query text has no rows to lock: the statement is still sent, and the server refuses it
+  // as it refuses any other malformed text, rather than the lock answering done.
+  const char16_t* queryText = query ? reinterpret_cast<CQueryDescription*>(query)->pszGetQueryText() : nullptr;
+  CTString text(queryText ? queryText : u"");
+  text.Append(u" FOR UPDATE ");
+  text.Append(pszGetNoWaitSuffix());
+  return bPrepareAndExecute(holder, text.pszGet());
 }
 
 int COracleConnection::bLockTables(CErrorHolder* holder, std::uintptr_t tableList, std::uint32_t mode) {

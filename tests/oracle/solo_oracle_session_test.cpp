@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "engine/record/query_description.h"
 #include "foundation/module_errors.h"
 #include "oracle/client/client_loader.h"
 #include "oracle/client/oci_call.h"
@@ -14,6 +15,7 @@
 #include "oracle/oracle_transaction.h"
 #include "platform/profile.h"
 #include "session_driver_helpers.h"
+#include "standin/runtime/query_objects.h"
 
 namespace {
 
@@ -182,6 +184,47 @@ TEST_F(OracleSession, LocksTablesFromTwoConnections) {
   EXPECT_EQ(CallSlot<int>(driver, kDriverRollback, second.get(), nullptr), 1) << Dump(*holder);
   EXPECT_EQ(CallSlot<int>(driver, kDriverRollback, third.get(), nullptr), 1) << Dump(*holder);
   for (auto* description : {first.get(), second.get(), third.get()}) CallSlot<int>(driver, kDriverClose, description);
+}
+
+TEST_F(OracleSession, LocksTheRowsOfAQueryFromTwoConnections) {
+  const std::u16string dataSource = NewDataSource();
+  auto first = Description(u"rows1", dataSource);
+  auto second = Description(u"rows2", dataSource);
+  ASSERT_EQ(Open(*first), 1) << Dump(*holder);
+  ASSERT_EQ(Open(*second), 1) << Dump(*holder);
+  COracleConnection* one = ConnectionOf(driver, *first);
+  COracleConnection* two = ConnectionOf(driver, *second);
+  ASSERT_EQ(one->bExecuteSql(holder, u"CREATE TABLE RL (A NUMBER)"), 1) << Dump(*holder);
+  ASSERT_EQ(one->bExecuteSql(holder, u"INSERT INTO RL VALUES (1)"), 1) << Dump(*holder);
+
+  qzrt::QueryAnalysis analysis;
+  analysis.SetText(qzrt::QueryAnalysis::kSqlText, std::u16string(u"SELECT A FROM RL WHERE A = 1"));
+  auto* query = new CQueryDescription(holder, reinterpret_cast<IHostQueryAnalysis*>(&analysis), nullptr, 0);
+  query->AddRef();
+  const auto lockArgument = reinterpret_cast<std::uintptr_t>(query);
+  StandIn& standIn = StandIn::Get();
+
+  // Without a level nothing is sent.
+  standIn.ClearCallLog();
+  EXPECT_EQ(one->bLockRows(holder, lockArgument), 0);
+  EXPECT_EQ(holder->nGetErrorCode(), 1027u);
+  EXPECT_TRUE(HasPoint(*holder, 16));
+  EXPECT_EQ(CountCalls(standIn, "FOR UPDATE"), 0);
+  holder->Clear();
+
+  ASSERT_EQ(CallSlot<int>(driver, kDriverBegin, first.get(), nullptr), 1) << Dump(*holder);
+  ASSERT_EQ(one->bLockRows(holder, lockArgument), 1) << Dump(*holder);
+  EXPECT_GT(CountCalls(standIn, "SELECT A FROM RL WHERE A = 1 FOR UPDATE  NOWAIT"), 0);
+  ASSERT_EQ(CallSlot<int>(driver, kDriverBegin, second.get(), nullptr), 1) << Dump(*holder);
+  EXPECT_EQ(two->bLockRows(holder, lockArgument), 0);
+  EXPECT_EQ(holder->nGetErrorCode(), 67u);
+  EXPECT_EQ(holder->nGetNativeErrorCode(), 54u);
+  holder->Clear();
+  ASSERT_EQ(CallSlot<int>(driver, kDriverRollback, first.get(), nullptr), 1) << Dump(*holder);
+  EXPECT_EQ(two->bLockRows(holder, lockArgument), 1) << Dump(*holder);
+  ASSERT_EQ(CallSlot<int>(driver, kDriverRollback, second.get(), nullptr), 1) << Dump(*holder);
+  query->nRelease();
+  for (auto* description : {first.get(), second.get()}) CallSlot<int>(driver, kDriverClose, description);
 }
 
 TEST_F(OracleSession, TableLocksOfTheConnectionRunOnTheLockSession) {
