@@ -71,7 +71,7 @@ constexpr const char* kStartupScript =
     "expect 1\n"
     "driver\n"
     "expect 1\n"
-    "connect ORCL SYSTEM manager\n"
+    "connect DEMO SYSTEM manager\n"
     "release\n"
     "detach\n"
     "expect 1\n";
