@@ -10,7 +10,9 @@
 #include "foundation/module_errors.h"
 #include "foundation/t_string.h"
 #include "foundation/x_error.h"
+#include "host/host_objects.h"
 #include "host/host_type.h"
+#include "host/host_value.h"
 #include "sql/driver_services.h"
 #include "sql/rewriter/sql_element.h"
 #include "sql/rewriter/value_leaf.h"
@@ -94,6 +96,40 @@ void CSqlElementLists::TruncateParameters(std::uint64_t position) {
     m_parameters.RemoveAt(last);
     leaf->nRelease();
   }
+}
+
+namespace {
+
+bool bIsNarrowTextType(std::uint8_t type) {
+  return type == 17 || type == 18 || type == 19 || type == 134 || (type >= 21 && type <= 23);
+}
+bool bIsWideTextType(std::uint8_t type) { return type == 16 || type == 20 || type == 81 || type == 110; }
+bool bIsTextType(std::uint8_t type) { return bIsNarrowTextType(type) || bIsWideTextType(type); }
+
+}  // namespace
+
+int CSqlElementLists::bLoadParameterValues(IHostDeclaredParameters* declared) {
+  for (std::uint32_t i = 0; i < m_parameters.nGetCount(); ++i) {
+    CValueLeaf* leaf = pGetParameter(i);
+    if (!leaf->bIsNamed() || leaf->bIsCursorParameter()) continue;
+    if (!bLoadParameterValue(leaf, declared)) return 0;
+  }
+  return 1;
+}
+
+// A value the field could not take is a failure, not a parameter sent with its old value.
+int CSqlElementLists::bLoadParameterValue(CValueLeaf* leaf, IHostDeclaredParameters* declared) {
+  CFieldValue* field = leaf->pGetFieldValue();
+  CHostValue* value = declared && field ? declared->pFindValue(leaf->pszGetName()) : nullptr;
+  if (!value) return 1;
+  const std::uint8_t declaredType = value->nGetType();
+  const std::uint8_t fieldType = field->Value().nGetType();
+  const bool keepsFieldType = declaredType == fieldType || declaredType == 0 ||
+                              (bIsNarrowTextType(declaredType) && bIsNarrowTextType(fieldType)) ||
+                              (bIsWideTextType(declaredType) && bIsWideTextType(fieldType)) ||
+                              bIsTextType(declaredType) != bIsTextType(fieldType);
+  if (!keepsFieldType) field->InitType(declaredType, 0);
+  return field->bSetValue(*value) ? 1 : 0;
 }
 
 CValueLeaf* CSqlElementLists::pGetParameter(std::uint32_t i) const {

@@ -19,6 +19,7 @@ class CErrorHolder;
 class CFieldValue;
 class CHashTable;
 class CHostValue;
+class IHostDeclaredParameters;
 class CSqlElement;
 class CSqlTableRef;
 class CTable;
@@ -48,6 +49,12 @@ class CSqlElementLists {
                         CColumn* item, char16_t escape);
   // Releases, from the end, every parameter placed at or after the position.
   void TruncateParameters(std::uint64_t position);
+  // Every named parameter that is no cursor parameter takes the value the statement declares under its name (one
+  // not declared keeps its value); 0 when a value could not be taken (the error in the holder).
+  int bLoadParameterValues(IHostDeclaredParameters* declared);
+  // One parameter's value from the declared ones: a field of another type takes the declared type first, unless the
+  // two are texts of one width or one of them is a text (the assignment converts then).
+  int bLoadParameterValue(CValueLeaf* leaf, IHostDeclaredParameters* declared);
   std::uint32_t nGetParameterCount() const { return m_parameters.nGetCount(); }
   CValueLeaf* pGetParameter(std::uint32_t i) const;
 

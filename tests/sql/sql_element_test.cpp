@@ -16,6 +16,7 @@
 #include "sql/driver_services.h"
 #include "sql/rewriter/sql_element_lists.h"
 #include "sql/rewriter/value_leaf.h"
+#include "standin/runtime/query_objects.h"
 #include "tests/engine/field_value_fixture.h"
 
 namespace {
@@ -227,6 +228,62 @@ TEST_F(SqlElementTest, ElementsOfColumns) {
   lists.Reset();
   EXPECT_EQ(column->nGetRefCount(), 1u);
   column->nRelease();
+}
+
+// Named parameters take what the statement declares, in their own type unless the two types are far apart.
+TEST_F(SqlElementTest, DeclaredParameterValues) {
+  CSqlElementLists lists(holder, connection);
+  auto add = [&](std::uint16_t type, std::uint32_t flags, const char16_t* name) {
+    CFieldValue* field = pCreateItemForValueThroughDriver(holder, connection, nullptr, type);
+    field->AddRef();
+    EXPECT_TRUE(lists.bAddParameter(0, field, LEAF_KIND_NONE, flags, nullptr, name, 0, LEAF_ORIGIN_NAMED_PARAMETER));
+    field->nRelease();
+    return lists.pGetParameter(lists.nGetParameterCount() - 1)->pGetFieldValue();
+  };
+  CFieldValue* sameType = add(HOST_TYPE_INT32, LEAF_FLAG_NAMED, u"n");
+  CFieldValue* textIntoNumber = add(HOST_TYPE_INT32, LEAF_FLAG_NAMED, u"digits");
+  CFieldValue* otherNumber = add(HOST_TYPE_INT32, LEAF_FLAG_NAMED, u"real");
+  CFieldValue* otherWidth = add(HOST_TYPE_TEXT, LEAF_FLAG_NAMED, u"narrow");
+  CFieldValue* cursor = add(HOST_TYPE_INT32, LEAF_FLAG_NAMED | LEAF_FLAG_CURSOR_PARAMETER, u"n");
+  CFieldValue* unnamed = add(HOST_TYPE_INT32, 0, u"n");
+  CFieldValue* undeclared = add(HOST_TYPE_INT32, LEAF_FLAG_NAMED, u"none");
+
+  CHostValue seven, digits, real, narrow;
+  Make(seven, HOST_TYPE_INT32, std::int32_t{7});
+  MakeWide(digits, u"12");
+  Make(real, HOST_TYPE_DOUBLE, 2.5);
+  narrow.SetType(HOST_TYPE_ASTRING);
+  narrow.Set("abc");
+  qzrt::DeclaredParameters declared;
+  declared.Declare(u"N", &seven);
+  declared.Declare(u"DIGITS", &digits);
+  declared.Declare(u"real", &real);
+  declared.Declare(u"narrow", &narrow);
+  ASSERT_TRUE(lists.bLoadParameterValues(reinterpret_cast<IHostDeclaredParameters*>(&declared)));
+
+  auto number = [](CFieldValue* field) {
+    std::int32_t out = -1;
+    if (field->pGetData()) std::memcpy(&out, field->pGetData(), sizeof(out));
+    return out;
+  };
+  EXPECT_EQ(number(sameType), 7) << "names found with case ignored";
+  EXPECT_EQ(textIntoNumber->Value().nGetType(), HOST_TYPE_INT32) << "a text converts into the field's type";
+  EXPECT_EQ(number(textIntoNumber), 12);
+  EXPECT_EQ(otherNumber->Value().nGetType(), HOST_TYPE_DOUBLE) << "another number type is taken";
+  EXPECT_EQ(otherWidth->Value().nGetType(), HOST_TYPE_ASTRING) << "a text of the other width is taken as it is";
+  EXPECT_EQ(number(cursor), 0) << "cursor parameters are not loaded";
+  EXPECT_EQ(number(unnamed), 0) << "only named parameters are";
+  EXPECT_EQ(number(undeclared), 0);
+
+  // A declared value the field cannot take fails the load.
+  CFieldValue* strict = add(HOST_TYPE_INT32, LEAF_FLAG_NAMED, u"bad");
+  CHostValue bad;
+  MakeWide(bad, u"not a number");
+  declared.Declare(u"bad", &bad);
+  EXPECT_FALSE(lists.bLoadParameterValue(lists.pGetParameter(lists.nGetParameterCount() - 1),
+                                         reinterpret_cast<IHostDeclaredParameters*>(&declared)));
+  EXPECT_EQ(number(strict), 0);
+  holder->Clear();
 }
 
 }  // namespace
