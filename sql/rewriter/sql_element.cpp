@@ -5,22 +5,11 @@
 #include "engine/record/column.h"
 #include "engine/table/table.h"
 #include "engine/values/field_value.h"
-#include "foundation/clone_map.h"
+#include "sql/rewriter/rewriter_clones.h"
 
 namespace {
 
 inline constexpr std::uint32_t TABLE_FLAG_BIT_17 = 1u << 17;
-
-// The field value's copy for a new holder, referenced: the one the map holds, else its own clone.
-CFieldValue* pCloneValue(CHashTable& cloneMap, CFieldValue* value) {
-  if (!value) return nullptr;
-  std::uint64_t known = 0;
-  CFieldValue* copy = cloneMap.bLookup(nCloneKey(value), &known, nullptr)
-                          ? reinterpret_cast<CFieldValue*>(known)
-                          : static_cast<CFieldValue*>(value->pClone(cloneMap));
-  AddRefObject(copy);
-  return copy;
-}
 
 template <typename T>
 void Replace(T*& field, T* value) {
@@ -54,30 +43,12 @@ int CSqlElement::CopyFrom(CSqlElement* source, CHashTable& cloneMap) {
     Replace(m_pItem, item);
   }
   if (source->m_pValue) {
-    CFieldValue* value = pCloneValue(cloneMap, source->m_pValue);
+    CFieldValue* value = pCloneFieldValue(cloneMap, source->m_pValue);
     if (!value) return 0;
     Replace(m_pValue, value);
   }
   m_strName = source->m_strName;
   return 1;
-}
-
-template <typename T, typename Copy>
-T* CSqlElement::pCloneInto(Copy copy) {
-  T* clone = nullptr;
-  try {
-    clone = new T();
-    clone->AddRef();
-    if (!copy(clone)) {
-      clone->nRelease();
-      return nullptr;
-    }
-  } catch (...) {
-    if (clone) clone->nRelease();
-    return nullptr;
-  }
-  --clone->m_nRefCount;
-  return clone;
 }
 
 void CSqlElement::SetMembers(CColumn* item, const char16_t* name, CFieldValue* value) {
@@ -89,7 +60,7 @@ void CSqlElement::SetMembers(CColumn* item, const char16_t* name, CFieldValue* v
 }
 
 CSqlElement* CSqlElement::pClone(CHashTable& cloneMap) {
-  return pCloneInto<CSqlElement>([&](CSqlElement* copy) { return copy->CopyFrom(this, cloneMap); });
+  return pCloneCaught<CSqlElement>([&](CSqlElement* copy) { return copy->CopyFrom(this, cloneMap); });
 }
 
 CSqlTableRef::CSqlTableRef(std::uint32_t index, CTable* table) : m_pTable(table), m_nIndex(index) {
@@ -119,5 +90,5 @@ int CSqlTableRef::CopyTableRefFrom(CSqlTableRef* source, CHashTable& cloneMap) {
 }
 
 CSqlElement* CSqlTableRef::pClone(CHashTable& cloneMap) {
-  return pCloneInto<CSqlTableRef>([&](CSqlTableRef* copy) { return copy->CopyTableRefFrom(this, cloneMap); });
+  return pCloneCaught<CSqlTableRef>([&](CSqlTableRef* copy) { return copy->CopyTableRefFrom(this, cloneMap); });
 }

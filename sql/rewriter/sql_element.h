@@ -40,10 +40,6 @@ class CSqlElement : public CRefCounted {
   CFieldValue* pGetValue() const { return m_pValue; }
 
  protected:
-  // A new empty T filled by copy(T*) (1 or 0), handed out with no reference; null when it could not be made or
-  // filled (what the copy threw is not passed on).
-  template <typename T, typename Copy>
-  static T* pCloneInto(Copy copy);
   // Takes the three members with their references.
   void SetMembers(CColumn* item, const char16_t* name, CFieldValue* value);
 

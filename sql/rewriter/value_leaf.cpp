@@ -3,7 +3,7 @@
 #include "engine/record/column.h"
 #include "engine/record/column_descriptor.h"
 #include "engine/values/field_value.h"
-#include "foundation/clone_map.h"
+#include "sql/rewriter/rewriter_clones.h"
 #include "sql/connection.h"
 #include "sql/driver_services.h"
 
@@ -108,13 +108,9 @@ CValueLeaf* CValueLeaf::pDuplicate() {
 
 int CValueLeaf::CopyFrom(CValueLeaf* source, CHashTable& cloneMap) {
   if (!bRegisterClone(cloneMap, source, this)) return 0;
-  if (CFieldValue* field = source->m_pFieldValue) {
-    std::uint64_t known = 0;
-    CFieldValue* copy = cloneMap.bLookup(nCloneKey(field), &known, nullptr)
-                            ? reinterpret_cast<CFieldValue*>(known)
-                            : static_cast<CFieldValue*>(field->pClone(cloneMap));
+  if (source->m_pFieldValue) {
+    CFieldValue* copy = pCloneFieldValue(cloneMap, source->m_pFieldValue);
     if (!copy) return 0;
-    AddRefObject(copy);
     ReleaseArrayElement(nullptr, m_pFieldValue);
     m_pFieldValue = copy;
   }
@@ -135,18 +131,5 @@ int CValueLeaf::CopyFrom(CValueLeaf* source, CHashTable& cloneMap) {
 }
 
 CValueLeaf* CValueLeaf::pClone(CHashTable& cloneMap) {
-  CValueLeaf* copy = nullptr;
-  try {
-    copy = new CValueLeaf();
-    copy->AddRef();
-    if (!copy->CopyFrom(this, cloneMap)) {
-      copy->nRelease();
-      return nullptr;
-    }
-  } catch (...) {
-    if (copy) copy->nRelease();
-    return nullptr;
-  }
-  --copy->m_nRefCount;
-  return copy;
+  return pCloneCaught<CValueLeaf>([&](CValueLeaf* copy) { return copy->CopyFrom(this, cloneMap); });
 }
