@@ -5,6 +5,7 @@
 #include "driver/access_interface.h"
 #include "driver/driver_request.h"
 #include "driver/table_lookup_cache.h"
+#include "engine/record/column.h"
 #include "engine/record/column_descriptor.h"
 #include "engine/record/record_description.h"
 #include "engine/table/table.h"
@@ -18,6 +19,7 @@
 #include "host/host_value.h"
 #include "host/library_entry.h"
 #include "sql/connection.h"
+#include "sql/rewriter/value_leaf.h"
 #include "sql/table_registry.h"
 
 namespace {
@@ -532,8 +534,48 @@ CRecordDescription* CDriver::pCreateDescriptionFor(const char16_t* name, CConnec
   return description;
 }
 
-void* CDriver::pCreateValueLeaf(RuntimeWord, RuntimeWord, RuntimeWord, RuntimeWord) {
-  return pNotBuilt(m_pErrorHolder);
+CValueLeaf* CDriver::pCreateValueLeaf(CFieldValue* value, std::uint64_t position, std::uint32_t flags,
+                                      const char16_t* name) {
+  auto* leaf = new (std::nothrow) CValueLeaf(value, position, flags, name);
+  if (!leaf) SetHolderOutOfMemory(m_pErrorHolder);
+  return leaf;
+}
+
+CValueLeaf* CDriver::pCreateValueLeafFor(CColumn* column, CFieldValue* value, std::uint64_t position,
+                                         std::uint32_t flags) {
+  CValueLeaf* leaf = pCreateValueLeaf(value, position, flags, nullptr);
+  if (leaf) leaf->SetColumn(column);
+  return leaf;
+}
+
+CFieldValue* CDriver::pCreateItemForValue(CErrorHolder* holder, CConnection* connection, CColumn* column,
+                                          std::uint16_t hostType) {
+  auto* value = static_cast<CFieldValue*>(pCreateFieldValue(holder, connection));
+  if (!value) return nullptr;
+  if (!column) {
+    value->InitType(hostType, 0);
+    return value;
+  }
+  value->AddRef();
+  if (!column->bBindFieldValue(nullptr, value, hostType)) {
+    value->nRelease();
+    return nullptr;
+  }
+  --value->m_nRefCount;
+  return value;
+}
+
+CFieldValue* CDriver::pCreateBoundItem(CErrorHolder* holder, CConnection* connection, CColumn* column,
+                                       CHostValue& source) {
+  CFieldValue* value = pCreateItemForValue(holder, connection, column, source.nGetType());
+  if (!value) return nullptr;
+  value->AddRef();
+  if (!value->bSetValue(source)) {
+    value->nRelease();
+    return nullptr;
+  }
+  --value->m_nRefCount;
+  return value;
 }
 CColumnDescriptor* CDriver::pCreateColumnDescriptor(CRecordDescription*, std::uint32_t) {
   return new (std::nothrow) CColumnDescriptor();

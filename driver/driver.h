@@ -18,7 +18,11 @@
 #include "sql/object_hash_map.h"
 
 class CAccessInterface;
+class CColumn;
 class CColumnDescriptor;
+class CFieldValue;
+class CHostValue;
+class CValueLeaf;
 class CConnection;
 class CErrorHolder;
 class CRecordDescription;
@@ -116,7 +120,8 @@ class CDriver {
   virtual CErrorHolder* pCreateErrorHolder();                                                        // slot 54
   virtual void* pCreateAutomaticIdentifier();                                                        // slot 55
   virtual CRecordDescription* pCreateDescriptionFor(const char16_t* name, CConnection* connection);  // slot 56
-  virtual void* pCreateValueLeaf(RuntimeWord a, RuntimeWord b, RuntimeWord c, RuntimeWord d);        // slot 57
+  virtual CValueLeaf* pCreateValueLeaf(CFieldValue* value, std::uint64_t position, std::uint32_t flags,
+                                       const char16_t* name);  // slot 57
   virtual void NotifyAccessInterfacesExcept(IHostConnectionDescription* description,
                                             std::uint64_t value);  // slot 58
   virtual CColumnDescriptor* pCreateColumnDescriptor(CRecordDescription* description,
@@ -181,6 +186,14 @@ class CDriver {
   std::uint32_t nGetConnectionCount() const { return m_connections.nGetCount(); }
   std::uint32_t nGetAccessInterfaceCount() const { return m_accessInterfaces.nGetCount(); }
   std::uint32_t nGetTableRegistryCount() const { return m_tableRegistries.nGetCount(); }
+  // Slot 57 without a name, then the leaf given the column; null when the factory made none.
+  CValueLeaf* pCreateValueLeafFor(CColumn* column, CFieldValue* value, std::uint64_t position, std::uint32_t flags);
+  // A field value from slot 44 (count 0): bound to the column when there is one (released, null answered, when the
+  // column refuses it), else empty of the host type.
+  CFieldValue* pCreateItemForValue(CErrorHolder* holder, CConnection* connection, CColumn* column,
+                                   std::uint16_t hostType);
+  // pCreateItemForValue for the runtime value's type, then holding the value; null, the value released, on failure.
+  CFieldValue* pCreateBoundItem(CErrorHolder* holder, CConnection* connection, CColumn* column, CHostValue& value);
   // "Expr" and the number plus 1000, written into out; answers out's text.
   static const char16_t* pszExpressionName(CTString& out, std::uint32_t number);
 

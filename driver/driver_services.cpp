@@ -37,3 +37,23 @@ CColumn* pCreateColumnThroughDriver(CErrorHolder* holder, CColumnDescriptor* des
   return static_cast<CColumn*>(
       gpDriver->pCreateColumnBinding(reinterpret_cast<RuntimeWord>(holder), reinterpret_cast<RuntimeWord>(descriptor)));
 }
+
+CValueLeaf* pCreateValueLeafThroughDriver(CFieldValue* value, std::uint64_t position, std::uint32_t flags,
+                                          const char16_t* name) {
+  return gpDriver ? gpDriver->pCreateValueLeaf(value, position, flags, name) : nullptr;
+}
+
+CValueLeaf* pCreateValueLeafForThroughDriver(CColumn* column, CFieldValue* value, std::uint64_t position,
+                                             std::uint32_t flags) {
+  return gpDriver ? gpDriver->pCreateValueLeafFor(column, value, position, flags) : nullptr;
+}
+
+CFieldValue* pCreateItemForValueThroughDriver(CErrorHolder* holder, CConnection* connection, CColumn* column,
+                                              std::uint16_t hostType) {
+  return gpDriver ? gpDriver->pCreateItemForValue(holder, connection, column, hostType) : nullptr;
+}
+
+CFieldValue* pCreateBoundItemThroughDriver(CErrorHolder* holder, CConnection* connection, CColumn* column,
+                                           CHostValue& value) {
+  return gpDriver ? gpDriver->pCreateBoundItem(holder, connection, column, value) : nullptr;
+}

@@ -258,16 +258,51 @@ class IHostIndexDescriptor {
   virtual const char16_t* pszGetSixthText() = 0;      // slot 6
 };
 
-// A node of an expression item's tree: kind 47 a function call (with its function code), 48 and 49 leaves.
+// A node of an expression tree (an expression item, a WHERE, HAVING or join condition): kind 47 a function call
+// (with its function code), 48 and 49 leaves. Spans are positions in the statement's text (start, one past the
+// end; both 0 when the node has none): its text and, for a call, its name. A constant's node gives its runtime value,
+// a column compared with "(+)" its outer-join mark, a LIKE its escape character (0 when it has none).
 class IHostExpressionNode {
  public:
   virtual std::uint32_t nGetKind() = 0;                              // slot 0
   virtual std::uint32_t nGetFunctionCode() = 0;                      // slot 1
   virtual std::uint32_t nGetChildCount() = 0;                        // slot 2
   virtual IHostExpressionNode* piGetChild(std::uint32_t index) = 0;  // slot 3
+  virtual std::uint32_t nGetTextStart() = 0;                         // slot 4
+  virtual std::uint32_t nGetTextEnd() = 0;                           // slot 5
+  virtual std::uint32_t nGetNameStart() = 0;                         // slot 6
+  virtual std::uint32_t nGetNameEnd() = 0;                           // slot 7
+  virtual CHostValue* pGetConstant() = 0;                            // slot 8: null when no constant
+  virtual std::int32_t bHasOuterJoinMark() = 0;                      // slot 9
+  virtual char16_t nGetLikeEscape() = 0;                             // slot 10
 };
 
-// The runtime's analysis of a query it hands the driver instead of a table. The walks (slots 9, 10, 13, 14 and 15)
+// A join of a statement: the span of its condition in the text and the condition's tree.
+class IHostStatementJoin : public IHostQueryPart {
+ public:
+  virtual std::uint32_t nGetConditionStart() = 0;       // slot 7
+  virtual std::uint32_t nGetConditionEnd() = 0;         // slot 8
+  virtual IHostExpressionNode* piGetCondition() = 0;    // slot 9
+};
+
+// A place of a statement's text the runtime marked: a parameter marker, or a column reference with the table and
+// column texts as written (empty for a marker).
+class IHostStatementMark : public IHostQueryPart {
+ public:
+  virtual std::uint32_t nGetPosition() = 0;        // slot 7
+  virtual std::uint32_t nGetLength() = 0;          // slot 8
+  virtual std::uint32_t nGetKind() = 0;            // slot 9
+  virtual const char16_t* pszGetTableText() = 0;   // slot 10
+  virtual const char16_t* pszGetColumnText() = 0;  // slot 11
+};
+
+// The parameters a statement declares: the value of one found by name, case ignored; null when none.
+class IHostDeclaredParameters : public IHostQueryPart {
+ public:
+  virtual CHostValue* pFindValue(const char16_t* name) = 0;  // slot 7
+};
+
+// The runtime's analysis of a query it hands the driver instead of a table. The walks (slots 9, 10, 13, 14, 15 and 30 to 32)
 // answer the first element when asked with 1, the next one with 0, and null past the end; no walk or lookup takes a
 // reference for the caller. The column and alias lookups (slots 16 and 17) may throw whatever the runtime throws.
 class IHostQueryAnalysis : public IHostQueryPart {
@@ -287,4 +322,18 @@ class IHostQueryAnalysis : public IHostQueryPart {
   virtual void* piFindItem(const char16_t* name) = 0;                               // slot 19
   virtual IHostQueryPart* piGetFirstExtra() = 0;                                    // slot 20
   virtual IHostQueryPart* piGetSecondExtra() = 0;                                   // slot 21
+  // The statement's clauses as positions in its text, 0 when the clause is absent.
+  virtual std::uint32_t nGetWhereStart() = 0;                                       // slot 22
+  virtual std::uint32_t nGetWhereEnd() = 0;                                         // slot 23
+  virtual std::uint32_t nGetHavingStart() = 0;                                      // slot 24
+  virtual std::uint32_t nGetHavingEnd() = 0;                                        // slot 25
+  virtual std::uint32_t nGetOrderByStart() = 0;                                     // slot 26
+  virtual std::uint32_t nGetSelectListEnd() = 0;                                    // slot 27
+  virtual IHostExpressionNode* piGetWhereTree() = 0;                                // slot 28
+  virtual IHostExpressionNode* piGetHavingTree() = 0;                               // slot 29
+  virtual IHostStatementJoin* piWalkJoins(std::int32_t first) = 0;                  // slot 30
+  virtual IHostStatementMark* piWalkMarkers(std::int32_t first) = 0;                // slot 31
+  virtual IHostStatementMark* piWalkColumnReferences(std::int32_t first) = 0;       // slot 32
+  // With a reference for the caller; null when the statement declares none.
+  virtual IHostDeclaredParameters* piGetDeclaredParameters() = 0;                   // slot 33
 };

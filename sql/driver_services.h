@@ -10,6 +10,10 @@ class CDriver;
 class CErrorHolder;
 class CTable;
 class CTableRegistry;
+class CValueLeaf;
+class CFieldValue;
+class CColumn;
+class CHostValue;
 class IHostFileDescription;
 
 // Gives a connection reference back through the driver object whose registry holds it, the one that made the table
@@ -29,3 +33,18 @@ const char16_t* pszCurrentDriverLabel(std::uint32_t index);
 CErrorHolder* pCreateErrorHolderThrough(CDriver* driver);
 CTable* pCreateTableThrough(CDriver* driver, IHostFileDescription* description, CConnection* connection,
                             CErrorHolder* holder);
+
+// The current driver object's value-leaf factory (count 0); null without a driver object or when none was made.
+CValueLeaf* pCreateValueLeafThroughDriver(CFieldValue* value, std::uint64_t position, std::uint32_t flags,
+                                          const char16_t* name);
+// The same without a name, then given the column (CValueLeaf::SetColumn).
+CValueLeaf* pCreateValueLeafForThroughDriver(CColumn* column, CFieldValue* value, std::uint64_t position,
+                                             std::uint32_t flags);
+// A field value of the current driver object (count 0): bound to the column when one is given (null, the value
+// released, when that fails), else empty of the host type. Null without a driver object.
+CFieldValue* pCreateItemForValueThroughDriver(CErrorHolder* holder, CConnection* connection, CColumn* column,
+                                              std::uint16_t hostType);
+// The same for the type of a runtime value, then holding that value; null, the value released, when the value
+// cannot be taken.
+CFieldValue* pCreateBoundItemThroughDriver(CErrorHolder* holder, CConnection* connection, CColumn* column,
+                                           CHostValue& value);

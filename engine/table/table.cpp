@@ -69,6 +69,19 @@ int CTable::nNotAvailable(std::uint32_t point) {
 }
 
 int CTable::nSlot1() { return 0; }
+std::uint32_t CTable::nGetFlagWord() {
+  nNotAvailable(TABLE_POINT_NOT_BUILT);
+  return 0;
+}
+CColumn* CTable::pGetReferenceItem() {
+  nNotAvailable(TABLE_POINT_NOT_BUILT);
+  return nullptr;
+}
+CFieldValue* CTable::pGetReferenceValue() {
+  nNotAvailable(TABLE_POINT_NOT_BUILT);
+  return nullptr;
+}
+
 int CTable::bReadLargeValue(std::uint32_t, RuntimeWord) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
 int CTable::bWriteLargeValue(std::uint32_t, RuntimeWord) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
 int CTable::bCreateAndOpen(RuntimeWord, std::uint32_t) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }

@@ -18,6 +18,8 @@
 #include "host/host_objects.h"
 
 class CAccessInterface;
+class CColumn;
+class CFieldValue;
 class CConnection;
 class CErrorHolder;
 class CHashTable;
@@ -82,6 +84,12 @@ class CTable {
   virtual std::uint32_t nGetColumnQualification();
   virtual std::uint32_t nGetStateWord();
   virtual CQueryDescription* pGetQueryDescription();
+  // What a statement's table reference reads of its table: the table object's flag word, the item that stands for
+  // the table in a select list (null when it has none) and the field value that receives its data. The table
+  // engine answers them; until it is built they record error 8 and answer 0 or null.
+  virtual std::uint32_t nGetFlagWord();
+  virtual CColumn* pGetReferenceItem();
+  virtual CFieldValue* pGetReferenceValue();
 
   // ---- fixed answers and state ----
   int bTableReady(std::uint32_t, RuntimeWord) { return 1; }

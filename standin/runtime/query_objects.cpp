@@ -47,6 +47,69 @@ std::uint32_t ExpressionNode::nGetChildCount() { return static_cast<std::uint32_
 ExpressionNode* ExpressionNode::piGetChild(std::uint32_t index) {
   return index < m_children.size() ? m_children[index] : nullptr;
 }
+std::uint32_t ExpressionNode::nGetTextStart() { return textStart; }
+std::uint32_t ExpressionNode::nGetTextEnd() { return textEnd; }
+std::uint32_t ExpressionNode::nGetNameStart() { return nameStart; }
+std::uint32_t ExpressionNode::nGetNameEnd() { return nameEnd; }
+void* ExpressionNode::pGetConstant() { return constant; }
+std::int32_t ExpressionNode::bHasOuterJoinMark() { return outerJoinMark ? 1 : 0; }
+char16_t ExpressionNode::nGetLikeEscape() { return likeEscape; }
+ExpressionNode& ExpressionNode::Text(std::uint32_t start, std::uint32_t end) {
+  textStart = start;
+  textEnd = end;
+  return *this;
+}
+ExpressionNode& ExpressionNode::Name(std::uint32_t start, std::uint32_t end) {
+  nameStart = start;
+  nameEnd = end;
+  return *this;
+}
+
+StatementJoin::StatementJoin(std::uint32_t start, std::uint32_t end, ExpressionNode* condition)
+    : m_start(start), m_end(end), m_condition(condition) {}
+std::uint32_t StatementJoin::nGetConditionStart() {
+  Note(kConditionStart);
+  return m_start;
+}
+std::uint32_t StatementJoin::nGetConditionEnd() {
+  Note(kConditionEnd);
+  return m_end;
+}
+ExpressionNode* StatementJoin::piGetCondition() {
+  Note(kCondition);
+  return m_condition;
+}
+
+StatementMark::StatementMark(std::uint32_t position, std::uint32_t length, std::uint32_t kind,
+                             const std::u16string& table, const std::u16string& column) {
+  SetNumber(kPosition, position);
+  SetNumber(kLength, length);
+  SetNumber(kKind, kind);
+  SetText(kTableText, table);
+  SetText(kColumnText, column);
+}
+std::uint32_t StatementMark::nGetPosition() { return static_cast<std::uint32_t>(NumberSlot(kPosition)); }
+std::uint32_t StatementMark::nGetLength() { return static_cast<std::uint32_t>(NumberSlot(kLength)); }
+std::uint32_t StatementMark::nGetKind() { return static_cast<std::uint32_t>(NumberSlot(kKind)); }
+const char16_t* StatementMark::pszGetTableText() { return TextSlot(kTableText); }
+const char16_t* StatementMark::pszGetColumnText() { return TextSlot(kColumnText); }
+
+namespace {
+std::u16string Upper(const char16_t* text) {
+  std::u16string upper = text ? text : u"";
+  for (char16_t& c : upper) {
+    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
+  }
+  return upper;
+}
+}  // namespace
+
+void DeclaredParameters::Declare(const std::u16string& name, void* value) { m_values[Upper(name.c_str())] = value; }
+void* DeclaredParameters::pFindValue(const char16_t* name) {
+  Note(kFindValue, {Arg(name)});
+  const auto it = m_values.find(Upper(name));
+  return it != m_values.end() ? it->second : nullptr;
+}
 
 template <typename T>
 T* QueryAnalysis::Walk(std::size_t slot, const std::vector<T*>& list, std::size_t& cursor, std::int32_t first) {
@@ -110,6 +173,31 @@ CountedPart* QueryAnalysis::piGetFirstExtra() {
 CountedPart* QueryAnalysis::piGetSecondExtra() {
   Note(kSecondExtra);
   return secondExtra;
+}
+
+}  // namespace qzrt
+
+namespace qzrt {
+
+std::uint32_t QueryAnalysis::nGetWhereStart() { return whereStart; }
+std::uint32_t QueryAnalysis::nGetWhereEnd() { return whereEnd; }
+std::uint32_t QueryAnalysis::nGetHavingStart() { return havingStart; }
+std::uint32_t QueryAnalysis::nGetHavingEnd() { return havingEnd; }
+std::uint32_t QueryAnalysis::nGetOrderByStart() { return orderByStart; }
+std::uint32_t QueryAnalysis::nGetSelectListEnd() { return selectListEnd; }
+ExpressionNode* QueryAnalysis::piGetWhereTree() { return whereTree; }
+ExpressionNode* QueryAnalysis::piGetHavingTree() { return havingTree; }
+StatementJoin* QueryAnalysis::piWalkJoins(std::int32_t first) { return Walk(kJoins, joins, m_joinCursor, first); }
+StatementMark* QueryAnalysis::piWalkMarkers(std::int32_t first) {
+  return Walk(kMarkers, markers, m_markerCursor, first);
+}
+StatementMark* QueryAnalysis::piWalkColumnReferences(std::int32_t first) {
+  return Walk(kColumnReferences, columnReferences, m_referenceCursor, first);
+}
+DeclaredParameters* QueryAnalysis::piGetDeclaredParameters() {
+  Note(kDeclaredParameters);
+  if (declaredParameters) declaredParameters->AddRef();
+  return declaredParameters;
 }
 
 }  // namespace qzrt

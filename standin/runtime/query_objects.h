@@ -54,7 +54,9 @@ class QZRT_API IndexDescriptor : public SlotObject {
   std::array<std::uint8_t, 16> identifier{};
 };
 
-// A node of an expression tree: kind 47 a function call with its code, 48 and 49 leaves.
+// A node of an expression tree: kind 47 a function call with its code, 48 and 49 leaves. Spans are positions in the
+// statement's text (start, one past the end; 0 and 0 for none); the constant is the address of a 36-byte runtime
+// value the test owns.
 class QZRT_API ExpressionNode {
  public:
   ExpressionNode(std::uint32_t kind, std::uint32_t functionCode, std::vector<ExpressionNode*> children = {});
@@ -62,11 +64,72 @@ class QZRT_API ExpressionNode {
   virtual std::uint32_t nGetFunctionCode();                 // 1
   virtual std::uint32_t nGetChildCount();                   // 2
   virtual ExpressionNode* piGetChild(std::uint32_t index);  // 3
+  virtual std::uint32_t nGetTextStart();                    // 4
+  virtual std::uint32_t nGetTextEnd();                      // 5
+  virtual std::uint32_t nGetNameStart();                    // 6
+  virtual std::uint32_t nGetNameEnd();                      // 7
+  virtual void* pGetConstant();                             // 8
+  virtual std::int32_t bHasOuterJoinMark();                 // 9
+  virtual char16_t nGetLikeEscape();                        // 10
+
+  // The node's spans; a call's name span too.
+  ExpressionNode& Text(std::uint32_t start, std::uint32_t end);
+  ExpressionNode& Name(std::uint32_t start, std::uint32_t end);
+
+  std::uint32_t textStart = 0;
+  std::uint32_t textEnd = 0;
+  std::uint32_t nameStart = 0;
+  std::uint32_t nameEnd = 0;
+  void* constant = nullptr;
+  bool outerJoinMark = false;
+  char16_t likeEscape = 0;
 
  private:
   std::uint32_t m_kind;
   std::uint32_t m_functionCode;
   std::vector<ExpressionNode*> m_children;
+};
+
+// A join of a statement: its condition's span and tree.
+class QZRT_API StatementJoin : public CountedPart {
+ public:
+  enum : std::size_t { kConditionStart = 7, kConditionEnd = 8, kCondition = 9 };
+  StatementJoin(std::uint32_t start, std::uint32_t end, ExpressionNode* condition);
+  virtual std::uint32_t nGetConditionStart();  // 7
+  virtual std::uint32_t nGetConditionEnd();    // 8
+  virtual ExpressionNode* piGetCondition();    // 9
+
+ private:
+  std::uint32_t m_start;
+  std::uint32_t m_end;
+  ExpressionNode* m_condition;
+};
+
+// A parameter marker, or a column reference with its table and column texts as written.
+class QZRT_API StatementMark : public CountedPart {
+ public:
+  enum : std::size_t { kPosition = 7, kLength = 8, kKind = 9, kTableText = 10, kColumnText = 11 };
+  StatementMark(std::uint32_t position, std::uint32_t length, std::uint32_t kind, const std::u16string& table = u"",
+                const std::u16string& column = u"");
+  virtual std::uint32_t nGetPosition();        // 7
+  virtual std::uint32_t nGetLength();          // 8
+  virtual std::uint32_t nGetKind();            // 9
+  virtual const char16_t* pszGetTableText();   // 10
+  virtual const char16_t* pszGetColumnText();  // 11
+};
+
+// The parameters a statement declares, found by name with ASCII case ignored; each value is the address of a
+// 36-byte runtime value the test owns.
+class QZRT_API DeclaredParameters : public CountedPart {
+ public:
+  enum : std::size_t { kFindValue = 7 };
+  DeclaredParameters() = default;
+  virtual void* pFindValue(const char16_t* name);  // 7
+
+  void Declare(const std::u16string& name, void* value);
+
+ private:
+  std::map<std::u16string, void*> m_values;  // by upper-cased name
 };
 
 class QZRT_API QueryAnalysis : public CountedPart {
@@ -87,6 +150,18 @@ class QZRT_API QueryAnalysis : public CountedPart {
     kFindItem = 19,
     kFirstExtra = 20,
     kSecondExtra = 21,
+    kWhereStart = 22,
+    kWhereEnd = 23,
+    kHavingStart = 24,
+    kHavingEnd = 25,
+    kOrderByStart = 26,
+    kSelectListEnd = 27,
+    kWhereTree = 28,
+    kHavingTree = 29,
+    kJoins = 30,
+    kMarkers = 31,
+    kColumnReferences = 32,
+    kDeclaredParameters = 33,
   };
 
   QueryAnalysis() = default;
@@ -106,6 +181,18 @@ class QZRT_API QueryAnalysis : public CountedPart {
   virtual void* piFindItem(const char16_t* name);                     // 19: the first item of that name
   virtual CountedPart* piGetFirstExtra();                             // 20
   virtual CountedPart* piGetSecondExtra();                            // 21
+  virtual std::uint32_t nGetWhereStart();                             // 22
+  virtual std::uint32_t nGetWhereEnd();                               // 23
+  virtual std::uint32_t nGetHavingStart();                            // 24
+  virtual std::uint32_t nGetHavingEnd();                              // 25
+  virtual std::uint32_t nGetOrderByStart();                           // 26
+  virtual std::uint32_t nGetSelectListEnd();                          // 27
+  virtual ExpressionNode* piGetWhereTree();                           // 28
+  virtual ExpressionNode* piGetHavingTree();                          // 29
+  virtual StatementJoin* piWalkJoins(std::int32_t first);             // 30
+  virtual StatementMark* piWalkMarkers(std::int32_t first);           // 31
+  virtual StatementMark* piWalkColumnReferences(std::int32_t first);  // 32
+  virtual DeclaredParameters* piGetDeclaredParameters();              // 33: with a reference
 
   std::vector<QueryFile*> files;
   std::vector<ItemDescription*> items;
@@ -118,6 +205,19 @@ class QZRT_API QueryAnalysis : public CountedPart {
   std::map<QueryFile*, void*> fileAnswers;
   CountedPart* firstExtra = nullptr;
   CountedPart* secondExtra = nullptr;
+  // The clauses as positions in the text, 0 when absent.
+  std::uint32_t whereStart = 0;
+  std::uint32_t whereEnd = 0;
+  std::uint32_t havingStart = 0;
+  std::uint32_t havingEnd = 0;
+  std::uint32_t orderByStart = 0;
+  std::uint32_t selectListEnd = 0;
+  ExpressionNode* whereTree = nullptr;
+  ExpressionNode* havingTree = nullptr;
+  std::vector<StatementJoin*> joins;
+  std::vector<StatementMark*> markers;
+  std::vector<StatementMark*> columnReferences;
+  DeclaredParameters* declaredParameters = nullptr;
 
  private:
   template <typename T>
@@ -129,6 +229,9 @@ class QZRT_API QueryAnalysis : public CountedPart {
   std::size_t m_linkCursor = static_cast<std::size_t>(-1);
   std::size_t m_kind3Cursor = static_cast<std::size_t>(-1);
   std::size_t m_kind4Cursor = static_cast<std::size_t>(-1);
+  std::size_t m_joinCursor = static_cast<std::size_t>(-1);
+  std::size_t m_markerCursor = static_cast<std::size_t>(-1);
+  std::size_t m_referenceCursor = static_cast<std::size_t>(-1);
 };
 
 }  // namespace qzrt

@@ -17,6 +17,7 @@
 #include "host/host_value.h"
 #include "host/library_entry.h"
 #include "sql/connection.h"
+#include "sql/rewriter/value_leaf.h"
 #include "sql/table_registry.h"
 #include "standin/runtime/runtime_objects.h"
 #include "tests/doubles/driver_doubles.h"
@@ -574,8 +575,19 @@ TEST_F(DriverTest, Factories) {
   expectNotBuilt(CallSlot<void*>(driver, 51, std::uintptr_t{0}, std::uintptr_t{0}));
   expectNotBuilt(CallSlot<void*>(driver, 53, std::uintptr_t{0}, std::uintptr_t{0}));
   expectNotBuilt(CallSlot<void*>(driver, 55));
-  expectNotBuilt(
-      CallSlot<void*>(driver, 57, std::uintptr_t{0}, std::uintptr_t{0}, std::uintptr_t{0}, std::uintptr_t{0}));
+  // Slot 57 makes a value leaf: count 0, its field value referenced, its name copied.
+  auto* leafValue = CallSlot<CFieldValue*>(driver, 44, nullptr, static_cast<CConnection*>(nullptr));
+  leafValue->AddRef();
+  auto* leaf = CallSlot<CValueLeaf*>(driver, 57, leafValue, std::uint64_t{7}, std::uint32_t{LEAF_FLAG_NAMED}, u"p");
+  ASSERT_NE(leaf, nullptr);
+  EXPECT_EQ(leaf->nGetRefCount(), 0u);
+  EXPECT_EQ(leaf->pGetFieldValue(), leafValue);
+  EXPECT_EQ(leafValue->nGetRefCount(), 2u);
+  EXPECT_EQ(leaf->nGetPosition(), 7u);
+  EXPECT_EQ(std::u16string(leaf->pszGetName()), u"p");
+  leaf->AddRef();
+  leaf->nRelease();
+  EXPECT_EQ(leafValue->nRelease(), 0u);
   // Slot 59 makes the generic column descriptor, a fresh one per call, which goes with its first release.
   auto* descriptor = CallSlot<IHostItemDescription*>(driver, 59, nullptr, std::uint32_t{0});
   ASSERT_NE(descriptor, nullptr);

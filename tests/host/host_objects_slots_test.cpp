@@ -76,8 +76,33 @@ TEST(HostObjectsSlotsTest, EveryCommentNamesTheCompiledSlot) {
                          QZ_SLOT(IHostExpressionNode, nGetFunctionCode),
                          QZ_SLOT(IHostExpressionNode, nGetChildCount),
                          QZ_SLOT(IHostExpressionNode, piGetChild),
+                         QZ_SLOT(IHostExpressionNode, nGetTextStart),
+                         QZ_SLOT(IHostExpressionNode, nGetTextEnd),
+                         QZ_SLOT(IHostExpressionNode, nGetNameStart),
+                         QZ_SLOT(IHostExpressionNode, nGetNameEnd),
+                         QZ_SLOT(IHostExpressionNode, pGetConstant),
+                         QZ_SLOT(IHostExpressionNode, bHasOuterJoinMark),
+                         QZ_SLOT(IHostExpressionNode, nGetLikeEscape),
                      },
                      "IHostExpressionNode");
+  ExpectSlotComments("host/host_objects.h",
+                     {
+                         QZ_SLOT(IHostStatementJoin, nGetConditionStart),
+                         QZ_SLOT(IHostStatementJoin, nGetConditionEnd),
+                         QZ_SLOT(IHostStatementJoin, piGetCondition),
+                     },
+                     "IHostStatementJoin");
+  ExpectSlotComments("host/host_objects.h",
+                     {
+                         QZ_SLOT(IHostStatementMark, nGetPosition),
+                         QZ_SLOT(IHostStatementMark, nGetLength),
+                         QZ_SLOT(IHostStatementMark, nGetKind),
+                         QZ_SLOT(IHostStatementMark, pszGetTableText),
+                         QZ_SLOT(IHostStatementMark, pszGetColumnText),
+                     },
+                     "IHostStatementMark");
+  ExpectSlotComments("host/host_objects.h", {QZ_SLOT(IHostDeclaredParameters, pFindValue)},
+                     "IHostDeclaredParameters");
   ExpectSlotComments("host/host_objects.h",
                      {
                          QZ_SLOT(IHostQueryAnalysis, nGetKind),
@@ -95,6 +120,18 @@ TEST(HostObjectsSlotsTest, EveryCommentNamesTheCompiledSlot) {
                          QZ_SLOT(IHostQueryAnalysis, piFindItem),
                          QZ_SLOT(IHostQueryAnalysis, piGetFirstExtra),
                          QZ_SLOT(IHostQueryAnalysis, piGetSecondExtra),
+                         QZ_SLOT(IHostQueryAnalysis, nGetWhereStart),
+                         QZ_SLOT(IHostQueryAnalysis, nGetWhereEnd),
+                         QZ_SLOT(IHostQueryAnalysis, nGetHavingStart),
+                         QZ_SLOT(IHostQueryAnalysis, nGetHavingEnd),
+                         QZ_SLOT(IHostQueryAnalysis, nGetOrderByStart),
+                         QZ_SLOT(IHostQueryAnalysis, nGetSelectListEnd),
+                         QZ_SLOT(IHostQueryAnalysis, piGetWhereTree),
+                         QZ_SLOT(IHostQueryAnalysis, piGetHavingTree),
+                         QZ_SLOT(IHostQueryAnalysis, piWalkJoins),
+                         QZ_SLOT(IHostQueryAnalysis, piWalkMarkers),
+                         QZ_SLOT(IHostQueryAnalysis, piWalkColumnReferences),
+                         QZ_SLOT(IHostQueryAnalysis, piGetDeclaredParameters),
                      },
                      "IHostQueryAnalysis");
   const std::map<std::string, std::size_t> item = {

@@ -1,0 +1,98 @@
+// The rewriter's element lists with memory that cannot be obtained: every run ends in success or in a failure the
+// holder explains, never in a success over a text or list left short.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "foundation/error_holder.h"
+#include "foundation/flag_list.h"
+#include "foundation/module_errors.h"
+#include "foundation/x_error.h"
+#include "foundation/t_string.h"
+#include "sql/rewriter/sql_element.h"
+#include "sql/rewriter/sql_element_lists.h"
+#include "tests/doubles/driver_doubles.h"
+#include "tests/support/countdown_allocator.h"
+
+namespace {
+
+using countdown::CPause;
+using countdown::nRunUntilDone;
+
+// The first error raised loads what every later one shares (message texts); it is loaded before the counting.
+void RaiseOnce() {
+  CErrorHolder* holder = new CErrorHolder();
+  holder->AddRef();
+  RaiseModuleError(holder, 0, ERROR_UNIT_REWRITER, 6, nullptr, nullptr, 12);
+  holder->nRelease();
+}
+
+TEST(ElementListsMemoryTest, SelectTextsGrowOrFail) {
+  RaiseOnce();
+  std::uint64_t textFailures = 0;
+  const std::uint64_t runs = nRunUntilDone([&] {
+    CErrorHolder* holder = nullptr;
+    CTString statement;
+    {
+      CPause pause;
+      holder = new CErrorHolder();
+      holder->AddRef();
+      statement = u"SELECT A";
+    }
+    {
+      CSqlElementLists lists(holder, nullptr);
+      {
+        CPause pause;
+        ASSERT_TRUE(lists.bAddSelectColumn(nullptr));
+      }
+      const int added = lists.bAddSelectText(statement, u"SOME_LONGER_COLUMN_NAME", nullptr);
+      CPause pause;
+      if (added) {
+        EXPECT_EQ(std::u16string(statement.pszGet()), u"SELECT A,SOME_LONGER_COLUMN_NAME");
+        EXPECT_EQ(lists.nGetSelectColumnCount(), 2u);
+        EXPECT_FALSE(holder->bHasError());
+      } else {
+        EXPECT_EQ(lists.nGetSelectColumnCount(), 1u);
+        EXPECT_TRUE(doubles::HasIdentification(holder, 10, 6)) << "a text or list that could not grow";
+        if (statement.bIsEmpty()) ++textFailures;
+      }
+    }
+    CPause pause;
+    holder->nRelease();
+  });
+  EXPECT_GT(runs, 0u);
+  EXPECT_GT(textFailures, 0u) << "some run failed the text's growth";
+}
+
+TEST(ElementListsMemoryTest, FlagListThatCannotBeMade) {
+  RaiseOnce();
+  bool listFailed = false;
+  nRunUntilDone([&] {
+    CErrorHolder* holder = nullptr;
+    CFlagList* empty = nullptr;
+    {
+      CPause pause;
+      holder = new CErrorHolder();
+      holder->AddRef();
+      empty = new CFlagList();
+    }
+    {
+      CSqlElementLists lists(holder, nullptr);
+      const int copied = lists.bCopyColumnFlags(empty);
+      CPause pause;
+      if (!copied) {
+        listFailed = true;
+        EXPECT_EQ(lists.pGetColumnFlags(), nullptr);
+        EXPECT_TRUE(doubles::HasIdentification(holder, 10, 10));
+      } else {
+        EXPECT_NE(lists.pGetColumnFlags(), nullptr);
+      }
+    }
+    CPause pause;
+    delete empty;
+    holder->nRelease();
+  });
+  EXPECT_TRUE(listFailed);
+}
+
+}  // namespace
