@@ -7,6 +7,7 @@
 #include "host/host_objects.h"
 #include "host/host_value.h"
 #include "standin/runtime/query_objects.h"
+#include "tests/slot_call.h"
 
 namespace {
 
@@ -18,7 +19,7 @@ using qzrt::StatementMark;
 
 template <typename T, typename S>
 T* Host(S* object) {
-  return reinterpret_cast<T*>(object);
+  return AsSeenAcross<T>(object);
 }
 
 TEST(ParsedStatementTest, ClausesJoinsMarksAndNodesReadThroughTheDriversInterfaces) {
