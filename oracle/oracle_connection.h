@@ -4,8 +4,8 @@
 //
 // What the generic code relies on is here: the DBMS kind, flat transactions, the identifier quotes, the answers of
 // the flag operations and the Oracle type names. The session itself (client library, logon, NLS settings,
-// statements, locks, error categories) belongs to the Oracle client layer, which is not built yet: opening records
-// error 8 (operation not available) and answers 0, so no statement is ever run.
+// statements, locks, error categories) is COracleConnection's: the client library is loaded by the first open of any
+// connection; each open makes an environment, attaches the server and begins a session (or logs on with OCI7).
 #pragma once
 
 #include <cstdint>
@@ -69,22 +69,97 @@ class CConnectionOra : public CConnection {
 class COracleConnection : public CConnectionOra {
  public:
   COracleConnection(const char16_t* name, IHostConnectionDescription* description);
+  // Closes the session without a holder.
+  ~COracleConnection() override;
 
   int bOpen(CErrorHolder* holder, const char16_t* name) override;
   int bIsConnected() override;
+  // Drops the transaction chain first (an active level rolls back on the server while the session is still there),
+  // then frees the session's handles (or logs off with OCI7). Never ends the client's process-wide state.
   void Close(CErrorHolder* holder) override;
   int bNullsSortFirst() override;  // NULL is not sorted before other values
-  int bIsOci8() override;          // 0 while no client entry set is bound
+  int bIsOci8() override;          // 1 unless the OCI7 set is bound
   int bQualifiesIndexNames() override;
-  void FillTypeNameTable(CTypeNameTable* table) override;
+  CTransaction* pNewTransaction() override;
+  // LOCK TABLE with the configured mode and wait; error 1027 before anything is sent when no level is open.
+  int bLockTable(CErrorHolder* holder, std::uintptr_t tableList) override;
   std::uint32_t nGetErrorCategory(std::uint32_t nativeCode) override;
+  // The generic details, then the client, environment and character-set lines of this session.
+  void AddErrorDetails(CXError& error) override;
+  int bExecuteSql(CErrorHolder* holder, const char16_t* text) override;
+  // The first column of the first row of a query, as a text value; 0 (value untouched) when no row comes.
+  int bExecuteSqlFetch(CErrorHolder* holder, void* value, std::uint32_t unused, const char16_t* text) override;
+  void FillTypeNameTable(CTypeNameTable* table) override;
+  // Table locks run on the lock session when distributed transactions are on.
+  int bLockTables(CErrorHolder* holder, std::uintptr_t tableList, std::uint32_t mode) override;
+
+  // ---- session (open and close) ----
+  // 0 automatic, 7 or 8; -1 (error 1048) for a kind text that names none.
+  std::int32_t nChooseClientKind(CErrorHolder* holder);
+  void DetectClientVersion(CErrorHolder* holder);
+  int bCreateEnvironment(CErrorHolder* holder);
+  int bInitLegacyEnvironment(CErrorHolder* holder);
+  int bLogonOci8(CErrorHolder* holder);
+  int bBeginSession(CErrorHolder* holder, void* session, std::uint32_t mode);
+  int bLogonOci7(CErrorHolder* holder);
+  int ApplySessionNls(CErrorHolder* holder);
+  void CloseOci8();
+  void CloseOci7();
+
+  // ---- statements and locks ----
+  int bLockTableMode(CErrorHolder* holder, const char16_t* tables, const char16_t* mode, const char16_t* suffix);
+  int bPrepareAndExecute(CErrorHolder* holder, const char16_t* text);
+  // 1 query, 2 update, 3 insert, 4 delete, 6 create, 7 drop, 8 any other; 0 when the type cannot be read.
+  std::uint32_t nGetStatementType(void* statement);
+  // Makes the lock session on first need and makes it current; 1 doing nothing with the OCI7 set or without
+  // distributed transactions.
+  int bSelectLockSession(CErrorHolder* holder);
+  // Puts the session on the service context (OCI set, distributed transactions on, a session not current); the
+  // session current before.
+  void* SelectSession(CErrorHolder* holder, void* session);
+  // The session current before, null when that was the main session.
+  void* SelectLockSession(CErrorHolder* holder);
+  void* RestoreMainSession(CErrorHolder* holder);
+
+  // ---- error details ----
+  void DumpNlsCharacterSet(CXError& error);
+  int bGetNlsInfo(CTString& out);
+
+  void* GetCurrentSession() const { return m_pCurrentSession; }
+  void* GetLockSession() const { return m_pLockSession; }
 
   // What the session makes and the client call wrappers (oracle/client/) read. The handles are the client's, kept
   // untyped here: only oracle/client/ sees the client's declarations.
   void* m_pEnvironment = nullptr;      // environment handle
   void* m_pErrorHandle = nullptr;      // error handle (all bits one with the OCI7 set, never used there)
+  void* m_pServer = nullptr;           // server handle
   void* m_pServiceContext = nullptr;   // service context handle
+  void* m_pCurrentSession = nullptr;   // the session now on the service context
+  void* m_pMainSession = nullptr;      // the session begun at logon
+  void* m_pLockSession = nullptr;      // the second session of table locks and transactions, made on first need
+  std::uint32_t m_nEnvironmentMode = 0;
+  std::uint32_t m_bOci7LoggedOn = 0;
   alignas(8) std::uint8_t m_abOci7LogonData[64] = {};  // OCI7 logon data area
+  std::uint8_t* m_pOci7HostData = nullptr;             // 256 bytes, made at the first OCI7 logon
+  std::uint32_t m_nPrefetchRows = 1000;
+  std::uint32_t m_nPrefetchMemory = 0xA00000;
+  CTString m_strNlsDateFormat;
+  CTString m_strNlsLanguage;
+  CTString m_strNlsTerritory;
+  CTString m_strNlsCharacterSet;
   std::int32_t m_nClientCharsetId = -1;                // Oracle character-set id of the client code page, or -1
+  // 0 not tried, 1 succeeded, 2 failed or unavailable, 3 (OCIEnvNlsCreate) no Oracle id for the client code page.
+  std::uint32_t m_nEnvNlsCreateState = 0;
+  std::uint32_t m_nEnvCreateState = 0;
+  std::uint32_t m_nInitializeState = 0;
   std::uint32_t m_bNoDistributedTransactions = 0;      // 1: no global-transaction calls
+  std::uint32_t m_nSessionMode = 0;
+
+ private:
+  void ReadSessionOptions();
 };
+
+// The client version, set by the first open of a connection under gcsDriverLock: the major number (-1 while unknown)
+// is read by the environment choice and the type names; gstrClientVersionText (sql/connection.h) holds its text.
+extern std::int32_t gnOciClientMajorVersion;
+extern std::int32_t ganOciClientVersion[4];

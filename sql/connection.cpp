@@ -101,10 +101,14 @@ CConnection::CConnection(const char16_t* name, IHostConnectionDescription* descr
 }
 
 CConnection::~CConnection() {
-  if (m_pTransaction) m_pTransaction->nRelease();
-  m_pTransaction = nullptr;
+  ReleaseTransaction();
   if (m_pHostDescription) m_pHostDescription->Release();
   m_pHostDescription = nullptr;
+}
+
+void CConnection::ReleaseTransaction() {
+  if (m_pTransaction) m_pTransaction->nRelease();
+  m_pTransaction = nullptr;
 }
 
 int CConnection::bReadIntegerOption(const char16_t* key, std::int32_t& out) {

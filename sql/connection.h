@@ -176,6 +176,10 @@ class CConnection : public CRefCounted {
   int bRollbackLevel(CErrorHolder* holder, const char16_t* name);
 
  protected:
+  // Drops the connection's reference to its transaction chain: a final class whose levels need its session calls it
+  // before closing that session.
+  void ReleaseTransaction();
+
   std::uint32_t m_nNestedMode = 1;
   std::uint32_t m_nDbmsKind = 0;
   std::uint32_t m_nSessionCodePage = SESSION_CODE_PAGE_UNSET;

@@ -43,9 +43,9 @@ CTransaction::~CTransaction() {
   }
 }
 
-int CTransaction::bDetach() { return 1; }
-int CTransaction::bSetOnServiceContext() { return 1; }
-int CTransaction::bResume() { return 1; }
+int CTransaction::bDetach(CErrorHolder*) { return 1; }
+int CTransaction::bSetOnServiceContext(CErrorHolder*, int) { return 1; }
+int CTransaction::bResume(CErrorHolder*) { return 1; }
 int CTransaction::bBeginLevel(CErrorHolder* holder) { return m_pOwner->bBeginTransaction(holder); }
 int CTransaction::bCommitLevel(CErrorHolder* holder) { return m_pOwner->bCommitTransaction(holder); }
 int CTransaction::bRollbackLevel(CErrorHolder* holder) { return m_pOwner->bRollbackTransaction(holder); }

@@ -23,9 +23,9 @@ class CTransaction : public CRefCounted {
   explicit CTransaction(CConnection* owner);
   ~CTransaction() override;  // releases the inner level
 
-  virtual int bDetach();                             // answers 1
-  virtual int bSetOnServiceContext();                // answers 1
-  virtual int bResume();                             // answers 1
+  virtual int bDetach(CErrorHolder* holder);                      // answers 1
+  virtual int bSetOnServiceContext(CErrorHolder* holder, int on);  // answers 1
+  virtual int bResume(CErrorHolder* holder);                      // answers 1
   virtual int bBeginLevel(CErrorHolder* holder);     // the connection's bBeginTransaction
   virtual int bCommitLevel(CErrorHolder* holder);    // the connection's bCommitTransaction
   virtual int bRollbackLevel(CErrorHolder* holder);  // the connection's bRollbackTransaction

@@ -30,9 +30,6 @@ constexpr std::uint32_t MODULE_PATH_LIMIT = 520;
 constexpr std::uint32_t ERROR_CANNOT_LOAD_CLIENT = 27;
 constexpr std::uint32_t POINT_LOAD = 1;
 
-// Owns the loader for the life of the process; gpOciLoader is the pointer everyone reads.
-std::unique_ptr<COciLibraryLoader> gOwnedLoader;
-
 // Splits a path into its directory part (drive and directory, separator kept) and its file part, each cut to the
 // 261-unit buffers the loader works with.
 void SplitPath(const char16_t* path, CTString& directory, CTString& file) {
@@ -139,13 +136,14 @@ int COciLibraryLoader::bLoad(CErrorHolder* holder, const char16_t* libraryName, 
 }
 
 int bCreateOciLoader(CErrorHolder* holder) {
-  try {
-    gOwnedLoader = std::make_unique<COciLibraryLoader>();
-  } catch (const std::bad_alloc&) {
+  // Never destroyed: the client stays loaded for the process, and the runtime may still open or close connections
+  // from its exit handlers, after a static owner would have freed the loader.
+  COciLibraryLoader* loader = new (std::nothrow) COciLibraryLoader();
+  if (!loader) {
     SetHolderOutOfMemory(holder);
     return 0;
   }
-  gpOciLoader = gOwnedLoader.get();
+  gpOciLoader = loader;
   return 1;
 }
 

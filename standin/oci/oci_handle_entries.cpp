@@ -118,7 +118,11 @@ QZOCI_EXPORT sword OCITerminate(ub4 mode) {
 
 QZOCI_EXPORT sword OCIEnvCreate(OCIEnv** envp, ub4 mode, void*, void* (*)(void*, size_t),
                                 void* (*)(void*, void*, size_t), void (*)(void*, void*), size_t, void**) {
-  QZOCI_ENTER("OCIEnvCreate", nullptr, Detail() << "mode=" << mode);
+  if (auto injected = qzoci::EnterEntry("OCIEnvCreate", Detail() << "mode=" << mode)) {
+    // Given an ORA error, the client hands back the environment it made, the error to be read from it.
+    if (envp && injected->oraCode) *envp = reinterpret_cast<OCIEnv*>(NewEnvironment(mode, 0, 0));
+    return qzoci::Injected(envp ? *envp : nullptr, *injected);
+  }
   if (!envp) return oci::kInvalidHandle;
   *envp = reinterpret_cast<OCIEnv*>(NewEnvironment(mode, 0, 0));
   return oci::kSuccess;

@@ -16,7 +16,12 @@ sword OpenLob(void* svchp, OCIError* errhp, void* locator, bool open);
 QZOCI_EXPORT sword OCIEnvNlsCreate(OCIEnv** envp, ub4 mode, void*, void* (*)(void*, size_t),
                                    void* (*)(void*, void*, size_t), void (*)(void*, void*), size_t, void**,
                                    ub2 charset, ub2 ncharset) {
-  QZOCI_ENTER("OCIEnvNlsCreate", nullptr, Detail() << "mode=" << mode << " charset=" << charset << " ncharset=" << ncharset);
+  if (auto injected = qzoci::EnterEntry("OCIEnvNlsCreate", Detail() << "mode=" << mode << " charset=" << charset
+                                                                   << " ncharset=" << ncharset)) {
+    // Given an ORA error, the client hands back the environment it made, the error to be read from it.
+    if (envp && injected->oraCode) *envp = MakeEnvironment(mode, charset, ncharset);
+    return qzoci::Injected(envp ? *envp : nullptr, *injected);
+  }
   if (!envp) return oci::kInvalidHandle;
   *envp = MakeEnvironment(mode, charset, ncharset);
   return oci::kSuccess;

@@ -691,7 +691,7 @@ TEST_F(AccessInterfaceTest, CacheServesOnlyTheDriverThatFiledIt) {
   EXPECT_EQ(otherScript.tablesMade, otherScript.tablesDestroyed);
 }
 
-// The real driver chain: its connections cannot open a session yet, so the open family fails cleanly with the
+// The real driver chain with a connection to no server: the open family fails cleanly with the
 // connection's error in the interface's holder and leaves no table and no reference behind.
 TEST(AccessInterfaceRealDriverTest, OpenThroughTheOracleChainFailsCleanly) {
   doubles::EnsureLibrary();
@@ -703,7 +703,7 @@ TEST(AccessInterfaceRealDriverTest, OpenThroughTheOracleChainFailsCleanly) {
   ASSERT_NE(accessInterface, nullptr);
   EXPECT_EQ(CallSlot<std::int32_t>(accessInterface, 15, &handle, 0u, HV{0}), 0);
   auto* holder = static_cast<CAccessInterface*>(accessInterface)->pGetErrorHolder();
-  EXPECT_EQ(holder->nGetErrorCode(), 8u);
+  EXPECT_TRUE(holder->bHasError());
   EXPECT_EQ(static_cast<CAccessInterface*>(accessInterface)->nGetTableCount(), 0u);
   EXPECT_EQ(CallSlot<std::int32_t>(accessInterface, 26, &handle, u"K", 0u, 0u, 0u, HV{0}, 0u), 0);
   EXPECT_EQ(holder->nGetErrorCode(), 19u);

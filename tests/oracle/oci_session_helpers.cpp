@@ -70,6 +70,10 @@ TestConnection::~TestConnection() {
   }
   if (server) OciEntry<OCI_SLOT_OCIServerDetach>()(static_cast<oci::OCIServer*>(server), pErrorOf(this), 0);
   if (m_pEnvironment) OciEntry<OCI_SLOT_OCIHandleFree>()(m_pEnvironment, oci::OCI_HTYPE_ENV);
+  // Freed here: the connection's own close has nothing left to free.
+  m_pEnvironment = nullptr;
+  m_pErrorHandle = nullptr;
+  m_pServiceContext = nullptr;
 }
 
 bool TestConnection::Open(bool utf16) {

@@ -34,6 +34,13 @@ class OracleIniFile : public FileFixture {
     return std::make_unique<COracleConnection>(u"cnx", reinterpret_cast<IHostConnectionDescription*>(&description));
   }
 
+  // The file in place (none when null), then a connection to ORA:PROD with the options.
+  std::unique_ptr<COracleConnection> ConnectWithFile(const char* file, const char16_t* options) {
+    std::remove(Path("qzorains.ini").c_str());
+    if (file) Put("qzorains.ini", file);
+    return Connect(u"ORA:PROD", options);
+  }
+
   qzrt::ConnectionDescription description;
 };
 
@@ -59,15 +66,43 @@ TEST_F(OracleIniFile, SettingsComeFromTheOptionsThenTheFileThenTheDefaults) {
       {"[PROD]\nOLDDATEFORMAT=Y\n", u"OLDDATEFORMAT=;MODELOCK=", 1, u"MODELOCK_UNDEFINED", 1},
   };
   for (const Case& c : cases) {
-    const std::string name = Path("qzorains.ini");
-    std::remove(name.c_str());
-    if (c.file) Put("qzorains.ini", c.file);
-    const auto connection = Connect(u"ORA:PROD", c.options);
+    const auto connection = ConnectWithFile(c.file, c.options);
     const std::string label = c.file ? c.file : "(no file)";
     EXPECT_EQ(connection->nGetOldDateFormat(), c.oldDateFormat) << label;
     EXPECT_EQ(std::u16string(connection->pszGetLockMode()), c.lockMode) << label;
     EXPECT_EQ(connection->nGetNoWait(), c.noWait) << label;
     EXPECT_EQ(connection->bIniFileExists(), c.file ? 1u : 0u);
+  }
+}
+
+TEST_F(OracleIniFile, SessionSettingsComeFromTheDataSourceSection) {
+  struct Case {
+    const char* file;
+    const char16_t* options;
+    std::uint32_t prefetchRows;
+    std::uint32_t prefetchMemory;
+    const char16_t* dateFormat;
+    std::uint32_t noDistributed;
+  } cases[] = {
+      {nullptr, u"", 1000, 0xA00000, u"YYYYMMDDHH24MISS", 0},
+      // The data source's section keeps its "ORA:"; the server's section is not read for these.
+      {"[ORA:PROD]\nPREFETCHROW=50\nPREFETCHMEMORY=4096\nNLS_DATE_FORMAT=DD/MM/YYYY\nNODTS=1\n", u"", 50, 4096,
+       u"DD/MM/YYYY", 1},
+      {"[PROD]\nPREFETCHROW=50\nNODTS=1\n", u"", 1000, 0xA00000, u"YYYYMMDDHH24MISS", 0},
+      // A template's placeholder sends no format.
+      {"[ORA:PROD]\nNLS_DATE_FORMAT=<format>\n", u"", 1000, 0xA00000, u"", 0},
+      {"[ORA:PROD]\nPREFETCHROW=50\nNODTS=1\n", u"PREFETCHROW=7;DTS=yes;NLS_DATE_FORMAT=YYYY", 7, 0xA00000,
+       u"YYYY", 0},
+      {nullptr, u"DTS=no", 1000, 0xA00000, u"YYYYMMDDHH24MISS", 1},
+      {nullptr, u"DTS=0", 1000, 0xA00000, u"YYYYMMDDHH24MISS", 1},
+  };
+  for (const Case& c : cases) {
+    const auto connection = ConnectWithFile(c.file, c.options);
+    const std::string label = c.file ? c.file : "(no file)";
+    EXPECT_EQ(connection->m_nPrefetchRows, c.prefetchRows) << label;
+    EXPECT_EQ(connection->m_nPrefetchMemory, c.prefetchMemory) << label;
+    EXPECT_EQ(std::u16string(connection->m_strNlsDateFormat.pszGet()), c.dateFormat) << label;
+    EXPECT_EQ(connection->m_bNoDistributedTransactions, c.noDistributed) << label;
   }
 }
 

@@ -1,0 +1,240 @@
+// COracleConnection's own statements (session settings, locks, one-value queries), the lock session, and its
+// error categories and details.
+#include <memory>
+
+#include "foundation/error_holder.h"
+#include "foundation/module_errors.h"
+#include "foundation/x_error.h"
+#include "host/host_type.h"
+#include "host/host_value.h"
+#include "oracle/client/client_loader.h"
+#include "oracle/client/oci_error.h"
+#include "oracle/client/oci_session_calls.h"
+#include "oracle/client/oci_wrappers.h"
+#include "oracle/oracle_connection.h"
+
+namespace {
+
+using namespace session_oci;
+
+constexpr std::uint32_t UNIT = ERROR_UNIT_ORACLE_CALL;
+constexpr std::uint32_t ERROR_NO_TRANSACTION = 1027;
+constexpr std::uint32_t POINT_LOCK_TABLE = 8;
+constexpr std::uint32_t FETCH_UNITS = 2048;
+constexpr std::uint16_t FETCH_NEXT = 2;
+constexpr std::uint32_t COLUMN_TYPE_NATIONAL_TEXT = 29;
+constexpr std::uint32_t SESSION_MIGRATE = 1;
+
+// A statement handle freed when it goes out of scope, whatever happened.
+class CStatementHandle {
+ public:
+  CStatementHandle(COracleConnection* connection, CErrorHolder* holder)
+      : m_pConnection(connection), m_pHandle(nOciHandleAlloc(connection, holder, HTYPE_STMT)) {}
+  ~CStatementHandle() {
+    if (m_pHandle) nOciHandleFree(m_pConnection, nullptr, m_pHandle, HTYPE_STMT);
+  }
+  CStatementHandle(const CStatementHandle&) = delete;
+  CStatementHandle& operator=(const CStatementHandle&) = delete;
+  void* pGet() const { return m_pHandle; }
+
+ private:
+  COracleConnection* m_pConnection;
+  void* m_pHandle;
+};
+
+const char16_t* EnvironmentStateName(std::uint32_t state) {
+  switch (state) {
+    case 1: return u"Succeeded";
+    case 2: return u"Failed";
+    default: return u"Unknown ansi charset ID";
+  }
+}
+
+}  // namespace
+
+// ---- statements ----
+
+std::uint32_t COracleConnection::nGetStatementType(void* statement) {
+  if (gbOci7Mode) {
+    switch (nOci7FunctionType(statement)) {
+      case 4: return 1;
+      case 5: return 2;
+      case 3: return 3;
+      case 9: return 4;
+      case 1: return 6;
+      case 8: return 7;
+      default: return 8;
+    }
+  }
+  std::uint16_t type = 0;
+  if (!nOciAttrGet(this, nullptr, statement, HTYPE_STMT, &type, ATTR_STMT_TYPE, nullptr)) return 0;
+  switch (type) {
+    case 1: return 1;  // SELECT
+    case 2: return 2;  // UPDATE
+    case 3: return 4;  // DELETE
+    case 4: return 3;  // INSERT
+    case 5: return 6;  // CREATE
+    case 6: return 7;  // DROP
+    default: return 8;
+  }
+}
+
+int COracleConnection::bPrepareAndExecute(CErrorHolder* holder, const char16_t* text) {
+  CStatementHandle statement(this, holder);
+  if (!statement.pGet() || !nOciStmtPrepare(this, holder, statement.pGet(), text)) return 0;
+  return nOciStmtExecute(this, holder, statement.pGet(), text, nGetStatementType(statement.pGet()), 0, nullptr, 0);
+}
+
+int COracleConnection::bExecuteSql(CErrorHolder* holder, const char16_t* text) {
+  CStatementHandle statement(this, holder);
+  if (!statement.pGet() || !nOciStmtPrepare(this, holder, statement.pGet(), text)) return 0;
+  return nOciStmtExecute(this, holder, statement.pGet(), text, 8, 0, nullptr, 0);
+}
+
+int COracleConnection::bExecuteSqlFetch(CErrorHolder* holder, void* value, std::uint32_t, const char16_t* text) {
+  const bool utf16 = bSessionIsUtf16(this);
+  char16_t buffer[FETCH_UNITS + 1] = {};
+  CStatementHandle statement(this, holder);
+  if (!statement.pGet() || !nOciStmtPrepare(this, holder, statement.pGet(), text)) return 0;
+  void* define = nullptr;
+  std::uint16_t length = 0;
+  std::int16_t indicator = 0;
+  std::uint16_t code = 0;
+  const int defined = nOciDefineByPos(this, holder, statement.pGet(), &define, 1, buffer,
+                                      utf16 ? FETCH_UNITS * 2 : FETCH_UNITS, &length, SQLT_STR, &indicator, &code, 0,
+                                      utf16 ? COLUMN_TYPE_NATIONAL_TEXT : 0);
+  std::uint32_t end = 1;
+  // A query runs with no iteration, so that the one fetch that follows reads the first row.
+  const int fetched = defined && nOciStmtExecute(this, holder, statement.pGet(), text, 1, 0, nullptr, 0) &&
+                      nOciStmtFetch(this, holder, statement.pGet(), 1, FETCH_NEXT, &end, nullptr);
+  if (define && !gbOci7Mode) nOciHandleFree(this, nullptr, define, HTYPE_DEFINE);
+  if (!fetched || end) return 0;
+  CTString result;
+  ReadSessionText(this, buffer, utf16 ? FETCH_UNITS * 2 : FETCH_UNITS, result);
+  if (auto* host = static_cast<CHostValue*>(value)) {
+    host->SetType(HOST_TYPE_TEXT);
+    host->Ops().SetFromWideZ(host->pHolder(), result.pszGet());
+    host->SetFlags(0);
+  }
+  return 1;
+}
+
+// ---- locks ----
+
+int COracleConnection::bLockTableMode(CErrorHolder* holder, const char16_t* tables, const char16_t* mode,
+                                      const char16_t* suffix) {
+  if (!bIsTransactionOpen()) {
+    RaiseModuleError(holder, 0, UNIT, POINT_LOCK_TABLE, this, nullptr, ERROR_NO_TRANSACTION);
+    return 0;
+  }
+  CTString text;
+  FormatLockTableText(text, tables, mode, suffix);
+  return bPrepareAndExecute(holder, text.pszGet());
+}
+
+int COracleConnection::bLockTable(CErrorHolder* holder, std::uintptr_t tableList) {
+  return bLockTableMode(holder, reinterpret_cast<const char16_t*>(tableList), pszGetLockModeName(),
+                        pszGetNoWaitSuffix());
+}
+
+int COracleConnection::bLockTables(CErrorHolder* holder, std::uintptr_t tableList, std::uint32_t mode) {
+  if (mode == 0 || mode == 1) return 1;
+  if (bIsTransactionOpen()) {
+    SelectLockSession(holder);
+  } else if (!bSelectLockSession(holder)) {
+    return 0;
+  }
+  const int result = CConnectionOra::bLockTables(holder, tableList, mode);
+  RestoreMainSession(holder);
+  return result;
+}
+
+// ---- sessions ----
+
+void* COracleConnection::SelectSession(CErrorHolder* holder, void* session) {
+  void* previous = m_pCurrentSession;
+  if (gbOci7Mode || m_bNoDistributedTransactions || !session || session == m_pCurrentSession) return previous;
+  m_pCurrentSession = session;
+  nOciAttrSet(this, holder, m_pServiceContext, HTYPE_SVCCTX, session, ATTR_SESSION, 0);
+  return previous;
+}
+
+void* COracleConnection::SelectLockSession(CErrorHolder* holder) {
+  void* previous = SelectSession(holder, m_pLockSession);
+  return previous == m_pMainSession ? nullptr : previous;
+}
+
+void* COracleConnection::RestoreMainSession(CErrorHolder* holder) {
+  void* previous = SelectSession(holder, m_pMainSession);
+  return previous == m_pMainSession ? nullptr : previous;
+}
+
+int COracleConnection::bSelectLockSession(CErrorHolder* holder) {
+  if (gbOci7Mode || m_bNoDistributedTransactions) return 1;
+  const bool make = m_pLockSession == nullptr;
+  CTString schema;
+  if (make) {
+    bQueryCurrentSchema(holder, schema);
+    void* session = nOciHandleAlloc(this, holder, HTYPE_SESSION);
+    if (!session) return 0;
+    std::uint32_t size = 0;
+    std::unique_ptr<std::uint8_t[]> token;
+    if (nOciAttrGet(this, holder, m_pCurrentSession, HTYPE_SESSION, nullptr, ATTR_MIGSESSION, &size) && size) {
+      token.reset(new (std::nothrow) std::uint8_t[size]);
+      if (token && nOciAttrGet(this, holder, m_pCurrentSession, HTYPE_SESSION, token.get(), ATTR_MIGSESSION, &size)) {
+        nOciAttrSet(this, holder, session, HTYPE_SESSION, token.get(), ATTR_MIGSESSION, size);
+      }
+    }
+    if (!bBeginSession(holder, session, SESSION_MIGRATE)) {
+      nOciHandleFree(this, nullptr, session, HTYPE_SESSION);
+      return 0;
+    }
+    m_pLockSession = session;
+  }
+  SelectLockSession(holder);
+  if (!make) return 1;
+  const int result = ApplySessionNls(holder);
+  const char16_t* user = pszGetUserId();
+  if (!schema.bIsEmpty() && !schema.bEqualsNoCase(user ? user : u"")) {
+    CTString text(u"ALTER SESSION SET CURRENT_SCHEMA = ");
+    text.Append(schema.pszGet());
+    bPrepareAndExecute(holder, text.pszGet());
+  }
+  return result;
+}
+
+// ---- errors ----
+
+std::uint32_t COracleConnection::nGetErrorCategory(std::uint32_t nativeCode) {
+  return nOracleErrorCategory(nativeCode);
+}
+
+void COracleConnection::AddErrorDetails(CXError& error) {
+  CConnection::AddErrorDetails(error);
+  if (gbOci7Mode) error.AddDebugText(u"Client version = 7");
+  if (m_nSessionMode != 0) {
+    error.AddDebugText(CTString(TSTRING_FORMAT, u"OCI_SESSION_MODE = %d", m_nSessionMode).pszGet());
+  }
+  error.AddDebugText(CTString(TSTRING_FORMAT, u"ANSI charset ID = %d", m_nClientCharsetId).pszGet());
+  const struct {
+    const char16_t* format;
+    std::uint32_t state;
+  } states[] = {{u"OCIEnvNlsCreate = %s", m_nEnvNlsCreateState},
+                {u"OCIEnvCreate = %s", m_nEnvCreateState},
+                {u"OCIInitialize = %s", m_nInitializeState}};
+  for (const auto& line : states) {
+    if (line.state == 0) continue;
+    error.AddDebugText(CTString(TSTRING_FORMAT, line.format, EnvironmentStateName(line.state)).pszGet());
+  }
+  if (bOciOffers(ESessionEntry::NlsGetInfo) && m_pEnvironment) DumpNlsCharacterSet(error);
+}
+
+void COracleConnection::DumpNlsCharacterSet(CXError& error) {
+  CTString value;
+  if (!bGetNlsInfo(value)) return;
+  CTString line(u"OCI_NLS_CHARACTER_SET = ");
+  line.Append(value.pszGet());
+  error.AddDebugText(line.pszGet());
+}
+
+int COracleConnection::bGetNlsInfo(CTString& out) { return bOciNlsCharacterSet(this, out) ? 1 : 0; }

@@ -1,0 +1,129 @@
+#include "oracle/oracle_transaction.h"
+
+#include <cstring>
+
+#include "oracle/client/client_loader.h"
+#include "oracle/client/oci_session_calls.h"
+#include "oracle/client/oci_wrappers.h"
+#include "oracle/oracle_connection.h"
+#include "platform/profile.h"
+
+std::uint32_t gnOracleTransactionCounter = 0;
+std::uint32_t gnOracleBranchCounter = 0;
+
+namespace {
+
+constexpr std::int32_t XID_FORMAT = 1000;
+constexpr std::int32_t XID_GTRID_BYTES = 12;
+constexpr std::int32_t XID_BQUAL_BYTES = 4;
+constexpr std::uint32_t TRANS_NEW = 1;
+constexpr std::uint32_t TRANS_RESUME = 4;
+constexpr std::uint32_t TRANS_TWOPHASE = 0x01000000;
+
+void PutWord(std::uint8_t* at, std::uint32_t value) { std::memcpy(at, &value, sizeof value); }
+
+}  // namespace
+
+COracleTransaction::COracleTransaction(COracleConnection* owner) : CTransaction(owner) {}
+
+COracleTransaction::~COracleTransaction() {
+  if (!m_pHandle) return;
+  bSetOnServiceContext(nullptr, 0);
+  if (bIsActive()) bRollbackLevel(nullptr);
+  FreeHandle();
+}
+
+COracleConnection* COracleTransaction::Connection() const { return static_cast<COracleConnection*>(pGetOwner()); }
+
+bool COracleTransaction::bGlobal() const { return !gbOci7Mode && !Connection()->m_bNoDistributedTransactions; }
+
+void COracleTransaction::FreeHandle() {
+  nOciHandleFree(Connection(), nullptr, m_pHandle, session_oci::HTYPE_TRANS);
+  m_pHandle = nullptr;
+}
+
+int COracleTransaction::bSetOnServiceContext(CErrorHolder* holder, int on) {
+  if (gbOci7Mode) return 1;
+  COracleConnection* c = Connection();
+  return nOciAttrSet(c, holder, c->m_pServiceContext, session_oci::HTYPE_SVCCTX, on ? m_pHandle : nullptr,
+                     session_oci::ATTR_TRANS, 0);
+}
+
+int COracleTransaction::bBeginLevel(CErrorHolder* holder) {
+  COracleConnection* c = Connection();
+  // Whether an outer level is open decides which counter the id takes: the generic chain marks this level active
+  // only after this call.
+  const bool nested = c->bIsTransactionOpen() != 0;
+  int result = c->bSelectLockSession(holder);
+  m_pSession = c->GetCurrentSession();
+  if (!m_pHandle) {
+    m_pHandle = nOciHandleAlloc(c, holder, session_oci::HTYPE_TRANS);
+    if (!m_pHandle) return 0;
+    result &= bSetOnServiceContext(holder, 1);
+    if (bGlobal()) {
+      std::memset(&m_xid, 0, sizeof m_xid);
+      m_xid.nFormatId = XID_FORMAT;
+      m_xid.nGtridLength = XID_GTRID_BYTES;
+      if (nested) {
+        ++gnOracleBranchCounter;
+      } else {
+        ++gnOracleTransactionCounter;
+      }
+      PutWord(m_xid.abData, gnOracleTransactionCounter);
+      PutWord(m_xid.abData + 4, static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(m_pSession)));
+      PutWord(m_xid.abData + 8, platform::CurrentProcessId());
+      PutWord(m_xid.abData + 12, gnOracleBranchCounter);
+      m_xid.nBqualLength = XID_BQUAL_BYTES;
+      result &= nOciAttrSet(c, holder, m_pHandle, session_oci::HTYPE_TRANS, &m_xid, session_oci::ATTR_XID,
+                            sizeof m_xid);
+    }
+  } else {
+    result &= bSetOnServiceContext(holder, 1);
+  }
+  if (!result) return 0;
+  return nOciTransStart(c, holder, TRANS_NEW);
+}
+
+int COracleTransaction::bCommitLevel(CErrorHolder* holder) {
+  COracleConnection* c = Connection();
+  void* previous = c->SelectSession(holder, m_pSession);
+  int result = bSetOnServiceContext(holder, 1);
+  if (result) {
+    std::uint32_t mustCommit = 0;
+    result = nOciTransPrepare(c, holder, &mustCommit);
+    // A level that changed nothing is read-only: there is nothing to commit.
+    if (result && mustCommit) result = nOciTransCommit(c, holder, bGlobal() ? TRANS_TWOPHASE : 0);
+    if (result) result = bSetOnServiceContext(holder, 0);
+  }
+  c->SelectSession(holder, previous);
+  return result;
+}
+
+int COracleTransaction::bRollbackLevel(CErrorHolder* holder) {
+  COracleConnection* c = Connection();
+  void* previous = c->SelectSession(holder, m_pSession);
+  int result = bSetOnServiceContext(holder, 1) && nOciTransRollback(c, holder);
+  if (result) result = bSetOnServiceContext(holder, 0);
+  c->SelectSession(holder, previous);
+  return result;
+}
+
+int COracleTransaction::bDetach(CErrorHolder* holder) {
+  if (gbOci7Mode) return 1;
+  COracleConnection* c = Connection();
+  void* previous = c->SelectSession(holder, m_pSession);
+  int result = bSetOnServiceContext(holder, 1);
+  result &= nOciTransDetach(c, holder);
+  result &= bSetOnServiceContext(holder, 0);
+  c->SelectSession(holder, previous);
+  return result;
+}
+
+int COracleTransaction::bResume(CErrorHolder* holder) {
+  COracleConnection* c = Connection();
+  void* previous = c->SelectSession(holder, m_pSession);
+  bSetOnServiceContext(holder, 1);
+  const int result = nOciTransStart(c, holder, TRANS_RESUME);
+  c->SelectSession(holder, previous);
+  return result;
+}

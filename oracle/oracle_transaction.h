@@ -1,0 +1,51 @@
+// COracleTransaction: one level of an Oracle connection's transaction, run on the server through an OCI transaction
+// handle. With distributed transactions on (the OCI set's default) the level carries a global transaction id and
+// commits in two phases on the connection's lock session; with the OCI7 set, or distributed transactions off, it
+// commits in one phase without an id. The connection's transaction chain owns it; it owns its handle.
+#pragma once
+
+#include <cstdint>
+
+#include "sql/transaction.h"
+
+class COracleConnection;
+
+// The global transaction id as the client lays it out.
+struct SOracleXid {
+  std::int32_t nFormatId;
+  std::int32_t nGtridLength;
+  std::int32_t nBqualLength;
+  std::uint8_t abData[128];
+};
+static_assert(sizeof(SOracleXid) == 140);
+
+class COracleTransaction : public CTransaction {
+ public:
+  explicit COracleTransaction(COracleConnection* owner);
+  // Takes the handle off the service context, rolls an active level back (no holder hears of it), frees the handle.
+  ~COracleTransaction() override;
+
+  int bDetach(CErrorHolder* holder) override;
+  int bSetOnServiceContext(CErrorHolder* holder, int on) override;
+  int bResume(CErrorHolder* holder) override;
+  int bBeginLevel(CErrorHolder* holder) override;
+  int bCommitLevel(CErrorHolder* holder) override;
+  int bRollbackLevel(CErrorHolder* holder) override;
+
+  void FreeHandle();
+  void* pGetHandle() const { return m_pHandle; }
+  const SOracleXid& GetXid() const { return m_xid; }
+
+ private:
+  COracleConnection* Connection() const;
+  bool bGlobal() const;
+
+  void* m_pHandle = nullptr;
+  SOracleXid m_xid{};
+  void* m_pSession = nullptr;  // the session current when the level began
+};
+
+// Process-wide counters of the ids, under gcsDriverLock: the transaction counter grows with each outermost level,
+// the branch counter with each level begun inside an open one.
+extern std::uint32_t gnOracleTransactionCounter;
+extern std::uint32_t gnOracleBranchCounter;

@@ -1,0 +1,62 @@
+// A client without OCIClientVersion whose directory holds oraocci10.dll, through the exported driver object: the
+// client counts as version 10, below 10.2.0.3, so the environment comes from OCIEnvCreate and the session speaks
+// the ANSI code page. Before any load, a client kind that names no API set is refused.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "oracle/client/client_loader.h"
+#include "session_driver_helpers.h"
+
+namespace {
+
+using namespace ocitest;
+
+TEST(OracleSessionOldClient, OpensAnAnsiSessionWithOCIEnvCreate) {
+  doubles::EnsureLibrary();
+  void* driver = piQueryInterface();
+  auto* holder = CallSlot<CErrorHolder*>(driver, kDriverHolder);
+
+  auto unknownKind = Description(u"kind", u"OLD_CLIENT", u"manager", u"QZ CLIENT VERSION=9");
+  EXPECT_EQ(CallSlot<int>(driver, kDriverOpen, unknownKind.get()), 0);
+  EXPECT_EQ(holder->nGetErrorCode(), 1048u);
+  EXPECT_TRUE(HasMessageText(*holder, u"9")) << Dump(*holder);
+  EXPECT_TRUE(HasPoint(*holder, 147));
+  EXPECT_EQ(bIsOracleClientLoaded(), 0);
+  holder->Clear();
+
+  const std::u16string library = StandInPath("oci-variants/no-clientversion/OCI.DLL");
+  const std::filesystem::path directory = std::filesystem::path(library).parent_path();
+  // Version 10 comes before 9 in the search.
+  for (const char* name : {"oraocci10.dll", "oraocci9.dll"}) std::ofstream(directory / name) << "";
+  const std::u16string options = u"QZ CLIENT LIBRARY=" + library;
+
+  ASSERT_TRUE(LoadClientThenMakeDataSource(driver, holder, "OLD_CLIENT", options)) << Dump(*holder);
+  StandIn& standIn = StandIn::Get();
+
+  standIn.ClearCallLog();
+  auto description = Description(u"main", u"OLD_CLIENT", u"manager", options);
+  ASSERT_EQ(CallSlot<int>(driver, kDriverOpen, description.get()), 1) << Dump(*holder);
+  for (const char* name : {"oraocci10.dll", "oraocci9.dll"}) std::filesystem::remove(directory / name);
+  EXPECT_EQ(gnOciClientMajorVersion, 10);
+  EXPECT_EQ(std::u16string(gstrClientVersionText.pszGet()), u"10");
+  EXPECT_EQ(standIn.EntryCount("OCIEnvNlsCreate"), 0u);
+  EXPECT_FALSE(standIn.LastCall("OCIEnvCreate").empty());
+
+  COracleConnection* connection = ConnectionOf(driver, *description);
+  ASSERT_NE(connection, nullptr);
+  EXPECT_EQ(connection->nGetSessionCodePage(), connection->nGetAnsiCodePage());
+  ASSERT_EQ(connection->bExecuteSql(holder, u"CREATE TABLE OLD (B VARCHAR2(10))"), 1) << Dump(*holder);
+  ASSERT_EQ(connection->bExecuteSql(holder, u"INSERT INTO OLD VALUES ('abc')"), 1) << Dump(*holder);
+  EXPECT_EQ(FetchText(connection, *holder, u"SELECT B FROM OLD"), u"abc") << Dump(*holder);
+  EXPECT_EQ(connection->bExecuteSql(holder, u"INSERT INTO NO_SUCH_TABLE VALUES (1)"), 0);
+  EXPECT_TRUE(HasMessageText(*holder, u"OCIEnvCreate = Succeeded")) << Dump(*holder);
+  EXPECT_FALSE(HasMessageText(*holder, u"OCIEnvNlsCreate =")) << Dump(*holder);
+  holder->Clear();
+  ASSERT_EQ(CallSlot<int>(driver, kDriverClose, description.get()), 1);
+  CallSlot<std::int32_t>(driver, kDriverRelease);
+}
+
+}  // namespace

@@ -1,0 +1,436 @@
+// The Oracle session through the exported driver object, on the OCI set of the stand-in: open, direct statements,
+// one-row queries, table locks from two connections, nested levels seen from another connection, logon failures and
+// the close.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "foundation/module_errors.h"
+#include "oracle/client/client_loader.h"
+#include "oracle/client/oci_call.h"
+#include "oracle/client/oci_declarations.h"
+#include "oracle/client/oci_wrappers.h"
+#include "oracle/oracle_transaction.h"
+#include "platform/profile.h"
+#include "session_driver_helpers.h"
+
+namespace {
+
+using namespace ocitest;
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+int CountCalls(const StandIn& standIn, const std::string& part) {
+  int n = 0;
+  for (const std::string& line : standIn.CallLog()) n += Contains(line, part) ? 1 : 0;
+  return n;
+}
+
+class OracleSession : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { doubles::EnsureLibrary(); }
+
+  void SetUp() override {
+    driver = piQueryInterface();
+    ASSERT_NE(driver, nullptr);
+    holder = CallSlot<CErrorHolder*>(driver, kDriverHolder);
+  }
+
+  void TearDown() override { CallSlot<std::int32_t>(driver, kDriverRelease); }
+
+  // A new data source of the stand-in; the first open loads the client, so the stand-in is reached after it.
+  std::u16string NewDataSource() {
+    static int counter = 0;
+    const std::string name = "SESSION_" + std::to_string(++counter);
+    pendingDataSource = name;
+    if (bIsOracleClientLoaded()) StandIn::Get().CreateDataSource(name.c_str());
+    return std::u16string(name.begin(), name.end());
+  }
+
+  // Opens through the driver; a data source made before the client was loaded is made now and the open retried.
+  int Open(qzrt::ConnectionDescription& description) {
+    int opened = CallSlot<int>(driver, kDriverOpen, &description);
+    if (!opened && bIsOracleClientLoaded() && !pendingDataSource.empty()) {
+      StandIn::Get().CreateDataSource(pendingDataSource.c_str());
+      pendingDataSource.clear();
+      holder->Clear();
+      opened = CallSlot<int>(driver, kDriverOpen, &description);
+    }
+    return opened;
+  }
+
+  void* driver = nullptr;
+  CErrorHolder* holder = nullptr;
+  std::string pendingDataSource;
+};
+
+TEST_F(OracleSession, OpensRunsStatementsAndCloses) {
+  auto description = Description(u"main", NewDataSource());
+  ASSERT_EQ(Open(*description), 1) << Dump(*holder);
+  StandIn& standIn = StandIn::Get();
+  COracleConnection* connection = ConnectionOf(driver, *description);
+  ASSERT_NE(connection, nullptr);
+  EXPECT_EQ(connection->bIsConnected(), 1);
+  EXPECT_EQ(connection->bIsOci8(), 1);
+  // The stand-in's client and server versions.
+  EXPECT_EQ(std::u16string(gstrClientVersionText.pszGet()), u"19.3.0.0.0");
+  EXPECT_EQ(gnOciClientMajorVersion, 19);
+  EXPECT_EQ(std::u16string(connection->pszGetServerVersionText()), u"19.0.0.0.0");
+  EXPECT_EQ(connection->nGetServerMajor(), 19);
+  // A client of 10.2.0.3 or later works in UTF-16.
+  EXPECT_EQ(connection->nGetSessionCodePage(), SESSION_CODE_PAGE_UTF16);
+
+  ASSERT_EQ(connection->bExecuteSql(holder, u"CREATE TABLE T1 (A NUMBER, B VARCHAR2(20))"), 1) << Dump(*holder);
+  ASSERT_EQ(connection->bExecuteSql(holder, u"INSERT INTO T1 VALUES (1, 'one')"), 1) << Dump(*holder);
+  EXPECT_EQ(FetchText(connection, *holder, u"SELECT B FROM T1 WHERE A = 1"), u"one") << Dump(*holder);
+  EXPECT_EQ(FetchText(connection, *holder, u"SELECT B FROM T1 WHERE A = 2"), u"<none>");
+  EXPECT_FALSE(holder->bHasError()) << Dump(*holder);
+
+  standIn.ClearCallLog();
+  ASSERT_EQ(CallSlot<int>(driver, kDriverClose, description.get()), 1);
+  EXPECT_EQ(CountCalls(standIn, "OCISessionEnd"), 1);
+  EXPECT_EQ(CountCalls(standIn, "OCIServerDetach"), 1);
+  EXPECT_EQ(CountCalls(standIn, "OCITerminate"), 0);
+}
+
+TEST_F(OracleSession, SessionSettingsComeFromTheOptions) {
+  auto description = Description(u"nls", NewDataSource(), u"manager",
+                                 u"NLS_LANGUAGE=GERMAN;NLS_TERRITORY=GERMANY;NLS_DATE_FORMAT=YYYY-MM-DD");
+  ASSERT_EQ(Open(*description), 1) << Dump(*holder);
+  bool found = false;
+  for (const std::string& line : StandIn::Get().CallLog()) {
+    found = found || Contains(line, "ALTER SESSION SET NLS_TERRITORY='GERMANY' NLS_LANGUAGE='GERMAN' "
+                                    "NLS_NUMERIC_CHARACTERS='. ' NLS_DATE_FORMAT='YYYY-MM-DD'");
+  }
+  EXPECT_TRUE(found);
+  COracleConnection* connection = ConnectionOf(driver, *description);
+  ASSERT_NE(connection, nullptr);
+  const char16_t* sql = u"SELECT VALUE FROM NLS_SESSION_PARAMETERS WHERE PARAMETER = 'NLS_DATE_FORMAT'";
+  EXPECT_EQ(FetchText(connection, *holder, sql), u"YYYY-MM-DD");
+  CallSlot<int>(driver, kDriverClose, description.get());
+}
+
+TEST_F(OracleSession, RefusedSessionSettingsLeaveTheConnectionClosed) {
+  auto description = Description(u"nowhere", NewDataSource(), u"manager", u"NLS_TERRITORY=NOWHERE");
+  ASSERT_EQ(Open(*description), 0);
+  EXPECT_EQ(holder->nGetNativeErrorCode(), 12705u) << Dump(*holder);
+  holder->Clear();
+  COracleConnection connection(u"nowhere", Host(*description));
+  EXPECT_EQ(connection.bOpen(holder, nullptr), 0);
+  EXPECT_EQ(connection.bIsConnected(), 0);
+  holder->Clear();
+  // Tried again, the open fails again rather than answering with a session of the server's default settings.
+  EXPECT_EQ(connection.bOpen(holder, nullptr), 0);
+  EXPECT_EQ(holder->nGetNativeErrorCode(), 12705u);
+  holder->Clear();
+}
+
+TEST_F(OracleSession, LocksTablesFromTwoConnections) {
+  const std::u16string dataSource = NewDataSource();
+  auto first = Description(u"first", dataSource);
+  auto second = Description(u"second", dataSource, u"manager", u"QZ Lock Timeout=-2");
+  auto third = Description(u"third", dataSource, u"manager", u"QZ Lock Timeout=30");
+  ASSERT_EQ(Open(*first), 1) << Dump(*holder);
+  ASSERT_EQ(Open(*second), 1) << Dump(*holder);
+  ASSERT_EQ(Open(*third), 1) << Dump(*holder);
+  StandIn& standIn = StandIn::Get();
+  ASSERT_EQ(ConnectionOf(driver, *first)->bExecuteSql(holder, u"CREATE TABLE LT (A NUMBER)"), 1) << Dump(*holder);
+
+  // Without a level nothing is sent.
+  standIn.ClearCallLog();
+  const auto table = reinterpret_cast<RuntimeWord>(u"LT");
+  EXPECT_EQ(CallSlot<int>(driver, kDriverLockTable, first.get(), table), 0);
+  EXPECT_EQ(holder->nGetErrorCode(), 1027u);
+  EXPECT_EQ(CountCalls(standIn, "LOCK TABLE"), 0);
+  holder->Clear();
+
+  ASSERT_EQ(CallSlot<int>(driver, kDriverBegin, first.get(), nullptr), 1) << Dump(*holder);
+  ASSERT_EQ(CallSlot<int>(driver, kDriverLockTable, first.get(), table), 1) << Dump(*holder);
+  EXPECT_GT(CountCalls(standIn, "LOCK TABLE LT IN EXCLUSIVE MODE  NOWAIT"), 0);
+
+  ASSERT_EQ(CallSlot<int>(driver, kDriverBegin, second.get(), nullptr), 1) << Dump(*holder);
+  EXPECT_EQ(CallSlot<int>(driver, kDriverLockTable, second.get(), table), 0);
+  EXPECT_EQ(holder->nGetErrorCode(), 67u);
+  EXPECT_EQ(holder->nGetRecordedCode(), 1u);
+  EXPECT_EQ(holder->nGetNativeErrorCode(), 54u);
+  holder->Clear();
+
+  // A time-out never asks for NOWAIT; the stand-in does not wait, so the conflict shows all the same.
+  standIn.ClearCallLog();
+  ASSERT_EQ(CallSlot<int>(driver, kDriverBegin, third.get(), nullptr), 1) << Dump(*holder);
+  EXPECT_EQ(CallSlot<int>(driver, kDriverLockTable, third.get(), table), 0);
+  EXPECT_EQ(CountCalls(standIn, "LOCK TABLE LT IN EXCLUSIVE MODE \""), 0);
+  EXPECT_EQ(CountCalls(standIn, "NOWAIT"), 0);
+  EXPECT_EQ(holder->nGetErrorCode(), 67u);
+  holder->Clear();
+
+  // A second lock in the same level reuses the lock session: the current schema is not read again.
+  COracleConnection* locker = ConnectionOf(driver, *first);
+  void* lockSession = locker->GetLockSession();
+  ASSERT_NE(lockSession, nullptr);
+  standIn.ClearCallLog();
+  ASSERT_EQ(ConnectionOf(driver, *first)->bExecuteSql(holder, u"CREATE TABLE LT2 (A NUMBER)"), 1) << Dump(*holder);
+  ASSERT_EQ(CallSlot<int>(driver, kDriverLockTable, first.get(), reinterpret_cast<RuntimeWord>(u"LT2")), 1)
+      << Dump(*holder);
+  EXPECT_EQ(CountCalls(standIn, "CURRENT_SCHEMA"), 0);
+  EXPECT_EQ(locker->GetLockSession(), lockSession);
+
+  // Once the first ends its level the table is free.
+  ASSERT_EQ(CallSlot<int>(driver, kDriverRollback, first.get(), nullptr), 1) << Dump(*holder);
+  EXPECT_EQ(CallSlot<int>(driver, kDriverLockTable, second.get(), table), 1) << Dump(*holder);
+  EXPECT_EQ(CallSlot<int>(driver, kDriverRollback, second.get(), nullptr), 1) << Dump(*holder);
+  EXPECT_EQ(CallSlot<int>(driver, kDriverRollback, third.get(), nullptr), 1) << Dump(*holder);
+  for (auto* description : {first.get(), second.get(), third.get()}) CallSlot<int>(driver, kDriverClose, description);
+}
+
+TEST_F(OracleSession, TableLocksOfTheConnectionRunOnTheLockSession) {
+  auto description = Description(u"tables", NewDataSource(), u"manager", u"MODELOCK=ROW SHARE");
+  ASSERT_EQ(Open(*description), 1) << Dump(*holder);
+  COracleConnection* connection = ConnectionOf(driver, *description);
+  ASSERT_EQ(connection->bExecuteSql(holder, u"CREATE TABLE TL (A NUMBER)"), 1) << Dump(*holder);
+  StandIn& standIn = StandIn::Get();
+  standIn.ClearCallLog();
+  ASSERT_EQ(connection->bLockTables(holder, reinterpret_cast<std::uintptr_t>(u"TL"), 2), 1) << Dump(*holder);
+  EXPECT_GT(CountCalls(standIn, "LOCK TABLE TL IN ROW SHARE MODE"), 0);
+  // The lock session was made with the main session's migration token, and the main session is current again.
+  EXPECT_GT(CountCalls(standIn, "attr=86"), 0);
+  EXPECT_NE(connection->GetLockSession(), nullptr);
+  EXPECT_NE(connection->GetCurrentSession(), connection->GetLockSession());
+  EXPECT_EQ(connection->bUnlockTables(holder), 1) << Dump(*holder);
+  CallSlot<int>(driver, kDriverClose, description.get());
+}
+
+TEST_F(OracleSession, WithoutDistributedTransactionsLevelsCarryNoId) {
+  const std::u16string dataSource = NewDataSource();
+  auto writer = Description(u"local", dataSource, u"manager", u"DTS=no");
+  auto reader = Description(u"localreader", dataSource);
+  ASSERT_EQ(Open(*writer), 1) << Dump(*holder);
+  ASSERT_EQ(Open(*reader), 1) << Dump(*holder);
+  COracleConnection* w = ConnectionOf(driver, *writer);
+  ASSERT_EQ(w->bExecuteSql(holder, u"CREATE TABLE LOC (A NUMBER)"), 1) << Dump(*holder);
+  StandIn& standIn = StandIn::Get();
+  standIn.ClearCallLog();
+  ASSERT_EQ(CallSlot<int>(driver, kDriverBegin, writer.get(), nullptr), 1) << Dump(*holder);
+  ASSERT_EQ(w->bExecuteSql(holder, u"INSERT INTO LOC VALUES (1)"), 1) << Dump(*holder);
+  ASSERT_EQ(CallSlot<int>(driver, kDriverCommit, writer.get(), nullptr), 1) << Dump(*holder);
+  EXPECT_EQ(CountCalls(standIn, "attr=27"), 0);
+  EXPECT_EQ(CountCalls(standIn, "OCITransPrepare"), 0);
+  EXPECT_TRUE(Contains(standIn.LastCall("OCITransCommit"), "flags=0x0")) << standIn.LastCall("OCITransCommit");
+  EXPECT_EQ(w->GetLockSession(), nullptr);
+  EXPECT_EQ(FetchText(ConnectionOf(driver, *reader), *holder, u"SELECT COUNT(*) FROM LOC"), u"1");
+  for (auto* description : {writer.get(), reader.get()}) CallSlot<int>(driver, kDriverClose, description);
+}
+
+TEST_F(OracleSession, ALevelStillActiveWhenItsConnectionGoesIsRolledBack) {
+  const std::u16string dataSource = NewDataSource();
+  auto writer = Description(u"leaver", dataSource);
+  auto reader = Description(u"stayer", dataSource);
+  ASSERT_EQ(Open(*reader), 1) << Dump(*holder);
+  COracleConnection* r = ConnectionOf(driver, *reader);
+  ASSERT_EQ(r->bExecuteSql(holder, u"CREATE TABLE GONE (A NUMBER)"), 1) << Dump(*holder);
+  StandIn& standIn = StandIn::Get();
+  {
+    COracleConnection w(u"leaver", Host(*writer));
+    ASSERT_EQ(w.bOpen(holder, nullptr), 1) << Dump(*holder);
+    ASSERT_EQ(w.bBeginLevel(holder, nullptr), 1) << Dump(*holder);
+    ASSERT_EQ(w.bExecuteSql(holder, u"INSERT INTO GONE VALUES (1)"), 1) << Dump(*holder);
+    standIn.ClearCallLog();
+  }
+  EXPECT_EQ(CountCalls(standIn, "OCITransRollback"), 1);
+  EXPECT_EQ(FetchText(r, *holder, u"SELECT COUNT(*) FROM GONE"), u"0");
+  CallSlot<int>(driver, kDriverClose, reader.get());
+}
+
+TEST_F(OracleSession, NestedLevelsCommitAndRollBackAsOne) {
+  const std::u16string dataSource = NewDataSource();
+  auto writer = Description(u"writer", dataSource);
+  auto reader = Description(u"reader", dataSource);
+  ASSERT_EQ(Open(*writer), 1) << Dump(*holder);
+  ASSERT_EQ(Open(*reader), 1) << Dump(*holder);
+  COracleConnection* w = ConnectionOf(driver, *writer);
+  COracleConnection* r = ConnectionOf(driver, *reader);
+  ASSERT_EQ(w->bExecuteSql(holder, u"CREATE TABLE NT (A NUMBER)"), 1) << Dump(*holder);
+  auto count = [&] { return FetchText(r, *holder, u"SELECT COUNT(*) FROM NT"); };
+
+  StandIn& standIn = StandIn::Get();
+  const std::uint32_t transactions = gnOracleTransactionCounter;
+  ASSERT_EQ(CallSlot<int>(driver, kDriverBegin, writer.get(), u"outer"), 1) << Dump(*holder);
+  // The level's id, read back from its transaction handle.
+  auto* level = static_cast<COracleTransaction*>(w->pGetTransaction());
+  ASSERT_NE(level, nullptr);
+  const oci::ub1* xid = nullptr;
+  std::uint32_t size = 0;
+  ASSERT_EQ(nOciAttrGet(w, holder, level->pGetHandle(), oci::OCI_HTYPE_TRANS, &xid, 27, &size), 1);
+  ASSERT_EQ(size, 140u);
+  std::int32_t head[3];
+  std::uint32_t data[4];
+  std::memcpy(head, xid, sizeof head);
+  std::memcpy(data, xid + 12, sizeof data);
+  EXPECT_EQ(head[0], 1000);
+  EXPECT_EQ(head[1], 12);
+  EXPECT_EQ(head[2], 4);
+  EXPECT_EQ(data[0], transactions + 1);
+  EXPECT_EQ(data[1], static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(w->GetLockSession())));
+  EXPECT_EQ(data[2], platform::CurrentProcessId());
+  EXPECT_EQ(data[3], gnOracleBranchCounter);
+  // The level works on the lock session.
+  EXPECT_NE(w->GetLockSession(), nullptr);
+  EXPECT_EQ(w->GetCurrentSession(), w->GetLockSession());
+
+  ASSERT_EQ(w->bExecuteSql(holder, u"INSERT INTO NT VALUES (1)"), 1) << Dump(*holder);
+  // Flat mode: the inner level sends nothing.
+  standIn.ClearCallLog();
+  ASSERT_EQ(CallSlot<int>(driver, kDriverBegin, writer.get(), u"inner"), 1) << Dump(*holder);
+  ASSERT_EQ(w->bExecuteSql(holder, u"INSERT INTO NT VALUES (2)"), 1) << Dump(*holder);
+  ASSERT_EQ(CallSlot<int>(driver, kDriverCommit, writer.get(), u"inner"), 1) << Dump(*holder);
+  EXPECT_EQ(CountCalls(standIn, "OCITrans"), 0);
+  EXPECT_EQ(count(), u"0");
+  ASSERT_EQ(CallSlot<int>(driver, kDriverCommit, writer.get(), u"outer"), 1) << Dump(*holder);
+  EXPECT_EQ(CountCalls(standIn, "OCITransPrepare"), 1);
+  EXPECT_TRUE(Contains(standIn.LastCall("OCITransCommit"), "0x1000000")) << standIn.LastCall("OCITransCommit");
+  EXPECT_EQ(count(), u"2");
+
+  ASSERT_EQ(CallSlot<int>(driver, kDriverBegin, writer.get(), u"again"), 1) << Dump(*holder);
+  ASSERT_EQ(w->bExecuteSql(holder, u"INSERT INTO NT VALUES (3)"), 1) << Dump(*holder);
+  ASSERT_EQ(CallSlot<int>(driver, kDriverRollback, writer.get(), u"again"), 1) << Dump(*holder);
+  EXPECT_EQ(count(), u"2");
+
+  // A level that changed nothing sends no commit.
+  standIn.ClearCallLog();
+  ASSERT_EQ(CallSlot<int>(driver, kDriverBegin, writer.get(), u"idle"), 1) << Dump(*holder);
+  ASSERT_EQ(CallSlot<int>(driver, kDriverCommit, writer.get(), u"idle"), 1) << Dump(*holder);
+  EXPECT_EQ(CountCalls(standIn, "OCITransCommit"), 0);
+  EXPECT_FALSE(holder->bHasError()) << Dump(*holder);
+  for (auto* description : {writer.get(), reader.get()}) CallSlot<int>(driver, kDriverClose, description);
+}
+
+TEST_F(OracleSession, LogonFailuresAreReportedAndLeaveNothingOpen) {
+  const std::u16string dataSource = NewDataSource();
+  auto good = Description(u"good", dataSource);
+  ASSERT_EQ(Open(*good), 1) << Dump(*holder);
+  CallSlot<int>(driver, kDriverClose, good.get());
+  StandIn& standIn = StandIn::Get();
+
+  auto bad = Description(u"bad", dataSource, u"wrong");
+  EXPECT_EQ(CallSlot<int>(driver, kDriverOpen, bad.get()), 0);
+  EXPECT_EQ(holder->nGetErrorCode(), 71u);
+  EXPECT_EQ(holder->nGetRecordedCode(), 5u);
+  EXPECT_EQ(holder->nGetNativeErrorCode(), 1017u);
+  EXPECT_TRUE(HasMessageText(*holder, u"Impossible d'ouvrir la session")) << Dump(*holder);
+  EXPECT_TRUE(HasPoint(*holder, 31));
+  holder->Clear();
+
+  // A failed logon is not connected: a second open tries again and fails again, with everything it made freed.
+  COracleConnection connection(u"direct", Host(*bad));
+  EXPECT_EQ(connection.bOpen(holder, nullptr), 0);
+  EXPECT_EQ(connection.bIsConnected(), 0);
+  EXPECT_EQ(connection.m_pEnvironment, nullptr);
+  EXPECT_EQ(connection.m_pServer, nullptr);
+  holder->Clear();
+  EXPECT_EQ(connection.bOpen(holder, nullptr), 0);
+  EXPECT_EQ(holder->nGetErrorCode(), 71u);
+  holder->Clear();
+
+  auto unknown = Description(u"unknown", u"NO_SUCH_SERVICE");
+  EXPECT_EQ(CallSlot<int>(driver, kDriverOpen, unknown.get()), 0);
+  EXPECT_EQ(holder->nGetNativeErrorCode(), 12154u);
+  EXPECT_TRUE(HasMessageText(*holder, u"Impossible de joindre le serveur Oracle")) << Dump(*holder);
+  EXPECT_TRUE(HasMessageText(*holder, u"NO_SUCH_SERVICE dans la configuration")) << Dump(*holder);
+  holder->Clear();
+
+  // A failing server version fails the logon with its own error.
+  COracleConnection versionless(u"versionless", Host(*good));
+  standIn.InjectStatus("OCIServerVersion", 1, oci::OCI_ERROR, 3113);
+  EXPECT_EQ(versionless.bOpen(holder, nullptr), 0);
+  EXPECT_TRUE(holder->bHasError());
+  EXPECT_TRUE(HasPoint(*holder, 32)) << Dump(*holder);
+  EXPECT_EQ(versionless.bIsConnected(), 0);
+  holder->Clear();
+}
+
+TEST_F(OracleSession, EnvironmentFailures) {
+  const std::u16string dataSource = NewDataSource();
+  auto first = Description(u"env", dataSource);
+  ASSERT_EQ(Open(*first), 1) << Dump(*holder);
+  CallSlot<int>(driver, kDriverClose, first.get());
+  StandIn& standIn = StandIn::Get();
+
+  // A character set asked for is never silently replaced by the client's default.
+  auto charset = Description(u"charset", dataSource, u"manager", u"NLS_CHARACTER_SET=873");
+  standIn.InjectStatus("OCIEnvNlsCreate", 1, oci::OCI_ERROR, 0);
+  standIn.ClearCallLog();
+  EXPECT_EQ(CallSlot<int>(driver, kDriverOpen, charset.get()), 0);
+  EXPECT_TRUE(HasMessageText(*holder, u"Impossible de créer l'environnement")) << Dump(*holder);
+  EXPECT_TRUE(HasPoint(*holder, 17));
+  EXPECT_EQ(CountCalls(standIn, "OCIEnvCreate"), 0);
+  holder->Clear();
+  ASSERT_EQ(CallSlot<int>(driver, kDriverOpen, charset.get()), 1) << Dump(*holder);
+  EXPECT_TRUE(Contains(standIn.LastCall("OCIEnvNlsCreate"), "873")) << standIn.LastCall("OCIEnvNlsCreate");
+  CallSlot<int>(driver, kDriverClose, charset.get());
+
+  // An environment's failure is read from the environment itself: its Oracle number and text reach the error.
+  auto plain = Description(u"plain", dataSource);
+  standIn.InjectStatus("OCIEnvNlsCreate", 1, oci::OCI_ERROR, 1019);
+  standIn.ClearCallLog();
+  ASSERT_EQ(CallSlot<int>(driver, kDriverOpen, plain.get()), 1) << Dump(*holder);
+  EXPECT_TRUE(Contains(standIn.LastCall("OCIErrorGet"), "type=1")) << standIn.LastCall("OCIErrorGet");
+  // The UTF-16 environment could not be had: the session falls back to OCIEnvCreate in the ANSI code page.
+  COracleConnection* fallen = ConnectionOf(driver, *plain);
+  ASSERT_NE(fallen, nullptr);
+  EXPECT_EQ(fallen->nGetSessionCodePage(), fallen->nGetAnsiCodePage());
+  EXPECT_FALSE(standIn.LastCall("OCIEnvCreate").empty());
+  CallSlot<int>(driver, kDriverClose, plain.get());
+  standIn.InjectStatus("OCIEnvNlsCreate", 1, oci::OCI_ERROR, 1019);
+  COracleConnection direct(u"direct", Host(*charset));
+  EXPECT_EQ(direct.bOpen(holder, nullptr), 0);
+  EXPECT_EQ(holder->nGetNativeErrorCode(), 1019u) << Dump(*holder);
+  holder->Clear();
+
+  auto named = Description(u"named", dataSource, u"manager", u"NLS_CHARACTER_SET=WE8MSWIN1252");
+  EXPECT_EQ(CallSlot<int>(driver, kDriverOpen, named.get()), 0);
+  EXPECT_EQ(holder->nGetErrorCode(), 1050u);
+  holder->Clear();
+}
+
+TEST_F(OracleSession, ErrorDetailsNameTheSessionModeAndEnvironmentStates) {
+  auto description = Description(u"states", u"ANY", u"manager", u"QZ SESSION MODE=8");
+  COracleConnection connection(u"states", Host(*description));
+  connection.m_nEnvNlsCreateState = 3;
+  connection.m_nEnvCreateState = 2;
+  connection.m_nInitializeState = 1;
+  CErrorHolder own;
+  own.SetNoDetails(1);
+  RaiseModuleError(&own, 0, 100, 1, nullptr, nullptr, 22u);
+  connection.AddErrorDetails(*own.pGetEmbeddedObject());
+  const std::u16string text = Text(own);
+  for (const char16_t* line : {u"OCI_SESSION_MODE = 8", u"ANSI charset ID = -1",
+                               u"OCIEnvNlsCreate = Unknown ansi charset ID", u"OCIEnvCreate = Failed",
+                               u"OCIInitialize = Succeeded"}) {
+    EXPECT_NE(text.find(line), std::u16string::npos) << std::string(line, line + 20);
+  }
+  // No environment: no character set is asked of the client.
+  EXPECT_EQ(text.find(u"OCI_NLS_CHARACTER_SET"), std::u16string::npos);
+  EXPECT_EQ(text.find(u"Client version = 7"), std::u16string::npos);
+}
+
+TEST_F(OracleSession, ErrorDetailsDescribeTheSession) {
+  auto description = Description(u"details", NewDataSource(), u"manager", u"QZ SESSION MODE=0");
+  ASSERT_EQ(Open(*description), 1) << Dump(*holder);
+  COracleConnection* connection = ConnectionOf(driver, *description);
+  ASSERT_NE(connection, nullptr);
+  EXPECT_EQ(connection->bExecuteSql(holder, u"INSERT INTO NO_SUCH_TABLE VALUES (1)"), 0);
+  const std::u16string text = Text(*holder);
+  EXPECT_NE(text.find(u"OCIEnvNlsCreate = Succeeded"), std::u16string::npos) << Dump(*holder);
+  EXPECT_NE(text.find(u"ANSI charset ID = "), std::u16string::npos);
+  EXPECT_NE(text.find(u"OCI_NLS_CHARACTER_SET = "), std::u16string::npos);
+  EXPECT_EQ(text.find(u"OCIEnvCreate ="), std::u16string::npos);
+  // A second error of the same holder carries no second copy.
+  EXPECT_EQ(connection->bExecuteSql(holder, u"INSERT INTO NO_SUCH_TABLE VALUES (2)"), 0);
+  const std::u16string twice = Text(*holder);
+  EXPECT_EQ(twice.find(u"ANSI charset ID", twice.find(u"ANSI charset ID") + 1), std::u16string::npos);
+  holder->Clear();
+  CallSlot<int>(driver, kDriverClose, description.get());
+}
+
+}  // namespace
