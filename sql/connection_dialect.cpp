@@ -414,7 +414,12 @@ int CConnection::bDateTimeToSqlLiteral(CErrorHolder* holder, CSqlTextBuffer* out
   out->Truncate(0);
   std::u16string digits;
   std::int32_t status = 0;
-  if (value->bIsNull() || !bValueText(*value, digits, status) || digits.empty()) {
+  if (!value->bIsNull() && !bValueText(*value, digits, status)) {
+    // A value the runtime cannot give as text is no NULL: writing "NULL" would store one in its place.
+    RaiseStatusError(holder, this, CONNECTION_POINT_TYPE_CONVERSION, status, type, HOST_TYPE_WSTRING);
+    return 0;
+  }
+  if (digits.empty()) {
     out->Append(u"NULL", 4);
     return 1;
   }

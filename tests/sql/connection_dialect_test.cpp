@@ -320,6 +320,16 @@ TEST_F(DialectTest, DateAndTimeLiteralsByKind) {
   EXPECT_EQ(Wide(out), u"NULL");
   EXPECT_FALSE(HasError());
 
+  // A value the runtime cannot give as text is a failure, not a NULL.
+  value.SetType(HOST_TYPE_EMPTY);
+  value.SetType(HOST_TYPE_ADATE);
+  value.Ops().SetFromNarrowZ(value.pHolder(), "20240315");
+  qzrt::FailStringAllocations(0);
+  EXPECT_FALSE(Dialect(1)->bDateTimeToSqlLiteral(holder, &out, &value, 0));
+  qzrt::FailStringAllocations(-1);
+  EXPECT_TRUE(doubles::HasIdentification(holder, 1, 16));
+  ClearError();
+
   // Digits that are no date or time: error 43 in the caller's holder.
   for (const auto& [type, digits, point] :
        {std::tuple{HOST_TYPE_ADATE, "2024031x", 8u}, {HOST_TYPE_ATIME, "12", 9u}}) {
