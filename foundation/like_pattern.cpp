@@ -2,7 +2,9 @@
 
 #include <cstddef>
 #include <cstring>
+#include <memory>
 
+#include "foundation/t_string.h"
 #include "foundation/text_utils.h"
 
 namespace {
@@ -158,4 +160,22 @@ void UndoubleBackslashesW(char16_t* text) {
 void UnescapeBackslashQuotesW(char16_t* text) {
   UndoubleBackslashesW(text);
   UnescapeQuotesW(text);
+}
+
+ESqlLiteralText ReadSqlLiteralText(const char16_t* literal, bool emptyIsNull, CTString& out) {
+  if (!literal) return ESqlLiteralText::kNull;
+  out = literal;
+  if (out.bEqualsNoCase(u"NULL")) return ESqlLiteralText::kNull;
+  if (out.bIsEmpty()) return emptyIsNull ? ESqlLiteralText::kNull : ESqlLiteralText::kEmpty;
+  const std::size_t length = out.nGetLength();
+  // Only a text opening and closing with a quote is a quoted literal; a lone quote stays a character.
+  if (length >= 2 && literal[0] == u'\'' && literal[length - 1] == u'\'') {
+    CTString body(literal + 1, length - 2);
+    out = body;
+    std::unique_ptr<char16_t, void (*)(void*)> units(pszDupW(out.pszGet()), FreeText);
+    if (!units) return ESqlLiteralText::kText;
+    UnescapeBackslashQuotesW(units.get());
+    out = units.get();
+  }
+  return ESqlLiteralText::kText;
 }

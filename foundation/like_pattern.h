@@ -4,6 +4,8 @@
 // zero-terminated; heap results come from pszDupW and are freed with FreeText.
 #pragma once
 
+class CTString;
+
 // Writes the rewritten pattern into `destination`, which must hold four units per source unit and a terminator.
 // `unused` is accepted for the callers' argument order and changes nothing.
 void EscapeLikePatternW(const char16_t* source, char16_t* destination, int bDoubleQuotes, int bDoubleBackslashes,
@@ -26,3 +28,10 @@ void UnescapeBackslashQuotesW(char16_t* text);
 // A heap copy of the pattern rewritten with every option off (escape sequences normalised only). Null when memory
 // fails.
 char16_t* pszNormalizeLikePatternW(const char16_t* pattern, char16_t escape);
+
+enum class ESqlLiteralText { kNull, kEmpty, kText };
+
+// An SQL literal as a column default gives it: a null text, "NULL" in any case or, when `emptyIsNull`, an empty text
+// reads as NULL; another empty text as empty; a text in single quotes loses them and its quote and backslash
+// doubling; any other text is taken as it is. The text is left in `out` for kText.
+ESqlLiteralText ReadSqlLiteralText(const char16_t* literal, bool emptyIsNull, CTString& out);

@@ -1,4 +1,4 @@
-#include "sql/connection_dialect.h"
+#include "sql/connection.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -19,7 +19,6 @@
 #include "foundation/x_error.h"
 #include "host/column_type_map.h"
 #include "host/host_value.h"
-#include "sql/connection.h"
 
 namespace {
 
@@ -134,23 +133,6 @@ bool bValueText(CHostValue& value, std::u16string& out, std::int32_t& status) {
 
 }  // namespace
 
-ESqlLiteralText ReadSqlLiteralText(const char16_t* literal, bool emptyIsNull, CTString& out) {
-  if (!literal) return ESqlLiteralText::kNull;
-  out = literal;
-  if (out.bEqualsNoCase(u"NULL")) return ESqlLiteralText::kNull;
-  if (out.bIsEmpty()) return emptyIsNull ? ESqlLiteralText::kNull : ESqlLiteralText::kEmpty;
-  const std::size_t length = out.nGetLength();
-  // Only a text opening and closing with a quote is a quoted literal; a lone quote stays a character.
-  if (length >= 2 && literal[0] == u'\'' && literal[length - 1] == u'\'') {
-    CTString body(literal + 1, length - 2);
-    out = body;
-    std::unique_ptr<char16_t, void (*)(void*)> units(pszDupW(out.pszGet()), FreeText);
-    if (!units) return ESqlLiteralText::kText;
-    UnescapeBackslashQuotesW(units.get());
-    out = units.get();
-  }
-  return ESqlLiteralText::kText;
-}
 
 // ---- type names and limits ----
 

@@ -11,7 +11,7 @@
 #include "foundation/code_pages.h"
 #include "foundation/sql_text_buffer.h"
 #include "sql/connection.h"
-#include "sql/connection_dialect.h"
+#include "foundation/like_pattern.h"
 #include "tests/engine/field_value_fixture.h"
 #include "tests/slot_of.h"
 #include "tests/support/column_descriptor_ref.h"
