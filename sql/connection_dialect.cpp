@@ -236,11 +236,12 @@ int CConnection::bValueToSqlLiteral(CErrorHolder* holder, CSqlTextBuffer* out, C
     return 1;
   }
   // The strict pass only chooses the form: when the value does not take the column's type it is written as it is,
-  // so its failure is no error of this literal (no holder).
+  // so its failure is no error of this literal and stays in a holder of its own.
   CHostValue converted;
   if (columnType || secondColumnType) {
     converted.Assign(*value);
-    if (bTypesCompatible(nullptr, &converted, columnType, secondColumnType, 1)) value = &converted;
+    CErrorHolder scratch;
+    if (bTypesCompatible(&scratch, &converted, columnType, secondColumnType, 1)) value = &converted;
   }
   const std::uint8_t type = value->nGetType();
   switch (type) {
