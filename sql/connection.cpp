@@ -1,11 +1,7 @@
 #include "sql/connection.h"
 
-#include <algorithm>
 #include <new>
-#include <string>
 
-#include "engine/record/column_descriptor.h"
-#include "engine/record/column_types.h"
 #include "foundation/code_pages.h"
 #include "foundation/error_holder.h"
 #include "foundation/hash_table.h"
