@@ -1,11 +1,7 @@
 #include "sql/connection.h"
 
-#include <algorithm>
 #include <new>
-#include <string>
 
-#include "engine/record/column_descriptor.h"
-#include "engine/record/column_types.h"
 #include "foundation/code_pages.h"
 #include "foundation/error_holder.h"
 #include "foundation/hash_table.h"
@@ -36,9 +32,7 @@ std::uint32_t gnConnectionSerial = 0;
 
 enum : std::uint32_t {
   CONNECTION_POINT_NOT_SUPPORTED = 3,
-  CONNECTION_POINT_UNICODE_COLUMN = 11,
   CONNECTION_POINT_CLIENT_LIBRARY = 17,
-  ERROR_UNICODE_COLUMNS_REFUSED = 46,
   ERROR_CLIENT_LIBRARY_MISMATCH = 74,
 };
 
@@ -186,32 +180,6 @@ int CConnection::bReportNotSupported(CErrorHolder* holder, std::uintptr_t, std::
   return 0;
 }
 
-int CConnection::pszGetNativeTypeName(CErrorHolder* holder, CColumnDescriptor& column, CTString& out) {
-  const std::uint32_t type = column.nGetType();
-  if (bIsUnicodeColumnType(type) && !m_bUnicodeColumnsAllowed) {
-    RaiseModuleError(holder, 0, ERROR_UNIT_CONNECTION, CONNECTION_POINT_UNICODE_COLUMN, this, nullptr,
-                     ERROR_UNICODE_COLUMNS_REFUSED, pszGetDatabaseName(), pszGetDataSource());
-    return 0;
-  }
-  if (m_nDbmsKind == 5 && type == COLUMN_TYPE_DECIMAL) {
-    const std::uint32_t digits = std::min<std::uint32_t>(column.nGetPrecision() + column.nGetScale(), 64);
-    out.Format(u"NUMERIC(%d,%d)", static_cast<int>(digits),
-               static_cast<int>(std::min<std::uint32_t>(column.nGetScale(), 30)));
-    return 1;
-  }
-  if (!m_pTypeNameTable) {
-    std::unique_ptr<CTypeNameTable> table(new (std::nothrow) CTypeNameTable(7));
-    if (!table || !FillGenericDdlTypes(table.get())) {
-      SetHolderOutOfMemory(holder);
-      return 0;
-    }
-    // The dialect's texts replace the generic ones it knows; the generic ones stay for the types it leaves out.
-    FillTypeNameTable(table.get());
-    m_pTypeNameTable = std::move(table);
-  }
-  return bGetDdlTypeText(m_pTypeNameTable.get(), column, out) ? 1 : 0;
-}
-
 int CConnection::ParseServerVersion(void*) {
   std::int32_t* parts[3] = {&m_nServerMajor, &m_nServerMinor, &m_nServerRelease};
   CTString part;
@@ -239,67 +207,6 @@ const char16_t* CConnection::pszGetConnectionLabel() {
 }
 const char16_t* CConnection::pszGetProvider() {
   return m_pHostDescription ? m_pHostDescription->pszGetProvider() : nullptr;
-}
-
-namespace {
-
-bool bStartsWith(const char16_t* text, const CTString& prefix, std::uint32_t length) {
-  for (std::uint32_t i = 0; i < length; ++i) {
-    if (text[i] != prefix.nGetAt(i)) return false;
-  }
-  return true;
-}
-
-}  // namespace
-
-bool CConnection::bNeedsQuotes(const char16_t* name) const {
-  if (m_nOpeningQuoteLength == 0 && m_nClosingQuoteLength == 0) return false;
-  if (m_nDbmsKind == 1) {
-    // Oracle folds unquoted names to upper case, so only names it could not read unquoted are quoted.
-    if (name[0] == u'"' || name[0] == u'[') return false;
-    bool special = name[0] == u'_';
-    for (const char16_t* p = name; *p && !special; ++p) special = *p == u' ' || *p == u'\u00B0' || *p == u'-';
-    if (!special) return false;
-  }
-  const std::size_t length = std::char_traits<char16_t>::length(name);
-  return !(m_nOpeningQuoteLength > 0 && length >= m_nOpeningQuoteLength &&
-           bStartsWith(name, m_strOpeningQuote, m_nOpeningQuoteLength));
-}
-
-int CConnection::nQuoteIdentifier(CErrorHolder*, const char16_t* name, CTString& out) {
-  if (!name) name = u"";
-  if (!bNeedsQuotes(name)) {
-    out = name;
-    return 1;
-  }
-  CTString quoted(m_strOpeningQuote);
-  quoted.Append(name);
-  quoted.Append(m_strClosingQuote.pszGet());
-  out = quoted;
-  return 1;
-}
-
-int CConnection::nQuoteDottedName(CErrorHolder* holder, const char16_t* name, CTString& out) {
-  if (!name) name = u"";
-  if (!bNeedsQuotes(name)) {
-    out = name;
-    return 1;
-  }
-  CTString result;
-  const char16_t* part = name;
-  for (;;) {
-    const char16_t* end = part;
-    while (*end && *end != u'.') ++end;
-    CTString piece(part, static_cast<std::size_t>(end - part));
-    CTString quoted;
-    nQuoteIdentifier(holder, piece.pszGet(), quoted);
-    result.Append(quoted.pszGet());
-    if (!*end) break;
-    result.AppendChar(u'.');
-    part = end + 1;
-  }
-  out = result;
-  return 1;
 }
 
 const char16_t* CConnection::pszGetDatabaseName() {

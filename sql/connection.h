@@ -20,6 +20,8 @@
 class CColumnDescriptor;
 class CDriver;
 class CErrorHolder;
+class CHostValue;
+class CSqlTextBuffer;
 class CTransaction;
 class CTypeNameTable;
 class CXError;
@@ -69,7 +71,14 @@ class CConnection : public CRefCounted {
                                   std::uintptr_t extra);
   virtual int nReserved26();                                          // answers 0
   virtual std::uint32_t nGetErrorCategory(std::uint32_t nativeCode);  // answers 0
-  // (28 to 30: the dialect operations, built with the dialect fragments)
+  // 28 to 30: dialect fragments (connection_dialect.cpp). Out buffers are emptied first; column types 0 = none.
+  virtual int bValueToSqlLiteral(CErrorHolder* holder, CSqlTextBuffer* out, CHostValue* value,
+                                 std::uint32_t columnType, std::uint32_t secondColumnType);
+  // Converts the value in place to the column type's host type when the two do not fit as they are.
+  virtual int bTypesCompatible(CErrorHolder* holder, CHostValue* value, std::uint32_t columnType,
+                               std::uint32_t secondColumnType, int bStrict);
+  // The most ORDER BY items and the most key columns a table keeps: 31 for DBMS kind 4, else no limit.
+  virtual std::int32_t nGetMaxIdentifierLength();
   virtual void AddErrorDetails(CXError& error);
   virtual int nFlag32();                                                    // answers 0
   virtual int bIsUntypedServerType(std::uint32_t serverType);               // answers 0
@@ -77,7 +86,12 @@ class CConnection : public CRefCounted {
   virtual int bExecuteLockSql(CErrorHolder* holder, const char16_t* text);  // as bExecuteSql
   virtual int bExecuteSqlFetch(CErrorHolder* holder, void* value, std::uint32_t flag,
                                const char16_t* text);  // answers 0
-  // (37 to 39: the dialect's literal operations, built with the dialect fragments)
+  // 37 to 39: literals (connection_dialect.cpp). `length` is in bytes.
+  virtual int bTextToSqlLiteral(CErrorHolder* holder, CSqlTextBuffer* out, std::uint32_t hostType,
+                                const void* text, std::uint64_t length);
+  virtual int bBooleanToSqlLiteral(CErrorHolder* holder, CSqlTextBuffer* out, std::uint32_t value);
+  virtual int bDateTimeToSqlLiteral(CErrorHolder* holder, CSqlTextBuffer* out, CHostValue* value,
+                                    std::uint32_t columnType);
   virtual void OnLevelEnded(CTransaction* transaction);  // nothing
   virtual void FillTypeNameTable(CTypeNameTable* table) = 0;
   virtual int ParseServerVersion(void* unused);
@@ -92,14 +106,27 @@ class CConnection : public CRefCounted {
   // "Initial Catalog" of the options, else of the provider text, else the description's database; computed once.
   const char16_t* pszGetDatabaseName();
 
-  // The most key columns a table description keeps: 31 for DBMS kind 4, else no limit.
-  std::uint32_t nGetMaxIdentifierLength() const { return m_nDbmsKind == 4 ? 31 : 0x7FFFFFFF; }
-
-  // ---- identifier quoting ----
+  // ---- dialect fragments (connection_dialect.cpp) ----
+  int bDbmsKindSetA() const;
+  std::int32_t nGetVarcharMax() const;
+  const char16_t* pszGetVarcharTypeName() const;
+  const char16_t* pszGetLongTextTypeName() const;
+  std::int32_t nGetNVarcharMax() const;
+  const char16_t* pszGetNVarcharTypeName() const;
+  const char16_t* pszGetLongNTextTypeName() const;
+  // The column's value read from an SQL literal (a column default): NULL, empty, or the unquoted text written into a
+  // field value of the column and read back.
+  int bParseSqlLiteral(CHostValue* out, const char16_t* literal, CColumnDescriptor& column, CErrorHolder* holder);
+  // The operand as a digit string for comparisons of a date, time or date-time column; 0 with the operand copied
+  // when the column has no digit form.
+  int nDateTimePartExpression(CErrorHolder* holder, CSqlTextBuffer* out, const char16_t* operand,
+                              CColumnDescriptor& column);
   // The name between the dialect's quotes when the dialect quotes and the name needs it, else as it is; 1.
   int nQuoteIdentifier(CErrorHolder* holder, const char16_t* name, CTString& out);
   // Each "."-separated part quoted as nQuoteIdentifier quotes it; a name needing no quotes is copied whole; 1.
   int nQuoteDottedName(CErrorHolder* holder, const char16_t* name, CTString& out);
+  // "A" to third; "A.B" to second and third; "A.B.C..." to first, second and the rest; each right-trimmed.
+  void nSplitQualifiedName(CTString& first, CTString& second, CTString& third, const char16_t* name);
 
   // ---- options (the ExtendedInformation text, reduced by every read with removal) ----
   int bGetOption(CTString& out, const char16_t* key, int bRemove);
@@ -190,6 +217,11 @@ class CConnection : public CRefCounted {
   std::uint32_t m_nClosingQuoteLength = 0;
   // No class of the driver clears it; a dialect without UTF-16 columns would.
   std::uint32_t m_bUnicodeColumnsAllowed = 1;
+  // Binary values are written as literals only in a dialect with these (Oracle has none).
+  CTString m_strBinaryLiteralPrefix;
+  CTString m_strBinaryLiteralSuffix;
+  // DBMS kind 11: dates as quoted digits rather than MDY(...).
+  std::uint32_t m_bQuotedDates = 0;
 
  private:
   // Whether the dialect quotes this name (a name already opening with the quote is taken as quoted).

@@ -8,6 +8,7 @@
 #include "platform/module.h"
 #include "standin/runtime/proxy.h"
 #include "standin/runtime/services.h"
+#include "standin/runtime/value_engine.h"
 
 namespace qzrt {
 
@@ -89,6 +90,7 @@ void* Proxy() { return &services::TheProxy(); }
 
 void SetLocaleCharset(std::int32_t charset) { services::TheLocaleService().m_nCharset = charset; }
 void SetLocaleLanguage(std::int32_t language) { services::TheLocaleService().m_nLanguage = language; }
+void SetDecimalComma(bool comma) { engine::SetDecimalSeparator(comma ? u',' : u'.'); }
 
 void FailStringAllocations(std::int32_t allowed, std::int32_t code) {
   services::TheStringAllocator().m_nFailureCode = code;
@@ -113,6 +115,7 @@ void Reset() {
   state.stateAnswer = 1;
   SetLocaleCharset(0);
   SetLocaleLanguage(1036);
+  SetDecimalComma(false);
   FailStringAllocations(-1);
   SetStringAllocatorNoSlack(false);
   RestoreEntries();

@@ -51,6 +51,8 @@ QZRT_API void* Proxy();
 // The locale service's character-set id (slot 2, 0 by default) and language id (slot 15, 1036 by default).
 QZRT_API void SetLocaleCharset(std::int32_t charset);
 QZRT_API void SetLocaleLanguage(std::int32_t language);
+// The decimal separator of numbers the conversions write as text: "." by default, "," as in a French locale.
+QZRT_API void SetDecimalComma(bool comma);
 
 // The string allocator: after `allowed` more successful allocations or reallocations every further one answers
 // `code` (allowed -1: never fail, the default); without slack a string's block ends exactly at its capacity, so a

@@ -1,5 +1,6 @@
 #include "standin/runtime/value_engine.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cfloat>
 #include <cmath>
@@ -194,10 +195,19 @@ std::u16string DateTimeText(const CHostDateTime& value) {
   return std::u16string(date) + time;
 }
 
+// The separator a program's locale gives numbers written as text; set by tests, read by conversions.
+std::atomic<char16_t> gDecimalSeparator{u'.'};
+
+std::u16string WithDecimalSeparator(std::u16string text) {
+  const char16_t separator = gDecimalSeparator.load();
+  if (separator != u'.') std::replace(text.begin(), text.end(), u'.', separator);
+  return text;
+}
+
 std::u16string TextOf(const Datum& datum) {
   switch (datum.kind) {
-    case Kind::kNumber: return datum.number.Format();
-    case Kind::kReal: return RealText(datum.real);
+    case Kind::kNumber: return WithDecimalSeparator(datum.number.Format());
+    case Kind::kReal: return WithDecimalSeparator(RealText(datum.real));
     case Kind::kText: return datum.text;
     case Kind::kDateTime: return DateTimeText(datum.dateTime);
     case Kind::kBinary: return Widen1252(datum.bytes.data(), datum.bytes.size());
@@ -523,6 +533,8 @@ std::int32_t Equal(const void* storageA, std::uint32_t typeA, const void* storag
   if (code == HOST_OK && out) *out = order == 0 ? 1 : 0;
   return code;
 }
+
+void SetDecimalSeparator(char16_t separator) { gDecimalSeparator = separator; }
 
 std::uint64_t ConversionCount() { return gConversions.load(std::memory_order_relaxed); }
 

@@ -24,6 +24,9 @@ std::int32_t Compare(const void* storageA, std::uint32_t typeA, const void* stor
 std::int32_t Equal(const void* storageA, std::uint32_t typeA, const void* storageB, std::uint32_t typeB,
                     std::int32_t* out);
 
+// The decimal separator of numbers converted to text ("." by default).
+void SetDecimalSeparator(char16_t separator);
+
 // How many conversions (nConversionDepassementExt calls) the engine has run.
 std::uint64_t ConversionCount();
 

@@ -6,8 +6,13 @@
 #include <cstring>
 #include <string>
 
+#include "engine/record/column_types.h"
 #include "engine/record/query_description.h"
+#include "foundation/code_pages.h"
 #include "foundation/module_errors.h"
+#include "foundation/sql_text_buffer.h"
+#include "host/host_value.h"
+#include "host/value_entry_points.h"
 #include "oracle/client/client_loader.h"
 #include "oracle/client/oci_call.h"
 #include "oracle/client/oci_declarations.h"
@@ -16,6 +21,8 @@
 #include "platform/profile.h"
 #include "session_driver_helpers.h"
 #include "standin/runtime/query_objects.h"
+#include "tests/support/bound_runtime_services.h"
+#include "tests/support/column_descriptor_ref.h"
 
 namespace {
 
@@ -474,6 +481,67 @@ TEST_F(OracleSession, ErrorDetailsDescribeTheSession) {
   EXPECT_EQ(twice.find(u"ANSI charset ID", twice.find(u"ANSI charset ID") + 1), std::u16string::npos);
   holder->Clear();
   CallSlot<int>(driver, kDriverClose, description.get());
+}
+
+}  // namespace
+
+namespace {
+
+// The Oracle connection's dialect follows the server version the banner names: the digit expression of a
+// date-time operand casts from version 9 on, and appends the millisecond zeros as text before it.
+TEST_F(OracleSession, DialectFollowsTheServerBanner) {
+  const struct {
+    const char* banner;
+    std::int32_t major;
+    const char16_t* expression;
+  } cases[] = {
+      {"Oracle8i Enterprise Edition Release 8.1.7.0.0 - Production", 8, u"(TO_CHAR(D,'YYYYMMDDHH24MISS')||'000')"},
+      {"Oracle9i Enterprise Edition Release 9.2.0.1.0 - Production", 9,
+       u"TO_CHAR( CAST(D AS TIMESTAMP),'YYYYMMDDHH24MISSFF3')"},
+      {"Oracle Database 10g Release 10.2.0.1.0 - Production", 10,
+       u"TO_CHAR( CAST(D AS TIMESTAMP),'YYYYMMDDHH24MISSFF3')"},
+  };
+  // The literals convert values through the runtime's entry points and strings, as a loaded driver has them.
+  CBoundRuntimeServices services;
+  ASSERT_EQ(bInitKXConvFromVM(qzrt::ModuleHandle(), 2, 2), 1);
+  DescriptorRef stamp = Column(COLUMN_TYPE_DATETIME, 8);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.banner);
+    ASSERT_EQ(::setenv("QZOCI_SERVER_BANNER", c.banner, 1), 0);
+    auto description = Description(u"dialect", NewDataSource());
+    const int opened = Open(*description);
+    ::unsetenv("QZOCI_SERVER_BANNER");
+    ASSERT_EQ(opened, 1) << Dump(*holder);
+    COracleConnection* connection = ConnectionOf(driver, *description);
+    ASSERT_NE(connection, nullptr);
+    EXPECT_EQ(connection->nGetDbmsKind(), DBMS_KIND_ORACLE);
+    EXPECT_EQ(connection->nGetServerMajor(), c.major);
+    CSqlTextBuffer out(CODE_PAGE_UTF16, 1252, 64);
+    EXPECT_EQ(connection->nDateTimePartExpression(holder, &out, u"D", *stamp), 1);
+    EXPECT_EQ(std::u16string(out.pszGetWide()), c.expression);
+
+    // Slots 28 to 30 and 37 to 39 through the connection's table.
+    CConnection* base = connection;
+    CHostValue value;
+    value.SetType(HOST_TYPE_TEXT);
+    value.Set(u"d'o");
+    EXPECT_EQ(base->bValueToSqlLiteral(holder, &out, &value, 0, 0), 1);
+    EXPECT_EQ(std::u16string(out.pszGetWide()), u"N'd''o'");
+    EXPECT_EQ(base->nGetMaxIdentifierLength(), 0x7FFFFFFF);
+    EXPECT_EQ(base->bBooleanToSqlLiteral(holder, &out, 2), 1);
+    EXPECT_EQ(std::u16string(out.pszGetWide()), u"1");
+    EXPECT_EQ(base->bTextToSqlLiteral(holder, &out, HOST_TYPE_BINARY_BUFFER, "ab", 2), 1);
+    EXPECT_EQ(std::u16string(out.pszGetWide()), u"'ab'");
+    value.SetType(HOST_TYPE_ADATE);
+    value.Ops().SetFromNarrowZ(value.pHolder(), "20240315");
+    EXPECT_EQ(base->bDateTimeToSqlLiteral(holder, &out, &value, 0), 1);
+    EXPECT_EQ(std::u16string(out.pszGetWide()), u"'2024-03-15'");
+    CTString quoted;
+    EXPECT_EQ(base->nQuoteDottedName(holder, u"SCOTT.MY-TABLE", quoted), 1);
+    EXPECT_EQ(std::u16string(quoted.pszGet()), u"SCOTT.\"MY-TABLE\"");
+    EXPECT_FALSE(holder->bHasError()) << Dump(*holder);
+    ASSERT_EQ(CallSlot<int>(driver, kDriverClose, description.get()), 1);
+  }
 }
 
 }  // namespace
