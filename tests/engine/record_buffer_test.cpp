@@ -148,6 +148,37 @@ TEST_F(RecordBufferTest, StoragePerTypeKeepsEveryElementWithinItsSize) {
   }
 }
 
+// A text cut to its field keeps whole characters: of the runtime's double-byte page, and of UTF-16 surrogate pairs.
+TEST_F(RecordBufferTest, TextsCutToTheirFieldEndOnAWholeCharacter) {
+  qzrt::SetLocaleCharset(128);  // the runtime in a Japanese page: 0x82 0xA0 is one character
+  struct Case {
+    const char* name;
+    std::uint32_t type, size;
+    Bytes input, expected;
+  };
+  const Case cases[] = {
+      {"double-byte character across the end", COLUMN_TYPE_TEXT, 3, B("a\x82\xa0", 3), B("a\0\0", 3)},
+      {"double-byte character that fits", COLUMN_TYPE_TEXT, 4, B("a\x82\xa0z", 4), B("a\x82\xa0\0", 4)},
+      {"surrogate pair across the end", COLUMN_TYPE_WTEXT, 6, B("a\0\x3d\xd8\x00\xde", 6), B("a\0\0\0\0\0", 6)},
+      {"surrogate pair that fits", COLUMN_TYPE_WTEXT, 8, B("a\0\x3d\xd8\x00\xde", 6),
+       B("a\0\x3d\xd8\x00\xde\0\0", 8)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CRecordDescription* single = NewDescription();
+    CColumnDescriptor* item = Make(u"F", c.type, c.size);
+    single->AddItem(item);
+    single->LayoutItems();
+    CRecordBuffer row;
+    ASSERT_TRUE(row.bBuildLayout(single));
+    ASSERT_TRUE(row.bSetFieldBytes(item, c.input.data(), static_cast<std::uint32_t>(c.input.size()), 0));
+    const std::uint8_t* data = row.pGetFieldData(item, 0);
+    EXPECT_EQ(Bytes(data, data + c.size), c.expected);
+    single->nRelease();
+  }
+  qzrt::SetLocaleCharset(0);
+}
+
 TEST_F(RecordBufferTest, MemosHoldSentinelsForNullAndPresent) {
   CColumnDescriptor* text = Add(Make(u"T", COLUMN_TYPE_TEXT_MEMO, 8));
   CColumnDescriptor* wide = Add(Make(u"W", COLUMN_TYPE_WTEXT_MEMO, 8));
