@@ -255,3 +255,21 @@ int bIsNt51OrLaterCached() {
   static const int answer = bIsNt51OrLater();
   return answer;
 }
+
+std::size_t nWholeCharacterPrefix(std::uint32_t codePage, const char* text, std::size_t n, std::size_t limit) {
+  if (n <= limit) return n;
+  std::size_t taken = 0;
+  while (taken < limit) {
+    const std::size_t step = platform::CharacterLength(codePage, text + taken, n - taken);
+    if (step == 0 || taken + step > limit) break;
+    taken += step;
+  }
+  return taken;
+}
+
+std::size_t nWholeUnitPrefix(const char16_t* text, std::size_t n, std::size_t limit) {
+  if (n <= limit) return n;
+  std::size_t taken = limit;
+  if (taken > 0 && text[taken - 1] >= 0xD800 && text[taken - 1] < 0xDC00) --taken;
+  return taken;
+}

@@ -50,5 +50,11 @@ int bIsRepresentableByRoundTrip(const char16_t* text, std::uint32_t codePage);
 // to; an invalid byte is one character of one unit.
 std::size_t nCharacterBytes(std::uint32_t codePage, const char* text, std::size_t n, std::size_t* units);
 
+// How many of the first limit bytes of an n-byte text in the code page hold whole characters: where a text is cut to
+// fit a buffer, it must not end in half a character.
+std::size_t nWholeCharacterPrefix(std::uint32_t codePage, const char* text, std::size_t n, std::size_t limit);
+// The same for UTF-16: at most limit of the n units, a surrogate pair kept whole or left out.
+std::size_t nWholeUnitPrefix(const char16_t* text, std::size_t n, std::size_t limit);
+
 int bIsNt51OrLater();
 int bIsNt51OrLaterCached();

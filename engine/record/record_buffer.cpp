@@ -14,35 +14,8 @@
 #include "host/host_services.h"
 #include "host/host_type.h"
 #include "host/host_value.h"
-#include "platform/code_page.h"
 
 namespace {
-
-// The bytes of the whole characters among the first limit of an n-byte text: a text cut to its field must not end in
-// half a character. The record's texts are the runtime's, in the page of its own character set.
-std::uint32_t nWholeCharacterBytes(const std::uint8_t* text, std::uint32_t n, std::uint32_t limit) {
-  if (n <= limit) return n;
-  const std::uint32_t page = nCharsetToCodePage(nGetHostCharset());
-  std::uint32_t taken = 0;
-  while (taken < limit) {
-    const auto step = static_cast<std::uint32_t>(
-        platform::CharacterLength(page, reinterpret_cast<const char*>(text) + taken, n - taken));
-    if (step == 0 || taken + step > limit) break;
-    taken += step;
-  }
-  return taken;
-}
-
-// The same for UTF-16 text: whole units, and a surrogate pair kept whole or left out.
-std::uint32_t nWholeUnitBytes(const std::uint8_t* text, std::uint32_t length, std::uint32_t limit) {
-  std::uint32_t bytes = std::min(length, limit) & ~1u;
-  if (bytes < (length & ~1u) && bytes >= 2) {
-    std::uint16_t last = 0;
-    std::memcpy(&last, text + bytes - 2, 2);
-    if (last >= 0xD800 && last < 0xDC00) bytes -= 2;
-  }
-  return bytes;
-}
 
 bool bIsAnsiTextColumn(std::uint32_t type) {
   return type == COLUMN_TYPE_TEXT || type == COLUMN_TYPE_TIME || type == COLUMN_TYPE_DATE ||
@@ -173,10 +146,19 @@ bool CRecordBuffer::PutFieldBytes(CColumnDescriptor* item, const void* bytes, st
   if (bIsAnsiTextColumn(type)) {
     // At most S - 1 characters of the text, which may end before the length says or not at all.
     const std::uint32_t n = nAnsiLength(source, std::min(length, size));
-    std::memcpy(field, source, nWholeCharacterBytes(source, n, size - 1));
+    // The record's texts are the runtime's, in the page of its own character set; a cut keeps whole characters.
+    const std::uint32_t page = nCharsetToCodePage(nGetHostCharset());
+    std::memcpy(field, source, nWholeCharacterPrefix(page, reinterpret_cast<const char*>(source), n, size - 1));
   } else if (type == COLUMN_TYPE_WTEXT || type == COLUMN_TYPE_WTEXT_MEMO) {
-    // Whole characters only, leaving room for the terminating zero word.
-    if (length >= 2 && size >= 2) std::memcpy(field, source, nWholeUnitBytes(source, length, size - 2));
+    // Whole units, a surrogate pair kept whole or left out, and room for the terminating zero word. The source may lie
+    // at any address: the unit at the cut is read as bytes.
+    if (length >= 2 && size >= 2) {
+      std::uint32_t bytes = std::min(length, size - 2) & ~1u;
+      std::uint16_t last = 0;
+      if (bytes >= 2 && bytes < (length & ~1u)) std::memcpy(&last, source + bytes - 2, 2);
+      if (last >= 0xD800 && last < 0xDC00) bytes -= 2;
+      std::memcpy(field, source, bytes);
+    }
   } else if (type == COLUMN_TYPE_BINARY) {
     if (length > 0 && size >= 2) {
       const auto n = static_cast<std::uint16_t>(std::min(length, size - 2));

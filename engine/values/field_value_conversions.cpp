@@ -51,12 +51,7 @@ std::int64_t nWideToNarrowFitting(std::uint32_t codePage, const char16_t* text, 
   if (platform::WideToMultiByte(codePage, 0, text, nClamp(n), converted.data(), needed, nullptr, nullptr) <= 0) {
     return -1;
   }
-  std::uint64_t taken = 0;
-  while (taken < converted.size()) {
-    const std::size_t step = platform::CharacterLength(codePage, converted.data() + taken, converted.size() - taken);
-    if (taken + step > capacity) break;
-    taken += step;
-  }
+  const std::size_t taken = nWholeCharacterPrefix(codePage, converted.data(), converted.size(), capacity);
   std::memcpy(out, converted.data(), taken);
   return static_cast<std::int64_t>(taken);
 }
@@ -320,7 +315,8 @@ int CFieldValue::bSetAnsiTextWithCodePage(const char* text, std::uint64_t length
                                     : 0;
       return 1;
     }
-    const std::uint64_t copied = length < room ? length : room;
+    // A text longer than the buffer is cut after its last whole character in its own page.
+    const std::uint64_t copied = nWholeCharacterPrefix(codePage, text, length, room);
     std::memcpy(m_pNative, text, copied);
     ZeroNativeFrom(copied);
     m_nDataLength = copied;
@@ -451,7 +447,8 @@ int CFieldValue::bSetWideText(const char16_t* text, std::uint64_t length) {
     }
     if (wide) {
       const std::uint64_t room = m_nBufferSize >= 2 ? (m_nBufferSize - 2) & ~std::uint64_t{1} : 0;
-      const std::uint64_t bytes = length * 2 < room ? length * 2 : room;
+      // A surrogate pair is kept whole or left out.
+      const std::uint64_t bytes = nWholeUnitPrefix(text, length, room / 2) * 2;
       std::memcpy(m_pNative, text, bytes);
       ZeroNativeFrom(bytes);
       m_nDataLength = bytes;

@@ -529,6 +529,28 @@ TEST_F(FieldValueTest, TextsAreCutToTheirBuffersInEitherCodePage) {
   }
 }
 
+// A cut never leaves half a character: not a double-byte character of the text's own page, not half a surrogate pair.
+TEST_F(FieldValueTest, CutTextsEndOnAWholeCharacter) {
+  CFieldValue* value = New();
+  char bytes[4];
+  std::memset(bytes, 0x7F, sizeof(bytes));
+  value->bAttachExternalBuffer(bytes, sizeof(bytes));
+  value->Value().SetType(HOST_TYPE_ASTRING);
+  ASSERT_TRUE(value->bSetAnsiTextWithCodePage("ab\x82\xa0", 4, 932));
+  EXPECT_EQ(std::string(bytes), "ab");
+  EXPECT_EQ(value->nGetDataLength(), 2u);
+
+  char16_t units[4];
+  std::memset(units, 0x7F, sizeof(units));
+  value->bAttachExternalBuffer(units, 7);
+  value->Value().SetType(HOST_TYPE_TEXT);
+  ASSERT_TRUE(value->bSetWideText(u"w\U0001F600", 3));
+  EXPECT_EQ(units[0], u'w');
+  EXPECT_EQ(units[1], 0);
+  EXPECT_EQ(value->nGetDataLength(), 2u);
+  value->nRelease();
+}
+
 TEST_F(FieldValueTest, TextIntoBinaryBooleanAndNumberBuffers) {
   std::uint8_t bytes[10];
   CFieldValue* value = New();
