@@ -30,6 +30,7 @@ std::vector<Token> Tokenize(const std::string& s) {
     const char c = s[i];
     Token t{Tok::kPunct, std::string(), std::string(), depth};
     const std::size_t start = i;
+    std::size_t textStart = start;
     if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
       while (i < n && (s[i] == ' ' || s[i] == '\t' || s[i] == '\r' || s[i] == '\n')) ++i;
       t.type = Tok::kSpace;
@@ -40,7 +41,10 @@ std::vector<Token> Tokenize(const std::string& s) {
       const std::size_t end = s.find("*/", i + 2);
       i = end == std::string::npos ? n : end + 2;
       t.type = Tok::kSpace;
-    } else if (c == '\'') {
+    } else if (c == '\'' || ((c == 'N' || c == 'n') && i + 1 < n && s[i + 1] == '\'')) {
+      // N'...' is a national literal, not the name N: SQLite's strings are all Unicode, so it is the same text with
+      // the prefix dropped. A word that merely ends in N never comes here: the word branch takes it whole.
+      if (c != '\'') textStart = ++i;
       ++i;
       while (i < n) {
         if (s[i] == '\'' && i + 1 < n && s[i + 1] == '\'') {
@@ -75,7 +79,7 @@ std::vector<Token> Tokenize(const std::string& s) {
       if (c == ')') --depth;
       t.type = Tok::kPunct;
     }
-    t.text = s.substr(start, i - start);
+    t.text = s.substr(textStart, i - textStart);
     if (t.type == Tok::kWord) t.upper = ToUpperAscii(t.text);
     out.push_back(std::move(t));
   }
