@@ -19,6 +19,7 @@
 #include "host/host_value.h"
 #include "host/library_entry.h"
 #include "sql/connection.h"
+#include "sql/rewriter/sql_rewriter.h"
 #include "sql/rewriter/value_leaf.h"
 #include "sql/table_registry.h"
 
@@ -516,7 +517,11 @@ CTable* CDriver::pCreateTable(IHostFileDescription* description, CConnection* co
 
 void* CDriver::pCreateCursor(RuntimeWord, RuntimeWord) { return pNotBuilt(m_pErrorHolder); }
 void* CDriver::pCreateColumnBinding(RuntimeWord, RuntimeWord) { return nullptr; }
-void* CDriver::pCreateSqlRewriter(RuntimeWord, RuntimeWord) { return pNotBuilt(m_pErrorHolder); }
+CSqlRewriter* CDriver::pCreateSqlRewriter(CErrorHolder* holder, CConnection* connection) {
+  auto* rewriter = new (std::nothrow) CSqlRewriter(holder, connection);
+  if (!rewriter) SetHolderOutOfMemory(holder ? holder : m_pErrorHolder);
+  return rewriter;
+}
 CErrorHolder* CDriver::pCreateErrorHolder() { return new (std::nothrow) CErrorHolder(); }
 void* CDriver::pCreateAutomaticIdentifier() { return pNotBuilt(m_pErrorHolder); }
 

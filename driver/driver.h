@@ -22,6 +22,7 @@ class CColumn;
 class CColumnDescriptor;
 class CFieldValue;
 class CHostValue;
+class CSqlRewriter;
 class CValueLeaf;
 class CConnection;
 class CErrorHolder;
@@ -116,7 +117,7 @@ class CDriver {
                                CErrorHolder* holder);                                                // slot 50
   virtual void* pCreateCursor(RuntimeWord a, RuntimeWord b);                                         // slot 51
   virtual void* pCreateColumnBinding(RuntimeWord a, RuntimeWord b);                                  // slot 52
-  virtual void* pCreateSqlRewriter(RuntimeWord a, RuntimeWord b);                                    // slot 53
+  virtual CSqlRewriter* pCreateSqlRewriter(CErrorHolder* holder, CConnection* connection);            // slot 53
   virtual CErrorHolder* pCreateErrorHolder();                                                        // slot 54
   virtual void* pCreateAutomaticIdentifier();                                                        // slot 55
   virtual CRecordDescription* pCreateDescriptionFor(const char16_t* name, CConnection* connection);  // slot 56

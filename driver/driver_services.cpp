@@ -43,6 +43,10 @@ CValueLeaf* pCreateValueLeafThroughDriver(CFieldValue* value, std::uint64_t posi
   return gpDriver ? gpDriver->pCreateValueLeaf(value, position, flags, name) : nullptr;
 }
 
+CSqlRewriter* pCreateSqlRewriterThroughDriver(CErrorHolder* holder, CConnection* connection) {
+  return gpDriver ? gpDriver->pCreateSqlRewriter(holder, connection) : nullptr;
+}
+
 CValueLeaf* pCreateValueLeafForThroughDriver(CColumn* column, CFieldValue* value, std::uint64_t position,
                                              std::uint32_t flags) {
   return gpDriver ? gpDriver->pCreateValueLeafFor(column, value, position, flags) : nullptr;

@@ -8,6 +8,13 @@
 CSqlTextBuffer::CSqlTextBuffer(std::uint32_t mode, std::uint32_t conversionCodePage, std::uint64_t step)
     : m_nMode(mode), m_nConversionCodePage(conversionCodePage), m_narrow(step), m_wide(step) {}
 
+void CSqlTextBuffer::Reopen(std::uint32_t mode, std::uint32_t conversionCodePage) {
+  m_narrow.Truncate(0);
+  m_wide.Truncate(0);
+  m_nMode = mode;
+  m_nConversionCodePage = conversionCodePage;
+}
+
 void CSqlTextBuffer::TextChanged() {
   if (bNarrow()) {
     m_wide.Truncate(0);

@@ -31,6 +31,8 @@ class CSqlTextBuffer {
   void DeleteRange(std::int64_t start, std::int64_t count);
   std::uint64_t nFindQuote(std::uint64_t start);
   std::uint64_t nFindEscapeKeyword(std::uint64_t start);
+  // Empties the text and takes another mode and conversion page (a copy takes its source's pages).
+  void Reopen(std::uint32_t mode, std::uint32_t conversionCodePage);
   // Appends the other buffer's text: its bytes as they are when both share a narrow mode, else its UTF-16 form.
   void AssignKeepCodePage(CSqlTextBuffer& other);
 

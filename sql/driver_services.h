@@ -10,6 +10,7 @@ class CDriver;
 class CErrorHolder;
 class CTable;
 class CTableRegistry;
+class CSqlRewriter;
 class CValueLeaf;
 class CFieldValue;
 class CColumn;
@@ -34,6 +35,9 @@ CErrorHolder* pCreateErrorHolderThrough(CDriver* driver);
 CTable* pCreateTableThrough(CDriver* driver, IHostFileDescription* description, CConnection* connection,
                             CErrorHolder* holder);
 
+// The current driver object's rewriter factory (count 0): the Oracle driver's makes its own class. Null without a
+// driver object or when none was made.
+CSqlRewriter* pCreateSqlRewriterThroughDriver(CErrorHolder* holder, CConnection* connection);
 // The current driver object's value-leaf factory (count 0); null without a driver object or when none was made.
 CValueLeaf* pCreateValueLeafThroughDriver(CFieldValue* value, std::uint64_t position, std::uint32_t flags,
                                           const char16_t* name);

@@ -15,19 +15,14 @@
 #include "host/host_value.h"
 #include "sql/driver_services.h"
 #include "sql/rewriter/sql_element.h"
+#include "sql/rewriter/sql_rewriter.h"
 #include "sql/rewriter/value_leaf.h"
 
 namespace {
 
-enum : std::uint32_t {
-  // A text or a list that could not grow.
-  REWRITER_POINT_GROWTH = 6,
-  REWRITER_POINT_COLUMN_FLAGS = 10,
-};
-inline constexpr std::uint32_t ERROR_OUT_OF_MEMORY_CODE = 12;
 
 void RaiseOutOfMemory(CErrorHolder* holder, CConnection* connection, std::uint32_t point) {
-  RaiseModuleError(holder, 0, ERROR_UNIT_REWRITER, point, connection, nullptr, ERROR_OUT_OF_MEMORY_CODE);
+  RaiseModuleError(holder, 0, ERROR_UNIT_REWRITER, point, connection, nullptr, REWRITER_ERROR_OUT_OF_MEMORY);
 }
 
 }  // namespace
@@ -226,8 +221,9 @@ std::uint32_t CSqlElementLists::nGetColumnFlag(const CColumn* item) const {
 
 // ---- life ----
 
-void CSqlElementLists::Reset() {
+void CSqlElementLists::Reset(bool keepParameters) {
   for (CRefPtrArray* list : {&m_selectColumns, &m_parameters, &m_tableRefs}) {
+    if (keepParameters && list == &m_parameters) continue;
     while (list->nGetCount() > 0) {
       CRefCounted* element = list->pGetObject(list->nGetCount() - 1);
       list->RemoveAt(list->nGetCount() - 1);

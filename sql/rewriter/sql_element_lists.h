@@ -90,8 +90,8 @@ class CSqlElementLists {
   const CFlagList* pGetColumnFlags() const { return m_pColumnFlags.get(); }
 
   // ---- life ----
-  // Releases the select columns, the parameters and the table references; the column flags stay.
-  void Reset();
+  // Releases the select columns, the parameters (unless kept) and the table references; the column flags stay.
+  void Reset(bool keepParameters = false);
   // Parameters cloned through the map (a parameter already cloned is shared) and the column flags copied; the
   // select columns and table references are the statement's own and are not copied. 0 when a clone failed.
   int CopyFrom(const CSqlElementLists& source, CHashTable& cloneMap);

@@ -122,7 +122,6 @@ TEST(DriverSlotsTest, TheOracleDriverOverridesInTheirSlots) {
       QZ_OP(pCreateDescription),
       QZ_OP(pCreateTable),
       QZ_OP(pCreateColumnBinding),
-      QZ_OP(pCreateSqlRewriter),
       QZ_OP(pCreateDescriptionFor),
       QZ_OP(pCreateConnection),
       QZ_OP(bListCatalog),

@@ -17,6 +17,7 @@
 #include "host/host_value.h"
 #include "host/library_entry.h"
 #include "sql/connection.h"
+#include "sql/rewriter/sql_rewriter.h"
 #include "sql/rewriter/value_leaf.h"
 #include "sql/table_registry.h"
 #include "standin/runtime/runtime_objects.h"
@@ -573,7 +574,6 @@ TEST_F(DriverTest, Factories) {
   expectNotBuilt(CallSlot<void*>(driver, 46, std::uintptr_t{0}, std::uintptr_t{0}));
   expectNotBuilt(CallSlot<void*>(driver, 47, std::uintptr_t{0}, std::uintptr_t{0}));
   expectNotBuilt(CallSlot<void*>(driver, 51, std::uintptr_t{0}, std::uintptr_t{0}));
-  expectNotBuilt(CallSlot<void*>(driver, 53, std::uintptr_t{0}, std::uintptr_t{0}));
   expectNotBuilt(CallSlot<void*>(driver, 55));
   // Slot 57 makes a value leaf: count 0, its field value referenced, its name copied.
   auto* leafValue = CallSlot<CFieldValue*>(driver, 44, nullptr, static_cast<CConnection*>(nullptr));
@@ -588,6 +588,14 @@ TEST_F(DriverTest, Factories) {
   leaf->AddRef();
   leaf->nRelease();
   EXPECT_EQ(leafValue->nRelease(), 0u);
+  // Slot 53 makes a rewriter sharing the holder it is given: count 0, the holder referenced.
+  auto* rewriter = CallSlot<CSqlRewriter*>(driver, 53, Holder(), static_cast<CConnection*>(nullptr));
+  ASSERT_NE(rewriter, nullptr);
+  EXPECT_EQ(rewriter->nGetRefCount(), 0u);
+  EXPECT_EQ(rewriter->pGetErrorHolder(), Holder());
+  EXPECT_TRUE(rewriter->bIsEmpty());
+  rewriter->AddRef();
+  rewriter->nRelease();
   // Slot 59 makes the generic column descriptor, a fresh one per call, which goes with its first release.
   auto* descriptor = CallSlot<IHostItemDescription*>(driver, 59, nullptr, std::uint32_t{0});
   ASSERT_NE(descriptor, nullptr);

@@ -1,0 +1,384 @@
+// CSqlRewriter: one statement of the program, as the runtime parsed it, becomes SQL text of its connection's
+// dialect. The source text is copied span by span; each span the parser recognised (select list, tables, WHERE,
+// GROUP BY, HAVING, ORDER BY, joins, markers, named parameters, assignments) is replaced by text a generator writes.
+// Every constant the statement compares or inserts is kept as a parameter (a value leaf placed at a position of the
+// statement text); the final text is the statement text with each parameter written in at its place, then the
+// dialect's row-limit fix-ups.
+//
+// The driver object makes rewriters (the Oracle driver its own class, which replaces some operations); a statement
+// object owns one per statement, and a rewriter makes short-lived sub-rewriters of its own kind for function
+// arguments and computed items. The rewriter holds a reference on its error holder, its connection, its query
+// description and its column set; its lists hold one on each element.
+//
+// Positions in the source text and the statement text are UTF-16 units. The statement text is UTF-16; the final
+// text is built in the connection's code pages, as the session sends it.
+//
+// Operations live in four files: sql_rewriter.cpp (the object, lists, translation, final text, fix-ups, dump,
+// keyword helpers), rewriter_clauses.cpp (the generators), rewriter_expressions.cpp (expressions, operands, values,
+// LIKE patterns) and rewriter_functions.cpp (function names and arguments around a node).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "foundation/ref_counted.h"
+#include "foundation/sql_text_buffer.h"
+#include "foundation/t_string.h"
+#include "sql/rewriter/sql_element_lists.h"
+
+class CColumn;
+class CConnection;
+class CErrorHolder;
+class CFieldValue;
+class CHashTable;
+class CHostValue;
+class CQueryDescription;
+class CTable;
+class CTableDescription;
+class CValueLeaf;
+class IHostExpressionNode;
+class IHostItemDescription;
+class IHostQueryFile;
+
+// The statement kind word.
+enum ESqlStatementKind : std::uint32_t {
+  SQL_STATEMENT_NONE = 0,
+  SQL_STATEMENT_SELECT = 1,
+  SQL_STATEMENT_UPDATE = 2,
+  SQL_STATEMENT_INSERT = 3,
+  SQL_STATEMENT_DELETE = 4,
+  SQL_STATEMENT_CREATE = 6,  // query kind 6
+  SQL_STATEMENT_OTHER = 8,
+  SQL_STATEMENT_DROP = 9,  // query kind 7
+  SQL_STATEMENT_SET = 10,  // a pass-through SET statement
+};
+
+// What one recognised span of the source text is, and so which generator replaces it.
+enum ESqlSegmentCode : std::uint32_t {
+  SQL_SEGMENT_SELECT_LIST = 1,  // for INSERT the column list
+  SQL_SEGMENT_TABLE = 2,
+  SQL_SEGMENT_WHERE = 3,
+  SQL_SEGMENT_GROUP_BY = 4,
+  SQL_SEGMENT_HAVING = 5,
+  SQL_SEGMENT_ORDER_BY = 6,
+  SQL_SEGMENT_MARKERS = 7,
+  SQL_SEGMENT_JOIN = 8,
+  SQL_SEGMENT_NAMED_PARAMETER = 9,
+  SQL_SEGMENT_ASSIGNMENTS = 10,  // INSERT values or UPDATE assignments
+};
+
+// Translation mode bits.
+inline constexpr std::uint32_t SQL_MODE_PASS_THROUGH = 4;
+// Pass-through without the named-parameter scan and check.
+inline constexpr std::uint32_t SQL_MODE_NO_NAMED_PARAMETERS = 32;
+
+// The output state after nAppendTextMarked and in pass-through mode.
+inline constexpr std::uint32_t SQL_OUTPUT_MARKED = 3;
+
+// Operand contexts: where an expression stands.
+enum ESqlOperandContext : std::uint32_t {
+  SQL_CONTEXT_SELECT = 1,
+  SQL_CONTEXT_WHERE = 3,
+  SQL_CONTEXT_GROUP_BY = 4,
+  SQL_CONTEXT_HAVING = 5,
+  SQL_CONTEXT_ORDER_BY = 6,
+  SQL_CONTEXT_JOIN = 8,
+  SQL_CONTEXT_ASSIGNMENT = 10,
+};
+
+// Node kinds the writers treat apart (an expression node's code, slot 1 of the runtime's node).
+enum ESqlNodeKind : std::uint32_t {
+  SQL_NODE_EQ = 9,
+  SQL_NODE_NE = 10,
+  SQL_NODE_LT = 11,
+  SQL_NODE_LE = 12,
+  SQL_NODE_GT = 13,
+  SQL_NODE_GE = 14,
+  SQL_NODE_LIKE = 32,
+  SQL_NODE_IS_NULL = 33,
+  SQL_NODE_COLUMN = 47,
+  SQL_NODE_VALUE = 48,
+  SQL_NODE_UNSUPPORTED = 73,
+};
+
+// Error points of the rewriter (unit 10).
+enum ERewriterPoint : std::uint32_t {
+  REWRITER_POINT_SELF_REFERENCE = 1,      // error 32: a computed item defined by itself
+  REWRITER_POINT_SUFFIX_MISSING = 2,      // error 38: a named parameter without its suffix
+  REWRITER_POINT_DECLARED_MISSING = 3,    // error 40: a declared parameter the text does not name
+  REWRITER_POINT_UNDECLARED = 4,          // error 12: a named parameter the statement does not declare
+  REWRITER_POINT_GROWTH = 6,              // error 12: a text or list that could not grow
+  REWRITER_POINT_UNSUPPORTED_NODE = 7,    // error 48 with "Oracle"
+  REWRITER_POINT_COLUMN_FLAGS = 10,       // error 12: the column flag list could not be made
+};
+inline constexpr std::uint32_t REWRITER_ERROR_OUT_OF_MEMORY = 12;
+inline constexpr std::uint32_t REWRITER_ERROR_SELF_REFERENCE = 32;
+inline constexpr std::uint32_t REWRITER_ERROR_SUFFIX_MISSING = 38;
+inline constexpr std::uint32_t REWRITER_ERROR_DECLARED_MISSING = 40;
+inline constexpr std::uint32_t REWRITER_ERROR_UNSUPPORTED_NODE = 48;
+
+// One recognised span of the source text: start and end are the indexes of its first and last character (an empty
+// span, where a WHERE clause is added, has end = start - 1); the text is a named parameter's name.
+class CSqlSegment : public CRefCounted {
+ public:
+  CSqlSegment(std::uint32_t code, std::uint64_t start, std::uint64_t end, const char16_t* text = nullptr)
+      : m_nCode(code), m_nStart(start), m_nEnd(end), m_strText(text) {}
+
+  std::uint32_t m_nCode;
+  std::uint64_t m_nStart;
+  std::uint64_t m_nEnd;
+  CTString m_strText;
+};
+
+// The column a comparison's operands are compared with: the query item, and the column of the rewriter's column set
+// behind it when there is one. Its type is the column's type (CColumn::nGetType), else the column type of the
+// item's runtime type code.
+struct SComparedColumn {
+  IHostItemDescription* pItem = nullptr;
+  CColumn* pColumn = nullptr;
+  std::uint32_t nType = 0;
+  // The names the operand writer qualifies it with.
+  const char16_t* pszTable = nullptr;
+  const char16_t* pszColumn = nullptr;
+};
+
+class CSqlRewriter : public CRefCounted {
+ public:
+  // Both referenced; the dialect flag's bit 0 is set for DBMS kind 5; the texts take the connection's code pages.
+  CSqlRewriter(CErrorHolder* holder, CConnection* connection);
+  // Every member empty, for pClone.
+  CSqlRewriter();
+  ~CSqlRewriter() override;
+
+  // ---- operations, in their order after the destructor and the release (slot 1 answers 0 in the runtime's
+  // table: the count's release takes its place here) ----
+  virtual int bAllowsStarExpansion();  // 1 in the base
+  virtual int bIsEmpty();              // the statement text is empty
+  virtual std::uint32_t nGetParameterCount();
+  // Releases the select columns and table references, clears the clause state, empties the statement and final
+  // texts, releases the parameters unless keepParameters is 1, clears row limit and offset; -1.
+  virtual int Reset(int keepParameters);
+  // The host parameter markers and column references, merged by position, from the source position to the end.
+  virtual int bAppendHostParameters(CQueryDescription* query, const char16_t* source, std::uint64_t* position);
+  // The other rewriter's statement text, then its parameters placed after this text's old length (new leaves when
+  // duplicate is 1, else the same leaves), then its select columns and table references.
+  virtual int bAppendRewriter(CSqlRewriter* other, int duplicate);
+  // A leaf of the driver's making placed at the statement text's current length; 1 when the list grew.
+  virtual int bAddParameter(CFieldValue* value, std::uint32_t kind, std::uint32_t flags, CColumn* item,
+                            const char16_t* name, char16_t escape, std::uint32_t origin);
+  // The select list from a column set: the columns that take part, then the row id when it identifies rows.
+  virtual int bAppendCursorColumns(CTableDescription* columns, std::uint32_t flag);
+  virtual int bAppendColumn(CColumn* column, std::uint32_t flag);
+  // The column written as the dialect's digit expression of a date or time.
+  virtual int bWriteOperandAsText(const SComparedColumn& column, const char16_t* qualifiedName, CTString& out);
+  // 0, or 2 when the operand is written as text.
+  virtual std::uint32_t nGetDateTimeOperandMode(std::uint32_t context, std::uint32_t columnType,
+                                                std::uint32_t operatorCode, IHostExpressionNode* node);
+  virtual int bWriteValueLiteral(CValueLeaf* leaf, CFieldValue* value, std::uint32_t kind, std::uint32_t mode);
+  // One parameter into the final text; the position may move past statement text the writer replaces.
+  virtual int bWriteValueLeaf(CValueLeaf* leaf, std::uint32_t mode, std::uint64_t* position);
+  virtual int bWritePatternValue(CValueLeaf* leaf, CFieldValue* value, std::uint32_t kind, std::uint32_t mode,
+                                 std::uint64_t* position);
+  // The dialect's ESCAPE clause after a LIKE operand (nothing in the base).
+  virtual void WriteDialectEscape(CValueLeaf* leaf, std::uint32_t columnType);
+  // The pattern (escaped, in the host value) as a literal into the final text, then slot 18.
+  virtual int bWriteLikePattern(CValueLeaf* leaf, CHostValue& pattern, std::uint32_t kind, std::uint32_t mode,
+                                std::uint64_t* position);
+  virtual int bWriteLikeEscape(CValueLeaf* leaf, const char16_t* patternText, std::uint64_t* position);
+  virtual int CopyFrom(CSqlRewriter* source, CHashTable& cloneMap, std::uint32_t flags);
+  // A copy with no reference, or null.
+  virtual CSqlRewriter* pClone(CHashTable& cloneMap, std::uint32_t flags);
+  virtual int bBuildFinalText(std::uint32_t mode);
+  // 22: a compared column through the operand writer, context 3.
+  virtual int bWriteComparedColumn(IHostItemDescription* item, IHostExpressionNode* valueNode, CTString& out);
+  // 23: one column of a list into out.
+  virtual int bWriteListColumn(std::uint64_t* position, const char16_t* source, CQueryDescription* query,
+                               IHostItemDescription* item, CTString& out, int qualify, std::uint32_t context);
+  // 24: after the first operand of the node kinds 0, 2, 4 and 5; 1 in the base.
+  virtual int bAppendTextRange(CQueryDescription* query, const char16_t* source, IHostExpressionNode* node,
+                               std::uint64_t* position);
+  virtual int bIsLobCompare(IHostExpressionNode* parent, IHostExpressionNode* child);
+  // 26: around a node (before 1, after 0); nothing in the base.
+  virtual void WriteDateTimeLiteral(CTString& statement, IHostExpressionNode* parent, IHostExpressionNode* node,
+                                    std::uint64_t* position, int before);
+  // 27: what stands before (before 1) or after an argument of a function node into out.
+  virtual int bWriteStringFunction(CQueryDescription* query, const char16_t* source, IHostExpressionNode* function,
+                                   IHostExpressionNode* argument, std::uint64_t position, CTString& out, int before,
+                                   std::uint64_t* sourcePosition, std::uint32_t index);
+  // 28: the parameter's value converted for the column it is compared with.
+  virtual int bConvertComparedValue(CQueryDescription* query, IHostExpressionNode* parent,
+                                    IHostExpressionNode* valueNode, std::uint32_t context,
+                                    const SComparedColumn* column, CValueLeaf* parameter, std::uint32_t operandType);
+  // 29: a column operand: as text for a date or time the mode says, else its quoted qualified name.
+  virtual int bWriteOperand(const SComparedColumn& column, std::uint32_t context, std::uint32_t operatorCode,
+                            IHostExpressionNode* node, CTString& out);
+  // 30: the dialect's name of a function node into out (left unchanged when the name stays); out's text or null.
+  virtual const char16_t* pszTranslateFunctionName(std::uint32_t context, IHostExpressionNode* node, CTString& out);
+  // 31, 32: the named-parameter prefix and suffix copied into the caller's buffer (at least 8 units).
+  virtual const char16_t* pszGetParameterPrefix(char16_t* buffer, std::size_t size);
+  virtual const char16_t* pszGetParameterSuffix(char16_t* buffer, std::size_t size);
+  // 33, 34: a table's name and its alias.
+  virtual int bWriteTableName(CQueryDescription* query, IHostQueryFile* table, CTString& out);
+  virtual int bWriteTableAlias(CQueryDescription* query, IHostQueryFile* table, CTString& out);
+  // 35: the parameter's name into out; 1 when it names a cursor parameter (out then without its marker).
+  virtual int bIsCursorParameter(const char16_t* name, CTString& out);
+  // 36: whether a constant of the statement becomes a parameter.
+  virtual int bMakesParameter(CQueryDescription* query, std::uint32_t context);
+
+  // ---- translation and texts ----
+  int bTranslate(CQueryDescription* query, CSqlRewriter* filter, int keepOrder, std::uint32_t mode);
+  void SetStatementKind(std::uint32_t queryKind);
+  void SetQueryDescription(CQueryDescription* query);
+  const char16_t* pszGetSourceText() { return m_strStatement.pszGet(); }
+  // The final text (built first when empty): UTF-16 in mode 0, else the connection's narrow form; null on failure.
+  const void* pszGetOutputText(std::uint32_t mode);
+  // Append to the statement text (and in pass-through mode to a final text that is not empty); 0 with error 12 at
+  // 10.6 when the text could not grow. n -1: up to the terminator.
+  int nAppendText(const char16_t* text, std::int64_t n = -1);
+  int nAppendTextMarked(const char16_t* text);
+  int nInsertText(std::uint64_t position, const char16_t* text);
+  // Cuts the statement text at the position and releases the parameters placed at or after it.
+  void TruncateText(std::uint64_t position);
+  int bAppendRecordLockHint();
+  int bAppendReturning(const char16_t* text);
+  CValueLeaf* pGetParameter(std::uint32_t i) const { return m_lists.pGetParameter(i); }
+  CValueLeaf* pFindNamedParameter(const char16_t* name) const;
+  const char16_t* DumpParameters();
+
+  // ---- clauses used from outside the translation ----
+  int bAppendQueryCondition(CQueryDescription* query);
+  int bAppendOrderBy(int directionSwitch);
+  // LIKE value text escaped as data into buffer; error 12 at 10.6 when it cannot grow.
+  int bEscapeLikeText(CTString& buffer, const char16_t* text);
+
+  // ---- lists ----
+  CSqlElementLists& Lists() { return m_lists; }
+  int bAddValueParameter(CFieldValue* value);
+  int nAddTextParameter(CHostValue& value, std::uint32_t kind, std::uint32_t flags, CColumn* item, char16_t escape);
+  std::int32_t nAddTableRef(CTable* table) { return m_lists.nAddTableRef(table); }
+  int bAddCountColumn() { return m_lists.bAddCountColumn(m_strStatement); }
+  int bAddRowIdColumn(CFieldValue* value) { return m_lists.bAddRowIdColumn(m_strExtraSelect, value); }
+  int bLoadParameterValues();
+
+  // ---- members read by the other files and the tests ----
+  CErrorHolder* pGetErrorHolder() const { return m_pHolder; }
+  CConnection* pGetConnection() const { return m_pConnection; }
+  CQueryDescription* pGetQueryDescription() const { return m_pQuery; }
+  std::uint32_t nGetStatementKind() const { return m_nStatementKind; }
+  std::uint32_t bIsPassThrough() const { return m_bPassThrough; }
+  std::uint32_t nGetOutputState() const { return m_nOutputState; }
+  const CTString& GetStatementText() const { return m_strStatement; }
+  CTString& ExtraSelectText() { return m_strExtraSelect; }
+  void SetParameterSwitch(std::uint32_t on) { m_nParameterSwitch = on; }
+  std::uint32_t nGetParameterSwitch() const { return m_nParameterSwitch; }
+  std::uint32_t nGetDialectFlags() const { return m_nDialectFlags; }
+  void SetDialectFlags(std::uint32_t flags) { m_nDialectFlags = flags; }
+  std::int64_t nGetRowLimit() const { return m_nRowLimit; }
+  std::int64_t nGetRowOffset() const { return m_nRowOffset; }
+  void SetRowLimit(std::int64_t limit, std::int64_t offset) {
+    m_nRowLimit = limit;
+    m_nRowOffset = offset;
+  }
+  // The columns of the statement's result the rewriter finds compared columns in (the statement object's column
+  // set); referenced; null when the statement has none.
+  void SetColumnSet(CTableDescription* columns);
+  CTableDescription* pGetColumnSet() const { return m_pColumnSet; }
+  IHostItemDescription* pGetCurrentComputedItem() const { return m_pCurrentComputedItem; }
+  void SetCurrentComputedItem(IHostItemDescription* item) { m_pCurrentComputedItem = item; }
+
+  // Error 12 at the point (10.6 or 10.10) into the holder; 0.
+  int bRaiseOutOfMemory(std::uint32_t point);
+
+ protected:
+  // A rewriter of the driver's making for a part of this statement (this rewriter's holder and connection), with a
+  // reference; null (the error recorded) when none was made.
+  CSqlRewriter* pNewSubRewriter();
+
+  // ---- the generators (rewriter_clauses.cpp); each copies up to its part, writes it, moves the position ----
+  int bWriteSelectList(std::uint64_t* position, const char16_t* source, CQueryDescription* query,
+                       const CSqlSegment& segment);
+  int bWriteTableReference(std::uint64_t* position, const char16_t* source, CQueryDescription* query,
+                           const CSqlSegment& segment);
+  // Codes 3 and 5; the filter only for code 3.
+  int bWriteCondition(std::uint64_t* position, const char16_t* source, CQueryDescription* query,
+                      const CSqlSegment& segment, CSqlRewriter* filter);
+  int bWriteGroupBy(std::uint64_t* position, const char16_t* source, CQueryDescription* query,
+                    const CSqlSegment& segment);
+  int bWriteOrderBy(std::uint64_t* position, const char16_t* source, CQueryDescription* query, int keepOrder,
+                    int directionSwitch);
+  int bWriteJoin(std::uint64_t* position, const char16_t* source, CQueryDescription* query,
+                 const CSqlSegment& segment);
+  int bWriteNamedParameter(std::uint64_t* position, const char16_t* source, CQueryDescription* query,
+                           const CSqlSegment& segment);
+  int bWriteAssignments(std::uint64_t* position, const char16_t* source, CQueryDescription* query,
+                        const CSqlSegment& segment);
+  // The named parameters of a pass-through text as code-9 segments appended to the list (CSqlSegment, referenced).
+  int bScanNamedParameters(const char16_t* source, CRefPtrArray& segments);
+  // Every declared parameter has a named parameter in the text.
+  int bCheckDeclaredParameters(CQueryDescription* query);
+
+  // ---- expressions (rewriter_expressions.cpp) ----
+  int bWriteExpression(CQueryDescription* query, std::uint32_t context, const char16_t* source,
+                       IHostExpressionNode* parent, IHostExpressionNode* node, std::uint32_t operandContext,
+                       std::uint64_t* position, IHostItemDescription* item,
+                       std::uint32_t operandType, std::uint32_t argumentIndex);
+  // A computed item's expression written through a sub-rewriter in place of a reference to it; with a text offset
+  // its parameters join this rewriter's placed after the offset.
+  int bWriteComputedItem(CQueryDescription* query, IHostItemDescription* item, std::uint32_t operandContext,
+                         const char16_t* source, bool withOffset);
+
+  // ---- around nodes (rewriter_functions.cpp) ----
+  int bWriteNodeBoundary(CQueryDescription* query, const char16_t* source, IHostExpressionNode* parent,
+                         IHostExpressionNode* node, std::uint32_t argumentIndex, std::uint64_t* position,
+                         int before);
+  int bWriteNodeText(std::uint32_t context, const char16_t* source, IHostExpressionNode* node,
+                     std::uint64_t* position);
+
+  // Copies the source text from the position up to (not including) `end` and moves the position there.
+  int bCopySource(const char16_t* source, std::uint64_t* position, std::uint64_t end);
+
+  // ---- members, in order ----
+  CErrorHolder* m_pHolder = nullptr;
+  CConnection* m_pConnection = nullptr;
+  std::uint32_t m_bPassThrough = 0;
+  std::uint32_t m_nStatementKind = SQL_STATEMENT_NONE;
+  std::uint32_t m_nClauseState = 0;
+  CQueryDescription* m_pQuery = nullptr;
+  CTString m_strStatement;
+  // The parameters, select columns, table references and column flags.
+  CSqlElementLists m_lists;
+  std::uint32_t m_nParameterSwitch = 1;
+  std::uint32_t m_nDialectFlags = 0;
+  CTString m_strExtraSelect;
+  std::uint32_t m_nReserved = 0;
+  std::uint32_t m_nOutputState = 0;
+  std::int64_t m_nRowLimit = -1;
+  std::int64_t m_nRowOffset = -1;
+  CSqlTextBuffer m_final;
+  CTString m_strDump;
+  IHostItemDescription* m_pCurrentComputedItem = nullptr;
+  CTableDescription* m_pColumnSet = nullptr;
+
+  // The translation's state: the source being translated, the filter and the keep-order flag.
+  const char16_t* m_pszSource = nullptr;
+  std::uint64_t m_nSourceLength = 0;
+  CSqlRewriter* m_pFilter = nullptr;
+  int m_bKeepOrder = 1;
+  // The compared column of the operands being written.
+  SComparedColumn m_compared;
+  bool m_bHasCompared = false;
+};
+
+// ---- keyword helpers over UTF-16 text ----
+// Tab, line feed, carriage return, blank, "(", ")" and ",".
+bool bIsSqlSeparator(char16_t c);
+// Where the keyword starts after leading separators, case ignored; -1 when it does not.
+std::int64_t nFindLeadingKeyword(const char16_t* text, const char16_t* keyword);
+bool bStartsWithKeyword(const char16_t* text, const char16_t* keyword);
+// The last match of the keyword (upper case) from `from` (-1: the end) towards the start, standing between
+// separators (or the text's ends), outside '...' literals and the quoted names between the quotes; -1 when absent.
+std::int64_t nFindKeywordBackward(const char16_t* text, std::int64_t length, const char16_t* keyword,
+                                  std::int64_t from, const char16_t* openQuote, const char16_t* closeQuote);
+// After separators, one name into out: "..." or [...] without the quotes, else up to the next separator. The
+// position after it.
+std::size_t nReadIdentifier(const char16_t* text, std::size_t position, CTString& out);
