@@ -416,6 +416,8 @@ void* ItemDescription::pCopyAs(void* description, std::uint32_t options) {
   Note(kCopyAs, {Arg(description), options});
   return nullptr;
 }
+std::uint32_t ItemDescription::nGetTextStart() { return Unsigned(kTextStart); }
+std::uint32_t ItemDescription::nGetTextEnd() { return Unsigned(kTextEnd); }
 
 void ItemDescription::AddComponent(ItemDescription* component) { m_components.push_back(component); }
 void ItemDescription::SetSubDescription(ItemDescription* sub) { m_pSubDescription = sub; }

@@ -215,6 +215,8 @@ class QZRT_API ItemDescription : public SlotObject {
     kSetPrecision = 56,
     kSetScale = 57,
     kCopyAs = 58,
+    kTextStart = 59,
+    kTextEnd = 60,
   };
 
   explicit ItemDescription(const std::u16string& name);
@@ -278,6 +280,8 @@ class QZRT_API ItemDescription : public SlotObject {
   virtual void SetPrecision(std::uint32_t precision);               // 56
   virtual void SetScale(std::uint32_t scale);                       // 57
   virtual void* pCopyAs(void* description, std::uint32_t options);  // 58: null
+  virtual std::uint32_t nGetTextStart();                            // 59: a select item's or INSERT column's span
+  virtual std::uint32_t nGetTextEnd();                              // 60
 
   void AddComponent(ItemDescription* component);
   void SetSubDescription(ItemDescription* sub);
