@@ -25,13 +25,11 @@ std::uint32_t QueryFile::nGetTextEnd() { return static_cast<std::uint32_t>(Numbe
 std::uint32_t QueryFile::nGetAliasStart() { return static_cast<std::uint32_t>(NumberSlot(kAliasStart)); }
 std::uint32_t QueryFile::nGetAliasEnd() { return static_cast<std::uint32_t>(NumberSlot(kAliasEnd)); }
 QueryFile& QueryFile::Text(std::uint32_t start, std::uint32_t end) {
-  SetNumber(kTextStart, start);
-  SetNumber(kTextEnd, end);
+  SetSpan(kTextStart, start, end);
   return *this;
 }
 QueryFile& QueryFile::AliasText(std::uint32_t start, std::uint32_t end) {
-  SetNumber(kAliasStart, start);
-  SetNumber(kAliasEnd, end);
+  SetSpan(kAliasStart, start, end);
   return *this;
 }
 
@@ -44,8 +42,7 @@ std::int32_t KeyLink::bIsDescending() { return static_cast<std::int32_t>(NumberS
 std::uint32_t KeyLink::nGetTextStart() { return static_cast<std::uint32_t>(NumberSlot(kTextStart)); }
 std::uint32_t KeyLink::nGetTextEnd() { return static_cast<std::uint32_t>(NumberSlot(kTextEnd)); }
 KeyLink& KeyLink::Text(std::uint32_t start, std::uint32_t end) {
-  SetNumber(kTextStart, start);
-  SetNumber(kTextEnd, end);
+  SetSpan(kTextStart, start, end);
   return *this;
 }
 
@@ -62,8 +59,7 @@ const char16_t* IndexDescriptor::pszGetSixthText() { return TextSlot(6); }
 std::uint32_t IndexDescriptor::nGetTextStart() { return static_cast<std::uint32_t>(NumberSlot(kTextStart)); }
 std::uint32_t IndexDescriptor::nGetTextEnd() { return static_cast<std::uint32_t>(NumberSlot(kTextEnd)); }
 IndexDescriptor& IndexDescriptor::Text(std::uint32_t start, std::uint32_t end) {
-  SetNumber(kTextStart, start);
-  SetNumber(kTextEnd, end);
+  SetSpan(kTextStart, start, end);
   return *this;
 }
 
@@ -114,13 +110,11 @@ std::uint32_t Assignment::nGetListEnd() { return static_cast<std::uint32_t>(Numb
 std::uint32_t Assignment::nGetValueListStart() { return static_cast<std::uint32_t>(NumberSlot(kValueListStart)); }
 std::uint32_t Assignment::nGetValueListEnd() { return static_cast<std::uint32_t>(NumberSlot(kValueListEnd)); }
 Assignment& Assignment::List(std::uint32_t start, std::uint32_t end) {
-  SetNumber(kListStart, start);
-  SetNumber(kListEnd, end);
+  SetSpan(kListStart, start, end);
   return *this;
 }
 Assignment& Assignment::ValueList(std::uint32_t start, std::uint32_t end) {
-  SetNumber(kValueListStart, start);
-  SetNumber(kValueListEnd, end);
+  SetSpan(kValueListStart, start, end);
   return *this;
 }
 

@@ -40,6 +40,8 @@ class QZRT_API SlotObject {
 
   void SetText(std::size_t slot, std::optional<std::u16string> text);
   void SetNumber(std::size_t slot, std::int64_t value);
+  // A span of the statement's text: its start answered at the slot, its end (one past) at the next one.
+  void SetSpan(std::size_t startSlot, std::uint32_t start, std::uint32_t end);
 
   // From now on a call of this slot throws SlotFault{slot} after it was logged; npos: never.
   void ThrowAt(std::size_t slot);

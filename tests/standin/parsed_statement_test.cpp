@@ -159,8 +159,7 @@ TEST(ParsedStatementTest, SpansOfItemsTablesSortItemsAndAssignmentsReadThroughTh
   QueryAnalysis select;
   select.SetText(QueryAnalysis::kSqlText, selectText);
   ItemDescription qualified(u"X"), plain(u"Y");
-  qualified.SetNumber(ItemDescription::kTextStart, 7);
-  qualified.SetNumber(ItemDescription::kTextEnd, 10);
+  qualified.SetSpan(ItemDescription::kTextStart, 7, 10);
   select.items = {&qualified, &plain};
   QueryFile aliased(u"T", u"a"), bare(u"U", u"U");
   aliased.Text(19, 22).AliasText(21, 22);
