@@ -150,6 +150,9 @@ class IHostItemDescription {
   virtual void SetScale(std::uint32_t scale) = 0;                        // slot 57
   virtual IHostItemDescription* pCopyAs(IHostFileDescription* description,
                                         std::uint32_t options) = 0;  // slot 58
+  // The span of a select item or of an INSERT's column in the statement's text; 0 and 0 for any other item.
+  virtual std::uint32_t nGetTextStart() = 0;  // slot 59
+  virtual std::uint32_t nGetTextEnd() = 0;    // slot 60
 };
 
 // The runtime's interface header (slots 0 to 4) where the driver calls none of it.
@@ -232,36 +235,55 @@ class IHostQueryPart : public IHostObjectHeader {
   virtual void Release() = 0;  // slot 6
 };
 
-// A file (table) of an analysed query.
+// A file (table) of an analysed query. Spans are positions in the statement's text (start, one past the end; both 0
+// when absent): the table reference as written, and its alias (0 and 0 without one).
 class IHostQueryFile : public IHostQueryPart {
  public:
-  virtual const char16_t* pszGetName() = 0;   // slot 7
-  virtual const char16_t* pszGetAlias() = 0;  // slot 8
+  virtual const char16_t* pszGetName() = 0;    // slot 7
+  virtual const char16_t* pszGetAlias() = 0;   // slot 8
+  virtual std::uint32_t nGetTextStart() = 0;   // slot 9
+  virtual std::uint32_t nGetTextEnd() = 0;     // slot 10
+  virtual std::uint32_t nGetAliasStart() = 0;  // slot 11
+  virtual std::uint32_t nGetAliasEnd() = 0;    // slot 12
 };
 
-// A key link of an analysed query: the index of the result item it keys on and its direction.
+// A key link of an analysed query (a sort item of ORDER BY): the index of the result item it keys on (0xFFFFFFFF when
+// it names none), its direction, and the span of the sort item in the statement's text without its direction keyword.
 class IHostKeyLink : public IHostQueryPart {
  public:
   virtual std::uint32_t nGetItemIndex() = 0;  // slot 7
   virtual std::int32_t bIsDescending() = 0;   // slot 8
+  virtual std::uint32_t nGetTextStart() = 0;  // slot 9
+  virtual std::uint32_t nGetTextEnd() = 0;    // slot 10
 };
 
-// One of the runtime's index descriptors of an analysed query: seven answers, which the driver copies.
+// One of the runtime's index descriptors of an analysed query (a GROUP BY item), whose answers the driver copies.
+// The second and third texts are the item's table text as written (may be empty) and its column text; slots 7 and 8
+// its span in the statement's text.
 class IHostIndexDescriptor {
  public:
   virtual const char16_t* pszGetName() = 0;           // slot 0
   virtual std::uint32_t nGetNumber() = 0;             // slot 1
-  virtual const char16_t* pszGetSecondText() = 0;     // slot 2
-  virtual const char16_t* pszGetThirdText() = 0;      // slot 3
+  virtual const char16_t* pszGetSecondText() = 0;     // slot 2: the table text
+  virtual const char16_t* pszGetThirdText() = 0;      // slot 3: the column text
   virtual void GetIdentifier(std::uint8_t* out) = 0;  // slot 4: 16 bytes
   virtual const char16_t* pszGetFifthText() = 0;      // slot 5
   virtual const char16_t* pszGetSixthText() = 0;      // slot 6
+  virtual std::uint32_t nGetTextStart() = 0;          // slot 7
+  virtual std::uint32_t nGetTextEnd() = 0;            // slot 8
 };
 
-// A node of an expression tree (an expression item, a WHERE, HAVING or join condition): kind 47 a function call
-// (with its function code), 48 and 49 leaves. Spans are positions in the statement's text (start, one past the
-// end; both 0 when the node has none): its text and, for a call, its name. A constant's node gives its runtime value,
-// a column compared with "(+)" its outer-join mark, a LIKE its escape character (0 when it has none).
+// A node of an expression tree (an expression item, a WHERE, HAVING or join condition, an assignment's column or
+// value). Two numbers classify it, and they answer different questions:
+// - slot 0 is the node's class: 47 an operation or function call, 48 and 49 leaves. The query description's
+//   aggregate test reads this one.
+// - slot 1 is the node's code, what the statement rewriter calls the node's kind: the operator or function code
+//   (9 to 14 the comparisons, 32 LIKE, the function codes), 47 a column reference, 48 a constant, 73 a node the
+//   dialect cannot express.
+// Spans are positions in the statement's text (start, one past the end; both 0 when the node has none): its text
+// and, for a call, its name. A constant's node gives its runtime value, a column compared with "(+)" its outer-join
+// mark, a LIKE its escape character (0 when it has none), a column reference its table text as written (may be empty
+// or null) and its column name.
 class IHostExpressionNode {
  public:
   virtual std::uint32_t nGetKind() = 0;                              // slot 0
@@ -275,6 +297,23 @@ class IHostExpressionNode {
   virtual CHostValue* pGetConstant() = 0;                            // slot 8: null when no constant
   virtual std::int32_t bHasOuterJoinMark() = 0;                      // slot 9
   virtual char16_t nGetLikeEscape() = 0;                             // slot 10
+  virtual const char16_t* pszGetTableName() = 0;                     // slot 11
+  virtual const char16_t* pszGetColumnName() = 0;                    // slot 12
+};
+
+// An entry of an UPDATE (kind 3: one per assignment) or of an INSERT (kind 4: one per column and value), walked by
+// the analysis' slots 14 and 15 as query parts: the column node and the value's expression. The list spans belong to
+// the statement, not to the entry; every entry carries them and the first entry's are the ones read. The list is an
+// UPDATE's assignments after SET or an INSERT's columns inside their parentheses; the value list is an INSERT's
+// values inside VALUES (...), 0 and 0 for an UPDATE.
+class IHostAssignment : public IHostQueryPart {
+ public:
+  virtual IHostExpressionNode* piGetColumn() = 0;  // slot 7
+  virtual IHostExpressionNode* piGetValue() = 0;   // slot 8
+  virtual std::uint32_t nGetListStart() = 0;       // slot 9
+  virtual std::uint32_t nGetListEnd() = 0;         // slot 10
+  virtual std::uint32_t nGetValueListStart() = 0;  // slot 11
+  virtual std::uint32_t nGetValueListEnd() = 0;    // slot 12
 };
 
 // A join of a statement: the span of its condition in the text and the condition's tree.
@@ -314,8 +353,8 @@ class IHostQueryAnalysis : public IHostQueryPart {
   virtual std::uint32_t nGetDescriptorCount() = 0;                                  // slot 11
   virtual IHostIndexDescriptor* piGetDescriptor(std::uint32_t index) = 0;           // slot 12
   virtual IHostKeyLink* piWalkLinks(std::int32_t first) = 0;                        // slot 13
-  virtual IHostQueryPart* piWalkKind3Entries(std::int32_t first) = 0;               // slot 14
-  virtual IHostQueryPart* piWalkKind4Entries(std::int32_t first) = 0;               // slot 15
+  virtual IHostQueryPart* piWalkKind3Entries(std::int32_t first) = 0;               // slot 14: IHostAssignment, UPDATE
+  virtual IHostQueryPart* piWalkKind4Entries(std::int32_t first) = 0;               // slot 15: IHostAssignment, INSERT
   virtual IHostItemDescription* piGetColumnOfItem(IHostItemDescription* item) = 0;  // slot 16
   virtual const char16_t* pszResolveAlias(const char16_t* name) = 0;                // slot 17
   virtual void* piLookupFile(IHostQueryFile* file) = 0;                             // slot 18

@@ -139,6 +139,8 @@ const char16_t* CColumnDescriptor::pszGetOrigin() { return nullptr; }
 const char16_t* CColumnDescriptor::pszGetFileName() { return nullptr; }
 IHostExpressionNode* CColumnDescriptor::piGetExpression() { return nullptr; }
 std::int32_t CColumnDescriptor::nSlot53() { return 0; }
+std::uint32_t CColumnDescriptor::nGetTextStart() { return 0; }
+std::uint32_t CColumnDescriptor::nGetTextEnd() { return 0; }
 std::int32_t CColumnDescriptor::bIsNullAllowed() { return (m_nOptions & COLUMN_OPTION_NOT_NULL) == 0; }
 
 void CColumnDescriptor::DeletingDestructor(std::uint32_t flags) {

@@ -108,6 +108,8 @@ class CColumnDescriptor : public IHostItemDescription {
   // The description must be a CRecordDescription: only the driver copies its own descriptors into its own
   // descriptions. Null when the factory gives nothing or a component is missing from the target (error 8.2 there).
   IHostItemDescription* pCopyAs(IHostFileDescription* description, std::uint32_t options) override;  // slot 58
+  std::uint32_t nGetTextStart() override;  // slot 59: 0, a table's column has no place in a statement's text
+  std::uint32_t nGetTextEnd() override;    // slot 60: 0
 
   // Whether this column takes the values of the source column without loss; with fold, UTF-16 text types are compared
   // as their ANSI forms. Defined with the column types.

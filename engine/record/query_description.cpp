@@ -30,6 +30,8 @@ CDescriptorSnapshot::CDescriptorSnapshot(IHostIndexDescriptor* source)
       m_strFifthText(source->pszGetFifthText()),
       m_strSixthText(source->pszGetSixthText()),
       m_nNumber(source->nGetNumber()),
+      m_nTextStart(source->nGetTextStart()),
+      m_nTextEnd(source->nGetTextEnd()),
       m_abIdentifier{} {
   source->GetIdentifier(m_abIdentifier);
 }
@@ -41,6 +43,8 @@ const char16_t* CDescriptorSnapshot::pszGetThirdText() { return m_strThirdText.p
 void CDescriptorSnapshot::GetIdentifier(std::uint8_t* out) { std::memcpy(out, m_abIdentifier, sizeof m_abIdentifier); }
 const char16_t* CDescriptorSnapshot::pszGetFifthText() { return m_strFifthText.pszGet(); }
 const char16_t* CDescriptorSnapshot::pszGetSixthText() { return m_strSixthText.pszGet(); }
+std::uint32_t CDescriptorSnapshot::nGetTextStart() { return m_nTextStart; }
+std::uint32_t CDescriptorSnapshot::nGetTextEnd() { return m_nTextEnd; }
 
 void CDescriptorSnapshot::DeletingDestructor(std::uint32_t flags) {
   if (flags & 1) {

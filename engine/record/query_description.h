@@ -5,8 +5,8 @@
 // life. Every list holds a reference on its elements; the item references it keeps (identifying, automatic
 // identifier, unique key, key, first link) point into its item list.
 //
-// CDescriptorSnapshot: an owned copy of the seven answers of one of the runtime's index descriptors, answered
-// through the same seven operations.
+// CDescriptorSnapshot: an owned copy of the answers of one of the runtime's index descriptors (a GROUP BY item: its
+// texts and its span in the statement's text), answered through the same operations.
 #pragma once
 
 #include <cstdint>
@@ -32,7 +32,9 @@ class CDescriptorSnapshot : public IHostIndexDescriptor {
   void GetIdentifier(std::uint8_t* out) override;        // slot 4
   const char16_t* pszGetFifthText() override;            // slot 5
   const char16_t* pszGetSixthText() override;            // slot 6
-  virtual void DeletingDestructor(std::uint32_t flags);  // slot 7
+  std::uint32_t nGetTextStart() override;                // slot 7
+  std::uint32_t nGetTextEnd() override;                  // slot 8
+  virtual void DeletingDestructor(std::uint32_t flags);  // slot 9
 
   void AddRef() { ++m_nRefCount; }
   std::uint32_t nRelease();  // destroys at 0; a release at 0 is refused
@@ -47,6 +49,8 @@ class CDescriptorSnapshot : public IHostIndexDescriptor {
   CTString m_strFifthText;
   CTString m_strSixthText;
   std::uint32_t m_nNumber;
+  std::uint32_t m_nTextStart;
+  std::uint32_t m_nTextEnd;
   std::uint8_t m_abIdentifier[16];
   std::uint32_t m_nRefCount = 0;
 };

@@ -20,6 +20,18 @@ QueryFile::QueryFile(const std::u16string& name, const std::u16string& alias) {
 }
 const char16_t* QueryFile::pszGetName() { return TextSlot(kName); }
 const char16_t* QueryFile::pszGetAlias() { return TextSlot(kAlias); }
+std::uint32_t QueryFile::nGetTextStart() { return static_cast<std::uint32_t>(NumberSlot(kTextStart)); }
+std::uint32_t QueryFile::nGetTextEnd() { return static_cast<std::uint32_t>(NumberSlot(kTextEnd)); }
+std::uint32_t QueryFile::nGetAliasStart() { return static_cast<std::uint32_t>(NumberSlot(kAliasStart)); }
+std::uint32_t QueryFile::nGetAliasEnd() { return static_cast<std::uint32_t>(NumberSlot(kAliasEnd)); }
+QueryFile& QueryFile::Text(std::uint32_t start, std::uint32_t end) {
+  SetSpan(kTextStart, start, end);
+  return *this;
+}
+QueryFile& QueryFile::AliasText(std::uint32_t start, std::uint32_t end) {
+  SetSpan(kAliasStart, start, end);
+  return *this;
+}
 
 KeyLink::KeyLink(std::uint32_t itemIndex, bool descending) {
   SetNumber(kItemIndex, itemIndex);
@@ -27,6 +39,12 @@ KeyLink::KeyLink(std::uint32_t itemIndex, bool descending) {
 }
 std::uint32_t KeyLink::nGetItemIndex() { return static_cast<std::uint32_t>(NumberSlot(kItemIndex)); }
 std::int32_t KeyLink::bIsDescending() { return static_cast<std::int32_t>(NumberSlot(kDescending)); }
+std::uint32_t KeyLink::nGetTextStart() { return static_cast<std::uint32_t>(NumberSlot(kTextStart)); }
+std::uint32_t KeyLink::nGetTextEnd() { return static_cast<std::uint32_t>(NumberSlot(kTextEnd)); }
+KeyLink& KeyLink::Text(std::uint32_t start, std::uint32_t end) {
+  SetSpan(kTextStart, start, end);
+  return *this;
+}
 
 const char16_t* IndexDescriptor::pszGetName() { return TextSlot(0); }
 std::uint32_t IndexDescriptor::nGetNumber() { return static_cast<std::uint32_t>(NumberSlot(1)); }
@@ -38,6 +56,12 @@ void IndexDescriptor::GetIdentifier(std::uint8_t* out) {
 }
 const char16_t* IndexDescriptor::pszGetFifthText() { return TextSlot(5); }
 const char16_t* IndexDescriptor::pszGetSixthText() { return TextSlot(6); }
+std::uint32_t IndexDescriptor::nGetTextStart() { return static_cast<std::uint32_t>(NumberSlot(kTextStart)); }
+std::uint32_t IndexDescriptor::nGetTextEnd() { return static_cast<std::uint32_t>(NumberSlot(kTextEnd)); }
+IndexDescriptor& IndexDescriptor::Text(std::uint32_t start, std::uint32_t end) {
+  SetSpan(kTextStart, start, end);
+  return *this;
+}
 
 ExpressionNode::ExpressionNode(std::uint32_t kind, std::uint32_t functionCode, std::vector<ExpressionNode*> children)
     : m_kind(kind), m_functionCode(functionCode), m_children(std::move(children)) {}
@@ -54,6 +78,8 @@ std::uint32_t ExpressionNode::nGetNameEnd() { return nameEnd; }
 void* ExpressionNode::pGetConstant() { return constant; }
 std::int32_t ExpressionNode::bHasOuterJoinMark() { return outerJoinMark ? 1 : 0; }
 char16_t ExpressionNode::nGetLikeEscape() { return likeEscape; }
+const char16_t* ExpressionNode::pszGetTableName() { return tableName ? tableName->c_str() : nullptr; }
+const char16_t* ExpressionNode::pszGetColumnName() { return columnName ? columnName->c_str() : nullptr; }
 ExpressionNode& ExpressionNode::Text(std::uint32_t start, std::uint32_t end) {
   textStart = start;
   textEnd = end;
@@ -62,6 +88,33 @@ ExpressionNode& ExpressionNode::Text(std::uint32_t start, std::uint32_t end) {
 ExpressionNode& ExpressionNode::Name(std::uint32_t start, std::uint32_t end) {
   nameStart = start;
   nameEnd = end;
+  return *this;
+}
+ExpressionNode& ExpressionNode::Column(std::optional<std::u16string> table, std::optional<std::u16string> column) {
+  tableName = std::move(table);
+  columnName = std::move(column);
+  return *this;
+}
+
+Assignment::Assignment(ExpressionNode* column, ExpressionNode* value) : m_column(column), m_value(value) {}
+ExpressionNode* Assignment::piGetColumn() {
+  Note(kColumn);
+  return m_column;
+}
+ExpressionNode* Assignment::piGetValue() {
+  Note(kValue);
+  return m_value;
+}
+std::uint32_t Assignment::nGetListStart() { return static_cast<std::uint32_t>(NumberSlot(kListStart)); }
+std::uint32_t Assignment::nGetListEnd() { return static_cast<std::uint32_t>(NumberSlot(kListEnd)); }
+std::uint32_t Assignment::nGetValueListStart() { return static_cast<std::uint32_t>(NumberSlot(kValueListStart)); }
+std::uint32_t Assignment::nGetValueListEnd() { return static_cast<std::uint32_t>(NumberSlot(kValueListEnd)); }
+Assignment& Assignment::List(std::uint32_t start, std::uint32_t end) {
+  SetSpan(kListStart, start, end);
+  return *this;
+}
+Assignment& Assignment::ValueList(std::uint32_t start, std::uint32_t end) {
+  SetSpan(kValueListStart, start, end);
   return *this;
 }
 

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,25 +24,42 @@ class QZRT_API CountedPart : public HeaderSlots {
   virtual void Release();  // 6
 };
 
+// A table of the statement. Spans (positions in the statement's text, start and one past the end) are 0 until set:
+// the table reference's and its alias'.
 class QZRT_API QueryFile : public CountedPart {
  public:
-  enum : std::size_t { kName = 7, kAlias = 8 };
+  enum : std::size_t { kName = 7, kAlias = 8, kTextStart = 9, kTextEnd = 10, kAliasStart = 11, kAliasEnd = 12 };
   QueryFile(const std::u16string& name, const std::u16string& alias);
-  virtual const char16_t* pszGetName();   // 7
-  virtual const char16_t* pszGetAlias();  // 8
+  virtual const char16_t* pszGetName();    // 7
+  virtual const char16_t* pszGetAlias();   // 8
+  virtual std::uint32_t nGetTextStart();   // 9
+  virtual std::uint32_t nGetTextEnd();     // 10
+  virtual std::uint32_t nGetAliasStart();  // 11
+  virtual std::uint32_t nGetAliasEnd();    // 12
+
+  QueryFile& Text(std::uint32_t start, std::uint32_t end);
+  QueryFile& AliasText(std::uint32_t start, std::uint32_t end);
 };
 
+// A sort item of ORDER BY: the result item it keys on (0xFFFFFFFF for none), its direction and its span (0 and 0
+// until set).
 class QZRT_API KeyLink : public CountedPart {
  public:
-  enum : std::size_t { kItemIndex = 7, kDescending = 8 };
+  enum : std::size_t { kItemIndex = 7, kDescending = 8, kTextStart = 9, kTextEnd = 10 };
   KeyLink(std::uint32_t itemIndex, bool descending);
   virtual std::uint32_t nGetItemIndex();  // 7
   virtual std::int32_t bIsDescending();   // 8
+  virtual std::uint32_t nGetTextStart();  // 9
+  virtual std::uint32_t nGetTextEnd();    // 10
+
+  KeyLink& Text(std::uint32_t start, std::uint32_t end);
 };
 
-// An index descriptor: texts at slots 0, 2, 3, 5 and 6, a number at 1, a 16-byte identifier written by slot 4.
+// An index descriptor (a GROUP BY item): texts at slots 0, 2 (the table text), 3 (the column text), 5 and 6, a number
+// at 1, a 16-byte identifier written by slot 4, the item's span at 7 and 8 (0 until set).
 class QZRT_API IndexDescriptor : public SlotObject {
  public:
+  enum : std::size_t { kTextStart = 7, kTextEnd = 8 };
   IndexDescriptor() = default;
   virtual const char16_t* pszGetName();           // 0
   virtual std::uint32_t nGetNumber();             // 1
@@ -50,13 +68,18 @@ class QZRT_API IndexDescriptor : public SlotObject {
   virtual void GetIdentifier(std::uint8_t* out);  // 4
   virtual const char16_t* pszGetFifthText();      // 5
   virtual const char16_t* pszGetSixthText();      // 6
+  virtual std::uint32_t nGetTextStart();          // 7
+  virtual std::uint32_t nGetTextEnd();            // 8
+
+  IndexDescriptor& Text(std::uint32_t start, std::uint32_t end);
 
   std::array<std::uint8_t, 16> identifier{};
 };
 
-// A node of an expression tree: kind 47 a function call with its code, 48 and 49 leaves. Spans are positions in the
-// statement's text (start, one past the end; 0 and 0 for none); the constant is the address of a 36-byte runtime
-// value the test owns.
+// A node of an expression tree: kind 47 an operation or function call, 48 and 49 leaves; its code is the operator or
+// function code, 47 for a column reference, 48 for a constant. Spans are positions in the statement's text (start,
+// one past the end; 0 and 0 for none); the constant is the address of a 36-byte runtime value the test owns. A
+// column reference's table and column texts answer null until set.
 class QZRT_API ExpressionNode {
  public:
   ExpressionNode(std::uint32_t kind, std::uint32_t functionCode, std::vector<ExpressionNode*> children = {});
@@ -71,10 +94,14 @@ class QZRT_API ExpressionNode {
   virtual void* pGetConstant();                             // 8
   virtual std::int32_t bHasOuterJoinMark();                 // 9
   virtual char16_t nGetLikeEscape();                        // 10
+  virtual const char16_t* pszGetTableName();                // 11
+  virtual const char16_t* pszGetColumnName();               // 12
 
   // The node's spans; a call's name span too.
   ExpressionNode& Text(std::uint32_t start, std::uint32_t end);
   ExpressionNode& Name(std::uint32_t start, std::uint32_t end);
+  // A column reference's texts as written.
+  ExpressionNode& Column(std::optional<std::u16string> table, std::optional<std::u16string> column);
 
   std::uint32_t textStart = 0;
   std::uint32_t textEnd = 0;
@@ -83,11 +110,41 @@ class QZRT_API ExpressionNode {
   void* constant = nullptr;
   bool outerJoinMark = false;
   char16_t likeEscape = 0;
+  std::optional<std::u16string> tableName;
+  std::optional<std::u16string> columnName;
 
  private:
   std::uint32_t m_kind;
   std::uint32_t m_functionCode;
   std::vector<ExpressionNode*> m_children;
+};
+
+// An entry of an UPDATE's assignments (kind 3) or an INSERT's column and value pairs (kind 4): its column node and
+// value expression, and the spans of the statement's lists (0 and 0 until set), which every entry may carry.
+class QZRT_API Assignment : public CountedPart {
+ public:
+  enum : std::size_t {
+    kColumn = 7,
+    kValue = 8,
+    kListStart = 9,
+    kListEnd = 10,
+    kValueListStart = 11,
+    kValueListEnd = 12,
+  };
+  Assignment(ExpressionNode* column, ExpressionNode* value);
+  virtual ExpressionNode* piGetColumn();       // 7
+  virtual ExpressionNode* piGetValue();        // 8
+  virtual std::uint32_t nGetListStart();       // 9
+  virtual std::uint32_t nGetListEnd();         // 10
+  virtual std::uint32_t nGetValueListStart();  // 11
+  virtual std::uint32_t nGetValueListEnd();    // 12
+
+  Assignment& List(std::uint32_t start, std::uint32_t end);
+  Assignment& ValueList(std::uint32_t start, std::uint32_t end);
+
+ private:
+  ExpressionNode* m_column;
+  ExpressionNode* m_value;
 };
 
 // A join of a statement: its condition's span and tree.
@@ -198,6 +255,7 @@ class QZRT_API QueryAnalysis : public CountedPart {
   std::vector<ItemDescription*> items;
   std::vector<IndexDescriptor*> descriptors;
   std::vector<KeyLink*> links;
+  // Assignment objects, walked as plain parts as the runtime hands them.
   std::vector<CountedPart*> kind3Entries;
   std::vector<CountedPart*> kind4Entries;
   std::map<ItemDescription*, ItemDescription*> columns;

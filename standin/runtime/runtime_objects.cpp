@@ -16,6 +16,12 @@ void SlotObject::SetNumber(std::size_t slot, std::int64_t value) {
   m_numbers[slot] = value;
 }
 
+void SlotObject::SetSpan(std::size_t startSlot, std::uint32_t start, std::uint32_t end) {
+  std::lock_guard lock(m_mutex);
+  m_numbers[startSlot] = start;
+  m_numbers[startSlot + 1] = end;
+}
+
 void SlotObject::ThrowAt(std::size_t slot) {
   std::lock_guard lock(m_mutex);
   m_throwAt = slot;
@@ -416,6 +422,8 @@ void* ItemDescription::pCopyAs(void* description, std::uint32_t options) {
   Note(kCopyAs, {Arg(description), options});
   return nullptr;
 }
+std::uint32_t ItemDescription::nGetTextStart() { return Unsigned(kTextStart); }
+std::uint32_t ItemDescription::nGetTextEnd() { return Unsigned(kTextEnd); }
 
 void ItemDescription::AddComponent(ItemDescription* component) { m_components.push_back(component); }
 void ItemDescription::SetSubDescription(ItemDescription* sub) { m_pSubDescription = sub; }

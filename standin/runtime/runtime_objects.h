@@ -40,6 +40,8 @@ class QZRT_API SlotObject {
 
   void SetText(std::size_t slot, std::optional<std::u16string> text);
   void SetNumber(std::size_t slot, std::int64_t value);
+  // A span of the statement's text: its start answered at the slot, its end (one past) at the next one.
+  void SetSpan(std::size_t startSlot, std::uint32_t start, std::uint32_t end);
 
   // From now on a call of this slot throws SlotFault{slot} after it was logged; npos: never.
   void ThrowAt(std::size_t slot);
@@ -215,6 +217,8 @@ class QZRT_API ItemDescription : public SlotObject {
     kSetPrecision = 56,
     kSetScale = 57,
     kCopyAs = 58,
+    kTextStart = 59,
+    kTextEnd = 60,
   };
 
   explicit ItemDescription(const std::u16string& name);
@@ -278,6 +282,8 @@ class QZRT_API ItemDescription : public SlotObject {
   virtual void SetPrecision(std::uint32_t precision);               // 56
   virtual void SetScale(std::uint32_t scale);                       // 57
   virtual void* pCopyAs(void* description, std::uint32_t options);  // 58: null
+  virtual std::uint32_t nGetTextStart();                            // 59: a select item's or INSERT column's span
+  virtual std::uint32_t nGetTextEnd();                              // 60
 
   void AddComponent(ItemDescription* component);
   void SetSubDescription(ItemDescription* sub);

@@ -13,6 +13,7 @@
 #include "foundation/hash_table.h"
 #include "standin/runtime/query_objects.h"
 #include "tests/engine/record_fixture.h"
+#include "tests/slot_call.h"
 
 namespace {
 
@@ -180,6 +181,7 @@ TEST_F(QueryDescriptionTest, RowIdentityNeedsNoAggregateDescriptorNonUpdatableIt
   descriptor.SetText(0, u"IDX");
   descriptor.SetNumber(1, 7);
   descriptor.identifier[15] = 0xEE;
+  descriptor.Text(40, 43);
   analysis.descriptors = {&descriptor};
   auto query = Fill();
   EXPECT_FALSE(query->bAllowsRowIdentity());
@@ -188,6 +190,10 @@ TEST_F(QueryDescriptionTest, RowIdentityNeedsNoAggregateDescriptorNonUpdatableIt
   EXPECT_EQ(std::u16string(snapshot->pszGetName()), u"IDX");
   EXPECT_EQ(snapshot->nGetNumber(), 7u);
   EXPECT_EQ(std::u16string(snapshot->pszGetSecondText()), u"");
+  // The statement rewriter reads the GROUP BY item's span from the copy, after the analysis may be gone.
+  auto* seen = AsSeenAcross<IHostIndexDescriptor>(snapshot);
+  EXPECT_EQ(seen->nGetTextStart(), 40u);
+  EXPECT_EQ(seen->nGetTextEnd(), 43u);
   std::uint8_t identifier[16] = {};
   snapshot->GetIdentifier(identifier);
   EXPECT_EQ(identifier[15], 0xEE);

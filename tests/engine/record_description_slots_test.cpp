@@ -129,9 +129,11 @@ TEST(RecordDescriptionSlotsTest, TheColumnDescriptorFillsTheItemInterface) {
       QZ_SLOT(CColumnDescriptor, SetPrecision),
       QZ_SLOT(CColumnDescriptor, SetScale),
       QZ_SLOT(CColumnDescriptor, pCopyAs),
+      QZ_SLOT(CColumnDescriptor, nGetTextStart),
+      QZ_SLOT(CColumnDescriptor, nGetTextEnd),
   };
   ExpectSlotComments("engine/record/column_descriptor.h", compiled, "CColumnDescriptor");
-  ExpectSlotsFromZeroTo(compiled, 59);
+  ExpectSlotsFromZeroTo(compiled, 61);
 }
 
 TEST(RecordDescriptionSlotsTest, TheDescriptorSnapshotAnswersInTheDescriptorsOrder) {
@@ -139,10 +141,11 @@ TEST(RecordDescriptionSlotsTest, TheDescriptorSnapshotAnswersInTheDescriptorsOrd
       QZ_SLOT(CDescriptorSnapshot, pszGetName),       QZ_SLOT(CDescriptorSnapshot, nGetNumber),
       QZ_SLOT(CDescriptorSnapshot, pszGetSecondText), QZ_SLOT(CDescriptorSnapshot, pszGetThirdText),
       QZ_SLOT(CDescriptorSnapshot, GetIdentifier),    QZ_SLOT(CDescriptorSnapshot, pszGetFifthText),
-      QZ_SLOT(CDescriptorSnapshot, pszGetSixthText),  QZ_SLOT(CDescriptorSnapshot, DeletingDestructor),
+      QZ_SLOT(CDescriptorSnapshot, pszGetSixthText),  QZ_SLOT(CDescriptorSnapshot, nGetTextStart),
+      QZ_SLOT(CDescriptorSnapshot, nGetTextEnd),      QZ_SLOT(CDescriptorSnapshot, DeletingDestructor),
   };
   ExpectSlotComments("engine/record/query_description.h", compiled, "CDescriptorSnapshot");
-  ExpectSlotsFromZeroTo(compiled, 8);
+  ExpectSlotsFromZeroTo(compiled, 10);
 }
 
 }  // namespace

@@ -51,12 +51,18 @@ TEST(HostObjectsSlotsTest, EveryCommentNamesTheCompiledSlot) {
                      {
                          QZ_SLOT(IHostQueryFile, pszGetName),
                          QZ_SLOT(IHostQueryFile, pszGetAlias),
+                         QZ_SLOT(IHostQueryFile, nGetTextStart),
+                         QZ_SLOT(IHostQueryFile, nGetTextEnd),
+                         QZ_SLOT(IHostQueryFile, nGetAliasStart),
+                         QZ_SLOT(IHostQueryFile, nGetAliasEnd),
                      },
                      "IHostQueryFile");
   ExpectSlotComments("host/host_objects.h",
                      {
                          QZ_SLOT(IHostKeyLink, nGetItemIndex),
                          QZ_SLOT(IHostKeyLink, bIsDescending),
+                         QZ_SLOT(IHostKeyLink, nGetTextStart),
+                         QZ_SLOT(IHostKeyLink, nGetTextEnd),
                      },
                      "IHostKeyLink");
   ExpectSlotComments("host/host_objects.h",
@@ -68,6 +74,8 @@ TEST(HostObjectsSlotsTest, EveryCommentNamesTheCompiledSlot) {
                          QZ_SLOT(IHostIndexDescriptor, GetIdentifier),
                          QZ_SLOT(IHostIndexDescriptor, pszGetFifthText),
                          QZ_SLOT(IHostIndexDescriptor, pszGetSixthText),
+                         QZ_SLOT(IHostIndexDescriptor, nGetTextStart),
+                         QZ_SLOT(IHostIndexDescriptor, nGetTextEnd),
                      },
                      "IHostIndexDescriptor");
   ExpectSlotComments("host/host_objects.h",
@@ -83,8 +91,20 @@ TEST(HostObjectsSlotsTest, EveryCommentNamesTheCompiledSlot) {
                          QZ_SLOT(IHostExpressionNode, pGetConstant),
                          QZ_SLOT(IHostExpressionNode, bHasOuterJoinMark),
                          QZ_SLOT(IHostExpressionNode, nGetLikeEscape),
+                         QZ_SLOT(IHostExpressionNode, pszGetTableName),
+                         QZ_SLOT(IHostExpressionNode, pszGetColumnName),
                      },
                      "IHostExpressionNode");
+  ExpectSlotComments("host/host_objects.h",
+                     {
+                         QZ_SLOT(IHostAssignment, piGetColumn),
+                         QZ_SLOT(IHostAssignment, piGetValue),
+                         QZ_SLOT(IHostAssignment, nGetListStart),
+                         QZ_SLOT(IHostAssignment, nGetListEnd),
+                         QZ_SLOT(IHostAssignment, nGetValueListStart),
+                         QZ_SLOT(IHostAssignment, nGetValueListEnd),
+                     },
+                     "IHostAssignment");
   ExpectSlotComments("host/host_objects.h",
                      {
                          QZ_SLOT(IHostStatementJoin, nGetConditionStart),
@@ -194,9 +214,11 @@ TEST(HostObjectsSlotsTest, EveryCommentNamesTheCompiledSlot) {
       QZ_SLOT(IHostItemDescription, SetPrecision),
       QZ_SLOT(IHostItemDescription, SetScale),
       QZ_SLOT(IHostItemDescription, pCopyAs),
+      QZ_SLOT(IHostItemDescription, nGetTextStart),
+      QZ_SLOT(IHostItemDescription, nGetTextEnd),
   };
   ExpectSlotComments("host/host_objects.h", item, "IHostItemDescription");
-  ExpectSlotsFromZeroTo(item, 59);
+  ExpectSlotsFromZeroTo(item, 61);
   ExpectSlotComments("host/host_objects.h",
                      {
                          QZ_SLOT(IHostFileDescription, nGetInterfaceLevel),
