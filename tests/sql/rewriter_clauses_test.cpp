@@ -136,6 +136,13 @@ class RewriterClausesTest : public CFieldValueFixture {
   }
   std::u16string Text() const { return rewriter->GetStatementText().pszGet(); }
   std::u16string Rest(std::uint64_t position) const { return source.substr(position); }
+  // The select list written from the start of the text; `rest` keeps what is left of the source.
+  std::u16string SelectList() {
+    std::uint64_t position = 0;
+    EXPECT_TRUE(rewriter->bWriteSelectList(&position, source.c_str(), Query(), unused));
+    rest = Rest(position);
+    return Text();
+  }
 
   std::u16string source;
   QueryAnalysis analysis;
@@ -144,6 +151,7 @@ class RewriterClausesTest : public CFieldValueFixture {
   TestRewriter* rewriter = nullptr;
   CQueryDescription* query = nullptr;
   const CSqlSegment unused{SQL_SEGMENT_SELECT_LIST, 0, 0};
+  std::u16string rest;
 };
 
 // The keyword helpers the select list reads come with the translation; until they are there, the star and alias
@@ -156,20 +164,16 @@ TEST_F(RewriterClausesTest, SelectListQualifiesItsColumnsForASelectAndEndsWithTh
   Item(u"E", u"NAME", u"NAME");
   analysis.selectListEnd = Span(source, u"NAME").second;
   rewriter->ExtraSelectText() = u"ROWIDTOCHAR(ROWID)";
-  std::uint64_t position = 0;
-  ASSERT_TRUE(rewriter->bWriteSelectList(&position, source.c_str(), Query(), unused));
-  EXPECT_EQ(Text(), u"SELECT \"E\".\"ID\", \"E\".\"NAME\",ROWIDTOCHAR(ROWID)");
-  EXPECT_EQ(Rest(position), u" FROM EMP E");
+  EXPECT_EQ(SelectList(), u"SELECT \"E\".\"ID\", \"E\".\"NAME\",ROWIDTOCHAR(ROWID)");
+  EXPECT_EQ(rest, u" FROM EMP E");
 }
 
 TEST_F(RewriterClausesTest, InsertColumnsAreWrittenAloneAndAnUnmeasuredListEndsAfterItsStar) {
   Statement(u"INSERT INTO T (A, B) VALUES (1, 2)", 4, 3);
   Item(u"T", u"A", u"A");
   Item(u"T", u"B", u"B");
-  std::uint64_t position = 0;
-  ASSERT_TRUE(rewriter->bWriteSelectList(&position, source.c_str(), Query(), unused));
-  EXPECT_EQ(Text(), u"INSERT INTO T (\"A\", \"B\"");
-  EXPECT_EQ(Rest(position), u") VALUES (1, 2)");
+  EXPECT_EQ(SelectList(), u"INSERT INTO T (\"A\", \"B\"");
+  EXPECT_EQ(rest, u") VALUES (1, 2)");
   Restart();
 
   // A list the runtime gives as ending at 1 is the "*": the extra text follows it.
@@ -177,10 +181,8 @@ TEST_F(RewriterClausesTest, InsertColumnsAreWrittenAloneAndAnUnmeasuredListEndsA
   analysis.selectListEnd = 1;
   rewriter->starExpansion = 0;
   rewriter->ExtraSelectText() = u"ROWIDTOCHAR(ROWID)";
-  position = 0;
-  ASSERT_TRUE(rewriter->bWriteSelectList(&position, source.c_str(), Query(), unused));
-  EXPECT_EQ(Text(), u"SELECT *,ROWIDTOCHAR(ROWID)");
-  EXPECT_EQ(Rest(position), u" FROM T");
+  EXPECT_EQ(SelectList(), u"SELECT *,ROWIDTOCHAR(ROWID)");
+  EXPECT_EQ(rest, u" FROM T");
 }
 
 TEST_F(RewriterClausesTest, AStarBecomesEveryItemOfTheQuery) {
@@ -189,10 +191,8 @@ TEST_F(RewriterClausesTest, AStarBecomesEveryItemOfTheQuery) {
   Item(u"T", u"A");
   Item(u"T", u"B");
   rewriter->ExtraSelectText() = u"ROWIDTOCHAR(ROWID)";
-  std::uint64_t position = 0;
-  ASSERT_TRUE(rewriter->bWriteSelectList(&position, source.c_str(), Query(), unused));
-  EXPECT_EQ(Text(), u"SELECT \"T\".\"A\",\"T\".\"B\",ROWIDTOCHAR(ROWID)");
-  EXPECT_EQ(Rest(position), u" FROM T");
+  EXPECT_EQ(SelectList(), u"SELECT \"T\".\"A\",\"T\".\"B\",ROWIDTOCHAR(ROWID)");
+  EXPECT_EQ(rest, u" FROM T");
 }
 
 TEST_F(RewriterClausesTest, AnAliasAfterASIsQuotedAndANameStartingWithThoseLettersIsNoAlias) {
@@ -200,10 +200,8 @@ TEST_F(RewriterClausesTest, AnAliasAfterASIsQuotedAndANameStartingWithThoseLette
   Statement(u"SELECT A AS Total, ASSET FROM T", 1, 3);
   Item(u"T", u"A", u"A");
   Item(u"T", u"ASSET", u"ASSET");
-  std::uint64_t position = 0;
-  ASSERT_TRUE(rewriter->bWriteSelectList(&position, source.c_str(), Query(), unused));
-  EXPECT_EQ(Text(), u"SELECT \"T\".\"A\" AS \"Total\", \"T\".\"ASSET\"");
-  EXPECT_EQ(Rest(position), u" FROM T");
+  EXPECT_EQ(SelectList(), u"SELECT \"T\".\"A\" AS \"Total\", \"T\".\"ASSET\"");
+  EXPECT_EQ(rest, u" FROM T");
 }
 
 class TableReferenceTest : public RewriterClausesTest {
@@ -326,35 +324,34 @@ class OrderByTest : public RewriterClausesTest {
   std::vector<std::unique_ptr<KeyLink>> links;
 };
 
-TEST_F(OrderByTest, ReadingBackwardsTurnsEveryDirectionRound) {
-  Order(u"A, B DESC", {{u"A", 0}, {u"B", 1}});
-  EXPECT_EQ(Write(1, 0), u"ORDER BY \"T\".\"A\" DESC, \"T\".\"B\" ASC");
-}
-
-TEST_F(OrderByTest, AnAscendingItemAtTheEndTurnsDescending) {
-  Order(u"B, A asc", {{u"B", 1}, {u"A", 0}});
-  EXPECT_EQ(Write(1, 0), u"ORDER BY \"T\".\"B\" DESC, \"T\".\"A\" DESC");
-}
-
-TEST_F(OrderByTest, ReadingForwardsKeepsTheDirectionsAsWritten) {
-  Order(u"A, B DESC", {{u"A", 0}, {u"B", 1}});
-  EXPECT_EQ(Write(1, 1), u"ORDER BY \"T\".\"A\", \"T\".\"B\" DESC");
-}
-
-TEST_F(OrderByTest, AnExpressionItemIsNamedByItsPositionOrByItsText) {
-  Order(u"TOTAL DESC", {{u"TOTAL", 2}});
-  EXPECT_EQ(Write(1, 1), u"ORDER BY 3 DESC");
-}
-
-TEST_F(OrderByTest, WithoutThePositionSwitchAnExpressionItemIsWrittenAsItsText) {
-  Order(u"TOTAL", {{u"TOTAL", 2}});
-  dialect->ordersByPosition = 0;
-  EXPECT_EQ(Write(1, 1), u"ORDER BY SUM(C)");
-}
-
-TEST_F(OrderByTest, ASortItemNamingNoItemIsCopiedAsWritten) {
-  Order(u"A, 7", {{u"A", 0}, {u"7", 0xFFFFFFFF}});
-  EXPECT_EQ(Write(1, 1), u"ORDER BY \"T\".\"A\", 7");
+TEST_F(OrderByTest, DirectionsPositionsAndItemsAsWritten) {
+  struct Case {
+    const char16_t* list;
+    std::vector<std::pair<std::u16string, std::uint32_t>> sortItems;
+    int ordersByPosition;
+    int directionSwitch;
+    const char16_t* expected;
+  };
+  const Case cases[] = {
+      // Reading backwards turns every direction round; an item without one was ascending.
+      {u"A, B DESC", {{u"A", 0}, {u"B", 1}}, 1, 0, u"ORDER BY \"T\".\"A\" DESC, \"T\".\"B\" ASC"},
+      {u"B, A asc", {{u"B", 1}, {u"A", 0}}, 1, 0, u"ORDER BY \"T\".\"B\" DESC, \"T\".\"A\" DESC"},
+      {u"A, B DESC", {{u"A", 0}, {u"B", 1}}, 1, 1, u"ORDER BY \"T\".\"A\", \"T\".\"B\" DESC"},
+      // An expression item by its position in the select list, else by its text.
+      {u"TOTAL DESC", {{u"TOTAL", 2}}, 1, 1, u"ORDER BY 3 DESC"},
+      {u"TOTAL", {{u"TOTAL", 2}}, 0, 1, u"ORDER BY SUM(C)"},
+      // A sort item naming no item stays as written.
+      {u"A, 7", {{u"A", 0}, {u"7", 0xFFFFFFFF}}, 1, 1, u"ORDER BY \"T\".\"A\", 7"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.list, c.list + std::char_traits<char16_t>::length(c.list)));
+    Order(c.list, c.sortItems);
+    dialect->ordersByPosition = c.ordersByPosition;
+    EXPECT_EQ(Write(1, c.directionSwitch), c.expected);
+    Restart();
+    analysis.links.clear();
+    links.clear();
+  }
 }
 
 TEST_F(OrderByTest, WithoutKeepingTheOrderTheClauseIsDropped) {
