@@ -45,10 +45,12 @@ class CConnection : public CRefCounted {
   virtual int bIsConnected() = 0;
   virtual void Close(CErrorHolder* holder) = 0;
   virtual int nFlag5();  // answers 0
-  virtual int nFlag6();  // answers 1
+  // 6: 1; the ORDER BY writer names an expression item by its position in the select list rather than its text
+  virtual int bOrdersByPosition();
   // 7: 0; when non-zero, the driver releases the tables of the connection after a commit or before a rollback
   virtual int bReleasesTablesAtLevelEnd();
-  virtual int nFlag8();  // answers 1
+  // 8: 1; the expression writer rewrites comparisons of date or time columns with empty values
+  virtual int bRewritesEmptyComparisons();
   virtual int bIsDbmsKind2();
   virtual int bTimeOperandFlag();  // answers 0
   virtual int nFlag11();           // answers 0

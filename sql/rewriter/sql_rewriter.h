@@ -110,12 +110,20 @@ enum ERewriterPoint : std::uint32_t {
   REWRITER_POINT_GROWTH = 6,              // error 12: a text or list that could not grow
   REWRITER_POINT_UNSUPPORTED_NODE = 7,    // error 48 with "Oracle"
   REWRITER_POINT_COLUMN_FLAGS = 10,       // error 12: the column flag list could not be made
+  REWRITER_POINT_TABLE_REFERENCE = 11,    // error 15: a table reference failed while it was written
 };
 inline constexpr std::uint32_t REWRITER_ERROR_OUT_OF_MEMORY = 12;
 inline constexpr std::uint32_t REWRITER_ERROR_SELF_REFERENCE = 32;
 inline constexpr std::uint32_t REWRITER_ERROR_SUFFIX_MISSING = 38;
 inline constexpr std::uint32_t REWRITER_ERROR_DECLARED_MISSING = 40;
 inline constexpr std::uint32_t REWRITER_ERROR_UNSUPPORTED_NODE = 48;
+// The table cannot be found or opened, with the table's name and the failure's text.
+inline constexpr std::uint32_t REWRITER_ERROR_TABLE_REFERENCE = 15;
+
+// Clause state bits: what the ORDER BY writer found among the sort items it wrote, so that a statement reading
+// backwards knows whether its order identifies the rows.
+inline constexpr std::uint32_t SQL_CLAUSE_ORDERS_BY_AUTO_ID = 0x1;
+inline constexpr std::uint32_t SQL_CLAUSE_ORDERS_BY_UNIQUE_KEY = 0x2;
 
 // One recognised span of the source text: start and end are the indexes of its first and last character (an empty
 // span, where a WHERE clause is added, has end = start - 1); the text is a named parameter's name.
@@ -312,6 +320,14 @@ class CSqlRewriter : public CRefCounted {
                            const CSqlSegment& segment);
   int bWriteAssignments(std::uint64_t* position, const char16_t* source, CQueryDescription* query,
                         const CSqlSegment& segment);
+  // An UPDATE's assigned column: the quoted column, qualified unless the dialect refuses it there, and "(+)" when
+  // marked; the position moves past the column.
+  int bWriteSetColumn(std::uint64_t* position, const char16_t* source, CQueryDescription* query,
+                      IHostExpressionNode* column);
+  // The compared column of a query item (the column set's column of its name, its type, its names).
+  void FillComparedColumn(IHostItemDescription* item, SComparedColumn& out);
+  // The quoted table (part by part), "." and the quoted column; the column alone without a table.
+  int bQuoteQualifiedName(const char16_t* table, const char16_t* column, CTString& out);
   // The named parameters of a pass-through text as code-9 segments appended to the list (CSqlSegment, referenced).
   int bScanNamedParameters(const char16_t* source, CRefPtrArray& segments);
   // Every declared parameter has a named parameter in the text.
