@@ -39,8 +39,10 @@ class IHostProxyHandle {
   virtual const void* pGetData() = 0;                                                   // slot 0: byte form
   virtual std::uint32_t nGetDataSize() = 0;                                             // slot 1
   virtual void SetFromKeyInput(std::int32_t precision, std::int32_t scale, const void* data) = 0;  // slot 2
-  virtual void Slot3() = 0;
-  virtual void Slot4() = 0;
+  // slots 3 and 4: the lowest and the highest value the handle's precision and scale allow; the type limits of
+  // key searches on decimals ask the runtime for them.
+  virtual void SetMinimum() = 0;  // slot 3
+  virtual void SetMaximum() = 0;  // slot 4
   virtual std::int32_t nCopyWithTerminator(void* destination) = 0;                     // slot 5
   virtual std::int32_t nSetFromBuffer(const void* data, std::size_t size) = 0;         // slot 6: from a byte form
   virtual void WriteSortKey(std::uint8_t* buffer) = 0;                                  // slot 7: 32 bytes

@@ -20,12 +20,14 @@ inline constexpr std::uint32_t HOST_STRING_LIMIT = 0x7fffff00;
 inline constexpr std::uint64_t HOST_TEXT_ZERO_TERMINATED = 0xFFFFFFFFFFFFFFFEull;
 
 struct SHostStringHeader {
-  std::uint32_t flags;
+  std::uint32_t flags;  // HOST_STRING_FLAG_*: set by the runtime
   std::uint32_t references;
   std::uint32_t capacity;
   std::uint32_t length;
 };
 static_assert(sizeof(SHostStringHeader) == 16);
+// A key value the runtime filled up to the highest value of its key (a range's upper end).
+inline constexpr std::uint32_t HOST_STRING_FLAG_MAXIMUM = 0x1;
 
 class CHostWString;
 

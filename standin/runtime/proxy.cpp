@@ -1,6 +1,8 @@
 #include "standin/runtime/proxy.h"
 
+#include <algorithm>
 #include <cstring>
+#include <string>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -77,8 +79,19 @@ void DecimalHandle::SetPrecision(std::int32_t precision, std::int32_t scale) {
   m_value.Rescale(scale);
 }
 
-void DecimalHandle::Slot3() {}
-void DecimalHandle::Slot4() {}
+// The largest magnitude the handle's digits hold: all nines, `scale` of them after the point; a handle of any
+// precision (0) takes every digit a decimal has.
+void DecimalHandle::SetLimit(bool negative) {
+  const int digits = m_precision > 0 && m_precision < Decimal::kMaxDigits ? m_precision : Decimal::kMaxDigits;
+  const int scale = std::clamp(m_scale, 0, digits);
+  std::u16string text = negative ? u"-" : u"";
+  text.append(static_cast<std::size_t>(digits - scale), u'9');
+  if (scale > 0) text.append(1, u'.').append(static_cast<std::size_t>(scale), u'9');
+  Decimal::Parse(text, m_value);
+}
+
+void DecimalHandle::SetMinimum() { SetLimit(true); }
+void DecimalHandle::SetMaximum() { SetLimit(false); }
 void DecimalHandle::Slot8() {}
 void DecimalHandle::Slot10() {}
 void DecimalHandle::Slot11() {}

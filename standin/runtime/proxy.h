@@ -17,8 +17,8 @@ class DecimalHandle final {
   virtual const void* pGetData();                                                                 // slot 0
   virtual std::uint32_t nGetDataSize();                                                           // slot 1
   virtual void SetFromKeyInput(std::int32_t precision, std::int32_t scale, const void* data);     // slot 2
-  virtual void Slot3();
-  virtual void Slot4();
+  virtual void SetMinimum();  // slot 3
+  virtual void SetMaximum();  // slot 4
   virtual std::int32_t nCopyWithTerminator(void* destination);                                   // slot 5
   virtual std::int32_t nSetFromBuffer(const void* data, std::size_t size);                       // slot 6
   virtual void WriteSortKey(std::uint8_t* buffer);                                                // slot 7
@@ -46,6 +46,8 @@ class DecimalHandle final {
   std::int32_t Precision() const { return m_precision; }
 
  private:
+  void SetLimit(bool negative);
+
   Decimal m_value;
   std::int32_t m_precision;
   std::int32_t m_scale;

@@ -99,6 +99,7 @@ void FailStringAllocations(std::int32_t allowed, std::int32_t code) {
 
 void SetStringAllocatorNoSlack(bool noSlack) { services::TheStringAllocator().m_bNoSlack = noSlack; }
 std::int64_t LiveStringCount() { return services::TheStringAllocator().m_nLive; }
+void MarkStringMaximumFilled(void* string, bool filled) { services::MarkRuntimeStringMaximum(string, filled); }
 
 std::vector<std::int32_t> ProxyQuestions() {
   std::lock_guard lock(TheState().mutex);

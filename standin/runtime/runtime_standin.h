@@ -60,6 +60,9 @@ QZRT_API void SetDecimalComma(bool comma);
 QZRT_API void FailStringAllocations(std::int32_t allowed, std::int32_t code = 8);
 QZRT_API void SetStringAllocatorNoSlack(bool noSlack);
 QZRT_API std::int64_t LiveStringCount();
+// Marks a runtime string (the characters of one its allocator made; null does nothing) as the runtime marks a key
+// value it filled up to the maximum, or takes the mark off.
+QZRT_API void MarkStringMaximumFilled(void* string, bool filled = true);
 
 // The kinds pQueryProxy was called with.
 QZRT_API std::vector<std::int32_t> ProxyQuestions();

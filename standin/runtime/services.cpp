@@ -182,6 +182,12 @@ void ReleaseRuntimeString(void* string) {
   }
 }
 
+void MarkRuntimeStringMaximum(void* string, bool filled) {
+  if (!string) return;
+  Header* header = HeaderOf(string);
+  header->flags = filled ? (header->flags | 1u) : (header->flags & ~1u);
+}
+
 StateService& TheStateService() {
   static StateService service;
   return service;

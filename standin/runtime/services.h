@@ -78,5 +78,7 @@ bool bEntryLeftOut(std::size_t index);  // by the order of the value entry names
 std::int32_t nNewRuntimeString(const void* bytes, std::uint32_t length, void** out);
 std::uint32_t RuntimeStringLength(const void* string);
 void ReleaseRuntimeString(void* string);
+// Flag bit 0 of a runtime string's header: the runtime's mark on a key value filled up to its maximum.
+void MarkRuntimeStringMaximum(void* string, bool filled);
 
 }  // namespace qzrt::services

@@ -77,16 +77,6 @@ class CFieldValueFixture : public CHostValueFixture {
     value.SetType(HOST_TYPE_TEXT);
     value.Set(text);
   }
-  static std::u16string WideOf(CHostValue& value) {
-    const char16_t* text = nullptr;
-    value.nGetWideText(&text);
-    return text ? text : u"";
-  }
-  static std::string NarrowOf(CHostValue& value) {
-    const char* text = nullptr;
-    value.nGetNarrowText(&text);
-    return text ? text : "";
-  }
 
   doubles::TestDriver driver;
   CErrorHolder* holder = nullptr;

@@ -5,8 +5,10 @@
 #include <cstdint>
 #include <string>
 
+#include "host/host_services.h"
 #include "host/host_string.h"
 #include "standin/runtime/runtime_standin.h"
+#include "tests/slot_of.h"
 
 namespace {
 
@@ -63,6 +65,18 @@ TEST(HostServicesSlotsTest, StringAllocator) {
             140);
   EXPECT_EQ(string, nullptr);
   qzrt::Reset();
+}
+
+// The decimal handle's operations the driver calls sit at the slots their comments name.
+TEST(HostServicesSlotsTest, DecimalHandleSlots) {
+  ExpectSlotComments("host/host_services.h",
+                     {QZ_SLOT(IHostProxyHandle, pGetData), QZ_SLOT(IHostProxyHandle, nGetDataSize),
+                      QZ_SLOT(IHostProxyHandle, SetFromKeyInput), QZ_SLOT(IHostProxyHandle, SetMinimum),
+                      QZ_SLOT(IHostProxyHandle, SetMaximum), QZ_SLOT(IHostProxyHandle, nCopyWithTerminator),
+                      QZ_SLOT(IHostProxyHandle, nSetFromBuffer), QZ_SLOT(IHostProxyHandle, WriteSortKey),
+                      QZ_SLOT(IHostProxyHandle, nSet), QZ_SLOT(IHostProxyHandle, bIsNegative),
+                      QZ_SLOT(IHostProxyHandle, SetPrecision)},
+                     "IHostProxyHandle");
 }
 
 }  // namespace

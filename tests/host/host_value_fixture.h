@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "host/execution.h"
+#include "host/host_value.h"
 #include "host/value_entry_points.h"
 #include "standin/runtime/runtime_standin.h"
 
@@ -31,4 +33,22 @@ class CHostValueFixture : public ::testing::Test {
     ASSERT_EQ(bInitKXCalcFromVM(qzrt::ModuleHandle(), 2, 2), 1);
   }
   void TearDown() override { EXPECT_EQ(qzrt::LiveProxyHandles(), 0u) << "every decimal handle is given back"; }
+
+  static std::u16string WideOf(CHostValue& value) {
+    const char16_t* text = nullptr;
+    value.nGetWideText(&text);
+    return text ? text : u"";
+  }
+  static std::string NarrowOf(CHostValue& value) {
+    const char* text = nullptr;
+    value.nGetNarrowText(&text);
+    return text ? text : "";
+  }
+  // A runtime decimal (type 13) as the runtime writes it.
+  static std::u16string DecimalTextOf(CHostValue& value) {
+    CHostValue text;
+    text.Assign(value);
+    EXPECT_EQ(text.nConvert(HOST_TYPE_TEXT), HOST_OK);
+    return WideOf(text);
+  }
 };

@@ -280,3 +280,20 @@ TEST_F(DriverSql, RefCursorOpenedByABlockIsDescribedAndFetched) {
 
 }  // namespace
 }  // namespace ocitest
+
+namespace ocitest {
+namespace {
+
+TEST_F(DriverSql, LikeComparesCaseSensitively) {
+  ASSERT_EQ(app.Exec("INSERT INTO ITEMS (ID, NAME) VALUES (1, 'abc')"), oci::kSuccess) << app.ErrorText();
+  ASSERT_EQ(app.Exec("INSERT INTO ITEMS (ID, NAME) VALUES (2, 'ABC')"), oci::kSuccess) << app.ErrorText();
+  ASSERT_EQ(app.Exec("INSERT INTO ITEMS (ID, NAME) VALUES (3, 'a_c')"), oci::kSuccess) << app.ErrorText();
+  EXPECT_EQ(app.Query("SELECT ID FROM ITEMS WHERE NAME LIKE 'a%' ORDER BY ID"), (Rows{{"1"}, {"3"}}));
+  EXPECT_EQ(app.Query("SELECT ID FROM ITEMS WHERE NAME LIKE 'A%' ORDER BY ID"), (Rows{{"2"}}));
+  EXPECT_EQ(app.Query("SELECT ID FROM ITEMS WHERE NAME NOT LIKE 'a%' ORDER BY ID"), (Rows{{"2"}}));
+  EXPECT_EQ(app.Query("SELECT ID FROM ITEMS WHERE NAME LIKE 'a!_c' ESCAPE '!' ORDER BY ID"), (Rows{{"3"}}));
+  EXPECT_EQ(app.Query("SELECT ID FROM ITEMS WHERE NAME LIKE 'A!_C' ESCAPE '!' ORDER BY ID"), (Rows{}));
+}
+
+}  // namespace
+}  // namespace ocitest
