@@ -476,23 +476,12 @@ void CSqlRewriter::SetQueryDescription(CQueryDescription* query) {
     return;
   }
   if (m_nStatementKind != SQL_STATEMENT_NONE || !query) return;
-  switch (query->nGetKind()) {
-    case 1:
-    case 2:
-      m_nStatementKind = SQL_STATEMENT_SELECT;
-      break;
-    case 3:
-      m_nStatementKind = SQL_STATEMENT_UPDATE;
-      break;
-    case 4:
-      m_nStatementKind = SQL_STATEMENT_INSERT;
-      break;
-    case 5:
-      m_nStatementKind = SQL_STATEMENT_DELETE;
-      break;
-    default:
-      m_nStatementKind = SQL_STATEMENT_OTHER;
-      break;
+  // Kinds 6 and 7 are statements only SetStatementKind names: from the query they are undetermined.
+  const std::uint32_t kind = query->nGetKind();
+  if (kind >= 1 && kind <= 5) {
+    SetStatementKind(kind);
+  } else {
+    m_nStatementKind = SQL_STATEMENT_OTHER;
   }
 }
 
