@@ -127,6 +127,9 @@ class CConnection : public CRefCounted {
   int nQuoteIdentifier(CErrorHolder* holder, const char16_t* name, CTString& out);
   // Each "."-separated part quoted as nQuoteIdentifier quotes it; a name needing no quotes is copied whole; 1.
   int nQuoteDottedName(CErrorHolder* holder, const char16_t* name, CTString& out);
+  // The dialect's identifier quotes (empty when it quotes nothing), for scanners that skip quoted names.
+  const char16_t* pszGetOpeningQuote() const { return m_strOpeningQuote.pszGet(); }
+  const char16_t* pszGetClosingQuote() const { return m_strClosingQuote.pszGet(); }
   // "A" to third; "A.B" to second and third; "A.B.C..." to first, second and the rest; each right-trimmed.
   void nSplitQualifiedName(CTString& first, CTString& second, CTString& third, const char16_t* name);
 

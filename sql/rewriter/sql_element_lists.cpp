@@ -83,6 +83,18 @@ int CSqlElementLists::nAddTextParameter(std::uint64_t position, CHostValue& valu
   return added;
 }
 
+int CSqlElementLists::bAddExistingParameter(CValueLeaf* leaf) { return bAddElement(m_parameters, leaf); }
+
+int CSqlElementLists::bAppendSharedElements(const CSqlElementLists& other) {
+  for (std::uint32_t i = 0; i < other.m_selectColumns.nGetCount(); ++i) {
+    if (!bAddElement(m_selectColumns, other.m_selectColumns.pGetObject(i))) return 0;
+  }
+  for (std::uint32_t i = 0; i < other.m_tableRefs.nGetCount(); ++i) {
+    if (!bAddElement(m_tableRefs, other.m_tableRefs.pGetObject(i))) return 0;
+  }
+  return 1;
+}
+
 void CSqlElementLists::TruncateParameters(std::uint64_t position) {
   while (m_parameters.nGetCount() > 0) {
     const std::uint32_t last = m_parameters.nGetCount() - 1;

@@ -49,6 +49,8 @@ class CSqlElementLists {
                         CColumn* item, char16_t escape);
   // Releases, from the end, every parameter placed at or after the position.
   void TruncateParameters(std::uint64_t position);
+  // A leaf made elsewhere (another rewriter's, or its duplicate) appended with a reference of the list's own.
+  int bAddExistingParameter(CValueLeaf* leaf);
   // Every named parameter that is no cursor parameter takes the value the statement declares under its name (one
   // not declared keeps its value); 0 when a value could not be taken (the error in the holder).
   int bLoadParameterValues(IHostDeclaredParameters* declared);
@@ -89,7 +91,16 @@ class CSqlElementLists {
   std::uint32_t nGetColumnFlag(const CColumn* item) const;
   const CFlagList* pGetColumnFlags() const { return m_pColumnFlags.get(); }
 
+  // Another list's select columns and table references appended, shared (a reference each); 0 when a list could
+  // not grow.
+  int bAppendSharedElements(const CSqlElementLists& other);
+
   // ---- life ----
+  // The holder and connection of a rewriter that was made empty and takes its source's (CopyFrom).
+  void SetOwners(CErrorHolder* holder, CConnection* connection) {
+    m_pHolder = holder;
+    m_pConnection = connection;
+  }
   // Releases the select columns, the parameters (unless kept) and the table references; the column flags stay.
   void Reset(bool keepParameters = false);
   // Parameters cloned through the map (a parameter already cloned is shared) and the column flags copied; the

@@ -17,6 +17,13 @@
 #include "sql/connection.h"
 #include "sql/driver_services.h"
 #include "sql/rewriter/value_leaf.h"
+#include "sql/rewriter/rewriter_clones.h"
+#include "sql/rewriter/sql_date_escape_rewriter.h"
+#include "sql/rewriter/sql_element.h"
+#include "engine/table/table.h"
+#include "foundation/clone_map.h"
+#include "foundation/numbers.h"
+#include "engine/record/column_descriptor.h"
 
 namespace {
 
@@ -203,6 +210,26 @@ int CSqlRewriter::nInsertText(std::uint64_t position, const char16_t* text) {
   return 1;
 }
 
+int CSqlRewriter::bReplaceText(std::uint64_t position, std::uint64_t count, const char16_t* text) {
+  const std::size_t old = m_strStatement.nGetLength();
+  if (position > old) position = old;
+  if (count > old - position) count = old - position;
+  const std::size_t length = text ? std::char_traits<char16_t>::length(text) : 0;
+  CTString rebuilt(m_strStatement.pszGet(), static_cast<std::size_t>(position));
+  rebuilt.AppendN(text, static_cast<std::int64_t>(length));
+  rebuilt.Append(m_strStatement.pszGet() + position + count);
+  if (rebuilt.nGetLength() != old - count + length) return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
+  m_strStatement = static_cast<CTString&&>(rebuilt);
+  // A parameter placed where the replaced text starts stays before the new text; those after it move.
+  for (std::uint32_t i = 0; i < m_lists.nGetParameterCount(); ++i) {
+    CValueLeaf* leaf = m_lists.pGetParameter(i);
+    if (leaf->nGetPosition() >= position + count && leaf->nGetPosition() > position) {
+      leaf->SetPosition(leaf->nGetPosition() - count + length);
+    }
+  }
+  return 1;
+}
+
 void CSqlRewriter::TruncateText(std::uint64_t position) {
   if (position < m_strStatement.nGetLength()) m_strStatement.Truncate(static_cast<std::int64_t>(position));
   m_lists.TruncateParameters(position);
@@ -252,4 +279,862 @@ void CSqlRewriter::SetStatementKind(std::uint32_t queryKind) {
   }
 }
 
-// ==== to be written: translation, final text, fix-ups, dump, copies, keyword helpers ====
+
+// ---- keyword helpers ----
+
+bool bIsSqlSeparator(char16_t c) {
+  return c == u'\t' || c == u'\n' || c == u'\r' || c == u' ' || c == u'(' || c == u')' || c == u',';
+}
+
+namespace {
+
+char16_t UpperAscii(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c; }
+
+// Whether text[at..] starts with the word, case ignored; the text may end before the word does.
+bool bMatchesNoCase(const char16_t* text, std::size_t at, std::size_t length, const char16_t* word) {
+  for (std::size_t i = 0; word[i]; ++i) {
+    if (at + i >= length || UpperAscii(text[at + i]) != UpperAscii(word[i])) return false;
+  }
+  return true;
+}
+
+bool bMatchesExactly(const char16_t* text, std::size_t at, std::size_t length, const char16_t* word) {
+  for (std::size_t i = 0; word[i]; ++i) {
+    if (at + i >= length || text[at + i] != word[i]) return false;
+  }
+  return true;
+}
+
+std::size_t nLength(const char16_t* text) { return text ? std::char_traits<char16_t>::length(text) : 0; }
+
+// The end of a '...' literal opened at `at` (the index after its closing quote, the text's end when unclosed): a
+// quote doubled or after a backslash does not close it.
+std::size_t nSkipLiteral(const char16_t* text, std::size_t at, std::size_t length) {
+  std::size_t i = at + 1;
+  while (i < length) {
+    if (text[i] == u'\\' && i + 1 < length) {
+      i += 2;
+    } else if (text[i] == u'\'') {
+      if (i + 1 < length && text[i + 1] == u'\'') {
+        i += 2;
+      } else {
+        return i + 1;
+      }
+    } else {
+      ++i;
+    }
+  }
+  return length;
+}
+
+// What a scan of SQL text steps over as a whole: literals, and as asked comments and quoted names.
+struct SSqlTextSkipper {
+  const char16_t* text;
+  std::size_t length;
+  bool comments;
+  const char16_t* openQuote;  // null or empty: names are not skipped
+  const char16_t* closeQuote;
+
+  // The index after the literal, comment or quoted name that starts at `at`; `at` when none starts there.
+  std::size_t nSkip(std::size_t at) const {
+    const char16_t c = text[at];
+    if (c == u'\'') return nSkipLiteral(text, at, length);
+    if (comments && c == u'-' && at + 1 < length && text[at + 1] == u'-') {
+      // A line comment ends at either line end: texts written on any system reach the driver.
+      std::size_t i = at + 2;
+      while (i < length && text[i] != u'\r' && text[i] != u'\n') ++i;
+      return i;
+    }
+    if (comments && c == u'/' && at + 1 < length && text[at + 1] == u'*') {
+      for (std::size_t i = at + 2; i + 1 < length; ++i) {
+        if (text[i] == u'*' && text[i + 1] == u'/') return i + 2;
+      }
+      return length;
+    }
+    if (openQuote && *openQuote && bMatchesExactly(text, at, length, openQuote)) {
+      const char16_t* close = closeQuote && *closeQuote ? closeQuote : openQuote;
+      for (std::size_t i = at + nLength(openQuote); i < length; ++i) {
+        if (bMatchesExactly(text, i, length, close)) return i + nLength(close);
+      }
+      return length;
+    }
+    return at;
+  }
+};
+
+bool bIsWordAt(const char16_t* text, std::size_t at, std::size_t length, std::size_t wordLength) {
+  const bool before = at == 0 || bIsSqlSeparator(text[at - 1]);
+  const bool after = at + wordLength >= length || bIsSqlSeparator(text[at + wordLength]);
+  return before && after;
+}
+
+bool bIsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
+
+bool bIsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+
+// A decimal number at *at (moved past it); -1 when no digit stands there. Large numbers stop growing.
+std::int64_t nReadDecimal(const char16_t* text, std::size_t length, std::size_t* at) {
+  if (*at >= length || !bIsDigit(text[*at])) return -1;
+  std::int64_t value = 0;
+  while (*at < length && bIsDigit(text[*at])) {
+    if (value < (INT64_MAX - 9) / 10) value = value * 10 + (text[*at] - u'0');
+    ++*at;
+  }
+  return value;
+}
+
+// "SET", a name ending at a blank or "=", one more word, then only blanks and ";": a session setting the program
+// sends as it is.
+bool bIsSetStatement(const char16_t* text) {
+  if (!text) return false;
+  const std::size_t length = nLength(text);
+  std::size_t i = 0;
+  while (i < length && bIsBlank(text[i])) ++i;
+  if (!bMatchesNoCase(text, i, length, u"SET")) return false;
+  i += 3;
+  if (i >= length || !bIsBlank(text[i])) return false;
+  while (i < length && bIsBlank(text[i])) ++i;
+  const std::size_t name = i;
+  while (i < length && !bIsBlank(text[i]) && text[i] != u'=') ++i;
+  if (i == name) return false;
+  while (i < length && bIsBlank(text[i])) ++i;
+  const std::size_t word = i;
+  while (i < length && !bIsBlank(text[i])) ++i;
+  if (i == word) return false;
+  for (; i < length; ++i) {
+    if (!bIsBlank(text[i]) && text[i] != u';') return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::int64_t nFindLeadingKeyword(const char16_t* text, const char16_t* keyword) {
+  if (!text || !keyword) return -1;
+  const std::size_t length = nLength(text);
+  std::size_t i = 0;
+  while (i < length && bIsSqlSeparator(text[i])) ++i;
+  return bMatchesNoCase(text, i, length, keyword) ? static_cast<std::int64_t>(i) : -1;
+}
+
+bool bStartsWithKeyword(const char16_t* text, const char16_t* keyword) {
+  return nFindLeadingKeyword(text, keyword) >= 0;
+}
+
+std::int64_t nFindKeywordBackward(const char16_t* text, std::int64_t length, const char16_t* keyword,
+                                  std::int64_t from, const char16_t* openQuote, const char16_t* closeQuote) {
+  if (!text || !keyword || !*keyword) return -1;
+  const std::size_t size = length < 0 ? nLength(text) : static_cast<std::size_t>(length);
+  const std::size_t wordLength = nLength(keyword);
+  // The last match starting at or before `from`. Literals and quoted names are read from the start, where they open,
+  // so that a quote inside one is never taken for an opening one as a scan from the end would.
+  const std::size_t limit = from < 0 || static_cast<std::size_t>(from) >= size ? size : static_cast<std::size_t>(from);
+  const SSqlTextSkipper skipper{text, size, false, openQuote, closeQuote};
+  std::int64_t found = -1;
+  std::size_t i = 0;
+  while (i < size && i <= limit) {
+    const std::size_t next = skipper.nSkip(i);
+    if (next != i) {
+      i = next;
+      continue;
+    }
+    if (bMatchesNoCase(text, i, size, keyword) && bIsWordAt(text, i, size, wordLength)) {
+      found = static_cast<std::int64_t>(i);
+    }
+    ++i;
+  }
+  return found;
+}
+
+std::size_t nReadIdentifier(const char16_t* text, std::size_t position, CTString& out) {
+  out.Empty();
+  if (!text) return position;
+  const std::size_t length = nLength(text);
+  std::size_t i = position;
+  while (i < length && bIsSqlSeparator(text[i])) ++i;
+  if (i < length && (text[i] == u'"' || text[i] == u'[')) {
+    const char16_t close = text[i] == u'"' ? u'"' : u']';
+    const std::size_t start = ++i;
+    while (i < length && text[i] != close) ++i;
+    out.AssignN(text + start, i - start);
+    return i < length ? i + 1 : i;
+  }
+  const std::size_t start = i;
+  while (i < length && !bIsSqlSeparator(text[i])) ++i;
+  out.AssignN(text + start, i - start);
+  return i;
+}
+
+// ---- translation ----
+
+void CSqlRewriter::SetQueryDescription(CQueryDescription* query) {
+  if (query) query->AddRef();
+  if (m_pQuery) m_pQuery->nRelease();
+  m_pQuery = query;
+  if (m_bPassThrough && query && bIsSetStatement(query->pszGetQueryText())) {
+    m_nStatementKind = SQL_STATEMENT_SET;
+    return;
+  }
+  if (m_nStatementKind != SQL_STATEMENT_NONE || !query) return;
+  // Kinds 6 and 7 are statements only SetStatementKind names: from the query they are undetermined.
+  const std::uint32_t kind = query->nGetKind();
+  if (kind >= 1 && kind <= 5) {
+    SetStatementKind(kind);
+  } else {
+    m_nStatementKind = SQL_STATEMENT_OTHER;
+  }
+}
+
+int CSqlRewriter::bAddSegment(CRefPtrArray& segments, std::uint32_t code, std::uint64_t start, std::uint64_t end,
+                              const char16_t* text) {
+  auto* segment = new (std::nothrow) CSqlSegment(code, start, end, text);
+  if (!segment) return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
+  segment->AddRef();
+  if (text && segment->m_strText.nGetLength() != nLength(text)) {
+    segment->nRelease();
+    return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
+  }
+  if (!segments.Add(segment)) {
+    segment->nRelease();
+    return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
+  }
+  return 1;
+}
+
+namespace {
+
+// A runtime span (first character, one past the last) as a segment's first and last character; false when absent.
+bool bSpan(std::uint32_t start, std::uint32_t end, std::uint64_t* first, std::uint64_t* last) {
+  if (end <= start) return false;
+  *first = start;
+  *last = end - 1;
+  return true;
+}
+
+// Gives back the reference pGetHostDescription took.
+struct SHostRelease {
+  IHostQueryAnalysis* host;
+  ~SHostRelease() {
+    if (host) host->Release();
+  }
+};
+
+}  // namespace
+
+int CSqlRewriter::bCollectSegments(CQueryDescription* query, CSqlRewriter* filter, CRefPtrArray& segments) {
+  IHostQueryAnalysis* host = query ? query->pGetHostDescription() : nullptr;
+  const SHostRelease release{host};
+  if (!host) return 1;
+  const char16_t* source = m_pszSource;
+  const std::uint64_t length = m_nSourceLength;
+  const char16_t* open = m_pConnection ? m_pConnection->pszGetOpeningQuote() : nullptr;
+  const char16_t* close = m_pConnection ? m_pConnection->pszGetClosingQuote() : nullptr;
+  std::uint64_t first = 0;
+  std::uint64_t last = 0;
+
+  if (!m_bPassThrough) {
+    std::uint32_t groupStart = 0;
+    std::uint32_t groupEnd = 0;
+    if (CDescriptorSnapshot* group = query->pNextDescriptor(true)) {
+      groupStart = group->nGetTextStart();
+      groupEnd = group->nGetTextEnd();
+    }
+    if (query->nGetKind() == 4) {
+      if (auto* entry = static_cast<IHostAssignment*>(query->pNextKind4Entry(true))) {
+        if (bSpan(entry->nGetListStart(), entry->nGetListEnd(), &first, &last) &&
+            !bAddSegment(segments, SQL_SEGMENT_SELECT_LIST, first, last)) {
+          return 0;
+        }
+        if (bSpan(entry->nGetValueListStart(), entry->nGetValueListEnd(), &first, &last) &&
+            !bAddSegment(segments, SQL_SEGMENT_ASSIGNMENTS, first, last)) {
+          return 0;
+        }
+      }
+    } else if (query->nGetKind() == 3) {
+      if (auto* entry = static_cast<IHostAssignment*>(query->pNextKind3Entry(true))) {
+        if (bSpan(entry->nGetListStart(), entry->nGetListEnd(), &first, &last) &&
+            !bAddSegment(segments, SQL_SEGMENT_ASSIGNMENTS, first, last)) {
+          return 0;
+        }
+      }
+    } else if (IHostItemDescription* item = query->pNextItem(true)) {
+      if (bSpan(item->nGetTextStart(), item->nGetTextEnd(), &first, &last) &&
+          !bAddSegment(segments, SQL_SEGMENT_SELECT_LIST, first, last)) {
+        return 0;
+      }
+    }
+    for (IHostQueryFile* file = query->pNextFile(true); file; file = query->pNextFile(false)) {
+      if (bSpan(file->nGetTextStart(), file->nGetTextEnd(), &first, &last) &&
+          !bAddSegment(segments, SQL_SEGMENT_TABLE, first, last)) {
+        return 0;
+      }
+    }
+    for (IHostStatementJoin* join = host->piWalkJoins(1); join; join = host->piWalkJoins(0)) {
+      if (bSpan(join->nGetConditionStart(), join->nGetConditionEnd(), &first, &last) &&
+          !bAddSegment(segments, SQL_SEGMENT_JOIN, first, last)) {
+        return 0;
+      }
+    }
+    if (bSpan(host->nGetWhereStart(), host->nGetWhereEnd(), &first, &last)) {
+      if (!bAddSegment(segments, SQL_SEGMENT_WHERE, first, last)) return 0;
+    } else if (filter && !filter->bIsEmpty()) {
+      // No WHERE of the program's: the filter's goes where the clause would stand, before the first clause that
+      // follows it, on the separator before that clause's keyword.
+      auto before = [&](const char16_t* keyword, std::uint32_t from) -> std::uint64_t {
+        const std::int64_t at =
+            nFindKeywordBackward(source, static_cast<std::int64_t>(length), keyword, from, open, close);
+        return at > 0 ? static_cast<std::uint64_t>(at - 1) : (from > 0 ? from - 1 : 0);
+      };
+      std::uint64_t at = length;
+      if (groupStart > 0) {
+        at = before(u"GROUP", groupStart);
+      } else if (host->nGetHavingStart() > 0) {
+        at = before(u"HAVING", host->nGetHavingStart());
+      } else if (host->nGetOrderByStart() > 0) {
+        at = before(u"ORDER", host->nGetOrderByStart());
+      }
+      if (!bAddSegment(segments, SQL_SEGMENT_WHERE, at, at - 1)) return 0;
+    }
+    if (groupStart > 0 && bSpan(groupStart, groupEnd, &first, &last) &&
+        !bAddSegment(segments, SQL_SEGMENT_GROUP_BY, first, last)) {
+      return 0;
+    }
+    if (host->nGetHavingStart() > 0 && bSpan(host->nGetHavingStart(), host->nGetHavingEnd(), &first, &last) &&
+        !bAddSegment(segments, SQL_SEGMENT_HAVING, first, last)) {
+      return 0;
+    }
+  }
+  if (host->nGetOrderByStart() > 0 && host->nGetOrderByStart() < length &&
+      !bAddSegment(segments, SQL_SEGMENT_ORDER_BY, host->nGetOrderByStart(), length - 1)) {
+    return 0;
+  }
+  if (IHostStatementMark* marker = host->piWalkMarkers(1)) {
+    const std::uint64_t at = marker->nGetPosition();
+    const std::uint64_t n = marker->nGetLength();
+    if (!bAddSegment(segments, SQL_SEGMENT_MARKERS, at, n > 0 ? at + n - 1 : at)) return 0;
+  }
+  return 1;
+}
+
+int CSqlRewriter::bDispatchSegment(const CSqlSegment& segment, std::uint64_t* position, const char16_t* source,
+                                   CQueryDescription* query, CSqlRewriter* filter, int keepOrder) {
+  switch (segment.m_nCode) {
+    case SQL_SEGMENT_SELECT_LIST:
+      return bWriteSelectList(position, source, query, segment);
+    case SQL_SEGMENT_TABLE:
+      return bWriteTableReference(position, source, query, segment);
+    case SQL_SEGMENT_WHERE:
+      return bWriteCondition(position, source, query, segment, filter);
+    case SQL_SEGMENT_GROUP_BY:
+      return bWriteGroupBy(position, source, query, segment);
+    case SQL_SEGMENT_HAVING:
+      return bWriteCondition(position, source, query, segment, nullptr);
+    case SQL_SEGMENT_ORDER_BY:
+      return bWriteOrderBy(position, source, query, keepOrder, 1);
+    case SQL_SEGMENT_MARKERS:
+      return bAppendHostParameters(query, source, position);
+    case SQL_SEGMENT_JOIN:
+      return bWriteJoin(position, source, query, segment);
+    case SQL_SEGMENT_NAMED_PARAMETER:
+      return bWriteNamedParameter(position, source, query, segment);
+    case SQL_SEGMENT_ASSIGNMENTS:
+      return bWriteAssignments(position, source, query, segment);
+    default:
+      return 1;
+  }
+}
+
+std::uint64_t CSqlRewriter::nOrderByCut(const char16_t* source, std::uint64_t from, std::uint64_t length) {
+  // Only the statement's own clause is dropped: an "ORDER BY" in a literal, a comment, a quoted name or between
+  // parentheses (a subquery, a window's OVER (...)) belongs to something else. The clause is found as the program
+  // writes it, in capitals, else in small letters.
+  const SSqlTextSkipper skipper{source, static_cast<std::size_t>(length), true,
+                                m_pConnection ? m_pConnection->pszGetOpeningQuote() : nullptr,
+                                m_pConnection ? m_pConnection->pszGetClosingQuote() : nullptr};
+  for (const char16_t* clause : {u"ORDER BY", u"order by"}) {
+    std::int64_t depth = 0;
+    std::size_t i = static_cast<std::size_t>(from);
+    while (i < length) {
+      const std::size_t next = skipper.nSkip(i);
+      if (next != i) {
+        i = next;
+        continue;
+      }
+      if (source[i] == u'(') {
+        ++depth;
+      } else if (source[i] == u')') {
+        if (depth > 0) --depth;
+      } else if (depth == 0 && bMatchesExactly(source, i, static_cast<std::size_t>(length), clause) &&
+                 (i == 0 || bIsSqlSeparator(source[i - 1]))) {
+        return i;
+      }
+      ++i;
+    }
+  }
+  return length;
+}
+
+int CSqlRewriter::bTranslate(CQueryDescription* query, CSqlRewriter* filter, int keepOrder, std::uint32_t mode) {
+  if (mode == 1) mode = SQL_MODE_PASS_THROUGH;
+  if (mode & SQL_MODE_PASS_THROUGH) {
+    m_bPassThrough = 1;
+    m_nOutputState = SQL_OUTPUT_MARKED;
+  } else {
+    m_bPassThrough = 0;
+  }
+  SetQueryDescription(query);
+  const char16_t* source = query ? query->pszGetQueryText() : nullptr;
+  if (!source) source = u"";
+  const std::uint64_t length = nLength(source);
+  m_pszSource = source;
+  m_nSourceLength = length;
+  m_pFilter = filter;
+  m_bKeepOrder = keepOrder;
+
+  CRefPtrArray segments(8);
+  if (!bCollectSegments(query, filter, segments)) return 0;
+  // A connection that switches named parameters off has no scan, and so no check of the declared ones against it:
+  // the check could only fail.
+  const bool named = m_bPassThrough && !(mode & SQL_MODE_NO_NAMED_PARAMETERS) &&
+                     !(m_pConnection && m_pConnection->nGetNamedParameterSwitch());
+  if (named && !bScanNamedParameters(source, segments)) return 0;
+
+  // By start, segments of one start in the order they were collected.
+  for (std::uint32_t i = 1; i < segments.nGetCount(); ++i) {
+    CRefCounted* moving = segments.pGetObject(i);
+    const std::uint64_t start = static_cast<CSqlSegment*>(moving)->m_nStart;
+    std::uint32_t j = i;
+    while (j > 0 && static_cast<CSqlSegment*>(segments.pGetObject(j - 1))->m_nStart > start) {
+      CRefCounted* previous = segments.pGetObject(j - 1);
+      segments.SetAt(&previous, j);
+      --j;
+    }
+    segments.SetAt(&moving, j);
+  }
+
+  std::uint64_t position = 0;
+  for (std::uint32_t i = 0; i < segments.nGetCount(); ++i) {
+    const auto& segment = *static_cast<CSqlSegment*>(segments.pGetObject(i));
+    if (segment.m_nStart < length && !bCopySource(source, &position, segment.m_nStart)) return 0;
+    if (!bDispatchSegment(segment, &position, source, query, filter, keepOrder)) return 0;
+  }
+  if (named && !bCheckDeclaredParameters(query)) return 0;
+
+  std::uint64_t end = length;
+  if (m_bPassThrough && keepOrder == 0 && position < length) end = nOrderByCut(source, position, length);
+  if (!bCopySource(source, &position, end)) return 0;
+
+  if (m_bPassThrough) {
+    CSqlDateEscapeRewriter escapes;
+    if (!escapes.bRewriteStatement(this)) return 0;
+  }
+  return 1;
+}
+
+// ---- named parameters ----
+
+int CSqlRewriter::bScanNamedParameters(const char16_t* source, CRefPtrArray& segments) {
+  char16_t prefixBuffer[16];
+  char16_t suffixBuffer[16];
+  const CTString prefix(pszGetParameterPrefix(prefixBuffer, 16));
+  const CTString suffix(pszGetParameterSuffix(suffixBuffer, 16));
+  if (prefix.bIsEmpty() || !source) return 1;
+  const std::size_t length = nLength(source);
+  const std::size_t prefixLength = prefix.nGetLength();
+  const SSqlTextSkipper skipper{source, length, true, nullptr, nullptr};
+  std::size_t i = 0;
+  while (i < length) {
+    const std::size_t next = skipper.nSkip(i);
+    if (next != i) {
+      i = next;
+      continue;
+    }
+    if (!bMatchesExactly(source, i, length, prefix.pszGet())) {
+      ++i;
+      continue;
+    }
+    const std::size_t nameStart = i + prefixLength;
+    std::size_t nameEnd = nameStart;
+    std::size_t after = nameStart;
+    if (!suffix.bIsEmpty()) {
+      const std::uint32_t found = CTString(source).nFind(suffix.pszGet(), nameStart);
+      if (found == 0xFFFFFFFF) {
+        const CTString following(source + nameStart, std::min<std::size_t>(10, length - nameStart));
+        RaiseModuleError(m_pHolder, 0, ERROR_UNIT_REWRITER, REWRITER_POINT_SUFFIX_MISSING, m_pConnection, nullptr,
+                         REWRITER_ERROR_SUFFIX_MISSING, suffix.pszGet(), following.pszGet(), source);
+        return 0;
+      }
+      nameEnd = found;
+      after = found + suffix.nGetLength();
+    } else {
+      auto partOfName = [&](char16_t c) {
+        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || bIsDigit(c) || c == u'_' || c == u'%' ||
+               prefix.nFind(CTString(&c, 1).pszGet(), 0) != 0xFFFFFFFF;
+      };
+      while (nameEnd < length && partOfName(source[nameEnd])) ++nameEnd;
+      after = nameEnd;
+    }
+    if (nameEnd > nameStart) {
+      const CTString name(source + nameStart, nameEnd - nameStart);
+      if (!bAddSegment(segments, SQL_SEGMENT_NAMED_PARAMETER, i, after - 1, name.pszGet())) return 0;
+    }
+    i = after > i ? after : i + 1;
+  }
+  return 1;
+}
+
+int CSqlRewriter::bWriteNamedParameter(std::uint64_t* position, const char16_t* source, CQueryDescription* query,
+                                       const CSqlSegment& segment) {
+  if (!bCopySource(source, position, segment.m_nStart)) return 0;
+  CTString name;
+  const int cursor = bIsCursorParameter(segment.m_strText.pszGet(), name);
+  const std::uint32_t flags = LEAF_FLAG_NAMED | (cursor ? LEAF_FLAG_CURSOR_PARAMETER : 0);
+  if (CValueLeaf* existing = pFindNamedParameter(name.pszGet())) {
+    if (!bAddParameter(existing->pGetFieldValue(), LEAF_KIND_NONE, flags, nullptr, name.pszGet(), 0,
+                       LEAF_ORIGIN_NAMED_PARAMETER)) {
+      return 0;
+    }
+  } else {
+    std::uint16_t type = HOST_TYPE_ASTRING;
+    if (!cursor) {
+      IHostQueryAnalysis* host = query ? query->pGetHostDescription() : nullptr;
+      const SHostRelease release{host};
+      IHostDeclaredParameters* declared = host ? host->piGetDeclaredParameters() : nullptr;
+      CHostValue* value = declared ? declared->pFindValue(name.pszGet()) : nullptr;
+      if (value && value->nGetType() != 0) type = value->nGetType();
+      if (declared) declared->Release();
+      if (!value) {
+        RaiseModuleError(m_pHolder, 0, ERROR_UNIT_REWRITER, REWRITER_POINT_UNDECLARED, m_pConnection, nullptr,
+                         REWRITER_ERROR_OUT_OF_MEMORY, name.pszGet());
+        return 0;
+      }
+    }
+    CFieldValue* field = pCreateItemForValueThroughDriver(m_pHolder, m_pConnection, nullptr, type);
+    if (!field) return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
+    field->AddRef();
+    const int added = bAddParameter(field, LEAF_KIND_NONE, flags, nullptr, name.pszGet(), 0,
+                                    LEAF_ORIGIN_NAMED_PARAMETER);
+    field->nRelease();
+    if (!added) return 0;
+  }
+  *position = segment.m_nEnd + 1;
+  return 1;
+}
+
+int CSqlRewriter::bCheckDeclaredParameters(CQueryDescription* query) {
+  // The runtime's declared parameters answer a lookup by name and cannot be listed, so a declaration the text never
+  // names cannot be found from here. The check is made the other way: every named parameter the statement holds
+  // (its own and those other rewriters brought) must match a declaration.
+  IHostQueryAnalysis* host = query ? query->pGetHostDescription() : nullptr;
+  const SHostRelease release{host};
+  IHostDeclaredParameters* declared = host ? host->piGetDeclaredParameters() : nullptr;
+  if (!declared) return 1;
+  for (std::uint32_t i = 0; i < m_lists.nGetParameterCount(); ++i) {
+    CValueLeaf* leaf = m_lists.pGetParameter(i);
+    if (!leaf->bIsNamed() || leaf->bIsCursorParameter() || !leaf->pGetFieldValue()) continue;
+    CHostValue* value = declared->pFindValue(leaf->pszGetName());
+    if (!value) {
+      RaiseModuleError(m_pHolder, 0, ERROR_UNIT_REWRITER, REWRITER_POINT_DECLARED_MISSING, m_pConnection, nullptr,
+                       REWRITER_ERROR_DECLARED_MISSING, leaf->pszGetName(), m_strStatement.pszGet());
+      declared->Release();
+      return 0;
+    }
+  }
+  declared->Release();
+  return 1;
+}
+
+// ---- final text ----
+
+int CSqlRewriter::bAppendFinal(const char16_t* text, std::uint64_t n) {
+  if (n == 0) return 1;
+  const bool narrow = m_final.nGetMode() != CODE_PAGE_UTF16;
+  std::uint64_t before = 0;
+  std::uint64_t after = 0;
+  if (narrow) {
+    m_final.pszGetNarrow(&before);
+  } else {
+    m_final.pszGetWide(&before);
+  }
+  m_final.Append(text, static_cast<std::int64_t>(n));
+  const void* grown = narrow ? static_cast<const void*>(m_final.pszGetNarrow(&after))
+                             : static_cast<const void*>(m_final.pszGetWide(&after));
+  // The narrow form's size in bytes is not known beforehand; that it grew at all tells it took the text.
+  if (!grown || (narrow ? after <= before : after != before + n)) return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
+  return 1;
+}
+
+int CSqlRewriter::bAppendFinalGap(std::uint64_t* position, std::uint64_t end) {
+  const std::uint64_t length = m_strStatement.nGetLength();
+  std::uint64_t finalLength = 0;
+  const char16_t* finalText = m_final.pszGetWide(&finalLength);
+  if (finalLength > 0 && finalText && finalText[finalLength - 1] != u' ' &&
+      m_strStatement.nGetAt(*position < length ? *position : length) != u' ') {
+    if (!bAppendFinal(u" ", 1)) return 0;
+  }
+  if (end > length) end = length;
+  if (end > *position) {
+    if (!bAppendFinal(m_strStatement.pszGet() + *position, end - *position)) return 0;
+    *position = end;
+  }
+  return 1;
+}
+
+int CSqlRewriter::bReplaceFinal(const CTString& text) {
+  m_final.Truncate(0);
+  return bAppendFinal(text.pszGet(), text.nGetLength());
+}
+
+int CSqlRewriter::bApplyTopFixUp() {
+  std::uint64_t length = 0;
+  const char16_t* text = m_final.pszGetWide(&length);
+  if (!text) return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
+  const std::int64_t select = nFindLeadingKeyword(text, u"SELECT");
+  if (select < 0) return 1;
+  const std::int64_t limit =
+      nFindKeywordBackward(text, static_cast<std::int64_t>(length), u"LIMIT", -1,
+                           m_pConnection ? m_pConnection->pszGetOpeningQuote() : nullptr,
+                           m_pConnection ? m_pConnection->pszGetClosingQuote() : nullptr);
+  if (limit <= 0) return 1;
+  const auto size = static_cast<std::size_t>(length);
+  std::size_t at = static_cast<std::size_t>(limit) + 5;
+  while (at < size && bIsSqlSeparator(text[at])) ++at;
+  const std::size_t digits = at;
+  const std::int64_t count = nReadDecimal(text, size, &at);
+  // A LIMIT without its count is not a row limit this fix-up can read: the text goes as the program wrote it.
+  if (count < 0) return 1;
+  const CTString countText(text + digits, at - digits);
+  while (at < size && (text[at] == u',' || bIsSqlSeparator(text[at]))) ++at;
+  if (nReadDecimal(text, size, &at) > 0) return 1;
+
+  std::size_t keptEnd = static_cast<std::size_t>(limit);
+  const std::size_t keptStart = static_cast<std::size_t>(select) + 6;
+  while (keptEnd > keptStart && bIsSqlSeparator(text[keptEnd - 1])) --keptEnd;
+  CTString rewritten(u"SELECT TOP ");
+  rewritten.Append(countText.pszGet());
+  rewritten.Append(u" ");
+  rewritten.AppendN(text + keptStart, static_cast<std::int64_t>(keptEnd - keptStart));
+  if (rewritten.nGetLength() != 12 + countText.nGetLength() + (keptEnd - keptStart) || countText.bIsEmpty()) {
+    return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
+  }
+  return bReplaceFinal(rewritten);
+}
+
+int CSqlRewriter::bApplyLimitFixUp() {
+  std::uint64_t length = 0;
+  const char16_t* text = m_final.pszGetWide(&length);
+  if (!text) return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
+  const std::int64_t select = nFindLeadingKeyword(text, u"SELECT");
+  if (select < 0) return 1;
+  const auto size = static_cast<std::size_t>(length);
+  CTString rewritten(text, size);
+  if (rewritten.nGetLength() != size) return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
+  std::int64_t count = m_nRowLimit;
+  if (size >= 12) {
+    std::size_t at = static_cast<std::size_t>(select) + 6;
+    while (at < size && text[at] == u' ') ++at;
+    const std::size_t top = at;
+    if (bMatchesNoCase(text, at, size, u"TOP") && at + 3 < size && text[at + 3] == u' ') {
+      at += 3;
+      while (at < size && text[at] == u' ') ++at;
+      const std::int64_t n = nReadDecimal(text, size, &at);
+      if (n >= 0) {
+        rewritten.Delete(top, at - top);
+        m_nRowLimit = -1;
+        count = n;
+      }
+    }
+  }
+  if (count <= 0) return rewritten.nGetLength() == size ? 1 : bReplaceFinal(rewritten);
+  // A program that asked for no row at all keeps its own LIMIT 0.
+  std::size_t end = rewritten.nGetLength();
+  const char16_t* kept = rewritten.pszGet();
+  while (end > 0 && bIsSqlSeparator(kept[end - 1])) --end;
+  const bool endsWithLimit0 = end >= 8 && bMatchesNoCase(kept, end - 7, end, u"LIMIT 0") &&
+                              bIsSqlSeparator(kept[end - 8]);
+  if (!endsWithLimit0) {
+    char16_t number[24];
+    const std::size_t before = rewritten.nGetLength();
+    CTString tail(u" LIMIT ");
+    if (m_nRowOffset >= 1) {
+      tail.Append(pszI64ToDecimalW(m_nRowOffset, number));
+      tail.Append(u", ");
+    }
+    tail.Append(pszI64ToDecimalW(count, number));
+    rewritten.Append(tail.pszGet());
+    if (tail.nGetLength() < 8 || rewritten.nGetLength() != before + tail.nGetLength()) {
+      return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
+    }
+  }
+  return rewritten.nGetLength() == size ? 1 : bReplaceFinal(rewritten);
+}
+
+int CSqlRewriter::bBuildFinalText(std::uint32_t mode) {
+  m_final.Truncate(0);
+  std::uint64_t position = 0;
+  for (std::uint32_t i = 0; i < m_lists.nGetParameterCount(); ++i) {
+    CValueLeaf* leaf = m_lists.pGetParameter(i);
+    if (!bAppendFinalGap(&position, leaf->nGetPosition())) return 0;
+    if (position < leaf->nGetPosition()) position = leaf->nGetPosition();
+    if (!bWriteValueLeaf(leaf, mode, &position)) return 0;
+  }
+  if (!bAppendFinalGap(&position, m_strStatement.nGetLength())) return 0;
+  if (m_bPassThrough || !m_pConnection) return 1;
+  const std::uint32_t kind = m_pConnection->nGetDbmsKind();
+  if (kind >= 1 && kind <= 3) return bApplyTopFixUp();
+  if (kind == 5 || kind == 6) return bApplyLimitFixUp();
+  return 1;
+}
+
+const void* CSqlRewriter::pszGetOutputText(std::uint32_t mode) {
+  const bool narrow = m_final.nGetMode() != CODE_PAGE_UTF16;
+  std::uint64_t length = 0;
+  if (narrow) {
+    m_final.pszGetNarrow(&length);
+  } else {
+    m_final.pszGetWide(&length);
+  }
+  if (length == 0 && !bBuildFinalText(mode)) return nullptr;
+  if (mode == 0) return m_final.pszGetWide();
+  return m_final.pszGetNarrow();
+}
+
+// ---- parameter dump ----
+
+const char16_t* CSqlRewriter::DumpParameters() {
+  if (!m_strDump.bIsEmpty()) return m_strDump.pszGet();
+  char16_t number[24];
+  try {
+    m_strDump.Append(pszCurrentDriverLabel(1));
+    m_strDump.Append(m_strStatement.pszGet());
+    m_strDump.Append(u"\r\n");
+    m_strDump.Append(pszCurrentDriverLabel(2));
+    m_strDump.Append(u"=");
+    m_strDump.Append(pszI64ToDecimalW(m_lists.nGetParameterCount(), number));
+    m_strDump.Append(u"\r\n");
+    for (std::uint32_t i = 0; i < m_lists.nGetParameterCount(); ++i) {
+      CValueLeaf* leaf = m_lists.pGetParameter(i);
+      m_strDump.Append(pszCurrentDriverLabel(3));
+      m_strDump.Append(u" ");
+      m_strDump.Append(pszI64ToDecimalW(i, number));
+      m_strDump.Append(u" :\t");
+      if (leaf->bIsCursorParameter()) {
+        m_strDump.Append(u" = <cursor parameter>>\r\n");
+        continue;
+      }
+      CFieldValue* field = leaf->pGetFieldValue();
+      CHostValue value;
+      if (field) value.Assign(field->Value());
+      m_strDump.Append(pszCurrentDriverLabel(4));
+      m_strDump.Append(pszI64ToDecimalW(value.nGetType(), number));
+      m_strDump.Append(u" = <");
+      if (value.nGetType() == HOST_TYPE_BINARY_BUFFER) {
+        m_strDump.Append(u"Buffer, size = ");
+        m_strDump.Append(pszI64ToDecimalW(static_cast<std::int64_t>(field->nGetSize()), number));
+      } else {
+        const char16_t* text = nullptr;
+        if (value.nGetType() != HOST_TYPE_EMPTY && value.nGetWideText(&text) < 100 && text) {
+          m_strDump.Append(text);
+        } else if (value.nGetType() != HOST_TYPE_EMPTY) {
+          m_strDump.Append(pszCurrentDriverLabel(7));
+        }
+      }
+      m_strDump.Append(u">\r\n");
+    }
+  } catch (...) {
+    // A dump serves an error report: what it holds so far is still worth showing.
+  }
+  return m_strDump.pszGet();
+}
+
+// ---- appending another rewriter, columns ----
+
+int CSqlRewriter::bAppendRewriter(CSqlRewriter* other, int duplicate) {
+  if (!other) return 1;
+  const std::uint64_t offset = m_strStatement.nGetLength();
+  if (!other->m_strStatement.bIsEmpty() &&
+      !nAppendText(other->m_strStatement.pszGet(), static_cast<std::int64_t>(other->m_strStatement.nGetLength()))) {
+    return 0;
+  }
+  for (std::uint32_t i = 0; i < other->m_lists.nGetParameterCount(); ++i) {
+    CValueLeaf* leaf = other->m_lists.pGetParameter(i);
+    if (duplicate == 1) {
+      CValueLeaf* twin = leaf->pDuplicate();
+      if (!twin) return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
+      twin->SetPosition(leaf->nGetPosition() + offset);
+      const int added = m_lists.bAddExistingParameter(twin);
+      twin->nRelease();
+      if (!added) return 0;
+    } else {
+      leaf->SetPosition(leaf->nGetPosition() + offset);
+      if (!m_lists.bAddExistingParameter(leaf)) return 0;
+    }
+  }
+  return m_lists.bAppendSharedElements(other->m_lists);
+}
+
+int CSqlRewriter::bAppendColumn(CColumn* column, std::uint32_t flag) {
+  if (!column) return 1;
+  return m_lists.bAppendColumn(m_strStatement, column, flag);
+}
+
+int CSqlRewriter::bAppendCursorColumns(CTableDescription* columns, std::uint32_t flag) {
+  if (!columns) return 1;
+  for (std::uint32_t i = 0; i < columns->nGetColumnCount(); ++i) {
+    CColumn* column = columns->pGetColumn(i);
+    // A composite key is read from its component columns, which are columns of the set themselves: it has no
+    // column of its own on the server to select.
+    if (!column || column->bIsCompositeKey()) continue;
+    if (!bAppendColumn(column, flag)) return 0;
+  }
+  // The set's identifying key is the row id when its first key is the row-id item (item kind 3).
+  CColumn* key = columns->nGetKeyCount() > 0 ? columns->pGetKey(0) : nullptr;
+  CColumnDescriptor* descriptor = key ? key->pGetDescriptorNoRef() : nullptr;
+  if (!descriptor || descriptor->nGetStoredItemKind() != 3) return 1;
+  CTable* table = columns->pGetTable();
+  return m_lists.bAddSelectText(m_strStatement, SQL_ROW_ID_COLUMN_TEXT, table ? table->pGetReferenceValue() : nullptr);
+}
+
+// ---- copies ----
+
+int CSqlRewriter::CopyFrom(CSqlRewriter* source, CHashTable& cloneMap, std::uint32_t) {
+  if (!source) return 0;
+  if (!bRegisterClone(cloneMap, source, this)) return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
+  if (source->m_pHolder) source->m_pHolder->AddRef();
+  if (m_pHolder) m_pHolder->nRelease();
+  m_pHolder = source->m_pHolder;
+  if (source->m_pConnection) source->m_pConnection->AddRef();
+  if (m_pConnection) m_pConnection->nRelease();
+  m_pConnection = source->m_pConnection;
+  m_lists.SetOwners(m_pHolder, m_pConnection);
+  m_final.Reopen(nFinalTextMode(m_pConnection), nConversionPage(m_pConnection));
+
+  m_strStatement = source->m_strStatement;
+  m_strExtraSelect = source->m_strExtraSelect;
+  m_strDump = source->m_strDump;
+  if (m_strStatement.nGetLength() != source->m_strStatement.nGetLength() ||
+      m_strExtraSelect.nGetLength() != source->m_strExtraSelect.nGetLength() ||
+      m_strDump.nGetLength() != source->m_strDump.nGetLength()) {
+    return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
+  }
+  // The parameters and the column flags; the select columns and table references are the source statement's own.
+  if (!m_lists.CopyFrom(source->m_lists, cloneMap)) return 0;
+
+  m_bPassThrough = source->m_bPassThrough;
+  m_nParameterSwitch = source->m_nParameterSwitch;
+  m_nDialectFlags = source->m_nDialectFlags;
+  m_nRowLimit = source->m_nRowLimit;
+  m_nRowOffset = source->m_nRowOffset;
+  m_nReserved = source->m_nReserved;
+  m_nStatementKind = source->m_nStatementKind;
+  m_nClauseState = source->m_nClauseState;
+  m_nOutputState = source->m_nOutputState;
+  if (source->m_pQuery) source->m_pQuery->AddRef();
+  if (m_pQuery) m_pQuery->nRelease();
+  m_pQuery = source->m_pQuery;
+  return 1;
+}
+
+CSqlRewriter* CSqlRewriter::pClone(CHashTable& cloneMap, std::uint32_t flags) {
+  return pCloneCaught<CSqlRewriter>([&](CSqlRewriter* copy) { return copy->CopyFrom(this, cloneMap, flags); });
+}

@@ -245,6 +245,9 @@ class CSqlRewriter : public CRefCounted {
   int nAppendText(const char16_t* text, std::int64_t n = -1);
   int nAppendTextMarked(const char16_t* text);
   int nInsertText(std::uint64_t position, const char16_t* text);
+  // Replaces count units of the statement text at the position by the text; the parameters placed after the
+  // replaced units move with the text. 0 with error 12 at 10.6 when the text could not grow.
+  int bReplaceText(std::uint64_t position, std::uint64_t count, const char16_t* text);
   // Cuts the statement text at the position and releases the parameters placed at or after it.
   void TruncateText(std::uint64_t position);
   int bAppendRecordLockHint();
@@ -332,6 +335,22 @@ class CSqlRewriter : public CRefCounted {
   int bScanNamedParameters(const char16_t* source, CRefPtrArray& segments);
   // Every declared parameter has a named parameter in the text.
   int bCheckDeclaredParameters(CQueryDescription* query);
+
+  // ---- translation and final text helpers (sql_rewriter.cpp) ----
+  int bCollectSegments(CQueryDescription* query, CSqlRewriter* filter, CRefPtrArray& segments);
+  int bAddSegment(CRefPtrArray& segments, std::uint32_t code, std::uint64_t start, std::uint64_t end,
+                  const char16_t* text = nullptr);
+  int bDispatchSegment(const CSqlSegment& segment, std::uint64_t* position, const char16_t* source,
+                       CQueryDescription* query, CSqlRewriter* filter, int keepOrder);
+  // Where the rest of a pass-through text stops when its ORDER BY is dropped.
+  std::uint64_t nOrderByCut(const char16_t* source, std::uint64_t from, std::uint64_t length);
+  int bAppendFinal(const char16_t* text, std::uint64_t n);
+  // The statement text from *position to end into the final text, after the blank that separates it from a
+  // parameter written before.
+  int bAppendFinalGap(std::uint64_t* position, std::uint64_t end);
+  int bApplyTopFixUp();
+  int bApplyLimitFixUp();
+  int bReplaceFinal(const CTString& text);
 
   // ---- expressions (rewriter_expressions.cpp) ----
   int bWriteExpression(CQueryDescription* query, std::uint32_t context, const char16_t* source,

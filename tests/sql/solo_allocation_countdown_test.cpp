@@ -11,6 +11,11 @@
 #include "foundation/t_string.h"
 #include "sql/rewriter/sql_element.h"
 #include "sql/rewriter/sql_element_lists.h"
+#include "sql/rewriter/sql_rewriter.h"
+#include "engine/record/query_description.h"
+#include "host/host_objects.h"
+#include "standin/runtime/query_objects.h"
+#include "tests/slot_call.h"
 #include "tests/doubles/driver_doubles.h"
 #include "tests/support/countdown_allocator.h"
 
@@ -93,6 +98,65 @@ TEST(ElementListsMemoryTest, FlagListThatCannotBeMade) {
     holder->nRelease();
   });
   EXPECT_TRUE(listFailed);
+}
+
+// A connection of DBMS kind 2, whose final texts get the TOP fix-up.
+class TopConnection : public doubles::TestConnection {
+ public:
+  TopConnection() : TestConnection(u"top", nullptr) { m_nDbmsKind = 2; }
+};
+
+// A translation (pass-through, then an assembled one) and its final text: each run ends with
+// the whole text or with error 12 at 10.6, never with a success over a shortened text.
+TEST(RewriterMemoryTest, TranslationAndFinalTextGrowOrFail) {
+  RaiseOnce();
+  qzrt::QueryAnalysis analysis;
+  analysis.SetText(qzrt::QueryAnalysis::kSqlText,
+                   std::u16string(u"select a, b from some_table where d = 'x (ORDER BY)' limit 10 ORDER BY a"));
+  std::uint64_t failures = 0;
+  nRunUntilDone([&] {
+    CErrorHolder* holder = nullptr;
+    TopConnection* connection = nullptr;
+    CQueryDescription* query = nullptr;
+    CSqlRewriter* direct = nullptr;
+    CSqlRewriter* assembled = nullptr;
+    {
+      CPause pause;
+      holder = new CErrorHolder();
+      holder->AddRef();
+      connection = new TopConnection();
+      connection->AddRef();
+      query = new CQueryDescription(holder, AsSeenAcross<IHostQueryAnalysis>(&analysis), nullptr, 0);
+      query->AddRef();
+      direct = new CSqlRewriter(holder, connection);
+      direct->AddRef();
+      assembled = new CSqlRewriter(holder, connection);
+      assembled->AddRef();
+    }
+    const int translated = direct->bTranslate(query, nullptr, 0, SQL_MODE_PASS_THROUGH | SQL_MODE_NO_NAMED_PARAMETERS);
+    const int built = assembled->bTranslate(query, nullptr, 1, 0) && assembled->bBuildFinalText(0);
+    {
+      CPause pause;
+      if (translated) {
+        EXPECT_EQ(std::u16string(direct->pszGetSourceText()),
+                  u"select a, b from some_table where d = 'x (ORDER BY)' limit 10 ");
+      }
+      if (built) {
+        EXPECT_EQ(std::u16string(static_cast<const char16_t*>(assembled->pszGetOutputText(0))),
+                  u"SELECT TOP 10  a, b from some_table where d = 'x (ORDER BY)'");
+      }
+      if (!translated || !built) {
+        ++failures;
+        EXPECT_TRUE(doubles::HasIdentification(holder, 10, 6)) << "a text that could not grow";
+      }
+      direct->nRelease();
+      assembled->nRelease();
+      query->nRelease();
+      connection->nRelease();
+      holder->nRelease();
+    }
+  });
+  EXPECT_GT(failures, 0u);
 }
 
 }  // namespace
