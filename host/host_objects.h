@@ -335,10 +335,14 @@ class IHostStatementMark : public IHostQueryPart {
   virtual const char16_t* pszGetColumnText() = 0;  // slot 11
 };
 
-// The parameters a statement declares: the value of one found by name, case ignored; null when none.
+// The parameters a statement declares: the value of one found by name, case ignored (null when none), and their
+// names one by one.
 class IHostDeclaredParameters : public IHostQueryPart {
  public:
   virtual CHostValue* pFindValue(const char16_t* name) = 0;  // slot 7
+  // The declarations in the order the statement made them, so that each can be looked for in the text.
+  virtual std::uint32_t nGetCount() = 0;                     // slot 8
+  virtual const char16_t* pszGetName(std::uint32_t index) = 0;  // slot 9: null past the last
 };
 
 // The runtime's analysis of a query it hands the driver instead of a table. The walks (slots 9, 10, 13, 14, 15 and 30 to 32)

@@ -188,6 +188,14 @@ int CSqlRewriter::nAppendTextMarked(const char16_t* text) {
 
 int CSqlRewriter::bCopySource(const char16_t* source, std::uint64_t* position, std::uint64_t end) {
   if (end <= *position) return 1;
+  // Spans come from the runtime: one past the end of the text stops at its terminator instead of reading beyond.
+  for (std::uint64_t i = *position; i < end; ++i) {
+    if (source[i] == 0) {
+      end = i;
+      break;
+    }
+  }
+  if (end <= *position) return 1;
   if (!nAppendText(source + *position, static_cast<std::int64_t>(end - *position))) return 0;
   *position = end;
   return 1;
@@ -822,26 +830,25 @@ int CSqlRewriter::bWriteNamedParameter(std::uint64_t* position, const char16_t* 
 }
 
 int CSqlRewriter::bCheckDeclaredParameters(CQueryDescription* query) {
-  // The runtime's declared parameters answer a lookup by name and cannot be listed, so a declaration the text never
-  // names cannot be found from here. The check is made the other way: every named parameter the statement holds
-  // (its own and those other rewriters brought) must match a declaration.
   IHostQueryAnalysis* host = query ? query->pGetHostDescription() : nullptr;
   const SHostRelease release{host};
   IHostDeclaredParameters* declared = host ? host->piGetDeclaredParameters() : nullptr;
   if (!declared) return 1;
-  for (std::uint32_t i = 0; i < m_lists.nGetParameterCount(); ++i) {
-    CValueLeaf* leaf = m_lists.pGetParameter(i);
-    if (!leaf->bIsNamed() || leaf->bIsCursorParameter() || !leaf->pGetFieldValue()) continue;
-    CHostValue* value = declared->pFindValue(leaf->pszGetName());
-    if (!value) {
+  int result = 1;
+  const std::uint32_t count = declared->nGetCount();
+  for (std::uint32_t i = 0; i < count && result; ++i) {
+    const char16_t* name = declared->pszGetName(i);
+    if (!name) break;
+    CValueLeaf* leaf = pFindNamedParameter(name);
+    if (!leaf) {
       RaiseModuleError(m_pHolder, 0, ERROR_UNIT_REWRITER, REWRITER_POINT_DECLARED_MISSING, m_pConnection, nullptr,
-                       REWRITER_ERROR_DECLARED_MISSING, leaf->pszGetName(), m_strStatement.pszGet());
-      declared->Release();
-      return 0;
+                       REWRITER_ERROR_DECLARED_MISSING, name, m_pszSource ? m_pszSource : m_strStatement.pszGet());
+      result = 0;
     }
+    // A match already has the declared type: the parameter writer made its field value in it.
   }
   declared->Release();
-  return 1;
+  return result;
 }
 
 // ---- final text ----

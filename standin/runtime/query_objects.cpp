@@ -157,7 +157,18 @@ std::u16string Upper(const char16_t* text) {
 }
 }  // namespace
 
-void DeclaredParameters::Declare(const std::u16string& name, void* value) { m_values[Upper(name.c_str())] = value; }
+void DeclaredParameters::Declare(const std::u16string& name, void* value) {
+  if (m_values.find(Upper(name.c_str())) == m_values.end()) m_names.push_back(name);
+  m_values[Upper(name.c_str())] = value;
+}
+std::uint32_t DeclaredParameters::nGetCount() {
+  Note(kCount);
+  return static_cast<std::uint32_t>(m_names.size());
+}
+const char16_t* DeclaredParameters::pszGetName(std::uint32_t i) {
+  Note(kName, {static_cast<std::int64_t>(i)});
+  return i < m_names.size() ? m_names[i].c_str() : nullptr;
+}
 void* DeclaredParameters::pFindValue(const char16_t* name) {
   Note(kFindValue, {Arg(name)});
   const auto it = m_values.find(Upper(name));

@@ -179,14 +179,17 @@ class QZRT_API StatementMark : public CountedPart {
 // 36-byte runtime value the test owns.
 class QZRT_API DeclaredParameters : public CountedPart {
  public:
-  enum : std::size_t { kFindValue = 7 };
+  enum : std::size_t { kFindValue = 7, kCount = 8, kName = 9 };
   DeclaredParameters() = default;
-  virtual void* pFindValue(const char16_t* name);  // 7
+  virtual void* pFindValue(const char16_t* name);        // 7
+  virtual std::uint32_t nGetCount();                     // 8
+  virtual const char16_t* pszGetName(std::uint32_t i);  // 9: as declared; null past the last
 
   void Declare(const std::u16string& name, void* value);
 
  private:
   std::map<std::u16string, void*> m_values;  // by upper-cased name
+  std::vector<std::u16string> m_names;       // as declared, each once
 };
 
 class QZRT_API QueryAnalysis : public CountedPart {

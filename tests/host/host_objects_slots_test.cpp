@@ -121,7 +121,9 @@ TEST(HostObjectsSlotsTest, EveryCommentNamesTheCompiledSlot) {
                          QZ_SLOT(IHostStatementMark, pszGetColumnText),
                      },
                      "IHostStatementMark");
-  ExpectSlotComments("host/host_objects.h", {QZ_SLOT(IHostDeclaredParameters, pFindValue)},
+  ExpectSlotComments("host/host_objects.h",
+                     {QZ_SLOT(IHostDeclaredParameters, pFindValue), QZ_SLOT(IHostDeclaredParameters, nGetCount),
+                      QZ_SLOT(IHostDeclaredParameters, pszGetName)},
                      "IHostDeclaredParameters");
   ExpectSlotComments("host/host_objects.h",
                      {

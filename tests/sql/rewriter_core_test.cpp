@@ -297,7 +297,6 @@ class NamedParameterTest : public RewriterCoreTest {
     const std::int32_t n = 1;
     one.Set(&n);
     parameters.Declare(u"p1", &one);
-    parameters.Declare(u"p2", &untyped);
     declared = &parameters;
   }
   qzrt::DeclaredParameters parameters;
@@ -306,6 +305,7 @@ class NamedParameterTest : public RewriterCoreTest {
 };
 
 TEST_F(NamedParameterTest, ColonParametersOutsideLiteralsAndComments) {
+  parameters.Declare(u"p2", &untyped);
   TestRewriter* r = Rewriter(1, true);
   const Translated t = PassThrough(
       r, u"SELECT a FROM t WHERE b = :p1 AND s = 'a:b' -- note :x\nAND c = :P2 /* :y */ AND d = :p1");
@@ -324,6 +324,7 @@ TEST_F(NamedParameterTest, ColonParametersOutsideLiteralsAndComments) {
 }
 
 TEST_F(NamedParameterTest, CursorParametersNeedNoDeclaration) {
+  declared = nullptr;
   TestRewriter* r = Rewriter(1, true);
   const Translated t = PassThrough(r, u"BEGIN open_it(:rc%CURSOR); END;");
   ASSERT_EQ(t.result, 1);
@@ -363,6 +364,18 @@ TEST_F(NamedParameterTest, DateEscapesMoveTheParametersAfterThem) {
   EXPECT_EQ(r->pGetParameter(0)->nGetPosition(), t.text.size());
   EXPECT_EQ(r->Final(), u"SELECT a FROM t WHERE d = TO_DATE('20240315','YYYYMMDD') AND b = '' ")
       << "the value is loaded later; its place is the text's end";
+}
+
+TEST_F(NamedParameterTest, EveryDeclaredParameterMustStandInTheText) {
+  parameters.Declare(u"p2", &untyped);
+  EXPECT_EQ(PassThrough(Rewriter(1, true), u"SELECT a FROM t WHERE b = :p1").result, 0);
+  EXPECT_TRUE(doubles::HasIdentification(holder, 10, 3)) << "p2 is declared and never named";
+  EXPECT_EQ(holder->nGetErrorCode(), 40u);
+  holder->Clear();
+  EXPECT_EQ(PassThrough(Rewriter(1, true), u"SELECT a FROM t WHERE b = :P2 OR c = :p1").result, 1)
+      << "case is ignored";
+  EXPECT_EQ(PassThrough(Rewriter(1, true), u"SELECT a FROM t WHERE b = :p1", 1, 4 | 32).result, 1)
+      << "mode bit 32 checks nothing";
 }
 
 // ---- dump, copies, appended rewriters ----
