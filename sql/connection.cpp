@@ -154,7 +154,7 @@ void CConnection::ReadOptions() {
 int CConnection::nFlag5() { return 0; }
 int CConnection::nFlag6() { return 1; }
 int CConnection::bReleasesTablesAtLevelEnd() { return 0; }
-int CConnection::nFlag8() { return 1; }
+int CConnection::bRewritesEmptyComparisons() { return 1; }
 int CConnection::bIsDbmsKind2() { return m_nDbmsKind == 2; }
 int CConnection::bTimeOperandFlag() { return 0; }
 int CConnection::nFlag11() { return 0; }

@@ -48,7 +48,8 @@ class CConnection : public CRefCounted {
   virtual int nFlag6();  // answers 1
   // 7: 0; when non-zero, the driver releases the tables of the connection after a commit or before a rollback
   virtual int bReleasesTablesAtLevelEnd();
-  virtual int nFlag8();  // answers 1
+  // 8: 1; comparisons of a date or time with an empty value are rewritten as NULL tests
+  virtual int bRewritesEmptyComparisons();
   virtual int bIsDbmsKind2();
   virtual int bTimeOperandFlag();  // answers 0
   virtual int nFlag11();           // answers 0
