@@ -589,12 +589,14 @@ int CSqlRewriter::bWritePatternValue(CValueLeaf* leaf, CFieldValue* value, std::
   // builder's to double.
   SHeapText normal(pszNormalizeLikePatternW(source ? source : u"", escape));
   if (!normal.psz) return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
-  pattern.SetType(wide ? HOST_TYPE_WSTRING : HOST_TYPE_ASTRING);
-  if (bHostFailed(static_cast<std::uint32_t>(pattern.Ops().SetFromWideZ(pattern.pHolder(), normal.psz)))) {
+  CHostValue escaped;
+  escaped.SetType(HOST_TYPE_TEXT);
+  if (bHostFailed(static_cast<std::uint32_t>(escaped.Set(normal.psz))) ||
+      (!wide && bHostFailed(static_cast<std::uint32_t>(escaped.nConvert(HOST_TYPE_ASTRING))))) {
     return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
   }
   if (kind == 0) kind = wide ? COLUMN_TYPE_WTEXT : COLUMN_TYPE_TEXT;
-  return bWriteLikePattern(leaf, pattern, kind, mode, position);
+  return bWriteLikePattern(leaf, escaped, kind, mode, position);
 }
 
 int CSqlRewriter::bWriteLikePattern(CValueLeaf* leaf, CHostValue& pattern, std::uint32_t kind, std::uint32_t,
