@@ -49,7 +49,7 @@ class CConnection : public CRefCounted {
   virtual int bOrdersByPosition();
   // 7: 0; when non-zero, the driver releases the tables of the connection after a commit or before a rollback
   virtual int bReleasesTablesAtLevelEnd();
-  // 8: 1; the expression writer rewrites comparisons of date or time columns with empty values
+  // 8: 1; comparisons of a date or time with an empty value are rewritten as NULL tests
   virtual int bRewritesEmptyComparisons();
   virtual int bIsDbmsKind2();
   virtual int bTimeOperandFlag();  // answers 0

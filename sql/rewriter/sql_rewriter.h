@@ -361,6 +361,25 @@ class CSqlRewriter : public CRefCounted {
   // its parameters join this rewriter's placed after the offset.
   int bWriteComputedItem(CQueryDescription* query, IHostItemDescription* item, std::uint32_t operandContext,
                          const char16_t* source, bool withOffset);
+  // The operand type of a parent's child (and whether the child forgets the compared column).
+  std::uint32_t nChildOperandType(std::uint32_t parentKind, std::uint32_t index, std::uint32_t count,
+                                  std::uint32_t operandContext, bool* clear, IHostExpressionNode* parent);
+  int bWriteColumnNode(CQueryDescription* query, std::uint32_t context, const char16_t* source,
+                       IHostExpressionNode* parent, IHostExpressionNode* node, std::uint32_t operandContext,
+                       std::uint64_t* position, IHostItemDescription* item);
+  // The query item a column reference names (by table and column), null when none.
+  IHostItemDescription* pFindQueryItem(CQueryDescription* query, const char16_t* table, const char16_t* name);
+  int bWriteValueNode(CQueryDescription* query, const char16_t* source, IHostExpressionNode* parent,
+                      IHostExpressionNode* node, std::uint32_t operandContext, std::uint64_t* position,
+                      std::uint32_t operandType);
+  // A comparison of a date or time column with an empty constant as a NULL test; rewritten 1 when it was one.
+  int bRewriteEmptyComparison(const char16_t* source, IHostExpressionNode* node, std::uint64_t* position,
+                              std::uint64_t outputStart, std::uint64_t sourceStart, int* rewritten);
+  // Appends to the final text; 0 with error 12 at 10.6 (the text as it was) when it cannot grow.
+  int bAppendFinal(const char16_t* text);
+  // A sub-rewriter with this one's statement kind, dialect flags, parameter switch, column set and computed item.
+  CSqlRewriter* pNewArgumentRewriter();
+  int bTakeSubRewriterText(CSqlRewriter* sub, bool withParameters);
 
   // ---- around nodes (rewriter_functions.cpp) ----
   int bWriteNodeBoundary(CQueryDescription* query, const char16_t* source, IHostExpressionNode* parent,
@@ -368,6 +387,10 @@ class CSqlRewriter : public CRefCounted {
                          int before);
   int bWriteNodeText(std::uint32_t context, const char16_t* source, IHostExpressionNode* node,
                      std::uint64_t* position);
+  // A function rule's sub-rewrite (EArgumentRewrite) appended to the statement text.
+  int bRunArgumentRewrite(CQueryDescription* query, const char16_t* source, IHostExpressionNode* function,
+                          std::uint32_t rewrite, std::uint64_t* sourcePosition);
+  int bWriteArgument(CQueryDescription* query, const char16_t* source, IHostExpressionNode* argument);
 
   // Copies the source text from the position up to (not including) `end` and moves the position there.
   int bCopySource(const char16_t* source, std::uint64_t* position, std::uint64_t end);
@@ -402,6 +425,8 @@ class CSqlRewriter : public CRefCounted {
   // The compared column of the operands being written.
   SComparedColumn m_compared;
   bool m_bHasCompared = false;
+  // The name the compared column is written with.
+  CTString m_strColumnName;
 };
 
 // ---- keyword helpers over UTF-16 text ----
