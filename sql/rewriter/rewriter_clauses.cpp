@@ -55,24 +55,6 @@ const char16_t* pszItemColumnName(IHostItemDescription* item) {
   return bIsEmptyText(origin) ? item->pszGetName() : origin;
 }
 
-// The query's item of that column, by table and column name (case ignored); a name without table matches an item
-// of any table, and an expression item by its name.
-IHostItemDescription* pFindQueryItem(CQueryDescription* query, const char16_t* table, const char16_t* column) {
-  if (!query || bIsEmptyText(column)) return nullptr;
-  for (std::uint32_t i = 0; i < query->nGetItemCount(); ++i) {
-    IHostItemDescription* item = query->pGetItem(i);
-    if (bIsExpressionItem(item)) {
-      if (bIsEmptyText(table) && bSameText(item->pszGetName(), column)) return item;
-      continue;
-    }
-    if (!bSameText(pszItemColumnName(item), column) && !bSameText(item->pszGetName(), column)) continue;
-    if (bIsEmptyText(table) || bSameText(item->pszGetFileName(), table)) return item;
-    const char16_t* resolved = query->pResolveAlias(item->pszGetFileName());
-    if (bSameText(resolved, table)) return item;
-  }
-  return nullptr;
-}
-
 // Whether the text at the position is the word (case ignored) followed by a separator or the end.
 bool bWordAt(const char16_t* text, const char16_t* word) {
   std::size_t i = 0;

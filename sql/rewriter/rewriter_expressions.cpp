@@ -271,16 +271,28 @@ int CSqlRewriter::bWriteColumnNode(CQueryDescription* query, std::uint32_t conte
   return 1;
 }
 
+// The query's item of that column, by table and column name (case ignored): a plain item by its name or the column
+// it comes from, in the table named as written or through the aliases either way; without a table, an item of any
+// table, and an expression item by its name.
 IHostItemDescription* CSqlRewriter::pFindQueryItem(CQueryDescription* query, const char16_t* table,
                                                    const char16_t* name) {
   if (!query || !name || !name[0]) return nullptr;
-  const char16_t* resolved = table && table[0] ? query->pResolveAlias(table) : nullptr;
+  const bool anyTable = !table || !table[0];
+  const char16_t* resolved = anyTable ? nullptr : query->pResolveAlias(table);
   for (std::uint32_t i = 0; i < query->nGetItemCount(); ++i) {
     IHostItemDescription* candidate = query->pGetItem(i);
-    if (!candidate || !bSameText(candidate->pszGetName(), name)) continue;
-    if (!table || !table[0]) return candidate;
+    if (!candidate) continue;
+    if (candidate->nGetItemKind() != 0) {
+      if (anyTable && bSameText(candidate->pszGetName(), name)) return candidate;
+      continue;
+    }
+    const char16_t* origin = candidate->pszGetOrigin();
+    if (!bSameText(candidate->pszGetName(), name) && !(origin && origin[0] && bSameText(origin, name))) continue;
+    if (anyTable) return candidate;
     const char16_t* file = candidate->pszGetFileName();
     if (bSameText(file, table) || (resolved && bSameText(file, resolved))) return candidate;
+    const char16_t* fileResolved = query->pResolveAlias(file);
+    if (fileResolved && bSameText(fileResolved, table)) return candidate;
   }
   return nullptr;
 }
