@@ -251,15 +251,13 @@ int CSqlRewriter::bWriteColumnNode(CQueryDescription* query, std::uint32_t conte
                         (m_nStatementKind == SQL_STATEMENT_DELETE && !(m_nDialectFlags & 1));
   const char16_t* origin = found && resolves ? found->pszGetOrigin() : nullptr;
   m_strColumnName = origin && origin[0] ? origin : name;
-  m_compared.pItem = found;
+  FillComparedColumn(found, m_compared);
+  if (!found && m_pColumnSet) {
+    m_compared.pColumn = m_pColumnSet->pFindColumnByName(name);
+    if (m_compared.pColumn) m_compared.nType = m_compared.pColumn->nGetType();
+  }
   m_compared.pszTable = table;
   m_compared.pszColumn = m_strColumnName.pszGet();
-  if (m_pColumnSet) m_compared.pColumn = m_pColumnSet->pFindColumnByName(found ? found->pszGetName() : name);
-  if (m_compared.pColumn) {
-    m_compared.nType = m_compared.pColumn->nGetType();
-  } else if (found) {
-    m_compared.nType = nHostTypeToInternalType(found->nGetItemTypeCode());
-  }
   m_bHasCompared = found || m_compared.pColumn;
 
   CTString operand;
@@ -315,21 +313,11 @@ int CSqlRewriter::bWriteComputedItem(CQueryDescription* query, IHostItemDescript
   return result;
 }
 
-// The sub-rewriter's text at the end of the statement text, and with parameters its parameters placed after the
-// old length (new leaves sharing the field values, as the sub-rewriter goes).
+// The sub-rewriter's text at the end of the statement text, and with parameters its parameters (the same leaves,
+// placed after the old length: the sub-rewriter goes with this write).
 int CSqlRewriter::bTakeSubRewriterText(CSqlRewriter* sub, bool withParameters) {
-  const std::uint64_t offset = m_strStatement.nGetLength();
-  if (!nAppendText(sub->m_strStatement.pszGet())) return 0;
-  if (!withParameters) return 1;
-  for (std::uint32_t i = 0; i < sub->m_lists.nGetParameterCount(); ++i) {
-    CValueLeaf* leaf = sub->m_lists.pGetParameter(i);
-    if (!m_lists.bAddParameter(offset + leaf->nGetPosition(), leaf->pGetFieldValue(), leaf->nGetKind(),
-                               leaf->nGetFlags(), leaf->pGetColumn(), leaf->pszGetName(), leaf->nGetEscapeChar(),
-                               leaf->nGetOrigin())) {
-      return 0;
-    }
-  }
-  return 1;
+  if (withParameters) return bAppendRewriter(sub, 0);
+  return nAppendText(sub->m_strStatement.pszGet());
 }
 
 int CSqlRewriter::bWriteOperand(const SComparedColumn& column, std::uint32_t context, std::uint32_t operatorCode,

@@ -86,10 +86,13 @@ int CSqlElementLists::nAddTextParameter(std::uint64_t position, CHostValue& valu
 int CSqlElementLists::bAddExistingParameter(CValueLeaf* leaf) { return bAddElement(m_parameters, leaf); }
 
 int CSqlElementLists::bAppendSharedElements(const CSqlElementLists& other) {
-  for (std::uint32_t i = 0; i < other.m_selectColumns.nGetCount(); ++i) {
+  // The counts are taken first: lists appended to themselves take each element once more.
+  const std::uint32_t columns = other.m_selectColumns.nGetCount();
+  const std::uint32_t tables = other.m_tableRefs.nGetCount();
+  for (std::uint32_t i = 0; i < columns; ++i) {
     if (!bAddElement(m_selectColumns, other.m_selectColumns.pGetObject(i))) return 0;
   }
-  for (std::uint32_t i = 0; i < other.m_tableRefs.nGetCount(); ++i) {
+  for (std::uint32_t i = 0; i < tables; ++i) {
     if (!bAddElement(m_tableRefs, other.m_tableRefs.pGetObject(i))) return 0;
   }
   return 1;

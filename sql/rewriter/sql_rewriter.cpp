@@ -1063,7 +1063,11 @@ int CSqlRewriter::bAppendRewriter(CSqlRewriter* other, int duplicate) {
       !nAppendText(other->m_strStatement.pszGet(), static_cast<std::int64_t>(other->m_strStatement.nGetLength()))) {
     return 0;
   }
-  for (std::uint32_t i = 0; i < other->m_lists.nGetParameterCount(); ++i) {
+  // A rewriter appended to itself takes its own parameters once more, as new leaves: moving a leaf it keeps would
+  // move it in both places.
+  if (other == this) duplicate = 1;
+  const std::uint32_t count = other->m_lists.nGetParameterCount();
+  for (std::uint32_t i = 0; i < count; ++i) {
     CValueLeaf* leaf = other->m_lists.pGetParameter(i);
     if (duplicate == 1) {
       CValueLeaf* twin = leaf->pDuplicate();

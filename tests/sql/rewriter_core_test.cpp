@@ -434,6 +434,23 @@ TEST_F(RewriterCoreTest, CloneSharesHolderAndConnection) {
       << "the source is still usable";
 }
 
+TEST_F(RewriterCoreTest, ARewriterAppendedToItselfDoublesOnce) {
+  for (int duplicate : {0, 1}) {
+    TestRewriter* r = Rewriter(4);
+    ASSERT_TRUE(r->nAppendText(u"a = "));
+    ASSERT_TRUE(r->bAddValueParameter(Text(u"x")));
+    ASSERT_TRUE(r->bAddCountColumn());
+    ASSERT_TRUE(r->bAppendRewriter(r, duplicate));
+    EXPECT_EQ(std::u16string(r->pszGetSourceText()),
+              u"a = COUNT(*) AS QZACCESNATIF_NBENRa = COUNT(*) AS QZACCESNATIF_NBENR");
+    ASSERT_EQ(r->nGetParameterCount(), 2u);
+    EXPECT_EQ(r->pGetParameter(0)->nGetPosition(), 4u) << "the first leaf stays";
+    EXPECT_EQ(r->pGetParameter(1)->nGetPosition(), 38u);
+    EXPECT_NE(r->pGetParameter(0), r->pGetParameter(1));
+    EXPECT_EQ(r->Lists().nGetSelectColumnCount(), 2u);
+  }
+}
+
 TEST_F(RewriterCoreTest, AppendedRewriterSharesOrDuplicatesItsParameters) {
   for (int duplicate : {0, 1}) {
     TestRewriter* r = Rewriter(4);
