@@ -30,12 +30,15 @@ bool bIsTokenDelimiter(char16_t c, bool apostrophe) {
   return c == u' ' || c == u',' || c == u'\t' || c == u'\r' || c == u'\n' || (apostrophe && c == u'\'');
 }
 
-// The next token from *cursor (leading delimiters skipped); *cursor is left on the delimiter after it.
-CTString NextToken(const char16_t*& cursor, bool apostrophe) {
+// The next token from *cursor (leading delimiters skipped); *cursor is left on the delimiter after it. A copy that
+// memory refused sets `failed`: the token then reads as empty.
+CTString NextToken(const char16_t*& cursor, bool apostrophe, bool& failed) {
   while (*cursor && bIsTokenDelimiter(*cursor, apostrophe)) ++cursor;
   const char16_t* start = cursor;
   while (*cursor && !bIsTokenDelimiter(*cursor, apostrophe)) ++cursor;
-  return CTString(start, static_cast<std::size_t>(cursor - start));
+  CTString token(start, static_cast<std::size_t>(cursor - start));
+  if (token.nGetLength() != static_cast<std::size_t>(cursor - start)) failed = true;
+  return token;
 }
 
 // Reads `count` decimal digits from `text`; false when one is not a digit or the part is empty. A unit past the
@@ -84,9 +87,9 @@ char16_t* CDateEscapeRewriter::pszBuildDateMode4(std::int32_t year, std::int32_t
 
 char16_t* CDateEscapeRewriter::pszLiteralForGroup(const char16_t* group) {
   const char16_t* cursor = group;
-  const CTString keyword = NextToken(cursor, false);
+  const CTString keyword = NextToken(cursor, false, m_bFailed);
   if (keyword.bEqualsNoCase(u"d")) {
-    const CTString token = NextToken(cursor, true);
+    const CTString token = NextToken(cursor, true, m_bFailed);
     const char16_t* t = token.pszGet();
     std::size_t end = token.nGetLength();
     if (end < 6) return nullptr;
@@ -110,7 +113,7 @@ char16_t* CDateEscapeRewriter::pszLiteralForGroup(const char16_t* group) {
   }
   if (m_nMode != 3) return nullptr;
   if (keyword.bEqualsNoCase(u"t")) {
-    const CTString token = NextToken(cursor, true);
+    const CTString token = NextToken(cursor, true, m_bFailed);
     const std::size_t length = token.nGetLength();
     if (length < 8) return nullptr;
     const char16_t* t = token.pszGet();
@@ -145,6 +148,7 @@ char16_t* CDateEscapeRewriter::pszLiteralForGroup(const char16_t* group) {
 char16_t* CDateEscapeRewriter::bRewrite(char16_t* text) {
   m_pszText = text;
   m_bChanged = 0;
+  m_bFailed = false;
   if (!text) return nullptr;
   char16_t* search = text;
   for (;;) {
@@ -157,7 +161,10 @@ char16_t* CDateEscapeRewriter::bRewrite(char16_t* text) {
     m_pGroupStart = open;
     m_pGroupEnd = close;
     const CTString group(open + 1, static_cast<std::size_t>(close - open - 1));
-    LiteralPtr literal(pszLiteralForGroup(group.pszGet()));
+    if (group.nGetLength() != static_cast<std::size_t>(close - open - 1)) m_bFailed = true;
+    LiteralPtr literal(m_bFailed ? nullptr : pszLiteralForGroup(group.pszGet()));
+    // A group that could not be read for want of memory is not a group left as written: the scan stops there.
+    if (m_bFailed) return nullptr;
     if (literal) {
       const auto position = static_cast<std::uint32_t>(open - m_pszText);
       ReplaceSpan(position, static_cast<std::uint32_t>(close - open + 1), literal.get());

@@ -35,6 +35,8 @@ class CDateEscapeRewriter {
   std::uint32_t nGetMode() const { return m_nMode; }
   void SetMode(std::uint32_t mode) { m_nMode = mode; }
   std::uint32_t bIsChanged() const { return m_bChanged; }
+  // The last scan stopped because a copy of a group or token could not be made.
+  bool bRanOutOfMemory() const { return m_bFailed; }
 
  protected:
   char16_t* m_pszText = nullptr;
@@ -47,4 +49,5 @@ class CDateEscapeRewriter {
   char16_t* m_pGroupEnd = nullptr;
   std::uint32_t m_nMode = 1;
   std::uint32_t m_bChanged = 0;
+  bool m_bFailed = false;
 };

@@ -22,6 +22,7 @@ int CSqlDateEscapeRewriter::bRewriteStatement(CSqlRewriter* rewriter) {
   try {
     // The scan reads the text; only ReplaceSpan changes it, through the rewriter.
     bRewrite(const_cast<char16_t*>(rewriter->pszGetSourceText()));
+    if (bRanOutOfMemory()) result = rewriter->bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
   } catch (const SReplaceFailed& failure) {
     result = failure.raised ? 0 : rewriter->bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
   }

@@ -106,13 +106,13 @@ class TopConnection : public doubles::TestConnection {
   TopConnection() : TestConnection(u"top", nullptr) { m_nDbmsKind = 2; }
 };
 
-// A translation (pass-through, then an assembled one) and its final text: each run ends with
+// A translation (pass-through with a date escape, then an assembled one) and its final text: each run ends with
 // the whole text or with error 12 at 10.6, never with a success over a shortened text.
 TEST(RewriterMemoryTest, TranslationAndFinalTextGrowOrFail) {
   RaiseOnce();
   qzrt::QueryAnalysis analysis;
   analysis.SetText(qzrt::QueryAnalysis::kSqlText,
-                   std::u16string(u"select a, b from some_table where d = 'x (ORDER BY)' limit 10 ORDER BY a"));
+                   std::u16string(u"select a, b from some_table where d = 'x (ORDER BY)' and e = {d '2024-03-15'} limit 10 ORDER BY a"));
   std::uint64_t failures = 0;
   nRunUntilDone([&] {
     CErrorHolder* holder = nullptr;
@@ -139,11 +139,11 @@ TEST(RewriterMemoryTest, TranslationAndFinalTextGrowOrFail) {
       CPause pause;
       if (translated) {
         EXPECT_EQ(std::u16string(direct->pszGetSourceText()),
-                  u"select a, b from some_table where d = 'x (ORDER BY)' limit 10 ");
+                  u"select a, b from some_table where d = 'x (ORDER BY)' and e = TO_DATE('20240315','YYYYMMDD') limit 10 ");
       }
       if (built) {
         EXPECT_EQ(std::u16string(static_cast<const char16_t*>(assembled->pszGetOutputText(0))),
-                  u"SELECT TOP 10  a, b from some_table where d = 'x (ORDER BY)'");
+                  u"SELECT TOP 10  a, b from some_table where d = 'x (ORDER BY)' and e = {d '2024-03-15'}");
       }
       if (!translated || !built) {
         ++failures;
