@@ -6,6 +6,7 @@
 
 #include <deque>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/record/query_description.h"
@@ -22,6 +23,11 @@ using namespace ocitest;
 using I = qzrt::ItemDescription;
 using Node = qzrt::ExpressionNode;
 
+std::u16string Number(int n) {
+  const std::string text = std::to_string(n);
+  return std::u16string(text.begin(), text.end());
+}
+
 // One parsed statement: its text, the runtime's analysis of it and every part the analysis names (owned here).
 class Statement {
  public:
@@ -30,9 +36,9 @@ class Statement {
     analysis.SetNumber(qzrt::QueryAnalysis::kKind, kind);
   }
 
-  // Where the n-th occurrence (from 0) of a piece of the text stands: its start and one past its end.
+  // Where the n-th occurrence (from 0; -1 the last) of a piece of the text stands: its start and one past its end.
   std::pair<std::uint32_t, std::uint32_t> Span(const std::u16string& piece, int n = 0) const {
-    std::size_t at = source.find(piece);
+    std::size_t at = n < 0 ? source.rfind(piece) : source.find(piece);
     while (n-- > 0 && at != std::u16string::npos) at = source.find(piece, at + 1);
     EXPECT_NE(at, std::u16string::npos) << "the statement holds the piece";
     if (at == std::u16string::npos) at = 0;
@@ -59,11 +65,12 @@ class Statement {
     analysis.items.push_back(&item);
     return item;
   }
-  // A select-list item computed by an expression.
+  // A select-list item computed by an expression, standing where its expression is written.
   I& Computed(const std::u16string& name, Node* root) {
     I& item = items.emplace_back(name);
     item.SetNumber(I::kItemKind, 1);
     item.SetExpression(root);
+    item.SetSpan(I::kTextStart, root->textStart, root->textEnd);
     analysis.items.push_back(&item);
     return item;
   }
@@ -111,7 +118,7 @@ class Statement {
   // The WHERE clause from its keyword to the end of the condition.
   void Where(Node* tree, const std::u16string& condition) {
     analysis.whereStart = At(u"WHERE");
-    analysis.whereEnd = Span(condition).second;
+    analysis.whereEnd = Span(condition, -1).second;
     analysis.whereTree = tree;
   }
 
@@ -253,6 +260,103 @@ TEST_F(OracleRewriter, GroupBy) {
                   u"GROUP BY D.TITLE")
       << Dump(*holder);
   EXPECT_EQ(Count(text), u"2") << Dump(*holder);
+}
+
+TEST_F(OracleRewriter, FunctionsTheDialectReshapes) {
+  auto run = [&](const std::u16string& call, int id, std::uint32_t code, auto children, const std::u16string& text,
+                 const std::u16string& value, CHostValue* constant = nullptr) {
+    Statement s(u"SELECT " + call + u" AS R FROM EMP E WHERE E.ID = " + Number(id), 1);
+    Node* root = s.Call(code, call, children(s));
+    root->constant = constant;
+    s.Computed(u"R", root);
+    s.File(u"EMP", u"E");
+    s.Where(s.Op(SQL_NODE_EQ, u"E.ID = " + Number(id),
+                 {s.Column(u"E.ID", u"E", u"ID", -1), s.Value(Number(id), s.Int(id), -1)}, -1),
+            u"E.ID = " + Number(id));
+    const std::u16string final = Translate(s);
+    EXPECT_EQ(final, u"SELECT " + text + u" AS R FROM EMP E WHERE E.ID = " + Number(id) + u" ") << Dump(*holder);
+    EXPECT_EQ(Fetch(u"SELECT NVL(TO_CHAR(R), '<null>') FROM (" + final + u")"), value) << Dump(*holder);
+  };
+  using Children = std::vector<Node*>;
+  // 42: the first n characters.
+  run(u"LEFT(E.CODE, 3)", 1, 42,
+      [](Statement& s) { return Children{s.Column(u"E.CODE", u"E", u"CODE"), s.Value(u"3", s.Int(3))}; },
+      u"SUBSTR(E.CODE,1, 3 )", u"abc");
+  // 43: the last n characters, n a column, then a constant count the call carries, then a negative one.
+  run(u"RIGHT(E.CODE, E.ID)", 3, 43,
+      [](Statement& s) { return Children{s.Column(u"E.CODE", u"E", u"CODE"), s.Column(u"E.ID", u"E", u"ID")}; },
+      u"SUBSTR(E.CODE,-LEAST(LENGTH(E.CODE),E.ID), GREATEST(0 , E.ID))", u"llo");
+  CHostValue two, minusThree;
+  two.SetType(HOST_TYPE_INT32);
+  const std::int32_t nTwo = 2, nMinusThree = -3;
+  two.Set(&nTwo);
+  minusThree.SetType(HOST_TYPE_INT32);
+  minusThree.Set(&nMinusThree);
+  run(u"RIGHT(E.CODE, 2)", 3, 43, [](Statement& s) { return Children{s.Column(u"E.CODE", u"E", u"CODE")}; },
+      u"SUBSTR(E.CODE,-LEAST(LENGTH(E.CODE),2),2 )", u"lo", &two);
+  run(u"RIGHT(E.CODE, -3)", 3, 43, [](Statement& s) { return Children{s.Column(u"E.CODE", u"E", u"CODE")}; },
+      u"SUBSTR(E.CODE,-LEAST(LENGTH(E.CODE),-3),0 )", u"<null>", &minusThree);
+  // 88: two texts joined, then three.
+  run(u"CONCAT(E.NAME, E.CODE)", 2, 88,
+      [](Statement& s) { return Children{s.Column(u"E.NAME", u"E", u"NAME"), s.Column(u"E.CODE", u"E", u"CODE")}; },
+      u"CONCAT(E.NAME, E.CODE)", u"Bobxy");
+  run(u"CONCAT(E.NAME, '-', E.CODE)", 2, 88,
+      [](Statement& s) {
+        return Children{s.Column(u"E.NAME", u"E", u"NAME"), s.Value(u"'-'", s.Text(u"-")),
+                        s.Column(u"E.CODE", u"E", u"CODE")};
+      },
+      u"CONCAT(E.NAME, N'-' )||(E.CODE)", u"Bob-xy");
+  // 89: where the first text stands in the second.
+  run(u"LOCATE('l', E.CODE)", 3, 89,
+      [](Statement& s) { return Children{s.Value(u"'l'", s.Text(u"l")), s.Column(u"E.CODE", u"E", u"CODE")}; },
+      u"INSTR(E.CODE , N'l' )", u"3");
+  // 92: a number in hexadecimal digits.
+  run(u"HEX(E.DEPT)", 3, 92, [](Statement& s) { return Children{s.Column(u"E.DEPT", u"E", u"DEPT")}; },
+      u"TO_CHAR(E.DEPT,'FMXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXX')", u"63");
+}
+
+TEST_F(OracleRewriter, InsertUpdateAndDelete) {
+  Statement insert(u"INSERT INTO EMP (ID, NAME) VALUES (5, 'Eve')", 4);
+  insert.File(u"EMP");
+  insert.Item(u"EMP", u"ID", u"ID");
+  insert.Item(u"EMP", u"NAME", u"NAME");
+  const auto columns = insert.Span(u"ID, NAME");
+  const auto values = insert.Span(u"5, 'Eve'");
+  for (const auto& [column, value, constant] :
+       {std::tuple{u"ID", u"5", insert.Int(5)}, std::tuple{u"NAME", u"'Eve'", insert.Text(u"Eve")}}) {
+    qzrt::Assignment& entry = insert.assignments.emplace_back(insert.Column(column, nullptr, column),
+                                                              insert.Value(value, constant));
+    entry.List(columns.first, columns.second).ValueList(values.first, values.second);
+    insert.analysis.kind4Entries.push_back(&entry);
+  }
+  const std::u16string inserted = Translate(insert);
+  EXPECT_EQ(inserted, u"INSERT INTO EMP (ID, NAME) VALUES (5 , N'Eve' )") << Dump(*holder);
+  ASSERT_EQ(Run(inserted), 1) << Dump(*holder);
+  EXPECT_EQ(Fetch(u"SELECT NAME FROM EMP WHERE ID = 5"), u"Eve");
+
+  Statement update(u"UPDATE EMP SET NAME = 'Zed' WHERE ID = 2", 3);
+  update.File(u"EMP");
+  qzrt::Assignment& assignment = update.assignments.emplace_back(
+      update.Column(u"NAME", nullptr, u"NAME"), update.Value(u"'Zed'", update.Text(u"Zed")));
+  const auto list = update.Span(u"NAME = 'Zed'");
+  assignment.List(list.first, list.second);
+  update.analysis.kind3Entries.push_back(&assignment);
+  update.Where(update.Op(SQL_NODE_EQ, u"ID = 2", {update.Column(u"ID", nullptr, u"ID"), update.Value(u"2", update.Int(2))}),
+               u"ID = 2");
+  const std::u16string updated = Translate(update);
+  EXPECT_EQ(updated, u"UPDATE EMP SET NAME = N'Zed' WHERE ID = 2 ") << Dump(*holder);
+  ASSERT_EQ(Run(updated), 1) << Dump(*holder);
+  EXPECT_EQ(Fetch(u"SELECT NAME FROM EMP WHERE ID = 2"), u"Zed");
+
+  Statement remove(u"DELETE FROM EMP WHERE DEPT = 10", 5);
+  remove.File(u"EMP");
+  remove.Where(remove.Op(SQL_NODE_EQ, u"DEPT = 10", {remove.Column(u"DEPT", nullptr, u"DEPT"),
+                                                     remove.Value(u"10", remove.Int(10))}),
+               u"DEPT = 10");
+  const std::u16string removed = Translate(remove);
+  EXPECT_EQ(removed, u"DELETE FROM EMP WHERE DEPT = 10 ") << Dump(*holder);
+  ASSERT_EQ(Run(removed), 1) << Dump(*holder);
+  EXPECT_EQ(Fetch(u"SELECT COUNT(*) FROM EMP"), u"3");
 }
 
 }  // namespace
