@@ -245,9 +245,8 @@ MaskShape ReadMask(const std::string& rawMask) {
 
 // The integer digits of a value rounded to a whole number, "" for zero.
 std::string IntegerDigits(const Decimal& value) {
-  std::string digits = value.point > 0 ? value.digits.substr(0, std::min<std::size_t>(value.digits.size(),
-                                                                                      static_cast<std::size_t>(value.point)))
-                                       : std::string();
+  const std::size_t whole = value.point > 0 ? static_cast<std::size_t>(value.point) : 0;
+  std::string digits = value.digits.substr(0, std::min(value.digits.size(), whole));
   if (value.point > static_cast<int>(value.digits.size())) {
     digits += std::string(static_cast<std::size_t>(value.point) - value.digits.size(), '0');
   }

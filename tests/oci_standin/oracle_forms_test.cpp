@@ -31,7 +31,8 @@ TEST_F(OracleForms, OuterJoinMarkKeepsTheRowsWithoutMatch) {
   EXPECT_EQ(c.Query("SELECT e.ID, d.ID FROM E e, D d WHERE e.D = d.ID(+) ORDER BY e.ID"),
             (Rows{{"1", "10"}, {"2", "20"}, {"3", "<null>"}}))
       << c.ErrorText();
-  EXPECT_EQ(c.Query("SELECT \"E\".\"ID\", \"D\".\"ID\" FROM \"E\" \"E\", \"D\" \"D\" WHERE \"E\".\"D\" = \"D\".\"ID\" (+) "
+  EXPECT_EQ(c.Query("SELECT \"E\".\"ID\", \"D\".\"ID\" FROM \"E\" \"E\", \"D\" \"D\" "
+                    "WHERE \"E\".\"D\" = \"D\".\"ID\" (+) "
                     "AND \"D\".\"L\" (+) = 200 AND \"E\".\"ID\" > 1 ORDER BY 1"),
             (Rows{{"2", "20"}, {"3", "<null>"}}))
       << c.ErrorText();

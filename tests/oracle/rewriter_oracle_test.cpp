@@ -82,6 +82,16 @@ class Statement {
     node.Column(table ? std::optional<std::u16string>(table) : std::nullopt, std::u16string(column));
     return &node;
   }
+  // "T.A = U.B" as written: the equality of two qualified columns.
+  Node* ColumnsEqual(const std::u16string& written) {
+    const std::size_t equal = written.find(u" = ");
+    const std::u16string left = written.substr(0, equal), right = written.substr(equal + 3);
+    auto column = [&](const std::u16string& name) {
+      const std::size_t dot = name.find(u'.');
+      return Column(name, name.substr(0, dot).c_str(), name.substr(dot + 1).c_str());
+    };
+    return Op(SQL_NODE_EQ, written, {column(left), column(right)});
+  }
   Node* Value(const std::u16string& written, CHostValue* value, int n = 0) {
     Node& node = nodes.emplace_back(48, SQL_NODE_VALUE);
     const auto [start, end] = Span(written, n);
@@ -120,6 +130,13 @@ class Statement {
     analysis.whereStart = At(u"WHERE");
     analysis.whereEnd = Span(condition, -1).second;
     analysis.whereTree = tree;
+  }
+
+  // WHERE column = number, the column unqualified.
+  void WhereEquals(const std::u16string& column, int number) {
+    const std::u16string condition = column + u" = " + Number(number);
+    Node* left = Column(column, nullptr, column.c_str(), -1);
+    Where(Op(SQL_NODE_EQ, condition, {left, Value(Number(number), Int(number), -1)}, -1), condition);
   }
 
   std::u16string source;
@@ -190,6 +207,20 @@ class OracleRewriter : public CHostValueFixture {
     return text;
   }
 
+  // The statement's final text is the expected one and gives that many rows.
+  void ExpectRows(Statement& statement, const std::u16string& expected, const std::u16string& rows) {
+    const std::u16string text = Translate(statement);
+    EXPECT_EQ(text, expected) << Dump(*holder);
+    EXPECT_EQ(Count(text), rows) << Dump(*holder);
+  }
+  // The statement's final text is the expected one, runs, and the check then fetches the value.
+  void ExpectRuns(Statement& statement, const std::u16string& expected, const std::u16string& check,
+                  const std::u16string& value) {
+    const std::u16string text = Translate(statement);
+    EXPECT_EQ(text, expected) << Dump(*holder);
+    ASSERT_EQ(Run(text), 1) << Dump(*holder);
+    EXPECT_EQ(Fetch(check), value);
+  }
   std::u16string Fetch(const std::u16string& sql) { return FetchText(connection, *holder, sql.c_str()); }
   std::u16string Count(const std::u16string& sql) { return Fetch(u"SELECT COUNT(*) FROM (" + sql + u")"); }
   int Run(const std::u16string& sql) { return connection->bExecuteSql(holder, sql.c_str()); }
@@ -232,15 +263,11 @@ TEST_F(OracleRewriter, JoinsOuterJoinAndOrderBy) {
   const auto on = inner.Span(u"E.DEPT = D.ID");
   inner.analysis.joins.push_back(&inner.joins.emplace_back(
       on.first, on.second,
-      inner.Op(SQL_NODE_EQ, u"E.DEPT = D.ID", {inner.Column(u"E.DEPT", u"E", u"DEPT"), inner.Column(u"D.ID", u"D", u"ID")})));
+      inner.ColumnsEqual(u"E.DEPT = D.ID")));
   inner.Where(inner.Op(SQL_NODE_EQ, u"D.TITLE = 'Sales'",
                        {inner.Column(u"D.TITLE", u"D", u"TITLE"), inner.Value(u"'Sales'", inner.Text(u"Sales"))}),
               u"D.TITLE = 'Sales'");
-  const std::u16string innerText = Translate(inner);
-  EXPECT_EQ(innerText, u"SELECT E.NAME FROM EMP E JOIN DEPT D ON E.DEPT = D.ID "
-                       u"WHERE D.TITLE = N'Sales' ")
-      << Dump(*holder);
-  EXPECT_EQ(Count(innerText), u"2") << Dump(*holder);
+  ExpectRows(inner, u"SELECT E.NAME FROM EMP E JOIN DEPT D ON E.DEPT = D.ID WHERE D.TITLE = N'Sales' ", u"2");
 }
 
 TEST_F(OracleRewriter, GroupBy) {
@@ -248,18 +275,13 @@ TEST_F(OracleRewriter, GroupBy) {
   s.Item(u"D", u"TITLE", u"D.TITLE");
   s.File(u"EMP", u"E");
   s.File(u"DEPT", u"D");
-  s.Where(s.Op(SQL_NODE_EQ, u"E.DEPT = D.ID", {s.Column(u"E.DEPT", u"E", u"DEPT"), s.Column(u"D.ID", u"D", u"ID")}),
-          u"E.DEPT = D.ID");
+  s.Where(s.ColumnsEqual(u"E.DEPT = D.ID"), u"E.DEPT = D.ID");
   qzrt::IndexDescriptor& group = s.groups.emplace_back();
   group.SetText(2, std::u16string(u"D"));
   group.SetText(3, std::u16string(u"TITLE"));
   group.Text(s.Span(u"D.TITLE", 1).first, s.Span(u"D.TITLE", 1).second);
   s.analysis.descriptors.push_back(&group);
-  const std::u16string text = Translate(s);
-  EXPECT_EQ(text, u"SELECT D.TITLE FROM EMP E, DEPT D WHERE E.DEPT = D.ID "
-                  u"GROUP BY D.TITLE")
-      << Dump(*holder);
-  EXPECT_EQ(Count(text), u"2") << Dump(*holder);
+  ExpectRows(s, u"SELECT D.TITLE FROM EMP E, DEPT D WHERE E.DEPT = D.ID GROUP BY D.TITLE", u"2");
 }
 
 TEST_F(OracleRewriter, FunctionsTheDialectReshapes) {
@@ -329,10 +351,7 @@ TEST_F(OracleRewriter, InsertUpdateAndDelete) {
     entry.List(columns.first, columns.second).ValueList(values.first, values.second);
     insert.analysis.kind4Entries.push_back(&entry);
   }
-  const std::u16string inserted = Translate(insert);
-  EXPECT_EQ(inserted, u"INSERT INTO EMP (ID, NAME) VALUES (5 , N'Eve' )") << Dump(*holder);
-  ASSERT_EQ(Run(inserted), 1) << Dump(*holder);
-  EXPECT_EQ(Fetch(u"SELECT NAME FROM EMP WHERE ID = 5"), u"Eve");
+  ExpectRuns(insert, u"INSERT INTO EMP (ID, NAME) VALUES (5 , N'Eve' )", u"SELECT NAME FROM EMP WHERE ID = 5", u"Eve");
 
   Statement update(u"UPDATE EMP SET NAME = 'Zed' WHERE ID = 2", 3);
   update.File(u"EMP");
@@ -341,22 +360,13 @@ TEST_F(OracleRewriter, InsertUpdateAndDelete) {
   const auto list = update.Span(u"NAME = 'Zed'");
   assignment.List(list.first, list.second);
   update.analysis.kind3Entries.push_back(&assignment);
-  update.Where(update.Op(SQL_NODE_EQ, u"ID = 2", {update.Column(u"ID", nullptr, u"ID"), update.Value(u"2", update.Int(2))}),
-               u"ID = 2");
-  const std::u16string updated = Translate(update);
-  EXPECT_EQ(updated, u"UPDATE EMP SET NAME = N'Zed' WHERE ID = 2 ") << Dump(*holder);
-  ASSERT_EQ(Run(updated), 1) << Dump(*holder);
-  EXPECT_EQ(Fetch(u"SELECT NAME FROM EMP WHERE ID = 2"), u"Zed");
+  update.WhereEquals(u"ID", 2);
+  ExpectRuns(update, u"UPDATE EMP SET NAME = N'Zed' WHERE ID = 2 ", u"SELECT NAME FROM EMP WHERE ID = 2", u"Zed");
 
   Statement remove(u"DELETE FROM EMP WHERE DEPT = 10", 5);
   remove.File(u"EMP");
-  remove.Where(remove.Op(SQL_NODE_EQ, u"DEPT = 10", {remove.Column(u"DEPT", nullptr, u"DEPT"),
-                                                     remove.Value(u"10", remove.Int(10))}),
-               u"DEPT = 10");
-  const std::u16string removed = Translate(remove);
-  EXPECT_EQ(removed, u"DELETE FROM EMP WHERE DEPT = 10 ") << Dump(*holder);
-  ASSERT_EQ(Run(removed), 1) << Dump(*holder);
-  EXPECT_EQ(Fetch(u"SELECT COUNT(*) FROM EMP"), u"3");
+  remove.WhereEquals(u"DEPT", 10);
+  ExpectRuns(remove, u"DELETE FROM EMP WHERE DEPT = 10 ", u"SELECT COUNT(*) FROM EMP", u"3");
 }
 
 }  // namespace
