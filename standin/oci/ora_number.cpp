@@ -243,21 +243,65 @@ MaskShape ReadMask(const std::string& rawMask) {
   return shape;
 }
 
+// The integer digits of a value rounded to a whole number, "" for zero.
+std::string IntegerDigits(const Decimal& value) {
+  const std::size_t whole = value.point > 0 ? static_cast<std::size_t>(value.point) : 0;
+  std::string digits = value.digits.substr(0, std::min(value.digits.size(), whole));
+  if (value.point > static_cast<int>(value.digits.size())) {
+    digits += std::string(static_cast<std::size_t>(value.point) - value.digits.size(), '0');
+  }
+  return digits;
+}
+
+// TO_CHAR(n, 'XXXX'): the value rounded to a whole number in hexadecimal digits, in the case of the mask's X, with
+// zeros from a leading '0' of the mask; a negative value or one with more digits than the mask has is all '#'.
+// Nothing when the mask is no hexadecimal one.
+std::optional<std::string> FormatHexMask(const Decimal& input, const std::string& rawMask) {
+  std::string mask = rawMask;
+  const bool fillMode = ToUpperAscii(mask).rfind("FM", 0) == 0;
+  if (fillMode) mask.erase(0, 2);
+  if (mask.find_first_of("Xx") == std::string::npos || mask.find_first_not_of("0Xx") != std::string::npos) {
+    return std::nullopt;
+  }
+  const std::size_t width = mask.size() + 1;
+  const Decimal value = input.Rounded(0);
+  if (value.negative && !value.IsZero()) return std::string(width, '#');
+  const char* hexDigits = mask.find('x') != std::string::npos ? "0123456789abcdef" : "0123456789ABCDEF";
+  // Long division of the decimal digits by 16, one hexadecimal digit at a time.
+  std::string decimal = IntegerDigits(value);
+  std::string hex;
+  while (!decimal.empty()) {
+    std::string quotient;
+    int remainder = 0;
+    for (const char d : decimal) {
+      remainder = remainder * 10 + (d - '0');
+      if (!quotient.empty() || remainder >= 16) quotient += static_cast<char>('0' + remainder / 16);
+      remainder %= 16;
+    }
+    hex.insert(0, 1, hexDigits[remainder]);
+    decimal = quotient;
+  }
+  if (hex.size() > mask.size()) return std::string(width, '#');
+  const std::size_t firstZero = mask.find('0');
+  if (firstZero != std::string::npos && hex.size() < mask.size() - firstZero) {
+    hex.insert(0, mask.size() - firstZero - hex.size(), '0');
+  }
+  if (hex.empty()) hex = "0";
+  if (fillMode) return hex;
+  return std::string(width - hex.size(), ' ') + hex;
+}
+
 }  // namespace
 
 std::string FormatNumberMask(const Decimal& input, const std::string& mask, const std::string& nls) {
+  if (std::optional<std::string> hex = FormatHexMask(input, mask)) return *hex;
   const char mark = nls.size() > 0 ? nls[0] : '.';
   const char group = nls.size() > 1 ? nls[1] : ',';
   const MaskShape shape = ReadMask(mask);
   const std::size_t width = (shape.fillMode ? mask.size() - 2 : mask.size()) + 1;
   if (!shape.valid) return std::string(width, '#');
   const Decimal value = input.Rounded(static_cast<int>(shape.fracPart.size()));
-  std::string intDigits = value.point > 0 ? value.digits.substr(0, std::min<std::size_t>(value.digits.size(),
-                                                                                           static_cast<std::size_t>(value.point)))
-                                          : std::string();
-  if (value.point > static_cast<int>(value.digits.size())) {
-    intDigits += std::string(static_cast<std::size_t>(value.point) - value.digits.size(), '0');
-  }
+  const std::string intDigits = IntegerDigits(value);
   std::size_t slots = 0;
   for (const char c : shape.intPart) {
     if (c != 'G') ++slots;

@@ -1,5 +1,6 @@
 #include "standin/oci/sql_rewrite.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -311,6 +312,172 @@ std::string MapDdlTypes(const std::string& text) {
     out += tok.text;
   }
   return out;
+}
+
+// Oracle's old outer join: "a.x = b.y(+)" in WHERE keeps a's rows that b has no match for. SQLite knows only the
+// LEFT JOIN, so each table marked in a block's WHERE leaves the FROM list for "LEFT JOIN table ON conditions", the
+// marked conditions becoming its ON clause (marks dropped) and the rest staying in WHERE. Blocks are rewritten one
+// at a time, from the block of the first mark, until no mark is left. 0, or the ORA error Oracle gives for the form.
+int MapOuterJoins(std::string& sql) {
+  for (;;) {
+    const std::vector<Token> t = Tokenize(sql);
+    const Cursor c(t);
+    // The marks: "(", "+", ")" with nothing but blanks between.
+    auto isMark = [&](std::size_t k) { return c.IsPunct(k, "(") && c.IsPunct(k + 1, "+") && c.IsPunct(k + 2, ")"); };
+    std::size_t first = c.size();
+    for (std::size_t k = 0; k + 2 < c.size() && first == c.size(); ++k) {
+      if (isMark(k)) first = k;
+    }
+    if (first == c.size()) return 0;
+    // The SELECT whose own level holds the mark: the nearest one before it that no closed parenthesis hides.
+    int lowest = c.at(first).depth;
+    std::size_t select = c.size();
+    for (std::size_t k = first; k-- > 0;) {
+      lowest = std::min(lowest, c.at(k).depth);
+      if (c.Is(k, "SELECT") && c.at(k).depth <= lowest) {
+        select = k;
+        break;
+      }
+    }
+    if (select == c.size()) return 1719;  // no query block for the mark
+    const int depth = c.at(select).depth;
+    std::size_t end = select + 1;
+    while (end < c.size() && !(c.at(end).depth == depth && (c.IsPunct(end, ")") || c.Is(end, "UNION") ||
+                                                             c.Is(end, "INTERSECT") || c.Is(end, "MINUS") ||
+                                                             c.Is(end, "EXCEPT")))) {
+      ++end;
+    }
+    auto top = [&](std::size_t k, const char* word) { return c.at(k).depth == depth && c.Is(k, word); };
+    std::size_t from = c.size(), where = c.size(), whereEnd = end;
+    for (std::size_t k = select + 1; k < end; ++k) {
+      if (from == c.size() && top(k, "FROM")) from = k;
+      if (where == c.size() && top(k, "WHERE")) where = k;
+      if (where < k && whereEnd == end &&
+          (top(k, "GROUP") || top(k, "HAVING") || top(k, "ORDER") || top(k, "CONNECT") || top(k, "START") ||
+           top(k, "FOR"))) {
+        whereEnd = k;
+      }
+    }
+    if (from == c.size() || where == c.size() || first < where || first >= whereEnd) return 1719;
+
+    // The FROM list's tables, each known by its alias or else the last part of its name.
+    struct Table {
+      std::size_t begin, end;
+      std::string key;
+      bool outer = false;
+      std::vector<std::size_t> conditions;
+    };
+    std::vector<Table> tables;
+    std::size_t itemStart = from + 1;
+    for (std::size_t k = from + 1; k <= where; ++k) {
+      if (k < where && top(k, "JOIN")) return 25156;  // the old mark does not mix with joins written out
+      if (k < where && !(c.IsPunct(k, ",") && c.at(k).depth == depth)) continue;
+      if (k == itemStart) return 903;
+      tables.push_back({itemStart, k, Unquote(c.at(k - 1)), false, {}});
+      const std::string& key = tables.back().key;
+      if (c.at(k - 1).type == Tok::kWord) tables.back().key = ToUpperAscii(key);
+      itemStart = k + 1;
+    }
+    auto tableOf = [&](const std::string& qualifier) {
+      for (std::size_t n = 0; n < tables.size(); ++n) {
+        if (tables[n].key == qualifier) return n;
+      }
+      return tables.size();
+    };
+    auto qualifierAt = [&](std::size_t k) {
+      return c.at(k).type == Tok::kWord ? c.at(k).upper : Unquote(c.at(k));
+    };
+
+    // The conditions joined by AND at the block's level; an OR there leaves none to move (ORA-01719).
+    std::vector<std::pair<std::size_t, std::size_t>> conditions;
+    std::size_t conditionStart = where + 1;
+    bool between = false;
+    for (std::size_t k = where + 1; k <= whereEnd; ++k) {
+      if (k < whereEnd && c.at(k).depth == depth) {
+        if (c.Is(k, "OR")) return 1719;
+        if (c.Is(k, "BETWEEN")) between = true;
+        if (!c.Is(k, "AND")) continue;
+        if (between) {
+          between = false;
+          continue;
+        }
+      } else if (k < whereEnd) {
+        continue;
+      }
+      conditions.emplace_back(conditionStart, k);
+      conditionStart = k + 1;
+    }
+    std::vector<bool> moved(conditions.size(), false);
+    for (std::size_t n = 0; n < conditions.size(); ++n) {
+      std::size_t marked = tables.size();
+      for (std::size_t k = conditions[n].first; k + 2 < conditions[n].second; ++k) {
+        if (!isMark(k)) continue;
+        // The marked column is "qualifier.column": its table is the one outer-joined.
+        if (k < 3 || !c.IsPunct(k - 2, ".")) return 1719;
+        const std::size_t table = tableOf(qualifierAt(k - 3));
+        if (table == tables.size()) return 904;
+        if (marked != tables.size() && marked != table) return 1468;  // one outer-joined table per condition
+        marked = table;
+      }
+      if (marked == tables.size()) continue;
+      tables[marked].outer = true;
+      tables[marked].conditions.push_back(n);
+      moved[n] = true;
+    }
+    // A condition's text without its marks.
+    auto conditionText = [&](std::size_t n) {
+      std::string out;
+      for (std::size_t k = conditions[n].first; k < conditions[n].second; ++k) {
+        if (isMark(k)) {
+          k += 2;
+          continue;
+        }
+        out += c.Text(k, k + 1);
+      }
+      while (!out.empty() && out.back() == ' ') out.pop_back();
+      return out;
+    };
+    // The tables nobody outer-joins come first; an outer-joined one follows every table its conditions name.
+    std::string fromText;
+    std::vector<bool> placed(tables.size(), false);
+    for (std::size_t n = 0; n < tables.size(); ++n) {
+      if (tables[n].outer) continue;
+      fromText += (fromText.empty() ? "" : ", ") + c.Text(tables[n].begin, tables[n].end);
+      placed[n] = true;
+    }
+    if (fromText.empty()) return 1416;  // every table outer-joined to another: a cycle
+    for (bool progress = true; progress;) {
+      progress = false;
+      for (std::size_t n = 0; n < tables.size(); ++n) {
+        if (placed[n]) continue;
+        bool ready = true;
+        for (const std::size_t condition : tables[n].conditions) {
+          for (std::size_t k = conditions[condition].first; k + 1 < conditions[condition].second; ++k) {
+            if (!c.IsPunct(k + 1, ".")) continue;
+            const std::size_t other = tableOf(qualifierAt(k));
+            if (other < tables.size() && other != n && !placed[other]) ready = false;
+          }
+        }
+        if (!ready) continue;
+        std::string on;
+        for (const std::size_t condition : tables[n].conditions) {
+          on += (on.empty() ? "" : " AND ") + conditionText(condition);
+        }
+        fromText += " LEFT JOIN " + c.Text(tables[n].begin, tables[n].end) + " ON " + on;
+        placed[n] = progress = true;
+      }
+    }
+    for (std::size_t n = 0; n < tables.size(); ++n) {
+      if (!placed[n]) return 1416;
+    }
+    std::string whereText;
+    for (std::size_t n = 0; n < conditions.size(); ++n) {
+      if (!moved[n]) whereText += (whereText.empty() ? "" : " AND ") + conditionText(n);
+    }
+    std::string out = c.Text(0, from + 1) + " " + fromText + " ";
+    if (!whereText.empty()) out += "WHERE " + whereText + " ";
+    sql = out + c.Text(whereEnd, c.size());
+  }
 }
 
 // Oracle's || reads NULL as the empty text and gives NULL only for an empty result; SQLite's gives NULL as soon as
@@ -662,6 +829,10 @@ SqlPlan RewriteSql(const std::string& oracleSql, const std::string& user) {
   while (!text.empty() && (text.back() == ';' || text.back() == ' ' || text.back() == '\n' || text.back() == '\r' ||
                            text.back() == '\t')) {
     text.pop_back();
+  }
+  if (text.find('+') != std::string::npos) {
+    plan.error = MapOuterJoins(text);
+    if (plan.error) return plan;
   }
   const std::vector<Token> tokens = Tokenize(text);
   const Cursor c(tokens);

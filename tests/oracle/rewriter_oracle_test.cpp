@@ -1,0 +1,372 @@
+// Statements built as the runtime parses them, translated by the rewriter for an Oracle connection, and the final
+// texts run on the OCI stand-in through the connection's own statement operations: joins with an outer join,
+// GROUP BY, ORDER BY, the string functions the dialect reshapes, INSERT, UPDATE and DELETE. Each test checks the
+// text and the rows it gives.
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "engine/record/query_description.h"
+#include "host/host_type.h"
+#include "session_driver_helpers.h"
+#include "sql/driver_services.h"
+#include "sql/rewriter/sql_rewriter.h"
+#include "standin/runtime/query_objects.h"
+#include "tests/host/host_value_fixture.h"
+
+namespace {
+
+using namespace ocitest;
+using I = qzrt::ItemDescription;
+using Node = qzrt::ExpressionNode;
+
+std::u16string Number(int n) {
+  const std::string text = std::to_string(n);
+  return std::u16string(text.begin(), text.end());
+}
+
+// One parsed statement: its text, the runtime's analysis of it and every part the analysis names (owned here).
+class Statement {
+ public:
+  Statement(std::u16string text, std::uint32_t kind) : source(std::move(text)) {
+    analysis.SetText(qzrt::QueryAnalysis::kSqlText, source);
+    analysis.SetNumber(qzrt::QueryAnalysis::kKind, kind);
+  }
+
+  // Where the n-th occurrence (from 0; -1 the last) of a piece of the text stands: its start and one past its end.
+  std::pair<std::uint32_t, std::uint32_t> Span(const std::u16string& piece, int n = 0) const {
+    std::size_t at = n < 0 ? source.rfind(piece) : source.find(piece);
+    while (n-- > 0 && at != std::u16string::npos) at = source.find(piece, at + 1);
+    EXPECT_NE(at, std::u16string::npos) << "the statement holds the piece";
+    if (at == std::u16string::npos) at = 0;
+    return {static_cast<std::uint32_t>(at), static_cast<std::uint32_t>(at + piece.size())};
+  }
+  std::uint32_t At(const std::u16string& piece, int n = 0) const { return Span(piece, n).first; }
+
+  // A table of the FROM list, written as "name alias" (or the name alone) at the n-th occurrence of that text.
+  qzrt::QueryFile& File(const std::u16string& name, const std::u16string& alias = u"", int n = 0) {
+    qzrt::QueryFile& file = files.emplace_back(name, alias);
+    const auto [start, end] = Span(alias.empty() ? name : name + u" " + alias, n);
+    file.Text(start, start + static_cast<std::uint32_t>(name.size()));
+    if (!alias.empty()) file.AliasText(end - static_cast<std::uint32_t>(alias.size()), end);
+    analysis.files.push_back(&file);
+    return file;
+  }
+  // A plain column of the select list (or of an INSERT's column list).
+  I& Item(const std::u16string& table, const std::u16string& column, const std::u16string& written, int n = 0) {
+    I& item = items.emplace_back(column);
+    item.SetText(I::kFileName, table);
+    item.SetText(I::kOrigin, column);
+    const auto [start, end] = Span(written, n);
+    item.SetSpan(I::kTextStart, start, end);
+    analysis.items.push_back(&item);
+    return item;
+  }
+  // A select-list item computed by an expression, standing where its expression is written.
+  I& Computed(const std::u16string& name, Node* root) {
+    I& item = items.emplace_back(name);
+    item.SetNumber(I::kItemKind, 1);
+    item.SetExpression(root);
+    item.SetSpan(I::kTextStart, root->textStart, root->textEnd);
+    analysis.items.push_back(&item);
+    return item;
+  }
+
+  Node* Column(const std::u16string& written, const char16_t* table, const char16_t* column, int n = 0) {
+    Node& node = nodes.emplace_back(48, SQL_NODE_COLUMN);
+    const auto [start, end] = Span(written, n);
+    node.Text(start, end);
+    node.Column(table ? std::optional<std::u16string>(table) : std::nullopt, std::u16string(column));
+    return &node;
+  }
+  // "T.A = U.B" as written: the equality of two qualified columns.
+  Node* ColumnsEqual(const std::u16string& written) {
+    const std::size_t equal = written.find(u" = ");
+    const std::u16string left = written.substr(0, equal), right = written.substr(equal + 3);
+    auto column = [&](const std::u16string& name) {
+      const std::size_t dot = name.find(u'.');
+      return Column(name, name.substr(0, dot).c_str(), name.substr(dot + 1).c_str());
+    };
+    return Op(SQL_NODE_EQ, written, {column(left), column(right)});
+  }
+  Node* Value(const std::u16string& written, CHostValue* value, int n = 0) {
+    Node& node = nodes.emplace_back(48, SQL_NODE_VALUE);
+    const auto [start, end] = Span(written, n);
+    node.Text(start, end);
+    node.constant = value;
+    return &node;
+  }
+  Node* Op(std::uint32_t code, const std::u16string& written, std::vector<Node*> children, int n = 0) {
+    Node& node = nodes.emplace_back(47, code, std::move(children));
+    const auto [start, end] = Span(written, n);
+    node.Text(start, end);
+    return &node;
+  }
+  // A call whose name runs from its text's start to the "(".
+  Node* Call(std::uint32_t code, const std::u16string& written, std::vector<Node*> children, int n = 0) {
+    Node* node = Op(code, written, std::move(children), n);
+    node->Name(node->textStart, static_cast<std::uint32_t>(source.find(u'(', node->textStart)));
+    return node;
+  }
+
+  CHostValue* Text(const char16_t* text) {
+    CHostValue& value = values.emplace_back();
+    value.SetType(HOST_TYPE_TEXT);
+    value.Set(text);
+    return &value;
+  }
+  CHostValue* Int(std::int32_t number) {
+    CHostValue& value = values.emplace_back();
+    value.SetType(HOST_TYPE_INT32);
+    value.Set(&number);
+    return &value;
+  }
+
+  // The WHERE clause from its keyword to the end of the condition.
+  void Where(Node* tree, const std::u16string& condition) {
+    analysis.whereStart = At(u"WHERE");
+    analysis.whereEnd = Span(condition, -1).second;
+    analysis.whereTree = tree;
+  }
+
+  // WHERE column = number, the column unqualified.
+  void WhereEquals(const std::u16string& column, int number) {
+    const std::u16string condition = column + u" = " + Number(number);
+    Node* left = Column(column, nullptr, column.c_str(), -1);
+    Where(Op(SQL_NODE_EQ, condition, {left, Value(Number(number), Int(number), -1)}, -1), condition);
+  }
+
+  std::u16string source;
+  qzrt::QueryAnalysis analysis;
+  std::deque<qzrt::QueryFile> files;
+  std::deque<I> items;
+  std::deque<Node> nodes;
+  std::deque<CHostValue> values;
+  std::deque<qzrt::KeyLink> links;
+  std::deque<qzrt::IndexDescriptor> groups;
+  std::deque<qzrt::Assignment> assignments;
+  std::deque<qzrt::StatementJoin> joins;
+};
+
+
+class OracleRewriter : public CHostValueFixture {
+ protected:
+  static void SetUpTestSuite() { doubles::EnsureLibrary(); }
+
+  void SetUp() override {
+    CHostValueFixture::SetUp();
+    driver = piQueryInterface();
+    ASSERT_NE(driver, nullptr);
+    holder = CallSlot<CErrorHolder*>(driver, kDriverHolder);
+    // A data source of its own for every test: the tests may run in one process.
+    static int counter = 0;
+    const std::string name = "REWRITER_" + std::to_string(++counter);
+    description = Description(u"rewriter", std::u16string(name.begin(), name.end()));
+    ASSERT_TRUE(LoadClientThenMakeDataSource(driver, holder, name, u""));
+    ASSERT_EQ(CallSlot<int>(driver, kDriverOpen, description.get()), 1) << Dump(*holder);
+    connection = ConnectionOf(driver, *description);
+    ASSERT_NE(connection, nullptr);
+    for (const char16_t* sql : {
+             u"CREATE TABLE EMP (ID NUMBER, NAME VARCHAR2(20), DEPT NUMBER, CODE VARCHAR2(10))",
+             u"CREATE TABLE DEPT (ID NUMBER, TITLE VARCHAR2(20))",
+             u"INSERT INTO EMP VALUES (1, 'Ada', 10, 'abcdef')",
+             u"INSERT INTO EMP VALUES (2, 'Bob', 20, 'xy')",
+             u"INSERT INTO EMP VALUES (3, 'Cy', 99, 'hello')",
+             u"INSERT INTO EMP VALUES (4, 'Di', 10, NULL)",
+             u"INSERT INTO DEPT VALUES (10, 'Sales')",
+             u"INSERT INTO DEPT VALUES (20, 'Labs')",
+         }) {
+      ASSERT_EQ(connection->bExecuteSql(holder, sql), 1) << Dump(*holder);
+    }
+  }
+
+  void TearDown() override {
+    if (connection) CallSlot<int>(driver, kDriverClose, description.get());
+    CallSlot<std::int32_t>(driver, kDriverRelease);
+    CHostValueFixture::TearDown();
+  }
+
+  // The final text the rewriter makes of the statement for this connection; "<failed>" when it makes none.
+  std::u16string Translate(Statement& statement) {
+    CSqlRewriter* rewriter = pCreateSqlRewriterThroughDriver(holder, connection);
+    if (!rewriter) return u"<no rewriter>";
+    rewriter->AddRef();
+    auto* query =
+        new CQueryDescription(holder, AsSeenAcross<IHostQueryAnalysis>(&statement.analysis), nullptr, 0);
+    query->AddRef();
+    std::u16string text = u"<failed>";
+    if (rewriter->bTranslate(query, nullptr, 1, 0)) {
+      const void* final = rewriter->pszGetOutputText(0);
+      if (final) text = static_cast<const char16_t*>(final);
+    }
+    rewriter->nRelease();
+    query->nRelease();
+    return text;
+  }
+
+  // The statement's final text is the expected one and gives that many rows.
+  void ExpectRows(Statement& statement, const std::u16string& expected, const std::u16string& rows) {
+    const std::u16string text = Translate(statement);
+    EXPECT_EQ(text, expected) << Dump(*holder);
+    EXPECT_EQ(Count(text), rows) << Dump(*holder);
+  }
+  // The statement's final text is the expected one, runs, and the check then fetches the value.
+  void ExpectRuns(Statement& statement, const std::u16string& expected, const std::u16string& check,
+                  const std::u16string& value) {
+    const std::u16string text = Translate(statement);
+    EXPECT_EQ(text, expected) << Dump(*holder);
+    ASSERT_EQ(Run(text), 1) << Dump(*holder);
+    EXPECT_EQ(Fetch(check), value);
+  }
+  std::u16string Fetch(const std::u16string& sql) { return FetchText(connection, *holder, sql.c_str()); }
+  std::u16string Count(const std::u16string& sql) { return Fetch(u"SELECT COUNT(*) FROM (" + sql + u")"); }
+  int Run(const std::u16string& sql) { return connection->bExecuteSql(holder, sql.c_str()); }
+
+  void* driver = nullptr;
+  CErrorHolder* holder = nullptr;
+  std::unique_ptr<qzrt::ConnectionDescription> description;
+  COracleConnection* connection = nullptr;
+};
+
+
+TEST_F(OracleRewriter, JoinsOuterJoinAndOrderBy) {
+  // The outer join written in WHERE keeps the employee whose department is missing.
+  Statement outer(u"SELECT E.NAME, D.TITLE FROM EMP E, DEPT D WHERE E.DEPT = D.ID (+) ORDER BY E.NAME DESC", 1);
+  outer.Item(u"E", u"NAME", u"E.NAME");
+  outer.Item(u"D", u"TITLE", u"D.TITLE");
+  outer.File(u"EMP", u"E");
+  outer.File(u"DEPT", u"D");
+  Node* joined = outer.Column(u"D.ID (+)", u"D", u"ID");
+  joined->outerJoinMark = true;
+  outer.Where(outer.Op(SQL_NODE_EQ, u"E.DEPT = D.ID (+)", {outer.Column(u"E.DEPT", u"E", u"DEPT"), joined}),
+              u"E.DEPT = D.ID (+)");
+  outer.analysis.orderByStart = outer.At(u"ORDER BY");
+  outer.analysis.links.push_back(&outer.links.emplace_back(0, true).Text(outer.Span(u"E.NAME", 1).first,
+                                                                        outer.Span(u"E.NAME", 1).second));
+  const std::u16string text = Translate(outer);
+  EXPECT_EQ(text, u"SELECT E.NAME, D.TITLE FROM EMP E, DEPT D WHERE "
+                  u"E.DEPT = D.ID(+) ORDER BY E.NAME DESC")
+      << Dump(*holder);
+  EXPECT_EQ(Count(text), u"4") << Dump(*holder);
+  EXPECT_EQ(Fetch(text), u"Di");  // descending
+  EXPECT_EQ(Fetch(u"SELECT NVL(TITLE, '-') FROM (" + text + u") WHERE NAME = 'Cy'"), u"-");
+  EXPECT_EQ(Fetch(u"SELECT TITLE FROM (" + text + u") WHERE NAME = 'Bob'"), u"Labs");
+
+  // A join written with its condition, and a constant compared in WHERE.
+  Statement inner(u"SELECT E.NAME FROM EMP E JOIN DEPT D ON E.DEPT = D.ID WHERE D.TITLE = 'Sales'", 1);
+  inner.Item(u"E", u"NAME", u"E.NAME");
+  inner.File(u"EMP", u"E");
+  inner.File(u"DEPT", u"D");
+  const auto on = inner.Span(u"E.DEPT = D.ID");
+  inner.analysis.joins.push_back(&inner.joins.emplace_back(
+      on.first, on.second,
+      inner.ColumnsEqual(u"E.DEPT = D.ID")));
+  inner.Where(inner.Op(SQL_NODE_EQ, u"D.TITLE = 'Sales'",
+                       {inner.Column(u"D.TITLE", u"D", u"TITLE"), inner.Value(u"'Sales'", inner.Text(u"Sales"))}),
+              u"D.TITLE = 'Sales'");
+  ExpectRows(inner, u"SELECT E.NAME FROM EMP E JOIN DEPT D ON E.DEPT = D.ID WHERE D.TITLE = N'Sales' ", u"2");
+}
+
+TEST_F(OracleRewriter, GroupBy) {
+  Statement s(u"SELECT D.TITLE FROM EMP E, DEPT D WHERE E.DEPT = D.ID GROUP BY D.TITLE", 1);
+  s.Item(u"D", u"TITLE", u"D.TITLE");
+  s.File(u"EMP", u"E");
+  s.File(u"DEPT", u"D");
+  s.Where(s.ColumnsEqual(u"E.DEPT = D.ID"), u"E.DEPT = D.ID");
+  qzrt::IndexDescriptor& group = s.groups.emplace_back();
+  group.SetText(2, std::u16string(u"D"));
+  group.SetText(3, std::u16string(u"TITLE"));
+  group.Text(s.Span(u"D.TITLE", 1).first, s.Span(u"D.TITLE", 1).second);
+  s.analysis.descriptors.push_back(&group);
+  ExpectRows(s, u"SELECT D.TITLE FROM EMP E, DEPT D WHERE E.DEPT = D.ID GROUP BY D.TITLE", u"2");
+}
+
+TEST_F(OracleRewriter, FunctionsTheDialectReshapes) {
+  auto run = [&](const std::u16string& call, int id, std::uint32_t code, auto children, const std::u16string& text,
+                 const std::u16string& value, CHostValue* constant = nullptr) {
+    Statement s(u"SELECT " + call + u" AS R FROM EMP E WHERE E.ID = " + Number(id), 1);
+    Node* root = s.Call(code, call, children(s));
+    root->constant = constant;
+    s.Computed(u"R", root);
+    s.File(u"EMP", u"E");
+    s.Where(s.Op(SQL_NODE_EQ, u"E.ID = " + Number(id),
+                 {s.Column(u"E.ID", u"E", u"ID", -1), s.Value(Number(id), s.Int(id), -1)}, -1),
+            u"E.ID = " + Number(id));
+    const std::u16string final = Translate(s);
+    EXPECT_EQ(final, u"SELECT " + text + u" AS R FROM EMP E WHERE E.ID = " + Number(id) + u" ") << Dump(*holder);
+    EXPECT_EQ(Fetch(u"SELECT NVL(TO_CHAR(R), '<null>') FROM (" + final + u")"), value) << Dump(*holder);
+  };
+  using Children = std::vector<Node*>;
+  // 42: the first n characters.
+  run(u"LEFT(E.CODE, 3)", 1, 42,
+      [](Statement& s) { return Children{s.Column(u"E.CODE", u"E", u"CODE"), s.Value(u"3", s.Int(3))}; },
+      u"SUBSTR(E.CODE,1, 3 )", u"abc");
+  // 43: the last n characters, n a column, then a constant count the call carries, then a negative one.
+  run(u"RIGHT(E.CODE, E.ID)", 3, 43,
+      [](Statement& s) { return Children{s.Column(u"E.CODE", u"E", u"CODE"), s.Column(u"E.ID", u"E", u"ID")}; },
+      u"SUBSTR(E.CODE,-LEAST(LENGTH(E.CODE),E.ID), GREATEST(0 , E.ID))", u"llo");
+  CHostValue two, minusThree;
+  two.SetType(HOST_TYPE_INT32);
+  const std::int32_t nTwo = 2, nMinusThree = -3;
+  two.Set(&nTwo);
+  minusThree.SetType(HOST_TYPE_INT32);
+  minusThree.Set(&nMinusThree);
+  run(u"RIGHT(E.CODE, 2)", 3, 43, [](Statement& s) { return Children{s.Column(u"E.CODE", u"E", u"CODE")}; },
+      u"SUBSTR(E.CODE,-LEAST(LENGTH(E.CODE),2),2 )", u"lo", &two);
+  run(u"RIGHT(E.CODE, -3)", 3, 43, [](Statement& s) { return Children{s.Column(u"E.CODE", u"E", u"CODE")}; },
+      u"SUBSTR(E.CODE,-LEAST(LENGTH(E.CODE),-3),0 )", u"<null>", &minusThree);
+  // 88: two texts joined, then three.
+  run(u"CONCAT(E.NAME, E.CODE)", 2, 88,
+      [](Statement& s) { return Children{s.Column(u"E.NAME", u"E", u"NAME"), s.Column(u"E.CODE", u"E", u"CODE")}; },
+      u"CONCAT(E.NAME, E.CODE)", u"Bobxy");
+  run(u"CONCAT(E.NAME, '-', E.CODE)", 2, 88,
+      [](Statement& s) {
+        return Children{s.Column(u"E.NAME", u"E", u"NAME"), s.Value(u"'-'", s.Text(u"-")),
+                        s.Column(u"E.CODE", u"E", u"CODE")};
+      },
+      u"CONCAT(E.NAME, N'-' )||(E.CODE)", u"Bob-xy");
+  // 89: where the first text stands in the second.
+  run(u"LOCATE('l', E.CODE)", 3, 89,
+      [](Statement& s) { return Children{s.Value(u"'l'", s.Text(u"l")), s.Column(u"E.CODE", u"E", u"CODE")}; },
+      u"INSTR(E.CODE , N'l' )", u"3");
+  // 92: a number in hexadecimal digits.
+  run(u"HEX(E.DEPT)", 3, 92, [](Statement& s) { return Children{s.Column(u"E.DEPT", u"E", u"DEPT")}; },
+      u"TO_CHAR(E.DEPT,'FMXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXX')", u"63");
+}
+
+TEST_F(OracleRewriter, InsertUpdateAndDelete) {
+  Statement insert(u"INSERT INTO EMP (ID, NAME) VALUES (5, 'Eve')", 4);
+  insert.File(u"EMP");
+  insert.Item(u"EMP", u"ID", u"ID");
+  insert.Item(u"EMP", u"NAME", u"NAME");
+  const auto columns = insert.Span(u"ID, NAME");
+  const auto values = insert.Span(u"5, 'Eve'");
+  for (const auto& [column, value, constant] :
+       {std::tuple{u"ID", u"5", insert.Int(5)}, std::tuple{u"NAME", u"'Eve'", insert.Text(u"Eve")}}) {
+    qzrt::Assignment& entry = insert.assignments.emplace_back(insert.Column(column, nullptr, column),
+                                                              insert.Value(value, constant));
+    entry.List(columns.first, columns.second).ValueList(values.first, values.second);
+    insert.analysis.kind4Entries.push_back(&entry);
+  }
+  ExpectRuns(insert, u"INSERT INTO EMP (ID, NAME) VALUES (5 , N'Eve' )", u"SELECT NAME FROM EMP WHERE ID = 5", u"Eve");
+
+  Statement update(u"UPDATE EMP SET NAME = 'Zed' WHERE ID = 2", 3);
+  update.File(u"EMP");
+  qzrt::Assignment& assignment = update.assignments.emplace_back(
+      update.Column(u"NAME", nullptr, u"NAME"), update.Value(u"'Zed'", update.Text(u"Zed")));
+  const auto list = update.Span(u"NAME = 'Zed'");
+  assignment.List(list.first, list.second);
+  update.analysis.kind3Entries.push_back(&assignment);
+  update.WhereEquals(u"ID", 2);
+  ExpectRuns(update, u"UPDATE EMP SET NAME = N'Zed' WHERE ID = 2 ", u"SELECT NAME FROM EMP WHERE ID = 2", u"Zed");
+
+  Statement remove(u"DELETE FROM EMP WHERE DEPT = 10", 5);
+  remove.File(u"EMP");
+  remove.WhereEquals(u"DEPT", 10);
+  ExpectRuns(remove, u"DELETE FROM EMP WHERE DEPT = 10 ", u"SELECT COUNT(*) FROM EMP", u"3");
+}
+
+}  // namespace
