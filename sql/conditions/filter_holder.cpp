@@ -2,7 +2,6 @@
 
 #include <new>
 
-#include "foundation/module_errors.h"
 
 CFilterHolder* CFilterHolder::pNew() { return new (std::nothrow) CFilterHolder(); }
 
@@ -14,24 +13,8 @@ int CFilterHolder::CopyFrom(CFilterHolder* source, CHashTable& cloneMap, std::ui
 
 CFilterHolder* CFilterHolder::pNewWithArgs(CKeyCondition* source, CHashTable& cloneMap, std::uintptr_t a,
                                            std::uintptr_t b) {
-  auto* copy = new (std::nothrow) CFilterHolder();
-  if (!copy) {
-    SetHolderOutOfMemory(pGetErrorHolder());
-    return nullptr;
-  }
-  copy->AddRef();
-  int copied = 0;
-  try {
-    copied = copy->CopyFrom(static_cast<CFilterHolder*>(source), cloneMap, a, b);
-  } catch (...) {
-    copied = 0;
-  }
-  if (!copied) {
-    copy->nRelease();
-    return nullptr;
-  }
-  --copy->m_nRefCount;
-  return copy;
+  // A filter's copy is made by the filter's CopyFrom, which is the key condition's.
+  return static_cast<CFilterHolder*>(pCopyInto(new (std::nothrow) CFilterHolder(), source, cloneMap, a, b));
 }
 
 int CFilterHolder::bEquals(CFilterHolder* other) { return other == this ? 1 : CKeyCondition::bEquals(other); }

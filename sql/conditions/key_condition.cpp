@@ -310,9 +310,8 @@ int CKeyCondition::CopyFrom(CKeyCondition* source, CHashTable& cloneMap, std::ui
   return 1;
 }
 
-CKeyCondition* CKeyCondition::pNewWithArgs(CKeyCondition* source, CHashTable& cloneMap, std::uintptr_t a,
-                                           std::uintptr_t b) {
-  CKeyCondition* copy = pNew();
+CKeyCondition* CKeyCondition::pCopyInto(CKeyCondition* copy, CKeyCondition* source, CHashTable& cloneMap,
+                                        std::uintptr_t a, std::uintptr_t b) {
   if (!copy) {
     SetHolderOutOfMemory(m_pHolder);
     return nullptr;
@@ -331,6 +330,11 @@ CKeyCondition* CKeyCondition::pNewWithArgs(CKeyCondition* source, CHashTable& cl
   }
   --copy->m_nRefCount;
   return copy;
+}
+
+CKeyCondition* CKeyCondition::pNewWithArgs(CKeyCondition* source, CHashTable& cloneMap, std::uintptr_t a,
+                                           std::uintptr_t b) {
+  return pCopyInto(pNew(), source, cloneMap, a, b);
 }
 
 // ---- comparison ----

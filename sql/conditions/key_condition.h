@@ -158,6 +158,10 @@ class CKeyCondition : public CRefCounted {
 
   void ReleaseConditions();
   void SetCurrent(CConditionNode* condition);
+  // The new empty object `copy` filled from the source through the map: handed out with no reference, or null (the
+  // object destroyed) when it was not made, its copy failed or threw.
+  CKeyCondition* pCopyInto(CKeyCondition* copy, CKeyCondition* source, CHashTable& cloneMap, std::uintptr_t a,
+                           std::uintptr_t b);
 
   CErrorHolder* m_pHolder = nullptr;
   std::uint32_t m_nStage = KEY_STAGE_NONE;
