@@ -16,16 +16,19 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "foundation/ref_counted.h"
 #include "host/host_value.h"
 #include "sql/conditions/condition_node.h"
+#include "sql/conditions/key_value_split.h"
 
 class CColumn;
 class CColumnDescriptor;
 class CConnection;
 class CErrorHolder;
 class CFieldValue;
+class CFlagList;
 class CHashTable;
 class CSqlRewriter;
 class CTableDescription;
@@ -122,8 +125,43 @@ class CKeyCondition : public CRefCounted {
   CConditionNode* pBuildMulti(CTableDescription* table, CColumn* column, std::uint32_t kind, CHostValue* value,
                               std::uint32_t flags);
 
+  // The columns a multi-column condition compares, in order (not referenced: the table description holds them for
+  // the whole build), and their values, value i for column i; the values may stop short of the columns.
+  using KeyColumns = std::vector<CColumn*>;
+  // The null admission known so far for the columns of an expansion, and its flags by column position as
+  // CTableDescription::bFindCompositeKey reads them (made at the expansion's full size before any node is built).
+  struct SExpansionNulls;
+
+  CConditionNode* pBuildEquality(CTableDescription* table, const KeyColumns& columns, CKeyValueList& values,
+                                 std::uint32_t flags);
+  CConditionNode* pBuildOrderedFromKey(CTableDescription* table, const KeyColumns& columns, CKeyValueList& values,
+                                       CColumn* composite, std::uint32_t kind, bool isMin, bool isMax,
+                                       std::uint32_t flags);
+  CConditionNode* pBuildOrderedFromRecord(CTableDescription* table, const KeyColumns& columns, CKeyValueList& values,
+                                          std::uint32_t kind);
+  CConditionNode* pBuildOrdered(CTableDescription* table, const KeyColumns& columns, CKeyValueList& values,
+                                CColumn* composite, std::uint32_t count, std::uint32_t kind, std::uint32_t flags);
+  CConditionNode* pExpand(std::uint32_t index, CTableDescription* table, const KeyColumns& columns,
+                          CKeyValueList& values, CColumn* composite, std::uint32_t count, std::uint32_t kind,
+                          std::uint32_t flags, SExpansionNulls* nulls);
+  CConditionNode* pBuildLastTerm(CTableDescription* table, const KeyColumns& columns, CKeyValueList& values,
+                                 CColumn* composite, std::uint32_t index, std::uint32_t kind, std::uint32_t flags);
+  CConditionNode* pBuildComparisons(CTableDescription* table, const KeyColumns& columns, CKeyValueList& values,
+                                    CColumn* composite, std::uint32_t from, std::uint32_t to, std::uint32_t kind,
+                                    std::uint32_t flags, std::uint32_t connector);
+  // The packed value of a composite key split over its component columns (bSplitKeyValue).
+  static void SplitKeyValue(const KeyColumns& columns, CHostValue* value, CKeyValueList& values, bool& isMin,
+                            bool& isMax, bool limits);
+  static void ClassifySearchValue(CColumn* column, CHostValue& value, bool& use, bool& isMin, bool& isMax);
+  void CollectRecordKeys(CTableDescription* table, CColumn* column, KeyColumns& out);
+  static void AddRecordValues(const KeyColumns& columns, CKeyValueList& values);
+
   void ReleaseConditions();
   void SetCurrent(CConditionNode* condition);
+  // The new empty object `copy` filled from the source through the map: handed out with no reference, or null (the
+  // object destroyed) when it was not made, its copy failed or threw.
+  CKeyCondition* pCopyInto(CKeyCondition* copy, CKeyCondition* source, CHashTable& cloneMap, std::uintptr_t a,
+                           std::uintptr_t b);
 
   CErrorHolder* m_pHolder = nullptr;
   std::uint32_t m_nStage = KEY_STAGE_NONE;
