@@ -242,15 +242,17 @@ bool CTableDescription::bFindCompositeKey(CColumn* const* columns, std::uint32_t
     CColumn* key = ColumnAt(m_compositeUniqueKeys, k);
     const std::uint32_t components = key->nGetComponentColumnCount();
     if (!key->bIsComponentColumn(columns[count - 1]) || components > count) continue;
+    // A unique key that allows NULL still holds for a row with one component known not to be NULL (flag 0 in the
+    // list; without a list, a component that holds a value): only rows NULL in every component escape it.
     bool all = true;
-    bool valued = true;
+    bool oneKnown = false;
     for (std::uint32_t c = 0; c < components && all; ++c) {
       CColumn* component = key->pGetComponentColumn(c);
       const std::int32_t at = indexOf(component);
-      all = at >= 0 && !(flags && flags[at]);
-      valued = valued && component->bHasValue();
+      all = at >= 0;
+      if (all && (flags ? flags[at] == 0 : component->bHasValue())) oneKnown = true;
     }
-    if (all && (!key->bIsNullAllowed() || valued)) return true;
+    if (all && (!key->bIsNullAllowed() || oneKnown)) return true;
   }
   return false;
 }

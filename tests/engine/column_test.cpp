@@ -585,18 +585,21 @@ TEST_F(ColumnTest, CompositeUniqueKeysAndThePositionKey) {
   CColumn* both[] = {ca, cb};
   CColumn* reversed[] = {cb, ca};
   CColumn* three[] = {ca, cc, cb};
-  EXPECT_FALSE(tableDescription->bFindCompositeKey(both, 2, nullptr)) << "a key allowing NULL needs every value";
+  EXPECT_FALSE(tableDescription->bFindCompositeKey(both, 2, nullptr)) << "a key allowing NULL needs a value";
   CHostValue one;
   Make(one, HOST_TYPE_INT32, std::int32_t{1});
-  ASSERT_TRUE(ca->bSetValue(one, 0));
   ASSERT_TRUE(cb->bSetValue(one, 0));
+  EXPECT_TRUE(tableDescription->bFindCompositeKey(both, 2, nullptr)) << "one component with a value is enough";
+  ASSERT_TRUE(ca->bSetValue(one, 0));
   EXPECT_TRUE(tableDescription->bFindCompositeKey(both, 2, nullptr));
   EXPECT_TRUE(tableDescription->bFindCompositeKey(reversed, 2, nullptr));
   EXPECT_TRUE(tableDescription->bFindCompositeKey(three, 3, nullptr));
   EXPECT_FALSE(tableDescription->bFindCompositeKey(three, 2, nullptr)) << "the last column given must be a component";
   EXPECT_FALSE(tableDescription->bFindCompositeKey(both, 1, nullptr));
-  const std::uint32_t flagged[] = {1, 0, 0};
-  EXPECT_FALSE(tableDescription->bFindCompositeKey(three, 3, flagged));
+  const std::uint32_t oneKnown[] = {1, 1, 0};
+  EXPECT_TRUE(tableDescription->bFindCompositeKey(three, 3, oneKnown)) << "B is known not to be NULL";
+  const std::uint32_t noneKnown[] = {1, 0, 1};
+  EXPECT_FALSE(tableDescription->bFindCompositeKey(three, 3, noneKnown)) << "C is no component";
 
   EXPECT_EQ(tableDescription->pGetPositionKey(), Column(u"AB")) << "the unique column has no value yet";
   ASSERT_TRUE(cc->bSetValue(one, 0));
