@@ -240,7 +240,7 @@ int CSqlRewriter::bWriteColumnNode(CQueryDescription* query, std::uint32_t conte
       return 0;
     }
     if (!bWriteComputedItem(query, found, operandContext, source, m_nParameterSwitch != 0)) return 0;
-    if (end > *position) *position = end;
+    SkipSource(source, position, end);
     return 1;
   }
 
@@ -263,7 +263,7 @@ int CSqlRewriter::bWriteColumnNode(CQueryDescription* query, std::uint32_t conte
   CTString operand;
   if (!bWriteOperand(m_compared, operandContext, nKindOf(parent), node, operand)) return 0;
   if (!nAppendText(operand.pszGet())) return 0;
-  if (end > *position) *position = end;
+  SkipSource(source, position, end);
   // The outer-join mark follows the name directly: a blank before it is no longer read as the mark by every server.
   if (node->bHasOuterJoinMark() && !nAppendText(u"(+)")) return 0;
   return 1;
@@ -304,7 +304,7 @@ int CSqlRewriter::bWriteComputedItem(CQueryDescription* query, IHostItemDescript
   // Without an offset the constants stay in the text as the program wrote them.
   if (!withOffset) sub->SetParameterSwitch(0);
   sub->SetCurrentComputedItem(item);
-  std::uint64_t subPosition = expression->nGetTextStart();
+  std::uint64_t subPosition = nWithinSource(source, expression->nGetTextStart());
   int result = sub->bWriteExpression(query, SQL_SEGMENT_WHERE, source, nullptr, expression, operandContext,
                                      &subPosition, item, 0, 0);
   if (result) result = sub->bCopySource(source, &subPosition, expression->nGetTextEnd());
@@ -401,7 +401,7 @@ int CSqlRewriter::bRewriteEmptyComparison(const char16_t* source, IHostExpressio
   } else if (!nAppendText(replacement)) {
     return 0;
   }
-  if (end > *position) *position = end;
+  SkipSource(source, position, end);
   m_bHasCompared = false;
   *rewritten = 1;
   return 1;
@@ -441,7 +441,7 @@ int CSqlRewriter::bWriteValueNode(CQueryDescription* query, const char16_t* sour
     if (m_pHolder && !m_pHolder->bHasError()) bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
     return 0;
   }
-  if (end > *position) *position = end;
+  SkipSource(source, position, end);
   CValueLeaf* leaf = m_lists.pGetParameter(before);
   if (operandType == 0 && m_bHasCompared && m_compared.pColumn) leaf->SetColumn(m_compared.pColumn);
   return bConvertComparedValue(query, parent, node, operandContext, m_bHasCompared ? &m_compared : nullptr, leaf,
@@ -456,9 +456,12 @@ int CSqlRewriter::bConvertComparedValue(CQueryDescription*, IHostExpressionNode*
   std::uint32_t type = operandType;
   if (type == 0) {
     if (!column) return 1;
+    // Elsewhere (an assigned value) the value is fitted to its column's own type: a text assigned to a number
+    // column goes as that number, not as a text the server may refuse.
+    type = column->nType;
     if ((context == SQL_CONTEXT_WHERE || context == SQL_CONTEXT_HAVING) && parent) {
       const std::uint32_t mode = nGetDateTimeOperandMode(context, column->nType, nKindOf(parent), parent);
-      type = mode ? mode : column->nType;
+      if (mode) type = mode;
     }
   }
   CHostValue value;

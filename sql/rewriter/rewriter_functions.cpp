@@ -104,7 +104,8 @@ int CSqlRewriter::bWriteStringFunction(CQueryDescription* query, const char16_t*
   std::size_t position = static_cast<std::size_t>(*sourcePosition);
   const EArgumentRewrite rewrite =
       nStringFunctionArgument(m_pConnection->nGetDbmsKind(), call, index, before != 0, source, position, out);
-  *sourcePosition = position;
+  // A rule may move on to the second argument's end, which the runtime gives.
+  *sourcePosition = nWithinSource(source, position);
   if (rewrite == ARGUMENT_REWRITE_NONE) return 1;
   return bRunArgumentRewrite(query, source, function, rewrite, sourcePosition);
 }
@@ -163,13 +164,16 @@ CSqlRewriter* CSqlRewriter::pNewArgumentRewriter() {
   sub->m_nParameterSwitch = m_nParameterSwitch;
   sub->SetColumnSet(m_pColumnSet);
   sub->m_pCurrentComputedItem = m_pCurrentComputedItem;
+  // The same source: its length is not measured again for every node the sub-rewriter writes.
+  sub->m_pszSource = m_pszSource;
+  sub->m_nSourceLength = m_nSourceLength;
   return sub;
 }
 
 // One argument as an expression of its own, from its span.
 int CSqlRewriter::bWriteArgument(CQueryDescription* query, const char16_t* source, IHostExpressionNode* argument) {
   if (!argument) return 1;
-  std::uint64_t position = argument->nGetTextStart();
+  std::uint64_t position = nWithinSource(source, argument->nGetTextStart());
   return bWriteExpression(query, SQL_SEGMENT_WHERE, source, nullptr, argument, SQL_CONTEXT_WHERE, &position, nullptr,
                           0, 0) &&
          bCopySource(source, &position, argument->nGetTextEnd());

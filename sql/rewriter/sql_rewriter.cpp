@@ -186,15 +186,22 @@ int CSqlRewriter::nAppendTextMarked(const char16_t* text) {
   return 1;
 }
 
+std::uint64_t CSqlRewriter::nWithinSource(const char16_t* source, std::uint64_t at) const {
+  if (!source) return 0;
+  const std::uint64_t length = source == m_pszSource ? m_nSourceLength : std::char_traits<char16_t>::length(source);
+  return at < length ? at : length;
+}
+
+void CSqlRewriter::SkipSource(const char16_t* source, std::uint64_t* position, std::uint64_t to) const {
+  to = nWithinSource(source, to);
+  if (to > *position) *position = to;
+}
+
 int CSqlRewriter::bCopySource(const char16_t* source, std::uint64_t* position, std::uint64_t end) {
-  if (end <= *position) return 1;
-  // Spans come from the runtime: one past the end of the text stops at its terminator instead of reading beyond.
-  for (std::uint64_t i = *position; i < end; ++i) {
-    if (source[i] == 0) {
-      end = i;
-      break;
-    }
-  }
+  // Spans come from the runtime: a position or an end past the text stops at its terminator instead of reading
+  // beyond it.
+  *position = nWithinSource(source, *position);
+  end = nWithinSource(source, end);
   if (end <= *position) return 1;
   if (!nAppendText(source + *position, static_cast<std::int64_t>(end - *position))) return 0;
   *position = end;

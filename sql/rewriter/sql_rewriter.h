@@ -394,6 +394,10 @@ class CSqlRewriter : public CRefCounted {
 
   // Copies the source text from the position up to (not including) `end` and moves the position there.
   int bCopySource(const char16_t* source, std::uint64_t* position, std::uint64_t end);
+  // A position the runtime gave, kept within the source text: its length when past it.
+  std::uint64_t nWithinSource(const char16_t* source, std::uint64_t at) const;
+  // Moves the position forward to `to` (kept within the source text); never back over text already written.
+  void SkipSource(const char16_t* source, std::uint64_t* position, std::uint64_t to) const;
 
   // ---- members, in order ----
   CErrorHolder* m_pHolder = nullptr;
