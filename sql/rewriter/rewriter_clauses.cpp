@@ -9,6 +9,7 @@
 #include "engine/record/column_types.h"
 #include "engine/record/query_description.h"
 #include "engine/record/table_description.h"
+#include "foundation/host_locale.h"
 #include "foundation/module_errors.h"
 #include "foundation/x_error.h"
 #include "host/host_objects.h"
@@ -24,7 +25,8 @@ inline constexpr std::uint32_t NO_ITEM_INDEX = 0xFFFFFFFF;
 bool bIsEmptyText(const char16_t* text) { return !text || !*text; }
 
 bool bSameText(const char16_t* a, const char16_t* b) {
-  return !bIsEmptyText(a) && !bIsEmptyText(b) && CTString(a).bEqualsNoCase(b);
+  // Compared in place: a copy that could not be made would read as another name.
+  return !bIsEmptyText(a) && !bIsEmptyText(b) && nHostCompareNoCase(a, b) == 0;
 }
 
 bool bIsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
@@ -95,7 +97,11 @@ int CSqlRewriter::bQuoteQualifiedName(const char16_t* table, const char16_t* col
     out.AppendChar(u'.');
     out.Append(quotedColumn.pszGet());
   }
-  if (out.nGetLength() < quotedColumn.nGetLength()) return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
+  // A part that could not be quoted or joined would leave the name short.
+  if ((!bIsEmptyText(column) && quotedColumn.bIsEmpty()) || out.nGetLength() < quotedColumn.nGetLength() ||
+      (!bIsEmptyText(table) && out.nGetLength() <= quotedColumn.nGetLength() + 1)) {
+    return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
+  }
   return 1;
 }
 
@@ -107,6 +113,11 @@ void CSqlRewriter::FillComparedColumn(IHostItemDescription* item, SComparedColum
   out.nType = out.pColumn ? out.pColumn->nGetType() : nHostTypeToInternalType(item->nGetItemTypeCode());
   out.pszTable = item->pszGetFileName();
   out.pszColumn = pszItemColumnName(item);
+}
+
+// A name written for a non-empty one: empty only when it could not be copied.
+int CSqlRewriter::bHasText(const char16_t* name, const CTString& written) {
+  return bIsEmptyText(name) || !written.bIsEmpty() ? 1 : bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
 }
 
 // ---- column writers ----
@@ -122,8 +133,9 @@ int CSqlRewriter::bWriteListColumn(std::uint64_t*, const char16_t*, CQueryDescri
                                    CTString& out, int qualify, std::uint32_t) {
   if (bIsExpressionItem(item)) {
     const char16_t* alias = item->pszGetAlias();
-    m_pConnection->nQuoteIdentifier(m_pHolder, bIsEmptyText(alias) ? item->pszGetName() : alias, out);
-    return 1;
+    const char16_t* name = bIsEmptyText(alias) ? item->pszGetName() : alias;
+    m_pConnection->nQuoteIdentifier(m_pHolder, name, out);
+    return bIsEmptyText(name) || !out.bIsEmpty() ? 1 : bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
   }
   return bQuoteQualifiedName(qualify ? item->pszGetFileName() : nullptr, pszItemColumnName(item), out);
 }
@@ -182,6 +194,11 @@ int CSqlRewriter::bWriteSelectList(std::uint64_t* position, const char16_t* sour
     if (end <= start) return 1;
     CTString quoted;
     m_pConnection->nQuoteIdentifier(m_pHolder, alias.pszGet(), quoted);
+    // A name that could not be copied or quoted would leave the alias out of the list.
+    const bool quotedName = source[start] == u'"' || source[start] == u'[';
+    if ((alias.bIsEmpty() && !quotedName) || quoted.nGetLength() < alias.nGetLength()) {
+      return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
+    }
     if (!bCopySource(source, position, start) || !nAppendText(quoted.pszGet())) return 0;
     *position = end;
     return 1;
@@ -235,7 +252,7 @@ int CSqlRewriter::bWriteTableReference(std::uint64_t* position, const char16_t* 
       name = file->pszGetName();
       CTString text;
       if (!bCopySource(source, position, segment.m_nStart) || !bWriteTableName(query, file, text) ||
-          !nAppendText(text.pszGet())) {
+          !bHasText(name, text) || !nAppendText(text.pszGet())) {
         return 0;
       }
       SkipSource(source, position, segment.m_nEnd + 1);
@@ -243,7 +260,7 @@ int CSqlRewriter::bWriteTableReference(std::uint64_t* position, const char16_t* 
       const std::uint32_t aliasEnd = file->nGetAliasEnd();
       if (aliasStart != 0 || aliasEnd != 0) {
         if (!bCopySource(source, position, aliasStart) || !bWriteTableAlias(query, file, text) ||
-            !nAppendText(text.pszGet())) {
+            !bHasText(file->pszGetAlias(), text) || !nAppendText(text.pszGet())) {
           return 0;
         }
         SkipSource(source, position, aliasEnd);

@@ -71,7 +71,10 @@ int CSqlRewriter::bWriteNodeText(std::uint32_t context, const char16_t* source, 
   }
   if (start == 0 && end == 0) return 1;
   CTString name;
-  if (!pszTranslateFunctionName(context, node, name)) return 1;
+  const char16_t* translated = pszTranslateFunctionName(context, node, name);
+  if (!translated) return 1;
+  // Every dialect name has letters: an empty one is a name that could not be copied.
+  if (!*translated) return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
   // A name the dialect keeps is copied with the text that follows; a renamed one replaces the program's.
   if (!bCopySource(source, position, start)) return 0;
   if (!nAppendText(name.pszGet())) return 0;

@@ -10,6 +10,7 @@
 #include "engine/values/field_value.h"
 #include "foundation/code_pages.h"
 #include "foundation/error_holder.h"
+#include "foundation/host_locale.h"
 #include "foundation/module_errors.h"
 #include "foundation/x_error.h"
 #include "host/host_objects.h"
@@ -259,10 +260,12 @@ int CSqlRewriter::bAppendRecordLockHint() {
 int CSqlRewriter::bAppendReturning(const char16_t* text) { return nAppendText(u" RETURNING ") && nAppendText(text); }
 
 CValueLeaf* CSqlRewriter::pFindNamedParameter(const char16_t* name) const {
-  const CTString wanted(name);
+  // Compared in place: a copy of the name that could not be made would find no parameter.
   for (std::uint32_t i = 0; i < m_lists.nGetParameterCount(); ++i) {
     CValueLeaf* leaf = m_lists.pGetParameter(i);
-    if (leaf->bIsNamed() && wanted.bEqualsNoCase(leaf->pszGetName())) return leaf;
+    const char16_t* other = leaf->pszGetName();
+    if (!leaf->bIsNamed() || !name || !*name || !other || !*other) continue;
+    if (nHostCompareNoCase(name, other) == 0) return leaf;
   }
   return nullptr;
 }
@@ -985,19 +988,26 @@ int CSqlRewriter::bApplyLimitFixUp() {
 
 int CSqlRewriter::bBuildFinalText(std::uint32_t mode) {
   m_final.Truncate(0);
-  std::uint64_t position = 0;
-  for (std::uint32_t i = 0; i < m_lists.nGetParameterCount(); ++i) {
-    CValueLeaf* leaf = m_lists.pGetParameter(i);
-    if (!bAppendFinalGap(&position, leaf->nGetPosition())) return 0;
-    if (position < leaf->nGetPosition()) position = leaf->nGetPosition();
-    if (!bWriteValueLeaf(leaf, mode, &position)) return 0;
-  }
-  if (!bAppendFinalGap(&position, m_strStatement.nGetLength())) return 0;
-  if (m_bPassThrough || !m_pConnection) return 1;
-  const std::uint32_t kind = m_pConnection->nGetDbmsKind();
-  if (kind >= 1 && kind <= 3) return bApplyTopFixUp();
-  if (kind == 5 || kind == 6) return bApplyLimitFixUp();
-  return 1;
+  const auto build = [&]() -> int {
+    std::uint64_t position = 0;
+    for (std::uint32_t i = 0; i < m_lists.nGetParameterCount(); ++i) {
+      CValueLeaf* leaf = m_lists.pGetParameter(i);
+      if (!bAppendFinalGap(&position, leaf->nGetPosition())) return 0;
+      if (position < leaf->nGetPosition()) position = leaf->nGetPosition();
+      if (!bWriteValueLeaf(leaf, mode, &position)) return 0;
+    }
+    if (!bAppendFinalGap(&position, m_strStatement.nGetLength())) return 0;
+    if (m_bPassThrough || !m_pConnection) return 1;
+    const std::uint32_t kind = m_pConnection->nGetDbmsKind();
+    if (kind >= 1 && kind <= 3) return bApplyTopFixUp();
+    if (kind == 5 || kind == 6) return bApplyLimitFixUp();
+    return 1;
+  };
+  if (build()) return 1;
+  // The connection's literal and text helpers fail without a word when their memory runs out: the caller still
+  // learns why there is no text.
+  if (m_pHolder && !m_pHolder->bHasError()) bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
+  return 0;
 }
 
 const void* CSqlRewriter::pszGetOutputText(std::uint32_t mode) {
