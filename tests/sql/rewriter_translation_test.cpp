@@ -132,6 +132,15 @@ class TranslationTest : public CFieldValueFixture {
     return link;
   }
 
+  // A GROUP BY item naming the column (and its table when given) where the n-th occurrence is written.
+  IndexDescriptor& Grouped(IndexDescriptor& item, const char16_t* table, const char16_t* column,
+                           const std::u16string& written, int n) {
+    if (table) item.SetText(2, std::u16string(table));
+    item.SetText(3, std::u16string(column));
+    item.Text(At(written, n).first, At(written, n).second);
+    return item;
+  }
+
   TestRewriter* Rewriter(std::uint32_t dbmsKind) {
     auto* dialect = new QuotingConnection(dbmsKind);
     dialect->AddRef();
@@ -262,9 +271,7 @@ TEST_F(FilterTest, FilterStandsWhereTheWhereClauseIsOrJoinsItsCondition) {
   Statement(u"SELECT a, COUNT(*) FROM t GROUP BY a HAVING COUNT(*) > 1", 1);
   Item(u"t", u"a", u"a");
   File(u"t", u"t");
-  group.SetText(2, u"t");
-  group.SetText(3, u"a");
-  group.Text(At(u"a", 1).first, At(u"a", 1).second);
+  Grouped(group, u"t", u"a", u"a", 1);
   analysis.descriptors = {&group};
   analysis.havingStart = Start(u"HAVING");
   analysis.havingEnd = static_cast<std::uint32_t>(source.size());
@@ -300,12 +307,8 @@ TEST_F(TranslationTest, EverySegmentOfASelectInOneText) {
          {Op(SQL_NODE_GT, u"e.a > 2", {Column(u"e.a", u"e", u"a", 1), Value(u"2", Number(2))}),
           Op(SQL_NODE_EQ, u"d.b = 'v'", {Column(u"d.b", u"d", u"b", 1), Value(u"'v'", Text(u"v"))})});
   IndexDescriptor& second = descriptors.emplace_back();
-  group.SetText(2, u"e");
-  group.SetText(3, u"a");
-  group.Text(At(u"e.a", 2).first, At(u"e.a", 2).second);
-  second.SetText(2, u"d");
-  second.SetText(3, u"b");
-  second.Text(At(u"d.b", 2).first, At(u"d.b", 2).second);
+  Grouped(group, u"e", u"a", u"e.a", 2);
+  Grouped(second, u"d", u"b", u"d.b", 2);
   analysis.descriptors = {&group, &second};
   analysis.havingStart = Start(u"HAVING");
   analysis.havingEnd = At(u"COUNT(*) > 1").second;
@@ -366,11 +369,8 @@ TEST_F(TranslationTest, ExpressionItemsAndAComputedGroupByItem) {
   Item(u"t", u"b", u"b");
   File(u"t", u"t");
   IndexDescriptor& plain = descriptors.emplace_back();
-  group.SetText(3, u"sumx");
-  group.Text(At(u"sumx", 1).first, At(u"sumx", 1).second);
-  plain.SetText(2, u"t");
-  plain.SetText(3, u"b");
-  plain.Text(At(u"b", 1).first, At(u"b", 1).second);
+  Grouped(group, nullptr, u"sumx", u"sumx", 1);
+  Grouped(plain, u"t", u"b", u"b", 1);
   analysis.descriptors = {&group, &plain};
   TestRewriter* r = Rewriter(4);
   EXPECT_EQ(Translate(r), u"SELECT \"a\" + 1 AS \"sumx\", \"t\".\"b\" FROM \"t\" GROUP BY \"a\" + 1 , \"t\".\"b\"");
@@ -468,9 +468,7 @@ TEST_F(TranslationTest, SpansPastTheTextReversedOrOverlappingStayInsideIt) {
     analysis.whereStart = Start(u"WHERE");
     analysis.whereEnd = At(u"a = 5").second;
     analysis.whereTree = Op(SQL_NODE_EQ, u"a = 5", {Column(u"a", nullptr, u"a", 1), Value(u"5", Number(5))});
-    group.SetText(2, u"t");
-    group.SetText(3, u"a");
-    group.Text(At(u"a", 2).first, At(u"a", 2).second);
+    Grouped(group, u"t", u"a", u"a", 2);
     analysis.descriptors = {&group};
     analysis.orderByStart = Start(u"ORDER BY");
     Link(1, u"b", 1);
