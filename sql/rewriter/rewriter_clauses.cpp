@@ -9,6 +9,7 @@
 #include "engine/record/column_types.h"
 #include "engine/record/query_description.h"
 #include "engine/record/table_description.h"
+#include "foundation/host_locale.h"
 #include "foundation/module_errors.h"
 #include "foundation/x_error.h"
 #include "host/host_objects.h"
@@ -24,7 +25,8 @@ inline constexpr std::uint32_t NO_ITEM_INDEX = 0xFFFFFFFF;
 bool bIsEmptyText(const char16_t* text) { return !text || !*text; }
 
 bool bSameText(const char16_t* a, const char16_t* b) {
-  return !bIsEmptyText(a) && !bIsEmptyText(b) && CTString(a).bEqualsNoCase(b);
+  // Compared in place: a copy that could not be made would read as another name.
+  return !bIsEmptyText(a) && !bIsEmptyText(b) && nHostCompareNoCase(a, b) == 0;
 }
 
 bool bIsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
@@ -95,7 +97,11 @@ int CSqlRewriter::bQuoteQualifiedName(const char16_t* table, const char16_t* col
     out.AppendChar(u'.');
     out.Append(quotedColumn.pszGet());
   }
-  if (out.nGetLength() < quotedColumn.nGetLength()) return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
+  // A part that could not be quoted or joined would leave the name short.
+  if ((!bIsEmptyText(column) && quotedColumn.bIsEmpty()) || out.nGetLength() < quotedColumn.nGetLength() ||
+      (!bIsEmptyText(table) && out.nGetLength() <= quotedColumn.nGetLength() + 1)) {
+    return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
+  }
   return 1;
 }
 
@@ -107,6 +113,11 @@ void CSqlRewriter::FillComparedColumn(IHostItemDescription* item, SComparedColum
   out.nType = out.pColumn ? out.pColumn->nGetType() : nHostTypeToInternalType(item->nGetItemTypeCode());
   out.pszTable = item->pszGetFileName();
   out.pszColumn = pszItemColumnName(item);
+}
+
+// A name written for a non-empty one: empty only when it could not be copied.
+int CSqlRewriter::bHasText(const char16_t* name, const CTString& written) {
+  return bIsEmptyText(name) || !written.bIsEmpty() ? 1 : bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
 }
 
 // ---- column writers ----
@@ -122,8 +133,9 @@ int CSqlRewriter::bWriteListColumn(std::uint64_t*, const char16_t*, CQueryDescri
                                    CTString& out, int qualify, std::uint32_t) {
   if (bIsExpressionItem(item)) {
     const char16_t* alias = item->pszGetAlias();
-    m_pConnection->nQuoteIdentifier(m_pHolder, bIsEmptyText(alias) ? item->pszGetName() : alias, out);
-    return 1;
+    const char16_t* name = bIsEmptyText(alias) ? item->pszGetName() : alias;
+    m_pConnection->nQuoteIdentifier(m_pHolder, name, out);
+    return bIsEmptyText(name) || !out.bIsEmpty() ? 1 : bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
   }
   return bQuoteQualifiedName(qualify ? item->pszGetFileName() : nullptr, pszItemColumnName(item), out);
 }
@@ -182,6 +194,11 @@ int CSqlRewriter::bWriteSelectList(std::uint64_t* position, const char16_t* sour
     if (end <= start) return 1;
     CTString quoted;
     m_pConnection->nQuoteIdentifier(m_pHolder, alias.pszGet(), quoted);
+    // A name that could not be copied or quoted would leave the alias out of the list.
+    const bool quotedName = source[start] == u'"' || source[start] == u'[';
+    if ((alias.bIsEmpty() && !quotedName) || quoted.nGetLength() < alias.nGetLength()) {
+      return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
+    }
     if (!bCopySource(source, position, start) || !nAppendText(quoted.pszGet())) return 0;
     *position = end;
     return 1;
@@ -200,7 +217,7 @@ int CSqlRewriter::bWriteSelectList(std::uint64_t* position, const char16_t* sour
     const std::uint32_t end = item->nGetTextEnd();
     if (start == 0 && end == 0) continue;
     if (!bWriteAlias() || !bCopySource(source, position, start)) return 0;
-    *position = end;
+    SkipSource(source, position, end);
     if (!bWriteListColumn(position, source, query, item, column, qualify, SQL_CONTEXT_SELECT) ||
         !nAppendText(column.pszGet())) {
       return 0;
@@ -235,18 +252,18 @@ int CSqlRewriter::bWriteTableReference(std::uint64_t* position, const char16_t* 
       name = file->pszGetName();
       CTString text;
       if (!bCopySource(source, position, segment.m_nStart) || !bWriteTableName(query, file, text) ||
-          !nAppendText(text.pszGet())) {
+          !bHasText(name, text) || !nAppendText(text.pszGet())) {
         return 0;
       }
-      *position = segment.m_nEnd + 1;
+      SkipSource(source, position, segment.m_nEnd + 1);
       const std::uint32_t aliasStart = file->nGetAliasStart();
       const std::uint32_t aliasEnd = file->nGetAliasEnd();
       if (aliasStart != 0 || aliasEnd != 0) {
         if (!bCopySource(source, position, aliasStart) || !bWriteTableAlias(query, file, text) ||
-            !nAppendText(text.pszGet())) {
+            !bHasText(file->pszGetAlias(), text) || !nAppendText(text.pszGet())) {
           return 0;
         }
-        *position = aliasEnd;
+        SkipSource(source, position, aliasEnd);
       }
       if (lockHint && !bAppendRecordLockHint()) return 0;
     } catch (...) {
@@ -301,7 +318,7 @@ int CSqlRewriter::bAppendQueryCondition(CQueryDescription* query) {
   if (!tree || start == 0) return 1;
   // Only the condition: from its own text to the end of its clause.
   const char16_t* source = query->pszGetQueryText();
-  std::uint64_t position = tree->nGetTextStart();
+  std::uint64_t position = nWithinSource(source, tree->nGetTextStart());
   const CSqlSegment segment(SQL_SEGMENT_WHERE, start, host->nGetWhereEnd() - 1);
   return bWriteCondition(&position, source, query, segment, nullptr);
 }
@@ -328,7 +345,7 @@ int CSqlRewriter::bWriteGroupBy(std::uint64_t* position, const char16_t* source,
     } else if (!bQuoteQualifiedName(table, columnName, text) || !nAppendText(text.pszGet())) {
       return 0;
     }
-    *position = group->nGetTextEnd();
+    SkipSource(source, position, group->nGetTextEnd());
   }
   return 1;
 }
@@ -343,7 +360,7 @@ int CSqlRewriter::bWriteOrderBy(std::uint64_t* position, const char16_t* source,
     CHostStatement host(query);
     const std::uint64_t start = host ? host->nGetOrderByStart() : length;
     if (!bCopySource(source, position, start)) return 0;
-    *position = length;
+    SkipSource(source, position, length);
     return 1;
   }
   const std::uint32_t kind = query->nGetKind();
@@ -355,7 +372,7 @@ int CSqlRewriter::bWriteOrderBy(std::uint64_t* position, const char16_t* source,
   for (IHostKeyLink* link = query->pNextLink(true); link; link = query->pNextLink(false)) {
     if (written >= limit) {
       // The dialect sorts on no more items: the rest of the list is left out.
-      *position = length;
+      SkipSource(source, position, length);
       break;
     }
     ++written;
@@ -372,11 +389,11 @@ int CSqlRewriter::bWriteOrderBy(std::uint64_t* position, const char16_t* source,
       }
       if (query->bIsAutomaticIdentifierItem(item)) m_nClauseState |= SQL_CLAUSE_ORDERS_BY_AUTO_ID;
       if (query->bIsUniqueKeyItem(item)) m_nClauseState |= SQL_CLAUSE_ORDERS_BY_UNIQUE_KEY;
-      *position = end;
+      SkipSource(source, position, end);
     } else if (item && (itemKind == 1 || itemKind == 2) && byPosition) {
       text.Format(u"%u", index + 1);
       if (!nAppendText(text.pszGet())) return 0;
-      *position = end;
+      SkipSource(source, position, end);
     } else if (item && !byPosition) {
       // The item's own text: an expression's tree span, else the item's span, else the sort item as written.
       IHostExpressionNode* tree = bIsExpressionItem(item) ? item->piGetExpression() : nullptr;
@@ -386,8 +403,10 @@ int CSqlRewriter::bWriteOrderBy(std::uint64_t* position, const char16_t* source,
         from = start;
         to = end;
       }
-      if (!nAppendText(source + from, static_cast<std::int64_t>(to - from))) return 0;
-      *position = end;
+      from = nWithinSource(source, from);
+      to = nWithinSource(source, to);
+      if (to > from && !nAppendText(source + from, static_cast<std::int64_t>(to - from))) return 0;
+      SkipSource(source, position, end);
     } else if (!bCopySource(source, position, end)) {
       return 0;
     }
@@ -398,10 +417,10 @@ int CSqlRewriter::bWriteOrderBy(std::uint64_t* position, const char16_t* source,
     while (bIsBlank(source[after])) ++after;
     if (bWordAt(source + after, u"ASC")) {
       if (!nAppendText(u" DESC")) return 0;
-      *position = after + 3;
+      SkipSource(source, position, after + 3);
     } else if (bWordAt(source + after, u"DESC")) {
       if (!nAppendText(u" ASC")) return 0;
-      *position = after + 4;
+      SkipSource(source, position, after + 4);
     } else if ((after >= length || source[after] == u',') && !nAppendText(u" DESC")) {
       return 0;
     }
@@ -413,7 +432,7 @@ int CSqlRewriter::bAppendOrderBy(int directionSwitch) {
   CHostStatement host(m_pQuery);
   if (!host || host->nGetOrderByStart() == 0) return 1;
   const char16_t* source = m_pQuery->pszGetQueryText();
-  std::uint64_t position = host->nGetOrderByStart();
+  std::uint64_t position = nWithinSource(source, host->nGetOrderByStart());
   const std::uint64_t length = m_strStatement.nGetLength();
   // The clause is appended to the text built so far; it must not run into its last word.
   if (length > 0 && !bIsBlank(m_strStatement.nGetAt(length - 1)) && !nAppendText(u" ")) return 0;
@@ -446,11 +465,13 @@ int CSqlRewriter::bAppendHostParameters(CQueryDescription* query, const char16_t
     while (marker || reference) {
       const bool isMarker = marker && (!reference || marker->nGetPosition() <= reference->nGetPosition());
       IHostStatementMark* mark = isMarker ? marker : reference;
-      const std::uint64_t at = mark->nGetPosition();
+      // A mark past the text, or longer than what is left of it, reaches no further than its end.
+      const std::uint64_t at = nWithinSource(source, mark->nGetPosition());
+      const std::uint64_t end = nWithinSource(source, at + mark->nGetLength());
       if (!bCopySource(source, position, at)) return 0;
       if (isMarker) {
         // The marker as the program wrote it is the value its parameter carries until the statement binds one.
-        const CTString written(source + at, mark->nGetLength());
+        const CTString written(source + at, static_cast<std::size_t>(end - at));
         CHostValue value;
         value.SetType(HOST_TYPE_TEXT);
         if (value.Set(written.pszGet()) != 0) return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
@@ -466,7 +487,7 @@ int CSqlRewriter::bAppendHostParameters(CQueryDescription* query, const char16_t
         }
         reference = host->piWalkColumnReferences(0);
       }
-      *position = at + mark->nGetLength();
+      SkipSource(source, position, end);
     }
   }
   return bCopySource(source, position, nTextLength(source));
@@ -499,7 +520,7 @@ int CSqlRewriter::bWriteSetColumn(std::uint64_t* position, const char16_t* sourc
       !nAppendText(text.pszGet()) || (column->bHasOuterJoinMark() && !nAppendText(u"(+)"))) {
     return 0;
   }
-  *position = column->nGetTextEnd();
+  SkipSource(source, position, column->nGetTextEnd());
   return 1;
 }
 

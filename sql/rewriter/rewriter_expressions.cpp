@@ -13,6 +13,7 @@
 #include "engine/values/field_value.h"
 #include "foundation/code_pages.h"
 #include "foundation/error_holder.h"
+#include "foundation/host_locale.h"
 #include "foundation/like_pattern.h"
 #include "foundation/module_errors.h"
 #include "foundation/text_utils.h"
@@ -69,9 +70,25 @@ bool bIsEmptyConstant(CHostValue* value) {
   return false;
 }
 
+// Whether a copy of a text value kept all of it: a runtime string that could not be copied comes out empty, with
+// nothing else to tell.
+bool bCopiedWhole(CHostValue& original, CHostValue& copy) {
+  if (original.bIsNull() || !bIsTextValueType(original.nGetType()) || original.nGetType() != copy.nGetType()) {
+    return true;
+  }
+  std::size_t wanted = 0;
+  std::size_t got = 0;
+  return bHostFailed(static_cast<std::uint32_t>(original.nGetDataSize(&wanted))) ||
+         (!bHostFailed(static_cast<std::uint32_t>(copy.nGetDataSize(&got))) && got >= wanted);
+}
+
 std::uint32_t nKindOf(IHostExpressionNode* node) { return node ? node->nGetFunctionCode() : NO_PARENT_KIND; }
 
-bool bSameText(const char16_t* a, const char16_t* b) { return CTString(a).bEqualsNoCase(b ? b : u""); }
+// Compared in place: a copy that could not be made would read as another name.
+bool bSameText(const char16_t* a, const char16_t* b) {
+  if (!a || !*a) return !b || !*b;
+  return b && *b && nHostCompareNoCase(a, b) == 0;
+}
 
 // After blanks, whether the text goes on with the keyword (case ignored); the position after it when it does.
 bool bKeywordFollows(const char16_t* text, std::size_t position, const char16_t* keyword, std::size_t* after) {
@@ -240,7 +257,7 @@ int CSqlRewriter::bWriteColumnNode(CQueryDescription* query, std::uint32_t conte
       return 0;
     }
     if (!bWriteComputedItem(query, found, operandContext, source, m_nParameterSwitch != 0)) return 0;
-    if (end > *position) *position = end;
+    SkipSource(source, position, end);
     return 1;
   }
 
@@ -250,7 +267,9 @@ int CSqlRewriter::bWriteColumnNode(CQueryDescription* query, std::uint32_t conte
   const bool resolves = m_nStatementKind == SQL_STATEMENT_SELECT || m_nStatementKind == SQL_STATEMENT_INSERT ||
                         (m_nStatementKind == SQL_STATEMENT_DELETE && !(m_nDialectFlags & 1));
   const char16_t* origin = found && resolves ? found->pszGetOrigin() : nullptr;
-  m_strColumnName = origin && origin[0] ? origin : name;
+  const char16_t* written = origin && origin[0] ? origin : name;
+  m_strColumnName = written;
+  if (written && written[0] && m_strColumnName.bIsEmpty()) return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
   FillComparedColumn(found, m_compared);
   if (!found && m_pColumnSet) {
     m_compared.pColumn = m_pColumnSet->pFindColumnByName(name);
@@ -263,7 +282,7 @@ int CSqlRewriter::bWriteColumnNode(CQueryDescription* query, std::uint32_t conte
   CTString operand;
   if (!bWriteOperand(m_compared, operandContext, nKindOf(parent), node, operand)) return 0;
   if (!nAppendText(operand.pszGet())) return 0;
-  if (end > *position) *position = end;
+  SkipSource(source, position, end);
   // The outer-join mark follows the name directly: a blank before it is no longer read as the mark by every server.
   if (node->bHasOuterJoinMark() && !nAppendText(u"(+)")) return 0;
   return 1;
@@ -304,7 +323,7 @@ int CSqlRewriter::bWriteComputedItem(CQueryDescription* query, IHostItemDescript
   // Without an offset the constants stay in the text as the program wrote them.
   if (!withOffset) sub->SetParameterSwitch(0);
   sub->SetCurrentComputedItem(item);
-  std::uint64_t subPosition = expression->nGetTextStart();
+  std::uint64_t subPosition = nWithinSource(source, expression->nGetTextStart());
   int result = sub->bWriteExpression(query, SQL_SEGMENT_WHERE, source, nullptr, expression, operandContext,
                                      &subPosition, item, 0, 0);
   if (result) result = sub->bCopySource(source, &subPosition, expression->nGetTextEnd());
@@ -333,7 +352,14 @@ int CSqlRewriter::bWriteOperand(const SComparedColumn& column, std::uint32_t con
   if (!m_pConnection || !m_pConnection->nQuoteIdentifier(m_pHolder, column.pszColumn ? column.pszColumn : u"", name)) {
     name = column.pszColumn;
   }
+  const std::size_t qualifier = qualified.nGetLength();
   qualified.Append(name.pszGet());
+  // A name or qualifier that could not be copied would leave the operand short, and the statement with it.
+  const bool tableLost = column.pszTable && column.pszTable[0] && qualifier < 2;
+  const bool nameLost = column.pszColumn && column.pszColumn[0] && name.bIsEmpty();
+  if (tableLost || nameLost || qualified.nGetLength() != qualifier + name.nGetLength()) {
+    return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
+  }
   if (nGetDateTimeOperandMode(context, column.nType, operatorCode, node) != 0) {
     return bWriteOperandAsText(column, qualified.pszGet(), out);
   }
@@ -401,7 +427,7 @@ int CSqlRewriter::bRewriteEmptyComparison(const char16_t* source, IHostExpressio
   } else if (!nAppendText(replacement)) {
     return 0;
   }
-  if (end > *position) *position = end;
+  SkipSource(source, position, end);
   m_bHasCompared = false;
   *rewritten = 1;
   return 1;
@@ -441,8 +467,12 @@ int CSqlRewriter::bWriteValueNode(CQueryDescription* query, const char16_t* sour
     if (m_pHolder && !m_pHolder->bHasError()) bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
     return 0;
   }
-  if (end > *position) *position = end;
+  SkipSource(source, position, end);
   CValueLeaf* leaf = m_lists.pGetParameter(before);
+  CHostValue kept;
+  if (leaf->pGetFieldValue() && leaf->pGetFieldValue()->bGetValue(&kept) && !bCopiedWhole(*value, kept)) {
+    return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
+  }
   if (operandType == 0 && m_bHasCompared && m_compared.pColumn) leaf->SetColumn(m_compared.pColumn);
   return bConvertComparedValue(query, parent, node, operandContext, m_bHasCompared ? &m_compared : nullptr, leaf,
                                operandType);
@@ -456,9 +486,12 @@ int CSqlRewriter::bConvertComparedValue(CQueryDescription*, IHostExpressionNode*
   std::uint32_t type = operandType;
   if (type == 0) {
     if (!column) return 1;
+    // Elsewhere (an assigned value) the value is fitted to its column's own type: a text assigned to a number
+    // column goes as that number, not as a text the server may refuse.
+    type = column->nType;
     if ((context == SQL_CONTEXT_WHERE || context == SQL_CONTEXT_HAVING) && parent) {
       const std::uint32_t mode = nGetDateTimeOperandMode(context, column->nType, nKindOf(parent), parent);
-      type = mode ? mode : column->nType;
+      if (mode) type = mode;
     }
   }
   CHostValue value;
@@ -546,11 +579,41 @@ int CSqlRewriter::bWriteValueLiteral(CValueLeaf* leaf, CFieldValue* value, std::
   }
   CHostValue host;
   if (!value || !value->bGetValue(&host)) host.SetNull(true);
+  if (value && !bCopiedWhole(value->Value(), host)) return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
   CSqlTextBuffer literal(CODE_PAGE_UTF16, m_pConnection ? m_pConnection->nGetAnsiCodePage() : 0, 64);
+  if (!bReserveLiteral(literal, host)) return 0;
   if (!m_pConnection || !m_pConnection->bValueToSqlLiteral(m_pHolder, &literal, &host, nLiteralColumnType(kind), 0)) {
     return 0;
   }
-  return bAppendFinal(literal.pszGetWide());
+  return bLiteralWhole(literal, host) && bAppendFinal(literal.pszGetWide());
+}
+
+int CSqlRewriter::bReserveLiteral(CSqlTextBuffer& literal, CHostValue& value) {
+  std::size_t size = 0;
+  if (value.bIsNull() || bHostFailed(static_cast<std::uint32_t>(value.nGetDataSize(&size)))) size = 0;
+  // Each byte at most two units (escaped, or a binary value's digits), then a prefix, quotes and a suffix.
+  const std::uint64_t room = 2 * static_cast<std::uint64_t>(size) + 64;
+  static constexpr char16_t kBlanks[] = u"                                                                ";
+  constexpr std::uint64_t kStep = sizeof(kBlanks) / sizeof(char16_t) - 1;
+  for (std::uint64_t filled = 0; filled < room; filled += kStep) literal.Append(kBlanks, static_cast<std::int64_t>(kStep));
+  std::uint64_t length = 0;
+  literal.pszGetWide(&length);
+  literal.Truncate(0);
+  return length >= room ? 1 : bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
+}
+
+int CSqlRewriter::bLiteralWhole(CSqlTextBuffer& literal, CHostValue& value) {
+  // Every literal has a character at least (NULL, ''), a wide text its units between two quotes at least: a
+  // shorter one lost a part the connection could not copy.
+  std::uint64_t floor = 1;
+  std::size_t size = 0;
+  if (!value.bIsNull() && bIsWideTextType(value.nGetType()) &&
+      !bHostFailed(static_cast<std::uint32_t>(value.nGetDataSize(&size)))) {
+    floor = size / sizeof(char16_t) + 2;
+  }
+  std::uint64_t length = 0;
+  literal.pszGetWide(&length);
+  return length >= floor ? 1 : bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
 }
 
 int CSqlRewriter::bAppendFinal(const char16_t* text) {
@@ -572,6 +635,7 @@ int CSqlRewriter::bWritePatternValue(CValueLeaf* leaf, CFieldValue* value, std::
   const char16_t escape = leaf->nGetEscapeChar() ? leaf->nGetEscapeChar() : u'\\';
   CHostValue pattern;
   if (!value || !value->bGetValue(&pattern)) pattern.SetNull(true);
+  if (value && !bCopiedWhole(value->Value(), pattern)) return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
   if (pattern.bIsNull()) return bWriteLikePattern(leaf, pattern, kind, mode, position);
   const bool wide = bIsWideTextType(pattern.nGetType());
   if (!wide && !bIsNarrowTextType(pattern.nGetType()) &&
@@ -580,6 +644,7 @@ int CSqlRewriter::bWritePatternValue(CValueLeaf* leaf, CFieldValue* value, std::
   }
   CHostValue text;
   text.Assign(pattern);
+  if (!bCopiedWhole(pattern, text)) return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
   const char16_t* source = nullptr;
   if (bHostFailed(static_cast<std::uint32_t>(text.nConvert(HOST_TYPE_TEXT))) ||
       bHostFailed(static_cast<std::uint32_t>(text.nGetWideText(&source)))) {
@@ -602,8 +667,10 @@ int CSqlRewriter::bWritePatternValue(CValueLeaf* leaf, CFieldValue* value, std::
 int CSqlRewriter::bWriteLikePattern(CValueLeaf* leaf, CHostValue& pattern, std::uint32_t kind, std::uint32_t,
                                     std::uint64_t* position) {
   CSqlTextBuffer literal(CODE_PAGE_UTF16, m_pConnection ? m_pConnection->nGetAnsiCodePage() : 0, 64);
+  if (!bReserveLiteral(literal, pattern)) return 0;
   if (!m_pConnection ||
-      !m_pConnection->bValueToSqlLiteral(m_pHolder, &literal, &pattern, nLiteralColumnType(kind), 0)) {
+      !m_pConnection->bValueToSqlLiteral(m_pHolder, &literal, &pattern, nLiteralColumnType(kind), 0) ||
+      !bLiteralWhole(literal, pattern)) {
     return 0;
   }
   const char16_t escape = leaf->nGetEscapeChar() ? leaf->nGetEscapeChar() : u'\\';

@@ -71,7 +71,10 @@ int CSqlRewriter::bWriteNodeText(std::uint32_t context, const char16_t* source, 
   }
   if (start == 0 && end == 0) return 1;
   CTString name;
-  if (!pszTranslateFunctionName(context, node, name)) return 1;
+  const char16_t* translated = pszTranslateFunctionName(context, node, name);
+  if (!translated) return 1;
+  // Every dialect name has letters: an empty one is a name that could not be copied.
+  if (!*translated) return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
   // A name the dialect keeps is copied with the text that follows; a renamed one replaces the program's.
   if (!bCopySource(source, position, start)) return 0;
   if (!nAppendText(name.pszGet())) return 0;
@@ -104,7 +107,8 @@ int CSqlRewriter::bWriteStringFunction(CQueryDescription* query, const char16_t*
   std::size_t position = static_cast<std::size_t>(*sourcePosition);
   const EArgumentRewrite rewrite =
       nStringFunctionArgument(m_pConnection->nGetDbmsKind(), call, index, before != 0, source, position, out);
-  *sourcePosition = position;
+  // A rule may move on to the second argument's end, which the runtime gives.
+  *sourcePosition = nWithinSource(source, position);
   if (rewrite == ARGUMENT_REWRITE_NONE) return 1;
   return bRunArgumentRewrite(query, source, function, rewrite, sourcePosition);
 }
@@ -163,13 +167,16 @@ CSqlRewriter* CSqlRewriter::pNewArgumentRewriter() {
   sub->m_nParameterSwitch = m_nParameterSwitch;
   sub->SetColumnSet(m_pColumnSet);
   sub->m_pCurrentComputedItem = m_pCurrentComputedItem;
+  // The same source: its length is not measured again for every node the sub-rewriter writes.
+  sub->m_pszSource = m_pszSource;
+  sub->m_nSourceLength = m_nSourceLength;
   return sub;
 }
 
 // One argument as an expression of its own, from its span.
 int CSqlRewriter::bWriteArgument(CQueryDescription* query, const char16_t* source, IHostExpressionNode* argument) {
   if (!argument) return 1;
-  std::uint64_t position = argument->nGetTextStart();
+  std::uint64_t position = nWithinSource(source, argument->nGetTextStart());
   return bWriteExpression(query, SQL_SEGMENT_WHERE, source, nullptr, argument, SQL_CONTEXT_WHERE, &position, nullptr,
                           0, 0) &&
          bCopySource(source, &position, argument->nGetTextEnd());

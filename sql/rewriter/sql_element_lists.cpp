@@ -213,8 +213,15 @@ int CSqlElementLists::bEnsureColumnFlags() {
   return 0;
 }
 
+// The list answers 0 without a word when it cannot grow: the holder learns it here.
+int CSqlElementLists::bFlagListGrew(int grew) {
+  if (grew) return 1;
+  RaiseOutOfMemory(m_pHolder, m_pConnection, REWRITER_POINT_COLUMN_FLAGS);
+  return 0;
+}
+
 int CSqlElementLists::bSetColumnFlag(const CColumn* item, std::uint32_t flag) {
-  return bEnsureColumnFlags() && m_pColumnFlags->bSetFlag(item, flag);
+  return bEnsureColumnFlags() && bFlagListGrew(m_pColumnFlags->bSetFlag(item, flag));
 }
 
 int CSqlElementLists::bCopyColumnFlags(const CFlagList* other) {
@@ -222,12 +229,12 @@ int CSqlElementLists::bCopyColumnFlags(const CFlagList* other) {
     if (m_pColumnFlags) m_pColumnFlags->RemoveAll();
     return 1;
   }
-  return bEnsureColumnFlags() && m_pColumnFlags->bAddAll(other, 0);
+  return bEnsureColumnFlags() && bFlagListGrew(m_pColumnFlags->bAddAll(other, 0));
 }
 
 int CSqlElementLists::bCombineColumnFlags(const CFlagList* other) {
   if (!other && !m_pColumnFlags) return 1;
-  return bEnsureColumnFlags() && m_pColumnFlags->bCombine(FLAG_COMBINE_AND, other);
+  return bEnsureColumnFlags() && bFlagListGrew(m_pColumnFlags->bCombine(FLAG_COMBINE_AND, other));
 }
 
 std::uint32_t CSqlElementLists::nGetColumnFlag(const CColumn* item) const {

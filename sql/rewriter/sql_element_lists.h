@@ -111,6 +111,7 @@ class CSqlElementLists {
   int bAppendText(CTString& text, const char16_t* part);
   int bAddElement(CRefPtrArray& list, CRefCounted* element);
   int bEnsureColumnFlags();
+  int bFlagListGrew(int grew);
 
   CErrorHolder* m_pHolder;
   CConnection* m_pConnection;

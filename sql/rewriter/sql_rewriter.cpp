@@ -10,6 +10,7 @@
 #include "engine/values/field_value.h"
 #include "foundation/code_pages.h"
 #include "foundation/error_holder.h"
+#include "foundation/host_locale.h"
 #include "foundation/module_errors.h"
 #include "foundation/x_error.h"
 #include "host/host_objects.h"
@@ -186,15 +187,22 @@ int CSqlRewriter::nAppendTextMarked(const char16_t* text) {
   return 1;
 }
 
+std::uint64_t CSqlRewriter::nWithinSource(const char16_t* source, std::uint64_t at) const {
+  if (!source) return 0;
+  const std::uint64_t length = source == m_pszSource ? m_nSourceLength : std::char_traits<char16_t>::length(source);
+  return at < length ? at : length;
+}
+
+void CSqlRewriter::SkipSource(const char16_t* source, std::uint64_t* position, std::uint64_t to) const {
+  to = nWithinSource(source, to);
+  if (to > *position) *position = to;
+}
+
 int CSqlRewriter::bCopySource(const char16_t* source, std::uint64_t* position, std::uint64_t end) {
-  if (end <= *position) return 1;
-  // Spans come from the runtime: one past the end of the text stops at its terminator instead of reading beyond.
-  for (std::uint64_t i = *position; i < end; ++i) {
-    if (source[i] == 0) {
-      end = i;
-      break;
-    }
-  }
+  // Spans come from the runtime: a position or an end past the text stops at its terminator instead of reading
+  // beyond it.
+  *position = nWithinSource(source, *position);
+  end = nWithinSource(source, end);
   if (end <= *position) return 1;
   if (!nAppendText(source + *position, static_cast<std::int64_t>(end - *position))) return 0;
   *position = end;
@@ -252,10 +260,12 @@ int CSqlRewriter::bAppendRecordLockHint() {
 int CSqlRewriter::bAppendReturning(const char16_t* text) { return nAppendText(u" RETURNING ") && nAppendText(text); }
 
 CValueLeaf* CSqlRewriter::pFindNamedParameter(const char16_t* name) const {
-  const CTString wanted(name);
+  // Compared in place: a copy of the name that could not be made would find no parameter.
   for (std::uint32_t i = 0; i < m_lists.nGetParameterCount(); ++i) {
     CValueLeaf* leaf = m_lists.pGetParameter(i);
-    if (leaf->bIsNamed() && wanted.bEqualsNoCase(leaf->pszGetName())) return leaf;
+    const char16_t* other = leaf->pszGetName();
+    if (!leaf->bIsNamed() || !name || !*name || !other || !*other) continue;
+    if (nHostCompareNoCase(name, other) == 0) return leaf;
   }
   return nullptr;
 }
@@ -978,19 +988,26 @@ int CSqlRewriter::bApplyLimitFixUp() {
 
 int CSqlRewriter::bBuildFinalText(std::uint32_t mode) {
   m_final.Truncate(0);
-  std::uint64_t position = 0;
-  for (std::uint32_t i = 0; i < m_lists.nGetParameterCount(); ++i) {
-    CValueLeaf* leaf = m_lists.pGetParameter(i);
-    if (!bAppendFinalGap(&position, leaf->nGetPosition())) return 0;
-    if (position < leaf->nGetPosition()) position = leaf->nGetPosition();
-    if (!bWriteValueLeaf(leaf, mode, &position)) return 0;
-  }
-  if (!bAppendFinalGap(&position, m_strStatement.nGetLength())) return 0;
-  if (m_bPassThrough || !m_pConnection) return 1;
-  const std::uint32_t kind = m_pConnection->nGetDbmsKind();
-  if (kind >= 1 && kind <= 3) return bApplyTopFixUp();
-  if (kind == 5 || kind == 6) return bApplyLimitFixUp();
-  return 1;
+  const auto build = [&]() -> int {
+    std::uint64_t position = 0;
+    for (std::uint32_t i = 0; i < m_lists.nGetParameterCount(); ++i) {
+      CValueLeaf* leaf = m_lists.pGetParameter(i);
+      if (!bAppendFinalGap(&position, leaf->nGetPosition())) return 0;
+      if (position < leaf->nGetPosition()) position = leaf->nGetPosition();
+      if (!bWriteValueLeaf(leaf, mode, &position)) return 0;
+    }
+    if (!bAppendFinalGap(&position, m_strStatement.nGetLength())) return 0;
+    if (m_bPassThrough || !m_pConnection) return 1;
+    const std::uint32_t kind = m_pConnection->nGetDbmsKind();
+    if (kind >= 1 && kind <= 3) return bApplyTopFixUp();
+    if (kind == 5 || kind == 6) return bApplyLimitFixUp();
+    return 1;
+  };
+  if (build()) return 1;
+  // The connection's literal and text helpers fail without a word when their memory runs out: the caller still
+  // learns why there is no text.
+  if (m_pHolder && !m_pHolder->bHasError()) bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
+  return 0;
 }
 
 const void* CSqlRewriter::pszGetOutputText(std::uint32_t mode) {

@@ -329,6 +329,8 @@ class CSqlRewriter : public CRefCounted {
                       IHostExpressionNode* column);
   // The compared column of a query item (the column set's column of its name, its type, its names).
   void FillComparedColumn(IHostItemDescription* item, SComparedColumn& out);
+  // 1 when the text written for a name is there (an empty name writes nothing); else error 12 at 10.6.
+  int bHasText(const char16_t* name, const CTString& written);
   // The quoted table (part by part), "." and the quoted column; the column alone without a table.
   int bQuoteQualifiedName(const char16_t* table, const char16_t* column, CTString& out);
   // The named parameters of a pass-through text as code-9 segments appended to the list (CSqlSegment, referenced).
@@ -377,6 +379,11 @@ class CSqlRewriter : public CRefCounted {
                               std::uint64_t outputStart, std::uint64_t sourceStart, int* rewritten);
   // Appends to the final text; 0 with error 12 at 10.6 (the text as it was) when it cannot grow.
   int bAppendFinal(const char16_t* text);
+  // Whether the literal the connection made of the value is whole; else error 12 at 10.6.
+  int bLiteralWhole(CSqlTextBuffer& literal, CHostValue& value);
+  // The connection's literal writers append without telling when their buffer cannot grow: the room for the whole
+  // literal of the value is made first, where a failure shows (error 12 at 10.6).
+  int bReserveLiteral(CSqlTextBuffer& literal, CHostValue& value);
   // A sub-rewriter with this one's statement kind, dialect flags, parameter switch, column set and computed item.
   CSqlRewriter* pNewArgumentRewriter();
   int bTakeSubRewriterText(CSqlRewriter* sub, bool withParameters);
@@ -394,6 +401,10 @@ class CSqlRewriter : public CRefCounted {
 
   // Copies the source text from the position up to (not including) `end` and moves the position there.
   int bCopySource(const char16_t* source, std::uint64_t* position, std::uint64_t end);
+  // A position the runtime gave, kept within the source text: its length when past it.
+  std::uint64_t nWithinSource(const char16_t* source, std::uint64_t at) const;
+  // Moves the position forward to `to` (kept within the source text); never back over text already written.
+  void SkipSource(const char16_t* source, std::uint64_t* position, std::uint64_t to) const;
 
   // ---- members, in order ----
   CErrorHolder* m_pHolder = nullptr;
