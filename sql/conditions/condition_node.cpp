@@ -2,6 +2,7 @@
 // derivation of continuations. The text of one comparison is in condition_text.cpp.
 #include "sql/conditions/condition_node.h"
 
+#include <algorithm>
 #include <new>
 
 #include "engine/record/column.h"
@@ -23,6 +24,7 @@
 #include "sql/connection.h"
 #include "sql/rewriter/rewriter_clones.h"
 #include "sql/rewriter/sql_rewriter.h"
+#include "sql/rewriter/value_leaf.h"
 
 namespace {
 
@@ -337,22 +339,41 @@ void ApplyValueRules(CConditionNode* node) {
   }
 }
 
-// The statement text's length and parameter count where a branch started, and what cutting back to it drops.
+// The statement text's length, the rewriter's parameter count and the key condition's leaf count where a branch
+// or its right side started.
 struct STextMark {
   std::uint64_t nPosition;
   std::uint32_t nParameters;
+  std::uint32_t nLeaves;
 };
 
-STextMark Mark(CSqlRewriter* rewriter) {
-  return {rewriter->GetStatementText().nGetLength(), rewriter->nGetParameterCount()};
+STextMark Mark(CSqlRewriter* rewriter, CKeyCondition* key) {
+  return {rewriter->GetStatementText().nGetLength(), rewriter->nGetParameterCount(), key ? key->nGetLeafCount() : 0};
 }
 
-// Back to the mark: the text and the rewriter's parameters after it go, and so do the key condition's leaves placed
-// there when parameters were added since.
-void CutBack(CSqlRewriter* rewriter, CKeyCondition* key, const STextMark& mark) {
-  const bool grown = rewriter->nGetParameterCount() > mark.nParameters;
+// Back to the mark: the text after it goes, with the parameters and leaves placed since. A parameter placed before
+// the mark stays even when it sits right at it (a comparison's value ends the text it was written with), though the
+// rewriter's cut takes every parameter at or after the position: it is put back. The leaves are counted rather than
+// the parameters, which a cut-back inside the branch has already taken.
+int CutBack(CSqlRewriter* rewriter, CKeyCondition* key, const STextMark& mark) {
+  const std::uint32_t before = std::min(mark.nParameters, rewriter->nGetParameterCount());
+  std::uint32_t first = before;
+  while (first > 0 && rewriter->pGetParameter(first - 1)->nGetPosition() >= mark.nPosition) --first;
+  CRefPtrArray kept(4);
+  for (std::uint32_t i = first; i < before; ++i) {
+    CValueLeaf* leaf = rewriter->pGetParameter(i);
+    leaf->AddRef();
+    if (!kept.Add(leaf)) {
+      leaf->nRelease();
+      return rewriter->bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
+    }
+  }
   rewriter->TruncateText(mark.nPosition);
-  if (grown && key) key->DropLeavesFrom(mark.nPosition);
+  for (std::uint32_t i = 0; i < kept.nGetCount(); ++i) {
+    if (!rewriter->Lists().bAddExistingParameter(static_cast<CValueLeaf*>(kept.pGetObject(i)))) return 0;
+  }
+  if (key && key->nGetLeafCount() > mark.nLeaves) key->DropLeavesFrom(key->pGetLeaf(mark.nLeaves)->nGetPosition());
+  return 1;
 }
 
 }  // namespace
@@ -409,7 +430,7 @@ int CConditionNode::bWriteNode(CSqlRewriter* rewriter, std::uint32_t parentKind,
     return 1;
   }
   if (!m_pRight) return bWriteUnary(rewriter, key, folded, linkedObject);
-  const STextMark start = Mark(rewriter);
+  const STextMark start = Mark(rewriter, key);
 
   bool open = parentKind != COND_EMPTY && parentKind != COND_OR;
   if (open && !rewriter->nAppendText(u"(")) return 0;
@@ -418,7 +439,7 @@ int CConditionNode::bWriteNode(CSqlRewriter* rewriter, std::uint32_t parentKind,
   if (!m_pLeft->bWriteTree(rewriter, m_nKind, key, &leftFolded, linkedObject)) return 0;
   STextMark afterLeft = start;
   if (leftFolded) {
-    rewriter->TruncateText(start.nPosition);
+    if (!CutBack(rewriter, key, start)) return 0;
     open = false;
     if (m_pLeft->m_nKind == dominant) {
       m_nKind = dominant;
@@ -427,7 +448,7 @@ int CConditionNode::bWriteNode(CSqlRewriter* rewriter, std::uint32_t parentKind,
       return 0;
     }
   } else {
-    afterLeft = Mark(rewriter);
+    afterLeft = Mark(rewriter, key);
     if (!rewriter->nAppendText(pszGetKindText(m_nKind)) ||
         !m_pRight->bWriteTree(rewriter, m_nKind, key, &rightFolded, linkedObject)) {
       return 0;
@@ -441,12 +462,9 @@ int CConditionNode::bWriteNode(CSqlRewriter* rewriter, std::uint32_t parentKind,
       m_nKind = dominant;
       *folded = 1;
     }
-    CutBack(rewriter, key, afterLeft);
+    if (!CutBack(rewriter, key, afterLeft)) return 0;
   }
-  if (*folded) {
-    CutBack(rewriter, key, start);
-    return 1;
-  }
+  if (*folded) return CutBack(rewriter, key, start);
   if (leftFolded) {
     bCopyNullFlags(m_pRight, 0);
   } else if (rightFolded) {
@@ -460,7 +478,7 @@ int CConditionNode::bWriteNode(CSqlRewriter* rewriter, std::uint32_t parentKind,
 int CConditionNode::bWriteUnary(CSqlRewriter* rewriter, CKeyCondition* key, int* folded,
                                 IHostNamedObject* linkedObject) {
   if (!m_pLeft) return 1;
-  const STextMark start = Mark(rewriter);
+  const STextMark start = Mark(rewriter, key);
   int childFolded = 0;
   if (!rewriter->nAppendText(pszGetKindText(m_nKind)) || !rewriter->nAppendText(u"(") ||
       !m_pLeft->bWriteTree(rewriter, m_nKind, key, &childFolded, linkedObject)) {
@@ -471,10 +489,9 @@ int CConditionNode::bWriteUnary(CSqlRewriter* rewriter, CKeyCondition* key, int*
     bCopyNullFlags(m_pLeft, 1);
     return 1;
   }
-  CutBack(rewriter, key, start);
   *folded = 1;
   m_nKind = m_pLeft->m_nKind == COND_FALSE ? COND_TRUE : COND_FALSE;
-  return 1;
+  return CutBack(rewriter, key, start);
 }
 
 int CConditionNode::bWriteQuery(CSqlRewriter* rewriter, CKeyCondition* key, IHostNamedObject* linkedObject) {
