@@ -156,7 +156,11 @@ int CConditionNode::bBuildColumnReference(CSqlRewriter* rewriter, std::int32_t r
       compared.pszColumn = item->pszGetName();
     }
   }
-  return rewriter->bWriteOperand(compared, SQL_CONTEXT_WHERE, static_cast<std::uint32_t>(rewriterCode), nullptr, out);
+  if (!rewriter->bWriteOperand(compared, SQL_CONTEXT_WHERE, static_cast<std::uint32_t>(rewriterCode), nullptr, out)) {
+    return 0;
+  }
+  // A column always has a name: an empty reference is a text the operand writer could not make.
+  return out.bIsEmpty() ? rewriter->bRaiseOutOfMemory(REWRITER_POINT_GROWTH) : 1;
 }
 
 int CConditionNode::bWriteSql(CSqlRewriter* rewriter, CKeyCondition* key, int* folded) {

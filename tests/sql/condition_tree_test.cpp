@@ -441,7 +441,7 @@ TEST_F(ConditionTreeTest, EmptyTextsAndLikePrefixes) {
   EXPECT_EQ(Write(Cmp(COND_NE, u"W", Text(u"x%"), KEY_FLAG_PREFIX), nullptr, escaping),
             u"W NOT LIKE ? ESCAPE '\\'");
   EXPECT_EQ(Leaves(escaping), Texts{u"x\\%%"});
-  EXPECT_EQ(escaping->escapeTypes.back(), static_cast<std::uint32_t>(COLUMN_TYPE_WTEXT));
+  EXPECT_EQ(escaping->escapeTypes, (std::vector<std::uint32_t>{COLUMN_TYPE_TEXT, COLUMN_TYPE_WTEXT}));
   EXPECT_EQ(Write(Cmp(COND_GT, u"C", Text(u"AB"), KEY_FLAG_PREFIX), nullptr, escaping), u"C>?")
       << "only equality and inequality take the LIKE form";
   EXPECT_EQ(escaping->escapeTypes.size(), 2u);
