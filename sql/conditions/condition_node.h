@@ -145,6 +145,8 @@ class CConditionNode : public CRefCounted {
   // *escaped is 1 when the value's text went through the LIKE escaping (its pattern then needs the dialect's ESCAPE).
   int bWriteLikeOperand(CFieldValue* value, CSqlRewriter* rewriter, int* escaped);
   int bWriteDateTimeComparison(const CTString& column, CSqlRewriter* rewriter, CKeyCondition* key, int alternative);
+  // With the NULL alternative, its " OR <column> IS NULL)"; then the null flag the comparison leaves.
+  int bEndComparison(CSqlRewriter* rewriter, int alternative);
   // The column's reference as the rewriter's operand writer writes it for the rewriter code.
   int bBuildColumnReference(CSqlRewriter* rewriter, std::int32_t rewriterCode, CTString& out);
 

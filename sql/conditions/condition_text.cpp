@@ -270,14 +270,7 @@ int CConditionNode::bWriteTextComparison(const CTString& column, CSqlRewriter* r
         (!anything && !rewriter->nAppendText(u"''"))) {
       return 0;
     }
-    CTString nullColumn;
-    if (alternative && (!bBuildColumnReference(rewriter, SQL_NODE_IS_NULL, nullColumn) ||
-                        !rewriter->nAppendText(u" OR ") || !rewriter->nAppendText(nullColumn.pszGet()) ||
-                        !rewriter->nAppendText(u" IS NULL)"))) {
-      return 0;
-    }
-    SetNullFlag(alternative ? 1 : 0);
-    return 1;
+    return bEndComparison(rewriter, alternative);
   }
   // Only equality and inequality have a LIKE form: a continuation's ">" past a prefix stays an order comparison.
   const bool likeKind = m_nKind == COND_EQ || m_nKind == COND_NE;
@@ -320,6 +313,10 @@ int CConditionNode::bWriteComparison(const CTString& column, CSqlRewriter* rewri
   // The escaped prefix means "\" escapes, and some servers' LIKE has no default escape character: the dialect's
   // ESCAPE clause follows every escaped pattern, once, for the type the value is bound as.
   if (escaped) rewriter->WriteDialectEscape(leaf, mode != 0 ? mode : type);
+  return bEndComparison(rewriter, alternative);
+}
+
+int CConditionNode::bEndComparison(CSqlRewriter* rewriter, int alternative) {
   CTString nullColumn;
   if (alternative && (!bBuildColumnReference(rewriter, SQL_NODE_IS_NULL, nullColumn) ||
                       !rewriter->nAppendText(u" OR ") || !rewriter->nAppendText(nullColumn.pszGet()) ||

@@ -32,12 +32,7 @@ CKeyCondition::CKeyCondition(CErrorHolder* holder, CConnection* connection) {
 CKeyCondition::CKeyCondition() { Init(); }
 
 CKeyCondition::~CKeyCondition() {
-  ReleaseMember(m_pFirstStage);
-  ReleaseMember(m_pForward);
-  ReleaseMember(m_pBackward);
-  ReleaseMember(m_pCurrent);
-  SetSearchItem(nullptr);
-  ClearLeaves();
+  Init();
   ReleaseMember(m_pConnection);
   ReleaseMember(m_pHolder);
 }
