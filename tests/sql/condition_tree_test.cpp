@@ -180,9 +180,15 @@ class ConditionTreeTest : public CFieldValueFixture {
     key->ClearLeaves();
     int dummy = 0;
     if (!tree->bWriteTree(r, COND_EMPTY, key, folded ? folded : &dummy, nullptr)) return u"<failed>";
-    std::u16string text = r->GetStatementText().pszGet();
-    for (std::uint32_t i = r->nGetParameterCount(); i-- > 0;) text.insert(r->pGetParameter(i)->nGetPosition(), u"?");
-    return text;
+    const std::u16string statement = r->GetStatementText().pszGet();
+    std::u16string text;
+    std::size_t from = 0;
+    for (std::uint32_t i = 0; i < r->nGetParameterCount(); ++i) {
+      const std::size_t at = r->pGetParameter(i)->nGetPosition();
+      text.append(statement, from, at - from).push_back(u'?');
+      from = at;
+    }
+    return text.append(statement, from);
   }
   // The key condition's leaves: the same as the rewriter's parameters, and their values as text.
   std::vector<std::u16string> Leaves(CSqlRewriter* r = nullptr) {
