@@ -121,6 +121,7 @@ class CQueryDescription : public CRefCounted {
   int bAllowsRowIdentity();
 
   void SetLinkedObject(IHostNamedObject* object);
+  IHostNamedObject* pGetLinkedObject() const { return m_pLinkedObject; }
   std::uint32_t nGetLinkedObjectValue();
   IHostQueryAnalysis* pGetHostDescription();  // with a reference
   const char16_t* pszGetQueryText();

@@ -59,6 +59,11 @@ inline constexpr std::uint32_t KEY_FLAG_LOW_BOUND = 0x40;        // node: lower 
 inline constexpr std::uint32_t KEY_FLAG_HIGH_BOUND = 0x80;       // node: upper bound of a range
 inline constexpr std::uint32_t KEY_FLAG_COMPOSITE_PART = 0x100;  // node: one component of a composite key
 
+// Error points of the conditions (unit 14); both raise error 12, memory that could not be obtained.
+inline constexpr std::uint32_t CONDITION_ERROR_OUT_OF_MEMORY = 12;
+inline constexpr std::uint32_t CONDITION_POINT_NULL_FLAGS = 1;  // a null-admission list
+inline constexpr std::uint32_t CONDITION_POINT_ELEMENT = 2;     // a node, a bound value or a leaf, or the leaf list
+
 class CConditionNode : public CRefCounted {
  public:
   // Kind 0, nothing attached; the holder referenced.
@@ -125,6 +130,11 @@ class CConditionNode : public CRefCounted {
   CQueryDescription* pGetQueryDescription() const { return m_pQuery; }
 
  protected:
+  // ---- the tree writer's steps after the pre-folding ----
+  int bWriteNode(CSqlRewriter* rewriter, std::uint32_t parentKind, CKeyCondition* key, int* folded,
+                 IHostNamedObject* linkedObject);
+  int bWriteUnary(CSqlRewriter* rewriter, CKeyCondition* key, int* folded, IHostNamedObject* linkedObject);
+
   // ---- the comparison writers (condition_text.cpp) ----
   int bWriteNullComparison(const CTString& column, CSqlRewriter* rewriter, int* folded);
   int bWriteTextComparison(const CTString& column, CSqlRewriter* rewriter, CKeyCondition* key, int alternative,
@@ -132,8 +142,11 @@ class CConditionNode : public CRefCounted {
   // The general writer: the operator (or a LIKE with prefix 1) and the value as a leaf.
   int bWriteComparison(const CTString& column, CSqlRewriter* rewriter, CKeyCondition* key, int prefix,
                        int alternative);
-  int bWriteLikeOperand(CFieldValue* value, CSqlRewriter* rewriter);
+  // *escaped is 1 when the value's text went through the LIKE escaping (its pattern then needs the dialect's ESCAPE).
+  int bWriteLikeOperand(CFieldValue* value, CSqlRewriter* rewriter, int* escaped);
   int bWriteDateTimeComparison(const CTString& column, CSqlRewriter* rewriter, CKeyCondition* key, int alternative);
+  // With the NULL alternative, its " OR <column> IS NULL)"; then the null flag the comparison leaves.
+  int bEndComparison(CSqlRewriter* rewriter, int alternative);
   // The column's reference as the rewriter's operand writer writes it for the rewriter code.
   int bBuildColumnReference(CSqlRewriter* rewriter, std::int32_t rewriterCode, CTString& out);
 

@@ -88,8 +88,9 @@ class CKeyCondition : public CRefCounted {
   void ClearLeaves();
   // A leaf of the driver's making for the column, appended with a reference; null when none was made.
   CValueLeaf* pAddLeaf(CColumn* column, CFieldValue* value, std::uint64_t position, std::uint32_t flags);
-  void AddLeaf(CValueLeaf* leaf);
-  void AddRewriterParameters(CSqlRewriter* rewriter, std::uint32_t first);
+  // 0 with error 12 at 14.2 when the list cannot grow: a parameter the text names must never go unbound.
+  int AddLeaf(CValueLeaf* leaf);
+  int AddRewriterParameters(CSqlRewriter* rewriter, std::uint32_t first);
   // From the end, every leaf placed at or after the position; stops at the first null leaf or one before it.
   void DropLeavesFrom(std::uint64_t position);
   std::uint32_t nGetLeafCount() const { return m_leaves.nGetCount(); }

@@ -2,6 +2,7 @@
 // holder explains, never in a success over a text or list left short.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "foundation/error_holder.h"
@@ -12,7 +13,15 @@
 #include "sql/rewriter/sql_element.h"
 #include "sql/rewriter/sql_element_lists.h"
 #include "sql/rewriter/sql_rewriter.h"
+#include "engine/record/column.h"
+#include "engine/record/column_descriptor.h"
+#include "engine/record/column_types.h"
+#include "engine/record/record_factories.h"
 #include "engine/record/query_description.h"
+#include "engine/values/field_value.h"
+#include "sql/conditions/condition_node.h"
+#include "sql/conditions/key_condition.h"
+#include "sql/driver_services.h"
 #include "host/host_objects.h"
 #include "standin/runtime/query_objects.h"
 #include "tests/slot_call.h"
@@ -311,6 +320,87 @@ TEST_F(RewriterExpressionMemoryTest, TranslationWithExpressionsGrowsOrFails) {
   });
   EXPECT_GT(failures, 0u);
   flagged->nRelease();
+}
+
+// A comparison written while memory runs out: the text and its leaf are whole or the write fails; a null-admission
+// list that cannot be made is error 12 at 14.1 and the text is still written.
+TEST(ConditionMemoryTest, NullListThatCannotBeMade) {
+  RaiseOnce();
+  doubles::EnsureLibrary();
+  doubles::TestDriver driver;
+  CDriver* saved = gpDriver;
+  gpDriver = &driver;
+  CColumnDescriptor* descriptor = pCreateColumnDescriptorThroughDriver(nullptr, 0);
+  descriptor->bSetAll(u"N", u"T", u"", 1, 4, COLUMN_TYPE_INT32, 0xFFFFFFFF, 0xFFFFFFFF, 0, 0, 0);
+  descriptor->AddRef();
+  {
+    // What an error reported by a connection, and the out-of-memory error, load once.
+    CErrorHolder* holder = new CErrorHolder();
+    holder->AddRef();
+    auto* reporter = new doubles::TestConnection(u"cnx", nullptr);
+    reporter->AddRef();
+    RaiseModuleError(holder, 0, ERROR_UNIT_CONDITIONS, CONDITION_POINT_NULL_FLAGS, reporter, nullptr, 12);
+    SetHolderOutOfMemory(holder);
+    reporter->nRelease();
+    holder->nRelease();
+  }
+  bool listFailed = false;
+  nRunUntilDone([&] {
+    CErrorHolder* holder = nullptr;
+    doubles::TestConnection* connection = nullptr;
+    CSqlRewriter* rewriter = nullptr;
+    CKeyCondition* key = nullptr;
+    CConditionNode* node = nullptr;
+    std::optional<doubles::TestDriver> runDriver;
+    {
+      CPause pause;
+      gpDriver = &runDriver.emplace();
+      holder = new CErrorHolder();
+      holder->AddRef();
+      connection = new doubles::TestConnection(u"cnx", nullptr);
+      connection->AddRef();
+      rewriter = new CSqlRewriter(holder, connection);
+      rewriter->AddRef();
+      key = new CKeyCondition(holder, connection);
+      key->AddRef();
+      auto* column = new CColumn(holder, descriptor);
+      CFieldValue* value = pCreateFieldValueThroughDriver(holder, connection);
+      value->InitType(HOST_TYPE_INT32, 0);
+      CHostValue five;
+      five.SetType(HOST_TYPE_INT32);
+      const std::int32_t n = 5;
+      five.Set(&n);
+      value->bSetValue(five);
+      node = new CConditionNode(holder);
+      node->AddRef();
+      node->InitComparison(COND_EQ, column, value, 0);
+    }
+    int folded = 0;
+    const int written = node->bWriteTree(rewriter, COND_EMPTY, key, &folded, nullptr);
+    CPause pause;
+    if (written) {
+      EXPECT_EQ(std::u16string(rewriter->GetStatementText().pszGet()), u"N=");
+      EXPECT_EQ(key->nGetLeafCount(), 1u);
+      EXPECT_EQ(rewriter->nGetParameterCount(), 1u);
+      if (!node->pGetNullFlags()) {
+        listFailed = true;
+        EXPECT_TRUE(doubles::HasIdentification(holder, 14, 1)) << "the list that could not be made";
+      }
+    } else {
+      EXPECT_TRUE(holder->bHasError());
+    }
+    node->nRelease();
+    key->nRelease();
+    rewriter->nRelease();
+    connection->nRelease();
+    holder->nRelease();
+    // A leaf the driver could not make is noted in its own holder: the driver goes with the run.
+    gpDriver = &driver;
+    runDriver.reset();
+  });
+  EXPECT_TRUE(listFailed);
+  descriptor->nRelease();
+  gpDriver = saved;
 }
 
 }  // namespace
