@@ -118,14 +118,6 @@ class KeyConditionTest : public CFieldValueFixture {
   }
 
   // Whether the condition trees' operations are built (their placeholders make no node).
-  bool TreesBuilt() {
-    CConditionNode probe(holder);
-    CConditionNode* node = probe.pNewNode();
-    if (!node) return false;
-    node->nRelease();
-    return true;
-  }
-
   CColumnDescriptor* Add(const char16_t* name, std::uint32_t type, std::uint32_t size, std::uint16_t flags = 0) {
     CColumnDescriptor* item = pCreateColumnDescriptorThroughDriver(nullptr, 0);
     item->bSetAll(name, u"T", u"", 1, size, type, 0xFFFFFFFF, 0xFFFFFFFF, flags, 0, 0);
@@ -308,7 +300,6 @@ TEST_F(KeyConditionTest, SearchesAreEqualByStateItemValueAndLeaves) {
 }
 
 TEST_F(KeyConditionTest, SearchesWithLeavesAreEqualByTheirLeaves) {
-  if (!TreesBuilt()) GTEST_SKIP() << "needs the leaf list";
   AddInt(u"ID", COLUMN_FLAG_UNIQUE);
   Build();
   TestKey* a = Key();
@@ -367,7 +358,6 @@ TEST_F(KeyConditionTest, ASearchWithoutAFirstStageAnswersOneUnstarted) {
 }
 
 TEST_F(KeyConditionTest, ASingleKeySearchAndItsContinuations) {
-  if (!TreesBuilt()) GTEST_SKIP() << "needs the condition trees";
   CColumnDescriptor* id = AddInt(u"ID", COLUMN_FLAG_UNIQUE);
   Build();
   TestKey* key = Key();
@@ -383,7 +373,6 @@ TEST_F(KeyConditionTest, ASingleKeySearchAndItsContinuations) {
 }
 
 TEST_F(KeyConditionTest, RangesOfEqualBoundsAndDescendingKeys) {
-  if (!TreesBuilt()) GTEST_SKIP() << "needs the condition trees";
   CColumnDescriptor* up = AddInt(u"UP", COLUMN_FLAG_DUPLICATES);
   CColumnDescriptor* down = AddInt(u"DOWN", COLUMN_FLAG_DUPLICATES);
   down->SetKeyDirection(true);
@@ -430,7 +419,6 @@ class CompositeKeyTest : public KeyConditionTest {
 };
 
 TEST_F(CompositeKeyTest, PackedValuesExpandInKeyOrder) {
-  if (!TreesBuilt()) GTEST_SKIP() << "needs the condition trees";
   BuildKeys(false);
   CHostValue packed;
   Pack(packed, {1, 2, 3});
@@ -457,7 +445,6 @@ TEST_F(CompositeKeyTest, PackedValuesExpandInKeyOrder) {
 }
 
 TEST_F(CompositeKeyTest, AUniqueNotNullPrefixEndsTheExpansion) {
-  if (!TreesBuilt()) GTEST_SKIP() << "needs the condition trees";
   BuildKeys(true);
   CHostValue packed;
   Pack(packed, {1, 2, 3});
@@ -471,7 +458,6 @@ TEST_F(CompositeKeyTest, AUniqueNotNullPrefixEndsTheExpansion) {
 }
 
 TEST_F(KeyConditionTest, PositionModeFindsTheRecordByItsFirstUniqueKey) {
-  if (!TreesBuilt()) GTEST_SKIP() << "needs the condition trees";
   AddInt(u"ID", COLUMN_FLAG_UNIQUE);
   CColumnDescriptor* name = AddInt(u"NAME", COLUMN_FLAG_DUPLICATES);
   Build();
@@ -488,7 +474,6 @@ TEST_F(KeyConditionTest, PositionModeFindsTheRecordByItsFirstUniqueKey) {
 // ---- copies and leaves ----
 
 TEST_F(KeyConditionTest, ClonesShareAndCopiesDuplicate) {
-  if (!TreesBuilt()) GTEST_SKIP() << "needs the key condition's destructor";
   CColumnDescriptor* id = AddInt(u"ID", COLUMN_FLAG_UNIQUE);
   Build();
   TestKey* key = Key();
@@ -522,7 +507,6 @@ TEST_F(KeyConditionTest, ClonesShareAndCopiesDuplicate) {
 }
 
 TEST_F(KeyConditionTest, DroppingFromBeforeEveryLeafEmptiesTheList) {
-  if (!TreesBuilt()) GTEST_SKIP() << "needs the leaf list";
   AddInt(u"ID");
   Build();
   TestKey* key = Key();

@@ -227,7 +227,7 @@ class TranslationTest : public CFieldValueFixture {
 
 // "SELECT a, b FROM t <middle> ORDER BY b" with a and b of t, a sort item on b, and the WHERE "a = 5" when the
 // middle holds it. Names are in small letters: the keywords never hold them.
-class FilterTest : public TranslationTest {
+class TranslationFilterTest : public TranslationTest {
  public:
   void Select(const std::u16string& middle) {
     Statement(u"SELECT a, b FROM t" + middle + u" ORDER BY b", 1);
@@ -244,7 +244,7 @@ class FilterTest : public TranslationTest {
   }
 };
 
-TEST_F(FilterTest, FilterStandsWhereTheWhereClauseIsOrJoinsItsCondition) {
+TEST_F(TranslationFilterTest, FilterStandsWhereTheWhereClauseIsOrJoinsItsCondition) {
   // An empty filter leaves the program's clause alone.
   Select(u" WHERE a = 5");
   EXPECT_EQ(Translate(Rewriter(4), Rewriter(4)), u"SELECT \"t\".\"a\", \"t\".\"b\" FROM \"t\" WHERE \"a\" = 5 ORDER BY \"t\".\"b\"");
