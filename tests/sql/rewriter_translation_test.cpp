@@ -421,6 +421,76 @@ TEST_F(TranslationTest, PassThroughKeepsOrDropsItsOrderAndTakesItsMarkers) {
             u"SELECT * FROM t WHERE a = 1 ");
 }
 
+// ---- host parameter markers among the other segments ----
+
+TEST_F(TranslationTest, MarkersStayInTheirPlaceAmongTheClausesAfterThem) {
+  // A marker of the select list, outside every item's span: the clauses after it are still written in place.
+  Statement(u"SELECT a, ? FROM t WHERE a = 5 GROUP BY a ORDER BY a", 1);
+  Item(u"t", u"a", u"a");
+  File(u"t", u"t");
+  StatementMark& listed = marks.emplace_back(Start(u"?"), 1, 0);
+  analysis.markers = {&listed};
+  analysis.whereStart = Start(u"WHERE");
+  analysis.whereEnd = At(u"a = 5").second;
+  analysis.whereTree = Op(SQL_NODE_EQ, u"a = 5", {Column(u"a", nullptr, u"a", 1), Value(u"5", Number(5))});
+  Grouped(group, u"t", u"a", u"a", 2);
+  analysis.descriptors = {&group};
+  analysis.orderByStart = Start(u"ORDER BY");
+  Link(0, u"a", 3);
+  TestRewriter* r = Rewriter(4);
+  EXPECT_EQ(Translate(r), u"SELECT \"t\".\"a\", '?' FROM \"t\" WHERE \"a\" = 5 GROUP BY \"t\".\"a\" ORDER BY \"t\".\"a\"");
+  EXPECT_EQ(r->nGetParameterCount(), 2u) << "the marker and the constant";
+  Restart();
+
+  // A marker the WHERE tree holds as a constant is written by the condition, once.
+  Statement(u"SELECT a FROM t WHERE a = ? ORDER BY a", 1);
+  Item(u"t", u"a", u"a");
+  File(u"t", u"t");
+  StatementMark& compared = marks.emplace_back(Start(u"?"), 1, 0);
+  analysis.markers = {&compared};
+  analysis.whereStart = Start(u"WHERE");
+  analysis.whereEnd = At(u"a = ?").second;
+  analysis.whereTree = Op(SQL_NODE_EQ, u"a = ?", {Column(u"a", nullptr, u"a", 1), Value(u"?", Text(u"?"))});
+  analysis.orderByStart = Start(u"ORDER BY");
+  Link(0, u"a", 2);
+  r = Rewriter(4);
+  EXPECT_EQ(Translate(r), u"SELECT \"t\".\"a\" FROM \"t\" WHERE \"a\" = '?' ORDER BY \"t\".\"a\"");
+  EXPECT_EQ(r->nGetParameterCount(), 1u) << "the marker is not written a second time after the clause";
+}
+
+TEST_F(TranslationTest, PassThroughMarkersLeaveTheOrderByToBeDroppedAndFillEveryGap) {
+  Statement(u"SELECT * FROM t WHERE a = ? ORDER BY a", 1);
+  StatementMark& mark = marks.emplace_back(Start(u"?"), 1, 0);
+  analysis.markers = {&mark};
+  analysis.orderByStart = Start(u"ORDER BY");
+  EXPECT_EQ(Translate(Rewriter(4), nullptr, 0, SQL_MODE_PASS_THROUGH | SQL_MODE_NO_NAMED_PARAMETERS),
+            u"SELECT * FROM t WHERE a = '?' ");
+  Restart();
+
+  // Column references before the first marker, markers on both sides of a named parameter: each in its place.
+  Statement(u"SELECT x.c FROM t x WHERE x.d = ? AND b = {who} AND e = ? ORDER BY c", 1);
+  StatementMark& first = marks.emplace_back(Start(u"?"), 1, 0);
+  StatementMark& second = marks.emplace_back(Start(u"?", 1), 1, 0);
+  StatementMark& c = marks.emplace_back(Start(u"x.c"), 3, 1, u"x", u"c");
+  StatementMark& d = marks.emplace_back(Start(u"x.d"), 3, 1, u"x", u"d");
+  analysis.markers = {&first, &second};
+  analysis.columnReferences = {&c, &d};
+  analysis.aliases = {{u"x", u"t"}};
+  analysis.orderByStart = Start(u"ORDER BY");
+  declared.Declare(u"who", Text(u"me"));
+  analysis.declaredParameters = &declared;
+  TestRewriter* r = Rewriter(4);
+  ASSERT_TRUE(r->bTranslate(Query(), nullptr, 0, SQL_MODE_PASS_THROUGH));
+  ASSERT_EQ(r->nGetParameterCount(), 3u);
+  ASSERT_TRUE(r->bLoadParameterValues());
+  const void* text = r->pszGetOutputText(0);
+  ASSERT_NE(text, nullptr);
+  EXPECT_EQ(std::u16string(static_cast<const char16_t*>(text)),
+            u"SELECT \"t\".\"c\" FROM t x WHERE \"t\".\"d\" = '?' AND b = 'me' AND e = '?' ");
+  analysis.columnReferences.clear();
+  analysis.aliases.clear();
+}
+
 TEST_F(TranslationTest, NamedParameterValuesAreLoadedBeforeTheFinalText) {
   Statement(u"SELECT * FROM t WHERE a = {who} OR b = {WHO}", 1);
   declared.Declare(u"who", Text(u"me"));
