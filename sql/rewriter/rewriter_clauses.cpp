@@ -458,6 +458,10 @@ int CSqlRewriter::bWriteJoin(std::uint64_t* position, const char16_t* source, CQ
 // ---- host parameter markers and column references (code 7, slot 6) ----
 
 int CSqlRewriter::bAppendHostParameters(CQueryDescription* query, const char16_t* source, std::uint64_t* position) {
+  // Inside a translation the writer stops where the next segment starts: the translation writes that one and the
+  // text after it. The marks behind the position were written with the span that holds them.
+  const bool translating = m_nMarkersEnd != SQL_MARKERS_TO_END;
+  const std::uint64_t stop = translating ? nWithinSource(source, m_nMarkersEnd) : nTextLength(source);
   CHostStatement host(query);
   if (host) {
     IHostStatementMark* marker = host->piWalkMarkers(1);
@@ -465,9 +469,18 @@ int CSqlRewriter::bAppendHostParameters(CQueryDescription* query, const char16_t
     while (marker || reference) {
       const bool isMarker = marker && (!reference || marker->nGetPosition() <= reference->nGetPosition());
       IHostStatementMark* mark = isMarker ? marker : reference;
-      // A mark past the text, or longer than what is left of it, reaches no further than its end.
+      if (isMarker) {
+        marker = host->piWalkMarkers(0);
+      } else {
+        reference = host->piWalkColumnReferences(0);
+      }
+      // A mark past the text, or longer than what is left of it, reaches no further than its end (in a
+      // translation no further than the next segment).
       const std::uint64_t at = nWithinSource(source, mark->nGetPosition());
-      const std::uint64_t end = nWithinSource(source, at + mark->nGetLength());
+      if (translating && at >= stop) break;
+      if (translating && at < *position) continue;
+      std::uint64_t end = nWithinSource(source, at + mark->nGetLength());
+      if (translating && end > stop) end = stop;
       if (!bCopySource(source, position, at)) return 0;
       if (isMarker) {
         // The marker as the program wrote it is the value its parameter carries until the statement binds one.
@@ -476,7 +489,6 @@ int CSqlRewriter::bAppendHostParameters(CQueryDescription* query, const char16_t
         value.SetType(HOST_TYPE_TEXT);
         if (value.Set(written.pszGet()) != 0) return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
         if (!nAddTextParameter(value, LEAF_KIND_NONE, mark->nGetKind(), nullptr, 0)) return 0;
-        marker = host->piWalkMarkers(0);
       } else {
         const char16_t* table = mark->pszGetTableText();
         const char16_t* resolved = query->pResolveAlias(table);
@@ -485,12 +497,11 @@ int CSqlRewriter::bAppendHostParameters(CQueryDescription* query, const char16_t
             !nAppendText(text.pszGet())) {
           return 0;
         }
-        reference = host->piWalkColumnReferences(0);
       }
       SkipSource(source, position, end);
     }
   }
-  return bCopySource(source, position, nTextLength(source));
+  return translating ? 1 : bCopySource(source, position, stop);
 }
 
 // ---- assignments (code 10) ----

@@ -127,6 +127,20 @@ struct SHeapText {
   ~SHeapText() { FreeText(psz); }
 };
 
+// Quoting gives the name as it is, or each of its parts (the name, or each "."-separated part of a dotted name)
+// between the dialect's quotes: a text of another length, or of the name's length but another text, lost a piece
+// when memory ran out.
+bool bQuotedWhole(const CConnection* connection, const char16_t* name, const CTString& quoted, bool dotted) {
+  const std::u16string_view plain(name ? name : u"");
+  const std::u16string_view written(quoted.pszGet(), quoted.nGetLength());
+  if (written.size() == plain.size()) return written == plain;
+  const std::size_t parts = 1 + (dotted ? static_cast<std::size_t>(std::count(plain.begin(), plain.end(), u'.')) : 0);
+  const std::size_t quotes = connection ? std::u16string_view(connection->pszGetOpeningQuote()).size() +
+                                              std::u16string_view(connection->pszGetClosingQuote()).size()
+                                        : 0;
+  return written.size() == plain.size() + parts * quotes;
+}
+
 }  // namespace
 
 // ---- the expression writer ----
@@ -341,12 +355,18 @@ int CSqlRewriter::bTakeSubRewriterText(CSqlRewriter* sub, bool withParameters) {
 
 int CSqlRewriter::bWriteOperand(const SComparedColumn& column, std::uint32_t context, std::uint32_t operatorCode,
                                 IHostExpressionNode* node, CTString& out) {
+  // The connection's quoting answers 1 even when memory ran out on the way: a name it left short or empty, or a
+  // qualifier without its table, would write another column into the statement, so the writer fails instead.
   CTString qualified;
+  bool whole = true;
   if (column.pszTable && column.pszTable[0]) {
     if (!m_pConnection || !m_pConnection->nQuoteDottedName(m_pHolder, column.pszTable, qualified)) {
       qualified = column.pszTable;
     }
+    whole = bQuotedWhole(m_pConnection, column.pszTable, qualified, true);
+    const std::size_t table = qualified.nGetLength();
     qualified.Append(u".");
+    whole = whole && qualified.nGetLength() == table + 1;
   }
   CTString name;
   if (!m_pConnection || !m_pConnection->nQuoteIdentifier(m_pHolder, column.pszColumn ? column.pszColumn : u"", name)) {
@@ -354,14 +374,14 @@ int CSqlRewriter::bWriteOperand(const SComparedColumn& column, std::uint32_t con
   }
   const std::size_t qualifier = qualified.nGetLength();
   qualified.Append(name.pszGet());
-  // A name or qualifier that could not be copied would leave the operand short, and the statement with it.
-  const bool tableLost = column.pszTable && column.pszTable[0] && qualifier < 2;
-  const bool nameLost = column.pszColumn && column.pszColumn[0] && name.bIsEmpty();
-  if (tableLost || nameLost || qualified.nGetLength() != qualifier + name.nGetLength()) {
+  if (!whole || !bQuotedWhole(m_pConnection, column.pszColumn, name, false) ||
+      qualified.nGetLength() != qualifier + name.nGetLength()) {
     return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
   }
   if (nGetDateTimeOperandMode(context, column.nType, operatorCode, node) != 0) {
-    return bWriteOperandAsText(column, qualified.pszGet(), out);
+    if (!bWriteOperandAsText(column, qualified.pszGet(), out)) return 0;
+    // The text form holds the name: one shorter than the name lost it.
+    return out.nGetLength() >= qualified.nGetLength() ? 1 : bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
   }
   out = static_cast<CTString&&>(qualified);
   return 1;

@@ -529,6 +529,12 @@ bool bSpan(std::uint32_t start, std::uint32_t end, std::uint64_t* first, std::ui
   return true;
 }
 
+// Puts the marker writer's stop back to the end of the text when a segment has been written.
+struct SMarkersEnd {
+  std::uint64_t& end;
+  ~SMarkersEnd() { end = SQL_MARKERS_TO_END; }
+};
+
 // Gives back the reference pGetHostDescription took.
 struct SHostRelease {
   IHostQueryAnalysis* host;
@@ -626,10 +632,17 @@ int CSqlRewriter::bCollectSegments(CQueryDescription* query, CSqlRewriter* filte
       !bAddSegment(segments, SQL_SEGMENT_ORDER_BY, host->nGetOrderByStart(), length - 1)) {
     return 0;
   }
-  if (IHostStatementMark* marker = host->piWalkMarkers(1)) {
-    const std::uint64_t at = marker->nGetPosition();
-    const std::uint64_t n = marker->nGetLength();
-    if (!bAddSegment(segments, SQL_SEGMENT_MARKERS, at, n > 0 ? at + n - 1 : at)) return 0;
+  // A segment at every marker, and then at every column reference, so that marks lying between or after other
+  // segments are written too, each gap's by the marker writer of its first mark. A statement without markers keeps
+  // its column references as the program wrote them.
+  if (!host->piWalkMarkers(1)) return 1;
+  for (IHostStatementMark* (IHostQueryAnalysis::*walk)(std::int32_t) :
+       {&IHostQueryAnalysis::piWalkMarkers, &IHostQueryAnalysis::piWalkColumnReferences}) {
+    for (IHostStatementMark* mark = (host->*walk)(1); mark; mark = (host->*walk)(0)) {
+      const std::uint64_t at = mark->nGetPosition();
+      const std::uint64_t n = mark->nGetLength();
+      if (!bAddSegment(segments, SQL_SEGMENT_MARKERS, at, n > 0 ? at + n - 1 : at)) return 0;
+    }
   }
   return 1;
 }
@@ -733,6 +746,21 @@ int CSqlRewriter::bTranslate(CQueryDescription* query, CSqlRewriter* filter, int
   std::uint64_t position = 0;
   for (std::uint32_t i = 0; i < segments.nGetCount(); ++i) {
     const auto& segment = *static_cast<CSqlSegment*>(segments.pGetObject(i));
+    const SMarkersEnd markersEnd{m_nMarkersEnd};
+    if (segment.m_nCode == SQL_SEGMENT_MARKERS) {
+      // A mark already passed was written by the marker writer of its gap, or lies inside a span another
+      // generator wrote (a constant of the WHERE tree): it is not written twice. Otherwise the writer takes the
+      // marks up to the next segment that is not a mark and leaves the rest of the text to the translation, so
+      // that the clauses after it are still written in their places.
+      if (segment.m_nStart < position) continue;
+      m_nMarkersEnd = length;
+      for (std::uint32_t j = i + 1; j < segments.nGetCount(); ++j) {
+        const auto& next = *static_cast<CSqlSegment*>(segments.pGetObject(j));
+        if (next.m_nCode == SQL_SEGMENT_MARKERS) continue;
+        m_nMarkersEnd = next.m_nStart;
+        break;
+      }
+    }
     if (segment.m_nStart < length && !bCopySource(source, &position, segment.m_nStart)) return 0;
     if (!bDispatchSegment(segment, &position, source, query, filter, keepOrder)) return 0;
   }

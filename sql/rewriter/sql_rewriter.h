@@ -72,6 +72,9 @@ inline constexpr std::uint32_t SQL_MODE_PASS_THROUGH = 4;
 // Pass-through without the named-parameter scan and check.
 inline constexpr std::uint32_t SQL_MODE_NO_NAMED_PARAMETERS = 32;
 
+// The marker writer called from outside a translation goes on to the end of the text.
+inline constexpr std::uint64_t SQL_MARKERS_TO_END = ~std::uint64_t{0};
+
 // The output state after nAppendTextMarked and in pass-through mode.
 inline constexpr std::uint32_t SQL_OUTPUT_MARKED = 3;
 
@@ -166,7 +169,8 @@ class CSqlRewriter : public CRefCounted {
   // Releases the select columns and table references, clears the clause state, empties the statement and final
   // texts, releases the parameters unless keepParameters is 1, clears row limit and offset; -1.
   virtual int Reset(int keepParameters);
-  // The host parameter markers and column references, merged by position, from the source position to the end.
+  // The host parameter markers and column references, merged by position, from the source position to the end
+  // (inside a translation: up to the next segment).
   virtual int bAppendHostParameters(CQueryDescription* query, const char16_t* source, std::uint64_t* position);
   // The other rewriter's statement text, then its parameters placed after this text's old length (new leaves when
   // duplicate is 1, else the same leaves), then its select columns and table references.
@@ -433,6 +437,8 @@ class CSqlRewriter : public CRefCounted {
   std::uint64_t m_nSourceLength = 0;
   CSqlRewriter* m_pFilter = nullptr;
   int m_bKeepOrder = 1;
+  // Where the marker writer stops while a translation runs it: the next segment's start; SQL_MARKERS_TO_END outside.
+  std::uint64_t m_nMarkersEnd = SQL_MARKERS_TO_END;
   // The compared column of the operands being written.
   SComparedColumn m_compared;
   bool m_bHasCompared = false;

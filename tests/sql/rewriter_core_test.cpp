@@ -434,6 +434,66 @@ TEST_F(RewriterCoreTest, CloneSharesHolderAndConnection) {
       << "the source is still usable";
 }
 
+TEST_F(RewriterCoreTest, AClonesReferencesAllGoBackWithItAndItsOriginal) {
+  qzrt::QueryAnalysis analysis;
+  analysis.SetText(qzrt::QueryAnalysis::kSqlText, std::u16string(u"SELECT a FROM t WHERE a = ? OR b = ?"));
+  auto* query = new CQueryDescription(holder, AsSeenAcross<IHostQueryAnalysis>(&analysis), nullptr, 0);
+  query->AddRef();
+  KindConnection* kind = Kind(4);
+  CFieldValue* value = Text(u"x");
+  value->AddRef();
+  const std::uint32_t holderRefs = holder->nGetRefCount();
+  const std::uint32_t connectionRefs = kind->nGetRefCount();
+  const std::uint32_t queryRefs = query->nGetRefCount();
+
+  auto* r = new TestRewriter(holder, kind);
+  r->AddRef();
+  r->SetQueryDescription(query);
+  // One field value behind two parameters, as a named parameter used twice has it.
+  ASSERT_TRUE(r->nAppendText(u"SELECT a FROM t WHERE a = "));
+  ASSERT_TRUE(r->bAddValueParameter(value));
+  ASSERT_TRUE(r->nAppendText(u" OR b = "));
+  ASSERT_TRUE(r->bAddValueParameter(value));
+  EXPECT_EQ(value->nGetRefCount(), 3u);
+
+  CFieldValue* copied = nullptr;
+  {
+    CHashTable map;
+    CSqlRewriter* clone = r->pClone(map, 0);
+    ASSERT_NE(clone, nullptr);
+    clone->AddRef();
+    EXPECT_EQ(clone->pGetErrorHolder(), holder);
+    EXPECT_EQ(clone->pGetConnection(), kind);
+    EXPECT_EQ(clone->pGetQueryDescription(), query);
+    EXPECT_EQ(holder->nGetRefCount(), holderRefs + 2);
+    EXPECT_EQ(kind->nGetRefCount(), connectionRefs + 2);
+    EXPECT_EQ(query->nGetRefCount(), queryRefs + 2);
+    ASSERT_EQ(clone->nGetParameterCount(), 2u);
+    copied = clone->pGetParameter(0)->pGetFieldValue();
+    ASSERT_NE(copied, nullptr);
+    EXPECT_NE(copied, value) << "the clone's parameters carry values of their own";
+    EXPECT_EQ(clone->pGetParameter(1)->pGetFieldValue(), copied) << "shared as in the original";
+    EXPECT_EQ(value->nGetRefCount(), 3u) << "the original's value is not held by the clone";
+    copied->AddRef();
+    EXPECT_EQ(copied->nGetRefCount(), 3u);
+    EXPECT_EQ(clone->nRelease(), 0u);
+  }
+  EXPECT_EQ(copied->nGetRefCount(), 1u) << "the clone's parameters gave their value back";
+  EXPECT_EQ(copied->nRelease(), 0u);
+  EXPECT_EQ(holder->nGetRefCount(), holderRefs + 1);
+  EXPECT_EQ(kind->nGetRefCount(), connectionRefs + 1);
+  EXPECT_EQ(query->nGetRefCount(), queryRefs + 1);
+  EXPECT_EQ(r->Final(), u"SELECT a FROM t WHERE a = 'x' OR b = 'x' ") << "the original is untouched";
+
+  EXPECT_EQ(r->nRelease(), 0u);
+  EXPECT_EQ(holder->nGetRefCount(), holderRefs);
+  EXPECT_EQ(kind->nGetRefCount(), connectionRefs);
+  EXPECT_EQ(query->nGetRefCount(), queryRefs);
+  EXPECT_EQ(value->nGetRefCount(), 1u);
+  EXPECT_EQ(value->nRelease(), 0u);
+  EXPECT_EQ(query->nRelease(), 0u);
+}
+
 TEST_F(RewriterCoreTest, ARewriterAppendedToItselfDoublesOnce) {
   for (int duplicate : {0, 1}) {
     TestRewriter* r = Rewriter(4);

@@ -184,6 +184,13 @@ class TranslationTest : public CFieldValueFixture {
     const void* text = r->pszGetOutputText(0);
     return text ? static_cast<const char16_t*>(text) : u"<final text failed>";
   }
+  // A pass-through translation with named parameters, their declared values loaded, as its final text.
+  std::u16string TranslateNamed(CSqlRewriter* r, int keepOrder) {
+    if (!r->bTranslate(Query(), nullptr, keepOrder, SQL_MODE_PASS_THROUGH)) return u"<translation failed>";
+    if (!r->bLoadParameterValues()) return u"<values not loaded>";
+    const void* text = r->pszGetOutputText(0);
+    return text ? static_cast<const char16_t*>(text) : u"<final text failed>";
+  }
   // Everything given back, for another statement in the same test.
   void Restart() {
     // The rewriters keep their references until the test ends.
@@ -421,17 +428,75 @@ TEST_F(TranslationTest, PassThroughKeepsOrDropsItsOrderAndTakesItsMarkers) {
             u"SELECT * FROM t WHERE a = 1 ");
 }
 
+// ---- host parameter markers among the other segments ----
+
+TEST_F(TranslationTest, MarkersStayInTheirPlaceAmongTheClausesAfterThem) {
+  // "SELECT a ... FROM t WHERE a = <constant> ... ORDER BY a" with a marker at the first "?".
+  const auto select = [&](const std::u16string& text, const std::u16string& constant, CHostValue* value) {
+    Statement(text, 1);
+    Item(u"t", u"a", u"a");
+    File(u"t", u"t");
+    StatementMark& mark = marks.emplace_back(Start(u"?"), 1, 0);
+    analysis.markers = {&mark};
+    analysis.whereStart = Start(u"WHERE");
+    analysis.whereEnd = At(u"a = " + constant).second;
+    analysis.whereTree =
+        Op(SQL_NODE_EQ, u"a = " + constant, {Column(u"a", nullptr, u"a", 1), Value(constant, value)});
+    analysis.orderByStart = Start(u"ORDER BY");
+  };
+  // A marker of the select list, outside every item's span: the clauses after it are still written in place.
+  select(u"SELECT a, ? FROM t WHERE a = 5 GROUP BY a ORDER BY a", u"5", Number(5));
+  Grouped(group, u"t", u"a", u"a", 2);
+  analysis.descriptors = {&group};
+  Link(0, u"a", 3);
+  TestRewriter* r = Rewriter(4);
+  EXPECT_EQ(Translate(r), u"SELECT \"t\".\"a\", '?' FROM \"t\" WHERE \"a\" = 5 GROUP BY \"t\".\"a\" ORDER BY \"t\".\"a\"");
+  EXPECT_EQ(r->nGetParameterCount(), 2u) << "the marker and the constant";
+  Restart();
+
+  // A marker the WHERE tree holds as a constant is written by the condition, once.
+  select(u"SELECT a FROM t WHERE a = ? ORDER BY a", u"?", Text(u"?"));
+  Link(0, u"a", 2);
+  r = Rewriter(4);
+  EXPECT_EQ(Translate(r), u"SELECT \"t\".\"a\" FROM \"t\" WHERE \"a\" = '?' ORDER BY \"t\".\"a\"");
+  EXPECT_EQ(r->nGetParameterCount(), 1u) << "the marker is not written a second time after the clause";
+}
+
+TEST_F(TranslationTest, PassThroughMarkersLeaveTheOrderByToBeDroppedAndFillEveryGap) {
+  Statement(u"SELECT * FROM t WHERE a = ? ORDER BY a", 1);
+  StatementMark& mark = marks.emplace_back(Start(u"?"), 1, 0);
+  analysis.markers = {&mark};
+  analysis.orderByStart = Start(u"ORDER BY");
+  EXPECT_EQ(Translate(Rewriter(4), nullptr, 0, SQL_MODE_PASS_THROUGH | SQL_MODE_NO_NAMED_PARAMETERS),
+            u"SELECT * FROM t WHERE a = '?' ");
+  Restart();
+
+  // Column references before the first marker, markers on both sides of a named parameter: each in its place.
+  Statement(u"SELECT x.c FROM t x WHERE x.d = ? AND b = {who} AND e = ? ORDER BY c", 1);
+  StatementMark& first = marks.emplace_back(Start(u"?"), 1, 0);
+  StatementMark& second = marks.emplace_back(Start(u"?", 1), 1, 0);
+  StatementMark& c = marks.emplace_back(Start(u"x.c"), 3, 1, u"x", u"c");
+  StatementMark& d = marks.emplace_back(Start(u"x.d"), 3, 1, u"x", u"d");
+  analysis.markers = {&first, &second};
+  analysis.columnReferences = {&c, &d};
+  analysis.aliases = {{u"x", u"t"}};
+  analysis.orderByStart = Start(u"ORDER BY");
+  declared.Declare(u"who", Text(u"me"));
+  analysis.declaredParameters = &declared;
+  TestRewriter* r = Rewriter(4);
+  EXPECT_EQ(TranslateNamed(r, 0), u"SELECT \"t\".\"c\" FROM t x WHERE \"t\".\"d\" = '?' AND b = 'me' AND e = '?' ");
+  EXPECT_EQ(r->nGetParameterCount(), 3u);
+  analysis.columnReferences.clear();
+  analysis.aliases.clear();
+}
+
 TEST_F(TranslationTest, NamedParameterValuesAreLoadedBeforeTheFinalText) {
   Statement(u"SELECT * FROM t WHERE a = {who} OR b = {WHO}", 1);
   declared.Declare(u"who", Text(u"me"));
   analysis.declaredParameters = &declared;
   TestRewriter* r = Rewriter(4);
-  ASSERT_TRUE(r->bTranslate(Query(), nullptr, 1, SQL_MODE_PASS_THROUGH));
-  ASSERT_EQ(r->nGetParameterCount(), 2u);
-  ASSERT_TRUE(r->bLoadParameterValues());
-  const void* text = r->pszGetOutputText(0);
-  ASSERT_NE(text, nullptr);
-  EXPECT_EQ(std::u16string(static_cast<const char16_t*>(text)), u"SELECT * FROM t WHERE a = 'me' OR b = 'me' ");
+  EXPECT_EQ(TranslateNamed(r, 1), u"SELECT * FROM t WHERE a = 'me' OR b = 'me' ");
+  EXPECT_EQ(r->nGetParameterCount(), 2u);
 }
 
 // ---- spans the runtime gets wrong ----
