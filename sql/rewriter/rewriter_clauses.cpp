@@ -86,25 +86,6 @@ CTString FailureText() {
 
 // ---- helpers shared by the generators ----
 
-int CSqlRewriter::bQuoteQualifiedName(const char16_t* table, const char16_t* column, CTString& out) {
-  CTString quotedColumn;
-  m_pConnection->nQuoteIdentifier(m_pHolder, column, quotedColumn);
-  // A name without its table is written alone: a bare "." before it would not be SQL.
-  if (bIsEmptyText(table)) {
-    out = quotedColumn;
-  } else {
-    m_pConnection->nQuoteDottedName(m_pHolder, table, out);
-    out.AppendChar(u'.');
-    out.Append(quotedColumn.pszGet());
-  }
-  // A part that could not be quoted or joined would leave the name short.
-  if ((!bIsEmptyText(column) && quotedColumn.bIsEmpty()) || out.nGetLength() < quotedColumn.nGetLength() ||
-      (!bIsEmptyText(table) && out.nGetLength() <= quotedColumn.nGetLength() + 1)) {
-    return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
-  }
-  return 1;
-}
-
 void CSqlRewriter::FillComparedColumn(IHostItemDescription* item, SComparedColumn& out) {
   out = SComparedColumn{};
   if (!item) return;

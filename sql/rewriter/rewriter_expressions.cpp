@@ -353,31 +353,34 @@ int CSqlRewriter::bTakeSubRewriterText(CSqlRewriter* sub, bool withParameters) {
   return nAppendText(sub->m_strStatement.pszGet());
 }
 
-int CSqlRewriter::bWriteOperand(const SComparedColumn& column, std::uint32_t context, std::uint32_t operatorCode,
-                                IHostExpressionNode* node, CTString& out) {
-  // The connection's quoting answers 1 even when memory ran out on the way: a name it left short or empty, or a
-  // qualifier without its table, would write another column into the statement, so the writer fails instead.
-  CTString qualified;
+// The connection's quoting answers 1 even when memory ran out on the way: a name it left short or empty, or a
+// qualifier without its table, would write another column into the statement, so the name fails instead. A name
+// without its table is written alone: a bare "." before it would not be SQL.
+int CSqlRewriter::bQuoteQualifiedName(const char16_t* table, const char16_t* column, CTString& out) {
+  out.Empty();
   bool whole = true;
-  if (column.pszTable && column.pszTable[0]) {
-    if (!m_pConnection || !m_pConnection->nQuoteDottedName(m_pHolder, column.pszTable, qualified)) {
-      qualified = column.pszTable;
-    }
-    whole = bQuotedWhole(m_pConnection, column.pszTable, qualified, true);
-    const std::size_t table = qualified.nGetLength();
-    qualified.Append(u".");
-    whole = whole && qualified.nGetLength() == table + 1;
+  if (table && table[0]) {
+    if (!m_pConnection || !m_pConnection->nQuoteDottedName(m_pHolder, table, out)) out = table;
+    whole = bQuotedWhole(m_pConnection, table, out, true);
+    const std::size_t length = out.nGetLength();
+    out.Append(u".");
+    whole = whole && out.nGetLength() == length + 1;
   }
   CTString name;
-  if (!m_pConnection || !m_pConnection->nQuoteIdentifier(m_pHolder, column.pszColumn ? column.pszColumn : u"", name)) {
-    name = column.pszColumn;
-  }
-  const std::size_t qualifier = qualified.nGetLength();
-  qualified.Append(name.pszGet());
-  if (!whole || !bQuotedWhole(m_pConnection, column.pszColumn, name, false) ||
-      qualified.nGetLength() != qualifier + name.nGetLength()) {
+  if (!m_pConnection || !m_pConnection->nQuoteIdentifier(m_pHolder, column ? column : u"", name)) name = column;
+  const std::size_t qualifier = out.nGetLength();
+  out.Append(name.pszGet());
+  if (!whole || !bQuotedWhole(m_pConnection, column, name, false) ||
+      out.nGetLength() != qualifier + name.nGetLength()) {
     return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
   }
+  return 1;
+}
+
+int CSqlRewriter::bWriteOperand(const SComparedColumn& column, std::uint32_t context, std::uint32_t operatorCode,
+                                IHostExpressionNode* node, CTString& out) {
+  CTString qualified;
+  if (!bQuoteQualifiedName(column.pszTable, column.pszColumn, qualified)) return 0;
   if (nGetDateTimeOperandMode(context, column.nType, operatorCode, node) != 0) {
     if (!bWriteOperandAsText(column, qualified.pszGet(), out)) return 0;
     // The text form holds the name: one shorter than the name lost it.
