@@ -217,6 +217,9 @@ int CKeyCondition::bSetRange(CTableDescription* table, CColumnDescriptor* item, 
 
 int CKeyCondition::bWriteSql(CSqlRewriter* rewriter, CKeyCondition* filter, IHostNamedObject* linkedObject) {
   rewriter->Reset(0);
+  // The rewriter's reset keeps its column flags, and copying flags appends to them: the flags of a condition written
+  // into it before would stay in front of this one's and answer for it. They go with the text they described.
+  rewriter->Lists().bCopyColumnFlags(nullptr);
   ClearLeaves();
 
   const bool filterApplies = filter && filter->bIsStarted() && filter->pGetFirstStage();

@@ -1,0 +1,281 @@
+// Key searches written as whole WHERE texts: the statement text with a "?" where each parameter stands, and the key
+// condition's leaves in text order (the same objects as the rewriter's parameters), over table descriptions of
+// single and composite keys on the base connection (NULL sorts first) and on an Oracle-like one (NULL sorts last,
+// dates compared as text, an ESCAPE clause after each escaped pattern), with the empty-text-is-NULL switch on as the
+// Oracle classes set it. Folded first stages, the filter alone and with the key, the column flags handed on, the
+// stages of a search in both directions, the ordered expansion of composite keys with its stops, fillers,
+// descending components and NULL alternatives, LIKE prefixes, missing date components, searches that select
+// everything, and clones and copies that write the same text.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "engine/record/column.h"
+#include "engine/record/column_descriptor.h"
+#include "engine/record/column_types.h"
+#include "engine/record/record.h"
+#include "engine/record/record_buffer.h"
+#include "engine/record/record_description.h"
+#include "engine/record/table_description.h"
+#include "engine/table/table.h"
+#include "engine/values/field_value.h"
+#include "engine/values/row_keys.h"
+#include "foundation/hash_table.h"
+#include "sql/conditions/condition_node.h"
+#include "sql/conditions/filter_holder.h"
+#include "sql/conditions/key_condition.h"
+#include "sql/driver_services.h"
+#include "sql/rewriter/sql_rewriter.h"
+#include "sql/rewriter/value_leaf.h"
+#include "tests/engine/field_value_fixture.h"
+
+namespace {
+
+class SearchDriver : public doubles::TestDriver {
+ public:
+  void* pCreateColumnBinding(RuntimeWord holder, RuntimeWord descriptor) override {
+    return new CColumn(reinterpret_cast<CErrorHolder*>(holder), reinterpret_cast<CColumnDescriptor*>(descriptor));
+  }
+};
+
+// A table whose records are keyed by their values, as the table engine keys them.
+class PlainTable : public CTable {
+ public:
+  PlainTable(CConnection* connection, CErrorHolder* holder) : CTable(nullptr, connection, holder) {}
+  IRowKey* pNewRecordKey(CRecord* record) override {
+    SRecordImage image;
+    image.pBytes = record->pGetBuffer()->pGetBlock();
+    image.nByteCount = record->pGetBuffer()->nGetTotalLength();
+    return new CRecordValuesKey(image);
+  }
+};
+
+// NULL sorts last.
+class OracleLikeConnection : public doubles::TestConnection {
+ public:
+  OracleLikeConnection() : TestConnection(u"oracle", nullptr) { m_nDbmsKind = DBMS_KIND_ORACLE; }
+  int bNullsSortFirst() override { return 0; }
+};
+
+// Slots 12 and 16 as the Oracle rewriter answers them: dates compared as text, and its ESCAPE clause.
+class OracleLikeRewriter : public CSqlRewriter {
+ public:
+  using CSqlRewriter::CSqlRewriter;
+  std::uint32_t nGetDateTimeOperandMode(std::uint32_t, std::uint32_t type, std::uint32_t,
+                                        IHostExpressionNode*) override {
+    return type == COLUMN_TYPE_DATE || type == COLUMN_TYPE_DATETIME ? std::uint32_t{COLUMN_TYPE_TEXT} : 0u;
+  }
+  void WriteDialectEscape(CValueLeaf*, std::uint32_t) override { nAppendText(u" ESCAPE '\\'"); }
+};
+
+using Texts = std::vector<std::u16string>;
+
+class ConditionSearchTest : public CFieldValueFixture {
+ protected:
+  void SetUp() override {
+    CFieldValueFixture::SetUp();
+    gpDriver = &searchDriver;
+  }
+  void TearDown() override {
+    for (CRefCounted* object : held) object->nRelease();
+    if (tableDescription) tableDescription->nRelease();
+    if (description) description->nRelease();
+    if (table) table->nRelease();
+    if (oracle) oracle->nRelease();
+    CFieldValueFixture::TearDown();
+  }
+
+  // The connection the table is described over: the base one, or the Oracle-like one with its rewriter.
+  CConnection* Over(bool oracleLike) {
+    if (!oracleLike) return connection;
+    oracle = new OracleLikeConnection();
+    oracle->AddRef();
+    return oracle;
+  }
+  void Describe(bool oracleLike = false) {
+    over = Over(oracleLike);
+    description = searchDriver.CDriver::pCreateDescription(over, holder);
+    description->AddRef();
+    description->SetName(u"T");
+  }
+  CColumnDescriptor* Add(const char16_t* name, std::uint32_t type, std::uint32_t size, std::uint16_t flags = 0) {
+    CColumnDescriptor* item = pCreateColumnDescriptorThroughDriver(nullptr, 0);
+    item->bSetAll(name, u"T", u"", 1, size, type, 0xFFFFFFFF, 0xFFFFFFFF, flags, 0, 0);
+    EXPECT_TRUE(description->AddItem(item));
+    return item;
+  }
+  CColumnDescriptor* AddInt(const char16_t* name, std::uint16_t flags = 0) {
+    return Add(name, COLUMN_TYPE_INT32, 4, flags);
+  }
+  CColumnDescriptor* AddCompositeKey(const char16_t* name, std::vector<CColumnDescriptor*> components,
+                                     std::uint16_t flags) {
+    CColumnDescriptor* key = pCreateColumnDescriptorThroughDriver(nullptr, 0);
+    key->bSetAll(name, u"T", u"", 1, 0, COLUMN_TYPE_BINARY, 0xFFFFFFFF, 0xFFFFFFFF,
+                 COLUMN_FLAG_COMPOSITE_KEY | flags, 0, 0);
+    for (CColumnDescriptor* component : components) key->bAddComponent(component);
+    EXPECT_TRUE(description->AddItem(key));
+    return key;
+  }
+  // The table description, a rewriter of the connection's kind, and a key condition and a filter with the switch on.
+  void Build() {
+    description->LayoutItems();
+    table = new PlainTable(over, holder);
+    table->AddRef();
+    tableDescription = new CTableDescription(holder, table);
+    tableDescription->AddRef();
+    ASSERT_TRUE(tableDescription->bBuild(description, nullptr, over));
+    rewriter = Keep(over == connection ? pCreateSqlRewriterThroughDriver(holder, over)
+                                       : new OracleLikeRewriter(holder, over));
+    key = NewKey();
+    filter = Keep(new CFilterHolder(holder, over));
+    filter->SetEmptyTextIsNull(1);
+  }
+  CKeyCondition* NewKey() {
+    CKeyCondition* made = Keep(new CKeyCondition(holder, over));
+    made->SetEmptyTextIsNull(1);
+    return made;
+  }
+  template <class T>
+  T* Keep(T* object) {
+    object->AddRef();
+    held.push_back(object);
+    return object;
+  }
+  CColumn* Col(const char16_t* name) { return tableDescription->pFindColumnByName(name); }
+
+  // The key condition written with its filter: the statement text with "?" where each parameter stands, or
+  // "<failed>".
+  std::u16string Write(CKeyCondition* written, CKeyCondition* with = nullptr, CSqlRewriter* into = nullptr) {
+    CSqlRewriter* r = into ? into : rewriter;
+    if (!written->bWriteSql(r, with, nullptr)) return u"<failed>";
+    const std::u16string statement = r->GetStatementText().pszGet();
+    std::u16string text;
+    std::size_t from = 0;
+    for (std::uint32_t i = 0; i < r->nGetParameterCount(); ++i) {
+      const std::size_t at = r->pGetParameter(i)->nGetPosition();
+      text.append(statement, from, at - from).push_back(u'?');
+      from = at;
+    }
+    return text.append(statement, from);
+  }
+  // The key condition's leaves, the rewriter's parameters one for one, as texts.
+  static Texts Leaves(CKeyCondition* written, CSqlRewriter* r) {
+    EXPECT_EQ(written->nGetLeafCount(), r->nGetParameterCount());
+    Texts values;
+    for (std::uint32_t i = 0; i < written->nGetLeafCount(); ++i) {
+      EXPECT_EQ(written->pGetLeaf(i), r->pGetParameter(i)) << i;
+      CHostValue value;
+      written->pGetLeaf(i)->pGetFieldValue()->bGetValue(&value);
+      const char16_t* units = nullptr;
+      value.nConvert(HOST_TYPE_TEXT);
+      value.nGetWideText(&units);
+      values.emplace_back(units ? units : u"<none>");
+    }
+    return values;
+  }
+  Texts Leaves() { return Leaves(key, rewriter); }
+
+  // A packed composite value of 32-bit components, then the bytes given.
+  static void Pack(CHostValue& packed, std::vector<std::int32_t> parts, const std::string& tail = "") {
+    std::vector<std::uint8_t> bytes(parts.size() * 4);
+    std::memcpy(bytes.data(), parts.data(), bytes.size());
+    bytes.insert(bytes.end(), tail.begin(), tail.end());
+    packed.SetType(HOST_TYPE_BINARY_BUFFER);
+    ASSERT_EQ(packed.SetFromBuffer(bytes.data(), bytes.size()), HOST_OK);
+  }
+  static void Narrow(CHostValue& value, const std::string& bytes) {
+    value.SetType(HOST_TYPE_TEXT_BUFFER);
+    ASSERT_EQ(value.SetFromBuffer(bytes.data(), bytes.size()), HOST_OK);
+  }
+  static void Int(CHostValue& value, std::int32_t n) { Make(value, HOST_TYPE_INT32, n); }
+  static void NullInt(CHostValue& value) {
+    value.SetType(HOST_TYPE_INT32);
+    value.SetNull(true);
+  }
+
+  SearchDriver searchDriver;
+  CConnection* over = nullptr;
+  OracleLikeConnection* oracle = nullptr;
+  CRecordDescription* description = nullptr;
+  PlainTable* table = nullptr;
+  CTableDescription* tableDescription = nullptr;
+  CSqlRewriter* rewriter = nullptr;
+  CKeyCondition* key = nullptr;
+  CFilterHolder* filter = nullptr;
+  std::vector<CRefCounted*> held;
+};
+
+// ---- folded first stages, the filter, the column flags ----
+
+TEST_F(ConditionSearchTest, AFirstStageFoldedToFalseWritesTheConstantAndOneFoldedToTrueWritesNothing) {
+  Describe(true);
+  CColumnDescriptor* a = AddInt(u"A", COLUMN_FLAG_DUPLICATES);
+  CColumnDescriptor* b = AddInt(u"B", COLUMN_FLAG_DUPLICATES);
+  Build();
+  CHostValue none, one;
+  NullInt(none);
+  Int(one, 1);
+
+  // Nothing lies beyond NULL where NULL sorts last.
+  ASSERT_TRUE(key->bSetRange(tableDescription, a, &none, 0, nullptr, 0, nullptr, 0));
+  key->Restart(1);
+  EXPECT_EQ(Write(key), u"0=1");
+  EXPECT_EQ(Leaves(), Texts{});
+
+  ASSERT_TRUE(filter->bSetRange(tableDescription, b, &one, 1, nullptr, 0, nullptr, 0));
+  filter->Restart(1);
+  EXPECT_EQ(Write(filter), u"B>=?");
+  EXPECT_EQ(Leaves(filter, rewriter), Texts{u"1"});
+  EXPECT_EQ(Write(key, filter), u"0=1") << "the filter's text goes with the false key condition";
+  EXPECT_EQ(Leaves(), Texts{}) << "and so does its leaf";
+
+  // At least NULL: every row.
+  ASSERT_TRUE(key->bSetRange(tableDescription, a, &none, 1, nullptr, 0, nullptr, 0));
+  key->Restart(1);
+  EXPECT_EQ(Write(key), u"");
+  EXPECT_EQ(Leaves(), Texts{});
+  EXPECT_EQ(Write(key, filter), u"B>=?") << "the filter alone restricts";
+  EXPECT_EQ(Leaves(), Texts{u"1"});
+}
+
+TEST_F(ConditionSearchTest, TheFilterAloneOrBeforeTheKeyAndTheColumnFlagsHandedOn) {
+  Describe();
+  CColumnDescriptor* a = AddInt(u"A", COLUMN_FLAG_DUPLICATES);
+  CColumnDescriptor* b = AddInt(u"B", COLUMN_FLAG_DUPLICATES);
+  Build();
+  CHostValue one, five, nine;
+  Int(one, 1);
+  Int(five, 5);
+  Int(nine, 9);
+  ASSERT_TRUE(filter->bSetRange(tableDescription, b, &one, 0, &nine, 1, nullptr, 0));
+  filter->Restart(1);
+
+  EXPECT_EQ(Write(key, filter), u"B>? AND B<=?") << "no key search: the filter's first stage alone";
+  EXPECT_EQ(Leaves(), (Texts{u"1", u"9"}));
+  EXPECT_EQ(rewriter->Lists().nGetColumnFlag(Col(u"B")), 0u);
+  EXPECT_EQ(rewriter->Lists().nGetColumnFlag(Col(u"A")), 1u);
+
+  ASSERT_TRUE(key->bSetSearch(tableDescription, a, &five, 0, 1));
+  EXPECT_EQ(Write(key, filter), u"(B>? AND B<=?) AND A=?");
+  EXPECT_EQ(Leaves(), (Texts{u"1", u"9", u"5"}));
+  EXPECT_EQ(rewriter->Lists().nGetColumnFlag(Col(u"A")), 0u);
+  EXPECT_EQ(rewriter->Lists().nGetColumnFlag(Col(u"B")), 0u);
+
+  // Backward from A=5, NULL rows come first and so lie before it: the list the rewriter keeps says so, whatever an
+  // earlier condition written into it said.
+  ASSERT_TRUE(key->bAdvance(1));
+  EXPECT_EQ(Write(key), u"(A<? OR A IS NULL)");
+  EXPECT_EQ(Leaves(), Texts{u"5"});
+  EXPECT_EQ(rewriter->Lists().nGetColumnFlag(Col(u"A")), 1u);
+  EXPECT_EQ(rewriter->Lists().nGetColumnFlag(Col(u"B")), 1u) << "B is no longer compared";
+
+  filter->Restart(0);
+  EXPECT_EQ(Write(key, filter), u"(A<? OR A IS NULL)") << "an unstarted filter restricts nothing";
+  key->Reset();
+  EXPECT_EQ(Write(key, filter), u"");
+  EXPECT_EQ(rewriter->Lists().nGetColumnFlag(Col(u"A")), 1u);
+}
+
+}  // namespace
