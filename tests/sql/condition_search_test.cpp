@@ -278,4 +278,169 @@ TEST_F(ConditionSearchTest, TheFilterAloneOrBeforeTheKeyAndTheColumnFlagsHandedO
   EXPECT_EQ(rewriter->Lists().nGetColumnFlag(Col(u"A")), 1u);
 }
 
+// ---- stages ----
+
+TEST_F(ConditionSearchTest, ASingleKeySearchDerivesItsContinuationsAndMovesThroughBothDirections) {
+  Describe();
+  CColumnDescriptor* n = AddInt(u"N", COLUMN_FLAG_DUPLICATES);
+  Build();
+  CHostValue five;
+  Int(five, 5);
+  ASSERT_TRUE(key->bSetSearchCore(tableDescription, n, &five, 0, 0));
+  EXPECT_EQ(Write(key), u"N=?");
+  EXPECT_EQ(Leaves(), Texts{u"5"});
+  EXPECT_TRUE(key->bNeedsRebuild(0));
+
+  ASSERT_TRUE(key->bAdvance(0));
+  EXPECT_EQ(Write(key), u"N>?");
+  EXPECT_FALSE(key->bNeedsRebuild(0));
+  EXPECT_TRUE(key->bNeedsRebuild(1)) << "a change of direction";
+  ASSERT_TRUE(key->bAdvance(1));
+  EXPECT_EQ(key->nGetStage(), KEY_STAGE_FIRST);
+  EXPECT_EQ(Write(key), u"N=?") << "the first stage again before turning";
+  ASSERT_TRUE(key->bAdvance(1));
+  EXPECT_EQ(Write(key), u"(N<? OR N IS NULL)") << "NULL rows lie before every value";
+  EXPECT_EQ(Leaves(), Texts{u"5"});
+  EXPECT_FALSE(key->bNeedsRebuild(3));
+  ASSERT_TRUE(key->bAdvance(0));
+  ASSERT_TRUE(key->bAdvance(0));
+  EXPECT_EQ(Write(key), u"N>?") << "and forward again";
+}
+
+TEST_F(ConditionSearchTest, AGenericSearchOnATextKeyGoesOnPastEverythingThatStartsWithItsValue) {
+  Describe(true);
+  CColumnDescriptor* name = Add(u"NAME", COLUMN_TYPE_TEXT, 21, COLUMN_FLAG_DUPLICATES);
+  Build();
+  CHostValue start;
+  MakeWide(start, u"ab_");
+  ASSERT_TRUE(key->bSetSearch(tableDescription, name, &start, 0, 0));
+  EXPECT_EQ(Write(key), u"NAME LIKE ? ESCAPE '\\'");
+  EXPECT_EQ(Leaves(), Texts{u"ab\\_%"});
+  ASSERT_TRUE(key->bAdvance(0));
+  EXPECT_EQ(Write(key), u" NOT (NAME LIKE ? ESCAPE '\\') AND (NAME>? OR NAME IS NULL)")
+      << "NULL rows come after every value";
+  EXPECT_EQ(Leaves(), (Texts{u"ab\\_%", u"ab_"}));
+  ASSERT_TRUE(key->bAdvance(1));
+  ASSERT_TRUE(key->bAdvance(1));
+  EXPECT_EQ(Write(key), u" NOT (NAME LIKE ? ESCAPE '\\') AND NAME<?");
+  EXPECT_EQ(Leaves(), (Texts{u"ab\\_%", u"ab_"}));
+  ASSERT_TRUE(key->bAdvance(0));
+  EXPECT_EQ(Write(key), u"NAME LIKE ? ESCAPE '\\'") << "the first stage is untouched by its continuations";
+  EXPECT_EQ(Leaves(), Texts{u"ab\\_%"});
+}
+
+class CompositeSearchTest : public ConditionSearchTest {
+ protected:
+  // (P, Q, S) of numbers with duplicates; Q descending when asked; a unique (P, Q) key, NOT NULL or not, when asked.
+  void BuildKeys(bool oracleLike, bool descendingQ = false, bool uniquePair = false, bool pairNotNull = true) {
+    Describe(oracleLike);
+    CColumnDescriptor* p = AddInt(u"P");
+    CColumnDescriptor* q = AddInt(u"Q");
+    CColumnDescriptor* s = AddInt(u"S");
+    if (descendingQ) q->SetKeyDirection(true);
+    pqs = AddCompositeKey(u"PQS", {p, q, s}, COLUMN_FLAG_DUPLICATES);
+    if (uniquePair) AddCompositeKey(u"PQ", {p, q}, COLUMN_FLAG_UNIQUE)->SetNullAllowed(!pairNotNull);
+    Build();
+    Pack(packed, {1, 2, 3});
+  }
+  CColumnDescriptor* pqs = nullptr;
+  CHostValue packed;
+};
+
+TEST_F(CompositeSearchTest, TheFirstStageIsAnEqualityAndTheContinuationsAreBuiltInKeyOrder) {
+  BuildKeys(false);
+  ASSERT_TRUE(key->bSetSearchCore(tableDescription, pqs, &packed, 0, 0));
+  EXPECT_EQ(Write(key), u"(P=? AND Q=?) AND S=?") << "built left to right";
+  EXPECT_EQ(Leaves(), (Texts{u"1", u"2", u"3"}));
+  ASSERT_TRUE(key->bAdvance(0));
+  EXPECT_EQ(Write(key), u"P>? OR P=? AND (Q>? OR Q=? AND S>?)");
+  EXPECT_EQ(Leaves(), (Texts{u"1", u"1", u"2", u"2", u"3"}));
+  EXPECT_EQ(rewriter->Lists().nGetColumnFlag(Col(u"P")), 0u);
+  ASSERT_TRUE(key->bAdvance(1));
+  ASSERT_TRUE(key->bAdvance(1));
+  EXPECT_EQ(Write(key), u"(P<? OR P IS NULL) OR P=? AND ((Q<? OR Q IS NULL) OR Q=? AND (S<? OR S IS NULL))");
+  EXPECT_EQ(Leaves(), (Texts{u"1", u"1", u"2", u"2", u"3"}));
+  EXPECT_EQ(rewriter->Lists().nGetColumnFlag(Col(u"P")), 1u);
+}
+
+TEST_F(CompositeSearchTest, RangesKeepTheirBoundOnTheLastComponentOnly) {
+  BuildKeys(false);
+  const struct {
+    bool low;
+    int inclusive;
+    const char16_t* text;
+  } cases[] = {
+      {true, 1, u"P>? OR P=? AND (Q>? OR Q=? AND S>=?)"},
+      {true, 0, u"P>? OR P=? AND (Q>? OR Q=? AND S>?)"},
+      {false, 1, u"P<? OR P=? AND (Q<? OR Q=? AND S<=?)"},
+      {false, 0, u"P<? OR P=? AND (Q<? OR Q=? AND S<?)"},
+  };
+  for (const auto& c : cases) {
+    ASSERT_TRUE(c.low ? key->bSetRange(tableDescription, pqs, &packed, c.inclusive, nullptr, 0, nullptr, 0)
+                      : key->bSetRange(tableDescription, pqs, nullptr, 0, &packed, c.inclusive, nullptr, 0));
+    key->Restart(1);
+    EXPECT_EQ(Write(key), c.text);
+    EXPECT_EQ(Leaves(), (Texts{u"1", u"1", u"2", u"2", u"3"}));
+  }
+
+  CHostValue partial;
+  Pack(partial, {1});
+  ASSERT_TRUE(key->bSetRange(tableDescription, pqs, &partial, 1, nullptr, 0, nullptr, 0));
+  EXPECT_EQ(Write(key), u"P>=?") << "a value that holds P alone compares on P";
+  EXPECT_EQ(Leaves(), Texts{u"1"});
+
+  // Up to the highest S under (1, 2): no bound on S.
+  CHostValue filled;
+  Pack(filled, {1, 2}, "\xFF");
+  ASSERT_TRUE(key->bSetRange(tableDescription, pqs, nullptr, 0, &filled, 1, nullptr, 0));
+  EXPECT_EQ(Write(key), u"P<? OR P=? AND Q<=?");
+  EXPECT_EQ(Leaves(), (Texts{u"1", u"1", u"2"}));
+  ASSERT_TRUE(key->bSetRange(tableDescription, pqs, &packed, 1, &filled, 1, nullptr, 0));
+  EXPECT_EQ(Write(key), u"(P>? OR P=? AND (Q>? OR Q=? AND S>=?)) AND (P<? OR P=? AND Q<=?)");
+  EXPECT_EQ(Leaves(), (Texts{u"1", u"1", u"2", u"2", u"3", u"1", u"1", u"2"}));
+}
+
+TEST_F(CompositeSearchTest, AUniqueNotNullPrefixStopsTheExpansion) {
+  BuildKeys(false, false, true);
+  ASSERT_TRUE(key->bSetSearchCore(tableDescription, pqs, &packed, 0, 0));
+  ASSERT_TRUE(key->bAdvance(0));
+  EXPECT_EQ(Write(key), u"P>? OR P=? AND Q>?") << "no other record has P=1 AND Q=2";
+  EXPECT_EQ(Leaves(), (Texts{u"1", u"1", u"2"}));
+  ASSERT_TRUE(key->bAdvance(1));
+  ASSERT_TRUE(key->bAdvance(1));
+  EXPECT_EQ(Write(key), u"(P<? OR P IS NULL) OR P=? AND (Q<? OR Q IS NULL)");
+}
+
+TEST_F(CompositeSearchTest, AUniquePrefixThatAllowsNullStopsOnlyWhereItsComparisonsExcludeNull) {
+  BuildKeys(false, false, true, false);
+  ASSERT_TRUE(key->bSetSearchCore(tableDescription, pqs, &packed, 0, 0));
+  ASSERT_TRUE(key->bAdvance(0));
+  EXPECT_EQ(Write(key), u"P>? OR P=? AND Q>?") << "the comparisons on P admit no NULL";
+  ASSERT_TRUE(key->bAdvance(1));
+  ASSERT_TRUE(key->bAdvance(1));
+  EXPECT_EQ(Write(key), u"(P<? OR P IS NULL) OR P=? AND ((Q<? OR Q IS NULL) OR Q=? AND (S<? OR S IS NULL))")
+      << "several records may share P=1 with a NULL Q: S orders them";
+}
+
+TEST_F(CompositeSearchTest, ADescendingComponentFlipsItsOwnOperators) {
+  BuildKeys(false, true);
+  ASSERT_TRUE(key->bSetSearchCore(tableDescription, pqs, &packed, 0, 0));
+  ASSERT_TRUE(key->bAdvance(0));
+  EXPECT_EQ(Write(key), u"P>? OR P=? AND ((Q<? OR Q IS NULL) OR Q=? AND S>?)");
+  ASSERT_TRUE(key->bSetRange(tableDescription, pqs, nullptr, 0, &packed, 1, nullptr, 0));
+  key->Restart(1);
+  EXPECT_EQ(Write(key), u"P<? OR P=? AND (Q>? OR Q=? AND S<=?)");
+}
+
+TEST_F(CompositeSearchTest, WhereNullSortsLastItIsBeyondEveryComponent) {
+  BuildKeys(true);
+  ASSERT_TRUE(key->bSetSearchCore(tableDescription, pqs, &packed, 0, 0));
+  ASSERT_TRUE(key->bAdvance(0));
+  EXPECT_EQ(Write(key), u"(P>? OR P IS NULL) OR P=? AND ((Q>? OR Q IS NULL) OR Q=? AND (S>? OR S IS NULL))");
+  EXPECT_EQ(Leaves(), (Texts{u"1", u"1", u"2", u"2", u"3"}));
+  ASSERT_TRUE(key->bAdvance(1));
+  ASSERT_TRUE(key->bAdvance(1));
+  EXPECT_EQ(Write(key), u"P<? OR P=? AND (Q<? OR Q=? AND S<?)");
+}
+
 }  // namespace
