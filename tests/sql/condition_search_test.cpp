@@ -185,8 +185,9 @@ class ConditionSearchTest : public CFieldValueFixture {
     packed.SetType(HOST_TYPE_BINARY_BUFFER);
     ASSERT_EQ(packed.SetFromBuffer(bytes.data(), bytes.size()), HOST_OK);
   }
+  // An 8-bit text of the runtime's values (not one of its marked strings).
   static void Narrow(CHostValue& value, const std::string& bytes) {
-    value.SetType(HOST_TYPE_TEXT_BUFFER);
+    value.SetType(HOST_TYPE_ASTRING);
     ASSERT_EQ(value.SetFromBuffer(bytes.data(), bytes.size()), HOST_OK);
   }
   static void Int(CHostValue& value, std::int32_t n) { Make(value, HOST_TYPE_INT32, n); }
@@ -441,6 +442,127 @@ TEST_F(CompositeSearchTest, WhereNullSortsLastItIsBeyondEveryComponent) {
   ASSERT_TRUE(key->bAdvance(1));
   ASSERT_TRUE(key->bAdvance(1));
   EXPECT_EQ(Write(key), u"P<? OR P=? AND (Q<? OR Q=? AND S<?)");
+}
+
+// ---- prefixes, missing components, searches that select everything ----
+
+TEST_F(ConditionSearchTest, PrefixBoundsAreBelowOrStartingWithAndAboveAndNotStartingWith) {
+  Describe(true);
+  CColumnDescriptor* name = Add(u"NAME", COLUMN_TYPE_TEXT, 21, COLUMN_FLAG_DUPLICATES);
+  Build();
+  // The runtime fills a generic bound with the highest character.
+  CHostValue filled;
+  Narrow(filled, "a_b\xFF");
+  ASSERT_TRUE(key->bSetRange(tableDescription, name, nullptr, 0, &filled, 1, nullptr, 0));
+  key->Restart(1);
+  EXPECT_EQ(Write(key), u"NAME<? OR NAME LIKE ? ESCAPE '\\'");
+  EXPECT_EQ(Leaves(), (Texts{u"a_b", u"a\\_b%"}));
+  ASSERT_TRUE(key->bSetRange(tableDescription, name, &filled, 0, nullptr, 0, nullptr, 0));
+  EXPECT_EQ(Write(key), u"NAME>? AND NAME NOT LIKE ? ESCAPE '\\'");
+  EXPECT_EQ(Leaves(), (Texts{u"a_b", u"a\\_b%"}));
+}
+
+TEST_F(ConditionSearchTest, ACompositeUpperBoundEndingWithTheHighestCharacterIsAPrefix) {
+  Describe();
+  CColumnDescriptor* p = AddInt(u"P");
+  CColumnDescriptor* c = Add(u"C", COLUMN_TYPE_TEXT, 4);
+  CColumnDescriptor* pc = AddCompositeKey(u"PC", {p, c}, COLUMN_FLAG_DUPLICATES);
+  Build();
+  CHostValue bound;
+  Pack(bound, {1}, "ab\xFF");
+  ASSERT_TRUE(key->bSetRange(tableDescription, pc, nullptr, 0, &bound, 1, nullptr, 0));
+  key->Restart(1);
+  EXPECT_EQ(Write(key), u"P<? OR P=? AND (C<? OR C LIKE ?)");
+  EXPECT_EQ(Leaves(), (Texts{u"1", u"1", u"ab", u"ab%"}));
+}
+
+TEST_F(ConditionSearchTest, ADateComponentTheValueDoesNotReachIsNull) {
+  Describe(true);
+  CColumnDescriptor* p = AddInt(u"P");
+  CColumnDescriptor* d = Add(u"D", COLUMN_TYPE_DATE, 9);
+  CColumnDescriptor* pd = AddCompositeKey(u"PD", {p, d}, COLUMN_FLAG_DUPLICATES);
+  Build();
+  CHostValue partial;
+  Pack(partial, {7});
+  ASSERT_TRUE(key->bSetSearchCore(tableDescription, pd, &partial, 0, 0));
+  EXPECT_EQ(Write(key), u"P=? AND TO_CHAR(D,'YYYYMMDD') IS NULL") << "the date written as the rewriter compares dates";
+  EXPECT_EQ(Leaves(), Texts{u"7"});
+  ASSERT_TRUE(key->bAdvance(0));
+  EXPECT_EQ(Write(key), u"(P>? OR P IS NULL)") << "the continuation compares what the value holds";
+}
+
+TEST_F(ConditionSearchTest, BoundsThatEveryTextMeetsBuildNoCondition) {
+  Describe();
+  CColumnDescriptor* name = Add(u"NAME", COLUMN_TYPE_TEXT, 21, COLUMN_FLAG_DUPLICATES);
+  CColumnDescriptor* wide = Add(u"W", COLUMN_TYPE_WTEXT, 42, COLUMN_FLAG_DUPLICATES);
+  Build();
+  CHostValue empty, highest, wideHighest;
+  Narrow(empty, "");
+  Narrow(highest, "\xFF");
+  MakeWide(wideHighest, u"\xFFFF" u"abc");
+  const struct {
+    CColumnDescriptor* item;
+    CHostValue* low;
+    CHostValue* high;
+  } cases[] = {{name, &empty, nullptr}, {name, nullptr, &highest}, {wide, nullptr, &wideHighest}};
+  for (const auto& c : cases) {
+    ASSERT_TRUE(key->bSetRange(tableDescription, c.item, c.low, 1, c.high, 1, nullptr, 0));
+    EXPECT_EQ(key->pGetFirstStage(), nullptr);
+    key->Restart(1);
+    EXPECT_EQ(Write(key), u"");
+    EXPECT_EQ(Leaves(), Texts{});
+  }
+  // Beyond the empty text lies every text; with the switch on the empty text is NULL, which sorts first here.
+  ASSERT_TRUE(key->bSetRange(tableDescription, name, &empty, 0, nullptr, 0, nullptr, 0));
+  EXPECT_EQ(Write(key), u"NAME IS NOT NULL");
+  EXPECT_EQ(Leaves(), Texts{});
+}
+
+// ---- clones and copies ----
+
+TEST_F(CompositeSearchTest, ACloneSharesTheTreesAndACopyWritesTheSameTextFromItsOwn) {
+  BuildKeys(true);
+  ASSERT_TRUE(key->bSetSearchCore(tableDescription, pqs, &packed, 0, 0));
+  ASSERT_TRUE(key->bAdvance(0));
+  const std::u16string forward = Write(key);
+  const Texts leaves = Leaves();
+  CConditionNode* const trees[] = {key->pGetFirstStage(), key->pGetForward(), key->pGetBackward()};
+  std::vector<std::uint32_t> counts;
+  for (CConditionNode* tree : trees) counts.push_back(tree->nGetRefCount());
+  auto* other = Keep(new OracleLikeRewriter(holder, over));
+
+  CKeyCondition* clone = key->pClone();
+  ASSERT_NE(clone, nullptr);
+  clone->AddRef();
+  EXPECT_EQ(clone->pGetForward(), key->pGetForward());
+  EXPECT_EQ(clone->pGetCurrent(), key->pGetForward());
+  EXPECT_EQ(clone->nGetStage(), KEY_STAGE_CONTINUATION);
+  EXPECT_EQ(Write(clone, nullptr, other), forward);
+  EXPECT_EQ(Leaves(clone, other), leaves);
+  EXPECT_EQ(Leaves(), leaves) << "the clone's write leaves the original's leaves alone";
+  clone->nRelease();
+  for (std::size_t i = 0; i < counts.size(); ++i) EXPECT_EQ(trees[i]->nGetRefCount(), counts[i]) << i;
+
+  CHashTable map;
+  CKeyCondition* copy = key->pNewWithArgs(key, map, 0, 0);
+  ASSERT_NE(copy, nullptr);
+  copy->AddRef();
+  for (std::size_t i = 0; i < counts.size(); ++i) EXPECT_EQ(trees[i]->nGetRefCount(), counts[i]) << i;
+  EXPECT_NE(copy->pGetForward(), key->pGetForward());
+  EXPECT_EQ(copy->pGetCurrent(), copy->pGetForward()) << "one tree held twice is copied once";
+  EXPECT_EQ(copy->bEmptyTextIsNull(), 1u);
+  EXPECT_EQ(Write(copy, nullptr, other), forward);
+  EXPECT_EQ(Leaves(copy, other), leaves);
+  EXPECT_EQ(Write(key), forward) << "nor does a copy's write change the original";
+
+  // What the copy holds goes with it.
+  std::vector<CConditionNode*> copied = {copy->pGetFirstStage(), copy->pGetForward(), copy->pGetBackward()};
+  for (CConditionNode* tree : copied) tree->AddRef();
+  copy->nRelease();
+  for (CConditionNode* tree : copied) {
+    EXPECT_EQ(tree->nGetRefCount(), 1u);
+    tree->nRelease();
+  }
 }
 
 }  // namespace
