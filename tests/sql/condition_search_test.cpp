@@ -518,6 +518,35 @@ TEST_F(ConditionSearchTest, BoundsThatEveryTextMeetsBuildNoCondition) {
   EXPECT_EQ(Leaves(), Texts{});
 }
 
+TEST_F(ConditionSearchTest, AGenericSearchOnADateGoesOnPastEveryDateThatStartsWithItsValue) {
+  Describe();
+  CColumnDescriptor* d = Add(u"D", COLUMN_TYPE_DATE, 9, COLUMN_FLAG_DUPLICATES);
+  Build();
+  CHostValue year;
+  MakeWide(year, u"2024");
+  ASSERT_TRUE(key->bSetSearch(tableDescription, d, &year, 0, 0));
+  EXPECT_EQ(Write(key), u"D>=? AND D<?");
+  EXPECT_EQ(Leaves(), (Texts{u"20240101", u"20250101"}));
+  ASSERT_TRUE(key->bAdvance(0));
+  EXPECT_EQ(Write(key), u"D>=?") << "from the first day after the year";
+  EXPECT_EQ(Leaves(), Texts{u"20250101"});
+  ASSERT_TRUE(key->bAdvance(1));
+  ASSERT_TRUE(key->bAdvance(1));
+  EXPECT_EQ(Write(key), u"(D<? OR D IS NULL)") << "before its first day";
+  EXPECT_EQ(Leaves(), Texts{u"20240101"});
+  ASSERT_TRUE(key->bAdvance(0));
+  EXPECT_EQ(Write(key), u"D>=? AND D<?") << "the first stage keeps its partial text";
+  EXPECT_EQ(Leaves(), (Texts{u"20240101", u"20250101"}));
+
+  // A whole date is a range of one day.
+  MakeWide(year, u"20240315");
+  ASSERT_TRUE(key->bSetSearch(tableDescription, d, &year, 0, 0));
+  EXPECT_EQ(Write(key), u"D=?");
+  ASSERT_TRUE(key->bAdvance(0));
+  EXPECT_EQ(Write(key), u"D>=?");
+  EXPECT_EQ(Leaves(), Texts{u"20240316"});
+}
+
 // ---- clones and copies ----
 
 TEST_F(CompositeSearchTest, ACloneSharesTheTreesAndACopyWritesTheSameTextFromItsOwn) {
