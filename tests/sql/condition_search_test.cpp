@@ -15,13 +15,9 @@
 #include "engine/record/column.h"
 #include "engine/record/column_descriptor.h"
 #include "engine/record/column_types.h"
-#include "engine/record/record.h"
-#include "engine/record/record_buffer.h"
 #include "engine/record/record_description.h"
 #include "engine/record/table_description.h"
-#include "engine/table/table.h"
 #include "engine/values/field_value.h"
-#include "engine/values/row_keys.h"
 #include "foundation/hash_table.h"
 #include "sql/conditions/condition_node.h"
 #include "sql/conditions/filter_holder.h"
@@ -30,45 +26,13 @@
 #include "sql/rewriter/sql_rewriter.h"
 #include "sql/rewriter/value_leaf.h"
 #include "tests/engine/field_value_fixture.h"
+#include "tests/sql/condition_doubles.h"
 
 namespace {
 
-class SearchDriver : public doubles::TestDriver {
- public:
-  void* pCreateColumnBinding(RuntimeWord holder, RuntimeWord descriptor) override {
-    return new CColumn(reinterpret_cast<CErrorHolder*>(holder), reinterpret_cast<CColumnDescriptor*>(descriptor));
-  }
-};
-
-// A table whose records are keyed by their values, as the table engine keys them.
-class PlainTable : public CTable {
- public:
-  PlainTable(CConnection* connection, CErrorHolder* holder) : CTable(nullptr, connection, holder) {}
-  IRowKey* pNewRecordKey(CRecord* record) override {
-    SRecordImage image;
-    image.pBytes = record->pGetBuffer()->pGetBlock();
-    image.nByteCount = record->pGetBuffer()->nGetTotalLength();
-    return new CRecordValuesKey(image);
-  }
-};
-
-// NULL sorts last.
-class OracleLikeConnection : public doubles::TestConnection {
- public:
-  OracleLikeConnection() : TestConnection(u"oracle", nullptr) { m_nDbmsKind = DBMS_KIND_ORACLE; }
-  int bNullsSortFirst() override { return 0; }
-};
-
-// Slots 12 and 16 as the Oracle rewriter answers them: dates compared as text, and its ESCAPE clause.
-class OracleLikeRewriter : public CSqlRewriter {
- public:
-  using CSqlRewriter::CSqlRewriter;
-  std::uint32_t nGetDateTimeOperandMode(std::uint32_t, std::uint32_t type, std::uint32_t,
-                                        IHostExpressionNode*) override {
-    return type == COLUMN_TYPE_DATE || type == COLUMN_TYPE_DATETIME ? std::uint32_t{COLUMN_TYPE_TEXT} : 0u;
-  }
-  void WriteDialectEscape(CValueLeaf*, std::uint32_t) override { nAppendText(u" ESCAPE '\\'"); }
-};
+using conditions::MarkedText;
+using conditions::OracleLikeConnection;
+using conditions::OracleLikeRewriter;
 
 using Texts = std::vector<std::u16string>;
 
@@ -101,27 +65,19 @@ class ConditionSearchTest : public CFieldValueFixture {
     description->SetName(u"T");
   }
   CColumnDescriptor* Add(const char16_t* name, std::uint32_t type, std::uint32_t size, std::uint16_t flags = 0) {
-    CColumnDescriptor* item = pCreateColumnDescriptorThroughDriver(nullptr, 0);
-    item->bSetAll(name, u"T", u"", 1, size, type, 0xFFFFFFFF, 0xFFFFFFFF, flags, 0, 0);
-    EXPECT_TRUE(description->AddItem(item));
-    return item;
+    return conditions::AddItem(description, name, type, size, flags);
   }
   CColumnDescriptor* AddInt(const char16_t* name, std::uint16_t flags = 0) {
     return Add(name, COLUMN_TYPE_INT32, 4, flags);
   }
   CColumnDescriptor* AddCompositeKey(const char16_t* name, std::vector<CColumnDescriptor*> components,
                                      std::uint16_t flags) {
-    CColumnDescriptor* key = pCreateColumnDescriptorThroughDriver(nullptr, 0);
-    key->bSetAll(name, u"T", u"", 1, 0, COLUMN_TYPE_BINARY, 0xFFFFFFFF, 0xFFFFFFFF,
-                 COLUMN_FLAG_COMPOSITE_KEY | flags, 0, 0);
-    for (CColumnDescriptor* component : components) key->bAddComponent(component);
-    EXPECT_TRUE(description->AddItem(key));
-    return key;
+    return conditions::AddCompositeKey(description, name, components, flags);
   }
   // The table description, a rewriter of the connection's kind, and a key condition and a filter with the switch on.
   void Build() {
     description->LayoutItems();
-    table = new PlainTable(over, holder);
+    table = new conditions::RecordKeyedTable(over, holder);
     table->AddRef();
     tableDescription = new CTableDescription(holder, table);
     tableDescription->AddRef();
@@ -149,16 +105,7 @@ class ConditionSearchTest : public CFieldValueFixture {
   // "<failed>".
   std::u16string Write(CKeyCondition* written, CKeyCondition* with = nullptr, CSqlRewriter* into = nullptr) {
     CSqlRewriter* r = into ? into : rewriter;
-    if (!written->bWriteSql(r, with, nullptr)) return u"<failed>";
-    const std::u16string statement = r->GetStatementText().pszGet();
-    std::u16string text;
-    std::size_t from = 0;
-    for (std::uint32_t i = 0; i < r->nGetParameterCount(); ++i) {
-      const std::size_t at = r->pGetParameter(i)->nGetPosition();
-      text.append(statement, from, at - from).push_back(u'?');
-      from = at;
-    }
-    return text.append(statement, from);
+    return written->bWriteSql(r, with, nullptr) ? MarkedText(r) : u"<failed>";
   }
   // The key condition's leaves, the rewriter's parameters one for one, as texts.
   static Texts Leaves(CKeyCondition* written, CSqlRewriter* r) {
@@ -196,11 +143,11 @@ class ConditionSearchTest : public CFieldValueFixture {
     value.SetNull(true);
   }
 
-  SearchDriver searchDriver;
+  conditions::ColumnMakingDriver searchDriver;
   CConnection* over = nullptr;
   OracleLikeConnection* oracle = nullptr;
   CRecordDescription* description = nullptr;
-  PlainTable* table = nullptr;
+  conditions::RecordKeyedTable* table = nullptr;
   CTableDescription* tableDescription = nullptr;
   CSqlRewriter* rewriter = nullptr;
   CKeyCondition* key = nullptr;

@@ -18,24 +18,20 @@
 #include "engine/record/column_types.h"
 #include "engine/record/record_factories.h"
 #include "engine/record/query_description.h"
-#include "engine/record/record.h"
-#include "engine/record/record_buffer.h"
 #include "engine/record/record_description.h"
 #include "engine/record/table_description.h"
-#include "engine/table/table.h"
-#include "engine/values/row_keys.h"
 #include "engine/values/field_value.h"
 #include "sql/conditions/condition_node.h"
 #include "sql/conditions/filter_holder.h"
 #include "sql/conditions/key_condition.h"
 #include "sql/driver_services.h"
-#include "sql/rewriter/value_leaf.h"
 #include "host/host_objects.h"
 #include "standin/runtime/query_objects.h"
 #include "tests/slot_call.h"
 #include "tests/doubles/driver_doubles.h"
 #include "tests/support/countdown_allocator.h"
 #include "tests/engine/field_value_fixture.h"
+#include "tests/sql/condition_doubles.h"
 #include "engine/record/column.h"
 #include "engine/record/column_types.h"
 #include "sql/driver_services.h"
@@ -411,50 +407,25 @@ TEST(ConditionMemoryTest, NullListThatCannotBeMade) {
   gpDriver = saved;
 }
 
-// Generic columns for the table descriptions of the search scenario.
-class ColumnMakingDriver : public doubles::TestDriver {
- public:
-  void* pCreateColumnBinding(RuntimeWord holder, RuntimeWord descriptor) override {
-    return new CColumn(reinterpret_cast<CErrorHolder*>(holder), reinterpret_cast<CColumnDescriptor*>(descriptor));
-  }
-};
-
-class SearchTable : public CTable {
- public:
-  SearchTable(CConnection* connection, CErrorHolder* holder) : CTable(nullptr, connection, holder) {}
-  IRowKey* pNewRecordKey(CRecord* record) override {
-    SRecordImage image;
-    image.pBytes = record->pGetBuffer()->pGetBlock();
-    image.nByteCount = record->pGetBuffer()->nGetTotalLength();
-    return new CRecordValuesKey(image);
-  }
-};
-
 using SearchMemoryTest = CFieldValueFixture;
 
 // The forward continuation of a composite search with a filter range, written while memory runs out: the whole
 // WHERE text with every leaf, or a failure with error 12 in the holder; never a text left short reported as written.
 TEST_F(SearchMemoryTest, ACompositeSearchWithItsFilterIsWrittenWholeOrFails) {
   RaiseOnce();
-  ColumnMakingDriver columns;
+  conditions::ColumnMakingDriver columns;
   gpDriver = &columns;
   CRecordDescription* description = columns.CDriver::pCreateDescription(connection, holder);
   description->AddRef();
   description->SetName(u"T");
   std::vector<CColumnDescriptor*> items;
   for (const char16_t* name : {u"P", u"Q", u"S", u"B"}) {
-    CColumnDescriptor* item = pCreateColumnDescriptorThroughDriver(nullptr, 0);
-    item->bSetAll(name, u"T", u"", 1, 4, COLUMN_TYPE_INT32, 0xFFFFFFFF, 0xFFFFFFFF, 0, 0, 0);
-    ASSERT_TRUE(description->AddItem(item));
-    items.push_back(item);
+    items.push_back(conditions::AddItem(description, name, COLUMN_TYPE_INT32, 4));
   }
-  CColumnDescriptor* pqs = pCreateColumnDescriptorThroughDriver(nullptr, 0);
-  pqs->bSetAll(u"PQS", u"T", u"", 1, 0, COLUMN_TYPE_BINARY, 0xFFFFFFFF, 0xFFFFFFFF,
-               COLUMN_FLAG_COMPOSITE_KEY | COLUMN_FLAG_DUPLICATES, 0, 0);
-  for (std::size_t i = 0; i < 3; ++i) pqs->bAddComponent(items[i]);
-  ASSERT_TRUE(description->AddItem(pqs));
+  CColumnDescriptor* pqs = conditions::AddCompositeKey(description, u"PQS", {items[0], items[1], items[2]},
+                                                        COLUMN_FLAG_DUPLICATES);
   description->LayoutItems();
-  auto* table = new SearchTable(connection, holder);
+  auto* table = new conditions::RecordKeyedTable(connection, holder);
   table->AddRef();
   auto* tableDescription = new CTableDescription(holder, table);
   tableDescription->AddRef();
@@ -495,16 +466,7 @@ TEST_F(SearchMemoryTest, ACompositeSearchWithItsFilterIsWrittenWholeOrFails) {
     const int written = key->bWriteSql(rewriter, filter, nullptr);
     CPause pause;
     if (written) {
-      // What the rewriter's parameters say of the text: a "?" where each stands.
-      const std::u16string statement = rewriter->GetStatementText().pszGet();
-      std::u16string text;
-      std::size_t from = 0;
-      for (std::uint32_t i = 0; i < rewriter->nGetParameterCount(); ++i) {
-        const std::size_t at = rewriter->pGetParameter(i)->nGetPosition();
-        text.append(statement, from, at - from).push_back(u'?');
-        from = at;
-      }
-      EXPECT_EQ(text.append(statement, from), u"(B>? AND B<=?) AND (P>? OR P=? AND (Q>? OR Q=? AND S>?))");
+      EXPECT_EQ(conditions::MarkedText(rewriter), u"(B>? AND B<=?) AND (P>? OR P=? AND (Q>? OR Q=? AND S>?))");
       ASSERT_EQ(key->nGetLeafCount(), 7u);
       ASSERT_EQ(rewriter->nGetParameterCount(), 7u);
       for (std::uint32_t i = 0; i < 7; ++i) EXPECT_EQ(key->pGetLeaf(i), rewriter->pGetParameter(i)) << i;
