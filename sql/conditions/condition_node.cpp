@@ -22,6 +22,7 @@
 #include "sql/conditions/key_condition.h"
 #include "sql/conditions/packed_key.h"
 #include "sql/connection.h"
+#include "sql/driver_services.h"
 #include "sql/rewriter/rewriter_clones.h"
 #include "sql/rewriter/sql_rewriter.h"
 #include "sql/rewriter/value_leaf.h"
@@ -554,7 +555,26 @@ CConditionNode* CConditionNode::pDeriveContinuation(CTableDescription* table, CC
     if (parent) parent->ReplaceChild(this, both);
     return both;
   }
-  m_nKind = m_pColumn && bIsDescendingInTable(table, m_pColumn) ? nReverseComparison(newKind) : newKind;
+  const bool descending = m_pColumn && bIsDescendingInTable(table, m_pColumn);
+  const std::uint32_t kind = descending ? nReverseComparison(newKind) : newKind;
+  CHostValue low;
+  CHostValue high;
+  if ((type == COLUMN_TYPE_TIME || type == COLUMN_TYPE_DATE || type == COLUMN_TYPE_DATETIME) && bIsPrefixSearch() &&
+      m_pValue && !value.bIsNull() && bGetPrefixRange(type, value, low, high)) {
+    // A partial date or time stands for every value that starts with it, as a text prefix does: beyond it lies what
+    // comes after that range, before it what precedes the range's start. Compared with the partial text itself, a
+    // date read as text ("20240315" > "2024") would read the first stage's records again.
+    CFieldValue* bound =
+        pCreateBoundItemThroughDriver(m_pHolder, m_pColumn->pGetConnection(), m_pColumn, kind == COND_GT ? high : low);
+    if (!bound) return nullptr;
+    bound->AddRef();
+    CReferenceGuard<CFieldValue> guard(bound);
+    CConditionNode* beyond =
+        pNewComparison(kind == COND_GT ? COND_GE : COND_LT, m_pColumn, bound, m_nFlags & ~KEY_FLAG_PREFIX);
+    if (beyond && parent) parent->ReplaceChild(this, beyond);
+    return beyond;
+  }
+  m_nKind = kind;
   return this;
 }
 

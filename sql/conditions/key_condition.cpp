@@ -134,15 +134,18 @@ int CKeyCondition::bSetSearchCore(CTableDescription* table, CColumnDescriptor* i
     for (std::uint32_t kind : {COND_GT, COND_LT}) {
       CConditionNode* continuation = nullptr;
       if (derive) {
+        // The copy is held while it is turned: the node that stands in its place may or may not hold it.
         CConditionNode* copy = first->pCopyTree();
         if (copy) {
+          copy->AddRef();
           continuation = copy->pDeriveContinuation(table, nullptr, kind);
-          if (!continuation && copy->nGetRefCount() == 0) copy->nRelease();
+          AddRefObject(continuation);
+          copy->nRelease();
         }
       } else {
         continuation = pBuildStage(table, item, kind, value, flags);
+        AddRefObject(continuation);
       }
-      AddRefObject(continuation);
       (kind == COND_GT ? m_pForward : m_pBackward) = continuation;
     }
   }
@@ -217,6 +220,9 @@ int CKeyCondition::bSetRange(CTableDescription* table, CColumnDescriptor* item, 
 
 int CKeyCondition::bWriteSql(CSqlRewriter* rewriter, CKeyCondition* filter, IHostNamedObject* linkedObject) {
   rewriter->Reset(0);
+  // The rewriter's reset keeps its column flags, and copying flags appends to them: the flags of a condition written
+  // into it before would stay in front of this one's and answer for it. They go with the text they described.
+  rewriter->Lists().bCopyColumnFlags(nullptr);
   ClearLeaves();
 
   const bool filterApplies = filter && filter->bIsStarted() && filter->pGetFirstStage();

@@ -26,27 +26,12 @@
 #include "sql/rewriter/sql_rewriter.h"
 #include "sql/rewriter/value_leaf.h"
 #include "tests/engine/field_value_fixture.h"
+#include "tests/sql/condition_doubles.h"
 
 namespace {
 
-class ColumnMakingDriver : public doubles::TestDriver {
- public:
-  void* pCreateColumnBinding(RuntimeWord holder, RuntimeWord descriptor) override {
-    return new CColumn(reinterpret_cast<CErrorHolder*>(holder), reinterpret_cast<CColumnDescriptor*>(descriptor));
-  }
-};
-
-// A table whose records are keyed by their values, as the table engine keys them.
-class PlainTable : public CTable {
- public:
-  PlainTable(CConnection* connection, CErrorHolder* holder) : CTable(nullptr, connection, holder) {}
-  IRowKey* pNewRecordKey(CRecord* record) override {
-    SRecordImage image;
-    image.pBytes = record->pGetBuffer()->pGetBlock();
-    image.nByteCount = record->pGetBuffer()->nGetTotalLength();
-    return new CRecordValuesKey(image);
-  }
-};
+using conditions::ColumnMakingDriver;
+using PlainTable = conditions::RecordKeyedTable;
 
 // The key condition with its builders and members within the tests' reach. It gives back what it holds itself, so
 // that the tests balance their references whoever builds the base's destructor.
@@ -117,24 +102,15 @@ class KeyConditionTest : public CFieldValueFixture {
     CFieldValueFixture::TearDown();
   }
 
-  // Whether the condition trees' operations are built (their placeholders make no node).
   CColumnDescriptor* Add(const char16_t* name, std::uint32_t type, std::uint32_t size, std::uint16_t flags = 0) {
-    CColumnDescriptor* item = pCreateColumnDescriptorThroughDriver(nullptr, 0);
-    item->bSetAll(name, u"T", u"", 1, size, type, 0xFFFFFFFF, 0xFFFFFFFF, flags, 0, 0);
-    EXPECT_TRUE(description->AddItem(item));
-    return item;
+    return conditions::AddItem(description, name, type, size, flags);
   }
   CColumnDescriptor* AddInt(const char16_t* name, std::uint16_t flags = 0) {
     return Add(name, COLUMN_TYPE_INT32, 4, flags);
   }
   CColumnDescriptor* AddCompositeKey(const char16_t* name, std::vector<CColumnDescriptor*> components,
                                      std::uint16_t flags) {
-    CColumnDescriptor* key = pCreateColumnDescriptorThroughDriver(nullptr, 0);
-    key->bSetAll(name, u"T", u"", 1, 0, COLUMN_TYPE_BINARY, 0xFFFFFFFF, 0xFFFFFFFF,
-                 COLUMN_FLAG_COMPOSITE_KEY | flags, 0, 0);
-    for (CColumnDescriptor* component : components) key->bAddComponent(component);
-    EXPECT_TRUE(description->AddItem(key));
-    return key;
+    return conditions::AddCompositeKey(description, name, components, flags);
   }
   void Build() {
     description->LayoutItems();

@@ -28,6 +28,7 @@
 #include "sql/rewriter/value_leaf.h"
 #include "standin/runtime/query_objects.h"
 #include "tests/engine/field_value_fixture.h"
+#include "tests/sql/condition_doubles.h"
 #include "tests/slot_call.h"
 
 namespace {
@@ -64,26 +65,8 @@ class QueryTable : public CTable {
   CQueryDescription* query = nullptr;
 };
 
-// NULL sorts last, names are quoted as Oracle quotes them.
-class OracleLikeConnection : public doubles::TestConnection {
- public:
-  OracleLikeConnection() : TestConnection(u"oracle", nullptr) { m_nDbmsKind = DBMS_KIND_ORACLE; }
-  int bNullsSortFirst() override { return 0; }
-};
-
-// The Oracle rewriter's two operations the comparisons meet: dates compared as text, and its ESCAPE clause.
-class OracleLikeRewriter : public CSqlRewriter {
- public:
-  using CSqlRewriter::CSqlRewriter;
-  std::uint32_t nGetDateTimeOperandMode(std::uint32_t, std::uint32_t type, std::uint32_t, IHostExpressionNode*) override {
-    return type == COLUMN_TYPE_DATE || type == COLUMN_TYPE_DATETIME ? std::uint32_t{COLUMN_TYPE_TEXT} : 0u;
-  }
-  void WriteDialectEscape(CValueLeaf*, std::uint32_t type) override {
-    escapeTypes.push_back(type);
-    nAppendText(u" ESCAPE '\\'");
-  }
-  std::vector<std::uint32_t> escapeTypes;
-};
+using conditions::OracleLikeConnection;
+using conditions::OracleLikeRewriter;
 
 class ConditionTreeTest : public CFieldValueFixture {
  protected:
@@ -180,15 +163,7 @@ class ConditionTreeTest : public CFieldValueFixture {
     key->ClearLeaves();
     int dummy = 0;
     if (!tree->bWriteTree(r, COND_EMPTY, key, folded ? folded : &dummy, nullptr)) return u"<failed>";
-    const std::u16string statement = r->GetStatementText().pszGet();
-    std::u16string text;
-    std::size_t from = 0;
-    for (std::uint32_t i = 0; i < r->nGetParameterCount(); ++i) {
-      const std::size_t at = r->pGetParameter(i)->nGetPosition();
-      text.append(statement, from, at - from).push_back(u'?');
-      from = at;
-    }
-    return text.append(statement, from);
+    return conditions::MarkedText(r);
   }
   // The key condition's leaves: the same as the rewriter's parameters, and their values as text.
   std::vector<std::u16string> Leaves(CSqlRewriter* r = nullptr) {

@@ -18,8 +18,11 @@
 #include "engine/record/column_types.h"
 #include "engine/record/record_factories.h"
 #include "engine/record/query_description.h"
+#include "engine/record/record_description.h"
+#include "engine/record/table_description.h"
 #include "engine/values/field_value.h"
 #include "sql/conditions/condition_node.h"
+#include "sql/conditions/filter_holder.h"
 #include "sql/conditions/key_condition.h"
 #include "sql/driver_services.h"
 #include "host/host_objects.h"
@@ -28,6 +31,7 @@
 #include "tests/doubles/driver_doubles.h"
 #include "tests/support/countdown_allocator.h"
 #include "tests/engine/field_value_fixture.h"
+#include "tests/sql/condition_doubles.h"
 #include "engine/record/column.h"
 #include "engine/record/column_types.h"
 #include "sql/driver_services.h"
@@ -401,6 +405,90 @@ TEST(ConditionMemoryTest, NullListThatCannotBeMade) {
   EXPECT_TRUE(listFailed);
   descriptor->nRelease();
   gpDriver = saved;
+}
+
+using SearchMemoryTest = CFieldValueFixture;
+
+// The forward continuation of a composite search with a filter range, written while memory runs out: the whole
+// WHERE text with every leaf, or a failure with error 12 in the holder; never a text left short reported as written.
+TEST_F(SearchMemoryTest, ACompositeSearchWithItsFilterIsWrittenWholeOrFails) {
+  RaiseOnce();
+  conditions::ColumnMakingDriver columns;
+  gpDriver = &columns;
+  CRecordDescription* description = columns.CDriver::pCreateDescription(connection, holder);
+  description->AddRef();
+  description->SetName(u"T");
+  std::vector<CColumnDescriptor*> items;
+  for (const char16_t* name : {u"P", u"Q", u"S", u"B"}) {
+    items.push_back(conditions::AddItem(description, name, COLUMN_TYPE_INT32, 4));
+  }
+  CColumnDescriptor* pqs = conditions::AddCompositeKey(description, u"PQS", {items[0], items[1], items[2]},
+                                                        COLUMN_FLAG_DUPLICATES);
+  description->LayoutItems();
+  auto* table = new conditions::RecordKeyedTable(connection, holder);
+  table->AddRef();
+  auto* tableDescription = new CTableDescription(holder, table);
+  tableDescription->AddRef();
+  ASSERT_TRUE(tableDescription->bBuild(description, nullptr, connection));
+  CHostValue packed, low, high;
+  const std::int32_t parts[] = {1, 2, 3};
+  packed.SetType(HOST_TYPE_BINARY_BUFFER);
+  ASSERT_EQ(packed.SetFromBuffer(parts, sizeof parts), HOST_OK);
+  Make(low, HOST_TYPE_INT32, std::int32_t{4});
+  Make(high, HOST_TYPE_INT32, std::int32_t{9});
+
+  std::uint64_t failures = 0;
+  nRunUntilDone([&] {
+    CErrorHolder* errors = nullptr;
+    CSqlRewriter* rewriter = nullptr;
+    CKeyCondition* key = nullptr;
+    CFilterHolder* filter = nullptr;
+    std::optional<doubles::TestDriver> runDriver;
+    {
+      CPause pause;
+      // A leaf the driver could not make is noted in the driver's own holder: a driver of the run's own goes with it.
+      gpDriver = &runDriver.emplace();
+      errors = new CErrorHolder();
+      errors->AddRef();
+      rewriter = pCreateSqlRewriterThroughDriver(errors, connection);
+      rewriter->AddRef();
+      key = new CKeyCondition(errors, connection);
+      key->AddRef();
+      key->SetEmptyTextIsNull(1);
+      filter = new CFilterHolder(errors, connection);
+      filter->AddRef();
+      filter->SetEmptyTextIsNull(1);
+      ASSERT_TRUE(key->bSetSearchCore(tableDescription, pqs, &packed, 0, 0));
+      ASSERT_TRUE(key->bAdvance(0));
+      ASSERT_TRUE(filter->bSetRange(tableDescription, items[3], &low, 0, &high, 1, nullptr, 0));
+      filter->Restart(1);
+    }
+    const int written = key->bWriteSql(rewriter, filter, nullptr);
+    CPause pause;
+    if (written) {
+      EXPECT_EQ(conditions::MarkedText(rewriter), u"(B>? AND B<=?) AND (P>? OR P=? AND (Q>? OR Q=? AND S>?))");
+      ASSERT_EQ(key->nGetLeafCount(), 7u);
+      ASSERT_EQ(rewriter->nGetParameterCount(), 7u);
+      for (std::uint32_t i = 0; i < 7; ++i) EXPECT_EQ(key->pGetLeaf(i), rewriter->pGetParameter(i)) << i;
+      // A null-admission list that could not be made costs the column flags, not the text.
+      EXPECT_TRUE(!errors->bHasError() || doubles::HasIdentification(errors, 14, 1)) << Debug(errors);
+    } else {
+      ++failures;
+      EXPECT_TRUE(errors->bHasError());
+      EXPECT_EQ(errors->nGetErrorCode(), 12u) << Debug(errors);
+    }
+    filter->nRelease();
+    key->nRelease();
+    rewriter->nRelease();
+    errors->nRelease();
+    gpDriver = &columns;
+    runDriver.reset();
+  });
+  EXPECT_GT(failures, 0u);
+  tableDescription->nRelease();
+  table->nRelease();
+  description->nRelease();
+  gpDriver = &driver;
 }
 
 }  // namespace
