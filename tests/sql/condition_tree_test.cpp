@@ -254,7 +254,8 @@ TEST_F(ConditionTreeTest, NestedTreeWritesItsTextAndPlacesItsParameters) {
   EXPECT_EQ(tree->nGetNullFlag(Col(u"A")), 0u);
   EXPECT_EQ(tree->nGetNullFlag(Col(u"C")), 0u);
   EXPECT_EQ(tree->nGetNullFlag(Col(u"E")), 1u) << "only one side of the OR compares E";
-  EXPECT_EQ(Write(Br(COND_NOT, Cmp(COND_EQ, u"A", Int(2)))), u" NOT (A=?)");
+  EXPECT_EQ(Write(Br(COND_NOT, Cmp(COND_EQ, u"A", Int(2)))), u" NOT (A=? AND A IS NOT NULL)")
+      << "NULL rows pass the negation, as its null flags say";
 }
 
 TEST_F(ConditionTreeTest, NullAlternativesFollowTheNullOrder) {
@@ -401,14 +402,14 @@ TEST_F(ConditionTreeTest, ContinuationsMoveBeyondTheKeyValue) {
   EXPECT_NE(copy->pGetRight(), prefix);
   EXPECT_EQ(copy->pDeriveContinuation(tableDescription, nullptr, COND_GT), copy);
   EXPECT_EQ(copy->pGetLeft()->nGetKind(), static_cast<std::uint32_t>(COND_GT));
-  EXPECT_EQ(Write(copy), u"A>? AND ( NOT (C LIKE ?) AND C>?)");
+  EXPECT_EQ(Write(copy), u"A>? AND ( NOT (C LIKE ? AND C IS NOT NULL) AND C>?)");
   EXPECT_EQ(Leaves(), (Texts{u"1", u"AB\\_C%", u"AB_C"}));
   EXPECT_EQ(Write(tree), u"A=? AND C LIKE ?") << "the first stage is untouched";
 
   // Alone at the top, the new node stands in the place of the old one.
   CConditionNode* alone = Cmp(COND_EQ, u"C", Text(u"x"), KEY_FLAG_PREFIX);
   CConditionNode* replaced = Keep(alone->pDeriveContinuation(tableDescription, nullptr, COND_LT));
-  EXPECT_EQ(Write(replaced), u" NOT (C LIKE ?) AND (C<? OR C IS NULL)");
+  EXPECT_EQ(Write(replaced), u" NOT (C LIKE ? AND C IS NOT NULL) AND (C<? OR C IS NULL)");
 
   // A column the table's query orders descending turns the other way.
   qzrt::QueryAnalysis& analysis = analyses.emplace_back();
@@ -445,7 +446,7 @@ TEST_F(ConditionTreeTest, EmptyTextsAndLikePrefixes) {
   EXPECT_EQ(Leaves(escaping), Texts{u"AB\\_C%"});
   EXPECT_EQ(escaping->escapeTypes, std::vector<std::uint32_t>{COLUMN_TYPE_TEXT});
   EXPECT_EQ(Write(Cmp(COND_NE, u"W", Text(u"x%"), KEY_FLAG_PREFIX), nullptr, escaping),
-            u"W NOT LIKE ? ESCAPE '\\'");
+            u"(W NOT LIKE ? ESCAPE '\\' OR W IS NULL)");
   EXPECT_EQ(Leaves(escaping), Texts{u"x\\%%"});
   EXPECT_EQ(escaping->escapeTypes, (std::vector<std::uint32_t>{COLUMN_TYPE_TEXT, COLUMN_TYPE_WTEXT}));
   EXPECT_EQ(Write(Cmp(COND_GT, u"C", Text(u"AB"), KEY_FLAG_PREFIX), nullptr, escaping), u"C>?")
@@ -489,7 +490,7 @@ TEST_F(ConditionTreeTest, ClonesShareWhatTheMapHolds) {
   Build(connection);
   CConditionNode* shared = Cmp(COND_EQ, u"A", Int(1));
   CConditionNode* tree = Br(COND_OR, Br(COND_AND, shared, Cmp(COND_GT, u"B", Int(2))), Br(COND_NOT, shared));
-  EXPECT_EQ(Write(tree), u"A=? AND B>? OR  NOT (A=?)");
+  EXPECT_EQ(Write(tree), u"A=? AND B>? OR  NOT (A=? AND A IS NOT NULL)");
   CHashTable map;
   CConditionNode* copy = Keep(tree->pClone(map, 0, 0));
   ASSERT_NE(copy, nullptr);
