@@ -14,46 +14,21 @@
 #include <string>
 #include <vector>
 
-#include "engine/record/column.h"
 #include "engine/record/column_descriptor.h"
 #include "engine/record/column_types.h"
-#include "engine/record/record.h"
-#include "engine/record/record_buffer.h"
 #include "engine/record/record_description.h"
 #include "engine/record/record_factories.h"
 #include "engine/record/table_description.h"
-#include "engine/table/table.h"
-#include "engine/values/row_keys.h"
 #include "host/host_type.h"
 #include "session_driver_helpers.h"
 #include "sql/conditions/key_condition.h"
 #include "sql/rewriter/sql_rewriter.h"
+#include "tests/doubles/table_doubles.h"
 #include "tests/host/host_value_fixture.h"
 
 namespace {
 
 using namespace ocitest;
-
-// Generic columns: the Oracle driver object makes none yet.
-class ColumnMakingDriver : public doubles::TestDriver {
- public:
-  void* pCreateColumnBinding(RuntimeWord holder, RuntimeWord descriptor) override {
-    return new CColumn(reinterpret_cast<CErrorHolder*>(holder), reinterpret_cast<CColumnDescriptor*>(descriptor));
-  }
-};
-
-// A table of the server read without a runtime query, its records keyed by their values.
-class PlainTable : public CTable {
- public:
-  PlainTable(CConnection* connection, CErrorHolder* holder) : CTable(nullptr, connection, holder) {}
-  CQueryDescription* pGetQueryDescription() override { return nullptr; }
-  IRowKey* pNewRecordKey(CRecord* record) override {
-    SRecordImage image;
-    image.pBytes = record->pGetBuffer()->pGetBlock();
-    image.nByteCount = record->pGetBuffer()->nGetTotalLength();
-    return new CRecordValuesKey(image);
-  }
-};
 
 // The rewriter's two operations a comparison meets, as the Oracle rewriter has them: date operands follow the base
 // rule, and a LIKE on a text column takes Oracle's ESCAPE clause, national for NVARCHAR2 (a server of version 10 or
@@ -137,17 +112,11 @@ class OracleKeyCondition : public CHostValueFixture {
   void SetUp() override {
     CHostValueFixture::SetUp();
     driver = piQueryInterface();
+    savedDriver = gpDriver;
     ASSERT_NE(driver, nullptr);
     holder = CallSlot<CErrorHolder*>(driver, kDriverHolder);
-    // A data source of its own for every test: the tests may run in one process.
-    static int counter = 0;
-    const std::string name = "CONDITIONS_" + std::to_string(++counter);
-    description = Description(u"conditions", std::u16string(name.begin(), name.end()));
-    ASSERT_TRUE(LoadClientThenMakeDataSource(driver, holder, name, u""));
-    ASSERT_EQ(CallSlot<int>(driver, kDriverOpen, description.get()), 1) << Dump(*holder);
-    connection = ConnectionOf(driver, *description);
-    ASSERT_NE(connection, nullptr);
-    savedDriver = gpDriver;
+    connection = OpenOnNewDataSource(driver, holder, "CONDITIONS", description);
+    ASSERT_NE(connection, nullptr) << Dump(*holder);
     gpDriver = &columnDriver;
   }
 
@@ -202,7 +171,7 @@ class OracleKeyCondition : public CHostValueFixture {
     pqs = add(u"PQS", COLUMN_TYPE_BINARY, 0, COLUMN_FLAG_COMPOSITE_KEY | COLUMN_FLAG_UNIQUE);
     for (CColumnDescriptor* component : {p, q, s}) pqs->bAddComponent(component);
     record->LayoutItems();
-    tableDescription = Keep(new CTableDescription(holder, Keep(new PlainTable(connection, holder))));
+    tableDescription = Keep(new CTableDescription(holder, Keep(new doubles::ValueKeyedTable(connection, holder))));
     ASSERT_TRUE(tableDescription->bBuild(record, nullptr, connection)) << Dump(*holder);
     key = Keep(new CKeyCondition(holder, connection));
     key->SetEmptyTextIsNull(1);  // as the Oracle classes set it: Oracle stores an empty text as NULL
@@ -278,7 +247,8 @@ class OracleKeyCondition : public CHostValueFixture {
   CErrorHolder* holder = nullptr;
   std::unique_ptr<qzrt::ConnectionDescription> description;
   COracleConnection* connection = nullptr;
-  ColumnMakingDriver columnDriver;
+  // Generic columns: the Oracle driver object makes none yet.
+  doubles::ColumnMakingDriver columnDriver;
   CDriver* savedDriver = nullptr;
   std::vector<std::function<void()>> releases;
   std::deque<CHostValue> values;

@@ -25,28 +25,10 @@
 #include "sql/driver_services.h"
 #include "sql/rewriter/sql_rewriter.h"
 #include "sql/rewriter/value_leaf.h"
+#include "tests/doubles/table_doubles.h"
 #include "tests/engine/field_value_fixture.h"
 
 namespace {
-
-class ColumnMakingDriver : public doubles::TestDriver {
- public:
-  void* pCreateColumnBinding(RuntimeWord holder, RuntimeWord descriptor) override {
-    return new CColumn(reinterpret_cast<CErrorHolder*>(holder), reinterpret_cast<CColumnDescriptor*>(descriptor));
-  }
-};
-
-// A table whose records are keyed by their values, as the table engine keys them.
-class PlainTable : public CTable {
- public:
-  PlainTable(CConnection* connection, CErrorHolder* holder) : CTable(nullptr, connection, holder) {}
-  IRowKey* pNewRecordKey(CRecord* record) override {
-    SRecordImage image;
-    image.pBytes = record->pGetBuffer()->pGetBlock();
-    image.nByteCount = record->pGetBuffer()->nGetTotalLength();
-    return new CRecordValuesKey(image);
-  }
-};
 
 // The key condition with its builders and members within the tests' reach. It gives back what it holds itself, so
 // that the tests balance their references whoever builds the base's destructor.
@@ -106,7 +88,7 @@ class KeyConditionTest : public CFieldValueFixture {
     description = columnDriver.CDriver::pCreateDescription(connection, holder);
     description->AddRef();
     description->SetName(u"T");
-    table = new PlainTable(connection, holder);
+    table = new doubles::ValueKeyedTable(connection, holder);
     table->AddRef();
   }
   void TearDown() override {
@@ -198,9 +180,9 @@ class KeyConditionTest : public CFieldValueFixture {
     CollectFlags(node->pGetRight(), out);
   }
 
-  ColumnMakingDriver columnDriver;
+  doubles::ColumnMakingDriver columnDriver;
   CRecordDescription* description = nullptr;
-  PlainTable* table = nullptr;
+  doubles::ValueKeyedTable* table = nullptr;
   CTableDescription* tableDescription = nullptr;
   std::vector<CKeyCondition*> keys;
 };

@@ -27,6 +27,7 @@
 #include "sql/rewriter/sql_rewriter.h"
 #include "sql/rewriter/value_leaf.h"
 #include "standin/runtime/query_objects.h"
+#include "tests/doubles/table_doubles.h"
 #include "tests/engine/field_value_fixture.h"
 #include "tests/slot_call.h"
 
@@ -50,17 +51,11 @@ class TreeDriver : public doubles::TestDriver {
 };
 
 // A table whose query mode and query description the test chooses.
-class QueryTable : public CTable {
+class QueryTable : public doubles::ValueKeyedTable {
  public:
-  QueryTable(CConnection* connection, CErrorHolder* holder) : CTable(nullptr, connection, holder) {}
+  using ValueKeyedTable::ValueKeyedTable;
   std::uint32_t nGetColumnQualification() override { return query ? 1 : 0; }
   CQueryDescription* pGetQueryDescription() override { return query; }
-  IRowKey* pNewRecordKey(CRecord* record) override {
-    SRecordImage image;
-    image.pBytes = record->pGetBuffer()->pGetBlock();
-    image.nByteCount = record->pGetBuffer()->nGetTotalLength();
-    return new CRecordValuesKey(image);
-  }
   CQueryDescription* query = nullptr;
 };
 
