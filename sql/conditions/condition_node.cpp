@@ -486,6 +486,18 @@ int CConditionNode::bWriteUnary(CSqlRewriter* rewriter, CKeyCondition* key, int*
     return 0;
   }
   if (!childFolded) {
+    // The negation admits the NULL rows its comparison kept out, as its null flags say: NULL starts with no prefix,
+    // and the order comparison beside it decides where those rows belong. SQL's NOT of an unknown stays unknown, so
+    // the comparison is made false for them instead.
+    CColumn* column = m_pLeft->m_pColumn;
+    if (column && !column->bIsIdentifyingKey() && m_pLeft->nGetNullFlag(column) == 0) {
+      CTString reference;
+      if (!m_pLeft->bBuildColumnReference(rewriter, SQL_NODE_IS_NULL, reference) ||
+          !rewriter->nAppendText(u" AND ") || !rewriter->nAppendText(reference.pszGet()) ||
+          !rewriter->nAppendText(u" IS NOT NULL")) {
+        return 0;
+      }
+    }
     if (!rewriter->nAppendText(u")")) return 0;
     bCopyNullFlags(m_pLeft, 1);
     return 1;

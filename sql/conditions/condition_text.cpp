@@ -199,6 +199,9 @@ int CConditionNode::bWriteSql(CSqlRewriter* rewriter, CKeyCondition* key, int* f
         alternative = 0;
       }
     }
+    // NULL starts with no text: "does not start with" lets NULL rows through, as the node's null flag says, and the
+    // order comparison it stands beside decides whether they belong.
+    if (m_nKind == COND_NE && bIsPrefixSearch() && bIsTextColumnType(type)) alternative = 1;
   }
   if (bIsTextColumnType(type) || type == COLUMN_TYPE_CHAR) {
     return bWriteTextComparison(column, rewriter, key, alternative, folded);

@@ -161,14 +161,8 @@ class OracleRewriter : public CHostValueFixture {
     driver = piQueryInterface();
     ASSERT_NE(driver, nullptr);
     holder = CallSlot<CErrorHolder*>(driver, kDriverHolder);
-    // A data source of its own for every test: the tests may run in one process.
-    static int counter = 0;
-    const std::string name = "REWRITER_" + std::to_string(++counter);
-    description = Description(u"rewriter", std::u16string(name.begin(), name.end()));
-    ASSERT_TRUE(LoadClientThenMakeDataSource(driver, holder, name, u""));
-    ASSERT_EQ(CallSlot<int>(driver, kDriverOpen, description.get()), 1) << Dump(*holder);
-    connection = ConnectionOf(driver, *description);
-    ASSERT_NE(connection, nullptr);
+    connection = OpenOnNewDataSource(driver, holder, "REWRITER", description);
+    ASSERT_NE(connection, nullptr) << Dump(*holder);
     for (const char16_t* sql : {
              u"CREATE TABLE EMP (ID NUMBER, NAME VARCHAR2(20), DEPT NUMBER, CODE VARCHAR2(10))",
              u"CREATE TABLE DEPT (ID NUMBER, TITLE VARCHAR2(20))",

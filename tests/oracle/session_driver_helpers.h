@@ -66,6 +66,20 @@ inline bool LoadClientThenMakeDataSource(void* driver, CErrorHolder* holder, con
   return StandIn::Get().CreateDataSource(dataSource.c_str()) == 0;
 }
 
+// Loads the client, then opens a description on a data source of its own (the name followed by a number: the tests
+// of one program share the process and its stand-in) and answers the connection the driver made for it; null when
+// any step failed, the holder telling why.
+inline COracleConnection* OpenOnNewDataSource(void* driver, CErrorHolder* holder, const std::string& name,
+                                              std::unique_ptr<qzrt::ConnectionDescription>& description) {
+  static int counter = 0;
+  const std::string dataSource = name + "_" + std::to_string(++counter);
+  const std::u16string wide(dataSource.begin(), dataSource.end());
+  description = Description(std::u16string(name.begin(), name.end()), wide);
+  if (!LoadClientThenMakeDataSource(driver, holder, dataSource, u"")) return nullptr;
+  if (CallSlot<int>(driver, kDriverOpen, description.get()) != 1) return nullptr;
+  return ConnectionOf(driver, *description);
+}
+
 // The first column of the first row, through the connection's own one-value query; "<none>" when no row came.
 inline std::u16string FetchText(COracleConnection* connection, CErrorHolder& holder, const char16_t* sql) {
   CHostValue value;

@@ -20,27 +20,12 @@
 #include "sql/rewriter/sql_rewriter.h"
 #include "sql/rewriter/value_leaf.h"
 #include "tests/doubles/driver_doubles.h"
+#include "tests/doubles/table_doubles.h"
 
 namespace conditions {
 
-class ColumnMakingDriver : public doubles::TestDriver {
- public:
-  void* pCreateColumnBinding(RuntimeWord holder, RuntimeWord descriptor) override {
-    return new CColumn(reinterpret_cast<CErrorHolder*>(holder), reinterpret_cast<CColumnDescriptor*>(descriptor));
-  }
-};
-
-// A table whose records are keyed by their values, as the table engine keys them.
-class RecordKeyedTable : public CTable {
- public:
-  RecordKeyedTable(CConnection* connection, CErrorHolder* holder) : CTable(nullptr, connection, holder) {}
-  IRowKey* pNewRecordKey(CRecord* record) override {
-    SRecordImage image;
-    image.pBytes = record->pGetBuffer()->pGetBlock();
-    image.nByteCount = record->pGetBuffer()->nGetTotalLength();
-    return new CRecordValuesKey(image);
-  }
-};
+using ColumnMakingDriver = doubles::ColumnMakingDriver;
+using RecordKeyedTable = doubles::ValueKeyedTable;
 
 // NULL sorts last.
 class OracleLikeConnection : public doubles::TestConnection {

@@ -25,6 +25,7 @@
 #include "sql/driver_services.h"
 #include "sql/rewriter/sql_rewriter.h"
 #include "sql/rewriter/value_leaf.h"
+#include "tests/doubles/table_doubles.h"
 #include "tests/engine/field_value_fixture.h"
 #include "tests/sql/condition_doubles.h"
 
@@ -91,7 +92,7 @@ class KeyConditionTest : public CFieldValueFixture {
     description = columnDriver.CDriver::pCreateDescription(connection, holder);
     description->AddRef();
     description->SetName(u"T");
-    table = new PlainTable(connection, holder);
+    table = new doubles::ValueKeyedTable(connection, holder);
     table->AddRef();
   }
   void TearDown() override {
@@ -174,9 +175,9 @@ class KeyConditionTest : public CFieldValueFixture {
     CollectFlags(node->pGetRight(), out);
   }
 
-  ColumnMakingDriver columnDriver;
+  doubles::ColumnMakingDriver columnDriver;
   CRecordDescription* description = nullptr;
-  PlainTable* table = nullptr;
+  doubles::ValueKeyedTable* table = nullptr;
   CTableDescription* tableDescription = nullptr;
   std::vector<CKeyCondition*> keys;
 };

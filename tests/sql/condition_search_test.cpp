@@ -265,12 +265,12 @@ TEST_F(ConditionSearchTest, AGenericSearchOnATextKeyGoesOnPastEverythingThatStar
   EXPECT_EQ(Write(key), u"NAME LIKE ? ESCAPE '\\'");
   EXPECT_EQ(Leaves(), Texts{u"ab\\_%"});
   ASSERT_TRUE(key->bAdvance(0));
-  EXPECT_EQ(Write(key), u" NOT (NAME LIKE ? ESCAPE '\\') AND (NAME>? OR NAME IS NULL)")
+  EXPECT_EQ(Write(key), u" NOT (NAME LIKE ? ESCAPE '\\' AND NAME IS NOT NULL) AND (NAME>? OR NAME IS NULL)")
       << "NULL rows come after every value";
   EXPECT_EQ(Leaves(), (Texts{u"ab\\_%", u"ab_"}));
   ASSERT_TRUE(key->bAdvance(1));
   ASSERT_TRUE(key->bAdvance(1));
-  EXPECT_EQ(Write(key), u" NOT (NAME LIKE ? ESCAPE '\\') AND NAME<?");
+  EXPECT_EQ(Write(key), u" NOT (NAME LIKE ? ESCAPE '\\' AND NAME IS NOT NULL) AND NAME<?");
   EXPECT_EQ(Leaves(), (Texts{u"ab\\_%", u"ab_"}));
   ASSERT_TRUE(key->bAdvance(0));
   EXPECT_EQ(Write(key), u"NAME LIKE ? ESCAPE '\\'") << "the first stage is untouched by its continuations";
@@ -405,7 +405,7 @@ TEST_F(ConditionSearchTest, PrefixBoundsAreBelowOrStartingWithAndAboveAndNotStar
   EXPECT_EQ(Write(key), u"NAME<? OR NAME LIKE ? ESCAPE '\\'");
   EXPECT_EQ(Leaves(), (Texts{u"a_b", u"a\\_b%"}));
   ASSERT_TRUE(key->bSetRange(tableDescription, name, &filled, 0, nullptr, 0, nullptr, 0));
-  EXPECT_EQ(Write(key), u"NAME>? AND NAME NOT LIKE ? ESCAPE '\\'");
+  EXPECT_EQ(Write(key), u"NAME>? AND (NAME NOT LIKE ? ESCAPE '\\' OR NAME IS NULL)");
   EXPECT_EQ(Leaves(), (Texts{u"a_b", u"a\\_b%"}));
 }
 

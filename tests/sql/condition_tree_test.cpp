@@ -27,6 +27,7 @@
 #include "sql/rewriter/sql_rewriter.h"
 #include "sql/rewriter/value_leaf.h"
 #include "standin/runtime/query_objects.h"
+#include "tests/doubles/table_doubles.h"
 #include "tests/engine/field_value_fixture.h"
 #include "tests/sql/condition_doubles.h"
 #include "tests/slot_call.h"
@@ -51,17 +52,11 @@ class TreeDriver : public doubles::TestDriver {
 };
 
 // A table whose query mode and query description the test chooses.
-class QueryTable : public CTable {
+class QueryTable : public doubles::ValueKeyedTable {
  public:
-  QueryTable(CConnection* connection, CErrorHolder* holder) : CTable(nullptr, connection, holder) {}
+  using ValueKeyedTable::ValueKeyedTable;
   std::uint32_t nGetColumnQualification() override { return query ? 1 : 0; }
   CQueryDescription* pGetQueryDescription() override { return query; }
-  IRowKey* pNewRecordKey(CRecord* record) override {
-    SRecordImage image;
-    image.pBytes = record->pGetBuffer()->pGetBlock();
-    image.nByteCount = record->pGetBuffer()->nGetTotalLength();
-    return new CRecordValuesKey(image);
-  }
   CQueryDescription* query = nullptr;
 };
 
@@ -229,7 +224,8 @@ TEST_F(ConditionTreeTest, NestedTreeWritesItsTextAndPlacesItsParameters) {
   EXPECT_EQ(tree->nGetNullFlag(Col(u"A")), 0u);
   EXPECT_EQ(tree->nGetNullFlag(Col(u"C")), 0u);
   EXPECT_EQ(tree->nGetNullFlag(Col(u"E")), 1u) << "only one side of the OR compares E";
-  EXPECT_EQ(Write(Br(COND_NOT, Cmp(COND_EQ, u"A", Int(2)))), u" NOT (A=?)");
+  EXPECT_EQ(Write(Br(COND_NOT, Cmp(COND_EQ, u"A", Int(2)))), u" NOT (A=? AND A IS NOT NULL)")
+      << "NULL rows pass the negation, as its null flags say";
 }
 
 TEST_F(ConditionTreeTest, NullAlternativesFollowTheNullOrder) {
@@ -376,14 +372,14 @@ TEST_F(ConditionTreeTest, ContinuationsMoveBeyondTheKeyValue) {
   EXPECT_NE(copy->pGetRight(), prefix);
   EXPECT_EQ(copy->pDeriveContinuation(tableDescription, nullptr, COND_GT), copy);
   EXPECT_EQ(copy->pGetLeft()->nGetKind(), static_cast<std::uint32_t>(COND_GT));
-  EXPECT_EQ(Write(copy), u"A>? AND ( NOT (C LIKE ?) AND C>?)");
+  EXPECT_EQ(Write(copy), u"A>? AND ( NOT (C LIKE ? AND C IS NOT NULL) AND C>?)");
   EXPECT_EQ(Leaves(), (Texts{u"1", u"AB\\_C%", u"AB_C"}));
   EXPECT_EQ(Write(tree), u"A=? AND C LIKE ?") << "the first stage is untouched";
 
   // Alone at the top, the new node stands in the place of the old one.
   CConditionNode* alone = Cmp(COND_EQ, u"C", Text(u"x"), KEY_FLAG_PREFIX);
   CConditionNode* replaced = Keep(alone->pDeriveContinuation(tableDescription, nullptr, COND_LT));
-  EXPECT_EQ(Write(replaced), u" NOT (C LIKE ?) AND (C<? OR C IS NULL)");
+  EXPECT_EQ(Write(replaced), u" NOT (C LIKE ? AND C IS NOT NULL) AND (C<? OR C IS NULL)");
 
   // A column the table's query orders descending turns the other way.
   qzrt::QueryAnalysis& analysis = analyses.emplace_back();
@@ -420,7 +416,7 @@ TEST_F(ConditionTreeTest, EmptyTextsAndLikePrefixes) {
   EXPECT_EQ(Leaves(escaping), Texts{u"AB\\_C%"});
   EXPECT_EQ(escaping->escapeTypes, std::vector<std::uint32_t>{COLUMN_TYPE_TEXT});
   EXPECT_EQ(Write(Cmp(COND_NE, u"W", Text(u"x%"), KEY_FLAG_PREFIX), nullptr, escaping),
-            u"W NOT LIKE ? ESCAPE '\\'");
+            u"(W NOT LIKE ? ESCAPE '\\' OR W IS NULL)");
   EXPECT_EQ(Leaves(escaping), Texts{u"x\\%%"});
   EXPECT_EQ(escaping->escapeTypes, (std::vector<std::uint32_t>{COLUMN_TYPE_TEXT, COLUMN_TYPE_WTEXT}));
   EXPECT_EQ(Write(Cmp(COND_GT, u"C", Text(u"AB"), KEY_FLAG_PREFIX), nullptr, escaping), u"C>?")
@@ -464,7 +460,7 @@ TEST_F(ConditionTreeTest, ClonesShareWhatTheMapHolds) {
   Build(connection);
   CConditionNode* shared = Cmp(COND_EQ, u"A", Int(1));
   CConditionNode* tree = Br(COND_OR, Br(COND_AND, shared, Cmp(COND_GT, u"B", Int(2))), Br(COND_NOT, shared));
-  EXPECT_EQ(Write(tree), u"A=? AND B>? OR  NOT (A=?)");
+  EXPECT_EQ(Write(tree), u"A=? AND B>? OR  NOT (A=? AND A IS NOT NULL)");
   CHashTable map;
   CConditionNode* copy = Keep(tree->pClone(map, 0, 0));
   ASSERT_NE(copy, nullptr);
