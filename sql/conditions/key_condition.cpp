@@ -79,6 +79,12 @@ void CKeyCondition::ReleaseConditions() {
   ReleaseNode(m_pBackward);
 }
 
+int CKeyCondition::nAbandonSearch() {
+  ReleaseConditions();
+  m_nStage = KEY_STAGE_NONE;
+  return 0;
+}
+
 void CKeyCondition::SetCurrent(CConditionNode* condition) {
   AddRefObject(condition);
   ReleaseNode(m_pCurrent);
@@ -106,6 +112,7 @@ int CKeyCondition::bSetRecordSearch(CTableDescription* table, CColumnDescriptor*
 int CKeyCondition::bSetSearchCore(CTableDescription* table, CColumnDescriptor* item, CHostValue* value,
                                   std::uint32_t direction, std::uint32_t flags) {
   ReleaseConditions();
+  m_nBuildFailures = 0;
   if (value) m_searchValue.Assign(*value);
   m_nReadFlag = 0;
   m_nDirection = direction;
@@ -118,8 +125,10 @@ int CKeyCondition::bSetSearchCore(CTableDescription* table, CColumnDescriptor* i
     CColumn* position = pGetPositionKeyColumn(table);
     if (position) first = pBuildStage(table, position->pGetDescriptorNoRef(), COND_EQ, nullptr, flags);
   }
-  if (!first) first = pBuildStage(table, item, COND_EQ, value, flags);
+  // A position condition that could not be made is not replaced by the item's, which would find other records.
+  if (!first && !m_nBuildFailures) first = pBuildStage(table, item, COND_EQ, value, flags);
   if (!first) {
+    if (m_nBuildFailures) return nAbandonSearch();
     // Nothing to search on (or a condition that selects everything): the search stays unstarted and the caller
     // reads without a key condition.
     m_nStage = KEY_STAGE_NONE;
@@ -142,13 +151,19 @@ int CKeyCondition::bSetSearchCore(CTableDescription* table, CColumnDescriptor* i
           AddRefObject(continuation);
           copy->nRelease();
         }
+        if (!continuation) NoteBuildFailure();
       } else {
         continuation = pBuildStage(table, item, kind, value, flags);
         AddRefObject(continuation);
       }
       (kind == COND_GT ? m_pForward : m_pBackward) = continuation;
+      if (m_nBuildFailures) break;
     }
   }
+  // A search missing a piece it asked for would read wrongly: without its first stage every record, without a
+  // continuation everything after the first stage (bAdvance makes the missing continuation current). It fails
+  // whole instead, unstarted, with the error in the holder; only a piece with nothing to compare is left out.
+  if (m_nBuildFailures) return nAbandonSearch();
   SetCurrent(m_pFirstStage);
   return 1;
 }
@@ -157,6 +172,7 @@ int CKeyCondition::bSetRange(CTableDescription* table, CColumnDescriptor* item, 
                              CHostValue* high, int highInclusive, IHostQueryAnalysis* query, std::uint32_t flags) {
   ReleaseNode(m_pFirstStage);
   ReleaseNode(m_pCurrent);
+  m_nBuildFailures = 0;
   flags |= KEY_FLAG_LIMITS;
   SetSearchItem(item);
 
@@ -182,13 +198,12 @@ int CKeyCondition::bSetRange(CTableDescription* table, CColumnDescriptor* item, 
   }
   if (high) upper = pBuildStage(table, item, highInclusive ? COND_LE : COND_LT, high, flags | KEY_FLAG_HIGH_BOUND);
 
-  CConditionNode* first = lower ? lower : upper;
-  if (lower && upper) {
-    first = lower->pCombine(COND_AND, upper);
-    if (!first) {
-      lower->nRelease();
-      upper->nRelease();
-    }
+  // A bound or a runtime query that could not be made must not vanish from the read (half a range, or every
+  // record): the range fails, unstarted (see bSetSearchCore).
+  CConditionNode* first = lower && upper ? pJoin(lower, COND_AND, upper) : lower ? lower : upper;
+  if (m_nBuildFailures) {
+    if (first) first->nRelease();
+    return nAbandonSearch();
   }
   if (query) {
     CConditionNode* restriction = pNewNode();
@@ -196,17 +211,13 @@ int CKeyCondition::bSetRange(CTableDescription* table, CColumnDescriptor* item, 
       restriction->nRelease();
       restriction = nullptr;
     }
-    // A runtime query that cannot become a condition must not vanish from the read: the range fails instead of
-    // reading every record.
     if (!restriction) {
       if (first) first->nRelease();
-      return 0;
+      NoteBuildFailure();
+      return nAbandonSearch();
     }
-    CConditionNode* combined = first ? first->pCombine(COND_AND, restriction) : restriction;
-    if (!combined) {
-      first->nRelease();
-      restriction->nRelease();
-    }
+    CConditionNode* combined = first ? pJoin(first, COND_AND, restriction) : restriction;
+    if (!combined) return nAbandonSearch();
     first = combined;
   }
   if (!lower && !upper && !query) return 1;

@@ -157,6 +157,15 @@ class CKeyCondition : public CRefCounted {
   void CollectRecordKeys(CTableDescription* table, CColumn* column, KeyColumns& out);
   static void AddRecordValues(const KeyColumns& columns, CKeyValueList& values);
 
+  // left KIND right, or null (both dropped when unheld) when either is missing or the branch cannot be made.
+  CConditionNode* pJoin(CConditionNode* left, std::uint32_t kind, CConditionNode* right);
+  // A piece of a condition that could not be made (a node, a bound value, a working value or list, a copy, a
+  // continuation): counted, so that the search it belongs to fails instead of reading with what is left; error 12
+  // at 14.2 unless the holder already says why.
+  void NoteBuildFailure();
+  // The search that met a build failure goes whole: unstarted, no conditions; answers 0.
+  int nAbandonSearch();
+
   void ReleaseConditions();
   void SetCurrent(CConditionNode* condition);
   // The new empty object `copy` filled from the source through the map: handed out with no reference, or null (the
@@ -178,4 +187,6 @@ class CKeyCondition : public CRefCounted {
   CHostValue m_searchValue;
   CColumnDescriptor* m_pSearchItem = nullptr;
   CConnection* m_pConnection = nullptr;
+  // Build failures since the current search began (see NoteBuildFailure); never copied.
+  std::uint32_t m_nBuildFailures = 0;
 };

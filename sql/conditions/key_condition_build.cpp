@@ -4,7 +4,8 @@
 // server returns the records after (or before) a key position in key order.
 //
 // Every node built here has count 0 until its parent or the key condition references it; a builder that fails part
-// way destroys the unheld nodes it made and answers null.
+// way destroys the unheld nodes it made, notes the failure (NoteBuildFailure) and answers null. A null answer with
+// nothing noted means there is nothing to compare.
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -12,6 +13,7 @@
 #include "engine/record/column.h"
 #include "engine/record/column_descriptor.h"
 #include "engine/record/table_description.h"
+#include "foundation/error_holder.h"
 #include "foundation/flag_list.h"
 #include "foundation/host_locale.h"
 #include "foundation/module_errors.h"
@@ -28,16 +30,6 @@ namespace {
 
 void DropUnheld(CConditionNode* node) {
   if (node && node->nGetRefCount() == 0) node->nRelease();
-}
-
-// left KIND right, or null (both dropped) when either is missing or the branch cannot be made.
-CConditionNode* pJoin(CConditionNode* left, std::uint32_t kind, CConditionNode* right) {
-  CConditionNode* joined = left && right ? left->pCombine(kind, right) : nullptr;
-  if (!joined) {
-    DropUnheld(left);
-    DropUnheld(right);
-  }
-  return joined;
 }
 
 bool bIsNarrowKeyText(std::uint8_t type) {
@@ -96,6 +88,27 @@ bool bIsDescendingComponent(CColumn* composite, std::uint32_t index) {
 
 }  // namespace
 
+// ---- failures ----
+
+void CKeyCondition::NoteBuildFailure() {
+  ++m_nBuildFailures;
+  if (m_pHolder && !m_pHolder->bHasError()) {
+    RaiseModuleError(m_pHolder, 0, ERROR_UNIT_CONDITIONS, CONDITION_POINT_ELEMENT, m_pConnection, nullptr,
+                     CONDITION_ERROR_OUT_OF_MEMORY);
+  }
+}
+
+CConditionNode* CKeyCondition::pJoin(CConditionNode* left, std::uint32_t kind, CConditionNode* right) {
+  CConditionNode* joined = left && right ? left->pCombine(kind, right) : nullptr;
+  // A missing side was noted where it failed; a branch that cannot be made is the join's own failure.
+  if (left && right && !joined) NoteBuildFailure();
+  if (!joined) {
+    DropUnheld(left);
+    DropUnheld(right);
+  }
+  return joined;
+}
+
 // ---- entry ----
 
 CConditionNode* CKeyCondition::pBuildStage(CTableDescription* table, CColumnDescriptor* item, std::uint32_t kind,
@@ -122,6 +135,7 @@ CConditionNode* CKeyCondition::pBuildStage(CTableDescription* table, CColumnDesc
     return pBuildSingle(table, column, kind, value, flags);
   } catch (const std::bad_alloc&) {
     SetHolderOutOfMemory(m_pHolder);
+    NoteBuildFailure();
     return nullptr;
   }
 }
@@ -377,12 +391,14 @@ CConditionNode* CKeyCondition::pExpand(std::uint32_t index, CTableDescription* t
       CHostValue* shorter = new (std::nothrow) CHostValue();
       if (!shorter) {
         SetHolderOutOfMemory(m_pHolder);
+        NoteBuildFailure();
         return nullptr;
       }
       shorter->SetType(last.width == 1 ? HOST_TYPE_TEXT_BUFFER : HOST_TYPE_WSTRING);
       if (bHostFailed(static_cast<std::uint32_t>(shorter->SetFromBuffer(last.data, last.size - last.width)))) {
         delete shorter;
         SetHolderOutOfMemory(m_pHolder);
+        NoteBuildFailure();
         return nullptr;
       }
       values[index].reset(shorter);
@@ -433,7 +449,10 @@ CConditionNode* CKeyCondition::pBuildComparisons(CTableDescription* table, const
     }
   }
   CConditionNode* node = pNewNode();
-  if (!node) return nullptr;
+  if (!node) {
+    NoteBuildFailure();
+    return nullptr;
+  }
   // A partial date or time text keeps its partial text: bound to the column it would be completed.
   const bool partial = (flags & KEY_FLAG_PREFIX) &&
                        (hostType == HOST_TYPE_ADATE || hostType == HOST_TYPE_ATIME || hostType == HOST_TYPE_DATETIME) &&
@@ -442,6 +461,7 @@ CConditionNode* CKeyCondition::pBuildComparisons(CTableDescription* table, const
       pCreateBoundItemThroughDriver(m_pHolder, table->pGetConnection(), partial ? nullptr : column, *value);
   if (!field) {
     node->nRelease();
+    NoteBuildFailure();
     return nullptr;
   }
   node->InitComparison(own, column, field, flags | (bIsCompositeSearch() ? KEY_FLAG_COMPOSITE_PART : 0));

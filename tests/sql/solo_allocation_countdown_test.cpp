@@ -407,47 +407,62 @@ TEST(ConditionMemoryTest, NullListThatCannotBeMade) {
   gpDriver = saved;
 }
 
-using SearchMemoryTest = CFieldValueFixture;
-
-// The forward continuation of a composite search with a filter range, written while memory runs out: the whole
-// WHERE text with every leaf, or a failure with error 12 in the holder; never a text left short reported as written.
-TEST_F(SearchMemoryTest, ACompositeSearchWithItsFilterIsWrittenWholeOrFails) {
-  RaiseOnce();
-  conditions::ColumnMakingDriver columns;
-  gpDriver = &columns;
-  CRecordDescription* description = columns.CDriver::pCreateDescription(connection, holder);
-  description->AddRef();
-  description->SetName(u"T");
-  std::vector<CColumnDescriptor*> items;
-  for (const char16_t* name : {u"P", u"Q", u"S", u"B"}) {
-    items.push_back(conditions::AddItem(description, name, COLUMN_TYPE_INT32, 4));
-  }
-  CColumnDescriptor* pqs = conditions::AddCompositeKey(description, u"PQS", {items[0], items[1], items[2]},
-                                                        COLUMN_FLAG_DUPLICATES);
-  description->LayoutItems();
-  auto* table = new conditions::RecordKeyedTable(connection, holder);
-  table->AddRef();
-  auto* tableDescription = new CTableDescription(holder, table);
-  tableDescription->AddRef();
-  ASSERT_TRUE(tableDescription->bBuild(description, nullptr, connection));
-  CHostValue packed, low, high;
-  const std::int32_t parts[] = {1, 2, 3};
-  packed.SetType(HOST_TYPE_BINARY_BUFFER);
-  ASSERT_EQ(packed.SetFromBuffer(parts, sizeof parts), HOST_OK);
-  Make(low, HOST_TYPE_INT32, std::int32_t{4});
-  Make(high, HOST_TYPE_INT32, std::int32_t{9});
-
-  std::uint64_t failures = 0;
-  nRunUntilDone([&] {
-    CErrorHolder* errors = nullptr;
-    CSqlRewriter* rewriter = nullptr;
-    CKeyCondition* key = nullptr;
-    CFilterHolder* filter = nullptr;
-    std::optional<doubles::TestDriver> runDriver;
+// The table T of numbers P, Q, S and B, with a composite key PQS that admits duplicates, and the packed values of
+// its searches; what a run makes is its own (see CRun).
+class SearchMemoryTest : public CFieldValueFixture {
+ protected:
+  void SetUp() override {
+    CFieldValueFixture::SetUp();
+    RaiseOnce();
     {
+      // What an error naming the connection and the out-of-memory error load once, before the counting.
+      CErrorHolder* errors = new CErrorHolder();
+      errors->AddRef();
+      RaiseModuleError(errors, 0, ERROR_UNIT_CONDITIONS, CONDITION_POINT_ELEMENT, connection, nullptr, 12);
+      SetHolderOutOfMemory(errors);
+      errors->nRelease();
+    }
+    gpDriver = &columns;
+    description = columns.CDriver::pCreateDescription(connection, holder);
+    description->AddRef();
+    description->SetName(u"T");
+    for (const char16_t* name : {u"P", u"Q", u"S", u"B"}) {
+      items.push_back(conditions::AddItem(description, name, COLUMN_TYPE_INT32, 4));
+    }
+    pqs = conditions::AddCompositeKey(description, u"PQS", {items[0], items[1], items[2]}, COLUMN_FLAG_DUPLICATES);
+    description->LayoutItems();
+    table = new conditions::RecordKeyedTable(connection, holder);
+    table->AddRef();
+    tableDescription = new CTableDescription(holder, table);
+    tableDescription->AddRef();
+    ASSERT_TRUE(tableDescription->bBuild(description, nullptr, connection));
+    Pack(packed, {1, 2, 3});
+    Pack(packedHigh, {4, 5, 6});
+  }
+  void TearDown() override {
+    tableDescription->nRelease();
+    table->nRelease();
+    description->nRelease();
+    gpDriver = &driver;
+    CFieldValueFixture::TearDown();
+  }
+
+  static void Pack(CHostValue& value, std::initializer_list<std::int32_t> parts) {
+    const std::vector<std::int32_t> bytes(parts);
+    value.SetType(HOST_TYPE_BINARY_BUFFER);
+    ASSERT_EQ(value.SetFromBuffer(bytes.data(), bytes.size() * sizeof(std::int32_t)), HOST_OK);
+  }
+
+  // What one run makes, under a pause: its own driver (a leaf the driver could not make is noted in the driver's
+  // own holder), an error holder, a rewriter and a key condition with the empty-text-is-NULL switch; all go with it.
+  // The table's columns report into the table's holder (and the test table answers some of a search's questions
+  // with an error there): what a run left in it goes with the run too.
+  class CRun {
+   public:
+    CRun(CConnection* connection, CDriver* after, CErrorHolder* tableErrors)
+        : m_pAfter(after), m_pTableErrors(tableErrors) {
       CPause pause;
-      // A leaf the driver could not make is noted in the driver's own holder: a driver of the run's own goes with it.
-      gpDriver = &runDriver.emplace();
+      gpDriver = &m_driver.emplace();
       errors = new CErrorHolder();
       errors->AddRef();
       rewriter = pCreateSqlRewriterThroughDriver(errors, connection);
@@ -455,40 +470,157 @@ TEST_F(SearchMemoryTest, ACompositeSearchWithItsFilterIsWrittenWholeOrFails) {
       key = new CKeyCondition(errors, connection);
       key->AddRef();
       key->SetEmptyTextIsNull(1);
-      filter = new CFilterHolder(errors, connection);
+    }
+    ~CRun() {
+      key->nRelease();
+      rewriter->nRelease();
+      errors->nRelease();
+      gpDriver = m_pAfter;
+      m_driver.reset();
+      m_pTableErrors->Clear();
+    }
+    CRun(const CRun&) = delete;
+    CRun& operator=(const CRun&) = delete;
+
+    // The current condition's text, "?" for each value (written under a pause).
+    std::u16string Written(CFilterHolder* filter = nullptr) {
+      return key->bWriteSql(rewriter, filter, nullptr) ? conditions::MarkedText(rewriter) : u"<failed>";
+    }
+    // A search's answer: set, with no error (true); or failed (counted) with the error of memory that could not be
+    // obtained and no piece of the search left.
+    bool bSet(int answer, std::uint64_t& failures) {
+      if (answer) {
+        EXPECT_FALSE(errors->bHasError()) << Debug(errors);
+        return true;
+      }
+      ++failures;
+      EXPECT_EQ(errors->nGetErrorCode(), 12u) << Debug(errors);
+      EXPECT_EQ(key->nGetStage(), KEY_STAGE_NONE);
+      EXPECT_EQ(key->pGetFirstStage(), nullptr);
+      EXPECT_EQ(key->pGetForward(), nullptr);
+      EXPECT_EQ(key->pGetBackward(), nullptr);
+      EXPECT_EQ(key->pGetCurrent(), nullptr);
+      return false;
+    }
+
+    CErrorHolder* errors = nullptr;
+    CSqlRewriter* rewriter = nullptr;
+    CKeyCondition* key = nullptr;
+
+   private:
+    std::optional<doubles::TestDriver> m_driver;
+    CDriver* m_pAfter;
+    CErrorHolder* m_pTableErrors;
+  };
+
+  conditions::ColumnMakingDriver columns;
+  CRecordDescription* description = nullptr;
+  std::vector<CColumnDescriptor*> items;
+  CColumnDescriptor* pqs = nullptr;
+  conditions::RecordKeyedTable* table = nullptr;
+  CTableDescription* tableDescription = nullptr;
+  CHostValue packed;
+  CHostValue packedHigh;
+};
+
+// The forward continuation of a composite search with a filter range, written while memory runs out: the whole
+// WHERE text with every leaf, or a failure with error 12 in the holder; never a text left short reported as written.
+TEST_F(SearchMemoryTest, ACompositeSearchWithItsFilterIsWrittenWholeOrFails) {
+  CHostValue low, high;
+  Make(low, HOST_TYPE_INT32, std::int32_t{4});
+  Make(high, HOST_TYPE_INT32, std::int32_t{9});
+
+  std::uint64_t failures = 0;
+  nRunUntilDone([&] {
+    CRun run(connection, &columns, holder);
+    CFilterHolder* filter = nullptr;
+    {
+      CPause pause;
+      filter = new CFilterHolder(run.errors, connection);
       filter->AddRef();
       filter->SetEmptyTextIsNull(1);
-      ASSERT_TRUE(key->bSetSearchCore(tableDescription, pqs, &packed, 0, 0));
-      ASSERT_TRUE(key->bAdvance(0));
+      ASSERT_TRUE(run.key->bSetSearchCore(tableDescription, pqs, &packed, 0, 0));
+      ASSERT_TRUE(run.key->bAdvance(0));
       ASSERT_TRUE(filter->bSetRange(tableDescription, items[3], &low, 0, &high, 1, nullptr, 0));
       filter->Restart(1);
     }
-    const int written = key->bWriteSql(rewriter, filter, nullptr);
+    const int written = run.key->bWriteSql(run.rewriter, filter, nullptr);
     CPause pause;
     if (written) {
-      EXPECT_EQ(conditions::MarkedText(rewriter), u"(B>? AND B<=?) AND (P>? OR P=? AND (Q>? OR Q=? AND S>?))");
-      ASSERT_EQ(key->nGetLeafCount(), 7u);
-      ASSERT_EQ(rewriter->nGetParameterCount(), 7u);
-      for (std::uint32_t i = 0; i < 7; ++i) EXPECT_EQ(key->pGetLeaf(i), rewriter->pGetParameter(i)) << i;
+      EXPECT_EQ(conditions::MarkedText(run.rewriter), u"(B>? AND B<=?) AND (P>? OR P=? AND (Q>? OR Q=? AND S>?))");
+      ASSERT_EQ(run.key->nGetLeafCount(), 7u);
+      ASSERT_EQ(run.rewriter->nGetParameterCount(), 7u);
+      for (std::uint32_t i = 0; i < 7; ++i) EXPECT_EQ(run.key->pGetLeaf(i), run.rewriter->pGetParameter(i)) << i;
       // A null-admission list that could not be made costs the column flags, not the text.
-      EXPECT_TRUE(!errors->bHasError() || doubles::HasIdentification(errors, 14, 1)) << Debug(errors);
+      EXPECT_TRUE(!run.errors->bHasError() || doubles::HasIdentification(run.errors, 14, 1)) << Debug(run.errors);
     } else {
       ++failures;
-      EXPECT_TRUE(errors->bHasError());
-      EXPECT_EQ(errors->nGetErrorCode(), 12u) << Debug(errors);
+      EXPECT_TRUE(run.errors->bHasError());
+      EXPECT_EQ(run.errors->nGetErrorCode(), 12u) << Debug(run.errors);
     }
     filter->nRelease();
-    key->nRelease();
-    rewriter->nRelease();
-    errors->nRelease();
-    gpDriver = &columns;
-    runDriver.reset();
   });
   EXPECT_GT(failures, 0u);
-  tableDescription->nRelease();
-  table->nRelease();
-  description->nRelease();
-  gpDriver = &driver;
+}
+
+// A search built while memory runs out, on a composite key (continuations built from the key value) and on one
+// column (continuations turned from copies of the first stage): its first stage and both continuations whole, or a
+// failure with error 12 and nothing started; a search answered as set with a piece missing would read past what
+// was searched.
+TEST_F(SearchMemoryTest, ASearchIsBuiltWholeOrNotAtAll) {
+  CHostValue five;
+  Make(five, HOST_TYPE_INT32, std::int32_t{5});
+  const struct {
+    CColumnDescriptor* item;
+    CHostValue* value;
+    const char16_t* first;
+    const char16_t* forward;
+    const char16_t* backward;
+  } cases[] = {
+      {pqs, &packed, u"(P=? AND Q=?) AND S=?", u"P>? OR P=? AND (Q>? OR Q=? AND S>?)",
+       u"(P<? OR P IS NULL) OR P=? AND ((Q<? OR Q IS NULL) OR Q=? AND (S<? OR S IS NULL))"},
+      {items[3], &five, u"B=?", u"B>?", u"(B<? OR B IS NULL)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.first, c.first + std::char_traits<char16_t>::length(c.first)));
+    std::uint64_t failures = 0;
+    nRunUntilDone([&] {
+      CRun run(connection, &columns, holder);
+      const int set = run.key->bSetSearchCore(tableDescription, c.item, c.value, 0, 0);
+      CPause pause;
+      if (!run.bSet(set, failures)) return;
+      ASSERT_EQ(run.key->nGetStage(), KEY_STAGE_FIRST);
+      ASSERT_NE(run.key->pGetForward(), nullptr);
+      ASSERT_NE(run.key->pGetBackward(), nullptr);
+      EXPECT_EQ(run.Written(), c.first);
+      ASSERT_TRUE(run.key->bAdvance(0));
+      EXPECT_EQ(run.Written(), c.forward);
+      ASSERT_TRUE(run.key->bAdvance(1));
+      ASSERT_TRUE(run.key->bAdvance(1));
+      EXPECT_EQ(run.Written(), c.backward);
+    });
+    EXPECT_GT(failures, 0u);
+  }
+}
+
+// A composite range set while memory runs out, over a search already started: both bounds, or a failure with
+// error 12 that leaves no search behind; half a range answered as set would read past its other bound.
+TEST_F(SearchMemoryTest, ACompositeRangeIsBuiltWholeOrNotAtAll) {
+  std::uint64_t failures = 0;
+  nRunUntilDone([&] {
+    CRun run(connection, &columns, holder);
+    {
+      CPause pause;
+      ASSERT_TRUE(run.key->bSetSearchCore(tableDescription, pqs, &packed, 0, 0));
+    }
+    const int set = run.key->bSetRange(tableDescription, pqs, &packed, 1, &packedHigh, 0, nullptr, 0);
+    CPause pause;
+    if (!run.bSet(set, failures)) return;
+    run.key->Restart(1);
+    EXPECT_EQ(run.Written(),
+              u"(P>? OR P=? AND (Q>? OR Q=? AND S>=?)) AND (P<? OR P=? AND (Q<? OR Q=? AND S<?))");
+  });
+  EXPECT_GT(failures, 0u);
 }
 
 }  // namespace
