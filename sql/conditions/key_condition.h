@@ -151,7 +151,7 @@ class CKeyCondition : public CRefCounted {
                                     CColumn* composite, std::uint32_t from, std::uint32_t to, std::uint32_t kind,
                                     std::uint32_t flags, std::uint32_t connector);
   // The packed value of a composite key split over its component columns (bSplitKeyValue).
-  static void SplitKeyValue(const KeyColumns& columns, CHostValue* value, CKeyValueList& values, bool& isMin,
+  void SplitKeyValue(const KeyColumns& columns, CHostValue* value, CKeyValueList& values, bool& isMin,
                             bool& isMax, bool limits);
   static void ClassifySearchValue(CColumn* column, CHostValue& value, bool& use, bool& isMin, bool& isMax);
   void CollectRecordKeys(CTableDescription* table, CColumn* column, KeyColumns& out);

@@ -288,8 +288,9 @@ void CKeyCondition::SplitKeyValue(const KeyColumns& columns, CHostValue* value, 
     components.push_back(SKeyComponent{column->nGetHostType(), column->nGetDataLength(),
                                        column->nGetType() == 23, column->nGetPrecision(), column->nGetScale()});
   }
-  // A component whose value cannot be made ends the values there, as a number cut short does.
-  bSplitKeyValue(components.data(), components.size(), *value, values, isMin, isMax, limits);
+  // A component whose value cannot be made would leave a shorter key, a wider search than the one asked: the
+  // search fails instead.
+  if (!bSplitKeyValue(components.data(), components.size(), *value, values, isMin, isMax, limits)) NoteBuildFailure();
 }
 
 // ---- equality ----

@@ -1,5 +1,6 @@
 // The rewriter's element lists with memory that cannot be obtained: every run ends in success or in a failure the
 // holder explains, never in a success over a text or list left short.
+#include <cstring>
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -430,6 +431,8 @@ class SearchMemoryTest : public CFieldValueFixture {
       items.push_back(conditions::AddItem(description, name, COLUMN_TYPE_INT32, 4));
     }
     pqs = conditions::AddCompositeKey(description, u"PQS", {items[0], items[1], items[2]}, COLUMN_FLAG_DUPLICATES);
+    items.push_back(conditions::AddItem(description, u"T", COLUMN_TYPE_TEXT, 41));
+    pt = conditions::AddCompositeKey(description, u"PT", {items[0], items[4]}, COLUMN_FLAG_DUPLICATES);
     description->LayoutItems();
     table = new conditions::RecordKeyedTable(connection, holder);
     table->AddRef();
@@ -438,6 +441,11 @@ class SearchMemoryTest : public CFieldValueFixture {
     ASSERT_TRUE(tableDescription->bBuild(description, nullptr, connection));
     Pack(packed, {1, 2, 3});
     Pack(packedHigh, {4, 5, 6});
+    // P = 1, then 30 characters in T's 40: a text too long for a value's own storage.
+    char bytes[44] = {1, 0, 0, 0};
+    std::memset(bytes + 4, 'a', 30);
+    packedText.SetType(HOST_TYPE_BINARY_BUFFER);
+    ASSERT_EQ(packedText.SetFromBuffer(bytes, sizeof bytes), HOST_OK);
   }
   void TearDown() override {
     tableDescription->nRelease();
@@ -517,6 +525,8 @@ class SearchMemoryTest : public CFieldValueFixture {
   CRecordDescription* description = nullptr;
   std::vector<CColumnDescriptor*> items;
   CColumnDescriptor* pqs = nullptr;
+  CColumnDescriptor* pt = nullptr;
+  CHostValue packedText;
   conditions::RecordKeyedTable* table = nullptr;
   CTableDescription* tableDescription = nullptr;
   CHostValue packed;
@@ -580,6 +590,8 @@ TEST_F(SearchMemoryTest, ASearchIsBuiltWholeOrNotAtAll) {
       {pqs, &packed, u"(P=? AND Q=?) AND S=?", u"P>? OR P=? AND (Q>? OR Q=? AND S>?)",
        u"(P<? OR P IS NULL) OR P=? AND ((Q<? OR Q IS NULL) OR Q=? AND (S<? OR S IS NULL))"},
       {items[3], &five, u"B=?", u"B>?", u"(B<? OR B IS NULL)"},
+      // A text component too long for a value's own storage.
+      {pt, &packedText, u"P=? AND T=?", u"P>? OR P=? AND T>?", u"(P<? OR P IS NULL) OR P=? AND (T<? OR T IS NULL)"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.first, c.first + std::char_traits<char16_t>::length(c.first)));
