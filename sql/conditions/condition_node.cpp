@@ -601,6 +601,7 @@ void CConditionNode::ReplaceChild(CConditionNode* old, CConditionNode* replaceme
 // ---- copies ----
 
 int CConditionNode::CopyFrom(CConditionNode* source, CHashTable& cloneMap, std::uintptr_t a, std::uintptr_t b) {
+  if (source == this) return 1;  // a copy of itself is what it already is
   if (!bRegisterClone(cloneMap, source, this)) return 0;
   Exchange(m_pHolder, source->m_pHolder);
   m_nKind = source->m_nKind;

@@ -292,6 +292,7 @@ CKeyCondition* CKeyCondition::pClone() {
 }
 
 int CKeyCondition::CopyFrom(CKeyCondition* source, CHashTable& cloneMap, std::uintptr_t a, std::uintptr_t b) {
+  if (source == this) return 1;  // a copy of itself is what it already is: clearing its leaves first lost them
   if (!bRegisterClone(cloneMap, source, this)) return 0;
   if (source->m_pHolder) source->m_pHolder->AddRef();
   if (m_pHolder) m_pHolder->nRelease();

@@ -36,6 +36,7 @@ CSqlElement::~CSqlElement() {
 const char16_t* CSqlElement::pszGetColumnName() { return m_pValue ? m_pValue->pszGetColumnName() : u""; }
 
 int CSqlElement::CopyFrom(CSqlElement* source, CHashTable& cloneMap) {
+  if (source == this) return 1;  // a copy of itself is what it already is
   if (!bRegisterClone(cloneMap, source, this)) return 0;
   if (source->m_pItem) {
     CColumn* item = pCloneChild(cloneMap, source->m_pItem);
@@ -76,6 +77,7 @@ CSqlTableRef::~CSqlTableRef() {
 int CSqlTableRef::bIsFlag17Set() { return m_pTable && (m_pTable->nGetFlagWord() & TABLE_FLAG_BIT_17) ? 1 : 0; }
 
 int CSqlTableRef::CopyTableRefFrom(CSqlTableRef* source, CHashTable& cloneMap) {
+  if (source == this) return 1;  // a copy of itself is what it already is
   if (!bRegisterClone(cloneMap, source, this)) return 0;
   m_nIndex = source->m_nIndex;
   if (CTable* table = source->m_pTable) {

@@ -255,6 +255,7 @@ void CSqlElementLists::Reset(bool keepParameters) {
 }
 
 int CSqlElementLists::CopyFrom(const CSqlElementLists& source, CHashTable& cloneMap) {
+  if (&source == this) return 1;  // a copy of itself is what it already is
   for (std::uint32_t i = 0; i < source.m_parameters.nGetCount(); ++i) {
     CValueLeaf* leaf = pCloneChild(cloneMap, source.pGetParameter(i));
     if (!leaf) {

@@ -1155,6 +1155,7 @@ int CSqlRewriter::bAppendCursorColumns(CTableDescription* columns, std::uint32_t
 
 int CSqlRewriter::CopyFrom(CSqlRewriter* source, CHashTable& cloneMap, std::uint32_t) {
   if (!source) return 0;
+  if (source == this) return 1;  // a copy of itself is what it already is
   if (!bRegisterClone(cloneMap, source, this)) return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
   if (source->m_pHolder) source->m_pHolder->AddRef();
   if (m_pHolder) m_pHolder->nRelease();

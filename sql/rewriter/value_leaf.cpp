@@ -107,6 +107,7 @@ CValueLeaf* CValueLeaf::pDuplicate() {
 }
 
 int CValueLeaf::CopyFrom(CValueLeaf* source, CHashTable& cloneMap) {
+  if (source == this) return 1;  // a copy of itself is what it already is
   if (!bRegisterClone(cloneMap, source, this)) return 0;
   if (source->m_pFieldValue) {
     CFieldValue* copy = pCloneFieldValue(cloneMap, source->m_pFieldValue);

@@ -481,6 +481,11 @@ TEST_F(KeyConditionTest, ClonesShareAndCopiesDuplicate) {
   EXPECT_NE(copy->pGetLeaf(0), key->pGetLeaf(0)) << "and leaves of its own";
   EXPECT_TRUE(copy->bEquals(key));
   copy->nRelease();
+
+  CHashTable selfMap;
+  ASSERT_TRUE(key->CopyFrom(key, selfMap, 0, 0));
+  EXPECT_EQ(key->nGetLeafCount(), 1u) << "a copy of itself keeps its leaves";
+  EXPECT_NE(key->pGetFirstStage(), nullptr);
 }
 
 TEST_F(KeyConditionTest, DroppingFromBeforeEveryLeafEmptiesTheList) {

@@ -407,6 +407,12 @@ TEST_F(RewriterCoreTest, CloneSharesHolderAndConnection) {
   KindConnection* before = connections.back();
   const std::size_t holderRefs = holder->nGetRefCount();
 
+  {
+    CHashTable selfMap;
+    ASSERT_TRUE(r->CopyFrom(r, selfMap, 0));
+    EXPECT_EQ(r->nGetParameterCount(), 1u) << "a copy of itself keeps its parameters, once";
+    EXPECT_EQ(r->Lists().nGetSelectColumnCount(), 1u);
+  }
   CHashTable map;
   CSqlRewriter* clone = r->pClone(map, 0);
   ASSERT_NE(clone, nullptr);
