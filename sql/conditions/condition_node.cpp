@@ -139,14 +139,16 @@ CConditionNode::~CConditionNode() {
   ReleaseField(m_pHolder);
 }
 
-CConditionNode* CConditionNode::pNewNode() {
-  auto* node = new (std::nothrow) CConditionNode(m_pHolder);
+CConditionNode* pNewConditionNode(CErrorHolder* holder, CConnection* reporter) {
+  auto* node = new (std::nothrow) CConditionNode(holder);
   if (!node) {
-    RaiseModuleError(m_pHolder, 0, ERROR_UNIT_CONDITIONS, CONDITION_POINT_ELEMENT, nullptr, nullptr,
+    RaiseModuleError(holder, 0, ERROR_UNIT_CONDITIONS, CONDITION_POINT_ELEMENT, reporter, nullptr,
                      CONDITION_ERROR_OUT_OF_MEMORY);
   }
   return node;
 }
+
+CConditionNode* CConditionNode::pNewNode() { return pNewConditionNode(m_pHolder, nullptr); }
 
 // ---- kinds ----
 

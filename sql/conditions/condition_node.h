@@ -161,6 +161,9 @@ class CConditionNode : public CRefCounted {
   std::unique_ptr<CFlagList> m_pNullFlags;
 };
 
+// A new empty node sharing the holder, count 0; null, with error 12 at 14.2 in the holder (naming the reporter's
+// connection), when memory is exhausted.
+CConditionNode* pNewConditionNode(CErrorHolder* holder, CConnection* reporter);
 // COND_GT and COND_LT exchanged, COND_GE and COND_LE exchanged, any other kind unchanged.
 std::uint32_t nReverseComparison(std::uint32_t kind);
 // The column is ordered descending in the query of a query-mode table (not given as SQL text).

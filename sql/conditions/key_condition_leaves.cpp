@@ -55,11 +55,8 @@ void CKeyCondition::Init() {
 }
 
 CConditionNode* CKeyCondition::pNewNode() {
-  auto* node = new (std::nothrow) CConditionNode(m_pHolder);
-  if (!node) {
-    RaiseModuleError(m_pHolder, 0, ERROR_UNIT_CONDITIONS, CONDITION_POINT_ELEMENT, m_pConnection, nullptr,
-                     CONDITION_ERROR_OUT_OF_MEMORY);
-  }
+  CConditionNode* node = pNewConditionNode(m_pHolder, m_pConnection);
+  if (!node) NoteBuildFailure();
   return node;
 }
 
