@@ -390,12 +390,14 @@ bool bIsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c ==
 
 bool bIsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 
-// A decimal number at *at (moved past it); -1 when no digit stands there. Large numbers stop growing.
+// A decimal number at *at (moved past it); -1 when no digit stands there. A number past 64 bits reads as the
+// largest one: the fix-ups write the program's own digits, never a number cut short.
 std::int64_t nReadDecimal(const char16_t* text, std::size_t length, std::size_t* at) {
   if (*at >= length || !bIsDigit(text[*at])) return -1;
   std::int64_t value = 0;
   while (*at < length && bIsDigit(text[*at])) {
-    if (value < (INT64_MAX - 9) / 10) value = value * 10 + (text[*at] - u'0');
+    const int digit = text[*at] - u'0';
+    value = value > (INT64_MAX - digit) / 10 ? INT64_MAX : value * 10 + digit;
     ++*at;
   }
   return value;
@@ -975,6 +977,7 @@ int CSqlRewriter::bApplyLimitFixUp() {
   CTString rewritten(text, size);
   if (rewritten.nGetLength() != size) return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
   std::int64_t count = m_nRowLimit;
+  CTString countText;  // the program's digits after TOP
   if (size >= 12) {
     std::size_t at = static_cast<std::size_t>(select) + 6;
     while (at < size && text[at] == u' ') ++at;
@@ -982,8 +985,11 @@ int CSqlRewriter::bApplyLimitFixUp() {
     if (bMatchesNoCase(text, at, size, u"TOP") && at + 3 < size && text[at + 3] == u' ') {
       at += 3;
       while (at < size && text[at] == u' ') ++at;
+      const std::size_t digits = at;
       const std::int64_t n = nReadDecimal(text, size, &at);
       if (n >= 0) {
+        countText.AssignN(text + digits, at - digits);
+        if (countText.nGetLength() != at - digits) return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
         rewritten.Delete(top, at - top);
         m_nRowLimit = -1;
         count = n;
@@ -1005,7 +1011,7 @@ int CSqlRewriter::bApplyLimitFixUp() {
       tail.Append(pszI64ToDecimalW(m_nRowOffset, number));
       tail.Append(u", ");
     }
-    tail.Append(pszI64ToDecimalW(count, number));
+    tail.Append(countText.bIsEmpty() ? pszI64ToDecimalW(count, number) : countText.pszGet());
     rewritten.Append(tail.pszGet());
     if (tail.nGetLength() < 8 || rewritten.nGetLength() != before + tail.nGetLength()) {
       return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);

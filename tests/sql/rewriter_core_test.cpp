@@ -196,6 +196,8 @@ TEST_F(RewriterCoreTest, LimitFixUpForKindsFiveAndSix) {
   EXPECT_EQ(FinalOf(5, u"SELECT a FROM t", 7, 0), u"SELECT a FROM t LIMIT 7");
   EXPECT_EQ(FinalOf(5, u"SELECT a FROM t LIMIT 0 ", 4), u"SELECT a FROM t LIMIT 0 ");
   EXPECT_EQ(FinalOf(5, u"SELECT TOP x FROM t", 4), u"SELECT TOP x FROM t LIMIT 4");
+  EXPECT_EQ(FinalOf(5, u"SELECT TOP 99999999999999999999 a FROM t"), u"SELECT  a FROM t LIMIT 99999999999999999999")
+      << "a count past 64 bits goes as the program wrote it, never cut short";
   EXPECT_EQ(FinalOf(5, u"SELECT a FROM t"), u"SELECT a FROM t") << "no row limit";
   EXPECT_EQ(FinalOf(5, u"UPDATE t SET a = 1", 4), u"UPDATE t SET a = 1");
 
