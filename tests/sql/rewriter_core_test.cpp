@@ -208,6 +208,20 @@ TEST_F(RewriterCoreTest, LimitFixUpForKindsFiveAndSix) {
   EXPECT_EQ(r->nGetRowLimit(), -1) << "the TOP count replaces the row limit";
 }
 
+TEST_F(RewriterCoreTest, ANarrowSessionGetsWholeFourByteCharacters) {
+  KindConnection* gb = Kind(5);
+  gb->SetSessionCodePage(54936);
+  auto* r = new TestRewriter(holder, gb, false);
+  r->AddRef();
+  made.push_back(r);
+  ASSERT_TRUE(r->nAppendText(u"SELECT a FROM t WHERE b = "));
+  ASSERT_TRUE(r->bAddValueParameter(Text(u"x\U00020000y")));
+  const char* narrow = static_cast<const char*>(r->pszGetOutputText(1));
+  ASSERT_NE(narrow, nullptr);
+  // U+20000 is four bytes in GB18030: 0x95 0x32 0x82 0x36.
+  EXPECT_NE(std::string(narrow).find("'x\x95\x32\x82\x36y'"), std::string::npos) << narrow;
+}
+
 TEST_F(RewriterCoreTest, PassThroughTextsAreNotFixedUp) {
   TestRewriter* r = Rewriter(2);
   r->SetPassThrough(1);
