@@ -125,6 +125,33 @@ class TopConnection : public doubles::TestConnection {
   TopConnection() : TestConnection(u"top", nullptr) { m_nDbmsKind = 2; }
 };
 
+// What one run owns, made under a pause and given back under one: a holder, a connection of the test's dialect and
+// a rewriter on them.
+template <typename Connection>
+struct SRewriterRun {
+  SRewriterRun() {
+    CPause pause;
+    holder = new CErrorHolder();
+    holder->AddRef();
+    connection = new Connection();
+    connection->AddRef();
+    rewriter = new CSqlRewriter(holder, connection);
+    rewriter->AddRef();
+  }
+  ~SRewriterRun() {
+    CPause pause;
+    rewriter->nRelease();
+    connection->nRelease();
+    holder->nRelease();
+  }
+  SRewriterRun(const SRewriterRun&) = delete;
+  SRewriterRun& operator=(const SRewriterRun&) = delete;
+
+  CErrorHolder* holder = nullptr;
+  Connection* connection = nullptr;
+  CSqlRewriter* rewriter = nullptr;
+};
+
 // A translation (pass-through with a date escape, then an assembled one) and its final text: each run ends with
 // the whole text or with error 12 at 10.6, never with a success over a shortened text.
 TEST(RewriterMemoryTest, TranslationAndFinalTextGrowOrFail) {
@@ -134,48 +161,84 @@ TEST(RewriterMemoryTest, TranslationAndFinalTextGrowOrFail) {
                    std::u16string(u"select a, b from some_table where d = 'x (ORDER BY)' and e = {d '2024-03-15'} limit 10 ORDER BY a"));
   std::uint64_t failures = 0;
   nRunUntilDone([&] {
-    CErrorHolder* holder = nullptr;
-    TopConnection* connection = nullptr;
+    SRewriterRun<TopConnection> run;
+    CSqlRewriter* direct = run.rewriter;
     CQueryDescription* query = nullptr;
-    CSqlRewriter* direct = nullptr;
     CSqlRewriter* assembled = nullptr;
     {
       CPause pause;
-      holder = new CErrorHolder();
-      holder->AddRef();
-      connection = new TopConnection();
-      connection->AddRef();
-      query = new CQueryDescription(holder, AsSeenAcross<IHostQueryAnalysis>(&analysis), nullptr, 0);
+      query = new CQueryDescription(run.holder, AsSeenAcross<IHostQueryAnalysis>(&analysis), nullptr, 0);
       query->AddRef();
-      direct = new CSqlRewriter(holder, connection);
-      direct->AddRef();
-      assembled = new CSqlRewriter(holder, connection);
+      assembled = new CSqlRewriter(run.holder, run.connection);
       assembled->AddRef();
     }
     const int translated = direct->bTranslate(query, nullptr, 0, SQL_MODE_PASS_THROUGH | SQL_MODE_NO_NAMED_PARAMETERS);
     const int built = assembled->bTranslate(query, nullptr, 1, 0) && assembled->bBuildFinalText(0);
-    {
-      CPause pause;
-      if (translated) {
-        EXPECT_EQ(std::u16string(direct->pszGetSourceText()),
-                  u"select a, b from some_table where d = 'x (ORDER BY)' and e = TO_DATE('20240315','YYYYMMDD') limit 10 ");
-      }
-      if (built) {
-        EXPECT_EQ(std::u16string(static_cast<const char16_t*>(assembled->pszGetOutputText(0))),
-                  u"SELECT TOP 10  a, b from some_table where d = 'x (ORDER BY)' and e = {d '2024-03-15'}");
-      }
-      if (!translated || !built) {
-        ++failures;
-        EXPECT_TRUE(doubles::HasIdentification(holder, 10, 6)) << "a text that could not grow";
-      }
-      direct->nRelease();
-      assembled->nRelease();
-      query->nRelease();
-      connection->nRelease();
-      holder->nRelease();
+    CPause pause;
+    if (translated) {
+      EXPECT_EQ(std::u16string(direct->pszGetSourceText()),
+                u"select a, b from some_table where d = 'x (ORDER BY)' and e = TO_DATE('20240315','YYYYMMDD') limit 10 ");
     }
+    if (built) {
+      EXPECT_EQ(std::u16string(static_cast<const char16_t*>(assembled->pszGetOutputText(0))),
+                u"SELECT TOP 10  a, b from some_table where d = 'x (ORDER BY)' and e = {d '2024-03-15'}");
+    }
+    if (!translated || !built) {
+      ++failures;
+      EXPECT_TRUE(doubles::HasIdentification(run.holder, 10, 6)) << "a text that could not grow";
+    }
+    assembled->nRelease();
+    query->nRelease();
   });
   EXPECT_GT(failures, 0u);
+}
+
+// A dialect that quotes every name with double quotes.
+class QuotingConnection : public doubles::TestConnection {
+ public:
+  QuotingConnection() : TestConnection(u"operand", nullptr) {
+    m_nDbmsKind = 4;
+    m_strOpeningQuote = u"\"";
+    m_nOpeningQuoteLength = 1;
+    m_strClosingQuote = u"\"";
+    m_nClosingQuoteLength = 1;
+  }
+};
+
+// The operand writer: every run answers the whole qualified name, or 0 with error 12 at 10.6, never a success over
+// a name quoting left short or empty; a plain column, and a time column of a comparison, which goes through the
+// writer of operands as text.
+TEST(RewriterMemoryTest, QualifiedNamesAreWholeOrTheWriterFails) {
+  RaiseOnce();
+  const struct {
+    const char* what;
+    std::uint32_t type;
+    std::uint32_t context;
+    std::uint32_t operatorCode;
+  } cases[] = {{"plain", COLUMN_TYPE_INT32, SQL_CONTEXT_SELECT, 0},
+               {"as text", COLUMN_TYPE_TIME, SQL_CONTEXT_WHERE, SQL_NODE_EQ}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::uint64_t failures = 0;
+    nRunUntilDone([&] {
+      SRewriterRun<QuotingConnection> run;
+      SComparedColumn column;
+      column.nType = c.type;
+      column.pszTable = u"owner.some_table";
+      column.pszColumn = u"some_column";
+      CTString out;
+      const int written = run.rewriter->bWriteOperand(column, c.context, c.operatorCode, nullptr, out);
+      CPause pause;
+      if (written) {
+        EXPECT_EQ(std::u16string(out.pszGet()), u"\"owner\".\"some_table\".\"some_column\"");
+        EXPECT_FALSE(run.holder->bHasError());
+      } else {
+        ++failures;
+        EXPECT_TRUE(doubles::HasIdentification(run.holder, ERROR_UNIT_REWRITER, REWRITER_POINT_GROWTH));
+      }
+    });
+    EXPECT_GT(failures, 0u) << "some run failed a quoting";
+  }
 }
 
 // A dialect with quoted names whose functions take other shapes: calls are rewritten through sub-rewriters.
