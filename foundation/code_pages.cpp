@@ -86,6 +86,7 @@ std::uint32_t nCharsetToCodePage(std::uint32_t charset) {
     case 222: return 874;
     case 238: return 1250;
     case 255: return 1252;
+    case 54936: return 54936;
     case 65001: return 65001;
     default: return 0;
   }

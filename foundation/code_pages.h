@@ -11,7 +11,8 @@ inline constexpr std::uint32_t CODE_PAGE_UTF8 = 65001;
 inline constexpr std::uint32_t CODE_PAGE_UTF16 = 0xFFFFFFFE;
 inline constexpr std::uint64_t TEXT_ZERO_TERMINATED = 0xFFFFFFFFFFFFFFFEull;  // this or more: up to the terminator
 
-// Windows character-set id -> ANSI code page; 0 for an id without one.
+// Windows character-set id -> ANSI code page; 0 for an id without one. A runtime in GB18030 or UTF-8, which no
+// character-set id names, answers the page itself (54936, 65001).
 std::uint32_t nCharsetToCodePage(std::uint32_t charset);
 
 // Measures, allocates length + 1 units, converts (failing on invalid input) and terminates; 1 on success. On failure

@@ -7,6 +7,7 @@
 
 #include "platform/module.h"
 #include "standin/runtime/proxy.h"
+#include "standin/runtime/runtime_code_page.h"
 #include "standin/runtime/services.h"
 #include "standin/runtime/value_engine.h"
 
@@ -90,6 +91,19 @@ void* Proxy() { return &services::TheProxy(); }
 
 void SetLocaleCharset(std::int32_t charset) { services::TheLocaleService().m_nCharset = charset; }
 void SetLocaleLanguage(std::int32_t language) { services::TheLocaleService().m_nLanguage = language; }
+void SetCodePage(std::uint32_t codePage) {
+  struct Charset {
+    std::uint32_t page;
+    std::int32_t id;
+  };
+  static constexpr Charset kCharsets[] = {{1252, 0}, {932, 128}, {949, 129}, {936, 134}, {950, 136}};
+  std::int32_t id = static_cast<std::int32_t>(codePage);
+  for (const Charset& charset : kCharsets) {
+    if (charset.page == codePage) id = charset.id;
+  }
+  SetRuntimeCodePage(codePage);
+  SetLocaleCharset(id);
+}
 void SetDecimalComma(bool comma) { engine::SetDecimalSeparator(comma ? u',' : u'.'); }
 
 void FailStringAllocations(std::int32_t allowed, std::int32_t code) {
@@ -114,7 +128,7 @@ void Reset() {
   state.stateQuestions.clear();
   state.proxyQuestions.clear();
   state.stateAnswer = 1;
-  SetLocaleCharset(0);
+  SetCodePage(1252);
   SetLocaleLanguage(1036);
   SetDecimalComma(false);
   FailStringAllocations(-1);

@@ -51,6 +51,10 @@ QZRT_API void* Proxy();
 // The locale service's character-set id (slot 2, 0 by default) and language id (slot 15, 1036 by default).
 QZRT_API void SetLocaleCharset(std::int32_t charset);
 QZRT_API void SetLocaleLanguage(std::int32_t language);
+// The runtime's code page: the page its conversions read and write 8-bit text in, the page its locale service
+// gives a text (slot 3) and the character set it answers (slot 2, the id whose page it is: 0 for 1252, 128 for 932,
+// the page itself for 54936 and 65001). 1252 by default.
+QZRT_API void SetCodePage(std::uint32_t codePage);
 // The decimal separator of numbers the conversions write as text: "." by default, "," as in a French locale.
 QZRT_API void SetDecimalComma(bool comma);
 

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <string>
 
+#include "standin/runtime/runtime_code_page.h"
+
 namespace qzrt::services {
 
 namespace {
@@ -80,7 +82,7 @@ std::int32_t StateService::nQueryState(std::intptr_t argument) { return StateAns
 void LocaleService::Slot0() {}
 void LocaleService::Slot1() {}
 std::int32_t LocaleService::nGetCharset() { return m_nCharset; }
-std::uint32_t LocaleService::nGetCodePageOfText(const char*, std::int64_t) { return 1252; }
+std::uint32_t LocaleService::nGetCodePageOfText(const char*, std::int64_t) { return RuntimeCodePage(); }
 void LocaleService::Slot4() {}
 void LocaleService::Slot5() {}
 void LocaleService::Slot6() {}

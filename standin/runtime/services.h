@@ -22,7 +22,7 @@ class LocaleService {
   virtual void Slot0();
   virtual void Slot1();
   virtual std::int32_t nGetCharset();  // slot 2
-  virtual std::uint32_t nGetCodePageOfText(const char* text, std::int64_t length);  // slot 3: always 1252
+  virtual std::uint32_t nGetCodePageOfText(const char* text, std::int64_t length);  // slot 3: the runtime page
   virtual void Slot4();
   virtual void Slot5();
   virtual void Slot6();

@@ -16,7 +16,7 @@
 #include "foundation/date_time.h"
 #include "host/host_string.h"
 #include "host/host_type.h"
-#include "standin/runtime/code_page_1252.h"
+#include "standin/runtime/runtime_code_page.h"
 #include "standin/runtime/decimal.h"
 #include "standin/runtime/proxy.h"
 #include "standin/runtime/services.h"
@@ -115,7 +115,7 @@ std::int32_t Read(const void* storage, std::uint32_t type, Datum& out) {
     }
     case HOST_TYPE_TEXT_BUFFER: {
       const auto* bytes = LoadAt<const char*>(storage);
-      out = Text(Widen1252(bytes ? bytes : "", services::RuntimeStringLength(bytes)));
+      out = Text(WidenRuntime(bytes ? bytes : "", services::RuntimeStringLength(bytes)));
       return HOST_OK;
     }
     case HOST_TYPE_BINARY_BUFFER: {
@@ -126,13 +126,13 @@ std::int32_t Read(const void* storage, std::uint32_t type, Datum& out) {
     }
     case HOST_TYPE_ASTRING: {
       const auto* bytes = LoadAt<const char*>(storage);
-      out = Text(bytes ? Widen1252(bytes, std::strlen(bytes)) : std::u16string());
+      out = Text(bytes ? WidenRuntime(bytes, std::strlen(bytes)) : std::u16string());
       return HOST_OK;
     }
     case HOST_TYPE_TEXT: out = Text(HeapWide(LoadAt<const char16_t*>(storage))); return HOST_OK;
     case HOST_TYPE_ACHAR: {
       const char byte = LoadAt<char>(storage);
-      out = Text(Widen1252(&byte, byte ? 1 : 0));
+      out = Text(WidenRuntime(&byte, byte ? 1 : 0));
       return HOST_OK;
     }
     case HOST_TYPE_WCHAR: {
@@ -151,7 +151,7 @@ std::int32_t Read(const void* storage, std::uint32_t type, Datum& out) {
     case HOST_TYPE_ATIME: {
       char bytes[10] = {};
       std::memcpy(bytes, storage, type == HOST_TYPE_ADATE ? 8 : 9);
-      out = Text(Widen1252(bytes, BoundedLength(bytes, type == HOST_TYPE_ADATE ? 8 : 9)));
+      out = Text(WidenRuntime(bytes, BoundedLength(bytes, type == HOST_TYPE_ADATE ? 8 : 9)));
       return HOST_OK;
     }
     case HOST_TYPE_DATETIME:
@@ -210,7 +210,7 @@ std::u16string TextOf(const Datum& datum) {
     case Kind::kReal: return WithDecimalSeparator(RealText(datum.real));
     case Kind::kText: return datum.text;
     case Kind::kDateTime: return DateTimeText(datum.dateTime);
-    case Kind::kBinary: return Widen1252(datum.bytes.data(), datum.bytes.size());
+    case Kind::kBinary: return WidenRuntime(datum.bytes.data(), datum.bytes.size());
   }
   return {};
 }
@@ -232,7 +232,7 @@ std::int32_t RealOf(const Datum& datum, double& out) {
   if (datum.kind == Kind::kText) {
     // The syntax is the decimal one; the value is read at full range so that 1e300 stays a real.
     Decimal syntax;
-    const std::string narrow = Narrow1252(datum.text);
+    const std::string narrow = NarrowRuntime(datum.text);
     char* end = nullptr;
     out = std::strtod(narrow.c_str(), &end);
     if (!Decimal::Parse(datum.text, syntax) && (end == narrow.c_str() || *end != '\0')) return HOST_ERR_CANNOT_CONVERT;
@@ -299,7 +299,7 @@ std::int32_t BytesOf(const Datum& datum, std::string& out) {
     return HOST_OK;
   }
   if (datum.kind != Kind::kText) return HOST_ERR_CANNOT_CONVERT;
-  out = Narrow1252(datum.text);
+  out = NarrowRuntime(datum.text);
   return HOST_OK;
 }
 
@@ -360,7 +360,7 @@ std::int32_t WriteDigits(const Datum& datum, std::uint32_t target, void* result)
   if (target == HOST_TYPE_WDATE || target == HOST_TYPE_WTIME) {
     std::memcpy(result, digits, sizeof(digits));
   } else {
-    const std::string narrow = Narrow1252(digits);
+    const std::string narrow = NarrowRuntime(digits);
     std::memcpy(result, narrow.c_str(), narrow.size() + 1);
   }
   return HOST_OK;
@@ -405,7 +405,7 @@ std::int32_t Write(const Datum& datum, std::uint32_t target, void* result) {
       return WriteRuntimeString(text.data(), text.size() * 2, text.size(), result);
     }
     case HOST_TYPE_TEXT_BUFFER: {
-      const std::string text = Narrow1252(TextOf(datum));
+      const std::string text = NarrowRuntime(TextOf(datum));
       return WriteRuntimeString(text.data(), text.size(), text.size(), result);
     }
     case HOST_TYPE_BINARY_BUFFER: {
@@ -414,7 +414,7 @@ std::int32_t Write(const Datum& datum, std::uint32_t target, void* result) {
       return WriteRuntimeString(bytes.data(), bytes.size(), bytes.size(), result);
     }
     case HOST_TYPE_ASTRING: {
-      const std::string text = Narrow1252(TextOf(datum));
+      const std::string text = NarrowRuntime(TextOf(datum));
       char* copy = static_cast<char*>(std::malloc(text.size() + 1));
       if (!copy) return HOST_ERR_TOO_LONG;
       std::memcpy(copy, text.c_str(), text.size() + 1);
@@ -430,7 +430,7 @@ std::int32_t Write(const Datum& datum, std::uint32_t target, void* result) {
       return HOST_OK;
     }
     case HOST_TYPE_ACHAR: {
-      const std::string text = Narrow1252(TextOf(datum));
+      const std::string text = NarrowRuntime(TextOf(datum));
       StoreAt<char>(result, text.empty() ? '\0' : text[0]);
       return HOST_OK;
     }

@@ -1,10 +1,10 @@
 // The stand-in runtime's conversion and comparison engine over the storage of 36-byte runtime values: what its
 // nConversionDepassementExt, FinConversion, nComparaisonEx and nEgaliteEx exports do. A value is read from its
 // storage by type code into a common form (an exact decimal, a real, a UTF-16 text, a date-time or bytes) and
-// written back as the target type. 8-bit texts are in code page 1252. Result codes: 0 done, 102 a type the engine
-// does not convert (object references, arrays, buffer references as targets), 103 a NULL operand of a comparison,
-// 105 a value that cannot be given as the target (text that is not a number, out of range, an invalid date), 108 a
-// runtime string of 0x7FFFFF00 units or more.
+// written back as the target type. 8-bit texts are in the runtime's code page (runtime_code_page.h). Result codes:
+// 0 done, 102 a type the engine does not convert (object references, arrays, buffer references as targets), 103 a
+// NULL operand of a comparison, 105 a value that cannot be given as the target (text that is not a number, out of
+// range, an invalid date), 108 a runtime string of 0x7FFFFF00 units or more.
 //
 // Native forms left in the 32-byte result area: the value itself for numbers, characters, currency, date-times and
 // the digit texts of dates and times (terminated); a pointer for the rest: a decimal handle of the proxy (13), a
