@@ -144,11 +144,11 @@ void CHostValue::SetType(std::uint16_t type) {
   m_holder.m_wType = found->nType;
 }
 
-void CHostValue::Assign(const CHostValue& source) {
-  if (&source == this) return;
+std::int32_t CHostValue::Assign(const CHostValue& source) {
+  if (&source == this) return HOST_OK;
   m_holder.m_pOps->Destroy(&m_holder, 1);
   holder::ResetToBase(&m_holder);
   SetType(source.nGetType());
   auto& from = const_cast<CHostValueHolder&>(source.m_holder);
-  from.m_pOps->CopyTo(&from, this);
+  return from.m_pOps->CopyTo(&from, this);
 }

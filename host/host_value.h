@@ -92,8 +92,8 @@ class CHostValue {
   // Gives the value the holder of the type's low byte, its initial value and no flags; nothing happens when the
   // whole type word already equals the request. A code without a holder gives type 0.
   void SetType(std::uint16_t type);
-  // The source's type, value and both flags.
-  void Assign(const CHostValue& source);
+  // The source's type, value and both flags; the copy's result code (a text that could not be copied fails).
+  std::int32_t Assign(const CHostValue& source);
 
   std::uint8_t nGetType() const { return static_cast<std::uint8_t>(m_holder.m_wType & HOST_TYPE_CODE_MASK); }
   std::uint16_t wGetTypeWord() const { return m_holder.m_wType; }

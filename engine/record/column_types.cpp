@@ -108,6 +108,14 @@ bool bNumericPrecisionOfHostType(std::uint16_t hostType, std::uint32_t& precisio
   return false;
 }
 
+bool bDecimalFormFits(const void* form, std::size_t size, std::size_t room) {
+  const auto* bytes = static_cast<const std::uint8_t*>(form);
+  for (std::size_t i = room; bytes && i < size; ++i) {
+    if (bytes[i] != 0) return false;
+  }
+  return true;
+}
+
 void ColumnTypeForNumber(std::int32_t p, std::int32_t s, std::uint32_t& type, std::uint32_t& size) {
   type = COLUMN_TYPE_REAL8;
   size = 8;

@@ -4,6 +4,7 @@
 // that a connection keeps per dialect: one counted CDdlTypeEntry per column type, released by the table.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "foundation/ref_counted.h"
@@ -48,6 +49,18 @@ enum EColumnType : std::uint32_t {
 };
 
 // The bytes that hold a signed integer of 0 to 38 decimal digits.
+// A binary element is a u16 length and its bytes: the largest element whose length word holds every length.
+inline constexpr std::uint32_t BINARY_ELEMENT_SIZE_MAX = 0xFFFF + 2;
+
+// Errors of the records and values: an argument the operation cannot take (a layout too large for a record, a key
+// made of itself) and a value longer than the place it must go in.
+inline constexpr std::uint32_t ERROR_INVALID_ARGUMENT = 4;
+inline constexpr std::uint32_t ERROR_VALUE_TOO_LONG = 56;
+
+// Whether a runtime decimal's byte form keeps its value cut to `room` bytes: what lies past them (the high bytes of
+// a magnitude the column's digits do not need) must be zeros.
+bool bDecimalFormFits(const void* form, std::size_t size, std::size_t room);
+
 inline constexpr std::uint32_t DECIMAL_DIGITS_MAX = 38;
 extern const std::uint8_t gtabDecimalByteCount[DECIMAL_DIGITS_MAX + 1];
 

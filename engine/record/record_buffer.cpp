@@ -75,12 +75,18 @@ int CRecordBuffer::bBuildLayout(CRecordDescription* description) {
   const std::uint32_t nullAreaSize = count == 0 ? 1 : (count - 1) / 8 + 1;
   // The field area is the record size, which leaves composite keys out; should one come before a plain item, the
   // plain item would lie past it, so the area grows to cover every plain item wherever the layout put it.
-  std::uint32_t fieldSize = description->nGetRecordSize();
+  // Summed in 64 bits: a layout the description could not make (items never laid out, sizes past 32 bits) gets no
+  // block rather than one whose fields wrap onto each other.
+  std::uint64_t fieldSize = description->nGetRecordSize();
   for (std::uint32_t i = 0; i < count; ++i) {
     CColumnDescriptor* item = description->pGetItemAt(i);
-    if (!item->bIsCompositeKey()) fieldSize = std::max(fieldSize, item->nGetElementOffset(0) + item->nGetTotalSize());
+    if (item->bIsCompositeKey()) continue;
+    const std::uint64_t end =
+        std::uint64_t{item->nGetElementOffset(0)} + std::uint64_t{item->nGetSize()} * item->nGetElementCount();
+    fieldSize = std::max(fieldSize, end);
   }
-  if (!bAllocate(nullAreaSize, nullAreaSize + fieldSize)) return 0;
+  if (nullAreaSize + fieldSize > 0xFFFFFFFFu) return 0;
+  if (!bAllocate(nullAreaSize, nullAreaSize + static_cast<std::uint32_t>(fieldSize))) return 0;
   m_nNullFlagCount = count;
   for (std::uint32_t i = 0; i < count; ++i) {
     CColumnDescriptor* item = description->pGetItemAt(i);
@@ -125,7 +131,8 @@ CRecordBuffer* CRecordBuffer::pClone() {
 
 void CRecordBuffer::SetData(const void* bytes, std::uint32_t length) {
   if (!m_pData) return;
-  if (bytes) std::memcpy(m_pData, bytes, std::min(length, nFieldAreaSize()));
+  // The bytes may come from this block itself (a row moved within it).
+  if (bytes) std::memmove(m_pData, bytes, std::min(length, nFieldAreaSize()));
   std::memset(m_pNullFlags, 0xFF, m_nNullAreaSize);
 }
 
@@ -144,8 +151,9 @@ bool CRecordBuffer::PutFieldBytes(CColumnDescriptor* item, const void* bytes, st
   std::memset(field, 0, size);
   if (!source || size == 0) return true;
   if (bIsAnsiTextColumn(type)) {
-    // At most S - 1 characters of the text, which may end before the length says or not at all.
-    const std::uint32_t n = nAnsiLength(source, std::min(length, size));
+    // At most S - 1 bytes of the text, which may end before the length says or not at all. The text is measured
+    // whole, so that the character at the cut is seen whole: one measured only up to S would end in a lead byte.
+    const std::uint32_t n = nAnsiLength(source, length);
     // The record's texts are the runtime's, in the page of its own character set; a cut keeps whole characters.
     const std::uint32_t page = nCharsetToCodePage(nGetHostCharset());
     std::memcpy(field, source, nWholeCharacterPrefix(page, reinterpret_cast<const char*>(source), n, size - 1));
@@ -161,7 +169,8 @@ bool CRecordBuffer::PutFieldBytes(CColumnDescriptor* item, const void* bytes, st
     }
   } else if (type == COLUMN_TYPE_BINARY) {
     if (length > 0 && size >= 2) {
-      const auto n = static_cast<std::uint16_t>(std::min(length, size - 2));
+      // The layout refuses elements past the length word; what the word cannot hold is never wrapped.
+      const auto n = static_cast<std::uint16_t>(std::min({length, size - 2, std::uint32_t{0xFFFF}}));
       std::memcpy(field, &n, 2);
       std::memcpy(field + 2, source, n);
     }
@@ -240,11 +249,19 @@ int CRecordBuffer::bSetFieldFromValue(CColumnDescriptor* item, CHostValue& value
 
 int CRecordBuffer::bPutConvertedValue(CColumnDescriptor* item, CHostValue& value, std::int32_t element) {
   if (item->nGetType() == COLUMN_TYPE_DECIMAL) {
+    // Rounded to the column in a copy: the value may be the caller's own, whose digits are not the column's to cut.
+    if (value.nGetType() != HOST_TYPE_PROXY_HANDLE) return 0;
+    CHostValue copy;
+    copy.Assign(value);
     IHostProxyHandle* decimal = nullptr;
-    if (value.nGetType() != HOST_TYPE_PROXY_HANDLE || bHostFailed(value.nGet(&decimal)) || !decimal) return 0;
+    if (bHostFailed(copy.nGet(&decimal)) || !decimal) return 0;
     const std::uint32_t scale = item->nGetScale();
     decimal->SetPrecision(static_cast<std::int32_t>(item->nGetPrecision() + scale), static_cast<std::int32_t>(scale));
-    return bSetFieldBytes(item, decimal->pGetData(), decimal->nGetDataSize(), element);
+    const void* form = decimal->pGetData();
+    const std::uint32_t size = decimal->nGetDataSize();
+    // A form longer than the field keeps its value only when what the field leaves out is zeros.
+    if (!bDecimalFormFits(form, size, item->nGetSize())) return 0;
+    return bSetFieldBytes(item, form, size, element);
   }
   const void* data = nullptr;
   std::size_t size = 0;
@@ -303,6 +320,7 @@ void CRecordBuffer::GetFieldValue(CHostValue& value, CColumnDescriptor* item, st
 }
 
 int CRecordBuffer::bCopyFrom(const CRecordBuffer* source, CHashTable& cloneMap) {
+  if (source == this) return 1;  // a copy of itself is what it already is
   if (!bRegisterClone(cloneMap, source, this)) return 0;
   return bCopyLayoutAndData(source);
 }
@@ -318,7 +336,7 @@ CRecordBuffer* CRecordBuffer::pCloneWithMap(CHashTable& cloneMap) {
 }
 
 void CRecordBuffer::CopyBlockFrom(const CRecordBuffer* other) {
-  if (!other || !m_pBlock || !other->m_pBlock) return;
+  if (!other || other == this || !m_pBlock || !other->m_pBlock) return;
   std::memcpy(m_pBlock.get(), other->m_pBlock.get(), std::min(m_nTotalLength, other->m_nTotalLength));
 }
 
@@ -329,6 +347,8 @@ int CRecordBuffer::bEquals(const CRecordBuffer* other) const {
 }
 
 int CRecordBuffer::bCopyLayoutAndData(const CRecordBuffer* other) {
+  // A copy of itself is what it already is: a new block would be copied from itself, zeroed.
+  if (other == this) return 1;
   if (!bAllocate(other->m_nNullAreaSize, other->m_nTotalLength)) return 0;
   m_nNullFlagCount = other->m_nNullFlagCount;
   if (m_nTotalLength) std::memcpy(m_pBlock.get(), other->m_pBlock.get(), m_nTotalLength);

@@ -222,7 +222,10 @@ CRecordDescription* CRecordDescription::pCopy(std::uint32_t options) {
     copy->SetIdentifyingKey(key);
     key->nRelease();
   }
-  copy->LayoutItems();
+  if (!copy->LayoutItems()) {
+    copy->nRelease();
+    return nullptr;
+  }
   return copy;
 }
 
@@ -315,20 +318,43 @@ int CRecordDescription::bPlaceInList(CDescriptorList& list, CColumnDescriptor* i
   return list.bAdd(item);
 }
 
-void CRecordDescription::LayoutItems() {
-  std::uint32_t offset = 0;
-  m_nRecordSize = 0;
-  m_nFullSize = 0;
-  m_nNullFlagCount = 0;
+int CRecordDescription::LayoutItems() {
+  // Summed in 64 bits: an item of many large elements, or many large items, must not wrap a 32-bit offset and
+  // put two fields on the same bytes. A layout whose record (null flags and fields) does not fit in 32 bits is
+  // refused, and so is a binary element too large for its u16 length word; the items keep their old places.
+  std::uint64_t offset = 0;
+  std::uint64_t recordSize = 0;
+  std::uint64_t nullFlagCount = 0;
+  CColumnDescriptor* refused = nullptr;
+  for (std::uint32_t i = 0; i < m_items.nGetCount() && !refused; ++i) {
+    CColumnDescriptor* item = m_items.pGet(i);
+    const std::uint64_t size = std::uint64_t{item->nGetSize()} * item->nGetElementCount();
+    offset += size;
+    if (!item->bIsCompositeKey()) recordSize += size;
+    nullFlagCount += item->nGetElementCount();
+    const bool binaryTooLarge = item->nGetType() == COLUMN_TYPE_BINARY && !item->bIsCompositeKey() &&
+                                item->nGetSize() > BINARY_ELEMENT_SIZE_MAX;
+    if (binaryTooLarge || nullFlagCount > 0xFFFFFFFFu || offset + nullFlagCount / 8 + 1 > 0xFFFFFFFFu) refused = item;
+  }
+  if (refused) {
+    if (m_pErrorHolder) {
+      m_pErrorHolder->RaiseError(0, ERROR_UNIT_RECORD_DESCRIPTION, 3, m_pConnection, ERROR_INVALID_ARGUMENT);
+      m_pErrorHolder->SetFileAndItem(m_strName.pszGet(), refused->pszGetName());
+    }
+    return 0;
+  }
+  std::uint32_t at = 0;
+  std::uint32_t flags = 0;
   for (std::uint32_t i = 0; i < m_items.nGetCount(); ++i) {
     CColumnDescriptor* item = m_items.pGet(i);
-    item->SetLayout(offset, m_nNullFlagCount);
-    const std::uint32_t size = item->nGetTotalSize();
-    offset += size;
-    m_nFullSize += size;
-    if (!item->bIsCompositeKey()) m_nRecordSize += size;
-    m_nNullFlagCount += item->nGetElementCount();
+    item->SetLayout(at, flags);
+    at += item->nGetTotalSize();
+    flags += item->nGetElementCount();
   }
+  m_nFullSize = static_cast<std::uint32_t>(offset);
+  m_nRecordSize = static_cast<std::uint32_t>(recordSize);
+  m_nNullFlagCount = static_cast<std::uint32_t>(nullFlagCount);
+  return 1;
 }
 
 void CRecordDescription::SetIdentifyingKey(CColumnDescriptor* item) {
@@ -397,8 +423,7 @@ int CRecordDescription::bBuildFromQuery(CQueryDescription* query) {
     first = false;
     keyed->SetKeyDirection(link->bIsDescending() != 0);
   }
-  LayoutItems();
-  return result;
+  return LayoutItems() ? result : 0;
 }
 
 int CRecordDescription::bNewItemFromHost(IHostItemDescription* item) {

@@ -116,8 +116,10 @@ class CRecordDescription : public IHostFileDescription {
   // automatic identifiers are kept only for a query over one table. The result of the last item handled (the walk
   // stops at the first that fails).
   int bBuildFromQuery(CQueryDescription* query);
-  // Record offsets and null-flag indexes of every item, and the three totals.
-  void LayoutItems();
+  // Record offsets and null-flag indexes of every item, and the three totals. 0 with error 4 in the holder (the
+  // items left where they were) when the record would not fit in 32 bits or a binary element is too large for its
+  // length word.
+  int LayoutItems();
   void SetIdentifyingKey(CColumnDescriptor* item);
   CColumnDescriptor* pGetIdentifyingKeyMember() const { return m_pIdentifyingKey; }
   // The first item of that name, without a reference; null when none.

@@ -64,6 +64,17 @@ const void* pHeldData(CHostValue& value) {
   return bHostFailed(value.nGetDataPointer(&data)) ? nullptr : data;
 }
 
+// Two texts compared unit by unit up to the first terminator, each read no further than its own units: a full
+// native buffer has no terminator, and its end counts as one.
+template <class Unit>
+int nCompareTexts(const Unit* x, std::uint64_t xUnits, const Unit* y, std::uint64_t yUnits) {
+  for (std::uint64_t i = 0;; ++i) {
+    const Unit a = i < xUnits ? x[i] : Unit{0};
+    const Unit b = i < yUnits ? y[i] : Unit{0};
+    if (a != b || a == 0) return static_cast<int>(a) - static_cast<int>(b);
+  }
+}
+
 }  // namespace
 
 CFieldValue::CFieldValue(CErrorHolder* owner, CConnection* connection) {
@@ -233,6 +244,10 @@ const void* CFieldValue::pGetData() {
 
 std::uint64_t CFieldValue::nGetDataSize() {
   return m_nState == FIELD_STATE_VALUE ? nHeldSize(Value()) : m_nDataLength;
+}
+
+std::uint64_t CFieldValue::nReadableBytes() {
+  return m_nState == FIELD_STATE_VALUE || m_nState == FIELD_STATE_NULL ? nHeldSize(Value()) : m_nBufferSize;
 }
 
 std::uint64_t CFieldValue::nGetValueLength() {
@@ -409,7 +424,10 @@ int CFieldValue::bCopyFrom(CFieldValue* other) {
     if (other->m_nState != FIELD_STATE_NULL) {
       if (m_nState == FIELD_STATE_NULL) m_nState = FIELD_STATE_VALUE;
       if (m_nState == FIELD_STATE_VALUE && other->m_nState == FIELD_STATE_VALUE) {
-        Value().Assign(other->Value());
+        if (bHostFailed(Value().Assign(other->Value()))) {
+          SetHolderOutOfMemory(m_pOwner);
+          result = 0;
+        }
       } else {
         CHostValue value;
         result = other->bGetValue(&value) && bSetValue(value);
@@ -430,7 +448,16 @@ int CFieldValue::bCopyFrom(CFieldValue* other) {
     m_nDataLength = other->m_nDataLength;
   } else {
     InitType(other->Value().nGetType(), other->m_nBufferSize);
-    Value().Assign(other->Value());
+    if (other->m_nState == FIELD_STATE_EXTERNAL || other->m_nState == FIELD_STATE_EXTERNAL_READY) {
+      // The value lies in the other's buffer, which is not this value's to keep: the copy holds it.
+      CHostValue value;
+      if (other->bGetValue(&value) && bHostFailed(Value().Assign(value))) result = 0;
+      Value().SetNull(other->Value().bIsNull());
+    } else if (bHostFailed(Value().Assign(other->Value()))) {
+      result = 0;
+    }
+    // A copy that could not be made is a memory failure: a value answered as copied holds the value.
+    if (!result) SetHolderOutOfMemory(m_pOwner);
     if (other->m_nState == FIELD_STATE_NULL) {
       m_nState = FIELD_STATE_NULL;
       Value().SetNull(true);
@@ -498,16 +525,12 @@ int CFieldValue::nCompare(CFieldValue* other) {
     return std::memcmp(a, b, nGetDataSize());
   }
   if (a && b && bIsNarrowTextHostType(type) && bIsNarrowTextHostType(otherType)) {
-    const auto* x = static_cast<const unsigned char*>(a);
-    const auto* y = static_cast<const unsigned char*>(b);
-    while (*x && *x == *y) ++x, ++y;
-    return static_cast<int>(*x) - static_cast<int>(*y);
+    return nCompareTexts(static_cast<const unsigned char*>(a), nReadableBytes(),
+                         static_cast<const unsigned char*>(b), other->nReadableBytes());
   }
   if (a && b && bIsWideTextHostType(type) && bIsWideTextHostType(otherType)) {
-    const auto* x = static_cast<const char16_t*>(a);
-    const auto* y = static_cast<const char16_t*>(b);
-    while (*x && *x == *y) ++x, ++y;
-    return static_cast<int>(*x) - static_cast<int>(*y);
+    return nCompareTexts(static_cast<const char16_t*>(a), nReadableBytes() / 2, static_cast<const char16_t*>(b),
+                         other->nReadableBytes() / 2);
   }
   CHostValue mine, theirs;
   bGetValue(&mine);
@@ -544,4 +567,10 @@ void CFieldValue::RaiseConversionError(std::uint8_t sourceType, const char16_t* 
   } else {
     DiscardIgnoredError(error);
   }
+}
+
+int CFieldValue::RaiseValueTooLong() {
+  RaiseModuleError(m_pOwner, 0, ERROR_UNIT_FIELD_VALUE, FIELD_POINT_TOO_LONG, m_pConnection, pszGetTableName(),
+                   ERROR_VALUE_TOO_LONG);
+  return 0;
 }

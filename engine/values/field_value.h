@@ -38,6 +38,7 @@ enum EFieldPreparation : std::uint32_t {
 // Where errors of the field values are raised.
 inline constexpr std::uint32_t FIELD_POINT_DATE_TIME_TEXT = 2;
 inline constexpr std::uint32_t FIELD_POINT_CONVERSION = 3;
+inline constexpr std::uint32_t FIELD_POINT_TOO_LONG = 4;
 inline constexpr std::uint32_t ERROR_VALUE_NOT_CONVERTIBLE = 53;
 
 // A length of all ones given to the text setters: up to the terminator.
@@ -116,6 +117,8 @@ class CFieldValue : public CValueItem {
   int nCompare(CFieldValue* other);
   void RaiseConversionError(std::uint8_t sourceType, const char16_t* sourceText, std::uint32_t unit,
                             std::uint32_t point);
+  // Error 56: the value is longer than the place it must go in; answers 0.
+  int RaiseValueTooLong();
 
   // ---- conversions (field_value_conversions.cpp) ----
   int bSetValue(CHostValue& source);
@@ -153,6 +156,8 @@ class CFieldValue : public CValueItem {
   std::uint32_t nClientCodePage();
   // The code page of 8-bit text handed to a prepared value.
   std::uint32_t nSecondCodePage();
+  // The bytes the data may be read over: the held value's size with its terminator, else the native buffer's.
+  std::uint64_t nReadableBytes();
   // Zero-fills the native buffer from `from` to its end.
   void ZeroNativeFrom(std::uint64_t from);
   // A number written from UTF-16 text: into the native buffer (states 3 to 5) or the held value (1 and 2).

@@ -191,19 +191,29 @@ int CFieldValue::bSetValue(CHostValue& source) {
       return bSetBoolean(flag == 1 ? 1 : 0);
     }
     case HOST_TYPE_PROXY_HANDLE: {
+      // The decimal is rounded to the column in a copy: the caller's own value keeps its digits. A decimal without
+      // a handle, a buffer that is not there and a rounded form longer than the buffer store nothing: each is an
+      // error, never a success that wrote nothing or cut the digits.
       IHostProxyHandle* handle = nullptr;
-      if (source.wGetTypeWord() != HOST_TYPE_PROXY_HANDLE || bHostFailed(source.nGet(&handle)) || !handle) return 1;
-      std::uint32_t precision = 0, scale = 0;
-      bGetNumericPrecision(&precision, &scale);
       CHostValue copy;
       copy.Assign(source);
       IHostProxyHandle* rounded = nullptr;
-      copy.nGet(&rounded);
-      if (!rounded || !m_pNative) return 1;
+      if (bHostFailed(source.nGet(&handle)) || !handle || bHostFailed(copy.nGet(&rounded)) || !rounded ||
+          !m_pNative) {
+        CTString text;
+        Dump(text, &source, 0);
+        RaiseConversionError(sourceType, text.pszGet(), ERROR_UNIT_FIELD_VALUE, FIELD_POINT_CONVERSION);
+        return 0;
+      }
+      std::uint32_t precision = 0, scale = 0;
+      bGetNumericPrecision(&precision, &scale);
       rounded->SetPrecision(static_cast<std::int32_t>(precision), static_cast<std::int32_t>(scale));
-      const std::uint64_t bytes = rounded->nGetDataSize() < m_nBufferSize ? rounded->nGetDataSize() : m_nBufferSize;
+      const void* form = rounded->pGetData();
+      const std::uint64_t size = rounded->nGetDataSize();
+      if (!bDecimalFormFits(form, size, m_nBufferSize)) return RaiseValueTooLong();
+      const std::uint64_t bytes = size < m_nBufferSize ? size : m_nBufferSize;
       std::memset(m_pNative, 0, m_nBufferSize);
-      std::memcpy(m_pNative, rounded->pGetData(), bytes);
+      std::memcpy(m_pNative, form, bytes);
       m_nDataLength = bytes;
       return 1;
     }
@@ -376,7 +386,10 @@ int CFieldValue::bPutBinaryBytes(const void* bytes, std::uint64_t byteCount) {
   }
   if (!m_pNative || m_nBufferSize < 2) return 0;
   const std::uint64_t room = m_nBufferSize - 2;
-  const auto count = static_cast<std::uint16_t>(byteCount < room ? byteCount : room);
+  const std::uint64_t taken = byteCount < room ? byteCount : room;
+  // The length word holds 65535 at most: a longer value is refused, never stored with its length cut.
+  if (taken > 0xFFFF) return RaiseValueTooLong();
+  const auto count = static_cast<std::uint16_t>(taken);
   std::memcpy(m_pNative, &count, 2);
   std::memcpy(m_pNative + 2, bytes, count);
   ZeroNativeFrom(2u + count);

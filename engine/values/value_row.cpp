@@ -50,7 +50,10 @@ int CValueRow::bPut(std::uint32_t index, CFieldValue* value) {
 
 int CValueRow::CopyFrom(CValueRow* other) {
   const std::uint32_t count = other ? other->nGetCount() : 0;
-  for (std::uint32_t i = 0; i < count; ++i) SetAt(i, other->pGetAt(i));
+  // An element that cannot be made fails the copy: a row answered as copied must hold every value.
+  for (std::uint32_t i = 0; i < count; ++i) {
+    if (!SetAt(i, other->pGetAt(i))) return 0;
+  }
   for (std::uint32_t i = count; i < nGetCount(); ++i) {
     if (CFieldValue* value = pGetAt(i)) value->SetNull();
   }

@@ -27,7 +27,8 @@ class CValueRow : public CRefCounted {
   // The element at the index becomes the value itself (a reference taken), the row growing with empty slots up to
   // it: the record's large value is then the column's own field value. 0 when the row cannot grow.
   int bPut(std::uint32_t index, CFieldValue* value);
-  // Every element of the other row in order; elements beyond the other's count become NULL.
+  // Every element of the other row in order; elements beyond the other's count become NULL. 0 at the first element
+  // that cannot be made (the elements before it copied).
   int CopyFrom(CValueRow* other);
 
   std::uint32_t nGetCount() const { return m_values.nGetCount(); }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "engine/record/record_description.h"
 #include "foundation/clone_map.h"
 #include "foundation/hash_table.h"
+#include "host/execution.h"
 #include "tests/doubles/field_value_double.h"
 #include "tests/engine/field_value_fixture.h"
 
@@ -361,6 +363,115 @@ TEST_F(FieldValueTest, CopiesComparisonsAndClones) {
   a->nRelease();
   b->nRelease();
   EXPECT_EQ(binary.nOthers(), 0u);
+}
+
+// Native text buffers filled to the last byte have no terminator: they compare within their own lengths (each lives
+// in a heap block of exactly its size, so a read past it shows under the address sanitizer), and a duplicate of one
+// carries its text.
+TEST_F(FieldValueTest, FullNativeTextsCompareWithinTheirBuffersAndDuplicateWhole) {
+  struct Case {
+    std::uint8_t type;
+    std::string a, b;  // the buffers' bytes, whole
+    int sign;
+  };
+  const std::string abc = "abc", abcd = "abcd", abc00 = std::string("abc\0\0", 5);
+  const std::string wab = std::string("a\0b\0", 4), wabc = std::string("a\0b\0c\0", 6);
+  const Case cases[] = {
+      {HOST_TYPE_TEXT_BUFFER, abc, abcd, -1}, {HOST_TYPE_TEXT_BUFFER, abcd, abc, 1},
+      {HOST_TYPE_TEXT_BUFFER, abc, abc00, 0}, {HOST_TYPE_TEXT, wab, wabc, -1},
+      {HOST_TYPE_TEXT, std::string("a\0b\0\0\0", 6), wab, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.a + " / " + c.b);
+    std::vector<std::unique_ptr<char[]>> blocks;
+    CFieldValue* values[2];
+    for (int i = 0; i < 2; ++i) {
+      const std::string& bytes = i == 0 ? c.a : c.b;
+      blocks.emplace_back(new char[bytes.size()]);
+      std::memcpy(blocks.back().get(), bytes.data(), bytes.size());
+      values[i] = New();
+      values[i]->bAttachExternalBuffer(blocks.back().get(), bytes.size());
+      values[i]->Value().SetType(c.type);
+    }
+    const int order = values[0]->nCompare(values[1]);
+    EXPECT_EQ((order > 0) - (order < 0), c.sign);
+    EXPECT_EQ(values[0]->bEquals(values[1]), c.sign == 0 ? 1 : 0);
+    CFieldValue* duplicate = values[0]->pDuplicate();
+    ASSERT_NE(duplicate, nullptr);
+    duplicate->AddRef();
+    EXPECT_EQ(duplicate->nCompare(values[0]), 0);
+    EXPECT_TRUE(duplicate->bEquals(values[0]));
+    duplicate->nRelease();
+    for (CFieldValue* value : values) value->nRelease();
+  }
+}
+
+// What does not fit a native buffer is refused with its error and leaves the buffer as it was: a decimal whose byte
+// form (the stand-in's: scale, sign, the magnitude from its lowest byte) is cut, a binary value past the length word;
+// and a decimal without a handle or without a buffer is an error, never a success that wrote nothing.
+TEST_F(FieldValueTest, ValuesThatDoNotFitTheirNativeBufferAreRefused) {
+  TestColumn decimal(COLUMN_TYPE_DECIMAL, 4);
+  decimal->bSetAll(u"D", u"", u"", 1, 4, COLUMN_TYPE_DECIMAL, 0xFFFFFFFF, 0xFFFFFFFF, 0, 3, 2);
+  std::unique_ptr<std::uint8_t[]> bytes(new std::uint8_t[4]());
+  CFieldValue* value = New();
+  value->bAttachExternalBuffer(bytes.get(), 4);
+  value->SetDescriptors(decimal, nullptr);
+  auto setDecimal = [](CHostValue& number, const char16_t* text) {
+    number.SetType(HOST_TYPE_WSTRING);
+    number.SetFromBuffer(text, std::char_traits<char16_t>::length(text) * 2);
+    number.nConvert(HOST_TYPE_PROXY_HANDLE);
+  };
+  CHostValue small;
+  setDecimal(small, u"12.345");
+  ASSERT_TRUE(value->bSetValue(small));
+  const std::vector<std::uint8_t> stored = {2, 1, 0xD3, 0x04};  // 12.35
+  EXPECT_EQ(std::vector<std::uint8_t>(bytes.get(), bytes.get() + 4), stored);
+  CHostValue text;
+  text.Assign(small);
+  ASSERT_EQ(text.nConvert(HOST_TYPE_WSTRING), 0);
+  EXPECT_EQ(WideOf(text), u"12.345") << "the caller's decimal keeps its digits";
+
+  CHostValue large;
+  setDecimal(large, u"123456789");
+  holder->Clear();
+  EXPECT_FALSE(value->bSetValue(large));
+  EXPECT_EQ(holder->nGetErrorCode(), 56u);
+  EXPECT_EQ(std::vector<std::uint8_t>(bytes.get(), bytes.get() + 4), stored);
+
+  IHostProxy* proxy = gpHostProxy;
+  gpHostProxy = nullptr;
+  CHostValue handleless;
+  handleless.SetType(HOST_TYPE_PROXY_HANDLE);  // no proxy: no handle
+  gpHostProxy = proxy;
+  holder->Clear();
+  EXPECT_FALSE(value->bSetValue(handleless));
+  EXPECT_EQ(holder->nGetErrorCode(), ERROR_VALUE_NOT_CONVERTIBLE);
+  EXPECT_EQ(std::vector<std::uint8_t>(bytes.get(), bytes.get() + 4), stored);
+  value->bAttachExternalBuffer(nullptr, 0);
+  value->SetDescriptors(decimal, nullptr);
+  holder->Clear();
+  EXPECT_FALSE(value->bSetValue(small));
+  EXPECT_EQ(holder->nGetErrorCode(), ERROR_VALUE_NOT_CONVERTIBLE);
+
+  // A binary value: up to the length word's 65535 bytes in a buffer that has room for more, and no further.
+  TestColumn binary(COLUMN_TYPE_BINARY, 0x10010);
+  ASSERT_TRUE(value->bAllocateNativeBuffer(HOST_TYPE_BINARY_BUFFER, 0x10010));
+  value->SetDescriptors(binary, nullptr);
+  ASSERT_TRUE(value->bPutAnsiText("xyz", 3, 1252));
+  const std::string huge(0x10000, 'h');
+  holder->Clear();
+  EXPECT_FALSE(value->bPutAnsiText(huge.data(), huge.size(), 1252));
+  EXPECT_EQ(holder->nGetErrorCode(), 56u);
+  CHostValue out;
+  ASSERT_TRUE(value->bGetValue(&out));
+  std::size_t size = 0;
+  out.nGetDataSize(&size);
+  EXPECT_EQ(size, 3u) << "the value as it was";
+  ASSERT_TRUE(value->bPutAnsiText(huge.data(), 0xFFFF, 1252));
+  ASSERT_TRUE(value->bGetValue(&out));
+  out.nGetDataSize(&size);
+  EXPECT_EQ(size, 0xFFFFu);
+  value->nRelease();
 }
 
 // The connection's count stays balanced: a reference while the value keeps it, exchanged on a copy.

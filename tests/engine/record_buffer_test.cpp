@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "foundation/clone_map.h"
@@ -177,6 +178,42 @@ TEST_F(RecordBufferTest, TextsCutToTheirFieldEndOnAWholeCharacter) {
     single->nRelease();
   }
   qzrt::SetLocaleCharset(0);
+}
+
+// A runtime text goes into a text field through the runtime's conversion into its own page, then is cut to the field
+// on whole characters of that page: a three- or four-byte character at the cut is left out whole.
+TEST_F(RecordBufferTest, RuntimeTextsAreCutOnWholeCharactersOfTheRuntimesPage) {
+  struct Case {
+    std::uint32_t page;
+    const char16_t* text;
+    std::uint32_t size;
+    Bytes expected;
+  };
+  const Case cases[] = {
+      {65001, u"abc\u20ac", 5, B("abc\0\0", 5)},                          // three bytes, two of them fit
+      {65001, u"a\U0001F600", 4, B("a\0\0\0", 4)},                        // four bytes, three fit
+      {65001, u"a\u00e9", 4, B("a\xc3\xa9\0", 4)},                         // fits whole
+      {54936, u"a\u4e2d\U0001F600", 6, B("a\xd6\xd0\0\0\0", 6)},           // four-byte GB18030 across the end
+      {932, u"\u65e5\u672c", 4, B("\x93\xfa\0\0", 4)},                     // double-byte pairs
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.page);
+    qzrt::SetCodePage(c.page);
+    CRecordDescription* single = NewDescription();
+    CColumnDescriptor* item = Make(u"F", COLUMN_TYPE_TEXT, c.size);
+    single->AddItem(item);
+    single->LayoutItems();
+    CRecordBuffer row;
+    ASSERT_TRUE(row.bBuildLayout(single));
+    CHostValue text;
+    text.SetType(HOST_TYPE_WSTRING);
+    text.SetFromBuffer(c.text, std::char_traits<char16_t>::length(c.text) * 2);
+    ASSERT_TRUE(row.bSetFieldFromValue(item, text, 0));
+    const std::uint8_t* data = row.pGetFieldData(item, 0);
+    EXPECT_EQ(Bytes(data, data + c.size), c.expected);
+    single->nRelease();
+  }
+  qzrt::SetCodePage(1252);
 }
 
 TEST_F(RecordBufferTest, MemosHoldSentinelsForNullAndPresent) {
@@ -372,6 +409,69 @@ TEST_F(RecordBufferTest, RowsAreCopiedComparedAndClonedWhole) {
   EXPECT_EQ(buffer->pGetBlock()[0], 0x00);
   EXPECT_EQ(Field(a), Bytes({10, 0, 0, 0}));
   empty->nRelease();
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(RecordBufferTest, ARowCopiedFromItselfStaysAsItIs) {
+  CColumnDescriptor* a = Add(Make(u"A", COLUMN_TYPE_INT32, 4));
+  CColumnDescriptor* b = Add(Make(u"B", COLUMN_TYPE_INT32, 4));
+  CColumnDescriptor* c = Add(Make(u"C", COLUMN_TYPE_INT32, 4));
+  Build();
+  const std::int32_t values[] = {1, 2, 3};
+  buffer->SetData(values, sizeof(values));
+  const Bytes before(buffer->pGetBlock(), buffer->pGetBlock() + buffer->nGetTotalLength());
+  CHashTable map(7);
+  EXPECT_TRUE(buffer->bCopyFrom(buffer.get(), map));
+  EXPECT_TRUE(buffer->bCopyLayoutAndData(buffer.get()));
+  buffer->CopyBlockFrom(buffer.get());
+  EXPECT_EQ(Bytes(buffer->pGetBlock(), buffer->pGetBlock() + buffer->nGetTotalLength()), before);
+  // Bytes taken from the row's own fields, overlapping where they go.
+  buffer->SetData(buffer->pGetData() + 4, 8);
+  EXPECT_EQ(Field(a), Bytes({2, 0, 0, 0}));
+  EXPECT_EQ(Field(b), Bytes({3, 0, 0, 0}));
+  EXPECT_EQ(Field(c), Bytes({3, 0, 0, 0}));
+}
+
+}  // namespace
+
+namespace {
+
+std::u16string DecimalText(const CHostValue& value) {
+  CHostValue text;
+  text.Assign(value);
+  if (text.nConvert(HOST_TYPE_WSTRING) != 0) return u"<none>";
+  const char16_t* units = nullptr;
+  text.nGetWideText(&units);
+  return units ? units : u"";
+}
+
+void SetDecimal(CHostValue& value, const char16_t* text) {
+  value.SetType(HOST_TYPE_WSTRING);
+  value.SetFromBuffer(text, std::char_traits<char16_t>::length(text) * 2);
+  value.nConvert(HOST_TYPE_PROXY_HANDLE);
+}
+
+// A decimal is rounded to the column in a copy, and stored only when the field holds its whole byte form (the
+// stand-in's form: scale, sign, then the magnitude's bytes from the lowest).
+TEST_F(RecordBufferTest, DecimalsAreRoundedInACopyAndStoredOnlyWhole) {
+  CColumnDescriptor* amount = Make(u"A", COLUMN_TYPE_DECIMAL, 4);
+  amount->bSetAll(u"A", u"", u"", 1, 4, COLUMN_TYPE_DECIMAL, 0xFFFFFFFF, 0xFFFFFFFF, 0, 3, 2);
+  Add(amount);
+  Build();
+  CHostValue mine;
+  SetDecimal(mine, u"12.345");
+  ASSERT_EQ(mine.nGetType(), HOST_TYPE_PROXY_HANDLE);
+  ASSERT_TRUE(buffer->bSetFieldFromValue(amount, mine, 0));
+  EXPECT_EQ(DecimalText(mine), u"12.345") << "the caller's decimal keeps its digits";
+  EXPECT_EQ(Field(amount), Bytes({2, 1, 0xD3, 0x04}));  // 12.35
+  CHostValue large;
+  SetDecimal(large, u"123456789");
+  EXPECT_FALSE(buffer->bSetFieldFromValue(amount, large, 0));
+  EXPECT_EQ(Field(amount), Bytes({2, 1, 0xD3, 0x04})) << "the field as it was";
+  EXPECT_EQ(DecimalText(large), u"123456789");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "engine/record/record_buffer.h"
 #include "engine/table/table.h"
 #include "foundation/clone_map.h"
 #include "foundation/error_holder.h"
@@ -91,6 +92,45 @@ TEST_F(RecordDescriptionTest, PositionsAndKeyNumbersPlaceItemsInTheirLists) {
   IHostItemDescription* memo = Item(CallSlot<void*>(description, 19, U32{0}));
   EXPECT_EQ(std::u16string(memo->pszGetName()), u"MEMO");
   memo->nRelease();
+}
+
+// A layout whose sizes would pass 32 bits (an item of many large elements, two large items) or whose binary element
+// is too large for its length word is refused with error 4; the items laid out before keep their places.
+TEST_F(RecordDescriptionTest, ALayoutTooLargeForARecordIsRefused) {
+  struct Case {
+    const char* name;
+    U32 type, size, count;
+    bool second;  // the same item twice
+  };
+  const Case cases[] = {
+      {"elements wrapping 32 bits", COLUMN_TYPE_INT8, 0x10001, 0x10000, false},
+      {"offsets wrapping 32 bits", COLUMN_TYPE_INT8, 0x80000000u, 1, true},
+      {"binary element past its length word", COLUMN_TYPE_BINARY, 0xFFFF + 3, 1, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CRecordDescription* laid = NewDescription();
+    CColumnDescriptor* small = Make(u"A", COLUMN_TYPE_INT32, 4);
+    ASSERT_TRUE(laid->AddItem(small));
+    ASSERT_TRUE(laid->LayoutItems());
+    ASSERT_TRUE(laid->AddItem(Make(u"BIG", c.type, c.size, 0, 0xFFFFFFFF, 0xFFFFFFFF, c.count)));
+    if (c.second) {
+      ASSERT_TRUE(laid->AddItem(Make(u"BIG2", c.type, c.size, 0, 0xFFFFFFFF, 0xFFFFFFFF, c.count)));
+    }
+    Holder()->Clear();
+    EXPECT_FALSE(laid->LayoutItems());
+    EXPECT_EQ(Holder()->nGetErrorCode(), 4u);
+    EXPECT_EQ(laid->nGetFullSize(), 4u);
+    EXPECT_EQ(laid->nGetRecordSize(), 4u);
+    EXPECT_EQ(small->nGetElementOffset(0), 0u);
+    CRecordBuffer row;
+    EXPECT_FALSE(row.bBuildLayout(laid)) << "no block for items never laid out";
+    laid->nRelease();
+  }
+  // The largest binary element whose length word holds every length is laid out.
+  Add(Make(u"B", COLUMN_TYPE_BINARY, 0xFFFF + 2));
+  EXPECT_TRUE(description->LayoutItems());
+  EXPECT_EQ(description->nGetRecordSize(), 0xFFFFu + 2);
 }
 
 TEST_F(RecordDescriptionTest, LayoutCountsCompositeKeysOnlyInTheFullSize) {
