@@ -574,3 +574,8 @@ int CFieldValue::RaiseValueTooLong() {
                    ERROR_VALUE_TOO_LONG);
   return 0;
 }
+
+int CFieldValue::RaiseTextNotConverted(std::uint8_t sourceType) {
+  RaiseConversionError(sourceType, u"", ERROR_UNIT_FIELD_VALUE, FIELD_POINT_CONVERSION);
+  return 0;
+}

@@ -119,6 +119,8 @@ class CFieldValue : public CValueItem {
                             std::uint32_t point);
   // Error 56: the value is longer than the place it must go in; answers 0.
   int RaiseValueTooLong();
+  // Error 53 for a text of that type that its code pages cannot convert; answers 0.
+  int RaiseTextNotConverted(std::uint8_t sourceType);
 
   // ---- conversions (field_value_conversions.cpp) ----
   int bSetValue(CHostValue& source);

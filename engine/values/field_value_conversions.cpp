@@ -82,6 +82,17 @@ std::u16string WideOf(const char* text, std::uint64_t n, std::uint32_t codePage)
   return out;
 }
 
+// UTF-8 text as UTF-16, empty when it is not valid UTF-8: a text that cannot be read is not stored as another.
+std::u16string StrictWideOfUtf8(const char* text, std::uint64_t n) {
+  std::u16string out;
+  const std::uint32_t flags = platform::kMbErrInvalidChars;
+  const int needed = platform::MultiByteToWide(platform::kCodePageUtf8, flags, text, nClamp(n), nullptr, 0);
+  if (needed <= 0) return out;
+  out.resize(static_cast<std::size_t>(needed));
+  if (platform::MultiByteToWide(platform::kCodePageUtf8, flags, text, nClamp(n), out.data(), needed) <= 0) out.clear();
+  return out;
+}
+
 std::string NarrowOf(const char16_t* text, std::uint64_t n, std::uint32_t codePage) {
   std::string out;
   if (n == 0) return out;
@@ -304,8 +315,9 @@ int CFieldValue::bSetAnsiTextWithCodePage(const char* text, std::uint64_t length
       const std::uint64_t room = m_nBufferSize >= 2 ? m_nBufferSize / 2 - 1 : 0;
       std::u16string units(room, u'\0');
       const std::int64_t made = nNarrowToWideFitting(codePage, text, length, units.data(), room);
-      // Text that does not convert at all leaves a zeroed buffer counted full, as the conversion call reports it.
-      const std::uint64_t count = made < 0 ? room : static_cast<std::uint64_t>(made);
+      // Text that does not convert at all is an error: the buffer keeps what it held.
+      if (made < 0) return RaiseTextNotConverted(HOST_TYPE_TEXT_BUFFER);
+      const auto count = static_cast<std::uint64_t>(made);
       std::memset(m_pNative, 0, m_nBufferSize);
       if (made > 0) std::memcpy(m_pNative, units.data(), count * 2);
       m_nDataLength = count * 2;
@@ -319,10 +331,16 @@ int CFieldValue::bSetAnsiTextWithCodePage(const char* text, std::uint64_t length
     }
     const std::uint64_t room = m_nBufferSize ? m_nBufferSize - 1 : 0;
     if (transcode) {
-      std::memset(m_pNative, 0, m_nBufferSize);
-      m_nDataLength = m_nBufferSize ? nCopyToCodePage(connectionPage, text, length, reinterpret_cast<char*>(m_pNative),
-                                                      m_nBufferSize)
-                                    : 0;
+      // Converted whole, then as many whole characters of the connection's page as fit: a text too long for the
+      // buffer keeps its beginning, never an empty buffer.
+      const std::u16string units = StrictWideOfUtf8(text, length);
+      std::string narrow(room, '\0');
+      const std::int64_t made =
+          units.empty() ? -1 : nWideToNarrowFitting(connectionPage, units.data(), units.size(), narrow.data(), room);
+      if (made < 0) return RaiseTextNotConverted(HOST_TYPE_TEXT_BUFFER);
+      std::memcpy(m_pNative, narrow.data(), static_cast<std::size_t>(made));
+      ZeroNativeFrom(static_cast<std::uint64_t>(made));
+      m_nDataLength = static_cast<std::uint64_t>(made);
       return 1;
     }
     // A text longer than the buffer is cut after its last whole character in its own page.
@@ -338,12 +356,14 @@ int CFieldValue::bSetAnsiTextWithCodePage(const char* text, std::uint64_t length
       code = Value().Ops().SetFromNarrowCp(Value().pHolder(), codePage, text, static_cast<std::ptrdiff_t>(length));
     } else {
       const std::u16string units = WideOf(text, length, codePage);
+      if (units.empty()) return RaiseTextNotConverted(HOST_TYPE_TEXT_BUFFER);
       code = Value().SetFromBuffer(units.data(), units.size() * 2);
     }
   } else if (transcode) {
-    std::string converted(length * 4 + 1, '\0');
-    const std::size_t n = nCopyToCodePage(connectionPage, text, length, converted.data(), converted.size());
-    code = Value().SetFromBuffer(converted.data(), n);
+    const std::u16string units = StrictWideOfUtf8(text, length);
+    const std::string converted = units.empty() ? std::string() : NarrowOf(units.data(), units.size(), connectionPage);
+    if (converted.empty()) return RaiseTextNotConverted(HOST_TYPE_TEXT_BUFFER);
+    code = Value().SetFromBuffer(converted.data(), converted.size());
   } else {
     code = Value().SetFromBuffer(text, length);
   }
@@ -430,6 +450,7 @@ int CFieldValue::bSetWideText(const char16_t* text, std::uint64_t length) {
     std::int32_t code = HOST_OK;
     if (narrow) {
       const std::string bytes = NarrowOf(text, length, nClientCodePage());
+      if (length > 0 && bytes.empty()) return RaiseTextNotConverted(HOST_TYPE_TEXT);
       code = Value().SetFromBuffer(bytes.data(), bytes.size());
     } else {
       code = Value().SetFromBuffer(text, length * 2);
@@ -470,9 +491,10 @@ int CFieldValue::bSetWideText(const char16_t* text, std::uint64_t length) {
     const std::uint64_t room = m_nBufferSize ? m_nBufferSize - 1 : 0;
     const std::int64_t made =
         nWideToNarrowFitting(nClientCodePage(), text, length, reinterpret_cast<char*>(m_pNative), room);
-    const std::uint64_t bytes = made < 0 ? 0 : static_cast<std::uint64_t>(made);
+    if (made < 0) return RaiseTextNotConverted(HOST_TYPE_TEXT);
+    const auto bytes = static_cast<std::uint64_t>(made);
     ZeroNativeFrom(bytes);
-    m_nDataLength = made < 0 ? room : bytes;
+    m_nDataLength = bytes;
     return 1;
   }
   CHostValue value;
@@ -537,7 +559,13 @@ int CFieldValue::bSetBytes(const void* bytes, std::uint64_t length) {
   const std::uint8_t type = Value().nGetType();
   const std::uint64_t room = bIsNarrowTextHostType(type) ? 1 : bIsWideTextHostType(type) ? 2 : 0;
   const std::uint64_t limit = m_nBufferSize > room ? m_nBufferSize - room : 0;
-  const std::uint64_t copied = length < limit ? length : limit;
+  std::uint64_t copied = length < limit ? length : limit;
+  // A text cut to the buffer keeps whole characters: of the connection's page, or surrogate pairs.
+  if (bytes && copied < length && bIsNarrowTextHostType(type)) {
+    copied = nWholeCharacterPrefix(nClientCodePage(), static_cast<const char*>(bytes), length, limit);
+  } else if (bytes && copied < length && bIsWideTextHostType(type)) {
+    copied = nWholeUnitPrefix(static_cast<const char16_t*>(bytes), length / 2, limit / 2) * 2;
+  }
   if (bytes && copied) std::memcpy(m_pNative, bytes, copied);
   ZeroNativeFrom(copied);
   m_nDataLength = copied;

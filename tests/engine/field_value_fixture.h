@@ -56,7 +56,7 @@ class CFieldValueFixture : public CHostValueFixture {
     EXPECT_EQ(holder->nGetRefCount(), 1u) << "every value gave its owner back";
     holder->nRelease();
     gpDriver = m_savedDriver;
-    qzrt::SetLocaleCharset(0);
+    qzrt::SetCodePage(1252);
     CHostValueFixture::TearDown();
   }
 
@@ -64,6 +64,14 @@ class CFieldValueFixture : public CHostValueFixture {
   void UseCodePage(std::int32_t charset) {
     if (connection) connection->nRelease();
     qzrt::SetLocaleCharset(charset);
+    connection = new doubles::TestConnection(u"cnx", nullptr);
+    connection->AddRef();
+  }
+
+  // A connection of a runtime whose own page is this one (932, 54936, 65001...).
+  void UseRuntimePage(std::uint32_t page) {
+    if (connection) connection->nRelease();
+    qzrt::SetCodePage(page);
     connection = new doubles::TestConnection(u"cnx", nullptr);
     connection->AddRef();
   }

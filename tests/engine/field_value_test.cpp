@@ -662,6 +662,59 @@ TEST_F(FieldValueTest, CutTextsEndOnAWholeCharacter) {
   value->nRelease();
 }
 
+// UTF-8 text into an 8-bit buffer of a connection in another page keeps as many whole characters of that page as
+// fit (never an empty buffer); a text of the connection's own page given as a value keeps whole characters too; a
+// text that does not convert is an error that leaves the buffer as it was.
+TEST_F(FieldValueTest, TextsCutInEveryPageKeepWholeCharactersAndAsMuchAsFits) {
+  struct Case {
+    std::uint32_t page;
+    std::string utf8;
+    std::size_t size;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {1252, "a\xC3\xA9\xC3\xA9", 3, "a\xE9"},
+      {932, "a\xE6\x97\xA5\xE6\x9C\xAC", 4, "a\x93\xFA"},
+      {54936, "a\xE4\xB8\xAD\xF0\x9F\x98\x80", 6, "a\xD6\xD0"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.page);
+    UseRuntimePage(c.page);
+    std::unique_ptr<char[]> bytes(new char[c.size]);
+    CFieldValue* value = New();
+    value->bAttachExternalBuffer(bytes.get(), c.size);
+    value->Value().SetType(HOST_TYPE_ASTRING);
+    ASSERT_TRUE(value->bSetAnsiTextWithCodePage(c.utf8.data(), c.utf8.size(), 65001));
+    EXPECT_EQ(std::string(bytes.get()), c.expected);
+    EXPECT_EQ(value->nGetDataLength(), c.expected.size());
+    holder->Clear();
+    EXPECT_FALSE(value->bSetAnsiTextWithCodePage("\xFF\xFE", 2, 65001)) << "not UTF-8";
+    EXPECT_EQ(holder->nGetErrorCode(), ERROR_VALUE_NOT_CONVERTIBLE);
+    EXPECT_EQ(std::string(bytes.get()), c.expected);
+    value->nRelease();
+  }
+
+  UseRuntimePage(65001);
+  char bytes[5];
+  CFieldValue* value = New();
+  value->bAttachExternalBuffer(bytes, sizeof(bytes));
+  value->Value().SetType(HOST_TYPE_ASTRING);
+  CHostValue same;
+  same.SetType(HOST_TYPE_ASTRING);
+  same.SetFromBuffer("abc\xE2\x82\xAC", 6);
+  ASSERT_TRUE(value->bSetValue(same));
+  EXPECT_EQ(std::string(bytes, 5), std::string("abc\0\0", 5));
+
+  char16_t units[4] = {u'k', u'e', u'p', 0};
+  value->bAttachExternalBuffer(units, sizeof(units));
+  value->Value().SetType(HOST_TYPE_TEXT);
+  holder->Clear();
+  EXPECT_FALSE(value->bSetAnsiTextWithCodePage("abc", 3, 99999)) << "a page that converts nothing";
+  EXPECT_EQ(holder->nGetErrorCode(), ERROR_VALUE_NOT_CONVERTIBLE);
+  EXPECT_EQ(std::u16string(units), u"kep");
+  value->nRelease();
+}
+
 TEST_F(FieldValueTest, TextIntoBinaryBooleanAndNumberBuffers) {
   std::uint8_t bytes[10];
   CFieldValue* value = New();
