@@ -275,10 +275,20 @@ void CColumnDescriptor::SetKeyDirection(bool descending) {
 }
 
 int CColumnDescriptor::bAddComponent(CColumnDescriptor* component) {
+  // A key made of itself, at any depth, would hold itself by its own count and never go.
+  if (!component || component->bHasComponent(this)) return 0;
   if (!m_components.Add(&component)) return 0;
   component->AddComponentRef();
   if (bIsCompositeKey()) m_nElementSize += component->nGetKeyComponentBytes();
   return 1;
+}
+
+bool CColumnDescriptor::bHasComponent(const CColumnDescriptor* item) const {
+  if (item == this) return true;
+  for (std::uint32_t i = 0; i < m_components.nGetCount(); ++i) {
+    if (pGetComponentAt(i)->bHasComponent(item)) return true;
+  }
+  return false;
 }
 
 std::uint32_t CColumnDescriptor::nGetKeyComponentBytes() {

@@ -123,8 +123,11 @@ class CColumnDescriptor : public IHostItemDescription {
   int bSetKeyInfo(std::uint32_t keyNumber, std::uint16_t flags);
   int SetKeyNumber(std::uint32_t keyNumber);
   void SetKeyDirection(bool descending);
-  // Takes a component reference; a composite key grows by the component's data length over all its elements.
+  // Takes a component reference; a composite key grows by the component's data length over all its elements. 0
+  // for no component and for this descriptor or one made of it: a key is never its own component.
   int bAddComponent(CColumnDescriptor* component);
+  // Whether the item is this descriptor or one of its components at any depth.
+  bool bHasComponent(const CColumnDescriptor* item) const;
   // The bytes this item takes as a component of a composite key: its data without terminator or length word.
   std::uint32_t nGetKeyComponentBytes();
   void AddComponentRef() { ++m_nComponentRefCount; }

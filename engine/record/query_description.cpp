@@ -8,6 +8,7 @@
 #include "foundation/error_holder.h"
 #include "foundation/host_locale.h"
 #include "foundation/module_errors.h"
+#include "sql/rewriter/sql_rewriter.h"
 
 namespace {
 
@@ -254,9 +255,10 @@ int CQueryDescription::bItemHasAggregate(IHostItemDescription* column) {
 
 int CQueryDescription::bAllowsRowIdentity() {
   if (m_bHasAggregate || m_descriptors.nGetCount() > 0 || m_bHasNonUpdatableItem) return 0;
-  const CTString text(pszGetQueryText());
-  // The two spellings the runtime writes, between blanks; any other mixture of cases is taken for a name.
-  return text.nFind(u" DISTINCT ", 0) == 0xFFFFFFFF && text.nFind(u" distinct ", 0) == 0xFFFFFFFF;
+  // DISTINCT as a keyword in any case, whatever separates it from its neighbours (a tab, a parenthesis); inside a
+  // literal or a quoted name it is a value or a name and allows the row identity.
+  const char16_t* text = pszGetQueryText();
+  return nFindKeywordBackward(text ? text : u"", -1, u"DISTINCT", -1, u"\"", u"\"") < 0 ? 1 : 0;
 }
 
 void CQueryDescription::SetLinkedObject(IHostNamedObject* object) {

@@ -140,6 +140,22 @@ TEST_F(ColumnDescriptorTest, ACompositeKeyGrowsByItsComponentsAndHoldsThemByTheS
   EXPECT_EQ(records::gnLiveDescriptors, 0);
 }
 
+// A key is never its own component, directly or through another key: it would keep itself alive for ever.
+TEST_F(ColumnDescriptorTest, ACompositeKeyRefusesItselfAsAComponent) {
+  CColumnDescriptor* code = Make(u"CODE", COLUMN_TYPE_BINARY, 12);
+  CColumnDescriptor* key = Make(u"K", COLUMN_TYPE_BINARY, 0, COLUMN_FLAG_COMPOSITE_KEY | COLUMN_FLAG_DUPLICATES);
+  CColumnDescriptor* outer = Make(u"O", COLUMN_TYPE_BINARY, 0, COLUMN_FLAG_COMPOSITE_KEY | COLUMN_FLAG_DUPLICATES);
+  ASSERT_TRUE(key->bAddComponent(code));
+  EXPECT_FALSE(key->bAddComponent(key));
+  ASSERT_TRUE(outer->bAddComponent(key));
+  EXPECT_FALSE(key->bAddComponent(outer));
+  EXPECT_EQ(CallSlot<U32>(key, 21), 1u);
+  EXPECT_EQ(CallSlot<U32>(key, 9), 10u);
+  outer->AddRef();
+  EXPECT_EQ(CallSlot<U32>(outer, 6), 0u);
+  EXPECT_EQ(records::gnLiveDescriptors, 0) << "every key went";
+}
+
 TEST_F(ColumnDescriptorTest, ReleasesOfACountAtZeroAreRefused) {
   CColumnDescriptor* item = Make(u"C", COLUMN_TYPE_INT32, 4);
   item->AddRef();

@@ -165,8 +165,12 @@ TEST_F(QueryDescriptionTest, RowIdentityNeedsNoAggregateDescriptorNonUpdatableIt
   };
   const Case cases[] = {{u"SELECT DISTINCT ID FROM EMP", 0},
                         {u"SELECT distinct ID FROM EMP", 0},
-                        {u"SELECT Distinct ID FROM EMP", 1},
-                        {u"SELECT ID FROM DISTINCTIVE", 1}};
+                        {u"SELECT Distinct ID FROM EMP", 0},
+                        {u"SELECT\tDISTINCT\tID FROM EMP", 0},
+                        {u"SELECT DISTINCT(ID) FROM EMP", 0},
+                        {u"SELECT ID FROM DISTINCTIVE", 1},
+                        {u"SELECT 'DISTINCT ' FROM EMP", 1},
+                        {u"SELECT \"DISTINCT\" FROM EMP", 1}};
   for (const Case& c : cases) {
     analysis.SetText(qzrt::QueryAnalysis::kSqlText, c.text);
     EXPECT_EQ(Fill()->bAllowsRowIdentity(), c.allowed) << std::string(c.text.begin(), c.text.end());
