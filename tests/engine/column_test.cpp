@@ -427,6 +427,20 @@ TEST_F(ColumnTest, KeyColumnsWithoutKeysAreThePlainColumns) {
          "never the memo";
 }
 
+// The dump lists the columns before the first composite key and stops there.
+TEST_F(ColumnTest, DumpRecordStopsAtTheFirstCompositeKey) {
+  CColumnDescriptor* a = Add(u"A", COLUMN_TYPE_INT32, 4);
+  AddCompositeKey(u"AK", {a}, COLUMN_FLAG_DUPLICATES);
+  Add(u"C", COLUMN_TYPE_INT16, 2);
+  Build();
+  CTString text;
+  tableDescription->DumpRecord(text);
+  const std::u16string dump = text.pszGet();
+  EXPECT_NE(dump.find(u"\n<A> = <"), std::u16string::npos) << std::string(dump.begin(), dump.end());
+  EXPECT_EQ(dump.find(u"<AK>"), std::u16string::npos);
+  EXPECT_EQ(dump.find(u"<C>"), std::u16string::npos);
+}
+
 TEST_F(ColumnTest, ARecordDescriptionWithoutItemsOrARowKeyBuildsNothing) {
   tableDescription = new CTableDescription(holder, table);
   tableDescription->AddRef();

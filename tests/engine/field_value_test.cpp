@@ -662,6 +662,33 @@ TEST_F(FieldValueTest, CutTextsEndOnAWholeCharacter) {
   value->nRelease();
 }
 
+// Bytes into a native text buffer leave room for the terminator: one byte for 8-bit text, two for UTF-16; other
+// types take the whole buffer.
+TEST_F(FieldValueTest, BytesIntoTextBuffersKeepTheTerminatorsRoom) {
+  struct Case {
+    std::uint8_t type;
+    std::string input;
+    std::string expected;  // the whole buffer of six bytes
+  };
+  const Case cases[] = {
+      {HOST_TYPE_ASTRING, "abcdefgh", std::string("abcde\0", 6)},
+      {HOST_TYPE_TEXT, std::string("a\0b\0c\0d\0", 8), std::string("a\0b\0\0\0", 6)},
+      {HOST_TYPE_INT64, "12345678", "123456"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.type));
+    char bytes[6];
+    std::memset(bytes, 0x7F, sizeof(bytes));
+    CFieldValue* value = New();
+    value->bAttachExternalBuffer(bytes, sizeof(bytes));
+    value->Value().SetType(c.type);
+    ASSERT_TRUE(value->bSetBytes(c.input.data(), c.input.size()));
+    EXPECT_EQ(std::string(bytes, sizeof(bytes)), c.expected);
+    EXPECT_EQ(value->nGetDataLength(), c.type == HOST_TYPE_TEXT ? 4u : c.type == HOST_TYPE_ASTRING ? 5u : 6u);
+    value->nRelease();
+  }
+}
+
 // UTF-8 text into an 8-bit buffer of a connection in another page keeps as many whole characters of that page as
 // fit (never an empty buffer); a text of the connection's own page given as a value keeps whole characters too; a
 // text that does not convert is an error that leaves the buffer as it was.

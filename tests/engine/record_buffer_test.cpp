@@ -343,6 +343,19 @@ TEST_F(RecordBufferTest, DefaultValuesFillTheNewRow) {
   EXPECT_FALSE(buffer->bIsFieldPresent(without));
 }
 
+// A memo's default value never goes into the row: its field holds the NULL sentinel.
+TEST_F(RecordBufferTest, AMemoWithADefaultStartsNull) {
+  CColumnDescriptor* memo = Add(Make(u"M", COLUMN_TYPE_BINARY_MEMO, 8));
+  CHostValue bytes;
+  bytes.SetType(HOST_TYPE_BINARY_BUFFER);
+  bytes.SetFromBuffer("default", 7);
+  ASSERT_EQ(memo->bSetDefaultValue(bytes), 0);
+  ASSERT_FALSE(memo->pGetDefaultValue()->bIsNull());
+  Build();
+  EXPECT_FALSE(buffer->bIsFieldPresent(memo));
+  EXPECT_EQ(Field(memo), Bytes(8, 0xFF));
+}
+
 TEST_F(RecordBufferTest, ACompositeKeyBeforeAPlainItemLeavesEveryPlainFieldInside) {
   CColumnDescriptor* a = Add(Make(u"A", COLUMN_TYPE_INT32, 4));
   CColumnDescriptor* key = Make(u"K", COLUMN_TYPE_BINARY, 0, COLUMN_FLAG_COMPOSITE_KEY | COLUMN_FLAG_DUPLICATES);

@@ -179,6 +179,7 @@ TEST_F(RecordDescriptionTest, TheIdentifyingKeyIsChosenOnceByTheKeysRules) {
       {{{u"U1", unique}, {u"U2", unique}}, {false, true}, u"U2"},  // a usable key replaces one that is not
       {{{u"U1", unique}, {u"U2", unique}}, {true, true}, u"U1"},
       {{{u"D1", duplicates}, {u"D2", duplicates}}, {true, true}, u"D1"},
+      {{{u"U", unique}, {u"P", primary}}, {true, false}, u"P"},  // the primary key wins over a usable key before it
   };
   for (const Case& c : cases) {
     CRecordDescription* keyed = NewDescription();
