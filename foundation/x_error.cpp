@@ -1,5 +1,6 @@
 #include "foundation/x_error.h"
 
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -180,14 +181,20 @@ void CXError::FreeNestedErrors() {
   m_pNested = nullptr;
 }
 
-void CXError::Clear() {
-  for (char16_t** field : {&m_pszUserMessage, &m_pszDebugText, &m_pszReserved1, &m_pszModuleName, &m_pszModuleVersion,
-                           &m_pszSystemMessage, &m_pszReserved2, &m_pszReserved3}) {
-    FreeText(field);
-  }
+std::array<char16_t**, 8> CXError::TextFields() {
+  return {&m_pszUserMessage,   &m_pszDebugText,     &m_pszReserved1, &m_pszModuleName,
+          &m_pszModuleVersion, &m_pszSystemMessage, &m_pszReserved2, &m_pszReserved3};
+}
+
+void CXError::FreeContents() {
+  for (char16_t** field : TextFields()) FreeText(field);
   m_aMessages.Clear();
   FreeInfoItems();
   FreeNestedErrors();
+}
+
+void CXError::Clear() {
+  FreeContents();
   m_nLevel = ERROR_LEVEL_NONE;
   m_nCode = 0;
   m_bReserved = 0;
@@ -516,13 +523,7 @@ void CXError::MoveFrom(CXError& source) {
     MoveFrom(taken);
     return;
   }
-  for (char16_t** field : {&m_pszUserMessage, &m_pszDebugText, &m_pszReserved1, &m_pszModuleName, &m_pszModuleVersion,
-                           &m_pszSystemMessage, &m_pszReserved2, &m_pszReserved3}) {
-    FreeText(field);
-  }
-  m_aMessages.Clear();
-  FreeInfoItems();
-  FreeNestedErrors();
+  FreeContents();
 
   m_nLevel = source.m_nLevel;
   m_nCode = source.m_nCode;
@@ -532,12 +533,9 @@ void CXError::MoveFrom(CXError& source) {
   m_bReserved = source.m_bReserved;
   m_anReserved[0] = source.m_anReserved[0];
   m_anReserved[1] = source.m_anReserved[1];
-  char16_t** from[] = {&source.m_pszUserMessage, &source.m_pszDebugText,     &source.m_pszReserved1,
-                       &source.m_pszModuleName,  &source.m_pszModuleVersion, &source.m_pszSystemMessage,
-                       &source.m_pszReserved2,   &source.m_pszReserved3};
-  char16_t** to[] = {&m_pszUserMessage, &m_pszDebugText,     &m_pszReserved1,     &m_pszModuleName,
-                     &m_pszModuleVersion, &m_pszSystemMessage, &m_pszReserved2, &m_pszReserved3};
-  for (std::size_t i = 0; i < std::size(from); ++i) {
+  const std::array<char16_t**, 8> from = source.TextFields();
+  const std::array<char16_t**, 8> to = TextFields();
+  for (std::size_t i = 0; i < from.size(); ++i) {
     *to[i] = *from[i];
     *from[i] = nullptr;
   }

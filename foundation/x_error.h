@@ -7,6 +7,7 @@
 // Texts are plain heap buffers owned by the error (null reads as ""); nested errors and copies belong to their parent.
 #pragma once
 
+#include <array>
 #include <cstdarg>
 #include <cstdint>
 
@@ -171,6 +172,10 @@ class CXError {
   void ReleaseInfoValue(CErrorInfoItem& item);
   void FreeInfoItems();
   void CopyTexts(const CXError& source);
+  // The eight text fields, in field order.
+  std::array<char16_t**, 8> TextFields();
+  // Frees what the error owns (texts, messages, information items, nested errors); the numbers stay.
+  void FreeContents();
 
   // Field order is the shape the runtime reads.
   std::uint32_t m_nRefCount = 0;
