@@ -85,20 +85,29 @@ int CDuplicateList::bLocate(const CBPlusTree* pTree, const void* pValue, CBPlusT
   return found ? 1 : 0;
 }
 
+void CDuplicateList::FollowNestedCursor(CBPlusTreeCursor& cursor, const CBPlusTree* pNested) {
+  cursor.pDupLeaf = pNested->m_Cursor.pLeaf;
+  cursor.nDupIndex = static_cast<std::uint32_t>(pNested->m_Cursor.nSlot);
+}
+
+// The nested tree's own cursor upkeep keeps the outer cursor on its value: the nested cursor starts where the outer
+// one stands (nowhere when the outer cursor is on another key) and the outer one follows it after the change.
+template <typename Change>
+bool CDuplicateList::bOnNested(CBPlusTree* pTree, CBPlusTree* pNested, bool bCursorOnKey, Change change) {
+  pNested->m_Cursor =
+      bCursorOnKey ? pTree->NestedCursor(pTree->m_Cursor, pNested) : CBPlusTreeCursor{pNested, nullptr, 0, nullptr, 0};
+  if (!change(pNested)) return false;
+  if (bCursorOnKey) FollowNestedCursor(pTree->m_Cursor, pNested);
+  return true;
+}
+
 CDuplicateList* CDuplicateList::pInsert(CDuplicateList* pList, CBPlusTree* pTree, const void* pValue,
                                         bool bCursorOnKey) {
   CBPlusTreeCursor& cursor = pTree->m_Cursor;
   if (pList->bIsNested()) {
-    // The nested tree's own cursor upkeep keeps the outer cursor on its value.
-    CBPlusTree* nested = pList->pGetNested();
-    nested->m_Cursor =
-        bCursorOnKey ? pTree->NestedCursor(cursor, nested) : CBPlusTreeCursor{nested, nullptr, 0, nullptr, 0};
-    if (!nested->bInsert(pValue, nullptr)) return nullptr;
-    if (bCursorOnKey) {
-      cursor.pDupLeaf = nested->m_Cursor.pLeaf;
-      cursor.nDupIndex = static_cast<std::uint32_t>(nested->m_Cursor.nSlot);
-    }
-    return pList;
+    const bool inserted = bOnNested(pTree, pList->pGetNested(), bCursorOnKey,
+                                    [&](CBPlusTree* nested) { return nested->bInsert(pValue, nullptr); });
+    return inserted ? pList : nullptr;
   }
   bool found;
   const int pos = pList->nSearch(pTree, pValue, &found);
@@ -142,8 +151,7 @@ CDuplicateList* CDuplicateList::pPromote(CDuplicateList* pList, CBPlusTree* pTre
       nested->GoFirst();
       nested->bMove(static_cast<std::int32_t>(pTree->m_Cursor.nDupIndex), nullptr,
                     MOVE_BY_KEY | MOVE_PARTIAL | MOVE_TO_END);
-      pTree->m_Cursor.pDupLeaf = nested->m_Cursor.pLeaf;
-      pTree->m_Cursor.nDupIndex = static_cast<std::uint32_t>(nested->m_Cursor.nSlot);
+      FollowNestedCursor(pTree->m_Cursor, nested);
     }
     if (pInsert(result, pTree, pValue, bCursorOnKey)) return result;
   }
@@ -158,12 +166,8 @@ CDuplicateList* CDuplicateList::pRemove(CDuplicateList* pList, CBPlusTree* pTree
   const std::size_t length = pTree->m_nDataLength;
   if (pList->bIsNested()) {
     CBPlusTree* nested = pList->pGetNested();
-    nested->m_Cursor =
-        bCursorOnKey ? pTree->NestedCursor(cursor, nested) : CBPlusTreeCursor{nested, nullptr, 0, nullptr, 0};
-    if (!nested->bDelete(pValue, nullptr)) return nullptr;
-    if (bCursorOnKey) {
-      cursor.pDupLeaf = nested->m_Cursor.pLeaf;
-      cursor.nDupIndex = static_cast<std::uint32_t>(nested->m_Cursor.nSlot);
+    if (!bOnNested(pTree, nested, bCursorOnKey, [&](CBPlusTree* tree) { return tree->bDelete(pValue, nullptr); })) {
+      return nullptr;
     }
     const std::int32_t count = static_cast<std::int32_t>(nested->m_nKeyCount);
     if (count >= DUPLICATE_LIST_NESTED_BELOW) return pList;

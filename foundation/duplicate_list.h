@@ -49,6 +49,11 @@ class CDuplicateList {
   static CDuplicateList* pCreate(CBPlusTree* pTree, std::int32_t nClass);
   static CDuplicateList* pPromote(CDuplicateList* pList, CBPlusTree* pTree, const void* pValue, bool bCursorOnKey);
   int nSearch(const CBPlusTree* pTree, const void* pValue, bool* pFound);
+  // The outer cursor on the nested cursor's place.
+  static void FollowNestedCursor(CBPlusTreeCursor& cursor, const CBPlusTree* pNested);
+  // A change of the nested tree (insert or delete) with the outer cursor kept on its value; its result.
+  template <typename Change>
+  static bool bOnNested(CBPlusTree* pTree, CBPlusTree* pNested, bool bCursorOnKey, Change change);
 
   std::uint16_t m_nCount;
   std::uint16_t m_nClass;
