@@ -8,6 +8,7 @@
 
 #include "host/host_objects.h"
 #include "standin/runtime/query_objects.h"
+#include "standin/runtime/runtime_standin.h"
 #include "tests/slot_call.h"
 #include "tests/slot_of.h"
 
@@ -272,3 +273,21 @@ TEST(RuntimeObjectsTest, QueryPartsKeepTheQueryInterfacesOrder) {
   analysis.ThrowAt(qzrt::QueryAnalysis::kResolveAlias);
   EXPECT_THROW(seen->pszResolveAlias(u"X"), qzrt::SlotFault);
 }
+
+namespace {
+
+// The runtime page a test sets is the one its locale service tells the driver: the character set (slot 2) whose
+// page it is, and the page of every text (slot 3).
+TEST(RuntimeCodePageTest, TheLocaleServiceTellsTheRuntimesPage) {
+  struct Case {
+    std::uint32_t page;
+    std::int32_t charset;
+  };
+  for (const Case c : {Case{932, 128}, Case{54936, 54936}, Case{65001, 65001}, Case{1252, 0}}) {
+    qzrt::SetCodePage(c.page);
+    EXPECT_EQ(CallSlot<std::int32_t>(qzrt::LocaleService(), 2), c.charset) << c.page;
+    EXPECT_EQ(CallSlot<std::uint32_t>(qzrt::LocaleService(), 3, "abc", std::int64_t{3}), c.page);
+  }
+}
+
+}  // namespace
