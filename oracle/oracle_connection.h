@@ -114,7 +114,8 @@ class COracleConnection : public CConnectionOra {
   // 1 query, 2 update, 3 insert, 4 delete, 6 create, 7 drop, 8 any other; 0 when the type cannot be read.
   std::uint32_t nGetStatementType(void* statement);
   // Makes the lock session on first need and makes it current; 1 doing nothing with the OCI7 set or without
-  // distributed transactions.
+  // distributed transactions. 0, with the current session as it was and no lock session, when it cannot be made
+  // or its settings are refused.
   int bSelectLockSession(CErrorHolder* holder);
   // Puts the session on the service context (OCI set, distributed transactions on, a session not current); the
   // session current before.
@@ -122,6 +123,8 @@ class COracleConnection : public CConnectionOra {
   // The session current before, null when that was the main session.
   void* SelectLockSession(CErrorHolder* holder);
   void* RestoreMainSession(CErrorHolder* holder);
+  // Ends and frees a session that is not current, and nulls it; nothing is reported.
+  void EndSession(void*& session);
 
   // ---- error details ----
   void DumpNlsCharacterSet(CXError& error);

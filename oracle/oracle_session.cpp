@@ -502,12 +502,8 @@ void COracleConnection::Close(CErrorHolder*) {
 void COracleConnection::CloseOci8() {
   if (m_pServiceContext) {
     m_pCurrentSession = nullptr;
-    for (void** session : {&m_pLockSession, &m_pMainSession}) {
-      if (!*session) continue;
-      OciSessionEnd(this, *session);
-      OciFreeHandle(this, *session, HTYPE_SESSION);
-      *session = nullptr;
-    }
+    EndSession(m_pLockSession);
+    EndSession(m_pMainSession);
     OciFreeHandle(this, m_pServiceContext, HTYPE_SVCCTX);
     m_pServiceContext = nullptr;
   }

@@ -187,36 +187,49 @@ void* COracleConnection::RestoreMainSession(CErrorHolder* holder) {
 
 int COracleConnection::bSelectLockSession(CErrorHolder* holder) {
   if (gbOci7Mode || m_bNoDistributedTransactions) return 1;
-  const bool make = m_pLockSession == nullptr;
-  CTString schema;
-  if (make) {
-    bQueryCurrentSchema(holder, schema);
-    void* session = nOciHandleAlloc(this, holder, HTYPE_SESSION);
-    if (!session) return 0;
-    std::uint32_t size = 0;
-    std::unique_ptr<std::uint8_t[]> token;
-    if (nOciAttrGet(this, holder, m_pCurrentSession, HTYPE_SESSION, nullptr, ATTR_MIGSESSION, &size) && size) {
-      token.reset(new (std::nothrow) std::uint8_t[size]);
-      if (token && nOciAttrGet(this, holder, m_pCurrentSession, HTYPE_SESSION, token.get(), ATTR_MIGSESSION, &size)) {
-        nOciAttrSet(this, holder, session, HTYPE_SESSION, token.get(), ATTR_MIGSESSION, size);
-      }
-    }
-    if (!bBeginSession(holder, session, SESSION_MIGRATE)) {
-      nOciHandleFree(this, nullptr, session, HTYPE_SESSION);
-      return 0;
-    }
-    m_pLockSession = session;
+  if (m_pLockSession) {
+    SelectLockSession(holder);
+    return 1;
   }
-  SelectLockSession(holder);
-  if (!make) return 1;
-  const int result = ApplySessionNls(holder);
+  CTString schema;
+  bQueryCurrentSchema(holder, schema);
+  void* session = nOciHandleAlloc(this, holder, HTYPE_SESSION);
+  if (!session) return 0;
+  std::uint32_t size = 0;
+  std::unique_ptr<std::uint8_t[]> token;
+  if (nOciAttrGet(this, holder, m_pCurrentSession, HTYPE_SESSION, nullptr, ATTR_MIGSESSION, &size) && size) {
+    token.reset(new (std::nothrow) std::uint8_t[size]);
+    if (token && nOciAttrGet(this, holder, m_pCurrentSession, HTYPE_SESSION, token.get(), ATTR_MIGSESSION, &size)) {
+      nOciAttrSet(this, holder, session, HTYPE_SESSION, token.get(), ATTR_MIGSESSION, size);
+    }
+  }
+  if (!bBeginSession(holder, session, SESSION_MIGRATE)) {
+    nOciHandleFree(this, nullptr, session, HTYPE_SESSION);
+    return 0;
+  }
+  m_pLockSession = session;
+  void* previous = SelectSession(holder, session);
+  if (!ApplySessionNls(holder)) {
+    // A lock session without the connection's settings would read and write every date and number of the levels in
+    // the server's default formats: it is ended, and the next level tries again.
+    SelectSession(nullptr, previous);
+    EndSession(m_pLockSession);
+    return 0;
+  }
   const char16_t* user = pszGetUserId();
   if (!schema.bIsEmpty() && !schema.bEqualsNoCase(user ? user : u"")) {
     CTString text(u"ALTER SESSION SET CURRENT_SCHEMA = ");
     text.Append(schema.pszGet());
     bPrepareAndExecute(holder, text.pszGet());
   }
-  return result;
+  return 1;
+}
+
+void COracleConnection::EndSession(void*& session) {
+  if (!session) return;
+  OciSessionEnd(this, session);
+  OciFreeHandle(this, session, HTYPE_SESSION);
+  session = nullptr;
 }
 
 // ---- errors ----

@@ -77,6 +77,17 @@ TEST(OracleSessionOci7, RunsTheSessionOnTheOci7Set) {
   EXPECT_EQ(FetchText(r, *holder, u"SELECT COUNT(*) FROM T7"), u"2");
   EXPECT_EQ(w->GetLockSession(), nullptr);  // no second session with OCI7
 
+  // A commit the server refuses rolls the level back and turns auto-commit on again: what follows is committed.
+  ASSERT_EQ(CallSlot<int>(driver, kDriverBegin, writer.get(), nullptr), 1) << Dump(*holder);
+  ASSERT_EQ(w->bExecuteSql(holder, u"INSERT INTO T7 VALUES (3, 'three')"), 1) << Dump(*holder);
+  standIn.InjectStatus("ocom", 1, -1, 3113);
+  EXPECT_EQ(CallSlot<int>(driver, kDriverCommit, writer.get(), nullptr), 0);
+  EXPECT_EQ(holder->nGetNativeErrorCode(), 3113u) << Dump(*holder);
+  holder->Clear();
+  EXPECT_EQ(FetchText(r, *holder, u"SELECT COUNT(*) FROM T7"), u"2");
+  ASSERT_EQ(w->bExecuteSql(holder, u"INSERT INTO T7 VALUES (4, 'four')"), 1) << Dump(*holder);
+  EXPECT_EQ(FetchText(r, *holder, u"SELECT COUNT(*) FROM T7"), u"3");
+
   // The details of an OCI7 error name the API set and leave the environment alone.
   EXPECT_EQ(w->bExecuteSql(holder, u"INSERT INTO NO_SUCH_TABLE VALUES (1)"), 0);
   EXPECT_TRUE(HasMessageText(*holder, u"Client version = 7")) << Dump(*holder);

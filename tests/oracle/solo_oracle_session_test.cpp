@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/record/column_types.h"
 #include "engine/record/query_description.h"
@@ -541,6 +543,115 @@ TEST_F(OracleSession, DialectFollowsTheServerBanner) {
     EXPECT_EQ(std::u16string(quoted.pszGet()), u"SCOTT.\"MY-TABLE\"");
     EXPECT_FALSE(holder->bHasError()) << Dump(*holder);
     ASSERT_EQ(CallSlot<int>(driver, kDriverClose, description.get()), 1);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// A writer and a reader on a data source of their own, with a table T (A NUMBER) the reader counts.
+struct WriterAndReader {
+  qzrt::ConnectionDescription* writerDescription = nullptr;
+  qzrt::ConnectionDescription* readerDescription = nullptr;
+  COracleConnection* writer = nullptr;
+  COracleConnection* reader = nullptr;
+};
+
+class OracleLevels : public OracleSession {
+ protected:
+  // The descriptions outlive the driver, which a failed check may leave holding their connections.
+  qzrt::ConnectionDescription* Keep(std::unique_ptr<qzrt::ConnectionDescription> description) {
+    descriptions.push_back(std::move(description));
+    return descriptions.back().get();
+  }
+  void OpenPair(WriterAndReader& pair, const std::u16string& writerOptions = u"") {
+    const std::u16string dataSource = NewDataSource();
+    pair.writerDescription = Keep(Description(u"writer", dataSource, u"manager", writerOptions));
+    pair.readerDescription = Keep(Description(u"reader", dataSource));
+    ASSERT_EQ(Open(*pair.writerDescription), 1) << Dump(*holder);
+    ASSERT_EQ(Open(*pair.readerDescription), 1) << Dump(*holder);
+    pair.writer = ConnectionOf(driver, *pair.writerDescription);
+    pair.reader = ConnectionOf(driver, *pair.readerDescription);
+    ASSERT_EQ(pair.writer->bExecuteSql(holder, u"CREATE TABLE T (A NUMBER)"), 1) << Dump(*holder);
+  }
+  void ClosePair(WriterAndReader& pair) {
+    CallSlot<int>(driver, kDriverClose, pair.writerDescription);
+    CallSlot<int>(driver, kDriverClose, pair.readerDescription);
+  }
+  std::u16string Count(WriterAndReader& pair) { return FetchText(pair.reader, *holder, u"SELECT COUNT(*) FROM T"); }
+  int Begin(WriterAndReader& pair) { return CallSlot<int>(driver, kDriverBegin, pair.writerDescription, nullptr); }
+  int Commit(WriterAndReader& pair) { return CallSlot<int>(driver, kDriverCommit, pair.writerDescription, nullptr); }
+  // The writer after a failure: no level, no transaction on the service context, the main session current, and
+  // its statements committed as they run.
+  void ExpectWorkingAsBefore(WriterAndReader& pair, const char16_t* insert, const char16_t* rows) {
+    EXPECT_EQ(pair.writer->bIsTransactionOpen(), 0);
+    EXPECT_EQ(pOciGetAttachedTransaction(pair.writer, holder), nullptr);
+    ASSERT_EQ(pair.writer->bExecuteSql(holder, insert), 1) << Dump(*holder);
+    EXPECT_EQ(Count(pair), rows);
+  }
+
+  std::vector<std::unique_ptr<qzrt::ConnectionDescription>> descriptions;
+};
+
+TEST_F(OracleLevels, ABeginThatFailsLeavesTheConnectionAsItWas) {
+  const struct {
+    const char* why;
+    const char* entry;
+    unsigned nth;
+    int oraCode;
+  } cases[] = {
+      {"the lock session cannot begin", "OCISessionBegin", 1, 1017},
+      // The first statement reads the current schema, the second sets the lock session's NLS parameters.
+      {"the lock session's settings are refused", "OCIStmtExecute", 2, 12705},
+      {"the server refuses the start", "OCITransStart", 1, 3113},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.why);
+    WriterAndReader pair;
+    OpenPair(pair);
+    void* mainSession = pair.writer->m_pMainSession;
+    StandIn::Get().InjectStatus(c.entry, c.nth, oci::OCI_ERROR, c.oraCode);
+    EXPECT_EQ(Begin(pair), 0);
+    EXPECT_EQ(holder->nGetNativeErrorCode(), static_cast<std::uint32_t>(c.oraCode)) << Dump(*holder);
+    holder->Clear();
+    EXPECT_EQ(pair.writer->GetCurrentSession(), mainSession);
+    if (c.entry != std::string("OCITransStart")) {
+      EXPECT_EQ(pair.writer->GetLockSession(), nullptr);
+    }
+    ExpectWorkingAsBefore(pair, u"INSERT INTO T VALUES (1)", u"1");
+
+    // The next level begins on a lock session that has the connection's settings: a date reads in its format.
+    ASSERT_EQ(Begin(pair), 1) << Dump(*holder);
+    EXPECT_EQ(FetchText(pair.writer, *holder, u"SELECT TO_DATE('2024-03-15', 'YYYY-MM-DD') FROM DUAL"),
+              u"20240315000000");
+    ASSERT_EQ(pair.writer->bExecuteSql(holder, u"INSERT INTO T VALUES (2)"), 1) << Dump(*holder);
+    EXPECT_EQ(Count(pair), u"1");
+    ASSERT_EQ(Commit(pair), 1) << Dump(*holder);
+    EXPECT_EQ(Count(pair), u"2");
+    ClosePair(pair);
+  }
+}
+
+TEST_F(OracleLevels, ACommitThatFailsRollsTheLevelBackAndTheConnectionGoesOn) {
+  for (const char* entry : {"OCITransPrepare", "OCITransCommit"}) {
+    SCOPED_TRACE(entry);
+    WriterAndReader pair;
+    OpenPair(pair);
+    ASSERT_EQ(Begin(pair), 1) << Dump(*holder);
+    ASSERT_EQ(pair.writer->bExecuteSql(holder, u"INSERT INTO T VALUES (1)"), 1) << Dump(*holder);
+    StandIn::Get().InjectStatus(entry, 1, oci::OCI_ERROR, 3113);
+    EXPECT_EQ(Commit(pair), 0);
+    EXPECT_EQ(holder->nGetNativeErrorCode(), 3113u) << Dump(*holder);
+    holder->Clear();
+    EXPECT_EQ(Count(pair), u"0");
+    ExpectWorkingAsBefore(pair, u"INSERT INTO T VALUES (2)", u"1");
+    // A new level begins (no ORA-24757) and commits.
+    ASSERT_EQ(Begin(pair), 1) << Dump(*holder);
+    ASSERT_EQ(pair.writer->bExecuteSql(holder, u"INSERT INTO T VALUES (3)"), 1) << Dump(*holder);
+    ASSERT_EQ(Commit(pair), 1) << Dump(*holder);
+    EXPECT_EQ(Count(pair), u"2");
+    ClosePair(pair);
   }
 }
 
