@@ -89,7 +89,8 @@ class COracleConnection : public CConnectionOra {
   // The generic details, then the client, environment and character-set lines of this session.
   void AddErrorDetails(CXError& error) override;
   int bExecuteSql(CErrorHolder* holder, const char16_t* text) override;
-  // The first column of the first row of a query, as a text value; 0 (value untouched) when no row comes.
+  // The first column of the first row of a query, as a text value; 0 (value untouched) when no row comes. A
+  // statement that is no query is refused (error 8) before it runs.
   int bExecuteSqlFetch(CErrorHolder* holder, void* value, std::uint32_t unused, const char16_t* text) override;
   void FillTypeNameTable(CTypeNameTable* table) override;
   // Table locks run on the lock session when distributed transactions are on.

@@ -22,6 +22,8 @@ constexpr std::uint32_t UNIT = ERROR_UNIT_ORACLE_CALL;
 constexpr std::uint32_t ERROR_NO_TRANSACTION = 1027;
 constexpr std::uint32_t POINT_LOCK_TABLE = 8;
 constexpr std::uint32_t POINT_LOCK_ROWS = 16;
+constexpr std::uint32_t POINT_FETCH_NOT_QUERY = 149;
+constexpr std::uint32_t MESSAGE_STATEMENT = 28566;
 constexpr std::uint32_t FETCH_UNITS = 2048;
 constexpr std::uint16_t FETCH_NEXT = 2;
 constexpr std::uint32_t COLUMN_TYPE_NATIONAL_TEXT = 29;
@@ -98,6 +100,14 @@ int COracleConnection::bExecuteSqlFetch(CErrorHolder* holder, void* value, std::
   char16_t buffer[FETCH_UNITS + 1] = {};
   CStatementHandle statement(this, holder);
   if (!statement.pGet() || !nOciStmtPrepare(this, holder, statement.pGet(), text)) return 0;
+  // Only a query is run here: any other statement would be executed, and committed, by a call that answers "no
+  // row". The OCI7 client knows the kind of a statement only once it ran: a kind it does not tell yet is let through.
+  const bool untold = gbOci7Mode && nOci7FunctionType(statement.pGet()) == 0;
+  if (!untold && nGetStatementType(statement.pGet()) != 1) {
+    RaiseModuleError(holder, RECORDED_NOT_AVAILABLE, UNIT, POINT_FETCH_NOT_QUERY, this, nullptr, ERROR_NOT_AVAILABLE);
+    if (holder) holder->AddUserMessage(MESSAGE_STATEMENT, text ? text : u"");
+    return 0;
+  }
   void* define = nullptr;
   std::uint16_t length = 0;
   std::int16_t indicator = 0;

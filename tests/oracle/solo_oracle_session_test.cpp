@@ -655,4 +655,18 @@ TEST_F(OracleLevels, ACommitThatFailsRollsTheLevelBackAndTheConnectionGoesOn) {
   }
 }
 
+TEST_F(OracleLevels, AOneValueQueryRefusesAStatementThatIsNoQuery) {
+  WriterAndReader pair;
+  OpenPair(pair);
+  for (const char16_t* statement : {u"INSERT INTO T VALUES (1)", u"DROP TABLE T"}) {
+    EXPECT_EQ(FetchText(pair.writer, *holder, statement), u"<none>");
+    EXPECT_EQ(holder->nGetErrorCode(), ERROR_NOT_AVAILABLE) << Dump(*holder);
+    EXPECT_EQ(holder->nGetRecordedCode(), RECORDED_NOT_AVAILABLE);
+    EXPECT_TRUE(HasPoint(*holder, 149)) << Dump(*holder);
+    holder->Clear();
+    EXPECT_EQ(Count(pair), u"0");
+  }
+  ClosePair(pair);
+}
+
 }  // namespace
