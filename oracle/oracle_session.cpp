@@ -31,6 +31,7 @@ constexpr std::uint32_t ENVIRONMENT_MODE_OBJECT = 2;
 constexpr std::uint32_t CREDENTIALS_RDBMS = 1;
 constexpr std::uint32_t CREDENTIALS_EXTERNAL = 2;
 constexpr std::uint16_t CHARSET_UTF16 = 1000;
+constexpr std::uint32_t CHARSET_ID_MAX = 0xFFFF;
 constexpr std::int32_t OCI_INITIALIZE_ALREADY = 1804;
 constexpr std::uint32_t OCI7_HOST_DATA_BYTES = 256;
 constexpr std::size_t APPLICATION_NAME_UNITS = 16;
@@ -46,6 +47,7 @@ enum : std::uint32_t {
   MESSAGE_SET_SESSION = 2458,
   MESSAGE_ENVIRONMENT = 2534,
   MESSAGE_SERVER_NAME = 7122,
+  MESSAGE_CHARSET_NO_CODE_PAGE = 6698,
 };
 
 enum : std::uint32_t {
@@ -225,6 +227,7 @@ int COracleConnection::bCreateEnvironment(CErrorHolder* holder) {
   m_nEnvironmentMode = ENVIRONMENT_MODE_OBJECT;
   SetSessionCodePage(nGetAnsiCodePage());
   std::int32_t charset = -1;
+  std::uint32_t charsetCodePage = 0;
   const bool offersNls = bOciOffers(ESessionEntry::EnvNlsCreate);
   if (!m_strNlsCharacterSet.bIsEmpty()) {
     if (!bIsAllDigitsW(m_strNlsCharacterSet.pszGet())) {
@@ -237,7 +240,21 @@ int COracleConnection::bCreateEnvironment(CErrorHolder* holder) {
                        m_strNlsCharacterSet.pszGet());
       return 0;
     }
-    charset = nWideToInt(m_strNlsCharacterSet.pszGet());
+    // The number names the character set whole: one past 16 bits would be cut to another set.
+    std::uint32_t number = 0;
+    for (const char16_t* p = m_strNlsCharacterSet.pszGet(); *p && number <= CHARSET_ID_MAX; ++p) {
+      number = number * 10 + static_cast<std::uint32_t>(*p - u'0');
+    }
+    // Texts go to the client in the character set the environment is opened in: one no code page holds is refused
+    // rather than given texts in another page.
+    charsetCodePage = number <= CHARSET_ID_MAX ? nOracleCharsetToCodePage(static_cast<std::int32_t>(number)) : 0;
+    if (charsetCodePage == 0) {
+      RaiseModuleError(holder, 0, UNIT, POINT_CHARSET, this, nullptr, ERROR_CHARSET_NOT_NUMBER,
+                       m_strNlsCharacterSet.pszGet());
+      if (holder) holder->AddUserMessage(MESSAGE_CHARSET_NO_CODE_PAGE, m_strNlsCharacterSet.pszGet());
+      return 0;
+    }
+    charset = static_cast<std::int32_t>(number);
   }
   if (offersNls && m_nEnvNlsCreateState != 2) {
     std::uint16_t nationalCharset = 0;
@@ -252,6 +269,7 @@ int COracleConnection::bCreateEnvironment(CErrorHolder* holder) {
     } else {
       m_nClientCharsetId = charset;
       nationalCharset = CHARSET_UTF16;
+      SetSessionCodePage(charsetCodePage);
     }
     if (charset >= 0 && m_nEnvNlsCreateState != 3) {
       std::int32_t status = SUCCESS;

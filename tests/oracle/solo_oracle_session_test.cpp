@@ -669,4 +669,43 @@ TEST_F(OracleLevels, AOneValueQueryRefusesAStatementThatIsNoQuery) {
   ClosePair(pair);
 }
 
+TEST_F(OracleLevels, TextsGoInTheCharacterSetTheEnvironmentWasOpenedIn) {
+  const struct {
+    const char16_t* charset;
+    std::uint32_t codePage;  // 0: refused
+  } cases[] = {
+      {u"873", CODE_PAGE_UTF8},
+      {u"178", 1252},
+      {u"9999", 0},   // no code page holds it
+      {u"65714", 0},  // 178 past 16 bits
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.charset, c.charset + std::char_traits<char16_t>::length(c.charset)));
+    WriterAndReader pair;
+    OpenPair(pair);
+    qzrt::ConnectionDescription* description =
+        Keep(Description(u"charset", std::u16string(pair.writer->pszGetDataSource()), u"manager",
+                         std::u16string(u"NLS_CHARACTER_SET=") + c.charset));
+    StandIn::Get().ClearCallLog();
+    if (c.codePage == 0) {
+      EXPECT_EQ(CallSlot<int>(driver, kDriverOpen, description), 0);
+      EXPECT_EQ(holder->nGetErrorCode(), 1050u);
+      EXPECT_TRUE(HasMessageText(*holder, u"n'a pas de page de code")) << Dump(*holder);
+      EXPECT_EQ(CountCalls(StandIn::Get(), "OCIEnvNlsCreate"), 0);
+      holder->Clear();
+      ClosePair(pair);
+      continue;
+    }
+    ASSERT_EQ(CallSlot<int>(driver, kDriverOpen, description), 1) << Dump(*holder);
+    COracleConnection* connection = ConnectionOf(driver, *description);
+    EXPECT_EQ(connection->nGetSessionCodePage(), c.codePage);
+    ASSERT_EQ(connection->bExecuteSql(holder, u"CREATE TABLE W (B VARCHAR2(20))"), 1) << Dump(*holder);
+    ASSERT_EQ(connection->bExecuteSql(holder, u"INSERT INTO W VALUES ('caf\u00e9')"), 1) << Dump(*holder);
+    EXPECT_EQ(FetchText(pair.reader, *holder, u"SELECT B FROM W"), u"caf\u00e9");
+    EXPECT_EQ(FetchText(connection, *holder, u"SELECT B FROM W WHERE B = 'caf\u00e9'"), u"caf\u00e9");
+    CallSlot<int>(driver, kDriverClose, description);
+    ClosePair(pair);
+  }
+}
+
 }  // namespace
