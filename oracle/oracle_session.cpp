@@ -490,10 +490,15 @@ int COracleConnection::ApplySessionNls(CErrorHolder* holder) {
     bLcidToNlsNames(language ? language : 1036, m_strNlsLanguage, m_strNlsTerritory);
   }
   CTString text(u"ALTER SESSION SET");
+  // A quote of a value is doubled: it would otherwise end the literal and let the rest of the value set other
+  // parameters.
   auto clause = [&text](const char16_t* name, const CTString& value) {
     if (value.bIsEmpty()) return;
     text.Append(name);
-    text.Append(value.pszGet());
+    for (const char16_t* p = value.pszGet(); *p; ++p) {
+      if (*p == u'\'') text.AppendChar(u'\'');
+      text.AppendChar(*p);
+    }
     text.Append(u"'");
   };
   clause(u" NLS_TERRITORY='", m_strNlsTerritory);

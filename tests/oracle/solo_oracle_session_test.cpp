@@ -669,6 +669,16 @@ TEST_F(OracleLevels, AOneValueQueryRefusesAStatementThatIsNoQuery) {
   ClosePair(pair);
 }
 
+TEST_F(OracleLevels, OptionValuesStayInsideTheirQuotes) {
+  WriterAndReader pair;
+  OpenPair(pair, u"NLS_DATE_FORMAT=YYYY' NLS_NUMERIC_CHARACTERS=',.");
+  const auto parameter = [&](const char16_t* sql) { return FetchText(pair.writer, *holder, sql); };
+  EXPECT_EQ(parameter(u"SELECT VALUE FROM NLS_SESSION_PARAMETERS WHERE PARAMETER = 'NLS_NUMERIC_CHARACTERS'"), u". ");
+  EXPECT_EQ(parameter(u"SELECT VALUE FROM NLS_SESSION_PARAMETERS WHERE PARAMETER = 'NLS_DATE_FORMAT'"),
+            u"YYYY' NLS_NUMERIC_CHARACTERS=',.");
+  ClosePair(pair);
+}
+
 TEST_F(OracleLevels, TextsGoInTheCharacterSetTheEnvironmentWasOpenedIn) {
   const struct {
     const char16_t* charset;
