@@ -106,6 +106,8 @@ class COracleConnection : public CConnectionOra {
   int bBeginSession(CErrorHolder* holder, void* session, std::uint32_t mode);
   int bLogonOci7(CErrorHolder* holder);
   int ApplySessionNls(CErrorHolder* holder);
+  // The names the server handle carries: the application's name and "Tnx" before it, each cut to 16 units.
+  static void MakeApplicationNames(const char16_t* name, CTString& external, CTString& internal);
   void CloseOci8();
   void CloseOci7();
 

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "foundation/code_pages.h"
 #include "foundation/error_holder.h"
 #include "foundation/file_paths.h"
 #include "foundation/host_locale.h"
@@ -144,6 +145,20 @@ COracleConnection::~COracleConnection() {
 }
 
 // ---- open ----
+
+void COracleConnection::MakeApplicationNames(const char16_t* name, CTString& external, CTString& internal) {
+  // Each name is cut on whole characters: half a surrogate pair is no text the client can convert.
+  auto cut = [](CTString& text) {
+    const std::size_t kept = nWholeUnitPrefix(text.pszGet(), text.nGetLength(), APPLICATION_NAME_UNITS);
+    text.Truncate(static_cast<std::int64_t>(kept));
+  };
+  CTString whole(name ? name : u"");
+  internal = u"Tnx";
+  internal.Append(whole.pszGet());
+  cut(internal);
+  external = whole;
+  cut(external);
+}
 
 std::int32_t COracleConnection::nChooseClientKind(CErrorHolder* holder) {
   const char16_t* kind = pszGetClientVersion();
@@ -402,10 +417,8 @@ int COracleConnection::bLogonOci8(CErrorHolder* holder) {
   if (!m_bNoDistributedTransactions) {
     CTString name;
     bGetApplicationName(name);
-    name.Truncate(APPLICATION_NAME_UNITS);
-    CTString internal(u"Tnx");
-    internal.Append(name.pszGet());
-    internal.Truncate(APPLICATION_NAME_UNITS);
+    CTString internal;
+    MakeApplicationNames(name.pszGet(), name, internal);
     if (!nOciAttrSetText(this, holder, m_pServer, HTYPE_SERVER, name.pszGet(), ATTR_EXTERNAL_NAME) ||
         !nOciAttrSetText(this, holder, m_pServer, HTYPE_SERVER, internal.pszGet(), ATTR_INTERNAL_NAME)) {
       return 0;

@@ -718,4 +718,38 @@ TEST_F(OracleLevels, TextsGoInTheCharacterSetTheEnvironmentWasOpenedIn) {
   }
 }
 
+TEST_F(OracleSession, ApplicationNamesAreCutToSixteenUnitsOnWholeCharacters) {
+  const struct {
+    const char16_t* name;
+    const char16_t* external;
+    const char16_t* internal;
+  } cases[] = {
+      {u"PAYROLL", u"PAYROLL", u"TnxPAYROLL"},
+      {u"ABCDEFGHIJKLMNO\U0001F600Z", u"ABCDEFGHIJKLMNO", u"TnxABCDEFGHIJKLM"},
+      {u"ABCDEFGHIJKL\U0001F600", u"ABCDEFGHIJKL\U0001F600", u"TnxABCDEFGHIJKL"},
+  };
+  for (const auto& c : cases) {
+    CTString external;
+    CTString internal;
+    COracleConnection::MakeApplicationNames(c.name, external, internal);
+    EXPECT_EQ(std::u16string(external.pszGet()), c.external);
+    EXPECT_EQ(std::u16string(internal.pszGet()), c.internal);
+  }
+  // Through the client: this program's name, cut.
+  auto description = Description(u"named", NewDataSource());
+  ASSERT_EQ(Open(*description), 1) << Dump(*holder);
+  COracleConnection* connection = ConnectionOf(driver, *description);
+  CTString application;
+  connection->bGetApplicationName(application);
+  ASSERT_GT(application.nGetLength(), 16u);
+  for (const auto& [attribute, prefix] : {std::pair{26u, u""}, std::pair{25u, u"Tnx"}}) {
+    const char16_t* text = nullptr;
+    std::uint32_t bytes = 0;
+    ASSERT_EQ(nOciAttrGet(connection, holder, connection->m_pServer, oci::OCI_HTYPE_SERVER, &text, attribute, &bytes),
+              1) << Dump(*holder);
+    EXPECT_EQ(std::u16string(text, bytes / 2), (prefix + std::u16string(application.pszGet())).substr(0, 16));
+  }
+  CallSlot<int>(driver, kDriverClose, description.get());
+}
+
 }  // namespace
