@@ -13,6 +13,7 @@
 #include "foundation/code_pages.h"
 #include "foundation/module_errors.h"
 #include "foundation/sql_text_buffer.h"
+#include "foundation/x_error.h"
 #include "host/host_value.h"
 #include "host/value_entry_points.h"
 #include "oracle/client/client_loader.h"
@@ -245,8 +246,13 @@ TEST_F(OracleSession, TableLocksOfTheConnectionRunOnTheLockSession) {
   standIn.ClearCallLog();
   ASSERT_EQ(connection->bLockTables(holder, reinterpret_cast<std::uintptr_t>(u"TL"), 2), 1) << Dump(*holder);
   EXPECT_GT(CountCalls(standIn, "LOCK TABLE TL IN ROW SHARE MODE"), 0);
-  // The lock session was made with the main session's migration token, and the main session is current again.
-  EXPECT_GT(CountCalls(standIn, "attr=86"), 0);
+  // The lock session was made with the main session's migration token (set once, whole), and the main session is
+  // current again.
+  std::uint32_t tokenBytes = 0;
+  ASSERT_EQ(nOciAttrGet(connection, holder, connection->m_pMainSession, oci::OCI_HTYPE_SESSION, nullptr, 86,
+                        &tokenBytes), 1) << Dump(*holder);
+  ASSERT_GT(tokenBytes, 4u);
+  EXPECT_EQ(CountCalls(standIn, "OCIAttrSet htype=9 attr=86 value=size=" + std::to_string(tokenBytes)), 1);
   EXPECT_NE(connection->GetLockSession(), nullptr);
   EXPECT_NE(connection->GetCurrentSession(), connection->GetLockSession());
   EXPECT_EQ(connection->bUnlockTables(holder), 1) << Dump(*holder);
@@ -718,6 +724,69 @@ TEST_F(OracleLevels, TextsGoInTheCharacterSetTheEnvironmentWasOpenedIn) {
   }
 }
 
+TEST_F(OracleSession, ACharacterSetIsNeverAskedOfAClientThatCouldNotCreateItsEnvironment) {
+  auto description = Description(u"unmade", NewDataSource(), u"manager", u"NLS_CHARACTER_SET=873");
+  ASSERT_EQ(Open(*description), 1) << Dump(*holder);
+  CallSlot<int>(driver, kDriverClose, description.get());
+  StandIn& standIn = StandIn::Get();
+  COracleConnection connection(u"unmade", Host(*description));
+  standIn.InjectThrow("OCIEnvNlsCreate", 1);
+  EXPECT_EQ(connection.bOpen(holder, nullptr), 0);
+  EXPECT_TRUE(HasMessageText(*holder, u"Impossible de créer l'environnement")) << Dump(*holder);
+  EXPECT_EQ(connection.m_nEnvNlsCreateState, 2u);
+  holder->Clear();
+  // Tried again, the open says the client cannot choose the character set rather than asking it again.
+  standIn.ClearCallLog();
+  EXPECT_EQ(connection.bOpen(holder, nullptr), 0);
+  EXPECT_EQ(holder->nGetErrorCode(), 1049u) << Dump(*holder);
+  EXPECT_EQ(CountCalls(standIn, "OCIEnvNlsCreate"), 0);
+  EXPECT_EQ(connection.bIsConnected(), 0);
+  holder->Clear();
+}
+
+TEST_F(OracleSession, WithoutLanguageOrTerritoryTheHostLanguageChooses) {
+  const struct {
+    std::int32_t language;
+    const char* alterSession;
+  } cases[] = {
+      {1036, "ALTER SESSION SET NLS_TERRITORY='FRANCE' NLS_LANGUAGE='FRENCH' NLS_NUMERIC_CHARACTERS"},
+      {0, "ALTER SESSION SET NLS_TERRITORY='FRANCE' NLS_LANGUAGE='FRENCH' NLS_NUMERIC_CHARACTERS"},
+      {0x0409, "ALTER SESSION SET NLS_TERRITORY='AMERICA' NLS_LANGUAGE='AMERICAN' NLS_NUMERIC_CHARACTERS"},
+      {0x0417, "ALTER SESSION SET NLS_NUMERIC_CHARACTERS"},
+  };
+  CBoundRuntimeServices services;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.language);
+    qzrt::SetLocaleLanguage(c.language);
+    auto description = Description(u"language", NewDataSource());
+    if (bIsOracleClientLoaded()) StandIn::Get().ClearCallLog();
+    ASSERT_EQ(Open(*description), 1) << Dump(*holder);
+    EXPECT_GT(CountCalls(StandIn::Get(), c.alterSession), 0);
+    CallSlot<int>(driver, kDriverClose, description.get());
+  }
+}
+
+TEST_F(OracleSession, AnAnsiPageWithoutAnOracleCharacterSetKeepsTheSessionInThatPage) {
+  CBoundRuntimeServices services;
+  qzrt::SetLocaleCharset(128);  // code page 932
+  auto description = Description(u"sjis", NewDataSource());
+  if (bIsOracleClientLoaded()) StandIn::Get().ClearCallLog();
+  ASSERT_EQ(Open(*description), 1) << Dump(*holder);
+  COracleConnection* connection = ConnectionOf(driver, *description);
+  EXPECT_EQ(connection->nGetAnsiCodePage(), 932u);
+  EXPECT_EQ(connection->m_nEnvNlsCreateState, 3u);
+  EXPECT_EQ(connection->m_nEnvCreateState, 1u);
+  EXPECT_EQ(connection->nGetSessionCodePage(), 932u);
+  EXPECT_EQ(CountCalls(StandIn::Get(), "OCIEnvNlsCreate"), 0);
+  ASSERT_EQ(connection->bExecuteSql(holder, u"CREATE TABLE S (B VARCHAR2(20))"), 1) << Dump(*holder);
+  ASSERT_EQ(connection->bExecuteSql(holder, u"INSERT INTO S VALUES ('sjis')"), 1) << Dump(*holder);
+  EXPECT_EQ(FetchText(connection, *holder, u"SELECT B FROM S"), u"sjis");
+  EXPECT_EQ(connection->bExecuteSql(holder, u"INSERT INTO NO_SUCH_TABLE VALUES (1)"), 0);
+  EXPECT_NE(Text(*holder).find(u"OCIEnvNlsCreate = Unknown ansi charset ID"), std::u16string::npos) << Dump(*holder);
+  holder->Clear();
+  CallSlot<int>(driver, kDriverClose, description.get());
+}
+
 TEST_F(OracleSession, ApplicationNamesAreCutToSixteenUnitsOnWholeCharacters) {
   const struct {
     const char16_t* name;
@@ -749,6 +818,38 @@ TEST_F(OracleSession, ApplicationNamesAreCutToSixteenUnitsOnWholeCharacters) {
               1) << Dump(*holder);
     EXPECT_EQ(std::u16string(text, bytes / 2), (prefix + std::u16string(application.pszGet())).substr(0, 16));
   }
+  CallSlot<int>(driver, kDriverClose, description.get());
+}
+
+TEST_F(OracleSession, ALongErrorTextComesWholeIntoAUtf16Buffer) {
+  auto description = Description(u"long", NewDataSource());
+  ASSERT_EQ(Open(*description), 1) << Dump(*holder);
+  COracleConnection* connection = ConnectionOf(driver, *description);
+  ASSERT_EQ(connection->nGetSessionCodePage(), SESSION_CODE_PAGE_UTF16);
+  const std::u16string name(600, u'N');
+  EXPECT_EQ(connection->bExecuteSql(holder, (u"SELECT " + name + u" FROM DUAL").c_str()), 0);
+  EXPECT_EQ(holder->nGetNativeErrorCode(), 904u) << Dump(*holder);
+  const char16_t* text = holder->pGetInnermostError()->pszGetInfoText(ERROR_INFO_NATIVE_MESSAGE);
+  ASSERT_NE(text, nullptr);
+  // The buffer holds 513 units: 512 of text and the terminator.
+  EXPECT_EQ(std::char_traits<char16_t>::length(text), 512u);
+  holder->Clear();
+  CallSlot<int>(driver, kDriverClose, description.get());
+}
+
+TEST_F(OracleSession, LockModesZeroAndOneLockNothing) {
+  auto description = Description(u"nolock", NewDataSource());
+  ASSERT_EQ(Open(*description), 1) << Dump(*holder);
+  COracleConnection* connection = ConnectionOf(driver, *description);
+  StandIn& standIn = StandIn::Get();
+  for (std::uint32_t mode : {0u, 1u}) {
+    standIn.ClearCallLog();
+    EXPECT_EQ(connection->bLockTables(holder, reinterpret_cast<std::uintptr_t>(u"NOWHERE"), mode), 1);
+    EXPECT_TRUE(standIn.CallLog().empty());
+    EXPECT_EQ(connection->GetLockSession(), nullptr);
+    EXPECT_EQ(connection->bIsTransactionOpen(), 0);
+  }
+  EXPECT_FALSE(holder->bHasError()) << Dump(*holder);
   CallSlot<int>(driver, kDriverClose, description.get());
 }
 
