@@ -89,7 +89,8 @@ class COracleConnection : public CConnectionOra {
   // The generic details, then the client, environment and character-set lines of this session.
   void AddErrorDetails(CXError& error) override;
   int bExecuteSql(CErrorHolder* holder, const char16_t* text) override;
-  // The first column of the first row of a query, as a text value; 0 (value untouched) when no row comes.
+  // The first column of the first row of a query, as a text value; 0 (value untouched) when no row comes. A
+  // statement that is no query is refused (error 8) before it runs.
   int bExecuteSqlFetch(CErrorHolder* holder, void* value, std::uint32_t unused, const char16_t* text) override;
   void FillTypeNameTable(CTypeNameTable* table) override;
   // Table locks run on the lock session when distributed transactions are on.
@@ -105,6 +106,8 @@ class COracleConnection : public CConnectionOra {
   int bBeginSession(CErrorHolder* holder, void* session, std::uint32_t mode);
   int bLogonOci7(CErrorHolder* holder);
   int ApplySessionNls(CErrorHolder* holder);
+  // The names the server handle carries: the application's name and "Tnx" before it, each cut to 16 units.
+  static void MakeApplicationNames(const char16_t* name, CTString& external, CTString& internal);
   void CloseOci8();
   void CloseOci7();
 
@@ -114,7 +117,8 @@ class COracleConnection : public CConnectionOra {
   // 1 query, 2 update, 3 insert, 4 delete, 6 create, 7 drop, 8 any other; 0 when the type cannot be read.
   std::uint32_t nGetStatementType(void* statement);
   // Makes the lock session on first need and makes it current; 1 doing nothing with the OCI7 set or without
-  // distributed transactions.
+  // distributed transactions. 0, with the current session as it was and no lock session, when it cannot be made
+  // or its settings are refused.
   int bSelectLockSession(CErrorHolder* holder);
   // Puts the session on the service context (OCI set, distributed transactions on, a session not current); the
   // session current before.
@@ -122,6 +126,8 @@ class COracleConnection : public CConnectionOra {
   // The session current before, null when that was the main session.
   void* SelectLockSession(CErrorHolder* holder);
   void* RestoreMainSession(CErrorHolder* holder);
+  // Ends and frees a session that is not current, and nulls it; nothing is reported.
+  void EndSession(void*& session);
 
   // ---- error details ----
   void DumpNlsCharacterSet(CXError& error);

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "foundation/code_pages.h"
 #include "foundation/error_holder.h"
 #include "foundation/file_paths.h"
 #include "foundation/host_locale.h"
@@ -31,6 +32,7 @@ constexpr std::uint32_t ENVIRONMENT_MODE_OBJECT = 2;
 constexpr std::uint32_t CREDENTIALS_RDBMS = 1;
 constexpr std::uint32_t CREDENTIALS_EXTERNAL = 2;
 constexpr std::uint16_t CHARSET_UTF16 = 1000;
+constexpr std::uint32_t CHARSET_ID_MAX = 0xFFFF;
 constexpr std::int32_t OCI_INITIALIZE_ALREADY = 1804;
 constexpr std::uint32_t OCI7_HOST_DATA_BYTES = 256;
 constexpr std::size_t APPLICATION_NAME_UNITS = 16;
@@ -46,6 +48,7 @@ enum : std::uint32_t {
   MESSAGE_SET_SESSION = 2458,
   MESSAGE_ENVIRONMENT = 2534,
   MESSAGE_SERVER_NAME = 7122,
+  MESSAGE_CHARSET_NO_CODE_PAGE = 6698,
 };
 
 enum : std::uint32_t {
@@ -143,6 +146,20 @@ COracleConnection::~COracleConnection() {
 
 // ---- open ----
 
+void COracleConnection::MakeApplicationNames(const char16_t* name, CTString& external, CTString& internal) {
+  // Each name is cut on whole characters: half a surrogate pair is no text the client can convert.
+  auto cut = [](CTString& text) {
+    const std::size_t kept = nWholeUnitPrefix(text.pszGet(), text.nGetLength(), APPLICATION_NAME_UNITS);
+    text.Truncate(static_cast<std::int64_t>(kept));
+  };
+  CTString whole(name ? name : u"");
+  internal = u"Tnx";
+  internal.Append(whole.pszGet());
+  cut(internal);
+  external = whole;
+  cut(external);
+}
+
 std::int32_t COracleConnection::nChooseClientKind(CErrorHolder* holder) {
   const char16_t* kind = pszGetClientVersion();
   if (!kind || !kind[0]) return nReadIniInt(u"OPTIONS", u"LOADORACLE8CLIENT", 1) != 0 ? 0 : 7;
@@ -225,6 +242,7 @@ int COracleConnection::bCreateEnvironment(CErrorHolder* holder) {
   m_nEnvironmentMode = ENVIRONMENT_MODE_OBJECT;
   SetSessionCodePage(nGetAnsiCodePage());
   std::int32_t charset = -1;
+  std::uint32_t charsetCodePage = 0;
   const bool offersNls = bOciOffers(ESessionEntry::EnvNlsCreate);
   if (!m_strNlsCharacterSet.bIsEmpty()) {
     if (!bIsAllDigitsW(m_strNlsCharacterSet.pszGet())) {
@@ -237,7 +255,21 @@ int COracleConnection::bCreateEnvironment(CErrorHolder* holder) {
                        m_strNlsCharacterSet.pszGet());
       return 0;
     }
-    charset = nWideToInt(m_strNlsCharacterSet.pszGet());
+    // The number names the character set whole: one past 16 bits would be cut to another set.
+    std::uint32_t number = 0;
+    for (const char16_t* p = m_strNlsCharacterSet.pszGet(); *p && number <= CHARSET_ID_MAX; ++p) {
+      number = number * 10 + static_cast<std::uint32_t>(*p - u'0');
+    }
+    // Texts go to the client in the character set the environment is opened in: one no code page holds is refused
+    // rather than given texts in another page.
+    charsetCodePage = number <= CHARSET_ID_MAX ? nOracleCharsetToCodePage(static_cast<std::int32_t>(number)) : 0;
+    if (charsetCodePage == 0) {
+      RaiseModuleError(holder, 0, UNIT, POINT_CHARSET, this, nullptr, ERROR_CHARSET_NOT_NUMBER,
+                       m_strNlsCharacterSet.pszGet());
+      if (holder) holder->AddUserMessage(MESSAGE_CHARSET_NO_CODE_PAGE, m_strNlsCharacterSet.pszGet());
+      return 0;
+    }
+    charset = static_cast<std::int32_t>(number);
   }
   if (offersNls && m_nEnvNlsCreateState != 2) {
     std::uint16_t nationalCharset = 0;
@@ -252,6 +284,7 @@ int COracleConnection::bCreateEnvironment(CErrorHolder* holder) {
     } else {
       m_nClientCharsetId = charset;
       nationalCharset = CHARSET_UTF16;
+      SetSessionCodePage(charsetCodePage);
     }
     if (charset >= 0 && m_nEnvNlsCreateState != 3) {
       std::int32_t status = SUCCESS;
@@ -384,10 +417,8 @@ int COracleConnection::bLogonOci8(CErrorHolder* holder) {
   if (!m_bNoDistributedTransactions) {
     CTString name;
     bGetApplicationName(name);
-    name.Truncate(APPLICATION_NAME_UNITS);
-    CTString internal(u"Tnx");
-    internal.Append(name.pszGet());
-    internal.Truncate(APPLICATION_NAME_UNITS);
+    CTString internal;
+    MakeApplicationNames(name.pszGet(), name, internal);
     if (!nOciAttrSetText(this, holder, m_pServer, HTYPE_SERVER, name.pszGet(), ATTR_EXTERNAL_NAME) ||
         !nOciAttrSetText(this, holder, m_pServer, HTYPE_SERVER, internal.pszGet(), ATTR_INTERNAL_NAME)) {
       return 0;
@@ -472,10 +503,15 @@ int COracleConnection::ApplySessionNls(CErrorHolder* holder) {
     bLcidToNlsNames(language ? language : 1036, m_strNlsLanguage, m_strNlsTerritory);
   }
   CTString text(u"ALTER SESSION SET");
+  // A quote of a value is doubled: it would otherwise end the literal and let the rest of the value set other
+  // parameters.
   auto clause = [&text](const char16_t* name, const CTString& value) {
     if (value.bIsEmpty()) return;
     text.Append(name);
-    text.Append(value.pszGet());
+    for (const char16_t* p = value.pszGet(); *p; ++p) {
+      if (*p == u'\'') text.AppendChar(u'\'');
+      text.AppendChar(*p);
+    }
     text.Append(u"'");
   };
   clause(u" NLS_TERRITORY='", m_strNlsTerritory);
@@ -502,12 +538,8 @@ void COracleConnection::Close(CErrorHolder*) {
 void COracleConnection::CloseOci8() {
   if (m_pServiceContext) {
     m_pCurrentSession = nullptr;
-    for (void** session : {&m_pLockSession, &m_pMainSession}) {
-      if (!*session) continue;
-      OciSessionEnd(this, *session);
-      OciFreeHandle(this, *session, HTYPE_SESSION);
-      *session = nullptr;
-    }
+    EndSession(m_pLockSession);
+    EndSession(m_pMainSession);
     OciFreeHandle(this, m_pServiceContext, HTYPE_SVCCTX);
     m_pServiceContext = nullptr;
   }

@@ -22,6 +22,8 @@ constexpr std::uint32_t UNIT = ERROR_UNIT_ORACLE_CALL;
 constexpr std::uint32_t ERROR_NO_TRANSACTION = 1027;
 constexpr std::uint32_t POINT_LOCK_TABLE = 8;
 constexpr std::uint32_t POINT_LOCK_ROWS = 16;
+constexpr std::uint32_t POINT_FETCH_NOT_QUERY = 149;
+constexpr std::uint32_t MESSAGE_STATEMENT = 28566;
 constexpr std::uint32_t FETCH_UNITS = 2048;
 constexpr std::uint16_t FETCH_NEXT = 2;
 constexpr std::uint32_t COLUMN_TYPE_NATIONAL_TEXT = 29;
@@ -98,6 +100,14 @@ int COracleConnection::bExecuteSqlFetch(CErrorHolder* holder, void* value, std::
   char16_t buffer[FETCH_UNITS + 1] = {};
   CStatementHandle statement(this, holder);
   if (!statement.pGet() || !nOciStmtPrepare(this, holder, statement.pGet(), text)) return 0;
+  // Only a query is run here: any other statement would be executed, and committed, by a call that answers "no
+  // row". The OCI7 client knows the kind of a statement only once it ran: a kind it does not tell yet is let through.
+  const bool untold = gbOci7Mode && nOci7FunctionType(statement.pGet()) == 0;
+  if (!untold && nGetStatementType(statement.pGet()) != 1) {
+    RaiseModuleError(holder, RECORDED_NOT_AVAILABLE, UNIT, POINT_FETCH_NOT_QUERY, this, nullptr, ERROR_NOT_AVAILABLE);
+    if (holder) holder->AddUserMessage(MESSAGE_STATEMENT, text ? text : u"");
+    return 0;
+  }
   void* define = nullptr;
   std::uint16_t length = 0;
   std::int16_t indicator = 0;
@@ -187,36 +197,49 @@ void* COracleConnection::RestoreMainSession(CErrorHolder* holder) {
 
 int COracleConnection::bSelectLockSession(CErrorHolder* holder) {
   if (gbOci7Mode || m_bNoDistributedTransactions) return 1;
-  const bool make = m_pLockSession == nullptr;
-  CTString schema;
-  if (make) {
-    bQueryCurrentSchema(holder, schema);
-    void* session = nOciHandleAlloc(this, holder, HTYPE_SESSION);
-    if (!session) return 0;
-    std::uint32_t size = 0;
-    std::unique_ptr<std::uint8_t[]> token;
-    if (nOciAttrGet(this, holder, m_pCurrentSession, HTYPE_SESSION, nullptr, ATTR_MIGSESSION, &size) && size) {
-      token.reset(new (std::nothrow) std::uint8_t[size]);
-      if (token && nOciAttrGet(this, holder, m_pCurrentSession, HTYPE_SESSION, token.get(), ATTR_MIGSESSION, &size)) {
-        nOciAttrSet(this, holder, session, HTYPE_SESSION, token.get(), ATTR_MIGSESSION, size);
-      }
-    }
-    if (!bBeginSession(holder, session, SESSION_MIGRATE)) {
-      nOciHandleFree(this, nullptr, session, HTYPE_SESSION);
-      return 0;
-    }
-    m_pLockSession = session;
+  if (m_pLockSession) {
+    SelectLockSession(holder);
+    return 1;
   }
-  SelectLockSession(holder);
-  if (!make) return 1;
-  const int result = ApplySessionNls(holder);
+  CTString schema;
+  bQueryCurrentSchema(holder, schema);
+  void* session = nOciHandleAlloc(this, holder, HTYPE_SESSION);
+  if (!session) return 0;
+  std::uint32_t size = 0;
+  std::unique_ptr<std::uint8_t[]> token;
+  if (nOciAttrGet(this, holder, m_pCurrentSession, HTYPE_SESSION, nullptr, ATTR_MIGSESSION, &size) && size) {
+    token.reset(new (std::nothrow) std::uint8_t[size]);
+    if (token && nOciAttrGet(this, holder, m_pCurrentSession, HTYPE_SESSION, token.get(), ATTR_MIGSESSION, &size)) {
+      nOciAttrSet(this, holder, session, HTYPE_SESSION, token.get(), ATTR_MIGSESSION, size);
+    }
+  }
+  if (!bBeginSession(holder, session, SESSION_MIGRATE)) {
+    nOciHandleFree(this, nullptr, session, HTYPE_SESSION);
+    return 0;
+  }
+  m_pLockSession = session;
+  void* previous = SelectSession(holder, session);
+  if (!ApplySessionNls(holder)) {
+    // A lock session without the connection's settings would read and write every date and number of the levels in
+    // the server's default formats: it is ended, and the next level tries again.
+    SelectSession(nullptr, previous);
+    EndSession(m_pLockSession);
+    return 0;
+  }
   const char16_t* user = pszGetUserId();
   if (!schema.bIsEmpty() && !schema.bEqualsNoCase(user ? user : u"")) {
     CTString text(u"ALTER SESSION SET CURRENT_SCHEMA = ");
     text.Append(schema.pszGet());
     bPrepareAndExecute(holder, text.pszGet());
   }
-  return result;
+  return 1;
+}
+
+void COracleConnection::EndSession(void*& session) {
+  if (!session) return;
+  OciSessionEnd(this, session);
+  OciFreeHandle(this, session, HTYPE_SESSION);
+  session = nullptr;
 }
 
 // ---- errors ----

@@ -54,56 +54,72 @@ int COracleTransaction::bBeginLevel(CErrorHolder* holder) {
   // Whether an outer level is open decides which counter the id takes: the generic chain marks this level active
   // only after this call.
   const bool nested = c->bIsTransactionOpen() != 0;
-  int result = c->bSelectLockSession(holder);
+  void* before = c->GetCurrentSession();
+  // A lock session that could not be made or set up is gone again: nothing to undo.
+  if (!c->bSelectLockSession(holder)) return 0;
   m_pSession = c->GetCurrentSession();
+  bool made = false;
   if (!m_pHandle) {
     m_pHandle = nOciHandleAlloc(c, holder, session_oci::HTYPE_TRANS);
-    if (!m_pHandle) return 0;
-    result &= bSetOnServiceContext(holder, 1);
-    if (bGlobal()) {
-      std::memset(&m_xid, 0, sizeof m_xid);
-      m_xid.nFormatId = XID_FORMAT;
-      m_xid.nGtridLength = XID_GTRID_BYTES;
-      if (nested) {
-        ++gnOracleBranchCounter;
-      } else {
-        ++gnOracleTransactionCounter;
-      }
-      PutWord(m_xid.abData, gnOracleTransactionCounter);
-      PutWord(m_xid.abData + 4, static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(m_pSession)));
-      PutWord(m_xid.abData + 8, platform::CurrentProcessId());
-      PutWord(m_xid.abData + 12, gnOracleBranchCounter);
-      m_xid.nBqualLength = XID_BQUAL_BYTES;
-      result &= nOciAttrSet(c, holder, m_pHandle, session_oci::HTYPE_TRANS, &m_xid, session_oci::ATTR_XID,
-                            sizeof m_xid);
+    if (!m_pHandle) {
+      c->SelectSession(nullptr, before);
+      return 0;
     }
-  } else {
-    result &= bSetOnServiceContext(holder, 1);
+    made = true;
   }
-  if (!result) return 0;
-  return nOciTransStart(c, holder, TRANS_NEW);
+  int result = bSetOnServiceContext(holder, 1);
+  if (result && made && bGlobal()) {
+    std::memset(&m_xid, 0, sizeof m_xid);
+    m_xid.nFormatId = XID_FORMAT;
+    m_xid.nGtridLength = XID_GTRID_BYTES;
+    if (nested) {
+      ++gnOracleBranchCounter;
+    } else {
+      ++gnOracleTransactionCounter;
+    }
+    PutWord(m_xid.abData, gnOracleTransactionCounter);
+    PutWord(m_xid.abData + 4, static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(m_pSession)));
+    PutWord(m_xid.abData + 8, platform::CurrentProcessId());
+    PutWord(m_xid.abData + 12, gnOracleBranchCounter);
+    m_xid.nBqualLength = XID_BQUAL_BYTES;
+    result = nOciAttrSet(c, holder, m_pHandle, session_oci::HTYPE_TRANS, &m_xid, session_oci::ATTR_XID, sizeof m_xid);
+  }
+  if (result) result = nOciTransStart(c, holder, TRANS_NEW);
+  if (result) return 1;
+  // A begin that failed leaves the connection as it found it: a handle left on the service context would keep every
+  // later statement from committing, so that work answered as done would go with the session. The handle goes too,
+  // so that the next begin makes a whole one, with an id of its own.
+  bSetOnServiceContext(nullptr, 0);
+  FreeHandle();
+  c->SelectSession(nullptr, before);
+  return 0;
 }
 
-int COracleTransaction::bCommitLevel(CErrorHolder* holder) {
+int COracleTransaction::bCommitLevel(CErrorHolder* holder) { return bEndLevel(holder, true); }
+
+int COracleTransaction::bRollbackLevel(CErrorHolder* holder) { return bEndLevel(holder, false); }
+
+int COracleTransaction::bEndLevel(CErrorHolder* holder, bool commit) {
   COracleConnection* c = Connection();
   void* previous = c->SelectSession(holder, m_pSession);
   int result = bSetOnServiceContext(holder, 1);
-  if (result) {
-    std::uint32_t mustCommit = 0;
-    result = nOciTransPrepare(c, holder, &mustCommit);
+  if (result && commit) {
+    // A client without the prepare commits in one phase: asking it to prepare would fail every commit.
+    const bool twoPhase = bGlobal() && bOciOffers(ESessionEntry::TransPrepare);
+    std::uint32_t mustCommit = 1;
     // A level that changed nothing is read-only: there is nothing to commit.
-    if (result && mustCommit) result = nOciTransCommit(c, holder, bGlobal() ? TRANS_TWOPHASE : 0);
-    if (result) result = bSetOnServiceContext(holder, 0);
+    if (twoPhase) result = nOciTransPrepare(c, holder, &mustCommit);
+    if (result && mustCommit) result = nOciTransCommit(c, holder, twoPhase ? TRANS_TWOPHASE : 0);
+    // A branch that could not be committed is rolled back: left open it would refuse every later begin, and the
+    // work of the statements after it would never be committed. The holder keeps the commit's error.
+    if (!result) nOciTransRollback(c, nullptr);
+  } else if (result) {
+    result = nOciTransRollback(c, holder);
   }
-  c->SelectSession(holder, previous);
-  return result;
-}
-
-int COracleTransaction::bRollbackLevel(CErrorHolder* holder) {
-  COracleConnection* c = Connection();
-  void* previous = c->SelectSession(holder, m_pSession);
-  int result = bSetOnServiceContext(holder, 1) && nOciTransRollback(c, holder);
-  if (result) result = bSetOnServiceContext(holder, 0);
+  // The handle leaves the service context whatever the server answered: left on it, it would keep every later
+  // statement from committing.
+  const int off = bSetOnServiceContext(result ? holder : nullptr, 0);
+  if (result) result = off;
   c->SelectSession(holder, previous);
   return result;
 }

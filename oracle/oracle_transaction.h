@@ -1,7 +1,9 @@
 // COracleTransaction: one level of an Oracle connection's transaction, run on the server through an OCI transaction
 // handle. With distributed transactions on (the OCI set's default) the level carries a global transaction id and
-// commits in two phases on the connection's lock session; with the OCI7 set, or distributed transactions off, it
-// commits in one phase without an id. The connection's transaction chain owns it; it owns its handle.
+// commits in two phases on the connection's lock session (in one, with a client that cannot prepare); with the OCI7
+// set, or distributed transactions off, it commits in one phase without an id. A begin that fails leaves the
+// connection as it was; a commit that fails rolls the branch back; the handle never stays on the service context
+// after a level ends. The connection's transaction chain owns it; it owns its handle.
 #pragma once
 
 #include <cstdint>
@@ -39,6 +41,9 @@ class COracleTransaction : public CTransaction {
  private:
   COracleConnection* Connection() const;
   bool bGlobal() const;
+  // Commits or rolls the level back on its session; the handle leaves the service context in every case, and a
+  // branch that could not be committed is rolled back.
+  int bEndLevel(CErrorHolder* holder, bool commit);
 
   void* m_pHandle = nullptr;
   SOracleXid m_xid{};

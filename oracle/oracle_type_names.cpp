@@ -3,6 +3,7 @@
 #include <iterator>
 
 #include "engine/record/column_types.h"
+#include "foundation/code_pages.h"
 #include "foundation/t_string.h"
 
 namespace {
@@ -189,19 +190,33 @@ int FillOracleTypeNames(CTypeNameTable* table, bool oci7ApiSet, std::int32_t ser
   return 1;
 }
 
+namespace {
+
+struct SCharset {
+  std::uint32_t codePage;
+  std::int32_t id;
+};
+constexpr SCharset kCharsets[] = {
+    {949, 846},  {950, 867},  {1250, 170}, {1251, 171}, {1252, 178}, {1253, 174},
+    {1254, 177}, {1255, 175}, {1256, 560}, {1257, 179}, {1258, 45},
+};
+constexpr std::int32_t ORACLE_CHARSET_AL32UTF8 = 873;
+
+}  // namespace
+
 std::int32_t nCodePageToOracleCharset(std::uint32_t codePage) {
-  struct Charset {
-    std::uint32_t codePage;
-    std::int32_t id;
-  };
-  static constexpr Charset kCharsets[] = {
-      {949, 846},  {950, 867},  {1250, 170}, {1251, 171}, {1252, 178}, {1253, 174},
-      {1254, 177}, {1255, 175}, {1256, 560}, {1257, 179}, {1258, 45},
-  };
-  for (const Charset& entry : kCharsets) {
+  for (const SCharset& entry : kCharsets) {
     if (entry.codePage == codePage) return entry.id;
   }
   return -1;
+}
+
+std::uint32_t nOracleCharsetToCodePage(std::int32_t charset) {
+  if (charset == ORACLE_CHARSET_AL32UTF8) return CODE_PAGE_UTF8;
+  for (const SCharset& entry : kCharsets) {
+    if (entry.id == charset) return entry.codePage;
+  }
+  return 0;
 }
 
 int bLcidToNlsNames(std::uint32_t lcid, CTString& language, CTString& territory) {

@@ -17,5 +17,9 @@ int FillOracleTypeNames(CTypeNameTable* table, bool oci7ApiSet, std::int32_t ser
 // The Oracle character-set id of a Windows ANSI code page, -1 for a code page without one.
 std::int32_t nCodePageToOracleCharset(std::uint32_t codePage);
 
+// The code page of texts in an Oracle character set: the ANSI page of the table above, 65001 for AL32UTF8 (873);
+// 0 for a character set no code page holds.
+std::uint32_t nOracleCharsetToCodePage(std::int32_t charset);
+
 // The NLS language and territory of a Windows locale identifier: 1 and both names, or 0 with both untouched.
 int bLcidToNlsNames(std::uint32_t lcid, CTString& language, CTString& territory);

@@ -73,8 +73,17 @@ void COciLibraryLoader::LoadFrom(const char16_t* directory, const char16_t* file
   // The client's own dependencies are found beside it only when its directory is current while it loads. The
   // client itself is named with its directory: a bare name would be looked for in the program's directory before
   // the current one, and a client found there is not the one the directory names.
-  char16_t saved[PATH_BUFFER] = {};
-  const std::uint32_t savedLength = platform::CurrentDirectory(PATH_BUFFER, saved);
+  // The current directory is put back whatever its length: one longer than the usual buffer is measured first.
+  std::unique_ptr<char16_t[]> saved;
+  for (std::uint32_t size = PATH_BUFFER;;) {
+    saved.reset(new (std::nothrow) char16_t[size]());
+    const std::uint32_t needed = saved ? platform::CurrentDirectory(size, saved.get()) : 0;
+    if (needed < size) {
+      if (needed == 0) saved.reset();
+      break;
+    }
+    size = needed;
+  }
   platform::SetCurrentDirectoryPath(directory);
   CTString path(directory);
   const char16_t last = path.nGetLength() ? path.pszGet()[path.nGetLength() - 1] : 0;
@@ -86,7 +95,7 @@ void COciLibraryLoader::LoadFrom(const char16_t* directory, const char16_t* file
   } else {
     m_strDirectory = directory;
   }
-  if (savedLength > 0 && savedLength < PATH_BUFFER) platform::SetCurrentDirectoryPath(saved);
+  if (saved) platform::SetCurrentDirectoryPath(saved.get());
 }
 
 void COciLibraryLoader::BindSet(std::uint32_t bOci7) {

@@ -29,6 +29,7 @@ bool bOciOffers(ESessionEntry entry) {
     case ESessionEntry::EnvNlsCreate: return bOciEntryBound(OCI_SLOT_OCIEnvNlsCreate);
     case ESessionEntry::ServerVersion: return bOciEntryBound(OCI_SLOT_OCIServerVersion);
     case ESessionEntry::NlsGetInfo: return bOciEntryBound(OCI_SLOT_OCINlsGetInfo);
+    case ESessionEntry::TransPrepare: return bOciEntryBound(OCI_SLOT_OCITransPrepare);
   }
   return false;
 }

@@ -94,28 +94,33 @@ int nOciTransStart(COracleConnection* c, CErrorHolder* h, std::uint32_t flags) {
   return 0;
 }
 
-int nOciTransCommit(COracleConnection* c, CErrorHolder* h, std::uint32_t flags) {
+namespace {
+
+// Commit and rollback end a transaction alike: with OCI7 the logon's call, then auto-commit back on (a failure
+// leaves it off: the work is still pending); with OCI the service context's call.
+int bOciTransEnd(COracleConnection* c, CErrorHolder* h, bool commit, ub4 flags) {
   if (gbOci7Mode) {
-    // A failed commit leaves auto-commit off: the work is still pending.
-    return bOci7LogonCall(c, h, 91, OciEntry<OCI_SLOT_ocom>()) && bOci7LogonCall(c, h, 93, OciEntry<OCI_SLOT_ocon>());
+    return bOci7LogonCall(c, h, commit ? 91 : 97, commit ? OciEntry<OCI_SLOT_ocom>() : OciEntry<OCI_SLOT_orol>()) &&
+           bOci7LogonCall(c, h, commit ? 93 : 99, OciEntry<OCI_SLOT_ocon>());
   }
+  const std::uint32_t catchPoint = commit ? 95 : 101;
   sword status;
-  if (!bServiceCall(c, h, 95, &status, OciEntry<OCI_SLOT_OCITransCommit>(), flags)) return 0;
+  if (!bServiceCall(c, h, catchPoint, &status,
+                    commit ? OciEntry<OCI_SLOT_OCITransCommit>() : OciEntry<OCI_SLOT_OCITransRollback>(), flags)) {
+    return 0;
+  }
   if (status == OCI_SUCCESS) return 1;
-  RaiseOciError(c, h, status, ERROR_UNIT_ORACLE_CALL, 96, pErrorOf(c));
+  RaiseOciError(c, h, status, ERROR_UNIT_ORACLE_CALL, catchPoint + 1, pErrorOf(c));
   return 0;
 }
 
-int nOciTransRollback(COracleConnection* c, CErrorHolder* h) {
-  if (gbOci7Mode) {
-    return bOci7LogonCall(c, h, 97, OciEntry<OCI_SLOT_orol>()) && bOci7LogonCall(c, h, 99, OciEntry<OCI_SLOT_ocon>());
-  }
-  sword status;
-  if (!bServiceCall(c, h, 101, &status, OciEntry<OCI_SLOT_OCITransRollback>(), OCI_DEFAULT)) return 0;
-  if (status == OCI_SUCCESS) return 1;
-  RaiseOciError(c, h, status, ERROR_UNIT_ORACLE_CALL, 102, pErrorOf(c));
-  return 0;
+}  // namespace
+
+int nOciTransCommit(COracleConnection* c, CErrorHolder* h, std::uint32_t flags) {
+  return bOciTransEnd(c, h, true, flags);
 }
+
+int nOciTransRollback(COracleConnection* c, CErrorHolder* h) { return bOciTransEnd(c, h, false, OCI_DEFAULT); }
 
 int nOciTransDetach(COracleConnection* c, CErrorHolder* h) {
   if (gbOci7Mode || c->m_bNoDistributedTransactions) return 1;

@@ -365,12 +365,19 @@ QZOCI_EXPORT sword OCIAttrGet(const void* handle, ub4 type, void* value, ub4* si
       else return Fail(errhp, 24315);
       return oci::kSuccess;
     }
-    case oci::kHtypeServer:
+    case oci::kHtypeServer: {
+      const auto* server = static_cast<const ServerH*>(tag);
       if (attribute == 143) {  // OCI_ATTR_SERVER_STATUS: connected while a database is attached
-        Put<ub4>(value, static_cast<const ServerH*>(tag)->db ? 1 : 0, size);
+        Put<ub4>(value, server->db ? 1 : 0, size);
+        return oci::kSuccess;
+      }
+      if (attribute == oci::kAttrExternalName || attribute == oci::kAttrInternalName) {
+        PutText(tag, attribute, attribute == oci::kAttrExternalName ? server->externalName : server->internalName,
+                charset, value, size);
         return oci::kSuccess;
       }
       return Fail(errhp, 24315);
+    }
     case oci::kHtypeSession: {
       const auto* session = static_cast<const SessionH*>(tag);
       if (attribute == oci::kAttrMigSession) {

@@ -1,6 +1,8 @@
 // A process that loads the OCI set with no configured name: the driver's own directory is tried first, the module's
-// path is kept, only the OCI slots are bound and the process's current directory is left as it was.
+// path is kept, only the OCI slots are bound and the process's current directory is left as it was, however long.
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -14,8 +16,8 @@
 namespace {
 
 std::u16string CurrentDirectory() {
-  char16_t buffer[600] = {};
-  platform::CurrentDirectory(600, buffer);
+  char16_t buffer[1024] = {};
+  platform::CurrentDirectory(1024, buffer);
   return buffer;
 }
 
@@ -48,6 +50,22 @@ TEST(ClientLoad, DefaultNameFromTheDriversDirectoryBindsTheOciSet) {
     EXPECT_FALSE(bOciEntryBound(slot)) << gapszOciEntryNames[slot];
   }
   EXPECT_EQ(ocitest::ThrownBySlot<OCI_SLOT_ofen>(), u"ofen");
+}
+
+TEST(ClientLoad, AConfiguredDirectoryPutsBackACurrentDirectoryOfAnyLength) {
+  std::filesystem::path deep = std::filesystem::temp_directory_path() / ("qz_deep_" + std::to_string(::getpid()));
+  for (char part : {'a', 'b', 'c'}) deep /= std::string(120, part);
+  std::filesystem::create_directories(deep);
+  std::filesystem::current_path(deep);
+  const std::u16string before = CurrentDirectory();
+  ASSERT_GT(before.size(), 360u);
+
+  CErrorHolder holder;
+  const std::u16string configured = ocitest::StandInPath("OCI.DLL");
+  ASSERT_EQ(bLoadOracleClient(&holder, gstrOciLibraryPath, configured.c_str(), 0), 1) << ocitest::Dump(holder);
+  EXPECT_EQ(CurrentDirectory(), before);
+  std::filesystem::current_path(std::filesystem::temp_directory_path());
+  std::filesystem::remove_all(deep.parent_path().parent_path().parent_path());
 }
 
 }  // namespace

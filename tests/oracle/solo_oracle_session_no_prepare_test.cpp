@@ -1,5 +1,5 @@
-// A client without OCITransPrepare, through the exported driver object: a session opens and a level begins, and its
-// commit fails with error 1040 naming the missing entry.
+// A client without OCITransPrepare, through the exported driver object: a level commits in one phase, and its rows
+// are there for another connection.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -11,7 +11,7 @@ namespace {
 
 using namespace ocitest;
 
-TEST(OracleSessionWithoutPrepare, CommitNamesTheMissingEntry) {
+TEST(OracleSessionWithoutPrepare, ALevelCommitsInOnePhase) {
   doubles::EnsureLibrary();
   void* driver = piQueryInterface();
   auto* holder = CallSlot<CErrorHolder*>(driver, kDriverHolder);
@@ -19,14 +19,21 @@ TEST(OracleSessionWithoutPrepare, CommitNamesTheMissingEntry) {
 
   ASSERT_TRUE(LoadClientThenMakeDataSource(driver, holder, "NO_PREPARE", options)) << Dump(*holder);
 
-  auto description = Description(u"main", u"NO_PREPARE", u"manager", options);
-  ASSERT_EQ(CallSlot<int>(driver, kDriverOpen, description.get()), 1) << Dump(*holder);
-  ASSERT_EQ(CallSlot<int>(driver, kDriverBegin, description.get(), nullptr), 1) << Dump(*holder);
-  EXPECT_EQ(CallSlot<int>(driver, kDriverCommit, description.get(), nullptr), 0);
-  EXPECT_EQ(holder->nGetErrorCode(), 1040u);
-  EXPECT_TRUE(HasMessageText(*holder, u"OCITransPrepare")) << Dump(*holder);
-  holder->Clear();
-  ASSERT_EQ(CallSlot<int>(driver, kDriverClose, description.get()), 1);
+  auto writer = Description(u"main", u"NO_PREPARE", u"manager", options);
+  auto reader = Description(u"reader", u"NO_PREPARE", u"manager", options);
+  ASSERT_EQ(CallSlot<int>(driver, kDriverOpen, writer.get()), 1) << Dump(*holder);
+  ASSERT_EQ(CallSlot<int>(driver, kDriverOpen, reader.get()), 1) << Dump(*holder);
+  COracleConnection* w = ConnectionOf(driver, *writer);
+  ASSERT_EQ(w->bExecuteSql(holder, u"CREATE TABLE P (A NUMBER)"), 1) << Dump(*holder);
+  ASSERT_EQ(CallSlot<int>(driver, kDriverBegin, writer.get(), nullptr), 1) << Dump(*holder);
+  ASSERT_EQ(w->bExecuteSql(holder, u"INSERT INTO P VALUES (1)"), 1) << Dump(*holder);
+  StandIn::Get().ClearCallLog();
+  EXPECT_EQ(CallSlot<int>(driver, kDriverCommit, writer.get(), nullptr), 1) << Dump(*holder);
+  const std::string commit = StandIn::Get().LastCall("OCITransCommit");
+  EXPECT_NE(commit.find("flags=0x0"), std::string::npos) << commit;
+  EXPECT_EQ(FetchText(ConnectionOf(driver, *reader), *holder, u"SELECT COUNT(*) FROM P"), u"1");
+  EXPECT_FALSE(holder->bHasError()) << Dump(*holder);
+  for (auto* description : {writer.get(), reader.get()}) CallSlot<int>(driver, kDriverClose, description);
   CallSlot<std::int32_t>(driver, kDriverRelease);
 }
 

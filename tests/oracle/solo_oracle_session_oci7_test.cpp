@@ -9,6 +9,7 @@
 #include <fstream>
 #include <string>
 
+#include "foundation/module_errors.h"
 #include "oracle/client/client_loader.h"
 #include "oracle/client/oci_wrappers.h"
 #include "session_driver_helpers.h"
@@ -76,6 +77,22 @@ TEST(OracleSessionOci7, RunsTheSessionOnTheOci7Set) {
   ASSERT_EQ(CallSlot<int>(driver, kDriverCommit, writer.get(), nullptr), 1) << Dump(*holder);
   EXPECT_EQ(FetchText(r, *holder, u"SELECT COUNT(*) FROM T7"), u"2");
   EXPECT_EQ(w->GetLockSession(), nullptr);  // no second session with OCI7
+
+  // A commit the server refuses rolls the level back and turns auto-commit on again: what follows is committed.
+  ASSERT_EQ(CallSlot<int>(driver, kDriverBegin, writer.get(), nullptr), 1) << Dump(*holder);
+  ASSERT_EQ(w->bExecuteSql(holder, u"INSERT INTO T7 VALUES (3, 'three')"), 1) << Dump(*holder);
+  standIn.InjectStatus("ocom", 1, -1, 3113);
+  EXPECT_EQ(CallSlot<int>(driver, kDriverCommit, writer.get(), nullptr), 0);
+  EXPECT_EQ(holder->nGetNativeErrorCode(), 3113u) << Dump(*holder);
+  holder->Clear();
+  EXPECT_EQ(FetchText(r, *holder, u"SELECT COUNT(*) FROM T7"), u"2");
+  ASSERT_EQ(w->bExecuteSql(holder, u"INSERT INTO T7 VALUES (4, 'four')"), 1) << Dump(*holder);
+  EXPECT_EQ(FetchText(r, *holder, u"SELECT COUNT(*) FROM T7"), u"3");
+  // A one-value query runs no statement that is not a query.
+  EXPECT_EQ(FetchText(w, *holder, u"DELETE FROM T7"), u"<none>");
+  EXPECT_EQ(holder->nGetErrorCode(), ERROR_NOT_AVAILABLE) << Dump(*holder);
+  holder->Clear();
+  EXPECT_EQ(FetchText(r, *holder, u"SELECT COUNT(*) FROM T7"), u"3");
 
   // The details of an OCI7 error name the API set and leave the environment alone.
   EXPECT_EQ(w->bExecuteSql(holder, u"INSERT INTO NO_SUCH_TABLE VALUES (1)"), 0);

@@ -4,13 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/record/column_types.h"
 #include "engine/record/query_description.h"
 #include "foundation/code_pages.h"
 #include "foundation/module_errors.h"
 #include "foundation/sql_text_buffer.h"
+#include "foundation/x_error.h"
 #include "host/host_value.h"
 #include "host/value_entry_points.h"
 #include "oracle/client/client_loader.h"
@@ -243,8 +246,13 @@ TEST_F(OracleSession, TableLocksOfTheConnectionRunOnTheLockSession) {
   standIn.ClearCallLog();
   ASSERT_EQ(connection->bLockTables(holder, reinterpret_cast<std::uintptr_t>(u"TL"), 2), 1) << Dump(*holder);
   EXPECT_GT(CountCalls(standIn, "LOCK TABLE TL IN ROW SHARE MODE"), 0);
-  // The lock session was made with the main session's migration token, and the main session is current again.
-  EXPECT_GT(CountCalls(standIn, "attr=86"), 0);
+  // The lock session was made with the main session's migration token (set once, whole), and the main session is
+  // current again.
+  std::uint32_t tokenBytes = 0;
+  ASSERT_EQ(nOciAttrGet(connection, holder, connection->m_pMainSession, oci::OCI_HTYPE_SESSION, nullptr, 86,
+                        &tokenBytes), 1) << Dump(*holder);
+  ASSERT_GT(tokenBytes, 4u);
+  EXPECT_EQ(CountCalls(standIn, "OCIAttrSet htype=9 attr=86 value=size=" + std::to_string(tokenBytes)), 1);
   EXPECT_NE(connection->GetLockSession(), nullptr);
   EXPECT_NE(connection->GetCurrentSession(), connection->GetLockSession());
   EXPECT_EQ(connection->bUnlockTables(holder), 1) << Dump(*holder);
@@ -542,6 +550,307 @@ TEST_F(OracleSession, DialectFollowsTheServerBanner) {
     EXPECT_FALSE(holder->bHasError()) << Dump(*holder);
     ASSERT_EQ(CallSlot<int>(driver, kDriverClose, description.get()), 1);
   }
+}
+
+}  // namespace
+
+namespace {
+
+// A writer and a reader on a data source of their own, with a table T (A NUMBER) the reader counts.
+struct WriterAndReader {
+  qzrt::ConnectionDescription* writerDescription = nullptr;
+  qzrt::ConnectionDescription* readerDescription = nullptr;
+  COracleConnection* writer = nullptr;
+  COracleConnection* reader = nullptr;
+};
+
+class OracleLevels : public OracleSession {
+ protected:
+  // The descriptions outlive the driver, which a failed check may leave holding their connections.
+  qzrt::ConnectionDescription* Keep(std::unique_ptr<qzrt::ConnectionDescription> description) {
+    descriptions.push_back(std::move(description));
+    return descriptions.back().get();
+  }
+  void OpenPair(WriterAndReader& pair, const std::u16string& writerOptions = u"") {
+    const std::u16string dataSource = NewDataSource();
+    pair.writerDescription = Keep(Description(u"writer", dataSource, u"manager", writerOptions));
+    pair.readerDescription = Keep(Description(u"reader", dataSource));
+    ASSERT_EQ(Open(*pair.writerDescription), 1) << Dump(*holder);
+    ASSERT_EQ(Open(*pair.readerDescription), 1) << Dump(*holder);
+    pair.writer = ConnectionOf(driver, *pair.writerDescription);
+    pair.reader = ConnectionOf(driver, *pair.readerDescription);
+    ASSERT_EQ(pair.writer->bExecuteSql(holder, u"CREATE TABLE T (A NUMBER)"), 1) << Dump(*holder);
+  }
+  void ClosePair(WriterAndReader& pair) {
+    CallSlot<int>(driver, kDriverClose, pair.writerDescription);
+    CallSlot<int>(driver, kDriverClose, pair.readerDescription);
+  }
+  std::u16string Count(WriterAndReader& pair) { return FetchText(pair.reader, *holder, u"SELECT COUNT(*) FROM T"); }
+  int Begin(WriterAndReader& pair) { return CallSlot<int>(driver, kDriverBegin, pair.writerDescription, nullptr); }
+  int Commit(WriterAndReader& pair) { return CallSlot<int>(driver, kDriverCommit, pair.writerDescription, nullptr); }
+  // The writer after a failure: no level, no transaction on the service context, the main session current, and
+  // its statements committed as they run.
+  void ExpectWorkingAsBefore(WriterAndReader& pair, const char16_t* insert, const char16_t* rows) {
+    EXPECT_EQ(pair.writer->bIsTransactionOpen(), 0);
+    EXPECT_EQ(pOciGetAttachedTransaction(pair.writer, holder), nullptr);
+    ASSERT_EQ(pair.writer->bExecuteSql(holder, insert), 1) << Dump(*holder);
+    EXPECT_EQ(Count(pair), rows);
+  }
+
+  std::vector<std::unique_ptr<qzrt::ConnectionDescription>> descriptions;
+};
+
+TEST_F(OracleLevels, ABeginThatFailsLeavesTheConnectionAsItWas) {
+  const struct {
+    const char* why;
+    const char* entry;
+    unsigned nth;
+    int oraCode;
+  } cases[] = {
+      {"the lock session cannot begin", "OCISessionBegin", 1, 1017},
+      // The first statement reads the current schema, the second sets the lock session's NLS parameters.
+      {"the lock session's settings are refused", "OCIStmtExecute", 2, 12705},
+      {"the server refuses the start", "OCITransStart", 1, 3113},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.why);
+    WriterAndReader pair;
+    OpenPair(pair);
+    void* mainSession = pair.writer->m_pMainSession;
+    StandIn::Get().InjectStatus(c.entry, c.nth, oci::OCI_ERROR, c.oraCode);
+    EXPECT_EQ(Begin(pair), 0);
+    EXPECT_EQ(holder->nGetNativeErrorCode(), static_cast<std::uint32_t>(c.oraCode)) << Dump(*holder);
+    holder->Clear();
+    EXPECT_EQ(pair.writer->GetCurrentSession(), mainSession);
+    if (c.entry != std::string("OCITransStart")) {
+      EXPECT_EQ(pair.writer->GetLockSession(), nullptr);
+    }
+    ExpectWorkingAsBefore(pair, u"INSERT INTO T VALUES (1)", u"1");
+
+    // The next level begins on a lock session that has the connection's settings: a date reads in its format.
+    ASSERT_EQ(Begin(pair), 1) << Dump(*holder);
+    EXPECT_EQ(FetchText(pair.writer, *holder, u"SELECT TO_DATE('2024-03-15', 'YYYY-MM-DD') FROM DUAL"),
+              u"20240315000000");
+    ASSERT_EQ(pair.writer->bExecuteSql(holder, u"INSERT INTO T VALUES (2)"), 1) << Dump(*holder);
+    EXPECT_EQ(Count(pair), u"1");
+    ASSERT_EQ(Commit(pair), 1) << Dump(*holder);
+    EXPECT_EQ(Count(pair), u"2");
+    ClosePair(pair);
+  }
+}
+
+TEST_F(OracleLevels, ACommitThatFailsRollsTheLevelBackAndTheConnectionGoesOn) {
+  for (const char* entry : {"OCITransPrepare", "OCITransCommit"}) {
+    SCOPED_TRACE(entry);
+    WriterAndReader pair;
+    OpenPair(pair);
+    ASSERT_EQ(Begin(pair), 1) << Dump(*holder);
+    ASSERT_EQ(pair.writer->bExecuteSql(holder, u"INSERT INTO T VALUES (1)"), 1) << Dump(*holder);
+    StandIn::Get().InjectStatus(entry, 1, oci::OCI_ERROR, 3113);
+    EXPECT_EQ(Commit(pair), 0);
+    EXPECT_EQ(holder->nGetNativeErrorCode(), 3113u) << Dump(*holder);
+    holder->Clear();
+    EXPECT_EQ(Count(pair), u"0");
+    ExpectWorkingAsBefore(pair, u"INSERT INTO T VALUES (2)", u"1");
+    // A new level begins (no ORA-24757) and commits.
+    ASSERT_EQ(Begin(pair), 1) << Dump(*holder);
+    ASSERT_EQ(pair.writer->bExecuteSql(holder, u"INSERT INTO T VALUES (3)"), 1) << Dump(*holder);
+    ASSERT_EQ(Commit(pair), 1) << Dump(*holder);
+    EXPECT_EQ(Count(pair), u"2");
+    ClosePair(pair);
+  }
+}
+
+TEST_F(OracleLevels, AOneValueQueryRefusesAStatementThatIsNoQuery) {
+  WriterAndReader pair;
+  OpenPair(pair);
+  for (const char16_t* statement : {u"INSERT INTO T VALUES (1)", u"DROP TABLE T"}) {
+    EXPECT_EQ(FetchText(pair.writer, *holder, statement), u"<none>");
+    EXPECT_EQ(holder->nGetErrorCode(), ERROR_NOT_AVAILABLE) << Dump(*holder);
+    EXPECT_EQ(holder->nGetRecordedCode(), RECORDED_NOT_AVAILABLE);
+    EXPECT_TRUE(HasPoint(*holder, 149)) << Dump(*holder);
+    holder->Clear();
+    EXPECT_EQ(Count(pair), u"0");
+  }
+  ClosePair(pair);
+}
+
+TEST_F(OracleLevels, OptionValuesStayInsideTheirQuotes) {
+  WriterAndReader pair;
+  OpenPair(pair, u"NLS_DATE_FORMAT=YYYY' NLS_NUMERIC_CHARACTERS=',.");
+  const auto parameter = [&](const char16_t* sql) { return FetchText(pair.writer, *holder, sql); };
+  EXPECT_EQ(parameter(u"SELECT VALUE FROM NLS_SESSION_PARAMETERS WHERE PARAMETER = 'NLS_NUMERIC_CHARACTERS'"), u". ");
+  EXPECT_EQ(parameter(u"SELECT VALUE FROM NLS_SESSION_PARAMETERS WHERE PARAMETER = 'NLS_DATE_FORMAT'"),
+            u"YYYY' NLS_NUMERIC_CHARACTERS=',.");
+  ClosePair(pair);
+}
+
+TEST_F(OracleLevels, TextsGoInTheCharacterSetTheEnvironmentWasOpenedIn) {
+  const struct {
+    const char16_t* charset;
+    std::uint32_t codePage;  // 0: refused
+  } cases[] = {
+      {u"873", CODE_PAGE_UTF8},
+      {u"178", 1252},
+      {u"9999", 0},   // no code page holds it
+      {u"65714", 0},  // 178 past 16 bits
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.charset, c.charset + std::char_traits<char16_t>::length(c.charset)));
+    WriterAndReader pair;
+    OpenPair(pair);
+    qzrt::ConnectionDescription* description =
+        Keep(Description(u"charset", std::u16string(pair.writer->pszGetDataSource()), u"manager",
+                         std::u16string(u"NLS_CHARACTER_SET=") + c.charset));
+    StandIn::Get().ClearCallLog();
+    if (c.codePage == 0) {
+      EXPECT_EQ(CallSlot<int>(driver, kDriverOpen, description), 0);
+      EXPECT_EQ(holder->nGetErrorCode(), 1050u);
+      EXPECT_TRUE(HasMessageText(*holder, u"n'a pas de page de code")) << Dump(*holder);
+      EXPECT_EQ(CountCalls(StandIn::Get(), "OCIEnvNlsCreate"), 0);
+      holder->Clear();
+      ClosePair(pair);
+      continue;
+    }
+    ASSERT_EQ(CallSlot<int>(driver, kDriverOpen, description), 1) << Dump(*holder);
+    COracleConnection* connection = ConnectionOf(driver, *description);
+    EXPECT_EQ(connection->nGetSessionCodePage(), c.codePage);
+    ASSERT_EQ(connection->bExecuteSql(holder, u"CREATE TABLE W (B VARCHAR2(20))"), 1) << Dump(*holder);
+    ASSERT_EQ(connection->bExecuteSql(holder, u"INSERT INTO W VALUES ('caf\u00e9')"), 1) << Dump(*holder);
+    EXPECT_EQ(FetchText(pair.reader, *holder, u"SELECT B FROM W"), u"caf\u00e9");
+    EXPECT_EQ(FetchText(connection, *holder, u"SELECT B FROM W WHERE B = 'caf\u00e9'"), u"caf\u00e9");
+    CallSlot<int>(driver, kDriverClose, description);
+    ClosePair(pair);
+  }
+}
+
+TEST_F(OracleSession, ACharacterSetIsNeverAskedOfAClientThatCouldNotCreateItsEnvironment) {
+  auto description = Description(u"unmade", NewDataSource(), u"manager", u"NLS_CHARACTER_SET=873");
+  ASSERT_EQ(Open(*description), 1) << Dump(*holder);
+  CallSlot<int>(driver, kDriverClose, description.get());
+  StandIn& standIn = StandIn::Get();
+  COracleConnection connection(u"unmade", Host(*description));
+  standIn.InjectThrow("OCIEnvNlsCreate", 1);
+  EXPECT_EQ(connection.bOpen(holder, nullptr), 0);
+  EXPECT_TRUE(HasMessageText(*holder, u"Impossible de créer l'environnement")) << Dump(*holder);
+  EXPECT_EQ(connection.m_nEnvNlsCreateState, 2u);
+  holder->Clear();
+  // Tried again, the open says the client cannot choose the character set rather than asking it again.
+  standIn.ClearCallLog();
+  EXPECT_EQ(connection.bOpen(holder, nullptr), 0);
+  EXPECT_EQ(holder->nGetErrorCode(), 1049u) << Dump(*holder);
+  EXPECT_EQ(CountCalls(standIn, "OCIEnvNlsCreate"), 0);
+  EXPECT_EQ(connection.bIsConnected(), 0);
+  holder->Clear();
+}
+
+TEST_F(OracleSession, WithoutLanguageOrTerritoryTheHostLanguageChooses) {
+  const struct {
+    std::int32_t language;
+    const char* alterSession;
+  } cases[] = {
+      {1036, "ALTER SESSION SET NLS_TERRITORY='FRANCE' NLS_LANGUAGE='FRENCH' NLS_NUMERIC_CHARACTERS"},
+      {0, "ALTER SESSION SET NLS_TERRITORY='FRANCE' NLS_LANGUAGE='FRENCH' NLS_NUMERIC_CHARACTERS"},
+      {0x0409, "ALTER SESSION SET NLS_TERRITORY='AMERICA' NLS_LANGUAGE='AMERICAN' NLS_NUMERIC_CHARACTERS"},
+      {0x0417, "ALTER SESSION SET NLS_NUMERIC_CHARACTERS"},
+  };
+  CBoundRuntimeServices services;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.language);
+    qzrt::SetLocaleLanguage(c.language);
+    auto description = Description(u"language", NewDataSource());
+    if (bIsOracleClientLoaded()) StandIn::Get().ClearCallLog();
+    ASSERT_EQ(Open(*description), 1) << Dump(*holder);
+    EXPECT_GT(CountCalls(StandIn::Get(), c.alterSession), 0);
+    CallSlot<int>(driver, kDriverClose, description.get());
+  }
+}
+
+TEST_F(OracleSession, AnAnsiPageWithoutAnOracleCharacterSetKeepsTheSessionInThatPage) {
+  CBoundRuntimeServices services;
+  qzrt::SetLocaleCharset(128);  // code page 932
+  auto description = Description(u"sjis", NewDataSource());
+  if (bIsOracleClientLoaded()) StandIn::Get().ClearCallLog();
+  ASSERT_EQ(Open(*description), 1) << Dump(*holder);
+  COracleConnection* connection = ConnectionOf(driver, *description);
+  EXPECT_EQ(connection->nGetAnsiCodePage(), 932u);
+  EXPECT_EQ(connection->m_nEnvNlsCreateState, 3u);
+  EXPECT_EQ(connection->m_nEnvCreateState, 1u);
+  EXPECT_EQ(connection->nGetSessionCodePage(), 932u);
+  EXPECT_EQ(CountCalls(StandIn::Get(), "OCIEnvNlsCreate"), 0);
+  ASSERT_EQ(connection->bExecuteSql(holder, u"CREATE TABLE S (B VARCHAR2(20))"), 1) << Dump(*holder);
+  ASSERT_EQ(connection->bExecuteSql(holder, u"INSERT INTO S VALUES ('sjis')"), 1) << Dump(*holder);
+  EXPECT_EQ(FetchText(connection, *holder, u"SELECT B FROM S"), u"sjis");
+  EXPECT_EQ(connection->bExecuteSql(holder, u"INSERT INTO NO_SUCH_TABLE VALUES (1)"), 0);
+  EXPECT_NE(Text(*holder).find(u"OCIEnvNlsCreate = Unknown ansi charset ID"), std::u16string::npos) << Dump(*holder);
+  holder->Clear();
+  CallSlot<int>(driver, kDriverClose, description.get());
+}
+
+TEST_F(OracleSession, ApplicationNamesAreCutToSixteenUnitsOnWholeCharacters) {
+  const struct {
+    const char16_t* name;
+    const char16_t* external;
+    const char16_t* internal;
+  } cases[] = {
+      {u"PAYROLL", u"PAYROLL", u"TnxPAYROLL"},
+      {u"ABCDEFGHIJKLMNO\U0001F600Z", u"ABCDEFGHIJKLMNO", u"TnxABCDEFGHIJKLM"},
+      {u"ABCDEFGHIJKL\U0001F600", u"ABCDEFGHIJKL\U0001F600", u"TnxABCDEFGHIJKL"},
+  };
+  for (const auto& c : cases) {
+    CTString external;
+    CTString internal;
+    COracleConnection::MakeApplicationNames(c.name, external, internal);
+    EXPECT_EQ(std::u16string(external.pszGet()), c.external);
+    EXPECT_EQ(std::u16string(internal.pszGet()), c.internal);
+  }
+  // Through the client: this program's name, cut.
+  auto description = Description(u"named", NewDataSource());
+  ASSERT_EQ(Open(*description), 1) << Dump(*holder);
+  COracleConnection* connection = ConnectionOf(driver, *description);
+  CTString application;
+  connection->bGetApplicationName(application);
+  ASSERT_GT(application.nGetLength(), 16u);
+  for (const auto& [attribute, prefix] : {std::pair{26u, u""}, std::pair{25u, u"Tnx"}}) {
+    const char16_t* text = nullptr;
+    std::uint32_t bytes = 0;
+    ASSERT_EQ(nOciAttrGet(connection, holder, connection->m_pServer, oci::OCI_HTYPE_SERVER, &text, attribute, &bytes),
+              1) << Dump(*holder);
+    EXPECT_EQ(std::u16string(text, bytes / 2), (prefix + std::u16string(application.pszGet())).substr(0, 16));
+  }
+  CallSlot<int>(driver, kDriverClose, description.get());
+}
+
+TEST_F(OracleSession, ALongErrorTextComesWholeIntoAUtf16Buffer) {
+  auto description = Description(u"long", NewDataSource());
+  ASSERT_EQ(Open(*description), 1) << Dump(*holder);
+  COracleConnection* connection = ConnectionOf(driver, *description);
+  ASSERT_EQ(connection->nGetSessionCodePage(), SESSION_CODE_PAGE_UTF16);
+  const std::u16string name(600, u'N');
+  EXPECT_EQ(connection->bExecuteSql(holder, (u"SELECT " + name + u" FROM DUAL").c_str()), 0);
+  EXPECT_EQ(holder->nGetNativeErrorCode(), 904u) << Dump(*holder);
+  const char16_t* text = holder->pGetInnermostError()->pszGetInfoText(ERROR_INFO_NATIVE_MESSAGE);
+  ASSERT_NE(text, nullptr);
+  // The buffer holds 513 units: 512 of text and the terminator.
+  EXPECT_EQ(std::char_traits<char16_t>::length(text), 512u);
+  holder->Clear();
+  CallSlot<int>(driver, kDriverClose, description.get());
+}
+
+TEST_F(OracleSession, LockModesZeroAndOneLockNothing) {
+  auto description = Description(u"nolock", NewDataSource());
+  ASSERT_EQ(Open(*description), 1) << Dump(*holder);
+  COracleConnection* connection = ConnectionOf(driver, *description);
+  StandIn& standIn = StandIn::Get();
+  for (std::uint32_t mode : {0u, 1u}) {
+    standIn.ClearCallLog();
+    EXPECT_EQ(connection->bLockTables(holder, reinterpret_cast<std::uintptr_t>(u"NOWHERE"), mode), 1);
+    EXPECT_TRUE(standIn.CallLog().empty());
+    EXPECT_EQ(connection->GetLockSession(), nullptr);
+    EXPECT_EQ(connection->bIsTransactionOpen(), 0);
+  }
+  EXPECT_FALSE(holder->bHasError()) << Dump(*holder);
+  CallSlot<int>(driver, kDriverClose, description.get());
 }
 
 }  // namespace
