@@ -639,20 +639,6 @@ int CSqlRewriter::bLiteralWhole(CSqlTextBuffer& literal, CHostValue& value) {
   return length >= floor ? 1 : bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
 }
 
-int CSqlRewriter::bAppendFinal(const char16_t* text) {
-  const std::uint64_t length = std::char_traits<char16_t>::length(text);
-  std::uint64_t before = 0;
-  std::uint64_t after = 0;
-  m_final.pszGetWide(&before);
-  m_final.Append(text, static_cast<std::int64_t>(length));
-  m_final.pszGetWide(&after);
-  if (after != before + length) {
-    m_final.Truncate(static_cast<std::int64_t>(before));
-    return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
-  }
-  return 1;
-}
-
 int CSqlRewriter::bWritePatternValue(CValueLeaf* leaf, CFieldValue* value, std::uint32_t kind, std::uint32_t mode,
                                      std::uint64_t* position) {
   const char16_t escape = leaf->nGetEscapeChar() ? leaf->nGetEscapeChar() : u'\\';

@@ -176,7 +176,7 @@ int CSqlRewriter::nAppendText(const char16_t* text, std::int64_t n) {
   if (m_bPassThrough) {
     std::uint64_t finalLength = 0;
     m_final.pszGetWide(&finalLength);
-    if (finalLength > 0) m_final.Append(m_strStatement.pszGet() + expected - length, static_cast<std::int64_t>(length));
+    if (finalLength > 0 && !bAppendFinal(m_strStatement.pszGet() + expected - length, length)) return 0;
   }
   return 1;
 }
@@ -895,7 +895,22 @@ int CSqlRewriter::bCheckDeclaredParameters(CQueryDescription* query) {
 
 int CSqlRewriter::bAppendFinal(const char16_t* text, std::uint64_t n) {
   if (n == 0) return 1;
-  const bool narrow = m_final.nGetMode() != CODE_PAGE_UTF16;
+  const std::uint32_t mode = m_final.nGetMode();
+  const bool narrow = mode != CODE_PAGE_UTF16;
+  if (narrow) {
+    // A narrow page would put its default character where it has none, and the statement would compare with
+    // another value ("?" for every character it lacks): a text the page cannot carry is an error instead.
+    const CTString piece(text, static_cast<std::size_t>(n));
+    if (piece.nGetLength() != n) return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
+    if (!bIsRepresentableInCodePage(piece.pszGet(), mode)) {
+      const char16_t* label = m_pConnection ? m_pConnection->pszGetConnectionLabel() : nullptr;
+      const char16_t* database = m_pConnection ? m_pConnection->pszGetDatabaseName() : nullptr;
+      const char16_t* source = m_pConnection ? m_pConnection->pszGetDataSource() : nullptr;
+      RaiseModuleError(m_pHolder, 0, ERROR_UNIT_REWRITER, REWRITER_POINT_CODE_PAGE, m_pConnection, nullptr,
+                       REWRITER_ERROR_CODE_PAGE, m_strStatement.pszGet(), mode, label, database, source);
+      return 0;
+    }
+  }
   std::uint64_t before = 0;
   std::uint64_t after = 0;
   if (narrow) {
@@ -1038,6 +1053,8 @@ int CSqlRewriter::bBuildFinalText(std::uint32_t mode) {
     return 1;
   };
   if (build()) return 1;
+  // What was built before the failure is no final text: left in place, the next request would send it.
+  m_final.Truncate(0);
   // The connection's literal and text helpers fail without a word when their memory runs out: the caller still
   // learns why there is no text.
   if (m_pHolder && !m_pHolder->bHasError()) bRaiseOutOfMemory(REWRITER_POINT_GROWTH);

@@ -14,6 +14,7 @@
 #include "sql/rewriter/value_leaf.h"
 #include "standin/runtime/query_objects.h"
 #include "tests/engine/field_value_fixture.h"
+#include "tests/doubles/driver_doubles.h"
 #include "tests/slot_call.h"
 
 namespace {
@@ -220,6 +221,47 @@ TEST_F(RewriterCoreTest, ANarrowSessionGetsWholeFourByteCharacters) {
   ASSERT_NE(narrow, nullptr);
   // U+20000 is four bytes in GB18030: 0x95 0x32 0x82 0x36.
   EXPECT_NE(std::string(narrow).find("'x\x95\x32\x82\x36y'"), std::string::npos) << narrow;
+}
+
+// A narrow session page lacking a character never gets another one in its place (the statement would find other
+// rows): the final text fails with error 77, and the rewriter goes on with the next statement.
+TEST_F(RewriterCoreTest, ANarrowSessionRefusesWhatItsPageCannotCarry) {
+  const struct {
+    std::uint32_t page;
+    const char16_t* lacking;
+    const char16_t* carried;
+    const char* bytes;  // the carried literal in the page
+  } cases[] = {{932, u"\u00e9\u20ac", u"\u65e5", "N'\x93\xfa' "}, {1252, u"\u65e5", u"\u00e9\u20ac", "N'\xe9\x80' "}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.page);
+    KindConnection* narrow = Kind(1);
+    narrow->SetSessionCodePage(c.page);
+    auto* r = new CSqlRewriter(holder, narrow);
+    r->AddRef();
+    made.push_back(r);
+    ASSERT_TRUE(r->nAppendText(u"SELECT a FROM t WHERE b = "));
+    ASSERT_TRUE(r->bAddValueParameter(Text(c.lacking)));
+    EXPECT_EQ(r->pszGetOutputText(1), nullptr);
+    EXPECT_TRUE(doubles::HasIdentification(holder, ERROR_UNIT_REWRITER, REWRITER_POINT_CODE_PAGE));
+    EXPECT_EQ(holder->nGetErrorCode(), REWRITER_ERROR_CODE_PAGE);
+    holder->Clear();
+    EXPECT_EQ(r->pszGetOutputText(1), nullptr) << "no half-built text is handed out later";
+    holder->Clear();
+    // The statement's own text is held to the same page.
+    r->Reset(0);
+    ASSERT_TRUE(r->nAppendText((std::u16string(u"SELECT a AS ") + c.lacking + u" FROM t").c_str()));
+    EXPECT_EQ(r->pszGetOutputText(1), nullptr);
+    EXPECT_TRUE(doubles::HasIdentification(holder, ERROR_UNIT_REWRITER, REWRITER_POINT_CODE_PAGE));
+    holder->Clear();
+
+    r->Reset(0);
+    ASSERT_TRUE(r->nAppendText(u"SELECT a FROM t WHERE b = "));
+    ASSERT_TRUE(r->bAddValueParameter(Text(c.carried)));
+    const char* text = static_cast<const char*>(r->pszGetOutputText(1));
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(std::string(text), std::string("SELECT a FROM t WHERE b = ") + c.bytes);
+    EXPECT_FALSE(holder->bHasError());
+  }
 }
 
 TEST_F(RewriterCoreTest, PassThroughTextsAreNotFixedUp) {
