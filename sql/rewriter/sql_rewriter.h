@@ -362,8 +362,11 @@ class CSqlRewriter : public CRefCounted {
   // The statement text from *position to end into the final text, after the blank that separates it from a
   // parameter written before.
   int bAppendFinalGap(std::uint64_t* position, std::uint64_t end);
-  int bApplyTopFixUp();
-  int bApplyLimitFixUp();
+  // The dialect's row-limit fix-up of a final text that starts with SELECT (at `select`): TOP for kinds 1 to 3,
+  // LIMIT for kinds 5 and 6.
+  int bApplyRowLimitFixUp(std::uint32_t dbmsKind);
+  int bApplyTopFixUp(const char16_t* text, std::size_t length, std::size_t select);
+  int bApplyLimitFixUp(const char16_t* text, std::size_t length, std::size_t select);
   int bReplaceFinal(const CTString& text);
 
   // ---- expressions (rewriter_expressions.cpp) ----

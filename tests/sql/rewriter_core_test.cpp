@@ -165,6 +165,7 @@ TEST(RewriterKeywordTest, BackwardSearchSkipsLiteralsAndQuotedNames) {
   EXPECT_EQ(nFindKeywordBackward(u"a LIMIT 1 [b LIMIT c]", -1, u"LIMIT", -1, u"[", u"]"), 2);
   EXPECT_EQ(nFindKeywordBackward(u"a LIMIT 1 \"b LIMIT c\"", -1, u"LIMIT", -1, nullptr, nullptr), 13)
       << "a dialect without quotes has no quoted names";
+  EXPECT_EQ(nFindKeywordBackward(u"a b LIMIT", -1, u"LIMIT", -1, q, q), 4) << "a keyword ending the text";
 }
 
 TEST(RewriterKeywordTest, ReadIdentifier) {
@@ -189,6 +190,13 @@ TEST_F(RewriterCoreTest, TopFixUpForKindsOneToThree) {
   EXPECT_EQ(FinalOf(2, u"DELETE FROM t LIMIT 3"), u"DELETE FROM t LIMIT 3");
   EXPECT_EQ(FinalOf(4, u"select a from t limit 10"), u"select a from t limit 10");
   EXPECT_EQ(FinalOf(7, u"select a from t limit 10"), u"select a from t limit 10");
+  // Only the statement's own LIMIT counts: not one in a comment, a quoted name or a subquery.
+  for (const char16_t* text : {u"SELECT a FROM t -- LIMIT 5", u"SELECT a FROM t /* LIMIT 5 */",
+                               u"SELECT \"LIMIT 5\" FROM t", u"SELECT a FROM t WHERE b IN (SELECT c FROM u LIMIT 3)"}) {
+    EXPECT_EQ(FinalOf(2, text), text);
+  }
+  EXPECT_EQ(FinalOf(2, u"SELECT a FROM (SELECT b FROM u LIMIT 3) v LIMIT 4 -- LIMIT 9"),
+            u"SELECT TOP 4  a FROM (SELECT b FROM u LIMIT 3) v");
 }
 
 TEST_F(RewriterCoreTest, LimitFixUpForKindsFiveAndSix) {
@@ -201,6 +209,16 @@ TEST_F(RewriterCoreTest, LimitFixUpForKindsFiveAndSix) {
       << "a count past 64 bits goes as the program wrote it, never cut short";
   EXPECT_EQ(FinalOf(5, u"SELECT a FROM t"), u"SELECT a FROM t") << "no row limit";
   EXPECT_EQ(FinalOf(5, u"UPDATE t SET a = 1", 4), u"UPDATE t SET a = 1");
+  EXPECT_EQ(FinalOf(6, u"SELECT a FROM t", 7, 1), u"SELECT a FROM t LIMIT 1, 7") << "an offset of one row";
+  EXPECT_EQ(FinalOf(5, u"SELECT TOP 0 a FROM t"), u"SELECT  a FROM t LIMIT 0") << "no row is not every row";
+  EXPECT_EQ(FinalOf(6, u"SELECT\tTOP\t2 a FROM t"), u"SELECT\t a FROM t LIMIT 2");
+  // The clause goes before a trailing comment; a LIMIT 0 in a comment or a subquery is not the statement's.
+  EXPECT_EQ(FinalOf(5, u"SELECT a FROM t -- all of t", 4), u"SELECT a FROM t LIMIT 4 -- all of t");
+  EXPECT_EQ(FinalOf(5, u"SELECT TOP 3 a FROM t /* x */ -- y\n"), u"SELECT  a FROM t LIMIT 3 /* x */ -- y\n");
+  EXPECT_EQ(FinalOf(5, u"SELECT a FROM t -- LIMIT 0", 4), u"SELECT a FROM t LIMIT 4 -- LIMIT 0");
+  EXPECT_EQ(FinalOf(5, u"SELECT a FROM (SELECT b FROM u LIMIT 0)", 4),
+            u"SELECT a FROM (SELECT b FROM u LIMIT 0) LIMIT 4");
+  EXPECT_EQ(FinalOf(5, u"SELECT a FROM t LIMIT 0 -- none", 4), u"SELECT a FROM t LIMIT 0 -- none");
 
   TestRewriter* r = Rewriter(6);
   ASSERT_TRUE(r->nAppendText(u"SELECT TOP 9 a FROM t"));
