@@ -368,6 +368,21 @@ TEST_F(OracleRewriter, ANarrowSessionNeverSendsAnotherCharacter) {
   CallSlot<int>(driver, kDriverClose, narrowDescription.get());
 }
 
+// A quote inside a table's name is doubled where the name is written: the statement reads that table.
+TEST_F(OracleRewriter, AQuoteInsideANameIsDoubled) {
+  ASSERT_EQ(Run(u"CREATE TABLE \"A\"\" B\" (X NUMBER)"), 1) << Dump(*holder);
+  ASSERT_EQ(Run(u"INSERT INTO \"A\"\" B\" VALUES (7)"), 1) << Dump(*holder);
+  Statement s(u"SELECT T.X FROM \"A\"\" B\" T", 1);
+  s.Item(u"T", u"X", u"T.X");
+  qzrt::QueryFile& file = s.files.emplace_back(u"A\" B", u"T");
+  const auto name = s.Span(u"\"A\"\" B\"");
+  const auto alias = s.Span(u"T", -1);
+  file.Text(name.first, name.second);
+  file.AliasText(alias.first, alias.second);
+  s.analysis.files.push_back(&file);
+  ExpectRows(s, u"SELECT T.X FROM \"A\"\" B\" T", u"1");
+}
+
 TEST_F(OracleRewriter, InsertUpdateAndDelete) {
   Statement insert(u"INSERT INTO EMP (ID, NAME) VALUES (5, 'Eve')", 4);
   insert.File(u"EMP");
