@@ -282,6 +282,20 @@ TEST_F(RewriterCoreTest, ANarrowSessionRefusesWhatItsPageCannotCarry) {
   }
 }
 
+TEST_F(RewriterCoreTest, InsertedTextMovesTheParametersFromItsPosition) {
+  TestRewriter* r = Rewriter(4);
+  ASSERT_TRUE(r->nAppendText(u"a ="));
+  ASSERT_TRUE(r->bAddValueParameter(Text(u"x")));
+  ASSERT_TRUE(r->nAppendText(u" AND b ="));
+  ASSERT_TRUE(r->bAddValueParameter(Text(u"y")));
+  ASSERT_TRUE(r->nInsertText(11, u" 1+"));
+  EXPECT_EQ(r->pGetParameter(0)->nGetPosition(), 3u) << "placed before the insertion";
+  EXPECT_EQ(r->pGetParameter(1)->nGetPosition(), 14u) << "placed at the insertion";
+  ASSERT_TRUE(r->nInsertText(0, u"("));
+  EXPECT_EQ(r->pGetParameter(0)->nGetPosition(), 4u);
+  EXPECT_EQ(r->Final(), u"(a ='x' AND b = 1+'y' ");
+}
+
 TEST_F(RewriterCoreTest, PassThroughTextsAreNotFixedUp) {
   TestRewriter* r = Rewriter(2);
   r->SetPassThrough(1);
