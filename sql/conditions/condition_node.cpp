@@ -403,7 +403,12 @@ int CConditionNode::bWriteTree(CSqlRewriter* rewriter, std::uint32_t parentKind,
     if (!next) return 1;
     node = next;
   }
-  return node->bWriteNode(rewriter, parentKind, key, folded, linkedObject);
+  const int written = node->bWriteNode(rewriter, parentKind, key, folded, linkedObject);
+  // A branch whose neutral side folded on an earlier write stands for its other side: when that side is a constant
+  // now, so is the branch, so that its parent (or the key condition at the top, which writes "0=1" for FALSE) reads
+  // the same answer as on the first write.
+  if (written && *folded && node != this) m_nKind = node->m_nKind;
+  return written;
 }
 
 int CConditionNode::bWriteNode(CSqlRewriter* rewriter, std::uint32_t parentKind, CKeyCondition* key, int* folded,

@@ -164,7 +164,7 @@ class OracleKeyCondition : public CHostValueFixture {
       EXPECT_TRUE(record->AddItem(item));
       return item;
     };
-    CColumnDescriptor* p = add(u"P", COLUMN_TYPE_INT32, 4, 0);
+    p = add(u"P", COLUMN_TYPE_INT32, 4, 0);
     q = add(u"Q", COLUMN_TYPE_TEXT, 8, COLUMN_FLAG_DUPLICATES);
     CColumnDescriptor* s = add(u"S", COLUMN_TYPE_INT32, 4, 0);
     w = add(u"W", COLUMN_TYPE_WTEXT, 16, COLUMN_FLAG_DUPLICATES);
@@ -209,10 +209,11 @@ class OracleKeyCondition : public CHostValueFixture {
     return &value;
   }
 
-  // The key's current condition as its WHERE text, the leaves written as literals; "<failed>" when none is made.
-  std::u16string Where(CSqlRewriter* into = nullptr) {
+  // The key's current condition (ANDed with the filter's) as its WHERE text, the leaves written as literals;
+  // "<failed>" when none is made.
+  std::u16string Where(CSqlRewriter* into = nullptr, CKeyCondition* filter = nullptr) {
     CSqlRewriter* r = into ? into : rewriter;
-    if (!key->bWriteSql(r, nullptr, nullptr) || !r->bBuildFinalText(0)) return u"<failed>";
+    if (!key->bWriteSql(r, filter, nullptr) || !r->bBuildFinalText(0)) return u"<failed>";
     return static_cast<const char16_t*>(r->pszGetOutputText(0));
   }
 
@@ -256,6 +257,7 @@ class OracleKeyCondition : public CHostValueFixture {
   std::u16string table;
   std::vector<Row> rows;  // in the key's order
   CTableDescription* tableDescription = nullptr;
+  CColumnDescriptor* p = nullptr;
   CColumnDescriptor* q = nullptr;
   CColumnDescriptor* w = nullptr;
   CColumnDescriptor* pqs = nullptr;
@@ -402,6 +404,29 @@ TEST_F(OracleKeyCondition, PrefixContinuationsKeepTheNullRowsTheOrderPutsBeyond)
   ASSERT_TRUE(key->bAdvance(0));
   EXPECT_EQ(Where(), u"(P>1 OR P IS NULL) OR P=1 AND ((Q>'b' OR Q IS NULL) AND (Q NOT LIKE 'b%' ESCAPE '\\' OR "
                      u"Q IS NULL))");
+}
+
+// A filter that folded to TRUE on the first write, under a key condition that folds to FALSE: every write reads
+// nothing, not only the first (on a later one the filter's TRUE side used to hide the FALSE and the whole table came).
+TEST_F(OracleKeyCondition, AFalseConditionReadsNothingOnEveryWrite) {
+  MakeTable(u"K", UniqueRows(), true);
+  CHostValue* noText = Text(u"");
+  noText->SetNull(true);
+  CHostValue& noNumber = values.emplace_back();
+  noNumber.SetType(HOST_TYPE_INT32);
+  noNumber.SetNull(true);
+  CKeyCondition* filter = Keep(new CKeyCondition(holder, connection));
+  filter->SetEmptyTextIsNull(1);
+  ASSERT_TRUE(filter->bSetRange(tableDescription, q, noText, 1, nullptr, 0, nullptr, 0));  // Q >= NULL: every row
+  filter->Restart(1);
+  ASSERT_TRUE(key->bSetRange(tableDescription, p, &noNumber, 0, nullptr, 0, nullptr, 0));  // P > NULL: no row
+  key->Restart(1);
+  for (int write = 1; write <= 2; ++write) {
+    SCOPED_TRACE(write);
+    const std::u16string where = Where(nullptr, filter);
+    EXPECT_EQ(where, u"0=1");
+    ExpectRows(where, [](const Row&) { return false; });
+  }
 }
 
 }  // namespace
