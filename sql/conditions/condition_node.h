@@ -117,6 +117,9 @@ class CConditionNode : public CRefCounted {
   // The continuation of this subtree in the new kind (COND_GT or COND_LT); the node that stands in its place.
   CConditionNode* pDeriveContinuation(CTableDescription* table, CConditionNode* parent, std::uint32_t newKind);
   void ReplaceChild(CConditionNode* old, CConditionNode* replacement);
+  // Whether two trees state the same condition: the same shape, kinds and flags, columns of the same name, equal
+  // values and the same query; two null trees are the same.
+  static int bSameCondition(CConditionNode* a, CConditionNode* b);
 
   // ---- members ----
   CErrorHolder* pGetErrorHolder() const { return m_pHolder; }

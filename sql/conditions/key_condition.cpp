@@ -371,6 +371,11 @@ int CKeyCondition::bEquals(CKeyCondition* other) {
     std::int32_t equal = 0;
     if (mine.nEquals(theirs, &equal) != HOST_OK || !equal) return 0;
   }
+  // The conditions carry what the search value does not: a range's bounds, a record search's record values.
+  if (!CConditionNode::bSameCondition(m_pFirstStage, other->m_pFirstStage) ||
+      !CConditionNode::bSameCondition(m_pCurrent, other->m_pCurrent)) {
+    return 0;
+  }
   if (nGetLeafCount() != other->nGetLeafCount()) return 0;
   for (std::uint32_t i = 0; i < nGetLeafCount(); ++i) {
     CValueLeaf* leaf = pGetLeaf(i);

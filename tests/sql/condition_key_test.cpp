@@ -246,7 +246,6 @@ TEST_F(KeyConditionTest, SearchesAreEqualByStateItemValueAndLeaves) {
   Build();
   TestKey* a = Key();
   TestKey* b = Key();
-  EXPECT_TRUE(a->bEquals(b)) << "two searches without a search value";
   EXPECT_FALSE(a->bEquals(nullptr));
   for (TestKey* k : {a, b}) {
     k->SetState(KEY_STAGE_FIRST, 0, KEY_FLAG_PREFIX);
@@ -274,6 +273,25 @@ TEST_F(KeyConditionTest, SearchesAreEqualByStateItemValueAndLeaves) {
   EXPECT_FALSE(a->bEquals(b)) << "item names compare exactly";
   b->HoldItem(upper);
   EXPECT_TRUE(a->bEquals(b));
+}
+
+// Ranges have no search value: their bounds, in their conditions, tell them apart.
+TEST_F(KeyConditionTest, RangesAreEqualByTheirBounds) {
+  CColumnDescriptor* id = AddInt(u"ID", COLUMN_FLAG_DUPLICATES);
+  Build();
+  CHostValue one, five, nine;
+  Make(one, HOST_TYPE_INT32, 1);
+  Make(five, HOST_TYPE_INT32, 5);
+  Make(nine, HOST_TYPE_INT32, 9);
+  TestKey* a = Key();
+  TestKey* b = Key();
+  ASSERT_TRUE(a->bSetRange(tableDescription, id, &one, 1, &five, 1, nullptr, 0));
+  ASSERT_TRUE(b->bSetRange(tableDescription, id, &one, 1, &nine, 1, nullptr, 0));
+  EXPECT_FALSE(a->bEquals(b)) << "another upper bound";
+  ASSERT_TRUE(b->bSetRange(tableDescription, id, &one, 1, &five, 0, nullptr, 0));
+  EXPECT_FALSE(a->bEquals(b)) << "the bound excluded";
+  ASSERT_TRUE(b->bSetRange(tableDescription, id, &one, 1, &five, 1, nullptr, 0));
+  EXPECT_TRUE(a->bEquals(b)) << "the same range";
 }
 
 TEST_F(KeyConditionTest, SearchesWithLeavesAreEqualByTheirLeaves) {
