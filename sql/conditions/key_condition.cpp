@@ -3,6 +3,7 @@
 #include "sql/conditions/key_condition.h"
 
 #include <new>
+#include <utility>
 
 #include "engine/record/column.h"
 #include "engine/record/column_descriptor.h"
@@ -177,9 +178,9 @@ int CKeyCondition::bSetRange(CTableDescription* table, CColumnDescriptor* item, 
   SetSearchItem(item);
 
   if (low && high && item && item->bIsDescending()) {
-    CHostValue* swap = low;
-    low = high;
-    high = swap;
+    // Each bound keeps its own inclusiveness: the range's ends change places, not their kind.
+    std::swap(low, high);
+    std::swap(lowInclusive, highInclusive);
   }
   const bool recordValues = (flags & KEY_FLAG_RECORD_VALUES) != 0;
   CConditionNode* lower = nullptr;

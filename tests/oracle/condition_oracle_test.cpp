@@ -12,6 +12,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "engine/record/column_descriptor.h"
@@ -427,6 +428,76 @@ TEST_F(OracleKeyCondition, AFalseConditionReadsNothingOnEveryWrite) {
     EXPECT_EQ(where, u"0=1");
     ExpectRows(where, [](const Row&) { return false; });
   }
+}
+
+// Numbers at their type's limits: U unsigned 32-bit, D a key ordered downwards.
+class OracleLimitCondition : public OracleKeyCondition {
+ protected:
+  void MakeNumbers() {
+    ASSERT_EQ(Run(u"CREATE TABLE L (U NUMBER, D NUMBER)"), 1) << Dump(*holder);
+    const std::pair<const char16_t*, int> content[] = {
+        {u"0", 1}, {u"1", 2}, {u"5", 3}, {u"4294967294", 4}, {u"4294967295", 5}};
+    for (const auto& [u, d] : content) {
+      ASSERT_EQ(Run(u"INSERT INTO L VALUES (" + std::u16string(u) + u", " + Digits(d) + u")"), 1) << Dump(*holder);
+    }
+    CRecordDescription* record = Keep(columnDriver.CDriver::pCreateDescription(connection, holder));
+    record->SetName(u"L");
+    auto add = [&](const char16_t* column, std::uint32_t type) {
+      CColumnDescriptor* item = pCreateColumnDescriptorThroughDriver(nullptr, 0);
+      item->bSetAll(column, u"L", u"", 1, 4, type, 0xFFFFFFFF, 0xFFFFFFFF, COLUMN_FLAG_DUPLICATES, 0, 0);
+      item->SetNullAllowed(false);
+      EXPECT_TRUE(record->AddItem(item));
+      return item;
+    };
+    u = add(u"U", COLUMN_TYPE_UINT32);
+    d = add(u"D", COLUMN_TYPE_INT32);
+    d->SetKeyDirection(true);
+    record->LayoutItems();
+    tableDescription = Keep(new CTableDescription(holder, Keep(new doubles::ValueKeyedTable(connection, holder))));
+    ASSERT_TRUE(tableDescription->bBuild(record, nullptr, connection)) << Dump(*holder);
+    key = Keep(new CKeyCondition(holder, connection));
+    rewriter = Keep(new OracleConditionRewriter(holder, connection));
+  }
+  // A value of the runtime's 32-bit unsigned or signed type.
+  template <class T>
+  CHostValue* Number(T n) {
+    CHostValue& value = values.emplace_back();
+    value.SetType(std::is_signed_v<T> ? HOST_TYPE_INT32 : HOST_TYPE_UINT32);
+    value.Set(&n);
+    return &value;
+  }
+  // The rows the range reads: "first D-last D/count", in D's order upwards.
+  std::u16string RangeRows(CColumnDescriptor* item, CHostValue* low, int lowIncluded, CHostValue* high,
+                           int highIncluded) {
+    if (!key->bSetRange(tableDescription, item, low, lowIncluded, high, highIncluded, nullptr, 0)) return u"<unset>";
+    key->Restart(1);
+    const std::u16string where = Where();
+    const std::u16string rows = u"(SELECT D FROM L" + (where.empty() ? u"" : u" WHERE " + where) + u")";
+    return Fetch(u"SELECT TO_CHAR(MIN(D)) || '-' || TO_CHAR(MAX(D)) || '/' || TO_CHAR(COUNT(*)) FROM " + rows);
+  }
+
+  CColumnDescriptor* u = nullptr;
+  CColumnDescriptor* d = nullptr;
+};
+
+// Only a bound that admits every value ("from the lowest", "up to the highest") is left out; a bound at a limit
+// that excludes it, or that holds nothing else, still restricts the read.
+TEST_F(OracleLimitCondition, BoundsAtTheTypesLimitsStillBound) {
+  MakeNumbers();
+  const std::uint32_t highest = 4294967295u;
+  EXPECT_EQ(RangeRows(u, Number(0u), 0, nullptr, 0), u"2-5/4") << "U > 0";
+  EXPECT_EQ(RangeRows(u, nullptr, 0, Number(0u), 1), u"1-1/1") << "U <= 0";
+  EXPECT_EQ(RangeRows(u, nullptr, 0, Number(highest), 0), u"1-4/4") << "U < the highest";
+  EXPECT_EQ(RangeRows(u, Number(highest), 1, nullptr, 0), u"5-5/1") << "U >= the highest";
+  EXPECT_EQ(RangeRows(u, Number(0u), 1, Number(highest), 1), u"1-5/5") << "every value";
+  EXPECT_EQ(Where(), u"") << "no condition at all";
+}
+
+// On a key ordered downwards a range runs from its first bound down to its second; each keeps its inclusiveness.
+TEST_F(OracleLimitCondition, ADescendingRangeKeepsEachBoundsInclusiveness) {
+  MakeNumbers();
+  EXPECT_EQ(RangeRows(d, Number(4), 1, Number(1), 0), u"2-4/3");
+  EXPECT_EQ(RangeRows(d, Number(4), 0, Number(1), 1), u"1-3/3");
 }
 
 }  // namespace
