@@ -430,6 +430,22 @@ TEST_F(OracleKeyCondition, AFalseConditionReadsNothingOnEveryWrite) {
   }
 }
 
+// A generic search whose value ends in the first half of a surrogate pair finds the texts starting with the
+// characters that half begins, and its continuations go on from beyond them and from before them.
+TEST_F(OracleKeyCondition, APrefixEndingInHalfACharacter) {
+  std::vector<Row> content;
+  for (const char16_t* text : {u"a", u"ab", u"a\U0001F300", u"a\U0001F600", u"a\U0001F600x", u"a\U0001F680",
+                               u"a\U0001F916", u"b"}) {
+    content.push_back({1, std::u16string(text), 1});
+  }
+  MakeTable(u"E", content, true);
+  const std::u16string prefix = u"a\xD83D";
+  ASSERT_TRUE(key->bSetSearch(tableDescription, w, Text(prefix), 0, 0));
+  ExpectSearch([&](const Row& r) { return StartsWith(r, prefix); },
+               [&](const Row& r) { return !StartsWith(r, prefix) && *r.q > prefix; },
+               [&](const Row& r) { return !StartsWith(r, prefix) && *r.q < prefix; });
+}
+
 // Numbers at their type's limits: U unsigned 32-bit, D a key ordered downwards.
 class OracleLimitCondition : public OracleKeyCondition {
  protected:
