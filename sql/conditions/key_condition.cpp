@@ -287,7 +287,14 @@ CKeyCondition* CKeyCondition::pClone() {
   copy->m_nReadFlag = m_nReadFlag;
   copy->m_nFlags = m_nFlags;
   copy->ClearLeaves();
-  for (std::uint32_t i = 0; i < nGetLeafCount(); ++i) copy->AddLeaf(pGetLeaf(i));
+  for (std::uint32_t i = 0; i < nGetLeafCount(); ++i) {
+    // A clone short of a leaf would bind fewer values than its text names: there is no clone instead.
+    if (!copy->AddLeaf(pGetLeaf(i))) {
+      copy->AddRef();
+      copy->nRelease();
+      return nullptr;
+    }
+  }
   copy->m_searchValue.Assign(m_searchValue);
   return copy;
 }
@@ -318,8 +325,9 @@ int CKeyCondition::CopyFrom(CKeyCondition* source, CHashTable& cloneMap, std::ui
     CValueLeaf* original = source->pGetLeaf(i);
     CValueLeaf* copy = pCloneChild(cloneMap, original);
     if (original && !copy) return 0;
-    AddLeaf(copy);
+    const int added = AddLeaf(copy);
     if (copy) copy->nRelease();  // AddLeaf took its own reference
+    if (!added) return 0;
   }
   m_searchValue.Assign(source->m_searchValue);
   SetSearchItem(source->m_pSearchItem);
@@ -342,9 +350,11 @@ CKeyCondition* CKeyCondition::pCopyInto(CKeyCondition* copy, CKeyCondition* sour
   } catch (...) {
     copied = 0;
   }
-  // A half-made copy is no copy: it goes like one whose copy threw.
+  // A half-made copy is no copy: it goes like one whose copy threw. Its pieces fail only for memory, some of them
+  // without a word: the caller still learns why there is none.
   if (!copied) {
     copy->nRelease();
+    if (m_pHolder && !m_pHolder->bHasError()) SetHolderOutOfMemory(m_pHolder);
     return nullptr;
   }
   --copy->m_nRefCount;
