@@ -1,9 +1,10 @@
 // Key conditions' WHERE texts run on the OCI stand-in through an Oracle connection: searches on a composite key with
 // their continuations both ways, GE and LE, ranges, prefix LIKE searches whose value holds LIKE's own characters,
-// and the NULL alternatives of a key that allows NULL where NULL sorts last. Each text is written by the key
-// condition into a rewriter that treats comparisons as the Oracle one does (its ESCAPE clause, its date operand
-// rule); the leaves become literals of the connection, and the rows the statement returns are checked against the
-// rows that must come, in the key's order.
+// the NULL alternatives of a key that allows NULL where NULL sorts last, a FALSE condition under a folded filter, a
+// prefix ending in half a surrogate pair, and range bounds at a type's limits and on a descending key. Each text is
+// written by the key condition into a rewriter that treats comparisons as the Oracle one does (its ESCAPE clause,
+// its date operand rule); the leaves become literals of the connection, and the rows the statement returns are
+// checked against the rows that must come, in the key's order.
 #include <gtest/gtest.h>
 
 #include <algorithm>

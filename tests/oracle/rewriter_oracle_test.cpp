@@ -1,7 +1,7 @@
 // Statements built as the runtime parses them, translated by the rewriter for an Oracle connection, and the final
 // texts run on the OCI stand-in through the connection's own statement operations: joins with an outer join,
-// GROUP BY, ORDER BY, the string functions the dialect reshapes, INSERT, UPDATE and DELETE. Each test checks the
-// text and the rows it gives.
+// GROUP BY, ORDER BY, the string functions the dialect reshapes, INSERT, UPDATE and DELETE, a session in a narrow
+// character set, a table name holding a quote. Each test checks the text and the rows it gives.
 #include <gtest/gtest.h>
 
 #include <deque>

@@ -1,6 +1,6 @@
 // The statement rewriter's own part: keyword helpers, translation in pass-through mode (the ORDER BY cut, SET
-// statements, named parameters, date escapes), the final text with its blank rule and row-limit fix-ups by DBMS
-// kind, the parameter dump, copies and appended rewriters. Statements are the runtime stand-in's parsed ones.
+// statements, named parameters, date escapes), the final text with its blank rule, its session page and row-limit
+// fix-ups by DBMS kind, the parameter dump, copies and appended rewriters. Statements are the runtime stand-in's parsed ones.
 #include "sql/rewriter/sql_rewriter.h"
 
 #include <gtest/gtest.h>
