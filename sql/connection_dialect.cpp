@@ -663,10 +663,29 @@ int CConnection::nQuoteIdentifier(CErrorHolder*, const char16_t* name, CTString&
     out = name;
     return 1;
   }
+  // A closing quote inside the name is doubled, as SQL reads a quoted name: written once it would end the name there
+  // and leave the rest of it as statement text.
+  const char16_t* close = m_strClosingQuote.pszGet();
+  const std::size_t closeLength = m_strClosingQuote.nGetLength();
   CTString quoted(m_strOpeningQuote);
-  quoted.Append(name);
-  quoted.Append(m_strClosingQuote.pszGet());
-  out = quoted;
+  std::size_t expected = m_strOpeningQuote.nGetLength() + closeLength;
+  for (const char16_t* p = name; *p;) {
+    if (closeLength > 0 && std::char_traits<char16_t>::compare(p, close, closeLength) == 0) {
+      quoted.AppendN(close, static_cast<std::int64_t>(closeLength));
+      quoted.AppendN(close, static_cast<std::int64_t>(closeLength));
+      expected += 2 * closeLength;
+      p += closeLength;
+    } else {
+      quoted.AppendChar(*p++);
+      ++expected;
+    }
+  }
+  quoted.Append(close);
+  if (quoted.nGetLength() != expected) {
+    out.Empty();
+    return 0;
+  }
+  out = static_cast<CTString&&>(quoted);
   return 1;
 }
 

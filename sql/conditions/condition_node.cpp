@@ -17,6 +17,7 @@
 #include "foundation/hash_table.h"
 #include "foundation/module_errors.h"
 #include "foundation/reference_guard.h"
+#include "foundation/t_string.h"
 #include "foundation/x_error.h"
 #include "host/host_value.h"
 #include "sql/conditions/key_condition.h"
@@ -403,7 +404,12 @@ int CConditionNode::bWriteTree(CSqlRewriter* rewriter, std::uint32_t parentKind,
     if (!next) return 1;
     node = next;
   }
-  return node->bWriteNode(rewriter, parentKind, key, folded, linkedObject);
+  const int written = node->bWriteNode(rewriter, parentKind, key, folded, linkedObject);
+  // A branch whose neutral side folded on an earlier write stands for its other side: when that side is a constant
+  // now, so is the branch, so that its parent (or the key condition at the top, which writes "0=1" for FALSE) reads
+  // the same answer as on the first write.
+  if (written && *folded && node != this) m_nKind = node->m_nKind;
+  return written;
 }
 
 int CConditionNode::bWriteNode(CSqlRewriter* rewriter, std::uint32_t parentKind, CKeyCondition* key, int* folded,
@@ -598,6 +604,20 @@ void CConditionNode::ReplaceChild(CConditionNode* old, CConditionNode* replaceme
   } else if (m_pRight == old) {
     Exchange(m_pRight, replacement);
   }
+}
+
+int CConditionNode::bSameCondition(CConditionNode* a, CConditionNode* b) {
+  if (a == b) return 1;
+  if (!a || !b || a->m_nKind != b->m_nKind || a->m_nFlags != b->m_nFlags) return 0;
+  // A comparison's query description is its column's; a query node is its query.
+  if (a->m_nKind == COND_QUERY && a->m_pQuery != b->m_pQuery) return 0;
+  if (!a->m_pColumn != !b->m_pColumn || !a->m_pValue != !b->m_pValue) return 0;
+  if (a->m_pColumn && a->m_pColumn != b->m_pColumn &&
+      !CTString(a->m_pColumn->pszGetName()).bEquals(b->m_pColumn->pszGetName() ? b->m_pColumn->pszGetName() : u"")) {
+    return 0;
+  }
+  if (a->m_pValue && a->m_pValue != b->m_pValue && !a->m_pValue->bEquals(b->m_pValue)) return 0;
+  return bSameCondition(a->m_pLeft, b->m_pLeft) && bSameCondition(a->m_pRight, b->m_pRight);
 }
 
 // ---- copies ----

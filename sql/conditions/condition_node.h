@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "foundation/flag_list.h"
 #include "foundation/ref_counted.h"
@@ -117,6 +118,9 @@ class CConditionNode : public CRefCounted {
   // The continuation of this subtree in the new kind (COND_GT or COND_LT); the node that stands in its place.
   CConditionNode* pDeriveContinuation(CTableDescription* table, CConditionNode* parent, std::uint32_t newKind);
   void ReplaceChild(CConditionNode* old, CConditionNode* replacement);
+  // Whether two trees state the same condition: the same shape, kinds and flags, columns of the same name, equal
+  // values and the same query; two null trees are the same.
+  static int bSameCondition(CConditionNode* a, CConditionNode* b);
 
   // ---- members ----
   CErrorHolder* pGetErrorHolder() const { return m_pHolder; }
@@ -145,6 +149,10 @@ class CConditionNode : public CRefCounted {
   // *escaped is 1 when the value's text went through the LIKE escaping (its pattern then needs the dialect's ESCAPE).
   int bWriteLikeOperand(CFieldValue* value, CSqlRewriter* rewriter, int* escaped);
   int bWriteDateTimeComparison(const CTString& column, CSqlRewriter* rewriter, CKeyCondition* key, int alternative);
+  // A UTF-16 text ending in the first half of a surrogate pair, compared as the characters that half begins: an
+  // order comparison from or below the value's first text, a prefix as the range of the texts that start with it.
+  int bWriteHalfCharacterComparison(const CTString& column, CSqlRewriter* rewriter, CKeyCondition* key,
+                                    int alternative, const std::u16string& text);
   // With the NULL alternative, its " OR <column> IS NULL)"; then the null flag the comparison leaves.
   int bEndComparison(CSqlRewriter* rewriter, int alternative);
   // The column's reference as the rewriter's operand writer writes it for the rewriter code.

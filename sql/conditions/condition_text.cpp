@@ -33,6 +33,8 @@ constexpr std::uint32_t DBMS_KIND_SEQUENCE_A = 8;
 constexpr std::size_t kCompleteDate = 8;
 constexpr std::size_t kCompleteDateTime = 17;
 
+bool bIsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+
 bool bIsNullValue(CFieldValue* value) {
   return !value || value->nGetState() == FIELD_STATE_NULL || value->Value().bIsNull();
 }
@@ -252,6 +254,8 @@ int CConditionNode::bWriteTextComparison(const CTString& column, CSqlRewriter* r
   const std::uint32_t type = m_pColumn->nGetType();
   const bool wide = bIsUnicodeColumnType(type);
   bool empty = true;
+  bool halfCharacter = false;
+  std::u16string wideText;
   CHostValue text;
   if (m_pValue && !m_pValue->bIsUnset() && m_pValue->bGetValue(&text)) {
     const std::uint8_t target = wide ? HOST_TYPE_TEXT : HOST_TYPE_ASTRING;
@@ -259,6 +263,8 @@ int CConditionNode::bWriteTextComparison(const CTString& column, CSqlRewriter* r
       if (wide) {
         const char16_t* units = nullptr;
         empty = bHostFailed(static_cast<std::uint32_t>(text.nGetWideText(&units))) || !units || !units[0];
+        if (!empty) wideText = units;
+        halfCharacter = !empty && bIsHighSurrogate(wideText.back());
       } else {
         const char* bytes = nullptr;
         empty = bHostFailed(static_cast<std::uint32_t>(text.nGetNarrowText(&bytes))) || !bytes || !bytes[0];
@@ -274,6 +280,10 @@ int CConditionNode::bWriteTextComparison(const CTString& column, CSqlRewriter* r
       return 0;
     }
     return bEndComparison(rewriter, alternative);
+  }
+  const bool order = m_nKind == COND_GT || m_nKind == COND_LT || m_nKind == COND_GE || m_nKind == COND_LE;
+  if (halfCharacter && (order || ((m_nKind == COND_EQ || m_nKind == COND_NE) && bIsPrefixSearch()))) {
+    return bWriteHalfCharacterComparison(column, rewriter, key, alternative, wideText);
   }
   // Only equality and inequality have a LIKE form: a continuation's ">" past a prefix stays an order comparison.
   const bool likeKind = m_nKind == COND_EQ || m_nKind == COND_NE;
@@ -317,6 +327,68 @@ int CConditionNode::bWriteComparison(const CTString& column, CSqlRewriter* rewri
   // ESCAPE clause follows every escaped pattern, once, for the type the value is bound as.
   if (escaped) rewriter->WriteDialectEscape(leaf, mode != 0 ? mode : type);
   return bEndComparison(rewriter, alternative);
+}
+
+namespace {
+
+// The node's kind and value for the time of one write, then its own again whatever happens.
+struct SStandIn {
+  std::uint32_t& kind;
+  CFieldValue*& value;
+  std::uint32_t ownKind;
+  CFieldValue* ownValue;
+  SStandIn(std::uint32_t& k, CFieldValue*& v, std::uint32_t newKind, CFieldValue* newValue)
+      : kind(k), value(v), ownKind(k), ownValue(v) {
+    kind = newKind;
+    value = newValue;
+  }
+  ~SStandIn() {
+    kind = ownKind;
+    value = ownValue;
+  }
+  SStandIn(const SStandIn&) = delete;
+  SStandIn& operator=(const SStandIn&) = delete;
+};
+
+}  // namespace
+
+int CConditionNode::bWriteHalfCharacterComparison(const CTString& column, CSqlRewriter* rewriter, CKeyCondition* key,
+                                                  int alternative, const std::u16string& text) {
+  // No character is half a surrogate pair: sent as it is, the value reaches the server as another character. It
+  // stands for the characters that start with that unit, U+xx400 to U+xx7FF: every text that starts with the value
+  // lies from the value followed by the lowest second half up to (not including) the next first half's texts.
+  CErrorHolder* holder = key->pGetErrorHolder();
+  CConnection* connection = m_pColumn->pGetConnection();
+  const char16_t first = text.back();
+  const std::u16string whole = text.substr(0, text.size() - 1);
+  const std::u16string low = text + u'\xDC00';
+  const std::u16string high = whole + static_cast<char16_t>(first + 1) + u'\xDC00';
+  auto compare = [&](std::uint32_t kind, const std::u16string& bound, int prefix, int withAlternative) -> int {
+    CHostValue boundText;
+    boundText.SetType(HOST_TYPE_TEXT);
+    if (bHostFailed(static_cast<std::uint32_t>(boundText.Set(bound.c_str())))) return RaiseElementMissing(holder);
+    CFieldValue* field = pCreateBoundItemThroughDriver(holder, connection, m_pColumn, boundText);
+    if (!field) return holder && holder->bHasError() ? 0 : RaiseElementMissing(holder);
+    field->AddRef();
+    CReferenceGuard<CFieldValue> guard(field);
+    const SStandIn standIn(m_nKind, m_pValue, kind, field);
+    return bWriteComparison(column, rewriter, key, prefix, withAlternative);
+  };
+  if (m_nKind != COND_EQ && m_nKind != COND_NE) {
+    // Beyond the value is from its first text on; before it, below that text.
+    return compare(m_nKind == COND_GT || m_nKind == COND_GE ? COND_GE : COND_LT, low, 0, alternative);
+  }
+  const bool negated = m_nKind == COND_NE;
+  const int opened = (!negated || !alternative || rewriter->nAppendText(u"(")) &&
+                     (!negated || rewriter->nAppendText(u"NOT ")) && rewriter->nAppendText(u"(");
+  if (!opened || !compare(COND_GE, low, 0, 0)) return 0;
+  if (first != 0xDBFF) {
+    if (!rewriter->nAppendText(u" AND ") || !compare(COND_LT, high, 0, 0)) return 0;
+  } else if (!whole.empty()) {
+    // The last first half has no next one: the texts from the value on that still start with what precedes it.
+    if (!rewriter->nAppendText(u" AND ") || !compare(COND_EQ, whole, 1, 0)) return 0;
+  }
+  return rewriter->nAppendText(u")") && bEndComparison(rewriter, negated && alternative);
 }
 
 int CConditionNode::bEndComparison(CSqlRewriter* rewriter, int alternative) {

@@ -3,6 +3,7 @@
 #include "sql/conditions/key_condition.h"
 
 #include <new>
+#include <utility>
 
 #include "engine/record/column.h"
 #include "engine/record/column_descriptor.h"
@@ -177,9 +178,9 @@ int CKeyCondition::bSetRange(CTableDescription* table, CColumnDescriptor* item, 
   SetSearchItem(item);
 
   if (low && high && item && item->bIsDescending()) {
-    CHostValue* swap = low;
-    low = high;
-    high = swap;
+    // Each bound keeps its own inclusiveness: the range's ends change places, not their kind.
+    std::swap(low, high);
+    std::swap(lowInclusive, highInclusive);
   }
   const bool recordValues = (flags & KEY_FLAG_RECORD_VALUES) != 0;
   CConditionNode* lower = nullptr;
@@ -286,7 +287,14 @@ CKeyCondition* CKeyCondition::pClone() {
   copy->m_nReadFlag = m_nReadFlag;
   copy->m_nFlags = m_nFlags;
   copy->ClearLeaves();
-  for (std::uint32_t i = 0; i < nGetLeafCount(); ++i) copy->AddLeaf(pGetLeaf(i));
+  for (std::uint32_t i = 0; i < nGetLeafCount(); ++i) {
+    // A clone short of a leaf would bind fewer values than its text names: there is no clone instead.
+    if (!copy->AddLeaf(pGetLeaf(i))) {
+      copy->AddRef();
+      copy->nRelease();
+      return nullptr;
+    }
+  }
   copy->m_searchValue.Assign(m_searchValue);
   return copy;
 }
@@ -317,8 +325,9 @@ int CKeyCondition::CopyFrom(CKeyCondition* source, CHashTable& cloneMap, std::ui
     CValueLeaf* original = source->pGetLeaf(i);
     CValueLeaf* copy = pCloneChild(cloneMap, original);
     if (original && !copy) return 0;
-    AddLeaf(copy);
+    const int added = AddLeaf(copy);
     if (copy) copy->nRelease();  // AddLeaf took its own reference
+    if (!added) return 0;
   }
   m_searchValue.Assign(source->m_searchValue);
   SetSearchItem(source->m_pSearchItem);
@@ -341,9 +350,11 @@ CKeyCondition* CKeyCondition::pCopyInto(CKeyCondition* copy, CKeyCondition* sour
   } catch (...) {
     copied = 0;
   }
-  // A half-made copy is no copy: it goes like one whose copy threw.
+  // A half-made copy is no copy: it goes like one whose copy threw. Its pieces fail only for memory, some of them
+  // without a word: the caller still learns why there is none.
   if (!copied) {
     copy->nRelease();
+    if (m_pHolder && !m_pHolder->bHasError()) SetHolderOutOfMemory(m_pHolder);
     return nullptr;
   }
   --copy->m_nRefCount;
@@ -370,6 +381,11 @@ int CKeyCondition::bEquals(CKeyCondition* other) {
   if (!bothAbsent) {
     std::int32_t equal = 0;
     if (mine.nEquals(theirs, &equal) != HOST_OK || !equal) return 0;
+  }
+  // The conditions carry what the search value does not: a range's bounds, a record search's record values.
+  if (!CConditionNode::bSameCondition(m_pFirstStage, other->m_pFirstStage) ||
+      !CConditionNode::bSameCondition(m_pCurrent, other->m_pCurrent)) {
+    return 0;
   }
   if (nGetLeafCount() != other->nGetLeafCount()) return 0;
   for (std::uint32_t i = 0; i < nGetLeafCount(); ++i) {

@@ -160,10 +160,21 @@ CConditionNode* CKeyCondition::pBuildSingle(CTableDescription* table, CColumn* c
   bool use = false;
   bool isMin = false;
   bool isMax = false;
+  // The classification cuts a maximum-filled text; a bound that stays is the value as given.
+  CHostValue given;
+  given.Assign(own);
   ClassifySearchValue(column, own, use, isMin, isMax);
-  if (!use && kind != COND_EQ) return nullptr;
+  const std::uint16_t hostType = column->nGetHostType();
+  if (!use && kind != COND_EQ) {
+    // Only a bound that admits every value stands for no bound: from the lowest value, up to the highest (for a
+    // text, below its maximum filler too, as a filled prefix reads). "> 0", "<= 0", "< the highest" and ">= the
+    // highest" still bound the read: a type's limit is a value of its own.
+    const bool text = bIsTextLikeHostType(hostType);
+    if ((isMin && kind == COND_GE) || (isMax && (kind == COND_LE || (text && kind == COND_LT)))) return nullptr;
+    own.Assign(given);
+    return pBuildComparisons(table, columns, values, nullptr, 0, 0, kind, flags, COND_AND);
+  }
   if (kind != COND_EQ && (isMin || isMax)) {
-    const std::uint16_t hostType = column->nGetHostType();
     if (isMax && kind == COND_LE &&
         (hostType == HOST_TYPE_ADATE || hostType == HOST_TYPE_ATIME || hostType == HOST_TYPE_DATETIME)) {
       // Up to the highest value starting with the text: below the first value that no longer starts with it.

@@ -135,10 +135,16 @@ bool bQuotedWhole(const CConnection* connection, const char16_t* name, const CTS
   const std::u16string_view written(quoted.pszGet(), quoted.nGetLength());
   if (written.size() == plain.size()) return written == plain;
   const std::size_t parts = 1 + (dotted ? static_cast<std::size_t>(std::count(plain.begin(), plain.end(), u'.')) : 0);
-  const std::size_t quotes = connection ? std::u16string_view(connection->pszGetOpeningQuote()).size() +
-                                              std::u16string_view(connection->pszGetClosingQuote()).size()
+  const std::u16string_view close(connection ? connection->pszGetClosingQuote() : u"");
+  const std::size_t quotes = connection ? std::u16string_view(connection->pszGetOpeningQuote()).size() + close.size()
                                         : 0;
-  return written.size() == plain.size() + parts * quotes;
+  // A closing quote inside the name is written twice.
+  std::size_t doubled = 0;
+  for (std::size_t at = close.empty() ? plain.npos : plain.find(close); at != plain.npos;
+       at = plain.find(close, at + close.size())) {
+    doubled += close.size();
+  }
+  return written.size() == plain.size() + parts * quotes + doubled;
 }
 
 }  // namespace
@@ -367,7 +373,11 @@ int CSqlRewriter::bQuoteQualifiedName(const char16_t* table, const char16_t* col
     whole = whole && out.nGetLength() == length + 1;
   }
   CTString name;
-  if (!m_pConnection || !m_pConnection->nQuoteIdentifier(m_pHolder, column ? column : u"", name)) name = column;
+  if (!m_pConnection) {
+    name = column;
+  } else if (!m_pConnection->nQuoteIdentifier(m_pHolder, column ? column : u"", name)) {
+    return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
+  }
   const std::size_t qualifier = out.nGetLength();
   out.Append(name.pszGet());
   if (!whole || !bQuotedWhole(m_pConnection, column, name, false) ||
@@ -637,20 +647,6 @@ int CSqlRewriter::bLiteralWhole(CSqlTextBuffer& literal, CHostValue& value) {
   std::uint64_t length = 0;
   literal.pszGetWide(&length);
   return length >= floor ? 1 : bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
-}
-
-int CSqlRewriter::bAppendFinal(const char16_t* text) {
-  const std::uint64_t length = std::char_traits<char16_t>::length(text);
-  std::uint64_t before = 0;
-  std::uint64_t after = 0;
-  m_final.pszGetWide(&before);
-  m_final.Append(text, static_cast<std::int64_t>(length));
-  m_final.pszGetWide(&after);
-  if (after != before + length) {
-    m_final.Truncate(static_cast<std::int64_t>(before));
-    return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
-  }
-  return 1;
 }
 
 int CSqlRewriter::bWritePatternValue(CValueLeaf* leaf, CFieldValue* value, std::uint32_t kind, std::uint32_t mode,

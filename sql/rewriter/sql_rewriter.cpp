@@ -176,7 +176,7 @@ int CSqlRewriter::nAppendText(const char16_t* text, std::int64_t n) {
   if (m_bPassThrough) {
     std::uint64_t finalLength = 0;
     m_final.pszGetWide(&finalLength);
-    if (finalLength > 0) m_final.Append(m_strStatement.pszGet() + expected - length, static_cast<std::int64_t>(length));
+    if (finalLength > 0 && !bAppendFinal(m_strStatement.pszGet() + expected - length, length)) return 0;
   }
   return 1;
 }
@@ -388,6 +388,34 @@ bool bIsWordAt(const char16_t* text, std::size_t at, std::size_t length, std::si
 
 bool bIsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
 
+// The statement's own text walked unit by unit from `from`: literals, quoted names and comments are stepped over
+// whole (told to `skipped` with their start and end), every other unit is told to `unit` with whether it stands
+// outside every parenthesis (a parenthesis itself never does). `unit` answering true ends the walk at that index;
+// else the answer is the text's length.
+template <class Skipped, class Unit>
+std::size_t nWalkStatement(const SSqlTextSkipper& skipper, std::size_t from, Skipped skipped, Unit unit) {
+  std::int64_t depth = 0;
+  std::size_t i = from;
+  while (i < skipper.length) {
+    const std::size_t next = skipper.nSkip(i);
+    if (next != i) {
+      skipped(i, next);
+      i = next;
+      continue;
+    }
+    const char16_t c = skipper.text[i];
+    if (c == u'(') {
+      ++depth;
+    } else if (c == u')' && depth > 0) {
+      --depth;
+    }
+    if (unit(i, depth == 0 && c != u'(' && c != u')')) return i;
+    ++i;
+  }
+  return skipper.length;
+}
+
+
 bool bIsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 
 // A decimal number at *at (moved past it); -1 when no digit stands there. A number past 64 bits reads as the
@@ -401,6 +429,38 @@ std::int64_t nReadDecimal(const char16_t* text, std::size_t length, std::size_t*
     ++*at;
   }
   return value;
+}
+
+// The statement's own text as the row-limit fix-ups read it: literals, quoted names, comments and whatever stands
+// between parentheses (a subquery, a function's arguments) belong to something else, as for the ORDER BY cut.
+struct SStatementShape {
+  std::int64_t nLastLimit = -1;     // where the statement's last own "LIMIT" starts
+  std::size_t nCodeEnd = 0;         // one past its last character that is neither blank nor in a comment
+  bool bTrailingComment = false;    // a comment follows that character
+};
+
+SStatementShape ReadStatementShape(const char16_t* text, std::size_t length, CConnection* connection) {
+  const SSqlTextSkipper skipper{text, length, true, connection ? connection->pszGetOpeningQuote() : nullptr,
+                                connection ? connection->pszGetClosingQuote() : nullptr};
+  SStatementShape shape;
+  nWalkStatement(
+      skipper, 0,
+      [&](std::size_t start, std::size_t end) {
+        const bool comment = text[start] == u'-' || text[start] == u'/';
+        shape.bTrailingComment = comment;
+        if (!comment) shape.nCodeEnd = end;
+      },
+      [&](std::size_t i, bool topLevel) {
+        if (!bIsBlank(text[i])) {
+          shape.nCodeEnd = i + 1;
+          shape.bTrailingComment = false;
+        }
+        if (topLevel && bMatchesNoCase(text, i, length, u"LIMIT") && bIsWordAt(text, i, length, 5)) {
+          shape.nLastLimit = static_cast<std::int64_t>(i);
+        }
+        return false;
+      });
+  return shape;
 }
 
 // "SET", a name ending at a blank or "=", one more word, then only blanks and ";": a session setting the program
@@ -685,24 +745,13 @@ std::uint64_t CSqlRewriter::nOrderByCut(const char16_t* source, std::uint64_t fr
                                 m_pConnection ? m_pConnection->pszGetOpeningQuote() : nullptr,
                                 m_pConnection ? m_pConnection->pszGetClosingQuote() : nullptr};
   for (const char16_t* clause : {u"ORDER BY", u"order by"}) {
-    std::int64_t depth = 0;
-    std::size_t i = static_cast<std::size_t>(from);
-    while (i < length) {
-      const std::size_t next = skipper.nSkip(i);
-      if (next != i) {
-        i = next;
-        continue;
-      }
-      if (source[i] == u'(') {
-        ++depth;
-      } else if (source[i] == u')') {
-        if (depth > 0) --depth;
-      } else if (depth == 0 && bMatchesExactly(source, i, static_cast<std::size_t>(length), clause) &&
-                 (i == 0 || bIsSqlSeparator(source[i - 1]))) {
-        return i;
-      }
-      ++i;
-    }
+    const std::size_t at = nWalkStatement(
+        skipper, static_cast<std::size_t>(from), [](std::size_t, std::size_t) {},
+        [&](std::size_t i, bool topLevel) {
+          return topLevel && bMatchesExactly(source, i, static_cast<std::size_t>(length), clause) &&
+                 (i == 0 || bIsSqlSeparator(source[i - 1]));
+        });
+    if (at < length) return at;
   }
   return length;
 }
@@ -895,7 +944,22 @@ int CSqlRewriter::bCheckDeclaredParameters(CQueryDescription* query) {
 
 int CSqlRewriter::bAppendFinal(const char16_t* text, std::uint64_t n) {
   if (n == 0) return 1;
-  const bool narrow = m_final.nGetMode() != CODE_PAGE_UTF16;
+  const std::uint32_t mode = m_final.nGetMode();
+  const bool narrow = mode != CODE_PAGE_UTF16;
+  if (narrow) {
+    // A narrow page would put its default character where it has none, and the statement would compare with
+    // another value ("?" for every character it lacks): a text the page cannot carry is an error instead.
+    const CTString piece(text, static_cast<std::size_t>(n));
+    if (piece.nGetLength() != n) return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
+    if (!bIsRepresentableInCodePage(piece.pszGet(), mode)) {
+      const char16_t* label = m_pConnection ? m_pConnection->pszGetConnectionLabel() : nullptr;
+      const char16_t* database = m_pConnection ? m_pConnection->pszGetDatabaseName() : nullptr;
+      const char16_t* source = m_pConnection ? m_pConnection->pszGetDataSource() : nullptr;
+      RaiseModuleError(m_pHolder, 0, ERROR_UNIT_REWRITER, REWRITER_POINT_CODE_PAGE, m_pConnection, nullptr,
+                       REWRITER_ERROR_CODE_PAGE, m_strStatement.pszGet(), mode, label, database, source);
+      return 0;
+    }
+  }
   std::uint64_t before = 0;
   std::uint64_t after = 0;
   if (narrow) {
@@ -932,18 +996,20 @@ int CSqlRewriter::bReplaceFinal(const CTString& text) {
   return bAppendFinal(text.pszGet(), text.nGetLength());
 }
 
-int CSqlRewriter::bApplyTopFixUp() {
+int CSqlRewriter::bApplyRowLimitFixUp(std::uint32_t dbmsKind) {
   std::uint64_t length = 0;
   const char16_t* text = m_final.pszGetWide(&length);
   if (!text) return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
   const std::int64_t select = nFindLeadingKeyword(text, u"SELECT");
   if (select < 0) return 1;
-  const std::int64_t limit =
-      nFindKeywordBackward(text, static_cast<std::int64_t>(length), u"LIMIT", -1,
-                           m_pConnection ? m_pConnection->pszGetOpeningQuote() : nullptr,
-                           m_pConnection ? m_pConnection->pszGetClosingQuote() : nullptr);
-  if (limit <= 0) return 1;
   const auto size = static_cast<std::size_t>(length);
+  const auto at = static_cast<std::size_t>(select);
+  return dbmsKind <= 3 ? bApplyTopFixUp(text, size, at) : bApplyLimitFixUp(text, size, at);
+}
+
+int CSqlRewriter::bApplyTopFixUp(const char16_t* text, std::size_t size, std::size_t select) {
+  const std::int64_t limit = ReadStatementShape(text, size, m_pConnection).nLastLimit;
+  if (limit <= 0) return 1;
   std::size_t at = static_cast<std::size_t>(limit) + 5;
   while (at < size && bIsSqlSeparator(text[at])) ++at;
   const std::size_t digits = at;
@@ -955,7 +1021,7 @@ int CSqlRewriter::bApplyTopFixUp() {
   if (nReadDecimal(text, size, &at) > 0) return 1;
 
   std::size_t keptEnd = static_cast<std::size_t>(limit);
-  const std::size_t keptStart = static_cast<std::size_t>(select) + 6;
+  const std::size_t keptStart = select + 6;
   while (keptEnd > keptStart && bIsSqlSeparator(text[keptEnd - 1])) --keptEnd;
   CTString rewritten(u"SELECT TOP ");
   rewritten.Append(countText.pszGet());
@@ -967,24 +1033,19 @@ int CSqlRewriter::bApplyTopFixUp() {
   return bReplaceFinal(rewritten);
 }
 
-int CSqlRewriter::bApplyLimitFixUp() {
-  std::uint64_t length = 0;
-  const char16_t* text = m_final.pszGetWide(&length);
-  if (!text) return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
-  const std::int64_t select = nFindLeadingKeyword(text, u"SELECT");
-  if (select < 0) return 1;
-  const auto size = static_cast<std::size_t>(length);
+int CSqlRewriter::bApplyLimitFixUp(const char16_t* text, std::size_t size, std::size_t select) {
   CTString rewritten(text, size);
   if (rewritten.nGetLength() != size) return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
   std::int64_t count = m_nRowLimit;
+  bool fromTop = false;
   CTString countText;  // the program's digits after TOP
   if (size >= 12) {
-    std::size_t at = static_cast<std::size_t>(select) + 6;
-    while (at < size && text[at] == u' ') ++at;
+    std::size_t at = select + 6;
+    while (at < size && bIsBlank(text[at])) ++at;
     const std::size_t top = at;
-    if (bMatchesNoCase(text, at, size, u"TOP") && at + 3 < size && text[at + 3] == u' ') {
+    if (bMatchesNoCase(text, at, size, u"TOP") && at + 3 < size && bIsBlank(text[at + 3])) {
       at += 3;
-      while (at < size && text[at] == u' ') ++at;
+      while (at < size && bIsBlank(text[at])) ++at;
       const std::size_t digits = at;
       const std::int64_t n = nReadDecimal(text, size, &at);
       if (n >= 0) {
@@ -993,31 +1054,37 @@ int CSqlRewriter::bApplyLimitFixUp() {
         rewritten.Delete(top, at - top);
         m_nRowLimit = -1;
         count = n;
+        fromTop = true;
       }
     }
   }
-  if (count <= 0) return rewritten.nGetLength() == size ? 1 : bReplaceFinal(rewritten);
-  // A program that asked for no row at all keeps its own LIMIT 0.
-  std::size_t end = rewritten.nGetLength();
+  // The program's TOP 0 asks for no row: it becomes LIMIT 0, where leaving it out would return every row.
+  if (count < 0 || (count == 0 && !fromTop)) return rewritten.nGetLength() == size ? 1 : bReplaceFinal(rewritten);
   const char16_t* kept = rewritten.pszGet();
+  const std::size_t keptLength = rewritten.nGetLength();
+  const SStatementShape shape = ReadStatementShape(kept, keptLength, m_pConnection);
+  // A program that asked for no row at all keeps its own LIMIT 0.
+  std::size_t end = shape.nCodeEnd;
   while (end > 0 && bIsSqlSeparator(kept[end - 1])) --end;
-  const bool endsWithLimit0 = end >= 8 && bMatchesNoCase(kept, end - 7, end, u"LIMIT 0") &&
-                              bIsSqlSeparator(kept[end - 8]);
-  if (!endsWithLimit0) {
-    char16_t number[24];
-    const std::size_t before = rewritten.nGetLength();
-    CTString tail(u" LIMIT ");
-    if (m_nRowOffset >= 1) {
-      tail.Append(pszI64ToDecimalW(m_nRowOffset, number));
-      tail.Append(u", ");
-    }
-    tail.Append(countText.bIsEmpty() ? pszI64ToDecimalW(count, number) : countText.pszGet());
-    rewritten.Append(tail.pszGet());
-    if (tail.nGetLength() < 8 || rewritten.nGetLength() != before + tail.nGetLength()) {
-      return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
-    }
+  const bool endsWithLimit0 = end >= 8 && shape.nLastLimit == static_cast<std::int64_t>(end - 7) &&
+                              bMatchesNoCase(kept, end - 7, end, u"LIMIT 0") && bIsSqlSeparator(kept[end - 8]);
+  if (endsWithLimit0) return keptLength == size ? 1 : bReplaceFinal(rewritten);
+  char16_t number[24];
+  CTString tail(u" LIMIT ");
+  if (m_nRowOffset >= 1) {
+    tail.Append(pszI64ToDecimalW(m_nRowOffset, number));
+    tail.Append(u", ");
   }
-  return rewritten.nGetLength() == size ? 1 : bReplaceFinal(rewritten);
+  tail.Append(countText.bIsEmpty() ? pszI64ToDecimalW(count, number) : countText.pszGet());
+  // After the statement's last word: a trailing "--" comment would take the clause into itself.
+  const std::size_t at = shape.bTrailingComment ? shape.nCodeEnd : keptLength;
+  CTString limited(kept, at);
+  limited.Append(tail.pszGet());
+  limited.Append(kept + at);
+  if (tail.nGetLength() < 8 || limited.nGetLength() != keptLength + tail.nGetLength()) {
+    return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
+  }
+  return bReplaceFinal(limited);
 }
 
 int CSqlRewriter::bBuildFinalText(std::uint32_t mode) {
@@ -1033,11 +1100,12 @@ int CSqlRewriter::bBuildFinalText(std::uint32_t mode) {
     if (!bAppendFinalGap(&position, m_strStatement.nGetLength())) return 0;
     if (m_bPassThrough || !m_pConnection) return 1;
     const std::uint32_t kind = m_pConnection->nGetDbmsKind();
-    if (kind >= 1 && kind <= 3) return bApplyTopFixUp();
-    if (kind == 5 || kind == 6) return bApplyLimitFixUp();
+    if ((kind >= 1 && kind <= 3) || kind == 5 || kind == 6) return bApplyRowLimitFixUp(kind);
     return 1;
   };
   if (build()) return 1;
+  // What was built before the failure is no final text: left in place, the next request would send it.
+  m_final.Truncate(0);
   // The connection's literal and text helpers fail without a word when their memory runs out: the caller still
   // learns why there is no text.
   if (m_pHolder && !m_pHolder->bHasError()) bRaiseOutOfMemory(REWRITER_POINT_GROWTH);

@@ -20,6 +20,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "foundation/ref_counted.h"
 #include "foundation/sql_text_buffer.h"
@@ -114,6 +115,7 @@ enum ERewriterPoint : std::uint32_t {
   REWRITER_POINT_UNSUPPORTED_NODE = 7,    // error 48 with "Oracle"
   REWRITER_POINT_COLUMN_FLAGS = 10,       // error 12: the column flag list could not be made
   REWRITER_POINT_TABLE_REFERENCE = 11,    // error 15: a table reference failed while it was written
+  REWRITER_POINT_CODE_PAGE = 12,          // error 77: a final text the session's code page cannot carry
 };
 inline constexpr std::uint32_t REWRITER_ERROR_OUT_OF_MEMORY = 12;
 inline constexpr std::uint32_t REWRITER_ERROR_SELF_REFERENCE = 32;
@@ -122,6 +124,9 @@ inline constexpr std::uint32_t REWRITER_ERROR_DECLARED_MISSING = 40;
 inline constexpr std::uint32_t REWRITER_ERROR_UNSUPPORTED_NODE = 48;
 // The table cannot be found or opened, with the table's name and the failure's text.
 inline constexpr std::uint32_t REWRITER_ERROR_TABLE_REFERENCE = 15;
+// The text cannot be represented in the connection's code page: the statement text, the page, the connection's
+// label, database and data source.
+inline constexpr std::uint32_t REWRITER_ERROR_CODE_PAGE = 77;
 
 // Clause state bits: what the ORDER BY writer found among the sort items it wrote, so that a statement reading
 // backwards knows whether its order identifies the rows.
@@ -350,12 +355,18 @@ class CSqlRewriter : public CRefCounted {
                        CQueryDescription* query, CSqlRewriter* filter, int keepOrder);
   // Where the rest of a pass-through text stops when its ORDER BY is dropped.
   std::uint64_t nOrderByCut(const char16_t* source, std::uint64_t from, std::uint64_t length);
+  // Appends n units to the final text; 0 with error 77 at 10.12 when its narrow code page cannot carry them (no
+  // character is ever replaced), or error 12 at 10.6 when it cannot grow.
   int bAppendFinal(const char16_t* text, std::uint64_t n);
+  int bAppendFinal(const char16_t* text) { return bAppendFinal(text, std::char_traits<char16_t>::length(text)); }
   // The statement text from *position to end into the final text, after the blank that separates it from a
   // parameter written before.
   int bAppendFinalGap(std::uint64_t* position, std::uint64_t end);
-  int bApplyTopFixUp();
-  int bApplyLimitFixUp();
+  // The dialect's row-limit fix-up of a final text that starts with SELECT (at `select`): TOP for kinds 1 to 3,
+  // LIMIT for kinds 5 and 6.
+  int bApplyRowLimitFixUp(std::uint32_t dbmsKind);
+  int bApplyTopFixUp(const char16_t* text, std::size_t length, std::size_t select);
+  int bApplyLimitFixUp(const char16_t* text, std::size_t length, std::size_t select);
   int bReplaceFinal(const CTString& text);
 
   // ---- expressions (rewriter_expressions.cpp) ----
@@ -381,8 +392,6 @@ class CSqlRewriter : public CRefCounted {
   // A comparison of a date or time column with an empty constant as a NULL test; rewritten 1 when it was one.
   int bRewriteEmptyComparison(const char16_t* source, IHostExpressionNode* node, std::uint64_t* position,
                               std::uint64_t outputStart, std::uint64_t sourceStart, int* rewritten);
-  // Appends to the final text; 0 with error 12 at 10.6 (the text as it was) when it cannot grow.
-  int bAppendFinal(const char16_t* text);
   // Whether the literal the connection made of the value is whole; else error 12 at 10.6.
   int bLiteralWhole(CSqlTextBuffer& literal, CHostValue& value);
   // The connection's literal writers append without telling when their buffer cannot grow: the room for the whole

@@ -1,9 +1,10 @@
 // Key conditions' WHERE texts run on the OCI stand-in through an Oracle connection: searches on a composite key with
 // their continuations both ways, GE and LE, ranges, prefix LIKE searches whose value holds LIKE's own characters,
-// and the NULL alternatives of a key that allows NULL where NULL sorts last. Each text is written by the key
-// condition into a rewriter that treats comparisons as the Oracle one does (its ESCAPE clause, its date operand
-// rule); the leaves become literals of the connection, and the rows the statement returns are checked against the
-// rows that must come, in the key's order.
+// the NULL alternatives of a key that allows NULL where NULL sorts last, a FALSE condition under a folded filter, a
+// prefix ending in half a surrogate pair, and range bounds at a type's limits and on a descending key. Each text is
+// written by the key condition into a rewriter that treats comparisons as the Oracle one does (its ESCAPE clause,
+// its date operand rule); the leaves become literals of the connection, and the rows the statement returns are
+// checked against the rows that must come, in the key's order.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "engine/record/column_descriptor.h"
@@ -164,7 +166,7 @@ class OracleKeyCondition : public CHostValueFixture {
       EXPECT_TRUE(record->AddItem(item));
       return item;
     };
-    CColumnDescriptor* p = add(u"P", COLUMN_TYPE_INT32, 4, 0);
+    p = add(u"P", COLUMN_TYPE_INT32, 4, 0);
     q = add(u"Q", COLUMN_TYPE_TEXT, 8, COLUMN_FLAG_DUPLICATES);
     CColumnDescriptor* s = add(u"S", COLUMN_TYPE_INT32, 4, 0);
     w = add(u"W", COLUMN_TYPE_WTEXT, 16, COLUMN_FLAG_DUPLICATES);
@@ -209,10 +211,11 @@ class OracleKeyCondition : public CHostValueFixture {
     return &value;
   }
 
-  // The key's current condition as its WHERE text, the leaves written as literals; "<failed>" when none is made.
-  std::u16string Where(CSqlRewriter* into = nullptr) {
+  // The key's current condition (ANDed with the filter's) as its WHERE text, the leaves written as literals;
+  // "<failed>" when none is made.
+  std::u16string Where(CSqlRewriter* into = nullptr, CKeyCondition* filter = nullptr) {
     CSqlRewriter* r = into ? into : rewriter;
-    if (!key->bWriteSql(r, nullptr, nullptr) || !r->bBuildFinalText(0)) return u"<failed>";
+    if (!key->bWriteSql(r, filter, nullptr) || !r->bBuildFinalText(0)) return u"<failed>";
     return static_cast<const char16_t*>(r->pszGetOutputText(0));
   }
 
@@ -256,6 +259,7 @@ class OracleKeyCondition : public CHostValueFixture {
   std::u16string table;
   std::vector<Row> rows;  // in the key's order
   CTableDescription* tableDescription = nullptr;
+  CColumnDescriptor* p = nullptr;
   CColumnDescriptor* q = nullptr;
   CColumnDescriptor* w = nullptr;
   CColumnDescriptor* pqs = nullptr;
@@ -402,6 +406,115 @@ TEST_F(OracleKeyCondition, PrefixContinuationsKeepTheNullRowsTheOrderPutsBeyond)
   ASSERT_TRUE(key->bAdvance(0));
   EXPECT_EQ(Where(), u"(P>1 OR P IS NULL) OR P=1 AND ((Q>'b' OR Q IS NULL) AND (Q NOT LIKE 'b%' ESCAPE '\\' OR "
                      u"Q IS NULL))");
+}
+
+// A filter that folded to TRUE on the first write, under a key condition that folds to FALSE: every write reads
+// nothing, not only the first (on a later one the filter's TRUE side used to hide the FALSE and the whole table came).
+TEST_F(OracleKeyCondition, AFalseConditionReadsNothingOnEveryWrite) {
+  MakeTable(u"K", UniqueRows(), true);
+  CHostValue* noText = Text(u"");
+  noText->SetNull(true);
+  CHostValue& noNumber = values.emplace_back();
+  noNumber.SetType(HOST_TYPE_INT32);
+  noNumber.SetNull(true);
+  CKeyCondition* filter = Keep(new CKeyCondition(holder, connection));
+  filter->SetEmptyTextIsNull(1);
+  ASSERT_TRUE(filter->bSetRange(tableDescription, q, noText, 1, nullptr, 0, nullptr, 0));  // Q >= NULL: every row
+  filter->Restart(1);
+  ASSERT_TRUE(key->bSetRange(tableDescription, p, &noNumber, 0, nullptr, 0, nullptr, 0));  // P > NULL: no row
+  key->Restart(1);
+  for (int write = 1; write <= 2; ++write) {
+    SCOPED_TRACE(write);
+    const std::u16string where = Where(nullptr, filter);
+    EXPECT_EQ(where, u"0=1");
+    ExpectRows(where, [](const Row&) { return false; });
+  }
+}
+
+// A generic search whose value ends in the first half of a surrogate pair finds the texts starting with the
+// characters that half begins, and its continuations go on from beyond them and from before them.
+TEST_F(OracleKeyCondition, APrefixEndingInHalfACharacter) {
+  std::vector<Row> content;
+  for (const char16_t* text : {u"a", u"ab", u"a\U0001F300", u"a\U0001F600", u"a\U0001F600x", u"a\U0001F680",
+                               u"a\U0001F916", u"b"}) {
+    content.push_back({1, std::u16string(text), 1});
+  }
+  MakeTable(u"E", content, true);
+  const std::u16string prefix = u"a\xD83D";
+  ASSERT_TRUE(key->bSetSearch(tableDescription, w, Text(prefix), 0, 0));
+  ExpectSearch([&](const Row& r) { return StartsWith(r, prefix); },
+               [&](const Row& r) { return !StartsWith(r, prefix) && *r.q > prefix; },
+               [&](const Row& r) { return !StartsWith(r, prefix) && *r.q < prefix; });
+}
+
+// Numbers at their type's limits: U unsigned 32-bit, D a key ordered downwards.
+class OracleLimitCondition : public OracleKeyCondition {
+ protected:
+  void MakeNumbers() {
+    ASSERT_EQ(Run(u"CREATE TABLE L (U NUMBER, D NUMBER)"), 1) << Dump(*holder);
+    const std::pair<const char16_t*, int> content[] = {
+        {u"0", 1}, {u"1", 2}, {u"5", 3}, {u"4294967294", 4}, {u"4294967295", 5}};
+    for (const auto& [u, d] : content) {
+      ASSERT_EQ(Run(u"INSERT INTO L VALUES (" + std::u16string(u) + u", " + Digits(d) + u")"), 1) << Dump(*holder);
+    }
+    CRecordDescription* record = Keep(columnDriver.CDriver::pCreateDescription(connection, holder));
+    record->SetName(u"L");
+    auto add = [&](const char16_t* column, std::uint32_t type) {
+      CColumnDescriptor* item = pCreateColumnDescriptorThroughDriver(nullptr, 0);
+      item->bSetAll(column, u"L", u"", 1, 4, type, 0xFFFFFFFF, 0xFFFFFFFF, COLUMN_FLAG_DUPLICATES, 0, 0);
+      item->SetNullAllowed(false);
+      EXPECT_TRUE(record->AddItem(item));
+      return item;
+    };
+    u = add(u"U", COLUMN_TYPE_UINT32);
+    d = add(u"D", COLUMN_TYPE_INT32);
+    d->SetKeyDirection(true);
+    record->LayoutItems();
+    tableDescription = Keep(new CTableDescription(holder, Keep(new doubles::ValueKeyedTable(connection, holder))));
+    ASSERT_TRUE(tableDescription->bBuild(record, nullptr, connection)) << Dump(*holder);
+    key = Keep(new CKeyCondition(holder, connection));
+    rewriter = Keep(new OracleConditionRewriter(holder, connection));
+  }
+  // A value of the runtime's 32-bit unsigned or signed type.
+  template <class T>
+  CHostValue* Number(T n) {
+    CHostValue& value = values.emplace_back();
+    value.SetType(std::is_signed_v<T> ? HOST_TYPE_INT32 : HOST_TYPE_UINT32);
+    value.Set(&n);
+    return &value;
+  }
+  // The rows the range reads: "first D-last D/count", in D's order upwards.
+  std::u16string RangeRows(CColumnDescriptor* item, CHostValue* low, int lowIncluded, CHostValue* high,
+                           int highIncluded) {
+    if (!key->bSetRange(tableDescription, item, low, lowIncluded, high, highIncluded, nullptr, 0)) return u"<unset>";
+    key->Restart(1);
+    const std::u16string where = Where();
+    const std::u16string rows = u"(SELECT D FROM L" + (where.empty() ? u"" : u" WHERE " + where) + u")";
+    return Fetch(u"SELECT TO_CHAR(MIN(D)) || '-' || TO_CHAR(MAX(D)) || '/' || TO_CHAR(COUNT(*)) FROM " + rows);
+  }
+
+  CColumnDescriptor* u = nullptr;
+  CColumnDescriptor* d = nullptr;
+};
+
+// Only a bound that admits every value ("from the lowest", "up to the highest") is left out; a bound at a limit
+// that excludes it, or that holds nothing else, still restricts the read.
+TEST_F(OracleLimitCondition, BoundsAtTheTypesLimitsStillBound) {
+  MakeNumbers();
+  const std::uint32_t highest = 4294967295u;
+  EXPECT_EQ(RangeRows(u, Number(0u), 0, nullptr, 0), u"2-5/4") << "U > 0";
+  EXPECT_EQ(RangeRows(u, nullptr, 0, Number(0u), 1), u"1-1/1") << "U <= 0";
+  EXPECT_EQ(RangeRows(u, nullptr, 0, Number(highest), 0), u"1-4/4") << "U < the highest";
+  EXPECT_EQ(RangeRows(u, Number(highest), 1, nullptr, 0), u"5-5/1") << "U >= the highest";
+  EXPECT_EQ(RangeRows(u, Number(0u), 1, Number(highest), 1), u"1-5/5") << "every value";
+  EXPECT_EQ(Where(), u"") << "no condition at all";
+}
+
+// On a key ordered downwards a range runs from its first bound down to its second; each keeps its inclusiveness.
+TEST_F(OracleLimitCondition, ADescendingRangeKeepsEachBoundsInclusiveness) {
+  MakeNumbers();
+  EXPECT_EQ(RangeRows(d, Number(4), 1, Number(1), 0), u"2-4/3");
+  EXPECT_EQ(RangeRows(d, Number(4), 0, Number(1), 1), u"1-3/3");
 }
 
 }  // namespace

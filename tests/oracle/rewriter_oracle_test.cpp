@@ -1,10 +1,11 @@
 // Statements built as the runtime parses them, translated by the rewriter for an Oracle connection, and the final
 // texts run on the OCI stand-in through the connection's own statement operations: joins with an outer join,
-// GROUP BY, ORDER BY, the string functions the dialect reshapes, INSERT, UPDATE and DELETE. Each test checks the
-// text and the rows it gives.
+// GROUP BY, ORDER BY, the string functions the dialect reshapes, INSERT, UPDATE and DELETE, a session in a narrow
+// character set, a table name holding a quote. Each test checks the text and the rows it gives.
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <memory>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -183,9 +184,10 @@ class OracleRewriter : public CHostValueFixture {
     CHostValueFixture::TearDown();
   }
 
-  // The final text the rewriter makes of the statement for this connection; "<failed>" when it makes none.
-  std::u16string Translate(Statement& statement) {
-    CSqlRewriter* rewriter = pCreateSqlRewriterThroughDriver(holder, connection);
+  // The final text the rewriter makes of the statement for this connection (or another); "<failed>" when it makes
+  // none.
+  std::u16string Translate(Statement& statement, COracleConnection* on = nullptr) {
+    CSqlRewriter* rewriter = pCreateSqlRewriterThroughDriver(holder, on ? on : connection);
     if (!rewriter) return u"<no rewriter>";
     rewriter->AddRef();
     auto* query =
@@ -329,6 +331,56 @@ TEST_F(OracleRewriter, FunctionsTheDialectReshapes) {
   // 92: a number in hexadecimal digits.
   run(u"HEX(E.DEPT)", 3, 92, [](Statement& s) { return Children{s.Column(u"E.DEPT", u"E", u"DEPT")}; },
       u"TO_CHAR(E.DEPT,'FMXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXX')", u"63");
+}
+
+// A session opened in the Windows-1252 character set: a value it cannot carry never reaches the server as "?" (which
+// would find the row holding "??"); the statement fails with error 77 and the session goes on with the next one.
+TEST_F(OracleRewriter, ANarrowSessionNeverSendsAnotherCharacter) {
+  ASSERT_EQ(StandIn::Get().CreateDataSource("REWRITER_NARROW"), 0);
+  auto narrowDescription = Description(u"narrow", u"REWRITER_NARROW", u"manager", u"NLS_CHARACTER_SET=178");
+  ASSERT_EQ(CallSlot<int>(driver, kDriverOpen, narrowDescription.get()), 1) << Dump(*holder);
+  COracleConnection* narrow = ConnectionOf(driver, *narrowDescription);
+  ASSERT_NE(narrow, nullptr);
+  ASSERT_EQ(narrow->nGetSessionCodePage(), 1252u);
+  for (const char16_t* sql : {u"CREATE TABLE W (ID NUMBER, NAME NVARCHAR2(10))", u"INSERT INTO W VALUES (1, '?" u"?')",
+                              u"INSERT INTO W VALUES (2, '\u00e9\u20ac')"}) {
+    ASSERT_EQ(narrow->bExecuteSql(holder, sql), 1) << Dump(*holder);
+  }
+  auto select = [&](const char16_t* text) {
+    auto statement = std::make_unique<Statement>(std::u16string(u"SELECT W.ID FROM W WHERE W.NAME = '") + text + u"'", 1);
+    statement->Item(u"W", u"ID", u"W.ID");
+    statement->File(u"W", u"", 1);
+    const std::u16string condition = u"W.NAME = '" + std::u16string(text) + u"'";
+    statement->Where(statement->Op(SQL_NODE_EQ, condition,
+                                   {statement->Column(u"W.NAME", u"W", u"NAME"),
+                                    statement->Value(u"'" + std::u16string(text) + u"'", statement->Text(text))}),
+                     condition);
+    return statement;
+  };
+  auto lacking = select(u"\u65e5\u672c");
+  EXPECT_EQ(Translate(*lacking, narrow), u"<failed>");
+  EXPECT_EQ(holder->nGetErrorCode(), REWRITER_ERROR_CODE_PAGE) << Dump(*holder);
+  holder->Clear();
+  auto carried = select(u"\u00e9\u20ac");
+  const std::u16string text = Translate(*carried, narrow);
+  EXPECT_EQ(text, u"SELECT W.ID FROM W WHERE W.NAME = N'\u00e9\u20ac' ") << Dump(*holder);
+  EXPECT_EQ(FetchText(narrow, *holder, text.c_str()), u"2") << Dump(*holder);
+  CallSlot<int>(driver, kDriverClose, narrowDescription.get());
+}
+
+// A quote inside a table's name is doubled where the name is written: the statement reads that table.
+TEST_F(OracleRewriter, AQuoteInsideANameIsDoubled) {
+  ASSERT_EQ(Run(u"CREATE TABLE \"A\"\" B\" (X NUMBER)"), 1) << Dump(*holder);
+  ASSERT_EQ(Run(u"INSERT INTO \"A\"\" B\" VALUES (7)"), 1) << Dump(*holder);
+  Statement s(u"SELECT T.X FROM \"A\"\" B\" T", 1);
+  s.Item(u"T", u"X", u"T.X");
+  qzrt::QueryFile& file = s.files.emplace_back(u"A\" B", u"T");
+  const auto name = s.Span(u"\"A\"\" B\"");
+  const auto alias = s.Span(u"T", -1);
+  file.Text(name.first, name.second);
+  file.AliasText(alias.first, alias.second);
+  s.analysis.files.push_back(&file);
+  ExpectRows(s, u"SELECT T.X FROM \"A\"\" B\" T", u"1");
 }
 
 TEST_F(OracleRewriter, InsertUpdateAndDelete) {

@@ -246,7 +246,6 @@ TEST_F(KeyConditionTest, SearchesAreEqualByStateItemValueAndLeaves) {
   Build();
   TestKey* a = Key();
   TestKey* b = Key();
-  EXPECT_TRUE(a->bEquals(b)) << "two searches without a search value";
   EXPECT_FALSE(a->bEquals(nullptr));
   for (TestKey* k : {a, b}) {
     k->SetState(KEY_STAGE_FIRST, 0, KEY_FLAG_PREFIX);
@@ -274,6 +273,25 @@ TEST_F(KeyConditionTest, SearchesAreEqualByStateItemValueAndLeaves) {
   EXPECT_FALSE(a->bEquals(b)) << "item names compare exactly";
   b->HoldItem(upper);
   EXPECT_TRUE(a->bEquals(b));
+}
+
+// Ranges have no search value: their bounds, in their conditions, tell them apart.
+TEST_F(KeyConditionTest, RangesAreEqualByTheirBounds) {
+  CColumnDescriptor* id = AddInt(u"ID", COLUMN_FLAG_DUPLICATES);
+  Build();
+  CHostValue one, five, nine;
+  Make(one, HOST_TYPE_INT32, 1);
+  Make(five, HOST_TYPE_INT32, 5);
+  Make(nine, HOST_TYPE_INT32, 9);
+  TestKey* a = Key();
+  TestKey* b = Key();
+  ASSERT_TRUE(a->bSetRange(tableDescription, id, &one, 1, &five, 1, nullptr, 0));
+  ASSERT_TRUE(b->bSetRange(tableDescription, id, &one, 1, &nine, 1, nullptr, 0));
+  EXPECT_FALSE(a->bEquals(b)) << "another upper bound";
+  ASSERT_TRUE(b->bSetRange(tableDescription, id, &one, 1, &five, 0, nullptr, 0));
+  EXPECT_FALSE(a->bEquals(b)) << "the bound excluded";
+  ASSERT_TRUE(b->bSetRange(tableDescription, id, &one, 1, &five, 1, nullptr, 0));
+  EXPECT_TRUE(a->bEquals(b)) << "the same range";
 }
 
 TEST_F(KeyConditionTest, SearchesWithLeavesAreEqualByTheirLeaves) {
@@ -369,8 +387,9 @@ TEST_F(KeyConditionTest, RangesOfEqualBoundsAndDescendingKeys) {
   Make(high, HOST_TYPE_INT32, 9);
   ASSERT_TRUE(key->bSetRange(tableDescription, up, &low, 0, &high, 1, nullptr, 0));
   EXPECT_EQ(Shape(key->pGetFirstStage()), "AND(GT:UP=1,LE:UP=9)");
-  ASSERT_TRUE(key->bSetRange(tableDescription, down, &low, 1, &high, 0, nullptr, 0));
-  EXPECT_EQ(Shape(key->pGetFirstStage()), "AND(GE:DOWN=9,LT:DOWN=1)") << "a descending key exchanges its bounds";
+  // From 9 down to 1 in the key's order, 9 taken and 1 not: each bound keeps its own inclusiveness.
+  ASSERT_TRUE(key->bSetRange(tableDescription, down, &high, 1, &low, 0, nullptr, 0));
+  EXPECT_EQ(Shape(key->pGetFirstStage()), "AND(GT:DOWN=1,LE:DOWN=9)") << "a descending key exchanges its bounds";
   ASSERT_TRUE(key->bSetRange(tableDescription, up, nullptr, 1, &high, 1, nullptr, 0));
   EXPECT_EQ(Shape(key->pGetFirstStage()), "LE:UP=9");
   std::vector<std::uint32_t> flags;

@@ -463,6 +463,10 @@ TEST_F(ConditionSearchTest, BoundsThatEveryTextMeetsBuildNoCondition) {
   ASSERT_TRUE(key->bSetRange(tableDescription, name, &empty, 0, nullptr, 0, nullptr, 0));
   EXPECT_EQ(Write(key), u"NAME IS NOT NULL");
   EXPECT_EQ(Leaves(), Texts{});
+  // From the highest character on is a bound of its own, with that character.
+  ASSERT_TRUE(key->bSetRange(tableDescription, name, &highest, 1, nullptr, 0, nullptr, 0));
+  EXPECT_EQ(Write(key), u"NAME>=?");
+  EXPECT_EQ(Leaves(), Texts{u"\u00ff"});
 }
 
 TEST_F(ConditionSearchTest, AGenericSearchOnADateGoesOnPastEveryDateThatStartsWithItsValue) {

@@ -274,6 +274,9 @@ TEST_F(ConnectionTest, IdentifiersAreQuotedWhenTheDialectNeedsIt) {
       {1, u"\"", u"a-b.c d", u"\"a-b.c d\"", u"\"a-b\".\"c d\""},
       {1, u"\"", u"\"Q\"", u"\"Q\"", u"\"Q\""},
       {1, u"\"", u"[Q-1]", u"[Q-1]", u"[Q-1]"},
+      // A closing quote inside the name is doubled, or it would end the name there.
+      {1, u"\"", u"A\" B", u"\"A\"\" B\"", u"\"A\"\" B\""},
+      {0, u"[", u"a]b", u"[a]]b]", u"[a]]b]"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.name, c.name + std::char_traits<char16_t>::length(c.name)));

@@ -1,6 +1,6 @@
 // The statement rewriter's own part: keyword helpers, translation in pass-through mode (the ORDER BY cut, SET
-// statements, named parameters, date escapes), the final text with its blank rule and row-limit fix-ups by DBMS
-// kind, the parameter dump, copies and appended rewriters. Statements are the runtime stand-in's parsed ones.
+// statements, named parameters, date escapes), the final text with its blank rule, its session page and row-limit
+// fix-ups by DBMS kind, the parameter dump, copies and appended rewriters. Statements are the runtime stand-in's parsed ones.
 #include "sql/rewriter/sql_rewriter.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +14,7 @@
 #include "sql/rewriter/value_leaf.h"
 #include "standin/runtime/query_objects.h"
 #include "tests/engine/field_value_fixture.h"
+#include "tests/doubles/driver_doubles.h"
 #include "tests/slot_call.h"
 
 namespace {
@@ -164,6 +165,7 @@ TEST(RewriterKeywordTest, BackwardSearchSkipsLiteralsAndQuotedNames) {
   EXPECT_EQ(nFindKeywordBackward(u"a LIMIT 1 [b LIMIT c]", -1, u"LIMIT", -1, u"[", u"]"), 2);
   EXPECT_EQ(nFindKeywordBackward(u"a LIMIT 1 \"b LIMIT c\"", -1, u"LIMIT", -1, nullptr, nullptr), 13)
       << "a dialect without quotes has no quoted names";
+  EXPECT_EQ(nFindKeywordBackward(u"a b LIMIT", -1, u"LIMIT", -1, q, q), 4) << "a keyword ending the text";
 }
 
 TEST(RewriterKeywordTest, ReadIdentifier) {
@@ -188,6 +190,13 @@ TEST_F(RewriterCoreTest, TopFixUpForKindsOneToThree) {
   EXPECT_EQ(FinalOf(2, u"DELETE FROM t LIMIT 3"), u"DELETE FROM t LIMIT 3");
   EXPECT_EQ(FinalOf(4, u"select a from t limit 10"), u"select a from t limit 10");
   EXPECT_EQ(FinalOf(7, u"select a from t limit 10"), u"select a from t limit 10");
+  // Only the statement's own LIMIT counts: not one in a comment, a quoted name or a subquery.
+  for (const char16_t* text : {u"SELECT a FROM t -- LIMIT 5", u"SELECT a FROM t /* LIMIT 5 */",
+                               u"SELECT \"LIMIT 5\" FROM t", u"SELECT a FROM t WHERE b IN (SELECT c FROM u LIMIT 3)"}) {
+    EXPECT_EQ(FinalOf(2, text), text);
+  }
+  EXPECT_EQ(FinalOf(2, u"SELECT a FROM (SELECT b FROM u LIMIT 3) v LIMIT 4 -- LIMIT 9"),
+            u"SELECT TOP 4  a FROM (SELECT b FROM u LIMIT 3) v");
 }
 
 TEST_F(RewriterCoreTest, LimitFixUpForKindsFiveAndSix) {
@@ -200,6 +209,16 @@ TEST_F(RewriterCoreTest, LimitFixUpForKindsFiveAndSix) {
       << "a count past 64 bits goes as the program wrote it, never cut short";
   EXPECT_EQ(FinalOf(5, u"SELECT a FROM t"), u"SELECT a FROM t") << "no row limit";
   EXPECT_EQ(FinalOf(5, u"UPDATE t SET a = 1", 4), u"UPDATE t SET a = 1");
+  EXPECT_EQ(FinalOf(6, u"SELECT a FROM t", 7, 1), u"SELECT a FROM t LIMIT 1, 7") << "an offset of one row";
+  EXPECT_EQ(FinalOf(5, u"SELECT TOP 0 a FROM t"), u"SELECT  a FROM t LIMIT 0") << "no row is not every row";
+  EXPECT_EQ(FinalOf(6, u"SELECT\tTOP\t2 a FROM t"), u"SELECT\t a FROM t LIMIT 2");
+  // The clause goes before a trailing comment; a LIMIT 0 in a comment or a subquery is not the statement's.
+  EXPECT_EQ(FinalOf(5, u"SELECT a FROM t -- all of t", 4), u"SELECT a FROM t LIMIT 4 -- all of t");
+  EXPECT_EQ(FinalOf(5, u"SELECT TOP 3 a FROM t /* x */ -- y\n"), u"SELECT  a FROM t LIMIT 3 /* x */ -- y\n");
+  EXPECT_EQ(FinalOf(5, u"SELECT a FROM t -- LIMIT 0", 4), u"SELECT a FROM t LIMIT 4 -- LIMIT 0");
+  EXPECT_EQ(FinalOf(5, u"SELECT a FROM (SELECT b FROM u LIMIT 0)", 4),
+            u"SELECT a FROM (SELECT b FROM u LIMIT 0) LIMIT 4");
+  EXPECT_EQ(FinalOf(5, u"SELECT a FROM t LIMIT 0 -- none", 4), u"SELECT a FROM t LIMIT 0 -- none");
 
   TestRewriter* r = Rewriter(6);
   ASSERT_TRUE(r->nAppendText(u"SELECT TOP 9 a FROM t"));
@@ -220,6 +239,61 @@ TEST_F(RewriterCoreTest, ANarrowSessionGetsWholeFourByteCharacters) {
   ASSERT_NE(narrow, nullptr);
   // U+20000 is four bytes in GB18030: 0x95 0x32 0x82 0x36.
   EXPECT_NE(std::string(narrow).find("'x\x95\x32\x82\x36y'"), std::string::npos) << narrow;
+}
+
+// A narrow session page lacking a character never gets another one in its place (the statement would find other
+// rows): the final text fails with error 77, and the rewriter goes on with the next statement.
+TEST_F(RewriterCoreTest, ANarrowSessionRefusesWhatItsPageCannotCarry) {
+  const struct {
+    std::uint32_t page;
+    const char16_t* lacking;
+    const char16_t* carried;
+    const char* bytes;  // the carried literal in the page
+  } cases[] = {{932, u"\u00e9\u20ac", u"\u65e5", "N'\x93\xfa' "}, {1252, u"\u65e5", u"\u00e9\u20ac", "N'\xe9\x80' "}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.page);
+    KindConnection* narrow = Kind(1);
+    narrow->SetSessionCodePage(c.page);
+    auto* r = new CSqlRewriter(holder, narrow);
+    r->AddRef();
+    made.push_back(r);
+    ASSERT_TRUE(r->nAppendText(u"SELECT a FROM t WHERE b = "));
+    ASSERT_TRUE(r->bAddValueParameter(Text(c.lacking)));
+    EXPECT_EQ(r->pszGetOutputText(1), nullptr);
+    EXPECT_TRUE(doubles::HasIdentification(holder, ERROR_UNIT_REWRITER, REWRITER_POINT_CODE_PAGE));
+    EXPECT_EQ(holder->nGetErrorCode(), REWRITER_ERROR_CODE_PAGE);
+    holder->Clear();
+    EXPECT_EQ(r->pszGetOutputText(1), nullptr) << "no half-built text is handed out later";
+    holder->Clear();
+    // The statement's own text is held to the same page.
+    r->Reset(0);
+    ASSERT_TRUE(r->nAppendText((std::u16string(u"SELECT a AS ") + c.lacking + u" FROM t").c_str()));
+    EXPECT_EQ(r->pszGetOutputText(1), nullptr);
+    EXPECT_TRUE(doubles::HasIdentification(holder, ERROR_UNIT_REWRITER, REWRITER_POINT_CODE_PAGE));
+    holder->Clear();
+
+    r->Reset(0);
+    ASSERT_TRUE(r->nAppendText(u"SELECT a FROM t WHERE b = "));
+    ASSERT_TRUE(r->bAddValueParameter(Text(c.carried)));
+    const char* text = static_cast<const char*>(r->pszGetOutputText(1));
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(std::string(text), std::string("SELECT a FROM t WHERE b = ") + c.bytes);
+    EXPECT_FALSE(holder->bHasError());
+  }
+}
+
+TEST_F(RewriterCoreTest, InsertedTextMovesTheParametersFromItsPosition) {
+  TestRewriter* r = Rewriter(4);
+  ASSERT_TRUE(r->nAppendText(u"a ="));
+  ASSERT_TRUE(r->bAddValueParameter(Text(u"x")));
+  ASSERT_TRUE(r->nAppendText(u" AND b ="));
+  ASSERT_TRUE(r->bAddValueParameter(Text(u"y")));
+  ASSERT_TRUE(r->nInsertText(11, u" 1+"));
+  EXPECT_EQ(r->pGetParameter(0)->nGetPosition(), 3u) << "placed before the insertion";
+  EXPECT_EQ(r->pGetParameter(1)->nGetPosition(), 14u) << "placed at the insertion";
+  ASSERT_TRUE(r->nInsertText(0, u"("));
+  EXPECT_EQ(r->pGetParameter(0)->nGetPosition(), 4u);
+  EXPECT_EQ(r->Final(), u"(a ='x' AND b = 1+'y' ");
 }
 
 TEST_F(RewriterCoreTest, PassThroughTextsAreNotFixedUp) {

@@ -337,6 +337,7 @@ TEST_F(RewriterExpressionTest, LikePatternsAndTheirEscapeByDialect) {
       {2, u"a\\%b", u" AND X", u"N'a\\%b' ESCAPE '\\'", 0},
       {5, u"a\\%b", u" AND X", u"'a\\%b'", 0},
       {6, u"a\\%b", u" AND X", u"'a\\%b' ESCAPE '\\\\'", 0},
+      {12, u"a\\%b", u" AND X", u"'a\\%b' ESCAPE '\\\\'", 0},
       {4, u"ab%", u" AND X", u"'ab%'", 0},
       {4, u"a\\%b", u" ESCAPE '\\' AND X", u"'a\\%b'", 0},  // the program's own clause stays
       {3, u"a\\%b_", u" ESCAPE '\\' AND X", u"'a[%]b_'", 11},

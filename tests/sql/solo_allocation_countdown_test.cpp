@@ -8,6 +8,7 @@
 
 #include "foundation/error_holder.h"
 #include "foundation/flag_list.h"
+#include "foundation/hash_table.h"
 #include "foundation/module_errors.h"
 #include "foundation/x_error.h"
 #include "foundation/t_string.h"
@@ -694,6 +695,43 @@ TEST_F(SearchMemoryTest, ACompositeRangeIsBuiltWholeOrNotAtAll) {
     run.key->Restart(1);
     EXPECT_EQ(run.Written(),
               u"(P>? OR P=? AND (Q>? OR Q=? AND S>=?)) AND (P<? OR P=? AND (Q<? OR Q=? AND S<?))");
+  });
+  EXPECT_GT(failures, 0u);
+}
+
+// A written search cloned and copied while memory runs out: the clone and the copy hold every leaf of the text, or
+// there is none and the holder says why; one short of a leaf would leave a value of its text unbound.
+TEST_F(SearchMemoryTest, ClonesAndCopiesHoldEveryLeafOrNone) {
+  // A column that cannot be cloned tells the table's holder, which outlives the runs: its room for the error's
+  // texts is made before the counting.
+  SetHolderOutOfMemory(holder);
+  holder->Clear();
+  std::uint64_t failures = 0;
+  nRunUntilDone([&] {
+    CRun run(connection, &columns, holder);
+    std::optional<CHashTable> map;
+    {
+      CPause pause;
+      ASSERT_TRUE(run.key->bSetSearchCore(tableDescription, pqs, &packed, 0, 0));
+      ASSERT_EQ(run.Written(), u"(P=? AND Q=?) AND S=?");
+      ASSERT_EQ(run.key->nGetLeafCount(), 3u);
+      map.emplace();
+    }
+    CKeyCondition* clone = run.key->pClone();
+    CKeyCondition* copy = run.key->pNewWithArgs(run.key, *map, 0, 0);
+    CPause pause;
+    for (CKeyCondition* made : {clone, copy}) {
+      if (made) {
+        EXPECT_EQ(made->nGetLeafCount(), 3u);
+        made->AddRef();
+        made->nRelease();
+      } else {
+        ++failures;
+        // An object that could not be made is told as the holder's out-of-memory error.
+        EXPECT_TRUE(run.errors->bHasError() || run.errors->pGetEmbeddedObject()->nGetLevel() == ERROR_LEVEL_FATAL);
+      }
+    }
+    map.reset();
   });
   EXPECT_GT(failures, 0u);
 }
