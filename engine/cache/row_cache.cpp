@@ -421,20 +421,34 @@ int CRowCache::bReadRow(CRecord* record, std::uint32_t row) {
   return 1;
 }
 
-std::uint32_t CRowCache::nFindKey(IRowKey* key) {
+std::uint32_t CRowCache::nFindKeyChecked(IRowKey* key, bool& failed) {
+  failed = false;
   if (!key || m_nKeyKind == 0 || key->nGetKind() != m_nKeyKind) return ROW_NONE;
-  const std::uint64_t size = key->nGetSerialSize();
-  if (!bWorkBuffer(size)) return ROW_NONE;  // nothing to look with: found nowhere
+  if (!bWorkBuffer(key->nGetSerialSize())) {
+    failed = true;
+    return ROW_NONE;
+  }
   key->Serialise(m_pWorkBuffer);
   std::uint64_t row = 0;
   return m_keyMap.bLookup(nAddress(m_pWorkBuffer), &row, nullptr) ? static_cast<std::uint32_t>(row) : ROW_NONE;
 }
 
-std::uint32_t CRowCache::nFindRecord(CRecord* record) {
+std::uint32_t CRowCache::nFindKey(IRowKey* key) {
+  bool failed = false;
+  return nFindKeyChecked(key, failed);  // a key that cannot be looked up is found nowhere
+}
+
+std::uint32_t CRowCache::nFindRecordChecked(CRecord* record, bool& failed) {
+  failed = false;
   if (!record) return ROW_NONE;
-  if (IRowKey* key = pOwnKey(record)) return nFindKey(key);
+  if (IRowKey* key = pOwnKey(record)) return nFindKeyChecked(key, failed);
   CRecordValuesKey key = KeyOverRecord(record);
-  return nFindKey(&key);
+  return nFindKeyChecked(&key, failed);
+}
+
+std::uint32_t CRowCache::nFindRecord(CRecord* record) {
+  bool failed = false;
+  return nFindRecordChecked(record, failed);
 }
 
 int CRowCache::bRowEquals(std::uint32_t row, CRecord* record) {

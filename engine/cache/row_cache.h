@@ -120,6 +120,8 @@ class CRowCache : public CRefCounted {
   virtual bool bReserveRow();
   // Takes the row's key out of the key map only where the map sends it to that row; true when it did.
   bool bRemoveKeyOfRow(std::uint32_t row);
+  // As nFindRecord; `failed` tells a look-up that could not be made (no work buffer) from a key found nowhere.
+  std::uint32_t nFindRecordChecked(CRecord* record, bool& failed);
 
  private:
   // Stores the record (or an empty row) at `row`, at most the row count; ROW_NONE and nothing changed on failure.
@@ -139,6 +141,7 @@ class CRowCache : public CRefCounted {
   bool bWorkBuffer(std::uint64_t size);
   CValueRow* pValuesAt(std::uint32_t row) const;
   void ReleaseValueRows();
+  std::uint32_t nFindKeyChecked(IRowKey* key, bool& failed);
 
   std::uint32_t m_nFlags;
   CRowArena m_rows;
