@@ -96,7 +96,7 @@ class CRowCache : public CRefCounted {
   // The row reached from `from` by passing `count` rows that are not deleted (see the directions above); -1 below
   // row 0, a row at or past the row count as it is (bIsRowOutOfRange tells).
   std::int32_t nMoveRow(std::int32_t from, std::uint32_t direction, std::uint32_t count) const;
-  int bIsRowOutOfRange(std::int32_t row) const;
+  int bIsRowOutOfRange(std::int32_t row) const { return row < 0 || static_cast<std::uint32_t>(row) >= nGetRowCount(); }
   // Whether the statement must fetch to reach the row: always on an inactive cache; for a row of 0 or more that
   // holds no bytes yet, unless the cache is complete.
   int bMustFetchRow(std::int32_t row) const;
@@ -146,6 +146,7 @@ class CRowCache : public CRefCounted {
   std::uint32_t m_nFlags;
   CRowArena m_rows;
   CStepArray m_values{sizeof(CValueRow*), 100};  // counted CValueRow*, null for none
+  std::uint32_t m_nValueRowCount = 0;            // slots that hold a value row
   CStepArray m_marks{sizeof(std::uint32_t), 100};
   std::uint32_t m_nDeletedCount = 0;
   std::uint32_t m_nKeyKind = 0;
