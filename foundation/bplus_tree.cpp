@@ -1064,6 +1064,19 @@ int CBPlusTree::bFind(const void* pKey, const void* pData) {
   return result;
 }
 
+int CBPlusTree::bLookup(const void* pKey, const void* pData) const {
+  if (!m_pRoot) return 0;
+  bool found;
+  int pos;
+  SBPlusTreeLeaf* leaf = pLocateKey(pKey, &pos, &found);
+  if (!found) return 0;
+  if (!pData || m_nDataLength == 0) return 1;
+  if (!bIsList(leaf, pos)) return m_pfnDataCompare(pLeafData(leaf, pos), pData, m_nDataLength) == 0 ? 1 : 0;
+  // The list answers into a cursor of our own; the tree's stays untouched.
+  CBPlusTreeCursor place{const_cast<CBPlusTree*>(this), leaf, pos, nullptr, 0};
+  return pList(leaf, pos)->bLocate(this, pData, place);
+}
+
 // ---- counted moves -----------------------------------------------------------------------------------------------
 
 // Walks n steps forward, crossing whole leaves by their counts, and stops on the end position when the tree runs

@@ -88,7 +88,11 @@ class CBPlusTree {
   int bInsert(const void* pKey, const void* pData);
   // A null data value removes the key with all its entries. 0 when the key or pair is absent.
   int bDelete(const void* pKey, const void* pData);
+  // Puts the cursor on the pair (or on the key's first value without a data value); 1 when it is there.
   int bFind(const void* pKey, const void* pData);
+  // The same answer as bFind with the cursor left where it stands: for callers that only ask whether a key or a pair
+  // is in the tree while a reader's place in it must hold.
+  int bLookup(const void* pKey, const void* pData) const;
   void* bSeek(const void* pKey, std::uint32_t nMode);
   void GoFirst();
   void GoToEnd();

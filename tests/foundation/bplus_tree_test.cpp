@@ -126,8 +126,9 @@ class CRandomRun {
   std::string Key() {
     return Be(static_cast<std::uint32_t>(m_Random() % m_Config.keySpace) * 7 + 3, m_Config.keyLength);
   }
-  std::string Data() {
-    return Be(static_cast<std::uint32_t>(m_Random() % m_Config.dataSpace) * 5 + 1, m_Config.dataLength);
+  std::string Data() { return Data(m_Random); }
+  std::string Data(std::mt19937& random) const {
+    return Be(static_cast<std::uint32_t>(random() % m_Config.dataSpace) * 5 + 1, m_Config.dataLength);
   }
   bool KeysOnly() const { return m_Config.dataLength == 0; }
 
@@ -334,6 +335,30 @@ class CRandomRun {
     }
   }
 
+  // A present key, a present pair, a present key with another value and an absent key, each looked up without a
+  // move: Verify then finds the cursor where the step left it. Drawn from a generator of their own so that the
+  // runs' operations stay those they were tuned on.
+  void Lookups(const std::vector<Entry>& entries) {
+    std::vector<std::pair<std::string, std::string>> probes;
+    if (!entries.empty()) {
+      const Entry& e = entries[m_LookupRandom() % entries.size()];
+      probes.emplace_back(e.first, std::string());
+      probes.push_back(e);
+      if (!KeysOnly()) probes.emplace_back(e.first, Data(m_LookupRandom));
+    }
+    probes.emplace_back(Be(static_cast<std::uint32_t>(m_LookupRandom() % m_Config.keySpace) * 7 + 4,
+                           m_Config.keyLength),
+                        std::string());
+    for (const auto& [key, data] : probes) {
+      const bool withData = !data.empty();
+      const bool present = std::any_of(entries.begin(), entries.end(), [&](const Entry& e) {
+        return e.first == key && (!withData || e.second == data);
+      });
+      EXPECT_EQ(m_Tree.bLookup(key.data(), withData ? data.data() : nullptr), present ? 1 : 0)
+          << Where() << (withData ? " pair" : " key");
+    }
+  }
+
   bool Below(const std::string& a, const std::string& b) const {
     const int c = std::memcmp(a.data(), b.data(), a.size());
     return m_Config.descending ? c > 0 : c < 0;
@@ -358,6 +383,7 @@ class CRandomRun {
       if (i + 1 < expected.size() && expected[i + 1].first == expected[i].first) continue;
       m_MaxClass = std::max(m_MaxClass, CBPlusTreeProbe::ListClass(m_Tree, expected[i].first.data()));
     }
+    Lookups(expected);
     if (expected.empty()) return;
     // The cursor: its entry, and its rank read by a move back that leaves it in place.
     const void* key = m_Tree.pGetCurrentKey();
@@ -387,6 +413,7 @@ class CRandomRun {
   CBPlusTree m_Tree;
   COracle m_Oracle;
   std::mt19937 m_Random;
+  std::mt19937 m_LookupRandom{m_Config.seed + 1000};
   std::optional<Entry> m_Cursor;  // none: the end position
   int m_Step = 0;
   int m_MaxClass = -1;
