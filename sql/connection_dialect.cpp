@@ -700,15 +700,30 @@ int CConnection::nQuoteDottedName(CErrorHolder* holder, const char16_t* name, CT
   for (;;) {
     const char16_t* end = part;
     while (*end && *end != u'.') ++end;
-    CTString piece(part, static_cast<std::size_t>(end - part));
+    const std::size_t pieceLength = static_cast<std::size_t>(end - part);
+    CTString piece(part, pieceLength);
     CTString quoted;
-    nQuoteIdentifier(holder, piece.pszGet(), quoted);
+    // A part that could not be copied or quoted, or a result left short, fails the whole name: a caller that wrote
+    // what came back would name another object.
+    const std::size_t before = result.nGetLength();
+    if (piece.nGetLength() != pieceLength || !nQuoteIdentifier(holder, piece.pszGet(), quoted)) {
+      out.Empty();
+      return 0;
+    }
     result.Append(quoted.pszGet());
+    bool whole = result.nGetLength() == before + quoted.nGetLength();
+    if (*end) {
+      result.AppendChar(u'.');
+      whole = whole && result.nGetLength() == before + quoted.nGetLength() + 1;
+    }
+    if (!whole) {
+      out.Empty();
+      return 0;
+    }
     if (!*end) break;
-    result.AppendChar(u'.');
     part = end + 1;
   }
-  out = result;
+  out = static_cast<CTString&&>(result);
   return 1;
 }
 void CConnection::nSplitQualifiedName(CTString& first, CTString& second, CTString& third, const char16_t* name) {

@@ -359,14 +359,18 @@ int CSqlRewriter::bTakeSubRewriterText(CSqlRewriter* sub, bool withParameters) {
   return nAppendText(sub->m_strStatement.pszGet());
 }
 
-// The connection's quoting answers 1 even when memory ran out on the way: a name it left short or empty, or a
-// qualifier without its table, would write another column into the statement, so the name fails instead. A name
-// without its table is written alone: a bare "." before it would not be SQL.
+// A name quoting left short or empty, or a qualifier without its table, would write another column into the
+// statement, so the name fails instead. A name without its table is written alone: a bare "." before it would not
+// be SQL.
 int CSqlRewriter::bQuoteQualifiedName(const char16_t* table, const char16_t* column, CTString& out) {
   out.Empty();
   bool whole = true;
   if (table && table[0]) {
-    if (!m_pConnection || !m_pConnection->nQuoteDottedName(m_pHolder, table, out)) out = table;
+    if (!m_pConnection) {
+      out = table;
+    } else if (!m_pConnection->nQuoteDottedName(m_pHolder, table, out)) {
+      return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
+    }
     whole = bQuotedWhole(m_pConnection, table, out, true);
     const std::size_t length = out.nGetLength();
     out.Append(u".");

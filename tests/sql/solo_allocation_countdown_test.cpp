@@ -242,6 +242,25 @@ TEST(RewriterMemoryTest, QualifiedNamesAreWholeOrTheWriterFails) {
   }
 }
 
+// The connection's own quoting of a dotted name: the whole name with 1, or 0 with nothing, never 1 over a part
+// left out.
+TEST(RewriterMemoryTest, DottedNamesAreQuotedWholeOrRefused) {
+  QuotingConnection connection;
+  std::uint64_t failures = 0;
+  nRunUntilDone([&] {
+    CTString out;
+    const int quoted = connection.nQuoteDottedName(nullptr, u"owner.some \"table\"", out);
+    CPause pause;
+    if (quoted) {
+      EXPECT_EQ(std::u16string(out.pszGet()), u"\"owner\".\"some \"\"table\"\"\"");
+    } else {
+      ++failures;
+      EXPECT_TRUE(out.bIsEmpty());
+    }
+  });
+  EXPECT_GT(failures, 0u);
+}
+
 // A dialect with quoted names whose functions take other shapes: calls are rewritten through sub-rewriters.
 class ShapingConnection : public doubles::TestConnection {
  public:
