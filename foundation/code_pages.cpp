@@ -189,7 +189,11 @@ std::size_t nTranscodeCodePageToUtf8(std::uint32_t codePage, const char* bytes, 
 std::size_t nCopyToCodePage(std::uint32_t codePage, const char* utf8, std::size_t n, char* dst, std::size_t size) {
   if (codePage == CODE_PAGE_UTF8) {
     if (!dst || size == 0) return 0;
-    const std::size_t copied = n >= size ? size - 1 : n;
+    std::size_t copied = n >= size ? size - 1 : n;
+    // A cut goes back to the start of the character it fell in: half a character is no text in any reader.
+    if (copied < n) {
+      while (copied > 0 && (static_cast<unsigned char>(utf8[copied]) & 0xC0) == 0x80) --copied;
+    }
     if (copied) std::memcpy(dst, utf8, copied);
     std::memset(dst + copied, 0, size - copied);
     return copied;

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include "host/host_string.h"
 
 #include <atomic>
@@ -265,9 +266,12 @@ std::int32_t CHostString::nFromCodePage(const char* bytes, std::int64_t length, 
   if (length >= HOST_STRING_LIMIT) return HOST_ERR_TOO_LONG;
   if (codePage == CODE_PAGE_UTF8) return nAssignText(bytes, static_cast<std::uint64_t>(length));
   const auto n = static_cast<std::uint32_t>(length);
-  const std::int32_t result = nAllocateCopy(n + 1, nullptr, 0);
+  // A two-byte UTF-8 character can take four bytes in GB18030 ("ñ" is one of them): room for twice the bytes, so
+  // that a valid text converts whole instead of being refused for want of room.
+  const std::uint64_t room = std::min<std::uint64_t>(2ull * n, HOST_STRING_LIMIT - 1) + 1;
+  const std::int32_t result = nAllocateCopy(static_cast<std::uint32_t>(room), nullptr, 0);
   if (result != HOST_OK) return result;
-  const std::size_t copied = nCopyToCodePage(codePage, bytes, n, pszGet(), n + 1);
+  const std::size_t copied = nCopyToCodePage(codePage, bytes, n, pszGet(), static_cast<std::size_t>(room));
   if (copied == 0) {
     Release(m_p);
     return HOST_ERR_CANNOT_CONVERT;

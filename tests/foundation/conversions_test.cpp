@@ -74,6 +74,11 @@ TEST(ConversionsTest, CopyToAndFromCodePage) {
   // UTF-8 to UTF-8 is a bounded copy that always leaves a terminator.
   EXPECT_EQ(nCopyToCodePage(65001, "abcdef", 6, out, 4), 3u);
   EXPECT_EQ(std::string(out), "abc");
+  // ... cut on whole characters: the three- and four-byte characters at the cut are left out whole.
+  EXPECT_EQ(nCopyToCodePage(65001, "ab\xe2\x82\xac", 5, out, 5), 2u);
+  EXPECT_EQ(std::string(out), "ab");
+  EXPECT_EQ(nCopyToCodePage(65001, "a\xf0\x9f\x98\x80", 5, out, 5), 1u);
+  EXPECT_EQ(std::string(out), "a");
 
   // 932 -> UTF-8: a trail byte in the ASCII range stays with its lead byte.
   EXPECT_EQ(nCopyFromCodePage(932, "x\x83\x41y", 4, out, sizeof out), 5u);

@@ -148,6 +148,9 @@ TEST_F(HostStringTest, Conversions) {
   ASSERT_EQ(s.nFromCodePage(utf8, -1, 1252), HOST_OK);
   EXPECT_EQ(Bytes(s), "d\xe9j\xe0");
   EXPECT_EQ(s.nFromCodePage("\xe9", 1, 4242), HOST_ERR_CANNOT_CONVERT);
+  // GB18030 gives U+00F1 four bytes where UTF-8 has two: the text still converts whole.
+  ASSERT_EQ(s.nFromCodePage("Espa\xc3\xb1" "a", -1, 54936), HOST_OK);
+  EXPECT_EQ(Bytes(s), "Espa\x81\x30\x8a\x39" "a");
 
   CHostWString w;
   ASSERT_EQ(CHostString::nToWide(w, "\x83\x41\x93\xfa", 4, 0, 932), HOST_OK);
