@@ -568,12 +568,6 @@ int CCursor::bSaveMemoToFile(const char16_t* item, const char16_t* file) {
 
 int CCursor::bReadOutputParameters() { return bNotAvailable(); }
 int CCursor::NotifyRowChange(std::uint32_t, std::uint32_t) { return bNotAvailable(); }
-int CCursor::bStoreAutomaticIdentifier(CHostValue*, std::uint32_t) { return bNotAvailable(); }
-int CCursor::bGetRecordCount(std::int64_t* count, std::uint32_t, std::uint32_t) {
-  if (count) *count = -1;
-  return bNotAvailable();
-}
-int CCursor::bGetCachedRecordCount(std::int64_t*, std::uint32_t, std::uint32_t) { return 0; }
 int CCursor::bSavePosition(CSavedPosition*) { return bNotAvailable(); }
 int CCursor::bRestorePosition(CSavedPosition*, std::uint32_t) { return bNotAvailable(); }
 int CCursor::bGetColumnValue(CHostValue*, std::uint32_t) { return bNotAvailable(); }

@@ -247,6 +247,16 @@ class CCursor : public CRefCounted {
   std::uint32_t nGetColumnBindingCount() const { return m_columnBindings.nGetCount(); }
   std::uint32_t nGetParameterBindingCount() const { return m_parameterBindings.nGetCount(); }
 
+  // ---- counts, positions in thousandths, the row cache completed, the record read again (cursor_positions.cpp) ----
+  // The current row's place among the rows in thousandths, rounded up (1 for no row); 0 when the rows could not be
+  // counted.
+  int nGetPositionPerMille(std::uint32_t* result, const char16_t* context);
+  // Reads on through the table to the end of the rows so that the row cache holds them all; the record slot and the
+  // context's place are put back. 0 with the error of the read that failed.
+  int bRefreshRowCache();
+  // The record as last read, selected again by its key and read first.
+  int bModifyRecord(std::uint32_t mode, std::uint32_t flags);
+
   // Error 13 (the record was not found again by its key): the not-found and out-of-range flags set, the holder's
   // number 9; 0.
   int bRaiseRecordNotFound();

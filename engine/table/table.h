@@ -140,6 +140,9 @@ class CTable {
   // The shared row source of a query's contexts (none yet) and its dropping.
   virtual CSharedRowSource* pGetSharedRowSource();
   virtual int bDropSharedRowSource();
+  // The records of a context (flags 16: counted) from its start, or, with mode 3, those before its current record.
+  virtual int bCountRecords(std::int64_t* count, std::uint32_t flags, std::uint32_t flags2, CCursor* context,
+                            std::int32_t mode);
   // The condition the table keeps as its key condition after a restored position.
   virtual void SetKeyCondition(CKeyCondition* condition);
 

@@ -59,6 +59,13 @@ class ScriptedCursor : public CCursor {
   int bBindParameter(CParameterBinding*, std::uint32_t) override { return ++parameterBindings, 1; }
   int bIsScrollable(std::uint32_t, std::uint32_t, std::uint32_t) override { return scrollable; }
   void EnableRowCache() override { ++enables; }
+  // The scalar of a COUNT: the number of rows.
+  int bReadScalarValue(CHostValue* value, std::uint32_t) override {
+    const std::int64_t n = static_cast<std::int64_t>(rows.size());
+    value->SetType(HOST_TYPE_INT64);
+    value->Set(&n);
+    return scalarAnswer;
+  }
   int bReadCachedRow(std::uint32_t row) override {
     ++cachedReads;
     return CCursor::bReadCachedRow(row);
@@ -116,6 +123,7 @@ class ScriptedCursor : public CCursor {
   int failAtFetch = 0;
   int scrollable = 0;
   int executeAnswer = 1;
+  int scalarAnswer = 1;
   int prepares = 0, executes = 0, describes = 0, columnBindings = 0, parameterBindings = 0, enables = 0,
       cachedReads = 0;
 };
@@ -152,6 +160,25 @@ class CursorTable : public CTable {
     return 1;
   }
   int bHasAttachedDescription() override { return attached; }
+  // Records counted: all of them (mode -1) or those before the context's (mode 3), as the test says.
+  int bCountRecords(std::int64_t* count, std::uint32_t, std::uint32_t, CCursor*, std::int32_t mode) override {
+    *count = mode == 3 ? before : total;
+    return countAnswer;
+  }
+  // Saved contexts, and reads in a context: the reading cursor's own read.
+  int bStorePosition(RuntimeWord identifier, const char16_t*, std::uint32_t) override {
+    *reinterpret_cast<std::uint32_t*>(identifier) = 77;
+    ++stores;
+    return 1;
+  }
+  int bRecallPosition(std::uint32_t identifier, RuntimeWord, std::uint32_t, std::uint32_t) override {
+    recalled = identifier;
+    return 1;
+  }
+  int bRead(const char16_t*, std::uint32_t direction, std::uint32_t, std::uint32_t, RuntimeWord,
+            std::uint32_t) override {
+    return reader->bRead(direction, 1, 1, nullptr);
+  }
   CRecordDescription* pNewRecordDescription(const char16_t*) override {
     return pCreateDescriptionThroughDriver(pGetConnection(), pGetErrorHolder());
   }
@@ -161,6 +188,12 @@ class CursorTable : public CTable {
   }
 
   CTableDescription* columns = nullptr;
+  CCursor* reader = nullptr;
+  std::int64_t total = 0;
+  std::int64_t before = 0;
+  int countAnswer = 1;
+  int stores = 0;
+  std::uint32_t recalled = 0;
   int resets = 0;
   int identifiers = 0;
   int attached = 1;
