@@ -80,16 +80,6 @@ void CRowArena::Rollback(const SArenaMark& mark) {
   m_index.SetGrowStep(mark.nIndexStep);
 }
 
-std::uint8_t* CRowArena::pGetBytes(std::uint32_t row, std::uint64_t* length) const {
-  if (row >= m_index.nGetCount()) return nullptr;
-  SArenaEntry entry;
-  std::memcpy(&entry, m_index.pGetAt(row), sizeof(entry));
-  if (entry.nBlock == 0) return nullptr;
-  std::uint8_t* start = pAt(reinterpret_cast<const SArenaBlock*>(pAt(entry.nBlock))->nData) + entry.nOffset;
-  if (length) std::memcpy(length, start, kLengthWord);
-  return start + kLengthWord;
-}
-
 void CRowArena::SetLength(std::uint32_t row, std::uint64_t length) {
   if (std::uint8_t* bytes = pGetBytes(row, nullptr)) std::memcpy(bytes - kLengthWord, &length, kLengthWord);
 }

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "foundation/dynamic_array.h"
 
@@ -78,8 +79,18 @@ class CRowArena {
   void Set(std::uint32_t row, const SArenaEntry& entry) { m_index.SetAt(&entry, row); }
 
   std::uint32_t nGetCount() const { return m_index.nGetCount(); }
-  // The row's bytes and their length; null when the row is past the end or its entry is absent.
-  std::uint8_t* pGetBytes(std::uint32_t row, std::uint64_t* length) const;
+  // The row's bytes and their length; null when the row is past the end or its entry is absent. Inline: every
+  // read of a cached row goes through it.
+  std::uint8_t* pGetBytes(std::uint32_t row, std::uint64_t* length) const {
+    if (row >= m_index.nGetCount()) return nullptr;
+    SArenaEntry entry;
+    std::memcpy(&entry, m_index.pGetAt(row), sizeof(entry));
+    if (entry.nBlock == 0) return nullptr;
+    const auto* block = reinterpret_cast<const SArenaBlock*>(static_cast<std::uintptr_t>(entry.nBlock));
+    auto* start = reinterpret_cast<std::uint8_t*>(static_cast<std::uintptr_t>(block->nData + entry.nOffset));
+    if (length) std::memcpy(length, start, sizeof(std::uint64_t));
+    return start + sizeof(std::uint64_t);
+  }
   // Rewrites the length word of a present entry (the bytes in place shrank).
   void SetLength(std::uint32_t row, std::uint64_t length);
 

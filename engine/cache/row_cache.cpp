@@ -37,6 +37,18 @@ CRecordValuesKey KeyOverRecord(CRecord* record) {
       {buffer ? buffer->pGetBlock() : nullptr, buffer ? buffer->nGetTotalLength() : 0u, record->pGetLargeValues()});
 }
 
+// Reading rows back is the cache's hot path: rows of 32 bytes or more are copied in 32-byte pieces, the last one
+// ending with the row, so that the copy stays inline instead of calling the library for every row.
+inline void CopyRowBytes(std::uint8_t* target, const std::uint8_t* source, std::size_t n) {
+  constexpr std::size_t kPiece = 32;
+  if (n < kPiece) {
+    if (n) std::memcpy(target, source, n);
+    return;
+  }
+  for (std::size_t at = 0; at + kPiece < n; at += kPiece) std::memcpy(target + at, source + at, kPiece);
+  std::memcpy(target + n - kPiece, source + n - kPiece, kPiece);
+}
+
 // Removes the map entry at a 1-based entry index (as bIterate hands positions out).
 void RemoveEntryAt(CHashTable& map, std::uint32_t index) {
   std::uint32_t position = index - 1;
@@ -183,11 +195,13 @@ std::uint32_t CRowCache::nPlaceRecord(CRecord* record, std::uint32_t row) {
     m_rows.Append(rowEntry);
     m_keys.Append(keyEntry);
     m_values.Add(&values);
+    if (values) ++m_nValueRowCount;
     m_marks.Add(&mark);
   } else {
     m_rows.Insert(rowEntry, row);
     m_keys.Insert(keyEntry, row);
     m_values.InsertAt(&values, row);
+    if (values) ++m_nValueRowCount;
     m_marks.InsertAt(&mark, row);
   }
   if (mark & ROW_MARK_DELETED) ++m_nDeletedCount;
@@ -253,7 +267,10 @@ void CRowCache::RemoveRow(std::uint32_t row) {
   ShiftRowNumbers(row + 1, -1);
   m_rows.Remove(row);
   m_keys.Remove(row);
-  if (CValueRow* values = pValuesAt(row)) values->nRelease();
+  if (CValueRow* values = pValuesAt(row)) {
+    values->nRelease();
+    --m_nValueRowCount;
+  }
   m_values.RemoveAt(row);
   if (nGetMark(row) & ROW_MARK_DELETED) --m_nDeletedCount;
   m_marks.RemoveAt(row);
@@ -262,7 +279,11 @@ void CRowCache::RemoveRow(std::uint32_t row) {
 int CRowCache::ReplaceRow(std::uint32_t row, CRecord* record) {
   if (row >= nGetRowCount()) return 0;
   auto setValues = [&](CValueRow* values) {
-    if (CValueRow* old = pValuesAt(row)) old->nRelease();
+    if (CValueRow* old = pValuesAt(row)) {
+      old->nRelease();
+      --m_nValueRowCount;
+    }
+    if (values) ++m_nValueRowCount;
     m_values.SetAt(&values, row);
   };
   if (!record) {
@@ -335,6 +356,7 @@ void CRowCache::ReleaseValueRows() {
     if (CValueRow* values = pValuesAt(i)) values->nRelease();
   }
   m_values.Clear();
+  m_nValueRowCount = 0;
 }
 
 void CRowCache::Reset() {
@@ -414,27 +436,43 @@ int CRowCache::bReadRow(CRecord* record, std::uint32_t row) {
   }
   // The buffer shows its block read-only, but the block is the buffer's own: the row goes back whole, null flags
   // and fields, as it was stored.
-  const std::uint64_t n = std::min<std::uint64_t>(length, buffer->nGetTotalLength());
-  if (n) std::memcpy(const_cast<std::uint8_t*>(buffer->pGetBlock()), bytes, static_cast<std::size_t>(n));
+  CopyRowBytes(const_cast<std::uint8_t*>(buffer->pGetBlock()), bytes,
+               static_cast<std::size_t>(std::min<std::uint64_t>(length, buffer->nGetTotalLength())));
   if (key && !key->bDeserialise(keyBytes, keyLength)) return 0;
-  record->bCopyLargeValuesFrom(pValuesAt(row));
+  // Neither the row nor the record has large values: nothing to copy (the common case, kept cheap).
+  CValueRow* values = m_nValueRowCount ? pValuesAt(row) : nullptr;
+  if (values || record->pGetLargeValues()) record->bCopyLargeValuesFrom(values);
   return 1;
 }
 
-std::uint32_t CRowCache::nFindKey(IRowKey* key) {
+std::uint32_t CRowCache::nFindKeyChecked(IRowKey* key, bool& failed) {
+  failed = false;
   if (!key || m_nKeyKind == 0 || key->nGetKind() != m_nKeyKind) return ROW_NONE;
-  const std::uint64_t size = key->nGetSerialSize();
-  if (!bWorkBuffer(size)) return ROW_NONE;  // nothing to look with: found nowhere
+  if (!bWorkBuffer(key->nGetSerialSize())) {
+    failed = true;
+    return ROW_NONE;
+  }
   key->Serialise(m_pWorkBuffer);
   std::uint64_t row = 0;
   return m_keyMap.bLookup(nAddress(m_pWorkBuffer), &row, nullptr) ? static_cast<std::uint32_t>(row) : ROW_NONE;
 }
 
-std::uint32_t CRowCache::nFindRecord(CRecord* record) {
+std::uint32_t CRowCache::nFindKey(IRowKey* key) {
+  bool failed = false;
+  return nFindKeyChecked(key, failed);  // a key that cannot be looked up is found nowhere
+}
+
+std::uint32_t CRowCache::nFindRecordChecked(CRecord* record, bool& failed) {
+  failed = false;
   if (!record) return ROW_NONE;
-  if (IRowKey* key = pOwnKey(record)) return nFindKey(key);
+  if (IRowKey* key = pOwnKey(record)) return nFindKeyChecked(key, failed);
   CRecordValuesKey key = KeyOverRecord(record);
-  return nFindKey(&key);
+  return nFindKeyChecked(&key, failed);
+}
+
+std::uint32_t CRowCache::nFindRecord(CRecord* record) {
+  bool failed = false;
+  return nFindRecordChecked(record, failed);
 }
 
 int CRowCache::bRowEquals(std::uint32_t row, CRecord* record) {
@@ -523,10 +561,6 @@ std::int32_t CRowCache::nMoveRow(std::int32_t from, std::uint32_t direction, std
   }
   if (at < 0) return -1;
   return at > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(at);
-}
-
-int CRowCache::bIsRowOutOfRange(std::int32_t row) const {
-  return row < 0 || static_cast<std::int64_t>(row) >= static_cast<std::int64_t>(nGetRowCount());
 }
 
 int CRowCache::bMustFetchRow(std::int32_t row) const {

@@ -96,7 +96,7 @@ class CRowCache : public CRefCounted {
   // The row reached from `from` by passing `count` rows that are not deleted (see the directions above); -1 below
   // row 0, a row at or past the row count as it is (bIsRowOutOfRange tells).
   std::int32_t nMoveRow(std::int32_t from, std::uint32_t direction, std::uint32_t count) const;
-  int bIsRowOutOfRange(std::int32_t row) const;
+  int bIsRowOutOfRange(std::int32_t row) const { return row < 0 || static_cast<std::uint32_t>(row) >= nGetRowCount(); }
   // Whether the statement must fetch to reach the row: always on an inactive cache; for a row of 0 or more that
   // holds no bytes yet, unless the cache is complete.
   int bMustFetchRow(std::int32_t row) const;
@@ -120,6 +120,8 @@ class CRowCache : public CRefCounted {
   virtual bool bReserveRow();
   // Takes the row's key out of the key map only where the map sends it to that row; true when it did.
   bool bRemoveKeyOfRow(std::uint32_t row);
+  // As nFindRecord; `failed` tells a look-up that could not be made (no work buffer) from a key found nowhere.
+  std::uint32_t nFindRecordChecked(CRecord* record, bool& failed);
 
  private:
   // Stores the record (or an empty row) at `row`, at most the row count; ROW_NONE and nothing changed on failure.
@@ -139,10 +141,12 @@ class CRowCache : public CRefCounted {
   bool bWorkBuffer(std::uint64_t size);
   CValueRow* pValuesAt(std::uint32_t row) const;
   void ReleaseValueRows();
+  std::uint32_t nFindKeyChecked(IRowKey* key, bool& failed);
 
   std::uint32_t m_nFlags;
   CRowArena m_rows;
   CStepArray m_values{sizeof(CValueRow*), 100};  // counted CValueRow*, null for none
+  std::uint32_t m_nValueRowCount = 0;            // slots that hold a value row
   CStepArray m_marks{sizeof(std::uint32_t), 100};
   std::uint32_t m_nDeletedCount = 0;
   std::uint32_t m_nKeyKind = 0;
