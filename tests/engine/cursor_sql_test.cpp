@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/record/table_description.h"
+#include "sql/rewriter/sql_element.h"
 #include "sql/rewriter/sql_rewriter.h"
 #include "tests/engine/cursor_fixture.h"
 
@@ -183,6 +184,30 @@ TEST_F(CursorSqlTest, OversizedTypesAreReplacedUpToTheirSize) {
     EXPECT_EQ(replaced, c.expected ? 1 : 0) << std::string(c.text, c.text + std::char_traits<char16_t>::length(c.text));
     EXPECT_EQ(std::u16string(out.pszGet()), c.expected ? c.expected : u"");
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(CursorSqlTest, ARunMergesTheResultColumnsWithTheColumnSet) {
+  Items(2);
+  // A result column of another column set of the same description, as a statement made elsewhere holds it.
+  CTableDescription* other = new CTableDescription(holder, table);
+  other->AddRef();
+  ASSERT_TRUE(other->bBuild(description, nullptr, connection));
+  CSqlRewriter* statement = NewStatement();
+  ASSERT_TRUE(statement->nAppendText(u"SELECT QTY FROM T"));
+  ASSERT_TRUE(statement->bAddSelectColumn(other->pFindColumnByName(u"QTY")));
+  ASSERT_TRUE(statement->bAddCountColumn());
+  statement->SetStatementKind(1);
+  statement->SetColumnSet(columns);
+  ASSERT_TRUE(cursor->bSetStatement(statement));
+  ASSERT_TRUE(cursor->bRun(0, 1));
+  EXPECT_EQ(statement->Lists().pGetSelectColumn(0)->pGetItem(), columns->pFindColumnByName(u"QTY"));
+  EXPECT_EQ(statement->Lists().pGetSelectColumn(1)->pGetItem(), nullptr) << "a text column stays as it was";
+  EXPECT_EQ(cursor->executes, 1);
+  other->nRelease();
 }
 
 }  // namespace
