@@ -3,6 +3,7 @@
 #include <new>
 
 #include "engine/cache/row_cache.h"
+#include "engine/cache/saved_position.h"
 #include "engine/record/record.h"
 #include "engine/record/table_description.h"
 #include "engine/table/cursor.h"
@@ -177,7 +178,9 @@ void CCursor::ForgetSavedPositions() {
   std::uint32_t position = 0;
   std::uint64_t value = 0;
   while (m_savedPositions.bIterate(position, 0, &value, nullptr)) {
-    ReleaseArrayElement(nullptr, reinterpret_cast<CRefCounted*>(value));
+    auto* saved = reinterpret_cast<CSavedPosition*>(value);
+    saved->ClearRow();
+    ReleaseArrayElement(nullptr, saved);
   }
   m_savedPositions.EndIteration();
   m_savedPositions.Reset(7);
