@@ -120,10 +120,10 @@ QZ_POSITION(38, Frame, [](CTable& t, IHostSqlQuery* query, RuntimeWord value) {
 })
 QZ_POSITION(39, FrameRename, [](CTable& t, Text c) { return t.bMarkContextRecord(c); })
 QZ_POSITION(40, FrameOrOne, [](CTable& t, Text c) { return t.bResetContextMark(c); })
-QZ_POSITION(41, Frame, [](CTable& t, U32 a, RuntimeWord b, U32 c, U32 d) { return t.bCheckItem(a, b, c, d); })
+QZ_POSITION(41, Frame, [](CTable& t, U32 a, RuntimeWord b, U32 c, U32 d) { return t.bRecallPosition(a, b, c, d); })
 QZ_POSITION(42, FrameOrOne, [](CTable& t, U32 identifier) { return t.bSavePosition(identifier); })
 // The table takes the value first and the context second.
-QZ_POSITION(43, FrameRename, [](CTable& t, Text c, RuntimeWord value, U32 a) { return t.bCheckItemValue(value, c, a); })
+QZ_POSITION(43, FrameRename, [](CTable& t, Text c, RuntimeWord value, U32 a) { return t.bStorePosition(value, c, a); })
 QZ_POSITION(44, Frame, [](CTable& t, RuntimeWord out) { return t.bIsReadOnly(out); })
 QZ_POSITION(45, Frame, [](CTable& t, RuntimeWord value, U32 a, U32 b) { return t.bReadCurrentContext(value, a, b); })
 // The table takes the out address first and the context second.

@@ -8,6 +8,7 @@
 #include "engine/record/column.h"
 #include "engine/record/column_descriptor.h"
 #include "engine/record/record_description.h"
+#include "engine/table/cursor.h"
 #include "engine/table/table.h"
 #include "engine/values/field_value.h"
 #include "foundation/error_holder.h"
@@ -515,7 +516,13 @@ CTable* CDriver::pCreateTable(IHostFileDescription* description, CConnection* co
   return new (std::nothrow) CTable(description, connection, holder);
 }
 
-void* CDriver::pCreateCursor(RuntimeWord, RuntimeWord) { return pNotBuilt(m_pErrorHolder); }
+// A record context's statement object on (table, holder): count 0.
+void* CDriver::pCreateCursor(RuntimeWord table, RuntimeWord holder) {
+  auto* cursor =
+      new (std::nothrow) CCursor(reinterpret_cast<CTable*>(table), reinterpret_cast<CErrorHolder*>(holder));
+  if (!cursor) SetHolderOutOfMemory(holder ? reinterpret_cast<CErrorHolder*>(holder) : m_pErrorHolder);
+  return cursor;
+}
 void* CDriver::pCreateColumnBinding(RuntimeWord, RuntimeWord) { return nullptr; }
 CSqlRewriter* CDriver::pCreateSqlRewriter(CErrorHolder* holder, CConnection* connection) {
   auto* rewriter = new (std::nothrow) CSqlRewriter(holder, connection);

@@ -61,3 +61,15 @@ CFieldValue* pCreateBoundItemThroughDriver(CErrorHolder* holder, CConnection* co
                                            CHostValue& value) {
   return gpDriver ? gpDriver->pCreateBoundItem(holder, connection, column, value) : nullptr;
 }
+
+CParameterBinding* pCreateResultBindingThroughDriver(void* entry, std::uint32_t index) {
+  if (!gpDriver) return nullptr;
+  return static_cast<CParameterBinding*>(
+      gpDriver->pCreateParameterBinding(reinterpret_cast<RuntimeWord>(entry), static_cast<RuntimeWord>(index)));
+}
+
+CParameterBinding* pCreateParameterBindingThroughDriver(void* entry, std::uint32_t index) {
+  if (!gpDriver) return nullptr;
+  return static_cast<CParameterBinding*>(
+      gpDriver->pCreateParameter(reinterpret_cast<RuntimeWord>(entry), static_cast<RuntimeWord>(index)));
+}

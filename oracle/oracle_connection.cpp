@@ -134,3 +134,5 @@ int CConnectionOra::bLockTables(CErrorHolder* holder, std::uintptr_t tableList, 
 int CConnectionOra::bUnlockTables(CErrorHolder* holder) {
   return bIsTransactionOpen() ? bCommitLevel(holder, nullptr) : 1;
 }
+
+int COracleConnection::bCanOrderLargeValues() { return 0; }

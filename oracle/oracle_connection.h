@@ -78,7 +78,11 @@ class COracleConnection : public CConnectionOra {
   // then frees the session's handles (or logs off with OCI7). Never ends the client's process-wide state.
   void Close(CErrorHolder* holder) override;
   int bNullsSortFirst() override;  // NULL is not sorted before other values
-  int bIsOci8() override;          // 1 unless the OCI7 set is bound
+  // LOBs cannot be sorted on the server: a memo column never orders a read.
+  int bCanOrderLargeValues() override;
+  // 1 unless the OCI7 set is bound: the OCI statements carry RETURNING ROWID and the LOB locators, which OCI7 has
+  // not. Answering 0 here would silently drop them.
+  int bInsertNeedsReturning() override;
   int bQualifiesIndexNames() override;
   CTransaction* pNewTransaction() override;
   // LOCK TABLE with the configured mode and wait; error 1027 before anything is sent when no level is open.

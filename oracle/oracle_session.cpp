@@ -566,7 +566,7 @@ void COracleConnection::CloseOci7() {
 // ---- the rest of the connection's operations ----
 
 int COracleConnection::bNullsSortFirst() { return 0; }
-int COracleConnection::bIsOci8() { return gbOci7Mode ? 0 : 1; }
+int COracleConnection::bInsertNeedsReturning() { return gbOci7Mode ? 0 : 1; }
 int COracleConnection::bQualifiesIndexNames() { return 1; }
 CTransaction* COracleConnection::pNewTransaction() { return new (std::nothrow) COracleTransaction(this); }
 void COracleConnection::FillTypeNameTable(CTypeNameTable* table) {

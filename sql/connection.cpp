@@ -151,7 +151,7 @@ void CConnection::ReadOptions() {
 
 // ---- flags and defaults ----
 
-int CConnection::nFlag5() { return 0; }
+int CConnection::bCanOrderLargeValues() { return 0; }
 int CConnection::bOrdersByPosition() { return 1; }
 int CConnection::bReleasesTablesAtLevelEnd() { return 0; }
 int CConnection::bRewritesEmptyComparisons() { return 1; }
@@ -159,7 +159,7 @@ int CConnection::bIsDbmsKind2() { return m_nDbmsKind == 2; }
 int CConnection::bTimeOperandFlag() { return 0; }
 int CConnection::nFlag11() { return 0; }
 int CConnection::bNullsSortFirst() { return 1; }
-int CConnection::bIsOci8() { return 0; }
+int CConnection::bInsertNeedsReturning() { return 0; }
 int CConnection::nFlag14() { return 1; }
 int CConnection::bQualifiesIndexNames() { return 0; }
 int CConnection::bOpenAgain(CErrorHolder* holder, const char16_t* name) { return bOpen(holder, name); }

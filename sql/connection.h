@@ -8,6 +8,10 @@
 // Counted (CRefCounted): the driver's connection registry holds one reference, an open connection one more, and every
 // running operation one for its duration; it keeps one reference on the runtime's connection description. Used under
 // gcsDriverLock only.
+//
+// Two of the dialect questions are named by what they ask: slot 5 whether large values may be ordered
+// (bCanOrderLargeValues) and slot 13 whether an INSERT needs the dialect's returning part (bInsertNeedsReturning);
+// the Oracle connection answers 0 to the first (LOBs cannot be sorted) and 1 to the second outside OCI7 mode.
 #pragma once
 
 #include <cstdint>
@@ -44,7 +48,9 @@ class CConnection : public CRefCounted {
   virtual int bOpen(CErrorHolder* holder, const char16_t* name) = 0;  // connect the session
   virtual int bIsConnected() = 0;
   virtual void Close(CErrorHolder* holder) = 0;
-  virtual int nFlag5();  // answers 0
+  // 5: 0; whether a large value (memo, LOB) may stand in an ORDER BY: a memo key is then no sort column and no
+  // completion of a read's order
+  virtual int bCanOrderLargeValues();
   // 6: 1; the ORDER BY writer names an expression item by its position in the select list rather than its text
   virtual int bOrdersByPosition();
   // 7: 0; when non-zero, the driver releases the tables of the connection after a commit or before a rollback
@@ -55,7 +61,9 @@ class CConnection : public CRefCounted {
   virtual int bTimeOperandFlag();  // answers 0
   virtual int nFlag11();           // answers 0
   virtual int bNullsSortFirst();   // answers 1
-  virtual int bIsOci8();           // answers 0
+  // 13: 0; whether an INSERT or UPDATE the statement object writes needs the dialect's returning part (the Oracle
+  // connection's RETURNING ROWID and LOB locators)
+  virtual int bInsertNeedsReturning();
   virtual int nFlag14();           // answers 1
   // 15: 0; 1 when index names of composite keys are qualified by the table name
   virtual int bQualifiesIndexNames();

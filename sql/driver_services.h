@@ -15,6 +15,7 @@ class CValueLeaf;
 class CFieldValue;
 class CColumn;
 class CHostValue;
+class CParameterBinding;
 class IHostFileDescription;
 
 // Gives a connection reference back through the driver object whose registry holds it, the one that made the table
@@ -52,3 +53,7 @@ CFieldValue* pCreateItemForValueThroughDriver(CErrorHolder* holder, CConnection*
 // cannot be taken.
 CFieldValue* pCreateBoundItemThroughDriver(CErrorHolder* holder, CConnection* connection, CColumn* column,
                                            CHostValue& value);
+// The current driver object's binding factories (count 0): a result column's binding (slot 46) and a statement
+// parameter's (slot 47), for the entry at that index. Null without a driver object or when none was made.
+CParameterBinding* pCreateResultBindingThroughDriver(void* entry, std::uint32_t index);
+CParameterBinding* pCreateParameterBindingThroughDriver(void* entry, std::uint32_t index);

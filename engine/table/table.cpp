@@ -174,13 +174,7 @@ int CTable::bClearRecord(std::uint32_t, std::uint32_t) { return nNotAvailable(TA
 int CTable::bDeleteRecordChecked(RuntimeWord, RuntimeWord) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
 int CTable::bMarkContextRecord(const char16_t*) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
 int CTable::bResetContextMark(const char16_t*) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
-int CTable::bCheckItem(std::uint32_t, RuntimeWord, std::uint32_t, std::uint32_t) {
-  return nNotAvailable(TABLE_POINT_NOT_BUILT);
-}
 int CTable::bSavePosition(std::uint32_t) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
-int CTable::bCheckItemValue(RuntimeWord, const char16_t*, std::uint32_t) {
-  return nNotAvailable(TABLE_POINT_NOT_BUILT);
-}
 int CTable::bReadCurrentContext(RuntimeWord, std::uint32_t, std::uint32_t) {
   return nNotAvailable(TABLE_POINT_NOT_BUILT);
 }
@@ -197,7 +191,6 @@ std::uint32_t CTable::nGetLargeValueState(std::uint32_t, RuntimeWord) {
 }
 int CTable::bGetRecordBuffer(RuntimeWord) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
 int CTable::bSetRecordBuffer(RuntimeWord) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
-int CTable::bDropSharedRowSource() { return 1; }  // there is never a shared row source to drop yet
 int CTable::bCompareSavedPositions(std::uint32_t, std::uint32_t, RuntimeWord) {
   return nNotAvailable(TABLE_POINT_NOT_BUILT);
 }
@@ -248,9 +241,59 @@ IRowKey* CTable::pNewRecordKey(CRecord*) {
   nNotAvailable(TABLE_POINT_NOT_BUILT);
   return nullptr;
 }
-std::uint32_t CTable::nGetColumnQualification() { return static_cast<std::uint32_t>(bIsSqlQuery()); }
+std::uint32_t CTable::nGetColumnQualification() { return static_cast<std::uint32_t>(bIsQueryMode()); }
 std::uint32_t CTable::nGetStateWord() { return m_nState; }
 CQueryDescription* CTable::pGetQueryDescription() {
   nNotAvailable(TABLE_POINT_NOT_BUILT);
   return nullptr;
+}
+
+// ---- what a statement object asks of its table ----
+
+int CTable::bStorePosition(RuntimeWord, const char16_t*, std::uint32_t) {
+  return nNotAvailable(TABLE_POINT_NOT_BUILT);
+}
+int CTable::bRecallPosition(std::uint32_t, RuntimeWord, std::uint32_t, std::uint32_t) {
+  return nNotAvailable(TABLE_POINT_NOT_BUILT);
+}
+// The table description is made when the table is opened; the table engine opens none yet.
+CTableDescription* CTable::pGetTableDescription() { return nullptr; }
+
+const char16_t* CTable::pszGetSqlName() {
+  if (!m_bSqlNameMade && m_pRecordDescription && m_pConnection) {
+    m_bSqlNameMade =
+        m_pConnection->nQuoteDottedName(m_pErrorHolder, m_pRecordDescription->pszGetSqlTableName(), m_strSqlName);
+  }
+  return m_bSqlNameMade ? m_strSqlName.pszGet() : pszGetName();
+}
+
+int CTable::bIsQueryMode() { return 0; }
+int CTable::bIsSqlQuery() { return 0; }
+std::uint32_t CTable::nGetTranslationOptions() { return 0; }
+CSqlRewriter* CTable::pNewSqlStatement() { return pCreateSqlRewriterThroughDriver(m_pErrorHolder, m_pConnection); }
+// The runtime's description of the table describes its rows until query mode attaches one of its own.
+int CTable::bHasAttachedDescription() { return m_pRecordDescription != nullptr; }
+CRecordDescription* CTable::pNewRecordDescription(const char16_t*) {
+  nNotAvailable(TABLE_POINT_NOT_BUILT);
+  return nullptr;
+}
+int CTable::bAttachDescription(CRecordDescription*) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
+int CTable::bPositionKeepingBuffer(CCursor*, std::uint32_t, std::uint32_t, std::uint32_t) {
+  return nNotAvailable(TABLE_POINT_NOT_BUILT);
+}
+int CTable::bResetRecordBuffer(std::uint32_t) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
+void CTable::CopyImageToCurrent() { nNotAvailable(TABLE_POINT_NOT_BUILT); }
+std::uint32_t CTable::nStoreContextRecord(CCursor*) { return 0xFFFFFFFF; }  // no record store yet: no slot
+void CTable::PinRecordSlot(std::uint32_t) {}
+void CTable::UnpinRecordSlot(std::uint32_t) {}
+std::uint32_t CTable::nGetNextRecordSlot(std::uint32_t) { return 0xFFFFFFFF; }
+int CTable::bReadSlotIntoImage(std::uint32_t) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
+int CTable::bIsStoredRecordDeleted(std::uint32_t) { return 0; }
+int CTable::bComputeNextIdentifier(CColumn*) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
+CSharedRowSource* CTable::pGetSharedRowSource() { return nullptr; }
+int CTable::bDropSharedRowSource() { return 1; }  // there is never a shared row source to drop yet
+void CTable::SetKeyCondition(CKeyCondition*) {}
+int CTable::bCountRecords(std::int64_t* count, std::uint32_t, std::uint32_t, CCursor*, std::int32_t) {
+  if (count) *count = 0;
+  return nNotAvailable(TABLE_POINT_NOT_BUILT);
 }

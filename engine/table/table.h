@@ -18,6 +18,12 @@
 #include "host/host_objects.h"
 
 class CAccessInterface;
+class CCursor;
+class CKeyCondition;
+class CRecordDescription;
+class CSharedRowSource;
+class CSqlRewriter;
+class CTableDescription;
 class CColumn;
 class CFieldValue;
 class CConnection;
@@ -91,6 +97,55 @@ class CTable {
   virtual CColumn* pGetReferenceItem();
   virtual CFieldValue* pGetReferenceValue();
 
+  // ---- what a statement object (CCursor) asks of its table ----
+  // Saved positions: the named context's position under a new identifier written to `identifier` (a u32), and the
+  // position of an identifier restored, its context's name (at most 255 units) written to `contextName`.
+  virtual int bStorePosition(RuntimeWord identifier, const char16_t* contextName, std::uint32_t a);
+  virtual int bRecallPosition(std::uint32_t identifier, RuntimeWord contextName, std::uint32_t keep,
+                              std::uint32_t flags);
+  // The table's columns and records (the cursor's column set); null until the table is opened.
+  virtual CTableDescription* pGetTableDescription();
+  // The table's name as SQL names it: the record description's SQL table name quoted part by part.
+  virtual const char16_t* pszGetSqlName();
+  // Query mode (the table is the result of a query) and, within it, a query given as SQL text; 0 outside.
+  virtual int bIsQueryMode();
+  virtual int bIsSqlQuery();
+  // The options a query translation of the table's statements takes.
+  virtual std::uint32_t nGetTranslationOptions();
+  // A new statement of the driver's making on the table's holder and connection (count 0); null when none.
+  virtual CSqlRewriter* pNewSqlStatement();
+  // Whether a record description describes the table's rows already; when not, a statement's result columns are
+  // described into a new one (pNewRecordDescription) that the table then attaches.
+  virtual int bHasAttachedDescription();
+  virtual CRecordDescription* pNewRecordDescription(const char16_t* name);
+  virtual int bAttachDescription(CRecordDescription* description);
+  // Repositions a context on the key of its saved record, keeping the current record (the continuation of a read
+  // past the rows its statement fetched).
+  virtual int bPositionKeepingBuffer(CCursor* context, std::uint32_t loadRecord, std::uint32_t direction,
+                                     std::uint32_t count);
+  // The last-read image made equal to the current record (keep 1: the other way round as well).
+  virtual int bResetRecordBuffer(std::uint32_t keep);
+  // The last-read image copied into the current record.
+  virtual void CopyImageToCurrent();
+  // The record store: the slot of a context's saved record (-1 when it has none), pins, the slot after a slot, a
+  // slot read into the last-read image, and whether a slot's record was deleted.
+  virtual std::uint32_t nStoreContextRecord(CCursor* context);
+  virtual void PinRecordSlot(std::uint32_t slot);
+  virtual void UnpinRecordSlot(std::uint32_t slot);
+  virtual std::uint32_t nGetNextRecordSlot(std::uint32_t slot);
+  virtual int bReadSlotIntoImage(std::uint32_t slot);
+  virtual int bIsStoredRecordDeleted(std::uint32_t slot);
+  // The next value of an automatic-identifier column, stored in the current record, before an INSERT writes it.
+  virtual int bComputeNextIdentifier(CColumn* column);
+  // The shared row source of a query's contexts (none yet) and its dropping.
+  virtual CSharedRowSource* pGetSharedRowSource();
+  virtual int bDropSharedRowSource();
+  // The records of a context (flags 16: counted) from its start, or, with mode 3, those before its current record.
+  virtual int bCountRecords(std::int64_t* count, std::uint32_t flags, std::uint32_t flags2, CCursor* context,
+                            std::int32_t mode);
+  // The condition the table keeps as its key condition after a restored position.
+  virtual void SetKeyCondition(CKeyCondition* condition);
+
   // ---- fixed answers and state ----
   int bTableReady(std::uint32_t, RuntimeWord) { return 1; }
   std::int64_t nTableProbe() { return 0; }
@@ -116,9 +171,7 @@ class CTable {
   int bDeleteRecordChecked(RuntimeWord sqlQuery, RuntimeWord value);
   int bMarkContextRecord(const char16_t* context);
   int bResetContextMark(const char16_t* context);
-  int bCheckItem(std::uint32_t a, RuntimeWord b, std::uint32_t c, std::uint32_t d);
   int bSavePosition(std::uint32_t identifier);
-  int bCheckItemValue(RuntimeWord value, const char16_t* context, std::uint32_t a);
   int bReadCurrentContext(RuntimeWord value, std::uint32_t a, std::uint32_t b);
   int bGetPositionPerMille(std::uint32_t* out, const char16_t* context, std::uint32_t flags);
   int bSetPositionPerMille(const char16_t* context, std::uint32_t perMille, std::uint32_t a, std::uint32_t flags);
@@ -126,14 +179,12 @@ class CTable {
   std::uint32_t nGetLargeValueState(std::uint32_t index, RuntimeWord value);
   int bGetRecordBuffer(RuntimeWord out);
   int bSetRecordBuffer(RuntimeWord buffer);
-  int bDropSharedRowSource();
   int bCompareSavedPositions(std::uint32_t a, std::uint32_t b, RuntimeWord outEqual);
   int bGetOutOfRange(const char16_t* context, RuntimeWord out);
   int bGetRecordState(const char16_t* context, std::uint32_t* word, std::uint32_t* found);
   int bSetLockMode(std::uint32_t mode);
   // Query mode is never entered while the table engine is not built: these answer 0 and the description is the
   // record description.
-  int bIsSqlQuery() const { return 0; }
   int bIsPending() const { return 0; }
   int bQueryReportsRows() const { return 0; }
   IHostFileDescription* pGetWorkingDescription();  // with an external reference
@@ -171,6 +222,8 @@ class CTable {
   std::uint32_t m_nState = 1;
   CAccessInterface* m_pOwner = nullptr;
   void* m_pIdentifierSource = nullptr;
+  CTString m_strSqlName;
+  int m_bSqlNameMade = 0;
 
  private:
   std::uint32_t m_nRefCount = 0;

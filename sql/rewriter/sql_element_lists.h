@@ -73,6 +73,9 @@ class CSqlElementLists {
   int bAppendColumn(CTString& statement, CColumn* column, std::uint32_t flag);
   std::uint32_t nGetSelectColumnCount() const { return m_selectColumns.nGetCount(); }
   CSqlElement* pGetSelectColumn(std::uint32_t i) const;
+  // The i-th select column becomes an element of the item (its field value as the value); 0 with error 12 at 10.6 when
+  // the element cannot be made (the old one stays).
+  int bReplaceSelectColumn(std::uint32_t i, CColumn* item);
 
   // ---- table references ----
   // The 1-based number of a new reference to the table; -1 when it could not be made or the table gave no value

@@ -1241,6 +1241,7 @@ int CSqlRewriter::CopyFrom(CSqlRewriter* source, CHashTable& cloneMap, std::uint
   m_final.Reopen(nFinalTextMode(m_pConnection), nConversionPage(m_pConnection));
 
   m_strStatement = source->m_strStatement;
+  m_words = source->m_words;
   m_strExtraSelect = source->m_strExtraSelect;
   m_strDump = source->m_strDump;
   if (m_strStatement.nGetLength() != source->m_strStatement.nGetLength() ||

@@ -453,6 +453,49 @@ class CSqlRewriter : public CRefCounted {
   bool m_bHasCompared = false;
   // The name the compared column is written with.
   CTString m_strColumnName;
+
+ public:
+  // ---- what a statement object reads and sets on its statement (rewriter_statement_words.cpp) ----
+  // Set while an ORDER BY is written backwards: the rows come in the reverse of the order the program reads.
+  std::uint32_t bIsReversed() const { return m_words.bReversed; }
+  void SetReversed(std::uint32_t on) { m_words.bReversed = on; }
+  // 0 when the table's rows are identified by their row id, else 2.
+  std::uint32_t nGetSelectMode() const { return m_words.nSelectMode; }
+  void SetSelectMode(std::uint32_t mode) { m_words.nSelectMode = mode; }
+  // The rows read ahead per fetch and what is left of a count the program asked for, both set by the table.
+  std::uint32_t nGetReadAhead() const { return m_words.nReadAhead; }
+  std::uint32_t nGetRequestRest() const { return m_words.nRequestRest; }
+  void SetReadAhead(std::uint32_t rows, std::uint32_t rest) {
+    m_words.nReadAhead = rows;
+    m_words.nRequestRest = rest;
+  }
+  // Set when a statement of another kind than SELECT gives a result to describe.
+  std::uint32_t bHasResultMark() const { return m_words.bResultMark; }
+  void SetResultMark(std::uint32_t on) { m_words.bResultMark = on; }
+  // Whether there is nothing to run: no text and no parameter.
+  int bIsStatementEmpty() { return m_strStatement.bIsEmpty() && m_lists.nGetParameterCount() == 0; }
+  // Each result column that stands for a column of the statement's column set (by name) takes that column, and so
+  // its host type; 1, or 0 with error 12 at 10.6 when the list could not be rebuilt.
+  int bMergeColumnTypes();
+  // The parameter segments are the statement's parameters (value leaves): the flag word and the cursor-parameter
+  // mark are the leaf's.
+  CValueLeaf* pGetSegment(std::uint32_t i) const { return pGetParameter(i); }
+  // A record value as a parameter of the column placed at the end of the text (a field value of the column made
+  // from the runtime value); 1, or 0 when the value or the leaf could not be made.
+  int nAddNamedParameter(CHostValue& value, CColumn* column);
+  int bAddSelectColumn(CColumn* column) { return m_lists.bAddSelectColumn(column); }
+  int bSetColumnFlag(const CColumn* column, std::uint32_t flag) { return m_lists.bSetColumnFlag(column, flag); }
+  std::uint32_t nGetColumnFlag(const CColumn* column) const { return m_lists.nGetColumnFlag(column); }
+
+ private:
+  struct SStatementWords {
+    std::uint32_t bReversed = 0;
+    std::uint32_t nSelectMode = 0;
+    std::uint32_t nReadAhead = 0;
+    std::uint32_t nRequestRest = 0;
+    std::uint32_t bResultMark = 0;
+  };
+  SStatementWords m_words;
 };
 
 // ---- keyword helpers over UTF-16 text ----

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "driver/access_interface.h"
+#include "engine/table/cursor.h"
 #include "engine/table/table.h"
 #include "engine/values/field_value.h"
 #include "foundation/error_holder.h"
@@ -553,7 +554,6 @@ TEST_F(DriverTest, Factories) {
   auto* table = CallSlot<CTable*>(driver, kCreateTable50, nullptr, nullptr, Holder());
   ASSERT_NE(table, nullptr);
   table->AddRef();
-  table->nRelease();
   auto* holder = CallSlot<CErrorHolder*>(driver, kCreateHolder);
   ASSERT_NE(holder, nullptr);
   holder->AddRef();
@@ -573,7 +573,16 @@ TEST_F(DriverTest, Factories) {
   value->nRelease();
   expectNotBuilt(CallSlot<void*>(driver, 46, std::uintptr_t{0}, std::uintptr_t{0}));
   expectNotBuilt(CallSlot<void*>(driver, 47, std::uintptr_t{0}, std::uintptr_t{0}));
-  expectNotBuilt(CallSlot<void*>(driver, 51, std::uintptr_t{0}, std::uintptr_t{0}));
+  // Slot 51 makes the generic statement object on the table and holder it is given: count 0, the holder referenced.
+  auto* cursor = CallSlot<CCursor*>(driver, 51, reinterpret_cast<std::uintptr_t>(table),
+                                    reinterpret_cast<std::uintptr_t>(Holder()));
+  ASSERT_NE(cursor, nullptr);
+  EXPECT_EQ(cursor->nGetRefCount(), 0u);
+  EXPECT_EQ(cursor->pGetTable(), table);
+  EXPECT_EQ(cursor->pGetErrorHolder(), Holder());
+  cursor->AddRef();
+  cursor->nRelease();
+  table->nRelease();
   expectNotBuilt(CallSlot<void*>(driver, 55));
   // Slot 57 makes a value leaf: count 0, its field value referenced, its name copied.
   auto* leafValue = CallSlot<CFieldValue*>(driver, 44, nullptr, static_cast<CConnection*>(nullptr));

@@ -67,6 +67,7 @@ TEST_F(OracleConnectionTest, ConstructionSetsWhatTheGenericLayersRead) {
   EXPECT_EQ(connection.nQuoteLengths(), 11u);
   EXPECT_EQ(connection.bNullsSortFirst(), 0);
   EXPECT_EQ(connection.bQualifiesIndexNames(), 1);
+  EXPECT_EQ(connection.bCanOrderLargeValues(), 0);
   // The generic answers that the Oracle connection replaces.
   doubles::TestConnection generic(u"g", AsHost(description));
   EXPECT_EQ(generic.bNullsSortFirst(), 1);

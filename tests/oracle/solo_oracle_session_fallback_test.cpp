@@ -97,7 +97,7 @@ TEST(OracleSessionFallback, AnUnloadableOciClientFallsBackToTheOci7Set) {
   EXPECT_FALSE(bOciEntryBound(OCI_SLOT_OCIStmtFetch));
   COracleConnection* writer = ConnectionOf(driver, *first);
   ASSERT_NE(writer, nullptr);
-  EXPECT_EQ(writer->bIsOci8(), 0);
+  EXPECT_EQ(writer->bInsertNeedsReturning(), 0);
   EXPECT_EQ(writer->bIsConnected(), 1);
 
   // A second connection finds the client loaded and logs on with the same set.
@@ -105,7 +105,7 @@ TEST(OracleSessionFallback, AnUnloadableOciClientFallsBackToTheOci7Set) {
   ASSERT_EQ(CallSlot<int>(driver, kDriverOpen, second.get()), 1) << Dump(*holder);
   COracleConnection* reader = ConnectionOf(driver, *second);
   ASSERT_NE(reader, nullptr);
-  EXPECT_EQ(reader->bIsOci8(), 0);
+  EXPECT_EQ(reader->bInsertNeedsReturning(), 0);
 
   ASSERT_EQ(writer->bExecuteSql(holder, u"CREATE TABLE FB (A NUMBER, B VARCHAR2(10))"), 1) << Dump(*holder);
   ASSERT_EQ(writer->bExecuteSql(holder, u"INSERT INTO FB VALUES (1, 'one')"), 1) << Dump(*holder);

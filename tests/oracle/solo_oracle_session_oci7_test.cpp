@@ -39,7 +39,7 @@ TEST(OracleSessionOci7, RunsTheSessionOnTheOci7Set) {
   ASSERT_EQ(CallSlot<int>(driver, kDriverOpen, reader.get()), 1) << Dump(*holder);
   COracleConnection* w = ConnectionOf(driver, *writer);
   COracleConnection* r = ConnectionOf(driver, *reader);
-  EXPECT_EQ(w->bIsOci8(), 0);
+  EXPECT_EQ(w->bInsertNeedsReturning(), 0);
   EXPECT_EQ(w->bIsConnected(), 1);
   EXPECT_EQ(std::u16string(gstrClientVersionText.pszGet()), u"7");
   EXPECT_EQ(gnOciClientMajorVersion, 7);

@@ -84,7 +84,7 @@ TEST_F(OracleSession, OpensRunsStatementsAndCloses) {
   COracleConnection* connection = ConnectionOf(driver, *description);
   ASSERT_NE(connection, nullptr);
   EXPECT_EQ(connection->bIsConnected(), 1);
-  EXPECT_EQ(connection->bIsOci8(), 1);
+  EXPECT_EQ(connection->bInsertNeedsReturning(), 1);
   // The stand-in's client and server versions.
   EXPECT_EQ(std::u16string(gstrClientVersionText.pszGet()), u"19.3.0.0.0");
   EXPECT_EQ(gnOciClientMajorVersion, 19);

@@ -1,0 +1,230 @@
+// The statement object's reads through its row cache: rows already cached are read from it, the others fetched
+// into it, forwards one by one or, on a scrollable statement, straight at the row.
+#include <new>
+
+#include "engine/cache/row_cache.h"
+#include "engine/cache/saved_position.h"
+#include "engine/record/record.h"
+#include "engine/record/table_description.h"
+#include "engine/table/cursor.h"
+#include "engine/table/table.h"
+#include "foundation/clone_map.h"
+#include "foundation/error_holder.h"
+#include "foundation/module_errors.h"
+#include "sql/rewriter/sql_rewriter.h"
+
+int CCursor::bRowCacheActive() const { return m_pRowCache && (m_pRowCache->nGetFlags() & ROW_CACHE_ACTIVE); }
+int CCursor::bRowCacheComplete() const { return m_pRowCache && (m_pRowCache->nGetFlags() & ROW_CACHE_COMPLETE); }
+
+void CCursor::AttachRowCache(int on) {
+  if (on) {
+    if (!m_pRowCache) {
+      m_pRowCache = new (std::nothrow) CRowCache(0);
+      if (!m_pRowCache) {
+        SetHolderOutOfMemory(m_pErrorHolder);
+        return;
+      }
+      m_pRowCache->AddRef();
+    }
+    m_pRowCache->SetFlags(m_pRowCache->nGetFlags() | ROW_CACHE_ACTIVE);
+    if (m_pRowCache->nGetRowCount() == 0) EnableRowCache();
+    return;
+  }
+  if (!m_pRowCache) return;
+  if (m_pRowCache->nGetRefCount() > 1) {
+    m_pRowCache->nRelease();
+    m_pRowCache = nullptr;
+    return;
+  }
+  m_pRowCache->Reset();
+  m_pRowCache->SetFlags(m_pRowCache->nGetFlags() & ~ROW_CACHE_ACTIVE);
+}
+
+void CCursor::ReadLastCachedRowIntoSavedRecord() {
+  const std::uint32_t rows = m_pRowCache->nGetRowCount();
+  if (rows > 0 && m_pSavedRecord) m_pRowCache->bReadRow(m_pSavedRecord, rows - 1);
+}
+
+int CCursor::bStoreFetchedRow(std::uint32_t row) {
+  CRecord* current = m_pColumnSet ? m_pColumnSet->pGetCurrentRecord() : nullptr;
+  if (m_pRowCache->StoreRecordAt(current, row) == ROW_NONE) return bOutOfMemory();
+  m_nCurrentRow = static_cast<std::int32_t>(row);
+  m_bOpen = 1;
+  return 1;
+}
+
+int CCursor::bReadThroughCache(std::uint32_t direction, std::uint32_t loadRecord, std::uint32_t count, void* context,
+                               std::uint32_t* outOfRange) {
+  *outOfRange = 1;
+  if (m_bContinuing) {
+    if (direction == READ_FIRST) direction = READ_NEXT;
+    if (direction == READ_LAST) direction = READ_PREVIOUS;
+    m_nContinuationRowCount = m_pRowCache->nGetRowCount();
+  }
+  const int scrollable = bIsScrollable(direction, loadRecord, count);
+  const bool lastWithoutScrolling = direction == READ_LAST && !scrollable;
+
+  std::int32_t target = -1;
+  if (!(lastWithoutScrolling && !bRowCacheComplete())) {
+    target = m_pRowCache->nMoveRow(m_nCurrentRow, direction, count);
+    if (!m_pRowCache->bMustFetchRow(target)) {
+      *outOfRange = static_cast<std::uint32_t>(m_pRowCache->bIsRowOutOfRange(target));
+      if (*outOfRange) return 1;
+      // A cached row that cannot be read back is a failed read, not a row.
+      if (!bReadCachedRow(static_cast<std::uint32_t>(target))) {
+        *outOfRange = 1;
+        return bRaise(CURSOR_ERROR_CACHED_ROW, CURSOR_POINT_CACHED_ROW);
+      }
+      *outOfRange = 0;
+      return 1;
+    }
+  }
+
+  // Fetch into the cache: once straight at the row on a scrollable statement, else forwards row by row up to the
+  // target, or to the end for a last read.
+  const std::uint32_t cached = m_pRowCache->nGetRowCount();
+  std::uint64_t steps = 1;
+  if (!scrollable && !lastWithoutScrolling) {
+    steps = target >= static_cast<std::int32_t>(cached) ? static_cast<std::uint64_t>(target) - cached + 1 : 1;
+  }
+  bool ranOut = false;
+  bool found = false;
+  for (std::uint64_t step = 0; lastWithoutScrolling || step < steps; ++step) {
+    std::uint32_t rowOut = 1;
+    const std::uint32_t fetchCount = scrollable ? static_cast<std::uint32_t>(target + 1) : 1;
+    if (!bFetch(scrollable ? READ_FIRST : READ_NEXT, 1, &rowOut, fetchCount, context)) {
+      m_bFetched = 0;
+      return 0;
+    }
+    if (!rowOut) {
+      const std::uint32_t row = scrollable ? fetchCount - 1 : m_pRowCache->nGetRowCount() + fetchCount - 1;
+      if (!bStoreFetchedRow(row)) {
+        m_bFetched = 0;
+        return 0;
+      }
+      found = true;
+      continue;
+    }
+    found = false;
+    ranOut = true;
+    if ((m_nRowMark != 0xFFFFFFFF && !bRowCacheComplete()) || (!m_bFirstRead && direction == READ_PREVIOUS)) {
+      // As on the direct path: a continuation that fails fails the read.
+      if (!bContinueRead(direction, loadRecord, count, outOfRange)) {
+        m_bFetched = 0;
+        return 0;
+      }
+      if (!*outOfRange) {
+        m_bFetched = 1;
+        return 1;
+      }
+    }
+    break;
+  }
+
+  if (found && !lastWithoutScrolling) {
+    *outOfRange = 0;
+    m_bFetched = 1;
+    return 1;
+  }
+  if (ranOut && direction != READ_PREVIOUS && bRowCacheActive()) {
+    const std::uint32_t before = m_pRowCache->nGetRowCount();
+    m_pRowCache->SetComplete();
+    if (m_pRowCache->nGetRowCount() != before && bReadCachedRow(before)) *outOfRange = 0;
+  }
+  if (lastWithoutScrolling) {
+    const std::uint32_t rows = m_pRowCache->nGetRowCount();
+    std::int32_t last = rows > 0 ? m_pRowCache->nMoveRow(static_cast<std::int32_t>(rows), READ_PREVIOUS, 1) : -1;
+    if (last >= 0 && !m_pRowCache->bIsRowOutOfRange(last)) {
+      if (!bReadCachedRow(static_cast<std::uint32_t>(last))) return bRaise(CURSOR_ERROR_CACHED_ROW, CURSOR_POINT_CACHED_ROW);
+      *outOfRange = 0;
+    } else {
+      *outOfRange = 1;
+    }
+  }
+  m_bFetched = *outOfRange ? 0 : 1;
+  return 1;
+}
+
+int CCursor::bReadCachedRow(std::uint32_t row) {
+  if (!m_pRowCache || !m_pColumnSet) return 0;
+  if (!m_pRowCache->bReadRow(m_pColumnSet->pGetImageRecord(), row)) return 0;
+  m_pTable->CopyImageToCurrent();
+  m_bFromCache = 1;
+  m_bFetched = 0;
+  m_nCurrentRow = static_cast<std::int32_t>(row);
+  m_bCurrentRowDeleted = 0;
+  return 1;
+}
+
+int CCursor::bGoToCachedRow(std::uint32_t row, CSavedPosition*) {
+  if (!m_pRowCache || !m_pColumnSet || !m_pRowCache->bReadRow(m_pColumnSet->pGetImageRecord(), row)) {
+    return bRaise(CURSOR_ERROR_CACHED_ROW, CURSOR_POINT_CACHED_ROW);
+  }
+  m_pTable->CopyImageToCurrent();
+  bSetRecordSlot(SLOT_STATE_NONE, SLOT_NONE);
+  bUpdateRecordSlot(SLOT_STATE_WRITTEN);
+  m_bFromCache = 1;
+  m_bFetched = 0;
+  m_nCurrentRow = static_cast<std::int32_t>(row);
+  m_bCurrentRowDeleted = 0;
+  return 1;
+}
+
+// Shared row sources and their keyed views belong to the contexts of a query; none is made yet.
+int CCursor::bAttachSharedRowSource() { return 0; }
+
+void CCursor::ForgetSavedPositions() {
+  if (m_savedPositions.nGetCount() == 0) return;
+  std::uint32_t position = 0;
+  std::uint64_t value = 0;
+  while (m_savedPositions.bIterate(position, 0, &value, nullptr)) {
+    auto* saved = reinterpret_cast<CSavedPosition*>(value);
+    saved->ClearRow();
+    ReleaseArrayElement(nullptr, saved);
+  }
+  m_savedPositions.EndIteration();
+  m_savedPositions.Reset(7);
+}
+
+void CCursor::ReleaseCachedState() {
+  ForgetSavedPositions();
+  if (m_pRowCache) m_pRowCache->nRelease();
+  m_pRowCache = nullptr;
+}
+
+int CCursor::bCopyCachedState(CCursor* source, CHashTable& cloneMap) {
+  if (!source->m_pRowCache) return 1;
+  CRowCache* cache = pCloneChild(cloneMap, source->m_pRowCache);
+  if (!cache) return bOutOfMemory();
+  if (m_pRowCache) m_pRowCache->nRelease();
+  m_pRowCache = cache;
+  return 1;
+}
+
+void CCursor::SetStatementKindWord(CSqlRewriter* statement, std::uint32_t kind) {
+  // The statement maps a query kind to its kind word: the query kind of each word.
+  std::uint32_t queryKind = 8;
+  switch (kind) {
+    case SQL_STATEMENT_SELECT:
+      queryKind = 1;
+      break;
+    case SQL_STATEMENT_UPDATE:
+      queryKind = 3;
+      break;
+    case SQL_STATEMENT_INSERT:
+      queryKind = 4;
+      break;
+    case SQL_STATEMENT_DELETE:
+      queryKind = 5;
+      break;
+    case SQL_STATEMENT_CREATE:
+      queryKind = 6;
+      break;
+    case SQL_STATEMENT_DROP:
+      queryKind = 7;
+      break;
+    default:
+      break;
+  }
+  statement->SetStatementKind(queryKind);
+}

@@ -1,0 +1,213 @@
+// The statement object's SQL texts through the real rewriter, final texts compared whole (blanks included), for the
+// Oracle dialect (kind 1) and another (kind 2): CREATE TABLE with its constraints, SELECT with its ORDER BY and key
+// completion, LIMIT kept last, DROP, COUNT, INSERT and UPDATE with every written column (also after a composite key)
+// and the record WHERE by unique key and by row id; and the replacement of oversized type texts.
+#include <gtest/gtest.h>
+
+#include "engine/record/table_description.h"
+#include "sql/rewriter/sql_element.h"
+#include "sql/rewriter/sql_rewriter.h"
+#include "tests/engine/cursor_fixture.h"
+
+namespace {
+
+class CursorSqlTest : public CursorFixture {
+ protected:
+  // K (primary key), NAME (unique, not null), the composite key KN over both, QTY and NOTE: the columns after the
+  // composite key are columns of the table too.
+  void Items(std::uint32_t kind, bool versionSix = true) {
+    Begin(kind, versionSix);
+    CColumnDescriptor* k = Add(u"K", COLUMN_TYPE_INT32, 4, COLUMN_FLAG_PRIMARY_KEY, false);
+    CColumnDescriptor* name = Add(u"NAME", COLUMN_TYPE_TEXT, 20, COLUMN_FLAG_UNIQUE, false);
+    AddComposite(u"KN", {k, name}, COLUMN_FLAG_DUPLICATES);
+    Add(u"QTY", COLUMN_TYPE_INT32, 4);
+    Add(u"NOTE", COLUMN_TYPE_TEXT, 10);
+    Finish();
+    cursor->SetSearchItem(u"K");
+  }
+  std::u16string Final(CSqlRewriter* statement) {
+    if (!statement->bBuildFinalText(0)) return u"<failed>";
+    return static_cast<const char16_t*>(statement->pszGetOutputText(0));
+  }
+  std::u16string Built(std::uint32_t kind, std::uint32_t flags = 0) {
+    CSqlRewriter* statement = NewStatement();
+    if (!cursor->bBuildStatement(kind, statement, flags)) return u"<failed>";
+    return Final(statement);
+  }
+  std::u16string Select(const char16_t* sort, int ascending, std::uint32_t flags = 0) {
+    CSqlRewriter* statement = NewStatement();
+    if (!cursor->bBuildSelect(statement, flags, sort, ascending, nullptr)) return u"<failed>";
+    return Final(statement);
+  }
+  void SetText(const char16_t* name, const char16_t* text) {
+    CHostValue value;
+    value.SetType(HOST_TYPE_TEXT);
+    value.Set(text);
+    columns->pFindColumnByName(name)->bSetValue(value, 0);
+  }
+  // The row K 1, NAME 'A''B', QTY 5, NOTE NULL, as last read.
+  void ReadRow() {
+    cursor->SetInt(u"K", 1);
+    SetText(u"NAME", u"A'B");
+    cursor->SetInt(u"QTY", 5);
+    ASSERT_TRUE(columns->bAcceptCurrent());
+  }
+};
+
+TEST_F(CursorSqlTest, CreateAndDropTexts) {
+  for (const std::uint32_t kind : {1u, 2u}) {
+    SCOPED_TRACE(kind);
+    Items(kind);
+    EXPECT_EQ(Built(SQL_STATEMENT_CREATE),
+              u"CREATE TABLE T( K INTEGER  PRIMARY KEY , NAME VARCHAR(19)  UNIQUE  NOT NULL , QTY INTEGER, "
+              u"NOTE VARCHAR(9) )");
+    EXPECT_EQ(Built(SQL_STATEMENT_DROP), kind == 1 ? u"DROP TABLE T CASCADE CONSTRAINT" : u"DROP TABLE T");
+    TearDownTable();
+  }
+  // The engine's own description writes no NOT NULL.
+  Items(1, false);
+  EXPECT_EQ(Built(SQL_STATEMENT_CREATE),
+            u"CREATE TABLE T( K INTEGER  PRIMARY KEY , NAME VARCHAR(19)  UNIQUE , QTY INTEGER, NOTE VARCHAR(9) )");
+  TearDownTable();
+  // A table whose only column is a composite key has nothing between its parentheses.
+  Begin(1);
+  AddComposite(u"KN", {}, COLUMN_FLAG_DUPLICATES);
+  Finish();
+  EXPECT_EQ(Built(SQL_STATEMENT_CREATE), u"CREATE TABLE T(  )");
+}
+
+TEST_F(CursorSqlTest, SelectOrdersByTheSortItemCompletedUntilOneRowIsIdentified) {
+  for (const std::uint32_t kind : {1u, 2u}) {
+    SCOPED_TRACE(kind);
+    Items(kind);
+    EXPECT_EQ(Built(SQL_STATEMENT_SELECT), u"SELECT K,NAME,QTY,NOTE FROM T");
+    EXPECT_FALSE(cursor->bIsReversed());
+    EXPECT_EQ(Select(u"QTY", 1), u"SELECT K,NAME,QTY,NOTE FROM T ORDER BY QTY,K");
+    EXPECT_EQ(Select(u"QTY", 0), u"SELECT K,NAME,QTY,NOTE FROM T ORDER BY QTY DESC,K DESC");
+    EXPECT_TRUE(cursor->bIsReversed());
+    // An identifying sort item needs no completion; a DISTINCT over a usable key is none.
+    EXPECT_EQ(Select(u"NAME", 1, BUILD_DISTINCT), u"SELECT K,NAME,QTY,NOTE FROM T ORDER BY NAME");
+    cursor->SetOrderCompletion(ORDER_COMPLETE_ASCENDING);
+    EXPECT_EQ(Select(u"QTY", 0), u"SELECT K,NAME,QTY,NOTE FROM T ORDER BY QTY DESC");
+    EXPECT_EQ(Select(u"QTY", 1, BUILD_NO_COMPLETION), u"SELECT K,NAME,QTY,NOTE FROM T ORDER BY QTY");
+    cursor->SetOrderCompletion(ORDER_COMPLETE_ASCENDING | ORDER_COMPLETE_DESCENDING);
+    // A sort item the description does not know: error 6 at 4.9.
+    EXPECT_EQ(Select(u"NOPE", 1), u"<failed>");
+    EXPECT_EQ(holder->nGetErrorCode(), 6u);
+    EXPECT_TRUE(doubles::HasIdentification(holder, 4, 9));
+    holder->Clear();
+    EXPECT_EQ(Built(SQL_STATEMENT_NONE + 7), u"<failed>") << "no statement of kind 7";
+    TearDownTable();
+  }
+}
+
+TEST_F(CursorSqlTest, TheOrderByGoesBeforeALimitAndATopQueryStaysAscending) {
+  Items(2);
+  CSqlRewriter* statement = NewStatement();
+  ASSERT_TRUE(cursor->bSetStatement(statement));
+  ASSERT_TRUE(statement->nAppendText(u"SELECT * FROM T WHERE QTY > 1 LIMIT 10"));
+  ASSERT_TRUE(cursor->bAppendOrderBy(columns->pFindColumnByName(u"QTY"), 1, nullptr, 0));
+  // The statement text, before the dialect's row-limit fix-ups of the final text.
+  EXPECT_EQ(std::u16string(statement->pszGetSourceText()), u"SELECT * FROM T WHERE QTY > 1 ORDER BY QTY,K LIMIT 10");
+
+  statement = NewStatement();
+  ASSERT_TRUE(cursor->bSetStatement(statement));
+  ASSERT_TRUE(statement->nAppendText(u"SELECT TOP 5 * FROM T"));
+  ASSERT_TRUE(cursor->bAppendOrderByFromText(u"T", nullptr, 0, u"QTY", 0));
+  EXPECT_EQ(Final(statement), u"SELECT TOP 5 * FROM T ORDER BY QTY,K");
+  EXPECT_FALSE(cursor->bIsReversed());
+}
+
+TEST_F(CursorSqlTest, CountAndWriteTexts) {
+  for (const std::uint32_t kind : {1u, 2u}) {
+    SCOPED_TRACE(kind);
+    Items(kind);
+    EXPECT_EQ(Built(SQL_STATEMENT_SELECT + 0), u"SELECT K,NAME,QTY,NOTE FROM T");
+    CSqlRewriter* count = NewStatement();
+    ASSERT_TRUE(cursor->bBuildCountQuery(count, 0, nullptr));
+    EXPECT_EQ(Final(count), u"SELECT COUNT(*) AS QZACCESNATIF_NBENR FROM T");
+    ReadRow();
+    // Every column is written, those after the composite key too.
+    EXPECT_EQ(Built(SQL_STATEMENT_INSERT), u"INSERT INTO T (K, NAME, QTY, NOTE) VALUES ( 1 , 'A''B' , 5 , NULL )");
+    // Nothing changed: an empty statement, which opens without running.
+    EXPECT_EQ(Built(SQL_STATEMENT_UPDATE), u"");
+    EXPECT_TRUE(cursor->bOpen(0, 0));
+    EXPECT_EQ(cursor->executes, 0);
+    // ", " only between the values written, never before the first.
+    cursor->SetInt(u"QTY", 7);
+    EXPECT_EQ(Built(SQL_STATEMENT_UPDATE), u"UPDATE T SET QTY = 7 WHERE K=1 ");
+    SetText(u"NOTE", u"n");
+    EXPECT_EQ(Built(SQL_STATEMENT_UPDATE), u"UPDATE T SET QTY = 7 , NOTE = 'n' WHERE K=1 ");
+    EXPECT_EQ(Built(SQL_STATEMENT_DELETE), u"DELETE T WHERE K=1 ");
+    EXPECT_EQ(Built(5), u"DELETE T");
+    TearDownTable();
+  }
+}
+
+TEST_F(CursorSqlTest, TheRecordWrittenIsDesignatedByItsRowIdOrNotAtAll) {
+  Begin(1);
+  CColumnDescriptor* rowId = Add(u"RID", COLUMN_TYPE_TEXT, 20, COLUMN_FLAG_PRIMARY_KEY, false);
+  rowId->SetItemKind(3);
+  Add(u"QTY", COLUMN_TYPE_INT32, 4);
+  Finish();
+  // No row read yet: error 7 at 4.4 with the table's name.
+  EXPECT_EQ(Built(SQL_STATEMENT_DELETE), u"<failed>");
+  EXPECT_EQ(holder->nGetErrorCode(), 7u);
+  EXPECT_TRUE(doubles::HasIdentification(holder, 4, 4));
+  holder->Clear();
+  SetText(u"RID", u"AAAB");
+  cursor->SetInt(u"QTY", 5);
+  ASSERT_TRUE(columns->bAcceptCurrent());
+  cursor->SetInt(u"QTY", 6);
+  EXPECT_EQ(Built(SQL_STATEMENT_DELETE), u"DELETE T WHERE  ROWID='AAAB' ");
+  EXPECT_EQ(Built(SQL_STATEMENT_UPDATE), u"UPDATE T SET QTY = 6 WHERE  ROWID='AAAB' ");
+}
+
+TEST_F(CursorSqlTest, OversizedTypesAreReplacedUpToTheirSize) {
+  struct Case {
+    const char16_t* text;
+    const char16_t* expected;  // null: nothing replaced
+  };
+  const Case cases[] = {
+      {u"VARCHAR2(5000)", u"CLOB"},
+      {u"VARCHAR2(4000)", nullptr},
+      {u"VARCHAR2(10), VARCHAR2(9000) NOT NULL", u"VARCHAR2(10), CLOB NOT NULL"},
+      // A type word inside a longer one is replaced too.
+      {u"NVARCHAR2(5000)", u"NCLOB"},
+      // Only a closing parenthesis goes with the size.
+      {u"VARCHAR2(5000 CHAR)", u"CLOB CHAR)"},
+      {u"VARCHAR2(x)", nullptr},
+  };
+  for (const Case& c : cases) {
+    CTString out(u"old");
+    const int replaced = CCursor::bReplaceOversizedType(out, c.text, u"VARCHAR2", 4000, u"CLOB");
+    EXPECT_EQ(replaced, c.expected ? 1 : 0) << std::string(c.text, c.text + std::char_traits<char16_t>::length(c.text));
+    EXPECT_EQ(std::u16string(out.pszGet()), c.expected ? c.expected : u"");
+  }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(CursorSqlTest, ARunMergesTheResultColumnsWithTheColumnSet) {
+  Items(2);
+  // A result column of another column set of the same description, as a statement made elsewhere holds it.
+  CTableDescription* other = new CTableDescription(holder, table);
+  other->AddRef();
+  ASSERT_TRUE(other->bBuild(description, nullptr, connection));
+  CSqlRewriter* statement = NewStatement();
+  ASSERT_TRUE(statement->nAppendText(u"SELECT QTY FROM T"));
+  ASSERT_TRUE(statement->bAddSelectColumn(other->pFindColumnByName(u"QTY")));
+  ASSERT_TRUE(statement->bAddCountColumn());
+  statement->SetStatementKind(1);
+  statement->SetColumnSet(columns);
+  ASSERT_TRUE(cursor->bSetStatement(statement));
+  ASSERT_TRUE(cursor->bRun(0, 1));
+  EXPECT_EQ(statement->Lists().pGetSelectColumn(0)->pGetItem(), columns->pFindColumnByName(u"QTY"));
+  EXPECT_EQ(statement->Lists().pGetSelectColumn(1)->pGetItem(), nullptr) << "a text column stays as it was";
+  EXPECT_EQ(cursor->executes, 1);
+  other->nRelease();
+}
+
+}  // namespace
