@@ -2,6 +2,8 @@
 // text (goal: within 2x), the iconv pages against iconv itself with one descriptor kept open (goal: within 1.2x).
 // Each conversion is one call into a target large enough for it. After the run a table gives each ratio.
 #include <benchmark/benchmark.h>
+
+#include "bench/ratio_table.h"
 #include <iconv.h>
 
 #include <cstdint>
@@ -206,18 +208,12 @@ void IconvToNarrow(benchmark::State& state, const char* name) {
   IconvPair(state, name, "UTF-16LE", in, text.size() * 4 + 1);
 }
 
-struct Pair {
-  std::string driver;
-  std::string baseline;
-  double goal;
-};
-
-std::vector<Pair> RegisterAll() {
-  std::vector<Pair> pairs;
+std::vector<bench::SRatioPair> RegisterAll() {
+  std::vector<bench::SRatioPair> pairs;
   auto add = [&pairs](const std::string& name, double goal, auto driver, auto baseline) {
     benchmark::RegisterBenchmark((name + "/driver").c_str(), driver);
     benchmark::RegisterBenchmark((name + "/baseline").c_str(), baseline);
-    pairs.push_back({name + "/driver", name + "/baseline", goal});
+    pairs.push_back({name + "/driver", name + "/baseline", goal, name});
   };
   add("utf8_to_utf16", 2.0, [](benchmark::State& s) { DriverToWide(s, 65001, LatinText()); }, PlainUtf8ToWide);
   add("utf16_to_utf8", 2.0, [](benchmark::State& s) { DriverToNarrow(s, 65001, LatinText()); }, PlainUtf8ToNarrow);
@@ -234,37 +230,15 @@ std::vector<Pair> RegisterAll() {
   return pairs;
 }
 
-// Keeps each run's time per iteration, for the table of ratios.
-class CRatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (!run.error_occurred && run.iterations > 0) m_times[run.benchmark_name()] = run.GetAdjustedRealTime();
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  const std::map<std::string, double>& Times() const { return m_times; }
-
- private:
-  std::map<std::string, double> m_times;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::vector<Pair> pairs = RegisterAll();
+  const std::vector<bench::SRatioPair> pairs = RegisterAll();
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  CRatioReporter reporter;
+  bench::CRatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  std::printf("\n%-16s %8s %6s\n", "conversion", "ratio", "goal");
-  for (const Pair& pair : pairs) {
-    const auto driver = reporter.Times().find(pair.driver);
-    const auto baseline = reporter.Times().find(pair.baseline);
-    if (driver == reporter.Times().end() || baseline == reporter.Times().end() || baseline->second <= 0) continue;
-    const std::string name = pair.driver.substr(0, pair.driver.find('/'));
-    std::printf("%-16s %8.2f %6.1f\n", name.c_str(), driver->second / baseline->second, pair.goal);
-  }
+  bench::PrintRatioTable(reporter, pairs, 16);
   benchmark::Shutdown();
   return 0;
 }

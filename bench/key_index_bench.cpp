@@ -4,6 +4,8 @@
 // time and the tree's bytes per row are printed as counters. The run ends with a table of the ratios.
 #include <benchmark/benchmark.h>
 
+#include "bench/ratio_table.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -161,14 +163,8 @@ void SeekMultimap(benchmark::State& state, std::int64_t rows) {
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
 }
 
-struct Pair {
-  std::string index;
-  std::string baseline;
-  double goal;
-};
-
-std::vector<Pair> RegisterAll() {
-  std::vector<Pair> pairs;
+std::vector<bench::SRatioPair> RegisterAll() {
+  std::vector<bench::SRatioPair> pairs;
   for (const std::int64_t rows : kSizes) {
     char index[64];
     char baseline[64];
@@ -176,42 +172,20 @@ std::vector<Pair> RegisterAll() {
     std::snprintf(baseline, sizeof baseline, "tree_seek/multimap/%lld", static_cast<long long>(rows));
     benchmark::RegisterBenchmark(index, [rows](benchmark::State& s) { SeekIndex(s, rows); });
     benchmark::RegisterBenchmark(baseline, [rows](benchmark::State& s) { SeekMultimap(s, rows); });
-    pairs.push_back({index, baseline, 2.0});
+    pairs.push_back({index, baseline, 2.0, "tree_seek/" + std::to_string(rows)});
   }
   return pairs;
 }
 
-// Keeps each run's time per iteration, for the table of ratios.
-class CRatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (!run.error_occurred && run.iterations > 0) m_times[run.benchmark_name()] = run.GetAdjustedRealTime();
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  const std::map<std::string, double>& Times() const { return m_times; }
-
- private:
-  std::map<std::string, double> m_times;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::vector<Pair> pairs = RegisterAll();
+  const std::vector<bench::SRatioPair> pairs = RegisterAll();
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  CRatioReporter reporter;
+  bench::CRatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  std::printf("\n%-24s %8s %6s\n", "name", "ratio", "goal");
-  for (const Pair& pair : pairs) {
-    const auto index = reporter.Times().find(pair.index);
-    const auto baseline = reporter.Times().find(pair.baseline);
-    if (index == reporter.Times().end() || baseline == reporter.Times().end() || baseline->second <= 0) continue;
-    const std::string name = "tree_seek" + pair.index.substr(pair.index.rfind('/'));
-    std::printf("%-24s %8.2f %6.1f\n", name.c_str(), index->second / baseline->second, pair.goal);
-  }
+  bench::PrintRatioTable(reporter, pairs, 24);
   benchmark::Shutdown();
   return 0;
 }

@@ -3,6 +3,8 @@
 // time to fill each cache and what it holds per row are printed after the run, then a table gives each ratio.
 #include <benchmark/benchmark.h>
 
+#include "bench/ratio_table.h"
+
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -137,12 +139,6 @@ void CopyVectorRows(benchmark::State& state, std::int64_t count) {
   state.SetItemsProcessed(state.iterations() * count * 2);
 }
 
-struct Pair {
-  std::string driver;
-  std::string baseline;
-  double goal;
-};
-
 // "read_rows/<side>/<rows>"
 std::string Name(const char* side, std::int64_t rows) {
   char text[64];
@@ -150,41 +146,26 @@ std::string Name(const char* side, std::int64_t rows) {
   return text;
 }
 
-std::vector<Pair> RegisterAll() {
-  std::vector<Pair> pairs;
+std::vector<bench::SRatioPair> RegisterAll() {
+  std::vector<bench::SRatioPair> pairs;
   for (const std::int64_t rows : kSizes) {
     benchmark::RegisterBenchmark(Name("driver", rows).c_str(),
                                  [rows](benchmark::State& s) { ReadCachedRows(s, rows); });
     benchmark::RegisterBenchmark(Name("baseline", rows).c_str(),
                                  [rows](benchmark::State& s) { CopyVectorRows(s, rows); });
-    pairs.push_back({Name("driver", rows), Name("baseline", rows), 3.0});
+    pairs.push_back({Name("driver", rows), Name("baseline", rows), 3.0, "read_rows/" + std::to_string(rows)});
   }
   // The key indexes' seeks over the same rows are measured by their own pairs, added here when they exist.
   return pairs;
 }
 
-// Keeps each run's time per iteration, for the table of ratios.
-class CRatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (!run.error_occurred && run.iterations > 0) m_times[run.benchmark_name()] = run.GetAdjustedRealTime();
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  const std::map<std::string, double>& Times() const { return m_times; }
-
- private:
-  std::map<std::string, double> m_times;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::vector<Pair> pairs = RegisterAll();
+  const std::vector<bench::SRatioPair> pairs = RegisterAll();
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  CRatioReporter reporter;
+  bench::CRatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   std::printf("\n%-10s %12s %14s\n", "rows", "build ms", "bytes per row");
   for (const std::int64_t rows : kSizes) {
@@ -192,14 +173,7 @@ int main(int argc, char** argv) {
     const SFilled& filled = CacheOf(rows);
     std::printf("%-10lld %12.1f %14.1f\n", static_cast<long long>(rows), filled.buildMilliseconds, filled.bytesPerRow);
   }
-  std::printf("\n%-24s %8s %6s\n", "name", "ratio", "goal");
-  for (const Pair& pair : pairs) {
-    const auto driver = reporter.Times().find(pair.driver);
-    const auto baseline = reporter.Times().find(pair.baseline);
-    if (driver == reporter.Times().end() || baseline == reporter.Times().end() || baseline->second <= 0) continue;
-    const std::string name = pair.driver.substr(0, pair.driver.find('/')) + pair.driver.substr(pair.driver.rfind('/'));
-    std::printf("%-24s %8.2f %6.1f\n", name.c_str(), driver->second / baseline->second, pair.goal);
-  }
+  bench::PrintRatioTable(reporter, pairs, 24);
   benchmark::Shutdown();
   return 0;
 }
