@@ -27,6 +27,7 @@
 #include "sql/rewriter/sql_rewriter.h"
 #include "tests/doubles/table_doubles.h"
 #include "tests/host/host_value_fixture.h"
+#include "engine_connection_fixture.h"
 
 namespace {
 
@@ -107,35 +108,9 @@ RowTest Before(const Row& key) {
 }
 bool StartsWith(const Row& r, const std::u16string& prefix) { return r.q && r.q->compare(0, prefix.size(), prefix) == 0; }
 
-class OracleKeyCondition : public CHostValueFixture {
+class OracleKeyCondition : public COracleEngineFixture<doubles::ColumnMakingDriver> {
  protected:
-  static void SetUpTestSuite() { doubles::EnsureLibrary(); }
-
-  void SetUp() override {
-    CHostValueFixture::SetUp();
-    driver = piQueryInterface();
-    savedDriver = gpDriver;
-    ASSERT_NE(driver, nullptr);
-    holder = CallSlot<CErrorHolder*>(driver, kDriverHolder);
-    connection = OpenOnNewDataSource(driver, holder, "CONDITIONS", description);
-    ASSERT_NE(connection, nullptr) << Dump(*holder);
-    gpDriver = &columnDriver;
-  }
-
-  void TearDown() override {
-    for (auto release = releases.rbegin(); release != releases.rend(); ++release) (*release)();
-    gpDriver = savedDriver;
-    if (connection) CallSlot<int>(driver, kDriverClose, description.get());
-    CallSlot<std::int32_t>(driver, kDriverRelease);
-    CHostValueFixture::TearDown();
-  }
-
-  template <class T>
-  T* Keep(T* object) {
-    object->AddRef();
-    releases.push_back([object] { object->nRelease(); });
-    return object;
-  }
+  OracleKeyCondition() : COracleEngineFixture("CONDITIONS") {}
 
   // The table on the server with its rows, and its description: P NUMBER, Q VARCHAR2(8), S NUMBER, W NVARCHAR2(8)
   // holding Q's text, the unique composite key PQS over P, Q and S, and Q and W keys of their own with duplicates.
@@ -246,14 +221,8 @@ class OracleKeyCondition : public CHostValueFixture {
   std::u16string Fetch(const std::u16string& sql) { return FetchText(connection, *holder, sql.c_str()); }
   int Run(const std::u16string& sql) { return connection->bExecuteSql(holder, sql.c_str()); }
 
-  void* driver = nullptr;
-  CErrorHolder* holder = nullptr;
-  std::unique_ptr<qzrt::ConnectionDescription> description;
-  COracleConnection* connection = nullptr;
   // Generic columns: the Oracle driver object makes none yet.
-  doubles::ColumnMakingDriver columnDriver;
-  CDriver* savedDriver = nullptr;
-  std::vector<std::function<void()>> releases;
+  doubles::ColumnMakingDriver& columnDriver = testDriver;
   std::deque<CHostValue> values;
 
   std::u16string table;

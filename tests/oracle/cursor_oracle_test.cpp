@@ -18,38 +18,15 @@
 #include "sql/rewriter/sql_rewriter.h"
 #include "tests/doubles/cursor_doubles.h"
 #include "tests/host/host_value_fixture.h"
+#include "engine_connection_fixture.h"
 
 namespace {
 
 using namespace ocitest;
 
-class OracleCursorTexts : public CHostValueFixture {
+class OracleCursorTexts : public COracleEngineFixture<doubles::CursorDriver> {
  protected:
-  static void SetUpTestSuite() { doubles::EnsureLibrary(); }
-
-  void SetUp() override {
-    CHostValueFixture::SetUp();
-    driver = piQueryInterface();
-    savedDriver = gpDriver;
-    ASSERT_NE(driver, nullptr);
-    holder = CallSlot<CErrorHolder*>(driver, kDriverHolder);
-    connection = OpenOnNewDataSource(driver, holder, "CURSOR", description);
-    ASSERT_NE(connection, nullptr) << Dump(*holder);
-    gpDriver = &cursorDriver;
-  }
-  void TearDown() override {
-    for (auto release = releases.rbegin(); release != releases.rend(); ++release) (*release)();
-    gpDriver = savedDriver;
-    if (connection) CallSlot<int>(driver, kDriverClose, description.get());
-    CallSlot<std::int32_t>(driver, kDriverRelease);
-    CHostValueFixture::TearDown();
-  }
-  template <class T>
-  T* Keep(T* object) {
-    object->AddRef();
-    releases.push_back([object] { object->nRelease(); });
-    return object;
-  }
+  OracleCursorTexts() : COracleEngineFixture("CURSOR") {}
 
   // A table T of the engine over the connection: with byRowId its row id (RID) and QTY, else K (primary key), NAME
   // (unique), QTY and NOTE; and a cursor on it.
@@ -110,13 +87,7 @@ class OracleCursorTexts : public CHostValueFixture {
     ASSERT_TRUE(columns->bAcceptCurrent());
   }
 
-  void* driver = nullptr;
-  CErrorHolder* holder = nullptr;
-  std::unique_ptr<qzrt::ConnectionDescription> description;
-  COracleConnection* connection = nullptr;
-  doubles::CursorDriver cursorDriver;
-  CDriver* savedDriver = nullptr;
-  std::vector<std::function<void()>> releases;
+  doubles::CursorDriver& cursorDriver = testDriver;
   doubles::CursorTable* table = nullptr;
   CTableDescription* columns = nullptr;
   doubles::ScriptedCursor* cursor = nullptr;
