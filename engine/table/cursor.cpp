@@ -564,12 +564,9 @@ int CCursor::bSaveMemoToFile(const char16_t* item, const char16_t* file) {
   return column->bSaveMemoToFile(file);
 }
 
-// ---- positions, counts, notices and output parameters: not built yet (error 8) ----
+// ---- output parameters and column values: not built yet (error 8) ----
 
 int CCursor::bReadOutputParameters() { return bNotAvailable(); }
-int CCursor::NotifyRowChange(std::uint32_t, std::uint32_t) { return bNotAvailable(); }
-int CCursor::bSavePosition(CSavedPosition*) { return bNotAvailable(); }
-int CCursor::bRestorePosition(CSavedPosition*, std::uint32_t) { return bNotAvailable(); }
 int CCursor::bGetColumnValue(CHostValue*, std::uint32_t) { return bNotAvailable(); }
 int CCursor::bReadOutputParameter(void*, CParameterBinding*) { return bNotAvailable(); }
 
@@ -655,6 +652,7 @@ int CCursor::bCopyFrom(CCursor* source, CHashTable& cloneMap) {
   m_bFromCache = source->m_bFromCache;
   m_conditionRef.Assign(source->m_conditionRef);
   m_bPositionKeyApplied = source->m_bPositionKeyApplied;
+  m_positionKey.Assign(source->m_positionKey);
   m_bFetched = 0;
 
   if (bRowCacheComplete()) return 1;

@@ -14,6 +14,8 @@
 
 #include <cstdint>
 
+#include "engine/cache/position_links.h"
+#include "engine/table/position_key.h"
 #include "foundation/hash_table.h"
 #include "foundation/ref_counted.h"
 #include "foundation/t_string.h"
@@ -88,7 +90,8 @@ inline constexpr std::uint32_t WRITE_ALL_IDENTIFIERS = 0x100;
 inline constexpr std::uint32_t WRITE_SECONDARY_IDENTIFIER = 0x200;
 inline constexpr std::uint32_t WRITE_GIVEN_IDENTIFIER = 0x400;
 
-class CCursor : public CRefCounted {
+// It speaks for itself to the saved positions it fills (IPositionOwner): they hold it counted.
+class CCursor : public CRefCounted, public IPositionOwner {
  public:
   // The table's record description and column set are taken with a reference, the holder too.
   CCursor(CTable* table, CErrorHolder* holder);
@@ -119,7 +122,9 @@ class CCursor : public CRefCounted {
   virtual int bBuildUpdate(CSqlRewriter* statement, std::uint32_t flags);
   virtual int nReserved22();  // 0
   virtual int bBuildDelete(CSqlRewriter* statement);
-  virtual int NotifyRowChange(std::uint32_t kind, std::uint32_t flags);
+  // After a row was written through a cursor of the table (source: that cursor; record: the updated or deleted
+  // record, null for the current one): kind 2 update, 3 insert, 4 delete.
+  virtual int NotifyRowChange(std::uint32_t kind, CCursor* source, std::uint32_t flags, CRecord* record);
   virtual int bOnRecordInserted(std::uint32_t kind, std::uint32_t flags);  // 1
   virtual int bStoreAutomaticIdentifier(CHostValue* value, std::uint32_t flags);
   virtual int bSetReadMode(std::uint32_t mode);
@@ -256,6 +261,27 @@ class CCursor : public CRefCounted {
   int bRefreshRowCache();
   // The record as last read, selected again by its key and read first.
   int bModifyRecord(std::uint32_t mode, std::uint32_t flags);
+  // Reads the row at perMille of the rows (at least the first) through the table on the search item; 0 when the
+  // rows could not be counted or the read failed.
+  int bGoToPerMille(std::uint32_t perMille, const char16_t* context, std::uint32_t flags);
+  // One row read; with row values, the first min(count, columns) column values into values. *outOfRange: whether
+  // no row came.
+  int bReadNextValues(std::uint32_t direction, std::uint32_t* outOfRange, CHostValue* values, std::uint32_t count);
+  // Every saved position on that row of the cache marked (its state 1), and the current row marked deleted when it
+  // is that row.
+  void MarkDeletedRow(std::uint32_t row);
+  // The position kept with a reference under the table's identifier for it; 0 (out of memory) when it cannot be.
+  int RegisterSavedPosition(CSavedPosition* position, std::uint32_t identifier);
+  const CPositionKey& GetPositionKey() const { return m_positionKey; }
+  void SetPositionKey(const CPositionKey& key) { m_positionKey.Assign(key); }
+  std::uint32_t bGetPositionKeyApplied() const { return m_bPositionKeyApplied; }
+  std::uint32_t bIsCurrentRowDeleted() const { return m_bCurrentRowDeleted; }
+
+  // ---- IPositionOwner ----
+  void AddOwnerReference() override { AddRef(); }
+  void ReleaseOwnerReference() override { nRelease(); }
+  IPositionTable* pGetOwnerTable() override;
+  IPositionOwner* pCloneThroughMap(CHashTable& cloneMap) override;
 
   // Error 13 (the record was not found again by its key): the not-found and out-of-range flags set, the holder's
   // number 9; 0.
@@ -294,6 +320,9 @@ class CCursor : public CRefCounted {
   void ReleaseParameterBindings();
   // A new statement of the table with a reference; null (the error recorded) when none.
   CSqlRewriter* pNewTableStatement();
+  // The position's record read again from its record slot, which the context takes pinned; on failure the context
+  // keeps its slot and state.
+  int bFindAgainBySlot(CSavedPosition* position, std::uint32_t slot);
   // The column of a host item name in the column set, null when none.
   CColumn* pFindColumn(const char16_t* name) const;
 
@@ -342,4 +371,5 @@ class CCursor : public CRefCounted {
   CHashTable m_savedPositions;  // CSavedPosition by identifier
   CRowCache* m_pRowCache = nullptr;
   CKeyedRowView* m_pSharedView = nullptr;
+  CPositionKey m_positionKey;
 };

@@ -1,12 +1,15 @@
-// The statement object's counts, its place in thousandths, the completion of its row cache, the automatic
-// identifier taken back from the last-read image and the record read again.
+// The statement object's saved positions, its change notices, its counts, its place in thousandths, the completion
+// of its row cache, the automatic identifier taken back from the last-read image and the record read again.
 #include "engine/cache/row_cache.h"
+#include "engine/cache/saved_position.h"
+#include "engine/record/record.h"
 #include "engine/record/column.h"
 #include "engine/record/column_descriptor.h"
 #include "engine/record/record_buffer.h"
 #include "engine/record/table_description.h"
 #include "engine/table/cursor.h"
 #include "engine/table/table.h"
+#include "foundation/clone_map.h"
 #include "host/host_type.h"
 #include "host/host_value.h"
 #include "sql/conditions/key_condition.h"
@@ -20,6 +23,9 @@ constexpr std::uint32_t OPEN_COUNT_FROM_CACHE = 0x4000;
 constexpr std::uint32_t COUNT_RECORDS = 16;
 constexpr std::uint32_t NO_IDENTIFIER = 0x400 | 0x100;
 constexpr std::uint32_t SCALAR_MODE = 0x10000;
+// Notice flag: the written row becomes the current one of every cursor that may take it.
+constexpr std::uint32_t NOTICE_MAKE_CURRENT = 64;
+constexpr std::uint32_t READ_RESTART = 0x2000;
 
 }  // namespace
 
@@ -135,4 +141,180 @@ int CCursor::bModifyRecord(std::uint32_t, std::uint32_t flags) {
   if (select) select->nRelease();
   where->nRelease();
   return answer;
+}
+
+// ---- saved positions ----
+
+IPositionTable* CCursor::pGetOwnerTable() { return m_pTable ? m_pTable->pGetPositionTable() : nullptr; }
+
+IPositionOwner* CCursor::pCloneThroughMap(CHashTable& cloneMap) {
+  std::uint64_t known = 0;
+  if (cloneMap.bLookup(nCloneKey(this), &known, nullptr)) return reinterpret_cast<CCursor*>(known);
+  return pClone(cloneMap);
+}
+
+int CCursor::RegisterSavedPosition(CSavedPosition* position, std::uint32_t identifier) {
+  if (!position) return 0;
+  position->AddRef();
+  if (!m_savedPositions.bInsert(identifier, reinterpret_cast<std::uint64_t>(position))) {
+    position->nRelease();
+    return bOutOfMemory();
+  }
+  return 1;
+}
+
+void CCursor::MarkDeletedRow(std::uint32_t row) {
+  if (row == ROW_NONE) return;
+  std::uint32_t place = 0;
+  std::uint64_t value = 0;
+  while (m_savedPositions.bIterate(place, 0, &value, nullptr)) {
+    auto* saved = reinterpret_cast<CSavedPosition*>(value);
+    if (saved->nGetRow() == row) saved->SetState(1);
+  }
+  m_savedPositions.EndIteration();
+  if (m_nCurrentRow >= 0 && static_cast<std::uint32_t>(m_nCurrentRow) == row) m_bCurrentRowDeleted = 1;
+}
+
+int CCursor::bSavePosition(CSavedPosition* position) {
+  if (!position) return 0;
+  position->SetOwner(this);
+  // Rows read under another filter than the node's now belong to the filter they were read under.
+  position->bSetConditionContext(m_conditionRef.bMatches(m_pFilterNode) ? m_pFilterNode : m_conditionRef.pGetFilter());
+  if (m_bOpen && m_nRecordSlotState == SLOT_STATE_NONE && !m_bCurrentRowDeleted && m_nCurrentRow >= 0) {
+    position->bSave(static_cast<std::uint32_t>(m_nCurrentRow), m_pTable->nStoreContextRecord(this), m_positionKey,
+                    m_nDuplicateCount);
+    return bOnPositionSaved(position);
+  }
+  if (m_nRecordSlot == SLOT_NONE) {
+    // Without a saved record of its own the context stands on the table's last-read record.
+    const std::uint32_t slot = m_pTable->nStoreContextRecord(m_pSavedRecord ? this : nullptr);
+    if (slot == SLOT_NONE) {
+      const CPositionKey none;
+      return position->bSave(ROW_NONE, SLOT_NONE, none, m_nDuplicateCount);
+    }
+    return position->bSave(ROW_NONE, slot, m_positionKey, m_nDuplicateCount);
+  }
+  // The position pins the slot in the table's record store itself and gives that pin back when it goes: a second
+  // pin through the table would never be given back.
+  return position->bSave(ROW_NONE, m_nRecordSlot, m_positionKey, m_nDuplicateCount);
+}
+
+int CCursor::bFindAgainBySlot(CSavedPosition* position, std::uint32_t slot) {
+  const std::uint32_t oldSlot = m_nRecordSlot;
+  const std::uint32_t oldState = m_nRecordSlotState;
+  bSetRecordSlot(SLOT_STATE_PINNED, slot);
+  m_nRecordSlotState = SLOT_STATE_PINNED;
+  if (!m_pTable->bReadSlotIntoImage(slot)) {
+    // The context stays where it stood: its slot and state as they were.
+    bSetRecordSlot(oldState, oldSlot);
+    m_nRecordSlotState = oldState;
+    return 0;
+  }
+  m_pTable->CopyImageToCurrent();
+  m_bFetched = 0;
+  m_bFromCache = 1;
+  m_nDuplicateCount = position->nGetMode();
+  return 1;
+}
+
+int CCursor::bRestorePosition(CSavedPosition* position, std::uint32_t flags) {
+  if (!position) return 0;
+  const std::uint32_t slot = position->nGetPinnedRow();
+  if (slot != SLOT_NONE) {
+    const std::uint32_t previousState = m_nRecordSlotState;
+    const std::uint32_t row = position->nGetRow();
+    const bool marked = position->nGetState() != 0;
+    if (position->bIsValid() && !marked && row != ROW_NONE && previousState != SLOT_STATE_READ &&
+        !m_pTable->bIsStoredRecordDeleted(slot)) {
+      if (!bGoToCachedRow(row, position)) return 0;
+    } else {
+      if (!bFindAgainBySlot(position, slot)) return 0;
+      CConditionRef condition;
+      condition.Assign(position->GetCondition());
+      if (previousState != SLOT_STATE_READ && !marked && bRowCacheActive() && !m_pSharedView &&
+          condition.bMatches(m_pFilterNode)) {
+        const std::uint32_t found = m_pRowCache->nFindRecord(m_pColumnSet->pGetImageRecord());
+        if (found != ROW_NONE && !bGoToCachedRow(found, position)) return 0;
+      }
+    }
+  }
+  m_positionKey.Assign(position->GetKey());
+  m_bPositionKeyApplied = 1;
+  m_bRowValues = static_cast<std::uint32_t>(m_positionKey.bApply(m_pColumnSet));
+  m_bOutOfRange = 0;
+  if (flags & 1) {
+    SetFilterNode(position->GetCondition().pGetFilter());
+    m_conditionRef.Assign(position->GetCondition());
+    m_bKeyStage = position->GetCondition().bGetStarted();
+    m_pTable->SetKeyCondition(m_pConditionNode);
+  }
+  return 1;
+}
+
+// ---- change notices ----
+
+int CCursor::NotifyRowChange(std::uint32_t kind, CCursor* source, std::uint32_t flags, CRecord* record) {
+  CRecord* current = m_pColumnSet ? m_pColumnSet->pGetCurrentRecord() : nullptr;
+  CRecord* image = m_pColumnSet ? m_pColumnSet->pGetImageRecord() : nullptr;
+  CRecord* changed = record ? record : image;
+  const bool bothAllowInsert = (m_nOpenFlags & OPEN_COUNT_FROM_CACHE) && (flags & NOTICE_MAKE_CURRENT);
+  if (source != this && !m_pSharedView) {
+    // A cache the query's shared row source holds as well is kept in step by the source, once for all its readers.
+    const bool sharedComplete = m_pTable->pGetSharedRowSource() && m_pRowCache && m_pRowCache->nGetRefCount() > 1 &&
+                                bRowCacheComplete();
+    if (!sharedComplete && bRowCacheActive()) {
+      if (kind == SQL_STATEMENT_UPDATE) {
+        // A row that cannot take the new values would go on being read with the old ones: that is a failure.
+        const std::uint32_t row = m_pRowCache->nFindRecord(changed);
+        if (row != ROW_NONE && !m_pRowCache->ReplaceRow(row, current)) return bOutOfMemory();
+      } else if (kind == SQL_STATEMENT_INSERT &&
+                 ((m_nOpenFlags & OPEN_COUNT_FROM_CACHE) || (flags & NOTICE_MAKE_CURRENT))) {
+        const int reversed = static_cast<int>(bIsReversed());
+        if (m_pRowCache->nApplyModification(SQL_STATEMENT_INSERT, current, nullptr, reversed) == ROW_NONE) {
+          return bOutOfMemory();
+        }
+        if (bRowCacheComplete() || bothAllowInsert) {
+          SetCurrentRow(reversed ? 0 : static_cast<std::int32_t>(m_pRowCache->nGetRowCount()) - 1);
+        }
+      } else if (kind == SQL_STATEMENT_DELETE) {
+        MarkDeletedRow(m_pRowCache->nApplyModification(SQL_STATEMENT_DELETE, nullptr, changed, 0));
+      }
+    }
+  }
+  if (!m_bOpen || m_bOutOfRange) return 1;
+  bool takeAgain = true;
+  if (source == this || m_pSharedView || m_pRowCache) {
+    if (kind == SQL_STATEMENT_DELETE && m_nRecordSlotState != SLOT_STATE_READ && m_pRowCache) {
+      takeAgain = m_pRowCache->nFindRecord(changed) == ROW_NONE;
+    } else if (kind == SQL_STATEMENT_UPDATE && record && m_pSavedRecord && m_pSavedRecord->bEquals(record, true)) {
+      takeAgain = !m_positionKey.bApply(m_pColumnSet);
+    }
+  }
+  if (flags & NOTICE_MAKE_CURRENT) bUpdateRecordSlot(SLOT_STATE_WRITTEN);
+  if (!takeAgain) return 1;
+  return bTakeRecordSlot(!m_pSharedView && !m_pRowCache ? SLOT_STATE_READ : SLOT_STATE_PINNED);
+}
+
+// ---- moving, values ----
+
+int CCursor::bGoToPerMille(std::uint32_t perMille, const char16_t*, std::uint32_t flags) {
+  std::int64_t rows = 0;
+  if (perMille != 0 && !m_pTable->bCountRecords(&rows, COUNT_RECORDS, 0, this, -1)) return 0;
+  std::int64_t target = static_cast<std::int64_t>(perMille) * rows / 1000;
+  if (target == 0) target = 1;
+  return m_pTable->bReadInContext(m_strSearchItem.pszGet(), READ_FIRST, static_cast<RuntimeWord>(target), 1, 0, 0,
+                                  flags | READ_RESTART);
+}
+
+int CCursor::bReadNextValues(std::uint32_t direction, std::uint32_t* outOfRange, CHostValue* values,
+                             std::uint32_t count) {
+  const int answer = bRead(direction, 1, 1, nullptr);
+  if (outOfRange) *outOfRange = m_bOutOfRange;
+  if (!answer || !m_bRowValues || !values || !m_pColumnSet) return answer;
+  const std::uint32_t columns = m_pColumnSet->nGetColumnCount();
+  for (std::uint32_t i = 0; i < count && i < columns; ++i) {
+    CColumn* column = m_pColumnSet->pGetColumn(i);
+    if (!column || !column->bGetValue(values[i], 0)) return 0;
+  }
+  return 1;
 }

@@ -34,6 +34,7 @@ class CRecord;
 class IRowKey;
 class IHostFileDescription;
 class IHostConnectionDescription;
+class IPositionTable;
 
 class CTable {
  public:
@@ -145,6 +146,8 @@ class CTable {
                             std::int32_t mode);
   // The condition the table keeps as its key condition after a restored position.
   virtual void SetKeyCondition(CKeyCondition* condition);
+  // What saved positions ask of the table (its record store, its copy); null while the table has no record store.
+  virtual IPositionTable* pGetPositionTable();
 
   // ---- fixed answers and state ----
   int bTableReady(std::uint32_t, RuntimeWord) { return 1; }

@@ -8,6 +8,8 @@
 #include <map>
 #include <vector>
 
+#include "engine/cache/keyed_row_cache.h"
+#include "engine/cache/position_links.h"
 #include "engine/cache/row_cache.h"
 #include "engine/record/column.h"
 #include "engine/record/record_description.h"
@@ -18,6 +20,7 @@
 #include "foundation/module_errors.h"
 #include "host/host_type.h"
 #include "host/host_value.h"
+#include "sql/rewriter/sql_rewriter.h"
 #include "tests/doubles/table_doubles.h"
 
 namespace doubles {
@@ -65,6 +68,12 @@ class ScriptedCursor : public CCursor {
     value->SetType(HOST_TYPE_INT64);
     value->Set(&n);
     return scalarAnswer;
+  }
+  // A query's SELECT as a fixed text, for a table in query mode without a query description.
+  int bBuildSelect(CSqlRewriter* statement, std::uint32_t flags, const char16_t* sortItem, int ascending,
+                   CSqlRewriter* filter) override {
+    if (fixedSelect) return statement->nAppendText(u"SELECT K FROM Q") != 0;
+    return CCursor::bBuildSelect(statement, flags, sortItem, ascending, filter);
   }
   int bReadCachedRow(std::uint32_t row) override {
     ++cachedReads;
@@ -122,13 +131,14 @@ class ScriptedCursor : public CCursor {
   int fetchNumber = 0;
   int failAtFetch = 0;
   int scrollable = 0;
+  bool fixedSelect = false;
   int executeAnswer = 1;
   int scalarAnswer = 1;
   int prepares = 0, executes = 0, describes = 0, columnBindings = 0, parameterBindings = 0, enables = 0,
       cachedReads = 0;
 };
 
-class CursorTable : public CTable {
+class CursorTable : public CTable, public IPositionTable {
  public:
   CursorTable(IHostFileDescription* description, CConnection* connection, CErrorHolder* holder)
       : CTable(description, connection, holder) {}
@@ -160,6 +170,7 @@ class CursorTable : public CTable {
     return 1;
   }
   int bHasAttachedDescription() override { return attached; }
+  int bIsQueryMode() override { return queryMode; }
   // Records counted: all of them (mode -1) or those before the context's (mode 3), as the test says.
   int bCountRecords(std::int64_t* count, std::uint32_t, std::uint32_t, CCursor*, std::int32_t mode) override {
     *count = mode == 3 ? before : total;
@@ -187,6 +198,36 @@ class CursorTable : public CTable {
     return 1;
   }
 
+  // Saved positions pin in the record store when the test gives one; a slot's record is a row key of the server.
+  IPositionTable* pGetPositionTable() override { return recordStore ? this : nullptr; }
+  CKeyedRowCache* pGetRecordStore() override { return recordStore; }
+  IPositionTable* pCloneThroughMap(CHashTable&) override { return this; }
+  int bReadSlotIntoImage(std::uint32_t slot) override {
+    auto found = slotKeys.find(slot);
+    if (found == slotKeys.end()) {
+      RaiseNotAvailable(pGetErrorHolder(), ERROR_UNIT_TABLE, 1, nullptr, u"slot");
+      return 0;
+    }
+    static_cast<ScriptedCursor*>(reader)->Load(found->second);
+    return columns->bAcceptCurrent();
+  }
+  int bIsStoredRecordDeleted(std::uint32_t slot) override { return deletedSlots.count(slot) != 0; }
+  void SetKeyCondition(CKeyCondition* condition) override { keyCondition = condition; }
+  int bReadInContext(const char16_t*, std::uint32_t direction, RuntimeWord count, std::uint32_t, std::uint32_t,
+                     RuntimeWord, std::uint32_t flags) override {
+    contextReads.push_back({direction, static_cast<std::uint32_t>(count), flags});
+    return 1;
+  }
+
+  struct SContextRead {
+    std::uint32_t direction, count, flags;
+    bool operator==(const SContextRead&) const = default;
+  };
+  CKeyedRowCache* recordStore = nullptr;
+  std::map<std::uint32_t, std::int32_t> slotKeys;
+  std::map<std::uint32_t, int> deletedSlots;
+  CKeyCondition* keyCondition = nullptr;
+  std::vector<SContextRead> contextReads;
   CTableDescription* columns = nullptr;
   CCursor* reader = nullptr;
   std::int64_t total = 0;
@@ -197,6 +238,7 @@ class CursorTable : public CTable {
   int resets = 0;
   int identifiers = 0;
   int attached = 1;
+  int queryMode = 0;
   bool storeSlots = false;
   std::uint32_t nextSlot = 0;
   std::map<std::uint32_t, int> pins;
