@@ -145,6 +145,9 @@ class CTable {
                             std::int32_t mode);
   // The condition the table keeps as its key condition after a restored position.
   virtual void SetKeyCondition(CKeyCondition* condition);
+  // The default record context (the one of the empty name): a shared row source keeps its place while another
+  // context reads the rows to their end. None yet: error 8, null.
+  virtual CCursor* pGetDefaultContext();
 
   // ---- fixed answers and state ----
   int bTableReady(std::uint32_t, RuntimeWord) { return 1; }
