@@ -9,6 +9,7 @@
 #include "engine/record/column_descriptor.h"
 #include "engine/record/record_description.h"
 #include "engine/table/cursor.h"
+#include "engine/table/parameter_binding.h"
 #include "engine/table/table.h"
 #include "engine/values/field_value.h"
 #include "foundation/error_holder.h"
@@ -503,8 +504,20 @@ void* CDriver::pCreateFieldValue(CErrorHolder* holder, CConnection* connection) 
   return value;
 }
 void* CDriver::pCreateNativeTextValue(CErrorHolder*, RuntimeWord) { return nullptr; }
-void* CDriver::pCreateParameterBinding(RuntimeWord, RuntimeWord) { return pNotBuilt(m_pErrorHolder); }
-void* CDriver::pCreateParameter(RuntimeWord, RuntimeWord) { return pNotBuilt(m_pErrorHolder); }
+// A result column's binding: the statement's select column (a CSqlElement) at its 1-based position.
+void* CDriver::pCreateParameterBinding(RuntimeWord entry, RuntimeWord position) {
+  auto* binding = new (std::nothrow)
+      CParameterBinding(reinterpret_cast<CSqlElement*>(entry), static_cast<std::uint32_t>(position));
+  if (!binding) SetHolderOutOfMemory(m_pErrorHolder);
+  return binding;
+}
+// A parameter's binding: the statement's parameter (a CValueLeaf) at its position.
+void* CDriver::pCreateParameter(RuntimeWord entry, RuntimeWord position) {
+  auto* binding = new (std::nothrow)
+      CParameterBinding(reinterpret_cast<CValueLeaf*>(entry), static_cast<std::uint32_t>(position));
+  if (!binding) SetHolderOutOfMemory(m_pErrorHolder);
+  return binding;
+}
 
 CRecordDescription* CDriver::pCreateDescription(CConnection* connection, CErrorHolder* holder) {
   return new (std::nothrow) CRecordDescription(connection, holder);

@@ -65,6 +65,7 @@ int CBTreeKeyIndex::bEncodeRowKey(std::uint32_t row, CHostValue* keyValue) {
 
 int CBTreeKeyIndex::bBuild() {
   m_pTree.reset(new (std::nothrow) CBPlusTree());
+  m_bCurrentRemoved = 0;
   m_nKeySize = nGetSortKeySize(nGetKeyHostType(), m_pKeyColumn->nGetDataLength());
   if (m_nKeySize == 0) m_nKeySize = 1;  // a type without a key: every row keys alike, in row order
   m_pKey.reset(new (std::nothrow) std::uint8_t[m_nKeySize]);
@@ -96,7 +97,10 @@ int CBTreeKeyIndex::bRemoveRecord(std::uint32_t row, CHostValue* keyValue) {
   if (!m_pTree || !bEncodeRowKey(row, keyValue)) return 0;
   std::uint8_t data[4];
   PutRow(data, row);
-  m_pTree->bDelete(m_pKey.get(), data);
+  const void* key = m_pTree->pGetCurrentKey();
+  const bool current =
+      key && nGetRow(m_pTree->pGetCurrentData()) == row && std::memcmp(key, m_pKey.get(), m_nKeySize) == 0;
+  if (m_pTree->bDelete(m_pKey.get(), data) && current) m_bCurrentRemoved = 1;
   return 1;
 }
 
@@ -105,6 +109,8 @@ int CBTreeKeyIndex::bMove(std::uint32_t direction, std::uint32_t count, std::uin
   *row = ROW_NONE;
   if (duplicatePosition) *duplicatePosition = 0;
   if (!m_pTree || m_pTree->nGetCount() == 0) return 1;
+  const bool removed = m_bCurrentRemoved != 0;
+  m_bCurrentRemoved = 0;
   // First and last count the row they land on as the first step.
   const std::int32_t further = count == 0 ? -1 : nSteps(count - 1);
   bool moved = true;
@@ -128,15 +134,26 @@ int CBTreeKeyIndex::bMove(std::uint32_t direction, std::uint32_t count, std::uin
       if (moved && further != 0) moved = m_pTree->bMove(-further, nullptr, 0) != 0;
       break;
     case ROW_MOVE_NEXT:
-      moved = m_pTree->bMove(nSteps(count), nullptr, 0) != 0;
+      // After a removal of the current row the cursor stands on the row that followed it already: a reader deleting
+      // each row as it reads must not skip every other one.
+      moved = m_pTree->bMove(nSteps(removed && count > 0 ? count - 1 : count), nullptr, 0) != 0;
       break;
     case ROW_MOVE_PREVIOUS:
       moved = m_pTree->bMove(-nSteps(count), nullptr, 0) != 0;
       break;
     default:
+      // Staying where the removed row was reaches no row, as in the sorted index.
+      if (removed) {
+        m_bCurrentRemoved = 1;
+        return 1;
+      }
       break;
   }
-  if (!moved) return 1;
+  if (!moved) {
+    // A step that could not be made leaves the cursor where it was.
+    if (direction == ROW_MOVE_NEXT || direction == ROW_MOVE_PREVIOUS) m_bCurrentRemoved = removed;
+    return 1;
+  }
   *row = nGetRow(m_pTree->pGetCurrentData());
   if (duplicatePosition && *row != ROW_NONE && m_pTree->nGetDuplicateCount() > 1) {
     *duplicatePosition = nDuplicatePosition();
@@ -166,7 +183,7 @@ std::uint32_t CBTreeKeyIndex::nDuplicatePosition() {
 }
 
 std::uint32_t CBTreeKeyIndex::nGetCurrentRecord() {
-  return m_pTree ? nGetRow(m_pTree->pGetCurrentData()) : ROW_NONE;
+  return m_pTree && !m_bCurrentRemoved ? nGetRow(m_pTree->pGetCurrentData()) : ROW_NONE;
 }
 
 std::uint64_t CBTreeKeyIndex::nGetBytesHeld() const {
@@ -192,9 +209,11 @@ int CBTreeKeyIndex::bSeek(std::uint32_t rank, std::uint32_t count, int* found) {
     return 1;
   }
   if (!m_pTree->bSeek(m_pKey.get(), SEEK_EXACT)) {
-    m_pTree->bSeek(m_pKey.get(), 0);
+    // A key past every key leaves the cursor where it was.
+    if (m_pTree->bSeek(m_pKey.get(), 0)) m_bCurrentRemoved = 0;
     return 1;
   }
+  m_bCurrentRemoved = 0;
   *found = 1;
   CRecord* current = pGetCurrentRecord();
   const std::int32_t entries = m_pTree->nGetDuplicateCount();

@@ -43,6 +43,9 @@ class CBTreeKeyIndex : public CKeyIndex {
   bool bCursorMatches(CRecord* record);
 
   std::unique_ptr<CBPlusTree> m_pTree;
+  // The row the cursor stood on was removed: the tree's cursor has gone on to the entry that followed it, which a
+  // move next must reach with one step less.
+  std::uint32_t m_bCurrentRemoved = 0;
   std::uint32_t m_nKeySize = 0;
   std::unique_ptr<std::uint8_t[]> m_pKey;
 };

@@ -59,14 +59,14 @@ class CKeyIndex {
   virtual int bSeek(std::uint32_t rank, std::uint32_t count, int* found) = 0;
 
   std::uint16_t nGetKeyHostType() const;
+  // The key column's value in the table's last-read image; 0 when it cannot be read.
+  int bReadImageKey(CHostValue& value);
 
  protected:
   bool bHasSearchValue() const;
   CHostValue* pGetSearchValue() const { return m_pSearchValue; }
   // The key column's value in a cached row, read through the working record; 0 when the row cannot be read.
   int bReadRowKey(std::uint32_t row, CHostValue& value);
-  // The key column's value in the table's last-read image; 0 when it cannot be read.
-  int bReadImageKey(CHostValue& value);
   // The record the key column's table is on, null when it has none.
   CRecord* pGetCurrentRecord() const;
   // The owner's record that rows are read into, made at the first need; null when it cannot be made.

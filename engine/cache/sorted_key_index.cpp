@@ -150,7 +150,9 @@ int CSortedKeyIndex::bMove(std::uint32_t direction, std::uint32_t count, std::ui
       }
       break;
     case ROW_MOVE_NEXT:
-      target = current + n;
+      // The row that followed a removed current row has taken its place: one step less reaches it, so that a reader
+      // deleting each row as it reads does not skip every other one.
+      target = current + n - (m_bCurrentRemoved && n > 0 ? 1 : 0);
       break;
     case ROW_MOVE_PREVIOUS:
       target = current - n;

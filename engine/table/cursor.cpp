@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "engine/cache/shared_row_source.h"
 #include "engine/record/column.h"
 #include "engine/record/column_descriptor.h"
 #include "engine/record/record.h"
@@ -238,6 +239,9 @@ int CCursor::bClose() {
   ReleaseColumnBindings();
   if (!m_bContinuing) {
     m_conditionRef.Release();
+    // The shared rows this cursor was filling are incomplete without it.
+    CSharedRowSource* source = m_pTable ? m_pTable->pGetSharedRowSource() : nullptr;
+    if (source && source->bIsSourceCursor(this)) m_pTable->bDropSharedRowSource();
     m_bOpen = 0;
     m_nCurrentRow = -1;
     m_nContinuationRowCount = 0;
@@ -261,8 +265,20 @@ int CCursor::bRead(std::uint32_t direction, std::uint32_t loadRecord, std::uint3
     if (direction == READ_FIRST || direction == READ_LAST) m_nDuplicateCount = 0;
   }
   if (m_strRequestedSearchItem.bIsEmpty() && (m_nRecordSlotState != SLOT_STATE_NONE || !m_bOpen)) {
-    // A shared row source exists only for the contexts of a query; its views are attached by the table.
-    if (direction == READ_FIRST || direction == READ_LAST) bTakeRecordSlot(SLOT_STATE_NONE);
+    // The rows of a query may be shared between its contexts: a context that starts reads them through its own
+    // view; one the table moved finds its row there again before it moves on.
+    int ready = 1;
+    if (direction == READ_FIRST || direction == READ_LAST) {
+      bTakeRecordSlot(SLOT_STATE_NONE);
+      ready = bOpenSharedView();
+    } else {
+      ready = bResyncSharedRows();
+    }
+    if (!ready) {
+      m_bOutOfRange = 1;
+      m_bRowValues = 0;
+      return 0;
+    }
   }
   m_bOutOfRange = outOfRange;
   m_bRowValues = m_bKeyStage;

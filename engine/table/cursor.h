@@ -193,6 +193,14 @@ class CCursor : public CRefCounted, public IPositionOwner {
   void SetFilterNode(CFilterHolder* node);
   int bHasConditionNode() const;
   CRowCache* pGetRowCache() const { return m_pRowCache; }
+  // The row cache once every row is in it: read on to the end when it is not complete yet; null when the rows could
+  // not all be read (the error in the holder).
+  CRowCache* pGetCompleteRowCache();
+  int bHasCompleteRowCache() const;
+  // The view of the table's shared row source this cursor reads through; null when none.
+  CKeyedRowView* pGetSharedView() const { return m_pSharedView; }
+  // Gives the view back, and the row cache with it when that is the view's: the shared row source is gone.
+  void DropSharedView();
 
   // ---- record slots ----
   int bSetRecordSlot(std::uint32_t state, std::uint32_t slot);
@@ -232,6 +240,7 @@ class CCursor : public CRefCounted, public IPositionOwner {
   const char16_t* pszGetSearchItem() const { return m_strSearchItem.pszGet(); }
   void SetSearchItem(const char16_t* name) { m_strSearchItem = name; }
   void SetRequestedSearchItem(const char16_t* name) { m_strRequestedSearchItem = name; }
+  const char16_t* pszGetRequestedSearchItem() const { return m_strRequestedSearchItem.pszGet(); }
   std::uint32_t bIsOpen() const { return m_bOpen; }
   std::uint32_t bGetKeyStage() const { return m_bKeyStage; }
   std::uint32_t bGetRowValues() const { return m_bRowValues; }
@@ -316,6 +325,12 @@ class CCursor : public CRefCounted, public IPositionOwner {
   int bEnsureSavedRecord();
   // Whether the search item's value of the current record equals that of the saved record.
   int bSameSearchKeyAsSaved();
+  // Before a move next or previous on a context of a query whose rows are shared: the shared row view is put back on
+  // the saved record's row, or the source cursor's current row found again in its cache by the saved record's key
+  // (error 13 when it is not there). 0 when that failed.
+  int bResyncSharedRows();
+  // Before a first or last read of a context that is not open: it reads the shared rows through a view of its own.
+  int bOpenSharedView();
   void ReleaseColumnBindings();
   void ReleaseParameterBindings();
   // A new statement of the table with a reference; null (the error recorded) when none.

@@ -2,6 +2,7 @@
 // into it, forwards one by one or, on a scrollable statement, straight at the row.
 #include <new>
 
+#include "engine/cache/keyed_row_view.h"
 #include "engine/cache/row_cache.h"
 #include "engine/cache/saved_position.h"
 #include "engine/record/record.h"
@@ -66,7 +67,14 @@ int CCursor::bReadThroughCache(std::uint32_t direction, std::uint32_t loadRecord
 
   std::int32_t target = -1;
   if (!(lastWithoutScrolling && !bRowCacheComplete())) {
-    target = m_pRowCache->nMoveRow(m_nCurrentRow, direction, count);
+    if (m_pSharedView) {
+      // The shared rows in the order of this cursor's key; a move the view cannot make reaches no row.
+      std::uint32_t row = ROW_NONE;
+      if (!m_pSharedView->bMove(direction, count, &row)) return 0;
+      target = row == ROW_NONE ? -1 : static_cast<std::int32_t>(row);
+    } else {
+      target = m_pRowCache->nMoveRow(m_nCurrentRow, direction, count);
+    }
     if (!m_pRowCache->bMustFetchRow(target)) {
       *outOfRange = static_cast<std::uint32_t>(m_pRowCache->bIsRowOutOfRange(target));
       if (*outOfRange) return 1;
@@ -170,9 +178,6 @@ int CCursor::bGoToCachedRow(std::uint32_t row, CSavedPosition*) {
   return 1;
 }
 
-// Shared row sources and their keyed views belong to the contexts of a query; none is made yet.
-int CCursor::bAttachSharedRowSource() { return 0; }
-
 void CCursor::ForgetSavedPositions() {
   if (m_savedPositions.nGetCount() == 0) return;
   std::uint32_t position = 0;
@@ -188,16 +193,26 @@ void CCursor::ForgetSavedPositions() {
 
 void CCursor::ReleaseCachedState() {
   ForgetSavedPositions();
+  if (m_pSharedView) m_pSharedView->nRelease();
+  m_pSharedView = nullptr;
   if (m_pRowCache) m_pRowCache->nRelease();
   m_pRowCache = nullptr;
 }
 
 int CCursor::bCopyCachedState(CCursor* source, CHashTable& cloneMap) {
-  if (!source->m_pRowCache) return 1;
-  CRowCache* cache = pCloneChild(cloneMap, source->m_pRowCache);
-  if (!cache) return bOutOfMemory();
-  if (m_pRowCache) m_pRowCache->nRelease();
-  m_pRowCache = cache;
+  if (source->m_pRowCache) {
+    CRowCache* cache = pCloneChild(cloneMap, source->m_pRowCache);
+    if (!cache) return bOutOfMemory();
+    if (m_pRowCache) m_pRowCache->nRelease();
+    m_pRowCache = cache;
+  }
+  // After the cache: the view's copy reads the cache's copy the map holds.
+  if (source->m_pSharedView) {
+    CKeyedRowView* view = pCloneChild(cloneMap, source->m_pSharedView);
+    if (!view) return 0;
+    if (m_pSharedView) m_pSharedView->nRelease();
+    m_pSharedView = view;
+  }
   return 1;
 }
 

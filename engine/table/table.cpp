@@ -294,6 +294,10 @@ CSharedRowSource* CTable::pGetSharedRowSource() { return nullptr; }
 int CTable::bDropSharedRowSource() { return 1; }  // there is never a shared row source to drop yet
 void CTable::SetKeyCondition(CKeyCondition*) {}
 IPositionTable* CTable::pGetPositionTable() { return nullptr; }  // no record store yet
+CCursor* CTable::pGetDefaultContext() {
+  nNotAvailable(TABLE_POINT_NOT_BUILT);
+  return nullptr;
+}
 int CTable::bCountRecords(std::int64_t* count, std::uint32_t, std::uint32_t, CCursor*, std::int32_t) {
   if (count) *count = 0;
   return nNotAvailable(TABLE_POINT_NOT_BUILT);

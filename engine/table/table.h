@@ -148,6 +148,9 @@ class CTable {
   virtual void SetKeyCondition(CKeyCondition* condition);
   // What saved positions ask of the table (its record store, its copy); null while the table has no record store.
   virtual IPositionTable* pGetPositionTable();
+  // The default record context (the one of the empty name): a shared row source keeps its place while another
+  // context reads the rows to their end. None yet: error 8, null.
+  virtual CCursor* pGetDefaultContext();
 
   // ---- fixed answers and state ----
   int bTableReady(std::uint32_t, RuntimeWord) { return 1; }

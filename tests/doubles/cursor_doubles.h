@@ -1,7 +1,8 @@
 // Doubles of a record context's statement object and its table: a cursor whose server is a list of rows in memory
 // (K, and V = 10 K), fetched in four directions and counted per direction; a table answering what a cursor asks of
 // it (its column set, the buffer reset, the image copy, the record store's pins, the positioning that continues a
-// read); and a driver object whose slot 51 makes the cursor and slots 46 and 47 counted bindings.
+// read, a query's shared row source); and a driver object whose slot 51 makes the cursor and slots 46 and 47 counted
+// bindings.
 #pragma once
 
 #include <functional>
@@ -11,6 +12,7 @@
 #include "engine/cache/keyed_row_cache.h"
 #include "engine/cache/position_links.h"
 #include "engine/cache/row_cache.h"
+#include "engine/cache/shared_row_source.h"
 #include "engine/record/column.h"
 #include "engine/record/record_description.h"
 #include "engine/record/table_description.h"
@@ -228,6 +230,22 @@ class CursorTable : public CTable, public IPositionTable {
   std::map<std::uint32_t, int> deletedSlots;
   CKeyCondition* keyCondition = nullptr;
   std::vector<SContextRead> contextReads;
+
+  // A query's shared rows: the source the test made (held once), dropped with every context's view of it.
+  CSharedRowSource* pGetSharedRowSource() override { return shared; }
+  int bDropSharedRowSource() override {
+    ++drops;
+    for (CCursor* context : contexts) context->DropSharedView();
+    if (shared) shared->nRelease();
+    shared = nullptr;
+    return 1;
+  }
+  CCursor* pGetDefaultContext() override { return defaultContext; }
+
+  CSharedRowSource* shared = nullptr;
+  CCursor* defaultContext = nullptr;
+  std::vector<CCursor*> contexts;
+  int drops = 0;
   CTableDescription* columns = nullptr;
   CCursor* reader = nullptr;
   std::int64_t total = 0;

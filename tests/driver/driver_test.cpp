@@ -11,6 +11,7 @@
 
 #include "driver/access_interface.h"
 #include "engine/table/cursor.h"
+#include "engine/table/parameter_binding.h"
 #include "engine/table/table.h"
 #include "engine/values/field_value.h"
 #include "foundation/error_holder.h"
@@ -19,6 +20,7 @@
 #include "host/library_entry.h"
 #include "sql/connection.h"
 #include "sql/rewriter/sql_rewriter.h"
+#include "sql/rewriter/sql_element.h"
 #include "sql/rewriter/value_leaf.h"
 #include "sql/table_registry.h"
 #include "standin/runtime/runtime_objects.h"
@@ -571,8 +573,6 @@ TEST_F(DriverTest, Factories) {
   EXPECT_EQ(value->pGetOwner(), Holder());
   EXPECT_TRUE(value->bIsUnset());
   value->nRelease();
-  expectNotBuilt(CallSlot<void*>(driver, 46, std::uintptr_t{0}, std::uintptr_t{0}));
-  expectNotBuilt(CallSlot<void*>(driver, 47, std::uintptr_t{0}, std::uintptr_t{0}));
   // Slot 51 makes the generic statement object on the table and holder it is given: count 0, the holder referenced.
   auto* cursor = CallSlot<CCursor*>(driver, 51, reinterpret_cast<std::uintptr_t>(table),
                                     reinterpret_cast<std::uintptr_t>(Holder()));
@@ -595,6 +595,33 @@ TEST_F(DriverTest, Factories) {
   EXPECT_EQ(leaf->nGetPosition(), 7u);
   EXPECT_EQ(std::u16string(leaf->pszGetName()), u"p");
   leaf->AddRef();
+  // Slots 46 and 47 make the bindings of a select column and of a parameter: count 0, the entry referenced, its
+  // field value and name reached through the binding; only a parameter flagged so is a cursor parameter.
+  auto* element = new CSqlElement(u"C", leafValue);
+  element->AddRef();
+  auto* column = CallSlot<CParameterBinding*>(driver, 46, reinterpret_cast<std::uintptr_t>(element), std::uintptr_t{3});
+  auto* parameter = CallSlot<CParameterBinding*>(driver, 47, reinterpret_cast<std::uintptr_t>(leaf), std::uintptr_t{2});
+  ASSERT_NE(column, nullptr);
+  ASSERT_NE(parameter, nullptr);
+  column->AddRef();
+  parameter->AddRef();
+  EXPECT_EQ(element->nGetRefCount(), 2u);
+  EXPECT_EQ(leaf->nGetRefCount(), 2u);
+  EXPECT_EQ(column->nGetPosition(), 3u);
+  EXPECT_EQ(parameter->nGetPosition(), 2u);
+  EXPECT_EQ(column->pGetFieldValue(), leafValue);
+  EXPECT_EQ(parameter->pGetFieldValue(), leafValue);
+  EXPECT_EQ(std::u16string(parameter->pszGetColumnName()), u"p");
+  EXPECT_TRUE(parameter->bIsParameter());
+  EXPECT_FALSE(column->bIsParameter());
+  EXPECT_FALSE(parameter->bIsCursorParameter());
+  leaf->SetFlags(LEAF_FLAG_CURSOR_PARAMETER);
+  EXPECT_TRUE(parameter->bIsCursorParameter());
+  EXPECT_FALSE(column->bIsCursorParameter());
+  EXPECT_TRUE(parameter->bPrepare(nullptr));
+  column->nRelease();
+  parameter->nRelease();
+  EXPECT_EQ(element->nRelease(), 0u);
   leaf->nRelease();
   EXPECT_EQ(leafValue->nRelease(), 0u);
   // Slot 53 makes a rewriter sharing the holder it is given: count 0, the holder referenced.

@@ -180,7 +180,7 @@ class COracle {
     if (i < m_nPos) {
       --m_nPos;
     } else if (i == m_nPos) {
-      m_bRemoved = m_Kind == Kind::Sorted;  // the tree's cursor goes on to the entry that followed
+      m_bRemoved = true;  // the place now holds the row that followed: next reaches it with one step less
     }
   }
   std::size_t Size() const { return m_Map.size(); }
@@ -198,6 +198,8 @@ class COracle {
     std::int64_t target = -1;
     if (m_Kind == Kind::Tree) {
       std::int64_t from = m_nPos;
+      const bool removed = m_bRemoved;
+      m_bRemoved = false;
       switch (direction) {
         case ROW_MOVE_FIRST:
         case ROW_MOVE_LAST: {
@@ -209,11 +211,20 @@ class COracle {
           target = first ? start + c - 1 : start - (c - 1);
           break;
         }
-        case ROW_MOVE_NEXT: target = from + c; break;
+        case ROW_MOVE_NEXT: target = from + c - (removed && c > 0 ? 1 : 0); break;
         case ROW_MOVE_PREVIOUS: target = from - c; break;
-        default: target = from; break;
+        default:
+          if (removed) {
+            m_bRemoved = true;
+            return NONE;
+          }
+          target = from;
+          break;
       }
-      if (target < 0 || target >= n || (target == from && from >= n)) return NONE;
+      if (target < 0 || target >= n || (target == from && from >= n)) {
+        if (direction == ROW_MOVE_NEXT || direction == ROW_MOVE_PREVIOUS) m_bRemoved = removed;
+        return NONE;
+      }
       m_nPos = target;
       return RowAt(target);
     }
@@ -234,7 +245,7 @@ class COracle {
           target = n - c;
         }
         break;
-      case ROW_MOVE_NEXT: target = m_nPos + c; break;
+      case ROW_MOVE_NEXT: target = m_nPos + c - (m_bRemoved && c > 0 ? 1 : 0); break;
       case ROW_MOVE_PREVIOUS: target = m_nPos < 0 ? -1 : m_nPos - c; break;
       default: target = m_bRemoved ? -1 : m_nPos; break;
     }
@@ -545,3 +556,32 @@ TEST_F(KeyIndexTest, RowsThatCannotBeReadFailTheBuild) {
 }
 
 }  // namespace
+
+// A reader that deletes each row as it reads it in key order meets every row, with both indexes; going back from a
+// removed row reaches the one before it, and staying where it was reaches none.
+TEST_F(KeyIndexTest, ARowRemovedAtThePlaceLeavesNextOnTheRowThatFollowed) {
+  for (const Kind kind : {Kind::Tree, Kind::Sorted}) {
+    SCOPED_TRACE(kind == Kind::Tree ? "tree" : "sorted");
+    cache->Reset();
+    const Key keys[] = {"d", "a", "c", "b", "b", "e"};  // rows 0..5; in key order 1, 3, 4, 2, 0, 5
+    for (int i = 0; i < 6; ++i) Store(kind, keys[i], i);
+    MakeIndex(kind);
+    ASSERT_TRUE(index->bBuild());
+    std::vector<std::uint32_t> read;
+    for (std::uint32_t row = Move(ROW_MOVE_FIRST, 1); row != NONE; row = Move(ROW_MOVE_NEXT, 1)) {
+      read.push_back(row);
+      ASSERT_TRUE(index->bRemoveRecord(row, nullptr));
+      EXPECT_EQ(index->nGetCurrentRecord(), NONE) << "the removed row is no longer current";
+    }
+    EXPECT_EQ(read, (std::vector<std::uint32_t>{1, 3, 4, 2, 0, 5}));
+    EXPECT_EQ(index->nGetCount(), 0u);
+
+    ASSERT_TRUE(index->bBuild());
+    EXPECT_EQ(Move(ROW_MOVE_FIRST, 4), 2u);
+    ASSERT_TRUE(index->bRemoveRecord(2, nullptr));
+    EXPECT_EQ(Move(ROW_MOVE_PREVIOUS, 1), 4u);
+    ASSERT_TRUE(index->bRemoveRecord(4, nullptr));
+    EXPECT_EQ(Move(4, 1), NONE);
+    EXPECT_EQ(Move(ROW_MOVE_NEXT, 2), 5u) << "two steps from the removed row: the row after the one that followed";
+  }
+}
