@@ -53,7 +53,15 @@ T* pCloneUnreferenced(T* clone, CErrorHolder* holder, Copy copy) {
     return nullptr;
   }
   clone->AddRef();
-  if (!copy(clone)) {
+  // A copy that throws takes its half-made object with it; the exception goes on to the caller unchanged.
+  int copied = 0;
+  try {
+    copied = copy(clone);
+  } catch (...) {
+    clone->nRelease();
+    throw;
+  }
+  if (!copied) {
     clone->nRelease();
     return nullptr;
   }

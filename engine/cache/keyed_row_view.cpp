@@ -149,22 +149,6 @@ int CKeyedRowView::bCopyFrom(CKeyedRowView* source, CHashTable& cloneMap) {
 }
 
 CKeyedRowView* CKeyedRowView::pClone(CHashTable& cloneMap) {
-  CKeyedRowView* copy = nullptr;
-  try {
-    copy = new (std::nothrow) CKeyedRowView();
-    if (!copy) {
-      SetHolderOutOfMemory(m_pErrorHolder);
-      return nullptr;
-    }
-    copy->AddRef();
-    if (!copy->bCopyFrom(this, cloneMap)) {
-      copy->nRelease();
-      return nullptr;
-    }
-  } catch (...) {
-    if (copy) copy->nRelease();
-    return nullptr;
-  }
-  --copy->m_nRefCount;
-  return copy;
+  return pCloneUnreferenced(new (std::nothrow) CKeyedRowView(), m_pErrorHolder,
+                            [&](CKeyedRowView* copy) { return copy->bCopyFrom(this, cloneMap); });
 }

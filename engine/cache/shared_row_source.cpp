@@ -133,22 +133,6 @@ int CSharedRowSource::bCopyFrom(CSharedRowSource* source, CHashTable& cloneMap) 
 }
 
 CSharedRowSource* CSharedRowSource::pClone(CHashTable& cloneMap) {
-  CSharedRowSource* copy = nullptr;
-  try {
-    copy = new (std::nothrow) CSharedRowSource();
-    if (!copy) {
-      SetHolderOutOfMemory(m_pErrorHolder);
-      return nullptr;
-    }
-    copy->AddRef();
-    if (!copy->bCopyFrom(this, cloneMap)) {
-      copy->nRelease();
-      return nullptr;
-    }
-  } catch (...) {
-    if (copy) copy->nRelease();
-    return nullptr;
-  }
-  --copy->m_nRefCount;
-  return copy;
+  return pCloneUnreferenced(new (std::nothrow) CSharedRowSource(), m_pErrorHolder,
+                            [&](CSharedRowSource* copy) { return copy->bCopyFrom(this, cloneMap); });
 }

@@ -680,22 +680,10 @@ int CCursor::bCopyFrom(CCursor* source, CHashTable& cloneMap) {
 }
 
 CCursor* CCursor::pClone(CHashTable& cloneMap) {
-  CCursor* copy = nullptr;
-  try {
-    copy = new (std::nothrow) CCursor();
-    if (!copy) {
-      bOutOfMemory();
-      return nullptr;
-    }
-    copy->AddRef();
-    if (!copy->bCopyFrom(this, cloneMap)) {
-      copy->nRelease();
-      return nullptr;
-    }
-  } catch (...) {
-    if (copy) copy->nRelease();
+  CCursor* copy = new (std::nothrow) CCursor();
+  if (!copy) {
+    bOutOfMemory();
     return nullptr;
   }
-  --copy->m_nRefCount;
-  return copy;
+  return pCloneUnreferenced(copy, m_pErrorHolder, [&](CCursor* made) { return made->bCopyFrom(this, cloneMap); });
 }

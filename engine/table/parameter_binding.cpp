@@ -66,19 +66,6 @@ int CParameterBinding::bCopyFrom(CParameterBinding* source, CHashTable& cloneMap
 }
 
 CParameterBinding* CParameterBinding::pClone(CHashTable& cloneMap) {
-  CParameterBinding* copy = nullptr;
-  try {
-    copy = new (std::nothrow) CParameterBinding();
-    if (!copy) return nullptr;
-    copy->AddRef();
-    if (!copy->bCopyFrom(this, cloneMap)) {
-      copy->nRelease();
-      return nullptr;
-    }
-  } catch (...) {
-    if (copy) copy->nRelease();
-    return nullptr;
-  }
-  --copy->m_nRefCount;
-  return copy;
+  return pCloneUnreferenced(new (std::nothrow) CParameterBinding(), nullptr,
+                            [&](CParameterBinding* copy) { return copy->bCopyFrom(this, cloneMap); });
 }

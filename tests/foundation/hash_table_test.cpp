@@ -189,4 +189,13 @@ TEST(CloneMapTest, SharedChildrenAreCopiedOnce) {
   EXPECT_EQ(CNode::gnDestroyed, 4);
 }
 
+// A clone whose copy fails or throws goes again: null for a failure, the exception passed on unchanged.
+TEST(CloneMapTest, AFailedOrThrowingCopyTakesItsCloneWithIt) {
+  CNode::gnDestroyed = 0;
+  EXPECT_EQ(pCloneUnreferenced(new CNode(), nullptr, [](CNode*) { return 0; }), nullptr);
+  EXPECT_EQ(CNode::gnDestroyed, 1);
+  EXPECT_THROW(pCloneUnreferenced(new CNode(), nullptr, [](CNode*) -> int { throw 42; }), int);
+  EXPECT_EQ(CNode::gnDestroyed, 2);
+}
+
 }  // namespace
