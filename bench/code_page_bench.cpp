@@ -232,13 +232,4 @@ std::vector<bench::SRatioPair> RegisterAll() {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  const std::vector<bench::SRatioPair> pairs = RegisterAll();
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  bench::CRatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  bench::PrintRatioTable(reporter, pairs, 16);
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return bench::nRunWithRatioTable(argc, argv, RegisterAll(), 16); }

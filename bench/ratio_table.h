@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -42,6 +43,20 @@ inline void PrintRatioTable(const CRatioReporter& reporter, const std::vector<SR
     if (measured == reporter.Times().end() || baseline == reporter.Times().end() || baseline->second <= 0) continue;
     std::printf("%-*s %8.2f %6.1f\n", width, pair.label.c_str(), measured->second / baseline->second, pair.goal);
   }
+}
+
+// Runs the benchmarks the command line selects, then `before` (figures of the run's own), then the ratio table;
+// the exit code of a benchmark program.
+inline int nRunWithRatioTable(int argc, char** argv, const std::vector<SRatioPair>& pairs, int width,
+                              const std::function<void(const CRatioReporter&)>& before = {}) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  CRatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  if (before) before(reporter);
+  PrintRatioTable(reporter, pairs, width);
+  benchmark::Shutdown();
+  return 0;
 }
 
 }  // namespace bench

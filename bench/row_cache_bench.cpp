@@ -162,18 +162,13 @@ std::vector<bench::SRatioPair> RegisterAll() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::vector<bench::SRatioPair> pairs = RegisterAll();
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  bench::CRatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  std::printf("\n%-10s %12s %14s\n", "rows", "build ms", "bytes per row");
-  for (const std::int64_t rows : kSizes) {
-    if (reporter.Times().count(Name("driver", rows)) == 0) continue;
-    const SFilled& filled = CacheOf(rows);
-    std::printf("%-10lld %12.1f %14.1f\n", static_cast<long long>(rows), filled.buildMilliseconds, filled.bytesPerRow);
-  }
-  bench::PrintRatioTable(reporter, pairs, 24);
-  benchmark::Shutdown();
-  return 0;
+  return bench::nRunWithRatioTable(argc, argv, RegisterAll(), 24, [](const bench::CRatioReporter& reporter) {
+    std::printf("\n%-10s %12s %14s\n", "rows", "build ms", "bytes per row");
+    for (const std::int64_t rows : kSizes) {
+      if (reporter.Times().count(Name("driver", rows)) == 0) continue;
+      const SFilled& filled = CacheOf(rows);
+      std::printf("%-10lld %12.1f %14.1f\n", static_cast<long long>(rows), filled.buildMilliseconds,
+                  filled.bytesPerRow);
+    }
+  });
 }

@@ -29,6 +29,17 @@ T* pCloneChild(CHashTable& map, T* child) {
   return result;
 }
 
+// Puts the copy of a child (pCloneChild) in a counted field in place of what the field held; 0, the field as it was,
+// when the clone failed.
+template <typename T>
+int bReplaceWithClone(CHashTable& map, T* child, T*& field) {
+  T* copy = pCloneChild(map, child);
+  if (!copy) return 0;
+  if (field) field->nRelease();
+  field = copy;
+  return 1;
+}
+
 // A clone by copy: an empty object from `make` (null when memory runs out), given a reference and filled from the
 // source by its CopyFrom (source, map); released, and null answered, when the copy fails.
 template <typename T, typename Make>

@@ -133,18 +133,8 @@ int CKeyedRowView::bCopyFrom(CKeyedRowView* source, CHashTable& cloneMap) {
                   ? reinterpret_cast<CCursor*>(known)
                   : nullptr;
   m_pIndex.reset();
-  if (source->m_pKeyColumn) {
-    CColumn* column = pCloneChild(cloneMap, source->m_pKeyColumn);
-    if (!column) return 0;
-    if (m_pKeyColumn) m_pKeyColumn->nRelease();
-    m_pKeyColumn = column;
-  }
-  if (source->m_pCache) {
-    CRowCache* cache = pCloneChild(cloneMap, source->m_pCache);
-    if (!cache) return 0;
-    if (m_pCache) m_pCache->nRelease();
-    m_pCache = cache;
-  }
+  if (source->m_pKeyColumn && !bReplaceWithClone(cloneMap, source->m_pKeyColumn, m_pKeyColumn)) return 0;
+  if (source->m_pCache && !bReplaceWithClone(cloneMap, source->m_pCache, m_pCache)) return 0;
   return source->m_pIndex ? pCreateKeyIndex() : 1;
 }
 

@@ -109,25 +109,9 @@ int CSharedRowSource::bCopyFrom(CSharedRowSource* source, CHashTable& cloneMap) 
   if (source->m_pErrorHolder) source->m_pErrorHolder->AddRef();
   if (m_pErrorHolder) m_pErrorHolder->nRelease();
   m_pErrorHolder = source->m_pErrorHolder;
-  if (source->m_pTable) {
-    std::uint64_t known = 0;
-    m_pTable = cloneMap.bLookup(nCloneKey(source->m_pTable), &known, nullptr)
-                   ? reinterpret_cast<CTable*>(known)
-                   : source->m_pTable->pClone(cloneMap, 0, 0);
-    if (!m_pTable) return 0;
-  }
-  if (source->m_pSourceCursor) {
-    CCursor* cursor = pCloneChild(cloneMap, source->m_pSourceCursor);
-    if (!cursor) return 0;
-    if (m_pSourceCursor) m_pSourceCursor->nRelease();
-    m_pSourceCursor = cursor;
-  }
-  if (source->m_pRowCache) {
-    CRowCache* cache = pCloneChild(cloneMap, source->m_pRowCache);
-    if (!cache) return 0;
-    if (m_pRowCache) m_pRowCache->nRelease();
-    m_pRowCache = cache;
-  }
+  if (source->m_pTable && !(m_pTable = pTableCopyInMap(cloneMap, source->m_pTable))) return 0;
+  if (source->m_pSourceCursor && !bReplaceWithClone(cloneMap, source->m_pSourceCursor, m_pSourceCursor)) return 0;
+  if (source->m_pRowCache && !bReplaceWithClone(cloneMap, source->m_pRowCache, m_pRowCache)) return 0;
   m_conditionRef.Assign(source->m_conditionRef);
   return 1;
 }

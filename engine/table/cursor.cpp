@@ -600,13 +600,7 @@ int CCursor::bCopyFrom(CCursor* source, CHashTable& cloneMap) {
   m_pRecordDescription = source->m_pRecordDescription;
 
   // The table owns its cursors: its copy is the one the map holds (the table's own copy registers itself first).
-  if (source->m_pTable) {
-    std::uint64_t known = 0;
-    m_pTable = cloneMap.bLookup(nCloneKey(source->m_pTable), &known, nullptr)
-                   ? reinterpret_cast<CTable*>(known)
-                   : source->m_pTable->pClone(cloneMap, 0, 0);
-    if (!m_pTable) return 0;
-  }
+  if (source->m_pTable && !(m_pTable = pTableCopyInMap(cloneMap, source->m_pTable))) return 0;
   if (source->m_pStatement) {
     std::uint64_t known = 0;
     CSqlRewriter* statement = cloneMap.bLookup(nCloneKey(source->m_pStatement), &known, nullptr)

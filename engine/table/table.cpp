@@ -1,3 +1,4 @@
+#include "foundation/clone_map.h"
 #include "engine/table/table.h"
 
 #include <memory>
@@ -301,4 +302,10 @@ CCursor* CTable::pGetDefaultContext() {
 int CTable::bCountRecords(std::int64_t* count, std::uint32_t, std::uint32_t, CCursor*, std::int32_t) {
   if (count) *count = 0;
   return nNotAvailable(TABLE_POINT_NOT_BUILT);
+}
+
+CTable* pTableCopyInMap(CHashTable& cloneMap, CTable* table) {
+  std::uint64_t known = 0;
+  if (cloneMap.bLookup(nCloneKey(table), &known, nullptr)) return reinterpret_cast<CTable*>(known);
+  return table->pClone(cloneMap, 0, 0);
 }

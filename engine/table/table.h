@@ -235,3 +235,7 @@ class CTable {
   std::uint32_t m_nRefCount = 0;
   std::uint32_t m_nExternalCount = 0;
 };
+
+// A table's copy in a clone map, or its new clone when the map has none: a table owns its cursors, so a copied
+// cursor serves the table copy that registered itself first. Null when the clone failed.
+CTable* pTableCopyInMap(CHashTable& cloneMap, CTable* table);
