@@ -85,8 +85,8 @@ QZ_POSITION(13, OpenForCreate, [](CTable& t, U32 a, RuntimeWord b) { return t.bO
 QZ_POSITION(14, OpenForCreate, [](CTable& t, RuntimeWord a) { return t.bCreateAndOpen(a, 1); })
 QZ_POSITION(15, Open, [](CTable& t, U32 a, RuntimeWord b) { return t.bOpen(a, b); })
 QZ_POSITION(17, Close, [](CTable& t) { return t.bClose(); })
-// Clears the current record; never the operation that adds it as a new row.
-QZ_POSITION(18, Frame, [](CTable& t, U32 flags, U32 mode) { return t.bClearRecord(flags, mode); })
+// The runtime's add: INSERT, then the record lock.
+QZ_POSITION(18, Frame, [](CTable& t, U32 flags, U32 mode) { return t.bAddRecord(flags, mode); })
 QZ_POSITION(19, Frame, [](CTable& t, RuntimeWord key, U32 flags, U32 mode) { return t.bSaveRecord(key, flags, mode); })
 QZ_POSITION(20, Frame, [](CTable& t, RuntimeWord a, U32 b) { return t.bNotSupportedA(a, b); })
 QZ_POSITION(21, Frame, [](CTable& t, RuntimeWord key, U32 mode) { return t.bDeleteRecord(key, mode); })
@@ -115,17 +115,18 @@ QZ_POSITION(36, Frame, [](CTable& t, RuntimeWord key, RuntimeWord out) { return 
 QZ_POSITION(37, FrameRename, [](CTable& t, Text c, RuntimeWord a, U32 b, RuntimeWord d, U32 e, IHostSqlQuery* query) {
   return t.bGoToRecord(c, a, b, d, e, reinterpret_cast<RuntimeWord>(query));
 })
+// The query object's items choose the key; its name goes into the value.
 QZ_POSITION(38, Frame, [](CTable& t, IHostSqlQuery* query, RuntimeWord value) {
-  return t.bDeleteRecordChecked(reinterpret_cast<RuntimeWord>(query), value);
+  return t.bGoToRecordByItems(reinterpret_cast<RuntimeWord>(query), value);
 })
 QZ_POSITION(39, FrameRename, [](CTable& t, Text c) { return t.bMarkContextRecord(c); })
 QZ_POSITION(40, FrameOrOne, [](CTable& t, Text c) { return t.bResetContextMark(c); })
 QZ_POSITION(41, Frame, [](CTable& t, U32 a, RuntimeWord b, U32 c, U32 d) { return t.bRecallPosition(a, b, c, d); })
-QZ_POSITION(42, FrameOrOne, [](CTable& t, U32 identifier) { return t.bSavePosition(identifier); })
+QZ_POSITION(42, FrameOrOne, [](CTable& t, U32 identifier) { return t.bReleasePosition(identifier); })
 // The table takes the value first and the context second.
 QZ_POSITION(43, FrameRename, [](CTable& t, Text c, RuntimeWord value, U32 a) { return t.bStorePosition(value, c, a); })
 QZ_POSITION(44, Frame, [](CTable& t, RuntimeWord out) { return t.bIsReadOnly(out); })
-QZ_POSITION(45, Frame, [](CTable& t, RuntimeWord value, U32 a, U32 b) { return t.bReadCurrentContext(value, a, b); })
+QZ_POSITION(45, Frame, [](CTable& t, RuntimeWord value, U32 a, U32 b) { return t.bCountCurrentContext(value, a, b); })
 // The table takes the out address first and the context second.
 QZ_POSITION(46, FrameRename,
             [](CTable& t, Text c, U32* out, U32 flags) { return t.bGetPositionPerMille(out, c, flags); })
@@ -137,9 +138,7 @@ QZ_POSITION(49, Frame, [](CTable& t, U32 index, RuntimeWord buffer) { return t.b
 QZ_POSITION(50, Frame, [](CTable& t, RuntimeWord out) { return t.bGetRecordBuffer(out); })
 QZ_POSITION(51, Frame, [](CTable& t, RuntimeWord buffer) { return t.bSetRecordBuffer(buffer); })
 QZ_POSITION(52, Frame, [](CTable& t, U32 index, RuntimeWord value) { return t.bCallLargeValueSlot(index, value); })
-QZ_POSITION(53, Frame, [](CTable& t, U32 index, RuntimeWord value) {
-  return static_cast<std::int32_t>(t.nGetLargeValueState(index, value));
-})
+QZ_POSITION(53, Frame, [](CTable& t, U32 index, RuntimeWord value) { return t.bSaveMemoToFile(index, value); })
 QZ_POSITION(54, Frame, [](CTable& t, Text c) { return t.bResetContext(c); })
 QZ_POSITION(55, Frame, [](CTable& t, RuntimeWord position, U32 flags) { return t.bRestorePosition(position, flags); })
 QZ_POSITION(56, Frame,
@@ -147,8 +146,8 @@ QZ_POSITION(56, Frame,
 QZ_POSITION(60, Frame, [](CTable& t) { return t.bDropSharedRowSource(); })
 QZ_POSITION(61, Frame, [](CTable& t, U32 a, U32 b, RuntimeWord out) { return t.bCompareSavedPositions(a, b, out); })
 QZ_POSITION(64, Frame, [](CTable& t) { return t.bDeleteAll(); })
-// Creates the table in the database and leaves it closed; never the operation that drops it.
-QZ_POSITION(79, Create, [](CTable& t) { return t.bCreate(); })
+// Creates the table in the database without dropping it first and leaves it closed; no position drops a table.
+QZ_POSITION(79, Create, [](CTable& t) { return t.bDoCreate(0, 1); })
 QZ_POSITION(81, QueryRun, [](CTable& t, U32* hasRows, Text c, IHostSqlQuery* query, U32 flags, RuntimeWord value) {
   return t.bExecuteQuery(hasRows, c, reinterpret_cast<RuntimeWord>(query), flags, value);
 })
@@ -359,10 +358,10 @@ void CAccessInterface::ReleaseAllTableContexts() {
   VisitTables([](CTable& table) { table.ReleaseAllContexts(); });
 }
 
-void CAccessInterface::NotifyTablesExcept(CTable* skip, std::uint32_t kind, const char16_t* key, std::uint32_t extra) {
+void CAccessInterface::NotifyTablesExcept(CTable* skip, std::uint32_t kind, CCursor* context, std::uint32_t flags) {
   platform::CriticalSectionGuard lock(gcsDriverLock);
   VisitTables([&](CTable& table) {
-    if (&table != skip) table.NotifyOtherTables(kind, key, extra);
+    if (&table != skip) table.NotifyOtherTables(kind, context, flags);
   });
 }
 

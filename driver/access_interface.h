@@ -18,6 +18,7 @@
 #include "host/host_objects.h"
 
 class CConnection;
+class CCursor;
 class CDriver;
 class CErrorHolder;
 class CHashTable;
@@ -177,7 +178,7 @@ class CAccessInterface final {
   // Every table of the interface gives up its record contexts (the driver calls this at a transaction's end).
   void ReleaseAllTableContexts();
   // Every other table of the interface takes a modification notice from `skip`.
-  void NotifyTablesExcept(CTable* skip, std::uint32_t kind, const char16_t* key, std::uint32_t extra);
+  void NotifyTablesExcept(CTable* skip, std::uint32_t kind, CCursor* context, std::uint32_t flags);
   // Every table made for that runtime connection description lets go of the record lock of `value`.
   void NotifyTablesOfConnection(IHostConnectionDescription* hostConnectionDescription, std::uint64_t value);
   // The driver object that made the interface is going: from now on the interface reaches no table registry and

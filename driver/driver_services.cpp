@@ -28,6 +28,13 @@ CRecordDescription* pCreateDescriptionThroughDriver(CConnection* connection, CEr
   return gpDriver ? gpDriver->pCreateDescription(connection, holder) : nullptr;
 }
 
+void* pCreateCursorThroughDriver(CTable* table, CErrorHolder* holder) {
+  return gpDriver ? gpDriver->pCreateCursor(reinterpret_cast<RuntimeWord>(table), reinterpret_cast<RuntimeWord>(holder))
+                  : nullptr;
+}
+
+void* pCreateAutomaticIdentifierThroughDriver() { return gpDriver ? gpDriver->pCreateAutomaticIdentifier() : nullptr; }
+
 CFieldValue* pCreateFieldValueThroughDriver(CErrorHolder* owner, CConnection* connection) {
   return gpDriver ? static_cast<CFieldValue*>(gpDriver->pCreateFieldValue(owner, connection)) : nullptr;
 }

@@ -57,3 +57,7 @@ CFieldValue* pCreateBoundItemThroughDriver(CErrorHolder* holder, CConnection* co
 // parameter's (slot 47), for the entry at that index. Null without a driver object or when none was made.
 CParameterBinding* pCreateResultBindingThroughDriver(void* entry, std::uint32_t index);
 CParameterBinding* pCreateParameterBindingThroughDriver(void* entry, std::uint32_t index);
+// The current driver object's statement-object factory (slot 51) for a table's record context, and its automatic
+// identifier factory (slot 55); count 0, null without a driver object or when none was made.
+void* pCreateCursorThroughDriver(CTable* table, CErrorHolder* holder);
+void* pCreateAutomaticIdentifierThroughDriver();

@@ -1,24 +1,35 @@
-#include "foundation/clone_map.h"
 #include "engine/table/table.h"
 
+#include <cstring>
 #include <memory>
 #include <new>
 
+#include "engine/cache/keyed_row_cache.h"
+#include "engine/cache/saved_position.h"
+#include "engine/cache/shared_row_source.h"
 #include "engine/record/column_types.h"
+#include "engine/record/record.h"
+#include "engine/record/record_buffer.h"
+#include "engine/record/record_description.h"
+#include "engine/record/query_description.h"
+#include "engine/record/record_factories.h"
+#include "engine/record/table_description.h"
+#include "engine/table/cursor.h"
+#include "engine/values/row_keys.h"
+#include "foundation/clone_map.h"
 #include "foundation/error_holder.h"
 #include "foundation/host_locale.h"
 #include "foundation/module_errors.h"
 #include "foundation/reference_guard.h"
 #include "host/host_objects.h"
+#include "sql/conditions/key_condition.h"
 #include "sql/connection.h"
 #include "sql/driver_services.h"
 
 namespace {
 
-// Identification points of the table's own raises; point 0 marks an operation of the table engine that is not
-// built yet.
+// Identification points of the table's own refusals.
 enum : std::uint32_t {
-  TABLE_POINT_NOT_BUILT = 0,
   TABLE_POINT_LOCK_TABLE = 5,
   TABLE_POINT_TEST_RECORD_LOCK = 7,
   TABLE_POINT_NOT_SUPPORTED_A = 10,
@@ -33,17 +44,78 @@ CTable::CTable(IHostFileDescription* recordDescription, CConnection* connection,
   if (m_pErrorHolder) m_pErrorHolder->AddRef();
   if (m_pConnection) m_pConnection->AddRef();
   if (m_pRecordDescription) m_pRecordDescription->AddExternalRef();
+  MakeStores();
+}
+
+CTable::CTable() { MakeStores(); }
+
+namespace {
+
+// Context names are owned copies: the key of an entry is the copy's address.
+std::uint32_t HashContextName(std::uint64_t key) {
+  return CTable::nHashName(reinterpret_cast<const char16_t*>(static_cast<std::uintptr_t>(key)));
+}
+int CompareContextNames(std::uint64_t a, std::uint64_t b) {
+  return CTable::nCompareNames(reinterpret_cast<const char16_t*>(static_cast<std::uintptr_t>(a)),
+                               reinterpret_cast<const char16_t*>(static_cast<std::uintptr_t>(b)));
+}
+template <typename T>
+void ReleaseCounted(T*& object) {
+  if (object) object->nRelease();
+  object = nullptr;
+}
+
+std::uint64_t NameKey(const char16_t* name) { return reinterpret_cast<std::uintptr_t>(name); }
+template <typename T>
+T* AsPointer(std::uint64_t value) {
+  return reinterpret_cast<T*>(static_cast<std::uintptr_t>(value));
+}
+
+char16_t* pCopyName(const char16_t* name) {
+  std::size_t length = 0;
+  while (name[length]) ++length;
+  auto* copy = new (std::nothrow) char16_t[length + 1];
+  if (copy) std::memcpy(copy, name, (length + 1) * sizeof(char16_t));
+  return copy;
+}
+
+std::uint32_t HashIdentifier(std::uint64_t key) { return static_cast<std::uint32_t>(key); }
+int CompareIdentifiers(std::uint64_t a, std::uint64_t b) { return a != b; }
+
+}  // namespace
+
+void CTable::MakeStores() {
+  m_contexts.SetHashFunction(&HashContextName);
+  m_contexts.SetCompareFunction(&CompareContextNames);
+  m_savedPositions.SetHashFunction(&HashIdentifier);
+  m_savedPositions.SetCompareFunction(&CompareIdentifiers);
+  // A store that cannot be made leaves the table without one: pGetPositionTable answers null and slots are never
+  // taken, so the table still reads and writes.
+  for (CKeyedRowCache** store : {&m_pRecordStore, &m_pSecondRecordStore}) {
+    *store = new (std::nothrow) CKeyedRowCache();
+    if (!*store) continue;
+    (*store)->AddRef();
+    (*store)->SetGrowth(50, 0);
+  }
 }
 
 CTable::~CTable() {
   // The access interfaces' lookup cache holds no reference: a destroyed table must not stay reachable through it.
   ForgetCachedTable(this);
+  ResetState();
+  ReleaseCounted(m_pRecordStore);
+  ReleaseCounted(m_pSecondRecordStore);
+  ReleaseCounted(m_pTableDescription);
+  ReleaseCounted(m_pAttachedDescription);
+  ReleaseCounted(m_pParsedQuery);
+  ReleaseCounted(m_pKeyCondition);
+  if (m_pWorkingDescription) m_pWorkingDescription->nReleaseExternal();
+  m_pWorkingDescription = nullptr;
   if (m_pRecordDescription) m_pRecordDescription->nReleaseExternal();
   m_pRecordDescription = nullptr;
   ReleaseConnectionThroughDriver(m_pConnection);
   m_pConnection = nullptr;
-  if (m_pErrorHolder) m_pErrorHolder->nRelease();
-  m_pErrorHolder = nullptr;
+  ReleaseCounted(m_pErrorHolder);
 }
 
 void CTable::DeletingDestructor(std::uint32_t flags) {
@@ -64,146 +136,280 @@ std::uint32_t CTable::nReleaseExternal() {
 
 const char16_t* CTable::pszGetName() const { return m_pRecordDescription ? m_pRecordDescription->pszGetName() : u""; }
 
+CRecordDescription* CTable::pGetDriverDescription() const {
+  return static_cast<CRecordDescription*>(m_pRecordDescription);
+}
+
 int CTable::nNotAvailable(std::uint32_t point) {
   RaiseNotAvailable(m_pErrorHolder, ERROR_UNIT_TABLE, point, m_pConnection, pszGetName());
   return 0;
 }
 
-int CTable::nSlot1() { return 0; }
-std::uint32_t CTable::nGetFlagWord() {
-  nNotAvailable(TABLE_POINT_NOT_BUILT);
+int CTable::bRaise(std::uint32_t errorCode, std::uint32_t point, const char16_t* item, std::uint32_t recordedState) {
+  const char16_t* name = pszGetName();
+  RaiseModuleError(m_pErrorHolder, recordedState, ERROR_UNIT_TABLE, point, m_pConnection, name, errorCode, name);
+  if (item && m_pErrorHolder) m_pErrorHolder->SetFileAndItem(name, item);
   return 0;
 }
-CColumn* CTable::pGetReferenceItem() {
-  nNotAvailable(TABLE_POINT_NOT_BUILT);
-  return nullptr;
-}
-CFieldValue* CTable::pGetReferenceValue() {
-  nNotAvailable(TABLE_POINT_NOT_BUILT);
-  return nullptr;
+
+int CTable::bFailNonFatal() {
+  if (m_pErrorHolder) m_pErrorHolder->MarkNonFatal();
+  return 0;
 }
 
-int CTable::bReadLargeValue(std::uint32_t, RuntimeWord) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
-int CTable::bWriteLargeValue(std::uint32_t, RuntimeWord) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
-int CTable::bCreateAndOpen(RuntimeWord, std::uint32_t) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
-int CTable::bDropTable() { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
-int CTable::bDeleteAll() { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
-int CTable::bOpenOrCreate(std::uint32_t, RuntimeWord) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
-int CTable::bOpen(std::uint32_t, RuntimeWord) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
+int CTable::nSlot1() { return 0; }
 
-int CTable::bClose() {
-  // No record context, saved position or shared row source is ever made yet, so resetting the state is only
-  // closing.
-  m_bOpen = 0;
-  return 1;
-}
+// ---- refusals: the Oracle table supplies table and record locks ----
 
-int CTable::bSaveRecord(RuntimeWord, std::uint32_t, std::uint32_t) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
-int CTable::bDeleteRecord(RuntimeWord, std::uint32_t) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
-int CTable::bWriteRecord(RuntimeWord, std::uint32_t, std::uint32_t) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
 int CTable::bNotSupportedA(RuntimeWord, std::uint32_t) { return nNotAvailable(TABLE_POINT_NOT_SUPPORTED_A); }
 int CTable::bNotSupportedB() { return nNotAvailable(TABLE_POINT_NOT_SUPPORTED_B); }
-int CTable::bModifyRecord(RuntimeWord, std::uint32_t, RuntimeWord) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
-
-int CTable::bRead(const char16_t*, std::uint32_t, std::uint32_t, std::uint32_t, RuntimeWord, std::uint32_t) {
-  return nNotAvailable(TABLE_POINT_NOT_BUILT);
+int CTable::bNotSupportedC(RuntimeWord, RuntimeWord, std::uint32_t, RuntimeWord) {
+  return nNotAvailable(TABLE_POINT_NOT_SUPPORTED_C);
 }
-
-int CTable::bReadInContext(const char16_t*, std::uint32_t, RuntimeWord, std::uint32_t, std::uint32_t, RuntimeWord,
-                           std::uint32_t) {
-  return nNotAvailable(TABLE_POINT_NOT_BUILT);
-}
-
-int CTable::bSeekOnKey(const char16_t*, RuntimeWord, std::uint32_t, std::uint32_t, std::uint32_t, RuntimeWord,
-                       std::uint32_t, std::uint32_t) {
-  return nNotAvailable(TABLE_POINT_NOT_BUILT);
-}
-
-int CTable::bResetContext(const char16_t*) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
 
 int CTable::bLockTable(std::uint32_t, RuntimeWord) {
   nNotAvailable(TABLE_POINT_LOCK_TABLE);
-  if (m_pErrorHolder) m_pErrorHolder->MarkNonFatal();
-  return 0;
+  return bFailNonFatal();
 }
 
 int CTable::bUnlockTable() { return 1; }
 
 int CTable::bTestRecordLock(RuntimeWord, std::uint32_t, RuntimeWord) {
   nNotAvailable(TABLE_POINT_TEST_RECORD_LOCK);
-  if (m_pErrorHolder) m_pErrorHolder->MarkNonFatal();
-  return 0;
+  return bFailNonFatal();
 }
 
 int CTable::bTestRecordLockDefault(RuntimeWord) { return 1; }
 
-int CTable::bGoToRecord(const char16_t*, RuntimeWord, std::uint32_t, RuntimeWord, std::uint32_t, RuntimeWord) {
-  return nNotAvailable(TABLE_POINT_NOT_BUILT);
+// ---- factories ----
+
+CCursor* CTable::pNewContext() {
+  return static_cast<CCursor*>(pCreateCursorThroughDriver(this, m_pErrorHolder));
 }
 
+CTableDescription* CTable::pNewTableDescription() { return new (std::nothrow) CTableDescription(m_pErrorHolder, this); }
+
+CSavedPosition* CTable::pNewSavedPosition() { return new (std::nothrow) CSavedPosition(); }
+
+CSharedRowSource* CTable::pNewSharedRowSource() {
+  CSharedRowSource* source = new (std::nothrow) CSharedRowSource(m_pErrorHolder, this);
+  if (source) Exchange(m_pSharedRowSource, source);
+  return source;
+}
+
+CAutomaticIdentifier* CTable::pNewAutomaticIdentifier() {
+  return static_cast<CAutomaticIdentifier*>(pCreateAutomaticIdentifierThroughDriver());
+}
+
+CRecordDescription* CTable::pNewRecordDescription(const char16_t*) {
+  return pCreateDescriptionThroughDriver(m_pConnection, m_pErrorHolder);
+}
+
+CSqlRewriter* CTable::pNewSqlStatement() { return pCreateSqlRewriterThroughDriver(m_pErrorHolder, m_pConnection); }
+
+// ---- contexts ----
+
+CCursor* CTable::pFindContext(const char16_t* name) {
+  if (!name) name = u"";
+  if (m_pLastContextName && nCompareNames(m_pLastContextName, name) == 0) return m_pLastContext;
+  std::uint64_t value = 0;
+  std::uint64_t key = 0;
+  if (!m_contexts.bLookup(NameKey(name), &value, &key)) return nullptr;
+  m_pLastContextName = AsPointer<const char16_t>(key);
+  m_pLastContext = AsPointer<CCursor>(value);
+  return m_pLastContext;
+}
+
+int CTable::bStoreContext(const char16_t* name, CCursor* context) {
+  char16_t* copy = pCopyName(name ? name : u"");
+  if (!copy || !m_contexts.bInsert(NameKey(copy), reinterpret_cast<std::uintptr_t>(context))) {
+    delete[] copy;
+    return 0;
+  }
+  return 1;
+}
+
+CCursor* CTable::pSelectContext(const char16_t* name, std::uint32_t, std::uint32_t flags) {
+  if (!name) name = u"";
+  CCursor* previous = m_pCurrentContext;
+  CCursor* context = pFindContext(name);
+  if (!context) {
+    context = pNewContext();
+    if (!context) {
+      if (m_pErrorHolder && !m_pErrorHolder->bHasError()) SetHolderOutOfMemory(m_pErrorHolder);
+      return nullptr;
+    }
+    context->AddRef();
+    if (!bStoreContext(name, context)) {
+      context->nRelease();
+      SetHolderOutOfMemory(m_pErrorHolder);
+      return nullptr;
+    }
+    context->SetSearchItem(name);
+    context->SetRequestedSearchItem(name);
+  }
+  // A read that carries the key condition on: the context reads on from where the condition stands.
+  if ((flags & 0x8000) && previous && previous != context) {
+    CKeyCondition* condition = previous->pGetConditionNode();
+    if (condition && condition->bIsStarted()) context->SetConditionNode(condition);
+  }
+  m_pCurrentContext = context;
+  return context;
+}
+
+CCursor* CTable::pGetDefaultContext() {
+  CCursor* context = pFindContext(u"");
+  if (context) return context;
+  CCursor* current = m_pCurrentContext;
+  context = pSelectContext(u"", READ_FIRST, 0);
+  // Writes and counts run on the default context without making it the context of the last read.
+  m_pCurrentContext = current;
+  return context;
+}
+
+int CTable::bRenameContext(CCursor* context, const char16_t* name) {
+  if (!context || !name) return 0;
+  std::uint32_t position = 0;
+  std::uint64_t value = 0;
+  std::uint64_t key = 0;
+  while (m_contexts.bIterate(position, 0, &value, &key)) {
+    if (AsPointer<CCursor>(value) != context) continue;
+    m_contexts.EndIteration();
+    const char16_t* oldName = AsPointer<const char16_t>(key);
+    if (nCompareNames(oldName, name) != 0) {
+      // Another context of the new name gives its place: one name, one context.
+      std::uint64_t otherValue = 0;
+      std::uint64_t otherKey = 0;
+      if (m_contexts.bRemove(NameKey(name), &otherValue, &otherKey)) {
+        if (m_pCurrentContext == AsPointer<CCursor>(otherValue)) m_pCurrentContext = nullptr;
+        delete[] AsPointer<char16_t>(otherKey);
+        AsPointer<CCursor>(otherValue)->nRelease();
+      }
+      // The new entry first: when it cannot be had the context stays under its old name.
+      if (!bStoreContext(name, context)) {
+        SetHolderOutOfMemory(m_pErrorHolder);
+        return 0;
+      }
+      m_contexts.bRemove(key, nullptr, nullptr);
+      delete[] AsPointer<char16_t>(key);
+    }
+    m_pLastContextName = nullptr;
+    m_pLastContext = nullptr;
+    context->SetSearchItem(name);
+    context->SetRequestedSearchItem(name);
+    return 1;
+  }
+  return 0;
+}
+
+void CTable::ReleaseAllContexts() {
+  m_pLastContextName = nullptr;
+  m_pLastContext = nullptr;
+  m_pCurrentContext = nullptr;
+  std::uint32_t position = 0;
+  std::uint64_t value = 0;
+  std::uint64_t key = 0;
+  while (m_contexts.bIterate(position, 1, &value, &key)) {
+    delete[] AsPointer<char16_t>(key);
+    CCursor* context = AsPointer<CCursor>(value);
+    context->bClose();
+    context->nRelease();
+  }
+}
+
+void CTable::InitContextLockState(CCursor* context) {
+  std::uint32_t outOfRange = 1;
+  if (context) context->GetOutOfRange(&outOfRange);
+  if (context && !outOfRange && context->nGetRecordSlot() == SLOT_NONE)
+    context->bTakeRecordSlot(SLOT_STATE_READ);
+}
+
+void CTable::InitAllContextLockStates() {
+  std::uint32_t position = 0;
+  std::uint64_t value = 0;
+  while (m_contexts.bIterate(position, 0, &value, nullptr)) InitContextLockState(AsPointer<CCursor>(value));
+}
+
+// ---- record store ----
+
+std::uint32_t CTable::nStoreRecord(CRecord* record) {
+  if (!m_pRecordStore || !record) return SLOT_NONE;
+  return m_pRecordStore->nStoreKeyed(record);
+}
+
+std::uint32_t CTable::nStoreCurrentRecord() {
+  return m_pTableDescription ? nStoreRecord(m_pTableDescription->pGetCurrentRecord()) : SLOT_NONE;
+}
+
+std::uint32_t CTable::nStoreContextRecord(CCursor* context) {
+  if (!context) return m_pTableDescription ? nStoreRecord(m_pTableDescription->pGetImageRecord()) : SLOT_NONE;
+  return nStoreRecord(context->pGetSavedRecord());
+}
+
+void CTable::PinRecordSlot(std::uint32_t slot) {
+  if (m_pRecordStore && slot != SLOT_NONE) m_pRecordStore->Pin(slot);
+}
+
+void CTable::UnpinRecordSlot(std::uint32_t slot) {
+  if (m_pRecordStore && slot != SLOT_NONE) m_pRecordStore->nReleaseRow(slot);
+}
+
+std::uint32_t CTable::nGetNextRecordSlot(std::uint32_t slot) {
+  if (!m_pRecordStore) return SLOT_NONE;
+  const std::uint32_t next = slot == SLOT_NONE ? 0 : slot + 1;
+  return next < m_pRecordStore->nGetRowCount() ? next : SLOT_NONE;
+}
+
+int CTable::bReadRecordSlot(std::uint32_t slot, CRecord* record) {
+  return m_pRecordStore && record && slot != SLOT_NONE && m_pRecordStore->bReadRow(record, slot);
+}
+
+int CTable::bReadSlotIntoImage(std::uint32_t slot) {
+  return m_pTableDescription && bReadRecordSlot(slot, m_pTableDescription->pGetImageRecord());
+}
+
+int CTable::bIsStoredRecordDeleted(std::uint32_t slot) {
+  return m_pRecordStore && slot != SLOT_NONE && slot < m_pRecordStore->nGetRowCount() &&
+         m_pRecordStore->bIsRowDeleted(slot);
+}
+
+IRowKey* CTable::pNewRecordKey(CRecord* record) {
+  if (!record || !record->pGetBuffer()) return nullptr;
+  SRecordImage image;
+  image.pBytes = record->pGetBuffer()->pGetBlock();
+  image.nByteCount = record->pGetBuffer()->nGetTotalLength();
+  return new (std::nothrow) CRecordValuesKey(image);
+}
+
+// ---- plain answers ----
+
+CTableDescription* CTable::pGetTableDescription() { return m_pTableDescription; }
+CQueryDescription* CTable::pGetQueryDescription() { return m_pParsedQuery; }
+std::uint32_t CTable::nGetColumnQualification() { return static_cast<std::uint32_t>(bIsQueryMode()); }
+std::uint32_t CTable::nGetStateWord() { return m_nState; }
+int CTable::bIsQueryMode() { return m_bQueryMode != 0; }
+int CTable::bIsSqlQuery() { return m_bQueryMode && (m_nQueryFlags & 4); }
+std::uint32_t CTable::nGetTranslationOptions() { return m_nQueryFlags; }
+CSharedRowSource* CTable::pGetSharedRowSource() { return m_pSharedRowSource; }
+void CTable::SetKeyCondition(CKeyCondition* condition) { Exchange(m_pKeyCondition, condition); }
+void CTable::SetIdentifierSource(void* source) { m_pIdentifierSource = source; }
+int CTable::bUnlockRecord(IHostConnectionDescription*, RuntimeWord) { return 1; }
 int CTable::bIsReadOnly(RuntimeWord out) {
   if (out) *reinterpret_cast<std::uint32_t*>(out) = 0;
   return 1;
 }
-
 int CTable::bSupportsTransactions(RuntimeWord out, RuntimeWord) {
   if (out) *reinterpret_cast<std::uint32_t*>(out) = 1;
   return 1;
 }
+int CTable::bHasAttachedDescription() { return m_pRecordDescription != nullptr; }
 
-int CTable::bGetRecordFlags(RuntimeWord, RuntimeWord) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
-int CTable::bNotSupportedC(RuntimeWord, RuntimeWord, std::uint32_t, RuntimeWord) {
-  return nNotAvailable(TABLE_POINT_NOT_SUPPORTED_C);
-}
-
-int CTable::bExecuteQuery(std::uint32_t* hasRows, const char16_t*, RuntimeWord, std::uint32_t, RuntimeWord) {
-  if (hasRows) *hasRows = 0;
-  return nNotAvailable(TABLE_POINT_NOT_BUILT);
-}
-
-int CTable::bRestorePosition(RuntimeWord, std::uint32_t) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
-void CTable::SetIdentifierSource(void* source) { m_pIdentifierSource = source; }
-int CTable::bUnlockRecord(IHostConnectionDescription*, RuntimeWord) { return 1; }
-
-CTable* CTable::pClone(CHashTable&, RuntimeWord, RuntimeWord) {
-  nNotAvailable(TABLE_POINT_NOT_BUILT);
-  return nullptr;
-}
-
-int CTable::bCreate() { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
-int CTable::bClearRecord(std::uint32_t, std::uint32_t) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
-int CTable::bDeleteRecordChecked(RuntimeWord, RuntimeWord) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
-int CTable::bMarkContextRecord(const char16_t*) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
-int CTable::bResetContextMark(const char16_t*) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
-int CTable::bSavePosition(std::uint32_t) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
-int CTable::bReadCurrentContext(RuntimeWord, std::uint32_t, std::uint32_t) {
-  return nNotAvailable(TABLE_POINT_NOT_BUILT);
-}
-int CTable::bGetPositionPerMille(std::uint32_t* out, const char16_t*, std::uint32_t) {
-  if (out) *out = 0xFFFFFFFF;
-  return nNotAvailable(TABLE_POINT_NOT_BUILT);
-}
-int CTable::bSetPositionPerMille(const char16_t*, std::uint32_t, std::uint32_t, std::uint32_t) {
-  return nNotAvailable(TABLE_POINT_NOT_BUILT);
-}
-int CTable::bCallLargeValueSlot(std::uint32_t, RuntimeWord) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
-std::uint32_t CTable::nGetLargeValueState(std::uint32_t, RuntimeWord) {
-  return static_cast<std::uint32_t>(nNotAvailable(TABLE_POINT_NOT_BUILT));
-}
-int CTable::bGetRecordBuffer(RuntimeWord) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
-int CTable::bSetRecordBuffer(RuntimeWord) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
-int CTable::bCompareSavedPositions(std::uint32_t, std::uint32_t, RuntimeWord) {
-  return nNotAvailable(TABLE_POINT_NOT_BUILT);
-}
-int CTable::bGetOutOfRange(const char16_t*, RuntimeWord) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
-int CTable::bGetRecordState(const char16_t*, std::uint32_t*, std::uint32_t*) {
-  return nNotAvailable(TABLE_POINT_NOT_BUILT);
-}
-int CTable::bSetLockMode(std::uint32_t) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
-
-IHostFileDescription* CTable::pGetWorkingDescription() {
-  if (m_pRecordDescription) m_pRecordDescription->AddExternalRef();
-  return m_pRecordDescription;
+const char16_t* CTable::pszGetSqlName() {
+  if (!m_bSqlNameMade && m_pRecordDescription && m_pConnection) {
+    m_bSqlNameMade =
+        m_pConnection->nQuoteDottedName(m_pErrorHolder, m_pRecordDescription->pszGetSqlTableName(), m_strSqlName);
+  }
+  return m_bSqlNameMade ? m_strSqlName.pszGet() : pszGetName();
 }
 
 std::uint32_t CTable::nHashName(const char16_t* name) {
@@ -236,72 +442,6 @@ int CTable::bIsKeyUsable(IHostItemDescription* item) {
   if (item->nGetInterfaceLevel() >= 9) return !item->bIsNullAllowed();
   const std::uint32_t type = item->nGetType();
   return type == COLUMN_TYPE_AUTO_ID8 || type == COLUMN_TYPE_AUTO_ID4;
-}
-
-IRowKey* CTable::pNewRecordKey(CRecord*) {
-  nNotAvailable(TABLE_POINT_NOT_BUILT);
-  return nullptr;
-}
-std::uint32_t CTable::nGetColumnQualification() { return static_cast<std::uint32_t>(bIsQueryMode()); }
-std::uint32_t CTable::nGetStateWord() { return m_nState; }
-CQueryDescription* CTable::pGetQueryDescription() {
-  nNotAvailable(TABLE_POINT_NOT_BUILT);
-  return nullptr;
-}
-
-// ---- what a statement object asks of its table ----
-
-int CTable::bStorePosition(RuntimeWord, const char16_t*, std::uint32_t) {
-  return nNotAvailable(TABLE_POINT_NOT_BUILT);
-}
-int CTable::bRecallPosition(std::uint32_t, RuntimeWord, std::uint32_t, std::uint32_t) {
-  return nNotAvailable(TABLE_POINT_NOT_BUILT);
-}
-// The table description is made when the table is opened; the table engine opens none yet.
-CTableDescription* CTable::pGetTableDescription() { return nullptr; }
-
-const char16_t* CTable::pszGetSqlName() {
-  if (!m_bSqlNameMade && m_pRecordDescription && m_pConnection) {
-    m_bSqlNameMade =
-        m_pConnection->nQuoteDottedName(m_pErrorHolder, m_pRecordDescription->pszGetSqlTableName(), m_strSqlName);
-  }
-  return m_bSqlNameMade ? m_strSqlName.pszGet() : pszGetName();
-}
-
-int CTable::bIsQueryMode() { return 0; }
-int CTable::bIsSqlQuery() { return 0; }
-std::uint32_t CTable::nGetTranslationOptions() { return 0; }
-CSqlRewriter* CTable::pNewSqlStatement() { return pCreateSqlRewriterThroughDriver(m_pErrorHolder, m_pConnection); }
-// The runtime's description of the table describes its rows until query mode attaches one of its own.
-int CTable::bHasAttachedDescription() { return m_pRecordDescription != nullptr; }
-CRecordDescription* CTable::pNewRecordDescription(const char16_t*) {
-  nNotAvailable(TABLE_POINT_NOT_BUILT);
-  return nullptr;
-}
-int CTable::bAttachDescription(CRecordDescription*) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
-int CTable::bPositionKeepingBuffer(CCursor*, std::uint32_t, std::uint32_t, std::uint32_t) {
-  return nNotAvailable(TABLE_POINT_NOT_BUILT);
-}
-int CTable::bResetRecordBuffer(std::uint32_t) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
-void CTable::CopyImageToCurrent() { nNotAvailable(TABLE_POINT_NOT_BUILT); }
-std::uint32_t CTable::nStoreContextRecord(CCursor*) { return 0xFFFFFFFF; }  // no record store yet: no slot
-void CTable::PinRecordSlot(std::uint32_t) {}
-void CTable::UnpinRecordSlot(std::uint32_t) {}
-std::uint32_t CTable::nGetNextRecordSlot(std::uint32_t) { return 0xFFFFFFFF; }
-int CTable::bReadSlotIntoImage(std::uint32_t) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
-int CTable::bIsStoredRecordDeleted(std::uint32_t) { return 0; }
-int CTable::bComputeNextIdentifier(CColumn*) { return nNotAvailable(TABLE_POINT_NOT_BUILT); }
-CSharedRowSource* CTable::pGetSharedRowSource() { return nullptr; }
-int CTable::bDropSharedRowSource() { return 1; }  // there is never a shared row source to drop yet
-void CTable::SetKeyCondition(CKeyCondition*) {}
-IPositionTable* CTable::pGetPositionTable() { return nullptr; }  // no record store yet
-CCursor* CTable::pGetDefaultContext() {
-  nNotAvailable(TABLE_POINT_NOT_BUILT);
-  return nullptr;
-}
-int CTable::bCountRecords(std::int64_t* count, std::uint32_t, std::uint32_t, CCursor*, std::int32_t) {
-  if (count) *count = 0;
-  return nNotAvailable(TABLE_POINT_NOT_BUILT);
 }
 
 CTable* pTableCopyInMap(CHashTable& cloneMap, CTable* table) {

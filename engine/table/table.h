@@ -1,23 +1,30 @@
 // CTable: the generic object behind every data file the runtime opens through an access interface, a table of the
 // database or the result of a query. The driver object's table factory makes it (the Oracle class in practice), a
 // CTableRegistry holds it for the runtime's file handle, and the access interface that created it keeps one more
-// reference; the runtime reaches it only through the access interface, under gcsDriverLock.
+// reference; the runtime reaches it only through the access interface, under gcsDriverLock, so the table takes no
+// lock of its own.
 //
 // Counted twice: internal references (AddRef, nRelease) and external ones; the table goes when both are 0. It holds
 // a reference on its connection (given back through the driver), its record description and its error holder.
 //
-// The operations the host binding and the connection layer call are declared here in the order of the table's
-// operations. Reading, writing, positioning, locking and query mode belong to the table engine, which is not built
-// yet: those operations record error 8 (operation not available) in the table's holder and answer 0, so a caller
-// always gets a clean failure. Operations whose answer is fixed in every table class answer it.
+// The table decides what runs: which record context (a CCursor stored by name) reads, in which order records are
+// locked, written, read again and unlocked, whom a change is told. Its sources go by concern: table.cpp (members,
+// contexts, factories, record store), table_lifecycle.cpp, table_read.cpp, table_write.cpp, table_ddl.cpp,
+// table_query.cpp, table_positions.cpp and table_large_values.cpp. Every operation answers 1 for success and 0 for
+// failure with the details in the table's error holder.
 #pragma once
 
 #include <cstdint>
 
+#include "foundation/hash_table.h"
 #include "foundation/t_string.h"
 #include "host/host_objects.h"
 
 class CAccessInterface;
+class CAutomaticIdentifier;
+class CKeyedRowCache;
+class CSavedPosition;
+class IHostItemDescription;
 class CCursor;
 class CKeyCondition;
 class CRecordDescription;
@@ -38,23 +45,28 @@ class IPositionTable;
 
 class CTable {
  public:
-  // The record description is the runtime's file description (the driver's own CRecordDescription or one of the
-  // runtime's making): the table holds an external reference on it.
+  // The record description is the driver's own (the runtime describes its files through the driver object's
+  // description factories): the table holds an external reference on it. The record stores and both hash tables are
+  // made here.
   CTable(IHostFileDescription* recordDescription, CConnection* connection, CErrorHolder* errorHolder);
+  // Every member as at construction without a description, for pClone.
+  CTable();
   CTable(const CTable&) = delete;
   CTable& operator=(const CTable&) = delete;
 
-  // ---- operations, in their order ----
+  // ---- operations the access interface reaches ----
   virtual void DeletingDestructor(std::uint32_t flags);
   virtual int nSlot1();  // answers 0
   virtual int bReadLargeValue(std::uint32_t index, RuntimeWord value);
   virtual int bWriteLargeValue(std::uint32_t index, RuntimeWord buffer);
+  virtual int bSaveMemoToFile(std::uint32_t index, RuntimeWord value);
   virtual int bCreateAndOpen(RuntimeWord value, std::uint32_t dropFirst);
   virtual int bDropTable();  // DROP only, stays closed
   virtual int bDeleteAll();
   virtual int bOpenOrCreate(std::uint32_t a, RuntimeWord b);
   virtual int bOpen(std::uint32_t a, RuntimeWord b);
   virtual int bClose();
+  virtual int bAddRecord(std::uint32_t flags, std::uint32_t mode);
   virtual int bSaveRecord(RuntimeWord key, std::uint32_t flags, std::uint32_t mode);
   virtual int bDeleteRecord(RuntimeWord key, std::uint32_t mode);
   virtual int bWriteRecord(RuntimeWord key, std::uint32_t flags, std::uint32_t mode);
@@ -84,16 +96,14 @@ class CTable {
   virtual void SetIdentifierSource(void* source);                                        // the registry
   virtual int bUnlockRecord(IHostConnectionDescription* connection, RuntimeWord value);  // nothing here
   virtual CTable* pClone(CHashTable& cloneMap, RuntimeWord a, RuntimeWord b);
-  // What the columns and table descriptions read of their table. The table engine answers them; until it is built
-  // the row key and the query description record error 8 and answer null. The column-qualification setting is the
-  // query mode (never entered yet), the state word the table's state.
+  // What the columns and table descriptions read of their table. The column-qualification setting is the query
+  // mode, the state word the table's state.
   virtual IRowKey* pNewRecordKey(CRecord* record);  // count 0
   virtual std::uint32_t nGetColumnQualification();
   virtual std::uint32_t nGetStateWord();
   virtual CQueryDescription* pGetQueryDescription();
   // What a statement's table reference reads of its table: the table object's flag word, the item that stands for
-  // the table in a select list (null when it has none) and the field value that receives its data. The table
-  // engine answers them; until it is built they record error 8 and answer 0 or null.
+  // the table in a select list (null when it has none) and the field value that receives its data.
   virtual std::uint32_t nGetFlagWord();
   virtual CColumn* pGetReferenceItem();
   virtual CFieldValue* pGetReferenceValue();
@@ -138,7 +148,7 @@ class CTable {
   virtual int bIsStoredRecordDeleted(std::uint32_t slot);
   // The next value of an automatic-identifier column, stored in the current record, before an INSERT writes it.
   virtual int bComputeNextIdentifier(CColumn* column);
-  // The shared row source of a query's contexts (none yet) and its dropping.
+  // The shared row source of a query's contexts (null when none) and its dropping.
   virtual CSharedRowSource* pGetSharedRowSource();
   virtual int bDropSharedRowSource();
   // The records of a context (flags 16: counted) from its start, or, with mode 3, those before its current record.
@@ -148,9 +158,129 @@ class CTable {
   virtual void SetKeyCondition(CKeyCondition* condition);
   // What saved positions ask of the table (its record store, its copy); null while the table has no record store.
   virtual IPositionTable* pGetPositionTable();
-  // The default record context (the one of the empty name): a shared row source keeps its place while another
-  // context reads the rows to their end. None yet: error 8, null.
+  // The default record context (the one of the empty name), made when missing; null (the error recorded) when it
+  // cannot be made.
   virtual CCursor* pGetDefaultContext();
+
+  // ---- lifecycle and contexts (table_lifecycle.cpp, table.cpp) ----
+  // Every context, saved position and the shared row source dropped, the table closed.
+  virtual void ResetState();
+  // The table description made (or an attached description applied again); 0 when it cannot be built.
+  virtual int bEnsureTableDescription();
+  // The holder's error category, else the connection's category of the holder's native code.
+  virtual std::uint32_t nGetLastError();
+  // 1 for key 0; any other key raises error 18 (the Oracle table accepts more).
+  virtual int bCheckAvailable(RuntimeWord key);
+  // Factories (count 0; null when the allocation or the driver fails).
+  virtual CCursor* pNewContext();
+  virtual CTableDescription* pNewTableDescription();
+  virtual CSavedPosition* pNewSavedPosition();
+  virtual CSharedRowSource* pNewSharedRowSource();
+  virtual CAutomaticIdentifier* pNewAutomaticIdentifier();
+  // A context that holds rows and has no record slot takes slot state 1.
+  virtual void InitContextLockState(CCursor* context);
+  void InitAllContextLockStates();
+  // The context stored under the name (case and marks ignored), null when none; never makes one.
+  CCursor* pFindContext(const char16_t* name);
+  // The context of the name, made and stored when missing, made the current context; with read flag 0x8000 it
+  // takes over the key condition the previous current context has in progress. Null (the error recorded) when it
+  // cannot be made. No reference is added for the caller: the context table holds it.
+  CCursor* pSelectContext(const char16_t* name, std::uint32_t direction, std::uint32_t flags);
+  // The context re-filed under a new name, both of its names set to it; 0 when it is not stored or memory fails.
+  int bRenameContext(CCursor* context, const char16_t* name);
+  // Every record context removed from the table, each closed and released (a transaction ended).
+  void ReleaseAllContexts();
+  CCursor* pGetCurrentContext() const { return m_pCurrentContext; }
+  void SetCurrentContext(CCursor* context) { m_pCurrentContext = context; }
+  std::uint32_t nGetContextCount() const { return m_contexts.nGetCount(); }
+  // The open name: the identifier source's name, else the record description's; set first by every lifecycle
+  // operation.
+  void SetOpenName();
+  const char16_t* pszGetOpenName() const { return m_strOpenName.pszGet(); }
+  // The record description as the driver's own class (null without one).
+  CRecordDescription* pGetDriverDescription() const;
+  CRecordDescription* pGetAttachedDescription() const { return m_pAttachedDescription; }
+
+  // ---- reading (table_read.cpp) ----
+  virtual int bDoRead(CCursor* context, const char16_t* keyName, std::uint32_t direction, std::uint32_t count,
+                      std::uint32_t a, std::uint32_t lockMode, RuntimeWord lockAnswer, std::uint32_t flags,
+                      int restart);
+  virtual int bSeek(const char16_t* keyName, RuntimeWord valueKey, RuntimeWord value, std::uint32_t exact,
+                    std::uint32_t a, std::uint32_t lockMode, RuntimeWord lockAnswer, std::uint32_t forward,
+                    std::uint32_t flags);
+  virtual int bReadFallback(CCursor* context, const char16_t* keyName, std::uint32_t direction, std::uint32_t lockMode,
+                            RuntimeWord lockAnswer, std::uint32_t flags);  // 0
+
+  // ---- writing (table_write.cpp) ----
+  virtual int bExecuteModification(CCursor* context, std::uint32_t kind, std::uint32_t flags, RuntimeWord argument);
+  virtual int bLockCurrentRecord(CCursor* context, std::uint32_t mode, RuntimeWord key, RuntimeWord out);    // 1
+  virtual int bUnlockCurrentRecord(CCursor* context, std::uint32_t mode, RuntimeWord key, RuntimeWord out);  // 1
+  virtual int bApplyRecordLockMode(CCursor* context, std::uint32_t mode, RuntimeWord key, RuntimeWord out);  // 1
+  virtual int bDoModifyRecord(RuntimeWord key, std::uint32_t mode);
+  virtual int bDoWriteRecord(RuntimeWord ignored, std::uint32_t flags, std::uint32_t mode, RuntimeWord argument);
+  virtual int bDoAddRecord(std::uint32_t flags, std::uint32_t mode);
+  // Told by the owner after another table of the access interface modified a record.
+  void NotifyOtherTables(std::uint32_t kind, CCursor* context, std::uint32_t flags);
+
+  // ---- creating, dropping, checking (table_ddl.cpp) ----
+  virtual int bDoCreate(std::uint32_t dropFirst, std::uint32_t create);
+  virtual int bDoDeleteAll();
+  virtual int bCheckTableDescription(std::uint32_t* exists, std::uint32_t* compatible);
+  virtual CRecordDescription* pLoadRecordDescription(const char16_t* name, std::uint32_t flag);
+  virtual int pszMakeIndexName(CColumn* column, CTString& name);
+  virtual std::uint32_t nGetObjectKind();  // 1
+  int bIsUsable();
+
+  // ---- query mode (table_query.cpp) ----
+  virtual int bPrepareStatement(CSqlRewriter* statement, CCursor* context, const char16_t* keyName,
+                                std::uint32_t forward, std::uint32_t flags, std::uint32_t* count);
+  // The "$QZInternal" context run on the text; its context handed out (counted) when rows exist, else null.
+  CCursor* pRunInternalQuery(RuntimeWord ignored, const char16_t* text);
+  int bIsPending() const;
+  int bQueryReportsRows() const;
+  // The description the runtime reads back after a query (with an external reference): the record description
+  // outside query mode.
+  IHostFileDescription* pGetWorkingDescription();
+  // Reads through the name then continue on the query's statement: the "__SQL" context re-filed under it.
+  void RenameSqlContext(const char16_t* name);
+  // The last step of bEnsureTableDescription: in query mode the parsed query links the table description; outside,
+  // columns naming another table take its (quoted) name.
+  virtual int bLinkTableDescription();
+
+  // ---- positions (table_positions.cpp) ----
+  virtual CSavedPosition* pLookupPosition(std::uint32_t identifier);
+  virtual int bReleasePosition(std::uint32_t identifier);
+  virtual int bCountCurrentContext(RuntimeWord value, std::uint32_t a, std::uint32_t b);
+  virtual int bCompareRecords(CSavedPosition* a, CSavedPosition* b, std::uint32_t* equal);
+  virtual int bComparePositions(CSavedPosition* a, CSavedPosition* b, std::uint32_t* equal);
+  virtual int bCompareOther(CSavedPosition* a, CSavedPosition* b, std::uint32_t* equal);  // 0
+  int bGoToRecordByItems(RuntimeWord items, RuntimeWord keyName);
+  int bMarkContextRecord(const char16_t* context);
+  int bResetContextMark(const char16_t* context);
+  int bGetPositionPerMille(std::uint32_t* out, const char16_t* context, std::uint32_t flags);
+  int bSetPositionPerMille(const char16_t* context, std::uint32_t perMille, std::uint32_t a, std::uint32_t flags);
+  int bCompareSavedPositions(std::uint32_t a, std::uint32_t b, RuntimeWord outEqual);
+  int bGetOutOfRange(const char16_t* context, RuntimeWord out);
+  int bGetRecordState(const char16_t* context, std::uint32_t* word, std::uint32_t* found);
+  // The record store: the slot of a record (a row with the same key, else the lowest free one, else a new one;
+  // SLOT_NONE when it cannot be stored), and a slot's record copied out (0 past the end).
+  std::uint32_t nStoreRecord(CRecord* record);
+  std::uint32_t nStoreCurrentRecord();
+  int bReadRecordSlot(std::uint32_t slot, CRecord* record);
+  std::uint32_t nGetCurrentRecordSlot() const { return m_nCurrentRecordSlot; }
+  CKeyedRowCache* pGetRecordStore() const { return m_pRecordStore; }
+
+  // ---- large values, automatic identifiers, lock settings (table_large_values.cpp) ----
+  virtual int bSetItemFromBuffer(IHostItemDescription* item, RuntimeWord buffer);
+  virtual int bLinkMemoFile(IHostItemDescription* item, RuntimeWord value);
+  virtual int bLoadDeferredValue(CColumn* column);  // 1
+  virtual int bCopyValue(RuntimeWord valueObject, RuntimeWord a, RuntimeWord b);
+  int bCallLargeValueSlot(std::uint32_t index, RuntimeWord value);
+  // The kept automatic identifier (counted for the caller), made on first use; null (out of memory) when none.
+  CAutomaticIdentifier* pGetAutomaticIdentifier();
+  int bComputeAutomaticIdentifier();
+  int bSetLockMode(std::uint32_t mode);
+  std::uint32_t nGetLockMode() const { return m_nRecordLockMode; }
 
   // ---- fixed answers and state ----
   int bTableReady(std::uint32_t, RuntimeWord) { return 1; }
@@ -170,33 +300,8 @@ class CTable {
   CErrorHolder* pGetErrorHolder() const { return m_pErrorHolder; }
   CConnection* pGetConnection() const { return m_pConnection; }
   IHostFileDescription* pGetRecordDescription() const { return m_pRecordDescription; }
-
-  // ---- table engine operations the access interface forwards to (not built yet: error 8, answer 0) ----
-  int bCreate();  // creates the table in the database and leaves it closed; never drops it
-  int bClearRecord(std::uint32_t flags, std::uint32_t mode);  // clears the current record; never inserts one
-  int bDeleteRecordChecked(RuntimeWord sqlQuery, RuntimeWord value);
-  int bMarkContextRecord(const char16_t* context);
-  int bResetContextMark(const char16_t* context);
-  int bSavePosition(std::uint32_t identifier);
-  int bReadCurrentContext(RuntimeWord value, std::uint32_t a, std::uint32_t b);
-  int bGetPositionPerMille(std::uint32_t* out, const char16_t* context, std::uint32_t flags);
-  int bSetPositionPerMille(const char16_t* context, std::uint32_t perMille, std::uint32_t a, std::uint32_t flags);
-  int bCallLargeValueSlot(std::uint32_t index, RuntimeWord value);
-  std::uint32_t nGetLargeValueState(std::uint32_t index, RuntimeWord value);
   int bGetRecordBuffer(RuntimeWord out);
   int bSetRecordBuffer(RuntimeWord buffer);
-  int bCompareSavedPositions(std::uint32_t a, std::uint32_t b, RuntimeWord outEqual);
-  int bGetOutOfRange(const char16_t* context, RuntimeWord out);
-  int bGetRecordState(const char16_t* context, std::uint32_t* word, std::uint32_t* found);
-  int bSetLockMode(std::uint32_t mode);
-  // Query mode is never entered while the table engine is not built: these answer 0 and the description is the
-  // record description.
-  int bIsPending() const { return 0; }
-  int bQueryReportsRows() const { return 0; }
-  IHostFileDescription* pGetWorkingDescription();  // with an external reference
-  void RenameSqlContext(const char16_t*) {}        // no "__SQL" context exists outside query mode
-  void ReleaseAllContexts() {}                     // no record context is ever made yet
-  void NotifyOtherTables(std::uint32_t, const char16_t*, std::uint32_t) {}
 
   // ---- counts ----
   void AddRef() { ++m_nRefCount; }
@@ -220,18 +325,54 @@ class CTable {
   virtual ~CTable();
   // Records error 8 at the given table point with the table's name as file; answers 0.
   int nNotAvailable(std::uint32_t point);
+  // Raises a table error (unit 3) at the point with the table's name as file; answers 0.
+  int bRaise(std::uint32_t errorCode, std::uint32_t point, const char16_t* item = nullptr,
+             std::uint32_t recordedState = 0);
+  // Lifecycle failures are warnings: the held error's level becomes 2; answers 0.
+  int bFailNonFatal();
+  // Stores a context under its name (the context table takes the reference given); 0 when memory fails.
+  int bStoreContext(const char16_t* name, CCursor* context);
 
-  CErrorHolder* m_pErrorHolder;
-  CConnection* m_pConnection;
-  IHostFileDescription* m_pRecordDescription;
+  // ---- members ----
+  CErrorHolder* m_pErrorHolder = nullptr;
+  CTableDescription* m_pTableDescription = nullptr;
+  CConnection* m_pConnection = nullptr;
+  IHostFileDescription* m_pRecordDescription = nullptr;
+  IHostFileDescription* m_pWorkingDescription = nullptr;  // query mode: a copy, made once on demand
+  CRecordDescription* m_pAttachedDescription = nullptr;
   std::uint32_t m_bOpen = 0;
+  CHashTable m_contexts{7};  // name (owned copy) to counted CCursor
+  const char16_t* m_pLastContextName = nullptr;  // the one-entry lookup cache
+  CCursor* m_pLastContext = nullptr;
+  std::uint32_t m_nRecordLockMode = 0;
+  CAutomaticIdentifier* m_pAutomaticIdentifier = nullptr;
+  CCursor* m_pCurrentContext = nullptr;  // not counted: the context table holds it
+  CQueryDescription* m_pParsedQuery = nullptr;
+  std::uint32_t m_nQueryFlags = 0;
+  CTString m_strQueryKeyName;
+  std::uint32_t m_bQueryMode = 0;
+  std::uint32_t m_bExistsAndUsable = 0;
+  std::uint32_t m_nNotificationFlags = 1;
+  std::uint32_t m_nIndexFlags = 2;
+  CTString m_strSqlName;
+  int m_bSqlNameMade = 0;
   std::uint32_t m_nState = 1;
   CAccessInterface* m_pOwner = nullptr;
   void* m_pIdentifierSource = nullptr;
-  CTString m_strSqlName;
-  int m_bSqlNameMade = 0;
+  CKeyCondition* m_pKeyCondition = nullptr;
+  CHashTable m_savedPositions{7};  // identifier to counted CSavedPosition
+  CKeyedRowCache* m_pRecordStore = nullptr;
+  CKeyedRowCache* m_pSecondRecordStore = nullptr;
+  std::uint32_t m_nCurrentRecordSlot = 0xFFFFFFFF;
+  CSharedRowSource* m_pSharedRowSource = nullptr;
+  std::uint32_t m_bAttachedMismatch = 0;
+  std::uint32_t m_bFreshContext = 0;
+  CCursor* m_pSqlContext = nullptr;
+  CTString m_strOpenName;
+  std::uint64_t m_nRecordSize = 0;
 
  private:
+  void MakeStores();
   std::uint32_t m_nRefCount = 0;
   std::uint32_t m_nExternalCount = 0;
 };
