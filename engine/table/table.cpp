@@ -236,7 +236,7 @@ CCursor* CTable::pSelectContext(const char16_t* name, std::uint32_t, std::uint32
   if (!context) {
     context = pNewContext();
     if (!context) {
-      if (m_pErrorHolder && !m_pErrorHolder->bHasError()) SetHolderOutOfMemory(m_pErrorHolder);
+      SetHolderOutOfMemory(m_pErrorHolder);
       return nullptr;
     }
     context->AddRef();

@@ -266,11 +266,17 @@ class CursorTable : public CTable, public IPositionTable {
 
 class CursorDriver : public ColumnMakingDriver {
  public:
+  // Every cursor made starts with the server's rows the test gave the driver.
   void* pCreateCursor(RuntimeWord table, RuntimeWord holder) override {
-    return new ScriptedCursor(reinterpret_cast<CTable*>(table), reinterpret_cast<CErrorHolder*>(holder));
+    if (failCursors) return nullptr;
+    auto* cursor = new ScriptedCursor(reinterpret_cast<CTable*>(table), reinterpret_cast<CErrorHolder*>(holder));
+    cursor->rows = rows;
+    return cursor;
   }
   void* pCreateParameterBinding(RuntimeWord, RuntimeWord) override { return new TestBinding(); }
   void* pCreateParameter(RuntimeWord, RuntimeWord) override { return new TestBinding(); }
+  std::vector<std::int32_t> rows;
+  bool failCursors = false;
 };
 
 }  // namespace doubles
