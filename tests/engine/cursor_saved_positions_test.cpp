@@ -157,13 +157,13 @@ TEST_F(CursorSavedPositionsTest, NoticesFromAnotherCursorKeepTheCacheInStep) {
   cursor->Load(20);
   ASSERT_TRUE(columns->bAcceptCurrent());
   cursor->SetInt(u"V", 99);
-  ASSERT_TRUE(cursor->NotifyRowChange(SQL_STATEMENT_UPDATE, nullptr, 0, nullptr));
+  ASSERT_TRUE(cursor->NotifyRowChange(SQL_STATEMENT_UPDATE, ROW_NONE, nullptr, 0, nullptr));
   ASSERT_TRUE(cursor->bRead(READ_FIRST, 1, 2, nullptr));
   EXPECT_EQ(Current(u"V"), 99);
 
   // Insert of 40: stored, and the current row of a complete cache.
   cursor->Load(40);
-  ASSERT_TRUE(cursor->NotifyRowChange(SQL_STATEMENT_INSERT, nullptr, 0, nullptr));
+  ASSERT_TRUE(cursor->NotifyRowChange(SQL_STATEMENT_INSERT, ROW_NONE, nullptr, 0, nullptr));
   EXPECT_EQ(cache->nGetRowCount(), 4u);
   EXPECT_EQ(cursor->nGetCurrentRow(), 3);
 
@@ -174,7 +174,7 @@ TEST_F(CursorSavedPositionsTest, NoticesFromAnotherCursorKeepTheCacheInStep) {
   position->bSave(0, ROW_NONE, CPositionKey(), 0);
   ASSERT_TRUE(cursor->RegisterSavedPosition(position, 1));
   ASSERT_TRUE(cursor->bRead(READ_FIRST, 1, 1, nullptr));
-  ASSERT_TRUE(cursor->NotifyRowChange(SQL_STATEMENT_DELETE, nullptr, 0, nullptr));
+  ASSERT_TRUE(cursor->NotifyRowChange(SQL_STATEMENT_DELETE, ROW_NONE, nullptr, 0, nullptr));
   EXPECT_EQ(position->nGetState(), 1u);
   EXPECT_TRUE(cursor->bIsCurrentRowDeleted());
   EXPECT_TRUE(cache->bIsRowDeleted(0));
@@ -188,7 +188,7 @@ TEST_F(CursorSavedPositionsTest, NoticesFromItselfOnlyRetakeTheSlot) {
   ASSERT_TRUE(cursor->bOpen(0, 0x4000));
   ASSERT_TRUE(cursor->bRead(READ_FIRST, 1, 1, nullptr));
   cursor->Load(50);
-  ASSERT_TRUE(cursor->NotifyRowChange(SQL_STATEMENT_INSERT, cursor, 0, nullptr));
+  ASSERT_TRUE(cursor->NotifyRowChange(SQL_STATEMENT_INSERT, ROW_NONE, cursor, 0, nullptr));
   EXPECT_EQ(cursor->nGetRecordSlotState(), SLOT_STATE_READ) << "no cache: the slot is taken as read";
   EXPECT_EQ(cursor->nGetRecordSlot(), 0u);
   ASSERT_TRUE(cursor->bRead(READ_NEXT, 1, 1, nullptr));
