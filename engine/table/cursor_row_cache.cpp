@@ -173,9 +173,14 @@ int CCursor::bGoToCachedRow(std::uint32_t row, CSavedPosition* position) {
   m_pTable->CopyImageToCurrent();
   if (position) m_nDuplicateCount = position->nGetMode();
   if (m_pSharedView) {
-    // A reader of shared rows stands on the position's stored record: that is where its view finds it again.
+    // A reader of shared rows stands on the position's stored record; its view finds the row again by the saved
+    // record before it moves on, so the saved record is this row too.
     bSetRecordSlot(SLOT_STATE_PINNED, position ? position->nGetPinnedRow() : SLOT_NONE);
     m_nRecordSlotState = m_nRecordSlot == SLOT_NONE ? SLOT_STATE_NONE : SLOT_STATE_PINNED;
+    CRecord* current = m_pColumnSet->pGetCurrentRecord();
+    if (!bEnsureSavedRecord() || (current && !m_pSavedRecord->bCopyFrom(current, RECORD_PARTS_ALL))) {
+      return bOutOfMemory();
+    }
   } else {
     bSetRecordSlot(SLOT_STATE_NONE, SLOT_NONE);
     // The saved record is this row from now on; a row it could not take would be read on from the old one.
