@@ -5,12 +5,14 @@
 #include "engine/cache/shared_row_source.h"
 #include "engine/record/column.h"
 #include "engine/record/column_descriptor.h"
+#include "engine/record/query_description.h"
 #include "engine/record/record.h"
 #include "engine/record/record_buffer.h"
 #include "engine/record/record_description.h"
 #include "engine/record/table_description.h"
 #include "engine/table/parameter_binding.h"
 #include "engine/table/table.h"
+#include "engine/values/field_value.h"
 #include "foundation/clone_map.h"
 #include "foundation/error_holder.h"
 #include "foundation/module_errors.h"
@@ -21,6 +23,7 @@
 #include "sql/connection.h"
 #include "sql/driver_services.h"
 #include "sql/rewriter/sql_rewriter.h"
+#include "sql/rewriter/value_leaf.h"
 
 namespace {
 
@@ -102,11 +105,14 @@ CConnection* CCursor::pGetConnection() const { return m_pTable ? m_pTable->pGetC
 int CCursor::bRaise(std::uint32_t errorCode, std::uint32_t point, std::uint32_t recordedCode,
                     std::uint32_t debugMessage) {
   CModuleError error;
-  const char16_t* table = m_pTable ? m_pTable->pszGetName() : u"";
-  error.SetError(&gstModuleDescriptor, errorCode, table);
-  SetErrorFileAndItem(error, table, m_strSearchItem.pszGet());
-  error.SetInfo(ERROR_INFO_ERROR_CODE, &errorCode);
+  error.SetError(&gstModuleDescriptor, errorCode, m_pTable ? m_pTable->pszGetName() : u"");
   if (debugMessage) error.AddDebugMessage(&gstModuleDescriptor, debugMessage);
+  return bReport(error, errorCode, point, recordedCode);
+}
+
+int CCursor::bReport(CModuleError& error, std::uint32_t errorCode, std::uint32_t point, std::uint32_t recordedCode) {
+  SetErrorFileAndItem(error, m_pTable ? m_pTable->pszGetName() : u"", m_strSearchItem.pszGet());
+  error.SetInfo(ERROR_INFO_ERROR_CODE, &errorCode);
   AddErrorIdentification(error, ERROR_UNIT_CURSOR, point);
   if (m_pErrorHolder) {
     m_pErrorHolder->RecordError(recordedCode, error, pGetConnection());
@@ -286,12 +292,16 @@ int CCursor::bRead(std::uint32_t direction, std::uint32_t loadRecord, std::uint3
   m_bFromCache = 0;
   m_bFetched = 0;
 
-  int answer = bRowCacheActive() ? bReadThroughCache(direction, loadRecord, count, context, &outOfRange)
+  std::uint32_t viewDuplicate = SLOT_NONE;
+  int answer = bRowCacheActive() ? bReadThroughCache(direction, loadRecord, count, context, &outOfRange, &viewDuplicate)
                                  : bReadDirect(direction, loadRecord, count, context, &outOfRange);
   if (answer && !outOfRange) {
     m_bKeyStage = bHasConditionNode() ? static_cast<std::uint32_t>(m_pConditionNode->bFirstStageOrFlag()) : 1;
     // A failed slot update is not hidden by the buffer reset that follows it.
     answer = bUpdateRecordSlot(direction);
+    // Identical keys in a view stand in the view's order, which a move previous walks backwards: the view tells
+    // which of them the row is, so that the row is found again among them.
+    if (viewDuplicate != SLOT_NONE) m_nDuplicateCount = viewDuplicate;
     if (answer && loadRecord) answer = m_pTable->bResetRecordBuffer(0);
   }
   if (!answer) {
@@ -301,7 +311,13 @@ int CCursor::bRead(std::uint32_t direction, std::uint32_t loadRecord, std::uint3
     m_bKeyStage = 0;
   }
   m_bOutOfRange = outOfRange;
-  m_bRowValues = m_bKeyStage;
+  if (!m_bPositionKeyApplied && !m_pSharedView) {
+    m_bRowValues = m_bKeyStage;
+  } else {
+    // Whether the row reached still stands on the position's key. No row has no values to stand on: a key that
+    // matched the row before would hand out that row's values again.
+    m_bRowValues = answer && !outOfRange ? static_cast<std::uint32_t>(m_positionKey.bApply(m_pColumnSet)) : 0;
+  }
   m_bOpen = 1;
   m_conditionRef.Set(m_pFilterNode);
   return answer;
@@ -580,11 +596,66 @@ int CCursor::bSaveMemoToFile(const char16_t* item, const char16_t* file) {
   return column->bSaveMemoToFile(file);
 }
 
-// ---- output parameters and column values: not built yet (error 8) ----
+// ---- output parameters and column values ----
 
-int CCursor::bReadOutputParameters() { return bNotAvailable(); }
-int CCursor::bGetColumnValue(CHostValue*, std::uint32_t) { return bNotAvailable(); }
-int CCursor::bReadOutputParameter(void*, CParameterBinding*) { return bNotAvailable(); }
+int CCursor::bGetColumnValue(CHostValue* values, std::uint32_t flag) {
+  if (flag == 0) return 1;
+  if (!values) return 0;
+  CRecordBuffer* buffer = m_pColumnSet ? m_pColumnSet->pGetCurrentBuffer() : nullptr;
+  for (std::uint32_t i = 0; i < m_columnBindings.nGetCount(); ++i) {
+    CFieldValue* value = static_cast<CParameterBinding*>(m_columnBindings.pGetObject(i))->pGetFieldValue();
+    if (!value || !value->bLoadFetched(buffer) || !value->bGetValue(&values[i])) return 0;
+  }
+  return 1;
+}
+
+int CCursor::bReadOutputParameters() {
+  if (!m_pTable || !m_pTable->bIsSqlQuery()) return 1;
+  CQueryDescription* query = m_pTable->pGetQueryDescription();
+  IHostQueryAnalysis* host = query ? query->pGetHostDescription() : nullptr;
+  IHostDeclaredParameters* declared = host ? host->piGetDeclaredParameters() : nullptr;
+  if (host) host->Release();
+  int answer = 1;
+  for (std::uint32_t i = 0; i < m_parameterBindings.nGetCount(); ++i) {
+    auto* binding = static_cast<CParameterBinding*>(m_parameterBindings.pGetObject(i));
+    CValueLeaf* parameter = binding->pGetParameter();
+    if (!parameter || (parameter->nGetFlags() & (LEAF_FLAG_NAMED | LEAF_FLAG_CURSOR_PARAMETER)) != LEAF_FLAG_NAMED) {
+      continue;
+    }
+    // A name written twice in the text is one parameter: its later places share the first one's field value and
+    // are not read again.
+    bool repeated = false;
+    for (std::uint32_t j = 0; j < i && !repeated; ++j) {
+      CValueLeaf* earlier = static_cast<CParameterBinding*>(m_parameterBindings.pGetObject(j))->pGetParameter();
+      repeated = earlier && earlier->pGetFieldValue() == parameter->pGetFieldValue();
+    }
+    if (!repeated && !bReadOutputParameter(declared, binding)) answer = 0;
+  }
+  if (declared) declared->Release();
+  return answer;
+}
+
+int CCursor::bReadOutputParameter(void* description, CParameterBinding* parameter) {
+  CFieldValue* value = parameter ? parameter->pGetFieldValue() : nullptr;
+  if (!value) return 0;
+  if (!value->bLoadFetched(nullptr)) {
+    CModuleError error;
+    const char16_t* table = m_pTable ? m_pTable->pszGetName() : u"";
+    error.SetError(&gstModuleDescriptor, CURSOR_ERROR_OUTPUT_VALUE, static_cast<std::uint32_t>(value->nGetSize()),
+                   value->nGetNativeTypeCode(), table);
+    return bReport(error, CURSOR_ERROR_OUTPUT_VALUE, CURSOR_POINT_OUTPUT_VALUE);
+  }
+  auto* declared = static_cast<IHostDeclaredParameters*>(description);
+  CValueLeaf* leaf = parameter->pGetParameter();
+  // The runtime checked every name against its declarations when the text was translated: a name it no longer
+  // knows has nowhere to go, and the rest are still handed back.
+  CHostValue* target = declared && leaf ? declared->pFindValue(leaf->pszGetName()) : nullptr;
+  if (!target) return 1;
+  CHostValue fetched;
+  if (!value->bGetValue(&fetched)) return 0;
+  target->Assign(fetched);
+  return 1;
+}
 
 // ---- deep copy ----
 

@@ -28,6 +28,7 @@ class CFilterHolder;
 class CHostValue;
 class CKeyCondition;
 class CKeyedRowView;
+class CModuleError;
 class CParameterBinding;
 class CQueryDescription;
 class CRecord;
@@ -59,6 +60,7 @@ inline constexpr std::uint32_t CURSOR_ERROR_NO_IMAGE = 7;         // no last-rea
 inline constexpr std::uint32_t CURSOR_ERROR_CACHED_ROW = 11;      // a cached row that cannot be read
 inline constexpr std::uint32_t CURSOR_ERROR_NOT_FOUND = 13;       // a record not found again by its key
 inline constexpr std::uint32_t CURSOR_ERROR_NO_SUB_QUERY = 41;    // a query that cannot be wrapped
+inline constexpr std::uint32_t CURSOR_ERROR_OUTPUT_VALUE = 53;    // an output parameter's value that cannot be loaded
 inline constexpr std::uint32_t CURSOR_MESSAGE_NOT_FOUND = 28591;  // debug message of error 13
 inline constexpr std::uint32_t CURSOR_RECORDED_NOT_FOUND = 9;     // what the holder records for error 13
 enum ECursorPoint : std::uint32_t {
@@ -68,6 +70,7 @@ enum ECursorPoint : std::uint32_t {
   CURSOR_POINT_NO_SUB_QUERY = 6,
   CURSOR_POINT_NOT_FOUND = 8,
   CURSOR_POINT_SORT_ITEM = 9,
+  CURSOR_POINT_OUTPUT_VALUE = 10,
   CURSOR_POINT_CACHED_ROW = 11,
 };
 
@@ -122,9 +125,11 @@ class CCursor : public CRefCounted, public IPositionOwner {
   virtual int bBuildUpdate(CSqlRewriter* statement, std::uint32_t flags);
   virtual int nReserved22();  // 0
   virtual int bBuildDelete(CSqlRewriter* statement);
-  // After a row was written through a cursor of the table (source: that cursor; record: the updated or deleted
-  // record, null for the current one): kind 2 update, 3 insert, 4 delete.
-  virtual int NotifyRowChange(std::uint32_t kind, CCursor* source, std::uint32_t flags, CRecord* record);
+  // After a row was written through a cursor of the table (row: its row in the shared row source's cache, -1 when
+  // none; source: that cursor; record: the updated or deleted record, null for the current one): kind 2 update,
+  // 3 insert, 4 delete.
+  virtual int NotifyRowChange(std::uint32_t kind, std::uint32_t row, CCursor* source, std::uint32_t flags,
+                              CRecord* record);
   virtual int bOnRecordInserted(std::uint32_t kind, std::uint32_t flags);  // 1
   virtual int bStoreAutomaticIdentifier(CHostValue* value, std::uint32_t flags);
   virtual int bSetReadMode(std::uint32_t mode);
@@ -145,7 +150,10 @@ class CCursor : public CRefCounted, public IPositionOwner {
   virtual int bDescribe(CRecordDescription* description);  // 1
   virtual int bPrepare(std::uint32_t mode, std::uint32_t flags);  // 1
   virtual int bExecute(std::uint32_t mode);  // 0
+  // With flag 0, nothing; else the value of each result column, as last fetched, into values[i] in binding order.
   virtual int bGetColumnValue(CHostValue* values, std::uint32_t flag);
+  // description: the query's declared parameters (IHostDeclaredParameters). The parameter's value as the server
+  // handed it back, given to the parameter of its name; error 53 when the value cannot be loaded.
   virtual int bReadOutputParameter(void* description, CParameterBinding* parameter);
   virtual int bAppendColumnType(CColumn* column, CSqlRewriter* text);
   virtual int bAppendColumnConstraints(CColumn* column, CSqlRewriter* text);
@@ -281,6 +289,8 @@ class CCursor : public CRefCounted, public IPositionOwner {
   void MarkDeletedRow(std::uint32_t row);
   // The position kept with a reference under the table's identifier for it; 0 (out of memory) when it cannot be.
   int RegisterSavedPosition(CSavedPosition* position, std::uint32_t identifier);
+  // The position of that identifier taken out and its reference given back; whether it was there.
+  int bUnregisterSavedPosition(std::uint32_t identifier);
   const CPositionKey& GetPositionKey() const { return m_positionKey; }
   void SetPositionKey(const CPositionKey& key) { m_positionKey.Assign(key); }
   std::uint32_t bGetPositionKeyApplied() const { return m_bPositionKeyApplied; }
@@ -302,14 +312,18 @@ class CCursor : public CRefCounted, public IPositionOwner {
   // 0.
   int bRaise(std::uint32_t errorCode, std::uint32_t point, std::uint32_t recordedCode = 0,
              std::uint32_t debugMessage = 0);
+  // An error of that code made by the caller, completed with the table's name, the search item and the point, and
+  // reported as bRaise reports; 0.
+  int bReport(CModuleError& error, std::uint32_t errorCode, std::uint32_t point, std::uint32_t recordedCode = 0);
   int bNotAvailable();
   int bOutOfMemory();
   // The direct path and the continuation read.
   int bReadDirect(std::uint32_t direction, std::uint32_t loadRecord, std::uint32_t count, void* context,
                   std::uint32_t* outOfRange);
   int bContinueRead(std::uint32_t direction, std::uint32_t loadRecord, std::uint32_t count, std::uint32_t* outOfRange);
+  // viewDuplicate: with a shared row view, how many rows of the same key stand before the row reached in the view.
   int bReadThroughCache(std::uint32_t direction, std::uint32_t loadRecord, std::uint32_t count, void* context,
-                        std::uint32_t* outOfRange);
+                        std::uint32_t* outOfRange, std::uint32_t* viewDuplicate);
   // The row cache (cursor_row_cache.cpp).
   int bRowCacheActive() const;
   int bRowCacheComplete() const;

@@ -1,5 +1,6 @@
 // The statement object's saved positions, its change notices, its counts, its place in thousandths, the completion
 // of its row cache, the automatic identifier taken back from the last-read image and the record read again.
+#include "engine/cache/keyed_row_view.h"
 #include "engine/cache/row_cache.h"
 #include "engine/cache/saved_position.h"
 #include "engine/record/record.h"
@@ -163,6 +164,13 @@ int CCursor::RegisterSavedPosition(CSavedPosition* position, std::uint32_t ident
   return 1;
 }
 
+int CCursor::bUnregisterSavedPosition(std::uint32_t identifier) {
+  std::uint64_t value = 0;
+  if (!m_savedPositions.bRemove(identifier, &value, nullptr)) return 0;
+  reinterpret_cast<CSavedPosition*>(value)->nRelease();
+  return 1;
+}
+
 void CCursor::MarkDeletedRow(std::uint32_t row) {
   if (row == ROW_NONE) return;
   std::uint32_t place = 0;
@@ -253,12 +261,17 @@ int CCursor::bRestorePosition(CSavedPosition* position, std::uint32_t flags) {
 
 // ---- change notices ----
 
-int CCursor::NotifyRowChange(std::uint32_t kind, CCursor* source, std::uint32_t flags, CRecord* record) {
+int CCursor::NotifyRowChange(std::uint32_t kind, std::uint32_t row, CCursor* source, std::uint32_t flags,
+                             CRecord* record) {
   CRecord* current = m_pColumnSet ? m_pColumnSet->pGetCurrentRecord() : nullptr;
   CRecord* image = m_pColumnSet ? m_pColumnSet->pGetImageRecord() : nullptr;
   CRecord* changed = record ? record : image;
   const bool bothAllowInsert = (m_nOpenFlags & OPEN_COUNT_FROM_CACHE) && (flags & NOTICE_MAKE_CURRENT);
-  if (source != this && !m_pSharedView) {
+  if (source != this && m_pSharedView) {
+    // The shared cache was kept in step by the table, once for all its readers; this reader's key order follows.
+    // An order that could not follow would read rows out of place or miss them: that is a failure.
+    if (row != ROW_NONE && !m_pSharedView->NotifyRowChange(kind, row, flags)) return 0;
+  } else if (source != this) {
     // A cache the query's shared row source holds as well is kept in step by the source, once for all its readers.
     const bool sharedComplete = m_pTable->pGetSharedRowSource() && m_pRowCache && m_pRowCache->nGetRefCount() > 1 &&
                                 bRowCacheComplete();

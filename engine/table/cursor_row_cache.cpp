@@ -55,7 +55,7 @@ int CCursor::bStoreFetchedRow(std::uint32_t row) {
 }
 
 int CCursor::bReadThroughCache(std::uint32_t direction, std::uint32_t loadRecord, std::uint32_t count, void* context,
-                               std::uint32_t* outOfRange) {
+                               std::uint32_t* outOfRange, std::uint32_t* viewDuplicate) {
   *outOfRange = 1;
   if (m_bContinuing) {
     if (direction == READ_FIRST) direction = READ_NEXT;
@@ -70,7 +70,9 @@ int CCursor::bReadThroughCache(std::uint32_t direction, std::uint32_t loadRecord
     if (m_pSharedView) {
       // The shared rows in the order of this cursor's key; a move the view cannot make reaches no row.
       std::uint32_t row = ROW_NONE;
-      if (!m_pSharedView->bMove(direction, count, &row)) return 0;
+      std::uint32_t duplicate = 0;
+      if (!m_pSharedView->bMove(direction, count, &row, &duplicate)) return 0;
+      if (row != ROW_NONE) *viewDuplicate = duplicate;
       target = row == ROW_NONE ? -1 : static_cast<std::int32_t>(row);
     } else {
       target = m_pRowCache->nMoveRow(m_nCurrentRow, direction, count);
@@ -164,13 +166,26 @@ int CCursor::bReadCachedRow(std::uint32_t row) {
   return 1;
 }
 
-int CCursor::bGoToCachedRow(std::uint32_t row, CSavedPosition*) {
+int CCursor::bGoToCachedRow(std::uint32_t row, CSavedPosition* position) {
   if (!m_pRowCache || !m_pColumnSet || !m_pRowCache->bReadRow(m_pColumnSet->pGetImageRecord(), row)) {
     return bRaise(CURSOR_ERROR_CACHED_ROW, CURSOR_POINT_CACHED_ROW);
   }
   m_pTable->CopyImageToCurrent();
-  bSetRecordSlot(SLOT_STATE_NONE, SLOT_NONE);
-  bUpdateRecordSlot(SLOT_STATE_WRITTEN);
+  if (position) m_nDuplicateCount = position->nGetMode();
+  if (m_pSharedView) {
+    // A reader of shared rows stands on the position's stored record; its view finds the row again by the saved
+    // record before it moves on, so the saved record is this row too.
+    bSetRecordSlot(SLOT_STATE_PINNED, position ? position->nGetPinnedRow() : SLOT_NONE);
+    m_nRecordSlotState = m_nRecordSlot == SLOT_NONE ? SLOT_STATE_NONE : SLOT_STATE_PINNED;
+    CRecord* current = m_pColumnSet->pGetCurrentRecord();
+    if (!bEnsureSavedRecord() || (current && !m_pSavedRecord->bCopyFrom(current, RECORD_PARTS_ALL))) {
+      return bOutOfMemory();
+    }
+  } else {
+    bSetRecordSlot(SLOT_STATE_NONE, SLOT_NONE);
+    // The saved record is this row from now on; a row it could not take would be read on from the old one.
+    if (!bUpdateRecordSlot(SLOT_STATE_WRITTEN)) return 0;
+  }
   m_bFromCache = 1;
   m_bFetched = 0;
   m_nCurrentRow = static_cast<std::int32_t>(row);

@@ -265,6 +265,26 @@ int CCursor::bAppendOrderBy(CColumn* sortColumn, int ascending, CQueryDescriptio
                                                            nullptr);
   };
 
+  // The items the given query sorts on itself: the translation wrote its ORDER BY, which this list continues.
+  std::vector<IHostItemDescription*> ownItems;
+  if (query) {
+    for (IHostKeyLink* link = query->pNextLink(true); link; link = query->pNextLink(false)) {
+      const std::uint32_t index = link->nGetItemIndex();
+      ownItems.push_back(index < query->nGetItemCount() ? query->pGetItem(index) : nullptr);
+    }
+    if (!ownItems.empty() && !sortColumn) return 1;
+  }
+  // A key the query does not select cannot order its rows; one it sorts on already adds nothing.
+  auto takenByQuery = [&](CColumn* key) {
+    if (!query) return false;
+    IHostItemDescription* item = query->pFindItem(key->pszGetName());
+    if (!item) return true;
+    for (IHostItemDescription* own : ownItems) {
+      if (own == item) return true;
+    }
+    return false;
+  };
+
   bool done = false;
   if (sortColumn) {
     if (sortColumn->bIsCompositeKey()) {
@@ -285,6 +305,7 @@ int CCursor::bAppendOrderBy(CColumn* sortColumn, int ascending, CQueryDescriptio
       CColumn* key = m_pColumnSet->pGetKey(i);
       if (!key || key == sortColumn) continue;
       if (key->bIsMemo() && !largeOrdered) continue;
+      if (takenByQuery(key)) continue;
       if (add(key, ascending)) done = identified(key);
     }
   }
@@ -307,12 +328,13 @@ int CCursor::bAppendOrderBy(CColumn* sortColumn, int ascending, CQueryDescriptio
     text->TruncateText(cut);
   }
 
-  const std::int32_t most = connection ? connection->nGetMaxIdentifierLength() : 0x7fffffff;
-  if (!text->nAppendText(u" ORDER BY ")) return 0;
+  const std::int32_t own = static_cast<std::int32_t>(ownItems.size());
+  const std::int32_t most = (connection ? connection->nGetMaxIdentifierLength() : 0x7fffffff) - own;
+  if (own == 0 && !text->nAppendText(u" ORDER BY ")) return 0;
   std::int32_t written = 0;
   for (SOrderItem& item : items) {
     if (written >= most) break;
-    if (written > 0 && !text->nAppendText(u",")) return 0;
+    if ((written > 0 || own > 0) && !text->nAppendText(u",")) return 0;
     int itemAscending = item.bAscending;
     if (!AppendSelectColumn(item.pColumn, text, &itemAscending, query)) return 0;
     if (!itemAscending && !text->nAppendText(u" DESC")) return 0;

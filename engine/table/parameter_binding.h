@@ -46,6 +46,8 @@ class CParameterBinding : public CRefCounted {
   int bIsCursorParameter() const;
   std::uint32_t nGetPosition() const { return m_nPosition; }
   int bIsParameter() const { return m_pParameter != nullptr; }
+  // The statement's parameter behind the binding; null for a result column.
+  CValueLeaf* pGetParameter() const { return m_pParameter; }
 
  private:
   void ReleaseEntry();

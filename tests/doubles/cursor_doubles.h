@@ -1,8 +1,8 @@
 // Doubles of a record context's statement object and its table: a cursor whose server is a list of rows in memory
 // (K, and V = 10 K), fetched in four directions and counted per direction; a table answering what a cursor asks of
 // it (its column set, the buffer reset, the image copy, the record store's pins, the positioning that continues a
-// read, a query's shared row source); and a driver object whose slot 51 makes the cursor and slots 46 and 47 counted
-// bindings.
+// read, a query's shared row source, an SQL query's description); and a driver object whose slot 51 makes the cursor
+// and slots 46 and 47 counted bindings, or the driver's own ones.
 #pragma once
 
 #include <functional>
@@ -145,7 +145,8 @@ class CursorTable : public CTable, public IPositionTable {
   CursorTable(IHostFileDescription* description, CConnection* connection, CErrorHolder* holder)
       : CTable(description, connection, holder) {}
   CTableDescription* pGetTableDescription() override { return columns; }
-  CQueryDescription* pGetQueryDescription() override { return nullptr; }
+  CQueryDescription* pGetQueryDescription() override { return query; }
+  int bIsSqlQuery() override { return sqlQuery; }
   // Records keyed by their values, as the table engine keys them.
   IRowKey* pNewRecordKey(CRecord* record) override {
     SRecordImage image;
@@ -257,6 +258,8 @@ class CursorTable : public CTable, public IPositionTable {
   int identifiers = 0;
   int attached = 1;
   int queryMode = 0;
+  int sqlQuery = 0;
+  CQueryDescription* query = nullptr;
   bool storeSlots = false;
   std::uint32_t nextSlot = 0;
   std::map<std::uint32_t, int> pins;
@@ -273,8 +276,14 @@ class CursorDriver : public ColumnMakingDriver {
     cursor->rows = rows;
     return cursor;
   }
-  void* pCreateParameterBinding(RuntimeWord, RuntimeWord) override { return new TestBinding(); }
-  void* pCreateParameter(RuntimeWord, RuntimeWord) override { return new TestBinding(); }
+  // The driver's own bindings over their entries when a test reads values through them.
+  void* pCreateParameterBinding(RuntimeWord entry, RuntimeWord position) override {
+    return realBindings ? CDriver::pCreateParameterBinding(entry, position) : new TestBinding();
+  }
+  void* pCreateParameter(RuntimeWord entry, RuntimeWord position) override {
+    return realBindings ? CDriver::pCreateParameter(entry, position) : new TestBinding();
+  }
+  bool realBindings = false;
   std::vector<std::int32_t> rows;
   bool failCursors = false;
 };

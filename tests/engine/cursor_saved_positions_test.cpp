@@ -1,9 +1,17 @@
 // The statement object's saved positions (saved three ways, restored from the cache or found again by record slot),
-// its change notices, the move to a place in thousandths, the values of a row read on and counting by reading.
+// its change notices, the move to a place in thousandths, the values of a row read on, result and output values
+// handed to the runtime and counting by reading.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "engine/cache/saved_position.h"
+#include "engine/record/query_description.h"
+#include "sql/rewriter/sql_element.h"
 #include "sql/rewriter/sql_rewriter.h"
+#include "sql/rewriter/value_leaf.h"
+#include "standin/runtime/query_objects.h"
+#include "tests/doubles/field_value_double.h"
 #include "tests/engine/cursor_fixture.h"
 
 namespace {
@@ -157,13 +165,13 @@ TEST_F(CursorSavedPositionsTest, NoticesFromAnotherCursorKeepTheCacheInStep) {
   cursor->Load(20);
   ASSERT_TRUE(columns->bAcceptCurrent());
   cursor->SetInt(u"V", 99);
-  ASSERT_TRUE(cursor->NotifyRowChange(SQL_STATEMENT_UPDATE, nullptr, 0, nullptr));
+  ASSERT_TRUE(cursor->NotifyRowChange(SQL_STATEMENT_UPDATE, ROW_NONE, nullptr, 0, nullptr));
   ASSERT_TRUE(cursor->bRead(READ_FIRST, 1, 2, nullptr));
   EXPECT_EQ(Current(u"V"), 99);
 
   // Insert of 40: stored, and the current row of a complete cache.
   cursor->Load(40);
-  ASSERT_TRUE(cursor->NotifyRowChange(SQL_STATEMENT_INSERT, nullptr, 0, nullptr));
+  ASSERT_TRUE(cursor->NotifyRowChange(SQL_STATEMENT_INSERT, ROW_NONE, nullptr, 0, nullptr));
   EXPECT_EQ(cache->nGetRowCount(), 4u);
   EXPECT_EQ(cursor->nGetCurrentRow(), 3);
 
@@ -174,11 +182,14 @@ TEST_F(CursorSavedPositionsTest, NoticesFromAnotherCursorKeepTheCacheInStep) {
   position->bSave(0, ROW_NONE, CPositionKey(), 0);
   ASSERT_TRUE(cursor->RegisterSavedPosition(position, 1));
   ASSERT_TRUE(cursor->bRead(READ_FIRST, 1, 1, nullptr));
-  ASSERT_TRUE(cursor->NotifyRowChange(SQL_STATEMENT_DELETE, nullptr, 0, nullptr));
+  ASSERT_TRUE(cursor->NotifyRowChange(SQL_STATEMENT_DELETE, ROW_NONE, nullptr, 0, nullptr));
   EXPECT_EQ(position->nGetState(), 1u);
   EXPECT_TRUE(cursor->bIsCurrentRowDeleted());
   EXPECT_TRUE(cache->bIsRowDeleted(0));
   EXPECT_EQ(ReadAll(), (std::vector<std::int32_t>{20, 30, 40}));
+  EXPECT_TRUE(cursor->bUnregisterSavedPosition(1));
+  EXPECT_FALSE(cursor->bUnregisterSavedPosition(1));
+  EXPECT_EQ(position->nGetRefCount(), 1u) << "the registry's reference given back";
 }
 
 TEST_F(CursorSavedPositionsTest, NoticesFromItselfOnlyRetakeTheSlot) {
@@ -188,7 +199,7 @@ TEST_F(CursorSavedPositionsTest, NoticesFromItselfOnlyRetakeTheSlot) {
   ASSERT_TRUE(cursor->bOpen(0, 0x4000));
   ASSERT_TRUE(cursor->bRead(READ_FIRST, 1, 1, nullptr));
   cursor->Load(50);
-  ASSERT_TRUE(cursor->NotifyRowChange(SQL_STATEMENT_INSERT, cursor, 0, nullptr));
+  ASSERT_TRUE(cursor->NotifyRowChange(SQL_STATEMENT_INSERT, ROW_NONE, cursor, 0, nullptr));
   EXPECT_EQ(cursor->nGetRecordSlotState(), SLOT_STATE_READ) << "no cache: the slot is taken as read";
   EXPECT_EQ(cursor->nGetRecordSlot(), 0u);
   ASSERT_TRUE(cursor->bRead(READ_NEXT, 1, 1, nullptr));
@@ -256,6 +267,101 @@ TEST_F(CursorSavedPositionsTest, AQueryWithoutSubQueriesIsCountedByReading) {
   cursor->rows = {};
   ASSERT_TRUE(cursor->bGetRecordCount(&count, 0, 0));
   EXPECT_EQ(count, 0);
+}
+
+// The values the server handed back go to the runtime: result columns into the caller's values in binding order,
+// and the output parameters of an SQL query (named, not cursors, each name once) to the declared parameter of their
+// name; a value that cannot be loaded is error 53, and the others are handed back all the same.
+TEST_F(CursorSavedPositionsTest, ResultValuesAndOutputParametersGoBackToTheRuntime) {
+  ReadTable({3});
+  driver.realBindings = true;
+  std::vector<CRefCounted*> held;
+  auto hold = [&](auto* object) {
+    object->AddRef();
+    held.push_back(object);
+    return object;
+  };
+  auto intValue = [&](std::int32_t n) {
+    auto* value = hold(new doubles::RecordingFieldValue(holder, connection));
+    CHostValue host;
+    host.SetType(HOST_TYPE_INT32);
+    host.Set(&n);
+    value->InitType(HOST_TYPE_INT32, 4);
+    EXPECT_TRUE(value->bSetValue(host));
+    return value;
+  };
+  auto failingValue = [&] {
+    auto* value = hold(new doubles::RecordingFieldValue(holder, connection));
+    value->InitType(HOST_TYPE_ASTRING, 12);
+    void* buffer = nullptr;
+    std::uint64_t size = 0;
+    EXPECT_TRUE(value->bGetNativeBuffer(&buffer, &size));
+    value->readAnswer = 0;
+    return value;
+  };
+  auto number = [](CHostValue& value) {
+    std::int32_t n = -1;
+    if (value.nGetType() == HOST_TYPE_INT32) value.nGet(&n);
+    return n;
+  };
+
+  ASSERT_TRUE(cursor->CCursor::bAddColumnBinding(hold(new CSqlElement(u"A", intValue(7))), 0));
+  ASSERT_TRUE(cursor->CCursor::bAddColumnBinding(hold(new CSqlElement(u"B", intValue(8))), 1));
+  CHostValue values[2];
+  ASSERT_TRUE(cursor->bGetColumnValue(values, 0));
+  EXPECT_EQ(values[0].nGetType(), 0u) << "flag 0 hands out nothing";
+  ASSERT_TRUE(cursor->bGetColumnValue(values, 1));
+  EXPECT_EQ(number(values[0]), 7);
+  EXPECT_EQ(number(values[1]), 8);
+  ASSERT_TRUE(cursor->CCursor::bAddColumnBinding(hold(new CSqlElement(u"C", failingValue())), 2));
+  EXPECT_FALSE(cursor->bGetColumnValue(values, 1));
+
+  doubles::RecordingFieldValue* p = intValue(42);
+  const struct {
+    const char16_t* name;
+    CFieldValue* value;
+    std::uint32_t flags;
+  } parameters[] = {{u"P", p, LEAF_FLAG_NAMED},
+                    {u"P", p, LEAF_FLAG_NAMED},
+                    {u"R", intValue(5), LEAF_FLAG_NAMED | LEAF_FLAG_CURSOR_PARAMETER},
+                    {u"I", intValue(6), 0},
+                    {u"Q", failingValue(), LEAF_FLAG_NAMED}};
+  qzrt::DeclaredParameters declared;
+  CHostValue p_out, r_out, i_out, q_out;
+  declared.Declare(u"P", &p_out);
+  declared.Declare(u"R", &r_out);
+  declared.Declare(u"I", &i_out);
+  declared.Declare(u"Q", &q_out);
+  qzrt::QueryAnalysis analysis;
+  analysis.declaredParameters = &declared;
+  table->query = hold(new CQueryDescription(holder, reinterpret_cast<IHostQueryAnalysis*>(&analysis), nullptr, 0));
+  for (std::uint32_t i = 0; i < 4; ++i) {
+    const auto& parameter = parameters[i];
+    CValueLeaf* leaf = hold(new CValueLeaf(parameter.value, i, parameter.flags, parameter.name));
+    ASSERT_TRUE(cursor->bAddParameterBinding(leaf, i));
+  }
+  EXPECT_TRUE(cursor->bReadOutputParameters());
+  EXPECT_EQ(p_out.nGetType(), 0u) << "a table that is not an SQL query has no output parameters";
+
+  table->sqlQuery = 1;
+  p->calls.clear();
+  ASSERT_TRUE(cursor->bReadOutputParameters());
+  EXPECT_EQ(number(p_out), 42);
+  EXPECT_EQ(std::count(p->calls.begin(), p->calls.end(), "null?"), 1) << "a name written twice is read once";
+  EXPECT_EQ(r_out.nGetType(), 0u);
+  EXPECT_EQ(i_out.nGetType(), 0u);
+
+  ASSERT_TRUE(cursor->bAddParameterBinding(hold(new CValueLeaf(parameters[4].value, 4, LEAF_FLAG_NAMED, u"Q")), 4));
+  p_out.SetType(0);
+  EXPECT_FALSE(cursor->bReadOutputParameters());
+  EXPECT_EQ(holder->nGetErrorCode(), 53u);
+  EXPECT_TRUE(doubles::HasIdentification(holder, 4, 10));
+  EXPECT_EQ(number(p_out), 42);
+  EXPECT_EQ(declared.References(), 1) << "the declarations given back";
+  holder->Clear();
+  cursor->FreeStatement();
+  table->query = nullptr;
+  for (CRefCounted* object : held) object->nRelease();
 }
 
 }  // namespace

@@ -1,13 +1,19 @@
 // The statement object's SQL texts through the real rewriter, final texts compared whole (blanks included), for the
 // Oracle dialect (kind 1) and another (kind 2): CREATE TABLE with its constraints, SELECT with its ORDER BY and key
 // completion, LIMIT kept last, DROP, COUNT, INSERT and UPDATE with every written column (also after a composite key)
-// and the record WHERE by unique key and by row id; and the replacement of oversized type texts.
+// and the record WHERE by unique key and by row id; the read order of a query that sorts itself; and the replacement
+// of oversized type texts.
 #include <gtest/gtest.h>
 
+#include <memory>
+
+#include "engine/record/query_description.h"
 #include "engine/record/table_description.h"
 #include "sql/rewriter/sql_element.h"
 #include "sql/rewriter/sql_rewriter.h"
+#include "standin/runtime/query_objects.h"
 #include "tests/engine/cursor_fixture.h"
+#include "tests/slot_call.h"
 
 namespace {
 
@@ -208,6 +214,58 @@ TEST_F(CursorSqlTest, ARunMergesTheResultColumnsWithTheColumnSet) {
   EXPECT_EQ(statement->Lists().pGetSelectColumn(1)->pGetItem(), nullptr) << "a text column stays as it was";
   EXPECT_EQ(cursor->executes, 1);
   other->nRelease();
+}
+
+// A table in query mode reads the runtime's query through the translation, which keeps the query's own ORDER BY: the
+// read's sort item and the key completion follow its items, never a second ORDER BY, and no key the query does not
+// select or already sorts on is added (K below).
+TEST_F(CursorSqlTest, AQueryKeepsItsOwnOrderByAndTheReadsOrderFollowsIt) {
+  struct Case {
+    const char16_t* text;
+    const char16_t* sortItem;
+    std::vector<const char16_t*> selected;  // the query's items, and so the keys it can be ordered on
+    const char16_t* expected;
+  };
+  const Case cases[] = {
+      {u"SELECT K, QTY FROM T", u"QTY", {u"K", u"QTY"}, u"SELECT K, QTY FROM T ORDER BY QTY,K"},
+      {u"SELECT K, QTY FROM T ORDER BY QTY", u"K", {u"K", u"QTY"}, u"SELECT K, QTY FROM T ORDER BY T.QTY,K"},
+      {u"SELECT K, QTY FROM T ORDER BY K", u"QTY", {u"K", u"QTY"}, u"SELECT K, QTY FROM T ORDER BY T.K,QTY"},
+      {u"SELECT NAME, QTY FROM T ORDER BY QTY", u"QTY", {u"NAME", u"QTY"},
+       u"SELECT NAME, QTY FROM T ORDER BY T.QTY,QTY"},
+  };
+  for (const Case& c : cases) {
+    const std::u16string text = c.text;
+    SCOPED_TRACE(std::string(text.begin(), text.end()));
+    Items(2);
+    table->queryMode = 1;
+    qzrt::QueryAnalysis analysis;
+    analysis.SetText(qzrt::QueryAnalysis::kSqlText, text);
+    analysis.SetNumber(qzrt::QueryAnalysis::kKind, 1);
+    std::vector<std::unique_ptr<qzrt::ItemDescription>> items;
+    for (const char16_t* name : c.selected) {
+      auto& item = items.emplace_back(std::make_unique<qzrt::ItemDescription>(name));
+      item->SetText(qzrt::ItemDescription::kFileName, u"T");
+      item->SetText(qzrt::ItemDescription::kOrigin, name);
+      analysis.items.push_back(item.get());
+    }
+    std::unique_ptr<qzrt::KeyLink> link;
+    const std::size_t orderBy = text.find(u"ORDER BY ");
+    if (orderBy != std::u16string::npos) {
+      const std::u16string sorted = text.substr(orderBy + 9);
+      const std::uint32_t index = sorted == std::u16string(c.selected[0]) ? 0 : 1;
+      link = std::make_unique<qzrt::KeyLink>(index, false);
+      link->Text(static_cast<std::uint32_t>(orderBy + 9), static_cast<std::uint32_t>(text.size()));
+      analysis.links.push_back(link.get());
+      analysis.orderByStart = static_cast<std::uint32_t>(orderBy);
+    }
+    auto* query = new CQueryDescription(holder, AsSeenAcross<IHostQueryAnalysis>(&analysis), nullptr, 0);
+    query->AddRef();
+    table->query = query;
+    EXPECT_EQ(Select(c.sortItem, 1), c.expected);
+    table->query = nullptr;
+    TearDownTable();
+    query->nRelease();
+  }
 }
 
 }  // namespace

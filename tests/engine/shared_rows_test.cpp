@@ -6,6 +6,7 @@
 
 #include "engine/cache/btree_key_index.h"
 #include "engine/cache/keyed_row_view.h"
+#include "engine/cache/saved_position.h"
 #include "engine/cache/shared_row_source.h"
 #include "engine/cache/sorted_key_index.h"
 #include "foundation/clone_map.h"
@@ -171,6 +172,70 @@ TEST_F(SharedRowsTest, TheSourceCursorsCloseDropsTheSourceItHasNotFilled) {
   EXPECT_EQ(table->shared, nullptr);
   // Without a source a context reads its own statement; it has none here.
   EXPECT_FALSE(other->bAttachSharedRowSource());
+}
+
+// A context moved by the table finds its row again among identical rows (three rows of K = 2 here), also after
+// reading them backwards; rows written through another context take their place in its key order; a position key
+// tells whether the row reached still stands on it.
+TEST_F(SharedRowsTest, AViewKeepsItsPlaceAmongIdenticalKeysAndFollowsOtherContextsWrites) {
+  cursor->rows = {3, 1, 2, 2, 2, 4};
+  doubles::ScriptedCursor* byValue = Context(u"V");
+  Expect(byValue, {{READ_LAST, 4}});
+  table->storeSlots = true;
+  ASSERT_TRUE(byValue->bTakeRecordSlot(SLOT_STATE_READ));
+  Expect(byValue, {{READ_PREVIOUS, 3}, {READ_PREVIOUS, 2}});
+  EXPECT_EQ(byValue->nGetDuplicateCount(), 2u) << "the last of three";
+  Expect(byValue, {{READ_PREVIOUS, 2}, {READ_PREVIOUS, 2}, {READ_PREVIOUS, 1}, {READ_NEXT, 2}});
+  ASSERT_TRUE(byValue->bTakeRecordSlot(SLOT_STATE_NONE));
+  table->storeSlots = false;
+
+  doubles::ScriptedCursor* byKey = Context(u"K");
+  Expect(byKey, {{READ_FIRST, 1}});
+  CKeyedRowView* view = byKey->pGetSharedView();
+  ASSERT_TRUE(byKey->NotifyRowChange(ROW_CHANGE_DELETE, view->nGetCurrentRow(), cursor, 0, nullptr));
+  EXPECT_EQ(view->nGetCount(), 5u);
+  cursor->Load(0);
+  const std::uint32_t added = byKey->pGetRowCache()->bStoreRecord(columns->pGetCurrentRecord());
+  ASSERT_NE(added, ROW_NONE);
+  ASSERT_TRUE(byKey->NotifyRowChange(ROW_CHANGE_INSERT, added, cursor, 0, nullptr));
+  Expect(byKey, {{READ_FIRST, 0}, {READ_NEXT, 2}});
+  EXPECT_TRUE(byKey->NotifyRowChange(ROW_CHANGE_INSERT, added, byKey, 0, nullptr)) << "its own write is in place";
+  EXPECT_EQ(view->nGetCount(), 6u);
+
+  // A position read back from the shared cache (the last of the three K = 2): the context stands on the position's
+  // slot and place among equal keys, and reads on from its row.
+  auto* store = new CKeyedRowCache();
+  store->AddRef();
+  table->recordStore = store;
+  CSavedPosition* position = new CSavedPosition();
+  position->AddRef();
+  position->SetOwner(byKey);
+  ASSERT_TRUE(position->bSave(4, 7, CPositionKey(), 2));
+  ASSERT_TRUE(byKey->bGoToCachedRow(4, position));
+  EXPECT_EQ(Current(u"K"), 2);
+  EXPECT_EQ(byKey->nGetRecordSlot(), 7u);
+  EXPECT_EQ(byKey->nGetRecordSlotState(), SLOT_STATE_PINNED);
+  EXPECT_EQ(byKey->nGetDuplicateCount(), 2u);
+  Expect(byKey, {{READ_NEXT, 3}});
+  ASSERT_TRUE(byKey->bTakeRecordSlot(SLOT_STATE_NONE));
+  position->nRelease();
+  table->recordStore = nullptr;
+  store->nRelease();
+
+  CPositionKey onTwo;
+  CHostValue two;
+  const std::int32_t k = 2;
+  two.SetType(HOST_TYPE_INT32);
+  two.Set(&k);
+  onTwo.Set(columns->pFindColumnByName(u"K")->pGetDescriptorNoRef(), two, 0);
+  byKey->SetPositionKey(onTwo);
+  const std::pair<std::uint32_t, std::uint32_t> reads[] = {{READ_FIRST, 0}, {READ_NEXT, 1}, {READ_LAST, 0}};
+  for (const auto& [direction, rowValues] : reads) {
+    ASSERT_TRUE(byKey->bRead(direction, 1, 1, nullptr));
+    EXPECT_EQ(byKey->bGetRowValues(), rowValues) << "on K = " << Current(u"K");
+  }
+  Expect(byKey, {{READ_NEXT, OUT}});
+  EXPECT_EQ(byKey->bGetRowValues(), 0u) << "no row, no values";
 }
 
 }  // namespace
