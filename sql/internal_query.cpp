@@ -56,7 +56,8 @@ CInternalQuery* CInternalQuery::pCreate(const char16_t* text, CErrorHolder* hold
     return nullptr;
   }
   query->m_pTable->AddRef();
-  // The table hands out no context both when the statement failed and when it gave no row: only an error tells.
+  // The table hands out no context both when the statement failed and when it gave no row: only a new error tells
+  // (callers start with a clear holder, as every operation of the driver does).
   const bool errorBefore = holder && holder->bHasError();
   query->m_pContext = query->m_pTable->pRunInternalQuery(0, text);
   if (query->m_pContext) {
@@ -82,7 +83,12 @@ int CInternalQuery::bRead(std::uint32_t direction, std::uint32_t* end) {
 }
 
 int CInternalQuery::bFetchRow(std::uint32_t direction, std::uint32_t* end, CHostValue* values, std::uint32_t count) {
-  if (!m_pContext) return 0;
+  // A statement that gave no row left no context: that is the end of the rows, not a failure, so that a caller
+  // asking for a row tells "none" from an error.
+  if (!m_pContext) {
+    if (end) *end = 1;
+    return 1;
+  }
   return m_pContext->bReadNextValues(direction, end, values, count);
 }
 

@@ -33,7 +33,7 @@ class CInternalQuery : public CRefCounted {
   int nExecute();
   // A row read in the direction (0 first, 1 last, 2 next, 3 previous); *end 1 when none came.
   int bRead(std::uint32_t direction, std::uint32_t* end);
-  // The same, then up to count column values into values; 0 without a context.
+  // The same, then up to count column values into values.
   int bFetchRow(std::uint32_t direction, std::uint32_t* end, CHostValue* values, std::uint32_t count);
   // The result's columns (indexes from 0 below the count); 0 and null without a context.
   std::uint32_t nGetColumnCount();
