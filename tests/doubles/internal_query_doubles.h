@@ -57,7 +57,7 @@ class InternalTable : public CTable {
   InternalScript& m_script;
 };
 
-// Rows with NULLs: a key of 0 reads as K and V NULL, a negative key -k as K = k and V NULL.
+// Rows with NULLs: a key of 0 reads as every column NULL, a negative key -k as K = k and the other columns NULL.
 class NullableCursor : public ScriptedCursor {
  public:
   using ScriptedCursor::ScriptedCursor;
@@ -68,12 +68,12 @@ class NullableCursor : public ScriptedCursor {
     const std::int32_t key = rows[static_cast<std::size_t>(position)];
     if (key > 0) return answer;
     if (key < 0) SetInt(u"K", -key);
-    for (const char16_t* name : {u"K", u"V"}) {
-      if (key < 0 && name[0] == u'K') continue;
+    CTableDescription* columns = pGetColumnSet();
+    for (std::uint32_t i = key < 0 ? 1 : 0; i < columns->nGetColumnCount(); ++i) {
       CHostValue null;
       null.SetType(HOST_TYPE_INT32);
       null.SetNull(true);
-      pGetColumnSet()->pFindColumnByName(name)->bSetValue(null, 0);
+      columns->pGetColumn(i)->bSetValue(null, 0);
     }
     return answer;
   }
