@@ -177,11 +177,12 @@ TEST_F(TableDdlTest, DropAndCreateEdgeCases) {
   EXPECT_EQ(holder->nGetErrorCode(), 30u);
   EXPECT_EQ(holder->pGetInnermostError()->nGetMessageAt(holder->pGetInnermostError()->nGetMessageCount() - 1), 28541u);
 
-  // Dropping through the lifecycle runs the DROP only and stays closed.
+  // Dropping through the lifecycle runs the DROP only and stays closed; deleting all runs the head of a DELETE.
   KeyedTable({});
   MakeDdlTable();
   EXPECT_EQ(subject->bDropTable(), 1);
-  EXPECT_EQ(ddl.script.kinds, std::vector<std::uint32_t>{9});
+  EXPECT_EQ(subject->bDeleteAll(), 1);
+  EXPECT_EQ(ddl.script.kinds, (std::vector<std::uint32_t>{9, 5}));
   EXPECT_FALSE(subject->bIsOpen());
 }
 
