@@ -216,6 +216,41 @@ TEST_F(TableDdlTest, TheCatalogCheckAttachesWhatItFinds) {
   EXPECT_TRUE(doubles::HasIdentification(holder, 3, 12));
 }
 
+// A query's table: a catalog item the query knows under another name renames the query's item at its place.
+class QueryDdlTable : public DdlTable {
+ public:
+  using DdlTable::DdlTable;
+  int bIsQueryMode() override { return 1; }
+};
+
+TEST_F(TableDdlTest, AttachingTheCatalogsDescription) {
+  for (bool query : {false, true}) {
+    SCOPED_TRACE(query);
+    KeyedTable({u"D"});
+    description->pGetItemAt(0)->SetOption4(false);
+    description->LayoutItems();
+    subject = query ? new QueryDdlTable(description, connection, holder, ddl.script)
+                    : ddl.pCreateTable(description, connection, holder);
+    subject->AddRef();
+    ASSERT_TRUE(subject->bEnsureTableDescription());
+    CRecordDescription* catalog = driver.CDriver::pCreateDescription(connection, holder);
+    catalog->AddRef();
+    for (const char16_t* name : {u"K", u"KEY_D"}) {
+      CColumnDescriptor* item = pCreateColumnDescriptorThroughDriver(nullptr, 0);
+      item->bSetAll(name, u"T", u"", 1, 4, COLUMN_TYPE_INT32, 0xFFFFFFFF, 0xFFFFFFFF, 0, 0, 0);
+      catalog->AddItem(item);
+    }
+    catalog->pGetItemAt(0)->SetOption4(false);
+    catalog->LayoutItems();
+    ASSERT_EQ(subject->bAttachDescription(catalog), 1);
+    EXPECT_EQ(subject->pGetAttachedDescription(), catalog);
+    EXPECT_TRUE(description->pGetItemAt(0)->bIsOption4Clear()) << "the catalog's mark clears the runtime's";
+    EXPECT_EQ(std::u16string(description->pGetItemAt(1)->pszGetName()), query ? u"KEY_D" : u"D");
+    EXPECT_EQ(subject->pGetTableDescription()->pGetColumn(0)->pGetSecondaryDescriptor(), catalog->pGetItemAt(0));
+    catalog->nRelease();
+  }
+}
+
 TEST_F(TableDdlTest, PositionSeventyNineCreatesWithoutDropAndLeavesNoTable) {
   KeyedTable({u"D"});
   description->LayoutItems();
