@@ -8,6 +8,7 @@
 #include "engine/record/column.h"
 #include "engine/record/column_descriptor.h"
 #include "engine/record/record_description.h"
+#include "engine/table/automatic_identifier.h"
 #include "engine/table/cursor.h"
 #include "engine/table/parameter_binding.h"
 #include "engine/table/table.h"
@@ -485,17 +486,6 @@ int CDriver::bDescribeTable(std::uint32_t* found, const char16_t* name, CConnect
 
 // ---- factories ----
 
-namespace {
-
-// A factory of an object whose class is not built yet: a clean failure in the holder (shared, so under the lock).
-void* pNotBuilt(CErrorHolder* holder) {
-  platform::CriticalSectionGuard lock(gcsDriverLock);
-  RaiseNotAvailable(holder, ERROR_UNIT_DRIVER, DRIVER_POINT_NOT_BUILT, nullptr, nullptr);
-  return nullptr;
-}
-
-}  // namespace
-
 // The second word is the connection whose code pages the value reads; the value holds the holder as its owner.
 void* CDriver::pCreateFieldValue(CErrorHolder* holder, CConnection* connection) {
   CErrorHolder* owner = holder ? holder : m_pErrorHolder;
@@ -543,7 +533,12 @@ CSqlRewriter* CDriver::pCreateSqlRewriter(CErrorHolder* holder, CConnection* con
   return rewriter;
 }
 CErrorHolder* CDriver::pCreateErrorHolder() { return new (std::nothrow) CErrorHolder(); }
-void* CDriver::pCreateAutomaticIdentifier() { return pNotBuilt(m_pErrorHolder); }
+// The next identifier as the column's maximum plus one (count 0); null with the out-of-memory error.
+void* CDriver::pCreateAutomaticIdentifier() {
+  auto* identifier = new (std::nothrow) CAutomaticIdentifier();
+  if (!identifier) SetHolderOutOfMemory(m_pErrorHolder);
+  return identifier;
+}
 
 CRecordDescription* CDriver::pCreateDescriptionFor(const char16_t* name, CConnection* connection) {
   CRecordDescription* description = pCreateDescription(connection, m_pErrorHolder);

@@ -35,6 +35,10 @@ void* pCreateCursorThroughDriver(CTable* table, CErrorHolder* holder) {
 
 void* pCreateAutomaticIdentifierThroughDriver() { return gpDriver ? gpDriver->pCreateAutomaticIdentifier() : nullptr; }
 
+CTable* pCreateTableThroughDriver(IHostFileDescription* description, CConnection* connection, CErrorHolder* holder) {
+  return pCreateTableThrough(gpDriver, description, connection, holder);
+}
+
 CFieldValue* pCreateFieldValueThroughDriver(CErrorHolder* owner, CConnection* connection) {
   return gpDriver ? static_cast<CFieldValue*>(gpDriver->pCreateFieldValue(owner, connection)) : nullptr;
 }

@@ -60,6 +60,11 @@ void* COracleDriver::pCreateColumnBinding(RuntimeWord, RuntimeWord) {
   return nullptr;
 }
 
+void* COracleDriver::pCreateAutomaticIdentifier() {
+  RaiseNotAvailable(pGetErrorHolder(), ERROR_UNIT_DRIVER, ORACLE_DRIVER_POINT_NOT_BUILT, nullptr, nullptr);
+  return nullptr;
+}
+
 CRecordDescription* COracleDriver::pCreateDescriptionFor(const char16_t* name, CConnection* connection) {
   if (!connection || !connection->bOpen(pGetErrorHolder(), nullptr)) return nullptr;
   // (the column comments are loaded with the catalog queries, not built yet)

@@ -25,6 +25,8 @@ class COracleDriver final : public CDriverOra {
   CTable* pCreateTable(IHostFileDescription* description, CConnection* connection,
                        CErrorHolder* holder) override;                                                     // slot 50
   void* pCreateColumnBinding(RuntimeWord a, RuntimeWord b) override;                                       // slot 52
+  // Oracle's identifiers come from a sequence, not from the maximum: its class is not built yet (error 8).
+  void* pCreateAutomaticIdentifier() override;                                                              // slot 55
   CRecordDescription* pCreateDescriptionFor(const char16_t* name, CConnection* connection) override;       // slot 56
   CConnection* pCreateConnection(const char16_t* text, IHostConnectionDescription* description) override;  // slot 61
   int bListCatalog(void* value, CConnection* connection, std::uint32_t flags) override;                    // slot 64

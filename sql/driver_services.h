@@ -61,3 +61,5 @@ CParameterBinding* pCreateParameterBindingThroughDriver(void* entry, std::uint32
 // identifier factory (slot 55); count 0, null without a driver object or when none was made.
 void* pCreateCursorThroughDriver(CTable* table, CErrorHolder* holder);
 void* pCreateAutomaticIdentifierThroughDriver();
+// The current driver object's table factory (slot 50), count 0; null without a driver object or when none was made.
+CTable* pCreateTableThroughDriver(IHostFileDescription* description, CConnection* connection, CErrorHolder* holder);

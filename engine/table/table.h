@@ -227,7 +227,14 @@ class CTable {
   virtual int bDoDeleteAll();
   virtual int bCheckTableDescription(std::uint32_t* exists, std::uint32_t* compatible);
   virtual CRecordDescription* pLoadRecordDescription(const char16_t* name, std::uint32_t flag);
+  // The name of a key column's index: a composite key's own (table-qualified and quoted when the connection asks
+  // for it), any other key's generated; 0 when the quoting failed.
   virtual int pszMakeIndexName(CColumn* column, CTString& name);
+  // "QZIDX" with the clock's seconds and the process-wide counter, which moves on after each name; 1.
+  virtual int pszGenerateIndexName(CColumn* column, CTString& name);
+  // One CREATE INDEX per qualifying key column (index flags: 1 unique keys, 2 keys with duplicates), run on the
+  // context; a failure does not stop the others; 1 when all succeeded.
+  int CreateIndexes(CCursor* context, std::uint32_t indexFlags);
   virtual std::uint32_t nGetObjectKind();  // 1
   int bIsUsable();
 
@@ -235,7 +242,7 @@ class CTable {
   virtual int bPrepareStatement(CSqlRewriter* statement, CCursor* context, const char16_t* keyName,
                                 std::uint32_t forward, std::uint32_t flags, std::uint32_t* count);
   // The "$QZInternal" context run on the text; its context handed out (counted) when rows exist, else null.
-  CCursor* pRunInternalQuery(RuntimeWord ignored, const char16_t* text);
+  virtual CCursor* pRunInternalQuery(RuntimeWord ignored, const char16_t* text);
   int bIsPending() const;
   int bQueryReportsRows() const;
   // The description the runtime reads back after a query (with an external reference): the record description
@@ -275,6 +282,7 @@ class CTable {
   virtual int bLinkMemoFile(IHostItemDescription* item, RuntimeWord value);
   virtual int bLoadDeferredValue(CColumn* column);  // 1
   virtual int bCopyValue(RuntimeWord valueObject, RuntimeWord a, RuntimeWord b);
+  // Large item i of the record description links its column's value to the file named by value.
   int bCallLargeValueSlot(std::uint32_t index, RuntimeWord value);
   // The kept automatic identifier (counted for the caller), made on first use; null (out of memory) when none.
   CAutomaticIdentifier* pGetAutomaticIdentifier();
@@ -375,6 +383,23 @@ class CTable {
   void MakeStores();
   std::uint32_t m_nRefCount = 0;
   std::uint32_t m_nExternalCount = 0;
+};
+
+// The clock of generated index names (seconds, time() unless replaced) and the process-wide counter that tells two
+// names of one second apart. Written by tests only (the setters) and read by CTable::pszGenerateIndexName, all under
+// gcsDriverLock like every table operation. Each setter answers the previous value.
+using IndexNameClock = std::uint32_t (*)();
+IndexNameClock SetIndexNameClock(IndexNameClock clock);
+std::uint32_t SetIndexNameCounter(std::uint32_t value);
+
+// What bCopyValue is handed: an object that prepares a copy from a source and then takes it.
+class IValueCopy {
+ public:
+  virtual int bPrepare(RuntimeWord source, std::uint32_t a, std::uint32_t b) = 0;
+  virtual int bTake(RuntimeWord target, std::uint32_t a) = 0;
+
+ protected:
+  ~IValueCopy() = default;
 };
 
 // A table's copy in a clone map, or its new clone when the map has none: a table owns its cursors, so a copied

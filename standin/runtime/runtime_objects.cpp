@@ -209,10 +209,12 @@ std::uint32_t TableDescription::nGetItemCount() {
   return static_cast<std::uint32_t>(NumberSlot(kItemCount, static_cast<std::int64_t>(m_items.size())));
 }
 
-std::uint32_t TableDescription::nGetKeyCount() { return static_cast<std::uint32_t>(NumberSlot(kKeyCount, 0)); }
+std::uint32_t TableDescription::nGetKeyCount() {
+  return static_cast<std::uint32_t>(NumberSlot(kKeyCount, static_cast<std::int64_t>(Keys().size())));
+}
 
 std::uint32_t TableDescription::nGetLargeItemCount() {
-  return static_cast<std::uint32_t>(NumberSlot(kLargeItemCount, 0));
+  return static_cast<std::uint32_t>(NumberSlot(kLargeItemCount, static_cast<std::int64_t>(LargeItems().size())));
 }
 
 std::uint32_t TableDescription::nGetColumnCount() { return static_cast<std::uint32_t>(NumberSlot(kColumnCount, 0)); }
@@ -226,19 +228,61 @@ void* TableDescription::piGetItem(std::uint32_t index) {
 
 void TableDescription::AddItem(ItemDescription* item) { m_items.push_back(item); }
 
+namespace {
+
+// Item names compare as the runtime compares them: without case (ASCII letters).
+bool bSameName(const char16_t* a, const char16_t* b) {
+  if (!a || !b) return false;
+  auto fold = [](char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c; };
+  for (; *a && *b; ++a, ++b) {
+    if (fold(*a) != fold(*b)) return false;
+  }
+  return *a == *b;
+}
+
+void* pHandOut(ItemDescription* item) {
+  if (item) item->AddRef();
+  return item;
+}
+
+}  // namespace
+
+std::vector<ItemDescription*> TableDescription::Keys() const {
+  std::vector<ItemDescription*> keys;
+  for (ItemDescription* item : m_items) {
+    if (item->bIsKeyed()) keys.push_back(item);
+  }
+  std::stable_sort(keys.begin(), keys.end(),
+                   [](ItemDescription* a, ItemDescription* b) { return a->nGetKeyNumber() < b->nGetKeyNumber(); });
+  return keys;
+}
+
+std::vector<ItemDescription*> TableDescription::LargeItems() const {
+  std::vector<ItemDescription*> large;
+  for (ItemDescription* item : m_items) {
+    if (item->bIsMemo()) large.push_back(item);
+  }
+  return large;
+}
+
 void* TableDescription::piFindItem(const char16_t* name) {
   Note(17, {Arg(name)});
+  for (ItemDescription* item : m_items) {
+    if (bSameName(item->pszGetName(), name)) return pHandOut(item);
+  }
   return nullptr;
 }
 
 void* TableDescription::piGetKey(std::uint32_t index) {
   Note(18, {index});
-  return nullptr;
+  const std::vector<ItemDescription*> keys = Keys();
+  return index < keys.size() ? pHandOut(keys[index]) : nullptr;
 }
 
 void* TableDescription::piGetLargeItem(std::uint32_t index) {
   Note(19, {index});
-  return nullptr;
+  const std::vector<ItemDescription*> large = LargeItems();
+  return index < large.size() ? pHandOut(large[index]) : nullptr;
 }
 
 std::int32_t TableDescription::nReturnOne20() {
@@ -248,9 +292,17 @@ std::int32_t TableDescription::nReturnOne20() {
 
 const char16_t* TableDescription::pszGetSqlTableName() { return TextSlot(kSqlTableName); }
 
+// The primary key, else the first unique key, else the first key; null without keys.
 void* TableDescription::piGetIdentifyingKey() {
   Note(22);
-  return nullptr;
+  const std::vector<ItemDescription*> keys = Keys();
+  for (ItemDescription* key : keys) {
+    if (key->bIsPrimaryKey()) return pHandOut(key);
+  }
+  for (ItemDescription* key : keys) {
+    if (key->bIsUnique()) return pHandOut(key);
+  }
+  return keys.empty() ? nullptr : pHandOut(keys.front());
 }
 
 const char16_t* TableDescription::pszGetSecondaryName() { return TextSlot(kSecondaryName); }

@@ -344,8 +344,10 @@ class QZRT_API TableDescription : public SlotObject {
   virtual std::uint32_t nGetKeyCount();        // 13
   virtual std::uint32_t nGetLargeItemCount();  // 14
   virtual std::uint32_t nGetColumnCount();     // 15
-  // Slot 16 hands out the listed items (AddItem) with a reference taken, null past the end; the item count (slot
-  // 12) is the number listed unless set. The other item lookups answer null.
+  // The item lookups hand out listed items (AddItem) with a reference taken, null when none: slot 16 by position,
+  // 17 by name (without case), 18 the keys (keyed items in key-number order), 19 the large items (memos), 22 the
+  // primary key, else the first unique key, else the first key. The counts (slots 12 to 14) are the numbers listed
+  // unless set.
   virtual void* piGetItem(std::uint32_t index);       // 16
   virtual void* piFindItem(const char16_t* name);     // 17
   virtual void* piGetKey(std::uint32_t index);        // 18
@@ -361,6 +363,9 @@ class QZRT_API TableDescription : public SlotObject {
   void AddItem(ItemDescription* item);
 
  private:
+  std::vector<ItemDescription*> Keys() const;
+  std::vector<ItemDescription*> LargeItems() const;
+
   std::vector<ItemDescription*> m_items;
 };
 

@@ -80,6 +80,8 @@ class DoubleTable : public CTable {
 
   int bReadLargeValue(U32 i, RuntimeWord v) override { return Note("bReadLargeValue", i, v); }
   int bWriteLargeValue(U32 i, RuntimeWord v) override { return Note("bWriteLargeValue", i, v); }
+  int bSaveMemoToFile(U32 i, RuntimeWord v) override { return Note("bSaveMemoToFile", i, v); }
+  int bDoCreate(U32 dropFirst, U32 create) override { return Note("bDoCreate", dropFirst, create); }
   int bCreateAndOpen(RuntimeWord v, U32 dropFirst) override { return Opened(Note("bCreateAndOpen", v, dropFirst)); }
   int bDropTable() override { return Note("bDropTable"); }
   int bDeleteAll() override { return Note("bDeleteAll"); }
@@ -295,6 +297,7 @@ TEST_F(AccessInterfaceTest, EveryPositionReachesItsTableOperation) {
       {44, [&] { return CallSlot<std::int32_t>(m_interface, 44, h, HV{7}); }, "bIsReadOnly", {7}},
       {48, [&] { return CallSlot<std::int32_t>(m_interface, 48, h, 1u, HV{2}); }, "bReadLargeValue", {1, 2}},
       {49, [&] { return CallSlot<std::int32_t>(m_interface, 49, h, 3u, HV{4}); }, "bWriteLargeValue", {3, 4}},
+      {53, [&] { return CallSlot<std::int32_t>(m_interface, 53, h, 5u, HV{6}); }, "bSaveMemoToFile", {5, 6}},
       {54, [&] { return CallSlot<std::int32_t>(m_interface, 54, h, context); }, "bResetContext", {c}},
       {55, [&] { return CallSlot<std::int32_t>(m_interface, 55, h, HV{5}, 6u); }, "bRestorePosition", {5, 6}},
       {56,
@@ -325,7 +328,6 @@ TEST_F(AccessInterfaceTest, PositionsAwaitingTheEngineFailCleanly) {
       {18, [&] { return CallSlot<std::int32_t>(m_interface, 18, Handle(), 1u, 2u); }},
       {32, [&] { return CallSlot<std::int32_t>(m_interface, 32, Handle(), u"K", HV{0}); }},
       {33, [&] { return CallSlot<std::int32_t>(m_interface, 33, Handle(), u"K", &a, &b); }},
-      {34, [&] { return CallSlot<std::int32_t>(m_interface, 34, Handle(), 2u); }},
       {38, [&] { return CallSlot<std::int32_t>(m_interface, 38, Handle(), nullptr, HV{0}); }},
       {39, [&] { return CallSlot<std::int32_t>(m_interface, 39, Handle(), u"K"); }},
       {41, [&] { return CallSlot<std::int32_t>(m_interface, 41, Handle(), 1u, HV{2}, 3u, 4u); }},
@@ -333,8 +335,6 @@ TEST_F(AccessInterfaceTest, PositionsAwaitingTheEngineFailCleanly) {
       {45, [&] { return CallSlot<std::int32_t>(m_interface, 45, Handle(), HV{1}, 2u, 3u); }},
       {46, [&] { return CallSlot<std::int32_t>(m_interface, 46, Handle(), u"K", &a, 3u); }},
       {47, [&] { return CallSlot<std::int32_t>(m_interface, 47, Handle(), u"K", 1u, 2u, 3u); }},
-      {52, [&] { return CallSlot<std::int32_t>(m_interface, 52, Handle(), 1u, HV{0}); }},
-      {53, [&] { return CallSlot<std::int32_t>(m_interface, 53, Handle(), 1u, HV{0}); }},
       {61, [&] { return CallSlot<std::int32_t>(m_interface, 61, Handle(), 1u, 2u, HV{0}); }},
   };
   for (const auto& [position, call] : rows) {
@@ -347,6 +347,10 @@ TEST_F(AccessInterfaceTest, PositionsAwaitingTheEngineFailCleanly) {
     EXPECT_EQ(Identification(holder).substr(0, 10), u"IEQZORA=3.");
     EXPECT_FALSE(InterfaceHolder()->bHasError());
   }
+  // Without shared rows every record lock mode is accepted; the description has no large item 1 to link.
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 34, Handle(), 3u), 1);
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 52, Handle(), 1u, HV{0}), 0);
+  EXPECT_EQ(TableHolder(Handle())->nGetErrorCode(), 8u);
   // A closed table has no record buffer to hand out or replace.
   EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 50, Handle(), HV{0}), 0);
   EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 51, Handle(), HV{0}), 0);
@@ -486,12 +490,17 @@ TEST_F(AccessInterfaceTest, OpenFamilyUsesTheRightConnectionOpenAndCleansUpAFail
 }
 
 TEST_F(AccessInterfaceTest, CreateLeavesNoTableAndNeverDrops) {
-  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 79, Handle()), 0);  // the engine's creation is not built yet
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 79, Handle()), 1);
+  ASSERT_EQ(m_script.calls.size(), 1u);
+  EXPECT_EQ(m_script.calls[0].op, "bDoCreate");
+  EXPECT_EQ(m_script.calls[0].arguments, (std::vector<std::uint64_t>{0, 1}));
+  m_script.failing.insert("bDoCreate");
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 79, Handle()), 0);
   EXPECT_EQ(InterfaceHolder()->nGetErrorCode(), 8u);
   EXPECT_EQ(m_interface->nGetTableCount(), 0u);
-  EXPECT_EQ(m_script.tablesMade, 1);
-  EXPECT_EQ(m_script.tablesDestroyed, 1);
-  EXPECT_EQ(m_script.reopens, 1);
+  EXPECT_EQ(m_script.tablesMade, 2);
+  EXPECT_EQ(m_script.tablesDestroyed, 2);
+  EXPECT_EQ(m_script.reopens, 2);
   for (const std::string& op : m_script.Ops()) EXPECT_NE(op, "bDropTable");
 }
 

@@ -222,6 +222,38 @@ TEST(RuntimeObjectsTest, ItemsKeepTheItemInterfaceOrder) {
   EXPECT_EQ(CallSlot<void*>(&table, 16, std::uint32_t{1}), nullptr);
 }
 
+// A table description finds its items by name without case, lists its keys by key number and its memos, and names
+// the key that identifies a row; each item handed out with a reference.
+TEST(RuntimeObjectsTest, TableDescriptionLooksItemsUp) {
+  using I = qzrt::ItemDescription;
+  I plain(u"A"), memo(u"M"), unique(u"U"), primary(u"P");
+  memo.SetNumber(I::kMemo, 1);
+  unique.SetNumber(I::kKeyed, 1);
+  unique.SetNumber(I::kUnique, 1);
+  unique.SetNumber(I::kKeyNumber, 2);
+  primary.SetNumber(I::kKeyed, 1);
+  primary.SetNumber(I::kPrimaryKey, 1);
+  primary.SetNumber(I::kKeyNumber, 1);
+  qzrt::TableDescription table(u"T");
+  for (I* item : {&plain, &memo, &unique}) table.AddItem(item);
+  EXPECT_EQ(CallSlot<void*>(&table, 22), static_cast<void*>(&unique)) << "no primary key: the unique one";
+  table.AddItem(&primary);
+
+  EXPECT_EQ(CallSlot<void*>(&table, 17, u"m"), static_cast<void*>(&memo));
+  EXPECT_EQ(CallSlot<void*>(&table, 17, u"Z"), nullptr);
+  EXPECT_EQ(CallSlot<void*>(&table, 18, std::uint32_t{0}), static_cast<void*>(&primary));
+  EXPECT_EQ(CallSlot<void*>(&table, 18, std::uint32_t{1}), static_cast<void*>(&unique));
+  EXPECT_EQ(CallSlot<void*>(&table, 18, std::uint32_t{2}), nullptr);
+  EXPECT_EQ(CallSlot<void*>(&table, 19, std::uint32_t{0}), static_cast<void*>(&memo));
+  EXPECT_EQ(CallSlot<void*>(&table, 19, std::uint32_t{1}), nullptr);
+  EXPECT_EQ(CallSlot<void*>(&table, 22), static_cast<void*>(&primary));
+  EXPECT_EQ(CallSlot<std::uint32_t>(&table, qzrt::TableDescription::kKeyCount), 2u);
+  EXPECT_EQ(CallSlot<std::uint32_t>(&table, qzrt::TableDescription::kLargeItemCount), 1u);
+  EXPECT_EQ(memo.References(), 3);
+  EXPECT_EQ(primary.References(), 3);
+  EXPECT_EQ(unique.References(), 3);
+}
+
 // The parts of an analysed query sit where the driver's query interfaces call them.
 TEST(RuntimeObjectsTest, QueryPartsKeepTheQueryInterfacesOrder) {
   const std::pair<std::size_t, std::size_t> slots[] = {

@@ -1,0 +1,129 @@
+#include "sql/internal_query.h"
+
+#include <new>
+
+#include "engine/record/column.h"
+#include "engine/record/table_description.h"
+#include "engine/table/cursor.h"
+#include "engine/table/table.h"
+#include "foundation/error_holder.h"
+#include "foundation/module_errors.h"
+#include "foundation/t_string.h"
+#include "host/host_type.h"
+#include "host/host_value.h"
+#include "sql/driver_services.h"
+
+namespace {
+
+// Run mode of an internal statement run again.
+constexpr std::uint32_t INTERNAL_RUN_MODE = 0x90000;
+// Below this a conversion's code is a success.
+constexpr std::int32_t HOST_RESULT_FAILED_FROM = 100;
+
+// One column's value as text after the row's text; 0 when the value could not be read or made text.
+int bAppendColumnText(CColumn* column, CTString& out) {
+  CHostValue value;
+  if (!column || !column->bGetValue(value, 0)) return 0;
+  if (value.bIsNull()) return 1;
+  if (value.nConvert(HOST_TYPE_TEXT) >= HOST_RESULT_FAILED_FROM) return 0;
+  const char16_t* text = nullptr;
+  if (value.nGetWideText(&text) != 0 || !text) {
+    value.EnsureWideText();
+    if (value.nGetWideText(&text) != 0 || !text) return 0;
+  }
+  out.Append(text);
+  return 1;
+}
+
+}  // namespace
+
+CInternalQuery::~CInternalQuery() {
+  if (m_pContext) m_pContext->nRelease();
+  if (m_pTable) m_pTable->nRelease();
+}
+
+CInternalQuery* CInternalQuery::pCreate(const char16_t* text, CErrorHolder* holder, CConnection* connection) {
+  auto* query = new (std::nothrow) CInternalQuery(holder, connection);
+  if (!query) {
+    SetHolderOutOfMemory(holder);
+    return nullptr;
+  }
+  query->AddRef();
+  query->m_pTable = pCreateTableThroughDriver(nullptr, connection, holder);
+  if (!query->m_pTable) {
+    if (holder && !holder->bHasError()) SetHolderOutOfMemory(holder);
+    query->nRelease();
+    return nullptr;
+  }
+  query->m_pTable->AddRef();
+  // The table hands out no context both when the statement failed and when it gave no row: only a new error tells
+  // (callers start with a clear holder, as every operation of the driver does).
+  const bool errorBefore = holder && holder->bHasError();
+  query->m_pContext = query->m_pTable->pRunInternalQuery(0, text);
+  if (query->m_pContext) {
+    query->m_pContext->AttachRowCache(0);
+  } else if (!holder || (!errorBefore && holder->bHasError())) {
+    query->nRelease();
+    return nullptr;
+  }
+  --query->m_nRefCount;
+  return query;
+}
+
+int CInternalQuery::nExecute() { return m_pContext ? m_pContext->bRun(INTERNAL_RUN_MODE, 0) : 0; }
+
+int CInternalQuery::bRead(std::uint32_t direction, std::uint32_t* end) {
+  if (!m_pContext) {
+    if (end) *end = 1;
+    return 1;
+  }
+  const int answer = m_pContext->bRead(direction, 1, 1, nullptr);
+  if (end) m_pContext->GetOutOfRange(end);
+  return answer;
+}
+
+int CInternalQuery::bFetchRow(std::uint32_t direction, std::uint32_t* end, CHostValue* values, std::uint32_t count) {
+  // A statement that gave no row left no context: that is the end of the rows, not a failure, so that a caller
+  // asking for a row tells "none" from an error.
+  if (!m_pContext) {
+    if (end) *end = 1;
+    return 1;
+  }
+  return m_pContext->bReadNextValues(direction, end, values, count);
+}
+
+std::uint32_t CInternalQuery::nGetColumnCount() {
+  CTableDescription* columns = m_pContext && m_pTable ? m_pTable->pGetTableDescription() : nullptr;
+  return columns ? columns->nGetColumnCount() : 0;
+}
+
+CColumn* CInternalQuery::pGetColumn(std::uint32_t index) {
+  CTableDescription* columns = m_pContext && m_pTable ? m_pTable->pGetTableDescription() : nullptr;
+  return columns && index < columns->nGetColumnCount() ? columns->pGetColumn(index) : nullptr;
+}
+
+int CInternalQuery::bQueryAsText(const char16_t* text, CErrorHolder* holder, CConnection* connection, CTString& out,
+                                 std::uintptr_t, const char16_t* separator) {
+  CInternalQuery* query = pCreate(text, holder, connection);
+  if (!query) return 0;
+  query->AddRef();
+  int answer = 1;
+  std::uint32_t end = 0;
+  for (std::uint32_t direction = READ_FIRST;; direction = READ_NEXT) {
+    // A read that fails is not the end of the rows: the text would be short and look whole.
+    if (!query->bRead(direction, &end)) {
+      answer = 0;
+      break;
+    }
+    if (end) break;
+    if (!out.bIsEmpty()) out.Append(u"\r\n");
+    const std::uint32_t count = query->nGetColumnCount();
+    for (std::uint32_t i = 0; i < count && answer; ++i) {
+      if (i > 0) out.Append(separator ? separator : u"");
+      answer = bAppendColumnText(query->pGetColumn(i), out);
+    }
+    if (!answer) break;
+  }
+  query->nRelease();
+  return answer;
+}
