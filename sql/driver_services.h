@@ -5,7 +5,9 @@
 
 #include <cstdint>
 
+class CAccessInterface;
 class CConnection;
+class CCursor;
 class CDriver;
 class CErrorHolder;
 class CTable;
@@ -61,3 +63,8 @@ CParameterBinding* pCreateParameterBindingThroughDriver(void* entry, std::uint32
 // identifier factory (slot 55); count 0, null without a driver object or when none was made.
 void* pCreateCursorThroughDriver(CTable* table, CErrorHolder* holder);
 void* pCreateAutomaticIdentifierThroughDriver();
+
+// A table's change told to every other open table of the access interface that created it (the table being skipped):
+// each runs its NotifyOtherTables. Nothing without an access interface.
+void NotifyTablesOfOwner(CAccessInterface* owner, CTable* skip, std::uint32_t kind, CCursor* context,
+                         std::uint32_t flags);
