@@ -64,9 +64,14 @@ int bStandsAtEnd(CCursor* context, std::uint32_t direction) {
 
 const char16_t* CTable::pszGetQueryKeyName(const char16_t* keyName) {
   IHostItemDescription* item = m_pParsedQuery ? m_pParsedQuery->pGetFirstLinkItem() : nullptr;
-  if (!item && m_pRecordDescription)
-    item = static_cast<IHostItemDescription*>(m_pRecordDescription->piGetIdentifyingKey());
-  return item ? item->pszGetName() : keyName;
+  if (item) return item->pszGetName();
+  item = m_pRecordDescription ? static_cast<IHostItemDescription*>(m_pRecordDescription->piGetIdentifyingKey())
+                              : nullptr;
+  if (!item) return keyName;
+  // The description keeps its identifying key: the name outlives the reference handed out here.
+  const char16_t* name = item->pszGetName();
+  item->nRelease();
+  return name;
 }
 
 int CTable::bRead(const char16_t* keyName, std::uint32_t direction, std::uint32_t a, std::uint32_t lockMode,
