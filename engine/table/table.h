@@ -233,6 +233,8 @@ class CTable {
   void NotifyOtherTables(std::uint32_t kind, CCursor* context, std::uint32_t flags);
   // A failed run's category recorded for the runtime (a duplicate names its key, a missing value its column); a
   // CREATE TABLE refused for its text sizes runs again with the long text types. 1 only when that retry succeeded.
+  // The table description a write needs, made when the table has none yet.
+  int bHaveColumns();
   int bClassifyFailure(CCursor* context, std::uint32_t kind, std::uint32_t flags);
   int bRetryCreateWithLongTypes(CCursor* context, std::uint32_t flags);
   void NameDuplicateKey(std::uint32_t kind);

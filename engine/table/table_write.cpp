@@ -55,13 +55,15 @@ bool bIsUniqueItem(CColumnDescriptor* item) { return item && (item->bIsUnique() 
 
 // ---- the runtime's record operations ----
 
+int CTable::bHaveColumns() { return m_pTableDescription || (bEnsureTableDescription() && m_pTableDescription); }
+
 int CTable::bSaveRecord(RuntimeWord key, std::uint32_t flags, std::uint32_t mode) {
   return bWriteRecord(key, flags, mode);
 }
 
 int CTable::bWriteRecord(RuntimeWord key, std::uint32_t flags, std::uint32_t mode) {
   if (!bCheckAvailable(key)) return 0;
-  if (!bEnsureTableDescription() || !bCompleteValues(m_pTableDescription)) return 0;
+  if (!bHaveColumns() || !bCompleteValues(m_pTableDescription)) return 0;
   if (key == 0 && m_nCurrentRecordSlot != SLOT_NONE) bReadSlotIntoImage(m_nCurrentRecordSlot);
   CRecord* image = m_pTableDescription->pGetImageRecord();
   CRecord* copy = image ? image->pDuplicate(RECORD_PARTS_ALL) : nullptr;
@@ -98,7 +100,7 @@ int CTable::bDoWriteRecord(RuntimeWord, std::uint32_t flags, std::uint32_t mode,
 }
 
 int CTable::bAddRecord(std::uint32_t flags, std::uint32_t mode) {
-  if (!bEnsureTableDescription() || !bCompleteValues(m_pTableDescription)) return 0;
+  if (!bHaveColumns() || !bCompleteValues(m_pTableDescription)) return 0;
   if (!bDoAddRecord(flags, mode)) return 0;
   if (bIsSqlQuery()) return 1;
   if ((flags & WRITE_FLAG_RESET) ||
@@ -170,7 +172,7 @@ int CTable::bDoModifyRecord(RuntimeWord, std::uint32_t mode) {
 }
 
 int CTable::bDeleteRecord(RuntimeWord key, std::uint32_t mode) {
-  if (!bCheckAvailable(key) || !bEnsureTableDescription()) return 0;
+  if (!bCheckAvailable(key) || !bHaveColumns()) return 0;
   if (key == 0 && m_nCurrentRecordSlot != SLOT_NONE) bReadSlotIntoImage(m_nCurrentRecordSlot);
   CCursor* context = pGetDefaultContext();
   if (!context) return 0;
@@ -256,7 +258,8 @@ int CTable::bRetryCreateWithLongTypes(CCursor* context, std::uint32_t flags) {
   }
   if (narrowLimit != -1 &&
       CCursor::bReplaceOversizedType(rewritten, text.pszGet(), m_pConnection->pszGetVarcharTypeName(),
-                                     static_cast<std::uint32_t>(narrowLimit), m_pConnection->pszGetLongTextTypeName())) {
+                                     static_cast<std::uint32_t>(narrowLimit),
+                                     m_pConnection->pszGetLongTextTypeName())) {
     text = rewritten.pszGet();
     changed = true;
   }

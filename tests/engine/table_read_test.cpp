@@ -150,6 +150,9 @@ TEST_F(TableReadTest, ASeeksStagedConditionGoesOnInItsNextStageAndIsPutBackWhenT
   EXPECT_EQ(condition->nGetStage(), 2u);
   EXPECT_EQ(Selects(), 2);
   EXPECT_NE(driver.texts.back(), firstStage);
+  // Reset, the condition starts again from its first stage.
+  EXPECT_EQ(subject->bResetContext(u"K"), 1);
+  EXPECT_EQ(condition->nGetStage(), 1u);
 
   // Sought again; this time the next stage has no rows either: the condition goes back to its first stage.
   ASSERT_EQ(subject->bSeekOnKey(u"K", reinterpret_cast<RuntimeWord>(&value), 1, 0, 0, 0, 1, 0), 1);
