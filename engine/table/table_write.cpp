@@ -86,7 +86,7 @@ int CTable::bDoWriteRecord(RuntimeWord, std::uint32_t flags, std::uint32_t mode,
   if (!context) return 0;
   const int locked = bLockCurrentRecord(context, nWriteLockMode(mode), 0, 0);
   int written = locked && bExecuteModification(context, SQL_STATEMENT_UPDATE, flags, argument);
-  CRecord* current = m_pTableDescription->pGetCurrentRecord();
+  CRecord* current = m_pTableDescription ? m_pTableDescription->pGetCurrentRecord() : nullptr;
   // A new record that no UPDATE reached is inserted, even when its lock could not be had (nothing to lock yet).
   if (!written && current && (current->nGetState() & RECORD_FLAG_NEW)) {
     written = bExecuteModification(context, SQL_STATEMENT_INSERT, flags | WRITE_FLAG_INSERT_AFTER, argument);
@@ -118,6 +118,7 @@ int CTable::bAddRecord(std::uint32_t flags, std::uint32_t mode) {
 }
 
 int CTable::bDoAddRecord(std::uint32_t flags, std::uint32_t mode) {
+  if (!bHaveColumns()) return 0;
   const CRefPtrArray& memos = m_pTableDescription->GetMemoColumns();
   for (std::uint32_t i = 0; i < memos.nGetCount(); ++i) {
     CFieldValue* value = m_pTableDescription->pGetLargeValue(static_cast<CColumn*>(memos.pGetObject(i)));
