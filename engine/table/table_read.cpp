@@ -91,8 +91,8 @@ int CTable::bRead(const char16_t* keyName, std::uint32_t direction, std::uint32_
   CCursor* context = nullptr;
   if (m_bFreshContext && (flags & READ_FLAG_KEEP) && previous &&
       bSameExactly(previous->pszGetRequestedSearchItem(), keyName)) {
+    // The query run that left the fresh-context flag adopted this context and marked it as holding rows already.
     context = previous;
-    InitContextLockState(context);
   } else {
     context = pSelectContext(keyName, direction, flags);
   }

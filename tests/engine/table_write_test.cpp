@@ -101,8 +101,7 @@ TEST_F(TableWriteTest, AWriteLocksUpdatesInsertsANewRecordAndUnlocksWithTheCalle
   Set(u"K", 1);
   ASSERT_TRUE(subject->bResetRecordBuffer(0)) << "as read";
   struct Row {
-    std::uint32_t mode;
-    std::uint32_t recordFlags;
+    std::uint32_t mode, recordFlags;
     int lockAnswer;
     std::vector<std::uint32_t> runs;
     Words log;
@@ -147,23 +146,18 @@ TEST_F(TableWriteTest, AWriteLocksUpdatesInsertsANewRecordAndUnlocksWithTheCalle
 TEST_F(TableWriteTest, FailedRunsRecordTheirCategoryAndNameTheKeyOrColumn) {
   Make({1, 2}, 2, true);
   Set(u"K", 1);
-  struct Row {
-    std::uint32_t category;
-    std::uint32_t recorded;
-    const char16_t* item;
-  };
-  const std::vector<Row> rows = {
-      {1, 1, u""}, {2, 2, u""}, {3, 3, u"K"}, {4, 4, u""}, {5, 5, u""}, {6, 6, u""}, {7, 7, u""}, {8, 8, u"N"},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.category);
+  // Each category stays recorded; a duplicate names its key, a missing value its column, with the table as file.
+  const std::vector<std::pair<std::uint32_t, std::u16string>> rows = {{1, u""}, {2, u""}, {3, u"K"}, {4, u""},
+                                                                       {5, u""}, {6, u""}, {7, u""}, {8, u"N"}};
+  for (const auto& [category, item] : rows) {
+    SCOPED_TRACE(category);
     holder->Clear();
-    driver.failures = {row.category};
+    driver.failures = {category};
     EXPECT_EQ(subject->bAddRecord(0, 2), 0);
-    EXPECT_EQ(holder->nGetRecordedCode(), row.recorded);
-    const char16_t* item = holder->pszGetItemName();
-    EXPECT_EQ(std::u16string(item ? item : u""), row.item);
-    if (*row.item) {
+    EXPECT_EQ(holder->nGetRecordedCode(), category);
+    const char16_t* named = holder->pszGetItemName();
+    EXPECT_EQ(std::u16string(named ? named : u""), item);
+    if (!item.empty()) {
       EXPECT_EQ(std::u16string(holder->pszGetFileName()), u"T");
     }
   }
