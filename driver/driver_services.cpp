@@ -1,6 +1,7 @@
 // The driver object's side of sql/driver_services.h.
 #include "sql/driver_services.h"
 
+#include "driver/access_interface.h"
 #include "driver/driver.h"
 #include "engine/record/column.h"
 #include "engine/record/record_factories.h"
@@ -83,4 +84,9 @@ CParameterBinding* pCreateParameterBindingThroughDriver(void* entry, std::uint32
   if (!gpDriver) return nullptr;
   return static_cast<CParameterBinding*>(
       gpDriver->pCreateParameter(reinterpret_cast<RuntimeWord>(entry), static_cast<RuntimeWord>(index)));
+}
+
+void NotifyTablesOfOwner(CAccessInterface* owner, CTable* skip, std::uint32_t kind, CCursor* context,
+                         std::uint32_t flags) {
+  if (owner) owner->NotifyTablesExcept(skip, kind, context, flags);
 }

@@ -76,6 +76,8 @@ class CErrorHolder {
   void MarkNonFatal();
   CXError* pGetInnermostError();
   void SetFileAndItem(const char16_t* file, const char16_t* item);
+  // The state the runtime reads of a held error, changed after the error was classified.
+  void SetRecordedCode(std::uint32_t code) { m_nRecordedCode = code; }
   void CopyErrorFrom(CErrorHolder* other);
 
   void SetNoDetails(std::uint32_t flag) { m_nNoDetails = flag; }

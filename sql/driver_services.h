@@ -5,7 +5,9 @@
 
 #include <cstdint>
 
+class CAccessInterface;
 class CConnection;
+class CCursor;
 class CDriver;
 class CErrorHolder;
 class CTable;
@@ -63,3 +65,8 @@ void* pCreateCursorThroughDriver(CTable* table, CErrorHolder* holder);
 void* pCreateAutomaticIdentifierThroughDriver();
 // The current driver object's table factory (slot 50), count 0; null without a driver object or when none was made.
 CTable* pCreateTableThroughDriver(IHostFileDescription* description, CConnection* connection, CErrorHolder* holder);
+
+// A table's change told to every other open table of the access interface that created it (the table being skipped):
+// each runs its NotifyOtherTables. Nothing without an access interface.
+void NotifyTablesOfOwner(CAccessInterface* owner, CTable* skip, std::uint32_t kind, CCursor* context,
+                         std::uint32_t flags);

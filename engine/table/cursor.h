@@ -268,6 +268,12 @@ class CCursor : public CRefCounted, public IPositionOwner {
   void SetOpenFlags(std::uint32_t flags) { m_nOpenFlags = flags; }
   std::uint32_t nGetColumnBindingCount() const { return m_columnBindings.nGetCount(); }
   std::uint32_t nGetParameterBindingCount() const { return m_parameterBindings.nGetCount(); }
+  // What the table's reads and writes decide on: the read mode the table set, whether the rows were read under the
+  // filter the context holds now, and the failure mark a record not found again leaves (cleared by a restart).
+  std::uint32_t nGetReadMode() const { return m_nReadMode; }
+  int bConditionStillMatches() { return m_conditionRef.bMatches(m_pFilterNode); }
+  std::uint32_t bIsMarkedFailed() const { return m_bNotFound; }
+  void ClearFailureMark() { m_bNotFound = 0; }
 
   // ---- counts, positions in thousandths, the row cache completed, the record read again (cursor_positions.cpp) ----
   // The current row's place among the rows in thousandths, rounded up (1 for no row); 0 when the rows could not be

@@ -73,12 +73,15 @@ class CTable {
   virtual int bNotSupportedA(RuntimeWord a, std::uint32_t b);
   virtual int bNotSupportedB();
   virtual int bModifyRecord(RuntimeWord key, std::uint32_t mode, RuntimeWord argument);
-  virtual int bRead(const char16_t* context, std::uint32_t direction, std::uint32_t flags, std::uint32_t a,
-                    RuntimeWord out, std::uint32_t b);
-  virtual int bReadInContext(const char16_t* context, std::uint32_t a, RuntimeWord b, std::uint32_t c, std::uint32_t d,
-                             RuntimeWord e, std::uint32_t f);
-  virtual int bSeekOnKey(const char16_t* context, RuntimeWord a, std::uint32_t b, std::uint32_t c, std::uint32_t d,
-                         RuntimeWord e, std::uint32_t f, std::uint32_t g);
+  // Reads in a direction (0 first, 1 last, 2 next, 3 previous) through the context of a key item, or through a
+  // named context by a count; the lock answer is the runtime's out word for the record lock.
+  virtual int bRead(const char16_t* keyName, std::uint32_t direction, std::uint32_t a, std::uint32_t lockMode,
+                    RuntimeWord lockAnswer, std::uint32_t flags);
+  virtual int bReadInContext(const char16_t* name, std::uint32_t direction, RuntimeWord count, std::uint32_t a,
+                             std::uint32_t lockMode, RuntimeWord lockAnswer, std::uint32_t flags);
+  // bSeek with the key item searching its own value (a runtime value).
+  virtual int bSeekOnKey(const char16_t* keyName, RuntimeWord value, std::uint32_t exact, std::uint32_t a,
+                         std::uint32_t lockMode, RuntimeWord lockAnswer, std::uint32_t forward, std::uint32_t flags);
   virtual int bResetContext(const char16_t* context);
   virtual int bLockTable(std::uint32_t mode, RuntimeWord previousMode);
   virtual int bUnlockTable();  // answers 1
@@ -205,11 +208,18 @@ class CTable {
   virtual int bDoRead(CCursor* context, const char16_t* keyName, std::uint32_t direction, std::uint32_t count,
                       std::uint32_t a, std::uint32_t lockMode, RuntimeWord lockAnswer, std::uint32_t flags,
                       int restart);
-  virtual int bSeek(const char16_t* keyName, RuntimeWord valueKey, RuntimeWord value, std::uint32_t exact,
+  virtual int bSeek(const char16_t* keyName, const char16_t* valueKey, RuntimeWord value, std::uint32_t exact,
                     std::uint32_t a, std::uint32_t lockMode, RuntimeWord lockAnswer, std::uint32_t forward,
                     std::uint32_t flags);
   virtual int bReadFallback(CCursor* context, const char16_t* keyName, std::uint32_t direction, std::uint32_t lockMode,
                             RuntimeWord lockAnswer, std::uint32_t flags);  // 0
+  // Puts a context on the current record's image through its key and reads on from there (mode set: the current
+  // record and its image are put back afterwards).
+  virtual int bPositionOnKey(std::uint32_t mode, CCursor* context, std::uint32_t a, std::uint32_t direction,
+                             std::uint32_t count);
+  // The key a read with 0x20000 goes through: the parsed query's first link, else the identifying key, else the name
+  // given.
+  const char16_t* pszGetQueryKeyName(const char16_t* keyName);
 
   // ---- writing (table_write.cpp) ----
   virtual int bExecuteModification(CCursor* context, std::uint32_t kind, std::uint32_t flags, RuntimeWord argument);
@@ -221,6 +231,17 @@ class CTable {
   virtual int bDoAddRecord(std::uint32_t flags, std::uint32_t mode);
   // Told by the owner after another table of the access interface modified a record.
   void NotifyOtherTables(std::uint32_t kind, CCursor* context, std::uint32_t flags);
+  // A failed run's category recorded for the runtime (a duplicate names its key, a missing value its column); a
+  // CREATE TABLE refused for its text sizes runs again with the long text types. 1 only when that retry succeeded.
+  // The table description a write needs, made when the table has none yet.
+  int bHaveColumns();
+  int bClassifyFailure(CCursor* context, std::uint32_t kind, std::uint32_t flags);
+  int bRetryCreateWithLongTypes(CCursor* context, std::uint32_t flags);
+  void NameDuplicateKey(std::uint32_t kind);
+  void NameMissingValue();
+  // A change kept in step in the record store and the shared rows, then told to every context (record: the record
+  // as it was, null for the last-read image).
+  void NotifyChange(std::uint32_t kind, CCursor* context, std::uint32_t flags, CRecord* record);
 
   // ---- creating, dropping, checking (table_ddl.cpp) ----
   virtual int bDoCreate(std::uint32_t dropFirst, std::uint32_t create);

@@ -2,38 +2,377 @@
 // again, the continuation into the next key stage, and seeking on a key value.
 #include <cstdint>
 
+#include "engine/cache/row_cache.h"
+#include "engine/cache/saved_position.h"
+#include "engine/cache/shared_row_source.h"
+#include "engine/record/column.h"
+#include "engine/record/column_descriptor.h"
+#include "engine/record/query_description.h"
+#include "engine/record/record.h"
+#include "engine/record/record_description.h"
+#include "engine/record/table_description.h"
 #include "engine/table/cursor.h"
 #include "engine/table/table.h"
+#include "foundation/error_holder.h"
+#include "foundation/module_errors.h"
+#include "host/host_objects.h"
+#include "host/host_value.h"
+#include "sql/conditions/key_condition.h"
+#include "sql/connection.h"
+#include "sql/rewriter/sql_rewriter.h"
 
-int CTable::bRead(const char16_t*, std::uint32_t, std::uint32_t, std::uint32_t, RuntimeWord, std::uint32_t) { return nNotAvailable(0); }
+namespace {
 
-int CTable::bReadInContext(const char16_t*, std::uint32_t, RuntimeWord, std::uint32_t, std::uint32_t, RuntimeWord,
-                           std::uint32_t) {
-  return nNotAvailable(0);
+enum : std::uint32_t {
+  READ_FLAG_RESTART = 0x2000,
+  READ_FLAG_KEEP = 0x4000,
+  READ_FLAG_NO_CACHE = 0x10000,
+  READ_FLAG_QUERY_KEY = 0x20000,
+  READ_FLAG_POSITIONING = 0x40000,
+  COUNT_FLAG_COUNTED = 16,
+  COUNT_FLAG_RUNNING_CONDITION = 0x4000,
+  OPEN_MODE_READ = 1,
+  OPEN_MODE_REPORTED_ROWS = 3,
+};
+
+bool bIsMove(std::uint32_t direction) { return direction == READ_NEXT || direction == READ_PREVIOUS; }
+
+bool bSameExactly(const char16_t* a, const char16_t* b) {
+  if (!a) a = u"";
+  if (!b) b = u"";
+  while (*a && *a == *b) ++a, ++b;
+  return *a == *b;
 }
 
-int CTable::bSeekOnKey(const char16_t*, RuntimeWord, std::uint32_t, std::uint32_t, std::uint32_t, RuntimeWord,
-                       std::uint32_t, std::uint32_t) {
-  return nNotAvailable(0);
+std::uint32_t nHoldsRows(CCursor* context) {
+  std::uint32_t outOfRange = 1;
+  context->GetOutOfRange(&outOfRange);
+  return !outOfRange;
 }
 
-int CTable::bDoRead(CCursor*, const char16_t*, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t, RuntimeWord,
-                    std::uint32_t, int) {
-  return nNotAvailable(0);
+// The connection setting that asks for rows to be locked as they are read: no connection option gives it a meaning
+// yet, so the reads never keep their row cache for it.
+int bConnectionLocksRows(CConnection*) { return 0; }
+
+// The statement object's rows are known to end where the read asks: the context read that end last and holds every
+// row of its statement in its cache.
+int bStandsAtEnd(CCursor* context, std::uint32_t direction) {
+  return nHoldsRows(context) && context->nGetLastDirection() == direction && context->bHasCompleteRowCache();
 }
 
-int CTable::bSeek(const char16_t*, RuntimeWord, RuntimeWord, std::uint32_t, std::uint32_t, std::uint32_t, RuntimeWord,
-                  std::uint32_t, std::uint32_t) {
-  return nNotAvailable(0);
+}  // namespace
+
+const char16_t* CTable::pszGetQueryKeyName(const char16_t* keyName) {
+  IHostItemDescription* item = m_pParsedQuery ? m_pParsedQuery->pGetFirstLinkItem() : nullptr;
+  if (item) return item->pszGetName();
+  item = m_pRecordDescription ? static_cast<IHostItemDescription*>(m_pRecordDescription->piGetIdentifyingKey())
+                              : nullptr;
+  if (!item) return keyName;
+  // The description keeps its identifying key: the name outlives the reference handed out here.
+  const char16_t* name = item->pszGetName();
+  item->nRelease();
+  return name;
 }
 
-int CTable::bReadFallback(CCursor*, const char16_t*, std::uint32_t, std::uint32_t, RuntimeWord, std::uint32_t) { return 0; }
+int CTable::bRead(const char16_t* keyName, std::uint32_t direction, std::uint32_t a, std::uint32_t lockMode,
+                  RuntimeWord lockAnswer, std::uint32_t flags) {
+  if (!keyName) keyName = u"";
+  int restart = 0;
+  CCursor* previous = m_pCurrentContext;
+  if (m_bFreshContext && !m_pKeyCondition && !(previous && previous->bHasConditionNode())) {
+    if (bIsSqlQuery() || (flags & READ_FLAG_QUERY_KEY)) {
+      flags |= READ_FLAG_RESTART;
+    } else if (previous && nCompareNames(previous->pszGetSearchItem(), keyName) != 0 &&
+               !(previous->nGetOpenFlags() & READ_FLAG_QUERY_KEY)) {
+      flags |= READ_FLAG_RESTART;
+    }
+  }
 
-int CTable::bResetContext(const char16_t*) { return nNotAvailable(0); }
+  CCursor* context = nullptr;
+  if (m_bFreshContext && (flags & READ_FLAG_KEEP) && previous &&
+      bSameExactly(previous->pszGetRequestedSearchItem(), keyName)) {
+    // The query run that left the fresh-context flag adopted this context and marked it as holding rows already.
+    context = previous;
+  } else {
+    context = pSelectContext(keyName, direction, flags);
+  }
+  m_bFreshContext = 0;
+  if (!context) return 0;
 
-int CTable::bPositionKeepingBuffer(CCursor*, std::uint32_t, std::uint32_t, std::uint32_t) { return nNotAvailable(0); }
+  if (bIsMove(direction)) {
+    // The rows were read under another filter: the context keeps its record to find its place again.
+    if (!context->bConditionStillMatches() && !context->bTakeRecordSlot(SLOT_STATE_PINNED)) return 0;
+  } else {
+    if (!context->bConditionStillMatches()) restart = 1;
+    if ((flags & READ_FLAG_RESTART) && (flags & READ_FLAG_KEEP) && !bIsQueryMode() &&
+        !bStandsAtEnd(context, direction)) {
+      restart = 1;
+    }
+    // A first or last read leaves any key range the context was reading.
+    if (context->bHasConditionNode() && !(m_pSharedRowSource && (flags & READ_FLAG_RESTART) && !restart)) {
+      context->ResetConditionNode();
+      restart = 1;
+    }
+  }
 
-int CTable::bCountRecords(std::int64_t* count, std::uint32_t, std::uint32_t, CCursor*, std::int32_t) {
-  if (count) *count = 0;
+  context->SetOpenFlags(flags);
+  context->SetSearchItem((flags & READ_FLAG_QUERY_KEY) ? pszGetQueryKeyName(keyName) : keyName);
+  if (restart || !(flags & READ_FLAG_RESTART)) bDropSharedRowSource();
+
+  if (bIsQueryMode() && ((flags & READ_FLAG_KEEP) || bIsSqlQuery()) && !(flags & READ_FLAG_NO_CACHE)) {
+    int placed = 0;
+    if (!restart && (flags & READ_FLAG_RESTART) && m_pSharedRowSource) {
+      const int complete = m_pSharedRowSource->bIsComplete();
+      if (!complete && nCompareNames(pszGetQueryKeyName(keyName), keyName) == 0) {
+        placed = 1;  // the source's own reader goes on
+      } else if (!(!complete && (flags & READ_FLAG_QUERY_KEY)) && !bConnectionLocksRows(m_pConnection)) {
+        placed = context->bAttachSharedRowSource();
+      }
+    }
+    if (!placed) {
+      bDropSharedRowSource();
+      pNewSharedRowSource();
+      const int startsClean = !restart && (flags & READ_FLAG_RESTART) &&
+                              context->nGetStatementKind() == SQL_STATEMENT_SELECT &&
+                              context->bConditionStillMatches() && !context->bHasConditionNode() &&
+                              context->nGetRecordSlot() == SLOT_NONE && context->nGetCurrentRow() < 0;
+      if (startsClean && m_pSharedRowSource) {
+        m_pSharedRowSource->bFillFor(context);
+      } else {
+        restart = 1;
+      }
+    }
+  } else if (bConnectionLocksRows(m_pConnection) && (flags & READ_FLAG_NO_CACHE) && !(flags & READ_FLAG_RESTART)) {
+    context->AttachRowCache(0);
+  }
+
+  int answer = bDoRead(context, keyName, direction, 1, a, lockMode, lockAnswer, flags, restart);
+  if (!answer) {
+    answer = bReadFallback(context, keyName, direction, lockMode, lockAnswer, flags);
+    if (!answer && m_pSharedRowSource &&
+        (!m_pSharedRowSource->bIsEmpty() || m_pSharedRowSource->bIsSourceCursor(context))) {
+      bDropSharedRowSource();
+    }
+  }
+  if (bIsSqlQuery() && !bIsMove(direction) && !(flags & (READ_FLAG_RESTART | READ_FLAG_QUERY_KEY)))
+    return bRead(keyName, direction, a, lockMode, lockAnswer, flags | READ_FLAG_RESTART);
+  return answer;
+}
+
+int CTable::bReadInContext(const char16_t* name, std::uint32_t direction, RuntimeWord count, std::uint32_t a,
+                           std::uint32_t lockMode, RuntimeWord lockAnswer, std::uint32_t flags) {
+  CCursor* context = pSelectContext(name, direction, flags);
+  if (!context) return 0;
+  const std::uint32_t n = static_cast<std::uint32_t>(count);
+  if (bDoRead(context, name, direction, n, a, lockMode, lockAnswer, flags, 0)) return 1;
+  return bReadFallback(context, name, direction, lockMode, lockAnswer, flags);
+}
+
+int CTable::bDoRead(CCursor* context, const char16_t* keyName, std::uint32_t direction, std::uint32_t count,
+                    std::uint32_t a, std::uint32_t lockMode, RuntimeWord lockAnswer, std::uint32_t flags,
+                    int restart) {
+  if (!context || !context->bSetReadMode(lockMode)) return 0;
+  if (!restart) {
+    if (bIsMove(direction)) {
+      if (context->bIsMarkedFailed()) return 1;
+      if ((context->nGetRecordSlotState() == SLOT_STATE_PINNED || !nHoldsRows(context)) && !m_pSharedRowSource) {
+        // The context left its place: it goes on from the record it kept, found again by its key.
+        if (context->nGetRecordSlot() != SLOT_NONE && bReadSlotIntoImage(context->nGetRecordSlot()))
+          CopyImageToCurrent();
+        return bPositionOnKey(0, context, a, direction, count);
+      }
+    } else if (!(flags & READ_FLAG_RESTART)) {
+      restart = 1;
+    } else if (!m_pSharedRowSource) {
+      if (context->nGetRecordSlot() != SLOT_NONE || !nHoldsRows(context) || !bStandsAtEnd(context, direction))
+        restart = 1;
+    } else if (!m_pSharedRowSource->bIsSourceCursor(context) &&
+               !m_pSharedRowSource->bIsSourceCache(context->pGetRowCache())) {
+      // Shared rows this context has no part in: it cannot say where it stands in them.
+      return context->bRaiseRecordNotFound();
+    }
+  }
+
+  if (restart) {
+    context->ClearFailureMark();
+    context->bSetRecordSlot(SLOT_STATE_NONE, SLOT_NONE);
+    // The statement object reads last and previous itself: the SELECT is always built in the forward order.
+    CSqlRewriter* statement = pNewSqlStatement();
+    if (!statement) {
+      SetHolderOutOfMemory(m_pErrorHolder);
+      return 0;
+    }
+    statement->AddRef();
+    std::uint32_t asked = count;
+    int opened = bPrepareStatement(statement, context, keyName, 1, flags, &asked);
+    if (opened && context->pGetStatement() != statement) opened = context->bSetStatement(statement);
+    statement->nRelease();
+    if (!opened || !context->bOpen(bQueryReportsRows() ? OPEN_MODE_REPORTED_ROWS : OPEN_MODE_READ, flags)) return 0;
+    if (!(flags & READ_FLAG_NO_CACHE)) {
+      if (((bIsQueryMode() && (flags & READ_FLAG_KEEP)) || bIsSqlQuery()) && m_pSharedRowSource)
+        m_pSharedRowSource->bFillFor(context);
+    } else {
+      context->AttachRowCache(0);
+      if (context->bUsesRowCache()) context->AttachRowCache(1);
+    }
+  }
+
+  if (count == 0 && a == 0) return 1;
+  CSavedPosition* before = nullptr;
+  if (lockMode == 2 || lockMode == 3) {
+    before = pNewSavedPosition();
+    if (!before) {
+      SetHolderOutOfMemory(m_pErrorHolder);
+      return 0;
+    }
+    before->AddRef();
+    if (!context->bSavePosition(before)) {
+      before->nRelease();
+      return 0;
+    }
+  }
+  int answer = context->bRead(direction, 1, count, nullptr);
+  const std::uint32_t inside = answer ? nHoldsRows(context) : 0;
+  if (answer && inside && !bApplyRecordLockMode(context, lockMode, 0, lockAnswer)) {
+    if (before) context->bRestorePosition(before, 0);
+    answer = 0;
+  }
+  if (before) before->nRelease();
+  if (!answer || inside) return answer;
+
+  // Off the end of this key stage: a staged key condition goes on in its next stage, unless this is a positioning
+  // read or the shared rows are all there.
+  CKeyCondition* condition = context->pGetConditionNode();
+  if ((m_pSharedRowSource && m_pSharedRowSource->bIsComplete()) || !context->bHasConditionNode() ||
+      (flags & READ_FLAG_POSITIONING) || (context->nGetOpenFlags() & READ_FLAG_POSITIONING)) {
+    return answer;
+  }
+  const std::uint32_t next =
+      direction == READ_NEXT ? READ_FIRST : direction == READ_PREVIOUS ? READ_LAST : direction;
+  if (!condition->bNeedsRebuild(next)) return answer;
+  const std::uint32_t stageDirection = condition->nGetDirection();
+  condition->AddRef();
+  condition->bAdvance(next);
+  CCursor* following = pSelectContext(keyName, next, flags);
+  if (following) following->SetConditionNode(condition);
+  answer = following && bDoRead(following, keyName, next, count, a, lockMode, lockAnswer, flags, 1);
+  // A stage that has no rows either leaves the condition where the caller found it.
+  if (!answer || !nHoldsRows(following)) condition->bAdvance(stageDirection);
+  condition->nRelease();
+  return answer;
+}
+
+int CTable::bSeekOnKey(const char16_t* keyName, RuntimeWord value, std::uint32_t exact, std::uint32_t a,
+                       std::uint32_t lockMode, RuntimeWord lockAnswer, std::uint32_t forward, std::uint32_t flags) {
+  return bSeek(keyName, keyName, value, exact, a, lockMode, lockAnswer, forward, flags);
+}
+
+int CTable::bSeek(const char16_t* keyName, const char16_t* valueKey, RuntimeWord value, std::uint32_t exact,
+                  std::uint32_t a, std::uint32_t lockMode, RuntimeWord lockAnswer, std::uint32_t forward,
+                  std::uint32_t flags) {
+  if (!keyName) keyName = u"";
+  if (bIsSqlQuery() && !(m_pConnection && m_pConnection->bDbmsKindSetA())) {
+    // The query's rows are read once in full; the seek then looks through them.
+    if (!bRead(valueKey, READ_FIRST, 0, 1, 0, flags)) return 0;
+    flags |= READ_FLAG_RESTART;
+  }
+  const std::uint32_t direction = forward ? READ_FIRST : READ_LAST;
+  if (!m_pSharedRowSource) flags &= ~READ_FLAG_RESTART;
+  CCursor* context = pSelectContext(keyName, direction, flags);
+  if (!context) return 0;
+  if (m_pSharedRowSource) {
+    if (flags & READ_FLAG_RESTART) {
+      context->bAttachSharedRowSource();
+    } else {
+      bDropSharedRowSource();
+    }
+  }
+  context->SetOpenFlags(flags);
+
+  CColumn* column = m_pTableDescription ? m_pTableDescription->pFindColumnByName(valueKey ? valueKey : keyName)
+                                        : nullptr;
+  if (!column) return nNotAvailable(0);
+  CKeyCondition* condition = context->pGetConditionNode();
+  if (!condition) {
+    condition = context->pNewConditionNode(m_pErrorHolder);
+    if (!condition) return 0;
+    context->SetConditionNode(condition);
+  }
+  if (!condition->bSetSearch(m_pTableDescription, column->pGetDescriptorNoRef(), reinterpret_cast<CHostValue*>(value),
+                             direction, exact ? 1 : 0)) {
+    return 0;
+  }
+  return bDoRead(context, keyName, direction, 1, a, lockMode, lockAnswer, flags, 0);
+}
+
+int CTable::bReadFallback(CCursor*, const char16_t*, std::uint32_t, std::uint32_t, RuntimeWord, std::uint32_t) {
+  return 0;
+}
+
+int CTable::bResetContext(const char16_t* name) {
+  CCursor* context = name ? pFindContext(name) : m_pCurrentContext;
+  CKeyCondition* condition = context ? context->pGetConditionNode() : nullptr;
+  if (condition && condition->bIsStarted()) condition->Restart(1);
+  return 1;
+}
+
+int CTable::bPositionKeepingBuffer(CCursor* context, std::uint32_t loadRecord, std::uint32_t direction,
+                                   std::uint32_t count) {
+  // A read that loads the record keeps what the positioning found; otherwise the records go back as they were.
+  return bPositionOnKey(loadRecord ? 0 : 1, context, 0, direction, count);
+}
+
+int CTable::bCountRecords(std::int64_t* count, std::uint32_t flags, std::uint32_t flags2, CCursor* context,
+                          std::int32_t mode) {
+  if (!count) return 0;
+  if (!(flags & COUNT_FLAG_COUNTED)) {
+    *count = 0;
+    return 1;
+  }
+  if (context) {
+    const int sharedComplete = m_pSharedRowSource && m_pSharedRowSource->bIsComplete();
+    if (mode == -1 && sharedComplete && context->bConditionStillMatches() &&
+        (!context->bHasConditionNode() || (flags2 & COUNT_FLAG_RUNNING_CONDITION))) {
+      *count = m_pSharedRowSource->nGetRowCount();
+      return 1;
+    }
+    if ((!bIsSqlQuery() || sharedComplete) && context->bGetCachedRecordCount(count, flags2, 0)) return 1;
+  }
+
+  CCursor* counter = pGetDefaultContext();
+  if (!counter) return 0;
+  counter->ResetConditionNode();
+  counter->SetConditionNode(nullptr);
+  if (context && context != counter && context->bHasConditionNode() && (flags2 & COUNT_FLAG_RUNNING_CONDITION))
+    counter->SetConditionNode(context->pGetConditionNode());
+  if (mode != -1 && m_pTableDescription) {
+    // The count starts at a record: the context's own, or with mode 4 the current record's value; 2 and 4 count
+    // the records after it, 3 those before it.
+    CColumn* key = context ? m_pTableDescription->pFindColumnByName(context->pszGetSearchItem()) : nullptr;
+    if (!key) key = m_pTableDescription->pGetUniqueColumn();
+    if (!key) key = m_pTableDescription->pGetPositionKey();
+    CHostValue value;
+    CRecord* saved = context ? context->pGetSavedRecord() : nullptr;
+    if (mode == 4 || !saved) {
+      if (key) key->bGetValue(value, 0);
+    } else if (key) {
+      saved->GetFieldValue(value, key->pGetDescriptorNoRef());
+    }
+    CKeyCondition* search = counter->pNewConditionNode(m_pErrorHolder);
+    if (!search || !key) return 0;
+    counter->SetConditionNode(search);
+    if (!search->bSetSearch(m_pTableDescription, key->pGetDescriptorNoRef(), &value, READ_FIRST, 1)) {
+      counter->SetConditionNode(nullptr);
+      return 0;
+    }
+    if (search->bIsStarted() && (mode == 2 || mode == 3 || mode == 4)) search->bAdvance(mode == 3 ? 1 : 0);
+  }
+  const int counted = counter->bGetRecordCount(count, static_cast<std::uint32_t>(mode), 0);
+  // The default context writes next: no search of a count stays on it.
+  counter->SetConditionNode(nullptr);
+  return counted;
+}
+
+int CTable::bPositionOnKey(std::uint32_t, CCursor*, std::uint32_t, std::uint32_t, std::uint32_t) {
   return nNotAvailable(0);
 }

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <map>
+#include <string>
 #include <vector>
 
 #include "engine/cache/keyed_row_cache.h"
@@ -57,6 +58,16 @@ class ScriptedCursor : public CCursor {
   int bExecute(std::uint32_t) override {
     ++executes;
     position = -1;
+    if (texts && pGetStatement()) texts->push_back(pGetStatement()->GetStatementText().pszGet());
+    if (failures && !failures->empty()) {
+      // A scripted run: 0 runs, anything else fails with that recorded state (the category the table reads).
+      const std::uint32_t failure = failures->front();
+      failures->erase(failures->begin());
+      if (failure == 0) return 1;
+      RaiseModuleError(pGetErrorHolder(), failure == RUN_FAILS_UNCLASSIFIED ? 0 : failure, ERROR_UNIT_ORACLE_CURSOR,
+                       2, nullptr, u"T", 8);
+      return 0;
+    }
     return executeAnswer;
   }
   int bDescribe(CRecordDescription*) override { return ++describes, 1; }
@@ -138,6 +149,10 @@ class ScriptedCursor : public CCursor {
   int scalarAnswer = 1;
   int prepares = 0, executes = 0, describes = 0, columnBindings = 0, parameterBindings = 0, enables = 0,
       cachedReads = 0;
+  // Shared by every cursor of a driver: the texts run, and the scripted outcome of each run in turn.
+  static constexpr std::uint32_t RUN_FAILS_UNCLASSIFIED = 0xFFFF;
+  std::vector<std::u16string>* texts = nullptr;
+  std::vector<std::uint32_t>* failures = nullptr;
 };
 
 class CursorTable : public CTable, public IPositionTable {
@@ -274,6 +289,8 @@ class CursorDriver : public ColumnMakingDriver {
     if (failCursors) return nullptr;
     auto* cursor = new ScriptedCursor(reinterpret_cast<CTable*>(table), reinterpret_cast<CErrorHolder*>(holder));
     cursor->rows = rows;
+    cursor->texts = &texts;
+    cursor->failures = &failures;
     return cursor;
   }
   // The driver's own bindings over their entries when a test reads values through them.
@@ -286,6 +303,8 @@ class CursorDriver : public ColumnMakingDriver {
   bool realBindings = false;
   std::vector<std::int32_t> rows;
   bool failCursors = false;
+  std::vector<std::u16string> texts;
+  std::vector<std::uint32_t> failures;
 };
 
 }  // namespace doubles

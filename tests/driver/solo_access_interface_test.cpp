@@ -125,6 +125,7 @@ class DoubleTable : public CTable {
     return Note("bExecuteQuery", hasRows, c, q, f, v);
   }
   int bRestorePosition(RuntimeWord p, U32 f) override { return Note("bRestorePosition", p, f); }
+  int bEnsureTableDescription() override { return Note("bEnsureTableDescription"); }
   int bUnlockRecord(IHostConnectionDescription* d, RuntimeWord v) override { return Note("bUnlockRecord", d, v); }
 
  protected:
@@ -325,7 +326,6 @@ TEST_F(AccessInterfaceTest, PositionsAwaitingTheEngineFailCleanly) {
   std::uint32_t a = 0;
   std::uint32_t b = 0;
   const std::vector<std::pair<std::size_t, std::function<std::int32_t()>>> rows = {
-      {18, [&] { return CallSlot<std::int32_t>(m_interface, 18, Handle(), 1u, 2u); }},
       {32, [&] { return CallSlot<std::int32_t>(m_interface, 32, Handle(), u"K", HV{0}); }},
       {33, [&] { return CallSlot<std::int32_t>(m_interface, 33, Handle(), u"K", &a, &b); }},
       {38, [&] { return CallSlot<std::int32_t>(m_interface, 38, Handle(), nullptr, HV{0}); }},
@@ -356,6 +356,17 @@ TEST_F(AccessInterfaceTest, PositionsAwaitingTheEngineFailCleanly) {
   EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 51, Handle(), HV{0}), 0);
   // Dropping the shared row source has nothing to drop yet and answers 1 in every table class.
   EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 60, Handle()), 1);
+}
+
+// The runtime's add reaches the table's own: it starts from the table's columns, whose failure is the add's.
+TEST_F(AccessInterfaceTest, PositionEighteenIsTheTablesAdd) {
+  ASSERT_EQ(Open(Handle()), 1);
+  m_script.calls.clear();
+  m_script.failing.insert("bEnsureTableDescription");
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 18, Handle(), 0x40u, 2u), 0);
+  EXPECT_EQ(m_script.Ops(), std::vector<std::string>{"bEnsureTableDescription"});
+  EXPECT_EQ(TableHolder(Handle())->nGetErrorCode(), 8u);
+  EXPECT_EQ(Identification(TableHolder(Handle())), u"IEQZORA=3.99");
 }
 
 TEST_F(AccessInterfaceTest, UnknownHandleRaisesNineteenNamingTheTable) {
