@@ -281,6 +281,8 @@ class CCursor : public CRefCounted, public IPositionOwner {
   void MarkDeletedRow(std::uint32_t row);
   // The position kept with a reference under the table's identifier for it; 0 (out of memory) when it cannot be.
   int RegisterSavedPosition(CSavedPosition* position, std::uint32_t identifier);
+  // The position kept under the identifier let go (nothing when there is none): its table released it.
+  void ForgetSavedPosition(std::uint32_t identifier);
   const CPositionKey& GetPositionKey() const { return m_positionKey; }
   void SetPositionKey(const CPositionKey& key) { m_positionKey.Assign(key); }
   std::uint32_t bGetPositionKeyApplied() const { return m_bPositionKeyApplied; }

@@ -163,6 +163,11 @@ int CCursor::RegisterSavedPosition(CSavedPosition* position, std::uint32_t ident
   return 1;
 }
 
+void CCursor::ForgetSavedPosition(std::uint32_t identifier) {
+  std::uint64_t value = 0;
+  if (m_savedPositions.bRemove(identifier, &value, nullptr)) reinterpret_cast<CSavedPosition*>(value)->nRelease();
+}
+
 void CCursor::MarkDeletedRow(std::uint32_t row) {
   if (row == ROW_NONE) return;
   std::uint32_t place = 0;

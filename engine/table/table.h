@@ -18,6 +18,7 @@
 
 #include "foundation/hash_table.h"
 #include "foundation/t_string.h"
+#include "engine/cache/position_links.h"
 #include "host/host_objects.h"
 
 class CAccessInterface;
@@ -41,7 +42,6 @@ class CRecord;
 class IRowKey;
 class IHostFileDescription;
 class IHostConnectionDescription;
-class IPositionTable;
 
 class CTable {
  public:
@@ -262,6 +262,18 @@ class CTable {
   int bCompareSavedPositions(std::uint32_t a, std::uint32_t b, RuntimeWord outEqual);
   int bGetOutOfRange(const char16_t* context, RuntimeWord out);
   int bGetRecordState(const char16_t* context, std::uint32_t* word, std::uint32_t* found);
+  // Puts a context back on the current record through its key item (mode set: the current record and its image are
+  // given back whatever the move gave); 1 when the context has no key item of the table.
+  virtual int bPositionOnKey(std::uint32_t mode, CCursor* context, std::uint32_t a, std::uint32_t direction,
+                             std::uint32_t count);
+  // Moves the context through the identifying key from the current record's value: first, last, next, previous or
+  // absolute (4), by count, counted from the rows after the value when the key is unique and has a value.
+  virtual int bPositionOnIdentifyingKey(CCursor* context, CColumn* keyColumn, std::uint32_t a, std::uint32_t direction,
+                                        std::uint32_t count);
+  // Whether the context table holds this context.
+  int bHoldsContext(CCursor* context);
+  // Error 5 with the context's name as argument and item at the point; 0.
+  int bRaiseUnknownContext(const char16_t* contextName, std::uint32_t point);
   // The record store: the slot of a record (a row with the same key, else the lowest free one, else a new one;
   // SLOT_NONE when it cannot be stored), and a slot's record copied out (0 past the end).
   std::uint32_t nStoreRecord(CRecord* record);
@@ -370,6 +382,18 @@ class CTable {
   CCursor* m_pSqlContext = nullptr;
   CTString m_strOpenName;
   std::uint64_t m_nRecordSize = 0;
+  // Speaks for the table to its saved positions (IPositionTable): a member rather than a second base, so that the
+  // table's own operations keep one table of operations and a subclass may answer IPositionTable itself.
+  class CPositionLink final : public IPositionTable {
+   public:
+    explicit CPositionLink(CTable* table) : m_pTable(table) {}
+    CKeyedRowCache* pGetRecordStore() override;
+    IPositionTable* pCloneThroughMap(CHashTable& cloneMap) override;
+
+   private:
+    CTable* m_pTable;
+  };
+  CPositionLink m_positionLink{this};
 
  private:
   void MakeStores();
