@@ -236,11 +236,39 @@ class CTable {
                                 std::uint32_t forward, std::uint32_t flags, std::uint32_t* count);
   // The "$QZInternal" context run on the text; its context handed out (counted) when rows exist, else null.
   CCursor* pRunInternalQuery(RuntimeWord ignored, const char16_t* text);
+  // Runs a query (the runtime's query object, or an SQL text without one) as the table's rows; *hasRows 1 when
+  // the result has columns. Flag 16 only prepares it; the next run without 16 executes it as prepared.
+  virtual int bRunQueryText(std::uint32_t* hasRows, const char16_t* name, std::uint32_t flags, const char16_t* text,
+                            RuntimeWord queryObject, RuntimeWord keySource);
+  // Query mode entered afresh: every context, record, description and the parsed query of a previous run dropped;
+  // error 77 for an SQL text the session's code page cannot carry.
+  virtual int bSetupQueryMode(std::uint32_t one, const char16_t* name, RuntimeWord queryObject, std::uint32_t flags);
+  // The statement of a query built (handed out with a reference) or, for a query the table reads through its key,
+  // the first record read and the key's name handed out.
+  virtual int bExecute(CSqlRewriter** statement, CTString& keyName, const char16_t* name, std::uint32_t flags,
+                       const char16_t* text, RuntimeWord queryObject, RuntimeWord keySource);
+  int bQueryHasLimit();
   int bIsPending() const;
+  void ClearPending();
   int bQueryReportsRows() const;
+  int bQueryJoinsFiles();
+  // The kept "__SQL" context (counted) replaced; null drops it.
+  void SetSqlContext(CCursor* context);
+  CCursor* pGetSqlContext();
+  // Whether a key (or, without a name, the identifying key) lets a SELECT fetch rows ahead.
+  int bReadAheadSuits(const char16_t* keyName);
+  // The quoted SQL name of the table an item belongs to.
+  void QuoteItemTable(IHostItemDescription* item, CTString& out);
+  // A context's result described into a new record description, which the table attaches.
+  int bDescribeInto(CCursor* context);
+  // A key for the rows of a context, of the kind the table's records carry (count 0); null for another kind.
+  IRowKey* pNewContextRecordKey(CCursor* context);
+  int bIsNumericKey();
   // The description the runtime reads back after a query (with an external reference): the record description
-  // outside query mode.
+  // outside query mode, a copy made once in query mode.
   IHostFileDescription* pGetWorkingDescription();
+  // The context stored under one name re-filed under another (1 when there is none to re-file).
+  int RenameContext(const char16_t* from, const char16_t* to);
   // Reads through the name then continue on the query's statement: the "__SQL" context re-filed under it.
   void RenameSqlContext(const char16_t* name);
   // The last step of bEnsureTableDescription: in query mode the parsed query links the table description; outside,
