@@ -33,6 +33,7 @@ class CSharedRowSource;
 class CSqlRewriter;
 class CTableDescription;
 class CColumn;
+class CColumnDescriptor;
 class CFieldValue;
 class CConnection;
 class CErrorHolder;
@@ -298,6 +299,8 @@ class CTable {
   // absolute (4), by count, counted from the rows after the value when the key is unique and has a value.
   virtual int bPositionOnIdentifyingKey(CCursor* context, CColumn* keyColumn, std::uint32_t a, std::uint32_t direction,
                                         std::uint32_t count);
+  // The record description's identifying key (chosen on first use); null without a description or items.
+  CColumnDescriptor* pGetIdentifyingItem();
   // Whether the context table holds this context.
   int bHoldsContext(CCursor* context);
   // Error 5 with the context's name as argument and item at the point; 0.

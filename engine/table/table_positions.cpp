@@ -82,6 +82,16 @@ IPositionTable* CTable::CPositionLink::pCloneThroughMap(CHashTable& cloneMap) {
 
 IPositionTable* CTable::pGetPositionTable() { return m_pRecordStore ? &m_positionLink : nullptr; }
 
+CColumnDescriptor* CTable::pGetIdentifyingItem() {
+  CRecordDescription* description = pGetDriverDescription();
+  if (!description) return nullptr;
+  // Asking chooses the key; the description keeps it, so the reference the question took goes back at once.
+  if (IHostItemDescription* item = static_cast<IHostItemDescription*>(description->piGetIdentifyingKey())) {
+    item->nRelease();
+  }
+  return description->pGetIdentifyingKeyMember();
+}
+
 // ---- saved positions ----
 
 CSavedPosition* CTable::pLookupPosition(std::uint32_t identifier) {
@@ -237,8 +247,7 @@ int CTable::bComparePositions(CSavedPosition* a, CSavedPosition* b, std::uint32_
     *equal = 1;
     return 1;
   }
-  CRecordDescription* description = pGetDriverDescription();
-  CColumnDescriptor* key = description ? description->pGetIdentifyingKeyMember() : nullptr;
+  CColumnDescriptor* key = pGetIdentifyingItem();
   if (!key || !key->bIsUnique() || !m_pTableDescription) return 0;
   RecordHold recordA = HoldDuplicate(m_pTableDescription->pGetCurrentRecord());
   RecordHold recordB = HoldDuplicate(m_pTableDescription->pGetCurrentRecord());
@@ -344,7 +353,7 @@ int CTable::bGoToRecordByItems(RuntimeWord items, RuntimeWord keyName) {
     }
   }
   CColumnDescriptor* key = unique ? unique : duplicates ? duplicates : plain;
-  if (!key && description) key = description->pGetIdentifyingKeyMember();
+  if (!key) key = pGetIdentifyingItem();
   if (!key) return bRaise(TABLE_ERROR_NO_KEY, TABLE_POINT_NO_KEY);
   if (keyName) {
     auto* out = reinterpret_cast<char16_t*>(keyName);
@@ -387,8 +396,7 @@ int CTable::bPositionOnKey(std::uint32_t mode, CCursor* context, std::uint32_t a
 
 int CTable::bPositionOnIdentifyingKey(CCursor* context, CColumn* keyColumn, std::uint32_t a, std::uint32_t direction,
                                       std::uint32_t count) {
-  CRecordDescription* description = pGetDriverDescription();
-  CColumnDescriptor* identifying = description ? description->pGetIdentifyingKeyMember() : nullptr;
+  CColumnDescriptor* identifying = pGetIdentifyingItem();
   CColumn* identifyingColumn = identifying ? m_pTableDescription->pFindColumn(identifying) : nullptr;
   bool counted = false;
   if (identifyingColumn && identifying->bIsUnique()) {

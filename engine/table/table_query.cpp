@@ -195,7 +195,7 @@ int CTable::bExecute(CSqlRewriter** outStatement, CTString& keyName, const char1
   if (answer && !sqlText && (kind == 1 || kind == 2)) {
     // The table reads the rows itself through the identifying key: its first record is read here.
     answer = description->bBuildFromQuery(m_pParsedQuery) && bEnsureTableDescription();
-    CColumnDescriptor* key = answer ? description->pGetIdentifyingKeyMember() : nullptr;
+    CColumnDescriptor* key = answer ? pGetIdentifyingItem() : nullptr;
     if (answer && key) {
       m_bOpen = 1;
       m_strQueryKeyName = key->pszGetName();
@@ -259,6 +259,9 @@ int CTable::bRunQueryText(std::uint32_t* hasRows, const char16_t* name, std::uin
   int answer = resume ? context->bRun(runFlags, 0) : context->bExecuteText(statement, runFlags, 0);
   if (answer && sqlText) answer = context->bReadOutputParameters();
   if (statement) statement->nRelease();
+  // The generic statement object runs nothing (the dialect's does) and says nothing about it: the run is not
+  // available here, and the holder must tell why the query failed.
+  if (!answer && m_pErrorHolder && !m_pErrorHolder->bHasError()) nNotAvailable(0);
   // The kept context has done its work: the query runs from the context table from here.
   if (resume) SetSqlContext(nullptr);
   if (!answer) return 0;
@@ -320,7 +323,7 @@ int CTable::bReadAheadSuits(const char16_t* keyName) {
     CColumnDescriptor* item = description->piFindItemByName(keyName, FIND_ITEM_DEFAULT);
     return item && (item->bIsUnique() || item->bIsPrimaryKey()) && !bIsRealType(item->nGetType());
   }
-  CColumnDescriptor* key = description->pGetIdentifyingKeyMember();
+  CColumnDescriptor* key = pGetIdentifyingItem();
   if (!key || !(key->bIsUnique() || key->bIsPrimaryKey())) return 0;
   for (std::uint32_t i = 0; i < description->nGetItemCount(); ++i) {
     CColumnDescriptor* item = description->pGetItemAt(i);
@@ -474,14 +477,16 @@ int CTable::bLinkTableDescription() {
 std::uint32_t CTable::nGetFlagWord() { return m_nQueryFlags & ~(1u << 17); }
 
 CColumn* CTable::pGetReferenceItem() {
-  CRecordDescription* description = pGetDriverDescription();
-  CColumnDescriptor* key = description ? description->pGetIdentifyingKeyMember() : nullptr;
+  CColumnDescriptor* key = pGetIdentifyingItem();
   return key && m_pTableDescription ? m_pTableDescription->pFindColumn(key) : nullptr;
 }
 
 CFieldValue* CTable::pGetReferenceValue() {
   CColumn* column = pGetReferenceItem();
-  return column ? column->pGetFieldValue() : nullptr;
+  CFieldValue* value = column ? column->pGetFieldValue() : nullptr;
+  // A table not open has no row identifier whose value could take a reference's data: its holder says so.
+  if (!value) nNotAvailable(0);
+  return value;
 }
 
 CTable* CTable::pClone(CHashTable&, RuntimeWord, RuntimeWord) {
