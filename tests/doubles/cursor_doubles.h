@@ -138,6 +138,8 @@ class ScriptedCursor : public CCursor {
   int scalarAnswer = 1;
   int prepares = 0, executes = 0, describes = 0, columnBindings = 0, parameterBindings = 0, enables = 0,
       cachedReads = 0;
+  // The scripted statements have no output parameter to read back.
+  int bReadOutputParameters() override { return 1; }
 };
 
 class CursorTable : public CTable, public IPositionTable {
