@@ -1,6 +1,7 @@
 // The driver object's side of sql/driver_services.h.
 #include "sql/driver_services.h"
 
+#include "driver/access_interface.h"
 #include "driver/driver.h"
 #include "engine/record/column.h"
 #include "engine/record/record_factories.h"
@@ -80,3 +81,5 @@ CParameterBinding* pCreateParameterBindingThroughDriver(void* entry, std::uint32
   return static_cast<CParameterBinding*>(
       gpDriver->pCreateParameter(reinterpret_cast<RuntimeWord>(entry), static_cast<RuntimeWord>(index)));
 }
+
+IHostNamedObject* pGetOwnerQuerySource(CAccessInterface* owner) { return owner ? owner->pGetQuerySource() : nullptr; }

@@ -61,3 +61,8 @@ CParameterBinding* pCreateParameterBindingThroughDriver(void* entry, std::uint32
 // identifier factory (slot 55); count 0, null without a driver object or when none was made.
 void* pCreateCursorThroughDriver(CTable* table, CErrorHolder* holder);
 void* pCreateAutomaticIdentifierThroughDriver();
+// The query source object of the access interface that registered a table (no reference): the runtime's object a
+// query of that table is linked to. Null without an owner or a source.
+class CAccessInterface;
+class IHostNamedObject;
+IHostNamedObject* pGetOwnerQuerySource(CAccessInterface* owner);

@@ -21,6 +21,7 @@
 #include "host/host_objects.h"
 #include "sql/conditions/key_condition.h"
 #include "sql/connection.h"
+#include "sql/driver_services.h"
 #include "sql/rewriter/sql_rewriter.h"
 
 namespace {
@@ -112,7 +113,7 @@ int CTable::bSetupQueryMode(std::uint32_t, const char16_t* name, RuntimeWord que
     }
   }
   if (query) {
-    m_pParsedQuery = new (std::nothrow) CQueryDescription(m_pErrorHolder, query, nullptr, 0);
+    m_pParsedQuery = new (std::nothrow) CQueryDescription(m_pErrorHolder, query, pGetOwnerQuerySource(m_pOwner), 0);
     if (!m_pParsedQuery) {
       SetHolderOutOfMemory(m_pErrorHolder);
       return 0;
@@ -161,6 +162,8 @@ CCursor* CTable::pGetSqlContext() {
 
 // ---- building and running ----
 
+// The key source's read flags and key name reach the table through no interface of the runtime's it knows: a query
+// the table reads itself always reads through its identifying key.
 int CTable::bExecute(CSqlRewriter** outStatement, CTString& keyName, const char16_t* name, std::uint32_t flags,
                      const char16_t* text, RuntimeWord queryObject, RuntimeWord) {
   *outStatement = nullptr;
@@ -271,6 +274,8 @@ int CTable::bRunQueryText(std::uint32_t* hasRows, const char16_t* name, std::uin
   if (!context->bDescribe(description)) return 0;
   if (description->nGetItemCount() > 0) {
     *hasRows = 1;
+    // The generic connection keeps neither of the two flags that would have the description replaced by its copy
+    // (row locks on query results): the described description stays the table's.
     if (!bAttachDescription(description) || !bEnsureTableDescription()) return 0;
     m_bExistsAndUsable = 1;
     CSqlRewriter* own = context->pGetStatement();

@@ -7,6 +7,7 @@
 #include "engine/cache/keyed_row_cache.h"
 #include "engine/record/record.h"
 #include "engine/record/table_description.h"
+#include "sql/conditions/key_condition.h"
 #include "tests/engine/table_fixture.h"
 
 namespace {
@@ -281,6 +282,50 @@ TEST_F(TablePositionsTest, MovesThroughTheIdentifyingKeyAreCountedAndNeverWrap) 
   }
   ASSERT_NE(context->pGetConditionNode(), nullptr);
   EXPECT_NE(context->pGetConditionNode()->pGetSearchItem(), nullptr) << "a value search on the key";
+}
+
+TEST_F(TablePositionsTest, ContextsArePutOnRecordsByKeyValueByRestoreAndThroughTheirKey) {
+  PositionTable* table = Table();
+  Stand(4);
+  CCursor* other = subject->pSelectContext(u"V", READ_FIRST, 0);
+  CKeyCondition* running = other->pNewConditionNode(holder);
+  other->SetConditionNode(running);
+  running->SetFirstStage();
+  CCursor* byKey = subject->pSelectContext(u"K", READ_FIRST, 0);
+
+  // By key value: the context's condition searches the value, every other condition stops, the table keeps it.
+  CHostValue seven;
+  const std::int32_t n = 7;
+  seven.SetType(HOST_TYPE_INT32);
+  seven.Set(&n);
+  ASSERT_EQ(subject->bGoToRecord(u"K", reinterpret_cast<RuntimeWord>(&seven), 0, 0, 0, 0), 1);
+  ASSERT_NE(byKey->pGetConditionNode(), nullptr);
+  EXPECT_TRUE(byKey->pGetConditionNode()->bIsStarted());
+  EXPECT_FALSE(running->bIsStarted());
+  EXPECT_EQ(subject->pGetCurrentContext(), byKey);
+  holder->Clear();
+  EXPECT_EQ(subject->bGoToRecord(u"NotAnItem", 0, 0, 0, 0, 0), 0);
+  EXPECT_TRUE(doubles::HasIdentification(holder, 3, 9));
+
+  // Restored without a current record slot: the named context stands pinned on the stored last-read record.
+  ASSERT_EQ(subject->bRestorePosition(reinterpret_cast<RuntimeWord>(u"V"), 0), 1);
+  EXPECT_EQ(other->nGetRecordSlotState(), SLOT_STATE_PINNED);
+  ASSERT_NE(other->nGetRecordSlot(), SLOT_NONE);
+  EXPECT_EQ(subject->pGetRecordStore()->nGetPinCount(other->nGetRecordSlot()), 1u);
+
+  // Through the key with mode 1: the record the program holds comes back whatever the move gave.
+  CHostValue nine;
+  const std::int32_t m = 9;
+  nine.SetType(HOST_TYPE_INT32);
+  nine.Set(&m);
+  subject->pGetTableDescription()->pFindColumnByName(u"K")->bSetValue(nine, 0);
+  table->reads.clear();
+  EXPECT_EQ(subject->bPositionOnKey(1, byKey, 0, READ_FIRST, 1), 1);
+  ASSERT_EQ(table->reads.size(), 1u);
+  EXPECT_EQ(CurrentK(), 9);
+  EXPECT_EQ(byKey->nGetRecordSlotState(), SLOT_STATE_PINNED) << "ran off the rows: pinned on the image";
+  EXPECT_EQ(subject->bPositionOnKey(0, subject->pSelectContext(u"NoKey", READ_FIRST, 0), 0, READ_FIRST, 1), 1);
+  EXPECT_EQ(table->reads.size(), 1u) << "a context without a key item of the table does not move";
 }
 
 }  // namespace
