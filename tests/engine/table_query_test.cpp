@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "engine/cache/shared_row_source.h"
 #include "engine/record/table_description.h"
 #include "sql/rewriter/sql_rewriter.h"
 #include "standin/runtime/query_objects.h"
@@ -142,6 +143,45 @@ TEST_F(TableQueryTest, TheSqlContextIsReFiledUnderTheProgramsName) {
   EXPECT_EQ(subject->pFindContext(u"ORDERS"), sql);
   EXPECT_EQ(std::u16string(sql->pszGetSearchItem()), u"Orders");
   EXPECT_EQ(subject->RenameContext(u"nothing", u"x"), 1) << "nothing to re-file";
+}
+
+// The result's description is the one the test gives (the scripted statement describes nothing), and attaching
+// it is taken as done: that is the catalog side's work.
+class DescribedTable : public CTable {
+ public:
+  DescribedTable(IHostFileDescription* description, CConnection* connection, CErrorHolder* holder,
+                 CRecordDescription* result)
+      : CTable(description, connection, holder), m_pResult(result) {}
+  CRecordDescription* pNewRecordDescription(const char16_t*) override { return m_pResult; }
+  int bAttachDescription(CRecordDescription*) override { return ++attached, 1; }
+  int attached = 0;
+
+ private:
+  CRecordDescription* m_pResult;
+};
+
+TEST_F(TableQueryTest, AnInternalQueryWithRowsHandsOutItsContextReadyToRead) {
+  Begin(2);
+  Add(u"K", COLUMN_TYPE_INT32, 4, COLUMN_FLAG_PRIMARY_KEY, false);
+  Add(u"V", COLUMN_TYPE_INT32, 4);
+  description->LayoutItems();
+  auto* table = new DescribedTable(nullptr, connection, holder, description);
+  table->AddRef();
+  subject = table;
+  CCursor* context = subject->pRunInternalQuery(0, u"SELECT K, V FROM T");
+  ASSERT_NE(context, nullptr) << holder->nGetErrorCode();
+  EXPECT_EQ(table->attached, 1);
+  EXPECT_EQ(subject->pGetCurrentContext(), context);
+  EXPECT_EQ(subject->pFindContext(u"$qzinternal"), context) << "re-filed under the internal name";
+  EXPECT_EQ(subject->pFindContext(u"__SQL"), nullptr);
+  EXPECT_TRUE(subject->bIsOpen());
+  EXPECT_TRUE(subject->bIsSqlQuery());
+  EXPECT_EQ(static_cast<doubles::ScriptedCursor*>(context)->pGetStatement()->Lists().nGetSelectColumnCount(), 2u)
+      << "every column of the result is selected";
+  ASSERT_NE(subject->pGetSharedRowSource(), nullptr);
+  EXPECT_TRUE(subject->pGetSharedRowSource()->bIsSourceCursor(context));
+  EXPECT_EQ(context->nGetRefCount(), 3u) << "the context table's, the source's and the caller's";
+  context->nRelease();
 }
 
 }  // namespace
