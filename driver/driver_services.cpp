@@ -90,3 +90,5 @@ void NotifyTablesOfOwner(CAccessInterface* owner, CTable* skip, std::uint32_t ki
                          std::uint32_t flags) {
   if (owner) owner->NotifyTablesExcept(skip, kind, context, flags);
 }
+
+IHostNamedObject* pGetOwnerQuerySource(CAccessInterface* owner) { return owner ? owner->pGetQuerySource() : nullptr; }

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 class CAccessInterface;
+class IHostNamedObject;
 class CConnection;
 class CCursor;
 class CDriver;
@@ -70,3 +71,7 @@ CTable* pCreateTableThroughDriver(IHostFileDescription* description, CConnection
 // each runs its NotifyOtherTables. Nothing without an access interface.
 void NotifyTablesOfOwner(CAccessInterface* owner, CTable* skip, std::uint32_t kind, CCursor* context,
                          std::uint32_t flags);
+
+// The query source object of the access interface that registered a table (no reference): the runtime's object a
+// query of that table is linked to. Null without an owner or a source.
+IHostNamedObject* pGetOwnerQuerySource(CAccessInterface* owner);

@@ -18,6 +18,7 @@
 
 #include "foundation/hash_table.h"
 #include "foundation/t_string.h"
+#include "engine/cache/position_links.h"
 #include "host/host_objects.h"
 
 class CAccessInterface;
@@ -32,6 +33,7 @@ class CSharedRowSource;
 class CSqlRewriter;
 class CTableDescription;
 class CColumn;
+class CColumnDescriptor;
 class CFieldValue;
 class CConnection;
 class CErrorHolder;
@@ -41,7 +43,6 @@ class CRecord;
 class IRowKey;
 class IHostFileDescription;
 class IHostConnectionDescription;
-class IPositionTable;
 
 class CTable {
  public:
@@ -213,10 +214,6 @@ class CTable {
                     std::uint32_t flags);
   virtual int bReadFallback(CCursor* context, const char16_t* keyName, std::uint32_t direction, std::uint32_t lockMode,
                             RuntimeWord lockAnswer, std::uint32_t flags);  // 0
-  // Puts a context on the current record's image through its key and reads on from there (mode set: the current
-  // record and its image are put back afterwards).
-  virtual int bPositionOnKey(std::uint32_t mode, CCursor* context, std::uint32_t a, std::uint32_t direction,
-                             std::uint32_t count);
   // The key a read with 0x20000 goes through: the parsed query's first link, else the identifying key, else the name
   // given.
   const char16_t* pszGetQueryKeyName(const char16_t* keyName);
@@ -264,11 +261,39 @@ class CTable {
                                 std::uint32_t forward, std::uint32_t flags, std::uint32_t* count);
   // The "$QZInternal" context run on the text; its context handed out (counted) when rows exist, else null.
   virtual CCursor* pRunInternalQuery(RuntimeWord ignored, const char16_t* text);
+  // Runs a query (the runtime's query object, or an SQL text without one) as the table's rows; *hasRows 1 when
+  // the result has columns. Flag 16 only prepares it; the next run without 16 executes it as prepared.
+  virtual int bRunQueryText(std::uint32_t* hasRows, const char16_t* name, std::uint32_t flags, const char16_t* text,
+                            RuntimeWord queryObject, RuntimeWord keySource);
+  // Query mode entered afresh: every context, record, description and the parsed query of a previous run dropped;
+  // error 77 for an SQL text the session's code page cannot carry.
+  virtual int bSetupQueryMode(std::uint32_t one, const char16_t* name, RuntimeWord queryObject, std::uint32_t flags);
+  // The statement of a query built (handed out with a reference) or, for a query the table reads through its key,
+  // the first record read and the key's name handed out.
+  virtual int bExecute(CSqlRewriter** statement, CTString& keyName, const char16_t* name, std::uint32_t flags,
+                       const char16_t* text, RuntimeWord queryObject, RuntimeWord keySource);
+  int bQueryHasLimit();
   int bIsPending() const;
+  void ClearPending();
   int bQueryReportsRows() const;
+  int bQueryJoinsFiles();
+  // The kept "__SQL" context (counted) replaced; null drops it.
+  void SetSqlContext(CCursor* context);
+  CCursor* pGetSqlContext();
+  // Whether a key (or, without a name, the identifying key) lets a SELECT fetch rows ahead.
+  int bReadAheadSuits(const char16_t* keyName);
+  // The quoted SQL name of the table an item belongs to.
+  void QuoteItemTable(IHostItemDescription* item, CTString& out);
+  // A context's result described into a new record description, which the table attaches.
+  int bDescribeInto(CCursor* context);
+  // A key for the rows of a context, of the kind the table's records carry (count 0); null for another kind.
+  IRowKey* pNewContextRecordKey(CCursor* context);
+  int bIsNumericKey();
   // The description the runtime reads back after a query (with an external reference): the record description
-  // outside query mode.
+  // outside query mode, a copy made once in query mode.
   IHostFileDescription* pGetWorkingDescription();
+  // The context stored under one name re-filed under another (1 when there is none to re-file).
+  int RenameContext(const char16_t* from, const char16_t* to);
   // Reads through the name then continue on the query's statement: the "__SQL" context re-filed under it.
   void RenameSqlContext(const char16_t* name);
   // The last step of bEnsureTableDescription: in query mode the parsed query links the table description; outside,
@@ -290,6 +315,20 @@ class CTable {
   int bCompareSavedPositions(std::uint32_t a, std::uint32_t b, RuntimeWord outEqual);
   int bGetOutOfRange(const char16_t* context, RuntimeWord out);
   int bGetRecordState(const char16_t* context, std::uint32_t* word, std::uint32_t* found);
+  // Puts a context back on the current record through its key item (mode set: the current record and its image are
+  // given back whatever the move gave); 1 when the context has no key item of the table.
+  virtual int bPositionOnKey(std::uint32_t mode, CCursor* context, std::uint32_t a, std::uint32_t direction,
+                             std::uint32_t count);
+  // Moves the context through the identifying key from the current record's value: first, last, next, previous or
+  // absolute (4), by count, counted from the rows after the value when the key is unique and has a value.
+  virtual int bPositionOnIdentifyingKey(CCursor* context, CColumn* keyColumn, std::uint32_t a, std::uint32_t direction,
+                                        std::uint32_t count);
+  // The record description's identifying key (chosen on first use); null without a description or items.
+  CColumnDescriptor* pGetIdentifyingItem();
+  // Whether the context table holds this context.
+  int bHoldsContext(CCursor* context);
+  // Error 5 with the context's name as argument and item at the point; 0.
+  int bRaiseUnknownContext(const char16_t* contextName, std::uint32_t point);
   // The record store: the slot of a record (a row with the same key, else the lowest free one, else a new one;
   // SLOT_NONE when it cannot be stored), and a slot's record copied out (0 past the end).
   std::uint32_t nStoreRecord(CRecord* record);
@@ -399,6 +438,18 @@ class CTable {
   CCursor* m_pSqlContext = nullptr;
   CTString m_strOpenName;
   std::uint64_t m_nRecordSize = 0;
+  // Speaks for the table to its saved positions (IPositionTable): a member rather than a second base, so that the
+  // table's own operations keep one table of operations and a subclass may answer IPositionTable itself.
+  class CPositionLink final : public IPositionTable {
+   public:
+    explicit CPositionLink(CTable* table) : m_pTable(table) {}
+    CKeyedRowCache* pGetRecordStore() override;
+    IPositionTable* pCloneThroughMap(CHashTable& cloneMap) override;
+
+   private:
+    CTable* m_pTable;
+  };
+  CPositionLink m_positionLink{this};
 
  private:
   void MakeStores();

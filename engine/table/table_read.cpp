@@ -372,7 +372,3 @@ int CTable::bCountRecords(std::int64_t* count, std::uint32_t flags, std::uint32_
   counter->SetConditionNode(nullptr);
   return counted;
 }
-
-int CTable::bPositionOnKey(std::uint32_t, CCursor*, std::uint32_t, std::uint32_t, std::uint32_t) {
-  return nNotAvailable(0);
-}

@@ -319,34 +319,13 @@ TEST_F(AccessInterfaceTest, EveryPositionReachesItsTableOperation) {
   }
 }
 
-// Positions whose table operation the table engine has not built yet: the frame reaches the table, which records
-// error 8 in its holder (the registry's, handed to the runtime by position 7) and answers 0.
-TEST_F(AccessInterfaceTest, PositionsAwaitingTheEngineFailCleanly) {
+// What a table never read answers, through the positions.
+TEST_F(AccessInterfaceTest, PositionsOnATableNeverRead) {
   ASSERT_EQ(Open(Handle()), 1);
-  std::uint32_t a = 0;
-  std::uint32_t b = 0;
-  const std::vector<std::pair<std::size_t, std::function<std::int32_t()>>> rows = {
-      {32, [&] { return CallSlot<std::int32_t>(m_interface, 32, Handle(), u"K", HV{0}); }},
-      {33, [&] { return CallSlot<std::int32_t>(m_interface, 33, Handle(), u"K", &a, &b); }},
-      {38, [&] { return CallSlot<std::int32_t>(m_interface, 38, Handle(), nullptr, HV{0}); }},
-      {39, [&] { return CallSlot<std::int32_t>(m_interface, 39, Handle(), u"K"); }},
-      {41, [&] { return CallSlot<std::int32_t>(m_interface, 41, Handle(), 1u, HV{2}, 3u, 4u); }},
-      {43, [&] { return CallSlot<std::int32_t>(m_interface, 43, Handle(), u"K", HV{2}, 3u); }},
-      {45, [&] { return CallSlot<std::int32_t>(m_interface, 45, Handle(), HV{1}, 2u, 3u); }},
-      {46, [&] { return CallSlot<std::int32_t>(m_interface, 46, Handle(), u"K", &a, 3u); }},
-      {47, [&] { return CallSlot<std::int32_t>(m_interface, 47, Handle(), u"K", 1u, 2u, 3u); }},
-      {61, [&] { return CallSlot<std::int32_t>(m_interface, 61, Handle(), 1u, 2u, HV{0}); }},
-  };
-  for (const auto& [position, call] : rows) {
-    SCOPED_TRACE(position);
-    m_script.calls.clear();
-    EXPECT_EQ(call(), 0);
-    EXPECT_TRUE(m_script.calls.empty());
-    CErrorHolder* holder = TableHolder(Handle());
-    EXPECT_EQ(holder->nGetErrorCode(), 8u);
-    EXPECT_EQ(Identification(holder).substr(0, 10), u"IEQZORA=3.");
-    EXPECT_FALSE(InterfaceHolder()->bHasError());
-  }
+  // A count not asked to count (no flag 16) is 0, written as 64 bits.
+  std::int64_t count = 7;
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 45, Handle(), &count, 2u, 3u), 1);
+  EXPECT_EQ(count, 0);
   // Without shared rows every record lock mode is accepted; the description has no large item 1 to link.
   EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 34, Handle(), 3u), 1);
   EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 52, Handle(), 1u, HV{0}), 0);
@@ -367,6 +346,60 @@ TEST_F(AccessInterfaceTest, PositionEighteenIsTheTablesAdd) {
   EXPECT_EQ(m_script.Ops(), std::vector<std::string>{"bEnsureTableDescription"});
   EXPECT_EQ(TableHolder(Handle())->nGetErrorCode(), 8u);
   EXPECT_EQ(Identification(TableHolder(Handle())), u"IEQZORA=3.99");
+}
+
+TEST_F(AccessInterfaceTest, PositionsReachTheTablesPositionsAndTheirErrors) {
+  ASSERT_EQ(Open(Handle()), 1);
+  std::uint32_t word = 0;
+  std::uint32_t found = 0;
+  // Contexts never read and identifiers never stored: each position's error at its point, nothing run.
+  struct Row {
+    std::size_t position;
+    std::function<std::int32_t()> call;
+    std::uint32_t code;
+    std::u16string identification;
+  };
+  const std::vector<Row> rows = {
+      {32, [&] { return CallSlot<std::int32_t>(m_interface, 32, Handle(), u"K", HV{0}); }, 5, u"IEQZORA=3.17"},
+      {33, [&] { return CallSlot<std::int32_t>(m_interface, 33, Handle(), u"K", &word, &found); }, 5, u"IEQZORA=3.18"},
+      {38, [&] { return CallSlot<std::int32_t>(m_interface, 38, Handle(), nullptr, HV{0}); }, 17, u"IEQZORA=3.9"},
+      {41, [&] { return CallSlot<std::int32_t>(m_interface, 41, Handle(), 999u, HV{0}, 0u, 0u); }, 11, u"IEQZORA=3.2"},
+      {46, [&] { return CallSlot<std::int32_t>(m_interface, 46, Handle(), u"K", &word, 0u); }, 7, u"IEQZORA=3.1"},
+      {61, [&] { return CallSlot<std::int32_t>(m_interface, 61, Handle(), 998u, 999u, HV{0}); }, 11, u"IEQZORA=3.19"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.position);
+    m_script.calls.clear();
+    EXPECT_EQ(row.call(), 0);
+    EXPECT_TRUE(m_script.calls.empty());
+    CErrorHolder* holder = TableHolder(Handle());
+    EXPECT_EQ(holder->nGetErrorCode(), row.code);
+    EXPECT_EQ(Identification(holder), row.identification);
+  }
+  EXPECT_EQ(word, 0xFFFFFFFFu) << "no place in thousandths without a record";
+  // Marking or moving a context never read has nothing to do.
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 39, Handle(), u"K"), 1);
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 47, Handle(), u"K", 500u, 0u, 0u), 1);
+
+  // Stored, compared, recalled (kept, then not), released.
+  std::uint32_t first = 0;
+  std::uint32_t second = 0;
+  ASSERT_EQ(CallSlot<std::int32_t>(m_interface, 43, Handle(), u"K", &first, 0u), 1);
+  ASSERT_EQ(CallSlot<std::int32_t>(m_interface, 43, Handle(), u"K", &second, 0u), 1);
+  EXPECT_EQ(second, first + 1) << "identifiers grow by one";
+  std::uint32_t equal = 7;
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 61, Handle(), first, first, &equal), 1);
+  EXPECT_EQ(equal, 1u);
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 61, Handle(), first, second, &equal), 1);
+  EXPECT_EQ(equal, 0u) << "two positions on no record are not the same";
+  char16_t name[256] = {};
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 41, Handle(), first, name, 1u, 0u), 1);
+  EXPECT_EQ(std::u16string(name), u"K");
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 41, Handle(), first, name, 0u, 0u), 1);
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 41, Handle(), first, name, 0u, 0u), 0) << "not kept: gone";
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 42, Handle(), second), 1);
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 42, Handle(), second), 1) << "an unknown identifier gives 1";
+  EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 61, Handle(), first, second, &equal), 0);
 }
 
 TEST_F(AccessInterfaceTest, UnknownHandleRaisesNineteenNamingTheTable) {

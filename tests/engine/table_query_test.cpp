@@ -1,0 +1,187 @@
+// The table object in query mode: its refusals, pending runs and the read-ahead of the SELECT a context prepares.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "engine/cache/shared_row_source.h"
+#include "engine/record/table_description.h"
+#include "sql/rewriter/sql_rewriter.h"
+#include "standin/runtime/query_objects.h"
+#include "tests/engine/table_fixture.h"
+
+namespace {
+
+class SizedTable : public CTable {
+ public:
+  using CTable::CTable;
+  void SetRecordSize(std::uint64_t size) { m_nRecordSize = size; }
+};
+
+class TableQueryTest : public TableFixture {
+ protected:
+  SizedTable* Table() {
+    Begin(2);
+    Add(u"K", COLUMN_TYPE_INT32, 4, COLUMN_FLAG_PRIMARY_KEY, false);
+    Add(u"V", COLUMN_TYPE_INT32, 4);
+    description->LayoutItems();
+    auto* made = new SizedTable(description, connection, holder);
+    made->AddRef();
+    subject = made;
+    return made;
+  }
+  RuntimeWord Query(qzrt::QueryAnalysis& analysis) { return reinterpret_cast<RuntimeWord>(&analysis); }
+};
+
+TEST_F(TableQueryTest, QueryModeRefusesTextsItCannotCarryAndLimitBeforeRunningAnything) {
+  Table();
+  qzrt::QueryAnalysis sql;
+  sql.SetText(qzrt::QueryAnalysis::kSqlText, u"SELECT 'Ω' FROM T");
+  std::uint32_t hasRows = 7;
+  connection->SetSessionCodePage(1252);
+  EXPECT_EQ(subject->bExecuteQuery(&hasRows, u"Q", Query(sql), 4, 0), 0);
+  EXPECT_EQ(hasRows, 0u);
+  EXPECT_EQ(holder->nGetErrorCode(), 77u);
+  EXPECT_TRUE(doubles::HasIdentification(holder, 3, 26));
+  EXPECT_NE(std::u16string(holder->pGetEmbeddedObject()->pszGetDebugText()).find(u"SELECT 'Ω' FROM T"),
+            std::u16string::npos);
+  EXPECT_EQ(subject->nGetContextCount(), 0u);
+  // UTF-8 and UTF-16 sessions carry every text: never checked.
+  for (std::uint32_t codePage : {65001u, 0xFFFFFFFEu}) {
+    holder->Clear();
+    connection->SetSessionCodePage(codePage);
+    subject->bExecuteQuery(&hasRows, u"Q", Query(sql), 4, 0);
+    EXPECT_NE(holder->nGetErrorCode(), 77u) << codePage;
+  }
+
+  // A query the runtime analysed, ending with LIMIT and a count.
+  qzrt::QueryAnalysis limited;
+  limited.SetNumber(qzrt::QueryAnalysis::kKind, 1);
+  limited.SetText(qzrt::QueryAnalysis::kSqlText, u"SELECT K FROM T LIMIT 10");
+  holder->Clear();
+  subject->bClose();
+  EXPECT_EQ(subject->bExecuteQuery(&hasRows, u"Q", Query(limited), 0, 0), 0);
+  EXPECT_EQ(holder->nGetErrorCode(), 45u);
+  EXPECT_TRUE(doubles::HasIdentification(holder, 3, 8));
+  EXPECT_EQ(subject->nGetContextCount(), 0u) << "refused before any statement";
+  EXPECT_FALSE(subject->bIsOpen());
+  // The keyword inside a literal is no LIMIT clause.
+  limited.SetText(qzrt::QueryAnalysis::kSqlText, u"SELECT K FROM T WHERE V = 'LIMIT'");
+  EXPECT_EQ(subject->bQueryHasLimit(), 0);
+  // The parsed query holds the runtime's objects: the table goes first.
+  subject->nRelease();
+  subject = nullptr;
+}
+
+TEST_F(TableQueryTest, APendingRunOnlyPreparesAndTheNextRunsItAsPrepared) {
+  Table();
+  std::uint32_t hasRows = 7;
+  const std::uint32_t pending = 16 | (1u << 17);
+  ASSERT_EQ(subject->bRunQueryText(&hasRows, u"Q", pending, u"SELECT K FROM T", 0, 0), 1);
+  EXPECT_TRUE(subject->bIsPending());
+  EXPECT_TRUE(subject->bIsSqlQuery()) << "a text without a query object is SQL text";
+  EXPECT_EQ(subject->nGetFlagWord() & (1u << 17), 0u) << "bit 17 means nothing and is never set";
+  auto* sql = Context(u"__SQL");
+  ASSERT_NE(sql, nullptr);
+  EXPECT_EQ(sql->prepares, 1);
+  EXPECT_EQ(sql->executes, 0);
+  CSqlRewriter* prepared = sql->pGetStatement();
+  ASSERT_NE(prepared, nullptr);
+  EXPECT_EQ(std::u16string(prepared->pszGetSourceText()), u"SELECT K FROM T");
+
+  ASSERT_EQ(subject->bRunQueryText(&hasRows, u"Q", 0, u"SELECT OTHER", 0, 0), 1);
+  EXPECT_FALSE(subject->bIsPending());
+  EXPECT_EQ(sql->executes, 1);
+  EXPECT_EQ(sql->prepares, 1) << "run as prepared, not built again";
+  EXPECT_EQ(sql->pGetStatement(), prepared);
+  EXPECT_EQ(hasRows, 0u) << "the scripted result describes no column";
+
+  // A resumed run that fails says why in the holder, and the query is no longer pending.
+  ASSERT_EQ(subject->bRunQueryText(&hasRows, u"Q", 16, u"SELECT K FROM T", 0, 0), 1);
+  Context(u"__SQL")->executeAnswer = 0;
+  EXPECT_EQ(subject->bRunQueryText(&hasRows, u"Q", 0, nullptr, 0, 0), 0);
+  EXPECT_TRUE(holder->bHasError());
+  EXPECT_FALSE(subject->bIsPending());
+}
+
+TEST_F(TableQueryTest, TheReadAheadFollowsTheRecordSizeAndSplitsALargeRequest) {
+  SizedTable* table = Table();
+  ASSERT_TRUE(subject->bEnsureTableDescription());
+  CCursor* context = subject->pSelectContext(u"K", READ_FIRST, 0);
+  struct Row {
+    std::uint64_t recordSize;
+    const char16_t* key;
+    std::uint32_t asked;
+    std::uint32_t readAhead, count, rest;
+  };
+  const Row rows[] = {
+      {100000, nullptr, 30, 20, 7, 23},     // a megabyte holds 10 records: raised to 20; 20 / 3 + 1 first
+      {100000, nullptr, 10, 20, 10, 0},     // less than the read-ahead asked: kept
+      {10000, u"K", 200, 104, 10, 190},     // more than 20 rows ahead: 10 first
+      {0, nullptr, 30, 0xFFFFFFFF, 30, 0},  // no record size: the driver's default, nothing split
+      {100000, u"V", 30, 0, 30, 0},         // a key with duplicates reads nothing ahead
+  };
+  for (const Row& row : rows) {
+    table->SetRecordSize(row.recordSize);
+    CSqlRewriter* statement = subject->pNewSqlStatement();
+    statement->AddRef();
+    std::uint32_t count = row.asked;
+    ASSERT_EQ(subject->bPrepareStatement(statement, context, row.key, 1, 0, &count), 1);
+    EXPECT_EQ(statement->nGetStatementKind(), 1u);
+    EXPECT_EQ(statement->nGetReadAhead(), row.readAhead) << row.recordSize;
+    EXPECT_EQ(count, row.count) << row.recordSize;
+    EXPECT_EQ(statement->nGetRequestRest(), row.rest) << row.recordSize;
+    statement->nRelease();
+  }
+}
+
+TEST_F(TableQueryTest, TheSqlContextIsReFiledUnderTheProgramsName) {
+  Table();
+  CCursor* sql = subject->pGetSqlContext();
+  ASSERT_NE(sql, nullptr);
+  subject->RenameSqlContext(u"Orders");
+  EXPECT_EQ(subject->pFindContext(u"__SQL"), nullptr);
+  EXPECT_EQ(subject->pFindContext(u"ORDERS"), sql);
+  EXPECT_EQ(std::u16string(sql->pszGetSearchItem()), u"Orders");
+  EXPECT_EQ(subject->RenameContext(u"nothing", u"x"), 1) << "nothing to re-file";
+}
+
+// The result's description is the one the test gives (the scripted statement describes nothing), and attaching
+// it is taken as done: that is the catalog side's work.
+class DescribedTable : public CTable {
+ public:
+  DescribedTable(IHostFileDescription* description, CConnection* connection, CErrorHolder* holder,
+                 CRecordDescription* result)
+      : CTable(description, connection, holder), m_pResult(result) {}
+  CRecordDescription* pNewRecordDescription(const char16_t*) override { return m_pResult; }
+  int bAttachDescription(CRecordDescription*) override { return ++attached, 1; }
+  int attached = 0;
+
+ private:
+  CRecordDescription* m_pResult;
+};
+
+TEST_F(TableQueryTest, AnInternalQueryWithRowsHandsOutItsContextReadyToRead) {
+  Begin(2);
+  Add(u"K", COLUMN_TYPE_INT32, 4, COLUMN_FLAG_PRIMARY_KEY, false);
+  Add(u"V", COLUMN_TYPE_INT32, 4);
+  description->LayoutItems();
+  auto* table = new DescribedTable(nullptr, connection, holder, description);
+  table->AddRef();
+  subject = table;
+  CCursor* context = subject->pRunInternalQuery(0, u"SELECT K, V FROM T");
+  ASSERT_NE(context, nullptr) << holder->nGetErrorCode();
+  EXPECT_EQ(table->attached, 1);
+  EXPECT_EQ(subject->pGetCurrentContext(), context);
+  EXPECT_EQ(subject->pFindContext(u"$qzinternal"), context) << "re-filed under the internal name";
+  EXPECT_EQ(subject->pFindContext(u"__SQL"), nullptr);
+  EXPECT_TRUE(subject->bIsOpen());
+  EXPECT_TRUE(subject->bIsSqlQuery());
+  EXPECT_EQ(static_cast<doubles::ScriptedCursor*>(context)->pGetStatement()->Lists().nGetSelectColumnCount(), 2u)
+      << "every column of the result is selected";
+  ASSERT_NE(subject->pGetSharedRowSource(), nullptr);
+  EXPECT_TRUE(subject->pGetSharedRowSource()->bIsSourceCursor(context));
+  EXPECT_EQ(context->nGetRefCount(), 3u) << "the context table's, the source's and the caller's";
+  context->nRelease();
+}
+
+}  // namespace
