@@ -249,7 +249,7 @@ CCursor* CTable::pSelectContext(const char16_t* name, std::uint32_t, std::uint32
     context->SetRequestedSearchItem(name);
   }
   // A read that carries the key condition on: the context reads on from where the condition stands.
-  if ((flags & 0x8000) && previous && previous != context) {
+  if ((flags & READ_FLAG_CARRY_CONDITION) && previous && previous != context) {
     CKeyCondition* condition = previous->pGetConditionNode();
     if (condition && condition->bIsStarted()) context->SetConditionNode(condition);
   }
@@ -388,7 +388,7 @@ CQueryDescription* CTable::pGetQueryDescription() { return m_pParsedQuery; }
 std::uint32_t CTable::nGetColumnQualification() { return static_cast<std::uint32_t>(bIsQueryMode()); }
 std::uint32_t CTable::nGetStateWord() { return m_nState; }
 int CTable::bIsQueryMode() { return m_bQueryMode != 0; }
-int CTable::bIsSqlQuery() { return m_bQueryMode && (m_nQueryFlags & 4); }
+int CTable::bIsSqlQuery() { return m_bQueryMode && (m_nQueryFlags & QUERY_FLAG_SQL_TEXT); }
 std::uint32_t CTable::nGetTranslationOptions() { return m_nQueryFlags; }
 CSharedRowSource* CTable::pGetSharedRowSource() { return m_pSharedRowSource; }
 void CTable::SetKeyCondition(CKeyCondition* condition) { Exchange(m_pKeyCondition, condition); }

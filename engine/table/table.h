@@ -44,6 +44,23 @@ class IRowKey;
 class IHostFileDescription;
 class IHostConnectionDescription;
 
+// Read flags the runtime passes and the table adds: run the context's statement again, reuse the current context on
+// the same key, carry the key condition into a new context, read without a row cache, read through the query's own
+// key, a positioning read (no continuation into further key ranges).
+inline constexpr std::uint32_t READ_FLAG_RESTART = 0x2000;
+inline constexpr std::uint32_t READ_FLAG_KEEP = 0x4000;
+inline constexpr std::uint32_t READ_FLAG_CARRY_CONDITION = 0x8000;
+inline constexpr std::uint32_t READ_FLAG_NO_CACHE = 0x10000;
+inline constexpr std::uint32_t READ_FLAG_QUERY_KEY = 0x20000;
+inline constexpr std::uint32_t READ_FLAG_POSITIONING = 0x40000;
+
+// Query flags: the query is SQL text, its run is pending, it runs without the statement's own row cache, its text
+// holds " JOIN ".
+inline constexpr std::uint32_t QUERY_FLAG_SQL_TEXT = 4;
+inline constexpr std::uint32_t QUERY_FLAG_PENDING = 16;
+inline constexpr std::uint32_t QUERY_FLAG_NO_OWN_CACHE = 128;
+inline constexpr std::uint32_t QUERY_FLAG_JOINS = 0x80000000;
+
 class CTable {
  public:
   // The record description is the driver's own (the runtime describes its files through the driver object's

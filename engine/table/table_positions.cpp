@@ -37,8 +37,6 @@ enum : std::uint32_t {
 };
 
 constexpr std::uint32_t READ_ABSOLUTE = 4;
-constexpr std::uint32_t READ_RESTART = 0x2000;
-constexpr std::uint32_t READ_POSITIONING = 0x40000;
 constexpr std::uint32_t COUNT_RECORDS = 16;
 constexpr std::uint32_t COUNT_FROM_CACHE = 0x4000;
 constexpr std::uint32_t ROW_UNKNOWN = 0xFFFFFFFF;
@@ -443,7 +441,7 @@ int CTable::bPositionOnIdentifyingKey(CCursor* context, CColumn* keyColumn, std:
   }
   const std::uint32_t read = direction == READ_LAST || direction == READ_PREVIOUS ? READ_LAST : READ_FIRST;
   if (direction == READ_ABSOLUTE && move < 1) move = 1;
-  const std::uint32_t flags = context->nGetOpenFlags() | READ_RESTART | READ_POSITIONING;
+  const std::uint32_t flags = context->nGetOpenFlags() | READ_FLAG_RESTART | READ_FLAG_POSITIONING;
   if (!bDoRead(context, context->pszGetSearchItem(), read, static_cast<std::uint32_t>(move), a, 0, 0, flags, 1)) {
     return 0;
   }
@@ -541,7 +539,7 @@ int CTable::bSetPositionPerMille(const char16_t* contextName, std::uint32_t perM
   // In 64 bits: per mille times more than 4,294,967 rows does not fit 32.
   std::int64_t target = static_cast<std::int64_t>(perMille) * count / 1000;
   if (target < 1) target = 1;
-  if (!bReadInContext(contextName, READ_FIRST, static_cast<RuntimeWord>(target), 1, 0, 0, flags | READ_RESTART)) {
+  if (!bReadInContext(contextName, READ_FIRST, static_cast<RuntimeWord>(target), 1, 0, 0, flags | READ_FLAG_RESTART)) {
     return 0;
   }
   return bResetRecordBuffer(0);

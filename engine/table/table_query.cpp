@@ -13,6 +13,7 @@
 #include "engine/record/record_description.h"
 #include "engine/record/table_description.h"
 #include "engine/table/cursor.h"
+#include "engine/record/column_types.h"
 #include "engine/table/table.h"
 #include "engine/values/row_keys.h"
 #include "foundation/code_pages.h"
@@ -33,16 +34,8 @@ enum : std::uint32_t {
   TABLE_POINT_CODE_PAGE = 26,
 };
 
-constexpr std::uint32_t QUERY_SQL_TEXT = 4;
-constexpr std::uint32_t QUERY_PENDING = 16;
-constexpr std::uint32_t QUERY_NO_OWN_CACHE = 128;
-constexpr std::uint32_t QUERY_JOINS = 0x80000000;
-constexpr std::uint32_t INTERNAL_QUERY_FLAGS = QUERY_SQL_TEXT | QUERY_NO_OWN_CACHE;
+constexpr std::uint32_t INTERNAL_QUERY_FLAGS = QUERY_FLAG_SQL_TEXT | QUERY_FLAG_NO_OWN_CACHE;
 constexpr std::uint32_t RUN_WITHOUT_OWN_CACHE = 0x90000;
-constexpr std::uint32_t READ_KEEP_CONTEXT = 0x4000;
-constexpr std::uint32_t READ_THROUGH_QUERY_KEY = 0x20000;
-constexpr std::uint32_t COLUMN_TYPE_REAL4 = 6;
-constexpr std::uint32_t COLUMN_TYPE_REAL8 = 7;
 // Rows fetched ahead: what a megabyte of records holds, at least 20.
 constexpr std::uint64_t READ_AHEAD_BYTES = 0x100000;
 constexpr std::int64_t READ_AHEAD_LEAST = 20;
@@ -100,7 +93,7 @@ int CTable::bSetupQueryMode(std::uint32_t, const char16_t* name, RuntimeWord que
   m_bSqlNameMade = 0;
 
   const char16_t* text = query ? query->pszGetSqlText() : nullptr;
-  if (query && (flags & QUERY_SQL_TEXT)) {
+  if (query && (flags & QUERY_FLAG_SQL_TEXT)) {
     const std::uint32_t codePage = m_pConnection ? m_pConnection->nGetSessionCodePage() : CODE_PAGE_UTF16;
     // A session without a code page yet has nothing to check against.
     if (codePage != CODE_PAGE_UTF8 && codePage != CODE_PAGE_UTF16 && codePage != SESSION_CODE_PAGE_UNSET && text &&
@@ -120,23 +113,23 @@ int CTable::bSetupQueryMode(std::uint32_t, const char16_t* name, RuntimeWord que
     }
     m_pParsedQuery->AddRef();
   } else {
-    flags |= QUERY_SQL_TEXT;
+    flags |= QUERY_FLAG_SQL_TEXT;
   }
   m_nQueryFlags = flags;
-  if (!(flags & QUERY_SQL_TEXT) && bHoldsJoin(text)) m_nQueryFlags |= QUERY_JOINS;
+  if (!(flags & QUERY_FLAG_SQL_TEXT) && bHoldsJoin(text)) m_nQueryFlags |= QUERY_FLAG_JOINS;
   ReleaseCounted(m_pSqlContext);
   return 1;
 }
 
 int CTable::bQueryHasLimit() {
-  if (!m_bQueryMode || (m_nQueryFlags & QUERY_SQL_TEXT) || !m_pParsedQuery) return 0;
+  if (!m_bQueryMode || (m_nQueryFlags & QUERY_FLAG_SQL_TEXT) || !m_pParsedQuery) return 0;
   const char16_t* text = m_pParsedQuery->pszGetQueryText();
   return text && nFindKeywordBackward(text, -1, u"LIMIT", -1, u"\"", u"\"") >= 0;
 }
 
-int CTable::bIsPending() const { return m_bQueryMode && (m_nQueryFlags & QUERY_PENDING); }
+int CTable::bIsPending() const { return m_bQueryMode && (m_nQueryFlags & QUERY_FLAG_PENDING); }
 
-void CTable::ClearPending() { m_nQueryFlags &= ~QUERY_PENDING; }
+void CTable::ClearPending() { m_nQueryFlags &= ~QUERY_FLAG_PENDING; }
 
 // The runtime's query object offers the driver no question about its run state: the query reports rows once its
 // statement stands prepared in the kept "__SQL" context, and only a pending run keeps one.
@@ -176,7 +169,7 @@ int CTable::bExecute(CSqlRewriter** outStatement, CTString& keyName, const char1
   }
   statement->AddRef();
   statement->SetStatementKind(m_pParsedQuery ? m_pParsedQuery->nGetKind() : 0);
-  const bool sqlText = (m_nQueryFlags & QUERY_SQL_TEXT) != 0;
+  const bool sqlText = (m_nQueryFlags & QUERY_FLAG_SQL_TEXT) != 0;
   int answer = 1;
   if (!sqlText && bQueryHasLimit()) {
     answer = 0;
@@ -202,7 +195,7 @@ int CTable::bExecute(CSqlRewriter** outStatement, CTString& keyName, const char1
     if (answer && key) {
       m_bOpen = 1;
       m_strQueryKeyName = key->pszGetName();
-      answer = bRead(m_strQueryKeyName.pszGet(), READ_FIRST, READ_THROUGH_QUERY_KEY, 1, 0, 0);
+      answer = bRead(m_strQueryKeyName.pszGet(), READ_FIRST, READ_FLAG_QUERY_KEY, 1, 0, 0);
       if (answer) {
         keyName = m_strQueryKeyName.pszGet();
         m_bFreshContext = 1;
@@ -227,13 +220,13 @@ int CTable::bRunQueryText(std::uint32_t* hasRows, const char16_t* name, std::uin
   std::uint32_t scratch = 0;
   if (!hasRows) hasRows = &scratch;
   *hasRows = 0;
-  const bool resume = !(flags & QUERY_PENDING) && bIsPending() && bQueryReportsRows();
+  const bool resume = !(flags & QUERY_FLAG_PENDING) && bIsPending() && bQueryReportsRows();
   if (m_pConnection && !m_pConnection->bIsConnected() && !m_pConnection->bOpen(m_pErrorHolder, nullptr)) return 0;
   CSqlRewriter* statement = nullptr;
   if (!resume) {
     CTString keyName;
     if (!bExecute(&statement, keyName, name, flags, text, queryObject, keySource)) return 0;
-    if (!(m_nQueryFlags & QUERY_SQL_TEXT) && !keyName.bIsEmpty()) {
+    if (!(m_nQueryFlags & QUERY_FLAG_SQL_TEXT) && !keyName.bIsEmpty()) {
       statement->nRelease();
       *hasRows = m_pRecordDescription && m_pRecordDescription->nGetItemCount() > 0;
       return 1;
@@ -241,7 +234,7 @@ int CTable::bRunQueryText(std::uint32_t* hasRows, const char16_t* name, std::uin
   } else {
     ClearPending();
   }
-  const bool sqlText = (m_nQueryFlags & QUERY_SQL_TEXT) != 0;
+  const bool sqlText = (m_nQueryFlags & QUERY_FLAG_SQL_TEXT) != 0;
   CCursor* context = nullptr;
   if (sqlText) {
     context = resume ? m_pSqlContext : pGetSqlContext();
@@ -252,13 +245,13 @@ int CTable::bRunQueryText(std::uint32_t* hasRows, const char16_t* name, std::uin
     if (statement) statement->nRelease();
     return 0;
   }
-  if (m_nQueryFlags & QUERY_PENDING) {
+  if (m_nQueryFlags & QUERY_FLAG_PENDING) {
     SetSqlContext(context);
     const int prepared = context->bSetTextAndPrepare(statement, 0);
     statement->nRelease();
     return prepared;
   }
-  const std::uint32_t runFlags = (m_nQueryFlags & QUERY_NO_OWN_CACHE) ? RUN_WITHOUT_OWN_CACHE : 0;
+  const std::uint32_t runFlags = (m_nQueryFlags & QUERY_FLAG_NO_OWN_CACHE) ? RUN_WITHOUT_OWN_CACHE : 0;
   int answer = resume ? context->bRun(runFlags, 0) : context->bExecuteText(statement, runFlags, 0);
   if (answer && sqlText) answer = context->bReadOutputParameters();
   if (statement) statement->nRelease();
@@ -353,7 +346,7 @@ int CTable::bPrepareStatement(CSqlRewriter* statement, CCursor* context, const c
                     context->bBuildSelect(statement, flags, keyName, static_cast<int>(forward), conditions);
   conditions->nRelease();
   if (!built) return 0;
-  const bool translated = m_pParsedQuery && (m_nQueryFlags & (QUERY_SQL_TEXT | QUERY_JOINS));
+  const bool translated = m_pParsedQuery && (m_nQueryFlags & (QUERY_FLAG_SQL_TEXT | QUERY_FLAG_JOINS));
   if (translated || !bReadAheadSuits(keyName)) return 1;
   std::int64_t rows = m_pConnection ? m_pConnection->nGetCacheSize() : -2;
   if (rows == -2) {
