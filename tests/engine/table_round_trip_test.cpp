@@ -234,4 +234,53 @@ TEST_F(TableRoundTripTest, HostileNamesAndIdentifiersFindOneContextOrFailWithAnE
   EXPECT_EQ(subject->nGetContextCount(), 5u);
 }
 
+TEST_F(TableRoundTripTest, ContextsReFiledReleasedOrDestroyedUnderPositionsGiveEveryPinBack) {
+  Open({1, 2, 3, 4});
+  ASSERT_EQ(subject->bReadInContext(u"K", READ_FIRST, 2, 0, 0, 0, 0), 1);
+  const std::uint32_t onK = Store(u"K");
+  ASSERT_EQ(subject->bReadInContext(u"V", READ_FIRST, 3, 0, 0, 0, 0), 1);
+  const std::uint32_t onV = Store(u"V");
+  Set(u"K", 7);
+  ASSERT_EQ(subject->bAddRecord(0, 2), 1);
+  const std::uint32_t onAdded = Store(u"V");
+
+  // K re-filed under V's name: V's context goes, its positions can no longer be recalled, K's still can.
+  CCursor* k = subject->pFindContext(u"K");
+  ASSERT_EQ(subject->bRenameContext(k, u"v"), 1);
+  EXPECT_EQ(subject->pFindContext(u"V"), k);
+  EXPECT_EQ(subject->pFindContext(u"K"), nullptr);
+  for (std::uint32_t gone : {onV, onAdded}) {
+    holder->Clear();
+    EXPECT_EQ(Recall(gone), 0);
+    EXPECT_EQ(holder->nGetErrorCode(), 11u);
+  }
+  holder->Clear();
+  ASSERT_EQ(Recall(onK), 1);
+  EXPECT_EQ(Get(u"K"), 2);
+  EXPECT_EQ(subject->pGetCurrentContext(), k);
+
+  // Every context released as a transaction ends; the same table reads, stores and recalls again.
+  subject->ReleaseAllContexts();
+  EXPECT_EQ(subject->pGetCurrentContext(), nullptr);
+  EXPECT_EQ(Recall(onK), 0);
+  holder->Clear();
+  ASSERT_EQ(subject->bReadInContext(u"K", READ_LAST, 1, 0, 0, 0, 0), 1);
+  EXPECT_EQ(Get(u"K"), 4);
+  const std::uint32_t again = Store(u"K");
+  ASSERT_EQ(subject->bReadInContext(u"K", READ_FIRST, 1, 0, 0, 0, 0), 1);
+  ASSERT_EQ(Recall(again), 1);
+  EXPECT_EQ(Get(u"K"), 4);
+
+  // Destroyed with positions and contexts pinning slots: the store it held is left with no pin of theirs.
+  CKeyedRowCache* store = subject->pGetRecordStore();
+  store->AddRef();
+  const std::uint32_t current = subject->nGetCurrentRecordSlot();
+  subject->nRelease();
+  subject = nullptr;
+  for (std::uint32_t slot = 0; slot < store->nGetRowCount(); ++slot) {
+    EXPECT_EQ(store->nGetPinCount(slot), slot == current ? 1u : 0u) << slot;
+  }
+  store->nRelease();
+}
+
 }  // namespace
