@@ -28,6 +28,7 @@ class WatchedTable : public CTable {
     runs.push_back({kind, k});
     return CTable::bExecuteModification(context, kind, flags, argument);
   }
+  void EnterQueryMode() { m_bQueryMode = 1; }
   std::vector<std::pair<std::uint32_t, std::int32_t>> runs;
 };
 
@@ -225,6 +226,13 @@ TEST_F(TableRoundTripTest, HostileNamesAndIdentifiersFindOneContextOrFailWithAnE
   EXPECT_EQ(Recall(kept), 1);
   EXPECT_EQ(Get(u"K"), 2);
 
+  // A context whose name is no item of the table cannot read: it fails, and says why.
+  for (const std::u16string& name : {std::u16string(u"Kx"), longName}) {
+    holder->Clear();
+    EXPECT_EQ(subject->bReadInContext(name.c_str(), READ_FIRST, 1, 0, 0, 0, 0), 0);
+    EXPECT_TRUE(holder->bHasError());
+  }
+
   // Names of no context: an error, or nothing done, never a context made by asking.
   std::uint32_t out = 0;
   EXPECT_EQ(subject->bGetPositionPerMille(&out, u"none", 0), 0);
@@ -281,6 +289,58 @@ TEST_F(TableRoundTripTest, ContextsReFiledReleasedOrDestroyedUnderPositionsGiveE
     EXPECT_EQ(store->nGetPinCount(slot), slot == current ? 1u : 0u) << slot;
   }
   store->nRelease();
+}
+
+TEST_F(TableRoundTripTest, ContextsReleasedDuringASharedRowReadLeaveTheRowsReadableAgain) {
+  Open({3, 1, 2});
+  table->EnterQueryMode();
+  subject->pSelectContext(u"K", READ_FIRST, 0);
+  Context(u"K")->fixedSelect = true;
+  ASSERT_EQ(subject->bRead(u"K", READ_FIRST, 0, 0, 0, 0x4000), 1);
+  ASSERT_EQ(subject->bRead(u"K", READ_NEXT, 0, 0, 0, 0x6000), 1);
+  ASSERT_NE(subject->pGetSharedRowSource(), nullptr);
+  EXPECT_EQ(Get(u"K"), 1);
+
+  subject->ReleaseAllContexts();
+  holder->Clear();
+  const int onward = subject->bRead(u"K", READ_NEXT, 0, 0, 0, 0x6000);
+  EXPECT_EQ(holder->bHasError(), onward == 0) << "works, or fails with an error";
+  subject->pSelectContext(u"K", READ_FIRST, 0);
+  Context(u"K")->fixedSelect = true;
+  holder->Clear();
+  ASSERT_EQ(subject->bRead(u"K", READ_FIRST, 0, 0, 0, 0x4000), 1);
+  EXPECT_EQ(Get(u"K"), 3);
+  ASSERT_EQ(subject->bRead(u"K", READ_NEXT, 0, 0, 0, 0x6000), 1);
+  EXPECT_EQ(Get(u"K"), 1);
+}
+
+TEST_F(TableRoundTripTest, ChangesToldWhileAContextReadsLeaveItsPlace) {
+  Open({1, 2, 3, 4, 5});
+  ASSERT_EQ(Read(READ_FIRST), 1);
+  ASSERT_EQ(Read(READ_NEXT), 1);
+  ASSERT_EQ(Read(READ_NEXT, u"V"), 1);
+  struct Step {
+    const char* what;
+    std::function<int()> change;
+    std::int32_t next;
+  };
+  const std::vector<Step> steps = {
+      {"write", [&] { Set(u"V", 77); return subject->bWriteRecord(0, 0, 2); }, 3},
+      {"add", [&] { Set(u"K", 30); return subject->bAddRecord(0, 2); }, 4},
+      {"delete", [&] { return subject->bDeleteRecord(0, 2); }, 5},
+      {"modify", [&] { return subject->bModifyRecord(0, 2, 0); }, -1},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.what);
+    holder->Clear();
+    EXPECT_EQ(step.change(), 1);
+    EXPECT_EQ(Read(READ_NEXT), 1);
+    if (step.next != -1) {
+      EXPECT_EQ(Get(u"K"), step.next);
+    }
+  }
+  EXPECT_EQ(Read(READ_PREVIOUS, u"V"), 1);
+  EXPECT_EQ(Get(u"K"), 1);
 }
 
 }  // namespace
