@@ -283,6 +283,8 @@ int CTable::bRenameContext(CCursor* context, const char16_t* name) {
       if (m_contexts.bRemove(NameKey(name), &otherValue, &otherKey)) {
         if (m_pCurrentContext == AsPointer<CCursor>(otherValue)) m_pCurrentContext = nullptr;
         delete[] AsPointer<char16_t>(otherKey);
+        // Closed as every context the table lets go: its saved positions hold it, and it holds them, until then.
+        AsPointer<CCursor>(otherValue)->bClose();
         AsPointer<CCursor>(otherValue)->nRelease();
       }
       // The new entry first: when it cannot be had the context stays under its old name.

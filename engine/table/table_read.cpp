@@ -228,6 +228,12 @@ int CTable::bDoRead(CCursor* context, const char16_t* keyName, std::uint32_t dir
   }
   int answer = context->bRead(direction, 1, count, nullptr);
   const std::uint32_t inside = answer ? nHoldsRows(context) : 0;
+  if (inside && m_nCurrentRecordSlot != SLOT_NONE) {
+    // The record read is the current record now: the one an add or a recall pinned no longer stands for it, and a
+    // write or deletion that went back to that slot would reach another row.
+    UnpinRecordSlot(m_nCurrentRecordSlot);
+    m_nCurrentRecordSlot = SLOT_NONE;
+  }
   if (answer && inside && !bApplyRecordLockMode(context, lockMode, 0, lockAnswer)) {
     if (before) context->bRestorePosition(before, 0);
     answer = 0;
