@@ -117,9 +117,20 @@ int CCursor::bRefreshRowCache() {
   int readAnswer = 1;
   if (answer) {
     const std::uint32_t direction = bIsReversed() ? READ_PREVIOUS : READ_NEXT;
-    do {
-      readAnswer = m_pTable->bRead(item.pszGet(), direction, 1, 0, 0, m_nOpenFlags);
-    } while (readAnswer && !m_bOutOfRange);
+    for (;;) {
+      const std::uint32_t rowsBefore = m_pRowCache ? m_pRowCache->nGetRowCount() : 0;
+      const std::int32_t rowBefore = m_nCurrentRow;
+      // Reading on keeps the shared rows: without the restart flag the table would drop and rebuild the very rows
+      // this read completes, and read them again from the start.
+      readAnswer = m_pTable->bRead(item.pszGet(), direction, 1, 0, 0, m_nOpenFlags | READ_FLAG_RESTART);
+      if (!readAnswer || m_bOutOfRange) break;
+      // A read that neither cached a row nor moved this statement went through another context: the rows cannot
+      // be completed here, and reading on would never end.
+      if ((m_pRowCache ? m_pRowCache->nGetRowCount() : 0) == rowsBefore && m_nCurrentRow == rowBefore) {
+        readAnswer = bRaise(CURSOR_ERROR_CACHED_ROW, CURSOR_POINT_CACHED_ROW);
+        break;
+      }
+    }
     char16_t name[257] = {};
     answer = m_pTable->bRecallPosition(context, reinterpret_cast<RuntimeWord>(name), 0, 0);
   }

@@ -180,4 +180,16 @@ TEST_F(TableBranchesTest, AnSqlQuerysFirstReadRunsAgainInItsOwnRows) {
   EXPECT_EQ(table->readFlags.size(), 1u);
 }
 
+// A second key's context of a query takes the first key's shared rows: completing them reads on through the first
+// context, never from the start again.
+TEST_F(TableBranchesTest, AnotherKeysContextIsFilledFromTheSharedRows) {
+  BranchTable* table = Make({3, 1, 2});
+  table->EnterQueryMode();
+  ASSERT_EQ(subject->bRead(u"K", READ_FIRST, 0, 1, 0, READ_FLAG_KEEP), 1) << holder->nGetErrorCode();
+  EXPECT_EQ(subject->bRead(u"V", READ_FIRST, 0, 1, 0, READ_FLAG_KEEP | READ_FLAG_RESTART), 1)
+      << holder->nGetErrorCode();
+  ASSERT_NE(subject->pGetSharedRowSource(), nullptr);
+  EXPECT_TRUE(subject->pGetSharedRowSource()->bIsComplete());
+}
+
 }  // namespace
