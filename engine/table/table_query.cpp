@@ -195,7 +195,7 @@ int CTable::bExecute(CSqlRewriter** outStatement, CTString& keyName, const char1
     if (answer && key) {
       m_bOpen = 1;
       m_strQueryKeyName = key->pszGetName();
-      answer = bRead(m_strQueryKeyName.pszGet(), READ_FIRST, READ_FLAG_QUERY_KEY, 1, 0, 0);
+      answer = bRead(m_strQueryKeyName.pszGet(), READ_FIRST, 0, 1, 0, READ_FLAG_QUERY_KEY);
       if (answer) {
         keyName = m_strQueryKeyName.pszGet();
         m_bFreshContext = 1;
