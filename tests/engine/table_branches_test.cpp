@@ -58,14 +58,7 @@ class BranchTable : public CTable {
 class TableBranchesTest : public TableFixture {
  protected:
   BranchTable* Make(std::vector<std::int32_t> rows, std::uint32_t dbmsKind = 2) {
-    Begin(dbmsKind);
-    Add(u"K", COLUMN_TYPE_INT32, 4, COLUMN_FLAG_PRIMARY_KEY, false);
-    Add(u"V", COLUMN_TYPE_INT32, 4);
-    description->LayoutItems();
-    auto* made = new BranchTable(description, connection, holder);
-    made->AddRef();
-    subject = made;
-    driver.rows = std::move(rows);
+    BranchTable* made = KeyValueTableOf<BranchTable>(std::move(rows), dbmsKind);
     EXPECT_TRUE(subject->bEnsureTableDescription());
     return made;
   }

@@ -50,13 +50,7 @@ class TablePositionsTest : public TableFixture {
  protected:
   // K (primary key) and V, the table description made.
   PositionTable* Table() {
-    Begin(2);
-    Add(u"K", COLUMN_TYPE_INT32, 4, COLUMN_FLAG_PRIMARY_KEY, false);
-    Add(u"V", COLUMN_TYPE_INT32, 4);
-    description->LayoutItems();
-    auto* made = new PositionTable(description, connection, holder);
-    made->AddRef();
-    subject = made;
+    PositionTable* made = KeyValueTableOf<PositionTable>();
     EXPECT_TRUE(subject->bEnsureTableDescription());
     return made;
   }

@@ -19,16 +19,7 @@ class SizedTable : public CTable {
 
 class TableQueryTest : public TableFixture {
  protected:
-  SizedTable* Table() {
-    Begin(2);
-    Add(u"K", COLUMN_TYPE_INT32, 4, COLUMN_FLAG_PRIMARY_KEY, false);
-    Add(u"V", COLUMN_TYPE_INT32, 4);
-    description->LayoutItems();
-    auto* made = new SizedTable(description, connection, holder);
-    made->AddRef();
-    subject = made;
-    return made;
-  }
+  SizedTable* Table() { return KeyValueTableOf<SizedTable>(); }
   RuntimeWord Query(qzrt::QueryAnalysis& analysis) { return reinterpret_cast<RuntimeWord>(&analysis); }
 };
 

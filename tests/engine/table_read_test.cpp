@@ -47,14 +47,7 @@ class ReadingTable : public CTable {
 class TableReadTest : public TableFixture {
  protected:
   ReadingTable* Make(std::vector<std::int32_t> rows) {
-    Begin(2);
-    Add(u"K", COLUMN_TYPE_INT32, 4, COLUMN_FLAG_PRIMARY_KEY, false);
-    Add(u"V", COLUMN_TYPE_INT32, 4);
-    description->LayoutItems();
-    auto* made = new ReadingTable(description, connection, holder);
-    made->AddRef();
-    subject = made;
-    driver.rows = std::move(rows);
+    ReadingTable* made = KeyValueTableOf<ReadingTable>(std::move(rows));
     EXPECT_TRUE(subject->bEnsureTableDescription());
     return made;
   }

@@ -35,14 +35,7 @@ class WatchedTable : public CTable {
 class TableRoundTripTest : public TableFixture {
  protected:
   void Open(std::vector<std::int32_t> rows) {
-    Begin(2);
-    Add(u"K", COLUMN_TYPE_INT32, 4, COLUMN_FLAG_PRIMARY_KEY, false);
-    Add(u"V", COLUMN_TYPE_INT32, 4);
-    description->LayoutItems();
-    table = new WatchedTable(description, connection, holder);
-    table->AddRef();
-    subject = table;
-    driver.rows = std::move(rows);
+    table = KeyValueTableOf<WatchedTable>(std::move(rows));
     // Opening proper asks the database's catalog, which the scripted server has not: the columns are what it gives.
     ASSERT_EQ(subject->bEnsureTableDescription(), 1);
   }
