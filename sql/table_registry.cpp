@@ -6,6 +6,7 @@
 #include "foundation/clone_map.h"
 #include "foundation/error_holder.h"
 #include "foundation/module_errors.h"
+#include "foundation/reference_guard.h"
 #include "host/host_objects.h"
 #include "host/library_entry.h"
 #include "sql/driver_services.h"
@@ -148,9 +149,7 @@ void CTableRegistry::CopyFrom(CTableRegistry* source, CHashTable& cloneMap, IHos
                               RuntimeWord a, RuntimeWord b) {
   if (!source) return;
   bRegisterClone(cloneMap, source, this);
-  if (source->m_pErrorHolder) source->m_pErrorHolder->AddRef();
-  if (m_pErrorHolder) m_pErrorHolder->nRelease();
-  m_pErrorHolder = source->m_pErrorHolder;
+  Exchange(m_pErrorHolder, source->m_pErrorHolder);
   m_nState = source->m_nState;
   std::uint32_t position = 0;
   std::uint64_t value = 0;

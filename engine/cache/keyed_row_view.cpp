@@ -11,6 +11,7 @@
 #include "foundation/clone_map.h"
 #include "foundation/error_holder.h"
 #include "foundation/module_errors.h"
+#include "foundation/reference_guard.h"
 
 CKeyedRowView::CKeyedRowView(CErrorHolder* holder, CCursor* cursor, CRowCache* cache, CColumn* keyColumn)
     : m_pErrorHolder(holder), m_pCache(cache), m_pKeyColumn(keyColumn), m_pCursor(cursor) {
@@ -123,9 +124,7 @@ int CKeyedRowView::bCopyFrom(CKeyedRowView* source, CHashTable& cloneMap) {
   if (!source) return 0;
   if (source == this) return 1;
   if (!bRegisterClone(cloneMap, source, this)) return 0;
-  if (source->m_pErrorHolder) source->m_pErrorHolder->AddRef();
-  if (m_pErrorHolder) m_pErrorHolder->nRelease();
-  m_pErrorHolder = source->m_pErrorHolder;
+  Exchange(m_pErrorHolder, source->m_pErrorHolder);
   // The cursor holds its view, not the other way round: the copy serves the cursor's copy the map knows, which is
   // the one copying it; a view copied on its own serves none until a cursor attaches it.
   std::uint64_t known = 0;

@@ -9,6 +9,7 @@
 #include "foundation/clone_map.h"
 #include "foundation/error_holder.h"
 #include "foundation/module_errors.h"
+#include "foundation/reference_guard.h"
 #include "host/host_objects.h"
 
 CSharedRowSource::CSharedRowSource(CErrorHolder* holder, CTable* table) : m_pErrorHolder(holder), m_pTable(table) {
@@ -106,9 +107,7 @@ int CSharedRowSource::bCopyFrom(CSharedRowSource* source, CHashTable& cloneMap) 
   if (!source) return 0;
   if (source == this) return 1;
   if (!bRegisterClone(cloneMap, source, this)) return 0;
-  if (source->m_pErrorHolder) source->m_pErrorHolder->AddRef();
-  if (m_pErrorHolder) m_pErrorHolder->nRelease();
-  m_pErrorHolder = source->m_pErrorHolder;
+  Exchange(m_pErrorHolder, source->m_pErrorHolder);
   if (source->m_pTable && !(m_pTable = pTableCopyInMap(cloneMap, source->m_pTable))) return 0;
   if (source->m_pSourceCursor && !bReplaceWithClone(cloneMap, source->m_pSourceCursor, m_pSourceCursor)) return 0;
   if (source->m_pRowCache && !bReplaceWithClone(cloneMap, source->m_pRowCache, m_pRowCache)) return 0;

@@ -8,6 +8,7 @@
 #include "foundation/error_holder.h"
 #include "foundation/host_locale.h"
 #include "foundation/module_errors.h"
+#include "foundation/reference_guard.h"
 #include "sql/rewriter/sql_rewriter.h"
 
 namespace {
@@ -278,9 +279,7 @@ const char16_t* CQueryDescription::pszGetQueryText() { return m_pQuery ? m_pQuer
 
 int CQueryDescription::CopyFrom(CQueryDescription* source, CHashTable& cloneMap) {
   if (!bRegisterClone(cloneMap, source, this)) return 0;
-  if (source->m_pErrorHolder) source->m_pErrorHolder->AddRef();
-  if (m_pErrorHolder) m_pErrorHolder->nRelease();
-  m_pErrorHolder = source->m_pErrorHolder;
+  Exchange(m_pErrorHolder, source->m_pErrorHolder);
   SetQuery(source->m_pQuery);
   // A copy answers as its source does: the non-updatable flag and the kind-3 and kind-4 entries go with the rest,
   // so that a copy never allows a row identity its source refused.

@@ -232,9 +232,7 @@ CRecordDescription* CRecordDescription::pCopy(std::uint32_t options) {
 int CRecordDescription::CopyFrom(CRecordDescription* source, CHashTable& cloneMap) {
   if (!bRegisterClone(cloneMap, source, this)) return 0;
   if (source->m_pErrorHolder != m_pErrorHolder) {
-    if (source->m_pErrorHolder) source->m_pErrorHolder->AddRef();
-    if (m_pErrorHolder) m_pErrorHolder->nRelease();
-    m_pErrorHolder = source->m_pErrorHolder;
+    Exchange(m_pErrorHolder, source->m_pErrorHolder);
   }
   if (source->m_pConnection != m_pConnection) {
     if (source->m_pConnection) source->m_pConnection->AddRef();

@@ -17,6 +17,7 @@
 #include "foundation/error_holder.h"
 #include "foundation/module_errors.h"
 #include "foundation/x_error.h"
+#include "foundation/reference_guard.h"
 #include "host/host_objects.h"
 #include "host/host_value.h"
 #include "sql/conditions/key_condition.h"
@@ -663,9 +664,7 @@ int CCursor::bCopyFrom(CCursor* source, CHashTable& cloneMap) {
   if (!source) return 0;
   if (source == this) return 1;
   if (!bRegisterClone(cloneMap, source, this)) return bOutOfMemory();
-  if (source->m_pErrorHolder) source->m_pErrorHolder->AddRef();
-  ReleaseCounted(m_pErrorHolder);
-  m_pErrorHolder = source->m_pErrorHolder;
+  Exchange(m_pErrorHolder, source->m_pErrorHolder);
   if (source->m_pRecordDescription) source->m_pRecordDescription->AddExternalRef();
   if (m_pRecordDescription) m_pRecordDescription->nReleaseExternal();
   m_pRecordDescription = source->m_pRecordDescription;
