@@ -125,6 +125,44 @@ TEST_F(TableQueryTest, TheReadAheadFollowsTheRecordSizeAndSplitsALargeRequest) {
   }
 }
 
+// A query the runtime analysed (kind 1) is read by the table itself through its identifying key: the first read
+// carries the query-key flag, so the context searches by the link's item and the first row is loaded.
+TEST_F(TableQueryTest, AnAnalysedQueryReadsItsFirstRecordThroughTheQueryKey) {
+  Table();
+  driver.rows = {4, 7};
+  using I = qzrt::ItemDescription;
+  I k{u"K"}, v{u"V"}, kColumn{u"K"}, vColumn{u"V"};
+  for (I* column : {&kColumn, &vColumn}) {
+    column->SetNumber(I::kType, COLUMN_TYPE_INT32);
+    column->SetNumber(I::kSize, 4);
+    column->SetText(I::kTableName, u"T");
+  }
+  kColumn.SetNumber(I::kKeyed, 1);
+  kColumn.SetNumber(I::kUnique, 1);
+  kColumn.SetNumber(I::kAscendingKey, 1);
+  qzrt::QueryFile file{u"T", u"T"};
+  qzrt::KeyLink link{0, false};
+  qzrt::QueryAnalysis analysis;
+  analysis.SetNumber(qzrt::QueryAnalysis::kKind, 1);
+  analysis.SetText(qzrt::QueryAnalysis::kSqlText, u"SELECT K, V FROM T");
+  analysis.files = {&file};
+  analysis.items = {&k, &v};
+  analysis.columns = {{&k, &kColumn}, {&v, &vColumn}};
+  analysis.links = {&link};
+  std::uint32_t hasRows = 0;
+  ASSERT_EQ(subject->bExecuteQuery(&hasRows, u"Q", Query(analysis), 0, 0), 1) << holder->nGetErrorCode();
+  EXPECT_EQ(hasRows, 1u);
+  CCursor* context = subject->pGetCurrentContext();
+  ASSERT_NE(context, nullptr);
+  EXPECT_NE(context->nGetOpenFlags() & READ_FLAG_QUERY_KEY, 0u);
+  EXPECT_EQ(std::u16string(context->pszGetSearchItem()), u"K");
+  auto* scripted = static_cast<doubles::ScriptedCursor*>(context);
+  EXPECT_EQ(scripted->fetches[READ_FIRST], 1);
+  EXPECT_EQ(scripted->position, 0) << "the first row, not one an offset skipped to";
+  subject->nRelease();
+  subject = nullptr;
+}
+
 TEST_F(TableQueryTest, TheSqlContextIsReFiledUnderTheProgramsName) {
   Table();
   CCursor* sql = subject->pGetSqlContext();
