@@ -125,32 +125,39 @@ TEST_F(TableQueryTest, TheReadAheadFollowsTheRecordSizeAndSplitsALargeRequest) {
   }
 }
 
-// A query the runtime analysed (kind 1) is read by the table itself through its identifying key: the first read
-// carries the query-key flag, so the context searches by the link's item and the first row is loaded.
-TEST_F(TableQueryTest, AnAnalysedQueryReadsItsFirstRecordThroughTheQueryKey) {
-  Table();
-  driver.rows = {4, 7};
+// A query over T (K unique, V of the type given) as the runtime analyses it (kind 1), K its link.
+struct AnalysedQuery {
   using I = qzrt::ItemDescription;
-  I k{u"K"}, v{u"V"}, kColumn{u"K"}, vColumn{u"V"};
-  for (I* column : {&kColumn, &vColumn}) {
-    column->SetNumber(I::kType, COLUMN_TYPE_INT32);
-    column->SetNumber(I::kSize, 4);
-    column->SetText(I::kTableName, u"T");
+  explicit AnalysedQuery(std::uint32_t valueType, std::uint32_t valueSize) {
+    for (I* column : {&kColumn, &vColumn}) column->SetText(I::kTableName, u"T");
+    kColumn.SetNumber(I::kType, COLUMN_TYPE_INT32);
+    kColumn.SetNumber(I::kSize, 4);
+    vColumn.SetNumber(I::kType, valueType);
+    vColumn.SetNumber(I::kSize, valueSize);
+    kColumn.SetNumber(I::kKeyed, 1);
+    kColumn.SetNumber(I::kUnique, 1);
+    kColumn.SetNumber(I::kAscendingKey, 1);
+    analysis.SetNumber(qzrt::QueryAnalysis::kKind, 1);
+    analysis.SetText(qzrt::QueryAnalysis::kSqlText, u"SELECT K, V FROM T");
+    analysis.files = {&file};
+    analysis.items = {&k, &v};
+    analysis.columns = {{&k, &kColumn}, {&v, &vColumn}};
+    analysis.links = {&link};
   }
-  kColumn.SetNumber(I::kKeyed, 1);
-  kColumn.SetNumber(I::kUnique, 1);
-  kColumn.SetNumber(I::kAscendingKey, 1);
+  I k{u"K"}, v{u"V"}, kColumn{u"K"}, vColumn{u"V"};
   qzrt::QueryFile file{u"T", u"T"};
   qzrt::KeyLink link{0, false};
   qzrt::QueryAnalysis analysis;
-  analysis.SetNumber(qzrt::QueryAnalysis::kKind, 1);
-  analysis.SetText(qzrt::QueryAnalysis::kSqlText, u"SELECT K, V FROM T");
-  analysis.files = {&file};
-  analysis.items = {&k, &v};
-  analysis.columns = {{&k, &kColumn}, {&v, &vColumn}};
-  analysis.links = {&link};
+};
+
+// The table reads an analysed query itself through its identifying key: the first read carries the query-key
+// flag, so the context searches by the link's item and the first row is loaded.
+TEST_F(TableQueryTest, AnAnalysedQueryReadsItsFirstRecordThroughTheQueryKey) {
+  Table();
+  driver.rows = {4, 7};
+  AnalysedQuery query(COLUMN_TYPE_INT32, 4);
   std::uint32_t hasRows = 0;
-  ASSERT_EQ(subject->bExecuteQuery(&hasRows, u"Q", Query(analysis), 0, 0), 1) << holder->nGetErrorCode();
+  ASSERT_EQ(subject->bExecuteQuery(&hasRows, u"Q", Query(query.analysis), 0, 0), 1) << holder->nGetErrorCode();
   EXPECT_EQ(hasRows, 1u);
   CCursor* context = subject->pGetCurrentContext();
   ASSERT_NE(context, nullptr);
@@ -159,6 +166,46 @@ TEST_F(TableQueryTest, AnAnalysedQueryReadsItsFirstRecordThroughTheQueryKey) {
   auto* scripted = static_cast<doubles::ScriptedCursor*>(context);
   EXPECT_EQ(scripted->fetches[READ_FIRST], 1);
   EXPECT_EQ(scripted->position, 0) << "the first row, not one an offset skipped to";
+  subject->nRelease();
+  subject = nullptr;
+}
+
+// The catalog describes V wider than the query's item: the item takes the catalog's type, the record is laid out
+// again, the stored records of the old layout go and each context makes its statement again.
+TEST_F(TableQueryTest, ACatalogItemWiderThanTheQuerysItemLaysTheRecordOutAgain) {
+  Table();
+  driver.rows = {4, 7};
+  AnalysedQuery query(COLUMN_TYPE_INT16, 2);
+  std::uint32_t hasRows = 0;
+  ASSERT_EQ(subject->bExecuteQuery(&hasRows, u"Q", Query(query.analysis), 0, 0), 1) << holder->nGetErrorCode();
+  CRecordDescription* record = subject->pGetDriverDescription();
+  ASSERT_EQ(record->nGetRecordSize(), 6u);
+  ASSERT_NE(subject->nStoreCurrentRecord(), SLOT_NONE);
+  ASSERT_EQ(subject->pGetRecordStore()->nGetRowCount(), 1u);
+  CCursor* context = subject->pGetCurrentContext();
+  ASSERT_NE(context->pGetStatement(), nullptr);
+
+  CRecordDescription* catalog = driver.CDriver::pCreateDescription(connection, holder);
+  catalog->AddRef();
+  for (const char16_t* name : {u"K", u"V"}) {
+    CColumnDescriptor* item = pCreateColumnDescriptorThroughDriver(nullptr, 0);
+    item->bSetAll(name, u"T", u"", 1, 4, COLUMN_TYPE_INT32, 0xFFFFFFFF, 0xFFFFFFFF, 0, 0, 0);
+    ASSERT_TRUE(catalog->AddItem(item));
+  }
+  catalog->LayoutItems();
+  ASSERT_EQ(subject->bAttachDescription(catalog), 1) << holder->nGetErrorCode();
+  catalog->nRelease();
+  EXPECT_EQ(record->pGetItemAt(1)->nGetType(), std::uint32_t{COLUMN_TYPE_INT32});
+  EXPECT_EQ(record->nGetRecordSize(), 8u);
+  EXPECT_EQ(subject->pGetRecordStore()->nGetRowCount(), 0u) << "records of the old layout are gone";
+  EXPECT_EQ(context->pGetStatement(), nullptr) << "the context's statement is made again in the new layout";
+  // The next read reads in the new layout.
+  ASSERT_EQ(subject->bRead(u"K", READ_FIRST, 0, 1, 0, READ_FLAG_QUERY_KEY), 1) << holder->nGetErrorCode();
+  CHostValue value;
+  std::int32_t v = 0;
+  ASSERT_TRUE(subject->pGetTableDescription()->pFindColumnByName(u"V")->bGetValue(value, 0));
+  value.nGet(&v);
+  EXPECT_EQ(v, 40);
   subject->nRelease();
   subject = nullptr;
 }
