@@ -91,4 +91,8 @@ void NotifyTablesOfOwner(CAccessInterface* owner, CTable* skip, std::uint32_t ki
   if (owner) owner->NotifyTablesExcept(skip, kind, context, flags);
 }
 
+void RegisterTableWithOwner(CAccessInterface* owner, CTable* table) {
+  if (owner) owner->RegisterTable(table);
+}
+
 IHostNamedObject* pGetOwnerQuerySource(CAccessInterface* owner) { return owner ? owner->pGetQuerySource() : nullptr; }

@@ -72,6 +72,9 @@ CTable* pCreateTableThroughDriver(IHostFileDescription* description, CConnection
 void NotifyTablesOfOwner(CAccessInterface* owner, CTable* skip, std::uint32_t kind, CCursor* context,
                          std::uint32_t flags);
 
+// Puts a table among the open tables of an access interface (its copy made through a clone map); nothing without one.
+void RegisterTableWithOwner(CAccessInterface* owner, CTable* table);
+
 // The query source object of the access interface that registered a table (no reference): the runtime's object a
 // query of that table is linked to. Null without an owner or a source.
 IHostNamedObject* pGetOwnerQuerySource(CAccessInterface* owner);

@@ -117,6 +117,10 @@ class CTable {
   virtual void SetIdentifierSource(void* source);                                        // the registry
   virtual int bUnlockRecord(IHostConnectionDescription* connection, RuntimeWord value);  // nothing here
   virtual CTable* pClone(CHashTable& cloneMap, RuntimeWord a, RuntimeWord b);
+  // Copies every member of the source through the clone map (table_copy.cpp): shared objects are copied once, the
+  // contexts keep their names and the copy registers with the source's access interface. 0 when memory ran out;
+  // what was copied by then stays with the copy, which its owner releases.
+  virtual int CopyFrom(CTable* source, CHashTable& cloneMap, RuntimeWord a, RuntimeWord b);
   // What the columns and table descriptions read of their table. The column-qualification setting is the query
   // mode, the state word the table's state.
   virtual IRowKey* pNewRecordKey(CRecord* record);  // count 0
@@ -408,6 +412,9 @@ class CTable {
 
  protected:
   virtual ~CTable();
+  // pClone's work for a copy of the caller's class (null: the out-of-memory error): the copy filled by CopyFrom, handed
+  // out without a reference; destroyed, and null answered, when the copy failed; an exception passes on.
+  CTable* pCloneInto(CTable* copy, CHashTable& cloneMap, RuntimeWord a, RuntimeWord b);
   // Records error 8 at the given table point with the table's name as file; answers 0.
   int nNotAvailable(std::uint32_t point);
   // Raises a table error (unit 3) at the point with the table's name as file; answers 0.

@@ -487,7 +487,3 @@ CFieldValue* CTable::pGetReferenceValue() {
   return value;
 }
 
-CTable* CTable::pClone(CHashTable&, RuntimeWord, RuntimeWord) {
-  nNotAvailable(0);
-  return nullptr;
-}

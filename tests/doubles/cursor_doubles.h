@@ -20,6 +20,7 @@
 #include "engine/table/cursor.h"
 #include "engine/table/parameter_binding.h"
 #include "engine/table/table.h"
+#include "foundation/clone_map.h"
 #include "foundation/module_errors.h"
 #include "host/host_type.h"
 #include "host/host_value.h"
@@ -153,6 +154,18 @@ class ScriptedCursor : public CCursor {
   static constexpr std::uint32_t RUN_FAILS_UNCLASSIFIED = 0xFFFF;
   std::vector<std::u16string>* texts = nullptr;
   std::vector<std::uint32_t>* failures = nullptr;
+  // A copy through a clone map keeps its class and its server's rows and place.
+  CCursor* pClone(CHashTable& cloneMap) override {
+    auto* copy = new ScriptedCursor(nullptr, nullptr);
+    return pCloneUnreferenced<CCursor>(copy, pGetErrorHolder(), [&](CCursor* made) {
+      if (!made->bCopyFrom(this, cloneMap)) return 0;
+      copy->rows = rows;
+      copy->position = position;
+      copy->texts = texts;
+      copy->failures = failures;
+      return 1;
+    });
+  }
 };
 
 class CursorTable : public CTable, public IPositionTable {
