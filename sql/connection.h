@@ -214,6 +214,12 @@ class CConnection : public CRefCounted {
   int bBeginLevel(CErrorHolder* holder, const char16_t* name);
   int bCommitLevel(CErrorHolder* holder, const char16_t* name);
   int bRollbackLevel(CErrorHolder* holder, const char16_t* name);
+  // A level of the driver's own around one operation (name or none). Mode 0 counts levels flat whatever the
+  // connection's setting, so that only the outermost begin, commit or rollback reaches the server; another mode
+  // follows the connection's setting.
+  int bBeginNestedTransaction(CErrorHolder* holder, const char16_t* name, std::uint32_t mode);
+  int bCommitNestedTransaction(CErrorHolder* holder, const char16_t* name, std::uint32_t mode);
+  int bRollbackNestedTransaction(CErrorHolder* holder, const char16_t* name, std::uint32_t mode);
 
  protected:
   // Drops the connection's reference to its transaction chain: a final class whose levels need its session calls it

@@ -203,3 +203,37 @@ int CConnection::bCommitLevel(CErrorHolder* holder, const char16_t* name) { retu
 int CConnection::bRollbackLevel(CErrorHolder* holder, const char16_t* name) {
   return bEndLevel(holder, name, false);
 }
+
+namespace {
+
+// The connection's level mode for the length of one call.
+class CLevelModeScope {
+ public:
+  CLevelModeScope(std::uint32_t& setting, std::uint32_t mode) : m_setting(setting), m_nSaved(setting) {
+    if (mode == 0) m_setting = 0;
+  }
+  ~CLevelModeScope() { m_setting = m_nSaved; }
+  CLevelModeScope(const CLevelModeScope&) = delete;
+  CLevelModeScope& operator=(const CLevelModeScope&) = delete;
+
+ private:
+  std::uint32_t& m_setting;
+  std::uint32_t m_nSaved;
+};
+
+}  // namespace
+
+int CConnection::bBeginNestedTransaction(CErrorHolder* holder, const char16_t* name, std::uint32_t mode) {
+  CLevelModeScope scope(m_nNestedMode, mode);
+  return bBeginLevel(holder, name);
+}
+
+int CConnection::bCommitNestedTransaction(CErrorHolder* holder, const char16_t* name, std::uint32_t mode) {
+  CLevelModeScope scope(m_nNestedMode, mode);
+  return bEndLevel(holder, name, true);
+}
+
+int CConnection::bRollbackNestedTransaction(CErrorHolder* holder, const char16_t* name, std::uint32_t mode) {
+  CLevelModeScope scope(m_nNestedMode, mode);
+  return bEndLevel(holder, name, false);
+}

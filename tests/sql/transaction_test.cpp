@@ -59,6 +59,29 @@ TEST_F(TransactionTest, FlatModeSendsOnlyTheOutermostLevel) {
   EXPECT_EQ(c.statements.size(), 2u);
 }
 
+// The driver's own level around one operation on a connection in nested mode: mode 0 counts flat, so a level the
+// operation begins inside its own sends only the outermost begin and end, and the connection keeps its setting.
+TEST_F(TransactionTest, TheDriversOwnLevelsInModeZeroReachTheServerOnlyAtTheOutermost) {
+  auto& c = Make(false);
+  for (bool commit : {true, false}) {
+    c.statements.clear();
+    EXPECT_EQ(c.bBeginNestedTransaction(&holder, nullptr, 0), 1);
+    EXPECT_EQ(c.bBeginNestedTransaction(&holder, nullptr, 0), 1);
+    EXPECT_EQ(c.bCommitNestedTransaction(&holder, nullptr, 0), 1);
+    EXPECT_TRUE(c.bIsTransactionOpen()) << "the inner end only counted";
+    EXPECT_EQ(commit ? c.bCommitNestedTransaction(&holder, nullptr, 0)
+                     : c.bRollbackNestedTransaction(&holder, nullptr, 0),
+              1);
+    EXPECT_EQ(c.statements, (Statements{u"BEGIN", commit ? u"COMMIT" : u"ROLLBACK"}));
+    EXPECT_FALSE(c.bIsTransactionOpen());
+  }
+  // The connection's own levels nest again afterwards.
+  c.statements.clear();
+  c.bBeginLevel(&holder, u"a");
+  c.bBeginLevel(&holder, u"b");
+  EXPECT_EQ(c.statements.size(), 2u);
+}
+
 TEST_F(TransactionTest, FailingBeginLeavesTheDepthAndTheLevel) {
   auto& c = Make(true);
   c.executeAnswer = 0;
