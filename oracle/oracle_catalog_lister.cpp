@@ -1,0 +1,146 @@
+#include "oracle/oracle_catalog_lister.h"
+
+#include "engine/record/column.h"
+#include "foundation/error_holder.h"
+#include "foundation/t_string.h"
+#include "host/host_type.h"
+#include "host/host_value.h"
+#include "sql/connection.h"
+#include "sql/driver_services.h"
+#include "sql/internal_query.h"
+
+namespace {
+
+constexpr const char16_t* SYSTEM_SCHEMA_LIST =
+    u"('AURORA$ORB$UNAUTHENTICATED','AURORA$JIS$UTILITY$','OSE$HTTP$ADMIN','CTXSYS','DBSNMP','DIP','DMSYS',"
+    u"'EXFSYS','LBACSYS','MDDATA','MDSYS','MGMT_VIEW','MTSSYS','ODM','ODM_MTR','OLAPSYS','OWBSYS','ORDPLUGINS',"
+    u"'ORDSYS','OUTLN','SI_INFORMTN_SCHEMA','SYS','SYSMAN','SYSTEM','TSMSYS','WK_TEST','WKSYS','WKPROXY','WMSYS',"
+    u"'XDB')";
+
+void StartPart(CTextBufferW& text) {
+  if (text.nGetLength() > 0) text.AppendText(u" UNION ");
+}
+
+void AppendSchemaFilter(CTextBufferW& text, const char16_t* clause) {
+  text.AppendText(clause);
+  text.AppendText(SYSTEM_SCHEMA_LIST);
+}
+
+// A column of the current row as text; an empty text for NULL.
+bool bReadText(CColumn* column, CTString& out) {
+  out.Empty();
+  if (!column) return false;
+  CHostValue value;
+  if (!column->bGetValue(value, 0)) return false;
+  if (value.bIsNull()) return true;
+  value.EnsureWideText();
+  const char16_t* text = nullptr;
+  if (value.nGetWideText(&text) >= 100) return false;
+  out = text ? text : u"";
+  return true;
+}
+
+}  // namespace
+
+COracleCatalogLister::COracleCatalogLister(CErrorHolder* holder) : m_pErrorHolder(holder) {
+  if (m_pErrorHolder) m_pErrorHolder->AddRef();
+}
+
+COracleCatalogLister::~COracleCatalogLister() {
+  ReleaseConnectionThroughDriver(m_pConnection);
+  if (m_pErrorHolder) m_pErrorHolder->nRelease();
+}
+
+int COracleCatalogLister::bList(CHostValue* value, CConnection* connection, std::uint32_t flags) {
+  if (connection != m_pConnection) {
+    if (connection) connection->AddRef();
+    ReleaseConnectionThroughDriver(m_pConnection);
+    m_pConnection = connection;
+  }
+  return bRunCatalogQuery(value, flags);
+}
+
+void COracleCatalogLister::BuildCatalogQuery(CTextBufferW& text, std::uint32_t flags) {
+  if (flags == 0) flags = CATALOG_TABLES;
+  const bool tables = (flags & CATALOG_TABLES) != 0;
+  const bool system = (flags & CATALOG_SYSTEM_SCHEMAS) != 0;
+  if (tables || system) {
+    text.AppendText(u"SELECT OWNER,TABLE_NAME,'TABLE' AS TYPE FROM SYS.ALL_TABLES");
+    if (!(tables && system)) AppendSchemaFilter(text, tables ? u" WHERE OWNER NOT IN " : u" WHERE OWNER IN ");
+  }
+  if (flags & CATALOG_VIEWS_AND_SYNONYMS) {
+    StartPart(text);
+    text.AppendText(u"SELECT OWNER,VIEW_NAME AS TABLE_NAME,'VIEW' AS TYPE FROM SYS.ALL_VIEWS");
+    if (!system) AppendSchemaFilter(text, u" WHERE OWNER NOT IN ");
+    text.AppendText(u" UNION ");
+    text.AppendText(u"SELECT OWNER, SYNONYM_NAME AS TABLE_NAME,'SYNONYM' AS TYPE FROM SYS.ALL_SYNONYMS");
+    if (!system) AppendSchemaFilter(text, u" WHERE TABLE_OWNER NOT IN ");
+  }
+  if (flags & CATALOG_PROCEDURES) {
+    StartPart(text);
+    text.AppendText(
+        u"SELECT OWNER,NAME AS TABLE_NAME, TYPE FROM SYS.ALL_SOURCE WHERE TYPE IN ('PROCEDURE','FUNCTION') "
+        u"GROUP BY OWNER,NAME,TYPE");
+  }
+  if (text.nGetLength() > 0 && (flags & CATALOG_SORTED)) text.AppendText(u" ORDER BY OWNER,TABLE_NAME,TYPE");
+}
+
+void COracleCatalogLister::AppendCatalogEntry(CTextBufferW& list, const char16_t* owner, const char16_t* name,
+                                              const char16_t*, std::uint32_t flags) {
+  if (list.nGetLength() > 0) list.AppendText(u"\r\n");
+  if (owner && *owner) {
+    list.AppendText(owner);
+    list.AppendText(u".");
+  }
+  list.AppendText(name);
+  if (flags & CATALOG_WITH_FIELDS) {
+    list.AppendText(u"\t");
+    list.AppendText(name);
+    list.AppendText(u"\t\t");
+  }
+}
+
+int COracleCatalogLister::bRunCatalogQuery(CHostValue* value, std::uint32_t flags) {
+  if (!m_pConnection || !m_pConnection->bOpen(m_pErrorHolder, nullptr)) return 0;
+  CTextBufferW query(256);
+  BuildCatalogQuery(query, flags);
+  if (query.nGetLength() == 0) {
+    if (value) {
+      value->SetType(HOST_TYPE_WSTRING);
+      value->Ops().SetFromWideZ(value->pHolder(), u"");
+    }
+    return 1;
+  }
+  CInternalQuery* rows = CInternalQuery::pCreate(query.pszGetText(), m_pErrorHolder, m_pConnection);
+  if (!rows) {
+    if (value) value->SetNull(true);
+    return 0;
+  }
+  rows->AddRef();
+  CColumn* owner = rows->pGetColumn(0);
+  CColumn* name = rows->pGetColumn(1);
+  CColumn* type = rows->pGetColumn(2);
+  CTextBufferW list(1024);
+  CTString ownerText, nameText, typeText, quotedOwner, quotedName;
+  std::uint32_t end = 0;
+  int answer = rows->bRead(0, &end);
+  while (answer && !end) {
+    answer = bReadText(owner, ownerText) && bReadText(name, nameText) && bReadText(type, typeText);
+    if (answer && !nameText.bIsEmpty()) {
+      answer = m_pConnection->nQuoteDottedName(m_pErrorHolder, ownerText.pszGet(), quotedOwner) &&
+               m_pConnection->nQuoteDottedName(m_pErrorHolder, nameText.pszGet(), quotedName);
+      if (answer) AppendCatalogEntry(list, quotedOwner.pszGet(), quotedName.pszGet(), typeText.pszGet(), flags);
+    }
+    if (answer) answer = rows->bRead(2, &end);
+  }
+  rows->nRelease();
+  if (!value) return answer;
+  if (!answer) {
+    value->SetNull(true);
+    return 0;
+  }
+  value->SetType(HOST_TYPE_WSTRING);
+  value->Ops().SetFromWideZ(value->pHolder(), list.pszGetText());
+  value->SetFlags(0);
+  return 1;
+}
