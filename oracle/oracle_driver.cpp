@@ -16,19 +16,7 @@ namespace {
 // Point 0 of the Oracle driver's raises: an operation whose Oracle work is not built yet.
 constexpr std::uint32_t ORACLE_DRIVER_POINT_NOT_BUILT = 0;
 
-// The runtime calls these two without any request frame; the holder is shared with the access interfaces, so the
-// error goes into it under the lock.
-int RaiseNotBuiltLocked(CErrorHolder* holder) {
-  platform::CriticalSectionGuard lock(gcsDriverLock);
-  RaiseNotAvailable(holder, ERROR_UNIT_DRIVER, ORACLE_DRIVER_POINT_NOT_BUILT, nullptr, nullptr);
-  return 0;
-}
-
 }  // namespace
-
-int CDriverOra::bListDatabases(void*) { return RaiseNotBuiltLocked(pGetErrorHolder()); }
-
-int COracleDriver::bGetNativeTypeList(void*) { return RaiseNotBuiltLocked(pGetErrorHolder()); }
 
 void* COracleDriver::pCreateNativeTextValue(CErrorHolder* holder, RuntimeWord) {
   RaiseNotAvailable(holder ? holder : pGetErrorHolder(), ERROR_UNIT_DRIVER, ORACLE_DRIVER_POINT_NOT_BUILT, nullptr,
@@ -75,12 +63,6 @@ CConnection* COracleDriver::pCreateConnection(const char16_t* text, IHostConnect
   return new (std::nothrow) COracleConnection(text, description);
 }
 
-int COracleDriver::bListCatalog(void*, CConnection* connection, std::uint32_t) {
-  if (!connection || !connection->bOpen(pGetErrorHolder(), nullptr)) return 0;
-  RaiseNotAvailable(pGetErrorHolder(), ERROR_UNIT_DRIVER, ORACLE_DRIVER_POINT_NOT_BUILT, connection, nullptr);
-  return 0;
-}
-
 int COracleDriver::bDescribeTable(std::uint32_t* found, const char16_t* name, CConnection* connection) {
   if (found) *found = 0;
   if (!connection || !connection->bOpen(pGetErrorHolder(), nullptr)) return 0;
@@ -88,12 +70,6 @@ int COracleDriver::bDescribeTable(std::uint32_t* found, const char16_t* name, CC
   if (found) *found = description ? 1 : 0;
   if (description) description->nRelease();
   return 1;
-}
-
-int COracleDriver::bGetReferentialLinks(CConnection* connection, RuntimeWord, RuntimeWord, void*, std::uint32_t) {
-  if (!connection || !connection->bOpen(pGetErrorHolder(), nullptr)) return 0;
-  RaiseNotAvailable(pGetErrorHolder(), ERROR_UNIT_DRIVER, ORACLE_DRIVER_POINT_NOT_BUILT, connection, nullptr);
-  return 0;
 }
 
 // ---- the export ----

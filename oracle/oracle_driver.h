@@ -2,9 +2,9 @@
 // piQueryInterface makes). Neither adds fields. Their factories choose the Oracle classes, so every connection,
 // description and table the generic code creates is the Oracle one.
 //
-// Listing databases, the native type list, the catalog, referential links and the bindings, columns and rewriters
-// belong to the Oracle client layer and the value model, which are not built yet: those operations record error 8
-// (operation not available) in the driver's holder and answer 0 or null.
+// The database list, the native type list, the catalog and the referential links are answered in
+// oracle_driver_catalog.cpp. Factories whose Oracle class is not built yet record error 8 (operation not available)
+// in the driver's holder and answer null.
 #pragma once
 
 #include "driver/driver.h"
@@ -33,4 +33,8 @@ class COracleDriver final : public CDriverOra {
   int bDescribeTable(std::uint32_t* found, const char16_t* name, CConnection* connection) override;        // slot 65
   int bGetReferentialLinks(CConnection* connection, RuntimeWord second, RuntimeWord third, void* value,
                            std::uint32_t flags) override;  // slot 66
+  // The links of the owner's table (patterns of the dictionary's LIKE: an empty owner is "%"), one line each, into
+  // the value as UTF-16 text.
+  int bListReferentialLinks(const char16_t* owner, const char16_t* table, CConnection* connection,
+                            std::uint32_t flags, void* value);
 };
