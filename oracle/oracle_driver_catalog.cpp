@@ -30,7 +30,8 @@ void SetText(void* value, std::uint16_t type, const char16_t* text) {
   host->SetFlags(0);
 }
 
-// The referential-links query, its five parts around the owner and table patterns.
+// The referential-links query, its five parts around the owner and table patterns. The referencing column is joined
+// on its own constraint's owner in both halves, so that a foreign key into another schema is listed too.
 constexpr const char16_t* Q1 =
     u"-- sélection des contraintes primaires ou uniques P\r\nselect all_r_cons.owner, all_r_cons.constraint_name, "
     u"--constrainte R \r\n\t   all_constraints.owner, -- owner de table P\r\n\t   all_constraints.table_name, --table P "
@@ -47,7 +48,7 @@ constexpr const char16_t* Q3 =
     u"all_r_cons.r_owner=all_constraints.owner\r\n\tand p_col.constraint_name=all_constraints.constraint_name and "
     u"p_col.table_name=all_constraints.table_name and p_col.owner=all_constraints.owner --colonne P \r\n\tand "
     u"r_col.constraint_name=all_r_cons.constraint_name and r_col.table_name=all_r_cons.table_name and "
-    u"r_col.owner=all_constraints.owner  --colonne R \r\n\tand p_col.position=r_col.position -- une ligne par indice "
+    u"r_col.owner=all_r_cons.owner  --colonne R \r\n\tand p_col.position=r_col.position -- une ligne par indice "
     u"\r\nunion \r\n-- sélection des contraintes référentielles R \r\nselect all_r_cons.owner, "
     u"all_r_cons.constraint_name, --nom contrainte R \r\n\t   all_constraints.owner, -- owner de table R \r\n\t   "
     u"all_constraints.table_name, -- table P\t\r\n\t   p_col.column_name, --colonne P \r\n\t   p_col.position, "
@@ -63,7 +64,7 @@ constexpr const char16_t* Q5 =
     u"all_constraints.owner=all_r_cons.r_owner -- la contrainte P correspondant à la constrainte R ci-dessus \r\n\tand "
     u"p_col.constraint_name=all_constraints.constraint_name and p_col.table_name=all_constraints.table_name and "
     u"p_col.owner=all_constraints.owner --colonne P \r\n\tand r_col.constraint_name=all_r_cons.constraint_name and "
-    u"r_col.table_name=all_r_cons.table_name and r_col.owner=all_constraints.owner  --colonne R \r\n\tand "
+    u"r_col.table_name=all_r_cons.table_name and r_col.owner=all_r_cons.owner  --colonne R \r\n\tand "
     u"p_col.position=r_col.position --une ligne par indice\r\n\torder by 1,2,3,4,6 -- tri par PK : owner, contrainte, "
     u"owner , table, position colonne ";
 

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <map>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -156,6 +157,7 @@ class ScriptedCursor : public CCursor {
   std::vector<std::uint32_t>* failures = nullptr;
   // A copy through a clone map keeps its class and its server's rows and place.
   CCursor* pClone(CHashTable& cloneMap) override {
+    if (throwOnClone) throw std::runtime_error("clone");
     auto* copy = new ScriptedCursor(nullptr, nullptr);
     return pCloneUnreferenced<CCursor>(copy, pGetErrorHolder(), [&](CCursor* made) {
       if (!made->bCopyFrom(this, cloneMap)) return 0;
@@ -166,6 +168,7 @@ class ScriptedCursor : public CCursor {
       return 1;
     });
   }
+  bool throwOnClone = false;
 };
 
 class CursorTable : public CTable, public IPositionTable {

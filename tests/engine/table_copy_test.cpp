@@ -2,6 +2,8 @@
 // positions and stores of its own, and what several tables share copied once.
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "engine/cache/keyed_row_cache.h"
 #include "engine/record/table_description.h"
 #include "foundation/clone_map.h"
@@ -73,6 +75,13 @@ TEST_F(TableCopyTest, ACopyKeepsItsContextsAndPositionsAndReadsApartFromItsSourc
   EXPECT_EQ(CurrentK(copy), 2);
   EXPECT_EQ(CurrentK(subject), 3);
   copy->nRelease();
+
+  // A context whose copy throws takes the half-made table with it; the source is untouched.
+  Context(u"V")->throwOnClone = true;
+  CHashTable failing(7);
+  EXPECT_THROW(subject->pClone(failing, 0, 0), std::runtime_error);
+  EXPECT_EQ(CurrentK(subject), 3);
+  EXPECT_EQ(subject->nGetContextCount(), 2u);
 }
 
 TEST_F(TableCopyTest, TablesSharingColumnsThroughOneMapShareOneCopyOfThem) {

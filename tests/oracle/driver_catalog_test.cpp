@@ -81,6 +81,10 @@ TEST_F(DriverCatalogTest, TheLinksQueryTakesOwnerAndTablePatternsFromTheName) {
                         u"' and all_r_cons.constraint_type='R' --contraintes R de la table"),
               std::u16string::npos);
     EXPECT_EQ(text.rfind(u"-- sélection des contraintes primaires ou uniques P\r\n", 0), 0u);
+    // Both halves join the referencing column on its own constraint's owner: links between schemas are found.
+    EXPECT_EQ(text.find(u"r_col.owner=all_constraints.owner"), std::u16string::npos);
+    EXPECT_NE(text.find(u"r_col.owner=all_r_cons.owner  --colonne R \r\n\tand p_col.position=r_col.position -- une"),
+              std::u16string::npos);
   }
 }
 
