@@ -263,7 +263,7 @@ class Catalog {
       for (const IndexInfo& x : indexes) {
         if (x.origin != "pk" && x.origin != "u") continue;
         constraints.push_back({T(x.owner), T(x.name), T(x.origin == "pk" ? "P" : "U"), T(x.table), Value(), Value(),
-                               T("ENABLED"), T(x.name)});
+                               T("ENABLED"), T(x.name), Value()});
         for (std::size_t k = 0; k < x.columns.size(); ++k) {
           consColumns.push_back({T(x.owner), T(x.name), T(x.table), T(x.columns[k]), I(static_cast<std::int64_t>(k) + 1)});
         }
@@ -271,20 +271,23 @@ class Catalog {
       for (const SchemaObject& o : objects) {
         if (o.type != "table") continue;
         const std::string table = ToUpperAscii(o.name);
-        Query("SELECT id, seq, \"table\", \"from\", \"to\" FROM pragma_foreign_key_list('" + o.name + "', '" + o.schema +
-                  "') ORDER BY id, seq",
+        Query("SELECT id, seq, \"table\", \"from\", \"to\", on_delete FROM pragma_foreign_key_list('" + o.name + "', '" +
+                  o.schema + "') ORDER BY id, seq",
               [&](sqlite3_stmt* st) {
                 const std::string name = "FK_" + table + "_" + std::to_string(sqlite3_column_int(st, 0) + 1);
                 if (sqlite3_column_int(st, 1) == 0) {
                   const std::string parent = ToUpperAscii(Text(st, 2));
+                  // The rule as the dictionary spells it: SQLite's default action is "NO ACTION" too.
                   constraints.push_back({T(o.owner), T(name), T("R"), T(table), T(o.owner), T("SYS_C_" + parent + "_1"),
-                                         T("ENABLED"), Value()});
+                                         T("ENABLED"), Value(), T(ToUpperAscii(Text(st, 5)))});
                 }
                 consColumns.push_back({T(o.owner), T(name), T(table), T(ToUpperAscii(Text(st, 3))),
                                        I(sqlite3_column_int(st, 1) + 1)});
               });
       }
-      Fill("ALL_CONSTRAINTS", "OWNER, CONSTRAINT_NAME, CONSTRAINT_TYPE, TABLE_NAME, R_OWNER, R_CONSTRAINT_NAME, STATUS, INDEX_NAME",
+      Fill("ALL_CONSTRAINTS",
+           "OWNER, CONSTRAINT_NAME, CONSTRAINT_TYPE, TABLE_NAME, R_OWNER, R_CONSTRAINT_NAME, STATUS, INDEX_NAME, "
+           "DELETE_RULE",
            constraints);
       UserView("ALL_CONSTRAINTS", "OWNER");
       Fill("ALL_CONS_COLUMNS", "OWNER, CONSTRAINT_NAME, TABLE_NAME, COLUMN_NAME, POSITION", consColumns);

@@ -142,6 +142,18 @@ TEST_F(DriverSql, CatalogListerQueries) {
   EXPECT_EQ(app.lastStatus, oci::kSuccess) << app.ErrorText();
 }
 
+TEST_F(DriverSql, ForeignKeysCarryTheirDeleteRule) {
+  ASSERT_EQ(app.Exec("CREATE TABLE DEPT (ID NUMBER(5) PRIMARY KEY)"), oci::kSuccess) << app.ErrorText();
+  ASSERT_EQ(app.Exec("CREATE TABLE EMP (ID NUMBER(5) PRIMARY KEY, D1 NUMBER(5) REFERENCES DEPT(ID) ON DELETE CASCADE, "
+                     "D2 NUMBER(5) REFERENCES DEPT(ID))"),
+            oci::kSuccess)
+      << app.ErrorText();
+  EXPECT_EQ(app.Query("SELECT CONSTRAINT_TYPE, DELETE_RULE FROM ALL_CONSTRAINTS WHERE TABLE_NAME IN ('DEPT','EMP') "
+                      "ORDER BY TABLE_NAME, CONSTRAINT_TYPE, DELETE_RULE"),
+            (Rows{{"P", "<null>"}, {"P", "<null>"}, {"R", "CASCADE"}, {"R", "NO ACTION"}}))
+      << app.ErrorText();
+}
+
 TEST_F(DriverSql, CommentsAndDescribeOfTablesViewsSynonymsAndSequences) {
   ASSERT_EQ(app.Exec("COMMENT ON COLUMN ITEMS.NAME IS 'the name'"), oci::kSuccess) << app.ErrorText();
   ASSERT_EQ(app.Exec("COMMENT ON TABLE ITEMS IS 'things'"), oci::kSuccess);
