@@ -1,6 +1,5 @@
 #include "oracle/oracle_catalog_lister.h"
 
-#include "engine/record/column.h"
 #include "foundation/error_holder.h"
 #include "foundation/t_string.h"
 #include "host/host_type.h"
@@ -24,20 +23,6 @@ void StartPart(CTextBufferW& text) {
 void AppendSchemaFilter(CTextBufferW& text, const char16_t* clause) {
   text.AppendText(clause);
   text.AppendText(SYSTEM_SCHEMA_LIST);
-}
-
-// A column of the current row as text; an empty text for NULL.
-bool bReadText(CColumn* column, CTString& out) {
-  out.Empty();
-  if (!column) return false;
-  CHostValue value;
-  if (!column->bGetValue(value, 0)) return false;
-  if (value.bIsNull()) return true;
-  value.EnsureWideText();
-  const char16_t* text = nullptr;
-  if (value.nGetWideText(&text) >= 100) return false;
-  out = text ? text : u"";
-  return true;
 }
 
 }  // namespace
@@ -117,15 +102,13 @@ int COracleCatalogLister::bRunCatalogQuery(CHostValue* value, std::uint32_t flag
     return 0;
   }
   rows->AddRef();
-  CColumn* owner = rows->pGetColumn(0);
-  CColumn* name = rows->pGetColumn(1);
-  CColumn* type = rows->pGetColumn(2);
   CTextBufferW list(1024);
   CTString ownerText, nameText, typeText, quotedOwner, quotedName;
   std::uint32_t end = 0;
   int answer = rows->bRead(0, &end);
   while (answer && !end) {
-    answer = bReadText(owner, ownerText) && bReadText(name, nameText) && bReadText(type, typeText);
+    answer = rows->bGetColumnText(0, ownerText) && rows->bGetColumnText(1, nameText) &&
+             rows->bGetColumnText(2, typeText);
     if (answer && !nameText.bIsEmpty()) {
       answer = m_pConnection->nQuoteDottedName(m_pErrorHolder, ownerText.pszGet(), quotedOwner) &&
                m_pConnection->nQuoteDottedName(m_pErrorHolder, nameText.pszGet(), quotedName);

@@ -93,20 +93,6 @@ struct SLinkRow {
   std::int32_t referencingPosition = 0;
 };
 
-bool bReadColumnText(CInternalQuery& rows, std::uint32_t index, CTString& out) {
-  out.Empty();
-  CColumn* column = rows.pGetColumn(index);
-  if (!column) return false;
-  CHostValue value;
-  if (!column->bGetValue(value, 0)) return false;
-  if (value.bIsNull()) return true;
-  value.EnsureWideText();
-  const char16_t* text = nullptr;
-  if (value.nGetWideText(&text) >= 100) return false;
-  out = text ? text : u"";
-  return true;
-}
-
 bool bReadColumnInt(CInternalQuery& rows, std::uint32_t index, std::int32_t& out) {
   out = 0;
   CColumn* column = rows.pGetColumn(index);
@@ -123,7 +109,7 @@ bool bReadLinkRow(CInternalQuery& rows, SLinkRow& row) {
   // column, 5 its position, 6 referencing owner, 7 referencing table, 8 referencing column, 9 its position, 10 rule.
   static constexpr std::uint32_t kTextColumns[SLinkRow::kTexts] = {0, 1, 2, 3, 4, 6, 7, 8, 10};
   for (std::uint32_t i = 0; i < SLinkRow::kTexts; ++i) {
-    if (!bReadColumnText(rows, kTextColumns[i], row.text[i])) return false;
+    if (!rows.bGetColumnText(kTextColumns[i], row.text[i])) return false;
   }
   return bReadColumnInt(rows, 5, row.referencedPosition) && bReadColumnInt(rows, 9, row.referencingPosition);
 }

@@ -102,6 +102,11 @@ CColumn* CInternalQuery::pGetColumn(std::uint32_t index) {
   return columns && index < columns->nGetColumnCount() ? columns->pGetColumn(index) : nullptr;
 }
 
+int CInternalQuery::bGetColumnText(std::uint32_t index, CTString& out) {
+  out.Empty();
+  return bAppendColumnText(pGetColumn(index), out);
+}
+
 int CInternalQuery::bQueryAsText(const char16_t* text, CErrorHolder* holder, CConnection* connection, CTString& out,
                                  std::uintptr_t, const char16_t* separator) {
   CInternalQuery* query = pCreate(text, holder, connection);

@@ -38,6 +38,9 @@ class CInternalQuery : public CRefCounted {
   // The result's columns (indexes from 0 below the count); 0 and null without a context.
   std::uint32_t nGetColumnCount();
   CColumn* pGetColumn(std::uint32_t index);
+  // The current row's value of a column as text (empty for NULL); 0 when there is no such column or its value could
+  // not be read or made text.
+  int bGetColumnText(std::uint32_t index, CTString& out);
 
   CTable* pGetTable() const { return m_pTable; }
   CCursor* pGetContext() const { return m_pContext; }
