@@ -136,6 +136,8 @@ class COracleConnection : public CConnectionOra {
   // ---- error details ----
   void DumpNlsCharacterSet(CXError& error);
   int bGetNlsInfo(CTString& out);
+  // The session's and the database's NLS parameter lists, read by internal queries into a holder of their own.
+  void DumpNlsParameters(CXError& error);
 
   void* GetCurrentSession() const { return m_pCurrentSession; }
   void* GetLockSession() const { return m_pLockSession; }
@@ -166,6 +168,8 @@ class COracleConnection : public CConnectionOra {
   std::uint32_t m_nInitializeState = 0;
   std::uint32_t m_bNoDistributedTransactions = 0;      // 1: no global-transaction calls
   std::uint32_t m_nSessionMode = 0;
+  // Set while the NLS parameter lists are read: an error of those queries adds no lists of its own.
+  std::uint32_t m_bReadingNlsParameters = 0;
 
  private:
   void ReadSessionOptions();

@@ -13,6 +13,9 @@
 #include "oracle/client/oci_session_calls.h"
 #include "oracle/client/oci_wrappers.h"
 #include "oracle/oracle_connection.h"
+#include "driver/driver.h"
+#include "host/library_entry.h"
+#include "sql/internal_query.h"
 
 namespace {
 
@@ -266,6 +269,33 @@ void COracleConnection::AddErrorDetails(CXError& error) {
     error.AddDebugText(CTString(TSTRING_FORMAT, line.format, EnvironmentStateName(line.state)).pszGet());
   }
   if (bOciOffers(ESessionEntry::NlsGetInfo) && m_pEnvironment) DumpNlsCharacterSet(error);
+  if (!bClientFaultSeen() && bIsConnected() && !m_bReadingNlsParameters) DumpNlsParameters(error);
+}
+
+void COracleConnection::DumpNlsParameters(CXError& error) {
+  // The queries' hidden table holds the connection while it lives: a connection nobody holds yet (or any more) would
+  // be destroyed when that table lets it go.
+  if (nGetRefCount() == 0) return;
+  CErrorHolder* holder = gpDriver ? gpDriver->pCreateErrorHolder() : nullptr;
+  if (!holder) return;
+  holder->AddRef();
+  // The queries' own errors would come back here for their details: they get none of these lists, or each failure
+  // would run the queries again without end.
+  m_bReadingNlsParameters = 1;
+  error.AddDebugText(u"\r\n");
+  const struct {
+    const char16_t* query;
+    std::uint32_t message;
+  } lists[] = {{u"SELECT * from NLS_SESSION_PARAMETERS", 6695}, {u"SELECT * from NLS_DATABASE_PARAMETERS", 7087}};
+  for (const auto& list : lists) {
+    CTString text;
+    if (!CInternalQuery::bQueryAsText(list.query, holder, this, text, 0, u" = ") || text.bIsEmpty()) continue;
+    error.AddDebugMessage(&gstModuleDescriptor, list.message);
+    error.AddDebugText(text.pszGet());
+    error.AddDebugText(u"\r\n");
+  }
+  m_bReadingNlsParameters = 0;
+  holder->nRelease();
 }
 
 void COracleConnection::DumpNlsCharacterSet(CXError& error) {

@@ -164,6 +164,7 @@ std::uint16_t nOci7FunctionType(const void* area) {
 }
 
 void ClearClientFault() { gbOciClientFailed = 0; }
+bool bClientFaultSeen() { return gbOciClientFailed != 0; }
 
 bool bSessionIsUtf16(COracleConnection* c) { return bClientIsUtf16(c); }
 

@@ -81,6 +81,7 @@ bool bOci7AutoCommitOn(COracleConnection* connection, CErrorHolder* holder, std:
 void Oci7Logoff(COracleConnection* connection);
 // The client-fault flag of the call wrappers, cleared once the session that saw the fault is gone.
 void ClearClientFault();
+bool bClientFaultSeen();
 // Texts in the client's form (oci_call.h's), for the connection that does not include that header.
 bool bSessionIsUtf16(COracleConnection* connection);
 void ReadSessionText(COracleConnection* connection, const void* text, std::uint32_t bytes, CTString& out);
