@@ -357,7 +357,17 @@ std::optional<Decimal> ParseNumberMask(const std::string& text, const std::strin
   for (const char c : shape.intPart) {
     if (c != 'G') ++slots;
   }
-  const int intDigits = value->point > 0 ? value->point : 0;
+  // The integer digits are those written before the mark, a leading zero among them ("0.125" has one, which "D999"
+  // has no room for); a text with an exponent has no such digits to count and is measured by its value.
+  int intDigits = value->point > 0 ? value->point : 0;
+  if (plain.find_first_of("eE") == std::string::npos) {
+    std::size_t at = plain.find_first_not_of(" \t+-");
+    intDigits = 0;
+    while (at < plain.size() && plain[at] >= '0' && plain[at] <= '9') {
+      ++intDigits;
+      ++at;
+    }
+  }
   const int fracDigits = static_cast<int>(value->digits.size()) - value->point;
   if (intDigits > static_cast<int>(slots)) return std::nullopt;
   if (fracDigits > static_cast<int>(shape.fracPart.size())) return std::nullopt;
