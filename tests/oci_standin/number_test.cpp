@@ -1,4 +1,6 @@
-// NUMBER values read from text through the number calls' masks.
+// NUMBER values keep their decimal digits (38 and more) through every way a client moves them: text, Oracle's byte
+// format with and without its length byte, the converted integer and real types, literals in SQL texts; and the
+// SQL the driver sends over them (comparisons, ORDER BY, MAX()+1, SUM, COUNT) stays numeric and exact.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,6 +10,10 @@
 
 namespace ocitest {
 namespace {
+
+const char kDigits38[] = "12345678901234567890123456789012345678";
+const char kMinus38[] = "-98765432109876543210987654321098765432";
+const char kMaxUnsigned[] = "18446744073709551615";  // 2^64 - 1
 
 class Numbers : public ::testing::Test {
  protected:
@@ -68,6 +74,122 @@ class Numbers : public ::testing::Test {
     return rows.size() == 1 && rows[0].size() == 1 ? rows[0][0] : "<" + std::to_string(rows.size()) + " rows>";
   }
 };
+
+TEST_F(Numbers, ExactDigitsThroughEveryBindAndDefineType) {
+  const char* const values[] = {kDigits38,  kMaxUnsigned, kMinus38, "-.125", "1234567890.1234567890123456789",
+                                ".0000000000000000000000000000012345678901234567"};
+  int k = 0;
+  for (const char* value : values) {
+    // Text, the 22-byte OCINumber (length byte first) and the bare NUMBER bytes.
+    std::string text = value;
+    text += '\0';
+    OCINumber vnu = FromText(value);
+    ASSERT_EQ(Insert(++k, text.data(), static_cast<sb4>(text.size()), oci::kSqltStr), oci::kSuccess) << c.ErrorText();
+    ASSERT_EQ(Insert(++k, &vnu, sizeof vnu, oci::kSqltVnu), oci::kSuccess) << c.ErrorText();
+    ASSERT_EQ(Insert(++k, vnu.OCINumberPart + 1, vnu.OCINumberPart[0], oci::kSqltNum), oci::kSuccess) << c.ErrorText();
+    for (int row = k - 2; row <= k; ++row) {
+      const std::string where = "SELECT N FROM NU WHERE K = " + std::to_string(row);
+      EXPECT_EQ(Text(where), value) << row;
+      OCINumber back{};
+      ASSERT_EQ(Read(where, &back, sizeof back, oci::kSqltVnu), oci::kSuccess) << c.ErrorText();
+      EXPECT_EQ(std::memcmp(&back, &vnu, vnu.OCINumberPart[0] + 1u), 0) << value << " row " << row;
+      unsigned char bare[22] = {};
+      ASSERT_EQ(Read(where, bare, sizeof bare, oci::kSqltNum), oci::kSuccess);
+      EXPECT_EQ(std::memcmp(bare, vnu.OCINumberPart + 1, vnu.OCINumberPart[0]), 0) << value;
+    }
+    // The literal in a statement's text finds the rows and is kept as written.
+    EXPECT_EQ(Text("SELECT COUNT(*) FROM NU WHERE N = " + std::string(value)), "3") << value;
+    ASSERT_EQ(c.Exec("INSERT INTO NU (K, N) VALUES (" + std::to_string(++k) + ", " + value + ")"), oci::kSuccess)
+        << c.ErrorText();
+    EXPECT_EQ(Text("SELECT N FROM NU WHERE K = " + std::to_string(k)), value);
+  }
+
+  // The byte layout: 2^64 - 1 in ten base-100 digits; a negative of 20 digit bytes has no room for its terminator.
+  const OCINumber unsignedMax = FromText(kMaxUnsigned);
+  EXPECT_EQ(std::vector<int>(unsignedMax.OCINumberPart, unsignedMax.OCINumberPart + 12),
+            (std::vector<int>{11, 0xCA, 19, 45, 68, 45, 8, 38, 10, 56, 17, 16}));
+  const OCINumber longNegative = FromText("-1234567890123456789012345678901234567890");
+  EXPECT_EQ(longNegative.OCINumberPart[0], 21);
+  EXPECT_EQ(longNegative.OCINumberPart[21], 101 - 90);
+
+  // The converted types: the whole 8-byte integer ranges both ways, and a real.
+  std::uint64_t unsignedValue = std::numeric_limits<std::uint64_t>::max();
+  std::int64_t signedValue = std::numeric_limits<std::int64_t>::min();
+  double real = -0.125;
+  ASSERT_EQ(Insert(100, &unsignedValue, 8, oci::kSqltUin), oci::kSuccess) << c.ErrorText();
+  ASSERT_EQ(Insert(101, &signedValue, 8, oci::kSqltInt), oci::kSuccess) << c.ErrorText();
+  ASSERT_EQ(Insert(102, &real, 8, oci::kSqltFlt), oci::kSuccess) << c.ErrorText();
+  EXPECT_EQ(Text("SELECT N FROM NU WHERE K = 100"), kMaxUnsigned);
+  EXPECT_EQ(Text("SELECT N FROM NU WHERE K = 101"), "-9223372036854775808");
+  EXPECT_EQ(Text("SELECT N FROM NU WHERE K = 102"), "-.125");
+  unsignedValue = 0;
+  ASSERT_EQ(Read("SELECT N FROM NU WHERE K = 100", &unsignedValue, 8, oci::kSqltUin), oci::kSuccess);
+  EXPECT_EQ(unsignedValue, std::numeric_limits<std::uint64_t>::max());
+  signedValue = 0;
+  ASSERT_EQ(Read("SELECT N FROM NU WHERE K = 101", &signedValue, 8, oci::kSqltInt), oci::kSuccess);
+  EXPECT_EQ(signedValue, std::numeric_limits<std::int64_t>::min());
+  real = 0;
+  ASSERT_EQ(Read("SELECT N FROM NU WHERE K = 102", &real, 8, oci::kSqltFlt), oci::kSuccess);
+  EXPECT_EQ(real, -0.125);
+  // A 38-digit value has no 8-byte integer form.
+  EXPECT_EQ(Read("SELECT N FROM NU WHERE K = 1", &signedValue, 8, oci::kSqltInt), oci::kError);
+  EXPECT_EQ(c.ErrorCode(), 1455);
+}
+
+TEST_F(Numbers, ComparisonsOrderingMaxPlusOneAndSumStayExact) {
+  const std::vector<std::pair<std::string, std::string>> rows = {
+      {"1", kDigits38}, {"2", kMaxUnsigned},           {"3", kMinus38},
+      {"4", "-.125"},   {"5", "7"}, {"6", "12345678901234567879"}};
+  for (const auto& [k, n] : rows) {
+    ASSERT_EQ(c.Exec("INSERT INTO NU (K, N, P) VALUES (:K, :N, :N)", {{"K", k}, {"N", n}}), oci::kSuccess)
+        << c.ErrorText();
+  }
+  Rows ordered = c.Query("SELECT K FROM NU ORDER BY N");
+  EXPECT_EQ(ordered, (Rows{{"3"}, {"4"}, {"5"}, {"6"}, {"2"}, {"1"}}));
+  ordered = c.Query("SELECT K FROM NU ORDER BY P DESC");
+  EXPECT_EQ(ordered, (Rows{{"1"}, {"2"}, {"6"}, {"5"}, {"4"}, {"3"}}));
+  EXPECT_EQ(c.Query("SELECT K FROM NU WHERE N < :V AND N > 0 ORDER BY K", {{"V", "12345678901234567880"}}),
+            (Rows{{"5"}, {"6"}}));
+  EXPECT_EQ(Text("SELECT K FROM NU WHERE N = '18446744073709551615.0'"), "2");
+  EXPECT_EQ(Text("SELECT COUNT(*) FROM NU WHERE N >= 18446744073709551615"), "2");
+  EXPECT_EQ(Text("SELECT COUNT(DISTINCT N) FROM NU"), "6");
+
+  EXPECT_EQ(Text("SELECT MAX(N)+1 FROM NU"), "12345678901234567890123456789012345679");
+  EXPECT_EQ(Text("SELECT MIN(P) - 1 FROM NU"), "-98765432109876543210987654321098765433");
+  EXPECT_EQ(Text("SELECT MAX(N)+1 FROM NU WHERE K = 2"), "18446744073709551616");
+  EXPECT_EQ(Text("SELECT MAX(N)+1 FROM NU WHERE K > 100"), "<null>");
+  EXPECT_EQ(Text("SELECT SUM(N) FROM NU WHERE K IN (1, 3)"), "-86419753208641975320864197532086419754");
+  EXPECT_EQ(Text("SELECT SUM(N) FROM NU WHERE K IN (2, 4, 5)"), "18446744073709551621.875");
+  EXPECT_EQ(Text("SELECT SUM(N) FROM NU WHERE K > 100"), "<null>");
+  // The next identifier written back is the maximum plus one, digit for digit.
+  ASSERT_EQ(c.Exec("INSERT INTO NU (K, N) SELECT 7, MAX(N)+1 FROM NU"), oci::kSuccess) << c.ErrorText();
+  EXPECT_EQ(Text("SELECT N FROM NU WHERE K = 7"), "12345678901234567890123456789012345679");
+  // A key on a NUMBER column holds one row per value, whatever its spelling.
+  ASSERT_EQ(c.Exec("CREATE UNIQUE INDEX NU_N ON NU (N)"), oci::kSuccess) << c.ErrorText();
+  EXPECT_EQ(c.Exec("INSERT INTO NU (K, N) VALUES (8, '7.00')"), oci::kError);
+}
+
+TEST_F(Numbers, BeyondTwentyBase100DigitsRoundsHalfAwayFromZero) {
+  const struct {
+    const char* in;
+    const char* kept;
+  } cases[] = {
+      // The point between two digit pairs: 40 digits kept.
+      {".12345678901234567890123456789012345678905", ".1234567890123456789012345678901234567891"},
+      {"-.12345678901234567890123456789012345678905", "-.1234567890123456789012345678901234567891"},
+      {".12345678901234567890123456789012345678904", ".123456789012345678901234567890123456789"},
+      // The point splitting a pair: 39 digits kept, and a 40th rounds rather than being cut.
+      {"1.234567890123456789012345678901234567895", "1.2345678901234567890123456789012345679"},
+      {"9999999999999999999999999999999999999999500", "10000000000000000000000000000000000000000000"},
+  };
+  int k = 0;
+  for (const auto& one : cases) {
+    EXPECT_EQ(ToText(FromText(one.in)), one.kept) << one.in;
+    ASSERT_EQ(c.Exec("INSERT INTO NU (K, N) VALUES (:K, :N)", {{"K", std::to_string(++k)}, {"N", one.in}}),
+              oci::kSuccess);
+    EXPECT_EQ(Text("SELECT N FROM NU WHERE K = " + std::to_string(k)), one.kept) << one.in;
+  }
+}
 
 TEST_F(Numbers, MasksCountALeadingZeroAsAnIntegerDigit) {
   const struct {
