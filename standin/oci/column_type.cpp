@@ -21,7 +21,10 @@ int ReadArgs(const std::string& text, int& a, int& b) {
 }  // namespace
 
 OraColumnType ParseDeclaredType(const std::string& declared) {
-  const std::string t = ToUpperAscii(declared);
+  std::string t = ToUpperAscii(declared);
+  // The stand-in's spelling of a NUMBER column (see MapDdlTypes): the word that gives it text storage goes.
+  const std::size_t marker = t.find(" QZ_TEXT");
+  if (marker != std::string::npos) t.erase(marker, 8);
   OraColumnType c;
   int a = 0;
   int b = 0;

@@ -11,6 +11,7 @@
 #include "standin/oci/session.h"
 #include "standin/oci/text_codec.h"
 #include "standin/oci/value.h"
+#include "standin/oci/value_transfer.h"
 
 namespace qzoci {
 
@@ -47,15 +48,7 @@ void ResultText(sqlite3_context* context, const std::string& text) {
   }
 }
 
-void ResultDecimal(sqlite3_context* context, const Decimal& d) {
-  if (d.IsInteger()) {
-    if (auto i = d.ToInt()) {
-      sqlite3_result_int64(context, *i);
-      return;
-    }
-  }
-  sqlite3_result_double(context, d.ToDouble());
-}
+void ResultDecimal(sqlite3_context* context, const Decimal& d) { ValueOfNumber(d).Result(context); }
 
 std::string NumericMarks(Session& s) {
   std::string marks = s.Nls("NLS_NUMERIC_CHARACTERS");
@@ -68,6 +61,12 @@ void Nvl2(sqlite3_context* c, int, sqlite3_value** a) { sqlite3_result_value(c, 
 bool SameValue(sqlite3_value* x, sqlite3_value* y) {
   if (IsNull(x) || IsNull(y)) return IsNull(x) && IsNull(y);
   if (IsNumeric(x) && IsNumeric(y)) return sqlite3_value_double(x) == sqlite3_value_double(y);
+  // A NUMBER column's value is text ("5.0" as SQLite wrote it): against a number it compares as one.
+  if (IsNumeric(x) || IsNumeric(y)) {
+    const std::optional<Decimal> dx = DecimalOf(x);
+    const std::optional<Decimal> dy = DecimalOf(y);
+    if (dx && dy) return dx->Compare(*dy) == 0;
+  }
   return TextOf(x) == TextOf(y);
 }
 
@@ -523,6 +522,75 @@ const Registration kFunctions[] = {
     {"REPLACE", 3, Replace},
 };
 
+// The numbers SQL computes exactly where SQLite would go through a double. SUM adds the decimal values (a value
+// that is no number adds what SQLite reads in it, as its own SUM does); it also runs as a window function.
+struct SumState {
+  Decimal* total;
+  bool any;
+};
+
+Decimal NumberOfArgument(sqlite3_value* v) {
+  if (std::optional<Decimal> d = DecimalOf(v)) return *d;
+  return Decimal::FromDouble(sqlite3_value_double(v));
+}
+
+void SumStep(sqlite3_context* c, int, sqlite3_value** a) {
+  auto* state = static_cast<SumState*>(sqlite3_aggregate_context(c, sizeof(SumState)));
+  if (!state) {
+    sqlite3_result_error_nomem(c);
+    return;
+  }
+  if (!state->total) state->total = new Decimal();
+  if (IsNull(a[0])) return;
+  *state->total = state->total->Plus(NumberOfArgument(a[0]));
+  state->any = true;
+}
+
+void SumInverse(sqlite3_context* c, int, sqlite3_value** a) {
+  auto* state = static_cast<SumState*>(sqlite3_aggregate_context(c, sizeof(SumState)));
+  if (!state || !state->total || IsNull(a[0])) return;
+  *state->total = state->total->Plus(NumberOfArgument(a[0]).Negated());
+}
+
+void SumValue(sqlite3_context* c) {
+  auto* state = static_cast<SumState*>(sqlite3_aggregate_context(c, 0));
+  if (!state || !state->any) {
+    sqlite3_result_null(c);
+  } else {
+    ResultDecimal(c, *state->total);
+  }
+}
+
+void SumFinal(sqlite3_context* c) {
+  SumValue(c);
+  auto* state = static_cast<SumState*>(sqlite3_aggregate_context(c, 0));
+  if (state) {
+    delete state->total;
+    state->total = nullptr;
+  }
+}
+
+// qz_add(a, b): "MAX(x)+1" as the rewrite writes it, exact beyond what a double holds.
+void Add(sqlite3_context* c, int, sqlite3_value** a) {
+  if (IsNull(a[0]) || IsNull(a[1])) {
+    sqlite3_result_null(c);
+    return;
+  }
+  ResultDecimal(c, NumberOfArgument(a[0]).Plus(NumberOfArgument(a[1])));
+}
+
+// QZ_NUMBER, the collation of the NUMBER columns, whose values are texts: numbers compare by value, before any text
+// that is no number; such texts compare as bytes.
+int CompareNumbers(void*, int lengthA, const void* a, int lengthB, const void* b) {
+  const std::string x(static_cast<const char*>(a), static_cast<std::size_t>(lengthA));
+  const std::string y(static_cast<const char*>(b), static_cast<std::size_t>(lengthB));
+  const std::optional<Decimal> dx = Decimal::Parse(x);
+  const std::optional<Decimal> dy = Decimal::Parse(y);
+  if (dx && dy) return dx->Compare(*dy);
+  if (dx || dy) return dx ? -1 : 1;
+  return x.compare(y) < 0 ? -1 : x == y ? 0 : 1;
+}
+
 }  // namespace
 
 std::string RowidText(std::int64_t rowid) {
@@ -542,6 +610,10 @@ void RegisterOracleFunctions(sqlite3* connection, Session* session) {
     sqlite3_create_function_v2(connection, r.name, r.args, SQLITE_UTF8, session, r.function, nullptr, nullptr,
                                nullptr);
   }
+  sqlite3_create_function_v2(connection, "qz_add", 2, SQLITE_UTF8, session, Add, nullptr, nullptr, nullptr);
+  sqlite3_create_window_function(connection, "SUM", 1, SQLITE_UTF8, session, SumStep, SumFinal, SumValue, SumInverse,
+                                 nullptr);
+  sqlite3_create_collation_v2(connection, "QZ_NUMBER", SQLITE_UTF8, nullptr, CompareNumbers, nullptr);
 }
 
 }  // namespace qzoci

@@ -1,9 +1,11 @@
 #include "standin/oci/ora_number.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "standin/oci/text_codec.h"
 
@@ -118,6 +120,71 @@ Decimal Decimal::Rounded(int decimals) const {
   return r;
 }
 
+Decimal Decimal::RoundedToNumber() const {
+  if (IsZero()) return *this;
+  // The base-100 digits pair the decimal ones from the point outwards: an odd point leaves the first byte one digit.
+  const int kept = point % 2 == 0 ? 40 : 39;
+  return Rounded(kept - point);
+}
+
+int Decimal::Compare(const Decimal& other) const {
+  if (negative != other.negative) return negative ? -1 : 1;
+  if (IsZero() || other.IsZero()) {
+    if (IsZero() && other.IsZero()) return 0;
+    const int magnitude = IsZero() ? -1 : 1;
+    return negative ? -magnitude : magnitude;
+  }
+  // Normalised digits have no leading zero: the larger point is the larger magnitude, and on equal points the digit
+  // strings compare as written (a shorter one that is a prefix is the smaller).
+  int magnitude = point != other.point ? (point < other.point ? -1 : 1) : digits.compare(other.digits);
+  magnitude = magnitude < 0 ? -1 : magnitude > 0 ? 1 : 0;
+  return negative ? -magnitude : magnitude;
+}
+
+Decimal Decimal::Negated() const {
+  Decimal r = *this;
+  if (!r.IsZero()) r.negative = !r.negative;
+  return r;
+}
+
+Decimal Decimal::Plus(const Decimal& other) const {
+  if (IsZero()) return other;
+  if (other.IsZero()) return *this;
+  // Both magnitudes as integers of the lower last-digit exponent, then schoolbook addition or subtraction.
+  const int lastThis = point - static_cast<int>(digits.size());
+  const int lastOther = other.point - static_cast<int>(other.digits.size());
+  const int low = std::min(lastThis, lastOther);
+  std::string a = digits + std::string(static_cast<std::size_t>(lastThis - low), '0');
+  std::string b = other.digits + std::string(static_cast<std::size_t>(lastOther - low), '0');
+  const std::size_t width = std::max(a.size(), b.size()) + 1;
+  a.insert(0, width - a.size(), '0');
+  b.insert(0, width - b.size(), '0');
+  Decimal r;
+  r.negative = negative;
+  if (negative != other.negative && a < b) {
+    std::swap(a, b);
+    r.negative = other.negative;
+  }
+  std::string out(width, '0');
+  int carry = 0;
+  for (std::size_t k = width; k-- > 0;) {
+    int v = (a[k] - '0') + (negative == other.negative ? (b[k] - '0') + carry : -(b[k] - '0') - carry);
+    carry = 0;
+    if (v >= 10) {
+      v -= 10;
+      carry = 1;
+    } else if (v < 0) {
+      v += 10;
+      carry = 1;
+    }
+    out[k] = static_cast<char>('0' + v);
+  }
+  r.digits = out;
+  r.point = static_cast<int>(width) + low;
+  Normalise(r);
+  return r;
+}
+
 std::optional<std::int64_t> Decimal::ToInt() const {
   const Decimal r = Rounded(0);
   if (r.IsZero()) return 0;
@@ -164,8 +231,7 @@ std::string Decimal::ToText(char decimalMark) const {
 
 std::string EncodeOraNumber(const Decimal& input) {
   if (input.IsZero()) return std::string(1, static_cast<char>(0x80));
-  // At most 40 significant digits fit in 20 base-100 digit bytes.
-  Decimal value = input.Rounded(40 - input.point);
+  const Decimal value = input.RoundedToNumber();
   if (value.IsZero()) return std::string(1, static_cast<char>(0x80));
   std::string digits = value.digits;
   int point = value.point;
@@ -357,7 +423,17 @@ std::optional<Decimal> ParseNumberMask(const std::string& text, const std::strin
   for (const char c : shape.intPart) {
     if (c != 'G') ++slots;
   }
-  const int intDigits = value->point > 0 ? value->point : 0;
+  // The integer digits are those written before the mark, a leading zero among them ("0.125" has one, which "D999"
+  // has no room for); a text with an exponent has no such digits to count and is measured by its value.
+  int intDigits = value->point > 0 ? value->point : 0;
+  if (plain.find_first_of("eE") == std::string::npos) {
+    std::size_t at = plain.find_first_not_of(" \t+-");
+    intDigits = 0;
+    while (at < plain.size() && plain[at] >= '0' && plain[at] <= '9') {
+      ++intDigits;
+      ++at;
+    }
+  }
   const int fracDigits = static_cast<int>(value->digits.size()) - value->point;
   if (intDigits > static_cast<int>(slots)) return std::nullopt;
   if (fracDigits > static_cast<int>(shape.fracPart.size())) return std::nullopt;

@@ -30,6 +30,14 @@ struct Decimal {
   // Canonical text as Oracle writes it: no leading zero before the mark (".5"), no trailing zeros.
   std::string ToText(char decimalMark = '.') const;
   Decimal Rounded(int decimals) const;
+  // What a NUMBER keeps of the value: 20 base-100 digits, that is 40 significant decimal digits when the point falls
+  // between two of them and 39 when it splits one (38 always fit), rounded half away from zero.
+  Decimal RoundedToNumber() const;
+  // -1, 0 or 1 as this value is below, equal to or above `other`.
+  int Compare(const Decimal& other) const;
+  // The exact sum, however far apart the two magnitudes are.
+  Decimal Plus(const Decimal& other) const;
+  Decimal Negated() const;
 };
 
 // Oracle's NUMBER bytes (up to 21: exponent and at most 20 digit bytes). Empty when the value is too large for a

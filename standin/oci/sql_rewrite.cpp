@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "standin/oci/ora_number.h"
 #include "standin/oci/text_codec.h"
 
 namespace qzoci {
@@ -70,7 +71,10 @@ std::vector<Token> Tokenize(const std::string& s) {
     } else if (IsWordStart(c)) {
       while (i < n && IsWordChar(s[i])) ++i;
       t.type = Tok::kWord;
-    } else if (c >= '0' && c <= '9') {
+    } else if ((c >= '0' && c <= '9') ||
+               (c == '.' && i + 1 < n && s[i + 1] >= '0' && s[i + 1] <= '9' &&
+                (out.empty() || (out.back().type != Tok::kWord && out.back().type != Tok::kQuoted)))) {
+      // A number, ".5" included (a "." after a name qualifies it).
       while (i < n && ((s[i] >= '0' && s[i] <= '9') || s[i] == '.')) ++i;
       t.type = Tok::kNumber;
     } else {
@@ -162,6 +166,38 @@ long long ReadSigned(const Cursor& c, std::size_t& k) {
   return negative ? -value : value;
 }
 
+// The index of the ")" that closes the "(" at `open`, or `to` when the text ends first.
+std::size_t MatchingClose(const std::vector<Token>& t, std::size_t open, std::size_t to) {
+  int depth = 0;
+  for (std::size_t i = open; i < to; ++i) {
+    if (t[i].type != Tok::kPunct) continue;
+    if (t[i].text == "(") ++depth;
+    if (t[i].text == ")" && --depth == 0) return i;
+  }
+  return to;
+}
+
+// A numeric literal that SQLite would read through a double, losing digits a NUMBER keeps: more than 15
+// significant digits, or an integer past the signed 64-bit range.
+bool IsWideLiteral(const std::string& literal) {
+  const std::optional<Decimal> d = Decimal::Parse(literal);
+  if (!d || d->digits.size() <= 15) return false;
+  return !d->IsInteger() || !d->ToInt();
+}
+
+// Words after which a "-" starts a signed value rather than a subtraction.
+bool EndsOperand(const Token& t) {
+  static const char* const kKeywords[] = {"SELECT", "WHERE", "AND",  "OR",   "NOT",  "THEN",   "ELSE", "WHEN",
+                                          "BETWEEN", "IN",   "VALUES", "SET", "BY",  "LIKE",   "IS",   "CASE",
+                                          "ON",     "HAVING", "DEFAULT", "RETURN", "ALL", "ANY", "DISTINCT"};
+  if (t.type == Tok::kPunct) return t.text == ")";
+  if (t.type != Tok::kWord) return true;
+  for (const char* k : kKeywords) {
+    if (t.upper == k) return false;
+  }
+  return true;
+}
+
 // Token-level mapping of Oracle names and pseudo-columns; `from`/`to` are indexes into the full token list.
 std::string MapTokens(const std::vector<Token>& t, std::size_t from, std::size_t to, const std::string& user,
                       bool inDdl) {
@@ -187,6 +223,24 @@ std::string MapTokens(const std::vector<Token>& t, std::size_t from, std::size_t
     if (tok.type == Tok::kBind) {
       // SQLite names its parameters as written; Oracle matches them without regard to case.
       out += ":" + ToUpperAscii(tok.text.substr(1));
+      continue;
+    }
+    if (tok.type == Tok::kNumber && !inDdl && IsWideLiteral(tok.text)) {
+      // Written as text, the literal reaches a NUMBER column, its comparisons and the client's buffers digit for
+      // digit; a sign before it that is no subtraction goes into the text with it.
+      std::string sign;
+      const Token* before = prevSig(i);
+      if (before && before->type == Tok::kPunct && before->text == "-") {
+        std::size_t k = i;
+        while (k-- > from && t[k].type == Tok::kSpace) {
+        }
+        const Token* operand = prevSig(k);
+        if (!operand || !EndsOperand(*operand)) {
+          sign = "-";
+          out.erase(out.rfind('-'));
+        }
+      }
+      out += "'" + sign + tok.text + "'";
       continue;
     }
     if (tok.type != Tok::kWord) {
@@ -222,6 +276,26 @@ std::string MapTokens(const std::vector<Token>& t, std::size_t from, std::size_t
       }
       if (!afterDot && tok.upper == user) {
         out += "main";
+        continue;
+      }
+    }
+    // "MAX(x)+1": SQLite adds through a double once the maximum is past 2^63; the stand-in adds exactly. Only where
+    // the addition stands alone (no operator that binds tighter or subtracts on either side) is it rewritten.
+    if (beforeParen && !afterDot && !inDdl && (tok.upper == "MAX" || tok.upper == "MIN" || tok.upper == "SUM")) {
+      const std::size_t close = MatchingClose(t, n1, to);
+      const std::size_t op = close < to ? nextSig(close) : to;
+      const std::size_t literal = op < to ? nextSig(op) : to;
+      const std::size_t after = literal < to ? nextSig(literal) : to;
+      auto binds = [&](const Token* x) {
+        return x && x->type == Tok::kPunct &&
+               (x->text == "*" || x->text == "/" || x->text == "%" || x->text == "||" || x->text == "-");
+      };
+      if (literal < to && t[op].type == Tok::kPunct && (t[op].text == "+" || t[op].text == "-") &&
+          t[literal].type == Tok::kNumber && !binds(before) &&
+          (after >= to || !binds(&t[after]) || t[after].text == "-")) {
+        out += "qz_add(" + MapTokens(t, i, close + 1, user, inDdl) + ", " + (t[op].text == "-" ? "-" : "") +
+               t[literal].text + ")";
+        i = literal;
         continue;
       }
     }
@@ -263,11 +337,48 @@ std::string MapTokens(const std::vector<Token>& t, std::size_t from, std::size_t
 }
 
 // CREATE TABLE and ALTER TABLE: type spellings SQLite's grammar does not take.
+//
+// A NUMBER column keeps up to 40 digits, which SQLite's numeric columns would turn into doubles. So a NUMBER,
+// NUMERIC, DECIMAL or DEC column is declared "NUMBER QZ_TEXT(p,s) COLLATE QZ_NUMBER": the word QZ_TEXT gives it
+// SQLite's text affinity, which stores every value as its exact decimal text (integers and reals included), and
+// the collation (ora_functions.cpp) compares those texts by value, so that =, <, ORDER BY, MIN, MAX, DISTINCT and
+// the keys stay numeric. Arithmetic reads the texts as numbers; SUM and "MAX(x)+1" are computed exactly by the
+// stand-in's own functions. ParseDeclaredType reads the spelling back as the declared type. INTEGER, SMALLINT and
+// FLOAT columns keep SQLite's integer and real storage.
 std::string MapDdlTypes(const std::string& text) {
   std::vector<Token> t = Tokenize(text);
   std::string out;
+  auto prevSig = [&](std::size_t i) -> const Token* {
+    while (i-- > 0) {
+      if (t[i].type != Tok::kSpace) return &t[i];
+    }
+    return nullptr;
+  };
   for (std::size_t i = 0; i < t.size(); ++i) {
     const Token& tok = t[i];
+    if (tok.type == Tok::kWord &&
+        (tok.upper == "NUMBER" || tok.upper == "NUMERIC" || tok.upper == "DECIMAL" || tok.upper == "DEC")) {
+      // A column's type follows its name, which follows "(", "," or ADD / COLUMN / MODIFY, or opens the text.
+      const Token* name = prevSig(i);
+      std::size_t at = name ? static_cast<std::size_t>(name - t.data()) : 0;
+      const Token* lead = name ? prevSig(at) : nullptr;
+      const bool typePlace =
+          name && (name->type == Tok::kWord || name->type == Tok::kQuoted) && name->upper != "AS" &&
+          (!lead || (lead->type == Tok::kPunct && (lead->text == "(" || lead->text == ",")) ||
+           lead->upper == "ADD" || lead->upper == "COLUMN" || lead->upper == "MODIFY");
+      if (typePlace) {
+        out += tok.text + " QZ_TEXT";
+        std::size_t open = i + 1;
+        while (open < t.size() && t[open].type == Tok::kSpace) ++open;
+        if (open < t.size() && t[open].type == Tok::kPunct && t[open].text == "(") {
+          const std::size_t close = MatchingClose(t, open, t.size());
+          for (std::size_t k = open; k <= close && k < t.size(); ++k) out += t[k].text;
+          i = close;
+        }
+        out += " COLLATE QZ_NUMBER";
+        continue;
+      }
+    }
     // "(20 CHAR)" / "(20 BYTE)" -> "(20)"
     if (tok.type == Tok::kWord && (tok.upper == "CHAR" || tok.upper == "BYTE")) {
       std::size_t p = i;

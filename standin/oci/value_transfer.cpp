@@ -44,6 +44,15 @@ void Store(void* data, T value) {
 
 }  // namespace
 
+Value ValueOfNumber(const Decimal& number) {
+  const Decimal d = number.RoundedToNumber();
+  if (d.IsInteger()) {
+    if (std::optional<std::int64_t> i = d.ToInt()) return Value::Int(*i);
+  }
+  if (d.digits.size() <= 15) return Value::Real(d.ToDouble());
+  return Value::Text(d.ToText());
+}
+
 bool IsTextType(ub2 dty) {
   return dty == oci::kSqltChr || dty == oci::kSqltStr || dty == oci::kSqltAfc || dty == oci::kSqltAvc ||
          dty == oci::kSqltVcs || dty == oci::kSqltLng || dty == oci::kSqltLvc;
@@ -127,10 +136,7 @@ Value ReadClientValue(ub2 dty, const void* data, std::uint32_t length, ub2 chars
         error = MakeOraError(1722);
         return Value();
       }
-      if (d->IsInteger()) {
-        if (auto i = d->ToInt()) return Value::Int(*i);
-      }
-      return Value::Real(d->ToDouble());
+      return ValueOfNumber(*d);
     }
     case oci::kSqltDat: {
       if (length < 7) {
@@ -199,6 +205,11 @@ std::string TextForm(const Value& value, const OraColumnType& type, const TextSe
       return hex;
     }
     case Value::Kind::kText:
+      // A NUMBER column keeps its values as text: they read in the canonical form, with the session's mark.
+      if (type.IsNumber()) {
+        const std::optional<Decimal> d = Decimal::Parse(value.s);
+        if (d) return d->RoundedToNumber().ToText(settings.decimalMark);
+      }
       if (type.IsDate() || type.IsTimestamp()) {
         if (std::optional<DateTime> d = DateTime::FromText(value.s)) {
           return FormatDateMask(*d, type.IsDate() ? settings.dateFormat : settings.timestampFormat);

@@ -38,4 +38,10 @@ WriteResult WriteClientValue(const Value& value, const OraColumnType& type, ub2 
 
 bool IsTextType(ub2 dty);
 
+struct Decimal;
+// A number as the stand-in hands it to SQLite: an integer when it is one that 64 bits hold, a real when its 15
+// significant digits or fewer come back from a double unchanged, otherwise its exact text (".5" form), which the
+// NUMBER columns keep as it is (see the column spelling in sql_rewrite.cpp).
+Value ValueOfNumber(const Decimal& number);
+
 }  // namespace qzoci
