@@ -248,7 +248,9 @@ int COracleRecordDescription::bLoadIndexes(const char16_t* name) {
     ValueText(values[0], indexName);
     ValueText(values[1], columnName);
     std::int32_t position = 0;
-    if (!values[2].bIsNull() && values[2].nConvert(HOST_TYPE_INT32) < HOST_RESULT_FAILED_FROM) values[2].nGet(&position);
+    if (!values[2].bIsNull() && values[2].nConvert(HOST_TYPE_INT32) < HOST_RESULT_FAILED_FROM) {
+      values[2].nGet(&position);
+    }
     ValueText(values[3], uniqueness);
     if (direction == READ_FIRST_ROW || !currentIndex.bEquals(indexName.pszGet())) {
       currentIndex = indexName;

@@ -39,7 +39,8 @@ class COracleRecordDescription : public CRecordDescription {
   int bLoad(std::uintptr_t argument) override;  // slot 47
   std::int32_t nSlot48() override;              // slot 48: the description kind, 15
   // Clone-map registration, the base copy, the object kind and the synonym target.
-  virtual int bCopyFrom(COracleRecordDescription* source, CHashTable& cloneMap);  // slot 49
+  // (Slots 49 and 50 are the base's destructor.)
+  virtual int bCopyFrom(COracleRecordDescription* source, CHashTable& cloneMap);  // slot 51
 
   // The items of a statement the caller has described (its select list), laid out; with reuse, an item already
   // named like a column is kept as it is. 0 when a column cannot be built.

@@ -14,6 +14,7 @@
 #include "oracle/client/oci_wrappers.h"
 #include "oracle/oracle_driver.h"
 #include "oracle/oracle_record_description.h"
+#include "tests/slot_of.h"
 #include "catalog_rows_driver.h"
 #include "engine_connection_fixture.h"
 
@@ -193,6 +194,14 @@ TEST_F(OracleRecordDescriptionTest, LongCommentsReachTheItemsAlsoThroughASynonym
   }
 }
 
+TEST(OracleRecordDescriptionSlots, TheOperationsItChangesKeepTheirSlotsAndTheCopyComesLast) {
+  const std::map<std::string, std::size_t> compiled = {
+      QZ_SLOT(COracleRecordDescription, pCopy),   QZ_SLOT(COracleRecordDescription, CopyFrom),
+      QZ_SLOT(COracleRecordDescription, pClone),  QZ_SLOT(COracleRecordDescription, bLoad),
+      QZ_SLOT(COracleRecordDescription, nSlot48), QZ_SLOT(COracleRecordDescription, bCopyFrom)};
+  ExpectSlotComments("oracle/oracle_record_description.h", compiled, "COracleRecordDescription");
+}
+
 // ---- defaults and keys from catalog rows ----
 
 TEST_F(OracleRecordDescriptionTest, DefaultsThatAreNoLiteralArePassedOverAndTheRestTaken) {
@@ -204,11 +213,12 @@ TEST_F(OracleRecordDescriptionTest, DefaultsThatAreNoLiteralArePassedOverAndTheR
     ASSERT_TRUE(description->AddItem(item));
   };
   add(u"D", COLUMN_TYPE_DATETIME, 8);
+  add(u"X", COLUMN_TYPE_INT32, 4);
   add(u"S", COLUMN_TYPE_TEXT, 21);
   add(u"N", COLUMN_TYPE_INT32, 4);
   add(u"Q", COLUMN_TYPE_TEXT, 21);
   testDriver.answers[u"SELECT COLUMN_NAME, DATA_DEFAULT FROM ALL_TAB_COLUMNS WHERE OWNER = "] = {
-      {u"D", u"SYSDATE\n"}, {u"S", u"USER"}, {u"N", u"42 "}, {u"Q", u"'it''s'"}};
+      {u"D", u"SYSDATE\n"}, {u"X", u"'abc'"}, {u"S", u"USER"}, {u"N", u"42 "}, {u"Q", u"'it''s'"}};
   holder->Clear();
   EXPECT_EQ(description->bLoadDefaults(), 1);
   EXPECT_FALSE(holder->bHasError()) << Dump(*holder);
@@ -237,7 +247,8 @@ TEST_F(OracleRecordDescriptionTest, DefaultsFallBackToALikeSearchMatchingTheName
   EXPECT_EQ(description->bLoadDefaults(), 1);
   EXPECT_EQ(testDriver.script.texts,
             (std::vector<std::u16string>{
-                u"SELECT COLUMN_NAME, DATA_DEFAULT FROM ALL_TAB_COLUMNS WHERE OWNER = 'O''\\X' AND TABLE_NAME = 'MY_T%'",
+                u"SELECT COLUMN_NAME, DATA_DEFAULT FROM ALL_TAB_COLUMNS WHERE OWNER = 'O''\\X' AND "
+                u"TABLE_NAME = 'MY_T%'",
                 u"SELECT COLUMN_NAME, DATA_DEFAULT FROM ALL_TAB_COLUMNS WHERE OWNER LIKE 'O''\\\\X' ESCAPE '\\' AND "
                 u"TABLE_NAME LIKE 'MY\\_T\\%' ESCAPE '\\'"}));
 }
@@ -250,12 +261,13 @@ TEST_F(OracleRecordDescriptionTest, KeysComeFromWholeIndexesOnly) {
     item->bSetAll(name, u"T", u"", 1, 4, COLUMN_TYPE_INT32, 0xFFFFFFFF, 0xFFFFFFFF, 0, 0, 0);
     ASSERT_TRUE(description->AddItem(item));
   }
-  // As the catalog orders them: by index, highest position first. IX_BAD and IX_HALF name a column T lacks.
+  // As the catalog orders them: by index, highest position first. IX_BAD names a column T lacks; IX_HALF's row of
+  // position 1 never comes.
   testDriver.answers[u"SELECT ALL_IND_COLUMNS.INDEX_NAME"] = {
-      {u"IX_AB", u"B", u"2", u"UNIQUE"},     {u"IX_AB", u"A", u"1", u"UNIQUE"},
+      {u"IX_AB", u"B", u"2", u"UNIQUE"},       {u"IX_AB", u"A", u"1", u"UNIQUE"},
       {u"IX_BAD", u"HIDDEN", u"2", u"UNIQUE"}, {u"IX_BAD", u"A", u"1", u"UNIQUE"},
-      {u"IX_C", u"C", u"1", u"NONUNIQUE"},   {u"IX_HALF", u"B", u"2", u"UNIQUE"},
-      {u"IX_HALF", u"HIDDEN", u"1", u"UNIQUE"}, {u"IX_NEXT", u"D", u"1", u"UNIQUE"}};
+      {u"IX_C", u"C", u"1", u"NONUNIQUE"},     {u"IX_HALF", u"B", u"2", u"UNIQUE"},
+      {u"IX_NEXT", u"D", u"1", u"UNIQUE"}};
   holder->Clear();
   EXPECT_EQ(description->bLoadIndexes(u"T"), 1);
   EXPECT_EQ(testDriver.script.texts,
