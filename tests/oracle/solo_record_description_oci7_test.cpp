@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "oracle/client/client_loader.h"
 #include "oracle/client/oci_wrappers.h"
@@ -59,8 +60,13 @@ TEST_F(OracleRecordDescriptionOci7, DescribesBySelectingFromTheObject) {
   EXPECT_EQ(t7->pGetItemAt(1)->nGetSize(), 21u);
   EXPECT_EQ(std::u16string(t7->pGetItemAt(1)->pszGetAlias()), u"the value");
   EXPECT_EQ(t7->nGetObjectKind(), ORACLE_OBJECT_VIEW);
-  ASSERT_GE(catalog.script.texts.size(), 2u);
-  EXPECT_EQ(catalog.script.texts[0],
+  // The end of the select list is an error of the client: its details read the NLS parameter lists too.
+  std::vector<std::u16string> texts;
+  for (const std::u16string& text : catalog.script.texts) {
+    if (text.rfind(u"SELECT * from NLS_", 0) != 0) texts.push_back(text);
+  }
+  ASSERT_GE(texts.size(), 2u);
+  EXPECT_EQ(texts[0],
             u"SELECT  OWNER,OBJECT_NAME,OBJECT_TYPE FROM ALL_OBJECTS WHERE OBJECT_NAME='T7' AND OBJECT_TYPE NOT LIKE "
             u"'INDEX%' AND OWNER='SYSTEM' ");
   for (const std::u16string& text : catalog.script.texts) EXPECT_EQ(text.find(u"DATA_DEFAULT"), std::u16string::npos);
