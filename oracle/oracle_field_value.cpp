@@ -401,8 +401,12 @@ int COracleFieldValue::bPrepareNativeBuffer() {
       return bPrepareConverted(4);
     case 4: case 8: case 12: case 17:
       return bPrepareInPlace();
-    // A count of milliseconds is bound as a number (nHostTypeToSqlt): it takes a number's buffer.
-    case 5: case 9: case 10: case 13: case 14: case 27:
+    // A count of milliseconds is bound as a number (nHostTypeToSqlt): it takes a number's buffer, unless it goes to
+    // an interval column through the value's descriptor.
+    case 27:
+      if (bIsDescriptorSqlt(m_nNativeTypeCode)) return bPrepareDateBuffer();
+      return bPrepareConverted(oci7 ? 8 : 22);
+    case 5: case 9: case 10: case 13: case 14:
       return bPrepareConverted(oci7 ? 8 : 22);
     case 11:
       return bPrepareConverted(8);
@@ -473,7 +477,10 @@ int COracleFieldValue::bReadNative() {
       std::memcpy(&half, buffer, 2);
       return bAssignNative(this, type, &half);
     }
-    case 5: case 9: case 10: case 13: case 14: case 27:
+    case 27:
+      if (m_nNativeTypeCode == sqlt::INTERVAL_YM || m_nNativeTypeCode == sqlt::INTERVAL_DS) return bIntervalToHost();
+      return bNumberToHost();
+    case 5: case 9: case 10: case 13: case 14:
       return bNumberToHost();
     case 11: {
       double wide = 0;
@@ -579,7 +586,10 @@ int COracleFieldValue::bWriteNative() {
       std::memcpy(buffer, &word, 4);
       return 1;
     }
-    case 5: case 9: case 10: case 13: case 14: case 27:
+    case 27:
+      if (m_nNativeTypeCode == sqlt::INTERVAL_YM || m_nNativeTypeCode == sqlt::INTERVAL_DS) return bHostToInterval();
+      return bHostToNumber();
+    case 5: case 9: case 10: case 13: case 14:
       return bHostToNumber();
     case 11: {
       float narrow = 0;
