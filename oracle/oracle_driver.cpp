@@ -8,6 +8,7 @@
 #include "host/export.h"
 #include "host/library_entry.h"
 #include "oracle/oracle_connection.h"
+#include "oracle/oracle_field_value.h"
 #include "oracle/oracle_record_description.h"
 #include "oracle/oracle_table.h"
 
@@ -15,13 +16,29 @@ namespace {
 
 // Point 0 of the Oracle driver's raises: an operation whose Oracle work is not built yet.
 constexpr std::uint32_t ORACLE_DRIVER_POINT_NOT_BUILT = 0;
+constexpr std::uint64_t NATIVE_TEXT_VALUE_BYTES = 24;
 
 }  // namespace
 
-void* COracleDriver::pCreateNativeTextValue(CErrorHolder* holder, RuntimeWord) {
-  RaiseNotAvailable(holder ? holder : pGetErrorHolder(), ERROR_UNIT_DRIVER, ORACLE_DRIVER_POINT_NOT_BUILT, nullptr,
-                    nullptr);
-  return nullptr;
+void* COracleDriver::pCreateFieldValue(CErrorHolder* holder, CConnection* connection) {
+  CErrorHolder* owner = holder ? holder : pGetErrorHolder();
+  auto* value = new (std::nothrow) COracleFieldValue(owner, connection);
+  if (!value) SetHolderOutOfMemory(owner);
+  return value;
+}
+
+void* COracleDriver::pCreateNativeTextValue(CErrorHolder* holder, RuntimeWord connection) {
+  auto* value = static_cast<COracleFieldValue*>(pCreateFieldValue(holder, reinterpret_cast<CConnection*>(connection)));
+  if (!value) return nullptr;
+  value->AddRef();
+  const int made = value->bAllocateNativeBuffer(HOST_TYPE_ASTRING, NATIVE_TEXT_VALUE_BYTES);
+  if (!made) {
+    value->nRelease();
+    return nullptr;
+  }
+  value->SetDataLength(0);
+  --value->m_nRefCount;
+  return value;
 }
 
 void* COracleDriver::pCreateParameterBinding(RuntimeWord, RuntimeWord) {
