@@ -14,7 +14,7 @@
 #include "foundation/module_errors.h"
 #include "host/host_type.h"
 #include "host/host_value.h"
-#include "oracle/client/oci_locator_calls.h"
+#include "oracle/client/oci_value_calls.h"
 #include "oracle/client/oci_wrappers.h"
 #include "oracle/oracle_connection.h"
 #include "oracle/oracle_field_value.h"
@@ -110,8 +110,8 @@ COracleColumn::~COracleColumn() {
   // The table description may be gone before its column (the column does not count it), and with it the way to the
   // connection: the free needs none, a failure is reported without one.
   if (m_pLobLocator) {
-    nOciFreeDescriptorAt(nullptr, pHolder(), m_pLobLocator, m_nLobDescriptorType, ERROR_UNIT_ORACLE_COLUMN,
-                         COLUMN_POINT_LOCATOR_FREE);
+    OciDescriptorFreeChecked(nullptr, pHolder(), m_pLobLocator, m_nLobDescriptorType, ERROR_UNIT_ORACLE_COLUMN,
+                             COLUMN_POINT_LOCATOR_FREE);
   }
 }
 
@@ -239,8 +239,8 @@ CFieldValue* COracleColumn::pGetRowLobLocator(COracleConnection* connection) {
 
 void COracleColumn::FreeLobLocators(void** locator) {
   if (!locator || !*locator) return;
-  nOciFreeDescriptorAt(pOracleConnection(), pHolder(), *locator, m_nLobDescriptorType, ERROR_UNIT_ORACLE_COLUMN,
-                       COLUMN_POINT_LOCATOR_FREE);
+  OciDescriptorFreeChecked(pOracleConnection(), pHolder(), *locator, m_nLobDescriptorType, ERROR_UNIT_ORACLE_COLUMN,
+                           COLUMN_POINT_LOCATOR_FREE);
   *locator = nullptr;
 }
 
