@@ -9,6 +9,7 @@
 #include "foundation/clone_map.h"
 #include "foundation/error_holder.h"
 #include "foundation/module_errors.h"
+#include "foundation/x_error.h"
 #include "host/host_type.h"
 #include "host/host_value.h"
 #include "oracle/client/oci_wrappers.h"
@@ -75,8 +76,17 @@ int COracleParameterBinding::bCheckUnicodeClient(COracleFieldValue* value, CErro
   if (!bIsUnicodeColumnType(columnType) && !bIsUnicodeColumnType(secondType)) return 1;
   // The version is known once a connection has opened, which any statement needs.
   if (gnOciClientMajorVersion < 0 || gnOciClientMajorVersion >= 9) return 1;
-  RaiseModuleError(holder, 0, ERROR_UNIT_ORACLE_PARAMETER, PARAMETER_POINT_UNICODE_CLIENT, value->pGetConnection(),
-                   value->pszGetTableName(), ERROR_UNICODE_NEEDS_CLIENT_9, value->pszGetColumnName());
+  CModuleError error;
+  error.SetError(&gstModuleDescriptor, ERROR_UNICODE_NEEDS_CLIENT_9);
+  SetErrorFileAndItem(error, value->pszGetTableName(), value->pszGetColumnName());
+  std::uint32_t code = ERROR_UNICODE_NEEDS_CLIENT_9;
+  error.SetInfo(ERROR_INFO_ERROR_CODE, &code);
+  AddErrorIdentification(error, ERROR_UNIT_ORACLE_PARAMETER, PARAMETER_POINT_UNICODE_CLIENT);
+  if (holder) {
+    holder->RecordError(0, error, value->pGetConnection());
+  } else {
+    DiscardIgnoredError(error);
+  }
   return 0;
 }
 
