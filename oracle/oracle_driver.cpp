@@ -10,6 +10,7 @@
 #include "oracle/oracle_binding.h"
 #include "oracle/oracle_column.h"
 #include "oracle/oracle_connection.h"
+#include "oracle/oracle_field_value.h"
 #include "oracle/oracle_record_description.h"
 #include "oracle/oracle_table.h"
 
@@ -17,6 +18,7 @@ namespace {
 
 // Point 0 of the Oracle driver's raises: an operation whose Oracle work is not built yet.
 constexpr std::uint32_t ORACLE_DRIVER_POINT_NOT_BUILT = 0;
+constexpr std::uint64_t NATIVE_TEXT_VALUE_BYTES = 24;
 
 // The runtime calls these two without any request frame; the holder is shared with the access interfaces, so the
 // error goes into it under the lock.
@@ -32,10 +34,25 @@ int CDriverOra::bListDatabases(void*) { return RaiseNotBuiltLocked(pGetErrorHold
 
 int COracleDriver::bGetNativeTypeList(void*) { return RaiseNotBuiltLocked(pGetErrorHolder()); }
 
-void* COracleDriver::pCreateNativeTextValue(CErrorHolder* holder, RuntimeWord) {
-  RaiseNotAvailable(holder ? holder : pGetErrorHolder(), ERROR_UNIT_DRIVER, ORACLE_DRIVER_POINT_NOT_BUILT, nullptr,
-                    nullptr);
-  return nullptr;
+void* COracleDriver::pCreateFieldValue(CErrorHolder* holder, CConnection* connection) {
+  CErrorHolder* owner = holder ? holder : pGetErrorHolder();
+  auto* value = new (std::nothrow) COracleFieldValue(owner, connection);
+  if (!value) SetHolderOutOfMemory(owner);
+  return value;
+}
+
+void* COracleDriver::pCreateNativeTextValue(CErrorHolder* holder, RuntimeWord connection) {
+  auto* value = static_cast<COracleFieldValue*>(pCreateFieldValue(holder, reinterpret_cast<CConnection*>(connection)));
+  if (!value) return nullptr;
+  value->AddRef();
+  const int made = value->bAllocateNativeBuffer(HOST_TYPE_ASTRING, NATIVE_TEXT_VALUE_BYTES);
+  if (!made) {
+    value->nRelease();
+    return nullptr;
+  }
+  value->SetDataLength(0);
+  --value->m_nRefCount;
+  return value;
 }
 
 // A result column's binding: the statement's select column (a CSqlElement) at its 1-based position.

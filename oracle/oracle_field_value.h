@@ -122,6 +122,9 @@ class COracleFieldValue : public CFieldValue {
   void* pGetDateTimeDescriptor() const { return m_pDateTimeDescriptor; }
   std::uint32_t nGetDateTimeDescriptorType() const { return m_nDescriptorType; }
   std::uint16_t nGetSingleIndicator() const { return m_nSingleIndicator; }
+  void SetSingleIndicator(std::uint16_t indicator) { m_nSingleIndicator = indicator; }
+  // The used length of an own buffer.
+  void SetDataLength(std::uint64_t length) { m_nDataLength = length; }
 
   // ---- number and date-time conversions (oracle_conversions.cpp) ----
   int bNumberToHost();
@@ -142,6 +145,8 @@ class COracleFieldValue : public CFieldValue {
   int bPrepareTextBuffer();
   int bReadText();
   int bWriteText();
+  // A bind of NULL: the value and its one-row indicator; 1.
+  int bBindNull();
   // Error 54 for a type code with the item's name, in the owner's holder.
   void RaiseUnsupportedType(std::uint32_t type, const char16_t* itemName);
   // The conversion error of a host conversion result, at 105.point.
