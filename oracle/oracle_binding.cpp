@@ -108,7 +108,10 @@ int COracleParameterBinding::bPrepare(CCursor* cursor) {
   std::uint64_t* returnedLength = nullptr;
   m_bDynamic = 0;
   COracleColumn* column = pGetOracleColumn();
-  if (column && column->bIsLob() && gnOciClientMajorVersion > 7) {
+  // The locator is the buffer only of a LOB the value defines as one: the client would write another type's bytes
+  // over the locator's address.
+  const bool lobType = dataType == sqlt::CLOB || dataType == sqlt::BLOB || dataType == sqlt::BFILE;
+  if (column && column->bIsLob() && lobType && gnOciClientMajorVersion > 7) {
     void** locator = column->pGetLobLocator();
     if (!*locator) return 0;
     buffer = locator;
