@@ -382,7 +382,7 @@ int COracleFieldValue::bPrepareDateBuffer() {
 int COracleFieldValue::bPrepareTextBuffer() {
   if (!m_pPrimary || m_pPrimary->bIsMemo()) return bPrepareInPlace();
   const std::uint8_t type = Value().nGetType();
-  const std::uint64_t size = nHeldSizeOf(Value());
+  const std::uint64_t size = m_nState == FIELD_STATE_VALUE ? nHeldSizeOf(Value()) : m_nBufferSize;
   const std::uint32_t primary = m_pPrimary->nGetType();
   if (primary == COLUMN_TYPE_WTEXT) return bPrepareConverted(bIsWidePreparedHostType(type) ? size : size * 2);
   if (primary == COLUMN_TYPE_TEXT && bIsWidePreparedHostType(type)) return bPrepareConverted(size);
@@ -462,6 +462,8 @@ int COracleFieldValue::bReadNative() {
   const std::uint8_t type = Value().nGetType();
   const std::uint8_t* buffer = m_pConversion;
   if (!buffer) return 0;
+  // The client leaves the buffer of a NULL as it was: the value is already NULL and there is nothing to convert.
+  if (bIsNativeNull(0)) return 1;
   switch (type) {
     case 1: {
       std::uint32_t word = 0;

@@ -171,6 +171,16 @@ TEST_F(OracleFieldValue, IndicatorsSayNullAboveMinusTwo) {
   value->ClearIndicators();
   EXPECT_EQ(value->bIsNativeNull(1), 0);
   Release(value);
+
+  // A fetched NULL leaves the buffer as it was: nothing is read from it.
+  COracleFieldValue* number = NewText(HOST_TYPE_INT64, u"12");
+  ASSERT_EQ(number->bEnsurePrepared(), 1);
+  std::memset(number->pGetConversionBuffer(), 0xEE, number->nGetConversionSize());
+  number->SetSingleIndicator(0xFFFF);
+  EXPECT_EQ(number->bLoadFetched(nullptr), 1) << ocitest::Dump(*holder);
+  EXPECT_EQ(TextOf(number), u"<null>");
+  EXPECT_EQ(holder->nGetErrorCode(), 0u);
+  Release(number);
 }
 
 TEST_F(OracleFieldValue, EachValueKeepsItsOwnDateTimeDescriptor) {
