@@ -148,6 +148,8 @@ int COracleParameterBinding::bTransferValue(CRecordBuffer* buffer) {
 
 int COracleParameterBinding::bCopyFrom(COracleParameterBinding* source, CHashTable& cloneMap) {
   if (!bRegisterClone(cloneMap, source, this)) return 0;
+  // A copy binds the same entry at the same position: without them it would bind nothing.
+  if (!CParameterBinding::bCopyFrom(source, cloneMap)) return 0;
   m_bDynamic = source->m_bDynamic;
   m_nReturnCode = source->m_nReturnCode;
   return 1;

@@ -232,6 +232,13 @@ TEST_F(OracleColumnBinding, ClonesAreOracleClassesCopiedOnceWithoutLocators) {
   EXPECT_EQ(body->nGetLobDescriptorType(), LOB_DESCRIPTOR_TYPE_LOB);
   EXPECT_EQ(body->pPeekLobLocator(), nullptr) << "a copy makes its own locator";
   EXPECT_EQ(copy->pGetKey(0), copy->pFindColumnByName(u"ID")) << "the key list shares the copied column";
+  COracleParameter* parameter = Parameter(u"NAME", LEAF_FLAG_NAMED, "text");
+  ASSERT_TRUE(parameter->bPrepareBindMode());
+  auto* parameterCopy = dynamic_cast<COracleParameter*>(Keep(parameter->pClone(map)));
+  ASSERT_NE(parameterCopy, nullptr);
+  EXPECT_EQ(parameterCopy->nGetPosition(), 1u);
+  EXPECT_EQ(parameterCopy->bIsDynamic(), 1u);
+  EXPECT_EQ(std::u16string(parameterCopy->pszGetName()), u"NAME");
 }
 
 TEST_F(OracleColumnBinding, ParametersBindByNameAndAtExecution) {
