@@ -9,6 +9,7 @@
 #include "host/library_entry.h"
 #include "oracle/oracle_connection.h"
 #include "oracle/oracle_record_description.h"
+#include "oracle/oracle_sql_rewriter.h"
 #include "oracle/oracle_table.h"
 
 namespace {
@@ -58,6 +59,12 @@ CTable* COracleDriver::pCreateTable(IHostFileDescription* description, CConnecti
 void* COracleDriver::pCreateColumnBinding(RuntimeWord, RuntimeWord) {
   RaiseNotAvailable(pGetErrorHolder(), ERROR_UNIT_DRIVER, ORACLE_DRIVER_POINT_NOT_BUILT, nullptr, nullptr);
   return nullptr;
+}
+
+CSqlRewriter* COracleDriver::pCreateSqlRewriter(CErrorHolder* holder, CConnection* connection) {
+  auto* rewriter = new (std::nothrow) COracleSqlRewriter(holder, connection);
+  if (!rewriter) SetHolderOutOfMemory(holder ? holder : pGetErrorHolder());
+  return rewriter;
 }
 
 void* COracleDriver::pCreateAutomaticIdentifier() {

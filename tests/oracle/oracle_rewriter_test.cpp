@@ -1,0 +1,299 @@
+// The Oracle driver's own rewriter, made by its factory: statements built as the runtime parses them, their final
+// texts (values as numbered binds, NULL in the text, "||", the national ESCAPE clause, ":" named parameters and
+// REF CURSOR names) and, where the text is a statement, its run on the OCI stand-in with the bound values.
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <memory>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "engine/record/query_description.h"
+#include "engine/values/field_value.h"
+#include "foundation/hash_table.h"
+#include "oracle/client/oci_session_calls.h"
+#include "oracle/client/oci_wrappers.h"
+#include "oracle/oracle_sql_rewriter.h"
+#include "parsed_statement.h"
+#include "session_driver_helpers.h"
+#include "sql/driver_services.h"
+#include "sql/rewriter/value_leaf.h"
+#include "tests/host/host_value_fixture.h"
+
+namespace {
+
+using namespace ocitest;
+using rewritertest::Node;
+using rewritertest::Statement;
+
+constexpr std::uint16_t kSqltStr = 5;
+
+class OracleOwnRewriter : public CHostValueFixture {
+ protected:
+  static void SetUpTestSuite() { doubles::EnsureLibrary(); }
+
+  void SetUp() override {
+    CHostValueFixture::SetUp();
+    driver = piQueryInterface();
+    ASSERT_NE(driver, nullptr);
+    holder = CallSlot<CErrorHolder*>(driver, kDriverHolder);
+    connection = OpenOnNewDataSource(driver, holder, "ORAREWRITER", description);
+    ASSERT_NE(connection, nullptr) << Dump(*holder);
+    for (const char16_t* sql : {
+             u"CREATE TABLE EMP (ID NUMBER, NAME NVARCHAR2(20), DEPT NUMBER, CODE VARCHAR2(10))",
+             u"CREATE TABLE EVENTS (ID NUMBER, D DATE)",
+             u"INSERT INTO EMP VALUES (1, 'Ada', 10, 'a_b')",
+             u"INSERT INTO EMP VALUES (2, 'Bob', 20, 'axb')",
+             u"INSERT INTO EMP VALUES (3, 'C\\y', 99, NULL)",
+             u"INSERT INTO EVENTS VALUES (7, TO_DATE('2024-01-02', 'YYYY-MM-DD'))",
+             u"INSERT INTO EVENTS VALUES (8, TO_DATE('2024-01-03', 'YYYY-MM-DD'))",
+         }) {
+      ASSERT_EQ(connection->bExecuteSql(holder, sql), 1) << Dump(*holder);
+    }
+  }
+
+  void TearDown() override {
+    if (rewriter) rewriter->nRelease();
+    if (connection) CallSlot<int>(driver, kDriverClose, description.get());
+    CallSlot<std::int32_t>(driver, kDriverRelease);
+    CHostValueFixture::TearDown();
+  }
+
+  // The final text the driver's rewriter makes of the statement; the rewriter stays for its bound values.
+  std::u16string Translate(Statement& statement, std::uint32_t mode = 0) {
+    if (rewriter) rewriter->nRelease();
+    rewriter = dynamic_cast<COracleSqlRewriter*>(pCreateSqlRewriterThroughDriver(holder, connection));
+    if (!rewriter) return u"<not the Oracle rewriter>";
+    rewriter->AddRef();
+    auto* query =
+        new CQueryDescription(holder, AsSeenAcross<IHostQueryAnalysis>(&statement.analysis), nullptr, 0);
+    query->AddRef();
+    std::u16string text = u"<failed>";
+    if (rewriter->bTranslate(query, nullptr, 1, mode)) {
+      const void* final = rewriter->pszGetOutputText(0);
+      if (final) text = static_cast<const char16_t*>(final);
+    }
+    query->nRelease();
+    return text;
+  }
+
+  // The rewriter's bound values as texts, in the order of their numbers ("<null>" for NULL).
+  std::vector<std::u16string> Bound() {
+    std::vector<std::u16string> values;
+    for (std::uint32_t i = 0; rewriter && i < rewriter->nGetBoundValueCount(); ++i) {
+      CHostValue value;
+      CFieldValue* field = rewriter->pGetBoundValue(i)->pGetFieldValue();
+      const char16_t* text = nullptr;
+      if (!field || !field->bGetValue(&value) || value.bIsNull()) {
+        values.push_back(u"<null>");
+        continue;
+      }
+      value.nConvert(HOST_TYPE_TEXT);
+      value.nGetWideText(&text);
+      values.push_back(text ? text : u"");
+    }
+    return values;
+  }
+
+  // Runs the text with the given values bound at :1, :2...; the first column of the first row when it is a query
+  // ("<none>" without a row), "<done>" for another statement, "<failed>" when it fails.
+  std::u16string Run(const std::u16string& sql, const std::vector<std::u16string>& values) {
+    const bool utf16 = bSessionIsUtf16(connection);
+    void* statement = nOciHandleAlloc(connection, holder, 4);
+    if (!statement) return u"<failed>";
+    std::vector<std::vector<char16_t>> wide;
+    std::vector<std::string> narrow;
+    std::vector<std::int16_t> indicators(values.size());
+    std::u16string result = u"<failed>";
+    bool ok = nOciStmtPrepare(connection, holder, statement, sql.c_str());
+    for (std::size_t i = 0; ok && i < values.size(); ++i) {
+      void* bind = nullptr;
+      indicators[i] = values[i] == u"<null>" ? -1 : 0;
+      void* buffer = nullptr;
+      std::uint32_t size = 0;
+      if (utf16) {
+        wide.emplace_back(values[i].begin(), values[i].end()).push_back(0);
+        buffer = wide.back().data();
+        size = static_cast<std::uint32_t>(wide.back().size() * 2);
+      } else {
+        narrow.emplace_back(values[i].begin(), values[i].end());
+        buffer = narrow.back().data();
+        size = static_cast<std::uint32_t>(narrow.back().size() + 1);
+      }
+      ok = nOciBindByName(connection, holder, statement, &bind, static_cast<std::uint32_t>(i + 1), buffer, size,
+                          kSqltStr, &indicators[i], nullptr, 0, nullptr, utf16 ? 29 : 0);
+    }
+    const bool query = sql.rfind(u"SELECT", 0) == 0;
+    char16_t row[512] = {};
+    std::uint16_t length = 0, code = 0;
+    std::int16_t indicator = 0;
+    void* define = nullptr;
+    if (ok && query) {
+      ok = nOciDefineByPos(connection, holder, statement, &define, 1, row, sizeof row - 2, &length, kSqltStr,
+                           &indicator, &code, 0, utf16 ? 29 : 0);
+    }
+    if (ok) ok = nOciStmtExecute(connection, holder, statement, sql.c_str(), query ? 1 : 8, 0, nullptr, 0);
+    if (ok && !query) result = u"<done>";
+    std::uint32_t end = 1;
+    if (ok && query && nOciStmtFetch(connection, holder, statement, 1, 2, &end, nullptr)) {
+      CTString text;
+      ReadSessionText(connection, row, sizeof row - 2, text);
+      result = end ? u"<none>" : (indicator == -1 ? u"<null>" : text.pszGet());
+    }
+    nOciHandleFree(connection, nullptr, statement, 4);
+    return result;
+  }
+  std::u16string Fetch(const std::u16string& sql) { return FetchText(connection, *holder, sql.c_str()); }
+  // A statement that lives as long as the test: the rewriter keeps its analysis until the end.
+  Statement& Make(const std::u16string& text, std::uint32_t kind) { return statements.emplace_back(text, kind); }
+
+  void* driver = nullptr;
+  CErrorHolder* holder = nullptr;
+  std::unique_ptr<qzrt::ConnectionDescription> description;
+  COracleConnection* connection = nullptr;
+  std::deque<Statement> statements;
+  COracleSqlRewriter* rewriter = nullptr;
+};
+
+TEST_F(OracleOwnRewriter, ValuesAreBoundByNumberAndANullStaysInTheText) {
+  Statement& insert = Make(u"INSERT INTO EMP (ID, NAME, DEPT) VALUES (5, 'Eve', NULL)", 4);
+  insert.File(u"EMP");
+  for (const char16_t* column : {u"ID", u"NAME", u"DEPT"}) insert.Item(u"EMP", column, column);
+  const auto columns = insert.Span(u"ID, NAME, DEPT");
+  const auto values = insert.Span(u"5, 'Eve', NULL");
+  CHostValue* none = &insert.values.emplace_back();
+  none->SetNull(true);
+  for (const auto& [column, value, constant] : {std::tuple{u"ID", u"5", insert.Int(5)},
+                                                std::tuple{u"NAME", u"'Eve'", insert.Text(u"Eve")},
+                                                std::tuple{u"DEPT", u"NULL", none}}) {
+    qzrt::Assignment& entry =
+        insert.assignments.emplace_back(insert.Column(column, nullptr, column), insert.Value(value, constant));
+    entry.List(columns.first, columns.second).ValueList(values.first, values.second);
+    insert.analysis.kind4Entries.push_back(&entry);
+  }
+  const std::u16string text = Translate(insert);
+  EXPECT_EQ(text, u"INSERT INTO EMP (ID, NAME, DEPT) VALUES (:1 , :2 , NULL )") << Dump(*holder);
+  EXPECT_EQ(Bound(), (std::vector<std::u16string>{u"5", u"Eve"}));
+  EXPECT_EQ(Run(text, Bound()), u"<done>") << Dump(*holder);
+  EXPECT_EQ(Fetch(u"SELECT NAME || '/' || NVL(TO_CHAR(DEPT), '-') FROM EMP WHERE ID = 5"), u"Eve/-");
+
+}
+
+TEST_F(OracleOwnRewriter, TextsJoinedByPlusAreConcatenated) {
+  Statement& s = Make(u"SELECT E.NAME + E.CODE AS R, E.NAME, E.CODE FROM EMP E WHERE E.ID = 2", 1);
+  Node* sum = s.Op(0, u"E.NAME + E.CODE", {s.Column(u"E.NAME", u"E", u"NAME"), s.Column(u"E.CODE", u"E", u"CODE")});
+  s.Computed(u"R", sum);
+  // The item type code 2 is the runtime's text.
+  s.Item(u"E", u"NAME", u"E.NAME", 1).SetNumber(rewritertest::I::kItemTypeCode, 2);
+  s.Item(u"E", u"CODE", u"E.CODE", 1).SetNumber(rewritertest::I::kItemTypeCode, 2);
+  s.File(u"EMP", u"E");
+  s.Where(s.Op(SQL_NODE_EQ, u"E.ID = 2", {s.Column(u"E.ID", u"E", u"ID"), s.Value(u"2", s.Int(2))}), u"E.ID = 2");
+  const std::u16string text = Translate(s);
+  EXPECT_EQ(text, u"SELECT E.NAME||E.CODE AS R, E.NAME, E.CODE FROM EMP E WHERE E.ID = :1 ") << Dump(*holder);
+  EXPECT_EQ(Run(text, Bound()), u"Bobaxb") << Dump(*holder);
+}
+
+// Only with the ":" prefix does a pass-through text keep its date escape: the base prefix read "{d '...'}" as a
+// named parameter the statement does not declare.
+TEST_F(OracleOwnRewriter, APassThroughDateEscapeFindsItsRow) {
+  Statement& s = Make(u"SELECT ID FROM EVENTS WHERE D = {d '2024-01-02'}", 1);
+  const std::u16string text = Translate(s, SQL_MODE_PASS_THROUGH);
+  EXPECT_EQ(text.find(u'{'), std::u16string::npos) << Dump(*holder);
+  EXPECT_EQ(Run(text, {}), u"7") << Dump(*holder);
+}
+
+TEST_F(OracleOwnRewriter, NamedAndCursorParametersOfAPassThroughText) {
+  Statement& s = Make(u"SELECT NAME FROM EMP WHERE ID = :WHO AND DEPT = :WHO", 1);
+  qzrt::DeclaredParameters declared;
+  CHostValue who;
+  who.SetType(HOST_TYPE_INT32);
+  const std::int32_t two = 2;
+  who.Set(&two);
+  declared.Declare(u"WHO", &who);
+  s.analysis.declaredParameters = &declared;
+  const std::u16string text = Translate(s, SQL_MODE_PASS_THROUGH);
+  EXPECT_EQ(text, u"SELECT NAME FROM EMP WHERE ID = :WHO  AND DEPT = :WHO ") << Dump(*holder);
+  ASSERT_EQ(rewriter->nGetParameterCount(), 2u);
+  EXPECT_EQ(std::u16string(rewriter->pGetParameter(0)->pszGetName()), u"WHO");
+  s.analysis.declaredParameters = nullptr;
+
+  // A name ending in "%CURSOR" (any case) is the REF CURSOR the block opens, bound under the name before it.
+  Statement& block = Make(u"BEGIN OPEN_EMP(:C1%cursor); END;", 0);
+  EXPECT_EQ(Translate(block, SQL_MODE_PASS_THROUGH), u"BEGIN OPEN_EMP(:C1 ); END;") << Dump(*holder);
+  ASSERT_EQ(rewriter->nGetParameterCount(), 1u);
+  EXPECT_EQ(std::u16string(rewriter->pGetParameter(0)->pszGetName()), u"C1");
+  EXPECT_TRUE(rewriter->pGetParameter(0)->bIsCursorParameter());
+  CTString plain;
+  EXPECT_EQ(rewriter->bIsCursorParameter(u"P%CURSORS", plain), 0);
+  EXPECT_EQ(std::u16string(plain.pszGet()), u"P%CURSORS");
+}
+
+TEST_F(OracleOwnRewriter, LikeWritesOraclesEscapeClause) {
+  // A Unicode pattern holding the escape goes as a bind, with the national clause.
+  Statement& s = Make(u"SELECT COUNT(*) FROM EMP E WHERE E.NAME LIKE 'C\\\\%'", 1);
+  Node* like = s.Op(SQL_NODE_LIKE, u"E.NAME LIKE 'C\\\\%'",
+                    {s.Column(u"E.NAME", u"E", u"NAME"), s.Value(u"'C\\\\%'", s.Text(u"C\\\\%"))});
+  s.File(u"EMP", u"E");
+  s.Where(like, u"E.NAME LIKE 'C\\\\%'");
+  const std::u16string text = Translate(s);
+  EXPECT_EQ(text, u"SELECT COUNT(*) FROM EMP E WHERE E.NAME LIKE :1  ESCAPE N'\\' ") << Dump(*holder);
+  EXPECT_EQ(Run(text, Bound()), u"1") << Dump(*holder);
+
+  // The key conditions' clause: national for national text, plain for the others, none for a number.
+  for (const auto& [type, clause] : {std::pair{29u, u" ESCAPE N'\\'"}, std::pair{2u, u" ESCAPE '\\'"},
+                                     std::pair{15u, u" ESCAPE '\\'"}, std::pair{5u, u""}}) {
+    rewriter->Reset(0);
+    rewriter->WriteDialectEscape(nullptr, type);
+    EXPECT_EQ(std::u16string(rewriter->pszGetSourceText()), clause) << type;
+  }
+}
+
+TEST_F(OracleOwnRewriter, ADateOfAFunctionIsReadAsDigits) {
+  Statement& s = Make(u"LEFT(F(), 4)", 1);
+  CHostValue& date = s.values.emplace_back();
+  date.SetType(HOST_TYPE_WDATE);
+  Node* function = s.Op(99, u"F()", {});
+  function->constant = &date;
+  Node* left = s.Op(42, u"LEFT(F(), 4)", {function});
+  Translate(s);
+  CTString statement;
+  std::uint64_t position = 0;
+  rewriter->Reset(0);
+  auto* parent = AsSeenAcross<IHostExpressionNode>(left);
+  auto* operand = AsSeenAcross<IHostExpressionNode>(function);
+  rewriter->WriteDateTimeLiteral(statement, parent, operand, &position, 1);
+  rewriter->nAppendText(u"F()");
+  rewriter->WriteDateTimeLiteral(statement, parent, operand, &position, 0);
+  EXPECT_EQ(std::u16string(rewriter->pszGetSourceText()), u"TO_CHAR( F(), 'YYYYMMDD') ");
+  // Not under a string function: as it is.
+  rewriter->Reset(0);
+  rewriter->WriteDateTimeLiteral(
+      statement, AsSeenAcross<IHostExpressionNode>(s.Op(SQL_NODE_EQ, u"LEFT(F(), 4)", {function})), operand,
+      &position, 1);
+  EXPECT_EQ(std::u16string(rewriter->pszGetSourceText()), u"");
+}
+
+TEST_F(OracleOwnRewriter, CopiesAndResets) {
+  Statement& s = Make(u"SELECT NAME FROM EMP WHERE ID = 1", 1);
+  s.WhereEquals(u"ID", 1);
+  Translate(s);
+  ASSERT_TRUE(rewriter->bAddLobColumn(u"DOC"));
+  CHashTable map;
+  CSqlRewriter* copy = rewriter->pClone(map, 0);
+  ASSERT_NE(dynamic_cast<COracleSqlRewriter*>(copy), nullptr);
+  copy->AddRef();
+  EXPECT_EQ(std::u16string(static_cast<const char16_t*>(copy->pszGetOutputText(0))),
+            u"SELECT NAME FROM EMP WHERE ID = :1 ");
+  EXPECT_EQ(static_cast<COracleSqlRewriter*>(copy)->GetLobColumns().nGetCount(), 0u) << "the statement's own";
+  copy->nRelease();
+
+  EXPECT_EQ(rewriter->Reset(1), -1);
+  EXPECT_EQ(rewriter->GetLobColumns().nGetCount(), 1u);
+  EXPECT_EQ(rewriter->Reset(0), -1);
+  EXPECT_EQ(rewriter->GetLobColumns().nGetCount(), 0u);
+  EXPECT_EQ(rewriter->nGetBoundValueCount(), 0u);
+  EXPECT_EQ(rewriter->nGetParameterCount(), 0u);
+}
+
+}  // namespace
