@@ -7,6 +7,7 @@
 #include "foundation/x_error.h"
 #include "host/export.h"
 #include "host/library_entry.h"
+#include "oracle/oracle_automatic_identifier.h"
 #include "oracle/oracle_connection.h"
 #include "oracle/oracle_record_description.h"
 #include "oracle/oracle_sql_rewriter.h"
@@ -68,8 +69,9 @@ CSqlRewriter* COracleDriver::pCreateSqlRewriter(CErrorHolder* holder, CConnectio
 }
 
 void* COracleDriver::pCreateAutomaticIdentifier() {
-  RaiseNotAvailable(pGetErrorHolder(), ERROR_UNIT_DRIVER, ORACLE_DRIVER_POINT_NOT_BUILT, nullptr, nullptr);
-  return nullptr;
+  auto* identifier = new (std::nothrow) COracleAutomaticIdentifier();
+  if (!identifier) SetHolderOutOfMemory(pGetErrorHolder());
+  return identifier;
 }
 
 CRecordDescription* COracleDriver::pCreateDescriptionFor(const char16_t* name, CConnection* connection) {
