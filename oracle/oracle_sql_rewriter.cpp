@@ -94,6 +94,7 @@ CValueLeaf* COracleSqlRewriter::pGetBoundValue(std::uint32_t i) const {
 }
 
 int COracleSqlRewriter::Reset(int keepParameters) {
+  m_pLikeNode = nullptr;
   if (keepParameters == 0) {
     ReleaseBoundValues();
     m_lobColumns.RemoveAll();
@@ -223,7 +224,10 @@ std::uint32_t COracleSqlRewriter::nGetDateTimeOperandMode(std::uint32_t context,
   if (context != SQL_CONTEXT_WHERE && context != SQL_CONTEXT_HAVING) return 0;
   // The NCLOB is read as national text exactly where its LIKE gets an ESCAPE clause of its own (the program's, or
   // the one a "\" in the pattern needs); a pattern that is no constant may need one.
-  IHostExpressionNode* like = node && node->nGetFunctionCode() == SQL_NODE_LIKE ? node : m_pLikeNode;
+  // Only inside an expression is the LIKE known (a key condition asks without a node): the node itself, or the
+  // LIKE around the column being written.
+  if (!node) return 0;
+  IHostExpressionNode* like = node->nGetFunctionCode() == SQL_NODE_LIKE ? node : m_pLikeNode;
   if (!like) return 0;
   const char16_t escape = like->nGetLikeEscape();
   if (escape != 0 && escape != u'\\') return COLUMN_TYPE_WTEXT_MEMO;

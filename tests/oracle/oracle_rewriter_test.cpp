@@ -249,6 +249,28 @@ TEST_F(OracleOwnRewriter, LikeWritesOraclesEscapeClause) {
   }
 }
 
+// A server before 10 reads LIKE with an ESCAPE on a national text memo only through TO_NCHAR.
+TEST_F(OracleOwnRewriter, AnOldServerReadsANationalMemoAsNationalText) {
+  auto statement = [&]() -> Statement& {
+    Statement& s = Make(u"SELECT D.BODY FROM DOCS D WHERE D.BODY LIKE 'a\\\\%'", 1);
+    // The item type code 40 is the runtime's national text memo.
+    s.Item(u"D", u"BODY", u"D.BODY").SetNumber(rewritertest::I::kItemTypeCode, 40);
+    s.File(u"DOCS", u"D");
+    s.Where(s.Op(SQL_NODE_LIKE, u"D.BODY LIKE 'a\\\\%'",
+                 {s.Column(u"D.BODY", u"D", u"BODY", 1), s.Value(u"'a\\\\%'", s.Text(u"a\\\\%"))}),
+            u"D.BODY LIKE 'a\\\\%'");
+    return s;
+  };
+  EXPECT_EQ(Translate(statement()), u"SELECT D.BODY FROM DOCS D WHERE D.BODY LIKE :1  ESCAPE N'\\' ") << Dump(*holder);
+  const CTString version(connection->pszGetServerVersionText());
+  connection->SetServerVersionText(u"9.2.0");
+  connection->ParseServerVersion(nullptr);
+  EXPECT_EQ(Translate(statement()), u"SELECT D.BODY FROM DOCS D WHERE TO_NCHAR(D.BODY) LIKE :1  ESCAPE N'\\' ")
+      << Dump(*holder);
+  connection->SetServerVersionText(version.pszGet());
+  connection->ParseServerVersion(nullptr);
+}
+
 TEST_F(OracleOwnRewriter, ADateOfAFunctionIsReadAsDigits) {
   Statement& s = Make(u"LEFT(F(), 4)", 1);
   CHostValue& date = s.values.emplace_back();
