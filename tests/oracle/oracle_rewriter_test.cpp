@@ -1,6 +1,7 @@
 // The Oracle driver's own rewriter, made by its factory: statements built as the runtime parses them, their final
 // texts (values as numbered binds, NULL in the text, "||", the national ESCAPE clause, ":" named parameters and
-// REF CURSOR names) and, where the text is a statement, its run on the OCI stand-in with the bound values.
+// REF CURSOR names) and, where the text is a statement, its run on the OCI stand-in with the bound values. Then the
+// Oracle condition and filter nodes, which keep the connection's handles however they are made again.
 #include <gtest/gtest.h>
 
 #include <deque>
@@ -14,6 +15,7 @@
 #include "foundation/hash_table.h"
 #include "oracle/client/oci_session_calls.h"
 #include "oracle/client/oci_wrappers.h"
+#include "oracle/oracle_key_condition.h"
 #include "oracle/oracle_sql_rewriter.h"
 #include "parsed_statement.h"
 #include "session_driver_helpers.h"
@@ -40,6 +42,7 @@ class OracleOwnRewriter : public CHostValueFixture {
     holder = CallSlot<CErrorHolder*>(driver, kDriverHolder);
     connection = OpenOnNewDataSource(driver, holder, "ORAREWRITER", description);
     ASSERT_NE(connection, nullptr) << Dump(*holder);
+    ASSERT_TRUE(bSessionIsUtf16(connection));
     for (const char16_t* sql : {
              u"CREATE TABLE EMP (ID NUMBER, NAME NVARCHAR2(20), DEPT NUMBER, CODE VARCHAR2(10))",
              u"CREATE TABLE EVENTS (ID NUMBER, D DATE)",
@@ -78,71 +81,45 @@ class OracleOwnRewriter : public CHostValueFixture {
     return text;
   }
 
-  // The rewriter's bound values as texts, in the order of their numbers ("<null>" for NULL).
+  // The rewriter's bound values as texts, in the order of their numbers.
   std::vector<std::u16string> Bound() {
     std::vector<std::u16string> values;
     for (std::uint32_t i = 0; rewriter && i < rewriter->nGetBoundValueCount(); ++i) {
       CHostValue value;
-      CFieldValue* field = rewriter->pGetBoundValue(i)->pGetFieldValue();
       const char16_t* text = nullptr;
-      if (!field || !field->bGetValue(&value) || value.bIsNull()) {
-        values.push_back(u"<null>");
-        continue;
-      }
+      rewriter->pGetBoundValue(i)->pGetFieldValue()->bGetValue(&value);
       value.nConvert(HOST_TYPE_TEXT);
       value.nGetWideText(&text);
-      values.push_back(text ? text : u"");
+      values.push_back(text ? text : u"<none>");
     }
     return values;
   }
 
-  // Runs the text with the given values bound at :1, :2...; the first column of the first row when it is a query
-  // ("<none>" without a row), "<done>" for another statement, "<failed>" when it fails.
-  std::u16string Run(const std::u16string& sql, const std::vector<std::u16string>& values) {
-    const bool utf16 = bSessionIsUtf16(connection);
+  // Runs the text on the UTF-16 session with the rewriter's values bound as texts at :1, :2...: the first column of
+  // the first row of a query ("<none>" without one), "<done>" for another statement, "<failed>" when it fails.
+  std::u16string Run(const std::u16string& sql) {
     void* statement = nOciHandleAlloc(connection, holder, 4);
-    if (!statement) return u"<failed>";
-    std::vector<std::vector<char16_t>> wide;
-    std::vector<std::string> narrow;
-    std::vector<std::int16_t> indicators(values.size());
-    std::u16string result = u"<failed>";
-    bool ok = nOciStmtPrepare(connection, holder, statement, sql.c_str());
+    std::vector<std::u16string> values = Bound();
+    bool ok = statement && nOciStmtPrepare(connection, holder, statement, sql.c_str());
     for (std::size_t i = 0; ok && i < values.size(); ++i) {
       void* bind = nullptr;
-      indicators[i] = values[i] == u"<null>" ? -1 : 0;
-      void* buffer = nullptr;
-      std::uint32_t size = 0;
-      if (utf16) {
-        wide.emplace_back(values[i].begin(), values[i].end()).push_back(0);
-        buffer = wide.back().data();
-        size = static_cast<std::uint32_t>(wide.back().size() * 2);
-      } else {
-        narrow.emplace_back(values[i].begin(), values[i].end());
-        buffer = narrow.back().data();
-        size = static_cast<std::uint32_t>(narrow.back().size() + 1);
-      }
-      ok = nOciBindByName(connection, holder, statement, &bind, static_cast<std::uint32_t>(i + 1), buffer, size,
-                          kSqltStr, &indicators[i], nullptr, 0, nullptr, utf16 ? 29 : 0);
+      ok = nOciBindByName(connection, holder, statement, &bind, static_cast<std::uint32_t>(i + 1), values[i].data(),
+                          static_cast<std::uint32_t>(values[i].size() + 1) * 2, kSqltStr, nullptr, nullptr, 0,
+                          nullptr, 29);
     }
     const bool query = sql.rfind(u"SELECT", 0) == 0;
-    char16_t row[512] = {};
+    char16_t row[256] = {};
     std::uint16_t length = 0, code = 0;
-    std::int16_t indicator = 0;
     void* define = nullptr;
     if (ok && query) {
       ok = nOciDefineByPos(connection, holder, statement, &define, 1, row, sizeof row - 2, &length, kSqltStr,
-                           &indicator, &code, 0, utf16 ? 29 : 0);
+                           nullptr, &code, 0, 29);
     }
-    if (ok) ok = nOciStmtExecute(connection, holder, statement, sql.c_str(), query ? 1 : 8, 0, nullptr, 0);
-    if (ok && !query) result = u"<done>";
+    ok = ok && nOciStmtExecute(connection, holder, statement, sql.c_str(), query ? 1 : 8, 0, nullptr, 0);
     std::uint32_t end = 1;
-    if (ok && query && nOciStmtFetch(connection, holder, statement, 1, 2, &end, nullptr)) {
-      CTString text;
-      ReadSessionText(connection, row, sizeof row - 2, text);
-      result = end ? u"<none>" : (indicator == -1 ? u"<null>" : text.pszGet());
-    }
-    nOciHandleFree(connection, nullptr, statement, 4);
-    return result;
+    if (ok && query) ok = nOciStmtFetch(connection, holder, statement, 1, 2, &end, nullptr);
+    if (statement) nOciHandleFree(connection, nullptr, statement, 4);
+    return !ok ? u"<failed>" : !query ? u"<done>" : end ? u"<none>" : std::u16string(row);
   }
   std::u16string Fetch(const std::u16string& sql) { return FetchText(connection, *holder, sql.c_str()); }
   // A statement that lives as long as the test: the rewriter keeps its analysis until the end.
@@ -175,7 +152,7 @@ TEST_F(OracleOwnRewriter, ValuesAreBoundByNumberAndANullStaysInTheText) {
   const std::u16string text = Translate(insert);
   EXPECT_EQ(text, u"INSERT INTO EMP (ID, NAME, DEPT) VALUES (:1 , :2 , NULL )") << Dump(*holder);
   EXPECT_EQ(Bound(), (std::vector<std::u16string>{u"5", u"Eve"}));
-  EXPECT_EQ(Run(text, Bound()), u"<done>") << Dump(*holder);
+  EXPECT_EQ(Run(text), u"<done>") << Dump(*holder);
   EXPECT_EQ(Fetch(u"SELECT NAME || '/' || NVL(TO_CHAR(DEPT), '-') FROM EMP WHERE ID = 5"), u"Eve/-");
 
 }
@@ -191,7 +168,7 @@ TEST_F(OracleOwnRewriter, TextsJoinedByPlusAreConcatenated) {
   s.Where(s.Op(SQL_NODE_EQ, u"E.ID = 2", {s.Column(u"E.ID", u"E", u"ID"), s.Value(u"2", s.Int(2))}), u"E.ID = 2");
   const std::u16string text = Translate(s);
   EXPECT_EQ(text, u"SELECT E.NAME||E.CODE AS R, E.NAME, E.CODE FROM EMP E WHERE E.ID = :1 ") << Dump(*holder);
-  EXPECT_EQ(Run(text, Bound()), u"Bobaxb") << Dump(*holder);
+  EXPECT_EQ(Run(text), u"Bobaxb") << Dump(*holder);
 }
 
 // Only with the ":" prefix does a pass-through text keep its date escape: the base prefix read "{d '...'}" as a
@@ -200,7 +177,7 @@ TEST_F(OracleOwnRewriter, APassThroughDateEscapeFindsItsRow) {
   Statement& s = Make(u"SELECT ID FROM EVENTS WHERE D = {d '2024-01-02'}", 1);
   const std::u16string text = Translate(s, SQL_MODE_PASS_THROUGH);
   EXPECT_EQ(text.find(u'{'), std::u16string::npos) << Dump(*holder);
-  EXPECT_EQ(Run(text, {}), u"7") << Dump(*holder);
+  EXPECT_EQ(Run(text), u"7") << Dump(*holder);
 }
 
 TEST_F(OracleOwnRewriter, NamedAndCursorParametersOfAPassThroughText) {
@@ -238,7 +215,7 @@ TEST_F(OracleOwnRewriter, LikeWritesOraclesEscapeClause) {
   s.Where(like, u"E.NAME LIKE 'C\\\\%'");
   const std::u16string text = Translate(s);
   EXPECT_EQ(text, u"SELECT COUNT(*) FROM EMP E WHERE E.NAME LIKE :1  ESCAPE N'\\' ") << Dump(*holder);
-  EXPECT_EQ(Run(text, Bound()), u"1") << Dump(*holder);
+  EXPECT_EQ(Run(text), u"1") << Dump(*holder);
 
   // The key conditions' clause: national for national text, plain for the others, none for a number.
   for (const auto& [type, clause] : {std::pair{29u, u" ESCAPE N'\\'"}, std::pair{2u, u" ESCAPE '\\'"},
@@ -316,6 +293,41 @@ TEST_F(OracleOwnRewriter, CopiesAndResets) {
   EXPECT_EQ(rewriter->GetLobColumns().nGetCount(), 0u);
   EXPECT_EQ(rewriter->nGetBoundValueCount(), 0u);
   EXPECT_EQ(rewriter->nGetParameterCount(), 0u);
+}
+
+// The node carries the connection's handles (or none, new and empty) and compares an empty text as NULL.
+template <class T>
+void ExpectOracleNode(CKeyCondition* node, COracleConnection* connection, bool handles, const char* how) {
+  auto* oracle = dynamic_cast<T*>(node);
+  ASSERT_NE(oracle, nullptr) << how;
+  EXPECT_EQ(oracle->bEmptyTextIsNull(), 1u) << how;
+  EXPECT_EQ(oracle->pGetErrorHandle(), handles ? connection->m_pErrorHandle : nullptr) << how;
+  EXPECT_EQ(oracle->pGetEnvironmentHandle(), handles ? connection->m_pEnvironment : nullptr) << how;
+}
+
+template <class T>
+void EveryWayOfMaking(CErrorHolder* holder, COracleConnection* connection) {
+  ASSERT_NE(connection->m_pErrorHandle, nullptr);
+  auto* node = new T(holder, connection);
+  node->AddRef();
+  CHashTable map;
+  CKeyCondition* made[] = {node, node->pNew(), node->pClone(), node->pNewWithArgs(node, map, 0, 0)};
+  const char* how[] = {"made on the connection", "new and empty", "cloned", "copied through a map"};
+  for (int i = 0; i < 4; ++i) {
+    ASSERT_NE(made[i], nullptr) << how[i];
+    ExpectOracleNode<T>(made[i], connection, i != 1, how[i]);
+    EXPECT_EQ(made[i]->pGetConnection(), i == 1 ? nullptr : connection) << how[i];
+    if (i > 0) {
+      made[i]->AddRef();
+      made[i]->nRelease();
+    }
+  }
+  node->nRelease();
+}
+
+TEST_F(OracleOwnRewriter, ConditionNodesKeepTheirClassAndHandles) {
+  EveryWayOfMaking<COracleKeyCondition>(holder, connection);
+  EveryWayOfMaking<COracleFilterHolder>(holder, connection);
 }
 
 }  // namespace
