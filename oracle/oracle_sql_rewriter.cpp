@@ -78,6 +78,44 @@ bool bIsTextColumn(std::uint32_t type) {
 
 COracleSqlRewriter::~COracleSqlRewriter() = default;
 
+void COracleSqlRewriter::ReleaseComparedTypes() {
+  while (m_patternLeaves.nGetCount() > 0) {
+    ReleaseArrayElement(&m_patternLeaves, m_patternLeaves.pGetObject(0));
+    m_patternLeaves.RemoveAt(0);
+  }
+  m_patternTypes.clear();
+}
+
+std::uint32_t COracleSqlRewriter::nComparedType(CValueLeaf* leaf) const {
+  for (std::uint32_t i = 0; i < m_patternLeaves.nGetCount() && i < m_patternTypes.size(); ++i) {
+    if (m_patternLeaves.pGetObject(i) == leaf) return m_patternTypes[i];
+  }
+  return 0;
+}
+
+int COracleSqlRewriter::bConvertComparedValue(CQueryDescription* query, IHostExpressionNode* parent,
+                                              IHostExpressionNode* valueNode, std::uint32_t context,
+                                              const SComparedColumn* column, CValueLeaf* parameter,
+                                              std::uint32_t operandType) {
+  if (parameter && column && column->nType && (parameter->nGetFlags() & LEAF_FLAG_PATTERN_VALUE) &&
+      !parameter->pGetColumn()) {
+    // Without the note the clause would follow the pattern's own type: a Unicode pattern on a VARCHAR2 column
+    // would get the national clause. A note that cannot be kept only loses that refinement.
+    parameter->AddRef();
+    bool kept = m_patternLeaves.Add(parameter) != 0;
+    if (kept) {
+      try {
+        m_patternTypes.push_back(column->nType);
+      } catch (...) {
+        m_patternLeaves.RemoveAt(m_patternLeaves.nGetCount() - 1);
+        kept = false;
+      }
+    }
+    if (!kept) parameter->nRelease();
+  }
+  return CSqlRewriter::bConvertComparedValue(query, parent, valueNode, context, column, parameter, operandType);
+}
+
 void COracleSqlRewriter::ReleaseBoundValues() {
   while (m_boundValues.nGetCount() > 0) {
     ReleaseArrayElement(&m_boundValues, m_boundValues.pGetObject(0));
@@ -97,6 +135,7 @@ int COracleSqlRewriter::Reset(int keepParameters) {
   m_pLikeNode = nullptr;
   if (keepParameters == 0) {
     ReleaseBoundValues();
+    ReleaseComparedTypes();
     m_lobColumns.RemoveAll();
   }
   return CSqlRewriter::Reset(keepParameters);
@@ -174,7 +213,8 @@ int COracleSqlRewriter::bWriteLikePattern(CValueLeaf* leaf, CHostValue& pattern,
   const std::u16string text = WideTextOf(pattern);
   const bool needed = !ownEscape && escape == u'\\' && text.find(u'\\') != std::u16string::npos;
   // The column compared decides the clause's form; without one, the type the pattern was written for.
-  const std::uint32_t columnType = leaf->pGetColumn() ? leaf->pGetColumn()->nGetType() : kind;
+  std::uint32_t columnType = leaf->pGetColumn() ? leaf->pGetColumn()->nGetType() : nComparedType(leaf);
+  if (columnType == 0) columnType = kind;
   const bool national = columnType == COLUMN_TYPE_WTEXT ||
                         (columnType == COLUMN_TYPE_WTEXT_MEMO && bOldServer() && (ownEscape || needed));
 

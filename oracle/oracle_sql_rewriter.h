@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "foundation/ref_counted.h"
 #include "foundation/string_list.h"
@@ -38,6 +39,10 @@ class COracleSqlRewriter : public CSqlRewriter {
   int bAppendTextRange(CQueryDescription* query, const char16_t* source, IHostExpressionNode* node,
                        std::uint64_t* position) override;
   int bIsLobCompare(IHostExpressionNode* parent, IHostExpressionNode* child) override;
+  // The base conversion; a LIKE pattern also notes the type of the column it is compared with, for its clause.
+  int bConvertComparedValue(CQueryDescription* query, IHostExpressionNode* parent, IHostExpressionNode* valueNode,
+                            std::uint32_t context, const SComparedColumn* column, CValueLeaf* parameter,
+                            std::uint32_t operandType) override;
   void WriteDateTimeLiteral(CTString& statement, IHostExpressionNode* parent, IHostExpressionNode* node,
                             std::uint64_t* position, int before) override;
   // ":" and no suffix: a pass-through text's "{d '...'}" is a date escape, not a parameter.
@@ -64,8 +69,14 @@ class COracleSqlRewriter : public CSqlRewriter {
   bool bOldServer() const;
   void ReleaseBoundValues();
 
+  // The column type a pattern leaf was compared with, where no column of the statement's set stands behind it.
+  std::uint32_t nComparedType(CValueLeaf* leaf) const;
+  void ReleaseComparedTypes();
+
   CStringList m_lobColumns;
   CRefPtrArray m_boundValues{10};  // CValueLeaf
+  CRefPtrArray m_patternLeaves{4};  // CValueLeaf, with its compared column type at the same index
+  std::vector<std::uint32_t> m_patternTypes;
   // The LIKE node whose operand is being written (the parent the node boundary met last), not referenced.
   IHostExpressionNode* m_pLikeNode = nullptr;
 };

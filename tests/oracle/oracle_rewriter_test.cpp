@@ -217,6 +217,18 @@ TEST_F(OracleOwnRewriter, LikeWritesOraclesEscapeClause) {
   EXPECT_EQ(text, u"SELECT COUNT(*) FROM EMP E WHERE E.NAME LIKE :1  ESCAPE N'\\' ") << Dump(*holder);
   EXPECT_EQ(Run(text), u"1") << Dump(*holder);
 
+  // Compared with a VARCHAR2 column (item type code 2, the runtime's text) the pattern is 8-bit text: written as it
+  // is, with the plain clause.
+  Statement& plain = Make(u"SELECT E.ID, E.CODE FROM EMP E WHERE E.CODE LIKE 'a\\_b'", 1);
+  plain.Item(u"E", u"CODE", u"E.CODE").SetNumber(rewritertest::I::kItemTypeCode, 2);
+  plain.File(u"EMP", u"E");
+  plain.Where(plain.Op(SQL_NODE_LIKE, u"E.CODE LIKE 'a\\_b'",
+                       {plain.Column(u"E.CODE", u"E", u"CODE", 1), plain.Value(u"'a\\_b'", plain.Text(u"a\\_b"))}),
+              u"E.CODE LIKE 'a\\_b'");
+  const std::u16string narrow = Translate(plain);
+  EXPECT_EQ(narrow, u"SELECT E.ID, E.CODE FROM EMP E WHERE E.CODE LIKE 'a\\_b' ESCAPE '\\' ") << Dump(*holder);
+  EXPECT_EQ(Run(narrow), u"1") << "only a_b, its _ escaped: " << Dump(*holder);
+
   // The key conditions' clause: national for national text, plain for the others, none for a number.
   for (const auto& [type, clause] : {std::pair{29u, u" ESCAPE N'\\'"}, std::pair{2u, u" ESCAPE '\\'"},
                                      std::pair{15u, u" ESCAPE '\\'"}, std::pair{5u, u""}}) {
@@ -226,7 +238,7 @@ TEST_F(OracleOwnRewriter, LikeWritesOraclesEscapeClause) {
   }
 }
 
-// A server before 10 reads LIKE with an ESCAPE on a national text memo only through TO_NCHAR.
+// A server before 10 reads LIKE with an ESCAPE on a national text memo only through TO_NCHAR, with national text.
 TEST_F(OracleOwnRewriter, AnOldServerReadsANationalMemoAsNationalText) {
   auto statement = [&]() -> Statement& {
     Statement& s = Make(u"SELECT D.BODY FROM DOCS D WHERE D.BODY LIKE 'a\\\\%'", 1);
@@ -238,7 +250,7 @@ TEST_F(OracleOwnRewriter, AnOldServerReadsANationalMemoAsNationalText) {
             u"D.BODY LIKE 'a\\\\%'");
     return s;
   };
-  EXPECT_EQ(Translate(statement()), u"SELECT D.BODY FROM DOCS D WHERE D.BODY LIKE :1  ESCAPE N'\\' ") << Dump(*holder);
+  EXPECT_EQ(Translate(statement()), u"SELECT D.BODY FROM DOCS D WHERE D.BODY LIKE :1  ESCAPE '\\' ") << Dump(*holder);
   const CTString version(connection->pszGetServerVersionText());
   connection->SetServerVersionText(u"9.2.0");
   connection->ParseServerVersion(nullptr);
