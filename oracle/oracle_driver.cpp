@@ -18,8 +18,6 @@
 
 namespace {
 
-// Point 0 of the Oracle driver's raises: an operation whose Oracle work is not built yet.
-constexpr std::uint32_t ORACLE_DRIVER_POINT_NOT_BUILT = 0;
 constexpr std::uint64_t NATIVE_TEXT_VALUE_BYTES = 24;
 
 }  // namespace

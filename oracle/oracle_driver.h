@@ -3,8 +3,7 @@
 // description and table the generic code creates is the Oracle one.
 //
 // The database list, the native type list, the catalog and the referential links are answered in
-// oracle_driver_catalog.cpp. Factories whose Oracle class is not built yet record error 8 (operation not available)
-// in the driver's holder and answer null.
+// oracle_driver_catalog.cpp. The statement object (slot 51) is still the generic one.
 #pragma once
 
 #include "driver/driver.h"

@@ -122,6 +122,7 @@ struct ColumnSpec {
   std::uint32_t size;
   std::uint32_t describedType;
   std::uint32_t describedSqlt;
+  std::uint32_t precision = 0;  // a decimal's integer digits (0: a decimal without digits is held as a real)
 };
 
 // An Oracle table description over the columns, on the connection; its table and both record descriptions are kept
@@ -137,12 +138,13 @@ class OracleColumns {
     m_described->AddRef();
     for (const ColumnSpec& column : columns) {
       CColumnDescriptor* item = pCreateColumnDescriptorThroughDriver(nullptr, 0);
-      item->bSetAll(column.name, u"T", u"", 1, column.size, column.type, 0xFFFFFFFF, 0xFFFFFFFF, 0, 0, 0);
+      item->bSetAll(column.name, u"T", u"", 1, column.size, column.type, 0xFFFFFFFF, 0xFFFFFFFF, 0, column.precision,
+                    0);
       item->SetServerTypeCode(column.describedSqlt);
       EXPECT_TRUE(m_description->AddItem(item));
       CColumnDescriptor* described = pCreateColumnDescriptorThroughDriver(nullptr, 0);
-      described->bSetAll(column.name, u"T", u"", 1, column.size, column.describedType, 0xFFFFFFFF, 0xFFFFFFFF, 0, 0,
-                         0);
+      described->bSetAll(column.name, u"T", u"", 1, column.size, column.describedType, 0xFFFFFFFF, 0xFFFFFFFF, 0,
+                         column.precision, 0);
       described->SetServerTypeCode(column.describedSqlt);
       EXPECT_TRUE(m_described->AddItem(described));
     }
