@@ -355,16 +355,6 @@ int COracleSqlRewriter::bIsLobCompare(IHostExpressionNode* parent, IHostExpressi
 
 // ---- named parameters ----
 
-namespace {
-const char16_t* pszCopyBounded(char16_t* buffer, std::size_t size, const char16_t* text) {
-  if (!buffer || size == 0) return u"";
-  std::size_t i = 0;
-  for (; text[i] && i + 1 < size; ++i) buffer[i] = text[i];
-  buffer[i] = 0;
-  return buffer;
-}
-}  // namespace
-
 const char16_t* COracleSqlRewriter::pszGetParameterPrefix(char16_t* buffer, std::size_t size) {
   return pszCopyBounded(buffer, size, u":");
 }

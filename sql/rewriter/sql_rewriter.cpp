@@ -135,21 +135,19 @@ int CSqlRewriter::bAppendTextRange(CQueryDescription*, const char16_t*, IHostExp
 int CSqlRewriter::bIsLobCompare(IHostExpressionNode*, IHostExpressionNode*) { return 0; }
 void CSqlRewriter::WriteDateTimeLiteral(CTString&, IHostExpressionNode*, IHostExpressionNode*, std::uint64_t*, int) {}
 
-namespace {
-const char16_t* pszCopyInto(char16_t* buffer, std::size_t size, const char16_t* text) {
+const char16_t* CSqlRewriter::pszCopyBounded(char16_t* buffer, std::size_t size, const char16_t* text) {
   if (!buffer || size == 0) return u"";
   std::size_t i = 0;
   for (; text[i] && i + 1 < size; ++i) buffer[i] = text[i];
   buffer[i] = 0;
   return buffer;
 }
-}  // namespace
 
 const char16_t* CSqlRewriter::pszGetParameterPrefix(char16_t* buffer, std::size_t size) {
-  return pszCopyInto(buffer, size, u"{");
+  return pszCopyBounded(buffer, size, u"{");
 }
 const char16_t* CSqlRewriter::pszGetParameterSuffix(char16_t* buffer, std::size_t size) {
-  return pszCopyInto(buffer, size, u"}");
+  return pszCopyBounded(buffer, size, u"}");
 }
 
 int CSqlRewriter::bIsCursorParameter(const char16_t* name, CTString& out) {
