@@ -27,6 +27,15 @@ void AppendSchemaFilter(CTextBufferW& text, const char16_t* clause) {
 
 }  // namespace
 
+int bSetWideTextValue(CHostValue* value, const char16_t* text) {
+  if (!value) return 1;
+  value->SetType(HOST_TYPE_TEXT);
+  value->Ops().SetFromWideZ(value->pHolder(), text);
+  if (value->nConvert(HOST_TYPE_WSTRING) >= 100) return 0;
+  value->SetFlags(0);
+  return 1;
+}
+
 COracleCatalogLister::COracleCatalogLister(CErrorHolder* holder) : m_pErrorHolder(holder) {
   if (m_pErrorHolder) m_pErrorHolder->AddRef();
 }
@@ -90,11 +99,7 @@ int COracleCatalogLister::bRunCatalogQuery(CHostValue* value, std::uint32_t flag
   CTextBufferW query(256);
   BuildCatalogQuery(query, flags);
   if (query.nGetLength() == 0) {
-    if (value) {
-      value->SetType(HOST_TYPE_WSTRING);
-      value->Ops().SetFromWideZ(value->pHolder(), u"");
-    }
-    return 1;
+    return bSetWideTextValue(value, u"");
   }
   CInternalQuery* rows = CInternalQuery::pCreate(query.pszGetText(), m_pErrorHolder, m_pConnection);
   if (!rows) {
@@ -122,8 +127,5 @@ int COracleCatalogLister::bRunCatalogQuery(CHostValue* value, std::uint32_t flag
     value->SetNull(true);
     return 0;
   }
-  value->SetType(HOST_TYPE_WSTRING);
-  value->Ops().SetFromWideZ(value->pHolder(), list.pszGetText());
-  value->SetFlags(0);
-  return 1;
+  return bSetWideTextValue(value, list.pszGetText());
 }

@@ -22,10 +22,11 @@ namespace {
 
 constexpr std::uint32_t DATABASE_LIST_UNITS = 5000;
 
-void SetText(void* value, std::uint16_t type, const char16_t* text) {
+// The value becomes a text value (type 110) holding the text, neither NULL nor marked.
+void SetText(void* value, const char16_t* text) {
   auto* host = static_cast<CHostValue*>(value);
   if (!host) return;
-  host->SetType(type);
+  host->SetType(HOST_TYPE_TEXT);
   host->Ops().SetFromWideZ(host->pHolder(), text);
   host->SetFlags(0);
 }
@@ -136,12 +137,12 @@ int CDriverOra::bListDatabases(void* value) {
     list.Append(name, n);
     at += n + 1;
   }
-  SetText(value, HOST_TYPE_TEXT, list.pszGetText());
+  SetText(value, list.pszGetText());
   return 1;
 }
 
 int COracleDriver::bGetNativeTypeList(void* value) {
-  SetText(value, HOST_TYPE_TEXT,
+  SetText(value,
           u"CHAR\t9\r\nVARCHAR2\t20\r\nRAW\t6\r\nLONG\t7\r\nLONG RAW\t4\r\nFLOAT\t14\r\nNUMERIC\t10\r\nDATE\t17\r\n");
   return 1;
 }
@@ -211,6 +212,5 @@ int COracleDriver::bListReferentialLinks(const char16_t* owner, const char16_t* 
   rows->nRelease();
   if (!answer) return 0;
   link.WriteLine(list, flags);
-  SetText(value, HOST_TYPE_WSTRING, list.pszGetText());
-  return 1;
+  return bSetWideTextValue(static_cast<CHostValue*>(value), list.pszGetText());
 }

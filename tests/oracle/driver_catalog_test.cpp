@@ -71,6 +71,7 @@ TEST_F(DriverCatalogTest, TheLinksQueryTakesOwnerAndTablePatternsFromTheName) {
   for (const auto& row : rows) {
     CHostValue value;
     ASSERT_EQ(oracle->bGetReferentialLinks(connection, reinterpret_cast<RuntimeWord>(row.name), 0, &value, 0), 1);
+    EXPECT_EQ(value.nGetType(), HOST_TYPE_WSTRING);
     EXPECT_EQ(Text(value), u"") << "no link";
     const std::u16string& text = internal.script.texts.back();
     EXPECT_NE(text.find(u"all_constraints.owner like '" + row.owner + u"' and all_constraints.table_name like '" +
