@@ -7,7 +7,10 @@
 #include "foundation/x_error.h"
 #include "host/export.h"
 #include "host/library_entry.h"
+#include "oracle/oracle_binding.h"
+#include "oracle/oracle_column.h"
 #include "oracle/oracle_connection.h"
+#include "oracle/oracle_field_value.h"
 #include "oracle/oracle_record_description.h"
 #include "oracle/oracle_table.h"
 
@@ -15,23 +18,45 @@ namespace {
 
 // Point 0 of the Oracle driver's raises: an operation whose Oracle work is not built yet.
 constexpr std::uint32_t ORACLE_DRIVER_POINT_NOT_BUILT = 0;
+constexpr std::uint64_t NATIVE_TEXT_VALUE_BYTES = 24;
 
 }  // namespace
 
-void* COracleDriver::pCreateNativeTextValue(CErrorHolder* holder, RuntimeWord) {
-  RaiseNotAvailable(holder ? holder : pGetErrorHolder(), ERROR_UNIT_DRIVER, ORACLE_DRIVER_POINT_NOT_BUILT, nullptr,
-                    nullptr);
-  return nullptr;
+void* COracleDriver::pCreateFieldValue(CErrorHolder* holder, CConnection* connection) {
+  CErrorHolder* owner = holder ? holder : pGetErrorHolder();
+  auto* value = new (std::nothrow) COracleFieldValue(owner, connection);
+  if (!value) SetHolderOutOfMemory(owner);
+  return value;
 }
 
-void* COracleDriver::pCreateParameterBinding(RuntimeWord, RuntimeWord) {
-  RaiseNotAvailable(pGetErrorHolder(), ERROR_UNIT_DRIVER, ORACLE_DRIVER_POINT_NOT_BUILT, nullptr, nullptr);
-  return nullptr;
+void* COracleDriver::pCreateNativeTextValue(CErrorHolder* holder, RuntimeWord connection) {
+  auto* value = static_cast<COracleFieldValue*>(pCreateFieldValue(holder, reinterpret_cast<CConnection*>(connection)));
+  if (!value) return nullptr;
+  value->AddRef();
+  const int made = value->bAllocateNativeBuffer(HOST_TYPE_ASTRING, NATIVE_TEXT_VALUE_BYTES);
+  if (!made) {
+    value->nRelease();
+    return nullptr;
+  }
+  value->SetDataLength(0);
+  --value->m_nRefCount;
+  return value;
 }
 
-void* COracleDriver::pCreateParameter(RuntimeWord, RuntimeWord) {
-  RaiseNotAvailable(pGetErrorHolder(), ERROR_UNIT_DRIVER, ORACLE_DRIVER_POINT_NOT_BUILT, nullptr, nullptr);
-  return nullptr;
+// A result column's binding: the statement's select column (a CSqlElement) at its 1-based position.
+void* COracleDriver::pCreateParameterBinding(RuntimeWord entry, RuntimeWord position) {
+  auto* binding = new (std::nothrow)
+      COracleParameterBinding(reinterpret_cast<CSqlElement*>(entry), static_cast<std::uint32_t>(position));
+  if (!binding) SetHolderOutOfMemory(pGetErrorHolder());
+  return binding;
+}
+
+// A parameter's binding: the statement's parameter (a CValueLeaf) at its position.
+void* COracleDriver::pCreateParameter(RuntimeWord entry, RuntimeWord position) {
+  auto* parameter = new (std::nothrow)
+      COracleParameter(reinterpret_cast<CValueLeaf*>(entry), static_cast<std::uint32_t>(position));
+  if (!parameter) SetHolderOutOfMemory(pGetErrorHolder());
+  return parameter;
 }
 
 CRecordDescription* COracleDriver::pCreateDescription(CConnection* connection, CErrorHolder* holder) {
@@ -43,9 +68,12 @@ CTable* COracleDriver::pCreateTable(IHostFileDescription* description, CConnecti
   return new (std::nothrow) COracleTable(description, connection, holder);
 }
 
-void* COracleDriver::pCreateColumnBinding(RuntimeWord, RuntimeWord) {
-  RaiseNotAvailable(pGetErrorHolder(), ERROR_UNIT_DRIVER, ORACLE_DRIVER_POINT_NOT_BUILT, nullptr, nullptr);
-  return nullptr;
+// A table's column: (error holder, column descriptor).
+void* COracleDriver::pCreateColumnBinding(RuntimeWord holder, RuntimeWord descriptor) {
+  auto* column = new (std::nothrow)
+      COracleColumn(reinterpret_cast<CErrorHolder*>(holder), reinterpret_cast<CColumnDescriptor*>(descriptor));
+  if (!column) SetHolderOutOfMemory(holder ? reinterpret_cast<CErrorHolder*>(holder) : pGetErrorHolder());
+  return column;
 }
 
 void* COracleDriver::pCreateAutomaticIdentifier() {

@@ -18,7 +18,10 @@ class COracleDriver final : public CDriverOra {
  public:
   void DeletingDestructor(std::uint32_t flags) override { DestroyAs(this, flags); }                // slot 39
   int bGetNativeTypeList(void* value) override;                                                    // slot 23
-  void* pCreateNativeTextValue(CErrorHolder* holder, RuntimeWord type) override;                   // slot 45
+  void* pCreateFieldValue(CErrorHolder* holder, CConnection* connection) override;                 // slot 44
+  // A field value of slot 44 with an own 24-byte buffer of 8-bit text, empty; the second word is the factory's
+  // connection, passed on as it comes.
+  void* pCreateNativeTextValue(CErrorHolder* holder, RuntimeWord connection) override;             // slot 45
   void* pCreateParameterBinding(RuntimeWord a, RuntimeWord b) override;                            // slot 46
   void* pCreateParameter(RuntimeWord a, RuntimeWord b) override;                                   // slot 47
   CRecordDescription* pCreateDescription(CConnection* connection, CErrorHolder* holder) override;  // slot 48

@@ -13,4 +13,12 @@ class CTableOra : public CTable {
 class COracleTable : public CTableOra {
  public:
   using CTableOra::CTableOra;
+
+  // Set by a column of the table's descriptions that Oracle described as a CLOB, BLOB or BFILE: the table's
+  // statements carry LOB locators.
+  bool bHasLob() const { return m_bHasLob; }
+  void SetHasLob(bool hasLob) { m_bHasLob = hasLob; }
+
+ private:
+  bool m_bHasLob = false;
 };

@@ -111,6 +111,7 @@ class CColumn : public CRefCounted {
   const char16_t* pszGetMemoFileName() const { return m_strMemoFileName.pszGet(); }
   std::uint32_t bIsMemoChanged() const { return m_bMemoChanged; }
   CTableDescription* pGetTableDescription() const { return m_pTableDescription; }
+  CErrorHolder* pGetErrorHolder() const { return m_pErrorHolder; }
   void SetTexts(const char16_t* further, const char16_t* qualifier) {
     m_strFurther = further;
     m_strQualifier = qualifier;

@@ -48,6 +48,8 @@ class CParameterBinding : public CRefCounted {
   int bIsParameter() const { return m_pParameter != nullptr; }
   // The statement's parameter behind the binding; null for a result column.
   CValueLeaf* pGetParameter() const { return m_pParameter; }
+  // The statement's select column behind the binding; null for a parameter.
+  CSqlElement* pGetSelectColumn() const { return m_pColumn; }
 
  private:
   void ReleaseEntry();

@@ -116,6 +116,7 @@ TEST(DriverSlotsTest, TheOracleDriverOverridesInTheirSlots) {
       QZ_OP(bListDatabases),
       QZ_OP(DeletingDestructor),
       QZ_OP(bGetNativeTypeList),
+      QZ_OP(pCreateFieldValue),
       QZ_OP(pCreateNativeTextValue),
       QZ_OP(pCreateParameterBinding),
       QZ_OP(pCreateParameter),

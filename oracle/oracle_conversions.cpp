@@ -1,0 +1,391 @@
+// The Oracle field value's number, date, timestamp and interval conversions. Numbers cross as text through fixed
+// masks (a double with the OCI7 set), dates as the 7-byte Oracle date or the 8-byte OCIDate, timestamps through the
+// value's datetime descriptor and a 17-digit text, intervals as a count of milliseconds.
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "foundation/date_time.h"
+#include "foundation/error_holder.h"
+#include "foundation/t_string.h"
+#include "foundation/x_error.h"
+#include "host/host_services.h"
+#include "host/host_value.h"
+#include "oracle/client/oci_value_calls.h"
+#include "oracle/oracle_connection.h"
+#include "oracle/oracle_field_value.h"
+
+namespace {
+
+constexpr char16_t INTEGER_MASK[] = u"99999999999999999999";
+constexpr char16_t DECIMAL_MASK[] = u"99999999999999999999D999999";
+
+std::u16string Trimmed(const char16_t* text) {
+  std::u16string out(text ? text : u"");
+  const auto first = out.find_first_not_of(u' ');
+  if (first == std::u16string::npos) return {};
+  const auto last = out.find_last_not_of(u' ');
+  return out.substr(first, last - first + 1);
+}
+
+std::u16string Nines(std::uint32_t count) { return std::u16string(count, u'9'); }
+
+std::u16string WideTextOf(CHostValue& value) {
+  const char16_t* text = nullptr;
+  if (bHostFailed(value.nGetWideText(&text)) || !text) return {};
+  return text;
+}
+
+bool bAllZeros(const std::u16string& text, std::size_t count) {
+  const std::size_t n = text.size() < count ? text.size() : count;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (text[i] != u'0') return false;
+  }
+  return true;
+}
+
+// The layout of the text a date-time is written in under a date-format mask (CFieldValue::bSetDateTimeText): Y, M,
+// D, h, n and s stand for the digits of the year, month, day, hours, minutes and seconds, f for the digits of the
+// fraction; any other character stands for itself.
+const char16_t* pszLayoutOfMask(const char16_t* mask) {
+  const std::u16string m = mask ? mask : u"";
+  if (m == u"DD-MM-YYYY HH24:MI:SS") return u"DD-MM-YYYY hh:nn:ss";
+  if (m == u"AAAA-MM-JJ HH:MM:SS.CCC") return u"YYYY-MM-DD hh:nn:ss.fff";
+  if (m == u"AAAAMMJJ HH:MM:SS.CCC") return u"YYYYMMDD hh:nn:ss.fff";
+  if (m == u"YYYYMMDDHH24MISS") return u"YYYYMMDDhhnnss";
+  if (m == u"YYYYMMDD HH24MISS") return u"YYYYMMDD hhnnss";
+  if (m == u"YYYYMMDD HH24:MI:SS") return u"YYYYMMDD hh:nn:ss";
+  if (m == u"YYYYMMDDHH24MISSFF") return u"YYYYMMDDhhnnssff";
+  return u"YYYYMMDDhhnnssfff";
+}
+
+struct SParsedDate {
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, millisecond = 0;
+};
+
+// The text read by a layout; false when it does not follow it.
+bool bReadLayout(const std::u16string& text, const char16_t* layout, SParsedDate& out) {
+  const std::u16string l = layout;
+  if (text.size() != l.size()) return false;
+  int fractionDigits = 0;
+  out = SParsedDate{};
+  for (std::size_t i = 0; i < l.size(); ++i) {
+    const char16_t c = text[i];
+    const char16_t kind = l[i];
+    const bool field = kind == u'Y' || kind == u'M' || kind == u'D' || kind == u'h' || kind == u'n' ||
+                       kind == u's' || kind == u'f';
+    if (!field) {
+      if (c != kind) return false;
+      continue;
+    }
+    if (c < u'0' || c > u'9') return false;
+    const int digit = c - u'0';
+    switch (kind) {
+      case u'Y': out.year = out.year * 10 + digit; break;
+      case u'M': out.month = out.month * 10 + digit; break;
+      case u'D': out.day = out.day * 10 + digit; break;
+      case u'h': out.hour = out.hour * 10 + digit; break;
+      case u'n': out.minute = out.minute * 10 + digit; break;
+      case u's': out.second = out.second * 10 + digit; break;
+      default: out.millisecond = out.millisecond * 10 + digit; ++fractionDigits; break;
+    }
+  }
+  for (int i = fractionDigits; i < 3; ++i) out.millisecond *= 10;
+  return true;
+}
+
+// A date text of the value's mask, else of plain digits (YYYYMMDD, with hhmmss and then mmm when longer); false
+// when it follows none or names no real date and time.
+bool bParseDateText(const std::u16string& text, const char16_t* mask, SParsedDate& out) {
+  bool read = bReadLayout(text, pszLayoutOfMask(mask), out);
+  if (!read) read = bReadLayout(text, u"YYYYMMDD", out) || bReadLayout(text, u"YYYYMMDDhhnnss", out) ||
+                    bReadLayout(text, u"YYYYMMDDhhnnssfff", out);
+  if (!read) return false;
+  // All zeros is how an empty date is written: it passes here and binds NULL.
+  if (out.year == 0 && out.month == 0 && out.day == 0) return true;
+  return out.month >= 1 && out.month <= 12 && out.day >= 1 && out.day <= 31 && out.hour <= 23 && out.minute <= 59 &&
+         out.second <= 59;
+}
+
+void TakeDateOf(CDateTime& target, const CDateTime& source) {
+  target.m_nYear = source.m_nYear;
+  target.m_nMonth = source.m_nMonth;
+  target.m_nDay = source.m_nDay;
+}
+
+}  // namespace
+
+// ---- numbers -------------------------------------------------------------------------------------------------------------------
+
+int COracleFieldValue::bNumberToHost() {
+  const std::uint8_t type = Value().nGetType();
+  if (bIsOci7Mode()) {
+    double number = 0;
+    std::memcpy(&number, m_pConversion, sizeof number);
+    CHostValue value;
+    value.SetType(HOST_TYPE_DOUBLE);
+    value.Set(&number);
+    return bSetValue(value);
+  }
+  std::u16string mask = DECIMAL_MASK;
+  std::uint32_t precision = 0, scale = 0;
+  if (type == 5 || type == 9 || type == 14) {
+    mask = INTEGER_MASK;
+  } else if (type == 13) {
+    bGetNumericPrecision(&precision, &scale);
+    mask = Nines(precision > scale ? precision - scale : 0);
+    if (scale > 0) mask += u"D" + Nines(scale);
+  }
+  CTString text;
+  if (!nNumberToText(pOracleConnection(), m_pOwner, m_pConversion, mask.c_str(),
+                     static_cast<std::uint32_t>(mask.size()), text)) {
+    return 0;
+  }
+  // The mask pads the text with blanks (room for a sign and the digits it did not need).
+  const std::u16string digits = Trimmed(text.pszGet());
+  CHostValue value;
+  value.SetType(HOST_TYPE_TEXT);
+  value.SetFromBuffer(digits.data(), digits.size() * 2);
+  const std::int32_t result = value.nConvert(type);
+  if (result != 0) {
+    RaiseHostConversion(result, HOST_TYPE_TEXT, type, ORACLE_FIELD_POINT_NUMBER_TO_HOST);
+    return 0;
+  }
+  if (type == 13 && !value.bIsNull()) {
+    IHostProxyHandle* handle = nullptr;
+    if (!bHostFailed(value.nGet(&handle)) && handle) {
+      handle->SetPrecision(static_cast<std::int32_t>(precision), static_cast<std::int32_t>(scale));
+    }
+  }
+  return bSetValue(value);
+}
+
+int COracleFieldValue::bHostToNumber() {
+  const std::uint8_t type = Value().nGetType();
+  CHostValue value;
+  if (!bGetValue(&value)) return 0;
+  if (bIsOci7Mode()) {
+    const std::int32_t result = value.nConvert(HOST_TYPE_DOUBLE);
+    if (result != 0) {
+      RaiseHostConversion(result, type, HOST_TYPE_DOUBLE, ORACLE_FIELD_POINT_HOST_TO_DOUBLE);
+      return 0;
+    }
+    double number = 0;
+    value.nGet(&number);
+    std::memcpy(m_pConversion, &number, sizeof number);
+    return 1;
+  }
+  const std::int32_t result = value.nConvert(HOST_TYPE_TEXT);
+  if (result != 0) {
+    RaiseHostConversion(result, type, HOST_TYPE_TEXT, ORACLE_FIELD_POINT_HOST_TO_NUMBER);
+    return 0;
+  }
+  std::u16string text = WideTextOf(value);
+  std::u16string mask = DECIMAL_MASK;
+  if (type == 5 || type == 9 || type == 14 || type == 27) {
+    mask = INTEGER_MASK;
+  } else if (type == 13) {
+    std::uint32_t precision = 0, scale = 0;
+    bGetNumericPrecision(&precision, &scale);
+    // The mask widens to the digits the text has after its point, so that none is refused or lost.
+    const auto point = text.find(u'.');
+    if (point != std::u16string::npos) {
+      const auto after = static_cast<std::uint32_t>(text.size() - point - 1);
+      if (after > scale) {
+        precision += after - scale;
+        scale = after;
+      }
+    }
+    // A mask of decimals only has no place for the 0 before the point, with or without a sign.
+    if (precision == scale) {
+      if (text.rfind(u"0.", 0) == 0) {
+        text.erase(0, 1);
+      } else if (text.rfind(u"-0.", 0) == 0) {
+        text.erase(1, 1);
+      }
+    }
+    mask = Nines(precision > scale ? precision - scale : 0);
+    if (scale > 0) mask += u"D" + Nines(scale);
+  }
+  std::uint8_t number[22] = {};
+  if (!nOciNumberFromText(pOracleConnection(), m_pOwner, number, text.c_str(), mask.c_str(),
+                          static_cast<std::uint32_t>(mask.size()))) {
+    return 0;
+  }
+  std::memcpy(m_pConversion, number, m_nConversionSize < sizeof number ? m_nConversionSize : sizeof number);
+  return 1;
+}
+
+// ---- dates and timestamps ----------------------------------------------------------------------------------------------------
+
+int COracleFieldValue::bDateToHost() {
+  const std::uint8_t* b = m_pConversion;
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+  if (m_nNativeTypeCode == sqlt::DAT) {
+    year = (b[0] - 101) * 100 + b[1];
+    month = b[2];
+    day = b[3];
+    hour = b[4] - 1;
+    minute = b[5] - 1;
+    second = b[6] - 1;
+  } else {
+    std::int16_t y = 0;
+    std::memcpy(&y, b, 2);
+    year = y;
+    month = b[2];
+    day = b[3];
+    hour = b[4];
+    minute = b[5];
+    second = b[6];
+  }
+  CHostDateTime packed{};
+  packed.m_nYear = static_cast<std::uint16_t>(year);
+  packed.m_nMonth = static_cast<std::uint8_t>(month ? month : 1);
+  packed.m_nDay = static_cast<std::uint8_t>(day ? day : 1);
+  packed.m_nMillisecond = static_cast<std::uint32_t>(((hour * 60 + minute) * 60 + second) * 1000);
+  CHostValue value;
+  value.SetType(HOST_TYPE_DATETIME);
+  value.Set(&packed);
+  return bSetValue(value);
+}
+
+int COracleFieldValue::bTimestampToHost() {
+  void* descriptor = nullptr;
+  std::memcpy(&descriptor, m_pConversion, sizeof descriptor);
+  CTString text;
+  if (!descriptor || !nOciDateTimeToText(pOracleConnection(), m_pOwner, descriptor, text)) return 0;
+  CHostValue value;
+  value.SetType(HOST_TYPE_TEXT);
+  const std::u16string digits = Trimmed(text.pszGet());
+  value.SetFromBuffer(digits.data(), digits.size() * 2);
+  const std::int32_t result = value.nConvert(HOST_TYPE_DATETIME);
+  if (result != 0) {
+    RaiseHostConversion(result, HOST_TYPE_TEXT, HOST_TYPE_DATETIME, ORACLE_FIELD_POINT_NUMBER_TO_HOST);
+    return 0;
+  }
+  return bSetValue(value);
+}
+
+int COracleFieldValue::bHostToTimestamp() {
+  const std::uint8_t type = Value().nGetType();
+  CHostValue value;
+  if (!bGetValue(&value)) return 0;
+  const std::int32_t result = value.nConvert(HOST_TYPE_TEXT);
+  // Only a NULL operand is a NULL date; a value that does not convert must not be written as one.
+  if (result == HOST_ERR_NULL_OPERAND) return bBindNull();
+  if (bHostFailed(static_cast<std::uint32_t>(result))) {
+    RaiseHostConversion(result, type, HOST_TYPE_DATETIME, ORACLE_FIELD_POINT_HOST_TO_DATE);
+    return 0;
+  }
+  const std::u16string text = WideTextOf(value);
+  if (text.empty()) return bBindNull();
+  if ((type == 24 || type == 128) && bAllZeros(text, 8)) return bBindNull();
+  if (type == 26 && bAllZeros(text, 14)) return bBindNull();
+  CDateTime moment;
+  switch (type) {
+    case 24: case 128:
+      moment.bParseDateTime(text.c_str());
+      break;
+    case 25: case 129: {
+      CDateTime now;
+      now.SetNow();
+      moment.bParseTime(text.c_str(), -1);
+      TakeDateOf(moment, now);
+      break;
+    }
+    case 26:
+      moment.bParseDateTime(text.c_str());
+      if (moment.m_nYear == -1900) {
+        CDateTime now;
+        now.SetNow();
+        TakeDateOf(moment, now);
+      }
+      break;
+    case 16: case 18: case 19: case 110: {
+      // A text is read in the layouts the value's date-format mask writes, else as digits.
+      SParsedDate parsed;
+      if (!bParseDateText(text, m_pszDateMask, parsed)) {
+        RaiseConversionError(type, text.c_str(), ERROR_UNIT_ORACLE_FIELD_VALUE, ORACLE_FIELD_POINT_HOST_TO_DATE);
+        return 0;
+      }
+      if (parsed.year == 0 && parsed.month == 0 && parsed.day == 0) return bBindNull();
+      moment.m_nYear = parsed.year - 1900;
+      moment.m_nMonth = parsed.month - 1;
+      moment.m_nDay = parsed.day;
+      moment.m_nHour = parsed.hour;
+      moment.m_nMinute = parsed.minute;
+      moment.m_nSecond = parsed.second;
+      moment.m_nMillisecond = parsed.millisecond;
+      break;
+    }
+    default:
+      break;
+  }
+  const int year = moment.m_nYear + 1900;
+  std::uint8_t* b = m_pConversion;
+  switch (m_nNativeTypeCode) {
+    case sqlt::ODT: {
+      std::memset(b, 0, m_nConversionSize);
+      const auto y = static_cast<std::int16_t>(year);
+      std::memcpy(b, &y, 2);
+      b[2] = static_cast<std::uint8_t>(moment.m_nMonth + 1);
+      b[3] = static_cast<std::uint8_t>(moment.m_nDay);
+      b[4] = static_cast<std::uint8_t>(moment.m_nHour);
+      b[5] = static_cast<std::uint8_t>(moment.m_nMinute);
+      b[6] = static_cast<std::uint8_t>(moment.m_nSecond);
+      m_nReturnedLength = 8;
+      return 1;
+    }
+    case sqlt::DAT:
+      b[0] = static_cast<std::uint8_t>(year / 100 + 100);
+      b[1] = static_cast<std::uint8_t>(year % 100 + 100);
+      b[2] = static_cast<std::uint8_t>(moment.m_nMonth + 1);
+      b[3] = static_cast<std::uint8_t>(moment.m_nDay);
+      b[4] = static_cast<std::uint8_t>(moment.m_nHour + 1);
+      b[5] = static_cast<std::uint8_t>(moment.m_nMinute + 1);
+      b[6] = static_cast<std::uint8_t>(moment.m_nSecond + 1);
+      m_nReturnedLength = 7;
+      return 1;
+    case sqlt::TIMESTAMP:
+    case sqlt::TIMESTAMP_TZ:
+    case sqlt::TIMESTAMP_LTZ:
+      if (!bRefreshDateTimeDescriptor() || !m_pDateTimeDescriptor) return 0;
+      if (!nOciDateTimeConstruct(pOracleConnection(), m_pOwner, m_pDateTimeDescriptor, moment)) return 0;
+      m_nReturnedLength = sizeof(void*);
+      return 1;
+    default:
+      return 1;
+  }
+}
+
+// ---- intervals ------------------------------------------------------------------------------------------------------------------
+
+int COracleFieldValue::bIntervalToHost() {
+  void* descriptor = nullptr;
+  std::memcpy(&descriptor, m_pConversion, sizeof descriptor);
+  std::int64_t milliseconds = 0;
+  if (!descriptor || !nOciIntervalGet(pOracleConnection(), m_pOwner, descriptor,
+                                      static_cast<std::uint16_t>(m_nNativeTypeCode), &milliseconds)) {
+    return 0;
+  }
+  CHostValue value;
+  value.SetType(HOST_TYPE_VALUE8);
+  value.Set(&milliseconds);
+  return bSetValue(value);
+}
+
+int COracleFieldValue::bHostToInterval() {
+  const std::uint8_t type = Value().nGetType();
+  CHostValue value;
+  if (!bGetValue(&value)) return 0;
+  const std::int32_t result = value.nConvert(HOST_TYPE_VALUE8);
+  if (result != 0) {
+    RaiseHostConversion(result, type, HOST_TYPE_VALUE8, ORACLE_FIELD_POINT_HOST_TO_INTERVAL);
+    return 0;
+  }
+  std::int64_t milliseconds = 0;
+  value.nGet(&milliseconds);
+  if (!bRefreshDateTimeDescriptor() || !m_pDateTimeDescriptor) return 0;
+  return nOciIntervalSet(pOracleConnection(), m_pOwner, m_pDateTimeDescriptor,
+                         static_cast<std::uint16_t>(m_nNativeTypeCode), milliseconds);
+}

@@ -1,0 +1,676 @@
+#include "oracle/oracle_field_value.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "engine/record/column_descriptor.h"
+#include "engine/record/column_types.h"
+#include "foundation/clone_map.h"
+#include "foundation/code_pages.h"
+#include "foundation/error_holder.h"
+#include "foundation/host_locale.h"
+#include "foundation/module_errors.h"
+#include "foundation/x_error.h"
+#include "host/column_type_map.h"
+#include "oracle/client/client_loader.h"
+#include "oracle/client/oci_value_calls.h"
+#include "oracle/client/oci_wrappers.h"
+#include "oracle/oracle_connection.h"
+#include "platform/code_page.h"
+
+namespace {
+
+bool bIsUnicodeColumn(std::uint32_t type) { return type == COLUMN_TYPE_WTEXT || type == COLUMN_TYPE_WTEXT_MEMO; }
+bool bIsAnsiColumn(std::uint32_t type) { return type == COLUMN_TYPE_TEXT || type == COLUMN_TYPE_TEXT_MEMO; }
+
+bool bIsDescriptorSqlt(std::uint32_t code) {
+  return (code >= sqlt::TIMESTAMP && code <= sqlt::INTERVAL_DS) || code == sqlt::TIMESTAMP_LTZ;
+}
+
+// The host types whose prepared text is UTF-16.
+bool bIsWidePreparedHostType(std::uint8_t type) {
+  return type == 81 || type == 16 || type == 20 || type == 110 || type == 24 || type == 25;
+}
+
+// The host types the text rule reads and writes besides an external buffer.
+bool bIsTextRuleHostType(std::uint8_t type) {
+  return (type >= 16 && type <= 23) || type == 81 || type == 110 || type == 134;
+}
+
+std::int32_t nServerMajor(CConnection* connection) { return connection ? connection->nGetServerMajor() : -1; }
+
+std::uint16_t nDateSqlt() { return bIsOci7Mode() ? sqlt::DAT : sqlt::ODT; }
+std::uint16_t nNumberSqlt() { return bIsOci7Mode() ? sqlt::FLT : sqlt::VNU; }
+
+int nClamp(std::uint64_t n) { return n > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(n); }
+
+// Units of a text in a buffer: no more than the buffer holds nor than the client said it returned (when it said),
+// and no further than a terminator.
+template <class Unit>
+std::uint64_t nTextUnits(const std::uint8_t* buffer, std::uint64_t bytes, std::uint64_t returned) {
+  std::uint64_t n = bytes / sizeof(Unit);
+  if (returned && returned < n) n = returned;
+  const Unit* units = reinterpret_cast<const Unit*>(buffer);
+  for (std::uint64_t i = 0; i < n; ++i) {
+    if (units[i] == 0) return i;
+  }
+  return n;
+}
+
+std::u16string WideOf(std::uint32_t codePage, const char* text, std::uint64_t n) {
+  std::u16string out;
+  if (n == 0) return out;
+  const int needed = platform::MultiByteToWide(codePage, 0, text, nClamp(n), nullptr, 0);
+  if (needed <= 0) return out;
+  out.resize(static_cast<std::size_t>(needed));
+  platform::MultiByteToWide(codePage, 0, text, nClamp(n), out.data(), needed);
+  return out;
+}
+
+std::string NarrowOf(std::uint32_t codePage, const char16_t* text, std::uint64_t n) {
+  std::string out;
+  if (n == 0) return out;
+  const int needed = platform::WideToMultiByte(codePage, 0, text, nClamp(n), nullptr, 0, nullptr, nullptr);
+  if (needed <= 0) return out;
+  out.resize(static_cast<std::size_t>(needed));
+  platform::WideToMultiByte(codePage, 0, text, nClamp(n), out.data(), needed, nullptr, nullptr);
+  return out;
+}
+
+// Bound text converts in the runtime's own character set, not the connection's.
+std::uint32_t nRuntimeCodePage() { return nCharsetToCodePage(nGetHostCharset()); }
+
+}  // namespace
+
+bool bIsOci7Mode() { return gbOci7Mode != 0; }
+
+COracleFieldValue::COracleFieldValue(CErrorHolder* owner, CConnection* connection) : CFieldValue(owner, connection) {}
+
+COracleFieldValue::COracleFieldValue() = default;
+
+COracleFieldValue::~COracleFieldValue() {
+  std::free(m_pIndicators);
+  m_pIndicators = nullptr;
+  if (m_pDateTimeDescriptor) FreeDescriptor();
+}
+
+COracleConnection* COracleFieldValue::pOracleConnection() { return static_cast<COracleConnection*>(m_pConnection); }
+
+// ---- copies ------------------------------------------------------------------------------------------------------------
+
+CValueItem* COracleFieldValue::pClone(CHashTable& cloneMap) {
+  auto* copy = new COracleFieldValue();
+  try {
+    copy->bCopyFrom(this, cloneMap);
+  } catch (...) {
+    delete copy;
+    throw;
+  }
+  return copy;
+}
+
+int COracleFieldValue::bCopyFrom(CFieldValue* source, CHashTable& cloneMap) {
+  bRegisterClone(cloneMap, source, this);
+  if (!source || source->nGetState() == FIELD_STATE_UNSET) return 1;
+  const int result = CFieldValue::bCopyFrom(source);
+  if (auto* oracle = dynamic_cast<COracleFieldValue*>(source)) {
+    m_nPieceLength = oracle->m_nPieceLength;
+    m_nSingleIndicator = oracle->m_nSingleIndicator;
+  }
+  return result;
+}
+
+// ---- rows and indicators -------------------------------------------------------------------------------------------------
+
+std::uint32_t COracleFieldValue::nGetRowCount() {
+  // A descriptor of no elements still has its one row.
+  const std::uint32_t count = m_pSecondary ? m_pSecondary->nGetElementCount() : 1;
+  return count ? count : 1;
+}
+
+std::uint16_t* COracleFieldValue::pGetIndicatorArray() {
+  const std::uint32_t rows = nGetRowCount();
+  if (rows == 1) return &m_nSingleIndicator;
+  if (!m_pIndicators) {
+    m_pIndicators = static_cast<std::uint16_t*>(std::calloc(rows, sizeof(std::uint16_t)));
+    if (!m_pIndicators) SetHolderOutOfMemory(m_pOwner);
+  }
+  return m_pIndicators;
+}
+
+void COracleFieldValue::ClearIndicators() {
+  std::uint16_t* indicators = pGetIndicatorArray();
+  if (indicators) std::memset(indicators, 0, nGetRowCount() * sizeof(std::uint16_t));
+}
+
+int COracleFieldValue::bIsNativeNull(std::uint32_t row) {
+  const std::uint32_t rows = nGetRowCount();
+  if (row >= rows) return 0;
+  const std::uint16_t indicator = rows == 1 ? m_nSingleIndicator : (m_pIndicators ? m_pIndicators[row] : 0);
+  return indicator > 65534 ? 1 : 0;
+}
+
+// ---- external types ---------------------------------------------------------------------------------------------------------
+
+std::uint16_t COracleFieldValue::nHostTypeToSqlt(std::uint32_t hostType, CConnection* connection) {
+  switch (hostType) {
+    case 1: case 6: case 7: case 8:
+      return sqlt::INT;
+    case 2: case 3: case 4:
+      return sqlt::UIN;
+    // A count of milliseconds is written as a number (bWriteNative): it is bound as one.
+    case 5: case 9: case 10: case 13: case 14: case 27:
+      return nNumberSqlt();
+    case 11: case 12:
+      return sqlt::FLT;
+    case 16: case 18: case 19: case 21: case 22: case 23: case 110:
+      return sqlt::STR;
+    case 17:
+      return sqlt::CHR;
+    case 26:
+      if (nServerMajor(connection) >= 9 && gnOciClientMajorVersion > 8) return sqlt::TIMESTAMP;
+      return nDateSqlt();
+    case 24: case 25: case 128: case 129:
+      return nDateSqlt();
+    case 28: case 30:
+      return sqlt::BIN;
+    default:
+      return 0;
+  }
+}
+
+int COracleFieldValue::nColumnTypeToSqlt(CErrorHolder* owner, std::uint16_t* sqltCode, CColumnDescriptor* column,
+                                         CColumnDescriptor* described, CConnection* connection) {
+  const std::uint32_t type = column ? column->nGetType() : 0;
+  const std::uint32_t reported = described ? described->nGetServerTypeCode() : 0;
+  std::uint16_t code = 0;
+  switch (type) {
+    case 1: case 17: case 19: case 20: case 25: case 31:
+      code = nNumberSqlt();
+      break;
+    case 2: case 15: case 21: case 29: case 30:
+      code = reported == sqlt::STR || reported == sqlt::CLOB ? static_cast<std::uint16_t>(reported) : sqlt::STR;
+      break;
+    case 3: case 4: case 5: case 27: case 28:
+      code = sqlt::INT;
+      break;
+    case 6: case 7:
+      code = sqlt::FLT;
+      break;
+    case 9: case 12: case 22:
+      code = sqlt::UIN;
+      break;
+    case 10: case 14:
+      code = nDateSqlt();
+      break;
+    case 11: case 24:
+      code = bIsDescriptorSqlt(reported) && nServerMajor(connection) >= 9 && gnOciClientMajorVersion >= 9
+                 ? static_cast<std::uint16_t>(reported)
+                 : nDateSqlt();
+      break;
+    // A BFILE is read through a file locator: it keeps the type Oracle reported.
+    case 16: case 18:
+      code = reported == sqlt::LBI || reported == sqlt::BLOB || reported == sqlt::BFILE
+                 ? static_cast<std::uint16_t>(reported)
+                 : sqlt::LBI;
+      break;
+    case 23:
+      code = sqlt::VBI;
+      break;
+    case 26:
+      code = sqlt::CHR;
+      break;
+    default:
+      RaiseModuleError(owner, 0, ERROR_UNIT_ORACLE_FIELD_VALUE, ORACLE_FIELD_POINT_UNSUPPORTED_TYPE, connection,
+                       column ? column->pszGetTableName() : nullptr, ERROR_UNSUPPORTED_TYPE, type,
+                       column ? column->pszGetName() : u"", u"Oracle");
+      *sqltCode = 0;
+      return 0;
+  }
+  *sqltCode = code;
+  return 1;
+}
+
+void COracleFieldValue::RaiseUnsupportedType(std::uint32_t type, const char16_t* itemName) {
+  RaiseModuleError(m_pOwner, 0, ERROR_UNIT_ORACLE_FIELD_VALUE, ORACLE_FIELD_POINT_UNSUPPORTED_TYPE, m_pConnection,
+                   pszGetTableName(), ERROR_UNSUPPORTED_TYPE, type, itemName ? itemName : u"", u"Oracle");
+}
+
+int COracleFieldValue::bCheckNativeType() {
+  m_nNativeTypeCode = 0;
+  if (m_pSecondary) {
+    std::uint16_t code = 0;
+    if (!nColumnTypeToSqlt(m_pOwner, &code, m_pSecondary, m_pPrimary, m_pConnection)) return 0;
+    m_nNativeTypeCode = code;
+    return 1;
+  }
+  if (m_nState != FIELD_STATE_VALUE && m_nState != FIELD_STATE_OWNED) return 1;
+  const std::uint8_t type = Value().nGetType();
+  m_nNativeTypeCode = nHostTypeToSqlt(type, m_pConnection);
+  if (m_nNativeTypeCode) return 1;
+  RaiseUnsupportedType(type, u"");
+  return 0;
+}
+
+// ---- datetime descriptors ---------------------------------------------------------------------------------------------------
+
+std::uint32_t COracleFieldValue::nDescriptorTypeOfSqlt(CConnection* connection, std::uint32_t columnType,
+                                                       std::uint16_t sqltCode) {
+  if (columnType != COLUMN_TYPE_TIME && columnType != COLUMN_TYPE_DATETIME && columnType != COLUMN_TYPE_VALUE8) {
+    return 0;
+  }
+  if (nServerMajor(connection) < 9 || gnOciClientMajorVersion < 9) return 0;
+  switch (sqltCode) {
+    case sqlt::TIMESTAMP: return datetime_dtype::TIMESTAMP;
+    case sqlt::TIMESTAMP_TZ: return datetime_dtype::TIMESTAMP_TZ;
+    case sqlt::INTERVAL_YM: return datetime_dtype::INTERVAL_YM;
+    case sqlt::INTERVAL_DS: return datetime_dtype::INTERVAL_DS;
+    case sqlt::TIMESTAMP_LTZ: return datetime_dtype::TIMESTAMP_LTZ;
+    default: return 0;
+  }
+}
+
+std::uint32_t COracleFieldValue::nGetDescriptorType() {
+  if (m_nNativeTypeCode == 0) bCheckNativeType();
+  return nDescriptorTypeOfSqlt(m_pConnection, nGetColumnTypeOrHost(),
+                               static_cast<std::uint16_t>(m_nNativeTypeCode));
+}
+
+int COracleFieldValue::bRefreshDateTimeDescriptor() {
+  const std::uint32_t needed = nGetDescriptorType();
+  if (needed == m_nDescriptorType && (needed == 0 || m_pDateTimeDescriptor)) return 1;
+  if (m_pDateTimeDescriptor) FreeDescriptor();
+  m_nDescriptorType = needed;
+  if (needed == 0) return 1;
+  COracleConnection* connection = pOracleConnection();
+  void* descriptor = nullptr;
+  if (!connection ||
+      !nOciDescriptorAlloc(connection, m_pOwner, connection->m_pEnvironment, &descriptor, needed)) {
+    m_nDescriptorType = 0;
+    return 0;
+  }
+  m_pDateTimeDescriptor = descriptor;
+  return bSetFromBytes(&m_pDateTimeDescriptor, sizeof(m_pDateTimeDescriptor));
+}
+
+void COracleFieldValue::FreeDescriptor() {
+  if (m_pDateTimeDescriptor) {
+    OciDescriptorFreeChecked(pOracleConnection(), m_pOwner, m_pDateTimeDescriptor, m_nDescriptorType,
+                             ERROR_UNIT_ORACLE_FIELD_VALUE, ORACLE_FIELD_POINT_DESCRIPTOR_FREE);
+  }
+  m_pDateTimeDescriptor = nullptr;
+  // The type goes with the descriptor, so the next refresh makes a new one.
+  m_nDescriptorType = 0;
+}
+
+// ---- buffers ------------------------------------------------------------------------------------------------------------------
+
+void COracleFieldValue::SetDateFormat(const char16_t* mask) {
+  m_pszDateMask = mask;
+  m_nNativeTypeCode = nDateSqlt();
+  const std::uint64_t bytes = bIsOci7Mode() ? 7 : 8;
+  m_nPreparation = FIELD_PREPARED_CONVERTED;
+  if (m_pConversion && m_nConversionSize >= bytes) {
+    std::memset(m_pConversion, 0, m_nConversionSize);
+    return;
+  }
+  std::free(m_pConversion);
+  m_nConversionSize = 0;
+  m_pConversion = static_cast<std::uint8_t*>(std::calloc(bytes, 1));
+  if (!m_pConversion) {
+    m_nPreparation = FIELD_NOT_PREPARED;
+    SetHolderOutOfMemory(m_pOwner);
+    return;
+  }
+  m_nConversionSize = bytes;
+}
+
+int COracleFieldValue::bSetFromBytes(const void* bytes, std::uint64_t length) {
+  if (!bSetNativeBytes(bytes, length)) return 0;
+  if (bIsWideText()) m_nReturnedLength /= 2;
+  return 1;
+}
+
+namespace {
+std::uint64_t nHeldSizeOf(CHostValue& value) {
+  std::size_t size = 0;
+  return bHostFailed(value.nGetSizeWithTerminator(&size)) ? 0 : size;
+}
+}  // namespace
+
+int COracleFieldValue::bPrepareInPlace() {
+  if (m_nState == FIELD_STATE_VALUE) {
+    const void* data = nullptr;
+    if (Value().nGetType() == HOST_TYPE_EMPTY || bHostFailed(Value().nGetDataPointer(&data))) data = nullptr;
+    m_pNative = static_cast<std::uint8_t*>(const_cast<void*>(data));
+    m_nBufferSize = nHeldSizeOf(Value());
+  }
+  m_nPreparation = FIELD_PREPARED_IN_PLACE;
+  return 1;
+}
+
+int COracleFieldValue::bPrepareConverted(std::uint64_t bytes) {
+  bPrepareInPlace();
+  if (m_pConversion && m_nConversionSize >= bytes) {
+    std::memset(m_pConversion, 0, m_nConversionSize);
+  } else {
+    std::free(m_pConversion);
+    m_nConversionSize = 0;
+    m_pConversion = static_cast<std::uint8_t*>(std::calloc(bytes ? bytes : 1, 1));
+    if (!m_pConversion) {
+      m_nPreparation = FIELD_NOT_PREPARED;
+      SetHolderOutOfMemory(m_pOwner);
+      return 0;
+    }
+    m_nConversionSize = bytes;
+  }
+  m_nPreparation = FIELD_PREPARED_CONVERTED;
+  return 1;
+}
+
+int COracleFieldValue::bPrepareDateBuffer() {
+  if (m_nNativeTypeCode == sqlt::DAT) return bPrepareConverted(7);
+  if (bIsDescriptorSqlt(m_nNativeTypeCode)) {
+    // The client reads the descriptor's address from the buffer: pointer-sized on every build.
+    return bPrepareConverted(sizeof(void*)) && bRefreshDateTimeDescriptor();
+  }
+  return bPrepareConverted(bIsOci7Mode() ? 7 : 8);
+}
+
+int COracleFieldValue::bPrepareTextBuffer() {
+  if (!m_pPrimary || m_pPrimary->bIsMemo()) return bPrepareInPlace();
+  const std::uint8_t type = Value().nGetType();
+  const std::uint64_t size = m_nState == FIELD_STATE_VALUE ? nHeldSizeOf(Value()) : m_nBufferSize;
+  const std::uint32_t primary = m_pPrimary->nGetType();
+  if (primary == COLUMN_TYPE_WTEXT) return bPrepareConverted(bIsWidePreparedHostType(type) ? size : size * 2);
+  if (primary == COLUMN_TYPE_TEXT && bIsWidePreparedHostType(type)) return bPrepareConverted(size);
+  return bPrepareInPlace();
+}
+
+int COracleFieldValue::bPrepareNativeBuffer() {
+  const std::uint8_t type = Value().nGetType();
+  const bool oci7 = bIsOci7Mode();
+  switch (type) {
+    case 0:
+      SetNull();
+      m_nPreparation = FIELD_PREPARED_IN_PLACE;
+      return 1;
+    case 1: case 2: case 3: case 6: case 7:
+      return bPrepareConverted(4);
+    case 4: case 8: case 12: case 17:
+      return bPrepareInPlace();
+    // A count of milliseconds is bound as a number (nHostTypeToSqlt): it takes a number's buffer, unless it goes to
+    // an interval column through the value's descriptor.
+    case 27:
+      if (bIsDescriptorSqlt(m_nNativeTypeCode)) return bPrepareDateBuffer();
+      return bPrepareConverted(oci7 ? 8 : 22);
+    case 5: case 9: case 10: case 13: case 14:
+      return bPrepareConverted(oci7 ? 8 : 22);
+    case 11:
+      return bPrepareConverted(8);
+    case 16: case 18: case 19: case 110:
+      return bPrepareTextBuffer();
+    case 24: case 25: case 26: case 128: case 129:
+      return bPrepareDateBuffer();
+    case 28:
+      if (m_nNativeTypeCode == sqlt::VBI) return bPrepareConverted(nHeldSizeOf(Value()) + 2);
+      return bPrepareInPlace();
+    default:
+      return bPrepareConverted(m_nState == FIELD_STATE_VALUE ? nHeldSizeOf(Value()) : m_nBufferSize);
+  }
+}
+
+int COracleFieldValue::bPrepareExternalBuffer() {
+  const std::uint32_t primary = m_pPrimary ? m_pPrimary->nGetType() : 0;
+  const std::uint32_t secondary = m_pSecondary ? m_pSecondary->nGetType() : 0;
+  if (primary == COLUMN_TYPE_WTEXT && secondary == COLUMN_TYPE_TEXT) return bPrepareConverted(m_nBufferSize * 2);
+  if (primary == COLUMN_TYPE_WTEXT_MEMO && secondary == COLUMN_TYPE_WTEXT) return bPrepareInPlace();
+  const std::uint32_t type = m_pSecondary ? secondary : primary;
+  switch (type) {
+    case 0: case 2: case 5: case 7: case 15: case 18: case 22: case 23: case 26: case 28: case 30:
+      return bPrepareInPlace();
+    case 1: case 17: case 19: case 20: case 31:
+      return bPrepareConverted(bIsOci7Mode() ? 8 : 22);
+    case 3: case 4: case 9: case 12: case 27:
+      return bPrepareConverted(4);
+    case 6: case 13:
+      return bPrepareConverted(8);
+    case 10: case 11: case 14: case 24: case 25:
+      return bPrepareDateBuffer();
+    case 29:
+      return bPrepareConverted(m_nBufferSize);
+    default:
+      // Long binaries, fixed texts and unknown types have no buffer a client writes in place: nothing to prepare.
+      return 0;
+  }
+}
+
+// ---- after a fetch ------------------------------------------------------------------------------------------------------------
+
+namespace {
+int bAssignNative(COracleFieldValue* field, std::uint8_t type, const void* native) {
+  CHostValue value;
+  value.SetType(type);
+  value.Set(native);
+  return field->bSetValue(value);
+}
+}  // namespace
+
+int COracleFieldValue::bReadNative() {
+  const std::uint8_t type = Value().nGetType();
+  const std::uint8_t* buffer = m_pConversion;
+  if (!buffer) return 0;
+  // The client leaves the buffer of a NULL as it was: the value is already NULL and there is nothing to convert.
+  if (bIsNativeNull(0)) return 1;
+  switch (type) {
+    case 1: {
+      std::uint32_t word = 0;
+      std::memcpy(&word, buffer, 4);
+      return bSetBoolean(word != 0 ? 1 : 0);
+    }
+    case 2: case 6: {
+      const std::uint8_t byte = buffer[0];
+      return bAssignNative(this, type, &byte);
+    }
+    case 3: case 7: {
+      std::uint16_t half = 0;
+      std::memcpy(&half, buffer, 2);
+      return bAssignNative(this, type, &half);
+    }
+    case 27:
+      if (m_nNativeTypeCode == sqlt::INTERVAL_YM || m_nNativeTypeCode == sqlt::INTERVAL_DS) return bIntervalToHost();
+      return bNumberToHost();
+    case 5: case 9: case 10: case 13: case 14:
+      return bNumberToHost();
+    case 11: {
+      double wide = 0;
+      std::memcpy(&wide, buffer, 8);
+      const float narrow = static_cast<float>(wide);
+      return bAssignNative(this, type, &narrow);
+    }
+    case 16: case 18: case 19: case 110:
+      if (m_nNativeTypeCode == sqlt::ODT || m_nNativeTypeCode == sqlt::DAT) return bDateToHost();
+      return bReadText();
+    case 24: case 25: case 26: case 128: case 129:
+      if (m_nNativeTypeCode == sqlt::TIMESTAMP || m_nNativeTypeCode == sqlt::TIMESTAMP_TZ ||
+          m_nNativeTypeCode == sqlt::TIMESTAMP_LTZ) {
+        return bTimestampToHost();
+      }
+      if (m_nNativeTypeCode == sqlt::INTERVAL_YM || m_nNativeTypeCode == sqlt::INTERVAL_DS) return bIntervalToHost();
+      return bDateToHost();
+    default:
+      return bReadText();
+  }
+}
+
+int COracleFieldValue::bReadText() {
+  const std::uint8_t type = Value().nGetType();
+  if (m_nState != FIELD_STATE_EXTERNAL && !bIsTextRuleHostType(type)) return 0;
+  const std::uint32_t primary = m_pPrimary ? m_pPrimary->nGetType() : 0;
+  const std::uint32_t secondary = m_pSecondary ? m_pSecondary->nGetType() : 0;
+  const bool external = m_nState == FIELD_STATE_EXTERNAL;
+  if (external && !m_pNative) return 0;
+  const std::uint32_t codePage = nClientCodePage();
+  if (bIsUnicodeColumn(primary) && bIsUnicodeColumn(secondary)) {
+    const std::uint64_t units = nTextUnits<char16_t>(m_pConversion, m_nConversionSize, m_nReturnedLength);
+    if (external) {
+      std::memset(m_pNative, 0, m_nBufferSize);
+      const std::uint64_t room = m_nBufferSize / 2;
+      std::memcpy(m_pNative, m_pConversion, (units < room ? units : room) * 2);
+      Value().SetNull(false);
+      return 1;
+    }
+    Value().SetType(HOST_TYPE_WSTRING);
+    if (bHostFailed(Value().SetFromBuffer(m_pConversion, units * 2))) return 0;
+  } else if (bIsUnicodeColumn(primary) && bIsAnsiColumn(secondary)) {
+    const std::uint64_t units = nTextUnits<char16_t>(m_pConversion, m_nConversionSize, m_nReturnedLength);
+    const std::string narrow = NarrowOf(codePage, reinterpret_cast<const char16_t*>(m_pConversion), units);
+    if (external) {
+      std::memset(m_pNative, 0, m_nBufferSize);
+      std::memcpy(m_pNative, narrow.data(), narrow.size() < m_nBufferSize ? narrow.size() : m_nBufferSize);
+      Value().SetNull(false);
+      return 1;
+    }
+    Value().SetType(HOST_TYPE_TEXT_BUFFER);
+    if (bHostFailed(Value().SetFromBuffer(narrow.data(), narrow.size()))) return 0;
+  } else if (bIsAnsiColumn(primary) && bIsUnicodeColumn(secondary)) {
+    const std::uint64_t bytes = nTextUnits<char>(m_pConversion, m_nConversionSize, m_nReturnedLength);
+    // The client wrote 8-bit text in the connection's code page, whether the value lies in a buffer or is held.
+    const std::u16string wide = WideOf(codePage, reinterpret_cast<const char*>(m_pConversion), bytes);
+    if (external) {
+      std::memset(m_pNative, 0, m_nBufferSize);
+      const std::uint64_t room = m_nBufferSize / 2;
+      std::memcpy(m_pNative, wide.data(), (wide.size() < room ? wide.size() : room) * 2);
+      Value().SetNull(false);
+      return 1;
+    }
+    Value().SetType(HOST_TYPE_WSTRING);
+    if (bHostFailed(Value().SetFromBuffer(wide.data(), wide.size() * 2))) return 0;
+  } else {
+    return 0;
+  }
+  Value().SetFlags(0);
+  return 1;
+}
+
+// ---- before a bind ------------------------------------------------------------------------------------------------------------
+
+int COracleFieldValue::bWriteNative() {
+  const std::uint8_t type = Value().nGetType();
+  std::uint8_t* buffer = m_pConversion;
+  if (!buffer) return 0;
+  // The indicator of a one-row bind follows the value: the client reads NULL from it, not from the buffer.
+  const bool null = Value().bIsNull();
+  if (nGetRowCount() == 1) m_nSingleIndicator = null ? 0xFFFF : 0;
+  if (null) return 1;
+  const auto* data = static_cast<const std::uint8_t*>(pGetData());
+  const std::uint64_t size = nGetDataSize();
+  auto byteAt = [&](std::uint64_t i) -> std::uint8_t { return data && i < size ? data[i] : 0; };
+  switch (type) {
+    case 1: {
+      const std::int32_t word = byteAt(0) != 0 ? 1 : 0;
+      std::memcpy(buffer, &word, 4);
+      return 1;
+    }
+    // Unsigned values are widened without a sign: they are bound as unsigned integers.
+    case 2: case 6: {
+      const std::int32_t word = type == 2 ? static_cast<std::int32_t>(byteAt(0))
+                                          : static_cast<std::int32_t>(static_cast<std::int8_t>(byteAt(0)));
+      std::memcpy(buffer, &word, 4);
+      return 1;
+    }
+    case 3: case 7: {
+      const std::uint16_t half = static_cast<std::uint16_t>(byteAt(0) | byteAt(1) << 8);
+      const std::int32_t word = type == 3 ? static_cast<std::int32_t>(half)
+                                          : static_cast<std::int32_t>(static_cast<std::int16_t>(half));
+      std::memcpy(buffer, &word, 4);
+      return 1;
+    }
+    case 27:
+      if (m_nNativeTypeCode == sqlt::INTERVAL_YM || m_nNativeTypeCode == sqlt::INTERVAL_DS) return bHostToInterval();
+      return bHostToNumber();
+    case 5: case 9: case 10: case 13: case 14:
+      return bHostToNumber();
+    case 11: {
+      float narrow = 0;
+      if (data && size >= 4) std::memcpy(&narrow, data, 4);
+      const double wide = narrow;
+      std::memcpy(buffer, &wide, 8);
+      return 1;
+    }
+    case 16: case 18: case 19: case 110:
+      if (m_nNativeTypeCode == sqlt::ODT || m_nNativeTypeCode == sqlt::DAT) return bHostToTimestamp();
+      return bWriteText();
+    case 24: case 25: case 26: case 128: case 129:
+      if (m_nNativeTypeCode == sqlt::INTERVAL_YM || m_nNativeTypeCode == sqlt::INTERVAL_DS) return bHostToInterval();
+      return bHostToTimestamp();
+    case 28:
+      if (m_nNativeTypeCode == sqlt::VBI) {
+        std::memset(buffer, 0, m_nConversionSize);
+        if (m_nConversionSize < 2) return 0;
+        std::uint64_t bytes = size < m_nConversionSize - 2 ? size : m_nConversionSize - 2;
+        if (bytes > 0xFFFF) bytes = 0xFFFF;
+        const auto length = static_cast<std::uint16_t>(bytes);
+        std::memcpy(buffer, &length, 2);
+        if (data && bytes) std::memcpy(buffer + 2, data, bytes);
+        return 1;
+      }
+      return bWriteText();
+    default:
+      return bWriteText();
+  }
+}
+
+int COracleFieldValue::bWriteText() {
+  const std::uint8_t type = Value().nGetType();
+  if (m_nState != FIELD_STATE_EXTERNAL && !bIsTextRuleHostType(type)) return 0;
+  const std::uint32_t primary = m_pPrimary ? m_pPrimary->nGetType() : 0;
+  const std::uint32_t secondary = m_pSecondary ? m_pSecondary->nGetType() : 0;
+  const void* data = pGetData();
+  const std::uint64_t size = nGetDataSize();
+  std::memset(m_pConversion, 0, m_nConversionSize);
+  // The value's own form: that of the buffer it lies in, else its host type's.
+  const bool narrowValue = m_nState == FIELD_STATE_EXTERNAL ? bIsAnsiColumn(secondary) : bIsNarrowTextHostType(type);
+  const std::uint32_t codePage = nRuntimeCodePage();
+  if (bIsUnicodeColumn(primary) && (bIsUnicodeColumn(secondary) || bIsAnsiColumn(secondary))) {
+    const std::uint64_t room = m_nConversionSize / 2;
+    if (narrowValue) {
+      const std::uint64_t bytes = nTextUnits<char>(static_cast<const std::uint8_t*>(data), size, 0);
+      const std::u16string wide = WideOf(codePage, static_cast<const char*>(data), bytes);
+      std::memcpy(m_pConversion, wide.data(), (wide.size() < room ? wide.size() : room) * 2);
+    } else {
+      const std::uint64_t units = nTextUnits<char16_t>(static_cast<const std::uint8_t*>(data), size, 0);
+      if (data) std::memcpy(m_pConversion, data, (units < room ? units : room) * 2);
+    }
+    return 1;
+  }
+  if (bIsAnsiColumn(primary) && bIsUnicodeColumn(secondary)) {
+    if (narrowValue) {
+      const std::uint64_t bytes = nTextUnits<char>(static_cast<const std::uint8_t*>(data), size, 0);
+      if (data) std::memcpy(m_pConversion, data, bytes < m_nConversionSize ? bytes : m_nConversionSize);
+    } else {
+      const std::uint64_t units = nTextUnits<char16_t>(static_cast<const std::uint8_t*>(data), size, 0);
+      const std::string narrow = NarrowOf(codePage, static_cast<const char16_t*>(data), units);
+      std::memcpy(m_pConversion, narrow.data(), narrow.size() < m_nConversionSize ? narrow.size() : m_nConversionSize);
+    }
+    return 1;
+  }
+  return 0;
+}
+
+void COracleFieldValue::RaiseHostConversion(std::int32_t result, std::uint8_t sourceType, std::uint8_t targetType,
+                                            std::uint32_t point) {
+  if (m_pOwner) {
+    m_pOwner->AddStatusError(static_cast<std::uint32_t>(result), sourceType, targetType,
+                             ERROR_UNIT_ORACLE_FIELD_VALUE, point, m_pConnection, pszGetTableName(),
+                             pszGetColumnName());
+  }
+}
+
+int COracleFieldValue::bBindNull() {
+  Value().SetNull(true);
+  if (nGetRowCount() == 1) m_nSingleIndicator = 0xFFFF;
+  return 1;
+}
