@@ -83,8 +83,11 @@ void* COracleDriver::pCreateAutomaticIdentifier() {
 
 CRecordDescription* COracleDriver::pCreateDescriptionFor(const char16_t* name, CConnection* connection) {
   if (!connection || !connection->bOpen(pGetErrorHolder(), nullptr)) return nullptr;
-  // (the column comments are loaded with the catalog queries, not built yet)
-  return CDriver::pCreateDescriptionFor(name, connection);
+  CRecordDescription* description = CDriver::pCreateDescriptionFor(name, connection);
+  // The comments complete a description that stands without them: one that cannot be read leaves its error in the
+  // holder and the description is still given.
+  if (auto* oracle = dynamic_cast<COracleRecordDescription*>(description)) oracle->bLoadComments();
+  return description;
 }
 
 CConnection* COracleDriver::pCreateConnection(const char16_t* text, IHostConnectionDescription* description) {

@@ -111,6 +111,8 @@ class CRecordDescription : public IHostFileDescription {
   // Names the item when it has no name or a taken one, places it by its position and key number and takes a
   // component reference in each list it joins; the layout is left to LayoutItems. 0 when memory runs out.
   int AddItem(CColumnDescriptor* item);
+  // An item already in the description that has become a key joins the end of the key list; 0 when memory runs out.
+  int bAppendKey(CColumnDescriptor* item) { return m_keys.bAdd(item); }
   // The items of a query the runtime analysed: existing items are updated, new ones made from the table column
   // behind them or from the runtime's item; the first key link names the identifying key; then the layout. Keys and
   // automatic identifiers are kept only for a query over one table. The result of the last item handled (the walk

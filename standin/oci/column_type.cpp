@@ -37,6 +37,13 @@ OraColumnType ParseDeclaredType(const std::string& declared) {
     text(1, "VARCHAR2", 1);
     return c;
   }
+  if (t.rfind("XMLTYPE", 0) == 0) {
+    // An object type: described as Oracle describes it (SQLT_NTY), its values are never fetched here.
+    c.code = 108;
+    c.name = "XMLTYPE";
+    c.dataSize = 2000;
+    return c;
+  }
   if (Has(t, "INTERVAL")) {
     c.code = Has(t, "YEAR") ? 189 : 190;
     c.name = c.code == 189 ? "INTERVAL YEAR(2) TO MONTH" : "INTERVAL DAY(2) TO SECOND(6)";
