@@ -7,11 +7,13 @@
 #include "foundation/x_error.h"
 #include "host/export.h"
 #include "host/library_entry.h"
+#include "oracle/oracle_automatic_identifier.h"
 #include "oracle/oracle_binding.h"
 #include "oracle/oracle_column.h"
 #include "oracle/oracle_connection.h"
 #include "oracle/oracle_field_value.h"
 #include "oracle/oracle_record_description.h"
+#include "oracle/oracle_sql_rewriter.h"
 #include "oracle/oracle_table.h"
 
 namespace {
@@ -76,9 +78,16 @@ void* COracleDriver::pCreateColumnBinding(RuntimeWord holder, RuntimeWord descri
   return column;
 }
 
+CSqlRewriter* COracleDriver::pCreateSqlRewriter(CErrorHolder* holder, CConnection* connection) {
+  auto* rewriter = new (std::nothrow) COracleSqlRewriter(holder, connection);
+  if (!rewriter) SetHolderOutOfMemory(holder ? holder : pGetErrorHolder());
+  return rewriter;
+}
+
 void* COracleDriver::pCreateAutomaticIdentifier() {
-  RaiseNotAvailable(pGetErrorHolder(), ERROR_UNIT_DRIVER, ORACLE_DRIVER_POINT_NOT_BUILT, nullptr, nullptr);
-  return nullptr;
+  auto* identifier = new (std::nothrow) COracleAutomaticIdentifier();
+  if (!identifier) SetHolderOutOfMemory(pGetErrorHolder());
+  return identifier;
 }
 
 CRecordDescription* COracleDriver::pCreateDescriptionFor(const char16_t* name, CConnection* connection) {

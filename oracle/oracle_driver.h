@@ -28,7 +28,8 @@ class COracleDriver final : public CDriverOra {
   CTable* pCreateTable(IHostFileDescription* description, CConnection* connection,
                        CErrorHolder* holder) override;                                                     // slot 50
   void* pCreateColumnBinding(RuntimeWord a, RuntimeWord b) override;                                       // slot 52
-  // Oracle's identifiers come from a sequence, not from the maximum: its class is not built yet (error 8).
+  CSqlRewriter* pCreateSqlRewriter(CErrorHolder* holder, CConnection* connection) override;                 // slot 53
+  // Oracle's identifiers come from a sequence, not from the maximum.
   void* pCreateAutomaticIdentifier() override;                                                              // slot 55
   CRecordDescription* pCreateDescriptionFor(const char16_t* name, CConnection* connection) override;       // slot 56
   CConnection* pCreateConnection(const char16_t* text, IHostConnectionDescription* description) override;  // slot 61

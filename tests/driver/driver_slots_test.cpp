@@ -123,6 +123,7 @@ TEST(DriverSlotsTest, TheOracleDriverOverridesInTheirSlots) {
       QZ_OP(pCreateDescription),
       QZ_OP(pCreateTable),
       QZ_OP(pCreateColumnBinding),
+      QZ_OP(pCreateSqlRewriter),
       QZ_OP(pCreateAutomaticIdentifier),
       QZ_OP(pCreateDescriptionFor),
       QZ_OP(pCreateConnection),
