@@ -44,6 +44,7 @@ constexpr std::uint32_t KIND_DROP = 9;
 constexpr std::uint32_t STATEMENT_TYPE_DROP = 7;
 constexpr std::uint32_t ROW_ID_ITEM_KIND = 3;
 constexpr std::uint32_t BIND_DUMP_LABEL = 11;
+constexpr std::uint32_t FAILED_CONVERSION_LABEL = 7;
 constexpr std::uint32_t HOST_TYPE_WIDE_STRING = 16;
 constexpr std::uint32_t HOST_TYPE_BUFFER = 19;
 
@@ -147,10 +148,7 @@ int COracleCursor::bDescribe(CRecordDescription* description) {
   const std::uint32_t kind = m_pStatement->nGetStatementKind();
   if (kind == SQL_STATEMENT_SELECT) {
     if (!(m_nStatementState & CURSOR_STATE_EXECUTED)) {
-      if (gbOci7Mode) {
-        ReleaseParameterBindings();
-        if (!bBindParameters()) return 0;
-      }
+      if (gbOci7Mode && !bBindStatementParameters()) return 0;
       const auto* text = static_cast<const char16_t*>(m_pStatement->pszGetOutputText(0));
       if (!nOciStmtExecute(connection, m_pErrorHolder, m_pHandle, text, kind, MODE_DESCRIBE_ONLY, nullptr,
                            m_nSimpleReadMode)) {
@@ -196,18 +194,16 @@ int COracleCursor::bDescribeCursor(CRecordDescription* description) {
 int COracleCursor::bExecute(std::uint32_t) {
   COracleConnection* connection = pGetOciConnection();
   if (!connection || !m_pStatement) return bNotAvailable();
-  // Each run binds the statement's parameters anew: the bindings of an earlier run go first.
-  ReleaseParameterBindings();
-  int result = bBindParameters();
+  int result = bBindStatementParameters();
   int prefetched = 1;
   if (!gbOci7Mode && m_pHandle) {
     std::uint32_t rows = connection->m_nPrefetchRows;
     // A search past its first stage reads a few rows of each stage: a full prefetch would mostly be thrown away.
     if (m_pConditionNode && m_pConditionNode->nGetStage() != KEY_STAGE_FIRST) rows = rows / 10 > 0 ? rows / 10 : 1;
     std::uint32_t memory = connection->m_nPrefetchMemory;
-    prefetched = nOciAttrSet(connection, m_pErrorHolder, m_pHandle, HANDLE_STATEMENT, &rows, ATTR_PREFETCH_ROWS, 0) &&
+    prefetched = nOciAttrSet(connection, m_pErrorHolder, m_pHandle, HANDLE_STATEMENT, &rows, ATTR_PREFETCH_ROWS, sizeof rows) &&
                  nOciAttrSet(connection, m_pErrorHolder, m_pHandle, HANDLE_STATEMENT, &memory,
-                             ATTR_PREFETCH_MEMORY, 0);
+                             ATTR_PREFETCH_MEMORY, sizeof memory);
   }
   std::uint32_t kind = m_pStatement->nGetStatementKind();
   const auto* text = static_cast<const char16_t*>(m_pStatement->pszGetOutputText(0));
@@ -233,6 +229,10 @@ int COracleCursor::bExecute(std::uint32_t) {
       // No RETURNING ROWID through a database link: the row is read again by its values (the answer is not used).
       m_pTable->bResetRecordBuffer(0);
       bModifyRecord(1, 1);
+    } else if (result && kind == SQL_STATEMENT_INSERT && bHasRowIdKey() && !gbOci7Mode) {
+      // The row id came back into the key's own buffer: the key's value takes it.
+      auto* key = dynamic_cast<COracleFieldValue*>(m_pColumnSet->pGetKey(0)->pGetFieldValue());
+      if (key) result = key->bReadNative();
     }
   } else {
     result = 0;
@@ -243,6 +243,26 @@ int COracleCursor::bExecute(std::uint32_t) {
     ReportStatementError();
   }
   return result;
+}
+
+int COracleCursor::bBindStatementParameters() {
+  // Each run binds the statement's parameters anew: the bindings of an earlier run go first.
+  ReleaseParameterBindings();
+  auto* statement = dynamic_cast<COracleSqlRewriter*>(m_pStatement);
+  const std::uint32_t bound = statement ? statement->nGetBoundValueCount() : 0;
+  if (bound == 0) return bBindParameters();
+  // The text names its values ":1", ":2"... in the order the statement keeps them; a value used twice is bound once.
+  // Parameters the text names by their own name are bound after them.
+  int answer = 1;
+  for (std::uint32_t i = 0; i < bound; ++i) {
+    if (!bAddParameterBinding(statement->pGetBoundValue(i), i + 1)) answer = 0;
+  }
+  for (std::uint32_t i = 0; i < m_pStatement->nGetParameterCount(); ++i) {
+    CValueLeaf* leaf = m_pStatement->pGetSegment(i);
+    const char16_t* name = leaf ? leaf->pszGetName() : nullptr;
+    if (name && name[0] && !bAddParameterBinding(leaf, i + 1)) answer = 0;
+  }
+  return answer;
 }
 
 int COracleCursor::bSendPieces(std::uint32_t kind) {
@@ -312,7 +332,14 @@ std::u16string COracleCursor::DumpBinds() {
       CHostValue value;
       if (CFieldValue* field = binding->pGetFieldValue()) value.Assign(field->Value());
       const char16_t* text = nullptr;
-      if (value.nGetType() != 0 && !value.bIsNull() && value.nGetWideText(&text) >= 0 && text) dump += text;
+      if (value.nGetType() != 0 && !value.bIsNull()) {
+        if (value.nGetType() != HOST_TYPE_WIDE_STRING && value.nConvert(HOST_TYPE_WIDE_STRING) >= 100) {
+          text = pszCurrentDriverLabel(FAILED_CONVERSION_LABEL);
+        } else if (value.nGetWideText(&text) >= 100) {
+          text = pszCurrentDriverLabel(FAILED_CONVERSION_LABEL);
+        }
+      }
+      if (text) dump += text;
       dump += u"\r\n";
     }
   } catch (const std::bad_alloc&) {

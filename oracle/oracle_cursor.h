@@ -94,6 +94,8 @@ class COracleCursor final : public CCursorOra, public IOracleStatementHandle {
   COracleConnection* pGetOciConnection() override;
 
  private:
+  // The statement's parameters bound at the places its text numbers them.
+  int bBindStatementParameters();
   int bDescribeCursor(CRecordDescription* description);
   int bSendPieces(std::uint32_t kind);
   int bReadLongPieces();
