@@ -231,8 +231,8 @@ int COracleCursor::bExecute(std::uint32_t) {
       bModifyRecord(1, 1);
     } else if (result && kind == SQL_STATEMENT_INSERT && bHasRowIdKey() && !gbOci7Mode) {
       // The row id came back into the key's own buffer: the key's value takes it.
-      auto* key = dynamic_cast<COracleFieldValue*>(m_pColumnSet->pGetKey(0)->pGetFieldValue());
-      if (key) result = key->bReadNative();
+      CFieldValue* key = m_pColumnSet->pGetKey(0)->pGetFieldValue();
+      if (key) result = key->bLoadFetched(m_pColumnSet->pGetCurrentBuffer());
     }
   } else {
     result = 0;
