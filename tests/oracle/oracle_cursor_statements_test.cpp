@@ -22,8 +22,7 @@ class OracleCursorStatements : public OracleCursorFixture {
   void Insert(std::int32_t k, const char16_t* name) {
     SetInt(u"K", k);
     SetText(u"NAME", name);
-    StandIn::Get().ClearCallLog();
-    ASSERT_EQ(Run(SQL_STATEMENT_INSERT), 1) << Dump(*holder) << [] { std::string s; for (auto& l : StandIn::Get().CallLog()) s += l + "\n"; return s; }();
+    ASSERT_EQ(Run(SQL_STATEMENT_INSERT), 1) << Dump(*holder);
   }
   // The record as last read from the server.
   void Hold(std::int32_t k) {
@@ -155,6 +154,39 @@ TEST_F(OracleCursorStatements, AFailingRunDumpsItsBindsAndTheCursorGoesOn) {
   holder->Clear();
   Insert(2, u"n");
   EXPECT_EQ(Fetch(u"SELECT COUNT(*) FROM T"), u"2");
+}
+
+}  // namespace
+
+namespace {
+
+using namespace ocitest;
+
+class OracleCursorLobs : public OracleCursorFixture {
+ protected:
+  OracleCursorLobs() : OracleCursorFixture("OCURSORLOB") {}
+};
+
+TEST_F(OracleCursorLobs, AnInsertReturnsTheLocatorsOfItsLobs) {
+  ASSERT_EQ(Sql(u"CREATE TABLE T (K NUMBER(10) PRIMARY KEY, C1 CLOB, C2 BLOB)"), 1) << Dump(*holder);
+  Describe({{u"K", COLUMN_TYPE_INT32, 4, COLUMN_FLAG_PRIMARY_KEY, 2},
+            {u"C1", COLUMN_TYPE_TEXT_MEMO, 0, 0, 112},
+            {u"C2", COLUMN_TYPE_BINARY_MEMO, 0, 0, 113}});
+  SetInt(u"K", 1);
+  SetText(u"C1", u"first");
+  SetText(u"C2", u"second");
+  ASSERT_TRUE(cursor->bBuildStatement(SQL_STATEMENT_INSERT, Keep(table->pNewSqlStatement()), 0)) << Dump(*holder);
+  EXPECT_EQ(Text(), u"INSERT INTO T (K, C1, C2) VALUES ( :1 , EMPTY_CLOB(), EMPTY_BLOB() ) RETURNING C1,C2 INTO :2 ,:3 ");
+}
+
+TEST_F(OracleCursorLobs, TheDriverObjectMakesOracleCursors) {
+  Describe({{u"K", COLUMN_TYPE_INT32, 4, COLUMN_FLAG_PRIMARY_KEY, 2}});
+  CCursor* made = Keep(table->pNewContext());
+  EXPECT_NE(dynamic_cast<COracleCursor*>(made), nullptr);
+  CHashTable map(7);
+  CCursor* copy = Keep(cursor->pClone(map));
+  EXPECT_NE(dynamic_cast<COracleCursor*>(copy), nullptr);
+  EXPECT_EQ(static_cast<COracleCursor*>(copy)->pGetOciStatement(), nullptr) << "a copy prepares its own statement";
 }
 
 }  // namespace
