@@ -32,12 +32,24 @@ struct CursorColumn {
 
 class OracleCursorFixture : public COracleEngineFixture<doubles::CursorDriver> {
  protected:
-  explicit OracleCursorFixture(const char* dataSource) : COracleEngineFixture(dataSource) {}
+  // options: the connection's ExtendedInformation ("QZ CLIENT VERSION=7" for the OCI7 set).
+  explicit OracleCursorFixture(const char* dataSource, const char16_t* options = u"")
+      : COracleEngineFixture(dataSource), m_name(dataSource), m_options(options) {}
 
+  // The Oracle driver object makes every object of the engine here: it stays the current one.
   void SetUp() override {
-    COracleEngineFixture::SetUp();
-    // The Oracle driver object makes every object of the engine here.
-    gpDriver = savedDriver;
+    CHostValueFixture::SetUp();
+    driver = piQueryInterface();
+    savedDriver = gpDriver;
+    ASSERT_NE(driver, nullptr);
+    holder = CallSlot<CErrorHolder*>(driver, kDriverHolder);
+    static int counter = 0;
+    const std::string dataSource = m_name + "_" + std::to_string(++counter);
+    const std::u16string wide(dataSource.begin(), dataSource.end());
+    ASSERT_TRUE(LoadClientThenMakeDataSource(driver, holder, dataSource, m_options)) << Dump(*holder);
+    description = ocitest::Description(u"cursor", wide, u"manager", m_options);
+    ASSERT_EQ(CallSlot<int>(driver, kDriverOpen, description.get()), 1) << Dump(*holder);
+    connection = ConnectionOf(driver, *description);
   }
 
   // T with these columns; rowId: its first column is the row id that identifies the rows.
@@ -136,6 +148,10 @@ class OracleCursorFixture : public COracleEngineFixture<doubles::CursorDriver> {
   doubles::CursorTable* table = nullptr;
   CTableDescription* columns = nullptr;
   COracleCursor* cursor = nullptr;
+
+ private:
+  std::string m_name;
+  std::u16string m_options;
 };
 
 }  // namespace ocitest

@@ -179,6 +179,33 @@ TEST_F(OracleCursorLobs, AnInsertReturnsTheLocatorsOfItsLobs) {
   EXPECT_EQ(Text(), u"INSERT INTO T (K, C1, C2) VALUES ( :1 , EMPTY_CLOB(), EMPTY_BLOB() ) RETURNING C1,C2 INTO :2 ,:3 ");
 }
 
+// A PL/SQL call whose output parameter is a REF CURSOR is described by the rows that cursor gives, and read from it.
+TEST_F(OracleCursorLobs, ACallReturningACursorIsDescribedByIt) {
+  ASSERT_EQ(Sql(u"CREATE TABLE P (NAME VARCHAR2(10))"), 1) << Dump(*holder);
+  ASSERT_EQ(Sql(u"INSERT INTO P VALUES ('one')"), 1) << Dump(*holder);
+  Describe({{u"NAME", COLUMN_TYPE_TEXT, 10, 0, 1}});
+  table->queryMode = 1;
+  CSqlRewriter* call = Keep(table->pNewSqlStatement());
+  ASSERT_TRUE(call->nAppendText(u"BEGIN OPEN "));
+  // The parameter's value is a typed NULL, as a declared parameter's is: only an untyped NULL stays in the text.
+  auto* typed = Keep(static_cast<CFieldValue*>(static_cast<CDriver*>(driver)->pCreateFieldValue(holder, connection)));
+  typed->InitType(HOST_TYPE_INT32, 0);
+  typed->SetNull();
+  auto* leaf = new CValueLeaf(typed, call->GetStatementText().nGetLength(),
+                              LEAF_FLAG_NAMED | LEAF_FLAG_CURSOR_PARAMETER, u"C");
+  leaf->SetOrigin(LEAF_ORIGIN_NAMED_PARAMETER);
+  ASSERT_TRUE(call->Lists().bAddExistingParameter(leaf));
+  ASSERT_TRUE(call->nAppendText(u" FOR SELECT NAME FROM P; END;"));
+  call->SetStatementKind(0);
+  ASSERT_TRUE(cursor->bSetStatement(call));
+  ASSERT_EQ(cursor->bPrepareAndExecute(0, 0), 1) << Dump(*holder);
+  auto* described = Keep(static_cast<CDriver*>(driver)->pCreateDescription(connection, holder));
+  ASSERT_EQ(cursor->bDescribe(described), 1) << Dump(*holder);
+  ASSERT_EQ(described->nGetItemCount(), 1u);
+  EXPECT_EQ(std::u16string(described->pGetItemAt(0)->pszGetName()), u"NAME");
+  EXPECT_EQ(cursor->pGetStatement()->nGetStatementKind(), SQL_STATEMENT_SELECT);
+}
+
 TEST_F(OracleCursorLobs, TheDriverObjectMakesOracleCursors) {
   Describe({{u"K", COLUMN_TYPE_INT32, 4, COLUMN_FLAG_PRIMARY_KEY, 2}});
   CCursor* made = Keep(table->pNewContext());
