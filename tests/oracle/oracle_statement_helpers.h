@@ -104,6 +104,8 @@ class ValueKeyedOracleTable : public COracleTable {
  public:
   ValueKeyedOracleTable(CConnection* connection, CErrorHolder* holder) : COracleTable(nullptr, connection, holder) {}
   CQueryDescription* pGetQueryDescription() override { return nullptr; }
+  std::uint32_t nGetStateWord() override { return state; }
+  std::uint32_t state = 0;
   IRowKey* pNewRecordKey(CRecord* record) override {
     SRecordImage image;
     image.pBytes = record->pGetBuffer()->pGetBlock();
