@@ -359,7 +359,8 @@ int COracleCursor::bFetch(std::uint32_t direction, std::uint32_t, std::uint32_t*
   if (!connection || !m_pHandle) return bNotAvailable();
   int result = nOciStmtFetch(connection, m_pErrorHolder, m_pHandle, count ? count : 1, nOrientation(direction), &end,
                              &needData);
-  if (outOfRange) *outOfRange = result && end ? 1 : 0;
+  // A failed fetch leaves the cursor out of range, as a fetch that found no row does.
+  if (outOfRange) *outOfRange = !result || end ? 1 : 0;
   if (!result || end) return result;
   if (needData) result = bReadLongPieces();
   if (result && m_bBound) result = bRefreshBindings();
