@@ -11,6 +11,7 @@
 #include "oracle/oracle_binding.h"
 #include "oracle/oracle_column.h"
 #include "oracle/oracle_connection.h"
+#include "oracle/oracle_cursor.h"
 #include "oracle/oracle_field_value.h"
 #include "oracle/oracle_record_description.h"
 #include "oracle/oracle_sql_rewriter.h"
@@ -66,6 +67,13 @@ CRecordDescription* COracleDriver::pCreateDescription(CConnection* connection, C
 CTable* COracleDriver::pCreateTable(IHostFileDescription* description, CConnection* connection,
                                     CErrorHolder* holder) {
   return new (std::nothrow) COracleTable(description, connection, holder);
+}
+
+void* COracleDriver::pCreateCursor(RuntimeWord table, RuntimeWord holder) {
+  auto* errors = reinterpret_cast<CErrorHolder*>(holder);
+  auto* cursor = new (std::nothrow) COracleCursor(reinterpret_cast<CTable*>(table), errors);
+  if (!cursor) SetHolderOutOfMemory(errors ? errors : pGetErrorHolder());
+  return static_cast<CCursor*>(cursor);
 }
 
 // A table's column: (error holder, column descriptor).

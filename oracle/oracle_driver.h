@@ -26,6 +26,8 @@ class COracleDriver final : public CDriverOra {
   CRecordDescription* pCreateDescription(CConnection* connection, CErrorHolder* holder) override;  // slot 48
   CTable* pCreateTable(IHostFileDescription* description, CConnection* connection,
                        CErrorHolder* holder) override;                                                     // slot 50
+  // A COracleCursor of (table, error holder).
+  void* pCreateCursor(RuntimeWord table, RuntimeWord holder) override;                                     // slot 51
   void* pCreateColumnBinding(RuntimeWord a, RuntimeWord b) override;                                       // slot 52
   CSqlRewriter* pCreateSqlRewriter(CErrorHolder* holder, CConnection* connection) override;                 // slot 53
   // Oracle's identifiers come from a sequence, not from the maximum.

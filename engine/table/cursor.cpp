@@ -123,6 +123,12 @@ int CCursor::bReport(CModuleError& error, std::uint32_t errorCode, std::uint32_t
   return 0;
 }
 
+void CCursor::ReportStatementError() {
+  if (!m_pErrorHolder || !m_pErrorHolder->bHasError() || !m_pStatement) return;
+  const char16_t* text = m_pStatement->pszGetSourceText();
+  if (text && text[0]) m_pErrorHolder->AddDebugText(text);
+}
+
 int CCursor::bNotAvailable() {
   RaiseNotAvailable(m_pErrorHolder, ERROR_UNIT_CURSOR, CURSOR_POINT_NOT_BUILT, pGetConnection(),
                     m_pTable ? m_pTable->pszGetName() : nullptr);

@@ -312,6 +312,10 @@ class CCursor : public CRefCounted, public IPositionOwner {
   // number 9; 0.
   int bRaiseRecordNotFound();
 
+  // After a statement failed: its text goes with the held error as debug text. Which error category the failure
+  // falls in is for the table to decide.
+  void ReportStatementError();
+
  protected:
   CConnection* pGetConnection() const;
   // Raises an error of this module with the table's name as file, first message insert and the search item as item;

@@ -122,6 +122,7 @@ TEST(DriverSlotsTest, TheOracleDriverOverridesInTheirSlots) {
       QZ_OP(pCreateParameter),
       QZ_OP(pCreateDescription),
       QZ_OP(pCreateTable),
+      QZ_OP(pCreateCursor),
       QZ_OP(pCreateColumnBinding),
       QZ_OP(pCreateSqlRewriter),
       QZ_OP(pCreateAutomaticIdentifier),

@@ -1,0 +1,620 @@
+#include "oracle/oracle_cursor.h"
+
+#include <new>
+
+#include "engine/record/column.h"
+#include "engine/record/column_descriptor.h"
+#include "engine/record/record_description.h"
+#include "engine/cache/row_cache.h"
+#include "engine/record/table_description.h"
+#include "engine/table/table.h"
+#include "engine/values/field_value.h"
+#include "foundation/clone_map.h"
+#include "foundation/error_holder.h"
+#include "foundation/module_errors.h"
+#include "foundation/x_error.h"
+#include "host/host_value.h"
+#include "oracle/client/client_loader.h"
+#include "oracle/client/oci_wrappers.h"
+#include "oracle/oracle_column.h"
+#include "oracle/oracle_connection.h"
+#include "oracle/oracle_field_value.h"
+#include "oracle/oracle_key_condition.h"
+#include "oracle/oracle_record_description.h"
+#include "oracle/oracle_sql_rewriter.h"
+#include "sql/driver_services.h"
+#include "sql/rewriter/sql_rewriter.h"
+#include "sql/rewriter/value_leaf.h"
+
+namespace {
+
+constexpr std::uint32_t HANDLE_STATEMENT = 4;
+constexpr std::uint32_t ATTR_PREFETCH_ROWS = 11;
+constexpr std::uint32_t ATTR_PREFETCH_MEMORY = 13;
+constexpr std::uint32_t MODE_DESCRIBE_ONLY = 16;
+constexpr std::uint16_t FETCH_FIRST = 4;
+constexpr std::uint16_t FETCH_LAST = 8;
+constexpr std::uint16_t FETCH_NEXT = 2;
+constexpr std::uint16_t FETCH_PRIOR = 16;
+constexpr std::uint8_t PIECE_ONE = 0;
+constexpr std::uint8_t PIECE_FIRST = 1;
+constexpr std::uint8_t PIECE_LAST = 3;
+constexpr std::uint32_t KIND_UNDETERMINED = 8;
+constexpr std::uint32_t KIND_DROP = 9;
+constexpr std::uint32_t STATEMENT_TYPE_DROP = 7;
+constexpr std::uint32_t ROW_ID_ITEM_KIND = 3;
+constexpr std::uint32_t BIND_DUMP_LABEL = 11;
+constexpr std::uint32_t FAILED_CONVERSION_LABEL = 7;
+constexpr std::uint32_t HOST_TYPE_WIDE_STRING = 16;
+constexpr std::uint32_t HOST_TYPE_BUFFER = 19;
+
+// No driver class of this system reads with scrollable fetches: every fetch goes forward, and the row cache serves
+// the other directions.
+constexpr int USES_SCROLLABLE_FETCH = 0;
+
+std::uint16_t nOrientation(std::uint32_t direction) {
+  if (!USES_SCROLLABLE_FETCH) return FETCH_NEXT;
+  switch (direction) {
+    case READ_FIRST: return FETCH_FIRST;
+    case READ_LAST: return FETCH_LAST;
+    case READ_PREVIOUS: return FETCH_PRIOR;
+    default: return FETCH_NEXT;
+  }
+}
+
+bool bIsUnicodeColumnType(std::uint32_t type) { return type == 29 || type == 30; }
+
+}  // namespace
+
+// ---- CCursorOra ----------------------------------------------------------------------------------------------------
+
+int CCursorOra::bReadScalar(CHostValue* value) { return bReadSingleValue(value, 1, 0); }
+
+int CCursorOra::bSetReadMode(std::uint32_t mode) {
+  if (!CCursor::bSetReadMode(mode)) return 0;
+  SetSimpleReadMode(nGetReadMode() <= 1 ? 1 : 0);
+  return 1;
+}
+
+int CCursorOra::bCopyFrom(CCursor* source, CHashTable& cloneMap) {
+  if (!CCursor::bCopyFrom(source, cloneMap)) return 0;
+  if (auto* oracle = dynamic_cast<CCursorOra*>(source)) m_nSimpleReadMode = oracle->m_nSimpleReadMode;
+  return 1;
+}
+
+// ---- COracleCursor: life ---------------------------------------------------------------------------------------------
+
+COracleCursor::~COracleCursor() {
+  SetConditionNode(nullptr);
+  ReleaseColumnBindings();
+  ReleaseParameterBindings();
+  FreeHandle();
+}
+
+void COracleCursor::FreeHandle() {
+  if (m_pHandle) nOciHandleFree(pGetOciConnection(), nullptr, m_pHandle, HANDLE_STATEMENT);
+  m_pHandle = nullptr;
+}
+
+COracleConnection* COracleCursor::pGetOciConnection() { return dynamic_cast<COracleConnection*>(pGetConnection()); }
+
+CCursor* COracleCursor::pClone(CHashTable& cloneMap) {
+  auto* copy = new (std::nothrow) COracleCursor();
+  if (!copy) {
+    bOutOfMemory();
+    return nullptr;
+  }
+  // The copy starts without a statement handle: it prepares its own.
+  return pCloneUnreferenced(copy, m_pErrorHolder,
+                            [&](COracleCursor* made) { return made->bCopyFrom(this, cloneMap); });
+}
+
+CKeyCondition* COracleCursor::pNewConditionNode(CErrorHolder* holder) {
+  return new (std::nothrow) COracleKeyCondition(holder, pGetConnection());
+}
+
+CFilterHolder* COracleCursor::pNewFilterNode(CErrorHolder* holder) {
+  return new (std::nothrow) COracleFilterHolder(holder, pGetConnection());
+}
+
+void COracleCursor::EnableRowCache() {
+  if (CRowCache* cache = pGetRowCache()) cache->SetFlags(cache->nGetFlags() | ROW_CACHE_ACTIVE);
+}
+
+// ---- prepare, describe ------------------------------------------------------------------------------------------------
+
+int COracleCursor::bPrepare(std::uint32_t, std::uint32_t) {
+  COracleConnection* connection = pGetOciConnection();
+  if (!connection || !m_pStatement) return bNotAvailable();
+  if (!m_pHandle) {
+    m_pHandle = nOciHandleAlloc(connection, m_pErrorHolder, HANDLE_STATEMENT);
+    if (!m_pHandle) return 0;
+  }
+  const auto* text = static_cast<const char16_t*>(m_pStatement->pszGetOutputText(0));
+  const int prepared = text ? nOciStmtPrepare(connection, m_pErrorHolder, m_pHandle, text) : bOutOfMemory();
+  m_nStatementState = CURSOR_STATE_PREPARED;
+  if (m_pStatement->nGetStatementKind() == KIND_UNDETERMINED) {
+    std::uint32_t kind = connection->nGetStatementType(m_pHandle);
+    // The connection numbers a DROP 7; the statement's word for it is 9.
+    if (kind == STATEMENT_TYPE_DROP) kind = KIND_DROP;
+    if (kind != 0 && kind != KIND_UNDETERMINED) SetStatementKindWord(m_pStatement, kind);
+  }
+  return prepared;
+}
+
+int COracleCursor::bDescribe(CRecordDescription* description) {
+  COracleConnection* connection = pGetOciConnection();
+  if (!connection || !m_pStatement) return bNotAvailable();
+  const std::uint32_t kind = m_pStatement->nGetStatementKind();
+  if (kind == SQL_STATEMENT_SELECT) {
+    if (!(m_nStatementState & CURSOR_STATE_EXECUTED)) {
+      if (gbOci7Mode && !bBindStatementParameters()) return 0;
+      const auto* text = static_cast<const char16_t*>(m_pStatement->pszGetOutputText(0));
+      if (!nOciStmtExecute(connection, m_pErrorHolder, m_pHandle, text, kind, MODE_DESCRIBE_ONLY, nullptr,
+                           m_nSimpleReadMode)) {
+        AddStatementMessage();
+        return 0;
+      }
+    }
+    auto* oracle = dynamic_cast<COracleRecordDescription*>(description);
+    return oracle ? oracle->bFillFromCursor(m_pHandle, 0) : bNotAvailable();
+  }
+  return bDescribeCursor(description);
+}
+
+int COracleCursor::bDescribeCursor(CRecordDescription* description) {
+  auto* oracle = dynamic_cast<COracleRecordDescription*>(description);
+  if (!oracle || m_pStatement->nGetStatementKind() != KIND_UNDETERMINED || !m_pTable->bIsQueryMode() ||
+      oracle->nGetItemCount() != 0 || !(m_nStatementState & CURSOR_STATE_EXECUTED)) {
+    return 1;
+  }
+  COracleConnection* connection = pGetOciConnection();
+  for (std::uint32_t i = 0; i < m_parameterBindings.nGetCount(); ++i) {
+    auto* parameter = dynamic_cast<COracleParameter*>(static_cast<CParameterBinding*>(m_parameterBindings.pGetObject(i)));
+    if (!parameter || !parameter->bIsCursorParameter() || !parameter->pGetCursorHandle()) continue;
+    void* handle = parameter->pGetCursorHandle();
+    if (!nOciStmtExecute(connection, m_pErrorHolder, handle, u"Cursor describe", SQL_STATEMENT_SELECT,
+                         MODE_DESCRIBE_ONLY, nullptr, 0) ||
+        !oracle->bFillFromCursor(handle, 0)) {
+      if (m_pErrorHolder) m_pErrorHolder->AddUserMessage(MESSAGE_CURSOR_DESCRIBE_FAILED, parameter->pszGetName());
+      return 0;
+    }
+    if (oracle->nGetItemCount() == 0) continue;
+    // The cursor reads the rows the parameter's statement gives: that statement becomes its own.
+    FreeHandle();
+    m_pHandle = parameter->pTakeCursorHandle();
+    SetStatementKindWord(m_pStatement, SQL_STATEMENT_SELECT);
+    return 1;
+  }
+  return 1;
+}
+
+// ---- execute -----------------------------------------------------------------------------------------------------------
+
+int COracleCursor::bExecute(std::uint32_t) {
+  COracleConnection* connection = pGetOciConnection();
+  if (!connection || !m_pStatement) return bNotAvailable();
+  int result = bBindStatementParameters();
+  int prefetched = 1;
+  if (!gbOci7Mode && m_pHandle) {
+    std::uint32_t rows = connection->m_nPrefetchRows;
+    // A search past its first stage reads a few rows of each stage: a full prefetch would mostly be thrown away.
+    if (m_pConditionNode && m_pConditionNode->nGetStage() != KEY_STAGE_FIRST) rows = rows / 10 > 0 ? rows / 10 : 1;
+    std::uint32_t memory = connection->m_nPrefetchMemory;
+    prefetched = nOciAttrSet(connection, m_pErrorHolder, m_pHandle, HANDLE_STATEMENT, &rows, ATTR_PREFETCH_ROWS, sizeof rows) &&
+                 nOciAttrSet(connection, m_pErrorHolder, m_pHandle, HANDLE_STATEMENT, &memory,
+                             ATTR_PREFETCH_MEMORY, sizeof memory);
+  }
+  std::uint32_t kind = m_pStatement->nGetStatementKind();
+  const auto* text = static_cast<const char16_t*>(m_pStatement->pszGetOutputText(0));
+  if (result && prefetched) {
+    std::uint32_t needData = 0;
+    result = nOciStmtExecute(connection, m_pErrorHolder, m_pHandle, text, kind, 0, &needData, m_nSimpleReadMode);
+    m_nStatementState |= CURSOR_STATE_EXECUTED;
+    if (result && gbOci7Mode && (kind == KIND_UNDETERMINED || kind == 0)) {
+      std::uint32_t told = connection->nGetStatementType(m_pHandle);
+      if (told == STATEMENT_TYPE_DROP) told = KIND_DROP;
+      if (told != 0) {
+        SetStatementKindWord(m_pStatement, told);
+        kind = told;
+      }
+    }
+    if (result && needData) {
+      result = bSendPieces(kind);
+    } else if (!result) {
+      AddStatementMessage();
+    }
+    if (result) result = bWriteLobs();
+    if (result && kind == SQL_STATEMENT_INSERT && bIsRemoteTable()) {
+      // No RETURNING ROWID through a database link: the row is read again by its values (the answer is not used).
+      m_pTable->bResetRecordBuffer(0);
+      bModifyRecord(1, 1);
+    } else if (result && kind == SQL_STATEMENT_INSERT && bHasRowIdKey() && !gbOci7Mode) {
+      // The row id came back into the key's own buffer: the key's value takes it.
+      CFieldValue* key = m_pColumnSet->pGetKey(0)->pGetFieldValue();
+      if (key) result = key->bLoadFetched(m_pColumnSet->pGetCurrentBuffer());
+    }
+  } else {
+    result = 0;
+  }
+  if (!result) {
+    const std::u16string dump = DumpBinds();
+    if (!dump.empty() && m_pErrorHolder) m_pErrorHolder->AddDebugText(dump.c_str());
+    ReportStatementError();
+  }
+  return result;
+}
+
+int COracleCursor::bBindStatementParameters() {
+  // Each run binds the statement's parameters anew: the bindings of an earlier run go first.
+  ReleaseParameterBindings();
+  auto* statement = dynamic_cast<COracleSqlRewriter*>(m_pStatement);
+  const std::uint32_t bound = statement ? statement->nGetBoundValueCount() : 0;
+  if (bound == 0) return bBindParameters();
+  // The text names its values ":1", ":2"... in the order the statement keeps them; a value used twice is bound once.
+  // Parameters the text names by their own name are bound after them.
+  int answer = 1;
+  for (std::uint32_t i = 0; i < bound; ++i) {
+    if (!bAddParameterBinding(statement->pGetBoundValue(i), i + 1)) answer = 0;
+  }
+  for (std::uint32_t i = 0; i < m_pStatement->nGetParameterCount(); ++i) {
+    CValueLeaf* leaf = m_pStatement->pGetSegment(i);
+    const char16_t* name = leaf ? leaf->pszGetName() : nullptr;
+    if (name && name[0] && !bAddParameterBinding(leaf, i + 1)) answer = 0;
+  }
+  return answer;
+}
+
+int COracleCursor::bSendPieces(std::uint32_t kind) {
+  COracleConnection* connection = pGetOciConnection();
+  const auto* text = static_cast<const char16_t*>(m_pStatement->pszGetOutputText(0));
+  for (std::uint32_t i = 0; i < m_parameterBindings.nGetCount(); ++i) {
+    auto* binding =
+        dynamic_cast<COracleParameterBinding*>(static_cast<CParameterBinding*>(m_parameterBindings.pGetObject(i)));
+    if (!binding || !binding->bIsDynamic()) continue;
+    CFieldValue* value = binding->pGetFieldValue();
+    void* data = nullptr;
+    std::uint32_t length = 0;
+    if (value && !value->Value().bIsNull()) {
+      data = const_cast<void*>(value->pGetData());
+      length = static_cast<std::uint32_t>(value->nGetDataSize());
+    }
+    void* handle = nullptr;
+    std::uint32_t handleKind = 0;
+    std::uint8_t piece = 0;
+    std::uint32_t needData = 0;
+    if (!nOciGetPieceInfo(connection, m_pErrorHolder, m_pHandle, &handle, &handleKind, &piece) ||
+        !nOciSetPieceInfo(connection, m_pErrorHolder, handle, handleKind, data, &length,
+                          length > 0 ? PIECE_ONE : PIECE_LAST, nullptr, nullptr)) {
+      return 0;
+    }
+    if (!nOciStmtExecute(connection, m_pErrorHolder, m_pHandle, text, kind, 0, &needData, m_nSimpleReadMode)) {
+      AddStatementMessage();
+      return 0;
+    }
+  }
+  return 1;
+}
+
+int COracleCursor::bWriteLobs() {
+  auto* statement = dynamic_cast<COracleSqlRewriter*>(m_pStatement);
+  if (!statement || !m_pColumnSet) return 1;
+  int result = 1;
+  const CStringList& lobs = statement->GetLobColumns();
+  for (std::uint32_t i = 0; i < lobs.nGetCount(); ++i) {
+    auto* column = dynamic_cast<COracleColumn*>(m_pColumnSet->pFindColumnByName(lobs.pGetAt(i)->pszGet()));
+    if (column && !column->bWriteLob(this)) result = 0;
+  }
+  return result;
+}
+
+void COracleCursor::AddStatementMessage() {
+  if (m_pErrorHolder && m_pStatement) {
+    m_pErrorHolder->AddUserMessage(MESSAGE_STATEMENT_FAILED, m_pStatement->DumpParameters());
+  }
+}
+
+std::u16string COracleCursor::DumpBinds() {
+  std::u16string dump;
+  const std::uint32_t count = m_parameterBindings.nGetCount();
+  if (count == 0) return dump;
+  try {
+    dump = pszCurrentDriverLabel(BIND_DUMP_LABEL);
+    for (std::uint32_t i = 0; i < count; ++i) {
+      auto* binding = static_cast<CParameterBinding*>(m_parameterBindings.pGetObject(i));
+      if (binding->bIsCursorParameter()) {
+        dump += u"Cursor\r\n";
+        continue;
+      }
+      dump += u"P:";
+      for (char c : std::to_string(binding->nGetPosition())) dump += static_cast<char16_t>(c);
+      dump += u" :\t";
+      CHostValue value;
+      if (CFieldValue* field = binding->pGetFieldValue()) value.Assign(field->Value());
+      const char16_t* text = nullptr;
+      if (value.nGetType() != 0 && !value.bIsNull()) {
+        if (value.nGetType() != HOST_TYPE_WIDE_STRING && value.nConvert(HOST_TYPE_WIDE_STRING) >= 100) {
+          text = pszCurrentDriverLabel(FAILED_CONVERSION_LABEL);
+        } else if (value.nGetWideText(&text) >= 100) {
+          text = pszCurrentDriverLabel(FAILED_CONVERSION_LABEL);
+        }
+      }
+      if (text) dump += text;
+      dump += u"\r\n";
+    }
+  } catch (const std::bad_alloc&) {
+    // What the dump holds so far still serves the report.
+  }
+  return dump;
+}
+
+// ---- fetch ----------------------------------------------------------------------------------------------------------------
+
+int COracleCursor::bFetch(std::uint32_t direction, std::uint32_t, std::uint32_t* outOfRange, std::uint32_t count,
+                          void*) {
+  COracleConnection* connection = pGetOciConnection();
+  std::uint32_t end = 0;
+  std::uint32_t needData = 0;
+  if (outOfRange) *outOfRange = 1;
+  if (!connection || !m_pHandle) return bNotAvailable();
+  int result = nOciStmtFetch(connection, m_pErrorHolder, m_pHandle, count ? count : 1, nOrientation(direction), &end,
+                             &needData);
+  // A failed fetch leaves the cursor out of range, as a fetch that found no row does.
+  if (outOfRange) *outOfRange = !result || end ? 1 : 0;
+  if (!result || end) return result;
+  if (needData) result = bReadLongPieces();
+  if (result && m_bBound) result = bRefreshBindings();
+  return result;
+}
+
+int COracleCursor::bReadLongPieces() {
+  COracleConnection* connection = pGetOciConnection();
+  std::string buffer;
+  try {
+    buffer.resize(LONG_PIECE_BYTES);
+  } catch (const std::bad_alloc&) {
+    return bOutOfMemory();
+  }
+  void* current = nullptr;
+  std::uint32_t index = 0;
+  std::uint64_t offset = 0;
+  std::uint32_t needData = 1;
+  while (needData) {
+    void* handle = nullptr;
+    std::uint32_t handleKind = 0;
+    std::uint8_t piece = 0;
+    if (!nOciGetPieceInfo(connection, m_pErrorHolder, m_pHandle, &handle, &handleKind, &piece)) return 0;
+    if (piece == PIECE_ONE || piece == PIECE_FIRST) {
+      if (current && !bStorePiece(index++, buffer.data(), offset)) return 0;
+      offset = 0;
+      current = handle;
+    }
+    std::uint32_t length = LONG_PIECE_BYTES;
+    if (!nOciSetPieceInfo(connection, m_pErrorHolder, handle, handleKind, buffer.data() + offset, &length, piece,
+                          nullptr, nullptr)) {
+      return 0;
+    }
+    std::uint32_t end = 0;
+    needData = 0;
+    if (!nOciStmtFetch(connection, m_pErrorHolder, m_pHandle, 1, FETCH_NEXT, &end, &needData)) return 0;
+    offset += length;
+    if (needData) {
+      // The value goes on in the next piece: one buffer grows by a piece's room.
+      try {
+        if (buffer.size() < offset + LONG_PIECE_BYTES) buffer.resize(offset + LONG_PIECE_BYTES);
+      } catch (const std::bad_alloc&) {
+        return bOutOfMemory();
+      }
+    }
+  }
+  return current ? bStorePiece(index, buffer.data(), offset) : 1;
+}
+
+int COracleCursor::bStorePiece(std::uint32_t index, const char* bytes, std::uint64_t length) {
+  std::uint32_t seen = 0;
+  for (std::uint32_t i = 0; i < m_columnBindings.nGetCount(); ++i) {
+    auto* binding =
+        dynamic_cast<COracleParameterBinding*>(static_cast<CParameterBinding*>(m_columnBindings.pGetObject(i)));
+    if (!binding || !binding->bIsDynamic()) continue;
+    if (seen++ != index) continue;
+    COracleFieldValue* value = binding->pGetOracleValue();
+    if (!value) return 0;
+    value->ClearIndicators();
+    return value->bSetFromBytes(bytes, length);
+  }
+  return 1;
+}
+
+// ---- values and bindings ---------------------------------------------------------------------------------------------
+
+int COracleCursor::bReadOutputParameter(void* description, CParameterBinding* parameter) {
+  auto* oracle = dynamic_cast<COracleParameter*>(parameter);
+  CFieldValue* value = parameter ? parameter->pGetFieldValue() : nullptr;
+  if (oracle && value) {
+    const std::uint32_t type = value->Value().nGetType();
+    // A text or buffer handed back in pieces takes its last piece's length once the execution is over.
+    if ((type == HOST_TYPE_WIDE_STRING || type == HOST_TYPE_BUFFER) && !oracle->bCompleteOutput()) return 0;
+  }
+  return CCursor::bReadOutputParameter(description, parameter);
+}
+
+int COracleCursor::bAddColumnBinding(void* entry, std::uint32_t index) {
+  auto* binding = new (std::nothrow) COracleParameterBinding(static_cast<CSqlElement*>(entry), index + 1);
+  if (!binding) return bOutOfMemory();
+  binding->AddRef();
+  if (!m_columnBindings.Add(binding)) {
+    binding->nRelease();
+    return bOutOfMemory();
+  }
+  return binding->bPrepare(this);
+}
+
+int COracleCursor::bBindParameter(CParameterBinding* binding, std::uint32_t) {
+  auto* parameter = dynamic_cast<COracleParameter*>(binding);
+  if (!parameter) return 1;
+  return parameter->bBind(m_pErrorHolder, m_pHandle, pGetOciConnection());
+}
+
+int COracleCursor::bReadMemoValue(const char16_t* item, CHostValue* target) {
+  CColumn* column = pFindColumn(item);
+  if (!column) return 1;
+  auto* oracle = dynamic_cast<COracleColumn*>(column);
+  if (oracle && oracle->bIsLob() && oracle->bIsFieldValueNull() && oracle->pPeekLobLocator() &&
+      !oracle->bReadLob()) {
+    return 0;
+  }
+  return target ? column->bGetValue(*target, 0) : 1;
+}
+
+int COracleCursor::bSaveMemoToFile(const char16_t*, const char16_t*) { return 0; }
+
+// ---- texts ---------------------------------------------------------------------------------------------------------------
+
+int COracleCursor::bIsRemoteTable() {
+  if (!m_pTable || m_pTable->bIsQueryMode()) return 0;
+  for (const char16_t* name = m_pTable->pszGetSqlName(); name && *name; ++name) {
+    if (*name == u'@') return 1;
+  }
+  return 0;
+}
+
+int COracleCursor::bHasRowIdKey() {
+  CColumn* key = m_pColumnSet && m_pColumnSet->nGetKeyCount() > 0 ? m_pColumnSet->pGetKey(0) : nullptr;
+  return key && key->pGetDescriptorNoRef()->nGetStoredItemKind() == ROW_ID_ITEM_KIND;
+}
+
+int COracleCursor::bAppendColumnValue(CSqlRewriter* text, CColumn* column, std::uint32_t kind, std::uint32_t flags) {
+  if (!column->bIsAutoIdentifier()) {
+    CHostValue value;
+    if (!column->bGetValue(value, 0)) return 0;
+    if (value.bIsNull() || value.nGetType() == 0) return text->nAppendText(u"NULL");
+  }
+  auto* fieldValue = dynamic_cast<COracleFieldValue*>(column->pGetFieldValue());
+  if (fieldValue) {
+    std::uint32_t second = fieldValue->nGetSecondaryTypeChecked();
+    if (second == 0) second = fieldValue->nGetColumnTypeOrHost();
+    // An unknown client version (-1) compares as a high one.
+    const bool oldClient = static_cast<std::uint32_t>(gnOciClientMajorVersion) < 9;
+    if (oldClient && (bIsUnicodeColumnType(fieldValue->nGetColumnType()) || bIsUnicodeColumnType(second))) {
+      CModuleError error;
+      error.SetError(&gstModuleDescriptor, ERROR_UNICODE_NEEDS_CLIENT_9);
+      SetErrorFileAndItem(error, m_pTable ? m_pTable->pszGetName() : u"", column->pszGetName());
+      std::uint32_t code = ERROR_UNICODE_NEEDS_CLIENT_9;
+      error.SetInfo(ERROR_INFO_ERROR_CODE, &code);
+      AddErrorIdentification(error, ERROR_UNIT_ORACLE_CURSOR, CURSOR_POINT_UNICODE_CLIENT);
+      if (m_pErrorHolder) {
+        m_pErrorHolder->RecordError(0, error, pGetConnection());
+      } else {
+        DiscardIgnoredError(error);
+      }
+      return 0;
+    }
+  }
+  auto* lob = dynamic_cast<COracleColumn*>(column);
+  if (lob && lob->bIsLob()) {
+    auto* statement = dynamic_cast<COracleSqlRewriter*>(m_pStatement);
+    // A BFILE is inserted as given through its locator.
+    if (kind == SQL_STATEMENT_INSERT && lob->bIsBfile()) return statement ? statement->bAddLobColumn(column->pszGetName()) : 1;
+    if (!text->nAppendText(lob->bIsClob() ? u"EMPTY_CLOB()" : u"EMPTY_BLOB()")) return 0;
+    return statement ? statement->bAddLobColumn(column->pszGetName()) : 1;
+  }
+  return CCursor::bAppendColumnValue(text, column, kind, flags);
+}
+
+int COracleCursor::bAppendReturningClause(std::uint32_t kind, std::uint32_t) {
+  if (gbOci7Mode || !m_pStatement) return 1;
+  auto* statement = dynamic_cast<COracleSqlRewriter*>(m_pStatement);
+  const std::uint32_t lobCount = statement ? statement->GetLobColumns().nGetCount() : 0;
+  const bool rowId = kind == SQL_STATEMENT_INSERT && bHasRowIdKey() && !bIsRemoteTable();
+  if (!rowId && lobCount == 0) return 1;
+  CSqlRewriter* values = pNewTableStatement();
+  if (!values) return 0;
+  CTString names;
+  int answer = 1;
+  auto addValue = [&](CFieldValue* value) {
+    // The markers stand apart, "," between them.
+    if (values->nGetParameterCount() > 0 && !values->nAppendText(u",")) return 0;
+    return values->bAddValueParameter(value);
+  };
+  if (rowId) {
+    answer = addValue(m_pColumnSet->pGetKey(0)->pGetFieldValue());
+    names.Append(u"ROWID");
+  }
+  for (std::uint32_t i = 0; answer && i < lobCount; ++i) {
+    const char16_t* name = statement->GetLobColumns().pGetAt(i)->pszGet();
+    auto* column = dynamic_cast<COracleColumn*>(m_pColumnSet->pFindColumnByName(name));
+    CFieldValue* locator = column ? column->pGetRowLobLocator(pGetOciConnection()) : nullptr;
+    answer = locator && addValue(locator);
+    if (locator) locator->nRelease();
+    if (!names.bIsEmpty()) names.Append(u",");
+    names.Append(name);
+  }
+  if (answer) {
+    answer = m_pStatement->nAppendText(u" RETURNING ") && m_pStatement->nAppendText(names.pszGet()) &&
+             m_pStatement->nAppendText(u" INTO ") && m_pStatement->bAppendRewriter(values, 0);
+  }
+  values->nRelease();
+  return answer;
+}
+
+int COracleCursor::bLockRecord(CSqlRewriter* statement, std::uint32_t) {
+  if (!statement) return 0;
+  statement->Reset(0);
+  if (statement != m_pStatement && !bSetStatement(statement)) return 0;
+  m_pStatement->SetSelectMode(0);
+  CSqlRewriter* where = pNewTableStatement();
+  if (!where) return 0;
+  const int answer = bAppendRecordWhere(where, 0) && bBuildSelect(statement, 0, nullptr, 1, where) &&
+                     m_pStatement->nAppendText(u" FOR UPDATE NOWAIT");
+  where->nRelease();
+  return answer;
+}
+
+int COracleCursor::bRunRecordLock(std::uint32_t lockMode) {
+  CSqlRewriter* statement = pNewTableStatement();
+  if (!statement) return 0;
+  const int answer = bLockRecord(statement, lockMode) && bSetTextAndPrepare(statement, 0) && bRun(0, 0);
+  statement->nRelease();
+  return answer;
+}
+
+int COracleCursor::AppendForUpdate(CSqlRewriter* statement) {
+  if (!statement) return 0;
+  statement->Reset(0);
+  if (statement != m_pStatement && !bSetStatement(statement)) return 0;
+  m_pStatement->SetSelectMode(0);
+  return bBuildSelect(statement, 0, nullptr, 1, nullptr) && m_pStatement->nAppendText(u" FOR UPDATE NOWAIT");
+}
+
+int COracleCursor::bAppendSelectFrom(CSqlRewriter* statement) {
+  if (!statement || !m_pColumnSet || !m_pTable) return 0;
+  if (statement != m_pStatement && !bSetStatement(statement)) return 0;
+  m_pStatement->SetSelectMode(2);
+  const bool queryMode = m_pTable->bIsQueryMode() != 0;
+  std::uint32_t written = 0;
+  if (!m_pStatement->nAppendText(u"SELECT ")) return 0;
+  for (std::uint32_t i = 0; i < m_pColumnSet->nGetColumnCount(); ++i) {
+    CColumn* column = m_pColumnSet->pGetColumn(i);
+    if (!column || !column->bIsMemo()) continue;
+    if (written > 0 && !m_pStatement->nAppendText(u",")) return 0;
+    if (!m_pStatement->nAppendText(column->pszGetSqlName(queryMode)) || !m_pStatement->bAddSelectColumn(column)) {
+      return 0;
+    }
+    ++written;
+  }
+  if (written == 0) {
+    m_pStatement->Reset(0);
+    return 1;
+  }
+  CSqlRewriter* where = pNewTableStatement();
+  if (!where) return 0;
+  int answer = bAppendRecordWhere(where, 0);
+  if (answer && queryMode) {
+    answer = m_pStatement->nAppendText(u" FROM ") &&
+             bBuildSelectStatement(m_pTable->pGetQueryDescription(), 0, nullptr, 1, where, 0, 0);
+  } else if (answer) {
+    answer = bAppendFromWhere(0, nullptr, 1, where, 0);
+  }
+  where->nRelease();
+  return answer;
+}

@@ -1,0 +1,111 @@
+// The Oracle statement objects: CCursorOra (the Oracle layer's middle class: a simple-read switch handed to every
+// execution, and the record-lock statement its final class builds) and COracleCursor (the final class the driver
+// object's cursor factory makes). The generic CCursor decides which text is built and when it runs; COracleCursor
+// owns the client's statement handle and prepares, describes, executes and fetches through the call wrappers, adds
+// the texts only Oracle takes (EMPTY_CLOB()/EMPTY_BLOB(), RETURNING ... INTO, FOR UPDATE NOWAIT), sends and reads
+// LONG values piece by piece and writes LOB values through their locators after the execution.
+//
+// The statement handle is the cursor's own (freed with it, never copied); a REF CURSOR taken over from a parameter
+// becomes its own for good.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/table/cursor.h"
+#include "oracle/oracle_binding.h"
+
+class COracleConnection;
+
+// The messages a failing statement leaves: the statement with its parameters, and a REF CURSOR that could not be
+// described.
+inline constexpr std::uint32_t MESSAGE_STATEMENT_FAILED = 28566;
+inline constexpr std::uint32_t MESSAGE_CURSOR_DESCRIBE_FAILED = 7148;
+// The point of error 1047 (a Unicode column with a client older than 9) raised while a write's text is built.
+inline constexpr std::uint32_t CURSOR_POINT_UNICODE_CLIENT = 3;
+// LONG values come and go in pieces of this many bytes.
+inline constexpr std::uint32_t LONG_PIECE_BYTES = 16384;
+
+class CCursorOra : public CCursor {
+ public:
+  CCursorOra(CTable* table, CErrorHolder* holder) : CCursor(table, holder) {}
+  CCursorOra() = default;
+
+  // The first value of the first row.
+  int bReadScalar(CHostValue* value) override;
+  // The generic read mode; read modes 0 and 1 are simple reads for the client.
+  int bSetReadMode(std::uint32_t mode) override;
+  // Oracle statements read through a row cache.
+  int bUsesRowCache() override { return 1; }
+  int bCopyFrom(CCursor* source, CHashTable& cloneMap) override;
+
+  // ---- added ----
+  // The SELECT of the current record (by its last-read image) with " FOR UPDATE NOWAIT" built into the statement,
+  // which becomes the cursor's.
+  virtual int bLockRecord(CSqlRewriter* statement, std::uint32_t lockMode) = 0;
+
+  void SetSimpleReadMode(std::uint32_t on) { m_nSimpleReadMode = on; }
+  std::uint32_t nGetSimpleReadMode() const { return m_nSimpleReadMode; }
+
+ protected:
+  std::uint32_t m_nSimpleReadMode = 1;
+};
+
+class COracleCursor final : public CCursorOra, public IOracleStatementHandle {
+ public:
+  COracleCursor(CTable* table, CErrorHolder* holder) : CCursorOra(table, holder) {}
+  COracleCursor() = default;
+  // The bindings go first (their defines and binds belong to the handle), then the handle.
+  ~COracleCursor() override;
+
+  int bReadMemoValue(const char16_t* item, CHostValue* target) override;
+  // Not supported here (0): the table saves memo values through its columns.
+  int bSaveMemoToFile(const char16_t* item, const char16_t* file) override;
+  CKeyCondition* pNewConditionNode(CErrorHolder* holder) override;
+  CFilterHolder* pNewFilterNode(CErrorHolder* holder) override;
+  CCursor* pClone(CHashTable& cloneMap) override;
+  int bDescribe(CRecordDescription* description) override;
+  int bPrepare(std::uint32_t mode, std::uint32_t flags) override;
+  int bExecute(std::uint32_t mode) override;
+  int bReadOutputParameter(void* description, CParameterBinding* parameter) override;
+  int bAppendReturningClause(std::uint32_t kind, std::uint32_t flags) override;
+  int bAppendColumnValue(CSqlRewriter* text, CColumn* column, std::uint32_t kind, std::uint32_t flags) override;
+  int bAddColumnBinding(void* entry, std::uint32_t index) override;
+  int bBindParameter(CParameterBinding* binding, std::uint32_t index) override;
+  int bFetch(std::uint32_t direction, std::uint32_t loadRecord, std::uint32_t* outOfRange, std::uint32_t count,
+             void* context) override;
+  void EnableRowCache() override;
+  int bLockRecord(CSqlRewriter* statement, std::uint32_t lockMode) override;
+
+  // ---- added ----
+  // Locks the current record: its lock statement is built anew for the record current now, prepared and run. The
+  // table calls it at every lock: a statement kept from an earlier lock would lock that earlier record again.
+  int bRunRecordLock(std::uint32_t lockMode);
+  // The SELECT of every row with " FOR UPDATE NOWAIT" (a whole table's row-share lock) into the statement.
+  int AppendForUpdate(CSqlRewriter* statement);
+  // The SELECT of the current record's memo columns (the table's LOB data source) into the statement; the statement
+  // stays empty when the table has no memo column.
+  int bAppendSelectFrom(CSqlRewriter* statement);
+  // The parameters' values as a failing execution reports them; empty without parameters.
+  std::u16string DumpBinds();
+
+  // ---- IOracleStatementHandle ----
+  void* pGetOciStatement() override { return m_pHandle; }
+  COracleConnection* pGetOciConnection() override;
+
+ private:
+  // The statement's parameters bound at the places its text numbers them.
+  int bBindStatementParameters();
+  int bDescribeCursor(CRecordDescription* description);
+  int bSendPieces(std::uint32_t kind);
+  int bReadLongPieces();
+  int bStorePiece(std::uint32_t index, const char* bytes, std::uint64_t length);
+  int bWriteLobs();
+  int bIsRemoteTable();
+  int bHasRowIdKey();
+  // The statement's message of a failing execution: the statement with its parameters.
+  void AddStatementMessage();
+  void FreeHandle();
+
+  void* m_pHandle = nullptr;
+};
