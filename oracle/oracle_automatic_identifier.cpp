@@ -43,7 +43,9 @@ int COracleAutomaticIdentifier::bEnsureSequence(CTable* table) {
   if (!gbOci7Mode) {
     // A missing sequence is what the probe is for, not an error of the request: its answer stays in a holder of
     // its own, so that nothing is left behind once the sequence is made and later errors do not nest under it.
+    // Its answer is read, never shown: it takes none of the connection's details (nor their NLS queries).
     CErrorHolder probe;
+    probe.SetNoDetails(1);
     ready = nOciDescribeAny(connection, &probe, ORACLE_SEQUENCE_NAME, PTYPE_SEQUENCE, describe);
   }
   if (!ready) {
@@ -52,6 +54,7 @@ int COracleAutomaticIdentifier::bEnsureSequence(CTable* table) {
       // half-way. The catalog tells, without committing, whether the sequence is there; when it is not, the
       // identifier is refused rather than the transaction committed: the program can create it outside one.
       CErrorHolder quiet;
+      quiet.SetNoDetails(1);
       ready = connection->bExecuteSqlFetch(&quiet, nullptr, 0, kCatalogProbe);
     }
     if (!ready && bMainSessionHoldsTransaction(connection)) {
@@ -64,6 +67,7 @@ int COracleAutomaticIdentifier::bEnsureSequence(CTable* table) {
       if (gbOci7Mode) {
         // The OCI7 set cannot describe a sequence: CREATE is how it is found, and "already exists" is no error.
         CErrorHolder quiet;
+        quiet.SetNoDetails(1);
         connection->bExecuteSql(&quiet, create.pszGet());
         ready = 1;
       } else {
