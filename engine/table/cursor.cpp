@@ -462,6 +462,13 @@ int CCursor::bRefreshBindings() {
   return 1;
 }
 
+void CCursor::SetColumnSet(CTableDescription* columns) {
+  if (columns == m_pColumnSet) return;
+  AddRefObject(columns);
+  ReleaseCounted(m_pColumnSet);
+  m_pColumnSet = columns;
+}
+
 int CCursor::bBindColumns() {
   int answer = 1;
   const std::uint32_t count = m_pStatement ? m_pStatement->Lists().nGetSelectColumnCount() : 0;

@@ -243,6 +243,9 @@ class CCursor : public CRefCounted, public IPositionOwner {
   CSqlRewriter* pGetStatement() const { return m_pStatement; }
   CTable* pGetTable() const { return m_pTable; }
   CTableDescription* pGetColumnSet() const { return m_pColumnSet; }
+  // The table's columns as the record source of the context's reads (a reference taken): a context made before its
+  // table had columns (a query's) takes them once the result is described.
+  void SetColumnSet(CTableDescription* columns);
   CRecord* pGetSavedRecord() const { return m_pSavedRecord; }
   CErrorHolder* pGetErrorHolder() const { return m_pErrorHolder; }
   const char16_t* pszGetSearchItem() const { return m_strSearchItem.pszGet(); }

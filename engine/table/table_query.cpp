@@ -270,6 +270,7 @@ int CTable::bRunQueryText(std::uint32_t* hasRows, const char16_t* name, std::uin
     // The generic connection keeps neither of the two flags that would have the description replaced by its copy
     // (row locks on query results): the described description stays the table's.
     if (!bAttachDescription(description) || !bEnsureTableDescription()) return 0;
+    context->SetColumnSet(m_pTableDescription);
     m_bExistsAndUsable = 1;
     CSqlRewriter* own = context->pGetStatement();
     if (sqlText && own && m_pTableDescription) {

@@ -250,6 +250,7 @@ TEST_F(TableQueryTest, AnInternalQueryWithRowsHandsOutItsContextReadyToRead) {
   EXPECT_EQ(subject->pGetCurrentContext(), context);
   EXPECT_EQ(subject->pFindContext(u"$qzinternal"), context) << "re-filed under the internal name";
   EXPECT_EQ(subject->pFindContext(u"__SQL"), nullptr);
+  EXPECT_EQ(context->pGetColumnSet(), subject->pGetTableDescription()) << "made before the table had columns";
   EXPECT_TRUE(subject->bIsOpen());
   EXPECT_TRUE(subject->bIsSqlQuery());
   EXPECT_EQ(static_cast<doubles::ScriptedCursor*>(context)->pGetStatement()->Lists().nGetSelectColumnCount(), 2u)
