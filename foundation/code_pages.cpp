@@ -278,3 +278,27 @@ std::size_t nWholeUnitPrefix(const char16_t* text, std::size_t n, std::size_t li
   if (taken > 0 && text[taken - 1] >= 0xD800 && text[taken - 1] < 0xDC00) --taken;
   return taken;
 }
+
+namespace {
+int nClampUnits(std::uint64_t n) { return n > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(n); }
+}  // namespace
+
+std::u16string WideOfCodePage(const char* bytes, std::uint64_t n, std::uint32_t codePage) {
+  std::u16string out;
+  if (n == 0) return out;
+  const int needed = platform::MultiByteToWide(codePage, 0, bytes, nClampUnits(n), nullptr, 0);
+  if (needed <= 0) return out;
+  out.resize(static_cast<std::size_t>(needed));
+  platform::MultiByteToWide(codePage, 0, bytes, nClampUnits(n), out.data(), needed);
+  return out;
+}
+
+std::string NarrowOfCodePage(const char16_t* text, std::uint64_t n, std::uint32_t codePage) {
+  std::string out;
+  if (n == 0) return out;
+  const int needed = platform::WideToMultiByte(codePage, 0, text, nClampUnits(n), nullptr, 0, nullptr, nullptr);
+  if (needed <= 0) return out;
+  out.resize(static_cast<std::size_t>(needed));
+  platform::WideToMultiByte(codePage, 0, text, nClampUnits(n), out.data(), needed, nullptr, nullptr);
+  return out;
+}

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 inline constexpr std::uint32_t CODE_PAGE_ANSI = 1252;
 inline constexpr std::uint32_t CODE_PAGE_UTF8 = 65001;
@@ -59,3 +60,7 @@ std::size_t nWholeUnitPrefix(const char16_t* text, std::size_t n, std::size_t li
 
 int bIsNt51OrLater();
 int bIsNt51OrLaterCached();
+
+// n bytes of the code page as UTF-16, and n UTF-16 units in the code page; empty when nothing converts.
+std::u16string WideOfCodePage(const char* bytes, std::uint64_t n, std::uint32_t codePage);
+std::string NarrowOfCodePage(const char16_t* text, std::uint64_t n, std::uint32_t codePage);

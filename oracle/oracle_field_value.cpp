@@ -44,7 +44,6 @@ std::int32_t nServerMajor(CConnection* connection) { return connection ? connect
 std::uint16_t nDateSqlt() { return bIsOci7Mode() ? sqlt::DAT : sqlt::ODT; }
 std::uint16_t nNumberSqlt() { return bIsOci7Mode() ? sqlt::FLT : sqlt::VNU; }
 
-int nClamp(std::uint64_t n) { return n > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(n); }
 
 // Units of a text in a buffer: no more than the buffer holds nor than the client said it returned (when it said),
 // and no further than a terminator.
@@ -57,26 +56,6 @@ std::uint64_t nTextUnits(const std::uint8_t* buffer, std::uint64_t bytes, std::u
     if (units[i] == 0) return i;
   }
   return n;
-}
-
-std::u16string WideOf(std::uint32_t codePage, const char* text, std::uint64_t n) {
-  std::u16string out;
-  if (n == 0) return out;
-  const int needed = platform::MultiByteToWide(codePage, 0, text, nClamp(n), nullptr, 0);
-  if (needed <= 0) return out;
-  out.resize(static_cast<std::size_t>(needed));
-  platform::MultiByteToWide(codePage, 0, text, nClamp(n), out.data(), needed);
-  return out;
-}
-
-std::string NarrowOf(std::uint32_t codePage, const char16_t* text, std::uint64_t n) {
-  std::string out;
-  if (n == 0) return out;
-  const int needed = platform::WideToMultiByte(codePage, 0, text, nClamp(n), nullptr, 0, nullptr, nullptr);
-  if (needed <= 0) return out;
-  out.resize(static_cast<std::size_t>(needed));
-  platform::WideToMultiByte(codePage, 0, text, nClamp(n), out.data(), needed, nullptr, nullptr);
-  return out;
 }
 
 // Bound text converts in the runtime's own character set, not the connection's.
@@ -526,7 +505,7 @@ int COracleFieldValue::bReadText() {
     if (bHostFailed(Value().SetFromBuffer(m_pConversion, units * 2))) return 0;
   } else if (bIsUnicodeColumn(primary) && bIsAnsiColumn(secondary)) {
     const std::uint64_t units = nTextUnits<char16_t>(m_pConversion, m_nConversionSize, m_nReturnedLength);
-    const std::string narrow = NarrowOf(codePage, reinterpret_cast<const char16_t*>(m_pConversion), units);
+    const std::string narrow = NarrowOfCodePage(reinterpret_cast<const char16_t*>(m_pConversion), units, codePage);
     if (external) {
       std::memset(m_pNative, 0, m_nBufferSize);
       std::memcpy(m_pNative, narrow.data(), narrow.size() < m_nBufferSize ? narrow.size() : m_nBufferSize);
@@ -538,7 +517,7 @@ int COracleFieldValue::bReadText() {
   } else if (bIsAnsiColumn(primary) && bIsUnicodeColumn(secondary)) {
     const std::uint64_t bytes = nTextUnits<char>(m_pConversion, m_nConversionSize, m_nReturnedLength);
     // The client wrote 8-bit text in the connection's code page, whether the value lies in a buffer or is held.
-    const std::u16string wide = WideOf(codePage, reinterpret_cast<const char*>(m_pConversion), bytes);
+    const std::u16string wide = WideOfCodePage(reinterpret_cast<const char*>(m_pConversion), bytes, codePage);
     if (external) {
       std::memset(m_pNative, 0, m_nBufferSize);
       const std::uint64_t room = m_nBufferSize / 2;
@@ -638,7 +617,7 @@ int COracleFieldValue::bWriteText() {
     const std::uint64_t room = m_nConversionSize / 2;
     if (narrowValue) {
       const std::uint64_t bytes = nTextUnits<char>(static_cast<const std::uint8_t*>(data), size, 0);
-      const std::u16string wide = WideOf(codePage, static_cast<const char*>(data), bytes);
+      const std::u16string wide = WideOfCodePage(static_cast<const char*>(data), bytes, codePage);
       std::memcpy(m_pConversion, wide.data(), (wide.size() < room ? wide.size() : room) * 2);
     } else {
       const std::uint64_t units = nTextUnits<char16_t>(static_cast<const std::uint8_t*>(data), size, 0);
@@ -652,7 +631,7 @@ int COracleFieldValue::bWriteText() {
       if (data) std::memcpy(m_pConversion, data, bytes < m_nConversionSize ? bytes : m_nConversionSize);
     } else {
       const std::uint64_t units = nTextUnits<char16_t>(static_cast<const std::uint8_t*>(data), size, 0);
-      const std::string narrow = NarrowOf(codePage, static_cast<const char16_t*>(data), units);
+      const std::string narrow = NarrowOfCodePage(static_cast<const char16_t*>(data), units, codePage);
       std::memcpy(m_pConversion, narrow.data(), narrow.size() < m_nConversionSize ? narrow.size() : m_nConversionSize);
     }
     return 1;

@@ -165,15 +165,8 @@ std::int32_t COracleSqlRewriter::nBindNumber(CValueLeaf* leaf) {
 int COracleSqlRewriter::bWriteValueLiteral(CValueLeaf* leaf, CFieldValue* value, std::uint32_t kind,
                                            std::uint32_t) {
   if (!leaf) return 0;
-  if (leaf->bIsNamed() && m_pQuery) {
-    // A named parameter takes the value its statement declares, as the base writer's literal would.
-    IHostQueryAnalysis* host = m_pQuery->pGetHostDescription();
-    IHostDeclaredParameters* declared = host ? host->piGetDeclaredParameters() : nullptr;
-    const int loaded = m_lists.bLoadParameterValue(leaf, declared);
-    if (declared) declared->Release();
-    if (host) host->Release();
-    if (!loaded) return 0;
-  }
+  // A named parameter takes the value its statement declares, as the base writer's literal would.
+  if (!bLoadNamedValue(leaf)) return 0;
   CHostValue held;
   if (!value || !value->bGetValue(&held)) held.SetNull(true);
   // Only a NULL of no type stays in the text: a typed one is bound, the server then knows its type.

@@ -72,16 +72,6 @@ std::int64_t nNarrowToWideFitting(std::uint32_t codePage, const char* text, std:
   return static_cast<std::int64_t>(taken);
 }
 
-std::u16string WideOf(const char* text, std::uint64_t n, std::uint32_t codePage) {
-  std::u16string out;
-  if (n == 0) return out;
-  const int needed = platform::MultiByteToWide(codePage, 0, text, nClamp(n), nullptr, 0);
-  if (needed <= 0) return out;
-  out.resize(static_cast<std::size_t>(needed));
-  platform::MultiByteToWide(codePage, 0, text, nClamp(n), out.data(), needed);
-  return out;
-}
-
 // UTF-8 text as UTF-16, empty when it is not valid UTF-8: a text that cannot be read is not stored as another.
 std::u16string StrictWideOfUtf8(const char* text, std::uint64_t n) {
   std::u16string out;
@@ -90,16 +80,6 @@ std::u16string StrictWideOfUtf8(const char* text, std::uint64_t n) {
   if (needed <= 0) return out;
   out.resize(static_cast<std::size_t>(needed));
   if (platform::MultiByteToWide(platform::kCodePageUtf8, flags, text, nClamp(n), out.data(), needed) <= 0) out.clear();
-  return out;
-}
-
-std::string NarrowOf(const char16_t* text, std::uint64_t n, std::uint32_t codePage) {
-  std::string out;
-  if (n == 0) return out;
-  const int needed = platform::WideToMultiByte(codePage, 0, text, nClamp(n), nullptr, 0, nullptr, nullptr);
-  if (needed <= 0) return out;
-  out.resize(static_cast<std::size_t>(needed));
-  platform::WideToMultiByte(codePage, 0, text, nClamp(n), out.data(), needed, nullptr, nullptr);
   return out;
 }
 
@@ -355,13 +335,14 @@ int CFieldValue::bSetAnsiTextWithCodePage(const char* text, std::uint64_t length
     if (type == HOST_TYPE_WSTRING) {
       code = Value().Ops().SetFromNarrowCp(Value().pHolder(), codePage, text, static_cast<std::ptrdiff_t>(length));
     } else {
-      const std::u16string units = WideOf(text, length, codePage);
+      const std::u16string units = WideOfCodePage(text, length, codePage);
       if (units.empty()) return RaiseTextNotConverted(HOST_TYPE_TEXT_BUFFER);
       code = Value().SetFromBuffer(units.data(), units.size() * 2);
     }
   } else if (transcode) {
     const std::u16string units = StrictWideOfUtf8(text, length);
-    const std::string converted = units.empty() ? std::string() : NarrowOf(units.data(), units.size(), connectionPage);
+    const std::string converted =
+        units.empty() ? std::string() : NarrowOfCodePage(units.data(), units.size(), connectionPage);
     if (converted.empty()) return RaiseTextNotConverted(HOST_TYPE_TEXT_BUFFER);
     code = Value().SetFromBuffer(converted.data(), converted.size());
   } else {
@@ -390,7 +371,7 @@ int CFieldValue::bPutAnsiText(const char* text, std::uint64_t length, std::uint3
       break;
   }
   if (bIsNumberType(type)) {
-    const std::u16string units = WideOf(text, length, codePage);
+    const std::u16string units = WideOfCodePage(text, length, codePage);
     return bPutNumberFromWideText(units.c_str(), units.size());
   }
   CHostValue value;
@@ -449,7 +430,7 @@ int CFieldValue::bSetWideText(const char16_t* text, std::uint64_t length) {
   if (m_nState == FIELD_STATE_VALUE && (narrow || wide)) {
     std::int32_t code = HOST_OK;
     if (narrow) {
-      const std::string bytes = NarrowOf(text, length, nClientCodePage());
+      const std::string bytes = NarrowOfCodePage(text, length, nClientCodePage());
       if (length > 0 && bytes.empty()) return RaiseTextNotConverted(HOST_TYPE_TEXT);
       code = Value().SetFromBuffer(bytes.data(), bytes.size());
     } else {
@@ -524,7 +505,7 @@ int CFieldValue::bPutWideTextPrepared(const char16_t* text, std::uint64_t length
     case HOST_TYPE_UINT32_RAW:
       return bSetBoolean(nBooleanOfText(text, length));
     case 24: case 25: case 26: case 128: case 129: {
-      const std::string bytes = NarrowOf(text, length, platform::kCodePage1252);
+      const std::string bytes = NarrowOfCodePage(text, length, platform::kCodePage1252);
       return bFillNativeFromText(bytes.data(), bytes.size(), platform::kCodePage1252);
     }
     default:

@@ -605,15 +605,18 @@ int CSqlRewriter::bWriteValueLeaf(CValueLeaf* leaf, std::uint32_t mode, std::uin
   return bWriteValueLiteral(leaf, leaf->pGetFieldValue(), columnType, mode);
 }
 
+int CSqlRewriter::bLoadNamedValue(CValueLeaf* leaf) {
+  if (!leaf->bIsNamed() || !m_pQuery) return 1;
+  IHostQueryAnalysis* host = m_pQuery->pGetHostDescription();
+  IHostDeclaredParameters* declared = host ? host->piGetDeclaredParameters() : nullptr;
+  const int loaded = m_lists.bLoadParameterValue(leaf, declared);
+  if (declared) declared->Release();
+  if (host) host->Release();
+  return loaded;
+}
+
 int CSqlRewriter::bWriteValueLiteral(CValueLeaf* leaf, CFieldValue* value, std::uint32_t kind, std::uint32_t) {
-  if (leaf->bIsNamed() && m_pQuery) {
-    IHostQueryAnalysis* host = m_pQuery->pGetHostDescription();
-    IHostDeclaredParameters* declared = host ? host->piGetDeclaredParameters() : nullptr;
-    const int loaded = m_lists.bLoadParameterValue(leaf, declared);
-    if (declared) declared->Release();
-    if (host) host->Release();
-    if (!loaded) return 0;
-  }
+  if (!bLoadNamedValue(leaf)) return 0;
   CHostValue host;
   if (!value || !value->bGetValue(&host)) host.SetNull(true);
   if (value && !bCopiedWhole(value->Value(), host)) return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);

@@ -312,6 +312,8 @@ class CSqlRewriter : public CRefCounted {
  protected:
   // The text into the caller's buffer, cut to size - 1 units and terminated: what the prefix and suffix answer.
   static const char16_t* pszCopyBounded(char16_t* buffer, std::size_t size, const char16_t* text);
+  // A named parameter's value loaded from what its statement declares; 1 for any other leaf, 0 when it fails.
+  int bLoadNamedValue(CValueLeaf* leaf);
   // A rewriter of the driver's making for a part of this statement (this rewriter's holder and connection), with a
   // reference; null (the error recorded) when none was made.
   CSqlRewriter* pNewSubRewriter();
