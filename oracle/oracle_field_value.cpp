@@ -44,7 +44,6 @@ std::int32_t nServerMajor(CConnection* connection) { return connection ? connect
 std::uint16_t nDateSqlt() { return bIsOci7Mode() ? sqlt::DAT : sqlt::ODT; }
 std::uint16_t nNumberSqlt() { return bIsOci7Mode() ? sqlt::FLT : sqlt::VNU; }
 
-
 // Units of a text in a buffer: no more than the buffer holds nor than the client said it returned (when it said),
 // and no further than a terminator.
 template <class Unit>
