@@ -357,6 +357,13 @@ int COracleCursor::bFetch(std::uint32_t direction, std::uint32_t, std::uint32_t*
   std::uint32_t needData = 0;
   if (outOfRange) *outOfRange = 1;
   if (!connection || !m_pHandle) return bNotAvailable();
+  // A query run as text learns its columns only from its describe, after it ran, and a statement run again after a
+  // close has given its bindings up: either way the columns are bound here, before the first row is fetched into
+  // nothing.
+  if (m_columnBindings.nGetCount() == 0 && m_pStatement && m_pStatement->Lists().nGetSelectColumnCount() > 0 &&
+      !bBindColumns()) {
+    return 0;
+  }
   int result = nOciStmtFetch(connection, m_pErrorHolder, m_pHandle, count ? count : 1, nOrientation(direction), &end,
                              &needData);
   // A failed fetch leaves the cursor out of range, as a fetch that found no row does.
