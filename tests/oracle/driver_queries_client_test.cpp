@@ -9,6 +9,7 @@
 #include "oracle/oracle_catalog_lister.h"
 #include "oracle/oracle_connection.h"
 #include "oracle/oracle_driver.h"
+#include "oci_session_helpers.h"
 #include "session_driver_helpers.h"
 #include "sql/internal_query.h"
 #include "tests/doubles/driver_doubles.h"
@@ -101,6 +102,37 @@ TEST_F(DriverQueriesOnTheClient, CatalogAndReferentialLinksListWhatTheDictionary
   CHostValue links;
   ASSERT_EQ(oracle->bListReferentialLinks(u"", u"CHILD", connection, 32, &links), 1) << ocitest::Dump(*holder);
   EXPECT_EQ(Text(links), u"SYSTEM_FK_CHILD_1\tCHILD.PID\tPID\t0,N\tPARENT.ID\tID\t0,1\t2020\t2020");
+}
+
+// A client call failing part-way through a listing fails that listing only: the next one on the same connection
+// lists everything again.
+TEST_F(DriverQueriesOnTheClient, AListingThatFailedPartWayLeavesTheConnectionListingWhole) {
+  Open();
+  Sql(u"CREATE TABLE A1 (ID NUMBER)");
+  Sql(u"CREATE TABLE A2 (ID NUMBER)");
+  auto* oracle = static_cast<COracleDriver*>(static_cast<CDriver*>(driver));
+  const std::uint32_t flags = CATALOG_SYSTEM_SCHEMAS | CATALOG_SORTED;
+  const char* entries[] = {"OCIStmtPrepare", "OCIStmtExecute", "OCIDefineByPos", "OCIStmtFetch"};
+  for (const char* entry : entries) {
+    for (const bool thrown : {false, true}) {
+      // The second call of the entry: the first may belong to the connection's own set-up.
+      if (thrown) {
+        ocitest::StandIn::Get().InjectThrow(entry, 2);
+      } else {
+        ocitest::StandIn::Get().InjectStatus(entry, 2, -1, 1013);
+      }
+      CHostValue value;
+      for (int attempt = 0; attempt < 3 && (attempt == 0 || Text(value) != u"<null>"); ++attempt) {
+        holder->Clear();
+        oracle->bListCatalog(&value, connection, flags);
+      }
+      EXPECT_EQ(Text(value), u"<null>") << entry << (thrown ? " thrown" : "");
+      EXPECT_TRUE(holder->bHasError()) << entry;
+      holder->Clear();
+      EXPECT_EQ(oracle->bListCatalog(&value, connection, flags), 1);
+      EXPECT_EQ(Text(value), u"SYSTEM.A1\r\nSYSTEM.A2") << entry << ocitest::Dump(*holder);
+    }
+  }
 }
 
 }  // namespace
