@@ -249,18 +249,20 @@ int COracleCursor::bBindStatementParameters() {
   // Each run binds the statement's parameters anew: the bindings of an earlier run go first.
   ReleaseParameterBindings();
   auto* statement = dynamic_cast<COracleSqlRewriter*>(m_pStatement);
-  const std::uint32_t bound = statement ? statement->nGetBoundValueCount() : 0;
-  if (bound == 0) return bBindParameters();
+  if (!statement) return bBindParameters();
   // The text names its values ":1", ":2"... in the order the statement keeps them; a value used twice is bound once.
-  // Parameters the text names by their own name are bound after them.
+  // Parameters the text names by their own name are bound by that name and numbered after them, so that no two
+  // bindings share a number. A value that is neither (written into the text as NULL) has no place to bind.
+  const std::uint32_t bound = statement->nGetBoundValueCount();
   int answer = 1;
   for (std::uint32_t i = 0; i < bound; ++i) {
     if (!bAddParameterBinding(statement->pGetBoundValue(i), i + 1)) answer = 0;
   }
+  std::uint32_t number = bound;
   for (std::uint32_t i = 0; i < m_pStatement->nGetParameterCount(); ++i) {
     CValueLeaf* leaf = m_pStatement->pGetSegment(i);
     const char16_t* name = leaf ? leaf->pszGetName() : nullptr;
-    if (name && name[0] && !bAddParameterBinding(leaf, i + 1)) answer = 0;
+    if (name && name[0] && !bAddParameterBinding(leaf, ++number)) answer = 0;
   }
   return answer;
 }
