@@ -46,7 +46,6 @@ constexpr std::uint32_t ROW_ID_ITEM_KIND = 3;
 constexpr std::uint32_t BIND_DUMP_LABEL = 11;
 constexpr std::uint32_t FAILED_CONVERSION_LABEL = 7;
 constexpr std::uint32_t HOST_TYPE_WIDE_STRING = 16;
-constexpr std::uint32_t HOST_TYPE_BUFFER = 19;
 
 // No driver class of this system reads with scrollable fetches: every fetch goes forward, and the row cache serves
 // the other directions.
@@ -224,6 +223,7 @@ int COracleCursor::bExecute(std::uint32_t) {
     } else if (!result) {
       AddStatementMessage();
     }
+    if (result) result = bCompleteOutputs();
     if (result) result = bWriteLobs();
     if (result && kind == SQL_STATEMENT_INSERT && bIsRemoteTable()) {
       // No RETURNING ROWID through a database link: the row is read again by its values (the answer is not used).
@@ -294,6 +294,14 @@ int COracleCursor::bSendPieces(std::uint32_t kind) {
       AddStatementMessage();
       return 0;
     }
+  }
+  return 1;
+}
+
+int COracleCursor::bCompleteOutputs() {
+  for (std::uint32_t i = 0; i < m_parameterBindings.nGetCount(); ++i) {
+    auto* parameter = dynamic_cast<COracleParameter*>(static_cast<CParameterBinding*>(m_parameterBindings.pGetObject(i)));
+    if (parameter && !parameter->bCompleteOutput()) return 0;
   }
   return 1;
 }
@@ -430,13 +438,7 @@ int COracleCursor::bStorePiece(std::uint32_t index, const char* bytes, std::uint
 // ---- values and bindings ---------------------------------------------------------------------------------------------
 
 int COracleCursor::bReadOutputParameter(void* description, CParameterBinding* parameter) {
-  auto* oracle = dynamic_cast<COracleParameter*>(parameter);
-  CFieldValue* value = parameter ? parameter->pGetFieldValue() : nullptr;
-  if (oracle && value) {
-    const std::uint32_t type = value->Value().nGetType();
-    // A text or buffer handed back in pieces takes its last piece's length once the execution is over.
-    if ((type == HOST_TYPE_WIDE_STRING || type == HOST_TYPE_BUFFER) && !oracle->bCompleteOutput()) return 0;
-  }
+  // A named output received in pieces was made whole when the statement ran (bCompleteOutputs).
   return CCursor::bReadOutputParameter(description, parameter);
 }
 

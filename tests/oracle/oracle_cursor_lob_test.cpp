@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "engine/values/field_value.h"
+#include "sql/rewriter/value_leaf.h"
 
 namespace {
 
@@ -148,6 +149,35 @@ TEST_F(OracleCursorLobValues, AFailedLobWriteLeavesTheCursorUsable) {
   // The failed row keeps the empty LOB its statement placed: undoing it is the work of the transaction the table
   // writes in.
   EXPECT_EQ(Read2(u"SELECT COUNT(*) || '/' || LENGTH(C) FROM T WHERE K = 1"), u"1/0");
+}
+
+// A named output longer than a piece comes back whole once the statement has run, whatever text type it was
+// declared with: the last piece's length is known only then.
+TEST_F(OracleCursorLobValues, ANamedOutputIsWholeAfterTheRun) {
+  ASSERT_EQ(Sql(u"CREATE TABLE P (ID NUMBER(5), NAME VARCHAR2(4000))"), 1) << Dump(*holder);
+  ASSERT_EQ(Sql(u"INSERT INTO P VALUES (1, RPAD('x', 3000, 'y'))"), 1) << Dump(*holder);
+  Describe({{u"ID", COLUMN_TYPE_INT32, 4, 0, 2}});
+  for (std::uint8_t type : {HOST_TYPE_WSTRING, HOST_TYPE_ASTRING, HOST_TYPE_TEXT_BUFFER, HOST_TYPE_TEXT}) {
+    auto* output = Keep(static_cast<CFieldValue*>(static_cast<CDriver*>(driver)->pCreateFieldValue(holder, connection)));
+    output->InitType(type, 0);
+    output->SetNull();
+    CSqlRewriter* update = Keep(table->pNewSqlStatement());
+    ASSERT_TRUE(update->nAppendText(u"UPDATE P SET ID = ID + 1 RETURNING NAME INTO "));
+    auto* leaf = new CValueLeaf(output, update->GetStatementText().nGetLength(), LEAF_FLAG_NAMED, u"OUTV");
+    leaf->SetOrigin(LEAF_ORIGIN_NAMED_PARAMETER);
+    ASSERT_TRUE(update->Lists().bAddExistingParameter(leaf));
+    update->SetStatementKind(SQL_STATEMENT_UPDATE);
+    ASSERT_TRUE(cursor->bSetStatement(update));
+    ASSERT_EQ(cursor->bPrepareAndExecute(0, 0), 1) << Dump(*holder);
+    CHostValue value;
+    ASSERT_TRUE(output->bGetValue(&value));
+    if (value.nGetType() != HOST_TYPE_WSTRING) {
+      ASSERT_LT(value.nConvert(HOST_TYPE_WSTRING), 100u);
+    }
+    const char16_t* text = nullptr;
+    value.nGetWideText(&text);
+    EXPECT_EQ(std::u16string(text ? text : u""), u"x" + std::u16string(2999, u'y')) << "host type " << int{type};
+  }
 }
 
 }  // namespace
