@@ -271,16 +271,12 @@ int COracleCursor::bSendPieces(std::uint32_t kind) {
   COracleConnection* connection = pGetOciConnection();
   const auto* text = static_cast<const char16_t*>(m_pStatement->pszGetOutputText(0));
   for (std::uint32_t i = 0; i < m_parameterBindings.nGetCount(); ++i) {
-    auto* binding =
-        dynamic_cast<COracleParameterBinding*>(static_cast<CParameterBinding*>(m_parameterBindings.pGetObject(i)));
+    auto* binding = dynamic_cast<COracleParameter*>(static_cast<CParameterBinding*>(m_parameterBindings.pGetObject(i)));
     if (!binding || !binding->bIsDynamic()) continue;
-    CFieldValue* value = binding->pGetFieldValue();
     void* data = nullptr;
     std::uint32_t length = 0;
-    if (value && !value->Value().bIsNull()) {
-      data = const_cast<void*>(value->pGetData());
-      length = static_cast<std::uint32_t>(value->nGetDataSize());
-    }
+    CFieldValue* value = binding->pGetFieldValue();
+    if (value && !value->Value().bIsNull()) binding->GetInputBytes(&data, &length);
     void* handle = nullptr;
     std::uint32_t handleKind = 0;
     std::uint8_t piece = 0;

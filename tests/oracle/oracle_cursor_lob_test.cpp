@@ -180,4 +180,17 @@ TEST_F(OracleCursorLobValues, ANamedOutputIsWholeAfterTheRun) {
   }
 }
 
+// The record's own values are bound whole, a LONG's too; an empty one is a NULL to the server.
+TEST_F(OracleCursorLobValues, ALongValueIsWrittenWhole) {
+  ASSERT_EQ(Sql(u"CREATE TABLE T (K NUMBER(10) PRIMARY KEY, V LONG)"), 1) << Dump(*holder);
+  Describe({{u"K", COLUMN_TYPE_INT32, 4, COLUMN_FLAG_PRIMARY_KEY, 2}, {u"V", COLUMN_TYPE_TEXT_MEMO, 0, 0, 8}});
+  for (std::int32_t k : {1, 2}) {
+    SetInt(u"K", k);
+    SetText(u"V", k == 1 ? Long(40000).c_str() : u"");
+    ASSERT_EQ(Run(SQL_STATEMENT_INSERT), 1) << Dump(*holder);
+  }
+  EXPECT_EQ(Read2(u"SELECT LENGTH(V) || SUBSTR(V, 40000, 1) FROM T WHERE K = 1"), u"40000z");
+  EXPECT_EQ(Read2(u"SELECT COUNT(*) FROM T WHERE V IS NULL"), u"1");
+}
+
 }  // namespace
