@@ -139,7 +139,8 @@ TEST_F(OracleCursorLobValues, AFailedLobWriteLeavesTheCursorUsable) {
   EXPECT_EQ(Run(SQL_STATEMENT_INSERT), 0);
   const std::string report = Dump(*holder);
   EXPECT_NE(report.find("ORA-01555"), std::string::npos) << report;
-  EXPECT_NE(report.find("P:1 :\t1\r\n"), std::string::npos) << report;
+  // The locators the statement returned are no values of the record: they show empty.
+  EXPECT_NE(report.find("P:1 :\t1\r\nP:2 :\t\r\nP:3 :\t\r\n"), std::string::npos) << report;
   holder->Clear();
 
   SetInt(u"K", 2);
