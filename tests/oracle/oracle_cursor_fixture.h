@@ -14,10 +14,12 @@
 #include "engine/record/record_description.h"
 #include "engine/record/record_factories.h"
 #include "engine/record/table_description.h"
+#include "engine/values/field_value.h"
 #include "engine_connection_fixture.h"
 #include "host/host_type.h"
 #include "oracle/oracle_cursor.h"
 #include "sql/rewriter/sql_rewriter.h"
+#include "sql/rewriter/value_leaf.h"
 #include "tests/doubles/cursor_doubles.h"
 
 namespace ocitest {
@@ -46,6 +48,7 @@ class OracleCursorFixture : public COracleEngineFixture<doubles::CursorDriver> {
     static int counter = 0;
     const std::string dataSource = m_name + "_" + std::to_string(++counter);
     const std::u16string wide(dataSource.begin(), dataSource.end());
+    m_dataSource = wide;
     ASSERT_TRUE(LoadClientThenMakeDataSource(driver, holder, dataSource, m_options)) << Dump(*holder);
     description = ocitest::Description(u"cursor", wide, u"manager", m_options);
     ASSERT_EQ(CallSlot<int>(driver, kDriverOpen, description.get()), 1) << Dump(*holder);
@@ -131,6 +134,22 @@ class OracleCursorFixture : public COracleEngineFixture<doubles::CursorDriver> {
     const std::string text = Dump(*holder);
     return std::u16string(text.begin(), text.end());
   }
+  // A field value of the driver, of that host type and NULL until set.
+  CFieldValue* NewValue(std::uint8_t type) {
+    auto* value = Keep(static_cast<CFieldValue*>(static_cast<CDriver*>(driver)->pCreateFieldValue(holder, connection)));
+    value->InitType(type, 0);
+    value->SetNull();
+    return value;
+  }
+  // A parameter of the value written at the statement's end: named when the name is not empty (as a parsed
+  // statement's parameters are), else numbered by the statement.
+  void AddParameter(CSqlRewriter* statement, CFieldValue* value, const char16_t* name) {
+    const bool named = name && name[0];
+    auto* leaf = new CValueLeaf(value, statement->GetStatementText().nGetLength(), named ? LEAF_FLAG_NAMED : 0,
+                                named ? name : u"");
+    if (named) leaf->SetOrigin(LEAF_ORIGIN_NAMED_PARAMETER);
+    ASSERT_TRUE(statement->Lists().bAddExistingParameter(leaf));
+  }
   int Sql(const std::u16string& sql) { return connection->bExecuteSql(holder, sql.c_str()); }
   std::u16string Fetch(const std::u16string& sql) { return FetchText(connection, *holder, sql.c_str()); }
 
@@ -145,6 +164,9 @@ class OracleCursorFixture : public COracleEngineFixture<doubles::CursorDriver> {
     return found;
   }
 
+  // The data source of this test's connection, which a second session opens too.
+  const std::u16string& DataSourceName() const { return m_dataSource; }
+
   doubles::CursorTable* table = nullptr;
   CTableDescription* columns = nullptr;
   COracleCursor* cursor = nullptr;
@@ -152,6 +174,7 @@ class OracleCursorFixture : public COracleEngineFixture<doubles::CursorDriver> {
  private:
   std::string m_name;
   std::u16string m_options;
+  std::u16string m_dataSource;
 };
 
 }  // namespace ocitest
