@@ -65,6 +65,19 @@ TEST_F(OracleTableLocks, ClosingTheTableReleasesEveryRecordLock) {
   EXPECT_EQ(SecondLocks(2), 0u);
 }
 
+TEST_F(OracleTableLocks, ATableLockKeepsItsModeUntilTheTableIsUnlocked) {
+  MakeTable(1);
+  std::uint32_t previous = 0;
+  ASSERT_EQ(subject->bLockTable(3, reinterpret_cast<RuntimeWord>(&previous)), 1) << Dump(*holder);
+  EXPECT_EQ(previous, TABLE_LOCK_NONE);
+  EXPECT_EQ(subject->nGetLockState(), 3u);
+  EXPECT_EQ(Prepared("LOCK TABLE T IN EXCLUSIVE MODE"), 1u);
+  EXPECT_EQ(SecondLocks(1), 54u);
+  ASSERT_EQ(subject->bUnlockTable(), 1) << Dump(*holder);
+  EXPECT_EQ(subject->nGetLockState(), TABLE_LOCK_NONE);
+  EXPECT_EQ(SecondLocks(1), 0u);
+}
+
 TEST_F(OracleTableLocks, ALockWhoseCommitFailsIsRolledBackNotLeftOnTheServer) {
   MakeTable(2);
   ASSERT_EQ(Read(READ_FIRST), 1);

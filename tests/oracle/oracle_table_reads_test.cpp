@@ -94,6 +94,18 @@ TEST_F(OracleTableReads, ALobReadWithoutItsRowComesFromTheLobDataSourceOfTheCurr
   EXPECT_EQ(Memo(), u"second text") << Dump(*holder);
 }
 
+TEST_F(OracleTableReads, RowsHaveARowIdIdentityInATableAndNoneThroughAView) {
+  MakeTable(1);
+  ASSERT_TRUE(Sql(u"CREATE VIEW TV AS SELECT K, V FROM T")) << Dump(*holder);
+  EXPECT_EQ(subject->nGetObjectKind(), 3u);
+  CRecordDescription* description = static_cast<COracleDriver*>(driver)->pCreateDescriptionFor(u"TV", connection);
+  ASSERT_NE(description, nullptr) << Dump(*holder);
+  Keep(description)->nRelease();
+  COracleTable* view = Keep(new COracleTable(description, connection, holder));
+  ASSERT_EQ(view->bOpen(0, 0), 1) << Dump(*holder);
+  EXPECT_EQ(view->nGetObjectKind(), 1u);
+}
+
 TEST_F(OracleTableReads, AnUpdateWhoseLobCannotBeWrittenKeepsTheOldLob) {
   MakeTable(1, u", C CLOB");
   ASSERT_TRUE(Sql(u"UPDATE T SET C = 'old text' WHERE K = 1")) << Dump(*holder);
