@@ -129,4 +129,15 @@ TEST_F(OracleTableReads, AnUpdateWhoseLobCannotBeWrittenKeepsTheOldLob) {
   std::filesystem::remove(path);
 }
 
+// A statement that fetches forward only moves back through its cached rows: previous and last are the rows they name.
+TEST_F(OracleTableReads, PreviousAndLastMoveBackThroughTheRowsFetchedForward) {
+  MakeTable(5);
+  std::vector<std::int32_t> got;
+  for (std::uint32_t direction :
+       {READ_FIRST, READ_NEXT, READ_NEXT, READ_NEXT, READ_PREVIOUS, READ_PREVIOUS, READ_LAST, READ_PREVIOUS}) {
+    got.push_back(Read(direction));
+  }
+  EXPECT_EQ(got, (std::vector<std::int32_t>{1, 2, 3, 4, 3, 2, 5, 4})) << Dump(*holder);
+}
+
 }  // namespace
