@@ -22,6 +22,7 @@
 #include "oracle/oracle_key_condition.h"
 #include "oracle/oracle_record_description.h"
 #include "oracle/oracle_sql_rewriter.h"
+#include "oracle/oracle_table.h"
 #include "sql/driver_services.h"
 #include "sql/rewriter/sql_rewriter.h"
 #include "sql/rewriter/value_leaf.h"
@@ -469,9 +470,10 @@ int COracleCursor::bReadMemoValue(const char16_t* item, CHostValue* target) {
   CColumn* column = pFindColumn(item);
   if (!column) return 1;
   auto* oracle = dynamic_cast<COracleColumn*>(column);
-  if (oracle && oracle->bIsLob() && oracle->bIsFieldValueNull() && oracle->pPeekLobLocator() &&
-      !oracle->bReadLob()) {
-    return 0;
+  // A LOB whose row was read without it (its value still unread) is read through the table's LOB data source.
+  if (oracle && oracle->bIsLob() && oracle->bIsUnread()) {
+    auto* table = dynamic_cast<COracleTable*>(m_pTable);
+    if (!table || !table->bLoadDeferredValue(column)) return 0;
   }
   return target ? column->bGetValue(*target, 0) : 1;
 }
