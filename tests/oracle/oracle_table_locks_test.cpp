@@ -26,13 +26,13 @@ TEST_F(OracleTableLocks, ARecordLockHoldsOffAnotherSessionUntilItsTransactionCom
   StandIn::Get().ClearCallLog();
   ASSERT_EQ(Lock(2), 1) << Dump(*holder);
   EXPECT_EQ(Calls({"OCITransStart", "flags=0x1"}).size(), 1u);
-  EXPECT_EQ(Prepared("=:1  AND V=:2  FOR UPDATE NOWAIT"), 1u);
+  EXPECT_EQ(Prepared("T WHERE K=:1  FOR UPDATE NOWAIT"), 1u);
   EXPECT_EQ(SecondLocks(2), 54u);
   EXPECT_EQ(SecondLocks(3), 0u);
 
   // Locked again: its transaction resumes, no second lock statement.
   ASSERT_EQ(Lock(2), 1) << Dump(*holder);
-  EXPECT_EQ(Prepared("=:1  AND V=:2  FOR UPDATE NOWAIT"), 1u);
+  EXPECT_EQ(Prepared("T WHERE K=:1  FOR UPDATE NOWAIT"), 1u);
   EXPECT_EQ(Calls({"OCITransStart", "flags=0x4"}).size(), 1u);
 
   ASSERT_EQ(Lock(0), 1) << Dump(*holder);
@@ -46,7 +46,7 @@ TEST_F(OracleTableLocks, ARecordLockHoldsOffAnotherSessionUntilItsTransactionCom
   // The next record's lock is its own statement, for that record.
   ASSERT_EQ(Read(READ_NEXT), 3);
   ASSERT_EQ(Lock(2), 1) << Dump(*holder);
-  EXPECT_EQ(Prepared("=:1  AND V=:2  FOR UPDATE NOWAIT"), 2u);
+  EXPECT_EQ(Prepared("T WHERE K=:1  FOR UPDATE NOWAIT"), 2u);
   EXPECT_EQ(SecondLocks(3), 54u);
   EXPECT_EQ(SecondLocks(2), 0u);
 }
