@@ -357,13 +357,19 @@ int COracleCursor::bFetch(std::uint32_t direction, std::uint32_t, std::uint32_t*
   std::uint32_t needData = 0;
   if (outOfRange) *outOfRange = 1;
   if (!connection || !m_pHandle) return bNotAvailable();
-  int result = nOciStmtFetch(connection, m_pErrorHolder, m_pHandle, count ? count : 1, nOrientation(direction), &end,
-                             &needData);
+  // The defined buffers hold one row: a move over several rows fetches them one at a time and keeps the last, where
+  // one fetch of that many rows would write the rows after the first past the buffers.
+  const std::uint32_t rows = count ? count : 1;
+  int result = 1;
+  for (std::uint32_t row = 0; row < rows && result && !end; ++row) {
+    needData = 0;
+    result = nOciStmtFetch(connection, m_pErrorHolder, m_pHandle, 1, nOrientation(direction), &end, &needData);
+    if (result && !end && needData) result = bReadLongPieces();
+  }
   // A failed fetch leaves the cursor out of range, as a fetch that found no row does.
   if (outOfRange) *outOfRange = !result || end ? 1 : 0;
   if (!result || end) return result;
-  if (needData) result = bReadLongPieces();
-  if (result && m_bBound) result = bRefreshBindings();
+  if (m_bBound) result = bRefreshBindings();
   return result;
 }
 
