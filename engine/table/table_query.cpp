@@ -431,7 +431,10 @@ IHostFileDescription* CTable::pGetWorkingDescription() {
   if (!m_pWorkingDescription && m_pRecordDescription) {
     CRecordDescription* copy = pGetDriverDescription()->pCopy(0);
     if (!copy) return nullptr;
+    // The table keeps the copy by an external reference, as the runtime holds descriptions: it replaces the one
+    // the copy came with.
     copy->AddExternalRef();
+    copy->nRelease();
     m_pWorkingDescription = copy;
   }
   if (m_pWorkingDescription) m_pWorkingDescription->AddExternalRef();
