@@ -1,6 +1,8 @@
 #include "tools/qzhost/host.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -8,19 +10,7 @@
 #include "standin/runtime/runtime_objects.h"
 #include "standin/runtime/runtime_standin.h"
 #include "standin/runtime/slot_call.h"
-
-// The first slots of the driver object, called as the runtime calls them (the compiler's member convention).
-// Outside any namespace: the compiler must not take this interface for one without implementations.
-class IDriverObject {
- public:
-  virtual std::int32_t nGetInterfaceVersion() = 0;     // 0
-  virtual std::int32_t nGetInterfaceMinVersion() = 0;  // 1
-  virtual std::int32_t nReserved2() = 0;               // 2
-  virtual std::int32_t nReserved3() = 0;               // 3
-  virtual void Reserved4() = 0;                        // 4
-  virtual std::uint32_t AddRef() = 0;                  // 5
-  virtual std::int32_t nRelease() = 0;                 // 6
-};
+#include "tools/qzhost/host_state.h"
 
 namespace qzhost {
 
@@ -46,59 +36,92 @@ const char* const kStartupScript =
 
 namespace {
 
-using Words = std::istringstream;
-
 std::u16string Widen(const std::string& text) { return platform::ToUtf16(text); }
 long long Wide(std::intptr_t value) { return static_cast<long long>(value); }
 const char* YesNo(bool yes) { return yes ? "yes" : "no"; }
 
-// The driver object's operations the host calls by number.
-enum : std::size_t { kOpenConnection = 8, kCloseConnection = 9, kErrorHolder = 11 };
-// An error holder's operations.
-enum : std::size_t { kUserMessage = 5, kErrorCode = 6 };
+// What an error state tells the runtime, in words.
+const char* StateMeaning(std::uint32_t recorded) {
+  switch (recorded) {
+    case 1:
+      return "locked or busy: another session holds it";
+    case 3:
+      return "a duplicate of a unique key";
+    case 4:
+      return "an integrity constraint";
+    case 7:
+      return "refused by this driver";
+    case 8:
+      return "a value is required";
+    default:
+      return "no particular state";
+  }
+}
+
+void PrintError(const qzrt::ErrorReport& error) {
+  if (!error.code && !error.state && error.message.empty()) return;
+  // The server's own line first, when the message carries one.
+  const std::size_t ora = error.message.find("ORA-");
+  if (ora != std::string::npos) {
+    std::string line = error.message.substr(ora, error.message.find('\n', ora) - ora);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::printf("    error %s\n", line.c_str());
+  }
+  std::printf("    the runtime is told: error %u, state %d (%s)", error.code, static_cast<std::int32_t>(error.state),
+              StateMeaning(error.state));
+  if (!error.item.empty()) std::printf(", about %s of %s", error.item.c_str(), error.file.c_str());
+  // The message's own lines: what the driver tells the user, without the statement dump that follows.
+  std::istringstream lines(error.message);
+  int shown = 0;
+  for (std::string line; std::getline(lines, line) && shown < 2;) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty() || line.rfind("ORA-", 0) == 0) continue;
+    std::printf("\n    %s %s", shown++ ? "                     " : "the driver's message:", line.c_str());
+  }
+  std::printf("\n");
+}
 
 }  // namespace
-
-// What a script has built so far: the driver object and the connections it opened.
-struct Host::State {
-  std::intptr_t last = 0;
-  IDriverObject* object = nullptr;  // the driver object, with the host's reference
-  // The runtime's connection descriptions by the script's name for them; opened ones are closed at release.
-  std::map<std::string, std::unique_ptr<qzrt::ConnectionDescription>> connections;
-  std::string lastConnection;
-};
-
-struct Host::Command {
-  const char* group;  // a heading in the command list where a group starts, else null
-  const char* name;
-  const char* arguments;
-  const char* help;
-  bool (*run)(const Driver& driver, State& state, Words& words);
-};
-
-namespace {
-
-using State = Host::State;
 
 bool Usage(const char* name, const char* arguments) {
   std::printf("usage: %s %s\n", name, arguments);
   return false;
 }
 
-void ReleaseDriverObject(State& state) {
-  for (auto& [name, description] : state.connections) {
-    qzrt::CallSlot<std::int32_t>(state.object, kCloseConnection, static_cast<void*>(description.get()));
+void Tell(State& state, const std::string& what, std::intptr_t answer, const qzrt::ErrorReport& error) {
+  state.last = answer;
+  std::printf("%s -> %lld (%s)\n", what.c_str(), Wide(answer), answer ? "done" : "failed");
+  state.error.reset();
+  if (!answer) {
+    state.error = error;
+    PrintError(error);
   }
-  state.connections.clear();
-  if (state.object) state.object->nRelease();
-  state.object = nullptr;
 }
 
-void PrintHolderError(void* holder) {
-  const char16_t* message = holder ? qzrt::CallSlot<const char16_t*>(holder, kUserMessage) : nullptr;
-  std::printf("  error %u: %s\n", holder ? qzrt::CallSlot<std::uint32_t>(holder, kErrorCode) : 0u,
-              platform::ToUtf8(message ? message : u"").c_str());
+void State::ReleaseDriverObject() {
+  tables.clear();
+  for (auto& [name, description] : connections) {
+    qzrt::CallSlot<std::int32_t>(object, kCloseConnection, static_cast<void*>(description.get()));
+  }
+  // The descriptions outlive the driver object: the tables it still keeps refer to them until it goes.
+  if (object) object->nRelease();
+  object = nullptr;
+  connections.clear();
+  closed.clear();
+  queries.clear();
 }
+
+qzrt::ConnectionDescription* State::Connection() {
+  auto found = connections.find(connection);
+  return found == connections.end() ? nullptr : found->second.get();
+}
+
+ScriptTable* State::Table() {
+  auto found = tables.find(table);
+  return found == tables.end() ? nullptr : &found->second;
+}
+
+namespace {
 
 // ---- the runtime's start-up, call by call ----------------------------------------------------------------------
 
@@ -179,14 +202,14 @@ bool TakeDriverObject(const Driver& driver, State& state, Words&) {
   }
   std::printf("piQueryInterface -> a driver object, interface version %d (from %d)\n", object->nGetInterfaceVersion(),
               object->nGetInterfaceMinVersion());
-  ReleaseDriverObject(state);
+  state.ReleaseDriverObject();
   state.object = object;
   return true;
 }
 
 bool ReleaseObject(const Driver&, State& state, Words&) {
   state.last = state.object != nullptr;
-  ReleaseDriverObject(state);
+  state.ReleaseDriverObject();
   return true;
 }
 
@@ -210,14 +233,14 @@ bool Start(const Driver& driver, State& state, Words&) {
   if (object) {
     std::printf("    driver object: interface version %d (accepts from %d)\n", object->nGetInterfaceVersion(),
                 object->nGetInterfaceMinVersion());
-    ReleaseDriverObject(state);
+    state.ReleaseDriverObject();
     state.object = object;
   }
   return true;
 }
 
 bool Stop(const Driver& driver, State& state, Words&) {
-  ReleaseDriverObject(state);
+  state.ReleaseDriverObject();
   state.last = driver.execution(4875, 0, 0, 0);
   std::printf("stop: the runtime closes its connections, gives the driver object back and detaches -> %s\n",
               state.last ? "done" : "failed");
@@ -237,24 +260,32 @@ bool Connect(const Driver&, State& state, Words& words) {
   description->SetText(qzrt::ConnectionDescription::kUserId, Widen(user));
   description->SetText(qzrt::ConnectionDescription::kPassword, Widen(password));
   description->SetText(qzrt::ConnectionDescription::kName, Widen(name));
-  state.last = qzrt::CallSlot<std::int32_t>(state.object, kOpenConnection, static_cast<void*>(description.get()));
-  std::printf("open connection to %s as %s -> %lld\n", source.c_str(), user.c_str(), Wide(state.last));
-  if (!state.last) PrintHolderError(qzrt::CallSlot<void*>(state.object, kErrorHolder));
+  const std::int32_t answer =
+      qzrt::CallSlot<std::int32_t>(state.object, kOpenConnection, static_cast<void*>(description.get()));
+  Tell(state, "open connection to " + source + " as " + user, answer, qzrt::DriverSession(state.object).Error());
   // Kept even when the open failed: the runtime closes what it asked to open before its description goes.
   auto& slot = state.connections[name];
-  if (slot) qzrt::CallSlot<std::int32_t>(state.object, kCloseConnection, static_cast<void*>(slot.get()));
+  if (slot) {
+    qzrt::CallSlot<std::int32_t>(state.object, kCloseConnection, static_cast<void*>(slot.get()));
+    state.closed.push_back(std::move(slot));
+  }
   slot = std::move(description);
-  state.lastConnection = name;
+  state.connection = name;
   return true;
 }
 
 bool Disconnect(const Driver&, State& state, Words& words) {
-  std::string name = state.lastConnection;
+  std::string name = state.connection;
   words >> name;
   auto found = state.connections.find(name);
   if (!state.object || found == state.connections.end()) return Usage("disconnect", "[NAME] (of a connection)");
   state.last = qzrt::CallSlot<std::int32_t>(state.object, kCloseConnection, static_cast<void*>(found->second.get()));
   std::printf("close connection %s -> %lld\n", name.c_str(), Wide(state.last));
+  // Its tables go with it.
+  for (auto table = state.tables.begin(); table != state.tables.end();) {
+    table = table->second.connection == name ? state.tables.erase(table) : std::next(table);
+  }
+  state.closed.push_back(std::move(found->second));
   state.connections.erase(found);
   return true;
 }
@@ -262,8 +293,11 @@ bool Disconnect(const Driver&, State& state, Words& words) {
 // ---- checks ----------------------------------------------------------------------------------------------------
 
 bool Expect(const Driver&, State& state, Words& words) {
-  long long expected = 0;
-  if (!(words >> expected)) return Usage("expect", "VALUE");
+  std::string first;
+  if (!(words >> first)) return Usage("expect", "VALUE | ORA-nnnnn [state N] | ITEM=VALUE...");
+  char* end = nullptr;
+  const long long expected = std::strtoll(first.c_str(), &end, 10);
+  if (*end) return ExpectRecordOrError(state, first, words);
   if (expected != static_cast<long long>(state.last)) {
     std::printf("  expected %lld, got %lld\n", expected, Wide(state.last));
     return false;
@@ -294,7 +328,43 @@ const Host::Command kCommands[] = {
      Connect},
     {nullptr, "disconnect", "[NAME]", "the driver object closes a connection (the last one opened by default)",
      Disconnect},
+    {nullptr, "with", "NAME", "the next steps run on that connection", With},
+    {"Transactions (on the current connection)", "begin", "",
+     "begins a transaction, or a nested level inside the one begun", Begin},
+    {nullptr, "commit", "", "commits the innermost level", Commit},
+    {nullptr, "rollback", "", "rolls the innermost level back", Rollback},
+    {"Statements and tables", "sql", "STATEMENT", "runs a statement's SQL text as it stands (CREATE, INSERT, ...)",
+     Sql},
+    {nullptr, "query", "NAME SELECT...", "runs a query given as SQL text; its rows become the table NAME, read by NAME",
+     Query},
+    {nullptr, "describe", "TABLE [as NAME]",
+     "the driver describes a table of the database (columns, keys) and hands out its access interface; the table "
+     "is used from now on, under NAME when given (a second connection's view of the same table)",
+     Describe},
+    {nullptr, "use", "NAME", "the next steps use that table (and its connection)", Use},
+    {nullptr, "create", "", "the driver creates the table from its description (dropped first) and opens it", Create},
+    {nullptr, "open", "", "opens the table", Open},
+    {nullptr, "close", "", "closes the table", Close},
+    {"Records (of the table in use)", "set", "ITEM=VALUE...",
+     "fills fields of the current record (NULL for no value; no blanks inside a value)", Set},
+    {nullptr, "add", "", "adds the current record as a new row", Add},
+    {nullptr, "modify", "[locked]", "writes the current record back (locked: keeps the record's lock)", Modify},
+    {nullptr, "delete", "[locked]", "deletes the current record", Delete},
+    {nullptr, "read", "first|next|last|previous [by KEY] [lock]",
+     "reads through the context of a key item (a query: of its name), locking the record read when asked", Read},
+    {nullptr, "read", "record N [by KEY]", "reads the Nth record from the first (absolute positioning)", Read},
+    {nullptr, "seek", "KEY VALUE", "the first record whose key holds the value (a number or a text)", Seek},
+    {nullptr, "lock", "", "locks the current record", Lock},
+    {nullptr, "unlock", "", "releases the current record's lock", Unlock},
+    {nullptr, "write-lob", "ITEM LENGTH", "writes a text of LENGTH characters into a large item of the record",
+     WriteLarge},
+    {nullptr, "read-lob", "ITEM", "reads a large item back and compares it with what was written", ReadLarge},
+    {"The catalog (of the current connection)", "catalog", "[KINDS]",
+     "lists the tables, views, synonyms... of the database (kinds 1: tables)", Catalog},
+    {nullptr, "links", "TABLE", "lists the referential links (foreign keys) from and to a table", Links},
     {"Checks", "expect", "VALUE", "stops the script unless the previous command answered VALUE", Expect},
+    {nullptr, "expect", "ORA-nnnnn [state N]", "... unless it failed with that server error (and error state)", Expect},
+    {nullptr, "expect", "ITEM=VALUE...", "... unless the current record holds those values (NULL for none)", Expect},
 };
 
 }  // namespace
@@ -311,7 +381,7 @@ void PrintCommands() {
 
 Host::Host(const Driver& driver) : m_driver(driver), m_state(std::make_unique<State>()) {}
 
-Host::~Host() { ReleaseDriverObject(*m_state); }
+Host::~Host() { m_state->ReleaseDriverObject(); }
 
 bool Host::Run(std::istream& script) {
   std::string line;

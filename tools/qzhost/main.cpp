@@ -47,6 +47,8 @@ void PrintUsage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Each line as it is written, so that what the driver prints on stderr lands among the steps.
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
   std::u16string driverPath = kDefaultDriver;
   const char* scriptPath = nullptr;
   const char* builtIn = qzhost::kStartupScript;
