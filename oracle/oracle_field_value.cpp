@@ -236,6 +236,14 @@ int COracleFieldValue::bCheckNativeType() {
     m_nNativeTypeCode = code;
     return 1;
   }
+  // A record buffer's field with no catalog description (the columns of a query the runtime analysed) is defined
+  // and bound as its own column type: without a type the client could convert nothing into it.
+  if (m_nState == FIELD_STATE_EXTERNAL && m_pPrimary) {
+    std::uint16_t code = 0;
+    if (!nColumnTypeToSqlt(m_pOwner, &code, m_pPrimary, nullptr, m_pConnection)) return 0;
+    m_nNativeTypeCode = code;
+    return 1;
+  }
   if (m_nState != FIELD_STATE_VALUE && m_nState != FIELD_STATE_OWNED) return 1;
   const std::uint8_t type = Value().nGetType();
   m_nNativeTypeCode = nHostTypeToSqlt(type, m_pConnection);

@@ -431,9 +431,9 @@ IHostFileDescription* CTable::pGetWorkingDescription() {
   if (!m_pWorkingDescription && m_pRecordDescription) {
     CRecordDescription* copy = pGetDriverDescription()->pCopy(0);
     if (!copy) return nullptr;
-    // The table keeps the copy by an external reference, as the runtime holds descriptions: it replaces the one
-    // the copy came with.
     copy->AddExternalRef();
+    // The table keeps the copy by the external reference: the one the copy came with goes, or the copy outlives
+    // every holder.
     copy->nRelease();
     m_pWorkingDescription = copy;
   }
