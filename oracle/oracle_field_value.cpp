@@ -229,6 +229,11 @@ void COracleFieldValue::RaiseUnsupportedType(std::uint32_t type, const char16_t*
 }
 
 int COracleFieldValue::bCheckNativeType() {
+  // A column's LOB locator handed out for a RETURNING clause keeps the LOB type its column gave it.
+  if (Value().nGetType() == HOST_TYPE_PAIR29 &&
+      (m_nNativeTypeCode == sqlt::CLOB || m_nNativeTypeCode == sqlt::BLOB || m_nNativeTypeCode == sqlt::BFILE)) {
+    return 1;
+  }
   m_nNativeTypeCode = 0;
   if (m_pSecondary) {
     std::uint16_t code = 0;

@@ -54,3 +54,4 @@ TEST_F(NlsDetailsTest, AFirstErrorListsBothParameterSetsAndTheirQueriesKeepTheir
 }
 
 }  // namespace
+
