@@ -320,7 +320,7 @@ const Host::Command kCommands[] = {
      TakeDriverObject},
     {nullptr, "release", "", "the host closes its connections and gives its driver object back, as the runtime does",
      ReleaseObject},
-    {"The same in one step each", "start", "",
+    {"Start-up and shutdown, one step each", "start", "",
      "the whole start-up above in one step (init, compatible 7 and 28, attach, bind-values, driver)", Start},
     {nullptr, "stop", "", "release, then detach", Stop},
     {"Connections", "connect", "DSN USER PASSWORD [as NAME]",
@@ -339,7 +339,7 @@ const Host::Command kCommands[] = {
      Query},
     {nullptr, "describe", "TABLE [as NAME]",
      "the driver describes a table of the database (columns, keys) and hands out its access interface; the table "
-     "is used from now on, under NAME when given (a second connection's view of the same table)",
+     "is in use from now on, named NAME when given (another connection's view of the same table)",
      Describe},
     {nullptr, "use", "NAME", "the next steps use that table (and its connection)", Use},
     {nullptr, "create", "", "the driver creates the table from its description (dropped first) and opens it", Create},
@@ -375,7 +375,18 @@ void PrintCommands() {
       "## is printed as a heading.\n");
   for (const Host::Command& command : kCommands) {
     if (command.group) std::printf("\n%s:\n", command.group);
-    std::printf("  %s%s%s\n      %s\n", command.name, *command.arguments ? " " : "", command.arguments, command.help);
+    std::printf("  %s%s%s\n", command.name, *command.arguments ? " " : "", command.arguments);
+    // The help wrapped at the line width, under the command.
+    std::istringstream words(command.help);
+    std::string line;
+    for (std::string word; words >> word;) {
+      if (!line.empty() && line.size() + 1 + word.size() > 110) {
+        std::printf("      %s\n", line.c_str());
+        line.clear();
+      }
+      line += (line.empty() ? "" : " ") + word;
+    }
+    std::printf("      %s\n", line.c_str());
   }
 }
 
