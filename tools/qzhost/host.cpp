@@ -360,7 +360,9 @@ const Host::Command kCommands[] = {
      WriteLarge},
     {nullptr, "read-lob", "ITEM", "reads a large item back and compares it with what was written", ReadLarge},
     {"The catalog (of the current connection)", "catalog", "[KINDS]",
-     "lists the tables, views, synonyms... of the database (kinds 1: tables)", Catalog},
+     "lists the objects of the database; KINDS adds up 1 tables, 2 views and synonyms, 4 with the system "
+     "schemas (SYSTEM's own tables among them), 8 procedures and functions, 16 sorted (the default: 1)",
+     Catalog},
     {nullptr, "links", "TABLE", "lists the referential links (foreign keys) from and to a table", Links},
     {"Checks", "expect", "VALUE", "stops the script unless the previous command answered VALUE", Expect},
     {nullptr, "expect", "ORA-nnnnn [state N]", "... unless it failed with that server error (and error state)", Expect},

@@ -77,7 +77,8 @@ struct Host::Command {
   bool (*run)(const Driver& driver, State& state, Words& words);
 };
 
-// Prints "what -> answer" for a step, keeps the answer, and on a failure prints and keeps the error.
+// Prints "what -> answer" for a step, keeps the answer, and on a failure prints and keeps the error. The error is
+// read once the operation has run: never in the same argument list as the operation's call.
 void Tell(State& state, const std::string& what, std::intptr_t answer, const qzrt::ErrorReport& error);
 bool Usage(const char* name, const char* arguments);
 

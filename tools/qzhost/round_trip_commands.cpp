@@ -277,22 +277,25 @@ bool Use(const Driver&, State& state, Words& words) {
 bool Create(const Driver&, State& state, Words&) {
   ScriptTable* table = NeedTable(state, "create");
   if (!table) return false;
+  const int answer = table->open->Create();
   Tell(state, "create " + table->name + " from its description (dropped first, then its keys' indexes) and open it",
-       table->open->Create(), table->open->Error());
+       answer, table->open->Error());
   return true;
 }
 
 bool Open(const Driver&, State& state, Words&) {
   ScriptTable* table = NeedTable(state, "open");
   if (!table) return false;
-  Tell(state, "open " + table->name, table->open->Open(), table->open->Error());
+  const int answer = table->open->Open();
+  Tell(state, "open " + table->name, answer, table->open->Error());
   return true;
 }
 
 bool Close(const Driver&, State& state, Words&) {
   ScriptTable* table = NeedTable(state, "close");
   if (!table) return false;
-  Tell(state, "close " + table->name, table->open->Close(), table->open->Error());
+  const int answer = table->open->Close();
+  Tell(state, "close " + table->name, answer, table->open->Error());
   return true;
 }
 
@@ -345,7 +348,7 @@ bool Add(const Driver&, State& state, Words& words) {
 bool Modify(const Driver&, State& state, Words& words) {
   return Write(
       state, "modify", "write the changed record back to",
-      [](qzrt::OpenTable& t, bool keep) { return t.Modify(keep ? 2 : 0); }, words);
+      [](qzrt::OpenTable& t, bool keep) { return t.Write(keep ? 2 : 0); }, words);
 }
 
 bool Delete(const Driver&, State& state, Words& words) {
@@ -406,16 +409,17 @@ bool Seek(const Driver&, State& state, Words& words) {
 bool Lock(const Driver&, State& state, Words&) {
   ScriptTable* table = NeedTable(state, "lock");
   if (!table) return false;
-  Tell(state, "lock the current record of " + table->name + " on " + table->connection, table->open->LockRecord(2),
-       table->open->Error());
+  const int answer = table->open->LockRecord(2);
+  Tell(state, "lock the current record of " + table->name + " on " + table->connection, answer, table->open->Error());
   return true;
 }
 
 bool Unlock(const Driver&, State& state, Words&) {
   ScriptTable* table = NeedTable(state, "unlock");
   if (!table) return false;
-  Tell(state, "release the lock of the current record of " + table->name + " on " + table->connection,
-       table->open->LockRecord(0), table->open->Error());
+  const int answer = table->open->LockRecord(0);
+  Tell(state, "release the lock of the current record of " + table->name + " on " + table->connection, answer,
+       table->open->Error());
   return true;
 }
 
@@ -515,8 +519,14 @@ bool Catalog(const Driver&, State& state, Words& words) {
   if (!connection || !BindValues(state)) return false;
   qzrt::DriverSession session(state.object);
   Value value = NewEmptyValue();
-  Tell(state, "list the catalog of " + state.connection + " (kinds " + std::to_string(flags) + ")",
-       session.ListCatalog(*connection, value.get(), flags), session.Error());
+  std::string kinds;
+  for (const auto& [bit, words] : {std::pair{1u, "tables"}, std::pair{2u, "views and synonyms"},
+                                   std::pair{4u, "the system schemas'"}, std::pair{8u, "procedures"}}) {
+    if (flags & bit) kinds += (kinds.empty() ? "" : ", ") + std::string(words);
+  }
+  if (flags & 16) kinds += ", sorted";
+  const int answer = session.ListCatalog(*connection, value.get(), flags);
+  Tell(state, "list the catalog of " + state.connection + " (" + kinds + ")", answer, session.Error());
   if (state.last) PrintLines(value.get(), "entries");
   return true;
 }
@@ -528,8 +538,8 @@ bool Links(const Driver&, State& state, Words& words) {
   if (!connection || !BindValues(state)) return false;
   qzrt::DriverSession session(state.object);
   Value value = NewEmptyValue();
-  Tell(state, "list the referential links of " + name + " on " + state.connection,
-       session.ReferentialLinks(*connection, Widen(name).c_str(), value.get()), session.Error());
+  const int answer = session.ReferentialLinks(*connection, Widen(name).c_str(), value.get());
+  Tell(state, "list the referential links of " + name + " on " + state.connection, answer, session.Error());
   if (state.last) PrintLines(value.get(), "links");
   return true;
 }
