@@ -262,7 +262,7 @@ bool Connect(const Driver&, State& state, Words& words) {
   description->SetText(qzrt::ConnectionDescription::kName, Widen(name));
   const std::int32_t answer =
       qzrt::CallSlot<std::int32_t>(state.object, kOpenConnection, static_cast<void*>(description.get()));
-  Tell(state, "open connection " + name + " to " + source + " as " + user, answer,
+  Tell(state, "open connection " + (name == source ? "" : name + " ") + "to " + source + " as " + user, answer,
        qzrt::DriverSession(state.object).Error());
   // Kept even when the open failed: the runtime closes what it asked to open before its description goes.
   auto& slot = state.connections[name];
