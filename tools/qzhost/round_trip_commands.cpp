@@ -4,6 +4,7 @@
 // left, through the runtime stand-in's round-trip helpers (standin/runtime/round_trip.h).
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -85,44 +86,30 @@ class Item {
   void* m_item;
 };
 
+// A column type in words; the integer types of every width are "integer".
 const char* TypeInWords(std::uint32_t type) {
-  switch (type) {
-    case 2:
-    case 21:
-    case 26:
-      return "text";
-    case 29:
-      return "Unicode text";
-    case 15:
-      return "text memo";
-    case 30:
-      return "Unicode text memo";
-    case 16:
-    case 18:
-      return "binary memo";
-    case 23:
-      return "binary";
-    case 10:
-    case 14:
-      return "date";
-    case 11:
-      return "time";
-    case 24:
-      return "date-time";
-    case 6:
-    case 7:
-    case 13:
-      return "real number";
-    case 17:
-      return "currency";
-    case 31:
-      return "decimal number";
-    case 1:
-    case 28:
-      return "automatic identifier";
-    default:
-      return "integer";
-  }
+  static const std::map<std::uint32_t, const char*> kWords = {{1, "automatic identifier"},
+                                                              {2, "text"},
+                                                              {6, "real number"},
+                                                              {7, "real number"},
+                                                              {10, "date"},
+                                                              {11, "time"},
+                                                              {13, "real number"},
+                                                              {14, "date"},
+                                                              {15, "text memo"},
+                                                              {16, "binary memo"},
+                                                              {17, "currency"},
+                                                              {18, "binary memo"},
+                                                              {21, "text"},
+                                                              {23, "binary"},
+                                                              {24, "date-time"},
+                                                              {26, "text"},
+                                                              {28, "automatic identifier"},
+                                                              {29, "Unicode text"},
+                                                              {30, "Unicode text memo"},
+                                                              {31, "decimal number"}};
+  const auto found = kWords.find(type);
+  return found == kWords.end() ? "integer" : found->second;
 }
 
 // The columns of a description in words: name, type, and the key each one is.
