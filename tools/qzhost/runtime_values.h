@@ -23,7 +23,7 @@ using Value = std::unique_ptr<CHostValue, ValueDeleter>;
 Value NewEmptyValue();
 Value NewTextValue(const std::u16string& text);
 Value NewNumberValue(std::int32_t number);
-// The value as UTF-16 text (converted by the runtime when it holds another type); nullopt for NULL or no value.
+// The value as UTF-16 text (converted by the runtime when it holds another type); false for NULL or no value.
 bool ValueText(CHostValue& value, std::u16string& text);
 
 }  // namespace qzhost
