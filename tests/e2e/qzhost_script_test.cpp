@@ -55,6 +55,9 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
       {"read first by ID\nexpect ORA-00001\n", false, "got no error"},
       {"set NO_SUCH_FIELD=1\nexpect 1\n", false, "expected 1, got 0"},
       {"no-such-command\n", false, "unknown command no-such-command"},
+      // What the driver keeps of a closed connection or of a query's rows outlives the script's steps.
+      {"disconnect\nexpect 1\n", true, "close connection HOSTTEST -> 1"},
+      {"query Q SELECT ID, NAME FROM T\nread first\nexpect ID=1 NAME=one\n", true, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.steps);
