@@ -283,9 +283,15 @@ int CTable::bRunQueryText(std::uint32_t* hasRows, const char16_t* name, std::uin
   if (((name && *name) || !sqlText) && *hasRows) {
     m_pCurrentContext = context;
     InitContextLockState(context);
-    // An SQL text's context is read through the name the program gave it from here on.
-    if (sqlText && name && *name && !RenameContext(SQL_CONTEXT_NAME, name)) return 0;
     if (sqlText) {
+      // The runtime reads a query given as text through the identifying key its description shows: the context
+      // takes that name, so that the reads after the first go on in it instead of running the query again.
+      CColumnDescriptor* key = pGetIdentifyingItem();
+      const char16_t* keyName = key ? key->pszGetName() : nullptr;
+      if (keyName && *keyName && nCompareNames(context->pszGetSearchItem(), keyName) != 0 &&
+          !bRenameContext(context, keyName)) {
+        return 0;
+      }
       context->AttachRowCache(1);
       CSharedRowSource* source = pNewSharedRowSource();
       if (!source || !source->bFillFor(context)) {

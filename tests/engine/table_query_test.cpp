@@ -248,7 +248,7 @@ TEST_F(TableQueryTest, AnInternalQueryWithRowsHandsOutItsContextReadyToRead) {
   ASSERT_NE(context, nullptr) << holder->nGetErrorCode();
   EXPECT_EQ(table->attached, 1);
   EXPECT_EQ(subject->pGetCurrentContext(), context);
-  EXPECT_EQ(subject->pFindContext(u"$qzinternal"), context) << "re-filed under the internal name";
+  EXPECT_EQ(subject->pFindContext(u"K"), context) << "re-filed under the identifying key's name";
   EXPECT_EQ(subject->pFindContext(u"__SQL"), nullptr);
   EXPECT_EQ(context->pGetColumnSet(), subject->pGetTableDescription()) << "made before the table had columns";
   EXPECT_TRUE(subject->bIsOpen());

@@ -134,6 +134,8 @@ const char* const kDemoScript =
     "expect 1\n"
     "read first\n"
     "expect ID=2 NAME=apple\n"
+    "read next\n"
+    "expect ID=6 NAME=kiwi\n"
     "\n"
     "## What the runtime is told when the server refuses\n"
     "use FRUIT\n"

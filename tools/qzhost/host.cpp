@@ -336,7 +336,7 @@ const Host::Command kCommands[] = {
     {nullptr, "rollback", "", "rolls the innermost level back", Rollback},
     {"Statements and tables", "sql", "STATEMENT", "runs a statement's SQL text as it stands (CREATE, INSERT, ...)",
      Sql},
-    {nullptr, "query", "NAME SELECT...", "runs a query given as SQL text; its rows become the table NAME, read by NAME",
+    {nullptr, "query", "NAME SELECT...", "runs a query given as SQL text; its rows become the table NAME",
      Query},
     {nullptr, "describe", "TABLE [as NAME]",
      "the driver describes a table of the database (columns, keys) and hands out its access interface; the table "
@@ -352,7 +352,7 @@ const Host::Command kCommands[] = {
     {nullptr, "modify", "[locked]", "writes the current record back (locked: keeps the record's lock)", Modify},
     {nullptr, "delete", "[locked]", "deletes the current record", Delete},
     {nullptr, "read", "first|next|last|previous [by KEY] [lock]",
-     "reads through the context of a key item (a query: of its name), locking the record read when asked", Read},
+     "reads through a key item (by default the key that identifies a record), locking the record read when asked", Read},
     {nullptr, "read", "record N [by KEY]", "reads the Nth record from the first (absolute positioning)", Read},
     {nullptr, "seek", "KEY VALUE", "the first record whose key holds the value (a number or a text)", Seek},
     {nullptr, "lock", "", "locks the current record", Lock},

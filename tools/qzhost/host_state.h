@@ -41,6 +41,7 @@ struct ScriptTable {
   std::unique_ptr<qzrt::OpenTable> open;
   std::string connection;
   std::string name;
+  bool query = false;  // the rows of a query given as SQL text
 };
 
 struct Host::State {

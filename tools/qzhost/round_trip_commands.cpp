@@ -25,6 +25,7 @@ enum : std::size_t {
   kFileLargeItemCount = 14,
   kFileItem = 16,
   kFileLargeItem = 19,
+  kFileIdentifyingKey = 22,
   kItemRelease = 6,
   kItemName = 7,
   kItemSize = 9,
@@ -129,6 +130,20 @@ std::string Columns(void* description) {
   return text;
 }
 
+// The name of the key the runtime reads a table through when the program names none: its description's
+// identifying key (a query's, once it ran). Empty when the description has none.
+std::string DefaultKey(qzrt::OpenTable& table) {
+  void* description = qzrt::CallSlot<void*>(table.AccessInterface(), kAccessDescription);
+  if (!description) return {};
+  std::string name;
+  if (void* key = qzrt::CallSlot<void*>(description, kFileIdentifyingKey)) {
+    name = Narrow(qzrt::CallSlot<const char16_t*>(key, kItemName));
+    qzrt::CallSlot<std::uint32_t>(key, kItemRelease);
+  }
+  qzrt::CallSlot<std::uint32_t>(description, kFileRelease);
+  return name;
+}
+
 // The index of a large item among the description's large items, or -1.
 int LargeItemIndex(qzrt::OpenTable& table, const std::string& name) {
   void* description = qzrt::CallSlot<void*>(table.AccessInterface(), kAccessDescription);
@@ -223,7 +238,9 @@ bool Query(const Driver&, State& state, Words& words) {
        qzrt::DriverSession(state.object).Error());
   if (access) {
     KeepTable(state, label, access, file);
-    std::printf("    its rows are read as the table %s (read first by %s, ...)\n", label.c_str(), label.c_str());
+    state.tables[label].query = true;
+    std::printf("    its rows are read as the table %s (read first by %s, ...)\n", label.c_str(),
+                DefaultKey(*state.tables[label].open).c_str());
   }
   return true;
 }
@@ -361,7 +378,7 @@ bool Read(const Driver&, State& state, Words& words) {
     if (word != "lock") return Usage("read", "first|next|last|previous|record N [by KEY] [lock]");
     lock = true;
   }
-  // A query's rows are read through the context of its own name.
+  if (key.empty()) key = DefaultKey(*table->open);
   if (key.empty()) key = table->name;
   const std::u16string key16 = Widen(key);
   std::string what;
@@ -371,7 +388,11 @@ bool Read(const Driver&, State& state, Words& words) {
     answer = table->open->ReadBy(key16.c_str(), qzrt::kReadFirst, count);
   } else {
     what = "read the " + direction + " record of " + table->name + " by " + key + (lock ? ", locking it" : "");
-    answer = table->open->Read(key16.c_str(), code, lock ? 2 : 0);
+    // The runtime reads a query's rows keeping the context at first and last, and going on in its rows (not
+    // running the query again) at next and previous.
+    const bool atAnEnd = code == qzrt::kReadFirst || code == qzrt::kReadLast;
+    const std::uint32_t flags = !table->query ? 0 : atAnEnd ? 0x4000 : 0x2000;
+    answer = table->open->Read(key16.c_str(), code, lock ? 2 : 0, flags);
   }
   Tell(state, what, answer, table->open->Error());
   if (answer) PrintRecord(*table->open);
