@@ -205,6 +205,8 @@ class CCursor : public CRefCounted, public IPositionOwner {
   // not all be read (the error in the holder).
   CRowCache* pGetCompleteRowCache();
   int bHasCompleteRowCache() const;
+  // Whether the cursor is reading its rows to their end to complete its row cache.
+  int bIsCompletingRows() const { return m_bCompletingRows; }
   // The view of the table's shared row source this cursor reads through; null when none.
   CKeyedRowView* pGetSharedView() const { return m_pSharedView; }
   // Gives the view back, and the row cache with it when that is the view's: the shared row source is gone.
@@ -410,6 +412,7 @@ class CCursor : public CRefCounted, public IPositionOwner {
   CConditionRef m_conditionRef;
   CKeyCondition* m_pConditionNode = nullptr;
   std::uint32_t m_bPositionKeyApplied = 0;
+  std::uint32_t m_bCompletingRows = 0;
   CHashTable m_savedPositions;  // CSavedPosition by identifier
   CRowCache* m_pRowCache = nullptr;
   CKeyedRowView* m_pSharedView = nullptr;

@@ -117,6 +117,7 @@ int CCursor::bRefreshRowCache() {
   int readAnswer = 1;
   if (answer) {
     const std::uint32_t direction = bIsReversed() ? READ_PREVIOUS : READ_NEXT;
+    m_bCompletingRows = 1;
     for (;;) {
       const std::uint32_t rowsBefore = m_pRowCache ? m_pRowCache->nGetRowCount() : 0;
       const std::int32_t rowBefore = m_nCurrentRow;
@@ -131,6 +132,7 @@ int CCursor::bRefreshRowCache() {
         break;
       }
     }
+    m_bCompletingRows = 0;
     char16_t name[257] = {};
     answer = m_pTable->bRecallPosition(context, reinterpret_cast<RuntimeWord>(name), 0, 0);
   }

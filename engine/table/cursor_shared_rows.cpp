@@ -39,6 +39,14 @@ int CCursor::bAttachSharedRowSource() {
     m_strSearchItem = m_strRequestedSearchItem.pszGet();
   }
   CColumn* key = pFindColumn(m_strSearchItem.pszGet());
+  // The view this cursor already reads the same rows through, by the same key, stands where the last read left it:
+  // a new one would start from an end and every move next or previous would answer the same row.
+  if (key && m_pSharedView && m_pSharedView->pGetKeyColumn() == key &&
+      source->bIsSourceCache(m_pSharedView->pGetRowCache())) {
+    m_nRecordSlot = slot;
+    m_nRecordSlotState = state;
+    return 1;
+  }
   CKeyedRowView* view = key ? source->pOpenView(this, key) : nullptr;
   if (view) {
     view->AddRef();

@@ -119,8 +119,11 @@ int CTable::bRead(const char16_t* keyName, std::uint32_t direction, std::uint32_
     int placed = 0;
     if (!restart && (flags & READ_FLAG_RESTART) && m_pSharedRowSource) {
       const int complete = m_pSharedRowSource->bIsComplete();
-      if (!complete && nCompareNames(pszGetQueryKeyName(keyName), keyName) == 0) {
-        placed = 1;  // the source's own reader goes on
+      // The source's own reader goes on. So does the context that fills the source while it completes its rows,
+      // whatever key it reads by: a view would ask it to complete them again, which reads here, without end.
+      if (!complete && (nCompareNames(pszGetQueryKeyName(keyName), keyName) == 0 ||
+                        (m_pSharedRowSource->bIsSourceCursor(context) && context->bIsCompletingRows()))) {
+        placed = 1;
       } else if (!(!complete && (flags & READ_FLAG_QUERY_KEY)) && !bConnectionLocksRows(m_pConnection)) {
         placed = context->bAttachSharedRowSource();
       }

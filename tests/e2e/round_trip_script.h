@@ -501,7 +501,17 @@ TEST_F(RoundTrip, QueryAsSqlText) {
   Run({{"first row", [&] { return rows.Read(u"ID", qzrt::kReadFirst, 0, 0x4000); }, 1,
         {{"ID", "1"}, {"NAME", "pear"}}, std::nullopt, &rows},
        {"next row", [&] { return rows.Read(u"ID", qzrt::kReadNext, 0, 0x2000); }, 1, {{"ID", "2"}, {"NAME", "apple"}},
-        std::nullopt, &rows}});
+        std::nullopt, &rows},
+       {"last row", [&] { return rows.Read(u"ID", qzrt::kReadLast, 0, 0x4000); }, 1, {{"ID", "2"}}, std::nullopt, &rows},
+       {"previous row", [&] { return rows.Read(u"ID", qzrt::kReadPrevious, 0, 0x2000); }, 1, {{"ID", "1"}},
+        std::nullopt, &rows},
+       // Through another item, in that item's order.
+       {"first by NAME", [&] { return rows.Read(u"NAME", qzrt::kReadFirst, 0, 0x4000); }, 1, {{"NAME", "apple"}},
+        std::nullopt, &rows},
+       {"next by NAME", [&] { return rows.Read(u"NAME", qzrt::kReadNext, 0, 0x2000); }, 1, {{"NAME", "pear"}},
+        std::nullopt, &rows},
+       {"first again", [&] { return rows.Read(u"ID", qzrt::kReadFirst, 0, 0x4000); }, 1, {{"ID", "1"}}, std::nullopt,
+        &rows}});
   rows.Close();
 }
 
