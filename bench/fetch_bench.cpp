@@ -334,6 +334,8 @@ STable* SSession::Table(std::int64_t rows) {
     failure = "the first read fails: " + Report(table.access->pGetErrorHolderFor(table.handle.get()));
     return nullptr;
   }
+  // Neither loop is a test: the stand-in stops logging, counting and formatting the calls a real client never would.
+  ClientEntry<void (*)(int)>("qzociWatchCalls")(0);
   table.ready = true;
   return &table;
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "foundation/date_time.h"
 #include "foundation/error_holder.h"
@@ -26,12 +27,13 @@ bool bIsIntegerHostType(std::uint8_t type) {
          type == 14;
 }
 
-std::u16string Trimmed(const char16_t* text) {
-  std::u16string out(text ? text : u"");
-  const auto first = out.find_first_not_of(u' ');
-  if (first == std::u16string::npos) return {};
-  const auto last = out.find_last_not_of(u' ');
-  return out.substr(first, last - first + 1);
+// A view into `text`, which must outlive it: a value is read per fetched row, so no copy is made.
+std::u16string_view Trimmed(const char16_t* text) {
+  const std::u16string_view all(text ? text : u"");
+  const auto first = all.find_first_not_of(u' ');
+  if (first == std::u16string_view::npos) return all.substr(all.size());  // empty, yet pointing into the text
+  const auto last = all.find_last_not_of(u' ');
+  return all.substr(first, last - first + 1);
 }
 
 std::u16string Nines(std::uint32_t count) { return std::u16string(count, u'9'); }
@@ -133,22 +135,25 @@ int COracleFieldValue::bNumberToHost() {
     value.Set(&number);
     return bSetValue(value);
   }
-  std::u16string mask = DECIMAL_MASK;
+  // Only a currency's mask is built: the fixed masks are read per fetched value.
+  std::u16string_view mask = DECIMAL_MASK;
+  std::u16string scaled;
   std::uint32_t precision = 0, scale = 0;
   if (bIsIntegerHostType(type)) {
     mask = INTEGER_MASK;
   } else if (type == 13) {
     bGetNumericPrecision(&precision, &scale);
-    mask = Nines(precision > scale ? precision - scale : 0);
-    if (scale > 0) mask += u"D" + Nines(scale);
+    scaled = Nines(precision > scale ? precision - scale : 0);
+    if (scale > 0) scaled += u"D" + Nines(scale);
+    mask = scaled;
   }
   CTString text;
-  if (!nNumberToText(pOracleConnection(), m_pOwner, m_pConversion, mask.c_str(),
+  if (!nNumberToText(pOracleConnection(), m_pOwner, m_pConversion, mask.data(),
                      static_cast<std::uint32_t>(mask.size()), text)) {
     return 0;
   }
   // The mask pads the text with blanks (room for a sign and the digits it did not need).
-  const std::u16string digits = Trimmed(text.pszGet());
+  const std::u16string_view digits = Trimmed(text.pszGet());
   CHostValue value;
   value.SetType(HOST_TYPE_TEXT);
   value.SetFromBuffer(digits.data(), digits.size() * 2);
@@ -262,7 +267,7 @@ int COracleFieldValue::bTimestampToHost() {
   if (!descriptor || !nOciDateTimeToText(pOracleConnection(), m_pOwner, descriptor, text)) return 0;
   CHostValue value;
   value.SetType(HOST_TYPE_TEXT);
-  const std::u16string digits = Trimmed(text.pszGet());
+  const std::u16string_view digits = Trimmed(text.pszGet());
   value.SetFromBuffer(digits.data(), digits.size() * 2);
   const std::int32_t result = value.nConvert(HOST_TYPE_DATETIME);
   if (result != 0) {

@@ -35,7 +35,9 @@ std::uint32_t nClientCodePage(COracleConnection* connection) {
 
 bool bClientIsUtf16(COracleConnection* connection) { return nClientCodePage(connection) == CODE_PAGE_UTF16; }
 
-COciText::COciText(COracleConnection* connection, const char16_t* text) {
+COciText::COciText(COracleConnection* connection, const char16_t* text) { Encode(connection, text); }
+
+void COciText::Encode(COracleConnection* connection, const char16_t* text) {
   if (!text) text = u"";
   if (bClientIsUtf16(connection)) {
     std::size_t units = 0;
@@ -53,6 +55,19 @@ COciText::COciText(COracleConnection* connection, const char16_t* text) {
     m_pBytes = reinterpret_cast<oci::OraText*>(const_cast<char*>(""));
     m_nBytes = 0;
   }
+}
+
+COciText::COciText(COracleConnection* connection, const char16_t* text, std::uint32_t units) {
+  if (text && bClientIsUtf16(connection)) {
+    // The client reads the units in place: no copy per call (a number's mask goes with every value fetched).
+    std::uint32_t n = 0;
+    while (n < units && text[n]) ++n;
+    m_pBytes = reinterpret_cast<oci::OraText*>(const_cast<char16_t*>(text));
+    m_nBytes = n * 2;
+    return;
+  }
+  const CTString copy(text ? text : u"", text ? units : 0);
+  Encode(connection, copy.pszGet());
 }
 
 COciText::~COciText() {

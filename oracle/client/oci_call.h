@@ -62,6 +62,8 @@ bool bClientIsUtf16(COracleConnection* connection);
 class COciText {
  public:
   COciText(COracleConnection* connection, const char16_t* text);
+  // The first `units` units of a text that need not end there.
+  COciText(COracleConnection* connection, const char16_t* text, std::uint32_t units);
   ~COciText();
   COciText(const COciText&) = delete;
   COciText& operator=(const COciText&) = delete;
@@ -70,6 +72,8 @@ class COciText {
   std::uint32_t nGetBytes() const { return m_nBytes; }
 
  private:
+  void Encode(COracleConnection* connection, const char16_t* text);  // a terminated text
+
   oci::OraText* m_pBytes = nullptr;
   std::uint32_t m_nBytes = 0;
   char* m_pOwned = nullptr;

@@ -34,8 +34,7 @@ int nFailed(COracleConnection* c, CErrorHolder* h, sword status, std::uint32_t p
 
 int nNumberToText(COracleConnection* c, CErrorHolder* h, const void* number, const char16_t* mask,
                   std::uint32_t maskLength, CTString& out) {
-  const CTString maskText(mask, maskLength);
-  const COciText format(c, maskText.pszGet());
+  const COciText format(c, mask, maskLength);
   const COciText nls(c, NUMBER_NLS_PARAMETERS);
   // Room for the output units in either form the client writes (UTF-16 takes two bytes a unit).
   char16_t buffer[NUMBER_TEXT_UNITS + 1] = {};

@@ -1,5 +1,6 @@
 #include "standin/oci/control.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -34,9 +35,20 @@ ControlState& State() {
   return *state;
 }
 
+std::atomic<bool> gWatched{false};
+
+// Every control call but the switch itself: the test is looking from now on.
+ControlState& Watched() {
+  gWatched.store(true, std::memory_order_relaxed);
+  return State();
+}
+
 }  // namespace
 
+bool CallsWatched() { return gWatched.load(std::memory_order_relaxed); }
+
 std::optional<Injection> EnterEntry(const char* entry, const std::string& detail) {
+  if (!CallsWatched()) return std::nullopt;
   ControlState& s = State();
   bool toThrow = false;
   std::optional<Injection> answer;
@@ -89,6 +101,7 @@ std::string ServerBanner() {
 }
 
 void AppendToLastCall(const std::string& detail) {
+  if (!CallsWatched()) return;  // the last line is an earlier call's
   ControlState& s = State();
   std::lock_guard<std::mutex> guard(s.mutex);
   if (!s.log.empty()) s.log.back() += " " + detail;
@@ -96,10 +109,10 @@ void AppendToLastCall(const std::string& detail) {
 
 }  // namespace qzoci
 
-using qzoci::State;
+using qzoci::Watched;
 
 QZOCI_EXPORT void qzociReset() {
-  auto& s = State();
+  auto& s = Watched();
   std::lock_guard<std::mutex> guard(s.mutex);
   s.log.clear();
   s.counts.clear();
@@ -107,17 +120,23 @@ QZOCI_EXPORT void qzociReset() {
 }
 
 QZOCI_EXPORT void qzociSetDataDirectory(const char* directory) {
+  Watched();
   qzoci::Database::SetDataDirectory(directory ? directory : "");
 }
 
-QZOCI_EXPORT void qzociCloseDatabases() { qzoci::Database::CloseAll(); }
+QZOCI_EXPORT void qzociCloseDatabases() {
+  Watched();
+  qzoci::Database::CloseAll();
+}
 
 QZOCI_EXPORT int qzociCreateDataSource(const char* dataSource) {
+  Watched();
   qzoci::OraError error;
   return qzoci::Database::Create(dataSource ? dataSource : "", error) ? 0 : error.code;
 }
 
 QZOCI_EXPORT int qzociCreateUser(const char* dataSource, const char* user, const char* password) {
+  Watched();
   qzoci::OraError error;
   std::shared_ptr<qzoci::Database> db = qzoci::Database::Open(dataSource ? dataSource : "", error);
   if (!db) return error.code;
@@ -126,13 +145,13 @@ QZOCI_EXPORT int qzociCreateUser(const char* dataSource, const char* user, const
 }
 
 QZOCI_EXPORT unsigned qzociCallCount() {
-  auto& s = State();
+  auto& s = Watched();
   std::lock_guard<std::mutex> guard(s.mutex);
   return static_cast<unsigned>(s.log.size());
 }
 
 QZOCI_EXPORT unsigned qzociGetCall(unsigned index, char* buffer, unsigned size) {
-  auto& s = State();
+  auto& s = Watched();
   std::lock_guard<std::mutex> guard(s.mutex);
   if (index >= s.log.size()) return 0;
   const std::string& line = s.log[index];
@@ -145,20 +164,20 @@ QZOCI_EXPORT unsigned qzociGetCall(unsigned index, char* buffer, unsigned size) 
 }
 
 QZOCI_EXPORT unsigned qzociEntryCount(const char* entry) {
-  auto& s = State();
+  auto& s = Watched();
   std::lock_guard<std::mutex> guard(s.mutex);
   const auto found = s.counts.find(entry ? entry : "");
   return found == s.counts.end() ? 0 : found->second;
 }
 
 QZOCI_EXPORT void qzociClearCallLog() {
-  auto& s = State();
+  auto& s = Watched();
   std::lock_guard<std::mutex> guard(s.mutex);
   s.log.clear();
 }
 
 QZOCI_EXPORT void qzociInjectStatus(const char* entry, unsigned nth, int status, int oraCode) {
-  auto& s = State();
+  auto& s = Watched();
   std::lock_guard<std::mutex> guard(s.mutex);
   qzoci::Rule rule;
   rule.entry = entry ? entry : "";
@@ -169,7 +188,7 @@ QZOCI_EXPORT void qzociInjectStatus(const char* entry, unsigned nth, int status,
 }
 
 QZOCI_EXPORT void qzociInjectThrow(const char* entry, unsigned nth) {
-  auto& s = State();
+  auto& s = Watched();
   std::lock_guard<std::mutex> guard(s.mutex);
   qzoci::Rule rule;
   rule.entry = entry ? entry : "";
@@ -177,3 +196,5 @@ QZOCI_EXPORT void qzociInjectThrow(const char* entry, unsigned nth) {
   rule.toThrow = true;
   s.rules.push_back(rule);
 }
+
+QZOCI_EXPORT void qzociWatchCalls(int on) { qzoci::gWatched.store(on != 0, std::memory_order_relaxed); }

@@ -20,8 +20,14 @@ struct Injection {
   int oraCode = 0;
 };
 
-// Logs the call and answers what was injected for it, if anything; throws when a throw was asked for.
+// Logs the call and answers what was injected for it, if anything; throws when a throw was asked for. Nothing
+// happens while calls are not watched.
 std::optional<Injection> EnterEntry(const char* entry, const std::string& detail);
+
+// Whether calls are logged, counted and met by injections. Off at load and turned on by the first control call (a
+// test asks for the log, reads it or injects before it looks), so a program that never looks pays nothing per call,
+// not even the text of the call's arguments: entries build that text only when this answers true.
+bool CallsWatched();
 
 // The client version OCIClientVersion answers and the banner OCIServerVersion answers. A test sets them before the
 // program loads the client, as the installed client and the server would have them: QZOCI_CLIENT_VERSION holds
@@ -49,3 +55,6 @@ QZOCI_EXPORT unsigned qzociEntryCount(const char* entry);
 QZOCI_EXPORT void qzociClearCallLog();
 QZOCI_EXPORT void qzociInjectStatus(const char* entry, unsigned nth, int status, int oraCode);
 QZOCI_EXPORT void qzociInjectThrow(const char* entry, unsigned nth);
+// Turns watching on or off; off, the log and the counts keep what they hold and the calls pass unseen until the
+// next control call.
+QZOCI_EXPORT void qzociWatchCalls(int on);

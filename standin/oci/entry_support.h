@@ -59,9 +59,12 @@ class Detail {
 
 }  // namespace qzoci
 
-// Every entry starts with this: the call is logged and an injected status or exception takes effect.
-#define QZOCI_ENTER(entry, errorHandle, detail)                                         \
-  do {                                                                                  \
-    if (auto injected_ = ::qzoci::EnterEntry(entry, (detail)))                          \
-      return ::qzoci::Injected(const_cast<void*>(static_cast<const void*>(errorHandle)), *injected_); \
+// Every entry starts with this: the call is logged and an injected status or exception takes effect. The detail
+// text is built only while calls are watched.
+#define QZOCI_ENTER(entry, errorHandle, detail)                                                         \
+  do {                                                                                                  \
+    if (::qzoci::CallsWatched()) {                                                                      \
+      if (auto injected_ = ::qzoci::EnterEntry(entry, (detail)))                                        \
+        return ::qzoci::Injected(const_cast<void*>(static_cast<const void*>(errorHandle)), *injected_); \
+    }                                                                                                   \
   } while (0)

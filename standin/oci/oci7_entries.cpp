@@ -143,9 +143,11 @@ std::optional<sword> Enter7(const char* entry, void* area, const std::string& de
   return std::nullopt;
 }
 
-#define QZOCI7_ENTER(entry, area, detail)                          \
-  do {                                                             \
-    if (auto injected_ = Enter7(entry, (area), (detail))) return *injected_; \
+#define QZOCI7_ENTER(entry, area, detail)                                                      \
+  do {                                                                                         \
+    if (::qzoci::CallsWatched()) {                                                             \
+      if (auto injected_ = Enter7(entry, (area), (detail))) return *injected_;                 \
+    }                                                                                          \
   } while (0)
 
 // Runs the parsed statement; for queries the rows wait for ofen.

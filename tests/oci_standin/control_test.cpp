@@ -2,6 +2,7 @@
 // lack chosen entries or do not load at all.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <stdexcept>
 
 #include "oci_client_helpers.h"
@@ -83,6 +84,41 @@ TEST(Control, InjectedStatusesErrorsAndExceptionsSurfaceAtTheNamedCall) {
   lib.InjectStatus("OCIStmtExecute", 1, oci::kError, 3113);
   lib.Reset();
   EXPECT_EQ(c.Exec("INSERT INTO T VALUES (4)"), oci::kSuccess);
+}
+
+// Unwatched, calls leave no line, no count and meet no injection; any control call but the switch watches again.
+TEST(Control, UnwatchedCallsPassUnseenUntilTheNextControlCall) {
+  OciLibrary& lib = OciLibrary::Default();
+  OciClient c(lib);
+  ASSERT_EQ(c.Logon(UniqueDataSource("WATCH"), "SYSTEM", "manager"), oci::kSuccess);
+  struct Case {
+    const char* name;
+    std::function<void()> control;
+    sword watchedExecute;  // the injection met by the first watched execute, unless the control forgot it
+  };
+  const std::vector<Case> cases = {
+      {"reset", [&] { lib.Reset(); }, oci::kSuccess},
+      {"clear", [&] { lib.ClearCallLog(); }, oci::kError},
+      {"count", [&] { lib.CallCount(); }, oci::kError},
+      {"read", [&] { lib.GetCall(0, nullptr, 0); }, oci::kError},
+      {"entry count", [&] { lib.EntryCount("OCIStmtPrepare"); }, oci::kError},
+      {"injection", [&] { lib.InjectStatus("OCIStmtPrepare", 5, oci::kError, 3113); }, oci::kError},
+      {"data source", [&] { lib.CreateDataSource("WATCH_AGAIN"); }, oci::kError},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    lib.Reset();
+    lib.InjectStatus("OCIStmtExecute", 1, oci::kError, 3113);
+    lib.WatchCalls(0);
+    EXPECT_EQ(c.Exec("SELECT 1 FROM DUAL"), oci::kSuccess);
+    k.control();
+    EXPECT_EQ(lib.EntryCount("OCIStmtExecute"), 0u);
+    EXPECT_FALSE(Contains(lib.CallLog(), "sql=SELECT 1 FROM DUAL"));
+    EXPECT_EQ(c.Exec("SELECT 2 FROM DUAL"), k.watchedExecute);
+    EXPECT_EQ(lib.EntryCount("OCIStmtExecute"), 1u);
+    EXPECT_TRUE(Contains(lib.CallLog(), "sql=SELECT 2 FROM DUAL"));
+  }
+  lib.Reset();
 }
 
 TEST(Variants, EachVariantLacksItsEntryAndTheBrokenOneDoesNotLoad) {

@@ -80,6 +80,7 @@ OciLibrary OciLibrary::Load(const std::u16string& name) {
   Bind(lib, lib.ClearCallLog, "qzociClearCallLog");
   Bind(lib, lib.InjectStatus, "qzociInjectStatus");
   Bind(lib, lib.InjectThrow, "qzociInjectThrow");
+  Bind(lib, lib.WatchCalls, "qzociWatchCalls");
   return lib;
 }
 

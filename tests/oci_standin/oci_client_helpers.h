@@ -76,6 +76,7 @@ struct OciLibrary {
   void (*ClearCallLog)() = nullptr;
   void (*InjectStatus)(const char*, unsigned, int, int) = nullptr;
   void (*InjectThrow)(const char*, unsigned) = nullptr;
+  void (*WatchCalls)(int) = nullptr;
 
   // Loads a library by name (a bare name is searched as the platform layer searches) and binds what it exports.
   static OciLibrary Load(const std::u16string& name);
