@@ -302,25 +302,27 @@ std::int32_t COracleParameter::nInBindCallback(void* context, void*, std::uint32
   return OCI_CONTINUE_CODE;
 }
 
+void COracleParameter::GetInputBytes(void** buffer, std::uint32_t* length) {
+  COracleFieldValue* value = pGetOracleValue();
+  void* data = nullptr;
+  std::uint64_t size = 0;
+  *buffer = nullptr;
+  *length = 0;
+  if (!value || !value->bGetNativeBuffer(&data, &size)) return;
+  // A text goes without its terminator, whose place in a piece would make it a character of the value; any other
+  // value is what its buffer holds.
+  const std::uint8_t type = value->Value().nGetType();
+  std::uint64_t bytes = value->nGetDataSize();
+  if (data == value->pGetData() && bIsNarrowTextHostType(type)) bytes = value->nGetValueLength();
+  if (data == value->pGetData() && bIsWideTextHostType(type)) bytes = value->nGetValueLength() * 2;
+  *buffer = data;
+  *length = static_cast<std::uint32_t>(std::min(bytes, size));
+}
+
 std::int32_t COracleParameter::nInBindValueCallback(void* context, void*, std::uint32_t, std::uint32_t, void** buffer,
                                                     std::uint32_t* length, std::uint8_t* piece, void** indicator) {
   auto* self = static_cast<COracleParameter*>(context);
-  COracleFieldValue* value = self->pGetOracleValue();
-  void* data = nullptr;
-  std::uint64_t size = 0;
-  if (value && value->bGetNativeBuffer(&data, &size)) {
-    // A text goes without its terminator, whose place in a piece would make it a character of the value; any other
-    // value is what its buffer holds.
-    const std::uint8_t type = value->Value().nGetType();
-    std::uint64_t bytes = value->nGetDataSize();
-    if (data == value->pGetData() && bIsNarrowTextHostType(type)) bytes = value->nGetValueLength();
-    if (data == value->pGetData() && bIsWideTextHostType(type)) bytes = value->nGetValueLength() * 2;
-    *buffer = data;
-    *length = static_cast<std::uint32_t>(std::min(bytes, size));
-  } else {
-    *buffer = nullptr;
-    *length = 0;
-  }
+  self->GetInputBytes(buffer, length);
   *piece = PIECE_ONE;
   *indicator = self->pGetIndicators();
   return OCI_CONTINUE_CODE;

@@ -91,6 +91,9 @@ class COracleParameter final : public COracleParameterBinding {
   // After an execution that handed a named output back in pieces: the value takes every piece, the last one's length
   // included (the client tells it after its last call). 1 when there was nothing to complete.
   int bCompleteOutput();
+  // What the parameter sends as its value when the client asks for it at execution: its buffer and byte length, a
+  // text without its terminator (which would otherwise be a character of the value).
+  void GetInputBytes(void** buffer, std::uint32_t* length);
 
   // The client's dynamic-bind callbacks, with its published signatures (the context is the parameter). Each answers
   // OCI_CONTINUE.

@@ -228,12 +228,16 @@ CFieldValue* COracleColumn::pGetRowLobLocator(COracleConnection* connection) {
       pCreateFieldValueThroughDriver(pHolder(), description ? description->pGetConnection() : connection);
   if (!value) return nullptr;
   value->AddRef();
-  value->InitType(HOST_TYPE_PAIR29, 0);
   if (!value->bAttachExternalBuffer(&m_pLobLocator, sizeof m_pLobLocator)) {
     value->nRelease();
     return nullptr;
   }
   value->SetDescriptors(pGetDescriptorNoRef(), pGetSecondaryDescriptor());
+  // The locator is bound as the LOB it stands for, which the client fills in: bound as the column's value (a text,
+  // a long binary) it would come back as the value's bytes over the locator's address, and the locator would stay
+  // uninitialised. The type is set last: the descriptors set the value's type from the column's.
+  value->Value().SetType(HOST_TYPE_PAIR29);
+  value->SetNativeTypeCode(nSecondaryNativeType());
   return value;
 }
 

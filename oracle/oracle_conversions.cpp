@@ -20,6 +20,12 @@ namespace {
 constexpr char16_t INTEGER_MASK[] = u"99999999999999999999";
 constexpr char16_t DECIMAL_MASK[] = u"99999999999999999999D999999";
 
+// The whole numbers of the runtime: read and written as an Oracle number through the integer mask.
+bool bIsIntegerHostType(std::uint8_t type) {
+  return type == 2 || type == 3 || type == 4 || type == 5 || type == 6 || type == 7 || type == 8 || type == 9 ||
+         type == 14;
+}
+
 std::u16string Trimmed(const char16_t* text) {
   std::u16string out(text ? text : u"");
   const auto first = out.find_first_not_of(u' ');
@@ -129,7 +135,7 @@ int COracleFieldValue::bNumberToHost() {
   }
   std::u16string mask = DECIMAL_MASK;
   std::uint32_t precision = 0, scale = 0;
-  if (type == 5 || type == 9 || type == 14) {
+  if (bIsIntegerHostType(type)) {
     mask = INTEGER_MASK;
   } else if (type == 13) {
     bGetNumericPrecision(&precision, &scale);
@@ -182,7 +188,7 @@ int COracleFieldValue::bHostToNumber() {
   }
   std::u16string text = WideTextOf(value);
   std::u16string mask = DECIMAL_MASK;
-  if (type == 5 || type == 9 || type == 14 || type == 27) {
+  if (bIsIntegerHostType(type) || type == 27) {
     mask = INTEGER_MASK;
   } else if (type == 13) {
     std::uint32_t precision = 0, scale = 0;

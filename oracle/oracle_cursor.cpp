@@ -22,6 +22,7 @@
 #include "oracle/oracle_key_condition.h"
 #include "oracle/oracle_record_description.h"
 #include "oracle/oracle_sql_rewriter.h"
+#include "oracle/oracle_table.h"
 #include "sql/driver_services.h"
 #include "sql/rewriter/sql_rewriter.h"
 #include "sql/rewriter/value_leaf.h"
@@ -46,7 +47,6 @@ constexpr std::uint32_t ROW_ID_ITEM_KIND = 3;
 constexpr std::uint32_t BIND_DUMP_LABEL = 11;
 constexpr std::uint32_t FAILED_CONVERSION_LABEL = 7;
 constexpr std::uint32_t HOST_TYPE_WIDE_STRING = 16;
-constexpr std::uint32_t HOST_TYPE_BUFFER = 19;
 
 // No driver class of this system reads with scrollable fetches: every fetch goes forward, and the row cache serves
 // the other directions.
@@ -224,6 +224,7 @@ int COracleCursor::bExecute(std::uint32_t) {
     } else if (!result) {
       AddStatementMessage();
     }
+    if (result) result = bCompleteOutputs();
     if (result) result = bWriteLobs();
     if (result && kind == SQL_STATEMENT_INSERT && bIsRemoteTable()) {
       // No RETURNING ROWID through a database link: the row is read again by its values (the answer is not used).
@@ -249,18 +250,20 @@ int COracleCursor::bBindStatementParameters() {
   // Each run binds the statement's parameters anew: the bindings of an earlier run go first.
   ReleaseParameterBindings();
   auto* statement = dynamic_cast<COracleSqlRewriter*>(m_pStatement);
-  const std::uint32_t bound = statement ? statement->nGetBoundValueCount() : 0;
-  if (bound == 0) return bBindParameters();
+  if (!statement) return bBindParameters();
   // The text names its values ":1", ":2"... in the order the statement keeps them; a value used twice is bound once.
-  // Parameters the text names by their own name are bound after them.
+  // Parameters the text names by their own name are bound by that name and numbered after them, so that no two
+  // bindings share a number. A value that is neither (written into the text as NULL) has no place to bind.
+  const std::uint32_t bound = statement->nGetBoundValueCount();
   int answer = 1;
   for (std::uint32_t i = 0; i < bound; ++i) {
     if (!bAddParameterBinding(statement->pGetBoundValue(i), i + 1)) answer = 0;
   }
+  std::uint32_t number = bound;
   for (std::uint32_t i = 0; i < m_pStatement->nGetParameterCount(); ++i) {
     CValueLeaf* leaf = m_pStatement->pGetSegment(i);
     const char16_t* name = leaf ? leaf->pszGetName() : nullptr;
-    if (name && name[0] && !bAddParameterBinding(leaf, i + 1)) answer = 0;
+    if (name && name[0] && !bAddParameterBinding(leaf, ++number)) answer = 0;
   }
   return answer;
 }
@@ -269,16 +272,12 @@ int COracleCursor::bSendPieces(std::uint32_t kind) {
   COracleConnection* connection = pGetOciConnection();
   const auto* text = static_cast<const char16_t*>(m_pStatement->pszGetOutputText(0));
   for (std::uint32_t i = 0; i < m_parameterBindings.nGetCount(); ++i) {
-    auto* binding =
-        dynamic_cast<COracleParameterBinding*>(static_cast<CParameterBinding*>(m_parameterBindings.pGetObject(i)));
+    auto* binding = dynamic_cast<COracleParameter*>(static_cast<CParameterBinding*>(m_parameterBindings.pGetObject(i)));
     if (!binding || !binding->bIsDynamic()) continue;
-    CFieldValue* value = binding->pGetFieldValue();
     void* data = nullptr;
     std::uint32_t length = 0;
-    if (value && !value->Value().bIsNull()) {
-      data = const_cast<void*>(value->pGetData());
-      length = static_cast<std::uint32_t>(value->nGetDataSize());
-    }
+    CFieldValue* value = binding->pGetFieldValue();
+    if (value && !value->Value().bIsNull()) binding->GetInputBytes(&data, &length);
     void* handle = nullptr;
     std::uint32_t handleKind = 0;
     std::uint8_t piece = 0;
@@ -292,6 +291,14 @@ int COracleCursor::bSendPieces(std::uint32_t kind) {
       AddStatementMessage();
       return 0;
     }
+  }
+  return 1;
+}
+
+int COracleCursor::bCompleteOutputs() {
+  for (std::uint32_t i = 0; i < m_parameterBindings.nGetCount(); ++i) {
+    auto* parameter = dynamic_cast<COracleParameter*>(static_cast<CParameterBinding*>(m_parameterBindings.pGetObject(i)));
+    if (parameter && !parameter->bCompleteOutput()) return 0;
   }
   return 1;
 }
@@ -364,13 +371,19 @@ int COracleCursor::bFetch(std::uint32_t direction, std::uint32_t, std::uint32_t*
       !bBindColumns()) {
     return 0;
   }
-  int result = nOciStmtFetch(connection, m_pErrorHolder, m_pHandle, count ? count : 1, nOrientation(direction), &end,
-                             &needData);
+  // The defined buffers hold one row: a move over several rows fetches them one at a time and keeps the last, where
+  // one fetch of that many rows would write the rows after the first past the buffers.
+  const std::uint32_t rows = count ? count : 1;
+  int result = 1;
+  for (std::uint32_t row = 0; row < rows && result && !end; ++row) {
+    needData = 0;
+    result = nOciStmtFetch(connection, m_pErrorHolder, m_pHandle, 1, nOrientation(direction), &end, &needData);
+    if (result && !end && needData) result = bReadLongPieces();
+  }
   // A failed fetch leaves the cursor out of range, as a fetch that found no row does.
   if (outOfRange) *outOfRange = !result || end ? 1 : 0;
   if (!result || end) return result;
-  if (needData) result = bReadLongPieces();
-  if (result && m_bBound) result = bRefreshBindings();
+  if (m_bBound) result = bRefreshBindings();
   return result;
 }
 
@@ -435,13 +448,7 @@ int COracleCursor::bStorePiece(std::uint32_t index, const char* bytes, std::uint
 // ---- values and bindings ---------------------------------------------------------------------------------------------
 
 int COracleCursor::bReadOutputParameter(void* description, CParameterBinding* parameter) {
-  auto* oracle = dynamic_cast<COracleParameter*>(parameter);
-  CFieldValue* value = parameter ? parameter->pGetFieldValue() : nullptr;
-  if (oracle && value) {
-    const std::uint32_t type = value->Value().nGetType();
-    // A text or buffer handed back in pieces takes its last piece's length once the execution is over.
-    if ((type == HOST_TYPE_WIDE_STRING || type == HOST_TYPE_BUFFER) && !oracle->bCompleteOutput()) return 0;
-  }
+  // A named output received in pieces was made whole when the statement ran (bCompleteOutputs).
   return CCursor::bReadOutputParameter(description, parameter);
 }
 
@@ -466,9 +473,10 @@ int COracleCursor::bReadMemoValue(const char16_t* item, CHostValue* target) {
   CColumn* column = pFindColumn(item);
   if (!column) return 1;
   auto* oracle = dynamic_cast<COracleColumn*>(column);
-  if (oracle && oracle->bIsLob() && oracle->bIsFieldValueNull() && oracle->pPeekLobLocator() &&
-      !oracle->bReadLob()) {
-    return 0;
+  // A LOB whose row was read without it (its value still unread) is read through the table's LOB data source.
+  if (oracle && oracle->bIsLob() && oracle->bIsUnread()) {
+    auto* table = dynamic_cast<COracleTable*>(m_pTable);
+    if (!table || !table->bLoadDeferredValue(column)) return 0;
   }
   return target ? column->bGetValue(*target, 0) : 1;
 }

@@ -100,6 +100,9 @@ class COracleCursor final : public CCursorOra, public IOracleStatementHandle {
   int bSendPieces(std::uint32_t kind);
   int bReadLongPieces();
   int bStorePiece(std::uint32_t index, const char* bytes, std::uint64_t length);
+  // Every named output received in pieces takes its last piece, whose length the client gives only once the
+  // statement has run: whoever reads the value then (the table, a bind dump) reads it whole.
+  int bCompleteOutputs();
   int bWriteLobs();
   int bIsRemoteTable();
   int bHasRowIdKey();

@@ -44,6 +44,18 @@ std::int32_t nServerMajor(CConnection* connection) { return connection ? connect
 std::uint16_t nDateSqlt() { return bIsOci7Mode() ? sqlt::DAT : sqlt::ODT; }
 std::uint16_t nNumberSqlt() { return bIsOci7Mode() ? sqlt::FLT : sqlt::VNU; }
 
+// An integer of the runtime bound or defined as an Oracle number: the catalog describes a column the driver created
+// for a 4-byte integer (NUMERIC(10,0)) as an 8-byte one, whose native type is a number. The client reads and writes
+// the native type's bytes, so the integer crosses through the number's buffer, never in place.
+bool bIsIntegerAsNumber(std::uint8_t hostType, std::uint32_t nativeType) {
+  switch (hostType) {
+    case 2: case 3: case 4: case 6: case 7: case 8:
+      return nativeType == nNumberSqlt();
+    default:
+      return false;
+  }
+}
+
 // Units of a text in a buffer: no more than the buffer holds nor than the client said it returned (when it said),
 // and no further than a terminator.
 template <class Unit>
@@ -217,10 +229,23 @@ void COracleFieldValue::RaiseUnsupportedType(std::uint32_t type, const char16_t*
 }
 
 int COracleFieldValue::bCheckNativeType() {
+  // A column's LOB locator handed out for a RETURNING clause keeps the LOB type its column gave it.
+  if (Value().nGetType() == HOST_TYPE_PAIR29 &&
+      (m_nNativeTypeCode == sqlt::CLOB || m_nNativeTypeCode == sqlt::BLOB || m_nNativeTypeCode == sqlt::BFILE)) {
+    return 1;
+  }
   m_nNativeTypeCode = 0;
   if (m_pSecondary) {
     std::uint16_t code = 0;
     if (!nColumnTypeToSqlt(m_pOwner, &code, m_pSecondary, m_pPrimary, m_pConnection)) return 0;
+    m_nNativeTypeCode = code;
+    return 1;
+  }
+  // A record buffer's field with no catalog description (the columns of a query the runtime analysed) is defined
+  // and bound as its own column type: without a type the client could convert nothing into it.
+  if (m_nState == FIELD_STATE_EXTERNAL && m_pPrimary) {
+    std::uint16_t code = 0;
+    if (!nColumnTypeToSqlt(m_pOwner, &code, m_pPrimary, nullptr, m_pConnection)) return 0;
     m_nNativeTypeCode = code;
     return 1;
   }
@@ -370,6 +395,7 @@ int COracleFieldValue::bPrepareTextBuffer() {
 int COracleFieldValue::bPrepareNativeBuffer() {
   const std::uint8_t type = Value().nGetType();
   const bool oci7 = bIsOci7Mode();
+  if (bIsIntegerAsNumber(type, m_nNativeTypeCode)) return bPrepareConverted(oci7 ? 8 : 22);
   switch (type) {
     case 0:
       SetNull();
@@ -442,6 +468,7 @@ int COracleFieldValue::bReadNative() {
   if (!buffer) return 0;
   // The client leaves the buffer of a NULL as it was: the value is already NULL and there is nothing to convert.
   if (bIsNativeNull(0)) return 1;
+  if (bIsIntegerAsNumber(type, m_nNativeTypeCode)) return bNumberToHost();
   switch (type) {
     case 1: {
       std::uint32_t word = 0;
@@ -543,6 +570,7 @@ int COracleFieldValue::bWriteNative() {
   const bool null = Value().bIsNull();
   if (nGetRowCount() == 1) m_nSingleIndicator = null ? 0xFFFF : 0;
   if (null) return 1;
+  if (bIsIntegerAsNumber(type, m_nNativeTypeCode)) return bHostToNumber();
   const auto* data = static_cast<const std::uint8_t*>(pGetData());
   const std::uint64_t size = nGetDataSize();
   auto byteAt = [&](std::uint64_t i) -> std::uint8_t { return data && i < size ? data[i] : 0; };

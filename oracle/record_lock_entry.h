@@ -5,9 +5,10 @@
 
 #include <cstdint>
 
+#include "engine/cache/locked_row_cache.h"
 #include "foundation/ref_counted.h"
 
-class CRecordLockEntry : public CRefCounted {
+class CRecordLockEntry : public CRowLockEntry {
  public:
   // Takes a reference on the object when there is one.
   CRecordLockEntry(CRefCounted* object, std::uint32_t value);
@@ -20,6 +21,8 @@ class CRecordLockEntry : public CRefCounted {
   // The object with one more reference, which the caller releases; null when the entry holds none.
   CRefCounted* pGetObject() const;
   std::uint32_t nGetValue() const { return m_nValue; }
+  // The value is the lock mode the record was locked in.
+  std::uint32_t nGetLockMode() override { return m_nValue; }
 
  private:
   CRefCounted* m_pObject;

@@ -493,8 +493,9 @@ int CCursor::bAddColumnBinding(void* entry, std::uint32_t index) {
 int CCursor::bBindParameters() {
   int answer = 1;
   const std::uint32_t count = m_pStatement ? m_pStatement->nGetParameterCount() : 0;
+  // The statement's markers count from 1, as the positions the client binds at do.
   for (std::uint32_t i = 0; i < count; ++i) {
-    if (!bAddParameterBinding(m_pStatement->pGetSegment(i), i)) answer = 0;
+    if (!bAddParameterBinding(m_pStatement->pGetSegment(i), i + 1)) answer = 0;
   }
   return answer;
 }

@@ -432,6 +432,9 @@ IHostFileDescription* CTable::pGetWorkingDescription() {
     CRecordDescription* copy = pGetDriverDescription()->pCopy(0);
     if (!copy) return nullptr;
     copy->AddExternalRef();
+    // The table keeps the copy by the external reference: the one the copy came with goes, or the copy outlives
+    // every holder.
+    copy->nRelease();
     m_pWorkingDescription = copy;
   }
   if (m_pWorkingDescription) m_pWorkingDescription->AddExternalRef();

@@ -191,7 +191,11 @@ int CTable::bDoRead(CCursor* context, const char16_t* keyName, std::uint32_t dir
   if (restart) {
     context->ClearFailureMark();
     context->bSetRecordSlot(SLOT_STATE_NONE, SLOT_NONE);
-    // The statement object reads last and previous itself: the SELECT is always built in the forward order.
+    // A statement object that cannot fetch backwards reads last and previous through the reverse order, whose first
+    // row is the last; the rows of an SQL text query keep the order the text gives them.
+    const bool backwards = direction == READ_LAST || direction == READ_PREVIOUS;
+    const std::uint32_t forward =
+        backwards && !bIsSqlQuery() && !context->bIsScrollable(direction, 1, count) ? 0 : 1;
     CSqlRewriter* statement = pNewSqlStatement();
     if (!statement) {
       SetHolderOutOfMemory(m_pErrorHolder);
@@ -199,7 +203,7 @@ int CTable::bDoRead(CCursor* context, const char16_t* keyName, std::uint32_t dir
     }
     statement->AddRef();
     std::uint32_t asked = count;
-    int opened = bPrepareStatement(statement, context, keyName, 1, flags, &asked);
+    int opened = bPrepareStatement(statement, context, keyName, forward, flags, &asked);
     if (opened && context->pGetStatement() != statement) opened = context->bSetStatement(statement);
     statement->nRelease();
     if (!opened || !context->bOpen(bQueryReportsRows() ? OPEN_MODE_REPORTED_ROWS : OPEN_MODE_READ, flags)) return 0;

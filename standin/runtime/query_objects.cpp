@@ -220,7 +220,11 @@ void* QueryAnalysis::piLookupFile(QueryFile* file) {
   return it != fileAnswers.end() ? it->second : nullptr;
 }
 
-void* QueryAnalysis::piFindItem(const char16_t* name) {
+void* QueryAnalysis::piFindItem(const char16_t* name, std::int32_t library, std::uint32_t* version) {
+  if (static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(name)) == 15 && library == 28) {
+    if (version) *version = 23;
+    return reinterpret_cast<void*>(std::uintptr_t{1});
+  }
   Note(kFindItem, {Arg(name)});
   for (ItemDescription* item : items) {
     const char16_t* itemName = item->pszGetName();

@@ -238,7 +238,10 @@ class QZRT_API QueryAnalysis : public CountedPart {
   virtual ItemDescription* piGetColumnOfItem(ItemDescription* item);  // 16: the column set for it, else null
   virtual const char16_t* pszResolveAlias(const char16_t* name);      // 17: the target set for it, else null
   virtual void* piLookupFile(QueryFile* file);                        // 18: the answer set for it, else null
-  virtual void* piFindItem(const char16_t* name);                     // 19: the first item of that name
+  // 19: the first item of that name. The runtime hands the same object to a query run, where the driver asks this
+  // slot the SQL query object's library question (15, 28, the version's address): the analysis answers it as
+  // SqlQuery does, version 23. A name is never at an odd address, so the question cannot be taken for one.
+  virtual void* piFindItem(const char16_t* name, std::int32_t library = 0, std::uint32_t* version = nullptr);
   virtual CountedPart* piGetFirstExtra();                             // 20
   virtual CountedPart* piGetSecondExtra();                            // 21
   virtual std::uint32_t nGetWhereStart();                             // 22

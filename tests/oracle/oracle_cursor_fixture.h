@@ -46,6 +46,7 @@ class OracleCursorFixture : public COracleEngineFixture<doubles::CursorDriver> {
     static int counter = 0;
     const std::string dataSource = m_name + "_" + std::to_string(++counter);
     const std::u16string wide(dataSource.begin(), dataSource.end());
+    m_dataSource = wide;
     ASSERT_TRUE(LoadClientThenMakeDataSource(driver, holder, dataSource, m_options)) << Dump(*holder);
     description = ocitest::Description(u"cursor", wide, u"manager", m_options);
     ASSERT_EQ(CallSlot<int>(driver, kDriverOpen, description.get()), 1) << Dump(*holder);
@@ -145,6 +146,9 @@ class OracleCursorFixture : public COracleEngineFixture<doubles::CursorDriver> {
     return found;
   }
 
+  // The data source of this test's connection, which a second session opens too.
+  const std::u16string& DataSourceName() const { return m_dataSource; }
+
   doubles::CursorTable* table = nullptr;
   CTableDescription* columns = nullptr;
   COracleCursor* cursor = nullptr;
@@ -152,6 +156,7 @@ class OracleCursorFixture : public COracleEngineFixture<doubles::CursorDriver> {
  private:
   std::string m_name;
   std::u16string m_options;
+  std::u16string m_dataSource;
 };
 
 }  // namespace ocitest

@@ -157,6 +157,67 @@ TEST_F(OracleCursorStatements, AFailingRunDumpsItsBindsAndTheCursorGoesOn) {
   EXPECT_EQ(Fetch(u"SELECT COUNT(*) FROM T"), u"2");
 }
 
+// A statement whose values come as named parameters (as a parsed statement's do) numbers them from 1 after the
+// values the text numbers itself; a value written into the text as NULL is bound nowhere.
+TEST_F(OracleCursorStatements, NamedParametersAreNumberedAfterTheTextsOwn) {
+  DescribeKeyed();
+  ASSERT_EQ(Run(SQL_STATEMENT_CREATE), 1) << Dump(*holder);
+  DescribeKeyed();
+  Insert(1, u"n");
+  auto value = [&](std::int32_t number, const char16_t* text) {
+    auto* made = Keep(static_cast<CFieldValue*>(static_cast<CDriver*>(driver)->pCreateFieldValue(holder, connection)));
+    CHostValue held;
+    if (text) {
+      held.SetType(HOST_TYPE_TEXT);
+      held.Set(text);
+    } else if (number >= 0) {
+      held.SetType(HOST_TYPE_INT32);
+      held.Set(&number);
+    }
+    made->InitType(held.nGetType(), 0);
+    if (held.nGetType() == HOST_TYPE_EMPTY) {
+      made->SetNull();
+    } else {
+      EXPECT_TRUE(made->bSetValue(held)) << Dump(*holder);
+    }
+    return made;
+  };
+  struct Case {
+    bool withNumbered;
+    const char* dump;
+  };
+  for (const Case& c : {Case{false, "P:1 :\t1\r\nP:2 :\tagain\r\n"}, Case{true, "P:1 :\tagain\r\nP:2 :\t1\r\n"}}) {
+    CSqlRewriter* insert = Keep(table->pNewSqlStatement());
+    ASSERT_TRUE(insert->nAppendText(u"INSERT INTO T (K, NAME) VALUES ("));
+    auto add = [&](CFieldValue* held, std::uint32_t flags, const char16_t* name) {
+      auto* leaf = new CValueLeaf(held, insert->GetStatementText().nGetLength(), flags, name);
+      if (flags & LEAF_FLAG_NAMED) leaf->SetOrigin(LEAF_ORIGIN_NAMED_PARAMETER);
+      ASSERT_TRUE(insert->Lists().bAddExistingParameter(leaf));
+    };
+    add(value(1, nullptr), LEAF_FLAG_NAMED, u"K");
+    ASSERT_TRUE(insert->nAppendText(u", "));
+    if (c.withNumbered) {
+      // An untyped NULL stays in the text; the typed value beside it is numbered ":1".
+      ASSERT_TRUE(insert->nAppendText(u"NVL("));
+      add(value(-1, nullptr), 0, u"");
+      ASSERT_TRUE(insert->nAppendText(u", "));
+      add(value(0, u"again"), 0, u"");
+      ASSERT_TRUE(insert->nAppendText(u"))"));
+    } else {
+      add(value(0, u"again"), LEAF_FLAG_NAMED, u"NAME");
+      ASSERT_TRUE(insert->nAppendText(u")"));
+    }
+    insert->SetStatementKind(SQL_STATEMENT_INSERT);
+    ASSERT_TRUE(cursor->bSetStatement(insert));
+    EXPECT_EQ(cursor->bPrepareAndExecute(0, 0), 0);
+    const std::string report = Dump(*holder);
+    EXPECT_NE(report.find("ORA-00001"), std::string::npos) << report;
+    EXPECT_NE(report.find(c.dump), std::string::npos) << report;
+    holder->Clear();
+  }
+  EXPECT_EQ(Fetch(u"SELECT COUNT(*) FROM T"), u"1");
+}
+
 }  // namespace
 
 namespace {

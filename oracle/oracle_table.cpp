@@ -1,0 +1,303 @@
+// CTableOra: table locks, record locks and availability. Each record lock is a SELECT ... FOR UPDATE NOWAIT of the
+// current record run in a transaction of its own (none when the connection has one open), kept in the lock list
+// under the record until its release commits that transaction.
+#include "oracle/oracle_table.h"
+
+#include <new>
+
+#include "engine/cache/locked_row_cache.h"
+#include "engine/record/column.h"
+#include "engine/record/record.h"
+#include "engine/record/table_description.h"
+#include "engine/table/cursor.h"
+#include "foundation/error_holder.h"
+#include "foundation/module_errors.h"
+#include "host/host_objects.h"
+#include "oracle/oracle_connection.h"
+#include "oracle/oracle_cursor.h"
+#include "oracle/record_lock_entry.h"
+#include "sql/transaction.h"
+
+namespace {
+
+// Errors of the Oracle table (unit of the table object) and their points.
+enum : std::uint32_t {
+  TABLE_ERROR_NO_LOCK_TRANSACTION = 12,
+  TABLE_ERROR_KEY_NOT_AVAILABLE = 18,
+  TABLE_ERROR_NOT_OPEN = 19,
+  TABLE_POINT_NOT_OPEN = 1,
+  TABLE_POINT_KEY_NOT_AVAILABLE = 2,
+  TABLE_POINT_NO_LOCK_TRANSACTION = 3,
+};
+
+bool bLocks(std::uint32_t mode) { return mode == 2 || mode == 3; }
+bool bReleases(std::uint32_t mode) { return mode == 0 || mode == 1; }
+
+void SetOut(RuntimeWord out) {
+  if (out) *reinterpret_cast<std::uint32_t*>(out) = 1;
+}
+
+// A lock of the list: its transaction and mode, and whether the last write under it failed.
+class CTableRecordLock final : public CRecordLockEntry {
+ public:
+  using CRecordLockEntry::CRecordLockEntry;
+  bool m_bWriteFailed = false;
+};
+
+CTransaction* pTransactionOf(CRowLockEntry* entry) {
+  auto* lock = static_cast<CRecordLockEntry*>(entry);
+  return static_cast<CTransaction*>(lock->pGetObject());
+}
+
+}  // namespace
+
+CTableOra::CTableOra(IHostFileDescription* recordDescription, CConnection* connection, CErrorHolder* errorHolder)
+    : CTable(recordDescription, connection, errorHolder) {
+  m_pLocks = new (std::nothrow) CLockedRowCache();
+  if (m_pLocks) m_pLocks->AddRef();
+}
+
+CTableOra::CTableOra() {
+  m_pLocks = new (std::nothrow) CLockedRowCache();
+  if (m_pLocks) m_pLocks->AddRef();
+}
+
+CTableOra::~CTableOra() {
+  // A lock still held goes with its transaction, which rolls back what it holds.
+  if (m_pLockCursor) m_pLockCursor->nRelease();
+  m_pLockCursor = nullptr;
+  if (m_pLocks) m_pLocks->nRelease();
+  m_pLocks = nullptr;
+}
+
+COracleConnection* CTableOra::pGetOracleConnection() const { return dynamic_cast<COracleConnection*>(m_pConnection); }
+
+CRecord* CTableOra::pLockedRecord() const {
+  return m_pTableDescription ? m_pTableDescription->pGetCurrentRecord() : nullptr;
+}
+
+std::uint32_t CTableOra::nGetRecordLockCount() const {
+  std::uint32_t count = 0;
+  for (std::uint32_t row = 0; m_pLocks && row < m_pLocks->nGetLockSlotCount(); ++row) {
+    if (CRowLockEntry* entry = m_pLocks->pGetLock(row)) {
+      ++count;
+      entry->nRelease();
+    }
+  }
+  return count;
+}
+
+int CTableOra::bIsCurrentRecordLocked() {
+  CRecord* record = pLockedRecord();
+  return m_pLocks && record && m_pLocks->bFindLock(record, nullptr, nullptr);
+}
+
+// ---- availability ----
+
+int CTableOra::bCheckAvailable(RuntimeWord key) {
+  // A query's rows stand as long as the query: deleting them all closes the table and goes on through its records.
+  if (!m_bOpen && !bIsQueryMode()) return bRaise(TABLE_ERROR_NOT_OPEN, TABLE_POINT_NOT_OPEN);
+  if (key != 0) return bRaise(TABLE_ERROR_KEY_NOT_AVAILABLE, TABLE_POINT_KEY_NOT_AVAILABLE);
+  return 1;
+}
+
+// ---- large values ----
+
+int CTableOra::bSaveMemoToFile(std::uint32_t index, RuntimeWord value) {
+  IHostFileDescription* description = m_pRecordDescription;
+  auto* item = description ? static_cast<IHostItemDescription*>(description->piGetLargeItem(index)) : nullptr;
+  CColumn* column = item && m_pTableDescription ? m_pTableDescription->pFindColumnByName(item->pszGetName()) : nullptr;
+  if (item) item->nRelease();
+  if (!column) return 0;
+  return column->bSaveMemoToFile(reinterpret_cast<const char16_t*>(value));
+}
+
+int CTableOra::bAddRecord(std::uint32_t flags, std::uint32_t mode) { return CTable::bAddRecord(flags, mode); }
+
+// ---- table locks ----
+
+int CTableOra::bLockTable(std::uint32_t mode, RuntimeWord previousMode) {
+  auto* connection = dynamic_cast<CConnectionOra*>(m_pConnection);
+  if (!connection) return CTable::bLockTable(mode, previousMode);
+  if (!connection->bLockTables(m_pErrorHolder, reinterpret_cast<std::uintptr_t>(pszGetSqlName()), mode)) return 0;
+  if (previousMode) *reinterpret_cast<std::uint32_t*>(previousMode) = m_nLockState;
+  m_nLockState = mode;
+  return 1;
+}
+
+int CTableOra::bUnlockTable() {
+  auto* connection = dynamic_cast<CConnectionOra*>(m_pConnection);
+  if (!connection) return CTable::bUnlockTable();
+  if (!connection->bUnlockTables(m_pErrorHolder)) return 0;
+  m_nLockState = TABLE_LOCK_NONE;
+  return 1;
+}
+
+// ---- record locks ----
+
+int CTableOra::bTestRecordLock(RuntimeWord key, std::uint32_t mode, RuntimeWord out) {
+  if (!bCheckAvailable(key)) return 0;
+  CCursor* context = pGetDefaultContext();
+  return context && bApplyRecordLockMode(context, mode, key, out);
+}
+
+int CTableOra::bTestRecordLockDefault(RuntimeWord key) { return bTestRecordLock(key, 1, 0); }
+
+int CTableOra::bLockCurrentRecord(CCursor* context, std::uint32_t mode, RuntimeWord, RuntimeWord out) {
+  SetOut(out);
+  if (!bLocks(mode)) return 1;
+  CRecord* record = pLockedRecord();
+  CRowLockEntry* entry = nullptr;
+  if (m_pLocks && record && m_pLocks->bFindLock(record, nullptr, &entry)) {
+    // Locked already: its transaction goes on (no second lock statement).
+    CTransaction* transaction = pTransactionOf(entry);
+    entry->nRelease();
+    if (!transaction) return 1;
+    const int resumed = transaction->bResume(m_pErrorHolder);
+    transaction->nRelease();
+    return resumed;
+  }
+  return bOpenWithLocks(context, mode);
+}
+
+int CTableOra::bUnlockCurrentRecord(CCursor* context, std::uint32_t mode, RuntimeWord, RuntimeWord out) {
+  SetOut(out);
+  if (!bReleases(mode)) return 1;
+  return bIsCurrentRecordLocked() ? bUnlockRecordEntry(context) : 1;
+}
+
+int CTableOra::bApplyRecordLockMode(CCursor* context, std::uint32_t mode, RuntimeWord key, RuntimeWord out) {
+  return bLockCurrentRecord(context, mode, key, out) && bUnlockCurrentRecord(context, mode, key, out);
+}
+
+int CTableOra::bTakeLocks(CTransaction** transaction) {
+  *transaction = nullptr;
+  // Inside the connection's transaction the lock lives in it.
+  if (m_pConnection && m_pConnection->bIsTransactionOpen()) return 1;
+  CTransaction* made = m_pConnection ? m_pConnection->pNewTransaction() : nullptr;
+  if (!made) return bRaise(TABLE_ERROR_NO_LOCK_TRANSACTION, TABLE_POINT_NO_LOCK_TRANSACTION);
+  made->AddRef();
+  *transaction = made;
+  return 1;
+}
+
+int CTableOra::bOpenLockList(CCursor* context, std::uint32_t mode, CTransaction* transaction) {
+  if (!m_pLocks) {
+    SetHolderOutOfMemory(m_pErrorHolder);
+    return 0;
+  }
+  if (!m_pLockCursor) {
+    auto* cursor = dynamic_cast<COracleCursor*>(pNewContext());
+    if (!cursor) {
+      if (m_pErrorHolder && !m_pErrorHolder->bHasError()) SetHolderOutOfMemory(m_pErrorHolder);
+      return 0;
+    }
+    cursor->AddRef();
+    cursor->SetSimpleReadMode(0);
+    m_pLockCursor = cursor;
+  }
+  if (transaction && !transaction->bBegin(m_pErrorHolder, nullptr)) return 0;
+  // The lock statement is built for the record current now: one kept from an earlier lock would lock that record.
+  int locked = m_pLockCursor->bRunRecordLock(mode);
+  if (locked) {
+    auto* entry = new (std::nothrow) CTableRecordLock(transaction, mode);
+    CRecord* record = pLockedRecord();
+    if (entry) entry->AddRef();
+    locked = entry && record && m_pLocks->nAddLock(record, entry) != ROW_NONE;
+    if (entry) entry->nRelease();
+    if (!locked) SetHolderOutOfMemory(m_pErrorHolder);
+  }
+  if (!locked) {
+    // The lock's error (ORA-00054 for a record another session holds) stays the one reported.
+    if (transaction) transaction->bRollbackNamed(nullptr, nullptr);
+    return 0;
+  }
+  return context ? context->bSetReadMode(mode) : 1;
+}
+
+int CTableOra::bOpenWithLocks(CCursor* context, std::uint32_t mode) {
+  CTransaction* transaction = nullptr;
+  if (!bTakeLocks(&transaction)) return 0;
+  const int locked = bOpenLockList(context, mode, transaction);
+  if (transaction) transaction->nRelease();
+  return locked;
+}
+
+int CTableOra::bUnlockRecordEntry(CCursor* context) {
+  CRecord* record = pLockedRecord();
+  const std::uint32_t row = m_pLocks && record ? m_pLocks->nFindRecord(record) : ROW_NONE;
+  CRowLockEntry* entry = row == ROW_NONE ? nullptr : m_pLocks->pGetLock(row);
+  if (!entry) return 1;
+  CTransaction* transaction = pTransactionOf(entry);
+  const bool writeFailed = static_cast<CTableRecordLock*>(entry)->m_bWriteFailed;
+  entry->nRelease();
+  int released = 1;
+  if (transaction) {
+    // A write that failed under the lock may have changed the row in part (an UPDATE whose LOB could not be
+    // written has emptied it): nothing of it is committed.
+    released = writeFailed ? transaction->bRollbackNamed(m_pErrorHolder, nullptr)
+                           : transaction->bCommitNamed(m_pErrorHolder, nullptr);
+    transaction->nRelease();
+  }
+  if (!released) return 0;
+  while (m_pLocks->bRemoveLock(row) != 0) {
+  }
+  return context ? context->bSetReadMode(RECORD_LOCK_RELEASE) : 1;
+}
+
+int CTableOra::bUnlockAll() {
+  if (!m_pLocks) return 1;
+  int result = 1;
+  for (std::uint32_t row = 0; row < m_pLocks->nGetLockSlotCount(); ++row) {
+    CRowLockEntry* entry = m_pLocks->pGetLock(row);
+    if (!entry) continue;
+    CTransaction* transaction = pTransactionOf(entry);
+    const bool writeFailed = static_cast<CTableRecordLock*>(entry)->m_bWriteFailed;
+    entry->nRelease();
+    if (!transaction) continue;
+    if (writeFailed) {
+      if (!transaction->bRollbackNamed(m_pErrorHolder, nullptr)) result = 0;
+    } else if (!transaction->bCommitNamed(m_pErrorHolder, nullptr)) {
+      // The server may still hold the row and the work of the lock's transaction: forgotten as it is, the row would
+      // stay locked for every other session. It is rolled back; the holder keeps the commit's error.
+      transaction->bRollbackLevel(nullptr);
+      result = 0;
+    }
+    transaction->nRelease();
+  }
+  m_pLocks->RemoveAllLocks();
+  return result;
+}
+
+int CTableOra::bUnlockRecord(IHostConnectionDescription*, RuntimeWord value) {
+  CRecord* record = pLockedRecord();
+  const std::uint32_t row = m_pLocks && record ? m_pLocks->nFindRecord(record) : ROW_NONE;
+  CRowLockEntry* entry = row == ROW_NONE ? nullptr : m_pLocks->pGetLock(row);
+  if (!entry) return 1;
+  CTransaction* transaction = pTransactionOf(entry);
+  entry->nRelease();
+  const bool mine = !transaction || reinterpret_cast<RuntimeWord>(transaction) == value;
+  if (transaction) transaction->nRelease();
+  if (mine) {
+    while (m_pLocks->bRemoveLock(row) != 0) {
+    }
+  }
+  return 1;
+}
+
+void CTableOra::NoteWriteUnderLock(int failed) {
+  CRecord* record = pLockedRecord();
+  CRowLockEntry* entry = nullptr;
+  if (!m_pLocks || !record || !m_pLocks->bFindLock(record, nullptr, &entry)) return;
+  static_cast<CTableRecordLock*>(entry)->m_bWriteFailed = failed != 0;
+  entry->nRelease();
+}
+
+void CTableOra::ResetState() {
+  bUnlockAll();
+  CTable::ResetState();
+}
+
+int CTableOra::CopyFrom(CTable* source, CHashTable& cloneMap, RuntimeWord a, RuntimeWord b) {
+  return CTable::CopyFrom(source, cloneMap, a, b);
+}

@@ -1,0 +1,267 @@
+// COracleTable's operations: the session each runs on (the lock session while the connection has a transaction
+// open, else the main session), the add inside a nested level under a ROW SHARE lock, record locks on the lock
+// session, the recovery of a read refused as fetched out of sequence, and the refusal of reads on a table that was
+// never opened.
+#include <cstdint>
+#include <new>
+
+#include "engine/cache/row_cache.h"
+#include "engine/record/column.h"
+#include "engine/record/column_descriptor.h"
+#include "engine/record/table_description.h"
+#include "engine/table/cursor.h"
+#include "foundation/error_holder.h"
+#include "oracle/client/client_loader.h"
+#include "oracle/oracle_connection.h"
+#include "oracle/oracle_cursor.h"
+#include "oracle/oracle_table.h"
+#include "sql/rewriter/sql_rewriter.h"
+#include "sql/transaction.h"
+
+namespace {
+
+// ORA-01002: a fetch out of sequence (the cursor was closed under the read, by a commit of its transaction).
+constexpr std::uint32_t ORA_FETCH_OUT_OF_SEQUENCE = 1002;
+constexpr std::uint32_t ERROR_RECORD_NOT_FOUND = 13;
+constexpr std::uint32_t READ_ABSOLUTE_DIRECTION = 4;
+
+}  // namespace
+
+COracleTable::COracleTable(IHostFileDescription* recordDescription, CConnection* connection,
+                           CErrorHolder* errorHolder)
+    : CTableOra(recordDescription, connection, errorHolder) {}
+
+COracleTable::COracleTable() = default;
+
+COracleTable::~COracleTable() {
+  if (m_pLobSource) m_pLobSource->nRelease();
+  m_pLobSource = nullptr;
+}
+
+// ---- sessions ----
+
+void COracleTable::ChooseSession() {
+  COracleConnection* connection = pGetOracleConnection();
+  if (!connection) return;
+  if (connection->bIsTransactionOpen()) {
+    connection->SelectLockSession(m_pErrorHolder);
+  } else {
+    connection->RestoreMainSession(m_pErrorHolder);
+  }
+}
+
+void COracleTable::RestoreMainSession() {
+  if (COracleConnection* connection = pGetOracleConnection()) connection->RestoreMainSession(m_pErrorHolder);
+}
+
+int COracleTable::bRefuseUnopened() { return m_bOpen || bIsQueryMode() ? 1 : bCheckAvailable(0); }
+
+// ---- adding ----
+
+int COracleTable::bAddRecord(std::uint32_t flags, std::uint32_t mode) {
+  COracleConnection* connection = pGetOracleConnection();
+  if (!connection) return CTableOra::bAddRecord(flags, mode);
+  bool nested = false;
+  int added = 1;
+  if (!connection->bIsTransactionOpen()) {
+    connection->bSelectLockSession(m_pErrorHolder);
+    nested = connection->bBeginNestedTransaction(m_pErrorHolder, nullptr, 0) != 0;
+    // An add outside any transaction would stay pending on the session, never committed: without its level it is
+    // not run.
+    added = nested ? bLockRowShare() : 0;
+  }
+  if (added) added = CTableOra::bAddRecord(flags, mode);
+  if (nested) {
+    // A rollback's own failure must not hide why the add failed.
+    const int ended = added ? connection->bCommitNestedTransaction(m_pErrorHolder, nullptr, 0)
+                            : connection->bRollbackNestedTransaction(nullptr, nullptr, 0);
+    if (ended) m_nLockState = TABLE_LOCK_NONE;
+    // A level that could not be committed was rolled back: nothing was added.
+    if (!ended) added = 0;
+    RestoreMainSession();
+  }
+  if (added && gbOci7Mode) PositionOnAddedRecord();
+  return added;
+}
+
+void COracleTable::PositionOnAddedRecord() {
+  CColumnDescriptor* key = pGetIdentifyingItem();
+  CColumn* column = key && m_pTableDescription ? m_pTableDescription->pFindColumn(key) : nullptr;
+  if (!column) return;
+  CCursor* context = pNewContext();
+  CSqlRewriter* statement = pNewSqlStatement();
+  if (context) context->AddRef();
+  if (statement) statement->AddRef();
+  // The row was read back only to be positioned on: the add stands whatever this answers.
+  if (context && statement && context->bBuildSelect(statement, 0, nullptr, 1, nullptr)) {
+    bPositionOnIdentifyingKey(context, column, 0, READ_ABSOLUTE_DIRECTION, 0);
+  }
+  if (statement) statement->nRelease();
+  if (context) context->nRelease();
+}
+
+int COracleTable::bLockRowShare() {
+  COracleConnection* connection = pGetOracleConnection();
+  if (!connection) return 0;
+  connection->SelectLockSession(m_pErrorHolder);
+  int locked = 0;
+  if (!bIsQueryMode()) {
+    // The suffix stands without a blank of its own: "... IN ROW SHARE MODE NOWAIT".
+    locked = connection->bLockTableMode(m_pErrorHolder, pszGetSqlName(), u"ROW SHARE", u"NOWAIT");
+  } else if (bIsSqlQuery()) {
+    locked = connection->bLockRows(m_pErrorHolder, reinterpret_cast<std::uintptr_t>(pGetQueryDescription()));
+  } else {
+    auto* context = dynamic_cast<COracleCursor*>(pGetDefaultContext());
+    CSqlRewriter* statement = context ? pNewSqlStatement() : nullptr;
+    if (statement) {
+      statement->AddRef();
+      locked = context->AppendForUpdate(statement) && context->bSetTextAndPrepare(statement, 0) &&
+               context->bRun(0, 0);
+      statement->nRelease();
+    }
+  }
+  if (locked) m_nLockState = TABLE_LOCK_ROW_SHARE;
+  return locked;
+}
+
+// ---- writing ----
+
+int COracleTable::bModifyRecord(RuntimeWord key, std::uint32_t mode, RuntimeWord argument) {
+  ChooseSession();
+  return CTableOra::bModifyRecord(key, mode, argument);
+}
+
+int COracleTable::bDoModifyRecord(RuntimeWord key, std::uint32_t mode) {
+  if (!bCheckAvailable(key)) return 0;
+  return CTableOra::bDoModifyRecord(key, mode);
+}
+
+int COracleTable::bExecuteModification(CCursor* context, std::uint32_t kind, std::uint32_t flags,
+                                       RuntimeWord argument) {
+  if (kind != SQL_STATEMENT_UPDATE && kind != SQL_STATEMENT_INSERT && kind != SQL_STATEMENT_DELETE) {
+    return CTableOra::bExecuteModification(context, kind, flags, argument);
+  }
+  COracleConnection* connection = pGetOracleConnection();
+  if (connection) connection->SelectLockSession(m_pErrorHolder);
+  const int done = CTableOra::bExecuteModification(context, kind, flags, argument);
+  RestoreMainSession();
+  if (kind != SQL_STATEMENT_DELETE) NoteWriteUnderLock(!done);
+  return done;
+}
+
+int COracleTable::bOpenWithLocks(CCursor* context, std::uint32_t mode) {
+  CTransaction* transaction = nullptr;
+  if (!bTakeLocks(&transaction)) return 0;
+  COracleConnection* connection = pGetOracleConnection();
+  int ready = 1;
+  if (connection && transaction) {
+    ready = connection->bSelectLockSession(m_pErrorHolder);
+  } else if (connection) {
+    connection->SelectLockSession(m_pErrorHolder);
+  }
+  const int locked = ready && bOpenLockList(context, mode, transaction);
+  if (transaction) transaction->nRelease();
+  RestoreMainSession();
+  return locked;
+}
+
+// ---- reading ----
+
+int COracleTable::bRead(const char16_t* keyName, std::uint32_t direction, std::uint32_t a, std::uint32_t lockMode,
+                        RuntimeWord lockAnswer, std::uint32_t flags) {
+  if (!bRefuseUnopened()) return 0;
+  ChooseSession();
+  int answer = CTableOra::bRead(keyName, direction, a, lockMode, lockAnswer, flags);
+  // First and last start the rows again: what they were refused stands as it is.
+  if (!answer && direction != READ_FIRST && direction != READ_LAST && m_pErrorHolder &&
+      m_pErrorHolder->nGetNativeErrorCode() == ORA_FETCH_OUT_OF_SEQUENCE) {
+    answer = bRecoverOutOfSequence(keyName, direction, a, lockMode, lockAnswer, flags);
+  }
+  return answer;
+}
+
+int COracleTable::bRecoverOutOfSequence(const char16_t* keyName, std::uint32_t direction, std::uint32_t a,
+                                        std::uint32_t lockMode, RuntimeWord lockAnswer, std::uint32_t flags) {
+  CCursor* context = pFindContext(keyName);
+  if (!context) return 0;
+  // The failed fetch may have closed the context (its row then -1): the table's current record, which the failed
+  // read left as it was, still gives the key to find the place again.
+  const std::int32_t row = context->nGetCurrentRow();
+  context->AddRef();
+  CRowCache* cache = context->pGetRowCache();
+  if (row >= 0 && cache && (cache->nGetFlags() & ROW_CACHE_ACTIVE)) {
+    context->bReadCachedRow(static_cast<std::uint32_t>(row));
+  }
+  int answer = bPositionOnKey(1, context, 1, READ_ABSOLUTE_DIRECTION, 0);
+  std::uint32_t outOfRange = 1;
+  if (answer) context->GetOutOfRange(&outOfRange);
+  if ((!answer || outOfRange) && direction != READ_ABSOLUTE_DIRECTION) {
+    // The record could not be found again at its key: the read goes on from where the context stands.
+    answer = m_pErrorHolder && m_pErrorHolder->nGetErrorCode() == ERROR_RECORD_NOT_FOUND;
+    if (answer) context->ClearFailureMark();
+  } else if (outOfRange) {
+    answer = 0;
+  }
+  if (answer && direction != READ_ABSOLUTE_DIRECTION) {
+    answer = bDoRead(context, keyName, direction, 1, a, lockMode, lockAnswer, flags, 0);
+  }
+  context->nRelease();
+  // The refused fetch was overcome: it is no failure of the read.
+  if (answer && m_pErrorHolder) m_pErrorHolder->Clear();
+  return answer;
+}
+
+int COracleTable::bReadInContext(const char16_t* name, std::uint32_t direction, RuntimeWord count, std::uint32_t a,
+                                 std::uint32_t lockMode, RuntimeWord lockAnswer, std::uint32_t flags) {
+  if (!bRefuseUnopened()) return 0;
+  return CTableOra::bReadInContext(name, direction, count, a, lockMode, lockAnswer, flags);
+}
+
+int COracleTable::bSeek(const char16_t* keyName, const char16_t* valueKey, RuntimeWord value, std::uint32_t exact,
+                        std::uint32_t a, std::uint32_t lockMode, RuntimeWord lockAnswer, std::uint32_t forward,
+                        std::uint32_t flags) {
+  if (!bRefuseUnopened()) return 0;
+  return CTableOra::bSeek(keyName, valueKey, value, exact, a, lockMode, lockAnswer, forward, flags);
+}
+
+int COracleTable::bSeekOnKey(const char16_t* keyName, RuntimeWord value, std::uint32_t exact, std::uint32_t a,
+                             std::uint32_t lockMode, RuntimeWord lockAnswer, std::uint32_t forward,
+                             std::uint32_t flags) {
+  if (!bRefuseUnopened()) return 0;
+  ChooseSession();
+  return CTableOra::bSeekOnKey(keyName, value, exact, a, lockMode, lockAnswer, forward, flags);
+}
+
+int COracleTable::bCountRecords(std::int64_t* count, std::uint32_t flags, std::uint32_t flags2, CCursor* context,
+                                std::int32_t mode) {
+  if (!bRefuseUnopened()) return 0;
+  ChooseSession();
+  return CTableOra::bCountRecords(count, flags, flags2, context, mode);
+}
+
+int COracleTable::bCountCurrentContext(RuntimeWord value, std::uint32_t a, std::uint32_t b) {
+  if (!bRefuseUnopened()) return 0;
+  return CTableOra::bCountCurrentContext(value, a, b);
+}
+
+int COracleTable::bGoToRecord(const char16_t* context, RuntimeWord a, std::uint32_t b, RuntimeWord c,
+                              std::uint32_t d, RuntimeWord sqlQuery) {
+  if (!bRefuseUnopened()) return 0;
+  return CTableOra::bGoToRecord(context, a, b, c, d, sqlQuery);
+}
+
+int COracleTable::bRecallPosition(std::uint32_t identifier, RuntimeWord contextName, std::uint32_t keep,
+                                  std::uint32_t flags) {
+  if (!bRefuseUnopened()) return 0;
+  return CTableOra::bRecallPosition(identifier, contextName, keep, flags);
+}
+
+int COracleTable::bExecuteQuery(std::uint32_t* hasRows, const char16_t* context, RuntimeWord sqlQuery,
+                                std::uint32_t flags, RuntimeWord keySource) {
+  COracleConnection* connection = pGetOracleConnection();
+  if (connection && !connection->bOpen(m_pErrorHolder, nullptr)) return 0;
+  ChooseSession();
+  const int answer = CTableOra::bExecuteQuery(hasRows, context, sqlQuery, flags, keySource);
+  RestoreMainSession();
+  return answer;
+}

@@ -1,0 +1,394 @@
+#include "standin/runtime/round_trip.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "platform/utf8.h"
+#include "standin/runtime/slot_call.h"
+
+namespace qzrt {
+
+namespace {
+
+// The driver object's operations the round trip calls.
+enum : std::size_t {
+  kDriverOpen = 8,
+  kDriverClose = 9,
+  kDriverHolder = 11,
+  kDriverAccessInterface = 13,
+  kDriverListCatalog = 14,
+  kDriverDescribe = 15,
+  kDriverCloseRegistry = 17,
+  kDriverFindTable = 26,
+  kDriverBegin = 18,
+  kDriverCommit = 19,
+  kDriverRollback = 20,
+  kDriverLinks = 27,
+  kDriverRunQuery = 33,
+};
+
+// The access interface's operations.
+enum : std::size_t {
+  kAccessRelease = 6,
+  kAccessHolder = 7,
+  kAccessCreateAndOpen = 14,
+  kAccessOpen = 15,
+  kAccessClose = 17,
+  kAccessAdd = 18,
+  kAccessDelete = 21,
+  kAccessSeek = 23,
+  kAccessModify = 25,
+  kAccessRead = 26,
+  kAccessReadInContext = 27,
+  kAccessRecordLock = 30,
+  kAccessReadLarge = 48,
+  kAccessWriteLarge = 49,
+  kAccessGetBuffer = 50,
+  kAccessSetBuffer = 51,
+  kAccessDescription = 9,
+};
+
+// The operations of the driver's descriptions and items, and of an error holder.
+enum : std::size_t {
+  kFileRelease = 6,
+  kFileItemCount = 12,
+  kFileItem = 16,
+  kFileFindItem = 17,
+  kItemRelease = 6,
+  kItemName = 7,
+  kItemSize = 9,
+  kItemType = 12,
+  kItemElementOffset = 32,
+  kItemNullFlagIndex = 33,
+  kHolderMessage = 5,
+  kHolderCode = 6,
+  kHolderState = 7,
+  kHolderFile = 8,
+  kHolderItem = 9,
+};
+
+// A record buffer as the driver hands it out: after its table of operations and its two counting words, the block's
+// length, the block, the number of null flags, the fields (one past the null flags), the null area's size and the
+// null flags (the block's start).
+struct RecordBufferView {
+  void* operations;
+  std::uint32_t references;
+  std::uint32_t isStatic;
+  std::uint32_t totalLength;
+  std::uint8_t* block;
+  std::uint32_t nullFlagCount;
+  std::uint8_t* data;
+  std::uint32_t nullAreaSize;
+  std::uint8_t* nullFlags;
+};
+
+using RuntimeWord = std::uintptr_t;
+
+template <typename T>
+RuntimeWord Word(T* pointer) {
+  return reinterpret_cast<RuntimeWord>(pointer);
+}
+
+std::string Narrow(const char16_t* text) { return text ? platform::ToUtf8(text) : std::string(); }
+
+// The storage classes of a field by its column type: text in the client's 8 bits, UTF-16 text, integers of a size.
+bool IsNarrowText(std::uint32_t type) { return type == 2 || type == 10 || type == 11 || type == 14; }
+bool IsWideText(std::uint32_t type) { return type == 29; }
+bool IsSigned(std::uint32_t type) { return type == 1 || type == 3 || type == 4 || type == 5 || type == 19 || type == 28; }
+bool IsUnsigned(std::uint32_t type) { return type == 9 || type == 12 || type == 20 || type == 22 || type == 27; }
+// Large values do not travel with the record: the runtime reads them one by one.
+bool IsLarge(std::uint32_t type) { return type == 15 || type == 18 || type == 30; }
+
+// The access interface's record description, with the reference the interface took for the runtime, given back at
+// the end.
+class Description {
+ public:
+  explicit Description(void* access) : m_description(CallSlot<void*>(access, kAccessDescription)) {}
+  ~Description() {
+    if (m_description) CallSlot<std::uint32_t>(m_description, kFileRelease);
+  }
+  Description(const Description&) = delete;
+  Description& operator=(const Description&) = delete;
+  void* Get() const { return m_description; }
+
+ private:
+  void* m_description;
+};
+
+// One item of a description, with the reference the lookup took, given back at the end.
+class Item {
+ public:
+  Item(void* description, const char16_t* name)
+      : m_item(description ? CallSlot<void*>(description, kFileFindItem, name) : nullptr) {}
+  Item(void* description, std::uint32_t index)
+      : m_item(description ? CallSlot<void*>(description, kFileItem, index) : nullptr) {}
+  ~Item() {
+    if (m_item) CallSlot<std::uint32_t>(m_item, kItemRelease);
+  }
+  Item(const Item&) = delete;
+  Item& operator=(const Item&) = delete;
+
+  explicit operator bool() const { return m_item != nullptr; }
+  std::string Name() const { return Narrow(CallSlot<const char16_t*>(m_item, kItemName)); }
+  std::uint32_t Type() const { return CallSlot<std::uint32_t>(m_item, kItemType); }
+  std::uint32_t Size() const { return CallSlot<std::uint32_t>(m_item, kItemSize); }
+  std::uint32_t Offset() const { return CallSlot<std::uint32_t>(m_item, kItemElementOffset, std::int32_t{0}); }
+  std::uint32_t NullFlag() const { return CallSlot<std::uint32_t>(m_item, kItemNullFlagIndex, std::int32_t{0}); }
+
+ private:
+  void* m_item;
+};
+
+bool Present(const RecordBufferView& buffer, std::uint32_t flag) {
+  return (buffer.nullFlags[flag / 8] & (0x80u >> (flag % 8))) != 0;
+}
+
+void SetPresent(RecordBufferView& buffer, std::uint32_t flag, bool present) {
+  const auto bit = static_cast<std::uint8_t>(0x80u >> (flag % 8));
+  if (present) {
+    buffer.nullFlags[flag / 8] |= bit;
+  } else {
+    buffer.nullFlags[flag / 8] &= static_cast<std::uint8_t>(~bit);
+  }
+}
+
+FieldText ReadField(const RecordBufferView& buffer, const Item& item) {
+  if (!Present(buffer, item.NullFlag())) return std::nullopt;
+  const std::uint8_t* at = buffer.data + item.Offset();
+  const std::uint32_t size = item.Size();
+  const std::uint32_t type = item.Type();
+  if (IsNarrowText(type)) return std::string(reinterpret_cast<const char*>(at), strnlen(reinterpret_cast<const char*>(at), size));
+  if (IsWideText(type)) {
+    std::u16string text;
+    for (std::uint32_t i = 0; i + 1 < size; i += 2) {
+      char16_t unit;
+      std::memcpy(&unit, at + i, 2);
+      if (!unit) break;
+      text += unit;
+    }
+    return platform::ToUtf8(std::u16string_view(text));
+  }
+  if ((IsSigned(type) || IsUnsigned(type)) && size <= 8) {
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, at, size);
+    if (IsSigned(type) && size < 8 && (bits >> (size * 8 - 1)) & 1) bits |= ~std::uint64_t{0} << (size * 8);
+    return IsSigned(type) ? std::to_string(static_cast<std::int64_t>(bits)) : std::to_string(bits);
+  }
+  // Any other storage is shown as its bytes in hexadecimal.
+  static const char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  for (std::uint32_t i = 0; i < size; ++i) {
+    hex += kDigits[at[i] >> 4];
+    hex += kDigits[at[i] & 15];
+  }
+  return hex;
+}
+
+bool WriteField(RecordBufferView& buffer, const Item& item, const FieldText& value) {
+  std::uint8_t* at = buffer.data + item.Offset();
+  const std::uint32_t size = item.Size();
+  const std::uint32_t type = item.Type();
+  std::memset(at, 0, size);
+  if (!value) {
+    SetPresent(buffer, item.NullFlag(), false);
+    return true;
+  }
+  if (IsNarrowText(type)) {
+    if (size == 0) return false;
+    std::memcpy(at, value->data(), std::min<std::size_t>(value->size(), size - 1));
+  } else if (IsWideText(type)) {
+    const std::u16string wide = platform::ToUtf16(*value);
+    std::memcpy(at, wide.data(), std::min<std::size_t>(wide.size() * 2, size >= 2 ? size - 2 : 0));
+  } else if ((IsSigned(type) || IsUnsigned(type)) && size <= 8) {
+    char* end = nullptr;
+    const long long number = std::strtoll(value->c_str(), &end, 10);
+    if (value->empty() || *end) return false;
+    std::memcpy(at, &number, size);  // little-endian: the low bytes
+  } else {
+    return false;
+  }
+  SetPresent(buffer, item.NullFlag(), true);
+  return true;
+}
+
+}  // namespace
+
+// ---- ErrorReport ----------------------------------------------------------------------------------------------------
+
+std::string ErrorReport::Ora() const {
+  const std::size_t at = message.find("ORA-");
+  return at == std::string::npos || at + 9 > message.size() ? std::string() : message.substr(at, 9);
+}
+
+ErrorReport ReadErrorHolder(void* holder) {
+  ErrorReport report;
+  if (!holder) return report;
+  report.code = CallSlot<std::uint32_t>(holder, kHolderCode);
+  report.state = CallSlot<std::uint32_t>(holder, kHolderState);
+  report.message = Narrow(CallSlot<const char16_t*>(holder, kHolderMessage));
+  report.file = Narrow(CallSlot<const char16_t*>(holder, kHolderFile));
+  report.item = Narrow(CallSlot<const char16_t*>(holder, kHolderItem));
+  return report;
+}
+
+// ---- DriverSession --------------------------------------------------------------------------------------------------
+
+int DriverSession::Connect(ConnectionDescription& description) {
+  return CallSlot<int>(m_driver, kDriverOpen, &description);
+}
+
+int DriverSession::Disconnect(ConnectionDescription& description) {
+  return CallSlot<int>(m_driver, kDriverClose, &description);
+}
+
+int DriverSession::Begin(ConnectionDescription& description) {
+  return CallSlot<int>(m_driver, kDriverBegin, &description, static_cast<const char16_t*>(nullptr));
+}
+
+int DriverSession::Commit(ConnectionDescription& description) {
+  return CallSlot<int>(m_driver, kDriverCommit, &description, static_cast<const char16_t*>(nullptr));
+}
+
+int DriverSession::Rollback(ConnectionDescription& description) {
+  return CallSlot<int>(m_driver, kDriverRollback, &description, static_cast<const char16_t*>(nullptr));
+}
+
+void* DriverSession::AccessInterface(ConnectionDescription& connection, void* description) {
+  return CallSlot<void*>(m_driver, kDriverAccessInterface, &connection, description);
+}
+
+void* DriverSession::Describe(ConnectionDescription& connection, const char16_t* table) {
+  return CallSlot<void*>(m_driver, kDriverDescribe, table, &connection);
+}
+
+int DriverSession::FindTable(ConnectionDescription& connection, const char16_t* table, std::uint32_t* found) {
+  return CallSlot<int>(m_driver, kDriverFindTable, found, table, &connection);
+}
+
+int DriverSession::CloseRegistry(std::uint64_t contextId) {
+  RegistryKey key(contextId);
+  return CallSlot<int>(m_driver, kDriverCloseRegistry, &key);
+}
+
+int DriverSession::ListCatalog(ConnectionDescription& connection, void* value, std::uint32_t flags) {
+  return CallSlot<int>(m_driver, kDriverListCatalog, value, &connection, flags);
+}
+
+int DriverSession::ReferentialLinks(ConnectionDescription& connection, const char16_t* table, void* value) {
+  return CallSlot<int>(m_driver, kDriverLinks, value, Word(table), RuntimeWord{0}, &connection, std::uint32_t{0});
+}
+
+void* DriverSession::RunQuery(ConnectionDescription& connection, FileHandle& handle, const char16_t* name, void* query,
+                              std::uint32_t flags, int* answer) {
+  void* access = nullptr;
+  const int result = CallSlot<int>(m_driver, kDriverRunQuery, &access, Word(&handle), name, &connection, Word(query),
+                                   flags, RuntimeWord{0});
+  if (answer) *answer = result;
+  return access;
+}
+
+ErrorReport DriverSession::Error() const { return ReadErrorHolder(CallSlot<void*>(m_driver, kDriverHolder)); }
+
+// ---- OpenTable ------------------------------------------------------------------------------------------------------
+
+OpenTable::OpenTable(void* accessInterface, std::uint64_t contextId, std::uint64_t fileId)
+    : m_access(accessInterface), m_handle(contextId, fileId) {}
+
+OpenTable::~OpenTable() {
+  if (m_access) CallSlot<std::int32_t>(m_access, kAccessRelease);
+}
+
+int OpenTable::Create() { return CallSlot<std::int32_t>(m_access, kAccessCreateAndOpen, &m_handle, RuntimeWord{0}); }
+
+int OpenTable::Open() {
+  return CallSlot<std::int32_t>(m_access, kAccessOpen, &m_handle, std::uint32_t{0}, RuntimeWord{0});
+}
+
+int OpenTable::Close() { return CallSlot<std::int32_t>(m_access, kAccessClose, &m_handle); }
+
+int OpenTable::Read(const char16_t* key, std::uint32_t direction, std::uint32_t lockMode, std::uint32_t flags) {
+  std::uint32_t lockAnswer = 0;
+  return CallSlot<std::int32_t>(m_access, kAccessRead, &m_handle, key, direction, std::uint32_t{0}, lockMode,
+                                Word(&lockAnswer), flags);
+}
+
+int OpenTable::ReadBy(const char16_t* key, std::uint32_t direction, std::uint32_t count) {
+  std::uint32_t lockAnswer = 0;
+  return CallSlot<std::int32_t>(m_access, kAccessReadInContext, &m_handle, key, direction, RuntimeWord{count},
+                                std::uint32_t{0}, std::uint32_t{0}, Word(&lockAnswer), std::uint32_t{0});
+}
+
+int OpenTable::Seek(const char16_t* key, void* value) {
+  std::uint32_t lockAnswer = 0;
+  return CallSlot<std::int32_t>(m_access, kAccessSeek, &m_handle, key, Word(value), std::uint32_t{1},
+                                std::uint32_t{0}, std::uint32_t{0}, Word(&lockAnswer), std::uint32_t{1},
+                                std::uint32_t{0});
+}
+
+int OpenTable::Add() {
+  return CallSlot<std::int32_t>(m_access, kAccessAdd, &m_handle, std::uint32_t{0}, std::uint32_t{0});
+}
+
+int OpenTable::Modify(std::uint32_t mode) {
+  return CallSlot<std::int32_t>(m_access, kAccessModify, &m_handle, RuntimeWord{0}, mode, RuntimeWord{0});
+}
+
+int OpenTable::Delete(std::uint32_t mode) {
+  return CallSlot<std::int32_t>(m_access, kAccessDelete, &m_handle, RuntimeWord{0}, mode);
+}
+
+int OpenTable::LockRecord(std::uint32_t mode) {
+  std::uint32_t lockAnswer = 0;
+  return CallSlot<std::int32_t>(m_access, kAccessRecordLock, &m_handle, RuntimeWord{0}, mode, Word(&lockAnswer));
+}
+
+int OpenTable::ReadLarge(std::uint32_t index, void* value) {
+  return CallSlot<std::int32_t>(m_access, kAccessReadLarge, &m_handle, index, Word(value));
+}
+
+int OpenTable::WriteLarge(std::uint32_t index, void* value) {
+  return CallSlot<std::int32_t>(m_access, kAccessWriteLarge, &m_handle, index, Word(value));
+}
+
+
+bool OpenTable::SetField(const char16_t* name, const FieldText& value) {
+  Description description(m_access);
+  Item item(description.Get(), name);
+  RecordBufferView* buffer = nullptr;
+  if (!item || !CallSlot<std::int32_t>(m_access, kAccessGetBuffer, &m_handle, Word(&buffer)) || !buffer) return false;
+  const bool written = WriteField(*buffer, item, value);
+  // The buffer goes back with the runtime's reference: the table takes the record from it.
+  return CallSlot<std::int32_t>(m_access, kAccessSetBuffer, &m_handle, Word(buffer)) && written;
+}
+
+FieldText OpenTable::Field(const char16_t* name) {
+  Description description(m_access);
+  Item item(description.Get(), name);
+  RecordBufferView* buffer = nullptr;
+  if (!item || !CallSlot<std::int32_t>(m_access, kAccessGetBuffer, &m_handle, Word(&buffer)) || !buffer)
+    return std::nullopt;
+  FieldText text = ReadField(*buffer, item);
+  CallSlot<std::int32_t>(m_access, kAccessSetBuffer, &m_handle, Word(buffer));
+  return text;
+}
+
+Fields OpenTable::Record() {
+  Fields fields;
+  Description description(m_access);
+  RecordBufferView* buffer = nullptr;
+  if (!description.Get() || !CallSlot<std::int32_t>(m_access, kAccessGetBuffer, &m_handle, Word(&buffer)) || !buffer)
+    return fields;
+  const std::uint32_t count = CallSlot<std::uint32_t>(description.Get(), kFileItemCount);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    Item item(description.Get(), i);
+    if (item && !IsLarge(item.Type())) fields.emplace_back(item.Name(), ReadField(*buffer, item));
+  }
+  CallSlot<std::int32_t>(m_access, kAccessSetBuffer, &m_handle, Word(buffer));
+  return fields;
+}
+
+ErrorReport OpenTable::Error() { return ReadErrorHolder(CallSlot<void*>(m_access, kAccessHolder, &m_handle)); }
+
+}  // namespace qzrt

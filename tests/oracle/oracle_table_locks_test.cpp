@@ -1,0 +1,158 @@
+// The Oracle table's locks on the OCI stand-in: record locks in transactions of their own that a second session
+// runs into, the ROW SHARE lock around an add, the release of every lock with the table, availability, and a lock
+// transaction whose commit or write failed.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <utility>
+#include <vector>
+
+#include "oracle_table_fixture.h"
+
+namespace {
+
+using ocitest::Dump;
+using ocitest::StandIn;
+
+class OracleTableLocks : public ocitest::OracleTableFixture {
+ protected:
+  OracleTableLocks() : OracleTableFixture("OTLOCK") {}
+};
+
+TEST_F(OracleTableLocks, ARecordLockHoldsOffAnotherSessionUntilItsTransactionCommits) {
+  MakeTable(4);
+  ASSERT_EQ(Read(READ_FIRST), 1);
+  ASSERT_EQ(Read(READ_NEXT), 2);
+  StandIn::Get().ClearCallLog();
+  ASSERT_EQ(Lock(2), 1) << Dump(*holder);
+  EXPECT_EQ(Calls({"OCITransStart", "flags=0x1"}).size(), 1u);
+  EXPECT_EQ(Prepared("=:1  AND V=:2  FOR UPDATE NOWAIT"), 1u);
+  EXPECT_EQ(SecondLocks(2), 54u);
+  EXPECT_EQ(SecondLocks(3), 0u);
+
+  // Locked again: its transaction resumes, no second lock statement.
+  ASSERT_EQ(Lock(2), 1) << Dump(*holder);
+  EXPECT_EQ(Prepared("=:1  AND V=:2  FOR UPDATE NOWAIT"), 1u);
+  EXPECT_EQ(Calls({"OCITransStart", "flags=0x4"}).size(), 1u);
+
+  ASSERT_EQ(Lock(0), 1) << Dump(*holder);
+  EXPECT_EQ(Calls({"OCITransCommit"}).size(), 1u);
+  EXPECT_EQ(subject->nGetRecordLockCount(), 0u);
+  EXPECT_EQ(SecondLocks(2), 0u);
+  // Releasing a record that holds no lock changes nothing.
+  EXPECT_EQ(Lock(0), 1);
+  EXPECT_EQ(Calls({"OCITransCommit"}).size(), 1u);
+
+  // The next record's lock is its own statement, for that record.
+  ASSERT_EQ(Read(READ_NEXT), 3);
+  ASSERT_EQ(Lock(2), 1) << Dump(*holder);
+  EXPECT_EQ(Prepared("=:1  AND V=:2  FOR UPDATE NOWAIT"), 2u);
+  EXPECT_EQ(SecondLocks(3), 54u);
+  EXPECT_EQ(SecondLocks(2), 0u);
+}
+
+TEST_F(OracleTableLocks, ClosingTheTableReleasesEveryRecordLock) {
+  MakeTable(3);
+  for (int k = 1; k <= 2; ++k) {
+    ASSERT_EQ(Read(k == 1 ? READ_FIRST : READ_NEXT), k);
+    ASSERT_EQ(Lock(2), 1) << Dump(*holder);
+  }
+  EXPECT_EQ(subject->nGetRecordLockCount(), 2u);
+  EXPECT_EQ(SecondLocks(1), 54u);
+  EXPECT_EQ(subject->bClose(), 1);
+  EXPECT_EQ(subject->nGetRecordLockCount(), 0u);
+  EXPECT_EQ(SecondLocks(1), 0u);
+  EXPECT_EQ(SecondLocks(2), 0u);
+}
+
+TEST_F(OracleTableLocks, ALockWhoseCommitFailsIsRolledBackNotLeftOnTheServer) {
+  MakeTable(2);
+  ASSERT_EQ(Read(READ_FIRST), 1);
+  ASSERT_EQ(Lock(2), 1) << Dump(*holder);
+  // The commit fails, and so does the rollback the level tries at once.
+  StandIn::Get().InjectStatus("OCITransCommit", 1, -1, 3113);
+  StandIn::Get().InjectStatus("OCITransRollback", 1, -1, 3113);
+  holder->Clear();
+  subject->ResetState();
+  EXPECT_EQ(holder->nGetNativeErrorCode(), 3113u) << Dump(*holder);
+  EXPECT_EQ(subject->nGetRecordLockCount(), 0u);
+  EXPECT_EQ(SecondLocks(1), 0u);
+  // The table goes on.
+  holder->Clear();
+  ASSERT_EQ(subject->bOpen(0, 0), 1) << Dump(*holder);
+  ASSERT_EQ(Read(READ_FIRST), 1);
+  ASSERT_EQ(Lock(2), 1) << Dump(*holder);
+  EXPECT_EQ(SecondLocks(1), 54u);
+  ASSERT_EQ(Lock(0), 1) << Dump(*holder);
+  EXPECT_EQ(SecondLocks(1), 0u);
+}
+
+TEST_F(OracleTableLocks, AnAddRunsInANestedLevelUnderARowShareLock) {
+  MakeTable(1);
+  // The lock session made first, so that the refusal below falls on the lock.
+  ASSERT_EQ(Read(READ_FIRST), 1);
+  ASSERT_EQ(Lock(2), 1) << Dump(*holder);
+  ASSERT_EQ(Lock(0), 1) << Dump(*holder);
+  auto set = [&](const char16_t* name, const char16_t* text) {
+    CHostValue value;
+    value.SetType(HOST_TYPE_TEXT);
+    value.Set(text);
+    ASSERT_TRUE(subject->pGetTableDescription()->pFindColumnByName(name)->bSetValue(value, 0));
+  };
+  set(u"K", u"7");
+  set(u"V", u"seven");
+  // The lock is refused once: nothing is added and the level is rolled back.
+  StandIn::Get().ClearCallLog();
+  StandIn::Get().InjectStatus("OCIStmtExecute", 1, -1, 54);
+  EXPECT_EQ(subject->bAddRecord(0, 1), 0);
+  EXPECT_EQ(holder->nGetNativeErrorCode(), 54u);
+  EXPECT_EQ(Prepared("INSERT"), 0u);
+  EXPECT_EQ(Calls({"OCITransRollback"}).size(), 1u);
+  EXPECT_EQ(Fetch(u"SELECT COUNT(*) FROM T"), u"1");
+
+  StandIn::Get().ClearCallLog();
+  holder->Clear();
+  ASSERT_EQ(subject->bAddRecord(0, 1), 1) << Dump(*holder);
+  const auto log = StandIn::Get().CallLog();
+  auto at = [&](const char* text) {
+    for (std::size_t i = 0; i < log.size(); ++i) {
+      if (log[i].find(text) != std::string::npos) return i;
+    }
+    return log.size();
+  };
+  EXPECT_LT(at("OCITransStart"), at("LOCK TABLE T IN ROW SHARE MODE NOWAIT"));
+  EXPECT_LT(at("LOCK TABLE T IN ROW SHARE MODE NOWAIT"), at("INSERT"));
+  EXPECT_LT(at("INSERT"), at("OCITransCommit"));
+  EXPECT_LT(at("OCITransCommit"), log.size());
+  EXPECT_EQ(subject->nGetLockState(), TABLE_LOCK_NONE);
+  EXPECT_EQ(ocitest::FetchText(Second(), otherHolder, u"SELECT V FROM T WHERE K = 7"), u"seven");
+}
+
+TEST_F(OracleTableLocks, ATableNeverOpenedRefusesWhatNeedsItsRecords) {
+  MakeTable(2);
+  COracleTable* closed = NewTable();
+  std::int64_t count = 0;
+  std::uint32_t identifier = 0;
+  const std::vector<std::pair<const char*, std::function<int()>>> operations = {
+      {"read", [&] { return closed->bRead(u"K", READ_FIRST, 0, 1, 0, 0); }},
+      {"read in context", [&] { return closed->bReadInContext(u"K", READ_NEXT, 1, 0, 1, 0, 0); }},
+      {"seek", [&] { return closed->bSeekOnKey(u"K", 0, 1, 0, 1, 0, 1, 0); }},
+      {"count", [&] { return closed->bCountRecords(&count, 16, 0, nullptr, -1); }},
+      {"recall", [&] { return closed->bRecallPosition(identifier, 0, 1, 0); }},
+      {"write", [&] { return closed->bWriteRecord(0, 0, 0); }},
+      {"lock test", [&] { return closed->bTestRecordLockDefault(0); }},
+  };
+  for (const auto& [name, operation] : operations) {
+    SCOPED_TRACE(name);
+    holder->Clear();
+    EXPECT_EQ(operation(), 0);
+    EXPECT_EQ(holder->nGetErrorCode(), 19u) << Dump(*holder);
+  }
+  // Open, a key other than 0 is refused with error 18.
+  holder->Clear();
+  EXPECT_EQ(subject->bCheckAvailable(1), 0);
+  EXPECT_EQ(holder->nGetErrorCode(), 18u) << Dump(*holder);
+  EXPECT_EQ(subject->bCheckAvailable(0), 1);
+}
+
+}  // namespace

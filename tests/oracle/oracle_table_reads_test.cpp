@@ -1,0 +1,113 @@
+// The Oracle table's reads and large values on the OCI stand-in: a read refused as fetched out of sequence, a copy
+// of the table reading on its own, LOBs read through the table's LOB data source, and an UPDATE whose LOB could not
+// be written.
+#include <gtest/gtest.h>
+
+#include "foundation/clone_map.h"
+#include "oracle_table_fixture.h"
+
+namespace {
+
+using ocitest::Dump;
+using ocitest::StandIn;
+
+class OracleTableReads : public ocitest::OracleTableFixture {
+ protected:
+  OracleTableReads() : OracleTableFixture("OTREAD") {}
+
+  void SetText(const char16_t* name, const char16_t* text) {
+    CHostValue value;
+    value.SetType(HOST_TYPE_TEXT);
+    value.Set(text);
+    ASSERT_TRUE(subject->pGetTableDescription()->pFindColumnByName(name)->bSetValue(value, 0)) << Dump(*holder);
+  }
+  // The first large value of the current record as text.
+  std::u16string Memo() {
+    CHostValue value;
+    if (!subject->bReadLargeValue(0, reinterpret_cast<RuntimeWord>(&value))) return u"<failed> ";
+    if (value.bIsNull()) return u"<null>";
+    if (value.nGetType() != HOST_TYPE_WSTRING && value.nConvert(HOST_TYPE_WSTRING) >= 100) return u"<unconverted>";
+    const char16_t* text = nullptr;
+    value.nGetWideText(&text);
+    return text ? text : u"";
+  }
+};
+
+TEST_F(OracleTableReads, AFetchOutOfSequenceIsOvercomeOnNextAndReturnedOnFirst) {
+  MakeTable(5);
+  ASSERT_EQ(Read(READ_FIRST), 1);
+  ASSERT_EQ(Read(READ_NEXT), 2);
+  StandIn::Get().InjectStatus("OCIStmtFetch", 1, -1, 1002);
+  holder->Clear();
+  EXPECT_NE(Read(READ_NEXT), -1) << Dump(*holder);
+  EXPECT_FALSE(holder->bHasError()) << Dump(*holder);
+
+  StandIn::Get().InjectStatus("OCIStmtFetch", 1, -1, 1002);
+  holder->Clear();
+  EXPECT_EQ(Read(READ_FIRST), -1);
+  EXPECT_EQ(holder->nGetNativeErrorCode(), 1002u);
+  // The same table reads on after the refusal.
+  EXPECT_EQ(Read(READ_FIRST), 1) << Dump(*holder);
+  EXPECT_EQ(Read(READ_NEXT), 2) << Dump(*holder);
+  EXPECT_EQ(Read(READ_NEXT), 3) << Dump(*holder);
+}
+
+TEST_F(OracleTableReads, ACopyReadsOnItsOwnAndLeavesTheSourceWhereItStood) {
+  MakeTable(4);
+  ASSERT_EQ(Read(READ_FIRST), 1);
+  ASSERT_EQ(Read(READ_NEXT), 2);
+  CHashTable map(17);
+  CTable* copy = subject->pClone(map, 0, 0);
+  ASSERT_NE(copy, nullptr) << Dump(*holder);
+  auto* oracle = Keep(dynamic_cast<COracleTable*>(copy));
+  ASSERT_NE(oracle, nullptr);
+  EXPECT_EQ(oracle->nGetRecordLockCount(), 0u);
+  auto copyK = [&](std::uint32_t direction) {
+    if (!oracle->bRead(u"K", direction, 0, 1, 0, 0)) return -1;
+    CHostValue value;
+    std::int32_t k = -1;
+    oracle->pGetTableDescription()->pFindColumnByName(u"K")->bGetValue(value, 0);
+    if (value.nConvert(HOST_TYPE_INT32) < 100) value.nGet(&k);
+    return k;
+  };
+  EXPECT_EQ(copyK(READ_FIRST), 1) << Dump(*holder);
+  EXPECT_EQ(copyK(READ_NEXT), 2);
+  EXPECT_EQ(copyK(READ_NEXT), 3);
+  EXPECT_EQ(Read(READ_NEXT), 3) << Dump(*holder);
+  EXPECT_EQ(copyK(READ_NEXT), 4);
+}
+
+TEST_F(OracleTableReads, ALobReadWithoutItsRowComesFromTheLobDataSourceOfTheCurrentRecord) {
+  MakeTable(2, u", C CLOB");
+  ASSERT_TRUE(Sql(u"UPDATE T SET C = 'first text' WHERE K = 1")) << Dump(*holder);
+  ASSERT_TRUE(Sql(u"UPDATE T SET C = 'second text' WHERE K = 2")) << Dump(*holder);
+  ASSERT_TRUE(Sql(u"COMMIT")) << Dump(*holder);
+  // State 0: the memo values wait to be read until they are asked for.
+  subject->SetState(0);
+  ASSERT_EQ(Read(READ_FIRST), 1);
+  EXPECT_EQ(Memo(), u"first text") << Dump(*holder);
+  ASSERT_EQ(Read(READ_NEXT), 2);
+  EXPECT_EQ(Memo(), u"second text") << Dump(*holder);
+}
+
+TEST_F(OracleTableReads, AWriteThatFailedUnderItsLockIsRolledBackNotCommitted) {
+  MakeTable(2);
+  ASSERT_EQ(Read(READ_FIRST), 1);
+  // The lock session made first: the next statements run are the lock and the UPDATE.
+  ASSERT_EQ(Lock(2), 1) << Dump(*holder);
+  ASSERT_EQ(Lock(0), 1) << Dump(*holder);
+  SetText(u"V", u"changed");
+  StandIn::Get().ClearCallLog();
+  StandIn::Get().InjectStatus("OCIStmtExecute", 2, -1, 22990);
+  EXPECT_EQ(subject->bWriteRecord(0, 0, 0), 0);
+  EXPECT_EQ(Calls({"OCITransCommit"}).size(), 0u);
+  EXPECT_EQ(Calls({"OCITransRollback"}).size(), 1u);
+  EXPECT_EQ(subject->nGetRecordLockCount(), 0u);
+  EXPECT_EQ(SecondLocks(1), 0u);
+  // Written again, the same table commits its write.
+  holder->Clear();
+  ASSERT_EQ(subject->bWriteRecord(0, 0, 0), 1) << Dump(*holder);
+  EXPECT_EQ(Fetch(u"SELECT V FROM T WHERE K = 1"), u"changed");
+}
+
+}  // namespace
