@@ -115,11 +115,18 @@ int COracleTransaction::bEndLevel(CErrorHolder* holder, bool commit) {
     if (!result) nOciTransRollback(c, nullptr);
   } else if (result) {
     result = nOciTransRollback(c, holder);
+    // A branch whose rollback was refused is asked once more: left open, its work would go with the session's next
+    // commit. The holder keeps the refusal.
+    if (!result) nOciTransRollback(c, nullptr);
   }
   // The handle leaves the service context whatever the server answered: left on it, it would keep every later
   // statement from committing.
   const int off = bSetOnServiceContext(result ? holder : nullptr, 0);
   if (result) result = off;
+  // A level that could not be ended may still be open on the server under its identifier: begun again with the same
+  // handle, it would be refused as a duplicate, and every later begin of the level with it. The next begin makes a
+  // handle of its own.
+  if (!result) FreeHandle();
   c->SelectSession(holder, previous);
   return result;
 }
