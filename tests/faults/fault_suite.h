@@ -64,10 +64,15 @@ TEST_F(FaultFixture, EveryEntryTheDriverCallsIsInjected) {
   const std::set<std::string> injected(listed.begin(), listed.end());
   std::set<std::string> called;
   unsigned cases = 0;
-  for (const auto& [op, entries] : Calls()) {
-    for (const auto& [entry, count] : entries) {
+  unsigned leftOut = 0;
+  for (const Operation& op : Operations()) {
+    const auto calls = Calls().find(op.name);
+    if (calls == Calls().end()) continue;
+    for (const auto& [entry, count] : calls->second) {
       called.insert(entry);
-      cases += 3 * static_cast<unsigned>(CallsToFault(count).size());
+      for (Fault fault : {Fault::Status, Fault::InvalidHandle, Fault::Throw}) {
+        (KnownFault(op, fault, entry) ? leftOut : cases) += static_cast<unsigned>(CallsToFault(count).size());
+      }
     }
   }
   for (const std::string& entry : called) EXPECT_TRUE(injected.count(entry)) << entry << " is called but not injected";
@@ -76,8 +81,9 @@ TEST_F(FaultFixture, EveryEntryTheDriverCallsIsInjected) {
     if (!called.count(entry)) unreached += " " + entry;
   }
   std::printf("client faults: %zu entries called by the driver, %zu injected (%zu listed in its table), %u cases "
-              "and %zu programs with one entry missing\nlisted but called by no operation:%s\n",
-              called.size(), called.size(), listed.size(), cases, listed.size(), unreached.c_str());
+              "run, %u left out as faults not mended yet, and %zu programs with one entry missing\n"
+              "listed but called by no operation:%s\n",
+              called.size(), called.size(), listed.size(), cases, leftOut, listed.size(), unreached.c_str());
 }
 
 }  // namespace
