@@ -175,6 +175,9 @@ class CDriver {
   void OnClientLibraryFault(CErrorHolder*, CConnection*) {}
   std::uint32_t nGetRefCount() const { return m_nRefCount; }
   std::uint32_t bIsSqlEngineChecked() const { return m_bSqlEngineChecked; }
+  // Whether its statement objects fetch backwards (1 unless a final class says otherwise).
+  std::uint32_t bReadsBackwards() const { return m_bReadsBackwards; }
+  void SetReadsBackwards(std::uint32_t flag) { m_bReadsBackwards = flag; }
   void SetSqlEngineChecked(std::uint32_t flag) { m_bSqlEngineChecked = flag; }
   std::int64_t nGetDefaultReadAhead() const { return m_nDefaultReadAhead; }
   void SetErrorHolder(CErrorHolder* holder);  // takes a reference, drops the previous one
@@ -219,6 +222,7 @@ class CDriver {
   CTString m_labels[DRIVER_LABEL_COUNT];
   std::uint32_t m_nRefCount = 0;
   std::uint32_t m_bSqlEngineChecked = 0;
+  std::uint32_t m_bReadsBackwards = 1;
   CObjectHashMap m_connections;       // with its one-entry cache
   CObjectHashMap m_accessInterfaces;  // with its one-entry cache
   CObjectHashMap m_tableRegistries;

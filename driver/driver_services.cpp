@@ -8,6 +8,8 @@
 #include "engine/values/field_value.h"
 #include "host/library_entry.h"
 
+bool bCurrentDriverReadsBackwards() { return !gpDriver || gpDriver->bReadsBackwards() != 0; }
+
 const char16_t* pszCurrentDriverLabel(std::uint32_t index) {
   if (!gpDriver) return u"";
   gpDriver->FillDumpLabels();

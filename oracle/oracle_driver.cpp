@@ -123,6 +123,9 @@ int COracleDriver::bDescribeTable(std::uint32_t* found, const char16_t* name, CC
 extern "C" QZ_EXPORT void* piQueryInterface() {
   auto* driver = new (std::nothrow) COracleDriver();
   if (!driver) return nullptr;
+  // Oracle statements fetch forwards only (OCI_FETCH_NEXT): the last and previous records are read in the reverse
+  // order.
+  driver->SetReadsBackwards(0);
   // Each call makes a new driver object; an earlier one stays with whoever holds it. Other threads read gpDriver
   // under the lock while they give connections back.
   platform::CriticalSectionGuard lock(gcsDriverLock);

@@ -31,6 +31,8 @@ void ForgetCachedTable(const CTable* table);
 // Empties that cache when it holds a table found in this registry; a registry going away calls it.
 void ForgetCachedRegistry(const CTableRegistry* registry);
 
+// Whether the current driver object's statement objects fetch backwards; true without a driver object.
+bool bCurrentDriverReadsBackwards();
 // Label 1 to 28 of the current driver object's dump labels (filled on first use); empty without a driver object.
 const char16_t* pszCurrentDriverLabel(std::uint32_t index);
 

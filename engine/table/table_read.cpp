@@ -13,6 +13,7 @@
 #include "engine/record/table_description.h"
 #include "engine/table/cursor.h"
 #include "engine/table/table.h"
+#include "sql/driver_services.h"
 #include "foundation/error_holder.h"
 #include "foundation/module_errors.h"
 #include "host/host_objects.h"
@@ -191,11 +192,10 @@ int CTable::bDoRead(CCursor* context, const char16_t* keyName, std::uint32_t dir
   if (restart) {
     context->ClearFailureMark();
     context->bSetRecordSlot(SLOT_STATE_NONE, SLOT_NONE);
-    // A statement object that cannot fetch backwards reads last and previous through the reverse order, whose first
-    // row is the last; the rows of an SQL text query keep the order the text gives them.
+    // Statement objects of a driver object that cannot fetch backwards read last and previous through the reverse
+    // order, whose first row is the last; the rows of an SQL text query keep the order the text gives them.
     const bool backwards = direction == READ_LAST || direction == READ_PREVIOUS;
-    const std::uint32_t forward =
-        backwards && !bIsSqlQuery() && !context->bIsScrollable(direction, 1, count) ? 0 : 1;
+    const std::uint32_t forward = backwards && !bIsSqlQuery() && !bCurrentDriverReadsBackwards() ? 0 : 1;
     CSqlRewriter* statement = pNewSqlStatement();
     if (!statement) {
       SetHolderOutOfMemory(m_pErrorHolder);

@@ -120,7 +120,10 @@ int CTable::bAddRecord(std::uint32_t flags, std::uint32_t mode) {
 int CTable::bDoAddRecord(std::uint32_t flags, std::uint32_t mode) {
   if (!bHaveColumns()) return 0;
   const CRefPtrArray& memos = m_pTableDescription->GetMemoColumns();
-  for (std::uint32_t i = 0; i < memos.nGetCount(); ++i) {
+  // Large values left on the server belong to a record read or written before: with none yet (a table just made or
+  // opened) there is nothing to read, and a NULL is the value the add writes.
+  const std::uint32_t stored = m_pTableDescription->nGetAccepted() ? memos.nGetCount() : 0;
+  for (std::uint32_t i = 0; i < stored; ++i) {
     CFieldValue* value = m_pTableDescription->pGetLargeValue(static_cast<CColumn*>(memos.pGetObject(i)));
     CHostValue held;
     if (!value || !value->bGetValue(&held) || !held.bIsNull()) continue;

@@ -38,6 +38,7 @@ enum : std::size_t {
   kAccessClose = 17,
   kAccessAdd = 18,
   kAccessDelete = 21,
+  kAccessWrite = 22,
   kAccessSeek = 23,
   kAccessModify = 25,
   kAccessRead = 26,
@@ -333,6 +334,10 @@ int OpenTable::Add() {
 
 int OpenTable::Modify(std::uint32_t mode) {
   return CallSlot<std::int32_t>(m_access, kAccessModify, &m_handle, RuntimeWord{0}, mode, RuntimeWord{0});
+}
+
+int OpenTable::Write(std::uint32_t mode) {
+  return CallSlot<std::int32_t>(m_access, kAccessWrite, &m_handle, RuntimeWord{0}, std::uint32_t{0}, mode);
 }
 
 int OpenTable::Delete(std::uint32_t mode) {

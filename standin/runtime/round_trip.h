@@ -95,7 +95,10 @@ class QZRT_API OpenTable {
   int Seek(const char16_t* key, void* value);
   // The current record added as a new row.
   int Add();
+  // Re-reads the current record to modify it, locked in modes 2 and 3.
   int Modify(std::uint32_t mode);
+  // Writes the current record's changes (UPDATE); mode 0 or 1 releases its lock after, 2 and 3 keep it.
+  int Write(std::uint32_t mode);
   int Delete(std::uint32_t mode);
   // Modes 2 and 3 lock the current record, 0 and 1 release it.
   int LockRecord(std::uint32_t mode);

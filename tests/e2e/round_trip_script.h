@@ -316,6 +316,14 @@ class RoundTrip : public RoundTripScript {
       MakeTables();
     }
     ASSERT_NE(s_table, nullptr);
+    // Every subject starts from the same four records, whether it runs alone or after the others.
+    ClearClientCallLog();
+    Run({{"create", [this] { return T().Create(); }}, Add(1, "pear", "5"), Add(2, "apple", "7"),
+         Add(3, "pear", std::nullopt), Add(4, "fig", "1")});
+  }
+  void TearDown() override {
+    if (s_otherTable) Other().Close();
+    RoundTripScript::TearDown();
   }
   static void TearDownTestSuite() { Stop(); }
 
@@ -332,13 +340,11 @@ class RoundTrip : public RoundTripScript {
   }
 };
 
-// The table is made with the index of its key with duplicates, and takes four records.
+// The table is made (by every subject's start) with the index of its key with duplicates, and takes four records.
 TEST_F(RoundTrip, CreateTheTableAndAddRecords) {
-  ClearClientCallLog();
-  Run({{"create", [this] { return T().Create(); }}});
   EXPECT_TRUE(LogHolds("CREATE TABLE")) << "the table";
   EXPECT_TRUE(LogHolds("INDEX QZIDX")) << "the index of NAME";
-  Run({Add(1, "pear", "5"), Add(2, "apple", "7"), Add(3, "pear", std::nullopt), Add(4, "fig", "1")});
+  Run({Read(u"ID", qzrt::kReadLast, {{"ID", "4"}, {"NAME", "fig"}, {"QTY", "1"}})});
 }
 
 // Through the row cache in each direction, by the unique key and by the key with duplicates, and by a count.
@@ -364,20 +370,22 @@ TEST_F(RoundTrip, SeekByKey) {
 // A record locked by one connection is refused to the other (ORA-00054, state 1) until the lock is released; the
 // second then modifies and deletes it under its own lock. One session at a time holds changes.
 TEST_F(RoundTrip, RecordLocksBetweenTwoConnections) {
-  GTEST_SKIP() << "waits for record locks held in transactions of their own (otab)";
   Run({{"other opens", [this] { return Other().Open(); }, 1, Fields{}, std::nullopt, s_otherTable.get()},
        {"main reads ID 1 and locks it", [this] { return T().Read(u"ID", qzrt::kReadFirst, 2); }, 1, {{"ID", "1"}}},
        {"other reads ID 1", [this] { return Other().Read(u"ID", qzrt::kReadFirst); }, 1, {{"ID", "1"}}, {},
         s_otherTable.get()},
        {"other locks ID 1", [this] { return Other().LockRecord(2); }, 0, Fields{}, Failure{"ORA-00054", 1, ""},
         s_otherTable.get()},
-       {"main modifies ID 1 under its lock", [this] { return Fill(T(), {{"QTY", "6"}}) && T().Modify(2); }, 1,
+       {"main re-reads ID 1 to modify it", [this] { return T().Modify(2); }, 1, {{"ID", "1"}, {"QTY", "5"}}},
+       {"main writes ID 1 and releases it", [this] { return Fill(T(), {{"QTY", "6"}}) && T().Write(0); }, 1,
         {{"QTY", "6"}}},
-       {"main releases ID 1", [this] { return T().LockRecord(0); }},
        {"other locks ID 1", [this] { return Other().LockRecord(2); }, 1, Fields{}, std::nullopt, s_otherTable.get()},
-       {"other modifies ID 1", [this] { return Fill(Other(), {{"QTY", "8"}}) && Other().Modify(2); }, 1,
-        {{"QTY", "8"}}, std::nullopt, s_otherTable.get()},
-       {"other deletes ID 1 and releases it", [this] { return Other().Delete(0); }, 1, Fields{}, std::nullopt, s_otherTable.get()},
+       {"other re-reads ID 1 to modify it", [this] { return Other().Modify(2); }, 1, {{"QTY", "6"}}, std::nullopt,
+        s_otherTable.get()},
+       {"other writes ID 1", [this] { return Fill(Other(), {{"QTY", "8"}}) && Other().Write(2); }, 1, {{"QTY", "8"}},
+        std::nullopt, s_otherTable.get()},
+       {"other deletes ID 1 and releases it", [this] { return Other().Delete(0); }, 1, Fields{}, std::nullopt,
+        s_otherTable.get()},
        Read(u"ID", qzrt::kReadFirst, {{"ID", "2"}})});
 }
 
@@ -401,7 +409,6 @@ TEST_F(RoundTrip, NestedTransactions) {
 
 // 40,000 characters written into the text memo before the add, read back from the record found again.
 TEST_F(RoundTrip, LargeTextWrittenAndReadBackInPieces) {
-  GTEST_SKIP() << "waits for LOB values written by INSERT reaching the client through returned locators (lob)";
   std::u16string text;
   for (int i = 0; text.size() < 40000; ++i) text += static_cast<char16_t>(u'a' + i % 26);
   auto written = Text(text);
@@ -414,13 +421,45 @@ TEST_F(RoundTrip, LargeTextWrittenAndReadBackInPieces) {
        {"memo read", [&] { return T().ReadLarge(0, &read); }}});
   EXPECT_EQ(TextOf(read).size(), text.size());
   EXPECT_TRUE(TextOf(read) == text);
+  // The OCI set writes it through the locator the INSERT returned and reads it back in pieces; the OCI7 set has LONG
+  // columns for text memos.
+  if (!gbOci7Mode) {
+    EXPECT_EQ(CountCalls("OCILobWrite"), 1u);
+    EXPECT_GE(CountCalls("OCILobRead"), 2u);
+  }
+}
+
+// A LONG column (a table the runtime did not describe itself) takes 40,000 characters and gives them back, sent
+// and fetched in pieces of 16384 bytes.
+TEST_F(RoundTrip, LongSentAndFetchedInPieces) {
+  std::u16string text;
+  for (int i = 0; text.size() < 40000; ++i) text += static_cast<char16_t>(u'A' + i % 26);
+  auto written = Text(text);
+  CHostValue read;
+  ASSERT_EQ(RunSql(u"CREATE TABLE QZ_E2E_LONG (ID NUMBER(10) NOT NULL, TXT LONG)"), 1) << s_session->Error().message;
+  void* described = s_session->Describe(*s_main, u"QZ_E2E_LONG");
+  ASSERT_NE(described, nullptr) << s_session->Error().message;
+  qzrt::OpenTable longs(s_session->AccessInterface(*s_main, described), 1, 80);
+  ClearClientCallLog();
+  Run({{"open", [&] { return longs.Open(); }, 1, Fields{}, std::nullopt, &longs},
+       {"LONG written", [&] { return Fill(longs, {{"ID", "1"}}) && longs.WriteLarge(0, written.get()); }, 1, Fields{},
+        std::nullopt, &longs},
+       {"add 1", [&] { return longs.Add(); }, 1, Fields{}, std::nullopt, &longs},
+       {"read first", [&] { return longs.Read(u"ID", qzrt::kReadFirst); }, 1, {{"ID", "1"}}, std::nullopt, &longs},
+       {"LONG read", [&] { return longs.ReadLarge(0, &read); }, 1, Fields{}, std::nullopt, &longs}});
+  EXPECT_TRUE(TextOf(read) == text) << TextOf(read).size();
+  if (!gbOci7Mode) {
+    EXPECT_EQ(CountCalls("OCIStmtSetPieceInfo"), 3u) << "three pieces sent";
+    EXPECT_GE(CountCalls("OCIStmtGetPieceInfo"), 3u) << "three pieces fetched";
+  }
+  longs.Close();
+  CallSlot<std::uint32_t>(described, 6);
 }
 
 // The catalog lists the table, and a table's referential links name the table that refers to it.
 TEST_F(RoundTrip, CatalogAndReferentialLinks) {
-  GTEST_SKIP() << "waits for the driver's own queries reading their values: catalog and links (iq)";
   CHostValue catalog;
-  Run({{"catalog", [&] { return s_session->ListCatalog(*s_main, &catalog, 1); }}});
+  Run({{"catalog", [&] { return s_session->ListCatalog(*s_main, &catalog, 5); }}});
   EXPECT_NE(TextOf(catalog).find(u"QZ_E2E"), std::u16string::npos) << platform::ToUtf8(TextOf(catalog));
 
   Run({{"parent table", [] { return RunSql(u"CREATE TABLE QZ_E2E_P (ID NUMBER(10) PRIMARY KEY)"); }},
@@ -444,13 +483,12 @@ TEST_F(RoundTrip, QueryRunAsATable) {
   Run({{"the record the run read", [] { return 1; }, 1, {{"ID", "1"}, {"NAME", "pear"}}, std::nullopt, &rows},
        {"next", [&] { return rows.Read(u"ID", qzrt::kReadNext); }, 1, {{"ID", "2"}, {"NAME", "apple"}}, std::nullopt,
         &rows},
-       {"last", [&] { return rows.Read(u"ID", qzrt::kReadLast); }, 1, {{"ID", "6"}}, std::nullopt, &rows}});
+       {"last", [&] { return rows.Read(u"ID", qzrt::kReadLast); }, 1, {{"ID", "4"}}, std::nullopt, &rows}});
   rows.Close();
 }
 
 // A query given as SQL text reads its rows through the access interface the run hands out.
 TEST_F(RoundTrip, QueryAsSqlText) {
-  GTEST_SKIP() << "waits for SQL text queries defining their columns, as the driver's own queries (iq)";
   qzrt::FileHandle handle(1, 50);
   int answer = 0;
   void* access = s_session->RunQuery(*s_main, handle, u"Q1",
@@ -458,11 +496,12 @@ TEST_F(RoundTrip, QueryAsSqlText) {
   ASSERT_EQ(answer, 1) << s_session->Error().message;
   ASSERT_NE(access, nullptr);
   qzrt::OpenTable rows(access, 1, 50);
-  Run({{"first row", [&] { return rows.Read(u"Q1", qzrt::kReadFirst, 0, 0x4000); }, 1, {{"ID", "1"}, {"NAME", "pear"}},
-        std::nullopt, &rows},
-       {"next row", [&] { return rows.Read(u"Q1", qzrt::kReadNext); }, 1, {{"ID", "2"}, {"NAME", "apple"}},
-        std::nullopt, &rows},
-       {"next row", [&] { return rows.Read(u"Q1", qzrt::kReadNext); }, 1, {{"ID", "6"}}, std::nullopt, &rows}});
+  Run({{"first row", [&] { return rows.Read(u"Q1", qzrt::kReadFirst, 0, 0x4000); }, 1,
+        {{"ID", "1"}, {"NAME", "pear"}}, std::nullopt, &rows}});
+  GTEST_SKIP() << "a read past the first row of an SQL text query runs the query again (open fault)";
+  Run({{"next row", [&] { return rows.Read(u"Q1", qzrt::kReadNext, 0, 0x2000); }, 1, {{"ID", "2"}, {"NAME", "apple"}},
+        std::nullopt, &rows}});
+  rows.Close();
 }
 
 // A duplicate of the unique key, a missing value of a NOT NULL column, and a table that is not there.
