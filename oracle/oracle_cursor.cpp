@@ -170,7 +170,8 @@ int COracleCursor::bDescribeCursor(CRecordDescription* description) {
   }
   COracleConnection* connection = pGetOciConnection();
   for (std::uint32_t i = 0; i < m_parameterBindings.nGetCount(); ++i) {
-    auto* parameter = dynamic_cast<COracleParameter*>(static_cast<CParameterBinding*>(m_parameterBindings.pGetObject(i)));
+    auto* parameter =
+        dynamic_cast<COracleParameter*>(static_cast<CParameterBinding*>(m_parameterBindings.pGetObject(i)));
     if (!parameter || !parameter->bIsCursorParameter() || !parameter->pGetCursorHandle()) continue;
     void* handle = parameter->pGetCursorHandle();
     if (!nOciStmtExecute(connection, m_pErrorHolder, handle, u"Cursor describe", SQL_STATEMENT_SELECT,
@@ -272,7 +273,8 @@ int COracleCursor::bSendPieces(std::uint32_t kind) {
   COracleConnection* connection = pGetOciConnection();
   const auto* text = static_cast<const char16_t*>(m_pStatement->pszGetOutputText(0));
   for (std::uint32_t i = 0; i < m_parameterBindings.nGetCount(); ++i) {
-    auto* binding = dynamic_cast<COracleParameter*>(static_cast<CParameterBinding*>(m_parameterBindings.pGetObject(i)));
+    auto* binding =
+        dynamic_cast<COracleParameter*>(static_cast<CParameterBinding*>(m_parameterBindings.pGetObject(i)));
     if (!binding || !binding->bIsDynamic()) continue;
     void* data = nullptr;
     std::uint32_t length = 0;
@@ -297,7 +299,8 @@ int COracleCursor::bSendPieces(std::uint32_t kind) {
 
 int COracleCursor::bCompleteOutputs() {
   for (std::uint32_t i = 0; i < m_parameterBindings.nGetCount(); ++i) {
-    auto* parameter = dynamic_cast<COracleParameter*>(static_cast<CParameterBinding*>(m_parameterBindings.pGetObject(i)));
+    auto* parameter =
+        dynamic_cast<COracleParameter*>(static_cast<CParameterBinding*>(m_parameterBindings.pGetObject(i)));
     if (parameter && !parameter->bCompleteOutput()) return 0;
   }
   return 1;

@@ -5,12 +5,12 @@
 #include <cstdint>
 #include <new>
 
-#include "engine/cache/row_cache.h"
 #include "engine/record/column.h"
 #include "engine/record/column_descriptor.h"
 #include "engine/record/table_description.h"
 #include "engine/table/cursor.h"
 #include "foundation/error_holder.h"
+#include "host/host_value.h"
 #include "oracle/client/client_loader.h"
 #include "oracle/oracle_connection.h"
 #include "oracle/oracle_cursor.h"
@@ -22,7 +22,6 @@ namespace {
 
 // ORA-01002: a fetch out of sequence (the cursor was closed under the read, by a commit of its transaction).
 constexpr std::uint32_t ORA_FETCH_OUT_OF_SEQUENCE = 1002;
-constexpr std::uint32_t ERROR_RECORD_NOT_FOUND = 13;
 constexpr std::uint32_t READ_ABSOLUTE_DIRECTION = 4;
 
 }  // namespace
@@ -183,29 +182,22 @@ int COracleTable::bRead(const char16_t* keyName, std::uint32_t direction, std::u
 int COracleTable::bRecoverOutOfSequence(const char16_t* keyName, std::uint32_t direction, std::uint32_t a,
                                         std::uint32_t lockMode, RuntimeWord lockAnswer, std::uint32_t flags) {
   CCursor* context = pFindContext(keyName);
-  if (!context) return 0;
-  // The failed fetch may have closed the context (its row then -1): the table's current record, which the failed
-  // read left as it was, still gives the key to find the place again.
-  const std::int32_t row = context->nGetCurrentRow();
-  context->AddRef();
-  CRowCache* cache = context->pGetRowCache();
-  if (row >= 0 && cache && (cache->nGetFlags() & ROW_CACHE_ACTIVE)) {
-    context->bReadCachedRow(static_cast<std::uint32_t>(row));
-  }
-  int answer = bPositionOnKey(1, context, 1, READ_ABSOLUTE_DIRECTION, 0);
+  CColumn* key = context && m_pTableDescription ? m_pTableDescription->pFindColumnByName(context->pszGetSearchItem())
+                                                : nullptr;
+  if (!key) return 0;
+  // The failed read left the current record as it was: the context finds it again by its key value (seeking
+  // forward for a next read, backward for a previous one) and reads on from it in the same direction. Found again
+  // by the table's absolute positioning instead, the context stood before the record and "next" gave the record
+  // itself once more.
+  CHostValue value;
+  if (!key->bGetValue(value, 0)) return 0;
+  const std::uint32_t forward = direction == READ_PREVIOUS ? 0 : 1;
+  int answer = CTableOra::bSeek(keyName, keyName, reinterpret_cast<RuntimeWord>(&value), 1, a, RECORD_LOCK_RELEASE, 0,
+                                forward, 0);
   std::uint32_t outOfRange = 1;
   if (answer) context->GetOutOfRange(&outOfRange);
-  if ((!answer || outOfRange) && direction != READ_ABSOLUTE_DIRECTION) {
-    // The record could not be found again at its key: the read goes on from where the context stands.
-    answer = m_pErrorHolder && m_pErrorHolder->nGetErrorCode() == ERROR_RECORD_NOT_FOUND;
-    if (answer) context->ClearFailureMark();
-  } else if (outOfRange) {
-    answer = 0;
-  }
-  if (answer && direction != READ_ABSOLUTE_DIRECTION) {
-    answer = bDoRead(context, keyName, direction, 1, a, lockMode, lockAnswer, flags, 0);
-  }
-  context->nRelease();
+  if (answer && outOfRange) answer = 0;
+  if (answer) answer = CTableOra::bRead(keyName, direction, a, lockMode, lockAnswer, flags);
   // The refused fetch was overcome: it is no failure of the read.
   if (answer && m_pErrorHolder) m_pErrorHolder->Clear();
   return answer;

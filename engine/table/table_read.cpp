@@ -207,11 +207,14 @@ int CTable::bDoRead(CCursor* context, const char16_t* keyName, std::uint32_t dir
     if (opened && context->pGetStatement() != statement) opened = context->bSetStatement(statement);
     statement->nRelease();
     if (!opened || !context->bOpen(bQueryReportsRows() ? OPEN_MODE_REPORTED_ROWS : OPEN_MODE_READ, flags)) return 0;
-    if (!(flags & READ_FLAG_NO_CACHE)) {
-      if (((bIsQueryMode() && (flags & READ_FLAG_KEEP)) || bIsSqlQuery()) && m_pSharedRowSource)
-        m_pSharedRowSource->bFillFor(context);
+    const bool sharesRows = !(flags & READ_FLAG_NO_CACHE) &&
+                            ((bIsQueryMode() && (flags & READ_FLAG_KEEP)) || bIsSqlQuery()) && m_pSharedRowSource;
+    if (sharesRows) {
+      m_pSharedRowSource->bFillFor(context);
     } else {
-      context->AttachRowCache(0);
+      if (flags & READ_FLAG_NO_CACHE) context->AttachRowCache(0);
+      // A statement object that fetches forward only moves back through the rows it cached: without its cache a
+      // read previous or last would hand out the next row.
       if (context->bUsesRowCache()) context->AttachRowCache(1);
     }
   }

@@ -14,10 +14,12 @@
 #include "engine/record/record_description.h"
 #include "engine/record/record_factories.h"
 #include "engine/record/table_description.h"
+#include "engine/values/field_value.h"
 #include "engine_connection_fixture.h"
 #include "host/host_type.h"
 #include "oracle/oracle_cursor.h"
 #include "sql/rewriter/sql_rewriter.h"
+#include "sql/rewriter/value_leaf.h"
 #include "tests/doubles/cursor_doubles.h"
 
 namespace ocitest {
@@ -131,6 +133,22 @@ class OracleCursorFixture : public COracleEngineFixture<doubles::CursorDriver> {
   std::u16string Narrowed() {
     const std::string text = Dump(*holder);
     return std::u16string(text.begin(), text.end());
+  }
+  // A field value of the driver, of that host type and NULL until set.
+  CFieldValue* NewValue(std::uint8_t type) {
+    auto* value = Keep(static_cast<CFieldValue*>(static_cast<CDriver*>(driver)->pCreateFieldValue(holder, connection)));
+    value->InitType(type, 0);
+    value->SetNull();
+    return value;
+  }
+  // A parameter of the value written at the statement's end: named when the name is not empty (as a parsed
+  // statement's parameters are), else numbered by the statement.
+  void AddParameter(CSqlRewriter* statement, CFieldValue* value, const char16_t* name) {
+    const bool named = name && name[0];
+    auto* leaf = new CValueLeaf(value, statement->GetStatementText().nGetLength(), named ? LEAF_FLAG_NAMED : 0,
+                                named ? name : u"");
+    if (named) leaf->SetOrigin(LEAF_ORIGIN_NAMED_PARAMETER);
+    ASSERT_TRUE(statement->Lists().bAddExistingParameter(leaf));
   }
   int Sql(const std::u16string& sql) { return connection->bExecuteSql(holder, sql.c_str()); }
   std::u16string Fetch(const std::u16string& sql) { return FetchText(connection, *holder, sql.c_str()); }

@@ -8,8 +8,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "engine/values/field_value.h"
-#include "sql/rewriter/value_leaf.h"
 
 namespace {
 
@@ -159,14 +157,10 @@ TEST_F(OracleCursorLobValues, ANamedOutputIsWholeAfterTheRun) {
   ASSERT_EQ(Sql(u"INSERT INTO P VALUES (1, RPAD('x', 3000, 'y'))"), 1) << Dump(*holder);
   Describe({{u"ID", COLUMN_TYPE_INT32, 4, 0, 2}});
   for (std::uint8_t type : {HOST_TYPE_WSTRING, HOST_TYPE_ASTRING, HOST_TYPE_TEXT_BUFFER, HOST_TYPE_TEXT}) {
-    auto* output = Keep(static_cast<CFieldValue*>(static_cast<CDriver*>(driver)->pCreateFieldValue(holder, connection)));
-    output->InitType(type, 0);
-    output->SetNull();
+    CFieldValue* output = NewValue(type);
     CSqlRewriter* update = Keep(table->pNewSqlStatement());
     ASSERT_TRUE(update->nAppendText(u"UPDATE P SET ID = ID + 1 RETURNING NAME INTO "));
-    auto* leaf = new CValueLeaf(output, update->GetStatementText().nGetLength(), LEAF_FLAG_NAMED, u"OUTV");
-    leaf->SetOrigin(LEAF_ORIGIN_NAMED_PARAMETER);
-    ASSERT_TRUE(update->Lists().bAddExistingParameter(leaf));
+    AddParameter(update, output, u"OUTV");
     update->SetStatementKind(SQL_STATEMENT_UPDATE);
     ASSERT_TRUE(cursor->bSetStatement(update));
     ASSERT_EQ(cursor->bPrepareAndExecute(0, 0), 1) << Dump(*holder);

@@ -165,7 +165,6 @@ TEST_F(OracleCursorStatements, NamedParametersAreNumberedAfterTheTextsOwn) {
   DescribeKeyed();
   Insert(1, u"n");
   auto value = [&](std::int32_t number, const char16_t* text) {
-    auto* made = Keep(static_cast<CFieldValue*>(static_cast<CDriver*>(driver)->pCreateFieldValue(holder, connection)));
     CHostValue held;
     if (text) {
       held.SetType(HOST_TYPE_TEXT);
@@ -174,10 +173,8 @@ TEST_F(OracleCursorStatements, NamedParametersAreNumberedAfterTheTextsOwn) {
       held.SetType(HOST_TYPE_INT32);
       held.Set(&number);
     }
-    made->InitType(held.nGetType(), 0);
-    if (held.nGetType() == HOST_TYPE_EMPTY) {
-      made->SetNull();
-    } else {
+    CFieldValue* made = NewValue(held.nGetType());
+    if (held.nGetType() != HOST_TYPE_EMPTY) {
       EXPECT_TRUE(made->bSetValue(held)) << Dump(*holder);
     }
     return made;
@@ -189,22 +186,17 @@ TEST_F(OracleCursorStatements, NamedParametersAreNumberedAfterTheTextsOwn) {
   for (const Case& c : {Case{false, "P:1 :\t1\r\nP:2 :\tagain\r\n"}, Case{true, "P:1 :\tagain\r\nP:2 :\t1\r\n"}}) {
     CSqlRewriter* insert = Keep(table->pNewSqlStatement());
     ASSERT_TRUE(insert->nAppendText(u"INSERT INTO T (K, NAME) VALUES ("));
-    auto add = [&](CFieldValue* held, std::uint32_t flags, const char16_t* name) {
-      auto* leaf = new CValueLeaf(held, insert->GetStatementText().nGetLength(), flags, name);
-      if (flags & LEAF_FLAG_NAMED) leaf->SetOrigin(LEAF_ORIGIN_NAMED_PARAMETER);
-      ASSERT_TRUE(insert->Lists().bAddExistingParameter(leaf));
-    };
-    add(value(1, nullptr), LEAF_FLAG_NAMED, u"K");
+    AddParameter(insert, value(1, nullptr), u"K");
     ASSERT_TRUE(insert->nAppendText(u", "));
     if (c.withNumbered) {
       // An untyped NULL stays in the text; the typed value beside it is numbered ":1".
       ASSERT_TRUE(insert->nAppendText(u"NVL("));
-      add(value(-1, nullptr), 0, u"");
+      AddParameter(insert, value(-1, nullptr), u"");
       ASSERT_TRUE(insert->nAppendText(u", "));
-      add(value(0, u"again"), 0, u"");
+      AddParameter(insert, value(0, u"again"), u"");
       ASSERT_TRUE(insert->nAppendText(u"))"));
     } else {
-      add(value(0, u"again"), LEAF_FLAG_NAMED, u"NAME");
+      AddParameter(insert, value(0, u"again"), u"NAME");
       ASSERT_TRUE(insert->nAppendText(u")"));
     }
     insert->SetStatementKind(SQL_STATEMENT_INSERT);

@@ -20,20 +20,19 @@ class OracleTableLocks : public ocitest::OracleTableFixture {
 };
 
 TEST_F(OracleTableLocks, ARecordLockHoldsOffAnotherSessionUntilItsTransactionCommits) {
-  GTEST_SKIP() << "since the catalog's keys are read (iq), the lock statement finds the record by K alone";
   MakeTable(4);
   ASSERT_EQ(Read(READ_FIRST), 1);
   ASSERT_EQ(Read(READ_NEXT), 2);
   StandIn::Get().ClearCallLog();
   ASSERT_EQ(Lock(2), 1) << Dump(*holder);
   EXPECT_EQ(Calls({"OCITransStart", "flags=0x1"}).size(), 1u);
-  EXPECT_EQ(Prepared("=:1  AND V=:2  FOR UPDATE NOWAIT"), 1u);
+  EXPECT_EQ(Prepared("T WHERE K=:1  FOR UPDATE NOWAIT"), 1u);
   EXPECT_EQ(SecondLocks(2), 54u);
   EXPECT_EQ(SecondLocks(3), 0u);
 
   // Locked again: its transaction resumes, no second lock statement.
   ASSERT_EQ(Lock(2), 1) << Dump(*holder);
-  EXPECT_EQ(Prepared("=:1  AND V=:2  FOR UPDATE NOWAIT"), 1u);
+  EXPECT_EQ(Prepared("T WHERE K=:1  FOR UPDATE NOWAIT"), 1u);
   EXPECT_EQ(Calls({"OCITransStart", "flags=0x4"}).size(), 1u);
 
   ASSERT_EQ(Lock(0), 1) << Dump(*holder);
@@ -47,7 +46,7 @@ TEST_F(OracleTableLocks, ARecordLockHoldsOffAnotherSessionUntilItsTransactionCom
   // The next record's lock is its own statement, for that record.
   ASSERT_EQ(Read(READ_NEXT), 3);
   ASSERT_EQ(Lock(2), 1) << Dump(*holder);
-  EXPECT_EQ(Prepared("=:1  AND V=:2  FOR UPDATE NOWAIT"), 2u);
+  EXPECT_EQ(Prepared("T WHERE K=:1  FOR UPDATE NOWAIT"), 2u);
   EXPECT_EQ(SecondLocks(3), 54u);
   EXPECT_EQ(SecondLocks(2), 0u);
 }
@@ -64,6 +63,19 @@ TEST_F(OracleTableLocks, ClosingTheTableReleasesEveryRecordLock) {
   EXPECT_EQ(subject->nGetRecordLockCount(), 0u);
   EXPECT_EQ(SecondLocks(1), 0u);
   EXPECT_EQ(SecondLocks(2), 0u);
+}
+
+TEST_F(OracleTableLocks, ATableLockKeepsItsModeUntilTheTableIsUnlocked) {
+  MakeTable(1);
+  std::uint32_t previous = 0;
+  ASSERT_EQ(subject->bLockTable(3, reinterpret_cast<RuntimeWord>(&previous)), 1) << Dump(*holder);
+  EXPECT_EQ(previous, TABLE_LOCK_NONE);
+  EXPECT_EQ(subject->nGetLockState(), 3u);
+  EXPECT_EQ(Prepared("LOCK TABLE T IN EXCLUSIVE MODE"), 1u);
+  EXPECT_EQ(SecondLocks(1), 54u);
+  ASSERT_EQ(subject->bUnlockTable(), 1) << Dump(*holder);
+  EXPECT_EQ(subject->nGetLockState(), TABLE_LOCK_NONE);
+  EXPECT_EQ(SecondLocks(1), 0u);
 }
 
 TEST_F(OracleTableLocks, ALockWhoseCommitFailsIsRolledBackNotLeftOnTheServer) {

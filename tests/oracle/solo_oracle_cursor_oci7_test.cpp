@@ -2,8 +2,6 @@
 // clause (the set has neither).
 #include "oracle_cursor_fixture.h"
 
-#include "engine/values/field_value.h"
-#include "sql/rewriter/value_leaf.h"
 
 namespace {
 
@@ -58,15 +56,12 @@ TEST_F(Oci7Cursor, NamedValuesAreSentAsPiecesWhenAskedFor) {
     CSqlRewriter* insert = Keep(table->pNewSqlStatement());
     ASSERT_TRUE(insert->nAppendText(u"INSERT INTO T (K, V) VALUES ("));
     auto add = [&](const char16_t* name, std::uint8_t type, const void* data) {
-      auto* value = Keep(static_cast<CFieldValue*>(static_cast<CDriver*>(driver)->pCreateFieldValue(holder, connection)));
-      value->InitType(type, 0);
+      CFieldValue* value = NewValue(type);
       CHostValue held;
       held.SetType(type);
       held.Set(data);
       ASSERT_TRUE(value->bSetValue(held)) << Dump(*holder);
-      auto* leaf = new CValueLeaf(value, insert->GetStatementText().nGetLength(), LEAF_FLAG_NAMED, name);
-      leaf->SetOrigin(LEAF_ORIGIN_NAMED_PARAMETER);
-      ASSERT_TRUE(insert->Lists().bAddExistingParameter(leaf));
+      AddParameter(insert, value, name);
     };
     add(u"K", HOST_TYPE_INT32, &k);
     ASSERT_TRUE(insert->nAppendText(u", "));

@@ -1,0 +1,71 @@
+// The command-line host's scripts: a step that does not give what its expect line says stops the run, so that the
+// built-in demo's expect lines are checks that can fail; each kind of expectation is tried holding and not holding.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+namespace {
+
+struct HostRun {
+  int status;
+  std::string output;
+};
+
+// qzhost with the script, against the OCI stand-in's data source HOSTTEST.
+HostRun RunScript(const std::string& script) {
+  const std::string path = ::testing::TempDir() + "qzhost_script.qzs";
+  std::ofstream(path) << script;
+  const std::string command =
+      std::string("QZOCI_DATA_SOURCES=HOSTTEST ") + QZ_HOST_PATH + " --driver " + QZ_DRIVER_PATH + " " + path + " 2>&1";
+  HostRun run{-1, ""};
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return run;
+  char buffer[4096];
+  for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.output.append(buffer, n);
+  run.status = pclose(pipe);
+  return run;
+}
+
+const char* const kTable =
+    "start\n"
+    "connect HOSTTEST SYSTEM manager\n"
+    "sql CREATE TABLE T (ID NUMBER(10) NOT NULL, NAME VARCHAR2(10))\n"
+    "sql CREATE UNIQUE INDEX T_ID ON T (ID)\n"
+    "describe T\n"
+    "open\n"
+    "set ID=1 NAME=one\n"
+    "add\n";
+
+TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
+  struct Case {
+    const char* steps;  // after the table's
+    bool holds;
+    const char* shown;  // what the host prints when it stops
+  };
+  const Case cases[] = {
+      {"expect 1\n", true, ""},
+      {"expect 0\n", false, "expected 0, got 1"},
+      {"expect ID=1 NAME=one\n", true, ""},
+      {"expect ID=1 NAME=two\n", false, "expected NAME=two, got one"},
+      {"set ID=1 NAME=again\nadd\nexpect ORA-00001\n", true, ""},
+      {"set ID=1 NAME=again\nadd\nexpect ORA-00001 state 4\n", false, "expected ORA-00001 state 4, got ORA-00001"},
+      {"set ID=NULL\nadd\nexpect ORA-00001\n", false, "expected ORA-00001, got ORA-01400"},
+      {"read first by ID\nexpect ORA-00001\n", false, "got no error"},
+      {"set NO_SUCH_FIELD=1\nexpect 1\n", false, "expected 1, got 0"},
+      {"no-such-command\n", false, "unknown command no-such-command"},
+      // What the driver keeps of a closed connection or of a query's rows outlives the script's steps.
+      {"disconnect\nexpect 1\n", true, "close connection HOSTTEST -> 1"},
+      {"query Q SELECT ID, NAME FROM T\nread first\nexpect ID=1 NAME=one\n", true, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.steps);
+    const HostRun run = RunScript(std::string(kTable) + c.steps + "stop\n");
+    EXPECT_EQ(run.status == 0, c.holds) << run.output;
+    EXPECT_NE(run.output.find(c.holds ? "\ndone\n" : "\nstopped\n"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find(c.shown), std::string::npos) << run.output;
+  }
+}
+
+}  // namespace
