@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <set>
 
@@ -537,9 +538,10 @@ std::vector<std::string> World::CallLog() { return e2e::ClientCallLog(); }
 
 // ---- Discovery and cases --------------------------------------------------------------------------------------------
 
-std::map<std::string, std::map<std::string, unsigned>> Discover(World& world) {
-  std::map<std::string, std::map<std::string, unsigned>> calls;
+std::map<std::string, OperationCalls> Discover(World& world, const char* only) {
+  std::map<std::string, OperationCalls> calls;
   for (const Operation& op : Operations()) {
+    if (only && op.name != std::string(only)) continue;
     std::string why;
     if (!world.Setup(why) || (op.prepare && !op.prepare(world))) {
       ADD_FAILURE() << op.name << ": the world could not be made: " << why;
@@ -551,13 +553,49 @@ std::map<std::string, std::map<std::string, unsigned>> Discover(World& world) {
     EXPECT_EQ(answer, op.normal) << op.name << " with no fault";
     // QZ_FAULTS_LOG=<operation> shows the client calls the operation makes.
     const char* shown = std::getenv("QZ_FAULTS_LOG");
+    std::string previous;
     for (const std::string& line : world.CallLog()) {
-      ++calls[op.name][line.substr(0, line.find(' '))];
+      EntryCalls& entry = calls[op.name][line.substr(0, line.find(' '))];
+      const std::string call = previous + "\n" + line;
+      if (entry.count++ == 0) entry.first = call;
+      entry.last = call;
+      previous = line;
       if (shown && op.name == std::string(shown)) std::printf("  %s\n", line.c_str());
     }
     if (op.after) op.after(world, answer);
     world.Teardown(false);
   }
+  return calls;
+}
+
+std::vector<unsigned> CallsToFault(const EntryCalls& calls) {
+  return calls.count > 1 && calls.first != calls.last ? std::vector<unsigned>{1, calls.count}
+                                                      : std::vector<unsigned>{1};
+}
+
+bool WriteCalls(const std::string& path, const std::map<std::string, OperationCalls>& calls) {
+  FILE* file = std::fopen(path.c_str(), "w");
+  if (!file) return false;
+  for (const auto& [op, entries] : calls) {
+    for (const auto& [entry, call] : entries) std::fprintf(file, "%s\t%s\t%u\n", op.c_str(), entry.c_str(), call.count);
+  }
+  return std::fclose(file) == 0;
+}
+
+std::map<std::string, OperationCalls> ReadCalls(const std::string& path) {
+  std::map<std::string, OperationCalls> calls;
+  FILE* file = std::fopen(path.c_str(), "r");
+  if (!file) return calls;
+  char line[512];
+  while (std::fgets(line, sizeof line, file)) {
+    const std::string text(line);
+    const std::size_t tab = text.find('\t');
+    const std::size_t tab2 = text.find('\t', tab + 1);
+    if (tab2 == std::string::npos) continue;
+    calls[text.substr(0, tab)][text.substr(tab + 1, tab2 - tab - 1)].count =
+        static_cast<unsigned>(std::atoi(text.c_str() + tab2 + 1));
+  }
+  std::fclose(file);
   return calls;
 }
 

@@ -92,8 +92,24 @@ const std::vector<Operation>& Operations();
 // The programs print what they leave out.
 const char* KnownFault(const Operation& operation, Fault fault, const std::string& entry);
 
-// The client entries each operation calls, and how many times, on this world.
-std::map<std::string, std::map<std::string, unsigned>> Discover(World& world);
+// How an operation calls one entry: how many times, and the first and the last call each with the call before it.
+struct EntryCalls {
+  unsigned count = 0;
+  std::string first;
+  std::string last;
+};
+using OperationCalls = std::map<std::string, EntryCalls>;
+
+// The client entries each operation calls on this world (only the operation named, when one is).
+std::map<std::string, OperationCalls> Discover(World& world, const char* only = nullptr);
+
+// The calls at which an entry is made to fail: the first, and the last when it is another call (not the same call
+// made again in a loop, with the same arguments after the same call).
+std::vector<unsigned> CallsToFault(const EntryCalls& calls);
+
+// The operations that call each entry, as a file written by the coverage run and read by the missing-entry runs.
+bool WriteCalls(const std::string& path, const std::map<std::string, OperationCalls>& calls);
+std::map<std::string, OperationCalls> ReadCalls(const std::string& path);
 
 // One operation run with the fault made at the nth call of the entry (Missing: nothing injected, the client lacks
 // it), then checked: the error and its ORA number, the records the other session reads, and the connection used
