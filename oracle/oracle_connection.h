@@ -127,6 +127,9 @@ class COracleConnection : public CConnectionOra {
   // Puts the session on the service context (OCI set, distributed transactions on, a session not current); the
   // session current before.
   void* SelectSession(CErrorHolder* holder, void* session);
+  // The same, answering whether the session is current now: 0 when the client refused the switch, the session
+  // current before staying so and the client's error in the holder. `previous` gets the session current before.
+  int bSelectSession(CErrorHolder* holder, void* session, void** previous);
   // The session current before, null when that was the main session.
   void* SelectLockSession(CErrorHolder* holder);
   void* RestoreMainSession(CErrorHolder* holder);

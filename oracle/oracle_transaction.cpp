@@ -101,7 +101,19 @@ int COracleTransaction::bRollbackLevel(CErrorHolder* holder) { return bEndLevel(
 
 int COracleTransaction::bEndLevel(CErrorHolder* holder, bool commit) {
   COracleConnection* c = Connection();
-  void* previous = c->SelectSession(holder, m_pSession);
+  void* previous = nullptr;
+  if (!c->bSelectSession(holder, m_pSession, &previous)) {
+    // The level's session could not be made current: nothing is sent on the session that is, and the level fails
+    // with the client's refusal. Its work would wait on its session for the next level's commit there: asked once
+    // more, the switch lets it be rolled back, as a commit answered as failed keeps nothing.
+    if (c->bSelectSession(nullptr, m_pSession, &previous)) {
+      if (bSetOnServiceContext(nullptr, 1)) nOciTransRollback(c, nullptr);
+      bSetOnServiceContext(nullptr, 0);
+      c->SelectSession(nullptr, previous);
+    }
+    FreeHandle();
+    return 0;
+  }
   int result = bSetOnServiceContext(holder, 1);
   if (result && commit) {
     // A client without the prepare commits in one phase: asking it to prepare would fail every commit.
@@ -127,14 +139,18 @@ int COracleTransaction::bEndLevel(CErrorHolder* holder, bool commit) {
   // handle, it would be refused as a duplicate, and every later begin of the level with it. The next begin makes a
   // handle of its own.
   if (!result) FreeHandle();
-  c->SelectSession(holder, previous);
+  // A session the client would not switch back is asked once more: left on the level's session, the connection's
+  // next statements would run there. The level's answer stands.
+  void* levelSession = nullptr;
+  if (!c->bSelectSession(result ? holder : nullptr, previous, &levelSession)) c->SelectSession(nullptr, previous);
   return result;
 }
 
 int COracleTransaction::bDetach(CErrorHolder* holder) {
   if (gbOci7Mode) return 1;
   COracleConnection* c = Connection();
-  void* previous = c->SelectSession(holder, m_pSession);
+  void* previous = nullptr;
+  if (!c->bSelectSession(holder, m_pSession, &previous)) return 0;
   int result = bSetOnServiceContext(holder, 1);
   result &= nOciTransDetach(c, holder);
   result &= bSetOnServiceContext(holder, 0);
@@ -144,7 +160,8 @@ int COracleTransaction::bDetach(CErrorHolder* holder) {
 
 int COracleTransaction::bResume(CErrorHolder* holder) {
   COracleConnection* c = Connection();
-  void* previous = c->SelectSession(holder, m_pSession);
+  void* previous = nullptr;
+  if (!c->bSelectSession(holder, m_pSession, &previous)) return 0;
   bSetOnServiceContext(holder, 1);
   const int result = nOciTransStart(c, holder, TRANS_RESUME);
   c->SelectSession(holder, previous);

@@ -371,10 +371,6 @@ const char* KnownFault(const Operation& operation, Fault fault, const std::strin
     std::vector<std::string> operations;
     const char* why;
   } known[] = {
-      {"OCIAttrSet", false,
-       {"add", "begin", "commit", "rollback", "write large value"},
-       "a session switch the client refused leaves the transaction's work on the other session: the level answers "
-       "as ended while the work waits for the session's next commit"},
       {"OCIAttrGet", false, {"catalog"}, "a listing whose attribute read failed answers a list without the tables"},
       {"orol", false, {"rollback"}, "a rollback the client cannot run leaves the work for the next commit"},
       {"OCITransRollback", true, {"rollback"}, "a rollback the client cannot run leaves the work for the next commit"},
