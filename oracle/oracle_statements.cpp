@@ -61,7 +61,7 @@ const char16_t* EnvironmentStateName(std::uint32_t state) {
 
 // ---- statements ----
 
-std::uint32_t COracleConnection::nGetStatementType(void* statement) {
+std::uint32_t COracleConnection::nGetStatementType(void* statement, CErrorHolder* holder) {
   if (gbOci7Mode) {
     switch (nOci7FunctionType(statement)) {
       case 4: return 1;
@@ -74,7 +74,7 @@ std::uint32_t COracleConnection::nGetStatementType(void* statement) {
     }
   }
   std::uint16_t type = 0;
-  if (!nOciAttrGet(this, nullptr, statement, HTYPE_STMT, &type, ATTR_STMT_TYPE, nullptr)) return 0;
+  if (!nOciAttrGet(this, holder, statement, HTYPE_STMT, &type, ATTR_STMT_TYPE, nullptr)) return 0;
   switch (type) {
     case 1: return 1;  // SELECT
     case 2: return 2;  // UPDATE

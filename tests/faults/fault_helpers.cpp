@@ -371,7 +371,6 @@ const char* KnownFault(const Operation& operation, Fault fault, const std::strin
     std::vector<std::string> operations;
     const char* why;
   } known[] = {
-      {"OCIAttrGet", false, {"catalog"}, "a listing whose attribute read failed answers a list without the tables"},
       {"orol", false, {"rollback"}, "a rollback the client cannot run leaves the work for the next commit"},
       {"OCITransRollback", true, {"rollback"}, "a rollback the client cannot run leaves the work for the next commit"},
   };
