@@ -22,6 +22,14 @@ constexpr std::uint32_t TRANS_TWOPHASE = 0x01000000;
 
 void PutWord(std::uint8_t* at, std::uint32_t value) { std::memcpy(at, &value, sizeof value); }
 
+// Rolls back the work of the session current, answering nothing: the caller's holder keeps why the level failed.
+// A rollback the client refuses, or cannot make (a client without the call), is asked once more and then sent as a
+// statement: the level has already ended, and work left behind would be committed with the session's next commit
+// as if the program had kept it.
+void DiscardWork(COracleConnection* c) {
+  if (!nOciTransRollback(c, nullptr)) c->bExecuteSql(nullptr, u"ROLLBACK");
+}
+
 }  // namespace
 
 COracleTransaction::COracleTransaction(COracleConnection* owner) : CTransaction(owner) {}
@@ -107,7 +115,7 @@ int COracleTransaction::bEndLevel(CErrorHolder* holder, bool commit) {
     // with the client's refusal. Its work would wait on its session for the next level's commit there: asked once
     // more, the switch lets it be rolled back, as a commit answered as failed keeps nothing.
     if (c->bSelectSession(nullptr, m_pSession, &previous)) {
-      if (bSetOnServiceContext(nullptr, 1)) nOciTransRollback(c, nullptr);
+      if (bSetOnServiceContext(nullptr, 1)) DiscardWork(c);
       bSetOnServiceContext(nullptr, 0);
       c->SelectSession(nullptr, previous);
     }
@@ -124,12 +132,12 @@ int COracleTransaction::bEndLevel(CErrorHolder* holder, bool commit) {
     if (result && mustCommit) result = nOciTransCommit(c, holder, twoPhase ? TRANS_TWOPHASE : 0);
     // A branch that could not be committed is rolled back: left open it would refuse every later begin, and the
     // work of the statements after it would never be committed. The holder keeps the commit's error.
-    if (!result) nOciTransRollback(c, nullptr);
+    if (!result) DiscardWork(c);
   } else if (result) {
     result = nOciTransRollback(c, holder);
-    // A branch whose rollback was refused is asked once more: left open, its work would go with the session's next
-    // commit. The holder keeps the refusal.
-    if (!result) nOciTransRollback(c, nullptr);
+    // A branch whose rollback failed still has its work rolled back: left open, it would go with the session's next
+    // commit. The holder keeps the failure, and the rollback answers it.
+    if (!result) DiscardWork(c);
   }
   // The handle leaves the service context whatever the server answered: left on it, it would keep every later
   // statement from committing.

@@ -364,25 +364,6 @@ std::vector<std::string> CalledEntries(bool oci7) {
   return names;
 }
 
-const char* KnownFault(const Operation& operation, Fault fault, const std::string& entry) {
-  static const struct {
-    const char* entry;
-    bool missingOnly;
-    std::vector<std::string> operations;
-    const char* why;
-  } known[] = {
-      {"orol", false, {"rollback"}, "a rollback the client cannot run leaves the work for the next commit"},
-      {"OCITransRollback", true, {"rollback"}, "a rollback the client cannot run leaves the work for the next commit"},
-  };
-  for (const auto& k : known) {
-    if (entry == k.entry && (!k.missingOnly || fault == Fault::Missing) &&
-        std::find(k.operations.begin(), k.operations.end(), operation.name) != k.operations.end()) {
-      return k.why;
-    }
-  }
-  return nullptr;
-}
-
 const std::vector<Operation>& Operations() {
   static const std::vector<Operation> ops = MakeOperations();
   return ops;

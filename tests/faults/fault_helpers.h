@@ -88,10 +88,6 @@ struct Operation {
 
 const std::vector<Operation>& Operations();
 
-// Why the operation's cases at the entry are left out: a fault the suite found that is not mended yet (null: none).
-// The programs print what they leave out.
-const char* KnownFault(const Operation& operation, Fault fault, const std::string& entry);
-
 // How an operation calls one entry: how many times, and the first and the last call each with the call before it.
 struct EntryCalls {
   unsigned count = 0;
