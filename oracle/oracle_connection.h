@@ -118,8 +118,9 @@ class COracleConnection : public CConnectionOra {
   // ---- statements and locks ----
   int bLockTableMode(CErrorHolder* holder, const char16_t* tables, const char16_t* mode, const char16_t* suffix);
   int bPrepareAndExecute(CErrorHolder* holder, const char16_t* text);
-  // 1 query, 2 update, 3 insert, 4 delete, 6 create, 7 drop, 8 any other; 0 when the type cannot be read.
-  std::uint32_t nGetStatementType(void* statement);
+  // 1 query, 2 update, 3 insert, 4 delete, 6 create, 7 drop, 8 any other; 0 when the type cannot be read, the
+  // client's error then in the holder when one is given.
+  std::uint32_t nGetStatementType(void* statement, CErrorHolder* holder = nullptr);
   // Makes the lock session on first need and makes it current; 1 doing nothing with the OCI7 set or without
   // distributed transactions. 0, with the current session as it was and no lock session, when it cannot be made
   // or its settings are refused.
@@ -127,6 +128,9 @@ class COracleConnection : public CConnectionOra {
   // Puts the session on the service context (OCI set, distributed transactions on, a session not current); the
   // session current before.
   void* SelectSession(CErrorHolder* holder, void* session);
+  // The same, answering whether the session is current now: 0 when the client refused the switch, the session
+  // current before staying so and the client's error in the holder. `previous` gets the session current before.
+  int bSelectSession(CErrorHolder* holder, void* session, void** previous);
   // The session current before, null when that was the main session.
   void* SelectLockSession(CErrorHolder* holder);
   void* RestoreMainSession(CErrorHolder* holder);

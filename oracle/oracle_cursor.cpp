@@ -133,11 +133,15 @@ int COracleCursor::bPrepare(std::uint32_t, std::uint32_t) {
   const auto* text = static_cast<const char16_t*>(m_pStatement->pszGetOutputText(0));
   const int prepared = text ? nOciStmtPrepare(connection, m_pErrorHolder, m_pHandle, text) : bOutOfMemory();
   m_nStatementState = CURSOR_STATE_PREPARED;
-  if (m_pStatement->nGetStatementKind() == KIND_UNDETERMINED) {
-    std::uint32_t kind = connection->nGetStatementType(m_pHandle);
+  if (prepared && m_pStatement->nGetStatementKind() == KIND_UNDETERMINED) {
+    std::uint32_t kind = connection->nGetStatementType(m_pHandle, m_pErrorHolder);
+    // A statement whose kind the client would not tell fails here: run as of no kind, a query would be executed
+    // with its first row taken and never described, and read back as one without rows. The OCI7 client tells the
+    // kind only once the statement ran, and never answers 0.
+    if (kind == 0) return 0;
     // The connection numbers a DROP 7; the statement's word for it is 9.
     if (kind == STATEMENT_TYPE_DROP) kind = KIND_DROP;
-    if (kind != 0 && kind != KIND_UNDETERMINED) SetStatementKindWord(m_pStatement, kind);
+    if (kind != KIND_UNDETERMINED) SetStatementKindWord(m_pStatement, kind);
   }
   return prepared;
 }

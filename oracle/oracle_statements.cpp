@@ -61,7 +61,7 @@ const char16_t* EnvironmentStateName(std::uint32_t state) {
 
 // ---- statements ----
 
-std::uint32_t COracleConnection::nGetStatementType(void* statement) {
+std::uint32_t COracleConnection::nGetStatementType(void* statement, CErrorHolder* holder) {
   if (gbOci7Mode) {
     switch (nOci7FunctionType(statement)) {
       case 4: return 1;
@@ -74,7 +74,7 @@ std::uint32_t COracleConnection::nGetStatementType(void* statement) {
     }
   }
   std::uint16_t type = 0;
-  if (!nOciAttrGet(this, nullptr, statement, HTYPE_STMT, &type, ATTR_STMT_TYPE, nullptr)) return 0;
+  if (!nOciAttrGet(this, holder, statement, HTYPE_STMT, &type, ATTR_STMT_TYPE, nullptr)) return 0;
   switch (type) {
     case 1: return 1;  // SELECT
     case 2: return 2;  // UPDATE
@@ -168,8 +168,9 @@ int COracleConnection::bLockRows(CErrorHolder* holder, std::uintptr_t query) {
 
 int COracleConnection::bLockTables(CErrorHolder* holder, std::uintptr_t tableList, std::uint32_t mode) {
   if (mode == 0 || mode == 1) return 1;
+  void* previous = nullptr;
   if (bIsTransactionOpen()) {
-    SelectLockSession(holder);
+    if (m_pLockSession && !bSelectSession(holder, m_pLockSession, &previous)) return 0;
   } else if (!bSelectLockSession(holder)) {
     return 0;
   }
@@ -181,11 +182,19 @@ int COracleConnection::bLockTables(CErrorHolder* holder, std::uintptr_t tableLis
 // ---- sessions ----
 
 void* COracleConnection::SelectSession(CErrorHolder* holder, void* session) {
-  void* previous = m_pCurrentSession;
-  if (gbOci7Mode || m_bNoDistributedTransactions || !session || session == m_pCurrentSession) return previous;
-  m_pCurrentSession = session;
-  nOciAttrSet(this, holder, m_pServiceContext, HTYPE_SVCCTX, session, ATTR_SESSION, 0);
+  void* previous = nullptr;
+  bSelectSession(holder, session, &previous);
   return previous;
+}
+
+int COracleConnection::bSelectSession(CErrorHolder* holder, void* session, void** previous) {
+  *previous = m_pCurrentSession;
+  if (gbOci7Mode || m_bNoDistributedTransactions || !session || session == m_pCurrentSession) return 1;
+  // Only a switch the client took changes the current session: taken as switched, the work meant for the session
+  // would run on the other one, and be committed or rolled back with it.
+  if (!nOciAttrSet(this, holder, m_pServiceContext, HTYPE_SVCCTX, session, ATTR_SESSION, 0)) return 0;
+  m_pCurrentSession = session;
+  return 1;
 }
 
 void* COracleConnection::SelectLockSession(CErrorHolder* holder) {
@@ -200,10 +209,8 @@ void* COracleConnection::RestoreMainSession(CErrorHolder* holder) {
 
 int COracleConnection::bSelectLockSession(CErrorHolder* holder) {
   if (gbOci7Mode || m_bNoDistributedTransactions) return 1;
-  if (m_pLockSession) {
-    SelectLockSession(holder);
-    return 1;
-  }
+  void* previous = nullptr;
+  if (m_pLockSession) return bSelectSession(holder, m_pLockSession, &previous);
   CTString schema;
   bQueryCurrentSchema(holder, schema);
   void* session = nOciHandleAlloc(this, holder, HTYPE_SESSION);
@@ -221,7 +228,12 @@ int COracleConnection::bSelectLockSession(CErrorHolder* holder) {
     return 0;
   }
   m_pLockSession = session;
-  void* previous = SelectSession(holder, session);
+  if (!bSelectSession(holder, session, &previous)) {
+    // A lock session the client would not put on the service context is of no use: it is ended, and the next
+    // level tries again.
+    EndSession(m_pLockSession);
+    return 0;
+  }
   if (!ApplySessionNls(holder)) {
     // A lock session without the connection's settings would read and write every date and number of the levels in
     // the server's default formats: it is ended, and the next level tries again.

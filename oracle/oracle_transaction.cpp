@@ -22,6 +22,14 @@ constexpr std::uint32_t TRANS_TWOPHASE = 0x01000000;
 
 void PutWord(std::uint8_t* at, std::uint32_t value) { std::memcpy(at, &value, sizeof value); }
 
+// Rolls back the work of the session current, answering nothing: the caller's holder keeps why the level failed.
+// A rollback the client refuses, or cannot make (a client without the call), is asked once more and then sent as a
+// statement: the level has already ended, and work left behind would be committed with the session's next commit
+// as if the program had kept it.
+void DiscardWork(COracleConnection* c) {
+  if (!nOciTransRollback(c, nullptr)) c->bExecuteSql(nullptr, u"ROLLBACK");
+}
+
 }  // namespace
 
 COracleTransaction::COracleTransaction(COracleConnection* owner) : CTransaction(owner) {}
@@ -101,7 +109,19 @@ int COracleTransaction::bRollbackLevel(CErrorHolder* holder) { return bEndLevel(
 
 int COracleTransaction::bEndLevel(CErrorHolder* holder, bool commit) {
   COracleConnection* c = Connection();
-  void* previous = c->SelectSession(holder, m_pSession);
+  void* previous = nullptr;
+  if (!c->bSelectSession(holder, m_pSession, &previous)) {
+    // The level's session could not be made current: nothing is sent on the session that is, and the level fails
+    // with the client's refusal. Its work would wait on its session for the next level's commit there: asked once
+    // more, the switch lets it be rolled back, as a commit answered as failed keeps nothing.
+    if (c->bSelectSession(nullptr, m_pSession, &previous)) {
+      if (bSetOnServiceContext(nullptr, 1)) DiscardWork(c);
+      bSetOnServiceContext(nullptr, 0);
+      c->SelectSession(nullptr, previous);
+    }
+    FreeHandle();
+    return 0;
+  }
   int result = bSetOnServiceContext(holder, 1);
   if (result && commit) {
     // A client without the prepare commits in one phase: asking it to prepare would fail every commit.
@@ -112,22 +132,33 @@ int COracleTransaction::bEndLevel(CErrorHolder* holder, bool commit) {
     if (result && mustCommit) result = nOciTransCommit(c, holder, twoPhase ? TRANS_TWOPHASE : 0);
     // A branch that could not be committed is rolled back: left open it would refuse every later begin, and the
     // work of the statements after it would never be committed. The holder keeps the commit's error.
-    if (!result) nOciTransRollback(c, nullptr);
+    if (!result) DiscardWork(c);
   } else if (result) {
     result = nOciTransRollback(c, holder);
+    // A branch whose rollback failed still has its work rolled back: left open, it would go with the session's next
+    // commit. The holder keeps the failure, and the rollback answers it.
+    if (!result) DiscardWork(c);
   }
   // The handle leaves the service context whatever the server answered: left on it, it would keep every later
   // statement from committing.
   const int off = bSetOnServiceContext(result ? holder : nullptr, 0);
   if (result) result = off;
-  c->SelectSession(holder, previous);
+  // A level that could not be ended may still be open on the server under its identifier: begun again with the same
+  // handle, it would be refused as a duplicate, and every later begin of the level with it. The next begin makes a
+  // handle of its own.
+  if (!result) FreeHandle();
+  // A session the client would not switch back is asked once more: left on the level's session, the connection's
+  // next statements would run there. The level's answer stands.
+  void* levelSession = nullptr;
+  if (!c->bSelectSession(result ? holder : nullptr, previous, &levelSession)) c->SelectSession(nullptr, previous);
   return result;
 }
 
 int COracleTransaction::bDetach(CErrorHolder* holder) {
   if (gbOci7Mode) return 1;
   COracleConnection* c = Connection();
-  void* previous = c->SelectSession(holder, m_pSession);
+  void* previous = nullptr;
+  if (!c->bSelectSession(holder, m_pSession, &previous)) return 0;
   int result = bSetOnServiceContext(holder, 1);
   result &= nOciTransDetach(c, holder);
   result &= bSetOnServiceContext(holder, 0);
@@ -137,7 +168,8 @@ int COracleTransaction::bDetach(CErrorHolder* holder) {
 
 int COracleTransaction::bResume(CErrorHolder* holder) {
   COracleConnection* c = Connection();
-  void* previous = c->SelectSession(holder, m_pSession);
+  void* previous = nullptr;
+  if (!c->bSelectSession(holder, m_pSession, &previous)) return 0;
   bSetOnServiceContext(holder, 1);
   const int result = nOciTransStart(c, holder, TRANS_RESUME);
   c->SelectSession(holder, previous);

@@ -203,7 +203,8 @@ int nOciStmtExecute(COracleConnection* c, CErrorHolder* h, void* statement, cons
                                                        iterations, 0, nullptr, nullptr, mode);
         })) {
       result = 0;
-    } else if (status == OCI_ERROR) {
+    } else if (status == OCI_ERROR || status == OCI_INVALID_HANDLE) {
+      // A handle the client refused ran nothing: taken as a success, the statement's work would be lost unseen.
       RaiseOciError(c, h, status, ERROR_UNIT_ORACLE_CALL, 48, pErrorOf(c));
       InsertWrapperMessage(h, MESSAGE_EXECUTE);
       result = 0;
@@ -272,7 +273,7 @@ int nOciParamGet(COracleConnection* c, CErrorHolder* h, void* handle, std::uint3
     InsertWrapperMessage(h, MESSAGE_PARAM_GET);
     return 0;
   }
-  if (status != OCI_ERROR && status != OCI_NO_DATA) return 1;
+  if (status != OCI_ERROR && status != OCI_NO_DATA && status != OCI_INVALID_HANDLE) return 1;
   RaiseOciError(c, h, status, ERROR_UNIT_ORACLE_CALL, 53, pErrorOf(c));
   InsertWrapperMessage(h, MESSAGE_PARAM_GET);
   return 0;
@@ -421,7 +422,7 @@ int nOciDescribeAny(COracleConnection* c, CErrorHolder* h, const char16_t* name,
       })) {
     return 0;
   }
-  if (status != OCI_ERROR) return 1;
+  if (status != OCI_ERROR && status != OCI_INVALID_HANDLE) return 1;
   RaiseOciError(c, h, status, ERROR_UNIT_ORACLE_CALL, 68, pErrorOf(c));
   InsertWrapperMessage(h, MESSAGE_DESCRIBE);
   return 0;

@@ -1,6 +1,12 @@
 #include "standin/oci/control.h"
 
 #include <atomic>
+#include <dlfcn.h>
+#include <elf.h>
+#include <link.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -41,6 +47,95 @@ std::atomic<bool> gWatched{false};
 ControlState& Watched() {
   gWatched.store(true, std::memory_order_relaxed);
   return State();
+}
+
+// The dynamic symbol this library exports under the name, found through its GNU hash table, or null.
+ElfW(Sym)* FindOwnExport(const link_map* map, const char* name) {
+  const auto address = [map](ElfW(Addr) value) {
+    // The dynamic linker has relocated these entries in place; an unrelocated one is an offset from the base.
+    return value < map->l_addr ? value + map->l_addr : value;
+  };
+  ElfW(Sym)* symbols = nullptr;
+  const char* strings = nullptr;
+  const std::uint32_t* hash = nullptr;
+  for (const ElfW(Dyn)* entry = map->l_ld; entry->d_tag != DT_NULL; ++entry) {
+    if (entry->d_tag == DT_SYMTAB) symbols = reinterpret_cast<ElfW(Sym)*>(address(entry->d_un.d_ptr));
+    if (entry->d_tag == DT_STRTAB) strings = reinterpret_cast<const char*>(address(entry->d_un.d_ptr));
+    if (entry->d_tag == DT_GNU_HASH) hash = reinterpret_cast<const std::uint32_t*>(address(entry->d_un.d_ptr));
+  }
+  if (!symbols || !strings || !hash) return nullptr;
+  const std::uint32_t bucketCount = hash[0];
+  const std::uint32_t firstSymbol = hash[1];
+  const std::uint32_t bloomWords = hash[2];
+  const auto* buckets = reinterpret_cast<const std::uint32_t*>(reinterpret_cast<const ElfW(Addr)*>(hash + 4) + bloomWords);
+  const std::uint32_t* chain = buckets + bucketCount;
+  std::uint32_t h = 5381;
+  for (const char* p = name; *p; ++p) h = h * 33 + static_cast<unsigned char>(*p);
+  std::uint32_t index = bucketCount ? buckets[h % bucketCount] : 0;
+  if (index < firstSymbol) return nullptr;
+  for (;; ++index) {
+    const std::uint32_t link = chain[index - firstSymbol];
+    if ((link | 1) == (h | 1) && std::strcmp(strings + symbols[index].st_name, name) == 0) return &symbols[index];
+    if (link & 1) return nullptr;
+  }
+}
+
+// The protection of the loaded segment that holds an address of this library.
+struct SegmentQuery {
+  ElfW(Addr) base;
+  ElfW(Addr) address;
+  int protection = PROT_READ;
+};
+
+int FindSegment(dl_phdr_info* info, std::size_t, void* data) {
+  auto* query = static_cast<SegmentQuery*>(data);
+  if (info->dlpi_addr != query->base) return 0;
+  for (ElfW(Half) k = 0; k < info->dlpi_phnum; ++k) {
+    const ElfW(Phdr)& segment = info->dlpi_phdr[k];
+    const ElfW(Addr) start = info->dlpi_addr + segment.p_vaddr;
+    if (segment.p_type != PT_LOAD || query->address < start || query->address >= start + segment.p_memsz) continue;
+    query->protection = ((segment.p_flags & PF_R) ? PROT_READ : 0) | ((segment.p_flags & PF_W) ? PROT_WRITE : 0) |
+                        ((segment.p_flags & PF_X) ? PROT_EXEC : 0);
+    return 1;
+  }
+  return 0;
+}
+
+// The dynamic linker skips a symbol with no value in every lookup by name (its undefined-symbol rule), so the
+// export disappears for dlsym while the library's own calls, bound when it was linked, run as before.
+bool HideOwnExport(const char* name) {
+  Dl_info info{};
+  link_map* map = nullptr;
+  if (!dladdr1(reinterpret_cast<void*>(&qzociHideEntry), &info, reinterpret_cast<void**>(&map), RTLD_DL_LINKMAP) ||
+      !map || !name || !*name) {
+    return false;
+  }
+  ElfW(Sym)* symbol = FindOwnExport(map, name);
+  if (!symbol || symbol->st_shndx == SHN_UNDEF) return false;
+  if (symbol->st_value == 0) return true;
+  SegmentQuery query{map->l_addr, reinterpret_cast<ElfW(Addr)>(symbol)};
+  dl_iterate_phdr(FindSegment, &query);
+  const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+  void* start = reinterpret_cast<void*>(reinterpret_cast<std::uintptr_t>(symbol) & ~(page - 1));
+  const std::size_t length = reinterpret_cast<std::uintptr_t>(symbol + 1) - reinterpret_cast<std::uintptr_t>(start);
+  if (mprotect(start, length, query.protection | PROT_WRITE) != 0) return false;
+  symbol->st_value = 0;
+  mprotect(start, length, query.protection);
+  return true;
+}
+
+// Applies QZOCI_HIDDEN_ENTRIES as the library loads, before any loader looks its entries up.
+__attribute__((constructor)) void HideEntriesNamedByEnvironment() {
+  const char* list = std::getenv("QZOCI_HIDDEN_ENTRIES");
+  if (!list) return;
+  std::string names(list);
+  for (std::size_t start = 0; start <= names.size();) {
+    std::size_t end = names.find(',', start);
+    if (end == std::string::npos) end = names.size();
+    const std::string name = names.substr(start, end - start);
+    if (!name.empty()) HideOwnExport(name.c_str());
+    start = end + 1;
+  }
 }
 
 }  // namespace
@@ -196,5 +291,7 @@ QZOCI_EXPORT void qzociInjectThrow(const char* entry, unsigned nth) {
   rule.toThrow = true;
   s.rules.push_back(rule);
 }
+
+QZOCI_EXPORT int qzociHideEntry(const char* entry) { return qzoci::HideOwnExport(entry) ? 1 : 0; }
 
 QZOCI_EXPORT void qzociWatchCalls(int on) { qzoci::gWatched.store(on != 0, std::memory_order_relaxed); }

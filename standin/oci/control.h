@@ -1,7 +1,7 @@
 // The stand-in's control API for tests, exported under its own "qzoci" prefix (never an OCI name): a call log of
 // the entries the client called (entry, key arguments, SQL text, attribute numbers and values), statuses and ORA
-// errors injected at the n-th call of a named entry, a C++ exception thrown from a named entry, the data
-// directory, the data sources, users, and a reset. Each entry point reports itself through EnterEntry before doing anything.
+// errors injected at the n-th call of a named entry, a C++ exception thrown from a named entry, entries hidden from
+// the loader, the data directory, the data sources, users, and a reset. Each entry point reports itself through EnterEntry before doing anything.
 #pragma once
 
 #include <array>
@@ -58,3 +58,8 @@ QZOCI_EXPORT void qzociInjectThrow(const char* entry, unsigned nth);
 // Turns watching on or off; off, the log and the counts keep what they hold and the calls pass unseen until the
 // next control call.
 QZOCI_EXPORT void qzociWatchCalls(int on);
+// Hides an export of this library from every later lookup by name, as if the library had been built without it
+// (answers 1, or 0 when the library exports no such name). The environment variable QZOCI_HIDDEN_ENTRIES, a list of
+// names separated by commas, is applied the same way when the library loads: a program sets it before the driver
+// first loads the client, whose loader binds its entries once. The library's own calls are not affected.
+QZOCI_EXPORT int qzociHideEntry(const char* entry);

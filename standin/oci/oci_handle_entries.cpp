@@ -1,8 +1,11 @@
 // OCI entry points of environments, handles, descriptors, attributes, errors, logon and sessions.
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <vector>
 
 #include "standin/oci/entry_support.h"
+#include "standin/oci/immortal.h"
 
 using namespace qzoci;
 
@@ -198,8 +201,38 @@ QZOCI_EXPORT sword OCIHandleAlloc(const void* parent, void** handle, ub4 type, s
   return oci::kSuccess;
 }
 
+namespace {
+
+// An environment whose free failed (a fault a test injected) stays with the client, as a real client keeps what it
+// could not free; nothing else holds an environment, so it is kept reachable here.
+struct KeptEnvironments {
+  std::mutex mutex;
+  std::vector<void*> handles;
+};
+
+class KeepUnlessFreed {
+ public:
+  explicit KeepUnlessFreed(void* handle) : m_handle(handle) {}
+  ~KeepUnlessFreed() {
+    if (!m_handle) return;
+    static Immortal<KeptEnvironments> kept;
+    std::lock_guard<std::mutex> guard(kept->mutex);
+    kept->handles.push_back(m_handle);
+  }
+  KeepUnlessFreed(const KeepUnlessFreed&) = delete;
+  KeepUnlessFreed& operator=(const KeepUnlessFreed&) = delete;
+  void Freed() { m_handle = nullptr; }
+
+ private:
+  void* m_handle;
+};
+
+}  // namespace
+
 QZOCI_EXPORT sword OCIHandleFree(void* handle, ub4 type) {
+  KeepUnlessFreed keep(type == oci::kHtypeEnv ? handle : nullptr);
   QZOCI_ENTER("OCIHandleFree", nullptr, Detail() << "type=" << type);
+  keep.Freed();
   Tag* tag = const_cast<Tag*>(AsTag(handle));
   if (!tag || tag->type != type) return oci::kInvalidHandle;
   DeleteHandle(tag);

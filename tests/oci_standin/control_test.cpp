@@ -146,6 +146,21 @@ TEST(Variants, EachVariantLacksItsEntryAndTheBrokenOneDoesNotLoad) {
     EXPECT_EQ(c.Logon("VARIANT", "SYSTEM", "manager"), oci::kSuccess) << k.folder;
     EXPECT_EQ(c.Query("SELECT 'x' FROM DUAL"), (Rows{{"x"}}));
   }
+  // Any entry hidden by name is gone for the lookups that follow, as in a build without it; the library still runs.
+  {
+    const std::string path = dir + "no-serverversion/OCI.DLL";
+    OciLibrary lib = OciLibrary::Load(std::u16string(path.begin(), path.end()));
+    auto hide = reinterpret_cast<int (*)(const char*)>(lib.Entry("qzociHideEntry"));
+    ASSERT_NE(hide, nullptr);
+    EXPECT_EQ(hide("OCITransCommit"), 1);
+    EXPECT_EQ(hide("OCINoSuchEntry"), 0);
+    EXPECT_EQ(lib.Entry("OCITransCommit"), nullptr);
+    EXPECT_NE(lib.Entry("OCITransRollback"), nullptr);
+    EXPECT_NE(OciLibrary::Default().Entry("OCITransCommit"), nullptr) << "another library keeps it";
+    OciClient c(lib);
+    EXPECT_EQ(c.Logon("VARIANT", "SYSTEM", "manager"), oci::kSuccess);
+    EXPECT_EQ(c.Exec("CREATE TABLE H (N NUMBER)"), oci::kSuccess);
+  }
   const std::string broken = dir + "unloadable/OCI.DLL";
   EXPECT_EQ(platform::LoadModule(std::u16string(broken.begin(), broken.end()).c_str()), nullptr);
   EXPECT_EQ(platform::GetLastErrorCode(), platform::kErrorBadExeFormat);

@@ -1,0 +1,679 @@
+#include "tests/faults/fault_helpers.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <set>
+
+#include "driver/driver.h"
+#include "host/export.h"
+#include "host/library_entry.h"
+#include "oracle/client/client_loader.h"
+#include "oracle/client/oci_entries.h"
+#include "platform/module.h"
+#include "platform/utf8.h"
+#include "tests/e2e/round_trip_script.h"
+#include "tests/slot_call.h"
+
+namespace faults {
+
+namespace {
+
+using qzrt::kReadFirst;
+using qzrt::kReadLast;
+using qzrt::kReadNext;
+using qzrt::kReadPrevious;
+
+constexpr int kOraFault = 3113;  // the ORA error an injected status carries
+constexpr int kStatusError = -1;
+constexpr int kStatusInvalidHandle = -2;
+
+void* gpDriverObject = nullptr;
+
+const std::string kUnreadable = "<the other connection cannot read the table> ";
+
+// The entries whose failure carries no Oracle text: those called without an error handle, and those that read it.
+const std::set<std::string> kWithoutOracleText = {"OCIHandleAlloc", "OCIHandleFree", "OCIDescriptorAlloc",
+                                                  "OCIDescriptorFree", "OCIErrorGet", "oerhms"};
+
+template <typename F>
+F ClientEntry(const char* name) {
+  return reinterpret_cast<F>(platform::FindModuleEntry(hGetOracleClientModule(), name));
+}
+
+Rows With(Rows rows, const std::string& row) {
+  rows.push_back(row);
+  std::sort(rows.begin(), rows.end(), [](const std::string& a, const std::string& b) {
+    return std::atoi(a.c_str()) < std::atoi(b.c_str());
+  });
+  return rows;
+}
+
+Rows Without(Rows rows, const std::string& id) {
+  rows.erase(std::remove_if(rows.begin(), rows.end(), [&](const std::string& r) { return r.rfind(id + ":", 0) == 0; }),
+             rows.end());
+  return rows;
+}
+
+Rows Replaced(const Rows& rows, const std::string& id, const std::string& row) { return With(Without(rows, id), row); }
+
+std::vector<Rows> Either(const Rows& a, const Rows& b) { return {a, b}; }
+
+// An operation that reads: the records stay, and the record read must be the one asked for.
+Operation Read(const char* name, std::uint32_t direction, std::uint32_t before, const char* id) {
+  Operation op;
+  op.name = name;
+  op.prepare = [before](World& w) { return before == 0xFFFFFFFF || w.Table().Read(u"ID", before) == 1; };
+  op.run = [direction](World& w) { return w.Table().Read(u"ID", direction); };
+  op.rightResult = [id](World& w, std::string& why) {
+    const qzrt::FieldText read = w.Table().Field(u"ID");
+    why = "read ID " + read.value_or("<none>");
+    return read == std::string(id);
+  };
+  return op;
+}
+
+// The runtime's write of the current record (an UPDATE of the record read), which releases its lock.
+int Write(qzrt::OpenTable& table) {
+  return CallSlot<std::int32_t>(table.AccessInterface(), 22, &table.Handle(), std::uintptr_t{0}, std::uint32_t{0},
+                                std::uint32_t{0});
+}
+
+// A new record added with the fields, committed when it answers 1.
+bool AddRecord(World& w, int id, bool memo = false) {
+  const std::string text = std::to_string(id);
+  if (!World::Fill(w.Table(), {{"ID", text}, {"NAME", "r" + text}, {"QTY", text}})) return false;
+  if (memo) {
+    auto value = e2e::Text(World::Memo());
+    if (!w.Table().WriteLarge(0, value.get())) return false;
+  }
+  return w.Table().Add() == 1;
+}
+
+std::vector<Operation> MakeOperations() {
+  std::vector<Operation> ops;
+  auto add = [&ops](Operation op) { ops.push_back(std::move(op)); };
+  {
+    // A connection of its own, which no table holds: its open begins a session and its close ends it.
+    Operation op;
+    op.name = "open connection";
+    op.run = [](World& w) { return w.Session().Connect(w.Third()); };
+    op.after = [](World& w, int answer) {
+      if (!answer) {
+        EXPECT_EQ(w.Session().Connect(w.Third()), 1) << "opened again: " << w.Session().Error().message;
+      }
+      w.Session().Disconnect(w.Third());
+    };
+    op.driverHolder = true;
+    add(op);
+  }
+  {
+    Operation op;
+    op.name = "close connection";
+    op.prepare = [](World& w) { return w.Session().Connect(w.Third()) == 1; };
+    op.run = [](World& w) { return w.Session().Disconnect(w.Third()); };
+    op.after = [](World& w, int) {
+      EXPECT_EQ(w.Session().Connect(w.Third()), 1) << "opened again: " << w.Session().Error().message;
+      w.Session().Disconnect(w.Third());
+    };
+    op.driverHolder = true;
+    add(op);
+  }
+  {
+    Operation op;
+    op.name = "open table";
+    op.prepare = [](World& w) { return w.Table().Close() == 1; };
+    op.run = [](World& w) { return w.Table().Open(); };
+    op.after = [](World& w, int answer) {
+      if (!answer) w.Table().Open();
+    };
+    add(op);
+  }
+  {
+    Operation op;
+    op.name = "close table";
+    op.run = [](World& w) { return w.Table().Close(); };
+    op.after = [](World& w, int) { w.Table().Open(); };
+    add(op);
+  }
+  {
+    Operation op;
+    op.name = "statement";
+    op.run = [](World& w) {
+      qzrt::FileHandle handle(1, 90);
+      qzrt::QueryAnalysis query;
+      query.SetText(qzrt::QueryAnalysis::kSqlText, std::u16string(u"UPDATE QZ_F SET QTY = QTY + 1 WHERE ID = 2"));
+      int answer = 0;
+      void* access = w.Session().RunQuery(w.Main(), handle, u"SQL", &query, 4, &answer);
+      if (access) qzrt::OpenTable(access, 1, 90).Close();
+      return answer;
+    };
+    op.onSuccess = [](const Rows& rows) { return Replaced(rows, "2", "2:3"); };
+    op.driverHolder = true;
+    op.onFailure = [](const Rows& rows) { return Either(rows, Replaced(rows, "2", "2:3")); };
+    add(op);
+  }
+  add(Read("read first", kReadFirst, 0xFFFFFFFF, "1"));
+  add(Read("read last", kReadLast, 0xFFFFFFFF, "3"));
+  add(Read("read next", kReadNext, kReadFirst, "2"));
+  add(Read("read previous", kReadPrevious, kReadLast, "2"));
+  {
+    Operation op;
+    op.name = "seek";
+    op.run = [](World& w) {
+      auto two = e2e::Number(2);
+      return w.Table().Seek(u"ID", two.get());
+    };
+    op.rightResult = [](World& w, std::string& why) {
+      const qzrt::FieldText read = w.Table().Field(u"ID");
+      why = "sought ID " + read.value_or("<none>");
+      return read == std::string("2");
+    };
+    add(op);
+  }
+  {
+    Operation op;
+    op.name = "add";
+    op.run = [](World& w) { return AddRecord(w, 10) ? 1 : 0; };
+    op.onSuccess = [](const Rows& rows) { return With(rows, "10:10"); };
+    op.onFailure = [](const Rows& rows) { return Either(rows, With(rows, "10:10")); };
+    add(op);
+  }
+  {
+    Operation op;
+    op.name = "add a duplicate key";
+    op.run = [](World& w) {
+      return World::Fill(w.Table(), {{"ID", "2"}, {"NAME", "twin"}, {"QTY", "9"}}) ? w.Table().Add() : 0;
+    };
+    op.normal = 0;
+    add(op);
+  }
+  {
+    Operation op;
+    op.name = "modify";
+    op.prepare = [](World& w) { return w.Table().Read(u"ID", kReadFirst) == 1; };
+    op.run = [](World& w) { return World::Fill(w.Table(), {{"QTY", "11"}}) ? Write(w.Table()) : 0; };
+    op.onSuccess = [](const Rows& rows) { return Replaced(rows, "1", "1:11"); };
+    op.onFailure = [](const Rows& rows) { return Either(rows, Replaced(rows, "1", "1:11")); };
+    add(op);
+  }
+  {
+    Operation op;
+    op.name = "delete";
+    op.prepare = [](World& w) { return w.Table().Read(u"ID", kReadFirst) == 1; };
+    op.run = [](World& w) { return w.Table().Delete(0); };
+    op.onSuccess = [](const Rows& rows) { return Without(rows, "1"); };
+    op.onFailure = [](const Rows& rows) { return Either(rows, Without(rows, "1")); };
+    add(op);
+  }
+  {
+    Operation op;
+    op.name = "write large value";
+    op.run = [](World& w) { return AddRecord(w, 11, true) ? 1 : 0; };
+    op.onSuccess = [](const Rows& rows) { return With(rows, "11:11"); };
+    op.onFailure = [](const Rows& rows) { return Either(rows, With(rows, "11:11")); };
+    add(op);
+  }
+  {
+    Operation op;
+    op.name = "read large value";
+    op.prepare = [](World& w) { return w.Table().Read(u"ID", kReadFirst) == 1; };
+    auto memo = std::make_shared<std::unique_ptr<CHostValue>>();
+    op.run = [memo](World& w) {
+      *memo = std::make_unique<CHostValue>();
+      return w.Table().ReadLarge(0, memo->get());
+    };
+    op.rightResult = [memo](World&, std::string& why) {
+      const std::u16string text = e2e::TextOf(**memo);
+      why = "memo of " + std::to_string(text.size()) + " characters read";
+      return text == World::Memo();
+    };
+    op.after = [memo](World&, int) { memo->reset(); };
+    add(op);
+  }
+  {
+    Operation op;
+    op.name = "describe";
+    op.run = [](World& w) {
+      void* described = w.Session().Describe(w.Main(), u"QZ_F");
+      if (described) CallSlot<std::uint32_t>(described, 6);
+      return described ? 1 : 0;
+    };
+    op.driverHolder = true;
+    add(op);
+  }
+  {
+    Operation op;
+    op.name = "catalog";
+    auto catalog = std::make_shared<std::unique_ptr<CHostValue>>();
+    // A listing that failed answers 1 with a NULL value, the error in the holder.
+    op.run = [catalog](World& w) {
+      *catalog = std::make_unique<CHostValue>();
+      return w.Session().ListCatalog(w.Main(), catalog->get(), 4 | 16) == 1 && !(*catalog)->bIsNull() ? 1 : 0;
+    };
+    op.rightResult = [catalog](World&, std::string& why) {
+      const std::u16string text = e2e::TextOf(**catalog);
+      why = "catalog " + platform::ToUtf8(text);
+      return text.find(u"QZ_F") != std::u16string::npos;
+    };
+    op.after = [catalog](World&, int) { catalog->reset(); };
+    op.driverHolder = true;
+    add(op);
+  }
+  {
+    // Whatever the begin answered, the record added after it is kept once the program commits.
+    Operation op;
+    op.name = "begin";
+    op.run = [](World& w) { return w.Session().Begin(w.Main()); };
+    op.after = [](World& w, int answer) {
+      AddRecord(w, 12);
+      if (answer) w.Session().Commit(w.Main());
+    };
+    op.onSuccess = [](const Rows& rows) { return With(rows, "12:12"); };
+    op.onFailure = [](const Rows& rows) { return std::vector<Rows>{With(rows, "12:12")}; };
+    op.driverHolder = true;
+    add(op);
+  }
+  {
+    // A commit that failed is followed by the program's rollback: nothing is kept unless the server took the commit.
+    Operation op;
+    op.name = "commit";
+    op.prepare = [](World& w) { return w.Session().Begin(w.Main()) == 1 && AddRecord(w, 13); };
+    op.run = [](World& w) { return w.Session().Commit(w.Main()); };
+    op.after = [](World& w, int answer) {
+      if (!answer) w.Session().Rollback(w.Main());
+    };
+    op.onSuccess = [](const Rows& rows) { return With(rows, "13:13"); };
+    op.onFailure = [](const Rows& rows) { return Either(rows, With(rows, "13:13")); };
+    op.driverHolder = true;
+    add(op);
+  }
+  {
+    Operation op;
+    op.name = "rollback";
+    op.prepare = [](World& w) { return w.Session().Begin(w.Main()) == 1 && AddRecord(w, 14); };
+    op.run = [](World& w) { return w.Session().Rollback(w.Main()); };
+    op.after = [](World& w, int answer) {
+      if (!answer) w.Session().Rollback(w.Main());
+    };
+    op.onFailure = [](const Rows& rows) { return std::vector<Rows>{rows}; };
+    op.driverHolder = true;
+    add(op);
+  }
+  {
+    Operation op;
+    op.name = "lock record";
+    op.prepare = [](World& w) { return w.Table().Read(u"ID", kReadFirst) == 1; };
+    op.run = [](World& w) { return w.Table().LockRecord(2); };
+    op.after = [](World& w, int) { w.Table().LockRecord(0); };
+    add(op);
+  }
+  {
+    // An unlock that failed is followed by the table's close, which lets every lock go.
+    Operation op;
+    op.name = "unlock record";
+    op.prepare = [](World& w) { return w.Table().Read(u"ID", kReadFirst) == 1 && w.Table().LockRecord(2) == 1; };
+    op.run = [](World& w) { return w.Table().LockRecord(0); };
+    op.after = [](World& w, int answer) {
+      if (!answer && w.Table().Close()) w.Table().Open();
+    };
+    add(op);
+  }
+  {
+    Operation op;
+    op.name = "modify under a record lock";
+    op.prepare = [](World& w) { return w.Table().Read(u"ID", kReadFirst, 2) == 1; };
+    op.run = [](World& w) { return World::Fill(w.Table(), {{"QTY", "21"}}) ? Write(w.Table()) : 0; };
+    op.after = [](World& w, int answer) {
+      if (!answer && w.Table().Close()) w.Table().Open();
+    };
+    op.onSuccess = [](const Rows& rows) { return Replaced(rows, "1", "1:21"); };
+    op.onFailure = [](const Rows& rows) { return Either(rows, Replaced(rows, "1", "1:21")); };
+    add(op);
+  }
+  return ops;
+}
+
+}  // namespace
+
+const char* FaultName(Fault fault) {
+  switch (fault) {
+    case Fault::Status:
+      return "error status";
+    case Fault::InvalidHandle:
+      return "OCI_INVALID_HANDLE";
+    case Fault::Throw:
+      return "exception";
+    case Fault::Missing:
+      return "entry missing";
+  }
+  return "";
+}
+
+std::vector<std::string> CalledEntries(bool oci7) {
+  std::vector<std::string> names;
+#define QZ_FAULT_CALLED(name, result, parameters)                                   \
+  if ((OCI_SLOT_##name >= OCI7_SET_FIRST_SLOT) == oci7) names.push_back(#name);
+#define QZ_FAULT_UNCALLED(name)
+  QZ_OCI_ENTRIES(QZ_FAULT_CALLED, QZ_FAULT_UNCALLED)
+#undef QZ_FAULT_CALLED
+#undef QZ_FAULT_UNCALLED
+  return names;
+}
+
+const std::vector<Operation>& Operations() {
+  static const std::vector<Operation> ops = MakeOperations();
+  return ops;
+}
+
+// ---- World ----------------------------------------------------------------------------------------------------------
+
+World::World(const char* dataSource, const char16_t* options) {
+  if (!gpDriverObject) {
+    ::setenv("QZOCI_DATA_SOURCES", dataSource, 1);
+    bInitLibrary(nullptr);
+    gpDriverObject = piQueryInterface();
+  }
+  m_session = std::make_unique<qzrt::DriverSession>(gpDriverObject);
+  const std::string source(dataSource);
+  auto connection = [&](const char16_t* name) {
+    using D = qzrt::ConnectionDescription;
+    auto description = std::make_unique<D>();
+    description->SetText(D::kName, std::u16string(name));
+    description->SetText(D::kDataSource, std::u16string(source.begin(), source.end()));
+    description->SetText(D::kUserId, std::u16string(u"SYSTEM"));
+    description->SetText(D::kPassword, std::u16string(u"manager"));
+    description->SetText(D::kExtendedInformation, std::u16string(options));
+    return description;
+  };
+  m_main = connection(u"main");
+  m_other = connection(u"other");
+  m_third = connection(u"third");
+}
+
+World::~World() { Teardown(true); }
+
+const std::u16string& World::Memo() {
+  static const std::u16string text = [] {
+    std::u16string t;
+    for (int i = 0; t.size() < 20000; ++i) t += static_cast<char16_t>(u'a' + i % 26);
+    return t;
+  }();
+  return text;
+}
+
+bool World::Fill(qzrt::OpenTable& table, const qzrt::Fields& fields) {
+  for (const auto& [name, value] : fields) {
+    const std::u16string wide(name.begin(), name.end());
+    if (!table.SetField(wide.c_str(), value)) return false;
+  }
+  return true;
+}
+
+bool World::Setup(std::string& why) {
+  auto fail = [&why](const std::string& step, const qzrt::ErrorReport& error) {
+    why = step + ": " + error.message;
+    return false;
+  };
+  if (!m_table && !Connect(why)) {
+    Teardown(true);
+    return false;
+  }
+  if (m_table->Create() != 1) return fail("create", m_table->Error());
+  for (int id : {1, 2, 3}) {
+    if (!AddRecord(*this, id, id == 1)) return fail("add " + std::to_string(id), m_table->Error());
+  }
+  return true;
+}
+
+bool World::Connect(std::string& why) {
+  auto fail = [&why](const std::string& step, const qzrt::ErrorReport& error) {
+    why = step + ": " + error.message;
+    return false;
+  };
+  if (m_session->Connect(*m_main) != 1) return fail("connect", m_session->Error());
+  if (m_session->Connect(*m_other) != 1) return fail("connect the other", m_session->Error());
+  CDriver* driver = static_cast<CDriver*>(gpDriverObject);
+  CConnection* connection = driver->pFindConnection(reinterpret_cast<IHostConnectionDescription*>(m_main.get()));
+  if (!connection) return fail("find the connection", m_session->Error());
+  connection->nRelease();
+  m_description = e2e::MakeDescription(gpDriverObject, connection, u"QZ_F",
+                                       {{u"ID", 5, 4, COLUMN_FLAG_UNIQUE, false},
+                                        {u"NAME", 2, 21, COLUMN_FLAG_DUPLICATES},
+                                        {u"QTY", 5, 4},
+                                        {u"NOTES", 15, 8}});
+  void* access = m_session->AccessInterface(*m_main, m_description);
+  // The other connection reads the records without their memo: it checks what was kept, not the large values.
+  CConnection* other = driver->pFindConnection(reinterpret_cast<IHostConnectionDescription*>(m_other.get()));
+  if (!other) return fail("find the other connection", m_session->Error());
+  other->nRelease();
+  m_otherDescription = e2e::MakeDescription(gpDriverObject, other, u"QZ_F",
+                                            {{u"ID", 5, 4, COLUMN_FLAG_UNIQUE, false},
+                                             {u"NAME", 2, 21, COLUMN_FLAG_DUPLICATES},
+                                             {u"QTY", 5, 4}});
+  void* otherAccess = m_session->AccessInterface(*m_other, m_otherDescription);
+  if (!access || !otherAccess) return fail("access interfaces", m_session->Error());
+  m_table = std::make_unique<qzrt::OpenTable>(access, 1, 10);
+  m_otherTable = std::make_unique<qzrt::OpenTable>(otherAccess, 1, 20);
+  return true;
+}
+
+void World::Teardown(bool disconnect) {
+  if (m_table) m_table->Close();
+  if (!disconnect) return;
+  m_table.reset();
+  m_otherTable.reset();
+  for (CRecordDescription** description : {&m_description, &m_otherDescription}) {
+    if (*description) (*description)->nReleaseExternal();
+    *description = nullptr;
+  }
+  m_session->CloseRegistry(1);
+  m_session->Disconnect(*m_main);
+  m_session->Disconnect(*m_other);
+}
+
+Rows World::Committed() {
+  Rows rows;
+  qzrt::OpenTable& t = *m_otherTable;
+  if (t.Open() != 1) return {kUnreadable + t.Error().message};
+  const int first = t.Read(u"ID", kReadFirst, 0, 0x2000);
+  if (!first) {
+    const std::string why = t.Error().message;
+    t.Close();
+    return {kUnreadable + why};
+  }
+  // A read past the last record answers 1 and leaves the context out of range.
+  const auto inRange = [&t] {
+    std::uint32_t out = 1;
+    CallSlot<std::int32_t>(t.AccessInterface(), 32, &t.Handle(), u"ID", reinterpret_cast<std::uintptr_t>(&out));
+    return out == 0;
+  };
+  for (int answer = first; answer == 1 && inRange() && rows.size() < 50; answer = t.Read(u"ID", kReadNext)) {
+    rows.push_back(t.Field(u"ID").value_or("?") + ":" + t.Field(u"QTY").value_or("null"));
+  }
+  t.Close();
+  return rows;
+}
+
+void World::ResetClient() {
+  if (auto reset = ClientEntry<void (*)()>("qzociReset")) reset();
+}
+
+void World::InjectStatus(const std::string& entry, unsigned nth, int status, int oraCode) {
+  ClientEntry<void (*)(const char*, unsigned, int, int)>("qzociInjectStatus")(entry.c_str(), nth, status, oraCode);
+}
+
+void World::InjectThrow(const std::string& entry, unsigned nth) {
+  ClientEntry<void (*)(const char*, unsigned)>("qzociInjectThrow")(entry.c_str(), nth);
+}
+
+std::vector<std::string> World::CallLog() { return e2e::ClientCallLog(); }
+
+// ---- Discovery and cases --------------------------------------------------------------------------------------------
+
+std::map<std::string, OperationCalls> Discover(World& world, const char* only) {
+  std::map<std::string, OperationCalls> calls;
+  for (const Operation& op : Operations()) {
+    if (only && op.name != std::string(only)) continue;
+    std::string why;
+    if (!world.Setup(why) || (op.prepare && !op.prepare(world))) {
+      ADD_FAILURE() << op.name << ": the world could not be made: " << why;
+      world.Teardown(true);
+      continue;
+    }
+    world.ResetClient();
+    const int answer = op.run(world);
+    EXPECT_EQ(answer, op.normal) << op.name << " with no fault";
+    // QZ_FAULTS_LOG=<operation> shows the client calls the operation makes.
+    const char* shown = std::getenv("QZ_FAULTS_LOG");
+    std::string previous;
+    for (const std::string& line : world.CallLog()) {
+      EntryCalls& entry = calls[op.name][line.substr(0, line.find(' '))];
+      const std::string call = previous + "\n" + line;
+      if (entry.count++ == 0) entry.first = call;
+      entry.last = call;
+      previous = line;
+      if (shown && op.name == std::string(shown)) std::printf("  %s\n", line.c_str());
+    }
+    if (op.after) op.after(world, answer);
+    world.Teardown(false);
+  }
+  return calls;
+}
+
+std::vector<unsigned> CallsToFault(const EntryCalls& calls) {
+  return calls.count > 1 && calls.first != calls.last ? std::vector<unsigned>{1, calls.count}
+                                                      : std::vector<unsigned>{1};
+}
+
+bool WriteCalls(const std::string& path, const std::map<std::string, OperationCalls>& calls) {
+  FILE* file = std::fopen(path.c_str(), "w");
+  if (!file) return false;
+  for (const auto& [op, entries] : calls) {
+    for (const auto& [entry, call] : entries) std::fprintf(file, "%s\t%s\t%u\n", op.c_str(), entry.c_str(), call.count);
+  }
+  return std::fclose(file) == 0;
+}
+
+std::map<std::string, OperationCalls> ReadCalls(const std::string& path) {
+  std::map<std::string, OperationCalls> calls;
+  FILE* file = std::fopen(path.c_str(), "r");
+  if (!file) return calls;
+  char line[512];
+  while (std::fgets(line, sizeof line, file)) {
+    const std::string text(line);
+    const std::size_t tab = text.find('\t');
+    const std::size_t tab2 = text.find('\t', tab + 1);
+    if (tab2 == std::string::npos) continue;
+    calls[text.substr(0, tab)][text.substr(tab + 1, tab2 - tab - 1)].count =
+        static_cast<unsigned>(std::atoi(text.c_str() + tab2 + 1));
+  }
+  std::fclose(file);
+  return calls;
+}
+
+void RunCase(World& world, const Operation& op, Fault fault, const std::string& entry, unsigned nth) {
+  SCOPED_TRACE(std::string(op.name) + ", " + FaultName(fault) + " at call " + std::to_string(nth) + " of " + entry);
+  // The connections stay open from case to case while every check holds; after a failure they are opened afresh.
+  const auto teardown = [&world] { world.Teardown(::testing::Test::HasFailure()); };
+  std::string why;
+  if (!world.Setup(why)) {
+    // With the entry missing, the connection may be what cannot be made: it says which entry it lacks.
+    if (fault == Fault::Missing) {
+      EXPECT_THAT(why, ::testing::HasSubstr(entry));
+    } else {
+      ADD_FAILURE() << "the world could not be made: " << why;
+    }
+    teardown();
+    return;
+  }
+  if (op.prepare && !op.prepare(world)) {
+    if (fault != Fault::Missing) ADD_FAILURE() << "could not be prepared";
+    teardown();
+    return;
+  }
+  // What Setup committed; no preparation commits anything.
+  const Rows before = {"1:1", "2:2", "3:3"};
+  // A client without an entry every read needs leaves nothing to check the records with: the operation's error is
+  // all there is to see.
+  bool readable = true;
+  if (fault == Fault::Missing) {
+    const Rows read = world.Committed();
+    readable = read.empty() || read[0].rfind(kUnreadable, 0) != 0;
+    if (!readable) {
+      EXPECT_THAT(read[0], ::testing::HasSubstr(entry));
+    }
+  }
+  world.ResetClient();
+  if (fault == Fault::Status) world.InjectStatus(entry, nth, kStatusError, kOraFault);
+  if (fault == Fault::InvalidHandle) world.InjectStatus(entry, nth, kStatusInvalidHandle, 0);
+  if (fault == Fault::Throw) world.InjectThrow(entry, nth);
+
+  const int answer = op.run(world);
+  const qzrt::ErrorReport error = op.driverHolder ? world.Session().Error() : world.Table().Error();
+  world.ResetClient();  // a fault not met stays out of what follows
+
+  // The error the runtime is given names what failed.
+  if (answer == 0 && op.normal == 1) {
+    EXPECT_NE(error.code, 0u) << error.message;
+    switch (fault) {
+      case Fault::Status:
+        if (kWithoutOracleText.count(entry)) {
+          EXPECT_FALSE(error.message.empty());
+        } else {
+          EXPECT_EQ(error.Ora(), "ORA-03113") << error.message;
+          EXPECT_THAT(error.message, ::testing::HasSubstr("end-of-file on communication channel"));
+        }
+        break;
+      case Fault::InvalidHandle:
+      case Fault::Throw:
+        EXPECT_FALSE(error.message.empty());
+        break;
+      case Fault::Missing:
+        EXPECT_THAT(error.message, ::testing::HasSubstr(entry));
+        break;
+    }
+  }
+  if (answer == 1 && op.normal == 0) ADD_FAILURE() << "a failing operation answered success";
+  if (answer == 1 && op.normal == 1 && op.rightResult) {
+    std::string what;
+    EXPECT_TRUE(op.rightResult(world, what)) << "answered success with a wrong result: " << what;
+  }
+  if (op.after) op.after(world, answer);
+  if (!readable) {
+    teardown();
+    return;
+  }
+
+  // Nothing committed lost, nothing uncommitted kept.
+  const Rows after = world.Committed();
+  if (answer == op.normal || answer == 1) {
+    const Rows expected = op.onSuccess && answer == 1 ? op.onSuccess(before) : before;
+    EXPECT_EQ(after, expected) << "after the answer " << answer;
+  } else {
+    const std::vector<Rows> expected = op.onFailure ? op.onFailure(before) : std::vector<Rows>{before};
+    EXPECT_THAT(expected, ::testing::Contains(after)) << "after a failure";
+  }
+
+  // The connection goes on: a record added is there for the other session, and no record lock is left held.
+  const Rows& kept = after;
+  world.Table().Read(u"ID", kReadFirst);
+  const int added = AddRecord(world, 90);
+  if (added) {
+    EXPECT_EQ(world.Committed(), With(kept, "90:90")) << "an add answered success after the fault";
+  } else {
+    ADD_FAILURE() << "the connection is not usable after the fault: " << world.Table().Error().message;
+  }
+  qzrt::OpenTable& other = world.OtherTable();
+  if (other.Open() == 1) {
+    EXPECT_EQ(other.Read(u"ID", kReadFirst, 2), 1) << "the other connection locks a record: " << other.Error().message;
+    other.LockRecord(0);
+    other.Close();
+  }
+  teardown();
+}
+
+}  // namespace faults
