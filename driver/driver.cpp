@@ -351,7 +351,10 @@ const char16_t* DescriptionName(IHostConnectionDescription* description) {
 }  // namespace
 
 CConnection* CDriver::pFindConnectionOrRaise(IHostConnectionDescription* description, std::uint32_t point) {
-  CConnection* connection = pFindConnection(description);
+  // A key that memory refused is told as such, not as a connection that is not open.
+  CTString text;
+  if (description && !bConnectionText(*this, text, description)) return nullptr;
+  CConnection* connection = description ? pLookupConnection(text.pszGet()) : nullptr;
   if (!connection) {
     RaiseModuleError(m_pErrorHolder, 0, ERROR_UNIT_DRIVER, point, nullptr, nullptr, ERROR_CONNECTION_NOT_OPEN,
                      DescriptionName(description));

@@ -107,6 +107,7 @@ int COracleParameterBinding::bPrepare(CCursor* cursor) {
   std::uint64_t size = 0;
   std::uint64_t* returnedLength = nullptr;
   m_bDynamic = 0;
+  m_bLocatorDefined = 0;
   COracleColumn* column = pGetOracleColumn();
   // The locator is the buffer only of a LOB the value defines as one: the client would write another type's bytes
   // over the locator's address.
@@ -116,6 +117,7 @@ int COracleParameterBinding::bPrepare(CCursor* cursor) {
     if (!*locator) return 0;
     buffer = locator;
     size = sizeof(void*);
+    m_bLocatorDefined = 1;
   } else if (!bIsMemoColumnType(columnType)) {
     if (!value->bGetNativeBufferEx(&buffer, &size, &returnedLength)) return 0;
   } else {
@@ -137,7 +139,7 @@ int COracleParameterBinding::bPrepare(CCursor* cursor) {
 
 int COracleParameterBinding::bTransferValue(CRecordBuffer* buffer) {
   COracleColumn* column = pGetOracleColumn();
-  if (!column || !column->bIsLob()) return CParameterBinding::bTransferValue(buffer);
+  if (!column || !column->bIsLob() || !m_bLocatorDefined) return CParameterBinding::bTransferValue(buffer);
   if (!column->bIsTableStateClear()) return column->bReadLob();
   if (!column->bIsFieldValueNull()) {
     column->MarkUnread();
@@ -151,6 +153,7 @@ int COracleParameterBinding::bCopyFrom(COracleParameterBinding* source, CHashTab
   // A copy binds the same entry at the same position: without them it would bind nothing.
   if (!CParameterBinding::bCopyFrom(source, cloneMap)) return 0;
   m_bDynamic = source->m_bDynamic;
+  m_bLocatorDefined = source->m_bLocatorDefined;
   m_nReturnCode = source->m_nReturnCode;
   return 1;
 }

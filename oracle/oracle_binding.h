@@ -64,6 +64,9 @@ class COracleParameterBinding : public CParameterBinding {
 
   void* m_pDefine = nullptr;
   std::uint32_t m_bDynamic = 0;
+  // Whether the define holds the column's LOB locator: a value prepared before the server's column type was known
+  // is defined as text and arrives with its contents, not as a locator to read.
+  std::uint32_t m_bLocatorDefined = 0;
   std::uint16_t m_nReturnCode = 0;
 };
 

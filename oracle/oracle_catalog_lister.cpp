@@ -1,6 +1,9 @@
 #include "oracle/oracle_catalog_lister.h"
 
+#include <string>
+
 #include "foundation/error_holder.h"
+#include "foundation/module_errors.h"
 #include "foundation/t_string.h"
 #include "host/host_type.h"
 #include "host/host_value.h"
@@ -9,6 +12,9 @@
 #include "sql/internal_query.h"
 
 namespace {
+
+// Units enough for the longest catalog query (every part, each with the schema list, about 2,600 units).
+constexpr std::uint64_t CATALOG_QUERY_ROOM = 4096;
 
 constexpr const char16_t* SYSTEM_SCHEMA_LIST =
     u"('AURORA$ORB$UNAUTHENTICATED','AURORA$JIS$UTILITY$','OSE$HTTP$ADMIN','CTXSYS','DBSNMP','DIP','DMSYS',"
@@ -79,24 +85,37 @@ void COracleCatalogLister::BuildCatalogQuery(CTextBufferW& text, std::uint32_t f
   if (text.nGetLength() > 0 && (flags & CATALOG_SORTED)) text.AppendText(u" ORDER BY OWNER,TABLE_NAME,TYPE");
 }
 
-void COracleCatalogLister::AppendCatalogEntry(CTextBufferW& list, const char16_t* owner, const char16_t* name,
+bool COracleCatalogLister::AppendCatalogEntry(CTextBufferW& list, const char16_t* owner, const char16_t* name,
                                               const char16_t*, std::uint32_t flags) {
-  if (list.nGetLength() > 0) list.AppendText(u"\r\n");
+  std::uint64_t expected = list.nGetLength();
+  const auto add = [&list, &expected](const char16_t* piece) {
+    list.AppendText(piece);
+    expected += piece ? std::char_traits<char16_t>::length(piece) : 0;
+  };
+  if (list.nGetLength() > 0) add(u"\r\n");
   if (owner && *owner) {
-    list.AppendText(owner);
-    list.AppendText(u".");
+    add(owner);
+    add(u".");
   }
-  list.AppendText(name);
+  add(name);
   if (flags & CATALOG_WITH_FIELDS) {
-    list.AppendText(u"\t");
-    list.AppendText(name);
-    list.AppendText(u"\t\t");
+    add(u"\t");
+    add(name);
+    add(u"\t\t");
   }
+  return list.nGetLength() == expected;
 }
 
 int COracleCatalogLister::bRunCatalogQuery(CHostValue* value, std::uint32_t flags) {
   if (!m_pConnection || !m_pConnection->bOpen(m_pErrorHolder, nullptr)) return 0;
   CTextBufferW query(256);
+  // The query's pieces are appended unchecked: room for the longest of them is had first, so that none can be
+  // refused half-way (a query without its SELECT would be sent).
+  if (!query.Reserve(CATALOG_QUERY_ROOM)) {
+    SetHolderOutOfMemory(m_pErrorHolder);
+    if (value) value->SetNull(true);
+    return 0;
+  }
   BuildCatalogQuery(query, flags);
   if (query.nGetLength() == 0) {
     return bSetWideTextValue(value, u"");
@@ -115,9 +134,11 @@ int COracleCatalogLister::bRunCatalogQuery(CHostValue* value, std::uint32_t flag
     answer = rows->bGetColumnText(0, ownerText) && rows->bGetColumnText(1, nameText) &&
              rows->bGetColumnText(2, typeText);
     if (answer && !nameText.bIsEmpty()) {
+      // Quoting and the list fail only for lack of memory: a list short of an entry is no answer.
       answer = m_pConnection->nQuoteDottedName(m_pErrorHolder, ownerText.pszGet(), quotedOwner) &&
-               m_pConnection->nQuoteDottedName(m_pErrorHolder, nameText.pszGet(), quotedName);
-      if (answer) AppendCatalogEntry(list, quotedOwner.pszGet(), quotedName.pszGet(), typeText.pszGet(), flags);
+               m_pConnection->nQuoteDottedName(m_pErrorHolder, nameText.pszGet(), quotedName) &&
+               AppendCatalogEntry(list, quotedOwner.pszGet(), quotedName.pszGet(), typeText.pszGet(), flags);
+      if (!answer) SetHolderOutOfMemory(m_pErrorHolder);
     }
     if (answer) answer = rows->bRead(2, &end);
   }

@@ -34,7 +34,8 @@ class COracleCatalogLister {
   // value NULL and the error in the holder (a failed open leaves the value as it was).
   int bList(CHostValue* value, CConnection* connection, std::uint32_t flags);
   static void BuildCatalogQuery(CTextBufferW& text, std::uint32_t flags);
-  static void AppendCatalogEntry(CTextBufferW& list, const char16_t* owner, const char16_t* name,
+  // False when memory refused part of the entry.
+  static bool AppendCatalogEntry(CTextBufferW& list, const char16_t* owner, const char16_t* name,
                                  const char16_t* type, std::uint32_t flags);
 
  private:

@@ -1,5 +1,7 @@
 #include "oracle/oracle_connection.h"
 
+#include <string>
+
 #include "foundation/error_holder.h"
 #include "foundation/file_paths.h"
 #include "foundation/module_errors.h"
@@ -107,7 +109,13 @@ const char16_t* CConnectionOra::pszGetNoWaitSuffix() const {
 void CConnectionOra::FormatLockTableText(CTString& out, const char16_t* tables, const char16_t* mode,
                                          const char16_t* suffix) {
   out = u"LOCK TABLE ";
-  for (const char16_t* piece : {tables, u" IN ", mode, u" MODE ", suffix}) out.Append(piece);
+  std::size_t expected = 11;
+  for (const char16_t* piece : {tables, u" IN ", mode, u" MODE ", suffix}) {
+    out.Append(piece);
+    expected += piece ? std::char_traits<char16_t>::length(piece) : 0;
+  }
+  // A piece that memory refused would leave another statement: the text is empty instead.
+  if (out.nGetLength() != expected) out.Empty();
 }
 
 const char16_t* CConnectionOra::pszGetServerSection() const {

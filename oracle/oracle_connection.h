@@ -45,7 +45,7 @@ class CConnectionOra : public CConnection {
   // " NOWAIT" when the lock time-out says so (-2), or leaves it to the no-wait flag (-1) and that is on; else "".
   const char16_t* pszGetNoWaitSuffix() const;
   // "LOCK TABLE <tables> IN <mode> MODE <suffix>": the suffix of pszGetNoWaitSuffix begins with its own blank, so
-  // two blanks stand before NOWAIT, which the server takes as one.
+  // two blanks stand before NOWAIT, which the server takes as one. Empty when memory refused a piece.
   static void FormatLockTableText(CTString& out, const char16_t* tables, const char16_t* mode, const char16_t* suffix);
 
   // 43: locks the tables of the list inside a transaction level of their own (lock modes 0 and 1 do nothing); a

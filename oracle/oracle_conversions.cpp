@@ -156,7 +156,7 @@ int COracleFieldValue::bNumberToHost() {
   const std::u16string_view digits = Trimmed(text.pszGet());
   CHostValue value;
   value.SetType(HOST_TYPE_TEXT);
-  value.SetFromBuffer(digits.data(), digits.size() * 2);
+  if (bHostFailed(value.SetFromBuffer(digits.data(), digits.size() * 2))) return bTextNotKept();
   const std::int32_t result = value.nConvert(type);
   if (result != 0) {
     RaiseHostConversion(result, HOST_TYPE_TEXT, type, ORACLE_FIELD_POINT_NUMBER_TO_HOST);
@@ -187,6 +187,8 @@ int COracleFieldValue::bHostToNumber() {
     return 1;
   }
   const std::int32_t result = value.nConvert(HOST_TYPE_TEXT);
+  // The text of a number or a date is never too long: a 108 is a copy memory refused.
+  if (result == HOST_ERR_TOO_LONG) return bTextNotKept();
   if (result != 0) {
     RaiseHostConversion(result, type, HOST_TYPE_TEXT, ORACLE_FIELD_POINT_HOST_TO_NUMBER);
     return 0;
@@ -268,7 +270,7 @@ int COracleFieldValue::bTimestampToHost() {
   CHostValue value;
   value.SetType(HOST_TYPE_TEXT);
   const std::u16string_view digits = Trimmed(text.pszGet());
-  value.SetFromBuffer(digits.data(), digits.size() * 2);
+  if (bHostFailed(value.SetFromBuffer(digits.data(), digits.size() * 2))) return bTextNotKept();
   const std::int32_t result = value.nConvert(HOST_TYPE_DATETIME);
   if (result != 0) {
     RaiseHostConversion(result, HOST_TYPE_TEXT, HOST_TYPE_DATETIME, ORACLE_FIELD_POINT_NUMBER_TO_HOST);
@@ -284,6 +286,7 @@ int COracleFieldValue::bHostToTimestamp() {
   const std::int32_t result = value.nConvert(HOST_TYPE_TEXT);
   // Only a NULL operand is a NULL date; a value that does not convert must not be written as one.
   if (result == HOST_ERR_NULL_OPERAND) return bBindNull();
+  if (result == HOST_ERR_TOO_LONG) return bTextNotKept();
   if (bHostFailed(static_cast<std::uint32_t>(result))) {
     RaiseHostConversion(result, type, HOST_TYPE_DATETIME, ORACLE_FIELD_POINT_HOST_TO_DATE);
     return 0;

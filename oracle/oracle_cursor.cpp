@@ -619,9 +619,9 @@ int COracleCursor::bAppendSelectFrom(CSqlRewriter* statement) {
     CColumn* column = m_pColumnSet->pGetColumn(i);
     if (!column || !column->bIsMemo()) continue;
     if (written > 0 && !m_pStatement->nAppendText(u",")) return 0;
-    if (!m_pStatement->nAppendText(column->pszGetSqlName(queryMode)) || !m_pStatement->bAddSelectColumn(column)) {
-      return 0;
-    }
+    const char16_t* name = column->pszGetSqlName(queryMode);
+    if (!name) return bOutOfMemory();
+    if (!m_pStatement->nAppendText(name) || !m_pStatement->bAddSelectColumn(column)) return 0;
     ++written;
   }
   if (written == 0) {

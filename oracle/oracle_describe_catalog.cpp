@@ -2,6 +2,8 @@
 // ALL_INDEXES), the object kind (ALL_OBJECTS, for the OCI7 describe) and the column comments (ALL_COL_COMMENTS).
 // Names go into these texts as literals, each quote doubled so that a name holding one stays one literal.
 #include <memory>
+#include <new>
+#include <string>
 #include <vector>
 
 #include "engine/record/column_descriptor.h"
@@ -35,11 +37,18 @@ constexpr std::uint32_t COMMENT_NARROW_BYTES = COMMENT_UNITS * 4 + 1;
 constexpr std::uint32_t COMMENT_WIDE_BYTES = (COMMENT_UNITS + 1) * 2;
 
 // The name as the body of a quoted literal: each quote doubled.
-void AppendLiteralBody(CTString& out, const char16_t* name) {
+// False when memory cut the text short.
+bool AppendLiteralBody(CTString& out, const char16_t* name) {
+  std::size_t expected = out.nGetLength();
   for (const char16_t* p = name ? name : u""; *p; ++p) {
-    if (*p == u'\'') out.AppendChar(u'\'');
+    if (*p == u'\'') {
+      out.AppendChar(u'\'');
+      ++expected;
+    }
     out.AppendChar(*p);
+    ++expected;
   }
+  return out.nGetLength() == expected;
 }
 
 // The same as a LIKE pattern matching the name alone: its own '_', '%' and '\' escaped by '\'.
@@ -208,26 +217,42 @@ int COracleRecordDescription::bApplyDefaults(const char16_t* text, bool* noRow) 
   return 1;
 }
 
-int COracleRecordDescription::bLoadIndexes(const char16_t* name) {
+int COracleRecordDescription::bLoadIndexes(const char16_t* name) try {
   CTString first;
   CTString owner;
   CTString table;
   pGetConnection()->nSplitQualifiedName(first, owner, table, name);
-  if (owner.bIsEmpty()) owner = pGetConnection()->pszGetUserId();
+  // Every piece is checked: a query that memory cut short would name no table, or list another owner's indexes.
+  bool whole = true;
+  if (owner.bIsEmpty()) {
+    const char16_t* user = pGetConnection()->pszGetUserId();
+    owner = user;
+    whole = owner.nGetLength() == std::char_traits<char16_t>::length(user ? user : u"");
+  }
   CTString text(
       u"SELECT ALL_IND_COLUMNS.INDEX_NAME, ALL_IND_COLUMNS.COLUMN_NAME, ALL_IND_COLUMNS.COLUMN_POSITION, "
       u"ALL_INDEXES.UNIQUENESS"
       u" FROM  SYS.ALL_IND_COLUMNS,SYS.ALL_INDEXES WHERE ALL_IND_COLUMNS.INDEX_NAME=ALL_INDEXES.INDEX_NAME AND "
       u"ALL_IND_COLUMNS.INDEX_OWNER=ALL_INDEXES.OWNER ");
+  whole = whole && !text.bIsEmpty();
+  const auto add = [&text, &whole](const char16_t* piece) {
+    const std::size_t before = text.nGetLength();
+    text.Append(piece);
+    whole = whole && text.nGetLength() == before + std::char_traits<char16_t>::length(piece);
+  };
   if (!owner.bIsEmpty()) {
-    text.Append(u"AND ALL_IND_COLUMNS.TABLE_OWNER='");
-    AppendLiteralBody(text, owner.pszGet());
-    text.Append(u"' ");
+    add(u"AND ALL_IND_COLUMNS.TABLE_OWNER='");
+    whole = AppendLiteralBody(text, owner.pszGet()) && whole;
+    add(u"' ");
   }
-  text.Append(u"AND ALL_IND_COLUMNS.TABLE_NAME='");
-  AppendLiteralBody(text, table.pszGet());
-  text.Append(u"' ORDER BY INDEX_NAME,COLUMN_POSITION DESC");
+  add(u"AND ALL_IND_COLUMNS.TABLE_NAME='");
+  whole = AppendLiteralBody(text, table.pszGet()) && whole;
+  add(u"' ORDER BY INDEX_NAME,COLUMN_POSITION DESC");
   CErrorHolder* holder = pGetErrorHolder();
+  if (!whole) {
+    SetHolderOutOfMemory(holder);
+    return 0;
+  }
   CQueryRef query = pRunCatalogQuery(text, holder, pGetConnection());
   if (!query) return 0;
 
@@ -288,6 +313,10 @@ int COracleRecordDescription::bLoadIndexes(const char16_t* name) {
     pending.clear();
   }
   return 1;
+} catch (const std::bad_alloc&) {
+  // The pending components are a standard list: memory it cannot get fails the load as any other shortage does.
+  SetHolderOutOfMemory(pGetErrorHolder());
+  return 0;
 }
 
 int COracleRecordDescription::nLoadObjectKind() {
@@ -322,7 +351,7 @@ int COracleRecordDescription::nLoadObjectKind() {
   return 1;
 }
 
-int COracleRecordDescription::bLoadComments() {
+int COracleRecordDescription::bLoadComments() try {
   COracleConnection* connection = pOracleConnectionOf(*this);
   if (!connection) return 0;
   CErrorHolder* holder = pGetErrorHolder();
@@ -381,4 +410,8 @@ int COracleRecordDescription::bLoadComments() {
     item->nRelease();
   }
   return 1;
+} catch (const std::bad_alloc&) {
+  // The fetch buffers are standard vectors: memory they cannot get fails the comments, not the program.
+  SetHolderOutOfMemory(pGetErrorHolder());
+  return 0;
 }

@@ -462,7 +462,8 @@ int bAssignNative(COracleFieldValue* field, std::uint8_t type, const void* nativ
 }
 }  // namespace
 
-int COracleFieldValue::bReadNative() {
+// The conversions work in standard strings: memory they cannot get fails the value as any other shortage does.
+int COracleFieldValue::bReadNative() try {
   const std::uint8_t type = Value().nGetType();
   const std::uint8_t* buffer = m_pConversion;
   if (!buffer) return 0;
@@ -508,6 +509,15 @@ int COracleFieldValue::bReadNative() {
     default:
       return bReadText();
   }
+} catch (const std::bad_alloc&) {
+  SetHolderOutOfMemory(m_pOwner);
+  return 0;
+}
+
+// The runtime keeps no copy of a text it has no memory for (its 108): the shortage is told as such.
+int COracleFieldValue::bTextNotKept() {
+  SetHolderOutOfMemory(m_pOwner);
+  return 0;
 }
 
 int COracleFieldValue::bReadText() {
@@ -528,7 +538,7 @@ int COracleFieldValue::bReadText() {
       return 1;
     }
     Value().SetType(HOST_TYPE_WSTRING);
-    if (bHostFailed(Value().SetFromBuffer(m_pConversion, units * 2))) return 0;
+    if (bHostFailed(Value().SetFromBuffer(m_pConversion, units * 2))) return bTextNotKept();
   } else if (bIsUnicodeColumn(primary) && bIsAnsiColumn(secondary)) {
     const std::uint64_t units = nTextUnits<char16_t>(m_pConversion, m_nConversionSize, m_nReturnedLength);
     const std::string narrow = NarrowOfCodePage(reinterpret_cast<const char16_t*>(m_pConversion), units, codePage);
@@ -539,7 +549,7 @@ int COracleFieldValue::bReadText() {
       return 1;
     }
     Value().SetType(HOST_TYPE_TEXT_BUFFER);
-    if (bHostFailed(Value().SetFromBuffer(narrow.data(), narrow.size()))) return 0;
+    if (bHostFailed(Value().SetFromBuffer(narrow.data(), narrow.size()))) return bTextNotKept();
   } else if (bIsAnsiColumn(primary) && bIsUnicodeColumn(secondary)) {
     const std::uint64_t bytes = nTextUnits<char>(m_pConversion, m_nConversionSize, m_nReturnedLength);
     // The client wrote 8-bit text in the connection's code page, whether the value lies in a buffer or is held.
@@ -552,7 +562,7 @@ int COracleFieldValue::bReadText() {
       return 1;
     }
     Value().SetType(HOST_TYPE_WSTRING);
-    if (bHostFailed(Value().SetFromBuffer(wide.data(), wide.size() * 2))) return 0;
+    if (bHostFailed(Value().SetFromBuffer(wide.data(), wide.size() * 2))) return bTextNotKept();
   } else {
     return 0;
   }
@@ -562,7 +572,7 @@ int COracleFieldValue::bReadText() {
 
 // ---- before a bind ------------------------------------------------------------------------------------------------------------
 
-int COracleFieldValue::bWriteNative() {
+int COracleFieldValue::bWriteNative() try {
   const std::uint8_t type = Value().nGetType();
   std::uint8_t* buffer = m_pConversion;
   if (!buffer) return 0;
@@ -627,6 +637,9 @@ int COracleFieldValue::bWriteNative() {
     default:
       return bWriteText();
   }
+} catch (const std::bad_alloc&) {
+  SetHolderOutOfMemory(m_pOwner);
+  return 0;
 }
 
 int COracleFieldValue::bWriteText() {

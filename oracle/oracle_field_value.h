@@ -145,6 +145,8 @@ class COracleFieldValue : public CFieldValue {
   int bPrepareTextBuffer();
   int bReadText();
   int bWriteText();
+  // Out of memory for a text the value could not keep; 0.
+  int bTextNotKept();
   // A bind of NULL: the value and its one-row indicator; 1.
   int bBindNull();
   // Error 54 for a type code with the item's name, in the owner's holder.

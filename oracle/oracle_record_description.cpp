@@ -3,6 +3,7 @@
 #include "oracle/oracle_record_description.h"
 
 #include <new>
+#include <string>
 
 #include "engine/record/column_types.h"
 #include "engine/record/record_factories.h"
@@ -180,7 +181,12 @@ std::int32_t COracleRecordDescription::nSlot48() { return DESCRIPTION_KIND; }
 int COracleRecordDescription::bLoad(std::uintptr_t argument) {
   COracleConnection* connection = pOracleConnectionOf(*this);
   if (!connection) return 0;
-  const CTString fullName(pszGetSqlTableName());
+  const char16_t* sqlName = pszGetSqlTableName();
+  const CTString fullName(sqlName);
+  if (fullName.nGetLength() != std::char_traits<char16_t>::length(sqlName ? sqlName : u"")) {
+    SetHolderOutOfMemory(pGetErrorHolder());
+    return 0;
+  }
   CTString first;
   CTString owner;
   CTString table;
@@ -207,7 +213,10 @@ int COracleRecordDescription::bDescribeObject(const char16_t* name, std::uint32_
     return 0;
   }
   CTString quoted;
-  if (!connection->nQuoteDottedName(holder, name, quoted)) return 0;
+  if (!connection->nQuoteDottedName(holder, name, quoted)) {
+    SetHolderOutOfMemory(holder);
+    return 0;
+  }
   CDescribeHandle describe(connection, holder, HTYPE_DESCRIBE);
   if (!describe.pGet()) return 0;
   if (!nOciDescribeAny(connection, holder, quoted.pszGet(), PTYPE_TABLE, describe.pGet())) {

@@ -144,6 +144,10 @@ int COracleConnection::bLockTableMode(CErrorHolder* holder, const char16_t* tabl
   }
   CTString text;
   FormatLockTableText(text, tables, mode, suffix);
+  if (text.bIsEmpty()) {
+    SetHolderOutOfMemory(holder);
+    return 0;
+  }
   return bPrepareAndExecute(holder, text.pszGet());
 }
 

@@ -657,12 +657,18 @@ bool CConnection::bNeedsQuotes(const char16_t* name) const {
            bStartsWith(name, m_strOpeningQuote, m_nOpeningQuoteLength));
 }
 
+// A name that needs no quotes is copied as it is; a copy that could not be made empties the output and fails, as
+// an empty name would name nothing.
+static int bCopyWhole(const char16_t* name, CTString& out) {
+  out = name;
+  if (out.nGetLength() == std::char_traits<char16_t>::length(name)) return 1;
+  out.Empty();
+  return 0;
+}
+
 int CConnection::nQuoteIdentifier(CErrorHolder*, const char16_t* name, CTString& out) {
   if (!name) name = u"";
-  if (!bNeedsQuotes(name)) {
-    out = name;
-    return 1;
-  }
+  if (!bNeedsQuotes(name)) return bCopyWhole(name, out);
   // A closing quote inside the name is doubled, as SQL reads a quoted name: written once it would end the name there
   // and leave the rest of it as statement text.
   const char16_t* close = m_strClosingQuote.pszGet();
@@ -691,10 +697,7 @@ int CConnection::nQuoteIdentifier(CErrorHolder*, const char16_t* name, CTString&
 
 int CConnection::nQuoteDottedName(CErrorHolder* holder, const char16_t* name, CTString& out) {
   if (!name) name = u"";
-  if (!bNeedsQuotes(name)) {
-    out = name;
-    return 1;
-  }
+  if (!bNeedsQuotes(name)) return bCopyWhole(name, out);
   CTString result;
   const char16_t* part = name;
   for (;;) {

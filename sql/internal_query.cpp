@@ -1,6 +1,7 @@
 #include "sql/internal_query.h"
 
 #include <new>
+#include <string>
 
 #include "engine/record/column.h"
 #include "engine/record/table_description.h"
@@ -20,19 +21,31 @@ constexpr std::uint32_t INTERNAL_RUN_MODE = 0x90000;
 // Below this a conversion's code is a success.
 constexpr std::int32_t HOST_RESULT_FAILED_FROM = 100;
 
-// One column's value as text after the row's text; 0 when the value could not be read or made text.
-int bAppendColumnText(CColumn* column, CTString& out) {
+// One column's value as text after the row's text; 0 when the value could not be read or made text. A text that
+// memory refused (the runtime's 108, a text left short) is told to the holder as such.
+int bAppendColumnText(CColumn* column, CTString& out, CErrorHolder* holder) {
   CHostValue value;
   if (!column || !column->bGetValue(value, 0)) return 0;
   if (value.bIsNull()) return 1;
-  if (value.nConvert(HOST_TYPE_TEXT) >= HOST_RESULT_FAILED_FROM) return 0;
+  const std::int32_t converted = value.nConvert(HOST_TYPE_TEXT);
+  if (converted == HOST_ERR_TOO_LONG) {
+    SetHolderOutOfMemory(holder);
+    return 0;
+  }
+  if (converted >= HOST_RESULT_FAILED_FROM) return 0;
   const char16_t* text = nullptr;
   if (value.nGetWideText(&text) != 0 || !text) {
     value.EnsureWideText();
-    if (value.nGetWideText(&text) != 0 || !text) return 0;
+    if (value.nGetWideText(&text) != 0 || !text) {
+      SetHolderOutOfMemory(holder);
+      return 0;
+    }
   }
+  const std::size_t expected = out.nGetLength() + std::char_traits<char16_t>::length(text);
   out.Append(text);
-  return 1;
+  if (out.nGetLength() == expected) return 1;
+  SetHolderOutOfMemory(holder);
+  return 0;
 }
 
 }  // namespace
@@ -57,12 +70,14 @@ CInternalQuery* CInternalQuery::pCreate(const char16_t* text, CErrorHolder* hold
   }
   query->m_pTable->AddRef();
   // The table hands out no context both when the statement failed and when it gave no row: only a new error tells
-  // (callers start with a clear holder, as every operation of the driver does).
-  const bool errorBefore = holder && holder->bHasError();
+  // (callers start with a clear holder, as every operation of the driver does). Lack of memory is put into the
+  // holder's error without a recorded code: its level tells it.
+  const auto failed = [holder] { return holder->bHasError() || holder->nGetLevel() != ERROR_LEVEL_NONE; };
+  const bool errorBefore = holder && failed();
   query->m_pContext = query->m_pTable->pRunInternalQuery(0, text);
   if (query->m_pContext) {
     query->m_pContext->AttachRowCache(0);
-  } else if (!holder || (!errorBefore && holder->bHasError())) {
+  } else if (!holder || (!errorBefore && failed())) {
     query->nRelease();
     return nullptr;
   }
@@ -104,7 +119,7 @@ CColumn* CInternalQuery::pGetColumn(std::uint32_t index) {
 
 int CInternalQuery::bGetColumnText(std::uint32_t index, CTString& out) {
   out.Empty();
-  return bAppendColumnText(pGetColumn(index), out);
+  return bAppendColumnText(pGetColumn(index), out, m_pTable ? m_pTable->pGetErrorHolder() : nullptr);
 }
 
 int CInternalQuery::bQueryAsText(const char16_t* text, CErrorHolder* holder, CConnection* connection, CTString& out,
@@ -125,7 +140,7 @@ int CInternalQuery::bQueryAsText(const char16_t* text, CErrorHolder* holder, CCo
     const std::uint32_t count = query->nGetColumnCount();
     for (std::uint32_t i = 0; i < count && answer; ++i) {
       if (i > 0) out.Append(separator ? separator : u"");
-      answer = bAppendColumnText(query->pGetColumn(i), out);
+      answer = bAppendColumnText(query->pGetColumn(i), out, holder);
     }
     if (!answer) break;
   }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
 
 #include "engine/record/column_descriptor.h"
 #include "engine/record/column_types.h"
@@ -83,8 +84,10 @@ int CColumn::bAttach(CTableDescription* tableDescription, CColumnDescriptor* sec
   CConnection* connection = pGetConnection();
   if (connection) {
     const char16_t* caption = pszGetCaption();
+    // Quoting fails only for lack of memory.
     if (!connection->nQuoteIdentifier(m_pErrorHolder, pszGetName(), m_strQuotedName) ||
         !connection->nQuoteIdentifier(m_pErrorHolder, caption, m_strQuotedCaption)) {
+      SetHolderOutOfMemory(m_pErrorHolder);
       return 0;
     }
   } else {
@@ -624,8 +627,12 @@ const char16_t* CColumn::pszGetSqlName(bool useName) {
   const int form = useName ? 1 : 0;
   if (m_bSqlNameMade[form]) return m_strSqlName[form].pszGet();
   CTString& name = m_strSqlName[form];
+  // The length the text must reach: a piece that could not be copied leaves it short.
+  std::size_t expected = 0;
+  bool whole = true;
   if (useName) {
     name = m_strQuotedName;
+    expected = m_strQuotedName.nGetLength();
   } else {
     name.Empty();
     CTable* table = m_pTableDescription ? m_pTableDescription->pGetTable() : nullptr;
@@ -633,17 +640,25 @@ const char16_t* CColumn::pszGetSqlName(bool useName) {
       const char16_t* tableName = pszGetTableName();
       if (!m_strQualifier.bIsEmpty()) {
         name = m_strQualifier;
+        expected = m_strQualifier.nGetLength();
       } else if (tableName && tableName[0]) {
         CConnection* connection = pGetConnection();
         if (connection) {
-          connection->nQuoteDottedName(m_pErrorHolder, tableName, name);
+          whole = connection->nQuoteDottedName(m_pErrorHolder, tableName, name) != 0;
         } else {
           name = tableName;
         }
+        expected = (name.bIsEmpty() ? std::char_traits<char16_t>::length(tableName) : name.nGetLength()) + 1;
         name.Append(u".");
       }
     }
     name.Append(m_strQuotedCaption.pszGet());
+    expected += m_strQuotedCaption.nGetLength();
+  }
+  if (!whole || name.nGetLength() != expected) {
+    // Out of memory: nothing is kept, so that the next statement asks again.
+    name.Empty();
+    return nullptr;
   }
   m_bSqlNameMade[form] = true;
   return name.pszGet();

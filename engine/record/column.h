@@ -105,7 +105,8 @@ class CColumn : public CRefCounted {
   CColumn* pGetComponentColumn(std::uint32_t index) const;
   int bBindFieldValue(CRecordBuffer* record, CFieldValue* value, std::uint16_t hostType);
   // The SQL text naming the column: the quoted name with useName, else the
-  // (qualified) quoted caption. Each form is made once and kept.
+  // (qualified) quoted caption. Each form is made once and kept; null when it
+  // could not be made for lack of memory.
   const char16_t* pszGetSqlName(bool useName);
   const char16_t* pszGetQuotedName() const { return m_strQuotedName.pszGet(); }
   const char16_t* pszGetMemoFileName() const { return m_strMemoFileName.pszGet(); }

@@ -131,6 +131,11 @@ class CColumnDescriptor : public IHostItemDescription {
   // The bytes this item takes as a component of a composite key: its data without terminator or length word.
   std::uint32_t nGetKeyComponentBytes();
   void AddComponentRef() { ++m_nComponentRefCount; }
+  // Gives back a component reference taken only to keep the item through an undone step: the item stays its
+  // owner's even when nothing else holds it.
+  void DropKeepingComponentRef() {
+    if (m_nComponentRefCount > 0) --m_nComponentRefCount;
+  }
   std::uint32_t nReleaseComponent();
   int bSetFromItem(IHostItemDescription* item, std::uint32_t keepAutomatic);
   int bSetFromHostItem(IHostItemDescription* item, std::uint32_t keep, std::uint32_t keyNumber);

@@ -1,6 +1,7 @@
 #include "engine/record/record_description.h"
 
 #include <new>
+#include <string>
 
 #include "engine/record/column_descriptor.h"
 #include "engine/record/column_types.h"
@@ -283,15 +284,17 @@ int CRecordDescription::AddItem(CColumnDescriptor* item) {
     item->SetName(name.pszGet());
   }
   if (!bPlaceInList(m_items, item, false)) return 0;
-  if (item->bIsKeyed() && !bPlaceInList(m_keys, item, true)) {
-    m_items.Remove(item);
-    return 0;
-  }
-  if (item->bIsMemo() && !m_largeItems.bAdd(item)) {
+  // A list that memory refused undoes the others; the item goes back to the caller as it came, which destroys it,
+  // instead of being destroyed by the last list it leaves.
+  const auto undo = [this, item] {
+    item->AddComponentRef();
     m_keys.Remove(item);
     m_items.Remove(item);
+    item->DropKeepingComponentRef();
     return 0;
-  }
+  };
+  if (item->bIsKeyed() && !bPlaceInList(m_keys, item, true)) return undo();
+  if (item->bIsMemo() && !m_largeItems.bAdd(item)) return undo();
   return 1;
 }
 
@@ -362,6 +365,14 @@ void CRecordDescription::SetIdentifyingKey(CColumnDescriptor* item) {
 }
 
 CColumnDescriptor* CRecordDescription::piFindItemByName(const char16_t* name, std::uint32_t mode) {
+  // Names compared as they are need no copies: a copy that memory refused would find no item where there is one.
+  if (!(mode & FIND_ITEM_IGNORE_TRAILING_BLANKS)) {
+    for (std::uint32_t i = 0; i < m_items.nGetCount(); ++i) {
+      CColumnDescriptor* item = m_items.pGet(i);
+      if (nHostCompareNoCase(item->pszGetName(), name ? name : u"") == 0) return item;
+    }
+    return nullptr;
+  }
   CTString wanted(name);
   if (mode & FIND_ITEM_IGNORE_TRAILING_BLANKS) StripTrailingBlanks(wanted);
   for (std::uint32_t i = 0; i < m_items.nGetCount(); ++i) {
@@ -386,6 +397,12 @@ CColumnDescriptor* CRecordDescription::piFindItemOrRaise(const char16_t* name) {
 int CRecordDescription::bLoadByName(const char16_t* name, const char16_t* sqlTableName, std::uintptr_t argument) {
   m_strName = name;
   m_strSqlTableName = sqlTableName;
+  // A name that could not be copied would describe another object (or none): the load fails for lack of memory.
+  if (m_strName.nGetLength() != std::char_traits<char16_t>::length(name ? name : u"") ||
+      m_strSqlTableName.nGetLength() != std::char_traits<char16_t>::length(sqlTableName ? sqlTableName : u"")) {
+    SetHolderOutOfMemory(m_pErrorHolder);
+    return 0;
+  }
   m_nOrigin = 1;
   return bLoad(argument);
 }

@@ -15,6 +15,7 @@
 #include "engine/values/value_row.h"
 #include "foundation/clone_map.h"
 #include "foundation/error_holder.h"
+#include "foundation/host_locale.h"
 #include "foundation/module_errors.h"
 #include "foundation/reference_guard.h"
 #include "foundation/t_string.h"
@@ -45,7 +46,12 @@ void ReleaseAll(CRefPtrArray& list) {
   list.Clear();
 }
 
-bool bSameText(const char16_t* a, const char16_t* b) { return CTString(a).bEqualsNoCase(b) != 0; }
+// Compared in place: a copy that memory refused would match no name.
+bool bSameText(const char16_t* a, const char16_t* b) {
+  if (!a || !*a) return !b || !*b;
+  if (!b || !*b) return false;
+  return nHostCompareNoCase(a, b) == 0;
+}
 
 }  // namespace
 
@@ -103,12 +109,15 @@ int CTableDescription::bMakeRecords(CRecordDescription* description) {
   }
   IRowKey* key = m_pTable ? m_pTable->pNewRecordKey(m_pImage) : nullptr;
   if (!key) {
+    // Only a key memory refused is missing here: the table and the image are there.
+    if (m_pTable) SetHolderOutOfMemory(m_pErrorHolder);
     ReleaseRecords();
     return 0;
   }
   m_pImage->SetKey(key);
   CRecord* current = m_pImage->pDuplicate(RECORD_PARTS_ALL);
   if (!current) {
+    SetHolderOutOfMemory(m_pErrorHolder);
     ReleaseRecords();
     return 0;
   }
@@ -189,8 +198,11 @@ int CTableDescription::bAddColumn(CColumnDescriptor* item, CColumnDescriptor* se
     SetHolderOutOfMemory(m_pErrorHolder);
     return 0;
   }
-  if (column->bIsMemo() && !bAddCounted(m_memos, column)) return 0;
-  if (column->bIsCompositeKey() && item->bIsUnique() && !bAddCounted(m_compositeUniqueKeys, column)) return 0;
+  if ((column->bIsMemo() && !bAddCounted(m_memos, column)) ||
+      (column->bIsCompositeKey() && item->bIsUnique() && !bAddCounted(m_compositeUniqueKeys, column))) {
+    SetHolderOutOfMemory(m_pErrorHolder);
+    return 0;
+  }
   return column->bAttach(this, secondary);
 }
 

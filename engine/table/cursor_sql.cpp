@@ -3,6 +3,8 @@
 // statement; record values never go in as text but as parameters of their columns, which the statement writes at
 // their places. Every builder answers 0 at the first piece that could not be written, the statement keeping what was
 // written so far.
+#include <new>
+#include <string>
 #include <vector>
 
 #include "engine/record/column.h"
@@ -240,7 +242,9 @@ int CCursor::bAppendOrderByFromText(const char16_t*, CQueryDescription* query, s
   return 1;
 }
 
-int CCursor::bAppendOrderBy(CColumn* sortColumn, int ascending, CQueryDescription* query, std::uint32_t flags) {
+// The item lists are standard containers: memory they cannot get fails the statement as any other shortage does,
+// never as an exception out of the driver.
+int CCursor::bAppendOrderBy(CColumn* sortColumn, int ascending, CQueryDescription* query, std::uint32_t flags) try {
   CSqlRewriter* text = m_pStatement;
   CConnection* connection = pGetConnection();
   const bool largeOrdered = connection && connection->bCanOrderLargeValues();
@@ -342,6 +346,8 @@ int CCursor::bAppendOrderBy(CColumn* sortColumn, int ascending, CQueryDescriptio
   }
   if (!limit.bIsEmpty() && (!text->nAppendText(u" ") || !text->nAppendText(limit.pszGet()))) return 0;
   return 1;
+} catch (const std::bad_alloc&) {
+  return bOutOfMemory();
 }
 
 int CCursor::AppendSelectColumn(CColumn* column, CSqlRewriter* text, int*, CQueryDescription*) {
@@ -353,7 +359,8 @@ int CCursor::AppendSelectColumn(CColumn* column, CSqlRewriter* text, int*, CQuer
     position.Format(u"%d", static_cast<int>(column->pGetDescriptorNoRef()->nGetPosition() + 1));
     return text->nAppendText(position.pszGet());
   }
-  return text->nAppendText(column->pszGetSqlName(true));
+  const char16_t* name = column->pszGetSqlName(true);
+  return name ? text->nAppendText(name) : bOutOfMemory();
 }
 
 // ---- DROP TABLE, COUNT ----
@@ -464,8 +471,13 @@ int CCursor::bAppendColumnsAndValues(CSqlRewriter* values, CTString& names, std:
   std::uint32_t written = 0;
   auto write = [&](CColumn* column) {
     const char16_t* name = queryMode ? column->pszGetSqlName(true) : column->pszGetName();
-    if (!names.bIsEmpty()) names.Append(u", ");
+    if (!name) return bOutOfMemory();
+    // The column list is plain text: a piece memory refused would shift the values onto other columns.
+    const std::size_t before = names.nGetLength();
+    const std::size_t added = (before > 0 ? 2 : 0) + std::char_traits<char16_t>::length(name);
+    if (before > 0) names.Append(u", ");
     names.Append(name);
+    if (names.nGetLength() != before + added) return bOutOfMemory();
     // ", " goes before every written value but the first one written.
     if (written > 0 && !values->nAppendText(u", ")) return 0;
     if (kind == SQL_STATEMENT_UPDATE && (!values->nAppendText(name) || !values->nAppendText(u" = "))) return 0;

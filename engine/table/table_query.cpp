@@ -256,8 +256,10 @@ int CTable::bRunQueryText(std::uint32_t* hasRows, const char16_t* name, std::uin
   if (answer && sqlText) answer = context->bReadOutputParameters();
   if (statement) statement->nRelease();
   // The generic statement object runs nothing (the dialect's does) and says nothing about it: the run is not
-  // available here, and the holder must tell why the query failed.
-  if (!answer && m_pErrorHolder && !m_pErrorHolder->bHasError()) nNotAvailable(0);
+  // available here, and the holder must tell why the query failed (lack of memory records no code: its level tells).
+  if (!answer && m_pErrorHolder && !m_pErrorHolder->bHasError() && m_pErrorHolder->nGetLevel() == ERROR_LEVEL_NONE) {
+    nNotAvailable(0);
+  }
   // The kept context has done its work: the query runs from the context table from here.
   if (resume) SetSqlContext(nullptr);
   if (!answer) return 0;

@@ -306,7 +306,10 @@ int CTable::bSeek(const char16_t* keyName, const char16_t* valueKey, RuntimeWord
   CKeyCondition* condition = context->pGetConditionNode();
   if (!condition) {
     condition = context->pNewConditionNode(m_pErrorHolder);
-    if (!condition) return 0;
+    if (!condition) {
+      SetHolderOutOfMemory(m_pErrorHolder);
+      return 0;
+    }
     context->SetConditionNode(condition);
   }
   if (!condition->bSetSearch(m_pTableDescription, column->pGetDescriptorNoRef(), reinterpret_cast<CHostValue*>(value),

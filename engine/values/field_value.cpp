@@ -396,7 +396,10 @@ int CFieldValue::bSetNativeBytes(const void* bytes, std::uint64_t length) {
   }
   if (m_nPreparation == FIELD_PREPARED_IN_PLACE &&
       (m_nState == FIELD_STATE_VALUE || m_nState == FIELD_STATE_NULL)) {
-    if (bHostFailed(Value().SetFromBuffer(bytes, length))) return 0;
+    if (bHostFailed(Value().SetFromBuffer(bytes, length))) {
+      SetHolderOutOfMemory(m_pOwner);
+      return 0;
+    }
     Value().SetFlags(0);
     return 1;
   }

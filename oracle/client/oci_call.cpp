@@ -1,6 +1,7 @@
 #include "oracle/client/oci_call.h"
 
 #include <cstring>
+#include <string>
 
 #include "driver/driver.h"
 #include "foundation/code_pages.h"
@@ -74,20 +75,22 @@ COciText::~COciText() {
   if (m_pOwned) FreeText(m_pOwned);
 }
 
-void ReadClientText(COracleConnection* connection, const void* text, std::uint32_t bytes, CTString& out) {
+bool ReadClientText(COracleConnection* connection, const void* text, std::uint32_t bytes, CTString& out) {
   if (bClientIsUtf16(connection)) {
     const char16_t* units = static_cast<const char16_t*>(text);
     std::size_t n = 0;
     while (n < bytes / 2 && units[n]) ++n;
     out.AssignN(units, n);
-    return;
+    return out.nGetLength() == n;
   }
   const char* narrow = static_cast<const char*>(text);
   std::size_t n = 0;
   while (n < bytes && narrow[n]) ++n;
   char16_t* wide = pszCodePageToNewWide(narrow, n, nClientCodePage(connection));
   out = wide ? wide : u"";
+  const bool whole = n == 0 || (wide && out.nGetLength() == std::char_traits<char16_t>::length(wide));
   if (wide) FreeText(wide);
+  return whole;
 }
 
 std::uint16_t nOci7ReturnCode(const void* area) {

@@ -80,7 +80,8 @@ class COciText {
 };
 
 // A client text of at most `bytes` bytes (a terminator ends it sooner) into UTF-16, from the client's form.
-void ReadClientText(COracleConnection* connection, const void* text, std::uint32_t bytes, CTString& out);
+// False when memory did not allow the whole text.
+bool ReadClientText(COracleConnection* connection, const void* text, std::uint32_t bytes, CTString& out);
 
 // The OCI7 data area fields the wrappers read.
 std::uint16_t nOci7ReturnCode(const void* area);

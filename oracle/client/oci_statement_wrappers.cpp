@@ -316,13 +316,22 @@ int nOciBindByName(COracleConnection* c, CErrorHolder* h, void* statement, void*
                    std::uint32_t mode, const char16_t* name, std::uint32_t columnType) {
   if (returnCode) *returnCode = 0;
   CTString placeholder(u":");
+  std::size_t expected = 1;
   if (name && name[0]) {
     placeholder.Append(name);
+    expected += std::char_traits<char16_t>::length(name);
   } else {
     CTString number(TSTRING_FORMAT, u"%u", position);
     placeholder.Append(number.pszGet());
+    expected += number.bIsEmpty() ? 1 : number.nGetLength();
   }
   const COciText clientPlaceholder(c, placeholder.pszGet());
+  // A placeholder memory cut short would bind another parameter, or none.
+  if (placeholder.nGetLength() != expected || clientPlaceholder.nGetBytes() == 0) {
+    SetHolderOutOfMemory(h);
+    InsertWrapperMessage(h, MESSAGE_BIND);
+    return 0;
+  }
   const sb4 placeholderBytes = static_cast<sb4>(clientPlaceholder.nGetBytes());
   sword status = OCI_SUCCESS;
   bool called;
@@ -451,7 +460,10 @@ int nOciDescribeColumn(COracleConnection* c, CErrorHolder* h, void* area, std::u
   }
   const std::uint32_t capacity = utf16 ? DESCRIBE_NAME_UNITS * 2 : DESCRIBE_NAME_UNITS;
   const std::uint32_t bytes = nameLength < 0 ? 0 : std::min(static_cast<std::uint32_t>(nameLength), capacity);
-  ReadClientText(c, buffer, bytes, name);
+  if (!ReadClientText(c, buffer, bytes, name)) {
+    SetHolderOutOfMemory(h);
+    return 0;
+  }
   name.TrimRight();
   return 1;
 }

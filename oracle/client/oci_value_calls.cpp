@@ -49,7 +49,10 @@ int nNumberToText(COracleConnection* c, CErrorHolder* h, const void* number, con
   }
   if (status != OCI_SUCCESS) return nFailed(c, h, status, 132);
   const ub4 limit = NUMBER_TEXT_UNITS * 2;
-  ReadClientText(c, buffer, size < limit ? size : limit, out);
+  if (!ReadClientText(c, buffer, size < limit ? size : limit, out)) {
+    SetHolderOutOfMemory(h);
+    return 0;
+  }
   return 1;
 }
 
@@ -85,7 +88,10 @@ int nOciDateTimeToText(COracleConnection* c, CErrorHolder* h, const void* dateTi
   }
   if (status != OCI_SUCCESS) return nFailed(c, h, status, 134);
   const ub4 limit = DATETIME_TEXT_UNITS * 2;
-  ReadClientText(c, buffer, size < limit ? size : limit, out);
+  if (!ReadClientText(c, buffer, size < limit ? size : limit, out)) {
+    SetHolderOutOfMemory(h);
+    return 0;
+  }
   return 1;
 }
 

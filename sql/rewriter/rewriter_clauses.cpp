@@ -127,11 +127,14 @@ int CSqlRewriter::bWriteTableName(CQueryDescription* query, IHostQueryFile* tabl
   // cannot be resolved must not be written as if it had been.
   CHostStatement host(query);
   const char16_t* resolved = host ? host->pszResolveAlias(name) : nullptr;
-  return m_pConnection->nQuoteDottedName(m_pHolder, bIsEmptyText(resolved) ? name : resolved, out);
+  // Quoting fails only for lack of memory.
+  if (m_pConnection->nQuoteDottedName(m_pHolder, bIsEmptyText(resolved) ? name : resolved, out)) return 1;
+  return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
 }
 
 int CSqlRewriter::bWriteTableAlias(CQueryDescription*, IHostQueryFile* table, CTString& out) {
-  return m_pConnection->nQuoteDottedName(m_pHolder, table->pszGetAlias(), out);
+  if (m_pConnection->nQuoteDottedName(m_pHolder, table->pszGetAlias(), out)) return 1;
+  return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
 }
 
 // ---- select list (code 1) ----

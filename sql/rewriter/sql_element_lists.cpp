@@ -60,7 +60,10 @@ int CSqlElementLists::bAddParameter(std::uint64_t position, CFieldValue* value, 
                                     std::uint32_t flags, CColumn* item, const char16_t* name, char16_t escape,
                                     std::uint32_t origin) {
   CValueLeaf* leaf = pCreateValueLeafThroughDriver(value, position, flags, name);
-  if (!leaf) return 0;
+  if (!leaf) {
+    RaiseOutOfMemory(m_pHolder, m_pConnection, REWRITER_POINT_GROWTH);
+    return 0;
+  }
   leaf->SetEscapeChar(escape);
   leaf->SetKind(kind);
   leaf->SetOrigin(origin);
@@ -176,8 +179,13 @@ int CSqlElementLists::bAddRowIdColumn(CTString& extraSelect, CFieldValue* value)
 // The flag chooses the column's name over its caption: a statement that names its columns itself reads them back
 // by name, a table's own SELECT by the caption the program knows them by.
 int CSqlElementLists::bAppendColumn(CTString& statement, CColumn* column, std::uint32_t flag) {
+  const char16_t* name = column->pszGetSqlName(flag != 0);
+  if (!name) {
+    RaiseOutOfMemory(m_pHolder, m_pConnection, REWRITER_POINT_GROWTH);
+    return 0;
+  }
   if (m_selectColumns.nGetCount() > 0 && !bAppendText(statement, u",")) return 0;
-  if (!bAppendText(statement, column->pszGetSqlName(flag != 0))) return 0;
+  if (!bAppendText(statement, name)) return 0;
   return bAddSelectColumn(column);
 }
 

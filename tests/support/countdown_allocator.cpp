@@ -1,6 +1,7 @@
 #include "tests/support/countdown_allocator.h"
 
 #include <dlfcn.h>
+#include <execinfo.h>
 
 #include <atomic>
 #include <cstdio>
@@ -34,11 +35,46 @@ std::atomic<int> gnPaused{0};
 
 bool bCounting() { return gbArmed.load() && gnPaused.load() == 0; }
 
+// The paths of a recording run: fixed storage, since it is written from under malloc.
+constexpr std::size_t kMaxRecorded = std::size_t{1} << 16;
+constexpr int kMaxDepth = 32;
+std::atomic<bool> gbRecording{false};
+std::atomic<int> gnRecordDepth{0};
+std::uint64_t gPaths[kMaxRecorded];
+std::atomic<std::size_t> gnRecorded{0};
+thread_local bool tbInBacktrace = false;
+
+void RecordPath() {
+  if (tbInBacktrace) return;
+  tbInBacktrace = true;
+  void* frames[kMaxDepth + 3];
+  const int count = backtrace(frames, gnRecordDepth.load() + 3);
+  std::uint64_t key = 1469598103934665603ull;
+  for (int i = 3; i < count; ++i) {  // past this function, bFailHere and the allocation entry
+    key = (key ^ reinterpret_cast<std::uintptr_t>(frames[i])) * 1099511628211ull;
+  }
+  const std::size_t index = gnRecorded.fetch_add(1);
+  if (index < kMaxRecorded) gPaths[index] = key;
+  tbInBacktrace = false;
+}
+
+// QZ_COUNTDOWN_STACK set: the sanitizer build shows where each failed allocation was asked for.
+extern "C" void __sanitizer_print_stack_trace() __attribute__((weak));
+void ShowFailedAllocation() {
+  static const bool show = std::getenv("QZ_COUNTDOWN_STACK") != nullptr;
+  if (show && __sanitizer_print_stack_trace) __sanitizer_print_stack_trace();
+}
+
 // True for the one allocation the countdown fails.
 bool bFailHere() {
   if (!bCounting()) return false;
+  if (gbRecording.load()) {
+    RecordPath();
+    return false;
+  }
   if (gnLeft.fetch_sub(1) != 0) return false;
   gbFired = true;
+  ShowFailedAllocation();
   return true;
 }
 
@@ -216,7 +252,26 @@ void Arm(std::uint64_t n) {
 
 bool bDisarm() {
   gbArmed = false;
+  gbRecording = false;
   return gbFired.load();
+}
+
+void Record(int depth) {
+  {
+    // The unwinder loads what it needs at its first use: before the counting.
+    void* frames[2];
+    backtrace(frames, 2);
+  }
+  gnRecordDepth = depth < 1 ? 1 : depth > kMaxDepth ? kMaxDepth : depth;
+  gnRecorded = 0;
+  gbRecording = true;
+  Arm(0);
+}
+
+std::vector<std::uint64_t> RecordedPaths() {
+  CPause pause;
+  const std::size_t count = gnRecorded.load() < kMaxRecorded ? gnRecorded.load() : kMaxRecorded;
+  return std::vector<std::uint64_t>(gPaths, gPaths + count);
 }
 
 std::size_t nTrackedLive() {

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <new>
+#include <vector>
 
 #include "standin/runtime/runtime_standin.h"
 
@@ -25,6 +26,12 @@ void Arm(std::uint64_t n);
 bool bDisarm();
 // Blocks obtained while armed (outside a pause) and not yet freed.
 std::size_t nTrackedLive();
+
+// Counts the allocations of one run without failing any and keeps, for each, a key of the calls that led to it (the
+// innermost `depth` return addresses, hashed), so that a scenario too long to fail at every allocation can fail one
+// allocation per distinct path. Ended by bDisarm; RecordedPaths then holds one key per allocation counted, in order.
+void Record(int depth);
+std::vector<std::uint64_t> RecordedPaths();
 
 // While one lives, allocations are neither counted nor failed nor tracked: a scenario's own checks and the
 // objects it keeps across runs are made under one.
