@@ -1,11 +1,12 @@
 // Column buffers as the client fills them, handed to the Oracle field value, and runtime values written into those
 // buffers and read back; on a session of the OCI stand-in (loaded from beside the program, as the driver loads the
 // client). The first byte chooses the column (its type, the type Oracle reported and the runtime type it is read
-// into), the second the mode and the indicator, the next two the length the client returned, two more are spare;
-// the rest are the buffer's bytes, or the value written.
+// into, or with a date text the mask), the second the mode and the indicator, the next two the length the client
+// returned, two more are spare; the rest are the buffer's bytes, or the value written.
 //
 // Properties: a NULL indicator always loads, the buffer unread; any bytes and returned length read
-// without touching memory outside the buffer; a value written into the buffer reads back as the same text.
+// without touching memory outside the buffer; a value written into the buffer reads back as the same text; a date
+// text that binds under its mask reads back.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -201,6 +202,27 @@ void CheckRoundTrip(SSession& s, const SColumnCase& c, CColumnHolder& column, co
   value->nRelease();
 }
 
+// A date written as text under one of the date-format masks the columns set, bound as a date and read back.
+void CheckMaskedDate(SSession& s, const char16_t* mask, const std::uint8_t* bytes, std::size_t size) {
+  std::u16string text(size / 2, u'\0');
+  std::memcpy(text.data(), bytes, text.size() * 2);
+  text = text.c_str();
+  auto* value = new COracleFieldValue(s.holder, s.connection);
+  value->AddRef();
+  value->InitType(HOST_TYPE_TEXT, 0);
+  CHostValue source;
+  source.SetType(HOST_TYPE_TEXT);
+  source.Set(text.c_str());
+  value->SetDateFormat(mask);
+  // A text that binds is a date: it reads back as one.
+  if (value->bSetValue(source) && value->bSyncToNative() && !value->bIsNativeNull()) {
+    value->SetNull();
+    Check(value->bReadNative() == 1);
+  }
+  s.holder->Clear();
+  value->nRelease();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -211,6 +233,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool null = (data[1] & 2) != 0;
   std::uint16_t returned = 0;
   std::memcpy(&returned, data + 2, 2);
+  if (data[1] & 4) {
+    static const char16_t* const kMasks[] = {u"DD-MM-YYYY HH24:MI:SS", u"YYYYMMDD HH24:MI:SS",
+                                             u"AAAA-MM-JJ HH:MM:SS.CCC", u"AAAAMMJJ HH:MM:SS.CCC",
+                                             u"YYYYMMDDHH24MISS",      u"YYYYMMDD HH24MISS",
+                                             u"YYYYMMDDHH24MISSFF",    u""};
+    CheckMaskedDate(s, kMasks[data[0] % std::size(kMasks)], data + 6, size - 6);
+    return 0;
+  }
   CColumnHolder column(c, c.reportedSqlt);
   if (roundTrip) {
     CheckRoundTrip(s, c, column, data + 6, size - 6);
