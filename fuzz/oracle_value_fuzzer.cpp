@@ -194,7 +194,9 @@ void CheckRoundTrip(SSession& s, const SColumnCase& c, CColumnHolder& column, co
         // Texts longer than the column are cut to it; every other value comes back whole.
         const bool text = c.hostType == HOST_TYPE_TEXT_BUFFER || c.hostType == HOST_TYPE_WSTRING ||
                           c.hostType == HOST_TYPE_BINARY_BUFFER;
-        if (!text) Check(read == written);
+        // A date-time without its date is bound on today's date.
+        const bool timeOnly = c.hostType == HOST_TYPE_DATETIME && written.compare(0, 8, u"00000000") == 0;
+        if (!text && !timeOnly) Check(read == written);
       }
     }
   }
