@@ -374,6 +374,8 @@ int COracleFieldValue::bPrepareConverted(std::uint64_t bytes) {
 }
 
 int COracleFieldValue::bPrepareDateBuffer() {
+  // A duration column is fetched as a number: the client writes, and the conversion reads, a whole number there.
+  if (m_nNativeTypeCode == nNumberSqlt()) return bPrepareConverted(bIsOci7Mode() ? 8 : 22);
   if (m_nNativeTypeCode == sqlt::DAT) return bPrepareConverted(7);
   if (bIsDescriptorSqlt(m_nNativeTypeCode)) {
     // The client reads the descriptor's address from the buffer: pointer-sized on every build.

@@ -253,6 +253,9 @@ static std::uint32_t FormatPattern(const char16_t* pattern, va_list* arguments, 
         insert.kind = ArgKind::kWideText;
       }
       if (inserts[number].kind == ArgKind::kNone) inserts[number] = insert;
+      // The argument is read once, as its first use names it. A later use naming another kind shows it as the first
+      // use does: the pattern comes from outside, and a number must never be taken for the address of a text.
+      if (insert.kind != inserts[number].kind) insert = inserts[number];
       pieces.push_back({literal, number, insert});
       literal.clear();
     } else if (c == u'0') {

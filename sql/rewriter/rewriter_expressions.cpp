@@ -271,7 +271,9 @@ int CSqlRewriter::bWriteColumnNode(CQueryDescription* query, std::uint32_t conte
   const char16_t* name = node->pszGetColumnName();
   IHostItemDescription* found = pFindQueryItem(query, table, name);
   if (found && found->nGetItemKind() == 1) {
-    if (found == m_pCurrentComputedItem) {
+    // Items defined through each other form a loop of any length: once more items are being expanded than the
+    // query has, one of them is being expanded inside itself.
+    if (found == m_pCurrentComputedItem || m_nComputedDepth >= query->nGetItemCount()) {
       RaiseModuleError(m_pHolder, 0, ERROR_UNIT_REWRITER, REWRITER_POINT_SELF_REFERENCE, m_pConnection, nullptr,
                        REWRITER_ERROR_SELF_REFERENCE, found->pszGetName());
       return 0;
@@ -343,6 +345,7 @@ int CSqlRewriter::bWriteComputedItem(CQueryDescription* query, IHostItemDescript
   // Without an offset the constants stay in the text as the program wrote them.
   if (!withOffset) sub->SetParameterSwitch(0);
   sub->SetCurrentComputedItem(item);
+  sub->m_nComputedDepth = m_nComputedDepth + 1;
   std::uint64_t subPosition = nWithinSource(source, expression->nGetTextStart());
   int result = sub->bWriteExpression(query, SQL_SEGMENT_WHERE, source, nullptr, expression, operandContext,
                                      &subPosition, item, 0, 0);

@@ -167,6 +167,7 @@ CSqlRewriter* CSqlRewriter::pNewArgumentRewriter() {
   sub->m_nParameterSwitch = m_nParameterSwitch;
   sub->SetColumnSet(m_pColumnSet);
   sub->m_pCurrentComputedItem = m_pCurrentComputedItem;
+  sub->m_nComputedDepth = m_nComputedDepth;
   // The same source: its length is not measured again for every node the sub-rewriter writes.
   sub->m_pszSource = m_pszSource;
   sub->m_nSourceLength = m_nSourceLength;

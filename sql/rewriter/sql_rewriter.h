@@ -443,6 +443,8 @@ class CSqlRewriter : public CRefCounted {
   CSqlTextBuffer m_final;
   CTString m_strDump;
   IHostItemDescription* m_pCurrentComputedItem = nullptr;
+  // How many computed items are being expanded around this rewriter's text (0 at the statement's own level).
+  std::uint32_t m_nComputedDepth = 0;
   CTableDescription* m_pColumnSet = nullptr;
 
   // The translation's state: the source being translated, the filter and the keep-order flag.

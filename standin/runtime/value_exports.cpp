@@ -121,9 +121,13 @@ QZRT_NOT_SUPPORTED(nModuloEx)
 #if defined(__ELF__)
 typedef void (*PFN_ENTRY)();
 // The exported names: each resolves to its implementation unless it is left out.
+// The resolvers have C names and external (hidden) linkage: the ifunc attribute names them as the object file does,
+// and some compilers find neither a mangled nor a file-local resolver by its plain name.
 #define QZRT_SWITCHED(index, name)                                                               \
-  static PFN_ENTRY Resolve_##name() {                                                             \
+  extern "C" {                                                                                   \
+  PFN_ENTRY Resolve_##name() {                                                             \
     return bEntryLeftOut(index) ? nullptr : reinterpret_cast<PFN_ENTRY>(&Impl_##name);           \
+  }                                                                                              \
   }                                                                                              \
   QZRT_API void name() __attribute__((ifunc("Resolve_" #name)));
 QZRT_SWITCHED(0, nConversionDepassementExt)

@@ -99,7 +99,9 @@ TEST_F(OracleFieldValue, BuffersAreSizedByHostAndColumnType) {
     std::uint32_t columnType;
     int prepared;
     std::uint64_t bytes;
-  } externals[] = {{1, 1, 22}, {3, 1, 4}, {6, 1, 8}, {10, 1, 8}, {5, 1, 0}, {16, 0, 0}, {21, 0, 0}};
+  } externals[] = {{1, 1, 22}, {3, 1, 4}, {6, 1, 8}, {10, 1, 8}, {5, 1, 0}, {16, 0, 0}, {21, 0, 0},
+                   // A duration is fetched as a number: the number's whole buffer, not a date's.
+                   {25, 1, 22}};
   for (const auto& e : externals) {
     holder->Clear();
     std::uint8_t buffer[64] = {};

@@ -29,6 +29,10 @@ TEST(MessageFormat, InsertsTakeTheirArgumentsInNumberOrderWithTheirOwnTypes) {
   EXPECT_EQ(Format(u"%1!S!/%2!04X!/%1!S!", "narrow", 0xBEu), u"narrow/00BE/narrow");
   EXPECT_EQ(Format(u"[%1!-5s!][%2!5s!][%3!.2s!]", u"ab", u"cd", u"efgh"), u"[ab   ][   cd][ef]");
   EXPECT_EQ(Format(u"null %1", static_cast<const char16_t*>(nullptr)), u"null (null)");
+  // A later use of an insert naming another kind shows the argument as its first use read it: a number is never
+  // taken for the address of a text.
+  EXPECT_EQ(Format(u"%1!u!/%1!s!/%1!S!/%1", 42u), u"42/42/42/42");
+  EXPECT_EQ(Format(u"%1/%1!d!", u"abc"), u"abc/abc");
 }
 
 TEST(MessageFormat, WidthsAndPrecisionsAreCutToTheOutputBuffer) {

@@ -293,6 +293,25 @@ TEST_F(RewriterExpressionTest, UnsupportedNodeAndSelfReferencingItemFail) {
   EXPECT_TRUE(doubles::HasIdentification(holder, 10, 1)) << "the item's definition names itself";
 }
 
+TEST_F(RewriterExpressionTest, ItemsDefinedThroughEachOtherFail) {
+  // The self-reference error, where expanding each item into the other would recurse without end.
+  const std::u16string cycle = u"SELECT QX + 1 AS PX, PX + 1 AS QX FROM T WHERE PX > 5";
+  I& p = Item(u"PX");
+  I& q = Item(u"QX");
+  p.SetNumber(I::kItemKind, 1);
+  q.SetNumber(I::kItemKind, 1);
+  p.SetExpression(Op(1, cycle, u"QX + 1", {Column(cycle, u"QX", nullptr, u"QX"), Value(cycle, u"1", &Number(HOST_TYPE_INT32, 1))}));
+  q.SetExpression(Op(1, cycle, u"PX + 1", {Column(cycle, u"PX", nullptr, u"PX", 1), Value(cycle, u"1", &Number(HOST_TYPE_INT32, 1), 1)}));
+  analysis.items = {&p, &q};
+  TestRewriter* looping = Rewriter(1);
+  Node* test = Op(SQL_NODE_GT, cycle, u"PX > 5",
+                  {Column(cycle, u"PX", nullptr, u"PX", 2), Value(cycle, u"5", &Number(HOST_TYPE_INT32, 5))});
+  std::uint64_t position = test->textStart;
+  EXPECT_FALSE(looping->bWriteExpression(Query(), 3, cycle.c_str(), nullptr, AsSeenAcross<IHostExpressionNode>(test), 3,
+                                         &position, nullptr, 0, 0));
+  EXPECT_TRUE(doubles::HasIdentification(holder, 10, 1));
+}
+
 TEST_F(RewriterExpressionTest, FunctionNamesAndArgumentShapesByDialect) {
   CHostValue& minusThree = Number(HOST_TYPE_INT32, -3);
   const auto write = [&](std::uint32_t kind, std::uint32_t code, const std::u16string& source,
