@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/fuzz_support.h"
 #include "foundation/option_text.h"
 #include "foundation/t_string.h"
 #include "host/library_entry.h"
@@ -21,15 +22,6 @@
 #include "standin/runtime/runtime_objects.h"
 
 namespace {
-
-// A broken property names its line before the abort, so that a reproduced input says which one.
-#define Check(condition)                                                  \
-  do {                                                                    \
-    if (!(condition)) {                                                   \
-      std::fprintf(stderr, "property broken at %s:%d\n", __FILE__, __LINE__); \
-      std::abort();                                                       \
-    }                                                                     \
-  } while (0)
 
 std::u16string Of(const CTString& text) { return text.pszGet() ? std::u16string(text.pszGet()) : std::u16string(); }
 

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/fuzz_support.h"
 #include "foundation/error_holder.h"
 #include "host/host_services.h"
 #include "host/host_type.h"
@@ -28,15 +29,6 @@
 #include "standin/runtime/runtime_standin.h"
 
 namespace {
-
-// A broken property names its line before the abort, so that a reproduced input says which one.
-#define Check(condition)                                                  \
-  do {                                                                    \
-    if (!(condition)) {                                                   \
-      std::fprintf(stderr, "property broken at %s:%d\n", __FILE__, __LINE__); \
-      std::abort();                                                       \
-    }                                                                     \
-  } while (0)
 
 struct SFiles {
   std::string narrow;

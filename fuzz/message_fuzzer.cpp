@@ -15,20 +15,12 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/fuzz_support.h"
 #include "foundation/message_block.h"
 #include "foundation/message_text.h"
 #include "foundation/t_string.h"
 
 namespace {
-
-// A broken property names its line before the abort, so that a reproduced input says which one.
-#define Check(condition)                                                  \
-  do {                                                                    \
-    if (!(condition)) {                                                   \
-      std::fprintf(stderr, "property broken at %s:%d\n", __FILE__, __LINE__); \
-      std::abort();                                                       \
-    }                                                                     \
-  } while (0)
 
 // Every argument is a text readable both as UTF-16 and as 8-bit text, so that any insert kind the pattern names reads
 // something valid: the driver always passes what its own patterns name.

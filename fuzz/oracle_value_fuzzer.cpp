@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 
+#include "fuzz/fuzz_support.h"
 #include "engine/record/column_descriptor.h"
 #include "engine/record/column_types.h"
 #include "engine/record/record_factories.h"
@@ -31,16 +32,6 @@
 #include "standin/runtime/runtime_objects.h"
 #include "standin/runtime/runtime_standin.h"
 
-// A broken property names its line before the abort, so that a reproduced input says which one.
-#define Check(condition)                                                          \
-  do {                                                                            \
-    if (!(condition)) {                                                           \
-      std::fprintf(stderr, "property broken at %s:%d\n", __FILE__, __LINE__);     \
-      std::abort();                                                               \
-    }                                                                             \
-  } while (0)
-
-extern "C" void* piQueryInterface();
 
 namespace {
 
@@ -74,12 +65,7 @@ struct SSession {
 SSession& Session() {
   static SSession* const session = [] {
     auto* made = new SSession();
-    bInitLibrary(nullptr);
-    gpHostLocale = static_cast<IHostLocaleService*>(qzrt::LocaleService());
-    gpHostStringAllocator = static_cast<IHostStringAllocator*>(qzrt::StringAllocator());
-    bInitKXConvFromVM(qzrt::ModuleHandle(), 2, 2);
-    bInitKXCalcFromVM(qzrt::ModuleHandle(), 2, 2);
-    piQueryInterface();  // the driver object that makes the column descriptors
+    StartDriverOnRuntimeStandIn();
     made->holder = new CErrorHolder();
     made->holder->AddRef();
     using D = qzrt::ConnectionDescription;

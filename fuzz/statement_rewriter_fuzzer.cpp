@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/fuzz_support.h"
 #include "engine/record/query_description.h"
 #include "foundation/error_holder.h"
 #include "host/host_objects.h"
@@ -32,15 +33,7 @@
 #include "standin/runtime/runtime_objects.h"
 #include "standin/runtime/runtime_standin.h"
 
-#define Check(condition)                                                          \
-  do {                                                                            \
-    if (!(condition)) {                                                           \
-      std::fprintf(stderr, "property broken at %s:%d\n", __FILE__, __LINE__);     \
-      std::abort();                                                               \
-    }                                                                             \
-  } while (0)
 
-extern "C" void* piQueryInterface();
 
 namespace {
 
@@ -60,12 +53,7 @@ struct SContext {
 SContext& Context() {
   static SContext* const context = [] {
     auto* made = new SContext();
-    bInitLibrary(nullptr);
-    gpHostLocale = static_cast<IHostLocaleService*>(qzrt::LocaleService());
-    gpHostStringAllocator = static_cast<IHostStringAllocator*>(qzrt::StringAllocator());
-    bInitKXConvFromVM(qzrt::ModuleHandle(), 2, 2);
-    bInitKXCalcFromVM(qzrt::ModuleHandle(), 2, 2);
-    piQueryInterface();
+    StartDriverOnRuntimeStandIn();
     made->holder = new CErrorHolder();
     made->holder->AddRef();
     // Translation needs the connection's dialect, not a session.
