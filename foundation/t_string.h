@@ -10,8 +10,12 @@
 
 inline constexpr std::uint32_t TSTRING_NOT_FOUND = 0xFFFFFFFF;
 
-// Marks the formatting constructor, which would otherwise read like the (text, n) one.
-struct STStringFormat {};
+// Marks the formatting constructor, which would otherwise read like the (text, n) one. It carries a byte: MinGW's
+// 64-bit GCC gives an empty class argument a slot at the call but none where the variadic callee starts its list,
+// so each formatted argument was read from the slot before its own.
+struct STStringFormat {
+  char unused = 0;
+};
 inline constexpr STStringFormat TSTRING_FORMAT{};
 
 class CTString {

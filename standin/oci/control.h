@@ -11,7 +11,11 @@
 
 #include "standin/oci/oci_types.h"
 
+#if defined(_WIN32)
+#define QZOCI_EXPORT extern "C" __declspec(dllexport)
+#else
 #define QZOCI_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
 
 namespace qzoci {
 

@@ -5,7 +5,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#if defined(_WIN32)
+#include <process.h>
+#include <random>
+#else
 #include <unistd.h>
+#endif
 
 #include "standin/oci/immortal.h"
 #include "standin/oci/text_codec.h"
@@ -82,9 +87,21 @@ std::string StorageDirectory(const std::string& configured) {
   if (!configured.empty()) return configured;
   std::string& folder = State().privateDirectory;
   if (folder.empty()) {
+#if defined(_WIN32)
+    // A fresh folder under the user's temporary folder, named after the process and a random number.
+    std::error_code error;
+    const std::filesystem::path base = std::filesystem::temp_directory_path(error);
+    std::random_device random;
+    for (int attempt = 0; attempt < 16 && folder.empty() && !error; ++attempt) {
+      const std::filesystem::path candidate =
+          base / ("qzoci-" + std::to_string(::_getpid()) + "-" + std::to_string(random()));
+      if (std::filesystem::create_directory(candidate, error)) folder = candidate.generic_string();
+    }
+#else
     std::string pattern = (::access("/dev/shm", W_OK) == 0 ? std::string("/dev/shm") : std::string("/tmp")) +
                           "/qzoci-" + std::to_string(::getpid()) + "-XXXXXX";
     if (::mkdtemp(pattern.data())) folder = pattern;
+#endif
   }
   return folder;
 }

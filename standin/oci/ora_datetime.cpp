@@ -120,12 +120,30 @@ std::optional<DateTime> DateTime::FromText(const std::string& text) {
   return v;
 }
 
+std::tm LocalParts(std::time_t seconds) {
+  std::tm parts{};
+#if defined(_WIN32)
+  ::localtime_s(&parts, &seconds);
+#else
+  ::localtime_r(&seconds, &parts);
+#endif
+  return parts;
+}
+
+int LocalOffsetMinutes(std::time_t seconds) {
+  std::tm parts = LocalParts(seconds);
+#if defined(_WIN32)
+  // The local fields read as if they were UTC, less the instant itself.
+  return static_cast<int>((::_mkgmtime(&parts) - seconds) / 60);
+#else
+  return static_cast<int>(parts.tm_gmtoff / 60);
+#endif
+}
+
 DateTime DateTime::Now() {
   timeval tv{};
   ::gettimeofday(&tv, nullptr);
-  std::tm parts{};
-  const std::time_t seconds = tv.tv_sec;
-  ::localtime_r(&seconds, &parts);
+  const std::tm parts = LocalParts(tv.tv_sec);
   DateTime v;
   v.year = parts.tm_year + 1900;
   v.month = parts.tm_mon + 1;

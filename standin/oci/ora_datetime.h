@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <optional>
 #include <string>
 
@@ -27,6 +28,10 @@ struct DateTime {
   static DateTime Now();
   bool IsValid() const;
 };
+
+// The local calendar time of an instant, and the local zone's offset from UTC at it, in minutes east.
+std::tm LocalParts(std::time_t seconds);
+int LocalOffsetMinutes(std::time_t seconds);
 
 // The 7-byte DATE: century + 100, year of century + 100, month, day, hour + 1, minute + 1, second + 1.
 void ToOraDate(const DateTime& value, unsigned char out[7]);

@@ -331,11 +331,8 @@ void SysDate(sqlite3_context* c, int, sqlite3_value**) {
 
 void SysTimestamp(sqlite3_context* c, int, sqlite3_value**) {
   DateTime now = DateTime::Now();
-  std::tm parts{};
-  const std::time_t seconds = std::time(nullptr);
-  ::localtime_r(&seconds, &parts);
   now.hasZone = true;
-  now.zoneMinutes = static_cast<int>(parts.tm_gmtoff / 60);
+  now.zoneMinutes = LocalOffsetMinutes(std::time(nullptr));
   ResultText(c, now.ToTimestampText());
 }
 

@@ -6,6 +6,8 @@
 #include <fstream>
 #include <string>
 
+#include <unistd.h>
+
 namespace {
 
 struct HostRun {
@@ -15,7 +17,8 @@ struct HostRun {
 
 // qzhost with the script, against the OCI stand-in's data source HOSTTEST.
 HostRun RunScript(const std::string& script) {
-  const std::string path = ::testing::TempDir() + "qzhost_script.qzs";
+  // One file per process: runs of this program in other builds on the machine write theirs at the same time.
+  const std::string path = ::testing::TempDir() + "qzhost_script_" + std::to_string(::getpid()) + ".qzs";
   std::ofstream(path) << script;
   const std::string command =
       std::string("QZOCI_DATA_SOURCES=HOSTTEST ") + QZ_HOST_PATH + " --driver " + QZ_DRIVER_PATH + " " + path + " 2>&1";
@@ -25,6 +28,7 @@ HostRun RunScript(const std::string& script) {
   char buffer[4096];
   for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.output.append(buffer, n);
   run.status = pclose(pipe);
+  std::remove(path.c_str());
   return run;
 }
 
