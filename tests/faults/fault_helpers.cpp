@@ -422,11 +422,29 @@ bool World::Setup(std::string& why) {
     Teardown(true);
     return false;
   }
-  if (m_table->Create() != 1) return fail("create", m_table->Error());
+  // The table is made once per connection; a case after another leaves it in place and replaces its records.
+  m_resetBySql = m_created;
+  if (m_created) {
+    if (m_table->Open() != 1) return fail("open", m_table->Error());
+    if (!RunSql(u"DELETE FROM QZ_F")) return fail("delete", m_session->Error());
+  } else {
+    if (m_table->Create() != 1) return fail("create", m_table->Error());
+    m_created = true;
+  }
   for (int id : {1, 2, 3}) {
     if (!AddRecord(*this, id, id == 1)) return fail("add " + std::to_string(id), m_table->Error());
   }
   return true;
+}
+
+bool World::RunSql(const char16_t* text) {
+  qzrt::FileHandle handle(1, 91);
+  qzrt::QueryAnalysis query;
+  query.SetText(qzrt::QueryAnalysis::kSqlText, std::u16string(text));
+  int answer = 0;
+  void* access = m_session->RunQuery(*m_main, handle, u"SQL", &query, 4, &answer);
+  if (access) qzrt::OpenTable(access, 1, 91).Close();
+  return answer == 1;
 }
 
 bool World::Connect(std::string& why) {
@@ -466,6 +484,7 @@ void World::Teardown(bool disconnect) {
   if (!disconnect) return;
   m_table.reset();
   m_otherTable.reset();
+  m_created = false;
   for (CRecordDescription** description : {&m_description, &m_otherDescription}) {
     if (*description) (*description)->nReleaseExternal();
     *description = nullptr;

@@ -32,8 +32,11 @@ class World {
   World(const char* dataSource, const char16_t* options);
   ~World();
 
-  // Both connections opened when they are not, the table made again with records 1, 2 and 3 (record 1 with a memo).
+  // Both connections opened when they are not, the table with records 1, 2 and 3 (record 1 with a memo): made at
+  // the first setup of the connections, its records deleted by SQL and added again at the next.
   bool Setup(std::string& why);
+  // Whether the last setup kept the table and replaced its records.
+  bool ResetBySql() const { return m_resetBySql; }
   // The tables closed; with `disconnect`, the connections closed as well.
   void Teardown(bool disconnect);
   // The table's records as the other connection reads them afresh.
@@ -58,6 +61,7 @@ class World {
 
  private:
   bool Connect(std::string& why);
+  bool RunSql(const char16_t* text);
 
   std::unique_ptr<qzrt::DriverSession> m_session;
   std::unique_ptr<qzrt::ConnectionDescription> m_main;
@@ -67,6 +71,8 @@ class World {
   CRecordDescription* m_otherDescription = nullptr;
   std::unique_ptr<qzrt::OpenTable> m_table;
   std::unique_ptr<qzrt::OpenTable> m_otherTable;
+  bool m_created = false;
+  bool m_resetBySql = false;
 };
 
 struct Operation {
