@@ -24,7 +24,7 @@ enum : std::uint32_t {
   TABLE_ERROR_NOT_IN_CATALOG = 15,
   TABLE_POINT_NOT_IN_CATALOG = 12,
   TABLE_MESSAGE_NOT_IN_CATALOG = 28541,
-  // The holder's recorded state of a locked or busy object: the one DROP failure that stops a creation.
+  // The holder's recorded state of a locked or busy object: a DROP failure that stops a creation (as memory does).
   RECORDED_LOCKED_OR_BUSY = 1,
   STATEMENT_DELETE_ALL = 5,
   // The query kind the statement maps to CREATE.
