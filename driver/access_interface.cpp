@@ -360,9 +360,19 @@ void CAccessInterface::ReleaseAllTableContexts() {
 
 void CAccessInterface::NotifyTablesExcept(CTable* skip, std::uint32_t kind, CCursor* context, std::uint32_t flags) {
   platform::CriticalSectionGuard lock(gcsDriverLock);
-  VisitTables([&](CTable& table) {
-    if (&table != skip) table.NotifyOtherTables(kind, context, flags);
-  });
+  // The change is in the database when its notice goes out, and the operation answers done: the runtime would
+  // otherwise make the change again (an add twice). So the notice must not fail for want of memory nor let an
+  // exception out: the set is walked in place rather than copied first, which is safe because a notice adds or
+  // removes no table. What another table makes of the notice never changed the operation's answer.
+  std::uint32_t position = 0;
+  std::uint64_t value = 0;
+  while (m_pTables->bIterate(position, 0, &value, nullptr)) {
+    auto* table = reinterpret_cast<CTable*>(static_cast<std::uintptr_t>(value));
+    if (table == skip) continue;
+    table->AddRef();
+    CTableReference reference(table);
+    table->NotifyOtherTables(kind, context, flags);
+  }
 }
 
 void CAccessInterface::NotifyTablesOfConnection(IHostConnectionDescription* hostConnectionDescription,

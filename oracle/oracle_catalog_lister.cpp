@@ -38,6 +38,13 @@ int bSetWideTextValue(CHostValue* value, const char16_t* text) {
   value->SetType(HOST_TYPE_TEXT);
   value->Ops().SetFromWideZ(value->pHolder(), text);
   if (value->nConvert(HOST_TYPE_WSTRING) >= 100) return 0;
+  // The runtime's allocator answers a refusal with a code of its own, which reads as no failure: the text made is
+  // measured instead, a listing cut short being no listing.
+  const char16_t* made = nullptr;
+  if (value->nGetWideText(&made) != HOST_OK || std::char_traits<char16_t>::length(made ? made : u"") !=
+                                                   std::char_traits<char16_t>::length(text ? text : u"")) {
+    return 0;
+  }
   value->SetFlags(0);
   return 1;
 }
@@ -148,5 +155,8 @@ int COracleCatalogLister::bRunCatalogQuery(CHostValue* value, std::uint32_t flag
     value->SetNull(true);
     return 0;
   }
-  return bSetWideTextValue(value, list.pszGetText());
+  if (bSetWideTextValue(value, list.pszGetText())) return 1;
+  SetHolderOutOfMemory(m_pErrorHolder);
+  value->SetNull(true);
+  return 0;
 }

@@ -19,7 +19,8 @@ inline constexpr std::uint32_t CATALOG_SORTED = 16;
 inline constexpr std::uint32_t CATALOG_WITH_FIELDS = 32;
 
 // The value becomes a UTF-16 text (type 16) holding the text, neither NULL nor marked: made as a text (type 110) and
-// converted, since a type-16 value takes only the runtime's own strings. 0 when the conversion fails.
+// converted, since a type-16 value takes only the runtime's own strings. 0 when the conversion fails or memory
+// refused the text.
 int bSetWideTextValue(CHostValue* value, const char16_t* text);
 
 class COracleCatalogLister {

@@ -2,6 +2,7 @@
 // with the OCI7 set, a statement's select list, and the column each described entry becomes.
 #include "oracle/oracle_record_description.h"
 
+#include <iterator>
 #include <new>
 #include <string>
 
@@ -282,9 +283,16 @@ int COracleRecordDescription::bDescribeBySelect() {
   CErrorHolder* holder = pGetErrorHolder();
   const CTString fullName(pszGetSqlTableName());
   CTString quoted;
-  if (!connection->nQuoteDottedName(holder, fullName.pszGet(), quoted)) return 0;
-  CTString text(u"SELECT * from ");
-  text.Append(quoted.pszGet());
+  static constexpr char16_t kSelect[] = u"SELECT * from ";
+  CTString text(kSelect);
+  // Quoting fails only for memory. A name or text memory cut short would describe another object, or send a
+  // statement without one.
+  const char16_t* name = pszGetSqlTableName();
+  if (!connection->nQuoteDottedName(holder, fullName.pszGet(), quoted) || (name && name[0] && fullName.bIsEmpty()) ||
+      (text.Append(quoted.pszGet()), text.nGetLength() != std::size(kSelect) - 1 + quoted.nGetLength())) {
+    SetHolderOutOfMemory(holder);
+    return 0;
+  }
   CDescribeHandle statement(connection, holder, HTYPE_STMT);
   if (!statement.pGet() || !nOciStmtPrepare(connection, holder, statement.pGet(), text.pszGet())) return 0;
   if (!bBuildSelectList(statement.pGet(), false, 0)) return 0;

@@ -151,12 +151,14 @@ CRecordBuffer* CColumn::pImageBuffer() const {
 // ---- reads
 // -----------------------------------------------------------------------------------------------------------
 
-void CColumn::GetFromRecordBuffer(CHostValue& value, std::int32_t element, CRecordBuffer* buffer) {
+int CColumn::bGetFromRecordBuffer(CHostValue& value, std::int32_t element, CRecordBuffer* buffer) {
   if (!buffer || !buffer->bIsFieldPresent(m_pDescriptor)) {
     SetNullOfType(value, nGetHostType());
-    return;
+    return 1;
   }
-  buffer->GetFieldValue(value, m_pDescriptor, element);
+  if (buffer->GetFieldValue(value, m_pDescriptor, element)) return 1;
+  SetHolderOutOfMemory(m_pErrorHolder);
+  return 0;
 }
 
 int CColumn::bBuildCompositeValue(CHostValue& value) {
@@ -202,13 +204,11 @@ int CColumn::bGetValue(CHostValue& value, std::int32_t element) {
     return 1;
   }
   if (bIsCompositeKey()) return bBuildCompositeValue(value);
-  GetFromRecordBuffer(value, element, pCurrentBuffer());
-  return 1;
+  return bGetFromRecordBuffer(value, element, pCurrentBuffer());
 }
 
 int CColumn::bGetImageValue(CHostValue& value, std::int32_t element) {
-  GetFromRecordBuffer(value, element, pImageBuffer());
-  return 1;
+  return bGetFromRecordBuffer(value, element, pImageBuffer());
 }
 
 int CColumn::bReadMemoDefault(CHostValue& value) { return bGetValue(value, 0); }

@@ -124,8 +124,8 @@ class CColumn : public CRefCounted {
 
  private:
   // The field from the buffer: NULL of the column's host type when the field's
-  // null flag is clear.
-  void GetFromRecordBuffer(CHostValue& value, std::int32_t element, CRecordBuffer* buffer);
+  // null flag is clear; 0 (out of memory in the holder) when the value could not be made.
+  int bGetFromRecordBuffer(CHostValue& value, std::int32_t element, CRecordBuffer* buffer);
   int bBuildCompositeValue(CHostValue& value);
   CRecordBuffer* pCurrentBuffer() const;
   CRecordBuffer* pImageBuffer() const;

@@ -275,14 +275,14 @@ void CRecordBuffer::CopyFieldTo(void* target, CColumnDescriptor* item, std::int3
   if (field && target) std::memcpy(target, field, size);
 }
 
-void CRecordBuffer::GetFieldValue(CHostValue& value, CColumnDescriptor* item, std::int32_t element) {
+int CRecordBuffer::GetFieldValue(CHostValue& value, CColumnDescriptor* item, std::int32_t element) {
   std::uint32_t size = 0;
   const std::uint8_t* field = pLocateField(item, element, size);
   const std::uint32_t type = item->nGetType();
   const std::uint16_t hostType = item->nGetHostType();
   if (!field) {
     value.SetType(hostType);
-    return;
+    return 1;
   }
   std::uint32_t length = size;
   if (type == COLUMN_TYPE_BINARY && size >= 2) {
@@ -291,6 +291,7 @@ void CRecordBuffer::GetFieldValue(CHostValue& value, CColumnDescriptor* item, st
     field += 2;
     length = std::min<std::uint32_t>(stored, size - 2);
   }
+  int made = 1;
   if (type == COLUMN_TYPE_DECIMAL) {
     value.SetType(HOST_TYPE_PROXY_HANDLE);
     IHostProxyHandle* decimal = nullptr;
@@ -305,6 +306,8 @@ void CRecordBuffer::GetFieldValue(CHostValue& value, CColumnDescriptor* item, st
         const std::uint32_t scale = item->nGetScale();
         decimal->SetFromKeyInput(static_cast<std::int32_t>(item->nGetPrecision() + scale),
                                  static_cast<std::int32_t>(scale), form.get());
+      } else {
+        made = 0;
       }
     }
   } else {
@@ -314,9 +317,12 @@ void CRecordBuffer::GetFieldValue(CHostValue& value, CColumnDescriptor* item, st
     } else if (bIsWideHostType(hostType)) {
       length = nWideByteLength(field, length);
     }
-    value.SetFromBuffer(field, length);
+    // A text the runtime's memory refused is no empty field: the caller hears of it. The runtime's allocator
+    // answers codes of its own, below the failure codes: anything but done is a failure here.
+    made = value.SetFromBuffer(field, length) == HOST_OK;
   }
   value.SetFlags(0);
+  return made;
 }
 
 int CRecordBuffer::bCopyFrom(const CRecordBuffer* source, CHashTable& cloneMap) {

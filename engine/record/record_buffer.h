@@ -35,8 +35,9 @@ class CRecordBuffer : public CRefCounted {
   virtual int bSetFieldBytes(CColumnDescriptor* item, const void* bytes, std::uint32_t length, std::int32_t element);
   // The element's bytes (every element's for -1) copied to the target, which holds that many.
   virtual void CopyFieldTo(void* target, CColumnDescriptor* item, std::int32_t element);
-  // The stored value in the column's host type, not looking at the null flag; NULL and marked cleared.
-  virtual void GetFieldValue(CHostValue& value, CColumnDescriptor* item, std::int32_t element);
+  // The stored value in the column's host type, not looking at the null flag; NULL and marked cleared. 0 when the
+  // runtime value could not take it (memory refused): an empty value would read as the field's.
+  virtual int GetFieldValue(CHostValue& value, CColumnDescriptor* item, std::int32_t element);
   virtual void SetFieldPresent(CColumnDescriptor* item, bool present, std::int32_t element);
   virtual int bIsFieldPresent(CColumnDescriptor* item);
   virtual int bCopyFrom(const CRecordBuffer* source, CHashTable& cloneMap);

@@ -2,6 +2,7 @@
 // after the table, the catalog check of an existing table and the catalog description attached to the runtime's.
 #include <cstdint>
 #include <ctime>
+#include <string>
 
 #include "engine/record/column.h"
 #include "engine/record/column_descriptor.h"
@@ -23,17 +24,29 @@ enum : std::uint32_t {
   TABLE_ERROR_NOT_IN_CATALOG = 15,
   TABLE_POINT_NOT_IN_CATALOG = 12,
   TABLE_MESSAGE_NOT_IN_CATALOG = 28541,
-  // The holder's recorded state of a locked or busy object: the one DROP failure that stops a creation.
+  // The holder's recorded state of a locked or busy object: a DROP failure that stops a creation (as memory does).
   RECORDED_LOCKED_OR_BUSY = 1,
   STATEMENT_DELETE_ALL = 5,
   // The query kind the statement maps to CREATE.
   QUERY_KIND_CREATE = 6,
+  // The system code an out-of-memory error carries (the Windows one).
+  SYSTEM_CODE_OUT_OF_MEMORY = 14,
   INDEX_UNIQUE_KEYS = 1,
   INDEX_KEYS_WITH_DUPLICATES = 2,
   ORIGIN_FROM_QUERY = 2,
 };
 
 std::uint32_t SystemSeconds() { return static_cast<std::uint32_t>(std::time(nullptr)); }
+
+// Whether memory ran out for the error, or for one nested in it.
+bool bRanOutOfMemory(const CXError* error) {
+  if (!error) return false;
+  if (error->nGetSystemCode() == SYSTEM_CODE_OUT_OF_MEMORY) return true;
+  for (std::uint32_t i = 0; i < error->nGetNestedCount(); ++i) {
+    if (bRanOutOfMemory(error->pGetNestedError(i))) return true;
+  }
+  return false;
+}
 
 IndexNameClock gpfnIndexNameClock = &SystemSeconds;
 std::uint32_t gnIndexNameCounter = 0;
@@ -69,9 +82,11 @@ int CTable::bDoCreate(std::uint32_t dropFirst, std::uint32_t create) {
     if (bExecuteModification(context, SQL_STATEMENT_DROP, 0, 0)) {
       // The table is gone: the next open asks the catalog again.
       m_bExistsAndUsable = 0;
-    } else if (m_pErrorHolder && m_pErrorHolder->nGetRecordedCode() == RECORDED_LOCKED_OR_BUSY) {
+    } else if (m_pErrorHolder && (m_pErrorHolder->nGetRecordedCode() == RECORDED_LOCKED_OR_BUSY ||
+                                  bRanOutOfMemory(m_pErrorHolder->pGetEmbeddedObject()))) {
       // A table that is not there cannot be dropped, which is no reason not to create it; one held by another
-      // session is.
+      // session is. So is a DROP that memory refused: the table may well be there still, and the CREATE would fail
+      // telling of the table rather than of the memory.
       result = 0;
     }
   }
@@ -125,22 +140,28 @@ int CTable::CreateIndexes(CCursor* context, std::uint32_t indexFlags) {
     CColumn* column = m_pTableDescription->pGetColumn(i);
     CColumnDescriptor* descriptor = column->pGetDescriptorNoRef();
     CTString list;
+    std::size_t listLength = 0;
     if (column->bIsCompositeKey()) {
       if (!(indexFlags & INDEX_KEYS_WITH_DUPLICATES)) continue;
       for (std::uint32_t c = 0; c < column->nGetComponentColumnCount(); ++c) {
         if (c > 0) list.Append(u",");
-        list.Append(pszIndexedName(column->pGetComponentColumn(c)));
+        const char16_t* indexed = pszIndexedName(column->pGetComponentColumn(c));
+        list.Append(indexed);
+        listLength += (c > 0 ? 1 : 0) + std::char_traits<char16_t>::length(indexed);
       }
     } else {
       const bool qualifies = (descriptor->bIsKeyWithDuplicates() && (indexFlags & INDEX_KEYS_WITH_DUPLICATES)) ||
                              (descriptor->bIsUnique() && (indexFlags & INDEX_UNIQUE_KEYS));
       if (!qualifies) continue;
-      list = pszIndexedName(column);
+      const char16_t* indexed = pszIndexedName(column);
+      list = indexed;
+      listLength = std::char_traits<char16_t>::length(indexed);
     }
     CTString name;
     const int named = pszMakeIndexName(column, name);
-    CSqlRewriter* statement = pNewSqlStatement();
-    if (!statement) {
+    CSqlRewriter* statement = nullptr;
+    // A string memory refused is left empty or short: the index would be sent without its name or columns.
+    if (list.nGetLength() != listLength || (named && name.bIsEmpty()) || !(statement = pNewSqlStatement())) {
       SetHolderOutOfMemory(m_pErrorHolder);
       result = 0;
       continue;

@@ -9,6 +9,7 @@
 #include "foundation/module_errors.h"
 #include "foundation/text_utils.h"
 #include "host/library_entry.h"
+#include "platform/code_page.h"
 
 std::uint32_t gbOciClientFailed = 0;
 
@@ -52,10 +53,23 @@ void COciText::Encode(COracleConnection* connection, const char16_t* text) {
     m_pBytes = reinterpret_cast<oci::OraText*>(m_pOwned);
     m_nBytes = static_cast<std::uint32_t>(length > 0 ? length - 1 : 0);
   } else {
-    // A text the code page cannot hold goes as an empty text: the client then reports what it misses.
+    // A text the code page cannot hold goes as an empty text: the client then reports what it misses. One the
+    // code page holds failed for memory, which the caller reports instead of sending an empty text.
     m_pBytes = reinterpret_cast<oci::OraText*>(const_cast<char*>(""));
     m_nBytes = 0;
+    m_bRefused = text[0] && platform::WideToMultiByte(nClientCodePage(connection), 0, text, -1, nullptr, 0, nullptr,
+                                                      nullptr) > 0;
   }
+}
+
+bool bOciTextsMade(CErrorHolder* holder, std::initializer_list<const COciText*> texts) {
+  for (const COciText* text : texts) {
+    if (text->bRefused()) {
+      SetHolderOutOfMemory(holder);
+      return false;
+    }
+  }
+  return true;
 }
 
 COciText::COciText(COracleConnection* connection, const char16_t* text, std::uint32_t units) {
@@ -69,6 +83,7 @@ COciText::COciText(COracleConnection* connection, const char16_t* text, std::uin
   }
   const CTString copy(text ? text : u"", text ? units : 0);
   Encode(connection, copy.pszGet());
+  if (copy.bIsEmpty() && text && units > 0 && text[0]) m_bRefused = true;
 }
 
 COciText::~COciText() {

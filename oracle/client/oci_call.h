@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 
 #include "foundation/t_string.h"
 #include "oracle/client/oci_declarations.h"
@@ -70,6 +71,8 @@ class COciText {
 
   oci::OraText* pGet() const { return m_pBytes; }
   std::uint32_t nGetBytes() const { return m_nBytes; }
+  // Whether memory refused the client's form: the text then stands empty and must not go to the client.
+  bool bRefused() const { return m_bRefused; }
 
  private:
   void Encode(COracleConnection* connection, const char16_t* text);  // a terminated text
@@ -77,7 +80,11 @@ class COciText {
   oci::OraText* m_pBytes = nullptr;
   std::uint32_t m_nBytes = 0;
   char* m_pOwned = nullptr;
+  bool m_bRefused = false;
 };
+
+// True when every text has its client form; else false with out of memory in the holder.
+bool bOciTextsMade(CErrorHolder* holder, std::initializer_list<const COciText*> texts);
 
 // A client text of at most `bytes` bytes (a terminator ends it sooner) into UTF-16, from the client's form.
 // False when memory did not allow the whole text.

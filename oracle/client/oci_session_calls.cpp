@@ -73,6 +73,7 @@ bool bOciEnvInit(COracleConnection* c, CErrorHolder* h, std::uint32_t point, voi
 bool bOciServerAttach(COracleConnection* c, CErrorHolder* h, std::uint32_t point, void* server, const char16_t* name,
                       std::int32_t* status) {
   const COciText clientName(c, name);
+  if (!bOciTextsMade(h, {&clientName})) return false;
   return bStatusCall(c, h, point, status, [&] {
     return OciEntry<OCI_SLOT_OCIServerAttach>()(static_cast<OCIServer*>(server), pErrorOf(c), clientName.pGet(),
                                                 static_cast<sb4>(clientName.nGetBytes()), OCI_DEFAULT);
@@ -117,6 +118,7 @@ bool bOciNlsCharacterSet(COracleConnection* c, CTString& out) {
 int nOciAttrSetText(COracleConnection* c, CErrorHolder* h, void* handle, std::uint32_t kind, const char16_t* text,
                     std::uint32_t attribute) {
   const COciText clientText(c, text);
+  if (!bOciTextsMade(h, {&clientText})) return 0;
   return nOciAttrSet(c, h, handle, kind, clientText.pGet(), attribute, clientText.nGetBytes());
 }
 
@@ -141,6 +143,7 @@ bool bOci7Logon(COracleConnection* c, CErrorHolder* h, std::uint32_t point, void
   const COciText clientUser(c, user);
   const COciText clientPassword(c, password);
   const COciText clientConnect(c, connect);
+  if (!bOciTextsMade(h, {&clientUser, &clientPassword, &clientConnect})) return false;
   return bStatusCall(c, h, point, result, [&] {
     return OciEntry<OCI_SLOT_olog>()(pLogonAreaOf(c), static_cast<ub1*>(hostArea), clientUser.pGet(),
                                      static_cast<sword>(clientUser.nGetBytes()), clientPassword.pGet(),

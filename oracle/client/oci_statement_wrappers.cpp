@@ -148,7 +148,9 @@ int nOciStmtPrepare(COracleConnection* c, CErrorHolder* h, void* statement, cons
   const COciText clientText(c, text);
   sword status = OCI_SUCCESS;
   bool called;
-  if (gbOci7Mode) {
+  if (!bOciTextsMade(h, {&clientText})) {
+    called = false;
+  } else if (gbOci7Mode) {
     called = bOciGuarded(c, h, 41, [&] {
       status = OciEntry<OCI_SLOT_oparse>()(AreaOf(statement), clientText.pGet(),
                                            static_cast<sb4>(clientText.nGetBytes()), 1, 2);
@@ -424,6 +426,10 @@ int nOciDescribeAny(COracleConnection* c, CErrorHolder* h, const char16_t* name,
                     void* describe) {
   const COciText clientName(c, name);
   sword status = OCI_SUCCESS;
+  if (!bOciTextsMade(h, {&clientName})) {
+    InsertWrapperMessage(h, MESSAGE_DESCRIBE);
+    return 0;
+  }
   if (!bOciGuarded(c, h, 67, [&] {
         status = OciEntry<OCI_SLOT_OCIDescribeAny>()(pServiceOf(c), pErrorOf(c), clientName.pGet(),
                                                      clientName.nGetBytes(), OCI_OTYPE_NAME, OCI_DEFAULT, objectType,

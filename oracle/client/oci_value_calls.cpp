@@ -36,6 +36,7 @@ int nNumberToText(COracleConnection* c, CErrorHolder* h, const void* number, con
                   std::uint32_t maskLength, CTString& out) {
   const COciText format(c, mask, maskLength);
   const COciText nls(c, NUMBER_NLS_PARAMETERS);
+  if (!bOciTextsMade(h, {&format, &nls})) return 0;
   // Room for the output units in either form the client writes (UTF-16 takes two bytes a unit).
   char16_t buffer[NUMBER_TEXT_UNITS + 1] = {};
   ub4 size = bClientIsUtf16(c) ? NUMBER_TEXT_UNITS * 2 : NUMBER_TEXT_UNITS;
@@ -62,6 +63,7 @@ int nOciNumberFromText(COracleConnection* c, CErrorHolder* h, void* number, cons
   const COciText value(c, text);
   const COciText format(c, maskText.pszGet());
   const COciText nls(c, NUMBER_NLS_PARAMETERS);
+  if (!bOciTextsMade(h, {&value, &format, &nls})) return 0;
   sword status = OCI_SUCCESS;
   if (!bOciGuarded(c, h, 139, [&] {
         status = OciEntry<OCI_SLOT_OCINumberFromText>()(pErrorOf(c), value.pGet(), value.nGetBytes(), format.pGet(),
@@ -75,6 +77,7 @@ int nOciNumberFromText(COracleConnection* c, CErrorHolder* h, void* number, cons
 
 int nOciDateTimeToText(COracleConnection* c, CErrorHolder* h, const void* dateTime, CTString& out) {
   const COciText format(c, TIMESTAMP_TEXT_MASK);
+  if (!bOciTextsMade(h, {&format})) return 0;
   char16_t buffer[DATETIME_TEXT_UNITS + 1] = {};
   ub4 size = bClientIsUtf16(c) ? DATETIME_TEXT_UNITS * 2 : DATETIME_TEXT_UNITS;
   sword status = OCI_SUCCESS;
