@@ -361,7 +361,6 @@ const char* KnownFault(const std::string& scenario) {
       {"write_large_value", "a failure reported with no error in the holder"},
       {"catalog", "a field whose runtime text memory refused reads as an empty one (the record buffer's read of a "
                   "field answers nothing): the listing leaves the entry out and answers done"},
-      {"read_large_value", "a large value whose copy memory refused answers the read as done, the value empty"},
 #if defined(NDEBUG)
       // Only the optimized build's allocation order reaches it.
       {"seek", "one failed allocation makes the bind reach the client without its name: ORA-01036, told as that "
@@ -565,9 +564,7 @@ INSTANTIATE_TEST_SUITE_P(Operations, MemoryFailures, ::testing::ValuesIn(Scenari
 }  // namespace
 }  // namespace faults
 
-// A long value read again after its table was opened again keeps a runtime string nobody frees: a leak found by
-// these runs and not mended yet, kept out of the leak report so that the others show.
+// The runtime's values are packed: the pointer to a runtime string sits at an offset no multiple of 8, where the
+// leak checker does not look by default, and a long value still held when the program ends would be told as lost.
 // Exported: the sanitizer's runtime looks the hook up in the program.
-extern "C" __attribute__((visibility("default"))) const char* __lsan_default_suppressions() {
-  return "leak:COracleCursor::bStorePiece\n";
-}
+extern "C" __attribute__((visibility("default"))) const char* __lsan_default_options() { return "use_unaligned=1"; }
