@@ -356,7 +356,8 @@ const char* KnownFault(const std::string& scenario) {
   static const std::map<std::string, const char*> known = {
       {"create", "a drop that memory refused goes unreported: the create then fails with ORA-00955, told as that"},
       {"add", "the change notice to the other tables of the connection lets std::bad_alloc out after the insert"},
-      {"write", "as add: the change notice after the update lets std::bad_alloc out"},
+      {"write", "as add: the change notice after the update lets std::bad_alloc out; in the optimized build also a "
+                "field of the UPDATE whose runtime text memory refused counts as having no value (CColumn::bHasValue)"},
       {"delete", "as add: the change notice after the delete lets std::bad_alloc out"},
       {"write_large_value", "as add: the change notice after the insert lets std::bad_alloc out"},
       {"catalog", "a field whose runtime text memory refused reads as an empty one (the record buffer's read of a "
