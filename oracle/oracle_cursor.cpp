@@ -1,6 +1,7 @@
 #include "oracle/oracle_cursor.h"
 
 #include <new>
+#include <string>
 
 #include "engine/record/column.h"
 #include "engine/record/column_descriptor.h"
@@ -109,12 +110,18 @@ CCursor* COracleCursor::pClone(CHashTable& cloneMap) {
                             [&](COracleCursor* made) { return made->bCopyFrom(this, cloneMap); });
 }
 
+// A node memory refused is told in the holder here: several of the callers answer 0 on a null node without a word,
+// and a failure with no error would reach the runtime as an empty one.
 CKeyCondition* COracleCursor::pNewConditionNode(CErrorHolder* holder) {
-  return new (std::nothrow) COracleKeyCondition(holder, pGetConnection());
+  auto* node = new (std::nothrow) COracleKeyCondition(holder, pGetConnection());
+  if (!node) SetHolderOutOfMemory(holder ? holder : m_pErrorHolder);
+  return node;
 }
 
 CFilterHolder* COracleCursor::pNewFilterNode(CErrorHolder* holder) {
-  return new (std::nothrow) COracleFilterHolder(holder, pGetConnection());
+  auto* node = new (std::nothrow) COracleFilterHolder(holder, pGetConnection());
+  if (!node) SetHolderOutOfMemory(holder ? holder : m_pErrorHolder);
+  return node;
 }
 
 void COracleCursor::EnableRowCache() {
@@ -536,9 +543,13 @@ int COracleCursor::bAppendColumnValue(CSqlRewriter* text, CColumn* column, std::
   if (lob && lob->bIsLob()) {
     auto* statement = dynamic_cast<COracleSqlRewriter*>(m_pStatement);
     // A BFILE is inserted as given through its locator.
-    if (kind == SQL_STATEMENT_INSERT && lob->bIsBfile()) return statement ? statement->bAddLobColumn(column->pszGetName()) : 1;
+    // The list of LOB columns is a list of texts: a name it could not take is memory refused, and the statement
+    // would otherwise run without writing that value.
+    if (kind == SQL_STATEMENT_INSERT && lob->bIsBfile()) {
+      return !statement || statement->bAddLobColumn(column->pszGetName()) ? 1 : bOutOfMemory();
+    }
     if (!text->nAppendText(lob->bIsClob() ? u"EMPTY_CLOB()" : u"EMPTY_BLOB()")) return 0;
-    return statement ? statement->bAddLobColumn(column->pszGetName()) : 1;
+    return !statement || statement->bAddLobColumn(column->pszGetName()) ? 1 : bOutOfMemory();
   }
   return CCursor::bAppendColumnValue(text, column, kind, flags);
 }
@@ -552,6 +563,17 @@ int COracleCursor::bAppendReturningClause(std::uint32_t kind, std::uint32_t) {
   CSqlRewriter* values = pNewTableStatement();
   if (!values) return 0;
   CTString names;
+  // The names' text cannot tell that memory refused an append: its length is checked against what was appended,
+  // or the statement would run with a RETURNING clause that names nothing.
+  std::size_t namesLength = 0;
+  auto addName = [&](const char16_t* name) {
+    if (!names.bIsEmpty()) {
+      names.Append(u",");
+      ++namesLength;
+    }
+    names.Append(name);
+    namesLength += std::char_traits<char16_t>::length(name);
+  };
   int answer = 1;
   auto addValue = [&](CFieldValue* value) {
     // The markers stand apart, "," between them.
@@ -560,7 +582,7 @@ int COracleCursor::bAppendReturningClause(std::uint32_t kind, std::uint32_t) {
   };
   if (rowId) {
     answer = addValue(m_pColumnSet->pGetKey(0)->pGetFieldValue());
-    names.Append(u"ROWID");
+    addName(u"ROWID");
   }
   for (std::uint32_t i = 0; answer && i < lobCount; ++i) {
     const char16_t* name = statement->GetLobColumns().pGetAt(i)->pszGet();
@@ -568,9 +590,9 @@ int COracleCursor::bAppendReturningClause(std::uint32_t kind, std::uint32_t) {
     CFieldValue* locator = column ? column->pGetRowLobLocator(pGetOciConnection()) : nullptr;
     answer = locator && addValue(locator);
     if (locator) locator->nRelease();
-    if (!names.bIsEmpty()) names.Append(u",");
-    names.Append(name);
+    addName(name);
   }
+  if (answer && names.nGetLength() != namesLength) answer = bOutOfMemory();
   if (answer) {
     answer = m_pStatement->nAppendText(u" RETURNING ") && m_pStatement->nAppendText(names.pszGet()) &&
              m_pStatement->nAppendText(u" INTO ") && m_pStatement->bAppendRewriter(values, 0);

@@ -104,7 +104,8 @@ class COracleTable : public CTableOra {
   int bAddRecord(std::uint32_t flags, std::uint32_t mode) override;
   int bModifyRecord(RuntimeWord key, std::uint32_t mode, RuntimeWord argument) override;
   // The session chosen, then the generic read; a next or previous read the server refuses as fetched out of
-  // sequence (ORA-01002) is read again from the context's current record.
+  // sequence (ORA-01002) is read again from the context's current record. A read that fails for memory leaves the
+  // current record as last read, and the next move of its context reads on from that record found again.
   int bRead(const char16_t* keyName, std::uint32_t direction, std::uint32_t a, std::uint32_t lockMode,
             RuntimeWord lockAnswer, std::uint32_t flags) override;
   int bReadInContext(const char16_t* name, std::uint32_t direction, RuntimeWord count, std::uint32_t a,
@@ -166,6 +167,13 @@ class COracleTable : public CTableOra {
   int bRefuseUnopened();
   int bRecoverOutOfSequence(const char16_t* keyName, std::uint32_t direction, std::uint32_t a, std::uint32_t lockMode,
                             RuntimeWord lockAnswer, std::uint32_t flags);
+  // Seeks the context's key to the value (forward for a next read, backward for a previous one) and reads on from
+  // there in the direction; -1 when no record holds the value any more (nothing read).
+  int nReadOnFromValue(const char16_t* keyName, CHostValue& value, std::uint32_t direction, std::uint32_t a,
+                       std::uint32_t lockMode, RuntimeWord lockAnswer, std::uint32_t flags, std::uint32_t seekFlags);
+  // After a read of the context: a failure for memory puts the current record back as last read and marks the
+  // context's place lost; a success clears the mark.
+  void NoteReadOutcome(const char16_t* keyName, int answer);
   // After an add with the OCI7 set (which returns no ROWID): a new context placed on the added record by the
   // identifying key.
   void PositionOnAddedRecord();

@@ -7,9 +7,11 @@
 
 #include "engine/record/column.h"
 #include "engine/record/column_descriptor.h"
+#include "engine/record/record.h"
 #include "engine/record/table_description.h"
 #include "engine/table/cursor.h"
 #include "foundation/error_holder.h"
+#include "foundation/x_error.h"
 #include "host/host_value.h"
 #include "oracle/client/client_loader.h"
 #include "oracle/oracle_connection.h"
@@ -23,6 +25,17 @@ namespace {
 // ORA-01002: a fetch out of sequence (the cursor was closed under the read, by a commit of its transaction).
 constexpr std::uint32_t ORA_FETCH_OUT_OF_SEQUENCE = 1002;
 constexpr std::uint32_t READ_ABSOLUTE_DIRECTION = 4;
+
+// The error of memory refused, here or nested: the out-of-memory error (system code 14) or a work area that could
+// not be allocated (error 12).
+bool bFailedForMemory(const CXError* error) {
+  if (!error) return false;
+  if (error->nGetSystemCode() == 14 || error->nGetCode() == 12) return true;
+  for (std::uint32_t i = 0; i < error->nGetNestedCount(); ++i) {
+    if (bFailedForMemory(error->pGetNestedError(i))) return true;
+  }
+  return false;
+}
 
 }  // namespace
 
@@ -170,13 +183,61 @@ int COracleTable::bRead(const char16_t* keyName, std::uint32_t direction, std::u
                         RuntimeWord lockAnswer, std::uint32_t flags) {
   if (!bRefuseUnopened()) return 0;
   ChooseSession();
-  int answer = CTableOra::bRead(keyName, direction, a, lockMode, lockAnswer, flags);
+  int answer = -1;
+  auto* context = direction == READ_NEXT || direction == READ_PREVIOUS
+                      ? dynamic_cast<COracleCursor*>(pFindContext(keyName))
+                      : nullptr;
+  if (context && context->bIsPlaceLost() && m_pTableDescription && m_pTableDescription->pGetImageRecord()) {
+    // The read before failed for memory, maybe with the client's statement moved past the row the context stood
+    // on: the context reads on from that row, the current record as last read, found again by its key value.
+    CColumn* key = m_pTableDescription->pFindColumnByName(context->pszGetSearchItem());
+    CHostValue value;
+    if (key) m_pTableDescription->pGetImageRecord()->GetFieldValue(value, key->pGetDescriptorNoRef());
+    // No key, no value or no record holding it any more: the context reads on as it stands.
+    if (key && value.nGetType() != 0 && !value.bIsNull()) {
+      answer = nReadOnFromValue(keyName, value, direction, a, lockMode, lockAnswer, flags,
+                                flags & READ_FLAG_NO_CACHE);
+    }
+  }
+  if (answer < 0) answer = CTableOra::bRead(keyName, direction, a, lockMode, lockAnswer, flags);
   // First and last start the rows again: what they were refused stands as it is.
   if (!answer && direction != READ_FIRST && direction != READ_LAST && m_pErrorHolder &&
       m_pErrorHolder->nGetNativeErrorCode() == ORA_FETCH_OUT_OF_SEQUENCE) {
     answer = bRecoverOutOfSequence(keyName, direction, a, lockMode, lockAnswer, flags);
   }
+  NoteReadOutcome(keyName, answer);
   return answer;
+}
+
+void COracleTable::NoteReadOutcome(const char16_t* keyName, int answer) {
+  auto* context = dynamic_cast<COracleCursor*>(pFindContext(keyName));
+  if (!context) return;
+  if (answer) {
+    context->SetPlaceLost(false);
+    return;
+  }
+  if (!m_pErrorHolder || !bFailedForMemory(m_pErrorHolder->pGetEmbeddedObject())) return;
+  // The fetch may have written part of the next row into the current record before memory ran out: the record
+  // goes back to the one last read, so that a write or a deletion that follows reaches that record with its own
+  // values. Its copy of a large value may need memory too; the key and the other fields come back first.
+  CopyImageToCurrent();
+  context->SetPlaceLost(true);
+}
+
+int COracleTable::nReadOnFromValue(const char16_t* keyName, CHostValue& value, std::uint32_t direction,
+                                   std::uint32_t a, std::uint32_t lockMode, RuntimeWord lockAnswer,
+                                   std::uint32_t flags, std::uint32_t seekFlags) {
+  CCursor* context = pFindContext(keyName);
+  if (!context) return -1;
+  const std::uint32_t forward = direction == READ_PREVIOUS ? 0 : 1;
+  if (!CTableOra::bSeek(keyName, keyName, reinterpret_cast<RuntimeWord>(&value), 1, a, RECORD_LOCK_RELEASE, 0,
+                        forward, seekFlags)) {
+    return 0;
+  }
+  std::uint32_t outOfRange = 1;
+  context->GetOutOfRange(&outOfRange);
+  if (outOfRange) return -1;
+  return CTableOra::bRead(keyName, direction, a, lockMode, lockAnswer, flags);
 }
 
 int COracleTable::bRecoverOutOfSequence(const char16_t* keyName, std::uint32_t direction, std::uint32_t a,
@@ -191,13 +252,8 @@ int COracleTable::bRecoverOutOfSequence(const char16_t* keyName, std::uint32_t d
   // itself once more.
   CHostValue value;
   if (!key->bGetValue(value, 0)) return 0;
-  const std::uint32_t forward = direction == READ_PREVIOUS ? 0 : 1;
-  int answer = CTableOra::bSeek(keyName, keyName, reinterpret_cast<RuntimeWord>(&value), 1, a, RECORD_LOCK_RELEASE, 0,
-                                forward, 0);
-  std::uint32_t outOfRange = 1;
-  if (answer) context->GetOutOfRange(&outOfRange);
-  if (answer && outOfRange) answer = 0;
-  if (answer) answer = CTableOra::bRead(keyName, direction, a, lockMode, lockAnswer, flags);
+  int answer = nReadOnFromValue(keyName, value, direction, a, lockMode, lockAnswer, flags, 0);
+  if (answer < 0) answer = 0;
   // The refused fetch was overcome: it is no failure of the read.
   if (answer && m_pErrorHolder) m_pErrorHolder->Clear();
   return answer;

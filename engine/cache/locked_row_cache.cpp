@@ -38,6 +38,12 @@ std::uint32_t CLockedRowCache::nAddLock(CRecord* record, CRowLockEntry* entry) {
   while (m_locks.nGetCount() <= row) {
     if (!m_locks.Add(nullptr)) return ROW_NONE;  // the row stays unpinned, free for reuse
   }
+  // The lock is looked up by its record again when it is released, after the change it guards has run. The memory
+  // of that lookup is taken now, where a refusal fails the lock: at the release it would find no lock, and the
+  // change would stay uncommitted in the lock's transaction while the write answered done.
+  bool failed = false;
+  nFindRecordChecked(record, failed);
+  if (failed) return ROW_NONE;
   Pin(row);
   if (entry) entry->AddRef();
   if (CRefCounted* old = m_locks.pGetObject(row)) old->nRelease();

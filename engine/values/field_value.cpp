@@ -396,7 +396,9 @@ int CFieldValue::bSetNativeBytes(const void* bytes, std::uint64_t length) {
   }
   if (m_nPreparation == FIELD_PREPARED_IN_PLACE &&
       (m_nState == FIELD_STATE_VALUE || m_nState == FIELD_STATE_NULL)) {
-    if (bHostFailed(Value().SetFromBuffer(bytes, length))) {
+    // Any answer but done leaves the value without the bytes: the runtime's allocator answers a refusal with a code
+    // of its own, below the codes that read as failures, which would keep an empty value as the one read.
+    if (Value().SetFromBuffer(bytes, length) != HOST_OK) {
       SetHolderOutOfMemory(m_pOwner);
       return 0;
     }

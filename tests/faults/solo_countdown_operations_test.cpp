@@ -80,6 +80,8 @@ struct Scenario {
   // makes the runtime values it passes (the runtime's own memory, not counted).
   std::function<bool(World&)> prepare;
   std::function<int(World&)> run;
+  // What a failure leaves to read (a move: the record it stood on, whole); null: nothing looked at.
+  std::function<bool(World&, std::string& why)> failed;
   // What the program does next once the operation answered 1 (ends the transactions it began).
   std::function<void(World&)> after;
   // The records once done; null: as before.
@@ -131,6 +133,9 @@ Scenario Read(const char* name, std::uint32_t direction, std::uint32_t from, int
   s.prepare = [from, flags](World& w) { return from == 0xFFFFFFFF || w.Table().Read(u"ID", from, 0, flags) == 1; };
   s.run = [direction, flags](World& w) { return w.Table().Read(u"ID", direction, 0, flags); };
   s.right = [id](World& w, std::string& why) { return IsRecord(w, id, why); };
+  if (direction == kReadNext || direction == kReadPrevious) {
+    s.failed = [from](World& w, std::string& why) { return IsRecord(w, from == kReadFirst ? 1 : 3, why); };
+  }
   return s;
 }
 
@@ -362,14 +367,11 @@ std::vector<Scenario> MakeScenarios() {
 // Why a scenario is left out: a fault its runs found that is not mended yet (null: none). The program prints them.
 const char* KnownFault(const std::string& scenario) {
   static const std::map<std::string, const char*> known = {
-      {"write", "a failure reported with no error in the holder"},
-      {"delete", "a failure reported with no error in the holder"},
-      {"write_large_value", "a failure reported with no error in the holder"},
-      {"read_large_value", "a large value whose copy memory refused answers the read as done, the value empty"},
-      {"read_next", "a read whose long value finds no memory after its fetch leaves the position moved"},
-      {"read_previous", "as read next: the position moves with a fetch whose long value found no memory"},
-      {"read_next_directly", "as read next"},
-      {"read_previous_directly", "as read next"},
+#if defined(NDEBUG)
+      // Only the optimized build's allocation order reaches it.
+      {"write", "a field of the UPDATE whose runtime text memory refused counts as having no value "
+                "(CColumn::bHasValue)"},
+#endif
   };
   const auto found = known.find(scenario);
   return found == known.end() ? nullptr : found->second;
@@ -480,6 +482,10 @@ bool RunOnce(World& w, const Scenario& s, std::int64_t k, bool& remake, bool rec
     EXPECT_TRUE(bHoldsOutOfMemory(holder->pGetEmbeddedObject()))
         << "the failure is not told as out of memory: "
         << (s.driverHolder ? w.Session().Error() : w.Table().Error()).message;
+    // After the error is read: reading the record is an operation of its own, which clears it.
+    if (s.failed) {
+      EXPECT_TRUE(s.failed(w, why)) << "a failure that left " << why;
+    }
     if (const Rows left = w.Committed(); left != kBefore && !(s.leftByFailure && s.leftByFailure(left))) {
       EXPECT_EQ(left, kBefore) << "records changed by the operation that failed";
     }
@@ -570,9 +576,7 @@ INSTANTIATE_TEST_SUITE_P(Operations, MemoryFailures, ::testing::ValuesIn(Scenari
 }  // namespace
 }  // namespace faults
 
-// A long value read again after its table was opened again keeps a runtime string nobody frees: a leak found by
-// these runs and not mended yet, kept out of the leak report so that the others show.
+// The runtime's values are packed: the pointer to a runtime string sits at an offset no multiple of 8, where the
+// leak checker does not look by default, and a long value still held when the program ends would be told as lost.
 // Exported: the sanitizer's runtime looks the hook up in the program.
-extern "C" __attribute__((visibility("default"))) const char* __lsan_default_suppressions() {
-  return "leak:COracleCursor::bStorePiece\n";
-}
+extern "C" __attribute__((visibility("default"))) const char* __lsan_default_options() { return "use_unaligned=1"; }
