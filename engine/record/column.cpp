@@ -366,7 +366,9 @@ int CColumn::bHasValue() {
   if (!buffer || !buffer->bIsFieldPresent(m_pDescriptor)) return 0;
   if (!m_strMemoFileName.bIsEmpty()) return 1;
   CHostValue value;
-  if (!bGetValue(value, 0)) return 0;
+  // A field that is present but cannot be read now (memory refused its runtime value) still holds a value: taken
+  // as none, a write would leave it out of the row and answer done.
+  if (!bGetValue(value, 0)) return 1;
   return bIsBlankValue(value) ? 0 : 1;
 }
 
@@ -395,7 +397,7 @@ int CColumn::bIsChanged() {
 int CColumn::bMatchesSearchValue(CHostValue& search, std::uint32_t options) {
   if (!bIsCompositeKey() && !bHasValue()) return search.bIsNull() ? 1 : 0;
   CHostValue value;
-  if (!bGetValue(value, 0)) return 0;
+  if (!bGetValue(value, 0)) return 1;
   const std::uint8_t own = value.nGetType();
   const std::uint8_t other = search.nGetType();
   const bool sameFamily = own == other || (bIsNarrowTextHostType(own) && bIsNarrowTextHostType(other)) ||

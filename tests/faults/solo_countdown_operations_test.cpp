@@ -367,11 +367,6 @@ std::vector<Scenario> MakeScenarios() {
 // Why a scenario is left out: a fault its runs found that is not mended yet (null: none). The program prints them.
 const char* KnownFault(const std::string& scenario) {
   static const std::map<std::string, const char*> known = {
-#if defined(NDEBUG)
-      // Only the optimized build's allocation order reaches it.
-      {"write", "a field of the UPDATE whose runtime text memory refused counts as having no value "
-                "(CColumn::bHasValue)"},
-#endif
   };
   const auto found = known.find(scenario);
   return found == known.end() ? nullptr : found->second;
