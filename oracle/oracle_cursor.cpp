@@ -5,6 +5,7 @@
 
 #include "engine/record/column.h"
 #include "engine/record/column_descriptor.h"
+#include "engine/record/column_types.h"
 #include "engine/record/record_description.h"
 #include "engine/cache/row_cache.h"
 #include "engine/record/table_description.h"
@@ -62,8 +63,6 @@ std::uint16_t nOrientation(std::uint32_t direction) {
     default: return FETCH_NEXT;
   }
 }
-
-bool bIsUnicodeColumnType(std::uint32_t type) { return type == 29 || type == 30; }
 
 }  // namespace
 
@@ -431,6 +430,13 @@ int COracleCursor::bReadLongPieces() {
     std::uint32_t end = 0;
     needData = 0;
     if (!nOciStmtFetch(connection, m_pErrorHolder, m_pHandle, 1, FETCH_NEXT, &end, &needData)) return 0;
+    // A piece is never longer than the room it was given: a client that says otherwise has written past it or
+    // would have the value read past what it wrote. The value is refused, as one too long for its buffer.
+    if (length > LONG_PIECE_BYTES) {
+      RaiseModuleError(m_pErrorHolder, 0, ERROR_UNIT_ORACLE_CURSOR, CURSOR_POINT_LONG_PIECE, pGetConnection(),
+                       m_pTable ? m_pTable->pszGetName() : u"", ERROR_VALUE_TOO_LONG);
+      return 0;
+    }
     offset += length;
     if (needData) {
       // The value goes on in the next piece: one buffer grows by a piece's room.

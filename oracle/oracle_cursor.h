@@ -25,6 +25,8 @@ inline constexpr std::uint32_t MESSAGE_CURSOR_DESCRIBE_FAILED = 7148;
 inline constexpr std::uint32_t CURSOR_POINT_UNICODE_CLIENT = 3;
 // LONG values come and go in pieces of this many bytes.
 inline constexpr std::uint32_t LONG_PIECE_BYTES = 16384;
+// The point of error 56 (value too long) raised when the client reports a LONG piece longer than its room.
+inline constexpr std::uint32_t CURSOR_POINT_LONG_PIECE = 4;
 
 class CCursorOra : public CCursor {
  public:

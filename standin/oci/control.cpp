@@ -36,6 +36,7 @@ struct ControlState {
   std::vector<std::string> log;
   std::map<std::string, unsigned> counts;
   std::vector<Rule> rules;
+  std::optional<PieceScript> pieces;
 };
 
 ControlState& State() {
@@ -204,6 +205,14 @@ std::string ServerBanner() {
   return text && *text ? std::string(text) : std::string("SQLite-backed OCI stand-in Release 19.0.0.0.0 - Production");
 }
 
+std::optional<PieceScript> TakePieceScript() {
+  ControlState& s = State();
+  std::lock_guard<std::mutex> guard(s.mutex);
+  std::optional<PieceScript> script = std::move(s.pieces);
+  s.pieces.reset();
+  return script;
+}
+
 void AppendToLastCall(const std::string& detail) {
   if (!CallsWatched()) return;  // the last line is an earlier call's
   ControlState& s = State();
@@ -304,3 +313,15 @@ QZOCI_EXPORT void qzociInjectThrow(const char* entry, unsigned nth) {
 QZOCI_EXPORT int qzociHideEntry(const char* entry) { return qzoci::HideOwnExport(entry) ? 1 : 0; }
 
 QZOCI_EXPORT void qzociWatchCalls(int on) { qzoci::gWatched.store(on != 0, std::memory_order_relaxed); }
+
+QZOCI_EXPORT void qzociScriptPieces(const char* bytes, unsigned size, int null, const unsigned* sizes,
+                                    const unsigned* over, unsigned count) {
+  qzoci::PieceScript script;
+  if (bytes) script.bytes.assign(bytes, size);
+  script.null = null != 0;
+  if (sizes) script.sizes.assign(sizes, sizes + count);
+  if (over) script.over.assign(over, over + count);
+  auto& s = qzoci::State();
+  std::lock_guard<std::mutex> guard(s.mutex);
+  s.pieces = std::move(script);
+}

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "standin/oci/oci_types.h"
 
@@ -40,6 +41,18 @@ bool CallsWatched();
 std::array<sword, 5> ClientVersion();
 std::string ServerBanner();
 
+// A value scripted for the next dynamic define a fetch reaches, in place of the row's: its bytes (or NULL), sent in
+// pieces of the given sizes (the last size serving every later piece), a piece whose `over` is not 0 reporting that
+// many bytes more than the room it was given, as a faulty client would.
+struct PieceScript {
+  std::string bytes;
+  bool null = false;
+  std::vector<unsigned> sizes;
+  std::vector<unsigned> over;
+};
+// The script waiting, taken: it serves one value.
+std::optional<PieceScript> TakePieceScript();
+
 // Adds to the last log line (results the entry learns while running, such as the SQL text's statement type).
 void AppendToLastCall(const std::string& detail);
 
@@ -67,3 +80,7 @@ QZOCI_EXPORT void qzociWatchCalls(int on);
 // names separated by commas, is applied the same way when the library loads: a program sets it before the driver
 // first loads the client, whose loader binds its entries once. The library's own calls are not affected.
 QZOCI_EXPORT int qzociHideEntry(const char* entry);
+// Scripts the next dynamic define's value (see PieceScript); sizes and over hold count numbers each (over may be
+// null). Unlike the other control calls it leaves the calls unwatched: a program feeding many values pays no log.
+QZOCI_EXPORT void qzociScriptPieces(const char* bytes, unsigned size, int null, const unsigned* sizes,
+                                    const unsigned* over, unsigned count);

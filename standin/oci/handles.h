@@ -201,6 +201,10 @@ struct StmtH : Tag {
   void* pieceIndicator = nullptr;
   ub2* pieceReturnCode = nullptr;
   bool pieceSet = false;
+  // The script the value came from (qzociScriptPieces), and the number of its next piece.
+  std::vector<unsigned> pieceSizes;
+  std::vector<unsigned> pieceOver;
+  std::size_t pieceNumber = 0;
 };
 
 struct LobD : Tag {

@@ -177,9 +177,16 @@ sword RunBatch(StmtH& s, OCIError* errhp) {
   if (s.pieceDefine) {
     if (!s.pieceSet || !s.pieceBuffer || !s.pieceLength) return Fail(errhp, 24804);
     const std::size_t room = *s.pieceLength;
-    const std::size_t n = std::min(room, s.pieceData.size() - s.pieceOffset);
+    std::size_t n = std::min(room, s.pieceData.size() - s.pieceOffset);
+    std::size_t reported = n;
+    if (!s.pieceSizes.empty()) {
+      const std::size_t k = std::min(s.pieceNumber++, s.pieceSizes.size() - 1);
+      // A piece carries at least a byte, or the fetch would never end.
+      n = std::min<std::size_t>(n, std::max(1u, s.pieceSizes[k]));
+      reported = k < s.pieceOver.size() && s.pieceOver[k] ? room + s.pieceOver[k] : n;
+    }
     std::memcpy(s.pieceBuffer, s.pieceData.data() + s.pieceOffset, n);
-    *s.pieceLength = static_cast<ub4>(n);
+    *s.pieceLength = static_cast<ub4>(reported);
     s.pieceOffset += n;
     if (s.pieceIndicator) *static_cast<sb2*>(s.pieceIndicator) = 0;
     if (s.pieceReturnCode) *s.pieceReturnCode = 0;
@@ -198,12 +205,22 @@ sword RunBatch(StmtH& s, OCIError* errhp) {
       const Value& value = row[column];
       const ub2 charset = BindCharset(s, d->charset, d->charsetForm);
       if (d->mode & oci::kDynamicFetch) {
-        if (value.IsNull()) {
+        std::optional<PieceScript> script = TakePieceScript();
+        if (script ? script->null : value.IsNull()) {
           if (d->indicator) static_cast<sb2*>(d->indicator)[s.batchElement] = -1;
           continue;
         }
-        s.pieceData = IsTextType(d->dty) ? EncodeClientText(TextForm(value, info.type, settings), charset)
-                                         : value.s;
+        if (script) {
+          s.pieceData = std::move(script->bytes);
+          s.pieceSizes = std::move(script->sizes);
+          s.pieceOver = std::move(script->over);
+        } else {
+          s.pieceData = IsTextType(d->dty) ? EncodeClientText(TextForm(value, info.type, settings), charset)
+                                           : value.s;
+          s.pieceSizes.clear();
+          s.pieceOver.clear();
+        }
+        s.pieceNumber = 0;
         s.pieceOffset = 0;
         s.pieceDefine = d;
         s.pieceSet = false;

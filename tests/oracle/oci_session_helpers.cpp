@@ -35,6 +35,7 @@ StandIn& StandIn::Get() {
   Bind(module, standIn.ClearCallLog, "qzociClearCallLog");
   Bind(module, standIn.InjectStatus, "qzociInjectStatus");
   Bind(module, standIn.InjectThrow, "qzociInjectThrow");
+  Bind(module, standIn.ScriptPieces, "qzociScriptPieces");
   return standIn;
 }
 

@@ -190,4 +190,31 @@ TEST_F(OracleCursorLobValues, ALongValueIsWrittenWhole) {
   EXPECT_EQ(Read2(u"SELECT COUNT(*) FROM T WHERE V IS NULL"), u"1");
 }
 
+// A client that reports a LONG piece longer than the room it was given fails the read, nothing read past the
+// buffer; the same cursor then reads the value whole.
+TEST_F(OracleCursorLobValues, ALongPieceLongerThanItsRoomFailsTheRead) {
+  ASSERT_EQ(Sql(u"CREATE TABLE T (K NUMBER(10) PRIMARY KEY, V LONG RAW)"), 1) << Dump(*holder);
+  ASSERT_EQ(Sql(u"INSERT INTO T (K, V) VALUES (1, '00')"), 1) << Dump(*holder);
+  Describe({{u"K", COLUMN_TYPE_INT32, 4, COLUMN_FLAG_PRIMARY_KEY, 2}, {u"V", COLUMN_TYPE_BINARY_MEMO, 0, 0, 24}});
+  const unsigned sizes[] = {3, LONG_PIECE_BYTES};
+  const unsigned over[] = {0, 1};
+  StandIn::Get().ScriptPieces("0123456789", 10, 0, sizes, over, 2);
+  ASSERT_EQ(Run(SQL_STATEMENT_SELECT), 1) << Dump(*holder);
+  const std::u16string refused = Read(READ_FIRST);
+  EXPECT_EQ(refused.find(u"<failed>"), 0u) << std::string(refused.begin(), refused.end());
+  EXPECT_EQ(holder->pGetEmbeddedObject()->nGetCode(), ERROR_VALUE_TOO_LONG);
+  holder->Clear();
+
+  StandIn::Get().ScriptPieces("0123456789", 10, 0, sizes, nullptr, 2);
+  ASSERT_EQ(Run(SQL_STATEMENT_SELECT), 1) << Dump(*holder);
+  ASSERT_EQ(Read(READ_FIRST), u"1");
+  CHostValue value;
+  ASSERT_TRUE(columns->pFindColumnByName(u"V")->bGetValue(value, 0));
+  const void* bytes = nullptr;
+  std::size_t size = 0;
+  value.nGetDataPointer(&bytes);
+  value.nGetDataSize(&size);
+  EXPECT_EQ(std::string(static_cast<const char*>(bytes), size), "0123456789");
+}
+
 }  // namespace
