@@ -170,9 +170,6 @@ void ResetFetch(StmtH& s) {
 
 // Continues the fetch of the current batch; answers the status.
 sword RunBatch(StmtH& s, OCIError* errhp) {
-  const TextSettings settings = SettingsOf(s.session);
-  std::vector<DefineH*> defines;
-  for (auto& [position, define] : s.defines) defines.push_back(define.get());
   // A dynamic define waiting for its pieces comes first.
   if (s.pieceDefine) {
     if (!s.pieceSet || !s.pieceBuffer || !s.pieceLength) return Fail(errhp, 24804);
@@ -195,6 +192,10 @@ sword RunBatch(StmtH& s, OCIError* errhp) {
     s.pieceDefine = nullptr;
     ++s.defineCursor;
   }
+  // Looked up once per batch or value rather than once per piece: a long value can come in many thousands of them.
+  const TextSettings settings = SettingsOf(s.session);
+  std::vector<DefineH*> defines;
+  for (auto& [position, define] : s.defines) defines.push_back(define.get());
   for (; s.batchElement < s.batchRows; ++s.batchElement, s.defineCursor = 0) {
     const auto& row = s.result.rows[s.batchStart + s.batchElement];
     for (; s.defineCursor < defines.size(); ++s.defineCursor) {
