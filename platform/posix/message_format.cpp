@@ -296,10 +296,16 @@ static std::uint32_t FormatPattern(const char16_t* pattern, va_list* arguments, 
     }
   }
 
+  // The whole message fits the same 64 KB buffer as each insert: a pattern of many wide inserts would otherwise ask
+  // for thousands of times its own size. Beyond it the call fails as the system's formatter does.
   std::u16string result;
   for (const Piece& piece : pieces) {
     result += piece.literal;
     if (piece.insert) result += Render(piece.format, values[piece.insert]);
+    if (result.size() > static_cast<std::size_t>(kMaxMessageUnits)) {
+      SetLastErrorCode(kErrorInsufficientBuffer);
+      return 0;
+    }
   }
   if (result.empty()) {
     SetLastErrorCode(kErrorSuccess);

@@ -37,10 +37,14 @@ TEST(MessageFormat, InsertsTakeTheirArgumentsInNumberOrderWithTheirOwnTypes) {
 
 TEST(MessageFormat, WidthsAndPrecisionsAreCutToTheOutputBuffer) {
   // Ten digits overflow a 32-bit number while read; 2147483647 would build a 4 GB text.
-  const std::u16string wide = Format(u"%1!2147483647s!|%2!99999999999d!", u"x", 7);
-  ASSERT_EQ(wide.size(), 32767u + 1 + 32767u);
-  EXPECT_EQ(wide.substr(32766, 3), u"x|" + std::u16string(1, u' '));
-  EXPECT_EQ(wide.back(), u'7');
+  const std::u16string wide = Format(u"%1!2147483647s!", u"x");
+  ASSERT_EQ(wide.size(), 32767u);
+  EXPECT_EQ(wide.substr(32765), u" x");
+  EXPECT_EQ(Format(u"%1!99999999999d!", 7).back(), u'7');
+  // The whole message has the same bound: two inserts that fill it each, or one and a character, fail whole.
+  EXPECT_EQ(Format(u"%1!2147483647s!|%2!99999999999d!", u"x", 7), u"<null>");
+  EXPECT_EQ(platform::GetLastErrorCode(), platform::kErrorInsufficientBuffer);
+  EXPECT_EQ(Format(u"%1!32767s!.", u"x"), u"<null>");
   EXPECT_EQ(Format(u"%1!.4294967297s!", u"abc"), u"abc") << "a precision that wraps to 1 would cut the text";
   const std::u16string zeros = Format(u"%1!.40000u!", 5u);
   ASSERT_EQ(zeros.size(), 32767u);
