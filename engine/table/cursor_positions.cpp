@@ -3,6 +3,7 @@
 #include "engine/cache/keyed_row_view.h"
 #include "engine/cache/row_cache.h"
 #include "engine/cache/saved_position.h"
+#include "engine/cache/shared_row_source.h"
 #include "engine/record/record.h"
 #include "engine/record/column.h"
 #include "engine/record/column_descriptor.h"
@@ -75,15 +76,27 @@ int CCursor::bGetCachedRecordCount(std::int64_t* count, std::uint32_t flags, std
 int CCursor::nGetPositionPerMille(std::uint32_t* result, const char16_t*) {
   *result = 1;
   std::int64_t rows = 0;
-  if (!m_pTable->bCountRecords(&rows, COUNT_RECORDS, OPEN_COUNT_FROM_CACHE, this, -1)) return 0;
-  if (rows < 1) return 1;
   std::int64_t place = 0;
-  if (bHasConditionNode() || m_nRecordSlotState != SLOT_STATE_NONE || !m_bFirstRead) {
-    std::int64_t before = 0;
-    if (!m_pTable->bCountRecords(&before, COUNT_RECORDS, OPEN_COUNT_FROM_CACHE, this, 3)) return 0;
-    place = before + 1;
+  if (CSharedRowSource* source = m_pTable->pGetSharedRowSource()) {
+    // The query's rows are all on the client: counted there, and the place is the rank in this context's own
+    // order (its view's), where the server would count them in the query's order.
+    CCursor* filler = source->pGetSourceCursor();
+    if (!source->bIsComplete() && !(filler ? filler : this)->bRefreshRowCache()) return 0;
+    rows = source->nGetRowCount();
+    if (rows < 1) return 1;
+    if (m_nRecordSlotState != SLOT_STATE_NONE && !bResyncSharedRows()) return 0;
+    place = m_pSharedView ? static_cast<std::int64_t>(m_pSharedView->nGetCurrentRank()) + 1
+                          : static_cast<std::int64_t>(m_nCurrentRow) + 1;
   } else {
-    place = bIsReversed() ? rows - m_nCurrentRow : static_cast<std::int64_t>(m_nCurrentRow) + 1;
+    if (!m_pTable->bCountRecords(&rows, COUNT_RECORDS, OPEN_COUNT_FROM_CACHE, this, -1)) return 0;
+    if (rows < 1) return 1;
+    if (bHasConditionNode() || m_nRecordSlotState != SLOT_STATE_NONE || !m_bFirstRead) {
+      std::int64_t before = 0;
+      if (!m_pTable->bCountRecords(&before, COUNT_RECORDS, OPEN_COUNT_FROM_CACHE, this, 3)) return 0;
+      place = before + 1;
+    } else {
+      place = bIsReversed() ? rows - m_nCurrentRow : static_cast<std::int64_t>(m_nCurrentRow) + 1;
+    }
   }
   // In 64 bits: a place past 4.29 million rows times 1000 does not fit 32.
   const std::int64_t scaled = place * 1000;

@@ -48,6 +48,9 @@ void CCursor::ReadLastCachedRowIntoSavedRecord() {
 
 int CCursor::bStoreFetchedRow(std::uint32_t row) {
   CRecord* current = m_pColumnSet ? m_pColumnSet->pGetCurrentRecord() : nullptr;
+  // A fetched row is a row of the database: the state a write left on the current record (0x80, a record not
+  // written yet) is not its own, and as the cache's mark it would read as a deleted row.
+  if (current) current->SetState(0);
   if (m_pRowCache->StoreRecordAt(current, row) == ROW_NONE) return bOutOfMemory();
   m_nCurrentRow = static_cast<std::int32_t>(row);
   m_bOpen = 1;

@@ -238,6 +238,8 @@ class CTable {
   // The key a read with 0x20000 goes through: the parsed query's first link, else the identifying key, else the name
   // given.
   const char16_t* pszGetQueryKeyName(const char16_t* keyName);
+  // No name (the table's own order), or a name of a column of the table.
+  int bNamesKey(const char16_t* name);
 
   // ---- writing (table_write.cpp) ----
   virtual int bExecuteModification(CCursor* context, std::uint32_t kind, std::uint32_t flags, RuntimeWord argument);

@@ -411,7 +411,14 @@ int CTable::bPositionOnIdentifyingKey(CCursor* context, CColumn* keyColumn, std:
 
   // In 64 bits: the moves below are differences of u32 counts.
   std::int64_t move = count;
-  if (counted) {
+  CColumnDescriptor* keyItem = keyColumn->pGetDescriptorNoRef();
+  const bool uniqueKey = keyItem && (keyItem->bIsUnique() || keyItem->bIsPrimaryKey());
+  if (counted && uniqueKey && a == 0 && (direction == READ_NEXT || direction == READ_PREVIOUS)) {
+    // The search starts at the record's own value and reads no further stage here: a move on goes straight to the
+    // records after (before) the value, counted from the first of them. Counting them first and reading the value's
+    // own stage by that count would run off it, or land on the record itself again.
+    if (condition->nGetStage() == KEY_STAGE_FIRST) condition->bAdvance(direction == READ_NEXT ? 0 : 1);
+  } else if (counted) {
     std::int64_t after = 0;
     if (!bCountRecords(&after, COUNT_RECORDS, 0, context, 4)) return 0;
     const std::int64_t a1 = static_cast<std::int64_t>(a) + 1;

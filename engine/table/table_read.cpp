@@ -56,7 +56,20 @@ int bStandsAtEnd(CCursor* context, std::uint32_t direction) {
   return nHoldsRows(context) && context->nGetLastDirection() == direction && context->bHasCompleteRowCache();
 }
 
+// The context ran off one end of its rows and the move goes back toward them. A context never read has no end.
+bool bMovesBackFromAnEnd(CCursor* context, std::uint32_t direction) {
+  if (!context->bIsOpen() || nHoldsRows(context)) return false;
+  const std::uint32_t last = context->nGetLastDirection();
+  // The statement's directions: a reversed statement ran off the other end.
+  const bool pastEnd = (last == READ_FIRST || last == READ_NEXT) != (context->bIsReversed() != 0);
+  return pastEnd == (direction == READ_PREVIOUS);
+}
+
 }  // namespace
+
+int CTable::bNamesKey(const char16_t* name) {
+  return !name || !*name || (m_pTableDescription && m_pTableDescription->pFindColumnByName(name));
+}
 
 const char16_t* CTable::pszGetQueryKeyName(const char16_t* keyName) {
   IHostItemDescription* item = m_pParsedQuery ? m_pParsedQuery->pGetFirstLinkItem() : nullptr;
@@ -163,7 +176,13 @@ int CTable::bReadInContext(const char16_t* name, std::uint32_t direction, Runtim
   CCursor* context = pSelectContext(name, direction, flags);
   if (!context) return 0;
   const std::uint32_t n = static_cast<std::uint32_t>(count);
-  if (bDoRead(context, name, direction, n, a, lockMode, lockAnswer, flags, 0)) return 1;
+  // A count from the first or the last record counts the key's records, not those of a range a seek left.
+  int restart = 0;
+  if (!bIsMove(direction) && context->bHasConditionNode()) {
+    context->ResetConditionNode();
+    restart = 1;
+  }
+  if (bDoRead(context, name, direction, n, a, lockMode, lockAnswer, flags, restart)) return 1;
   return bReadFallback(context, name, direction, lockMode, lockAnswer, flags);
 }
 
@@ -175,6 +194,13 @@ int CTable::bDoRead(CCursor* context, const char16_t* keyName, std::uint32_t dir
     if (bIsMove(direction)) {
       if (context->bIsMarkedFailed()) return 1;
       if ((context->nGetRecordSlotState() == SLOT_STATE_PINNED || !nHoldsRows(context)) && !m_pSharedRowSource) {
+        // A move back toward the rows from past one of their ends starts again from that end: the record kept is
+        // the one the context ran off from, which is the first the move reaches. So does a move through a name
+        // that is no item of the table: no key finds its place, and it fails as its first read did.
+        if (bMovesBackFromAnEnd(context, direction) || !bNamesKey(context->pszGetSearchItem())) {
+          return bDoRead(context, keyName, direction == READ_NEXT ? READ_FIRST : READ_LAST, count, a, lockMode,
+                         lockAnswer, flags, 1);
+        }
         // The context left its place: it goes on from the record it kept, found again by its key.
         if (context->nGetRecordSlot() != SLOT_NONE && bReadSlotIntoImage(context->nGetRecordSlot()))
           CopyImageToCurrent();
@@ -344,6 +370,11 @@ int CTable::bCountRecords(std::int64_t* count, std::uint32_t flags, std::uint32_
     return 1;
   }
   if (context) {
+    // A query given as SQL text has no other way to count its rows than to have them all: the SELECT it is cannot
+    // be counted on the server as a table's rows can.
+    CCursor* filler = m_pSharedRowSource ? m_pSharedRowSource->pGetSourceCursor() : nullptr;
+    if (mode == -1 && bIsSqlQuery() && filler && !m_pSharedRowSource->bIsComplete() && !filler->bRefreshRowCache())
+      return 0;
     const int sharedComplete = m_pSharedRowSource && m_pSharedRowSource->bIsComplete();
     if (mode == -1 && sharedComplete && context->bConditionStillMatches() &&
         (!context->bHasConditionNode() || (flags2 & COUNT_FLAG_RUNNING_CONDITION))) {

@@ -3,8 +3,10 @@
 // be written.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "foundation/clone_map.h"
 #include "oracle_table_fixture.h"
@@ -138,6 +140,128 @@ TEST_F(OracleTableReads, PreviousAndLastMoveBackThroughTheRowsFetchedForward) {
     got.push_back(Read(direction));
   }
   EXPECT_EQ(got, (std::vector<std::int32_t>{1, 2, 3, 4, 3, 2, 5, 4})) << Dump(*holder);
+}
+
+// Every move checked against a key-order walk of the same rows. A script's steps: F L N P (the four directions),
+// D (delete the current record), A<k> (add K=k), S<k> (seek K=k), R<n> (the nth record from the first), C (count),
+// M (the place per mille), G<m> (move to the place per mille). The walk answers a key, OFF past either end, or
+// the count or place.
+constexpr std::int32_t OFF = -2;
+constexpr std::int32_t FAILED = -1;
+
+struct KeyOrderWalk {
+  std::vector<std::int32_t> keys;
+  double at = -1e9;  // the current record's key, or a place between keys once it is deleted; off at +-1e9
+  std::int32_t Land(std::vector<std::int32_t>::const_iterator it) {
+    if (it == keys.end()) return at = 1e9, OFF;
+    return static_cast<std::int32_t>(at = *it);
+  }
+  std::int32_t Step(char op, std::int32_t n) {
+    auto sorted = [&] { std::sort(keys.begin(), keys.end()); };
+    switch (op) {
+      case 'F': return keys.empty() ? (at = 1e9, OFF) : Land(keys.begin());
+      case 'L': return keys.empty() ? (at = -1e9, OFF) : Land(keys.end() - 1);
+      case 'N': return at >= 1e9 ? OFF : Land(std::upper_bound(keys.begin(), keys.end(), at));
+      case 'P': {
+        auto it = std::lower_bound(keys.begin(), keys.end(), at);
+        if (at <= -1e9 || it == keys.begin()) return at = -1e9, OFF;
+        return static_cast<std::int32_t>(at = *(it - 1));
+      }
+      case 'D': keys.erase(std::find(keys.begin(), keys.end(), static_cast<std::int32_t>(at))); return 1;
+      case 'A': keys.push_back(n), sorted(); return 1;  // the context goes on from its own record
+      case 'S': return Land(std::lower_bound(keys.begin(), keys.end(), n));
+      case 'R': return n >= 1 && n <= static_cast<std::int32_t>(keys.size()) ? Land(keys.begin() + (n - 1)) : OFF;
+      case 'C': return static_cast<std::int32_t>(keys.size());
+      case 'M': {
+        const auto rank = std::lower_bound(keys.begin(), keys.end(), at) - keys.begin() + 1;
+        return static_cast<std::int32_t>((rank * 1000 + keys.size() - 1) / keys.size());
+      }
+      case 'G': return Land(keys.begin() + std::max<std::int64_t>(1, std::int64_t{n} * keys.size() / 1000) - 1);
+    }
+    return FAILED;
+  }
+};
+
+class OracleWalks : public OracleTableReads {
+ protected:
+  // The same step on the table through K's context.
+  std::int32_t Do(char op, std::int32_t n) {
+    CHostValue value;
+    auto keyed = [&](int done) {
+      std::uint32_t off = 0;
+      if (done) subject->bGetOutOfRange(u"K", reinterpret_cast<RuntimeWord>(&off));
+      return !done ? FAILED : off ? OFF : K();
+    };
+    switch (op) {
+      case 'F': case 'L': case 'N': case 'P':
+        // A query is read as the runtime reads it: ends keeping the context, moves going on in the shared rows.
+        return keyed(subject->bRead(u"K", std::string("FLNP").find(op), 0, 0, 0,
+                                    !query ? 0 : op == 'F' || op == 'L' ? READ_FLAG_KEEP : READ_FLAG_RESTART));
+      case 'D': return subject->bDeleteRecord(0, 0) ? 1 : FAILED;
+      case 'A':
+        value.SetType(HOST_TYPE_INT32);
+        value.Set(&n);
+        subject->pGetTableDescription()->pFindColumnByName(u"K")->bSetValue(value, 0);
+        return subject->bAddRecord(0, 0) ? 1 : FAILED;
+      case 'S':
+        value.SetType(HOST_TYPE_INT32);
+        value.Set(&n);
+        return keyed(subject->bSeekOnKey(u"K", reinterpret_cast<RuntimeWord>(&value), 1, 0, 0, 0, 1, 0));
+      case 'R': return keyed(subject->bReadInContext(u"K", READ_FIRST, static_cast<RuntimeWord>(n), 0, 0, 0, 0));
+      case 'C': {
+        std::int64_t count = -1;
+        return subject->bCountRecords(&count, 16, 0, subject->pFindContext(u"K"), -1) ? static_cast<std::int32_t>(count)
+                                                                                      : FAILED;
+      }
+      case 'M': {
+        std::uint32_t perMille = 0;
+        return subject->bGetPositionPerMille(&perMille, u"K", 0) ? static_cast<std::int32_t>(perMille) : FAILED;
+      }
+      case 'G': return keyed(subject->bSetPositionPerMille(u"K", static_cast<std::uint32_t>(n), 0, 0));
+    }
+    return FAILED;
+  }
+  bool query = false;
+  void Walk(const std::string& script, std::vector<std::int32_t> keys) {
+    KeyOrderWalk walk{std::move(keys)};
+    query = subject->bIsQueryMode();
+    std::istringstream steps(script);
+    std::string step, done;
+    while (steps >> step) {
+      const std::int32_t n = step.size() > 1 ? std::stoi(step.substr(1)) : 0;
+      done += step + " ";
+      const std::int32_t expected = walk.Step(step[0], n);
+      holder->Clear();
+      ASSERT_EQ(Do(step[0], n), expected) << done << Dump(*holder);
+    }
+  }
+};
+
+TEST_F(OracleWalks, EveryMoveLandsWhereAKeyOrderWalkLands) {
+  struct Case {
+    bool query;
+    const char* script;
+  };
+  const Case cases[] = {
+      {false, "F N N N N N N P P L P P F P N N"},
+      {false, "F N D N N D P P N N N"},
+      {false, "F P N N"},
+      {false, "F A0 N N P F N"},
+      {false, "S2 R2 N S4 P R1 N"},
+      {false, "F C M N M L M G500 M G1000 G0 N"},
+      {true, "F N N N N N N P"},
+      {true, "F C M"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.query ? "query: " : "table: ") + c.script);
+    MakeTable(5);
+    if (c.query) {
+      std::uint32_t hasRows = 0;
+      ASSERT_TRUE(subject->bRunQueryText(&hasRows, u"Q", 4, u"SELECT K, V FROM T", 0, 0)) << Dump(*holder);
+    }
+    Walk(c.script, {1, 2, 3, 4, 5});
+    ASSERT_TRUE(Sql(u"DROP TABLE T")) << Dump(*holder);
+  }
 }
 
 }  // namespace
