@@ -39,6 +39,21 @@ int CCursor::bAttachSharedRowSource() {
     m_strSearchItem = m_strRequestedSearchItem.pszGet();
   }
   CColumn* key = pFindColumn(m_strSearchItem.pszGet());
+  if (!key) {
+    // A name that is none of the query's items reads the rows in the query's own order: the source's rows as they
+    // stand, complete; a cursor reading them already keeps its place.
+    CRowCache* cache = source->pGetRowCache();
+    if (cache && (m_pSharedView || cache != m_pRowCache)) {
+      cache->AddRef();
+      DropSharedView();
+      if (m_pRowCache) m_pRowCache->nRelease();
+      m_pRowCache = cache;
+      m_nCurrentRow = -1;
+    }
+    m_nRecordSlot = slot;
+    m_nRecordSlotState = state;
+    return cache ? 1 : 0;
+  }
   // The view this cursor already reads the same rows through, by the same key, stands where the last read left it:
   // a new one would start from an end and every move next or previous would answer the same row.
   if (key && m_pSharedView && m_pSharedView->pGetKeyColumn() == key &&

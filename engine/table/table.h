@@ -240,6 +240,9 @@ class CTable {
   const char16_t* pszGetQueryKeyName(const char16_t* keyName);
   // No name (the table's own order), or a name of a column of the table.
   int bNamesKey(const char16_t* name);
+  // A context of a query given as SQL text other than the one that ran it: it has no statement of its own to run
+  // and reads the shared rows, while they are there.
+  int bReadsSharedRowsOnly(CCursor* context, std::uint32_t flags);
 
   // ---- writing (table_write.cpp) ----
   virtual int bExecuteModification(CCursor* context, std::uint32_t kind, std::uint32_t flags, RuntimeWord argument);

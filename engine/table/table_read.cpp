@@ -56,16 +56,12 @@ int bStandsAtEnd(CCursor* context, std::uint32_t direction) {
   return nHoldsRows(context) && context->nGetLastDirection() == direction && context->bHasCompleteRowCache();
 }
 
-// The context ran off one end of its rows and the move goes back toward them. A context never read has no end.
-bool bMovesBackFromAnEnd(CCursor* context, std::uint32_t direction) {
-  if (!context->bIsOpen() || nHoldsRows(context)) return false;
-  const std::uint32_t last = context->nGetLastDirection();
-  // The statement's directions: a reversed statement ran off the other end.
-  const bool pastEnd = (last == READ_FIRST || last == READ_NEXT) != (context->bIsReversed() != 0);
-  return pastEnd == (direction == READ_PREVIOUS);
-}
-
 }  // namespace
+
+int CTable::bReadsSharedRowsOnly(CCursor* context, std::uint32_t flags) {
+  return bIsSqlQuery() && m_pSharedRowSource && !m_pSharedRowSource->bIsSourceCursor(context) &&
+         !(flags & READ_FLAG_NO_CACHE);
+}
 
 int CTable::bNamesKey(const char16_t* name) {
   return !name || !*name || (m_pTableDescription && m_pTableDescription->pFindColumnByName(name));
@@ -124,6 +120,12 @@ int CTable::bRead(const char16_t* keyName, std::uint32_t direction, std::uint32_
     }
   }
 
+  // A context of a query given as SQL text other than the one that ran it has no statement of its own to run: it
+  // reads the shared rows, whatever the read asks, as long as they are there.
+  if (bReadsSharedRowsOnly(context, flags)) {
+    flags |= READ_FLAG_RESTART;
+    restart = 0;
+  }
   context->SetOpenFlags(flags);
   context->SetSearchItem((flags & READ_FLAG_QUERY_KEY) ? pszGetQueryKeyName(keyName) : keyName);
   if (restart || !(flags & READ_FLAG_RESTART)) bDropSharedRowSource();
@@ -182,6 +184,11 @@ int CTable::bReadInContext(const char16_t* name, std::uint32_t direction, Runtim
     context->ResetConditionNode();
     restart = 1;
   }
+  if (bReadsSharedRowsOnly(context, flags)) {
+    flags |= READ_FLAG_RESTART;
+    restart = 0;
+    if (!context->bAttachSharedRowSource()) return 0;
+  }
   if (bDoRead(context, name, direction, n, a, lockMode, lockAnswer, flags, restart)) return 1;
   return bReadFallback(context, name, direction, lockMode, lockAnswer, flags);
 }
@@ -194,10 +201,9 @@ int CTable::bDoRead(CCursor* context, const char16_t* keyName, std::uint32_t dir
     if (bIsMove(direction)) {
       if (context->bIsMarkedFailed()) return 1;
       if ((context->nGetRecordSlotState() == SLOT_STATE_PINNED || !nHoldsRows(context)) && !m_pSharedRowSource) {
-        // A move back toward the rows from past one of their ends starts again from that end: the record kept is
-        // the one the context ran off from, which is the first the move reaches. So does a move through a name
-        // that is no item of the table: no key finds its place, and it fails as its first read did.
-        if (bMovesBackFromAnEnd(context, direction) || !bNamesKey(context->pszGetSearchItem())) {
+        // A move through a name that is no item of the table has no key to find its place by: it reads from the
+        // end as the first read did, and fails as that read did.
+        if (!bNamesKey(context->pszGetSearchItem())) {
           return bDoRead(context, keyName, direction == READ_NEXT ? READ_FIRST : READ_LAST, count, a, lockMode,
                          lockAnswer, flags, 1);
         }

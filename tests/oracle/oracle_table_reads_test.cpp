@@ -144,29 +144,30 @@ TEST_F(OracleTableReads, PreviousAndLastMoveBackThroughTheRowsFetchedForward) {
 
 // Every move checked against a key-order walk of the same rows. A script's steps: F L N P (the four directions),
 // D (delete the current record), A<k> (add K=k), S<k> (seek K=k), R<n> (the nth record from the first), C (count),
-// M (the place per mille), G<m> (move to the place per mille). The walk answers a key, OFF past either end, or
-// the count or place.
+// M (the place per mille), G<m> (move to the place per mille), X (first through a name that is no item), Y (next
+// through it). The walk answers a key, OFF past either end, FAILED, or the count or place. A move past an end
+// stays on the record it ran off from: the move back reaches the one beside it.
 constexpr std::int32_t OFF = -2;
 constexpr std::int32_t FAILED = -1;
 
 struct KeyOrderWalk {
   std::vector<std::int32_t> keys;
-  double at = -1e9;  // the current record's key, or a place between keys once it is deleted; off at +-1e9
+  double at = -1e9;  // the current record's key, or a place between keys once it is deleted
   std::int32_t Land(std::vector<std::int32_t>::const_iterator it) {
-    if (it == keys.end()) return at = 1e9, OFF;
+    if (it == keys.end()) return OFF;
     return static_cast<std::int32_t>(at = *it);
   }
   std::int32_t Step(char op, std::int32_t n) {
     auto sorted = [&] { std::sort(keys.begin(), keys.end()); };
     switch (op) {
-      case 'F': return keys.empty() ? (at = 1e9, OFF) : Land(keys.begin());
-      case 'L': return keys.empty() ? (at = -1e9, OFF) : Land(keys.end() - 1);
-      case 'N': return at >= 1e9 ? OFF : Land(std::upper_bound(keys.begin(), keys.end(), at));
+      case 'F': return keys.empty() ? OFF : Land(keys.begin());
+      case 'L': return keys.empty() ? OFF : Land(keys.end() - 1);
+      case 'N': return Land(std::upper_bound(keys.begin(), keys.end(), at));
       case 'P': {
         auto it = std::lower_bound(keys.begin(), keys.end(), at);
-        if (at <= -1e9 || it == keys.begin()) return at = -1e9, OFF;
-        return static_cast<std::int32_t>(at = *(it - 1));
+        return it == keys.begin() ? OFF : static_cast<std::int32_t>(at = *(it - 1));
       }
+      case 'X': case 'Y': return FAILED;
       case 'D': keys.erase(std::find(keys.begin(), keys.end(), static_cast<std::int32_t>(at))); return 1;
       case 'A': keys.push_back(n), sorted(); return 1;  // the context goes on from its own record
       case 'S': return Land(std::lower_bound(keys.begin(), keys.end(), n));
@@ -187,16 +188,18 @@ class OracleWalks : public OracleTableReads {
   // The same step on the table through K's context.
   std::int32_t Do(char op, std::int32_t n) {
     CHostValue value;
+    const char16_t* key = query ? u"V" : u"K";
     auto keyed = [&](int done) {
       std::uint32_t off = 0;
-      if (done) subject->bGetOutOfRange(u"K", reinterpret_cast<RuntimeWord>(&off));
+      if (done) subject->bGetOutOfRange(key, reinterpret_cast<RuntimeWord>(&off));
       return !done ? FAILED : off ? OFF : K();
     };
     switch (op) {
       case 'F': case 'L': case 'N': case 'P':
         // A query is read as the runtime reads it: ends keeping the context, moves going on in the shared rows.
-        return keyed(subject->bRead(u"K", std::string("FLNP").find(op), 0, 0, 0,
+        return keyed(subject->bRead(key, std::string("FLNP").find(op), 0, 0, 0,
                                     !query ? 0 : op == 'F' || op == 'L' ? READ_FLAG_KEEP : READ_FLAG_RESTART));
+      case 'X': case 'Y': return keyed(subject->bRead(u"NOPE", op == 'X' ? READ_FIRST : READ_NEXT, 0, 0, 0, 0));
       case 'D': return subject->bDeleteRecord(0, 0) ? 1 : FAILED;
       case 'A':
         value.SetType(HOST_TYPE_INT32);
@@ -204,20 +207,26 @@ class OracleWalks : public OracleTableReads {
         subject->pGetTableDescription()->pFindColumnByName(u"K")->bSetValue(value, 0);
         return subject->bAddRecord(0, 0) ? 1 : FAILED;
       case 'S':
-        value.SetType(HOST_TYPE_INT32);
-        value.Set(&n);
-        return keyed(subject->bSeekOnKey(u"K", reinterpret_cast<RuntimeWord>(&value), 1, 0, 0, 0, 1, 0));
-      case 'R': return keyed(subject->bReadInContext(u"K", READ_FIRST, static_cast<RuntimeWord>(n), 0, 0, 0, 0));
+        // A query is sought on V, whose values 'vN' stand in K's order.
+        if (query) {
+          value.SetType(HOST_TYPE_TEXT);
+          value.Set((u"v" + Text(n)).c_str());
+        } else {
+          value.SetType(HOST_TYPE_INT32);
+          value.Set(&n);
+        }
+        return keyed(subject->bSeekOnKey(key, reinterpret_cast<RuntimeWord>(&value), 1, 0, 0, 0, 1, 0));
+      case 'R': return keyed(subject->bReadInContext(key, READ_FIRST, static_cast<RuntimeWord>(n), 0, 0, 0, 0));
       case 'C': {
         std::int64_t count = -1;
-        return subject->bCountRecords(&count, 16, 0, subject->pFindContext(u"K"), -1) ? static_cast<std::int32_t>(count)
+        return subject->bCountRecords(&count, 16, 0, subject->pFindContext(key), -1) ? static_cast<std::int32_t>(count)
                                                                                       : FAILED;
       }
       case 'M': {
         std::uint32_t perMille = 0;
-        return subject->bGetPositionPerMille(&perMille, u"K", 0) ? static_cast<std::int32_t>(perMille) : FAILED;
+        return subject->bGetPositionPerMille(&perMille, key, 0) ? static_cast<std::int32_t>(perMille) : FAILED;
       }
-      case 'G': return keyed(subject->bSetPositionPerMille(u"K", static_cast<std::uint32_t>(n), 0, 0));
+      case 'G': return keyed(subject->bSetPositionPerMille(key, static_cast<std::uint32_t>(n), 0, 0));
     }
     return FAILED;
   }
@@ -237,6 +246,22 @@ class OracleWalks : public OracleTableReads {
   }
 };
 
+// A query given as SQL text read through a name that is none of its items walks its rows in the query's own order.
+TEST_F(OracleWalks, AQueryReadThroughANameOfNoneOfItsItemsWalksItsOwnOrder) {
+  MakeTable(5);
+  std::uint32_t hasRows = 0;
+  ASSERT_TRUE(subject->bRunQueryText(&hasRows, u"Q", 4, u"SELECT K, V FROM T ORDER BY V DESC", 0, 0)) << Dump(*holder);
+  std::vector<std::int32_t> got;
+  for (std::uint32_t d : {READ_FIRST, READ_NEXT, READ_NEXT, READ_PREVIOUS, READ_LAST, READ_PREVIOUS, READ_NEXT,
+                          READ_NEXT, READ_PREVIOUS}) {
+    std::uint32_t off = 0;
+    const int read = subject->bRead(u"Q", d, 0, 0, 0, d < 2 ? READ_FLAG_KEEP : READ_FLAG_RESTART);
+    subject->bGetOutOfRange(u"Q", reinterpret_cast<RuntimeWord>(&off));
+    got.push_back(!read ? FAILED : off ? OFF : K());
+  }
+  EXPECT_EQ(got, (std::vector<std::int32_t>{5, 4, 3, 4, 1, 2, 1, OFF, 2})) << Dump(*holder);
+}
+
 TEST_F(OracleWalks, EveryMoveLandsWhereAKeyOrderWalkLands) {
   struct Case {
     bool query;
@@ -246,18 +271,23 @@ TEST_F(OracleWalks, EveryMoveLandsWhereAKeyOrderWalkLands) {
       {false, "F N N N N N N P P L P P F P N N"},
       {false, "F N D N N D P P N N N"},
       {false, "F P N N"},
+      {false, "F X Y Y F N"},
       {false, "F A0 N N P F N"},
       {false, "S2 R2 N S4 P R1 N"},
       {false, "F C M N M L M G500 M G1000 G0 N"},
-      {true, "F N N N N N N P"},
-      {true, "F C M"},
+      // A query is read through V, whose order is K's where the query's own is the reverse.
+      {true, "F N N N N N N P P L P P F P N N"},
+      {true, "F C M L M F M N M"},
+      {true, "L M P M F N R2 N R4 P"},
+      {true, "F N N P L P L N L G500 M"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.query ? "query: " : "table: ") + c.script);
     MakeTable(5);
     if (c.query) {
       std::uint32_t hasRows = 0;
-      ASSERT_TRUE(subject->bRunQueryText(&hasRows, u"Q", 4, u"SELECT K, V FROM T", 0, 0)) << Dump(*holder);
+      ASSERT_TRUE(subject->bRunQueryText(&hasRows, u"Q", 4, u"SELECT K, V FROM T ORDER BY V DESC", 0, 0))
+          << Dump(*holder);
     }
     Walk(c.script, {1, 2, 3, 4, 5});
     ASSERT_TRUE(Sql(u"DROP TABLE T")) << Dump(*holder);
