@@ -62,8 +62,8 @@ enum class EStep {
 // ---- Positions to table operations ----------------------------------------------------------------------------------
 // The one place where a position of the access interface meets an operation of the table: each row forwards the
 // runtime's arguments (after the handle) to the table operation that does what the position is for, whatever place
-// that operation has among the table's operations. Operations the table engine has not built yet answer error 8
-// there; the engine fills them in without touching this table.
+// that operation has among the table's operations. The positions the runtime never has a table operation for answer
+// error 8 through their own not-available entries.
 template <std::size_t P>
 struct ToTable;
 

@@ -13,48 +13,59 @@ namespace {
 constexpr std::size_t kStackBytes = 2048;
 
 // A scratch text of n units: the stack array when it is small enough, else the heap.
+template <class Unit>
 class CScratchText {
  public:
   explicit CScratchText(std::size_t n) {
-    if (n * sizeof(char16_t) < kStackBytes) {
+    if (n * sizeof(Unit) < kStackBytes) {
       m_psz = m_stack;
     } else {
-      m_pHeap = pszAllocW(n);
+      if constexpr (sizeof(Unit) == 1) {
+        m_pHeap = pszAllocA(n);
+      } else {
+        m_pHeap = pszAllocW(n);
+      }
       m_psz = m_pHeap;
     }
   }
   ~CScratchText() { FreeText(m_pHeap); }
   CScratchText(const CScratchText&) = delete;
   CScratchText& operator=(const CScratchText&) = delete;
-  char16_t* psz() const { return m_psz; }
+  Unit* psz() const { return m_psz; }
 
  private:
-  char16_t m_stack[kStackBytes / sizeof(char16_t)];
-  char16_t* m_pHeap = nullptr;
-  char16_t* m_psz = nullptr;
+  Unit m_stack[kStackBytes / sizeof(Unit)];
+  Unit* m_pHeap = nullptr;
+  Unit* m_psz = nullptr;
 };
+
+template <class Unit>
+std::size_t nUnits(const Unit* text) {
+  std::size_t n = 0;
+  while (text && text[n]) ++n;
+  return n;
+}
 
 char16_t* Put(char16_t* out, const char16_t* text) {
   for (; text && *text; ++text) *out++ = *text;
   return out;
 }
 
-}  // namespace
-
-void EscapeLikePatternW(const char16_t* source, char16_t* destination, int bDoubleQuotes, int bDoubleBackslashes,
-                        int /*unused*/, int bEscapePercent, int bEscapeUnderscore, int bEscapeEscapedPercent,
-                        int bEscapeEscapedUnderscore, int bDoubleEscapedEscape, char16_t quote, char16_t escape) {
-  char16_t* out = destination;
-  for (const char16_t* p = source ? source : u""; *p; ++p) {
-    const char16_t c = *p;
+template <class Unit>
+void EscapeLikePattern(const Unit* source, Unit* destination, int bDoubleQuotes, int bDoubleBackslashes,
+                       int bEscapePercent, int bEscapeUnderscore, int bEscapeEscapedPercent, int bEscapeEscapedUnderscore,
+                       int bDoubleEscapedEscape, Unit quote, Unit escape) {
+  Unit* out = destination;
+  for (const Unit* p = source; p && *p; ++p) {
+    const Unit c = *p;
     if (c == quote) {
       *out++ = quote;
       if (bDoubleQuotes) *out++ = quote;
     } else if (c == escape) {
-      const char16_t n = p[1];
-      if (n == u'%' || n == u'_') {
-        const bool escaped = n == u'%' ? bEscapeEscapedPercent : bEscapeEscapedUnderscore;
-        const bool plain = n == u'%' ? bEscapePercent : bEscapeUnderscore;
+      const Unit n = p[1];
+      if (n == '%' || n == '_') {
+        const bool escaped = n == '%' ? bEscapeEscapedPercent : bEscapeEscapedUnderscore;
+        const bool plain = n == '%' ? bEscapePercent : bEscapeUnderscore;
         *out++ = escape;
         if (escaped) {
           *out++ = escape;
@@ -75,15 +86,15 @@ void EscapeLikePatternW(const char16_t* source, char16_t* destination, int bDoub
         *out++ = escape;
         *out++ = escape;
       }
-    } else if (c == u'\\' && bDoubleBackslashes) {
-      *out++ = u'\\';
-      *out++ = u'\\';
-    } else if (c == u'%' && bEscapePercent) {
+    } else if (c == '\\' && bDoubleBackslashes) {
+      *out++ = '\\';
+      *out++ = '\\';
+    } else if (c == '%' && bEscapePercent) {
       *out++ = escape;
-      *out++ = u'%';
-    } else if (c == u'_' && bEscapeUnderscore) {
+      *out++ = '%';
+    } else if (c == '_' && bEscapeUnderscore) {
       *out++ = escape;
-      *out++ = u'_';
+      *out++ = '_';
     } else {
       *out++ = c;
     }
@@ -91,12 +102,52 @@ void EscapeLikePatternW(const char16_t* source, char16_t* destination, int bDoub
   *out = 0;
 }
 
+template <class Unit>
+void UnescapeQuotes(Unit* text) {
+  if (!text) return;
+  std::size_t length = nUnits(text);
+  // A lone "''" is the empty literal as written, not a doubled quote.
+  if (length == 2 && text[0] == '\'' && text[1] == '\'') return;
+  // Backwards, so that a removal never shifts what is still to be read; i stops at 1 so that the first unit is only
+  // ever the first of a pair.
+  for (std::size_t i = length; i-- > 1;) {
+    if (text[i] == '\'' && (text[i - 1] == '\'' || text[i - 1] == '\\')) {
+      std::memmove(text + i - 1, text + i, (length - i + 1) * sizeof(Unit));
+      --length;
+      if (i-- == 1) break;  // the scan continues before the removed unit
+    }
+  }
+}
+
+}  // namespace
+
+void EscapeLikePatternW(const char16_t* source, char16_t* destination, int bDoubleQuotes, int bDoubleBackslashes,
+                        int /*unused*/, int bEscapePercent, int bEscapeUnderscore, int bEscapeEscapedPercent,
+                        int bEscapeEscapedUnderscore, int bDoubleEscapedEscape, char16_t quote, char16_t escape) {
+  EscapeLikePattern(source, destination, bDoubleQuotes, bDoubleBackslashes, bEscapePercent, bEscapeUnderscore,
+                    bEscapeEscapedPercent, bEscapeEscapedUnderscore, bDoubleEscapedEscape, quote, escape);
+}
+
+void EscapeLikePatternA(const char* source, char* destination, char escape) {
+  EscapeLikePattern<char>(source, destination, 0, 0, 0, 0, 0, 0, 0, '\'', escape);
+}
+
+void UnescapeQuotesW(char16_t* text) { UnescapeQuotes(text); }
+void UnescapeQuotesA(char* text) { UnescapeQuotes(text); }
+
 char16_t* pszNormalizeLikePatternW(const char16_t* pattern, char16_t escape) {
   // With every option off a unit becomes at most two.
-  CScratchText temporary(2 * nLengthW(pattern) + 1);
+  CScratchText<char16_t> temporary(2 * nLengthW(pattern) + 1);
   if (!temporary.psz()) return nullptr;
-  EscapeLikePatternW(pattern, temporary.psz(), 0, 0, 0, 0, 0, 0, 0, 0, u'\'', escape);
+  EscapeLikePattern<char16_t>(pattern, temporary.psz(), 0, 0, 0, 0, 0, 0, 0, u'\'', escape);
   return pszDupW(temporary.psz());
+}
+
+char* pszNormalizeLikePatternA(const char* pattern, char escape) {
+  CScratchText<char> temporary(2 * nUnits(pattern) + 1);
+  if (!temporary.psz()) return nullptr;
+  EscapeLikePatternA(pattern, temporary.psz(), escape);
+  return pszDupA(temporary.psz());
 }
 
 char16_t* pszExpandLikePatternW(const char16_t* pattern, const char16_t* percentText, const char16_t* percentPrefix,
@@ -108,7 +159,7 @@ char16_t* pszExpandLikePatternW(const char16_t* pattern, const char16_t* percent
   // Sized for the worst case: every escape sequence expanded (a sequence is two units, so at least one per unit).
   std::size_t units = 1;
   for (const char16_t* p = pattern; *p; ++p) units += 1 + (percent > underscore ? percent : underscore);
-  CScratchText temporary(units);
+  CScratchText<char16_t> temporary(units);
   if (!temporary.psz()) return nullptr;
   char16_t* out = temporary.psz();
   for (const char16_t* p = pattern; *p; ++p) {
@@ -129,22 +180,6 @@ char16_t* pszExpandLikePatternW(const char16_t* pattern, const char16_t* percent
   }
   *out = 0;
   return pszDupW(temporary.psz());
-}
-
-void UnescapeQuotesW(char16_t* text) {
-  if (!text) return;
-  std::size_t length = nLengthW(text);
-  // A lone "''" is the empty literal as written, not a doubled quote.
-  if (length == 2 && text[0] == u'\'' && text[1] == u'\'') return;
-  // Backwards, so that a removal never shifts what is still to be read; i stops at 1 so that the first unit is only
-  // ever the first of a pair.
-  for (std::size_t i = length; i-- > 1;) {
-    if (text[i] == u'\'' && (text[i - 1] == u'\'' || text[i - 1] == u'\\')) {
-      std::memmove(text + i - 1, text + i, (length - i + 1) * sizeof(char16_t));
-      --length;
-      if (i-- == 1) break;  // the scan continues before the removed unit
-    }
-  }
 }
 
 void UndoubleBackslashesW(char16_t* text) {

@@ -12,6 +12,10 @@ void EscapeLikePatternW(const char16_t* source, char16_t* destination, int bDoub
                         int unused, int bEscapePercent, int bEscapeUnderscore, int bEscapeEscapedPercent,
                         int bEscapeEscapedUnderscore, int bDoubleEscapedEscape, char16_t quote, char16_t escape);
 
+// The narrow form with every option off: escape sequences normalised only, at most two units per source unit. The
+// options would have no effect here, so the form takes none.
+void EscapeLikePatternA(const char* source, char* destination, char escape);
+
 // A heap copy of the pattern in which each escaped "%" becomes percentPrefix percentText percentSuffix and each
 // escaped "_" underscorePrefix underscoreText underscoreSuffix; an escaped escape becomes one. Null when memory fails.
 char16_t* pszExpandLikePatternW(const char16_t* pattern, const char16_t* percentText, const char16_t* percentPrefix,
@@ -20,6 +24,7 @@ char16_t* pszExpandLikePatternW(const char16_t* pattern, const char16_t* percent
 
 // In place: a quote doubled or preceded by a backslash loses that first unit. The text "''" stays as it is.
 void UnescapeQuotesW(char16_t* text);
+void UnescapeQuotesA(char* text);
 // In place: each pair of backslashes, left to right, becomes one.
 void UndoubleBackslashesW(char16_t* text);
 // UndoubleBackslashesW, then UnescapeQuotesW.
@@ -28,6 +33,7 @@ void UnescapeBackslashQuotesW(char16_t* text);
 // A heap copy of the pattern rewritten with every option off (escape sequences normalised only). Null when memory
 // fails.
 char16_t* pszNormalizeLikePatternW(const char16_t* pattern, char16_t escape);
+char* pszNormalizeLikePatternA(const char* pattern, char escape);
 
 enum class ESqlLiteralText { kNull, kEmpty, kText };
 

@@ -40,7 +40,7 @@ void RaiseModuleError(CErrorHolder* holder, std::uint32_t recordedCode, std::uin
 }
 
 // Error 8 (operation not available) recorded with code 7: what an object answers for an operation whose work it
-// cannot do, here also for the operations of the table engine and the Oracle layer that are not built yet.
+// cannot do (an access-interface position with no operation behind it, a kind of object that has no such work).
 inline constexpr std::uint32_t ERROR_NOT_AVAILABLE = 8;
 inline constexpr std::uint32_t RECORDED_NOT_AVAILABLE = 7;
 void RaiseNotAvailable(CErrorHolder* holder, std::uint32_t unit, std::uint32_t point, CConnection* reporter,

@@ -12,6 +12,7 @@
 #include "foundation/x_error.h"
 #include "host/host_type.h"
 #include "host/host_value.h"
+#include "oracle/client/oci_error.h"
 #include "oracle/client/oci_wrappers.h"
 #include "oracle/oracle_column.h"
 #include "oracle/oracle_connection.h"
@@ -23,6 +24,10 @@
 namespace {
 
 constexpr std::uint32_t PARAMETER_POINT_UNICODE_CLIENT = 1;
+constexpr std::uint32_t PARAMETER_POINT_TRUNCATED = 2;
+// The client's "fetched column value was truncated", with the status its OCI set answers it with.
+constexpr std::uint16_t ORA_FETCHED_VALUE_TRUNCATED = 1406;
+constexpr std::int32_t STATUS_SUCCESS_WITH_INFO = 1;
 
 constexpr std::uint32_t OCI_HANDLE_STATEMENT = 4;
 constexpr std::uint32_t OCI_MODE_DEFAULT = 0;
@@ -138,6 +143,15 @@ int COracleParameterBinding::bPrepare(CCursor* cursor) {
 }
 
 int COracleParameterBinding::bTransferValue(CRecordBuffer* buffer) {
+  // The OCI7 fetch answers success over a value cut to its buffer and tells it only in the column's return code:
+  // the read fails as the OCI set's fetch does, rather than keep a cut value.
+  if (bIsOci7Mode() && m_nReturnCode == ORA_FETCHED_VALUE_TRUNCATED) {
+    CFieldValue* value = pGetFieldValue();
+    RaiseOci7NativeError(value ? static_cast<COracleConnection*>(value->pGetConnection()) : nullptr,
+                         value ? value->pGetOwner() : nullptr, STATUS_SUCCESS_WITH_INFO, ORA_FETCHED_VALUE_TRUNCATED,
+                         ERROR_UNIT_ORACLE_PARAMETER, PARAMETER_POINT_TRUNCATED);
+    return 0;
+  }
   COracleColumn* column = pGetOracleColumn();
   if (!column || !column->bIsLob() || !m_bLocatorDefined) return CParameterBinding::bTransferValue(buffer);
   if (!column->bIsTableStateClear()) return column->bReadLob();

@@ -399,6 +399,12 @@ int COracleFieldValue::bHostToInterval() {
   }
   std::int64_t milliseconds = 0;
   value.nGet(&milliseconds);
+  // The client counts a day-second interval's days in 32 bits: more would wrap to another interval.
+  const std::int64_t days = milliseconds / 86400000;
+  if (m_nNativeTypeCode == sqlt::INTERVAL_DS && (days > INT32_MAX || days < INT32_MIN)) {
+    RaiseHostConversion(HOST_ERR_CANNOT_CONVERT, type, HOST_TYPE_VALUE8, ORACLE_FIELD_POINT_HOST_TO_INTERVAL);
+    return 0;
+  }
   if (!bRefreshDateTimeDescriptor() || !m_pDateTimeDescriptor) return 0;
   return nOciIntervalSet(pOracleConnection(), m_pOwner, m_pDateTimeDescriptor,
                          static_cast<std::uint16_t>(m_nNativeTypeCode), milliseconds);

@@ -596,7 +596,7 @@ int COracleCursor::bAppendReturningClause(std::uint32_t kind, std::uint32_t) {
     CFieldValue* locator = column ? column->pGetRowLobLocator(pGetOciConnection()) : nullptr;
     answer = locator && addValue(locator);
     if (locator) locator->nRelease();
-    addName(name);
+    addName(column ? column->pszGetSqlName(true) : name);
   }
   if (answer && names.nGetLength() != namesLength) answer = bOutOfMemory();
   if (answer) {

@@ -3,7 +3,7 @@
 // description and table the generic code creates is the Oracle one.
 //
 // The database list, the native type list, the catalog and the referential links are answered in
-// oracle_driver_catalog.cpp. The statement object (slot 51) is still the generic one.
+// oracle_driver_catalog.cpp. The statement object (slot 51) is the Oracle cursor.
 #pragma once
 
 #include "driver/driver.h"

@@ -1,5 +1,7 @@
 #include "oracle/oracle_field_value.h"
 
+#include <cfloat>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -456,6 +458,16 @@ int COracleFieldValue::bPrepareExternalBuffer() {
 // ---- after a fetch ------------------------------------------------------------------------------------------------------------
 
 namespace {
+// The range of the 1- and 2-byte integer host types (2, 3, 6, 7).
+bool bSmallIntegerFits(std::uint8_t type, std::int64_t number) {
+  switch (type) {
+    case 2: return number >= 0 && number <= 0xFF;
+    case 3: return number >= 0 && number <= 0xFFFF;
+    case 6: return number >= -128 && number <= 127;
+    default: return number >= -32768 && number <= 32767;
+  }
+}
+
 int bAssignNative(COracleFieldValue* field, std::uint8_t type, const void* native) {
   CHostValue value;
   value.SetType(type);
@@ -478,13 +490,20 @@ int COracleFieldValue::bReadNative() try {
       std::memcpy(&word, buffer, 4);
       return bSetBoolean(word != 0 ? 1 : 0);
     }
-    case 2: case 6: {
-      const std::uint8_t byte = buffer[0];
-      return bAssignNative(this, type, &byte);
-    }
-    case 3: case 7: {
-      std::uint16_t half = 0;
-      std::memcpy(&half, buffer, 2);
+    case 2: case 3: case 6: case 7: {
+      // The client writes a whole 4-byte integer: one the item cannot hold is refused as the runtime refuses an
+      // overflowing number, and the field keeps what it had.
+      std::int32_t word = 0;
+      std::memcpy(&word, buffer, 4);
+      const std::int64_t number = m_nNativeTypeCode == sqlt::UIN
+                                      ? static_cast<std::int64_t>(static_cast<std::uint32_t>(word))
+                                      : static_cast<std::int64_t>(word);
+      if (!bSmallIntegerFits(type, number)) return bRefuseOverflow(HOST_TYPE_INT64, type);
+      if (type == 2 || type == 6) {
+        const auto byte = static_cast<std::uint8_t>(number);
+        return bAssignNative(this, type, &byte);
+      }
+      const auto half = static_cast<std::uint16_t>(number);
       return bAssignNative(this, type, &half);
     }
     case 27:
@@ -495,6 +514,7 @@ int COracleFieldValue::bReadNative() try {
     case 11: {
       double wide = 0;
       std::memcpy(&wide, buffer, 8);
+      if (std::isfinite(wide) && std::fabs(wide) > FLT_MAX) return bRefuseOverflow(HOST_TYPE_DOUBLE, type);
       const float narrow = static_cast<float>(wide);
       return bAssignNative(this, type, &narrow);
     }
@@ -513,6 +533,11 @@ int COracleFieldValue::bReadNative() try {
   }
 } catch (const std::bad_alloc&) {
   SetHolderOutOfMemory(m_pOwner);
+  return 0;
+}
+
+int COracleFieldValue::bRefuseOverflow(std::uint8_t sourceType, std::uint8_t targetType) {
+  RaiseHostConversion(HOST_ERR_CANNOT_CONVERT, sourceType, targetType, ORACLE_FIELD_POINT_NUMBER_TO_HOST);
   return 0;
 }
 

@@ -147,6 +147,8 @@ class COracleFieldValue : public CFieldValue {
   int bWriteText();
   // Out of memory for a text the value could not keep; 0.
   int bTextNotKept();
+  // A fetched number the item cannot hold: the runtime's conversion error for it; 0.
+  int bRefuseOverflow(std::uint8_t sourceType, std::uint8_t targetType);
   // A bind of NULL: the value and its one-row indicator; 1.
   int bBindNull();
   // Error 54 for a type code with the item's name, in the owner's holder.

@@ -163,14 +163,14 @@ std::int32_t COracleSqlRewriter::nBindNumber(CValueLeaf* leaf) {
 // ---- values ----
 
 int COracleSqlRewriter::bWriteValueLiteral(CValueLeaf* leaf, CFieldValue* value, std::uint32_t kind,
-                                           std::uint32_t) {
+                                           std::uint32_t mode) {
   if (!leaf) return 0;
   // A named parameter takes the value its statement declares, as the base writer's literal would.
   if (!bLoadNamedValue(leaf)) return 0;
   CHostValue held;
   if (!value || !value->bGetValue(&held)) held.SetNull(true);
   // Only a NULL of no type stays in the text: a typed one is bound, the server then knows its type.
-  if (kind == 0 && held.bIsNull() && held.nGetType() == HOST_TYPE_EMPTY) return bAppendFinal(u"NULL");
+  if (kind == 0 && mode == 0 && held.bIsNull() && held.nGetType() == HOST_TYPE_EMPTY) return bAppendFinal(u"NULL");
   CTString marker(u":");
   if (leaf->bIsNamed() && leaf->pszGetName()[0]) {
     marker.Append(leaf->pszGetName());

@@ -215,11 +215,13 @@ IHostItemDescription* CQueryDescription::pFindItemFile(IHostItemDescription* col
   return nullptr;
 }
 
-const char16_t* CQueryDescription::pResolveAlias(const char16_t* name) {
-  if (!m_pQuery || !name || !name[0]) return nullptr;
-  // The runtime's lookup may throw anything; an alias it cannot resolve is simply not resolved.
+const char16_t* CQueryDescription::pResolveAlias(const char16_t* name) { return pResolveHostName(name, m_pQuery); }
+
+const char16_t* CQueryDescription::pResolveHostName(const char16_t* name, IHostQueryAnalysis* statement) {
+  if (!statement || !name || !name[0]) return nullptr;
+  // The runtime's lookup may throw anything; a name it cannot resolve is simply not resolved.
   try {
-    return m_pQuery->pszResolveAlias(name);
+    return statement->pszResolveAlias(name);
   } catch (...) {
     return nullptr;
   }

@@ -113,6 +113,8 @@ class CQueryDescription : public CRefCounted {
   IHostItemDescription* pFindItemFile(IHostItemDescription* column);
   // Null for an empty name, no answer, or whatever the runtime throws.
   const char16_t* pResolveAlias(const char16_t* name);
+  // The same through the given runtime statement (the description's own for pResolveAlias).
+  static const char16_t* pResolveHostName(const char16_t* name, IHostQueryAnalysis* statement);
   // The table column behind an item that is not an expression; null for an expression or whatever the runtime throws.
   IHostItemDescription* pFindTableColumn(IHostItemDescription* item);
   int bIsAutomaticIdentifierItem(IHostItemDescription* item);

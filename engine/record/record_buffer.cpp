@@ -119,6 +119,22 @@ std::uint8_t* CRecordBuffer::pLocateField(CColumnDescriptor* item, std::int32_t 
   return m_pData + offset;
 }
 
+std::uint32_t CRecordBuffer::nRelease() {
+  if (m_nRefCount > 0) --m_nRefCount;
+  if (m_nRefCount > 0) return m_nRefCount;
+  delete this;
+  return 0;
+}
+
+void CRecordBuffer::DeletingDestructor(std::uint32_t flags) {
+  this->~CRecordBuffer();
+  if (flags & 1) ::operator delete(this);
+}
+
+std::uint8_t* CRecordBuffer::pGetFieldDataAgain(CColumnDescriptor* item, std::int32_t element) {
+  return pGetFieldData(item, element);
+}
+
 CRecordBuffer* CRecordBuffer::pClone() {
   auto* copy = new (std::nothrow) CRecordBuffer();
   if (!copy) return nullptr;

@@ -11,37 +11,51 @@
 #include <cstdint>
 #include <memory>
 
-#include "foundation/ref_counted.h"
 
 class CColumnDescriptor;
 class CHashTable;
 class CHostValue;
 class CRecordDescription;
 
-class CRecordBuffer : public CRefCounted {
+// The buffer's operations are declared in the order of their binary slots: the runtime gets a buffer by position 50
+// and calls them by number. So the buffer keeps its own count rather than the counted base's virtual destructor pair
+// and release ahead of them, and its layout is one table pointer, the count words, then the row's members.
+class CRecordBuffer final {
  public:
   CRecordBuffer() = default;
-  ~CRecordBuffer() override = default;
+  ~CRecordBuffer() = default;
+  CRecordBuffer(const CRecordBuffer&) = delete;
+  CRecordBuffer& operator=(const CRecordBuffer&) = delete;
 
+  // The destructor, then the memory when bit 0 of the flags is set.
+  virtual void DeletingDestructor(std::uint32_t flags);  // slot 0
   // A new buffer of the same layout and bytes, with no reference taken; null when memory runs out.
-  virtual CRecordBuffer* pClone();
+  virtual CRecordBuffer* pClone();  // slot 1
   // Copies the bytes (as many as the field area holds) over the fields and marks every field present.
-  virtual void SetData(const void* bytes, std::uint32_t length);
+  virtual void SetData(const void* bytes, std::uint32_t length);  // slot 2
   // The element's address (element -1: the first element); null when it lies outside the block.
-  virtual std::uint8_t* pGetFieldData(CColumnDescriptor* item, std::int32_t element);
+  virtual std::uint8_t* pGetFieldData(CColumnDescriptor* item, std::int32_t element);  // slot 3
+  virtual std::uint8_t* pGetFieldDataAgain(CColumnDescriptor* item, std::int32_t element);  // slot 4
   // The value converted to the column's storage. A value without a type or NULL makes the field NULL. 0 when the
   // conversion fails (the field is left as it was) or the element lies outside the block.
-  virtual int bSetFieldFromValue(CColumnDescriptor* item, CHostValue& value, std::int32_t element);
-  virtual int bSetFieldBytes(CColumnDescriptor* item, const void* bytes, std::uint32_t length, std::int32_t element);
+  virtual int bSetFieldFromValue(CColumnDescriptor* item, CHostValue& value, std::int32_t element);  // slot 5
+  virtual int bSetFieldBytes(CColumnDescriptor* item, const void* bytes, std::uint32_t length,
+                             std::int32_t element);  // slot 6
   // The element's bytes (every element's for -1) copied to the target, which holds that many.
-  virtual void CopyFieldTo(void* target, CColumnDescriptor* item, std::int32_t element);
+  virtual void CopyFieldTo(void* target, CColumnDescriptor* item, std::int32_t element);  // slot 7
   // The stored value in the column's host type, not looking at the null flag; NULL and marked cleared. 0 when the
   // runtime value could not take it (memory refused): an empty value would read as the field's.
-  virtual int GetFieldValue(CHostValue& value, CColumnDescriptor* item, std::int32_t element);
-  virtual void SetFieldPresent(CColumnDescriptor* item, bool present, std::int32_t element);
-  virtual int bIsFieldPresent(CColumnDescriptor* item);
-  virtual int bCopyFrom(const CRecordBuffer* source, CHashTable& cloneMap);
-  virtual CRecordBuffer* pCloneWithMap(CHashTable& cloneMap);
+  virtual int GetFieldValue(CHostValue& value, CColumnDescriptor* item, std::int32_t element);  // slot 8
+  virtual void SetFieldPresent(CColumnDescriptor* item, bool present, std::int32_t element);  // slot 9
+  virtual int bIsFieldPresent(CColumnDescriptor* item);  // slot 10
+  virtual int bCopyFrom(const CRecordBuffer* source, CHashTable& cloneMap);  // slot 11
+  virtual CRecordBuffer* pCloneWithMap(CHashTable& cloneMap);  // slot 12
+
+  void AddRef() { ++m_nRefCount; }
+  // One reference less; at 0 the buffer is destroyed and 0 answered. A release of a buffer never referenced (count 0)
+  // destroys it too rather than wrapping the count.
+  std::uint32_t nRelease();
+  std::uint32_t nGetRefCount() const { return m_nRefCount; }
 
   // The block for the description's items, zeroed, then every plain item's default value (or NULL); 0 when the
   // block cannot be had.
@@ -67,6 +81,9 @@ class CRecordBuffer : public CRefCounted {
   void ApplyDefaultValues(CColumnDescriptor* item);
   std::uint32_t nFieldAreaSize() const { return m_nTotalLength - m_nNullAreaSize; }
 
+  std::uint32_t m_nRefCount = 0;
+  // The word after the count, as every counted object has it; a buffer is never static, so it stays 0.
+  [[maybe_unused]] std::uint32_t m_bStatic = 0;
   std::uint32_t m_nTotalLength = 0;
   std::unique_ptr<std::uint8_t[]> m_pBlock;
   std::uint32_t m_nNullFlagCount = 0;

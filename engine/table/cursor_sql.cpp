@@ -78,7 +78,9 @@ int CCursor::bBuildCreateTable(CSqlRewriter* statement) {
 }
 
 int CCursor::bBuildColumnDefinition(CColumn* column, CSqlRewriter* text) {
-  if (!text->nAppendText(column->pszGetName()) || !text->nAppendText(u" ") || !bAppendColumnType(column, text)) {
+  const char16_t* name = column->pszGetSqlName(true);
+  if (!name) return bOutOfMemory();
+  if (!text->nAppendText(name) || !text->nAppendText(u" ") || !bAppendColumnType(column, text)) {
     return 0;
   }
   // The blank goes in only when a constraint follows it.
@@ -393,7 +395,7 @@ int CCursor::bBuildCountQuery(CSqlRewriter* statement, std::uint32_t flags, CSql
   answer = answer && statement->nAppendText(u"SELECT ") && statement->bAddCountColumn();
   if (answer) {
     if (m_pTable->bIsQueryMode()) {
-      answer = statement->nAppendText(u" FROM") &&
+      answer = statement->nAppendText(u" FROM ") &&
                bBuildSelectStatement(m_pTable->pGetQueryDescription(), flags, nullptr, 1, filter, 0, 1);
     } else {
       answer = bAppendFromWhere(flags, nullptr, 1, filter, 0);
@@ -466,11 +468,11 @@ int CCursor::bBuildWriteStatement(CSqlRewriter* statement, std::uint32_t kind, s
 }
 
 int CCursor::bAppendColumnsAndValues(CSqlRewriter* values, CTString& names, std::uint32_t kind, std::uint32_t flags) {
-  const bool queryMode = m_pTable->bIsQueryMode() != 0;
   CRecordBuffer* buffer = m_pColumnSet->pGetCurrentBuffer();
   std::uint32_t written = 0;
   auto write = [&](CColumn* column) {
-    const char16_t* name = queryMode ? column->pszGetSqlName(true) : column->pszGetName();
+    // Quoted where the name needs it, as the select list names it: a plain "NA ME" would end the column list.
+    const char16_t* name = column->pszGetSqlName(true);
     if (!name) return bOutOfMemory();
     // The column list is plain text: a piece memory refused would shift the values onto other columns.
     const std::size_t before = names.nGetLength();
@@ -532,7 +534,7 @@ int CCursor::bAppendColumnValue(CSqlRewriter* text, CColumn* column, std::uint32
 int CCursor::bAppendReturningClause(std::uint32_t kind, std::uint32_t) {
   CColumn* identifier = m_pColumnSet ? m_pColumnSet->pGetAutoIdentifierColumn() : nullptr;
   if (kind != SQL_STATEMENT_INSERT || !identifier || !m_pStatement) return 1;
-  return m_pStatement->bAppendReturning(identifier->pszGetName());
+  return m_pStatement->bAppendReturning(identifier->pszGetSqlName(true));
 }
 
 // ---- the record written ----

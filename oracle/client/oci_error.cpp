@@ -69,7 +69,12 @@ void RaiseOciError(COracleConnection* connection, CErrorHolder* holder, std::int
 void RaiseOci7Error(COracleConnection* connection, CErrorHolder* holder, std::int32_t status, std::uint32_t unit,
                     std::uint32_t point, void* area) {
   if (!holder) return;
-  const std::uint16_t native = area ? nOci7ReturnCode(area) : 0;
+  RaiseOci7NativeError(connection, holder, status, area ? nOci7ReturnCode(area) : 0, unit, point);
+}
+
+void RaiseOci7NativeError(COracleConnection* connection, CErrorHolder* holder, std::int32_t status,
+                          std::uint16_t native, std::uint32_t unit, std::uint32_t point) {
+  if (!holder) return;
   char16_t buffer[ERROR_TEXT_UNITS] = {};
   CTString text;
   // The message text comes from the logon's data area, whichever area failed: the client looks the number up

@@ -20,6 +20,9 @@ void RaiseOciError(COracleConnection* connection, CErrorHolder* holder, std::int
 // The OCI7 form: the number is the data area's return code, the text from oerhms.
 void RaiseOci7Error(COracleConnection* connection, CErrorHolder* holder, std::int32_t status, std::uint32_t unit,
                     std::uint32_t point, void* area);
+// The OCI7 form for a number the client left elsewhere than in a data area (a column's return code).
+void RaiseOci7NativeError(COracleConnection* connection, CErrorHolder* holder, std::int32_t status,
+                          std::uint16_t native, std::uint32_t unit, std::uint32_t point);
 void FillErrorRecord(COracleConnection* connection, CErrorHolder* holder, std::int32_t status, std::uint32_t nativeCode,
                      const char16_t* text, std::uint32_t unit, std::uint32_t point);
 void OraErrorToHostError(COracleConnection* connection, CErrorHolder* holder, std::uint32_t nativeCode,

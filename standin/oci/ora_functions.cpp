@@ -210,7 +210,15 @@ void ToChar(sqlite3_context* c, int n, sqlite3_value** a) {
       const std::size_t q = nls.find('\'');
       if (q != std::string::npos && q + 2 < nls.size()) marks = nls.substr(q + 1, 2);
     }
-    ResultText(c, mask.empty() ? d->ToText(marks[0]) : FormatNumberMask(*d, mask, marks));
+    if (!mask.empty()) {
+      ResultText(c, FormatNumberMask(*d, mask, marks));
+      return;
+    }
+    // The server writes no 0 before the decimal mark of a number between -1 and 1: ".5", "-.25".
+    std::string text = d->ToText(marks[0]);
+    const std::size_t sign = text[0] == '-' ? 1 : 0;
+    if (text.size() > sign + 1 && text[sign] == '0' && text[sign + 1] == marks[0]) text.erase(sign, 1);
+    ResultText(c, text);
     return;
   }
   sqlite3_result_value(c, a[0]);

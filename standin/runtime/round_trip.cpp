@@ -1,10 +1,13 @@
 #include "standin/runtime/round_trip.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "foundation/currency.h"
+#include "foundation/date_time.h"
 #include "platform/utf8.h"
 #include "standin/runtime/slot_call.h"
 
@@ -155,6 +158,56 @@ void SetPresent(RecordBufferView& buffer, std::uint32_t flag, bool present) {
   }
 }
 
+// The shortest of 15 or 17 significant digits that reads back as the same double.
+std::string RealText(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.15g", value);
+  if (std::strtod(text, nullptr) != value) std::snprintf(text, sizeof text, "%.17g", value);
+  return text;
+}
+
+// Reals, currency, durations and date-times as a user reads them: a number, or the date and time of the day.
+std::optional<std::string> NumberOrDateText(std::uint32_t type, const std::uint8_t* at, std::uint32_t size) {
+  if (type == 6 && size == 4) {
+    float value;
+    std::memcpy(&value, at, 4);
+    // The float's own shortest digits: a 2.5 stored in 4 bytes reads 2.5, not its double's tail.
+    char text[32] = {};
+    for (int digits = 6; digits <= 9; ++digits) {
+      std::snprintf(text, sizeof text, "%.*g", digits, static_cast<double>(value));
+      if (std::strtof(text, nullptr) == value) break;
+    }
+    return std::string(text);
+  }
+  if ((type == 7 || type == 13) && size == 8) {
+    double value;
+    std::memcpy(&value, at, 8);
+    return RealText(value);
+  }
+  if (type == 25 && size == 8) {
+    std::int64_t value;
+    std::memcpy(&value, at, 8);
+    return std::to_string(value);
+  }
+  if (type == 17 && size == sizeof(CCurrency)) {
+    CCurrency value;
+    std::memcpy(&value, at, sizeof value);
+    char16_t text[CCurrency::kTextSize] = {};
+    value.FormatText(text);
+    return Narrow(text);
+  }
+  if (type == 24 && size == sizeof(CHostDateTime)) {
+    CHostDateTime value;
+    std::memcpy(&value, at, sizeof value);
+    const std::uint32_t ms = value.m_nMillisecond;
+    char text[40];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02u.%03u", value.m_nYear, value.m_nMonth,
+                  value.m_nDay, ms / 3600000, ms / 60000 % 60, ms / 1000 % 60, ms % 1000);
+    return std::string(text);
+  }
+  return std::nullopt;
+}
+
 FieldText ReadField(const RecordBufferView& buffer, const Item& item) {
   if (!Present(buffer, item.NullFlag())) return std::nullopt;
   const std::uint8_t* at = buffer.data + item.Offset();
@@ -177,6 +230,7 @@ FieldText ReadField(const RecordBufferView& buffer, const Item& item) {
     if (IsSigned(type) && size < 8 && (bits >> (size * 8 - 1)) & 1) bits |= ~std::uint64_t{0} << (size * 8);
     return IsSigned(type) ? std::to_string(static_cast<std::int64_t>(bits)) : std::to_string(bits);
   }
+  if (std::optional<std::string> shown = NumberOrDateText(type, at, size)) return shown;
   // Any other storage is shown as its bytes in hexadecimal.
   static const char kDigits[] = "0123456789abcdef";
   std::string hex;

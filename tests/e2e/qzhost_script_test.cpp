@@ -62,6 +62,11 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
       // What the driver keeps of a closed connection or of a query's rows outlives the script's steps.
       {"disconnect\nexpect 1\n", true, "close connection HOSTTEST -> 1"},
       {"query Q SELECT ID, NAME FROM T\nread first\nexpect ID=1 NAME=one\n", true, ""},
+      // Every numeric item reads as a number, a date as a date.
+      {"sql CREATE TABLE V (F FLOAT, D NUMBER(8,2), W DATE)\n"
+       "sql INSERT INTO V VALUES (2.5, 3.25, TO_DATE('2024-01-31 12:34:56', 'YYYY-MM-DD HH24:MI:SS'))\n"
+       "query Q SELECT F, D, W FROM V\nread first\nexpect F=2.5 D=3.25 W=2024-01-31T12:34:56.000\n",
+       true, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.steps);

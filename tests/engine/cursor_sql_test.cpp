@@ -262,6 +262,12 @@ TEST_F(CursorSqlTest, AQueryKeepsItsOwnOrderByAndTheReadsOrderFollowsIt) {
     query->AddRef();
     table->query = query;
     EXPECT_EQ(Select(c.sortItem, 1), c.expected);
+    if (orderBy == std::u16string::npos) {
+      // Its count: " FROM " and then the sub-query's own " (".
+      CSqlRewriter* count = NewStatement();
+      ASSERT_TRUE(cursor->bBuildCountQuery(count, 0, nullptr));
+      EXPECT_EQ(Final(count), u"SELECT COUNT(*) AS QZACCESNATIF_NBENR FROM  (SELECT K, QTY FROM T) QZ_SUBQUERY");
+    }
     table->query = nullptr;
     TearDownTable();
     query->nRelease();

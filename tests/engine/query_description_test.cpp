@@ -154,6 +154,12 @@ TEST_F(QueryDescriptionTest, LookupsCatchWhatTheRuntimeThrows) {
   analysis.ClearCalls();
   EXPECT_EQ(query->pResolveAlias(u""), nullptr);
   EXPECT_EQ(analysis.CallCount(qzrt::QueryAnalysis::kResolveAlias), 0u);
+  // Through another runtime statement: its own answer, none without one.
+  qzrt::QueryAnalysis other;
+  other.aliases = {{u"E.ENAME", u"EMPLOYEE.ENAME"}};
+  EXPECT_EQ(std::u16string(CQueryDescription::pResolveHostName(u"E.ENAME", Host(other))),
+            u"EMPLOYEE.ENAME");
+  EXPECT_EQ(CQueryDescription::pResolveHostName(u"E.ENAME", nullptr), nullptr);
   EXPECT_EQ(query->pFindTableColumn(Host(id)), Host(idColumn));
 }
 

@@ -7,6 +7,7 @@
 
 #include "engine/record/column_descriptor.h"
 #include "engine/record/query_description.h"
+#include "engine/record/record_buffer.h"
 #include "engine/record/record_description.h"
 #include "tests/slot_of.h"
 
@@ -66,6 +67,21 @@ TEST(RecordDescriptionSlotsTest, EveryCommentNamesTheCompiledSlot) {
   };
   ExpectSlotComments("engine/record/record_description.h", compiled);
   ExpectSlotsFromZeroTo(compiled, 49);
+}
+
+// The record buffer the runtime gets by position 50: its operations from slot 0, the counted base's after them.
+TEST(RecordDescriptionSlotsTest, TheRecordBufferKeepsItsOwnSlotOrder) {
+  const std::map<std::string, std::size_t> compiled = {
+      QZ_SLOT(CRecordBuffer, DeletingDestructor), QZ_SLOT(CRecordBuffer, pClone),
+      QZ_SLOT(CRecordBuffer, SetData),            QZ_SLOT(CRecordBuffer, pGetFieldData),
+      QZ_SLOT(CRecordBuffer, pGetFieldDataAgain), QZ_SLOT(CRecordBuffer, bSetFieldFromValue),
+      QZ_SLOT(CRecordBuffer, bSetFieldBytes),     QZ_SLOT(CRecordBuffer, CopyFieldTo),
+      QZ_SLOT(CRecordBuffer, GetFieldValue),      QZ_SLOT(CRecordBuffer, SetFieldPresent),
+      QZ_SLOT(CRecordBuffer, bIsFieldPresent),    QZ_SLOT(CRecordBuffer, bCopyFrom),
+      QZ_SLOT(CRecordBuffer, pCloneWithMap),
+  };
+  ExpectSlotComments("engine/record/record_buffer.h", compiled, "CRecordBuffer");
+  ExpectSlotsFromZeroTo(compiled, 13);
 }
 
 TEST(RecordDescriptionSlotsTest, TheColumnDescriptorFillsTheItemInterface) {

@@ -14,6 +14,10 @@ struct CFreeText {
   void operator()(void* text) const { FreeText(text); }
 };
 using HeapText = std::unique_ptr<char16_t, CFreeText>;
+using HeapTextA = std::unique_ptr<char, CFreeText>;
+
+// The narrow text of an ASCII wide one.
+std::string NarrowOf(const std::u16string& text) { return std::string(text.begin(), text.end()); }
 
 // Options in their argument order after the two flags (bDoubleQuotes, bDoubleBackslashes, unused, percent, underscore,
 // escaped percent, escaped underscore, escaped escape).
@@ -43,6 +47,14 @@ TEST(LikePatternTest, EscapeWithEveryOptionOffOnlyNormalises) {
     HeapText normalised(pszNormalizeLikePatternW(c.source, u'\\'));
     ASSERT_TRUE(normalised);
     EXPECT_EQ(std::u16string(normalised.get()), c.expected);
+    // The narrow forms alike.
+    const std::string source = NarrowOf(c.source);
+    std::string out(2 * source.size() + 1, '#');
+    EscapeLikePatternA(source.c_str(), out.data(), '\\');
+    EXPECT_EQ(std::string(out.c_str()), NarrowOf(c.expected));
+    HeapTextA narrow(pszNormalizeLikePatternA(source.c_str(), '\\'));
+    ASSERT_TRUE(narrow);
+    EXPECT_EQ(std::string(narrow.get()), NarrowOf(c.expected));
   }
 }
 
@@ -84,6 +96,9 @@ TEST(LikePatternTest, LongPatternsNormaliseOnTheHeap) {
   HeapText normalised(pszNormalizeLikePatternW(source.c_str(), u'\\'));
   ASSERT_TRUE(normalised);
   EXPECT_EQ(std::u16string(normalised.get()), expected);
+  HeapTextA narrow(pszNormalizeLikePatternA(NarrowOf(source).c_str(), '\\'));
+  ASSERT_TRUE(narrow);
+  EXPECT_EQ(std::string(narrow.get()), NarrowOf(expected));
 }
 
 TEST(LikePatternTest, ExpandReplacesEscapedWildcards) {
@@ -136,6 +151,9 @@ TEST(LikePatternTest, UnescapeQuotesAndBackslashes) {
     std::u16string b(c.text);
     UnescapeBackslashQuotesW(b.data());
     EXPECT_EQ(std::u16string(b.c_str()), c.backslashes);
+    std::string narrow = NarrowOf(c.text);
+    UnescapeQuotesA(narrow.data());
+    EXPECT_EQ(std::string(narrow.c_str()), NarrowOf(c.quotes));
   }
 }
 

@@ -208,8 +208,9 @@ TEST_F(Session, SessionSettingsAndSessionFunctions) {
   EXPECT_EQ(c.Query("SELECT NVL(NULL, 'x'), DECODE(2, 1, 'one', 2, 'two', 'many'), SUBSTR('abcdef', -3, 2), "
                     "INSTR('banana', 'an', 1, 2), UPPER('q'), LOWER('Q'), TRIM('  t  '), LENGTH('abc') FROM DUAL"),
             (Rows{{"x", "two", "de", "4", "Q", "q", "t", "3"}}));
-  EXPECT_EQ(c.Query("SELECT TRUNC(12.345, 1), TO_CHAR(1234.5, '9999D99'), TO_NUMBER('12.50') FROM DUAL"),
-            (Rows{{"12.3", " 1234.50", "12.5"}}));
+  EXPECT_EQ(c.Query("SELECT TRUNC(12.345, 1), TO_CHAR(1234.5, '9999D99'), TO_NUMBER('12.50'), TO_CHAR(0.5), "
+                    "TO_CHAR(-0.25), TO_CHAR(0), TO_CHAR(10.5) FROM DUAL"),
+            (Rows{{"12.3", " 1234.50", "12.5", ".5", "-.25", "0", "10.5"}}));
   EXPECT_EQ(c.Query("SELECT 1 FROM DUAL WHERE '' IS NULL"), (Rows{{"1"}}));
   EXPECT_EQ(c.Query("SELECT NVL(TRIM('   '), 'none'), REPLACE('a-b-c', '-'), RTRIM('xyy', 'y'), LPAD('7', 3, '0') "
                     "FROM DUAL"),

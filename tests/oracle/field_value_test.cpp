@@ -137,10 +137,26 @@ TEST_F(OracleFieldValue, SmallIntegersAndFloatsCrossTheirBuffers) {
     EXPECT_EQ(word, c.bound) << "host type " << int(c.hostType);
     const std::u16string written = TextOf(value);
     value->SetNull();
-    ASSERT_EQ(value->bReadNative(), 1);
+    ASSERT_EQ(value->bReadNative(), 1) << "host type " << int(c.hostType) << ocitest::Dump(*holder);
     EXPECT_EQ(TextOf(value), written) << "host type " << int(c.hostType) << " read back";
     Release(value);
   }
+  // A fetched number the item cannot hold is refused (the runtime's 105: error 60), the value kept.
+  const struct {
+    std::uint8_t hostType;
+    std::int32_t fetched;
+  } overflows[] = {{7, 70000}, {7, -32769}, {3, 70000}, {3, -1}, {2, 300}, {2, 256}, {6, 200}, {6, -129}};
+  for (const auto& o : overflows) {
+    holder->Clear();
+    COracleFieldValue* value = NewHolding<std::uint64_t>(o.hostType, 1);
+    ASSERT_EQ(value->bSyncToNative(), 1) << ocitest::Dump(*holder);
+    std::memcpy(value->pGetConversionBuffer(), &o.fetched, 4);
+    EXPECT_EQ(value->bReadNative(), 0) << "host type " << int(o.hostType) << " fetched " << o.fetched;
+    EXPECT_EQ(holder->nGetErrorCode(), 60u) << ocitest::Dump(*holder);
+    EXPECT_EQ(TextOf(value), u"1");
+    Release(value);
+  }
+  holder->Clear();
   COracleFieldValue* real = NewHolding(HOST_TYPE_FLOAT, 1.5f);
   ASSERT_EQ(real->bSyncToNative(), 1);
   double wide = 0;
@@ -149,6 +165,11 @@ TEST_F(OracleFieldValue, SmallIntegersAndFloatsCrossTheirBuffers) {
   wide = -2.25;
   std::memcpy(real->pGetConversionBuffer(), &wide, 8);
   ASSERT_EQ(real->bReadNative(), 1);
+  EXPECT_EQ(TextOf(real), u"-2.25");
+  wide = 1e300;
+  std::memcpy(real->pGetConversionBuffer(), &wide, 8);
+  EXPECT_EQ(real->bReadNative(), 0) << "beyond a float's range";
+  EXPECT_EQ(holder->nGetErrorCode(), 60u) << ocitest::Dump(*holder);
   EXPECT_EQ(TextOf(real), u"-2.25");
   Release(real);
 }

@@ -53,6 +53,9 @@ TEST_F(OracleConversions, IntervalsCountMilliseconds) {
       {sqlt::INTERVAL_DS, 93603500, 93603500, "OCIIntervalSetDaySecond",
        "days=1 hours=2 minutes=0 seconds=3 fsec=500000000"},
       {sqlt::INTERVAL_YM, 400LL * 86400000, 395LL * 86400000, "OCIIntervalSetYearMonth", "years=1 months=1"},
+      // 2^31 days and more do not fit the client's day count: refused (105, error 60), not wrapped.
+      {sqlt::INTERVAL_DS, (1LL << 31) * 86400000, 0, nullptr, nullptr},
+      {sqlt::INTERVAL_DS, -(1LL << 31) * 86400000 - 86400000, 0, nullptr, nullptr},
   };
   for (const auto& c : cases) {
     ValueColumn column(COLUMN_TYPE_DATETIME, c.reported);
@@ -61,6 +64,13 @@ TEST_F(OracleConversions, IntervalsCountMilliseconds) {
     value->SetDescriptors(column, column);
     value->Value().SetType(HOST_TYPE_VALUE8);
     value->Value().Set(&c.written);
+    if (!c.call) {
+      EXPECT_EQ(value->bSyncToNative(), 0) << c.written;
+      EXPECT_EQ(holder->nGetErrorCode(), 60u) << ocitest::Dump(*holder);
+      holder->Clear();
+      Release(value);
+      continue;
+    }
     ASSERT_EQ(value->bSyncToNative(), 1) << ocitest::Dump(*holder);
     EXPECT_NE(StandIn::Get().LastCall(c.call).find(c.logged), std::string::npos) << StandIn::Get().LastCall(c.call);
     value->SetNull();

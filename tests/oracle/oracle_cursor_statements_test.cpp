@@ -66,6 +66,21 @@ TEST_F(OracleCursorStatements, ATableLivesThroughTheCursor) {
   ASSERT_EQ(Run(SQL_STATEMENT_DELETE), 1) << Dump(*holder);
   EXPECT_EQ(Fetch(u"SELECT COUNT(*) || NAME FROM T WHERE K = 2 GROUP BY NAME"), u"1deux");
   EXPECT_EQ(Fetch(u"SELECT COUNT(*) FROM T"), u"2");
+
+  // A name that needs quoting is quoted alike in every statement: such a table is created, written and read.
+  ASSERT_EQ(Sql(u"DROP TABLE T"), 1) << Dump(*holder);
+  Describe({{u"K", COLUMN_TYPE_INT32, 4, COLUMN_FLAG_PRIMARY_KEY, 2}, {u"NA ME", COLUMN_TYPE_TEXT, 20, 0, 1}});
+  ASSERT_EQ(Run(SQL_STATEMENT_CREATE), 1) << Dump(*holder);
+  SetInt(u"K", 1);
+  SetText(u"NA ME", u"q");
+  ASSERT_EQ(Run(SQL_STATEMENT_INSERT), 1) << Dump(*holder);
+  EXPECT_EQ(Text(), u"INSERT INTO T (K, \"NA ME\") VALUES ( :1 , :2  )");
+  Hold(1);
+  SetText(u"NA ME", u"r");
+  ASSERT_EQ(Run(SQL_STATEMENT_UPDATE), 1) << Dump(*holder);
+  ASSERT_EQ(Run(SQL_STATEMENT_SELECT), 1) << Dump(*holder);
+  EXPECT_EQ(Read(READ_FIRST), u"1");
+  EXPECT_EQ(Get(u"NA ME"), u"r");
 }
 
 TEST_F(OracleCursorStatements, PrefetchIsATenthPastTheFirstStageOfASearch) {

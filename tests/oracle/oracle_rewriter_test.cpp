@@ -154,6 +154,10 @@ TEST_F(OracleOwnRewriter, ValuesAreBoundByNumberAndANullStaysInTheText) {
   EXPECT_EQ(Bound(), (std::vector<std::u16string>{u"5", u"Eve"}));
   EXPECT_EQ(Run(text), u"<done>") << Dump(*holder);
   EXPECT_EQ(Fetch(u"SELECT NAME || '/' || NVL(TO_CHAR(DEPT), '-') FROM EMP WHERE ID = 5"), u"Eve/-");
+  // Under a mode the NULL is bound too: it stays in the text only when both of the writer's flags are 0.
+  ASSERT_TRUE(rewriter->bBuildFinalText(1)) << Dump(*holder);
+  EXPECT_EQ(std::u16string(static_cast<const char16_t*>(rewriter->pszGetOutputText(0))),
+            u"INSERT INTO EMP (ID, NAME, DEPT) VALUES (:1 , :2 , :3 )");
 
 }
 
