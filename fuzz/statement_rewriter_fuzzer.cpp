@@ -6,7 +6,9 @@
 // tables of the FROM list and select-list items. The last tree made is the WHERE condition when the text has a
 // WHERE before it; ORDER BY starts where the text says so.
 //
-// Properties: no translation reads or writes outside its buffers, and a translation that succeeds gives a text.
+// Properties: no translation reads or writes outside its buffers, and a translation that succeeds gives a text, the
+// parameters it lists placed in order within the statement text it wrote (the final text puts each value at its
+// place: one out of order or past the end would be written elsewhere or not at all).
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -29,6 +31,7 @@
 #include "oracle/oracle_connection.h"
 #include "oracle/oracle_sql_rewriter.h"
 #include "sql/rewriter/sql_rewriter.h"
+#include "sql/rewriter/value_leaf.h"
 #include "standin/runtime/query_objects.h"
 #include "standin/runtime/runtime_objects.h"
 #include "standin/runtime/runtime_standin.h"
@@ -177,7 +180,16 @@ void Translate(SContext& c, SStatement& s, std::uint32_t mode) {
   void* raw = &s.analysis;
   auto* query = new CQueryDescription(c.holder, static_cast<IHostQueryAnalysis*>(raw), nullptr, 0);
   query->AddRef();
-  if (rewriter->bTranslate(query, nullptr, 1, mode)) Check(rewriter->pszGetOutputText(0) != nullptr);
+  if (rewriter->bTranslate(query, nullptr, 1, mode)) {
+    const std::uint64_t length = std::char_traits<char16_t>::length(rewriter->pszGetSourceText());
+    std::uint64_t placed = 0;
+    for (std::uint32_t i = 0; i < rewriter->nGetParameterCount(); ++i) {
+      const std::uint64_t position = rewriter->pGetParameter(i)->nGetPosition();
+      Check(position >= placed && position <= length);
+      placed = position;
+    }
+    Check(rewriter->pszGetOutputText(0) != nullptr);
+  }
   rewriter->nRelease();
   query->nRelease();
   c.holder->Clear();

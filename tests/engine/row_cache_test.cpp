@@ -241,6 +241,19 @@ TEST_F(RowCacheTest, RowsReadBackWithTheirKeysAndLargeValues) {
   EXPECT_EQ(cache.nFindRecord(beta.get()), 1u) << "the key beside it untouched";
   ASSERT_TRUE(cache.bReadRow(&read, 1));
   EXPECT_EQ(IdOf(&read), 2u);
+
+  // Rows of 32 bytes or more are copied in pieces: read into one record in turn, each row's tail is its own.
+  for (std::uint32_t size : {32u, 33u, 47u, 64u, 65u, 100u}) {
+    CRowCache sized(ROW_CACHE_ACTIVE);
+    const Ref<CRecord> rows[] = {Row(5, size), Row(6, size)};
+    for (const Ref<CRecord>& row : rows) ASSERT_NE(sized.bStoreRecord(row.get()), ROW_NONE);
+    CRecord back(nullptr);
+    for (std::uint32_t row : {0u, 1u, 0u}) {
+      ASSERT_TRUE(sized.bReadRow(&back, row));
+      const std::uint8_t* expected = rows[row]->pGetBuffer()->pGetBlock();
+      EXPECT_EQ(std::memcmp(back.pGetBuffer()->pGetBlock(), expected, size), 0) << size << "-byte row " << row;
+    }
+  }
 }
 
 TEST_F(RowCacheTest, CopiesKeepEveryRowAndMark) {

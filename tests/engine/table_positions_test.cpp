@@ -109,6 +109,15 @@ TEST_F(TablePositionsTest, PositionsAreStoredRecalledComparedAndReleased) {
   EXPECT_EQ(subject->pGetCurrentContext(), subject->pFindContext(u"K"));
   const std::uint32_t slotTwo = subject->nGetCurrentRecordSlot();
   EXPECT_EQ(store->nGetPinCount(slotTwo), 3u) << "the position's, the context's standing on it, the current record's";
+  // Its record deleted since it was stored, the recalled record is marked: the next write adds it again.
+  const CRecord& current = *subject->pGetTableDescription()->pGetCurrentRecord();
+  for (const bool deleted : {false, true}) {
+    store->SetMark(slotTwo, deleted ? ROW_MARK_DELETED : 0);
+    ASSERT_EQ(subject->bRecallPosition(onTwo, reinterpret_cast<RuntimeWord>(name), 1, 0), 1);
+    EXPECT_EQ(current.nGetState(), deleted ? RECORD_STATE_MARKED : 0u) << "deleted: " << deleted;
+  }
+  store->SetMark(slotTwo, 0);
+  EXPECT_EQ(store->nGetPinCount(slotTwo), 3u) << "recalled again, the same pins";
 
   // Released, the position pins nothing more, also in its context's list; a second release answers 1.
   EXPECT_EQ(subject->bReleasePosition(onOneElsewhere), 1);

@@ -6,7 +6,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <set>
+
+#include <unistd.h>
 
 #include "driver/driver.h"
 #include "host/export.h"
@@ -93,6 +97,19 @@ bool AddRecord(World& w, int id, bool memo = false) {
   return w.Table().Add() == 1;
 }
 
+// The stand-in keeps a BFILE's folder beside its database files, in a folder of this process.
+std::filesystem::path StandInFolder() {
+  if (const char* configured = std::getenv("QZOCI_DATA_DIR")) return configured;
+  const std::string prefix = "qzoci-" + std::to_string(::getpid()) + "-";
+  for (const char* base : {"/dev/shm", "/tmp"}) {
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(base, ignored)) {
+      if (entry.path().filename().string().rfind(prefix, 0) == 0) return entry.path();
+    }
+  }
+  return {};
+}
+
 std::vector<Operation> MakeOperations() {
   std::vector<Operation> ops;
   auto add = [&ops](Operation op) { ops.push_back(std::move(op)); };
@@ -139,17 +156,24 @@ std::vector<Operation> MakeOperations() {
     op.after = [](World& w, int) { w.Table().Open(); };
     add(op);
   }
-  {
+  for (const bool named : {false, true}) {
+    // A named parameter of a text type is bound by pieces, sent at execution.
     Operation op;
-    op.name = "statement";
-    op.run = [](World& w) {
-      qzrt::FileHandle handle(1, 90);
+    op.name = named ? "statement with a named text parameter" : "statement";
+    op.run = [named](World& w) {
+      qzrt::DeclaredParameters declared;
+      // A narrow text: the OCI7 set binds no UTF-16.
+      CHostValue name;
+      name.SetType(HOST_TYPE_TEXT_BUFFER);
+      name.SetFromBuffer("renamed", 7);
+      declared.Declare(u"N", &name);
       qzrt::QueryAnalysis query;
-      query.SetText(qzrt::QueryAnalysis::kSqlText, std::u16string(u"UPDATE QZ_F SET QTY = QTY + 1 WHERE ID = 2"));
-      int answer = 0;
-      void* access = w.Session().RunQuery(w.Main(), handle, u"SQL", &query, 4, &answer);
-      if (access) qzrt::OpenTable(access, 1, 90).Close();
-      return answer;
+      query.declaredParameters = named ? &declared : nullptr;
+      return w.RunSql(named ? u"UPDATE QZ_F SET QTY = QTY + 1, NAME = :N WHERE ID = 2"
+                            : u"UPDATE QZ_F SET QTY = QTY + 1 WHERE ID = 2",
+                      &query)
+                 ? 1
+                 : 0;
     };
     op.onSuccess = [](const Rows& rows) { return Replaced(rows, "2", "2:3"); };
     op.driverHolder = true;
@@ -235,12 +259,61 @@ std::vector<Operation> MakeOperations() {
     add(op);
   }
   {
+    // A table of the types read through descriptors: a TIMESTAMP, an INTERVAL and a BFILE, its file read whole.
+    Operation op;
+    op.name = "read a timestamp an interval and a file";
+    auto table = std::make_shared<std::unique_ptr<qzrt::OpenTable>>();
+    auto file = std::make_shared<std::unique_ptr<CHostValue>>();
+    op.prepare = [table](World& w) {
+      w.RunSql(u"DROP TABLE QZ_FX");
+      const std::filesystem::path folder = StandInFolder() / "QZDIR";
+      std::filesystem::create_directories(folder);
+      std::ofstream(folder / "f.txt") << "in the file";
+      void* described = nullptr;
+      if (!w.RunSql(u"CREATE TABLE QZ_FX (ID NUMBER(10), TS TIMESTAMP(3), IV INTERVAL DAY TO SECOND, BF BFILE)") ||
+          !w.RunSql(u"INSERT INTO QZ_FX VALUES (1, TO_TIMESTAMP('2024-01-31 10:20:30', 'YYYY-MM-DD HH24:MI:SS'), "
+                    u"NULL, BFILENAME('QZDIR', 'f.txt'))") ||
+          !(described = w.Session().Describe(w.Main(), u"QZ_FX"))) {
+        return false;
+      }
+      *table = std::make_unique<qzrt::OpenTable>(w.Session().AccessInterface(w.Main(), described), 1, 30);
+      CallSlot<std::uint32_t>(described, 6);
+      return (*table)->Open() == 1;
+    };
+    op.run = [table, file](World&) {
+      *file = std::make_unique<CHostValue>();
+      return (*table)->Read(u"ID", kReadFirst) == 1 ? (*table)->ReadLarge(0, file->get()) : 0;
+    };
+    op.rightResult = [table, file](World&, std::string& why) {
+      const qzrt::Fields read = (*table)->Record();
+      why = "file " + platform::ToUtf8(e2e::TextOf(**file));
+      for (const auto& [name, value] : read) why += ", " + name + " " + value.value_or("NULL");
+      return e2e::TextOf(**file) == u"in the file";
+    };
+    op.after = [table, file](World&, int) {
+      (*table)->Close();
+      file->reset();
+    };
+    op.error = [table](World&) { return (*table)->Error(); };
+    add(op);
+  }
+  {
     Operation op;
     op.name = "describe";
-    op.run = [](World& w) {
-      void* described = w.Session().Describe(w.Main(), u"QZ_F");
+    auto columns = std::make_shared<std::string>();
+    op.run = [columns](World& w) {
+      auto* described = static_cast<CRecordDescription*>(w.Session().Describe(w.Main(), u"QZ_F"));
+      columns->clear();
+      for (std::uint32_t i = 0; described && i < described->nGetItemCount(); ++i) {
+        CColumnDescriptor* item = described->pGetItemAt(i);
+        *columns += platform::ToUtf8(item->pszGetName()) + ":" + std::to_string(item->nGetType()) + " ";
+      }
       if (described) CallSlot<std::uint32_t>(described, 6);
       return described ? 1 : 0;
+    };
+    op.rightResult = [columns](World&, std::string& why) {
+      why = "described " + *columns;
+      return *columns == "ID:19 NAME:2 QTY:19 NOTES:15 ";
     };
     op.driverHolder = true;
     add(op);
@@ -308,6 +381,13 @@ std::vector<Operation> MakeOperations() {
     op.name = "lock record";
     op.prepare = [](World& w) { return w.Table().Read(u"ID", kReadFirst) == 1; };
     op.run = [](World& w) { return w.Table().LockRecord(2); };
+    op.rightResult = [](World& w, std::string& why) {
+      qzrt::OpenTable& other = w.OtherTable();
+      const int refused = other.Open() == 1 && other.Read(u"ID", kReadFirst, 2) == 0;
+      why = refused ? "" : "the other connection locked the record too";
+      other.Close();
+      return refused;
+    };
     op.after = [](World& w, int) { w.Table().LockRecord(0); };
     add(op);
   }
@@ -437,9 +517,10 @@ bool World::Setup(std::string& why) {
   return true;
 }
 
-bool World::RunSql(const char16_t* text) {
+bool World::RunSql(const char16_t* text, qzrt::QueryAnalysis* analysis) {
   qzrt::FileHandle handle(1, 91);
-  qzrt::QueryAnalysis query;
+  qzrt::QueryAnalysis plain;
+  qzrt::QueryAnalysis& query = analysis ? *analysis : plain;
   query.SetText(qzrt::QueryAnalysis::kSqlText, std::u16string(text));
   int answer = 0;
   void* access = m_session->RunQuery(*m_main, handle, u"SQL", &query, 4, &answer);
@@ -632,7 +713,8 @@ void RunCase(World& world, const Operation& op, Fault fault, const std::string& 
   if (fault == Fault::Throw) world.InjectThrow(entry, nth);
 
   const int answer = op.run(world);
-  const qzrt::ErrorReport error = op.driverHolder ? world.Session().Error() : world.Table().Error();
+  const qzrt::ErrorReport error =
+      op.error ? op.error(world) : op.driverHolder ? world.Session().Error() : world.Table().Error();
   world.ResetClient();  // a fault not met stays out of what follows
 
   // The error the runtime is given names what failed.

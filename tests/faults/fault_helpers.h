@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/record/record_description.h"
+#include "standin/runtime/query_objects.h"
 #include "standin/runtime/round_trip.h"
 #include "tests/host/host_value_fixture.h"
 
@@ -58,10 +59,11 @@ class World {
   std::vector<std::string> CallLog();
 
   static const std::u16string& Memo();
+  // An SQL statement run on the main connection as the runtime passes it through (the analysis: its parameters).
+  bool RunSql(const char16_t* text, qzrt::QueryAnalysis* analysis = nullptr);
 
  private:
   bool Connect(std::string& why);
-  bool RunSql(const char16_t* text);
 
   std::unique_ptr<qzrt::DriverSession> m_session;
   std::unique_ptr<qzrt::ConnectionDescription> m_main;
@@ -90,6 +92,7 @@ struct Operation {
   std::function<bool(World&, std::string& why)> rightResult;
   int normal = 1;             // the answer with no fault
   bool driverHolder = false;  // its error is in the driver object's holder, not the table's
+  std::function<qzrt::ErrorReport(World&)> error;  // where its error is, when in neither
 };
 
 const std::vector<Operation>& Operations();

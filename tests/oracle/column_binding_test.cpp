@@ -257,16 +257,19 @@ TEST_F(OracleColumnBinding, ParametersBindByNameAndAtExecution) {
     std::uint32_t flags;
     std::string text;
     unsigned dynamic;
+    bool again = false;  // the value object of the case before, given this text
   } cases[] = {{u"NAME", 0, "row 1", 0}, {u"NAME", LEAF_FLAG_NAMED, "row 2", 1}, {u"", 0, "row 3", 0},
-               {u"NAME", 0, "", 0}};
+               {u"NAME", 0, "", 0}, {u"NAME", 0, "row 5", 0, true}};
   int id = 0;
+  COracleParameter* parameter = nullptr;
   for (const Case& c : cases) {
     SCOPED_TRACE(++id);
     OciTestStatement* statement =
         Run(u"INSERT INTO P VALUES (" + std::u16string(1, char16_t(u'0' + id)) + u", :" + (c.name[0] ? c.name : u"1") +
                 u")",
             nullptr, 0);
-    COracleParameter* parameter = Parameter(c.name, c.flags, c.text);
+    parameter = c.again ? parameter : Parameter(c.name, c.flags, c.text);
+    EXPECT_TRUE(!c.again || parameter->pGetFieldValue()->bSetValue(Text(c.text)));
     if (c.text.empty()) parameter->pGetFieldValue()->SetNull();
     StandIn::Get().ClearCallLog();
     ASSERT_TRUE(parameter->bBind(holder, statement->pGetOciStatement(), connection)) << Dump(*holder);
@@ -278,7 +281,7 @@ TEST_F(OracleColumnBinding, ParametersBindByNameAndAtExecution) {
     ASSERT_TRUE(statement->Execute(3)) << Dump(*holder);
   }
   EXPECT_EQ(FetchText(connection, *holder, u"SELECT NAME FROM P WHERE ID = 2"), u"row 2");
-  EXPECT_EQ(FetchText(connection, *holder, u"SELECT COUNT(*) FROM P WHERE NAME LIKE 'row _'"), u"3");
+  EXPECT_EQ(FetchText(connection, *holder, u"SELECT COUNT(*) FROM P WHERE NAME LIKE 'row _'"), u"4");
   EXPECT_EQ(FetchText(connection, *holder, u"SELECT COUNT(*) FROM P WHERE NAME IS NULL"), u"1");
 }
 
@@ -294,6 +297,13 @@ TEST_F(OracleColumnBinding, ANamedOutputComesBackIn1024BytePieces) {
   EXPECT_EQ(BytesOf(value).size(), 2048u) << "two whole pieces before the last one's length is known";
   ASSERT_TRUE(output->bCompleteOutput());
   EXPECT_EQ(BytesOf(value), "x" + std::string(2999, 'y'));
+
+  // A NULL comes in no piece: the same output is NULL, not the text it held before.
+  Exec(u"INSERT INTO P VALUES (3, NULL)");
+  OciTestStatement* nulled = Run(u"UPDATE P SET ID = 4 WHERE ID = 3 RETURNING NAME INTO :OUTV", nullptr, 0);
+  ASSERT_TRUE(output->bBind(holder, nulled->pGetOciStatement(), connection)) << Dump(*holder);
+  ASSERT_TRUE(nulled->Execute(2) && output->bCompleteOutput()) << Dump(*holder);
+  EXPECT_TRUE(value->Value().bIsNull()) << BytesOf(value).size();
 }
 
 TEST_F(OracleColumnBinding, ARefCursorHandleIsMadeOnceReusedAndFreedWithItsParameter) {

@@ -94,6 +94,16 @@ TEST_F(OracleTableReads, ALobReadWithoutItsRowComesFromTheLobDataSourceOfTheCurr
   EXPECT_EQ(Memo(), u"first text") << Dump(*holder);
   ASSERT_EQ(Read(READ_NEXT), 2);
   EXPECT_EQ(Memo(), u"second text") << Dump(*holder);
+  // With no context current, the value is loaded for the current record; a load that fails says so.
+  for (const bool fails : {true, false}) {
+    ASSERT_EQ(Read(READ_FIRST), 1);
+    subject->ReleaseAllContexts();
+    holder->Clear();
+    if (fails) StandIn::Get().InjectStatus("OCIStmtExecute", 1, -1, 3113);
+    EXPECT_EQ(Memo(), fails ? u"<failed> " : u"first text") << Dump(*holder);
+    EXPECT_EQ(holder->nGetNativeErrorCode(), fails ? 3113u : 0u);
+    StandIn::Get().Reset();
+  }
 }
 
 TEST_F(OracleTableReads, RowsHaveARowIdIdentityInATableAndNoneThroughAView) {
