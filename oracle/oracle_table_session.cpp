@@ -72,7 +72,8 @@ int COracleTable::bRefuseUnopened() { return m_bOpen || bIsQueryMode() ? 1 : bCh
 
 int COracleTable::bAddRecord(std::uint32_t flags, std::uint32_t mode) {
   COracleConnection* connection = pGetOracleConnection();
-  if (!connection) return CTableOra::bAddRecord(flags, mode);
+  // The rows of a query given as SQL text take no add: it is refused before anything of the query is locked.
+  if (!connection || bIsSqlQuery()) return CTableOra::bAddRecord(flags, mode);
   bool nested = false;
   int added = 1;
   if (!connection->bIsTransactionOpen()) {

@@ -62,6 +62,10 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
       // What the driver keeps of a closed connection or of a query's rows outlives the script's steps.
       {"disconnect\nexpect 1\n", true, "close connection HOSTTEST -> 1"},
       {"query Q SELECT ID, NAME FROM T\nread first\nexpect ID=1 NAME=one\n", true, ""},
+      // An add on a query given as SQL text is refused as such before it locks anything another session holds.
+      {"connect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nread first lock\nwith HOSTTEST\n"
+       "query Q SELECT ID, NAME FROM T\nread first\nset ID=2\nadd\nexpect 0\n",
+       true, "the runtime is told: error 35"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.steps);
