@@ -37,11 +37,27 @@ void SetOut(RuntimeWord out) {
   if (out) *reinterpret_cast<std::uint32_t*>(out) = 1;
 }
 
-// A lock of the list: its transaction and mode, and whether the last write under it failed.
+// A lock of the list: its transaction and mode, and whether the last write under it failed. A lock taken inside
+// the connection's transaction has no transaction of its own: it names the level it lives in and that level's
+// begin, and ends with it.
 class CTableRecordLock final : public CRecordLockEntry {
  public:
   using CRecordLockEntry::CRecordLockEntry;
+  ~CTableRecordLock() override {
+    if (m_pLevel) m_pLevel->nRelease();
+  }
+  void LiveIn(CTransaction* level) {
+    if (!level) return;
+    level->AddRef();
+    m_pLevel = level;
+    m_nBegun = level->nGetBeginCount();
+  }
+  bool bEnded() const { return m_pLevel && (!m_pLevel->bIsActive() || m_pLevel->nGetBeginCount() != m_nBegun); }
   bool m_bWriteFailed = false;
+
+ private:
+  CTransaction* m_pLevel = nullptr;
+  std::uint32_t m_nBegun = 0;
 };
 
 CTransaction* pTransactionOf(CRowLockEntry* entry) {
@@ -76,6 +92,40 @@ CRecord* CTableOra::pLockedRecord() const {
   return m_pTableDescription ? m_pTableDescription->pGetCurrentRecord() : nullptr;
 }
 
+std::uint32_t CTableOra::nFindLockRow() const {
+  CRecord* record = pLockedRecord();
+  if (!m_pLocks || !record) return ROW_NONE;
+  const std::uint32_t row = m_pLocks->nFindRecord(record);
+  // Locks are found by the record's values: fields changed for a write since the lock leave the record as read,
+  // the image, to find it by.
+  CRecord* image = m_pTableDescription->pGetImageRecord();
+  return row != ROW_NONE || !image || image == record ? row : m_pLocks->nFindRecord(image);
+}
+
+CRowLockEntry* CTableOra::pFindCurrentLock(std::uint32_t* at) const {
+  const std::uint32_t row = nFindLockRow();
+  if (at) *at = row;
+  return row == ROW_NONE ? nullptr : m_pLocks->pGetLock(row);
+}
+
+void CTableOra::RekeyCurrentLock() { RekeyLock(nFindLockRow()); }
+
+void CTableOra::RekeyLock(std::uint32_t row) {
+  CRecord* record = pLockedRecord();
+  CRowLockEntry* entry = row == ROW_NONE || !m_pLocks ? nullptr : m_pLocks->pGetLock(row);
+  if (!entry || !record) {
+    if (entry) entry->nRelease();
+    return;
+  }
+  // The record is found by its values as they stand now (read again, or written): kept under the old ones, its
+  // next write or its release would miss the lock.
+  if (m_pLocks->nFindRecord(record) != row && m_pLocks->nAddLock(record, entry) != ROW_NONE) {
+    while (m_pLocks->bRemoveLock(row) != 0) {
+    }
+  }
+  entry->nRelease();
+}
+
 std::uint32_t CTableOra::nGetRecordLockCount() const {
   std::uint32_t count = 0;
   for (std::uint32_t row = 0; m_pLocks && row < m_pLocks->nGetLockSlotCount(); ++row) {
@@ -87,9 +137,23 @@ std::uint32_t CTableOra::nGetRecordLockCount() const {
   return count;
 }
 
+void CTableOra::DropEndedLocks() {
+  for (std::uint32_t row = 0; m_pLocks && row < m_pLocks->nGetLockSlotCount(); ++row) {
+    CRowLockEntry* entry = m_pLocks->pGetLock(row);
+    if (!entry) continue;
+    const bool ended = static_cast<CTableRecordLock*>(entry)->bEnded();
+    entry->nRelease();
+    if (!ended) continue;
+    while (m_pLocks->bRemoveLock(row) != 0) {
+    }
+  }
+}
+
 int CTableOra::bIsCurrentRecordLocked() {
-  CRecord* record = pLockedRecord();
-  return m_pLocks && record && m_pLocks->bFindLock(record, nullptr, nullptr);
+  DropEndedLocks();
+  CRowLockEntry* entry = pFindCurrentLock(nullptr);
+  if (entry) entry->nRelease();
+  return entry != nullptr;
 }
 
 // ---- availability ----
@@ -146,14 +210,19 @@ int CTableOra::bTestRecordLockDefault(RuntimeWord key) { return bTestRecordLock(
 int CTableOra::bLockCurrentRecord(CCursor* context, std::uint32_t mode, RuntimeWord, RuntimeWord out) {
   SetOut(out);
   if (!bLocks(mode)) return 1;
-  CRecord* record = pLockedRecord();
-  CRowLockEntry* entry = nullptr;
-  if (m_pLocks && record && m_pLocks->bFindLock(record, nullptr, &entry)) {
-    // Locked already: its transaction goes on (no second lock statement).
+  DropEndedLocks();
+  if (CRowLockEntry* entry = pFindCurrentLock(nullptr)) {
+    // Locked already: its transaction goes on (no second lock statement). Resumed, it answers that it still holds
+    // the record, and leaves the session again at once: the work under the lock attaches it for its statements
+    // only. Inside the connection's transaction the work goes with that transaction.
+    RekeyCurrentLock();
     CTransaction* transaction = pTransactionOf(entry);
     entry->nRelease();
     if (!transaction) return 1;
-    const int resumed = transaction->bResume(m_pErrorHolder);
+    int resumed = 1;
+    if (!m_pConnection || !m_pConnection->bIsTransactionOpen()) {
+      resumed = transaction->bResume(m_pErrorHolder) && transaction->bDetach(m_pErrorHolder);
+    }
     transaction->nRelease();
     return resumed;
   }
@@ -199,14 +268,28 @@ int CTableOra::bOpenLockList(CCursor* context, std::uint32_t mode, CTransaction*
   if (transaction && !transaction->bBegin(m_pErrorHolder, nullptr)) return 0;
   // The lock statement is built for the record current now: one kept from an earlier lock would lock that record.
   int locked = m_pLockCursor->bRunRecordLock(mode);
+  CTableRecordLock* entry = nullptr;
   if (locked) {
-    auto* entry = new (std::nothrow) CTableRecordLock(transaction, mode);
+    entry = new (std::nothrow) CTableRecordLock(transaction, mode);
     CRecord* record = pLockedRecord();
-    if (entry) entry->AddRef();
+    if (entry) {
+      entry->AddRef();
+      if (!transaction && m_pConnection) entry->LiveIn(m_pConnection->pGetTransaction());
+    }
     locked = entry && record && m_pLocks->nAddLock(record, entry) != ROW_NONE;
-    if (entry) entry->nRelease();
     if (!locked) SetHolderOutOfMemory(m_pErrorHolder);
   }
+  // The lock's own transaction leaves the session, keeping the lock: attached, the session's next begin would be
+  // refused and its next commit or rollback would end the lock with its own work.
+  if (locked && transaction && !transaction->bDetach(m_pErrorHolder)) {
+    locked = 0;
+    if (CRecord* record = pLockedRecord()) {
+      const std::uint32_t row = m_pLocks->nFindRecord(record);
+      while (row != ROW_NONE && m_pLocks->bRemoveLock(row) != 0) {
+      }
+    }
+  }
+  if (entry) entry->nRelease();
   if (!locked) {
     // The lock's error (ORA-00054 for a record another session holds) stays the one reported.
     if (transaction) transaction->bRollbackNamed(nullptr, nullptr);
@@ -224,9 +307,9 @@ int CTableOra::bOpenWithLocks(CCursor* context, std::uint32_t mode) {
 }
 
 int CTableOra::bUnlockRecordEntry(CCursor* context) {
-  CRecord* record = pLockedRecord();
-  const std::uint32_t row = m_pLocks && record ? m_pLocks->nFindRecord(record) : ROW_NONE;
-  CRowLockEntry* entry = row == ROW_NONE ? nullptr : m_pLocks->pGetLock(row);
+  DropEndedLocks();
+  std::uint32_t row = ROW_NONE;
+  CRowLockEntry* entry = pFindCurrentLock(&row);
   if (!entry) return 1;
   CTransaction* transaction = pTransactionOf(entry);
   const bool writeFailed = static_cast<CTableRecordLock*>(entry)->m_bWriteFailed;
@@ -270,9 +353,8 @@ int CTableOra::bUnlockAll() {
 }
 
 int CTableOra::bUnlockRecord(IHostConnectionDescription*, RuntimeWord value) {
-  CRecord* record = pLockedRecord();
-  const std::uint32_t row = m_pLocks && record ? m_pLocks->nFindRecord(record) : ROW_NONE;
-  CRowLockEntry* entry = row == ROW_NONE ? nullptr : m_pLocks->pGetLock(row);
+  std::uint32_t row = ROW_NONE;
+  CRowLockEntry* entry = pFindCurrentLock(&row);
   if (!entry) return 1;
   CTransaction* transaction = pTransactionOf(entry);
   entry->nRelease();
@@ -285,10 +367,17 @@ int CTableOra::bUnlockRecord(IHostConnectionDescription*, RuntimeWord value) {
   return 1;
 }
 
+CTransaction* CTableOra::pCurrentLockTransaction() {
+  CRowLockEntry* entry = pFindCurrentLock(nullptr);
+  if (!entry) return nullptr;
+  CTransaction* transaction = pTransactionOf(entry);
+  entry->nRelease();
+  return transaction;
+}
+
 void CTableOra::NoteWriteUnderLock(int failed) {
-  CRecord* record = pLockedRecord();
-  CRowLockEntry* entry = nullptr;
-  if (!m_pLocks || !record || !m_pLocks->bFindLock(record, nullptr, &entry)) return;
+  CRowLockEntry* entry = pFindCurrentLock(nullptr);
+  if (!entry) return;
   static_cast<CTableRecordLock*>(entry)->m_bWriteFailed = failed != 0;
   entry->nRelease();
 }

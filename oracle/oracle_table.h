@@ -17,6 +17,7 @@ class CLockedRowCache;
 class COracleConnection;
 class COracleCursor;
 class CRecord;
+class CRowLockEntry;
 class CTransaction;
 
 // Record-lock modes: 2 and 3 lock the current record, 0 and 1 release it.
@@ -88,6 +89,16 @@ class CTableOra : public CTable {
   // A write of the current record failed (marked) or succeeded (cleared) under its lock: a lock whose last write
   // failed is rolled back at its release, so that nothing of that write is committed.
   void NoteWriteUnderLock(int failed);
+  // The current record's lock transaction, with a reference the caller drops; null when it has none of its own.
+  CTransaction* pCurrentLockTransaction();
+  // Drops the locks taken inside a transaction of the connection that has ended since: their locks went with it.
+  void DropEndedLocks();
+  // The current record's lock (its row in the list, or ROW_NONE), found by the record or else by its image; and
+  // the lock moved under the record's values after a write changed them.
+  std::uint32_t nFindLockRow() const;
+  CRowLockEntry* pFindCurrentLock(std::uint32_t* row) const;
+  void RekeyCurrentLock();
+  void RekeyLock(std::uint32_t row);
 
   std::uint32_t m_nLockState = TABLE_LOCK_NONE;
   COracleCursor* m_pLockCursor = nullptr;

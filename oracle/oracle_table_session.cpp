@@ -72,7 +72,8 @@ int COracleTable::bRefuseUnopened() { return m_bOpen || bIsQueryMode() ? 1 : bCh
 
 int COracleTable::bAddRecord(std::uint32_t flags, std::uint32_t mode) {
   COracleConnection* connection = pGetOracleConnection();
-  if (!connection) return CTableOra::bAddRecord(flags, mode);
+  // The rows of a query given as SQL text take no add: it is refused before anything of the query is locked.
+  if (!connection || bIsSqlQuery()) return CTableOra::bAddRecord(flags, mode);
   bool nested = false;
   int added = 1;
   if (!connection->bIsTransactionOpen()) {
@@ -140,7 +141,11 @@ int COracleTable::bLockRowShare() {
 
 int COracleTable::bModifyRecord(RuntimeWord key, std::uint32_t mode, RuntimeWord argument) {
   ChooseSession();
-  return CTableOra::bModifyRecord(key, mode, argument);
+  const std::uint32_t lock = nFindLockRow();
+  const int modified = CTableOra::bModifyRecord(key, mode, argument);
+  // The record read again for the change may hold other values than when it was locked.
+  if (modified) RekeyLock(lock);
+  return modified;
 }
 
 int COracleTable::bDoModifyRecord(RuntimeWord key, std::uint32_t mode) {
@@ -154,9 +159,20 @@ int COracleTable::bExecuteModification(CCursor* context, std::uint32_t kind, std
     return CTableOra::bExecuteModification(context, kind, flags, argument);
   }
   COracleConnection* connection = pGetOracleConnection();
+  // Outside the connection's transaction, the work under a record's lock goes into the lock's own transaction,
+  // attached for the statement alone: its release commits or rolls back that work and nothing else.
+  CTransaction* lock = connection && !connection->bIsTransactionOpen() ? pCurrentLockTransaction() : nullptr;
+  int done = 1;
+  if (lock) done = lock->bResume(m_pErrorHolder);
   if (connection) connection->SelectLockSession(m_pErrorHolder);
-  const int done = CTableOra::bExecuteModification(context, kind, flags, argument);
+  if (done) done = CTableOra::bExecuteModification(context, kind, flags, argument);
   RestoreMainSession();
+  if (done && kind == SQL_STATEMENT_UPDATE) RekeyCurrentLock();
+  if (lock) {
+    // Left attached, the lock's transaction would take the session's next work and end with its next commit.
+    if (!lock->bDetach(done ? m_pErrorHolder : nullptr)) done = 0;
+    lock->nRelease();
+  }
   if (kind != SQL_STATEMENT_DELETE) NoteWriteUnderLock(!done);
   return done;
 }

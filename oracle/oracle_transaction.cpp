@@ -26,8 +26,11 @@ void PutWord(std::uint8_t* at, std::uint32_t value) { std::memcpy(at, &value, si
 // A rollback the client refuses, or cannot make (a client without the call), is asked once more and then sent as a
 // statement: the level has already ended, and work left behind would be committed with the session's next commit
 // as if the program had kept it.
-void DiscardWork(COracleConnection* c) {
-  if (!nOciTransRollback(c, nullptr)) c->bExecuteSql(nullptr, u"ROLLBACK");
+// A detached level's work is out of the statement's reach until the level is resumed.
+void DiscardWork(COracleConnection* c, bool detached = false) {
+  if (nOciTransRollback(c, nullptr)) return;
+  if (detached) nOciTransStart(c, nullptr, TRANS_RESUME);
+  c->bExecuteSql(nullptr, u"ROLLBACK");
 }
 
 }  // namespace
@@ -93,6 +96,7 @@ int COracleTransaction::bBeginLevel(CErrorHolder* holder) {
     result = nOciAttrSet(c, holder, m_pHandle, session_oci::HTYPE_TRANS, &m_xid, session_oci::ATTR_XID, sizeof m_xid);
   }
   if (result) result = nOciTransStart(c, holder, TRANS_NEW);
+  m_bDetached = false;
   if (result) return 1;
   // A begin that failed leaves the connection as it found it: a handle left on the service context would keep every
   // later statement from committing, so that work answered as done would go with the session. The handle goes too,
@@ -109,13 +113,14 @@ int COracleTransaction::bRollbackLevel(CErrorHolder* holder) { return bEndLevel(
 
 int COracleTransaction::bEndLevel(CErrorHolder* holder, bool commit) {
   COracleConnection* c = Connection();
+  const bool detached = m_bDetached;
   void* previous = nullptr;
   if (!c->bSelectSession(holder, m_pSession, &previous)) {
     // The level's session could not be made current: nothing is sent on the session that is, and the level fails
     // with the client's refusal. Its work would wait on its session for the next level's commit there: asked once
     // more, the switch lets it be rolled back, as a commit answered as failed keeps nothing.
     if (c->bSelectSession(nullptr, m_pSession, &previous)) {
-      if (bSetOnServiceContext(nullptr, 1)) DiscardWork(c);
+      if (bSetOnServiceContext(nullptr, 1)) DiscardWork(c, detached);
       bSetOnServiceContext(nullptr, 0);
       c->SelectSession(nullptr, previous);
     }
@@ -132,17 +137,19 @@ int COracleTransaction::bEndLevel(CErrorHolder* holder, bool commit) {
     if (result && mustCommit) result = nOciTransCommit(c, holder, twoPhase ? TRANS_TWOPHASE : 0);
     // A branch that could not be committed is rolled back: left open it would refuse every later begin, and the
     // work of the statements after it would never be committed. The holder keeps the commit's error.
-    if (!result) DiscardWork(c);
+    if (!result) DiscardWork(c, detached);
   } else if (result) {
     result = nOciTransRollback(c, holder);
     // A branch whose rollback failed still has its work rolled back: left open, it would go with the session's next
     // commit. The holder keeps the failure, and the rollback answers it.
-    if (!result) DiscardWork(c);
+    if (!result) DiscardWork(c, detached);
   }
   // The handle leaves the service context whatever the server answered: left on it, it would keep every later
   // statement from committing.
   const int off = bSetOnServiceContext(result ? holder : nullptr, 0);
   if (result) result = off;
+  // A detached level is ended by its handle, without being resumed: the session may have another level attached.
+  m_bDetached = false;
   // A level that could not be ended may still be open on the server under its identifier: begun again with the same
   // handle, it would be refused as a duplicate, and every later begin of the level with it. The next begin makes a
   // handle of its own.
@@ -155,23 +162,28 @@ int COracleTransaction::bEndLevel(CErrorHolder* holder, bool commit) {
 }
 
 int COracleTransaction::bDetach(CErrorHolder* holder) {
-  if (gbOci7Mode) return 1;
+  // Only a level begun as a branch of its own can leave its session; the others have nothing to detach.
+  if (gbOci7Mode || !bGlobal() || !m_pHandle || !bIsActive() || m_bDetached) return 1;
   COracleConnection* c = Connection();
   void* previous = nullptr;
   if (!c->bSelectSession(holder, m_pSession, &previous)) return 0;
   int result = bSetOnServiceContext(holder, 1);
   result &= nOciTransDetach(c, holder);
+  if (result) m_bDetached = true;
   result &= bSetOnServiceContext(holder, 0);
   c->SelectSession(holder, previous);
   return result;
 }
 
 int COracleTransaction::bResume(CErrorHolder* holder) {
+  // An attached level goes on as it is: the client refuses to resume a branch that is not detached.
+  if (!m_bDetached) return 1;
   COracleConnection* c = Connection();
   void* previous = nullptr;
   if (!c->bSelectSession(holder, m_pSession, &previous)) return 0;
   bSetOnServiceContext(holder, 1);
   const int result = nOciTransStart(c, holder, TRANS_RESUME);
+  if (result) m_bDetached = false;
   c->SelectSession(holder, previous);
   return result;
 }

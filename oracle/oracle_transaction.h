@@ -48,6 +48,7 @@ class COracleTransaction : public CTransaction {
   void* m_pHandle = nullptr;
   SOracleXid m_xid{};
   void* m_pSession = nullptr;  // the session current when the level began
+  bool m_bDetached = false;    // detached from its session, keeping its locks and work until resumed or ended
 };
 
 // Process-wide counters of the ids, under gcsDriverLock: the transaction counter grows with each outermost level,

@@ -67,6 +67,7 @@ void CTransaction::SetActive(std::uint32_t active) {
 
 int CTransaction::bBegin(CErrorHolder* holder, const char16_t* name) {
   m_strName = name;
+  ++m_nBegun;
   SetActive(bBeginLevel(holder) ? 1 : 0);
   return static_cast<int>(m_bActive);
 }

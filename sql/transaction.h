@@ -41,6 +41,8 @@ class CTransaction : public CRefCounted {
   int bRollbackAll(CErrorHolder* holder);
 
   std::uint32_t bIsActive() const { return m_bActive; }
+  // How many times the level has begun: one level object serves each begin after the last ended.
+  std::uint32_t nGetBeginCount() const { return m_nBegun; }
   const char16_t* pszGetName() const { return m_strName.pszGet(); }
   CTransaction* pGetInner() const { return m_pInner; }
   CConnection* pGetOwner() const { return m_pOwner; }
@@ -63,4 +65,5 @@ class CTransaction : public CRefCounted {
   CTransaction* m_pOutermost;             // this one for the outermost level (no reference)
   CTransaction* m_pInnermost = nullptr;   // the outermost level's: the innermost active level, null when none
   std::uint32_t m_bActive = 0;
+  std::uint32_t m_nBegun = 0;
 };

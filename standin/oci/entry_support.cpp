@@ -108,6 +108,17 @@ Session* SessionOfService(SvcCtxH* svc) {
   return svc->session->session.get();
 }
 
+std::uint64_t BranchOwner(SvcCtxH* svc, Session* session) {
+  TransH* trans = svc->trans;
+  return trans && trans->started && trans->session == session ? trans->lockOwner : session->LockOwner();
+}
+
+void EndBranch(SvcCtxH* svc) {
+  if (!svc->trans) return;
+  svc->trans->started = false;
+  svc->trans->detached = false;
+}
+
 TextSettings SettingsOf(const Session* session) {
   TextSettings settings;
   if (!session) return settings;

@@ -36,6 +36,10 @@ std::size_t CopyOut(const std::string& utf8, void* buffer, std::size_t size, ub2
 
 // The logged-on session of a service context, or null.
 Session* SessionOfService(SvcCtxH* svc);
+// The owner of the branch that the service context's transaction handle names on the session (attached or
+// detached), else the session's current owner; and the handle's branch ended.
+std::uint64_t BranchOwner(SvcCtxH* svc, Session* session);
+void EndBranch(SvcCtxH* svc);
 TextSettings SettingsOf(const Session* session);
 
 // Parameter descriptors of a statement's result columns.

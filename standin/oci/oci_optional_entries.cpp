@@ -68,10 +68,11 @@ QZOCI_EXPORT sword OCITransPrepare(OCISvcCtx* svchp, OCIError* errhp, ub4 flags)
   if (!svc) return oci::kInvalidHandle;
   Session* session = SessionOfService(svc);
   if (!session) return Fail(errhp, 1012);
-  if (session->HasPendingWork()) return oci::kSuccess;
+  const std::uint64_t owner = BranchOwner(svc, session);
+  if (session->HasPendingWork(owner)) return oci::kSuccess;
   // A branch that changed and locked nothing is read-only: prepare ends it, and no commit follows.
-  session->Commit();
-  if (svc->trans) svc->trans->started = false;
+  session->Commit(owner);
+  EndBranch(svc);
   if (OraError* slot = ErrorSlot(errhp)) *slot = MakeOraError(24767);
   return oci::kSuccessWithInfo;
 }

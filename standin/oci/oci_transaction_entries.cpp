@@ -1,6 +1,7 @@
-// OCI transaction entry points. A transaction handle on the service context names the session's transaction: the
-// stand-in keeps the work in the session's SQLite transaction and the locks under the transaction's owner number,
-// which a detach takes away from the session and a resume gives back.
+// OCI transaction entry points. A transaction handle on the service context names a branch of the session: the
+// stand-in keeps its locks and what it changed under the branch's owner number, which a detach takes away from the
+// session and a resume gives back. One branch is attached to a session at a time; a commit or a rollback ends the
+// branch the handle names, attached or detached, and nothing of the others.
 #include "standin/oci/entry_support.h"
 
 using namespace qzoci;
@@ -15,6 +16,8 @@ QZOCI_EXPORT sword OCITransStart(OCISvcCtx* svchp, OCIError* errhp, uword timeou
   if (!trans) return oci::kSuccess;  // a local transaction begins with the first change anyway
   if (flags & oci::kTransResume) {
     if (trans->detached) {
+      // ORA-24776: the session is attached to another branch.
+      if (session->BranchAttached()) return Fail(errhp, 24776);
       session->ResumeTransaction(trans->lockOwner);
       trans->detached = false;
       trans->session = session;
@@ -22,8 +25,9 @@ QZOCI_EXPORT sword OCITransStart(OCISvcCtx* svchp, OCIError* errhp, uword timeou
     return oci::kSuccess;
   }
   if (trans->started && !trans->detached && trans->session == session) return Fail(errhp, 24757);
+  if (session->BranchAttached()) return Fail(errhp, 24776);
   trans->session = session;
-  trans->lockOwner = session->LockOwner();
+  trans->lockOwner = session->AttachBranch();
   trans->started = true;
   trans->detached = false;
   return oci::kSuccess;
@@ -48,9 +52,9 @@ QZOCI_EXPORT sword OCITransCommit(OCISvcCtx* svchp, OCIError* errhp, ub4 flags) 
   if (!svc) return oci::kInvalidHandle;
   Session* session = SessionOfService(svc);
   if (!session) return Fail(errhp, 1012);
-  OraError error = session->Commit();
+  OraError error = session->Commit(BranchOwner(svc, session));
   if (error) return Fail(errhp, error);
-  if (svc->trans) svc->trans->started = false;
+  EndBranch(svc);
   return oci::kSuccess;
 }
 
@@ -60,8 +64,8 @@ QZOCI_EXPORT sword OCITransRollback(OCISvcCtx* svchp, OCIError* errhp, ub4 flags
   if (!svc) return oci::kInvalidHandle;
   Session* session = SessionOfService(svc);
   if (!session) return Fail(errhp, 1012);
-  session->Rollback();
-  if (svc->trans) svc->trans->started = false;
+  session->Rollback(BranchOwner(svc, session));
+  EndBranch(svc);
   return oci::kSuccess;
 }
 

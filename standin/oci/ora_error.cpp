@@ -87,6 +87,7 @@ const Message kMessages[] = {
     {3106, "fatal two-task communication protocol error"},
     {24757, "duplicate transaction identifier"},
     {24767, "transaction branch prepare returns read-only"},
+    {24776, "cannot start a new transaction"},
     {22293, "LOB already opened in the same transaction"},
     {24431, "Statement does not exist in the cache"},
     {1455, "converting column overflows integer datatype"},

@@ -39,6 +39,11 @@ int Authorizer(void* context, int action, const char* table, const char*, const 
   return static_cast<Session*>(context)->MayUse(table, schema, view) ? SQLITE_OK : SQLITE_DENY;
 }
 
+void PreupdateHook(void* context, sqlite3*, int op, const char* schema, const char* table, sqlite3_int64 oldRowid,
+                   sqlite3_int64 newRowid) {
+  static_cast<Session*>(context)->NoteChange(op, schema, table, oldRowid, newRowid);
+}
+
 void UpdateHook(void* context, int, const char* schema, const char* table, sqlite3_int64 rowid) {
   static_cast<Session*>(context)->NoteTouchedRow(schema, table, rowid);
 }
@@ -130,6 +135,7 @@ OraError Session::Connect(const std::string& mainSchema) {
                nullptr);
   RegisterOracleFunctions(c, this);
   sqlite3_update_hook(c, UpdateHook, this);
+  sqlite3_preupdate_hook(c, PreupdateHook, this);
   sqlite3_set_authorizer(c, Authorizer, this);
   return OraError();
 }
@@ -139,6 +145,9 @@ Session::~Session() {
     std::lock_guard<std::mutex> guard(Live().mutex);
     Live().sessions.erase(this);
   }
+  // The branches left detached end with the session, as its own work does.
+  const std::set<std::uint64_t> detached = detached_;
+  for (const std::uint64_t owner : detached) Rollback(owner);
   Rollback();
   sqlite3_close_v2(connection_);
 }
@@ -153,39 +162,81 @@ std::string Session::Nls(const std::string& name) const {
   return found == nls_.end() ? std::string() : found->second;
 }
 
+std::uint64_t Session::AttachBranch() {
+  branchAttached_ = true;
+  return owner_;
+}
+
 std::uint64_t Session::DetachTransaction() {
   const std::uint64_t detached = owner_;
+  detached_.insert(detached);
   owner_ = gNextOwner++;
+  branchAttached_ = false;
+  wrote_ = false;  // what the branch changed goes with it, in its undo entries
   return detached;
 }
 
 void Session::ResumeTransaction(std::uint64_t owner) {
-  if (owner != 0) owner_ = owner;
+  if (owner == 0) return;
+  detached_.erase(owner);
+  owner_ = owner;
+  branchAttached_ = true;
 }
 
-bool Session::HasPendingWork() const { return wrote_ || db_->Locks().Holds(owner_); }
+bool Session::HasPendingWork(std::uint64_t owner) const {
+  return (owner == owner_ && wrote_) || undo_.HasChangesOf(owner) || db_->Locks().Holds(owner);
+}
 
-OraError Session::Commit() {
-  OraError error;
-  if (transactionOpen_) {
+void Session::NoteChange(int op, const char* schema, const char* table, std::int64_t oldRowid,
+                         std::int64_t newRowid) {
+  undo_.Note(owner_, connection_, op, schema, table, oldRowid, newRowid);
+}
+
+OraError Session::EndSharedWork(bool keep) {
+  if (!transactionOpen_ || undo_.HasChanges()) return OraError();
+  if (keep || keptWork_) {
     if (sqlite3_exec(connection_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
-      error = OraErrorFromSqlite(connection_, sqlite3_extended_errcode(connection_), 0, mainSchema_);
-      return error;
+      return OraErrorFromSqlite(connection_, sqlite3_extended_errcode(connection_), 0, mainSchema_);
     }
-    transactionOpen_ = false;
+  } else {
+    sqlite3_exec(connection_, "ROLLBACK", nullptr, nullptr, nullptr);
   }
-  wrote_ = false;
-  db_->Locks().Release(owner_);
-  return error;
+  transactionOpen_ = false;
+  keptWork_ = false;
+  return OraError();
 }
 
-OraError Session::Rollback() {
-  if (transactionOpen_) {
-    sqlite3_exec(connection_, "ROLLBACK", nullptr, nullptr, nullptr);
-    transactionOpen_ = false;
+// Each branch ends its own work and locks alone: the others' rows stay changed and locked until they end.
+OraError Session::Commit(std::uint64_t owner) {
+  const bool changed = undo_.HasChangesOf(owner) || (owner == owner_ && wrote_);
+  undo_.Forget(owner);
+  OraError error = EndSharedWork(changed);
+  if (error) return error;
+  if (changed && transactionOpen_) keptWork_ = true;
+  if (owner == owner_) {
+    wrote_ = false;
+    branchAttached_ = false;
   }
-  wrote_ = false;
-  db_->Locks().Release(owner_);
+  detached_.erase(owner);
+  db_->Locks().Release(owner);
+  return OraError();
+}
+
+OraError Session::Rollback(std::uint64_t owner) {
+  // Alone in the SQLite transaction, the branch rolls it back; beside other branches' work, kept or pending, its
+  // rows are put back one by one.
+  if (keptWork_ || !undo_.OnlyChangesOf(owner)) {
+    undo_.Undo(owner, connection_);
+  } else {
+    undo_.Forget(owner);
+  }
+  EndSharedWork(false);
+  if (owner == owner_) {
+    wrote_ = false;
+    branchAttached_ = false;
+  }
+  detached_.erase(owner);
+  db_->Locks().Release(owner);
   return OraError();
 }
 
@@ -423,6 +474,7 @@ OraError Session::RunSqlite(const SqlPlan& plan, const std::vector<BindInput>& b
   // Describing or parsing never runs a statement: DDL is taken as it is, DML is prepared against the schema below.
   if (!query && !dml) return describeOnly ? OraError() : RunDdl(plan.sql);
 
+  const std::size_t changesBefore = undo_.Count(owner_);
   if (dml && !describeOnly) {
     OraError error = BeginWrite();
     if (error) return error;
@@ -431,6 +483,7 @@ OraError Session::RunSqlite(const SqlPlan& plan, const std::vector<BindInput>& b
   auto undo = [&]() {
     if (dml && !describeOnly) {
       sqlite3_exec(connection_, "ROLLBACK TO qz_statement; RELEASE qz_statement", nullptr, nullptr, nullptr);
+      undo_.Truncate(owner_, changesBefore);
     }
     touched_.clear();
   };
@@ -670,7 +723,7 @@ OraError Session::RunSqlite(const SqlPlan& plan, const std::vector<BindInput>& b
 OraError Session::WriteValue(const RowOrigin& origin, const Value& value) {
   if (!origin.valid) return MakeOraError(22275);
   // Outside a transaction the write stands alone and is committed at once, as a statement with commit on success.
-  const bool standalone = !transactionOpen_;
+  const bool standalone = !branchAttached_ && !wrote_ && !undo_.HasChangesOf(owner_);
   OraError error = BeginWrite();
   if (error) return error;
   // The row is locked for the transaction as an UPDATE locks it: one another session holds refuses the write.

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "standin/oci/branch_undo.h"
 #include "standin/oci/column_type.h"
 #include "standin/oci/database.h"
 #include "standin/oci/ora_error.h"
@@ -90,14 +91,24 @@ class Session {
   std::string Nls(const std::string& name) const;
   const std::map<std::string, std::string>& NlsSettings() const { return nls_; }
 
-  // The owner number of the current transaction's locks; a detached transaction takes it away and gives it back.
+  // The owner number of the current transaction's locks and work. A branch started on the session takes it as
+  // its own (`AttachBranch`); a detached branch takes it away, keeping its locks and work, and a resume gives it
+  // back. Only one branch is attached at a time.
   std::uint64_t LockOwner() const { return owner_; }
+  bool BranchAttached() const { return branchAttached_; }
+  std::uint64_t AttachBranch();
   std::uint64_t DetachTransaction();
   void ResumeTransaction(std::uint64_t owner);
-  bool HasPendingWork() const;
+  bool HasPendingWork(std::uint64_t owner) const;
+  bool HasPendingWork() const { return HasPendingWork(owner_); }
 
-  OraError Commit();
-  OraError Rollback();
+  // End the work and the locks of the current owner, or of one branch (attached or detached) alone.
+  OraError Commit() { return Commit(owner_); }
+  OraError Rollback() { return Rollback(owner_); }
+  OraError Commit(std::uint64_t owner);
+  OraError Rollback(std::uint64_t owner);
+  // From SQLite's pre-update hook: a change made for the current owner.
+  void NoteChange(int op, const char* schema, const char* table, std::int64_t oldRowid, std::int64_t newRowid);
 
   OraError Execute(const SqlPlan& plan, const std::vector<BindInput>& binds, bool describeOnly, ExecOutcome& out);
 
@@ -126,6 +137,8 @@ class Session {
   OraError RunMetadata(const SqlPlan& plan);
   OraError LockTables(const SqlPlan& plan);
   OraError BeginWrite();
+  // Ends the SQLite transaction once no branch holds work in it: committed when a branch's work was kept.
+  OraError EndSharedWork(bool keep);
   void SplitName(const std::string& name, std::string& owner, std::string& object) const;
 
   std::shared_ptr<Database> db_;
@@ -139,6 +152,10 @@ class Session {
   std::uint64_t owner_ = 0;
   bool transactionOpen_ = false;
   bool wrote_ = false;
+  bool branchAttached_ = false;
+  bool keptWork_ = false;  // a branch committed work that waits in the SQLite transaction for the others to end
+  std::set<std::uint64_t> detached_;  // the owners of the branches detached from this session
+  BranchUndo undo_;
   std::vector<std::pair<std::string, std::int64_t>> touched_;  // lock key, rowid
   bool restricted_ = false;  // while a client's statement is prepared
   std::vector<std::string> namedSchemas_;

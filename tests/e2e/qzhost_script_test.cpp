@@ -67,6 +67,10 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
        "sql INSERT INTO V VALUES (2.5, 3.25, TO_DATE('2024-01-31 12:34:56', 'YYYY-MM-DD HH24:MI:SS'))\n"
        "query Q SELECT F, D, W FROM V\nread first\nexpect F=2.5 D=3.25 W=2024-01-31T12:34:56.000\n",
        true, ""},
+      // An add on a query given as SQL text is refused as such before it locks anything another session holds.
+      {"connect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nread first lock\nwith HOSTTEST\n"
+       "query Q SELECT ID, NAME FROM T\nread first\nset ID=2\nadd\nexpect 0\n",
+       true, "the runtime is told: error 35"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.steps);

@@ -90,6 +90,37 @@ TEST_F(Locks, RowLocksHoldUntilCommitAndRefuseOtherSessions) {
   EXPECT_EQ(b.Query("SELECT ID FROM T WHERE ID = 1 FOR UPDATE NOWAIT"), (Rows{{"1"}})) << b.ErrorText();
 }
 
+// Branches on one service context: one attached at a time (ORA-24776 for a second start), each detached branch
+// keeping its own locks and work, and a commit or a rollback ending the named branch's alone.
+TEST_F(Locks, EachBranchEndsItsOwnWorkAndLocksAlone) {
+  BeginGlobal(11);
+  ASSERT_EQ(a.Exec("UPDATE T SET V = 'uno' WHERE ID = 1", {}, 0), oci::kSuccess) << a.ErrorText();
+  OCITrans* second = nullptr;
+  lib.HandleAlloc(a.env, reinterpret_cast<void**>(&second), oci::kHtypeTrans, 0, nullptr);
+  ASSERT_EQ(lib.AttrSet(a.svc, oci::kHtypeSvcCtx, second, 0, oci::kAttrTrans, a.err), oci::kSuccess);
+  EXPECT_EQ(lib.TransStart(a.svc, a.err, ~0u, oci::kTransNew), oci::kError);
+  EXPECT_EQ(a.ErrorCode(), 24776);
+  ASSERT_EQ(lib.AttrSet(a.svc, oci::kHtypeSvcCtx, trans, 0, oci::kAttrTrans, a.err), oci::kSuccess);
+  ASSERT_EQ(lib.TransDetach(a.svc, a.err, 0), oci::kSuccess);
+
+  ASSERT_EQ(lib.AttrSet(a.svc, oci::kHtypeSvcCtx, second, 0, oci::kAttrTrans, a.err), oci::kSuccess);
+  ASSERT_EQ(lib.TransStart(a.svc, a.err, ~0u, oci::kTransNew), oci::kSuccess) << a.ErrorText();
+  ASSERT_EQ(a.Exec("UPDATE T SET V = 'dos' WHERE ID = 2", {}, 0), oci::kSuccess) << a.ErrorText();
+  ASSERT_EQ(a.Exec("INSERT INTO T VALUES (3, 'tres')", {}, 0), oci::kSuccess) << a.ErrorText();
+  ASSERT_EQ(lib.TransRollback(a.svc, a.err, 0), oci::kSuccess);
+  b.Query("SELECT ID FROM T WHERE ID = 1 FOR UPDATE NOWAIT");
+  EXPECT_EQ(b.ErrorCode(), 54);
+  EXPECT_EQ(a.Query("SELECT V FROM T ORDER BY ID", {}, 0), (Rows{{"uno"}, {"two"}}));
+
+  // The detached branch is ended by its handle, without a resume.
+  ASSERT_EQ(lib.AttrSet(a.svc, oci::kHtypeSvcCtx, trans, 0, oci::kAttrTrans, a.err), oci::kSuccess);
+  EXPECT_EQ(lib.TransPrepare(a.svc, a.err, 0), oci::kSuccess);
+  ASSERT_EQ(lib.TransCommit(a.svc, a.err, oci::kTransTwoPhase), oci::kSuccess) << a.ErrorText();
+  EXPECT_EQ(b.Query("SELECT V FROM T ORDER BY ID"), (Rows{{"uno"}, {"two"}}));
+  EXPECT_EQ(b.Query("SELECT ID FROM T WHERE ID = 1 FOR UPDATE NOWAIT"), (Rows{{"1"}})) << b.ErrorText();
+  lib.HandleFree(second, oci::kHtypeTrans);
+}
+
 TEST_F(Locks, TableLocksFollowOraclesModes) {
   BeginGlobal(2);
   ASSERT_EQ(a.Exec("LOCK TABLE T IN EXCLUSIVE MODE  NOWAIT", {}, 0), oci::kSuccess) << a.ErrorText();

@@ -65,6 +65,68 @@ TEST_F(OracleTableLocks, ClosingTheTableReleasesEveryRecordLock) {
   EXPECT_EQ(SecondLocks(2), 0u);
 }
 
+// A record lock is held from its lock to its own release, whatever else the connection does meanwhile, and its
+// release ends its own work alone: the work of the connection's transaction stays for that transaction to end.
+// A lock taken inside the transaction ends with it.
+TEST_F(OracleTableLocks, ARecordLockAndItsReleaseTouchNothingElseOfTheConnection) {
+  auto add = [&](int k) {
+    CHostValue value;
+    const std::u16string text = Text(k);
+    value.SetType(HOST_TYPE_TEXT);
+    value.Set(text.c_str());
+    return subject->pGetTableDescription()->pFindColumnByName(u"K")->bSetValue(value, 0) &&
+           subject->bAddRecord(0, 1);
+  };
+  auto begin = [&] { return connection->bBeginLevel(holder, nullptr); };
+  const std::vector<std::pair<const char*, std::function<bool()>>> meanwhile = {
+      {"add a record", [&] { return add(7) == 1; }},
+      {"write another record", [&] { return Read(READ_NEXT) == 2 && subject->bWriteRecord(0, 0, 0) == 1; }},
+      {"delete another record", [&] { return Read(READ_NEXT) == 2 && subject->bDeleteRecord(0, 0) == 1; }},
+      {"begin and roll back", [&] { return begin() && connection->bRollbackLevel(holder, nullptr); }},
+      {"lock and release another record", [&] { return Read(READ_NEXT) == 2 && Lock(2) && Lock(0); }},
+  };
+  for (const auto& [name, step] : meanwhile) {
+    SCOPED_TRACE(name);
+    MakeTable(3);
+    ASSERT_EQ(Read(READ_FIRST), 1);
+    ASSERT_EQ(Lock(2), 1) << Dump(*holder);
+    ASSERT_TRUE(step()) << Dump(*holder);
+    EXPECT_EQ(SecondLocks(1), 54u);
+    ASSERT_EQ(Read(READ_FIRST), 1);
+    ASSERT_EQ(Lock(0), 1) << Dump(*holder);
+    EXPECT_EQ(SecondLocks(1), 0u);
+    ASSERT_TRUE(Sql(u"DROP TABLE T")) << Dump(*holder);
+  }
+
+  // Released, or closed with the table, while a transaction is open: the transaction's add stays its own.
+  for (const bool close : {false, true}) {
+    SCOPED_TRACE(close ? "close" : "release");
+    MakeTable(3);
+    ASSERT_EQ(Read(READ_FIRST), 1);
+    ASSERT_EQ(Lock(2), 1) << Dump(*holder);
+    ASSERT_TRUE(begin()) << Dump(*holder);
+    ASSERT_EQ(add(8), 1) << Dump(*holder);
+    ASSERT_EQ(Read(READ_FIRST), 1);
+    ASSERT_EQ(close ? subject->bClose() : Lock(0), 1) << Dump(*holder);
+    EXPECT_EQ(SecondLocks(1), 0u);
+    ASSERT_EQ(connection->bRollbackLevel(holder, nullptr), 1) << Dump(*holder);
+    EXPECT_EQ(Fetch(u"SELECT COUNT(*) FROM T"), u"3");
+    ASSERT_TRUE(Sql(u"DROP TABLE T")) << Dump(*holder);
+  }
+
+  // Taken inside a transaction, the lock ends with its commit: locked again, the record is locked anew.
+  MakeTable(2);
+  ASSERT_EQ(Read(READ_FIRST), 1);
+  ASSERT_TRUE(begin()) << Dump(*holder);
+  ASSERT_EQ(Lock(2), 1) << Dump(*holder);
+  ASSERT_EQ(connection->bCommitLevel(holder, nullptr), 1) << Dump(*holder);
+  EXPECT_EQ(SecondLocks(1), 0u);
+  ASSERT_EQ(Lock(2), 1) << Dump(*holder);
+  EXPECT_EQ(SecondLocks(1), 54u);
+  ASSERT_EQ(Lock(0), 1) << Dump(*holder);
+  EXPECT_EQ(SecondLocks(1), 0u);
+}
+
 TEST_F(OracleTableLocks, ATableLockKeepsItsModeUntilTheTableIsUnlocked) {
   MakeTable(1);
   std::uint32_t previous = 0;
