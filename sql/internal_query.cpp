@@ -85,26 +85,27 @@ CInternalQuery* CInternalQuery::pCreate(const char16_t* text, CErrorHolder* hold
   return query;
 }
 
-int CInternalQuery::nExecute() { return m_pContext ? m_pContext->bRun(INTERNAL_RUN_MODE, 0) : 0; }
+int CInternalQuery::nExecute() {
+  m_bEnded = 0;
+  return m_pContext ? m_pContext->bRun(INTERNAL_RUN_MODE, 0) : 0;
+}
 
 int CInternalQuery::bRead(std::uint32_t direction, std::uint32_t* end) {
-  if (!m_pContext) {
-    if (end) *end = 1;
-    return 1;
-  }
-  const int answer = m_pContext->bRead(direction, 1, 1, nullptr);
-  if (end) m_pContext->GetOutOfRange(end);
-  return answer;
+  return bFetchRow(direction, end, nullptr, 0);
 }
 
 int CInternalQuery::bFetchRow(std::uint32_t direction, std::uint32_t* end, CHostValue* values, std::uint32_t count) {
   // A statement that gave no row left no context: that is the end of the rows, not a failure, so that a caller
-  // asking for a row tells "none" from an error.
-  if (!m_pContext) {
+  // asking for a row tells "none" from an error. Past the last row the rows stay ended.
+  std::uint32_t ended = 1;
+  if (!m_pContext || (m_bEnded && direction == READ_NEXT)) {
     if (end) *end = 1;
     return 1;
   }
-  return m_pContext->bReadNextValues(direction, end, values, count);
+  const int answer = m_pContext->bReadNextValues(direction, &ended, values, count);
+  m_bEnded = answer && ended && direction == READ_NEXT;
+  if (end) *end = ended;
+  return answer;
 }
 
 std::uint32_t CInternalQuery::nGetColumnCount() {

@@ -52,4 +52,6 @@ class CInternalQuery : public CRefCounted {
   CConnection* m_pConnection;    // not counted
   CTable* m_pTable = nullptr;
   CCursor* m_pContext = nullptr;
+  // A read forward ran past the last row: the statement has finished, and fetching from it again is refused.
+  std::uint32_t m_bEnded = 0;
 };

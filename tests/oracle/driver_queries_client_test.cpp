@@ -75,6 +75,8 @@ TEST_F(DriverQueriesOnTheClient, AQueryRunAgainReadsItsValuesAgain) {
     CTString key, value;
     EXPECT_TRUE(query->bGetColumnText(0, key) && query->bGetColumnText(1, value));
     EXPECT_EQ(std::u16string(key.pszGet()) + u"/" + value.pszGet(), u"7/seven") << "run " << run;
+    // Past the last row (moves next, 2) the rows stay ended: the finished statement is not fetched again.
+    for (int past = 0; past < 2; ++past) EXPECT_TRUE(query->bRead(2, &end) && end) << ocitest::Dump(*holder);
   }
   query->nRelease();
 }
