@@ -258,6 +258,7 @@ std::vector<Operation> MakeOperations() {
       std::filesystem::create_directories(folder);
       std::ofstream(folder / "f.txt") << "in the file";
       void* described = nullptr;
+      // The interval stays NULL while INTERVAL columns are read as numbers, which a value fails.
       if (!w.RunSql(u"CREATE TABLE QZ_FX (ID NUMBER(10), TS TIMESTAMP(3), IV INTERVAL DAY TO SECOND, BF BFILE)") ||
           !w.RunSql(u"INSERT INTO QZ_FX VALUES (1, TO_TIMESTAMP('2024-01-31 10:20:30', 'YYYY-MM-DD HH24:MI:SS'), "
                     u"NULL, BFILENAME('QZDIR', 'f.txt'))") ||
@@ -272,10 +273,8 @@ std::vector<Operation> MakeOperations() {
       *file = std::make_unique<CHostValue>();
       return (*table)->Read(u"ID", kReadFirst) == 1 ? (*table)->ReadLarge(0, file->get()) : 0;
     };
-    op.rightResult = [table, file](World&, std::string& why) {
-      const qzrt::Fields read = (*table)->Record();
+    op.rightResult = [file](World&, std::string& why) {
       why = "file " + platform::ToUtf8(e2e::TextOf(**file));
-      for (const auto& [name, value] : read) why += ", " + name + " " + value.value_or("NULL");
       // The OCI7 set reads no LOB: a BFILE comes as the name of its file.
       return e2e::TextOf(**file) == (gbOci7Mode ? u"QZDIR/f.txt" : u"in the file");
     };
