@@ -257,6 +257,15 @@ QZOCI_EXPORT int qzociCreateUser(const char* dataSource, const char* user, const
   return db->CreateUser(user ? user : "", password ? password : "").code;
 }
 
+QZOCI_EXPORT unsigned qzociDataSourceFolder(const char* dataSource, char* buffer, unsigned size) {
+  Watched();
+  qzoci::OraError error;
+  std::shared_ptr<qzoci::Database> db = qzoci::Database::Open(dataSource ? dataSource : "", error);
+  const std::string folder = db ? db->Directory() : std::string();
+  if (buffer && size) buffer[folder.copy(buffer, size - 1)] = '\0';
+  return static_cast<unsigned>(folder.size());
+}
+
 QZOCI_EXPORT unsigned qzociCallCount() {
   auto& s = Watched();
   std::lock_guard<std::mutex> guard(s.mutex);

@@ -66,6 +66,9 @@ QZOCI_EXPORT void qzociCloseDatabases();
 QZOCI_EXPORT int qzociCreateDataSource(const char* dataSource);
 // Adds a user to an existing data source (0, or the ORA code: 12154 for a data source never made).
 QZOCI_EXPORT int qzociCreateUser(const char* dataSource, const char* user, const char* password);
+// The folder of a data source's files, where the directories its BFILEs name are kept, copied into the buffer as far
+// as it holds (terminated); answers its length, 0 for a data source never made or held in memory.
+QZOCI_EXPORT unsigned qzociDataSourceFolder(const char* dataSource, char* buffer, unsigned size);
 QZOCI_EXPORT unsigned qzociCallCount();
 QZOCI_EXPORT unsigned qzociGetCall(unsigned index, char* buffer, unsigned size);
 QZOCI_EXPORT unsigned qzociEntryCount(const char* entry);

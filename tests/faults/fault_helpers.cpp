@@ -10,8 +10,6 @@
 #include <fstream>
 #include <set>
 
-#include <unistd.h>
-
 #include "driver/driver.h"
 #include "host/export.h"
 #include "host/library_entry.h"
@@ -95,19 +93,6 @@ bool AddRecord(World& w, int id, bool memo = false) {
     if (!w.Table().WriteLarge(0, value.get())) return false;
   }
   return w.Table().Add() == 1;
-}
-
-// The stand-in keeps a BFILE's folder beside its database files, in a folder of this process.
-std::filesystem::path StandInFolder() {
-  if (const char* configured = std::getenv("QZOCI_DATA_DIR")) return configured;
-  const std::string prefix = "qzoci-" + std::to_string(::getpid()) + "-";
-  for (const char* base : {"/dev/shm", "/tmp"}) {
-    std::error_code ignored;
-    for (const auto& entry : std::filesystem::directory_iterator(base, ignored)) {
-      if (entry.path().filename().string().rfind(prefix, 0) == 0) return entry.path();
-    }
-  }
-  return {};
 }
 
 std::vector<Operation> MakeOperations() {
@@ -265,11 +250,15 @@ std::vector<Operation> MakeOperations() {
     auto table = std::make_shared<std::unique_ptr<qzrt::OpenTable>>();
     auto file = std::make_shared<std::unique_ptr<CHostValue>>();
     op.prepare = [table](World& w) {
+      table->reset();
       w.RunSql(u"DROP TABLE QZ_FX");
-      const std::filesystem::path folder = StandInFolder() / "QZDIR";
+      char root[512] = {};
+      ClientEntry<unsigned (*)(const char*, char*, unsigned)>("qzociDataSourceFolder")(w.DataSource(), root, 512);
+      const std::filesystem::path folder = std::filesystem::path(root) / "QZDIR";
       std::filesystem::create_directories(folder);
       std::ofstream(folder / "f.txt") << "in the file";
       void* described = nullptr;
+      // The interval stays NULL while INTERVAL columns are read as numbers, which a value fails.
       if (!w.RunSql(u"CREATE TABLE QZ_FX (ID NUMBER(10), TS TIMESTAMP(3), IV INTERVAL DAY TO SECOND, BF BFILE)") ||
           !w.RunSql(u"INSERT INTO QZ_FX VALUES (1, TO_TIMESTAMP('2024-01-31 10:20:30', 'YYYY-MM-DD HH24:MI:SS'), "
                     u"NULL, BFILENAME('QZDIR', 'f.txt'))") ||
@@ -284,14 +273,15 @@ std::vector<Operation> MakeOperations() {
       *file = std::make_unique<CHostValue>();
       return (*table)->Read(u"ID", kReadFirst) == 1 ? (*table)->ReadLarge(0, file->get()) : 0;
     };
-    op.rightResult = [table, file](World&, std::string& why) {
-      const qzrt::Fields read = (*table)->Record();
+    op.rightResult = [file](World&, std::string& why) {
       why = "file " + platform::ToUtf8(e2e::TextOf(**file));
-      for (const auto& [name, value] : read) why += ", " + name + " " + value.value_or("NULL");
-      return e2e::TextOf(**file) == u"in the file";
+      // The OCI7 set reads no LOB: a BFILE comes as the name of its file.
+      return e2e::TextOf(**file) == (gbOci7Mode ? u"QZDIR/f.txt" : u"in the file");
     };
+    // The access interface goes with the case: kept, it would outlive the driver's connections.
     op.after = [table, file](World&, int) {
       (*table)->Close();
+      table->reset();
       file->reset();
     };
     op.error = [table](World&) { return (*table)->Error(); };
@@ -458,7 +448,8 @@ World::World(const char* dataSource, const char16_t* options) {
     gpDriverObject = piQueryInterface();
   }
   m_session = std::make_unique<qzrt::DriverSession>(gpDriverObject);
-  const std::string source(dataSource);
+  m_dataSource = dataSource;
+  const std::string& source = m_dataSource;
   auto connection = [&](const char16_t* name) {
     using D = qzrt::ConnectionDescription;
     auto description = std::make_unique<D>();
@@ -627,6 +618,8 @@ std::map<std::string, OperationCalls> Discover(World& world, const char* only) {
     world.ResetClient();
     const int answer = op.run(world);
     EXPECT_EQ(answer, op.normal) << op.name << " with no fault";
+    std::string what;
+    EXPECT_TRUE(answer != 1 || !op.rightResult || op.rightResult(world, what)) << op.name << " with no fault: " << what;
     // QZ_FAULTS_LOG=<operation> shows the client calls the operation makes.
     const char* shown = std::getenv("QZ_FAULTS_LOG");
     std::string previous;

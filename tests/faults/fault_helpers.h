@@ -44,6 +44,7 @@ class World {
   Rows Committed();
 
   qzrt::DriverSession& Session() { return *m_session; }
+  const char* DataSource() const { return m_dataSource.c_str(); }
   qzrt::OpenTable& Table() { return *m_table; }
   qzrt::OpenTable& OtherTable() { return *m_otherTable; }
   qzrt::ConnectionDescription& Main() { return *m_main; }
@@ -65,6 +66,7 @@ class World {
  private:
   bool Connect(std::string& why);
 
+  std::string m_dataSource;
   std::unique_ptr<qzrt::DriverSession> m_session;
   std::unique_ptr<qzrt::ConnectionDescription> m_main;
   std::unique_ptr<qzrt::ConnectionDescription> m_other;

@@ -175,8 +175,10 @@ TEST_F(OracleConversions, DateBindsOfTextReadTheDateFormat) {
     const char16_t* mask;
     const char16_t* text;
     bool bound;
+    int day = 5;
   } cases[] = {
       {u"DD-MM-YYYY HH24:MI:SS", u"05-03-2024 10:20:30", true},
+      {u"DD-MM-YYYY HH24:MI:SS", u"31-03-2024 10:20:30", true, 31},
       {u"AAAA-MM-JJ HH:MM:SS.CCC", u"2024-03-05 10:20:30.456", true},
       {u"YYYYMMDD HH24:MI:SS", u"20240305 10:20:30", true},
       {u"YYYYMMDD HH24:MI:SS", u"20240305102030", true},  // digits fit whatever the mask
@@ -189,7 +191,7 @@ TEST_F(OracleConversions, DateBindsOfTextReadTheDateFormat) {
     value->SetDateFormat(c.mask);
     EXPECT_EQ(value->bSyncToNative(), c.bound ? 1 : 0) << Narrow(c.text);
     if (c.bound) {
-      EXPECT_EQ(Bytes(value), OciDate(2024, 3, 5, 10, 20, 30)) << Narrow(c.text);
+      EXPECT_EQ(Bytes(value), OciDate(2024, 3, c.day, 10, 20, 30)) << Narrow(c.text);
     } else {
       EXPECT_EQ(holder->nGetErrorCode(), ERROR_VALUE_NOT_CONVERTIBLE) << Narrow(c.text);
     }
