@@ -62,6 +62,8 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
       // What the driver keeps of a closed connection or of a query's rows outlives the script's steps.
       {"disconnect\nexpect 1\n", true, "close connection HOSTTEST -> 1"},
       {"query Q SELECT ID, NAME FROM T\nread first\nexpect ID=1 NAME=one\n", true, ""},
+      // Inside a transaction, a read counting from the first sees the transaction's own rows.
+      {"set ID=2 NAME=two\nadd\nbegin\nset ID=3 NAME=three\nadd\nread record 3\nexpect ID=3\n", true, ""},
       // An add on a query given as SQL text is refused as such before it locks anything another session holds.
       {"connect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nread first lock\nwith HOSTTEST\n"
        "query Q SELECT ID, NAME FROM T\nread first\nset ID=2\nadd\nexpect 0\n",
