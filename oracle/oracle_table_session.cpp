@@ -278,6 +278,8 @@ int COracleTable::bRecoverOutOfSequence(const char16_t* keyName, std::uint32_t d
 int COracleTable::bReadInContext(const char16_t* name, std::uint32_t direction, RuntimeWord count, std::uint32_t a,
                                  std::uint32_t lockMode, RuntimeWord lockAnswer, std::uint32_t flags) {
   if (!bRefuseUnopened()) return 0;
+  // Every read inside a transaction runs where the transaction's rows are: on the lock session.
+  ChooseSession();
   return CTableOra::bReadInContext(name, direction, count, a, lockMode, lockAnswer, flags);
 }
 
@@ -305,18 +307,21 @@ int COracleTable::bCountRecords(std::int64_t* count, std::uint32_t flags, std::u
 
 int COracleTable::bCountCurrentContext(RuntimeWord value, std::uint32_t a, std::uint32_t b) {
   if (!bRefuseUnopened()) return 0;
+  ChooseSession();
   return CTableOra::bCountCurrentContext(value, a, b);
 }
 
 int COracleTable::bGoToRecord(const char16_t* context, RuntimeWord a, std::uint32_t b, RuntimeWord c,
                               std::uint32_t d, RuntimeWord sqlQuery) {
   if (!bRefuseUnopened()) return 0;
+  ChooseSession();
   return CTableOra::bGoToRecord(context, a, b, c, d, sqlQuery);
 }
 
 int COracleTable::bRecallPosition(std::uint32_t identifier, RuntimeWord contextName, std::uint32_t keep,
                                   std::uint32_t flags) {
   if (!bRefuseUnopened()) return 0;
+  ChooseSession();
   return CTableOra::bRecallPosition(identifier, contextName, keep, flags);
 }
 

@@ -162,8 +162,11 @@ int COracleTransaction::bEndLevel(CErrorHolder* holder, bool commit) {
 }
 
 int COracleTransaction::bDetach(CErrorHolder* holder) {
-  // Only a level begun as a branch of its own can leave its session; the others have nothing to detach.
+  // Only a level begun as a branch of its own can leave its session; the others have nothing to detach. A client
+  // without the call keeps the branch attached, as it has no other way: its locks then still work, and end with the
+  // session's next commit or rollback.
   if (gbOci7Mode || !bGlobal() || !m_pHandle || !bIsActive() || m_bDetached) return 1;
+  if (!bOciOffers(ESessionEntry::TransDetach)) return 1;
   COracleConnection* c = Connection();
   void* previous = nullptr;
   if (!c->bSelectSession(holder, m_pSession, &previous)) return 0;

@@ -30,6 +30,7 @@ bool bOciOffers(ESessionEntry entry) {
     case ESessionEntry::ServerVersion: return bOciEntryBound(OCI_SLOT_OCIServerVersion);
     case ESessionEntry::NlsGetInfo: return bOciEntryBound(OCI_SLOT_OCINlsGetInfo);
     case ESessionEntry::TransPrepare: return bOciEntryBound(OCI_SLOT_OCITransPrepare);
+    case ESessionEntry::TransDetach: return bOciEntryBound(OCI_SLOT_OCITransDetach);
   }
   return false;
 }

@@ -41,7 +41,7 @@ inline constexpr std::uint16_t SQLT_STR = 5;
 // The client's five version numbers; false when the client has no OCIClientVersion or its call threw.
 bool bOciClientVersion(COracleConnection* connection, CErrorHolder* holder, std::int32_t numbers[5]);
 // Entries a client may lack, which the session asks about before it uses them.
-enum class ESessionEntry { EnvNlsCreate, ServerVersion, NlsGetInfo, TransPrepare };
+enum class ESessionEntry { EnvNlsCreate, ServerVersion, NlsGetInfo, TransPrepare, TransDetach };
 bool bOciOffers(ESessionEntry entry);
 
 bool bOciEnvNlsCreate(COracleConnection* connection, CErrorHolder* holder, std::uint32_t point, void** environment,

@@ -67,6 +67,8 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
        "sql INSERT INTO V VALUES (2.5, 3.25, TO_DATE('2024-01-31 12:34:56', 'YYYY-MM-DD HH24:MI:SS'))\n"
        "query Q SELECT F, D, W FROM V\nread first\nexpect F=2.5 D=3.25 W=2024-01-31T12:34:56.000\n",
        true, ""},
+      // Inside a transaction, a read counting from the first sees the transaction's own rows.
+      {"set ID=2 NAME=two\nadd\nbegin\nset ID=3 NAME=three\nadd\nread record 3\nexpect ID=3\n", true, ""},
       // An add on a query given as SQL text is refused as such before it locks anything another session holds.
       {"connect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nread first lock\nwith HOSTTEST\n"
        "query Q SELECT ID, NAME FROM T\nread first\nset ID=2\nadd\nexpect 0\n",
