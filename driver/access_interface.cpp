@@ -183,7 +183,15 @@ CAccessInterface::CAccessInterface(CDriver* driver, const char16_t* key, IHostFi
 }
 
 CAccessInterface::~CAccessInterface() {
-  VisitTables([](CTable& table) { table.nRelease(); });  // the set's references (the visit holds its own)
+  {
+    // A table may outlive the interface in its connection's registry: it forgets the interface, so that a copy of the
+    // registry made later registers with nothing instead of with freed memory. Under the lock a copy takes.
+    platform::CriticalSectionGuard lock(gcsDriverLock);
+    VisitTables([this](CTable& table) {
+      if (table.pGetRegistry() == this) table.SetRegistry(nullptr);
+      table.nRelease();  // the set's references (the visit holds its own)
+    });
+  }
   m_pTables->Reset(7);
   if (m_pRecordDescription) m_pRecordDescription->nReleaseExternal();
   if (m_pConnection) {

@@ -4,6 +4,7 @@
 
 #include <stdexcept>
 
+#include "driver/access_interface.h"
 #include "engine/cache/keyed_row_cache.h"
 #include "engine/record/table_description.h"
 #include "foundation/clone_map.h"
@@ -46,9 +47,18 @@ TEST_F(TableCopyTest, ACopyKeepsItsContextsAndPositionsAndReadsApartFromItsSourc
   ASSERT_EQ(subject->bRead(u"K", READ_NEXT, 0, 0, 0, 0), 1);
   ASSERT_EQ(CurrentK(subject), 3);
 
+  // The interface that made the table is released while the table stays on: the copy registers with nothing.
+  auto* owner = new CAccessInterface(nullptr, u"k", nullptr, nullptr, nullptr);
+  owner->AddRef();
+  owner->RegisterTable(subject);
+  subject->SetRegistry(owner);
+  owner->nRelease();
+  EXPECT_EQ(subject->pGetRegistry(), nullptr);
+
   CHashTable map(7);
   CTable* copy = Copy(map, subject);
   ASSERT_NE(copy, nullptr) << holder->nGetErrorCode();
+  EXPECT_EQ(copy->pGetRegistry(), nullptr);
   CCursor* sourceK = subject->pFindContext(u"K");
   CCursor* copyK = copy->pFindContext(u"k");
   ASSERT_NE(copyK, nullptr);
