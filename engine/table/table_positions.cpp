@@ -546,8 +546,22 @@ int CTable::bSetPositionPerMille(const char16_t* contextName, std::uint32_t perM
   // In 64 bits: per mille times more than 4,294,967 rows does not fit 32.
   std::int64_t target = static_cast<std::int64_t>(perMille) * count / 1000;
   if (target < 1) target = 1;
-  if (!bReadInContext(contextName, READ_FIRST, static_cast<RuntimeWord>(target), 1, 0, 0, flags | READ_FLAG_RESTART)) {
+  // A move that fails part-way (its statement refused) leaves the context where it stood: found again by the
+  // record it stood on, so the next move goes on from there.
+  CSavedPosition* before = pNewSavedPosition();
+  if (!before) {
+    SetHolderOutOfMemory(m_pErrorHolder);
     return 0;
   }
-  return bResetRecordBuffer(0);
+  before->AddRef();
+  int answer = context->bSavePosition(before) &&
+               bReadInContext(contextName, READ_FIRST, static_cast<RuntimeWord>(target), 1, 0, 0,
+                              flags | READ_FLAG_RESTART);
+  if (!answer && before->nGetPinnedRow() != SLOT_NONE) {
+    // Its cached row may belong to the statement the move replaced: the record is what finds the place again.
+    before->SetState(1);
+    context->bRestorePosition(before, 0);
+  }
+  before->nRelease();
+  return answer && bResetRecordBuffer(0);
 }

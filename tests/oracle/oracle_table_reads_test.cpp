@@ -152,7 +152,8 @@ TEST_F(OracleTableReads, PreviousAndLastMoveBackThroughTheRowsFetchedForward) {
 }
 
 // Every move answered as a key-order walk of rows 1..5 answers it: F L N P (directions), D (delete), A<k> (add
-// K=k), S<k> (seek), R<n> (the nth record), C (count), M (per mille), G<m> (go to per mille), X and Y (first and
+// K=k), S<k> (seek), R<n> (the nth record), C (count), M (per mille), G<m> (go to per mille), g<n> (go
+// to 500 per mille, the nth fetch, or with n above 9 the (n-10)th execute, refused), X and Y (first and
 // next through a name that is no item); the walk's K (an add: the record added), "-" past an end (a move past an end stays on the record it
 // ran off from), "x" failed. A query is read through V (K's order) and through its own name Q (its own order).
 TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
@@ -166,6 +167,7 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
       {u"V", "F N N N N N N P P L P P F P N N", "1 2 3 4 5 - - 4 3 5 4 3 1 - 2 3"},
       {u"V", "F C M L M P M F N R2 N R4 P G500 M", "1 5 200 5 1000 4 800 1 2 2 3 4 3 2 400"},
       {u"Q", "F N N P L P N N P F M R2 M", "5 4 3 4 1 2 1 - 2 5 200 4 400"},
+      {u"K", "F N g1 N P N g12 P N L g12 P N", "1 2 x 3 2 3 x 2 3 5 x 4 5"},
   };
   for (const auto& [key, script, answers] : cases) {
     SCOPED_TRACE(script);
@@ -199,6 +201,8 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
         case 'R': ok = subject->bReadInContext(key, READ_FIRST, static_cast<RuntimeWord>(n), 0, 0, 0, 0); break;
         case 'C': ok = subject->bCountRecords(&count, 16, 0, subject->pFindContext(key), -1); break;
         case 'M': ok = subject->bGetPositionPerMille(&perMille, key, 0); break;
+        case 'g': StandIn::Get().InjectStatus(n > 9 ? "OCIStmtExecute" : "OCIStmtFetch", n % 10, -1, 1013), n = 500;
+          [[fallthrough]];
         case 'G': ok = subject->bSetPositionPerMille(key, static_cast<std::uint32_t>(n), 0, 0); break;
         default: ok = subject->bRead(key, std::string("FLNP").find(op), 0, 0, 0, flags); break;
       }
