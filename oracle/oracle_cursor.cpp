@@ -131,7 +131,9 @@ void COracleCursor::EnableRowCache() {
 
 int COracleCursor::bPrepare(std::uint32_t, std::uint32_t) {
   COracleConnection* connection = pGetOciConnection();
-  if (!connection || !m_pStatement) return bNotAvailable();
+  // Not reached (here, in bDescribe and in bExecute): a statement object and its copy have their connection and
+  // statement.
+  if (!connection || !m_pStatement) return bRaise(CURSOR_ERROR_NOT_BUILT, CURSOR_POINT_MISSING_PART);
   if (!m_pHandle) {
     m_pHandle = nOciHandleAlloc(connection, m_pErrorHolder, HANDLE_STATEMENT);
     if (!m_pHandle) return 0;
@@ -154,7 +156,7 @@ int COracleCursor::bPrepare(std::uint32_t, std::uint32_t) {
 
 int COracleCursor::bDescribe(CRecordDescription* description) {
   COracleConnection* connection = pGetOciConnection();
-  if (!connection || !m_pStatement) return bNotAvailable();
+  if (!connection || !m_pStatement) return bRaise(CURSOR_ERROR_NOT_BUILT, CURSOR_POINT_MISSING_PART);
   const std::uint32_t kind = m_pStatement->nGetStatementKind();
   if (kind == SQL_STATEMENT_SELECT) {
     if (!(m_nStatementState & CURSOR_STATE_EXECUTED)) {
@@ -167,7 +169,9 @@ int COracleCursor::bDescribe(CRecordDescription* description) {
       }
     }
     auto* oracle = dynamic_cast<COracleRecordDescription*>(description);
-    return oracle ? oracle->bFillFromCursor(m_pHandle, 0) : bNotAvailable();
+    // Not reached: this driver's tables describe into its own descriptions only.
+    if (!oracle) return bRaise(CURSOR_ERROR_BAD_ARGUMENT, CURSOR_POINT_MISSING_PART);
+    return oracle->bFillFromCursor(m_pHandle, 0);
   }
   return bDescribeCursor(description);
 }
@@ -204,7 +208,7 @@ int COracleCursor::bDescribeCursor(CRecordDescription* description) {
 
 int COracleCursor::bExecute(std::uint32_t) {
   COracleConnection* connection = pGetOciConnection();
-  if (!connection || !m_pStatement) return bNotAvailable();
+  if (!connection || !m_pStatement) return bRaise(CURSOR_ERROR_NOT_BUILT, CURSOR_POINT_MISSING_PART);
   int result = bBindStatementParameters();
   int prefetched = 1;
   if (!gbOci7Mode && m_pHandle) {
@@ -376,7 +380,8 @@ int COracleCursor::bFetch(std::uint32_t direction, std::uint32_t, std::uint32_t*
   std::uint32_t end = 0;
   std::uint32_t needData = 0;
   if (outOfRange) *outOfRange = 1;
-  if (!connection || !m_pHandle) return bNotAvailable();
+  // A statement never run has no handle to fetch from.
+  if (!connection || !m_pHandle) return bRaise(CURSOR_ERROR_NOT_BUILT, CURSOR_POINT_MISSING_PART);
   // A query run as text learns its columns only from its describe, after it ran, and a statement run again after a
   // close has given its bindings up: either way the columns are bound here, before the first row is fetched into
   // nothing.

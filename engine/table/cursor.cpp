@@ -129,12 +129,6 @@ void CCursor::ReportStatementError() {
   if (text && text[0]) m_pErrorHolder->AddDebugText(text);
 }
 
-int CCursor::bNotAvailable() {
-  RaiseNotAvailable(m_pErrorHolder, ERROR_UNIT_CURSOR, CURSOR_POINT_NOT_BUILT, pGetConnection(),
-                    m_pTable ? m_pTable->pszGetName() : nullptr);
-  return 0;
-}
-
 int CCursor::bOutOfMemory() {
   SetHolderOutOfMemory(m_pErrorHolder);
   return 0;
@@ -601,13 +595,16 @@ int CCursor::bReadScalar(CHostValue* value) { return bOpen(0x10000, 1) && bReadS
 
 int CCursor::bReadMemoValue(const char16_t* item, CHostValue* target) {
   CColumn* column = pFindColumn(item);
-  if (!column || !target) return bNotAvailable();
+  // A context reading a query has the query's items only; the table gives a target always.
+  if (!column || !target) {
+    return bRaise(column ? CURSOR_ERROR_BAD_ARGUMENT : CURSOR_ERROR_NO_SUCH_ITEM, CURSOR_POINT_MISSING_PART);
+  }
   return column->bReadMemoDefault(*target);
 }
 
 int CCursor::bSaveMemoToFile(const char16_t* item, const char16_t* file) {
   CColumn* column = pFindColumn(item);
-  if (!column) return bNotAvailable();
+  if (!column) return bRaise(CURSOR_ERROR_NO_SUCH_ITEM, CURSOR_POINT_MISSING_PART);
   return column->bSaveMemoToFile(file);
 }
 

@@ -55,6 +55,8 @@ inline constexpr std::uint32_t CURSOR_RUN_PREPARED = 0x2;
 
 // Errors of the statement object and their identification points (unit 4).
 inline constexpr std::uint32_t CURSOR_ERROR_NOT_BUILT = 2;        // a statement of kind 0 run
+inline constexpr std::uint32_t CURSOR_ERROR_BAD_ARGUMENT = 4;     // an argument the operation cannot take
+inline constexpr std::uint32_t CURSOR_ERROR_NO_SUCH_ITEM = 26;    // an item the statement's columns do not hold
 inline constexpr std::uint32_t CURSOR_ERROR_SORT_ITEM = 6;        // a sort item the description does not know
 inline constexpr std::uint32_t CURSOR_ERROR_NO_IMAGE = 7;         // no last-read image for a record WHERE
 inline constexpr std::uint32_t CURSOR_ERROR_CACHED_ROW = 11;      // a cached row that cannot be read
@@ -64,7 +66,9 @@ inline constexpr std::uint32_t CURSOR_ERROR_OUTPUT_VALUE = 53;    // an output p
 inline constexpr std::uint32_t CURSOR_MESSAGE_NOT_FOUND = 28591;  // debug message of error 13
 inline constexpr std::uint32_t CURSOR_RECORDED_NOT_FOUND = 9;     // what the holder records for error 13
 enum ECursorPoint : std::uint32_t {
-  CURSOR_POINT_NOT_BUILT = 0,  // error 8: an operation of the statement object that is not built yet
+  // A statement object lacking what an operation needs (its connection, statement, handle, a column asked for): the
+  // guard answers the error of that state.
+  CURSOR_POINT_MISSING_PART = 0,
   CURSOR_POINT_NO_IMAGE = 4,
   CURSOR_POINT_RUN = 5,
   CURSOR_POINT_NO_SUB_QUERY = 6,
@@ -330,7 +334,6 @@ class CCursor : public CRefCounted, public IPositionOwner {
   // An error of that code made by the caller, completed with the table's name, the search item and the point, and
   // reported as bRaise reports; 0.
   int bReport(CModuleError& error, std::uint32_t errorCode, std::uint32_t point, std::uint32_t recordedCode = 0);
-  int bNotAvailable();
   int bOutOfMemory();
   // The direct path and the continuation read.
   int bReadDirect(std::uint32_t direction, std::uint32_t loadRecord, std::uint32_t count, void* context,

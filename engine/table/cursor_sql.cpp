@@ -175,7 +175,8 @@ int CCursor::bBuildSelectStatement(CQueryDescription* query, std::uint32_t flags
                                    int ascending, CSqlRewriter* filter, int withOrderBy, int asSubQuery) {
   CSqlRewriter* text = m_pStatement;
   CConnection* connection = pGetConnection();
-  if (!text || !query || !connection) return bNotAvailable();
+  // Not reached: the table builds a query's statement on a context it made, with its connection.
+  if (!text || !query || !connection) return bRaise(CURSOR_ERROR_NOT_BUILT, CURSOR_POINT_MISSING_PART);
   if (text->nGetStatementKind() == SQL_STATEMENT_NONE) SetStatementKindWord(text, SQL_STATEMENT_SELECT);
   const bool hasFilter = filter && !filter->bIsStatementEmpty();
   const std::uint32_t options = m_pTable->nGetTranslationOptions();

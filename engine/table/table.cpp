@@ -145,6 +145,10 @@ int CTable::nNotAvailable(std::uint32_t point) {
   return 0;
 }
 
+int CTable::bRaiseNoColumn() {
+  return bRaise(m_pTableDescription ? TABLE_ERROR_NO_SUCH_ITEM : TABLE_ERROR_TABLE_NOT_OPEN, TABLE_POINT_MISSING_PART);
+}
+
 int CTable::bRaise(std::uint32_t errorCode, std::uint32_t point, const char16_t* item, std::uint32_t recordedState) {
   const char16_t* name = pszGetName();
   RaiseModuleError(m_pErrorHolder, recordedState, ERROR_UNIT_TABLE, point, m_pConnection, name, errorCode, name);

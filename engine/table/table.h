@@ -61,6 +61,14 @@ inline constexpr std::uint32_t QUERY_FLAG_PENDING = 16;
 inline constexpr std::uint32_t QUERY_FLAG_NO_OWN_CACHE = 128;
 inline constexpr std::uint32_t QUERY_FLAG_JOINS = 0x80000000;
 
+// The table's guards against a part it lacks (its connection, a column, an item, a statement run) answer the error of
+// that state at point 0, never error 8: that one is for an operation the table does not do.
+inline constexpr std::uint32_t TABLE_POINT_MISSING_PART = 0;
+inline constexpr std::uint32_t TABLE_ERROR_STATEMENT_NOT_RUN = 2;
+inline constexpr std::uint32_t TABLE_ERROR_BAD_ARGUMENT = 4;
+inline constexpr std::uint32_t TABLE_ERROR_TABLE_NOT_OPEN = 19;
+inline constexpr std::uint32_t TABLE_ERROR_NO_SUCH_ITEM = 26;
+
 class CTable {
  public:
   // The record description is the driver's own (the runtime describes its files through the driver object's
@@ -422,6 +430,8 @@ class CTable {
   CTable* pCloneInto(CTable* copy, CHashTable& cloneMap, RuntimeWord a, RuntimeWord b);
   // Records error 8 at the given table point with the table's name as file; answers 0.
   int nNotAvailable(std::uint32_t point);
+  // A guard's answer for an item with no column: the table not open while it has no columns, else the item unknown.
+  int bRaiseNoColumn();
   // Raises a table error (unit 3) at the point with the table's name as file; answers 0.
   int bRaise(std::uint32_t errorCode, std::uint32_t point, const char16_t* item = nullptr,
              std::uint32_t recordedState = 0);

@@ -73,7 +73,8 @@ std::uint32_t SetIndexNameCounter(std::uint32_t value) {
 
 int CTable::bDoCreate(std::uint32_t dropFirst, std::uint32_t create) {
   ResetState();
-  if (!m_pConnection) return nNotAvailable(0);
+  // Not reached: a table is made on its connection, and its copy takes the same.
+  if (!m_pConnection) return bRaise(TABLE_ERROR_TABLE_NOT_OPEN, TABLE_POINT_MISSING_PART);
   if (!m_pConnection->bOpen(m_pErrorHolder, nullptr) || !bEnsureTableDescription()) return 0;
   CCursor* context = pGetDefaultContext();
   if (!context) return 0;
@@ -105,7 +106,7 @@ int CTable::bDoCreate(std::uint32_t dropFirst, std::uint32_t create) {
 
 int CTable::bDoDeleteAll() {
   ResetState();
-  if (!m_pConnection) return nNotAvailable(0);
+  if (!m_pConnection) return bRaise(TABLE_ERROR_TABLE_NOT_OPEN, TABLE_POINT_MISSING_PART);  // not reached
   if (!m_pConnection->bOpen(m_pErrorHolder, nullptr)) return 0;
   if (!bIsQueryMode()) {
     if (!bEnsureTableDescription()) return 0;
@@ -222,8 +223,8 @@ int CTable::bCheckTableDescription(std::uint32_t* exists, std::uint32_t* compati
 }
 
 CRecordDescription* CTable::pLoadRecordDescription(const char16_t* name, std::uint32_t flag) {
-  if (!m_pConnection) {
-    nNotAvailable(0);
+  if (!m_pConnection) {  // not reached
+    bRaise(TABLE_ERROR_TABLE_NOT_OPEN, TABLE_POINT_MISSING_PART);
     return nullptr;
   }
   if (!m_pConnection->bOpen(m_pErrorHolder, nullptr)) return nullptr;

@@ -15,8 +15,8 @@
 #include "host/host_type.h"
 #include "host/host_value.h"
 
-// A large item the description does not have, or one without a column in a closed table, cannot be read or written:
-// error 8, as for any operation the table cannot do.
+// A large item the description does not have (the runtime's index goes beyond them) is an unknown item; one without a
+// column is an unknown item too, or, while the table has no columns yet, a table not open.
 
 namespace {
 
@@ -53,43 +53,44 @@ int CTable::bReadLargeValue(std::uint32_t index, RuntimeWord value) {
     return 1;
   }
   CLargeItem item(m_pRecordDescription, index);
-  if (!item.Get()) return nNotAvailable(0);
+  if (!item.Get()) return bRaise(TABLE_ERROR_NO_SUCH_ITEM, TABLE_POINT_MISSING_PART);
   if (m_pCurrentContext) return m_pCurrentContext->bReadMemoValue(item.Get()->pszGetName(), target);
   CColumn* column = m_pTableDescription->pFindColumnByName(item.Get()->pszGetName());
-  if (!column) return nNotAvailable(0);
+  if (!column) return bRaiseNoColumn();  // not reached: the columns are made from the description's items
   if (!column->bHasValue() && !bLoadDeferredValue(column)) return 0;
   return column->bGetValue(*target, 0);
 }
 
 int CTable::bWriteLargeValue(std::uint32_t index, RuntimeWord buffer) {
   CLargeItem item(m_pRecordDescription, index);
-  if (!item.Get()) return nNotAvailable(0);
+  if (!item.Get()) return bRaise(TABLE_ERROR_NO_SUCH_ITEM, TABLE_POINT_MISSING_PART);
   return bSetItemFromBuffer(item.Get(), buffer);
 }
 
 int CTable::bCallLargeValueSlot(std::uint32_t index, RuntimeWord value) {
   CLargeItem item(m_pRecordDescription, index);
-  if (!item.Get()) return nNotAvailable(0);
+  if (!item.Get()) return bRaise(TABLE_ERROR_NO_SUCH_ITEM, TABLE_POINT_MISSING_PART);
   return bLinkMemoFile(item.Get(), value);
 }
 
 int CTable::bSaveMemoToFile(std::uint32_t index, RuntimeWord value) {
   if (!m_pCurrentContext) return 1;
   CLargeItem item(m_pRecordDescription, index);
-  if (!item.Get()) return nNotAvailable(0);
+  if (!item.Get()) return bRaise(TABLE_ERROR_NO_SUCH_ITEM, TABLE_POINT_MISSING_PART);
   return m_pCurrentContext->bSaveMemoToFile(item.Get()->pszGetName(), reinterpret_cast<const char16_t*>(value));
 }
 
 int CTable::bSetItemFromBuffer(IHostItemDescription* item, RuntimeWord buffer) {
   auto* value = reinterpret_cast<CHostValue*>(buffer);
   CColumn* column = m_pTableDescription && item ? m_pTableDescription->pFindColumnByName(item->pszGetName()) : nullptr;
-  if (!column || !value) return nNotAvailable(0);
+  if (!value) return bRaise(TABLE_ERROR_BAD_ARGUMENT, TABLE_POINT_MISSING_PART);
+  if (!column) return bRaiseNoColumn();
   return column->bSetValue(*value, 0);
 }
 
 int CTable::bLinkMemoFile(IHostItemDescription* item, RuntimeWord value) {
   CColumn* column = m_pTableDescription && item ? m_pTableDescription->pFindColumnByName(item->pszGetName()) : nullptr;
-  if (!column) return nNotAvailable(0);
+  if (!column) return bRaiseNoColumn();
   return column->bLinkMemoFile(reinterpret_cast<const char16_t*>(value));
 }
 

@@ -255,10 +255,11 @@ int CTable::bRunQueryText(std::uint32_t* hasRows, const char16_t* name, std::uin
   int answer = resume ? context->bRun(runFlags, 0) : context->bExecuteText(statement, runFlags, 0);
   if (answer && sqlText) answer = context->bReadOutputParameters();
   if (statement) statement->nRelease();
-  // The generic statement object runs nothing (the dialect's does) and says nothing about it: the run is not
-  // available here, and the holder must tell why the query failed (lack of memory records no code: its level tells).
+  // The generic statement object runs nothing (the dialect's does) and says nothing about it: not reached with the
+  // driver's own, which records why its run failed; the holder must still tell why the query failed, and the query
+  // was not run (lack of memory records no code: its level tells).
   if (!answer && m_pErrorHolder && !m_pErrorHolder->bHasError() && m_pErrorHolder->nGetLevel() == ERROR_LEVEL_NONE) {
-    nNotAvailable(0);
+    bRaise(TABLE_ERROR_STATEMENT_NOT_RUN, TABLE_POINT_MISSING_PART);
   }
   // The kept context has done its work: the query runs from the context table from here.
   if (resume) SetSqlContext(nullptr);
@@ -495,7 +496,7 @@ CFieldValue* CTable::pGetReferenceValue() {
   CColumn* column = pGetReferenceItem();
   CFieldValue* value = column ? column->pGetFieldValue() : nullptr;
   // A table not open has no row identifier whose value could take a reference's data: its holder says so.
-  if (!value) nNotAvailable(0);
+  if (!value) bRaise(TABLE_ERROR_TABLE_NOT_OPEN, TABLE_POINT_MISSING_PART);
   return value;
 }
 

@@ -334,7 +334,7 @@ int CTable::bSeek(const char16_t* keyName, const char16_t* valueKey, RuntimeWord
 
   CColumn* column = m_pTableDescription ? m_pTableDescription->pFindColumnByName(valueKey ? valueKey : keyName)
                                         : nullptr;
-  if (!column) return nNotAvailable(0);
+  if (!column) return bRaise(TABLE_ERROR_NO_SUCH_ITEM, TABLE_POINT_MISSING_PART, valueKey ? valueKey : keyName);
   CKeyCondition* condition = context->pGetConditionNode();
   if (!condition) {
     condition = context->pNewConditionNode(m_pErrorHolder);

@@ -329,7 +329,7 @@ TEST_F(AccessInterfaceTest, PositionsOnATableNeverRead) {
   // Without shared rows every record lock mode is accepted; the description has no large item 1 to link.
   EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 34, Handle(), 3u), 1);
   EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 52, Handle(), 1u, HV{0}), 0);
-  EXPECT_EQ(TableHolder(Handle())->nGetErrorCode(), 8u);
+  EXPECT_EQ(TableHolder(Handle())->nGetErrorCode(), 26u);
   // A closed table has no record buffer to hand out or replace.
   EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 50, Handle(), HV{0}), 0);
   EXPECT_EQ(CallSlot<std::int32_t>(m_interface, 51, Handle(), HV{0}), 0);

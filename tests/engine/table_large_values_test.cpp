@@ -29,6 +29,9 @@ TEST_F(TableLargeValuesTest, LargeItemsAreReadWrittenAndLinkedByTheirIndex) {
   ASSERT_EQ(subject->bReadLargeValue(0, reinterpret_cast<RuntimeWord>(&value)), 1);
   EXPECT_TRUE(value.bIsNull());
   EXPECT_EQ(subject->bSaveMemoToFile(0, reinterpret_cast<RuntimeWord>(u"m.txt")), 1) << "no context, nothing to save";
+  EXPECT_EQ(subject->bWriteLargeValue(0, reinterpret_cast<RuntimeWord>(&value)), 0) << "no columns yet";
+  EXPECT_EQ(holder->nGetErrorCode(), 19u) << "the table is not open";
+  holder->Clear();
 
   ASSERT_TRUE(subject->bEnsureTableDescription());
   CHostValue text;
@@ -53,7 +56,7 @@ TEST_F(TableLargeValuesTest, LargeItemsAreReadWrittenAndLinkedByTheirIndex) {
                        : call == 1 ? subject->bWriteLargeValue(1, reinterpret_cast<RuntimeWord>(&text))
                                    : subject->bCallLargeValueSlot(1, reinterpret_cast<RuntimeWord>(u"x"));
     EXPECT_EQ(answer, 0);
-    EXPECT_EQ(holder->nGetErrorCode(), 8u);
+    EXPECT_EQ(holder->nGetErrorCode(), 26u);
   }
 }
 

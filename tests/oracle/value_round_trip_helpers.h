@@ -49,6 +49,10 @@ inline const std::vector<RoundTripCase>& RoundTripCases() {
        u"20240131123456000"},
       {u"INTERVAL DAY TO SECOND", COLUMN_TYPE_VALUE8, 8, 190, HOST_TYPE_VALUE8, u"93603500", u"93603500", u""},
       {u"RAW(8)", COLUMN_TYPE_BINARY, 8, 23, HOST_TYPE_BINARY_BUFFER, u"raw\x01\x02", u"raw\x01\x02"},
+      // Refused reads ("<read failed: " and what the error must name): a text longer than its item, whatever the
+      // set; a number beyond a 2-byte item, not its low 16 bits.
+      {u"VARCHAR2(20)", COLUMN_TYPE_TEXT, 6, 1, HOST_TYPE_TEXT_BUFFER, u"abcdefghij", u"<read failed: |1406"},
+      {u"NUMBER(9)", COLUMN_TYPE_INT16, 2, 2, HOST_TYPE_INT32, u"70000", u"<read failed: |IEQZORA=105.2"},
   };
   return cases;
 }
@@ -155,7 +159,14 @@ class OracleRoundTrip : public CHostValueFixture {
       SCOPED_TRACE(std::string(c.written.begin(), c.written.end()));
       const std::u16string& expected = gbOci7Mode ? c.oci7Read : c.read;
       if (expected.empty()) continue;
-      EXPECT_EQ(RoundTrip(c, &c.written), expected);
+      const std::size_t bar = expected.find(u'|');
+      const std::u16string read = RoundTrip(c, &c.written);
+      if (bar == std::u16string::npos) {
+        EXPECT_EQ(read, expected);
+      } else {
+        EXPECT_EQ(read.substr(0, bar), expected.substr(0, bar));
+        EXPECT_NE(read.find(expected.substr(bar + 1)), std::u16string::npos) << std::string(read.begin(), read.end());
+      }
       EXPECT_EQ(RoundTrip(c, nullptr), u"<NULL>");
       holder->Clear();
     }

@@ -103,11 +103,11 @@ TEST_F(SqlElementTest, ATableWithoutReferenceMembersIsNotFiled) {
   table->AddRef();
   ASSERT_EQ(lists.nAddTableRef(table), 1);
   table->nRelease();
-  // The generic table cannot say yet where a reference's data goes: -1 with its error 8, nothing filed.
+  // A generic table not open has no row identifier for a reference's data: -1 with its error 19, nothing filed.
   auto* generic = new doubles::TestTable(nullptr, connection, holder);
   generic->AddRef();
   EXPECT_EQ(lists.nAddTableRef(generic), -1);
-  EXPECT_EQ(holder->nGetErrorCode(), 8u);
+  EXPECT_EQ(holder->nGetErrorCode(), 19u);
   EXPECT_EQ(lists.nGetTableRefCount(), 1u);
   EXPECT_EQ(generic->nGetRefCount(), 1u);
   generic->nRelease();
