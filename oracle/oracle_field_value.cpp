@@ -17,6 +17,7 @@
 #include "foundation/x_error.h"
 #include "host/column_type_map.h"
 #include "oracle/client/client_loader.h"
+#include "oracle/client/oci_error.h"
 #include "oracle/client/oci_value_calls.h"
 #include "oracle/client/oci_wrappers.h"
 #include "oracle/oracle_connection.h"
@@ -73,6 +74,12 @@ std::uint64_t nTextUnits(const std::uint8_t* buffer, std::uint64_t bytes, std::u
 
 // Bound text converts in the runtime's own character set, not the connection's.
 std::uint32_t nRuntimeCodePage() { return nCharsetToCodePage(nGetHostCharset()); }
+
+// No character of one code page takes more than four bytes in another: the room an 8-bit text needs in the
+// session's character set, per byte of the item.
+constexpr std::uint64_t NARROW_TEXT_GROWTH = 4;
+constexpr std::int32_t STATUS_SUCCESS_WITH_INFO = 1;
+constexpr std::uint32_t ORA_FETCHED_VALUE_TRUNCATED = 1406;
 
 }  // namespace
 
@@ -387,9 +394,10 @@ int COracleFieldValue::bPrepareDateBuffer() {
 }
 
 int COracleFieldValue::bPrepareTextBuffer() {
+  const std::uint64_t size = m_nState == FIELD_STATE_VALUE ? nHeldSizeOf(Value()) : m_nBufferSize;
+  if (nNarrowSessionCodePage()) return bPrepareConverted(size * NARROW_TEXT_GROWTH);
   if (!m_pPrimary || m_pPrimary->bIsMemo()) return bPrepareInPlace();
   const std::uint8_t type = Value().nGetType();
-  const std::uint64_t size = m_nState == FIELD_STATE_VALUE ? nHeldSizeOf(Value()) : m_nBufferSize;
   const std::uint32_t primary = m_pPrimary->nGetType();
   if (primary == COLUMN_TYPE_WTEXT) return bPrepareConverted(bIsWidePreparedHostType(type) ? size : size * 2);
   if (primary == COLUMN_TYPE_TEXT && bIsWidePreparedHostType(type)) return bPrepareConverted(size);
@@ -436,6 +444,7 @@ int COracleFieldValue::bPrepareExternalBuffer() {
   if (primary == COLUMN_TYPE_WTEXT && secondary == COLUMN_TYPE_TEXT) return bPrepareConverted(m_nBufferSize * 2);
   if (primary == COLUMN_TYPE_WTEXT_MEMO && secondary == COLUMN_TYPE_WTEXT) return bPrepareInPlace();
   const std::uint32_t type = m_pSecondary ? secondary : primary;
+  if (type == COLUMN_TYPE_TEXT && nNarrowSessionCodePage()) return bPrepareConverted(m_nBufferSize * NARROW_TEXT_GROWTH);
   switch (type) {
     case 0: case 2: case 5: case 7: case 15: case 18: case 22: case 23: case 26: case 28: case 30:
       return bPrepareInPlace();
@@ -554,6 +563,7 @@ int COracleFieldValue::bReadText() {
   const std::uint32_t secondary = m_pSecondary ? m_pSecondary->nGetType() : 0;
   const bool external = m_nState == FIELD_STATE_EXTERNAL;
   if (external && !m_pNative) return 0;
+  if (const std::uint32_t sessionCodePage = nNarrowSessionCodePage()) return bReadNarrowText(sessionCodePage);
   const std::uint32_t codePage = nClientCodePage();
   if (bIsUnicodeColumn(primary) && bIsUnicodeColumn(secondary)) {
     const std::uint64_t units = nTextUnits<char16_t>(m_pConversion, m_nConversionSize, m_nReturnedLength);
@@ -677,6 +687,7 @@ int COracleFieldValue::bWriteText() {
   const void* data = pGetData();
   const std::uint64_t size = nGetDataSize();
   std::memset(m_pConversion, 0, m_nConversionSize);
+  if (const std::uint32_t sessionCodePage = nNarrowSessionCodePage()) return bWriteNarrowText(sessionCodePage);
   // The value's own form: that of the buffer it lies in, else its host type's.
   const bool narrowValue = m_nState == FIELD_STATE_EXTERNAL ? bIsAnsiColumn(secondary) : bIsNarrowTextHostType(type);
   const std::uint32_t codePage = nRuntimeCodePage();
@@ -704,6 +715,62 @@ int COracleFieldValue::bWriteText() {
     return 1;
   }
   return 0;
+}
+
+// Only a session opened in a character set of its own keeps 8-bit text in another page than the runtime's: a UTF-16
+// session's client is told the runtime's page on every 8-bit bind and define.
+std::uint32_t COracleFieldValue::nNarrowSessionCodePage() {
+  if (m_nNativeTypeCode != sqlt::STR && m_nNativeTypeCode != sqlt::CHR) return 0;
+  if (m_pPrimary && (m_pPrimary->nGetType() != COLUMN_TYPE_TEXT || m_pPrimary->bIsMemo())) return 0;
+  if (m_nState == FIELD_STATE_EXTERNAL) {
+    if (!m_pSecondary || m_pSecondary->nGetType() != COLUMN_TYPE_TEXT) return 0;
+  } else if (!bIsNarrowTextHostType(Value().nGetType())) {
+    return 0;
+  }
+  COracleConnection* connection = pOracleConnection();
+  const std::uint32_t session = connection ? connection->nGetSessionCodePage() : SESSION_CODE_PAGE_UNSET;
+  if (session == SESSION_CODE_PAGE_UNSET || session == SESSION_CODE_PAGE_UTF16) return 0;
+  const std::uint32_t runtime = nRuntimeCodePage();
+  return runtime != 0 && runtime != session ? session : 0;
+}
+
+// Characters the runtime's page lacks read as its default character ('?').
+int COracleFieldValue::bReadNarrowText(std::uint32_t sessionCodePage) {
+  const std::uint64_t bytes = nTextUnits<char>(m_pConversion, m_nConversionSize, m_nReturnedLength);
+  const std::u16string wide = WideOfCodePage(reinterpret_cast<const char*>(m_pConversion), bytes, sessionCodePage);
+  const std::string narrow = NarrowOfCodePage(wide.data(), wide.size(), nRuntimeCodePage());
+  if (m_nState == FIELD_STATE_EXTERNAL) {
+    // The client's buffer held more than the item: a text the item cannot hold with its terminator fails the read
+    // as one the client cuts does, and the field keeps what it held.
+    if (narrow.size() >= m_nBufferSize) {
+      if (m_pOwner) {
+        FillErrorRecord(pOracleConnection(), m_pOwner, STATUS_SUCCESS_WITH_INFO, ORA_FETCHED_VALUE_TRUNCATED,
+                        u"ORA-01406: fetched column value was truncated", ERROR_UNIT_ORACLE_FIELD_VALUE,
+                        ORACLE_FIELD_POINT_NARROW_TEXT);
+      }
+      return 0;
+    }
+    std::memset(m_pNative, 0, m_nBufferSize);
+    std::memcpy(m_pNative, narrow.data(), narrow.size());
+    Value().SetNull(false);
+    return 1;
+  }
+  Value().SetType(HOST_TYPE_TEXT_BUFFER);
+  if (bHostFailed(Value().SetFromBuffer(narrow.data(), narrow.size()))) return bTextNotKept();
+  Value().SetFlags(0);
+  return 1;
+}
+
+// Characters the session's character set lacks are bound as its default character ('?'); the buffer was sized for
+// the longest form of the value, and its last byte stays the terminator.
+int COracleFieldValue::bWriteNarrowText(std::uint32_t sessionCodePage) {
+  const auto* data = static_cast<const std::uint8_t*>(pGetData());
+  const std::uint64_t bytes = data ? nTextUnits<char>(data, nGetDataSize(), 0) : 0;
+  const std::u16string wide = WideOfCodePage(reinterpret_cast<const char*>(data), bytes, nRuntimeCodePage());
+  const std::string narrow = NarrowOfCodePage(wide.data(), wide.size(), sessionCodePage);
+  const std::uint64_t room = m_nConversionSize ? m_nConversionSize - 1 : 0;
+  std::memcpy(m_pConversion, narrow.data(), nWholeCharacterPrefix(sessionCodePage, narrow.data(), narrow.size(), room));
+  return 1;
 }
 
 void COracleFieldValue::RaiseHostConversion(std::int32_t result, std::uint8_t sourceType, std::uint8_t targetType,

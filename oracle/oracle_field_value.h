@@ -60,6 +60,7 @@ inline constexpr std::uint32_t ORACLE_FIELD_POINT_HOST_TO_DOUBLE = 4;
 inline constexpr std::uint32_t ORACLE_FIELD_POINT_HOST_TO_INTERVAL = 5;
 inline constexpr std::uint32_t ORACLE_FIELD_POINT_DESCRIPTOR_FREE = 6;
 inline constexpr std::uint32_t ORACLE_FIELD_POINT_HOST_TO_DATE = 7;
+inline constexpr std::uint32_t ORACLE_FIELD_POINT_NARROW_TEXT = 8;
 inline constexpr std::uint32_t ERROR_UNSUPPORTED_TYPE = 54;
 
 // True when the OCI7 entry set is bound.
@@ -145,6 +146,11 @@ class COracleFieldValue : public CFieldValue {
   int bPrepareTextBuffer();
   int bReadText();
   int bWriteText();
+  // The code page the client keeps this value's 8-bit text in when it is not the runtime's (the session's NLS
+  // character set's), else 0: such a text crosses through the conversion buffer, converted both ways.
+  std::uint32_t nNarrowSessionCodePage();
+  int bReadNarrowText(std::uint32_t sessionCodePage);
+  int bWriteNarrowText(std::uint32_t sessionCodePage);
   // Out of memory for a text the value could not keep; 0.
   int bTextNotKept();
   // A fetched number the item cannot hold: the runtime's conversion error for it; 0.

@@ -78,9 +78,9 @@ class OracleRoundTrip : public CHostValueFixture {
     holder = CallSlot<CErrorHolder*>(driver, kDriverHolder);
     static int counter = 0;
     const std::string dataSource = m_dataSource + "_" + std::to_string(++counter);
-    const std::u16string wide(dataSource.begin(), dataSource.end());
+    dataSourceName.assign(dataSource.begin(), dataSource.end());
     ASSERT_TRUE(LoadClientThenMakeDataSource(driver, holder, dataSource, m_options)) << Dump(*holder);
-    description = Description(u"trip", wide, u"manager", m_options);
+    description = Description(u"trip", dataSourceName, u"manager", m_options);
     ASSERT_EQ(CallSlot<int>(driver, kDriverOpen, description.get()), 1) << Dump(*holder);
     connection = ConnectionOf(driver, *description);
     gpDriver = &testDriver;
@@ -111,30 +111,36 @@ class OracleRoundTrip : public CHostValueFixture {
   }
 
   // Writes the value (null: NULL) into a new table of that type and reads it back: its text, "<NULL>", or what
-  // failed.
-  std::u16string RoundTrip(const RoundTripCase& c, const std::u16string* value) {
+  // failed. Through the writer and the reader when given, else the fixture's connection.
+  std::u16string RoundTrip(const RoundTripCase& c, const std::u16string* value, COracleConnection* writer = nullptr,
+                           COracleConnection* reader = nullptr) {
+    if (!writer) writer = connection;
     const int number = m_tables++;
     const std::u16string table = u"RT" + std::u16string(1, char16_t(u'A' + number % 26)) +
                                  std::u16string(1, char16_t(u'A' + number / 26));
-    if (!connection->bExecuteSql(holder, (u"CREATE TABLE " + table + u" (V " + c.ddl + u")").c_str())) {
+    if (!writer->bExecuteSql(holder, (u"CREATE TABLE " + table + u" (V " + c.ddl + u")").c_str())) {
       return u"<create failed>";
     }
     {
-      auto insert = Hold(new OciTestStatement(connection, holder));
-      auto field = Hold(new COracleFieldValue(holder, connection));
+      auto insert = Hold(new OciTestStatement(writer, holder));
+      auto field = Hold(new COracleFieldValue(holder, writer));
       CHostValue written;
       MakeValue(written, c.hostType, value);
       field->InitType(c.hostType, 0);
       auto parameter = Hold(new COracleParameter(new CValueLeaf(field.get(), 1, 0, u"V"), 1));
       if (!field->bSetValue(written) || !insert->Prepare(u"INSERT INTO " + table + u" VALUES (:V)") ||
-          !parameter->bBind(holder, insert->pGetOciStatement(), connection) || !insert->Execute(3)) {
+          !parameter->bBind(holder, insert->pGetOciStatement(), writer) || !insert->Execute(3)) {
         return u"<insert failed: " + Text(*holder) + u">";
       }
     }
-    OracleColumns columns(connection, holder,
-                          {{u"V", c.columnType, c.size, c.columnType, c.describedSqlt, c.precision}});
+    return ReadBack(c, table, reader ? reader : writer);
+  }
+
+  // The one value of the table read through the connection into a column of the case's type.
+  std::u16string ReadBack(const RoundTripCase& c, const std::u16string& table, COracleConnection* reader) {
+    OracleColumns columns(reader, holder, {{u"V", c.columnType, c.size, c.columnType, c.describedSqlt, c.precision}});
     CColumn* column = columns.Column(u"V");
-    auto select = Hold(new OciTestStatement(connection, holder));
+    auto select = Hold(new OciTestStatement(reader, holder));
     auto binding = Hold(new COracleParameterBinding(new CSqlElement(column), 1));
     CHostValue read;
     if (!columns.bBuilt() || !select->Prepare(u"SELECT V FROM " + table) || !binding->bPrepare(select.get()) ||
@@ -181,6 +187,7 @@ class OracleRoundTrip : public CHostValueFixture {
 
   void* driver = nullptr;
   CErrorHolder* holder = nullptr;
+  std::u16string dataSourceName;
   std::unique_ptr<qzrt::ConnectionDescription> description;
   COracleConnection* connection = nullptr;
   OracleObjectsDriver testDriver;
