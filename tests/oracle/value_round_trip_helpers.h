@@ -37,6 +37,7 @@ inline const std::vector<RoundTripCase>& RoundTripCases() {
       {u"VARCHAR2(20)", COLUMN_TYPE_TEXT, 21, 1, HOST_TYPE_TEXT_BUFFER, u"plain text", u"plain text"},
       {u"NVARCHAR2(20)", COLUMN_TYPE_WTEXT, 42, 1, HOST_TYPE_WSTRING, u"wide \u00e9t\u00e9", u"wide \u00e9t\u00e9",
        u""},
+      {u"NVARCHAR2(20)", COLUMN_TYPE_WTEXT, 42, 1, HOST_TYPE_TEXT_BUFFER, u"ansi text", u"ansi text", u""},
       {u"NUMBER(9)", COLUMN_TYPE_INT32, 4, 2, HOST_TYPE_INT32, u"-123456789", u"-123456789"},
       // The OCI7 set binds it as a double, which the client stores in 15 significant digits.
       {u"NUMBER(19)", COLUMN_TYPE_INT64, 8, 2, HOST_TYPE_INT64, u"-9123456789012345678", u"-9123456789012345678",
