@@ -19,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "bench/ratio_table.h"
 #include "foundation/bplus_tree.h"
 
 namespace {
@@ -291,18 +292,23 @@ const SGoal kGoals[] = {
     {"move_1", 1.0, 2.0}, {"move_100", 1.0, 1.0},  {"bytes/entry", 1.0, 1.5},
 };
 
-// Keeps each run's time per iteration and its bytes per entry, for the table.
+// Keeps each run's CPU time per iteration (the median of its repetitions where there are several) and its bytes
+// per entry, for the table.
 class CRatioReporter : public benchmark::ConsoleReporter {
  public:
   struct SFigures {
     double time = 0;
     double bytes = 0;
+    bool median = false;
   };
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
       if (run.error_occurred || run.iterations <= 0) continue;
-      SFigures& f = m_Figures[run.benchmark_name()];
-      f.time = run.GetAdjustedRealTime();
+      SFigures& f = m_Figures[run.run_name.function_name];
+      const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+      if (run.run_type == Run::RT_Aggregate ? !median : f.median) continue;
+      f.time = run.GetAdjustedCPUTime();
+      f.median = median;
       const auto bytes = run.counters.find("bytes/entry");
       if (bytes != run.counters.end()) f.bytes = bytes->second.value;
     }
@@ -394,8 +400,10 @@ void RegisterAll() {
 
 int main(int argc, char** argv) {
   RegisterAll();
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  std::vector<char*> args = bench::WithRepetitions(argc, argv);
+  int count = static_cast<int>(args.size()) - 1;
+  benchmark::Initialize(&count, args.data());
+  if (benchmark::ReportUnrecognizedArguments(count, args.data())) return 1;
   CRatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   PrintRatios(reporter, kSizes, kPerKeys);

@@ -968,8 +968,6 @@ void* CBPlusTree::pDataAt(const CBPlusTreeCursor& c) const {
   return pLeafData(c.pLeaf, c.nSlot);
 }
 
-void* CBPlusTree::pGetCurrentData() const { return pDataAt(m_Cursor); }
-
 void* CBPlusTree::pGetCurrentKey() const {
   if (!m_Cursor.pLeaf || bIsEnd(m_Cursor)) return nullptr;
   return pLeafKey(m_Cursor.pLeaf, m_Cursor.nSlot);
@@ -1202,8 +1200,41 @@ std::uint32_t CBPlusTree::nWalkBackward(CBPlusTreeCursor& c, std::uint32_t n, bo
   return moved;
 }
 
-int CBPlusTree::bMove(std::int32_t nCount, std::int32_t* pMoved, std::uint32_t nFlags) {
+int CBPlusTree::bWalk(std::int32_t nCount, std::int32_t* pMoved, std::uint32_t nFlags) {
   if (pMoved) *pMoved = 0;
+  // One step that stays in the cursor's leaf, where a list is at either end of it: the next or previous value in the
+  // list itself (a plain list, or the nested tree's current leaf), else the neighbouring slot's first or last value.
+  CBPlusTreeCursor& here = m_Cursor;
+  if ((nCount == 1 || nCount == -1) && !(nFlags & MOVE_BY_KEY) && here.pLeaf) {
+    bool first = true;  // at the first value of the slot (and for a step forward, at its last)
+    bool last = true;
+    if (!bIsEnd(here) && bIsList(here.pLeaf, here.nSlot)) {
+      CDuplicateList* list = pList(here.pLeaf, here.nSlot);
+      const bool nested = list->bIsNested();
+      const std::uint32_t count = !nested ? static_cast<std::uint32_t>(list->nGetCount())
+                                  : here.pDupLeaf ? static_cast<std::uint32_t>(here.pDupLeaf->nKeyCount)
+                                                  : 0;
+      first = count > 0 && here.nDupIndex == 0 && (!nested || !here.pDupLeaf->pPrev);
+      last = count > 0 && here.nDupIndex + 1 == count && (!nested || !here.pDupLeaf->pNext);
+      if (count > 0 && (nCount > 0 ? here.nDupIndex + 1 < count : here.nDupIndex > 0)) {
+        here.nDupIndex = nCount > 0 ? here.nDupIndex + 1 : here.nDupIndex - 1;
+        if (pMoved) *pMoved = nCount;
+        return 1;
+      }
+    }
+    if (nCount > 0 && last && here.nSlot + 1 < here.pLeaf->nKeyCount) {
+      ++here.nSlot;
+      SetFirstDuplicate(here);
+      if (pMoved) *pMoved = 1;
+      return 1;
+    }
+    if (nCount < 0 && first && here.nSlot > 0 && here.nSlot <= here.pLeaf->nKeyCount) {
+      --here.nSlot;
+      SetLastDuplicate(here);
+      if (pMoved) *pMoved = -1;
+      return 1;
+    }
+  }
   if (!m_pRoot || !m_Cursor.pLeaf) return 0;
   const bool byKey = (nFlags & MOVE_BY_KEY) != 0;
   if (nCount == 0) return (!bIsEnd(m_Cursor) || (nFlags & MOVE_TO_END)) ? 1 : 0;

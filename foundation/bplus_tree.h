@@ -97,8 +97,36 @@ class CBPlusTree {
   void GoFirst();
   void GoToEnd();
   void GoToRank(std::uint32_t nRank);
-  int bMove(std::int32_t nCount, std::int32_t* pMoved, std::uint32_t nFlags);
-  void* pGetCurrentData() const;
+  // A step of one key or entry that stays inside the cursor's leaf and touches no duplicate list costs an index
+  // increment: it is answered here, inline; every other move walks.
+  int bMove(std::int32_t nCount, std::int32_t* pMoved, std::uint32_t nFlags) {
+    CBPlusTreeCursor& c = m_Cursor;
+    if (c.pLeaf && (nCount == 1 || nCount == -1)) {
+      const bool byKey = (nFlags & MOVE_BY_KEY) != 0;
+      const int to = c.nSlot + nCount;
+      const bool plainHere = byKey || c.nSlot >= c.pLeaf->nKeyCount || !bIsList(c.pLeaf, c.nSlot);
+      // Backward the slot reached must hold no list either: the walk lands on a list's last value there.
+      if (to >= 0 && to < c.pLeaf->nKeyCount && plainHere && (nCount > 0 || !bIsList(c.pLeaf, to))) {
+        c.nSlot = to;
+        if (bIsList(c.pLeaf, to)) {
+          SetFirstDuplicate(c);
+        } else {
+          c.pDupLeaf = nullptr;
+          c.nDupIndex = 0;
+        }
+        if (pMoved) *pMoved = nCount;
+        return 1;
+      }
+    }
+    return bWalk(nCount, pMoved, nFlags);
+  }
+  void* pGetCurrentData() const {
+    const CBPlusTreeCursor& c = m_Cursor;
+    if (c.pLeaf && c.nSlot < c.pLeaf->nKeyCount && m_nDataLength != 0 && !bIsList(c.pLeaf, c.nSlot)) {
+      return pLeafData(c.pLeaf, c.nSlot);
+    }
+    return pDataAt(c);
+  }
   void* pGetCurrentKey() const;
   std::int32_t nGetDuplicateCount() const;
   // n records of key then data, ascending; only into an empty tree.
@@ -186,6 +214,7 @@ class CBPlusTree {
   void FreeSlotList(SBPlusTreeLeaf* pLeaf, int nSlot);
 
   // Positions.
+  int bWalk(std::int32_t nCount, std::int32_t* pMoved, std::uint32_t nFlags);
   bool bIsEnd(const CBPlusTreeCursor& c) const { return c.pLeaf && c.nSlot >= c.pLeaf->nKeyCount; }
   void SetFirstDuplicate(CBPlusTreeCursor& c) const;
   void SetLastDuplicate(CBPlusTreeCursor& c) const;

@@ -38,6 +38,8 @@ void CErrorHolder::Destroy(std::uint32_t flags) {
 }
 
 void CErrorHolder::Clear() {
+  // Every operation clears its holder first, most of them a holder with nothing in it: no walk over empty fields.
+  if (m_nRecordedCode == ERROR_CODE_NONE_RECORDED && m_error.bIsClear()) return;
   m_error.Clear();
   m_nRecordedCode = ERROR_CODE_NONE_RECORDED;
 }

@@ -204,6 +204,15 @@ void CXError::Clear() {
   m_nReservedNumber = 0;
 }
 
+bool CXError::bIsClear() const {
+  for (char16_t** field : const_cast<CXError*>(this)->TextFields()) {
+    if (*field) return false;
+  }
+  return m_aMessages.nGetCount() == 0 && m_aInfoItems.nGetCount() == 0 && !m_pNested &&
+         m_nLevel == ERROR_LEVEL_NONE && m_nCode == 0 && m_bReserved == 0 && m_nNumberShown == 0 &&
+         m_nSystemCode == 0 && m_anReserved[0] == 0 && m_anReserved[1] == 0 && m_nReservedNumber == 0;
+}
+
 void CXError::SetLevel(std::uint32_t level) {
   if (level == m_nLevel) return;
   if (level == ERROR_LEVEL_NONE) {

@@ -111,6 +111,9 @@ class CXError {
 
   void AddRef() { ++m_nRefCount; }
   void Clear();
+  // Whether Clear would change nothing: no text, message, information item or nested error, and every number of
+  // the error at its cleared value.
+  bool bIsClear() const;
   void SetLevel(std::uint32_t level);
   void SetError(const CModuleDescriptor* module, std::uint32_t code, ...);
   void SetErrorV(std::uint32_t code, va_list arguments);

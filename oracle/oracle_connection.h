@@ -9,6 +9,9 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "sql/connection.h"
 
@@ -166,6 +169,10 @@ class COracleConnection : public CConnectionOra {
   CTString m_strNlsTerritory;
   CTString m_strNlsCharacterSet;
   std::int32_t m_nClientCharsetId = -1;                // Oracle character-set id of the client code page, or -1
+  // The client form of texts the value conversions send unchanged with every value (the number NLS parameters and
+  // masks): each text and its bytes, made once for the client code page they were made in (oracle/client/).
+  std::uint32_t m_nConstantTextsCodePage = 0;
+  std::vector<std::pair<std::u16string, std::string>> m_constantClientTexts;
   // 0 not tried, 1 succeeded, 2 failed or unavailable, 3 (OCIEnvNlsCreate) no Oracle id for the client code page.
   std::uint32_t m_nEnvNlsCreateState = 0;
   std::uint32_t m_nEnvCreateState = 0;

@@ -1,5 +1,6 @@
 #include "engine/cache/row_arena.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -12,6 +13,19 @@ std::uint8_t* pAt(std::uint64_t address) {
 }
 
 }  // namespace
+
+int CStepArray::Grow() {
+  const std::uint64_t half = m_nCapacity / 2;
+  std::uint64_t capacity = static_cast<std::uint64_t>(m_nCapacity) + (half > m_nGrowStep ? half : m_nGrowStep);
+  // Near the end of the count's range the array takes what is left rather than failing early.
+  if (capacity > UINT32_MAX) capacity = UINT32_MAX;
+  if (capacity <= m_nCapacity || capacity > SIZE_MAX / m_nElementSize) return 0;
+  void* elements = std::realloc(m_pElements, static_cast<std::size_t>(capacity * m_nElementSize));
+  if (!elements) return 0;
+  m_pElements = static_cast<unsigned char*>(elements);
+  m_nCapacity = static_cast<std::uint32_t>(capacity);
+  return 1;
+}
 
 CRowArena::CRowArena() = default;
 

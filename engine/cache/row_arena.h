@@ -40,13 +40,16 @@ struct SArenaMark {
 };
 
 // A growable array whose growth step can change, and which can make room for one more element ahead of time, so
-// that a later add cannot fail.
+// that a later add cannot fail. It grows by half its capacity, the step being the least it grows by: the per-row
+// arrays of a cache of millions of rows would otherwise be copied whole once every step of rows, and a row stored
+// into a large cache would cost more than one stored into a small one. Nothing outside sees the capacity.
 class CStepArray : public CDynamicArray {
  public:
   using CDynamicArray::CDynamicArray;
   void SetGrowStep(std::uint32_t step) { m_nGrowStep = step ? step : 1; }
   std::uint32_t nGetGrowStep() const { return m_nGrowStep; }
   bool bReserveOne() { return m_nCount < m_nCapacity || Grow(); }
+  int Grow() override;
 };
 
 inline constexpr std::uint32_t ARENA_START_ROWS_PER_BLOCK = 500;

@@ -418,6 +418,18 @@ int CRowCache::bReadRow(CRecord* record, std::uint32_t row) {
   std::uint64_t length = 0;
   const std::uint8_t* bytes = m_rows.pGetBytes(row, &length);
   if (!bytes || !record) return 0;
+  // The common row first: a record with its buffer, keyed by its values, no large values on either side. Nothing
+  // on this path calls out, so it costs little more than the copy.
+  CRecordBuffer* own = record->pGetBuffer();
+  if (own && m_nKeyKind == ROW_KEY_RECORD_VALUES && m_nValueRowCount == 0 && !record->pGetLargeValues()) {
+    CopyRowBytes(const_cast<std::uint8_t*>(own->pGetBlock()), bytes,
+                 static_cast<std::size_t>(std::min<std::uint64_t>(length, own->nGetTotalLength())));
+    return 1;
+  }
+  return bReadRowWhole(record, row, bytes, length);
+}
+
+int CRowCache::bReadRowWhole(CRecord* record, std::uint32_t row, const std::uint8_t* bytes, std::uint64_t length) {
   if (!record->pGetBuffer() && (!m_pTemplate || !record->bCopyFrom(m_pTemplate, kTemplateParts))) return 0;
   CRecordBuffer* buffer = record->pGetBuffer();
   if (!buffer) return 0;
@@ -522,7 +534,7 @@ void CRowCache::SetMark(std::uint32_t row, std::uint32_t mark) {
 
 // ---- moving --------------------------------------------------------------------------------------------------------
 
-std::int32_t CRowCache::nMoveRow(std::int32_t from, std::uint32_t direction, std::uint32_t count) const {
+std::int32_t CRowCache::nMoveRowCounted(std::int32_t from, std::uint32_t direction, std::uint32_t count) const {
   const std::int64_t rows = nGetRowCount();
   std::int64_t start = -1;
   bool forward = true;

@@ -1,7 +1,9 @@
 #include "oracle/client/oci_call.h"
 
 #include <cstring>
+#include <new>
 #include <string>
+#include <string_view>
 
 #include "driver/driver.h"
 #include "foundation/code_pages.h"
@@ -38,6 +40,59 @@ std::uint32_t nClientCodePage(COracleConnection* connection) {
 bool bClientIsUtf16(COracleConnection* connection) { return nClientCodePage(connection) == CODE_PAGE_UTF16; }
 
 COciText::COciText(COracleConnection* connection, const char16_t* text) { Encode(connection, text); }
+
+namespace {
+
+// The texts a connection keeps: a few masks and parameter lists. Room for all of them is taken at once, so that
+// keeping one more never moves those kept before (a call may hold two of them).
+constexpr std::size_t kMostConstantTexts = 32;
+
+}  // namespace
+
+CConstantOciText::CConstantOciText(COracleConnection* connection, const char16_t* text, std::uint32_t units) {
+  std::uint32_t n = 0;
+  while (text && n < units && text[n]) ++n;
+  // A UTF-16 client reads the caller's text in place: nothing to keep.
+  if (text && !bClientIsUtf16(connection)) {
+    const std::u16string_view wanted(text, n);
+    auto& kept = connection->m_constantClientTexts;
+    const std::uint32_t codePage = nClientCodePage(connection);
+    if (connection->m_nConstantTextsCodePage != codePage) {
+      kept.clear();
+      connection->m_nConstantTextsCodePage = codePage;
+    }
+    for (const auto& [wide, bytes] : kept) {
+      if (wide == wanted) {
+        m_pKept = &bytes;
+        return;
+      }
+    }
+    if (kept.size() < kMostConstantTexts) {
+      const COciText made(connection, text, n);
+      if (!made.bRefused()) {
+        try {
+          kept.reserve(kMostConstantTexts);
+          kept.emplace_back(std::u16string(wanted),
+                            std::string(reinterpret_cast<const char*>(made.pGet()), made.nGetBytes()));
+          m_pKept = &kept.back().second;
+          return;
+        } catch (const std::bad_alloc&) {
+          // Not kept: the text goes in a form of its own below.
+        }
+      }
+    }
+  }
+  m_own.emplace(connection, text, n);
+}
+
+oci::OraText* CConstantOciText::pGet() const {
+  if (!m_pKept) return m_own->pGet();
+  return reinterpret_cast<oci::OraText*>(const_cast<char*>(m_pKept->data()));
+}
+
+std::uint32_t CConstantOciText::nGetBytes() const {
+  return m_pKept ? static_cast<std::uint32_t>(m_pKept->size()) : m_own->nGetBytes();
+}
 
 void COciText::Encode(COracleConnection* connection, const char16_t* text) {
   if (!text) text = u"";
@@ -101,6 +156,19 @@ bool ReadClientText(COracleConnection* connection, const void* text, std::uint32
   const char* narrow = static_cast<const char*>(text);
   std::size_t n = 0;
   while (n < bytes && narrow[n]) ++n;
+  // The short texts of every value read (numbers, dates) are converted straight into the result.
+  constexpr std::size_t kInPlace = 256;
+  if (n > 0 && n <= kInPlace) {
+    char16_t units[kInPlace];
+    const int made = platform::MultiByteToWide(nClientCodePage(connection), 0, narrow, static_cast<int>(n), units,
+                                               static_cast<int>(n));
+    if (made <= 0) {
+      out = u"";
+      return false;
+    }
+    out.AssignN(units, static_cast<std::size_t>(made));
+    return out.nGetLength() == static_cast<std::size_t>(made);
+  }
   char16_t* wide = pszCodePageToNewWide(narrow, n, nClientCodePage(connection));
   out = wide ? wide : u"";
   const bool whole = n == 0 || (wide && out.nGetLength() == std::char_traits<char16_t>::length(wide));

@@ -9,6 +9,8 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <optional>
+#include <string>
 
 #include "foundation/t_string.h"
 #include "oracle/client/oci_declarations.h"
@@ -81,6 +83,21 @@ class COciText {
   std::uint32_t m_nBytes = 0;
   char* m_pOwned = nullptr;
   bool m_bRefused = false;
+};
+
+// A text sent unchanged with every call of a kind (a mask, NLS parameters): its client form is made once per
+// connection and kept there, where the client reads it in place. A connection that cannot keep one more (memory, or
+// already a few dozen of them) lends the text a form of its own for this call, as COciText does.
+class CConstantOciText {
+ public:
+  CConstantOciText(COracleConnection* connection, const char16_t* text, std::uint32_t units);
+  oci::OraText* pGet() const;
+  std::uint32_t nGetBytes() const;
+  bool bRefused() const { return m_own && m_own->bRefused(); }
+
+ private:
+  const std::string* m_pKept = nullptr;
+  std::optional<COciText> m_own;  // made when the connection keeps no form
 };
 
 // True when every text has its client form; else false with out of memory in the holder.

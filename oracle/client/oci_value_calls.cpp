@@ -34,9 +34,13 @@ int nFailed(COracleConnection* c, CErrorHolder* h, sword status, std::uint32_t p
 
 int nNumberToText(COracleConnection* c, CErrorHolder* h, const void* number, const char16_t* mask,
                   std::uint32_t maskLength, CTString& out) {
-  const COciText format(c, mask, maskLength);
-  const COciText nls(c, NUMBER_NLS_PARAMETERS);
-  if (!bOciTextsMade(h, {&format, &nls})) return 0;
+  // Both go unchanged with every value read: their client forms are kept on the connection.
+  const CConstantOciText format(c, mask, maskLength);
+  const CConstantOciText nls(c, NUMBER_NLS_PARAMETERS, UINT32_MAX);
+  if (format.bRefused() || nls.bRefused()) {
+    SetHolderOutOfMemory(h);
+    return 0;
+  }
   // Room for the output units in either form the client writes (UTF-16 takes two bytes a unit).
   char16_t buffer[NUMBER_TEXT_UNITS + 1] = {};
   ub4 size = bClientIsUtf16(c) ? NUMBER_TEXT_UNITS * 2 : NUMBER_TEXT_UNITS;

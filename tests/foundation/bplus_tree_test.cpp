@@ -119,6 +119,7 @@ class CRandomRun {
         Position();
       }
       Verify();
+      if (step % 400 == 399) Walk();
     }
   }
 
@@ -370,6 +371,29 @@ class CRandomRun {
   }
 
   std::string Where() const { return "step " + std::to_string(m_Step) + " seed " + std::to_string(m_Config.seed); }
+
+  // Every entry one step at a time, first to last and back: steps inside a leaf or a list take a short way there.
+  void Walk() {
+    const std::vector<Entry> entries = m_Oracle.Entries();
+    if (entries.empty()) return;
+    auto here = [&] {
+      const auto* key = static_cast<const char*>(m_Tree.pGetCurrentKey());
+      const auto* data = static_cast<const char*>(m_Tree.pGetCurrentData());
+      return Entry(key ? std::string(key, m_Config.keyLength) : "", data ? std::string(data, m_Config.dataLength) : "");
+    };
+    m_Tree.GoFirst();
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      ASSERT_TRUE(i == 0 || m_Tree.bMove(1, nullptr, 0)) << Where() << " forward to " << i;
+      ASSERT_EQ(here(), entries[i]) << Where() << " forward at " << i;
+    }
+    EXPECT_EQ(m_Tree.bMove(1, nullptr, 0), 0) << Where();
+    for (std::size_t i = entries.size() - 1; i-- > 0;) {
+      ASSERT_EQ(m_Tree.bMove(-1, nullptr, 0), 1) << Where() << " back to " << i;
+      ASSERT_EQ(here(), entries[i]) << Where() << " back at " << i;
+    }
+    EXPECT_EQ(m_Tree.bMove(-1, nullptr, 0), 0) << Where();
+    m_Cursor = entries.front();
+  }
 
   void Verify() {
     const std::string problems = CBPlusTreeProbe::Check(m_Tree);
