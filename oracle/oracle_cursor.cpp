@@ -34,6 +34,7 @@ namespace {
 constexpr std::uint32_t HANDLE_STATEMENT = 4;
 constexpr std::uint32_t ATTR_PREFETCH_ROWS = 11;
 constexpr std::uint32_t ATTR_PREFETCH_MEMORY = 13;
+constexpr std::uint32_t ATTR_ROW_COUNT = 9;
 constexpr std::uint32_t MODE_DESCRIBE_ONLY = 16;
 constexpr std::uint16_t FETCH_FIRST = 4;
 constexpr std::uint16_t FETCH_LAST = 8;
@@ -239,6 +240,7 @@ int COracleCursor::bExecute(std::uint32_t) {
     } else if (!result) {
       AddStatementMessage();
     }
+    if (result) result = bCheckRowTouched(connection, kind);
     if (result) result = bCompleteOutputs();
     if (result) result = bWriteLobs();
     if (result && kind == SQL_STATEMENT_INSERT && bIsRemoteTable()) {
@@ -259,6 +261,16 @@ int COracleCursor::bExecute(std::uint32_t) {
     ReportStatementError();
   }
   return result;
+}
+
+int COracleCursor::bCheckRowTouched(COracleConnection* connection, std::uint32_t kind) {
+  if (!m_nRowRequired || (kind != SQL_STATEMENT_UPDATE && kind != SQL_STATEMENT_DELETE)) return 1;
+  std::uint32_t rows = 0;
+  if (!nOciAttrGet(connection, m_pErrorHolder, m_pHandle, HANDLE_STATEMENT, &rows, ATTR_ROW_COUNT, nullptr)) return 0;
+  // The row was deleted by another session, or its key changed there: answering 1 would report a write or a delete
+  // that never happened.
+  return rows ? 1 : bRaise(CURSOR_ERROR_NOT_FOUND, CURSOR_POINT_NOT_FOUND, CURSOR_RECORDED_NOT_FOUND,
+                           CURSOR_MESSAGE_NOT_FOUND);
 }
 
 int COracleCursor::bBindStatementParameters() {

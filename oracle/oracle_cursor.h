@@ -48,9 +48,13 @@ class CCursorOra : public CCursor {
 
   void SetSimpleReadMode(std::uint32_t on) { m_nSimpleReadMode = on; }
   std::uint32_t nGetSimpleReadMode() const { return m_nSimpleReadMode; }
+  // On for the table's own UPDATE and DELETE of its current record: a run that touched no row fails with error 13,
+  // as a record not found again. A statement given as text keeps whatever row count it has.
+  void RequireRowTouched(std::uint32_t on) { m_nRowRequired = on; }
 
  protected:
   std::uint32_t m_nSimpleReadMode = 1;
+  std::uint32_t m_nRowRequired = 0;
 };
 
 class COracleCursor final : public CCursorOra, public IOracleStatementHandle {
@@ -110,6 +114,8 @@ class COracleCursor final : public CCursorOra, public IOracleStatementHandle {
   // Every named output received in pieces takes its last piece, whose length the client gives only once the
   // statement has run: whoever reads the value then (the table, a bind dump) reads it whole.
   int bCompleteOutputs();
+  // Under RequireRowTouched: 1 when the UPDATE or DELETE just run touched a row, else error 13 and 0.
+  int bCheckRowTouched(COracleConnection* connection, std::uint32_t kind);
   int bWriteLobs();
   int bIsRemoteTable();
   int bHasRowIdKey();

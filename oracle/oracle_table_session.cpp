@@ -165,7 +165,10 @@ int COracleTable::bExecuteModification(CCursor* context, std::uint32_t kind, std
   int done = 1;
   if (lock) done = lock->bResume(m_pErrorHolder);
   if (connection) connection->SelectLockSession(m_pErrorHolder);
+  auto* statement = dynamic_cast<CCursorOra*>(context);
+  if (statement) statement->RequireRowTouched(kind != SQL_STATEMENT_INSERT);
   if (done) done = CTableOra::bExecuteModification(context, kind, flags, argument);
+  if (statement) statement->RequireRowTouched(0);
   RestoreMainSession();
   if (done && kind == SQL_STATEMENT_UPDATE) RekeyCurrentLock();
   if (lock) {

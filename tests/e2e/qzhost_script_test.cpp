@@ -73,6 +73,14 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
       {"connect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nread first lock\nwith HOSTTEST\n"
        "query Q SELECT ID, NAME FROM T\nread first\nset ID=2\nadd\nexpect 0\n",
        true, "the runtime is told: error 35"},
+      // A write or a delete that reaches no row fails: another session deleted it, or held its lock.
+      {"connect HOSTTEST SYSTEM manager as B\nsql DELETE FROM T\nsql COMMIT\nuse T\nset NAME=two\nmodify\nexpect 0\n",
+       true, "the runtime is told: error 13, state 9"},
+      {"connect HOSTTEST SYSTEM manager as B\nsql DELETE FROM T\nsql COMMIT\nuse T\ndelete\nexpect 0\n", true,
+       "the runtime is told: error 13, state 9"},
+      {"connect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nread first lock\nuse T\nread first lock\n"
+       "set NAME=two\nmodify\nexpect ORA-00054 state 1\nuse TB\nunlock\nread first\nexpect NAME=one\n",
+       true, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.steps);
