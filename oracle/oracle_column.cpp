@@ -178,7 +178,11 @@ int COracleColumn::bSetupDescriptors() {
 int COracleColumn::bIsTableStateClear() { return bIsMemo() && CColumnOra::bIsTableStateClear() ? 1 : 0; }
 
 int COracleColumn::bIncludeInUpdate(std::uint32_t options) {
-  return bIsLob() ? 1 : CColumnOra::bIncludeInUpdate(options);
+  // A value put into a LOB does not mark the column changed, so an UPDATE writes the LOB every time. Two are left
+  // out unless changed: a LOB not read yet (its NULL stands for a value the row still holds; writing it would erase
+  // that value) and a BFILE (the file is named by its locator, not written through it).
+  if (bIsLob()) return bIsBfile() || bIsUnread() ? 0 : 1;
+  return CColumnOra::bIncludeInUpdate(options);
 }
 
 int COracleColumn::bIncludeInInsert(std::uint32_t options) {

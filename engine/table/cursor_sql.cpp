@@ -517,7 +517,11 @@ int CCursor::bIsColumnWritten(CColumn* column, std::uint32_t kind, std::uint32_t
   }
   CColumnDescriptor* secondary = column->pGetSecondaryDescriptor();
   if (secondary && (secondary->nGetOptions() & COLUMN_OPTION_4)) return 0;
-  if (kind == SQL_STATEMENT_UPDATE) return column->bIsChanged() ? 1 : 0;
+  // A memo its binding writes with every UPDATE (the driver's large values whose changes the column does not track)
+  // is written unchanged too.
+  if (kind == SQL_STATEMENT_UPDATE) {
+    return column->bIsChanged() || (column->bIsMemo() && column->bIncludeInUpdate(0)) ? 1 : 0;
+  }
   return kind == SQL_STATEMENT_INSERT;
 }
 

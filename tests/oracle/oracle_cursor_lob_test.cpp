@@ -113,6 +113,20 @@ TEST_F(OracleCursorLobValues, InsertAndUpdateWriteTheirLobsThroughTheReturnedLoc
   EXPECT_EQ(Lob(u"C"), big);
   EXPECT_EQ(Calls({"OCIStmtGetPieceInfo"}).size(), 3u);
   EXPECT_TRUE(Calls({"OCILobRead"}).empty());
+
+  // A value put into a LOB is written with its record though nothing marks it changed, and a shorter value replaces
+  // a longer one whole: alone, and beside a changed key.
+  for (const std::int32_t to : {2, 4}) {
+    const std::u16string digit(1, static_cast<char16_t>(u'0' + to));
+    Hold(2);
+    SetText(u"C", Long(40000 + to).c_str());
+    ASSERT_EQ(Run(SQL_STATEMENT_UPDATE), 1) << Dump(*holder);
+    EXPECT_EQ(Read2(u"SELECT LENGTH(C) FROM T WHERE K = 2"), u"4000" + digit);
+    SetText(u"C", u"short");
+    SetInt(u"K", to);
+    ASSERT_EQ(Run(SQL_STATEMENT_UPDATE), 1) << Dump(*holder);
+    EXPECT_EQ(Read2(u"SELECT K || C FROM T WHERE K > 1"), digit + u"short");
+  }
 }
 
 TEST_F(OracleCursorLobValues, AnInsertIntoARowIdTableReturnsTheRowIdFirst) {
