@@ -720,7 +720,8 @@ int COracleFieldValue::bWriteText() {
 // Only a session opened in a character set of its own keeps 8-bit text in another page than the runtime's: a UTF-16
 // session's client is told the runtime's page on every 8-bit bind and define.
 std::uint32_t COracleFieldValue::nNarrowSessionCodePage() {
-  if (m_nNativeTypeCode != sqlt::STR && m_nNativeTypeCode != sqlt::CHR) return 0;
+  // Fixed texts (SQLT_CHR) are bound by their length, which a converted buffer's room is not: they stay as they are.
+  if (m_nNativeTypeCode != sqlt::STR) return 0;
   if (m_pPrimary && (m_pPrimary->nGetType() != COLUMN_TYPE_TEXT || m_pPrimary->bIsMemo())) return 0;
   if (m_nState == FIELD_STATE_EXTERNAL) {
     if (!m_pSecondary || m_pSecondary->nGetType() != COLUMN_TYPE_TEXT) return 0;
