@@ -206,6 +206,16 @@ OraError Session::EndSharedWork(bool keep) {
   return OraError();
 }
 
+// Whatever ended the branch, its attachment, its detached entry and its locks go with it.
+void Session::ForgetBranch(std::uint64_t owner) {
+  if (owner == owner_) {
+    wrote_ = false;
+    branchAttached_ = false;
+  }
+  detached_.erase(owner);
+  db_->Locks().Release(owner);
+}
+
 // Each branch ends its own work and locks alone: the others' rows stay changed and locked until they end.
 OraError Session::Commit(std::uint64_t owner) {
   const bool changed = undo_.HasChangesOf(owner) || (owner == owner_ && wrote_);
@@ -213,12 +223,7 @@ OraError Session::Commit(std::uint64_t owner) {
   OraError error = EndSharedWork(changed);
   if (error) return error;
   if (changed && transactionOpen_) keptWork_ = true;
-  if (owner == owner_) {
-    wrote_ = false;
-    branchAttached_ = false;
-  }
-  detached_.erase(owner);
-  db_->Locks().Release(owner);
+  ForgetBranch(owner);
   return OraError();
 }
 
@@ -231,12 +236,7 @@ OraError Session::Rollback(std::uint64_t owner) {
     undo_.Forget(owner);
   }
   EndSharedWork(false);
-  if (owner == owner_) {
-    wrote_ = false;
-    branchAttached_ = false;
-  }
-  detached_.erase(owner);
-  db_->Locks().Release(owner);
+  ForgetBranch(owner);
   return OraError();
 }
 
