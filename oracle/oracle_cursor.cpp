@@ -105,9 +105,13 @@ CCursor* COracleCursor::pClone(CHashTable& cloneMap) {
     bOutOfMemory();
     return nullptr;
   }
-  // The copy starts without a statement handle: it prepares its own.
-  return pCloneUnreferenced(copy, m_pErrorHolder,
-                            [&](COracleCursor* made) { return made->bCopyFrom(this, cloneMap); });
+  // The copy starts without a statement handle: it prepares its own. A statement this cursor still reads from has
+  // no counterpart in the copy, so the copy's next move finds its record again by key, as after a lost place.
+  return pCloneUnreferenced(copy, m_pErrorHolder, [&](COracleCursor* made) {
+    if (!made->bCopyFrom(this, cloneMap)) return 0;
+    made->m_bPlaceLost = m_bPlaceLost || (m_pHandle && bIsOpen());
+    return 1;
+  });
 }
 
 // A node memory refused is told in the holder here: several of the callers answer 0 on a null node without a word,

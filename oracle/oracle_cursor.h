@@ -94,9 +94,10 @@ class COracleCursor final : public CCursorOra, public IOracleStatementHandle {
   int bAppendSelectFrom(CSqlRewriter* statement);
   // The parameters' values as a failing execution reports them; empty without parameters.
   std::u16string DumpBinds();
-  // Set by the table when a read through this cursor failed for memory: the client's statement may have gone past
-  // the row the cursor stood on without the row being taken, so the cursor's place is no longer where it reads on
-  // from. The table's next move finds that row again by its key first.
+  // Set by the table when a read through this cursor failed for memory (the client's statement may have gone past
+  // the row the cursor stood on without the row being taken), and on a copy of a cursor whose statement was open
+  // (the copy has no statement of its own yet): the cursor's place is no longer where it reads on from. The
+  // table's next move finds that row again by its key first.
   void SetPlaceLost(bool lost) { m_bPlaceLost = lost; }
   bool bIsPlaceLost() const { return m_bPlaceLost; }
 

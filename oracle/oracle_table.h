@@ -182,6 +182,8 @@ class COracleTable : public CTableOra {
   // there in the direction; -1 when no record holds the value any more (nothing read).
   int nReadOnFromValue(const char16_t* keyName, CHostValue& value, std::uint32_t direction, std::uint32_t a,
                        std::uint32_t lockMode, RuntimeWord lockAnswer, std::uint32_t flags, std::uint32_t seekFlags);
+  // The record a context whose place was lost reads on from: its own last record, else the table's last-read image.
+  CRecord* pLostPlaceRecord(CCursor* context);
   // After a read of the context: a failure for memory puts the current record back as last read and marks the
   // context's place lost; a success clears the mark.
   void NoteReadOutcome(const char16_t* keyName, int answer);

@@ -206,12 +206,14 @@ int COracleTable::bRead(const char16_t* keyName, std::uint32_t direction, std::u
   auto* context = direction == READ_NEXT || direction == READ_PREVIOUS
                       ? dynamic_cast<COracleCursor*>(pFindContext(keyName))
                       : nullptr;
-  if (context && context->bIsPlaceLost() && m_pTableDescription && m_pTableDescription->pGetImageRecord()) {
+  CRecord* place = context && context->bIsPlaceLost() ? pLostPlaceRecord(context) : nullptr;
+  if (place) {
     // The read before failed for memory, maybe with the client's statement moved past the row the context stood
-    // on: the context reads on from that row, the current record as last read, found again by its key value.
+    // on, or the context is a copy without a statement: the context reads on from the row it stood on, found
+    // again by its key value.
     CColumn* key = m_pTableDescription->pFindColumnByName(context->pszGetSearchItem());
     CHostValue value;
-    if (key) m_pTableDescription->pGetImageRecord()->GetFieldValue(value, key->pGetDescriptorNoRef());
+    if (key) place->GetFieldValue(value, key->pGetDescriptorNoRef());
     // No key, no value or no record holding it any more: the context reads on as it stands.
     if (key && value.nGetType() != 0 && !value.bIsNull()) {
       answer = nReadOnFromValue(keyName, value, direction, a, lockMode, lockAnswer, flags,
@@ -226,6 +228,15 @@ int COracleTable::bRead(const char16_t* keyName, std::uint32_t direction, std::u
   }
   NoteReadOutcome(keyName, answer);
   return answer;
+}
+
+CRecord* COracleTable::pLostPlaceRecord(CCursor* context) {
+  if (!m_pTableDescription) return nullptr;
+  // Each context keeps the record it stood on; the table's last-read image is the record of whichever context
+  // read last, which another context of a copied table may not be.
+  CRecord* own = context->pGetSavedRecord();
+  if (own && own->pGetBuffer()) return own;
+  return m_pTableDescription->pGetImageRecord();
 }
 
 void COracleTable::NoteReadOutcome(const char16_t* keyName, int answer) {

@@ -154,8 +154,9 @@ TEST_F(OracleTableReads, PreviousAndLastMoveBackThroughTheRowsFetchedForward) {
 // Every move answered as a key-order walk of rows 1..5 answers it: F L N P (directions), D (delete), A<k> (add
 // K=k), S<k> (seek), R<n> (the nth record), C (count), M (per mille), G<m> (go to per mille), g<n> (go
 // to 500 per mille, the nth fetch, or with n above 9 the (n-10)th execute, refused), X and Y (first and
-// next through a name that is no item); the walk's K (an add: the record added), "-" past an end (a move past an end stays on the record it
-// ran off from), "x" failed. A query is read through V (K's order) and through its own name Q (its own order).
+// next through a name that is no item), W (first through V), Z (the table copied: the moves go on through the copy)
+// and O (the moves switch to the other of the copy and its source); the walk's K (an add: the record added), "-"
+// past an end (a move past an end stays on the record it ran off from), "x" failed. A query is read through V (K's order) and through its own name Q (its own order).
 TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
   const std::tuple<const char16_t*, const char*, const char*> cases[] = {
       {u"K", "F N N N N N N P P L P P F P N N", "1 2 3 4 5 - - 4 3 5 4 3 1 - 2 3"},
@@ -168,10 +169,13 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
       {u"V", "F C M L M P M F N R2 N R4 P G500 M", "1 5 200 5 1000 4 800 1 2 2 3 4 3 2 400"},
       {u"Q", "F N N P L P N N P F M R2 M", "5 4 3 4 1 2 1 - 2 5 200 4 400"},
       {u"K", "F N g1 N P N g12 P N L g12 P N", "1 2 x 3 2 3 x 2 3 5 x 4 5"},
+      {u"K", "F N Z N N N N P F N O N O N", "1 2 2 3 4 5 - 4 1 2 2 3 2 3"},
+      {u"K", "F N N W Z P P N O N", "1 2 3 1 1 2 1 2 1 4"},
   };
   for (const auto& [key, script, answers] : cases) {
     SCOPED_TRACE(script);
     MakeTable(5);
+    COracleTable* source = subject;
     std::uint32_t rows = 0;
     if (*key != u'K') {
       ASSERT_TRUE(subject->bRunQueryText(&rows, u"Q", 4, u"SELECT * FROM T ORDER BY V DESC", 0, 0));
@@ -194,8 +198,19 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
       int ok = 0;
       if (op == 'A') subject->pGetTableDescription()->pFindColumnByName(u"K")->bSetValue(value, 0);
       switch (op) {
+        case 'W': ok = subject->bRead(u"V", READ_FIRST, 0, 0, 0, 0); break;
         case 'X': case 'Y': ok = subject->bRead(name, op == 'X' ? READ_FIRST : READ_NEXT, 0, 0, 0, 0); break;
         case 'D': ok = subject->bDeleteRecord(0, 0); break;
+        case 'Z': {
+          CHashTable map(17);
+          CTable* copy = subject->pClone(map, 0, 0);
+          ASSERT_NE(copy, nullptr) << done << Dump(*holder);
+          source = subject;
+          subject = Keep(static_cast<COracleTable*>(copy));
+          ok = 1;
+          break;
+        }
+        case 'O': std::swap(subject, source), ok = 1; break;
         case 'A': ok = subject->bAddRecord(0, 0); break;
         case 'S': ok = subject->bSeekOnKey(key, reinterpret_cast<RuntimeWord>(&value), 1, 0, 0, 0, 1, 0); break;
         case 'R': ok = subject->bReadInContext(key, READ_FIRST, static_cast<RuntimeWord>(n), 0, 0, 0, 0); break;
