@@ -54,6 +54,10 @@ class CTableRecordLock final : public CRecordLockEntry {
   }
   bool bEnded() const { return m_pLevel && (!m_pLevel->bIsActive() || m_pLevel->nGetBeginCount() != m_nBegun); }
   bool m_bWriteFailed = false;
+  // The row of the values the record was locked with. The lock's own writes are seen by no other session, the
+  // connection's main session included, until the release: the record read again shows these values, so the lock
+  // stays found under them beside the values last written.
+  std::uint32_t m_nLockedRow = ROW_NONE;
 
  private:
   CTransaction* m_pLevel = nullptr;
@@ -64,6 +68,8 @@ CTransaction* pTransactionOf(CRowLockEntry* entry) {
   auto* lock = static_cast<CRecordLockEntry*>(entry);
   return static_cast<CTransaction*>(lock->pGetObject());
 }
+
+std::uint32_t nLockedRowOf(CRowLockEntry* entry) { return static_cast<CTableRecordLock*>(entry)->m_nLockedRow; }
 
 }  // namespace
 
@@ -117,20 +123,31 @@ void CTableOra::RekeyLock(std::uint32_t row) {
     if (entry) entry->nRelease();
     return;
   }
-  // The record is found by its values as they stand now (read again, or written): kept under the old ones, its
-  // next write or its release would miss the lock.
-  if (m_pLocks->nFindRecord(record) != row && m_pLocks->nAddLock(record, entry) != ROW_NONE) {
+  // The record is found by its values as they stand now (read again, or written): kept under the old ones only, its
+  // next write or its release would miss the lock. The values it was locked with stay too.
+  if (m_pLocks->nFindRecord(record) != row && m_pLocks->nAddLock(record, entry) != ROW_NONE &&
+      row != nLockedRowOf(entry)) {
     while (m_pLocks->bRemoveLock(row) != 0) {
     }
   }
   entry->nRelease();
 }
 
+void CTableOra::RemoveLockRows(CRowLockEntry* entry) {
+  for (std::uint32_t row = 0; m_pLocks && row < m_pLocks->nGetLockSlotCount(); ++row) {
+    CRowLockEntry* held = m_pLocks->pGetLock(row);
+    if (held) held->nRelease();
+    if (held != entry) continue;
+    while (m_pLocks->bRemoveLock(row) != 0) {
+    }
+  }
+}
+
 std::uint32_t CTableOra::nGetRecordLockCount() const {
   std::uint32_t count = 0;
   for (std::uint32_t row = 0; m_pLocks && row < m_pLocks->nGetLockSlotCount(); ++row) {
     if (CRowLockEntry* entry = m_pLocks->pGetLock(row)) {
-      ++count;
+      count += nLockedRowOf(entry) == row;
       entry->nRelease();
     }
   }
@@ -276,7 +293,9 @@ int CTableOra::bOpenLockList(CCursor* context, std::uint32_t mode, CTransaction*
       entry->AddRef();
       if (!transaction && m_pConnection) entry->LiveIn(m_pConnection->pGetTransaction());
     }
-    locked = entry && record && m_pLocks->nAddLock(record, entry) != ROW_NONE;
+    const std::uint32_t row = entry && record ? m_pLocks->nAddLock(record, entry) : ROW_NONE;
+    if (entry) entry->m_nLockedRow = row;
+    locked = row != ROW_NONE;
     if (!locked) SetHolderOutOfMemory(m_pErrorHolder);
   }
   // The lock's own transaction leaves the session, keeping the lock: attached, the session's next begin would be
@@ -308,12 +327,10 @@ int CTableOra::bOpenWithLocks(CCursor* context, std::uint32_t mode) {
 
 int CTableOra::bUnlockRecordEntry(CCursor* context) {
   DropEndedLocks();
-  std::uint32_t row = ROW_NONE;
-  CRowLockEntry* entry = pFindCurrentLock(&row);
+  CRowLockEntry* entry = pFindCurrentLock(nullptr);
   if (!entry) return 1;
   CTransaction* transaction = pTransactionOf(entry);
   const bool writeFailed = static_cast<CTableRecordLock*>(entry)->m_bWriteFailed;
-  entry->nRelease();
   int released = 1;
   if (transaction) {
     // A write that failed under the lock may have changed the row in part (an UPDATE whose LOB could not be
@@ -322,9 +339,9 @@ int CTableOra::bUnlockRecordEntry(CCursor* context) {
                            : transaction->bCommitNamed(m_pErrorHolder, nullptr);
     transaction->nRelease();
   }
+  if (released) RemoveLockRows(entry);
+  entry->nRelease();
   if (!released) return 0;
-  while (m_pLocks->bRemoveLock(row) != 0) {
-  }
   return context ? context->bSetReadMode(RECORD_LOCK_RELEASE) : 1;
 }
 
@@ -334,9 +351,10 @@ int CTableOra::bUnlockAll() {
   for (std::uint32_t row = 0; row < m_pLocks->nGetLockSlotCount(); ++row) {
     CRowLockEntry* entry = m_pLocks->pGetLock(row);
     if (!entry) continue;
-    CTransaction* transaction = pTransactionOf(entry);
+    CTransaction* transaction = nLockedRowOf(entry) == row ? pTransactionOf(entry) : nullptr;
     const bool writeFailed = static_cast<CTableRecordLock*>(entry)->m_bWriteFailed;
     entry->nRelease();
+    // Each lock ends once, at the row it was taken under.
     if (!transaction) continue;
     if (writeFailed) {
       if (!transaction->bRollbackNamed(m_pErrorHolder, nullptr)) result = 0;
@@ -353,17 +371,13 @@ int CTableOra::bUnlockAll() {
 }
 
 int CTableOra::bUnlockRecord(IHostConnectionDescription*, RuntimeWord value) {
-  std::uint32_t row = ROW_NONE;
-  CRowLockEntry* entry = pFindCurrentLock(&row);
+  CRowLockEntry* entry = pFindCurrentLock(nullptr);
   if (!entry) return 1;
   CTransaction* transaction = pTransactionOf(entry);
-  entry->nRelease();
   const bool mine = !transaction || reinterpret_cast<RuntimeWord>(transaction) == value;
   if (transaction) transaction->nRelease();
-  if (mine) {
-    while (m_pLocks->bRemoveLock(row) != 0) {
-    }
-  }
+  if (mine) RemoveLockRows(entry);
+  entry->nRelease();
   return 1;
 }
 

@@ -99,6 +99,8 @@ class CTableOra : public CTable {
   CRowLockEntry* pFindCurrentLock(std::uint32_t* row) const;
   void RekeyCurrentLock();
   void RekeyLock(std::uint32_t row);
+  // Every row of the list that holds the lock: the values it was locked with and those last written.
+  void RemoveLockRows(CRowLockEntry* entry);
 
   std::uint32_t m_nLockState = TABLE_LOCK_NONE;
   COracleCursor* m_pLockCursor = nullptr;

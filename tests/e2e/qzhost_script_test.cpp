@@ -81,6 +81,12 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
       {"connect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nread first lock\nuse T\nread first lock\n"
        "set NAME=two\nmodify\nexpect ORA-00054 state 1\nuse TB\nunlock\nread first\nexpect NAME=one\n",
        true, ""},
+      // A write kept under its lock is committed by the release, found after the record was read again: another
+      // session reads it at once, whatever failed under another lock meanwhile.
+      {"set ID=2 NAME=two\nadd\nconnect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nuse T\n"
+       "read first lock\nset NAME=uno\nmodify locked\nread next lock\nset ID=NULL\nmodify locked\nexpect 0\nunlock\n"
+       "read first\nunlock\nuse TB\nread first\nexpect NAME=uno\n",
+       true, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.steps);
