@@ -267,6 +267,12 @@ int COracleTable::nReadOnFromValue(const char16_t* keyName, CHostValue& value, s
   std::uint32_t outOfRange = 1;
   context->GetOutOfRange(&outOfRange);
   if (outOfRange) return -1;
+  // The record that held the value is gone (deleted since): the seek stands on the one after it (before it, for a
+  // previous read), which is where the move goes. Read on from there, the move would pass over that record.
+  CColumn* key = m_pTableDescription ? m_pTableDescription->pFindColumnByName(context->pszGetSearchItem()) : nullptr;
+  CHostValue found;
+  std::int32_t equal = 1;
+  if (key && key->bGetValue(found, 0) && found.nEquals(value, &equal) == HOST_OK && !equal) return 1;
   return CTableOra::bRead(keyName, direction, a, lockMode, lockAnswer, flags);
 }
 

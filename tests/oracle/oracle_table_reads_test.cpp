@@ -171,6 +171,7 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
       {u"K", "F N g1 N P N g12 P N L g12 P N", "1 2 x 3 2 3 x 2 3 5 x 4 5"},
       {u"K", "F N Z N N N N P F N O N O N", "1 2 2 3 4 5 - 4 1 2 2 3 2 3"},
       {u"K", "F N N W Z P P N O N", "1 2 3 1 1 2 1 2 1 4"},
+      {u"K", "F N N Z D N O P Z D P", "1 2 3 3 1 4 3 2 2 1 1"},
   };
   for (const auto& [key, script, answers] : cases) {
     SCOPED_TRACE(script);
