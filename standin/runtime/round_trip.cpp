@@ -267,7 +267,8 @@ bool WriteField(RecordBufferView& buffer, const Item& item, const FieldText& val
     int used = 0;
     if (std::sscanf(value->c_str(), "%4u-%2u-%2uT%2u:%2u:%2u.%3u%n", &year, &month, &day, &hour, &minute, &second,
                     &ms, &used) != 7 ||
-        static_cast<std::size_t>(used) != value->size() || hour > 23 || minute > 59 || second > 59) {
+        static_cast<std::size_t>(used) != value->size() || month < 1 || month > 12 || day < 1 || day > 31 ||
+        hour > 23 || minute > 59 || second > 59) {
       return false;
     }
     const CHostDateTime moment{static_cast<std::uint8_t>(day), static_cast<std::uint8_t>(month),
