@@ -107,23 +107,6 @@ bool OpenDescriptorTable(World& w, qzrt::ConnectionDescription& connection, std:
   return table->Open() == 1;
 }
 
-// QZ_FX made afresh with one row of the types read through descriptors (a TIMESTAMP, an INTERVAL, a BFILE with its
-// file) and opened on the main connection.
-bool MakeDescriptorTable(World& w, std::unique_ptr<qzrt::OpenTable>& table) {
-  table.reset();
-  w.RunSql(u"DROP TABLE QZ_FX");
-  char root[512] = {};
-  ClientEntry<unsigned (*)(const char*, char*, unsigned)>("qzociDataSourceFolder")(w.DataSource(), root, 512);
-  const std::filesystem::path folder = std::filesystem::path(root) / "QZDIR";
-  std::filesystem::create_directories(folder);
-  std::ofstream(folder / "f.txt") << "in the file";
-  // The interval stays NULL while INTERVAL columns are read as numbers, which a value fails.
-  return w.RunSql(u"CREATE TABLE QZ_FX (ID NUMBER(10), TS TIMESTAMP(3), IV INTERVAL DAY TO SECOND, BF BFILE)") &&
-         w.RunSql(u"INSERT INTO QZ_FX VALUES (1, TO_TIMESTAMP('2024-01-31 10:20:30', 'YYYY-MM-DD HH24:MI:SS'), "
-                  u"NULL, BFILENAME('QZDIR', 'f.txt'))") &&
-         OpenDescriptorTable(w, w.Main(), table);
-}
-
 std::vector<Operation> MakeOperations() {
   std::vector<Operation> ops;
   auto add = [&ops](Operation op) { ops.push_back(std::move(op)); };
@@ -272,13 +255,33 @@ std::vector<Operation> MakeOperations() {
     op.after = [memo](World&, int) { memo->reset(); };
     add(op);
   }
+  auto readTable = std::make_shared<std::unique_ptr<qzrt::OpenTable>>();
   {
     // A table of the types read through descriptors: a TIMESTAMP, an INTERVAL and a BFILE, its file read whole.
     Operation op;
     op.name = "read a timestamp an interval and a file";
-    auto table = std::make_shared<std::unique_ptr<qzrt::OpenTable>>();
+    auto table = readTable;
     auto file = std::make_shared<std::unique_ptr<CHostValue>>();
-    op.prepare = [table](World& w) { return MakeDescriptorTable(w, *table); };
+    op.prepare = [table](World& w) {
+      table->reset();
+      w.RunSql(u"DROP TABLE QZ_FX");
+      char root[512] = {};
+      ClientEntry<unsigned (*)(const char*, char*, unsigned)>("qzociDataSourceFolder")(w.DataSource(), root, 512);
+      const std::filesystem::path folder = std::filesystem::path(root) / "QZDIR";
+      std::filesystem::create_directories(folder);
+      std::ofstream(folder / "f.txt") << "in the file";
+      void* described = nullptr;
+      // The interval stays NULL while INTERVAL columns are read as numbers, which a value fails.
+      if (!w.RunSql(u"CREATE TABLE QZ_FX (ID NUMBER(10), TS TIMESTAMP(3), IV INTERVAL DAY TO SECOND, BF BFILE)") ||
+          !w.RunSql(u"INSERT INTO QZ_FX VALUES (1, TO_TIMESTAMP('2024-01-31 10:20:30', 'YYYY-MM-DD HH24:MI:SS'), "
+                    u"NULL, BFILENAME('QZDIR', 'f.txt'))") ||
+          !(described = w.Session().Describe(w.Main(), u"QZ_FX"))) {
+        return false;
+      }
+      *table = std::make_unique<qzrt::OpenTable>(w.Session().AccessInterface(w.Main(), described), 1, 30);
+      CallSlot<std::uint32_t>(described, 6);
+      return (*table)->Open() == 1;
+    };
     op.run = [table, file](World&) {
       *file = std::make_unique<CHostValue>();
       return (*table)->Read(u"ID", kReadFirst) == 1 ? (*table)->ReadLarge(0, file->get()) : 0;
@@ -302,9 +305,10 @@ std::vector<Operation> MakeOperations() {
     // the same table adds it.
     Operation op;
     op.name = "write a timestamp";
-    auto table = std::make_shared<std::unique_ptr<qzrt::OpenTable>>();
+    // The table the read above makes and opens: the two never run at once.
+    auto table = readTable;
     static const char* const kMoment = "2024-02-29T23:59:58.000";
-    op.prepare = [table](World& w) { return MakeDescriptorTable(w, *table); };
+    op.prepare = ops.back().prepare;
     op.run = [table](World&) {
       return World::Fill(**table, {{"ID", "2"}, {"TS", kMoment}}) ? (*table)->Add() : 0;
     };
