@@ -324,6 +324,10 @@ int COracleConnection::bCreateEnvironment(CErrorHolder* holder) {
       }
       RaiseOciError(this, holder, status, UNIT, POINT_ENV_CREATE, m_pEnvironment, HTYPE_ENV);
       OciFreeHandle(this, m_pEnvironment, HTYPE_ENV);
+    } else if (holder) {
+      // A client that cannot make the call is an older one: the set-up below is its own, and what the caller is
+      // told if that fails is its failure, not the absence of the newer call on top of it.
+      holder->Clear();
     }
     m_pEnvironment = nullptr;
     m_nEnvCreateState = 2;

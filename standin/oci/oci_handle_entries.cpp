@@ -132,7 +132,11 @@ QZOCI_EXPORT sword OCIEnvCreate(OCIEnv** envp, ub4 mode, void*, void* (*)(void*,
 }
 
 QZOCI_EXPORT sword OCIEnvInit(OCIEnv** envp, ub4 mode, size_t, void**) {
-  QZOCI_ENTER("OCIEnvInit", nullptr, Detail() << "mode=" << mode);
+  if (auto injected = qzoci::EnterEntry("OCIEnvInit", Detail() << "mode=" << mode)) {
+    // As OCIEnvCreate: an ORA error comes with the environment it is read from.
+    if (envp && injected->oraCode) *envp = reinterpret_cast<OCIEnv*>(NewEnvironment(mode, 0, 0));
+    return qzoci::Injected(envp ? *envp : nullptr, *injected);
+  }
   if (!envp) return oci::kInvalidHandle;
   *envp = reinterpret_cast<OCIEnv*>(NewEnvironment(mode, 0, 0));
   return oci::kSuccess;

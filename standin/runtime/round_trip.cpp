@@ -261,6 +261,19 @@ bool WriteField(RecordBufferView& buffer, const Item& item, const FieldText& val
     const long long number = std::strtoll(value->c_str(), &end, 10);
     if (value->empty() || *end) return false;
     std::memcpy(at, &number, size);  // little-endian: the low bytes
+  } else if (type == 24 && size == sizeof(CHostDateTime)) {
+    // The text ReadField shows: a date-time reaches the driver as the runtime stores it, not as a text to parse.
+    unsigned year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, ms = 0;
+    int used = 0;
+    if (std::sscanf(value->c_str(), "%4u-%2u-%2uT%2u:%2u:%2u.%3u%n", &year, &month, &day, &hour, &minute, &second,
+                    &ms, &used) != 7 ||
+        static_cast<std::size_t>(used) != value->size() || month < 1 || month > 12 || day < 1 || day > 31 ||
+        hour > 23 || minute > 59 || second > 59) {
+      return false;
+    }
+    const CHostDateTime moment{static_cast<std::uint8_t>(day), static_cast<std::uint8_t>(month),
+                               static_cast<std::uint16_t>(year), ((hour * 60 + minute) * 60 + second) * 1000 + ms};
+    std::memcpy(at, &moment, sizeof moment);
   } else {
     return false;
   }

@@ -107,7 +107,7 @@ class QZRT_API OpenTable {
   int WriteLarge(std::uint32_t index, void* value);
 
   // The current record's field of an item of the description: written (nullopt: NULL) or read. A text for a number
-  // field must be a decimal integer. False, or nullopt, when the table has no current record or no such item.
+  // field must be a decimal integer, one for a date-time field the text read shows ("2024-01-31T10:20:30.000"). False, or nullopt, when the table has no current record or no such item.
   bool SetField(const char16_t* name, const FieldText& value);
   FieldText Field(const char16_t* name);
   // Every field of the current record, in the description's item order.

@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -98,6 +99,7 @@ struct Operation {
 };
 
 const std::vector<Operation>& Operations();
+const Operation* FindOperation(const std::string& name);
 
 // How an operation calls one entry: how many times, and the first and the last call each with the call before it.
 struct EntryCalls {
@@ -122,6 +124,11 @@ std::map<std::string, OperationCalls> ReadCalls(const std::string& path);
 // it), then checked: the error and its ORA number, the records the other session reads, and the connection used
 // again. Failures are reported through gtest.
 void RunCase(World& world, const Operation& operation, Fault fault, const std::string& entry, unsigned nth);
+
+// Every fault at the calls CallsToFault picks of each entry the operation calls (of those named only, when a set is
+// given); answers the number of cases run.
+unsigned RunFaults(World& world, const Operation& operation, const OperationCalls& calls,
+                   const std::set<std::string>* only = nullptr);
 
 // The fixture of the programs: the runtime's services bound.
 class FaultFixture : public CHostValueFixture {};

@@ -32,23 +32,11 @@ std::vector<std::string> OperationNames() {
 class ClientFaults : public FaultFixture, public ::testing::WithParamInterface<std::string> {};
 
 TEST_P(ClientFaults, EachEntryTheOperationCallsFailsCleanly) {
-  const Operation* op = nullptr;
-  for (const Operation& candidate : Operations()) {
-    if (GetParam() == candidate.name) op = &candidate;
-  }
+  const Operation* op = FindOperation(GetParam());
   ASSERT_NE(op, nullptr);
-  const auto calls = Discover(TheWorld(), op->name);
+  auto calls = Discover(TheWorld(), op->name);
   ASSERT_FALSE(HasFailure()) << "the operation fails with no fault";
-  unsigned cases = 0;
-  for (const auto& [entry, count] : calls.count(op->name) ? calls.at(op->name) : OperationCalls{}) {
-    for (Fault fault : {Fault::Status, Fault::InvalidHandle, Fault::Throw}) {
-      for (unsigned nth : CallsToFault(count)) {
-        RunCase(TheWorld(), *op, fault, entry, nth);
-        ++cases;
-      }
-    }
-  }
-  std::printf("%s: %u cases\n", op->name, cases);
+  std::printf("%s: %u cases\n", op->name, RunFaults(TheWorld(), *op, calls[op->name]));
 }
 
 // The table is kept from case to case: after a client failure part-way through a large value's write, the column's
@@ -60,8 +48,7 @@ TEST_F(FaultFixture, LargeValuesWorkAgainOnTheSameTableAfterAFailure) {
       {"OCILobWrite", Fault::Status},   {"OCILobOpen", Fault::InvalidHandle},
   };
   const char* const kWrite = "write large value";
-  const Operation& write = *std::find_if(Operations().begin(), Operations().end(),
-                                         [&](const Operation& o) { return o.name == std::string(kWrite); });
+  const Operation& write = *FindOperation(kWrite);
   World& world = TheWorld();
   const OperationCalls calls = Discover(world, kWrite)[kWrite];
   const std::u16string other(World::Memo().rbegin(), World::Memo().rend());

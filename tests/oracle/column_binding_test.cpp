@@ -12,6 +12,7 @@
 #include "engine_connection_fixture.h"
 #include "foundation/hash_table.h"
 #include "oracle_statement_helpers.h"
+#include "platform/utf8.h"
 
 namespace {
 
@@ -258,8 +259,14 @@ TEST_F(OracleColumnBinding, ParametersBindByNameAndAtExecution) {
     std::string text;
     unsigned dynamic;
     bool again = false;  // the value object of the case before, given this text
-  } cases[] = {{u"NAME", 0, "row 1", 0}, {u"NAME", LEAF_FLAG_NAMED, "row 2", 1}, {u"", 0, "row 3", 0},
-               {u"NAME", 0, "", 0}, {u"NAME", 0, "row 5", 0, true}};
+    bool wide = false;   // the text (UTF-8 here) bound as UTF-16
+  };
+  // Characters of one to four bytes, a surrogate pair among them: a value sent at execution goes whole.
+  std::string mixed;
+  for (int i = 0; i < 300; ++i) mixed += "\u00e9\u20ac\U0001D11Ex";
+  const Case cases[] = {{u"NAME", 0, "row 1", 0},          {u"NAME", LEAF_FLAG_NAMED, "row 2", 1},
+                        {u"", 0, "row 3", 0},              {u"NAME", 0, "", 0},
+                        {u"NAME", 0, "row 5", 0, true},    {u"NAME", LEAF_FLAG_NAMED, mixed, 1, false, true}};
   int id = 0;
   COracleParameter* parameter = nullptr;
   for (const Case& c : cases) {
@@ -268,8 +275,12 @@ TEST_F(OracleColumnBinding, ParametersBindByNameAndAtExecution) {
         Run(u"INSERT INTO P VALUES (" + std::u16string(1, char16_t(u'0' + id)) + u", :" + (c.name[0] ? c.name : u"1") +
                 u")",
             nullptr, 0);
-    parameter = c.again ? parameter : Parameter(c.name, c.flags, c.text);
-    EXPECT_TRUE(!c.again || parameter->pGetFieldValue()->bSetValue(Text(c.text)));
+    const std::u16string wide = platform::ToUtf16(c.text);
+    parameter = c.again ? parameter : Parameter(c.name, c.flags, c.wide ? "" : c.text, c.wide ? HOST_TYPE_WSTRING : HOST_TYPE_TEXT_BUFFER);
+    CHostValue& value = c.wide ? Text(std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * 2),
+                                      HOST_TYPE_WSTRING)
+                               : Text(c.text);
+    EXPECT_TRUE(!(c.again || c.wide) || parameter->pGetFieldValue()->bSetValue(value));
     if (c.text.empty()) parameter->pGetFieldValue()->SetNull();
     StandIn::Get().ClearCallLog();
     ASSERT_TRUE(parameter->bBind(holder, statement->pGetOciStatement(), connection)) << Dump(*holder);
@@ -279,8 +290,9 @@ TEST_F(OracleColumnBinding, ParametersBindByNameAndAtExecution) {
               std::string::npos);
     EXPECT_EQ(*parameter->pGetIndicators(), c.text.empty() ? 0xFFFF : 0);
     ASSERT_TRUE(statement->Execute(3)) << Dump(*holder);
+    const std::u16string sql = u"SELECT NAME FROM P WHERE ID = " + std::u16string(1, char16_t(u'0' + id));
+    EXPECT_TRUE(c.text.empty() || FetchText(connection, *holder, sql.c_str()) == wide) << "the value read back";
   }
-  EXPECT_EQ(FetchText(connection, *holder, u"SELECT NAME FROM P WHERE ID = 2"), u"row 2");
   EXPECT_EQ(FetchText(connection, *holder, u"SELECT COUNT(*) FROM P WHERE NAME LIKE 'row _'"), u"4");
   EXPECT_EQ(FetchText(connection, *holder, u"SELECT COUNT(*) FROM P WHERE NAME IS NULL"), u"1");
 }

@@ -30,6 +30,7 @@ struct CursorColumn {
   std::uint32_t size;
   std::uint16_t flags;
   std::uint16_t sqlt;  // the client's type code Oracle describes the column with
+  std::uint32_t described = 0;  // the column type Oracle describes it with, when not the runtime's
 };
 
 class OracleCursorFixture : public COracleEngineFixture<doubles::CursorDriver> {
@@ -77,7 +78,8 @@ class OracleCursorFixture : public COracleEngineFixture<doubles::CursorDriver> {
     first = true;
     for (const CursorColumn& column : list) {
       CColumnDescriptor* item = pCreateColumnDescriptorThroughDriver(nullptr, 0);
-      item->bSetAll(column.name, u"T", u"", 1, column.size, column.type, 0xFFFFFFFF, 0xFFFFFFFF, column.flags, 0, 0);
+      item->bSetAll(column.name, u"T", u"", 1, column.size, column.described ? column.described : column.type,
+                    0xFFFFFFFF, 0xFFFFFFFF, column.flags, 0, 0);
       item->SetServerTypeCode(column.sqlt);
       // The row id is no column of the table: it is read, never written.
       if (first && rowId) item->SetOption4(0);

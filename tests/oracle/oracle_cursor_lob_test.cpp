@@ -31,14 +31,15 @@ class OracleCursorLobValues : public OracleCursorFixture {
     return FetchText(ConnectionOf(driver, *reader), *holder, sql);
   }
 
-  void DescribeLobs() {
+  // C an 8-bit text memo of the runtime; in the table a CLOB, or with `national` an NCLOB.
+  void DescribeLobs(bool national = false) {
     Describe({{u"K", COLUMN_TYPE_INT32, 4, COLUMN_FLAG_PRIMARY_KEY, 2},
-              {u"C", COLUMN_TYPE_TEXT_MEMO, 0, 0, 112},
+              {u"C", COLUMN_TYPE_TEXT_MEMO, 0, 0, 112, national ? COLUMN_TYPE_WTEXT_MEMO : 0u},
               {u"B", COLUMN_TYPE_BINARY_MEMO, 0, 0, 113}});
   }
-  void SetBytes(const char16_t* name, const std::string& bytes) {
+  void SetBytes(const char16_t* name, const std::string& bytes, std::uint8_t type = HOST_TYPE_BINARY_BUFFER) {
     CHostValue value;
-    value.SetType(HOST_TYPE_BINARY_BUFFER);
+    value.SetType(type);
     ASSERT_FALSE(bHostFailed(value.SetFromBuffer(bytes.data(), bytes.size())));
     ASSERT_TRUE(columns->pFindColumnByName(name)->bSetValue(value, 0));
   }
@@ -127,6 +128,15 @@ TEST_F(OracleCursorLobValues, InsertAndUpdateWriteTheirLobsThroughTheReturnedLoc
     ASSERT_EQ(Run(SQL_STATEMENT_UPDATE), 1) << Dump(*holder);
     EXPECT_EQ(Read2(u"SELECT K || C FROM T WHERE K > 1"), digit + u"short");
   }
+
+  // 8-bit text written into an NCLOB reaches the server in UTF-16 from the runtime's code page, not byte for byte.
+  ASSERT_EQ(Sql(u"DROP TABLE T"), 1) << Dump(*holder);
+  ASSERT_EQ(Sql(u"CREATE TABLE T (K NUMBER(10) PRIMARY KEY, C NCLOB, B BLOB)"), 1) << Dump(*holder);
+  DescribeLobs(true);
+  SetInt(u"K", 5);
+  SetBytes(u"C", "caf\xE9 \x80 5", HOST_TYPE_TEXT_BUFFER);
+  ASSERT_EQ(Run(SQL_STATEMENT_INSERT), 1) << Dump(*holder);
+  EXPECT_EQ(Read2(u"SELECT C || '/' || LENGTH(C) FROM T WHERE K = 5"), u"caf\u00e9 \u20ac 5/8");
 }
 
 TEST_F(OracleCursorLobValues, AnInsertIntoARowIdTableReturnsTheRowIdFirst) {
