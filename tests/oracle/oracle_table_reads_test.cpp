@@ -151,7 +151,8 @@ TEST_F(OracleTableReads, PreviousAndLastMoveBackThroughTheRowsFetchedForward) {
   EXPECT_EQ(got, (std::vector<std::int32_t>{1, 2, 3, 4, 3, 2, 5, 4})) << Dump(*holder);
 }
 
-// Every move answered as a key-order walk of rows 1..5 answers it: F L N P (directions), D (delete), A<k> (add
+// Every move answered as a key-order walk of rows 1..5 answers it: F L N P (directions), D (delete), Z<k> (V of
+// row k made NULL, the query run again: NULL sorts last ascending, first descending), A<k> (add
 // K=k), S<k> (seek), R<n> (the nth record), C (count), M (per mille), G<m> (go to per mille), g<n> (go
 // to 500 per mille, the nth fetch, or with n above 9 the (n-10)th execute, refused), X and Y (first and
 // next through a name that is no item); the walk's K (an add: the record added), "-" past an end (a move past an end stays on the record it
@@ -168,6 +169,8 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
       {u"V", "F C M L M P M F N R2 N R4 P G500 M", "1 5 200 5 1000 4 800 1 2 2 3 4 3 2 400"},
       {u"Q", "F N N P L P N N P F M R2 M", "5 4 3 4 1 2 1 - 2 5 200 4 400"},
       {u"K", "F N g1 N P N g12 P N L g12 P N", "1 2 x 3 2 3 x 2 3 5 x 4 5"},
+      {u"V", "Z3 F N N N N N P L M P", "1 1 2 4 5 3 - 5 3 1000 5"},
+      {u"Q", "Z3 F N N N N N P L", "1 3 5 4 2 1 - 2 1"},
   };
   for (const auto& [key, script, answers] : cases) {
     SCOPED_TRACE(script);
@@ -196,6 +199,10 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
       switch (op) {
         case 'X': case 'Y': ok = subject->bRead(name, op == 'X' ? READ_FIRST : READ_NEXT, 0, 0, 0, 0); break;
         case 'D': ok = subject->bDeleteRecord(0, 0); break;
+        case 'Z':  // V NULL in row n, the query run again
+          ok = Sql(u"UPDATE T SET V = NULL WHERE K = " + Text(n)) && Sql(u"COMMIT") &&
+               subject->bRunQueryText(&rows, u"Q", 4, u"SELECT * FROM T ORDER BY V DESC", 0, 0);
+          break;
         case 'A': ok = subject->bAddRecord(0, 0); break;
         case 'S': ok = subject->bSeekOnKey(key, reinterpret_cast<RuntimeWord>(&value), 1, 0, 0, 0, 1, 0); break;
         case 'R': ok = subject->bReadInContext(key, READ_FIRST, static_cast<RuntimeWord>(n), 0, 0, 0, 0); break;
@@ -207,8 +214,9 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
         default: ok = subject->bRead(key, std::string("FLNP").find(op), 0, 0, 0, flags); break;
       }
       subject->bGetOutOfRange(name, reinterpret_cast<RuntimeWord>(&off));
-      std::string got = !ok ? "x" : std::to_string(op == 'C' ? count : op == 'M' ? perMille : op == 'D' ? 1 : K());
-      if (ok && off && std::string("ADCM").find(op) == std::string::npos) got = "-";
+      std::string got =
+          !ok ? "x" : std::to_string(op == 'C' ? count : op == 'M' ? perMille : op == 'D' || op == 'Z' ? 1 : K());
+      if (ok && off && std::string("ADCMZ").find(op) == std::string::npos) got = "-";
       EXPECT_EQ(got, answer) << done << Dump(*holder);
     }
     ASSERT_TRUE(Sql(u"DROP TABLE T")) << Dump(*holder);
