@@ -151,8 +151,8 @@ class KeyIndexTest : public CFieldValueFixture {
 
 // ---- random runs against std::multimap ---------------------------------------------------------------------------
 
-// The index's order: the keys as a multimap orders them (NULL and "" alike, first or last); rows of an equal key by row number
-// in the tree, in the order they were added in the sorted index, as a multimap places an equal key last.
+// The index's order: the keys as a multimap orders them (NULL and "" alike, first or last); rows of an equal key by row
+// number in the tree, in the order they were added in the sorted index, as a multimap places an equal key last.
 class COracle {
  public:
   explicit COracle(Kind kind) : m_Kind(kind) {}
@@ -535,27 +535,6 @@ TEST_F(KeyIndexTest, TreeIndexCountsAndSeeksIdenticalRows) {
   ASSERT_TRUE(index->bSeek(0, 0, &found));
   EXPECT_EQ(found, 1);
   EXPECT_EQ(index->nGetCurrentRecord(), 4u) << "a look-up by rank does not move";
-}
-
-// A NULL number is no 0: NULL keys stand apart from every value, before them or after them as the connection sorts
-// NULL, and keep their row order.
-TEST_F(KeyIndexTest, NullNumbersStandWhereTheConnectionSortsNull) {
-  const std::int32_t ids[] = {5, -1, 0, -3, -1};  // -1: NULL
-  for (const int nullsFirst : {1, 0}) {
-    cache->Reset();
-    connection->nullsFirst = nullsFirst;
-    for (std::int32_t id : ids) {
-      Fill(id, "n", "o");
-      CHostValue value;
-      Make(value, HOST_TYPE_INT32, id);
-      if (id == -1) value.SetNull(true);
-      ASSERT_TRUE(Column(u"ID")->bSetValue(value, 0));
-      cache->bStoreRecord(tableDescription->pGetCurrentRecord());
-    }
-    index = std::make_unique<CBTreeKeyIndex>(&owner, cache, Column(u"ID"), &search);
-    ASSERT_TRUE(index->bBuild());
-    EXPECT_EQ(Walk(), nullsFirst ? (std::vector<std::uint32_t>{1, 4, 3, 2, 0}) : (std::vector<std::uint32_t>{3, 2, 0, 1, 4}));
-  }
 }
 
 // A row that cannot be read stops a build and an addition with 0; an index without a tree answers nothing.

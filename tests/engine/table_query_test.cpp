@@ -203,22 +203,20 @@ TEST_F(TableQueryTest, ACatalogItemWiderThanTheQuerysItemLaysTheRecordOutAgain) 
   EXPECT_EQ(context->pGetStatement(), nullptr) << "the context's statement is made again in the new layout";
   // The next read reads in the new layout.
   ASSERT_EQ(subject->bRead(u"K", READ_FIRST, 0, 1, 0, READ_FLAG_QUERY_KEY), 1) << holder->nGetErrorCode();
-  auto valueOf = [&](const char16_t* name) {
-    CHostValue value;
-    std::int32_t n = 0;
-    EXPECT_TRUE(subject->pGetTableDescription()->pFindColumnByName(name)->bGetValue(value, 0));
-    value.nGet(&n);
-    return n;
-  };
-  EXPECT_EQ(valueOf(u"V"), 40);
-  // A position saved before the relayout is gone: letting it go frees no record a newer position holds, and it is
-  // recalled no more.
+  CHostValue value;
+  std::int32_t v = 0;
+  ASSERT_TRUE(subject->pGetTableDescription()->pFindColumnByName(u"V")->bGetValue(value, 0));
+  value.nGet(&v);
+  EXPECT_EQ(v, 40);
+  // A position saved before the relayout is gone: letting it go frees no record a newer one holds.
   ASSERT_EQ(subject->bStorePosition(reinterpret_cast<RuntimeWord>(&after), u"K", 0), 1);
   ASSERT_EQ(subject->bRead(u"K", READ_NEXT, 0, 1, 0, READ_FLAG_QUERY_KEY), 1) << holder->nGetErrorCode();
   EXPECT_EQ(subject->bReleasePosition(before), 1);
   subject->nStoreCurrentRecord();
   ASSERT_EQ(subject->bRecallPosition(after, 0, 1, 0), 1) << holder->nGetErrorCode();
-  EXPECT_EQ(valueOf(u"K"), 4);
+  ASSERT_TRUE(subject->pGetTableDescription()->pFindColumnByName(u"K")->bGetValue(value, 0));
+  value.nGet(&v);
+  EXPECT_EQ(v, 4);
   EXPECT_EQ(subject->bRecallPosition(before, 0, 1, 0), 0);
   EXPECT_EQ(holder->nGetErrorCode(), 11u);
   subject->nRelease();
