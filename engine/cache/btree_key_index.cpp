@@ -16,6 +16,11 @@ namespace {
 
 constexpr std::int32_t kRankRead = static_cast<std::int32_t>(0x80000001u);  // a move back that reports the rank
 
+// The first byte of a key.
+constexpr std::uint8_t kKeyEmptyFirst = 0;
+constexpr std::uint8_t kKeyValue = 1;
+constexpr std::uint8_t kKeyEmptyLast = 2;
+
 void PutRow(std::uint8_t* data, std::uint32_t row) {
   for (int i = 0; i < 4; ++i) data[i] = static_cast<std::uint8_t>(row >> (24 - 8 * i));
 }
@@ -44,10 +49,18 @@ void CBTreeKeyIndex::Encode(const CHostValue& value) {
   CHostValue copy;
   copy.Assign(value);
   std::memset(m_pKey.get(), 0, m_nKeySize);
-  std::uint8_t* buffer = m_pKey.get();
+  // The first byte places the key: empty keys before or after every value, their other bytes all zero, so that
+  // they are equal among themselves and read in row order. Encoded, a NULL number would key as 0 among the zeros.
+  if (bIsEmptyKey(copy)) {
+    m_pKey[0] = m_bEmptyKeysLast ? kKeyEmptyLast : kKeyEmptyFirst;
+    return;
+  }
+  m_pKey[0] = kKeyValue;
+  if (m_nKeySize == 1) return;
+  std::uint8_t* buffer = m_pKey.get() + 1;
   const std::uint32_t precision = m_pKeyColumn->nGetPrecision();
   const std::uint32_t scale = m_pKeyColumn->nGetScale();
-  nEncodeValueSortKey(copy, &buffer, m_nKeySize, static_cast<std::uint8_t>(nGetKeyHostType()),
+  nEncodeValueSortKey(copy, &buffer, m_nKeySize - 1, static_cast<std::uint8_t>(nGetKeyHostType()),
                       static_cast<std::int32_t>(precision > scale ? precision - scale : 0),
                       static_cast<std::int32_t>(scale));
 }
@@ -66,8 +79,8 @@ int CBTreeKeyIndex::bEncodeRowKey(std::uint32_t row, CHostValue* keyValue) {
 int CBTreeKeyIndex::bBuild() {
   m_pTree.reset(new (std::nothrow) CBPlusTree());
   m_bCurrentRemoved = 0;
-  m_nKeySize = nGetSortKeySize(nGetKeyHostType(), m_pKeyColumn->nGetDataLength());
-  if (m_nKeySize == 0) m_nKeySize = 1;  // a type without a key: every row keys alike, in row order
+  // A type without a key has only the first byte: every value keys alike, in row order.
+  m_nKeySize = 1 + nGetSortKeySize(nGetKeyHostType(), m_pKeyColumn->nGetDataLength());
   m_pKey.reset(new (std::nothrow) std::uint8_t[m_nKeySize]);
   if (!m_pTree || !m_pKey || !m_pTree->bCreate(m_nKeySize, 4, nCompareBytes, 0)) {
     m_pTree.reset();

@@ -1,7 +1,8 @@
 // CBTreeKeyIndex: a key index over the in-memory B+tree. Each row's key column value is encoded once into a
 // fixed-size sortable key, so the tree orders and finds rows with a byte comparison; the tree's one cursor is the
 // index's current position. An entry is (sortable key, row number); the row number is kept most significant byte
-// first, so that rows of an equal key read in row order, as the sorted index reads them.
+// first, so that rows of an equal key read in row order, as the sorted index reads them. A key's first byte puts
+// the empty keys before or after the values.
 // Owns its tree and key buffer (see key_index.h for what it holds of others).
 #pragma once
 

@@ -6,11 +6,21 @@
 #include "engine/record/table_description.h"
 #include "foundation/module_errors.h"
 #include "host/host_value.h"
+#include "sql/connection.h"
 
 CKeyIndex::CKeyIndex(IKeyIndexOwner* owner, CRowCache* cache, CColumn* keyColumn, CHostValue* searchValue)
     : m_pOwner(owner), m_pCache(cache), m_pKeyColumn(keyColumn), m_pSearchValue(searchValue) {
   AddRefObject(m_pCache);
   AddRefObject(m_pKeyColumn);
+  CConnection* connection = m_pKeyColumn ? m_pKeyColumn->pGetConnection() : nullptr;
+  m_bEmptyKeysLast = connection && !connection->bNullsSortFirst();
+}
+
+bool CKeyIndex::bIsEmptyKey(CHostValue& value) {
+  if (value.nGetType() == 0 || value.bIsNull()) return true;
+  // A value whose size cannot be told is a value: only what is known to hold nothing keys as empty.
+  std::size_t size = 1;
+  return value.nGetDataSize(&size) < 100 && size == 0;
 }
 
 CKeyIndex::~CKeyIndex() {

@@ -7,6 +7,9 @@
 // and names the error holder; the statement's search value is a pointer to its CHostValue, which bounds the first and
 // last moves while its type is not 0 (null: never set). The index holds a reference on the cache and on the key
 // column; the owner and the search value outlive it (the keyed view that owns the index is dropped first).
+// An empty key (no value, NULL, or a value of no bytes: an empty text, which the server keeps as NULL) stands where
+// the key column's connection sorts NULL, before every value or after every value, so that rows read through the
+// cache come in the order the server gives them.
 // No lock: every call runs under the driver's lock.
 #pragma once
 
@@ -62,6 +65,9 @@ class CKeyIndex {
   // The key column's value in the table's last-read image; 0 when it cannot be read.
   int bReadImageKey(CHostValue& value);
 
+  // Whether the value is an empty key (see above).
+  static bool bIsEmptyKey(CHostValue& value);
+
  protected:
   bool bHasSearchValue() const;
   CHostValue* pGetSearchValue() const { return m_pSearchValue; }
@@ -76,6 +82,8 @@ class CKeyIndex {
   IKeyIndexOwner* m_pOwner;
   CRowCache* m_pCache;
   CColumn* m_pKeyColumn;
+  // The key column's connection sorts NULL after every value: empty keys stand last.
+  bool m_bEmptyKeysLast = false;
 
  private:
   // A memo's value lives among the record's large values, at the memo's place among the table's memo columns.

@@ -14,10 +14,10 @@ struct CSortedKeyIndex::SKey {
 
 namespace {
 
-// An empty key comes before every other and equals another empty key; other keys compare their bytes over the
-// shorter length, the shorter first when those are equal.
-int nCompareKeys(const void* a, std::size_t aSize, const void* b, std::size_t bSize) {
-  if (aSize == 0 || bSize == 0) return aSize == bSize ? 0 : (aSize == 0 ? -1 : 1);
+// An empty key comes before every other (after every other when they stand last) and equals another empty key;
+// other keys compare their bytes over the shorter length, the shorter first when those are equal.
+int nCompareKeys(const void* a, std::size_t aSize, const void* b, std::size_t bSize, bool emptyLast) {
+  if (aSize == 0 || bSize == 0) return aSize == bSize ? 0 : ((aSize == 0) != emptyLast ? -1 : 1);
   const int c = std::memcmp(a, b, std::min(aSize, bSize));
   if (c != 0) return c;
   return aSize < bSize ? -1 : (aSize > bSize ? 1 : 0);
@@ -57,7 +57,7 @@ int CSortedKeyIndex::bBound(const SKey& key, bool bAfter, std::uint32_t* positio
   while (low < high) {
     const std::uint32_t middle = low + (high - low) / 2;
     if (!bReadRowKey(nRowAt(middle), probe.value) || !bKeyOf(probe.value, probe)) return 0;
-    const int c = nCompareKeys(probe.data, probe.size, key.data, key.size);
+    const int c = nCompareKeys(probe.data, probe.size, key.data, key.size, m_bEmptyKeysLast);
     if (c < 0 || (bAfter && c == 0)) {
       low = middle + 1;
     } else {
@@ -86,9 +86,13 @@ int CSortedKeyIndex::bAddRecord(std::uint32_t row, CHostValue* keyValue) {
   SKey key;
   if (keyValue ? !bKeyOf(*keyValue, key) : !bReadRowKey(row, key.value) || !bKeyOf(key.value, key)) return 0;
   std::uint32_t position = 0;
-  const bool empty = key.size == 0;
-  if (empty) {
+  // Empty keys standing first are counted, so that one is placed behind them without reading a row; standing
+  // last, one goes behind every row.
+  const bool emptyFirst = key.size == 0 && !m_bEmptyKeysLast;
+  if (emptyFirst) {
     position = m_nLastEmpty == ROW_NONE ? 0 : m_nLastEmpty + 1;
+  } else if (key.size == 0) {
+    position = m_rows.nGetCount();
   } else if (!bBound(key, true, &position)) {
     return 0;
   }
@@ -96,7 +100,7 @@ int CSortedKeyIndex::bAddRecord(std::uint32_t row, CHostValue* keyValue) {
     RaiseOutOfMemory();
     return 0;
   }
-  if (empty) m_nLastEmpty = position;
+  if (emptyFirst) m_nLastEmpty = position;
   // No position stays none: only a position that exists moves with the rows.
   if (m_nCurrent != ROW_NONE && position <= m_nCurrent) ++m_nCurrent;
   return 1;
@@ -194,7 +198,7 @@ int CSortedKeyIndex::bSeek(std::uint32_t rank, std::uint32_t, int* found) {
   if (after > 0) {
     SKey before;
     if (!bReadRowKey(nRowAt(after - 1), before.value) || !bKeyOf(before.value, before)) return 0;
-    if (nCompareKeys(before.data, before.size, key.data, key.size) == 0) {
+    if (nCompareKeys(before.data, before.size, key.data, key.size, m_bEmptyKeysLast) == 0) {
       *found = 1;
       position = after - 1;
     }

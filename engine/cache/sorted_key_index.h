@@ -1,7 +1,8 @@
 // CSortedKeyIndex: a key index for large (memo) key columns, whose values are too long to encode into fixed keys.
 // It keeps the row numbers in an array sorted by the key bytes read back from the rows at each comparison: rows with
-// an empty key (no data, or 0 bytes) first in the order they were added, then the others by their bytes (memcmp over
-// the shorter length, the shorter first when equal); a row whose key equals others goes behind them. Positions are
+// an empty key (no data, or 0 bytes) in the order they were added, first (or last, where the connection sorts NULL
+// last), the others by their bytes (memcmp over the shorter length, the shorter first when equal); a row whose key
+// equals others goes behind them. Positions are
 // indexes into the array, ROW_NONE for none. Owns its array (see key_index.h for what it holds of others).
 #pragma once
 
@@ -26,6 +27,7 @@ class CSortedKeyIndex : public CKeyIndex {
   std::uint32_t nGetCurrentRank() override;
   int bSeek(std::uint32_t rank, std::uint32_t count, int* found) override;
 
+  // The last of the empty keys standing first; ROW_NONE when there is none or they stand last.
   std::uint32_t nGetLastEmptyPosition() const { return m_nLastEmpty; }
 
  private:

@@ -337,6 +337,8 @@ class CTable {
   // ---- positions (table_positions.cpp) ----
   virtual CSavedPosition* pLookupPosition(std::uint32_t identifier);
   virtual int bReleasePosition(std::uint32_t identifier);
+  // Every saved position released as by bReleasePosition, each pin given back.
+  void ReleaseSavedPositions();
   virtual int bCountCurrentContext(RuntimeWord value, std::uint32_t a, std::uint32_t b);
   virtual int bCompareRecords(CSavedPosition* a, CSavedPosition* b, std::uint32_t* equal);
   virtual int bComparePositions(CSavedPosition* a, CSavedPosition* b, std::uint32_t* equal);

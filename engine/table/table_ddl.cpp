@@ -281,14 +281,26 @@ int CTable::bAttachDescription(CRecordDescription* description) {
   if (!m_pTableDescription) return 1;
   if (relayout) {
     if (!record->LayoutItems() || !m_pTableDescription->bRebuildRecords(record)) return 0;
-    if (m_pRecordStore) m_pRecordStore->Reset();
-    if (m_pSecondRecordStore) m_pSecondRecordStore->Reset();
-    // A context's saved record has the old layout: it goes with the statement and is made again in the new one by
-    // the context's next read.
+    // The stored records have the old layout and cannot be read in the new one, so every slot on them goes, its pin
+    // given back before the stores are emptied: a pin given back later would land on a record stored after the
+    // relayout in the same row, and free it while a newer position holds it. The saved positions are released: the
+    // record each stood for cannot be found again, and recalling one fails as for any released position (no
+    // position found) rather than answering another record. The table's current slot and each context's go as
+    // well: the next read takes new ones. A context's saved record has the old layout too: it goes with the
+    // statement and is made again in the new one by the context's next read.
+    ReleaseSavedPositions();
+    UnpinRecordSlot(m_nCurrentRecordSlot);
+    m_nCurrentRecordSlot = SLOT_NONE;
     std::uint32_t position = 0;
     std::uint64_t value = 0;
-    while (m_contexts.bIterate(position, 0, &value, nullptr))
-      reinterpret_cast<CCursor*>(static_cast<std::uintptr_t>(value))->FreeStatement();
+    while (m_contexts.bIterate(position, 0, &value, nullptr)) {
+      auto* context = reinterpret_cast<CCursor*>(static_cast<std::uintptr_t>(value));
+      context->bSetRecordSlot(SLOT_STATE_NONE, SLOT_NONE);
+      context->FreeStatement();
+    }
+    if (m_pSqlContext) m_pSqlContext->bSetRecordSlot(SLOT_STATE_NONE, SLOT_NONE);
+    if (m_pRecordStore) m_pRecordStore->Reset();
+    if (m_pSecondRecordStore) m_pSecondRecordStore->Reset();
   }
   return bEnsureTableDescription();
 }

@@ -192,17 +192,34 @@ int CTable::bRecallPosition(std::uint32_t identifier, RuntimeWord contextName, s
   return answer;
 }
 
-int CTable::bReleasePosition(std::uint32_t identifier) {
-  std::uint64_t value = 0;
-  if (!m_savedPositions.bRemove(identifier, &value, nullptr)) return 1;
-  CSavedPosition* position = AsPosition(value);
-  // The context's list lets go too: a released position pins no record of the store any more.
+namespace {
+
+// The table's entry is out already; the context's list lets go too: a released position pins no record of the
+// store any more.
+void LetPositionGo(CSavedPosition* position, std::uint32_t identifier) {
   if (IPositionOwner* owner = position->pGetOwner()) {
     static_cast<CCursor*>(owner)->bUnregisterSavedPosition(identifier);
     owner->ReleaseOwnerReference();
   }
   position->nRelease();
+}
+
+}  // namespace
+
+int CTable::bReleasePosition(std::uint32_t identifier) {
+  std::uint64_t value = 0;
+  if (!m_savedPositions.bRemove(identifier, &value, nullptr)) return 1;
+  LetPositionGo(AsPosition(value), identifier);
   return 1;
+}
+
+void CTable::ReleaseSavedPositions() {
+  std::uint32_t place = 0;
+  std::uint64_t value = 0;
+  std::uint64_t identifier = 0;
+  while (m_savedPositions.bIterate(place, 1, &value, &identifier)) {
+    LetPositionGo(AsPosition(value), static_cast<std::uint32_t>(identifier));
+  }
 }
 
 int CTable::bCompareSavedPositions(std::uint32_t a, std::uint32_t b, RuntimeWord outEqual) {

@@ -64,8 +64,10 @@ class TestConnection : public CConnection {
     return 1;
   }
   int bReleasesTablesAtLevelEnd() override { return releasesTables; }
+  int bNullsSortFirst() override { return nullsFirst; }
 
   int openAnswer = 1;
+  int nullsFirst = 1;
   int executeAnswer = 1;
   int releasesTables = 0;
   bool throwOnOpen = false;

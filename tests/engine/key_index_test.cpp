@@ -151,8 +151,8 @@ class KeyIndexTest : public CFieldValueFixture {
 
 // ---- random runs against std::multimap ---------------------------------------------------------------------------
 
-// The index's order: the keys as a multimap orders them (NULL and "" alike, first); rows of an equal key by row number
-// in the tree, in the order they were added in the sorted index, as a multimap places an equal key last.
+// The index's order: the keys as a multimap orders them (NULL and "" alike, first or last); rows of an equal key by row
+// number in the tree, in the order they were added in the sorted index, as a multimap places an equal key last.
 class COracle {
  public:
   explicit COracle(Kind kind) : m_Kind(kind) {}
@@ -276,6 +276,7 @@ struct SRun {
   Kind kind;
   unsigned seed;
   int steps;
+  bool emptyLast = false;  // the connection sorts NULL after every value
 };
 
 class KeyIndexRandomTest : public KeyIndexTest, public ::testing::WithParamInterface<SRun> {};
@@ -283,6 +284,9 @@ class KeyIndexRandomTest : public KeyIndexTest, public ::testing::WithParamInter
 TEST_P(KeyIndexRandomTest, FollowsAMultimapThroughAddsRemovesMovesAndSeeks) {
   const SRun run = GetParam();
   const Kind kind = run.kind;
+  connection->nullsFirst = run.emptyLast ? 0 : 1;
+  // NULL and "" are the empty key, first or past every key drawn.
+  auto order = [&](const Key& key) { return key && !key->empty() ? *key : run.emptyLast ? "\xff" : ""; };
   std::mt19937 random(run.seed);
   // Few keys, so that most rows share theirs with others; NULL and "" are the empty key.
   const std::vector<Key> keys = {std::nullopt, "", "a", "ab", "abc", "b", "ba", "m", "zz", "zzzzzzzzzz"};
@@ -300,7 +304,7 @@ TEST_P(KeyIndexRandomTest, FollowsAMultimapThroughAddsRemovesMovesAndSeeks) {
   MakeIndex(kind);
   ASSERT_TRUE(index->bBuild());
   for (std::uint32_t row = 0; row < rowKeys.size(); ++row) {
-    if (indexed[row]) oracle.Add(rowKeys[row].value_or(""), row);
+    if (indexed[row]) oracle.Add(order(rowKeys[row]), row);
   }
   if (kind == Kind::Tree) oracle.Place(static_cast<std::int64_t>(oracle.Size()));
   auto liveRow = [&]() -> std::optional<std::uint32_t> {
@@ -323,7 +327,7 @@ TEST_P(KeyIndexRandomTest, FollowsAMultimapThroughAddsRemovesMovesAndSeeks) {
       indexed.push_back(true);
       SetText(value, key);
       ASSERT_TRUE(index->bAddRecord(row, random() % 2 ? &value : nullptr));
-      oracle.Add(key.value_or(""), row);
+      oracle.Add(order(key), row);
     } else if (choice < 35) {  // a removed row
       const auto row = liveRow();
       if (!row) continue;
@@ -341,7 +345,7 @@ TEST_P(KeyIndexRandomTest, FollowsAMultimapThroughAddsRemovesMovesAndSeeks) {
       Replace(kind, *row, key, static_cast<std::int32_t>(*row));
       rowKeys[*row] = key;
       ASSERT_TRUE(index->bAddRecord(*row, nullptr));
-      oracle.Add(key.value_or(""), *row);
+      oracle.Add(order(key), *row);
     } else if (choice < 85) {  // a move, first and last sometimes bounded by the search value
       static const std::uint32_t counts[] = {0, 1, 1, 1, 2, 3, 7, 40};
       const auto direction = static_cast<std::uint32_t>(random() % 5);
@@ -351,7 +355,7 @@ TEST_P(KeyIndexRandomTest, FollowsAMultimapThroughAddsRemovesMovesAndSeeks) {
       if (random() % 3 == 0) {
         const Key key = draw();
         SetText(search, key);
-        bound = key.value_or("");
+        bound = order(key);
       }
       std::uint32_t duplicate = 99;
       const std::uint32_t row = Move(direction, count, &duplicate);
@@ -361,7 +365,7 @@ TEST_P(KeyIndexRandomTest, FollowsAMultimapThroughAddsRemovesMovesAndSeeks) {
     } else {  // a seek of a cached row (one left out of the index too), or a look-up by rank
       const auto row = static_cast<std::uint32_t>(random() % rowKeys.size());
       StandOn(kind, rowKeys[row], static_cast<std::int32_t>(row));
-      const std::string key = rowKeys[row].value_or("");
+      const std::string key = order(rowKeys[row]);
       const auto n = static_cast<std::int64_t>(oracle.Size());
       int found = -1;
       if (random() % 4 == 0) {
@@ -415,10 +419,11 @@ TEST_P(KeyIndexRandomTest, FollowsAMultimapThroughAddsRemovesMovesAndSeeks) {
 
 INSTANTIATE_TEST_SUITE_P(Runs, KeyIndexRandomTest,
                          ::testing::Values(SRun{Kind::Tree, 1, 700}, SRun{Kind::Tree, 2, 700},
-                                           SRun{Kind::Sorted, 3, 700}, SRun{Kind::Sorted, 4, 700}),
+                                           SRun{Kind::Sorted, 3, 700}, SRun{Kind::Sorted, 4, 700},
+                                           SRun{Kind::Tree, 5, 700, true}, SRun{Kind::Sorted, 6, 700, true}),
                          [](const auto& info) {
                            return std::string(info.param.kind == Kind::Tree ? "Tree" : "Sorted") +
-                                  std::to_string(info.param.seed);
+                                  std::to_string(info.param.seed) + (info.param.emptyLast ? "EmptyLast" : "");
                          });
 
 // ---- what the random runs meet only by chance ------------------------------------------------------------------

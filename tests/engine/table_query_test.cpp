@@ -182,6 +182,8 @@ TEST_F(TableQueryTest, ACatalogItemWiderThanTheQuerysItemLaysTheRecordOutAgain) 
   ASSERT_EQ(record->nGetRecordSize(), 6u);
   ASSERT_NE(subject->nStoreCurrentRecord(), SLOT_NONE);
   ASSERT_EQ(subject->pGetRecordStore()->nGetRowCount(), 1u);
+  std::uint32_t before = 0, after = 0;
+  ASSERT_EQ(subject->bStorePosition(reinterpret_cast<RuntimeWord>(&before), u"K", 0), 1);
   CCursor* context = subject->pGetCurrentContext();
   ASSERT_NE(context->pGetStatement(), nullptr);
 
@@ -206,6 +208,17 @@ TEST_F(TableQueryTest, ACatalogItemWiderThanTheQuerysItemLaysTheRecordOutAgain) 
   ASSERT_TRUE(subject->pGetTableDescription()->pFindColumnByName(u"V")->bGetValue(value, 0));
   value.nGet(&v);
   EXPECT_EQ(v, 40);
+  // A position saved before the relayout is gone: letting it go frees no record a newer one holds.
+  ASSERT_EQ(subject->bStorePosition(reinterpret_cast<RuntimeWord>(&after), u"K", 0), 1);
+  ASSERT_EQ(subject->bRead(u"K", READ_NEXT, 0, 1, 0, READ_FLAG_QUERY_KEY), 1) << holder->nGetErrorCode();
+  EXPECT_EQ(subject->bReleasePosition(before), 1);
+  subject->nStoreCurrentRecord();
+  ASSERT_EQ(subject->bRecallPosition(after, 0, 1, 0), 1) << holder->nGetErrorCode();
+  ASSERT_TRUE(subject->pGetTableDescription()->pFindColumnByName(u"K")->bGetValue(value, 0));
+  value.nGet(&v);
+  EXPECT_EQ(v, 4);
+  EXPECT_EQ(subject->bRecallPosition(before, 0, 1, 0), 0);
+  EXPECT_EQ(holder->nGetErrorCode(), 11u);
   subject->nRelease();
   subject = nullptr;
 }

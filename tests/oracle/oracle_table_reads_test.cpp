@@ -151,12 +151,14 @@ TEST_F(OracleTableReads, PreviousAndLastMoveBackThroughTheRowsFetchedForward) {
   EXPECT_EQ(got, (std::vector<std::int32_t>{1, 2, 3, 4, 3, 2, 5, 4})) << Dump(*holder);
 }
 
-// Every move answered as a key-order walk of rows 1..5 answers it: F L N P (directions), D (delete), A<k> (add
+// Every move answered as a key-order walk of rows 1..5 answers it: F L N P (directions), D (delete), U<k> (V of
+// row k made NULL, the query run again: NULL sorts last ascending, first descending), A<k> (add
 // K=k), S<k> (seek), R<n> (the nth record), C (count), M (per mille), G<m> (go to per mille), g<n> (go
 // to 500 per mille, the nth fetch, or with n above 9 the (n-10)th execute, refused), X and Y (first and
 // next through a name that is no item), W (first through V), Z (the table copied: the moves go on through the copy)
 // and O (the moves switch to the other of the copy and its source); the walk's K (an add: the record added), "-"
-// past an end (a move past an end stays on the record it ran off from), "x" failed. A query is read through V (K's order) and through its own name Q (its own order).
+// past an end (a move past an end stays on the record it ran off from), "x" failed. A query is read through V (K's
+// order) and through its own name Q (its own order).
 TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
   const std::tuple<const char16_t*, const char*, const char*> cases[] = {
       {u"K", "F N N N N N N P P L P P F P N N", "1 2 3 4 5 - - 4 3 5 4 3 1 - 2 3"},
@@ -172,6 +174,7 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
       {u"K", "F N Z N N N N P F N O N O N", "1 2 2 3 4 5 - 4 1 2 2 3 2 3"},
       {u"K", "F N N W Z P P N O N", "1 2 3 1 1 2 1 2 1 4"},
       {u"K", "F N N Z D N O P Z D P", "1 2 3 3 1 4 3 2 2 1 1"},
+      {u"V", "U3 F N N N N N P L M P", "1 1 2 4 5 3 - 5 3 1000 5"},
   };
   for (const auto& [key, script, answers] : cases) {
     SCOPED_TRACE(script);
@@ -212,6 +215,10 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
           break;
         }
         case 'O': std::swap(subject, source), ok = 1; break;
+        case 'U':  // V NULL in row n, the query run again
+          ok = Sql(u"UPDATE T SET V = NULL WHERE K = " + Text(n)) && Sql(u"COMMIT") &&
+               subject->bRunQueryText(&rows, u"Q", 4, u"SELECT * FROM T ORDER BY V DESC", 0, 0);
+          break;
         case 'A': ok = subject->bAddRecord(0, 0); break;
         case 'S': ok = subject->bSeekOnKey(key, reinterpret_cast<RuntimeWord>(&value), 1, 0, 0, 0, 1, 0); break;
         case 'R': ok = subject->bReadInContext(key, READ_FIRST, static_cast<RuntimeWord>(n), 0, 0, 0, 0); break;
@@ -223,8 +230,9 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
         default: ok = subject->bRead(key, std::string("FLNP").find(op), 0, 0, 0, flags); break;
       }
       subject->bGetOutOfRange(name, reinterpret_cast<RuntimeWord>(&off));
-      std::string got = !ok ? "x" : std::to_string(op == 'C' ? count : op == 'M' ? perMille : op == 'D' ? 1 : K());
-      if (ok && off && std::string("ADCM").find(op) == std::string::npos) got = "-";
+      std::string got =
+          !ok ? "x" : std::to_string(op == 'C' ? count : op == 'M' ? perMille : op == 'D' || op == 'Z' ? 1 : K());
+      if (ok && off && std::string("ADCMZ").find(op) == std::string::npos) got = "-";
       EXPECT_EQ(got, answer) << done << Dump(*holder);
     }
     ASSERT_TRUE(Sql(u"DROP TABLE T")) << Dump(*holder);
