@@ -188,7 +188,7 @@ CAccessInterface::~CAccessInterface() {
     // registry made later registers with nothing instead of with freed memory. Under the lock a copy takes.
     platform::CriticalSectionGuard lock(gcsDriverLock);
     VisitTables([this](CTable& table) {
-      if (table.pGetRegistry() == this) table.SetRegistry(nullptr);
+      if (table.pGetAccessInterface() == this) table.SetAccessInterface(nullptr);
       table.nRelease();  // the set's references (the visit holds its own)
     });
   }
@@ -326,7 +326,7 @@ CTable* CAccessInterface::pFindOrCreateTable(IHostFileHandle* handle, std::uint3
   }
   if (table && *created) {
     RegisterTable(table);
-    table->SetRegistry(this);
+    table->SetAccessInterface(this);
   }
   registry->nRelease();
   return table;

@@ -2,6 +2,7 @@
 
 #include <cfloat>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -31,6 +32,8 @@ bool bIsAnsiColumn(std::uint32_t type) { return type == COLUMN_TYPE_TEXT || type
 bool bIsDescriptorSqlt(std::uint32_t code) {
   return (code >= sqlt::TIMESTAMP && code <= sqlt::INTERVAL_DS) || code == sqlt::TIMESTAMP_LTZ;
 }
+
+bool bIsIntervalSqlt(std::uint32_t code) { return code == sqlt::INTERVAL_YM || code == sqlt::INTERVAL_DS; }
 
 // The host types whose prepared text is UTF-16.
 bool bIsWidePreparedHostType(std::uint8_t type) {
@@ -80,6 +83,9 @@ std::uint32_t nRuntimeCodePage() { return nCharsetToCodePage(nGetHostCharset());
 constexpr std::uint64_t NARROW_TEXT_GROWTH = 4;
 constexpr std::int32_t STATUS_SUCCESS_WITH_INFO = 1;
 constexpr std::uint32_t ORA_FETCHED_VALUE_TRUNCATED = 1406;
+// The integers a client defines and binds: wide enough that the driver, not the client, sees a value too large for
+// its item.
+constexpr std::uint64_t INTEGER_BUFFER_BYTES = 8;
 
 }  // namespace
 
@@ -186,8 +192,15 @@ int COracleFieldValue::nColumnTypeToSqlt(CErrorHolder* owner, std::uint16_t* sql
   const std::uint32_t reported = described ? described->nGetServerTypeCode() : 0;
   std::uint16_t code = 0;
   switch (type) {
-    case 1: case 17: case 19: case 20: case 25: case 31:
+    case 1: case 17: case 19: case 20: case 31:
       code = nNumberSqlt();
+      break;
+    // A server converts no number to or from an INTERVAL: a duration column it describes as one crosses through an
+    // interval descriptor. A duration column the driver made is a NUMBER and stays one, as with an older client.
+    case 25:
+      code = bIsIntervalSqlt(reported) && nServerMajor(connection) >= 9 && gnOciClientMajorVersion >= 9
+                 ? static_cast<std::uint16_t>(reported)
+                 : nNumberSqlt();
       break;
     case 2: case 15: case 21: case 29: case 30:
       code = reported == sqlt::STR || reported == sqlt::CLOB ? static_cast<std::uint16_t>(reported) : sqlt::STR;
@@ -383,7 +396,8 @@ int COracleFieldValue::bPrepareConverted(std::uint64_t bytes) {
 }
 
 int COracleFieldValue::bPrepareDateBuffer() {
-  // A duration column is fetched as a number: the client writes, and the conversion reads, a whole number there.
+  // A duration column the driver made is fetched as a number: the client writes, and the conversion reads, a whole
+  // number there.
   if (m_nNativeTypeCode == nNumberSqlt()) return bPrepareConverted(bIsOci7Mode() ? 8 : 22);
   if (m_nNativeTypeCode == sqlt::DAT) return bPrepareConverted(7);
   if (bIsDescriptorSqlt(m_nNativeTypeCode)) {
@@ -413,8 +427,10 @@ int COracleFieldValue::bPrepareNativeBuffer() {
       SetNull();
       m_nPreparation = FIELD_PREPARED_IN_PLACE;
       return 1;
-    case 1: case 2: case 3: case 6: case 7:
+    case 1:
       return bPrepareConverted(4);
+    case 2: case 3: case 6: case 7:
+      return bPrepareConverted(INTEGER_BUFFER_BYTES);
     case 4: case 8: case 12: case 17:
       return bPrepareInPlace();
     // A count of milliseconds is bound as a number (nHostTypeToSqlt): it takes a number's buffer, unless it goes to
@@ -446,12 +462,14 @@ int COracleFieldValue::bPrepareExternalBuffer() {
   const std::uint32_t type = m_pSecondary ? secondary : primary;
   if (type == COLUMN_TYPE_TEXT && nNarrowSessionCodePage()) return bPrepareConverted(m_nBufferSize * NARROW_TEXT_GROWTH);
   switch (type) {
-    case 0: case 2: case 5: case 7: case 15: case 18: case 22: case 23: case 26: case 28: case 30:
+    case 0: case 2: case 7: case 15: case 18: case 23: case 26: case 30:
       return bPrepareInPlace();
     case 1: case 17: case 19: case 20: case 31:
       return bPrepareConverted(bIsOci7Mode() ? 8 : 22);
-    case 3: case 4: case 9: case 12: case 27:
+    case 27:
       return bPrepareConverted(4);
+    case 3: case 4: case 5: case 9: case 12: case 22: case 28:
+      return bPrepareConverted(INTEGER_BUFFER_BYTES);
     case 6: case 13:
       return bPrepareConverted(8);
     case 10: case 11: case 14: case 24: case 25:
@@ -467,15 +485,19 @@ int COracleFieldValue::bPrepareExternalBuffer() {
 // ---- after a fetch ------------------------------------------------------------------------------------------------------------
 
 namespace {
-// The range of the 1- and 2-byte integer host types (2, 3, 6, 7).
-bool bSmallIntegerFits(std::uint8_t type, std::int64_t number) {
+// The range of the integer host types of 1, 2 and 4 bytes (2, 3, 4, 6, 7, 8).
+bool bIntegerFits(std::uint8_t type, std::int64_t number) {
   switch (type) {
-    case 2: return number >= 0 && number <= 0xFF;
-    case 3: return number >= 0 && number <= 0xFFFF;
-    case 6: return number >= -128 && number <= 127;
-    default: return number >= -32768 && number <= 32767;
+    case 2: return number >= 0 && number <= UINT8_MAX;
+    case 3: return number >= 0 && number <= UINT16_MAX;
+    case 4: return number >= 0 && number <= UINT32_MAX;
+    case 6: return number >= INT8_MIN && number <= INT8_MAX;
+    case 7: return number >= INT16_MIN && number <= INT16_MAX;
+    default: return number >= INT32_MIN && number <= INT32_MAX;
   }
 }
+
+bool bIsIntegerSqlt(std::uint32_t code) { return code == sqlt::INT || code == sqlt::UIN; }
 
 int bAssignNative(COracleFieldValue* field, std::uint8_t type, const void* native) {
   CHostValue value;
@@ -499,24 +521,37 @@ int COracleFieldValue::bReadNative() try {
       std::memcpy(&word, buffer, 4);
       return bSetBoolean(word != 0 ? 1 : 0);
     }
+    case 4: case 8:
+      if (!bIsIntegerSqlt(m_nNativeTypeCode)) return bReadText();
+      [[fallthrough]];
     case 2: case 3: case 6: case 7: {
-      // The client writes a whole 4-byte integer: one the item cannot hold is refused as the runtime refuses an
+      // The client writes an integer wider than the item (8 bytes, so that no value a NUMBER column holds within
+      // 2^63 is refused by the client itself): one the item cannot hold is refused as the runtime refuses an
       // overflowing number, and the field keeps what it had.
-      std::int32_t word = 0;
-      std::memcpy(&word, buffer, 4);
-      const std::int64_t number = m_nNativeTypeCode == sqlt::UIN
-                                      ? static_cast<std::int64_t>(static_cast<std::uint32_t>(word))
-                                      : static_cast<std::int64_t>(word);
-      if (!bSmallIntegerFits(type, number)) return bRefuseOverflow(HOST_TYPE_INT64, type);
+      std::int64_t number = 0;
+      if (m_nConversionSize >= sizeof number) {
+        std::memcpy(&number, buffer, sizeof number);
+      } else {
+        std::int32_t word = 0;
+        std::memcpy(&word, buffer, sizeof word);
+        number = m_nNativeTypeCode == sqlt::UIN ? static_cast<std::int64_t>(static_cast<std::uint32_t>(word)) : word;
+      }
+      // An unsigned define past 2^63 reads negative here: too large for any item as well.
+      const bool beyond = m_nNativeTypeCode == sqlt::UIN && number < 0;
+      if (beyond || !bIntegerFits(type, number)) return bRefuseOverflow(HOST_TYPE_INT64, type);
       if (type == 2 || type == 6) {
         const auto byte = static_cast<std::uint8_t>(number);
         return bAssignNative(this, type, &byte);
       }
-      const auto half = static_cast<std::uint16_t>(number);
-      return bAssignNative(this, type, &half);
+      if (type == 3 || type == 7) {
+        const auto half = static_cast<std::uint16_t>(number);
+        return bAssignNative(this, type, &half);
+      }
+      const auto word = static_cast<std::uint32_t>(number);
+      return bAssignNative(this, type, &word);
     }
     case 27:
-      if (m_nNativeTypeCode == sqlt::INTERVAL_YM || m_nNativeTypeCode == sqlt::INTERVAL_DS) return bIntervalToHost();
+      if (bIsIntervalSqlt(m_nNativeTypeCode)) return bIntervalToHost();
       return bNumberToHost();
     case 5: case 9: case 10: case 13: case 14:
       return bNumberToHost();
@@ -535,7 +570,7 @@ int COracleFieldValue::bReadNative() try {
           m_nNativeTypeCode == sqlt::TIMESTAMP_LTZ) {
         return bTimestampToHost();
       }
-      if (m_nNativeTypeCode == sqlt::INTERVAL_YM || m_nNativeTypeCode == sqlt::INTERVAL_DS) return bIntervalToHost();
+      if (bIsIntervalSqlt(m_nNativeTypeCode)) return bIntervalToHost();
       return bDateToHost();
     default:
       return bReadText();
@@ -627,22 +662,32 @@ int COracleFieldValue::bWriteNative() try {
       std::memcpy(buffer, &word, 4);
       return 1;
     }
+    case 4: case 8:
+      if (!bIsIntegerSqlt(m_nNativeTypeCode)) return bWriteText();
+      [[fallthrough]];
     // Unsigned values are widened without a sign: they are bound as unsigned integers.
-    case 2: case 6: {
-      const std::int32_t word = type == 2 ? static_cast<std::int32_t>(byteAt(0))
-                                          : static_cast<std::int32_t>(static_cast<std::int8_t>(byteAt(0)));
-      std::memcpy(buffer, &word, 4);
-      return 1;
-    }
-    case 3: case 7: {
-      const std::uint16_t half = static_cast<std::uint16_t>(byteAt(0) | byteAt(1) << 8);
-      const std::int32_t word = type == 3 ? static_cast<std::int32_t>(half)
-                                          : static_cast<std::int32_t>(static_cast<std::int16_t>(half));
-      std::memcpy(buffer, &word, 4);
+    case 2: case 3: case 6: case 7: {
+      const std::uint32_t bits = static_cast<std::uint32_t>(byteAt(0)) | static_cast<std::uint32_t>(byteAt(1)) << 8 |
+                                 static_cast<std::uint32_t>(byteAt(2)) << 16 | static_cast<std::uint32_t>(byteAt(3)) << 24;
+      std::int64_t number = 0;
+      switch (type) {
+        case 2: number = static_cast<std::uint8_t>(bits); break;
+        case 3: number = static_cast<std::uint16_t>(bits); break;
+        case 4: number = bits; break;
+        case 6: number = static_cast<std::int8_t>(bits); break;
+        case 7: number = static_cast<std::int16_t>(bits); break;
+        default: number = static_cast<std::int32_t>(bits); break;
+      }
+      if (m_nConversionSize >= sizeof number) {
+        std::memcpy(buffer, &number, sizeof number);
+      } else {
+        const auto word = static_cast<std::int32_t>(number);
+        std::memcpy(buffer, &word, sizeof word);
+      }
       return 1;
     }
     case 27:
-      if (m_nNativeTypeCode == sqlt::INTERVAL_YM || m_nNativeTypeCode == sqlt::INTERVAL_DS) return bHostToInterval();
+      if (bIsIntervalSqlt(m_nNativeTypeCode)) return bHostToInterval();
       return bHostToNumber();
     case 5: case 9: case 10: case 13: case 14:
       return bHostToNumber();
@@ -657,7 +702,7 @@ int COracleFieldValue::bWriteNative() try {
       if (m_nNativeTypeCode == sqlt::ODT || m_nNativeTypeCode == sqlt::DAT) return bHostToTimestamp();
       return bWriteText();
     case 24: case 25: case 26: case 128: case 129:
-      if (m_nNativeTypeCode == sqlt::INTERVAL_YM || m_nNativeTypeCode == sqlt::INTERVAL_DS) return bHostToInterval();
+      if (bIsIntervalSqlt(m_nNativeTypeCode)) return bHostToInterval();
       return bHostToTimestamp();
     case 28:
       if (m_nNativeTypeCode == sqlt::VBI) {

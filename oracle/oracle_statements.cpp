@@ -163,7 +163,7 @@ int COracleConnection::bLockRows(CErrorHolder* holder, std::uintptr_t query) {
   }
   // A description without a query text has no rows to lock: the statement is still sent, and the server refuses it
   // as it refuses any other malformed text, rather than the lock answering done.
-  const char16_t* queryText = query ? reinterpret_cast<CQueryDescription*>(query)->pszGetQueryText() : nullptr;
+  const char16_t* queryText = query ? reinterpret_cast<CQueryDescription*>(query)->nGetHostQueryKind() : nullptr;
   CTString text(queryText ? queryText : u"");
   text.Append(u" FOR UPDATE ");
   text.Append(pszGetNoWaitSuffix());

@@ -309,7 +309,7 @@ int CColumn::bBindFieldValue(CRecordBuffer*, CFieldValue* value, std::uint16_t h
 // ---- tests of the value
 // ----------------------------------------------------------------------------------------------
 
-std::uint32_t CColumn::nSecondaryType() {
+std::uint32_t CColumn::nGetBoundType() {
   if (!m_pSecondary) return 0;
   CConnection* connection = pGetConnection();
   if (connection && connection->bIsUntypedServerType(m_pSecondary->nGetServerTypeCode())) return 0;
@@ -319,7 +319,7 @@ std::uint32_t CColumn::nSecondaryType() {
 bool CColumn::bIsBlankValue(CHostValue& value) {
   if (value.bIsNull()) return true;
   const std::uint32_t own = nGetType();
-  const std::uint32_t other = nSecondaryType();
+  const std::uint32_t other = nGetBoundType();
   CConnection* connection = pGetConnection();
   const bool oracle = connection && connection->nGetDbmsKind() == DBMS_ORACLE;
   const bool textTest = bIsDateType(own) || other == COLUMN_TYPE_HOST_DATE || other == COLUMN_TYPE_DATE ||

@@ -77,6 +77,9 @@ class CColumn : public CRefCounted {
   const char16_t* pszGetTableName();
   std::uint32_t nGetPosition();
   std::uint32_t nGetType();
+  // The secondary descriptor's type, 0 without one or when the connection
+  // ignores its server type.
+  std::uint32_t nGetBoundType();
   std::uint16_t nGetHostType();
   std::uint32_t nGetDataLength();
   std::uint32_t nGetPrecision();
@@ -129,9 +132,6 @@ class CColumn : public CRefCounted {
   int bBuildCompositeValue(CHostValue& value);
   CRecordBuffer* pCurrentBuffer() const;
   CRecordBuffer* pImageBuffer() const;
-  // The secondary descriptor's type, 0 without one or when the connection
-  // ignores its server type.
-  std::uint32_t nSecondaryType();
 
   CColumnDescriptor* m_pDescriptor;
   CColumnDescriptor* m_pSecondary = nullptr;

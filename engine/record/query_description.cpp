@@ -260,7 +260,7 @@ int CQueryDescription::bAllowsRowIdentity() {
   if (m_bHasAggregate || m_descriptors.nGetCount() > 0 || m_bHasNonUpdatableItem) return 0;
   // DISTINCT as a keyword in any case, whatever separates it from its neighbours (a tab, a parenthesis); inside a
   // literal or a quoted name it is a value or a name and allows the row identity.
-  const char16_t* text = pszGetQueryText();
+  const char16_t* text = nGetHostQueryKind();
   return nFindKeywordBackward(text ? text : u"", -1, u"DISTINCT", -1, u"\"", u"\"") < 0 ? 1 : 0;
 }
 
@@ -277,7 +277,7 @@ IHostQueryAnalysis* CQueryDescription::pGetHostDescription() {
   return m_pQuery;
 }
 
-const char16_t* CQueryDescription::pszGetQueryText() { return m_pQuery ? m_pQuery->pszGetSqlText() : nullptr; }
+const char16_t* CQueryDescription::nGetHostQueryKind() { return m_pQuery ? m_pQuery->pszGetSqlText() : nullptr; }
 
 int CQueryDescription::CopyFrom(CQueryDescription* source, CHashTable& cloneMap) {
   if (!bRegisterClone(cloneMap, source, this)) return 0;

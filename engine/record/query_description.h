@@ -126,7 +126,8 @@ class CQueryDescription : public CRefCounted {
   IHostNamedObject* pGetLinkedObject() const { return m_pLinkedObject; }
   std::uint32_t nGetLinkedObjectValue();
   IHostQueryAnalysis* pGetHostDescription();  // with a reference
-  const char16_t* pszGetQueryText();
+  // The runtime statement's text, null without one: the source text the rewriter works on and names in errors.
+  const char16_t* nGetHostQueryKind();
 
   std::uint32_t nGetKind() const { return m_nKind; }
   std::uint32_t bHasAggregateItem() const { return m_bHasAggregate; }

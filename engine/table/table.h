@@ -396,8 +396,8 @@ class CTable {
   }
   std::uint32_t nGetState() const { return m_nState; }
   // The access interface that created the table (no reference).
-  void SetRegistry(CAccessInterface* owner) { m_pOwner = owner; }
-  CAccessInterface* pGetRegistry() const { return m_pOwner; }
+  void SetAccessInterface(CAccessInterface* owner) { m_pOwner = owner; }
+  CAccessInterface* pGetAccessInterface() const { return m_pOwner; }
   void* pGetIdentifierSource() const { return m_pIdentifierSource; }
   // The record description's name, "" without one.
   const char16_t* pszGetName() const;

@@ -123,7 +123,7 @@ int CTable::bSetupQueryMode(std::uint32_t, const char16_t* name, RuntimeWord que
 
 int CTable::bQueryHasLimit() {
   if (!m_bQueryMode || (m_nQueryFlags & QUERY_FLAG_SQL_TEXT) || !m_pParsedQuery) return 0;
-  const char16_t* text = m_pParsedQuery->pszGetQueryText();
+  const char16_t* text = m_pParsedQuery->nGetHostQueryKind();
   return text && nFindKeywordBackward(text, -1, u"LIMIT", -1, u"\"", u"\"") >= 0;
 }
 

@@ -301,7 +301,7 @@ int CSqlRewriter::bAppendQueryCondition(CQueryDescription* query) {
   const std::uint64_t start = host->nGetWhereStart();
   if (!tree || start == 0) return 1;
   // Only the condition: from its own text to the end of its clause.
-  const char16_t* source = query->pszGetQueryText();
+  const char16_t* source = query->nGetHostQueryKind();
   std::uint64_t position = nWithinSource(source, tree->nGetTextStart());
   const CSqlSegment segment(SQL_SEGMENT_WHERE, start, host->nGetWhereEnd() - 1);
   return bWriteCondition(&position, source, query, segment, nullptr);
@@ -415,7 +415,7 @@ int CSqlRewriter::bWriteOrderBy(std::uint64_t* position, const char16_t* source,
 int CSqlRewriter::bAppendOrderBy(int directionSwitch) {
   CHostStatement host(m_pQuery);
   if (!host || host->nGetOrderByStart() == 0) return 1;
-  const char16_t* source = m_pQuery->pszGetQueryText();
+  const char16_t* source = m_pQuery->nGetHostQueryKind();
   std::uint64_t position = nWithinSource(source, host->nGetOrderByStart());
   const std::uint64_t length = m_strStatement.nGetLength();
   // The clause is appended to the text built so far; it must not run into its last word.

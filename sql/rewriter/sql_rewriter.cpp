@@ -549,7 +549,7 @@ void CSqlRewriter::SetQueryDescription(CQueryDescription* query) {
   if (query) query->AddRef();
   if (m_pQuery) m_pQuery->nRelease();
   m_pQuery = query;
-  if (m_bPassThrough && query && bIsSetStatement(query->pszGetQueryText())) {
+  if (m_bPassThrough && query && bIsSetStatement(query->nGetHostQueryKind())) {
     m_nStatementKind = SQL_STATEMENT_SET;
     return;
   }
@@ -763,7 +763,7 @@ int CSqlRewriter::bTranslate(CQueryDescription* query, CSqlRewriter* filter, int
     m_bPassThrough = 0;
   }
   SetQueryDescription(query);
-  const char16_t* source = query ? query->pszGetQueryText() : nullptr;
+  const char16_t* source = query ? query->nGetHostQueryKind() : nullptr;
   if (!source) source = u"";
   const std::uint64_t length = nLength(source);
   m_pszSource = source;

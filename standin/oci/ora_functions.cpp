@@ -610,12 +610,24 @@ std::string RowidText(std::int64_t rowid) {
   return out + tail;
 }
 
+namespace {
+// The CHECK of an INTERVAL column (MapDdlTypes): a server converts no number to an interval, so a value bound as one
+// is refused as the server refuses it; an interval arrives through its descriptor as its text.
+void IntervalOnly(sqlite3_context* context, int, sqlite3_value** argv) {
+  const int type = sqlite3_value_type(argv[0]);
+  if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) return Fail(context, 932, "expected INTERVAL got NUMBER");
+  sqlite3_result_int(context, 1);
+}
+}  // namespace
+
 void RegisterOracleFunctions(sqlite3* connection, Session* session) {
   for (const Registration& r : kFunctions) {
     sqlite3_create_function_v2(connection, r.name, r.args, SQLITE_UTF8, session, r.function, nullptr, nullptr,
                                nullptr);
   }
   sqlite3_create_function_v2(connection, "qz_add", 2, SQLITE_UTF8, session, Add, nullptr, nullptr, nullptr);
+  sqlite3_create_function_v2(connection, "qz_interval_only", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                             IntervalOnly, nullptr, nullptr, nullptr);
   sqlite3_create_window_function(connection, "SUM", 1, SQLITE_UTF8, session, SumStep, SumFinal, SumValue, SumInverse,
                                  nullptr);
   sqlite3_create_collation_v2(connection, "QZ_NUMBER", SQLITE_UTF8, nullptr, CompareNumbers, nullptr);

@@ -354,19 +354,28 @@ std::string MapDdlTypes(const std::string& text) {
     }
     return nullptr;
   };
+  // The name of the column whose type is the word at i, null when the word is not a column's type: a column's type
+  // follows its name, which follows "(", "," or ADD / COLUMN / MODIFY, or opens the text.
+  auto typedColumn = [&](std::size_t i) -> const Token* {
+    const Token* name = prevSig(i);
+    std::size_t at = name ? static_cast<std::size_t>(name - t.data()) : 0;
+    const Token* lead = name ? prevSig(at) : nullptr;
+    const bool typePlace =
+        name && (name->type == Tok::kWord || name->type == Tok::kQuoted) && name->upper != "AS" &&
+        (!lead || (lead->type == Tok::kPunct && (lead->text == "(" || lead->text == ",")) ||
+         lead->upper == "ADD" || lead->upper == "COLUMN" || lead->upper == "MODIFY");
+    return typePlace ? name : nullptr;
+  };
+  std::string intervalColumn;
   for (std::size_t i = 0; i < t.size(); ++i) {
     const Token& tok = t[i];
+    if (tok.type == Tok::kWord && tok.upper == "INTERVAL") {
+      const Token* name = typedColumn(i);
+      intervalColumn = name ? name->text : std::string();
+    }
     if (tok.type == Tok::kWord &&
         (tok.upper == "NUMBER" || tok.upper == "NUMERIC" || tok.upper == "DECIMAL" || tok.upper == "DEC")) {
-      // A column's type follows its name, which follows "(", "," or ADD / COLUMN / MODIFY, or opens the text.
-      const Token* name = prevSig(i);
-      std::size_t at = name ? static_cast<std::size_t>(name - t.data()) : 0;
-      const Token* lead = name ? prevSig(at) : nullptr;
-      const bool typePlace =
-          name && (name->type == Tok::kWord || name->type == Tok::kQuoted) && name->upper != "AS" &&
-          (!lead || (lead->type == Tok::kPunct && (lead->text == "(" || lead->text == ",")) ||
-           lead->upper == "ADD" || lead->upper == "COLUMN" || lead->upper == "MODIFY");
-      if (typePlace) {
+      if (typedColumn(i)) {
         out += tok.text + " QZ_TEXT";
         std::size_t open = i + 1;
         while (open < t.size() && t[open].type == Tok::kSpace) ++open;
@@ -415,8 +424,17 @@ std::string MapDdlTypes(const std::string& text) {
       if (afterUnit && q < t.size() &&
           (t[q].upper == "SECOND" || t[q].upper == "MONTH")) {
         while (!out.empty() && out.back() == ' ') out.pop_back();
-        out += "_TO_";
-        i = q - 1;
+        out += "_TO_" + t[q].text;
+        i = q;
+        std::size_t open = q + 1;
+        while (open < t.size() && t[open].type == Tok::kSpace) ++open;
+        if (open < t.size() && t[open].type == Tok::kPunct && t[open].text == "(") {
+          i = MatchingClose(t, open, t.size());
+          for (std::size_t k = open; k <= i && k < t.size(); ++k) out += t[k].text;
+        }
+        // A server takes no number for an interval (qz_interval_only, ora_functions.cpp).
+        if (!intervalColumn.empty()) out += " CHECK (qz_interval_only(" + intervalColumn + "))";
+        intervalColumn.clear();
         continue;
       }
     }

@@ -223,6 +223,11 @@ std::string TextForm(const Value& value, const OraColumnType& type, const TextSe
 WriteResult WriteClientValue(const Value& value, const OraColumnType& type, ub2 dty, void* data, std::uint32_t size,
                              ub2 charset, const TextSettings& settings) {
   WriteResult r;
+  // A server converts an INTERVAL to text and to nothing else, and refuses the define whatever the row holds.
+  if (type.IsInterval() && !IsTextType(dty)) {
+    r.code = 932;
+    return r;
+  }
   if (value.IsNull()) {
     r.indicator = -1;
     return r;

@@ -97,10 +97,13 @@ RuntimeWord Word(T* pointer) {
 
 std::string Narrow(const char16_t* text) { return text ? platform::ToUtf8(text) : std::string(); }
 
-// The storage classes of a field by its column type: text in the client's 8 bits, UTF-16 text, integers of a size.
+// The storage classes of a field by its column type: text in the client's 8 bits, UTF-16 text, integers of a size
+// (a duration is a signed count of milliseconds).
 bool IsNarrowText(std::uint32_t type) { return type == 2 || type == 10 || type == 11 || type == 14; }
 bool IsWideText(std::uint32_t type) { return type == 29; }
-bool IsSigned(std::uint32_t type) { return type == 1 || type == 3 || type == 4 || type == 5 || type == 19 || type == 28; }
+bool IsSigned(std::uint32_t type) {
+  return type == 1 || type == 3 || type == 4 || type == 5 || type == 19 || type == 25 || type == 28;
+}
 bool IsUnsigned(std::uint32_t type) { return type == 9 || type == 12 || type == 20 || type == 22 || type == 27; }
 // Large values do not travel with the record: the runtime reads them one by one.
 bool IsLarge(std::uint32_t type) { return type == 15 || type == 18 || type == 30; }

@@ -107,7 +107,7 @@ TEST_F(QueryDescriptionTest, FillWalksAndClassifiesAQueryOverOneTable) {
          std::initializer_list<qzrt::SlotObject*>{&id, &total, &emp, &entry2, &first, &second, &analysis}) {
       EXPECT_EQ(held->References(), 2);
     }
-    EXPECT_EQ(std::u16string(query->pszGetQueryText()), u"SELECT ID, NAME, SUM(X) FROM EMP E");
+    EXPECT_EQ(std::u16string(query->nGetHostQueryKind()), u"SELECT ID, NAME, SUM(X) FROM EMP E");
   }
   for (qzrt::SlotObject* held :
        std::initializer_list<qzrt::SlotObject*>{&id, &total, &emp, &entry2, &first, &second, &analysis}) {

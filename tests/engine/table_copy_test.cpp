@@ -51,14 +51,14 @@ TEST_F(TableCopyTest, ACopyKeepsItsContextsAndPositionsAndReadsApartFromItsSourc
   auto* owner = new CAccessInterface(nullptr, u"k", nullptr, nullptr, nullptr);
   owner->AddRef();
   owner->RegisterTable(subject);
-  subject->SetRegistry(owner);
+  subject->SetAccessInterface(owner);
   owner->nRelease();
-  EXPECT_EQ(subject->pGetRegistry(), nullptr);
+  EXPECT_EQ(subject->pGetAccessInterface(), nullptr);
 
   CHashTable map(7);
   CTable* copy = Copy(map, subject);
   ASSERT_NE(copy, nullptr) << holder->nGetErrorCode();
-  EXPECT_EQ(copy->pGetRegistry(), nullptr);
+  EXPECT_EQ(copy->pGetAccessInterface(), nullptr);
   CCursor* sourceK = subject->pFindContext(u"K");
   CCursor* copyK = copy->pFindContext(u"k");
   ASSERT_NE(copyK, nullptr);

@@ -216,7 +216,7 @@ TEST_F(TableWriteTest, ADeletionMarksTheStoredRecordHereAndInASisterTable) {
   owner->AddRef();
   owner->RegisterTable(subject);
   owner->RegisterTable(sister);
-  subject->SetRegistry(owner);
+  subject->SetAccessInterface(owner);
   ASSERT_TRUE(sister->bEnsureTableDescription());
 
   Set(u"K", 1);
@@ -234,7 +234,7 @@ TEST_F(TableWriteTest, ADeletionMarksTheStoredRecordHereAndInASisterTable) {
   EXPECT_TRUE(sister->bIsStoredRecordDeleted(stored));
   sister->UnpinRecordSlot(stored);
   sister->nRelease();
-  subject->SetRegistry(nullptr);
+  subject->SetAccessInterface(nullptr);
   owner->nRelease();
 }
 

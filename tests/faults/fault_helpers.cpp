@@ -257,7 +257,8 @@ std::vector<Operation> MakeOperations() {
   }
   auto readTable = std::make_shared<std::unique_ptr<qzrt::OpenTable>>();
   {
-    // A table of the types read through descriptors: a TIMESTAMP, an INTERVAL and a BFILE, its file read whole.
+    // A table of the types read through descriptors: a TIMESTAMP, both INTERVAL kinds (read, then written) and a
+    // BFILE, its file read whole. The OCI7 set has no interval descriptors: its table has no intervals.
     Operation op;
     op.name = "read a timestamp an interval and a file";
     auto table = readTable;
@@ -271,10 +272,11 @@ std::vector<Operation> MakeOperations() {
       std::filesystem::create_directories(folder);
       std::ofstream(folder / "f.txt") << "in the file";
       void* described = nullptr;
-      // The interval stays NULL while INTERVAL columns are read as numbers, which a value fails.
-      if (!w.RunSql(u"CREATE TABLE QZ_FX (ID NUMBER(10), TS TIMESTAMP(3), IV INTERVAL DAY TO SECOND, BF BFILE)") ||
-          !w.RunSql(u"INSERT INTO QZ_FX VALUES (1, TO_TIMESTAMP('2024-01-31 10:20:30', 'YYYY-MM-DD HH24:MI:SS'), "
-                    u"NULL, BFILENAME('QZDIR', 'f.txt'))") ||
+      const std::u16string intervals = gbOci7Mode ? u"" : u", IV INTERVAL DAY TO SECOND, IY INTERVAL YEAR TO MONTH";
+      const std::u16string values = gbOci7Mode ? u"" : u", '+01 02:00:03.500000000', '+01-01'";
+      if (!w.RunSql((u"CREATE TABLE QZ_FX (ID NUMBER(10), TS TIMESTAMP(3), BF BFILE" + intervals + u")").c_str()) ||
+          !w.RunSql((u"INSERT INTO QZ_FX VALUES (1, TO_TIMESTAMP('2024-01-31 10:20:30', 'YYYY-MM-DD HH24:MI:SS'), "
+                     u"BFILENAME('QZDIR', 'f.txt')" + values + u")").c_str()) ||
           !(described = w.Session().Describe(w.Main(), u"QZ_FX"))) {
         return false;
       }
@@ -284,12 +286,20 @@ std::vector<Operation> MakeOperations() {
     };
     op.run = [table, file](World&) {
       *file = std::make_unique<CHostValue>();
-      return (*table)->Read(u"ID", kReadFirst) == 1 ? (*table)->ReadLarge(0, file->get()) : 0;
+      qzrt::OpenTable& t = **table;
+      // Each step only after the last succeeded: the next would clear the error the last one left.
+      if (t.Read(u"ID", kReadFirst) != 1 || t.ReadLarge(0, file->get()) != 1) return 0;
+      if (gbOci7Mode) return 1;
+      if (t.Modify(0) != 1 || !t.SetField(u"IV", "-93603500") || !t.SetField(u"IY", "31536000000")) return 0;
+      return t.Write(0);
     };
-    op.rightResult = [file](World&, std::string& why) {
-      why = "file " + platform::ToUtf8(e2e::TextOf(**file));
+    op.rightResult = [table, file](World&, std::string& why) {
       // The OCI7 set reads no LOB: a BFILE comes as the name of its file.
-      return e2e::TextOf(**file) == (gbOci7Mode ? u"QZDIR/f.txt" : u"in the file");
+      why = "file " + platform::ToUtf8(e2e::TextOf(**file)) + ", intervals as written";
+      if (e2e::TextOf(**file) != (gbOci7Mode ? u"QZDIR/f.txt" : u"in the file")) return false;
+      qzrt::OpenTable& t = **table;
+      return gbOci7Mode || (t.Read(u"ID", kReadFirst) == 1 && t.Field(u"IV") == "-93603500" &&
+                            t.Field(u"IY") == "31536000000");
     };
     // The access interface goes with the case: kept, it would outlive the driver's connections.
     op.after = [table, file](World&, int) {

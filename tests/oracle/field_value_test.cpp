@@ -52,6 +52,8 @@ TEST_F(OracleFieldValue, ColumnTypesChooseTheirExternalType) {
       {29, 1, 19, sqlt::STR},        {5, 0, 19, sqlt::INT},           {7, 0, 19, sqlt::FLT},
       {12, 0, 19, sqlt::UIN},        {14, 12, 19, sqlt::ODT},         {11, 188, 19, sqlt::TIMESTAMP_TZ},
       {11, 188, 8, sqlt::ODT},       {24, 190, 19, sqlt::INTERVAL_DS}, {24, 96, 19, sqlt::ODT},
+      // A duration the server keeps as an INTERVAL goes through its descriptor; one kept as a NUMBER stays a number.
+      {25, 190, 19, sqlt::INTERVAL_DS}, {25, 189, 19, sqlt::INTERVAL_YM}, {25, 189, 8, sqlt::VNU}, {25, 2, 19, sqlt::VNU},
       {16, 113, 19, sqlt::BLOB},     {16, 0, 19, sqlt::LBI},
       {18, 114, 19, sqlt::BFILE},  // a BFILE keeps its file locator
       {23, 0, 19, sqlt::VBI},        {26, 96, 19, sqlt::CHR},
@@ -81,7 +83,7 @@ TEST_F(OracleFieldValue, BuffersAreSizedByHostAndColumnType) {
     std::uint32_t preparation;
     std::uint64_t bytes;
   } parameters[] = {
-      {1, FIELD_PREPARED_CONVERTED, 4},  {7, FIELD_PREPARED_CONVERTED, 4},  {8, FIELD_PREPARED_IN_PLACE, 0},
+      {1, FIELD_PREPARED_CONVERTED, 4},  {7, FIELD_PREPARED_CONVERTED, 8},  {8, FIELD_PREPARED_IN_PLACE, 0},
       {9, FIELD_PREPARED_CONVERTED, 22}, {27, FIELD_PREPARED_CONVERTED, 22}, {11, FIELD_PREPARED_CONVERTED, 8},
       {24, FIELD_PREPARED_CONVERTED, 8}, {110, FIELD_PREPARED_IN_PLACE, 0},
   };
@@ -99,9 +101,9 @@ TEST_F(OracleFieldValue, BuffersAreSizedByHostAndColumnType) {
     std::uint32_t columnType;
     int prepared;
     std::uint64_t bytes;
-  } externals[] = {{1, 1, 22}, {3, 1, 4}, {6, 1, 8}, {10, 1, 8}, {5, 1, 0}, {16, 0, 0}, {21, 0, 0},
+  } externals[] = {{1, 1, 22}, {3, 1, 8}, {6, 1, 8}, {10, 1, 8}, {5, 1, 8}, {16, 0, 0}, {21, 0, 0},
                    // A duration is fetched as a number: the number's whole buffer, not a date's.
-                   {25, 1, 22}};
+                   {25, 1, 22}, {27, 1, 4}};
   for (const auto& e : externals) {
     holder->Clear();
     std::uint8_t buffer[64] = {};
@@ -124,7 +126,7 @@ TEST_F(OracleFieldValue, SmallIntegersAndFloatsCrossTheirBuffers) {
   const struct {
     std::uint8_t hostType;
     std::uint64_t native;
-    std::int32_t bound;
+    std::int64_t bound;
   } cases[] = {
       {1, 1, 1},          {2, 200, 200},  // unsigned bytes are bound without a sign
       {6, 0xC8, -56},     {3, 60000, 60000}, {7, 0xFFFE, -2},
@@ -132,8 +134,8 @@ TEST_F(OracleFieldValue, SmallIntegersAndFloatsCrossTheirBuffers) {
   for (const auto& c : cases) {
     COracleFieldValue* value = NewHolding(c.hostType, c.native);
     ASSERT_EQ(value->bSyncToNative(), 1) << ocitest::Dump(*holder);
-    std::int32_t word = 0;
-    std::memcpy(&word, value->pGetConversionBuffer(), 4);
+    std::int64_t word = 0;
+    std::memcpy(&word, value->pGetConversionBuffer(), value->nGetConversionSize() < 8 ? 4 : 8);
     EXPECT_EQ(word, c.bound) << "host type " << int(c.hostType);
     const std::u16string written = TextOf(value);
     value->SetNull();
@@ -144,13 +146,13 @@ TEST_F(OracleFieldValue, SmallIntegersAndFloatsCrossTheirBuffers) {
   // A fetched number the item cannot hold is refused (the runtime's 105: error 60), the value kept.
   const struct {
     std::uint8_t hostType;
-    std::int32_t fetched;
+    std::int64_t fetched;
   } overflows[] = {{7, 70000}, {7, -32769}, {3, 70000}, {3, -1}, {2, 300}, {2, 256}, {6, 200}, {6, -129}};
   for (const auto& o : overflows) {
     holder->Clear();
     COracleFieldValue* value = NewHolding<std::uint64_t>(o.hostType, 1);
     ASSERT_EQ(value->bSyncToNative(), 1) << ocitest::Dump(*holder);
-    std::memcpy(value->pGetConversionBuffer(), &o.fetched, 4);
+    std::memcpy(value->pGetConversionBuffer(), &o.fetched, 8);
     EXPECT_EQ(value->bReadNative(), 0) << "host type " << int(o.hostType) << " fetched " << o.fetched;
     EXPECT_EQ(holder->nGetErrorCode(), 60u) << ocitest::Dump(*holder);
     EXPECT_EQ(TextOf(value), u"1");

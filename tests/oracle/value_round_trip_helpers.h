@@ -49,11 +49,13 @@ inline const std::vector<RoundTripCase>& RoundTripCases() {
       {u"TIMESTAMP", COLUMN_TYPE_DATETIME, 8, 187, HOST_TYPE_DATETIME, u"20240131123456789", u"20240131123456789",
        u"20240131123456000"},
       {u"INTERVAL DAY TO SECOND", COLUMN_TYPE_VALUE8, 8, 190, HOST_TYPE_VALUE8, u"93603500", u"93603500", u""},
+      {u"INTERVAL YEAR TO MONTH", COLUMN_TYPE_VALUE8, 8, 189, HOST_TYPE_VALUE8, u"34128000000", u"34128000000", u""},
       {u"RAW(8)", COLUMN_TYPE_BINARY, 8, 23, HOST_TYPE_BINARY_BUFFER, u"raw\x01\x02", u"raw\x01\x02"},
       // Refused reads ("<read failed: " and what the error must name): a text longer than its item, whatever the
-      // set; a number beyond a 2-byte item, not its low 16 bits.
+      // set; a number beyond a 2- or 4-byte item, not its low 16 bits nor the client's refusal.
       {u"VARCHAR2(20)", COLUMN_TYPE_TEXT, 6, 1, HOST_TYPE_TEXT_BUFFER, u"abcdefghij", u"<read failed: |1406"},
       {u"NUMBER(9)", COLUMN_TYPE_INT16, 2, 2, HOST_TYPE_INT32, u"70000", u"<read failed: |IEQZORA=105.2"},
+      {u"NUMBER(10)", COLUMN_TYPE_INT32, 4, 2, HOST_TYPE_INT64, u"5000000000", u"<read failed: |IEQZORA=105.2"},
   };
   return cases;
 }
@@ -84,10 +86,14 @@ class OracleRoundTrip : public CHostValueFixture {
     description = Description(u"trip", dataSourceName, u"manager", m_options);
     ASSERT_EQ(CallSlot<int>(driver, kDriverOpen, description.get()), 1) << Dump(*holder);
     connection = ConnectionOf(driver, *description);
+    otherDescription = Description(u"trip2", dataSourceName, u"manager", m_options);
+    ASSERT_EQ(CallSlot<int>(driver, kDriverOpen, otherDescription.get()), 1) << Dump(*holder);
+    other = ConnectionOf(driver, *otherDescription);
     gpDriver = &testDriver;
   }
   void TearDown() override {
     gpDriver = savedDriver;
+    if (other) CallSlot<int>(driver, kDriverClose, otherDescription.get());
     if (connection) CallSlot<int>(driver, kDriverClose, description.get());
     CallSlot<std::int32_t>(driver, kDriverRelease);
     CHostValueFixture::TearDown();
@@ -129,6 +135,13 @@ class OracleRoundTrip : public CHostValueFixture {
       MakeValue(written, c.hostType, value);
       field->InitType(c.hostType, 0);
       auto parameter = Hold(new COracleParameter(new CValueLeaf(field.get(), 1, 0, u"V"), 1));
+      // A duration goes to an INTERVAL column through the column's descriptors, as a table's column sends it.
+      std::unique_ptr<OracleColumns> columns;
+      if (c.columnType == COLUMN_TYPE_VALUE8) {
+        columns.reset(new OracleColumns(writer, holder, {{u"V", c.columnType, c.size, c.columnType, c.describedSqlt}}));
+        CColumn* column = columns->Column(u"V");
+        field->SetDescriptors(column->pGetDescriptorNoRef(), column->pGetSecondaryDescriptor());
+      }
       if (!field->bSetValue(written) || !insert->Prepare(u"INSERT INTO " + table + u" VALUES (:V)") ||
           !parameter->bBind(holder, insert->pGetOciStatement(), writer) || !insert->Execute(3)) {
         return u"<insert failed: " + Text(*holder) + u">";
@@ -167,14 +180,15 @@ class OracleRoundTrip : public CHostValueFixture {
       const std::u16string& expected = gbOci7Mode ? c.oci7Read : c.read;
       if (expected.empty()) continue;
       const std::size_t bar = expected.find(u'|');
-      const std::u16string read = RoundTrip(c, &c.written);
+      // Read back by another session: what it reads is what was stored, not what the writer kept.
+      const std::u16string read = RoundTrip(c, &c.written, connection, other);
       if (bar == std::u16string::npos) {
         EXPECT_EQ(read, expected);
       } else {
         EXPECT_EQ(read.substr(0, bar), expected.substr(0, bar));
         EXPECT_NE(read.find(expected.substr(bar + 1)), std::u16string::npos) << std::string(read.begin(), read.end());
       }
-      EXPECT_EQ(RoundTrip(c, nullptr), u"<NULL>");
+      EXPECT_EQ(RoundTrip(c, nullptr, connection, other), u"<NULL>");
       holder->Clear();
     }
   }
@@ -191,6 +205,8 @@ class OracleRoundTrip : public CHostValueFixture {
   std::u16string dataSourceName;
   std::unique_ptr<qzrt::ConnectionDescription> description;
   COracleConnection* connection = nullptr;
+  std::unique_ptr<qzrt::ConnectionDescription> otherDescription;
+  COracleConnection* other = nullptr;
   OracleObjectsDriver testDriver;
   CDriver* savedDriver = nullptr;
 
