@@ -191,12 +191,6 @@ void CBPlusTree::SetListBit(SBPlusTreeLeaf* pLeaf, int i, bool bSet) const {
   word = bSet ? (word | bit) : (word & ~bit);
 }
 
-CDuplicateList* CBPlusTree::pList(SBPlusTreeLeaf* pLeaf, int i) const {
-  CDuplicateList* list;
-  std::memcpy(&list, pLeafData(pLeaf, i), sizeof list);
-  return list;
-}
-
 void CBPlusTree::SetList(SBPlusTreeLeaf* pLeaf, int i, CDuplicateList* pList) const {
   std::memcpy(pLeafData(pLeaf, i), &pList, sizeof pList);
 }

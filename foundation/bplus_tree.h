@@ -9,13 +9,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <optional>
 
 #include "foundation/block_pool.h"
+#include "foundation/duplicate_list.h"
 
 class CBPlusTree;
-class CDuplicateList;
 struct CBPlusTreeProbe;  // the tests' look inside
 
 // Orders two keys (or two data values) of the given length; the sign means what memcmp's does.
@@ -97,22 +98,63 @@ class CBPlusTree {
   void GoFirst();
   void GoToEnd();
   void GoToRank(std::uint32_t nRank);
-  // A step of one key or entry that stays inside the cursor's leaf and touches no duplicate list costs an index
-  // increment: it is answered here, inline; every other move walks.
+  // A step of one key or entry costs little more than an index increment: it is answered here, inline, inside the
+  // cursor's leaf or onto a neighbouring leaf, inside a key's value list (a plain list, or the nested tree's current
+  // leaf) and onto a neighbouring slot's list; every other move walks.
   int bMove(std::int32_t nCount, std::int32_t* pMoved, std::uint32_t nFlags) {
     CBPlusTreeCursor& c = m_Cursor;
     if (c.pLeaf && (nCount == 1 || nCount == -1)) {
       const bool byKey = (nFlags & MOVE_BY_KEY) != 0;
-      const int to = c.nSlot + nCount;
-      const bool plainHere = byKey || c.nSlot >= c.pLeaf->nKeyCount || !bIsList(c.pLeaf, c.nSlot);
-      // Backward the slot reached must hold no list either: the walk lands on a list's last value there.
-      if (to >= 0 && to < c.pLeaf->nKeyCount && plainHere && (nCount > 0 || !bIsList(c.pLeaf, to))) {
+      // On the slot's last value for a step forward, its first for a step back (or on a plain slot, or the end).
+      bool atEdge = true;
+      if (!byKey && c.nSlot < c.pLeaf->nKeyCount && bIsList(c.pLeaf, c.nSlot)) {
+        const CDuplicateList* list = pList(c.pLeaf, c.nSlot);
+        const bool nested = list->bIsNested();
+        const std::uint32_t count = !nested ? list->nGetArrayCount()
+                                    : c.pDupLeaf ? static_cast<std::uint32_t>(c.pDupLeaf->nKeyCount)
+                                                 : 0;
+        if (nCount > 0 ? c.nDupIndex + 1 < count : (c.nDupIndex > 0 && c.nDupIndex < count)) {
+          c.nDupIndex = nCount > 0 ? c.nDupIndex + 1 : c.nDupIndex - 1;
+          if (pMoved) *pMoved = nCount;
+          return 1;
+        }
+        // Off the nested leaf's end, onto its neighbour in the nested tree's chain.
+        SBPlusTreeLeaf* const next = !nested || count == 0 ? nullptr
+                                     : nCount > 0          ? (c.nDupIndex + 1 == count ? c.pDupLeaf->pNext : nullptr)
+                                                           : (c.nDupIndex == 0 ? c.pDupLeaf->pPrev : nullptr);
+        if (next && next->nKeyCount > 0) {
+          c.pDupLeaf = next;
+          c.nDupIndex = nCount > 0 ? 0 : static_cast<std::uint32_t>(next->nKeyCount - 1);
+          if (pMoved) *pMoved = nCount;
+          return 1;
+        }
+        // The last nested leaf's end, and a place outside the list, are the walk's.
+        atEdge = !nested && count > 0 && (nCount > 0 ? c.nDupIndex + 1 == count : c.nDupIndex == 0);
+      }
+      // A step off the leaf's last slot or first slot goes on in the neighbouring leaf (never empty in the chain).
+      SBPlusTreeLeaf* leaf = c.pLeaf;
+      int to = c.nSlot + nCount;
+      if (nCount > 0 && to == leaf->nKeyCount && leaf->pNext) {
+        leaf = leaf->pNext;
+        to = 0;
+      } else if (to < 0 && leaf->pPrev) {
+        leaf = leaf->pPrev;
+        to = leaf->nKeyCount - 1;
+      }
+      if (atEdge && to >= 0 && to < leaf->nKeyCount) {
+        c.pLeaf = leaf;
         c.nSlot = to;
-        if (bIsList(c.pLeaf, to)) {
-          SetFirstDuplicate(c);
-        } else {
-          c.pDupLeaf = nullptr;
-          c.nDupIndex = 0;
+        c.pDupLeaf = nullptr;
+        c.nDupIndex = 0;
+        if (bIsList(leaf, to)) {
+          // A step forward, or any step by key, lands on the list's first value; a step back by value on its last.
+          const CDuplicateList* list = pList(leaf, to);
+          const bool first = nCount > 0 || byKey;
+          if (list->bIsNested()) {
+            first ? SetFirstDuplicate(c) : SetLastDuplicate(c);
+          } else if (!first) {
+            c.nDupIndex = list->nGetArrayCount() - 1;
+          }
         }
         if (pMoved) *pMoved = nCount;
         return 1;
@@ -122,8 +164,16 @@ class CBPlusTree {
   }
   void* pGetCurrentData() const {
     const CBPlusTreeCursor& c = m_Cursor;
-    if (c.pLeaf && c.nSlot < c.pLeaf->nKeyCount && m_nDataLength != 0 && !bIsList(c.pLeaf, c.nSlot)) {
-      return pLeafData(c.pLeaf, c.nSlot);
+    if (c.pLeaf && c.nSlot < c.pLeaf->nKeyCount && m_nDataLength != 0) {
+      if (!bIsList(c.pLeaf, c.nSlot)) return pLeafData(c.pLeaf, c.nSlot);
+      CDuplicateList* list = pList(c.pLeaf, c.nSlot);
+      if (!list->bIsNested()) {
+        return c.nDupIndex < list->nGetArrayCount() ? list->pValues() + c.nDupIndex * m_nDataLength : nullptr;
+      }
+      // A nested tree's keys are this tree's data values.
+      if (c.pDupLeaf && c.nDupIndex < static_cast<std::uint32_t>(c.pDupLeaf->nKeyCount)) {
+        return list->pGetNested()->pLeafKey(c.pDupLeaf, static_cast<int>(c.nDupIndex));
+      }
     }
     return pDataAt(c);
   }
@@ -165,7 +215,11 @@ class CBPlusTree {
     return m_nDataLength != 0 && ((pBitmap(pLeaf)[i >> 5] >> (i & 31)) & 1u) != 0;
   }
   void SetListBit(SBPlusTreeLeaf* pLeaf, int i, bool bSet) const;
-  CDuplicateList* pList(SBPlusTreeLeaf* pLeaf, int i) const;
+  CDuplicateList* pList(SBPlusTreeLeaf* pLeaf, int i) const {
+    CDuplicateList* list;
+    std::memcpy(&list, pLeafData(pLeaf, i), sizeof list);
+    return list;
+  }
   void SetList(SBPlusTreeLeaf* pLeaf, int i, CDuplicateList* pList) const;
   void ReplaceList(SBPlusTreeLeaf* pLeaf, int i, CDuplicateList* pOld, CDuplicateList* pNew);
   std::uint32_t nSlotEntries(SBPlusTreeLeaf* pLeaf, int i) const;

@@ -1,5 +1,7 @@
 #include "foundation/duplicate_list.h"
 
+#include "foundation/bplus_tree.h"
+
 #include <cstring>
 #include <new>
 
@@ -9,8 +11,6 @@ const SDuplicateListClass gtabDuplicateListClasses[7] = {
 
 namespace {
 
-// The nested tree sits on an 8-byte boundary after the count and the class.
-constexpr std::size_t NESTED_OFFSET = 8;
 constexpr std::int32_t LAST_ARRAY_CLASS = 5;
 
 }  // namespace
@@ -48,10 +48,6 @@ std::int32_t CDuplicateList::nGetCount() const {
     return static_cast<std::int32_t>(const_cast<CDuplicateList*>(this)->pGetNested()->m_nKeyCount);
   }
   return m_nCount;
-}
-
-CBPlusTree* CDuplicateList::pGetNested() {
-  return reinterpret_cast<CBPlusTree*>(reinterpret_cast<unsigned char*>(this) + NESTED_OFFSET);
 }
 
 void* CDuplicateList::pValueAt(const CBPlusTree* pTree, const CBPlusTreeCursor& c) {

@@ -5,9 +5,12 @@
 // list's key.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
-#include "foundation/bplus_tree.h"
+// The tree includes this header, so that its inline cursor steps read a list's count in place.
+class CBPlusTree;
+struct CBPlusTreeCursor;
 
 struct SDuplicateListClass {
   std::int32_t nShrinkThreshold;  // a removal from a list of at most this many values moves it one class down
@@ -35,9 +38,13 @@ class CDuplicateList {
   static void Free(CDuplicateList* pList, CBPlusTree* pTree);
 
   std::int32_t nGetCount() const;
+  // The count of a list kept as an array (not nested).
+  std::uint32_t nGetArrayCount() const { return m_nCount; }
   bool bIsNested() const { return m_nClass == DUPLICATE_LIST_NESTED_CLASS; }
   std::int32_t nGetClass() const { return m_nClass; }
-  CBPlusTree* pGetNested();
+  CBPlusTree* pGetNested() {
+    return reinterpret_cast<CBPlusTree*>(reinterpret_cast<unsigned char*>(this) + NESTED_OFFSET);
+  }
   unsigned char* pValues() { return reinterpret_cast<unsigned char*>(this) + sizeof(CDuplicateList); }
   // The value at a duplicate position (index, or nested leaf and slot); null past the list.
   void* pValueAt(const CBPlusTree* pTree, const CBPlusTreeCursor& c);
@@ -54,6 +61,9 @@ class CDuplicateList {
   // A change of the nested tree (insert or delete) with the outer cursor kept on its value; its result.
   template <typename Change>
   static bool bOnNested(CBPlusTree* pTree, CBPlusTree* pNested, bool bCursorOnKey, Change change);
+
+  // The nested tree sits on an 8-byte boundary after the count and the class.
+  static constexpr std::size_t NESTED_OFFSET = 8;
 
   std::uint16_t m_nCount;
   std::uint16_t m_nClass;

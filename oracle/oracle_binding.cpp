@@ -152,8 +152,9 @@ int COracleParameterBinding::bTransferValue(CRecordBuffer* buffer) {
                          ERROR_UNIT_ORACLE_PARAMETER, PARAMETER_POINT_TRUNCATED);
     return 0;
   }
-  COracleColumn* column = pGetOracleColumn();
-  if (!column || !column->bIsLob() || !m_bLocatorDefined) return CParameterBinding::bTransferValue(buffer);
+  // Only a defined locator asks for the column: the common value goes straight to the base.
+  COracleColumn* column = m_bLocatorDefined ? pGetOracleColumn() : nullptr;
+  if (!column || !column->bIsLob()) return CParameterBinding::bTransferValue(buffer);
   if (!column->bIsTableStateClear()) return column->bReadLob();
   if (!column->bIsFieldValueNull()) {
     column->MarkUnread();

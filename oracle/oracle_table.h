@@ -188,7 +188,8 @@ class COracleTable : public CTableOra {
   CRecord* pLostPlaceRecord(CCursor* context);
   // After a read of the context: a failure for memory puts the current record back as last read and marks the
   // context's place lost; a success clears the mark.
-  void NoteReadOutcome(const char16_t* keyName, int answer);
+  void NoteReadOutcome(COracleCursor* context, int answer);
+  COracleCursor* pFindOracleContext(const char16_t* name);
   // After an add with the OCI7 set (which returns no ROWID): a new context placed on the added record by the
   // identifying key.
   void PositionOnAddedRecord();

@@ -203,9 +203,9 @@ int COracleTable::bRead(const char16_t* keyName, std::uint32_t direction, std::u
   if (!bRefuseUnopened()) return 0;
   ChooseSession();
   int answer = -1;
-  auto* context = direction == READ_NEXT || direction == READ_PREVIOUS
-                      ? dynamic_cast<COracleCursor*>(pFindContext(keyName))
-                      : nullptr;
+  // The context is found once for the read; a read that makes it finds it again afterwards.
+  COracleCursor* found = pFindOracleContext(keyName);
+  COracleCursor* context = direction == READ_NEXT || direction == READ_PREVIOUS ? found : nullptr;
   CRecord* place = context && context->bIsPlaceLost() ? pLostPlaceRecord(context) : nullptr;
   if (place) {
     // The read before failed for memory, maybe with the client's statement moved past the row the context stood
@@ -226,7 +226,7 @@ int COracleTable::bRead(const char16_t* keyName, std::uint32_t direction, std::u
       m_pErrorHolder->nGetNativeErrorCode() == ORA_FETCH_OUT_OF_SEQUENCE) {
     answer = bRecoverOutOfSequence(keyName, direction, a, lockMode, lockAnswer, flags);
   }
-  NoteReadOutcome(keyName, answer);
+  NoteReadOutcome(found ? found : pFindOracleContext(keyName), answer);
   return answer;
 }
 
@@ -239,8 +239,12 @@ CRecord* COracleTable::pLostPlaceRecord(CCursor* context) {
   return m_pTableDescription->pGetImageRecord();
 }
 
-void COracleTable::NoteReadOutcome(const char16_t* keyName, int answer) {
-  auto* context = dynamic_cast<COracleCursor*>(pFindContext(keyName));
+COracleCursor* COracleTable::pFindOracleContext(const char16_t* name) {
+  // Every context of an Oracle table is one of its cursors: made by pNewContext, or cloned from one.
+  return static_cast<COracleCursor*>(pFindContext(name));
+}
+
+void COracleTable::NoteReadOutcome(COracleCursor* context, int answer) {
   if (!context) return;
   if (answer) {
     context->SetPlaceLost(false);

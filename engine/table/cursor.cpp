@@ -1,6 +1,7 @@
 #include "engine/table/cursor.h"
 
 #include <new>
+#include <string_view>
 
 #include "engine/cache/shared_row_source.h"
 #include "engine/record/column.h"
@@ -412,7 +413,7 @@ int CCursor::bEnsureSavedRecord() {
 }
 
 int CCursor::bSameSearchKeyAsSaved() {
-  CColumn* column = pFindColumn(m_strSearchItem.pszGet());
+  CColumn* column = pFindSearchColumn();
   CRecord* current = m_pColumnSet ? m_pColumnSet->pGetCurrentRecord() : nullptr;
   if (!column || !current || !m_pSavedRecord || !m_pSavedRecord->pGetBuffer() || !current->pGetBuffer()) return 0;
   CHostValue now;
@@ -426,6 +427,23 @@ int CCursor::bSameSearchKeyAsSaved() {
 CColumn* CCursor::pFindColumn(const char16_t* name) const {
   if (!m_pColumnSet || !name || !name[0]) return nullptr;
   return m_pColumnSet->pFindColumnByName(name);
+}
+
+CColumn* CCursor::pFindSearchColumn() {
+  const char16_t* name = m_strSearchItem.pszGet();
+  // The cached column is only read once it is seen in the set, so a column gone since is never touched.
+  if (m_pSearchColumn && m_pColumnSet && m_nSearchColumnIndex < m_pColumnSet->nGetColumnCount() &&
+      m_pColumnSet->pGetColumn(m_nSearchColumnIndex) == m_pSearchColumn && name &&
+      std::u16string_view(m_pSearchColumn->pszGetName()) == name) {
+    return m_pSearchColumn;
+  }
+  m_pSearchColumn = pFindColumn(name);
+  if (m_pSearchColumn) {
+    const std::int32_t index = m_pColumnSet->nIndexOfColumn(m_pSearchColumn);
+    if (index < 0) m_pSearchColumn = nullptr;
+    m_nSearchColumnIndex = static_cast<std::uint32_t>(index);
+  }
+  return m_pSearchColumn;
 }
 
 // ---- bindings ----

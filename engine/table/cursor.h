@@ -372,6 +372,9 @@ class CCursor : public CRefCounted, public IPositionOwner {
   int bFindAgainBySlot(CSavedPosition* position, std::uint32_t slot);
   // The column of a host item name in the column set, null when none.
   CColumn* pFindColumn(const char16_t* name) const;
+  // pFindColumn of the search item, answered from the last one found while that column still stands at its place
+  // in the column set under the search item's very text.
+  CColumn* pFindSearchColumn();
 
   // ---- members, in order ----
   CErrorHolder* m_pErrorHolder = nullptr;
@@ -420,4 +423,8 @@ class CCursor : public CRefCounted, public IPositionOwner {
   CRowCache* m_pRowCache = nullptr;
   CKeyedRowView* m_pSharedView = nullptr;
   CPositionKey m_positionKey;
+  // The search item's column as last found, with its place in the column set: a read compares the search key with
+  // the saved record's on every row, and the locale's name compare over the columns costs more than the rest.
+  CColumn* m_pSearchColumn = nullptr;
+  std::uint32_t m_nSearchColumnIndex = 0;
 };

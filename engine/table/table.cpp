@@ -3,6 +3,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string_view>
 
 #include "engine/cache/keyed_row_cache.h"
 #include "engine/cache/saved_position.h"
@@ -215,7 +216,10 @@ CSqlRewriter* CTable::pNewSqlStatement() { return pCreateSqlRewriterThroughDrive
 
 CCursor* CTable::pFindContext(const char16_t* name) {
   if (!name) name = u"";
-  if (m_pLastContextName && nCompareNames(m_pLastContextName, name) == 0) return m_pLastContext;
+  // The runtime names a context the same way read after read: the same text answers without the locale's compare.
+  if (m_pLastContextName && (std::u16string_view(m_pLastContextName) == name || nCompareNames(m_pLastContextName, name) == 0)) {
+    return m_pLastContext;
+  }
   std::uint64_t value = 0;
   std::uint64_t key = 0;
   if (!m_contexts.bLookup(NameKey(name), &value, &key)) return nullptr;
