@@ -143,6 +143,10 @@ int CTable::bRead(const char16_t* keyName, std::uint32_t direction, std::uint32_
         placed = context->bAttachSharedRowSource();
       }
     }
+    // A move inside the key range a seek opened goes on in the range's own statement: run again, the range would
+    // be read from its start, and its next stage follows from where the context stands.
+    if (!placed && bIsMove(direction) && context->bHasConditionNode() && !m_pSharedRowSource && nHoldsRows(context))
+      placed = 1;
     if (!placed) {
       bDropSharedRowSource();
       pNewSharedRowSource();
@@ -324,6 +328,9 @@ int CTable::bSeek(const char16_t* keyName, const char16_t* valueKey, RuntimeWord
   if (!m_pSharedRowSource) flags &= ~READ_FLAG_RESTART;
   CCursor* context = pSelectContext(keyName, direction, flags);
   if (!context) return 0;
+  // A query given as bare text cannot be read under the seek's condition (nothing tells where its clauses stand):
+  // the seek fails before the context leaves its rows, so that it reads on from where it stood.
+  if (bIsSqlQuery() && !m_pParsedQuery) return context->bRaiseNoSubQuery();
   if (m_pSharedRowSource) {
     if (flags & READ_FLAG_RESTART) {
       context->bAttachSharedRowSource();
