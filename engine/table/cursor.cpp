@@ -312,6 +312,8 @@ int CCursor::bRead(std::uint32_t direction, std::uint32_t loadRecord, std::uint3
     outOfRange = 0;
     m_bKeyStage = 0;
     bUpdateRecordSlot(direction);
+    // Its record is the last read too: a write or deletion that followed would otherwise reach the row before it.
+    if (loadRecord) m_pTable->bResetRecordBuffer(0);
   } else if (!answer) {
     outOfRange = 1;
     m_bKeyStage = 0;

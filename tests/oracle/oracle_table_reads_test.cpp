@@ -172,6 +172,7 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
       {u"K", "B3 F N N N P P N N", "1 1 2 x 4 x 2 x 4"},
       {u"K", "B1 F N P N N", "1 x 2 x 2 3"},
       {u"K", "B3 L P P P F R4 R3 N", "1 5 4 x 2 1 4 x 4"},
+      {u"K", "B3 F N N D P N N", "1 1 2 x 1 2 4 5"},
       {u"V", "B3 F N N N P P", "1 1 2 x 4 x 2"},
       {u"Q", "B3 F N N N P P", "1 5 4 x 2 x 4"},
       {u"V", "S2 N P S4 N P", "2 3 2 4 5 4"},
