@@ -322,8 +322,6 @@ class CCursor : public CRefCounted, public IPositionOwner {
   // Error 13 (the record was not found again by its key): the not-found and out-of-range flags set, the holder's
   // number 9; 0.
   int bRaiseRecordNotFound();
-  // Error 41: the table's query cannot be wrapped to be read under a condition; 0.
-  int bRaiseNoSubQuery() { return bRaise(CURSOR_ERROR_NO_SUB_QUERY, CURSOR_POINT_NO_SUB_QUERY); }
 
   // After a statement failed: its text goes with the held error as debug text. Which error category the failure
   // falls in is for the table to decide.

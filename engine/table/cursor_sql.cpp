@@ -176,9 +176,11 @@ int CCursor::bBuildSelectStatement(CQueryDescription* query, std::uint32_t flags
   CSqlRewriter* text = m_pStatement;
   CConnection* connection = pGetConnection();
   const bool hasFilter = filter && !filter->bIsStatementEmpty();
-  // A query given as bare text, with no analysis of it, has nothing that says where its clauses stand: it cannot
-  // be read under a condition (a seek on it), and says so as a query that cannot be wrapped.
-  if (!query && hasFilter && m_pTable->bIsSqlQuery()) return bRaiseNoSubQuery();
+  // A query given as bare text, with no analysis of it, has nothing that says where its clauses stand: it cannot be
+  // read under a condition (a seek on it) and says so, as a query that cannot be wrapped, not as a missing part.
+  if (!query && hasFilter && m_pTable->bIsSqlQuery()) {
+    return bRaise(CURSOR_ERROR_NO_SUB_QUERY, CURSOR_POINT_NO_SUB_QUERY);
+  }
   // Not reached: the table builds a query's statement on a context it made, with its connection.
   if (!text || !query || !connection) return bRaise(CURSOR_ERROR_NOT_BUILT, CURSOR_POINT_MISSING_PART);
   if (text->nGetStatementKind() == SQL_STATEMENT_NONE) SetStatementKindWord(text, SQL_STATEMENT_SELECT);
@@ -196,7 +198,7 @@ int CCursor::bBuildSelectStatement(CQueryDescription* query, std::uint32_t flags
   const bool sqlQuery = m_pTable->bIsSqlQuery() != 0;
   if (sqlQuery && hasFilter) {
     if (!connection->bDbmsKindSetA() || text->nGetStatementKind() != SQL_STATEMENT_SELECT) {
-      return bRaiseNoSubQuery();
+      return bRaise(CURSOR_ERROR_NO_SUB_QUERY, CURSOR_POINT_NO_SUB_QUERY);
     }
     if (!text->nAppendText(bIsDistinct(flags) ? u"SELECT DISTINCT * FROM " : u"SELECT * FROM ") || !subQuery()) {
       return 0;

@@ -328,9 +328,6 @@ int CTable::bSeek(const char16_t* keyName, const char16_t* valueKey, RuntimeWord
   if (!m_pSharedRowSource) flags &= ~READ_FLAG_RESTART;
   CCursor* context = pSelectContext(keyName, direction, flags);
   if (!context) return 0;
-  // A query given as bare text cannot be read under the seek's condition (nothing tells where its clauses stand):
-  // the seek fails before the context leaves its rows, so that it reads on from where it stood.
-  if (bIsSqlQuery() && !m_pParsedQuery) return context->bRaiseNoSubQuery();
   if (m_pSharedRowSource) {
     if (flags & READ_FLAG_RESTART) {
       context->bAttachSharedRowSource();
