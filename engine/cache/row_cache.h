@@ -27,6 +27,9 @@ class IRowKey;
 inline constexpr std::uint32_t ROW_CACHE_ACTIVE = 0x1;
 inline constexpr std::uint32_t ROW_CACHE_COMPLETE = 0x8;
 inline constexpr std::uint32_t ROW_MARK_DELETED = 128;
+// A row the statement fetched but could not convert into a record: it keeps its place among the rows (the rows
+// after it keep their numbers), and reading it fails. No record state reaches this bit.
+inline constexpr std::uint32_t ROW_MARK_UNCONVERTED = 0x40000000;
 inline constexpr std::uint32_t ROW_NONE = 0xFFFFFFFF;
 
 // Directions of nMoveRow, as the statement object reads.

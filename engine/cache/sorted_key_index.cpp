@@ -76,7 +76,9 @@ int CSortedKeyIndex::bBuild() {
   m_bCurrentRemoved = 0;
   const std::uint32_t rows = m_pCache->nGetRowCount();
   for (std::uint32_t row = 0; row < rows; ++row) {
-    if (m_pCache->nGetMark(row) != 0) continue;
+    // A row fetched but not converted still has its place in the key's order (reading it fails there).
+    const std::uint32_t mark = m_pCache->nGetMark(row);
+    if (mark != 0 && mark != ROW_MARK_UNCONVERTED) continue;
     if (!bAddRecord(row, nullptr)) return 0;
   }
   return 1;

@@ -293,6 +293,7 @@ int CCursor::bRead(std::uint32_t direction, std::uint32_t loadRecord, std::uint3
   m_nLastDirection = direction;
   m_bFromCache = 0;
   m_bFetched = 0;
+  m_bOnFailedRow = 0;
 
   std::uint32_t viewDuplicate = SLOT_NONE;
   int answer = bRowCacheActive() ? bReadThroughCache(direction, loadRecord, count, context, &outOfRange, &viewDuplicate)
@@ -306,7 +307,15 @@ int CCursor::bRead(std::uint32_t direction, std::uint32_t loadRecord, std::uint3
     if (viewDuplicate != SLOT_NONE) m_nDuplicateCount = viewDuplicate;
     if (answer && loadRecord) answer = m_pTable->bResetRecordBuffer(0);
   }
-  if (!answer) {
+  if (!answer && m_bOnFailedRow) {
+    // Fetched but not converted: the context stands on the row, as a walk does, and moves on from it; the record
+    // it keeps for finding its place again is that row's.
+    outOfRange = 0;
+    m_bKeyStage = 0;
+    bUpdateRecordSlot(direction);
+    // Its record is the last read too: a write or deletion that followed would otherwise reach the row before it.
+    if (loadRecord) m_pTable->bResetRecordBuffer(0);
+  } else if (!answer) {
     outOfRange = 1;
     m_bKeyStage = 0;
   } else if (outOfRange) {
@@ -328,7 +337,9 @@ int CCursor::bRead(std::uint32_t direction, std::uint32_t loadRecord, std::uint3
 int CCursor::bReadDirect(std::uint32_t direction, std::uint32_t loadRecord, std::uint32_t count, void* context,
                          std::uint32_t* outOfRange) {
   *outOfRange = 1;
+  m_bRowUnconverted = 0;
   int answer = bFetch(direction, loadRecord, outOfRange, count, context);
+  if (!answer && m_bRowUnconverted) m_bOnFailedRow = 1;
   if (answer && *outOfRange &&
       ((m_nRowMark != 0xFFFFFFFF && !bRowCacheComplete()) || (!m_bFirstRead && direction == READ_PREVIOUS))) {
     // The rows go on past what the statement fetched. A continuation that fails is a failed read, never the end of
@@ -468,10 +479,14 @@ void CCursor::ReleaseParameterBindings() {
 
 int CCursor::bRefreshBindings() {
   CRecordBuffer* buffer = m_pColumnSet ? m_pColumnSet->pGetCurrentBuffer() : nullptr;
+  // The row is fetched whatever a value does: every other value, the key among them, still comes over, so that the
+  // row stands in its place with its own key and the read that fails on it can be moved on from.
+  int answer = 1;
   for (std::uint32_t i = 0; i < m_columnBindings.nGetCount(); ++i) {
-    if (!static_cast<CParameterBinding*>(m_columnBindings.pGetObject(i))->bTransferValue(buffer)) return 0;
+    if (!static_cast<CParameterBinding*>(m_columnBindings.pGetObject(i))->bTransferValue(buffer)) answer = 0;
   }
-  return 1;
+  if (!answer) m_bRowUnconverted = 1;
+  return answer;
 }
 
 void CCursor::SetColumnSet(CTableDescription* columns) {

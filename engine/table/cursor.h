@@ -282,6 +282,8 @@ class CCursor : public CRefCounted, public IPositionOwner {
   std::uint32_t nGetReadMode() const { return m_nReadMode; }
   int bConditionStillMatches() { return m_conditionRef.bMatches(m_pFilterNode); }
   std::uint32_t bIsMarkedFailed() const { return m_bNotFound; }
+  // The last read failed on a row it fetched but could not convert, and the context stands on that row.
+  std::uint32_t bStandsOnFailedRow() const { return m_bOnFailedRow; }
   void ClearFailureMark() { m_bNotFound = 0; }
 
   // ---- counts, positions in thousandths, the row cache completed, the record read again (cursor_positions.cpp) ----
@@ -346,6 +348,13 @@ class CCursor : public CRefCounted, public IPositionOwner {
   int bRowCacheActive() const;
   int bRowCacheComplete() const;
   void ReadLastCachedRowIntoSavedRecord();
+  // The cached row reached by a move into the record; a row fetched but not converted fails the read and leaves
+  // the context on it.
+  int bReadReachedRow(std::uint32_t row);
+  // A row fetched but not converted that a move only passed: its error goes again when the holder had none before
+  // the move (the move answers for the row it reaches, not for those it passed).
+  bool bHolderClean() const;
+  void ForgetPassedRowError(bool holderWasClean);
   // Stores the column set's current record in the cache at the row; 0 with the out-of-memory error when the cache
   // could not grow.
   int bStoreFetchedRow(std::uint32_t row);
@@ -412,6 +421,10 @@ class CCursor : public CRefCounted, public IPositionOwner {
   std::uint32_t m_nOpenFlags = 0;
   std::uint32_t m_bFromCache = 0;
   std::uint32_t m_bFetched = 0;
+  // During one read: the statement moved onto a row whose values could not all be converted (set by the bindings'
+  // refresh), and the read that failed on such a row left the context standing on it.
+  std::uint32_t m_bRowUnconverted = 0;
+  std::uint32_t m_bOnFailedRow = 0;
   CRefPtrArray m_columnBindings{50};     // CParameterBinding
   CRefPtrArray m_parameterBindings{50};  // CParameterBinding
   CFilterHolder* m_pFilterNode = nullptr;

@@ -131,12 +131,20 @@ int CCursor::bRefreshRowCache() {
   if (answer) {
     const std::uint32_t direction = bIsReversed() ? READ_PREVIOUS : READ_NEXT;
     m_bCompletingRows = 1;
+    const bool clean = bHolderClean();
     for (;;) {
       const std::uint32_t rowsBefore = m_pRowCache ? m_pRowCache->nGetRowCount() : 0;
       const std::int32_t rowBefore = m_nCurrentRow;
       // Reading on keeps the shared rows: without the restart flag the table would drop and rebuild the very rows
       // this read completes, and read them again from the start.
       readAnswer = m_pTable->bRead(item.pszGet(), direction, 1, 0, 0, m_nOpenFlags | READ_FLAG_RESTART);
+      if (!readAnswer && m_bOnFailedRow && (m_pRowCache ? m_pRowCache->nGetRowCount() : 0) != rowsBefore) {
+        // A row fetched but not converted keeps its place in the rows: completing them passes it, its error gone;
+        // the read that reaches it fails there.
+        ForgetPassedRowError(clean);
+        readAnswer = 1;
+        continue;
+      }
       if (!readAnswer || m_bOutOfRange) break;
       // A read that neither cached a row nor moved this statement went through another context: the rows cannot
       // be completed here, and reading on would never end.

@@ -83,11 +83,7 @@ int CCursor::bReadThroughCache(std::uint32_t direction, std::uint32_t loadRecord
     if (!m_pRowCache->bMustFetchRow(target)) {
       *outOfRange = static_cast<std::uint32_t>(m_pRowCache->bIsRowOutOfRange(target));
       if (*outOfRange) return 1;
-      // A cached row that cannot be read back is a failed read, not a row.
-      if (!bReadCachedRow(static_cast<std::uint32_t>(target))) {
-        *outOfRange = 1;
-        return bRaise(CURSOR_ERROR_CACHED_ROW, CURSOR_POINT_CACHED_ROW);
-      }
+      if (!bReadReachedRow(static_cast<std::uint32_t>(target))) return 0;
       *outOfRange = 0;
       return 1;
     }
@@ -102,15 +98,31 @@ int CCursor::bReadThroughCache(std::uint32_t direction, std::uint32_t loadRecord
   }
   bool ranOut = false;
   bool found = false;
+  const bool clean = bHolderClean();
   for (std::uint64_t step = 0; lastWithoutScrolling || step < steps; ++step) {
     std::uint32_t rowOut = 1;
     const std::uint32_t fetchCount = scrollable ? static_cast<std::uint32_t>(target + 1) : 1;
-    if (!bFetch(scrollable ? READ_FIRST : READ_NEXT, 1, &rowOut, fetchCount, context)) {
+    m_bRowUnconverted = 0;
+    const int fetched = bFetch(scrollable ? READ_FIRST : READ_NEXT, 1, &rowOut, fetchCount, context);
+    const std::uint32_t row = scrollable ? fetchCount - 1 : m_pRowCache->nGetRowCount() + fetchCount - 1;
+    if (!fetched && m_bRowUnconverted) {
+      // The statement stands past the row now: the row keeps its place, marked, so that the rows after it keep
+      // their numbers. The read that wanted it fails on it; a move that only passes it goes on, its error gone.
+      m_bFetched = 0;
+      if (!bStoreFetchedRow(row)) return 0;
+      m_pRowCache->SetMark(row, ROW_MARK_UNCONVERTED);
+      if (!lastWithoutScrolling && step + 1 == steps) {
+        m_bOnFailedRow = 1;
+        return 0;
+      }
+      ForgetPassedRowError(clean);
+      continue;
+    }
+    if (!fetched) {
       m_bFetched = 0;
       return 0;
     }
     if (!rowOut) {
-      const std::uint32_t row = scrollable ? fetchCount - 1 : m_pRowCache->nGetRowCount() + fetchCount - 1;
       if (!bStoreFetchedRow(row)) {
         m_bFetched = 0;
         return 0;
@@ -148,7 +160,7 @@ int CCursor::bReadThroughCache(std::uint32_t direction, std::uint32_t loadRecord
     const std::uint32_t rows = m_pRowCache->nGetRowCount();
     std::int32_t last = rows > 0 ? m_pRowCache->nMoveRow(static_cast<std::int32_t>(rows), READ_PREVIOUS, 1) : -1;
     if (last >= 0 && !m_pRowCache->bIsRowOutOfRange(last)) {
-      if (!bReadCachedRow(static_cast<std::uint32_t>(last))) return bRaise(CURSOR_ERROR_CACHED_ROW, CURSOR_POINT_CACHED_ROW);
+      if (!bReadReachedRow(static_cast<std::uint32_t>(last))) return 0;
       *outOfRange = 0;
     } else {
       *outOfRange = 1;
@@ -156,6 +168,21 @@ int CCursor::bReadThroughCache(std::uint32_t direction, std::uint32_t loadRecord
   }
   m_bFetched = *outOfRange ? 0 : 1;
   return 1;
+}
+
+bool CCursor::bHolderClean() const { return !m_pErrorHolder || !m_pErrorHolder->bHasError(); }
+
+void CCursor::ForgetPassedRowError(bool holderWasClean) {
+  if (holderWasClean && m_pErrorHolder) m_pErrorHolder->Clear();
+}
+
+int CCursor::bReadReachedRow(std::uint32_t row) {
+  // A cached row that cannot be read back is a failed read, not a row.
+  if (!bReadCachedRow(row)) return bRaise(CURSOR_ERROR_CACHED_ROW, CURSOR_POINT_CACHED_ROW);
+  if (!(m_pRowCache->nGetMark(row) & ROW_MARK_UNCONVERTED)) return 1;
+  // The record holds what its first read left (its key among it): the context stands on the row as it did then.
+  m_bOnFailedRow = 1;
+  return bRaise(CURSOR_ERROR_CACHED_ROW, CURSOR_POINT_CACHED_ROW);
 }
 
 int CCursor::bReadCachedRow(std::uint32_t row) {

@@ -175,10 +175,15 @@ int CCursor::bBuildSelectStatement(CQueryDescription* query, std::uint32_t flags
                                    int ascending, CSqlRewriter* filter, int withOrderBy, int asSubQuery) {
   CSqlRewriter* text = m_pStatement;
   CConnection* connection = pGetConnection();
+  const bool hasFilter = filter && !filter->bIsStatementEmpty();
+  // A query given as bare text, with no analysis of it, has nothing that says where its clauses stand: it cannot be
+  // read under a condition (a seek on it) and says so, as a query that cannot be wrapped, not as a missing part.
+  if (!query && hasFilter && m_pTable->bIsSqlQuery()) {
+    return bRaise(CURSOR_ERROR_NO_SUB_QUERY, CURSOR_POINT_NO_SUB_QUERY);
+  }
   // Not reached: the table builds a query's statement on a context it made, with its connection.
   if (!text || !query || !connection) return bRaise(CURSOR_ERROR_NOT_BUILT, CURSOR_POINT_MISSING_PART);
   if (text->nGetStatementKind() == SQL_STATEMENT_NONE) SetStatementKindWord(text, SQL_STATEMENT_SELECT);
-  const bool hasFilter = filter && !filter->bIsStatementEmpty();
   const std::uint32_t options = m_pTable->nGetTranslationOptions();
   auto subQuery = [&]() {
     if (!text->nAppendText(u" (") || !text->bTranslate(query, nullptr, 1, options) || !text->nAppendText(u")")) {
@@ -195,8 +200,13 @@ int CCursor::bBuildSelectStatement(CQueryDescription* query, std::uint32_t flags
     if (!connection->bDbmsKindSetA() || text->nGetStatementKind() != SQL_STATEMENT_SELECT) {
       return bRaise(CURSOR_ERROR_NO_SUB_QUERY, CURSOR_POINT_NO_SUB_QUERY);
     }
-    if (!text->nAppendText(bIsDistinct(flags) ? u"SELECT DISTINCT * FROM " : u"SELECT * FROM ")) return 0;
-    return subQuery();
+    if (!text->nAppendText(bIsDistinct(flags) ? u"SELECT DISTINCT * FROM " : u"SELECT * FROM ") || !subQuery()) {
+      return 0;
+    }
+    // The wrapped query's own order does not reach the rows the outer SELECT hands out: a read through a key (the
+    // stages of a seek among them) orders them on that key, as the rows read without a condition are ordered.
+    if (!withOrderBy || !sortItem || !sortItem[0] || (flags & BUILD_NO_SORT_ITEM)) return 1;
+    return bAppendOrderByFromText(m_pTable->pszGetName(), nullptr, flags, sortItem, ascending);
   }
   if (!sqlQuery) {
     if (!text->bTranslate(query, filter, 1, options)) return 0;

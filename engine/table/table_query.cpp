@@ -203,7 +203,9 @@ int CTable::bExecute(CSqlRewriter** outStatement, CTString& keyName, const char1
     }
   } else if (answer && m_pParsedQuery) {
     statement->Reset(0);
-    answer = statement->bTranslate(m_pParsedQuery, nullptr, 0, m_nQueryFlags);
+    // The run's own context hands the rows out in the order this statement gives them: the query's own ORDER BY
+    // stays, or its rows would come unsorted and a wrong ORDER BY would pass unseen.
+    answer = statement->bTranslate(m_pParsedQuery, nullptr, 1, m_nQueryFlags);
   } else if (answer) {
     answer = statement->nAppendTextMarked(text ? text : u"") != 0;
   }

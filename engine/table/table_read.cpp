@@ -143,6 +143,10 @@ int CTable::bRead(const char16_t* keyName, std::uint32_t direction, std::uint32_
         placed = context->bAttachSharedRowSource();
       }
     }
+    // A move inside the key range a seek opened goes on in the range's own statement: run again, the range would
+    // be read from its start, and its next stage follows from where the context stands.
+    if (!placed && bIsMove(direction) && context->bHasConditionNode() && !m_pSharedRowSource && nHoldsRows(context))
+      placed = 1;
     if (!placed) {
       bDropSharedRowSource();
       pNewSharedRowSource();
@@ -163,7 +167,8 @@ int CTable::bRead(const char16_t* keyName, std::uint32_t direction, std::uint32_
   int answer = bDoRead(context, keyName, direction, 1, a, lockMode, lockAnswer, flags, restart);
   if (!answer) {
     answer = bReadFallback(context, keyName, direction, lockMode, lockAnswer, flags);
-    if (!answer && m_pSharedRowSource &&
+    // A row that failed to convert leaves the shared rows as they were: they are read on from it.
+    if (!answer && m_pSharedRowSource && !context->bStandsOnFailedRow() &&
         (!m_pSharedRowSource->bIsEmpty() || m_pSharedRowSource->bIsSourceCursor(context))) {
       bDropSharedRowSource();
     }

@@ -9,6 +9,7 @@
 
 #include "foundation/clone_map.h"
 #include "oracle_table_fixture.h"
+#include "standin/runtime/query_objects.h"
 
 namespace {
 
@@ -151,14 +152,15 @@ TEST_F(OracleTableReads, PreviousAndLastMoveBackThroughTheRowsFetchedForward) {
   EXPECT_EQ(got, (std::vector<std::int32_t>{1, 2, 3, 4, 3, 2, 5, 4})) << Dump(*holder);
 }
 
-// Every move answered as a key-order walk of rows 1..5 answers it: F L N P (directions), D (delete), U<k> (V of
-// row k made NULL, the query run again: NULL sorts last ascending, first descending), A<k> (add
-// K=k), S<k> (seek), R<n> (the nth record), C (count), M (per mille), G<m> (go to per mille), g<n> (go
-// to 500 per mille, the nth fetch, or with n above 9 the (n-10)th execute, refused), X and Y (first and
-// next through a name that is no item), W (first through V), Z (the table copied: the moves go on through the copy)
-// and O (the moves switch to the other of the copy and its source); the walk's K (an add: the record added), "-"
-// past an end (a move past an end stays on the record it ran off from), "x" failed. A query is read through V (K's
-// order) and through its own name Q (its own order).
+// Every move answered as a key-order walk of rows 1..5 answers it: F L N P (directions), D (delete), A<k> (add
+// K=k), S<k> (seek), R<n> (the nth record), C (count), M (per mille), G<m> (go to per mille), g<n> (go to 500 per
+// mille, the nth fetch, or with n above 9 the (n-10)th execute, refused), X and Y (first and next through a name
+// that is no item), W (first through V), Z (the table copied: the moves go on through the copy), O (the moves
+// switch to the other of the copy and its source), U<k> (V of row k made NULL: NULL sorts last ascending, first
+// descending) and B<k> (row k given a NUMBER no runtime decimal holds), both running the query again. The walk's K
+// (an add: the record added), "-" past an end (a move past an end stays on the record it ran off from), "x" failed
+// ("x41": with error 41). A query is read through V (K's order) and through its own name Q (its own order); "v"
+// reads through V the query given as bare text.
 TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
   const std::tuple<const char16_t*, const char*, const char*> cases[] = {
       {u"K", "F N N N N N N P P L P P F P N N", "1 2 3 4 5 - - 4 3 5 4 3 1 - 2 3"},
@@ -175,14 +177,31 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
       {u"K", "F N N W Z P P N O N", "1 2 3 1 1 2 1 2 1 4"},
       {u"K", "F N N Z D N O P Z D P", "1 2 3 3 1 4 3 2 2 1 1"},
       {u"V", "U3 F N N N N N P L M P", "1 1 2 4 5 3 - 5 3 1000 5"},
+      {u"K", "B3 F N N N P P N N", "1 1 2 x 4 x 2 x 4"},
+      {u"K", "B1 F N P N N", "1 x 2 x 2 3"},
+      {u"K", "B3 L P P P F R4 R3 N", "1 5 4 x 2 1 4 x 4"},
+      {u"K", "B3 F N N D P N N", "1 1 2 x 1 2 4 5"},
+      {u"V", "B3 F N N N P P", "1 1 2 x 4 x 2"},
+      {u"Q", "B3 F N N N P P", "1 5 4 x 2 x 4"},
+      {u"V", "S2 N P S4 N P", "2 3 2 4 5 4"},
+      {u"V", "F N S2 N P S4 N P", "1 2 2 3 2 4 5 4"},
+      {u"v", "F N S2", "1 2 x41"},
+  };
+  // The runtime hands a query given as text over analysed, with flag 4: its own ORDER BY is the order Q reads.
+  static qzrt::QueryAnalysis query;
+  query.SetText(qzrt::QueryAnalysis::kSqlText, u"SELECT * FROM T ORDER BY V DESC");
+  std::uint32_t rows = 0;
+  // "v": V over the same query given as bare text, without the runtime's analysis.
+  auto run = [&](const char16_t* key) {
+    return *key == u'v' ? subject->bRunQueryText(&rows, u"Q", 4, query.pszGetSqlText(), 0, 0)
+                        : subject->bExecuteQuery(&rows, u"Q", reinterpret_cast<RuntimeWord>(&query), 4, 0);
   };
   for (const auto& [key, script, answers] : cases) {
     SCOPED_TRACE(script);
-    MakeTable(5);
+    MakeTable(5, u", N NUMBER(38)");
     COracleTable* source = subject;
-    std::uint32_t rows = 0;
     if (*key != u'K') {
-      ASSERT_TRUE(subject->bRunQueryText(&rows, u"Q", 4, u"SELECT * FROM T ORDER BY V DESC", 0, 0));
+      ASSERT_TRUE(run(key)) << Dump(*holder);
     }
     std::istringstream steps(script), expected(answers);
     std::string step, answer, done;
@@ -193,8 +212,8 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
       holder->Clear();
       CHostValue value;
       const std::u16string text = u"v" + Text(n);
-      value.SetType(*key == u'V' ? HOST_TYPE_TEXT : HOST_TYPE_INT32);
-      *key == u'V' ? value.Set(text.c_str()) : value.Set(&n);
+      value.SetType(*key != u'K' ? HOST_TYPE_TEXT : HOST_TYPE_INT32);
+      *key != u'K' ? value.Set(text.c_str()) : value.Set(&n);
       std::int64_t count = -1;
       std::uint32_t perMille = 0, off = 0;
       const std::uint32_t flags = *key == u'K' ? 0 : op == 'F' || op == 'L' ? READ_FLAG_KEEP : READ_FLAG_RESTART;
@@ -217,8 +236,10 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
         case 'O': std::swap(subject, source), ok = 1; break;
         case 'U':  // V NULL in row n, the query run again
           ok = Sql(u"UPDATE T SET V = NULL WHERE K = " + Text(n)) && Sql(u"COMMIT") &&
-               subject->bRunQueryText(&rows, u"Q", 4, u"SELECT * FROM T ORDER BY V DESC", 0, 0);
+               run(key);
           break;
+        case 'B': ok = Sql(u"UPDATE T SET N = 12345678901234567890123456789012345678 WHERE K = " + Text(n)) &&
+                       Sql(u"COMMIT") && (*key == u'K' || run(key)); break;
         case 'A': ok = subject->bAddRecord(0, 0); break;
         case 'S': ok = subject->bSeekOnKey(key, reinterpret_cast<RuntimeWord>(&value), 1, 0, 0, 0, 1, 0); break;
         case 'R': ok = subject->bReadInContext(key, READ_FIRST, static_cast<RuntimeWord>(n), 0, 0, 0, 0); break;
@@ -230,9 +251,13 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
         default: ok = subject->bRead(key, std::string("FLNP").find(op), 0, 0, 0, flags); break;
       }
       subject->bGetOutOfRange(name, reinterpret_cast<RuntimeWord>(&off));
-      std::string got =
-          !ok ? "x" : std::to_string(op == 'C' ? count : op == 'M' ? perMille : op == 'D' || op == 'Z' ? 1 : K());
-      if (ok && off && std::string("ADCMZ").find(op) == std::string::npos) got = "-";
+      std::string got = !ok                          ? "x"
+                        : op == 'C'                    ? std::to_string(count)
+                        : op == 'M'                    ? std::to_string(perMille)
+                        : std::string("DZBU").find(op) != std::string::npos ? "1"
+                                                       : std::to_string(K());
+      if (ok && off && std::string("ABDCMZU").find(op) == std::string::npos) got = "-";
+      if (!ok && answer.size() > 1) got += std::to_string(holder->nGetErrorCode());
       EXPECT_EQ(got, answer) << done << Dump(*holder);
     }
     ASSERT_TRUE(Sql(u"DROP TABLE T")) << Dump(*holder);
