@@ -426,6 +426,9 @@ std::vector<Scenario> MakeScenarios() {
 const char* KnownFault(const std::string& scenario) {
   static const std::map<std::string, const char*> known = {
   };
+  if (scenario == "describe_binary_default" && std::getenv("QZ_COUNTDOWN_OCI7")) {
+    return "with the OCI7 set a failure part-way through the describe by SELECT still loses the default";
+  }
   const auto found = known.find(scenario);
   return found == known.end() ? nullptr : found->second;
 }
