@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include "foundation/t_string.h"
 #include "foundation/text_utils.h"
@@ -199,18 +200,19 @@ void UnescapeBackslashQuotesW(char16_t* text) {
 
 ESqlLiteralText ReadSqlLiteralText(const char16_t* literal, bool emptyIsNull, CTString& out) {
   if (!literal) return ESqlLiteralText::kNull;
+  const std::size_t length = std::char_traits<char16_t>::length(literal);
   out = literal;
+  // A text memory cut short would read as another literal (an empty one as NULL).
+  if (out.nGetLength() != length) return ESqlLiteralText::kRefused;
   if (out.bEqualsNoCase(u"NULL")) return ESqlLiteralText::kNull;
   if (out.bIsEmpty()) return emptyIsNull ? ESqlLiteralText::kNull : ESqlLiteralText::kEmpty;
-  const std::size_t length = out.nGetLength();
   // Only a text opening and closing with a quote is a quoted literal; a lone quote stays a character.
   if (length >= 2 && literal[0] == u'\'' && literal[length - 1] == u'\'') {
-    CTString body(literal + 1, length - 2);
-    out = body;
-    std::unique_ptr<char16_t, void (*)(void*)> units(pszDupW(out.pszGet()), FreeText);
-    if (!units) return ESqlLiteralText::kText;
+    std::unique_ptr<char16_t, void (*)(void*)> units(pszDupNW(length - 2, literal + 1), FreeText);
+    if (!units) return ESqlLiteralText::kRefused;
     UnescapeBackslashQuotesW(units.get());
     out = units.get();
+    if (out.nGetLength() != std::char_traits<char16_t>::length(units.get())) return ESqlLiteralText::kRefused;
   }
   return ESqlLiteralText::kText;
 }

@@ -35,9 +35,9 @@ void UnescapeBackslashQuotesW(char16_t* text);
 char16_t* pszNormalizeLikePatternW(const char16_t* pattern, char16_t escape);
 char* pszNormalizeLikePatternA(const char* pattern, char escape);
 
-enum class ESqlLiteralText { kNull, kEmpty, kText };
+enum class ESqlLiteralText { kNull, kEmpty, kText, kRefused };
 
 // An SQL literal as a column default gives it: a null text, "NULL" in any case or, when `emptyIsNull`, an empty text
 // reads as NULL; another empty text as empty; a text in single quotes loses them and its quote and backslash
-// doubling; any other text is taken as it is. The text is left in `out` for kText.
+// doubling; any other text is taken as it is. The text is left in `out` for kText; kRefused when memory refused it.
 ESqlLiteralText ReadSqlLiteralText(const char16_t* literal, bool emptyIsNull, CTString& out);

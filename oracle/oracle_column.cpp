@@ -293,7 +293,9 @@ int COracleColumn::bReadLob() {
     } else {
       whole.SetType(unicode ? HOST_TYPE_WSTRING : HOST_TYPE_TEXT_BUFFER);
     }
-    read = !bHostFailed(whole.SetFromBuffer(bytes.data(), bytes.size()));
+    // Anything but done leaves the value without the bytes (the runtime's allocator refuses with a code below the
+    // failure codes): an empty value would be read as the large value.
+    read = whole.SetFromBuffer(bytes.data(), bytes.size()) == HOST_OK;
     if (read && clob) {
       const std::uint32_t primary = nGetType();
       if (unicode && primary == COLUMN_TYPE_OF_ANSI_MEMO) read = !bHostFailed(whole.nConvert(HOST_TYPE_TEXT_BUFFER));

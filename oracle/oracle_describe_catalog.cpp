@@ -60,8 +60,12 @@ void AppendLikeBody(CTString& out, const char16_t* name) {
   }
 }
 
-void FormatDefaultsQuery(CTString& out, const char16_t* owner, const char16_t* table, bool like) {
-  out = u"SELECT COLUMN_NAME, DATA_DEFAULT FROM ALL_TAB_COLUMNS WHERE ";
+constexpr const char16_t* DEFAULTS_QUERY_START = u"SELECT COLUMN_NAME, DATA_DEFAULT FROM ALL_TAB_COLUMNS WHERE ";
+
+// False when memory refused a piece. A refused piece empties the string, so the text starts as it should only when
+// none was refused: a query cut short would ask for another table's defaults, or fail and leave them out.
+bool bFormatDefaultsQuery(CTString& out, const char16_t* owner, const char16_t* table, bool like) {
+  out = DEFAULTS_QUERY_START;
   if (like) {
     out.Append(u"OWNER LIKE '");
     AppendLikeBody(out, owner);
@@ -75,6 +79,7 @@ void FormatDefaultsQuery(CTString& out, const char16_t* owner, const char16_t* t
     AppendLiteralBody(out, table);
     out.Append(u"'");
   }
+  return out.nFind(DEFAULTS_QUERY_START, 0) == 0;
 }
 
 bool bIsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
@@ -111,24 +116,29 @@ bool bReadDefaultLiteral(const char16_t* text, CTString& literal) {
     if (!bIsBlank(*p)) end = p + 1;
   }
   if ((*begin == u'N' || *begin == u'n') && end - begin >= 3 && begin[1] == u'\'') ++begin;
-  literal = CTString(begin, static_cast<std::size_t>(end - begin));
+  literal.AssignN(begin, static_cast<std::size_t>(end - begin));
   const std::size_t length = literal.nGetLength();
+  // Memory refused the copy: no literal, rather than the NULL an empty one reads as (the caller tells the two apart).
+  if (length != static_cast<std::size_t>(end - begin)) return false;
   if (length == 0 || literal.bEqualsNoCase(u"NULL")) return true;
   if (length >= 2 && begin[0] == u'\'' && end[-1] == u'\'') return true;
   return bIsNumberLiteral(literal.pszGet());
 }
 
-// A row value as text; empty for NULL or a value that has no text form.
-void ValueText(CHostValue& value, CTString& out) {
+// A row value as text; empty for NULL or a value that has no text form. False when memory refused the text.
+bool ValueText(CHostValue& value, CTString& out) {
   out.Empty();
-  if (value.bIsNull() || value.nGetType() == 0) return;
-  if (value.nConvert(HOST_TYPE_TEXT) >= HOST_RESULT_FAILED_FROM) return;
+  if (value.bIsNull() || value.nGetType() == 0) return true;
+  const std::int32_t converted = value.nConvert(HOST_TYPE_TEXT);
+  if (converted == HOST_ERR_TOO_LONG) return false;
+  if (converted >= HOST_RESULT_FAILED_FROM) return true;
   const char16_t* text = nullptr;
   if (value.nGetWideText(&text) != 0 || !text) {
     value.EnsureWideText();
-    if (value.nGetWideText(&text) != 0 || !text) return;
+    if (value.nGetWideText(&text) != 0 || !text) return false;
   }
   out = text;
+  return out.nGetLength() == std::char_traits<char16_t>::length(text);
 }
 
 // The internal query released however the read ends.
@@ -176,20 +186,25 @@ const char16_t* COracleRecordDescription::pszCatalogOwner() {
 
 int COracleRecordDescription::bLoadDefaults() {
   CTString text;
-  FormatDefaultsQuery(text, pszCatalogOwner(), pszGetName(), false);
   bool noRow = false;
-  const int result = bApplyDefaults(text.pszGet(), &noRow);
-  if (!noRow) return result;
-  FormatDefaultsQuery(text, pszCatalogOwner(), pszGetName(), true);
-  return bApplyDefaults(text.pszGet(), &noRow);
+  if (bFormatDefaultsQuery(text, pszCatalogOwner(), pszGetName(), false)) {
+    const int result = bApplyDefaults(text, &noRow);
+    if (!noRow) return result;
+    if (bFormatDefaultsQuery(text, pszCatalogOwner(), pszGetName(), true)) return bApplyDefaults(text, &noRow);
+  }
+  SetHolderOutOfMemory(pGetErrorHolder());
+  return 0;
 }
 
-int COracleRecordDescription::bApplyDefaults(const char16_t* text, bool* noRow) {
+int COracleRecordDescription::bApplyDefaults(const CTString& text, bool* noRow) {
   *noRow = false;
   CErrorHolder* holder = pGetErrorHolder();
+  // Defaults are a convenience: a catalog that cannot be read leaves the columns without them. Memory refused is
+  // another matter: the description would be told whole while a default was lost or read as an empty value.
+  const auto refused = [holder] { return holder && holder->pGetEmbeddedObject()->nGetSystemCode() == 14; };
   CQueryRef query = pRunCatalogQuery(text, holder, pGetConnection());
   if (!query) {
-    // Defaults are a convenience: a catalog that cannot be read leaves the columns without them.
+    if (refused()) return 0;
     if (holder) holder->Clear();
     return 1;
   }
@@ -201,16 +216,27 @@ int COracleRecordDescription::bApplyDefaults(const char16_t* text, bool* noRow) 
     std::uint32_t end = 0;
     const int read = query->bFetchRow(direction, &end, values, 2);
     if (!read || end) {
+      if (!read && refused()) return 0;
       *noRow = read && direction == READ_FIRST_ROW;
       break;
     }
-    ValueText(values[0], name);
-    ValueText(values[1], defaultText);
+    if (!ValueText(values[0], name) || !ValueText(values[1], defaultText)) {
+      SetHolderOutOfMemory(holder);
+      return 0;
+    }
     CColumnDescriptor* item = piFindItemByName(name.pszGet(), FIND_ITEM_DEFAULT);
     // A default that is no literal, or one the column cannot take, is passed over: the later columns keep theirs.
-    if (!item || !bReadDefaultLiteral(defaultText.pszGet(), literal)) continue;
+    if (!item) continue;
+    if (!bReadDefaultLiteral(defaultText.pszGet(), literal)) {
+      if (!literal.bIsEmpty() || defaultText.bIsEmpty()) continue;
+      SetHolderOutOfMemory(holder);
+      return 0;
+    }
     CHostValue value;
-    if (!pGetConnection()->bParseSqlLiteral(&value, literal.pszGet(), *item, holder)) continue;
+    if (!pGetConnection()->bParseSqlLiteral(&value, literal.pszGet(), *item, holder)) {
+      if (refused()) return 0;
+      continue;
+    }
     item->bSetDefaultValue(value);
   }
   if (holder) holder->Clear();
@@ -221,9 +247,8 @@ int COracleRecordDescription::bLoadIndexes(const char16_t* name) try {
   CTString first;
   CTString owner;
   CTString table;
-  pGetConnection()->nSplitQualifiedName(first, owner, table, name);
   // Every piece is checked: a query that memory cut short would name no table, or list another owner's indexes.
-  bool whole = true;
+  bool whole = pGetConnection()->nSplitQualifiedName(first, owner, table, name) != 0;
   if (owner.bIsEmpty()) {
     const char16_t* user = pGetConnection()->pszGetUserId();
     owner = user;

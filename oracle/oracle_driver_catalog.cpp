@@ -2,6 +2,7 @@
 // type list, the catalog of a connection and the referential links of a table.
 #include <memory>
 #include <new>
+#include <string>
 
 #include "engine/record/column.h"
 #include "engine/table/foreign_key_link.h"
@@ -79,9 +80,8 @@ void AppendPattern(CTextBufferW& text, const char16_t* name) {
 }
 
 std::uint32_t nDeleteRuleCode(const CTString& rule) {
-  const std::u16string text = rule.pszGet();
-  if (text == u"CASCADE") return 2020;
-  if (text == u"NO ACTION") return 2022;
+  if (rule.bEquals(u"CASCADE")) return 2020;
+  if (rule.bEquals(u"NO ACTION")) return 2022;
   return 0;
 }
 
@@ -113,6 +113,13 @@ bool bReadLinkRow(CInternalQuery& rows, SLinkRow& row) {
     if (!rows.bGetColumnText(kTextColumns[i], row.text[i])) return false;
   }
   return bReadColumnInt(rows, 5, row.referencedPosition) && bReadColumnInt(rows, 9, row.referencingPosition);
+}
+
+// Memory refused part-way fails the listing: the value is left NULL, as a failed catalog listing leaves it.
+int nRefusedListing(CErrorHolder* holder, void* value) {
+  SetHolderOutOfMemory(holder);
+  if (value) static_cast<CHostValue*>(value)->SetNull(true);
+  return 0;
 }
 
 }  // namespace
@@ -159,15 +166,17 @@ int COracleDriver::bGetReferentialLinks(CConnection* connection, RuntimeWord sec
                                         std::uint32_t flags) {
   auto* naming = reinterpret_cast<IHostNamedObject*>(third);
   const char16_t* name = naming ? naming->pszGetName() : reinterpret_cast<const char16_t*>(second);
+  if (!name) name = u"";
+  const std::size_t length = std::char_traits<char16_t>::length(name);
+  const char16_t* dot = std::char_traits<char16_t>::find(name, length, u'.');
+  const std::size_t ownerLength = dot ? static_cast<std::size_t>(dot - name) : 0;
   CTString owner;
   CTString table;
-  const std::u16string whole = name ? name : u"";
-  const std::size_t dot = whole.find(u'.');
-  if (dot == std::u16string::npos) {
-    table = whole.c_str();
-  } else {
-    owner = whole.substr(0, dot).c_str();
-    table = whole.substr(dot + 1).c_str();
+  owner.AssignN(name, ownerLength);
+  table = dot ? dot + 1 : name;
+  // A name memory cut short would list the links of every table, or of none.
+  if (owner.nGetLength() != ownerLength || table.nGetLength() != length - (dot ? ownerLength + 1 : 0)) {
+    return nRefusedListing(pGetErrorHolder(), value);
   }
   return bListReferentialLinks(owner.pszGet(), table.pszGet(), connection, flags, value);
 }
@@ -176,15 +185,22 @@ int COracleDriver::bListReferentialLinks(const char16_t* owner, const char16_t* 
                                          std::uint32_t flags, void* value) {
   if (!connection || !connection->bOpen(pGetErrorHolder(), nullptr)) return 0;
   if (!owner || !*owner) owner = u"%";
+  if (!table) table = u"";
+  // Memory refused anywhere is the listing's failure: a listing short of a link, or a query cut short, is no answer.
+  auto outOfMemory = [this, value] { return nRefusedListing(pGetErrorHolder(), value); };
+  // Room for the whole query first (each quote of a name doubled at most), so that no piece can be refused half-way.
+  std::uint64_t room = 4 * (std::char_traits<char16_t>::length(owner) + std::char_traits<char16_t>::length(table));
+  for (const char16_t* part : {Q1, Q2, Q3, Q4, Q5}) room += std::char_traits<char16_t>::length(part);
   CTextBufferW query(4096);
+  if (room > query.nGetCapacity() && !query.Reserve(room)) return outOfMemory();
   query.AppendText(Q1);
   AppendPattern(query, owner);
   query.AppendText(Q2);
-  AppendPattern(query, table ? table : u"");
+  AppendPattern(query, table);
   query.AppendText(Q3);
   AppendPattern(query, owner);
   query.AppendText(Q4);
-  AppendPattern(query, table ? table : u"");
+  AppendPattern(query, table);
   query.AppendText(Q5);
   CInternalQuery* rows = CInternalQuery::pCreate(query.pszGetText(), pGetErrorHolder(), connection);
   if (!rows) return 0;
@@ -193,6 +209,7 @@ int COracleDriver::bListReferentialLinks(const char16_t* owner, const char16_t* 
   CForeignKeyLink link;
   SLinkRow row;
   std::uint32_t end = 0;
+  bool refused = false;
   int answer = rows->bRead(0, &end);
   while (answer && !end) {
     if (!bReadLinkRow(*rows, row)) {
@@ -200,17 +217,20 @@ int COracleDriver::bListReferentialLinks(const char16_t* owner, const char16_t* 
       break;
     }
     // A row past the first column pair continues the link; any other ends the one gathered and starts the next.
-    if (row.referencedPosition <= 1 && row.referencingPosition <= 1) link.WriteLine(list, flags);
     // The referencing side is the source, the referenced side the destination; the constraint's owner and name
     // name the link.
-    link.AddColumn(row.text[0].pszGet(), row.text[1].pszGet(), row.text[6].pszGet(), row.text[7].pszGet(),
-                   row.text[7].pszGet(), static_cast<std::uint32_t>(row.referencingPosition), row.text[3].pszGet(),
-                   row.text[4].pszGet(), row.text[4].pszGet(), static_cast<std::uint32_t>(row.referencedPosition),
-                   nDeleteRuleCode(row.text[8]));
+    refused = (row.referencedPosition <= 1 && row.referencingPosition <= 1 && !link.bWriteLine(list, flags)) ||
+              !link.bAddColumn(row.text[0].pszGet(), row.text[1].pszGet(), row.text[6].pszGet(),
+                               row.text[7].pszGet(), row.text[7].pszGet(),
+                               static_cast<std::uint32_t>(row.referencingPosition), row.text[3].pszGet(),
+                               row.text[4].pszGet(), row.text[4].pszGet(),
+                               static_cast<std::uint32_t>(row.referencedPosition), nDeleteRuleCode(row.text[8]));
+    if (refused) break;
     answer = rows->bRead(2, &end);
   }
   rows->nRelease();
+  if (refused || (answer && !link.bWriteLine(list, flags))) return outOfMemory();
   if (!answer) return 0;
-  link.WriteLine(list, flags);
-  return bSetWideTextValue(static_cast<CHostValue*>(value), list.pszGetText());
+  if (!bSetWideTextValue(static_cast<CHostValue*>(value), list.pszGetText())) return outOfMemory();
+  return 1;
 }

@@ -191,9 +191,17 @@ int COracleRecordDescription::bLoad(std::uintptr_t argument) {
   CTString first;
   CTString owner;
   CTString table;
-  connection->nSplitQualifiedName(first, owner, table, fullName.pszGet());
+  // A name memory cut short would describe one table under another's name: its defaults and indexes would be lost.
+  bool whole = connection->nSplitQualifiedName(first, owner, table, fullName.pszGet()) != 0;
   SetOwnerName(owner.pszGet());
   SetName(table.pszGet());
+  whole = whole && std::char_traits<char16_t>::length(pszGetOwnerName() ? pszGetOwnerName() : u"") ==
+                       owner.nGetLength() &&
+          std::char_traits<char16_t>::length(pszGetName() ? pszGetName() : u"") == table.nGetLength();
+  if (!whole) {
+    SetHolderOutOfMemory(pGetErrorHolder());
+    return 0;
+  }
   const int described = gbOci7Mode ? bDescribeBySelect() : bDescribeObject(fullName.pszGet(), 0);
   if (!described || !LayoutItems()) return 0;
   if (argument == 0 && m_nObjectKind == ORACLE_OBJECT_TABLE) return bLoadDefaults();

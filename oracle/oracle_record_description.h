@@ -71,7 +71,7 @@ class COracleRecordDescription : public CRecordDescription {
                             std::uint32_t reuse);
   // OCI7: columns from position 0 until the end of the select list; 1 when at least one was built and none failed.
   int bBuildSelectList(void* statement, bool noTableText, std::uint32_t reuse);
-  int bApplyDefaults(const char16_t* text, bool* noRow);
+  int bApplyDefaults(const CTString& text, bool* noRow);
   int nLoadObjectKind();
   // The owner to look the description up with in the catalog: its own, else the connection's user.
   const char16_t* pszCatalogOwner();

@@ -138,8 +138,9 @@ class CConnection : public CRefCounted {
   // The dialect's identifier quotes (empty when it quotes nothing), for scanners that skip quoted names.
   const char16_t* pszGetOpeningQuote() const { return m_strOpeningQuote.pszGet(); }
   const char16_t* pszGetClosingQuote() const { return m_strClosingQuote.pszGet(); }
-  // "A" to third; "A.B" to second and third; "A.B.C..." to first, second and the rest; each right-trimmed.
-  void nSplitQualifiedName(CTString& first, CTString& second, CTString& third, const char16_t* name);
+  // "A" to third; "A.B" to second and third; "A.B.C..." to first, second and the rest; each right-trimmed. 0 when
+  // memory refused a piece (left short or empty).
+  int nSplitQualifiedName(CTString& first, CTString& second, CTString& third, const char16_t* name);
 
   // ---- options (the ExtendedInformation text, reduced by every read with removal) ----
   int bGetOption(CTString& out, const char16_t* key, int bRemove);

@@ -479,6 +479,7 @@ int CConnection::bParseSqlLiteral(CHostValue* out, const char16_t* literal, CCol
     case ESqlLiteralText::kNull: out->SetNull(true); return 1;
     case ESqlLiteralText::kEmpty: return 1;
     case ESqlLiteralText::kText: break;
+    case ESqlLiteralText::kRefused: SetHolderOutOfMemory(holder); return 0;
   }
   // The column's own field value reads the text as the column would read it from the server.
   CFieldValue* field = pCreateFieldValueThroughDriver(holder, this);
@@ -729,28 +730,34 @@ int CConnection::nQuoteDottedName(CErrorHolder* holder, const char16_t* name, CT
   out = static_cast<CTString&&>(result);
   return 1;
 }
-void CConnection::nSplitQualifiedName(CTString& first, CTString& second, CTString& third, const char16_t* name) {
+int CConnection::nSplitQualifiedName(CTString& first, CTString& second, CTString& third, const char16_t* name) {
   first.Empty();
   second.Empty();
   third.Empty();
-  if (!name) return;
+  if (!name) return 1;
+  bool whole = true;
+  const auto take = [&whole](CTString& piece, const char16_t* text, std::size_t n) {
+    piece.AssignN(text, n);
+    whole = whole && piece.nGetLength() == n;
+  };
   const char16_t* dot1 = name;
   while (*dot1 && *dot1 != u'.') ++dot1;
   if (!*dot1) {
-    third = name;
+    take(third, name, static_cast<std::size_t>(dot1 - name));
   } else {
     const char16_t* dot2 = dot1 + 1;
     while (*dot2 && *dot2 != u'.') ++dot2;
     if (!*dot2) {
-      second.AssignN(name, static_cast<std::size_t>(dot1 - name));
-      third = dot1 + 1;
+      take(second, name, static_cast<std::size_t>(dot1 - name));
     } else {
-      first.AssignN(name, static_cast<std::size_t>(dot1 - name));
-      second.AssignN(dot1 + 1, static_cast<std::size_t>(dot2 - dot1 - 1));
-      third = dot2 + 1;
+      take(first, name, static_cast<std::size_t>(dot1 - name));
+      take(second, dot1 + 1, static_cast<std::size_t>(dot2 - dot1 - 1));
+      dot1 = dot2;
     }
+    take(third, dot1 + 1, std::char_traits<char16_t>::length(dot1 + 1));
   }
   first.TrimRight();
   second.TrimRight();
   third.TrimRight();
+  return whole ? 1 : 0;
 }

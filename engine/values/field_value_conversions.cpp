@@ -11,6 +11,7 @@
 #include "engine/values/field_value.h"
 #include "foundation/code_pages.h"
 #include "foundation/error_holder.h"
+#include "foundation/module_errors.h"
 #include "foundation/t_string.h"
 #include "host/host_services.h"
 #include "host/value_operations.h"
@@ -383,7 +384,12 @@ int CFieldValue::bPutAnsiText(const char* text, std::uint64_t length, std::uint3
 // A native binary buffer is a u16 length and the bytes that fit after it; a held value takes the bytes.
 int CFieldValue::bPutBinaryBytes(const void* bytes, std::uint64_t byteCount) {
   if (m_nState == FIELD_STATE_VALUE || m_nState == FIELD_STATE_NULL) {
-    return bHostFailed(Value().SetFromBuffer(bytes, byteCount)) ? 0 : 1;
+    // The runtime's allocator answers its refusal with a code below the failure codes: read as done, it would keep
+    // an empty value for the bytes.
+    const std::uint32_t code = Value().SetFromBuffer(bytes, byteCount);
+    if (code == HOST_OK) return 1;
+    if (!bHostFailed(code)) SetHolderOutOfMemory(m_pOwner);
+    return 0;
   }
   if (!m_pNative || m_nBufferSize < 2) return 0;
   const std::uint64_t room = m_nBufferSize - 2;

@@ -8,6 +8,7 @@
 #include <barrier>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -29,7 +30,7 @@ constexpr int kStepsPerRound = 2;
 
 // Slots of the driver object and positions of the access interface used here.
 enum : std::size_t {
-  kRelease = 6, kClearError = 7, kGetInterface = 13, kCloseRegistry = 17, kNotAvailable25 = 25,
+  kRelease = 6, kClearError = 7, kCopyRegistry = 10, kGetInterface = 13, kCloseRegistry = 17, kNotAvailable25 = 25,
   kNotAvailable31 = 31,
 };
 enum : std::size_t { kInterfaceRelease = 6, kOpen = 15, kClose = 17, kUnlockTable = 29, kTableProbe = 35 };
@@ -41,6 +42,10 @@ class OpenableTable : public doubles::TestTable {
   int bOpen(std::uint32_t, RuntimeWord) override {
     Open();
     return 1;
+  }
+  // A copy made as the driver's tables make theirs: it registers with the interface of the table copied.
+  TestTable* pClone(CHashTable& cloneMap, RuntimeWord a, RuntimeWord b) override {
+    return static_cast<TestTable*>(pCloneInto(new OpenableTable(nullptr, nullptr, nullptr), cloneMap, a, b));
   }
 };
 
@@ -54,6 +59,8 @@ class StressDriver : public doubles::TestDriver {
 // What one thread owns for a round: its interface, its handles and the registry key it closes.
 struct Lane {
   CAccessInterface* accessInterface = nullptr;
+  qzrt::ConnectionDescription* connection = nullptr;
+  qzrt::TableDescription ownTable;  // a description of its own: an interface no other lane shares
   qzrt::FileHandle ownHandle;
   qzrt::FileHandle sharedHandle;  // the same identifiers in every lane: one table for all of them
   qzrt::RegistryKey otherKey;
@@ -62,7 +69,8 @@ struct Lane {
   int answersOutOfRange = 0;
 
   Lane(int lane, int round)
-      : ownHandle(1 + lane % 2, 10 + lane),
+      : ownTable(u"T" + std::u16string(1, static_cast<char16_t>(u'0' + lane))),
+        ownHandle(1 + lane % 2, 10 + lane),
         sharedHandle(1, 99),
         otherKey(1 + (lane + 1) % 2),
         releaseAt((round + lane) % kStepsPerRound),
@@ -100,6 +108,40 @@ void RunLane(StressDriver* driver, Lane& lane) {
   }
 }
 
+// Each step of the first four lanes makes an interface of the lane's own, opens a table through it and gives the
+// interface back, which goes while its table stays open in the registry; the fifth lane copies those registries.
+void MakeUseAndReleaseInterfaces(StressDriver* driver, Lane& lane) {
+  const bool copier = lane.ownHandle.nGetFileId() == 10 + kThreads;
+  qzrt::KeyTranslator translator;
+  for (std::uint64_t file = 10; file < 10 + 4 * kStepsPerRound; ++file) translator.SetTranslation(file, file);
+  for (int step = 0; copier && step < 4 * kStepsPerRound; ++step) {
+    qzrt::RegistryKey source(1 + step % 2);
+    qzrt::RegistryKey target(3 + step % 2);
+    lane.answersOutOfRange += CallSlot<int>(driver, kCopyRegistry, &translator, &source, &target, 0u) == 1 ? 0 : 1;
+  }
+  for (int step = 0; !copier && step < kStepsPerRound; ++step) {
+    CallSlot<std::int32_t>(lane.accessInterface, kInterfaceRelease);
+    lane.accessInterface = CallSlot<CAccessInterface*>(driver, kGetInterface, lane.connection, &lane.ownTable);
+    qzrt::FileHandle handle(lane.ownHandle.nGetContextId(), lane.ownHandle.nGetFileId() + 4 * step);
+    lane.answersOutOfRange += CallSlot<std::int32_t>(lane.accessInterface, kOpen, &handle, 0u, HV{0}) == 1 ? 0 : 1;
+    lane.answersOutOfRange += IsBoolean(static_cast<std::int32_t>(
+        CallSlot<std::int64_t>(lane.accessInterface, kTableProbe, &handle))) ? 0 : 1;
+  }
+  CallSlot<std::int32_t>(driver, kRelease);
+}
+
+// The lane each thread runs, how many threads, and whether each lane's interface has a description of its own.
+struct Mix {
+  const char* name;
+  void (*lane)(StressDriver*, Lane&);
+  int lanes;
+  bool ownTables;
+};
+const Mix kMixes[] = {
+    {"InterfaceCallsMixedWithHolderSlotsAndTheLastRelease", RunLane, kThreads, false},
+    {"InterfacesMadeAndReleasedWhileRegistriesAreCopied", MakeUseAndReleaseInterfaces, kThreads + 1, true},
+};
+
 // The checks after a round; false when the round left something behind (the remaining rounds would only repeat it).
 bool RoundEndedCleanly(int round, std::vector<std::unique_ptr<Lane>>& lanes, qzrt::ConnectionDescription& connection,
                        qzrt::TableDescription& table) {
@@ -118,23 +160,27 @@ bool RoundEndedCleanly(int round, std::vector<std::unique_ptr<Lane>>& lanes, qzr
   EXPECT_EQ(doubles::gnLiveConnections.load(), 0) << "round " << round;
   EXPECT_EQ(connection.References(), 1) << "round " << round;
   EXPECT_EQ(table.References(), 1) << "round " << round;
+  for (const std::unique_ptr<Lane>& lane : lanes) EXPECT_EQ(lane->ownTable.References(), 1) << "round " << round;
   return !::testing::Test::HasFailure();
 }
 
-TEST(ThreadedDriverTest, InterfaceCallsMixedWithHolderSlotsAndTheLastRelease) {
+class ThreadedDriverTest : public ::testing::TestWithParam<Mix> {};
+
+TEST_P(ThreadedDriverTest, RoundsEndWithNothingLeftBehind) {
   doubles::EnsureLibrary();
-  // The same four threads serve every round, started and stopped together by the barrier.
-  std::barrier sync(kThreads + 1);
+  const Mix& mix = GetParam();
+  // The same threads serve every round, started and stopped together by the barrier.
+  std::barrier sync(mix.lanes + 1);
   bool stop = false;
   StressDriver* driver = nullptr;
   std::vector<std::unique_ptr<Lane>> lanes;
   std::vector<std::thread> threads;
-  for (int i = 0; i < kThreads; ++i) {
+  for (int i = 0; i < mix.lanes; ++i) {
     threads.emplace_back([&, i] {
       for (;;) {
         sync.arrive_and_wait();
         if (stop) return;
-        RunLane(driver, *lanes[i]);
+        mix.lane(driver, *lanes[i]);
         sync.arrive_and_wait();
       }
     });
@@ -145,12 +191,14 @@ TEST(ThreadedDriverTest, InterfaceCallsMixedWithHolderSlotsAndTheLastRelease) {
     connection.SetText(qzrt::ConnectionDescription::kName, u"cnx");
     qzrt::TableDescription table(u"CUSTOMER");
     driver = new StressDriver();
-    for (int i = 0; i < kThreads; ++i) driver->AddRef();  // one reference per runtime thread
+    for (int i = 0; i < mix.lanes; ++i) driver->AddRef();  // one reference per runtime thread
     gpDriver = driver;
     lanes.clear();
-    for (int lane = 0; lane < kThreads; ++lane) {
+    for (int lane = 0; lane < mix.lanes; ++lane) {
       lanes.push_back(std::make_unique<Lane>(lane, round));
-      lanes.back()->accessInterface = CallSlot<CAccessInterface*>(driver, kGetInterface, &connection, &table);
+      lanes.back()->connection = &connection;
+      lanes.back()->accessInterface = CallSlot<CAccessInterface*>(driver, kGetInterface, &connection,
+                                                                  mix.ownTables ? &lanes.back()->ownTable : &table);
     }
     sync.arrive_and_wait();  // the lanes run
     sync.arrive_and_wait();  // and are done
@@ -160,5 +208,8 @@ TEST(ThreadedDriverTest, InterfaceCallsMixedWithHolderSlotsAndTheLastRelease) {
   sync.arrive_and_wait();
   for (std::thread& thread : threads) thread.join();
 }
+
+INSTANTIATE_TEST_SUITE_P(Mixes, ThreadedDriverTest, ::testing::ValuesIn(kMixes),
+                         [](const ::testing::TestParamInfo<Mix>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -127,6 +127,15 @@ int WriteCurrent(qzrt::OpenTable& table) {
                                 std::uint32_t{0});
 }
 
+// A success lists what the first run, with memory enough, listed (the first whose text holds the mark): an entry
+// left out, or a value read as empty, is no success.
+bool ListedAsWithMemoryEnough(std::u16string& whole, const std::u16string& text, const char16_t* mark,
+                              std::string& why) {
+  if (whole.empty() && text.find(mark) != std::u16string::npos) whole = text;
+  why = "listed " + platform::ToUtf8(text) + "\nwith memory enough: " + platform::ToUtf8(whole);
+  return !whole.empty() && text == whole;
+}
+
 Scenario Read(const char* name, std::uint32_t direction, std::uint32_t from, int id, std::uint32_t flags) {
   Scenario s;
   s.name = name;
@@ -146,6 +155,7 @@ std::vector<Scenario> MakeScenarios() {
   static std::unique_ptr<CHostValue> memo;
   static std::unique_ptr<CHostValue> memoRead;
   static std::unique_ptr<CHostValue> catalog;
+  static std::unique_ptr<CHostValue> links;
   {
     Scenario s;
     s.name = "describe";
@@ -275,13 +285,61 @@ std::vector<Scenario> MakeScenarios() {
     s.run = [](World& w) {
       return w.Session().ListCatalog(w.Main(), catalog.get(), 4 | 16) == 1 && !catalog->bIsNull() ? 1 : 0;
     };
-    // Every success lists what the first run, with memory enough, listed: an entry left out is no success.
     s.right = [](World&, std::string& why) {
       static std::u16string whole;
-      const std::u16string text = e2e::TextOf(*catalog);
-      if (whole.empty() && text.find(u"QZ_F") != std::u16string::npos) whole = text;
-      why = "catalog " + platform::ToUtf8(text) + "\nwith memory enough: " + platform::ToUtf8(whole);
-      return text == whole;
+      return ListedAsWithMemoryEnough(whole, e2e::TextOf(*catalog), u"QZ_F", why);
+    };
+    s.driverHolder = true;
+    all.push_back(s);
+  }
+  {
+    Scenario s;
+    s.name = "referential links";
+    s.prepare = [](World& w) {
+      static const bool made = w.RunSql(u"CREATE TABLE QZ_FP (ID NUMBER(10) PRIMARY KEY)") &&
+                               w.RunSql(u"CREATE TABLE QZ_FC (ID NUMBER(10), P NUMBER(10) REFERENCES QZ_FP(ID))");
+      links = std::make_unique<CHostValue>();
+      return made;
+    };
+    // The listing leaves the driver's holder as it was: cleared first, so that the error read is its own.
+    s.run = [](World& w) {
+      CallSlot<void>(w.Session().Driver(), 7);
+      return w.Session().ReferentialLinks(w.Main(), u"QZ_FP", links.get());
+    };
+    s.right = [](World&, std::string& why) {
+      static std::u16string whole;
+      return ListedAsWithMemoryEnough(whole, e2e::TextOf(*links), u"QZ_FC", why);
+    };
+    s.driverHolder = true;
+    all.push_back(s);
+  }
+  {
+    // A RAW column's default, taken from its text into the binary item and read as the runtime reads it (slot 34).
+    Scenario s;
+    s.name = "describe binary default";
+    s.prepare = [](World& w) {
+      static const bool made = w.RunSql(u"CREATE TABLE QZ_FR (ID NUMBER(10), R RAW(8) DEFAULT 'AB')");
+      return made;
+    };
+    static std::u16string binaryDefault;
+    s.run = [](World& w) {
+      void* described = w.Session().Describe(w.Main(), u"QZ_FR");
+      if (!described) return 0;
+      CColumnDescriptor* item = static_cast<CRecordDescription*>(described)->piFindItemByName(u"R", FIND_ITEM_DEFAULT);
+      const void* data = nullptr;
+      std::size_t size = 0;
+      if (CHostValue* fallback = item ? item->pGetDefaultValue() : nullptr) {
+        fallback->nGetDataPointer(&data);
+        fallback->nGetDataSize(&size);
+      }
+      countdown::CPause pause;  // the copy kept for the check is the test's memory
+      binaryDefault.assign(data ? static_cast<const char16_t*>(data) : u"", data ? size / 2 : 0);
+      CallSlot<std::uint32_t>(described, 6);
+      return 1;
+    };
+    s.right = [](World&, std::string& why) {
+      static std::u16string whole;
+      return ListedAsWithMemoryEnough(whole, binaryDefault, u"AB", why);
     };
     s.driverHolder = true;
     all.push_back(s);
@@ -368,6 +426,15 @@ std::vector<Scenario> MakeScenarios() {
 const char* KnownFault(const std::string& scenario) {
   static const std::map<std::string, const char*> known = {
   };
+#ifdef NDEBUG
+  const bool optimised = true;  // its paths are told apart otherwise: one more of them still loses the default
+#else
+  const bool optimised = false;
+#endif
+  if (scenario == "describe_binary_default" && (optimised || std::getenv("QZ_COUNTDOWN_OCI7"))) {
+    return "a failure part-way through the describe (by SELECT, or on a path the optimised build tells apart) "
+           "still loses the default";
+  }
   const auto found = known.find(scenario);
   return found == known.end() ? nullptr : found->second;
 }
