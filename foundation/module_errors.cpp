@@ -31,3 +31,12 @@ void RaiseNotAvailable(CErrorHolder* holder, std::uint32_t unit, std::uint32_t p
 void SetHolderOutOfMemory(CErrorHolder* holder) {
   if (holder) holder->pGetEmbeddedObject()->SetOutOfMemory();
 }
+
+bool bFailedForMemory(const CXError* error) {
+  if (!error) return false;
+  if (error->nGetSystemCode() == 14 || error->nGetCode() == 12) return true;
+  for (std::uint32_t i = 0; i < error->nGetNestedCount(); ++i) {
+    if (bFailedForMemory(error->pGetNestedError(i))) return true;
+  }
+  return false;
+}

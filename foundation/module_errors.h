@@ -10,6 +10,7 @@
 
 class CConnection;
 class CErrorHolder;
+class CXError;
 
 // A message insert: a UTF-16 text (null reads as empty) or a 32-bit number, as the message's inserts say. Anything
 // else (a narrow text, a 64-bit or floating number) would be read from the wrong place, so it does not compile.
@@ -48,3 +49,7 @@ void RaiseNotAvailable(CErrorHolder* holder, std::uint32_t unit, std::uint32_t p
 
 // The out-of-memory error in the holder's error; null holder ignored.
 void SetHolderOutOfMemory(CErrorHolder* holder);
+
+// Whether the error is memory refused, here or nested: the out-of-memory error (system code 14) or a work area that
+// could not be allocated (error 12).
+bool bFailedForMemory(const CXError* error);

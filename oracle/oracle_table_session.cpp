@@ -17,6 +17,7 @@
 #include "oracle/oracle_connection.h"
 #include "oracle/oracle_cursor.h"
 #include "oracle/oracle_table.h"
+#include "foundation/module_errors.h"
 #include "sql/rewriter/sql_rewriter.h"
 #include "sql/transaction.h"
 
@@ -25,17 +26,6 @@ namespace {
 // ORA-01002: a fetch out of sequence (the cursor was closed under the read, by a commit of its transaction).
 constexpr std::uint32_t ORA_FETCH_OUT_OF_SEQUENCE = 1002;
 constexpr std::uint32_t READ_ABSOLUTE_DIRECTION = 4;
-
-// The error of memory refused, here or nested: the out-of-memory error (system code 14) or a work area that could
-// not be allocated (error 12).
-bool bFailedForMemory(const CXError* error) {
-  if (!error) return false;
-  if (error->nGetSystemCode() == 14 || error->nGetCode() == 12) return true;
-  for (std::uint32_t i = 0; i < error->nGetNestedCount(); ++i) {
-    if (bFailedForMemory(error->pGetNestedError(i))) return true;
-  }
-  return false;
-}
 
 }  // namespace
 

@@ -485,7 +485,8 @@ int CCursor::bRefreshBindings() {
   for (std::uint32_t i = 0; i < m_columnBindings.nGetCount(); ++i) {
     if (!static_cast<CParameterBinding*>(m_columnBindings.pGetObject(i))->bTransferValue(buffer)) answer = 0;
   }
-  if (!answer) m_bRowUnconverted = 1;
+  // Memory refused is no property of the row: that read fails as any other, and its recovery finds the place again.
+  if (!answer && !(m_pErrorHolder && bFailedForMemory(m_pErrorHolder->pGetEmbeddedObject()))) m_bRowUnconverted = 1;
   return answer;
 }
 
