@@ -429,11 +429,17 @@ int CTable::bPositionOnIdentifyingKey(CCursor* context, CColumn* keyColumn, std:
   // In 64 bits: the moves below are differences of u32 counts.
   std::int64_t move = count;
   CColumnDescriptor* keyItem = keyColumn->pGetDescriptorNoRef();
-  const bool uniqueKey = keyItem && (keyItem->bIsUnique() || keyItem->bIsPrimaryKey());
-  if (counted && uniqueKey && a == 0 && (direction == READ_NEXT || direction == READ_PREVIOUS)) {
-    // The search starts at the record's own value and reads no further stage here: a move on goes straight to the
-    // records after (before) the value, counted from the first of them. Counting them first and reading the value's
-    // own stage by that count would run off it, or land on the record itself again.
+  // A key with duplicates starts its search at the record's own position key: that stage, too, is the record alone.
+  // A context that ran off an end of the rows its statement read moves so: the count of the records after the
+  // value counts none of that record's duplicates, and the move would land on the record again.
+  std::uint32_t offEnd = 0;
+  context->GetOutOfRange(&offEnd);
+  const bool ranOff = offEnd && context->pGetStatement() && m_pTableDescription->pGetPositionKey();
+  const bool ownStage = keyItem && (keyItem->bIsUnique() || keyItem->bIsPrimaryKey() || ranOff);
+  if (counted && ownStage && a == 0 && (direction == READ_NEXT || direction == READ_PREVIOUS)) {
+    // The search starts at the record itself and reads no further stage here: a move on goes straight to the
+    // records after (before) it, counted from the first of them. Counting them first and reading the record's own
+    // stage by that count would run off it, or land on the record itself again.
     if (condition->nGetStage() == KEY_STAGE_FIRST) condition->bAdvance(direction == READ_NEXT ? 0 : 1);
   } else if (counted) {
     std::int64_t after = 0;
