@@ -238,7 +238,13 @@ int COracleRecordDescription::bApplyDefaults(const CTString& text, bool* noRow) 
       if (bMemoryRefused(holder)) return 0;
       continue;
     }
-    item->bSetDefaultValue(value);
+    // The allocator refuses with a code below the failure codes; a default the column's type cannot take is kept
+    // as read.
+    const auto set = static_cast<std::uint32_t>(item->bSetDefaultValue(value));
+    if (set != HOST_OK && (!bHostFailed(set) || bMemoryRefused(holder))) {
+      SetHolderOutOfMemory(holder);
+      return 0;
+    }
   }
   if (holder) holder->Clear();
   return 1;
