@@ -141,6 +141,8 @@ bool ValueText(CHostValue& value, CTString& out) {
   return out.nGetLength() == std::char_traits<char16_t>::length(text);
 }
 
+bool bMemoryRefused(CErrorHolder* holder) { return holder && holder->pGetEmbeddedObject()->nGetSystemCode() == 14; }
+
 // The internal query released however the read ends.
 struct SQueryRelease {
   void operator()(CInternalQuery* query) const { query->nRelease(); }
@@ -201,10 +203,9 @@ int COracleRecordDescription::bApplyDefaults(const CTString& text, bool* noRow) 
   CErrorHolder* holder = pGetErrorHolder();
   // Defaults are a convenience: a catalog that cannot be read leaves the columns without them. Memory refused is
   // another matter: the description would be told whole while a default was lost or read as an empty value.
-  const auto refused = [holder] { return holder && holder->pGetEmbeddedObject()->nGetSystemCode() == 14; };
   CQueryRef query = pRunCatalogQuery(text, holder, pGetConnection());
   if (!query) {
-    if (refused()) return 0;
+    if (bMemoryRefused(holder)) return 0;
     if (holder) holder->Clear();
     return 1;
   }
@@ -216,7 +217,7 @@ int COracleRecordDescription::bApplyDefaults(const CTString& text, bool* noRow) 
     std::uint32_t end = 0;
     const int read = query->bFetchRow(direction, &end, values, 2);
     if (!read || end) {
-      if (!read && refused()) return 0;
+      if (!read && bMemoryRefused(holder)) return 0;
       *noRow = read && direction == READ_FIRST_ROW;
       break;
     }
@@ -234,10 +235,16 @@ int COracleRecordDescription::bApplyDefaults(const CTString& text, bool* noRow) 
     }
     CHostValue value;
     if (!pGetConnection()->bParseSqlLiteral(&value, literal.pszGet(), *item, holder)) {
-      if (refused()) return 0;
+      if (bMemoryRefused(holder)) return 0;
       continue;
     }
-    item->bSetDefaultValue(value);
+    // The allocator refuses with a code below the failure codes; a default the column's type cannot take is kept
+    // as read.
+    const auto set = static_cast<std::uint32_t>(item->bSetDefaultValue(value));
+    if (set != HOST_OK && (!bHostFailed(set) || bMemoryRefused(holder))) {
+      SetHolderOutOfMemory(holder);
+      return 0;
+    }
   }
   if (holder) holder->Clear();
   return 1;
@@ -344,24 +351,37 @@ int COracleRecordDescription::bLoadIndexes(const char16_t* name) try {
   return 0;
 }
 
+// Zero only when memory was refused: a kind the catalog does not give leaves the object a table, as described.
 int COracleRecordDescription::nLoadObjectKind() {
-  CTString text(u"SELECT  OWNER,OBJECT_NAME,OBJECT_TYPE FROM ALL_OBJECTS WHERE OBJECT_NAME='");
-  AppendLiteralBody(text, pszGetName());
+  static constexpr char16_t kStart[] = u"SELECT  OWNER,OBJECT_NAME,OBJECT_TYPE FROM ALL_OBJECTS WHERE OBJECT_NAME='";
+  CErrorHolder* holder = pGetErrorHolder();
+  CTString text(kStart);
+  bool whole = AppendLiteralBody(text, pszGetName());
   // The printf form's "%%" is one '%' on the wire.
   text.Append(u"' AND OBJECT_TYPE NOT LIKE 'INDEX%' ");
   const char16_t* owner = pszCatalogOwner();
   if (owner[0]) {
     text.Append(u"AND OWNER='");
-    AppendLiteralBody(text, owner);
+    whole = AppendLiteralBody(text, owner) && whole;
     text.Append(u"' ");
   }
-  CQueryRef query = pRunCatalogQuery(text, pGetErrorHolder(), pGetConnection());
-  if (!query) return 0;
+  // A refused piece empties the text: the query would fail, or read a kind that is not this object's.
+  if (!whole || text.nFind(kStart, 0) != 0) {
+    SetHolderOutOfMemory(holder);
+    return 0;
+  }
+  CQueryRef query = pRunCatalogQuery(text, holder, pGetConnection());
+  if (!query) return bMemoryRefused(holder) ? 0 : 1;
   CHostValue values[3];
   std::uint32_t end = 0;
-  if (!query->bFetchRow(READ_FIRST_ROW, &end, values, 3) || end) return 1;
+  if (!query->bFetchRow(READ_FIRST_ROW, &end, values, 3)) return bMemoryRefused(holder) ? 0 : 1;
+  if (end) return 1;
   CTString type;
-  ValueText(values[2], type);
+  // A type memory refused would read as no kind known, and the table would lose its defaults.
+  if (!ValueText(values[2], type)) {
+    SetHolderOutOfMemory(holder);
+    return 0;
+  }
   static const struct {
     const char16_t* name;
     std::uint32_t kind;

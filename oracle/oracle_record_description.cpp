@@ -304,7 +304,7 @@ int COracleRecordDescription::bDescribeBySelect() {
   CDescribeHandle statement(connection, holder, HTYPE_STMT);
   if (!statement.pGet() || !nOciStmtPrepare(connection, holder, statement.pGet(), text.pszGet())) return 0;
   if (!bBuildSelectList(statement.pGet(), false, 0)) return 0;
-  nLoadObjectKind();
+  if (!nLoadObjectKind()) return 0;
   statement.Free();
   return bLoadIndexes(fullName.pszGet());
 }

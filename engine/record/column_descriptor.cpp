@@ -395,7 +395,9 @@ void CColumnDescriptor::SetNullAllowed(bool allowed) {
 }
 
 std::int32_t CColumnDescriptor::bSetDefaultValue(const CHostValue& value) {
-  m_defaultValue.Assign(value);
+  // A copy the allocator refused is answered as it comes: the default would be kept empty.
+  const std::int32_t copied = m_defaultValue.Assign(value);
+  if (copied != 0) return copied;
   return m_defaultValue.nConvert(static_cast<std::uint8_t>(nGetHostType()));
 }
 
