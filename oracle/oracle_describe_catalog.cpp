@@ -141,7 +141,8 @@ bool ValueText(CHostValue& value, CTString& out) {
   return out.nGetLength() == std::char_traits<char16_t>::length(text);
 }
 
-bool bMemoryRefused(CErrorHolder* holder) { return holder && holder->pGetEmbeddedObject()->nGetSystemCode() == 14; }
+// The rewriter's own out-of-memory error (a text that could not grow) is memory refused as well as the system's.
+bool bMemoryRefused(CErrorHolder* holder) { return holder && bFailedForMemory(holder->pGetEmbeddedObject()); }
 
 // The internal query released however the read ends.
 struct SQueryRelease {
