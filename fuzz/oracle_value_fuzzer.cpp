@@ -32,6 +32,9 @@
 
 namespace {
 
+constexpr std::uint32_t SQLT_INTERVAL_YM = 189;
+constexpr std::int64_t kMonth = 30LL * 24 * 3600 * 1000;
+
 // A column as Oracle describes it and the runtime type the program reads it into.
 struct SColumnCase {
   std::uint32_t columnType;
@@ -50,7 +53,7 @@ constexpr SColumnCase kColumns[] = {
     {COLUMN_TYPE_TIME, 8, 12, HOST_TYPE_WTIME},         {COLUMN_TYPE_TEXT, 2001, 8, HOST_TYPE_TEXT_BUFFER},
     {COLUMN_TYPE_BINARY, 2001, 24, HOST_TYPE_BINARY_BUFFER}, {COLUMN_TYPE_CURRENCY, 8, 2, HOST_TYPE_CURRENCY},
     {COLUMN_TYPE_UINT8, 1, 2, HOST_TYPE_UINT8},         {COLUMN_TYPE_REAL4, 4, 2, HOST_TYPE_FLOAT},
-    {COLUMN_TYPE_DATETIME, 8, 188, HOST_TYPE_DATETIME}, {COLUMN_TYPE_VALUE8, 8, 189, HOST_TYPE_VALUE8},
+    {COLUMN_TYPE_DATETIME, 8, 188, HOST_TYPE_DATETIME}, {COLUMN_TYPE_VALUE8, 8, SQLT_INTERVAL_YM, HOST_TYPE_VALUE8},
 };
 
 using SSession = SOracleSession;
@@ -112,6 +115,18 @@ void CheckFetched(SSession& s, const SColumnCase& c, CColumnHolder& column, bool
   value->nRelease();
 }
 
+// A duration's text as its milliseconds (a text that is no number fails the run).
+std::int64_t Milliseconds(const std::u16string& text) {
+  std::int64_t n = 0;
+  std::size_t i = !text.empty() && text[0] == u'-' ? 1 : 0;
+  Check(i < text.size());
+  for (std::size_t k = i; k < text.size(); ++k) {
+    Check(text[k] >= u'0' && text[k] <= u'9');
+    n = n * 10 + (text[k] - u'0');
+  }
+  return i ? -n : n;
+}
+
 // A runtime value made from the input's text, written into the column's buffer and read back.
 void CheckRoundTrip(SSession& s, const SColumnCase& c, CColumnHolder& column, const std::uint8_t* bytes,
                     std::size_t size) {
@@ -143,6 +158,11 @@ void CheckRoundTrip(SSession& s, const SColumnCase& c, CColumnHolder& column, co
                                                            (c.hostType == HOST_TYPE_WTIME && written.size() == 9));
         if (wholeSeconds && !timeOnly) {
           Check(read == written.substr(0, written.size() - 3) + u"000");
+        } else if (c.reportedSqlt == SQLT_INTERVAL_YM) {
+          // A year-month interval holds years of 365 days and months of 30: what is less than a month is lost,
+          // towards zero.
+          const std::int64_t w = Milliseconds(written), r = Milliseconds(read);
+          Check((w >= 0 ? r >= 0 && r <= w : r <= 0 && r >= w) && (w > r ? w - r : r - w) < kMonth);
         } else if (!text && !timeOnly) {
           Check(read == written);
         }
