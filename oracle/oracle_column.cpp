@@ -229,7 +229,7 @@ CFieldValue* COracleColumn::pGetRowLobLocator(COracleConnection* connection) {
   if (!bAllocLobLocator(&m_pLobLocator, connection)) return nullptr;
   CTableDescription* description = pGetTableDescription();
   CFieldValue* value =
-      pCreateFieldValueThroughDriver(pHolder(), description ? description->pGetConnection() : connection);
+      pCreateFieldValueThroughDriver(pHolder(), description ? description->pGetOwner() : connection);
   if (!value) return nullptr;
   value->AddRef();
   if (!value->bAttachExternalBuffer(&m_pLobLocator, sizeof m_pLobLocator)) {

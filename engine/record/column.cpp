@@ -581,7 +581,7 @@ bool CColumn::bIsNullAllowed() {
   return !m_pDescriptor->bIsPrimaryKey() && !bIsAutoIdentifier();
 }
 
-CConnection* CColumn::pGetConnection() { return m_pTableDescription ? m_pTableDescription->pGetConnection() : nullptr; }
+CConnection* CColumn::pGetConnection() { return m_pTableDescription ? m_pTableDescription->pGetOwner() : nullptr; }
 
 CQueryDescription* CColumn::pGetQueryDescription() {
   CTable* table = m_pTableDescription ? m_pTableDescription->pGetTable() : nullptr;

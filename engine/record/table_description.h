@@ -72,7 +72,7 @@ class CTableDescription : public CRefCounted {
   void DumpRecord(CTString& text);
 
   void SetConnection(CConnection* connection);
-  CConnection* pGetConnection() const { return m_pConnection; }
+  CConnection* pGetOwner() const { return m_pConnection; }
   CTable* pGetTable() const { return m_pTable; }
   CErrorHolder* pGetErrorHolder() const { return m_pErrorHolder; }
   std::uint32_t nGetAccepted() const { return m_nAccepted; }

@@ -470,7 +470,7 @@ CConditionNode* CKeyCondition::pBuildComparisons(CTableDescription* table, const
                        (hostType == HOST_TYPE_ADATE || hostType == HOST_TYPE_ATIME || hostType == HOST_TYPE_DATETIME) &&
                        bIsPartialText(value->nGetType());
   CFieldValue* field =
-      pCreateBoundItemThroughDriver(m_pHolder, table->pGetConnection(), partial ? nullptr : column, *value);
+      pCreateBoundItemThroughDriver(m_pHolder, table->pGetOwner(), partial ? nullptr : column, *value);
   if (!field) {
     node->nRelease();
     NoteBuildFailure();
