@@ -153,17 +153,14 @@ TEST_F(OracleColumnBinding, ALinkedMemoFileThatCannotBeReadFailsTheWrite) {
 TEST_F(OracleColumnBinding, UnicodeClobsCountCharactersAndFilesReadAsBytes) {
   Exec(u"CREATE TABLE DOCS (NOTE NCLOB, PIC BLOB, DOC BFILE)");
   Exec(u"INSERT INTO DOCS VALUES (RPAD('a', 20000, 'a'), NULL, BFILENAME('QZDIR', 'note.bin'))");
-  // The stand-in keeps a BFILE's folder beside its database files, in a folder of this process.
-  std::filesystem::path root;
-  const std::string prefix = "qzoci-" + std::to_string(::getpid()) + "-";
-  for (const char* base : {"/dev/shm", "/tmp"}) {
-    std::error_code ignored;
-    for (const auto& entry : std::filesystem::directory_iterator(base, ignored)) {
-      if (entry.path().filename().string().rfind(prefix, 0) == 0) root = entry.path();
-    }
-  }
-  if (const char* configured = std::getenv("QZOCI_DATA_DIR")) root = configured;
-  ASSERT_FALSE(root.empty());
+  // The stand-in keeps a BFILE's folder beside its database files. Asked, not guessed from the process number: a
+  // folder left by an earlier process of the same number would be taken for it.
+  const std::u16string dataSource = description->pszGetDataSource();
+  char folder[512] = {};
+  ASSERT_GT(StandIn::Get().DataSourceFolder(std::string(dataSource.begin(), dataSource.end()).c_str(), folder,
+                                            sizeof folder),
+            0u);
+  const std::filesystem::path root = folder;
   std::filesystem::create_directories(root / "QZDIR");
   const std::string binary("\x00\x01\xFFstored\x00", 10);
   std::ofstream(root / "QZDIR" / "note.bin", std::ios::binary) << binary;

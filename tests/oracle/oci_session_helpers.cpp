@@ -36,6 +36,7 @@ StandIn& StandIn::Get() {
   Bind(module, standIn.InjectStatus, "qzociInjectStatus");
   Bind(module, standIn.InjectThrow, "qzociInjectThrow");
   Bind(module, standIn.ScriptPieces, "qzociScriptPieces");
+  Bind(module, standIn.DataSourceFolder, "qzociDataSourceFolder");
   return standIn;
 }
 

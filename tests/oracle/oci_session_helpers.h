@@ -25,6 +25,7 @@ struct StandIn {
   void (*InjectStatus)(const char*, unsigned, int, int) = nullptr;
   void (*InjectThrow)(const char*, unsigned) = nullptr;
   void (*ScriptPieces)(const char*, unsigned, int, const unsigned*, const unsigned*, unsigned) = nullptr;
+  unsigned (*DataSourceFolder)(const char*, char*, unsigned) = nullptr;
 
   // Binds the entries of the client module already loaded by the driver's loader.
   static StandIn& Get();
