@@ -11,10 +11,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <memory>
 #include <new>
 #include <string>
+#include <utility>
 
 #include "foundation/error_holder.h"
 #include "foundation/x_error.h"
@@ -134,6 +136,25 @@ bool ListedAsWithMemoryEnough(std::u16string& whole, const std::u16string& text,
   if (whole.empty() && text.find(mark) != std::u16string::npos) whole = text;
   why = "listed " + platform::ToUtf8(text) + "\nwith memory enough: " + platform::ToUtf8(whole);
   return !whole.empty() && text == whole;
+}
+
+// A listing into a runtime value made afresh for each run (after the tables it lists, when any); a success lists
+// what the run with memory enough listed.
+Scenario Listing(const char* name, std::unique_ptr<CHostValue>& value, const char16_t* mark,
+                 std::function<bool(World&)> made, std::function<int(World&)> run) {
+  Scenario s;
+  s.name = name;
+  s.prepare = [&value, made](World& w) {
+    value = std::make_unique<CHostValue>();
+    return !made || made(w);
+  };
+  s.run = std::move(run);
+  auto whole = std::make_shared<std::u16string>();
+  s.right = [&value, mark, whole](World&, std::string& why) {
+    return ListedAsWithMemoryEnough(*whole, e2e::TextOf(*value), mark, why);
+  };
+  s.driverHolder = true;
+  return s;
 }
 
 Scenario Read(const char* name, std::uint32_t direction, std::uint32_t from, int id, std::uint32_t flags) {
@@ -274,45 +295,22 @@ std::vector<Scenario> MakeScenarios() {
     };
     all.push_back(s);
   }
-  {
-    Scenario s;
-    s.name = "catalog";
-    s.prepare = [](World&) {
-      catalog = std::make_unique<CHostValue>();
-      return true;
-    };
-    // A listing that failed answers 1 with a NULL value, the error in the holder.
-    s.run = [](World& w) {
-      return w.Session().ListCatalog(w.Main(), catalog.get(), 4 | 16) == 1 && !catalog->bIsNull() ? 1 : 0;
-    };
-    s.right = [](World&, std::string& why) {
-      static std::u16string whole;
-      return ListedAsWithMemoryEnough(whole, e2e::TextOf(*catalog), u"QZ_F", why);
-    };
-    s.driverHolder = true;
-    all.push_back(s);
-  }
-  {
-    Scenario s;
-    s.name = "referential links";
-    s.prepare = [](World& w) {
-      static const bool made = w.RunSql(u"CREATE TABLE QZ_FP (ID NUMBER(10) PRIMARY KEY)") &&
-                               w.RunSql(u"CREATE TABLE QZ_FC (ID NUMBER(10), P NUMBER(10) REFERENCES QZ_FP(ID))");
-      links = std::make_unique<CHostValue>();
-      return made;
-    };
-    // The listing leaves the driver's holder as it was: cleared first, so that the error read is its own.
-    s.run = [](World& w) {
-      CallSlot<void>(w.Session().Driver(), 7);
-      return w.Session().ReferentialLinks(w.Main(), u"QZ_FP", links.get());
-    };
-    s.right = [](World&, std::string& why) {
-      static std::u16string whole;
-      return ListedAsWithMemoryEnough(whole, e2e::TextOf(*links), u"QZ_FC", why);
-    };
-    s.driverHolder = true;
-    all.push_back(s);
-  }
+  // A listing that failed answers 1 with a NULL value, the error in the holder.
+  all.push_back(Listing("catalog", catalog, u"QZ_F", nullptr, [](World& w) {
+    return w.Session().ListCatalog(w.Main(), catalog.get(), 4 | 16) == 1 && !catalog->bIsNull() ? 1 : 0;
+  }));
+  // The listing leaves the driver's holder as it was: cleared first, so that the error read is its own.
+  all.push_back(Listing(
+      "referential links", links, u"QZ_FC",
+      [](World& w) {
+        static const bool made = w.RunSql(u"CREATE TABLE QZ_FP (ID NUMBER(10) PRIMARY KEY)") &&
+                                 w.RunSql(u"CREATE TABLE QZ_FC (ID NUMBER(10), P NUMBER(10) REFERENCES QZ_FP(ID))");
+        return made;
+      },
+      [](World& w) {
+        CallSlot<void>(w.Session().Driver(), 7);
+        return w.Session().ReferentialLinks(w.Main(), u"QZ_FP", links.get());
+      }));
   {
     // A RAW column's default, taken from its text into the binary item and read as the runtime reads it (slot 34).
     Scenario s;
