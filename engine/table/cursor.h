@@ -229,6 +229,7 @@ class CCursor : public CRefCounted, public IPositionOwner {
                        int withOrderBy);
   int bBuildSelectStatement(CQueryDescription* query, std::uint32_t flags, const char16_t* sortItem, int ascending,
                             CSqlRewriter* filter, int withOrderBy, int asSubQuery);
+  int bRefusesFilter(CQueryDescription* query, CSqlRewriter* text, CSqlRewriter* filter, int asSubQuery);
   int bAppendOrderByFromText(const char16_t* tableName, CQueryDescription* query, std::uint32_t flags,
                              const char16_t* sortItem, int ascending);
   int bAppendOrderBy(CColumn* sortColumn, int ascending, CQueryDescription* query, std::uint32_t flags);

@@ -130,6 +130,9 @@ int CCursor::bIsDistinct(std::uint32_t flags) {
 
 int CCursor::bBuildSelect(CSqlRewriter* statement, std::uint32_t flags, const char16_t* sortItem, int ascending,
                           CSqlRewriter* filter) {
+  // Refused before the statement it had is let go: the context reads on as it stood.
+  if (m_pTable && bRefusesFilter(m_pTable->pGetQueryDescription(), statement ? statement : m_pStatement, filter, 0))
+    return 0;
   if (statement && statement != m_pStatement && !bSetStatement(statement)) return 0;
   if (!m_pStatement || !m_pTable) return 0;
   CSqlRewriter* text = m_pStatement;
@@ -171,16 +174,28 @@ int CCursor::bAppendFromWhere(std::uint32_t flags, const char16_t* sortItem, int
   return bAppendOrderByFromText(m_pTable->pszGetName(), nullptr, flags, sortItem, ascending);
 }
 
+// A query given as SQL text is read under a condition (a seek on it) only wrapped in an outer SELECT. Bare text, with
+// no analysis of it, has nothing that says where its clauses stand; a statement that is no SELECT, or a dialect
+// without sub-queries in FROM, cannot be wrapped either. Either says so, as a query that cannot be wrapped, not as a
+// missing part.
+int CCursor::bRefusesFilter(CQueryDescription* query, CSqlRewriter* text, CSqlRewriter* filter, int asSubQuery) {
+  if (!m_pTable->bIsSqlQuery() || !filter || filter->bIsStatementEmpty()) return 0;
+  CConnection* connection = pGetConnection();
+  const std::uint32_t kind = text ? text->nGetStatementKind() : SQL_STATEMENT_NONE;
+  if (query && (asSubQuery || !text || !connection ||
+                (connection->bDbmsKindSetA() && (kind == SQL_STATEMENT_SELECT || kind == SQL_STATEMENT_NONE)))) {
+    return 0;
+  }
+  bRaise(CURSOR_ERROR_NO_SUB_QUERY, CURSOR_POINT_NO_SUB_QUERY);
+  return 1;
+}
+
 int CCursor::bBuildSelectStatement(CQueryDescription* query, std::uint32_t flags, const char16_t* sortItem,
                                    int ascending, CSqlRewriter* filter, int withOrderBy, int asSubQuery) {
   CSqlRewriter* text = m_pStatement;
   CConnection* connection = pGetConnection();
   const bool hasFilter = filter && !filter->bIsStatementEmpty();
-  // A query given as bare text, with no analysis of it, has nothing that says where its clauses stand: it cannot be
-  // read under a condition (a seek on it) and says so, as a query that cannot be wrapped, not as a missing part.
-  if (!query && hasFilter && m_pTable->bIsSqlQuery()) {
-    return bRaise(CURSOR_ERROR_NO_SUB_QUERY, CURSOR_POINT_NO_SUB_QUERY);
-  }
+  if (bRefusesFilter(query, text, filter, asSubQuery)) return 0;
   // Not reached: the table builds a query's statement on a context it made, with its connection.
   if (!text || !query || !connection) return bRaise(CURSOR_ERROR_NOT_BUILT, CURSOR_POINT_MISSING_PART);
   if (text->nGetStatementKind() == SQL_STATEMENT_NONE) SetStatementKindWord(text, SQL_STATEMENT_SELECT);
@@ -197,9 +212,6 @@ int CCursor::bBuildSelectStatement(CQueryDescription* query, std::uint32_t flags
   if (asSubQuery) return subQuery();
   const bool sqlQuery = m_pTable->bIsSqlQuery() != 0;
   if (sqlQuery && hasFilter) {
-    if (!connection->bDbmsKindSetA() || text->nGetStatementKind() != SQL_STATEMENT_SELECT) {
-      return bRaise(CURSOR_ERROR_NO_SUB_QUERY, CURSOR_POINT_NO_SUB_QUERY);
-    }
     if (!text->nAppendText(bIsDistinct(flags) ? u"SELECT DISTINCT * FROM " : u"SELECT * FROM ") || !subQuery()) {
       return 0;
     }

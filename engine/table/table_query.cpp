@@ -347,7 +347,8 @@ int CTable::bPrepareStatement(CSqlRewriter* statement, CCursor* context, const c
                               std::uint32_t forward, std::uint32_t flags, std::uint32_t* count) {
   if (!statement || !context) return 0;
   statement->SetStatementKind(1);
-  context->FreeStatement();
+  // The context's own statement goes when the new one takes its place: a SELECT refused before then leaves the
+  // context reading where it stood.
   CSqlRewriter* conditions = pNewSqlStatement();
   if (!conditions) {
     SetHolderOutOfMemory(m_pErrorHolder);

@@ -326,8 +326,46 @@ int CTable::bSeek(const char16_t* keyName, const char16_t* valueKey, RuntimeWord
   }
   const std::uint32_t direction = forward ? READ_FIRST : READ_LAST;
   if (!m_pSharedRowSource) flags &= ~READ_FLAG_RESTART;
+  CCursor* const before = m_pCurrentContext;
   CCursor* context = pSelectContext(keyName, direction, flags);
   if (!context) return 0;
+  // The search is tried on a condition of its own before the context's is touched: a key that is no item, a value
+  // the key cannot hold, or a query that refuses to be read under a condition (bare text cannot be wrapped), leaves
+  // the context where it stood, its range and its place among the rows with it. A query's SELECT is built for that
+  // before the shared rows and the context's statement are let go. A context that had a condition keeps it, set to
+  // the same search.
+  auto setUp = [&]() -> int {
+    CColumn* column = m_pTableDescription ? m_pTableDescription->pFindColumnByName(valueKey ? valueKey : keyName)
+                                          : nullptr;
+    if (!column) return bRaise(TABLE_ERROR_NO_SUCH_ITEM, TABLE_POINT_MISSING_PART, valueKey ? valueKey : keyName);
+    auto search = [&](CKeyCondition* node) {
+      return node->bSetSearch(m_pTableDescription, column->pGetDescriptorNoRef(),
+                              reinterpret_cast<CHostValue*>(value), direction, exact ? 1 : 0);
+    };
+    CKeyCondition* condition = context->pNewConditionNode(m_pErrorHolder);
+    if (!condition) return 0;
+    condition->AddRef();
+    CKeyCondition* const kept = context->pGetConditionNode();
+    if (kept) kept->AddRef();
+    int placed = search(condition);
+    if (placed) context->SetConditionNode(condition);
+    if (placed && bIsSqlQuery() && !(flags & READ_FLAG_RESTART)) {
+      CSqlRewriter* probe = pNewSqlStatement();
+      if (!probe) SetHolderOutOfMemory(m_pErrorHolder);
+      if (probe) probe->AddRef();
+      placed = probe && bPrepareStatement(probe, context, keyName, 1, flags, nullptr);
+      if (probe) probe->nRelease();
+    }
+    if (!placed || kept) context->SetConditionNode(kept);
+    if (placed && kept) placed = search(kept);
+    if (kept) kept->nRelease();
+    condition->nRelease();
+    return placed;
+  };
+  if (!setUp()) {
+    m_pCurrentContext = before;
+    return 0;
+  }
   if (m_pSharedRowSource) {
     if (flags & READ_FLAG_RESTART) {
       context->bAttachSharedRowSource();
@@ -336,23 +374,6 @@ int CTable::bSeek(const char16_t* keyName, const char16_t* valueKey, RuntimeWord
     }
   }
   context->SetOpenFlags(flags);
-
-  CColumn* column = m_pTableDescription ? m_pTableDescription->pFindColumnByName(valueKey ? valueKey : keyName)
-                                        : nullptr;
-  if (!column) return bRaise(TABLE_ERROR_NO_SUCH_ITEM, TABLE_POINT_MISSING_PART, valueKey ? valueKey : keyName);
-  CKeyCondition* condition = context->pGetConditionNode();
-  if (!condition) {
-    condition = context->pNewConditionNode(m_pErrorHolder);
-    if (!condition) {
-      SetHolderOutOfMemory(m_pErrorHolder);
-      return 0;
-    }
-    context->SetConditionNode(condition);
-  }
-  if (!condition->bSetSearch(m_pTableDescription, column->pGetDescriptorNoRef(), reinterpret_cast<CHostValue*>(value),
-                             direction, exact ? 1 : 0)) {
-    return 0;
-  }
   return bDoRead(context, keyName, direction, 1, a, lockMode, lockAnswer, flags, 0);
 }
 

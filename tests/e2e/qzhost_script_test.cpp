@@ -87,6 +87,10 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
        "read first lock\nset NAME=uno\nmodify locked\nread next lock\nset ID=NULL\nmodify locked\nexpect 0\nunlock\n"
        "read first\nunlock\nuse TB\nread first\nexpect NAME=uno\n",
        true, ""},
+      // A seek refused for its value leaves a query's rows read on from the record the context stood on.
+      {"set ID=2 NAME=two\nadd\nset ID=3 NAME=three\nadd\nquery Q SELECT ID, NAME FROM T\nread first\nseek ID 2\n"
+       "read next\nseek ID abc\nexpect 0\nread previous\nexpect ID=2\nread next\nexpect ID=3\n",
+       true, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.steps);

@@ -153,7 +153,7 @@ TEST_F(OracleTableReads, PreviousAndLastMoveBackThroughTheRowsFetchedForward) {
 }
 
 // Every move answered as a key-order walk of rows 1..5 answers it: F L N P (directions), D (delete), A<k> (add
-// K=k), S<k> (seek), R<n> (the nth record), C (count), M (per mille), G<m> (go to per mille), g<n> (go to 500 per
+// K=k), S<k> (seek), s (a seek with a value the key cannot hold), R<n> (the nth record), C (count), M (per mille), G<m> (go to per mille), g<n> (go to 500 per
 // mille, the nth fetch, or with n above 9 the (n-10)th execute, refused), X and Y (first and next through a name
 // that is no item), W (first through V), Z (the table copied: the moves go on through the copy), O (the moves
 // switch to the other of the copy and its source), U<k> (V of row k made NULL: NULL sorts last ascending, first
@@ -185,7 +185,8 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
       {u"Q", "B3 F N N N P P", "1 5 4 x 2 x 4"},
       {u"V", "S2 N P S4 N P", "2 3 2 4 5 4"},
       {u"V", "F N S2 N P S4 N P", "1 2 2 3 2 4 5 4"},
-      {u"v", "F N S2", "1 2 x41"},
+      {u"K", "F N S3 N s P N s F N", "1 2 3 4 x 3 4 x 1 2"},
+      {u"v", "F N S2 N P S3 S4 N P N", "1 2 x41 3 2 x41 x41 3 2 3"},
       {u"N", "F N N N N N N P P F P N", "1 2 3 4 5 - - 4 3 1 - 2"},
   };
   // The runtime hands a query given as text over analysed, with flag 4: its own ORDER BY is the order Q reads.
@@ -243,6 +244,8 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
         case 'B': ok = Sql(u"UPDATE T SET N = 12345678901234567890123456789012345678 WHERE K = " + Text(n)) &&
                        Sql(u"COMMIT") && (table || run(key)); break;
         case 'A': ok = subject->bAddRecord(0, 0); break;
+        case 's': value.SetType(HOST_TYPE_TEXT), value.Set(u"abc");
+          [[fallthrough]];
         case 'S': ok = subject->bSeekOnKey(key, reinterpret_cast<RuntimeWord>(&value), 1, 0, 0, 0, 1, 0); break;
         case 'R': ok = subject->bReadInContext(key, READ_FIRST, static_cast<RuntimeWord>(n), 0, 0, 0, 0); break;
         case 'C': ok = subject->bCountRecords(&count, 16, 0, subject->pFindContext(key), -1); break;
