@@ -134,7 +134,16 @@ int CKeyedRowView::bCopyFrom(CKeyedRowView* source, CHashTable& cloneMap) {
   m_pIndex.reset();
   if (source->m_pKeyColumn && !bReplaceWithClone(cloneMap, source->m_pKeyColumn, m_pKeyColumn)) return 0;
   if (source->m_pCache && !bReplaceWithClone(cloneMap, source->m_pCache, m_pCache)) return 0;
-  return source->m_pIndex ? pCreateKeyIndex() : 1;
+  if (!source->m_pIndex) return 1;
+  if (!pCreateKeyIndex()) return 0;
+  // A new index stands on no row, and a move next from there reaches none: the copy's reads go on from the row the
+  // source's index stood on, the same row of the cache's copy.
+  m_nGap = source->m_nGap;
+  const std::uint32_t row = source->m_pIndex->nGetCurrentRecord();
+  if (row == ROW_NONE) return 1;
+  std::uint32_t reached = ROW_NONE;
+  return m_pIndex->bMove(ROW_MOVE_FIRST, source->m_pIndex->nGetCurrentRank() + 1, &reached, nullptr) &&
+         reached == row;
 }
 
 CKeyedRowView* CKeyedRowView::pClone(CHashTable& cloneMap) {
