@@ -87,6 +87,13 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
        "read first lock\nset NAME=uno\nmodify locked\nread next lock\nset ID=NULL\nmodify locked\nexpect 0\nunlock\n"
        "read first\nunlock\nuse TB\nread first\nexpect NAME=uno\n",
        true, ""},
+      // A copy of a query's rows read through another key reads on from where the query stood, after a refused add
+      // too, and leaves the query where it stood.
+      {"connect HOSTTEST SYSTEM manager as B\nsql INSERT INTO T VALUES (2, 'two')\nsql INSERT INTO T VALUES (3, 'x')\n"
+       "sql COMMIT\nwith HOSTTEST\nquery Q SELECT ID, NAME FROM T\nread first by NAME\nread next by NAME\ncopy as C\n"
+       "set ID=9\nadd\nexpect 0\nread next by NAME\nexpect ID=3\nuse Q\nread next by NAME\nexpect ID=3\nuse C\n"
+       "read previous by NAME\nexpect ID=2\n",
+       true, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.steps);
