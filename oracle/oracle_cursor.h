@@ -100,6 +100,8 @@ class COracleCursor final : public CCursorOra, public IOracleStatementHandle {
   // table's next move finds that row again by its key first.
   void SetPlaceLost(bool lost) { m_bPlaceLost = lost; }
   bool bIsPlaceLost() const { return m_bPlaceLost; }
+  // A copy that reads on from its statement run again (see m_bRunAgain), its place kept by the rows it passes.
+  bool bRunsAgain() const { return m_bRunAgain && !m_pHandle; }
 
   // ---- IOracleStatementHandle ----
   void* pGetOciStatement() override { return m_pHandle; }
