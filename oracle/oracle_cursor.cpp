@@ -109,7 +109,15 @@ CCursor* COracleCursor::pClone(CHashTable& cloneMap) {
   // no counterpart in the copy, so the copy's next move finds its record again by key, as after a lost place.
   return pCloneUnreferenced(copy, m_pErrorHolder, [&](COracleCursor* made) {
     if (!made->bCopyFrom(this, cloneMap)) return 0;
-    made->m_bPlaceLost = m_bPlaceLost || (m_pHandle && bIsOpen());
+    const bool open = m_pHandle && bIsOpen();
+    made->m_bPlaceLost = m_bPlaceLost || open;
+    // Where its place cannot be found by key (the rows of a query given as text, filling the rows its contexts
+    // share, maybe before the first of them was read), the copy reads on from the statement run again; a copy of a
+    // copy that has not run yet passes as many.
+    made->m_bRunAgain = (m_pHandle && (m_nStatementState & CURSOR_STATE_EXECUTED) && m_pTable &&
+                         m_pTable->bIsSqlQuery()) ||
+                        m_bRunAgain;
+    made->m_nRowsFetched = m_nRowsFetched;
     return 1;
   });
 }
@@ -227,6 +235,8 @@ int COracleCursor::bExecute(std::uint32_t) {
   }
   std::uint32_t kind = m_pStatement->nGetStatementKind();
   const auto* text = static_cast<const char16_t*>(m_pStatement->pszGetOutputText(0));
+  m_nRowsFetched = 0;
+  m_bRunAgain = false;
   if (result && prefetched) {
     std::uint32_t needData = 0;
     result = nOciStmtExecute(connection, m_pErrorHolder, m_pHandle, text, kind, 0, &needData, m_nSimpleReadMode);
@@ -396,6 +406,11 @@ int COracleCursor::bFetch(std::uint32_t direction, std::uint32_t, std::uint32_t*
   std::uint32_t end = 0;
   std::uint32_t needData = 0;
   if (outOfRange) *outOfRange = 1;
+  if (!m_pHandle && m_bRunAgain) {
+    std::uint32_t ended = 0;
+    if (!bRunAgainPastFetched(&ended)) return 0;
+    if (ended) return 1;
+  }
   // A statement never run has no handle to fetch from.
   if (!connection || !m_pHandle) return bRaise(CURSOR_ERROR_NOT_BUILT, CURSOR_POINT_MISSING_PART);
   // A query run as text learns its columns only from its describe, after it ran, and a statement run again after a
@@ -412,6 +427,7 @@ int COracleCursor::bFetch(std::uint32_t direction, std::uint32_t, std::uint32_t*
   for (std::uint32_t row = 0; row < rows && result && !end; ++row) {
     needData = 0;
     result = nOciStmtFetch(connection, m_pErrorHolder, m_pHandle, 1, nOrientation(direction), &end, &needData);
+    if (result && !end) ++m_nRowsFetched;
     if (result && !end && needData) result = bReadLongPieces();
   }
   // A failed fetch leaves the cursor out of range, as a fetch that found no row does.
@@ -419,6 +435,46 @@ int COracleCursor::bFetch(std::uint32_t direction, std::uint32_t, std::uint32_t*
   if (!result || end) return result;
   if (m_bBound) result = bRefreshBindings();
   return result;
+}
+
+int COracleCursor::bRunAgainPastFetched(std::uint32_t* ended) {
+  const std::uint32_t passed = m_nRowsFetched;
+  const bool selectsListed = m_pStatement && m_pStatement->Lists().nGetSelectColumnCount() > 0;
+  ReleaseColumnBindings();
+  if (bRunPassing(passed, ended)) return 1;
+  // A run or a row that failed part-way leaves nothing behind: the next fetch runs the statement from its start
+  // again and passes the same rows, instead of reading on from wherever the failure left a handle.
+  ReleaseColumnBindings();
+  if (!selectsListed && m_pStatement) m_pStatement->Lists().Reset(true);
+  FreeHandle();
+  m_nRowsFetched = passed;
+  m_bRunAgain = true;
+  *ended = 0;
+  return 0;
+}
+
+int COracleCursor::bRunPassing(std::uint32_t passed, std::uint32_t* ended) {
+  if (!bPrepare(0, 0) || !bExecute(0)) return 0;
+  // A statement's copy comes without its select columns: those of a query given as text are the columns of its
+  // description, as when it first ran, and the fetched values go into this copy's own.
+  if (m_pStatement->Lists().nGetSelectColumnCount() == 0 && m_pColumnSet) {
+    for (std::uint32_t i = 0; i < m_pColumnSet->nGetColumnCount(); ++i) {
+      CColumn* column = m_pColumnSet->pGetColumn(i);
+      if (!column->bIsCompositeKey() && !m_pStatement->bAddSelectColumn(column)) return 0;
+    }
+  }
+  if (!bBindColumns()) return 0;
+  // The rows come again in the order they came: a query's order is its text's, and the rows the source fetched are
+  // in the copy's cache already. Rows fewer than before end here, as the statement would.
+  COracleConnection* connection = pGetOciConnection();
+  for (std::uint32_t row = 0; row < passed; ++row) {
+    std::uint32_t needData = 0;
+    if (!nOciStmtFetch(connection, m_pErrorHolder, m_pHandle, 1, FETCH_NEXT, ended, &needData)) return 0;
+    if (*ended) return 1;
+    ++m_nRowsFetched;
+    if (needData && !bReadLongPieces()) return 0;
+  }
+  return 1;
 }
 
 int COracleCursor::bReadLongPieces() {

@@ -100,6 +100,8 @@ class COracleCursor final : public CCursorOra, public IOracleStatementHandle {
   // table's next move finds that row again by its key first.
   void SetPlaceLost(bool lost) { m_bPlaceLost = lost; }
   bool bIsPlaceLost() const { return m_bPlaceLost; }
+  // A copy that reads on from its statement run again (see m_bRunAgain), its place kept by the rows it passes.
+  bool bRunsAgain() const { return m_bRunAgain && !m_pHandle; }
 
   // ---- IOracleStatementHandle ----
   void* pGetOciStatement() override { return m_pHandle; }
@@ -123,7 +125,16 @@ class COracleCursor final : public CCursorOra, public IOracleStatementHandle {
   // The statement's message of a failing execution: the statement with its parameters.
   void AddStatementMessage();
   void FreeHandle();
+  // A copy of an open statement runs it again on a handle of its own and passes the rows the source had fetched;
+  // `ended` tells that the rows ran out before them. A failure leaves the copy to run again at its next fetch.
+  int bRunAgainPastFetched(std::uint32_t* ended);
+  int bRunPassing(std::uint32_t passed, std::uint32_t* ended);
 
   void* m_pHandle = nullptr;
   bool m_bPlaceLost = false;
+  // Rows fetched since the statement last ran: what a copy of this cursor passes when it runs the statement again.
+  std::uint32_t m_nRowsFetched = 0;
+  // Set on a copy of a cursor whose statement was open: the copy has the statement's text and the rows it fetched,
+  // not its handle, and runs the statement again at its first fetch.
+  bool m_bRunAgain = false;
 };

@@ -196,7 +196,9 @@ int COracleTable::bRead(const char16_t* keyName, std::uint32_t direction, std::u
   // The context is found once for the read; a read that makes it finds it again afterwards.
   COracleCursor* found = pFindOracleContext(keyName);
   COracleCursor* context = direction == READ_NEXT || direction == READ_PREVIOUS ? found : nullptr;
-  CRecord* place = context && context->bIsPlaceLost() ? pLostPlaceRecord(context) : nullptr;
+  // A copy of a query given as text reads on from its statement run again: a seek on such a query may be refused,
+  // and the rows it passes are the place it stood.
+  CRecord* place = context && context->bIsPlaceLost() && !context->bRunsAgain() ? pLostPlaceRecord(context) : nullptr;
   if (place) {
     // The read before failed for memory, maybe with the client's statement moved past the row the context stood
     // on, or the context is a copy without a statement: the context reads on from the row it stood on, found

@@ -134,7 +134,23 @@ int CKeyedRowView::bCopyFrom(CKeyedRowView* source, CHashTable& cloneMap) {
   m_pIndex.reset();
   if (source->m_pKeyColumn && !bReplaceWithClone(cloneMap, source->m_pKeyColumn, m_pKeyColumn)) return 0;
   if (source->m_pCache && !bReplaceWithClone(cloneMap, source->m_pCache, m_pCache)) return 0;
-  return source->m_pIndex ? pCreateKeyIndex() : 1;
+  if (!source->m_pIndex) return 1;
+  if (!pCreateKeyIndex()) return 0;
+  // A new index stands on no row, and a move next from there reaches none: the copy's reads go on from the row the
+  // source's index stood on, the same row of the cache's copy.
+  m_nGap = source->m_nGap;
+  const std::uint32_t row = source->m_pIndex->nGetCurrentRecord();
+  if (row == ROW_NONE) return 1;
+  std::uint32_t reached = ROW_NONE;
+  if (!m_pIndex->bMove(ROW_MOVE_FIRST, source->m_pIndex->nGetCurrentRank() + 1, &reached, nullptr)) return 0;
+  // The rank names the row in both indexes, built alike over the same rows; should it not, the row is looked for.
+  if (reached != row && !m_pIndex->bMove(ROW_MOVE_FIRST, 1, &reached, nullptr)) return 0;
+  while (reached != row && reached != ROW_NONE) {
+    const std::uint32_t before = reached;
+    if (!m_pIndex->bMove(ROW_MOVE_NEXT, 1, &reached, nullptr)) return 0;
+    if (reached == before) break;
+  }
+  return 1;
 }
 
 CKeyedRowView* CKeyedRowView::pClone(CHashTable& cloneMap) {

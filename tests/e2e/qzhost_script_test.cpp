@@ -91,6 +91,18 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
       {"set ID=2 NAME=two\nadd\nset ID=3 NAME=three\nadd\nquery Q SELECT ID, NAME FROM T\nread first\nseek ID 2\n"
        "read next\nseek ID abc\nexpect 0\nread previous\nexpect ID=2\nread next\nexpect ID=3\n",
        true, ""},
+      // A copy of a query's rows read through another key reads on from where the query stood, after a refused add
+      // too, and leaves the query where it stood.
+      {"connect HOSTTEST SYSTEM manager as B\nsql INSERT INTO T VALUES (2, 'two')\nsql INSERT INTO T VALUES (3, 'x')\n"
+       "sql COMMIT\nwith HOSTTEST\nquery Q SELECT ID, NAME FROM T\nread first by NAME\nread next by NAME\ncopy as C\n"
+       "set ID=9\nadd\nexpect 0\nread next by NAME\nexpect ID=3\nuse Q\nread next by NAME\nexpect ID=3\nuse C\n"
+       "read previous by NAME\nexpect ID=2\n",
+       true, ""},
+      // Read through the query's own key, the copy goes on past the rows the query had fetched when it was copied.
+      {"connect HOSTTEST SYSTEM manager as B\nsql INSERT INTO T VALUES (2, 'two')\nsql INSERT INTO T VALUES (3, 'x')\n"
+       "sql COMMIT\nwith HOSTTEST\nquery Q SELECT ID, NAME FROM T ORDER BY ID\nread first\nread next\ncopy as C\n"
+       "use Q\nread next\nexpect ID=3\nuse C\nread next\nexpect ID=3\nread previous\nexpect ID=2\n",
+       true, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.steps);

@@ -160,7 +160,7 @@ TEST_F(OracleTableReads, PreviousAndLastMoveBackThroughTheRowsFetchedForward) {
 // descending) and B<k> (row k given a NUMBER no runtime decimal holds), both running the query again. The walk's K
 // (an add: the record added), "-" past an end (a move past an end stays on the record it ran off from), "x" failed
 // ("x41": with error 41). A query is read through V (K's order) and through its own name Q (its own order); "v"
-// reads through V the query given as bare text.
+// reads through V the query given as bare text, "q" through its identifying item K (its own order).
 TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
   const std::tuple<const char16_t*, const char*, const char*> cases[] = {
       {u"K", "F N N N N N N P P L P P F P N N", "1 2 3 4 5 - - 4 3 5 4 3 1 - 2 3"},
@@ -176,6 +176,11 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
       {u"K", "F N Z N N N N P F N O N O N", "1 2 2 3 4 5 - 4 1 2 2 3 2 3"},
       {u"K", "F N N W Z P P N O N", "1 2 3 1 1 2 1 2 1 4"},
       {u"K", "F N N Z D N O P Z D P", "1 2 3 3 1 4 3 2 2 1 1"},
+      {u"v", "F N Z N N N N N P O N", "1 2 2 3 4 5 - - 4 2 3"},
+      {u"V", "U3 U4 F N N N Z N N P O N", "1 1 1 2 5 3 3 4 - 3 3 4"},
+      {u"v", "Z F N N N N N P O F N", "-1 1 2 3 4 5 - 4 -1 1 2"},
+      {u"Q", "Z N N N N N N P O N N", "-1 5 4 3 2 1 - 2 -1 5 4"},
+      {u"q", "F N Z N N N N O N P", "5 4 4 3 2 1 - 4 3 4"},
       {u"V", "U3 F N N N N N P L M P", "1 1 2 4 5 3 - 5 3 1000 5"},
       {u"K", "B3 F N N N P P N N", "1 1 2 x 4 x 2 x 4"},
       {u"K", "B1 F N P N N", "1 x 2 x 2 3"},
@@ -193,9 +198,9 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
   static qzrt::QueryAnalysis query;
   query.SetText(qzrt::QueryAnalysis::kSqlText, u"SELECT * FROM T ORDER BY V DESC");
   std::uint32_t rows = 0;
-  // "v": V over the same query given as bare text, without the runtime's analysis.
+  // "v" and "q": the same query given as bare text, without the runtime's analysis.
   auto run = [&](const char16_t* key) {
-    return *key == u'v' ? subject->bRunQueryText(&rows, u"Q", 4, query.pszGetSqlText(), 0, 0)
+    return *key == u'v' || *key == u'q' ? subject->bRunQueryText(&rows, u"Q", 4, query.pszGetSqlText(), 0, 0)
                         : subject->bExecuteQuery(&rows, u"Q", reinterpret_cast<RuntimeWord>(&query), 4, 0);
   };
   for (const auto& [key, script, answers] : cases) {
@@ -220,7 +225,7 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
       std::int64_t count = -1;
       std::uint32_t perMille = 0, off = 0;
       const std::uint32_t flags = table ? 0 : op == 'F' || op == 'L' ? READ_FLAG_KEEP : READ_FLAG_RESTART;
-      const char16_t* name = op == 'X' || op == 'Y' ? u"NOPE" : key;
+      const char16_t* name = op == 'X' || op == 'Y' ? u"NOPE" : *key == u'q' ? u"K" : key;
       int ok = 0;
       if (op == 'A') subject->pGetTableDescription()->pFindColumnByName(u"K")->bSetValue(value, 0);
       switch (op) {
@@ -253,7 +258,7 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
         case 'g': StandIn::Get().InjectStatus(n > 9 ? "OCIStmtExecute" : "OCIStmtFetch", n % 10, -1, 1013), n = 500;
           [[fallthrough]];
         case 'G': ok = subject->bSetPositionPerMille(key, static_cast<std::uint32_t>(n), 0, 0); break;
-        default: ok = subject->bRead(key, std::string("FLNP").find(op), 0, 0, 0, flags); break;
+        default: ok = subject->bRead(name, std::string("FLNP").find(op), 0, 0, 0, flags); break;
       }
       subject->bGetOutOfRange(name, reinterpret_cast<RuntimeWord>(&off));
       std::string got = !ok ? "x"

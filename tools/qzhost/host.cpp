@@ -346,6 +346,10 @@ const Host::Command kCommands[] = {
     {nullptr, "create", "", "the driver creates the table from its description (dropped first) and opens it", Create},
     {nullptr, "open", "", "opens the table", Open},
     {nullptr, "close", "", "closes the table", Close},
+    {nullptr, "copy", "as NAME",
+     "copies the session context of the table in use, as the runtime does; NAME is the table's copy, read on from "
+     "where the table stood",
+     Copy},
     {"Records (of the table in use)", "set", "ITEM=VALUE...",
      "fills fields of the current record (NULL for no value; no blanks inside a value)", Set},
     {nullptr, "add", "", "adds the current record as a new row", Add},

@@ -34,7 +34,7 @@ namespace qzhost {
 using Words = std::istringstream;
 
 // The driver object's operations the host calls by number.
-enum : std::size_t { kOpenConnection = 8, kCloseConnection = 9, kErrorHolder = 11 };
+enum : std::size_t { kOpenConnection = 8, kCloseConnection = 9, kCopyRegistry = 10, kErrorHolder = 11 };
 
 // A table of the script: the access interface of a description on one connection, under the script's label.
 struct ScriptTable {
@@ -60,6 +60,7 @@ struct Host::State {
   std::u16string written;                  // the last large value written
   std::map<std::string, int> levels;       // each connection's transaction nesting
   std::uint64_t nextFile = 10;             // the file identifier of the next table's handle
+  std::uint64_t nextContext = 2;           // the session context a copy goes into (the script's own is 1)
   bool valuesBound = false;
 
   // Gives back the tables, closes the connections and releases the driver object, as the runtime does.
@@ -92,6 +93,7 @@ bool Use(const Driver&, State&, Words&);
 bool Create(const Driver&, State&, Words&);
 bool Open(const Driver&, State&, Words&);
 bool Close(const Driver&, State&, Words&);
+bool Copy(const Driver&, State&, Words&);
 bool Set(const Driver&, State&, Words&);
 bool Add(const Driver&, State&, Words&);
 bool Modify(const Driver&, State&, Words&);

@@ -33,8 +33,8 @@ enum : std::size_t {
   kItemUnique = 23,
   kItemDuplicates = 24,
 };
-// The access interface's record description (with a reference for the caller).
-enum : std::size_t { kAccessDescription = 9 };
+// The access interface's reference and its record description (with a reference for the caller).
+enum : std::size_t { kAccessAddRef = 5, kAccessDescription = 9 };
 
 std::u16string Widen(const std::string& text) { return platform::ToUtf16(text); }
 std::string Narrow(const char16_t* text) { return text ? platform::ToUtf8(text) : std::string(); }
@@ -292,6 +292,40 @@ bool Open(const Driver&, State& state, Words&) {
   if (!table) return false;
   const int answer = table->open->Open();
   Tell(state, "open " + table->name, answer, table->open->Error());
+  return true;
+}
+
+bool Copy(const Driver&, State& state, Words& words) {
+  std::string as, label;
+  if (!(words >> as >> label) || as != "as" || state.tables.count(label)) return Usage("copy", "as NAME (a new one)");
+  ScriptTable* table = NeedTable(state, "copy");
+  if (!table) return false;
+  // The runtime copies a whole session context: every table of the current one's context goes, under the same file
+  // identifiers, into a context of its own.
+  const std::uint64_t from = table->open->Handle().nGetContextId();
+  const std::uint64_t to = state.nextContext++;
+  qzrt::KeyTranslator translator;
+  for (auto& [name, kept] : state.tables) {
+    qzrt::FileHandle& handle = kept.open->Handle();
+    if (handle.nGetContextId() == from) translator.SetTranslation(handle.nGetFileId(), handle.nGetFileId());
+  }
+  qzrt::RegistryKey source(from), target(to);
+  const int answer = qzrt::CallSlot<std::int32_t>(state.object, kCopyRegistry, static_cast<void*>(&translator),
+                                                  static_cast<void*>(&source), static_cast<void*>(&target),
+                                                  std::uint32_t{0});
+  Tell(state, "copy the tables of context " + std::to_string(from) + " into context " + std::to_string(to), answer,
+       qzrt::DriverSession(state.object).Error());
+  if (!answer) return true;
+  // The copy is reached through the same access interface, by a handle of the new context: one more reference.
+  void* access = table->open->AccessInterface();
+  qzrt::CallSlot<std::uint32_t>(access, kAccessAddRef);
+  ScriptTable& copy = state.tables[label];
+  copy.open = std::make_unique<qzrt::OpenTable>(access, to, table->open->Handle().nGetFileId());
+  copy.connection = table->connection;
+  copy.name = label;
+  copy.query = table->query;
+  std::printf("    the copy of %s is the table %s, in use from now on\n", table->name.c_str(), label.c_str());
+  state.table = label;
   return true;
 }
 
