@@ -152,15 +152,15 @@ TEST_F(OracleTableReads, PreviousAndLastMoveBackThroughTheRowsFetchedForward) {
   EXPECT_EQ(got, (std::vector<std::int32_t>{1, 2, 3, 4, 3, 2, 5, 4})) << Dump(*holder);
 }
 
-// Every move answered as a key-order walk of rows 1..5 answers it: F L N P (directions), D (delete), A<k> (add
-// K=k), S<k> (seek), s (a seek with a value the key cannot hold), R<n> (the nth record), C (count), M (per mille), G<m> (go to per mille), g<n> (go to 500 per
-// mille, the nth fetch, or with n above 9 the (n-10)th execute, refused), X and Y (first and next through a name
-// that is no item), W (first through V), Z (the table copied: the moves go on through the copy), O (the moves
-// switch to the other of the copy and its source), U<k> (V of row k made NULL: NULL sorts last ascending, first
-// descending) and B<k> (row k given a NUMBER no runtime decimal holds), both running the query again. The walk's K
-// (an add: the record added), "-" past an end (a move past an end stays on the record it ran off from), "x" failed
-// ("x41": with error 41). A query is read through V (K's order) and through its own name Q (its own order); "v"
-// reads through V the query given as bare text, "q" through its identifying item K (its own order).
+// Every move answered as a key-order walk of rows 1..5 answers it: F L N P (directions), D (delete), A<k> (add K=k),
+// S<k> (seek), s (a seek with a value the key cannot hold), R<n> (the nth record), C (count), M (per mille), G<m> (go
+// to per mille), g<n> (go to 500 per mille, the nth fetch, or with n above 9 the (n-10)th execute, refused), X and Y
+// (first and next through a name that is no item), W (first through V), Z (the table copied: the moves go on through
+// the copy), O (the moves switch to the other of the copy and its source), U<k> (V of row k made NULL: NULL sorts last
+// ascending, first descending) and B<k> (row k given a NUMBER no runtime decimal holds), both running the query again.
+// The walk's K (an add: the record added), "-" past an end (a move past an end stays on the record it ran off from),
+// "x" failed ("x41": with error 41). A query is read through V (K's order) and through its own name Q (its own order);
+// "v" reads through V the query given as bare text, "q" through its identifying item K (its own order).
 TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
   const std::tuple<const char16_t*, const char*, const char*> cases[] = {
       {u"K", "F N N N N N N P P L P P F P N N", "1 2 3 4 5 - - 4 3 5 4 3 1 - 2 3"},
