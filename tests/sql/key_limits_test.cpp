@@ -350,15 +350,12 @@ TEST_F(KeyLimitsTest, MarkedRuntimeStringsAreCutInACopyOfTheirOwn) {
   EXPECT_TRUE(Classify(HOST_TYPE_TEXT_BUFFER, narrow).use);
   EXPECT_EQ(NarrowOf(narrow), "x");
 
-  // The copy refused by the runtime's allocator (its own code, below the failure codes): no bound is made of it.
-  CHostValue refused;
-  refused.Assign(source);
+  // The copy refused by the runtime's allocator (its own code): no bound is made of it.
+  search.Assign(source);
   qzrt::FailStringAllocations(0);
-  const SClassified cut = Classify(HOST_TYPE_WSTRING, refused);
+  const SClassified cut = Classify(HOST_TYPE_WSTRING, search);
   qzrt::FailStringAllocations(-1);
-  EXPECT_FALSE(cut.made);
-  EXPECT_FALSE(cut.use);
-  EXPECT_EQ(WideOf(source), u"abc");
+  EXPECT_FALSE(cut.made || cut.use);
 }
 
 TEST_F(KeyLimitsTest, EmptyMarkedStringIsLeftAlone) {
