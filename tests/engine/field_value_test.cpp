@@ -484,7 +484,8 @@ TEST_F(FieldValueTest, ValuesThatDoNotFitTheirNativeBufferAreRefused) {
            +[](CFieldValue* v) { return v->InitType(HOST_TYPE_INT32, 0), v->bSetWideText(u"12", 2); },
            +[](CFieldValue* v) {
              CHostValue out;
-             return v->InitType(HOST_TYPE_TEXT_BUFFER, 0), v->bAttachExternalBuffer(fetched, 3), v->bGetValue(&out);
+             v->bAttachExternalBuffer(fetched, 3);
+             return v->Value().SetType(HOST_TYPE_TEXT_BUFFER), v->bGetValue(&out);
            }}) {
     CFieldValue* held = New();
     qzrt::FailStringAllocations(0);
