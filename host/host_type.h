@@ -7,6 +7,8 @@
 
 #include "host/host_result_codes.h"
 
+class CErrorHolder;
+
 enum EHostType : std::uint8_t {
   HOST_TYPE_EMPTY = 0,
   HOST_TYPE_UINT32_RAW = 1,
@@ -52,3 +54,11 @@ inline constexpr std::uint16_t HOST_VALUE_FLAGS = HOST_VALUE_FLAG_NULL | HOST_VA
 inline constexpr std::uint16_t HOST_VALUE_CLEAR_FLAGS_MASK = 0xFAFF;
 
 inline bool bHostFailed(std::uint32_t code) { return code >= HOST_ERR_FIRST; }
+
+// A text or bytes stored into a value or a runtime string are kept only when the store answers HOST_OK: the
+// runtime's allocator answers its refusal with a code of its own, below the failure codes, and leaves the value
+// without them (empty, or as it was), so a store is never judged by bHostFailed.
+inline bool bHostStored(std::uint32_t code) { return code == HOST_OK; }
+// 1 for a store kept; otherwise 0, with the holder told of the memory refused when the allocator answered (a failure
+// code is left for the caller to tell as its own error).
+int bHostStoredOrOutOfMemory(std::uint32_t code, CErrorHolder* holder);

@@ -1,6 +1,13 @@
 #include "host/host_value.h"
 
+#include "foundation/module_errors.h"
 #include "host/value_holders.h"
+
+int bHostStoredOrOutOfMemory(std::uint32_t code, CErrorHolder* holder) {
+  if (bHostStored(code)) return 1;
+  if (!bHostFailed(code)) SetHolderOutOfMemory(holder);
+  return 0;
+}
 
 const SHostValueOps gBaseHostValueOps = holder::kBaseOps;
 

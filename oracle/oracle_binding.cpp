@@ -283,14 +283,16 @@ CParameterBinding* COracleParameter::pClone(CHashTable& cloneMap) {
                             [&](COracleParameter* copy) { return copy->bCopyFrom(this, cloneMap); });
 }
 
-void COracleParameter::SetOutputValue(std::size_t bytes) {
+bool COracleParameter::bSetOutputValue(std::size_t bytes) {
   CFieldValue* value = pGetFieldValue();
-  if (!value) return;
+  if (!value) return true;
   CHostValue received;
   received.SetType(value->bIsWideText() ? HOST_TYPE_WSTRING : HOST_TYPE_TEXT_BUFFER);
-  if (bHostFailed(received.SetFromBuffer(m_output.data(), bytes)) || !value->bSetValue(received)) {
+  if (!bHostStored(received.SetFromBuffer(m_output.data(), bytes)) || !value->bSetValue(received)) {
     SetHolderOutOfMemory(value->pGetOwner());
+    return false;
   }
+  return true;
 }
 
 int COracleParameter::bCompleteOutput() {
@@ -304,8 +306,7 @@ int COracleParameter::bCompleteOutput() {
     value->SetNull();
     return 1;
   }
-  SetOutputValue(total);
-  return 1;
+  return bSetOutputValue(total) ? 1 : 0;
 }
 
 // ---- the dynamic-bind callbacks ------------------------------------------------------------------------------------
@@ -389,7 +390,7 @@ std::int32_t COracleParameter::nOutBindPieceCallback(void* context, void*, std::
     *length = value->pGetPieceLength();
     return OCI_CONTINUE_CODE;
   }
-  self->SetOutputValue(self->m_nReceived);
+  self->bSetOutputValue(self->m_nReceived);
   value->SetPieceLength(OUTPUT_PIECE_BYTES);
   *buffer = self->m_output.data() + self->m_nReceived;
   *length = value->pGetPieceLength();

@@ -113,8 +113,8 @@ class COracleParameter final : public COracleParameterBinding {
                                             void** indicator, std::uint16_t** returnCode);
 
  private:
-  // The value (as far as it came) from the output received so far.
-  void SetOutputValue(std::size_t bytes);
+  // The value (as far as it came) from the output received so far; false, the holder told, when memory refused it.
+  bool bSetOutputValue(std::size_t bytes);
 
   void* m_pBind = nullptr;
   void* m_pCursor = nullptr;

@@ -585,7 +585,8 @@ int COracleFieldValue::bRefuseOverflow(std::uint8_t sourceType, std::uint8_t tar
   return 0;
 }
 
-// The runtime keeps no copy of a text it has no memory for (its 108): the shortage is told as such.
+// The runtime keeps no copy of a text it has no memory for (its allocator's own code, or 108 for a text copied on the
+// heap): the shortage is told as such.
 int COracleFieldValue::bTextNotKept() {
   SetHolderOutOfMemory(m_pOwner);
   return 0;
@@ -610,7 +611,7 @@ int COracleFieldValue::bReadText() {
       return 1;
     }
     Value().SetType(HOST_TYPE_WSTRING);
-    if (bHostFailed(Value().SetFromBuffer(m_pConversion, units * 2))) return bTextNotKept();
+    if (!bHostStored(Value().SetFromBuffer(m_pConversion, units * 2))) return bTextNotKept();
   } else if (bIsUnicodeColumn(primary) && bIsAnsiColumn(secondary)) {
     const std::uint64_t units = nTextUnits<char16_t>(m_pConversion, m_nConversionSize, m_nReturnedLength);
     const std::string narrow = NarrowOfCodePage(reinterpret_cast<const char16_t*>(m_pConversion), units, codePage);
@@ -621,7 +622,7 @@ int COracleFieldValue::bReadText() {
       return 1;
     }
     Value().SetType(HOST_TYPE_TEXT_BUFFER);
-    if (bHostFailed(Value().SetFromBuffer(narrow.data(), narrow.size()))) return bTextNotKept();
+    if (!bHostStored(Value().SetFromBuffer(narrow.data(), narrow.size()))) return bTextNotKept();
   } else if (bIsAnsiColumn(primary) && bIsUnicodeColumn(secondary)) {
     const std::uint64_t bytes = nTextUnits<char>(m_pConversion, m_nConversionSize, m_nReturnedLength);
     // The client wrote 8-bit text in the connection's code page, whether the value lies in a buffer or is held.
@@ -634,7 +635,7 @@ int COracleFieldValue::bReadText() {
       return 1;
     }
     Value().SetType(HOST_TYPE_WSTRING);
-    if (bHostFailed(Value().SetFromBuffer(wide.data(), wide.size() * 2))) return bTextNotKept();
+    if (!bHostStored(Value().SetFromBuffer(wide.data(), wide.size() * 2))) return bTextNotKept();
   } else {
     return 0;
   }
@@ -802,7 +803,7 @@ int COracleFieldValue::bReadNarrowText(std::uint32_t sessionCodePage) {
     return 1;
   }
   Value().SetType(HOST_TYPE_TEXT_BUFFER);
-  if (bHostFailed(Value().SetFromBuffer(narrow.data(), narrow.size()))) return bTextNotKept();
+  if (!bHostStored(Value().SetFromBuffer(narrow.data(), narrow.size()))) return bTextNotKept();
   Value().SetFlags(0);
   return 1;
 }

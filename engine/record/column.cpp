@@ -186,8 +186,7 @@ int CColumn::bBuildCompositeValue(CHostValue& value) {
     offset += length;
   }
   value.SetType(HOST_TYPE_BINARY_BUFFER);
-  value.SetFromBuffer(key.get(), total);
-  return 1;
+  return bHostStoredOrOutOfMemory(value.SetFromBuffer(key.get(), total), m_pErrorHolder);
 }
 
 int CColumn::bGetValue(CHostValue& value, std::int32_t element) {

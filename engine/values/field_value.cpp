@@ -396,9 +396,8 @@ int CFieldValue::bSetNativeBytes(const void* bytes, std::uint64_t length) {
   }
   if (m_nPreparation == FIELD_PREPARED_IN_PLACE &&
       (m_nState == FIELD_STATE_VALUE || m_nState == FIELD_STATE_NULL)) {
-    // Any answer but done leaves the value without the bytes: the runtime's allocator answers a refusal with a code
-    // of its own, below the codes that read as failures, which would keep an empty value as the one read.
-    if (Value().SetFromBuffer(bytes, length) != HOST_OK) {
+    // Any answer but done leaves the value without the bytes, which would pass for the ones read.
+    if (!bHostStored(Value().SetFromBuffer(bytes, length))) {
       SetHolderOutOfMemory(m_pOwner);
       return 0;
     }

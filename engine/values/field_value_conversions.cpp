@@ -261,7 +261,7 @@ int CFieldValue::bChangeType(std::uint16_t hostType, std::uint64_t size) {
     } else if (size == 0) {
       fitted.resize(width, u'0');
     }
-    value.Ops().SetFromWideZ(value.pHolder(), fitted.c_str());
+    if (!bHostStoredOrOutOfMemory(value.Ops().SetFromWideZ(value.pHolder(), fitted.c_str()), m_pOwner)) return 0;
   }
   InitType(hostType, 0);
   return bSetValue(value);
@@ -275,7 +275,7 @@ int CFieldValue::bSetAnsiText(const char* text, std::uint64_t length) {
   if (bIsTextTarget(Value().nGetType())) return bSetAnsiTextWithCodePage(text, length, nClientCodePage());
   CHostValue value;
   value.SetType(HOST_TYPE_TEXT_BUFFER);
-  if (bHostFailed(value.SetFromBuffer(text, length))) return 0;
+  if (!bHostStoredOrOutOfMemory(value.SetFromBuffer(text, length), m_pOwner)) return 0;
   return bSetValue(value);
 }
 
@@ -350,7 +350,7 @@ int CFieldValue::bSetAnsiTextWithCodePage(const char* text, std::uint64_t length
     code = Value().SetFromBuffer(text, length);
   }
   Value().SetFlags(0);
-  return bHostFailed(code) ? 0 : 1;
+  return bHostStoredOrOutOfMemory(code, m_pOwner);
 }
 
 int CFieldValue::bPutAnsiText(const char* text, std::uint64_t length, std::uint32_t codePage) {
@@ -377,19 +377,14 @@ int CFieldValue::bPutAnsiText(const char* text, std::uint64_t length, std::uint3
   }
   CHostValue value;
   value.SetType(HOST_TYPE_ASTRING);
-  if (bHostFailed(value.SetFromBuffer(text, length))) return 0;
+  if (!bHostStoredOrOutOfMemory(value.SetFromBuffer(text, length), m_pOwner)) return 0;
   return bSetValue(value);
 }
 
 // A native binary buffer is a u16 length and the bytes that fit after it; a held value takes the bytes.
 int CFieldValue::bPutBinaryBytes(const void* bytes, std::uint64_t byteCount) {
   if (m_nState == FIELD_STATE_VALUE || m_nState == FIELD_STATE_NULL) {
-    // The runtime's allocator answers its refusal with a code below the failure codes: read as done, it would keep
-    // an empty value for the bytes.
-    const std::uint32_t code = Value().SetFromBuffer(bytes, byteCount);
-    if (code == HOST_OK) return 1;
-    if (!bHostFailed(code)) SetHolderOutOfMemory(m_pOwner);
-    return 0;
+    return bHostStoredOrOutOfMemory(Value().SetFromBuffer(bytes, byteCount), m_pOwner);
   }
   if (!m_pNative || m_nBufferSize < 2) return 0;
   const std::uint64_t room = m_nBufferSize - 2;
@@ -443,7 +438,7 @@ int CFieldValue::bSetWideText(const char16_t* text, std::uint64_t length) {
       code = Value().SetFromBuffer(text, length * 2);
     }
     Value().SetFlags(0);
-    return bHostFailed(code) ? 0 : 1;
+    return bHostStoredOrOutOfMemory(code, m_pOwner);
   }
   if ((m_nState == FIELD_STATE_EXTERNAL || m_nState == FIELD_STATE_OWNED) && (narrow || wide)) {
     if (!m_pNative) return 0;
@@ -486,7 +481,7 @@ int CFieldValue::bSetWideText(const char16_t* text, std::uint64_t length) {
   }
   CHostValue value;
   value.SetType(HOST_TYPE_WSTRING);
-  if (bHostFailed(value.SetFromBuffer(text, length * 2))) return 0;
+  if (!bHostStoredOrOutOfMemory(value.SetFromBuffer(text, length * 2), m_pOwner)) return 0;
   return bSetValue(value);
 }
 
@@ -520,7 +515,7 @@ int CFieldValue::bPutWideTextPrepared(const char16_t* text, std::uint64_t length
   if (bIsNumberType(type)) return bPutNumberFromWideText(text, length);
   CHostValue value;
   value.SetType(HOST_TYPE_TEXT);
-  if (bHostFailed(value.SetFromBuffer(text, length * 2))) return 0;
+  if (!bHostStoredOrOutOfMemory(value.SetFromBuffer(text, length * 2), m_pOwner)) return 0;
   return bSetValue(value);
 }
 
@@ -530,7 +525,7 @@ int CFieldValue::bSetBytes(const void* bytes, std::uint64_t length) {
   ResetNativeState(true);
   switch (m_nState) {
     case FIELD_STATE_VALUE:
-      return bHostFailed(Value().SetFromBuffer(bytes, length)) ? 0 : 1;
+      return bHostStoredOrOutOfMemory(Value().SetFromBuffer(bytes, length), m_pOwner);
     case FIELD_STATE_EXTERNAL_READY:
       m_pNative = static_cast<std::uint8_t*>(const_cast<void*>(bytes));
       m_nBufferSize = length;
@@ -610,9 +605,10 @@ int CFieldValue::bGetValue(CHostValue* out) {
   out->SetType(type);
   const std::uint32_t columnType = m_pPrimary ? m_pPrimary->nGetType() : 0;
   if (!m_pNative) return 1;
+  std::int32_t code = HOST_OK;
   switch (type) {
     case HOST_TYPE_PROXY_HANDLE: {
-      out->SetFromBuffer(m_pNative, m_nBufferSize);
+      code = out->SetFromBuffer(m_pNative, m_nBufferSize);
       IHostProxyHandle* handle = nullptr;
       out->nGet(&handle);
       if (handle && m_pPrimary) {
@@ -624,13 +620,13 @@ int CFieldValue::bGetValue(CHostValue* out) {
     case HOST_TYPE_WSTRING:
     case HOST_TYPE_TEXT: {
       const std::u16string text = TerminatedCopy<char16_t>(m_pNative, m_nBufferSize);
-      out->SetFromBuffer(text.data(), text.size() * 2);
+      code = out->SetFromBuffer(text.data(), text.size() * 2);
       break;
     }
     case HOST_TYPE_ASTRING:
     case HOST_TYPE_TEXT_BUFFER: {
       const std::string text = TerminatedCopy<char>(m_pNative, m_nBufferSize);
-      out->SetFromBuffer(text.data(), text.size());
+      code = out->SetFromBuffer(text.data(), text.size());
       break;
     }
     case HOST_TYPE_DATETIME: {
@@ -640,7 +636,7 @@ int CFieldValue::bGetValue(CHostValue* out) {
       } else if (columnType == COLUMN_TYPE_DATE) {
         nPackDateFromDigits(value, TerminatedCopy<char>(m_pNative, m_nBufferSize).c_str());
       } else if (columnType == COLUMN_TYPE_DATETIME) {
-        out->SetFromBuffer(m_pNative, m_nBufferSize);
+        code = out->SetFromBuffer(m_pNative, m_nBufferSize);
         break;
       } else {
         break;
@@ -653,14 +649,19 @@ int CFieldValue::bGetValue(CHostValue* out) {
         std::uint16_t length = 0;
         std::memcpy(&length, m_pNative, 2);
         const std::uint64_t bytes = length < m_nBufferSize - 2 ? length : m_nBufferSize - 2;
-        out->SetFromBuffer(m_pNative + 2, bytes);
+        code = out->SetFromBuffer(m_pNative + 2, bytes);
       } else {
-        out->SetFromBuffer(m_pNative, m_nBufferSize);
+        code = out->SetFromBuffer(m_pNative, m_nBufferSize);
       }
       break;
     default:
-      out->SetFromBuffer(m_pNative, m_nBufferSize);
+      code = out->SetFromBuffer(m_pNative, m_nBufferSize);
       break;
+  }
+  // Memory the runtime refused leaves `out` without the value: an empty value would pass for the one read.
+  if (!bHostStored(code) && !bHostFailed(code)) {
+    SetHolderOutOfMemory(m_pOwner);
+    return 0;
   }
   out->SetFlags(0);
   return 1;

@@ -153,7 +153,7 @@ class CKeyCondition : public CRefCounted {
   // The packed value of a composite key split over its component columns (bSplitKeyValue).
   void SplitKeyValue(const KeyColumns& columns, CHostValue* value, CKeyValueList& values, bool& isMin,
                             bool& isMax, bool limits);
-  static void ClassifySearchValue(CColumn* column, CHostValue& value, bool& use, bool& isMin, bool& isMax);
+  static bool ClassifySearchValue(CColumn* column, CHostValue& value, bool& use, bool& isMin, bool& isMax);
   void CollectRecordKeys(CTableDescription* table, CColumn* column, KeyColumns& out);
   static void AddRecordValues(const KeyColumns& columns, CKeyValueList& values);
 

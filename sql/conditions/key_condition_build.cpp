@@ -163,7 +163,11 @@ CConditionNode* CKeyCondition::pBuildSingle(CTableDescription* table, CColumn* c
   // The classification cuts a maximum-filled text; a bound that stays is the value as given.
   CHostValue given;
   given.Assign(own);
-  ClassifySearchValue(column, own, use, isMin, isMax);
+  if (!ClassifySearchValue(column, own, use, isMin, isMax)) {
+    // Without the cut text that memory refused, the search would be bounded elsewhere than asked.
+    NoteBuildFailure();
+    return nullptr;
+  }
   const std::uint16_t hostType = column->nGetHostType();
   if (!use && kind != COND_EQ) {
     // Only a bound that admits every value stands for no bound: from the lowest value, up to the highest (for a
@@ -191,8 +195,8 @@ CConditionNode* CKeyCondition::pBuildSingle(CTableDescription* table, CColumn* c
   return pBuildLastTerm(table, columns, values, nullptr, 0, kind, flags);
 }
 
-void CKeyCondition::ClassifySearchValue(CColumn* column, CHostValue& value, bool& use, bool& isMin, bool& isMax) {
-  ::ClassifySearchValue(column->nGetHostType(), value, use, isMin, isMax);
+bool CKeyCondition::ClassifySearchValue(CColumn* column, CHostValue& value, bool& use, bool& isMin, bool& isMax) {
+  return ::ClassifySearchValue(column->nGetHostType(), value, use, isMin, isMax);
 }
 
 CConditionNode* CKeyCondition::pBuildMulti(CTableDescription* table, CColumn* column, std::uint32_t kind,
@@ -407,7 +411,7 @@ CConditionNode* CKeyCondition::pExpand(std::uint32_t index, CTableDescription* t
         return nullptr;
       }
       shorter->SetType(last.width == 1 ? HOST_TYPE_TEXT_BUFFER : HOST_TYPE_WSTRING);
-      if (bHostFailed(static_cast<std::uint32_t>(shorter->SetFromBuffer(last.data, last.size - last.width)))) {
+      if (!bHostStored(static_cast<std::uint32_t>(shorter->SetFromBuffer(last.data, last.size - last.width)))) {
         delete shorter;
         SetHolderOutOfMemory(m_pHolder);
         NoteBuildFailure();

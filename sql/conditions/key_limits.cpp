@@ -193,7 +193,7 @@ bool bClearLastUnit(CHostValue& value, const STextUnits& text) {
   }
   std::vector<std::uint8_t> copy(text.pData, text.pData + last + text.nUnit);
   std::memset(copy.data() + last, 0, text.nUnit);
-  return !bHostFailed(value.SetFromBuffer(copy.data(), copy.size()));
+  return bHostStored(value.SetFromBuffer(copy.data(), copy.size()));
 }
 
 }  // namespace
@@ -232,17 +232,21 @@ int nClassifyLimitValue(CHostValue& value) {
   }
 }
 
-void ClassifySearchValue(std::uint16_t columnHostType, CHostValue& value, bool& use, bool& isMin, bool& isMax) {
+bool ClassifySearchValue(std::uint16_t columnHostType, CHostValue& value, bool& use, bool& isMin, bool& isMax) {
   const int limit = nClassifyLimitValue(value);
   isMin = limit == KEY_LIMIT_MINIMUM;
   isMax = limit == KEY_LIMIT_MAXIMUM;
   use = limit == KEY_LIMIT_NONE;
-  if (!isMax || !bIsTextKeyHostType(columnHostType)) return;
+  if (!isMax || !bIsTextKeyHostType(columnHostType)) return true;
   // The unit is the value's own (a byte or a UTF-16 unit), whatever the column's: it is the value's data that is
   // cut. A value that is not a text has nothing to cut and bounds nothing, as a maximum on any other column. An
   // empty text has no last unit: it stays as it is.
   STextUnits text;
-  if (!bTextUnitsOf(value, text) || text.nUnits == 0) return;
-  const bool cleared = bClearLastUnit(value, text);
-  use = cleared && text.nUnits > 1;
+  if (!bTextUnitsOf(value, text) || text.nUnits == 0) return true;
+  if (!bClearLastUnit(value, text)) {
+    use = false;
+    return false;
+  }
+  use = text.nUnits > 1;
+  return true;
 }

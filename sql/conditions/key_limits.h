@@ -24,5 +24,5 @@ void SetTypeMaximum(CHostValue& value);
 // How a search value bounds a search on a column of `columnHostType`. A minimum or maximum is reported through
 // isMin or isMax and is not used as a bound (use = false), except that a maximum-filled text on a text column is
 // used as the text without its last unit (which becomes 0) when some text remains before it. Every other value is
-// used as it is.
-void ClassifySearchValue(std::uint16_t columnHostType, CHostValue& value, bool& use, bool& isMin, bool& isMax);
+// used as it is. False when memory refused the cut text (the value is then no bound to use).
+bool ClassifySearchValue(std::uint16_t columnHostType, CHostValue& value, bool& use, bool& isMin, bool& isMax);

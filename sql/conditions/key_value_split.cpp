@@ -17,7 +17,7 @@ bool bAssignComponent(CHostValue& value, const SKeyComponent& component, const s
                       std::size_t length) {
   std::vector<std::uint8_t> area(std::max(length, kNativeAreaSize) + sizeof(char16_t), 0);
   if (length > 0) std::memcpy(area.data(), bytes, length);
-  if (component.nHostType != HOST_TYPE_PROXY_HANDLE) return !bHostFailed(value.SetFromBuffer(area.data(), length));
+  if (component.nHostType != HOST_TYPE_PROXY_HANDLE) return bHostStored(value.SetFromBuffer(area.data(), length));
   // The runtime's decimal reads its packed digits itself.
   IHostProxyHandle* decimal = nullptr;
   if (bHostFailed(value.nGet(&decimal)) || !decimal) return false;

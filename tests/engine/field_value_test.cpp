@@ -472,6 +472,29 @@ TEST_F(FieldValueTest, ValuesThatDoNotFitTheirNativeBufferAreRefused) {
   out.nGetDataSize(&size);
   EXPECT_EQ(size, 0xFFFFu);
   value->nRelease();
+
+  // Memory the runtime's allocator refuses (its own code, below the failure codes): a held text, the text made on
+  // the way to another type and a buffer's text given out fail with out of memory, never kept as empty.
+  static char fetched[] = "ab";
+  for (int (*store)(CFieldValue*) : {
+           +[](CFieldValue* v) { return v->InitType(HOST_TYPE_WSTRING, 0), v->bSetWideText(u"new", 3); },
+           +[](CFieldValue* v) { return v->InitType(HOST_TYPE_WSTRING, 0), v->bSetAnsiTextWithCodePage("n", 1, 1252); },
+           +[](CFieldValue* v) { return v->InitType(HOST_TYPE_TEXT_BUFFER, 0), v->bSetBytes("new", 3); },
+           +[](CFieldValue* v) { return v->InitType(HOST_TYPE_INT32, 0), v->bSetAnsiText("12", 2); },
+           +[](CFieldValue* v) { return v->InitType(HOST_TYPE_INT32, 0), v->bSetWideText(u"12", 2); },
+           +[](CFieldValue* v) {
+             CHostValue out;
+             v->bAttachExternalBuffer(fetched, 3);
+             return v->Value().SetType(HOST_TYPE_TEXT_BUFFER), v->bGetValue(&out);
+           }}) {
+    CFieldValue* held = New();
+    qzrt::FailStringAllocations(0);
+    EXPECT_EQ(store(held), 0);
+    qzrt::FailStringAllocations(-1);
+    EXPECT_EQ(holder->pGetEmbeddedObject()->nGetSystemCode(), 14u) << "out of memory";
+    holder->Clear();
+    held->nRelease();
+  }
 }
 
 // The connection's count stays balanced: a reference while the value keeps it, exchanged on a copy.

@@ -313,6 +313,15 @@ TEST_F(OracleColumnBinding, ANamedOutputComesBackIn1024BytePieces) {
   ASSERT_TRUE(output->bBind(holder, nulled->pGetOciStatement(), connection)) << Dump(*holder);
   ASSERT_TRUE(nulled->Execute(2) && output->bCompleteOutput()) << Dump(*holder);
   EXPECT_TRUE(value->Value().bIsNull()) << BytesOf(value).size();
+
+  // The whole text refused by the runtime's allocator (its own code): out of memory, never an empty text.
+  OciTestStatement* refused = Run(u"UPDATE P SET ID = 6 WHERE ID = 2 RETURNING NAME INTO :OUTV", nullptr, 0);
+  ASSERT_TRUE(output->bBind(holder, refused->pGetOciStatement(), connection) && refused->Execute(2));
+  qzrt::FailStringAllocations(0);
+  EXPECT_EQ(output->bCompleteOutput(), 0);
+  qzrt::FailStringAllocations(-1);
+  EXPECT_EQ(holder->pGetEmbeddedObject()->nGetSystemCode(), 14u) << Dump(*holder);
+  holder->Clear();
 }
 
 TEST_F(OracleColumnBinding, ARefCursorHandleIsMadeOnceReusedAndFreedWithItsParameter) {

@@ -282,6 +282,14 @@ TEST_F(OracleFieldValue, FetchedAnsiTextHeldInTheValueIsConverted) {
   std::memcpy(value->pGetConversionBuffer(), "caf\xE9", 4);
   ASSERT_EQ(value->bReadNative(), 1);
   EXPECT_EQ(TextOf(value), u"caf\u00E9") << "8-bit text read in the connection's code page";
+
+  // Its text refused by the runtime's allocator (its own code): out of memory, never an empty text.
+  std::memcpy(value->pGetConversionBuffer(), "longer text", 12);
+  qzrt::FailStringAllocations(0);
+  EXPECT_EQ(value->bReadNative(), 0);
+  qzrt::FailStringAllocations(-1);
+  EXPECT_EQ(holder->pGetEmbeddedObject()->nGetSystemCode(), 14u) << ocitest::Dump(*holder);
+  holder->Clear();
   Release(value);
 }
 

@@ -268,11 +268,12 @@ struct SClassified {
   bool use = false;
   bool isMin = false;
   bool isMax = false;
+  bool made = false;  // false: memory refused the cut text
 };
 
 SClassified Classify(std::uint16_t columnType, CHostValue& value) {
   SClassified out{true, true, true};
-  ClassifySearchValue(columnType, value, out.use, out.isMin, out.isMax);
+  out.made = ClassifySearchValue(columnType, value, out.use, out.isMin, out.isMax);
   return out;
 }
 
@@ -348,6 +349,13 @@ TEST_F(KeyLimitsTest, MarkedRuntimeStringsAreCutInACopyOfTheirOwn) {
   MarkedString(narrow, HOST_TYPE_TEXT_BUFFER, "xy", 2);
   EXPECT_TRUE(Classify(HOST_TYPE_TEXT_BUFFER, narrow).use);
   EXPECT_EQ(NarrowOf(narrow), "x");
+
+  // The copy refused by the runtime's allocator (its own code): no bound is made of it.
+  search.Assign(source);
+  qzrt::FailStringAllocations(0);
+  const SClassified cut = Classify(HOST_TYPE_WSTRING, search);
+  qzrt::FailStringAllocations(-1);
+  EXPECT_FALSE(cut.made || cut.use);
 }
 
 TEST_F(KeyLimitsTest, EmptyMarkedStringIsLeftAlone) {

@@ -497,6 +497,8 @@ class SearchMemoryTest : public CFieldValueFixture {
  protected:
   void SetUp() override {
     CFieldValueFixture::SetUp();
+    // The key's texts are runtime strings: their allocator counts down with the rest.
+    gpHostStringAllocator = countdown::StringAllocator();
     RaiseOnce();
     {
       // What an error naming the connection and the out-of-memory error load once, before the counting.
