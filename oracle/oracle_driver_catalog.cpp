@@ -23,13 +23,19 @@ namespace {
 
 constexpr std::uint32_t DATABASE_LIST_UNITS = 5000;
 
-// The value becomes a text value (type 110) holding the text, neither NULL nor marked.
-void SetText(void* value, const char16_t* text) {
+// The value becomes a text value holding the text, neither NULL nor marked; a text the runtime could not make is
+// out of memory, not an empty list.
+int bSetText(CErrorHolder* holder, void* value, const char16_t* text) {
   auto* host = static_cast<CHostValue*>(value);
-  if (!host) return;
+  if (!host) return 1;
   host->SetType(HOST_TYPE_TEXT);
-  host->Ops().SetFromWideZ(host->pHolder(), text);
+  // A heap text answers its allocator's refusal with a failure code, the runtime's with one of its own below them.
+  if (!bHostStored(static_cast<std::uint32_t>(host->Ops().SetFromWideZ(host->pHolder(), text)))) {
+    SetHolderOutOfMemory(holder);
+    return 0;
+  }
   host->SetFlags(0);
+  return 1;
 }
 
 // The referential-links query, its five parts around the owner and table patterns. The referencing column is joined
@@ -144,14 +150,13 @@ int CDriverOra::bListDatabases(void* value) {
     list.Append(name, n);
     at += n + 1;
   }
-  SetText(value, list.pszGetText());
-  return 1;
+  return bSetText(pGetErrorHolder(), value, list.pszGetText());
 }
 
 int COracleDriver::bGetNativeTypeList(void* value) {
-  SetText(value,
-          u"CHAR\t9\r\nVARCHAR2\t20\r\nRAW\t6\r\nLONG\t7\r\nLONG RAW\t4\r\nFLOAT\t14\r\nNUMERIC\t10\r\nDATE\t17\r\n");
-  return 1;
+  return bSetText(pGetErrorHolder(), value,
+                  u"CHAR\t9\r\nVARCHAR2\t20\r\nRAW\t6\r\nLONG\t7\r\nLONG RAW\t4\r\n"
+                  u"FLOAT\t14\r\nNUMERIC\t10\r\nDATE\t17\r\n");
 }
 
 int COracleDriver::bListCatalog(void* value, CConnection* connection, std::uint32_t flags) {

@@ -128,7 +128,11 @@ int COracleConnection::bExecuteSqlFetch(CErrorHolder* holder, void* value, std::
   ReadSessionText(this, buffer, utf16 ? FETCH_UNITS * 2 : FETCH_UNITS, result);
   if (auto* host = static_cast<CHostValue*>(value)) {
     host->SetType(HOST_TYPE_TEXT);
-    host->Ops().SetFromWideZ(host->pHolder(), result.pszGet());
+    // A text that could not be made is no answer: the value would keep what it held before.
+    if (!bHostStored(static_cast<std::uint32_t>(host->Ops().SetFromWideZ(host->pHolder(), result.pszGet())))) {
+      SetHolderOutOfMemory(holder);
+      return 0;
+    }
     host->SetFlags(0);
   }
   return 1;

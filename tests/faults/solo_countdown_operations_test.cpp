@@ -177,6 +177,7 @@ std::vector<Scenario> MakeScenarios() {
   static std::unique_ptr<CHostValue> memoRead;
   static std::unique_ptr<CHostValue> catalog;
   static std::unique_ptr<CHostValue> links;
+  static std::unique_ptr<CHostValue> types;
   {
     Scenario s;
     s.name = "describe";
@@ -311,6 +312,10 @@ std::vector<Scenario> MakeScenarios() {
         CallSlot<void>(w.Session().Driver(), 7);
         return w.Session().ReferentialLinks(w.Main(), u"QZ_FP", links.get());
       }));
+  all.push_back(Listing("native types", types, u"VARCHAR2", nullptr, [](World& w) {
+    CallSlot<void>(w.Session().Driver(), 7);
+    return CallSlot<int>(w.Session().Driver(), 23, static_cast<void*>(types.get()));
+  }));
   {
     // A RAW column's default, taken from its text into the binary item and read as the runtime reads it (slot 34).
     Scenario s;
