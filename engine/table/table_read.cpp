@@ -58,6 +58,11 @@ int bStandsAtEnd(CCursor* context, std::uint32_t direction) {
 
 }  // namespace
 
+int CTable::bRanOffSeekRange(CCursor* context) {
+  return bIsQueryMode() && context->bHasConditionNode() && context->bIsOpen() && !nHoldsRows(context) &&
+         context->nGetRecordSlotState() != SLOT_STATE_PINNED && bIsMove(context->nGetLastDirection());
+}
+
 int CTable::bReadsSharedRowsOnly(CCursor* context, std::uint32_t flags) {
   return bIsSqlQuery() && m_pSharedRowSource && !m_pSharedRowSource->bIsSourceCursor(context) &&
          !(flags & READ_FLAG_NO_CACHE);
@@ -145,7 +150,8 @@ int CTable::bRead(const char16_t* keyName, std::uint32_t direction, std::uint32_
     }
     // A move inside the key range a seek opened goes on in the range's own statement: run again, the range would
     // be read from its start, and its next stage follows from where the context stands.
-    if (!placed && bIsMove(direction) && context->bHasConditionNode() && !m_pSharedRowSource && nHoldsRows(context))
+    if (!placed && bIsMove(direction) && !m_pSharedRowSource && (nHoldsRows(context) || bRanOffSeekRange(context)) &&
+        context->bHasConditionNode())
       placed = 1;
     if (!placed) {
       bDropSharedRowSource();
@@ -205,7 +211,11 @@ int CTable::bDoRead(CCursor* context, const char16_t* keyName, std::uint32_t dir
   if (!restart) {
     if (bIsMove(direction)) {
       if (context->bIsMarkedFailed()) return 1;
-      if ((context->nGetRecordSlotState() == SLOT_STATE_PINNED || !nHoldsRows(context)) && !m_pSharedRowSource) {
+      if (bRanOffSeekRange(context)) {
+        // Run off an end of the range a seek opened, the context still stands in the range's statement on the
+        // record it ran off from, and moves on from it there: found again by its value, a key that is not unique
+        // could land on another record of the same value.
+      } else if ((context->nGetRecordSlotState() == SLOT_STATE_PINNED || !nHoldsRows(context)) && !m_pSharedRowSource) {
         // A move through a name that is no item of the table has no key to find its place by: it reads from the
         // end as the first read did, and fails as that read did.
         if (!bNamesKey(context->pszGetSearchItem())) {
