@@ -139,10 +139,13 @@ int CTable::bRead(const char16_t* keyName, std::uint32_t direction, std::uint32_
     int placed = 0;
     if (!restart && (flags & READ_FLAG_RESTART) && m_pSharedRowSource) {
       const int complete = m_pSharedRowSource->bIsComplete();
-      // The source's own reader goes on. So does the context that fills the source while it completes its rows,
-      // whatever key it reads by: a view would ask it to complete them again, which reads here, without end.
-      if (!complete && (nCompareNames(pszGetQueryKeyName(keyName), keyName) == 0 ||
-                        (m_pSharedRowSource->bIsSourceCursor(context) && context->bIsCompletingRows()))) {
+      // The source's own reader goes on, in the query's own order even once every row is there: attached to the
+      // shared rows it would turn to the key's order part-way through a walk. So does the context that fills the
+      // source while it completes its rows, whatever key it reads by: a view would ask it to complete them again,
+      // which reads here, without end.
+      const int ownReader = m_pSharedRowSource->bIsSourceCursor(context);
+      if (((!complete || ownReader) && nCompareNames(pszGetQueryKeyName(keyName), keyName) == 0) ||
+          (!complete && ownReader && context->bIsCompletingRows())) {
         placed = 1;
       } else if (!(!complete && (flags & READ_FLAG_QUERY_KEY)) && !bConnectionLocksRows(m_pConnection)) {
         placed = context->bAttachSharedRowSource();

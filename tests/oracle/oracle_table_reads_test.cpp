@@ -193,6 +193,7 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
       {u"K", "F N S3 N s P N s F N", "1 2 3 4 x 3 4 x 1 2"},
       {u"v", "F N S2 N P S3 S4 N P N", "1 2 x41 3 2 x41 x41 3 2 3"},
       {u"N", "F N N N N N N P P F P N", "1 2 3 4 5 - - 4 3 1 - 2"},
+      {u"q", "F N N N N N P P N N N P", "5 4 3 2 1 - 2 3 2 1 - 2"},
       {u"V", "S2 N N N N P P P P P N N S3 P P N", "2 3 4 5 - 4 3 2 1 - 2 3 3 2 1 2"},
   };
   // The runtime hands a query given as text over analysed, with flag 4: its own ORDER BY is the order Q reads.
