@@ -176,8 +176,9 @@ int CTable::bRead(const char16_t* keyName, std::uint32_t direction, std::uint32_
   int answer = bDoRead(context, keyName, direction, 1, a, lockMode, lockAnswer, flags, restart);
   if (!answer) {
     answer = bReadFallback(context, keyName, direction, lockMode, lockAnswer, flags);
-    // A row that failed to convert leaves the shared rows as they were: they are read on from it.
-    if (!answer && m_pSharedRowSource && !context->bStandsOnFailedRow() &&
+    // A row that failed to convert, or a fetch refused that its statement takes up again, leaves the shared rows as
+    // they were: they are read on from there.
+    if (!answer && m_pSharedRowSource && !context->bStandsOnFailedRow() && !context->bResumesAfterFailedFetch() &&
         (!m_pSharedRowSource->bIsEmpty() || m_pSharedRowSource->bIsSourceCursor(context))) {
       bDropSharedRowSource();
     }
