@@ -196,6 +196,9 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
       {u"q", "F N N N N N P P N N N P", "5 4 3 2 1 - 2 3 2 1 - 2"},
       {u"q", "F N g1 N N N N", "5 4 4 x 3 2 1"},
       {u"q", "F N o N N P", "5 4 3 2 1 2"},
+      {u"K", "N N P", "1 2 1"},
+      {u"K", "P P N", "5 4 5"},
+      {u"K", "W N N P", "1 2 3 2"},
       {u"V", "S2 N N N N P P P P P N N S3 P P N", "2 3 4 5 - 4 3 2 1 - 2 3 3 2 1 2"},
   };
   // The runtime hands a query given as text over analysed, with flag 4: its own ORDER BY is the order Q reads.
