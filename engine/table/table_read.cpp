@@ -260,14 +260,18 @@ int CTable::bDoRead(CCursor* context, const char16_t* keyName, std::uint32_t dir
     // order, whose first row is the last; the rows of an SQL text query keep the order the text gives them.
     const bool backwards = direction == READ_LAST || direction == READ_PREVIOUS;
     const std::uint32_t forward = backwards && !bIsSqlQuery() && !bCurrentDriverReadsBackwards() ? 0 : 1;
-    CSqlRewriter* statement = pNewSqlStatement();
+    // A query given as bare text has no analysis to build a SELECT from: it runs again as it stands.
+    CSqlRewriter* own = context->pGetStatement();
+    const bool asItStands = bIsSqlQuery() && !pGetQueryDescription() && own &&
+                            own->nGetStatementKind() == SQL_STATEMENT_SELECT && !context->bHasConditionNode();
+    CSqlRewriter* statement = asItStands ? own : pNewSqlStatement();
     if (!statement) {
       SetHolderOutOfMemory(m_pErrorHolder);
       return 0;
     }
     statement->AddRef();
     std::uint32_t asked = count;
-    int opened = bPrepareStatement(statement, context, keyName, forward, flags, &asked);
+    int opened = asItStands || bPrepareStatement(statement, context, keyName, forward, flags, &asked);
     if (opened && context->pGetStatement() != statement) opened = context->bSetStatement(statement);
     statement->nRelease();
     if (!opened || !context->bOpen(bQueryReportsRows() ? OPEN_MODE_REPORTED_ROWS : OPEN_MODE_READ, flags)) return 0;

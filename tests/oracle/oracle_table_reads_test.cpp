@@ -196,6 +196,7 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
       {u"q", "F N N N N N P P N N N P", "5 4 3 2 1 - 2 3 2 1 - 2"},
       {u"q", "F N g1 N N N N", "5 4 4 x 3 2 1"},
       {u"q", "F N o N N P", "5 4 3 2 1 2"},
+      {u"q", "F N N F N", "5 4 3 5 4"},
       {u"K", "N N P", "1 2 1"},
       {u"K", "P P N", "5 4 5"},
       {u"K", "W N N P", "1 2 3 2"},
