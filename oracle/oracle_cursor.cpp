@@ -432,6 +432,15 @@ int COracleCursor::bFetch(std::uint32_t direction, std::uint32_t, std::uint32_t*
   }
   // A failed fetch leaves the cursor out of range, as a fetch that found no row does.
   if (outOfRange) *outOfRange = !result || end ? 1 : 0;
+  if (!result && m_pTable && m_pTable->bIsSqlQuery() && m_pErrorHolder && m_pErrorHolder->nGetNativeErrorCode()) {
+    // The server refused the fetch (cancelled, out of sequence): the rows of a query given as text cannot be found
+    // again by a key, and its SELECT cannot be built anew from an analysis it may not have. The next fetch runs
+    // the statement again and passes the rows fetched so far, so that the rows read on from where they stood. A
+    // refusal for memory keeps the handle: the table finds its place again by key.
+    ReleaseColumnBindings();
+    FreeHandle();
+    m_bRunAgain = true;
+  }
   if (!result || end) return result;
   if (m_bBound) result = bRefreshBindings();
   return result;

@@ -78,6 +78,7 @@ class COracleCursor final : public CCursorOra, public IOracleStatementHandle {
   int bAppendColumnValue(CSqlRewriter* text, CColumn* column, std::uint32_t kind, std::uint32_t flags) override;
   int bAddColumnBinding(void* entry, std::uint32_t index) override;
   int bBindParameter(CParameterBinding* binding, std::uint32_t index) override;
+  int bResumesAfterFailedFetch() const override { return bRunsAgain(); }
   int bFetch(std::uint32_t direction, std::uint32_t loadRecord, std::uint32_t* outOfRange, std::uint32_t count,
              void* context) override;
   void EnableRowCache() override;

@@ -275,6 +275,12 @@ int COracleTable::nReadOnFromValue(const char16_t* keyName, CHostValue& value, s
 int COracleTable::bRecoverOutOfSequence(const char16_t* keyName, std::uint32_t direction, std::uint32_t a,
                                         std::uint32_t lockMode, RuntimeWord lockAnswer, std::uint32_t flags) {
   CCursor* context = pFindContext(keyName);
+  if (context && context->bResumesAfterFailedFetch()) {
+    // Rows found again by running the statement again, not by a key: the read is simply made again.
+    const int answer = CTableOra::bRead(keyName, direction, a, lockMode, lockAnswer, flags);
+    if (answer && m_pErrorHolder) m_pErrorHolder->Clear();
+    return answer;
+  }
   CColumn* key = context && m_pTableDescription ? m_pTableDescription->pFindColumnByName(context->pszGetSearchItem())
                                                 : nullptr;
   if (!key) return 0;

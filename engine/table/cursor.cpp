@@ -602,6 +602,7 @@ int CCursor::bFetch(std::uint32_t, std::uint32_t, std::uint32_t* outOfRange, std
   if (outOfRange) *outOfRange = 1;
   return 0;
 }
+int CCursor::bResumesAfterFailedFetch() const { return 0; }
 int CCursor::bOnPositionSaved(CSavedPosition*) { return 1; }
 void CCursor::EnableRowCache() {}
 int CCursor::bReadScalarValue(CHostValue*, std::uint32_t) { return 0; }

@@ -171,6 +171,9 @@ class CCursor : public CRefCounted, public IPositionOwner {
   // count rows in the direction into the bound buffers; *outOfRange 1 when no row came. 0 in the base.
   virtual int bFetch(std::uint32_t direction, std::uint32_t loadRecord, std::uint32_t* outOfRange,
                      std::uint32_t count, void* context);
+  // A fetch failed and the statement runs again at the next fetch, passing the rows fetched before: its rows stay
+  // where they were, the place with them. 0 in the base.
+  virtual int bResumesAfterFailedFetch() const;
   virtual int bBuildCountQuery(CSqlRewriter* statement, std::uint32_t flags, CSqlRewriter* filter);
   virtual int bDefineOutput();
   virtual int bDefineColumns();

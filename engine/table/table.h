@@ -251,6 +251,8 @@ class CTable {
   // A context of a query given as SQL text other than the one that ran it: it has no statement of its own to run
   // and reads the shared rows, while they are there.
   int bReadsSharedRowsOnly(CCursor* context, std::uint32_t flags);
+  // A query context that ran off an end of the key range a seek opened, its statement still open on the range.
+  int bRanOffSeekRange(CCursor* context);
 
   // ---- writing (table_write.cpp) ----
   virtual int bExecuteModification(CCursor* context, std::uint32_t kind, std::uint32_t flags, RuntimeWord argument);

@@ -58,6 +58,11 @@ int bStandsAtEnd(CCursor* context, std::uint32_t direction) {
 
 }  // namespace
 
+int CTable::bRanOffSeekRange(CCursor* context) {
+  return bIsQueryMode() && context->bHasConditionNode() && context->bIsOpen() && !nHoldsRows(context) &&
+         context->nGetRecordSlotState() != SLOT_STATE_PINNED && bIsMove(context->nGetLastDirection());
+}
+
 int CTable::bReadsSharedRowsOnly(CCursor* context, std::uint32_t flags) {
   return bIsSqlQuery() && m_pSharedRowSource && !m_pSharedRowSource->bIsSourceCursor(context) &&
          !(flags & READ_FLAG_NO_CACHE);
@@ -134,10 +139,13 @@ int CTable::bRead(const char16_t* keyName, std::uint32_t direction, std::uint32_
     int placed = 0;
     if (!restart && (flags & READ_FLAG_RESTART) && m_pSharedRowSource) {
       const int complete = m_pSharedRowSource->bIsComplete();
-      // The source's own reader goes on. So does the context that fills the source while it completes its rows,
-      // whatever key it reads by: a view would ask it to complete them again, which reads here, without end.
-      if (!complete && (nCompareNames(pszGetQueryKeyName(keyName), keyName) == 0 ||
-                        (m_pSharedRowSource->bIsSourceCursor(context) && context->bIsCompletingRows()))) {
+      // The source's own reader goes on, in the query's own order even once every row is there: attached to the
+      // shared rows it would turn to the key's order part-way through a walk. So does the context that fills the
+      // source while it completes its rows, whatever key it reads by: a view would ask it to complete them again,
+      // which reads here, without end.
+      const int ownReader = m_pSharedRowSource->bIsSourceCursor(context);
+      if (((!complete || ownReader) && nCompareNames(pszGetQueryKeyName(keyName), keyName) == 0) ||
+          (!complete && ownReader && context->bIsCompletingRows())) {
         placed = 1;
       } else if (!(!complete && (flags & READ_FLAG_QUERY_KEY)) && !bConnectionLocksRows(m_pConnection)) {
         placed = context->bAttachSharedRowSource();
@@ -145,7 +153,8 @@ int CTable::bRead(const char16_t* keyName, std::uint32_t direction, std::uint32_
     }
     // A move inside the key range a seek opened goes on in the range's own statement: run again, the range would
     // be read from its start, and its next stage follows from where the context stands.
-    if (!placed && bIsMove(direction) && context->bHasConditionNode() && !m_pSharedRowSource && nHoldsRows(context))
+    if (!placed && bIsMove(direction) && !m_pSharedRowSource && (nHoldsRows(context) || bRanOffSeekRange(context)) &&
+        context->bHasConditionNode())
       placed = 1;
     if (!placed) {
       bDropSharedRowSource();
@@ -167,8 +176,9 @@ int CTable::bRead(const char16_t* keyName, std::uint32_t direction, std::uint32_
   int answer = bDoRead(context, keyName, direction, 1, a, lockMode, lockAnswer, flags, restart);
   if (!answer) {
     answer = bReadFallback(context, keyName, direction, lockMode, lockAnswer, flags);
-    // A row that failed to convert leaves the shared rows as they were: they are read on from it.
-    if (!answer && m_pSharedRowSource && !context->bStandsOnFailedRow() &&
+    // A row that failed to convert, or a fetch refused that its statement takes up again, leaves the shared rows as
+    // they were: they are read on from there.
+    if (!answer && m_pSharedRowSource && !context->bStandsOnFailedRow() && !context->bResumesAfterFailedFetch() &&
         (!m_pSharedRowSource->bIsEmpty() || m_pSharedRowSource->bIsSourceCursor(context))) {
       bDropSharedRowSource();
     }
@@ -205,7 +215,11 @@ int CTable::bDoRead(CCursor* context, const char16_t* keyName, std::uint32_t dir
   if (!restart) {
     if (bIsMove(direction)) {
       if (context->bIsMarkedFailed()) return 1;
-      if ((context->nGetRecordSlotState() == SLOT_STATE_PINNED || !nHoldsRows(context)) && !m_pSharedRowSource) {
+      if (bRanOffSeekRange(context)) {
+        // Run off an end of the range a seek opened, the context still stands in the range's statement on the
+        // record it ran off from, and moves on from it there: found again by its value, a key that is not unique
+        // could land on another record of the same value.
+      } else if ((context->nGetRecordSlotState() == SLOT_STATE_PINNED || !nHoldsRows(context)) && !m_pSharedRowSource) {
         // A move through a name that is no item of the table has no key to find its place by: it reads from the
         // end as the first read did, and fails as that read did.
         if (!bNamesKey(context->pszGetSearchItem())) {
@@ -215,6 +229,16 @@ int CTable::bDoRead(CCursor* context, const char16_t* keyName, std::uint32_t dir
         // The context left its place: it goes on from the record it kept, found again by its key.
         if (context->nGetRecordSlot() != SLOT_NONE && bReadSlotIntoImage(context->nGetRecordSlot()))
           CopyImageToCurrent();
+        // No record to go on from (nothing read yet on the table, or a record whose key is NULL): the runtime's
+        // next on a context never read asks for the first record, its previous for the last, as a walk that
+        // starts there; found by a NULL key, the move would answer the end of the rows forever.
+        CColumn* key = m_pTableDescription->pFindColumnByName(context->pszGetSearchItem());
+        CHostValue value;
+        if (key && context->nGetRecordSlot() == SLOT_NONE && !context->bIsOpen() &&
+            (!key->bGetValue(value, 0) || value.nGetType() == 0 || value.bIsNull())) {
+          return bDoRead(context, keyName, direction == READ_NEXT ? READ_FIRST : READ_LAST, count, a, lockMode,
+                         lockAnswer, flags, 1);
+        }
         return bPositionOnKey(0, context, a, direction, count);
       }
     } else if (!(flags & READ_FLAG_RESTART)) {
@@ -236,14 +260,18 @@ int CTable::bDoRead(CCursor* context, const char16_t* keyName, std::uint32_t dir
     // order, whose first row is the last; the rows of an SQL text query keep the order the text gives them.
     const bool backwards = direction == READ_LAST || direction == READ_PREVIOUS;
     const std::uint32_t forward = backwards && !bIsSqlQuery() && !bCurrentDriverReadsBackwards() ? 0 : 1;
-    CSqlRewriter* statement = pNewSqlStatement();
+    // A query given as bare text has no analysis to build a SELECT from: it runs again as it stands.
+    CSqlRewriter* own = context->pGetStatement();
+    const bool asItStands = bIsSqlQuery() && !pGetQueryDescription() && own &&
+                            own->nGetStatementKind() == SQL_STATEMENT_SELECT && !context->bHasConditionNode();
+    CSqlRewriter* statement = asItStands ? own : pNewSqlStatement();
     if (!statement) {
       SetHolderOutOfMemory(m_pErrorHolder);
       return 0;
     }
     statement->AddRef();
     std::uint32_t asked = count;
-    int opened = bPrepareStatement(statement, context, keyName, forward, flags, &asked);
+    int opened = asItStands || bPrepareStatement(statement, context, keyName, forward, flags, &asked);
     if (opened && context->pGetStatement() != statement) opened = context->bSetStatement(statement);
     statement->nRelease();
     if (!opened || !context->bOpen(bQueryReportsRows() ? OPEN_MODE_REPORTED_ROWS : OPEN_MODE_READ, flags)) return 0;

@@ -47,6 +47,7 @@ enum : std::size_t {
   kAccessRead = 26,
   kAccessReadInContext = 27,
   kAccessRecordLock = 30,
+  kAccessOutOfRange = 32,
   kAccessReadLarge = 48,
   kAccessWriteLarge = 49,
   kAccessGetBuffer = 50,
@@ -412,6 +413,11 @@ int OpenTable::Write(std::uint32_t mode) {
 
 int OpenTable::Delete(std::uint32_t mode) {
   return CallSlot<std::int32_t>(m_access, kAccessDelete, &m_handle, RuntimeWord{0}, mode);
+}
+
+bool OpenTable::OutOfRange(const char16_t* key) {
+  std::uint32_t off = 1;
+  return !CallSlot<std::int32_t>(m_access, kAccessOutOfRange, &m_handle, key, Word(&off)) || off != 0;
 }
 
 int OpenTable::LockRecord(std::uint32_t mode) {

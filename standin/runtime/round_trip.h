@@ -91,6 +91,9 @@ class QZRT_API OpenTable {
   int Read(const char16_t* key, std::uint32_t direction, std::uint32_t lockMode = 0, std::uint32_t flags = 0);
   // Moves `count` records in the direction through the named context.
   int ReadBy(const char16_t* key, std::uint32_t direction, std::uint32_t count);
+  // Whether the last move through the named context ran past an end of its rows (the record stays as it was, and is
+  // no answer of the move); true too when the driver cannot tell.
+  bool OutOfRange(const char16_t* key);
   // The first record whose key item holds the value (a runtime value).
   int Seek(const char16_t* key, void* value);
   // The current record added as a new row.

@@ -62,6 +62,10 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
       // What the driver keeps of a closed connection or of a query's rows outlives the script's steps.
       {"disconnect\nexpect 1\n", true, "close connection HOSTTEST -> 1"},
       {"query Q SELECT ID, NAME FROM T\nread first\nexpect ID=1 NAME=one\n", true, ""},
+      // A move that runs off an end is told as such; on a table never read, next starts at the first record.
+      {"read next by ID\n", true, "past an end of the rows"},
+      {"set ID=2 NAME=two\nadd\ndescribe T as TB\nopen\nread next by ID\nexpect ID=1\nread next by ID\n"
+       "read previous by ID\nexpect ID=1\n", true, ""},
       // Every numeric item reads as a number, a date as a date.
       {"sql CREATE TABLE V (F FLOAT, D NUMBER(8,2), W DATE)\n"
        "sql INSERT INTO V VALUES (2.5, 3.25, TO_DATE('2024-01-31 12:34:56', 'YYYY-MM-DD HH24:MI:SS'))\n"

@@ -154,7 +154,7 @@ TEST_F(OracleTableReads, PreviousAndLastMoveBackThroughTheRowsFetchedForward) {
 
 // Every move answered as a key-order walk of rows 1..5 answers it: F L N P (directions), D (delete), A<k> (add K=k),
 // S<k> (seek), s (a seek with a value the key cannot hold), R<n> (the nth record), C (count), M (per mille), G<m> (go
-// to per mille), g<n> (go to 500 per mille, the nth fetch, or with n above 9 the (n-10)th execute, refused), X and Y
+// to per mille), o (next, its fetch refused as out of sequence), g<n> (go to 500 per mille, the nth fetch, or with n above 9 the (n-10)th execute, refused), X and Y
 // (first and next through a name that is no item), W (first through V), Z (the table copied: the moves go on through
 // the copy), O (the moves switch to the other of the copy and its source), U<k> (V of row k made NULL: NULL sorts last
 // ascending, first descending) and B<k> (row k given a NUMBER no runtime decimal holds), both running the query again.
@@ -193,6 +193,14 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
       {u"K", "F N S3 N s P N s F N", "1 2 3 4 x 3 4 x 1 2"},
       {u"v", "F N S2 N P S3 S4 N P N", "1 2 x41 3 2 x41 x41 3 2 3"},
       {u"N", "F N N N N N N P P F P N", "1 2 3 4 5 - - 4 3 1 - 2"},
+      {u"q", "F N N N N N P P N N N P", "5 4 3 2 1 - 2 3 2 1 - 2"},
+      {u"q", "F N g1 N N N N", "5 4 4 x 3 2 1"},
+      {u"q", "F N o N N P", "5 4 3 2 1 2"},
+      {u"q", "F N N F N", "5 4 3 5 4"},
+      {u"K", "N N P", "1 2 1"},
+      {u"K", "P P N", "5 4 5"},
+      {u"K", "W N N P", "1 2 3 2"},
+      {u"V", "S2 N N N N P P P P P N N S3 P P N", "2 3 4 5 - 4 3 2 1 - 2 3 3 2 1 2"},
   };
   // The runtime hands a query given as text over analysed, with flag 4: its own ORDER BY is the order Q reads.
   static qzrt::QueryAnalysis query;
@@ -258,6 +266,8 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
         case 'g': StandIn::Get().InjectStatus(n > 9 ? "OCIStmtExecute" : "OCIStmtFetch", n % 10, -1, 1013), n = 500;
           [[fallthrough]];
         case 'G': ok = subject->bSetPositionPerMille(key, static_cast<std::uint32_t>(n), 0, 0); break;
+        case 'o': StandIn::Get().InjectStatus("OCIStmtFetch", 1, -1, 1002);
+          ok = subject->bRead(name, READ_NEXT, 0, 0, 0, flags); break;
         default: ok = subject->bRead(name, std::string("FLNP").find(op), 0, 0, 0, flags); break;
       }
       subject->bGetOutOfRange(name, reinterpret_cast<RuntimeWord>(&off));

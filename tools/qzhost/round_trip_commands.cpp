@@ -429,7 +429,13 @@ bool Read(const Driver&, State& state, Words& words) {
     answer = table->open->Read(key16.c_str(), code, lock ? 2 : 0, flags);
   }
   Tell(state, what, answer, table->open->Error());
-  if (answer) PrintRecord(*table->open);
+  // A move that ran off an end answers 1 and leaves the record as it was, which is no record of the move: the
+  // runtime asks the context whether it is out of range before it shows anything.
+  if (answer && table->open->OutOfRange(key16.c_str())) {
+    std::printf("    past an end of the rows\n");
+  } else if (answer) {
+    PrintRecord(*table->open);
+  }
   return true;
 }
 
