@@ -58,6 +58,16 @@ int CKeyedRowView::pCreateKeyIndex() {
 
 int CKeyedRowView::bMove(std::uint32_t direction, std::uint32_t count, std::uint32_t* row,
                          std::uint32_t* duplicatePosition) {
+  if (m_bBounded) {
+    m_bBounded = 0;
+    if (m_pIndex && (direction == ROW_MOVE_FIRST || direction == ROW_MOVE_LAST)) {
+      m_nGap = 0;
+      const int answer = m_pIndex->bMove(direction, count, row, duplicatePosition);
+      m_searchValue.SetType(0);
+      return answer;
+    }
+    m_searchValue.SetType(0);
+  }
   const std::uint32_t gap = m_nGap;
   m_nGap = 0;
   if (!m_pIndex) {
@@ -75,6 +85,11 @@ int CKeyedRowView::bMove(std::uint32_t direction, std::uint32_t count, std::uint
   }
   if (gap == 2 && direction == ROW_MOVE_PREVIOUS) return m_pIndex->bMove(ROW_MOVE_LAST, count, row, duplicatePosition);
   return m_pIndex->bMove(direction, count, row, duplicatePosition);
+}
+
+void CKeyedRowView::BoundNextEnd(const CHostValue& value) {
+  m_searchValue.Assign(value);
+  m_bBounded = m_searchValue.nGetType() != 0;
 }
 
 int CKeyedRowView::bFindAgain(std::uint32_t duplicateCount, int* found) {

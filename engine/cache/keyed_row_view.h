@@ -56,6 +56,9 @@ class CKeyedRowView : public CRefCounted, public IKeyIndexOwner {
   // the next move next reaches the row that followed it, a move previous the row before it. `found` tells which.
   // 0 when the image's key cannot be read.
   int bFindAgain(std::uint32_t duplicateCount, int* found);
+  // The next move first reaches the first row whose key does not come before the value, a move last the last whose
+  // key does not come after it: where a seek by the value stands. Moves next and previous stay unbounded.
+  void BoundNextEnd(const CHostValue& value);
 
   // A row written through another context (kinds above): the index drops the row's old key and takes its new one. The
   // old key is read from the last-read image, which still holds the row as it was; an update that leaves the key
@@ -82,4 +85,6 @@ class CKeyedRowView : public CRefCounted, public IKeyIndexOwner {
   CHostValue m_searchValue;
   // After bFindAgain missed its row: 1 the index stands on the row that followed it, 2 no row follows it.
   std::uint32_t m_nGap = 0;
+  // The search value bounds the next move first or last only (BoundNextEnd).
+  int m_bBounded = 0;
 };

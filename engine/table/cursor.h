@@ -218,6 +218,9 @@ class CCursor : public CRefCounted, public IPositionOwner {
   CKeyedRowView* pGetSharedView() const { return m_pSharedView; }
   // Gives the view back, and the row cache with it when that is the view's: the shared row source is gone.
   void DropSharedView();
+  // Leaves the view for the shared rows in the source's own order, standing on the row the view stands on: a seek
+  // found its row by a key whose reads go in the query's order. 1 with no view.
+  int bStandInSourceOrder();
 
   // ---- record slots ----
   int bSetRecordSlot(std::uint32_t state, std::uint32_t slot);

@@ -26,6 +26,18 @@ void CCursor::DropSharedView() {
   m_pSharedView = nullptr;
 }
 
+int CCursor::bStandInSourceOrder() {
+  if (!m_pSharedView) return 1;
+  const std::uint32_t row = m_pSharedView->nGetCurrentRow();
+  CRowCache* cache = m_pSharedView->pGetRowCache();
+  cache->AddRef();
+  DropSharedView();
+  if (m_pRowCache) m_pRowCache->nRelease();
+  m_pRowCache = cache;
+  SetCurrentRow(row == ROW_NONE ? -1 : static_cast<std::int32_t>(row));
+  return 1;
+}
+
 int CCursor::bAttachSharedRowSource() {
   CSharedRowSource* source = m_pTable ? m_pTable->pGetSharedRowSource() : nullptr;
   if (!source) return 0;

@@ -246,6 +246,10 @@ class CTable {
   // The key a read with 0x20000 goes through: the parsed query's first link, else the identifying key, else the name
   // given.
   const char16_t* pszGetQueryKeyName(const char16_t* keyName);
+  // A query given as SQL text read through its own key (the name pszGetQueryKeyName finds): read in the query's order.
+  int bIsQueryOrderKey(const char16_t* keyName);
+  // Whether a seek's value is one the key can be searched by; 0 with the error raised when not.
+  int bSeekValueFits(const char16_t* keyName, RuntimeWord value, std::uint32_t direction, std::uint32_t exact);
   // No name (the table's own order), or a name of a column of the table.
   int bNamesKey(const char16_t* name);
   // A context of a query given as SQL text other than the one that ran it: it has no statement of its own to run

@@ -2,6 +2,7 @@
 // again, the continuation into the next key stage, and seeking on a key value.
 #include <cstdint>
 
+#include "engine/cache/keyed_row_view.h"
 #include "engine/cache/row_cache.h"
 #include "engine/cache/saved_position.h"
 #include "engine/cache/shared_row_source.h"
@@ -84,6 +85,11 @@ const char16_t* CTable::pszGetQueryKeyName(const char16_t* keyName) {
   return name;
 }
 
+int CTable::bIsQueryOrderKey(const char16_t* keyName) {
+  const char16_t* queryKey = bIsSqlQuery() ? pszGetQueryKeyName(nullptr) : nullptr;
+  return queryKey && keyName && nCompareNames(queryKey, keyName) == 0;
+}
+
 int CTable::bRead(const char16_t* keyName, std::uint32_t direction, std::uint32_t a, std::uint32_t lockMode,
                   RuntimeWord lockAnswer, std::uint32_t flags) {
   if (!keyName) keyName = u"";
@@ -144,7 +150,12 @@ int CTable::bRead(const char16_t* keyName, std::uint32_t direction, std::uint32_
       // source while it completes its rows, whatever key it reads by: a view would ask it to complete them again,
       // which reads here, without end.
       const int ownReader = m_pSharedRowSource->bIsSourceCursor(context);
+      // A context a seek left on the shared rows in the query's order (through the key read in that order) reads
+      // on there: a view would turn it to the key's order.
+      const int standsInQueryOrder = bIsQueryOrderKey(keyName) && !context->pGetSharedView() &&
+                                     m_pSharedRowSource->bIsSourceCache(context->pGetRowCache());
       if (((!complete || ownReader) && nCompareNames(pszGetQueryKeyName(keyName), keyName) == 0) ||
+          standsInQueryOrder ||
           (!complete && ownReader && context->bIsCompletingRows())) {
         placed = 1;
       } else if (!(!complete && (flags & READ_FLAG_QUERY_KEY)) && !bConnectionLocksRows(m_pConnection)) {
@@ -343,16 +354,34 @@ int CTable::bSeekOnKey(const char16_t* keyName, RuntimeWord value, std::uint32_t
   return bSeek(keyName, keyName, value, exact, a, lockMode, lockAnswer, forward, flags);
 }
 
+int CTable::bSeekValueFits(const char16_t* keyName, RuntimeWord value, std::uint32_t direction, std::uint32_t exact) {
+  CColumn* column = m_pTableDescription ? m_pTableDescription->pFindColumnByName(keyName) : nullptr;
+  if (!column) return bRaise(TABLE_ERROR_NO_SUCH_ITEM, TABLE_POINT_MISSING_PART, keyName);
+  CCursor* probe = pGetDefaultContext();
+  CKeyCondition* condition = probe ? probe->pNewConditionNode(m_pErrorHolder) : nullptr;
+  if (!condition) return 0;
+  condition->AddRef();
+  const int fits = condition->bSetSearch(m_pTableDescription, column->pGetDescriptorNoRef(),
+                                         reinterpret_cast<CHostValue*>(value), direction, exact ? 1 : 0);
+  condition->nRelease();
+  return fits;
+}
+
 int CTable::bSeek(const char16_t* keyName, const char16_t* valueKey, RuntimeWord value, std::uint32_t exact,
                   std::uint32_t a, std::uint32_t lockMode, RuntimeWord lockAnswer, std::uint32_t forward,
                   std::uint32_t flags) {
   if (!keyName) keyName = u"";
-  if (bIsSqlQuery() && !(m_pConnection && m_pConnection->bDbmsKindSetA())) {
-    // The query's rows are read once in full; the seek then looks through them.
+  // The key a query's reads go through in the query's own order: the seek finds its record among the query's rows,
+  // and the moves after it go on in the order the context reads; a range opened in the key's order would not.
+  const int inQueryOrder = bIsQueryOrderKey(keyName);
+  const std::uint32_t direction = forward ? READ_FIRST : READ_LAST;
+  if (bIsSqlQuery() && (!(m_pConnection && m_pConnection->bDbmsKindSetA()) || inQueryOrder)) {
+    // The query's rows are read once in full; the seek then looks through them. A value the key cannot hold fails
+    // before that read, which would move the context.
+    if (inQueryOrder && !bSeekValueFits(valueKey ? valueKey : keyName, value, direction, exact)) return 0;
     if (!bRead(valueKey, READ_FIRST, 0, 1, 0, flags)) return 0;
     flags |= READ_FLAG_RESTART;
   }
-  const std::uint32_t direction = forward ? READ_FIRST : READ_LAST;
   if (!m_pSharedRowSource) flags &= ~READ_FLAG_RESTART;
   CCursor* const before = m_pCurrentContext;
   CCursor* context = pSelectContext(keyName, direction, flags);
@@ -397,12 +426,16 @@ int CTable::bSeek(const char16_t* keyName, const char16_t* valueKey, RuntimeWord
   if (m_pSharedRowSource) {
     if (flags & READ_FLAG_RESTART) {
       context->bAttachSharedRowSource();
+      CKeyedRowView* view = context->pGetSharedView();
+      if (view && inQueryOrder) view->BoundNextEnd(*reinterpret_cast<CHostValue*>(value));
     } else {
       bDropSharedRowSource();
     }
   }
   context->SetOpenFlags(flags);
-  return bDoRead(context, keyName, direction, 1, a, lockMode, lockAnswer, flags, 0);
+  if (!bDoRead(context, keyName, direction, 1, a, lockMode, lockAnswer, flags, 0)) return 0;
+  if (inQueryOrder && (flags & READ_FLAG_RESTART)) return context->bStandInSourceOrder();
+  return 1;
 }
 
 int CTable::bReadFallback(CCursor*, const char16_t*, std::uint32_t, std::uint32_t, RuntimeWord, std::uint32_t) {

@@ -128,16 +128,17 @@ TEST_F(TableBranchesTest, ASeekOnAnSqlQueryReadsTheRowsOnceAndSeeksInThem) {
     std::uint32_t dbmsKind;
     std::uint32_t seekRestarts;
   };
-  // Kind 3 is outside set A: the query's rows are read first and the seek looks through them; kind 2 seeks alone.
+  // Kind 3 is outside set A: the query's rows are read first and the seek looks through them; kind 2 seeks alone
+  // (through V: through the query's own key K the seek looks through its rows on every kind).
   for (const Case& c : {Case{3, READ_FLAG_RESTART}, Case{2, 0}}) {
     BranchTable* table = Make({1, 2, 3}, c.dbmsKind);
     table->EnterQueryMode(4);
-    QueryContext(u"K");
+    QueryContext(u"V");
     CHostValue two;
     const std::int32_t n = 2;
     two.SetType(HOST_TYPE_INT32);
     two.Set(&n);
-    ASSERT_EQ(subject->bSeekOnKey(u"K", reinterpret_cast<RuntimeWord>(&two), 1, 0, 0, 0, 1, 0), 1);
+    ASSERT_EQ(subject->bSeekOnKey(u"V", reinterpret_cast<RuntimeWord>(&two), 1, 0, 0, 0, 1, 0), 1);
     ASSERT_FALSE(table->readFlags.empty());
     EXPECT_EQ(table->readFlags.back() & READ_FLAG_RESTART, c.seekRestarts) << c.dbmsKind;
     EXPECT_EQ(subject->pGetSharedRowSource() != nullptr, c.seekRestarts != 0) << c.dbmsKind;

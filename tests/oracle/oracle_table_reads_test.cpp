@@ -160,7 +160,8 @@ TEST_F(OracleTableReads, PreviousAndLastMoveBackThroughTheRowsFetchedForward) {
 // ascending, first descending) and B<k> (row k given a NUMBER no runtime decimal holds), both running the query again.
 // The walk's K (an add: the record added), "-" past an end (a move past an end stays on the record it ran off from),
 // "x" failed ("x41": with error 41). A query is read through V (K's order) and through its own name Q (its own order);
-// "v" reads through V the query given as bare text, "q" through its identifying item K (its own order).
+// "v" reads through V the query given as bare text, "q" through its identifying item K (its own order), "k" the
+// analysed query through K (its own order; "q" and "k" seek by a value of K).
 TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
   const std::tuple<const char16_t*, const char*, const char*> cases[] = {
       {u"K", "F N N N N N N P P L P P F P N N", "1 2 3 4 5 - - 4 3 5 4 3 1 - 2 3"},
@@ -197,6 +198,9 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
       {u"q", "F N g1 N N N N", "5 4 4 x 3 2 1"},
       {u"q", "F N o N N P", "5 4 3 2 1 2"},
       {u"q", "F N N F N", "5 4 3 5 4"},
+      {u"k", "F N S3 N P P L S2 P N S0 P", "5 4 3 2 3 4 1 2 3 2 1 2"},
+      {u"q", "F S3 N P", "5 3 2 3"},
+      {u"k", "F N s N", "5 4 x 3"},
       {u"K", "N N P", "1 2 1"},
       {u"K", "P P N", "5 4 5"},
       {u"K", "W N N P", "1 2 3 2"},
@@ -215,7 +219,7 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
     SCOPED_TRACE(script);
     MakeTable(5, u", N NUMBER(38) DEFAULT 7");
     COracleTable* source = subject;
-    const bool table = *key == u'K' || *key == u'N';
+    const bool table = *key == u'K' || *key == u'N', byK = table || *key == u'k' || *key == u'q';
     if (!table) {
       ASSERT_TRUE(run(key)) << Dump(*holder);
     }
@@ -228,12 +232,12 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
       holder->Clear();
       CHostValue value;
       const std::u16string text = u"v" + Text(n);
-      value.SetType(table ? HOST_TYPE_INT32 : HOST_TYPE_TEXT);
-      table ? value.Set(&n) : value.Set(text.c_str());
+      value.SetType(byK ? HOST_TYPE_INT32 : HOST_TYPE_TEXT);
+      byK ? value.Set(&n) : value.Set(text.c_str());
       std::int64_t count = -1;
       std::uint32_t perMille = 0, off = 0;
       const std::uint32_t flags = table ? 0 : op == 'F' || op == 'L' ? READ_FLAG_KEEP : READ_FLAG_RESTART;
-      const char16_t* name = op == 'X' || op == 'Y' ? u"NOPE" : *key == u'q' ? u"K" : key;
+      const char16_t* name = op == 'X' || op == 'Y' ? u"NOPE" : *key == u'q' || *key == u'k' ? u"K" : key;
       int ok = 0;
       if (op == 'A') subject->pGetTableDescription()->pFindColumnByName(u"K")->bSetValue(value, 0);
       switch (op) {
@@ -259,7 +263,7 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
         case 'A': ok = subject->bAddRecord(0, 0); break;
         case 's': value.SetType(HOST_TYPE_TEXT), value.Set(u"abc");
           [[fallthrough]];
-        case 'S': ok = subject->bSeekOnKey(key, reinterpret_cast<RuntimeWord>(&value), 1, 0, 0, 0, 1, 0); break;
+        case 'S': ok = subject->bSeekOnKey(name, reinterpret_cast<RuntimeWord>(&value), 1, 0, 0, 0, 1, 0); break;
         case 'R': ok = subject->bReadInContext(key, READ_FIRST, static_cast<RuntimeWord>(n), 0, 0, 0, 0); break;
         case 'C': ok = subject->bCountRecords(&count, 16, 0, subject->pFindContext(key), -1); break;
         case 'M': ok = subject->bGetPositionPerMille(&perMille, key, 0); break;
