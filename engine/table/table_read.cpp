@@ -219,6 +219,23 @@ int CTable::bReadInContext(const char16_t* name, std::uint32_t direction, Runtim
   return bReadFallback(context, name, direction, lockMode, lockAnswer, flags);
 }
 
+int CTable::bSaveLockPlace(CCursor* context, std::uint32_t lockMode, CSavedPosition** place) {
+  *place = nullptr;
+  if (lockMode != 2 && lockMode != 3) return 1;
+  CSavedPosition* saved = pNewSavedPosition();
+  if (!saved) {
+    SetHolderOutOfMemory(m_pErrorHolder);
+    return 0;
+  }
+  saved->AddRef();
+  if (!context->bSavePosition(saved)) {
+    saved->nRelease();
+    return 0;
+  }
+  *place = saved;
+  return 1;
+}
+
 int CTable::bDoRead(CCursor* context, const char16_t* keyName, std::uint32_t direction, std::uint32_t count,
                     std::uint32_t a, std::uint32_t lockMode, RuntimeWord lockAnswer, std::uint32_t flags,
                     int restart) {
@@ -250,7 +267,19 @@ int CTable::bDoRead(CCursor* context, const char16_t* keyName, std::uint32_t dir
           return bDoRead(context, keyName, direction == READ_NEXT ? READ_FIRST : READ_LAST, count, a, lockMode,
                          lockAnswer, flags, 1);
         }
-        return bPositionOnKey(0, context, a, direction, count);
+        CSavedPosition* place = nullptr;
+        if (!bSaveLockPlace(context, lockMode, &place)) return 0;
+        int positioned = bPositionOnKey(0, context, a, direction, count);
+        // Found by key, the record is read without its lock: a record another session holds would be answered as
+        // locked. Refused, the context goes back to where it stood, as a read refused its lock does.
+        std::uint32_t outOfRange = 1;
+        context->GetOutOfRange(&outOfRange);
+        if (place && positioned && !outOfRange && !bApplyRecordLockMode(context, lockMode, 0, lockAnswer)) {
+          context->bRestorePosition(place, 0);
+          positioned = 0;
+        }
+        if (place) place->nRelease();
+        return positioned;
       }
     } else if (!(flags & READ_FLAG_RESTART)) {
       restart = 1;
@@ -300,18 +329,7 @@ int CTable::bDoRead(CCursor* context, const char16_t* keyName, std::uint32_t dir
 
   if (count == 0 && a == 0) return 1;
   CSavedPosition* before = nullptr;
-  if (lockMode == 2 || lockMode == 3) {
-    before = pNewSavedPosition();
-    if (!before) {
-      SetHolderOutOfMemory(m_pErrorHolder);
-      return 0;
-    }
-    before->AddRef();
-    if (!context->bSavePosition(before)) {
-      before->nRelease();
-      return 0;
-    }
-  }
+  if (!bSaveLockPlace(context, lockMode, &before)) return 0;
   int answer = context->bRead(direction, 1, count, nullptr);
   const std::uint32_t inside = answer ? nHoldsRows(context) : 0;
   if (inside && m_nCurrentRecordSlot != SLOT_NONE) {
