@@ -82,6 +82,10 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
        true, "the runtime is told: error 13, state 9"},
       {"connect HOSTTEST SYSTEM manager as B\nsql DELETE FROM T\nsql COMMIT\nuse T\ndelete\nexpect 0\n", true,
        "the runtime is told: error 13, state 9"},
+      // Kept under a lock, such a write keeps no lock of the row, nor its session's hold on the writes of others.
+      {"connect HOSTTEST SYSTEM manager as B\nsql DELETE FROM T\nsql COMMIT\nuse T\nset NAME=two\nmodify locked\n"
+       "expect 0\nwith B\nsql INSERT INTO T VALUES (5, 'five')\nexpect 1\n",
+       true, "the runtime is told: error 13, state 9"},
       {"connect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nread first lock\nuse T\nread first lock\n"
        "set NAME=two\nmodify\nexpect ORA-00054 state 1\nuse TB\nunlock\nread first\nexpect NAME=one\n",
        true, ""},
