@@ -478,6 +478,8 @@ class CTable {
   CTString m_strSqlName;
   int m_bSqlNameMade = 0;
   std::uint32_t m_nState = 1;
+  // The lock mode of the read a move found its record again by key for: the positioning read takes it.
+  std::uint32_t m_nPositioningLockMode = 0;
   CAccessInterface* m_pOwner = nullptr;
   void* m_pIdentifierSource = nullptr;
   CKeyCondition* m_pKeyCondition = nullptr;

@@ -267,17 +267,16 @@ int CTable::bDoRead(CCursor* context, const char16_t* keyName, std::uint32_t dir
           return bDoRead(context, keyName, direction == READ_NEXT ? READ_FIRST : READ_LAST, count, a, lockMode,
                          lockAnswer, flags, 1);
         }
+        // Found by key, the record is read in the lock mode asked: read without it, a record another session holds
+        // would be answered as locked, and one this table holds would be released with the work kept under its
+        // lock. Refused, the context goes back to where it stood, as a read refused its lock does.
         CSavedPosition* place = nullptr;
         if (!bSaveLockPlace(context, lockMode, &place)) return 0;
-        int positioned = bPositionOnKey(0, context, a, direction, count);
-        // Found by key, the record is read without its lock: a record another session holds would be answered as
-        // locked. Refused, the context goes back to where it stood, as a read refused its lock does.
-        std::uint32_t outOfRange = 1;
-        context->GetOutOfRange(&outOfRange);
-        if (place && positioned && !outOfRange && !bApplyRecordLockMode(context, lockMode, 0, lockAnswer)) {
-          context->bRestorePosition(place, 0);
-          positioned = 0;
-        }
+        const std::uint32_t outer = m_nPositioningLockMode;
+        m_nPositioningLockMode = lockMode;
+        const int positioned = bPositionOnKey(0, context, a, direction, count);
+        m_nPositioningLockMode = outer;
+        if (place && !positioned) context->bRestorePosition(place, 0);
         if (place) place->nRelease();
         return positioned;
       }
