@@ -122,6 +122,11 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
       {"connect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nwith HOSTTEST\nuse T\nbegin\nread first lock\ncommit\nbegin\nread first lock\nuse TB\nread first lock\nexpect ORA-00054\n", true,
        ""},
       {"set ID=2 NAME=two\nadd\nread first lock\nlock\nread next lock\nexpect 1\n", true, ""},
+      // A read with lock landing on a record its table holds keeps the work under that lock uncommitted.
+      {"connect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nwith HOSTTEST\nuse T\nread first\n"
+       "set ID=2 NAME=two\nadd\nset NAME=deux\nmodify locked\nread next lock\nexpect ID=2\nuse TB\nread last\n"
+       "expect NAME=two\n",
+       true, ""},
       // The last close of a connection releases its record locks (committing their writes) and rolls its
       // transaction back.
       {"connect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nwith HOSTTEST\nuse T\nread first lock\nset NAME=uno\nmodify locked\nbegin\nset ID=2 NAME=two\nadd\ndisconnect HOSTTEST\n"
