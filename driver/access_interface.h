@@ -177,6 +177,8 @@ class CAccessInterface final {
 
   // Every table of the interface gives up its record contexts (the driver calls this at a transaction's end).
   void ReleaseAllTableContexts();
+  // Every table of the interface releases its record locks (its connection's last close).
+  void ReleaseAllRecordLocks();
   // Every other table of the interface takes a modification notice from `skip`.
   void NotifyTablesExcept(CTable* skip, std::uint32_t kind, CCursor* context, std::uint32_t flags);
   // Every table made for that runtime connection description lets go of the record lock of `value`.

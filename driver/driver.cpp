@@ -324,6 +324,13 @@ int CDriver::bCloseConnection(IHostConnectionDescription* description) {
   if (!bConnectionText(*this, text, description)) return 0;
   CConnection* connection = pLookupConnection(text.pszGet());
   if (!connection) return 1;
+  // The tables keep the connection, and its session, past its last close: what the session holds would outlive the
+  // program's connection, the record locks out of every release's reach. They end as the session's end would end
+  // them: each lock released as its table's close releases it, then the open transaction rolled back.
+  if (connection->nGetOpenCount() == 1) {
+    ReleaseRecordLocksOfConnection(connection);
+    connection->RollbackAllLevels();
+  }
   MarkClosingAndRelease(connection);
   return 1;
 }

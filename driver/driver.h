@@ -157,6 +157,8 @@ class CDriver {
   std::uint32_t nReleaseAccessInterface(CAccessInterface* accessInterface);
   void CloseAndUnregisterAccessInterface(RuntimeWord first, CAccessInterface* accessInterface);
   void ReleaseTablesOfConnection(CConnection* connection);
+  // Every table of the connection releases its record locks.
+  void ReleaseRecordLocksOfConnection(CConnection* connection);
   void FormatTableKey(CTString& out, const char16_t* name, CConnection* connection);
 
   // ---- table registries (each under the lock) ----

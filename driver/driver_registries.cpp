@@ -139,6 +139,13 @@ void CDriver::ReleaseTablesOfConnection(CConnection* connection) {
   }
 }
 
+void CDriver::ReleaseRecordLocksOfConnection(CConnection* connection) {
+  platform::CriticalSectionGuard lock(gcsDriverLock);
+  for (CAccessInterface* accessInterface : CInterfaceSnapshot(m_accessInterfaces)) {
+    if (accessInterface->pGetConnection() == connection) accessInterface->ReleaseAllRecordLocks();
+  }
+}
+
 int CDriver::bSetTablesStateByName(IHostFileHandle* handle, std::uint32_t state) {
   CDriverRequest request(*this, CDriverRequest::LOCK_NO_CLEAR);
   int result = 1;

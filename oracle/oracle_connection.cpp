@@ -135,7 +135,8 @@ int CConnectionOra::bLockTables(CErrorHolder* holder, std::uintptr_t tableList, 
   if (mode == 0 || mode == 1) return 1;
   if (!bBeginLevel(holder, nullptr)) return 0;
   if (bLockTable(holder, tableList)) return 1;
-  bRollbackLevel(holder, nullptr);
+  // The refused lock did no work of the program's: its level goes without dooming the transaction around it.
+  bRollbackNestedTransaction(holder, nullptr, 0);
   return 0;
 }
 

@@ -235,11 +235,13 @@ int COracleCursor::bExecute(std::uint32_t) {
   }
   std::uint32_t kind = m_pStatement->nGetStatementKind();
   const auto* text = static_cast<const char16_t*>(m_pStatement->pszGetOutputText(0));
+  m_bWrotePart = false;
   m_nRowsFetched = 0;
   m_bRunAgain = false;
   if (result && prefetched) {
     std::uint32_t needData = 0;
     result = nOciStmtExecute(connection, m_pErrorHolder, m_pHandle, text, kind, 0, &needData, m_nSimpleReadMode);
+    const int executed = result;
     m_nStatementState |= CURSOR_STATE_EXECUTED;
     if (result && gbOci7Mode && (kind == KIND_UNDETERMINED || kind == 0)) {
       std::uint32_t told = connection->nGetStatementType(m_pHandle);
@@ -266,6 +268,7 @@ int COracleCursor::bExecute(std::uint32_t) {
       CFieldValue* key = m_pColumnSet->pGetKey(0)->pGetFieldValue();
       if (key) result = key->bLoadFetched(m_pColumnSet->pGetCurrentBuffer());
     }
+    m_bWrotePart = executed && !result && (kind == SQL_STATEMENT_UPDATE || kind == SQL_STATEMENT_INSERT);
   } else {
     result = 0;
   }
@@ -706,12 +709,15 @@ int COracleCursor::bLockRecord(CSqlRewriter* statement, std::uint32_t) {
   return answer;
 }
 
-int COracleCursor::bRunRecordLock(std::uint32_t lockMode) {
+int COracleCursor::bRunRecordLock(std::uint32_t lockMode, bool readRow) {
   CSqlRewriter* statement = pNewTableStatement();
   if (!statement) return 0;
-  const int answer = bLockRecord(statement, lockMode) && bSetTextAndPrepare(statement, 0) && bRun(0, 0);
+  int answer = bLockRecord(statement, lockMode) && bSetTextAndPrepare(statement, 0) && bRun(0, 0);
   statement->nRelease();
-  return answer;
+  if (!answer || !readRow) return answer;
+  std::uint32_t outOfRange = 1;
+  if (!bFetch(READ_FIRST, 1, &outOfRange, 1, nullptr)) return 0;
+  return outOfRange ? bRaiseRecordNotFound() : 1;
 }
 
 int COracleCursor::AppendForUpdate(CSqlRewriter* statement) {

@@ -87,7 +87,9 @@ class COracleCursor final : public CCursorOra, public IOracleStatementHandle {
   // ---- added ----
   // Locks the current record: its lock statement is built anew for the record current now, prepared and run. The
   // table calls it at every lock: a statement kept from an earlier lock would lock that earlier record again.
-  int bRunRecordLock(std::uint32_t lockMode);
+  // readRow: the locked row is fetched into the current record (the row as it stands once locked, which another
+  // session may have changed since the record was read); no row (deleted since) fails the lock with error 13.
+  int bRunRecordLock(std::uint32_t lockMode, bool readRow);
   // The SELECT of every row with " FOR UPDATE NOWAIT" (a whole table's row-share lock) into the statement.
   int AppendForUpdate(CSqlRewriter* statement);
   // The SELECT of the current record's memo columns (the table's LOB data source) into the statement; the statement
@@ -103,6 +105,9 @@ class COracleCursor final : public CCursorOra, public IOracleStatementHandle {
   bool bIsPlaceLost() const { return m_bPlaceLost; }
   // A copy that reads on from its statement run again (see m_bRunAgain), its place kept by the rows it passes.
   bool bRunsAgain() const { return m_bRunAgain && !m_pHandle; }
+  // The last UPDATE or INSERT ran on the server and failed after it (its LOBs, its outputs): the row holds part of
+  // the write. One the server refused left nothing of itself.
+  bool bWrotePart() const { return m_bWrotePart; }
 
   // ---- IOracleStatementHandle ----
   void* pGetOciStatement() override { return m_pHandle; }
@@ -138,4 +143,5 @@ class COracleCursor final : public CCursorOra, public IOracleStatementHandle {
   // Set on a copy of a cursor whose statement was open: the copy has the statement's text and the rows it fetched,
   // not its handle, and runs the statement again at its first fetch.
   bool m_bRunAgain = false;
+  bool m_bWrotePart = false;
 };

@@ -13,6 +13,8 @@
 #include "foundation/error_holder.h"
 #include "foundation/module_errors.h"
 #include "host/host_objects.h"
+#include "host/host_result_codes.h"
+#include "host/host_value.h"
 #include "oracle/oracle_connection.h"
 #include "oracle/oracle_cursor.h"
 #include "oracle/record_lock_entry.h"
@@ -54,10 +56,11 @@ class CTableRecordLock final : public CRecordLockEntry {
   }
   bool bEnded() const { return m_pLevel && (!m_pLevel->bIsActive() || m_pLevel->nGetBeginCount() != m_nBegun); }
   bool m_bWriteFailed = false;
-  // The row of the values the record was locked with. The lock's own writes are seen by no other session, the
-  // connection's main session included, until the release: the record read again shows these values, so the lock
-  // stays found under them beside the values last written.
+  // The row of the list the lock was added under.
   std::uint32_t m_nLockedRow = ROW_NONE;
+  // The record's identity (its ROWID or identifying key), which the lock is found by: the record's other values
+  // change with every edit, write or read again, and still name the same row.
+  CHostValue m_identity;
 
  private:
   CTransaction* m_pLevel = nullptr;
@@ -98,14 +101,29 @@ CRecord* CTableOra::pLockedRecord() const {
   return m_pTableDescription ? m_pTableDescription->pGetCurrentRecord() : nullptr;
 }
 
+int CTableOra::bGetIdentity(CHostValue& identity, bool asRead) const {
+  CCursor* context = m_pTableDescription ? const_cast<CTableOra*>(this)->pGetDefaultContext() : nullptr;
+  CColumn* column = context ? context->pGetIdentityColumn() : nullptr;
+  if (!column) return 0;
+  // As read: the values the record's WHERE names it by; else as the record stands now (a write may change its key).
+  const int read = asRead ? column->bGetImageValue(identity, 0) : column->bGetValue(identity, 0);
+  return read && identity.nGetType() != 0 && !identity.bIsNull();
+}
+
 std::uint32_t CTableOra::nFindLockRow() const {
-  CRecord* record = pLockedRecord();
-  if (!m_pLocks || !record) return ROW_NONE;
-  const std::uint32_t row = m_pLocks->nFindRecord(record);
-  // Locks are found by the record's values: fields changed for a write since the lock leave the record as read,
-  // the image, to find it by.
-  CRecord* image = m_pTableDescription->pGetImageRecord();
-  return row != ROW_NONE || !image || image == record ? row : m_pLocks->nFindRecord(image);
+  CHostValue identity;
+  if (!m_pLocks || !m_pTableDescription || m_pTableDescription->nGetAccepted() == 0 || !bGetIdentity(identity, true))
+    return ROW_NONE;
+  for (std::uint32_t row = 0; row < m_pLocks->nGetLockSlotCount(); ++row) {
+    CRowLockEntry* entry = m_pLocks->pGetLock(row);
+    if (!entry) continue;
+    auto* lock = static_cast<CTableRecordLock*>(entry);
+    std::int32_t equal = 0;
+    const bool found = lock->m_nLockedRow == row && lock->m_identity.nEquals(identity, &equal) == HOST_OK && equal;
+    entry->nRelease();
+    if (found) return row;
+  }
+  return ROW_NONE;
 }
 
 CRowLockEntry* CTableOra::pFindCurrentLock(std::uint32_t* at) const {
@@ -117,19 +135,11 @@ CRowLockEntry* CTableOra::pFindCurrentLock(std::uint32_t* at) const {
 void CTableOra::RekeyCurrentLock() { RekeyLock(nFindLockRow()); }
 
 void CTableOra::RekeyLock(std::uint32_t row) {
-  CRecord* record = pLockedRecord();
   CRowLockEntry* entry = row == ROW_NONE || !m_pLocks ? nullptr : m_pLocks->pGetLock(row);
-  if (!entry || !record) {
-    if (entry) entry->nRelease();
-    return;
-  }
-  // The record is found by its values as they stand now (read again, or written): kept under the old ones only, its
-  // next write or its release would miss the lock. The values it was locked with stay too.
-  if (m_pLocks->nFindRecord(record) != row && m_pLocks->nAddLock(record, entry) != ROW_NONE &&
-      row != nLockedRowOf(entry)) {
-    while (m_pLocks->bRemoveLock(row) != 0) {
-    }
-  }
+  if (!entry) return;
+  // A write that changed the record's key leaves the lock on the same row, now named by the new key.
+  CHostValue identity;
+  if (bGetIdentity(identity, false)) static_cast<CTableRecordLock*>(entry)->m_identity.Assign(identity);
   entry->nRelease();
 }
 
@@ -209,6 +219,9 @@ int CTableOra::bLockTable(std::uint32_t mode, RuntimeWord previousMode) {
 int CTableOra::bUnlockTable() {
   auto* connection = dynamic_cast<CConnectionOra*>(m_pConnection);
   if (!connection) return CTable::bUnlockTable();
+  // Modes 0 and 1 lock nothing and begin no level: an unlock without a lock of its own would end whatever level is
+  // innermost, the program's transaction among them.
+  if (m_nLockState < TABLE_LOCK_ROW_SHARE) return 1;
   if (!connection->bUnlockTables(m_pErrorHolder)) return 0;
   m_nLockState = TABLE_LOCK_NONE;
   return 1;
@@ -253,7 +266,12 @@ int CTableOra::bUnlockCurrentRecord(CCursor* context, std::uint32_t mode, Runtim
 }
 
 int CTableOra::bApplyRecordLockMode(CCursor* context, std::uint32_t mode, RuntimeWord key, RuntimeWord out) {
-  return bLockCurrentRecord(context, mode, key, out) && bUnlockCurrentRecord(context, mode, key, out);
+  // A read with lock, or the lock of the record read: what the runtime is shown is the row as locked. A write's
+  // own lock leaves the record as the runtime filled it.
+  m_bLockReadsRecord = true;
+  const int locked = bLockCurrentRecord(context, mode, key, out);
+  m_bLockReadsRecord = false;
+  return locked && bUnlockCurrentRecord(context, mode, key, out);
 }
 
 int CTableOra::bTakeLocks(CTransaction** transaction) {
@@ -284,7 +302,12 @@ int CTableOra::bOpenLockList(CCursor* context, std::uint32_t mode, CTransaction*
   }
   if (transaction && !transaction->bBegin(m_pErrorHolder, nullptr)) return 0;
   // The lock statement is built for the record current now: one kept from an earlier lock would lock that record.
-  int locked = m_pLockCursor->bRunRecordLock(mode);
+  // Locked to be read, the record takes the row as the lock found it: the values read before may be another
+  // session's committed change out of date, and written back they would undo it.
+  int locked = m_pLockCursor->bRunRecordLock(mode, m_bLockReadsRecord);
+  if (locked && m_bLockReadsRecord) {
+    locked = bResetRecordBuffer(0) && (!context || context->bTakeCurrentRecord());
+  }
   CTableRecordLock* entry = nullptr;
   if (locked) {
     entry = new (std::nothrow) CTableRecordLock(transaction, mode);
@@ -293,7 +316,9 @@ int CTableOra::bOpenLockList(CCursor* context, std::uint32_t mode, CTransaction*
       entry->AddRef();
       if (!transaction && m_pConnection) entry->LiveIn(m_pConnection->pGetTransaction());
     }
-    const std::uint32_t row = entry && record ? m_pLocks->nAddLock(record, entry) : ROW_NONE;
+    // Without an identity the lock could never be found again, and so never released.
+    const bool named = entry && bGetIdentity(entry->m_identity, true);
+    const std::uint32_t row = named && record ? m_pLocks->nAddLock(record, entry) : ROW_NONE;
     if (entry) entry->m_nLockedRow = row;
     locked = row != ROW_NONE;
     if (!locked) SetHolderOutOfMemory(m_pErrorHolder);
@@ -302,11 +327,7 @@ int CTableOra::bOpenLockList(CCursor* context, std::uint32_t mode, CTransaction*
   // refused and its next commit or rollback would end the lock with its own work.
   if (locked && transaction && !transaction->bDetach(m_pErrorHolder)) {
     locked = 0;
-    if (CRecord* record = pLockedRecord()) {
-      const std::uint32_t row = m_pLocks->nFindRecord(record);
-      while (row != ROW_NONE && m_pLocks->bRemoveLock(row) != 0) {
-      }
-    }
+    RemoveLockRows(entry);
   }
   if (entry) entry->nRelease();
   if (!locked) {
@@ -393,6 +414,17 @@ void CTableOra::NoteWriteUnderLock(int failed) {
   CRowLockEntry* entry = pFindCurrentLock(nullptr);
   if (!entry) return;
   static_cast<CTableRecordLock*>(entry)->m_bWriteFailed = failed != 0;
+  entry->nRelease();
+}
+
+void CTableOra::DropCurrentLock() {
+  CRowLockEntry* entry = pFindCurrentLock(nullptr);
+  if (!entry) return;
+  if (CTransaction* transaction = pTransactionOf(entry)) {
+    transaction->bRollbackNamed(nullptr, nullptr);
+    transaction->nRelease();
+  }
+  RemoveLockRows(entry);
   entry->nRelease();
 }
 

@@ -13,6 +13,7 @@
 #include "engine/table/table.h"
 
 class CColumn;
+class CHostValue;
 class CLockedRowCache;
 class COracleConnection;
 class COracleCursor;
@@ -52,6 +53,7 @@ class CTableOra : public CTable {
   int bUnlockRecord(IHostConnectionDescription* connection, RuntimeWord value) override;
   // Every record lock released, then the generic reset.
   void ResetState() override;
+  int bReleaseRecordLocks() override { return bUnlockAll(); }
   // Error 19 for a table that is not open (a query counts as open while it stands), error 18 for a key other than
   // 0; both 0.
   int bCheckAvailable(RuntimeWord key) override;
@@ -61,7 +63,7 @@ class CTableOra : public CTable {
   // ---- added ----
   // Locks the current record in the mode: in a transaction of its own unless the connection has one open.
   virtual int bOpenWithLocks(CCursor* context, std::uint32_t mode);
-  // Releases the current record's lock: its transaction committed (rolled back after a write that failed under
+  // Releases the current record's lock: its transaction committed (rolled back after a write left in part under
   // it), the entry removed and the context told mode 1. 1 when the record holds no lock.
   virtual int bUnlockRecordEntry(CCursor* context);
   // Every lock of the list released in order and removed; the AND of the commits. An entry whose commit failed is
@@ -73,6 +75,8 @@ class CTableOra : public CTable {
   std::uint32_t nGetRecordLockCount() const;
   // Whether the current record holds a lock of the list.
   int bIsCurrentRecordLocked();
+  // The current record's lock transaction, with a reference the caller drops; null when it has none of its own.
+  CTransaction* pCurrentLockTransaction();
 
  protected:
   ~CTableOra() override;
@@ -86,15 +90,19 @@ class CTableOra : public CTable {
   // Steps 3 to 5: the lock cursor made on first use, a new transaction begun, the lock run for the current record
   // and the entry added; a failed run rolls its new transaction back.
   int bOpenLockList(CCursor* context, std::uint32_t mode, CTransaction* transaction);
-  // A write of the current record failed (marked) or succeeded (cleared) under its lock: a lock whose last write
-  // failed is rolled back at its release, so that nothing of that write is committed.
+  // A write of the current record left part of itself after it failed (marked) or succeeded (cleared) under its
+  // lock: a lock whose last write was left in part is rolled back at its release, so that nothing of that write is
+  // committed.
   void NoteWriteUnderLock(int failed);
-  // The current record's lock transaction, with a reference the caller drops; null when it has none of its own.
-  CTransaction* pCurrentLockTransaction();
+  // The current record's lock forgotten, its own transaction rolled back (no holder hears of it).
+  void DropCurrentLock();
   // Drops the locks taken inside a transaction of the connection that has ended since: their locks went with it.
   void DropEndedLocks();
-  // The current record's lock (its row in the list, or ROW_NONE), found by the record or else by its image; and
-  // the lock moved under the record's values after a write changed them.
+  // The record's identity (the value of its ROWID or identifying key), as last read or as it stands now; 0 when
+  // the table has none or the record holds none.
+  int bGetIdentity(CHostValue& identity, bool asRead) const;
+  // The current record's lock (its row in the list, or ROW_NONE), found by the identity of the record as read; and
+  // the lock named by the record's identity as it stands after a write.
   std::uint32_t nFindLockRow() const;
   CRowLockEntry* pFindCurrentLock(std::uint32_t* row) const;
   void RekeyCurrentLock();
@@ -103,6 +111,8 @@ class CTableOra : public CTable {
   void RemoveLockRows(CRowLockEntry* entry);
 
   std::uint32_t m_nLockState = TABLE_LOCK_NONE;
+  // Set while a lock is taken for a read (bApplyRecordLockMode): the locked row is read into the record.
+  bool m_bLockReadsRecord = false;
   COracleCursor* m_pLockCursor = nullptr;
   CLockedRowCache* m_pLocks = nullptr;
 };

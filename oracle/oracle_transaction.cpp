@@ -53,10 +53,18 @@ void COracleTransaction::FreeHandle() {
   m_pHandle = nullptr;
 }
 
+void* COracleTransaction::pResidentHandle() const {
+  // The connection's own transaction stays attached to its session while a record lock's transaction ends, leaves
+  // or comes back beside it: taken off the service context with the lock's, the program's next statements would run
+  // outside it, committed at once and out of its rollback's reach.
+  auto* own = dynamic_cast<COracleTransaction*>(Connection()->pGetTransaction());
+  return own && own != this && own->bIsActive() && !own->m_bDetached ? own->m_pHandle : nullptr;
+}
+
 int COracleTransaction::bSetOnServiceContext(CErrorHolder* holder, int on) {
   if (gbOci7Mode) return 1;
   COracleConnection* c = Connection();
-  return nOciAttrSet(c, holder, c->m_pServiceContext, session_oci::HTYPE_SVCCTX, on ? m_pHandle : nullptr,
+  return nOciAttrSet(c, holder, c->m_pServiceContext, session_oci::HTYPE_SVCCTX, on ? m_pHandle : pResidentHandle(),
                      session_oci::ATTR_TRANS, 0);
 }
 

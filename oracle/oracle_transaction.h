@@ -40,6 +40,9 @@ class COracleTransaction : public CTransaction {
 
  private:
   COracleConnection* Connection() const;
+  // What the service context holds once this level is off it: the connection's own open transaction, when this is
+  // another (a record lock's); else nothing.
+  void* pResidentHandle() const;
   bool bGlobal() const;
   // Commits or rolls the level back on its session; the handle leaves the service context in every case, and a
   // branch that could not be committed is rolled back.

@@ -221,6 +221,9 @@ class CConnection : public CRefCounted {
   int bBeginNestedTransaction(CErrorHolder* holder, const char16_t* name, std::uint32_t mode);
   int bCommitNestedTransaction(CErrorHolder* holder, const char16_t* name, std::uint32_t mode);
   int bRollbackNestedTransaction(CErrorHolder* holder, const char16_t* name, std::uint32_t mode);
+  // Every active level rolled back and the depth cleared, answering nothing: the program's last close of the
+  // connection, as the session's end would roll its work back.
+  void RollbackAllLevels();
 
  protected:
   // Drops the connection's reference to its transaction chain: a final class whose levels need its session calls it
@@ -246,7 +249,8 @@ class CConnection : public CRefCounted {
  private:
   // Whether the dialect quotes this name (a name already opening with the quote is taken as quoted).
   bool bNeedsQuotes(const char16_t* name) const;
-  int bEndLevel(CErrorHolder* holder, const char16_t* name, bool commit);
+  // markUndone: a rollback the program asked for, which in flat mode marks the transaction rollback-only.
+  int bEndLevel(CErrorHolder* holder, const char16_t* name, bool commit, bool markUndone = false);
   void ReadOptions();
   int bReadIntegerOption(const char16_t* key, std::int32_t& out);
 
@@ -263,6 +267,8 @@ class CConnection : public CRefCounted {
   std::int64_t m_nCacheSize = -2;
   std::uint32_t m_nCursorLocation = 0;
   std::uint32_t m_nFlatDepth = 0;
+  // Flat mode: an inner level was rolled back, so the outermost commit rolls the transaction back.
+  bool m_bRollbackOnly = false;
   CTString m_strOptions;
   std::int32_t m_nConnectionTimeout = -1;
   std::int32_t m_nCommandTimeout = -1;

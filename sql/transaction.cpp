@@ -18,6 +18,9 @@ enum : std::uint32_t {
   // Points of the connection unit (1) for a commit or rollback without any transaction.
   CONNECTION_POINT_COMMIT_NONE = 1,
   CONNECTION_POINT_ROLLBACK_NONE = 2,
+  // The outermost flat level committed after an inner level was rolled back: everything is rolled back.
+  ERROR_TRANSACTION_ROLLED_BACK = 1045,
+  TRANSACTION_POINT_ROLLED_BACK = 4,
 };
 
 bool bIsEmptyName(const char16_t* name) { return !name || !name[0]; }
@@ -179,12 +182,13 @@ int CConnection::bBeginLevel(CErrorHolder* holder, const char16_t* name) {
     return m_pTransaction->bBeginNested(holder, name);
   }
   m_nFlatDepth = 0;
+  m_bRollbackOnly = false;
   const int result = m_pTransaction->bBegin(holder, name);
   if (result && m_nNestedMode == 0) ++m_nFlatDepth;
   return result;
 }
 
-int CConnection::bEndLevel(CErrorHolder* holder, const char16_t* name, bool commit) {
+int CConnection::bEndLevel(CErrorHolder* holder, const char16_t* name, bool commit, bool markUndone) {
   if (!m_pTransaction) {
     RaiseModuleError(holder, 0, ERROR_UNIT_CONNECTION, commit ? CONNECTION_POINT_COMMIT_NONE
                                                                 : CONNECTION_POINT_ROLLBACK_NONE,
@@ -192,17 +196,39 @@ int CConnection::bEndLevel(CErrorHolder* holder, const char16_t* name, bool comm
     return 0;
   }
   int result = 1;
-  if (m_nNestedMode != 0 || m_nFlatDepth == 1) {
-    result = commit ? m_pTransaction->bCommitNamed(holder, name) : m_pTransaction->bRollbackNamed(holder, name);
+  const bool flat = m_nNestedMode == 0;
+  if (!flat || m_nFlatDepth == 1) {
+    // Flat levels share one server transaction: an inner level rolled back undid nothing on the server, and what it
+    // was asked to undo must not be committed with the rest. The outermost commit rolls everything back instead.
+    const bool undone = flat && commit && m_bRollbackOnly;
+    if (undone) {
+      m_pTransaction->bRollbackNamed(nullptr, nullptr);
+      RaiseModuleError(holder, 0, ERROR_UNIT_TRANSACTION, TRANSACTION_POINT_ROLLED_BACK, this, nullptr,
+                       ERROR_TRANSACTION_ROLLED_BACK);
+      result = 0;
+    } else {
+      result = commit ? m_pTransaction->bCommitNamed(holder, name) : m_pTransaction->bRollbackNamed(holder, name);
+    }
     if (result) OnLevelEnded(m_pTransaction);
+  } else if (!commit && markUndone) {
+    m_bRollbackOnly = true;
   }
-  if (m_nNestedMode == 0 && m_nFlatDepth > 0) --m_nFlatDepth;
+  // A commit or rollback that ended nothing (a name matching no level) leaves the depth as it was: lowered, the
+  // server's transaction would stay open with no level left to end it.
+  if (flat && (m_nFlatDepth > 1 || (m_nFlatDepth == 1 && !m_pTransaction->bIsActive()))) --m_nFlatDepth;
+  if (flat && m_nFlatDepth == 0) m_bRollbackOnly = false;
   return result;
+}
+
+void CConnection::RollbackAllLevels() {
+  if (m_pTransaction && m_pTransaction->bIsActive()) m_pTransaction->bRollbackAll(nullptr);
+  m_nFlatDepth = 0;
+  m_bRollbackOnly = false;
 }
 
 int CConnection::bCommitLevel(CErrorHolder* holder, const char16_t* name) { return bEndLevel(holder, name, true); }
 int CConnection::bRollbackLevel(CErrorHolder* holder, const char16_t* name) {
-  return bEndLevel(holder, name, false);
+  return bEndLevel(holder, name, false, true);
 }
 
 namespace {

@@ -247,6 +247,9 @@ class CCursor : public CRefCounted, public IPositionOwner {
   int bIsColumnWritten(CColumn* column, std::uint32_t kind, std::uint32_t flags);
   int bBuildDeleteHead(CSqlRewriter* statement);
   int bAppendRecordWhere(CSqlRewriter* statement, int withKeyword);
+  // The column whose last-read value names the record in a record WHERE: the ROWID key, else the identifying key;
+  // null when the table has neither.
+  CColumn* pGetIdentityColumn();
   int bAppendUniqueKeyWhere(CSqlRewriter* statement, int withKeyword);
   // Every "<type word>(<n>" of the text whose n passes the limit, replaced; 1 with the output written when one was.
   static int bReplaceOversizedType(CTString& output, const char16_t* text, const char16_t* typeWord,
@@ -302,6 +305,9 @@ class CCursor : public CRefCounted, public IPositionOwner {
   int bRefreshRowCache();
   // The record as last read, selected again by its key and read first.
   int bModifyRecord(std::uint32_t mode, std::uint32_t flags);
+  // The current record read again from the server (under a lock) replaces the context's copies of its row: the
+  // cached row it stands on and its saved record.
+  int bTakeCurrentRecord();
   // Reads the row at perMille of the rows (at least the first) through the table on the search item; 0 when the
   // rows could not be counted or the read failed.
   int bGoToPerMille(std::uint32_t perMille, const char16_t* context, std::uint32_t flags);

@@ -178,6 +178,19 @@ int CCursor::bModifyRecord(std::uint32_t, std::uint32_t flags) {
   return answer;
 }
 
+int CCursor::bTakeCurrentRecord() {
+  CRecord* current = m_pColumnSet ? m_pColumnSet->pGetCurrentRecord() : nullptr;
+  if (!current) return 1;
+  // Moving back onto the row, the context would otherwise hand out the values it fetched before the lock.
+  if (bRowCacheActive() && !m_pSharedView && m_nCurrentRow >= 0 &&
+      static_cast<std::uint32_t>(m_nCurrentRow) < m_pRowCache->nGetRowCount() &&
+      !m_pRowCache->ReplaceRow(static_cast<std::uint32_t>(m_nCurrentRow), current)) {
+    return bOutOfMemory();
+  }
+  if (m_pSavedRecord && !m_pSavedRecord->bCopyFrom(current, RECORD_PARTS_ALL)) return bOutOfMemory();
+  return 1;
+}
+
 // ---- saved positions ----
 
 IPositionTable* CCursor::pGetOwnerTable() { return m_pTable ? m_pTable->pGetPositionTable() : nullptr; }

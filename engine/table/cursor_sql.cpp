@@ -566,6 +566,16 @@ int CCursor::bAppendReturningClause(std::uint32_t kind, std::uint32_t) {
 
 // ---- the record written ----
 
+CColumn* CCursor::pGetIdentityColumn() {
+  CColumn* key = m_pColumnSet && m_pColumnSet->nGetKeyCount() > 0 ? m_pColumnSet->pGetKey(0) : nullptr;
+  if (key && key->pGetDescriptorNoRef()->nGetStoredItemKind() == ROW_ID_ITEM_KIND) return key;
+  auto* keyItem = m_pRecordDescription ? static_cast<IHostItemDescription*>(m_pRecordDescription->piGetIdentifyingKey())
+                                       : nullptr;
+  CColumn* column = keyItem ? pFindColumn(keyItem->pszGetName()) : nullptr;
+  if (keyItem) keyItem->nRelease();
+  return column;
+}
+
 int CCursor::bAppendRecordWhere(CSqlRewriter* statement, int withKeyword) {
   if (!m_pColumnSet || m_pColumnSet->nGetAccepted() == 0) return bRaise(CURSOR_ERROR_NO_IMAGE, CURSOR_POINT_NO_IMAGE);
   CColumn* key = m_pColumnSet->nGetKeyCount() > 0 ? m_pColumnSet->pGetKey(0) : nullptr;

@@ -198,6 +198,9 @@ class CTable {
   // ---- lifecycle and contexts (table_lifecycle.cpp, table.cpp) ----
   // Every context, saved position and the shared row source dropped, the table closed.
   virtual void ResetState();
+  // The record locks the table holds released as its close releases them (the connection's last close): 1 in the
+  // base, which takes none.
+  virtual int bReleaseRecordLocks();
   // The table description made (or an attached description applied again); 0 when it cannot be built.
   virtual int bEnsureTableDescription();
   // The holder's error category, else the connection's category of the holder's native code.
@@ -238,6 +241,9 @@ class CTable {
   virtual int bDoRead(CCursor* context, const char16_t* keyName, std::uint32_t direction, std::uint32_t count,
                       std::uint32_t a, std::uint32_t lockMode, RuntimeWord lockAnswer, std::uint32_t flags,
                       int restart);
+  // Before a read with lock (modes 2 and 3): the context's place, to go back to when the lock is refused (out null
+  // for other modes). 0 when it could not be saved.
+  int bSaveLockPlace(CCursor* context, std::uint32_t lockMode, CSavedPosition** place);
   virtual int bSeek(const char16_t* keyName, const char16_t* valueKey, RuntimeWord value, std::uint32_t exact,
                     std::uint32_t a, std::uint32_t lockMode, RuntimeWord lockAnswer, std::uint32_t forward,
                     std::uint32_t flags);
@@ -472,6 +478,8 @@ class CTable {
   CTString m_strSqlName;
   int m_bSqlNameMade = 0;
   std::uint32_t m_nState = 1;
+  // The lock mode of the read a move found its record again by key for: the positioning read takes it.
+  std::uint32_t m_nPositioningLockMode = 0;
   CAccessInterface* m_pOwner = nullptr;
   void* m_pIdentifierSource = nullptr;
   CKeyCondition* m_pKeyCondition = nullptr;

@@ -83,6 +83,8 @@ int CTable::bClose() {
   return 1;
 }
 
+int CTable::bReleaseRecordLocks() { return 1; }
+
 void CTable::ResetState() {
   bDropSharedRowSource();
   std::uint32_t position = 0;

@@ -472,7 +472,8 @@ int CTable::bPositionOnIdentifyingKey(CCursor* context, CColumn* keyColumn, std:
   const std::uint32_t read = direction == READ_LAST || direction == READ_PREVIOUS ? READ_LAST : READ_FIRST;
   if (direction == READ_ABSOLUTE && move < 1) move = 1;
   const std::uint32_t flags = context->nGetOpenFlags() | READ_FLAG_RESTART | READ_FLAG_POSITIONING;
-  if (!bDoRead(context, context->pszGetSearchItem(), read, static_cast<std::uint32_t>(move), a, 0, 0, flags, 1)) {
+  if (!bDoRead(context, context->pszGetSearchItem(), read, static_cast<std::uint32_t>(move), a, m_nPositioningLockMode,
+               0, flags, 1)) {
     return 0;
   }
   std::uint32_t outOfRange = 1;

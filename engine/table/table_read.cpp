@@ -219,6 +219,23 @@ int CTable::bReadInContext(const char16_t* name, std::uint32_t direction, Runtim
   return bReadFallback(context, name, direction, lockMode, lockAnswer, flags);
 }
 
+int CTable::bSaveLockPlace(CCursor* context, std::uint32_t lockMode, CSavedPosition** place) {
+  *place = nullptr;
+  if (lockMode != 2 && lockMode != 3) return 1;
+  CSavedPosition* saved = pNewSavedPosition();
+  if (!saved) {
+    SetHolderOutOfMemory(m_pErrorHolder);
+    return 0;
+  }
+  saved->AddRef();
+  if (!context->bSavePosition(saved)) {
+    saved->nRelease();
+    return 0;
+  }
+  *place = saved;
+  return 1;
+}
+
 int CTable::bDoRead(CCursor* context, const char16_t* keyName, std::uint32_t direction, std::uint32_t count,
                     std::uint32_t a, std::uint32_t lockMode, RuntimeWord lockAnswer, std::uint32_t flags,
                     int restart) {
@@ -250,7 +267,18 @@ int CTable::bDoRead(CCursor* context, const char16_t* keyName, std::uint32_t dir
           return bDoRead(context, keyName, direction == READ_NEXT ? READ_FIRST : READ_LAST, count, a, lockMode,
                          lockAnswer, flags, 1);
         }
-        return bPositionOnKey(0, context, a, direction, count);
+        // Found by key, the record is read in the lock mode asked: read without it, a record another session holds
+        // would be answered as locked, and one this table holds would be released with the work kept under its
+        // lock. Refused, the context goes back to where it stood, as a read refused its lock does.
+        CSavedPosition* place = nullptr;
+        if (!bSaveLockPlace(context, lockMode, &place)) return 0;
+        const std::uint32_t outer = m_nPositioningLockMode;
+        m_nPositioningLockMode = lockMode;
+        const int positioned = bPositionOnKey(0, context, a, direction, count);
+        m_nPositioningLockMode = outer;
+        if (place && !positioned) context->bRestorePosition(place, 0);
+        if (place) place->nRelease();
+        return positioned;
       }
     } else if (!(flags & READ_FLAG_RESTART)) {
       restart = 1;
@@ -300,18 +328,7 @@ int CTable::bDoRead(CCursor* context, const char16_t* keyName, std::uint32_t dir
 
   if (count == 0 && a == 0) return 1;
   CSavedPosition* before = nullptr;
-  if (lockMode == 2 || lockMode == 3) {
-    before = pNewSavedPosition();
-    if (!before) {
-      SetHolderOutOfMemory(m_pErrorHolder);
-      return 0;
-    }
-    before->AddRef();
-    if (!context->bSavePosition(before)) {
-      before->nRelease();
-      return 0;
-    }
-  }
+  if (!bSaveLockPlace(context, lockMode, &before)) return 0;
   int answer = context->bRead(direction, 1, count, nullptr);
   const std::uint32_t inside = answer ? nHoldsRows(context) : 0;
   if (inside && m_nCurrentRecordSlot != SLOT_NONE) {

@@ -46,6 +46,8 @@ enum : std::size_t {
   kAccessModify = 25,
   kAccessRead = 26,
   kAccessReadInContext = 27,
+  kAccessLockTable = 28,
+  kAccessUnlockTable = 29,
   kAccessRecordLock = 30,
   kAccessOutOfRange = 32,
   kAccessReadLarge = 48,
@@ -315,16 +317,16 @@ int DriverSession::Disconnect(ConnectionDescription& description) {
   return CallSlot<int>(m_driver, kDriverClose, &description);
 }
 
-int DriverSession::Begin(ConnectionDescription& description) {
-  return CallSlot<int>(m_driver, kDriverBegin, &description, static_cast<const char16_t*>(nullptr));
+int DriverSession::Begin(ConnectionDescription& description, const char16_t* name) {
+  return CallSlot<int>(m_driver, kDriverBegin, &description, name);
 }
 
-int DriverSession::Commit(ConnectionDescription& description) {
-  return CallSlot<int>(m_driver, kDriverCommit, &description, static_cast<const char16_t*>(nullptr));
+int DriverSession::Commit(ConnectionDescription& description, const char16_t* name) {
+  return CallSlot<int>(m_driver, kDriverCommit, &description, name);
 }
 
-int DriverSession::Rollback(ConnectionDescription& description) {
-  return CallSlot<int>(m_driver, kDriverRollback, &description, static_cast<const char16_t*>(nullptr));
+int DriverSession::Rollback(ConnectionDescription& description, const char16_t* name) {
+  return CallSlot<int>(m_driver, kDriverRollback, &description, name);
 }
 
 void* DriverSession::AccessInterface(ConnectionDescription& connection, void* description) {
@@ -424,6 +426,13 @@ int OpenTable::LockRecord(std::uint32_t mode) {
   std::uint32_t lockAnswer = 0;
   return CallSlot<std::int32_t>(m_access, kAccessRecordLock, &m_handle, RuntimeWord{0}, mode, Word(&lockAnswer));
 }
+
+int OpenTable::LockTable(std::uint32_t mode) {
+  std::uint32_t previous = 0;
+  return CallSlot<std::int32_t>(m_access, kAccessLockTable, &m_handle, mode, Word(&previous));
+}
+
+int OpenTable::UnlockTable() { return CallSlot<std::int32_t>(m_access, kAccessUnlockTable, &m_handle); }
 
 int OpenTable::ReadLarge(std::uint32_t index, void* value) {
   return CallSlot<std::int32_t>(m_access, kAccessReadLarge, &m_handle, index, Word(value));

@@ -44,10 +44,10 @@ class QZRT_API DriverSession {
   void* Driver() const { return m_driver; }
   int Connect(ConnectionDescription& description);
   int Disconnect(ConnectionDescription& description);
-  // One level of the connection's nested transaction, unnamed.
-  int Begin(ConnectionDescription& description);
-  int Commit(ConnectionDescription& description);
-  int Rollback(ConnectionDescription& description);
+  // One level of the connection's nested transaction, unnamed unless a name is given.
+  int Begin(ConnectionDescription& description, const char16_t* name = nullptr);
+  int Commit(ConnectionDescription& description, const char16_t* name = nullptr);
+  int Rollback(ConnectionDescription& description, const char16_t* name = nullptr);
   // The access interface of a table description (the driver's record description), with the runtime's reference.
   void* AccessInterface(ConnectionDescription& connection, void* description);
   // Whether the database has the table: 1 with `found` set, 0 when the question could not be answered.
@@ -105,6 +105,9 @@ class QZRT_API OpenTable {
   int Delete(std::uint32_t mode);
   // Modes 2 and 3 lock the current record, 0 and 1 release it.
   int LockRecord(std::uint32_t mode);
+  // The table locked in the mode (0 and 1 lock nothing), and unlocked.
+  int LockTable(std::uint32_t mode);
+  int UnlockTable();
   // A large item (by its index among the description's large items) read into or written from a runtime value.
   int ReadLarge(std::uint32_t index, void* value);
   int WriteLarge(std::uint32_t index, void* value);

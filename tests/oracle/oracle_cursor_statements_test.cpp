@@ -143,7 +143,7 @@ TEST_F(OracleCursorStatements, EachLockSelectsTheCurrentRecord) {
   StandIn::Get().ClearCallLog();
   for (std::int32_t k : {1, 2}) {
     Hold(k);
-    ASSERT_EQ(cursor->bRunRecordLock(2), 1) << Dump(*holder);
+    ASSERT_EQ(cursor->bRunRecordLock(2, false), 1) << Dump(*holder);
     EXPECT_EQ(Text(), u"SELECT K,NAME FROM T WHERE K=:1  FOR UPDATE NOWAIT");
     CHostValue bound;
     bound.Assign(cursor->pGetStatement()->pGetParameter(0)->pGetFieldValue()->Value());

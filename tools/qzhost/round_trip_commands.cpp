@@ -183,13 +183,18 @@ bool BindValues(State& state) {
   return state.valuesBound;
 }
 
-// A transaction step on the current connection, with the nesting level it leaves.
-bool Transaction(State& state, const char* command, int (qzrt::DriverSession::*step)(qzrt::ConnectionDescription&),
-                 int change) {
+// A transaction step on the current connection, of the level named by the script's word when it gives one, with
+// the nesting level it leaves.
+bool Transaction(State& state, const char* command,
+                 int (qzrt::DriverSession::*step)(qzrt::ConnectionDescription&, const char16_t*), int change,
+                 Words& words) {
   qzrt::ConnectionDescription* connection = NeedConnection(state, command);
   if (!connection) return false;
+  std::string name;
+  words >> name;
+  const std::u16string name16 = Widen(name);
   qzrt::DriverSession session(state.object);
-  const int answer = (session.*step)(*connection);
+  const int answer = (session.*step)(*connection, name.empty() ? nullptr : name16.c_str());
   int& level = state.levels[state.connection];
   if (answer) level += change;
   std::string what = std::string(command) + " on " + state.connection;
@@ -454,17 +459,32 @@ bool Seek(const Driver&, State& state, Words& words) {
   return true;
 }
 
-bool Lock(const Driver&, State& state, Words&) {
+bool Lock(const Driver&, State& state, Words& words) {
   ScriptTable* table = NeedTable(state, "lock");
   if (!table) return false;
+  std::string word;
+  std::uint32_t mode = 0;
+  if (words >> word) {
+    if (word != "table" || !(words >> mode)) return Usage("lock", "[table MODE]");
+    const int answer = table->open->LockTable(mode);
+    Tell(state, "lock the table " + table->name + " in mode " + std::to_string(mode), answer, table->open->Error());
+    return true;
+  }
   const int answer = table->open->LockRecord(2);
   Tell(state, "lock the current record of " + table->name + " on " + table->connection, answer, table->open->Error());
   return true;
 }
 
-bool Unlock(const Driver&, State& state, Words&) {
+bool Unlock(const Driver&, State& state, Words& words) {
   ScriptTable* table = NeedTable(state, "unlock");
   if (!table) return false;
+  std::string word;
+  if (words >> word) {
+    if (word != "table") return Usage("unlock", "[table]");
+    const int answer = table->open->UnlockTable();
+    Tell(state, "unlock the table " + table->name, answer, table->open->Error());
+    return true;
+  }
   const int answer = table->open->LockRecord(0);
   Tell(state, "release the lock of the current record of " + table->name + " on " + table->connection, answer,
        table->open->Error());
@@ -473,14 +493,16 @@ bool Unlock(const Driver&, State& state, Words&) {
 
 // ---- transactions ----------------------------------------------------------------------------------------------
 
-bool Begin(const Driver&, State& state, Words&) { return Transaction(state, "begin", &qzrt::DriverSession::Begin, 1); }
-
-bool Commit(const Driver&, State& state, Words&) {
-  return Transaction(state, "commit", &qzrt::DriverSession::Commit, -1);
+bool Begin(const Driver&, State& state, Words& words) {
+  return Transaction(state, "begin", &qzrt::DriverSession::Begin, 1, words);
 }
 
-bool Rollback(const Driver&, State& state, Words&) {
-  return Transaction(state, "roll back", &qzrt::DriverSession::Rollback, -1);
+bool Commit(const Driver&, State& state, Words& words) {
+  return Transaction(state, "commit", &qzrt::DriverSession::Commit, -1, words);
+}
+
+bool Rollback(const Driver&, State& state, Words& words) {
+  return Transaction(state, "roll back", &qzrt::DriverSession::Rollback, -1, words);
 }
 
 // ---- large values ----------------------------------------------------------------------------------------------
