@@ -565,7 +565,10 @@ int CTable::bSetPositionPerMille(const char16_t* contextName, std::uint32_t perM
   CCursor* context = pFindContext(contextName);
   if (!context) return 1;
   std::int64_t count = 0;
-  if (!bCountRecords(&count, COUNT_RECORDS, COUNT_FROM_CACHE, context, -1)) return 0;
+  // The move reads from the first of all the key's records: they are what the target is counted among, not the
+  // range a seek left.
+  if (!bCountRecords(&count, COUNT_RECORDS, context->bHasConditionNode() ? 0 : COUNT_FROM_CACHE, context, -1))
+    return 0;
   // In 64 bits: per mille times more than 4,294,967 rows does not fit 32.
   std::int64_t target = static_cast<std::int64_t>(perMille) * count / 1000;
   if (target < 1) target = 1;
