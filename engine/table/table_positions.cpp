@@ -429,13 +429,12 @@ int CTable::bPositionOnIdentifyingKey(CCursor* context, CColumn* keyColumn, std:
   // In 64 bits: the moves below are differences of u32 counts.
   std::int64_t move = count;
   CColumnDescriptor* keyItem = keyColumn->pGetDescriptorNoRef();
-  // A key with duplicates starts its search at the record's own position key: that stage, too, is the record alone.
-  // A context that ran off an end of the rows its statement read moves so: the count of the records after the
-  // value counts none of that record's duplicates, and the move would land on the record again.
-  std::uint32_t offEnd = 0;
-  context->GetOutOfRange(&offEnd);
-  const bool ranOff = offEnd && context->pGetStatement() && m_pTableDescription->pGetPositionKey();
-  const bool ownStage = keyItem && (keyItem->bIsUnique() || keyItem->bIsPrimaryKey() || ranOff);
+  // A key with duplicates starts its search at the record's own position key: that stage, too, is the record alone,
+  // and the stage after it holds the records after it in the key's order, its duplicates ordered by that position
+  // key. Counted by the value alone, the records after it would count none of its duplicates, and the move would
+  // land on the record again.
+  const bool ownStage = keyItem && (keyItem->bIsUnique() || keyItem->bIsPrimaryKey() ||
+                                    m_pTableDescription->pGetPositionKey());
   if (counted && ownStage && a == 0 && (direction == READ_NEXT || direction == READ_PREVIOUS)) {
     // The search starts at the record itself and reads no further stage here: a move on goes straight to the
     // records after (before) it, counted from the first of them. Counting them first and reading the record's own
