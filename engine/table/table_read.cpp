@@ -95,6 +95,8 @@ int CTable::bRead(const char16_t* keyName, std::uint32_t direction, std::uint32_
   if (!keyName) keyName = u"";
   int restart = 0;
   CCursor* previous = m_pCurrentContext;
+  // A query run a moment ago has handed out no record yet, whatever its statement read.
+  const int fresh = m_bFreshContext;
   if (m_bFreshContext && !m_pKeyCondition && !(previous && previous->bHasConditionNode())) {
     if (bIsSqlQuery() || (flags & READ_FLAG_QUERY_KEY)) {
       flags |= READ_FLAG_RESTART;
@@ -118,6 +120,7 @@ int CTable::bRead(const char16_t* keyName, std::uint32_t direction, std::uint32_
   if (bIsMove(direction)) {
     // The rows were read under another filter: the context keeps its record to find its place again.
     if (!context->bConditionStillMatches() && !context->bTakeRecordSlot(SLOT_STATE_PINNED)) return 0;
+
   } else {
     if (!context->bConditionStillMatches()) restart = 1;
     if ((flags & READ_FLAG_RESTART) && (flags & READ_FLAG_KEEP) && !bIsQueryMode() &&
@@ -184,6 +187,18 @@ int CTable::bRead(const char16_t* keyName, std::uint32_t direction, std::uint32_
     context->AttachRowCache(0);
   }
 
+  // A context of a query's shared rows that never stood on one of them moves from the record last read through
+  // another context, as a table's context does; before any, the runtime's next asks for the first record and its
+  // previous for the last, in the order the context reads them.
+  if (!restart && bIsMove(direction) && m_pSharedRowSource && !context->pGetSavedRecord() &&
+      context->nGetRecordSlot() == SLOT_NONE && !context->bHasConditionNode()) {
+    if (fresh) {
+      direction = direction == READ_NEXT ? READ_FIRST : READ_LAST;
+    } else if (previous != context && !m_pSharedRowSource->bIsSourceCursor(context) &&
+               !context->bPlaceOnRecord(m_pTableDescription->pGetImageRecord())) {
+      return 0;
+    }
+  }
   int answer = bDoRead(context, keyName, direction, 1, a, lockMode, lockAnswer, flags, restart);
   if (!answer) {
     answer = bReadFallback(context, keyName, direction, lockMode, lockAnswer, flags);
@@ -201,6 +216,13 @@ int CTable::bRead(const char16_t* keyName, std::uint32_t direction, std::uint32_
 
 int CTable::bReadInContext(const char16_t* name, std::uint32_t direction, RuntimeWord count, std::uint32_t a,
                            std::uint32_t lockMode, RuntimeWord lockAnswer, std::uint32_t flags) {
+  // A query given as SQL text orders its rows by another key than its own only on the client, and its statement
+  // run again would hand them out in its own order: they are read through the key first, as the moves read them,
+  // then counted through there.
+  if (bIsSqlQuery() && !bIsMove(direction) && !(flags & READ_FLAG_NO_CACHE) && name && *name && bNamesKey(name)) {
+    if (!bRead(name, READ_FIRST, a, 0, 0, flags & ~READ_FLAG_RESTART)) return 0;
+    flags |= READ_FLAG_RESTART;
+  }
   CCursor* context = pSelectContext(name, direction, flags);
   if (!context) return 0;
   const std::uint32_t n = static_cast<std::uint32_t>(count);
@@ -214,6 +236,8 @@ int CTable::bReadInContext(const char16_t* name, std::uint32_t direction, Runtim
     flags |= READ_FLAG_RESTART;
     restart = 0;
     if (!context->bAttachSharedRowSource()) return 0;
+    // The key the query's rows are read by in their own order counts them in that order, as its moves go.
+    if (bIsQueryOrderKey(name) && !context->bStandInSourceOrder()) return 0;
   }
   if (bDoRead(context, name, direction, n, a, lockMode, lockAnswer, flags, restart)) return 1;
   return bReadFallback(context, name, direction, lockMode, lockAnswer, flags);
@@ -262,8 +286,13 @@ int CTable::bDoRead(CCursor* context, const char16_t* keyName, std::uint32_t dir
         // starts there; found by a NULL key, the move would answer the end of the rows forever.
         CColumn* key = m_pTableDescription->pFindColumnByName(context->pszGetSearchItem());
         CHostValue value;
+        // A NULL key value of a record that its position key identifies is found again among the NULLs.
+        CColumn* position = m_pTableDescription->pGetPositionKey();
+        CHostValue identity;
+        const bool identified = position && position != key && position->bGetValue(identity, 0) &&
+                                identity.nGetType() != 0 && !identity.bIsNull();
         if (key && context->nGetRecordSlot() == SLOT_NONE && !context->bIsOpen() &&
-            (!key->bGetValue(value, 0) || value.nGetType() == 0 || value.bIsNull())) {
+            (!key->bGetValue(value, 0) || value.nGetType() == 0 || (value.bIsNull() && !identified))) {
           return bDoRead(context, keyName, direction == READ_NEXT ? READ_FIRST : READ_LAST, count, a, lockMode,
                          lockAnswer, flags, 1);
         }
@@ -516,7 +545,29 @@ int CTable::bCountRecords(std::int64_t* count, std::uint32_t flags, std::uint32_
     CKeyCondition* search = counter->pNewConditionNode(m_pErrorHolder);
     if (!search || !key) return 0;
     counter->SetConditionNode(search);
-    if (!search->bSetSearch(m_pTableDescription, key->pGetDescriptorNoRef(), &value, READ_FIRST, 1)) {
+    // Records that share the key value stand in the order of the key that identifies them, as the reads have them:
+    // the records before (after) one of them are found from the whole record, not from the value alone, which
+    // would count none of them or all.
+    CRecord* current = m_pTableDescription->pGetCurrentRecord();
+    const bool byRecord = (mode == 2 || mode == 3) && saved && current && !key->bIsUniqueKey() &&
+                          m_pTableDescription->pGetPositionKey() && !value.bIsNull() && value.nGetType() != 0;
+    int searched = 0;
+    if (byRecord) {
+      CRecord* kept = current->pDuplicate(RECORD_PARTS_ALL);
+      if (!kept) {
+        SetHolderOutOfMemory(m_pErrorHolder);
+        counter->SetConditionNode(nullptr);
+        return 0;
+      }
+      kept->AddRef();
+      searched = current->bCopyFrom(saved, RECORD_PARTS_ALL) &&
+                 search->bSetRecordSearch(m_pTableDescription, key->pGetDescriptorNoRef(), 0, 0);
+      current->bCopyFrom(kept, RECORD_PARTS_ALL);
+      kept->nRelease();
+    } else {
+      searched = search->bSetSearch(m_pTableDescription, key->pGetDescriptorNoRef(), &value, READ_FIRST, 1);
+    }
+    if (!searched) {
       counter->SetConditionNode(nullptr);
       return 0;
     }

@@ -152,6 +152,32 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
        "set ID=2 NAME=two\nadd\ncommit\nexpect 1\nuse TB\nread last\nexpect ID=2\n",
        true, ""},
       {"connect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nwith HOSTTEST\nuse T\nbegin X\nset ID=2 NAME=two\nadd\ncommit Y\nexpect 0\ncommit X\nexpect 1\nuse TB\nread last\nexpect ID=2\n",
+      // Through a key with duplicates (NAME order: a 3, one 1, one 2, one 4), ties in ID order: a walk goes on past
+      // the records added meanwhile, and a first move through it from a record another key reached moves from there.
+      {"sql CREATE INDEX T_NAME ON T (NAME)\nsql INSERT INTO T VALUES (2, 'one')\nsql INSERT INTO T VALUES (3, 'a')\n"
+       "sql INSERT INTO T VALUES (4, 'one')\nsql COMMIT\ndescribe T as TN\nopen\nread first by NAME\nset ID=11 NAME=z\n"
+       "add\nread next by NAME\nexpect ID=1\nset ID=12 NAME=z\nadd\nread next by NAME\nexpect ID=2\n"
+       "read next by NAME\nexpect ID=4\nread previous by NAME\nexpect ID=2\n"
+       "describe T as TP\nopen\nread first by ID\nread next by ID\nread previous by NAME\nexpect ID=1\n"
+       "describe T as TQ\nopen\nread first by ID\nread next by ID\nread next by NAME\nexpect ID=4\n"
+       "describe T as TR\nopen\nseek ID 3\nread next by NAME\nexpect ID=1\nread next by NAME\nexpect ID=2\n",
+       true, ""},
+      // A copy of a context on the second or a later duplicate, or on a NULL key, goes on from that very record
+      // (NAME order: a 2, one 1, one 3, one 5, z 4, NULL 6).
+      {"sql CREATE INDEX T_NAME ON T (NAME)\nsql INSERT INTO T VALUES (2, 'a')\nsql INSERT INTO T VALUES (3, 'one')\n"
+       "sql INSERT INTO T VALUES (4, 'z')\nsql INSERT INTO T VALUES (5, 'one')\nsql INSERT INTO T VALUES (6, NULL)\n"
+       "sql COMMIT\ndescribe T as TN\nopen\nread first by NAME\nread next by NAME\nread next by NAME\ncopy as C\n"
+       "read next by NAME\nexpect ID=5\nuse TN\ncopy as D\nread previous by NAME\nexpect ID=1\nuse TN\n"
+       "read last by NAME\ncopy as E\nread previous by NAME\nexpect ID=4\nuse TN\ncopy as F\nread next by NAME\n"
+       "expect 1\ndescribe T as TM\nopen\nread last by ID\nread previous by NAME\nexpect ID=4\n",
+       true, ""},
+      // A query's first move through a key starts at that key's end; a move through a context that never read goes
+      // on from the record last read (ORDER BY ID DESC; NAME order with ties in the query's: a 2, one 3, one 1).
+      {"sql INSERT INTO T VALUES (2, 'a')\nsql INSERT INTO T VALUES (3, 'one')\nsql COMMIT\n"
+       "query Q SELECT ID, NAME FROM T ORDER BY ID DESC\nread next by NAME\nexpect ID=2\n"
+       "query P SELECT ID, NAME FROM T ORDER BY ID DESC\nread previous by ID\nexpect ID=1\nread previous by NAME\n"
+       "expect ID=3\nquery R SELECT ID, NAME FROM T ORDER BY ID DESC\nread previous by R\nexpect ID=1\n"
+       "read record 2 by ID\nexpect ID=2\nread next by ID\nexpect ID=1\n",
        true, ""},
   };
   for (const Case& c : cases) {
