@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -436,6 +437,33 @@ bool Read(const Driver&, State& state, Words& words) {
   } else if (answer) {
     PrintRecord(*table->open);
   }
+  return true;
+}
+
+bool Position(const Driver&, State& state, Words& words) {
+  ScriptTable* table = NeedTable(state, "position");
+  if (!table) return false;
+  std::string word, key;
+  std::optional<std::uint32_t> target;
+  while (words >> word) {
+    if (word == "by" && words >> key) continue;
+    char* end = nullptr;
+    const unsigned long n = std::strtoul(word.c_str(), &end, 10);
+    if (*end || target) return Usage("position", "[PER_MILLE] [by KEY]");
+    target = static_cast<std::uint32_t>(n);
+  }
+  if (key.empty()) key = DefaultKey(*table->open);
+  if (key.empty()) key = table->name;
+  const std::u16string key16 = Widen(key);
+  std::uint32_t perMille = 0;
+  const int answer = target ? table->open->GoToPerMille(key16.c_str(), *target)
+                            : table->open->PerMille(key16.c_str(), &perMille);
+  Tell(state,
+       target ? "go to " + std::to_string(*target) + " per mille of " + table->name + " by " + key
+              : "the position of " + table->name + " by " + key + " per mille",
+       answer, table->open->Error());
+  if (answer && !target) std::printf("    per mille: %u\n", perMille);
+  if (answer && target) PrintRecord(*table->open);
   return true;
 }
 
