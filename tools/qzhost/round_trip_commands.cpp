@@ -56,6 +56,16 @@ void PrintRecord(qzrt::OpenTable& table) {
   std::printf("    record: %s\n", text.empty() ? "(none)" : text.c_str());
 }
 
+// A move that ran off an end (or a seek that found nothing) answers 1 and leaves the record as it was, which is no
+// record of the move: the runtime asks the context whether it is out of range before it shows anything.
+void PrintLanding(qzrt::OpenTable& table, int answer, const std::u16string& key) {
+  if (answer && table.OutOfRange(key.c_str())) {
+    std::printf("    past an end of the rows\n");
+  } else if (answer) {
+    PrintRecord(table);
+  }
+}
+
 qzrt::ConnectionDescription* NeedConnection(State& state, const char* command) {
   qzrt::ConnectionDescription* connection = state.object ? state.Connection() : nullptr;
   if (!connection) std::printf("%s: no connection is open (connect first)\n", command);
@@ -430,13 +440,7 @@ bool Read(const Driver&, State& state, Words& words) {
     answer = table->open->Read(key16.c_str(), code, lock ? 2 : 0, flags);
   }
   Tell(state, what, answer, table->open->Error());
-  // A move that ran off an end answers 1 and leaves the record as it was, which is no record of the move: the
-  // runtime asks the context whether it is out of range before it shows anything.
-  if (answer && table->open->OutOfRange(key16.c_str())) {
-    std::printf("    past an end of the rows\n");
-  } else if (answer) {
-    PrintRecord(*table->open);
-  }
+  PrintLanding(*table->open, answer, key16);
   return true;
 }
 
@@ -463,7 +467,7 @@ bool Position(const Driver&, State& state, Words& words) {
               : "the position of " + table->name + " by " + key + " per mille",
        answer, table->open->Error());
   if (answer && !target) std::printf("    per mille: %u\n", perMille);
-  if (answer && target) PrintRecord(*table->open);
+  if (target) PrintLanding(*table->open, answer, key16);
   return true;
 }
 
@@ -478,7 +482,7 @@ bool Seek(const Driver&, State& state, Words& words) {
   const int answer = table->open->Seek(Widen(key).c_str(), value.get());
   Tell(state, "seek the first record of " + table->name + " whose " + key + " is " + text, answer,
        table->open->Error());
-  if (answer) PrintRecord(*table->open);
+  PrintLanding(*table->open, answer, Widen(key));
   return true;
 }
 
