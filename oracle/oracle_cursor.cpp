@@ -700,8 +700,18 @@ int COracleCursor::bLockRecord(CSqlRewriter* statement, std::uint32_t) {
   m_pStatement->SetSelectMode(0);
   CSqlRewriter* where = pNewTableStatement();
   if (!where) return 0;
-  const int answer = bAppendRecordWhere(where, 0) && bBuildSelect(statement, 0, nullptr, 1, where) &&
-                     m_pStatement->nAppendText(u" FOR UPDATE NOWAIT");
+  // The record of a query over one file is locked in that file, where its write goes: the server locks no rows
+  // through a query that sorts, merges or groups them.
+  CTString file;
+  int answer = bAppendRecordWhere(where, 0) && bQueryFileName(file);
+  if (answer && !file.bIsEmpty()) {
+    SetStatementKindWord(statement, SQL_STATEMENT_SELECT);
+    answer = statement->nAppendText(u"SELECT * FROM ") && statement->nAppendText(file.pszGet()) &&
+             statement->nAppendText(u" WHERE ") && statement->bAppendRewriter(where, 0);
+  } else {
+    answer = answer && bBuildSelect(statement, 0, nullptr, 1, where);
+  }
+  answer = answer && m_pStatement->nAppendText(u" FOR UPDATE NOWAIT");
   where->nRelease();
   return answer;
 }

@@ -207,9 +207,15 @@ int COracleTable::bRead(const char16_t* keyName, std::uint32_t direction, std::u
     CHostValue value;
     if (key) place->GetFieldValue(value, key->pGetDescriptorNoRef());
     // No key, no value or no record holding it any more: the context reads on as it stands.
-    if (key && value.nGetType() != 0 && !value.bIsNull()) {
+    if (key && value.nGetType() != 0 && !value.bIsNull() && key->bIsUniqueKey()) {
       answer = nReadOnFromValue(keyName, value, direction, a, lockMode, lockAnswer, flags,
                                 flags & READ_FLAG_NO_CACHE);
+    } else if (key && place == context->pGetSavedRecord()) {
+      // A value that other records share (or a NULL, which no seek finds) does not tell which of them the context
+      // stood on: the whole record does, its duplicates ordered by the key that identifies them. The context keeps
+      // it as the place its move starts from.
+      context->bSetRecordSlot(SLOT_STATE_NONE, SLOT_NONE);
+      if (!context->bTakeRecordSlot(SLOT_STATE_PINNED)) answer = 0;
     }
   }
   if (answer < 0) answer = CTableOra::bRead(keyName, direction, a, lockMode, lockAnswer, flags);

@@ -242,6 +242,7 @@ class CCursor : public CRefCounted, public IPositionOwner {
   int bIsDistinct(std::uint32_t flags);
   int bBuildDropTable(CSqlRewriter* statement);
   int bBuildStatementHead(CSqlRewriter* statement, std::uint32_t kind);
+  int bQueryFileName(CTString& name);
   int bBuildWriteStatement(CSqlRewriter* statement, std::uint32_t kind, std::uint32_t flags);
   int bAppendColumnsAndValues(CSqlRewriter* values, CTString& names, std::uint32_t kind, std::uint32_t flags);
   int bIsColumnWritten(CColumn* column, std::uint32_t kind, std::uint32_t flags);

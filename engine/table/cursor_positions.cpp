@@ -88,11 +88,14 @@ int CCursor::nGetPositionPerMille(std::uint32_t* result, const char16_t*) {
     place = m_pSharedView ? static_cast<std::int64_t>(m_pSharedView->nGetCurrentRank()) + 1
                           : static_cast<std::int64_t>(m_nCurrentRow) + 1;
   } else {
-    if (!m_pTable->bCountRecords(&rows, COUNT_RECORDS, OPEN_COUNT_FROM_CACHE, this, -1)) return 0;
+    // The place is counted among all the key's records (a range a seek opened included): the count it is divided by
+    // is theirs too, never the range's alone.
+    const std::uint32_t fromCache = bHasConditionNode() ? 0 : OPEN_COUNT_FROM_CACHE;
+    if (!m_pTable->bCountRecords(&rows, COUNT_RECORDS, fromCache, this, -1)) return 0;
     if (rows < 1) return 1;
     if (bHasConditionNode() || m_nRecordSlotState != SLOT_STATE_NONE || !m_bFirstRead) {
       std::int64_t before = 0;
-      if (!m_pTable->bCountRecords(&before, COUNT_RECORDS, OPEN_COUNT_FROM_CACHE, this, 3)) return 0;
+      if (!m_pTable->bCountRecords(&before, COUNT_RECORDS, fromCache, this, 3)) return 0;
       place = before + 1;
     } else {
       place = bIsReversed() ? rows - m_nCurrentRow : static_cast<std::int64_t>(m_nCurrentRow) + 1;

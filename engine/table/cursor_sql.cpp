@@ -375,8 +375,11 @@ int CCursor::bAppendOrderBy(CColumn* sortColumn, int ascending, CQueryDescriptio
   return bOutOfMemory();
 }
 
-int CCursor::AppendSelectColumn(CColumn* column, CSqlRewriter* text, int*, CQueryDescription*) {
+int CCursor::AppendSelectColumn(CColumn* column, CSqlRewriter* text, int* ascending, CQueryDescription* query) {
   CConnection* connection = pGetConnection();
+  // An item the query itself selects in descending order is read that way round: a forward read walks it down.
+  IHostItemDescription* selected = query ? query->pFindItem(column->pszGetName()) : nullptr;
+  if (ascending && selected && selected->bIsDescending()) *ascending = !*ascending;
   const std::uint32_t mode = column->nGetAutoIdMode();
   if ((mode == 1 || mode == 2) && connection && connection->bOrdersByPosition()) {
     // An expression item of a query is ordered by its place in the select list.
@@ -442,8 +445,27 @@ int CCursor::bBuildStatementHead(CSqlRewriter* statement, std::uint32_t kind) {
   SetStatementKindWord(statement, kind);
   if (!statement->nAppendText(head)) return 0;
   if (!m_pTable->bIsQueryMode()) return statement->nAppendText(m_pTable->pszGetSqlName());
-  // A query's rows are written through the query itself; its files are the query's business.
+  CTString file;
+  if (!bQueryFileName(file)) return 0;
+  if (!file.bIsEmpty()) return statement->nAppendText(file.pszGet());
   return bBuildSelectStatement(m_pTable->pGetQueryDescription(), 0, nullptr, 1, nullptr, 0, 1);
+}
+
+// The rows of a query over one file are that file's rows: a write reaches them there, as the server refuses writes
+// through a query that sorts, merges or groups its rows. Only a query over several files is written through itself
+// (empty name), as is one whose rows name no file at all (a description that knows no table of its first item).
+int CCursor::bQueryFileName(CTString& name) {
+  name.Empty();
+  if (!m_pTable->bIsQueryMode() || m_pTable->bQueryJoinsFiles() || !m_pRecordDescription ||
+      m_pRecordDescription->nGetItemCount() == 0)
+    return 1;
+  auto* item = static_cast<IHostItemDescription*>(m_pRecordDescription->piGetItem(0));
+  if (!item) return 1;
+  const char16_t* table = item->pszGetTableName();
+  if (table && table[0]) m_pTable->QuoteItemTable(item, name);
+  item->nRelease();
+  // A name that could not be quoted left its error in the holder.
+  return !(table && table[0] && name.bIsEmpty());
 }
 
 int CCursor::bBuildInsert(CSqlRewriter* statement, std::uint32_t flags) {

@@ -429,13 +429,12 @@ int CTable::bPositionOnIdentifyingKey(CCursor* context, CColumn* keyColumn, std:
   // In 64 bits: the moves below are differences of u32 counts.
   std::int64_t move = count;
   CColumnDescriptor* keyItem = keyColumn->pGetDescriptorNoRef();
-  // A key with duplicates starts its search at the record's own position key: that stage, too, is the record alone.
-  // A context that ran off an end of the rows its statement read moves so: the count of the records after the
-  // value counts none of that record's duplicates, and the move would land on the record again.
-  std::uint32_t offEnd = 0;
-  context->GetOutOfRange(&offEnd);
-  const bool ranOff = offEnd && context->pGetStatement() && m_pTableDescription->pGetPositionKey();
-  const bool ownStage = keyItem && (keyItem->bIsUnique() || keyItem->bIsPrimaryKey() || ranOff);
+  // A key with duplicates starts its search at the record's own position key: that stage, too, is the record alone,
+  // and the stage after it holds the records after it in the key's order, its duplicates ordered by that position
+  // key. Counted by the value alone, the records after it would count none of its duplicates, and the move would
+  // land on the record again.
+  const bool ownStage = keyItem && (keyItem->bIsUnique() || keyItem->bIsPrimaryKey() ||
+                                    m_pTableDescription->pGetPositionKey());
   if (counted && ownStage && a == 0 && (direction == READ_NEXT || direction == READ_PREVIOUS)) {
     // The search starts at the record itself and reads no further stage here: a move on goes straight to the
     // records after (before) it, counted from the first of them. Counting them first and reading the record's own
@@ -565,7 +564,10 @@ int CTable::bSetPositionPerMille(const char16_t* contextName, std::uint32_t perM
   CCursor* context = pFindContext(contextName);
   if (!context) return 1;
   std::int64_t count = 0;
-  if (!bCountRecords(&count, COUNT_RECORDS, COUNT_FROM_CACHE, context, -1)) return 0;
+  // The move reads from the first of all the key's records: they are what the target is counted among, not the
+  // range a seek left.
+  if (!bCountRecords(&count, COUNT_RECORDS, context->bHasConditionNode() ? 0 : COUNT_FROM_CACHE, context, -1))
+    return 0;
   // In 64 bits: per mille times more than 4,294,967 rows does not fit 32.
   std::int64_t target = static_cast<std::int64_t>(perMille) * count / 1000;
   if (target < 1) target = 1;

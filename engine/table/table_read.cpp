@@ -201,6 +201,13 @@ int CTable::bRead(const char16_t* keyName, std::uint32_t direction, std::uint32_
 
 int CTable::bReadInContext(const char16_t* name, std::uint32_t direction, RuntimeWord count, std::uint32_t a,
                            std::uint32_t lockMode, RuntimeWord lockAnswer, std::uint32_t flags) {
+  // A query given as SQL text orders its rows by another key than its own only on the client: they are read in
+  // full through that key first (its statement would hand them out in the query's order), then counted through.
+  if (bIsSqlQuery() && !bIsMove(direction) && !(flags & READ_FLAG_NO_CACHE) && name && *name &&
+      !bIsQueryOrderKey(name) && bNamesKey(name)) {
+    if (!bRead(name, READ_FIRST, a, 0, 0, flags & ~READ_FLAG_RESTART)) return 0;
+    flags |= READ_FLAG_RESTART;
+  }
   CCursor* context = pSelectContext(name, direction, flags);
   if (!context) return 0;
   const std::uint32_t n = static_cast<std::uint32_t>(count);
@@ -214,6 +221,8 @@ int CTable::bReadInContext(const char16_t* name, std::uint32_t direction, Runtim
     flags |= READ_FLAG_RESTART;
     restart = 0;
     if (!context->bAttachSharedRowSource()) return 0;
+    // The key the query's rows are read by in their own order counts them in that order, as its moves go.
+    if (bIsQueryOrderKey(name) && !context->bStandInSourceOrder()) return 0;
   }
   if (bDoRead(context, name, direction, n, a, lockMode, lockAnswer, flags, restart)) return 1;
   return bReadFallback(context, name, direction, lockMode, lockAnswer, flags);
@@ -499,7 +508,29 @@ int CTable::bCountRecords(std::int64_t* count, std::uint32_t flags, std::uint32_
     CKeyCondition* search = counter->pNewConditionNode(m_pErrorHolder);
     if (!search || !key) return 0;
     counter->SetConditionNode(search);
-    if (!search->bSetSearch(m_pTableDescription, key->pGetDescriptorNoRef(), &value, READ_FIRST, 1)) {
+    // Records that share the key value stand in the order of the key that identifies them, as the reads have them:
+    // the records before (after) one of them are found from the whole record, not from the value alone, which
+    // would count none of them or all.
+    CRecord* current = m_pTableDescription->pGetCurrentRecord();
+    const bool byRecord = (mode == 2 || mode == 3) && saved && current && !key->bIsUniqueKey() &&
+                          m_pTableDescription->pGetPositionKey() && !value.bIsNull() && value.nGetType() != 0;
+    int searched = 0;
+    if (byRecord) {
+      CRecord* kept = current->pDuplicate(RECORD_PARTS_ALL);
+      if (!kept) {
+        SetHolderOutOfMemory(m_pErrorHolder);
+        counter->SetConditionNode(nullptr);
+        return 0;
+      }
+      kept->AddRef();
+      searched = current->bCopyFrom(saved, RECORD_PARTS_ALL) &&
+                 search->bSetRecordSearch(m_pTableDescription, key->pGetDescriptorNoRef(), 0, 0);
+      current->bCopyFrom(kept, RECORD_PARTS_ALL);
+      kept->nRelease();
+    } else {
+      searched = search->bSetSearch(m_pTableDescription, key->pGetDescriptorNoRef(), &value, READ_FIRST, 1);
+    }
+    if (!searched) {
       counter->SetConditionNode(nullptr);
       return 0;
     }

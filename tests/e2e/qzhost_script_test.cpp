@@ -107,6 +107,25 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
        "sql COMMIT\nwith HOSTTEST\nquery Q SELECT ID, NAME FROM T ORDER BY ID\nread first\nread next\ncopy as C\n"
        "use Q\nread next\nexpect ID=3\nuse C\nread next\nexpect ID=3\nread previous\nexpect ID=2\n",
        true, ""},
+      // Through a key with duplicates (NAME order: a 3, one 1, one 2, one 4), ties in ID order: a walk goes on past
+      // the records added meanwhile, and a first move through it from a record another key reached moves from there.
+      {"sql CREATE INDEX T_NAME ON T (NAME)\nsql INSERT INTO T VALUES (2, 'one')\nsql INSERT INTO T VALUES (3, 'a')\n"
+       "sql INSERT INTO T VALUES (4, 'one')\nsql COMMIT\ndescribe T as TN\nopen\nread first by NAME\nset ID=11 NAME=z\n"
+       "add\nread next by NAME\nexpect ID=1\nset ID=12 NAME=z\nadd\nread next by NAME\nexpect ID=2\n"
+       "read next by NAME\nexpect ID=4\nread previous by NAME\nexpect ID=2\n"
+       "describe T as TP\nopen\nread first by ID\nread next by ID\nread previous by NAME\nexpect ID=1\n"
+       "describe T as TQ\nopen\nread first by ID\nread next by ID\nread next by NAME\nexpect ID=4\n"
+       "describe T as TR\nopen\nseek ID 3\nread next by NAME\nexpect ID=1\nread next by NAME\nexpect ID=2\n",
+       true, ""},
+      // A copy of a context on the second or a later duplicate, or on a NULL key, goes on from that very record
+      // (NAME order: a 2, one 1, one 3, one 5, z 4, NULL 6).
+      {"sql CREATE INDEX T_NAME ON T (NAME)\nsql INSERT INTO T VALUES (2, 'a')\nsql INSERT INTO T VALUES (3, 'one')\n"
+       "sql INSERT INTO T VALUES (4, 'z')\nsql INSERT INTO T VALUES (5, 'one')\nsql INSERT INTO T VALUES (6, NULL)\n"
+       "sql COMMIT\ndescribe T as TN\nopen\nread first by NAME\nread next by NAME\nread next by NAME\ncopy as C\n"
+       "read next by NAME\nexpect ID=5\nuse TN\ncopy as D\nread previous by NAME\nexpect ID=1\nuse TN\n"
+       "read last by NAME\ncopy as E\nread previous by NAME\nexpect ID=4\nuse TN\ncopy as F\nread next by NAME\n"
+       "expect 1\n",
+       true, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.steps);

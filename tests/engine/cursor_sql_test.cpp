@@ -232,6 +232,7 @@ TEST_F(CursorSqlTest, AQueryKeepsItsOwnOrderByAndTheReadsOrderFollowsIt) {
       {u"SELECT K, QTY FROM T ORDER BY K", u"QTY", {u"K", u"QTY"}, u"SELECT K, QTY FROM T ORDER BY T.K,QTY"},
       {u"SELECT NAME, QTY FROM T ORDER BY QTY", u"QTY", {u"NAME", u"QTY"},
        u"SELECT NAME, QTY FROM T ORDER BY T.QTY,QTY"},
+      {u"SELECT K, QTY FROM T", u"QTY", {u"K", u"-QTY"}, u"SELECT K, QTY FROM T ORDER BY QTY DESC,K"},
   };
   for (const Case& c : cases) {
     const std::u16string text = c.text;
@@ -243,7 +244,11 @@ TEST_F(CursorSqlTest, AQueryKeepsItsOwnOrderByAndTheReadsOrderFollowsIt) {
     analysis.SetNumber(qzrt::QueryAnalysis::kKind, 1);
     std::vector<std::unique_ptr<qzrt::ItemDescription>> items;
     for (const char16_t* name : c.selected) {
+      // "-QTY": QTY selected as a descending item.
+      const bool descending = *name == u'-';
+      name += descending ? 1 : 0;
       auto& item = items.emplace_back(std::make_unique<qzrt::ItemDescription>(name));
+      item->SetNumber(qzrt::ItemDescription::kDescending, descending);
       item->SetText(qzrt::ItemDescription::kFileName, u"T");
       item->SetText(qzrt::ItemDescription::kOrigin, name);
       analysis.items.push_back(item.get());
@@ -262,6 +267,8 @@ TEST_F(CursorSqlTest, AQueryKeepsItsOwnOrderByAndTheReadsOrderFollowsIt) {
     query->AddRef();
     table->query = query;
     EXPECT_EQ(Select(c.sortItem, 1), c.expected);
+    // A record of the query is written into its one file, whatever order the query gives its rows.
+    EXPECT_EQ(Built(5), u"DELETE T");
     if (orderBy == std::u16string::npos) {
       // Its count: " FROM " and then the sub-query's own " (".
       CSqlRewriter* count = NewStatement();

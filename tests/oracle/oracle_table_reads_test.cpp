@@ -198,7 +198,9 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
       {u"v", "F N S2 N P S3 S4 N P N", "1 2 x41 3 2 x41 x41 3 2 3"},
       {u"N", "F N N N N N N P P F P N", "1 2 3 4 5 - - 4 3 1 - 2"},
       {u"q", "F N N N N N P P N N N P", "5 4 3 2 1 - 2 3 2 1 - 2"},
-      {u"q", "F N g1 N N N N", "5 4 4 x 3 2 1"},
+      {u"q", "F N g1 N N N N", "5 4 x 3 2 1 -"},
+      {u"q", "F M G500 M N R2 N C", "5 200 4 400 3 4 3 5"},
+      {u"V", "S2 R2 N S3 R4 P", "2 2 3 3 4 3"},
       {u"q", "F N o N N P", "5 4 3 2 1 2"},
       {u"q", "F N N F N", "5 4 3 5 4"},
       {u"k", "F N S3 N P P L S2 P N S0 P", "5 4 3 2 3 4 1 2 3 2 1 2"},
@@ -208,6 +210,9 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
       {u"K", "P P N", "5 4 5"},
       {u"K", "W N N P", "1 2 3 2"},
       {u"V", "S2 N N N N P P P P P N N S3 P P N", "2 3 4 5 - 4 3 2 1 - 2 3 3 2 1 2"},
+      {u"K", "S4 M N M S4 G1000 M", "4 800 5 1000 4 5 1000"},
+      {u"N", "S7 M N M N M P M", "1 200 2 400 3 600 2 400"},
+      {u"N", "F A11 N A12 N A13 N D N P", "1 11 2 12 3 13 4 1 5 3"},
   };
   // The runtime hands a query given as text over analysed, with flag 4: its own ORDER BY is the order Q reads.
   static qzrt::QueryAnalysis query;
@@ -267,12 +272,12 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
         case 's': value.SetType(HOST_TYPE_TEXT), value.Set(u"abc");
           [[fallthrough]];
         case 'S': ok = subject->bSeekOnKey(name, reinterpret_cast<RuntimeWord>(&value), 1, 0, 0, 0, 1, 0); break;
-        case 'R': ok = subject->bReadInContext(key, READ_FIRST, static_cast<RuntimeWord>(n), 0, 0, 0, 0); break;
-        case 'C': ok = subject->bCountRecords(&count, 16, 0x4000, subject->pFindContext(key), -1); break;
-        case 'M': ok = subject->bGetPositionPerMille(&perMille, key, 0); break;
+        case 'R': ok = subject->bReadInContext(name, READ_FIRST, static_cast<RuntimeWord>(n), 0, 0, 0, 0); break;
+        case 'C': ok = subject->bCountRecords(&count, 16, 0x4000, subject->pFindContext(name), -1); break;
+        case 'M': ok = subject->bGetPositionPerMille(&perMille, name, 0); break;
         case 'g': StandIn::Get().InjectStatus(n > 9 ? "OCIStmtExecute" : "OCIStmtFetch", n % 10, -1, 1013), n = 500;
           [[fallthrough]];
-        case 'G': ok = subject->bSetPositionPerMille(key, static_cast<std::uint32_t>(n), 0, 0); break;
+        case 'G': ok = subject->bSetPositionPerMille(name, static_cast<std::uint32_t>(n), 0, 0); break;
         case 'o': StandIn::Get().InjectStatus("OCIStmtFetch", 1, -1, 1002);
           ok = subject->bRead(name, READ_NEXT, 0, 0, 0, flags); break;
         default: ok = subject->bRead(name, std::string("FLNP").find(op), 0, 0, 0, flags); break;
