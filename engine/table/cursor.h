@@ -221,6 +221,8 @@ class CCursor : public CRefCounted, public IPositionOwner {
   // Leaves the view for the shared rows in the source's own order, standing on the row the view stands on: a seek
   // found its row by a key whose reads go in the query's order. 1 with no view.
   int bStandInSourceOrder();
+  // Stands on the record among the shared rows, for a move from it.
+  int bPlaceOnRecord(CRecord* record);
 
   // ---- record slots ----
   int bSetRecordSlot(std::uint32_t state, std::uint32_t slot);

@@ -95,6 +95,8 @@ int CTable::bRead(const char16_t* keyName, std::uint32_t direction, std::uint32_
   if (!keyName) keyName = u"";
   int restart = 0;
   CCursor* previous = m_pCurrentContext;
+  // A query run a moment ago has handed out no record yet, whatever its statement read.
+  const int fresh = m_bFreshContext;
   if (m_bFreshContext && !m_pKeyCondition && !(previous && previous->bHasConditionNode())) {
     if (bIsSqlQuery() || (flags & READ_FLAG_QUERY_KEY)) {
       flags |= READ_FLAG_RESTART;
@@ -184,6 +186,18 @@ int CTable::bRead(const char16_t* keyName, std::uint32_t direction, std::uint32_
     context->AttachRowCache(0);
   }
 
+  // A context of a query's shared rows that never stood on one of them moves from the record last read through
+  // another context, as a table's context does; before any, the runtime's next asks for the first record and its
+  // previous for the last, in the order the context reads them.
+  if (!restart && bIsMove(direction) && m_pSharedRowSource && !context->pGetSavedRecord() &&
+      context->nGetRecordSlot() == SLOT_NONE && !context->bHasConditionNode()) {
+    if (fresh) {
+      direction = direction == READ_NEXT ? READ_FIRST : READ_LAST;
+    } else if (previous != context && !m_pSharedRowSource->bIsSourceCursor(context) &&
+               !context->bPlaceOnRecord(m_pTableDescription->pGetImageRecord())) {
+      return 0;
+    }
+  }
   int answer = bDoRead(context, keyName, direction, 1, a, lockMode, lockAnswer, flags, restart);
   if (!answer) {
     answer = bReadFallback(context, keyName, direction, lockMode, lockAnswer, flags);
@@ -201,10 +215,10 @@ int CTable::bRead(const char16_t* keyName, std::uint32_t direction, std::uint32_
 
 int CTable::bReadInContext(const char16_t* name, std::uint32_t direction, RuntimeWord count, std::uint32_t a,
                            std::uint32_t lockMode, RuntimeWord lockAnswer, std::uint32_t flags) {
-  // A query given as SQL text orders its rows by another key than its own only on the client: they are read in
-  // full through that key first (its statement would hand them out in the query's order), then counted through.
-  if (bIsSqlQuery() && !bIsMove(direction) && !(flags & READ_FLAG_NO_CACHE) && name && *name &&
-      !bIsQueryOrderKey(name) && bNamesKey(name)) {
+  // A query given as SQL text orders its rows by another key than its own only on the client, and its statement
+  // run again would hand them out in its own order: they are read through the key first, as the moves read them,
+  // then counted through there.
+  if (bIsSqlQuery() && !bIsMove(direction) && !(flags & READ_FLAG_NO_CACHE) && name && *name && bNamesKey(name)) {
     if (!bRead(name, READ_FIRST, a, 0, 0, flags & ~READ_FLAG_RESTART)) return 0;
     flags |= READ_FLAG_RESTART;
   }

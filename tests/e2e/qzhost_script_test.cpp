@@ -126,6 +126,14 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
        "read last by NAME\ncopy as E\nread previous by NAME\nexpect ID=4\nuse TN\ncopy as F\nread next by NAME\n"
        "expect 1\n",
        true, ""},
+      // A query's first move through a key starts at that key's end; a move through a context that never read goes
+      // on from the record last read (ORDER BY ID DESC; NAME order with ties in the query's: a 2, one 3, one 1).
+      {"sql INSERT INTO T VALUES (2, 'a')\nsql INSERT INTO T VALUES (3, 'one')\nsql COMMIT\n"
+       "query Q SELECT ID, NAME FROM T ORDER BY ID DESC\nread next by NAME\nexpect ID=2\n"
+       "query P SELECT ID, NAME FROM T ORDER BY ID DESC\nread previous by ID\nexpect ID=1\nread previous by NAME\n"
+       "expect ID=3\nquery R SELECT ID, NAME FROM T ORDER BY ID DESC\nread previous by R\nexpect ID=1\n"
+       "read record 2 by ID\nexpect ID=2\nread next by ID\nexpect ID=1\n",
+       true, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.steps);

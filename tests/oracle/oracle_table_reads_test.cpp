@@ -201,6 +201,8 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
       {u"q", "F N g1 N N N N", "5 4 x 3 2 1 -"},
       {u"q", "F M G500 M N R2 N C", "5 200 4 400 3 4 3 5"},
       {u"V", "S2 R2 N S3 R4 P", "2 2 3 3 4 3"},
+      {u"Q", "F R2 N N R4 P", "5 4 3 2 2 3"},
+      {u"k", "F R2 N N R4 P", "5 4 3 2 2 3"},
       {u"q", "F N o N N P", "5 4 3 2 1 2"},
       {u"q", "F N N F N", "5 4 3 5 4"},
       {u"k", "F N S3 N P P L S2 P N S0 P", "5 4 3 2 3 4 1 2 3 2 1 2"},
