@@ -120,6 +120,7 @@ int CTable::bRead(const char16_t* keyName, std::uint32_t direction, std::uint32_
   if (bIsMove(direction)) {
     // The rows were read under another filter: the context keeps its record to find its place again.
     if (!context->bConditionStillMatches() && !context->bTakeRecordSlot(SLOT_STATE_PINNED)) return 0;
+
   } else {
     if (!context->bConditionStillMatches()) restart = 1;
     if ((flags & READ_FLAG_RESTART) && (flags & READ_FLAG_KEEP) && !bIsQueryMode() &&
@@ -268,8 +269,13 @@ int CTable::bDoRead(CCursor* context, const char16_t* keyName, std::uint32_t dir
         // starts there; found by a NULL key, the move would answer the end of the rows forever.
         CColumn* key = m_pTableDescription->pFindColumnByName(context->pszGetSearchItem());
         CHostValue value;
+        // A NULL key value of a record that its position key identifies is found again among the NULLs.
+        CColumn* position = m_pTableDescription->pGetPositionKey();
+        CHostValue identity;
+        const bool identified = position && position != key && position->bGetValue(identity, 0) &&
+                                identity.nGetType() != 0 && !identity.bIsNull();
         if (key && context->nGetRecordSlot() == SLOT_NONE && !context->bIsOpen() &&
-            (!key->bGetValue(value, 0) || value.nGetType() == 0 || value.bIsNull())) {
+            (!key->bGetValue(value, 0) || value.nGetType() == 0 || (value.bIsNull() && !identified))) {
           return bDoRead(context, keyName, direction == READ_NEXT ? READ_FIRST : READ_LAST, count, a, lockMode,
                          lockAnswer, flags, 1);
         }

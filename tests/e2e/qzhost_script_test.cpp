@@ -124,7 +124,7 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
        "sql COMMIT\ndescribe T as TN\nopen\nread first by NAME\nread next by NAME\nread next by NAME\ncopy as C\n"
        "read next by NAME\nexpect ID=5\nuse TN\ncopy as D\nread previous by NAME\nexpect ID=1\nuse TN\n"
        "read last by NAME\ncopy as E\nread previous by NAME\nexpect ID=4\nuse TN\ncopy as F\nread next by NAME\n"
-       "expect 1\n",
+       "expect 1\ndescribe T as TM\nopen\nread last by ID\nread previous by NAME\nexpect ID=4\n",
        true, ""},
       // A query's first move through a key starts at that key's end; a move through a context that never read goes
       // on from the record last read (ORDER BY ID DESC; NAME order with ties in the query's: a 2, one 3, one 1).
