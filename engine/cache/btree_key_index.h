@@ -2,7 +2,8 @@
 // fixed-size sortable key, so the tree orders and finds rows with a byte comparison; the tree's one cursor is the
 // index's current position. An entry is (sortable key, row number); the row number is kept most significant byte
 // first, so that rows of an equal key read in row order, as the sorted index reads them. A key's first byte puts
-// the empty keys before or after the values.
+// the empty keys before or after the values; a short key is zero-filled to 4 or 8 bytes, the widths the tree
+// searches fastest.
 // Owns its tree and key buffer (see key_index.h for what it holds of others).
 #pragma once
 
@@ -48,5 +49,6 @@ class CBTreeKeyIndex : public CKeyIndex {
   // move next must reach with one step less.
   std::uint32_t m_bCurrentRemoved = 0;
   std::uint32_t m_nKeySize = 0;
+  std::uint32_t m_nValueSize = 0;  // the value's encoding, after the first byte; the rest of the key stays zero
   std::unique_ptr<std::uint8_t[]> m_pKey;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "foundation/sortable_key.h"
 #include "host/host_value.h"
 
 // A key's bytes, kept alive by the value that holds them.
@@ -15,11 +16,24 @@ struct CSortedKeyIndex::SKey {
 namespace {
 
 // An empty key comes before every other (after every other when they stand last) and equals another empty key;
-// other keys compare their bytes over the shorter length, the shorter first when those are equal.
-int nCompareKeys(const void* a, std::size_t aSize, const void* b, std::size_t bSize, bool emptyLast) {
+// other keys compare over the shorter length, the shorter first when those are equal. Wide text compares by code
+// unit, as the server orders it: its bytes in memory are little-endian, where a byte comparison would put U+0101
+// before 'a'.
+int nCompareKeys(const void* a, std::size_t aSize, const void* b, std::size_t bSize, bool emptyLast, bool wide) {
   if (aSize == 0 || bSize == 0) return aSize == bSize ? 0 : ((aSize == 0) != emptyLast ? -1 : 1);
-  const int c = std::memcmp(a, b, std::min(aSize, bSize));
-  if (c != 0) return c;
+  const std::size_t common = std::min(aSize, bSize);
+  if (wide) {
+    const auto* left = static_cast<const unsigned char*>(a);
+    const auto* right = static_cast<const unsigned char*>(b);
+    for (std::size_t i = 0; i + 1 < common; i += 2) {
+      char16_t l = 0, r = 0;
+      std::memcpy(&l, left + i, 2);
+      std::memcpy(&r, right + i, 2);
+      if (l != r) return l < r ? -1 : 1;
+    }
+  } else if (const int c = std::memcmp(a, b, common); c != 0) {
+    return c;
+  }
   return aSize < bSize ? -1 : (aSize > bSize ? 1 : 0);
 }
 
@@ -33,6 +47,11 @@ CSortedKeyIndex::~CSortedKeyIndex() = default;
 
 std::uint32_t CSortedKeyIndex::nRowAt(std::uint32_t position) const {
   return *static_cast<const std::uint32_t*>(m_rows.pGetAt(position));
+}
+
+bool CSortedKeyIndex::bWideKey() const {
+  const int category = nHostTypeCategory(nGetKeyHostType());
+  return category == SORT_KEY_WSTRING || category == SORT_KEY_HEAP_WTEXT;
 }
 
 bool CSortedKeyIndex::bKeyOf(CHostValue& value, SKey& key) {
@@ -57,7 +76,7 @@ int CSortedKeyIndex::bBound(const SKey& key, bool bAfter, std::uint32_t* positio
   while (low < high) {
     const std::uint32_t middle = low + (high - low) / 2;
     if (!bReadRowKey(nRowAt(middle), probe.value) || !bKeyOf(probe.value, probe)) return 0;
-    const int c = nCompareKeys(probe.data, probe.size, key.data, key.size, m_bEmptyKeysLast);
+    const int c = nCompareKeys(probe.data, probe.size, key.data, key.size, m_bEmptyKeysLast, bWideKey());
     if (c < 0 || (bAfter && c == 0)) {
       low = middle + 1;
     } else {
@@ -200,7 +219,7 @@ int CSortedKeyIndex::bSeek(std::uint32_t rank, std::uint32_t, int* found) {
   if (after > 0) {
     SKey before;
     if (!bReadRowKey(nRowAt(after - 1), before.value) || !bKeyOf(before.value, before)) return 0;
-    if (nCompareKeys(before.data, before.size, key.data, key.size, m_bEmptyKeysLast) == 0) {
+    if (nCompareKeys(before.data, before.size, key.data, key.size, m_bEmptyKeysLast, bWideKey()) == 0) {
       *found = 1;
       position = after - 1;
     }

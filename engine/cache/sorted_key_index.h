@@ -1,9 +1,8 @@
 // CSortedKeyIndex: a key index for large (memo) key columns, whose values are too long to encode into fixed keys.
 // It keeps the row numbers in an array sorted by the key bytes read back from the rows at each comparison: rows with
 // an empty key (no data, or 0 bytes) in the order they were added, first (or last, where the connection sorts NULL
-// last), the others by their bytes (memcmp over the shorter length, the shorter first when equal); a row whose key
-// equals others goes behind them. Positions are
-// indexes into the array, ROW_NONE for none. Owns its array (see key_index.h for what it holds of others).
+// last), the others by their bytes (wide text by code unit) over the shorter length, the shorter first when equal; a
+// row whose key equals others goes behind them. Positions are indexes into the array, ROW_NONE for none. Owns its array (see key_index.h for what it holds of others).
 #pragma once
 
 #include <cstdint>
@@ -38,6 +37,8 @@ class CSortedKeyIndex : public CKeyIndex {
   int bBound(const SKey& key, bool bAfter, std::uint32_t* position);
   // The key of a value; false when it cannot be had.
   bool bKeyOf(CHostValue& value, SKey& key);
+  // Whether the key column's values are UTF-16 text.
+  bool bWideKey() const;
 
   std::uint32_t m_bCurrentRemoved = 0;
   CDynamicArray m_rows{sizeof(std::uint32_t), 1};

@@ -50,6 +50,8 @@ enum : std::size_t {
   kAccessUnlockTable = 29,
   kAccessRecordLock = 30,
   kAccessOutOfRange = 32,
+  kAccessGetPerMille = 46,
+  kAccessSetPerMille = 47,
   kAccessReadLarge = 48,
   kAccessWriteLarge = 49,
   kAccessGetBuffer = 50,
@@ -392,6 +394,15 @@ int OpenTable::ReadBy(const char16_t* key, std::uint32_t direction, std::uint32_
   std::uint32_t lockAnswer = 0;
   return CallSlot<std::int32_t>(m_access, kAccessReadInContext, &m_handle, key, direction, RuntimeWord{count},
                                 std::uint32_t{0}, std::uint32_t{0}, Word(&lockAnswer), std::uint32_t{0});
+}
+
+int OpenTable::PerMille(const char16_t* key, std::uint32_t* perMille) {
+  return CallSlot<std::int32_t>(m_access, kAccessGetPerMille, &m_handle, key, perMille, std::uint32_t{0});
+}
+
+int OpenTable::GoToPerMille(const char16_t* key, std::uint32_t perMille) {
+  return CallSlot<std::int32_t>(m_access, kAccessSetPerMille, &m_handle, key, perMille, std::uint32_t{0},
+                                std::uint32_t{0});
 }
 
 int OpenTable::Seek(const char16_t* key, void* value) {

@@ -94,6 +94,9 @@ class QZRT_API OpenTable {
   // Whether the last move through the named context ran past an end of its rows (the record stays as it was, and is
   // no answer of the move); true too when the driver cannot tell.
   bool OutOfRange(const char16_t* key);
+  // The position of the named context per mille of its records, and a move to such a position.
+  int PerMille(const char16_t* key, std::uint32_t* perMille);
+  int GoToPerMille(const char16_t* key, std::uint32_t perMille);
   // The first record whose key item holds the value (a runtime value).
   int Seek(const char16_t* key, void* value);
   // The current record added as a new row.

@@ -161,15 +161,16 @@ TEST_F(OracleTableReads, PreviousAndLastMoveBackThroughTheRowsFetchedForward) {
 }
 
 // Every move answered as a key-order walk of rows 1..5 answers it: F L N P (directions), D (delete), A<k> (add K=k),
-// S<k> (seek), s (a seek with a value the key cannot hold), R<n> (the nth record), C (count), M (per mille), G<m> (go
-// to per mille), o (next, its fetch refused as out of sequence), g<n> (go to 500 per mille, the nth fetch, or with n above 9 the (n-10)th execute, refused), X and Y
-// (first and next through a name that is no item), W (first through V), Z (the table copied: the moves go on through
-// the copy), O (the moves switch to the other of the copy and its source), U<k> (V of row k made NULL: NULL sorts last
-// ascending, first descending) and B<k> (row k given a NUMBER no runtime decimal holds), both running the query again.
-// The walk's K (an add: the record added), "-" past an end (a move past an end stays on the record it ran off from),
-// "x" failed ("x41": with error 41). A query is read through V (K's order) and through its own name Q (its own order);
-// "v" reads through V the query given as bare text, "q" through its identifying item K (its own order), "k" the
-// analysed query through K (its own order; "q" and "k" seek by a value of K).
+// S<k> (seek), s (a seek with a value the key cannot hold), R<n> (the nth record), C (count: a seek's range), M (per
+// mille), G<m> (go to per mille), o (next, its fetch refused as out of sequence), g<n> (go to 500 per mille, the nth
+// fetch, or with n above 9 the (n-10)th execute, refused), X and Y (first and next through a name that is no item), W
+// (first through V), Z (the table copied: the moves go on through the copy), O (the moves switch to the other of the
+// copy and its source), U<k> (V of row k made NULL: NULL sorts last ascending, first descending) and B<k> (row k given
+// a NUMBER no runtime decimal holds), both running the query again. The walk's K (an add: the record added), "-" past
+// an end (a move past an end stays on the record it ran off from), "x" failed ("x41": with error 41). A query is read
+// through V (K's order) and through its own name Q (its own order); "v" reads through V the query given as bare text,
+// "q" through its identifying item K (its own order), "k" the analysed query through K (its own order; "q" and "k" seek
+// by a value of K).
 TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
   const std::tuple<const char16_t*, const char*, const char*> cases[] = {
       {u"K", "F N N N N N N P P L P P F P N N", "1 2 3 4 5 - - 4 3 5 4 3 1 - 2 3"},
@@ -195,6 +196,8 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
       {u"K", "B1 F N P N N", "1 x 2 x 2 3"},
       {u"K", "B3 L P P P F R4 R3 N", "1 5 4 x 2 1 4 x 4"},
       {u"K", "B3 F N N D P N N", "1 1 2 x 1 2 4 5"},
+      {u"K", "B3 F N N A9 N", "1 1 2 x 9 4"},
+      {u"K", "S3 C s C", "3 1 x 1"},
       {u"V", "B3 F N N N P P", "1 1 2 x 4 x 2"},
       {u"Q", "B3 F N N N P P", "1 5 4 x 2 x 4"},
       {u"V", "S2 N P S4 N P", "2 3 2 4 5 4"},
@@ -280,7 +283,7 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
           [[fallthrough]];
         case 'S': ok = subject->bSeekOnKey(name, reinterpret_cast<RuntimeWord>(&value), 1, 0, 0, 0, 1, 0); break;
         case 'R': ok = subject->bReadInContext(name, READ_FIRST, static_cast<RuntimeWord>(n), 0, 0, 0, 0); break;
-        case 'C': ok = subject->bCountRecords(&count, 16, 0, subject->pFindContext(name), -1); break;
+        case 'C': ok = subject->bCountRecords(&count, 16, 0x4000, subject->pFindContext(name), -1); break;
         case 'M': ok = subject->bGetPositionPerMille(&perMille, name, 0); break;
         case 'g': StandIn::Get().InjectStatus(n > 9 ? "OCIStmtExecute" : "OCIStmtFetch", n % 10, -1, 1013), n = 500;
           [[fallthrough]];

@@ -359,6 +359,8 @@ const Host::Command kCommands[] = {
      "reads through a key item (by default the key that identifies a record), locking the record read when asked", Read},
     {nullptr, "read", "record N [by KEY]", "reads the Nth record from the first (absolute positioning)", Read},
     {nullptr, "seek", "KEY VALUE", "the first record whose key holds the value (a number or a text)", Seek},
+    {nullptr, "position", "[PER_MILLE] [by KEY]",
+     "where the current record stands per mille of the key's records; with a number, goes to that position", Position},
     {nullptr, "lock", "[table MODE]", "locks the current record (table MODE: the table, in that lock mode)", Lock},
     {nullptr, "unlock", "[table]", "releases the current record's lock (table: the table's lock)", Unlock},
     {nullptr, "write-lob", "ITEM LENGTH", "writes a text of LENGTH characters into a large item of the record",

@@ -100,6 +100,7 @@ bool Modify(const Driver&, State&, Words&);
 bool Delete(const Driver&, State&, Words&);
 bool Read(const Driver&, State&, Words&);
 bool Seek(const Driver&, State&, Words&);
+bool Position(const Driver&, State&, Words&);
 bool Lock(const Driver&, State&, Words&);
 bool Unlock(const Driver&, State&, Words&);
 bool Begin(const Driver&, State&, Words&);

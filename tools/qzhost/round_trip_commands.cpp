@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,16 @@ void PrintRecord(qzrt::OpenTable& table) {
   std::string text;
   for (const auto& [name, value] : table.Record()) text += (text.empty() ? "" : ", ") + name + "=" + Shown(value);
   std::printf("    record: %s\n", text.empty() ? "(none)" : text.c_str());
+}
+
+// A move that ran off an end (or a seek that found nothing) answers 1 and leaves the record as it was, which is no
+// record of the move: the runtime asks the context whether it is out of range before it shows anything.
+void PrintLanding(qzrt::OpenTable& table, int answer, const std::u16string& key) {
+  if (answer && table.OutOfRange(key.c_str())) {
+    std::printf("    past an end of the rows\n");
+  } else if (answer) {
+    PrintRecord(table);
+  }
 }
 
 qzrt::ConnectionDescription* NeedConnection(State& state, const char* command) {
@@ -434,13 +445,34 @@ bool Read(const Driver&, State& state, Words& words) {
     answer = table->open->Read(key16.c_str(), code, lock ? 2 : 0, flags);
   }
   Tell(state, what, answer, table->open->Error());
-  // A move that ran off an end answers 1 and leaves the record as it was, which is no record of the move: the
-  // runtime asks the context whether it is out of range before it shows anything.
-  if (answer && table->open->OutOfRange(key16.c_str())) {
-    std::printf("    past an end of the rows\n");
-  } else if (answer) {
-    PrintRecord(*table->open);
+  PrintLanding(*table->open, answer, key16);
+  return true;
+}
+
+bool Position(const Driver&, State& state, Words& words) {
+  ScriptTable* table = NeedTable(state, "position");
+  if (!table) return false;
+  std::string word, key;
+  std::optional<std::uint32_t> target;
+  while (words >> word) {
+    if (word == "by" && words >> key) continue;
+    char* end = nullptr;
+    const unsigned long n = std::strtoul(word.c_str(), &end, 10);
+    if (*end || target) return Usage("position", "[PER_MILLE] [by KEY]");
+    target = static_cast<std::uint32_t>(n);
   }
+  if (key.empty()) key = DefaultKey(*table->open);
+  if (key.empty()) key = table->name;
+  const std::u16string key16 = Widen(key);
+  std::uint32_t perMille = 0;
+  const int answer = target ? table->open->GoToPerMille(key16.c_str(), *target)
+                            : table->open->PerMille(key16.c_str(), &perMille);
+  Tell(state,
+       target ? "go to " + std::to_string(*target) + " per mille of " + table->name + " by " + key
+              : "the position of " + table->name + " by " + key + " per mille",
+       answer, table->open->Error());
+  if (answer && !target) std::printf("    per mille: %u\n", perMille);
+  if (target) PrintLanding(*table->open, answer, key16);
   return true;
 }
 
@@ -455,7 +487,7 @@ bool Seek(const Driver&, State& state, Words& words) {
   const int answer = table->open->Seek(Widen(key).c_str(), value.get());
   Tell(state, "seek the first record of " + table->name + " whose " + key + " is " + text, answer,
        table->open->Error());
-  if (answer) PrintRecord(*table->open);
+  PrintLanding(*table->open, answer, Widen(key));
   return true;
 }
 

@@ -1,0 +1,555 @@
+// Random walks through the command-line host checked against a model of the server's key order. A seeded generator
+// writes a sequence of steps (reads in four directions, record N, seeks and positions per mille through each key,
+// adds, key-changing modifies and deletes, copies of the context, commits by a second connection) on a table with a
+// unique key ID and two keys with duplicates and NULLs (GRP, NAME), or on a query given as SQL text over it. The model
+// orders the rows as the server does (NULL after every value ascending; ties broken by ID on a table and by the
+// query's own row order on a query) and accepts each answer the driver may give: a walk under way may or may not see
+// another connection's commits or its own adds, a modified record may be met at its old or at its new place, a seek
+// that finds no equal key may land on the next record or on none. A failing sequence is shrunk to the shortest that
+// still fails and printed as a host script.
+// The CI runs a fixed set of seeds. A longer run: QZ_WALK_SEEDS=5000 ctest -R KeyOrderWalk (QZ_WALK_FIRST sets the
+// first seed, QZ_WALK_JOBS the host processes run at once, 3 by default, QZ_WALK_SHRINK how many failing walks are
+// shrunk, 1 by default; QZ_WALK_VERBOSE=1 prints each failing seed's first disagreement).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <random>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <tuple>
+#include <vector>
+
+#include <unistd.h>
+
+namespace {
+
+using Value = std::optional<std::string>;  // GRP as its one digit, NAME as its text; none for NULL
+struct Row {
+  int id = 0;
+  Value grp, name;
+  bool operator==(const Row&) const = default;
+};
+std::string Shown(const Value& v) { return v ? *v : "NULL"; }
+std::string Sql(const Value& v) { return !v ? "NULL" : std::isdigit((*v)[0]) ? *v : "'" + *v + "'"; }
+
+enum Kind { kRead, kRecord, kSeek, kWhere, kGoTo, kAdd, kModify, kDelete, kOther, kCopy, kUse };
+struct Step {
+  Kind kind;
+  std::string key;  // ID, GRP, NAME, or "" for the query's own name
+  int n = 0;        // direction (first, last, next, previous), record number, per mille, handle
+  Row row;          // what an add, a modify or the other connection writes
+  char other = 0;   // the other connection's statement: insert, update or delete
+};
+struct Walk {
+  std::vector<Row> rows;
+  int order = 0;  // 0 a table; a query ordered by ID, 1 ascending, -1 descending
+  std::vector<Step> steps;
+};
+
+const char* const kDirections[] = {"first", "last", "next", "previous"};
+
+Walk Generate(unsigned seed) {
+  std::mt19937 random(seed);
+  auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+  const Value grps[] = {std::nullopt, "1", "1", "2", "3"}, names[] = {std::nullopt, "a", "ab", "b", "b", "c"};
+  auto fill = [&](Row& row) { row.grp = grps[pick(5)], row.name = names[pick(6)]; };
+  Walk walk;
+  walk.order = pick(3) == 0 ? (pick(2) ? 1 : -1) : 0;
+  int ids = 2 + pick(6), changes = 0;
+  for (int id = 1; id <= ids; ++id) fill(walk.rows.emplace_back(Row{id, {}, {}}));
+  const int length = 12 + pick(20);
+  const std::vector<std::string> keys = {"ID", "GRP", "NAME", walk.order ? "" : "GRP"};
+  bool read = false, copied = false;
+  for (int i = 0; i < length; ++i) {
+    Step step{kRead, keys[pick(4)], 0, {}, 0};
+    const int choice = pick(100);
+    if (choice < 45) step.n = pick(4);
+    else if (choice < 50) step.kind = kRecord, step.n = 1 + pick(ids + 1);
+    else if (choice < 58) step.kind = kSeek, step.key = keys[pick(3)];
+    else if (choice < 63) step.kind = kWhere;
+    else if (choice < 67) step.kind = kGoTo, step.n = pick(5) * 250;
+    else if (choice < 75 && changes < 6) step.kind = kAdd, step.row.id = ++ids, ++changes;
+    else if (choice < 81 && read && changes < 6) step.kind = kModify, ++changes;
+    else if (choice < 85 && read) step.kind = kDelete;
+    else if (choice < 92 && changes < 6) step.kind = kOther, step.other = "iud"[pick(3)], ++changes;
+    else if (choice < 96 && !copied) step.kind = kCopy, copied = true;
+    else if (copied) step.kind = kUse, step.n = pick(2);
+    else step.n = 2;
+    if (step.kind == kSeek) step.row.grp = grps[1 + pick(4)], step.row.name = names[1 + pick(5)], step.n = pick(ids) + 1;
+    if (step.kind == kModify || step.kind == kAdd) fill(step.row);
+    if (step.kind == kOther) step.row.id = step.other == 'i' ? ++ids : 1 + pick(ids), fill(step.row);
+    read = step.kind == kRead || step.kind == kRecord || step.kind == kSeek || step.kind == kGoTo;
+    walk.steps.push_back(step);
+  }
+  return walk;
+}
+
+// ---- the host script and what the host answered ----
+
+std::string Label(const std::string& sfx, int handle) { return (handle ? "C" : "T") + sfx; }
+
+// The lines of the walk's steps; the table is T, the query Q and the copy C, each followed by the suffix.
+std::vector<std::string> Script(const Walk& walk, const std::string& sfx, std::string& setup) {
+  const std::string t = "T" + sfx, own = walk.order ? "Q" + sfx : t;
+  std::ostringstream s;
+  s << "with WALK\nsql CREATE TABLE " << t << " (ID NUMBER(10) NOT NULL, GRP NUMBER(10), NAME VARCHAR2(10))\n";
+  s << "sql CREATE UNIQUE INDEX " << t << "_I ON " << t << " (ID)\nsql CREATE INDEX " << t << "_G ON " << t
+    << " (GRP)\nsql CREATE INDEX " << t << "_N ON " << t << " (NAME)\n";
+  for (const Row& r : walk.rows)
+    s << "sql INSERT INTO " << t << " VALUES (" << r.id << ", " << Sql(r.grp) << ", " << Sql(r.name) << ")\n";
+  s << "sql COMMIT\ndescribe " << t << "\nopen\n";
+  if (walk.order) s << "query " << own << " SELECT ID, GRP, NAME FROM " << t << " ORDER BY ID" << (walk.order < 0 ? " DESC" : "") << "\n";
+  setup = s.str();
+  std::vector<std::string> lines;
+  std::string in = own;  // the table in use
+  bool copied = false;    // a shrunk walk may use a copy it no longer makes
+  for (const Step& st : walk.steps) {
+    const std::string by = " by " + (st.key.empty() ? own : st.key);
+    std::ostringstream l;
+    switch (st.kind) {
+      case kRead: l << "read " << kDirections[st.n] << by; break;
+      case kRecord: l << "read record " << st.n << by; break;
+      case kSeek: l << "seek " << (st.key.empty() ? "ID" : st.key) << " "
+                    << (st.key == "GRP" ? Shown(st.row.grp) : st.key == "NAME" ? Shown(st.row.name) : std::to_string(st.n)); break;
+      case kWhere: l << "position" << by; break;
+      case kGoTo: l << "position " << st.n << by; break;
+      case kAdd: l << "set ID=" << st.row.id << " GRP=" << Shown(st.row.grp) << " NAME=" << Shown(st.row.name) << "\nadd"; break;
+      case kModify: l << "set GRP=" << Shown(st.row.grp) << " NAME=" << Shown(st.row.name) << "\nmodify"; break;
+      case kDelete: l << "delete"; break;
+      case kOther:
+        l << "with B\nsql ";
+        if (st.other == 'i') l << "INSERT INTO " << t << " VALUES (" << st.row.id << ", " << Sql(st.row.grp) << ", " << Sql(st.row.name) << ")";
+        else if (st.other == 'u') l << "UPDATE " << t << " SET GRP=" << Sql(st.row.grp) << ", NAME=" << Sql(st.row.name) << " WHERE ID=" << st.row.id;
+        else l << "DELETE FROM " << t << " WHERE ID=" << st.row.id;
+        l << "\nsql COMMIT\nuse " << in;
+        break;
+      case kCopy: l << "copy as " << (in = Label(sfx, 1)), copied = true; break;
+      case kUse: l << "use " << (in = st.n && copied ? Label(sfx, 1) : own); break;
+    }
+    lines.push_back(l.str());
+  }
+  return lines;
+}
+
+struct Answer {
+  bool ok = false, end = false;
+  std::optional<Row> record;
+  std::optional<unsigned> perMille;
+  std::string text;
+};
+
+std::optional<Value> Field(const std::string& line, const std::string& name) {
+  const std::size_t at = line.find(" " + name + "=");
+  if (at == std::string::npos) return std::nullopt;
+  std::string v = line.substr(at + name.size() + 2);
+  v = v.substr(0, v.find(','));
+  return v == "NULL" ? Value() : Value(v);
+}
+
+// Runs the walks in one host process; the answers of each walk's steps (its last command's), none when the host
+// did not get that far.
+std::vector<std::vector<Answer>> RunWalks(const std::vector<Walk>& walks, const std::string& tag) {
+  const std::string dir = ::testing::TempDir() + "qz_walk_" + std::to_string(::getpid()) + "_" + tag;
+  std::filesystem::create_directories(dir);
+  std::ofstream file(dir + "/walk.qzs");
+  file << "start\nconnect WALK SYSTEM manager\nconnect WALK SYSTEM manager as B\n";
+  for (std::size_t w = 0; w < walks.size(); ++w) {
+    std::string setup;
+    const auto lines = Script(walks[w], "_" + std::to_string(w), setup);
+    file << setup;
+    for (std::size_t i = 0; i < lines.size(); ++i) file << "## " << w << " " << i << "\n" << lines[i] << "\n";
+    file << "## -\n";
+  }
+  file << "stop\n";
+  file.close();
+  const std::string command = "QZOCI_DATA_SOURCES=WALK QZOCI_DATA_DIR=" + dir + " " + QZ_HOST_PATH + " --driver " +
+                              QZ_DRIVER_PATH + " " + dir + "/walk.qzs 2>/dev/null";
+  std::vector<std::vector<Answer>> answers(walks.size());
+  FILE* pipe = popen(command.c_str(), "r");
+  std::string output;
+  char buffer[4096];
+  for (std::size_t n; pipe && (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
+  if (pipe) pclose(pipe);
+  if (!std::getenv("QZ_WALK_KEEP")) std::filesystem::remove_all(dir);
+  std::istringstream lines(output);
+  Answer* answer = nullptr;
+  for (std::string line; std::getline(lines, line);) {
+    std::size_t w = 0, i = 0;
+    if (std::sscanf(line.c_str(), "== %zu %zu", &w, &i) == 2 && w < walks.size()) {
+      answers[w].resize(i + 1);
+      answer = &answers[w][i];
+    } else if (line.rfind("== ", 0) == 0) {
+      answer = nullptr;
+    } else if (answer && !line.empty() && line[0] != ' ') {
+      answer->ok = line.find(" -> 1 ") != std::string::npos, answer->end = false, answer->record.reset();
+      answer->perMille.reset(), answer->text = line;
+    } else if (answer && line.rfind("    record: ", 0) == 0) {
+      answer->record = Row{std::atoi(Field(line, "ID")->value_or("0").c_str()), *Field(line, "GRP"), *Field(line, "NAME")};
+    } else if (answer && line == "    past an end of the rows") {
+      answer->end = true;
+    } else if (answer && line.rfind("    per mille: ", 0) == 0) {
+      answer->perMille = static_cast<unsigned>(std::stoul(line.substr(15)));
+    }
+    if (answer && line.rfind("    ", 0) == 0) answer->text += "\n#" + line;
+  }
+  return answers;
+}
+
+// ---- the model ----
+
+// One change the driver may or may not show yet: the row before (none: added) and after (none: deleted).
+struct Change {
+  int id;
+  std::optional<Row> before, after;
+};
+
+struct Handle {
+  std::optional<int> at;      // the record the walk stands on
+  std::optional<int> buffer;  // the record a write writes: the last read or added
+  std::vector<Row> places;    // where it may stand in each key's order: the values it was shown with, and written
+  std::map<std::string, std::optional<int>> contexts;  // each read key's context and the record it stood on
+  std::map<std::string, Value> seeks;                  // a key's last seek, until the key is read from an end
+  std::set<std::string> off;                           // contexts that ran past an end: they have no position
+  std::optional<Row> added;                            // added where the walk stood nowhere: a next may start there
+};
+
+class Model {
+ public:
+  explicit Model(const Walk& walk) : m_order(walk.order) {
+    for (const Row& r : walk.rows) m_rows[r.id] = r;
+    m_handles.resize(1);
+  }
+
+  // Checks the answer to the step and takes it in; the model's answers when the driver's is none of them.
+  std::optional<std::string> Take(const Step& st, const Answer& a) {
+    Handle& h = m_handles[m_in];
+    const std::string key = st.key.empty() ? "" : st.key;
+    std::set<std::string> expected;
+    auto accept = [&](const std::string& what) { expected.insert(what); };
+    const std::string got = !a.ok ? "fails" : a.end ? "past an end" : a.perMille ? std::to_string(*a.perMille)
+                          : a.record ? Describe(*a.record) : "done";
+    switch (st.kind) {
+      case kRead: case kRecord: case kSeek: case kGoTo: {
+        // A position per mille of a key never read moves nothing: that context does not exist.
+        if (st.kind == kGoTo && !h.contexts.count(key)) return a.ok ? std::nullopt : Fail(got, {"done"});
+        if (!h.contexts.count(key)) h.contexts[key] = std::nullopt;
+        const bool fromEnd = st.kind != kRead || st.n < 2;
+        for (const auto& view : Views()) {
+          const auto order = Ordered(view, key);
+          std::vector<std::optional<Row>> to;
+          if (st.kind == kRead && h.at && !fromEnd) {
+            for (const Row& p : Places(h, view)) to.push_back(Neighbour(order, key, p, st.n == 2));
+          } else if (st.kind == kRead && h.added && !fromEnd) {
+            to.push_back(Neighbour(order, key, *h.added, st.n == 2));
+            to.push_back(order.empty() ? std::nullopt : std::optional(st.n == 2 ? order.front() : order.back()));
+          } else if (st.kind == kRead) {
+            const bool first = st.n == 0 || st.n == 2;
+            to.push_back(order.empty() ? std::nullopt : std::optional(first ? order.front() : order.back()));
+            if (order.empty()) accept("fails");
+          } else if (st.kind == kRecord) {
+            to.push_back(st.n <= static_cast<int>(order.size()) ? std::optional(order[st.n - 1]) : std::nullopt);
+            if (!to.back()) accept("fails");
+          } else if (st.kind == kGoTo) {
+            to.push_back(Target(order, st.n));
+            if (h.seeks.count(key)) to.push_back(Target(Range(order, key, h.seeks[key]), st.n));
+            if (order.empty()) accept("fails");
+          } else {
+            const Value v = Sought(st);
+            Row probe{m_order < 0 ? 1 << 20 : -(1 << 20), v, v};
+            if (key == "ID" || key.empty()) probe.id = st.n;
+            auto found = std::find_if(order.begin(), order.end(), [&](const Row& r) { return !Less(r, probe, key); });
+            const bool equal = found != order.end() && FieldOf(*found, key) == FieldOf(probe, key);
+            to.push_back(found == order.end() ? std::nullopt : std::optional(*found));
+            if (!equal) accept("fails"), accept("past an end");
+          }
+          for (const auto& r : to) accept(r ? Describe(*r) : "past an end");
+        }
+        if (!expected.count(got)) return Fail(got, expected);
+        if (a.ok && !a.end && a.record) {
+          // A change the driver has shown stays seen.
+          std::erase_if(m_changes, [&](const Change& c) { return c.id == a.record->id && c.after == a.record; });
+          h.at = h.buffer = a.record->id, h.places = {*a.record}, h.contexts[key] = a.record->id;
+          h.off.erase(key), h.added.reset();
+        }
+        if (a.ok && a.end) h.off.insert(key);
+        if (st.kind == kSeek) h.seeks[key] = Sought(st);
+        else if (st.kind != kRead || st.n < 2) h.seeks.erase(key);
+        return std::nullopt;
+      }
+      case kWhere: {
+        if (!h.contexts.count(key) || !h.contexts[key] || !h.at || h.off.count(key)) accept("fails");
+        std::vector<std::optional<int>> records = {h.at};
+        if (h.contexts.count(key)) records.push_back(h.contexts[key]);
+        for (const auto& view : Views()) {
+          const auto order = Ordered(view, key);
+          // A record no longer there is placed by the values it had.
+          for (const auto& r : records) {
+            if (!r || (!view.count(*r) && !m_known.count(*r))) continue;
+            const Row& row = view.count(*r) ? view.at(*r) : m_known.at(*r);
+            accept(std::to_string(PerMille(order, row, key)));
+            if (!view.count(*r)) accept(std::to_string(PerMille(order, row, key, 0)));
+            if (h.seeks.count(key)) {
+              const unsigned p = PerMille(Range(order, key, h.seeks[key]), row, key);
+              if (p && p <= 1000) accept(std::to_string(p));
+            }
+          }
+          if (h.at && !view.count(*h.at)) accept("fails");
+        }
+        return expected.count(got) ? std::nullopt : Fail(got, expected);
+      }
+      case kAdd:
+        if (m_order) return Check(got, "fails");
+        m_rows[st.row.id] = st.row;
+        m_changes.push_back({st.row.id, std::nullopt, st.row});
+        h.buffer = st.row.id;
+        if (!h.at) h.added = st.row;
+        return Check(got, Describe(st.row));
+      case kModify: case kDelete: {
+        const std::optional<int> id = h.buffer;
+        const bool known = id && m_rows.count(*id);
+        if (!known && a.ok) return Fail(got, {"fails"});
+        if (!known) return std::nullopt;  // the record is gone (another connection deleted it), or none was read
+        // A write finds its record by the values it read: another connection's change makes it fail.
+        if (!a.ok && m_byOther.count(*id)) return std::nullopt;
+        if (!a.ok) return Fail(got, {"done"});
+        Row before = m_rows[*id];
+        if (st.kind == kDelete) {
+          m_known[*id] = before;
+          m_rows.erase(*id);
+          std::erase_if(m_changes, [&](const Change& c) { return c.id == *id; });
+          return std::nullopt;
+        }
+        Row after = before;
+        after.grp = st.row.grp, after.name = st.row.name;
+        m_rows[*id] = after;
+        Record({*id, before, after});
+        if (h.at == id) h.places.push_back(after);
+        return std::nullopt;
+      }
+      case kOther: {
+        std::optional<Row> before, after;
+        if (m_rows.count(st.row.id)) before = m_rows[st.row.id];
+        if (st.other == 'i' || (st.other == 'u' && before)) after = st.row;
+        if (st.other == 'u' && after) after->id = st.row.id;
+        if (after) m_rows[st.row.id] = *after;
+        else if (before) m_known[st.row.id] = *before, m_rows.erase(st.row.id);
+        if (before || after) Record({st.row.id, before, after}), m_byOther.insert(st.row.id);
+        return std::nullopt;
+      }
+      case kCopy:
+        if (!a.ok) return Fail(got, {"done"});
+        m_handles.push_back(h);
+        m_in = 1;
+        return std::nullopt;
+      case kUse:
+        m_in = st.n < static_cast<int>(m_handles.size()) ? st.n : 0;
+        return std::nullopt;
+    }
+    return std::nullopt;
+  }
+
+ private:
+  using Rows = std::map<int, Row>;
+  static std::string Describe(const Row& r) {
+    return "ID=" + std::to_string(r.id) + " GRP=" + Shown(r.grp) + " NAME=" + Shown(r.name);
+  }
+  static Value Sought(const Step& st) {
+    return st.key == "GRP" ? st.row.grp : st.key == "NAME" ? st.row.name : std::to_string(st.n);
+  }
+  static Value FieldOf(const Row& r, const std::string& key) {
+    return key == "GRP" ? r.grp : key == "NAME" ? r.name : std::to_string(r.id);
+  }
+  static std::optional<std::string> Fail(const std::string& got, const std::set<std::string>& expected) {
+    std::string text = "the driver answers " + got + "; the model accepts";
+    for (const auto& e : expected) text += " [" + e + "]";
+    return text;
+  }
+  static std::optional<std::string> Check(const std::string& got, const std::string& expected) {
+    return got == expected ? std::nullopt : Fail(got, {expected});
+  }
+
+  // A change to a row another change is pending on makes one change from the first state to the last.
+  void Record(Change change) {
+    for (Change& c : m_changes) {
+      if (c.id == change.id) return c.after = change.after, void();
+    }
+    m_changes.push_back(change);
+  }
+  // Every set of rows the driver may show: each pending change seen or not.
+  std::vector<Rows> Views() const {
+    std::vector<Rows> views;
+    for (unsigned mask = 0; mask < (1u << m_changes.size()); ++mask) {
+      Rows rows = m_rows;
+      for (std::size_t i = 0; i < m_changes.size(); ++i) {
+        if (mask & (1u << i)) continue;
+        const Change& c = m_changes[i];
+        if (c.before) rows[c.id] = *c.before;
+        else rows.erase(c.id);
+      }
+      views.push_back(rows);
+    }
+    return views;
+  }
+  // A row's place in a key's order: NULL after every value; ties by ID on a table, by the query's order on a query.
+  std::tuple<int, std::string, int> Of(const Row& r, const std::string& key) const {
+    const int tie = m_order < 0 ? -r.id : r.id;
+    if (key == "GRP" || key == "NAME") {
+      const Value& v = key == "GRP" ? r.grp : r.name;
+      return {v ? 0 : 1, v.value_or(""), tie};
+    }
+    return {0, "", m_order ? tie : r.id};
+  }
+  bool Less(const Row& a, const Row& b, const std::string& key) const { return Of(a, key) < Of(b, key); }
+  std::vector<Row> Ordered(const Rows& rows, const std::string& key) const {
+    std::vector<Row> order;
+    for (const auto& [id, r] : rows) order.push_back(r);
+    std::sort(order.begin(), order.end(), [&](const Row& a, const Row& b) { return Less(a, b, key); });
+    return order;
+  }
+  std::vector<Row> Places(const Handle& h, const Rows& view) const {
+    std::vector<Row> places = h.places;
+    if (h.at && view.count(*h.at)) places.push_back(view.at(*h.at));
+    return places;
+  }
+  // The record after (before) a place in the key's order.
+  std::optional<Row> Neighbour(const std::vector<Row>& order, const std::string& key, const Row& place, bool next) const {
+    if (next) {
+      for (const Row& r : order)
+        if (Less(place, r, key)) return r;
+    } else {
+      for (auto r = order.rbegin(); r != order.rend(); ++r)
+        if (Less(*r, place, key)) return *r;
+    }
+    return std::nullopt;
+  }
+  static std::optional<Row> Target(const std::vector<Row>& order, int perMille) {
+    const std::size_t n = std::max<std::size_t>(1, perMille * order.size() / 1000);
+    return n <= order.size() ? std::optional(order[n - 1]) : std::nullopt;
+  }
+  std::vector<Row> Range(const std::vector<Row>& order, const std::string& key, const Value& v) const {
+    std::vector<Row> range;
+    for (const Row& r : order)
+      if (FieldOf(r, key) == v) range.push_back(r);
+    return range;
+  }
+  // The place counted from 1, per mille of the rows, rounded up; 0 when there are none.
+  // A record no longer there stands where the record after it stands, or the one before it.
+  unsigned PerMille(const std::vector<Row>& order, const Row& r, const std::string& key, int self = 1) const {
+    if (order.empty()) return 0;
+    const auto before = std::count_if(order.begin(), order.end(), [&](const Row& o) { return Less(o, r, key); });
+    const std::size_t place = std::min<std::size_t>(std::max<std::size_t>(before + self, 1), order.size());
+    return static_cast<unsigned>((place * 1000 + order.size() - 1) / order.size());
+  }
+
+  int m_order;
+  Rows m_rows;  // as they are on the server
+  std::vector<Change> m_changes;
+  std::set<int> m_byOther;  // rows the other connection wrote
+  std::map<int, Row> m_known;  // deleted rows as they were
+  std::vector<Handle> m_handles;
+  std::size_t m_in = 0;
+};
+
+// The first disagreement of a walk: its step and what was answered.
+std::optional<std::pair<std::size_t, std::string>> Disagreement(const Walk& walk, const std::vector<Answer>& answers) {
+  Model model(walk);
+  for (std::size_t i = 0; i < walk.steps.size(); ++i) {
+    if (i >= answers.size() || answers[i].text.empty()) return std::pair(i, std::string("the host gave no answer"));
+    if (auto wrong = model.Take(walk.steps[i], answers[i])) return std::pair(i, *wrong + "\n#   " + answers[i].text);
+  }
+  return std::nullopt;
+}
+
+// What kind of step disagreed, and how the driver answered it: a shrunk walk keeps the disagreement it began with.
+int Signature(const Walk& walk, const std::vector<Answer>& answers) {
+  const auto wrong = Disagreement(walk, answers);
+  if (!wrong || wrong->first >= answers.size()) return wrong ? -1 : 0;
+  const Answer& a = answers[wrong->first];
+  return 1 + walk.steps[wrong->first].kind * 4 + a.ok * 2 + a.end;
+}
+
+// Drops runs of steps while the walk still fails, the longest runs first, each round's tries in one host process.
+Walk Shrink(Walk walk) {
+  const int signature = Signature(walk, RunWalks({walk}, "shrink")[0]);
+  for (std::size_t size = walk.steps.size() / 2; size >= 1;) {
+    std::vector<Walk> tries;
+    for (std::size_t at = 0; at + size <= walk.steps.size(); at += size) {
+      tries.push_back(walk);
+      tries.back().steps.erase(tries.back().steps.begin() + at, tries.back().steps.begin() + at + size);
+    }
+    const auto answers = RunWalks(tries, "shrink");
+    std::size_t failing = 0;
+    while (failing < tries.size() && Signature(tries[failing], answers[failing]) != signature) ++failing;
+    if (failing < tries.size()) walk = tries[failing];
+    else size /= 2;
+    size = std::min(size, walk.steps.size() / 2 + (walk.steps.size() == 1));
+    if (walk.steps.size() <= 1) break;
+  }
+  return walk;
+}
+
+std::string Printed(const Walk& walk) {
+  std::string setup;
+  const auto lines = Script(walk, "", setup);
+  const auto answers = RunWalks({walk}, "print");
+  const auto wrong = Disagreement(walk, answers[0]);
+  std::string text = "start\nconnect WALK SYSTEM manager\nconnect WALK SYSTEM manager as B\n" + setup;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    text += lines[i] + "\n";
+    if (wrong && wrong->first == i) text += "# " + wrong->second + "\n";
+  }
+  return text + "stop\n";
+}
+
+unsigned Setting(const char* name, unsigned otherwise) {
+  const char* text = std::getenv(name);
+  return text && *text ? static_cast<unsigned>(std::strtoul(text, nullptr, 10)) : otherwise;
+}
+
+TEST(KeyOrderWalk, EveryAnswerIsOneTheServersKeyOrderAllows) {
+  const unsigned first = Setting("QZ_WALK_FIRST", 1), count = Setting("QZ_WALK_SEEDS", 150);
+  const unsigned jobs = std::max(1u, Setting("QZ_WALK_JOBS", 3)), batch = 40;
+  std::vector<unsigned> seeds;
+  for (unsigned s = first; s < first + count; ++s) seeds.push_back(s);
+  std::vector<unsigned> failed;
+  for (std::size_t done = 0; done < seeds.size(); done += jobs * batch) {
+    std::vector<std::vector<unsigned>> failing(jobs);
+    std::vector<std::thread> threads;
+    for (unsigned j = 0; j < jobs; ++j) {
+      threads.emplace_back([&, j]() {
+        std::vector<Walk> walks;
+        std::vector<unsigned> of;
+        for (std::size_t k = done + j * batch; k < std::min(seeds.size(), done + (j + 1) * batch); ++k) {
+          walks.push_back(Generate(seeds[k]));
+          of.push_back(seeds[k]);
+        }
+        const auto answers = RunWalks(walks, std::to_string(j));
+        for (std::size_t w = 0; w < walks.size(); ++w) {
+          const auto wrong = Disagreement(walks[w], answers[w]);
+          if (wrong) failing[j].push_back(of[w]);
+          if (wrong && std::getenv("QZ_WALK_VERBOSE"))
+            std::printf("seed %u step %zu: %s\n", of[w], wrong->first, wrong->second.c_str());
+        }
+      });
+    }
+    for (auto& t : threads) t.join();
+    for (const auto& f : failing) failed.insert(failed.end(), f.begin(), f.end());
+  }
+  std::string seedsText;
+  for (unsigned s : failed) seedsText += " " + std::to_string(s);
+  EXPECT_TRUE(failed.empty()) << failed.size() << " of " << count << " walks disagree with the model:" << seedsText;
+  // The first few, shrunk.
+  for (std::size_t i = 0; i < std::min<std::size_t>(failed.size(), Setting("QZ_WALK_SHRINK", 1)); ++i)
+    ADD_FAILURE() << "seed " << failed[i] << ", shrunk:\n" << Printed(Shrink(Generate(failed[i])));
+}
+
+}  // namespace
