@@ -681,22 +681,23 @@ int CConnection::nDateTimePartExpression(CErrorHolder*, CSqlTextBuffer* out, con
 namespace {
 
 // Oracle's SQL reserved words: named unquoted they are read as the word, so a table or column named by one can only
-// be reached quoted. Sorted for the search.
+// be reached quoted. Sorted for the search. The pseudo-columns among them (LEVEL, ROWID, ROWNUM, SYSDATE, UID, USER)
+// are left out: a program that names one unquoted means the pseudo-column, which quotes would turn into a column
+// the table does not have.
 constexpr const char* kOracleReservedWords[] = {
-    "ACCESS",     "ADD",       "ALL",        "ALTER",      "AND",        "ANY",       "AS",        "ASC",
-    "AUDIT",      "BETWEEN",   "BY",         "CHAR",       "CHECK",      "CLUSTER",   "COLUMN",    "COMMENT",
-    "COMPRESS",   "CONNECT",   "CREATE",     "CURRENT",    "DATE",       "DECIMAL",   "DEFAULT",   "DELETE",
-    "DESC",       "DISTINCT",  "DROP",       "ELSE",       "EXCLUSIVE",  "EXISTS",    "FILE",      "FLOAT",
-    "FOR",        "FROM",      "GRANT",      "GROUP",      "HAVING",     "IDENTIFIED", "IMMEDIATE", "IN",
-    "INCREMENT",  "INDEX",     "INITIAL",    "INSERT",     "INTEGER",    "INTERSECT", "INTO",      "IS",
-    "LEVEL",      "LIKE",      "LOCK",       "LONG",       "MAXEXTENTS", "MINUS",     "MLSLABEL",  "MODE",
-    "MODIFY",     "NOAUDIT",   "NOCOMPRESS", "NOT",        "NOWAIT",     "NULL",      "NUMBER",    "OF",
-    "OFFLINE",    "ON",        "ONLINE",     "OPTION",     "OR",         "ORDER",     "PCTFREE",   "PRIOR",
-    "PRIVILEGES", "PUBLIC",    "RAW",        "RENAME",     "RESOURCE",   "REVOKE",    "ROW",       "ROWID",
-    "ROWNUM",     "ROWS",      "SELECT",     "SESSION",    "SET",        "SHARE",     "SIZE",      "SMALLINT",
-    "START",      "SUCCESSFUL", "SYNONYM",   "SYSDATE",    "TABLE",      "THEN",      "TO",        "TRIGGER",
-    "UID",        "UNION",     "UNIQUE",     "UPDATE",     "USER",       "VALIDATE",  "VALUES",    "VARCHAR",
-    "VARCHAR2",   "VIEW",      "WHENEVER",   "WHERE",      "WITH",
+    "ACCESS", "ADD", "ALL", "ALTER", "AND", "ANY", "AS", "ASC",
+    "AUDIT", "BETWEEN", "BY", "CHAR", "CHECK", "CLUSTER", "COLUMN", "COMMENT",
+    "COMPRESS", "CONNECT", "CREATE", "CURRENT", "DATE", "DECIMAL", "DEFAULT", "DELETE",
+    "DESC", "DISTINCT", "DROP", "ELSE", "EXCLUSIVE", "EXISTS", "FILE", "FLOAT",
+    "FOR", "FROM", "GRANT", "GROUP", "HAVING", "IDENTIFIED", "IMMEDIATE", "IN",
+    "INCREMENT", "INDEX", "INITIAL", "INSERT", "INTEGER", "INTERSECT", "INTO", "IS",
+    "LIKE", "LOCK", "LONG", "MAXEXTENTS", "MINUS", "MLSLABEL", "MODE", "MODIFY",
+    "NOAUDIT", "NOCOMPRESS", "NOT", "NOWAIT", "NULL", "NUMBER", "OF", "OFFLINE",
+    "ON", "ONLINE", "OPTION", "OR", "ORDER", "PCTFREE", "PRIOR", "PRIVILEGES",
+    "PUBLIC", "RAW", "RENAME", "RESOURCE", "REVOKE", "ROW", "ROWS", "SELECT",
+    "SESSION", "SET", "SHARE", "SIZE", "SMALLINT", "START", "SUCCESSFUL", "SYNONYM",
+    "TABLE", "THEN", "TO", "TRIGGER", "UNION", "UNIQUE", "UPDATE", "VALIDATE",
+    "VALUES", "VARCHAR", "VARCHAR2", "VIEW", "WHENEVER", "WHERE", "WITH",
 };
 
 char16_t UpperAscii(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c; }
