@@ -8,6 +8,7 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/record/column_descriptor.h"
 #include "engine/record/column_types.h"
@@ -480,30 +481,28 @@ bool bRoundToInteger(CTString& text) {
   const char16_t* p = text.pszGet();
   const bool negative = *p == u'-';
   if (*p == u'-' || *p == u'+') ++p;
-  std::u16string digits;
-  for (; *p >= u'0' && *p <= u'9'; ++p) digits.push_back(*p);
+  const char16_t* digits = p;
+  while (*p >= u'0' && *p <= u'9') ++p;
+  const auto count = static_cast<std::size_t>(p - digits);
   if (*p != u'.') return true;
   const char16_t* fraction = ++p;
   while (*p >= u'0' && *p <= u'9') ++p;
-  if (*p || (digits.empty() && p == fraction)) return true;
+  if (*p || (count == 0 && p == fraction)) return true;
+  // [0] the sign's place, [1] a carry out of the first digit (the units' place when there are no digits), then the
+  // digits and the terminator.
+  std::vector<char16_t> rounded(count + 3, u'0');
+  std::copy(digits, digits + count, rounded.begin() + 2);
+  rounded[count + 2] = 0;
   if (*fraction >= u'5') {
-    std::size_t i = digits.size();
-    while (i > 0 && digits[i - 1] == u'9') digits[--i] = u'0';
-    if (i == 0) {
-      digits.insert(digits.begin(), u'1');
-    } else {
-      ++digits[i - 1];
-    }
+    std::size_t i = count + 1;
+    while (rounded[i] == u'9') rounded[i--] = u'0';
+    ++rounded[i];
   }
-  const std::size_t first = std::min(digits.find_first_not_of(u'0'), digits.size());
-  digits.erase(0, first);
-  if (digits.empty()) {
-    digits = u"0";
-  } else if (negative) {
-    digits.insert(digits.begin(), u'-');
-  }
-  text = digits.c_str();
-  return text.nGetLength() == digits.size();
+  std::size_t start = 1;
+  while (start < count + 1 && rounded[start] == u'0') ++start;
+  if (negative && (start < count + 1 || rounded[start] != u'0')) rounded[--start] = u'-';
+  text = rounded.data() + start;
+  return text.nGetLength() == count + 2 - start;
 }
 
 }  // namespace
