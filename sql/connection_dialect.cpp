@@ -8,7 +8,6 @@
 #include <new>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "engine/record/column_descriptor.h"
 #include "engine/record/column_types.h"
@@ -490,8 +489,10 @@ bool bRoundToInteger(CTString& text) {
   if (*p || (count == 0 && p == fraction)) return true;
   // [0] the sign's place, [1] a carry out of the first digit (the units' place when there are no digits), then the
   // digits and the terminator.
-  std::vector<char16_t> rounded(count + 3, u'0');
-  std::copy(digits, digits + count, rounded.begin() + 2);
+  std::unique_ptr<char16_t[]> rounded(new (std::nothrow) char16_t[count + 3]);
+  if (!rounded) return false;
+  rounded[0] = rounded[1] = u'0';
+  std::copy(digits, digits + count, rounded.get() + 2);
   rounded[count + 2] = 0;
   if (*fraction >= u'5') {
     std::size_t i = count + 1;
@@ -501,7 +502,7 @@ bool bRoundToInteger(CTString& text) {
   std::size_t start = 1;
   while (start < count + 1 && rounded[start] == u'0') ++start;
   if (negative && (start < count + 1 || rounded[start] != u'0')) rounded[--start] = u'-';
-  text = rounded.data() + start;
+  text = rounded.get() + start;
   return text.nGetLength() == count + 2 - start;
 }
 
