@@ -198,7 +198,7 @@ void UnescapeBackslashQuotesW(char16_t* text) {
   UnescapeQuotesW(text);
 }
 
-ESqlLiteralText ReadSqlLiteralText(const char16_t* literal, bool emptyIsNull, CTString& out) {
+ESqlLiteralText ReadSqlLiteralText(const char16_t* literal, bool emptyIsNull, bool backslashEscapes, CTString& out) {
   if (!literal) return ESqlLiteralText::kNull;
   const std::size_t length = std::char_traits<char16_t>::length(literal);
   out = literal;
@@ -210,7 +210,17 @@ ESqlLiteralText ReadSqlLiteralText(const char16_t* literal, bool emptyIsNull, CT
   if (length >= 2 && literal[0] == u'\'' && literal[length - 1] == u'\'') {
     std::unique_ptr<char16_t, void (*)(void*)> units(pszDupNW(length - 2, literal + 1), FreeText);
     if (!units) return ESqlLiteralText::kRefused;
-    UnescapeBackslashQuotesW(units.get());
+    if (backslashEscapes) {
+      UnescapeBackslashQuotesW(units.get());
+    } else {
+      // A backslash is a character of the text like any other: only a doubled quote stands for one.
+      char16_t* to = units.get();
+      for (const char16_t* from = to; *from; ++from) {
+        *to++ = *from;
+        if (*from == u'\'' && from[1] == u'\'') ++from;
+      }
+      *to = 0;
+    }
     out = units.get();
     if (out.nGetLength() != std::char_traits<char16_t>::length(units.get())) return ESqlLiteralText::kRefused;
   }

@@ -38,6 +38,7 @@ char* pszNormalizeLikePatternA(const char* pattern, char escape);
 enum class ESqlLiteralText { kNull, kEmpty, kText, kRefused };
 
 // An SQL literal as a column default gives it: a null text, "NULL" in any case or, when `emptyIsNull`, an empty text
-// reads as NULL; another empty text as empty; a text in single quotes loses them and its quote and backslash
-// doubling; any other text is taken as it is. The text is left in `out` for kText; kRefused when memory refused it.
-ESqlLiteralText ReadSqlLiteralText(const char16_t* literal, bool emptyIsNull, CTString& out);
+// reads as NULL; another empty text as empty; a text in single quotes loses them and its quote doubling, and its
+// backslash escapes when the dialect has them (`backslashEscapes`); any other text is taken as it is. The text is
+// left in `out` for kText; kRefused when memory refused it.
+ESqlLiteralText ReadSqlLiteralText(const char16_t* literal, bool emptyIsNull, bool backslashEscapes, CTString& out);

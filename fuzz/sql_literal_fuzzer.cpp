@@ -81,6 +81,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Check(nLengthW(unescapedBoth.data()) <= length);
 
   CTString text;
-  if (ReadSqlLiteralText(source.data(), bit(8), text) == ESqlLiteralText::kText) Check(text.nGetLength() <= length);
+  if (ReadSqlLiteralText(source.data(), bit(8), bit(9), text) == ESqlLiteralText::kText) {
+    Check(text.nGetLength() <= length);
+  }
   return 0;
 }

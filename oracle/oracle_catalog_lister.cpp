@@ -142,8 +142,9 @@ int COracleCatalogLister::bRunCatalogQuery(CHostValue* value, std::uint32_t flag
              rows->bGetColumnText(2, typeText);
     if (answer && !nameText.bIsEmpty()) {
       // Quoting and the list fail only for lack of memory: a list short of an entry is no answer.
-      answer = m_pConnection->nQuoteDottedName(m_pErrorHolder, ownerText.pszGet(), quotedOwner) &&
-               m_pConnection->nQuoteDottedName(m_pErrorHolder, nameText.pszGet(), quotedName) &&
+      // Owner and name are each one identifier, a period in them included, in the case the catalog keeps.
+      answer = m_pConnection->nQuoteIdentifier(m_pErrorHolder, ownerText.pszGet(), quotedOwner, true) &&
+               m_pConnection->nQuoteIdentifier(m_pErrorHolder, nameText.pszGet(), quotedName, true) &&
                AppendCatalogEntry(list, quotedOwner.pszGet(), quotedName.pszGet(), typeText.pszGet(), flags);
       if (!answer) SetHolderOutOfMemory(m_pErrorHolder);
     }

@@ -49,9 +49,10 @@ constexpr const char16_t* Q1 =
     u"\r\n\tall_constraints, -- constraintes P \r\n\tall_constraints all_r_cons, --contraintes R correspondant aux "
     u"contraintes P \r\n\tall_cons_columns p_col, --colonne P \r\n\tall_cons_columns r_col --colonne R \r\nwhere "
     u"\r\n\tall_constraints.owner like '";
-constexpr const char16_t* Q2 = u"' and all_constraints.table_name like '";
+constexpr const char16_t* Q2 = u"' escape '\\' and all_constraints.table_name like '";
 constexpr const char16_t* Q3 =
-    u"' and all_constraints.constraint_type in ('P','U') --constraintes P \r\n\tand all_r_cons.constraint_type='R' "
+    u"' escape '\\' and all_constraints.constraint_type in ('P','U') --constraintes P \r\n\tand "
+    u"all_r_cons.constraint_type='R' "
     u"and all_r_cons.r_constraint_name=all_constraints.constraint_name and "
     u"all_r_cons.r_owner=all_constraints.owner\r\n\tand p_col.constraint_name=all_constraints.constraint_name and "
     u"p_col.table_name=all_constraints.table_name and p_col.owner=all_constraints.owner --colonne P \r\n\tand "
@@ -65,9 +66,10 @@ constexpr const char16_t* Q3 =
     u"all_r_cons.delete_rule \r\nfrom \r\n\t all_constraints, -- contraintes \r\n\t all_constraints all_r_cons, "
     u"--contraintes R \r\n\t all_cons_columns p_col, --colonne P \r\n\t all_cons_columns r_col --colonne R \r\nwhere "
     u"\r\n\tall_r_cons.owner like '";
-constexpr const char16_t* Q4 = u"' and all_r_cons.table_name like '";
+constexpr const char16_t* Q4 = u"' escape '\\' and all_r_cons.table_name like '";
 constexpr const char16_t* Q5 =
-    u"' and all_r_cons.constraint_type='R' --contraintes R de la table \r\n\tand all_constraints.constraint_type in "
+    u"' escape '\\' and all_r_cons.constraint_type='R' --contraintes R de la table \r\n\tand "
+    u"all_constraints.constraint_type in "
     u"('P','U') and all_constraints.constraint_name=all_r_cons.r_constraint_name and "
     u"all_constraints.owner=all_r_cons.r_owner -- la contrainte P correspondant à la constrainte R ci-dessus \r\n\tand "
     u"p_col.constraint_name=all_constraints.constraint_name and p_col.table_name=all_constraints.table_name and "
@@ -76,10 +78,11 @@ constexpr const char16_t* Q5 =
     u"p_col.position=r_col.position --une ligne par indice\r\n\torder by 1,2,3,4,6 -- tri par PK : owner, contrainte, "
     u"owner , table, position colonne ";
 
-// A name inside one of the query's quoted patterns: a quote in it is doubled, so the name stays one literal (names
-// without a quote are written as they stand).
+// A name inside one of the query's quoted patterns: a quote in it is doubled, so the name stays one literal, and its
+// '_', '%' and '\' are escaped, so that it matches itself alone (T_1 is no pattern for T11).
 void AppendPattern(CTextBufferW& text, const char16_t* name) {
   for (const char16_t* unit = name; *unit; ++unit) {
+    if (*unit == u'_' || *unit == u'%' || *unit == u'\\') text.AppendText(u"\\");
     text.Append(unit, 1);
     if (*unit == u'\'') text.Append(unit, 1);
   }
@@ -189,21 +192,31 @@ int COracleDriver::bGetReferentialLinks(CConnection* connection, RuntimeWord sec
 int COracleDriver::bListReferentialLinks(const char16_t* owner, const char16_t* table, CConnection* connection,
                                          std::uint32_t flags, void* value) {
   if (!connection || !connection->bOpen(pGetErrorHolder(), nullptr)) return 0;
-  if (!owner || !*owner) owner = u"%";
+  // No owner is every owner: the only pattern written as one.
+  const bool anyOwner = !owner || !*owner;
   if (!table) table = u"";
   // Memory refused anywhere is the listing's failure: a listing short of a link, or a query cut short, is no answer.
   auto outOfMemory = [this, value] { return nRefusedListing(pGetErrorHolder(), value); };
   // Room for the whole query first (each quote of a name doubled at most), so that no piece can be refused half-way.
-  std::uint64_t room = 4 * (std::char_traits<char16_t>::length(owner) + std::char_traits<char16_t>::length(table));
+  std::uint64_t room = 2 + 4 * ((anyOwner ? 0 : std::char_traits<char16_t>::length(owner)) +
+                                std::char_traits<char16_t>::length(table));
   for (const char16_t* part : {Q1, Q2, Q3, Q4, Q5}) room += std::char_traits<char16_t>::length(part);
   CTextBufferW query(4096);
   if (room > query.nGetCapacity() && !query.Reserve(room)) return outOfMemory();
   query.AppendText(Q1);
-  AppendPattern(query, owner);
+  if (anyOwner) {
+    query.AppendText(u"%");
+  } else {
+    AppendPattern(query, owner);
+  }
   query.AppendText(Q2);
   AppendPattern(query, table);
   query.AppendText(Q3);
-  AppendPattern(query, owner);
+  if (anyOwner) {
+    query.AppendText(u"%");
+  } else {
+    AppendPattern(query, owner);
+  }
   query.AppendText(Q4);
   AppendPattern(query, table);
   query.AppendText(Q5);

@@ -181,9 +181,18 @@ void COracleConnection::DetectClientVersion(CErrorHolder* holder) {
     for (int i = 0; i < 4; ++i) ganOciClientVersion[i] = numbers[i];
     gstrClientVersionText.Format(u"%d.%d.%d.%d.%d", numbers[0], numbers[1], numbers[2], numbers[3], numbers[4]);
   } else {
-    // An older client names its major version by the C++ library it ships.
+    // An older client names its major version by the C++ library it ships, beside it: in the directory of the
+    // module loaded, which a client found by the system's search has too.
+    const char16_t* loaded = gstrOciLibraryPath.pszGet();
+    std::size_t directoryLength = std::char_traits<char16_t>::length(loaded);
+    while (directoryLength > 0 && loaded[directoryLength - 1] != u'\\' && loaded[directoryLength - 1] != u'/' &&
+           loaded[directoryLength - 1] != u':') {
+      --directoryLength;
+    }
     for (std::int32_t major : {11, 10, 9}) {
-      CTString path(gpOciLoader ? gpOciLoader->GetDirectory().pszGet() : u"");
+      CTString path;
+      path.AssignN(loaded, directoryLength);
+      if (path.bIsEmpty() && gpOciLoader) path = gpOciLoader->GetDirectory();
       CTString file(TSTRING_FORMAT, u"oraocci%d.dll", major);
       if (!path.bIsEmpty()) AppendBackslash(path);
       path.Append(file.pszGet());

@@ -333,7 +333,11 @@ int COracleSqlRewriter::bAppendTextRange(CQueryDescription* query, const char16_
     return 0;
   };
   const std::uint32_t leftType = typeOf(left);
-  const bool text = leftType == 2 || leftType == 23 || leftType == 29 || leftType == 39 || leftType == 40;
+  // The column types of the runtime's text items (its codes 2, 23, 29, 39 and 40): text, fixed text, CLOB, national
+  // text and NCLOB. A RAW operand is no text.
+  const bool text = leftType == COLUMN_TYPE_TEXT || leftType == COLUMN_TYPE_FIXED_TEXT ||
+                    leftType == COLUMN_TYPE_TEXT_MEMO || leftType == COLUMN_TYPE_WTEXT ||
+                    leftType == COLUMN_TYPE_WTEXT_MEMO;
   if (!text || typeOf(right) == 0) return 1;
   if (!bCopySource(source, position, leftEnd) || !nAppendText(u"||")) return 0;
   SkipSource(source, position, rightStart);

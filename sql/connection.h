@@ -131,8 +131,10 @@ class CConnection : public CRefCounted {
   // when the column has no digit form.
   int nDateTimePartExpression(CErrorHolder* holder, CSqlTextBuffer* out, const char16_t* operand,
                               CColumnDescriptor& column);
-  // The name between the dialect's quotes when the dialect quotes and the name needs it, else as it is; 1.
-  int nQuoteIdentifier(CErrorHolder* holder, const char16_t* name, CTString& out);
+  // The name between the dialect's quotes when the dialect quotes and the name needs it, else as it is; 1. A
+  // reserved word is written in upper case, as the server folded it, unless the name is the catalog's own
+  // (bExactCase).
+  int nQuoteIdentifier(CErrorHolder* holder, const char16_t* name, CTString& out, bool bExactCase = false);
   // Each "."-separated part quoted as nQuoteIdentifier quotes it; a name needing no quotes is copied whole; 1.
   int nQuoteDottedName(CErrorHolder* holder, const char16_t* name, CTString& out);
   // The dialect's identifier quotes (empty when it quotes nothing), for scanners that skip quoted names.

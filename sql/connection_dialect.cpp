@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdint>
+#include <iterator>
 #include <memory>
 #include <new>
 #include <string>
+#include <string_view>
 
 #include "engine/record/column_descriptor.h"
 #include "engine/record/column_types.h"
@@ -470,16 +472,59 @@ int CConnection::bDateTimeToSqlLiteral(CErrorHolder* holder, CSqlTextBuffer* out
   return 1;
 }
 
+namespace {
+
+// A plain decimal text with a fraction ([sign] digits "." digits) rounded half away from zero to an integer text, in
+// place; any other text is left as it is. False when memory refused the new text.
+bool bRoundToInteger(CTString& text) {
+  const char16_t* p = text.pszGet();
+  const bool negative = *p == u'-';
+  if (*p == u'-' || *p == u'+') ++p;
+  const char16_t* digits = p;
+  while (*p >= u'0' && *p <= u'9') ++p;
+  const auto count = static_cast<std::size_t>(p - digits);
+  if (*p != u'.') return true;
+  const char16_t* fraction = ++p;
+  while (*p >= u'0' && *p <= u'9') ++p;
+  if (*p || (count == 0 && p == fraction)) return true;
+  // [0] the sign's place, [1] a carry out of the first digit (the units' place when there are no digits), then the
+  // digits and the terminator.
+  std::unique_ptr<char16_t[]> rounded(new (std::nothrow) char16_t[count + 3]);
+  if (!rounded) return false;
+  rounded[0] = rounded[1] = u'0';
+  std::copy(digits, digits + count, rounded.get() + 2);
+  rounded[count + 2] = 0;
+  if (*fraction >= u'5') {
+    std::size_t i = count + 1;
+    while (rounded[i] == u'9') rounded[i--] = u'0';
+    ++rounded[i];
+  }
+  std::size_t start = 1;
+  while (start < count + 1 && rounded[start] == u'0') ++start;
+  if (negative && (start < count + 1 || rounded[start] != u'0')) rounded[--start] = u'-';
+  text = rounded.get() + start;
+  return text.nGetLength() == count + 2 - start;
+}
+
+}  // namespace
+
 int CConnection::bParseSqlLiteral(CHostValue* out, const char16_t* literal, CColumnDescriptor& column,
                                   CErrorHolder* holder) {
   const std::uint16_t hostType = column.nGetHostType();
   out->SetType(hostType);
   CTString text;
-  switch (ReadSqlLiteralText(literal, m_nDbmsKind == DBMS_KIND_ORACLE, text)) {
+  const bool oracle = m_nDbmsKind == DBMS_KIND_ORACLE;
+  switch (ReadSqlLiteralText(literal, oracle, !oracle, text)) {
     case ESqlLiteralText::kNull: out->SetNull(true); return 1;
     case ESqlLiteralText::kEmpty: return 1;
     case ESqlLiteralText::kText: break;
     case ESqlLiteralText::kRefused: SetHolderOutOfMemory(holder); return 0;
+  }
+  // The field value cuts a fraction off; the server rounds it into an integer column, and the default a record gets
+  // is what the server would store.
+  if (oracle && hostType >= HOST_TYPE_UINT8 && hostType <= HOST_TYPE_INT64 && !bRoundToInteger(text)) {
+    SetHolderOutOfMemory(holder);
+    return 0;
   }
   // The column's own field value reads the text as the column would read it from the server.
   CFieldValue* field = pCreateFieldValueThroughDriver(holder, this);
@@ -635,6 +680,43 @@ int CConnection::nDateTimePartExpression(CErrorHolder*, CSqlTextBuffer* out, con
 
 namespace {
 
+// Oracle's SQL reserved words: named unquoted they are read as the word, so a table or column named by one can only
+// be reached quoted. Sorted for the search. The pseudo-columns among them (LEVEL, ROWID, ROWNUM, SYSDATE, UID, USER)
+// are left out: a program that names one unquoted means the pseudo-column, which quotes would turn into a column
+// the table does not have.
+constexpr const char* kOracleReservedWords[] = {
+    "ACCESS", "ADD", "ALL", "ALTER", "AND", "ANY", "AS", "ASC",
+    "AUDIT", "BETWEEN", "BY", "CHAR", "CHECK", "CLUSTER", "COLUMN", "COMMENT",
+    "COMPRESS", "CONNECT", "CREATE", "CURRENT", "DATE", "DECIMAL", "DEFAULT", "DELETE",
+    "DESC", "DISTINCT", "DROP", "ELSE", "EXCLUSIVE", "EXISTS", "FILE", "FLOAT",
+    "FOR", "FROM", "GRANT", "GROUP", "HAVING", "IDENTIFIED", "IMMEDIATE", "IN",
+    "INCREMENT", "INDEX", "INITIAL", "INSERT", "INTEGER", "INTERSECT", "INTO", "IS",
+    "LIKE", "LOCK", "LONG", "MAXEXTENTS", "MINUS", "MLSLABEL", "MODE", "MODIFY",
+    "NOAUDIT", "NOCOMPRESS", "NOT", "NOWAIT", "NULL", "NUMBER", "OF", "OFFLINE",
+    "ON", "ONLINE", "OPTION", "OR", "ORDER", "PCTFREE", "PRIOR", "PRIVILEGES",
+    "PUBLIC", "RAW", "RENAME", "RESOURCE", "REVOKE", "ROW", "ROWS", "SELECT",
+    "SESSION", "SET", "SHARE", "SIZE", "SMALLINT", "START", "SUCCESSFUL", "SYNONYM",
+    "TABLE", "THEN", "TO", "TRIGGER", "UNION", "UNIQUE", "UPDATE", "VALIDATE",
+    "VALUES", "VARCHAR", "VARCHAR2", "VIEW", "WHENEVER", "WHERE", "WITH",
+};
+
+char16_t UpperAscii(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c; }
+
+// Whether the n units of the name are a reserved word in any case: the server folds an unquoted name to upper case.
+bool bIsReservedWord(const char16_t* name, std::size_t n) {
+  char upper[16] = {};
+  if (n == 0 || n >= sizeof upper) return false;
+  for (std::size_t i = 0; i < n; ++i) {
+    const char16_t c = UpperAscii(name[i]);
+    if (c < u'A' || c > u'Z') {
+      if (c != u'2') return false;
+    }
+    upper[i] = static_cast<char>(c);
+  }
+  return std::binary_search(std::begin(kOracleReservedWords), std::end(kOracleReservedWords), upper,
+                            [](const char* a, const char* b) { return std::string_view(a) < std::string_view(b); });
+}
+
 bool bStartsWith(const char16_t* text, const CTString& prefix, std::uint32_t length) {
   for (std::uint32_t i = 0; i < length; ++i) {
     if (text[i] != prefix.nGetAt(i)) return false;
@@ -649,8 +731,11 @@ bool CConnection::bNeedsQuotes(const char16_t* name) const {
   if (m_nDbmsKind == 1) {
     // Oracle folds unquoted names to upper case, so only names it could not read unquoted are quoted.
     if (name[0] == u'"' || name[0] == u'[') return false;
-    bool special = name[0] == u'_';
-    for (const char16_t* p = name; *p && !special; ++p) special = *p == u' ' || *p == u'\u00B0' || *p == u'-';
+    // A double quote inside a name, and a reserved word, cannot be read unquoted either.
+    bool special = name[0] == u'_' || bIsReservedWord(name, std::char_traits<char16_t>::length(name));
+    for (const char16_t* p = name; *p && !special; ++p) {
+      special = *p == u' ' || *p == u'\u00B0' || *p == u'-' || *p == u'"';
+    }
     if (!special) return false;
   }
   const std::size_t length = std::char_traits<char16_t>::length(name);
@@ -667,9 +752,12 @@ static int bCopyWhole(const char16_t* name, CTString& out) {
   return 0;
 }
 
-int CConnection::nQuoteIdentifier(CErrorHolder*, const char16_t* name, CTString& out) {
+int CConnection::nQuoteIdentifier(CErrorHolder*, const char16_t* name, CTString& out, bool bExactCase) {
   if (!name) name = u"";
   if (!bNeedsQuotes(name)) return bCopyWhole(name, out);
+  // A program names a reserved-word column in any case, as it names every other; the server made it upper case
+  // unless it was created quoted in another, which only a name from the catalog tells.
+  const bool fold = !bExactCase && m_nDbmsKind == 1 && bIsReservedWord(name, std::char_traits<char16_t>::length(name));
   // A closing quote inside the name is doubled, as SQL reads a quoted name: written once it would end the name there
   // and leave the rest of it as statement text.
   const char16_t* close = m_strClosingQuote.pszGet();
@@ -683,7 +771,7 @@ int CConnection::nQuoteIdentifier(CErrorHolder*, const char16_t* name, CTString&
       expected += 2 * closeLength;
       p += closeLength;
     } else {
-      quoted.AppendChar(*p++);
+      quoted.AppendChar(fold ? UpperAscii(*p++) : *p++);
       ++expected;
     }
   }
@@ -698,7 +786,16 @@ int CConnection::nQuoteIdentifier(CErrorHolder*, const char16_t* name, CTString&
 
 int CConnection::nQuoteDottedName(CErrorHolder* holder, const char16_t* name, CTString& out) {
   if (!name) name = u"";
-  if (!bNeedsQuotes(name)) return bCopyWhole(name, out);
+  bool needed = bNeedsQuotes(name);
+  // A reserved word is one part of a qualified name: the whole is no word.
+  const bool quotesReservedWords = m_nDbmsKind == 1 && m_nOpeningQuoteLength > 0 && name[0] != u'"' && name[0] != u'[';
+  for (const char16_t* part = name; !needed && quotesReservedWords && *part;) {
+    const char16_t* end = part;
+    while (*end && *end != u'.') ++end;
+    needed = bIsReservedWord(part, static_cast<std::size_t>(end - part));
+    part = *end ? end + 1 : end;
+  }
+  if (!needed) return bCopyWhole(name, out);
   CTString result;
   const char16_t* part = name;
   for (;;) {

@@ -58,8 +58,10 @@ bool bReadPart(const char16_t* text, std::size_t count, std::int32_t& out) {
 
 }  // namespace
 
-char16_t* CDateEscapeRewriter::pszBuildDateMode1(std::int32_t year, std::int32_t month, std::int32_t day) {
-  if (year < 100) return pszFormatLiteral(u"TO_DATE('%02d%02d%02d','YYMMDD')", year, month, day);
+char16_t* CDateEscapeRewriter::pszBuildDateMode1(std::int32_t year, std::int32_t month, std::int32_t day,
+                                               std::size_t yearDigits) {
+  // Only a year written with two digits is left to the server's century: year 24 written 0024 is year 24.
+  if (year < 100 && yearDigits == 2) return pszFormatLiteral(u"TO_DATE('%02d%02d%02d','YYMMDD')", year, month, day);
   return pszFormatLiteral(u"TO_DATE('%04d%02d%02d','YYYYMMDD')", year, month, day);
 }
 
@@ -104,7 +106,7 @@ char16_t* CDateEscapeRewriter::pszLiteralForGroup(const char16_t* group) {
     if (end > 0 && t[end - 1] == u'-') --end;
     if (!bReadPart(t, end, year)) return nullptr;
     switch (m_nMode) {
-      case 1: return pszBuildDateMode1(year, month, day);
+      case 1: return pszBuildDateMode1(year, month, day, end);
       case 2: return pszBuildDateMode2(year, month, day);
       case 3: return pszBuildDateMode3(year, month, day);
       case 4: return pszBuildDateMode4(year, month, day);
@@ -152,8 +154,14 @@ char16_t* CDateEscapeRewriter::bRewrite(char16_t* text) {
   if (!text) return nullptr;
   char16_t* search = text;
   for (;;) {
+    // A brace inside a string literal is the literal's text, not an escape: the literal is skipped whole, a doubled
+    // quote staying inside it.
     char16_t* open = search;
-    while (*open && *open != u'{') ++open;
+    while (*open && *open != u'{') {
+      if (*open++ != u'\'') continue;
+      while (*open && (*open != u'\'' || open[1] == u'\'')) open += *open == u'\'' ? 2 : 1;
+      if (*open) ++open;
+    }
     if (!*open) break;
     char16_t* close = open + 1;
     while (*close && *close != u'}') ++close;

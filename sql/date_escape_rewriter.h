@@ -4,6 +4,7 @@
 // The statement rewriter's own derived class (which edits its source text) lives with the rewriter.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 class CDateEscapeRewriter {
@@ -15,7 +16,9 @@ class CDateEscapeRewriter {
 
   // The literal builders, one per dialect form. Each answers a heap text of at most 200 bytes that the caller frees
   // with FreeText, or null when memory fails.
-  virtual char16_t* pszBuildDateMode1(std::int32_t year, std::int32_t month, std::int32_t day);
+  // yearDigits: how many digits the year was written with.
+  virtual char16_t* pszBuildDateMode1(std::int32_t year, std::int32_t month, std::int32_t day,
+                                      std::size_t yearDigits);
   virtual char16_t* pszBuildDateMode2(std::int32_t year, std::int32_t month, std::int32_t day);
   virtual char16_t* pszBuildDateMode3(std::int32_t year, std::int32_t month, std::int32_t day);
   virtual char16_t* pszBuildTimeMode3(std::int32_t hours, std::int32_t minutes);

@@ -84,6 +84,17 @@ void COciLibraryLoader::LoadFrom(const char16_t* directory, const char16_t* file
     }
     size = needed;
   }
+  // A relative directory names a place from the current directory: made absolute before that changes, so that the
+  // client is loaded from where it points, not from below itself.
+  CTString absolute(directory);
+  for (std::uint32_t size = PATH_BUFFER;;) {
+    std::unique_ptr<char16_t[]> full(new (std::nothrow) char16_t[size]());
+    const std::uint32_t needed = full ? platform::FullPathName(directory, size, full.get()) : 0;
+    if (needed > 0 && needed < size) absolute = full.get();
+    if (needed < size) break;
+    size = needed;
+  }
+  if (!absolute.bIsEmpty()) directory = absolute.pszGet();
   platform::SetCurrentDirectoryPath(directory);
   CTString path(directory);
   const char16_t last = path.nGetLength() ? path.pszGet()[path.nGetLength() - 1] : 0;

@@ -35,8 +35,9 @@ void CSqlDateEscapeRewriter::ReplaceSpan(std::uint32_t position, std::uint32_t c
   m_pszText = const_cast<char16_t*>(m_pRewriter->pszGetSourceText());
 }
 
-char16_t* CSqlDateEscapeRewriter::pszBuildDateMode1(std::int32_t year, std::int32_t month, std::int32_t day) {
-  return pszMade(CDateEscapeRewriter::pszBuildDateMode1(year, month, day));
+char16_t* CSqlDateEscapeRewriter::pszBuildDateMode1(std::int32_t year, std::int32_t month, std::int32_t day,
+                                                  std::size_t yearDigits) {
+  return pszMade(CDateEscapeRewriter::pszBuildDateMode1(year, month, day, yearDigits));
 }
 char16_t* CSqlDateEscapeRewriter::pszBuildDateMode2(std::int32_t year, std::int32_t month, std::int32_t day) {
   return pszMade(CDateEscapeRewriter::pszBuildDateMode2(year, month, day));

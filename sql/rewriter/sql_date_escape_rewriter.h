@@ -18,7 +18,8 @@ class CSqlDateEscapeRewriter : public CDateEscapeRewriter {
   void ReplaceSpan(std::uint32_t position, std::uint32_t count, const char16_t* literal) override;
   // The base builders, with a literal that could not be made ending the run as a failure rather than leaving the
   // escape as written.
-  char16_t* pszBuildDateMode1(std::int32_t year, std::int32_t month, std::int32_t day) override;
+  char16_t* pszBuildDateMode1(std::int32_t year, std::int32_t month, std::int32_t day,
+                              std::size_t yearDigits) override;
   char16_t* pszBuildDateMode2(std::int32_t year, std::int32_t month, std::int32_t day) override;
   char16_t* pszBuildDateMode3(std::int32_t year, std::int32_t month, std::int32_t day) override;
   char16_t* pszBuildTimeMode3(std::int32_t hours, std::int32_t minutes) override;

@@ -3,6 +3,7 @@
 #include "engine/record/column.h"
 #include "engine/record/column_descriptor.h"
 #include "engine/values/field_value.h"
+#include "host/host_result_codes.h"
 #include "sql/rewriter/rewriter_clones.h"
 #include "sql/connection.h"
 #include "sql/driver_services.h"
@@ -48,7 +49,11 @@ void CValueLeaf::SetColumn(CColumn* column) {
   SetDescriptor(column ? column->pGetDescriptorNoRef() : nullptr);
 }
 
-int CValueLeaf::nSetValue(CHostValue& value) { return m_pFieldValue ? m_pFieldValue->bSetValue(value) : 0; }
+int CValueLeaf::nSetValue(CHostValue& value) {
+  // The field value answers 1 or 0; the leaf's callers read a result code, a refusal being a failure code.
+  if (m_pFieldValue && m_pFieldValue->bSetValue(value)) return HOST_OK;
+  return HOST_ERR_CANNOT_CONVERT;
+}
 
 int CValueLeaf::bLoadFileValue() {
   if (!m_pFieldValue) return 0;

@@ -1,6 +1,8 @@
 #include "standin/runtime/round_trip.h"
 
 #include <algorithm>
+#include <vector>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,6 +11,8 @@
 #include "foundation/currency.h"
 #include "foundation/date_time.h"
 #include "platform/utf8.h"
+#include "standin/runtime/decimal.h"
+#include "standin/runtime/runtime_code_page.h"
 #include "standin/runtime/slot_call.h"
 
 namespace qzrt {
@@ -221,7 +225,11 @@ FieldText ReadField(const RecordBufferView& buffer, const Item& item) {
   const std::uint8_t* at = buffer.data + item.Offset();
   const std::uint32_t size = item.Size();
   const std::uint32_t type = item.Type();
-  if (IsNarrowText(type)) return std::string(reinterpret_cast<const char*>(at), strnlen(reinterpret_cast<const char*>(at), size));
+  // 8-bit text is in the runtime's code page; a script reads and writes UTF-8.
+  if (IsNarrowText(type)) {
+    const auto* bytes = reinterpret_cast<const char*>(at);
+    return platform::ToUtf8(std::u16string_view(WidenRuntime(bytes, strnlen(bytes, size))));
+  }
   if (IsWideText(type)) {
     std::u16string text;
     for (std::uint32_t i = 0; i + 1 < size; i += 2) {
@@ -239,6 +247,12 @@ FieldText ReadField(const RecordBufferView& buffer, const Item& item) {
     return IsSigned(type) ? std::to_string(static_cast<std::int64_t>(bits)) : std::to_string(bits);
   }
   if (std::optional<std::string> shown = NumberOrDateText(type, at, size)) return shown;
+  if (type == 31 && size >= 2 && size <= Decimal::kByteFormSize) {
+    std::uint8_t form[Decimal::kByteFormSize] = {};
+    std::memcpy(form, at, size);
+    const std::u16string text = Decimal::FromBytes(form).Format();
+    return std::string(text.begin(), text.end());
+  }
   // Any other storage is shown as its bytes in hexadecimal.
   static const char kDigits[] = "0123456789abcdef";
   std::string hex;
@@ -249,26 +263,81 @@ FieldText ReadField(const RecordBufferView& buffer, const Item& item) {
   return hex;
 }
 
+// A number's text as the bytes of a real, currency or decimal field; false, with `out` untouched, for a text that is
+// no number of the field's kind. Only a whole number is taken: "2x" is refused, not read as 2.
+bool NumberField(std::uint32_t type, std::uint32_t size, const std::string& text, std::uint8_t* out) {
+  if (text.empty() || std::isspace(static_cast<unsigned char>(text[0]))) return false;
+  char* end = nullptr;
+  if (type == 6 && size == 4) {
+    const float value = std::strtof(text.c_str(), &end);
+    if (*end) return false;
+    std::memcpy(out, &value, 4);
+    return true;
+  }
+  if ((type == 7 || type == 13) && size == 8) {
+    const double value = std::strtod(text.c_str(), &end);
+    if (*end) return false;
+    std::memcpy(out, &value, 8);
+    return true;
+  }
+  const std::u16string wide(text.begin(), text.end());
+  if (type == 17 && size == sizeof(CCurrency)) {
+    // The currency reader stops at the first character it does not take: the whole text must be its number.
+    std::size_t i = text[0] == '-' || text[0] == '+' ? 1 : 0;
+    const std::size_t digits = i;
+    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i;
+    if (i < text.size() && text[i] == '.') ++i;
+    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i;
+    CCurrency value;
+    if (i != text.size() || i == digits || !value.bFromText(wide.c_str())) return false;
+    std::memcpy(out, &value, sizeof value);
+    return true;
+  }
+  if (type == 31 && size >= 2 && size <= Decimal::kByteFormSize) {
+    Decimal value;
+    std::uint8_t form[Decimal::kByteFormSize] = {};
+    if (!Decimal::Parse(wide, value)) return false;
+    value.ToBytes(form);
+    // The field holds the low bytes of the magnitude: a number needing more is refused, not cut.
+    for (std::size_t i = size; i < sizeof form; ++i) {
+      if (form[i]) return false;
+    }
+    std::memcpy(out, form, size);
+    return true;
+  }
+  return false;
+}
+
 bool WriteField(RecordBufferView& buffer, const Item& item, const FieldText& value) {
   std::uint8_t* at = buffer.data + item.Offset();
   const std::uint32_t size = item.Size();
   const std::uint32_t type = item.Type();
-  std::memset(at, 0, size);
   if (!value) {
+    std::memset(at, 0, size);
     SetPresent(buffer, item.NullFlag(), false);
+    return true;
+  }
+  // A value the field refuses leaves it as it was.
+  std::vector<std::uint8_t> number(size);
+  if (NumberField(type, size, *value, number.data())) {
+    std::memcpy(at, number.data(), size);
+    SetPresent(buffer, item.NullFlag(), true);
     return true;
   }
   if (IsNarrowText(type)) {
     if (size == 0) return false;
-    std::memcpy(at, value->data(), std::min<std::size_t>(value->size(), size - 1));
+    const std::string bytes = NarrowRuntime(platform::ToUtf16(*value));
+    std::memset(at, 0, size);
+    std::memcpy(at, bytes.data(), std::min<std::size_t>(bytes.size(), size - 1));
   } else if (IsWideText(type)) {
+    std::memset(at, 0, size);
     const std::u16string wide = platform::ToUtf16(*value);
     std::memcpy(at, wide.data(), std::min<std::size_t>(wide.size() * 2, size >= 2 ? size - 2 : 0));
   } else if ((IsSigned(type) || IsUnsigned(type)) && size <= 8) {
     char* end = nullptr;
-    const long long number = std::strtoll(value->c_str(), &end, 10);
+    const long long whole = std::strtoll(value->c_str(), &end, 10);
     if (value->empty() || *end) return false;
-    std::memcpy(at, &number, size);  // little-endian: the low bytes
+    std::memcpy(at, &whole, size);  // little-endian: the low bytes
   } else if (type == 24 && size == sizeof(CHostDateTime)) {
     // The text ReadField shows: a date-time reaches the driver as the runtime stores it, not as a text to parse.
     unsigned year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, ms = 0;

@@ -179,6 +179,26 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
        "expect ID=3\nquery R SELECT ID, NAME FROM T ORDER BY ID DESC\nread previous by R\nexpect ID=1\n"
        "read record 2 by ID\nexpect ID=2\nread next by ID\nexpect ID=1\n",
        true, ""},
+      // A column named by a reserved word, and a LOB whose name needs quotes, are read and written.
+      {"sql CREATE TABLE R (ID NUMBER(10) NOT NULL, \"ORDER\" NUMBER(5), \"MY-NOTE\" CLOB)\n"
+       "sql CREATE UNIQUE INDEX R_ID ON R (ID)\ndescribe R\nopen\nset ID=1 ORDER=7\nwrite-lob MY-NOTE 5000\nadd\n"
+       "expect 1\nseek ID 1\nexpect ORDER=7\nread-lob MY-NOTE\nexpect 1\n",
+       true, ""},
+      // Reals, currency and decimals are set from their text and shown as numbers; a refused value leaves its field.
+      {"sql CREATE TABLE N (ID NUMBER(10) NOT NULL, F FLOAT, C NUMBER(8,2), D NUMBER(20))\n"
+       "sql CREATE UNIQUE INDEX N_ID ON N (ID)\ndescribe N\nopen\nset ID=1 F=2.5 C=3.25 D=123456789012345\n"
+       "add\nset C=3x\nexpect 0\nset D=x\nmodify\nread first by ID\nexpect F=2.5 C=3.25 D=123456789012345\n",
+       true, ""},
+      // A script's text is UTF-8 to set and to seek alike.
+      {"sql CREATE TABLE U (ID NUMBER(10) NOT NULL, NAME VARCHAR2(10))\nsql CREATE UNIQUE INDEX U_NAME ON U (NAME)\n"
+       "describe U\nopen\nset ID=2 NAME=\xC3\xA9t\xC3\xA9\nadd\nseek NAME \xC3\xA9t\xC3\xA9\nexpect ID=2\n"
+       "query Q SELECT ID FROM U WHERE NAME = '\xC3\xA9t\xC3\xA9'\nread first\nexpect ID=2\n",
+       true, ""},
+      // The catalog names an owner and a table each whole; a table's links are its own, not those of names alike.
+      {"sql CREATE TABLE \"MY TABLE.X\" (A NUMBER)\ncatalog 21\n", true, "SYSTEM.\"MY TABLE.X\"\n"},
+      {"sql CREATE TABLE T_1 (ID NUMBER(10) PRIMARY KEY)\nsql CREATE TABLE T11 (ID NUMBER(10) PRIMARY KEY)\n"
+       "sql CREATE TABLE K (ID NUMBER(10), A NUMBER(10) REFERENCES T11 (ID))\nlinks T_1\n",
+       true, "0 links"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.steps);

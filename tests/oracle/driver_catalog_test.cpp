@@ -67,6 +67,7 @@ TEST_F(DriverCatalogTest, TheLinksQueryTakesOwnerAndTablePatternsFromTheName) {
       {u"SCOTT.EMP", u"SCOTT", u"EMP"},
       {u"EMP", u"%", u"EMP"},
       {u"O'HARA.T'1", u"O''HARA", u"T''1"},  // a quote stays inside its literal
+      {u"S%.T_1", u"S\\%", u"T\\_1"},        // a wildcard in a name matches itself alone
   };
   for (const auto& row : rows) {
     CHostValue value;
@@ -74,12 +75,12 @@ TEST_F(DriverCatalogTest, TheLinksQueryTakesOwnerAndTablePatternsFromTheName) {
     EXPECT_EQ(value.nGetType(), HOST_TYPE_WSTRING);
     EXPECT_EQ(Text(value), u"") << "no link";
     const std::u16string& text = internal.script.texts.back();
-    EXPECT_NE(text.find(u"all_constraints.owner like '" + row.owner + u"' and all_constraints.table_name like '" +
-                        row.table + u"' and"),
+    EXPECT_NE(text.find(u"all_constraints.owner like '" + row.owner +
+                        u"' escape '\\' and all_constraints.table_name like '" + row.table + u"' escape '\\' and"),
               std::u16string::npos)
         << std::string(row.name, row.name + 3);
-    EXPECT_NE(text.find(u"all_r_cons.owner like '" + row.owner + u"' and all_r_cons.table_name like '" + row.table +
-                        u"' and all_r_cons.constraint_type='R' --contraintes R de la table"),
+    EXPECT_NE(text.find(u"all_r_cons.owner like '" + row.owner + u"' escape '\\' and all_r_cons.table_name like '" +
+                        row.table + u"' escape '\\' and all_r_cons.constraint_type='R' --contraintes R de la table"),
               std::u16string::npos);
     EXPECT_EQ(text.rfind(u"-- sélection des contraintes primaires ou uniques P\r\n", 0), 0u);
     // Both halves join the referencing column on its own constraint's owner: links between schemas are found.

@@ -162,17 +162,26 @@ TEST_F(OracleOwnRewriter, ValuesAreBoundByNumberAndANullStaysInTheText) {
 }
 
 TEST_F(OracleOwnRewriter, TextsJoinedByPlusAreConcatenated) {
-  Statement& s = Make(u"SELECT E.NAME + E.CODE AS R, E.NAME, E.CODE FROM EMP E WHERE E.ID = 2", 1);
-  Node* sum = s.Op(0, u"E.NAME + E.CODE", {s.Column(u"E.NAME", u"E", u"NAME"), s.Column(u"E.CODE", u"E", u"CODE")});
-  s.Computed(u"R", sum);
-  // The item type code 2 is the runtime's text.
-  s.Item(u"E", u"NAME", u"E.NAME", 1).SetNumber(rewritertest::I::kItemTypeCode, 2);
-  s.Item(u"E", u"CODE", u"E.CODE", 1).SetNumber(rewritertest::I::kItemTypeCode, 2);
-  s.File(u"EMP", u"E");
-  s.Where(s.Op(SQL_NODE_EQ, u"E.ID = 2", {s.Column(u"E.ID", u"E", u"ID"), s.Value(u"2", s.Int(2))}), u"E.ID = 2");
-  const std::u16string text = Translate(s);
-  EXPECT_EQ(text, u"SELECT E.NAME||E.CODE AS R, E.NAME, E.CODE FROM EMP E WHERE E.ID = :1 ") << Dump(*holder);
-  EXPECT_EQ(Run(text), u"Bobaxb") << Dump(*holder);
+  // The runtime's item codes of the left operand: 2 text, 23 fixed text, 29 CLOB, 39 national text, 40 NCLOB; 28 is
+  // binary (RAW), no text.
+  for (const auto& [code, joined] : {std::pair{2u, u"E.NAME||E.CODE"}, {23u, u"E.NAME||E.CODE"},
+                                     {29u, u"E.NAME||E.CODE"}, {40u, u"E.NAME||E.CODE"}, {28u, u"E.NAME + E.CODE"}}) {
+    SCOPED_TRACE(code);
+    Statement& s = Make(u"SELECT E.NAME + E.CODE AS R, E.NAME, E.CODE FROM EMP E WHERE E.ID = 2", 1);
+    Node* sum =
+        s.Op(0, u"E.NAME + E.CODE", {s.Column(u"E.NAME", u"E", u"NAME"), s.Column(u"E.CODE", u"E", u"CODE")});
+    s.Computed(u"R", sum);
+    s.Item(u"E", u"NAME", u"E.NAME", 1).SetNumber(rewritertest::I::kItemTypeCode, code);
+    s.Item(u"E", u"CODE", u"E.CODE", 1).SetNumber(rewritertest::I::kItemTypeCode, 2);
+    s.File(u"EMP", u"E");
+    s.Where(s.Op(SQL_NODE_EQ, u"E.ID = 2", {s.Column(u"E.ID", u"E", u"ID"), s.Value(u"2", s.Int(2))}), u"E.ID = 2");
+    const std::u16string text = Translate(s);
+    EXPECT_EQ(text, u"SELECT " + std::u16string(joined) + u" AS R, E.NAME, E.CODE FROM EMP E WHERE E.ID = :1 ")
+        << Dump(*holder);
+    if (code == 2) {
+      EXPECT_EQ(Run(text), u"Bobaxb") << Dump(*holder);
+    }
+  }
 }
 
 // Only with the ":" prefix does a pass-through text keep its date escape: the base prefix read "{d '...'}" as a

@@ -1,8 +1,12 @@
-// A client without OCIClientVersion whose directory holds oraocci10.dll, through the exported driver object: the
-// client counts as version 10, below 10.2.0.3, so the environment comes from OCIEnvCreate and the session speaks
-// the ANSI code page. Before any load, a client kind that names no API set is refused.
+// A client without OCIClientVersion, found by the system's search, whose directory holds oraocci10.dll, through the
+// exported driver object: the version files are looked for beside the client loaded, so it counts as version 10,
+// below 10.2.0.3, the environment comes from OCIEnvCreate and the session speaks the ANSI code page. Before any
+// load, a client kind that names no API set is refused.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -15,6 +19,13 @@ namespace {
 using namespace ocitest;
 
 TEST(OracleSessionOldClient, OpensAnAnsiSessionWithOCIEnvCreate) {
+  // The system's search reads its folders when the program starts: the program runs again with the client's.
+  if (!std::getenv("QZ_OLD_CLIENT_SEARCHED")) {
+    ::setenv("QZ_OLD_CLIENT_SEARCHED", "1", 1);
+    ::setenv("LD_LIBRARY_PATH", QZ_OLD_CLIENT_DIR, 1);
+    ::execl("/proc/self/exe", "/proc/self/exe", static_cast<char*>(nullptr));
+    FAIL() << "the program did not run again";
+  }
   doubles::EnsureLibrary();
   void* driver = piQueryInterface();
   auto* holder = CallSlot<CErrorHolder*>(driver, kDriverHolder);
@@ -27,11 +38,12 @@ TEST(OracleSessionOldClient, OpensAnAnsiSessionWithOCIEnvCreate) {
   EXPECT_EQ(bIsOracleClientLoaded(), 0);
   holder->Clear();
 
-  const std::u16string library = StandInPath("oci-variants/no-clientversion/OCI.DLL");
-  const std::filesystem::path directory = std::filesystem::path(library).parent_path();
+  // Only the system's search leads to the client: neither the program's directory nor the current one has it.
+  const std::filesystem::path directory = QZ_OLD_CLIENT_DIR;
+  std::filesystem::current_path(std::filesystem::temp_directory_path());
   // Version 10 comes before 9 in the search.
   for (const char* name : {"oraocci10.dll", "oraocci9.dll"}) std::ofstream(directory / name) << "";
-  const std::u16string options = u"QZ CLIENT LIBRARY=" + library;
+  const std::u16string options = u"QZ CLIENT LIBRARY=OCIOLD.DLL";
 
   ASSERT_TRUE(LoadClientThenMakeDataSource(driver, holder, "OLD_CLIENT", options)) << Dump(*holder);
   StandIn& standIn = StandIn::Get();
@@ -40,6 +52,7 @@ TEST(OracleSessionOldClient, OpensAnAnsiSessionWithOCIEnvCreate) {
   auto description = Description(u"main", u"OLD_CLIENT", u"manager", options);
   ASSERT_EQ(CallSlot<int>(driver, kDriverOpen, description.get()), 1) << Dump(*holder);
   for (const char* name : {"oraocci10.dll", "oraocci9.dll"}) std::filesystem::remove(directory / name);
+  EXPECT_TRUE(gpOciLoader->GetDirectory().bIsEmpty()) << "found by the system's search";
   EXPECT_EQ(gnOciClientMajorVersion, 10);
   EXPECT_EQ(std::u16string(gstrClientVersionText.pszGet()), u"10");
   EXPECT_EQ(standIn.EntryCount("OCIEnvNlsCreate"), 0u);

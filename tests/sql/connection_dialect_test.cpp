@@ -406,23 +406,27 @@ TEST_F(DialectTest, DefaultValuesFromSqlLiterals) {
   const struct {
     const char16_t* literal;
     bool emptyIsNull;
+    bool backslashes;
     ESqlLiteralText kind;
     const char16_t* text;
   } cases[] = {
-      {nullptr, false, ESqlLiteralText::kNull, u""},
-      {u"null", false, ESqlLiteralText::kNull, u""},
-      {u"NuLL", true, ESqlLiteralText::kNull, u""},
-      {u"", true, ESqlLiteralText::kNull, u""},
-      {u"", false, ESqlLiteralText::kEmpty, u""},
-      {u"'it''s'", false, ESqlLiteralText::kText, u"it's"},
-      {u"'a\\\\b\\'c'", false, ESqlLiteralText::kText, u"a\\b'c"},
-      {u"'NULL'", false, ESqlLiteralText::kText, u"NULL"},
-      {u"'", false, ESqlLiteralText::kText, u"'"},
-      {u"42", false, ESqlLiteralText::kText, u"42"},
+      {nullptr, false, true, ESqlLiteralText::kNull, u""},
+      {u"null", false, true, ESqlLiteralText::kNull, u""},
+      {u"NuLL", true, false, ESqlLiteralText::kNull, u""},
+      {u"", true, false, ESqlLiteralText::kNull, u""},
+      {u"", false, true, ESqlLiteralText::kEmpty, u""},
+      {u"'it''s'", false, true, ESqlLiteralText::kText, u"it's"},
+      {u"'a\\\\b\\'c'", false, true, ESqlLiteralText::kText, u"a\\b'c"},
+      // Oracle has no backslash escapes: only the doubled quote is undone.
+      {u"'a\\\\b'", true, false, ESqlLiteralText::kText, u"a\\\\b"},
+      {u"'it\\''s'", true, false, ESqlLiteralText::kText, u"it\\'s"},
+      {u"'NULL'", false, true, ESqlLiteralText::kText, u"NULL"},
+      {u"'", false, true, ESqlLiteralText::kText, u"'"},
+      {u"42", false, true, ESqlLiteralText::kText, u"42"},
   };
   for (const auto& k : cases) {
     CTString out;
-    EXPECT_EQ(ReadSqlLiteralText(k.literal, k.emptyIsNull, out), k.kind);
+    EXPECT_EQ(ReadSqlLiteralText(k.literal, k.emptyIsNull, k.backslashes, out), k.kind);
     if (k.kind == ESqlLiteralText::kText) {
       EXPECT_EQ(std::u16string(out.pszGet()), k.text);
     }
@@ -435,11 +439,15 @@ TEST_F(DialectTest, DefaultValuesFromSqlLiterals) {
   ASSERT_TRUE(Dialect(1)->bParseSqlLiteral(&value, u"'l''\u00e9t\u00e9'", *text.operator->(), holder));
   EXPECT_FALSE(value.bIsNull());
   EXPECT_EQ(WideOf(value), u"l'\u00e9t\u00e9");
-  ASSERT_TRUE(Dialect(1)->bParseSqlLiteral(&value, u"42", *number.operator->(), holder));
-  EXPECT_EQ(value.nGetType(), HOST_TYPE_INT32);
-  std::int32_t read = 0;
-  value.nGet(&read);
-  EXPECT_EQ(read, 42);
+  // An integer column stores a fraction rounded half away from zero.
+  for (const auto& [literal, stored] : {std::pair{u"42", 42}, {u"2.5", 3}, {u"-2.5", -3}, {u"-2.49", -2},
+                                        {u"9.5", 10}, {u".5", 1}, {u"'2.5'", 3}}) {
+    ASSERT_TRUE(Dialect(1)->bParseSqlLiteral(&value, literal, *number.operator->(), holder));
+    EXPECT_EQ(value.nGetType(), HOST_TYPE_INT32);
+    std::int32_t read = 0;
+    value.nGet(&read);
+    EXPECT_EQ(read, stored) << std::u16string(literal).size();
+  }
   ASSERT_TRUE(Dialect(1)->bParseSqlLiteral(&value, u"", *text.operator->(), holder));
   EXPECT_TRUE(value.bIsNull());
   ASSERT_TRUE(Dialect(2)->bParseSqlLiteral(&value, u"", *text.operator->(), holder));

@@ -277,6 +277,11 @@ TEST_F(ConnectionTest, IdentifiersAreQuotedWhenTheDialectNeedsIt) {
       // A closing quote inside the name is doubled, or it would end the name there.
       {1, u"\"", u"A\" B", u"\"A\"\" B\"", u"\"A\"\" B\""},
       {0, u"[", u"a]b", u"[a]]b]", u"[a]]b]"},
+      // Nor could it read a reserved word (in the case it folded it to) or a double quote inside a name.
+      {1, u"\"", u"order", u"\"ORDER\"", u"\"ORDER\""},
+      {1, u"\"", u"s.Varchar2", u"s.Varchar2", u"s.\"VARCHAR2\""},
+      {1, u"\"", u"A\"B", u"\"A\"\"B\"", u"\"A\"\"B\""},
+      {0, u"[", u"order", u"[order]", u"[order]"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.name, c.name + std::char_traits<char16_t>::length(c.name)));

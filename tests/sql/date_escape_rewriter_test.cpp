@@ -73,7 +73,7 @@ TEST(DateEscapeRewriterTest, DateEscapesInEveryMode) {
       {1, u"x={d '2024-03-15'}", u"x=TO_DATE('20240315','YYYYMMDD')"},
       {1, u"{D '240315'}", u"TO_DATE('240315','YYMMDD')"},
       {1, u"{d 20240315}", u"TO_DATE('20240315','YYYYMMDD')"},
-      {1, u"{d '0099-03-15'}", u"TO_DATE('990315','YYMMDD')"},
+      {1, u"{d '0024-03-16'}", u"TO_DATE('00240316','YYYYMMDD')"},  // a four-digit year keeps its century
       {1, u"{d '2024-3-15'}", nullptr},  // a one-digit month reads as "-3"
       {2, u"{d '2024-03-15'}", u"CONVERT(datetime,'2024/03/15')"},
       {3, u"{d '20240315'}", u"'20240315'"},
@@ -109,8 +109,9 @@ TEST(DateEscapeRewriterTest, StatementsWithSeveralGroups) {
       // Every escape replaced, each search starting after the previous literal.
       {1, u"a BETWEEN {d '2024-01-01'} AND {d '2024-12-31'} OR b={fn X()}",
        u"a BETWEEN TO_DATE('20240101','YYYYMMDD') AND TO_DATE('20241231','YYYYMMDD') OR b={fn X()}"},
-      // String literals are not skipped.
-      {1, u"s='{d ''2024-03-15''}'", u"s='TO_DATE('20240315','YYYYMMDD')'"},
+      // A brace inside a string literal is its text; the escape after it is one.
+      {1, u"s='see {d ''2024-03-15''} here' AND d={d '2024-01-02'}",
+       u"s='see {d ''2024-03-15''} here' AND d=TO_DATE('20240102','YYYYMMDD')"},
       // A group holding another: the outer keyword decides and the inner escape goes with it.
       {1, u"{fn F({d '2024-03-15'})}", nullptr},
       {1, u"no braces", nullptr},

@@ -228,6 +228,12 @@ TEST_F(ValueLeafTest, DriverItemsForValues) {
   EXPECT_EQ(leaf->pGetColumn(), column);
   EXPECT_EQ(leaf->pGetDescriptor(), static_cast<CColumnDescriptor*>(descriptor));
   EXPECT_EQ(std::u16string(leaf->pszGetName()), u"");
+  // A value the field value takes answers a success code, one it refuses a failure code.
+  Make(source, HOST_TYPE_INT32, std::int32_t{7});
+  EXPECT_FALSE(bHostFailed(static_cast<std::uint32_t>(leaf->nSetValue(source))));
+  MakeWide(source, u"seven");
+  EXPECT_TRUE(bHostFailed(static_cast<std::uint32_t>(leaf->nSetValue(source))));
+  holder->Clear();
   leaf->nRelease();
   column->nRelease();
 }
