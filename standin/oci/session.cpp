@@ -469,6 +469,7 @@ void Session::FitNumbers() {
   for (const std::string& schema : schemas) {
     std::vector<std::string> tables;
     std::map<std::string, std::string> triggers;  // name -> its SQL
+    std::set<std::string> kept;
     rows("SELECT type, name, sql FROM " + quoted(schema) + ".sqlite_master WHERE type IN ('table', 'trigger')",
          [&](sqlite3_stmt* st) {
            if (text(st, 0) == "trigger") triggers[text(st, 1)] = text(st, 2);
@@ -493,17 +494,25 @@ void Session::FitNumbers() {
            });
       const std::string body = " ON " + quoted(table) + " BEGIN UPDATE " + quoted(table) + " SET " + set +
                                " WHERE rowid = NEW.rowid AND (" + changed + "); END";
+      if (set.empty()) continue;
       const std::pair<std::string, std::string> wanted[] = {
           {"qz_fit_insert_" + table, "AFTER INSERT"}, {"qz_fit_update_" + table, "AFTER UPDATE OF " + columns}};
       for (const auto& [name, when] : wanted) {
-        const std::string sql = "CREATE TRIGGER " + quoted(name) + " " + when + body;
+        kept.insert(name);
+        // SQLite keeps a trigger's text without its schema.
+        const std::string made = " " + when + body;
         const auto found = triggers.find(name);
-        if (found != triggers.end() && (set.empty() || found->second == sql)) continue;
-        if (found == triggers.end() && set.empty()) continue;
-        std::string ddl = "DROP TRIGGER IF EXISTS " + quoted(schema) + "." + quoted(name) + ";";
-        if (!set.empty()) ddl += "CREATE TRIGGER " + quoted(schema) + "." + sql.substr(15);
+        if (found != triggers.end() && found->second == "CREATE TRIGGER " + quoted(name) + made) continue;
+        const std::string ddl = "DROP TRIGGER IF EXISTS " + quoted(schema) + "." + quoted(name) + "; CREATE TRIGGER " +
+                                quoted(schema) + "." + quoted(name) + made;
         sqlite3_exec(connection_, ddl.c_str(), nullptr, nullptr, nullptr);
       }
+    }
+    // The triggers of tables renamed or gone, or left without NUMBER columns.
+    for (const auto& [name, sql] : triggers) {
+      if (name.rfind("qz_fit_", 0) != 0 || kept.count(name)) continue;
+      const std::string ddl = "DROP TRIGGER IF EXISTS " + quoted(schema) + "." + quoted(name);
+      sqlite3_exec(connection_, ddl.c_str(), nullptr, nullptr, nullptr);
     }
   }
 }
