@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <functional>
+#include <map>
 #include <vector>
 
 #include "standin/oci/column_type.h"
@@ -108,32 +109,57 @@ class Catalog {
     std::vector<std::string> columns;
   };
 
+  // The keys and references the table's text declares, names and columns as Oracle spells them.
+  static std::vector<DeclaredConstraint> Declared(const SchemaObject& o) {
+    std::vector<DeclaredConstraint> declared = DeclaredConstraints(o.sql);
+    for (DeclaredConstraint& d : declared) {
+      d.name = OracleName(d.name);
+      for (std::string& column : d.columns) column = OracleName(column);
+    }
+    return declared;
+  }
+
+  // The name a constraint was given, taken from `declared` so that each is given once; `fallback` when it has none.
+  static std::string NameOf(std::vector<DeclaredConstraint>& declared, char kind,
+                            const std::vector<std::string>& columns, const std::string& fallback) {
+    for (DeclaredConstraint& d : declared) {
+      if (d.kind != kind || d.columns != columns) continue;
+      const std::string name = d.name;
+      d.kind = 0;
+      return name.empty() ? fallback : name;
+    }
+    return fallback;
+  }
+
   std::vector<IndexInfo> Indexes(const std::vector<SchemaObject>& objects) {
     std::vector<IndexInfo> all;
     for (const SchemaObject& o : objects) {
       if (o.type != "table") continue;
+      std::vector<DeclaredConstraint> declared = Declared(o);
       int n = 0;
       bool hasPk = false;
       Query("SELECT name, \"unique\", origin FROM pragma_index_list('" + o.name + "', '" + o.schema + "') ORDER BY seq DESC",
             [&](sqlite3_stmt* st) {
-              IndexInfo info{o.owner, Text(st, 0), ToUpperAscii(o.name), sqlite3_column_int(st, 1) != 0, Text(st, 2), {}};
+              IndexInfo info{o.owner, Text(st, 0), OracleName(o.name), sqlite3_column_int(st, 1) != 0, Text(st, 2), {}};
               if (info.origin == "pk") hasPk = true;
               if (info.name.rfind("sqlite_autoindex_", 0) == 0) {
-                info.name = "SYS_C_" + ToUpperAscii(o.name) + "_" + std::to_string(++n);
                 Query("SELECT name FROM pragma_index_info('" + Text(st, 0) + "', '" + o.schema + "') ORDER BY seqno",
-                      [&](sqlite3_stmt* ic) { info.columns.push_back(ToUpperAscii(Text(ic, 0))); });
+                      [&](sqlite3_stmt* ic) { info.columns.push_back(OracleName(Text(ic, 0))); });
+                info.name = NameOf(declared, info.origin == "pk" ? 'P' : 'U', info.columns,
+                                   "SYS_C_" + OracleName(o.name) + "_" + std::to_string(++n));
               } else {
                 Query("SELECT name FROM pragma_index_info('" + info.name + "', '" + o.schema + "') ORDER BY seqno",
-                      [&](sqlite3_stmt* ic) { info.columns.push_back(ToUpperAscii(Text(ic, 0))); });
-                info.name = ToUpperAscii(info.name);
+                      [&](sqlite3_stmt* ic) { info.columns.push_back(OracleName(Text(ic, 0))); });
+                info.name = OracleName(info.name);
               }
               all.push_back(std::move(info));
             });
       if (!hasPk) {
         // An INTEGER PRIMARY KEY is the rowid itself in SQLite: no index of its own, but a key all the same.
-        IndexInfo pk{o.owner, "SYS_C_" + ToUpperAscii(o.name) + "_PK", ToUpperAscii(o.name), true, "pk", {}};
+        IndexInfo pk{o.owner, "SYS_C_" + OracleName(o.name) + "_PK", OracleName(o.name), true, "pk", {}};
         Query("SELECT name FROM pragma_table_info('" + o.name + "', '" + o.schema + "') WHERE pk > 0 ORDER BY pk",
-              [&](sqlite3_stmt* st) { pk.columns.push_back(ToUpperAscii(Text(st, 0))); });
+              [&](sqlite3_stmt* st) { pk.columns.push_back(OracleName(Text(st, 0))); });
+        pk.name = NameOf(declared, 'P', pk.columns, pk.name);
         if (!pk.columns.empty()) all.push_back(std::move(pk));
       }
     }
@@ -158,7 +184,7 @@ class Catalog {
     if (wants("ALL_TABLES")) {
       std::vector<Row> rows;
       for (const SchemaObject& o : objects) {
-        if (o.type == "table") rows.push_back({T(o.owner), T(ToUpperAscii(o.name)), T("USERS"), T("VALID"), Value(), T("N"), Value()});
+        if (o.type == "table") rows.push_back({T(o.owner), T(OracleName(o.name)), T("USERS"), T("VALID"), Value(), T("N"), Value()});
       }
       Fill("ALL_TABLES", "OWNER, TABLE_NAME, TABLESPACE_NAME, STATUS, NUM_ROWS, TEMPORARY, IOT_TYPE", rows);
       UserView("ALL_TABLES", "OWNER");
@@ -169,7 +195,7 @@ class Catalog {
         if (o.type != "view") continue;
         const std::size_t as = ToUpperAscii(o.sql).find(" AS ");
         const std::string text = as == std::string::npos ? o.sql : o.sql.substr(as + 4);
-        rows.push_back({T(o.owner), T(ToUpperAscii(o.name)), I(static_cast<std::int64_t>(text.size())), T(text)});
+        rows.push_back({T(o.owner), T(OracleName(o.name)), I(static_cast<std::int64_t>(text.size())), T(text)});
       }
       Fill("ALL_VIEWS", "OWNER, VIEW_NAME, TEXT_LENGTH, TEXT", rows);
       UserView("ALL_VIEWS", "OWNER");
@@ -193,12 +219,12 @@ class Catalog {
     if (columnsWanted) {
       for (const SchemaObject& o : objects) {
         if (o.type != "table" && o.type != "view") continue;
-        const std::string table = ToUpperAscii(o.name);
+        const std::string table = OracleName(o.name);
         Query("SELECT cid, name, type, \"notnull\", dflt_value, pk FROM pragma_table_info('" + o.name + "', '" +
                   o.schema + "') ORDER BY cid",
               [&](sqlite3_stmt* st) {
                 const OraColumnType t = ParseDeclaredType(Text(st, 2));
-                const std::string column = ToUpperAscii(Text(st, 1));
+                const std::string column = OracleName(Text(st, 1));
                 const bool nullable = sqlite3_column_int(st, 3) == 0 && sqlite3_column_int(st, 5) == 0;
                 std::string dflt = RestoreOracleNames(Text(st, 4));
                 columnRows.push_back({T(o.owner), T(table), T(column), T(t.name), I(t.dataSize),
@@ -225,7 +251,7 @@ class Catalog {
       std::vector<Row> rows;
       for (const SchemaObject& o : objects) {
         if (o.type != "table" && o.type != "view") continue;
-        const std::string table = ToUpperAscii(o.name);
+        const std::string table = OracleName(o.name);
         rows.push_back({T(o.owner), T(table), T(o.type == "table" ? "TABLE" : "VIEW"), T(commentOf(o.owner, table, ""))});
       }
       Fill("ALL_TAB_COMMENTS", "OWNER, TABLE_NAME, TABLE_TYPE, COMMENTS", rows);
@@ -270,20 +296,39 @@ class Catalog {
       }
       for (const SchemaObject& o : objects) {
         if (o.type != "table") continue;
-        const std::string table = ToUpperAscii(o.name);
+        const std::string table = OracleName(o.name);
+        struct Reference {
+          std::string parent, rule;
+          std::vector<std::string> from, to;
+        };
+        std::map<int, Reference> references;
         Query("SELECT id, seq, \"table\", \"from\", \"to\", on_delete FROM pragma_foreign_key_list('" + o.name + "', '" +
                   o.schema + "') ORDER BY id, seq",
               [&](sqlite3_stmt* st) {
-                const std::string name = "FK_" + table + "_" + std::to_string(sqlite3_column_int(st, 0) + 1);
-                if (sqlite3_column_int(st, 1) == 0) {
-                  const std::string parent = ToUpperAscii(Text(st, 2));
-                  // The rule as the dictionary spells it: SQLite's default action is "NO ACTION" too.
-                  constraints.push_back({T(o.owner), T(name), T("R"), T(table), T(o.owner), T("SYS_C_" + parent + "_1"),
-                                         T("ENABLED"), Value(), T(ToUpperAscii(Text(st, 5)))});
-                }
-                consColumns.push_back({T(o.owner), T(name), T(table), T(ToUpperAscii(Text(st, 3))),
-                                       I(sqlite3_column_int(st, 1) + 1)});
+                Reference& r = references[sqlite3_column_int(st, 0)];
+                r.parent = OracleName(Text(st, 2));
+                // The rule as the dictionary spells it: SQLite's default action is "NO ACTION" too.
+                r.rule = ToUpperAscii(Text(st, 5));
+                r.from.push_back(OracleName(Text(st, 3)));
+                r.to.push_back(OracleName(Text(st, 4)));
               });
+        std::vector<DeclaredConstraint> declared = Declared(o);
+        for (const auto& [id, r] : references) {
+          const std::string name = NameOf(declared, 'R', r.from, "FK_" + table + "_" + std::to_string(id + 1));
+          // The key it refers to: the parent's key on the referred columns, its primary key when none are named.
+          std::string key = "SYS_C_" + r.parent + "_1";
+          for (const IndexInfo& x : indexes) {
+            if (x.table == r.parent && x.owner == o.owner &&
+                ((r.to.front().empty() && x.origin == "pk") || (x.origin != "c" && x.columns == r.to))) {
+              key = x.name;
+            }
+          }
+          constraints.push_back({T(o.owner), T(name), T("R"), T(table), T(o.owner), T(key), T("ENABLED"), Value(),
+                                 T(r.rule)});
+          for (std::size_t k = 0; k < r.from.size(); ++k) {
+            consColumns.push_back({T(o.owner), T(name), T(table), T(r.from[k]), I(static_cast<std::int64_t>(k) + 1)});
+          }
+        }
       }
       Fill("ALL_CONSTRAINTS",
            "OWNER, CONSTRAINT_NAME, CONSTRAINT_TYPE, TABLE_NAME, R_OWNER, R_CONSTRAINT_NAME, STATUS, INDEX_NAME, "
@@ -313,8 +358,8 @@ class Catalog {
         rows.push_back({T(owner), T(name), Value(), I(++id), T(type), T(now), T(now), T("VALID"), T("N")});
       };
       for (const SchemaObject& o : objects) {
-        if (o.type == "table") add(o.owner, ToUpperAscii(o.name), "TABLE");
-        if (o.type == "view") add(o.owner, ToUpperAscii(o.name), "VIEW");
+        if (o.type == "table") add(o.owner, OracleName(o.name), "TABLE");
+        if (o.type == "view") add(o.owner, OracleName(o.name), "VIEW");
       }
       for (const IndexInfo& x : indexes) add(x.owner, x.name, "INDEX");
       for (const SequenceInfo& q : s_.Db().Sequences()) add(q.owner, q.name, "SEQUENCE");

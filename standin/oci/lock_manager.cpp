@@ -73,6 +73,11 @@ bool LockManager::LockRows(Owner owner, const std::string& table, const std::vec
   return true;
 }
 
+bool LockManager::LockedByOthers(Owner owner, const std::string& table) const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return TableConflicts(owner, table, kExclusive);
+}
+
 void LockManager::Release(Owner owner) {
   std::lock_guard<std::mutex> guard(mutex_);
   const auto touched = touched_.find(owner);

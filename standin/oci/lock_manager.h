@@ -26,6 +26,8 @@ class LockManager {
   bool LockRows(Owner owner, const std::string& table, const std::vector<std::int64_t>& rowids, int tableMode);
   // Whether another owner holds one of these rows.
   bool RowsLockedByOthers(Owner owner, const std::string& table, const std::vector<std::int64_t>& rowids) const;
+  // Whether another owner holds the table or one of its rows, as a DDL statement on it would wait for.
+  bool LockedByOthers(Owner owner, const std::string& table) const;
   void Release(Owner owner);
   bool Holds(Owner owner) const;
 

@@ -155,7 +155,7 @@ sword Execute7(void* cda, Cursor7& cursor, bool describeOnly) {
   Session* session = SessionOf(cursor);
   if (!session) return Fail7(cda, cursor.lda, MakeOraError(1012));
   if (!cursor.parsed) return Fail7(cda, cursor.lda, MakeOraError(24337));
-  cursor.plan = RewriteSql(cursor.sql, session->MainSchema());
+  cursor.plan = RewriteSql(cursor.sql, session->MainSchema(), session->SynonymTargets());
   std::vector<BindInput> inputs;
   if (!describeOnly) {
     for (std::size_t k = 0; k < cursor.binds.size(); ++k) {

@@ -34,9 +34,9 @@ std::pair<std::string, std::string> FindObject(Session& session, const std::stri
   std::pair<std::string, std::string> found;
   sqlite3_stmt* st = nullptr;
   const std::string sql = "SELECT type, name FROM \"" + schema +
-                          "\".sqlite_master WHERE type IN ('table','view') AND upper(name) = upper(?)";
+                          "\".sqlite_master WHERE type IN ('table','view') AND name = ? COLLATE NOCASE";
   if (sqlite3_prepare_v2(session.Connection(), sql.c_str(), -1, &st, nullptr) == SQLITE_OK) {
-    sqlite3_bind_text(st, 1, name.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(st, 1, SqliteName(name).c_str(), -1, SQLITE_TRANSIENT);
     if (sqlite3_step(st) == SQLITE_ROW) {
       found.first = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
       found.second = reinterpret_cast<const char*>(sqlite3_column_text(st, 1));
@@ -95,7 +95,7 @@ QZOCI_EXPORT sword OCIDescribeAny(OCISvcCtx* svchp, OCIError* errhp, void* objec
         sqlite3_bind_text(st, 2, schema.c_str(), -1, SQLITE_TRANSIENT);
         while (sqlite3_step(st) == SQLITE_ROW) {
           const char* type = reinterpret_cast<const char*>(sqlite3_column_text(st, 1));
-          auto column = ColumnParam(ToUpperAscii(reinterpret_cast<const char*>(sqlite3_column_text(st, 0))),
+          auto column = ColumnParam(OracleName(reinterpret_cast<const char*>(sqlite3_column_text(st, 0))),
                                     ParseDeclaredType(type ? type : ""),
                                     sqlite3_column_int(st, 2) == 0 && sqlite3_column_int(st, 3) == 0, true);
           column->env = svc->env;

@@ -570,7 +570,7 @@ QZOCI_EXPORT sword OCIStmtExecute(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* er
   Session* session = SessionOfService(svc);
   if (!session) return Fail(errhp, 1012);
   if (s->planUser != session->MainSchema()) {
-    s->plan = RewriteSql(s->sql, session->MainSchema());
+    s->plan = RewriteSql(s->sql, session->MainSchema(), session->SynonymTargets());
     s->planUser = session->MainSchema();
   }
   const bool parseOnly = (mode & oci::kParseOnly) != 0;
@@ -626,7 +626,7 @@ QZOCI_EXPORT sword OCIStmtExecute(OCISvcCtx* svchp, OCIStmt* stmtp, OCIError* er
       if (!cursor) return Fail(errhp, 1008);
       ForgetResult(*cursor);
       cursor->sql = s->plan.text;
-      cursor->plan = RewriteSql(s->plan.text, session->MainSchema());
+      cursor->plan = RewriteSql(s->plan.text, session->MainSchema(), session->SynonymTargets());
       cursor->planUser = session->MainSchema();
       cursor->prepared = true;
       cursor->executed = true;

@@ -68,7 +68,7 @@ QZOCI_EXPORT sword OCILobGetLength(OCISvcCtx* svchp, OCIError* errhp, OCILobLoca
   const LobD* lob = AsLob(locator);
   if (!As<SvcCtxH>(svchp, oci::kHtypeSvcCtx) || !lob || !length) return oci::kInvalidHandle;
   if (!lob->initialized) return Fail(errhp, 22275);
-  *length = static_cast<ub4>(lob->binary ? lob->data.size() : Utf8Length(lob->data));
+  *length = static_cast<ub4>(lob->binary ? lob->data.size() : TextUnits(lob->data, lob->national));
   return oci::kSuccess;
 }
 
@@ -84,8 +84,9 @@ QZOCI_EXPORT sword OCILobRead(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* 
   if (!lob->initialized) return Fail(errhp, 22275);
   if (lob->isFile && !lob->open) return Fail(errhp, 22289);
   const ub2 charset = LobCharset(svc, csid, form);
-  // Offsets and amounts count characters in a CLOB, bytes otherwise; a polling read goes on where it stopped.
-  const std::size_t total = lob->binary ? lob->data.size() : Utf8Length(lob->data);
+  // Offsets and amounts count characters in a CLOB, UTF-16 code units in an NCLOB, bytes otherwise; a polling read
+  // goes on where it stopped.
+  const std::size_t total = lob->binary ? lob->data.size() : TextUnits(lob->data, lob->national);
   std::size_t start = lob->polling ? lob->pollPosition : (offset > 0 ? offset - 1 : 0);
   if (!lob->polling) lob->pollLimit = *amount == 0 ? total : std::min<std::size_t>(total, start + *amount);
   const std::size_t first = start;
@@ -96,7 +97,7 @@ QZOCI_EXPORT sword OCILobRead(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* 
       taken = start < lob->pollLimit ? std::min<std::size_t>(bufferLength, lob->pollLimit - start) : 0;
       piece = lob->data.substr(std::min(start, lob->data.size()), taken);
     } else {
-      const std::size_t from = Utf8Offset(lob->data, start);
+      const std::size_t from = TextUnitOffset(lob->data, start, lob->national);
       std::size_t to = from;
       std::size_t bytes = 0;
       while (start + taken < lob->pollLimit && to < lob->data.size()) {
@@ -105,7 +106,7 @@ QZOCI_EXPORT sword OCILobRead(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* 
         if (bytes + encoded > bufferLength) break;
         bytes += encoded;
         to += length;
-        ++taken;
+        taken += lob->national && length == 4 ? 2 : 1;
       }
       piece = EncodeClientText(lob->data.substr(from, to - from), charset);
     }
@@ -166,17 +167,17 @@ QZOCI_EXPORT sword OCILobWrite(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator*
     if (merged.size() < start) merged.resize(start, '\0');
     merged.replace(start, std::min(data.size(), merged.size() - start), data);
   } else {
-    const std::size_t have = Utf8Length(merged);
+    const std::size_t have = TextUnits(merged, lob->national);
     if (have < start) merged += std::string(start - have, ' ');
-    const std::size_t from = Utf8Offset(merged, start);
-    const std::size_t to = Utf8Offset(merged, start + Utf8Length(data));
+    const std::size_t from = TextUnitOffset(merged, start, lob->national);
+    const std::size_t to = TextUnitOffset(merged, start + TextUnits(data, lob->national), lob->national);
     merged.replace(from, to - from, data);
   }
   const Value value = lob->binary ? Value::Blob(merged) : Value::Text(merged);
   OraError error = session->WriteValue(lob->origin, value);
   if (error) return Fail(errhp, error);
   lob->data = merged;
-  *amount = static_cast<ub4>(lob->binary ? data.size() : Utf8Length(data));
+  *amount = static_cast<ub4>(lob->binary ? data.size() : TextUnits(data, lob->national));
   return oci::kSuccess;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "standin/oci/sql_rewrite.h"
 #include "standin/oci/text_codec.h"
 
 namespace qzoci {
@@ -93,6 +94,8 @@ const Message kMessages[] = {
     {1455, "converting column overflows integer datatype"},
     {1459, "invalid length for variable character string"},
     {1426, "numeric overflow"},
+    {1438, "value larger than specified precision allowed for this column"},
+    {1873, "the leading precision of the interval is too small"},
     {1480, "trailing null missing from STR bind value"},
     {1461, "can bind a LONG value only for insert into a LONG column"},
 };
@@ -126,11 +129,11 @@ OraError OraErrorFromSqlite(sqlite3* connection, int resultCode, int statementTy
   // The stand-in's own functions fail with the Oracle error already worded.
   if (message.rfind("ORA-", 0) == 0) return OraError{std::atoi(message.c_str() + 4), message, std::string(), 0};
   if (resultCode == SQLITE_CONSTRAINT_UNIQUE || resultCode == SQLITE_CONSTRAINT_PRIMARYKEY) {
-    return MakeOraError(1, owner + "." + ToUpperAscii(after(": ")));
+    return MakeOraError(1, owner + "." + OracleName(after(": ")));
   }
   if (resultCode == SQLITE_CONSTRAINT_NOTNULL) {
     // "NOT NULL constraint failed: T.C" -> ("OWNER"."T"."C")
-    std::string target = ToUpperAscii(after(": "));
+    std::string target = OracleName(after(": "));
     const std::size_t dot = target.find('.');
     std::string quoted = "\"" + owner + "\".\"";
     quoted += dot == std::string::npos ? target : target.substr(0, dot) + "\".\"" + target.substr(dot + 1);
@@ -140,10 +143,10 @@ OraError OraErrorFromSqlite(sqlite3* connection, int resultCode, int statementTy
   if (resultCode == SQLITE_CONSTRAINT_FOREIGNKEY) {
     return MakeOraError(statementType == 3 ? 2292 : 2291, owner + ".FOREIGN_KEY");
   }
-  if (resultCode == SQLITE_CONSTRAINT_CHECK) return MakeOraError(2290, owner + "." + ToUpperAscii(after(": ")));
+  if (resultCode == SQLITE_CONSTRAINT_CHECK) return MakeOraError(2290, owner + "." + OracleName(after(": ")));
   if (message.rfind("no such table", 0) == 0 || message.rfind("no such view", 0) == 0) {
     OraError error = MakeOraError(942);
-    error.token = after(": ");
+    error.token = OracleName(after(": "));
     const std::size_t dot = error.token.rfind('.');
     if (dot != std::string::npos) error.token.erase(0, dot + 1);
     return error;
@@ -153,10 +156,10 @@ OraError OraErrorFromSqlite(sqlite3* connection, int resultCode, int statementTy
   }
   if (message.rfind("no such column", 0) == 0) {
     std::string quoted(1, '"');
-    std::string column = after(": ");
+    std::string column = OracleName(after(": "));
     const std::size_t dot = column.rfind('.');
     if (dot != std::string::npos) column.erase(0, dot + 1);
-    quoted.append(ToUpperAscii(after(": "))).push_back('"');
+    quoted.append(OracleName(after(": "))).push_back('"');
     OraError error = MakeOraError(904, quoted);
     error.token = column;
     return error;
@@ -171,7 +174,7 @@ OraError OraErrorFromSqlite(sqlite3* connection, int resultCode, int statementTy
     if (close != std::string::npos) error.token = message.substr(open + 6, close - open - 6);
     return error;
   }
-  if (message.find("no such function") != std::string::npos) return MakeOraError(904, ToUpperAscii(after(": ")));
+  if (message.find("no such function") != std::string::npos) return MakeOraError(904, OracleName(after(": ")));
   if (primary == SQLITE_RANGE) return MakeOraError(1008);
   return MakeOraError(600, "qzoci], [" + message);
 }

@@ -612,11 +612,36 @@ std::string RowidText(std::int64_t rowid) {
 
 namespace {
 // The CHECK of an INTERVAL column (MapDdlTypes): a server converts no number to an interval, so a value bound as one
-// is refused as the server refuses it; an interval arrives through its descriptor as its text.
-void IntervalOnly(sqlite3_context* context, int, sqlite3_value** argv) {
+// is refused as the server refuses it; an interval arrives through its descriptor as its text. The column's leading
+// precision and kind follow (columns made before they were kept pass the value alone): a leading field of more digits
+// than the precision is refused.
+void IntervalOnly(sqlite3_context* context, int argc, sqlite3_value** argv) {
   const int type = sqlite3_value_type(argv[0]);
   if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) return Fail(context, 932, "expected INTERVAL got NUMBER");
+  if (argc >= 3 && type == SQLITE_TEXT) {
+    const std::optional<Interval> v = Interval::FromText(TextOf(argv[0]), sqlite3_value_int(argv[2]) != 0);
+    const std::int64_t leading = v ? (v->yearToMonth ? v->years : v->days) : 0;
+    if (leading >= static_cast<std::int64_t>(std::pow(10.0, sqlite3_value_int(argv[1])))) return Fail(context, 1873);
+  }
   sqlite3_result_int(context, 1);
+}
+
+// qz_fit_number(value, precision, scale): what a NUMBER(precision, scale) column keeps of a value, as its text; a
+// precision of 0 is a NUMBER without one. The triggers of the NUMBER columns write it back (Session::FitNumbers).
+void FitNumber(sqlite3_context* context, int, sqlite3_value** argv) {
+  if (IsNull(argv[0])) return sqlite3_result_null(context);
+  const std::optional<Decimal> d = DecimalOf(argv[0]);
+  // A text that is no number is kept as it is: the stand-in does not check what a NUMBER column is given.
+  if (!d) return sqlite3_result_value(context, argv[0]);
+  // Oracle's largest NUMBER is below 10^126.
+  if (d->point > 126) return Fail(context, 1426);
+  const int precision = sqlite3_value_int(argv[1]);
+  const int scale = sqlite3_value_int(argv[2]);
+  Decimal kept = precision > 0 ? d->Rounded(scale) : d->RoundedToNumber();
+  if (precision > 0 && !kept.IsZero() && kept.point > precision - scale) {
+    return Fail(context, 1438);
+  }
+  ResultText(context, kept.ToText());
 }
 }  // namespace
 
@@ -626,8 +651,10 @@ void RegisterOracleFunctions(sqlite3* connection, Session* session) {
                                nullptr);
   }
   sqlite3_create_function_v2(connection, "qz_add", 2, SQLITE_UTF8, session, Add, nullptr, nullptr, nullptr);
-  sqlite3_create_function_v2(connection, "qz_interval_only", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+  sqlite3_create_function_v2(connection, "qz_interval_only", -1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                              IntervalOnly, nullptr, nullptr, nullptr);
+  sqlite3_create_function_v2(connection, "qz_fit_number", 3, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, FitNumber,
+                             nullptr, nullptr, nullptr);
   sqlite3_create_window_function(connection, "SUM", 1, SQLITE_UTF8, session, SumStep, SumFinal, SumValue, SumInverse,
                                  nullptr);
   sqlite3_create_collation_v2(connection, "QZ_NUMBER", SQLITE_UTF8, nullptr, CompareNumbers, nullptr);

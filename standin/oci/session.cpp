@@ -3,7 +3,9 @@
 #include <sqlite3.h>
 
 #include <atomic>
+#include <functional>
 #include <mutex>
+#include <optional>
 #include <set>
 
 #include "standin/oci/catalog.h"
@@ -48,27 +50,24 @@ void UpdateHook(void* context, int, const char* schema, const char* table, sqlit
   static_cast<Session*>(context)->NoteTouchedRow(schema, table, rowid);
 }
 
-bool LooksLikeDate(const std::string& text) {
-  return text.size() >= 19 && text[4] == '-' && text[7] == '-' && text[10] == ' ' && text[13] == ':' &&
-         DateTime::FromText(text).has_value();
-}
-
-// The type of a computed column, from the values it holds.
-OraColumnType InferType(const ResultSet& result, std::size_t column) {
+// The longest text a computed column holds, in characters: the size its description gives.
+std::size_t LongestText(const ResultSet& result, std::size_t column) {
   std::size_t longest = 1;
   for (const auto& row : result.rows) {
-    const Value& v = row[column];
-    if (v.kind == Value::Kind::kInt || v.kind == Value::Kind::kReal) {
-      OraColumnType t = ParseDeclaredType("NUMBER");
-      return t;
-    }
-    if (v.kind == Value::Kind::kText && LooksLikeDate(v.s)) {
-      return ParseDeclaredType(v.s.size() > 19 ? "TIMESTAMP(9)" : "DATE");
-    }
-    if (v.kind == Value::Kind::kBlob) return ParseDeclaredType("RAW(" + std::to_string(std::max<std::size_t>(1, v.s.size())) + ")");
-    if (v.kind == Value::Kind::kText) longest = std::max(longest, Utf8Length(v.s));
+    if (row[column].kind == Value::Kind::kText) longest = std::max(longest, Utf8Length(row[column].s));
   }
-  return ParseDeclaredType("VARCHAR2(" + std::to_string(longest) + ")");
+  return longest;
+}
+
+// The type of a computed column whose expression tells nothing (an unknown function, a "*" over a view): numbers
+// and raw values are what they are, anything else is text, whatever it looks like.
+OraColumnType InferType(const ResultSet& result, std::size_t column) {
+  for (const auto& row : result.rows) {
+    const Value& v = row[column];
+    if (v.kind == Value::Kind::kInt || v.kind == Value::Kind::kReal) return ParseDeclaredType("NUMBER");
+    if (v.kind == Value::Kind::kBlob) return ParseDeclaredType("RAW(" + std::to_string(std::max<std::size_t>(1, v.s.size())) + ")");
+  }
+  return ParseDeclaredType("VARCHAR2(" + std::to_string(LongestText(result, column)) + ")");
 }
 
 class Statement {
@@ -252,11 +251,22 @@ void Session::SplitName(const std::string& name, std::string& owner, std::string
   const std::size_t dot = name.find('.');
   if (dot == std::string::npos) {
     owner = currentSchema_;
-    object = ToUpperAscii(name);
+    object = name;
   } else {
     owner = ToUpperAscii(name.substr(0, dot));
-    object = ToUpperAscii(name.substr(dot + 1));
+    object = name.substr(dot + 1);
   }
+}
+
+std::map<std::string, std::string> Session::SynonymTargets() const {
+  std::map<std::string, std::string> targets;
+  for (const SynonymInfo& s : db_->Synonyms()) {
+    if (!s.dbLink.empty()) continue;
+    // The schema's own synonym hides a public one of the same name.
+    if (s.owner == currentSchema_) targets[s.name] = s.tableOwner + "." + s.tableName;
+    if (s.owner == "PUBLIC") targets.emplace(s.name, s.tableOwner + "." + s.tableName);
+  }
+  return targets;
 }
 
 std::string Session::SchemaOf(const std::string& owner) const {
@@ -269,7 +279,7 @@ std::string Session::OwnerOfSchema(const std::string& schema) const {
 }
 
 std::string Session::LockKey(const std::string& schema, const std::string& table) const {
-  return OwnerOfSchema(schema) + "." + ToUpperAscii(table);
+  return OwnerOfSchema(schema) + "." + OracleName(table);
 }
 
 bool Session::MayUse(const char* table, const char* schema, const char* view) const {
@@ -346,10 +356,11 @@ OraError Session::LockTables(const SqlPlan& plan) {
     SplitName(name, owner, object);
     const std::string schema = SchemaOf(owner);
     const std::string check = "SELECT 1 FROM \"" + schema + "\".sqlite_master WHERE type IN ('table','view') AND "
-                              "upper(name) = '" + object + "'";
+                              "name = ? COLLATE NOCASE";
     bool exists = false;
     sqlite3_stmt* statement = nullptr;
     if (sqlite3_prepare_v2(connection_, check.c_str(), -1, &statement, nullptr) == SQLITE_OK) {
+      sqlite3_bind_text(statement, 1, SqliteName(object).c_str(), -1, SQLITE_TRANSIENT);
       exists = sqlite3_step(statement) == SQLITE_ROW;
     }
     sqlite3_finalize(statement);
@@ -384,7 +395,7 @@ OraError Session::RunMetadata(const SqlPlan& plan) {
       CommentInfo c;
       c.owner = owner;
       c.table = object;
-      c.column = ToUpperAscii(plan.targetName);
+      c.column = plan.targetName;
       c.text = plan.text;
       return db_->SetComment(c);
     }
@@ -399,15 +410,7 @@ OraError Session::RunMetadata(const SqlPlan& plan) {
         target.erase(at);
       }
       SplitName(target, s.tableOwner, s.tableName);
-      OraError error = db_->CreateSynonym(s);
-      if (!error && !s.dbLink.empty()) return error;
-      if (!error && s.owner == mainSchema_) {
-        // Reads through the synonym work as through a view of the session's schema.
-        const std::string view = "CREATE TEMP VIEW IF NOT EXISTS \"" + s.name + "\" AS SELECT * FROM \"" +
-                                 SchemaOf(s.tableOwner) + "\".\"" + s.tableName + "\"";
-        sqlite3_exec(connection_, view.c_str(), nullptr, nullptr, nullptr);
-      }
-      return error;
+      return db_->CreateSynonym(s);
     }
     case SqlAction::kDropSynonym:
       return db_->DropSynonym(owner, object);
@@ -429,7 +432,89 @@ OraError Session::RunDdl(const std::string& sql) {
   sqlite3_free(message);
   touched_.clear();
   if (rc != SQLITE_OK) return OraErrorFromSqlite(connection_, sqlite3_extended_errcode(connection_), 5, mainSchema_);
+  FitNumbers();
   return OraError();
+}
+
+// SQLite keeps what a NUMBER column is given; a server rounds it to the column's scale, refuses more digits than its
+// precision and writes it in its own canonical form. Each table with NUMBER columns has two triggers that write back
+// what the server keeps (qz_fit_number) after each insert and each update of those columns; they are made again
+// whenever the table's NUMBER columns change.
+void Session::FitNumbers() {
+  auto rows = [&](const std::string& sql, const std::function<void(sqlite3_stmt*)>& each) {
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(connection_, sql.c_str(), -1, &st, nullptr) == SQLITE_OK) {
+      while (sqlite3_step(st) == SQLITE_ROW) each(st);
+    }
+    sqlite3_finalize(st);
+  };
+  auto text = [](sqlite3_stmt* st, int column) {
+    const unsigned char* t = sqlite3_column_text(st, column);
+    return t ? std::string(reinterpret_cast<const char*>(t)) : std::string();
+  };
+  auto quoted = [](const std::string& name) {
+    std::string out = "\"";
+    for (const char c : name) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return out + "\"";
+  };
+  auto literal = [](const std::string& value) {
+    std::string out = "'";
+    for (const char c : value) out += c == '\'' ? std::string("''") : std::string(1, c);
+    return out + "'";
+  };
+  std::vector<std::string> schemas;
+  rows("PRAGMA database_list", [&](sqlite3_stmt* st) {
+    if (text(st, 1) != "temp") schemas.push_back(text(st, 1));
+  });
+  for (const std::string& schema : schemas) {
+    std::vector<std::string> tables;
+    std::map<std::string, std::string> triggers;  // name -> its SQL
+    std::set<std::string> kept;
+    rows("SELECT type, name, sql FROM " + quoted(schema) + ".sqlite_master WHERE type IN ('table', 'trigger')",
+         [&](sqlite3_stmt* st) {
+           if (text(st, 0) == "trigger") triggers[text(st, 1)] = text(st, 2);
+           if (text(st, 0) == "table" && text(st, 1).rfind("sqlite_", 0) != 0) tables.push_back(text(st, 1));
+         });
+    for (const std::string& table : tables) {
+      std::string set;
+      std::string changed;
+      std::string columns;
+      rows("SELECT name, type FROM pragma_table_info(" + literal(table) + ", " + literal(schema) + ")",
+           [&](sqlite3_stmt* st) {
+             // The NUMBER columns kept as exact text (MapDdlTypes); INTEGER and FLOAT keep SQLite's own storage.
+             const std::string declared = ToUpperAscii(text(st, 1));
+             if (declared.find(" QZ_TEXT") == std::string::npos) return;
+             const OraColumnType type = ParseDeclaredType(declared);
+             const std::string column = quoted(text(st, 0));
+             const std::string fit = "qz_fit_number(" + column + ", " + std::to_string(type.hasPrecision ? type.precision : 0) +
+                                     ", " + std::to_string(type.scale) + ")";
+             set += (set.empty() ? "" : ", ") + column + " = " + fit;
+             changed += (changed.empty() ? "" : " OR ") + column + " IS NOT " + fit + " COLLATE BINARY";
+             columns += (columns.empty() ? "" : ", ") + column;
+           });
+      const std::string body = " ON " + quoted(table) + " BEGIN UPDATE " + quoted(table) + " SET " + set +
+                               " WHERE rowid = NEW.rowid AND (" + changed + "); END";
+      if (set.empty()) continue;
+      const std::pair<std::string, std::string> wanted[] = {
+          {"qz_fit_insert_" + table, "AFTER INSERT"}, {"qz_fit_update_" + table, "AFTER UPDATE OF " + columns}};
+      for (const auto& [name, when] : wanted) {
+        kept.insert(name);
+        // SQLite keeps a trigger's text without its schema.
+        const std::string made = " " + when + body;
+        const auto found = triggers.find(name);
+        if (found != triggers.end() && found->second == "CREATE TRIGGER " + quoted(name) + made) continue;
+        const std::string ddl = "DROP TRIGGER IF EXISTS " + quoted(schema) + "." + quoted(name) + "; CREATE TRIGGER " +
+                                quoted(schema) + "." + quoted(name) + made;
+        sqlite3_exec(connection_, ddl.c_str(), nullptr, nullptr, nullptr);
+      }
+    }
+    // The triggers of tables renamed or gone, or left without NUMBER columns.
+    for (const auto& [name, sql] : triggers) {
+      if (name.rfind("qz_fit_", 0) != 0 || kept.count(name)) continue;
+      const std::string ddl = "DROP TRIGGER IF EXISTS " + quoted(schema) + "." + quoted(name);
+      sqlite3_exec(connection_, ddl.c_str(), nullptr, nullptr, nullptr);
+    }
+  }
 }
 
 OraError Session::Execute(const SqlPlan& plan, const std::vector<BindInput>& binds, bool describeOnly,
@@ -442,7 +527,7 @@ OraError Session::Execute(const SqlPlan& plan, const std::vector<BindInput>& bin
     case SqlAction::kPlsql:
       return MakeOraError(6550);
     case SqlAction::kOpenCursor: {
-      const SqlPlan query = RewriteSql(plan.text, mainSchema_);
+      const SqlPlan query = RewriteSql(plan.text, mainSchema_, SynonymTargets());
       if (query.statementType != 1) return MakeOraError(6550);
       return RunSqlite(query, binds, describeOnly, out);
     }
@@ -472,7 +557,19 @@ OraError Session::RunSqlite(const SqlPlan& plan, const std::vector<BindInput>& b
   const bool query = type == 1 || (type == 0 && plan.firstWord == "(");
   const bool dml = type == 2 || type == 3 || type == 4 || plan.firstWord == "TRUNCATE";
   // Describing or parsing never runs a statement: DDL is taken as it is, DML is prepared against the schema below.
-  if (!query && !dml) return describeOnly ? OraError() : RunDdl(plan.sql);
+  if (!query && !dml) {
+    if (describeOnly) return OraError();
+    if (plan.firstWord == "DROP" && !plan.objectName.empty()) {
+      // A table another transaction holds (a row it locked or changed) is not dropped under it.
+      OraError error = Commit();
+      if (error) return error;
+      std::string owner;
+      std::string object;
+      SplitName(plan.objectName, owner, object);
+      if (db_->Locks().LockedByOthers(owner_, owner + "." + object)) return MakeOraError(54);
+    }
+    return RunDdl(plan.sql);
+  }
 
   const std::size_t changesBefore = undo_.Count(owner_);
   if (dml && !describeOnly) {
@@ -574,12 +671,13 @@ OraError Session::RunSqlite(const SqlPlan& plan, const std::vector<BindInput>& b
     }
     for (int c = 0; c < columns; ++c) {
       ColumnInfo info;
-      info.name = ToUpperAscii(RestoreOracleNames(sqlite3_column_name(s.statement_, c)));
+      info.name = OracleName(RestoreOracleNames(sqlite3_column_name(s.statement_, c)));
       const char* declared = sqlite3_column_decltype(s.statement_, c);
       const char* table = sqlite3_column_table_name(s.statement_, c);
       const char* origin = sqlite3_column_origin_name(s.statement_, c);
       const char* schema = sqlite3_column_database_name(s.statement_, c);
-      info.type = declared ? ParseDeclaredType(declared) : InferType(out.result, static_cast<std::size_t>(c));
+      info.type = declared ? ParseDeclaredType(declared) : ComputedType(plan, out.result, static_cast<std::size_t>(c),
+                                                                                static_cast<std::size_t>(columns));
       if (table && origin) {
         info.origin.schema = schema ? schema : "main";
         info.origin.table = table;
@@ -594,8 +692,7 @@ OraError Session::RunSqlite(const SqlPlan& plan, const std::vector<BindInput>& b
         std::string target = plan.forUpdate ? plan.lockTarget : plan.rowidTable;
         const std::size_t dot = target.rfind('.');
         if (dot != std::string::npos) target.erase(0, dot + 1);
-        if (!target.empty() && target.front() == '"') target = target.substr(1, target.size() - 2);
-        info.namesRow = rowidColumn && ToUpperAscii(target) == ToUpperAscii(table);
+        info.namesRow = rowidColumn && target == OracleName(table);
       }
       out.result.columns.push_back(std::move(info));
     }
@@ -623,7 +720,7 @@ OraError Session::RunSqlite(const SqlPlan& plan, const std::vector<BindInput>& b
       list += (k ? ", " : "") + RewriteExpression(plan.returning[k], mainSchema_);
     }
     const std::string sql =
-        "SELECT " + list + ", rowid FROM \"" + dmlSchema + "\".\"" + dmlObject + "\" WHERE " + where;
+        "SELECT " + list + ", rowid FROM \"" + dmlSchema + "\".\"" + SqliteName(dmlObject) + "\" WHERE " + where;
     Statement r;
     if (sqlite3_prepare_v2(connection_, sql.c_str(), -1, &r.statement_, nullptr) != SQLITE_OK) {
       return OraErrorFromSqlite(connection_, sqlite3_extended_errcode(connection_), type, mainSchema_);
@@ -718,6 +815,47 @@ OraError Session::RunSqlite(const SqlPlan& plan, const std::vector<BindInput>& b
   sqlite3_exec(connection_, "RELEASE qz_statement", nullptr, nullptr, nullptr);
   wrote_ = true;
   return OraError();
+}
+
+// The type of a computed column from its expression: a type the expression has of its own, or that of the operand
+// it follows, down to a column whose declared type SQLite tells (prepared with the query's FROM clause, never run).
+OraColumnType Session::ComputedType(const SqlPlan& plan, const ResultSet& result, std::size_t column,
+                                    std::size_t columns) {
+  if (plan.selectItems.size() != columns) return InferType(result, column);
+  bool textOfOperand = false;
+  bool dateOrNumber = false;
+  std::optional<OraColumnType> found;
+  ExpressionType e = TypeOfExpression(plan.selectItems[column]);
+  for (int depth = 0; depth < 16 && !found; ++depth) {
+    if (!e.declared.empty()) {
+      found = ParseDeclaredType(e.declared);
+      // A text's size is that of its longest value, as the other branches of a UNION may hold longer ones.
+      if (found->IsText()) found->charSize = found->dataSize = static_cast<std::uint32_t>(LongestText(result, column));
+    } else if (e.column) {
+      const std::string probe = "SELECT " + RewriteExpression(e.operand, mainSchema_) + " " + plan.fromClause;
+      Statement s;
+      restricted_ = true;
+      const int rc = sqlite3_prepare_v2(connection_, probe.c_str(), -1, &s.statement_, nullptr);
+      restricted_ = false;
+      const char* declared = rc == SQLITE_OK ? sqlite3_column_decltype(s.statement_, 0) : nullptr;
+      if (!declared) break;
+      found = ParseDeclaredType(declared);
+    } else if (!e.operand.empty()) {
+      textOfOperand |= e.textOfOperand;
+      dateOrNumber |= e.dateOrNumber;
+      e = TypeOfExpression(e.operand);
+    } else {
+      break;
+    }
+  }
+  if (!found) return InferType(result, column);
+  if (textOfOperand) {
+    const std::uint8_t form = found->IsText() ? found->charsetForm : 1;
+    found = ParseDeclaredType(std::string(form == 2 ? "NVARCHAR2(" : "VARCHAR2(") +
+                              std::to_string(LongestText(result, column)) + ")");
+  }
+  if (dateOrNumber && !found->IsDate() && !found->IsTimestamp()) found = ParseDeclaredType("NUMBER");
+  return *found;
 }
 
 OraError Session::WriteValue(const RowOrigin& origin, const Value& value) {

@@ -119,6 +119,10 @@ class Session {
   OraError NextValue(const std::string& name, std::int64_t& value);
   OraError CurrentValue(const std::string& name, std::int64_t& value) const;
 
+  // The synonyms the session finds by their bare names (its current schema's and the public ones, a database link's
+  // aside), each to its table as "OWNER.TABLE".
+  std::map<std::string, std::string> SynonymTargets() const;
+
   // The schema name ("main" or a user's) of an owner name as written in SQL, and an owner's key for the locks.
   std::string SchemaOf(const std::string& owner) const;
   std::string LockKey(const std::string& schema, const std::string& table) const;
@@ -134,6 +138,8 @@ class Session {
   OraError ApplySettings(const SqlPlan& plan);
   OraError RunSqlite(const SqlPlan& plan, const std::vector<BindInput>& binds, bool describeOnly, ExecOutcome& out);
   OraError RunDdl(const std::string& sql);
+  void FitNumbers();
+  OraColumnType ComputedType(const SqlPlan& plan, const ResultSet& result, std::size_t column, std::size_t columns);
   OraError RunMetadata(const SqlPlan& plan);
   OraError LockTables(const SqlPlan& plan);
   OraError BeginWrite();

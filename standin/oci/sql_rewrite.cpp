@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "standin/oci/ora_datetime.h"
 #include "standin/oci/ora_number.h"
 #include "standin/oci/text_codec.h"
 
@@ -198,6 +199,95 @@ bool EndsOperand(const Token& t) {
   return true;
 }
 
+// The items of a list between from and to (significant tokens), split at the commas of its own level.
+std::vector<std::pair<std::size_t, std::size_t>> ListItems(const Cursor& c, std::size_t from, std::size_t to) {
+  std::vector<std::pair<std::size_t, std::size_t>> items;
+  if (from >= to) return items;
+  const int depth = c.at(from).depth;
+  std::size_t start = from;
+  for (std::size_t k = from; k <= to; ++k) {
+    if (k == to || (c.IsPunct(k, ",") && c.at(k).depth == depth)) {
+      items.emplace_back(start, k);
+      start = k + 1;
+    }
+  }
+  return items;
+}
+
+// INTERVAL 'text' unit [(n)] [TO unit [(n)]], whose text is at `value`: the interval as the stand-in keeps one (the
+// text of Interval, fields carried over into the larger ones), quoted, with `end` on its last token; empty when the
+// tokens are no interval literal.
+std::string IntervalLiteral(const std::vector<Token>& t, std::size_t value, std::size_t to, std::size_t& end) {
+  static const char* const kUnits[] = {"YEAR", "MONTH", "DAY", "HOUR", "MINUTE", "SECOND"};
+  auto next = [&](std::size_t i) {
+    for (++i; i < to; ++i) {
+      if (t[i].type != Tok::kSpace) return i;
+    }
+    return to;
+  };
+  auto unitAt = [&](std::size_t i) {
+    for (int u = 0; u < 6; ++u) {
+      if (i < to && t[i].upper == kUnits[u]) return u;
+    }
+    return -1;
+  };
+  // Skips "(n)" or "(n, m)" after a unit.
+  auto skipPrecision = [&](std::size_t i) {
+    const std::size_t open = next(i);
+    if (open >= to || t[open].text != "(") return i;
+    const std::size_t close = MatchingClose(t, open, to);
+    return close < to ? close : i;
+  };
+  std::size_t at = next(value);
+  const int first = unitAt(at);
+  if (first < 0) return std::string();
+  at = skipPrecision(at);
+  int last = first;
+  const std::size_t toWord = next(at);
+  if (toWord < to && t[toWord].upper == "TO" && unitAt(next(toWord)) > first) {
+    last = unitAt(next(toWord));
+    at = skipPrecision(next(toWord));
+  }
+  if ((first <= 1) != (last <= 1)) return std::string();
+  end = at;
+  // The fields in order from the first unit: numbers between any other characters, a fraction after the seconds.
+  std::string text = t[value].text.substr(1, t[value].text.size() - 2);
+  Interval v;
+  v.yearToMonth = first <= 1;
+  std::size_t p = 0;
+  while (p < text.size() && text[p] == ' ') ++p;
+  if (p < text.size() && (text[p] == '-' || text[p] == '+')) v.negative = text[p++] == '-';
+  std::int64_t fields[6] = {};
+  int unit = first;
+  while (p < text.size() && unit <= last) {
+    if (text[p] < '0' || text[p] > '9') {
+      ++p;
+      continue;
+    }
+    std::int64_t n = 0;
+    while (p < text.size() && text[p] >= '0' && text[p] <= '9') n = n * 10 + (text[p++] - '0');
+    fields[unit++] = n;
+    if (unit - 1 == 5 && p < text.size() && text[p] == '.') {
+      std::string digits;
+      for (++p; p < text.size() && text[p] >= '0' && text[p] <= '9'; ++p) digits += text[p];
+      digits.resize(9, '0');
+      v.nanos = std::atoll(digits.substr(0, 9).c_str());
+    }
+  }
+  if (v.yearToMonth) {
+    const std::int64_t months = fields[0] * 12 + fields[1];
+    v.years = months / 12;
+    v.months = months % 12;
+  } else {
+    const std::int64_t seconds = ((fields[2] * 24 + fields[3]) * 60 + fields[4]) * 60 + fields[5];
+    v.days = seconds / 86400;
+    v.hours = seconds / 3600 % 24;
+    v.minutes = seconds / 60 % 60;
+    v.seconds = seconds % 60;
+  }
+  return "'" + v.ToText() + "'";
+}
+
 // Token-level mapping of Oracle names and pseudo-columns; `from`/`to` are indexes into the full token list.
 std::string MapTokens(const std::vector<Token>& t, std::size_t from, std::size_t to, const std::string& user,
                       bool inDdl) {
@@ -243,9 +333,23 @@ std::string MapTokens(const std::vector<Token>& t, std::size_t from, std::size_t
       out += "'" + sign + tok.text + "'";
       continue;
     }
+    if (tok.type == Tok::kQuoted) {
+      out += "\"" + SqliteName(tok.upper) + "\"";
+      continue;
+    }
     if (tok.type != Tok::kWord) {
       out += tok.text;
       continue;
+    }
+    if (tok.upper == "INTERVAL") {
+      const std::size_t value = nextSig(i);
+      std::size_t end = value;
+      const std::string literal = value < to && t[value].type == Tok::kString ? IntervalLiteral(t, value, to, end) : "";
+      if (!literal.empty()) {
+        out += literal;
+        i = end;
+        continue;
+      }
     }
     const Token* before = prevSig(i);
     const bool afterDot = before && before->type == Tok::kPunct && before->text == ".";
@@ -367,11 +471,13 @@ std::string MapDdlTypes(const std::string& text) {
     return typePlace ? name : nullptr;
   };
   std::string intervalColumn;
+  std::string intervalLeading = "2";  // the leading field's digits, 2 unless the type names them
   for (std::size_t i = 0; i < t.size(); ++i) {
     const Token& tok = t[i];
     if (tok.type == Tok::kWord && tok.upper == "INTERVAL") {
       const Token* name = typedColumn(i);
       intervalColumn = name ? name->text : std::string();
+      intervalLeading = "2";
     }
     if (tok.type == Tok::kWord &&
         (tok.upper == "NUMBER" || tok.upper == "NUMERIC" || tok.upper == "DECIMAL" || tok.upper == "DEC")) {
@@ -407,6 +513,7 @@ std::string MapDdlTypes(const std::string& text) {
         std::size_t r = q + 3;
         while (r < t.size() && t[r].type == Tok::kSpace) ++r;
         if (r < t.size() && (t[r].upper == "WITH" || t[r].upper == "TO")) {
+          if (tok.upper != "TIMESTAMP") intervalLeading = t[q + 1].text;
           out += tok.text;
           i = q + 2;
           continue;
@@ -433,7 +540,10 @@ std::string MapDdlTypes(const std::string& text) {
           for (std::size_t k = open; k <= i && k < t.size(); ++k) out += t[k].text;
         }
         // A server takes no number for an interval (qz_interval_only, ora_functions.cpp).
-        if (!intervalColumn.empty()) out += " CHECK (qz_interval_only(" + intervalColumn + "))";
+        if (!intervalColumn.empty()) {
+          out += " CHECK (qz_interval_only(" + intervalColumn + ", " + intervalLeading + ", " +
+                 (t[q].upper == "MONTH" ? "1" : "0") + "))";
+        }
         intervalColumn.clear();
         continue;
       }
@@ -826,11 +936,10 @@ void PlanSelect(const Cursor& c, const std::string& user, SqlPlan& plan) {
     std::string rowidOwner;
     if (k < bodyEnd && (c.at(k).type == Tok::kWord || c.at(k).type == Tok::kQuoted) && !c.Is(k, "WHERE") &&
         !c.Is(k, "GROUP") && !c.Is(k, "ORDER")) {
-      rowidOwner = c.at(k).text;
+      rowidOwner = MapTokens(c.all, c.sig[k], c.sig[k] + 1, user, false);
     } else {
       const std::size_t dot = target.rfind('.');
-      rowidOwner = dot == std::string::npos ? target : target.substr(dot + 1);
-      rowidOwner = "\"" + rowidOwner + "\"";
+      rowidOwner = "\"" + SqliteName(dot == std::string::npos ? target : target.substr(dot + 1)) + "\"";
     }
     std::string text = MapTokens(c.all, c.sig[0], c.sig[from], user, false);
     while (!text.empty() && (text.back() == ' ' || text.back() == '\n' || text.back() == '\t')) text.pop_back();
@@ -873,6 +982,19 @@ void PlanSelect(const Cursor& c, const std::string& user, SqlPlan& plan) {
   }
   plan.sql = MapConcatenation(body);
   if (!rowidBody.empty()) plan.rowidSql = MapConcatenation(rowidBody);
+  if (c.Is(0, "SELECT") && from < bodyEnd) {
+    std::size_t list = 1;
+    if (c.Is(list, "DISTINCT") || c.Is(list, "UNIQUE") || c.Is(list, "ALL")) ++list;
+    for (const auto& [first, last] : ListItems(c, list, from)) {
+      const std::string item = c.Text(first, last);
+      if (item.find('*') != std::string::npos && (last - first == 1 || c.IsPunct(last - 1, "*"))) {
+        plan.selectItems.clear();
+        break;
+      }
+      plan.selectItems.push_back(item);
+    }
+    plan.fromClause = MapConcatenation(MapTokens(c.all, c.sig[from], at(bodyEnd), user, false));
+  }
 }
 
 void PlanDml(const Cursor& c, const std::string& user, SqlPlan& plan) {
@@ -922,7 +1044,259 @@ void PlanDml(const Cursor& c, const std::string& user, SqlPlan& plan) {
   plan.dmlWhere = MapConcatenation(plan.dmlWhere);
 }
 
+// Puts each synonym that stands where a table does (after FROM or JOIN, in a FROM list, after INTO, UPDATE, DELETE
+// or LOCK TABLE) in its table's place, keeping the synonym's name as the table's alias so that qualified columns still
+// find it.
+std::string ResolveSynonyms(const std::string& sql, const std::map<std::string, std::string>& synonyms) {
+  const std::vector<Token> t = Tokenize(sql);
+  const Cursor c(t);
+  std::vector<int> fromLists;  // the depths of the FROM lists open around the token
+  std::map<std::size_t, std::string> replaced;  // token index -> the table written in the synonym's place
+  for (std::size_t k = 0; k < c.size(); ++k) {
+    const Token& tok = c.at(k);
+    while (!fromLists.empty() && tok.depth < fromLists.back()) fromLists.pop_back();
+    const bool listLevel = !fromLists.empty() && tok.depth == fromLists.back();
+    if (listLevel && tok.type == Tok::kWord) {
+      for (const char* end : {"WHERE", "GROUP", "ORDER", "HAVING", "CONNECT", "START", "UNION", "INTERSECT", "MINUS",
+                              "EXCEPT", "FOR", "SET", "VALUES"}) {
+        if (tok.upper == end) fromLists.pop_back();
+      }
+    }
+    if (tok.type == Tok::kWord && tok.upper == "FROM") fromLists.push_back(tok.depth);
+    if ((tok.type != Tok::kWord && tok.type != Tok::kQuoted) || k == 0) continue;
+    const Token& before = c.at(k - 1);
+    const bool tablePlace =
+        before.upper == "FROM" || before.upper == "JOIN" || before.upper == "INTO" || before.upper == "UPDATE" ||
+        (before.upper == "TABLE" && c.Is(0, "LOCK")) || (before.upper == "DELETE" && !c.Is(k, "FROM")) ||
+        (listLevel && c.IsPunct(k - 1, ","));
+    const auto found = synonyms.find(Unquote(tok));
+    if (!tablePlace || c.IsPunct(k + 1, ".") || c.IsPunct(k + 1, "@") || found == synonyms.end()) continue;
+    const std::size_t dot = found->second.find('.');
+    std::string table = found->second.substr(0, dot) + ".\"" + found->second.substr(dot + 1) + "\"";
+    // The alias: none where one follows; SQLite wants AS before the alias of a written table.
+    const bool aliased = k + 1 < c.size() && (c.at(k + 1).type == Tok::kQuoted ||
+                                              (c.at(k + 1).type == Tok::kWord && !c.Is(k + 1, "WHERE") &&
+                                               !c.Is(k + 1, "SET") && !c.Is(k + 1, "VALUES") &&
+                                               !c.IsPunct(k + 1, ",") && !c.Is(k + 1, "GROUP") &&
+                                               !c.Is(k + 1, "ORDER") && !c.Is(k + 1, "FOR") &&
+                                               !c.Is(k + 1, "JOIN") && !c.Is(k + 1, "INNER") &&
+                                               !c.Is(k + 1, "LEFT") && !c.Is(k + 1, "ON") &&
+                                               !c.Is(k + 1, "UNION") && !c.Is(k + 1, "CONNECT") &&
+                                               !c.Is(k + 1, "RETURNING") && !c.Is(k + 1, "IN")));
+    if (!aliased && before.upper != "TABLE" && before.upper != "INTO") {
+      const bool written = before.upper == "UPDATE" || before.upper == "DELETE" || (k >= 2 && c.Is(k - 2, "DELETE"));
+      table += (written ? " AS " : " ") + (tok.type == Tok::kQuoted ? tok.text : "\"" + tok.upper + "\"");
+    }
+    replaced[c.sig[k]] = table;
+  }
+  std::string out;
+  for (std::size_t i = 0; i < t.size(); ++i) {
+    const auto found = replaced.find(i);
+    out += found == replaced.end() ? t[i].text : found->second;
+  }
+  return out;
+}
+
 }  // namespace
+
+ExpressionType TypeOfExpression(const std::string& item) {
+  const std::vector<Token> t = Tokenize(item);
+  const Cursor c(t);
+  ExpressionType type;
+  std::size_t end = c.size();
+  if (end == 0) return type;
+  // An alias ends the item: "expr AS name" or "expr name".
+  if (end >= 2 && (c.at(end - 1).type == Tok::kWord || c.at(end - 1).type == Tok::kQuoted) &&
+      c.at(end - 1).depth == c.at(0).depth) {
+    const Token& before = c.at(end - 2);
+    if (before.upper == "AS") {
+      end -= 2;
+    } else if ((before.type != Tok::kPunct || before.text == ")") && c.at(end - 1).upper != "END") {
+      --end;
+    }
+  }
+  std::size_t begin = 0;
+  // Parentheses around the whole expression say nothing.
+  while (end - begin >= 2 && c.IsPunct(begin, "(") && c.IsPunct(end - 1, ")") &&
+         MatchingClose(t, c.sig[begin], t.size()) == c.sig[end - 1]) {
+    ++begin;
+    --end;
+  }
+  if (begin >= end) return type;
+  const int depth = c.at(begin).depth;
+  auto operandText = [&](std::size_t from, std::size_t to) { return c.Text(from, to); };
+  bool arithmetic = false;
+  for (std::size_t k = begin; k < end; ++k) {
+    if (c.at(k).depth != depth || c.at(k).type != Tok::kPunct) continue;
+    if (c.at(k).text == "||") {
+      type.declared = "VARCHAR2(4000)";
+      return type;
+    }
+    if (k > begin && (c.at(k).text == "+" || c.at(k).text == "-" || c.at(k).text == "*" || c.at(k).text == "/")) {
+      arithmetic = true;
+    }
+  }
+  if (arithmetic) {
+    type.declared = "NUMBER";
+    return type;
+  }
+  const Token& first = c.at(begin);
+  if (end - begin == 1) {
+    if (first.type == Tok::kString) type.declared = "VARCHAR2(" + std::to_string(std::max<std::size_t>(1, Unquote(first).size())) + ")";
+    if (first.type == Tok::kNumber) type.declared = "NUMBER";
+    if (first.upper == "SYSDATE") type.declared = "DATE";
+    if (first.upper == "SYSTIMESTAMP") type.declared = "TIMESTAMP(9)";
+    if (first.upper == "USER") type.declared = "VARCHAR2(30)";
+    if (first.upper == "ROWID") type.declared = "ROWID";
+    if (first.type == Tok::kNumber || first.type == Tok::kString || !type.declared.empty()) return type;
+  }
+  if (first.upper == "DATE" && end - begin == 2) type.declared = "DATE";
+  if (first.upper == "TIMESTAMP" && end - begin == 2) type.declared = "TIMESTAMP(9)";
+  if (first.upper == "INTERVAL") type.declared = c.Text(begin, end);
+  if (!type.declared.empty()) return type;
+  if (first.upper == "CASE") {
+    const std::size_t then = c.FindTop(begin + 1, "THEN");
+    std::size_t stop = then + 1;
+    while (stop < end && !(c.at(stop).depth == c.at(then).depth &&
+                           (c.Is(stop, "WHEN") || c.Is(stop, "ELSE") || c.Is(stop, "END")))) {
+      ++stop;
+    }
+    if (then < end) type.operand = operandText(then + 1, stop);
+    return type;
+  }
+  if (first.type == Tok::kWord && c.IsPunct(begin + 1, "(")) {
+    std::vector<std::pair<std::size_t, std::size_t>> args = ListItems(c, begin + 2, end - 1);
+    auto arg = [&](std::size_t n) { return n < args.size() ? operandText(args[n].first, args[n].second) : std::string(); };
+    static const char* const kText[] = {"TO_CHAR", "CHR", "RAWTOHEX", "DUMP", "SYS_CONTEXT", "USERENV",
+                                        "ROWIDTOCHAR", "TO_CLOB", "CONCAT"};
+    static const char* const kTextOfFirst[] = {"SUBSTR", "UPPER", "LOWER", "INITCAP", "LTRIM", "RTRIM", "TRIM",
+                                               "LPAD", "RPAD", "REPLACE", "TRANSLATE"};
+    static const char* const kNumber[] = {"TO_NUMBER", "COUNT", "LENGTH", "INSTR", "ABS", "SIGN", "MOD", "FLOOR",
+                                          "CEIL", "POWER", "SQRT", "SUM", "AVG", "ASCII", "MONTHS_BETWEEN", "EXP",
+                                          "LN", "LOG", "BITAND", "REMAINDER", "STDDEV", "VARIANCE"};
+    static const char* const kDate[] = {"TO_DATE", "ADD_MONTHS", "LAST_DAY", "NEXT_DAY", "NEW_TIME"};
+    static const char* const kFirst[] = {"NVL", "COALESCE", "GREATEST", "LEAST", "MAX", "MIN", "NULLIF"};
+    for (const char* f : kText) {
+      if (first.upper == f) type.declared = "VARCHAR2(4000)";
+    }
+    for (const char* f : kNumber) {
+      if (first.upper == f) type.declared = "NUMBER";
+    }
+    for (const char* f : kDate) {
+      if (first.upper == f) type.declared = "DATE";
+    }
+    if (first.upper == "TO_TIMESTAMP") type.declared = "TIMESTAMP(9)";
+    if (first.upper == "TO_NCHAR") type.declared = "NVARCHAR2(2000)";
+    if (!type.declared.empty()) return type;
+    for (const char* f : kTextOfFirst) {
+      if (first.upper == f) {
+        type.operand = arg(0);
+        type.textOfOperand = true;
+      }
+    }
+    for (const char* f : kFirst) {
+      if (first.upper == f) type.operand = arg(0);
+    }
+    if (first.upper == "NVL2") type.operand = arg(1);
+    if (first.upper == "DECODE") type.operand = arg(2);
+    if (first.upper == "ROUND" || first.upper == "TRUNC") {
+      type.operand = arg(0);
+      type.dateOrNumber = true;
+    }
+    if (first.upper == "CAST" && args.size() == 1) {
+      const std::size_t as = c.FindTop(args[0].first, "AS");
+      if (as < args[0].second) type.declared = c.Text(as + 1, args[0].second);
+    }
+    return type;
+  }
+  // A column, as "T.C", "C" or "OWNER.T.C".
+  bool column = true;
+  for (std::size_t k = begin; k < end; ++k) {
+    const bool name = c.at(k).type == Tok::kWord || c.at(k).type == Tok::kQuoted;
+    if ((k - begin) % 2 == 0 ? !name : !c.IsPunct(k, ".")) column = false;
+  }
+  if (column && (end - begin) % 2 == 1) {
+    type.operand = operandText(begin, end);
+    type.column = true;
+  }
+  return type;
+}
+
+std::vector<DeclaredConstraint> DeclaredConstraints(const std::string& createTable) {
+  const std::vector<Token> t = Tokenize(createTable);
+  const Cursor c(t);
+  std::vector<DeclaredConstraint> out;
+  std::size_t open = 0;
+  while (open < c.size() && !c.IsPunct(open, "(")) ++open;
+  const int depth = open < c.size() ? c.at(open).depth + 1 : 0;
+  // The names in the parentheses at k: "(A, B)".
+  auto columnList = [&](std::size_t k) {
+    std::vector<std::string> names;
+    for (++k; k < c.size() && !(c.IsPunct(k, ")") && c.at(k).depth == depth + 1); ++k) {
+      if (c.at(k).type == Tok::kWord || c.at(k).type == Tok::kQuoted) names.push_back(Unquote(c.at(k)));
+    }
+    return names;
+  };
+  std::size_t item = open + 1;
+  while (item < c.size() && c.at(item).depth >= depth) {
+    std::size_t end = item;
+    while (end < c.size() && c.at(end).depth >= depth && !(c.IsPunct(end, ",") && c.at(end).depth == depth)) ++end;
+    // A column's own constraints name the column; a table constraint names its columns in parentheses.
+    const bool tableConstraint = c.Is(item, "CONSTRAINT") || c.Is(item, "PRIMARY") || c.Is(item, "UNIQUE") ||
+                                 c.Is(item, "FOREIGN") || c.Is(item, "CHECK");
+    std::string name;
+    for (std::size_t k = tableConstraint ? item : item + 1; k < end; ++k) {
+      if (c.at(k).depth != depth) continue;
+      if (c.Is(k, "CONSTRAINT") && k + 1 < end) {
+        name = Unquote(c.at(++k));
+        continue;
+      }
+      char kind = 0;
+      if (c.Is(k, "PRIMARY")) kind = 'P';
+      if (c.Is(k, "UNIQUE")) kind = 'U';
+      if (c.Is(k, "FOREIGN") || (c.Is(k, "REFERENCES") && !tableConstraint)) kind = 'R';
+      if (c.Is(k, "CHECK") || c.Is(k, "NOT") || c.Is(k, "NULL") || c.Is(k, "DEFAULT")) name.clear();
+      if (!kind) continue;
+      std::vector<std::string> columns{Unquote(c.at(item))};
+      if (tableConstraint) {
+        std::size_t list = k + 1;
+        while (list < end && !c.IsPunct(list, "(")) ++list;
+        columns = columnList(list);
+      }
+      out.push_back({name, kind, columns});
+      name.clear();
+      if (tableConstraint) break;
+    }
+    item = end + 1;
+  }
+  return out;
+}
+
+std::string SqliteName(const std::string& oracleName) {
+  std::string out;
+  for (const char c : oracleName) {
+    if (c >= 'a' && c <= 'z') {
+      out += kLowerMark;
+      out += static_cast<char>(c - 'a' + 'A');
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+std::string OracleName(const std::string& sqliteName) {
+  std::string out;
+  for (std::size_t i = 0; i < sqliteName.size(); ++i) {
+    const char c = sqliteName[i];
+    if (c == kLowerMark && i + 1 < sqliteName.size() && sqliteName[i + 1] >= 'A' && sqliteName[i + 1] <= 'Z') {
+      out += static_cast<char>(sqliteName[++i] - 'A' + 'a');
+    } else {
+      out += c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    }
+  }
+  return out;
+}
 
 std::string RestoreOracleNames(const std::string& text) {
   static const std::pair<const char*, const char*> kBack[] = {
@@ -951,7 +1325,8 @@ std::string RewriteExpression(const std::string& expression, const std::string& 
   return MapConcatenation(MapTokens(t, 0, t.size(), user, false));
 }
 
-SqlPlan RewriteSql(const std::string& oracleSql, const std::string& user) {
+SqlPlan RewriteSql(const std::string& oracleSql, const std::string& user,
+                   const std::map<std::string, std::string>& synonyms) {
   SqlPlan plan;
   std::string text = oracleSql;
   // A trailing semicolon or slash ends a statement in a script, not in a call.
@@ -963,6 +1338,7 @@ SqlPlan RewriteSql(const std::string& oracleSql, const std::string& user) {
     plan.error = MapOuterJoins(text);
     if (plan.error) return plan;
   }
+  if (!synonyms.empty()) text = ResolveSynonyms(text, synonyms);
   const std::vector<Token> tokens = Tokenize(text);
   const Cursor c(tokens);
   if (c.size() == 0) {
@@ -1165,6 +1541,8 @@ SqlPlan RewriteSql(const std::string& oracleSql, const std::string& user) {
       }
     }
     plan.sql = MapTokens(tokens, c.sig[0], end >= c.size() ? tokens.size() : c.sig[end], user, true);
+    std::size_t name = 2;
+    plan.objectName = ReadName(c, name);
     return plan;
   }
   if (w != "CREATE" && w != "ALTER" && w != "DROP" && w != "RENAME") {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -47,6 +48,11 @@ struct SqlPlan {
   std::string rowidSql;
   std::string rowidTable;
 
+  // A query's select-list items as written (none when the list has a "*"), and its FROM clause onwards as SQLite
+  // runs it: what the types of computed columns are worked out from (TypeOfExpression).
+  std::vector<std::string> selectItems;
+  std::string fromClause;
+
   // INSERT/UPDATE/DELETE: the target table, and the WHERE text of UPDATE and DELETE.
   std::string dmlTable;
   std::string dmlWhere;
@@ -63,7 +69,8 @@ struct SqlPlan {
   // ALTER SESSION SET: the pairs, names in upper case, values unquoted.
   std::vector<std::pair<std::string, std::string>> settings;
 
-  // Sequences, synonyms, users and comments: the object's name (possibly owner-qualified) and its details.
+  // Sequences, synonyms, users and comments: the object's name (possibly owner-qualified) and its details; DROP
+  // TABLE: the table.
   std::string objectName;
   std::string targetName;  // synonym target, comment's column, user's password
   std::string text;        // comment text; the query of a REF CURSOR
@@ -79,8 +86,45 @@ struct SqlPlan {
   int error = 0;
 };
 
-// `user` is the session's schema: "USER.TABLE" is read as the session's own table.
-SqlPlan RewriteSql(const std::string& oracleSql, const std::string& user);
+// SQLite compares names without regard to ASCII case, where Oracle keeps the case of a quoted name: "t1" and "T1"
+// are two tables, and the unquoted MIXEDCASE does not find "mixedCase". A name reaches SQLite with each lower-case
+// ASCII letter written as kLowerMark and its capital, so that no two Oracle names meet; an unquoted name, which Oracle
+// reads in upper case, is left as written and finds only the capitals. The mark is a control character no client
+// puts in a name.
+constexpr char kLowerMark = '\x01';
+std::string SqliteName(const std::string& oracleName);
+// The Oracle name of a name (or a column's expression text) as SQLite keeps it: marked letters in lower case, the
+// others in upper case.
+std::string OracleName(const std::string& sqliteName);
+
+// A key or reference a CREATE TABLE text declares: its name as given (empty when none), kind ('P' primary key, 'U'
+// unique, 'R' reference) and columns, names as written in the text.
+struct DeclaredConstraint {
+  std::string name;
+  char kind = 'P';
+  std::vector<std::string> columns;
+};
+std::vector<DeclaredConstraint> DeclaredConstraints(const std::string& createTable);
+
+// What the type of a computed select-list item is, from the expression alone: a type of its own, as a column declares
+// one (`declared`), or that of one of its operands (`operand`, a column or expression, as written), with
+// `textOfOperand` when the result is text in the operand's character set (SUBSTR of an NVARCHAR2 is national) and
+// `dateOrNumber` when it is the operand's type if that is a date, else a NUMBER (ROUND, TRUNC). Both empty when the
+// expression tells nothing.
+struct ExpressionType {
+  std::string declared;
+  std::string operand;
+  bool textOfOperand = false;
+  bool dateOrNumber = false;
+  bool column = false;  // the item is the column `operand` itself
+};
+ExpressionType TypeOfExpression(const std::string& item);
+
+// `user` is the session's schema: "USER.TABLE" is read as the session's own table. `synonyms` maps the names of the
+// synonyms the session sees unqualified to their tables ("OWNER.TABLE"): a synonym in a table's place is read, written
+// and locked as that table.
+SqlPlan RewriteSql(const std::string& oracleSql, const std::string& user,
+                   const std::map<std::string, std::string>& synonyms = {});
 
 // Gives back the Oracle spelling of what the rewrite mapped ("qz_rowid(rowid)" -> "ROWID", "qz_sysdate()" ->
 // "SYSDATE", ...), for column names and default texts that SQLite reports.

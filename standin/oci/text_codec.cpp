@@ -96,6 +96,27 @@ std::size_t Utf8Offset(const std::string& utf8, std::size_t index) {
   return std::min(i, utf8.size());
 }
 
+std::size_t TextUnits(const std::string& utf8, bool utf16) {
+  std::size_t n = 0;
+  for (const char c : utf8) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if ((byte & 0xC0) != 0x80) n += utf16 && byte >= 0xF0 ? 2 : 1;
+  }
+  return n;
+}
+
+std::size_t TextUnitOffset(const std::string& utf8, std::size_t index, bool utf16) {
+  std::size_t i = 0;
+  while (i < utf8.size()) {
+    const std::size_t bytes = Utf8CharBytes(static_cast<unsigned char>(utf8[i]));
+    const std::size_t units = utf16 && bytes == 4 ? 2 : 1;
+    if (units > index) break;
+    index -= units;
+    i += bytes;
+  }
+  return std::min(i, utf8.size());
+}
+
 std::size_t Utf8CharBytes(unsigned char lead) {
   if (lead >= 0xF0) return 4;
   if (lead >= 0xE0) return 3;

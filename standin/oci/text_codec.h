@@ -28,6 +28,10 @@ std::string Utf16ToUtf8(const char16_t* text, std::size_t units);
 // Characters (code points) in a UTF-8 text, and the byte offset of character `index` (clamped to the end).
 std::size_t Utf8Length(const std::string& utf8);
 std::size_t Utf8Offset(const std::string& utf8, std::size_t index);
+// The same counted in UTF-16 code units when `utf16` is set (a character beyond the Basic Multilingual Plane is two),
+// as the amounts of a national LOB count; an index inside such a character's pair ends before it.
+std::size_t TextUnits(const std::string& utf8, bool utf16);
+std::size_t TextUnitOffset(const std::string& utf8, std::size_t index, bool utf16);
 
 // Bytes of the UTF-8 character that begins with `lead`, and what that character takes in a client charset.
 std::size_t Utf8CharBytes(unsigned char lead);

@@ -142,6 +142,63 @@ TEST_F(DriverSql, CatalogListerQueries) {
   EXPECT_EQ(app.lastStatus, oci::kSuccess) << app.ErrorText();
 }
 
+// Statements a server answers otherwise than SQLite would, in order, each with the server's answer: the ORA number
+// of its refusal (0 when it runs) and, for a query, its rows. Two sessions of the same user meet on locks.
+TEST_F(DriverSql, StatementsAnswerAsAServerDoes) {
+  OciClient other(lib);
+  ASSERT_EQ(other.Logon(ds, "APP", "pw"), oci::kSuccess);
+  const struct {
+    OciClient* by;
+    std::string sql;
+    int error;
+    Rows rows;
+    std::vector<std::pair<std::string, std::string>> binds;
+    bool hold;  // the session's transaction stays open
+  } steps[] = {
+      // Quoted names keep their case, unquoted ones are read in upper case.
+      {&app, "CREATE TABLE T1 (\"lower\" NUMBER(5,2), UP NUMBER, IV INTERVAL DAY(2) TO SECOND)", 0, {}, {}, false},
+      {&app, "CREATE TABLE \"t1\" (X NUMBER(10) CONSTRAINT T1_FK REFERENCES ITEMS)", 0, {}, {}, false},
+      {&app, "CREATE TABLE \"T1\" (X NUMBER)", 955, {}, {}, false},
+      {&app, "SELECT TABLE_NAME FROM USER_TABLES WHERE UPPER(TABLE_NAME) = 'T1' ORDER BY 1", 0, {{"T1"}, {"t1"}}, {}, false},
+      {&app, "SELECT COLUMN_NAME FROM USER_TAB_COLUMNS WHERE TABLE_NAME = 'T1'", 0, {{"lower"}, {"UP"}, {"IV"}}, {}, false},
+      {&app, "SELECT LOWER FROM T1", 904, {}, {}, false},
+      // Constraint names as created, and the key a reference names.
+      {&app, "SELECT CONSTRAINT_NAME, R_CONSTRAINT_NAME FROM USER_CONSTRAINTS WHERE TABLE_NAME = 't1'", 0,
+       {{"T1_FK", "SYS_C_ITEMS_1"}}, {}, false},
+      // NUMBER(p,s) rounds to its scale and refuses more digits than its precision; no NUMBER reaches 10^126.
+      {&app, "INSERT INTO T1 (\"lower\", UP) VALUES (123.456, 0.5)", 0, {}, {}, false},
+      {&app, "INSERT INTO T1 (\"lower\") VALUES (999.995)", 1438, {}, {}, false},
+      {&app, "INSERT INTO T1 (UP) VALUES (1e126)", 1426, {}, {}, false},
+      {&app, "SELECT \"lower\", TO_CHAR(UP) FROM T1", 0, {{"123.46", ".5"}}, {}, false},
+      // A text bound into a NUMBER column is the number.
+      {&app, "UPDATE T1 SET UP = :V", 0, {}, {{"V", "0.000000000000000000000000000000000001"}}, false},
+      {&app, "SELECT TO_CHAR(UP) FROM T1", 0, {{".000000000000000000000000000000000001"}}, {}, false},
+      // INTERVAL literals, within the column's leading precision.
+      {&app, "UPDATE T1 SET IV = INTERVAL '2' DAY", 0, {}, {}, false},
+      {&app, "SELECT COUNT(*) FROM T1 WHERE IV = INTERVAL '48' HOUR", 0, {{"1"}}, {}, false},
+      {&app, "UPDATE T1 SET IV = INTERVAL '100' DAY(3)", 1873, {}, {}, false},
+      // A synonym is written and locked as its table; a table another session holds is not dropped.
+      {&app, "CREATE SYNONYM S1 FOR APP.T1", 0, {}, {}, false},
+      {&other, "UPDATE S1 SET UP = 2 WHERE S1.UP > 0", 0, {}, {}, false},
+      {&other, "SELECT UP FROM S1 FOR UPDATE NOWAIT", 0, {{"2"}}, {}, true},
+      {&app, "SELECT UP FROM T1 FOR UPDATE NOWAIT", 54, {}, {}, false},
+      {&app, "DROP TABLE T1", 54, {}, {}, false},
+      {&other, "COMMIT", 0, {}, {}, false},
+      {&app, "DROP TABLE T1", 0, {}, {}, false},
+  };
+  for (const auto& step : steps) {
+    const ub4 mode = step.hold ? oci::kDefault : oci::kCommitOnSuccess;
+    const bool query = step.sql.rfind("SELECT", 0) == 0;
+    const Rows rows = query ? step.by->Query(step.sql, step.binds, mode) : Rows{};
+    const sword status = query ? step.by->lastStatus : step.by->Exec(step.sql, step.binds, mode);
+    EXPECT_EQ(status, step.error ? oci::kError : oci::kSuccess) << step.sql << ": " << step.by->ErrorText();
+    if (step.error) {
+      EXPECT_EQ(step.by->ErrorCode(), step.error) << step.sql;
+    }
+    EXPECT_EQ(rows, step.rows) << step.sql;
+  }
+}
+
 TEST_F(DriverSql, ForeignKeysCarryTheirDeleteRule) {
   ASSERT_EQ(app.Exec("CREATE TABLE DEPT (ID NUMBER(5) PRIMARY KEY)"), oci::kSuccess) << app.ErrorText();
   ASSERT_EQ(app.Exec("CREATE TABLE EMP (ID NUMBER(5) PRIMARY KEY, D1 NUMBER(5) REFERENCES DEPT(ID) ON DELETE CASCADE, "

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "oci_client_helpers.h"
+#include "standin/oci/text_codec.h"
 
 namespace ocitest {
 namespace {
@@ -20,7 +21,7 @@ class LargeValues : public ::testing::Test {
 
   void SetUp() override {
     ASSERT_EQ(c.Logon(UniqueDataSource("LOBS"), "SYSTEM", "manager"), oci::kSuccess);
-    ASSERT_EQ(c.Exec("CREATE TABLE L (ID NUMBER(10), M CLOB, B BLOB, LG LONG)"), oci::kSuccess) << c.ErrorText();
+    ASSERT_EQ(c.Exec("CREATE TABLE L (ID NUMBER(10), M CLOB, B BLOB, LG LONG, N NCLOB)"), oci::kSuccess) << c.ErrorText();
     lib.HandleAlloc(c.env, reinterpret_cast<void**>(&stmt), oci::kHtypeStmt, 0, nullptr);
   }
   void TearDown() override { lib.HandleFree(stmt, oci::kHtypeStmt); }
@@ -106,6 +107,14 @@ TEST_F(LargeValues, ClobWrittenInOnePieceIsReadInPiecesOf16k) {
   EXPECT_EQ(pieces, (std::vector<ub4>{8192, 8192, 8192, 8192, 7232}));
   EXPECT_EQ(wide.size(), 80000u);
   EXPECT_EQ(wide.substr(0, 4), std::string("l\0i\0", 4));
+
+  // An NCLOB's amounts count UTF-16 code units: a character beyond the Basic Multilingual Plane is two.
+  std::string faces;
+  for (int k = 0; k < 10; ++k) faces += "\xF0\x9F\x98\x80";
+  ASSERT_EQ(c.Exec("INSERT INTO L (ID, N) VALUES (3, N'" + faces + "')"), oci::kSuccess) << c.ErrorText();
+  std::string national;
+  EXPECT_EQ(ReadLob("SELECT N FROM L WHERE ID = 3", oci::kSqltClob, national, oci::kUtf16Id), (std::vector<ub4>{20}));
+  EXPECT_EQ(national, qzoci::EncodeClientText(faces, oci::kUtf16Id));
 }
 
 TEST_F(LargeValues, BlobAndEmptyLobs) {

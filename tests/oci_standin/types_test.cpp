@@ -18,7 +18,8 @@ class Types : public ::testing::Test {
   void SetUp() override {
     ASSERT_EQ(c.Logon(UniqueDataSource("TYPES"), "SYSTEM", "manager"), oci::kSuccess);
     ASSERT_EQ(c.Exec("CREATE TABLE TY (K NUMBER(10) NOT NULL, F NUMBER(12,4), S VARCHAR2(30), D DATE, "
-                     "TS TIMESTAMP(3), R RAW(16), IDS INTERVAL DAY(2) TO SECOND(6), IYM INTERVAL YEAR(2) TO MONTH)"),
+                     "TS TIMESTAMP(3), R RAW(16), IDS INTERVAL DAY(2) TO SECOND(6), IYM INTERVAL YEAR(2) TO MONTH, "
+                     "\"nv\" NVARCHAR2(10))"),
               oci::kSuccess)
         << c.ErrorText();
     lib.HandleAlloc(c.env, reinterpret_cast<void**>(&stmt), oci::kHtypeStmt, 0, nullptr);
@@ -318,24 +319,28 @@ TEST_F(Types, NumberTextMasksOfTheNumberCalls) {
 }
 
 TEST_F(Types, StatementDescribesItsColumns) {
-  ASSERT_EQ(c.Exec("INSERT INTO TY (K) VALUES (1)"), oci::kSuccess);
-  ASSERT_EQ(Prepare("SELECT K, F, S, D, TS, R, IDS, IYM, COUNT(*) OVER () AS N FROM TY"), oci::kSuccess);
+  ASSERT_EQ(c.Exec("INSERT INTO TY (K, D) VALUES (1, SYSDATE)"), oci::kSuccess);
+  ASSERT_EQ(Prepare("SELECT K, F, S, D, TS, R, IDS, IYM, COUNT(*) OVER () AS N, \"nv\", SUBSTR(\"nv\", 1, 2) SN, "
+                    "NVL(TO_CHAR(D, 'YYYY-MM-DD HH24:MI:SS'), S) DS FROM TY"),
+            oci::kSuccess);
   ub2 type = 0;
   lib.AttrGet(stmt, oci::kHtypeStmt, &type, nullptr, oci::kAttrStmtType, c.err);
   EXPECT_EQ(type, oci::kStmtSelect);
   ASSERT_EQ(Execute(0, oci::kDescribeOnly), oci::kSuccess) << c.ErrorText();
   ub4 count = 0;
   lib.AttrGet(stmt, oci::kHtypeStmt, &count, nullptr, oci::kAttrParamCount, c.err);
-  ASSERT_EQ(count, 9u);
+  ASSERT_EQ(count, 12u);
   struct Expected {
     const char* name;
     ub2 type;
     sb2 precision;
     sb1 scale;
     ub1 nullable;
-  } expected[] = {{"K", 2, 10, 0, 0},    {"F", 2, 12, 4, 1},    {"S", 1, 0, 0, 1},
-                  {"D", 12, 0, 0, 1},    {"TS", 187, 0, 3, 1},  {"R", 23, 0, 0, 1},
-                  {"IDS", 190, 0, 6, 1}, {"IYM", 189, 0, 0, 1}, {"N", 2, 0, 0, 1}};
+    ub1 form;  // 0: not text
+  } expected[] = {{"K", 2, 10, 0, 0, 0},    {"F", 2, 12, 4, 1, 0},    {"S", 1, 0, 0, 1, 1},
+                  {"D", 12, 0, 0, 1, 0},    {"TS", 187, 0, 3, 1, 0},  {"R", 23, 0, 0, 1, 0},
+                  {"IDS", 190, 0, 6, 1, 0}, {"IYM", 189, 0, 0, 1, 0}, {"N", 2, 0, 0, 1, 0},
+                  {"nv", 1, 0, 0, 1, 2},    {"SN", 1, 0, 0, 1, 2},    {"DS", 1, 0, 0, 1, 1}};
   for (ub4 k = 0; k < count; ++k) {
     void* param = nullptr;
     ASSERT_EQ(lib.ParamGet(stmt, oci::kHtypeStmt, c.err, &param, k + 1), oci::kSuccess);
@@ -355,9 +360,12 @@ TEST_F(Types, StatementDescribesItsColumns) {
     EXPECT_EQ(precision, expected[k].precision) << expected[k].name;
     EXPECT_EQ(scale, expected[k].scale) << expected[k].name;
     EXPECT_EQ(nullable, expected[k].nullable) << expected[k].name;
+    ub1 form = 0;
+    if (expected[k].form) lib.AttrGet(param, oci::kDtypeParam, &form, nullptr, oci::kAttrCharsetForm, c.err);
+    EXPECT_EQ(form, expected[k].form) << expected[k].name;
   }
   void* param = nullptr;
-  EXPECT_EQ(lib.ParamGet(stmt, oci::kHtypeStmt, c.err, &param, 10), oci::kError);
+  EXPECT_EQ(lib.ParamGet(stmt, oci::kHtypeStmt, c.err, &param, 13), oci::kError);
 }
 
 }  // namespace
