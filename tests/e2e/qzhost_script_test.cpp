@@ -152,6 +152,7 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
        "set ID=2 NAME=two\nadd\ncommit\nexpect 1\nuse TB\nread last\nexpect ID=2\n",
        true, ""},
       {"connect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nwith HOSTTEST\nuse T\nbegin X\nset ID=2 NAME=two\nadd\ncommit Y\nexpect 0\ncommit X\nexpect 1\nuse TB\nread last\nexpect ID=2\n",
+       true, ""},
       // Through a key with duplicates (NAME order: a 3, one 1, one 2, one 4), ties in ID order: a walk goes on past
       // the records added meanwhile, and a first move through it from a record another key reached moves from there.
       {"sql CREATE INDEX T_NAME ON T (NAME)\nsql INSERT INTO T VALUES (2, 'one')\nsql INSERT INTO T VALUES (3, 'a')\n"
