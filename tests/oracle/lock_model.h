@@ -75,7 +75,7 @@ class Model {
         // A move off an end leaves no record the next step could name for sure.
         if (got.pastEnd || !got.answer) me.cur.reset();
         if (!Allow(!me.open, me.open) || !got.answer || got.pastEnd) break;
-        if (op.kind == 's' && !Statement(op.conn, t, op.key).count(std::nullopt) && got.id != op.key) {
+        if (op.kind == 's' && !Statement(op.conn, t, op.key, t != 0).count(std::nullopt) && got.id != op.key) {
           wrong_ = "lands on ID " + std::to_string(got.id.value_or(0)) + ", not on the ID sought";
         }
         if (got.id && Shows(Lenient(me, *got.id))) Release(me, *got.id);
@@ -225,8 +225,9 @@ class Model {
     return held;
   }
   // What a statement of transaction t (0: none) may find of row k: its own write, else a committed version from
-  // the last one every session surely sees on, or a write of another transaction of its connection.
-  std::set<Qty> Statement(int conn, int t, int k) {
+  // the last one every session surely sees on (or the last its connection committed, on the session its locks and
+  // writes run on), or a write of another transaction of its connection.
+  std::set<Qty> Statement(int conn, int t, int k, bool lockSession = true) {
     if (t && txns_[t].writes.count(k)) return {txns_[t].writes[k]};
     std::set<Qty> found;
     for (auto& [id, txn] : txns_) {
@@ -235,7 +236,7 @@ class Model {
     std::vector<Version>& versions = rows_[k];
     if (versions.empty()) versions.push_back({std::nullopt, -1, true});
     std::size_t from = versions.size() - 1;
-    while (from > 0 && !versions[from].flushed) --from;
+    while (from > 0 && !versions[from].flushed && !(lockSession && versions[from].by == conn)) --from;
     for (std::size_t i = from; i < versions.size(); ++i) found.insert(versions[i].qty);
     return found;
   }

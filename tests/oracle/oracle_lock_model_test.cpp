@@ -196,7 +196,9 @@ class OracleLockModel : public ocitest::OracleTableFixture {
     }
     std::optional<Disagreement> found;
     for (int c = 0; c < 2; ++c) {
-      if (Connect(sides[c], c) != 1) found = Disagreement{'N', "cannot connect"};
+      if (Connect(sides[c], c) != 1) {
+        found = Disagreement{'N', "cannot connect: " + qzrt::DriverSession(driver).Error().message};
+      }
       Print(script, table, conn, {c, 'N'});
     }
     for (std::size_t i = 0; i < ops.size() && !found; ++i) {
@@ -236,6 +238,8 @@ class OracleLockModel : public ocitest::OracleTableFixture {
     }
     CallSlot<int>(driver, ocitest::kDriverClose, checking.get());
     closed.push_back(std::move(checking));
+    // Thousands of runs would hold as many databases open.
+    ocitest::StandIn::Get().CloseDatabases();
     script << "stop\n";
     return found;
   }
