@@ -417,6 +417,17 @@ void CTableOra::NoteWriteUnderLock(int failed) {
   entry->nRelease();
 }
 
+void CTableOra::DropCurrentLock() {
+  CRowLockEntry* entry = pFindCurrentLock(nullptr);
+  if (!entry) return;
+  if (CTransaction* transaction = pTransactionOf(entry)) {
+    transaction->bRollbackNamed(nullptr, nullptr);
+    transaction->nRelease();
+  }
+  RemoveLockRows(entry);
+  entry->nRelease();
+}
+
 void CTableOra::ResetState() {
   bUnlockAll();
   CTable::ResetState();

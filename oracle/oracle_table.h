@@ -75,6 +75,8 @@ class CTableOra : public CTable {
   std::uint32_t nGetRecordLockCount() const;
   // Whether the current record holds a lock of the list.
   int bIsCurrentRecordLocked();
+  // The current record's lock transaction, with a reference the caller drops; null when it has none of its own.
+  CTransaction* pCurrentLockTransaction();
 
  protected:
   ~CTableOra() override;
@@ -92,8 +94,8 @@ class CTableOra : public CTable {
   // lock: a lock whose last write was left in part is rolled back at its release, so that nothing of that write is
   // committed.
   void NoteWriteUnderLock(int failed);
-  // The current record's lock transaction, with a reference the caller drops; null when it has none of its own.
-  CTransaction* pCurrentLockTransaction();
+  // The current record's lock forgotten, its own transaction rolled back (no holder hears of it).
+  void DropCurrentLock();
   // Drops the locks taken inside a transaction of the connection that has ended since: their locks went with it.
   void DropEndedLocks();
   // The record's identity (the value of its ROWID or identifying key), as last read or as it stands now; 0 when

@@ -170,6 +170,11 @@ int COracleTable::bExecuteModification(CCursor* context, std::uint32_t kind, std
   // committed. A write that failed after it ran has left part of itself in the row.
   auto* oracle = dynamic_cast<COracleCursor*>(context);
   if (kind != SQL_STATEMENT_DELETE && (done || (oracle && oracle->bWrotePart()))) NoteWriteUnderLock(!done);
+  // No row to write: another session deleted it before the lock, which then locked nothing and goes.
+  if (!done && kind != SQL_STATEMENT_INSERT && m_pErrorHolder &&
+      m_pErrorHolder->nGetErrorCode() == CURSOR_ERROR_NOT_FOUND) {
+    DropCurrentLock();
+  }
   return done;
 }
 

@@ -82,6 +82,10 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
        true, "the runtime is told: error 13, state 9"},
       {"connect HOSTTEST SYSTEM manager as B\nsql DELETE FROM T\nsql COMMIT\nuse T\ndelete\nexpect 0\n", true,
        "the runtime is told: error 13, state 9"},
+      // Kept under a lock, such a write keeps no lock of the row, nor its session's hold on the writes of others.
+      {"connect HOSTTEST SYSTEM manager as B\nsql DELETE FROM T\nsql COMMIT\nuse T\nset NAME=two\nmodify locked\n"
+       "expect 0\nwith B\nsql INSERT INTO T VALUES (5, 'five')\nexpect 1\n",
+       true, "the runtime is told: error 13, state 9"},
       {"connect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nread first lock\nuse T\nread first lock\n"
        "set NAME=two\nmodify\nexpect ORA-00054 state 1\nuse TB\nunlock\nread first\nexpect NAME=one\n",
        true, ""},
@@ -107,6 +111,43 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
        "sql COMMIT\nwith HOSTTEST\nquery Q SELECT ID, NAME FROM T ORDER BY ID\nread first\nread next\ncopy as C\n"
        "use Q\nread next\nexpect ID=3\nuse C\nread next\nexpect ID=3\nread previous\nexpect ID=2\n",
        true, ""},
+      // A write kept under a lock stays when a later write under the same lock is refused; the lock is found by
+      // the record's identity whatever was set since, or read again.
+      {"connect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nwith HOSTTEST\nuse T\nread first lock\nset NAME=uno\nmodify locked\nset ID=NULL\nmodify locked\nexpect 0\nread first\n"
+       "unlock\nuse TB\nread first lock\nexpect NAME=uno\n",
+       true, ""},
+      {"connect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nwith HOSTTEST\nuse T\nread first\nset NAME=x\nlock\nread first\nunlock\nexpect 1\nuse TB\nread first lock\nexpect 1\n", true, ""},
+      // A record locked, committed with its transaction, is locked anew in the next one; one locked twice leaves
+      // the next record free to lock.
+      {"connect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nwith HOSTTEST\nuse T\nbegin\nread first lock\ncommit\nbegin\nread first lock\nuse TB\nread first lock\nexpect ORA-00054\n", true,
+       ""},
+      {"set ID=2 NAME=two\nadd\nread first lock\nlock\nread next lock\nexpect 1\n", true, ""},
+      // The last close of a connection releases its record locks (committing their writes) and rolls its
+      // transaction back.
+      {"connect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nwith HOSTTEST\nuse T\nread first lock\nset NAME=uno\nmodify locked\nbegin\nset ID=2 NAME=two\nadd\ndisconnect HOSTTEST\n"
+       "use TB\nread first lock\nexpect NAME=uno\nset ID=2 NAME=deux\nadd\nexpect 1\n",
+       true, ""},
+      // A lock taken before a transaction, released or closed inside it, ends only its own work.
+      {"set ID=2 NAME=two\nadd\nconnect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nwith HOSTTEST\nuse T\nread first lock\nbegin\nunlock\nread next\nset NAME=x\nmodify\nuse TB\n"
+       "read last\nexpect NAME=two\nuse T\nrollback\nuse TB\nread last\nexpect NAME=two\n",
+       true, ""},
+      {"connect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nwith HOSTTEST\nuse T\nread first lock\nset NAME=uno\nmodify locked\nbegin\nset ID=7 NAME=seven\nadd\nclose\nrollback\n"
+       "use TB\nread first\nexpect NAME=uno\nread last\nexpect ID=1\n",
+       true, ""},
+      // An unlock of a table without a lock of its own ends no level; an inner rollback dooms the outer commit;
+      // a commit naming no level ends none.
+      {"begin\nset ID=2 NAME=two\nadd\nlock table 1\nunlock table\nunlock table\nrollback\nexpect 1\nread last\n"
+       "expect ID=1\n",
+       true, ""},
+      {"connect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nwith HOSTTEST\nuse T\nbegin\nset ID=3 NAME=three\nadd\nbegin\nset ID=2 NAME=two\nadd\nrollback\ncommit\nexpect 0\nuse TB\n"
+       "read last\nexpect ID=1\n",
+       true, "error 1045"},
+      // A table lock refused inside a transaction undid no work of it: the commit stands.
+      {"connect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nwith HOSTTEST\nuse T\nuse TB\nlock table 6\nuse T\nbegin\nlock table 6\nexpect ORA-00054\nuse TB\nunlock table\nuse T\n"
+       "set ID=2 NAME=two\nadd\ncommit\nexpect 1\nuse TB\nread last\nexpect ID=2\n",
+       true, ""},
+      {"connect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nwith HOSTTEST\nuse T\nbegin X\nset ID=2 NAME=two\nadd\ncommit Y\nexpect 0\ncommit X\nexpect 1\nuse TB\nread last\nexpect ID=2\n",
+       true, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.steps);
@@ -114,6 +155,68 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
     EXPECT_EQ(run.status == 0, c.holds) << run.output;
     EXPECT_NE(run.output.find(c.holds ? "\ndone\n" : "\nstopped\n"), std::string::npos) << run.output;
     EXPECT_NE(run.output.find(c.shown), std::string::npos) << run.output;
+  }
+}
+
+// Record locks of connection A against B, on record 2 (QTY 2): each sequence reads, then locks with the step
+// marked by '|'; it runs as it stands, with B changing the row between A's read and A's lock, and with B deleting
+// it there. Locked, A is shown the row as it stands, writes it under its lock over B's change, and B's own lock
+// waits for A's release; a row deleted meanwhile fails the lock as a record not found and leaves no lock behind.
+TEST(QzhostScript, ARecordLockHoldsTheRowAsItStandsOnceLocked) {
+  const std::string table =
+      "start\nconnect HOSTTEST SYSTEM manager\n"
+      "sql CREATE TABLE T (ID NUMBER(10) NOT NULL, NAME VARCHAR2(10), QTY NUMBER(10))\n"
+      "sql CREATE UNIQUE INDEX T_ID ON T (ID)\nsql INSERT INTO T VALUES (1, 'one', 1)\n"
+      "sql INSERT INTO T VALUES (2, 'two', 2)\nsql INSERT INTO T VALUES (3, 'three', 3)\nsql COMMIT\n"
+      "connect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nwith HOSTTEST\ndescribe T\nopen\n";
+  struct Sequence {
+    const char* steps;
+    bool deletable;  // whether the row may go before the lock (else the sequence meets another record)
+  };
+  const Sequence sequences[] = {
+      {"read first|read next lock", true},
+      {"read record 2|lock", true},
+      {"read record 2\nset QTY=7|lock", true},
+      {"read first\nseek ID 99\nread first|read next lock", true},
+      // A lock refused, then asked again (after a seek that found nothing), is refused again while B holds the row.
+      {"read first|use TB\nread record 2\nlock\nuse T\nseek ID 99\nread next lock\nexpect ORA-00054\nread next lock\n"
+       "expect ORA-00054\nuse TB\nunlock\nuse T\nread next lock",
+       false},
+      // After two writes kept under the lock of record 1, the move onto record 2 locks it too. (The stand-in shows
+      // the writes under record 2's lock only once record 1's, on the same session, has ended too.)
+      {"read first lock|use TB\nread record 2\nlock\nuse T\nset NAME=a\nmodify locked\nset NAME=b\nmodify locked\n"
+       "read next lock\nexpect ORA-00054\nuse TB\nunlock\nuse T\nread next lock\nread previous lock\nunlock\n"
+       "read next lock",
+       false},
+  };
+  struct Variant {
+    const char* between;  // B's step between A's read and A's lock
+    const char* quantity;
+  };
+  const Variant variants[] = {
+      {"", "2"},
+      {"with B\nsql UPDATE T SET QTY=QTY+10 WHERE ID=2\nsql COMMIT\nwith HOSTTEST\nuse T\n", "12"},
+      {"with B\nsql DELETE FROM T WHERE ID=2\nsql COMMIT\nwith HOSTTEST\nuse T\n", nullptr},
+  };
+  for (const Sequence& sequence : sequences) {
+    const std::string steps = sequence.steps;
+    const std::size_t mark = steps.find('|');
+    for (const Variant& v : variants) {
+      if (!v.quantity && !sequence.deletable) continue;
+      std::string script = table + steps.substr(0, mark) + "\n" + v.between + steps.substr(mark + 1) + "\n";
+      if (v.quantity) {
+        script += std::string("expect ID=2 QTY=") + v.quantity + "\nuse TB\nread record 2\nlock\nexpect ORA-00054\n"
+                  "use T\nset QTY=99\nmodify locked\nread record 2\nunlock\nexpect 1\nuse TB\nread record 2\nlock\n"
+                  "expect QTY=99\n";
+      } else {
+        // Refused as a record not found; no lock is left for B's own lock of record 3 to meet either.
+        script += "expect 0\nuse TB\nread last lock\nexpect ID=3\n";
+      }
+      SCOPED_TRACE(script);
+      const HostRun run = RunScript(script + "stop\n");
+      EXPECT_EQ(run.status, 0) << run.output;
+      EXPECT_EQ(run.output.find("error 13, state 9") != std::string::npos, !v.quantity) << run.output;
+    }
   }
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "oracle_table_fixture.h"
+#include "sql/transaction.h"
 
 namespace {
 
@@ -49,6 +50,15 @@ TEST_F(OracleTableLocks, ARecordLockHoldsOffAnotherSessionUntilItsTransactionCom
   EXPECT_EQ(Prepared("T WHERE K=:1  FOR UPDATE NOWAIT"), 2u);
   EXPECT_EQ(SecondLocks(3), 54u);
   EXPECT_EQ(SecondLocks(2), 0u);
+
+  // Another transaction's word leaves the entry; its own transaction's drops it (no commit: it is the runtime's).
+  CTransaction* own = subject->pCurrentLockTransaction();
+  ASSERT_NE(own, nullptr);
+  own->nRelease();
+  EXPECT_EQ(subject->bUnlockRecord(nullptr, reinterpret_cast<RuntimeWord>(connection)), 1);
+  EXPECT_EQ(subject->nGetRecordLockCount(), 1u);
+  EXPECT_EQ(subject->bUnlockRecord(nullptr, reinterpret_cast<RuntimeWord>(own)), 1);
+  EXPECT_EQ(subject->nGetRecordLockCount(), 0u);
 }
 
 TEST_F(OracleTableLocks, ClosingTheTableReleasesEveryRecordLock) {

@@ -104,6 +104,14 @@ TEST_F(OracleTableReads, ALobReadWithoutItsRowComesFromTheLobDataSourceOfTheCurr
     EXPECT_EQ(holder->nGetNativeErrorCode(), fails ? 3113u : 0u);
     StandIn::Get().Reset();
   }
+  // A write of another field leaves the memo it never read as it is stored.
+  ASSERT_EQ(Read(READ_NEXT), 2);
+  CHostValue text;
+  text.SetType(HOST_TYPE_TEXT);
+  text.Set(u"changed");
+  ASSERT_TRUE(subject->pGetTableDescription()->pFindColumnByName(u"V")->bSetValue(text, 0));
+  ASSERT_EQ(subject->bWriteRecord(0, 0, 0), 1) << Dump(*holder);
+  EXPECT_EQ(Fetch(u"SELECT V || C FROM T WHERE K = 2"), u"changedsecond text");
 }
 
 TEST_F(OracleTableReads, RowsHaveARowIdIdentityInATableAndNoneThroughAView) {
