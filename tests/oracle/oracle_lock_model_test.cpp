@@ -233,6 +233,8 @@ class OracleLockModel : public ocitest::OracleTableFixture {
       }
       if (rows != expected) found = Disagreement{'E', "commits" + rows + " where a server commits" + expected};
     }
+    // The runtime's context goes with its tables, which keep their connection's sessions, then the connections.
+    qzrt::DriverSession(driver).CloseRegistry(1);
     for (Side& side : sides) {
       if (side.description) Disconnect(side);
     }
