@@ -29,6 +29,7 @@ StandIn& StandIn::Get() {
   platform::ModuleHandle module = hGetOracleClientModule();
   Bind(module, standIn.Reset, "qzociReset");
   Bind(module, standIn.CreateDataSource, "qzociCreateDataSource");
+  Bind(module, standIn.CloseDatabases, "qzociCloseDatabases");
   Bind(module, standIn.EntryCount, "qzociEntryCount");
   Bind(module, standIn.CallCount, "qzociCallCount");
   Bind(module, standIn.GetCall, "qzociGetCall");

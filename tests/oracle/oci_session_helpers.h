@@ -18,6 +18,7 @@ namespace ocitest {
 struct StandIn {
   void (*Reset)() = nullptr;
   int (*CreateDataSource)(const char*) = nullptr;
+  void (*CloseDatabases)() = nullptr;  // those no session holds close; made again, they open as they were
   unsigned (*EntryCount)(const char*) = nullptr;
   unsigned (*CallCount)() = nullptr;
   unsigned (*GetCall)(unsigned, char*, unsigned) = nullptr;
