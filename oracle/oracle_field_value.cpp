@@ -580,6 +580,19 @@ int COracleFieldValue::bReadNative() try {
   return 0;
 }
 
+int COracleFieldValue::bCheckBindableReal() {
+  const std::uint8_t type = Value().nGetType();
+  if ((type != HOST_TYPE_FLOAT && type != HOST_TYPE_DOUBLE) || m_nNativeTypeCode != sqlt::FLT) return 1;
+  // Read through the value's own form: it may lie in a record's buffer.
+  CHostValue copy;
+  if (!bGetValue(&copy) || copy.bIsNull() || bHostFailed(copy.nConvert(HOST_TYPE_DOUBLE))) return 1;
+  double number = 0;
+  copy.nGet(&number);
+  if (std::isfinite(number)) return 1;
+  RaiseHostConversion(HOST_ERR_CANNOT_CONVERT, type, HOST_TYPE_TEXT, ORACLE_FIELD_POINT_HOST_TO_NUMBER);
+  return 0;
+}
+
 int COracleFieldValue::bRefuseOverflow(std::uint8_t sourceType, std::uint8_t targetType) {
   RaiseHostConversion(HOST_ERR_CANNOT_CONVERT, sourceType, targetType, ORACLE_FIELD_POINT_NUMBER_TO_HOST);
   return 0;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -56,6 +57,10 @@ inline const std::vector<RoundTripCase>& RoundTripCases() {
       {u"VARCHAR2(20)", COLUMN_TYPE_TEXT, 6, 1, HOST_TYPE_TEXT_BUFFER, u"abcdefghij", u"<read failed: |1406"},
       {u"NUMBER(9)", COLUMN_TYPE_INT16, 2, 2, HOST_TYPE_INT32, u"70000", u"<read failed: |IEQZORA=105.2"},
       {u"NUMBER(10)", COLUMN_TYPE_INT32, 4, 2, HOST_TYPE_INT64, u"5000000000", u"<read failed: |IEQZORA=105.2"},
+      // Refused writes: a real no number holds, which would be stored unreadable (or as NULL).
+      {u"NUMBER", COLUMN_TYPE_REAL8, 8, 2, HOST_TYPE_DOUBLE, u"inf", u"<insert failed: |IEQZORA=105.3"},
+      {u"NUMBER", COLUMN_TYPE_REAL8, 8, 2, HOST_TYPE_DOUBLE, u"nan", u"<insert failed: |IEQZORA=105.3"},
+      {u"NUMBER", COLUMN_TYPE_REAL4, 4, 2, HOST_TYPE_FLOAT, u"-inf", u"<insert failed: |IEQZORA=105.3"},
   };
   return cases;
 }
@@ -104,6 +109,14 @@ class OracleRoundTrip : public CHostValueFixture {
     if (!text) {
       value.SetType(type);
       value.SetNull(true);
+      return;
+    }
+    if (type == HOST_TYPE_DOUBLE || type == HOST_TYPE_FLOAT) {
+      // As the C library reads it: infinities and NaN too, which the runtime reads from no text.
+      const double number = std::strtod(std::string(text->begin(), text->end()).c_str(), nullptr);
+      const float narrow = static_cast<float>(number);
+      value.SetType(type);
+      value.Set(type == HOST_TYPE_DOUBLE ? static_cast<const void*>(&number) : &narrow);
       return;
     }
     if (type == HOST_TYPE_BINARY_BUFFER) {
