@@ -107,6 +107,10 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
        "sql COMMIT\nwith HOSTTEST\nquery Q SELECT ID, NAME FROM T ORDER BY ID\nread first\nread next\ncopy as C\n"
        "use Q\nread next\nexpect ID=3\nuse C\nread next\nexpect ID=3\nread previous\nexpect ID=2\n",
        true, ""},
+      // A negative scale adds whole digits: an 18-digit integer of NUMBER(12,-6) reads whole.
+      {"sql CREATE TABLE N (ID NUMBER(10), N NUMBER(12,-6))\nsql INSERT INTO N VALUES (1, 999999999999000000)\n"
+       "query Q SELECT ID, N FROM N\nread first\nexpect ID=1 N=999999999999000000\n",
+       true, ""},
       // A large value replaced through a record write is stored: another session reads the new one.
       {"sql CREATE TABLE L (ID NUMBER(10) NOT NULL, V LONG)\nsql CREATE UNIQUE INDEX L_ID ON L (ID)\ndescribe L\nopen\n"
        "set ID=1\nwrite-lob V 10\nadd\nwrite-lob V 20\nmodify\nconnect HOSTTEST SYSTEM manager as B\n"
