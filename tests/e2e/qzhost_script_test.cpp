@@ -111,6 +111,11 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
       {"sql CREATE TABLE N (ID NUMBER(10), N NUMBER(12,-6))\nsql INSERT INTO N VALUES (1, 999999999999000000)\n"
        "query Q SELECT ID, N FROM N\nread first\nexpect ID=1 N=999999999999000000\n",
        true, ""},
+      // An empty BLOB is stored empty through add and modify, not as one zero byte.
+      {"sql CREATE TABLE B (ID NUMBER(10) NOT NULL, V BLOB)\nsql CREATE UNIQUE INDEX B_ID ON B (ID)\ndescribe B\nopen\n"
+       "set ID=1\nwrite-lob V 0\nadd\nset ID=2\nwrite-lob V 3\nadd\nwrite-lob V 0\nmodify\n"
+       "query Q SELECT SUM(LENGTH(V)) AS L FROM B\nread first\nexpect L=0\n",
+       true, ""},
       // A large value replaced through a record write is stored: another session reads the new one.
       {"sql CREATE TABLE L (ID NUMBER(10) NOT NULL, V LONG)\nsql CREATE UNIQUE INDEX L_ID ON L (ID)\ndescribe L\nopen\n"
        "set ID=1\nwrite-lob V 10\nadd\nwrite-lob V 20\nmodify\nconnect HOSTTEST SYSTEM manager as B\n"
