@@ -116,6 +116,11 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
        "set ID=1\nwrite-lob V 0\nadd\nset ID=2\nwrite-lob V 3\nadd\nwrite-lob V 0\nmodify\n"
        "query Q SELECT SUM(LENGTH(V)) AS L FROM B\nread first\nexpect L=0\n",
        true, ""},
+      // The pieces of a LONG go to the column the client names: a NULL LONG before it takes none of them.
+      {"sql CREATE TABLE L1 (ID NUMBER(10) NOT NULL, A LONG)\nsql CREATE TABLE L2 (ID NUMBER(10) NOT NULL, B LONG)\n"
+       "sql CREATE UNIQUE INDEX L2_ID ON L2 (ID)\nsql INSERT INTO L1 VALUES (1, NULL)\ndescribe L2\nopen\nset ID=1\n"
+       "write-lob B 30\nadd\nquery Q SELECT L1.ID, A, B FROM L1, L2\nread first\nread-lob A\nread-lob B\nexpect 1\n",
+       true, "read A of Q's current record -> 1 (done)\n    no value"},
       // A large value replaced through a record write is stored: another session reads the new one.
       {"sql CREATE TABLE L (ID NUMBER(10) NOT NULL, V LONG)\nsql CREATE UNIQUE INDEX L_ID ON L (ID)\ndescribe L\nopen\n"
        "set ID=1\nwrite-lob V 10\nadd\nwrite-lob V 20\nmodify\nconnect HOSTTEST SYSTEM manager as B\n"
