@@ -126,10 +126,6 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
        "set ID=1\nwrite-lob V 10\nadd\nwrite-lob V 20\nmodify\nconnect HOSTTEST SYSTEM manager as B\n"
        "describe L as LB\nopen\nread first\nread-lob V\nexpect 1\n",
        true, "20 characters, the same as written"},
-      {"sql CREATE TABLE L (ID NUMBER(10) NOT NULL, V LONG RAW)\nsql CREATE UNIQUE INDEX L_ID ON L (ID)\ndescribe L\n"
-       "open\nset ID=1\nwrite-lob V 10\nadd\nbegin\nread first lock\nwrite-lob V 20\nmodify locked\ncommit\n"
-       "connect HOSTTEST SYSTEM manager as B\ndescribe L as LB\nopen\nread first\nread-lob V\nexpect 1\n",
-       true, "20 characters, the same as written"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.steps);

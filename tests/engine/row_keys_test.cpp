@@ -168,10 +168,8 @@ TEST_F(RowKeysTest, ValueRowsGrowCopyCompareAndClone) {
   std::int32_t numbers[3] = {5, 7, 5};
   CFieldValue* held[3];
   for (int i = 0; i < 3; ++i) {
-    held[i] = new CFieldValue(holder, connection);
-    held[i]->AddRef();
-    held[i]->InitType(HOST_TYPE_INT32, 4);
-    held[i]->bAttachExternalBuffer(&numbers[i], 4);
+    (held[i] = new CFieldValue(holder, connection))->AddRef();
+    held[i]->InitType(HOST_TYPE_INT32, 4), held[i]->bAttachExternalBuffer(&numbers[i], 4);
   }
   EXPECT_FALSE(nValueItemsEqualFor(held[0], held[1]));
   EXPECT_TRUE(nValueItemsEqualFor(held[0], held[2]));

@@ -47,8 +47,7 @@ TEST(OracleSessionOldClient, OpensAnAnsiSessionWithOCIEnvCreate) {
 
   COracleConnection* connection = ConnectionOf(driver, *description);
   ASSERT_NE(connection, nullptr);
-  // The environment took the client's character set (AL32UTF8 without NLS_LANG): 8-bit texts go in its code page.
-  EXPECT_EQ(connection->nGetSessionCodePage(), 65001u);
+  EXPECT_EQ(connection->nGetSessionCodePage(), 65001u);  // the client's AL32UTF8, without NLS_LANG
   ASSERT_EQ(connection->bExecuteSql(holder, u"CREATE TABLE OLD (B VARCHAR2(10))"), 1) << Dump(*holder);
   ASSERT_EQ(connection->bExecuteSql(holder, u"INSERT INTO OLD VALUES ('abc')"), 1) << Dump(*holder);
   EXPECT_EQ(FetchText(connection, *holder, u"SELECT B FROM OLD"), u"abc") << Dump(*holder);
