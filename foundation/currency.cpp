@@ -24,6 +24,23 @@ int CCurrency::bAppendDigit(char16_t digit) {
   return (carry == 0 && !bIsNegative()) ? 1 : 0;
 }
 
+int CCurrency::bAddUnits(std::int32_t units) {
+  const bool wasNegative = bIsNegative();
+  const bool subtracting = units < 0;
+  // The addend sign-extended to 80 bits, added word by word.
+  std::uint64_t addend = static_cast<std::uint64_t>(static_cast<std::int64_t>(units) * 1000000);
+  std::uint32_t carry = 0;
+  for (int i = 0; i < kWords; ++i) {
+    const std::uint32_t part = i < 4 ? static_cast<std::uint16_t>(addend >> (16 * i)) : (subtracting ? 0xFFFFu : 0u);
+    const std::uint32_t sum = m_awWords[i] + part + carry;
+    m_awWords[i] = static_cast<std::uint16_t>(sum);
+    carry = sum >> 16;
+  }
+  if (wasNegative == subtracting && bIsNegative() != wasNegative) return 0;
+  const bool lowest = m_awWords[4] == 0x8000u && !m_awWords[3] && !m_awWords[2] && !m_awWords[1] && !m_awWords[0];
+  return lowest ? 0 : 1;
+}
+
 int CCurrency::bFromText(const char16_t* text) {
   *this = CCurrency{};
   if (!text) text = u"";

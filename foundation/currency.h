@@ -22,6 +22,9 @@ class CCurrency {
 
   // value = value x 10 + digit; 0 when the magnitude would reach 2^79 millionths.
   int bAppendDigit(char16_t digit);
+  // value = value + units x 10^6, exactly, wrapping in the 80 bits; 0 when the exact result's magnitude reaches
+  // 2^79 millionths (what no text reaches), 1 otherwise.
+  int bAddUnits(std::int32_t units);
 
   // An optional sign, integer digits, and up to six decimals (later ones are ignored, not rounded); anything after
   // the number ends it. 0 on overflow, and then the value is unspecified. A null text reads as empty (the value 0).

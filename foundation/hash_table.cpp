@@ -232,16 +232,30 @@ void CHashTable::Compact(std::uint32_t capacity) {
 void CHashTable::Rehash() {
   if (m_nBucketCount == 0) return;
   std::memset(m_pBuckets, 0, sizeof(std::uint32_t) * m_nBucketCount);
+  // A key inserted again shadows its older entries, which follow it in its chain; entry indices say nothing about
+  // age (freed entries are reused), so each old chain is pushed from its tail to its head, which keeps its order.
+  // The old links are still in the entries: every used entry is first marked as not yet moved.
+  constexpr std::uint32_t kPending = 0x80000000u;
   std::uint32_t seen = 0;
   for (std::uint32_t i = 0; i < m_nCapacity && seen < m_nCount; ++i) {
-    SEntry& entry = m_pEntries[i];
-    if (entry.previous == HASH_ENTRY_FREE) continue;
+    if (m_pEntries[i].previous == HASH_ENTRY_FREE) continue;
     ++seen;
-    const std::uint32_t b = nBucketOf(entry.key);
-    entry.previous = 0;
-    entry.next = m_pBuckets[b];
-    if (entry.next) m_pEntries[entry.next - 1].previous = i + 1;
-    m_pBuckets[b] = i + 1;
+    m_pEntries[i].next |= kPending;
+  }
+  seen = 0;
+  for (std::uint32_t i = 0; i < m_nCapacity && seen < m_nCount; ++i) {
+    if (m_pEntries[i].previous == HASH_ENTRY_FREE || m_pEntries[i].next != kPending) continue;
+    // An old tail not yet moved: its chain goes over, last first.
+    for (std::uint32_t at = i + 1; at; ++seen) {
+      SEntry& entry = m_pEntries[at - 1];
+      const std::uint32_t older = entry.previous;
+      const std::uint32_t b = nBucketOf(entry.key);
+      entry.previous = 0;
+      entry.next = m_pBuckets[b];
+      if (entry.next) m_pEntries[entry.next - 1].previous = at;
+      m_pBuckets[b] = at;
+      at = older;
+    }
   }
 }
 

@@ -40,10 +40,11 @@ struct TFixed : TInlineHolder<Code, sizeof(T)> {
       Store<T>(self, static_cast<T>(value + delta));
       return 0;
     } else {
-      CCurrency next{};
-      if (!next.bFromDouble(value.dToDouble() + delta)) return 1;
+      // Exact in the 80 bits: a detour through a double would lose the low millionths of large values.
+      CCurrency next = value;
+      const int inRange = next.bAddUnits(delta);
       Store<T>(self, next);
-      return 0;
+      return inRange ? 0 : 1;
     }
   }
 };

@@ -44,6 +44,12 @@ void CValueItem::CopyFrom(CValueItem* source, CHashTable& cloneMap) {
   m_value.Assign(source->m_value);
 }
 
+int CValueItem::bEqualsItem(CValueItem* other) {
+  // "Holds no value" is the item's to say (a field value replaces it).
+  if (bIsUnset() && other->bIsUnset()) return 1;
+  return nValueItemsEqual(this, other->Value());
+}
+
 CValueItem* CValueItem::pClone(CHashTable& cloneMap) {
   auto* copy = new CValueItem();
   try {
@@ -181,9 +187,7 @@ int nValueItemsEqualFor(CValueItem* a, CValueItem* b) {
   const bool aNone = !a || a->Value().bIsNull();
   const bool bNone = !b || b->Value().bIsNull();
   if (aNone || bNone) return aNone && bNone ? 1 : 0;
-  // The field value's own equality: "holds no value" is the item's to say (a field value replaces it).
-  if (a == b || (a->bIsUnset() && b->bIsUnset())) return 1;
-  return nValueItemsEqual(a, b->Value());
+  return a == b ? 1 : a->bEqualsItem(b);
 }
 
 std::uint64_t nBufferChecksum(CValueItem* item) { return nBytesChecksum(item->pGetValueData(), item->nGetSize()); }

@@ -33,6 +33,9 @@ class CValueItem : public CRefCounted {
   virtual void CopyFrom(CValueItem* source, CHashTable& cloneMap);
   // A new item copied from this one; the caller owns it (count 0).
   virtual CValueItem* pClone(CHashTable& cloneMap);
+  // 1 when this item's value equals the other's; neither is NULL. A field value, whose value may live in a buffer
+  // and not in the held runtime value, replaces it with its own equality.
+  virtual int bEqualsItem(CValueItem* other);
 
   // The column type that holds the value's type code (0 when none).
   std::uint32_t nNativeTypeOfValue();

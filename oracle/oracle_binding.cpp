@@ -238,7 +238,8 @@ int COracleParameter::bBind(CErrorHolder* owner, void* statement, COracleConnect
   if (!bCheckUnicodeClient(value, owner)) return 0;
   std::uint16_t* indicator = value->pGetIndicatorArray();
   const auto dataType = static_cast<std::uint16_t>(value->nGetNativeTypeCode());
-  if (!value->bSyncToNative()) return 0;
+  // The client would store an infinity in a number column, where no later read can take it back.
+  if (!value->bCheckBindableReal() || !value->bSyncToNative()) return 0;
   void* buffer = nullptr;
   std::uint64_t size = 0;
   if (!value->bGetNativeBuffer(&buffer, &size)) return 0;

@@ -56,6 +56,8 @@ class COracleParameterBinding : public CParameterBinding {
   // The Oracle column of a result column, null for a parameter or another kind of column.
   COracleColumn* pGetOracleColumn() const;
   std::uint32_t bIsDynamic() const { return m_bDynamic; }
+  // The define handle of a result column, null before it is defined.
+  void* pGetDefine() const { return m_pDefine; }
   std::uint16_t nGetReturnCode() const { return m_nReturnCode; }
 
  protected:

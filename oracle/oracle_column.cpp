@@ -353,15 +353,11 @@ int COracleColumn::bWriteLob(CCursor* statement) {
       for (std::size_t i = length - unit; i < length; ++i) terminator = terminator && data[i] == 0;
       if (terminator) length -= unit;
     }
-    static const char terminatorUnits[2] = {0, 0};
-    if (length == 0) {
-      // An empty value is written as one terminator character: a LOB of length 0 cannot be written.
-      data = terminatorUnits;
-      length = unit;
-    }
+    // An empty value is already stored: the INSERT or UPDATE placed an empty LOB, and a LOB of length 0 cannot be
+    // written (a terminator written instead would be stored as a character or a byte of the value).
     std::uint32_t amount = static_cast<std::uint32_t>(unicode ? length / 2 : length);
-    written = nOciLobWrite(connection, holder, m_pLobLocator, &amount, 1, const_cast<char*>(data),
-                           static_cast<std::uint32_t>(length), 0, unicode ? 1 : 0);
+    written = length == 0 || nOciLobWrite(connection, holder, m_pLobLocator, &amount, 1, const_cast<char*>(data),
+                                          static_cast<std::uint32_t>(length), 0, unicode ? 1 : 0);
   }
   const int closed = nOciLobClose(connection, holder, m_pLobLocator, m_nLobDescriptorType);
   return written && closed ? 1 : 0;

@@ -109,6 +109,8 @@ class COracleConnection : public CConnectionOra {
   void DetectClientVersion(CErrorHolder* holder);
   int bCreateEnvironment(CErrorHolder* holder);
   int bInitLegacyEnvironment(CErrorHolder* holder);
+  // The session code page of the character set an environment made without one took from the client.
+  void AdoptEnvironmentCharset();
   int bLogonOci8(CErrorHolder* holder);
   int bBeginSession(CErrorHolder* holder, void* session, std::uint32_t mode);
   int bLogonOci7(CErrorHolder* holder);

@@ -211,7 +211,11 @@ int COracleFieldValue::bHostToNumber() {
     }
     // A mask of decimals only has no place for the 0 before the point, with or without a sign.
     if (precision == scale) {
-      if (text.rfind(u"0.", 0) == 0) {
+      // Zero has no digit before the point to drop: it is written as the mask takes it, a point and a 0.
+      if (text == u"0" || text == u"-0") {
+        text = u".0";
+        if (scale == 0) precision = scale = 1;
+      } else if (text.rfind(u"0.", 0) == 0) {
         text.erase(0, 1);
       } else if (text.rfind(u"-0.", 0) == 0) {
         text.erase(1, 1);

@@ -507,7 +507,7 @@ int COracleCursor::bReadLongPieces() {
     std::uint8_t piece = 0;
     if (!nOciGetPieceInfo(connection, m_pErrorHolder, m_pHandle, &handle, &handleKind, &piece)) return 0;
     if (piece == PIECE_ONE || piece == PIECE_FIRST) {
-      if (current && !bStorePiece(index++, buffer.data(), offset)) return 0;
+      if (current && !bStorePiece(current, index++, buffer.data(), offset)) return 0;
       offset = 0;
       current = handle;
     }
@@ -536,22 +536,28 @@ int COracleCursor::bReadLongPieces() {
       }
     }
   }
-  return current ? bStorePiece(index, buffer.data(), offset) : 1;
+  return current ? bStorePiece(current, index, buffer.data(), offset) : 1;
 }
 
-int COracleCursor::bStorePiece(std::uint32_t index, const char* bytes, std::uint64_t length) {
+int COracleCursor::bStorePiece(void* define, std::uint32_t index, const char* bytes, std::uint64_t length) {
+  // The client sends pieces only for the values that have some: a NULL column before it takes none, so the pieces
+  // go by the define the client names; by order only when it names none of them.
+  COracleParameterBinding* target = nullptr;
+  COracleParameterBinding* byOrder = nullptr;
   std::uint32_t seen = 0;
-  for (std::uint32_t i = 0; i < m_columnBindings.nGetCount(); ++i) {
+  for (std::uint32_t i = 0; i < m_columnBindings.nGetCount() && !target; ++i) {
     auto* binding =
         dynamic_cast<COracleParameterBinding*>(static_cast<CParameterBinding*>(m_columnBindings.pGetObject(i)));
     if (!binding || !binding->bIsDynamic()) continue;
-    if (seen++ != index) continue;
-    COracleFieldValue* value = binding->pGetOracleValue();
-    if (!value) return 0;
-    value->ClearIndicators();
-    return value->bSetFromBytes(bytes, length);
+    if (define && binding->pGetDefine() == define) target = binding;
+    if (seen++ == index) byOrder = binding;
   }
-  return 1;
+  if (!target) target = byOrder;
+  if (!target) return 1;
+  COracleFieldValue* value = target->pGetOracleValue();
+  if (!value) return 0;
+  value->ClearIndicators();
+  return value->bSetFromBytes(bytes, length);
 }
 
 // ---- values and bindings ---------------------------------------------------------------------------------------------

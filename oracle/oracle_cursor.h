@@ -119,7 +119,8 @@ class COracleCursor final : public CCursorOra, public IOracleStatementHandle {
   int bDescribeCursor(CRecordDescription* description);
   int bSendPieces(std::uint32_t kind);
   int bReadLongPieces();
-  int bStorePiece(std::uint32_t index, const char* bytes, std::uint64_t length);
+  // The bytes of a piecewise column: the one whose define handle the client named, else the index-th of them.
+  int bStorePiece(void* define, std::uint32_t index, const char* bytes, std::uint64_t length);
   // Every named output received in pieces takes its last piece, whose length the client gives only once the
   // statement has run: whoever reads the value then (the table, a bind dump) reads it whole.
   int bCompleteOutputs();

@@ -161,10 +161,10 @@ int COracleFieldValue::bIsNativeNull(std::uint32_t row) {
 
 std::uint16_t COracleFieldValue::nHostTypeToSqlt(std::uint32_t hostType, CConnection* connection) {
   switch (hostType) {
-    case 1: case 6: case 7: case 8:
+    // Unsigned items too are bound and defined signed, in 8 bytes: a negative number the client would refuse for
+    // the whole fetch reaches the value, which refuses it alone.
+    case 1: case 2: case 3: case 4: case 6: case 7: case 8:
       return sqlt::INT;
-    case 2: case 3: case 4:
-      return sqlt::UIN;
     // A count of milliseconds is written as a number (bWriteNative): it is bound as one.
     case 5: case 9: case 10: case 13: case 14: case 27:
       return nNumberSqlt();
@@ -205,14 +205,11 @@ int COracleFieldValue::nColumnTypeToSqlt(CErrorHolder* owner, std::uint16_t* sql
     case 2: case 15: case 21: case 29: case 30:
       code = reported == sqlt::STR || reported == sqlt::CLOB ? static_cast<std::uint16_t>(reported) : sqlt::STR;
       break;
-    case 3: case 4: case 5: case 27: case 28:
+    case 3: case 4: case 5: case 9: case 12: case 22: case 27: case 28:
       code = sqlt::INT;
       break;
     case 6: case 7:
       code = sqlt::FLT;
-      break;
-    case 9: case 12: case 22:
-      code = sqlt::UIN;
       break;
     case 10: case 14:
       code = nDateSqlt();
@@ -429,9 +426,9 @@ int COracleFieldValue::bPrepareNativeBuffer() {
       return 1;
     case 1:
       return bPrepareConverted(4);
-    case 2: case 3: case 6: case 7:
+    case 2: case 3: case 4: case 6: case 7:
       return bPrepareConverted(INTEGER_BUFFER_BYTES);
-    case 4: case 8: case 12: case 17:
+    case 8: case 12: case 17:
       return bPrepareInPlace();
     // A count of milliseconds is bound as a number (nHostTypeToSqlt): it takes a number's buffer, unless it goes to
     // an interval column through the value's descriptor.
@@ -577,6 +574,19 @@ int COracleFieldValue::bReadNative() try {
   }
 } catch (const std::bad_alloc&) {
   SetHolderOutOfMemory(m_pOwner);
+  return 0;
+}
+
+int COracleFieldValue::bCheckBindableReal() {
+  const std::uint8_t type = Value().nGetType();
+  if ((type != HOST_TYPE_FLOAT && type != HOST_TYPE_DOUBLE) || m_nNativeTypeCode != sqlt::FLT) return 1;
+  // Read through the value's own form: it may lie in a record's buffer.
+  CHostValue copy;
+  if (!bGetValue(&copy) || copy.bIsNull() || bHostFailed(copy.nConvert(HOST_TYPE_DOUBLE))) return 1;
+  double number = 0;
+  copy.nGet(&number);
+  if (std::isfinite(number)) return 1;
+  RaiseHostConversion(HOST_ERR_CANNOT_CONVERT, type, HOST_TYPE_TEXT, ORACLE_FIELD_POINT_HOST_TO_NUMBER);
   return 0;
 }
 

@@ -79,6 +79,9 @@ class COracleFieldValue : public CFieldValue {
   // Row 0 of the buffer.
   int bIsNativeNull() override { return bIsNativeNull(0); }
   int bWriteNative() override;
+  // 0, with the conversion error, for a real value no Oracle number holds (an infinity or NaN) about to be bound as
+  // a number; 1 otherwise.
+  int bCheckBindableReal();
   int bPrepareExternalBuffer() override;
   int bPrepareNativeBuffer() override;
   int bCheckNativeType() override;

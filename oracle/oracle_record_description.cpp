@@ -396,10 +396,16 @@ COracleRecordDescription::EColumnResult COracleRecordDescription::BuildColumn(vo
       return EColumnResult::kFailed;
     }
     precision = digits;
-    scale = fraction < 0 ? -fraction : fraction;
+    scale = fraction;
     nullable = isNull != 0;
   }
 
+  // A negative scale rounds to tens, hundreds and so on: its digits are whole ones, before the point, as many more
+  // as it says (NUMBER(12,-6) holds 18-digit integers).
+  if (scale < 0) {
+    precision -= scale;
+    scale = 0;
+  }
   SColumnShape shape;
   shape.size = size;
   shape.precision = precision;

@@ -344,6 +344,15 @@ int COracleConnection::bCreateEnvironment(CErrorHolder* holder) {
   return bInitLegacyEnvironment(holder);
 }
 
+void COracleConnection::AdoptEnvironmentCharset() {
+  // An environment made without a character set takes the client's (NLS_LANG): 8-bit texts go to it in that
+  // set's code page, as they do when the set was asked for. One the environment does not tell, or no code page
+  // holds, leaves the runtime's.
+  CTString name;
+  if (!bGetNlsInfo(name)) return;
+  if (const std::uint32_t codePage = nOracleCharsetNameToCodePage(name.pszGet())) SetSessionCodePage(codePage);
+}
+
 int COracleConnection::bInitLegacyEnvironment(CErrorHolder* holder) {
   std::int32_t status = SUCCESS;
   bool passed = bOciInitialize(this, holder, POINT_INITIALIZE, m_nEnvironmentMode, &status);
@@ -402,6 +411,7 @@ int COracleConnection::bLogonOci8(CErrorHolder* holder) {
   if (!bCreateEnvironment(holder)) return 0;
   m_pErrorHandle = nOciHandleAlloc(this, holder, HTYPE_ERROR);
   if (!m_pErrorHandle) return 0;
+  if (m_nEnvNlsCreateState != 1) AdoptEnvironmentCharset();
   m_pServer = nOciHandleAlloc(this, holder, HTYPE_SERVER);
   if (!m_pServer) return 0;
 

@@ -195,10 +195,13 @@ namespace {
 struct SCharset {
   std::uint32_t codePage;
   std::int32_t id;
+  const char16_t* name;
 };
 constexpr SCharset kCharsets[] = {
-    {949, 846},  {950, 867},  {1250, 170}, {1251, 171}, {1252, 178}, {1253, 174},
-    {1254, 177}, {1255, 175}, {1256, 560}, {1257, 179}, {1258, 45},
+    {949, 846, u"KO16MSWIN949"},   {950, 867, u"ZHT16MSWIN950"}, {1250, 170, u"EE8MSWIN1250"},
+    {1251, 171, u"CL8MSWIN1251"},  {1252, 178, u"WE8MSWIN1252"}, {1253, 174, u"EL8MSWIN1253"},
+    {1254, 177, u"TR8MSWIN1254"},  {1255, 175, u"IW8MSWIN1255"}, {1256, 560, u"AR8MSWIN1256"},
+    {1257, 179, u"BLT8MSWIN1257"}, {1258, 45, u"VN8MSWIN1258"},
 };
 constexpr std::int32_t ORACLE_CHARSET_AL32UTF8 = 873;
 
@@ -215,6 +218,15 @@ std::uint32_t nOracleCharsetToCodePage(std::int32_t charset) {
   if (charset == ORACLE_CHARSET_AL32UTF8) return CODE_PAGE_UTF8;
   for (const SCharset& entry : kCharsets) {
     if (entry.id == charset) return entry.codePage;
+  }
+  return 0;
+}
+
+std::uint32_t nOracleCharsetNameToCodePage(const char16_t* name) {
+  const std::u16string_view text = name ? name : u"";
+  if (text == u"AL32UTF8" || text == u"UTF8") return CODE_PAGE_UTF8;
+  for (const SCharset& entry : kCharsets) {
+    if (text == entry.name) return entry.codePage;
   }
   return 0;
 }

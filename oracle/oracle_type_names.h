@@ -21,5 +21,9 @@ std::int32_t nCodePageToOracleCharset(std::uint32_t codePage);
 // 0 for a character set no code page holds.
 std::uint32_t nOracleCharsetToCodePage(std::int32_t charset);
 
+// The code page of texts in an Oracle character set named as the client names it ("WE8MSWIN1252", "AL32UTF8"); 0
+// for a name the table above does not hold.
+std::uint32_t nOracleCharsetNameToCodePage(const char16_t* name);
+
 // The NLS language and territory of a Windows locale identifier: 1 and both names, or 0 with both untouched.
 int bLcidToNlsNames(std::uint32_t lcid, CTString& language, CTString& territory);

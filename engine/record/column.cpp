@@ -222,6 +222,9 @@ int CColumn::bSetValue(CHostValue& value, std::int32_t element) {
     m_bMemoChanged = 0;
     if (!m_pFieldValue || !m_pFieldValue->bSetValue(value)) return 0;
     if (buffer && !m_pFieldValue->Value().bIsNull()) buffer->SetFieldPresent(m_pDescriptor, true, 0);
+    // A memo's bytes are not in the record buffer, so the buffers cannot tell that it changed: a value put in is a
+    // change the next UPDATE writes (the reads give their values through bSetFieldValue, which clears the mark).
+    m_bMemoChanged = 1;
     return 1;
   }
   if (!buffer) return 0;

@@ -544,6 +544,11 @@ int CFieldValue::nCompare(CFieldValue* other) {
   return bHostFailed(code) ? code : result;
 }
 
+int CFieldValue::bEqualsItem(CValueItem* other) {
+  auto* field = dynamic_cast<CFieldValue*>(other);
+  return field ? bEquals(field) : CValueItem::bEqualsItem(other);
+}
+
 int CFieldValue::bEquals(CFieldValue* other) {
   if (other == this) return 1;
   if (bIsUnset() && other->bIsUnset()) return 1;

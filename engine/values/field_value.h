@@ -77,6 +77,7 @@ class CFieldValue : public CValueItem {
   std::uint64_t nGetSize() override { return nGetDataSize(); }
   void CopyFrom(CValueItem* source, CHashTable& cloneMap) override;
   CValueItem* pClone(CHashTable& cloneMap) override;
+  int bEqualsItem(CValueItem* other) override;
 
   // ---- states and buffers ----
   void InitType(std::uint16_t hostType, std::uint64_t size);

@@ -795,14 +795,14 @@ SLayoutDigits ReadLayout(const char* text, std::uint64_t length) {
       TakeDate(out, text, kCompactDate);
       break;
     }
-    case 19:
-    case 22:
-    case 23:
-    case 26: {
+    // With one to six fraction digits: the first three are the milliseconds.
+    case 19: case 21: case 22: case 23: case 24: case 25: case 26: {
       static constexpr int kTime[6] = {11, 12, 14, 15, 17, 18};
       TakeTime(out, text, kTime);
       TakeDate(out, text, kDashedDate);
-      if (length > 19 && text[19] == '.') TakeFraction(out, text[20], text[21], length > 22 ? text[22] : '0');
+      if (length > 19 && text[19] == '.') {
+        TakeFraction(out, text[20], length > 21 ? text[21] : '0', length > 22 ? text[22] : '0');
+      }
       break;
     }
     default:
@@ -819,10 +819,20 @@ int CFieldValue::bFillNativeFromText(const char* text, std::uint64_t length, std
   std::uint64_t size = 0;
   if (!bGetNativeBuffer(&buffer, &size) || !buffer) return 0;
   auto* bytes = static_cast<std::uint8_t*>(buffer);
-  std::memset(bytes, 0, size);
   const SLayoutDigits digits = ReadLayout(text, length);
   // Without a descriptor the value's own type says which form its buffer has.
-  switch (m_pPrimary ? m_pPrimary->nGetType() : nColumnTypeFromHostType(Value().nGetType())) {
+  const std::uint32_t columnType = m_pPrimary ? m_pPrimary->nGetType() : nColumnTypeFromHostType(Value().nGetType());
+  const bool dateTime = columnType == COLUMN_TYPE_TIME || columnType == COLUMN_TYPE_DATE ||
+                        columnType == COLUMN_TYPE_DATETIME;
+  if (dateTime && length > 0 && !digits.hasDate && !digits.hasTime) {
+    // A text of no known layout states no date-time: refused, and the field keeps what it held.
+    const std::u16string shown(reinterpret_cast<const unsigned char*>(text),
+                               reinterpret_cast<const unsigned char*>(text) + length);
+    RaiseConversionError(HOST_TYPE_ASTRING, shown.c_str(), ERROR_UNIT_FIELD_VALUE, FIELD_POINT_DATE_TIME_TEXT);
+    return 0;
+  }
+  std::memset(bytes, 0, size);
+  switch (columnType) {
     case COLUMN_TYPE_TIME:
       // A date alone is midnight.
       if (digits.hasTime || digits.hasDate) {

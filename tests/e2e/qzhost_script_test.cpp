@@ -200,6 +200,25 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
       {"sql CREATE TABLE T_1 (ID NUMBER(10) PRIMARY KEY)\nsql CREATE TABLE T11 (ID NUMBER(10) PRIMARY KEY)\n"
        "sql CREATE TABLE K (ID NUMBER(10), A NUMBER(10) REFERENCES T11 (ID))\nlinks T_1\n",
        true, "0 links"},
+      // A negative scale adds whole digits: an 18-digit integer of NUMBER(12,-6) reads whole.
+      {"sql CREATE TABLE N (ID NUMBER(10), N NUMBER(12,-6))\nsql INSERT INTO N VALUES (1, 999999999999000000)\n"
+       "query Q SELECT ID, N FROM N\nread first\nexpect ID=1 N=999999999999000000\n",
+       true, ""},
+      // An empty BLOB is stored empty through add and modify, not as one zero byte.
+      {"sql CREATE TABLE B (ID NUMBER(10) NOT NULL, V BLOB)\nsql CREATE UNIQUE INDEX B_ID ON B (ID)\ndescribe B\nopen\n"
+       "set ID=1\nwrite-lob V 0\nadd\nset ID=2\nwrite-lob V 3\nadd\nwrite-lob V 0\nmodify\n"
+       "query Q SELECT SUM(LENGTH(V)) AS L FROM B\nread first\nexpect L=0\n",
+       true, ""},
+      // The pieces of a LONG go to the column the client names: a NULL LONG before it takes none of them.
+      {"sql CREATE TABLE L1 (ID NUMBER(10) NOT NULL, A LONG)\nsql CREATE TABLE L2 (ID NUMBER(10) NOT NULL, B LONG)\n"
+       "sql CREATE UNIQUE INDEX L2_ID ON L2 (ID)\nsql INSERT INTO L1 VALUES (1, NULL)\ndescribe L2\nopen\nset ID=1\n"
+       "write-lob B 30\nadd\nquery Q SELECT L1.ID, A, B FROM L1, L2\nread first\nread-lob A\nread-lob B\nexpect 1\n",
+       true, "read A of Q's current record -> 1 (done)\n    no value"},
+      // A large value replaced through a record write is stored: another session reads the new one.
+      {"sql CREATE TABLE L (ID NUMBER(10) NOT NULL, V LONG)\nsql CREATE UNIQUE INDEX L_ID ON L (ID)\ndescribe L\nopen\n"
+       "set ID=1\nwrite-lob V 10\nadd\nwrite-lob V 20\nmodify\nconnect HOSTTEST SYSTEM manager as B\n"
+       "describe L as LB\nopen\nread first\nread-lob V\nexpect 1\n",
+       true, "20 characters, the same as written"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.steps);

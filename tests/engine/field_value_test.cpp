@@ -115,12 +115,12 @@ TEST_F(FieldValueTest, FixedTextLayoutsFillDateAndTimeBuffers) {
   const Case cases[] = {
       {"1230", "123000000", "", 0, 45000000},
       {"12:30", "123000000", "", 0, 45000000},
-      {"12.30", "", "", 0, 0},  // five characters without ":" are no layout
+      {"12.30", nullptr, "", 0, 0},  // five characters without ":" are no layout: refused
       {"123015", "123015000", "", 0, 45015000},
       {"12:30:15", "123015000", "", 0, 45015000},
       {"20240131", "000000000", "20240131", (2024u << 16) | (1u << 8) | 31u, 0},
       {"2024-01-31", "000000000", "20240131", (2024u << 16) | (1u << 8) | 31u, 0},
-      {"2024/01/31", "", "", 0, 0},
+      {"2024/01/31", nullptr, "", 0, 0},
       {"12:30:15.25", "123015250", "", 0, 45015250},
       {"12:30:15.256", "123015256", "", 0, 45015256},
       {"20240131123015", "123015000", "20240131", (2024u << 16) | (1u << 8) | 31u, 45015000},
@@ -129,7 +129,8 @@ TEST_F(FieldValueTest, FixedTextLayoutsFillDateAndTimeBuffers) {
       {"2024-01-31 12:30:15.25", "123015250", "20240131", (2024u << 16) | (1u << 8) | 31u, 45015250},
       {"2024-01-31 12:30:15.256", "123015256", "20240131", (2024u << 16) | (1u << 8) | 31u, 45015256},
       {"2024-01-31 12:30:15 256", "123015000", "20240131", (2024u << 16) | (1u << 8) | 31u, 45015000},
-      {"123", "", "", 0, 0},
+      {"2024-01-31 12:30:15.5", "123015500", "20240131", (2024u << 16) | (1u << 8) | 31u, 45015500},
+      {"123", nullptr, "", 0, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
@@ -139,6 +140,12 @@ TEST_F(FieldValueTest, FixedTextLayoutsFillDateAndTimeBuffers) {
     CFieldValue* value = New();
     value->bAttachExternalBuffer(bytes, sizeof(bytes));
     value->SetDescriptors(time, nullptr);
+    if (!c.time) {  // no date-time stated: refused, the field left as it was
+      EXPECT_FALSE(value->bFillNativeFromText(c.text, length, 1252));
+      EXPECT_EQ(bytes[0], 0x55);
+      value->nRelease();
+      continue;
+    }
     ASSERT_TRUE(value->bFillNativeFromText(c.text, length, 1252));
     EXPECT_EQ(std::string(reinterpret_cast<char*>(bytes)), c.time);
     EXPECT_EQ(bytes[9], 0) << "the terminator stays";

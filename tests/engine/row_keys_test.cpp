@@ -164,6 +164,16 @@ TEST_F(RowKeysTest, ValueRowsGrowCopyCompareAndClone) {
   EXPECT_FALSE(bValueRowsEqual(&empty, &pair));
   ASSERT_TRUE(empty.SetAt(1, nullptr));
   EXPECT_EQ(empty.nGetCount(), 2u);
+  // Values that live in the fields' own buffers compare by those, not by the held runtime values.
+  std::int32_t numbers[3] = {5, 7, 5};
+  CFieldValue* held[3];
+  for (int i = 0; i < 3; ++i) {
+    (held[i] = new CFieldValue(holder, connection))->AddRef();
+    held[i]->InitType(HOST_TYPE_INT32, 4), held[i]->bAttachExternalBuffer(&numbers[i], 4);
+  }
+  EXPECT_FALSE(nValueItemsEqualFor(held[0], held[1]));
+  EXPECT_TRUE(nValueItemsEqualFor(held[0], held[2]));
+  for (CFieldValue* value : held) value->nRelease();
 
   // Clones through one map share one copy of each element.
   CValueRow shared;

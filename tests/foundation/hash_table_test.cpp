@@ -108,6 +108,13 @@ TEST(HashTableTest, IterationAndShadowedKeys) {
   table.bLookup(42, &value, nullptr);
   EXPECT_EQ(value, 1u);
   EXPECT_EQ(table.bLookup(43, nullptr, nullptr), 0);
+
+  // The newer entry of a key lies below the older one: it stays first through the growth.
+  CHashTable shadow(7);
+  for (std::uint64_t k = 0; k < 6; ++k) shadow.bInsert(k, k);
+  shadow.bInsert(42, 1), shadow.bRemove(0, nullptr, nullptr), shadow.bInsert(42, 2), shadow.bInsert(7, 7);
+  EXPECT_GT(shadow.nGetCapacity(), 7u);
+  EXPECT_EQ(*shadow.pFindValue(42), 2u);
 }
 
 TEST(HashTableTest, ResetAndEntryAccess) {

@@ -183,6 +183,7 @@ TEST_F(HostValueTest, StepsWrapInTheirWidthAndSayWhenTheExactResultLeftTheRange)
   ASSERT_TRUE(half.bFromText(u"0.5"));
   CCurrency halfUp{};
   ASSERT_TRUE(halfUp.bFromText(u"1.5"));
+  const auto money = [](const char16_t* text) { CCurrency value{}; return value.bFromText(text), BytesOf(value); };
   for (const SStepCase& c : {
            SStepCase{HOST_TYPE_UINT8, BytesOf(std::uint8_t{255}), 1, BytesOf(std::uint8_t{0}), 1},
            SStepCase{HOST_TYPE_UINT8, BytesOf(std::uint8_t{0}), -1, BytesOf(std::uint8_t{255}), 1},
@@ -201,6 +202,12 @@ TEST_F(HostValueTest, StepsWrapInTheirWidthAndSayWhenTheExactResultLeftTheRange)
                      BytesOf(std::numeric_limits<float>::infinity()), 1},
            SStepCase{HOST_TYPE_DOUBLE, BytesOf(-0.5), 1, BytesOf(0.5), 0},
            SStepCase{HOST_TYPE_CURRENCY, BytesOf(half), 1, BytesOf(halfUp), 0},
+           SStepCase{HOST_TYPE_CURRENCY, money(u"123456789012.345678"), 1, money(u"123456789013.345678"), 0},
+           SStepCase{HOST_TYPE_CURRENCY, money(u"0.25"), -1, money(u"-0.75"), 0},
+           SStepCase{HOST_TYPE_CURRENCY, money(u"604462909807314587.353087"), 1,
+                     money(u"-604462909807314586.353089"), 1},
+           SStepCase{HOST_TYPE_CURRENCY, money(u"-604462909807314586.353088"), -1,
+                     BytesOf(CCurrency{{0, 0, 0, 0, 0x8000}}), 1},
        }) {
     SCOPED_TRACE(static_cast<int>(c.type));
     CHostValue value;

@@ -82,9 +82,9 @@ TEST_F(OracleColumnBinding, ClobsAreWrittenInOnePieceAndReadIn16384BytePieces) {
   EXPECT_TRUE(columns.Table()->bHasLob());
   struct Case {
     std::size_t length;
-    std::uint32_t written;  // the amount written: an empty text is one terminator
+    std::uint32_t written;  // the amount written: an empty text writes nothing (its statement placed an empty LOB)
     std::uint32_t reads;
-  } cases[] = {{40000, 40000, 3}, {16384, 16384, 1}, {0, 1, 1}};
+  } cases[] = {{40000, 40000, 3}, {16384, 16384, 1}, {0, 0, 1}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.length);
     Exec(u"DELETE FROM DOCS");
@@ -99,11 +99,11 @@ TEST_F(OracleColumnBinding, ClobsAreWrittenInOnePieceAndReadIn16384BytePieces) {
     if (c.length) text.back() = 'Z';
     ASSERT_TRUE(body->bSetValue(Text(text), 0));
     ASSERT_TRUE(body->bWriteLob(writer)) << Dump(*holder);
-    ASSERT_EQ(Calls("OCILobWrite"), 1u);
+    ASSERT_EQ(Calls("OCILobWrite"), c.written ? 1u : 0u);
+    if (!c.length) continue;
     EXPECT_NE(StandIn::Get().LastCall("OCILobWrite").find("amount=" + std::to_string(c.written) + " "),
               std::string::npos)
         << StandIn::Get().LastCall("OCILobWrite");
-    if (!c.length) continue;
     body->pGetFieldValue()->SetNull();
     Run(u"SELECT BODY FROM DOCS WHERE ID = 1", body);
     StandIn::Get().ClearCallLog();

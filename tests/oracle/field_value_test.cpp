@@ -28,7 +28,7 @@ TEST_F(OracleFieldValue, HostTypesChooseTheirExternalType) {
     std::int32_t server, client;
     std::uint16_t sqlt;
   } cases[] = {
-      {1, 19, 19, sqlt::INT},        {4, 19, 19, sqlt::UIN},          {5, 19, 19, sqlt::VNU},
+      {1, 19, 19, sqlt::INT},        {4, 19, 19, sqlt::INT},          {5, 19, 19, sqlt::VNU},
       {27, 19, 19, sqlt::VNU},  // milliseconds are written as a number: bound as one
       {12, 19, 19, sqlt::FLT},       {110, 19, 19, sqlt::STR},        {17, 19, 19, sqlt::CHR},
       {128, 19, 19, sqlt::ODT},      {26, 19, 19, sqlt::TIMESTAMP},   {26, 9, 8, sqlt::ODT},
@@ -50,7 +50,7 @@ TEST_F(OracleFieldValue, ColumnTypesChooseTheirExternalType) {
   } cases[] = {
       {1, 0, 19, sqlt::VNU},         {31, 2, 19, sqlt::VNU},          {2, 112, 19, sqlt::CLOB},
       {29, 1, 19, sqlt::STR},        {5, 0, 19, sqlt::INT},           {7, 0, 19, sqlt::FLT},
-      {12, 0, 19, sqlt::UIN},        {14, 12, 19, sqlt::ODT},         {11, 188, 19, sqlt::TIMESTAMP_TZ},
+      {12, 0, 19, sqlt::INT},        {14, 12, 19, sqlt::ODT},         {11, 188, 19, sqlt::TIMESTAMP_TZ},
       {11, 188, 8, sqlt::ODT},       {24, 190, 19, sqlt::INTERVAL_DS}, {24, 96, 19, sqlt::ODT},
       // A duration the server keeps as an INTERVAL goes through its descriptor; one kept as a NUMBER stays a number.
       {25, 190, 19, sqlt::INTERVAL_DS}, {25, 189, 19, sqlt::INTERVAL_YM}, {25, 189, 8, sqlt::VNU}, {25, 2, 19, sqlt::VNU},

@@ -118,6 +118,7 @@ TEST_F(OracleConversions, DecimalMasksWidenToTheDigitsOfTheText) {
       {1, 2, u"0.125", "text=0.125 fmt=9D999"},
       {0, 2, u"0.125", "text=.125 fmt=D999"},
       {0, 2, u"-0.125", "text=-.125 fmt=D999"},  // the 0 after the sign goes too
+      {0, 2, u"0", "text=.0 fmt=D99"},          // zero, as the mask takes it
       {5, 2, u"-12.5", "text=-12.5 fmt=99999D99"},
   };
   for (const auto& c : cases) {

@@ -1,7 +1,7 @@
 // A client without OCIClientVersion, found by the system's search, whose directory holds oraocci10.dll, through the
 // exported driver object: the version files are looked for beside the client loaded, so it counts as version 10,
-// below 10.2.0.3, the environment comes from OCIEnvCreate and the session speaks the ANSI code page. Before any
-// load, a client kind that names no API set is refused.
+// below 10.2.0.3, the environment comes from OCIEnvCreate and the session speaks the code page of the client's
+// character set. Before any load, a client kind that names no API set is refused.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -60,10 +60,12 @@ TEST(OracleSessionOldClient, OpensAnAnsiSessionWithOCIEnvCreate) {
 
   COracleConnection* connection = ConnectionOf(driver, *description);
   ASSERT_NE(connection, nullptr);
-  EXPECT_EQ(connection->nGetSessionCodePage(), connection->nGetAnsiCodePage());
+  EXPECT_EQ(connection->nGetSessionCodePage(), 65001u);  // the client's AL32UTF8, without NLS_LANG
   ASSERT_EQ(connection->bExecuteSql(holder, u"CREATE TABLE OLD (B VARCHAR2(10))"), 1) << Dump(*holder);
   ASSERT_EQ(connection->bExecuteSql(holder, u"INSERT INTO OLD VALUES ('abc')"), 1) << Dump(*holder);
   EXPECT_EQ(FetchText(connection, *holder, u"SELECT B FROM OLD"), u"abc") << Dump(*holder);
+  ASSERT_EQ(connection->bExecuteSql(holder, u"INSERT INTO OLD VALUES ('\u00e0\u00df\u20ac')"), 1) << Dump(*holder);
+  EXPECT_EQ(FetchText(connection, *holder, u"SELECT LENGTH(B) FROM OLD WHERE B <> 'abc'"), u"3");
   EXPECT_EQ(connection->bExecuteSql(holder, u"INSERT INTO NO_SUCH_TABLE VALUES (1)"), 0);
   EXPECT_TRUE(HasMessageText(*holder, u"OCIEnvCreate = Succeeded")) << Dump(*holder);
   EXPECT_FALSE(HasMessageText(*holder, u"OCIEnvNlsCreate =")) << Dump(*holder);

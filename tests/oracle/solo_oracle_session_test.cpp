@@ -433,10 +433,10 @@ TEST_F(OracleSession, EnvironmentFailures) {
   standIn.ClearCallLog();
   ASSERT_EQ(CallSlot<int>(driver, kDriverOpen, plain.get()), 1) << Dump(*holder);
   EXPECT_TRUE(Contains(standIn.LastCall("OCIErrorGet"), "type=1")) << standIn.LastCall("OCIErrorGet");
-  // The UTF-16 environment could not be had: the session falls back to OCIEnvCreate in the ANSI code page.
+  // No UTF-16 environment: OCIEnvCreate's, in the page of the client's character set (AL32UTF8 without NLS_LANG).
   COracleConnection* fallen = ConnectionOf(driver, *plain);
   ASSERT_NE(fallen, nullptr);
-  EXPECT_EQ(fallen->nGetSessionCodePage(), fallen->nGetAnsiCodePage());
+  EXPECT_EQ(fallen->nGetSessionCodePage(), 65001u);
   EXPECT_FALSE(standIn.LastCall("OCIEnvCreate").empty());
   CallSlot<int>(driver, kDriverClose, plain.get());
   standIn.InjectStatus("OCIEnvNlsCreate", 1, oci::OCI_ERROR, 1019);
@@ -776,7 +776,7 @@ TEST_F(OracleSession, AnAnsiPageWithoutAnOracleCharacterSetKeepsTheSessionInThat
   EXPECT_EQ(connection->nGetAnsiCodePage(), 932u);
   EXPECT_EQ(connection->m_nEnvNlsCreateState, 3u);
   EXPECT_EQ(connection->m_nEnvCreateState, 1u);
-  EXPECT_EQ(connection->nGetSessionCodePage(), 932u);
+  EXPECT_EQ(connection->nGetSessionCodePage(), 65001u);  // not the runtime's: the environment's AL32UTF8
   EXPECT_EQ(CountCalls(StandIn::Get(), "OCIEnvNlsCreate"), 0);
   ASSERT_EQ(connection->bExecuteSql(holder, u"CREATE TABLE S (B VARCHAR2(20))"), 1) << Dump(*holder);
   ASSERT_EQ(connection->bExecuteSql(holder, u"INSERT INTO S VALUES ('sjis')"), 1) << Dump(*holder);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -52,10 +53,17 @@ inline const std::vector<RoundTripCase>& RoundTripCases() {
       {u"INTERVAL YEAR TO MONTH", COLUMN_TYPE_VALUE8, 8, 189, HOST_TYPE_VALUE8, u"34128000000", u"34128000000", u""},
       {u"RAW(8)", COLUMN_TYPE_BINARY, 8, 23, HOST_TYPE_BINARY_BUFFER, u"raw\x01\x02", u"raw\x01\x02"},
       // Refused reads ("<read failed: " and what the error must name): a text longer than its item, whatever the
-      // set; a number beyond a 2- or 4-byte item, not its low 16 bits nor the client's refusal.
+      // set; a number beyond a 2- or 4-byte item, or negative for an unsigned one, not its low 16 bits nor the
+      // client's refusal.
       {u"VARCHAR2(20)", COLUMN_TYPE_TEXT, 6, 1, HOST_TYPE_TEXT_BUFFER, u"abcdefghij", u"<read failed: |1406"},
       {u"NUMBER(9)", COLUMN_TYPE_INT16, 2, 2, HOST_TYPE_INT32, u"70000", u"<read failed: |IEQZORA=105.2"},
       {u"NUMBER(10)", COLUMN_TYPE_INT32, 4, 2, HOST_TYPE_INT64, u"5000000000", u"<read failed: |IEQZORA=105.2"},
+      {u"NUMBER(5)", COLUMN_TYPE_UINT8, 1, 2, HOST_TYPE_INT32, u"-1", u"<read failed: |IEQZORA=105.2"},
+      {u"NUMBER(5)", COLUMN_TYPE_UINT16, 2, 2, HOST_TYPE_INT32, u"-2", u"<read failed: |IEQZORA=105.2"},
+      {u"NUMBER(10)", COLUMN_TYPE_UINT32, 4, 2, HOST_TYPE_INT64, u"-3", u"<read failed: |IEQZORA=105.2"},
+      // Refused writes: a real no number holds.
+      {u"NUMBER", COLUMN_TYPE_REAL8, 8, 2, HOST_TYPE_DOUBLE, u"inf", u"<insert failed: |IEQZORA=105.3"},
+      {u"NUMBER", COLUMN_TYPE_REAL8, 8, 2, HOST_TYPE_DOUBLE, u"nan", u"<insert failed: |IEQZORA=105.3"},
   };
   return cases;
 }
@@ -104,6 +112,12 @@ class OracleRoundTrip : public CHostValueFixture {
     if (!text) {
       value.SetType(type);
       value.SetNull(true);
+      return;
+    }
+    if (type == HOST_TYPE_DOUBLE || type == HOST_TYPE_FLOAT) {  // infinities and NaN too, unlike the runtime
+      const double number = std::strtod(std::string(text->begin(), text->end()).c_str(), nullptr);
+      const float narrow = static_cast<float>(number);
+      value.SetType(type), value.Set(type == HOST_TYPE_DOUBLE ? static_cast<const void*>(&number) : &narrow);
       return;
     }
     if (type == HOST_TYPE_BINARY_BUFFER) {
