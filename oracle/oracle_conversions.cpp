@@ -36,6 +36,15 @@ std::u16string_view Trimmed(const char16_t* text) {
   return all.substr(first, last - first + 1);
 }
 
+// The digits of a number's text before its point, leading zeros left out ("-0.5" has none).
+std::uint32_t nWholeDigits(std::u16string_view text) {
+  std::size_t i = !text.empty() && (text[0] == u'-' || text[0] == u'+') ? 1 : 0;
+  while (i < text.size() && text[i] == u'0') ++i;
+  std::uint32_t digits = 0;
+  for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) ++digits;
+  return digits;
+}
+
 std::u16string Nines(std::uint32_t count) { return std::u16string(count, u'9'); }
 
 std::u16string WideTextOf(CHostValue& value) {
@@ -208,6 +217,12 @@ int COracleFieldValue::bHostToNumber() {
         precision += after - scale;
         scale = after;
       }
+    }
+    // A decimal with more whole digits than its column has is no value of the column: the conversion error, not the
+    // client's refusal of the text against the mask.
+    if (nWholeDigits(text) > (precision > scale ? precision - scale : 0)) {
+      RaiseHostConversion(HOST_ERR_CANNOT_CONVERT, type, HOST_TYPE_TEXT, ORACLE_FIELD_POINT_HOST_TO_NUMBER);
+      return 0;
     }
     // A mask of decimals only has no place for the 0 before the point, with or without a sign.
     if (precision == scale) {

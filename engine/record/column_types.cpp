@@ -1,5 +1,7 @@
 #include "engine/record/column_types.h"
 
+#include <algorithm>
+#include <cstring>
 #include <iterator>
 #include <new>
 
@@ -110,10 +112,25 @@ bool bNumericPrecisionOfHostType(std::uint16_t hostType, std::uint32_t& precisio
 
 bool bDecimalFormFits(const void* form, std::size_t size, std::size_t room) {
   const auto* bytes = static_cast<const std::uint8_t*>(form);
-  for (std::size_t i = room; bytes && i < size; ++i) {
-    if (bytes[i] != 0) return false;
+  const std::size_t integer = std::min(size, DECIMAL_INTEGER_BYTES);
+  if (!bytes || room >= integer) return true;
+  if (room == 0) return false;
+  const std::uint8_t sign = bytes[room - 1] & 0x80 ? 0xFF : 0x00;
+  for (std::size_t i = room; i < integer; ++i) {
+    if (bytes[i] != sign) return false;
   }
   return true;
+}
+
+void WidenDecimalField(std::uint8_t* form, std::size_t size, const void* field, std::size_t length) {
+  const std::size_t kept = std::min(length, size);
+  const auto* bytes = static_cast<const std::uint8_t*>(field);
+  std::memset(form, 0, size);
+  if (kept == 0 || !bytes) return;
+  std::memcpy(form, bytes, kept);
+  if (bytes[kept - 1] & 0x80) {
+    for (std::size_t i = kept; i < std::min(size, DECIMAL_INTEGER_BYTES); ++i) form[i] = 0xFF;
+  }
 }
 
 void ColumnTypeForNumber(std::int32_t p, std::int32_t s, std::uint32_t& type, std::uint32_t& size) {

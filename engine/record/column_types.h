@@ -57,12 +57,19 @@ inline constexpr std::uint32_t BINARY_ELEMENT_SIZE_MAX = 0xFFFF + 2;
 inline constexpr std::uint32_t ERROR_INVALID_ARGUMENT = 4;
 inline constexpr std::uint32_t ERROR_VALUE_TOO_LONG = 56;
 
-// Whether a runtime decimal's byte form keeps its value cut to `room` bytes: what lies past them (the high bytes of
-// a magnitude the column's digits do not need) must be zeros.
-bool bDecimalFormFits(const void* form, std::size_t size, std::size_t room);
-
 inline constexpr std::uint32_t DECIMAL_DIGITS_MAX = 38;
 extern const std::uint8_t gtabDecimalByteCount[DECIMAL_DIGITS_MAX + 1];
+
+// A runtime decimal's byte form opens with the signed integer of its digits, little-endian, as wide as the widest
+// decimal's (38 digits); a field keeps the low bytes its column's digits need.
+inline constexpr std::size_t DECIMAL_INTEGER_BYTES = 16;
+
+// Whether a runtime decimal's byte form keeps its value cut to `room` bytes: what lies past them in its integer must
+// be the sign of what they keep (0x00 or 0xFF bytes, the top bit of the last kept byte).
+bool bDecimalFormFits(const void* form, std::size_t size, std::size_t room);
+// A field's decimal bytes widened back into the integer of a byte form of `size` bytes: the sign of the last field
+// byte fills the rest of the integer, the rest of the form is zero. The runtime then reads the digits it needs.
+void WidenDecimalField(std::uint8_t* form, std::size_t size, const void* field, std::size_t length);
 
 // The bytes one element takes in a record buffer. length: the declared length (characters for text, bytes for
 // binary); third: the fraction digits of a time (type 11), the total digits of a decimal (type 31).

@@ -312,13 +312,14 @@ int CRecordBuffer::GetFieldValue(CHostValue& value, CColumnDescriptor* item, std
     value.SetType(HOST_TYPE_PROXY_HANDLE);
     IHostProxyHandle* decimal = nullptr;
     if (!bHostFailed(value.nGet(&decimal)) && decimal) {
-      // The runtime reads its whole byte form: the element's bytes go into a zeroed area of that size, so that an
-      // element shorter than the form is never read past.
+      // The element's bytes go into an area of the whole byte form, their sign widened through its integer, so that
+      // the runtime never reads past a short element and reads a negative one as negative.
       std::size_t formSize = 0;
       value.nGetSizeWithTerminator(&formSize);
-      std::unique_ptr<std::uint8_t[]> form(new (std::nothrow) std::uint8_t[std::max<std::size_t>(formSize, length)]());
+      formSize = std::max<std::size_t>(formSize, length);
+      std::unique_ptr<std::uint8_t[]> form(new (std::nothrow) std::uint8_t[formSize]());
       if (form) {
-        std::memcpy(form.get(), field, length);
+        WidenDecimalField(form.get(), formSize, field, length);
         const std::uint32_t scale = item->nGetScale();
         decimal->SetFromKeyInput(static_cast<std::int32_t>(item->nGetPrecision() + scale),
                                  static_cast<std::int32_t>(scale), form.get());

@@ -608,13 +608,19 @@ int CFieldValue::bGetValue(CHostValue* out) {
   std::int32_t code = HOST_OK;
   switch (type) {
     case HOST_TYPE_PROXY_HANDLE: {
-      code = out->SetFromBuffer(m_pNative, m_nBufferSize);
       IHostProxyHandle* handle = nullptr;
       out->nGet(&handle);
-      if (handle && m_pPrimary) {
-        handle->SetPrecision(static_cast<std::int32_t>(m_pPrimary->nGetPrecision() + m_pPrimary->nGetScale()),
-                             static_cast<std::int32_t>(m_pPrimary->nGetScale()));
+      if (!handle || !m_pPrimary) {
+        code = out->SetFromBuffer(m_pNative, m_nBufferSize);
+        break;
       }
+      // A column's buffer holds the low bytes of the form's integer, as a record field does: read them as it is read.
+      // (The form is the holder's 18 bytes with room to spare.)
+      std::uint8_t form[32];
+      WidenDecimalField(form, sizeof form, m_pNative, m_nBufferSize);
+      const std::uint32_t scale = m_pPrimary->nGetScale();
+      handle->SetFromKeyInput(static_cast<std::int32_t>(m_pPrimary->nGetPrecision() + scale),
+                              static_cast<std::int32_t>(scale), form);
       break;
     }
     case HOST_TYPE_WSTRING:

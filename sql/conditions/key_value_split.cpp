@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/record/column_types.h"
 #include "host/host_services.h"
 #include "sql/conditions/key_limits.h"
 
@@ -18,7 +19,8 @@ bool bAssignComponent(CHostValue& value, const SKeyComponent& component, const s
   std::vector<std::uint8_t> area(std::max(length, kNativeAreaSize) + sizeof(char16_t), 0);
   if (length > 0) std::memcpy(area.data(), bytes, length);
   if (component.nHostType != HOST_TYPE_PROXY_HANDLE) return bHostStored(value.SetFromBuffer(area.data(), length));
-  // The runtime's decimal reads its packed digits itself.
+  // The runtime's decimal reads its packed digits itself, a signed integer whose sign the area carries on.
+  WidenDecimalField(area.data(), area.size(), bytes, length);
   IHostProxyHandle* decimal = nullptr;
   if (bHostFailed(value.nGet(&decimal)) || !decimal) return false;
   decimal->SetFromKeyInput(static_cast<std::int32_t>(component.nPrecision + component.nScale),

@@ -31,6 +31,16 @@ std::uint32_t DivideByTen(std::uint32_t* words) {
   return static_cast<std::uint32_t>(rest);
 }
 
+// The two's complement over the four words: the complement plus one (its own inverse).
+void Negate(std::uint32_t* words) {
+  std::uint64_t carry = 1;
+  for (int i = 0; i < 4; ++i) {
+    const std::uint64_t next = static_cast<std::uint64_t>(~words[i]) + carry;
+    words[i] = static_cast<std::uint32_t>(next);
+    carry = next >> 32;
+  }
+}
+
 }  // namespace
 
 void Decimal::Normalise() {
@@ -115,26 +125,55 @@ bool Decimal::Parse(std::u16string_view text, Decimal& out) {
   return true;
 }
 
-Decimal Decimal::FromBytes(const void* bytes) {
+std::size_t Decimal::IntegerBytesFor(int digits) {
+  if (digits < 1 || digits > kMaxDigits) return kIntegerBytes;
+  // The largest magnitude of that many digits, 10^digits - 1, against the largest positive of n bytes.
+  std::uint32_t words[4] = {};
+  for (int i = 0; i < digits; ++i) MultiplyAdd(words, 9);
+  int bits = 128;
+  while (bits > 0 && !((words[(bits - 1) / 32] >> ((bits - 1) % 32)) & 1)) --bits;
+  return static_cast<std::size_t>(bits / 8 + 1);
+}
+
+Decimal Decimal::FromInteger(const void* bytes, std::size_t count, int scale) {
   Decimal out;
   if (!bytes) return out;
+  if (count > kIntegerBytes) count = kIntegerBytes;
+  std::uint8_t integer[kIntegerBytes];
   const auto* in = static_cast<const std::uint8_t*>(bytes);
+  const bool negative = count > 0 && (in[count - 1] & 0x80);
+  std::memset(integer, negative ? 0xFF : 0, sizeof integer);
+  std::memcpy(integer, in, count);
   std::uint32_t words[4];
-  std::memcpy(words, in + 2, sizeof(words));
+  std::memcpy(words, integer, sizeof words);
+  if (negative) Negate(words);
   while (words[0] || words[1] || words[2] || words[3]) out.m_digits.push_back(static_cast<char>('0' + DivideByTen(words)));
   out.m_digits.assign(out.m_digits.rbegin(), out.m_digits.rend());
-  out.m_scale = in[0];
-  out.m_negative = in[1] == 0;
+  out.m_scale = scale < 0 ? 0 : scale;
+  out.m_negative = negative;
   out.Normalise();
   return out;
 }
 
-void Decimal::ToBytes(std::uint8_t* out) const {
+Decimal Decimal::FromBytes(const void* bytes) {
+  if (!bytes) return Decimal();
+  return FromInteger(bytes, kIntegerBytes, static_cast<const std::uint8_t*>(bytes)[kIntegerBytes]);
+}
+
+void Decimal::MagnitudeBytes(std::uint8_t* out) const {
   std::uint32_t words[4] = {};
   for (char c : m_digits) MultiplyAdd(words, static_cast<std::uint32_t>(c - '0'));
-  out[0] = static_cast<std::uint8_t>(m_scale);
-  out[1] = IsNegative() ? 0 : 1;
-  std::memcpy(out + 2, words, sizeof(words));
+  std::memcpy(out, words, sizeof words);
+}
+
+void Decimal::ToBytes(std::uint8_t* out) const {
+  std::uint32_t words[4];
+  MagnitudeBytes(out);
+  std::memcpy(words, out, sizeof words);
+  if (IsNegative()) Negate(words);
+  std::memcpy(out, words, sizeof words);
+  out[kIntegerBytes] = static_cast<std::uint8_t>(m_scale);
+  out[kIntegerBytes + 1] = 0;
 }
 
 std::u16string Decimal::Format() const {

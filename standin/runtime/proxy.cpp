@@ -31,8 +31,14 @@ const void* DecimalHandle::pGetData() {
 }
 std::uint32_t DecimalHandle::nGetDataSize() { return Decimal::kByteFormSize; }
 
+// The packed digits of a field or a key: a signed integer of as many bytes as the precision's digits need, at the
+// given scale. Without a precision the data is a whole byte form, which states its own scale.
 void DecimalHandle::SetFromKeyInput(std::int32_t precision, std::int32_t scale, const void* data) {
-  m_value = Decimal::FromBytes(data);
+  if (precision >= 1 && precision <= Decimal::kMaxDigits) {
+    m_value = Decimal::FromInteger(data, Decimal::IntegerBytesFor(precision), scale);
+  } else {
+    m_value = Decimal::FromBytes(data);
+  }
   SetPrecision(precision, scale);
 }
 
@@ -52,13 +58,13 @@ std::int32_t DecimalHandle::nSetFromBuffer(const void* data, std::size_t size) {
 void DecimalHandle::WriteSortKey(std::uint8_t* buffer) {
   Decimal value = m_value;
   value.Rescale(m_scale);
-  std::uint8_t bytes[Decimal::kByteFormSize];
-  value.ToBytes(bytes);
+  std::uint8_t bytes[Decimal::kIntegerBytes];
+  value.MagnitudeBytes(bytes);
   std::memset(buffer, 0, kSortKeySize);
   const bool negative = value.IsNegative();
   buffer[0] = negative ? 0x7F : 0x80;
-  for (int i = 0; i < 16; ++i) {
-    const std::uint8_t byte = bytes[2 + 15 - i];
+  for (std::size_t i = 0; i < Decimal::kIntegerBytes; ++i) {
+    const std::uint8_t byte = bytes[Decimal::kIntegerBytes - 1 - i];
     buffer[1 + i] = negative ? static_cast<std::uint8_t>(~byte) : byte;
   }
 }

@@ -75,6 +75,7 @@ enum : std::size_t {
   kItemType = 12,
   kItemElementOffset = 32,
   kItemNullFlagIndex = 33,
+  kItemScale = 41,
   kHolderMessage = 5,
   kHolderCode = 6,
   kHolderState = 7,
@@ -152,6 +153,8 @@ class Item {
   std::uint32_t Size() const { return CallSlot<std::uint32_t>(m_item, kItemSize); }
   std::uint32_t Offset() const { return CallSlot<std::uint32_t>(m_item, kItemElementOffset, std::int32_t{0}); }
   std::uint32_t NullFlag() const { return CallSlot<std::uint32_t>(m_item, kItemNullFlagIndex, std::int32_t{0}); }
+  // A decimal item's fraction digits.
+  int Scale() const { return static_cast<int>(CallSlot<std::uint32_t>(m_item, kItemScale)); }
 
  private:
   void* m_item;
@@ -247,10 +250,10 @@ FieldText ReadField(const RecordBufferView& buffer, const Item& item) {
     return IsSigned(type) ? std::to_string(static_cast<std::int64_t>(bits)) : std::to_string(bits);
   }
   if (std::optional<std::string> shown = NumberOrDateText(type, at, size)) return shown;
-  if (type == 31 && size >= 2 && size <= Decimal::kByteFormSize) {
-    std::uint8_t form[Decimal::kByteFormSize] = {};
-    std::memcpy(form, at, size);
-    const std::u16string text = Decimal::FromBytes(form).Format();
+  // A decimal field holds the first bytes of the runtime's form: the signed integer of its digits at the item's scale.
+  if (type == 31 && size >= 1 && size <= Decimal::kByteFormSize) {
+    const std::u16string text =
+        Decimal::FromInteger(at, std::min<std::size_t>(size, Decimal::kIntegerBytes), item.Scale()).Format();
     return std::string(text.begin(), text.end());
   }
   // Any other storage is shown as its bytes in hexadecimal.
@@ -265,7 +268,7 @@ FieldText ReadField(const RecordBufferView& buffer, const Item& item) {
 
 // A number's text as the bytes of a real, currency or decimal field; false, with `out` untouched, for a text that is
 // no number of the field's kind. Only a whole number is taken: "2x" is refused, not read as 2.
-bool NumberField(std::uint32_t type, std::uint32_t size, const std::string& text, std::uint8_t* out) {
+bool NumberField(std::uint32_t type, std::uint32_t size, int scale, const std::string& text, std::uint8_t* out) {
   if (text.empty() || std::isspace(static_cast<unsigned char>(text[0]))) return false;
   char* end = nullptr;
   if (type == 6 && size == 4) {
@@ -293,14 +296,18 @@ bool NumberField(std::uint32_t type, std::uint32_t size, const std::string& text
     std::memcpy(out, &value, sizeof value);
     return true;
   }
-  if (type == 31 && size >= 2 && size <= Decimal::kByteFormSize) {
+  if (type == 31 && size >= 1 && size <= Decimal::kByteFormSize) {
+    // Rounded to the item's decimals, as the runtime puts a decimal into a field.
     Decimal value;
     std::uint8_t form[Decimal::kByteFormSize] = {};
     if (!Decimal::Parse(wide, value)) return false;
+    value.Rescale(scale);
+    if (!value.Fits()) return false;
     value.ToBytes(form);
-    // The field holds the low bytes of the magnitude: a number needing more is refused, not cut.
-    for (std::size_t i = size; i < sizeof form; ++i) {
-      if (form[i]) return false;
+    // The field keeps the integer's low bytes: a number whose integer needs more is refused, not cut.
+    const std::uint8_t extension = form[std::min<std::size_t>(size, Decimal::kIntegerBytes) - 1] & 0x80 ? 0xFF : 0;
+    for (std::size_t i = size; i < Decimal::kIntegerBytes; ++i) {
+      if (form[i] != extension) return false;
     }
     std::memcpy(out, form, size);
     return true;
@@ -319,7 +326,7 @@ bool WriteField(RecordBufferView& buffer, const Item& item, const FieldText& val
   }
   // A value the field refuses leaves it as it was.
   std::vector<std::uint8_t> number(size);
-  if (NumberField(type, size, *value, number.data())) {
+  if (NumberField(type, size, type == 31 ? item.Scale() : 0, *value, number.data())) {
     std::memcpy(at, number.data(), size);
     SetPresent(buffer, item.NullFlag(), true);
     return true;

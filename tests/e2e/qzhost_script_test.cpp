@@ -190,6 +190,20 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
        "sql CREATE UNIQUE INDEX N_ID ON N (ID)\ndescribe N\nopen\nset ID=1 F=2.5 C=3.25 D=123456789012345\n"
        "add\nset C=3x\nexpect 0\nset D=x\nmodify\nread first by ID\nexpect F=2.5 C=3.25 D=123456789012345\n",
        true, ""},
+      // A decimal item holds every value of its column's digits, both signs, read back by another connection; one
+      // whole digit more is the conversion error and stores nothing.
+      {"sql CREATE TABLE N (ID NUMBER(10) NOT NULL, A NUMBER(20), B NUMBER(15,2), C NUMBER(25,5), D NUMBER(38), "
+       "E NUMBER(10,7), F NUMBER(9,8))\nsql CREATE UNIQUE INDEX N_ID ON N (ID)\ndescribe N\nopen\n"
+       "set ID=1 A=99999999999999999999 B=9999999999999.99 C=99999999999999999999.99999 "
+       "D=99999999999999999999999999999999999999 E=2.5 F=9.99999999\nadd\nset ID=2 A=-99999999999999999999 "
+       "B=-9999999999999.99 C=-99999999999999999999.99999 D=-99999999999999999999999999999999999999 E=-999.9999999 "
+       "F=-9.99999999\nadd\nset ID=3 A=100000000000000000000\nadd\nexpect 0\nconnect HOSTTEST SYSTEM manager as B\n"
+       "describe N as NB\nopen\nread first by ID\nexpect A=99999999999999999999 B=9999999999999.99 "
+       "C=99999999999999999999.99999 D=99999999999999999999999999999999999999 E=2.5000000 F=9.99999999\n"
+       "read next by ID\nexpect A=-99999999999999999999 B=-9999999999999.99 C=-99999999999999999999.99999 "
+       "D=-99999999999999999999999999999999999999 E=-999.9999999 F=-9.99999999\nset A=-1\nmodify\n"
+       "use N\nread last by ID\nexpect ID=2 A=-1\nread next by ID\nexpect 1\n",
+       true, "past an end"},
       // A script's text is UTF-8 to set and to seek alike.
       {"sql CREATE TABLE U (ID NUMBER(10) NOT NULL, NAME VARCHAR2(10))\nsql CREATE UNIQUE INDEX U_NAME ON U (NAME)\n"
        "describe U\nopen\nset ID=2 NAME=\xC3\xA9t\xC3\xA9\nadd\nseek NAME \xC3\xA9t\xC3\xA9\nexpect ID=2\n"

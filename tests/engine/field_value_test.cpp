@@ -414,7 +414,7 @@ TEST_F(FieldValueTest, FullNativeTextsCompareWithinTheirBuffersAndDuplicateWhole
 }
 
 // What does not fit a native buffer is refused with its error and leaves the buffer as it was: a decimal whose byte
-// form (the stand-in's: scale, sign, the magnitude from its lowest byte) is cut, a binary value past the length word;
+// form (the stand-in's: the signed integer of its digits from its lowest byte) is cut, a binary value past the length word;
 // and a decimal without a handle or without a buffer is an error, never a success that wrote nothing.
 TEST_F(FieldValueTest, ValuesThatDoNotFitTheirNativeBufferAreRefused) {
   TestColumn decimal(COLUMN_TYPE_DECIMAL, 4);
@@ -431,7 +431,7 @@ TEST_F(FieldValueTest, ValuesThatDoNotFitTheirNativeBufferAreRefused) {
   CHostValue small;
   setDecimal(small, u"12.345");
   ASSERT_TRUE(value->bSetValue(small));
-  const std::vector<std::uint8_t> stored = {2, 1, 0xD3, 0x04};  // 12.35
+  const std::vector<std::uint8_t> stored = {0xD3, 0x04, 0, 0};  // 12.35
   EXPECT_EQ(std::vector<std::uint8_t>(bytes.get(), bytes.get() + 4), stored);
   CHostValue text;
   text.Assign(small);

@@ -468,7 +468,7 @@ void SetDecimal(CHostValue& value, const char16_t* text) {
 }
 
 // A decimal is rounded to the column in a copy, and stored only when the field holds its whole byte form (the
-// stand-in's form: scale, sign, then the magnitude's bytes from the lowest).
+// stand-in's form: the signed integer of its digits from the lowest byte).
 TEST_F(RecordBufferTest, DecimalsAreRoundedInACopyAndStoredOnlyWhole) {
   CColumnDescriptor* amount = Make(u"A", COLUMN_TYPE_DECIMAL, 4);
   amount->bSetAll(u"A", u"", u"", 1, 4, COLUMN_TYPE_DECIMAL, 0xFFFFFFFF, 0xFFFFFFFF, 0, 3, 2);
@@ -479,11 +479,11 @@ TEST_F(RecordBufferTest, DecimalsAreRoundedInACopyAndStoredOnlyWhole) {
   ASSERT_EQ(mine.nGetType(), HOST_TYPE_PROXY_HANDLE);
   ASSERT_TRUE(buffer->bSetFieldFromValue(amount, mine, 0));
   EXPECT_EQ(DecimalText(mine), u"12.345") << "the caller's decimal keeps its digits";
-  EXPECT_EQ(Field(amount), Bytes({2, 1, 0xD3, 0x04}));  // 12.35
+  EXPECT_EQ(Field(amount), Bytes({0xD3, 0x04, 0, 0}));  // 12.35
   CHostValue large;
   SetDecimal(large, u"123456789");
   EXPECT_FALSE(buffer->bSetFieldFromValue(amount, large, 0));
-  EXPECT_EQ(Field(amount), Bytes({2, 1, 0xD3, 0x04})) << "the field as it was";
+  EXPECT_EQ(Field(amount), Bytes({0xD3, 0x04, 0, 0})) << "the field as it was";
   EXPECT_EQ(DecimalText(large), u"123456789");
 }
 

@@ -245,8 +245,9 @@ TEST_F(HostValueTest, DecimalHandlesComeFromTheProxyAndGoBackToIt) {
     const void* data = &size;
     EXPECT_EQ(value.nGetDataPointer(&data), HOST_ERR_CANNOT_CONVERT);
 
-    // The byte form: scale, sign (0 negative), magnitude; -12.5 is 125 at scale 1.
-    std::uint8_t bytes[18] = {1, 0, 125};
+    // The byte form: the signed integer of its digits in 16 bytes, then the scale; -12.5 is -125 at scale 1.
+    std::uint8_t bytes[18] = {0x83, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                              0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 1};
     ASSERT_EQ(value.SetFromBuffer(bytes, sizeof bytes), HOST_OK);
     EXPECT_EQ(value.Ops().bIsNonNegative(value.pHolder()), 0);
 

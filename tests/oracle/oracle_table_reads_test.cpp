@@ -166,7 +166,7 @@ TEST_F(OracleTableReads, PreviousAndLastMoveBackThroughTheRowsFetchedForward) {
 // fetch, or with n above 9 the (n-10)th execute, refused), X and Y (first and next through a name that is no item), W
 // (first through V), Z (the table copied: the moves go on through the copy), O (the moves switch to the other of the
 // copy and its source), U<k> (V of row k made NULL: NULL sorts last ascending, first descending) and B<k> (row k given
-// a NUMBER no runtime decimal holds), both running the query again. The walk's K (an add: the record added), "-" past
+// a NUMBER of all 38 digits, which reads whole), both running the query again. The walk's K (an add: the record added), "-" past
 // an end (a move past an end stays on the record it ran off from), "x" failed ("x41": with error 41). A query is read
 // through V (K's order) and through its own name Q (its own order); "v" reads through V the query given as bare text,
 // "q" through its identifying item K (its own order), "k" the analysed query through K (its own order; "q" and "k" seek
@@ -192,14 +192,14 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
       {u"Q", "Z N N N N N N P O N N", "-1 5 4 3 2 1 - 2 -1 5 4"},
       {u"q", "F N Z N N N N O N P", "5 4 4 3 2 1 - 4 3 4"},
       {u"V", "U3 F N N N N N P L M P", "1 1 2 4 5 3 - 5 3 1000 5"},
-      {u"K", "B3 F N N N P P N N", "1 1 2 x 4 x 2 x 4"},
-      {u"K", "B1 F N P N N", "1 x 2 x 2 3"},
-      {u"K", "B3 L P P P F R4 R3 N", "1 5 4 x 2 1 4 x 4"},
-      {u"K", "B3 F N N D P N N", "1 1 2 x 1 2 4 5"},
-      {u"K", "B3 F N N A9 N", "1 1 2 x 9 4"},
+      {u"K", "B3 F N N N P P N N", "1 1 2 3 4 3 2 3 4"},
+      {u"K", "B1 F N P N N", "1 1 2 1 2 3"},
+      {u"K", "B3 L P P P F R4 R3 N", "1 5 4 3 2 1 4 3 4"},
+      {u"K", "B3 F N N D P N N", "1 1 2 3 1 2 4 5"},
+      {u"K", "B3 F N N A9 N", "1 1 2 3 9 4"},
       {u"K", "S3 C s C", "3 1 x 1"},
-      {u"V", "B3 F N N N P P", "1 1 2 x 4 x 2"},
-      {u"Q", "B3 F N N N P P", "1 5 4 x 2 x 4"},
+      {u"V", "B3 F N N N P P", "1 1 2 3 4 3 2"},
+      {u"Q", "B3 F N N N P P", "1 5 4 3 2 3 4"},
       {u"V", "S2 N P S4 N P", "2 3 2 4 5 4"},
       {u"V", "F N S2 N P S4 N P", "1 2 2 3 2 4 5 4"},
       {u"K", "F N S3 N s P N s F N", "1 2 3 4 x 3 4 x 1 2"},

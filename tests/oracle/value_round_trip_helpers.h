@@ -68,12 +68,11 @@ inline const std::vector<RoundTripCase>& RoundTripCases() {
   return cases;
 }
 
-// A 38-digit decimal, read into a field of the runtime decimal's whole 18-byte form (a DECIMAL(38) item of the
-// column-type table's 16 bytes holds at most 33 digits of that form and refuses more as too long).
+// The smallest 38-digit decimal, read into a field of the 16 bytes the column-type table gives 38 digits.
 inline const RoundTripCase& ThirtyEightDigitCase() {
-  static const RoundTripCase c{u"NUMBER(38)", COLUMN_TYPE_DECIMAL, 18, 2, HOST_TYPE_PROXY_HANDLE,
-                               u"12345678901234567890123456789012345678", u"12345678901234567890123456789012345678",
-                               u"12345678901234567890123456789012345678", 38};
+  static const RoundTripCase c{u"NUMBER(38)", COLUMN_TYPE_DECIMAL, 16, 2, HOST_TYPE_PROXY_HANDLE,
+                               u"-99999999999999999999999999999999999999", u"-99999999999999999999999999999999999999",
+                               u"-99999999999999999999999999999999999999", 38};
   return c;
 }
 

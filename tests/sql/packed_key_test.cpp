@@ -248,12 +248,11 @@ TEST_F(KeyValueSplitTest, CutComponents) {
 }
 
 TEST_F(KeyValueSplitTest, DecimalsReadTheirPackedDigits) {
-  // Byte form: scale, sign (1 positive), magnitude; 12345 at scale 2 is 123.45.
+  // Byte form: the signed integer of the digits, then the scale; 12345 at scale 2 is 123.45.
   Bytes form(18, 0);
-  form[0] = 2;
-  form[1] = 1;
-  form[2] = 12345 & 0xFF;
-  form[3] = 12345 >> 8;
+  form[0] = 12345 & 0xFF;
+  form[1] = 12345 >> 8;
+  form[16] = 2;
   Pack(Join({BytesOf<std::uint16_t>(1), form}));
   std::vector<SKeyComponent> components{Component(kU16, 2), Component(HOST_TYPE_PROXY_HANDLE, 18)};
   components[1].nPrecision = 5;
@@ -262,8 +261,8 @@ TEST_F(KeyValueSplitTest, DecimalsReadTheirPackedDigits) {
   ASSERT_EQ(values.size(), 2u);
   EXPECT_EQ(DecimalTextOf(*values.at(1)), u"123.45");
 
-  // Cut after its magnitude's first bytes: what remains is read, the rest is zero.
-  Pack(Join({BytesOf<std::uint16_t>(1), Bytes(form.begin(), form.begin() + 3)}));
+  // Cut after the integer's first byte: what remains is read, the rest is zero.
+  Pack(Join({BytesOf<std::uint16_t>(1), Bytes(form.begin(), form.begin() + 1)}));
   ASSERT_TRUE(Split(components));
   ASSERT_EQ(values.size(), 2u);
   EXPECT_EQ(DecimalTextOf(*values.at(1)), u"0.57") << "57 = 12345 & 0xFF, at scale 2";
