@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "engine/record/column_descriptor.h"
@@ -431,7 +432,15 @@ int CFieldValue::bSetWideText(const char16_t* text, std::uint64_t length) {
   if (m_nState == FIELD_STATE_VALUE && (narrow || wide)) {
     std::int32_t code = HOST_OK;
     if (narrow) {
-      const std::string bytes = NarrowOfCodePage(text, length, nClientCodePage());
+      // The converted copy is the driver's memory: memory refused for it is out of memory, never an exception that
+      // leaves the driver.
+      std::string bytes;
+      try {
+        bytes = NarrowOfCodePage(text, length, nClientCodePage());
+      } catch (const std::bad_alloc&) {
+        SetHolderOutOfMemory(m_pOwner);
+        return 0;
+      }
       if (length > 0 && bytes.empty()) return RaiseTextNotConverted(HOST_TYPE_TEXT);
       code = Value().SetFromBuffer(bytes.data(), bytes.size());
     } else {

@@ -317,6 +317,54 @@ std::vector<Scenario> MakeScenarios() {
     return CallSlot<int>(w.Session().Driver(), 23, static_cast<void*>(types.get()));
   }));
   {
+    // A view, whose kind the describe asks the catalog for (with the OCI7 set, through a query of its own).
+    Scenario s;
+    s.name = "describe view";
+    s.prepare = [](World& w) {
+      static const bool made = w.RunSql(u"CREATE VIEW QZ_FV AS SELECT * FROM QZ_F");
+      return made;
+    };
+    s.run = [](World& w) {
+      void* described = w.Session().Describe(w.Main(), u"QZ_FV");
+      if (!described) return 0;
+      const std::uint32_t items = CallSlot<std::uint32_t>(described, 12);
+      CallSlot<std::uint32_t>(described, 6);
+      return items == 4 ? 1 : 2;
+    };
+    s.driverHolder = true;
+    all.push_back(s);
+  }
+  {
+    // A default literal longer than one piece of the catalog's LONG text, read as the runtime reads it (slot 34).
+    Scenario s;
+    s.name = "describe long default";
+    static const std::u16string literal(300, u'd');
+    s.prepare = [](World& w) {
+      static const bool made =
+          w.RunSql((u"CREATE TABLE QZ_FL (ID NUMBER(10), T VARCHAR2(400) DEFAULT '" + literal + u"')").c_str());
+      return made;
+    };
+    static std::u16string longDefault;
+    s.run = [](World& w) {
+      void* described = w.Session().Describe(w.Main(), u"QZ_FL");
+      if (!described) return 0;
+      CColumnDescriptor* item = static_cast<CRecordDescription*>(described)->piFindItemByName(u"T", FIND_ITEM_DEFAULT);
+      CHostValue* fallback = item ? item->pGetDefaultValue() : nullptr;
+      countdown::CPause pause;  // the text kept for the check is the test's memory
+      CHostValue text;
+      if (fallback) text.Assign(*fallback);
+      longDefault = fallback && text.nConvert(HOST_TYPE_TEXT) == 0 ? e2e::TextOf(text) : u"";
+      CallSlot<std::uint32_t>(described, 6);
+      return 1;
+    };
+    s.right = [](World&, std::string& why) {
+      static std::u16string whole;
+      return ListedAsWithMemoryEnough(whole, longDefault, literal.c_str(), why);
+    };
+    s.driverHolder = true;
+    all.push_back(s);
+  }
+  {
     // A RAW column's default, taken from its text into the binary item and read as the runtime reads it (slot 34).
     Scenario s;
     s.name = "describe binary default";
