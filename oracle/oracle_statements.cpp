@@ -219,8 +219,10 @@ int COracleConnection::bSelectLockSession(CErrorHolder* holder) {
   if (gbOci7Mode || m_bNoDistributedTransactions) return 1;
   void* previous = nullptr;
   if (m_pLockSession) return bSelectSession(holder, m_pLockSession, &previous);
+  // A schema query that failed (memory refused for its text included) leaves its error in the holder: the lock
+  // session is not begun on it as if it had been answered.
   CTString schema;
-  bQueryCurrentSchema(holder, schema);
+  if (!bQueryCurrentSchema(holder, schema)) return 0;
   void* session = nOciHandleAlloc(this, holder, HTYPE_SESSION);
   if (!session) return 0;
   std::uint32_t size = 0;

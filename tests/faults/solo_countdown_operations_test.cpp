@@ -317,6 +317,20 @@ std::vector<Scenario> MakeScenarios() {
     return CallSlot<int>(w.Session().Driver(), 23, static_cast<void*>(types.get()));
   }));
   {
+    // A record locked outside a transaction, on a connection made afresh: its lock session starts with a one-value
+    // query of the current schema.
+    Scenario s;
+    s.name = "lock record";
+    s.prepare = [](World& w) {
+      std::string why;
+      w.Teardown(true);
+      return w.Setup(why) && w.Table().Open() == 1 && w.Table().Read(u"ID", kReadFirst) == 1;
+    };
+    s.run = [](World& w) { return w.Table().LockRecord(2); };
+    s.after = [](World& w) { w.Table().LockRecord(0); };
+    all.push_back(s);
+  }
+  {
     // A view, whose kind the describe asks the catalog for (with the OCI7 set, through a query of its own).
     Scenario s;
     s.name = "describe view";
