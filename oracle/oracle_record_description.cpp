@@ -428,6 +428,9 @@ COracleRecordDescription::EColumnResult COracleRecordDescription::BuildColumn(vo
     const std::uint32_t storage = nStorageSizeOfColumnType(shape.type, shape.size, shape.precision);
     item->bSetAll(name.pszGet(), noTableText ? u"" : pszGetSqlTableName(), name.pszGet(), 1, storage, shape.type,
                   index, 0xFFFFFFFF, 0, integerDigits, static_cast<std::uint32_t>(knownScale));
+    // A table's column is named as the server holds it; a statement's select list names expressions and aliases,
+    // which the driver never writes back as columns.
+    if (!noTableText) item->SetServerName();
     if (shape.type == COLUMN_TYPE_DECIMAL && shape.precision >= 1) {
       item->SetPrecision(integerDigits);
       item->SetScale(static_cast<std::uint32_t>(knownScale));

@@ -1,5 +1,6 @@
 #include "sql/connection.h"
 
+#include <memory>
 #include <new>
 
 #include "foundation/code_pages.h"
@@ -16,6 +17,7 @@
 #include "host/host_value.h"
 #include "host/library_entry.h"
 #include "platform/module.h"
+#include "platform/path.h"
 #include "sql/client_library.h"
 #include "sql/driver_services.h"
 #include "sql/transaction.h"
@@ -37,6 +39,34 @@ enum : std::uint32_t {
 };
 
 constexpr std::size_t MAX_PATH_UNITS = 260;
+
+// The path made absolute against the current directory, as the client loader makes a configured directory
+// absolute; the path itself when that fails.
+CTString AbsolutePath(const char16_t* path) {
+  CTString absolute(path);
+  for (std::uint32_t size = MAX_PATH_UNITS + 1;;) {
+    std::unique_ptr<char16_t[]> full(new (std::nothrow) char16_t[size]());
+    const std::uint32_t needed = full ? platform::FullPathName(path, size, full.get()) : 0;
+    if (needed > 0 && needed < size) absolute = full.get();
+    if (needed < size) break;
+    size = needed;
+  }
+  return absolute;
+}
+
+// Whether two paths name one file: case ignored, as the file system does, and either separator taken for the other
+// (a configured path may be written with either, the loaded module's path comes with the system's).
+bool bSameFilePath(const char16_t* a, const char16_t* b) {
+  CTString sides[2];
+  const char16_t* paths[2] = {a ? a : u"", b ? b : u""};
+  for (int i = 0; i < 2; ++i) {
+    std::size_t n = 0;
+    for (; paths[i][n]; ++n) sides[i].AppendChar(paths[i][n] == u'/' ? u'\\' : paths[i][n]);
+    // A copy memory cut short names no file.
+    if (sides[i].nGetLength() != n) return false;
+  }
+  return sides[0].bEqualsNoCase(sides[1].pszGet()) != 0;
+}
 constexpr std::uint32_t MODULE_NAME_UNITS = 521;
 
 const char16_t* TextOrNull(const char16_t* text) { return text ? text : u"NULL"; }
@@ -262,6 +292,10 @@ int CConnection::bCheckClientLibrary(CErrorHolder* holder) {
     baseName.Append(extension.pszGet());
     loadedBase.Append(loadedExtension.pszGet());
     if (baseName.bEqualsNoCase(loadedBase.pszGet())) return 1;
+  } else if (bSameFilePath(AbsolutePath(m_strClientLibrary.pszGet()).pszGet(), loaded)) {
+    // A relative directory names the client from the current directory, as the loader read it when it loaded it:
+    // every connection configured with the same text then asks for the library loaded.
+    return 1;
   }
   RaiseModuleError(holder, 0, ERROR_UNIT_CONNECTION, CONNECTION_POINT_CLIENT_LIBRARY, this, nullptr,
                    ERROR_CLIENT_LIBRARY_MISMATCH, u"Oracle", loaded, m_strClientLibrary.pszGet());

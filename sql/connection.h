@@ -131,9 +131,10 @@ class CConnection : public CRefCounted {
   // when the column has no digit form.
   int nDateTimePartExpression(CErrorHolder* holder, CSqlTextBuffer* out, const char16_t* operand,
                               CColumnDescriptor& column);
-  // The name between the dialect's quotes when the dialect quotes and the name needs it, else as it is; 1. A
-  // reserved word is written in upper case, as the server folded it, unless the name is the catalog's own
-  // (bExactCase).
+  // The name between the dialect's quotes when the dialect quotes and the name needs it, else as it is; 1. A name
+  // the program gave keeps the quoting rule, a reserved word written in upper case, as the server folded it. A name
+  // the server gave (bExactCase: its description or catalog, in the case it holds the name in) is written so that
+  // the server reads it back as itself: quoted, in that case, whenever it would not be read unquoted.
   int nQuoteIdentifier(CErrorHolder* holder, const char16_t* name, CTString& out, bool bExactCase = false);
   // Each "."-separated part quoted as nQuoteIdentifier quotes it; a name needing no quotes is copied whole; 1.
   int nQuoteDottedName(CErrorHolder* holder, const char16_t* name, CTString& out);
@@ -249,8 +250,9 @@ class CConnection : public CRefCounted {
   std::uint32_t m_bQuotedDates = 0;
 
  private:
-  // Whether the dialect quotes this name (a name already opening with the quote is taken as quoted).
-  bool bNeedsQuotes(const char16_t* name) const;
+  // Whether the dialect quotes this name (a name the program gave already opening with the quote is taken as
+  // quoted).
+  bool bNeedsQuotes(const char16_t* name, bool exactCase = false) const;
   // markUndone: a rollback the program asked for, which in flat mode marks the transaction rollback-only.
   int bEndLevel(CErrorHolder* holder, const char16_t* name, bool commit, bool markUndone = false);
   void ReadOptions();

@@ -717,6 +717,29 @@ bool bIsReservedWord(const char16_t* name, std::size_t n) {
                             [](const char* a, const char* b) { return std::string_view(a) < std::string_view(b); });
 }
 
+// The pseudo-columns: named unquoted they are the pseudo-column, so a real column of one of these names, which only
+// the server's description can tell, is reached quoted.
+constexpr const char* kOraclePseudoColumns[] = {"LEVEL", "ROWID", "ROWNUM", "SYSDATE", "UID", "USER"};
+
+// Whether the server reads the name, written unquoted, as this very name: it folds an unquoted name to upper case and
+// takes it only when it opens with a letter and goes on with letters, digits, "_", "$" and "#", and is no reserved
+// word or pseudo-column. Letters beyond ASCII are taken as the server's own, but for the lower-case ones of
+// Latin-1, which it would fold, and the degree sign, which it does not read unquoted.
+bool bReadsUnquotedAsItself(const char16_t* name) {
+  std::size_t n = 0;
+  for (; name[n]; ++n) {
+    const char16_t c = name[n];
+    const bool latinLower = c >= 0xDF && c <= 0xFF && c != 0xF7;
+    const bool upperLetter = (c >= u'A' && c <= u'Z') || (c >= 0x80 && c != u'\u00B0' && !latinLower);
+    const bool follower = (c >= u'0' && c <= u'9') || c == u'_' || c == u'$' || c == u'#';
+    if (!upperLetter && (n == 0 || !follower)) return false;
+  }
+  if (n == 0 || bIsReservedWord(name, n)) return false;
+  return std::none_of(std::begin(kOraclePseudoColumns), std::end(kOraclePseudoColumns), [name, n](const char* word) {
+    return std::char_traits<char>::length(word) == n && std::equal(name, name + n, word);
+  });
+}
+
 bool bStartsWith(const char16_t* text, const CTString& prefix, std::uint32_t length) {
   for (std::uint32_t i = 0; i < length; ++i) {
     if (text[i] != prefix.nGetAt(i)) return false;
@@ -726,8 +749,10 @@ bool bStartsWith(const char16_t* text, const CTString& prefix, std::uint32_t len
 
 }  // namespace
 
-bool CConnection::bNeedsQuotes(const char16_t* name) const {
+bool CConnection::bNeedsQuotes(const char16_t* name, bool exactCase) const {
   if (m_nOpeningQuoteLength == 0 && m_nClosingQuoteLength == 0) return false;
+  // The server's own name is never written quoted already: a quote that opens it is part of it.
+  if (m_nDbmsKind == 1 && exactCase) return !bReadsUnquotedAsItself(name);
   if (m_nDbmsKind == 1) {
     // Oracle folds unquoted names to upper case, so only names it could not read unquoted are quoted.
     if (name[0] == u'"' || name[0] == u'[') return false;
@@ -754,9 +779,9 @@ static int bCopyWhole(const char16_t* name, CTString& out) {
 
 int CConnection::nQuoteIdentifier(CErrorHolder*, const char16_t* name, CTString& out, bool bExactCase) {
   if (!name) name = u"";
-  if (!bNeedsQuotes(name)) return bCopyWhole(name, out);
+  if (!bNeedsQuotes(name, bExactCase)) return bCopyWhole(name, out);
   // A program names a reserved-word column in any case, as it names every other; the server made it upper case
-  // unless it was created quoted in another, which only a name from the catalog tells.
+  // unless it was created quoted in another, which only a name the server gave tells.
   const bool fold = !bExactCase && m_nDbmsKind == 1 && bIsReservedWord(name, std::char_traits<char16_t>::length(name));
   // A closing quote inside the name is doubled, as SQL reads a quoted name: written once it would end the name there
   // and leave the rest of it as statement text.

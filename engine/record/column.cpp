@@ -84,9 +84,12 @@ int CColumn::bAttach(CTableDescription* tableDescription, CColumnDescriptor* sec
   CConnection* connection = pGetConnection();
   if (connection) {
     const char16_t* caption = pszGetCaption();
+    // A name the server described is written in its case; a caption the program gave the column is the program's.
+    const bool serverName = m_pDescriptor && m_pDescriptor->bHasServerName();
+    m_bServerCaption = serverName && CTString(caption).bEquals(pszGetName());
     // Quoting fails only for lack of memory.
-    if (!connection->nQuoteIdentifier(m_pErrorHolder, pszGetName(), m_strQuotedName) ||
-        !connection->nQuoteIdentifier(m_pErrorHolder, caption, m_strQuotedCaption)) {
+    if (!connection->nQuoteIdentifier(m_pErrorHolder, pszGetName(), m_strQuotedName, serverName) ||
+        !connection->nQuoteIdentifier(m_pErrorHolder, caption, m_strQuotedCaption, m_bServerCaption)) {
       SetHolderOutOfMemory(m_pErrorHolder);
       return 0;
     }
@@ -514,6 +517,7 @@ int CColumn::bCopyFromWithMap(CColumn* source, CHashTable& cloneMap) {
   m_strFurther = source->m_strFurther;
   m_strQualifier = source->m_strQualifier;
   m_strQuotedCaption = source->m_strQuotedCaption;
+  m_bServerCaption = source->m_bServerCaption;
   m_bMemoChanged = source->m_bMemoChanged;
   m_strMemoFileName = source->m_strMemoFileName;
   return 1;

@@ -112,6 +112,8 @@ class CColumn : public CRefCounted {
   // could not be made for lack of memory.
   const char16_t* pszGetSqlName(bool useName);
   const char16_t* pszGetQuotedName() const { return m_strQuotedName.pszGet(); }
+  // Whether the caption is the server's name of the column, in the server's case: a condition names it so.
+  bool bHasServerCaption() const { return m_bServerCaption; }
   const char16_t* pszGetMemoFileName() const { return m_strMemoFileName.pszGet(); }
   std::uint32_t bIsMemoChanged() const { return m_bMemoChanged; }
   CTableDescription* pGetTableDescription() const { return m_pTableDescription; }
@@ -142,6 +144,7 @@ class CColumn : public CRefCounted {
   CTString m_strFurther;
   CTString m_strQualifier;
   CTString m_strQuotedCaption;
+  bool m_bServerCaption = false;
   // One cached text per form of pszGetSqlName: [0] the caption form, [1] the
   // name form.
   CTString m_strSqlName[2];

@@ -179,6 +179,7 @@ IHostItemDescription* CColumnDescriptor::pCopyAs(IHostFileDescription* descripti
   copy->m_strOriginName = m_strOriginName;
   copy->m_nItemKind = m_nItemKind;
   copy->m_nOptions = m_nOptions;
+  copy->m_bServerName = m_bServerName;
   // The copy follows the keys the target already has.
   copy->m_nKeyNumber = target->nGetKeyCount();
 

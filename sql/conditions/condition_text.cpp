@@ -150,12 +150,14 @@ int CConditionNode::bBuildColumnReference(CSqlRewriter* rewriter, std::int32_t r
   const char16_t* qualifier = m_pColumn->pszGetQualifierText();
   compared.pszTable = qualifier && qualifier[0] ? qualifier : nullptr;
   compared.pszColumn = m_pColumn->pszGetCaption();
+  compared.bExactCase = m_pColumn->bHasServerCaption();
   // A column numbered from a sequence is named as the query names it: the query's item, with its table.
   if (m_pQuery && m_pColumn->nGetAutoIdMode() != 0) {
     if (IHostItemDescription* item = m_pQuery->pFindItemFile(m_pColumn->pGetDescriptorNoRef())) {
       compared.pItem = item;
       compared.pszTable = item->pszGetFileName();
       compared.pszColumn = item->pszGetName();
+      compared.bExactCase = false;
     }
   }
   if (!rewriter->bWriteOperand(compared, SQL_CONTEXT_WHERE, static_cast<std::uint32_t>(rewriterCode), nullptr, out)) {

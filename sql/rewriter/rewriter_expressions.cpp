@@ -365,7 +365,7 @@ int CSqlRewriter::bTakeSubRewriterText(CSqlRewriter* sub, bool withParameters) {
 // A name quoting left short or empty, or a qualifier without its table, would write another column into the
 // statement, so the name fails instead. A name without its table is written alone: a bare "." before it would not
 // be SQL.
-int CSqlRewriter::bQuoteQualifiedName(const char16_t* table, const char16_t* column, CTString& out) {
+int CSqlRewriter::bQuoteQualifiedName(const char16_t* table, const char16_t* column, CTString& out, bool exactCase) {
   out.Empty();
   bool whole = true;
   if (table && table[0]) {
@@ -382,7 +382,7 @@ int CSqlRewriter::bQuoteQualifiedName(const char16_t* table, const char16_t* col
   CTString name;
   if (!m_pConnection) {
     name = column;
-  } else if (!m_pConnection->nQuoteIdentifier(m_pHolder, column ? column : u"", name)) {
+  } else if (!m_pConnection->nQuoteIdentifier(m_pHolder, column ? column : u"", name, exactCase)) {
     return bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
   }
   const std::size_t qualifier = out.nGetLength();
@@ -397,7 +397,7 @@ int CSqlRewriter::bQuoteQualifiedName(const char16_t* table, const char16_t* col
 int CSqlRewriter::bWriteOperand(const SComparedColumn& column, std::uint32_t context, std::uint32_t operatorCode,
                                 IHostExpressionNode* node, CTString& out) {
   CTString qualified;
-  if (!bQuoteQualifiedName(column.pszTable, column.pszColumn, qualified)) return 0;
+  if (!bQuoteQualifiedName(column.pszTable, column.pszColumn, qualified, column.bExactCase)) return 0;
   if (nGetDateTimeOperandMode(context, column.nType, operatorCode, node) != 0) {
     if (!bWriteOperandAsText(column, qualified.pszGet(), out)) return 0;
     // The text form holds the name: one shorter than the name lost it.

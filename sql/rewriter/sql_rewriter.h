@@ -156,6 +156,8 @@ struct SComparedColumn {
   // The names the operand writer qualifies it with.
   const char16_t* pszTable = nullptr;
   const char16_t* pszColumn = nullptr;
+  // The column name is the server's, in its case (see CConnection::nQuoteIdentifier).
+  bool bExactCase = false;
 };
 
 class CSqlRewriter : public CRefCounted {
@@ -345,7 +347,7 @@ class CSqlRewriter : public CRefCounted {
   // 1 when the text written for a name is there (an empty name writes nothing); else error 12 at 10.6.
   int bHasText(const char16_t* name, const CTString& written);
   // The quoted table (part by part), "." and the quoted column; the column alone without a table.
-  int bQuoteQualifiedName(const char16_t* table, const char16_t* column, CTString& out);
+  int bQuoteQualifiedName(const char16_t* table, const char16_t* column, CTString& out, bool exactCase = false);
   // The named parameters of a pass-through text as code-9 segments appended to the list (CSqlSegment, referenced).
   int bScanNamedParameters(const char16_t* source, CRefPtrArray& segments);
   // Every declared parameter has a named parameter in the text.

@@ -185,6 +185,15 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
        "sql CREATE UNIQUE INDEX R_ID ON R (ID)\ndescribe R\nopen\nset ID=1 ORDER=7\nwrite-lob MY-NOTE 5000\nadd\n"
        "expect 1\nseek ID 1\nexpect ORDER=7\nread-lob MY-NOTE\nexpect 1\n",
        true, ""},
+      // Columns the server holds in lower or mixed case, or under a pseudo-column's name, are named as it holds
+      // them: added, sought, locked, written, deleted and read back from another session.
+      {"sql CREATE TABLE R (ID NUMBER(10) NOT NULL, \"order\" NUMBER(5), \"LEVEL\" NUMBER(5), \"Mixed\" CHAR(1))\n"
+       "sql CREATE UNIQUE INDEX R_ID ON R (ID)\nsql CREATE INDEX R_O ON R (\"order\")\ndescribe R\nopen\n"
+       "set ID=1 order=7 LEVEL=3 Mixed=a\nadd\nset ID=2 order=5 LEVEL=4\nadd\nseek order 7\nexpect ID=1\n"
+       "read first by order lock\nset Mixed=b\nmodify locked\nunlock\nconnect HOSTTEST SYSTEM manager as B\n"
+       "describe R as RB\nopen\nread first by order\nexpect ID=2 LEVEL=4 Mixed=b\ndelete\nread first by order\n"
+       "expect ID=1 LEVEL=3\n",
+       true, ""},
       // Reals, currency and decimals are set from their text and shown as numbers; a refused value leaves its field.
       {"sql CREATE TABLE N (ID NUMBER(10) NOT NULL, F FLOAT, C NUMBER(8,2), D NUMBER(20))\n"
        "sql CREATE UNIQUE INDEX N_ID ON N (ID)\ndescribe N\nopen\nset ID=1 F=2.5 C=3.25 D=123456789012345\n"

@@ -262,13 +262,14 @@ TEST_F(ConnectionTest, IdentifiersAreQuotedWhenTheDialectNeedsIt) {
     const char16_t* name;
     const char16_t* quoted;
     const char16_t* dotted;
+    const char16_t* exact = nullptr;  // the name as the server gave it, in its case
   } cases[] = {
       {0, u"", u"a b", u"a b", u"a b"},  // a dialect without quotes
       {0, u"[", u"plain", u"[plain]", u"[plain]"},
       {0, u"[", u"[done]", u"[done]", u"[done]"},
       {0, u"[", u"s.t", u"[s.t]", u"[s].[t]"},
       // Oracle quotes only what it could not read unquoted.
-      {1, u"\"", u"ORDERS", u"ORDERS", u"ORDERS"},
+      {1, u"\"", u"ORDERS", u"ORDERS", u"ORDERS", u"ORDERS"},
       {1, u"\"", u"order lines", u"\"order lines\"", u"\"order lines\""},
       {1, u"\"", u"_X", u"\"_X\"", u"\"_X\""},
       {1, u"\"", u"a-b.c d", u"\"a-b.c d\"", u"\"a-b\".\"c d\""},
@@ -278,7 +279,16 @@ TEST_F(ConnectionTest, IdentifiersAreQuotedWhenTheDialectNeedsIt) {
       {1, u"\"", u"A\" B", u"\"A\"\" B\"", u"\"A\"\" B\""},
       {0, u"[", u"a]b", u"[a]]b]", u"[a]]b]"},
       // Nor could it read a reserved word (in the case it folded it to) or a double quote inside a name.
-      {1, u"\"", u"order", u"\"ORDER\"", u"\"ORDER\""},
+      {1, u"\"", u"order", u"\"ORDER\"", u"\"ORDER\"", u"\"order\""},
+      // The server's own name is read back unquoted only as a plain upper-case name; a pseudo-column's name is a
+      // real column's there, and a quote opening it is part of it.
+      {1, u"\"", u"LEVEL", u"LEVEL", u"LEVEL", u"\"LEVEL\""},
+      {1, u"\"", u"Mixed", u"Mixed", u"Mixed", u"\"Mixed\""},
+      {1, u"\"", u"A$1#", u"A$1#", u"A$1#", u"A$1#"},
+      {1, u"\"", u"1A", u"1A", u"1A", u"\"1A\""},
+      {1, u"\"", u"\"Q\"", u"\"Q\"", u"\"Q\"", u"\"\"\"Q\"\"\""},
+      {1, u"\"", u"\u00C9T\u00C9", u"\u00C9T\u00C9", u"\u00C9T\u00C9", u"\u00C9T\u00C9"},
+      {1, u"\"", u"\u00E9t\u00E9", u"\u00E9t\u00E9", u"\u00E9t\u00E9", u"\"\u00E9t\u00E9\""},
       {1, u"\"", u"s.Varchar2", u"s.Varchar2", u"s.\"VARCHAR2\""},
       {1, u"\"", u"A\"B", u"\"A\"\"B\"", u"\"A\"\"B\""},
       {0, u"[", u"order", u"[order]", u"[order]"},
@@ -292,6 +302,10 @@ TEST_F(ConnectionTest, IdentifiersAreQuotedWhenTheDialectNeedsIt) {
     EXPECT_EQ(std::u16string(out.pszGet()), c.quoted);
     EXPECT_TRUE(quoting->nQuoteDottedName(nullptr, c.name, out));
     EXPECT_EQ(std::u16string(out.pszGet()), c.dotted);
+    if (c.exact) {
+      EXPECT_TRUE(quoting->nQuoteIdentifier(nullptr, c.name, out, true));
+      EXPECT_EQ(std::u16string(out.pszGet()), c.exact);
+    }
     quoting->nRelease();
   }
 }
