@@ -120,6 +120,13 @@ int CTable::bRead(const char16_t* keyName, std::uint32_t direction, std::uint32_
   if (bIsMove(direction)) {
     // The rows were read under another filter: the context keeps its record to find its place again.
     if (!context->bConditionStillMatches() && !context->bTakeRecordSlot(SLOT_STATE_PINNED)) return 0;
+    // The last read went through another key: a move goes on from the record it shows, in this key's order, not
+    // from where this context stood before. The context lets its own place go and finds the current record again,
+    // as a context that never read does. A query given as SQL text finds it among its shared rows instead.
+    if (previous && previous != context && !m_pSharedRowSource && !bIsSqlQuery()) {
+      context->bSetRecordSlot(SLOT_STATE_NONE, SLOT_NONE);
+      context->bSetRecordSlot(SLOT_STATE_PINNED, SLOT_NONE);
+    }
 
   } else {
     if (!context->bConditionStillMatches()) restart = 1;

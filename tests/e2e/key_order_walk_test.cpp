@@ -26,6 +26,7 @@
 #include <string>
 #include <thread>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include <unistd.h>
@@ -219,7 +220,8 @@ struct Handle {
   std::map<std::string, std::optional<int>> contexts;  // each read key's context and the record it stood on
   std::map<std::string, Value> seeks;                  // a key's last seek, until the key is read from an end
   std::set<std::string> off;                           // contexts that ran past an end: they have no position
-  std::optional<Row> added;                            // added where the walk stood nowhere: a next may start there
+  std::optional<Row> added;                            // added since the last record read: a move may start there
+  std::string last;                                    // the key of the last read
 };
 
 class Model {
@@ -242,15 +244,18 @@ class Model {
         // A position per mille of a key never read moves nothing: that context does not exist.
         if (st.kind == kGoTo && !h.contexts.count(key)) return a.ok ? std::nullopt : Fail(got, {"done"});
         if (!h.contexts.count(key)) h.contexts[key] = std::nullopt;
+        const std::string last = std::exchange(h.last, key);
         const bool fromEnd = st.kind != kRead || st.n < 2;
         for (const auto& view : Views()) {
           const auto order = Ordered(view, key);
           std::vector<std::optional<Row>> to;
-          if (st.kind == kRead && h.at && !fromEnd) {
+          // A move through the key last read goes on from its context's place; through another key from the
+          // current record: the one added since, else the one last shown.
+          if (st.kind == kRead && h.at && !fromEnd && (!h.added || last == key)) {
             for (const Row& p : Places(h, view)) to.push_back(Neighbour(order, key, p, st.n == 2));
           } else if (st.kind == kRead && h.added && !fromEnd) {
             to.push_back(Neighbour(order, key, *h.added, st.n == 2));
-            to.push_back(order.empty() ? std::nullopt : std::optional(st.n == 2 ? order.front() : order.back()));
+            if (!h.at) to.push_back(order.empty() ? std::nullopt : std::optional(st.n == 2 ? order.front() : order.back()));
           } else if (st.kind == kRead) {
             const bool first = st.n == 0 || st.n == 2;
             to.push_back(order.empty() ? std::nullopt : std::optional(first ? order.front() : order.back()));
@@ -311,7 +316,7 @@ class Model {
         m_rows[st.row.id] = st.row;
         m_changes.push_back({st.row.id, std::nullopt, st.row});
         h.buffer = st.row.id;
-        if (!h.at) h.added = st.row;
+        h.added = st.row;
         return Check(got, Describe(st.row));
       case kModify: case kDelete: {
         const std::optional<int> id = h.buffer;
@@ -522,7 +527,8 @@ TEST(KeyOrderWalk, DISABLED_EveryAnswerIsOneTheServersKeyOrderAllows) {
   const unsigned first = Setting("QZ_WALK_FIRST", 1), count = Setting("QZ_WALK_SEEDS", 150);
   const unsigned jobs = std::max(1u, Setting("QZ_WALK_JOBS", 3)), batch = 40;
   std::vector<unsigned> seeds;
-  for (unsigned s = first; s < first + count; ++s) seeds.push_back(s);
+  for (unsigned s = first; s < first + count; ++s)
+    if (!std::getenv("QZ_WALK_TABLES") || !Generate(s).order) seeds.push_back(s);
   std::vector<unsigned> failed;
   for (std::size_t done = 0; done < seeds.size(); done += jobs * batch) {
     std::vector<std::vector<unsigned>> failing(jobs);

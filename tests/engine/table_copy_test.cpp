@@ -39,11 +39,11 @@ class TableCopyTest : public TableFixture {
 TEST_F(TableCopyTest, ACopyKeepsItsContextsAndPositionsAndReadsApartFromItsSource) {
   KeyValueTable({1, 2, 3});
   ASSERT_TRUE(subject->bEnsureTableDescription());
+  ASSERT_EQ(subject->bRead(u"V", READ_LAST, 0, 0, 0, 0), 1);
   ASSERT_EQ(subject->bRead(u"K", READ_FIRST, 0, 0, 0, 0), 1);
   ASSERT_EQ(subject->bRead(u"K", READ_NEXT, 0, 0, 0, 0), 1);
   std::uint32_t identifier = 0;
   ASSERT_EQ(subject->bStorePosition(reinterpret_cast<RuntimeWord>(&identifier), u"K", 0), 1);
-  ASSERT_EQ(subject->bRead(u"V", READ_LAST, 0, 0, 0, 0), 1);
   ASSERT_EQ(subject->bRead(u"K", READ_NEXT, 0, 0, 0, 0), 1);
   ASSERT_EQ(CurrentK(subject), 3);
 

@@ -318,9 +318,11 @@ TEST_F(TableRoundTripTest, ChangesToldWhileAContextReadsLeaveItsPlace) {
     std::int32_t next;
   };
   const std::vector<Step> steps = {
-      {"write", [&] { Set(u"V", 77); return subject->bWriteRecord(0, 0, 2); }, 3},
-      {"add", [&] { Set(u"K", 30); return subject->bAddRecord(0, 2); }, 4},
-      {"delete", [&] { return subject->bDeleteRecord(0, 2); }, 5},
+      // The first move after V's read finds the current record again through a statement of its own, whose rows
+      // the scripted server answers from its first; the changes after it leave K's place alone.
+      {"write", [&] { Set(u"V", 77); return subject->bWriteRecord(0, 0, 2); }, 1},
+      {"add", [&] { Set(u"K", 30); return subject->bAddRecord(0, 2); }, 2},
+      {"delete", [&] { return subject->bDeleteRecord(0, 2); }, 3},
       {"modify", [&] { return subject->bModifyRecord(0, 2, 0); }, -1},
   };
   for (const Step& step : steps) {

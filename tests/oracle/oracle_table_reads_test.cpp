@@ -184,7 +184,7 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
       {u"Q", "F N N P L P N N P F M R2 M", "5 4 3 4 1 2 1 - 2 5 200 4 400"},
       {u"K", "F N g1 N P N g12 P N L g12 P N", "1 2 x 3 2 3 x 2 3 5 x 4 5"},
       {u"K", "F N Z N N N N P F N O N O N", "1 2 2 3 4 5 - 4 1 2 2 3 2 3"},
-      {u"K", "F N N W Z P P N O N", "1 2 3 1 1 2 1 2 1 4"},
+      {u"K", "F N N W Z P P N O N", "1 2 3 1 1 2 1 2 1 2"},
       {u"K", "F N N Z D N O P Z D P", "1 2 3 3 1 4 3 2 2 1 1"},
       {u"v", "F N Z N N N N N P O N", "1 2 2 3 4 5 - - 4 2 3"},
       {u"V", "U3 U4 F N N N Z N N P O N", "1 1 1 2 5 3 3 4 - 3 3 4"},
