@@ -446,6 +446,8 @@ class CTable {
   int nNotAvailable(std::uint32_t point);
   // A guard's answer for an item with no column: the table not open while it has no columns, else the item unknown.
   int bRaiseNoColumn();
+  // Error 35 for a write or a delete on the rows of a query given as SQL text; 1 otherwise.
+  int bRefuseSqlQueryWrite();
   // Raises a table error (unit 3) at the point with the table's name as file; answers 0.
   int bRaise(std::uint32_t errorCode, std::uint32_t point, const char16_t* item = nullptr,
              std::uint32_t recordedState = 0);

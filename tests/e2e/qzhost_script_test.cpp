@@ -77,6 +77,11 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
       {"connect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nread first lock\nwith HOSTTEST\n"
        "query Q SELECT ID, NAME FROM T\nread first\nset ID=2\nadd\nexpect 0\n",
        true, "the runtime is told: error 35"},
+      // So are a delete and a write of its record (the text names no table to write in), the row left as it was.
+      {"connect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nwith HOSTTEST\nquery Q SELECT ID, NAME FROM T "
+       "ORDER BY ID\nread first\ndelete\nexpect 0\nset NAME=x\nmodify\nexpect 0\nuse TB\nread first lock\nexpect NAME=one\n",
+       true, "r\xC3\xA9sultat d'une requ\xC3\xAAte SQL.\nfill the record of Q: NAME=x -> 1 (done)\n"
+             "write the changed record back to Q -> 0 (failed)\n    the runtime is told: error 35"},
       // A write or a delete that reaches no row fails: another session deleted it, or held its lock.
       {"connect HOSTTEST SYSTEM manager as B\nsql DELETE FROM T\nsql COMMIT\nuse T\nset NAME=two\nmodify\nexpect 0\n",
        true, "the runtime is told: error 13, state 9"},
