@@ -448,6 +448,9 @@ class CTable {
   int bRaiseNoColumn();
   // Error 35 for a write or a delete on the rows of a query given as SQL text; 1 otherwise.
   int bRefuseSqlQueryWrite();
+  // A query's rows read in full through the key before a seek looks through them; the current record, its image
+  // and whether one was read stay as they were. 0 with the read's error, or out of memory.
+  int bReadRowsKeepingRecord(const char16_t* keyName, std::uint32_t flags);
   // Raises a table error (unit 3) at the point with the table's name as file; answers 0.
   int bRaise(std::uint32_t errorCode, std::uint32_t point, const char16_t* item = nullptr,
              std::uint32_t recordedState = 0);

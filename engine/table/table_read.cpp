@@ -187,15 +187,19 @@ int CTable::bRead(const char16_t* keyName, std::uint32_t direction, std::uint32_
     context->AttachRowCache(0);
   }
 
-  // A context of a query's shared rows that never stood on one of them moves from the record last read through
-  // another context, as a table's context does; before any, the runtime's next asks for the first record and its
-  // previous for the last, in the order the context reads them.
-  if (!restart && bIsMove(direction) && m_pSharedRowSource && !context->pGetSavedRecord() &&
-      context->nGetRecordSlot() == SLOT_NONE && !context->bHasConditionNode()) {
-    if (fresh) {
+  // A move through a context of a query's shared rows goes on from the current record: from the context's own place
+  // when it stands on that record (or ran off an end from it), else from the record, found in this context's order;
+  // on a query given as SQL text, whose seeks look through the shared rows, after a seek too. (The reads that
+  // complete the source's rows go on from where they stand.) Before any record, the runtime's next asks for the first record and its previous for the last, in the order the
+  // context reads them.
+  if (!restart && bIsMove(direction) && m_pSharedRowSource && !context->bIsCompletingRows() &&
+      (bIsSqlQuery() || !context->bHasConditionNode())) {
+    CRecord* current = m_pTableDescription->pGetImageRecord();
+    CRecord* own = context->pGetSavedRecord();
+    const bool neverStood = !own && context->nGetRecordSlot() == SLOT_NONE;
+    if (fresh ? neverStood : !m_pTableDescription->nGetAccepted()) {
       direction = direction == READ_NEXT ? READ_FIRST : READ_LAST;
-    } else if (previous != context && !m_pSharedRowSource->bIsSourceCursor(context) &&
-               !context->bPlaceOnRecord(m_pTableDescription->pGetImageRecord())) {
+    } else if (!fresh && !(own && own->bEquals(current, false)) && !context->bPlaceOnRecord(current)) {
       return 0;
     }
   }
@@ -413,6 +417,28 @@ int CTable::bSeekValueFits(const char16_t* keyName, RuntimeWord value, std::uint
   return fits;
 }
 
+int CTable::bReadRowsKeepingRecord(const char16_t* keyName, std::uint32_t flags) {
+  CRecord* current = m_pTableDescription ? m_pTableDescription->pGetCurrentRecord() : nullptr;
+  CRecord* image = m_pTableDescription ? m_pTableDescription->pGetImageRecord() : nullptr;
+  if (!current || !image) return bRead(keyName, READ_FIRST, 0, 1, 0, flags);
+  // The read only brings the rows in: the record it hands out is none of the seek's. A seek that finds nothing
+  // leaves the current record the one read before it, which the moves after it go on from.
+  const std::uint32_t accepted = m_pTableDescription->nGetAccepted();
+  CRecord* keptCurrent = current->pDuplicate(RECORD_PARTS_ALL);
+  if (keptCurrent) keptCurrent->AddRef();
+  CRecord* keptImage = keptCurrent ? image->pDuplicate(RECORD_PARTS_ALL) : nullptr;
+  if (keptImage) keptImage->AddRef();
+  int answer = keptImage && bRead(keyName, READ_FIRST, 0, 1, 0, flags);
+  if (answer) {
+    answer = current->bCopyFrom(keptCurrent, RECORD_PARTS_ALL) && image->bCopyFrom(keptImage, RECORD_PARTS_ALL);
+    m_pTableDescription->SetAccepted(accepted);
+  }
+  if (!keptImage) SetHolderOutOfMemory(m_pErrorHolder);
+  if (keptImage) keptImage->nRelease();
+  if (keptCurrent) keptCurrent->nRelease();
+  return answer;
+}
+
 int CTable::bSeek(const char16_t* keyName, const char16_t* valueKey, RuntimeWord value, std::uint32_t exact,
                   std::uint32_t a, std::uint32_t lockMode, RuntimeWord lockAnswer, std::uint32_t forward,
                   std::uint32_t flags) {
@@ -421,11 +447,13 @@ int CTable::bSeek(const char16_t* keyName, const char16_t* valueKey, RuntimeWord
   // and the moves after it go on in the order the context reads; a range opened in the key's order would not.
   const int inQueryOrder = bIsQueryOrderKey(keyName);
   const std::uint32_t direction = forward ? READ_FIRST : READ_LAST;
-  if (bIsSqlQuery() && (!(m_pConnection && m_pConnection->bDbmsKindSetA()) || inQueryOrder)) {
-    // The query's rows are read once in full; the seek then looks through them. A value the key cannot hold fails
+  if (bIsSqlQuery()) {
+    // The query's rows are read once in full; the seek then looks through them, whatever the key: wrapped in a
+    // SELECT of the server's, the rows that share the key's value would come in another order than the query's
+    // (which its key views keep), and bare text could not be wrapped at all. A value the key cannot hold fails
     // before that read, which would move the context.
-    if (inQueryOrder && !bSeekValueFits(valueKey ? valueKey : keyName, value, direction, exact)) return 0;
-    if (!bRead(valueKey, READ_FIRST, 0, 1, 0, flags)) return 0;
+    if (!bSeekValueFits(valueKey ? valueKey : keyName, value, direction, exact)) return 0;
+    if (!bReadRowsKeepingRecord(valueKey, flags)) return 0;
     flags |= READ_FLAG_RESTART;
   }
   if (!m_pSharedRowSource) flags &= ~READ_FLAG_RESTART;
@@ -473,7 +501,7 @@ int CTable::bSeek(const char16_t* keyName, const char16_t* valueKey, RuntimeWord
     if (flags & READ_FLAG_RESTART) {
       context->bAttachSharedRowSource();
       CKeyedRowView* view = context->pGetSharedView();
-      if (view && inQueryOrder) view->BoundNextEnd(*reinterpret_cast<CHostValue*>(value));
+      if (view) view->BoundNextEnd(*reinterpret_cast<CHostValue*>(value));
     } else {
       bDropSharedRowSource();
     }

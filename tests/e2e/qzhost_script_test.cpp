@@ -185,6 +185,13 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
        "expect ID=3\nquery R SELECT ID, NAME FROM T ORDER BY ID DESC\nread previous by R\nexpect ID=1\n"
        "read record 2 by ID\nexpect ID=2\nread next by ID\nexpect ID=1\n",
        true, ""},
+      // A query's seek lands among ties in the query's order, and a move through any key goes on from the current
+      // record, after a seek that found nothing too (ORDER BY ID DESC; NAME order: a 2, one 4, one 3, one 1).
+      {"sql INSERT INTO T VALUES (2, 'a')\nsql INSERT INTO T VALUES (3, 'one')\nsql INSERT INTO T VALUES (4, 'one')\n"
+       "sql COMMIT\nquery Q SELECT ID, NAME FROM T ORDER BY ID DESC\nseek NAME one\nexpect ID=4\nread next by NAME\n"
+       "expect ID=3\nread next by ID\nexpect ID=2\nread next by NAME\nexpect ID=4\nread next by ID\nexpect ID=3\n"
+       "seek NAME z\nread next by ID\nexpect ID=2\n",
+       true, "seek the first record of Q whose NAME is z -> 1 (done)\n    past an end of the rows"},
       // A column named by a reserved word, and a LOB whose name needs quotes, are read and written.
       {"sql CREATE TABLE R (ID NUMBER(10) NOT NULL, \"ORDER\" NUMBER(5), \"MY-NOTE\" CLOB)\n"
        "sql CREATE UNIQUE INDEX R_ID ON R (ID)\ndescribe R\nopen\nset ID=1 ORDER=7\nwrite-lob MY-NOTE 5000\nadd\n"
