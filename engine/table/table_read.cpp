@@ -190,16 +190,14 @@ int CTable::bRead(const char16_t* keyName, std::uint32_t direction, std::uint32_
   // A move through a context of a query's shared rows goes on from the current record: from the context's own place
   // when it stands on that record (or ran off an end from it), else from the record, found in this context's order;
   // on a query given as SQL text, whose seeks look through the shared rows, after a seek too. (The reads that
-  // complete the source's rows go on from where they stand.) Before any record, the runtime's next asks for the first record and its previous for the last, in the order the
-  // context reads them.
+  // complete the source's rows go on from where they stand.) Before any record, the runtime's next asks for the
+  // first record and its previous for the last, in the order the context reads them.
   if (!restart && bIsMove(direction) && m_pSharedRowSource && !context->bIsCompletingRows() &&
       (bIsSqlQuery() || !context->bHasConditionNode())) {
-    CRecord* current = m_pTableDescription->pGetImageRecord();
-    CRecord* own = context->pGetSavedRecord();
-    const bool neverStood = !own && context->nGetRecordSlot() == SLOT_NONE;
-    if (fresh ? neverStood : !m_pTableDescription->nGetAccepted()) {
+    const bool neverStood = !context->pGetSavedRecord() && context->nGetRecordSlot() == SLOT_NONE;
+    if (bIsSqlQuery() ? !m_bRecordHandedOut : fresh && neverStood) {
       direction = direction == READ_NEXT ? READ_FIRST : READ_LAST;
-    } else if (!fresh && !(own && own->bEquals(current, false)) && !context->bPlaceOnRecord(current)) {
+    } else if (!fresh && !bPlaceOnCurrentRecord(context)) {
       return 0;
     }
   }
@@ -224,11 +222,13 @@ int CTable::bReadInContext(const char16_t* name, std::uint32_t direction, Runtim
   // run again would hand them out in its own order: they are read through the key first, as the moves read them,
   // then counted through there.
   if (bIsSqlQuery() && !bIsMove(direction) && !(flags & READ_FLAG_NO_CACHE) && name && *name && bNamesKey(name)) {
-    if (!bRead(name, READ_FIRST, a, 0, 0, flags & ~READ_FLAG_RESTART)) return 0;
+    if (!bReadRowsKeepingRecord(name, a, 0, flags & ~READ_FLAG_RESTART)) return 0;
     flags |= READ_FLAG_RESTART;
   }
   CCursor* context = pSelectContext(name, direction, flags);
   if (!context) return 0;
+  // The record counted to is handed out: a query run a moment ago is fresh no longer.
+  m_bFreshContext = 0;
   const std::uint32_t n = static_cast<std::uint32_t>(count);
   // A count from the first or the last record counts the key's records, not those of a range a seek left.
   int restart = 0;
@@ -243,8 +243,21 @@ int CTable::bReadInContext(const char16_t* name, std::uint32_t direction, Runtim
     // The key the query's rows are read by in their own order counts them in that order, as its moves go.
     if (bIsQueryOrderKey(name) && !context->bStandInSourceOrder()) return 0;
   }
-  if (bDoRead(context, name, direction, n, a, lockMode, lockAnswer, flags, restart)) return 1;
+  if (bDoRead(context, name, direction, n, a, lockMode, lockAnswer, flags, restart))
+    return bStayOnCurrentRecord(context);
   return bReadFallback(context, name, direction, lockMode, lockAnswer, flags);
+}
+
+int CTable::bStayOnCurrentRecord(CCursor* context) {
+  if (!bIsSqlQuery() || !m_pSharedRowSource || nHoldsRows(context)) return 1;
+  // A record N past the last, or a seek that found nothing, stood on no record of its own: the context keeps the
+  // current record as the record its moves go on from, not the one the rows were brought in through; before any,
+  // none.
+  // A current record the rows no longer hold (another session's delete, the rows read again) is no failure of this
+  // read, which found nothing anyway.
+  if (m_bRecordHandedOut) return context->bPlaceOnRecord(m_pTableDescription->pGetImageRecord(), false);
+  context->ForgetSavedRecord();
+  return 1;
 }
 
 int CTable::bSaveLockPlace(CCursor* context, std::uint32_t lockMode, CSavedPosition** place) {
@@ -364,6 +377,8 @@ int CTable::bDoRead(CCursor* context, const char16_t* keyName, std::uint32_t dir
   if (!bSaveLockPlace(context, lockMode, &before)) return 0;
   int answer = context->bRead(direction, 1, count, nullptr);
   const std::uint32_t inside = answer ? nHoldsRows(context) : 0;
+  // The reads that complete a query's rows hand none out.
+  if (inside && !context->bIsCompletingRows()) m_bRecordHandedOut = 1;
   if (inside && m_nCurrentRecordSlot != SLOT_NONE) {
     // The record read is the current record now: the one an add or a recall pinned no longer stands for it, and a
     // write or deletion that went back to that slot would reach another row.
@@ -417,21 +432,34 @@ int CTable::bSeekValueFits(const char16_t* keyName, RuntimeWord value, std::uint
   return fits;
 }
 
-int CTable::bReadRowsKeepingRecord(const char16_t* keyName, std::uint32_t flags) {
+int CTable::bStandsOnCurrentRecord(CCursor* context) {
+  CRecord* own = context->pGetSavedRecord();
+  return own && own->bEquals(m_pTableDescription->pGetImageRecord(), false);
+}
+
+int CTable::bPlaceOnCurrentRecord(CCursor* context) {
+  return bStandsOnCurrentRecord(context) || context->bPlaceOnRecord(m_pTableDescription->pGetImageRecord());
+}
+
+int CTable::bReadRowsKeepingRecord(const char16_t* keyName, std::uint32_t a, std::uint32_t lockMode,
+                                    std::uint32_t flags) {
   CRecord* current = m_pTableDescription ? m_pTableDescription->pGetCurrentRecord() : nullptr;
   CRecord* image = m_pTableDescription ? m_pTableDescription->pGetImageRecord() : nullptr;
-  if (!current || !image) return bRead(keyName, READ_FIRST, 0, 1, 0, flags);
-  // The read only brings the rows in: the record it hands out is none of the seek's. A seek that finds nothing
-  // leaves the current record the one read before it, which the moves after it go on from.
+  if (!current || !image) return bRead(keyName, READ_FIRST, a, lockMode, 0, flags);
+  // The read only brings the rows in: the record it hands out is none of the caller's. A seek that finds nothing,
+  // or a record N past the last, leaves the current record the one read before it, which the moves after it go on
+  // from.
   const std::uint32_t accepted = m_pTableDescription->nGetAccepted();
+  const std::uint32_t handedOut = m_bRecordHandedOut;
   CRecord* keptCurrent = current->pDuplicate(RECORD_PARTS_ALL);
   if (keptCurrent) keptCurrent->AddRef();
   CRecord* keptImage = keptCurrent ? image->pDuplicate(RECORD_PARTS_ALL) : nullptr;
   if (keptImage) keptImage->AddRef();
-  int answer = keptImage && bRead(keyName, READ_FIRST, 0, 1, 0, flags);
+  int answer = keptImage && bRead(keyName, READ_FIRST, a, lockMode, 0, flags);
   if (answer) {
     answer = current->bCopyFrom(keptCurrent, RECORD_PARTS_ALL) && image->bCopyFrom(keptImage, RECORD_PARTS_ALL);
     m_pTableDescription->SetAccepted(accepted);
+    m_bRecordHandedOut = handedOut;
   }
   if (!keptImage) SetHolderOutOfMemory(m_pErrorHolder);
   if (keptImage) keptImage->nRelease();
@@ -453,7 +481,7 @@ int CTable::bSeek(const char16_t* keyName, const char16_t* valueKey, RuntimeWord
     // (which its key views keep), and bare text could not be wrapped at all. A value the key cannot hold fails
     // before that read, which would move the context.
     if (!bSeekValueFits(valueKey ? valueKey : keyName, value, direction, exact)) return 0;
-    if (!bReadRowsKeepingRecord(valueKey, flags)) return 0;
+    if (!bReadRowsKeepingRecord(valueKey, 0, 1, flags)) return 0;
     flags |= READ_FLAG_RESTART;
   }
   if (!m_pSharedRowSource) flags &= ~READ_FLAG_RESTART;
@@ -508,8 +536,8 @@ int CTable::bSeek(const char16_t* keyName, const char16_t* valueKey, RuntimeWord
   }
   context->SetOpenFlags(flags);
   if (!bDoRead(context, keyName, direction, 1, a, lockMode, lockAnswer, flags, 0)) return 0;
-  if (inQueryOrder && (flags & READ_FLAG_RESTART)) return context->bStandInSourceOrder();
-  return 1;
+  if (inQueryOrder && (flags & READ_FLAG_RESTART) && !context->bStandInSourceOrder()) return 0;
+  return bStayOnCurrentRecord(context);
 }
 
 int CTable::bReadFallback(CCursor*, const char16_t*, std::uint32_t, std::uint32_t, RuntimeWord, std::uint32_t) {

@@ -192,6 +192,14 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
        "expect ID=3\nread next by ID\nexpect ID=2\nread next by NAME\nexpect ID=4\nread next by ID\nexpect ID=3\n"
        "seek NAME z\nread next by ID\nexpect ID=2\n",
        true, "seek the first record of Q whose NAME is z -> 1 (done)\n    past an end of the rows"},
+      // Before any record a move starts at the key's end; a record N past the last keeps the current record, whose
+      // place another key's context tells; a position per mille counts the rows it moves through, not those
+      // another session committed since (the same rows).
+      {"sql INSERT INTO T VALUES (2, 'a')\nsql INSERT INTO T VALUES (3, 'one')\nsql INSERT INTO T VALUES (4, 'one')\n"
+       "sql COMMIT\nquery Q SELECT ID, NAME FROM T ORDER BY ID DESC\nread next by NAME\nexpect ID=2\n"
+       "read record 9 by NAME\nread next by ID\nexpect ID=1\nposition by NAME\nconnect HOSTTEST SYSTEM manager as B\n"
+       "sql INSERT INTO T VALUES (5, 'b')\nsql COMMIT\nuse Q\nseek NAME one\nposition 1000 by NAME\nexpect ID=1\n",
+       true, "the position of Q by NAME per mille -> 1 (done)\n    per mille: 1000"},
       // A column named by a reserved word, and a LOB whose name needs quotes, are read and written.
       {"sql CREATE TABLE R (ID NUMBER(10) NOT NULL, \"ORDER\" NUMBER(5), \"MY-NOTE\" CLOB)\n"
        "sql CREATE UNIQUE INDEX R_ID ON R (ID)\ndescribe R\nopen\nset ID=1 ORDER=7\nwrite-lob MY-NOTE 5000\nadd\n"
