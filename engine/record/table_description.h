@@ -76,6 +76,8 @@ class CTableDescription : public CRefCounted {
   CTable* pGetTable() const { return m_pTable; }
   CErrorHolder* pGetErrorHolder() const { return m_pErrorHolder; }
   std::uint32_t nGetAccepted() const { return m_nAccepted; }
+  // Put back after a read that handed out no record of its caller's (the query's rows brought in for a seek).
+  void SetAccepted(std::uint32_t accepted) { m_nAccepted = accepted; }
 
  private:
   int bMakeRecords(CRecordDescription* description);

@@ -415,6 +415,11 @@ int CCursor::bUpdateRecordSlot(std::uint32_t kind) {
   return 1;
 }
 
+void CCursor::ForgetSavedRecord() {
+  ReleaseCounted(m_pSavedRecord);
+  m_nDuplicateCount = 0;
+}
+
 int CCursor::bEnsureSavedRecord() {
   if (m_pSavedRecord) return 1;
   m_pSavedRecord = new (std::nothrow) CRecord(m_pErrorHolder);

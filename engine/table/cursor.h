@@ -222,7 +222,8 @@ class CCursor : public CRefCounted, public IPositionOwner {
   // found its row by a key whose reads go in the query's order. 1 with no view.
   int bStandInSourceOrder();
   // Stands on the record among the shared rows, for a move from it.
-  int bPlaceOnRecord(CRecord* record);
+  // Not required, a record that is not among the rows read in the query's own order leaves the cursor on none.
+  int bPlaceOnRecord(CRecord* record, bool required = true);
 
   // ---- record slots ----
   int bSetRecordSlot(std::uint32_t state, std::uint32_t slot);
@@ -266,6 +267,8 @@ class CCursor : public CRefCounted, public IPositionOwner {
   // table had columns (a query's) takes them once the result is described.
   void SetColumnSet(CTableDescription* columns);
   CRecord* pGetSavedRecord() const { return m_pSavedRecord; }
+  // The cursor stands on no record: the one it kept was not reached by its last read.
+  void ForgetSavedRecord();
   CErrorHolder* pGetErrorHolder() const { return m_pErrorHolder; }
   const char16_t* pszGetSearchItem() const { return m_strSearchItem.pszGet(); }
   void SetSearchItem(const char16_t* name) { m_strSearchItem = name; }

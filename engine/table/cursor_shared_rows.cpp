@@ -124,14 +124,15 @@ int CCursor::bResyncSharedRows() {
   return m_pSharedView->bFindAgain(m_nDuplicateCount, &found);
 }
 
-int CCursor::bPlaceOnRecord(CRecord* record) {
+int CCursor::bPlaceOnRecord(CRecord* record, bool required) {
   if (!bEnsureSavedRecord()) return 0;
   if (!m_pSavedRecord->bCopyFrom(record, RECORD_PARTS_ALL)) return bOutOfMemory();
   m_nDuplicateCount = 0;
   if (m_pSharedView) return bResyncSharedRows();
   if (!m_pRowCache) return 1;
   const std::uint32_t row = m_pRowCache->nFindRecord(m_pSavedRecord);
-  if (row == ROW_NONE) return bRaiseRecordNotFound();
+  if (row == ROW_NONE && !required) ForgetSavedRecord();
+  if (row == ROW_NONE) return required ? bRaiseRecordNotFound() : 1;
   m_nCurrentRow = static_cast<std::int32_t>(row);
   return 1;
 }

@@ -446,6 +446,17 @@ class CTable {
   int nNotAvailable(std::uint32_t point);
   // A guard's answer for an item with no column: the table not open while it has no columns, else the item unknown.
   int bRaiseNoColumn();
+  // Error 35 for a write or a delete on the rows of a query given as SQL text; 1 otherwise.
+  int bRefuseSqlQueryWrite();
+  // Whether the context's own record is the current record (the last read through any context). Placing puts a
+  // context of the shared rows that does not stand there on it, in the context's order; 0 when it is not among them.
+  int bStandsOnCurrentRecord(CCursor* context);
+  int bPlaceOnCurrentRecord(CCursor* context);
+  // After a read that ran off the rows of a query given as SQL text: the context placed on the current record.
+  int bStayOnCurrentRecord(CCursor* context);
+  // A query's rows read in full through the key before a seek or a record N looks through them; the current record,
+  // its image and whether one was read stay as they were. 0 with the read's error, or out of memory.
+  int bReadRowsKeepingRecord(const char16_t* keyName, std::uint32_t a, std::uint32_t lockMode, std::uint32_t flags);
   // Raises a table error (unit 3) at the point with the table's name as file; answers 0.
   int bRaise(std::uint32_t errorCode, std::uint32_t point, const char16_t* item = nullptr,
              std::uint32_t recordedState = 0);
@@ -490,6 +501,8 @@ class CTable {
   CSharedRowSource* m_pSharedRowSource = nullptr;
   std::uint32_t m_bAttachedMismatch = 0;
   std::uint32_t m_bFreshContext = 0;
+  // A read handed out a record of the query's rows since it last ran (its current record is one of them).
+  std::uint32_t m_bRecordHandedOut = 0;
   CCursor* m_pSqlContext = nullptr;
   CTString m_strOpenName;
   std::uint64_t m_nRecordSize = 0;

@@ -143,6 +143,7 @@ int CTable::CopyFrom(CTable* source, CHashTable& cloneMap, RuntimeWord a, Runtim
   m_nCurrentRecordSlot = source->m_nCurrentRecordSlot;
   m_bAttachedMismatch = source->m_bAttachedMismatch;
   m_bFreshContext = source->m_bFreshContext;
+  m_bRecordHandedOut = source->m_bRecordHandedOut;
   m_strOpenName = source->m_strOpenName;
   m_nRecordSize = source->m_nRecordSize;
   // The automatic identifier is made again on first use.

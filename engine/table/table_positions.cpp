@@ -553,6 +553,13 @@ int CTable::bGetPositionPerMille(std::uint32_t* out, const char16_t* contextName
   CCursor* context = pFindContext(contextName);
   std::uint32_t outOfRange = 1;
   if (context) context->GetOutOfRange(&outOfRange);
+  // The place of a query's shared rows asked of a context that read before another did, or never did, is the
+  // current record's in the context's order: where a move through it goes on from.
+  if (context && bIsSqlQuery() && m_pSharedRowSource && m_bRecordHandedOut && !bStandsOnCurrentRecord(context)) {
+    // A current record the rows no longer hold has no place among them.
+    if (!context->bPlaceOnRecord(m_pTableDescription->pGetImageRecord(), false)) return 0;
+    outOfRange = context->pGetSavedRecord() ? 0 : 1;
+  }
   if (!context || outOfRange) {
     *out = 0xFFFFFFFF;
     return bRaise(TABLE_ERROR_NO_RECORD, TABLE_POINT_PER_MILLE, contextName);
@@ -566,9 +573,10 @@ int CTable::bSetPositionPerMille(const char16_t* contextName, std::uint32_t perM
   if (!context) return 1;
   std::int64_t count = 0;
   // The move reads from the first of all the key's records: they are what the target is counted among, not the
-  // range a seek left.
-  if (!bCountRecords(&count, COUNT_RECORDS, context->bHasConditionNode() ? 0 : COUNT_FROM_CACHE, context, -1))
-    return 0;
+  // range a seek left. A query given as SQL text counts the rows it moves through, its shared ones, after a seek
+  // too (its seeks look through them): counted on the server, rows committed since would be counted, not reached.
+  const int fromCache = !context->bHasConditionNode() || bIsSqlQuery();
+  if (!bCountRecords(&count, COUNT_RECORDS, fromCache ? COUNT_FROM_CACHE : 0, context, -1)) return 0;
   // In 64 bits: per mille times more than 4,294,967 rows does not fit 32.
   std::int64_t target = static_cast<std::int64_t>(perMille) * count / 1000;
   if (target < 1) target = 1;

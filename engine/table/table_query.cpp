@@ -199,6 +199,7 @@ int CTable::bExecute(CSqlRewriter** outStatement, CTString& keyName, const char1
       if (answer) {
         keyName = m_strQueryKeyName.pszGet();
         m_bFreshContext = 1;
+        m_bRecordHandedOut = 0;
       }
     }
   } else if (answer && m_pParsedQuery) {
@@ -305,6 +306,7 @@ int CTable::bRunQueryText(std::uint32_t* hasRows, const char16_t* name, std::uin
       }
     }
     m_bFreshContext = 1;
+    m_bRecordHandedOut = 0;
     m_bOpen = 1;
   } else {
     context->bClose();

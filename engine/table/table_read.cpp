@@ -194,15 +194,17 @@ int CTable::bRead(const char16_t* keyName, std::uint32_t direction, std::uint32_
     context->AttachRowCache(0);
   }
 
-  // A context of a query's shared rows that never stood on one of them moves from the record last read through
-  // another context, as a table's context does; before any, the runtime's next asks for the first record and its
-  // previous for the last, in the order the context reads them.
-  if (!restart && bIsMove(direction) && m_pSharedRowSource && !context->pGetSavedRecord() &&
-      context->nGetRecordSlot() == SLOT_NONE && !context->bHasConditionNode()) {
-    if (fresh) {
+  // A move through a context of a query's shared rows goes on from the current record: from the context's own place
+  // when it stands on that record (or ran off an end from it), else from the record, found in this context's order;
+  // on a query given as SQL text, whose seeks look through the shared rows, after a seek too. (The reads that
+  // complete the source's rows go on from where they stand.) Before any record, the runtime's next asks for the
+  // first record and its previous for the last, in the order the context reads them.
+  if (!restart && bIsMove(direction) && m_pSharedRowSource && !context->bIsCompletingRows() &&
+      (bIsSqlQuery() || !context->bHasConditionNode())) {
+    const bool neverStood = !context->pGetSavedRecord() && context->nGetRecordSlot() == SLOT_NONE;
+    if (bIsSqlQuery() ? !m_bRecordHandedOut : fresh && neverStood) {
       direction = direction == READ_NEXT ? READ_FIRST : READ_LAST;
-    } else if (previous != context && !m_pSharedRowSource->bIsSourceCursor(context) &&
-               !context->bPlaceOnRecord(m_pTableDescription->pGetImageRecord())) {
+    } else if (!fresh && !bPlaceOnCurrentRecord(context)) {
       return 0;
     }
   }
@@ -227,11 +229,13 @@ int CTable::bReadInContext(const char16_t* name, std::uint32_t direction, Runtim
   // run again would hand them out in its own order: they are read through the key first, as the moves read them,
   // then counted through there.
   if (bIsSqlQuery() && !bIsMove(direction) && !(flags & READ_FLAG_NO_CACHE) && name && *name && bNamesKey(name)) {
-    if (!bRead(name, READ_FIRST, a, 0, 0, flags & ~READ_FLAG_RESTART)) return 0;
+    if (!bReadRowsKeepingRecord(name, a, 0, flags & ~READ_FLAG_RESTART)) return 0;
     flags |= READ_FLAG_RESTART;
   }
   CCursor* context = pSelectContext(name, direction, flags);
   if (!context) return 0;
+  // The record counted to is handed out: a query run a moment ago is fresh no longer.
+  m_bFreshContext = 0;
   const std::uint32_t n = static_cast<std::uint32_t>(count);
   // A count from the first or the last record counts the key's records, not those of a range a seek left.
   int restart = 0;
@@ -246,8 +250,21 @@ int CTable::bReadInContext(const char16_t* name, std::uint32_t direction, Runtim
     // The key the query's rows are read by in their own order counts them in that order, as its moves go.
     if (bIsQueryOrderKey(name) && !context->bStandInSourceOrder()) return 0;
   }
-  if (bDoRead(context, name, direction, n, a, lockMode, lockAnswer, flags, restart)) return 1;
+  if (bDoRead(context, name, direction, n, a, lockMode, lockAnswer, flags, restart))
+    return bStayOnCurrentRecord(context);
   return bReadFallback(context, name, direction, lockMode, lockAnswer, flags);
+}
+
+int CTable::bStayOnCurrentRecord(CCursor* context) {
+  if (!bIsSqlQuery() || !m_pSharedRowSource || nHoldsRows(context)) return 1;
+  // A record N past the last, or a seek that found nothing, stood on no record of its own: the context keeps the
+  // current record as the record its moves go on from, not the one the rows were brought in through; before any,
+  // none.
+  // A current record the rows no longer hold (another session's delete, the rows read again) is no failure of this
+  // read, which found nothing anyway.
+  if (m_bRecordHandedOut) return context->bPlaceOnRecord(m_pTableDescription->pGetImageRecord(), false);
+  context->ForgetSavedRecord();
+  return 1;
 }
 
 int CTable::bSaveLockPlace(CCursor* context, std::uint32_t lockMode, CSavedPosition** place) {
@@ -367,6 +384,8 @@ int CTable::bDoRead(CCursor* context, const char16_t* keyName, std::uint32_t dir
   if (!bSaveLockPlace(context, lockMode, &before)) return 0;
   int answer = context->bRead(direction, 1, count, nullptr);
   const std::uint32_t inside = answer ? nHoldsRows(context) : 0;
+  // The reads that complete a query's rows hand none out.
+  if (inside && !context->bIsCompletingRows()) m_bRecordHandedOut = 1;
   if (inside && m_nCurrentRecordSlot != SLOT_NONE) {
     // The record read is the current record now: the one an add or a recall pinned no longer stands for it, and a
     // write or deletion that went back to that slot would reach another row.
@@ -420,6 +439,41 @@ int CTable::bSeekValueFits(const char16_t* keyName, RuntimeWord value, std::uint
   return fits;
 }
 
+int CTable::bStandsOnCurrentRecord(CCursor* context) {
+  CRecord* own = context->pGetSavedRecord();
+  return own && own->bEquals(m_pTableDescription->pGetImageRecord(), false);
+}
+
+int CTable::bPlaceOnCurrentRecord(CCursor* context) {
+  return bStandsOnCurrentRecord(context) || context->bPlaceOnRecord(m_pTableDescription->pGetImageRecord());
+}
+
+int CTable::bReadRowsKeepingRecord(const char16_t* keyName, std::uint32_t a, std::uint32_t lockMode,
+                                    std::uint32_t flags) {
+  CRecord* current = m_pTableDescription ? m_pTableDescription->pGetCurrentRecord() : nullptr;
+  CRecord* image = m_pTableDescription ? m_pTableDescription->pGetImageRecord() : nullptr;
+  if (!current || !image) return bRead(keyName, READ_FIRST, a, lockMode, 0, flags);
+  // The read only brings the rows in: the record it hands out is none of the caller's. A seek that finds nothing,
+  // or a record N past the last, leaves the current record the one read before it, which the moves after it go on
+  // from.
+  const std::uint32_t accepted = m_pTableDescription->nGetAccepted();
+  const std::uint32_t handedOut = m_bRecordHandedOut;
+  CRecord* keptCurrent = current->pDuplicate(RECORD_PARTS_ALL);
+  if (keptCurrent) keptCurrent->AddRef();
+  CRecord* keptImage = keptCurrent ? image->pDuplicate(RECORD_PARTS_ALL) : nullptr;
+  if (keptImage) keptImage->AddRef();
+  int answer = keptImage && bRead(keyName, READ_FIRST, a, lockMode, 0, flags);
+  if (answer) {
+    answer = current->bCopyFrom(keptCurrent, RECORD_PARTS_ALL) && image->bCopyFrom(keptImage, RECORD_PARTS_ALL);
+    m_pTableDescription->SetAccepted(accepted);
+    m_bRecordHandedOut = handedOut;
+  }
+  if (!keptImage) SetHolderOutOfMemory(m_pErrorHolder);
+  if (keptImage) keptImage->nRelease();
+  if (keptCurrent) keptCurrent->nRelease();
+  return answer;
+}
+
 int CTable::bSeek(const char16_t* keyName, const char16_t* valueKey, RuntimeWord value, std::uint32_t exact,
                   std::uint32_t a, std::uint32_t lockMode, RuntimeWord lockAnswer, std::uint32_t forward,
                   std::uint32_t flags) {
@@ -428,11 +482,13 @@ int CTable::bSeek(const char16_t* keyName, const char16_t* valueKey, RuntimeWord
   // and the moves after it go on in the order the context reads; a range opened in the key's order would not.
   const int inQueryOrder = bIsQueryOrderKey(keyName);
   const std::uint32_t direction = forward ? READ_FIRST : READ_LAST;
-  if (bIsSqlQuery() && (!(m_pConnection && m_pConnection->bDbmsKindSetA()) || inQueryOrder)) {
-    // The query's rows are read once in full; the seek then looks through them. A value the key cannot hold fails
+  if (bIsSqlQuery()) {
+    // The query's rows are read once in full; the seek then looks through them, whatever the key: wrapped in a
+    // SELECT of the server's, the rows that share the key's value would come in another order than the query's
+    // (which its key views keep), and bare text could not be wrapped at all. A value the key cannot hold fails
     // before that read, which would move the context.
-    if (inQueryOrder && !bSeekValueFits(valueKey ? valueKey : keyName, value, direction, exact)) return 0;
-    if (!bRead(valueKey, READ_FIRST, 0, 1, 0, flags)) return 0;
+    if (!bSeekValueFits(valueKey ? valueKey : keyName, value, direction, exact)) return 0;
+    if (!bReadRowsKeepingRecord(valueKey, 0, 1, flags)) return 0;
     flags |= READ_FLAG_RESTART;
   }
   if (!m_pSharedRowSource) flags &= ~READ_FLAG_RESTART;
@@ -480,15 +536,15 @@ int CTable::bSeek(const char16_t* keyName, const char16_t* valueKey, RuntimeWord
     if (flags & READ_FLAG_RESTART) {
       context->bAttachSharedRowSource();
       CKeyedRowView* view = context->pGetSharedView();
-      if (view && inQueryOrder) view->BoundNextEnd(*reinterpret_cast<CHostValue*>(value));
+      if (view) view->BoundNextEnd(*reinterpret_cast<CHostValue*>(value));
     } else {
       bDropSharedRowSource();
     }
   }
   context->SetOpenFlags(flags);
   if (!bDoRead(context, keyName, direction, 1, a, lockMode, lockAnswer, flags, 0)) return 0;
-  if (inQueryOrder && (flags & READ_FLAG_RESTART)) return context->bStandInSourceOrder();
-  return 1;
+  if (inQueryOrder && (flags & READ_FLAG_RESTART) && !context->bStandInSourceOrder()) return 0;
+  return bStayOnCurrentRecord(context);
 }
 
 int CTable::bReadFallback(CCursor*, const char16_t*, std::uint32_t, std::uint32_t, RuntimeWord, std::uint32_t) {

@@ -53,6 +53,11 @@ bool bIsUniqueItem(CColumnDescriptor* item) { return item && (item->bIsUnique() 
 
 }  // namespace
 
+// The rows of a query given as SQL text belong to no table the driver knows (the text is run as it stands; the
+// server describes its columns without their tables): a write or a delete through it is refused as such before a
+// lock statement is built over the query, which the server would refuse as it stands.
+int CTable::bRefuseSqlQueryWrite() { return bIsSqlQuery() ? bRaise(TABLE_ERROR_SQL_QUERY, TABLE_POINT_SQL_QUERY) : 1; }
+
 // ---- the runtime's record operations ----
 
 int CTable::bHaveColumns() { return m_pTableDescription || (bEnsureTableDescription() && m_pTableDescription); }
@@ -83,7 +88,7 @@ int CTable::bWriteRecord(RuntimeWord key, std::uint32_t flags, std::uint32_t mod
 
 int CTable::bDoWriteRecord(RuntimeWord, std::uint32_t flags, std::uint32_t mode, RuntimeWord argument) {
   CCursor* context = pGetDefaultContext();
-  if (!context) return 0;
+  if (!context || !bRefuseSqlQueryWrite()) return 0;
   const int locked = bLockCurrentRecord(context, nWriteLockMode(mode), 0, 0);
   int written = locked && bExecuteModification(context, SQL_STATEMENT_UPDATE, flags, argument);
   CRecord* current = m_pTableDescription ? m_pTableDescription->pGetCurrentRecord() : nullptr;
@@ -151,7 +156,7 @@ int CTable::bModifyRecord(RuntimeWord key, std::uint32_t mode, RuntimeWord argum
       return 0;
     }
   }
-  int modified = bCheckAvailable(key);
+  int modified = bCheckAvailable(key) && bRefuseSqlQueryWrite();
   CCursor* context = modified ? pGetDefaultContext() : nullptr;
   modified = context && bLockCurrentRecord(context, mode, key, argument) && bDoModifyRecord(key, 1);
   if (context && context->nGetReadMode() == 1) context->FreeStatement();
@@ -176,7 +181,7 @@ int CTable::bDoModifyRecord(RuntimeWord, std::uint32_t mode) {
 }
 
 int CTable::bDeleteRecord(RuntimeWord key, std::uint32_t mode) {
-  if (!bCheckAvailable(key) || !bHaveColumns()) return 0;
+  if (!bCheckAvailable(key) || !bRefuseSqlQueryWrite() || !bHaveColumns()) return 0;
   if (key == 0 && m_nCurrentRecordSlot != SLOT_NONE) bReadSlotIntoImage(m_nCurrentRecordSlot);
   CCursor* context = pGetDefaultContext();
   if (!context) return 0;

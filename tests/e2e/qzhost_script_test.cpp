@@ -77,6 +77,11 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
       {"connect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nread first lock\nwith HOSTTEST\n"
        "query Q SELECT ID, NAME FROM T\nread first\nset ID=2\nadd\nexpect 0\n",
        true, "the runtime is told: error 35"},
+      // So are a delete and a write of its record (the text names no table to write in), the row left as it was.
+      {"connect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nwith HOSTTEST\nquery Q SELECT ID, NAME FROM T "
+       "ORDER BY ID\nread first\ndelete\nexpect 0\nset NAME=x\nmodify\nexpect 0\nuse TB\nread first lock\nexpect NAME=one\n",
+       true, "r\xC3\xA9sultat d'une requ\xC3\xAAte SQL.\nfill the record of Q: NAME=x -> 1 (done)\n"
+             "write the changed record back to Q -> 0 (failed)\n    the runtime is told: error 35"},
       // A write or a delete that reaches no row fails: another session deleted it, or held its lock.
       {"connect HOSTTEST SYSTEM manager as B\nsql DELETE FROM T\nsql COMMIT\nuse T\nset NAME=two\nmodify\nexpect 0\n",
        true, "the runtime is told: error 13, state 9"},
@@ -180,6 +185,21 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
        "expect ID=3\nquery R SELECT ID, NAME FROM T ORDER BY ID DESC\nread previous by R\nexpect ID=1\n"
        "read record 2 by ID\nexpect ID=2\nread next by ID\nexpect ID=1\n",
        true, ""},
+      // A query's seek lands among ties in the query's order, and a move through any key goes on from the current
+      // record, after a seek that found nothing too (ORDER BY ID DESC; NAME order: a 2, one 4, one 3, one 1).
+      {"sql INSERT INTO T VALUES (2, 'a')\nsql INSERT INTO T VALUES (3, 'one')\nsql INSERT INTO T VALUES (4, 'one')\n"
+       "sql COMMIT\nquery Q SELECT ID, NAME FROM T ORDER BY ID DESC\nseek NAME one\nexpect ID=4\nread next by NAME\n"
+       "expect ID=3\nread next by ID\nexpect ID=2\nread next by NAME\nexpect ID=4\nread next by ID\nexpect ID=3\n"
+       "seek NAME z\nread next by ID\nexpect ID=2\n",
+       true, "seek the first record of Q whose NAME is z -> 1 (done)\n    past an end of the rows"},
+      // Before any record a move starts at the key's end; a record N past the last keeps the current record, whose
+      // place another key's context tells; a position per mille counts the rows it moves through, not those
+      // another session committed since (the same rows).
+      {"sql INSERT INTO T VALUES (2, 'a')\nsql INSERT INTO T VALUES (3, 'one')\nsql INSERT INTO T VALUES (4, 'one')\n"
+       "sql COMMIT\nquery Q SELECT ID, NAME FROM T ORDER BY ID DESC\nread next by NAME\nexpect ID=2\n"
+       "read record 9 by NAME\nread next by ID\nexpect ID=1\nposition by NAME\nconnect HOSTTEST SYSTEM manager as B\n"
+       "sql INSERT INTO T VALUES (5, 'b')\nsql COMMIT\nuse Q\nseek NAME one\nposition 1000 by NAME\nexpect ID=1\n",
+       true, "the position of Q by NAME per mille -> 1 (done)\n    per mille: 1000"},
       // A column named by a reserved word, and a LOB whose name needs quotes, are read and written.
       {"sql CREATE TABLE R (ID NUMBER(10) NOT NULL, \"ORDER\" NUMBER(5), \"MY-NOTE\" CLOB)\n"
        "sql CREATE UNIQUE INDEX R_ID ON R (ID)\ndescribe R\nopen\nset ID=1 ORDER=7\nwrite-lob MY-NOTE 5000\nadd\n"
