@@ -148,7 +148,8 @@ struct Model {
   bool Shows(const Qtys& accepted) {  // whether the record landed on holds one of the accepted values
     if (accepted.size() == 1 && *accepted.begin()) shown = **accepted.begin();
     if (got->answer && !accepted.count(got->qty))
-      wrong = "shows ID=" + std::to_string(got->id.value_or(0)) + " QTY=" + (got->qty ? std::to_string(*got->qty) : "NULL");
+      wrong = "shows ID=" + std::to_string(got->id.value_or(0)) + " QTY=" +
+              (got->qty ? std::to_string(*got->qty) : "NULL");
     return wrong.empty();
   }
   int NewTxn(int conn) { return txns[++next] = {conn, {}}, next; }
@@ -267,22 +268,20 @@ class OracleLockModel : public ocitest::OracleTableFixture {
     qzrt::OpenTable* table = side.table.get();
     if (op.kind == 'a') table->SetField(u"ID", std::to_string(op.key));
     if (Is(op.kind, "mMfFa")) table->SetField(u"QTY", std::to_string(op.value));
-    if (Is(op.kind, "mMfFa")) table->SetField(u"NAME", Is(op.kind, "fF") ? std::nullopt : std::optional<std::string>("a"));
+    if (Is(op.kind, "mMfFa")) table->SetField(u"NAME", Is(op.kind, "fF") ? qzrt::FieldText() : qzrt::FieldText("a"));
     const int mode = Is(op.kind, "RlMF") ? 2 : 0;
     std::int32_t key = op.key;
     CHostValue value;
-    value.SetType(HOST_TYPE_INT32), value.Set(&key);
-    qzrt::ConnectionDescription* d = side.description.get();
     Outcome got;
     switch (op.kind) {
-      case 's': got.answer = table->Seek(u"ID", &value); break;
+      case 's': value.SetType(HOST_TYPE_INT32), value.Set(&key), got.answer = table->Seek(u"ID", &value); break;
       case 'r': case 'R': got.answer = table->Read(u"ID", op.key, mode); break;
       case 'l': case 'u': got.answer = table->LockRecord(mode); break;
       case 'a': got.answer = table->Add(); break;
       case 'd': got.answer = table->Delete(0); break;
-      case 'b': case 'c': case 'x':
-        got.answer = op.kind == 'b' ? session.Begin(*d) : op.kind == 'c' ? session.Commit(*d) : session.Rollback(*d);
-        break;
+      case 'b': got.answer = session.Begin(*side.description); break;
+      case 'c': got.answer = session.Commit(*side.description); break;
+      case 'x': got.answer = session.Rollback(*side.description); break;
       case 'C': case 'O': got.answer = op.kind == 'C' ? table->Close() : table->Open(); break;
       case 'D': case 'N': got.answer = op.kind == 'D' ? Disconnect(side) : Connect(side, op.conn); break;
       default: got.answer = table->Write(mode);  // m M f F
@@ -300,7 +299,8 @@ class OracleLockModel : public ocitest::OracleTableFixture {
   }
   // The host's lines of a step, on the table or the connection of its side.
   void Print(const Op& op) {
-    const std::string name = op.conn ? "B" : "A", use = Is(op.kind, "bcx") ? "with " + name : op.conn ? "use TB" : "use T";
+    const std::string name = op.conn ? "B" : "A";
+    const std::string use = Is(op.kind, "bcx") ? "with " + name : op.conn ? "use TB" : "use T";
     if (!Is(op.kind, "DN") && use != used) script << use << "\n";
     used = op.kind == 'D' ? "" : use;  // a connection made again has its table in use
     static const char* const kDirections[] = {"first", "last", "next", "previous"};
@@ -318,7 +318,7 @@ class OracleLockModel : public ocitest::OracleTableFixture {
     // A data source of its own: what one run leaves locked meets no other.
     const std::string name = "LOCKMODEL_" + std::to_string(++runs);
     ocitest::StandIn::Get().CreateDataSource(name.c_str());
-    source.assign(name.begin(), name.end());
+    source = Wide(name);
     auto checking = ocitest::Description(u"C", source);
     CallSlot<int>(driver, ocitest::kDriverOpen, checking.get());
     COracleConnection* checker = ocitest::ConnectionOf(driver, *checking);
@@ -330,7 +330,8 @@ class OracleLockModel : public ocitest::OracleTableFixture {
     };
     sql("CREATE TABLE T (ID NUMBER(10) NOT NULL, QTY NUMBER(10), NAME VARCHAR2(10) NOT NULL)");
     sql("CREATE UNIQUE INDEX T_ID ON T (ID)");
-    for (int k = 1; k <= Model::kRows; ++k) sql("INSERT INTO T VALUES (" + std::to_string(k) + ", " + std::to_string(k) + ", 'a')");
+    for (int k = 1; k <= Model::kRows; ++k)
+      sql("INSERT INTO T VALUES (" + std::to_string(k) + ", " + std::to_string(k) + ", 'a')");
     sql("COMMIT");
     Side sides[2];
     Model model;
@@ -338,7 +339,7 @@ class OracleLockModel : public ocitest::OracleTableFixture {
     // session sees what was committed.
     std::vector<Op> ops = {{0, 'N'}, {1, 'N'}};
     ops.insert(ops.end(), given.begin(), given.end());
-    for (int c = 0; c < 2; ++c) ops.insert(ops.end(), {{c, 'x'}, {c, 'x'}, {c, 'C'}});
+    ops.insert(ops.end(), {{0, 'x'}, {0, 'x'}, {0, 'C'}, {1, 'x'}, {1, 'x'}, {1, 'C'}});
     Found found;
     for (std::size_t i = 0; i < ops.size() && !found; ++i) {
       const Op& op = ops[i];
@@ -357,9 +358,11 @@ class OracleLockModel : public ocitest::OracleTableFixture {
       for (int k = 1; k <= 6; ++k) {
         const std::string ids = std::to_string(k);
         const Qty qty = model.rows[k].empty() ? Qty() : model.rows[k].back().qty;
-        const std::u16string now = ocitest::FetchText(checker, *holder, Wide("SELECT QTY FROM T WHERE ID = " + ids).c_str());
-        if (qty) script << "read " << (expected.empty() ? "first" : "next") << "\nexpect ID=" << k << " QTY=" << *qty << "\n";
-        if (qty) expected += " " + ids + "=" + std::to_string(*qty);
+        const auto now = ocitest::FetchText(checker, *holder, Wide("SELECT QTY FROM T WHERE ID = " + ids).c_str());
+        if (qty) {
+          script << "read " << (expected.empty() ? "first" : "next") << "\nexpect ID=" << ids << " QTY=" << *qty << "\n";
+          expected += " " + ids + "=" + std::to_string(*qty);
+        }
         if (now != u"<none>") rows += " " + ids + "=" + std::string(now.begin(), now.end());
       }
       if (rows != expected) found = {{'E', "commits" + rows + " where a server commits" + expected}};
