@@ -1,10 +1,11 @@
 // Random runs of two connections A and B on a table T (ID a unique key, QTY, NAME NOT NULL), checked step by step
 // against a model of a server's NOWAIT row locks (a read without lock releases the record it reads), of what each
 // connection sees (the committed rows, its own pending work) and of levels counted on one transaction (an inner
-// rollback dooms it); where the driver may answer more than one way, each such answer is accepted. The rows committed
-// are compared at the end. A run that disagrees is shrunk and printed as a host script, which replays it:
+// rollback dooms it), accepting each answer the driver may give, then the rows committed. A run that disagrees is
+// shrunk and printed as a host script, which replays it:
 //   QZOCI_DATA_SOURCES=HOSTTEST build/dev/bin/qzhost --driver build/dev/bin/qz170ora64.so FILE
-// Seeds 1-60 by default; QZ_LOCK_MODEL_SEEDS (how many) and QZ_LOCK_MODEL_FIRST_SEED choose others.
+// Seeds 1-60 by default; QZ_LOCK_MODEL_FIRST_SEED (1 by default) and QZ_LOCK_MODEL_SEEDS choose others:
+//   QZ_LOCK_MODEL_SEEDS=5000 build/dev/bin/qz_oracle_tests --gtest_filter='OracleLockModel.*'
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -23,11 +24,10 @@ namespace {
 
 // A step of connection conn (0 A, 1 B). key: the ID sought or added, the direction of a read; value: the QTY written.
 struct Op { int conn; char kind; int key = 0, value = 0; };
-// Each kind of step: when it can run (N not connected, O connected with the table closed, b below two levels, t the
-// table open, c a current record, u connected) and the host's lines (%k the key, %v the value, %d the direction,
-// %n the connection, %t its table's name). s seek, r read, R read with lock, l lock, u unlock, m modify, M modify
-// locked, f/F the same failing, a add, d delete, b begin, c commit, x rollback, C close, O open, D disconnect,
-// N connect again.
+// Each kind: when it can run (N not connected, O connected with the table closed, b below two levels, t the table
+// open, c a current record, u connected) and the host's lines (%k the key, %v the value, %d the direction, %n the
+// connection, %t its table's name). s seek, r read, R read with lock, l lock, u unlock, m modify, M modify locked,
+// f/F the same failing, a add, d delete, b begin, c commit, x rollback, C close, O open, D disconnect, N reconnect.
 const std::map<char, std::pair<char, const char*>> kKinds = {
     {'s', {'u', "seek ID %k"}}, {'r', {'u', "read %d"}}, {'R', {'u', "read %d lock"}}, {'l', {'c', "lock"}},
     {'u', {'c', "unlock"}}, {'m', {'c', "set QTY=%v NAME=a\nmodify"}}, {'M', {'c', "set QTY=%v NAME=a\nmodify locked"}},
@@ -36,6 +36,7 @@ const std::map<char, std::pair<char, const char*>> kKinds = {
     {'c', {'u', "commit"}}, {'x', {'u', "rollback"}}, {'C', {'t', "close"}}, {'O', {'O', "open"}},
     {'D', {'u', "disconnect %n"}}, {'N', {'N', "connect HOSTTEST SYSTEM manager as %n\ndescribe T%t\nopen"}}};
 bool Is(char kind, const char* kinds) { return std::string(kinds).find(kind) != std::string::npos; }
+std::u16string Wide(const std::string& text) { return {text.begin(), text.end()}; }
 
 // What the driver answered: the answer, whether a move ran off an end, the current record and the error's ORA text.
 struct Outcome { int answer = 0; bool pastEnd = false; std::optional<int> id, qty; std::string ora; };
@@ -45,53 +46,42 @@ const Qtys kNoRow = {std::nullopt};
 
 struct Model {
   static constexpr int kRows = 4;  // IDs 1..kRows, QTY = ID, committed at the start
-  // by: the connection that committed it; flushed: seen by every session for sure, as its connection held no
-  // pending work since.
+  // by: the connection that committed it; flushed: surely seen by every session (its connection had no work pending).
   struct Version { Qty qty; int by; bool flushed; };
   // wrote: ran a write, failed or not, so the stand-in's session holds the database's writer lock.
   struct Txn { int conn; std::map<int, Qty> writes; bool wrote = false; };
   struct Conn {
-    bool up = true, open = true, doomed = false;
-    int depth = 0, main = 0;
-    std::map<int, int> entries;     // the table's record locks: ID -> the transaction holding the lock
-    std::optional<int> cur;         // the ID of the current record, when known
-    std::map<int, Qtys> seen;       // what the connection wrote to each ID
+    bool up = false, open = false, doomed = false;  // doomed: an inner level was rolled back
+    int depth = 0, main = 0;                         // main: the program's transaction, while depth > 0
+    std::map<int, int> entries;  // the table's record locks: ID -> the transaction holding the lock
+    std::optional<int> cur;      // the ID of the current record, when known
+    std::map<int, Qtys> seen;    // what the connection wrote to each ID
   };
   std::map<int, std::vector<Version>> rows;  // each ID's committed versions, the last one current
-  std::map<int, Txn> txns;
-  std::map<int, int> holder;  // ID -> the transaction holding the row's lock
-  int next = 0;
+  std::map<int, Txn> txns;                   // by number, next the last one given
+  std::map<int, int> holder;                 // ID -> the transaction holding the row's lock
   Conn conns[2];
+  int next = 0, answer = -1;  // answer: the one the last step had to give, -1 when either was accepted
+  Qty shown;                  // the QTY the current record had to hold after it, when one only was accepted
   const Outcome* got = nullptr;
   std::string wrong;
-  int answer = -1;  // the answer the last step had to give, -1 when either was accepted
-  Qty shown;        // the QTY the current record had to hold after it, when one only was accepted
 
   Model() { for (int k = 1; k <= kRows; ++k) rows[k].push_back({k, -1, true}); }
-  // Whether the step can run now: a shrunk sequence keeps steps whose preparation went.
-  bool Applies(const Op& op) const {
+  static int Program(const Conn& me) { return me.depth ? me.main : 0; }  // the program's transaction, 0 for none
+  bool Applies(const Op& op) const {  // whether the step can run now: a shrunk run keeps steps whose preparation went
     const Conn& me = conns[op.conn];
-    switch (kKinds.at(op.kind).first) {
-      case 'N': return !me.up;
-      case 'O': return me.up && !me.open;
-      case 'b': return me.up && me.depth < 2;
-      case 't': return me.up && me.open;
-      case 'c': return me.up && me.cur.has_value();
-      default: return me.up;
-    }
+    const char when = kKinds.at(op.kind).first;
+    if (when == 'N' || !me.up) return when == 'N' && !me.up;
+    return when == 'O' ? !me.open : when == 'b' ? me.depth < 2 : when == 't' ? me.open : when != 'c' || me.cur;
   }
   // Checks the driver's outcome of the step and moves on from it; what disagrees in words, empty when it agrees.
   std::string Step(const Op& op, const Outcome& outcome) {
-    got = &outcome;
-    wrong.clear();
-    answer = -1;
-    shown.reset();
+    got = &outcome, wrong.clear(), answer = -1, shown.reset();
     Conn& me = conns[op.conn];
-    const int t = me.depth ? me.main : 0;
+    const int t = Program(me);
     switch (op.kind) {
-      case 's': case 'r':
-        // A move off an end leaves no record the next step could name for sure.
-        if (got->pastEnd || !got->answer) me.cur.reset();
+      case 's': case 'r':  // a move off an end leaves no record the next step could name for sure
+        me.cur.reset();
         if (!Allow(!me.open, me.open) || !got->answer || got->pastEnd) break;
         if (op.kind == 's' && !Statement(op.conn, t, op.key, t != 0).count(std::nullopt) && got->id != op.key)
           wrong = "lands on ID " + std::to_string(got->id.value_or(0)) + ", not on the ID sought";
@@ -100,54 +90,41 @@ struct Model {
         break;
       case 'R':
         me.cur.reset();
-        if (!me.open) {
-          Allow(true, false);
-        } else if (!got->answer || got->pastEnd || !got->id) {
+        if (!me.open || !got->answer || got->pastEnd || !got->id) {
           // Which record it tried is not told: a refusal needs a row another transaction holds, or one gone.
           bool held = false, gone = false;
           for (auto& [k, h] : holder) held |= h != t;
           for (auto& [k, versions] : rows) gone |= Statement(op.conn, t, k).count(std::nullopt) != 0;
-          Allow(got->ora == "ORA-00054" ? held : gone, true);
-        } else if (me.entries.count(*got->id) ? Allow(false, true) && Shows(Lenient(me, *got->id))
-                                              : Lock(op.conn, *got->id) &&
-                                                    Shows(Statement(op.conn, me.entries[*got->id], *got->id))) {
+          Allow(!me.open || (got->ora == "ORA-00054" ? held : gone), me.open);
+        } else if (Lock(op.conn, *got->id, true)) {
           me.cur = got->id;
         }
         break;
-      case 'l':
-        if (me.entries.count(*me.cur)) Allow(false, true);
-        else if (Lock(op.conn, *me.cur)) Shows(Statement(op.conn, me.entries[*me.cur], *me.cur));
-        break;
+      case 'l': Lock(op.conn, *me.cur, false); break;
       case 'u': if (Allow(false, true)) Release(me, *me.cur); break;
       case 'a': {
         const Qtys now = Statement(op.conn, t, op.key);
         const bool held = Holds(op.key, t);
-        me.cur.reset();
         if (t) txns[t].wrote = true;
-        if (Allow(held || now != kNoRow || Busy(t), !held && now.count(std::nullopt)) && got->answer) {
-          Put(op.conn, t ? t : NewTxn(op.conn), op.key, op.value, !t);
-          me.cur = op.key;
-        }
+        me.cur.reset();
+        if (Allow(held || now != kNoRow || Busy(t), !held && now.count(std::nullopt)) && got->answer)
+          Put(op.conn, t ? t : NewTxn(op.conn), op.key, op.value, !t), me.cur = op.key;
         break;
       }
       case 'b': if (Allow(false, true) && me.depth++ == 0) me.main = NewTxn(op.conn), me.doomed = false; break;
-      case 'c': case 'x':
-        if (!me.depth) {
-          Allow(true, true);  // no level to end: a connection that never began one fails
-        } else if (me.depth == 2) {
-          Allow(false, true), me.depth = 1, me.doomed |= op.kind == 'x';
-        } else {
-          // An inner rollback undoes nothing of its own: the outermost commit then rolls everything back and fails.
-          const bool refused = op.kind == 'c' && me.doomed;
-          Allow(refused, !refused);
-          End(me.main, op.kind == 'c' && !me.doomed);
-          me.depth = me.main = 0;
-        }
+      case 'c': case 'x': {
+        // With no level to end it fails. An inner rollback undoes nothing of its own: it dooms the transaction, whose
+        // outermost commit then rolls everything back and fails.
+        const bool refused = op.kind == 'c' && me.doomed && me.depth == 1;
+        Allow(refused || !me.depth, !refused);
+        if (me.depth == 2) me.depth = 1, me.doomed |= op.kind == 'x';
+        else if (me.depth) End(me.main, op.kind == 'c' && !me.doomed), me.depth = me.main = 0;
         break;
+      }
       case 'C': case 'D':
         Allow(false, true);
         while (!me.entries.empty()) Release(me, me.entries.begin()->first);
-        if (op.kind == 'D') End(me.main, false), me = Conn{}, me.up = false;
+        if (op.kind == 'D') End(me.main, false), me = Conn{};
         me.open = false, me.cur.reset();
         break;
       case 'O': case 'N': Allow(false, true), me.up = me.open = true; break;
@@ -156,51 +133,42 @@ struct Model {
         if (op.kind == 'd' || !got->answer) me.cur.reset();
     }
     // A connection with no pending work left has let every session see what it committed.
-    for (int c = 0; c < 2; ++c) {
-      const bool pending = std::any_of(txns.begin(), txns.end(),
-                                       [&](auto& u) { return u.second.conn == c && !u.second.writes.empty(); });
-      for (auto& [k, versions] : rows) {
-        for (Version& v : versions) v.flushed |= !pending && v.by == c;
-      }
-    }
+    bool pending[2] = {};
+    for (auto& [id, txn] : txns) pending[txn.conn] |= !txn.writes.empty();
+    for (auto& [k, versions] : rows)
+      for (Version& v : versions) v.flushed |= v.by >= 0 && !pending[v.by];
     return wrong;
   }
-  // Whether the answer is one of those accepted (failing, succeeding).
-  bool Allow(bool fails, bool succeeds) {
+  bool Allow(bool fails, bool succeeds) {  // whether the answer is one of those accepted
     answer = fails && succeeds ? -1 : succeeds;
     if (!(got->answer ? succeeds : fails))
       wrong = "answered " + std::to_string(got->answer) + (got->ora.empty() ? "" : " (" + got->ora + ")");
     return wrong.empty();
   }
-  // Whether the record landed on holds one of the accepted values.
-  bool Shows(const Qtys& accepted) {
+  bool Shows(const Qtys& accepted) {  // whether the record landed on holds one of the accepted values
     if (accepted.size() == 1 && *accepted.begin()) shown = **accepted.begin();
     if (got->answer && !accepted.count(got->qty))
-      wrong = "shows ID=" + std::to_string(got->id.value_or(0)) + " QTY=" + (got->qty ? std::to_string(*got->qty) : "NULL");
+      wrong = "shows ID=" + std::to_string(got->id.value_or(0)) + " QTY=" +
+              (got->qty ? std::to_string(*got->qty) : "NULL");
     return wrong.empty();
   }
   int NewTxn(int conn) { return txns[++next] = {conn, {}}, next; }
-  // Another transaction than t holds row k: another connection's, or the connection's own record lock taken before
-  // its transaction (which a write inside that transaction meets).
-  bool Holds(int k, int t) const {
-    auto h = holder.find(k);
-    return h != holder.end() && h->second != t;
-  }
+  // Another transaction than t holds row k (also the connection's own lock taken before t, which t's writes meet).
+  bool Holds(int k, int t) const { return holder.count(k) && holder.at(k) != t; }
   // A read from rows fetched ahead shows a value the row held once, or one the reader wrote.
   Qtys Lenient(const Conn& me, int k) {
     Qtys held = me.seen.count(k) ? me.seen.at(k) : Qtys{};
     for (const Version& v : rows[k]) held.insert(v.qty);
     return held;
   }
-  // What a statement of transaction t (0: none) may find of row k: its own write, else a committed version from
-  // the last one every session surely sees on (or the last its connection committed, on the session its locks and
-  // writes run on), or a write of another transaction of its connection.
+  // What a statement of transaction t (0: none) may find of row k: its own write, else a committed version from the
+  // last one every session surely sees on (or that its connection committed, on its lock session), or a write of
+  // another transaction of its connection.
   Qtys Statement(int conn, int t, int k, bool lockSession = true) {
     if (t && txns[t].writes.count(k)) return {txns[t].writes[k]};
     Qtys found;
-    for (auto& [id, txn] : txns) {
+    for (auto& [id, txn] : txns)
       if (txn.conn == conn && txn.writes.count(k)) found.insert(txn.writes[k]);
-    }
     std::vector<Version>& versions = rows[k];
     if (versions.empty()) versions.push_back({std::nullopt, -1, true});
     std::size_t from = versions.size() - 1;
@@ -210,70 +178,62 @@ struct Model {
   }
   // The stand-in lets one session per database hold changes: a write meets another transaction that wrote.
   bool Busy(int t) const {
-    return got->ora == "ORA-00054" &&
-           std::any_of(txns.begin(), txns.end(), [&](auto& u) { return u.first != t && u.second.wrote; });
+    auto other = [&](auto& u) { return u.first != t && u.second.wrote; };
+    return got->ora == "ORA-00054" && std::any_of(txns.begin(), txns.end(), other);
   }
-  // The lock statement for row k: refused when another transaction holds it, failing when no row is found; taken,
-  // by the program's transaction or a new one of its own.
-  bool Lock(int conn, int k) {
+  // A lock of row k: of a record locked already it runs nothing (a read with lock shows what it fetched); else the lock
+  // statement, refused when another transaction holds the row, failing with no row, showing the row as it stands.
+  bool Lock(int conn, int k, bool read) {
     Conn& me = conns[conn];
-    const int t = me.depth ? me.main : 0;
+    if (me.entries.count(k)) return Allow(false, true) && (!read || Shows(Lenient(me, k)));
+    const int t = Program(me);
     const Qtys now = Statement(conn, t, k);
     const bool refused = Holds(k, t), gone = now.count(std::nullopt);
     if (!Allow(refused || gone, !refused && now != kNoRow) || !got->answer) return false;
     // A row the stand-in still shows another session after its deletion was committed is locked for this one only.
     me.entries[k] = t ? t : NewTxn(conn);
     if (!gone) holder[k] = me.entries[k];
-    return true;
+    return Shows(Statement(conn, me.entries[k], k));
   }
   // A write of row k (QTY, or nullopt for a delete) by transaction t, committed at once when alone.
   void Put(int conn, int t, int k, Qty qty, bool alone) {
-    txns[t].writes[k] = qty;
-    txns[t].wrote = true;
-    holder[k] = t;
+    txns[t].writes[k] = qty, txns[t].wrote = true, holder[k] = t;
     conns[conn].seen[k].insert(qty);
     if (alone) End(t, true);
   }
-  // A write of the current record: its lock first (the entry's, else a lock statement), then the statement; the
-  // lock stays when the write was asked to keep it, even when the statement failed.
+  // A write of the current record: its lock (the entry's, else a lock statement), then the statement; the lock stays
+  // when the write was asked to keep it, even when the statement failed.
   void Write(const Op& op) {
     Conn& me = conns[op.conn];
-    const int k = *me.cur;
-    const bool keep = Is(op.kind, "MF"), failing = Is(op.kind, "fF");
-    const auto entry = me.entries.find(k);
-    int t = me.depth ? me.main : entry != me.entries.end() ? entry->second : 0;
+    const int k = *me.cur, held = me.entries.count(k) ? me.entries[k] : 0;  // the record's own lock's transaction
+    int t = me.depth ? me.main : held;
     const Qtys now = Statement(op.conn, t, k);
-    // A lock of its own taken before the transaction: the stand-in refuses the write as a server would make it
-    // wait, or lets it through into the transaction.
-    const bool own = entry != me.entries.end() && entry->second != t;
-    const bool refused = Holds(k, t), gone = now.count(std::nullopt);
+    // Its own lock taken before the transaction: the stand-in refuses (a server waits) or lets the write through.
+    const bool own = held && held != t, refused = Holds(k, t), gone = now.count(std::nullopt);
+    const bool failing = Is(op.kind, "fF");
     if (!Allow(refused || gone || failing || Busy(t), (!refused || own) && !failing && now != kNoRow)) return;
     // A lock the record held already goes on, and is released after a plain write whatever the statement did.
-    if (!got->answer && entry == me.entries.end() && (refused || gone)) return;
+    if (!got->answer && !held && (refused || gone)) return;
     if (!t) t = NewTxn(op.conn);
-    if (entry == me.entries.end()) me.entries[k] = holder[k] = t;
+    if (!held) me.entries[k] = holder[k] = t;
     txns[t].wrote = true;
     if (got->answer) Put(op.conn, t, k, op.kind == 'd' ? Qty() : Qty(op.value), false);
-    if (!keep) Release(me, k);
+    if (!Is(op.kind, "MF")) Release(me, k);
   }
   // The release of the record lock of row k: its own transaction is committed, one inside the program's stays.
   void Release(Conn& me, int k) {
-    auto entry = me.entries.find(k);
+    const auto entry = me.entries.find(k);
     if (entry == me.entries.end()) return;
-    const int t = entry->second;
-    me.entries.erase(entry);
-    if (t != me.main) End(t, true);
+    if (entry->second == me.main) me.entries.erase(entry);
+    else End(entry->second, true);  // which drops the entry with the transaction's lock
   }
   void End(int t, bool commit) {
-    auto txn = txns.find(t);
+    const auto txn = txns.find(t);
     if (txn == txns.end()) return;
-    for (auto& [k, qty] : txn->second.writes) {
+    for (auto& [k, qty] : txn->second.writes)
       if (commit) rows[k].push_back({qty, txn->second.conn, false});
-    }
-    for (auto h = holder.begin(); h != holder.end();) h = h->second == t ? holder.erase(h) : std::next(h);
-    for (Conn& c : conns) {
-      for (auto e = c.entries.begin(); e != c.entries.end();) e = e->second == t ? c.entries.erase(e) : std::next(e);
-    }
+    std::erase_if(holder, [&](auto& h) { return h.second == t; });
+    for (Conn& c : conns) std::erase_if(c.entries, [&](auto& e) { return e.second == t; });
     txns.erase(txn);
   }
 };
@@ -281,20 +241,13 @@ struct Model {
 class OracleLockModel : public ocitest::OracleTableFixture {
  protected:
   OracleLockModel() : OracleTableFixture("OTMODEL") {}
-  struct Side {
-    std::unique_ptr<qzrt::ConnectionDescription> description;
-    std::unique_ptr<qzrt::OpenTable> table;
-  };
+  struct Side { std::unique_ptr<qzrt::ConnectionDescription> description; std::unique_ptr<qzrt::OpenTable> table; };
+  using Found = std::optional<std::pair<char, std::string>>;  // the kind of step that disagreed, what the driver did
 
-  // The connection opened on the run's data source, T described through it and opened, as the host's connect,
-  // describe and open do.
+  // The connection opened on the run's data source, T described and opened, as the host's connect, describe, open.
   int Connect(Side& side, int conn) {
     qzrt::DriverSession session(driver);
-    using D = qzrt::ConnectionDescription;
-    side.description = std::make_unique<D>();
-    const std::pair<std::size_t, std::u16string> texts[] = {
-        {D::kDataSource, source}, {D::kUserId, u"SYSTEM"}, {D::kPassword, u"manager"}, {D::kName, conn ? u"B" : u"A"}};
-    for (const auto& [field, text] : texts) side.description->SetText(field, text);
+    side.description = ocitest::Description(conn ? u"B" : u"A", source);
     if (!session.Connect(*side.description)) return 0;
     void* description = session.Describe(*side.description, u"T");
     void* access = description ? session.AccessInterface(*side.description, description) : nullptr;
@@ -313,32 +266,25 @@ class OracleLockModel : public ocitest::OracleTableFixture {
   Outcome Run(Side& side, const Op& op) {
     qzrt::DriverSession session(driver);
     qzrt::OpenTable* table = side.table.get();
-    Outcome got;
-    if (Is(op.kind, "mMfFa")) {
-      if (op.kind == 'a') table->SetField(u"ID", std::to_string(op.key));
-      table->SetField(u"QTY", std::to_string(op.value));
-      table->SetField(u"NAME", Is(op.kind, "fF") ? std::nullopt : std::optional<std::string>("a"));
-    }
+    if (op.kind == 'a') table->SetField(u"ID", std::to_string(op.key));
+    if (Is(op.kind, "mMfFa")) table->SetField(u"QTY", std::to_string(op.value));
+    if (Is(op.kind, "mMfFa")) table->SetField(u"NAME", Is(op.kind, "fF") ? qzrt::FieldText() : qzrt::FieldText("a"));
     const int mode = Is(op.kind, "RlMF") ? 2 : 0;
+    std::int32_t key = op.key;
+    CHostValue value;
+    Outcome got;
     switch (op.kind) {
-      case 's': {
-        CHostValue value;
-        std::int32_t key = op.key;
-        value.SetType(HOST_TYPE_INT32), value.Set(&key), got.answer = table->Seek(u"ID", &value);
-        break;
-      }
+      case 's': value.SetType(HOST_TYPE_INT32), value.Set(&key), got.answer = table->Seek(u"ID", &value); break;
       case 'r': case 'R': got.answer = table->Read(u"ID", op.key, mode); break;
       case 'l': case 'u': got.answer = table->LockRecord(mode); break;
-      case 'm': case 'M': case 'f': case 'F': got.answer = table->Write(mode); break;
       case 'a': got.answer = table->Add(); break;
       case 'd': got.answer = table->Delete(0); break;
       case 'b': got.answer = session.Begin(*side.description); break;
       case 'c': got.answer = session.Commit(*side.description); break;
       case 'x': got.answer = session.Rollback(*side.description); break;
-      case 'C': got.answer = table->Close(); break;
-      case 'O': got.answer = table->Open(); break;
-      case 'D': got.answer = Disconnect(side); break;
-      case 'N': got.answer = Connect(side, op.conn); break;
+      case 'C': case 'O': got.answer = op.kind == 'C' ? table->Close() : table->Open(); break;
+      case 'D': case 'N': got.answer = op.kind == 'D' ? Disconnect(side) : Connect(side, op.conn); break;
+      default: got.answer = table->Write(mode);  // m M f F
     }
     const bool onTable = side.table && !Is(op.kind, "bcxDN");
     const qzrt::ErrorReport error = onTable ? side.table->Error() : session.Error();
@@ -352,84 +298,79 @@ class OracleLockModel : public ocitest::OracleTableFixture {
     return got;
   }
   // The host's lines of a step, on the table or the connection of its side.
-  static void Print(std::ostringstream& script, std::string& table, std::string& conn, const Op& op) {
-    const std::string label = op.conn ? "TB" : "T", name = op.conn ? "B" : "A";
-    if (Is(op.kind, "bcx") && conn != name) script << "with " << name << "\n", conn = name, table.clear();
-    if (!Is(op.kind, "bcxDN") && table != label) script << "use " << label << "\n", table = label, conn = name;
+  void Print(const Op& op) {
+    const std::string name = op.conn ? "B" : "A";
+    const std::string use = Is(op.kind, "bcx") ? "with " + name : op.conn ? "use TB" : "use T";
+    if (!Is(op.kind, "DN") && use != used) script << use << "\n";
+    used = op.kind == 'D' ? "" : use;  // a connection made again has its table in use
     static const char* const kDirections[] = {"first", "last", "next", "previous"};
     for (const char* p = kKinds.at(op.kind).second; *p; ++p) {
       if (*p != '%') script << *p;
-      else if (*++p == 'k') script << op.key;
-      else if (*p == 'v') script << op.value;
+      else if (*++p == 'k' || *p == 'v') script << (*p == 'k' ? op.key : op.value);
       else if (*p == 'd') script << kDirections[op.key];
       else script << (*p == 'n' ? name : op.conn ? " as TB" : "");
     }
     script << "\n";
-    if (op.kind == 'D') table.clear(), conn.clear();
-    if (op.kind == 'N') table = label, conn = name;
   }
 
-  // Plays the steps on a new T through both connections, the script of the host beside; the kind of step of the first
-  // disagreement (E: the rows committed at the end) and what the driver did.
-  std::optional<std::pair<char, std::string>> Play(const std::vector<Op>& given, std::ostringstream& script) {
+  // Plays the steps on a new T through both connections, the host's script of them in script.
+  Found Play(const std::vector<Op>& given) {
     // A data source of its own: what one run leaves locked meets no other.
     const std::string name = "LOCKMODEL_" + std::to_string(++runs);
     ocitest::StandIn::Get().CreateDataSource(name.c_str());
-    source.assign(name.begin(), name.end());
+    source = Wide(name);
     auto checking = ocitest::Description(u"C", source);
     CallSlot<int>(driver, ocitest::kDriverOpen, checking.get());
     COracleConnection* checker = ocitest::ConnectionOf(driver, *checking);
-    std::string table, conn;
+    script.str(""), used.clear();
     script << "start\nconnect HOSTTEST SYSTEM manager as C\nsql DROP TABLE T\n";
-    std::vector<std::u16string> setup = {
-        u"CREATE TABLE T (ID NUMBER(10) NOT NULL, QTY NUMBER(10), NAME VARCHAR2(10) NOT NULL)",
-        u"CREATE UNIQUE INDEX T_ID ON T (ID)"};
-    for (int k = 1; k <= Model::kRows; ++k) setup.push_back(u"INSERT INTO T VALUES (" + Text(k) + u", " + Text(k) + u", 'a')");
-    setup.push_back(u"COMMIT");
-    for (const std::u16string& text : setup) {
-      EXPECT_TRUE(checker && checker->bExecuteSql(holder, text.c_str())) << ocitest::Dump(*holder);
-      script << "sql " << std::string(text.begin(), text.end()) << "\n";
-    }
+    auto sql = [&](const std::string& text) {
+      EXPECT_TRUE(checker && checker->bExecuteSql(holder, Wide(text).c_str())) << ocitest::Dump(*holder);
+      script << "sql " << text << "\n";
+    };
+    sql("CREATE TABLE T (ID NUMBER(10) NOT NULL, QTY NUMBER(10), NAME VARCHAR2(10) NOT NULL)");
+    sql("CREATE UNIQUE INDEX T_ID ON T (ID)");
+    for (int k = 1; k <= Model::kRows; ++k)
+      sql("INSERT INTO T VALUES (" + std::to_string(k) + ", " + std::to_string(k) + ", 'a')");
+    sql("COMMIT");
     Side sides[2];
     Model model;
-    std::vector<Op> ops = given;
-    // Every level still open rolled back and both tables closed, so that every session sees what was committed.
-    for (int c = 0; c < 2; ++c) ops.insert(ops.end(), {{c, 'x'}, {c, 'x'}, {c, 'C'}});
-    std::optional<std::pair<char, std::string>> found;
-    for (int c = 0; c < 2; ++c) {
-      if (Connect(sides[c], c) != 1) found = {{'N', "cannot connect: " + qzrt::DriverSession(driver).Error().message}};
-      Print(script, table, conn, {c, 'N'});
-    }
+    // Both connections made, the steps, then every level still open rolled back and both tables closed, so that every
+    // session sees what was committed.
+    std::vector<Op> ops = {{0, 'N'}, {1, 'N'}};
+    ops.insert(ops.end(), given.begin(), given.end());
+    ops.insert(ops.end(), {{0, 'x'}, {0, 'x'}, {0, 'C'}, {1, 'x'}, {1, 'x'}, {1, 'C'}});
+    Found found;
     for (std::size_t i = 0; i < ops.size() && !found; ++i) {
       const Op& op = ops[i];
       const Model::Conn& me = model.conns[op.conn];
-      if (!model.Applies(op) || (i >= given.size() && (op.kind == 'x' ? !me.depth : !me.open))) continue;
-      Print(script, table, conn, op);
+      if (!model.Applies(op) || (i >= 2 + given.size() && (op.kind == 'x' ? !me.depth : !me.open))) continue;
+      Print(op);
       const Outcome got = Run(sides[op.conn], op);
       const std::string wrong = model.Step(op, got);
       if (model.answer >= 0) script << "expect " << model.answer << "\n";
       if (model.shown && got.answer && !got.pastEnd) script << "expect QTY=" << *model.shown << "\n";
       if (!wrong.empty()) script << "# the driver " << wrong << "\n", found = {{op.kind, wrong}};
     }
-    if (!found) {
+    if (!found) {  // the rows committed, as the model and as a third connection sees them
       std::string rows, expected;
       script << "with C\nquery Q SELECT ID, QTY FROM T ORDER BY ID\n";
-      for (const auto& [k, versions] : model.rows) {
-        if (!versions.back().qty) continue;
-        script << "read " << (expected.empty() ? "first" : "next") << "\nexpect ID=" << k << " QTY=" << *versions.back().qty << "\n";
-        expected += " " + std::to_string(k) + "=" + std::to_string(*versions.back().qty);
-      }
       for (int k = 1; k <= 6; ++k) {
-        const std::u16string qty = ocitest::FetchText(checker, *holder, (u"SELECT QTY FROM T WHERE ID = " + Text(k)).c_str());
-        if (qty != u"<none>") rows += " " + std::to_string(k) + "=" + std::string(qty.begin(), qty.end());
+        const std::string ids = std::to_string(k);
+        const Qty qty = model.rows[k].empty() ? Qty() : model.rows[k].back().qty;
+        const auto now = ocitest::FetchText(checker, *holder, Wide("SELECT QTY FROM T WHERE ID = " + ids).c_str());
+        if (qty) {
+          script << "read " << (expected.empty() ? "first" : "next") << "\nexpect ID=" << ids << " QTY=" << *qty << "\n";
+          expected += " " + ids + "=" + std::to_string(*qty);
+        }
+        if (now != u"<none>") rows += " " + ids + "=" + std::string(now.begin(), now.end());
       }
       if (rows != expected) found = {{'E', "commits" + rows + " where a server commits" + expected}};
     }
     // The runtime's context goes with its tables, which keep their connection's sessions, then the connections.
     qzrt::DriverSession(driver).CloseRegistry(1);
-    for (Side& side : sides) {
+    for (Side& side : sides)
       if (side.description) Disconnect(side);
-    }
     CallSlot<int>(driver, ocitest::kDriverClose, checking.get());
     closed.push_back(std::move(checking));
     ocitest::StandIn::Get().CloseDatabases();  // thousands of runs would hold as many databases open
@@ -441,13 +382,13 @@ class OracleLockModel : public ocitest::OracleTableFixture {
   int runs = 0;
   std::u16string source;
   std::vector<std::unique_ptr<qzrt::ConnectionDescription>> closed;
+  std::ostringstream script;  // the host's script of the last run
+  std::string used;           // its last line choosing a table or a connection
 };
 
 TEST_F(OracleLockModel, EveryStepOfTwoConnectionsIsOneAServerWouldAnswer) {
-  const char* count = std::getenv("QZ_LOCK_MODEL_SEEDS");
-  const char* first = std::getenv("QZ_LOCK_MODEL_FIRST_SEED");
-  const unsigned from = first ? std::strtoul(first, nullptr, 10) : 1;
-  const unsigned seeds = count ? std::strtoul(count, nullptr, 10) : 60;
+  const char *first = std::getenv("QZ_LOCK_MODEL_FIRST_SEED"), *count = std::getenv("QZ_LOCK_MODEL_SEEDS");
+  const unsigned from = first ? std::atoi(first) : 1, seeds = count ? std::atoi(count) : 60;
   std::map<std::string, unsigned> failures;  // the kind of step and what the driver did, with how many seeds
   for (unsigned seed = from; seed < from + seeds; ++seed) {
     // 36 steps, the connection changing at one in three, kinds drawn with weights, keys and values from the seed.
@@ -460,26 +401,21 @@ TEST_F(OracleLockModel, EveryStepOfTwoConnectionsIsOneAServerWouldAnswer) {
       const int key = kind == 'a' ? 1 + random() % 6 : kind == 's' ? 1 + random() % 5 : "0123222333"[random() % 10] - '0';
       ops.push_back({conn, kind, key, 100 + i});
     }
-    std::ostringstream script;
-    const auto found = Play(ops, script);
-    if (!found) continue;
-    std::string key = std::string(1, found->first) + ": " + found->second;
+    const Found found = Play(ops);
+    std::string key = found ? found->first + (": " + found->second) : "";
     key.erase(std::remove_if(key.begin(), key.end(), [](char c) { return std::isdigit(c) != 0; }), key.end());
-    if (failures[key]++ > 0) continue;  // one script for each kind of disagreement
+    if (!found || failures[key]++ > 0) continue;  // one script for each kind of disagreement
     // The shortest run found, removing steps in halves, then quarters, ..., that disagrees at the same kind of step.
-    for (std::size_t chunk = ops.size() / 2; chunk >= 1; chunk /= 2) {
+    for (std::size_t chunk = ops.size() / 2; chunk >= 1; chunk /= 2)
       for (std::size_t at = 0; at + chunk <= ops.size();) {
         std::vector<Op> candidate = ops;
         candidate.erase(candidate.begin() + at, candidate.begin() + at + chunk);
-        std::ostringstream ignored;
-        const auto again = Play(candidate, ignored);
+        const Found again = Play(candidate);
         if (again && again->first == found->first) ops = std::move(candidate);
         else at += chunk;
       }
-    }
-    std::ostringstream shrunk;
-    Play(ops, shrunk);
-    ADD_FAILURE() << "seed " << seed << ": the driver " << found->second << "; shrunk to\n" << shrunk.str();
+    Play(ops);
+    ADD_FAILURE() << "seed " << seed << ": the driver " << found->second << "; shrunk to\n" << script.str();
   }
   std::string summary;
   for (const auto& [kind, n] : failures) summary += "\n  " + std::to_string(n) + " at " + kind;
