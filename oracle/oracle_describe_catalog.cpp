@@ -1,6 +1,7 @@
 // COracleRecordDescription's catalog reads: column defaults (ALL_TAB_COLUMNS), keys (ALL_IND_COLUMNS with
 // ALL_INDEXES), the object kind (ALL_OBJECTS, for the OCI7 describe) and the column comments (ALL_COL_COMMENTS).
-// Names go into these texts as literals, each quote doubled so that a name holding one stays one literal.
+// Names go into these texts as literals, each quote doubled so that a name holding one stays one literal, and as
+// the server holds what the driver writes for them: a table the program names "plain", created so, is PLAIN there.
 #include <memory>
 #include <new>
 #include <string>
@@ -58,6 +59,19 @@ void AppendLikeBody(CTString& out, const char16_t* name) {
     if (*p == u'\'') out.AppendChar(u'\'');
     out.AppendChar(*p);
   }
+}
+
+// The name as the server holds it (see CConnection::nServerHeldName); false when memory refused it.
+bool bHeldName(CConnection* connection, const char16_t* name, CTString& held) {
+  return connection && connection->nServerHeldName(nullptr, name ? name : u"", held) != 0;
+}
+
+// The same in place.
+bool bHoldAsServer(CConnection* connection, CTString& name) {
+  CTString held;
+  if (!connection || !connection->nServerHeldName(nullptr, name.pszGet(), held)) return false;
+  name = static_cast<CTString&&>(held);
+  return true;
 }
 
 constexpr const char16_t* DEFAULTS_QUERY_START = u"SELECT COLUMN_NAME, DATA_DEFAULT FROM ALL_TAB_COLUMNS WHERE ";
@@ -189,11 +203,14 @@ const char16_t* COracleRecordDescription::pszCatalogOwner() {
 
 int COracleRecordDescription::bLoadDefaults() {
   CTString text;
+  CTString owner;
+  CTString table;
   bool noRow = false;
-  if (bFormatDefaultsQuery(text, pszCatalogOwner(), pszGetName(), false)) {
+  if (bHeldName(pGetConnection(), pszCatalogOwner(), owner) && bHeldName(pGetConnection(), pszGetName(), table) &&
+      bFormatDefaultsQuery(text, owner.pszGet(), table.pszGet(), false)) {
     const int result = bApplyDefaults(text, &noRow);
     if (!noRow) return result;
-    if (bFormatDefaultsQuery(text, pszCatalogOwner(), pszGetName(), true)) return bApplyDefaults(text, &noRow);
+    if (bFormatDefaultsQuery(text, owner.pszGet(), table.pszGet(), true)) return bApplyDefaults(text, &noRow);
   }
   SetHolderOutOfMemory(pGetErrorHolder());
   return 0;
@@ -262,6 +279,8 @@ int COracleRecordDescription::bLoadIndexes(const char16_t* name) try {
     owner = user;
     whole = owner.nGetLength() == std::char_traits<char16_t>::length(user ? user : u"");
   }
+  if (!owner.bIsEmpty()) whole = bHoldAsServer(pGetConnection(), owner) && whole;
+  whole = bHoldAsServer(pGetConnection(), table) && whole;
   CTString text(
       u"SELECT ALL_IND_COLUMNS.INDEX_NAME, ALL_IND_COLUMNS.COLUMN_NAME, ALL_IND_COLUMNS.COLUMN_POSITION, "
       u"ALL_INDEXES.UNIQUENESS"
@@ -357,13 +376,15 @@ int COracleRecordDescription::nLoadObjectKind() {
   static constexpr char16_t kStart[] = u"SELECT  OWNER,OBJECT_NAME,OBJECT_TYPE FROM ALL_OBJECTS WHERE OBJECT_NAME='";
   CErrorHolder* holder = pGetErrorHolder();
   CTString text(kStart);
-  bool whole = AppendLiteralBody(text, pszGetName());
+  CTString table;
+  CTString owner;
+  bool whole = bHeldName(pGetConnection(), pszGetName(), table) && bHeldName(pGetConnection(), pszCatalogOwner(), owner);
+  whole = AppendLiteralBody(text, table.pszGet()) && whole;
   // The printf form's "%%" is one '%' on the wire.
   text.Append(u"' AND OBJECT_TYPE NOT LIKE 'INDEX%' ");
-  const char16_t* owner = pszCatalogOwner();
-  if (owner[0]) {
+  if (!owner.bIsEmpty()) {
     text.Append(u"AND OWNER='");
-    whole = AppendLiteralBody(text, owner) && whole;
+    whole = AppendLiteralBody(text, owner.pszGet()) && whole;
     text.Append(u"' ");
   }
   // A refused piece empties the text: the query would fail, or read a kind that is not this object's.
@@ -403,16 +424,17 @@ int COracleRecordDescription::bLoadComments() try {
   CErrorHolder* holder = pGetErrorHolder();
   CTString text(u"SELECT COLUMN_NAME, COMMENTS FROM SYS.ALL_COL_COMMENTS WHERE COMMENTS IS NOT NULL AND TABLE_NAME='");
   CTString owner;
+  CTString table;
   if (m_nObjectKind == ORACLE_OBJECT_SYNONYM) {
+    // The target's pieces are the server's own names.
     CTString first;
-    CTString table;
     connection->nSplitQualifiedName(first, owner, table, m_strSynonymTarget.pszGet());
     if (!first.bIsEmpty()) return 1;
-    AppendLiteralBody(text, table.pszGet());
-  } else {
-    AppendLiteralBody(text, pszGetName());
-    owner = pszCatalogOwner();
+  } else if (!bHeldName(connection, pszGetName(), table) || !bHeldName(connection, pszCatalogOwner(), owner)) {
+    SetHolderOutOfMemory(holder);
+    return 0;
   }
+  AppendLiteralBody(text, table.pszGet());
   text.Append(u"' ");
   if (!owner.bIsEmpty()) {
     text.Append(u"AND OWNER='");

@@ -186,6 +186,17 @@ int COracleDriver::bGetReferentialLinks(CConnection* connection, RuntimeWord sec
   if (owner.nGetLength() != ownerLength || table.nGetLength() != length - (dot ? ownerLength + 1 : 0)) {
     return nRefusedListing(pGetErrorHolder(), value);
   }
+  // The dictionary holds each name as the server holds what the driver writes for it: "fruit" is FRUIT there.
+  CTString heldOwner;
+  CTString heldTable;
+  if (connection && ((!owner.bIsEmpty() && !connection->nServerHeldName(nullptr, owner.pszGet(), heldOwner)) ||
+                     !connection->nServerHeldName(nullptr, table.pszGet(), heldTable))) {
+    return nRefusedListing(pGetErrorHolder(), value);
+  }
+  if (connection) {
+    owner = static_cast<CTString&&>(heldOwner);
+    table = static_cast<CTString&&>(heldTable);
+  }
   return bListReferentialLinks(owner.pszGet(), table.pszGet(), connection, flags, value);
 }
 

@@ -809,15 +809,60 @@ int CConnection::nQuoteIdentifier(CErrorHolder*, const char16_t* name, CTString&
   return 1;
 }
 
+int CConnection::nServerHeldName(CErrorHolder* holder, const char16_t* name, CTString& out) {
+  CTString written;
+  if (!nQuoteIdentifier(holder, name, written)) {
+    out.Empty();
+    return 0;
+  }
+  const char16_t* text = written.pszGet();
+  std::size_t end = written.nGetLength();
+  const std::size_t closeLength = m_nClosingQuoteLength;
+  const bool quoted = m_nOpeningQuoteLength > 0 && closeLength > 0 && end >= m_nOpeningQuoteLength + closeLength &&
+                      bStartsWith(text, m_strOpeningQuote, m_nOpeningQuoteLength) &&
+                      bStartsWith(text + end - closeLength, m_strClosingQuote, m_nClosingQuoteLength);
+  std::size_t start = 0;
+  if (quoted) {
+    start = m_nOpeningQuoteLength;
+    end -= closeLength;
+  }
+  const char16_t* close = m_strClosingQuote.pszGet();
+  CTString held;
+  std::size_t expected = 0;
+  for (std::size_t i = start; i < end; ++i, ++expected) {
+    char16_t c = text[i];
+    if (quoted) {
+      // A closing quote inside is written doubled: the server holds one.
+      if (std::char_traits<char16_t>::compare(text + i, close, closeLength) == 0 && i + 2 * closeLength <= end) {
+        held.AppendN(close, static_cast<std::int64_t>(closeLength));
+        expected += closeLength - 1;
+        i += 2 * closeLength - 1;
+        continue;
+      }
+    } else if (m_nDbmsKind == 1) {
+      // Oracle folds a bare name to upper case, the lower-case letters of Latin-1 with ASCII's.
+      if ((c >= u'a' && c <= u'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) c = static_cast<char16_t>(c - 0x20);
+      if (c == 0xFF) c = 0x178;
+    }
+    held.AppendChar(c);
+  }
+  if (held.nGetLength() != expected) {
+    out.Empty();
+    return 0;
+  }
+  out = static_cast<CTString&&>(held);
+  return 1;
+}
+
 int CConnection::nQuoteDottedName(CErrorHolder* holder, const char16_t* name, CTString& out) {
   if (!name) name = u"";
   bool needed = bNeedsQuotes(name);
-  // A reserved word is one part of a qualified name: the whole is no word.
-  const bool quotesReservedWords = m_nDbmsKind == 1 && m_nOpeningQuoteLength > 0 && name[0] != u'"' && name[0] != u'[';
-  for (const char16_t* part = name; !needed && quotesReservedWords && *part;) {
+  // A reserved word, or a part opening with "_", is one part of a qualified name: the whole is neither.
+  const bool quotesParts = m_nDbmsKind == 1 && m_nOpeningQuoteLength > 0 && name[0] != u'"' && name[0] != u'[';
+  for (const char16_t* part = name; !needed && quotesParts && *part;) {
     const char16_t* end = part;
     while (*end && *end != u'.') ++end;
-    needed = bIsReservedWord(part, static_cast<std::size_t>(end - part));
+    needed = *part == u'_' || bIsReservedWord(part, static_cast<std::size_t>(end - part));
     part = *end ? end + 1 : end;
   }
   if (!needed) return bCopyWhole(name, out);
