@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/record/column_descriptor.h"
@@ -72,6 +73,17 @@ bool bHoldAsServer(CConnection* connection, CTString& name) {
   if (!connection || !connection->nServerHeldName(nullptr, name.pszGet(), held)) return false;
   name = static_cast<CTString&&>(held);
   return true;
+}
+
+// The item of the column the catalog names, by the server's name in its case: two columns whose names differ only
+// in case are two items ("a" after "A" is a2), which the items' own rule, blind to case, would take for one.
+CColumnDescriptor* pItemOfColumn(CRecordDescription& description, const char16_t* name) {
+  const std::u16string_view wanted(name ? name : u"");
+  for (std::uint32_t i = 0; i < description.nGetItemCount(); ++i) {
+    CColumnDescriptor* item = description.pGetItemAt(i);
+    if (item->bHasServerCaption() && wanted == item->pszGetCaption()) return item;
+  }
+  return nullptr;
 }
 
 constexpr const char16_t* DEFAULTS_QUERY_START = u"SELECT COLUMN_NAME, DATA_DEFAULT FROM ALL_TAB_COLUMNS WHERE ";
@@ -243,7 +255,8 @@ int COracleRecordDescription::bApplyDefaults(const CTString& text, bool* noRow) 
       SetHolderOutOfMemory(holder);
       return 0;
     }
-    CColumnDescriptor* item = piFindItemByName(name.pszGet(), FIND_ITEM_DEFAULT);
+    CColumnDescriptor* item = pItemOfColumn(*this, name.pszGet());
+    if (!item) item = piFindItemByName(name.pszGet(), FIND_ITEM_DEFAULT);
     // A default that is no literal, or one the column cannot take, is passed over: the later columns keep theirs.
     if (!item) continue;
     if (!bReadDefaultLiteral(defaultText.pszGet(), literal)) {
@@ -335,7 +348,8 @@ int COracleRecordDescription::bLoadIndexes(const char16_t* name) try {
       skipIndex = false;
     }
     if (skipIndex) continue;
-    CColumnDescriptor* item = piFindItemByName(columnName.pszGet(), FIND_ITEM_DEFAULT);
+    CColumnDescriptor* item = pItemOfColumn(*this, columnName.pszGet());
+    if (!item) item = piFindItemByName(columnName.pszGet(), FIND_ITEM_DEFAULT);
     if (!item) {
       skipIndex = true;
       pending.clear();
@@ -470,12 +484,13 @@ int COracleRecordDescription::bLoadComments() try {
     ReadSessionText(connection, commentBuffer.data(), bytes, comment);
     if (comment.bIsEmpty()) continue;
     ReadSessionText(connection, columnBuffer.data(), bytes, column);
-    CColumnDescriptor* item = piFindItemOrRaise(column.pszGet());
+    CColumnDescriptor* exact = pItemOfColumn(*this, column.pszGet());
+    CColumnDescriptor* item = exact ? exact : piFindItemOrRaise(column.pszGet());
     if (!item) continue;
     const CTString second(item->pszGetSecondName());
     const CTString third(item->pszGetThirdName());
     item->SetTexts(second.pszGet(), comment.pszGet(), third.pszGet());
-    item->nRelease();
+    if (!exact) item->nRelease();
   }
   return 1;
 } catch (const std::bad_alloc&) {

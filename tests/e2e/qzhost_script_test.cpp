@@ -221,6 +221,11 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
        "set NAME=c\nmodify\nconnect HOSTTEST SYSTEM manager as B\ndescribe system.pl as PB\nopen\nread first by ID\n"
        "expect ID=1 NAME=c\n",
        true, "ID (integer, unique key), NAME (text of 11)\n    the script calls it PB"},
+      // Columns whose names differ only in case are two items (the later one a2), each keyed and written as itself.
+      {"sql CREATE TABLE C (ID NUMBER(10) NOT NULL, A NUMBER(5), \"a\" NUMBER(5))\nsql CREATE INDEX C_L ON C (\"a\")\n"
+       "describe C\nopen\nset ID=1 A=7 a2=8\nadd\nset ID=2 A=9 a2=5\nadd\nread first by a2\nexpect ID=2\n"
+       "query Q SELECT A, \"a\" AS L FROM C WHERE ID = 1\nread first\nexpect A=7 L=8\n",
+       true, ""},
       // Reals, currency and decimals are set from their text and shown as numbers; a refused value leaves its field.
       {"sql CREATE TABLE N (ID NUMBER(10) NOT NULL, F FLOAT, C NUMBER(8,2), D NUMBER(20))\n"
        "sql CREATE UNIQUE INDEX N_ID ON N (ID)\ndescribe N\nopen\nset ID=1 F=2.5 C=3.25 D=123456789012345\n"
