@@ -756,10 +756,15 @@ bool CConnection::bNeedsQuotes(const char16_t* name, bool exactCase) const {
   if (m_nDbmsKind == 1) {
     // Oracle folds unquoted names to upper case, so only names it could not read unquoted are quoted.
     if (name[0] == u'"' || name[0] == u'[') return false;
-    // A double quote inside a name, and a reserved word, cannot be read unquoted either.
+    // A double quote inside a name, a reserved word, and any other sign the server reads as one of SQL's (the "%"
+    // of a LIKE pattern, "/", "+", ...) cannot be read unquoted either. "." parts a qualified name and "@" names a
+    // database link; a star and brackets are left as they are.
     bool special = name[0] == u'_' || bIsReservedWord(name, std::char_traits<char16_t>::length(name));
     for (const char16_t* p = name; *p && !special; ++p) {
-      special = *p == u' ' || *p == u'\u00B0' || *p == u'-' || *p == u'"';
+      const char16_t c = UpperAscii(*p);
+      special = *p == u'\u00B0' ||
+                (c < 0x80 && !(c >= u'A' && c <= u'Z') && !(c >= u'0' && c <= u'9') &&
+                 std::u16string_view(u"_$#.@*()[]").find(c) == std::u16string_view::npos);
     }
     if (!special) return false;
   }

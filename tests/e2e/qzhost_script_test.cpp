@@ -221,10 +221,14 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
        "set NAME=c\nmodify\nconnect HOSTTEST SYSTEM manager as B\ndescribe system.pl as PB\nopen\nread first by ID\n"
        "expect ID=1 NAME=c\n",
        true, "ID (integer, unique key), NAME (text of 11)\n    the script calls it PB"},
-      // Columns whose names differ only in case are two items (the later one a2), each keyed and written as itself.
+      // Columns whose names differ only in case are two items (the later one a2), each keyed and written as itself;
+      // a table named with a sign of SQL's ("%") is reached quoted.
       {"sql CREATE TABLE C (ID NUMBER(10) NOT NULL, A NUMBER(5), \"a\" NUMBER(5))\nsql CREATE INDEX C_L ON C (\"a\")\n"
        "describe C\nopen\nset ID=1 A=7 a2=8\nadd\nset ID=2 A=9 a2=5\nadd\nread first by a2\nexpect ID=2\n"
        "query Q SELECT A, \"a\" AS L FROM C WHERE ID = 1\nread first\nexpect A=7 L=8\n",
+       true, ""},
+      {"sql CREATE TABLE \"T%1\" (ID NUMBER(10) NOT NULL)\nsql CREATE UNIQUE INDEX P_ID ON \"T%1\" (ID)\n"
+       "describe system.T%1\nopen\nset ID=1\nadd\nexpect 1\nread first by ID\nexpect 1\n",
        true, ""},
       // Reals, currency and decimals are set from their text and shown as numbers; a refused value leaves its field.
       {"sql CREATE TABLE N (ID NUMBER(10) NOT NULL, F FLOAT, C NUMBER(8,2), D NUMBER(20))\n"

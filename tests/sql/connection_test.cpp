@@ -274,6 +274,7 @@ TEST_F(ConnectionTest, IdentifiersAreQuotedWhenTheDialectNeedsIt) {
       {1, u"\"", u"plain", u"plain", u"plain", nullptr, u"PLAIN"},
       {1, u"\"", u"order lines", u"\"order lines\"", u"\"order lines\"", nullptr, u"order lines"},
       {1, u"\"", u"s._x", u"s._x", u"s.\"_x\""},
+      {1, u"\"", u"s.T%1", u"\"s.T%1\"", u"s.\"T%1\""},
       {1, u"\"", u"_X", u"\"_X\"", u"\"_X\""},
       {1, u"\"", u"a-b.c d", u"\"a-b.c d\"", u"\"a-b\".\"c d\""},
       {1, u"\"", u"\"Q\"", u"\"Q\"", u"\"Q\"", nullptr, u"Q"},
