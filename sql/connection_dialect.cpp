@@ -740,6 +740,16 @@ bool bReadsUnquotedAsItself(const char16_t* name) {
   });
 }
 
+// The end of one part of a qualified name: its "." or its end. A period between double quotes is the name's own
+// (the catalog lists SYSTEM's table "T.X" as SYSTEM."T.X").
+const char16_t* pszPartEnd(const char16_t* part) {
+  bool quoted = false;
+  for (; *part && (quoted || *part != u'.'); ++part) {
+    if (*part == u'"') quoted = !quoted;
+  }
+  return part;
+}
+
 bool bStartsWith(const char16_t* text, const CTString& prefix, std::uint32_t length) {
   for (std::uint32_t i = 0; i < length; ++i) {
     if (text[i] != prefix.nGetAt(i)) return false;
@@ -865,8 +875,7 @@ int CConnection::nQuoteDottedName(CErrorHolder* holder, const char16_t* name, CT
   // A reserved word, or a part opening with "_", is one part of a qualified name: the whole is neither.
   const bool quotesParts = m_nDbmsKind == 1 && m_nOpeningQuoteLength > 0 && name[0] != u'"' && name[0] != u'[';
   for (const char16_t* part = name; !needed && quotesParts && *part;) {
-    const char16_t* end = part;
-    while (*end && *end != u'.') ++end;
+    const char16_t* end = pszPartEnd(part);
     needed = *part == u'_' || bIsReservedWord(part, static_cast<std::size_t>(end - part));
     part = *end ? end + 1 : end;
   }
@@ -874,8 +883,7 @@ int CConnection::nQuoteDottedName(CErrorHolder* holder, const char16_t* name, CT
   CTString result;
   const char16_t* part = name;
   for (;;) {
-    const char16_t* end = part;
-    while (*end && *end != u'.') ++end;
+    const char16_t* end = pszPartEnd(part);
     const std::size_t pieceLength = static_cast<std::size_t>(end - part);
     CTString piece(part, pieceLength);
     CTString quoted;
@@ -912,13 +920,11 @@ int CConnection::nSplitQualifiedName(CTString& first, CTString& second, CTString
     piece.AssignN(text, n);
     whole = whole && piece.nGetLength() == n;
   };
-  const char16_t* dot1 = name;
-  while (*dot1 && *dot1 != u'.') ++dot1;
+  const char16_t* dot1 = pszPartEnd(name);
   if (!*dot1) {
     take(third, name, static_cast<std::size_t>(dot1 - name));
   } else {
-    const char16_t* dot2 = dot1 + 1;
-    while (*dot2 && *dot2 != u'.') ++dot2;
+    const char16_t* dot2 = pszPartEnd(dot1 + 1);
     if (!*dot2) {
       take(second, name, static_cast<std::size_t>(dot1 - name));
     } else {

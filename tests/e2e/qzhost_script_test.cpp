@@ -230,6 +230,12 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
       {"sql CREATE TABLE \"T%1\" (ID NUMBER(10) NOT NULL)\nsql CREATE UNIQUE INDEX P_ID ON \"T%1\" (ID)\n"
        "describe system.T%1\nopen\nset ID=1\nadd\nexpect 1\nread first by ID\nexpect 1\n",
        true, ""},
+      // A quoted name holding a period is one name, after its owner's too: it keeps its key and takes a record.
+      {"sql CREATE TABLE \"T.X\" (ID NUMBER(10) NOT NULL)\nsql CREATE UNIQUE INDEX X_ID ON \"T.X\" (ID)\n"
+       "describe SYSTEM.\"T.X\"\nopen\nset ID=1\nadd\nexpect 1\n",
+       true, "SYSTEM.\"T.X\" on HOSTTEST -> 1 (done)\n    columns: ID (integer, unique key)"},
+      {"sql CREATE TABLE \"T.X\" (ID NUMBER(10) PRIMARY KEY)\n"
+       "sql CREATE TABLE K (A NUMBER(10) REFERENCES \"T.X\" (ID))\nlinks \"T.X\"\n", true, "1 links"},
       // Reals, currency and decimals are set from their text and shown as numbers; a refused value leaves its field.
       {"sql CREATE TABLE N (ID NUMBER(10) NOT NULL, F FLOAT, C NUMBER(8,2), D NUMBER(20))\n"
        "sql CREATE UNIQUE INDEX N_ID ON N (ID)\ndescribe N\nopen\nset ID=1 F=2.5 C=3.25 D=123456789012345\n"
