@@ -1,9 +1,11 @@
 // COracleRecordDescription's catalog reads: column defaults (ALL_TAB_COLUMNS), keys (ALL_IND_COLUMNS with
 // ALL_INDEXES), the object kind (ALL_OBJECTS, for the OCI7 describe) and the column comments (ALL_COL_COMMENTS).
-// Names go into these texts as literals, each quote doubled so that a name holding one stays one literal.
+// Names go into these texts as literals, each quote doubled so that a name holding one stays one literal, and as
+// the server holds what the driver writes for them: a table the program names "plain", created so, is PLAIN there.
 #include <memory>
 #include <new>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/record/column_descriptor.h"
@@ -58,6 +60,30 @@ void AppendLikeBody(CTString& out, const char16_t* name) {
     if (*p == u'\'') out.AppendChar(u'\'');
     out.AppendChar(*p);
   }
+}
+
+// The name as the server holds it (see CConnection::nServerHeldName); false when memory refused it.
+bool bHeldName(CConnection* connection, const char16_t* name, CTString& held) {
+  return connection && connection->nServerHeldName(nullptr, name ? name : u"", held) != 0;
+}
+
+// The same in place.
+bool bHoldAsServer(CConnection* connection, CTString& name) {
+  CTString held;
+  if (!connection || !connection->nServerHeldName(nullptr, name.pszGet(), held)) return false;
+  name = static_cast<CTString&&>(held);
+  return true;
+}
+
+// The item of the column the catalog names, by the server's name in its case: two columns whose names differ only
+// in case are two items ("a" after "A" is a2), which the items' own rule, blind to case, would take for one.
+CColumnDescriptor* pItemOfColumn(CRecordDescription& description, const char16_t* name) {
+  const std::u16string_view wanted(name ? name : u"");
+  for (std::uint32_t i = 0; i < description.nGetItemCount(); ++i) {
+    CColumnDescriptor* item = description.pGetItemAt(i);
+    if (item->bHasServerCaption() && wanted == item->pszGetCaption()) return item;
+  }
+  return nullptr;
 }
 
 constexpr const char16_t* DEFAULTS_QUERY_START = u"SELECT COLUMN_NAME, DATA_DEFAULT FROM ALL_TAB_COLUMNS WHERE ";
@@ -189,11 +215,14 @@ const char16_t* COracleRecordDescription::pszCatalogOwner() {
 
 int COracleRecordDescription::bLoadDefaults() {
   CTString text;
+  CTString owner;
+  CTString table;
   bool noRow = false;
-  if (bFormatDefaultsQuery(text, pszCatalogOwner(), pszGetName(), false)) {
+  if (bHeldName(pGetConnection(), pszCatalogOwner(), owner) && bHeldName(pGetConnection(), pszGetName(), table) &&
+      bFormatDefaultsQuery(text, owner.pszGet(), table.pszGet(), false)) {
     const int result = bApplyDefaults(text, &noRow);
     if (!noRow) return result;
-    if (bFormatDefaultsQuery(text, pszCatalogOwner(), pszGetName(), true)) return bApplyDefaults(text, &noRow);
+    if (bFormatDefaultsQuery(text, owner.pszGet(), table.pszGet(), true)) return bApplyDefaults(text, &noRow);
   }
   SetHolderOutOfMemory(pGetErrorHolder());
   return 0;
@@ -226,7 +255,8 @@ int COracleRecordDescription::bApplyDefaults(const CTString& text, bool* noRow) 
       SetHolderOutOfMemory(holder);
       return 0;
     }
-    CColumnDescriptor* item = piFindItemByName(name.pszGet(), FIND_ITEM_DEFAULT);
+    CColumnDescriptor* item = pItemOfColumn(*this, name.pszGet());
+    if (!item) item = piFindItemByName(name.pszGet(), FIND_ITEM_DEFAULT);
     // A default that is no literal, or one the column cannot take, is passed over: the later columns keep theirs.
     if (!item) continue;
     if (!bReadDefaultLiteral(defaultText.pszGet(), literal)) {
@@ -262,6 +292,8 @@ int COracleRecordDescription::bLoadIndexes(const char16_t* name) try {
     owner = user;
     whole = owner.nGetLength() == std::char_traits<char16_t>::length(user ? user : u"");
   }
+  if (!owner.bIsEmpty()) whole = bHoldAsServer(pGetConnection(), owner) && whole;
+  whole = bHoldAsServer(pGetConnection(), table) && whole;
   CTString text(
       u"SELECT ALL_IND_COLUMNS.INDEX_NAME, ALL_IND_COLUMNS.COLUMN_NAME, ALL_IND_COLUMNS.COLUMN_POSITION, "
       u"ALL_INDEXES.UNIQUENESS"
@@ -316,7 +348,8 @@ int COracleRecordDescription::bLoadIndexes(const char16_t* name) try {
       skipIndex = false;
     }
     if (skipIndex) continue;
-    CColumnDescriptor* item = piFindItemByName(columnName.pszGet(), FIND_ITEM_DEFAULT);
+    CColumnDescriptor* item = pItemOfColumn(*this, columnName.pszGet());
+    if (!item) item = piFindItemByName(columnName.pszGet(), FIND_ITEM_DEFAULT);
     if (!item) {
       skipIndex = true;
       pending.clear();
@@ -357,13 +390,15 @@ int COracleRecordDescription::nLoadObjectKind() {
   static constexpr char16_t kStart[] = u"SELECT  OWNER,OBJECT_NAME,OBJECT_TYPE FROM ALL_OBJECTS WHERE OBJECT_NAME='";
   CErrorHolder* holder = pGetErrorHolder();
   CTString text(kStart);
-  bool whole = AppendLiteralBody(text, pszGetName());
+  CTString table;
+  CTString owner;
+  bool whole = bHeldName(pGetConnection(), pszGetName(), table) && bHeldName(pGetConnection(), pszCatalogOwner(), owner);
+  whole = AppendLiteralBody(text, table.pszGet()) && whole;
   // The printf form's "%%" is one '%' on the wire.
   text.Append(u"' AND OBJECT_TYPE NOT LIKE 'INDEX%' ");
-  const char16_t* owner = pszCatalogOwner();
-  if (owner[0]) {
+  if (!owner.bIsEmpty()) {
     text.Append(u"AND OWNER='");
-    whole = AppendLiteralBody(text, owner) && whole;
+    whole = AppendLiteralBody(text, owner.pszGet()) && whole;
     text.Append(u"' ");
   }
   // A refused piece empties the text: the query would fail, or read a kind that is not this object's.
@@ -403,16 +438,17 @@ int COracleRecordDescription::bLoadComments() try {
   CErrorHolder* holder = pGetErrorHolder();
   CTString text(u"SELECT COLUMN_NAME, COMMENTS FROM SYS.ALL_COL_COMMENTS WHERE COMMENTS IS NOT NULL AND TABLE_NAME='");
   CTString owner;
+  CTString table;
   if (m_nObjectKind == ORACLE_OBJECT_SYNONYM) {
+    // The target's pieces are the server's own names.
     CTString first;
-    CTString table;
     connection->nSplitQualifiedName(first, owner, table, m_strSynonymTarget.pszGet());
     if (!first.bIsEmpty()) return 1;
-    AppendLiteralBody(text, table.pszGet());
-  } else {
-    AppendLiteralBody(text, pszGetName());
-    owner = pszCatalogOwner();
+  } else if (!bHeldName(connection, pszGetName(), table) || !bHeldName(connection, pszCatalogOwner(), owner)) {
+    SetHolderOutOfMemory(holder);
+    return 0;
   }
+  AppendLiteralBody(text, table.pszGet());
   text.Append(u"' ");
   if (!owner.bIsEmpty()) {
     text.Append(u"AND OWNER='");
@@ -448,12 +484,13 @@ int COracleRecordDescription::bLoadComments() try {
     ReadSessionText(connection, commentBuffer.data(), bytes, comment);
     if (comment.bIsEmpty()) continue;
     ReadSessionText(connection, columnBuffer.data(), bytes, column);
-    CColumnDescriptor* item = piFindItemOrRaise(column.pszGet());
+    CColumnDescriptor* exact = pItemOfColumn(*this, column.pszGet());
+    CColumnDescriptor* item = exact ? exact : piFindItemOrRaise(column.pszGet());
     if (!item) continue;
     const CTString second(item->pszGetSecondName());
     const CTString third(item->pszGetThirdName());
     item->SetTexts(second.pszGet(), comment.pszGet(), third.pszGet());
-    item->nRelease();
+    if (!exact) item->nRelease();
   }
   return 1;
 } catch (const std::bad_alloc&) {

@@ -176,7 +176,13 @@ int COracleDriver::bGetReferentialLinks(CConnection* connection, RuntimeWord sec
   const char16_t* name = naming ? naming->pszGetName() : reinterpret_cast<const char16_t*>(second);
   if (!name) name = u"";
   const std::size_t length = std::char_traits<char16_t>::length(name);
-  const char16_t* dot = std::char_traits<char16_t>::find(name, length, u'.');
+  // The owner ends at the first period outside double quotes: a quoted table name may hold one ("T.X").
+  const char16_t* dot = nullptr;
+  bool quoted = false;
+  for (const char16_t* unit = name; *unit && !dot; ++unit) {
+    if (*unit == u'"') quoted = !quoted;
+    if (*unit == u'.' && !quoted) dot = unit;
+  }
   const std::size_t ownerLength = dot ? static_cast<std::size_t>(dot - name) : 0;
   CTString owner;
   CTString table;
@@ -185,6 +191,17 @@ int COracleDriver::bGetReferentialLinks(CConnection* connection, RuntimeWord sec
   // A name memory cut short would list the links of every table, or of none.
   if (owner.nGetLength() != ownerLength || table.nGetLength() != length - (dot ? ownerLength + 1 : 0)) {
     return nRefusedListing(pGetErrorHolder(), value);
+  }
+  // The dictionary holds each name as the server holds what the driver writes for it: "fruit" is FRUIT there.
+  CTString heldOwner;
+  CTString heldTable;
+  if (connection && ((!owner.bIsEmpty() && !connection->nServerHeldName(nullptr, owner.pszGet(), heldOwner)) ||
+                     !connection->nServerHeldName(nullptr, table.pszGet(), heldTable))) {
+    return nRefusedListing(pGetErrorHolder(), value);
+  }
+  if (connection) {
+    owner = static_cast<CTString&&>(heldOwner);
+    table = static_cast<CTString&&>(heldTable);
   }
   return bListReferentialLinks(owner.pszGet(), table.pszGet(), connection, flags, value);
 }

@@ -116,6 +116,16 @@ int COracleTable::bCheckTableType() {
     owner.AssignBounded(full.pszGet(), static_cast<std::uint32_t>(dot));
     name = full.pszGet() + dot + 1;
   }
+  // The catalog holds the names as the server holds what the driver writes for them (an unquoted owner in upper
+  // case); a name memory refused leaves the question open.
+  CTString heldOwner;
+  CTString heldName;
+  if (!connection->nServerHeldName(nullptr, owner.pszGet(), heldOwner) ||
+      !connection->nServerHeldName(nullptr, name.pszGet(), heldName)) {
+    return 1;
+  }
+  owner = static_cast<CTString&&>(heldOwner);
+  name = static_cast<CTString&&>(heldName);
   CTString text(u"SELECT  OBJECT_TYPE FROM SYS.ALL_OBJECTS WHERE UPPER(OBJECT_NAME)=UPPER('");
   text.Append(QuotedLiteral(name.pszGet()).pszGet());
   text.Append(u"') AND OBJECT_TYPE LIKE 'TABLE' ");

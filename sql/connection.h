@@ -138,6 +138,10 @@ class CConnection : public CRefCounted {
   int nQuoteIdentifier(CErrorHolder* holder, const char16_t* name, CTString& out, bool bExactCase = false);
   // Each "."-separated part quoted as nQuoteIdentifier quotes it; a name needing no quotes is copied whole; 1.
   int nQuoteDottedName(CErrorHolder* holder, const char16_t* name, CTString& out);
+  // One name as the server holds what nQuoteIdentifier writes for it, for the catalog's columns: written quoted it
+  // keeps its case (its doubled quotes read as one); written bare, Oracle holds it in upper case. 0 when memory
+  // refused it (out left empty).
+  int nServerHeldName(CErrorHolder* holder, const char16_t* name, CTString& out);
   // The dialect's identifier quotes (empty when it quotes nothing), for scanners that skip quoted names.
   const char16_t* pszGetOpeningQuote() const { return m_strOpeningQuote.pszGet(); }
   const char16_t* pszGetClosingQuote() const { return m_strClosingQuote.pszGet(); }

@@ -740,6 +740,16 @@ bool bReadsUnquotedAsItself(const char16_t* name) {
   });
 }
 
+// The end of one part of a qualified name: its "." or its end. A period between double quotes is the name's own
+// (the catalog lists SYSTEM's table "T.X" as SYSTEM."T.X").
+const char16_t* pszPartEnd(const char16_t* part) {
+  bool quoted = false;
+  for (; *part && (quoted || *part != u'.'); ++part) {
+    if (*part == u'"') quoted = !quoted;
+  }
+  return part;
+}
+
 bool bStartsWith(const char16_t* text, const CTString& prefix, std::uint32_t length) {
   for (std::uint32_t i = 0; i < length; ++i) {
     if (text[i] != prefix.nGetAt(i)) return false;
@@ -756,10 +766,15 @@ bool CConnection::bNeedsQuotes(const char16_t* name, bool exactCase) const {
   if (m_nDbmsKind == 1) {
     // Oracle folds unquoted names to upper case, so only names it could not read unquoted are quoted.
     if (name[0] == u'"' || name[0] == u'[') return false;
-    // A double quote inside a name, and a reserved word, cannot be read unquoted either.
+    // A double quote inside a name, a reserved word, and any other sign the server reads as one of SQL's (the "%"
+    // of a LIKE pattern, "/", "+", ...) cannot be read unquoted either. "." parts a qualified name and "@" names a
+    // database link; a star and brackets are left as they are.
     bool special = name[0] == u'_' || bIsReservedWord(name, std::char_traits<char16_t>::length(name));
     for (const char16_t* p = name; *p && !special; ++p) {
-      special = *p == u' ' || *p == u'\u00B0' || *p == u'-' || *p == u'"';
+      const char16_t c = UpperAscii(*p);
+      special = *p == u'\u00B0' ||
+                (c < 0x80 && !(c >= u'A' && c <= u'Z') && !(c >= u'0' && c <= u'9') &&
+                 std::u16string_view(u"_$#.@*()[]").find(c) == std::u16string_view::npos);
     }
     if (!special) return false;
   }
@@ -809,23 +824,66 @@ int CConnection::nQuoteIdentifier(CErrorHolder*, const char16_t* name, CTString&
   return 1;
 }
 
+int CConnection::nServerHeldName(CErrorHolder* holder, const char16_t* name, CTString& out) {
+  CTString written;
+  if (!nQuoteIdentifier(holder, name, written)) {
+    out.Empty();
+    return 0;
+  }
+  const char16_t* text = written.pszGet();
+  std::size_t end = written.nGetLength();
+  const std::size_t closeLength = m_nClosingQuoteLength;
+  const bool quoted = m_nOpeningQuoteLength > 0 && closeLength > 0 && end >= m_nOpeningQuoteLength + closeLength &&
+                      bStartsWith(text, m_strOpeningQuote, m_nOpeningQuoteLength) &&
+                      bStartsWith(text + end - closeLength, m_strClosingQuote, m_nClosingQuoteLength);
+  std::size_t start = 0;
+  if (quoted) {
+    start = m_nOpeningQuoteLength;
+    end -= closeLength;
+  }
+  const char16_t* close = m_strClosingQuote.pszGet();
+  CTString held;
+  std::size_t expected = 0;
+  for (std::size_t i = start; i < end; ++i, ++expected) {
+    char16_t c = text[i];
+    if (quoted) {
+      // A closing quote inside is written doubled: the server holds one.
+      if (std::char_traits<char16_t>::compare(text + i, close, closeLength) == 0 && i + 2 * closeLength <= end) {
+        held.AppendN(close, static_cast<std::int64_t>(closeLength));
+        expected += closeLength - 1;
+        i += 2 * closeLength - 1;
+        continue;
+      }
+    } else if (m_nDbmsKind == 1) {
+      // Oracle folds a bare name to upper case, the lower-case letters of Latin-1 with ASCII's.
+      if ((c >= u'a' && c <= u'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) c = static_cast<char16_t>(c - 0x20);
+      if (c == 0xFF) c = 0x178;
+    }
+    held.AppendChar(c);
+  }
+  if (held.nGetLength() != expected) {
+    out.Empty();
+    return 0;
+  }
+  out = static_cast<CTString&&>(held);
+  return 1;
+}
+
 int CConnection::nQuoteDottedName(CErrorHolder* holder, const char16_t* name, CTString& out) {
   if (!name) name = u"";
   bool needed = bNeedsQuotes(name);
-  // A reserved word is one part of a qualified name: the whole is no word.
-  const bool quotesReservedWords = m_nDbmsKind == 1 && m_nOpeningQuoteLength > 0 && name[0] != u'"' && name[0] != u'[';
-  for (const char16_t* part = name; !needed && quotesReservedWords && *part;) {
-    const char16_t* end = part;
-    while (*end && *end != u'.') ++end;
-    needed = bIsReservedWord(part, static_cast<std::size_t>(end - part));
+  // A reserved word, or a part opening with "_", is one part of a qualified name: the whole is neither.
+  const bool quotesParts = m_nDbmsKind == 1 && m_nOpeningQuoteLength > 0 && name[0] != u'"' && name[0] != u'[';
+  for (const char16_t* part = name; !needed && quotesParts && *part;) {
+    const char16_t* end = pszPartEnd(part);
+    needed = *part == u'_' || bIsReservedWord(part, static_cast<std::size_t>(end - part));
     part = *end ? end + 1 : end;
   }
   if (!needed) return bCopyWhole(name, out);
   CTString result;
   const char16_t* part = name;
   for (;;) {
-    const char16_t* end = part;
-    while (*end && *end != u'.') ++end;
+    const char16_t* end = pszPartEnd(part);
     const std::size_t pieceLength = static_cast<std::size_t>(end - part);
     CTString piece(part, pieceLength);
     CTString quoted;
@@ -862,13 +920,11 @@ int CConnection::nSplitQualifiedName(CTString& first, CTString& second, CTString
     piece.AssignN(text, n);
     whole = whole && piece.nGetLength() == n;
   };
-  const char16_t* dot1 = name;
-  while (*dot1 && *dot1 != u'.') ++dot1;
+  const char16_t* dot1 = pszPartEnd(name);
   if (!*dot1) {
     take(third, name, static_cast<std::size_t>(dot1 - name));
   } else {
-    const char16_t* dot2 = dot1 + 1;
-    while (*dot2 && *dot2 != u'.') ++dot2;
+    const char16_t* dot2 = pszPartEnd(dot1 + 1);
     if (!*dot2) {
       take(second, name, static_cast<std::size_t>(dot1 - name));
     } else {

@@ -85,10 +85,14 @@ int CColumn::bAttach(CTableDescription* tableDescription, CColumnDescriptor* sec
   if (connection) {
     const char16_t* caption = pszGetCaption();
     // A name the server described is written in its case; a caption the program gave the column is the program's.
+    // An item renamed apart from another whose name differs only in case ("a" after "A" is a2) is the column its
+    // caption, the server's name, names.
     const bool serverName = m_pDescriptor && m_pDescriptor->bHasServerName();
-    m_bServerCaption = serverName && CTString(caption).bEquals(pszGetName());
+    m_bServerCaption = m_pDescriptor && m_pDescriptor->bHasServerCaption();
+    const bool renamed = m_bServerCaption && !serverName;
     // Quoting fails only for lack of memory.
-    if (!connection->nQuoteIdentifier(m_pErrorHolder, pszGetName(), m_strQuotedName, serverName) ||
+    if (!connection->nQuoteIdentifier(m_pErrorHolder, renamed ? caption : pszGetName(), m_strQuotedName,
+                                      serverName || renamed) ||
         !connection->nQuoteIdentifier(m_pErrorHolder, caption, m_strQuotedCaption, m_bServerCaption)) {
       SetHolderOutOfMemory(m_pErrorHolder);
       return 0;

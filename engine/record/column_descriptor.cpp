@@ -180,6 +180,7 @@ IHostItemDescription* CColumnDescriptor::pCopyAs(IHostFileDescription* descripti
   copy->m_nItemKind = m_nItemKind;
   copy->m_nOptions = m_nOptions;
   copy->m_bServerName = m_bServerName;
+  copy->m_bServerCaption = m_bServerCaption;
   // The copy follows the keys the target already has.
   copy->m_nKeyNumber = target->nGetKeyCount();
 
@@ -342,6 +343,7 @@ int CColumnDescriptor::bSetFromHostItem(IHostItemDescription* item, std::uint32_
     m_nKeyNumber = keyNumber;
   }
   m_strCaption = item->pszGetCaption();
+  m_bServerCaption = false;
   m_strTableName = item->pszGetTableName();
   return result;
 }
@@ -353,6 +355,7 @@ void CColumnDescriptor::UpdateFromCatalogItem(CColumnDescriptor* item) {
 
 int CColumnDescriptor::bAdjustToHostItem(IHostItemDescription* item) {
   m_strCaption = m_strName;
+  m_bServerCaption = m_bServerName;
   m_strTableName.Empty();
   m_nItemKind = item->nGetItemKind();
   const std::uint32_t code = item->nGetItemTypeCode();

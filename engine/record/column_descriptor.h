@@ -119,12 +119,19 @@ class CColumnDescriptor : public IHostItemDescription {
   // A name set here is no longer the one the server described.
   void SetName(const char16_t* name) {
     m_strName = name;
+    m_bServerName = m_bServerCaption = false;
+  }
+  // The same for an item renamed apart from one whose name differs only in case ("a" after "A" becomes a2): its
+  // caption still names the server's column.
+  void SetNameApart(const char16_t* name) {
+    m_strName = name;
     m_bServerName = false;
   }
   // The name (and the caption made from it) is the server's, in the case the server holds it in: the SQL the
   // driver writes names the column in that case, quoted where the server would not read it unquoted.
-  void SetServerName() { m_bServerName = true; }
+  void SetServerName() { m_bServerName = m_bServerCaption = true; }
   bool bHasServerName() const { return m_bServerName; }
+  bool bHasServerCaption() const { return m_bServerCaption; }
   int bSetAll(const char16_t* name, const char16_t* tableName, const char16_t* caption, std::uint32_t elementCount,
               std::uint32_t elementSize, std::uint32_t type, std::uint32_t position, std::uint32_t keyNumber,
               std::uint16_t flags, std::uint32_t precision, std::uint32_t scale);
@@ -212,5 +219,6 @@ class CColumnDescriptor : public IHostItemDescription {
   std::uint32_t m_nItemKind = 0;
   std::uint32_t m_nOptions = 0;
   bool m_bServerName = false;
+  bool m_bServerCaption = false;
   CDynamicArray m_components;  // CColumnDescriptor*, each with a component reference
 };

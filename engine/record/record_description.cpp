@@ -281,7 +281,7 @@ int CRecordDescription::AddItem(CColumnDescriptor* item) {
       AppendItemText(name, base.pszGet(), n);
       if (!piFindItemByName(name.pszGet(), FIND_ITEM_DEFAULT)) break;
     }
-    item->SetName(name.pszGet());
+    item->SetNameApart(name.pszGet());
   }
   if (!bPlaceInList(m_items, item, false)) return 0;
   // A list that memory refused undoes the others; the item goes back to the caller as it came, which destroys it,

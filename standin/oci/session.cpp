@@ -350,10 +350,8 @@ OraError Session::LockTables(const SqlPlan& plan) {
   const int mode = LockManager::ModeOfText(plan.lockMode);
   if (mode == 0) return MakeOraError(922);
   std::vector<std::string> keys;
-  for (const std::string& name : plan.lockTables) {
-    std::string owner;
-    std::string object;
-    SplitName(name, owner, object);
+  for (const auto& [named, object] : plan.lockTables) {
+    const std::string owner = named.empty() ? currentSchema_ : named;
     const std::string schema = SchemaOf(owner);
     const std::string check = "SELECT 1 FROM \"" + schema + "\".sqlite_master WHERE type IN ('table','view') AND "
                               "name = ? COLLATE NOCASE";

@@ -1395,7 +1395,13 @@ SqlPlan RewriteSql(const std::string& oracleSql, const std::string& user,
     }
     ++k;
     while (k < c.size()) {
-      plan.lockTables.push_back(ReadName(c, k));
+      // Owner and table apart, each unquoted: a quoted name may hold a period.
+      std::pair<std::string, std::string> name{std::string(), Unquote(c.at(k++))};
+      if (c.IsPunct(k, ".") && k + 1 < c.size()) {
+        name = {ToUpperAscii(name.second), Unquote(c.at(k + 1))};
+        k += 2;
+      }
+      plan.lockTables.push_back(name);
       if (!c.IsPunct(k, ",")) break;
       ++k;
     }

@@ -63,7 +63,7 @@ struct SqlPlan {
   std::vector<std::uint32_t> returningPositions;
 
   // LOCK TABLE: the tables and the mode ("ROW SHARE", "EXCLUSIVE", ...).
-  std::vector<std::string> lockTables;
+  std::vector<std::pair<std::string, std::string>> lockTables;  // owner (empty: the session's) and table
   std::string lockMode;
 
   // ALTER SESSION SET: the pairs, names in upper case, values unquoted.

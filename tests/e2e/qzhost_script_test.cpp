@@ -214,6 +214,28 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
        "describe R as RB\nopen\nread first by order\nexpect ID=2 LEVEL=4 Mixed=b\ndelete\nread first by order\n"
        "expect ID=1 LEVEL=3\n",
        true, ""},
+      // A table named in lower case and created so (held in upper case) keeps its unique key, with its owner's name
+      // too, and is sought, written and read back from another session.
+      {"sql CREATE TABLE pl (ID NUMBER(10) NOT NULL, NAME VARCHAR2(10))\nsql CREATE UNIQUE INDEX PL_ID ON pl (ID)\n"
+       "describe pl\nopen\nset ID=1 NAME=a\nadd\nset ID=2 NAME=b\nadd\nseek ID 2\nexpect NAME=b\nread first by ID\n"
+       "set NAME=c\nmodify\nconnect HOSTTEST SYSTEM manager as B\ndescribe system.pl as PB\nopen\nread first by ID\n"
+       "expect ID=1 NAME=c\n",
+       true, "ID (integer, unique key), NAME (text of 11)\n    the script calls it PB"},
+      // Columns whose names differ only in case are two items (the later one a2), each keyed and written as itself;
+      // a table named with a sign of SQL's ("%") is reached quoted.
+      {"sql CREATE TABLE C (ID NUMBER(10) NOT NULL, A NUMBER(5), \"a\" NUMBER(5))\nsql CREATE INDEX C_L ON C (\"a\")\n"
+       "describe C\nopen\nset ID=1 A=7 a2=8\nadd\nset ID=2 A=9 a2=5\nadd\nread first by a2\nexpect ID=2\n"
+       "query Q SELECT A, \"a\" AS L FROM C WHERE ID = 1\nread first\nexpect A=7 L=8\n",
+       true, ""},
+      {"sql CREATE TABLE \"T%1\" (ID NUMBER(10) NOT NULL)\nsql CREATE UNIQUE INDEX P_ID ON \"T%1\" (ID)\n"
+       "describe system.T%1\nopen\nset ID=1\nadd\nexpect 1\nread first by ID\nexpect 1\n",
+       true, ""},
+      // A quoted name holding a period is one name, after its owner's too: it keeps its key and takes a record.
+      {"sql CREATE TABLE \"T.X\" (ID NUMBER(10) NOT NULL)\nsql CREATE UNIQUE INDEX X_ID ON \"T.X\" (ID)\n"
+       "describe SYSTEM.\"T.X\"\nopen\nset ID=1\nadd\nexpect 1\n",
+       true, "SYSTEM.\"T.X\" on HOSTTEST -> 1 (done)\n    columns: ID (integer, unique key)"},
+      {"sql CREATE TABLE \"T.X\" (ID NUMBER(10) PRIMARY KEY)\n"
+       "sql CREATE TABLE K (A NUMBER(10) REFERENCES \"T.X\" (ID))\nlinks \"T.X\"\n", true, "1 links"},
       // Reals, currency and decimals are set from their text and shown as numbers; a refused value leaves its field.
       {"sql CREATE TABLE N (ID NUMBER(10) NOT NULL, F FLOAT, C NUMBER(8,2), D NUMBER(20))\n"
        "sql CREATE UNIQUE INDEX N_ID ON N (ID)\ndescribe N\nopen\nset ID=1 F=2.5 C=3.25 D=123456789012345\n"
@@ -243,6 +265,9 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
       {"sql CREATE TABLE T_1 (ID NUMBER(10) PRIMARY KEY)\nsql CREATE TABLE T11 (ID NUMBER(10) PRIMARY KEY)\n"
        "sql CREATE TABLE K (ID NUMBER(10), A NUMBER(10) REFERENCES T11 (ID))\nlinks T_1\n",
        true, "0 links"},
+      {"sql CREATE TABLE T11 (ID NUMBER(10) PRIMARY KEY)\n"
+       "sql CREATE TABLE K (ID NUMBER(10), A NUMBER(10) REFERENCES T11 (ID))\nlinks system.t11\n",
+       true, "1 links"},
       // A negative scale adds whole digits: an 18-digit integer of NUMBER(12,-6) reads whole.
       {"sql CREATE TABLE N (ID NUMBER(10), N NUMBER(12,-6))\nsql INSERT INTO N VALUES (1, 999999999999000000)\n"
        "query Q SELECT ID, N FROM N\nread first\nexpect ID=1 N=999999999999000000\n",

@@ -463,6 +463,7 @@ TEST_F(DialectTest, QualifiedNamesSplit) {
       {u"S .T", u"", u"S", u"T"},
       {u"A.B.C.D ", u"A", u"B", u"C.D"},
       {u"A..C", u"A", u"", u"C"},
+      {u"S.\"T.X\"", u"", u"S", u"\"T.X\""},
       {u"", u"", u"", u""},
   };
   DialectConnection* c = Dialect(1);

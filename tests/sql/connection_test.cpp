@@ -263,6 +263,7 @@ TEST_F(ConnectionTest, IdentifiersAreQuotedWhenTheDialectNeedsIt) {
     const char16_t* quoted;
     const char16_t* dotted;
     const char16_t* exact = nullptr;  // the name as the server gave it, in its case
+    const char16_t* held = nullptr;   // the name as the server holds what is written for it
   } cases[] = {
       {0, u"", u"a b", u"a b", u"a b"},  // a dialect without quotes
       {0, u"[", u"plain", u"[plain]", u"[plain]"},
@@ -270,16 +271,19 @@ TEST_F(ConnectionTest, IdentifiersAreQuotedWhenTheDialectNeedsIt) {
       {0, u"[", u"s.t", u"[s.t]", u"[s].[t]"},
       // Oracle quotes only what it could not read unquoted.
       {1, u"\"", u"ORDERS", u"ORDERS", u"ORDERS", u"ORDERS"},
-      {1, u"\"", u"order lines", u"\"order lines\"", u"\"order lines\""},
+      {1, u"\"", u"plain", u"plain", u"plain", nullptr, u"PLAIN"},
+      {1, u"\"", u"order lines", u"\"order lines\"", u"\"order lines\"", nullptr, u"order lines"},
+      {1, u"\"", u"s._x", u"s._x", u"s.\"_x\""},
+      {1, u"\"", u"s.T%1", u"\"s.T%1\"", u"s.\"T%1\""},
       {1, u"\"", u"_X", u"\"_X\"", u"\"_X\""},
       {1, u"\"", u"a-b.c d", u"\"a-b.c d\"", u"\"a-b\".\"c d\""},
-      {1, u"\"", u"\"Q\"", u"\"Q\"", u"\"Q\""},
+      {1, u"\"", u"\"Q\"", u"\"Q\"", u"\"Q\"", nullptr, u"Q"},
       {1, u"\"", u"[Q-1]", u"[Q-1]", u"[Q-1]"},
       // A closing quote inside the name is doubled, or it would end the name there.
-      {1, u"\"", u"A\" B", u"\"A\"\" B\"", u"\"A\"\" B\""},
+      {1, u"\"", u"A\" B", u"\"A\"\" B\"", u"\"A\"\" B\"", nullptr, u"A\" B"},
       {0, u"[", u"a]b", u"[a]]b]", u"[a]]b]"},
       // Nor could it read a reserved word (in the case it folded it to) or a double quote inside a name.
-      {1, u"\"", u"order", u"\"ORDER\"", u"\"ORDER\"", u"\"order\""},
+      {1, u"\"", u"order", u"\"ORDER\"", u"\"ORDER\"", u"\"order\"", u"ORDER"},
       // The server's own name is read back unquoted only as a plain upper-case name; a pseudo-column's name is a
       // real column's there, and a quote opening it is part of it.
       {1, u"\"", u"LEVEL", u"LEVEL", u"LEVEL", u"\"LEVEL\""},
@@ -288,7 +292,7 @@ TEST_F(ConnectionTest, IdentifiersAreQuotedWhenTheDialectNeedsIt) {
       {1, u"\"", u"1A", u"1A", u"1A", u"\"1A\""},
       {1, u"\"", u"\"Q\"", u"\"Q\"", u"\"Q\"", u"\"\"\"Q\"\"\""},
       {1, u"\"", u"\u00C9T\u00C9", u"\u00C9T\u00C9", u"\u00C9T\u00C9", u"\u00C9T\u00C9"},
-      {1, u"\"", u"\u00E9t\u00E9", u"\u00E9t\u00E9", u"\u00E9t\u00E9", u"\"\u00E9t\u00E9\""},
+      {1, u"\"", u"\u00E9t\u00E9", u"\u00E9t\u00E9", u"\u00E9t\u00E9", u"\"\u00E9t\u00E9\"", u"\u00C9T\u00C9"},
       {1, u"\"", u"s.Varchar2", u"s.Varchar2", u"s.\"VARCHAR2\""},
       {1, u"\"", u"A\"B", u"\"A\"\"B\"", u"\"A\"\"B\""},
       {0, u"[", u"order", u"[order]", u"[order]"},
@@ -305,6 +309,10 @@ TEST_F(ConnectionTest, IdentifiersAreQuotedWhenTheDialectNeedsIt) {
     if (c.exact) {
       EXPECT_TRUE(quoting->nQuoteIdentifier(nullptr, c.name, out, true));
       EXPECT_EQ(std::u16string(out.pszGet()), c.exact);
+    }
+    if (c.held) {
+      EXPECT_TRUE(quoting->nServerHeldName(nullptr, c.name, out));
+      EXPECT_EQ(std::u16string(out.pszGet()), c.held);
     }
     quoting->nRelease();
   }
