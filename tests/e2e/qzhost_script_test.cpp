@@ -233,6 +233,12 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
        "D=-99999999999999999999999999999999999999 E=-999.9999999 F=-9.99999999\nset A=-1\nmodify\n"
        "use N\nread last by ID\nexpect ID=2 A=-1\nread next by ID\nexpect 1\n",
        true, "past an end"},
+      // A seek at either end of an 8-byte integer key lands there, one past is refused: no value is cut to 4 bytes.
+      {"sql CREATE TABLE K (ID NUMBER(19) NOT NULL)\nsql CREATE UNIQUE INDEX K_ID ON K (ID)\nsql INSERT INTO K VALUES "
+       "(-9223372036854775808)\nsql INSERT INTO K VALUES (0)\nsql INSERT INTO K VALUES (9223372036854775807)\n"
+       "describe K\nopen\nseek ID 9223372036854775807\nexpect ID=9223372036854775807\nseek ID -9223372036854775808\n"
+       "expect ID=-9223372036854775808\nseek ID 9223372036854775808\nexpect 0\n",
+       true, ""},
       // A script's text is UTF-8 to set and to seek alike.
       {"sql CREATE TABLE U (ID NUMBER(10) NOT NULL, NAME VARCHAR2(10))\nsql CREATE UNIQUE INDEX U_NAME ON U (NAME)\n"
        "describe U\nopen\nset ID=2 NAME=\xC3\xA9t\xC3\xA9\nadd\nseek NAME \xC3\xA9t\xC3\xA9\nexpect ID=2\n"
