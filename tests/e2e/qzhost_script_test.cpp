@@ -239,6 +239,13 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
        "describe K\nopen\nseek ID 9223372036854775807\nexpect ID=9223372036854775807\nseek ID -9223372036854775808\n"
        "expect ID=-9223372036854775808\nseek ID 9223372036854775808\nexpect 0\n",
        true, ""},
+      // A year-month interval at the end of the milliseconds' 64 bits is written and read back; one of a billion
+      // years, past them, is the conversion error on its row.
+      {"sql CREATE TABLE Z (ID NUMBER(10) NOT NULL, YM INTERVAL YEAR(9) TO MONTH)\nsql CREATE UNIQUE INDEX Z_ID ON Z "
+       "(ID)\ndescribe Z\nopen\nset ID=1 YM=-9223372036854775808\nadd\nsql INSERT INTO Z VALUES (2, INTERVAL "
+       "'999999999-11' YEAR(9) TO MONTH)\nsql COMMIT\nconnect HOSTTEST SYSTEM manager as B\ndescribe Z as ZB\nopen\n"
+       "read first by ID\nexpect YM=-9223372036224000000\nread next by ID\nexpect 0\n",
+       true, "error 60"},
       // A script's text is UTF-8 to set and to seek alike.
       {"sql CREATE TABLE U (ID NUMBER(10) NOT NULL, NAME VARCHAR2(10))\nsql CREATE UNIQUE INDEX U_NAME ON U (NAME)\n"
        "describe U\nopen\nset ID=2 NAME=\xC3\xA9t\xC3\xA9\nadd\nseek NAME \xC3\xA9t\xC3\xA9\nexpect ID=2\n"
