@@ -15,13 +15,13 @@ struct HostRun {
   std::string output;
 };
 
-// qzhost with the script, against the OCI stand-in's data source HOSTTEST.
-HostRun RunScript(const std::string& script) {
+// qzhost with the script, against the OCI stand-in's data source HOSTTEST; `environment` goes before the command.
+HostRun RunScript(const std::string& script, const std::string& environment = "") {
   // One file per process: runs of this program in other builds on the machine write theirs at the same time.
   const std::string path = ::testing::TempDir() + "qzhost_script_" + std::to_string(::getpid()) + ".qzs";
   std::ofstream(path) << script;
   const std::string command =
-      std::string("QZOCI_DATA_SOURCES=HOSTTEST ") + QZ_HOST_PATH + " --driver " + QZ_DRIVER_PATH + " " + path + " 2>&1";
+      environment + " QZOCI_DATA_SOURCES=HOSTTEST " + QZ_HOST_PATH + " --driver " + QZ_DRIVER_PATH + " " + path + " 2>&1";
   HostRun run{-1, ""};
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return run;
@@ -47,6 +47,7 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
     const char* steps;  // after the table's
     bool holds;
     const char* shown;  // what the host prints when it stops
+    const char* environment = "";
   };
   const Case cases[] = {
       {"expect 1\n", true, ""},
@@ -270,6 +271,13 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
        "sql CREATE UNIQUE INDEX L2_ID ON L2 (ID)\nsql INSERT INTO L1 VALUES (1, NULL)\ndescribe L2\nopen\nset ID=1\n"
        "write-lob B 30\nadd\nquery Q SELECT L1.ID, A, B FROM L1, L2\nread first\nread-lob A\nread-lob B\nexpect 1\n",
        true, "read A of Q's current record -> 1 (done)\n    no value"},
+      // A client without a UTF-16 environment speaks its own character set (UTF-8): a LONG's text is read and
+      // written in the runtime's code page.
+      {"sql CREATE TABLE L (ID NUMBER(10) NOT NULL, V LONG)\nsql CREATE UNIQUE INDEX L_ID ON L (ID)\nsql INSERT INTO "
+       "L VALUES (1, RPAD('\xC3\xA9', 20001, '\xE2\x82\xAC'))\nsql COMMIT\ndescribe L\nopen\nread first\nread-lob V\n"
+       "set ID=2\nadd\nquery Q SELECT LENGTH(V) AS N, SUBSTR(V, 20000, 2) AS S FROM L WHERE ID = 2\nread first\n"
+       "expect N=20001 S=\xE2\x82\xAC\xE2\x82\xAC\n",
+       true, "20001 characters", "QZOCI_HIDDEN_ENTRIES=OCIEnvNlsCreate NLS_LANG=AMERICAN_AMERICA.AL32UTF8"},
       // A large value replaced through a record write is stored: another session reads the new one.
       {"sql CREATE TABLE L (ID NUMBER(10) NOT NULL, V LONG)\nsql CREATE UNIQUE INDEX L_ID ON L (ID)\ndescribe L\nopen\n"
        "set ID=1\nwrite-lob V 10\nadd\nwrite-lob V 20\nmodify\nconnect HOSTTEST SYSTEM manager as B\n"
@@ -278,7 +286,7 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.steps);
-    const HostRun run = RunScript(std::string(kTable) + c.steps + "stop\n");
+    const HostRun run = RunScript(std::string(kTable) + c.steps + "stop\n", c.environment);
     EXPECT_EQ(run.status == 0, c.holds) << run.output;
     EXPECT_NE(run.output.find(c.holds ? "\ndone\n" : "\nstopped\n"), std::string::npos) << run.output;
     EXPECT_NE(run.output.find(c.shown), std::string::npos) << run.output;
