@@ -397,10 +397,11 @@ int COracleFieldValue::bIntervalToHost() {
   void* descriptor = nullptr;
   std::memcpy(&descriptor, m_pConversion, sizeof descriptor);
   std::int64_t milliseconds = 0;
-  if (!descriptor || !nOciIntervalGet(pOracleConnection(), m_pOwner, descriptor,
-                                      static_cast<std::uint16_t>(m_nNativeTypeCode), &milliseconds)) {
-    return 0;
-  }
+  const int read = descriptor ? nOciIntervalGet(pOracleConnection(), m_pOwner, descriptor,
+                                                static_cast<std::uint16_t>(m_nNativeTypeCode), &milliseconds)
+                              : 0;
+  if (read < 0) return bRefuseOverflow(HOST_TYPE_VALUE8, Value().nGetType());
+  if (!read) return 0;
   CHostValue value;
   value.SetType(HOST_TYPE_VALUE8);
   value.Set(&milliseconds);

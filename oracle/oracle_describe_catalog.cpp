@@ -290,7 +290,7 @@ int COracleRecordDescription::bLoadIndexes(const char16_t* name) try {
   if (owner.bIsEmpty()) {
     const char16_t* user = pGetConnection()->pszGetUserId();
     owner = user;
-    whole = owner.nGetLength() == std::char_traits<char16_t>::length(user ? user : u"");
+    whole = whole && owner.nGetLength() == std::char_traits<char16_t>::length(user ? user : u"");
   }
   if (!owner.bIsEmpty()) whole = bHoldAsServer(pGetConnection(), owner) && whole;
   whole = bHoldAsServer(pGetConnection(), table) && whole;
@@ -334,14 +334,18 @@ int COracleRecordDescription::bLoadIndexes(const char16_t* name) try {
   bool skipIndex = false;
   for (std::uint32_t direction = READ_FIRST_ROW;; direction = READ_NEXT_ROW) {
     std::uint32_t end = 0;
-    if (!query->bFetchRow(direction, &end, values, 4) || end) break;
-    ValueText(values[0], indexName);
-    ValueText(values[1], columnName);
+    const int read = query->bFetchRow(direction, &end, values, 4);
+    // Memory refused is no end of the keys: the description would be told whole without some of them.
+    if (!read && bMemoryRefused(holder)) return 0;
+    if (!read || end) break;
+    if (!ValueText(values[0], indexName) || !ValueText(values[1], columnName) || !ValueText(values[3], uniqueness)) {
+      SetHolderOutOfMemory(holder);
+      return 0;
+    }
     std::int32_t position = 0;
     if (!values[2].bIsNull() && values[2].nConvert(HOST_TYPE_INT32) < HOST_RESULT_FAILED_FROM) {
       values[2].nGet(&position);
     }
-    ValueText(values[3], uniqueness);
     if (direction == READ_FIRST_ROW || !currentIndex.bEquals(indexName.pszGet())) {
       currentIndex = indexName;
       pending.clear();
@@ -360,20 +364,24 @@ int COracleRecordDescription::bLoadIndexes(const char16_t* name) try {
     const std::uint16_t flags = uniqueness.bEquals(u"UNIQUE") ? KEY_UNIQUE : KEY_DUPLICATES;
     if (pending.size() == 1) {
       item->bSetKeyInfo(nGetKeyCount(), flags);
-      if (!bAppendKey(item)) SetHolderOutOfMemory(holder);
+      if (!bAppendKey(item)) {
+        SetHolderOutOfMemory(holder);
+        return 0;
+      }
     } else {
       CColumnDescriptor* key = pCreateColumnDescriptorThroughDriver(this, 0);
       if (!key) {
         SetHolderOutOfMemory(holder);
-        break;
+        return 0;
       }
-      key->bSetAll(indexName.pszGet(), u"", u"", 1, 0, COLUMN_TYPE_BINARY, nGetItemCount(), nGetKeyCount(),
-                   static_cast<std::uint16_t>(flags | COLUMN_FLAG_COMPOSITE_KEY), 0, 0);
-      for (CColumnDescriptor* component : pending) key->bAddComponent(component);
-      if (!AddItem(key)) {
+      int set = key->bSetAll(indexName.pszGet(), u"", u"", 1, 0, COLUMN_TYPE_BINARY, nGetItemCount(), nGetKeyCount(),
+                             static_cast<std::uint16_t>(flags | COLUMN_FLAG_COMPOSITE_KEY), 0, 0);
+      // The components are distinct columns of this description: one refused is memory refused.
+      for (CColumnDescriptor* component : pending) set = key->bAddComponent(component) && set;
+      if (!set || !AddItem(key)) {
         key->DeletingDestructor(1);
         SetHolderOutOfMemory(holder);
-        break;
+        return 0;
       }
     }
     pending.clear();
@@ -481,9 +489,13 @@ int COracleRecordDescription::bLoadComments() try {
     if (!nOciStmtFetch(connection, holder, statement.pGet(), 1, FETCH_NEXT, &end, nullptr)) return 0;
     if (end) break;
     if (indicators[1] == -1) continue;
-    ReadSessionText(connection, commentBuffer.data(), bytes, comment);
+    // A comment or a column name memory cut short would be kept as the column's, or looked for in vain.
+    if (!bReadSessionText(connection, commentBuffer.data(), bytes, comment) ||
+        (!comment.bIsEmpty() && !bReadSessionText(connection, columnBuffer.data(), bytes, column))) {
+      SetHolderOutOfMemory(holder);
+      return 0;
+    }
     if (comment.bIsEmpty()) continue;
-    ReadSessionText(connection, columnBuffer.data(), bytes, column);
     CColumnDescriptor* exact = pItemOfColumn(*this, column.pszGet());
     CColumnDescriptor* item = exact ? exact : piFindItemOrRaise(column.pszGet());
     if (!item) continue;

@@ -777,8 +777,11 @@ int COracleFieldValue::bWriteText() {
 // session's client is told the runtime's page on every 8-bit bind and define.
 std::uint32_t COracleFieldValue::nNarrowSessionCodePage() {
   // Fixed texts (SQLT_CHR) are bound by their length, which a converted buffer's room is not: they stay as they are.
+  // A LONG is a text bound and read as such (its pieces land in the converted buffer); a CLOB crosses in its own way.
   if (m_nNativeTypeCode != sqlt::STR) return 0;
-  if (m_pPrimary && (m_pPrimary->nGetType() != COLUMN_TYPE_TEXT || m_pPrimary->bIsMemo())) return 0;
+  if (m_pPrimary && m_pPrimary->nGetType() != COLUMN_TYPE_TEXT && m_pPrimary->nGetType() != COLUMN_TYPE_TEXT_MEMO) {
+    return 0;
+  }
   if (m_nState == FIELD_STATE_EXTERNAL) {
     if (!m_pSecondary || m_pSecondary->nGetType() != COLUMN_TYPE_TEXT) return 0;
   } else if (!bIsNarrowTextHostType(Value().nGetType())) {

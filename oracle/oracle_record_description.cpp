@@ -426,8 +426,9 @@ COracleRecordDescription::EColumnResult COracleRecordDescription::BuildColumn(vo
       return EColumnResult::kFailed;
     }
     const std::uint32_t storage = nStorageSizeOfColumnType(shape.type, shape.size, shape.precision);
-    item->bSetAll(name.pszGet(), noTableText ? u"" : pszGetSqlTableName(), name.pszGet(), 1, storage, shape.type,
-                  index, 0xFFFFFFFF, 0, integerDigits, static_cast<std::uint32_t>(knownScale));
+    const int set = item->bSetAll(name.pszGet(), noTableText ? u"" : pszGetSqlTableName(), name.pszGet(), 1, storage,
+                                  shape.type, index, 0xFFFFFFFF, 0, integerDigits,
+                                  static_cast<std::uint32_t>(knownScale));
     // A table's column is named as the server holds it; a statement's select list names expressions and aliases,
     // which the driver never writes back as columns.
     if (!noTableText) item->SetServerName();
@@ -435,7 +436,7 @@ COracleRecordDescription::EColumnResult COracleRecordDescription::BuildColumn(vo
       item->SetPrecision(integerDigits);
       item->SetScale(static_cast<std::uint32_t>(knownScale));
     }
-    if (!AddItem(item)) {
+    if (!set || !AddItem(item)) {
       item->DeletingDestructor(1);
       SetHolderOutOfMemory(holder);
       return EColumnResult::kFailed;
@@ -452,6 +453,10 @@ int bReadTextAttribute(COracleConnection* connection, CErrorHolder* holder, void
   std::uint32_t bytes = 0;
   if (!nOciAttrGet(connection, holder, handle, DTYPE_PARAM, &text, attribute, &bytes)) return 0;
   out.Empty();
-  if (text && bytes > 0) ReadSessionText(connection, text, bytes, out);
+  // A name memory cut short would describe a column, or a synonym's target, under another name.
+  if (text && bytes > 0 && !bReadSessionText(connection, text, bytes, out)) {
+    SetHolderOutOfMemory(holder);
+    return 0;
+  }
   return 1;
 }

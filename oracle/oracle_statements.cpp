@@ -125,7 +125,11 @@ int COracleConnection::bExecuteSqlFetch(CErrorHolder* holder, void* value, std::
   if (define && !gbOci7Mode) nOciHandleFree(this, nullptr, define, HTYPE_DEFINE);
   if (!fetched || end) return 0;
   CTString result;
-  ReadSessionText(this, buffer, utf16 ? FETCH_UNITS * 2 : FETCH_UNITS, result);
+  // The value's text memory refused is no answer either: an empty one would be taken as the value.
+  if (!bReadSessionText(this, buffer, utf16 ? FETCH_UNITS * 2 : FETCH_UNITS, result)) {
+    SetHolderOutOfMemory(holder);
+    return 0;
+  }
   if (auto* host = static_cast<CHostValue*>(value)) {
     host->SetType(HOST_TYPE_TEXT);
     // A text that could not be made is no answer: the value would keep what it held before.

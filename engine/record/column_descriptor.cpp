@@ -5,6 +5,8 @@
 #include "engine/record/record_factories.h"
 #include "host/host_type.h"
 
+#include <string>
+
 namespace {
 
 // Item type codes of the runtime: memos and the decimal.
@@ -254,7 +256,11 @@ int CColumnDescriptor::bSetAll(const char16_t* name, const char16_t* tableName, 
   }
   m_defaultValue.SetType(nGetHostType());
   m_defaultValue.SetNull(true);
-  return 1;
+  // A name memory cut short would be an item the runtime finds under no name, or another's.
+  const auto kept = [](const CTString& held, const char16_t* text) {
+    return held.nGetLength() == (text ? std::char_traits<char16_t>::length(text) : 0);
+  };
+  return kept(m_strName, name) && kept(m_strTableName, tableName) && kept(m_strCaption, caption) ? 1 : 0;
 }
 
 int CColumnDescriptor::bSetKeyInfo(std::uint32_t keyNumber, std::uint16_t flags) {

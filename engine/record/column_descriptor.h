@@ -132,6 +132,7 @@ class CColumnDescriptor : public IHostItemDescription {
   void SetServerName() { m_bServerName = m_bServerCaption = true; }
   bool bHasServerName() const { return m_bServerName; }
   bool bHasServerCaption() const { return m_bServerCaption; }
+  // 0 when memory refused one of the three texts (the rest is set all the same).
   int bSetAll(const char16_t* name, const char16_t* tableName, const char16_t* caption, std::uint32_t elementCount,
               std::uint32_t elementSize, std::uint32_t type, std::uint32_t position, std::uint32_t keyNumber,
               std::uint16_t flags, std::uint32_t precision, std::uint32_t scale);

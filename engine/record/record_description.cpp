@@ -444,10 +444,11 @@ int CRecordDescription::bBuildFromQuery(CQueryDescription* query) {
 int CRecordDescription::bNewItemFromHost(IHostItemDescription* item) {
   CColumnDescriptor* descriptor = pNewDescriptor();
   if (!descriptor) return 0;
-  descriptor->bSetAll(item->pszGetName(), u"", u"", 1, item->nGetSize(),
-                      nHostTypeToInternalType(item->nGetItemTypeCode()), m_items.nGetCount(), 0xFFFFFFFF, 0, 0, 0);
+  const int set = descriptor->bSetAll(item->pszGetName(), u"", u"", 1, item->nGetSize(),
+                                      nHostTypeToInternalType(item->nGetItemTypeCode()), m_items.nGetCount(),
+                                      0xFFFFFFFF, 0, 0, 0);
   descriptor->SetItemKind(item->nGetItemKind());
-  if (!AddItem(descriptor)) {
+  if (!set || !AddItem(descriptor)) {
     descriptor->DeletingDestructor(1);
     SetHolderOutOfMemory(m_pErrorHolder);
     return 0;
@@ -474,11 +475,12 @@ int CRecordDescription::bNewItemFromColumn(IHostItemDescription* column, CQueryD
     if (column->bHasFlag0020()) flags |= COLUMN_FLAG_0020;
   }
   const char16_t* name = item->pszGetName();
-  descriptor->bSetAll(name && name[0] ? name : column->pszGetName(), column->pszGetTableName(), column->pszGetCaption(),
-                      column->nGetElementCount(), column->nGetSize(), column->nGetType(), m_items.nGetCount(),
-                      keyNumber, flags, column->nGetPrecision(), column->nGetScale());
+  const int set = descriptor->bSetAll(name && name[0] ? name : column->pszGetName(), column->pszGetTableName(),
+                                      column->pszGetCaption(), column->nGetElementCount(), column->nGetSize(),
+                                      column->nGetType(), m_items.nGetCount(), keyNumber, flags,
+                                      column->nGetPrecision(), column->nGetScale());
   ResolveOriginName(descriptor, query, item);
-  if (!AddItem(descriptor)) {
+  if (!set || !AddItem(descriptor)) {
     descriptor->DeletingDestructor(1);
     SetHolderOutOfMemory(m_pErrorHolder);
     return 0;

@@ -172,6 +172,6 @@ bool bClientFaultSeen() { return gbOciClientFailed != 0; }
 
 bool bSessionIsUtf16(COracleConnection* c) { return bClientIsUtf16(c); }
 
-void ReadSessionText(COracleConnection* c, const void* text, std::uint32_t bytes, CTString& out) {
-  ReadClientText(c, text, bytes, out);
+bool bReadSessionText(COracleConnection* c, const void* text, std::uint32_t bytes, CTString& out) {
+  return ReadClientText(c, text, bytes, out);
 }

@@ -84,6 +84,7 @@ void ClearClientFault();
 bool bClientFaultSeen();
 // Texts in the client's form (oci_call.h's), for the connection that does not include that header.
 bool bSessionIsUtf16(COracleConnection* connection);
-void ReadSessionText(COracleConnection* connection, const void* text, std::uint32_t bytes, CTString& out);
+// False when memory refused the text (out is then cut short or empty).
+bool bReadSessionText(COracleConnection* connection, const void* text, std::uint32_t bytes, CTString& out);
 // The SQL function type of a cursor data area (the u16 at byte 2).
 std::uint16_t nOci7FunctionType(const void* area);

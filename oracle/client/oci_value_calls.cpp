@@ -129,8 +129,9 @@ SIntervalParts IntervalPartsOf(std::int64_t milliseconds, bool yearMonth) {
   SIntervalParts parts;
   const std::int64_t days = milliseconds / MS_PER_DAY;
   if (yearMonth) {
+    // At the ends of 64 bits the years number some 292 million: their days are counted in 64 bits too.
     parts.years = static_cast<std::int32_t>(days / 365);
-    parts.months = static_cast<std::int32_t>((days - 365 * parts.years) / 30);
+    parts.months = static_cast<std::int32_t>((days - 365 * std::int64_t{parts.years}) / 30);
     return parts;
   }
   parts.days = static_cast<std::int32_t>(days);
@@ -156,6 +157,9 @@ int nOciIntervalGet(COracleConnection* c, CErrorHolder* h, const void* interval,
     return 0;
   }
   if (status != OCI_SUCCESS) return nFailed(c, h, status, yearMonth ? 136 : 138);
+  // A year-month interval reaches a billion years; past some 292 million its milliseconds leave 64 bits.
+  const std::int64_t dayCount = std::int64_t{days} + 365 * std::int64_t{years} + 30 * std::int64_t{months};
+  if (dayCount >= INT64_MAX / MS_PER_DAY || dayCount <= INT64_MIN / MS_PER_DAY) return -1;
   *milliseconds = nIntervalMilliseconds(years, months, days, hours, minutes, seconds, nanoseconds);
   return 1;
 }

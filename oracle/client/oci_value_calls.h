@@ -26,7 +26,7 @@ int nOciDateTimeToText(COracleConnection* connection, CErrorHolder* holder, cons
 int nOciDateTimeConstruct(COracleConnection* connection, CErrorHolder* holder, void* dateTime,
                           const CDateTime& value);
 // sqltCode 189 reads and writes a year-month interval, any other a day-second one. A year counts 365 days, a month
-// 30.
+// 30. The read answers -1, raising nothing, for an interval whose milliseconds do not fit 64 bits.
 int nOciIntervalGet(COracleConnection* connection, CErrorHolder* holder, const void* interval, std::uint16_t sqltCode,
                     std::int64_t* milliseconds);
 int nOciIntervalSet(COracleConnection* connection, CErrorHolder* holder, void* interval, std::uint16_t sqltCode,

@@ -15,13 +15,13 @@ struct HostRun {
   std::string output;
 };
 
-// qzhost with the script, against the OCI stand-in's data source HOSTTEST.
-HostRun RunScript(const std::string& script) {
+// qzhost with the script, against the OCI stand-in's data source HOSTTEST; `environment` goes before the command.
+HostRun RunScript(const std::string& script, const std::string& environment = "") {
   // One file per process: runs of this program in other builds on the machine write theirs at the same time.
   const std::string path = ::testing::TempDir() + "qzhost_script_" + std::to_string(::getpid()) + ".qzs";
   std::ofstream(path) << script;
   const std::string command =
-      std::string("QZOCI_DATA_SOURCES=HOSTTEST ") + QZ_HOST_PATH + " --driver " + QZ_DRIVER_PATH + " " + path + " 2>&1";
+      environment + " QZOCI_DATA_SOURCES=HOSTTEST " + QZ_HOST_PATH + " --driver " + QZ_DRIVER_PATH + " " + path + " 2>&1";
   HostRun run{-1, ""};
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return run;
@@ -47,6 +47,7 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
     const char* steps;  // after the table's
     bool holds;
     const char* shown;  // what the host prints when it stops
+    const char* environment = "";
   };
   const Case cases[] = {
       {"expect 1\n", true, ""},
@@ -255,6 +256,15 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
        "D=-99999999999999999999999999999999999999 E=-999.9999999 F=-9.99999999\nset A=-1\nmodify\n"
        "use N\nread last by ID\nexpect ID=2 A=-1\nread next by ID\nexpect 1\n",
        true, "past an end"},
+      // A seek at the top of an 8-byte integer key lands there, one past is refused: no value is cut to 4 bytes.
+      {"sql CREATE TABLE K (ID NUMBER(19) NOT NULL)\nsql INSERT INTO K VALUES (0)\nsql INSERT INTO "
+       "K VALUES (9223372036854775807)\nsql CREATE UNIQUE INDEX K_ID ON K (ID)\ndescribe K\nopen\nseek ID "
+       "9223372036854775807\nexpect ID=9223372036854775807\nseek ID 9223372036854775808\nexpect 0\n", true, ""},
+      // A year-month interval at an end of 64 bits of milliseconds is kept; past them it is the conversion error.
+      {"sql CREATE TABLE Z (ID NUMBER(10) NOT NULL, YM INTERVAL YEAR(9) TO MONTH)\nsql CREATE UNIQUE INDEX Z_ID ON Z "
+       "(ID)\ndescribe Z\nopen\nset ID=1 YM=-9223372036854775808\nadd\nsql INSERT INTO Z VALUES (2, INTERVAL "
+       "'999999999-11' YEAR(9) TO MONTH)\nsql COMMIT\nconnect HOSTTEST SYSTEM manager as B\ndescribe Z as ZB\nopen\n"
+       "read first by ID\nexpect YM=-9223372036224000000\nread next by ID\nexpect 0\n", true, "error 60"},
       // A script's text is UTF-8 to set and to seek alike.
       {"sql CREATE TABLE U (ID NUMBER(10) NOT NULL, NAME VARCHAR2(10))\nsql CREATE UNIQUE INDEX U_NAME ON U (NAME)\n"
        "describe U\nopen\nset ID=2 NAME=\xC3\xA9t\xC3\xA9\nadd\nseek NAME \xC3\xA9t\xC3\xA9\nexpect ID=2\n"
@@ -282,6 +292,11 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
        "sql CREATE UNIQUE INDEX L2_ID ON L2 (ID)\nsql INSERT INTO L1 VALUES (1, NULL)\ndescribe L2\nopen\nset ID=1\n"
        "write-lob B 30\nadd\nquery Q SELECT L1.ID, A, B FROM L1, L2\nread first\nread-lob A\nread-lob B\nexpect 1\n",
        true, "read A of Q's current record -> 1 (done)\n    no value"},
+      // A LONG's text read and written whole through a client without a UTF-16 environment (speaking UTF-8).
+      {"sql CREATE TABLE L (ID NUMBER(10) NOT NULL, V LONG)\nsql INSERT INTO L VALUES (1, RPAD('\xC3\xA9', 20001, "
+       "'\xE2\x82\xAC'))\nsql CREATE UNIQUE INDEX L_ID ON L (ID)\ndescribe L\nopen\nread first\nread-lob V\nset ID=2\n"
+       "add\nquery Q SELECT LENGTH(V) AS N, SUBSTR(V, 20000, 2) AS S FROM L WHERE ID = 2\nread first\nexpect N=20001 "
+       "S=\xE2\x82\xAC\xE2\x82\xAC\n", true, "20001 characters", "QZOCI_HIDDEN_ENTRIES=OCIEnvNlsCreate NLS_LANG=AMERICAN_AMERICA.AL32UTF8"},
       // A large value replaced through a record write is stored: another session reads the new one.
       {"sql CREATE TABLE L (ID NUMBER(10) NOT NULL, V LONG)\nsql CREATE UNIQUE INDEX L_ID ON L (ID)\ndescribe L\nopen\n"
        "set ID=1\nwrite-lob V 10\nadd\nwrite-lob V 20\nmodify\nconnect HOSTTEST SYSTEM manager as B\n"
@@ -290,7 +305,7 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.steps);
-    const HostRun run = RunScript(std::string(kTable) + c.steps + "stop\n");
+    const HostRun run = RunScript(std::string(kTable) + c.steps + "stop\n", c.environment);
     EXPECT_EQ(run.status == 0, c.holds) << run.output;
     EXPECT_NE(run.output.find(c.holds ? "\ndone\n" : "\nstopped\n"), std::string::npos) << run.output;
     EXPECT_NE(run.output.find(c.shown), std::string::npos) << run.output;

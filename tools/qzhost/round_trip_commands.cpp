@@ -2,6 +2,7 @@
 // sought, locked, modified and deleted, transactions, large values, the catalog and queries. Each prints what it
 // asked in words, the driver's answer, the current record's fields after a read or a write, and the error a failure
 // left, through the runtime stand-in's round-trip helpers (standin/runtime/round_trip.h).
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -482,8 +483,11 @@ bool Seek(const Driver&, State& state, Words& words) {
   if (!(words >> key >> text)) return Usage("seek", "KEY VALUE");
   if (!table || !BindValues(state)) return false;
   char* end = nullptr;
-  const long number = std::strtol(text.c_str(), &end, 10);
-  Value value = *end ? NewTextValue(Widen(text)) : NewNumberValue(static_cast<std::int32_t>(number));
+  const long long number = std::strtoll(text.c_str(), &end, 10);
+  // A number past the runtime's 4-byte integer is given as its text, as the runtime gives a literal it cannot hold
+  // as an integer, not cut to its low bytes.
+  const bool integer = !*end && number >= INT32_MIN && number <= INT32_MAX;
+  Value value = integer ? NewNumberValue(static_cast<std::int32_t>(number)) : NewTextValue(Widen(text));
   const int answer = table->open->Seek(Widen(key).c_str(), value.get());
   Tell(state, "seek the first record of " + table->name + " whose " + key + " is " + text, answer,
        table->open->Error());
