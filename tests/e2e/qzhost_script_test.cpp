@@ -200,6 +200,12 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
        "read record 9 by NAME\nread next by ID\nexpect ID=1\nposition by NAME\nconnect HOSTTEST SYSTEM manager as B\n"
        "sql INSERT INTO T VALUES (5, 'b')\nsql COMMIT\nuse Q\nseek NAME one\nposition 1000 by NAME\nexpect ID=1\n",
        true, "the position of Q by NAME per mille -> 1 (done)\n    per mille: 1000"},
+      // A query sorted down on its own key seeks down it: no equal ID lands on the next one down, none below the
+      // last; before any record no context has a place, though a record N past the last read all the rows.
+      {"sql INSERT INTO T VALUES (2, 'a')\nsql INSERT INTO T VALUES (4, 'b')\nsql COMMIT\n"
+       "query Q SELECT ID, NAME FROM T ORDER BY ID DESC\nread record 9 by Q\nposition by ID\nexpect 0\nseek ID 3\n"
+       "expect ID=2\nseek ID 5\nexpect ID=4\nseek ID 0\n",
+       true, "seek the first record of Q whose ID is 0 -> 1 (done)\n    past an end of the rows"},
       // A column named by a reserved word, and a LOB whose name needs quotes, are read and written.
       {"sql CREATE TABLE R (ID NUMBER(10) NOT NULL, \"ORDER\" NUMBER(5), \"MY-NOTE\" CLOB)\n"
        "sql CREATE UNIQUE INDEX R_ID ON R (ID)\ndescribe R\nopen\nset ID=1 ORDER=7\nwrite-lob MY-NOTE 5000\nadd\n"
