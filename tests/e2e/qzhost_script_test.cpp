@@ -82,6 +82,13 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
        "ORDER BY ID\nread first\ndelete\nexpect 0\nset NAME=x\nmodify\nexpect 0\nuse TB\nread first lock\nexpect NAME=one\n",
        true, "r\xC3\xA9sultat d'une requ\xC3\xAAte SQL.\nfill the record of Q: NAME=x -> 1 (done)\n"
              "write the changed record back to Q -> 0 (failed)\n    the runtime is told: error 35"},
+      // Its record is locked in the one table the text reads (a server merges the wrapped text), not in one whose
+      // rows the text merges.
+      {"sql INSERT INTO T VALUES (2, 'two')\nsql COMMIT\nconnect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\n"
+       "with HOSTTEST\nquery Q SELECT ID, NAME FROM T ORDER BY ID DESC\nread first lock\nexpect ID=2\nuse TB\n"
+       "read last lock\nexpect ORA-00054\nread first lock\nexpect ID=1\nwith HOSTTEST\n"
+       "query D SELECT DISTINCT NAME FROM T\nread first lock\nexpect ORA-02014\n",
+       true, ""},
       // A write or a delete that reaches no row fails: another session deleted it, or held its lock.
       {"connect HOSTTEST SYSTEM manager as B\nsql DELETE FROM T\nsql COMMIT\nuse T\nset NAME=two\nmodify\nexpect 0\n",
        true, "the runtime is told: error 13, state 9"},
