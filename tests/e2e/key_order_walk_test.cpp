@@ -7,18 +7,21 @@
 // another connection's commits or its own adds, a modified record may be met at its old or at its new place, a seek
 // that finds no equal key may land on the next record or on none. A failing sequence is shrunk to the shortest that
 // still fails and printed as a host script.
-// The CI runs a fixed set of seeds. A longer run: QZ_WALK_SEEDS=5000 build/dev/bin/qz_e2e_tests --gtest_also_run_disabled_tests --gtest_filter='KeyOrderWalk.*' (QZ_WALK_FIRST sets the
-// first seed, QZ_WALK_JOBS the host processes run at once, 3 by default, QZ_WALK_SHRINK how many failing walks are
-// shrunk, 1 by default; QZ_WALK_VERBOSE=1 prints each failing seed's first disagreement).
+// The default run walks a fixed set of seeds. A longer run, every seed from 1:
+//   QZ_WALK_SEEDS=5000 build/dev/bin/qz_e2e_tests --gtest_filter='KeyOrderWalk.*'
+// (QZ_WALK_FIRST sets the first seed, QZ_WALK_JOBS the host processes run at once, 3 by default, QZ_WALK_SHRINK how
+// many failing walks are shrunk, 1 by default; QZ_WALK_VERBOSE=1 prints each failing seed's first disagreement).
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <random>
 #include <set>
@@ -222,6 +225,7 @@ struct Handle {
   std::set<std::string> off;                           // contexts that ran past an end: they have no position
   std::optional<Row> added;                            // added since the last record read: a move may start there
   std::string last;                                    // the key of the last read
+  std::vector<Change> changes;                         // changes this handle may or may not show yet
 };
 
 class Model {
@@ -229,6 +233,8 @@ class Model {
   explicit Model(const Walk& walk) : m_order(walk.order) {
     for (const Row& r : walk.rows) m_rows[r.id] = r;
     m_handles.resize(1);
+    // A query's rows stand in the context of its identifying key from the start.
+    if (m_order) m_handles[0].contexts["ID"] = std::nullopt;
   }
 
   // Checks the answer to the step and takes it in; the model's answers when the driver's is none of them.
@@ -281,7 +287,7 @@ class Model {
         if (!expected.count(got)) return Fail(got, expected);
         if (a.ok && !a.end && a.record) {
           // A change the driver has shown stays seen.
-          std::erase_if(m_changes, [&](const Change& c) { return c.id == a.record->id && c.after == a.record; });
+          std::erase_if(h.changes, [&](const Change& c) { return c.id == a.record->id && c.after == a.record; });
           h.at = h.buffer = a.record->id, h.places = {*a.record}, h.contexts[key] = a.record->id;
           h.off.erase(key), h.added.reset();
         }
@@ -314,11 +320,12 @@ class Model {
       case kAdd:
         if (m_order) return Check(got, "fails");
         m_rows[st.row.id] = st.row;
-        m_changes.push_back({st.row.id, std::nullopt, st.row});
+        Record({st.row.id, std::nullopt, st.row});
         h.buffer = st.row.id;
         h.added = st.row;
         return Check(got, Describe(st.row));
       case kModify: case kDelete: {
+        if (m_order) return Check(got, "fails");  // a query given as SQL text names no file to write into
         const std::optional<int> id = h.buffer;
         const bool known = id && m_rows.count(*id);
         if (!known && a.ok) return Fail(got, {"fails"});
@@ -330,7 +337,7 @@ class Model {
         if (st.kind == kDelete) {
           m_known[*id] = before;
           m_rows.erase(*id);
-          std::erase_if(m_changes, [&](const Change& c) { return c.id == *id; });
+          for (Handle& each : m_handles) std::erase_if(each.changes, [&](const Change& c) { return c.id == *id; });
           return std::nullopt;
         }
         Row after = before;
@@ -382,21 +389,24 @@ class Model {
     return got == expected ? std::nullopt : Fail(got, {expected});
   }
 
-  // A change to a row another change is pending on makes one change from the first state to the last.
-  void Record(Change change) {
-    for (Change& c : m_changes) {
-      if (c.id == change.id) return c.after = change.after, void();
+  // A change to a row another change is pending on makes one change from the first state to the last. A change
+  // one handle (the table or its copy) has shown stays pending for the other.
+  void Record(const Change& change) {
+    for (Handle& h : m_handles) {
+      auto c = std::find_if(h.changes.begin(), h.changes.end(), [&](const Change& c) { return c.id == change.id; });
+      if (c == h.changes.end()) h.changes.push_back(change);
+      else c->after = change.after;
     }
-    m_changes.push_back(change);
   }
   // Every set of rows the driver may show: each pending change seen or not.
   std::vector<Rows> Views() const {
     std::vector<Rows> views;
-    for (unsigned mask = 0; mask < (1u << m_changes.size()); ++mask) {
+    const std::vector<Change>& changes = m_handles[m_in].changes;
+    for (unsigned mask = 0; mask < (1u << changes.size()); ++mask) {
       Rows rows = m_rows;
-      for (std::size_t i = 0; i < m_changes.size(); ++i) {
+      for (std::size_t i = 0; i < changes.size(); ++i) {
         if (mask & (1u << i)) continue;
-        const Change& c = m_changes[i];
+        const Change& c = changes[i];
         if (c.before) rows[c.id] = *c.before;
         else rows.erase(c.id);
       }
@@ -457,7 +467,6 @@ class Model {
 
   int m_order;
   Rows m_rows;  // as they are on the server
-  std::vector<Change> m_changes;
   std::set<int> m_byOther;  // rows the other connection wrote
   std::map<int, Row> m_known;  // deleted rows as they were
   std::vector<Handle> m_handles;
@@ -520,42 +529,43 @@ unsigned Setting(const char* name, unsigned otherwise) {
   return text && *text ? static_cast<unsigned>(std::strtoul(text, nullptr, 10)) : otherwise;
 }
 
-// Disabled in the default run while the driver still answers some walks other than the key order allows (moves
-// through another key from a context that read before, a query's seeks among ties, positions after an add): run it
-// with --gtest_also_run_disabled_tests (or QZ_WALK_SEEDS=...) to see them.
-TEST(KeyOrderWalk, DISABLED_EveryAnswerIsOneTheServersKeyOrderAllows) {
-  const unsigned first = Setting("QZ_WALK_FIRST", 1), count = Setting("QZ_WALK_SEEDS", 150);
+// Seeds the default run leaves out while the driver still meets faults left open there (the long run walks them):
+// a copy's move through a key that read before the copy (51 57 64 75 80 86 102 116 137 147 180 192), a position per
+// mille after an add, a key-changing write or a delete (73 88 136), and a write after an add and a move through
+// another key, which writes the added record's ID into the record read (92).
+const std::set<unsigned> kOpen = {51, 57, 64, 73, 75, 80, 86, 88, 92, 102, 116, 136, 137, 147, 180, 192};
+
+TEST(KeyOrderWalk, EveryAnswerIsOneTheServersKeyOrderAllows) {
+  const bool chosen = std::getenv("QZ_WALK_SEEDS") != nullptr;
+  const unsigned first = Setting("QZ_WALK_FIRST", 1), count = Setting("QZ_WALK_SEEDS", 200);
   const unsigned jobs = std::max(1u, Setting("QZ_WALK_JOBS", 3)), batch = 40;
-  std::vector<unsigned> seeds;
+  std::vector<unsigned> seeds, failed;
   for (unsigned s = first; s < first + count; ++s)
-    if (!std::getenv("QZ_WALK_TABLES") || !Generate(s).order) seeds.push_back(s);
-  std::vector<unsigned> failed;
-  for (std::size_t done = 0; done < seeds.size(); done += jobs * batch) {
-    std::vector<std::vector<unsigned>> failing(jobs);
-    std::vector<std::thread> threads;
-    for (unsigned j = 0; j < jobs; ++j) {
-      threads.emplace_back([&, j]() {
-        std::vector<Walk> walks;
-        std::vector<unsigned> of;
-        for (std::size_t k = done + j * batch; k < std::min(seeds.size(), done + (j + 1) * batch); ++k) {
-          walks.push_back(Generate(seeds[k]));
-          of.push_back(seeds[k]);
-        }
-        const auto answers = RunWalks(walks, std::to_string(j));
-        for (std::size_t w = 0; w < walks.size(); ++w) {
-          const auto wrong = Disagreement(walks[w], answers[w]);
-          if (wrong) failing[j].push_back(of[w]);
-          if (wrong && std::getenv("QZ_WALK_VERBOSE"))
-            std::printf("seed %u step %zu: %s\n", of[w], wrong->first, wrong->second.c_str());
-        }
-      });
+    if ((chosen || !kOpen.count(s)) && (!std::getenv("QZ_WALK_TABLES") || !Generate(s).order)) seeds.push_back(s);
+  // Each host process walks a batch of seeds, the next batch not yet taken.
+  std::atomic<std::size_t> next{0};
+  std::mutex lock;
+  auto work = [&](unsigned job) {
+    for (std::size_t at; (at = next.fetch_add(batch)) < seeds.size();) {
+      std::vector<Walk> walks;
+      for (std::size_t k = at; k < std::min<std::size_t>(seeds.size(), at + batch); ++k) walks.push_back(Generate(seeds[k]));
+      const auto answers = RunWalks(walks, std::to_string(job));
+      for (std::size_t w = 0; w < walks.size(); ++w) {
+        const auto wrong = Disagreement(walks[w], answers[w]);
+        const std::lock_guard<std::mutex> hold(lock);
+        if (wrong) failed.push_back(seeds[at + w]);
+        if (wrong && std::getenv("QZ_WALK_VERBOSE"))
+          std::printf("seed %u step %zu: %s\n", seeds[at + w], wrong->first, wrong->second.c_str());
+      }
     }
-    for (auto& t : threads) t.join();
-    for (const auto& f : failing) failed.insert(failed.end(), f.begin(), f.end());
-  }
+  };
+  std::vector<std::thread> threads;
+  for (unsigned j = 0; j < jobs; ++j) threads.emplace_back(work, j);
+  for (auto& t : threads) t.join();
+  std::sort(failed.begin(), failed.end());
   std::string seedsText;
   for (unsigned s : failed) seedsText += " " + std::to_string(s);
-  EXPECT_TRUE(failed.empty()) << failed.size() << " of " << count << " walks disagree with the model:" << seedsText;
+  EXPECT_TRUE(failed.empty()) << failed.size() << " of " << seeds.size() << " walks disagree with the model:" << seedsText;
   // The first few, shrunk.
   for (std::size_t i = 0; i < std::min<std::size_t>(failed.size(), Setting("QZ_WALK_SHRINK", 1)); ++i)
     ADD_FAILURE() << "seed " << failed[i] << ", shrunk:\n" << Printed(Shrink(Generate(failed[i])));
