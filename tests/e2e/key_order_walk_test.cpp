@@ -224,6 +224,8 @@ struct Handle {
   std::set<std::string> off;                           // contexts that ran past an end: they have no position
   std::optional<Row> added;                            // added since the last record read: a move may start there
   std::string last;                                    // the key of the last read
+  std::optional<int> deleted;                          // the record this handle deleted, while it holds it
+  bool readSince = false;                              // a read was tried since: it may have let go of it
   std::vector<Change> changes;                         // changes this handle may or may not show yet
 };
 
@@ -254,6 +256,8 @@ class Model {
         if (!h.contexts.count(key)) h.contexts[key] = std::nullopt;
         const std::string last = std::exchange(h.last, key);
         const bool fromEnd = st.kind != kRead || st.n < 2;
+        const bool fromAdded = !fromEnd && h.added && !(h.at && last == key);
+        h.readSince = true;
         for (const auto& view : Views()) {
           const auto order = Ordered(view, key);
           auto end = [&](bool first) {
@@ -298,6 +302,8 @@ class Model {
           h.off.erase(key), h.added.reset();
         }
         if (a.ok && a.end) h.off.insert(key);
+        // A move from the added record that ran off an end stands beside it: the key's next move goes back from it.
+        if (a.ok && a.end && fromAdded) h.at = h.added->id, h.places = {*h.added};
         if (st.kind == kSeek) h.seeks[key] = Sought(st);
         else if (st.kind != kRead || st.n < 2) h.seeks.erase(key);
         return std::nullopt;
@@ -330,6 +336,15 @@ class Model {
       case kModify: case kDelete: {
         const std::optional<int> id = h.buffer;
         const bool known = id && m_rows.count(*id);
+        if (!known && st.kind == kModify && id && h.deleted == id) {
+          // The record this handle deleted is one to insert again: a write adds it.
+          const Row row{*id, st.row.grp, st.row.name};
+          if (!a.ok && h.readSince) return std::nullopt;
+          if (got != Describe(row)) return Fail(got, {Describe(row)});
+          m_rows[*id] = row, h.added = row, h.deleted.reset();
+          Record({*id, std::nullopt, row});
+          return std::nullopt;
+        }
         if (!known && a.ok) return Fail(got, {"fails"});
         if (!known) return std::nullopt;  // the record is gone (another connection deleted it), or none was read
         // A write finds its record by the values it read: another connection's change makes it fail.
@@ -337,7 +352,7 @@ class Model {
         if (!a.ok) return Fail(got, {"done"});
         const Row before = m_rows[*id];
         if (st.kind == kDelete) {
-          m_known[*id] = before, m_rows.erase(*id);
+          m_known[*id] = before, m_rows.erase(*id), h.deleted = id, h.readSince = false;
           for (Handle& each : m_handles) std::erase_if(each.changes, [&](const Change& c) { return c.id == *id; });
           return std::nullopt;
         }
