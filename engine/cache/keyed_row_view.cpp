@@ -59,6 +59,8 @@ int CKeyedRowView::pCreateKeyIndex() {
 int CKeyedRowView::bMove(std::uint32_t direction, std::uint32_t count, std::uint32_t* row,
                          std::uint32_t* duplicatePosition) {
   if (m_bBounded) {
+    if (m_bBounded == 2 && (direction == ROW_MOVE_FIRST || direction == ROW_MOVE_LAST))
+      direction = direction == ROW_MOVE_FIRST ? ROW_MOVE_LAST : ROW_MOVE_FIRST;
     m_bBounded = 0;
     if (m_pIndex && (direction == ROW_MOVE_FIRST || direction == ROW_MOVE_LAST)) {
       m_nGap = 0;
@@ -87,9 +89,18 @@ int CKeyedRowView::bMove(std::uint32_t direction, std::uint32_t count, std::uint
   return m_pIndex->bMove(direction, count, row, duplicatePosition);
 }
 
-void CKeyedRowView::BoundNextEnd(const CHostValue& value) {
+void CKeyedRowView::BoundNextEnd(const CHostValue& value, int runsDown) {
   m_searchValue.Assign(value);
-  m_bBounded = m_searchValue.nGetType() != 0;
+  m_bBounded = m_searchValue.nGetType() == 0 ? 0 : runsDown ? 2 : 1;
+}
+
+int CKeyedRowView::bRunsDown() {
+  std::uint32_t first = ROW_NONE;
+  std::uint32_t last = ROW_NONE;
+  if (!m_pIndex || m_bBounded) return 0;
+  m_nGap = 0;
+  return m_pIndex->bMove(ROW_MOVE_FIRST, 1, &first, nullptr) && m_pIndex->bMove(ROW_MOVE_LAST, 1, &last, nullptr) &&
+         first != ROW_NONE && last != ROW_NONE && first > last;
 }
 
 int CKeyedRowView::bFindAgain(std::uint32_t duplicateCount, int* found) {

@@ -57,8 +57,13 @@ class CKeyedRowView : public CRefCounted, public IKeyIndexOwner {
   // 0 when the image's key cannot be read.
   int bFindAgain(std::uint32_t duplicateCount, int* found);
   // The next move first reaches the first row whose key does not come before the value, a move last the last whose
-  // key does not come after it: where a seek by the value stands. Moves next and previous stay unbounded.
-  void BoundNextEnd(const CHostValue& value);
+  // key does not come after it: where a seek by the value stands. Moves next and previous stay unbounded. Rows whose
+  // own order runs the key down (bRunsDown) are met the other way round: their first row not before the value is
+  // the last in the key's order not after it.
+  void BoundNextEnd(const CHostValue& value, int runsDown = 0);
+  // Whether the cache's rows stand in the key's order reversed: its first row in the key's order comes after its
+  // last (a query's own key sorted descending).
+  int bRunsDown();
 
   // A row written through another context (kinds above): the index drops the row's old key and takes its new one. The
   // old key is read from the last-read image, which still holds the row as it was; an update that leaves the key
@@ -85,6 +90,6 @@ class CKeyedRowView : public CRefCounted, public IKeyIndexOwner {
   CHostValue m_searchValue;
   // After bFindAgain missed its row: 1 the index stands on the row that followed it, 2 no row follows it.
   std::uint32_t m_nGap = 0;
-  // The search value bounds the next move first or last only (BoundNextEnd).
+  // The search value bounds the next move first or last only (BoundNextEnd); 2 with first and last swapped.
   int m_bBounded = 0;
 };

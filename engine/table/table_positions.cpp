@@ -553,6 +553,9 @@ int CTable::bGetPositionPerMille(std::uint32_t* out, const char16_t* contextName
   CCursor* context = pFindContext(contextName);
   std::uint32_t outOfRange = 1;
   if (context) context->GetOutOfRange(&outOfRange);
+  // Before a query's first record a context may stand on a row it brought in (a record N past the last read them
+  // all): no record is current, so none has a place.
+  if (bIsSqlQuery() && m_pSharedRowSource && !m_bRecordHandedOut) outOfRange = 1;
   // The place of a query's shared rows asked of a context that read before another did, or never did, is the
   // current record's in the context's order: where a move through it goes on from.
   if (context && bIsSqlQuery() && m_pSharedRowSource && m_bRecordHandedOut && !bStandsOnCurrentRecord(context)) {

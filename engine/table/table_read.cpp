@@ -536,7 +536,8 @@ int CTable::bSeek(const char16_t* keyName, const char16_t* valueKey, RuntimeWord
     if (flags & READ_FLAG_RESTART) {
       context->bAttachSharedRowSource();
       CKeyedRowView* view = context->pGetSharedView();
-      if (view) view->BoundNextEnd(*reinterpret_cast<CHostValue*>(value));
+      // The query's own key walks in the query's order, down when the query sorts it descending.
+      if (view) view->BoundNextEnd(*reinterpret_cast<CHostValue*>(value), inQueryOrder && view->bRunsDown());
     } else {
       bDropSharedRowSource();
     }

@@ -57,6 +57,7 @@ const Message kMessages[] = {
     {1407, "cannot update (%s) to NULL"},
     {1722, "invalid number"},
     {1727, "numeric precision specifier is out of range (1 to 38)"},
+    {2014, "cannot select FOR UPDATE from view with DISTINCT, GROUP BY, etc."},
     {1830, "date format picture ends before converting entire input string"},
     {1840, "input value not long enough for date format"},
     {1841, "(full) year must be between -4713 and +9999, and not be 0"},

@@ -615,7 +615,7 @@ OraError Session::RunSqlite(const SqlPlan& plan, const std::vector<BindInput>& b
   if (dml && describeOnly) return OraError();
   // A plain select of one table whose rows give out LOB locators runs with that table's rowid as one more column,
   // so that each locator names its row and can write it.
-  bool rowidColumn = plan.forUpdate;
+  bool rowidColumn = plan.forUpdate && plan.lockSql.empty();
   if (query && !plan.forUpdate && !plan.rowidSql.empty() && !describeOnly) {
     bool givesLocators = false;
     for (int c = 0; c < sqlite3_column_count(s.statement_); ++c) {
@@ -631,26 +631,29 @@ OraError Session::RunSqlite(const SqlPlan& plan, const std::vector<BindInput>& b
     }
     restricted_ = false;
   }
-  // Parameters: by name first, then by position among the markers.
-  const int count = sqlite3_bind_parameter_count(s.statement_);
-  for (int index = 1; index <= count; ++index) {
-    const char* rawName = sqlite3_bind_parameter_name(s.statement_, index);
-    const std::string name = rawName ? ToUpperAscii(std::string(rawName + 1)) : std::string();
-    const BindInput* found = nullptr;
-    for (const BindInput& b : binds) {
-      if (!b.name.empty() && b.name == name) found = &b;
-    }
-    if (!found) {
+  // Parameters: by name first, then by position among the markers. False when one is not bound.
+  auto bindAll = [&](sqlite3_stmt* statement) {
+    const int count = sqlite3_bind_parameter_count(statement);
+    for (int index = 1; index <= count; ++index) {
+      const char* rawName = sqlite3_bind_parameter_name(statement, index);
+      const std::string name = rawName ? ToUpperAscii(std::string(rawName + 1)) : std::string();
+      const BindInput* found = nullptr;
       for (const BindInput& b : binds) {
-        if (b.name.empty() && b.position == static_cast<std::uint32_t>(index)) found = &b;
+        if (!b.name.empty() && b.name == name) found = &b;
       }
+      if (!found) {
+        for (const BindInput& b : binds) {
+          if (b.name.empty() && b.position == static_cast<std::uint32_t>(index)) found = &b;
+        }
+      }
+      if (!found && !describeOnly) return false;
+      if (found) found->value.Bind(statement, index);
     }
-    if (!found) {
-      if (describeOnly) continue;
-      undo();
-      return MakeOraError(1008);
-    }
-    found->value.Bind(s.statement_, index);
+    return true;
+  };
+  if (!bindAll(s.statement_)) {
+    undo();
+    return MakeOraError(1008);
   }
 
   if (query) {
@@ -695,6 +698,18 @@ OraError Session::RunSqlite(const SqlPlan& plan, const std::vector<BindInput>& b
       out.result.columns.push_back(std::move(info));
     }
     if (describeOnly) out.result = ResultSet{std::move(out.result.columns), {}, {}};
+    if (plan.forUpdate && !describeOnly && !plan.lockSql.empty()) {
+      Statement locked;
+      restricted_ = true;
+      rc = sqlite3_prepare_v2(connection_, plan.lockSql.c_str(), -1, &locked.statement_, nullptr);
+      restricted_ = false;
+      if (rc != SQLITE_OK || !bindAll(locked.statement_)) {
+        out.result.rows.clear();
+        return rc != SQLITE_OK ? OraErrorFromSqlite(connection_, sqlite3_extended_errcode(connection_), type, mainSchema_)
+                               : MakeOraError(1008);
+      }
+      while ((rc = sqlite3_step(locked.statement_)) == SQLITE_ROW) lockRows.push_back(sqlite3_column_int64(locked.statement_, 0));
+    }
     if (plan.forUpdate && !describeOnly) {
       std::string owner;
       std::string object;

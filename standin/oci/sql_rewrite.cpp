@@ -961,7 +961,46 @@ void PlanSelect(const Cursor& c, const std::string& user, SqlPlan& plan) {
   }
   std::string body;
   std::string rowidBody;
-  if (plan.forUpdate && from < bodyEnd) {
+  if (plan.forUpdate && c.IsPunct(from + 1, "(") && c.Is(from + 2, "SELECT")) {
+    // FOR UPDATE of a sub-query's rows (a query the driver wraps): a server merges the view and locks the rows of
+    // its one table, unless the view merges or groups them. The rows are selected as written; the rowids to lock
+    // come from the same text with the table's rowid carried out of the sub-query.
+    const int inside = c.at(from + 1).depth + 1;
+    std::size_t close = from + 2;
+    while (close < end && !(c.IsPunct(close, ")") && c.at(close).depth == inside)) ++close;
+    const std::size_t innerFrom = c.FindTop(from + 2, "FROM");
+    std::size_t innerEnd = close;  // its ORDER BY orders nothing a lock needs
+    bool mergeable = close < end && innerFrom < close && !c.Is(from + 3, "DISTINCT") && !c.Is(from + 3, "UNIQUE");
+    bool fromList = false;
+    for (std::size_t k = from + 2; k < close; ++k) {
+      if (c.at(k).depth != inside) continue;
+      for (const char* word : {"GROUP", "UNION", "INTERSECT", "MINUS", "EXCEPT", "HAVING", "CONNECT", "JOIN"})
+        if (c.Is(k, word)) mergeable = false;
+      if (c.Is(k, "WHERE") || c.Is(k, "ORDER")) fromList = false;
+      if (fromList && c.IsPunct(k, ",")) mergeable = false;  // a join
+      if (k == innerFrom) fromList = true;
+      if (c.Is(k, "ORDER") && c.Is(k + 1, "BY")) innerEnd = k;
+    }
+    if (!mergeable) {
+      plan.error = 2014;
+      return;
+    }
+    std::size_t k = innerFrom + 1;
+    plan.lockTarget = ReadName(c, k);
+    std::string rowidOwner;
+    if (k < innerEnd && (c.at(k).type == Tok::kWord || c.at(k).type == Tok::kQuoted) && !c.Is(k, "WHERE")) {
+      rowidOwner = MapTokens(c.all, c.sig[k], c.sig[k] + 1, user, false);
+    } else {
+      const std::size_t dot = plan.lockTarget.rfind('.');
+      rowidOwner = "\"" + SqliteName(dot == std::string::npos ? plan.lockTarget : plan.lockTarget.substr(dot + 1)) +
+                   "\"";
+    }
+    plan.lockSql = "SELECT QZ_LOCKED_ROW FROM (" + MapTokens(c.all, c.sig[from + 2], c.sig[innerFrom], user, false) +
+                   ", " + rowidOwner + ".rowid AS QZ_LOCKED_ROW " +
+                   MapTokens(c.all, c.sig[innerFrom], c.sig[innerEnd], user, false) + ") " +
+                   MapTokens(c.all, c.sig[close] + 1, at(bodyEnd), user, false);
+    body = MapTokens(c.all, c.sig[0], at(bodyEnd), user, false);
+  } else if (plan.forUpdate && from < bodyEnd) {
     // The lock needs each row's rowid.
     body = withRowid(plan.lockTarget);
   } else {

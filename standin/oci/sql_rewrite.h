@@ -43,6 +43,9 @@ struct SqlPlan {
   bool forUpdate = false;
   bool noWait = false;
   std::string lockTarget;
+  // FOR UPDATE of a sub-query of one table: the select list is left as it is, and this text gives the rowids of
+  // the rows to lock, binding the same markers.
+  std::string lockSql;
   // A plain select of one table's rows: the same text with that table's rowid as one last column, and the table,
   // run instead when the rows give out LOB locators, which must name their row to be written.
   std::string rowidSql;

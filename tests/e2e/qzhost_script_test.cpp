@@ -83,6 +83,13 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
        "ORDER BY ID\nread first\ndelete\nexpect 0\nset NAME=x\nmodify\nexpect 0\nuse TB\nread first lock\nexpect NAME=one\n",
        true, "r\xC3\xA9sultat d'une requ\xC3\xAAte SQL.\nfill the record of Q: NAME=x -> 1 (done)\n"
              "write the changed record back to Q -> 0 (failed)\n    the runtime is told: error 35"},
+      // Its record is locked in the one table the text reads (a server merges the wrapped text), not in one whose
+      // rows the text merges.
+      {"sql INSERT INTO T VALUES (2, 'two')\nsql COMMIT\nconnect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\n"
+       "with HOSTTEST\nquery Q SELECT ID, NAME FROM T ORDER BY ID DESC\nread first lock\nexpect ID=2\nuse TB\n"
+       "read last lock\nexpect ORA-00054\nread first lock\nexpect ID=1\nwith HOSTTEST\n"
+       "query D SELECT DISTINCT NAME FROM T\nread first lock\nexpect ORA-02014\n",
+       true, ""},
       // A write or a delete that reaches no row fails: another session deleted it, or held its lock.
       {"connect HOSTTEST SYSTEM manager as B\nsql DELETE FROM T\nsql COMMIT\nuse T\nset NAME=two\nmodify\nexpect 0\n",
        true, "the runtime is told: error 13, state 9"},
@@ -201,6 +208,12 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
        "read record 9 by NAME\nread next by ID\nexpect ID=1\nposition by NAME\nconnect HOSTTEST SYSTEM manager as B\n"
        "sql INSERT INTO T VALUES (5, 'b')\nsql COMMIT\nuse Q\nseek NAME one\nposition 1000 by NAME\nexpect ID=1\n",
        true, "the position of Q by NAME per mille -> 1 (done)\n    per mille: 1000"},
+      // A query sorted down on its own key seeks down it: no equal ID lands on the next one down, none below the
+      // last; before any record no context has a place, though a record N past the last read all the rows.
+      {"sql INSERT INTO T VALUES (2, 'a')\nsql INSERT INTO T VALUES (4, 'b')\nsql COMMIT\n"
+       "query Q SELECT ID, NAME FROM T ORDER BY ID DESC\nread record 9 by Q\nposition by ID\nexpect 0\nseek ID 3\n"
+       "expect ID=2\nseek ID 5\nexpect ID=4\nseek ID 0\n",
+       true, "seek the first record of Q whose ID is 0 -> 1 (done)\n    past an end of the rows"},
       // A column named by a reserved word, and a LOB whose name needs quotes, are read and written.
       {"sql CREATE TABLE R (ID NUMBER(10) NOT NULL, \"ORDER\" NUMBER(5), \"MY-NOTE\" CLOB)\n"
        "sql CREATE UNIQUE INDEX R_ID ON R (ID)\ndescribe R\nopen\nset ID=1 ORDER=7\nwrite-lob MY-NOTE 5000\nadd\n"
