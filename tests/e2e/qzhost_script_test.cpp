@@ -200,6 +200,16 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
        "read record 9 by NAME\nread next by ID\nexpect ID=1\nposition by NAME\nconnect HOSTTEST SYSTEM manager as B\n"
        "sql INSERT INTO T VALUES (5, 'b')\nsql COMMIT\nuse Q\nseek NAME one\nposition 1000 by NAME\nexpect ID=1\n",
        true, "the position of Q by NAME per mille -> 1 (done)\n    per mille: 1000"},
+      // A position per mille counts the place where it counts the rows: on the server, with another session's
+      // add; among the NULLs in the identifying key's order; by the values its record was written with.
+      {"read first by ID\nconnect HOSTTEST SYSTEM manager as B\nsql INSERT INTO T VALUES (0, 'z')\nsql COMMIT\n"
+       "use T\nposition by ID\n", true, "per mille: 1000"},
+      {"sql CREATE INDEX T_NAME ON T (NAME)\nsql INSERT INTO T VALUES (2, NULL)\nsql INSERT INTO T VALUES (3, NULL)\n"
+       "sql COMMIT\ndescribe T as TN\nopen\nread last by NAME\nset ID=4 NAME=a\nadd\nposition by NAME\n",
+       true, "per mille: 1000"},
+      {"sql CREATE INDEX T_NAME ON T (NAME)\nsql INSERT INTO T VALUES (2, 'b')\nsql INSERT INTO T VALUES (3, 'c')\n"
+       "sql COMMIT\ndescribe T as TN\nopen\nread first by NAME\nset NAME=a\nmodify\nposition by NAME\n",
+       true, "per mille: 334"},
       // A column named by a reserved word, and a LOB whose name needs quotes, are read and written.
       {"sql CREATE TABLE R (ID NUMBER(10) NOT NULL, \"ORDER\" NUMBER(5), \"MY-NOTE\" CLOB)\n"
        "sql CREATE UNIQUE INDEX R_ID ON R (ID)\ndescribe R\nopen\nset ID=1 ORDER=7\nwrite-lob MY-NOTE 5000\nadd\n"

@@ -224,6 +224,8 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
       {u"K", "S4 M N M S4 G1000 M", "4 800 5 1000 4 5 1000"},
       {u"N", "S7 M N M N M P M", "1 200 2 400 3 600 2 400"},
       {u"N", "F A11 N A12 N A13 N D N P", "1 11 2 12 3 13 4 1 5 3"},
+      {u"K", "S5 D M", "5 1 1000"},
+      {u"N", "L D M", "5 1 1000"},
   };
   // The runtime hands a query given as text over analysed, with flag 4: its own ORDER BY is the order Q reads.
   static qzrt::QueryAnalysis query;
