@@ -57,6 +57,35 @@ int bStandsAtEnd(CCursor* context, std::uint32_t direction) {
   return nHoldsRows(context) && context->nGetLastDirection() == direction && context->bHasCompleteRowCache();
 }
 
+// The current record and its image as a read found them, put back when the read stood on no record after all.
+class CKeptRecords {
+ public:
+  explicit CKeptRecords(CTableDescription* columns) {
+    m_records[0] = columns ? columns->pGetCurrentRecord() : nullptr;
+    m_records[1] = columns ? columns->pGetImageRecord() : nullptr;
+    for (int i = 0; i < 2; ++i) {
+      if (m_records[i] && !(m_kept[i] = m_records[i]->pDuplicate(RECORD_PARTS_ALL))) m_bFailed = true;
+      if (m_kept[i]) m_kept[i]->AddRef();
+    }
+  }
+  ~CKeptRecords() {
+    for (CRecord* record : m_kept)
+      if (record) record->nRelease();
+  }
+  CKeptRecords(const CKeptRecords&) = delete;
+  CKeptRecords& operator=(const CKeptRecords&) = delete;
+  bool bHeld() const { return !m_bFailed; }
+  void Restore() {
+    for (int i = 0; i < 2; ++i)
+      if (m_kept[i]) m_records[i]->bCopyFrom(m_kept[i], RECORD_PARTS_ALL);
+  }
+
+ private:
+  CRecord* m_records[2] = {};
+  CRecord* m_kept[2] = {};
+  bool m_bFailed = false;
+};
+
 }  // namespace
 
 int CTable::bRanOffSeekRange(CCursor* context) {
@@ -250,8 +279,16 @@ int CTable::bReadInContext(const char16_t* name, std::uint32_t direction, Runtim
     // The key the query's rows are read by in their own order counts them in that order, as its moves go.
     if (bIsQueryOrderKey(name) && !context->bStandInSourceOrder()) return 0;
   }
-  if (bDoRead(context, name, direction, n, a, lockMode, lockAnswer, flags, restart))
-    return bStayOnCurrentRecord(context);
+  // A record N past the last stands on no record, and the rows it passed on the way went through the current
+  // record and its image: both go back to the record read before, the one a write that follows must reach.
+  CKeptRecords kept(bIsSqlQuery() || bIsMove(direction) ? nullptr : m_pTableDescription);
+  if (!kept.bHeld()) {
+    SetHolderOutOfMemory(m_pErrorHolder);
+    return 0;
+  }
+  const int read = bDoRead(context, name, direction, n, a, lockMode, lockAnswer, flags, restart);
+  if (read && !nHoldsRows(context)) kept.Restore();
+  if (read) return bStayOnCurrentRecord(context);
   return bReadFallback(context, name, direction, lockMode, lockAnswer, flags);
 }
 
