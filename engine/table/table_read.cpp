@@ -342,9 +342,10 @@ int CTable::bDoRead(CCursor* context, const char16_t* keyName, std::uint32_t dir
         // The context left its place: it goes on from the record it kept, found again by its key.
         if (context->nGetRecordSlot() != SLOT_NONE && bReadSlotIntoImage(context->nGetRecordSlot()))
           CopyImageToCurrent();
-        // No record to go on from (nothing read yet on the table, or a record whose key is NULL): the runtime's
-        // next on a context never read asks for the first record, its previous for the last, as a walk that
-        // starts there; found by a NULL key, the move would answer the end of the rows forever.
+        // No record to go on from (nothing read yet on the table, a record N past the last included, or a record
+        // whose key is NULL): the runtime's next on a context never read asks for the first record, its previous
+        // for the last, as a walk that starts there; found by a NULL key, the move would answer the end of the rows
+        // forever.
         CColumn* key = m_pTableDescription->pFindColumnByName(context->pszGetSearchItem());
         CHostValue value;
         // A NULL key value of a record that its position key identifies is found again among the NULLs.
@@ -352,7 +353,7 @@ int CTable::bDoRead(CCursor* context, const char16_t* keyName, std::uint32_t dir
         CHostValue identity;
         const bool identified = position && position != key && position->bGetValue(identity, 0) &&
                                 identity.nGetType() != 0 && !identity.bIsNull();
-        if (key && context->nGetRecordSlot() == SLOT_NONE && !context->bIsOpen() &&
+        if (key && context->nGetRecordSlot() == SLOT_NONE && (!context->bIsOpen() || !m_bRecordHandedOut) &&
             (!key->bGetValue(value, 0) || value.nGetType() == 0 || (value.bIsNull() && !identified))) {
           return bDoRead(context, keyName, direction == READ_NEXT ? READ_FIRST : READ_LAST, count, a, lockMode,
                          lockAnswer, flags, 1);

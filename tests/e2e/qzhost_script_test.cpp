@@ -213,6 +213,8 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
       // A record N past the last keeps the current record, which a write that follows writes.
       {"set ID=2 NAME=two\nadd\nset ID=3 NAME=three\nadd\nread record 2 by ID\nread record 9 by ID\n"
        "expect ID=2 NAME=two\nset NAME=deux\nmodify\nexpect 1\nread last by ID\nexpect ID=3 NAME=three\n", true, ""},
+      // With no record read before, a move after it starts at the key's end.
+      {"describe T as TN\nopen\nread record 9 by ID\nread previous by ID\nexpect ID=1\n", true, ""},
       // A column named by a reserved word, and a LOB whose name needs quotes, are read and written.
       {"sql CREATE TABLE R (ID NUMBER(10) NOT NULL, \"ORDER\" NUMBER(5), \"MY-NOTE\" CLOB)\n"
        "sql CREATE UNIQUE INDEX R_ID ON R (ID)\ndescribe R\nopen\nset ID=1 ORDER=7\nwrite-lob MY-NOTE 5000\nadd\n"
