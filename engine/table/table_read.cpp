@@ -339,9 +339,16 @@ int CTable::bDoRead(CCursor* context, const char16_t* keyName, std::uint32_t dir
           return bDoRead(context, keyName, direction == READ_NEXT ? READ_FIRST : READ_LAST, count, a, lockMode,
                          lockAnswer, flags, 1);
         }
-        // The context left its place: it goes on from the record it kept, found again by its key.
-        if (context->nGetRecordSlot() != SLOT_NONE && bReadSlotIntoImage(context->nGetRecordSlot()))
-          CopyImageToCurrent();
+        // The context left its place: it goes on from the record it kept, found again by its key. A move that finds
+        // nothing past it stood on no record: the current record and its image stay those the runtime was shown
+        // (an add, a read through another key), which a write that follows writes.
+        const bool fromSlot = context->nGetRecordSlot() != SLOT_NONE;
+        CKeptRecords shown(fromSlot ? m_pTableDescription : nullptr);
+        if (!shown.bHeld()) {
+          SetHolderOutOfMemory(m_pErrorHolder);
+          return 0;
+        }
+        if (fromSlot && bReadSlotIntoImage(context->nGetRecordSlot())) CopyImageToCurrent();
         // No record to go on from (nothing read yet on the table, a record N past the last included, or a record
         // whose key is NULL): the runtime's next on a context never read asks for the first record, its previous
         // for the last, as a walk that starts there; found by a NULL key, the move would answer the end of the rows
@@ -369,6 +376,7 @@ int CTable::bDoRead(CCursor* context, const char16_t* keyName, std::uint32_t dir
         m_nPositioningLockMode = outer;
         if (place && !positioned) context->bRestorePosition(place, 0);
         if (place) place->nRelease();
+        if (positioned && !nHoldsRows(context)) shown.Restore();
         return positioned;
       }
     } else if (!(flags & READ_FLAG_RESTART)) {

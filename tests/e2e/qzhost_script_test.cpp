@@ -215,6 +215,11 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
        "expect ID=2 NAME=two\nset NAME=deux\nmodify\nexpect 1\nread last by ID\nexpect ID=3 NAME=three\n", true, ""},
       // With no record read before, a move after it starts at the key's end.
       {"describe T as TN\nopen\nread record 9 by ID\nread previous by ID\nexpect ID=1\n", true, ""},
+      // A move from the context's own place that runs off an end after an add keeps the added record current: the
+      // write that follows writes it, and a move through another key goes on from it.
+      {"sql CREATE INDEX T_NAME ON T (NAME)\nsql INSERT INTO T VALUES (2, 'two')\nsql COMMIT\ndescribe T as TN\nopen\n"
+       "read last by NAME\nset ID=3 NAME=a\nadd\nread next by NAME\nexpect ID=3 NAME=a\nset NAME=b\nmodify\nexpect 1\n"
+       "read previous by ID\nexpect ID=2\nread first by NAME\nexpect ID=3 NAME=b\n", true, "past an end"},
       // A column named by a reserved word, and a LOB whose name needs quotes, are read and written.
       {"sql CREATE TABLE R (ID NUMBER(10) NOT NULL, \"ORDER\" NUMBER(5), \"MY-NOTE\" CLOB)\n"
        "sql CREATE UNIQUE INDEX R_ID ON R (ID)\ndescribe R\nopen\nset ID=1 ORDER=7\nwrite-lob MY-NOTE 5000\nadd\n"
