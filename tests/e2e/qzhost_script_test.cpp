@@ -200,8 +200,7 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
        "read record 9 by NAME\nread next by ID\nexpect ID=1\nposition by NAME\nconnect HOSTTEST SYSTEM manager as B\n"
        "sql INSERT INTO T VALUES (5, 'b')\nsql COMMIT\nuse Q\nseek NAME one\nposition 1000 by NAME\nexpect ID=1\n",
        true, "the position of Q by NAME per mille -> 1 (done)\n    per mille: 1000"},
-      // A position per mille counts the place where it counts the rows: on the server, with another session's
-      // add; among the NULLs in the identifying key's order; by the values its record was written with.
+      // A position per mille counts the place among the rows it counts: another session's add, NULLs, a write.
       {"read first by ID\nconnect HOSTTEST SYSTEM manager as B\nsql INSERT INTO T VALUES (0, 'z')\nsql COMMIT\n"
        "use T\nposition by ID\n", true, "per mille: 1000"},
       {"sql CREATE INDEX T_NAME ON T (NAME)\nsql INSERT INTO T VALUES (2, NULL)\nsql INSERT INTO T VALUES (3, NULL)\n"
@@ -210,13 +209,11 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
       {"sql CREATE INDEX T_NAME ON T (NAME)\nsql INSERT INTO T VALUES (2, 'b')\nsql INSERT INTO T VALUES (3, 'c')\n"
        "sql COMMIT\ndescribe T as TN\nopen\nread first by NAME\nset NAME=a\nmodify\nposition by NAME\n",
        true, "per mille: 334"},
-      // A record N past the last keeps the current record, which a write that follows writes.
+      // A record N past the last keeps the current record, which a write writes; with none, a move starts at an end.
       {"set ID=2 NAME=two\nadd\nset ID=3 NAME=three\nadd\nread record 2 by ID\nread record 9 by ID\n"
-       "expect ID=2 NAME=two\nset NAME=deux\nmodify\nexpect 1\nread last by ID\nexpect ID=3 NAME=three\n", true, ""},
-      // With no record read before, a move after it starts at the key's end.
-      {"describe T as TN\nopen\nread record 9 by ID\nread previous by ID\nexpect ID=1\n", true, ""},
-      // A move from the context's own place that runs off an end after an add keeps the added record current: the
-      // write that follows writes it, and a move through another key goes on from it.
+       "expect ID=2 NAME=two\nset NAME=deux\nmodify\nexpect 1\nread last by ID\nexpect ID=3 NAME=three\n"
+       "describe T as TN\nopen\nread record 9 by ID\nread previous by ID\nexpect ID=3\n", true, ""},
+      // Run off an end from its own place after an add, a context keeps the added record current for what follows.
       {"sql CREATE INDEX T_NAME ON T (NAME)\nsql INSERT INTO T VALUES (2, 'two')\nsql COMMIT\ndescribe T as TN\nopen\n"
        "read last by NAME\nset ID=3 NAME=a\nadd\nread next by NAME\nexpect ID=3 NAME=a\nset NAME=b\nmodify\nexpect 1\n"
        "read previous by ID\nexpect ID=2\nread first by NAME\nexpect ID=3 NAME=b\n", true, "past an end"},
