@@ -204,6 +204,10 @@ int COracleTable::bRead(const char16_t* keyName, std::uint32_t direction, std::u
   // The context is found once for the read; a read that makes it finds it again afterwards.
   COracleCursor* found = pFindOracleContext(keyName);
   COracleCursor* context = direction == READ_NEXT || direction == READ_PREVIOUS ? found : nullptr;
+  // After a read through another key a move goes on from the current record, not from this context's own place:
+  // the table finds that record again in this key's order, as it does for the source of a copy.
+  CCursor* current = pGetCurrentContext();
+  if (context && current && current != context && !pGetSharedRowSource() && !bIsSqlQuery()) context = nullptr;
   // A copy of a query given as text reads on from its statement run again: a seek on such a query may be refused,
   // and the rows it passes are the place it stood.
   CRecord* place = context && context->bIsPlaceLost() && !context->bRunsAgain() ? pLostPlaceRecord(context) : nullptr;

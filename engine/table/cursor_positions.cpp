@@ -1,5 +1,7 @@
 // The statement object's saved positions, its change notices, its counts, its place in thousandths, the completion
 // of its row cache, the automatic identifier taken back from the last-read image and the record read again.
+#include <algorithm>
+
 #include "engine/cache/keyed_row_view.h"
 #include "engine/cache/row_cache.h"
 #include "engine/cache/saved_position.h"
@@ -91,12 +93,17 @@ int CCursor::nGetPositionPerMille(std::uint32_t* result, const char16_t*) {
     // The place is counted among all the key's records (a range a seek opened included): the count it is divided by
     // is theirs too, never the range's alone.
     const std::uint32_t fromCache = bHasConditionNode() ? 0 : OPEN_COUNT_FROM_CACHE;
+    // The row the statement stands on is a place among the statement's rows only: counted on the server, the rows
+    // take in what was added or deleted since it ran, and the place must be counted there too.
+    std::int64_t cached = 0;
+    const bool ownRows = fromCache && bGetCachedRecordCount(&cached, fromCache, 0);
     if (!m_pTable->bCountRecords(&rows, COUNT_RECORDS, fromCache, this, -1)) return 0;
     if (rows < 1) return 1;
-    if (bHasConditionNode() || m_nRecordSlotState != SLOT_STATE_NONE || !m_bFirstRead) {
+    if (bHasConditionNode() || m_nRecordSlotState != SLOT_STATE_NONE || !m_bFirstRead || !ownRows) {
       std::int64_t before = 0;
       if (!m_pTable->bCountRecords(&before, COUNT_RECORDS, fromCache, this, 3)) return 0;
-      place = before + 1;
+      // A record deleted since stands where the record after it would: never past the last.
+      place = std::min(before + 1, rows);
     } else {
       place = bIsReversed() ? rows - m_nCurrentRow : static_cast<std::int64_t>(m_nCurrentRow) + 1;
     }

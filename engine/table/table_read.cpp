@@ -57,6 +57,35 @@ int bStandsAtEnd(CCursor* context, std::uint32_t direction) {
   return nHoldsRows(context) && context->nGetLastDirection() == direction && context->bHasCompleteRowCache();
 }
 
+// The current record and its image as a read found them, put back when the read stood on no record after all.
+class CKeptRecords {
+ public:
+  explicit CKeptRecords(CTableDescription* columns) {
+    m_records[0] = columns ? columns->pGetCurrentRecord() : nullptr;
+    m_records[1] = columns ? columns->pGetImageRecord() : nullptr;
+    for (int i = 0; i < 2; ++i) {
+      if (m_records[i] && !(m_kept[i] = m_records[i]->pDuplicate(RECORD_PARTS_ALL))) m_bFailed = true;
+      if (m_kept[i]) m_kept[i]->AddRef();
+    }
+  }
+  ~CKeptRecords() {
+    for (CRecord* record : m_kept)
+      if (record) record->nRelease();
+  }
+  CKeptRecords(const CKeptRecords&) = delete;
+  CKeptRecords& operator=(const CKeptRecords&) = delete;
+  bool bHeld() const { return !m_bFailed; }
+  void Restore() {
+    for (int i = 0; i < 2; ++i)
+      if (m_kept[i]) m_records[i]->bCopyFrom(m_kept[i], RECORD_PARTS_ALL);
+  }
+
+ private:
+  CRecord* m_records[2] = {};
+  CRecord* m_kept[2] = {};
+  bool m_bFailed = false;
+};
+
 }  // namespace
 
 int CTable::bRanOffSeekRange(CCursor* context) {
@@ -250,8 +279,16 @@ int CTable::bReadInContext(const char16_t* name, std::uint32_t direction, Runtim
     // The key the query's rows are read by in their own order counts them in that order, as its moves go.
     if (bIsQueryOrderKey(name) && !context->bStandInSourceOrder()) return 0;
   }
-  if (bDoRead(context, name, direction, n, a, lockMode, lockAnswer, flags, restart))
-    return bStayOnCurrentRecord(context);
+  // A record N past the last stands on no record, and the rows it passed on the way went through the current
+  // record and its image: both go back to the record read before, the one a write that follows must reach.
+  CKeptRecords kept(bIsSqlQuery() || bIsMove(direction) ? nullptr : m_pTableDescription);
+  if (!kept.bHeld()) {
+    SetHolderOutOfMemory(m_pErrorHolder);
+    return 0;
+  }
+  const int read = bDoRead(context, name, direction, n, a, lockMode, lockAnswer, flags, restart);
+  if (read && !nHoldsRows(context)) kept.Restore();
+  if (read) return bStayOnCurrentRecord(context);
   return bReadFallback(context, name, direction, lockMode, lockAnswer, flags);
 }
 
@@ -302,12 +339,20 @@ int CTable::bDoRead(CCursor* context, const char16_t* keyName, std::uint32_t dir
           return bDoRead(context, keyName, direction == READ_NEXT ? READ_FIRST : READ_LAST, count, a, lockMode,
                          lockAnswer, flags, 1);
         }
-        // The context left its place: it goes on from the record it kept, found again by its key.
-        if (context->nGetRecordSlot() != SLOT_NONE && bReadSlotIntoImage(context->nGetRecordSlot()))
-          CopyImageToCurrent();
-        // No record to go on from (nothing read yet on the table, or a record whose key is NULL): the runtime's
-        // next on a context never read asks for the first record, its previous for the last, as a walk that
-        // starts there; found by a NULL key, the move would answer the end of the rows forever.
+        // The context left its place: it goes on from the record it kept, found again by its key. A move that finds
+        // nothing past it stood on no record: the current record and its image stay those the runtime was shown
+        // (an add, a read through another key), which a write that follows writes.
+        const bool fromSlot = context->nGetRecordSlot() != SLOT_NONE;
+        CKeptRecords shown(fromSlot ? m_pTableDescription : nullptr);
+        if (!shown.bHeld()) {
+          SetHolderOutOfMemory(m_pErrorHolder);
+          return 0;
+        }
+        if (fromSlot && bReadSlotIntoImage(context->nGetRecordSlot())) CopyImageToCurrent();
+        // No record to go on from (nothing read yet on the table, a record N past the last included, or a record
+        // whose key is NULL): the runtime's next on a context never read asks for the first record, its previous
+        // for the last, as a walk that starts there; found by a NULL key, the move would answer the end of the rows
+        // forever.
         CColumn* key = m_pTableDescription->pFindColumnByName(context->pszGetSearchItem());
         CHostValue value;
         // A NULL key value of a record that its position key identifies is found again among the NULLs.
@@ -315,7 +360,7 @@ int CTable::bDoRead(CCursor* context, const char16_t* keyName, std::uint32_t dir
         CHostValue identity;
         const bool identified = position && position != key && position->bGetValue(identity, 0) &&
                                 identity.nGetType() != 0 && !identity.bIsNull();
-        if (key && context->nGetRecordSlot() == SLOT_NONE && !context->bIsOpen() &&
+        if (key && context->nGetRecordSlot() == SLOT_NONE && (!context->bIsOpen() || !m_bRecordHandedOut) &&
             (!key->bGetValue(value, 0) || value.nGetType() == 0 || (value.bIsNull() && !identified))) {
           return bDoRead(context, keyName, direction == READ_NEXT ? READ_FIRST : READ_LAST, count, a, lockMode,
                          lockAnswer, flags, 1);
@@ -331,6 +376,7 @@ int CTable::bDoRead(CCursor* context, const char16_t* keyName, std::uint32_t dir
         m_nPositioningLockMode = outer;
         if (place && !positioned) context->bRestorePosition(place, 0);
         if (place) place->nRelease();
+        if (positioned && !nHoldsRows(context)) shown.Restore();
         return positioned;
       }
     } else if (!(flags & READ_FLAG_RESTART)) {
@@ -611,10 +657,10 @@ int CTable::bCountRecords(std::int64_t* count, std::uint32_t flags, std::uint32_
     counter->SetConditionNode(search);
     // Records that share the key value stand in the order of the key that identifies them, as the reads have them:
     // the records before (after) one of them are found from the whole record, not from the value alone, which
-    // would count none of them or all.
+    // would count none of them or all. So do the records whose key is NULL, which share that place.
     CRecord* current = m_pTableDescription->pGetCurrentRecord();
     const bool byRecord = (mode == 2 || mode == 3) && saved && current && !key->bIsUniqueKey() &&
-                          m_pTableDescription->pGetPositionKey() && !value.bIsNull() && value.nGetType() != 0;
+                          m_pTableDescription->pGetPositionKey() && value.nGetType() != 0;
     int searched = 0;
     if (byRecord) {
       CRecord* kept = current->pDuplicate(RECORD_PARTS_ALL);

@@ -355,11 +355,21 @@ void CTable::NotifyChange(std::uint32_t kind, CCursor* context, std::uint32_t fl
     default:
       break;
   }
-  if (!m_pSharedRowSource && !(m_nNotificationFlags & NOTICE_FLAG_CONTEXTS)) return;
   std::uint32_t position = 0;
   std::uint64_t value = 0;
-  while (m_contexts.bIterate(position, 0, &value, nullptr)) {
-    reinterpret_cast<CCursor*>(static_cast<std::uintptr_t>(value))->NotifyRowChange(kind, row, context, flags, record);
+  if (m_pSharedRowSource || (m_nNotificationFlags & NOTICE_FLAG_CONTEXTS)) {
+    while (m_contexts.bIterate(position, 0, &value, nullptr)) {
+      reinterpret_cast<CCursor*>(static_cast<std::uintptr_t>(value))->NotifyRowChange(kind, row, context, flags,
+                                                                                      record);
+    }
+  }
+  // A context that stands on the record written keeps the values written as its own: the records counted before it
+  // are those before it now, not those before the values it read.
+  position = 0;
+  while (kind == SQL_STATEMENT_UPDATE && record && current && !m_pSharedRowSource &&
+         m_contexts.bIterate(position, 0, &value, nullptr)) {
+    CRecord* saved = reinterpret_cast<CCursor*>(static_cast<std::uintptr_t>(value))->pGetSavedRecord();
+    if (saved && saved != record && saved->bEquals(record, true)) saved->bCopyFrom(current, RECORD_PARTS_ALL);
   }
 }
 

@@ -214,6 +214,23 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
        "query Q SELECT ID, NAME FROM T ORDER BY ID DESC\nread record 9 by Q\nposition by ID\nexpect 0\nseek ID 3\n"
        "expect ID=2\nseek ID 5\nexpect ID=4\nseek ID 0\n",
        true, "seek the first record of Q whose ID is 0 -> 1 (done)\n    past an end of the rows"},
+      // A position per mille counts the place among the rows it counts: another session's add, NULLs, a write.
+      {"read first by ID\nconnect HOSTTEST SYSTEM manager as B\nsql INSERT INTO T VALUES (0, 'z')\nsql COMMIT\n"
+       "use T\nposition by ID\n", true, "per mille: 1000"},
+      {"sql CREATE INDEX T_NAME ON T (NAME)\nsql INSERT INTO T VALUES (2, NULL)\nsql INSERT INTO T VALUES (3, NULL)\n"
+       "sql COMMIT\ndescribe T as TN\nopen\nread last by NAME\nset ID=4 NAME=a\nadd\nposition by NAME\n",
+       true, "per mille: 1000"},
+      {"sql CREATE INDEX T_NAME ON T (NAME)\nsql INSERT INTO T VALUES (2, 'b')\nsql INSERT INTO T VALUES (3, 'c')\n"
+       "sql COMMIT\ndescribe T as TN\nopen\nread first by NAME\nset NAME=a\nmodify\nposition by NAME\n",
+       true, "per mille: 334"},
+      // A record N past the last keeps the current record, which a write writes; with none, a move starts at an end.
+      {"set ID=2 NAME=two\nadd\nset ID=3 NAME=three\nadd\nread record 2 by ID\nread record 9 by ID\n"
+       "expect ID=2 NAME=two\nset NAME=deux\nmodify\nexpect 1\nread last by ID\nexpect ID=3 NAME=three\n"
+       "describe T as TN\nopen\nread record 9 by ID\nread previous by ID\nexpect ID=3\n", true, ""},
+      // Run off an end from its own place after an add, a context keeps the added record current for what follows.
+      {"sql CREATE INDEX T_NAME ON T (NAME)\nsql INSERT INTO T VALUES (2, 'two')\nsql COMMIT\ndescribe T as TN\nopen\n"
+       "read last by NAME\nset ID=3 NAME=a\nadd\nread next by NAME\nexpect ID=3 NAME=a\nset NAME=b\nmodify\nexpect 1\n"
+       "read previous by ID\nexpect ID=2\nread first by NAME\nexpect ID=3 NAME=b\n", true, "past an end"},
       // A column named by a reserved word, and a LOB whose name needs quotes, are read and written.
       {"sql CREATE TABLE R (ID NUMBER(10) NOT NULL, \"ORDER\" NUMBER(5), \"MY-NOTE\" CLOB)\n"
        "sql CREATE UNIQUE INDEX R_ID ON R (ID)\ndescribe R\nopen\nset ID=1 ORDER=7\nwrite-lob MY-NOTE 5000\nadd\n"

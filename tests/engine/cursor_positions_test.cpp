@@ -36,24 +36,32 @@ TEST_F(CursorPositionsTest, CountsComeFromTheCountQueryOrACompleteCache) {
 }
 
 TEST_F(CursorPositionsTest, ThePlaceInThousandthsIsRoundedUp) {
-  ReadTable({});
   struct Case {
     std::int64_t rows;
     std::int32_t current;
     bool reversed;
+    std::int64_t before;  // the records the server counts before the current one; -1: the rows are all cached
     std::uint32_t perMille;
   };
   const Case cases[] = {
-      {0, -1, false, 1},          {7, 0, false, 143},         {7, 6, false, 1000},      {7, 3, false, 572},
-      {7, 0, true, 1000},         {7, 6, true, 143},          {500, 0, false, 2},
+      {0, -1, false, 0, 1},       {7, 0, false, -1, 143},     {7, 6, false, -1, 1000},  {7, 3, false, -1, 572},
+      {7, 0, true, -1, 1000},     {7, 6, true, -1, 143},      {500, 0, false, 0, 2},
       // Past 4.29 million rows the place times 1000 needs 64 bits.
-      {4300000, 4299999, false, 1000}, {4300000, 2150000, false, 501},
+      {4300000, 4299999, false, 4299999, 1000}, {4300000, 2150000, false, 2150000, 501},
+      // Counted on the server, the rows take in those added or deleted since: so does the place, never past the last.
+      {7, 6, false, 2, 429},      {4, 3, false, 4, 1000},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.rows << " rows at " << c.current << (c.reversed ? " reversed" : ""));
-    CSqlRewriter* statement = NewStatement();
-    ASSERT_TRUE(cursor->bBuildSelect(statement, 0, u"K", c.reversed ? 0 : 1, nullptr));
+    TearDownTable();
+    ReadTable(c.before < 0 ? std::vector<std::int32_t>{1, 2, 3, 4, 5, 6, 7} : std::vector<std::int32_t>{});
+    ASSERT_TRUE(cursor->bBuildSelect(NewStatement(), 0, u"K", c.reversed ? 0 : 1, nullptr));
+    ASSERT_TRUE(c.before >= 0 || cursor->bOpen(0, 0x4000));
+    cursor->AttachRowCache(c.before < 0);
+    for (std::uint32_t d = READ_FIRST, off = c.before >= 0; !off; d = READ_NEXT, cursor->GetOutOfRange(&off))
+      ASSERT_TRUE(cursor->bRead(d, 1, 1, nullptr));
     table->total = c.rows;
+    table->before = c.before;
     cursor->SetCurrentRow(c.current);
     std::uint32_t perMille = 0;
     ASSERT_TRUE(cursor->nGetPositionPerMille(&perMille, u"K"));

@@ -184,7 +184,8 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
       {u"Q", "F N N P L P N N P F M R2 M", "5 4 3 4 1 2 1 - 2 5 200 4 400"},
       {u"K", "F N g1 N P N g12 P N L g12 P N", "1 2 x 3 2 3 x 2 3 5 x 4 5"},
       {u"K", "F N Z N N N N P F N O N O N", "1 2 2 3 4 5 - 4 1 2 2 3 2 3"},
-      {u"K", "F N N W Z P P N O N", "1 2 3 1 1 2 1 2 1 2"},
+      {u"K", "F N N W Z P P N O N", "1 2 3 1 1 - - 2 1 2"},
+      {u"K", "F N N N W Z N N O P", "1 2 3 4 1 1 2 3 1 -"},
       {u"K", "F N N Z D N O P Z D P", "1 2 3 3 1 4 3 2 2 1 1"},
       {u"v", "F N Z N N N N N P O N", "1 2 2 3 4 5 - - 4 2 3"},
       {u"V", "U3 U4 F N N N Z N N P O N", "1 1 1 2 5 3 3 4 - 3 3 4"},
@@ -223,6 +224,8 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
       {u"K", "S4 M N M S4 G1000 M", "4 800 5 1000 4 5 1000"},
       {u"N", "S7 M N M N M P M", "1 200 2 400 3 600 2 400"},
       {u"N", "F A11 N A12 N A13 N D N P", "1 11 2 12 3 13 4 1 5 3"},
+      {u"K", "S5 D M", "5 1 1000"},
+      {u"N", "L D M", "5 1 1000"},
   };
   // The runtime hands a query given as text over analysed, with flag 4: its own ORDER BY is the order Q reads.
   static qzrt::QueryAnalysis query;
