@@ -352,7 +352,8 @@ int CTable::bDoRead(CCursor* context, const char16_t* keyName, std::uint32_t dir
         // No record to go on from (nothing read yet on the table, a record N past the last included, or a record
         // whose key is NULL): the runtime's next on a context never read asks for the first record, its previous
         // for the last, as a walk that starts there; found by a NULL key, the move would answer the end of the rows
-        // forever.
+        // forever. Values the runtime filled in with nothing read or added are no record either: found by them,
+        // every move would answer the end of the rows.
         CColumn* key = m_pTableDescription->pFindColumnByName(context->pszGetSearchItem());
         CHostValue value;
         // A NULL key value of a record that its position key identifies is found again among the NULLs.
@@ -361,7 +362,8 @@ int CTable::bDoRead(CCursor* context, const char16_t* keyName, std::uint32_t dir
         const bool identified = position && position != key && position->bGetValue(identity, 0) &&
                                 identity.nGetType() != 0 && !identity.bIsNull();
         if (key && context->nGetRecordSlot() == SLOT_NONE && (!context->bIsOpen() || !m_bRecordHandedOut) &&
-            (!key->bGetValue(value, 0) || value.nGetType() == 0 || (value.bIsNull() && !identified))) {
+            (!key->bGetValue(value, 0) || value.nGetType() == 0 || (value.bIsNull() && !identified) ||
+             (!m_bRecordHandedOut && m_nCurrentRecordSlot == SLOT_NONE))) {
           return bDoRead(context, keyName, direction == READ_NEXT ? READ_FIRST : READ_LAST, count, a, lockMode,
                          lockAnswer, flags, 1);
         }
@@ -444,6 +446,11 @@ int CTable::bDoRead(CCursor* context, const char16_t* keyName, std::uint32_t dir
   }
   if (before) before->nRelease();
   if (!answer || inside) return answer;
+  // Run off an end of a table's key, the context stays beside the record it ran off from: its next move goes back
+  // from that record, not from one an add makes current meanwhile.
+  if (bIsMove(direction) && !m_pSharedRowSource && context->nGetRecordSlot() == SLOT_NONE &&
+      context->pGetSavedRecord() && !context->bTakeRecordSlot(SLOT_STATE_PINNED))
+    return 0;
 
   // Off the end of this key stage: a staged key condition goes on in its next stage, unless this is a positioning
   // read or the shared rows are all there.

@@ -65,6 +65,8 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
       {"query Q SELECT ID, NAME FROM T\nread first\nexpect ID=1 NAME=one\n", true, ""},
       // A move that runs off an end is told as such; on a table never read, next starts at the first record.
       {"read next by ID\n", true, "past an end of the rows"},
+      // Values filled in on a handle that read and added nothing are no record to move from: the walk starts at an end.
+      {"describe T as TB\nopen\nset ID=0 NAME=x\nread previous by ID\nexpect ID=1\n", true, ""},
       {"set ID=2 NAME=two\nadd\ndescribe T as TB\nopen\nread next by ID\nexpect ID=1\nread next by ID\n"
        "read previous by ID\nexpect ID=1\n", true, ""},
       // Every numeric item reads as a number, a date as a date.
