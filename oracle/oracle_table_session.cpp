@@ -210,7 +210,12 @@ int COracleTable::bRead(const char16_t* keyName, std::uint32_t direction, std::u
   if (context && current && current != context && !pGetSharedRowSource() && !bIsSqlQuery()) context = nullptr;
   // A copy of a query given as text reads on from its statement run again: a seek on such a query may be refused,
   // and the rows it passes are the place it stood.
-  CRecord* place = context && context->bIsPlaceLost() && !context->bRunsAgain() ? pLostPlaceRecord(context) : nullptr;
+  // A context holding a pinned record (run off an end from it, or placed on it) goes back from that record, not from
+  // the one last read or added.
+  CRecord* place = context && context->bIsPlaceLost() && !context->bRunsAgain() &&
+                           !(context->nGetRecordSlotState() == SLOT_STATE_PINNED && context->nGetRecordSlot() != SLOT_NONE)
+                       ? pLostPlaceRecord(context)
+                       : nullptr;
   if (place) {
     // The read before failed for memory, maybe with the client's statement moved past the row the context stood
     // on, or the context is a copy without a statement: the context reads on from the row it stood on, found

@@ -786,8 +786,11 @@ int CCursor::bCopyFrom(CCursor* source, CHashTable& cloneMap) {
   m_positionKey.Assign(source->m_positionKey);
   m_bFetched = 0;
 
+  // Run off an end, the source keeps the record it ran off from pinned outside its rows: the copy goes back from the
+  // same record, as the source would, whatever rows it holds.
+  if (state == SLOT_STATE_PINNED) return bSetRecordSlot(SLOT_STATE_PINNED, source->m_nRecordSlot);
   if (bRowCacheComplete()) return 1;
-  if (state == SLOT_STATE_READ || state == SLOT_STATE_PINNED) {
+  if (state == SLOT_STATE_READ) {
     m_nRecordSlotState = SLOT_STATE_READ;
     return bSetRecordSlot(SLOT_STATE_READ, source->m_nRecordSlot);
   }

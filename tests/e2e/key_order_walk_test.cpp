@@ -374,7 +374,11 @@ class Model {
         const Row before = m_rows[*id];
         if (st.kind == kDelete) {
           m_known[*id] = before, m_rows.erase(*id), h.deleted = id, h.readSince = false;
-          for (Handle& each : m_handles) std::erase_if(each.changes, [&](const Change& c) { return c.id == *id; });
+          // The other handle's walk under way reads as its statement was opened: it may still meet the deleted row.
+          for (Handle& each : m_handles) {
+            std::erase_if(each.changes, [&](const Change& c) { return c.id == *id; });
+            if (&each != &h) each.changes.push_back({*id, before, std::nullopt});
+          }
           return std::nullopt;
         }
         const Row after{*id, st.row.grp, st.row.name};

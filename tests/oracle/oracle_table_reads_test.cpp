@@ -178,6 +178,7 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
       {u"K", "F P N N F X Y Y F N", "1 - 2 3 1 x x x 1 2"},
       {u"K", "F A0 N N P F N", "1 0 2 3 2 0 1"},
       {u"K", "L N A0 N P", "5 - 0 - 4"},
+      {u"K", "W P A9 Z P N", "1 - 9 - - 2"},
       {u"K", "S2 R2 N S4 P R1 N", "2 2 3 4 3 1 2"},
       {u"K", "F C M N M L M G500 M G1000 G0 N", "1 5 200 2 400 5 1000 2 400 5 1 2"},
       {u"V", "F N N N N N N P P L P P F P N N", "1 2 3 4 5 - - 4 3 5 4 3 1 - 2 3"},
