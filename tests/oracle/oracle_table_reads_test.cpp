@@ -228,6 +228,7 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
       {u"K", "S5 D M", "5 1 1000"},
       {u"N", "L D M", "5 1 1000"},
       {u"N", "S7 P A9 N N", "1 - 9 2 3"},
+      {u"N", "A9 B9 N P", "9 1 9 5"},
   };
   // The runtime hands a query given as text over analysed, with flag 4: its own ORDER BY is the order Q reads.
   static qzrt::QueryAnalysis query;
