@@ -463,13 +463,29 @@ int CTable::bDoRead(CCursor* context, const char16_t* keyName, std::uint32_t dir
       direction == READ_NEXT ? READ_FIRST : direction == READ_PREVIOUS ? READ_LAST : direction;
   if (!condition->bNeedsRebuild(next)) return answer;
   const std::uint32_t stageDirection = condition->nGetDirection();
+  // The next stage opens afresh and lets the record kept above go: kept aside, it is the place the walk goes on
+  // from when that stage has no rows either.
+  const std::uint32_t ranOffFrom =
+      context->nGetRecordSlotState() == SLOT_STATE_PINNED ? context->nGetRecordSlot() : SLOT_NONE;
+  if (ranOffFrom != SLOT_NONE) PinRecordSlot(ranOffFrom);
+  // Back in the stage of the record the search started from, the walk meets that record again: the record it just
+  // ran off from is that one only when another connection moved it into the stage after it, where it was answered.
+  CRecord* passed = context->pGetSavedRecord() ? context->pGetSavedRecord()->pDuplicate(RECORD_PARTS_ALL) : nullptr;
+  if (passed) passed->AddRef();
   condition->AddRef();
   condition->bAdvance(next);
   CCursor* following = pSelectContext(keyName, next, flags);
   if (following) following->SetConditionNode(condition);
   answer = following && bDoRead(following, keyName, next, count, a, lockMode, lockAnswer, flags, 1);
+  if (answer && passed && bIsMove(direction) && nHoldsRows(following) && following->pGetSavedRecord() &&
+      condition->nGetStage() == KEY_STAGE_FIRST && following->pGetSavedRecord()->bEquals(passed, false))
+    answer = bDoRead(following, keyName, direction, count, a, lockMode, lockAnswer, flags, 0);
+  if (passed) passed->nRelease();
   // A stage that has no rows either leaves the condition where the caller found it.
   if (!answer || !nHoldsRows(following)) condition->bAdvance(stageDirection);
+  if (answer && ranOffFrom != SLOT_NONE && !nHoldsRows(following) && following->nGetRecordSlot() == SLOT_NONE)
+    following->bSetRecordSlot(SLOT_STATE_PINNED, ranOffFrom);
+  if (ranOffFrom != SLOT_NONE) UnpinRecordSlot(ranOffFrom);
   condition->nRelease();
   return answer;
 }

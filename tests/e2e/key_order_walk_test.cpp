@@ -295,6 +295,11 @@ class Model {
             to.push_back(found == order.end() ? std::nullopt : std::optional(*found));
             if (!equal) accept("fails"), accept("past an end");
           }
+          // A seek that found nothing may leave its context where the sought value would stand: it moves from there.
+          if (st.kind == kRead && !fromEnd && last == key && h.nowhere.count(key) && h.seeks.count(key) && key != "ID" &&
+              !key.empty())
+            to.push_back(Neighbour(order, key, Row{m_order < 0 ? 1 << 20 : -(1 << 20), h.seeks[key], h.seeks[key]},
+                                   st.n == 2));
           // A record the walk modified, met at its old place, may show its new values.
           for (const auto& r : to) {
             accept(r ? Describe(*r) : "past an end");

@@ -228,6 +228,8 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
       {u"N", "F A11 N A12 N A13 N D N P", "1 11 2 12 3 13 4 1 5 3"},
       {u"K", "S5 D M", "5 1 1000"},
       {u"N", "L D M", "5 1 1000"},
+      {u"N", "S7 P A9 N N", "1 - 9 2 3"},
+      {u"N", "A9 B9 N P", "9 1 9 5"},
   };
   // The runtime hands a query given as text over analysed, with flag 4: its own ORDER BY is the order Q reads.
   static qzrt::QueryAnalysis query;
