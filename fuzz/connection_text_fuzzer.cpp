@@ -6,6 +6,7 @@
 // the text and up to the next ";", and cutting it shortens the text by at least the pair; a quoted name unquotes to
 // itself (a reserved word to itself in upper case); names quoted part by part, joined by "." and split again give
 // back the quoted parts.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -93,7 +94,10 @@ void CheckNames(COracleConnection& connection, const std::vector<std::u16string>
     if (name.find(u'.') != std::u16string::npos) continue;
     CTString quoted;
     connection.nQuoteIdentifier(nullptr, name.c_str(), quoted);
-    parts.push_back(Of(quoted));
+    // A name given opening a quote it never closes is passed through as it is: no split can tell where it ends.
+    const std::u16string written = Of(quoted);
+    if (std::count(written.begin(), written.end(), u'"') % 2) continue;
+    parts.push_back(written);
   }
   if (parts.empty()) return;
   std::u16string joined;

@@ -744,10 +744,16 @@ bool bReadsUnquotedAsItself(const char16_t* name) {
 // (the catalog lists SYSTEM's table "T.X" as SYSTEM."T.X").
 const char16_t* pszPartEnd(const char16_t* part) {
   bool quoted = false;
-  for (; *part && (quoted || *part != u'.'); ++part) {
-    if (*part == u'"') quoted = !quoted;
+  const char16_t* end = part;
+  for (; *end && (quoted || *end != u'.'); ++end) {
+    if (*end == u'"') quoted = !quoted;
   }
-  return part;
+  // A quote that never closes holds no period: the part ends at the first one, as if the quote were a letter.
+  if (quoted) {
+    for (end = part; *end && *end != u'.'; ++end) {
+    }
+  }
+  return end;
 }
 
 bool bStartsWith(const char16_t* text, const CTString& prefix, std::uint32_t length) {
