@@ -756,6 +756,16 @@ const char16_t* pszPartEnd(const char16_t* part) {
   return end;
 }
 
+// A name built short (memory refused part-way) would name another object: it fails whole, leaving nothing.
+int nTakeWhole(CTString& built, std::size_t expected, CTString& out) {
+  if (built.nGetLength() != expected) {
+    out.Empty();
+    return 0;
+  }
+  out = static_cast<CTString&&>(built);
+  return 1;
+}
+
 bool bStartsWith(const char16_t* text, const CTString& prefix, std::uint32_t length) {
   for (std::uint32_t i = 0; i < length; ++i) {
     if (text[i] != prefix.nGetAt(i)) return false;
@@ -822,12 +832,7 @@ int CConnection::nQuoteIdentifier(CErrorHolder*, const char16_t* name, CTString&
     }
   }
   quoted.Append(close);
-  if (quoted.nGetLength() != expected) {
-    out.Empty();
-    return 0;
-  }
-  out = static_cast<CTString&&>(quoted);
-  return 1;
+  return nTakeWhole(quoted, expected, out);
 }
 
 int CConnection::nServerHeldName(CErrorHolder* holder, const char16_t* name, CTString& out) {
@@ -867,12 +872,7 @@ int CConnection::nServerHeldName(CErrorHolder* holder, const char16_t* name, CTS
     }
     held.AppendChar(c);
   }
-  if (held.nGetLength() != expected) {
-    out.Empty();
-    return 0;
-  }
-  out = static_cast<CTString&&>(held);
-  return 1;
+  return nTakeWhole(held, expected, out);
 }
 
 int CConnection::nQuoteDottedName(CErrorHolder* holder, const char16_t* name, CTString& out) {
