@@ -190,8 +190,12 @@ int CKeyCondition::bSetRange(CTableDescription* table, CColumnDescriptor* item, 
     std::int32_t equal = 0;
     if (!recordValues && low && high && !bHostFailed(static_cast<std::uint32_t>(low->nEquals(*high, &equal))) &&
         equal) {
-      high = nullptr;
-      kind = COND_EQ;
+      // Between equal bounds lies the one value only when both ends take it; with an end left out, both bounds
+      // stay and select nothing.
+      if (lowInclusive && highInclusive) {
+        high = nullptr;
+        kind = COND_EQ;
+      }
     } else if (recordValues && !high) {
       kind = COND_EQ;
     }

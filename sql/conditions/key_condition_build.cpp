@@ -317,7 +317,10 @@ CConditionNode* CKeyCondition::pBuildEquality(CTableDescription* table, const Ke
       (flags & KEY_FLAG_LIMITS) || prefixSearch ? values.size() : columns.size());
   count = std::min<std::uint32_t>(count, static_cast<std::uint32_t>(columns.size()));
   const std::uint32_t whole = flags & ~KEY_FLAG_PREFIX;
-  if (!(flags & KEY_FLAG_FROM_RECORD)) {
+  // A unique component with a value stands for the whole key only when the values are a record's own: a value
+  // searched for may hold that component with other later ones than the one record that has it, which the
+  // component alone would find all the same, before the value.
+  if (!(flags & KEY_FLAG_FROM_RECORD) && (flags & KEY_FLAG_RECORD_VALUES)) {
     for (std::uint32_t i = 0; i < count; ++i) {
       CColumn* column = columns[i];
       if (prefixSearch && i + 1 == count) break;  // the last part of a prefix search identifies nothing
@@ -342,7 +345,11 @@ CConditionNode* CKeyCondition::pBuildEquality(CTableDescription* table, const Ke
 CConditionNode* CKeyCondition::pBuildOrderedFromKey(CTableDescription* table, const KeyColumns& columns,
                                                     CKeyValueList& values, CColumn* composite, std::uint32_t kind,
                                                     bool isMin, bool isMax, std::uint32_t flags) {
-  std::uint32_t count = static_cast<std::uint32_t>(values.size());
+  // An exact search compares every component, those its value does not reach as the first stage compares them (as
+  // empty values): the continuations then begin where the first stage ends, and no record of the reached part lies
+  // between them. Bounds and prefixes compare only what they hold.
+  std::uint32_t count = static_cast<std::uint32_t>(
+      (flags & KEY_FLAG_LIMITS) || (m_nFlags & KEY_FLAG_PREFIX) ? values.size() : columns.size());
   // Up to the maximum of the last part (or from its minimum) means no bound on that part.
   if ((flags & KEY_FLAG_LIMITS) && count >= 1 && ((kind == COND_LE && isMax) || (kind == COND_GE && isMin))) {
     --count;
@@ -381,8 +388,11 @@ CConditionNode* CKeyCondition::pExpand(std::uint32_t index, CTableDescription* t
     if (nulls) {
       nulls->list.bCombineItem(FLAG_COMBINE_AND, column, beyond->nGetNullFlag(column));
       for (std::uint32_t i = 0; i <= index; ++i) nulls->flags[i] = nulls->list.nGetFlag(columns[i]);
-      // Equality on a unique prefix holds for one record only: nothing lies beyond it on the later columns.
-      if ((kind == COND_GT || kind == COND_LT) && table->bFindCompositeKey(columns.data(), index + 1, nulls->flags.data())) {
+      // Equality on a unique prefix holds for one record only: nothing lies beyond it on the later columns. That
+      // record is the one the values were read from; a value searched for may lie before or after it on the later
+      // columns, and the record is then still to be read.
+      if ((kind == COND_GT || kind == COND_LT) && (flags & KEY_FLAG_RECORD_VALUES) &&
+          table->bFindCompositeKey(columns.data(), index + 1, nulls->flags.data())) {
         return beyond;
       }
     }
@@ -430,14 +440,20 @@ CConditionNode* CKeyCondition::pBuildLastTerm(CTableDescription* table, const Ke
   const std::uint16_t hostType = columns[index]->nGetHostType();
   const bool prefix = (flags & KEY_FLAG_PREFIX) && (bIsTextLikeHostType(hostType) || hostType == HOST_TYPE_DATETIME);
   const std::uint32_t whole = flags & ~KEY_FLAG_PREFIX;
-  if (prefix && kind == COND_LE) {
+  // A descending column turns its comparison round (pBuildComparisons): the prefix is placed by the operator the
+  // column is compared with, and the kinds below are given so that they come out as written.
+  const bool descending =
+      composite ? bIsDescendingComponent(composite, index) : bIsDescendingInTable(table, columns[index]) != 0;
+  const std::uint32_t compared = descending ? nReverseComparison(kind) : kind;
+  auto as = [&](std::uint32_t written) { return descending ? nReverseComparison(written) : written; };
+  if (prefix && compared == COND_LE) {
     // Below the prefix, or starting with it.
-    return pJoin(pBuildComparisons(table, columns, values, composite, index, index, COND_LT, whole, COND_AND),
+    return pJoin(pBuildComparisons(table, columns, values, composite, index, index, as(COND_LT), whole, COND_AND),
                  COND_OR, pBuildComparisons(table, columns, values, composite, index, index, COND_EQ, flags, COND_AND));
   }
-  if (prefix && kind == COND_GT) {
+  if (prefix && compared == COND_GT) {
     // Above the prefix and not starting with it.
-    return pJoin(pBuildComparisons(table, columns, values, composite, index, index, COND_GT, whole, COND_AND),
+    return pJoin(pBuildComparisons(table, columns, values, composite, index, index, as(COND_GT), whole, COND_AND),
                  COND_AND, pBuildComparisons(table, columns, values, composite, index, index, COND_NE, flags, COND_AND));
   }
   return pBuildComparisons(table, columns, values, composite, index, index, kind, flags, COND_AND);
@@ -458,10 +474,12 @@ CConditionNode* CKeyCondition::pBuildComparisons(CTableDescription* table, const
   const std::uint16_t hostType = column->nGetHostType();
   if (value == &missing) {
     missing.SetType(hostType);
-    // A date or date-time part the key value does not reach compares with NULL.
+    // A date or date-time part the key value does not reach compares with NULL: equal to it is IS NULL, and an
+    // ordered comparison is placed by where NULL sorts (the NULL comparison's text), never as an equality that would
+    // take the first stage's records in again.
     if (hostType == HOST_TYPE_ADATE || hostType == HOST_TYPE_DATETIME) {
       missing.SetNull(true);
-      own = COND_IS_NULL;
+      if (own == COND_EQ) own = COND_IS_NULL;
     }
   }
   CConditionNode* node = pNewNode();

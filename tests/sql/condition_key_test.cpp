@@ -381,6 +381,8 @@ TEST_F(KeyConditionTest, RangesOfEqualBoundsAndDescendingKeys) {
   ASSERT_TRUE(key->bSetRange(tableDescription, up, &low, 1, &high, 1, nullptr, 0));
   EXPECT_EQ(Shape(key->pGetFirstStage()), "EQ:UP=1") << "equal bounds become one equality";
   EXPECT_EQ(key->pGetFirstStage()->nGetFlags(), KEY_FLAG_LIMITS | KEY_FLAG_LOW_BOUND);
+  ASSERT_TRUE(key->bSetRange(tableDescription, up, &low, 1, &high, 0, nullptr, 0));
+  EXPECT_EQ(Shape(key->pGetFirstStage()), "AND(GE:UP=1,LT:UP=1)") << "an end left out: no value between";
   EXPECT_EQ(key->pGetCurrent(), key->pGetFirstStage());
   EXPECT_FALSE(key->bIsStarted()) << "the caller starts the range";
 
@@ -440,12 +442,15 @@ TEST_F(CompositeKeyTest, PackedValuesExpandInKeyOrder) {
   EXPECT_EQ(Shape(key->pGetFirstStage()), "GE:P=1") << "a value holding P alone compares on P";
 }
 
-TEST_F(CompositeKeyTest, AUniqueNotNullPrefixEndsTheExpansion) {
+TEST_F(CompositeKeyTest, AUniqueNotNullPrefixEndsTheExpansionFromARecordsOwnValues) {
   BuildKeys(true);
   CHostValue packed;
   Pack(packed, {1, 2, 3});
   TestKey* key = Key();
-  ASSERT_TRUE(key->bSetSearch(tableDescription, key3, &packed, 0, 1));
+  SetInt(u"P", 1);
+  SetInt(u"Q", 2);
+  SetInt(u"S", 3);
+  ASSERT_TRUE(key->bSetSearchCore(tableDescription, key3, nullptr, 0, KEY_FLAG_RECORD_VALUES));
   EXPECT_EQ(Shape(key->pGetForward()), "OR(GT:P=1,AND(EQ:P=1,GT:Q=2))");
   EXPECT_EQ(Shape(key->pGetBackward()), "OR(LT:P=1,AND(EQ:P=1,LT:Q=2))");
   ASSERT_TRUE(key->bSetRange(tableDescription, key3, &packed, 1, nullptr, 0, nullptr, 0));
@@ -454,9 +459,15 @@ TEST_F(CompositeKeyTest, AUniqueNotNullPrefixEndsTheExpansion) {
 }
 
 TEST_F(KeyConditionTest, PositionModeFindsTheRecordByItsFirstUniqueKey) {
-  AddInt(u"ID", COLUMN_FLAG_UNIQUE);
+  CColumnDescriptor* id = AddInt(u"ID", COLUMN_FLAG_UNIQUE);
   CColumnDescriptor* name = AddInt(u"NAME", COLUMN_FLAG_DUPLICATES);
+  CColumnDescriptor* both = AddCompositeKey(u"IN", {id, name}, COLUMN_FLAG_DUPLICATES);
   Build();
+  CHostValue packed;
+  Pack(packed, {1, 2});
+  TestKey* sought = Key();
+  ASSERT_TRUE(sought->bSetSearch(tableDescription, both, &packed, 0, 1));
+  EXPECT_EQ(Shape(sought->pGetFirstStage()), "AND(EQ:ID=1,EQ:NAME=2)") << "the record of ID 1 need not be (1, 2)";
   SetInt(u"ID", 42);
   SetInt(u"NAME", 7);
   TestKey* key = Key();

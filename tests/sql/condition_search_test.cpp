@@ -10,6 +10,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/record/column.h"
@@ -291,6 +292,15 @@ class CompositeSearchTest : public ConditionSearchTest {
     Build();
     Pack(packed, {1, 2, 3});
   }
+  // The current record (1, 2, 3).
+  void SetRecord() {
+    const std::pair<const char16_t*, std::int32_t> parts[] = {{u"P", 1}, {u"Q", 2}, {u"S", 3}};
+    for (const auto& [name, n] : parts) {
+      CHostValue value;
+      Int(value, n);
+      ASSERT_TRUE(Col(name)->bSetValue(value, 0));
+    }
+  }
   CColumnDescriptor* pqs = nullptr;
   CHostValue packed;
 };
@@ -348,9 +358,13 @@ TEST_F(CompositeSearchTest, RangesKeepTheirBoundOnTheLastComponentOnly) {
   EXPECT_EQ(Leaves(), (Texts{u"1", u"1", u"2", u"2", u"3", u"1", u"1", u"2"}));
 }
 
-TEST_F(CompositeSearchTest, AUniqueNotNullPrefixStopsTheExpansion) {
+TEST_F(CompositeSearchTest, AUniqueNotNullPrefixStopsTheExpansionFromARecordsOwnValues) {
   BuildKeys(false, false, true);
   ASSERT_TRUE(key->bSetSearchCore(tableDescription, pqs, &packed, 0, 0));
+  ASSERT_TRUE(key->bAdvance(0));
+  EXPECT_EQ(Write(key), u"P>? OR P=? AND (Q>? OR Q=? AND S>?)") << "(1, 2, 3) need not be the record of (1, 2)";
+  SetRecord();
+  ASSERT_TRUE(key->bSetSearchCore(tableDescription, pqs, nullptr, 0, KEY_FLAG_RECORD_VALUES));
   ASSERT_TRUE(key->bAdvance(0));
   EXPECT_EQ(Write(key), u"P>? OR P=? AND Q>?") << "no other record has P=1 AND Q=2";
   EXPECT_EQ(Leaves(), (Texts{u"1", u"1", u"2"}));
@@ -361,7 +375,8 @@ TEST_F(CompositeSearchTest, AUniqueNotNullPrefixStopsTheExpansion) {
 
 TEST_F(CompositeSearchTest, AUniquePrefixThatAllowsNullStopsOnlyWhereItsComparisonsExcludeNull) {
   BuildKeys(false, false, true, false);
-  ASSERT_TRUE(key->bSetSearchCore(tableDescription, pqs, &packed, 0, 0));
+  SetRecord();
+  ASSERT_TRUE(key->bSetSearchCore(tableDescription, pqs, nullptr, 0, KEY_FLAG_RECORD_VALUES));
   ASSERT_TRUE(key->bAdvance(0));
   EXPECT_EQ(Write(key), u"P>? OR P=? AND Q>?") << "the comparisons on P admit no NULL";
   ASSERT_TRUE(key->bAdvance(1));
@@ -414,12 +429,21 @@ TEST_F(ConditionSearchTest, ACompositeUpperBoundEndingWithTheHighestCharacterIsA
   CColumnDescriptor* p = AddInt(u"P");
   CColumnDescriptor* c = Add(u"C", COLUMN_TYPE_TEXT, 4);
   CColumnDescriptor* pc = AddCompositeKey(u"PC", {p, c}, COLUMN_FLAG_DUPLICATES);
+  CColumnDescriptor* d = Add(u"D", COLUMN_TYPE_TEXT, 4);
+  d->SetKeyDirection(true);
+  CColumnDescriptor* pd = AddCompositeKey(u"PD", {p, d}, COLUMN_FLAG_DUPLICATES);
   Build();
   CHostValue bound;
   Pack(bound, {1}, "ab\xFF");
   ASSERT_TRUE(key->bSetRange(tableDescription, pc, nullptr, 0, &bound, 1, nullptr, 0));
   key->Restart(1);
   EXPECT_EQ(Write(key), u"P<? OR P=? AND (C<? OR C LIKE ?)");
+  EXPECT_EQ(Leaves(), (Texts{u"1", u"1", u"ab", u"ab%"}));
+  // Before the texts starting with "ab" on a descending component lie the greater ones that do not start so.
+  Pack(bound, {1}, "ab");
+  ASSERT_TRUE(key->bSetSearch(tableDescription, pd, &bound, 0, 0));
+  ASSERT_TRUE(key->bAdvance(1));
+  EXPECT_EQ(Write(key), u"(P<? OR P IS NULL) OR P=? AND (D>? AND (D NOT LIKE ? OR D IS NULL))");
   EXPECT_EQ(Leaves(), (Texts{u"1", u"1", u"ab", u"ab%"}));
 }
 
@@ -435,7 +459,10 @@ TEST_F(ConditionSearchTest, ADateComponentTheValueDoesNotReachIsNull) {
   EXPECT_EQ(Write(key), u"P=? AND TO_CHAR(D,'YYYYMMDD') IS NULL") << "the date written as the rewriter compares dates";
   EXPECT_EQ(Leaves(), Texts{u"7"});
   ASSERT_TRUE(key->bAdvance(0));
-  EXPECT_EQ(Write(key), u"(P>? OR P IS NULL)") << "the continuation compares what the value holds";
+  EXPECT_EQ(Write(key), u"(P>? OR P IS NULL)") << "nothing of P=7 lies after its NULL date";
+  ASSERT_TRUE(key->bAdvance(1));
+  ASSERT_TRUE(key->bAdvance(1));
+  EXPECT_EQ(Write(key), u"P<? OR P=? AND TO_CHAR(D,'YYYYMMDD') IS NOT NULL") << "the dates of P=7 lie before it";
 }
 
 TEST_F(ConditionSearchTest, BoundsThatEveryTextMeetsBuildNoCondition) {
