@@ -290,8 +290,12 @@ int CCursor::bAppendOrderBy(CColumn* sortColumn, int ascending, CQueryDescriptio
     if (added->bIsUniqueKeyAny() && text->nGetColumnFlag(added) == 1) return true;
     std::vector<CColumn*> columns;
     for (const SOrderItem& item : items) columns.push_back(item.pColumn);
+    // The order is the key's for every statement, whatever record it starts from: a unique key that allows NULL
+    // leaves the rows NULL in all its components unordered, so it ends the ORDER BY only when it allows no NULL
+    // (every column flagged as admitting NULL), not by the current record's values.
+    const std::vector<std::uint32_t> admitNull(columns.size(), 1);
     return m_pColumnSet && m_pColumnSet->bFindCompositeKey(columns.data(), static_cast<std::uint32_t>(columns.size()),
-                                                           nullptr);
+                                                           admitNull.data());
   };
 
   // The items the given query sorts on itself: the translation wrote its ORDER BY, which this list continues.

@@ -681,9 +681,12 @@ int CTable::bCountRecords(std::int64_t* count, std::uint32_t flags, std::uint32_
     // Records that share the key value stand in the order of the key that identifies them, as the reads have them:
     // the records before (after) one of them are found from the whole record, not from the value alone, which
     // would count none of them or all. So do the records whose key is NULL, which share that place.
+    // A composite key's own field value is no part of a record: its place is always found from the record's
+    // components.
     CRecord* current = m_pTableDescription->pGetCurrentRecord();
-    const bool byRecord = (mode == 2 || mode == 3) && saved && current && !key->bIsUniqueKey() &&
-                          m_pTableDescription->pGetPositionKey() && value.nGetType() != 0;
+    const bool byRecord = (mode == 2 || mode == 3) && saved && current &&
+                          (key->bIsCompositeKey() || (!key->bIsUniqueKey() && m_pTableDescription->pGetPositionKey() &&
+                                                      value.nGetType() != 0));
     int searched = 0;
     if (byRecord) {
       CRecord* kept = current->pDuplicate(RECORD_PARTS_ALL);

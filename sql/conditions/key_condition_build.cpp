@@ -391,7 +391,13 @@ CConditionNode* CKeyCondition::pExpand(std::uint32_t index, CTableDescription* t
       // Equality on a unique prefix holds for one record only: nothing lies beyond it on the later columns. That
       // record is the one the values were read from; a value searched for may lie before or after it on the later
       // columns, and the record is then still to be read.
-      if ((kind == COND_GT || kind == COND_LT) && (flags & KEY_FLAG_RECORD_VALUES) &&
+      // A record NULL in a component of a key that allows NULL may share its values with others (rows NULL in
+      // every component do): the key identifies it only with every component valued.
+      bool valued = true;
+      for (std::uint32_t i = 0; i <= index && valued; ++i) {
+        valued = i < values.size() && !values[i]->bIsNull() && !columns[i]->bIsBlankValue(*values[i]);
+      }
+      if ((kind == COND_GT || kind == COND_LT) && (flags & KEY_FLAG_RECORD_VALUES) && valued &&
           table->bFindCompositeKey(columns.data(), index + 1, nulls->flags.data())) {
         return beyond;
       }

@@ -49,6 +49,12 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
     const char* shown;  // what the host prints when it stops
     const char* environment = "";
   };
+// A unique key over two columns that allow NULL: (1, 1) and three rows NULL in both, added out of ID order.
+#define UNIQUE_PAIR                                                                                                 \
+  "sql CREATE TABLE U (ID NUMBER(5) NOT NULL, A NUMBER(5), B NUMBER(5))\nsql CREATE UNIQUE INDEX U_ID ON U (ID)\n" \
+  "sql CREATE UNIQUE INDEX U_AB ON U (A, B)\nsql INSERT INTO U VALUES (7, NULL, NULL)\n"                          \
+  "sql INSERT INTO U VALUES (6, NULL, NULL)\nsql INSERT INTO U VALUES (1, 1, 1)\n"                                 \
+  "sql INSERT INTO U VALUES (5, NULL, NULL)\nsql COMMIT\ndescribe U\nopen\n"
   const Case cases[] = {
       {"expect 1\n", true, ""},
       {"expect 0\n", false, "expected 0, got 1"},
@@ -334,7 +340,20 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
        "set ID=1\nwrite-lob V 10\nadd\nwrite-lob V 20\nmodify\nconnect HOSTTEST SYSTEM manager as B\n"
        "describe L as LB\nopen\nread first\nread-lob V\nexpect 1\n",
        true, "20 characters, the same as written"},
+      // Through a composite key, the moves after a seek given its first component alone reach every record of it;
+      // a unique one that allows NULL orders its rows NULL in both the same way in every statement, and a record's
+      // place per mille among them is its own.
+      {"sql CREATE TABLE G (ID NUMBER(10) NOT NULL, GRP NUMBER(5), NAME VARCHAR2(10))\nsql CREATE UNIQUE INDEX G_ID "
+       "ON G (ID)\nsql CREATE INDEX G_GN ON G (GRP, NAME)\nsql INSERT INTO G VALUES (1, 1, 'x')\nsql INSERT INTO G "
+       "VALUES (2, 2, 'a')\nsql INSERT INTO G VALUES (3, 2, 'b')\nsql INSERT INTO G VALUES (4, 2, NULL)\nsql COMMIT\n"
+       "describe G\nopen\nseek G_GN 2\nexpect ID=4\nread previous by G_GN\nexpect ID=3\n",
+       true, ""},
+      {UNIQUE_PAIR "read record 2 by ID\nread next by U_AB\nexpect ID=6\nread next by U_AB\nexpect ID=7\n", true, ""},
+      {UNIQUE_PAIR "read record 1 by ID\nread next by U_AB\nexpect ID=5\n", true, ""},
+      {UNIQUE_PAIR "read first by U_AB\nread next by U_AB\nread next by U_AB\nexpect ID=6\nposition by U_AB\n", true,
+       "per mille: 750"},
   };
+#undef UNIQUE_PAIR
   for (const Case& c : cases) {
     SCOPED_TRACE(c.steps);
     const HostRun run = RunScript(std::string(kTable) + c.steps + "stop\n", c.environment);
