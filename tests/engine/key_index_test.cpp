@@ -497,6 +497,14 @@ TEST_F(KeyIndexTest, ASearchValueBoundsFirstAndLastAtItsEqualKeys) {
       EXPECT_EQ(Move(c.direction, c.count), c.row) << (c.search ? c.search : "none") << " " << c.direction << " "
                                                      << c.count;
     }
+    // A search longer than the key column (10 characters) comes after a key holding its first ten: the first row
+    // not before it is the next key up, as the server answers.
+    const std::uint32_t full = Store(kind, std::string("abcdefghij"), 5);
+    const std::uint32_t next = Store(kind, std::string("abcdefghik"), 6);
+    ASSERT_TRUE(index->bAddRecord(full, nullptr) && index->bAddRecord(next, nullptr));
+    SetText(search, std::string("abcdefghijz"));
+    EXPECT_EQ(Move(ROW_MOVE_FIRST, 1), next);
+    EXPECT_EQ(Move(ROW_MOVE_LAST, 1), full);
     search.SetType(0);
   }
 }
