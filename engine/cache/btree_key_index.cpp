@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "engine/cache/row_cache.h"
@@ -58,11 +59,31 @@ void CBTreeKeyIndex::Encode(const CHostValue& value) {
   m_pKey[0] = kKeyValue;
   if (m_nValueSize == 0) return;
   std::uint8_t* buffer = m_pKey.get() + 1;
-  const std::uint32_t precision = m_pKeyColumn->nGetPrecision();
-  const std::uint32_t scale = m_pKeyColumn->nGetScale();
+  // A decimal column's precision counts its whole digits already (the record buffer reads it the same way): the
+  // encoder takes whole digits and scale, so nothing is taken off again.
   nEncodeValueSortKey(copy, &buffer, m_nValueSize, static_cast<std::uint8_t>(nGetKeyHostType()),
-                      static_cast<std::int32_t>(precision > scale ? precision - scale : 0),
-                      static_cast<std::int32_t>(scale));
+                      static_cast<std::int32_t>(m_pKeyColumn->nGetPrecision()),
+                      static_cast<std::int32_t>(m_pKeyColumn->nGetScale()));
+}
+
+bool CBTreeKeyIndex::bOutgrowsKey(const CHostValue& value) {
+  CHostValue copy;
+  copy.Assign(value);
+  if (bIsEmptyKey(copy) || m_nValueSize == 0) return false;
+  // Encoded with room to spare, a value that fits the key reads as the key followed by zeros; a longer one (a text
+  // past the key column's width) shows its further characters there, or where the key's terminator stood.
+  constexpr std::uint32_t kRoom = 8;
+  const std::uint32_t size = m_nValueSize + kRoom;
+  std::unique_ptr<std::uint8_t[]> whole(new (std::nothrow) std::uint8_t[size]());
+  if (!whole) return false;
+  std::uint8_t* buffer = whole.get();
+  nEncodeValueSortKey(copy, &buffer, size, static_cast<std::uint8_t>(nGetKeyHostType()),
+                      static_cast<std::int32_t>(m_pKeyColumn->nGetPrecision()),
+                      static_cast<std::int32_t>(m_pKeyColumn->nGetScale()));
+  for (std::uint32_t i = 0; i < size; ++i) {
+    if (whole[i] != (i < m_nValueSize ? m_pKey[1 + i] : 0)) return true;
+  }
+  return false;
 }
 
 int CBTreeKeyIndex::bEncodeRowKey(std::uint32_t row, CHostValue* keyValue) {
@@ -138,6 +159,13 @@ int CBTreeKeyIndex::bMove(std::uint32_t direction, std::uint32_t count, std::uin
       if (bHasSearchValue()) {
         Encode(*pGetSearchValue());
         moved = m_pTree->bSeek(m_pKey.get(), 0) != nullptr;
+        // The key holds the search value cut to the column's width: the rows keyed as that cut value all lie before
+        // the whole value, so the first row not before it follows them.
+        if (moved && bOutgrowsKey(*pGetSearchValue())) {
+          while (moved && std::memcmp(m_pTree->pGetCurrentKey(), m_pKey.get(), m_nKeySize) == 0) {
+            moved = m_pTree->bMove(1, nullptr, 0) != 0;
+          }
+        }
       } else {
         m_pTree->GoFirst();
       }

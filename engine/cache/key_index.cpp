@@ -53,14 +53,17 @@ int CKeyIndex::nMemoIndex() const {
 int CKeyIndex::bReadRowKey(std::uint32_t row, CHostValue& value) {
   CRecord* record = pWorkRecord();
   if (!record || !m_pKeyColumn || !m_pCache->bReadRow(record, row)) return 0;
+  // A key that could not be read would key its row as NULL and place it wrongly: the build fails instead.
+  int read = 0;
   if (!m_pKeyColumn->bIsMemo()) {
-    record->GetFieldValue(value, m_pKeyColumn->pGetDescriptorNoRef());
-    return 1;
+    read = record->GetFieldValue(value, m_pKeyColumn->pGetDescriptorNoRef());
+  } else {
+    const int index = nMemoIndex();
+    if (index < 0) return 0;
+    read = record->GetLargeValue(value, static_cast<std::uint32_t>(index));
   }
-  const int index = nMemoIndex();
-  if (index < 0) return 0;
-  record->GetLargeValue(value, static_cast<std::uint32_t>(index));
-  return 1;
+  if (!read) RaiseOutOfMemory();
+  return read;
 }
 
 int CKeyIndex::bReadImageKey(CHostValue& value) {
@@ -71,8 +74,9 @@ int CKeyIndex::bReadImageKey(CHostValue& value) {
   CRecord* image = table ? table->pGetImageRecord() : nullptr;
   const int index = nMemoIndex();
   if (!image || index < 0) return 0;
-  image->GetLargeValue(value, static_cast<std::uint32_t>(index));
-  return 1;
+  if (image->GetLargeValue(value, static_cast<std::uint32_t>(index))) return 1;
+  RaiseOutOfMemory();
+  return 0;
 }
 
 CRecord* CKeyIndex::pGetCurrentRecord() const {

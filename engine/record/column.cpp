@@ -19,6 +19,7 @@
 #include "foundation/module_errors.h"
 #include "foundation/reference_guard.h"
 #include "foundation/x_error.h"
+#include "host/host_services.h"
 #include "host/host_type.h"
 #include "host/host_value.h"
 #include "host/value_file.h"
@@ -43,6 +44,14 @@ bool bIsDateType(std::uint32_t type) {
 bool bValueBytes(CHostValue& value, const std::uint8_t*& data, std::size_t& size) {
   const void* pointer = nullptr;
   size = 0;
+  if (value.nGetType() == HOST_TYPE_PROXY_HANDLE) {
+    // A decimal's bytes are its handle's byte form, not the value's inline storage (which holds the handle).
+    IHostProxyHandle* handle = nullptr;
+    if (bHostFailed(static_cast<std::uint32_t>(value.nGet(&handle))) || !handle) return false;
+    data = static_cast<const std::uint8_t*>(handle->pGetData());
+    size = data ? handle->nGetDataSize() : 0;
+    return true;
+  }
   if (bHostFailed(static_cast<std::uint32_t>(value.nGetDataPointer(&pointer))) ||
       bHostFailed(static_cast<std::uint32_t>(value.nGetDataSize(&size)))) {
     return false;
@@ -406,7 +415,8 @@ int CColumn::bIsChanged() {
 int CColumn::bMatchesSearchValue(CHostValue& search, std::uint32_t options) {
   if (!bIsCompositeKey() && !bHasValue()) return search.bIsNull() ? 1 : 0;
   CHostValue value;
-  if (!bGetValue(value, 0)) return 1;
+  // A value that cannot be read matches nothing: a match would land the reader on a record it never compared.
+  if (!bGetValue(value, 0)) return 0;
   const std::uint8_t own = value.nGetType();
   const std::uint8_t other = search.nGetType();
   const bool sameFamily = own == other || (bIsNarrowTextHostType(own) && bIsNarrowTextHostType(other)) ||

@@ -125,18 +125,19 @@ int CRecord::bEquals(CRecord* other, bool withLargeValues) {
   return !withLargeValues || bValueRowsEqual(m_pLargeValues, other->m_pLargeValues);
 }
 
-void CRecord::GetFieldValue(CHostValue& value, CColumnDescriptor* descriptor) {
-  if (m_pBuffer && m_pBuffer->bIsFieldPresent(descriptor)) {
-    m_pBuffer->GetFieldValue(value, descriptor, 0);
-    return;
-  }
+int CRecord::GetFieldValue(CHostValue& value, CColumnDescriptor* descriptor) {
+  if (m_pBuffer && m_pBuffer->bIsFieldPresent(descriptor)) return m_pBuffer->GetFieldValue(value, descriptor, 0);
   value.SetType(static_cast<std::uint8_t>(descriptor->nGetHostType()));
   value.SetNull(true);
+  return 1;
 }
 
-void CRecord::GetLargeValue(CHostValue& value, std::uint32_t index) {
+int CRecord::GetLargeValue(CHostValue& value, std::uint32_t index) {
   CFieldValue* stored = m_pLargeValues && index < m_pLargeValues->nGetCount() ? m_pLargeValues->pGetAt(index) : nullptr;
-  if (!stored || !stored->bGetValue(&value)) value.SetNull(true);
+  if (stored && stored->bGetValue(&value)) return 1;
+  value.SetNull(true);
+  // A value never read is NULL here; one that was read but could not be handed over (memory refused) is no NULL.
+  return !stored || stored->bIsUnset() ? 1 : 0;
 }
 
 int CRecord::bCopyFromWithMap(CRecord* source, CHashTable& cloneMap) {

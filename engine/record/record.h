@@ -46,8 +46,9 @@ class CRecord : public CRefCounted {
   // that fails.
   CRecord* pDuplicate(std::uint32_t parts);
   int bEquals(CRecord* other, bool withLargeValues);
-  void GetFieldValue(CHostValue& value, CColumnDescriptor* descriptor);
-  void GetLargeValue(CHostValue& value, std::uint32_t index);
+  // Both answer 0 when the value is there but could not be handed over (memory refused); a missing one is NULL.
+  int GetFieldValue(CHostValue& value, CColumnDescriptor* descriptor);
+  int GetLargeValue(CHostValue& value, std::uint32_t index);
 
   CRecordBuffer* pGetBuffer() const { return m_pBuffer; }
   CValueRow* pGetLargeValues() const { return m_pLargeValues; }

@@ -607,7 +607,11 @@ int CFieldValue::bPutValue(CHostValue& source) {
 int CFieldValue::bGetValue(CHostValue* out) {
   if (m_nState == FIELD_STATE_UNSET) return 0;
   if (m_nState == FIELD_STATE_VALUE || m_nState == FIELD_STATE_NULL) {
-    out->Assign(Value());
+    const std::int32_t copied = out->Assign(Value());
+    if (!bHostStored(copied) && !bHostFailed(copied)) {
+      SetHolderOutOfMemory(m_pOwner);
+      return 0;
+    }
     return 1;
   }
   const std::uint8_t type = Value().nGetType();

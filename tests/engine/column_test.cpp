@@ -235,6 +235,10 @@ TEST_F(ColumnTest, CompositeKeysConcatenateWhatEachComponentCounted) {
   CColumnDescriptor* code = Add(u"CODE", COLUMN_TYPE_BINARY, 6);  // 4 bytes after the length word
   CColumnDescriptor* key = AddCompositeKey(u"K", {name, qty, code});
   ASSERT_EQ(key->nGetSize(), 18u);
+  CColumnDescriptor* amount = pCreateColumnDescriptorThroughDriver(nullptr, 0);  // NUMBER(20,2)
+  amount->bSetAll(u"AMOUNT", u"ORDERS", u"", 1, 9, COLUMN_TYPE_DECIMAL, 0xFFFFFFFF, 0xFFFFFFFF, 0, 18, 2);
+  ASSERT_TRUE(description->AddItem(amount));
+  AddCompositeKey(u"AK", {amount, name});
   Build();
   CHostValue text;
   MakeWide(text, u"abc");
@@ -264,6 +268,17 @@ TEST_F(ColumnTest, CompositeKeysConcatenateWhatEachComponentCounted) {
   expected.append(reinterpret_cast<const char*>(&packed), 4);
   expected.append("WXYZ");
   EXPECT_EQ(std::string(static_cast<const char*>(data), size), expected) << "every component kept whole";
+  // A decimal component keeps its bytes: (1.00, abc) and (2.00, abc) are two keys.
+  std::string keys[2];
+  for (std::int32_t i = 0; i < 2; ++i) {
+    Make(number, HOST_TYPE_INT32, i + 1);
+    ASSERT_TRUE(Column(u"AMOUNT")->bSetValue(number, 0));
+    ASSERT_TRUE(Column(u"AK")->bGetValue(value, 0));
+    value.nGetDataPointer(&data);
+    value.nGetDataSize(&size);
+    keys[i].assign(static_cast<const char*>(data), size);
+  }
+  EXPECT_NE(keys[0], keys[1]);
   EXPECT_TRUE(composite->bHasValue());
   EXPECT_FALSE(composite->bIncludeInInsert(0xFF));
   EXPECT_FALSE(composite->bIncludeInUpdate(0xFF));

@@ -63,6 +63,9 @@ class KeyIndexTest : public CFieldValueFixture {
       item->bSetAll(name, u"T", u"", 1, size, type, 0xFFFFFFFF, 0xFFFFFFFF, 0, 0, 0);
       ASSERT_TRUE(description->AddItem(item));
     }
+    CColumnDescriptor* amount = pCreateColumnDescriptorThroughDriver(nullptr, 0);  // NUMBER(20,2): 18 whole digits
+    amount->bSetAll(u"AMOUNT", u"T", u"", 1, 9, COLUMN_TYPE_DECIMAL, 0xFFFFFFFF, 0xFFFFFFFF, 0, 18, 2);
+    ASSERT_TRUE(description->AddItem(amount));
     description->LayoutItems();
     table = new doubles::ValueKeyedTable(connection, holder);
     table->AddRef();
@@ -497,8 +500,30 @@ TEST_F(KeyIndexTest, ASearchValueBoundsFirstAndLastAtItsEqualKeys) {
       EXPECT_EQ(Move(c.direction, c.count), c.row) << (c.search ? c.search : "none") << " " << c.direction << " "
                                                      << c.count;
     }
+    // A search longer than the key column (10 characters) comes after a key holding its first ten: the first row
+    // not before it is the next key up, as the server answers.
+    const std::uint32_t full = Store(kind, std::string("abcdefghij"), 5);
+    const std::uint32_t next = Store(kind, std::string("abcdefghik"), 6);
+    ASSERT_TRUE(index->bAddRecord(full, nullptr) && index->bAddRecord(next, nullptr));
+    SetText(search, std::string("abcdefghijz"));
+    EXPECT_EQ(Move(ROW_MOVE_FIRST, 1), next);
+    EXPECT_EQ(Move(ROW_MOVE_LAST, 1), full);
     search.SetType(0);
   }
+}
+
+// A decimal key orders by value over all its digits, the whole ones and the fraction.
+TEST_F(KeyIndexTest, ADecimalKeyReadsInValueOrder) {
+  for (const char16_t* amount : {u"95000000000000000.5", u"1", u"-3.25", u"5", u"0.75"}) {
+    Fill(1, std::string("n"), std::string("o"));
+    CHostValue value;
+    MakeWide(value, amount);
+    ASSERT_TRUE(Column(u"AMOUNT")->bSetValue(value, 0));
+    cache->bStoreRecord(tableDescription->pGetCurrentRecord());
+  }
+  index = std::make_unique<CBTreeKeyIndex>(&owner, cache, Column(u"AMOUNT"), &search);
+  ASSERT_TRUE(index->bBuild());
+  EXPECT_EQ(Walk(), (std::vector<std::uint32_t>{2, 4, 1, 3, 0}));
 }
 
 // Identical rows under one key: the tree tells how many stand before the one a move reached, finds the table's
