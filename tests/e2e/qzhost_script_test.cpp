@@ -324,6 +324,13 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
        "sql CREATE UNIQUE INDEX L2_ID ON L2 (ID)\nsql INSERT INTO L1 VALUES (1, NULL)\ndescribe L2\nopen\nset ID=1\n"
        "write-lob B 30\nadd\nquery Q SELECT L1.ID, A, B FROM L1, L2\nread first\nread-lob A\nread-lob B\nexpect 1\n",
        true, "read A of Q's current record -> 1 (done)\n    no value"},
+      // The same through the OCI7 set, chosen by the configuration file in the Windows directory.
+      {"sql CREATE TABLE L1 (ID NUMBER(10) NOT NULL, A LONG)\nsql CREATE TABLE L2 (ID NUMBER(10) NOT NULL, B LONG)\n"
+       "sql CREATE UNIQUE INDEX L2_ID ON L2 (ID)\nsql INSERT INTO L1 VALUES (1, NULL)\ndescribe L2\nopen\nset ID=1\n"
+       "write-lob B 30\nadd\nquery Q SELECT L1.ID, A, B FROM L1, L2\nread first\nread-lob A\nread-lob B\nexpect 1\n",
+       true, "read A of Q's current record -> 1 (done)\n    no value",
+       "d=${TMPDIR:-/tmp}/qzhost_oci7 && mkdir -p $d && printf '[OPTIONS]\\nLOADORACLE8CLIENT=0\\n' >$d/qzorains.ini && "
+       "QZ_WINDOWS_DIR=$d"},
       // A LONG's text read and written whole through a client without a UTF-16 environment (speaking UTF-8).
       {"sql CREATE TABLE L (ID NUMBER(10) NOT NULL, V LONG)\nsql INSERT INTO L VALUES (1, RPAD('\xC3\xA9', 20001, "
        "'\xE2\x82\xAC'))\nsql CREATE UNIQUE INDEX L_ID ON L (ID)\ndescribe L\nopen\nread first\nread-lob V\nset ID=2\n"
