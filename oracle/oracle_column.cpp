@@ -286,20 +286,35 @@ int COracleColumn::bReadLob() {
     SetHolderOutOfMemory(holder);
     read = false;
   }
+  // A client whose 8-bit text is not in the runtime's page (its environment took another character set) hands the
+  // CLOB in its own page, as it does a VARCHAR2: the text is taken into the runtime's page, or straight into UTF-16
+  // for a wide item. Characters the runtime's page lacks read as its default character.
+  bool wide = unicode;
+  if (read && clob && !unicode && nEightBitCodePage(connection) != connection->nGetAnsiCodePage()) {
+    try {
+      const std::u16string text = WideOfCodePage(bytes.data(), bytes.size(), nEightBitCodePage(connection));
+      wide = nGetType() == COLUMN_TYPE_OF_WIDE_MEMO;
+      bytes = wide ? std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2)
+                   : NarrowOfCodePage(text.data(), text.size(), connection->nGetAnsiCodePage());
+    } catch (const std::bad_alloc&) {
+      SetHolderOutOfMemory(holder);
+      read = false;
+    }
+  }
   if (read) {
     CHostValue whole;
     if (!clob) {
       whole.SetType(HOST_TYPE_BINARY_BUFFER);
     } else {
-      whole.SetType(unicode ? HOST_TYPE_WSTRING : HOST_TYPE_TEXT_BUFFER);
+      whole.SetType(wide ? HOST_TYPE_WSTRING : HOST_TYPE_TEXT_BUFFER);
     }
     // Anything but done leaves the value without the bytes (the runtime's allocator refuses with a code below the
     // failure codes): an empty value would be read as the large value.
     read = whole.SetFromBuffer(bytes.data(), bytes.size()) == HOST_OK;
     if (read && clob) {
       const std::uint32_t primary = nGetType();
-      if (unicode && primary == COLUMN_TYPE_OF_ANSI_MEMO) read = !bHostFailed(whole.nConvert(HOST_TYPE_TEXT_BUFFER));
-      if (!unicode && primary == COLUMN_TYPE_OF_WIDE_MEMO) read = !bHostFailed(whole.nConvert(HOST_TYPE_WSTRING));
+      if (wide && primary == COLUMN_TYPE_OF_ANSI_MEMO) read = !bHostFailed(whole.nConvert(HOST_TYPE_TEXT_BUFFER));
+      if (!wide && primary == COLUMN_TYPE_OF_WIDE_MEMO) read = !bHostFailed(whole.nConvert(HOST_TYPE_WSTRING));
     }
     if (!read) {
       SetHolderOutOfMemory(holder);
@@ -333,11 +348,21 @@ int COracleColumn::bWriteLob(CCursor* statement) {
   bool ready = true;
   const std::uint32_t primary = nGetType();
   if (unicode && primary == COLUMN_TYPE_OF_ANSI_MEMO) {
-    ready = bWidenText(data, length, nEightBitCodePage(connection), converted);
+    // The item's 8-bit text is the runtime's, whatever page the client takes its own 8-bit text in.
+    ready = bWidenText(data, length, connection->nGetAnsiCodePage(), converted);
     data = converted.data();
     length = converted.size();
   } else if (!unicode && primary == COLUMN_TYPE_OF_WIDE_MEMO) {
     ready = bNarrowText(reinterpret_cast<const char16_t*>(data), length / 2, nEightBitCodePage(connection), converted);
+    data = converted.data();
+    length = converted.size();
+  } else if (!unicode && bIsClob() && nEightBitCodePage(connection) != connection->nGetAnsiCodePage()) {
+    // The client takes 8-bit text in its own page (bReadLob): the runtime's text goes to it converted, the amount
+    // then counting the converted bytes. A character that page lacks is written as its default character.
+    std::string text;
+    ready = bWidenText(data, length, connection->nGetAnsiCodePage(), text) &&
+            bNarrowText(reinterpret_cast<const char16_t*>(text.data()), text.size() / 2, nEightBitCodePage(connection),
+                        converted);
     data = converted.data();
     length = converted.size();
   }

@@ -505,11 +505,12 @@ int COracleCursor::bReadLongPieces() {
     void* handle = nullptr;
     std::uint32_t handleKind = 0;
     std::uint8_t piece = 0;
-    if (!nOciGetPieceInfo(connection, m_pErrorHolder, m_pHandle, &handle, &handleKind, &piece)) return 0;
+    void* define = nullptr;
+    if (!nOciGetPieceInfo(connection, m_pErrorHolder, m_pHandle, &handle, &handleKind, &piece, &define)) return 0;
     if (piece == PIECE_ONE || piece == PIECE_FIRST) {
       if (current && !bStorePiece(current, index++, buffer.data(), offset)) return 0;
       offset = 0;
-      current = handle;
+      current = define;
     }
     std::uint32_t length = LONG_PIECE_BYTES;
     if (!nOciSetPieceInfo(connection, m_pErrorHolder, handle, handleKind, buffer.data() + offset, &length, piece,

@@ -4,3 +4,5 @@
 
 // The loaded library's path; null until a library is loaded.
 const char16_t* pszLoadedClientLibraryPath();
+// The name the loaded library was asked for, as it was configured; null until a library is loaded.
+const char16_t* pszLoadedClientLibraryRequest();

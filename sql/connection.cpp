@@ -284,6 +284,10 @@ int CConnection::bCheckClientLibrary(CErrorHolder* holder) {
   if (m_strClientLibrary.bIsEmpty()) return 1;
   const char16_t* loaded = pszLoadedClientLibraryPath() ? pszLoadedClientLibraryPath() : u"";
   if (m_strClientLibrary.bEqualsNoCase(loaded)) return 1;
+  // The text the library was loaded by names it for the process: a relative directory was read from the current
+  // directory of that first load, which the program may have left since.
+  const char16_t* asked = pszLoadedClientLibraryRequest();
+  if (asked && m_strClientLibrary.bEqualsNoCase(asked)) return 1;
   CTString drive, directory, baseName, extension;
   SplitPath(m_strClientLibrary.pszGet(), drive, directory, baseName, extension);
   if (drive.bIsEmpty() && directory.bIsEmpty()) {

@@ -14,14 +14,17 @@
 #include "sql/client_library.h"
 
 const char16_t* gpszClientLibraryPath = nullptr;
+const char16_t* gpszClientLibraryRequest = nullptr;
 namespace {
 CImmortal<CTString> gOciLibraryPath;
+CImmortal<CTString> gOciLibraryRequest;
 }  // namespace
 CTString& gstrOciLibraryPath = gOciLibraryPath.Get();
 std::uint32_t gbOci7Mode = 0;
 COciLibraryLoader* gpOciLoader = nullptr;
 
 const char16_t* pszLoadedClientLibraryPath() { return gpszClientLibraryPath; }
+const char16_t* pszLoadedClientLibraryRequest() { return gpszClientLibraryRequest; }
 
 namespace {
 
@@ -151,6 +154,8 @@ int COciLibraryLoader::bLoad(CErrorHolder* holder, const char16_t* libraryName, 
   const std::uint32_t pathLength = platform::ModuleFileName(m_hModule, modulePath, MODULE_PATH_LIMIT + 1);
   if (pathLength > 0 && pathLength <= MODULE_PATH_LIMIT) gstrOciLibraryPath = modulePath;
   gpszClientLibraryPath = gstrOciLibraryPath.pszGet();
+  gOciLibraryRequest.Get() = name;
+  gpszClientLibraryRequest = gOciLibraryRequest.Get().pszGet();
   BindSet(bOci7);
   return 1;
 }

@@ -14,6 +14,9 @@ class CErrorHolder;
 // library, under gcsDriverLock; read by the connection layer (sql/client_library.h) under the same lock. It points
 // at gstrOciLibraryPath.
 extern const char16_t* gpszClientLibraryPath;
+// The name the loaded library was asked for, as configured (a relative directory kept relative); null until a library
+// is loaded. Written by the loader with gpszClientLibraryPath, read by the connection layer, under gcsDriverLock.
+extern const char16_t* gpszClientLibraryRequest;
 
 // The full path of the loaded client module; empty until a load succeeds. Written by the loader, read by the
 // connection (path checks, information dump), under gcsDriverLock. Never destroyed: errors raised from the runtime's

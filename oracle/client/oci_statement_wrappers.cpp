@@ -288,9 +288,17 @@ int nOciDefineByPos(COracleConnection* c, CErrorHolder* h, void* statement, void
   bool called;
   bool passed;
   if (gbOci7Mode) {
+    // A dynamic define's buffer is only the context the client hands back with each of its pieces (ogetpi): the
+    // define's own slot is that context and names the define, so that a piece goes to its column even when a column
+    // before it was NULL and sent none.
+    ub1* target = static_cast<ub1*>(buffer);
+    if (Oci7Opcode(mode) == 0 && !buffer && define) {
+      *define = define;
+      target = reinterpret_cast<ub1*>(define);
+    }
     called = bOciGuarded(c, h, 54, [&] {
       status = OciEntry<OCI_SLOT_odefinps>()(AreaOf(statement), Oci7Opcode(mode), static_cast<sword>(position),
-                                             static_cast<ub1*>(buffer), static_cast<sb4>(size), dataType, 0,
+                                             target, static_cast<sb4>(size), dataType, 0,
                                              static_cast<sb2*>(indicator), nullptr, 0, 0, returnedLength, returnCode, 0,
                                              0, 0, 0);
     });
@@ -504,7 +512,7 @@ int nOciBindDynamic(COracleConnection* c, CErrorHolder* h, void* bind, void* inC
 }
 
 int nOciGetPieceInfo(COracleConnection* c, CErrorHolder* h, void* statement, void** handle, std::uint32_t* handleKind,
-                     std::uint8_t* piece) {
+                     std::uint8_t* piece, void** define) {
   void* context = nullptr;
   ub4 iteration = 0;
   ub4 index = 0;
@@ -516,7 +524,10 @@ int nOciGetPieceInfo(COracleConnection* c, CErrorHolder* h, void* statement, voi
         })) {
       return 0;
     }
-    if (status == 0) return 1;
+    if (status == 0) {
+      if (define) *define = context ? context : statement;
+      return 1;
+    }
     RaiseOci7Error(c, h, status, ERROR_UNIT_ORACLE_CALL, 80, statement);
     return 0;
   }
@@ -527,7 +538,10 @@ int nOciGetPieceInfo(COracleConnection* c, CErrorHolder* h, void* statement, voi
       })) {
     return 0;
   }
-  if (status == OCI_SUCCESS || status == OCI_SUCCESS_WITH_INFO) return 1;
+  if (status == OCI_SUCCESS || status == OCI_SUCCESS_WITH_INFO) {
+    if (define) *define = *handle;
+    return 1;
+  }
   RaiseOciError(c, h, status, ERROR_UNIT_ORACLE_CALL, 82, pErrorOf(c));
   return 0;
 }

@@ -58,8 +58,10 @@ int nOciDescriptorAlloc(COracleConnection* connection, CErrorHolder* holder, voi
                         std::uint32_t type);
 int nOciBindDynamic(COracleConnection* connection, CErrorHolder* holder, void* bind, void* inContext, void* inCallback,
                     void* outContext, void* outCallback);
+// The define out names the column a fetched piece is for: the handle with the OCI set, the context the define gave
+// with the OCI7 set (the statement when it gave none).
 int nOciGetPieceInfo(COracleConnection* connection, CErrorHolder* holder, void* statement, void** handle,
-                     std::uint32_t* handleKind, std::uint8_t* piece);
+                     std::uint32_t* handleKind, std::uint8_t* piece, void** define = nullptr);
 int nOciSetPieceInfo(COracleConnection* connection, CErrorHolder* holder, void* handle, std::uint32_t handleKind,
                      void* buffer, std::uint32_t* length, std::uint8_t piece, std::uint16_t* indicator,
                      std::uint16_t* returnCode);

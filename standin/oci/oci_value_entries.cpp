@@ -85,7 +85,7 @@ QZOCI_EXPORT sword OCILobRead(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* 
   if (lob->isFile && !lob->open) return Fail(errhp, 22289);
   const ub2 charset = LobCharset(svc, csid, form);
   // Offsets and amounts count characters in a CLOB, UTF-16 code units in an NCLOB, bytes otherwise; a polling read
-  // goes on where it stopped.
+  // goes on where it stopped. Only the amount handed back to a client set of varying width counts its bytes.
   const std::size_t total = lob->binary ? lob->data.size() : TextUnits(lob->data, lob->national);
   std::size_t start = lob->polling ? lob->pollPosition : (offset > 0 ? offset - 1 : 0);
   if (!lob->polling) lob->pollLimit = *amount == 0 ? total : std::min<std::size_t>(total, start + *amount);
@@ -112,7 +112,8 @@ QZOCI_EXPORT sword OCILobRead(OCISvcCtx* svchp, OCIError* errhp, OCILobLocator* 
     }
     const bool more = start + taken < lob->pollLimit;
     if (buffer) std::memcpy(buffer, piece.data(), piece.size());
-    *amount = static_cast<ub4>(lob->binary ? piece.size() : taken);
+    // A client set of varying width is told the bytes it received: their characters are its to count.
+    *amount = static_cast<ub4>(lob->binary || IsVaryingWidthCharset(charset) ? piece.size() : taken);
     start += taken;
     if (callback) {
       const ub1 code = !more ? oci::kLastPiece : (start - taken == first ? oci::kFirstPiece : oci::kNextPiece);

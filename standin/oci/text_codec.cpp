@@ -20,6 +20,8 @@ bool IsCp1252Charset(std::uint16_t charset) { return charset == kCharsetWe8MsWin
 
 bool IsUtf16Charset(std::uint16_t charset) { return charset == kCharsetUtf16 || charset == kCharsetAl16Utf16; }
 
+bool IsVaryingWidthCharset(std::uint16_t charset) { return !IsUtf16Charset(charset) && !IsCp1252Charset(charset); }
+
 std::size_t UnitBytes(std::uint16_t charset) { return IsUtf16Charset(charset) ? 2 : 1; }
 
 std::u16string Utf8ToUtf16(const std::string& utf8) { return platform::posix::ToUtf16(utf8); }

@@ -14,6 +14,8 @@ constexpr std::uint16_t kCharsetAl32Utf8 = 873;
 constexpr std::uint16_t kCharsetWe8MsWin1252 = 178;
 
 bool IsUtf16Charset(std::uint16_t charset);
+// A set whose characters take one to four bytes (UTF-8 here); the 8-bit and UTF-16 sets are fixed in width.
+bool IsVaryingWidthCharset(std::uint16_t charset);
 // Bytes of one code unit in the charset: 2 for UTF-16, else 1.
 std::size_t UnitBytes(std::uint16_t charset);
 

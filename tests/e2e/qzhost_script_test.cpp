@@ -330,11 +330,23 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
        "sql CREATE UNIQUE INDEX L2_ID ON L2 (ID)\nsql INSERT INTO L1 VALUES (1, NULL)\ndescribe L2\nopen\nset ID=1\n"
        "write-lob B 30\nadd\nquery Q SELECT L1.ID, A, B FROM L1, L2\nread first\nread-lob A\nread-lob B\nexpect 1\n",
        true, "read A of Q's current record -> 1 (done)\n    no value"},
+      // The same through the OCI7 set, chosen by the configuration file in the Windows directory.
+      {"sql CREATE TABLE L1 (ID NUMBER(10) NOT NULL, A LONG)\nsql CREATE TABLE L2 (ID NUMBER(10) NOT NULL, B LONG)\n"
+       "sql CREATE UNIQUE INDEX L2_ID ON L2 (ID)\nsql INSERT INTO L1 VALUES (1, NULL)\ndescribe L2\nopen\nset ID=1\n"
+       "write-lob B 30\nadd\nquery Q SELECT L1.ID, A, B FROM L1, L2\nread first\nread-lob A\nread-lob B\nexpect 1\n",
+       true, "read A of Q's current record -> 1 (done)\n    no value",
+       "d=${TMPDIR:-/tmp}/qzhost_oci7 && mkdir -p $d && printf '[OPTIONS]\\nLOADORACLE8CLIENT=0\\n' >$d/qzorains.ini && "
+       "QZ_WINDOWS_DIR=$d"},
       // A LONG's text read and written whole through a client without a UTF-16 environment (speaking UTF-8).
       {"sql CREATE TABLE L (ID NUMBER(10) NOT NULL, V LONG)\nsql INSERT INTO L VALUES (1, RPAD('\xC3\xA9', 20001, "
        "'\xE2\x82\xAC'))\nsql CREATE UNIQUE INDEX L_ID ON L (ID)\ndescribe L\nopen\nread first\nread-lob V\nset ID=2\n"
        "add\nquery Q SELECT LENGTH(V) AS N, SUBSTR(V, 20000, 2) AS S FROM L WHERE ID = 2\nread first\nexpect N=20001 "
        "S=\xE2\x82\xAC\xE2\x82\xAC\n", true, "20001 characters", "QZOCI_HIDDEN_ENTRIES=OCIEnvNlsCreate NLS_LANG=AMERICAN_AMERICA.AL32UTF8"},
+      // A CLOB's text crosses whole through a client whose environment speaks UTF-8 (no UTF-16 environment).
+      {"sql CREATE TABLE C (ID NUMBER(10) NOT NULL, V CLOB)\nsql INSERT INTO C VALUES (1, 'h\xC3\xA9llo w\xC3\xB6rld')\n"
+       "sql CREATE UNIQUE INDEX C_ID ON C (ID)\ndescribe C\nopen\nread first\nread-lob V\nset ID=2\nadd\nquery Q SELECT "
+       "LENGTH(V) AS N, INSTR(V, 'w\xC3\xB6rld') AS P FROM C WHERE ID = 2\nread first\nexpect N=11 P=7\n", true, "",
+       "QZOCI_HIDDEN_ENTRIES=OCIEnvNlsCreate NLS_LANG=AMERICAN_AMERICA.AL32UTF8"},
       // A large value replaced through a record write is stored: another session reads the new one.
       {"sql CREATE TABLE L (ID NUMBER(10) NOT NULL, V LONG)\nsql CREATE UNIQUE INDEX L_ID ON L (ID)\ndescribe L\nopen\n"
        "set ID=1\nwrite-lob V 10\nadd\nwrite-lob V 20\nmodify\nconnect HOSTTEST SYSTEM manager as B\n"

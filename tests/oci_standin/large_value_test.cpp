@@ -115,6 +115,13 @@ TEST_F(LargeValues, ClobWrittenInOnePieceIsReadInPiecesOf16k) {
   std::string national;
   EXPECT_EQ(ReadLob("SELECT N FROM L WHERE ID = 3", oci::kSqltClob, national, oci::kUtf16Id), (std::vector<ub4>{20}));
   EXPECT_EQ(national, qzoci::EncodeClientText(faces, oci::kUtf16Id));
+
+  // A client set of varying width is told the bytes it received, not the characters.
+  ASSERT_EQ(c.Exec("INSERT INTO L (ID, M) VALUES (4, '\xC3\xA9\xC3\xBF\xC3\xA9\xC3\xBF')"), oci::kSuccess);
+  std::string utf8;
+  EXPECT_EQ(ReadLob("SELECT M FROM L WHERE ID = 4", oci::kSqltClob, utf8, qzoci::kCharsetAl32Utf8),
+            (std::vector<ub4>{8}));
+  EXPECT_EQ(utf8, "\xC3\xA9\xC3\xBF\xC3\xA9\xC3\xBF");
 }
 
 TEST_F(LargeValues, BlobAndEmptyLobs) {

@@ -148,7 +148,9 @@ TEST_F(ConnectionTest, ServerVersionIsParsedFromItsDottedText) {
 
 TEST_F(ConnectionTest, ClientLibraryCheck) {
   const char16_t* saved = gpszClientLibraryPath;
+  const char16_t* savedRequest = gpszClientLibraryRequest;
   gpszClientLibraryPath = u"C:\\oracle\\bin\\OCI.DLL";
+  gpszClientLibraryRequest = u"bin\\OCI.DLL";
   struct Case {
     const char16_t* option;
     int expected;
@@ -158,6 +160,7 @@ TEST_F(ConnectionTest, ClientLibraryCheck) {
       {u"c:\\ORACLE\\bin\\oci.dll", 1},     // a path matches as a whole
       {u"D:\\other\\oci.dll", 0},           // a path in another directory does not
       {u"ociw32.dll", 0},
+      {u"BIN\\oci.dll", 1},                // the relative text it was loaded by, from any current directory
   };
   for (const Case& c : cases) {
     description.SetText(D::kExtendedInformation, u"QZ CLIENT LIBRARY=" + std::u16string(c.option));
@@ -170,6 +173,7 @@ TEST_F(ConnectionTest, ClientLibraryCheck) {
     }
   }
   gpszClientLibraryPath = saved;
+  gpszClientLibraryRequest = savedRequest;
 }
 
 TEST_F(ConnectionTest, ReportNotSupportedNamesTheFile) {
