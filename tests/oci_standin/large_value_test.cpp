@@ -115,6 +115,11 @@ TEST_F(LargeValues, ClobWrittenInOnePieceIsReadInPiecesOf16k) {
   std::string national;
   EXPECT_EQ(ReadLob("SELECT N FROM L WHERE ID = 3", oci::kSqltClob, national, oci::kUtf16Id), (std::vector<ub4>{20}));
   EXPECT_EQ(national, qzoci::EncodeClientText(faces, oci::kUtf16Id));
+  // A code page lacking such a character hands one replacement for it, as its amount counts it once.
+  ASSERT_EQ(c.Exec("INSERT INTO L (ID, M) VALUES (4, '" + faces + "end')"), oci::kSuccess) << c.ErrorText();
+  std::string western;
+  EXPECT_EQ(ReadLob("SELECT M FROM L WHERE ID = 4", oci::kSqltClob, western, 178), (std::vector<ub4>{13}));
+  EXPECT_EQ(western, "??????????end");
 }
 
 TEST_F(LargeValues, BlobAndEmptyLobs) {
