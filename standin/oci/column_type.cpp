@@ -22,9 +22,11 @@ int ReadArgs(const std::string& text, int& a, int& b) {
 
 OraColumnType ParseDeclaredType(const std::string& declared) {
   std::string t = ToUpperAscii(declared);
-  // The stand-in's spelling of a NUMBER column (see MapDdlTypes): the word that gives it text storage goes.
-  const std::size_t marker = t.find(" QZ_TEXT");
-  if (marker != std::string::npos) t.erase(marker, 8);
+  // The stand-in's spellings of NUMBER and RAW columns (see MapDdlTypes): the word that gives their storage goes.
+  for (const char* word : {" QZ_TEXT", " QZ_BLOB"}) {
+    const std::size_t marker = t.find(word);
+    if (marker != std::string::npos) t.erase(marker, 8);
+  }
   OraColumnType c;
   int a = 0;
   int b = 0;

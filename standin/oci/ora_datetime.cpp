@@ -75,6 +75,48 @@ bool DateTime::IsValid() const {
          second < 60 && nanos < 1000000000u;
 }
 
+namespace {
+
+// The fraction of `nanos` rounded half up to `digits` digits (0 to 9); 1e9 when it carries into the second.
+std::uint32_t RoundedNanos(std::uint32_t nanos, int digits) {
+  std::uint32_t unit = 1;
+  for (int k = std::max(0, std::min(digits, 9)); k < 9; ++k) unit *= 10;
+  return (nanos + unit / 2) / unit * unit;
+}
+
+}  // namespace
+
+bool DateTime::RoundFraction(int digits) {
+  nanos = RoundedNanos(nanos, digits);
+  if (nanos < 1000000000u) return true;
+  nanos = 0;
+  if (++second < 60) return true;
+  second = 0;
+  if (++minute < 60) return true;
+  minute = 0;
+  if (++hour < 24) return true;
+  hour = 0;
+  if (++day <= DaysInMonth(year, month)) return true;
+  day = 1;
+  if (++month <= 12) return true;
+  month = 1;
+  if (++year == 0) year = 1;  // no year 0 between 1 BC and AD 1
+  return year <= 9999;
+}
+
+void Interval::RoundFraction(int digits) {
+  nanos = RoundedNanos(static_cast<std::uint32_t>(nanos), digits);
+  if (nanos < 1000000000) return;
+  nanos = 0;
+  if (++seconds < 60) return;
+  seconds = 0;
+  if (++minutes < 60) return;
+  minutes = 0;
+  if (++hours < 24) return;
+  hours = 0;
+  ++days;
+}
+
 std::string DateTime::ToDateText() const {
   return Pad(year, 4) + "-" + Pad(month, 2) + "-" + Pad(day, 2) + " " + Pad(hour, 2) + ":" + Pad(minute, 2) + ":" +
          Pad(second, 2);

@@ -27,6 +27,9 @@ struct DateTime {
   static std::optional<DateTime> FromText(const std::string& text);
   static DateTime Now();
   bool IsValid() const;
+  // Rounds the fraction half up to `digits` digits, carrying into the seconds and on into the year; false when the
+  // carry goes past 9999-12-31.
+  bool RoundFraction(int digits);
 };
 
 // The local calendar time of an instant, and the local zone's offset from UTC at it, in minutes east.
@@ -56,6 +59,8 @@ struct Interval {
   // "+YY-MM" or "+DD HH:MI:SS.FFFFFFFFF", as Oracle writes interval literals.
   std::string ToText() const;
   static std::optional<Interval> FromText(const std::string& text, bool yearToMonth);
+  // Rounds the magnitude's fraction half up to `digits` digits, carrying into the seconds and on into the days.
+  void RoundFraction(int digits);
 };
 
 }  // namespace qzoci

@@ -97,6 +97,7 @@ const Message kMessages[] = {
     {1426, "numeric overflow"},
     {1438, "value larger than specified precision allowed for this column"},
     {1873, "the leading precision of the interval is too small"},
+    {1465, "invalid hex number"},
     {1480, "trailing null missing from STR bind value"},
     {1461, "can bind a LONG value only for insert into a LONG column"},
 };

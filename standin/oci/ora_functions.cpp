@@ -2,8 +2,10 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cmath>
 #include <ctime>
+#include <optional>
 
 #include "standin/oci/ora_datetime.h"
 #include "standin/oci/ora_error.h"
@@ -467,6 +469,65 @@ void Bfilename(sqlite3_context* c, int, sqlite3_value** a) {
   ResultText(c, ToUpperAscii(TextOf(a[0])) + "/" + TextOf(a[1]));
 }
 
+// The bytes a hexadecimal text stands for, as a server converts text to RAW: an odd count of digits has a leading
+// zero; nothing when a character is no hexadecimal digit (ORA-01465 for the caller).
+std::optional<std::string> BytesOfHex(const std::string& hex) {
+  auto digit = [](char ch) {
+    if (ch >= '0' && ch <= '9') return ch - '0';
+    if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
+    if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
+    return -1;
+  };
+  std::string bytes;
+  int high = hex.size() % 2 != 0 ? 0 : -1;
+  for (const char ch : hex) {
+    const int d = digit(ch);
+    if (d < 0) return std::nullopt;
+    if (high < 0) {
+      high = d;
+    } else {
+      bytes += static_cast<char>(high * 16 + d);
+      high = -1;
+    }
+  }
+  return bytes;
+}
+
+void ResultBytes(sqlite3_context* context, const std::string& bytes) {
+  if (bytes.empty()) return sqlite3_result_null(context);  // an empty RAW is NULL, as an empty text is
+  sqlite3_result_blob(context, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+}
+
+// A RAW argument is its bytes; any other value is read as hexadecimal text.
+std::optional<std::string> RawOf(sqlite3_value* v) {
+  if (sqlite3_value_type(v) == SQLITE_BLOB) {
+    const void* data = sqlite3_value_blob(v);
+    return data ? std::string(static_cast<const char*>(data), static_cast<std::size_t>(sqlite3_value_bytes(v)))
+                : std::string();
+  }
+  return BytesOfHex(TextOf(v));
+}
+
+void HexToRaw(sqlite3_context* c, int, sqlite3_value** a) {
+  if (IsNull(a[0])) return sqlite3_result_null(c);
+  const std::optional<std::string> bytes = RawOf(a[0]);
+  if (!bytes) return Fail(c, 1465);
+  ResultBytes(c, *bytes);
+}
+
+void RawToHex(sqlite3_context* c, int, sqlite3_value** a) {
+  if (IsNull(a[0])) return sqlite3_result_null(c);
+  const std::optional<std::string> bytes = RawOf(a[0]);
+  if (!bytes) return Fail(c, 1465);
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string hex;
+  for (const char b : *bytes) {
+    hex += kHex[(static_cast<unsigned char>(b) >> 4) & 15];
+    hex += kHex[static_cast<unsigned char>(b) & 15];
+  }
+  ResultText(c, hex);
+}
+
 struct Registration {
   const char* name;
   int args;
@@ -525,6 +586,8 @@ const Registration kFunctions[] = {
     {"RTRIM", 2, Rtrim},
     {"REPLACE", 2, Replace},
     {"REPLACE", 3, Replace},
+    {"HEXTORAW", 1, HexToRaw},
+    {"RAWTOHEX", 1, RawToHex},
 };
 
 // The numbers SQL computes exactly where SQLite would go through a double. SUM adds the decimal values (a value
@@ -627,7 +690,7 @@ void IntervalOnly(sqlite3_context* context, int argc, sqlite3_value** argv) {
 }
 
 // qz_fit_number(value, precision, scale): what a NUMBER(precision, scale) column keeps of a value, as its text; a
-// precision of 0 is a NUMBER without one. The triggers of the NUMBER columns write it back (Session::FitNumbers).
+// precision of 0 is a NUMBER without one. The triggers of the NUMBER columns write it back (Session::FitColumns).
 void FitNumber(sqlite3_context* context, int, sqlite3_value** argv) {
   if (IsNull(argv[0])) return sqlite3_result_null(context);
   const std::optional<Decimal> d = DecimalOf(argv[0]);
@@ -643,6 +706,53 @@ void FitNumber(sqlite3_context* context, int, sqlite3_value** argv) {
   }
   ResultText(context, kept.ToText());
 }
+
+// qz_fit_float(value, binary precision): what a FLOAT(b) column keeps: b binary digits hold ceil(b * 0.30103)
+// decimal ones, so the value is rounded half away from zero to that many significant digits; no FLOAT reaches
+// 10^126 either. The triggers of the FLOAT columns write it back, as for NUMBER.
+void FitFloat(sqlite3_context* context, int, sqlite3_value** argv) {
+  if (IsNull(argv[0])) return sqlite3_result_null(context);
+  const std::optional<Decimal> d = DecimalOf(argv[0]);
+  if (!d) return sqlite3_result_value(context, argv[0]);
+  const int bits = std::max(1, std::min(sqlite3_value_int(argv[1]), 126));
+  const int digits = (bits * 30103 + 99999) / 100000;
+  const Decimal kept = d->Rounded(digits - d->point).RoundedToNumber();
+  if (kept.point > 126) return Fail(context, 1426);
+  ResultDecimal(context, kept);
+}
+
+// qz_fit_timestamp(value, fraction digits): a TIMESTAMP(f) column keeps f digits of the second's fraction, rounded
+// half up; a rounding that carries past the calendar's last second is refused as a year out of range. A value kept
+// to f digits, or a text that is no timestamp, stays as it is.
+void FitTimestamp(sqlite3_context* context, int, sqlite3_value** argv) {
+  std::optional<DateTime> d;
+  if (sqlite3_value_type(argv[0]) == SQLITE_TEXT) d = DateTime::FromText(TextOf(argv[0]));
+  if (!d) return sqlite3_result_value(context, argv[0]);
+  const std::uint32_t before = d->nanos;
+  if (!d->RoundFraction(sqlite3_value_int(argv[1]))) return Fail(context, 1841);
+  if (d->nanos == before) return sqlite3_result_value(context, argv[0]);
+  ResultText(context, d->ToTimestampText());
+}
+
+// qz_fit_interval(value, fraction digits): the same for an INTERVAL DAY TO SECOND(f); the column's CHECK then
+// refuses days the carry took past the leading precision.
+void FitInterval(sqlite3_context* context, int, sqlite3_value** argv) {
+  std::optional<Interval> v;
+  if (sqlite3_value_type(argv[0]) == SQLITE_TEXT) v = Interval::FromText(TextOf(argv[0]), false);
+  if (!v) return sqlite3_result_value(context, argv[0]);
+  const Interval before = *v;
+  v->RoundFraction(sqlite3_value_int(argv[1]));
+  if (v->nanos == before.nanos && v->seconds == before.seconds) return sqlite3_result_value(context, argv[0]);
+  ResultText(context, v->ToText());
+}
+
+// qz_fit_raw(value): a text written into a RAW column is hexadecimal, and the column keeps its bytes.
+void FitRaw(sqlite3_context* context, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) != SQLITE_TEXT) return sqlite3_result_value(context, argv[0]);
+  const std::optional<std::string> bytes = BytesOfHex(TextOf(argv[0]));
+  if (!bytes) return Fail(context, 1465);
+  ResultBytes(context, *bytes);
+}
 }  // namespace
 
 void RegisterOracleFunctions(sqlite3* connection, Session* session) {
@@ -655,6 +765,18 @@ void RegisterOracleFunctions(sqlite3* connection, Session* session) {
                              IntervalOnly, nullptr, nullptr, nullptr);
   sqlite3_create_function_v2(connection, "qz_fit_number", 3, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, FitNumber,
                              nullptr, nullptr, nullptr);
+  const struct {
+    const char* name;
+    int args;
+    void (*function)(sqlite3_context*, int, sqlite3_value**);
+  } fits[] = {{"qz_fit_float", 2, FitFloat},
+              {"qz_fit_timestamp", 2, FitTimestamp},
+              {"qz_fit_interval", 2, FitInterval},
+              {"qz_fit_raw", 1, FitRaw}};
+  for (const auto& fit : fits) {
+    sqlite3_create_function_v2(connection, fit.name, fit.args, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                               fit.function, nullptr, nullptr, nullptr);
+  }
   sqlite3_create_window_function(connection, "SUM", 1, SQLITE_UTF8, session, SumStep, SumFinal, SumValue, SumInverse,
                                  nullptr);
   sqlite3_create_collation_v2(connection, "QZ_NUMBER", SQLITE_UTF8, nullptr, CompareNumbers, nullptr);

@@ -124,7 +124,10 @@ Decimal Decimal::RoundedToNumber() const {
   if (IsZero()) return *this;
   // The base-100 digits pair the decimal ones from the point outwards: an odd point leaves the first byte one digit.
   const int kept = point % 2 == 0 ? 40 : 39;
-  return Rounded(kept - point);
+  Decimal r = Rounded(kept - point);
+  // Below 1e-130, the smallest magnitude a NUMBER holds, the value is 0.
+  if (r.point < -129) return Decimal();
+  return r;
 }
 
 int Decimal::Compare(const Decimal& other) const {

@@ -31,7 +31,7 @@ struct Decimal {
   std::string ToText(char decimalMark = '.') const;
   Decimal Rounded(int decimals) const;
   // What a NUMBER keeps of the value: 20 base-100 digits, that is 40 significant decimal digits when the point falls
-  // between two of them and 39 when it splits one (38 always fit), rounded half away from zero.
+  // between two of them and 39 when it splits one (38 always fit), rounded half away from zero; 0 when below 1e-130.
   Decimal RoundedToNumber() const;
   // -1, 0 or 1 as this value is below, equal to or above `other`.
   int Compare(const Decimal& other) const;

@@ -430,15 +430,16 @@ OraError Session::RunDdl(const std::string& sql) {
   sqlite3_free(message);
   touched_.clear();
   if (rc != SQLITE_OK) return OraErrorFromSqlite(connection_, sqlite3_extended_errcode(connection_), 5, mainSchema_);
-  FitNumbers();
+  FitColumns();
   return OraError();
 }
 
-// SQLite keeps what a NUMBER column is given; a server rounds it to the column's scale, refuses more digits than its
-// precision and writes it in its own canonical form. Each table with NUMBER columns has two triggers that write back
-// what the server keeps (qz_fit_number) after each insert and each update of those columns; they are made again
-// whenever the table's NUMBER columns change.
-void Session::FitNumbers() {
+// SQLite keeps what a column is given; a server rounds a NUMBER to the column's scale, refuses more digits than its
+// precision and writes it in its own canonical form, rounds a FLOAT to its binary precision, a TIMESTAMP or an
+// INTERVAL DAY TO SECOND to its fraction digits, and converts a hexadecimal text written into a RAW to its bytes.
+// Each table with such columns has two triggers that write back what the server keeps (the qz_fit_ functions) after
+// each insert and each update of those columns; they are made again whenever the table's columns change.
+void Session::FitColumns() {
   auto rows = [&](const std::string& sql, const std::function<void(sqlite3_stmt*)>& each) {
     sqlite3_stmt* st = nullptr;
     if (sqlite3_prepare_v2(connection_, sql.c_str(), -1, &st, nullptr) == SQLITE_OK) {
@@ -479,13 +480,25 @@ void Session::FitNumbers() {
       std::string columns;
       rows("SELECT name, type FROM pragma_table_info(" + literal(table) + ", " + literal(schema) + ")",
            [&](sqlite3_stmt* st) {
-             // The NUMBER columns kept as exact text (MapDdlTypes); INTEGER and FLOAT keep SQLite's own storage.
+             // The NUMBER columns are kept as exact text (MapDdlTypes); INTEGER and FLOAT keep SQLite's own storage.
              const std::string declared = ToUpperAscii(text(st, 1));
-             if (declared.find(" QZ_TEXT") == std::string::npos) return;
              const OraColumnType type = ParseDeclaredType(declared);
              const std::string column = quoted(text(st, 0));
-             const std::string fit = "qz_fit_number(" + column + ", " + std::to_string(type.hasPrecision ? type.precision : 0) +
-                                     ", " + std::to_string(type.scale) + ")";
+             std::string fit;
+             if (declared.find(" QZ_TEXT") != std::string::npos) {
+               fit = "qz_fit_number(" + column + ", " + std::to_string(type.hasPrecision ? type.precision : 0) + ", " +
+                     std::to_string(type.scale) + ")";
+             } else if (type.code == 4) {
+               fit = "qz_fit_float(" + column + ", " + std::to_string(type.precision) + ")";
+             } else if (type.IsTimestamp()) {
+               fit = "qz_fit_timestamp(" + column + ", " + std::to_string(type.scale) + ")";
+             } else if (type.code == 190) {
+               fit = "qz_fit_interval(" + column + ", " + std::to_string(type.scale) + ")";
+             } else if (type.code == 23 || type.code == 24) {
+               fit = "qz_fit_raw(" + column + ")";
+             } else {
+               return;
+             }
              set += (set.empty() ? "" : ", ") + column + " = " + fit;
              changed += (changed.empty() ? "" : " OR ") + column + " IS NOT " + fit + " COLLATE BINARY";
              columns += (columns.empty() ? "" : ", ") + column;

@@ -138,7 +138,7 @@ class Session {
   OraError ApplySettings(const SqlPlan& plan);
   OraError RunSqlite(const SqlPlan& plan, const std::vector<BindInput>& binds, bool describeOnly, ExecOutcome& out);
   OraError RunDdl(const std::string& sql);
-  void FitNumbers();
+  void FitColumns();
   OraColumnType ComputedType(const SqlPlan& plan, const ResultSet& result, std::size_t column, std::size_t columns);
   OraError RunMetadata(const SqlPlan& plan);
   OraError LockTables(const SqlPlan& plan);

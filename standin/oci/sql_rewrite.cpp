@@ -494,6 +494,17 @@ std::string MapDdlTypes(const std::string& text) {
         continue;
       }
     }
+    // A RAW or LONG RAW column is declared "RAW QZ_BLOB(n)": the word gives it SQLite's blob affinity, which keeps a
+    // text as it was written (numeric affinity would turn "0012" into 12) until its trigger (Session::FitColumns)
+    // converts the hexadecimal to bytes.
+    if (tok.type == Tok::kWord && tok.upper == "RAW") {
+      const Token* before = prevSig(i);
+      const bool longRaw = before && before->upper == "LONG" && typedColumn(static_cast<std::size_t>(before - t.data()));
+      if (longRaw || typedColumn(i)) {
+        out += tok.text + " QZ_BLOB";
+        continue;
+      }
+    }
     // "(20 CHAR)" / "(20 BYTE)" -> "(20)"
     if (tok.type == Tok::kWord && (tok.upper == "CHAR" || tok.upper == "BYTE")) {
       std::size_t p = i;
@@ -1225,6 +1236,7 @@ ExpressionType TypeOfExpression(const std::string& item) {
       if (first.upper == f) type.declared = "DATE";
     }
     if (first.upper == "TO_TIMESTAMP") type.declared = "TIMESTAMP(9)";
+    if (first.upper == "HEXTORAW") type.declared = "RAW(2000)";
     if (first.upper == "TO_NCHAR") type.declared = "NVARCHAR2(2000)";
     if (!type.declared.empty()) return type;
     for (const char* f : kTextOfFirst) {

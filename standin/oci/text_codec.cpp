@@ -54,7 +54,12 @@ std::string EncodeClientText(const std::string& utf8, std::uint16_t charset) {
   }
   if (!IsCp1252Charset(charset)) return utf8;
   std::string out;
-  for (const char16_t c : Utf8ToUtf16(utf8)) {
+  const std::u16string units = Utf8ToUtf16(utf8);
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    const char16_t c = units[i];
+    // A character beyond the Basic Multilingual Plane is one character the code page lacks: one replacement, as the
+    // amounts of a read count it once.
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] < 0xE000) ++i;
     char byte = '?';
     if (c < 0x80 || (c >= 0xA0 && c < 0x100)) {
       byte = static_cast<char>(c);

@@ -173,6 +173,26 @@ TEST_F(DriverSql, StatementsAnswerAsAServerDoes) {
       // A text bound into a NUMBER column is the number.
       {&app, "UPDATE T1 SET UP = :V", 0, {}, {{"V", "0.000000000000000000000000000000000001"}}, false},
       {&app, "SELECT TO_CHAR(UP) FROM T1", 0, {{".000000000000000000000000000000000001"}}, {}, false},
+      // TIMESTAMP(f), INTERVAL DAY TO SECOND(f) and FLOAT(b) round what they are given (carrying on into the larger
+      // fields), no NUMBER is below 1e-130 but 0, and a RAW keeps the bytes of a hexadecimal text.
+      {&app, "CREATE TABLE T2 (TS TIMESTAMP(2), DS INTERVAL DAY(2) TO SECOND(1), FL FLOAT(5), N NUMBER, R RAW(2))", 0,
+       {}, {}, false},
+      {&app, "INSERT INTO T2 VALUES (TO_TIMESTAMP('2024-12-31 23:59:59.996', 'YYYY-MM-DD HH24:MI:SS.FF'), "
+             "INTERVAL '1.55' SECOND, 123.45, 9e-131, '0aff')", 0, {}, {}, false},
+      {&app, "SELECT TO_CHAR(TS, 'YYYY-MM-DD HH24:MI:SS.FF3') FROM T2", 0, {{"2025-01-01 00:00:00.000"}}, {}, false},
+      {&app, "SELECT COUNT(*) FROM T2 WHERE DS = INTERVAL '1.6' SECOND", 0, {{"1"}}, {}, false},
+      {&app, "SELECT TO_CHAR(FL) FROM T2", 0, {{"120"}}, {}, false},
+      {&app, "SELECT TO_CHAR(N) FROM T2", 0, {{"0"}}, {}, false},
+      {&app, "SELECT R FROM T2", 0, {{"0AFF"}}, {}, false},
+      {&app, "INSERT INTO T2 (FL, N) SELECT FL + 0.5, -N - 1e-131 FROM T2", 0, {}, {}, false},
+      {&app, "UPDATE T2 SET FL = :V, N = :W WHERE N = 0", 0, {}, {{"V", "-0.0012345"}, {"W", "1.5e-200"}}, false},
+      {&app, "SELECT TO_CHAR(FL), TO_CHAR(N) FROM T2", 0, {{"-.0012", "0"}, {"-.0012", "0"}}, {}, false},
+      {&app, "UPDATE T2 SET TS = TO_TIMESTAMP('9999-12-31 23:59:59.999', 'YYYY-MM-DD HH24:MI:SS.FF')", 1841, {}, {},
+       false},
+      {&app, "UPDATE T2 SET DS = INTERVAL '99 23:59:59.96' DAY TO SECOND", 1873, {}, {}, false},
+      {&app, "UPDATE T2 SET FL = :V", 1426, {}, {{"V", "2e126"}}, false},
+      {&app, "UPDATE T2 SET R = :V", 1465, {}, {{"V", "0g"}}, false},
+      {&app, "SELECT RAWTOHEX(HEXTORAW('abc')) FROM DUAL", 0, {{"0ABC"}}, {}, false},
       // INTERVAL literals, within the column's leading precision.
       {&app, "UPDATE T1 SET IV = INTERVAL '2' DAY", 0, {}, {}, false},
       {&app, "SELECT COUNT(*) FROM T1 WHERE IV = INTERVAL '48' HOUR", 0, {{"1"}}, {}, false},

@@ -122,6 +122,11 @@ TEST_F(LargeValues, ClobWrittenInOnePieceIsReadInPiecesOf16k) {
   EXPECT_EQ(ReadLob("SELECT M FROM L WHERE ID = 4", oci::kSqltClob, utf8, qzoci::kCharsetAl32Utf8),
             (std::vector<ub4>{8}));
   EXPECT_EQ(utf8, "\xC3\xA9\xC3\xBF\xC3\xA9\xC3\xBF");
+  // A code page lacking such a character hands one replacement for it, as its amount counts it once.
+  ASSERT_EQ(c.Exec("INSERT INTO L (ID, M) VALUES (5, '" + faces + "end')"), oci::kSuccess) << c.ErrorText();
+  std::string western;
+  EXPECT_EQ(ReadLob("SELECT M FROM L WHERE ID = 5", oci::kSqltClob, western, 178), (std::vector<ub4>{13}));
+  EXPECT_EQ(western, "??????????end");
 }
 
 TEST_F(LargeValues, BlobAndEmptyLobs) {

@@ -170,6 +170,8 @@ TEST_F(Numbers, BeyondTwentyBase100DigitsRoundsHalfAwayFromZero) {
       // The point splitting a pair: 39 digits kept, and a 40th rounds rather than being cut.
       {"1.234567890123456789012345678901234567895", "1.2345678901234567890123456789012345679"},
       {"9999999999999999999999999999999999999999500", "10000000000000000000000000000000000000000000"},
+      // Below the smallest magnitude, 1e-130, a NUMBER is 0.
+      {"-9.9e-131", "0"},
   };
   int k = 0;
   for (const auto& one : cases) {
