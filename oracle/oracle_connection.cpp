@@ -140,19 +140,21 @@ int CConnectionOra::bLockTables(CErrorHolder* holder, std::uintptr_t tableList, 
     if (!bBeginTableLockLevel(holder)) return 0;
     m_lockedTables.RemoveAll();
   }
-  if (bLockTable(holder, tableList)) {
-    // The tables whose unlock ends the lock's level, by name: the table's handle may be closed and opened again, or
-    // its lock mode set anew, while its lock holds.
-    const auto* tables = reinterpret_cast<const char16_t*>(tableList);
-    if (bInTableLockLevel() && m_lockedTables.nFind(tables, 0, 0) == STRING_LIST_NOT_FOUND &&
-        !m_lockedTables.nAdd(tables)) {
-      // Not kept, the name would leave the lock with no unlock to end it.
+  // The tables whose unlock ends the lock's level, kept by name: the table's handle may be closed and opened again,
+  // or its lock mode set anew, while its lock holds. Kept before the lock is taken, so that no lock holds that no
+  // unlock can end.
+  const auto* tables = reinterpret_cast<const char16_t*>(tableList);
+  bool named = false;
+  if (bInTableLockLevel() && m_lockedTables.nFind(tables, 0, 0) == STRING_LIST_NOT_FOUND) {
+    if (!m_lockedTables.nAdd(tables)) {
       SetHolderOutOfMemory(holder);
       if (own) bRollbackNestedTransaction(nullptr, nullptr, 0);
       return 0;
     }
-    return 1;
+    named = true;
   }
+  if (bLockTable(holder, tableList)) return 1;
+  if (named) m_lockedTables.RemoveAt(m_lockedTables.nGetCount() - 1);
   // The refused lock did no work of the program's: only a level of its own goes.
   if (own) bRollbackNestedTransaction(holder, nullptr, 0);
   return 0;
