@@ -133,15 +133,40 @@ int CConnectionOra::bGetConnectionString(CTString& out) {
 
 int CConnectionOra::bLockTables(CErrorHolder* holder, std::uintptr_t tableList, std::uint32_t mode) {
   if (mode == 0 || mode == 1) return 1;
-  if (!bBeginLevel(holder, nullptr)) return 0;
+  // Inside an open level the lock lives in that level's transaction and ends with it; only outside one does it begin
+  // a level of its own, for its unlock to end.
+  const bool own = !bIsTransactionOpen();
+  if (own) {
+    if (!bBeginTableLockLevel(holder)) return 0;
+    m_lockedTables.RemoveAll();
+  }
+  // The tables whose unlock ends the lock's level, kept by name: the table's handle may be closed and opened again,
+  // or its lock mode set anew, while its lock holds. Kept before the lock is taken, so that no lock holds that no
+  // unlock can end.
+  const auto* tables = reinterpret_cast<const char16_t*>(tableList);
+  bool named = false;
+  if (bInTableLockLevel() && m_lockedTables.nFind(tables, 0, 0) == STRING_LIST_NOT_FOUND) {
+    if (!m_lockedTables.nAdd(tables)) {
+      SetHolderOutOfMemory(holder);
+      if (own) bRollbackNestedTransaction(nullptr, nullptr, 0);
+      return 0;
+    }
+    named = true;
+  }
   if (bLockTable(holder, tableList)) return 1;
-  // The refused lock did no work of the program's: its level goes without dooming the transaction around it.
-  bRollbackNestedTransaction(holder, nullptr, 0);
+  if (named) m_lockedTables.RemoveAt(m_lockedTables.nGetCount() - 1);
+  // The refused lock did no work of the program's: only a level of its own goes.
+  if (own) bRollbackNestedTransaction(holder, nullptr, 0);
   return 0;
 }
 
-int CConnectionOra::bUnlockTables(CErrorHolder* holder) {
-  return bIsTransactionOpen() ? bCommitLevel(holder, nullptr) : 1;
+int CConnectionOra::bUnlockTables(CErrorHolder* holder, std::uintptr_t tableList) {
+  // A lock taken inside the program's level, or one whose level has ended since (a commit or rollback, or a begin of
+  // the program's that took the level over), is no longer the unlock's to end: the level open now may be the
+  // program's own, whose work the unlock must not commit.
+  const auto* tables = reinterpret_cast<const char16_t*>(tableList);
+  if (!bInTableLockLevel() || m_lockedTables.nFind(tables, 0, 0) == STRING_LIST_NOT_FOUND) return 1;
+  return bCommitNestedTransaction(holder, nullptr, 0);
 }
 
 int COracleConnection::bCanOrderLargeValues() { return 0; }

@@ -51,11 +51,11 @@ class CConnectionOra : public CConnection {
   // two blanks stand before NOWAIT, which the server takes as one. Empty when memory refused a piece.
   static void FormatLockTableText(CTString& out, const char16_t* tables, const char16_t* mode, const char16_t* suffix);
 
-  // 43: locks the tables of the list inside a transaction level of their own (lock modes 0 and 1 do nothing); a
-  // failed lock rolls the level back.
+  // 43: locks the tables of the list (lock modes 0 and 1 do nothing): inside the open level, else inside a level of
+  // their own, which a failed lock rolls back.
   virtual int bLockTables(CErrorHolder* holder, std::uintptr_t tableList, std::uint32_t mode);
-  // 44: ends the lock level with a commit when a level is active; else 1.
-  virtual int bUnlockTables(CErrorHolder* holder);
+  // 44: commits the level a lock of these tables began, while it is open and still the lock's; else 1.
+  virtual int bUnlockTables(CErrorHolder* holder, std::uintptr_t tableList);
 
  private:
   void ReadOldDateFormat();
@@ -67,6 +67,8 @@ class CConnectionOra : public CConnection {
   CTString m_strIniPath;
   std::uint32_t m_bIniExists = 0;
   CTString m_strServerSection;
+  // The tables locked inside the open level a table lock began.
+  CStringList m_lockedTables;
 };
 
 class COracleConnection : public CConnectionOra {

@@ -219,10 +219,9 @@ int CTableOra::bLockTable(std::uint32_t mode, RuntimeWord previousMode) {
 int CTableOra::bUnlockTable() {
   auto* connection = dynamic_cast<CConnectionOra*>(m_pConnection);
   if (!connection) return CTable::bUnlockTable();
-  // Modes 0 and 1 lock nothing and begin no level: an unlock without a lock of its own would end whatever level is
-  // innermost, the program's transaction among them.
-  if (m_nLockState < TABLE_LOCK_ROW_SHARE) return 1;
-  if (!connection->bUnlockTables(m_pErrorHolder)) return 0;
+  // Whether this table's lock is the one to end is the connection's to say: the lock state is set anew by every
+  // lock, modes 0 and 1 included, and starts over when the table is opened again.
+  if (!connection->bUnlockTables(m_pErrorHolder, reinterpret_cast<std::uintptr_t>(pszGetSqlName()))) return 0;
   m_nLockState = TABLE_LOCK_NONE;
   return 1;
 }

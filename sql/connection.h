@@ -18,6 +18,7 @@
 #include <memory>
 
 #include "foundation/ref_counted.h"
+#include "foundation/string_list.h"
 #include "foundation/t_string.h"
 #include "foundation/text_buffer.h"
 
@@ -231,6 +232,12 @@ class CConnection : public CRefCounted {
   // Every active level rolled back and the depth cleared, answering nothing: the program's last close of the
   // connection, as the session's end would roll its work back.
   void RollbackAllLevels();
+  // A table lock holds the server's transaction until that ends: taken while no level is open, it begins one of its
+  // own, kept apart from the program's levels. The program's begin takes that level over as its own (its commit or
+  // rollback then ends the lock with its work); its commit or rollback ends it too.
+  int bBeginTableLockLevel(CErrorHolder* holder);
+  // 1 while the open level is the one a table lock began and no begin of the program's took it over.
+  int bInTableLockLevel() const;
 
  protected:
   // Drops the connection's reference to its transaction chain: a final class whose levels need its session calls it
@@ -257,8 +264,14 @@ class CConnection : public CRefCounted {
   // Whether the dialect quotes this name (a name the program gave already opening with the quote is taken as
   // quoted).
   bool bNeedsQuotes(const char16_t* name, bool exactCase = false) const;
+  // programs: the program's own begin, which takes over a level a table lock began.
+  int bBeginLevelOf(CErrorHolder* holder, const char16_t* name, bool programs);
   // markUndone: a rollback the program asked for, which in flat mode marks the transaction rollback-only.
   int bEndLevel(CErrorHolder* holder, const char16_t* name, bool commit, bool markUndone = false);
+  // Flat mode: whether an open level bears the name (the outermost, or one of the counted ones inside it).
+  bool bFlatLevelNamed(const char16_t* name) const;
+  // Flat mode back to no level: the depth, the doomed mark, the counted levels' names and the table lock's level.
+  void ClearFlatLevels();
   void ReadOptions();
   int bReadIntegerOption(const char16_t* key, std::int32_t& out);
 
@@ -277,6 +290,10 @@ class CConnection : public CRefCounted {
   std::uint32_t m_nFlatDepth = 0;
   // Flat mode: an inner level was rolled back, so the outermost commit rolls the transaction back.
   bool m_bRollbackOnly = false;
+  // Flat mode: the names of the counted levels inside the outermost, outermost first (an unnamed level's is empty).
+  CStringList m_flatLevelNames{64};
+  // The open outermost level was begun by a table lock, not by the program.
+  bool m_bTableLockLevel = false;
   CTString m_strOptions;
   std::int32_t m_nConnectionTimeout = -1;
   std::int32_t m_nCommandTimeout = -1;

@@ -164,7 +164,9 @@ int CConnection::bSelectForUpdate(CErrorHolder* holder, const char16_t* statemen
   return bExecuteLockSql(holder, text.pszGet());
 }
 
-int CConnection::bBeginLevel(CErrorHolder* holder, const char16_t* name) {
+int CConnection::bBeginLevel(CErrorHolder* holder, const char16_t* name) { return bBeginLevelOf(holder, name, true); }
+
+int CConnection::bBeginLevelOf(CErrorHolder* holder, const char16_t* name, bool programs) {
   if (!bOpen(holder, name)) return 0;
   if (!m_pTransaction) {
     m_pTransaction = pNewTransaction();
@@ -176,16 +178,47 @@ int CConnection::bBeginLevel(CErrorHolder* holder, const char16_t* name) {
   }
   if (m_pTransaction->bIsActive()) {
     if (m_nNestedMode == 0) {
+      // The server has one transaction, which holds the table lock: counted apart from the program's, the lock's
+      // level would keep the program's commit from reaching the server and its rollback from undoing anything. The
+      // program's level is that transaction from now on, and the lock ends with it.
+      if (programs && m_bTableLockLevel) {
+        m_bTableLockLevel = false;
+        m_pTransaction->SetName(name);
+        return 1;
+      }
+      if (!m_flatLevelNames.nAdd(NameText(name))) {
+        SetHolderOutOfMemory(holder);
+        return 0;
+      }
       ++m_nFlatDepth;
       return 1;
     }
     return m_pTransaction->bBeginNested(holder, name);
   }
-  m_nFlatDepth = 0;
-  m_bRollbackOnly = false;
+  ClearFlatLevels();
   const int result = m_pTransaction->bBegin(holder, name);
   if (result && m_nNestedMode == 0) ++m_nFlatDepth;
   return result;
+}
+
+int CConnection::bBeginTableLockLevel(CErrorHolder* holder) {
+  if (!bBeginLevelOf(holder, nullptr, false)) return 0;
+  m_bTableLockLevel = true;
+  return 1;
+}
+
+int CConnection::bInTableLockLevel() const { return m_bTableLockLevel && bIsTransactionOpen(); }
+
+bool CConnection::bFlatLevelNamed(const char16_t* name) const {
+  return m_pTransaction->bIsActive() && (m_pTransaction->bBearsName(name) ||
+                                         m_flatLevelNames.nFind(name, 0, 0) != STRING_LIST_NOT_FOUND);
+}
+
+void CConnection::ClearFlatLevels() {
+  m_nFlatDepth = 0;
+  m_bRollbackOnly = false;
+  m_bTableLockLevel = false;
+  m_flatLevelNames.RemoveAll();
 }
 
 int CConnection::bEndLevel(CErrorHolder* holder, const char16_t* name, bool commit, bool markUndone) {
@@ -195,8 +228,16 @@ int CConnection::bEndLevel(CErrorHolder* holder, const char16_t* name, bool comm
                      this, nullptr, ERROR_UNKNOWN_LEVEL, NameText(name));
     return 0;
   }
-  int result = 1;
   const bool flat = m_nNestedMode == 0;
+  // A name that no open level bears ends none, at any depth: counted down, the level left open would have no end,
+  // and the program's next commit would commit what it meant to end otherwise (or what this rollback was to undo).
+  if (flat && m_nFlatDepth > 0 && !bIsEmptyName(name) && !bFlatLevelNamed(name)) {
+    RaiseModuleError(holder, 0, ERROR_UNIT_TRANSACTION,
+                     commit ? TRANSACTION_POINT_COMMIT_UNKNOWN : TRANSACTION_POINT_ROLLBACK_UNKNOWN, this,
+                     nullptr, ERROR_UNKNOWN_LEVEL, name);
+    return 0;
+  }
+  int result = 1;
   if (!flat || m_nFlatDepth == 1) {
     // Flat levels share one server transaction: an inner level rolled back undid nothing on the server, and what it
     // was asked to undo must not be committed with the rest. The outermost commit rolls everything back instead.
@@ -213,17 +254,22 @@ int CConnection::bEndLevel(CErrorHolder* holder, const char16_t* name, bool comm
   } else if (!commit && markUndone) {
     m_bRollbackOnly = true;
   }
-  // A commit or rollback that ended nothing (a name matching no level) leaves the depth as it was: lowered, the
-  // server's transaction would stay open with no level left to end it.
-  if (flat && (m_nFlatDepth > 1 || (m_nFlatDepth == 1 && !m_pTransaction->bIsActive()))) --m_nFlatDepth;
-  if (flat && m_nFlatDepth == 0) m_bRollbackOnly = false;
+  // A commit or rollback that ended nothing leaves the depth as it was: lowered, the server's transaction would stay
+  // open with no level left to end it.
+  if (flat && m_nFlatDepth > 1) {
+    --m_nFlatDepth;
+    m_flatLevelNames.RemoveAt(m_flatLevelNames.nGetCount() - 1);
+  } else if (flat && m_nFlatDepth == 1 && !m_pTransaction->bIsActive()) {
+    --m_nFlatDepth;
+  }
+  if (flat && m_nFlatDepth == 0) ClearFlatLevels();
+  if (!m_pTransaction->bIsActive()) m_bTableLockLevel = false;
   return result;
 }
 
 void CConnection::RollbackAllLevels() {
   if (m_pTransaction && m_pTransaction->bIsActive()) m_pTransaction->bRollbackAll(nullptr);
-  m_nFlatDepth = 0;
-  m_bRollbackOnly = false;
+  ClearFlatLevels();
 }
 
 int CConnection::bCommitLevel(CErrorHolder* holder, const char16_t* name) { return bEndLevel(holder, name, true); }

@@ -44,6 +44,10 @@ class CTransaction : public CRefCounted {
   // How many times the level has begun: one level object serves each begin after the last ended.
   std::uint32_t nGetBeginCount() const { return m_nBegun; }
   const char16_t* pszGetName() const { return m_strName.pszGet(); }
+  // Names compare without regard to case.
+  bool bBearsName(const char16_t* name) const { return m_strName.bEqualsNoCase(name); }
+  // The name of a level the connection hands to another begin without beginning it again.
+  void SetName(const char16_t* name) { m_strName = name; }
   CTransaction* pGetInner() const { return m_pInner; }
   CConnection* pGetOwner() const { return m_pOwner; }
 

@@ -174,6 +174,26 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
        true, ""},
       {"connect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nwith HOSTTEST\nuse T\nbegin X\nset ID=2 NAME=two\nadd\ncommit Y\nexpect 0\ncommit X\nexpect 1\nuse TB\nread last\nexpect ID=2\n",
        true, ""},
+      // A name that no open level bears ends none at any depth, nor undoes or dooms anything.
+      {"connect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nwith HOSTTEST\nuse T\nbegin\nbegin\nset ID=2 NAME=two\nadd\ncommit Z\nexpect 0\nrollback Z\n"
+       "expect 0\ncommit\nexpect 1\nrollback\nuse TB\nread last\nexpect ID=1\n",
+       true, "error 9"},
+      {"connect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nwith HOSTTEST\nuse T\nbegin X\nbegin\nset ID=2 NAME=two\nadd\nrollback\ncommit Z\nexpect 0\n"
+       "set ID=3 NAME=three\nadd\ncommit X\nexpect 0\nuse TB\nread last\nexpect ID=1\n",
+       true, "error 9"},
+      // A table lock ends with the transaction that holds it, and its unlock ends only a level the lock began.
+      {"connect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nwith HOSTTEST\nuse T\nbegin\nlock table 6\nset ID=2 NAME=two\nadd\ncommit\nexpect 1\nclose\n"
+       "disconnect HOSTTEST\nuse TB\nread last\nexpect ID=2\n",
+       true, ""},
+      {"connect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nwith HOSTTEST\nuse T\nlock table 6\nbegin\nset ID=2 NAME=two\nadd\nrollback\nuse TB\nlock table 6\n"
+       "expect 1\nunlock table\nread last\nexpect ID=1\nuse T\nunlock table\nexpect 1\n",
+       true, ""},
+      {"connect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nwith HOSTTEST\nuse T\nlock table 6\nlock table 6\nclose\nopen\nlock table 1\nset ID=2 NAME=two\nadd\n"
+       "unlock table\nuse TB\nlock table 6\nexpect 1\nread last\nexpect ID=2\n",
+       true, ""},
+      {"connect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nwith HOSTTEST\nuse T\nlock table 6\ncommit\nbegin\nset ID=2 NAME=two\nadd\nunlock table\nrollback\n"
+       "use TB\nread last\nexpect ID=1\n",
+       true, ""},
       // Through a key with duplicates (NAME order: a 3, one 1, one 2, one 4), ties in ID order: a walk goes on past
       // the records added meanwhile, and a first move through it from a record another key reached moves from there.
       {"sql CREATE INDEX T_NAME ON T (NAME)\nsql INSERT INTO T VALUES (2, 'one')\nsql INSERT INTO T VALUES (3, 'a')\n"

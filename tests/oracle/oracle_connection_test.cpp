@@ -81,22 +81,23 @@ TEST_F(OracleConnectionTest, TableLocksRunInALevelOfTheirOwn) {
   EXPECT_EQ(connection.bLockTables(&holder, list, 0), 1);
   EXPECT_EQ(connection.bLockTables(&holder, list, 1), 1);
   EXPECT_TRUE(connection.statements.empty());  // modes 0 and 1 send nothing
-  EXPECT_EQ(connection.bUnlockTables(&holder), 1);  // nothing open: nothing to end
+  EXPECT_EQ(connection.bUnlockTables(&holder, list), 1);  // nothing open: nothing to end
   EXPECT_TRUE(connection.statements.empty());
 
   EXPECT_EQ(connection.bLockTables(&holder, list, 2), 1);
   EXPECT_TRUE(connection.bIsTransactionOpen());
-  EXPECT_EQ(connection.bUnlockTables(&holder), 1);
+  EXPECT_EQ(connection.bUnlockTables(&holder, list), 1);
   EXPECT_FALSE(connection.bIsTransactionOpen());
   EXPECT_EQ(connection.statements, (Statements{u"BEGIN", u"LOCK TABLE EMP, DEPT", u"COMMIT"}));
 }
 
-TEST_F(OracleConnectionTest, LockInsideAnOpenTransactionOnlyCountsALevel) {
+TEST_F(OracleConnectionTest, LockInsideAnOpenTransactionLivesInIt) {
   LockingConnection connection(AsHost(description));
   const auto list = reinterpret_cast<std::uintptr_t>(u"EMP");
   ASSERT_EQ(connection.bBeginLevel(&holder, nullptr), 1);
   EXPECT_EQ(connection.bLockTables(&holder, list, 3), 1);
-  EXPECT_EQ(connection.bUnlockTables(&holder), 1);
+  EXPECT_EQ(connection.nGetFlatDepth(), 1u);  // no level of its own
+  EXPECT_EQ(connection.bUnlockTables(&holder, list), 1);
   EXPECT_TRUE(connection.bIsTransactionOpen());  // the program's own transaction goes on
   EXPECT_EQ(connection.statements, (Statements{u"BEGIN", u"LOCK TABLE EMP"}));
 }

@@ -255,7 +255,7 @@ TEST_F(OracleSession, TableLocksOfTheConnectionRunOnTheLockSession) {
   EXPECT_EQ(CountCalls(standIn, "OCIAttrSet htype=9 attr=86 value=size=" + std::to_string(tokenBytes)), 1);
   EXPECT_NE(connection->GetLockSession(), nullptr);
   EXPECT_NE(connection->GetCurrentSession(), connection->GetLockSession());
-  EXPECT_EQ(connection->bUnlockTables(holder), 1) << Dump(*holder);
+  EXPECT_EQ(connection->bUnlockTables(holder, reinterpret_cast<std::uintptr_t>(u"TL")), 1) << Dump(*holder);
   CallSlot<int>(driver, kDriverClose, description.get());
 }
 
