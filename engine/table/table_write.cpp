@@ -212,6 +212,11 @@ int CTable::bExecuteModification(CCursor* context, std::uint32_t kind, std::uint
   statement->AddRef();
   int done = context->bBuildStatement(kind, statement, flags) && context->bOpen(1, flags);
   statement->nRelease();
+  // What was written is the server's now: a later UPDATE of the record leaves its large values out unless changed
+  // again, not to put them back over another session's.
+  if (done && m_pTableDescription && (kind == SQL_STATEMENT_UPDATE || kind == SQL_STATEMENT_INSERT)) {
+    m_pTableDescription->AcceptMemoValues();
+  }
   if (!done) {
     done = bClassifyFailure(context, kind, flags);
   } else if (kind == SQL_STATEMENT_UPDATE) {
