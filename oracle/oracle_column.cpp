@@ -93,8 +93,11 @@ int CColumnOra::bSetFieldValue(CFieldValue* value) {
     held.SetType(nGetHostType());
     held.SetNull(true);
   }
-  // bSetValue also clears a memo's link to its file.
-  return bSetValue(held, 0);
+  // bSetValue also clears a memo's link to its file. The value comes from the row read: no change of the program's
+  // for an UPDATE to write back (a NULL read would be written over what another session stored since).
+  const int set = bSetValue(held, 0);
+  AcceptMemoValue();
+  return set;
 }
 
 int CColumnOra::bCopyFrom(CColumnOra* source, CHashTable& cloneMap) {

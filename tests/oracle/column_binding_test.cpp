@@ -188,6 +188,7 @@ TEST_F(OracleColumnBinding, UnicodeClobsCountCharactersAndFilesReadAsBytes) {
   EXPECT_TRUE(note->bIsUnread());
   EXPECT_FALSE(pic->bIsUnread());
   EXPECT_TRUE(pic->pGetFieldValue()->Value().bIsNull());
+  EXPECT_FALSE(pic->bIsChanged()) << "a NULL read is no change to write";
   EXPECT_EQ(Calls("OCILobRead"), 0u);
   ASSERT_TRUE(note->bReadLob()) << Dump(*holder);
   EXPECT_EQ(Calls("OCILobRead"), 3u) << "8192 characters a piece";
