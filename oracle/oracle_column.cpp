@@ -93,8 +93,11 @@ int CColumnOra::bSetFieldValue(CFieldValue* value) {
     held.SetType(nGetHostType());
     held.SetNull(true);
   }
-  // bSetValue also clears a memo's link to its file.
-  return bSetValue(held, 0);
+  // bSetValue also clears a memo's link to its file. The value comes from the row read: no change of the program's
+  // for an UPDATE to write back (a NULL read would be written over what another session stored since).
+  const int set = bSetValue(held, 0);
+  AcceptMemoValue();
+  return set;
 }
 
 int CColumnOra::bCopyFrom(CColumnOra* source, CHashTable& cloneMap) {
@@ -178,10 +181,10 @@ int COracleColumn::bSetupDescriptors() {
 int COracleColumn::bIsTableStateClear() { return bIsMemo() && CColumnOra::bIsTableStateClear() ? 1 : 0; }
 
 int COracleColumn::bIncludeInUpdate(std::uint32_t options) {
-  // A value put into a LOB does not mark the column changed, so an UPDATE writes the LOB every time. Two are left
-  // out unless changed: a LOB not read yet (its NULL stands for a value the row still holds; writing it would erase
-  // that value) and a BFILE (the file is named by its locator, not written through it).
-  if (bIsLob()) return bIsBfile() || bIsUnread() ? 0 : 1;
+  // A LOB goes into an UPDATE only when the program changed it (the column marks every value put in): written back
+  // as it was read, it would put back over another session's committed value the one read before it, and pass the
+  // text through the runtime's 8-bit item on the way.
+  if (bIsLob()) return 0;
   return CColumnOra::bIncludeInUpdate(options);
 }
 
@@ -260,6 +263,7 @@ int COracleColumn::bReadLob() {
   if (!value || !connection) return 0;
   if (bIsFieldValueNull()) {
     value->SetNull();
+    AcceptMemoValue();
     return 1;
   }
   CErrorHolder* holder = pHolder();
@@ -320,7 +324,10 @@ int COracleColumn::bReadLob() {
       SetHolderOutOfMemory(holder);
     } else {
       read = value->bPutValue(whole) != 0;
-      if (read) NotifyRowChanged();
+      if (read) {
+        NotifyRowChanged();
+        AcceptMemoValue();
+      }
     }
   }
   const int closed = nOciLobClose(connection, holder, m_pLobLocator, m_nLobDescriptorType);

@@ -754,7 +754,9 @@ int COracleCursor::bAppendSelectFrom(CSqlRewriter* statement) {
   if (!m_pStatement->nAppendText(u"SELECT ")) return 0;
   for (std::uint32_t i = 0; i < m_pColumnSet->nGetColumnCount(); ++i) {
     CColumn* column = m_pColumnSet->pGetColumn(i);
-    if (!column || !column->bIsMemo()) continue;
+    // Only the values still on the server are fetched: the row would replace with its own the memos the program
+    // set since, or read as NULL (a record added after this one would be stored with this one's values).
+    if (!column || !column->bIsMemo() || !column->bIsUnread()) continue;
     if (written > 0 && !m_pStatement->nAppendText(u",")) return 0;
     const char16_t* name = column->pszGetSqlName(queryMode);
     if (!name) return bOutOfMemory();

@@ -185,9 +185,12 @@ int COracleTable::bOpenLobDataSource(COracleCursor** source) {
 }
 
 int COracleTable::bLoadDeferredValue(CColumn* column) {
+  auto* oracle = dynamic_cast<COracleColumn*>(column);
+  // Only a LOB whose row was read without it has a value left on the server; a NULL the program set or read is the
+  // value, and stays.
+  if (!oracle || !oracle->bIsLob() || !oracle->bIsUnread()) return 1;
   COracleCursor* source = nullptr;
   if (!bOpenLobDataSource(&source) || !source) return 0;
-  auto* oracle = dynamic_cast<COracleColumn*>(column);
   // A table whose LOBs are read with their row has read it while the data source fetched.
-  return oracle && oracle->bIsLob() && oracle->bIsUnread() ? oracle->bReadLob() : 1;
+  return oracle->bIsUnread() ? oracle->bReadLob() : 1;
 }

@@ -273,9 +273,14 @@ int CColumn::bClearValue() {
       buffer->SetFieldPresent(m_pDescriptor, true, 0);
       return 1;
     }
+    // Completing the record is no change of the program's: a memo read as NULL, or never read, is not written back
+    // as NULL over what another session may have stored since.
+    const std::uint32_t changed = m_bMemoChanged;
     CHostValue empty;
     SetNullOfType(empty, nGetHostType());
-    return bSetValue(empty, 0);
+    const int set = bSetValue(empty, 0);
+    m_bMemoChanged = changed;
+    return set;
   }
   if (bHasValue()) {
     if (m_pFieldValue && m_pFieldValue->nGetState() == FIELD_STATE_EXTERNAL) m_pFieldValue->Value().SetNull(false);

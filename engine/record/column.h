@@ -116,6 +116,8 @@ class CColumn : public CRefCounted {
   bool bHasServerCaption() const { return m_bServerCaption; }
   const char16_t* pszGetMemoFileName() const { return m_strMemoFileName.pszGet(); }
   std::uint32_t bIsMemoChanged() const { return m_bMemoChanged; }
+  // The memo holds what the server holds (read from it, or just written to it): no change is left to write.
+  void AcceptMemoValue() { m_bMemoChanged = 0; }
   CTableDescription* pGetTableDescription() const { return m_pTableDescription; }
   CErrorHolder* pGetErrorHolder() const { return m_pErrorHolder; }
   void SetTexts(const char16_t* further, const char16_t* qualifier) {

@@ -152,6 +152,10 @@ int CTableDescription::bAcceptCurrent() {
   return m_pImage && m_pCurrent ? m_pImage->bCopyFrom(m_pCurrent, RECORD_PARTS_ALL) : 0;
 }
 
+void CTableDescription::AcceptMemoValues() {
+  for (std::uint32_t i = 0; i < m_memos.nGetCount(); ++i) ColumnAt(m_memos, i)->AcceptMemoValue();
+}
+
 int CTableDescription::bRestoreCurrent() {
   return m_pImage && m_pCurrent ? m_pCurrent->bCopyFrom(m_pImage, RECORD_PARTS_ALL) : 0;
 }

@@ -63,6 +63,8 @@ class CTableDescription : public CRefCounted {
   int bLoadCurrentBuffer(CRecordBuffer* buffer);
   int bAcceptCurrent();
   int bRestoreCurrent();
+  // After a write: every memo holds what the server holds, so that the next UPDATE leaves it out unless changed.
+  void AcceptMemoValues();
   // Large values are not compared.
   int bIsCurrentEqual(CRecord* record);
   int bBindLargeValue(CColumn* column, CFieldValue* value);

@@ -92,6 +92,12 @@ int CTable::bDoWriteRecord(RuntimeWord, std::uint32_t flags, std::uint32_t mode,
   const int locked = bLockCurrentRecord(context, nWriteLockMode(mode), 0, 0);
   int written = locked && bExecuteModification(context, SQL_STATEMENT_UPDATE, flags, argument);
   CRecord* current = m_pTableDescription ? m_pTableDescription->pGetCurrentRecord() : nullptr;
+  // An UPDATE with no changed column runs nothing and counts as done; a new record (one just deleted, written back
+  // as it was) is not in the table for it to have reached, and goes in through the INSERT below.
+  if (written && current && (current->nGetState() & RECORD_FLAG_NEW) &&
+      (!context->pGetStatement() || context->pGetStatement()->bIsStatementEmpty())) {
+    written = 0;
+  }
   // A new record that no UPDATE reached is inserted, even when its lock could not be had (nothing to lock yet).
   if (!written && current && (current->nGetState() & RECORD_FLAG_NEW)) {
     written = bExecuteModification(context, SQL_STATEMENT_INSERT, flags | WRITE_FLAG_INSERT_AFTER, argument);
@@ -212,6 +218,11 @@ int CTable::bExecuteModification(CCursor* context, std::uint32_t kind, std::uint
   statement->AddRef();
   int done = context->bBuildStatement(kind, statement, flags) && context->bOpen(1, flags);
   statement->nRelease();
+  // What was written is the server's now: a later UPDATE of the record leaves its large values out unless changed
+  // again, not to put them back over another session's.
+  if (done && m_pTableDescription && (kind == SQL_STATEMENT_UPDATE || kind == SQL_STATEMENT_INSERT)) {
+    m_pTableDescription->AcceptMemoValues();
+  }
   if (!done) {
     done = bClassifyFailure(context, kind, flags);
   } else if (kind == SQL_STATEMENT_UPDATE) {

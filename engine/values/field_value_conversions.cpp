@@ -837,10 +837,20 @@ int CFieldValue::bFillNativeFromText(const char* text, std::uint64_t length, std
   void* buffer = nullptr;
   std::uint64_t size = 0;
   if (!bGetNativeBuffer(&buffer, &size) || !buffer) return 0;
-  auto* bytes = static_cast<std::uint8_t*>(buffer);
   const SLayoutDigits digits = ReadLayout(text, length);
   // Without a descriptor the value's own type says which form its buffer has.
   const std::uint32_t columnType = m_pPrimary ? m_pPrimary->nGetType() : nColumnTypeFromHostType(Value().nGetType());
+  // A date-time the field holds itself (no client buffer bound, a catalog default read from its text) goes into its
+  // own value: the conversion buffer made for the client is written again from the held value before a bind, and a
+  // date put there alone would read back as none.
+  CHostDateTime held{};
+  const bool holds = columnType == COLUMN_TYPE_DATETIME && m_nState == FIELD_STATE_VALUE &&
+                     m_nPreparation == FIELD_PREPARED_CONVERTED && Value().nGetType() == HOST_TYPE_DATETIME;
+  if (holds) {
+    buffer = &held;
+    size = sizeof held;
+  }
+  auto* bytes = static_cast<std::uint8_t*>(buffer);
   const bool dateTime = columnType == COLUMN_TYPE_TIME || columnType == COLUMN_TYPE_DATE ||
                         columnType == COLUMN_TYPE_DATETIME;
   if (dateTime && length > 0 && !digits.hasDate && !digits.hasTime) {
@@ -874,6 +884,7 @@ int CFieldValue::bFillNativeFromText(const char* text, std::uint64_t length, std
     default:
       break;
   }
+  if (holds && !bHostStoredOrOutOfMemory(Value().SetFromBuffer(&held, sizeof held), m_pOwner)) return 0;
   Value().SetNull(false);
   return 1;
 }

@@ -367,6 +367,22 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
        "sql CREATE UNIQUE INDEX C_ID ON C (ID)\ndescribe C\nopen\nread first\nread-lob V\nset ID=2\nadd\nquery Q SELECT "
        "LENGTH(V) AS N, INSTR(V, 'w\xC3\xB6rld') AS P FROM C WHERE ID = 2\nread first\nexpect N=11 P=7\n", true, "",
        "QZOCI_HIDDEN_ENTRIES=OCIEnvNlsCreate NLS_LANG=AMERICAN_AMERICA.AL32UTF8"},
+      // Records added one after another keep each its own large values, a NULL one too.
+      {"sql CREATE TABLE X (ID NUMBER(10) NOT NULL, C CLOB, N NCLOB, B BLOB)\nsql CREATE UNIQUE INDEX X_ID ON X (ID)\n"
+       "describe X\nopen\nset ID=1\nwrite-lob C 300\nwrite-lob N 20\nadd\nset ID=2\nwrite-lob C 10\nwrite-lob N 5\nadd\n"
+       "query Q SELECT LENGTH(C) AS LC, LENGTH(N) AS LN, LENGTH(B) AS LB FROM X WHERE ID = 2\nread first\n"
+       "expect LC=10 LN=5 LB=NULL\n", true, ""},
+      // A write leaves the large values it did not change alone: another session's CLOB, a text no 8-bit item holds.
+      {"sql CREATE TABLE X (ID NUMBER(10) NOT NULL, QTY NUMBER(10), C CLOB)\nsql CREATE UNIQUE INDEX X_ID ON X (ID)\n"
+       "sql INSERT INTO X VALUES (4, 1, NULL)\nsql INSERT INTO X VALUES (5, 1, 'a\xCE\xA9\xE2\x82\xAC')\nsql COMMIT\n"
+       "describe X\nopen\nread first by ID\nconnect HOSTTEST SYSTEM manager as B\ndescribe X as XB\nopen\nread first by ID\n"
+       "write-lob C 2600\nmodify\nuse X\nset QTY=2\nmodify\nread next by ID\nset QTY=2\nmodify\nquery Q SELECT "
+       "SUM(LENGTH(C)) AS L, SUM(INSTR(C, '\xCE\xA9')) AS P FROM X\nread first\nexpect L=2603 P=2\n", true, ""},
+      // A catalog default of every kind is the new record's, a date too; a record just deleted, written back
+      // unchanged, is back in the table.
+      {"sql CREATE TABLE D (ID NUMBER(10) NOT NULL, N NUMBER(5) DEFAULT 7, S VARCHAR2(10) DEFAULT 'abc', W DATE DEFAULT "
+       "'2024-01-31')\ndescribe D\nopen\nset ID=1\nadd\nread first\nexpect N=7 S=abc W=2024-01-31T00:00:00.000\n", true, ""},
+      {"read first\ndelete\nmodify\nquery Q SELECT COUNT(*) AS N FROM T\nread first\nexpect N=1\n", true, ""},
       // A large value replaced through a record write is stored: another session reads the new one.
       {"sql CREATE TABLE L (ID NUMBER(10) NOT NULL, V LONG)\nsql CREATE UNIQUE INDEX L_ID ON L (ID)\ndescribe L\nopen\n"
        "set ID=1\nwrite-lob V 10\nadd\nwrite-lob V 20\nmodify\nconnect HOSTTEST SYSTEM manager as B\n"
