@@ -3,6 +3,7 @@
 // under the record until its release commits that transaction.
 #include "oracle/oracle_table.h"
 
+#include <memory>
 #include <new>
 
 #include "engine/cache/locked_row_cache.h"
@@ -65,6 +66,41 @@ class CTableRecordLock final : public CRecordLockEntry {
  private:
   CTransaction* m_pLevel = nullptr;
   std::uint32_t m_nBegun = 0;
+};
+
+// The fields of the current record that the program changed and has not written: a lock that reads the row in
+// takes the row as it stands and puts these back over it, so that the write that follows stores them. Large values
+// keep their own field values, which the lock's read does not replace.
+class CUnwrittenFields {
+ public:
+  explicit CUnwrittenFields(CTableDescription* columns) : m_pColumns(columns) {
+    const std::uint32_t count = columns ? columns->nGetColumnCount() : 0;
+    if (count == 0) return;
+    m_values.reset(new (std::nothrow) CHostValue[count]);
+    m_changed.reset(new (std::nothrow) bool[count]);
+    if (!m_values || !m_changed) {
+      m_bFailed = true;
+      return;
+    }
+    for (std::uint32_t i = 0; i < count; ++i) {
+      CColumn* column = columns->pGetColumn(i);
+      m_changed[i] = column && !column->bIsCompositeKey() && !column->bIsMemo() && column->bIsChanged();
+      if (m_changed[i] && !column->bGetValue(m_values[i], 0)) m_bFailed = true;
+    }
+  }
+  bool bHeld() const { return !m_bFailed; }
+  int bPutBack() {
+    for (std::uint32_t i = 0; m_changed && i < m_pColumns->nGetColumnCount(); ++i) {
+      if (m_changed[i] && !m_pColumns->pGetColumn(i)->bSetValue(m_values[i], 0)) return 0;
+    }
+    return 1;
+  }
+
+ private:
+  CTableDescription* m_pColumns;
+  std::unique_ptr<CHostValue[]> m_values;
+  std::unique_ptr<bool[]> m_changed;
+  bool m_bFailed = false;
 };
 
 CTransaction* pTransactionOf(CRowLockEntry* entry) {
@@ -244,8 +280,8 @@ int CTableOra::bLockCurrentRecord(CCursor* context, std::uint32_t mode, RuntimeW
   if (CRowLockEntry* entry = pFindCurrentLock(nullptr)) {
     // Locked already: its transaction goes on (no second lock statement). Resumed, it answers that it still holds
     // the record, and leaves the session again at once: the work under the lock attaches it for its statements
-    // only. Inside the connection's transaction the work goes with that transaction.
-    RekeyCurrentLock();
+    // only. Inside the connection's transaction the work goes with that transaction. The lock keeps the key the
+    // record was read with until a write changes it on the server: the write finds its lock by that key.
     CTransaction* transaction = pTransactionOf(entry);
     entry->nRelease();
     if (!transaction) return 1;
@@ -300,13 +336,19 @@ int CTableOra::bOpenLockList(CCursor* context, std::uint32_t mode, CTransaction*
     cursor->SetSimpleReadMode(0);
     m_pLockCursor = cursor;
   }
+  CUnwrittenFields unwritten(m_bLockReadsRecord ? m_pTableDescription : nullptr);
+  if (!unwritten.bHeld()) {
+    if (m_pErrorHolder && !m_pErrorHolder->bHasError()) SetHolderOutOfMemory(m_pErrorHolder);
+    return 0;
+  }
   if (transaction && !transaction->bBegin(m_pErrorHolder, nullptr)) return 0;
   // The lock statement is built for the record current now: one kept from an earlier lock would lock that record.
   // Locked to be read, the record takes the row as the lock found it: the values read before may be another
-  // session's committed change out of date, and written back they would undo it.
+  // session's committed change out of date, and written back they would undo it. What the program changed itself
+  // stays changed over that row.
   int locked = m_pLockCursor->bRunRecordLock(mode, m_bLockReadsRecord);
   if (locked && m_bLockReadsRecord) {
-    locked = bResetRecordBuffer(0) && (!context || context->bTakeCurrentRecord());
+    locked = bResetRecordBuffer(0) && (!context || context->bTakeCurrentRecord()) && unwritten.bPutBack();
   }
   CTableRecordLock* entry = nullptr;
   if (locked) {

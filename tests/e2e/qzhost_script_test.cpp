@@ -132,6 +132,17 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
        "unlock\nuse TB\nread first lock\nexpect NAME=uno\n",
        true, ""},
       {"connect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nwith HOSTTEST\nuse T\nread first\nset NAME=x\nlock\nread first\nunlock\nexpect 1\nuse TB\nread first lock\nexpect 1\n", true, ""},
+      // A lock takes the row as it stands and keeps what the program changed: the write stores it.
+      {"connect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nwith HOSTTEST\nuse T\nread first\nset NAME=x\n"
+       "lock\nexpect NAME=x\nmodify\nuse TB\nread first\nexpect NAME=x\n", true, ""},
+      // A read whose lock is refused leaves the record last shown current (one read through another key, one added),
+      // and the write that follows reaches it.
+      {"sql CREATE INDEX T_NAME ON T (NAME)\nsql INSERT INTO T VALUES (2, 'two')\nsql INSERT INTO T VALUES (3, 'x')\n"
+       "sql COMMIT\nconnect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nread last by ID lock\nwith HOSTTEST\n"
+       "use T\nread first by NAME\nread next by ID\nread next by NAME lock\nexpect ID=2\nset NAME=zz\nmodify\n"
+       "read first by NAME\nset ID=4 NAME=w\nadd\nread next by NAME lock\nexpect ID=4\nset NAME=y\nmodify\nuse TB\n"
+       "unlock\nread first by ID\nexpect NAME=one\n"
+       "read last by ID\nexpect ID=4 NAME=y\n", true, ""},
       // A record locked, committed with its transaction, is locked anew in the next one; one locked twice leaves
       // the next record free to lock.
       {"connect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nwith HOSTTEST\nuse T\nbegin\nread first lock\ncommit\nbegin\nread first lock\nuse TB\nread first lock\nexpect ORA-00054\n", true,
@@ -362,7 +373,7 @@ TEST(QzhostScript, ARecordLockHoldsTheRowAsItStandsOnceLocked) {
   const Sequence sequences[] = {
       {"read first|read next lock", true},
       {"read record 2|lock", true},
-      {"read record 2\nset QTY=7|lock", true},
+      {"read record 2\nset NAME=x|lock", true},
       {"read first\nseek ID 99\nread first|read next lock", true},
       // A lock refused, then asked again (after a seek that found nothing), is refused again while B holds the row.
       {"read first|use TB\nread record 2\nlock\nuse T\nseek ID 99\nread next lock\nexpect ORA-00054\nread next lock\n"
