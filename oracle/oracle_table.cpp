@@ -48,6 +48,7 @@ class CTableRecordLock final : public CRecordLockEntry {
   using CRecordLockEntry::CRecordLockEntry;
   ~CTableRecordLock() override {
     if (m_pLevel) m_pLevel->nRelease();
+    if (m_pWritten) m_pWritten->nRelease();
   }
   void LiveIn(CTransaction* level) {
     if (!level) return;
@@ -57,6 +58,11 @@ class CTableRecordLock final : public CRecordLockEntry {
   }
   bool bEnded() const { return m_pLevel && (!m_pLevel->bIsActive() || m_pLevel->nGetBeginCount() != m_nBegun); }
   bool m_bWriteFailed = false;
+  // The record as last written under a lock of its own transaction (m_bWritten): what the row holds once the
+  // release commits, which a read in another session made before that commit did not see. Made with the lock, so
+  // that a write keeps it without asking for memory.
+  CRecord* m_pWritten = nullptr;
+  bool m_bWritten = false;
   // The row of the list the lock was added under.
   std::uint32_t m_nLockedRow = ROW_NONE;
   // The record's identity (its ROWID or identifying key), which the lock is found by: the record's other values
@@ -168,8 +174,6 @@ CRowLockEntry* CTableOra::pFindCurrentLock(std::uint32_t* at) const {
   return row == ROW_NONE ? nullptr : m_pLocks->pGetLock(row);
 }
 
-void CTableOra::RekeyCurrentLock() { RekeyLock(nFindLockRow()); }
-
 void CTableOra::RekeyLock(std::uint32_t row) {
   CRowLockEntry* entry = row == ROW_NONE || !m_pLocks ? nullptr : m_pLocks->pGetLock(row);
   if (!entry) return;
@@ -268,7 +272,10 @@ int CTableOra::bUnlockTable() {
 int CTableOra::bTestRecordLock(RuntimeWord key, std::uint32_t mode, RuntimeWord out) {
   if (!bCheckAvailable(key)) return 0;
   CCursor* context = pGetDefaultContext();
-  return context && bApplyRecordLockMode(context, mode, key, out);
+  m_bLockRequested = true;
+  const int applied = context && bApplyRecordLockMode(context, mode, key, out);
+  m_bLockRequested = false;
+  return applied;
 }
 
 int CTableOra::bTestRecordLockDefault(RuntimeWord key) { return bTestRecordLock(key, 1, 0); }
@@ -307,7 +314,11 @@ int CTableOra::bApplyRecordLockMode(CCursor* context, std::uint32_t mode, Runtim
   m_bLockReadsRecord = true;
   const int locked = bLockCurrentRecord(context, mode, key, out);
   m_bLockReadsRecord = false;
-  return locked && bUnlockCurrentRecord(context, mode, key, out);
+  // A read's release hands out what its commit stored; the runtime's own release leaves its record alone.
+  m_bReleaseShowsWrite = !m_bLockRequested;
+  const int unlocked = locked && bUnlockCurrentRecord(context, mode, key, out);
+  m_bReleaseShowsWrite = false;
+  return unlocked;
 }
 
 int CTableOra::bTakeLocks(CTransaction** transaction) {
@@ -357,9 +368,12 @@ int CTableOra::bOpenLockList(CCursor* context, std::uint32_t mode, CTransaction*
     if (entry) {
       entry->AddRef();
       if (!transaction && m_pConnection) entry->LiveIn(m_pConnection->pGetTransaction());
+      if (transaction && record && (entry->m_pWritten = record->pDuplicate(RECORD_PART_BUFFER))) {
+        entry->m_pWritten->AddRef();
+      }
     }
     // Without an identity the lock could never be found again, and so never released.
-    const bool named = entry && bGetIdentity(entry->m_identity, true);
+    const bool named = entry && (!transaction || entry->m_pWritten) && bGetIdentity(entry->m_identity, true);
     const std::uint32_t row = named && record ? m_pLocks->nAddLock(record, entry) : ROW_NONE;
     if (entry) entry->m_nLockedRow = row;
     locked = row != ROW_NONE;
@@ -403,6 +417,15 @@ int CTableOra::bUnlockRecordEntry(CCursor* context) {
     transaction->nRelease();
   }
   if (released) RemoveLockRows(entry);
+  // Read in another session while the lock held it, the record showed the row as it stood before the writes the
+  // release has just committed: the program is handed what it wrote.
+  auto* lock = static_cast<CTableRecordLock*>(entry);
+  CRecord* current = pLockedRecord();
+  if (released && transaction && !writeFailed && m_bReleaseShowsWrite && lock->m_bWritten && current) {
+    released = current->bCopyFrom(lock->m_pWritten, RECORD_PART_BUFFER) && bResetRecordBuffer(0) &&
+               (!context || context->bTakeCurrentRecord());
+    if (!released && m_pErrorHolder && !m_pErrorHolder->bHasError()) SetHolderOutOfMemory(m_pErrorHolder);
+  }
   entry->nRelease();
   if (!released) return 0;
   return context ? context->bSetReadMode(RECORD_LOCK_RELEASE) : 1;
@@ -450,6 +473,16 @@ CTransaction* CTableOra::pCurrentLockTransaction() {
   CTransaction* transaction = pTransactionOf(entry);
   entry->nRelease();
   return transaction;
+}
+
+void CTableOra::KeepWrittenRecord(std::uint32_t row) {
+  CRowLockEntry* entry = row == ROW_NONE || !m_pLocks ? nullptr : m_pLocks->pGetLock(row);
+  if (!entry) return;
+  auto* lock = static_cast<CTableRecordLock*>(entry);
+  CRecord* current = pLockedRecord();
+  // The copy made with the lock takes the bytes in place; one it could not take is no record of the row.
+  lock->m_bWritten = lock->m_pWritten && current && lock->m_pWritten->bCopyFrom(current, RECORD_PART_BUFFER);
+  entry->nRelease();
 }
 
 void CTableOra::NoteWriteUnderLock(int failed) {

@@ -143,6 +143,12 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
        "read first by NAME\nset ID=4 NAME=w\nadd\nread next by NAME lock\nexpect ID=4\nset NAME=y\nmodify\nuse TB\n"
        "unlock\nread first by ID\nexpect NAME=one\n"
        "read last by ID\nexpect ID=4 NAME=y\n", true, ""},
+      // A key changed under a lock taken outside a transaction is written under that lock, whose release frees it.
+      {"connect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nwith HOSTTEST\nuse T\nread first lock\n"
+       "set ID=5\nmodify\nexpect 1\nuse TB\nread first lock\nexpect ID=5\n", true, ""},
+      // A record written under its lock, read again after another one, is handed out as written.
+      {"set ID=2 NAME=two\nadd\nread first lock\nset NAME=x\nmodify locked\nread next\nread first\n"
+       "expect NAME=x\n", true, ""},
       // A record locked, committed with its transaction, is locked anew in the next one; one locked twice leaves
       // the next record free to lock.
       {"connect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nwith HOSTTEST\nuse T\nbegin\nread first lock\ncommit\nbegin\nread first lock\nuse TB\nread first lock\nexpect ORA-00054\n", true,
