@@ -149,6 +149,11 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
       // A record written under its lock, read again after another one, is handed out as written.
       {"set ID=2 NAME=two\nadd\nread first lock\nset NAME=x\nmodify locked\nread next\nread first\n"
        "expect NAME=x\n", true, ""},
+      // A count (a position per mille, the search for the key a write duplicated) leaves the record and its image:
+      // the writes that follow store the changes and reach the record read, whose lock they release.
+      {"set ID=2 NAME=two\nadd\nread first\nset NAME=zz\nposition\nmodify\nset ID=2\nmodify\nexpect ORA-00001\n"
+       "set ID=8\nmodify\nconnect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nread first lock\n"
+       "expect ID=2 NAME=two\nread last\nexpect ID=8 NAME=zz\n", true, ""},
       // A record locked, committed with its transaction, is locked anew in the next one; one locked twice leaves
       // the next record free to lock.
       {"connect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nwith HOSTTEST\nuse T\nbegin\nread first lock\ncommit\nbegin\nread first lock\nuse TB\nread first lock\nexpect ORA-00054\n", true,
