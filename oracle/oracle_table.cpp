@@ -68,6 +68,9 @@ class CTableRecordLock final : public CRecordLockEntry {
   // The record's identity (its ROWID or identifying key), which the lock is found by: the record's other values
   // change with every edit, write or read again, and still name the same row.
   CHostValue m_identity;
+  // Whether the record had an identity when locked. One without (its key NULL, in a table with no primary key) is
+  // found by the row of the list that holds its values as read, and by each row its writes add.
+  bool m_bNamed = false;
 
  private:
   CTransaction* m_pLevel = nullptr;
@@ -154,14 +157,22 @@ int CTableOra::bGetIdentity(CHostValue& identity, bool asRead) const {
 
 std::uint32_t CTableOra::nFindLockRow() const {
   CHostValue identity;
-  if (!m_pLocks || !m_pTableDescription || m_pTableDescription->nGetAccepted() == 0 || !bGetIdentity(identity, true))
-    return ROW_NONE;
+  if (!m_pLocks || !m_pTableDescription || m_pTableDescription->nGetAccepted() == 0) return ROW_NONE;
+  if (!bGetIdentity(identity, true)) {
+    CRecord* image = m_pTableDescription->pGetImageRecord();
+    const std::uint32_t row = image ? m_pLocks->nFindRecord(image) : ROW_NONE;
+    CRowLockEntry* entry = row == ROW_NONE ? nullptr : m_pLocks->pGetLock(row);
+    if (!entry) return ROW_NONE;
+    const bool unnamed = !static_cast<CTableRecordLock*>(entry)->m_bNamed;
+    entry->nRelease();
+    return unnamed ? row : ROW_NONE;
+  }
   for (std::uint32_t row = 0; row < m_pLocks->nGetLockSlotCount(); ++row) {
     CRowLockEntry* entry = m_pLocks->pGetLock(row);
     if (!entry) continue;
     auto* lock = static_cast<CTableRecordLock*>(entry);
     std::int32_t equal = 0;
-    const bool found = lock->m_nLockedRow == row && lock->m_identity.nEquals(identity, &equal) == HOST_OK && equal;
+    const bool found = lock->m_nLockedRow == row && lock->m_bNamed && lock->m_identity.nEquals(identity, &equal) == HOST_OK && equal;
     entry->nRelease();
     if (found) return row;
   }
@@ -177,9 +188,14 @@ CRowLockEntry* CTableOra::pFindCurrentLock(std::uint32_t* at) const {
 void CTableOra::RekeyLock(std::uint32_t row) {
   CRowLockEntry* entry = row == ROW_NONE || !m_pLocks ? nullptr : m_pLocks->pGetLock(row);
   if (!entry) return;
-  // A write that changed the record's key leaves the lock on the same row, now named by the new key.
+  // A write that changed the record's key leaves the lock on the same row, now named by the new key; a lock without
+  // an identity is found by the values written as well.
+  auto* lock = static_cast<CTableRecordLock*>(entry);
   CHostValue identity;
-  if (bGetIdentity(identity, false)) static_cast<CTableRecordLock*>(entry)->m_identity.Assign(identity);
+  if (lock->m_bNamed && bGetIdentity(identity, false)) lock->m_identity.Assign(identity);
+  // (Without memory for that row the lock is found no more: it ends with the table, its write already done.)
+  CRecord* current = pLockedRecord();
+  if (!lock->m_bNamed && current) m_pLocks->nAddLock(current, entry);
   entry->nRelease();
 }
 
@@ -372,9 +388,11 @@ int CTableOra::bOpenLockList(CCursor* context, std::uint32_t mode, CTransaction*
         entry->m_pWritten->AddRef();
       }
     }
-    // Without an identity the lock could never be found again, and so never released.
-    const bool named = entry && (!transaction || entry->m_pWritten) && bGetIdentity(entry->m_identity, true);
-    const std::uint32_t row = named && record ? m_pLocks->nAddLock(record, entry) : ROW_NONE;
+    // A record without an identity is kept under its values as read, which its write's WHERE names it by.
+    const bool made = entry && (!transaction || entry->m_pWritten);
+    if (made) entry->m_bNamed = bGetIdentity(entry->m_identity, true);
+    CRecord* kept = made && !entry->m_bNamed && m_pTableDescription ? m_pTableDescription->pGetImageRecord() : record;
+    const std::uint32_t row = made && kept ? m_pLocks->nAddLock(kept, entry) : ROW_NONE;
     if (entry) entry->m_nLockedRow = row;
     locked = row != ROW_NONE;
     if (!locked) SetHolderOutOfMemory(m_pErrorHolder);

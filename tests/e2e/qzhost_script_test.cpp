@@ -154,6 +154,11 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
       {"set ID=2 NAME=two\nadd\nread first\nset NAME=zz\nposition\nmodify\nset ID=2\nmodify\nexpect ORA-00001\n"
        "set ID=8\nmodify\nconnect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nread first lock\n"
        "expect ID=2 NAME=two\nread last\nexpect ID=8 NAME=zz\n", true, ""},
+      // A record whose key is NULL (a table without a primary key) is locked, written and deleted like any other.
+      {"sql CREATE TABLE N (A NUMBER(10), NAME VARCHAR2(10))\nsql INSERT INTO N VALUES (NULL, 'one')\nsql COMMIT\n"
+       "describe N\nopen\nread last\nset NAME=x\nmodify\nread last lock\nset NAME=y\nmodify locked\nunlock\n"
+       "connect HOSTTEST SYSTEM manager as B\ndescribe N as NB\nopen\nread last lock\nexpect NAME=y\nunlock\n"
+       "with HOSTTEST\nuse N\ndelete\nexpect 1\n", true, ""},
       // A record locked, committed with its transaction, is locked anew in the next one; one locked twice leaves
       // the next record free to lock.
       {"connect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nwith HOSTTEST\nuse T\nbegin\nread first lock\ncommit\nbegin\nread first lock\nuse TB\nread first lock\nexpect ORA-00054\n", true,
