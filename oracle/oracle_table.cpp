@@ -3,6 +3,7 @@
 // under the record until its release commits that transaction.
 #include "oracle/oracle_table.h"
 
+#include <memory>
 #include <new>
 
 #include "engine/cache/locked_row_cache.h"
@@ -47,6 +48,7 @@ class CTableRecordLock final : public CRecordLockEntry {
   using CRecordLockEntry::CRecordLockEntry;
   ~CTableRecordLock() override {
     if (m_pLevel) m_pLevel->nRelease();
+    if (m_pWritten) m_pWritten->nRelease();
   }
   void LiveIn(CTransaction* level) {
     if (!level) return;
@@ -56,15 +58,58 @@ class CTableRecordLock final : public CRecordLockEntry {
   }
   bool bEnded() const { return m_pLevel && (!m_pLevel->bIsActive() || m_pLevel->nGetBeginCount() != m_nBegun); }
   bool m_bWriteFailed = false;
+  // The record as last written under a lock of its own transaction (m_bWritten): what the row holds once the
+  // release commits, which a read in another session made before that commit did not see. Made with the lock, so
+  // that a write keeps it without asking for memory.
+  CRecord* m_pWritten = nullptr;
+  bool m_bWritten = false;
   // The row of the list the lock was added under.
   std::uint32_t m_nLockedRow = ROW_NONE;
   // The record's identity (its ROWID or identifying key), which the lock is found by: the record's other values
   // change with every edit, write or read again, and still name the same row.
   CHostValue m_identity;
+  // Whether the record had an identity when locked. One without (its key NULL, in a table with no primary key) is
+  // found by the row of the list that holds its values as read, and by each row its writes add.
+  bool m_bNamed = false;
 
  private:
   CTransaction* m_pLevel = nullptr;
   std::uint32_t m_nBegun = 0;
+};
+
+// The fields of the current record that the program changed and has not written: a lock that reads the row in
+// takes the row as it stands and puts these back over it, so that the write that follows stores them. Large values
+// keep their own field values, which the lock's read does not replace.
+class CUnwrittenFields {
+ public:
+  explicit CUnwrittenFields(CTableDescription* columns) : m_pColumns(columns) {
+    const std::uint32_t count = columns ? columns->nGetColumnCount() : 0;
+    if (count == 0) return;
+    m_values.reset(new (std::nothrow) CHostValue[count]);
+    m_changed.reset(new (std::nothrow) bool[count]);
+    if (!m_values || !m_changed) {
+      m_bFailed = true;
+      return;
+    }
+    for (std::uint32_t i = 0; i < count; ++i) {
+      CColumn* column = columns->pGetColumn(i);
+      m_changed[i] = column && !column->bIsCompositeKey() && !column->bIsMemo() && column->bIsChanged();
+      if (m_changed[i] && !column->bGetValue(m_values[i], 0)) m_bFailed = true;
+    }
+  }
+  bool bHeld() const { return !m_bFailed; }
+  int bPutBack() {
+    for (std::uint32_t i = 0; m_changed && i < m_pColumns->nGetColumnCount(); ++i) {
+      if (m_changed[i] && !m_pColumns->pGetColumn(i)->bSetValue(m_values[i], 0)) return 0;
+    }
+    return 1;
+  }
+
+ private:
+  CTableDescription* m_pColumns;
+  std::unique_ptr<CHostValue[]> m_values;
+  std::unique_ptr<bool[]> m_changed;
+  bool m_bFailed = false;
 };
 
 CTransaction* pTransactionOf(CRowLockEntry* entry) {
@@ -112,14 +157,22 @@ int CTableOra::bGetIdentity(CHostValue& identity, bool asRead) const {
 
 std::uint32_t CTableOra::nFindLockRow() const {
   CHostValue identity;
-  if (!m_pLocks || !m_pTableDescription || m_pTableDescription->nGetAccepted() == 0 || !bGetIdentity(identity, true))
-    return ROW_NONE;
+  if (!m_pLocks || !m_pTableDescription || m_pTableDescription->nGetAccepted() == 0) return ROW_NONE;
+  if (!bGetIdentity(identity, true)) {
+    CRecord* image = m_pTableDescription->pGetImageRecord();
+    const std::uint32_t row = image ? m_pLocks->nFindRecord(image) : ROW_NONE;
+    CRowLockEntry* entry = row == ROW_NONE ? nullptr : m_pLocks->pGetLock(row);
+    if (!entry) return ROW_NONE;
+    const bool unnamed = !static_cast<CTableRecordLock*>(entry)->m_bNamed;
+    entry->nRelease();
+    return unnamed ? row : ROW_NONE;
+  }
   for (std::uint32_t row = 0; row < m_pLocks->nGetLockSlotCount(); ++row) {
     CRowLockEntry* entry = m_pLocks->pGetLock(row);
     if (!entry) continue;
     auto* lock = static_cast<CTableRecordLock*>(entry);
     std::int32_t equal = 0;
-    const bool found = lock->m_nLockedRow == row && lock->m_identity.nEquals(identity, &equal) == HOST_OK && equal;
+    const bool found = lock->m_nLockedRow == row && lock->m_bNamed && lock->m_identity.nEquals(identity, &equal) == HOST_OK && equal;
     entry->nRelease();
     if (found) return row;
   }
@@ -132,14 +185,17 @@ CRowLockEntry* CTableOra::pFindCurrentLock(std::uint32_t* at) const {
   return row == ROW_NONE ? nullptr : m_pLocks->pGetLock(row);
 }
 
-void CTableOra::RekeyCurrentLock() { RekeyLock(nFindLockRow()); }
-
 void CTableOra::RekeyLock(std::uint32_t row) {
   CRowLockEntry* entry = row == ROW_NONE || !m_pLocks ? nullptr : m_pLocks->pGetLock(row);
   if (!entry) return;
-  // A write that changed the record's key leaves the lock on the same row, now named by the new key.
+  // A write that changed the record's key leaves the lock on the same row, now named by the new key; a lock without
+  // an identity is found by the values written as well.
+  auto* lock = static_cast<CTableRecordLock*>(entry);
   CHostValue identity;
-  if (bGetIdentity(identity, false)) static_cast<CTableRecordLock*>(entry)->m_identity.Assign(identity);
+  if (lock->m_bNamed && bGetIdentity(identity, false)) lock->m_identity.Assign(identity);
+  // (Without memory for that row the lock is found no more: it ends with the table, its write already done.)
+  CRecord* current = pLockedRecord();
+  if (!lock->m_bNamed && current) m_pLocks->nAddLock(current, entry);
   entry->nRelease();
 }
 
@@ -231,7 +287,10 @@ int CTableOra::bUnlockTable() {
 int CTableOra::bTestRecordLock(RuntimeWord key, std::uint32_t mode, RuntimeWord out) {
   if (!bCheckAvailable(key)) return 0;
   CCursor* context = pGetDefaultContext();
-  return context && bApplyRecordLockMode(context, mode, key, out);
+  m_bLockRequested = true;
+  const int applied = context && bApplyRecordLockMode(context, mode, key, out);
+  m_bLockRequested = false;
+  return applied;
 }
 
 int CTableOra::bTestRecordLockDefault(RuntimeWord key) { return bTestRecordLock(key, 1, 0); }
@@ -243,8 +302,8 @@ int CTableOra::bLockCurrentRecord(CCursor* context, std::uint32_t mode, RuntimeW
   if (CRowLockEntry* entry = pFindCurrentLock(nullptr)) {
     // Locked already: its transaction goes on (no second lock statement). Resumed, it answers that it still holds
     // the record, and leaves the session again at once: the work under the lock attaches it for its statements
-    // only. Inside the connection's transaction the work goes with that transaction.
-    RekeyCurrentLock();
+    // only. Inside the connection's transaction the work goes with that transaction. The lock keeps the key the
+    // record was read with until a write changes it on the server: the write finds its lock by that key.
     CTransaction* transaction = pTransactionOf(entry);
     entry->nRelease();
     if (!transaction) return 1;
@@ -270,7 +329,11 @@ int CTableOra::bApplyRecordLockMode(CCursor* context, std::uint32_t mode, Runtim
   m_bLockReadsRecord = true;
   const int locked = bLockCurrentRecord(context, mode, key, out);
   m_bLockReadsRecord = false;
-  return locked && bUnlockCurrentRecord(context, mode, key, out);
+  // A read's release hands out what its commit stored; the runtime's own release leaves its record alone.
+  m_bReleaseShowsWrite = !m_bLockRequested;
+  const int unlocked = locked && bUnlockCurrentRecord(context, mode, key, out);
+  m_bReleaseShowsWrite = false;
+  return unlocked;
 }
 
 int CTableOra::bTakeLocks(CTransaction** transaction) {
@@ -299,13 +362,19 @@ int CTableOra::bOpenLockList(CCursor* context, std::uint32_t mode, CTransaction*
     cursor->SetSimpleReadMode(0);
     m_pLockCursor = cursor;
   }
+  CUnwrittenFields unwritten(m_bLockReadsRecord ? m_pTableDescription : nullptr);
+  if (!unwritten.bHeld()) {
+    if (m_pErrorHolder && !m_pErrorHolder->bHasError()) SetHolderOutOfMemory(m_pErrorHolder);
+    return 0;
+  }
   if (transaction && !transaction->bBegin(m_pErrorHolder, nullptr)) return 0;
   // The lock statement is built for the record current now: one kept from an earlier lock would lock that record.
   // Locked to be read, the record takes the row as the lock found it: the values read before may be another
-  // session's committed change out of date, and written back they would undo it.
+  // session's committed change out of date, and written back they would undo it. What the program changed itself
+  // stays changed over that row.
   int locked = m_pLockCursor->bRunRecordLock(mode, m_bLockReadsRecord);
   if (locked && m_bLockReadsRecord) {
-    locked = bResetRecordBuffer(0) && (!context || context->bTakeCurrentRecord());
+    locked = bResetRecordBuffer(0) && (!context || context->bTakeCurrentRecord()) && unwritten.bPutBack();
   }
   CTableRecordLock* entry = nullptr;
   if (locked) {
@@ -314,10 +383,15 @@ int CTableOra::bOpenLockList(CCursor* context, std::uint32_t mode, CTransaction*
     if (entry) {
       entry->AddRef();
       if (!transaction && m_pConnection) entry->LiveIn(m_pConnection->pGetTransaction());
+      if (transaction && record && (entry->m_pWritten = record->pDuplicate(RECORD_PART_BUFFER))) {
+        entry->m_pWritten->AddRef();
+      }
     }
-    // Without an identity the lock could never be found again, and so never released.
-    const bool named = entry && bGetIdentity(entry->m_identity, true);
-    const std::uint32_t row = named && record ? m_pLocks->nAddLock(record, entry) : ROW_NONE;
+    // A record without an identity is kept under its values as read, which its write's WHERE names it by.
+    const bool made = entry && (!transaction || entry->m_pWritten);
+    if (made) entry->m_bNamed = bGetIdentity(entry->m_identity, true);
+    CRecord* kept = made && !entry->m_bNamed && m_pTableDescription ? m_pTableDescription->pGetImageRecord() : record;
+    const std::uint32_t row = made && kept ? m_pLocks->nAddLock(kept, entry) : ROW_NONE;
     if (entry) entry->m_nLockedRow = row;
     locked = row != ROW_NONE;
     if (!locked) SetHolderOutOfMemory(m_pErrorHolder);
@@ -360,6 +434,15 @@ int CTableOra::bUnlockRecordEntry(CCursor* context) {
     transaction->nRelease();
   }
   if (released) RemoveLockRows(entry);
+  // Read in another session while the lock held it, the record showed the row as it stood before the writes the
+  // release has just committed: the program is handed what it wrote.
+  auto* lock = static_cast<CTableRecordLock*>(entry);
+  CRecord* current = pLockedRecord();
+  if (released && transaction && !writeFailed && m_bReleaseShowsWrite && lock->m_bWritten && current) {
+    released = current->bCopyFrom(lock->m_pWritten, RECORD_PART_BUFFER) && bResetRecordBuffer(0) &&
+               (!context || context->bTakeCurrentRecord());
+    if (!released && m_pErrorHolder && !m_pErrorHolder->bHasError()) SetHolderOutOfMemory(m_pErrorHolder);
+  }
   entry->nRelease();
   if (!released) return 0;
   return context ? context->bSetReadMode(RECORD_LOCK_RELEASE) : 1;
@@ -407,6 +490,16 @@ CTransaction* CTableOra::pCurrentLockTransaction() {
   CTransaction* transaction = pTransactionOf(entry);
   entry->nRelease();
   return transaction;
+}
+
+void CTableOra::KeepWrittenRecord(std::uint32_t row) {
+  CRowLockEntry* entry = row == ROW_NONE || !m_pLocks ? nullptr : m_pLocks->pGetLock(row);
+  if (!entry) return;
+  auto* lock = static_cast<CTableRecordLock*>(entry);
+  CRecord* current = pLockedRecord();
+  // The copy made with the lock takes the bytes in place; one it could not take is no record of the row.
+  lock->m_bWritten = lock->m_pWritten && current && lock->m_pWritten->bCopyFrom(current, RECORD_PART_BUFFER);
+  entry->nRelease();
 }
 
 void CTableOra::NoteWriteUnderLock(int failed) {

@@ -94,6 +94,8 @@ class CTableOra : public CTable {
   // lock: a lock whose last write was left in part is rolled back at its release, so that nothing of that write is
   // committed.
   void NoteWriteUnderLock(int failed);
+  // The current record kept as the one last written under the lock of the list's row (ROW_NONE: none).
+  void KeepWrittenRecord(std::uint32_t row);
   // The current record's lock forgotten, its own transaction rolled back (no holder hears of it).
   void DropCurrentLock();
   // Drops the locks taken inside a transaction of the connection that has ended since: their locks went with it.
@@ -105,7 +107,6 @@ class CTableOra : public CTable {
   // the lock named by the record's identity as it stands after a write.
   std::uint32_t nFindLockRow() const;
   CRowLockEntry* pFindCurrentLock(std::uint32_t* row) const;
-  void RekeyCurrentLock();
   void RekeyLock(std::uint32_t row);
   // Every row of the list that holds the lock: the values it was locked with and those last written.
   void RemoveLockRows(CRowLockEntry* entry);
@@ -113,6 +114,10 @@ class CTableOra : public CTable {
   std::uint32_t m_nLockState = TABLE_LOCK_NONE;
   // Set while a lock is taken for a read (bApplyRecordLockMode): the locked row is read into the record.
   bool m_bLockReadsRecord = false;
+  // Set while the runtime asks for a lock or its release itself (bTestRecordLock), not a read.
+  bool m_bLockRequested = false;
+  // Set while a read releases the lock of the record it read: the record takes what the release committed.
+  bool m_bReleaseShowsWrite = false;
   COracleCursor* m_pLockCursor = nullptr;
   CLockedRowCache* m_pLocks = nullptr;
 };

@@ -160,7 +160,11 @@ int COracleTable::bExecuteModification(CCursor* context, std::uint32_t kind, std
   if (done) done = CTableOra::bExecuteModification(context, kind, flags, argument);
   if (statement) statement->RequireRowTouched(0);
   RestoreMainSession();
-  if (done && kind == SQL_STATEMENT_UPDATE) RekeyCurrentLock();
+  if (done && kind == SQL_STATEMENT_UPDATE) {
+    const std::uint32_t row = nFindLockRow();
+    KeepWrittenRecord(row);
+    RekeyLock(row);
+  }
   if (lock) {
     // Left attached, the lock's transaction would take the session's next work and end with its next commit.
     if (!lock->bDetach(done ? m_pErrorHolder : nullptr)) done = 0;

@@ -626,7 +626,9 @@ int CCursor::bDefineColumns() {
 }
 
 int CCursor::bReadSingleValue(CHostValue* values, std::uint32_t flag, std::uint32_t flags) {
-  int answer = bOpen(0, flags) && bRead(READ_FIRST, 1, 1, nullptr) && bGetColumnValue(values, flag);
+  // The value (a count) is no record: the current record, its image and its flags stay the program's, unwritten
+  // changes included, and a write that follows finds the record as it was read.
+  int answer = bOpen(0, flags) && bRead(READ_FIRST, 0, 1, nullptr) && bGetColumnValue(values, flag);
   bClose();
   return answer;
 }

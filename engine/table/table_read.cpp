@@ -343,7 +343,8 @@ int CTable::bDoRead(CCursor* context, const char16_t* keyName, std::uint32_t dir
         // nothing past it stood on no record: the current record and its image stay those the runtime was shown
         // (an add, a read through another key), which a write that follows writes.
         const bool fromSlot = context->nGetRecordSlot() != SLOT_NONE;
-        CKeptRecords shown(fromSlot ? m_pTableDescription : nullptr);
+        const bool locks = lockMode == 2 || lockMode == 3;
+        CKeptRecords shown(fromSlot || locks ? m_pTableDescription : nullptr);
         if (!shown.bHeld()) {
           SetHolderOutOfMemory(m_pErrorHolder);
           return 0;
@@ -376,9 +377,12 @@ int CTable::bDoRead(CCursor* context, const char16_t* keyName, std::uint32_t dir
         m_nPositioningLockMode = lockMode;
         const int positioned = bPositionOnKey(0, context, a, direction, count);
         m_nPositioningLockMode = outer;
-        if (place && !positioned) context->bRestorePosition(place, 0);
+        if (place && !positioned) {
+          context->bRestorePosition(place, 0);
+          shown.Restore();
+        }
         if (place) place->nRelease();
-        if (positioned && !nHoldsRows(context)) shown.Restore();
+        if (positioned && !nHoldsRows(context) && fromSlot) shown.Restore();
         return positioned;
       }
     } else if (!(flags & READ_FLAG_RESTART)) {
@@ -430,19 +434,29 @@ int CTable::bDoRead(CCursor* context, const char16_t* keyName, std::uint32_t dir
   if (count == 0 && a == 0) return 1;
   CSavedPosition* before = nullptr;
   if (!bSaveLockPlace(context, lockMode, &before)) return 0;
+  // A read whose lock is refused hands out no record: the current record and its image stay those the runtime was
+  // shown last (with its unwritten changes), which the context's own place, put back, need not be.
+  CKeptRecords shown(before ? m_pTableDescription : nullptr);
+  if (!shown.bHeld()) {
+    before->nRelease();
+    SetHolderOutOfMemory(m_pErrorHolder);
+    return 0;
+  }
+  const std::uint32_t handedOut = m_bRecordHandedOut;
   int answer = context->bRead(direction, 1, count, nullptr);
   const std::uint32_t inside = answer ? nHoldsRows(context) : 0;
   // The reads that complete a query's rows hand none out.
   if (inside && !context->bIsCompletingRows()) m_bRecordHandedOut = 1;
-  if (inside && m_nCurrentRecordSlot != SLOT_NONE) {
+  if (answer && inside && !bApplyRecordLockMode(context, lockMode, 0, lockAnswer)) {
+    if (before) context->bRestorePosition(before, 0);
+    shown.Restore();
+    m_bRecordHandedOut = handedOut;
+    answer = 0;
+  } else if (inside && m_nCurrentRecordSlot != SLOT_NONE) {
     // The record read is the current record now: the one an add or a recall pinned no longer stands for it, and a
     // write or deletion that went back to that slot would reach another row.
     UnpinRecordSlot(m_nCurrentRecordSlot);
     m_nCurrentRecordSlot = SLOT_NONE;
-  }
-  if (answer && inside && !bApplyRecordLockMode(context, lockMode, 0, lockAnswer)) {
-    if (before) context->bRestorePosition(before, 0);
-    answer = 0;
   }
   if (before) before->nRelease();
   if (!answer || inside) return answer;

@@ -138,6 +138,33 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
        "unlock\nuse TB\nread first lock\nexpect NAME=uno\n",
        true, ""},
       {"connect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nwith HOSTTEST\nuse T\nread first\nset NAME=x\nlock\nread first\nunlock\nexpect 1\nuse TB\nread first lock\nexpect 1\n", true, ""},
+      // A lock takes the row as it stands and keeps what the program changed: the write stores it.
+      {"connect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nwith HOSTTEST\nuse T\nread first\nset NAME=x\n"
+       "lock\nexpect NAME=x\nmodify\nuse TB\nread first\nexpect NAME=x\n", true, ""},
+      // A read whose lock is refused leaves the record last shown current (one read through another key, one added),
+      // and the write that follows reaches it.
+      {"sql CREATE INDEX T_NAME ON T (NAME)\nsql INSERT INTO T VALUES (2, 'two')\nsql INSERT INTO T VALUES (3, 'x')\n"
+       "sql COMMIT\nconnect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nread last by ID lock\nwith HOSTTEST\n"
+       "use T\nread first by NAME\nread next by ID\nread next by NAME lock\nexpect ID=2\nset NAME=zz\nmodify\n"
+       "read first by NAME\nset ID=4 NAME=w\nadd\nread next by NAME lock\nexpect ID=4\nset NAME=y\nmodify\nuse TB\n"
+       "unlock\nread first by ID\nexpect NAME=one\n"
+       "read last by ID\nexpect ID=4 NAME=y\n", true, ""},
+      // A key changed under a lock taken outside a transaction is written under that lock, whose release frees it.
+      {"connect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nwith HOSTTEST\nuse T\nread first lock\n"
+       "set ID=5\nmodify\nexpect 1\nuse TB\nread first lock\nexpect ID=5\n", true, ""},
+      // A record written under its lock, read again after another one, is handed out as written.
+      {"set ID=2 NAME=two\nadd\nread first lock\nset NAME=x\nmodify locked\nread next\nread first\n"
+       "expect NAME=x\n", true, ""},
+      // A count (a position per mille, the search for the key a write duplicated) leaves the record and its image:
+      // the writes that follow store the changes and reach the record read, whose lock they release.
+      {"set ID=2 NAME=two\nadd\nread first\nset NAME=zz\nposition\nmodify\nset ID=2\nmodify\nexpect ORA-00001\n"
+       "set ID=8\nmodify\nconnect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nread first lock\n"
+       "expect ID=2 NAME=two\nread last\nexpect ID=8 NAME=zz\n", true, ""},
+      // A record whose key is NULL (a table without a primary key) is locked, written and deleted like any other.
+      {"sql CREATE TABLE N (A NUMBER(10), NAME VARCHAR2(10))\nsql INSERT INTO N VALUES (NULL, 'one')\nsql COMMIT\n"
+       "describe N\nopen\nread last\nset NAME=x\nmodify\nread last lock\nset NAME=y\nmodify locked\nunlock\n"
+       "connect HOSTTEST SYSTEM manager as B\ndescribe N as NB\nopen\nread last lock\nexpect NAME=y\nunlock\n"
+       "with HOSTTEST\nuse N\ndelete\nexpect 1\n", true, ""},
       // A record locked, committed with its transaction, is locked anew in the next one; one locked twice leaves
       // the next record free to lock.
       {"connect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nwith HOSTTEST\nuse T\nbegin\nread first lock\ncommit\nbegin\nread first lock\nuse TB\nread first lock\nexpect ORA-00054\n", true,
@@ -429,7 +456,7 @@ TEST(QzhostScript, ARecordLockHoldsTheRowAsItStandsOnceLocked) {
   const Sequence sequences[] = {
       {"read first|read next lock", true},
       {"read record 2|lock", true},
-      {"read record 2\nset QTY=7|lock", true},
+      {"read record 2\nset NAME=x|lock", true},
       {"read first\nseek ID 99\nread first|read next lock", true},
       // A lock refused, then asked again (after a seek that found nothing), is refused again while B holds the row.
       {"read first|use TB\nread record 2\nlock\nuse T\nseek ID 99\nread next lock\nexpect ORA-00054\nread next lock\n"
