@@ -302,8 +302,12 @@ bool bBelowLimit(const char16_t* digits, std::size_t n, std::size_t first, std::
     case 8:
       return d < u'2';
     case 7: case 6: {
-      int length = DaysInMonthOfDigits({digits, n});
-      if (length < 0) return false;
+      // The month's length in the calendar its values live in (Julian leap years before 1583, as the runtime and the
+      // server count them): 1500-02-29 is a day, and the least bound above 15000228.
+      const std::u16string_view text(digits, n);
+      const int month = ParseDigits(text, 4, 2, 1);
+      const int length = nDaysInMonth(month == 0 ? 1 : month, ParseDigits(text, 0, 4, 1));
+      if (length <= 0) return false;
       char16_t lengthTens = static_cast<char16_t>(u'0' + length / 10);
       char16_t lengthUnits = static_cast<char16_t>(u'0' + length % 10);
       if (p == 6) return d < lengthTens;

@@ -151,9 +151,21 @@ void CSqlTextBuffer::ReplaceRange(std::uint64_t start, std::int64_t count, const
     return;
   }
   if (m_narrow.nGetLength() == 0) return;
+  const std::uint64_t from = nByteOffset(start);
+  // A start past the text's end changes nothing, as in the UTF-16 modes: the narrow offset stops at the end, where
+  // the replacement would be appended.
+  if (from == m_narrow.nGetLength()) {
+    const char* narrow = m_narrow.pszGetText();
+    std::uint64_t units = 0;
+    for (std::uint64_t offset = 0; offset < from;) {
+      std::size_t width = 1;
+      offset += nCharacterBytes(m_nMode, narrow + offset, static_cast<std::size_t>(from - offset), &width);
+      units += width;
+    }
+    if (start > units) return;
+  }
   CTextBufferA replacement(static_cast<std::uint64_t>(n) * 4 + 1);
   replacement.AppendFromWide(text, static_cast<std::uint64_t>(n), m_nMode);
-  const std::uint64_t from = nByteOffset(start);
   const std::int64_t bytes =
       count < 0 ? -1 : static_cast<std::int64_t>(nByteOffset(start + static_cast<std::uint64_t>(count)) - from);
   m_narrow.ReplaceRange(from, bytes, replacement.pszGetText(), replacement.nGetLength());

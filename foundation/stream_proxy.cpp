@@ -7,9 +7,10 @@
 CStreamProxy::~CStreamProxy() { ReleaseInner(); }
 
 void CStreamProxy::SetInner(IXStream* stream) {
+  // The new reference first: the stream given may be the one held, whose last reference the release would drop.
+  if (stream) stream->AddRef();
   ReleaseInner();
   m_pInner = stream;
-  if (m_pInner) m_pInner->AddRef();
 }
 
 void CStreamProxy::ReleaseInner() {

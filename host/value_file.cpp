@@ -93,10 +93,13 @@ int bLoadValueFromFileImpl(CHostValue& value, const char16_t* fileName, CErrorHo
     }
   }
   value.SetType(type);
-  if (binary) {
-    value.Set(&buffer.Pointer());
-  } else {
-    value.SetFromBuffer(buffer.pszGet(), buffer.nGetLength());
+  // The value keeps a copy of its own: one that memory refused would pass an empty value for the file's text.
+  const std::int32_t set =
+      binary ? value.Set(&buffer.Pointer()) : value.SetFromBuffer(buffer.pszGet(), buffer.nGetLength());
+  if (!bHostStored(set)) {
+    value.SetType(HOST_TYPE_EMPTY);
+    RecordOutOfMemory(holder);
+    return 0;
   }
   value.SetFlags(0);
   file.Close();

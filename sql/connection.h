@@ -33,6 +33,12 @@ class CXError;
 class IHostConnectionDescription;
 
 inline constexpr std::uint32_t DBMS_KIND_ORACLE = 1;
+
+// One unit of a bare (unquoted) name as Oracle holds it: the lower-case letters of ASCII and Latin-1 in upper case.
+inline char16_t FoldBareNameUnit(char16_t c) {
+  if ((c >= u'a' && c <= u'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) return static_cast<char16_t>(c - 0x20);
+  return c == 0xFF ? char16_t{0x178} : c;
+}
 inline constexpr std::uint32_t SESSION_CODE_PAGE_UNSET = 0xFFFFFFFF;
 inline constexpr std::uint32_t SESSION_CODE_PAGE_UTF16 = 0xFFFFFFFE;
 

@@ -866,9 +866,7 @@ int CConnection::nServerHeldName(CErrorHolder* holder, const char16_t* name, CTS
         continue;
       }
     } else if (m_nDbmsKind == 1) {
-      // Oracle folds a bare name to upper case, the lower-case letters of Latin-1 with ASCII's.
-      if ((c >= u'a' && c <= u'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) c = static_cast<char16_t>(c - 0x20);
-      if (c == 0xFF) c = 0x178;
+      c = FoldBareNameUnit(c);
     }
     held.AppendChar(c);
   }

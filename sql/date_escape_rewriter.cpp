@@ -56,6 +56,29 @@ bool bReadPart(const char16_t* text, std::size_t count, std::int32_t& out) {
   return true;
 }
 
+// The unit after what opens at `at`: a brace inside a string literal, a quoted name or a comment is their text, not an
+// escape, and an apostrophe in a name or a comment opens no literal. A doubled quote stays inside its literal or
+// name; what is left open runs to the end of the text.
+char16_t* pszSkipText(char16_t* at) {
+  const char16_t c = *at;
+  if (c == u'\'' || c == u'"') {
+    ++at;
+    while (*at && (*at != c || at[1] == c)) at += *at == c ? 2 : 1;
+    return *at ? at + 1 : at;
+  }
+  if (c == u'-' && at[1] == u'-') {
+    while (*at && *at != u'\r' && *at != u'\n') ++at;
+    return at;
+  }
+  if (c == u'/' && at[1] == u'*') {
+    for (at += 2; *at; ++at) {
+      if (at[0] == u'*' && at[1] == u'/') return at + 2;
+    }
+    return at;
+  }
+  return at + 1;
+}
+
 }  // namespace
 
 char16_t* CDateEscapeRewriter::pszBuildDateMode1(std::int32_t year, std::int32_t month, std::int32_t day,
@@ -154,14 +177,8 @@ char16_t* CDateEscapeRewriter::bRewrite(char16_t* text) {
   if (!text) return nullptr;
   char16_t* search = text;
   for (;;) {
-    // A brace inside a string literal is the literal's text, not an escape: the literal is skipped whole, a doubled
-    // quote staying inside it.
     char16_t* open = search;
-    while (*open && *open != u'{') {
-      if (*open++ != u'\'') continue;
-      while (*open && (*open != u'\'' || open[1] == u'\'')) open += *open == u'\'' ? 2 : 1;
-      if (*open) ++open;
-    }
+    while (*open && *open != u'{') open = pszSkipText(open);
     if (!*open) break;
     char16_t* close = open + 1;
     while (*close && *close != u'}') ++close;

@@ -37,8 +37,8 @@ class CObjectHashMap : public CHashTable {
   std::uint64_t m_nCachedValue = 0;
 };
 
-// Text keys: a heap copy of the text as the key, hashed and compared as table names are (the runtime's folding,
-// case and non-spacing marks ignored).
+// Text keys: a heap copy of the text as the key, hashed as table names are (the runtime's folding, case and
+// non-spacing marks ignored) and compared as the server tells its objects apart (see nCompareTextKeys).
 std::uint32_t nHashTextKey(std::uint64_t key);
 int nCompareTextKeys(std::uint64_t a, std::uint64_t b);
 inline std::uint64_t nTextKey(const char16_t* text) { return reinterpret_cast<std::uintptr_t>(text); }

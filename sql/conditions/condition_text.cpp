@@ -147,8 +147,14 @@ int CConditionNode::bBuildColumnReference(CSqlRewriter* rewriter, std::int32_t r
   SComparedColumn compared;
   compared.pColumn = m_pColumn;
   compared.nType = m_pColumn->nGetType();
+  // The column's qualifier is the alias already quoted and ending with its period (as it starts the column's SQL
+  // name); the operand writer adds the period itself, and a quoted name stays as it is when quoted again.
   const char16_t* qualifier = m_pColumn->pszGetQualifierText();
-  compared.pszTable = qualifier && qualifier[0] ? qualifier : nullptr;
+  std::size_t qualifierLength = qualifier ? std::char_traits<char16_t>::length(qualifier) : 0;
+  if (qualifierLength > 0 && qualifier[qualifierLength - 1] == u'.') --qualifierLength;
+  const CTString table(qualifier ? qualifier : u"", qualifierLength);
+  if (table.nGetLength() != qualifierLength) return rewriter->bRaiseOutOfMemory(REWRITER_POINT_GROWTH);
+  compared.pszTable = qualifierLength > 0 ? table.pszGet() : nullptr;
   compared.pszColumn = m_pColumn->pszGetCaption();
   compared.bExactCase = m_pColumn->bHasServerCaption();
   // A column numbered from a sequence is named as the query names it: the query's item, with its table.

@@ -243,6 +243,20 @@ int CSqlRewriter::bWriteTableReference(std::uint64_t* position, const char16_t* 
       const std::uint32_t aliasStart = file->nGetAliasStart();
       const std::uint32_t aliasEnd = file->nGetAliasEnd();
       if (aliasStart != 0 || aliasEnd != 0) {
+        // Oracle takes a table's alias only without AS (ORA-00933): the word goes, the blank before it stays.
+        if (m_pConnection->nGetDbmsKind() == DBMS_KIND_ORACLE && *position < aliasStart) {
+          std::uint64_t at = *position;
+          while (at < aliasStart && bIsBlank(source[at])) ++at;
+          std::uint64_t after = at + 2;
+          if (at > *position && after < aliasStart && (source[at] == u'A' || source[at] == u'a') &&
+              (source[at + 1] == u'S' || source[at + 1] == u's') && bIsBlank(source[after])) {
+            while (after < aliasStart && bIsBlank(source[after])) ++after;
+            if (after == aliasStart) {
+              if (!bCopySource(source, position, at)) return 0;
+              SkipSource(source, position, aliasStart);
+            }
+          }
+        }
         if (!bCopySource(source, position, aliasStart) || !bWriteTableAlias(query, file, text) ||
             !bHasText(file->pszGetAlias(), text) || !nAppendText(text.pszGet())) {
           return 0;

@@ -127,14 +127,15 @@ struct SHeapText {
   ~SHeapText() { FreeText(psz); }
 };
 
-// Quoting gives the name as it is, or each of its parts (the name, or each "."-separated part of a dotted name)
-// between the dialect's quotes: a text of another length, or of the name's length but another text, lost a piece
-// when memory ran out.
+// Quoting gives the name as it is, or the name between the dialect's quotes: a text of another length, or of the
+// name's length but another text, lost a piece when memory ran out. A dotted name quotes only the parts that need it
+// (S."ORDER"), so no length tells it whole: the connection's quoting answers 0 for one built short, and only a
+// copy made without a connection is checked here.
 bool bQuotedWhole(const CConnection* connection, const char16_t* name, const CTString& quoted, bool dotted) {
   const std::u16string_view plain(name ? name : u"");
   const std::u16string_view written(quoted.pszGet(), quoted.nGetLength());
+  if (dotted && connection) return !written.empty() || plain.empty();
   if (written.size() == plain.size()) return written == plain;
-  const std::size_t parts = 1 + (dotted ? static_cast<std::size_t>(std::count(plain.begin(), plain.end(), u'.')) : 0);
   const std::u16string_view close(connection ? connection->pszGetClosingQuote() : u"");
   const std::size_t quotes = connection ? std::u16string_view(connection->pszGetOpeningQuote()).size() + close.size()
                                         : 0;
@@ -144,7 +145,7 @@ bool bQuotedWhole(const CConnection* connection, const char16_t* name, const CTS
        at = plain.find(close, at + close.size())) {
     doubled += close.size();
   }
-  return written.size() == plain.size() + parts * quotes + doubled;
+  return written.size() == plain.size() + quotes + doubled;
 }
 
 }  // namespace

@@ -324,11 +324,12 @@ bool bMatchesExactly(const char16_t* text, std::size_t at, std::size_t length, c
 std::size_t nLength(const char16_t* text) { return text ? std::char_traits<char16_t>::length(text) : 0; }
 
 // The end of a '...' literal opened at `at` (the index after its closing quote, the text's end when unclosed): a
-// quote doubled or after a backslash does not close it.
-std::size_t nSkipLiteral(const char16_t* text, std::size_t at, std::size_t length) {
+// doubled quote does not close it, nor in a dialect with backslash escapes a quote after a backslash. In Oracle text
+// a backslash is a character like another: 'C:\' is closed.
+std::size_t nSkipLiteral(const char16_t* text, std::size_t at, std::size_t length, bool backslashes) {
   std::size_t i = at + 1;
   while (i < length) {
-    if (text[i] == u'\\' && i + 1 < length) {
+    if (backslashes && text[i] == u'\\' && i + 1 < length) {
       i += 2;
     } else if (text[i] == u'\'') {
       if (i + 1 < length && text[i + 1] == u'\'') {
@@ -343,6 +344,11 @@ std::size_t nSkipLiteral(const char16_t* text, std::size_t at, std::size_t lengt
   return length;
 }
 
+// Every dialect the rewriter writes for but Oracle reads a backslash in a literal as escaping the next character.
+bool bBackslashEscapes(const CConnection* connection) {
+  return connection && connection->nGetDbmsKind() != DBMS_KIND_ORACLE;
+}
+
 // What a scan of SQL text steps over as a whole: literals, and as asked comments and quoted names.
 struct SSqlTextSkipper {
   const char16_t* text;
@@ -350,11 +356,12 @@ struct SSqlTextSkipper {
   bool comments;
   const char16_t* openQuote;  // null or empty: names are not skipped
   const char16_t* closeQuote;
+  bool backslashes = false;  // the dialect escapes a quote with a backslash
 
   // The index after the literal, comment or quoted name that starts at `at`; `at` when none starts there.
   std::size_t nSkip(std::size_t at) const {
     const char16_t c = text[at];
-    if (c == u'\'') return nSkipLiteral(text, at, length);
+    if (c == u'\'') return nSkipLiteral(text, at, length, backslashes);
     if (comments && c == u'-' && at + 1 < length && text[at + 1] == u'-') {
       // A line comment ends at either line end: texts written on any system reach the driver.
       std::size_t i = at + 2;
@@ -439,7 +446,8 @@ struct SStatementShape {
 
 SStatementShape ReadStatementShape(const char16_t* text, std::size_t length, CConnection* connection) {
   const SSqlTextSkipper skipper{text, length, true, connection ? connection->pszGetOpeningQuote() : nullptr,
-                                connection ? connection->pszGetClosingQuote() : nullptr};
+                                connection ? connection->pszGetClosingQuote() : nullptr,
+                                bBackslashEscapes(connection)};
   SStatementShape shape;
   nWalkStatement(
       skipper, 0,
@@ -500,14 +508,15 @@ bool bStartsWithKeyword(const char16_t* text, const char16_t* keyword) {
 }
 
 std::int64_t nFindKeywordBackward(const char16_t* text, std::int64_t length, const char16_t* keyword,
-                                  std::int64_t from, const char16_t* openQuote, const char16_t* closeQuote) {
+                                  std::int64_t from, const char16_t* openQuote, const char16_t* closeQuote,
+                                  bool backslashes) {
   if (!text || !keyword || !*keyword) return -1;
   const std::size_t size = length < 0 ? nLength(text) : static_cast<std::size_t>(length);
   const std::size_t wordLength = nLength(keyword);
   // The last match starting at or before `from`. Literals and quoted names are read from the start, where they open,
   // so that a quote inside one is never taken for an opening one as a scan from the end would.
   const std::size_t limit = from < 0 || static_cast<std::size_t>(from) >= size ? size : static_cast<std::size_t>(from);
-  const SSqlTextSkipper skipper{text, size, false, openQuote, closeQuote};
+  const SSqlTextSkipper skipper{text, size, false, openQuote, closeQuote, backslashes};
   std::int64_t found = -1;
   std::size_t i = 0;
   while (i < size && i <= limit) {
@@ -666,7 +675,8 @@ int CSqlRewriter::bCollectSegments(CQueryDescription* query, CSqlRewriter* filte
       // follows it, on the separator before that clause's keyword.
       auto before = [&](const char16_t* keyword, std::uint32_t from) -> std::uint64_t {
         const std::int64_t at =
-            nFindKeywordBackward(source, static_cast<std::int64_t>(length), keyword, from, open, close);
+            nFindKeywordBackward(source, static_cast<std::int64_t>(length), keyword, from, open, close,
+                                 bBackslashEscapes(m_pConnection));
         return at > 0 ? static_cast<std::uint64_t>(at - 1) : (from > 0 ? from - 1 : 0);
       };
       std::uint64_t at = length;
@@ -741,7 +751,8 @@ std::uint64_t CSqlRewriter::nOrderByCut(const char16_t* source, std::uint64_t fr
   // writes it, in capitals, else in small letters.
   const SSqlTextSkipper skipper{source, static_cast<std::size_t>(length), true,
                                 m_pConnection ? m_pConnection->pszGetOpeningQuote() : nullptr,
-                                m_pConnection ? m_pConnection->pszGetClosingQuote() : nullptr};
+                                m_pConnection ? m_pConnection->pszGetClosingQuote() : nullptr,
+                                bBackslashEscapes(m_pConnection)};
   for (const char16_t* clause : {u"ORDER BY", u"order by"}) {
     const std::size_t at = nWalkStatement(
         skipper, static_cast<std::size_t>(from), [](std::size_t, std::size_t) {},
@@ -836,7 +847,7 @@ int CSqlRewriter::bScanNamedParameters(const char16_t* source, CRefPtrArray& seg
   if (prefix.bIsEmpty() || !source) return 1;
   const std::size_t length = nLength(source);
   const std::size_t prefixLength = prefix.nGetLength();
-  const SSqlTextSkipper skipper{source, length, true, nullptr, nullptr};
+  const SSqlTextSkipper skipper{source, length, true, nullptr, nullptr, bBackslashEscapes(m_pConnection)};
   std::size_t i = 0;
   while (i < length) {
     const std::size_t next = skipper.nSkip(i);

@@ -514,8 +514,11 @@ std::int64_t nFindLeadingKeyword(const char16_t* text, const char16_t* keyword);
 bool bStartsWithKeyword(const char16_t* text, const char16_t* keyword);
 // The last match of the keyword (upper case) from `from` (-1: the end) towards the start, standing between
 // separators (or the text's ends), outside '...' literals and the quoted names between the quotes; -1 when absent.
+// Only a doubled quote stays inside a literal, as Oracle reads it, unless `backslashes` (a dialect whose backslash
+// escapes the quote after it).
 std::int64_t nFindKeywordBackward(const char16_t* text, std::int64_t length, const char16_t* keyword,
-                                  std::int64_t from, const char16_t* openQuote, const char16_t* closeQuote);
+                                  std::int64_t from, const char16_t* openQuote, const char16_t* closeQuote,
+                                  bool backslashes = false);
 // After separators, one name into out: "..." or [...] without the quotes, else up to the next separator. The
 // position after it.
 std::size_t nReadIdentifier(const char16_t* text, std::size_t position, CTString& out);

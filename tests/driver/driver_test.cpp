@@ -194,6 +194,15 @@ TEST_F(DriverTest, ConnectionTextAndItsKeys) {
   CallSlot<int>(driver, kClose, &lower);
   EXPECT_EQ(driver->nGetConnectionCount(), 0u);
   EXPECT_EQ(upper.References() + lower.References(), 2);
+
+  // A password in another case is another logon, which the server judges.
+  upper.SetText(D::kPassword, u"tiger");
+  lower.SetText(D::kPassword, u"TIGER");
+  EXPECT_EQ(CallSlot<int>(driver, kOpen, &upper), 1);
+  EXPECT_EQ(CallSlot<int>(driver, kOpen, &lower), 1);
+  EXPECT_EQ(driver->nGetConnectionCount(), 2u);
+  CallSlot<int>(driver, kClose, &upper);
+  CallSlot<int>(driver, kClose, &lower);
 }
 
 TEST_F(DriverTest, OpenKeepsTheConnectionUntilClosed) {
@@ -497,6 +506,16 @@ TEST_F(DriverTest, AccessInterfacesAreRegisteredByTableAndConnection) {
   auto* again = CallSlot<CAccessInterface*>(driver, kGetInterface, Host(), &table);
   EXPECT_EQ(again, first);
   EXPECT_EQ(driver->nGetAccessInterfaceCount(), 1u);
+  // Names the server holds apart are two tables, whatever the runtime's folding makes of them.
+  qzrt::TableDescription accented(u"\u00C9MP");
+  qzrt::TableDescription quotedUpper(u"\"EMP\"");
+  qzrt::TableDescription quotedLower(u"\"emp\"");
+  auto* second = CallSlot<CAccessInterface*>(driver, kGetInterface, Host(), &accented);
+  auto* third = CallSlot<CAccessInterface*>(driver, kGetInterface, Host(), &quotedUpper);
+  auto* fourth = CallSlot<CAccessInterface*>(driver, kGetInterface, Host(), &quotedLower);
+  EXPECT_NE(second, first);
+  EXPECT_NE(fourth, third);
+  for (CAccessInterface* other : {second, third, fourth}) CallSlot<std::int32_t>(other, 6);
   qzrt::FileHandle context(1, 9);
   EXPECT_EQ(CallSlot<int>(driver, kSetStateByName, &context, 3u), 1);  // no table of that name: 1
 

@@ -130,7 +130,8 @@ TEST(CDateTime, AbovePrefixExamples) {
   CDateTime v;
   for (Case c : {Case{u"2024", 2025, 1, 1, 0}, Case{u"202412", 2025, 1, 1, 0}, Case{u"2024011", 2024, 1, 20, 0},
                  Case{u"202403", 2024, 4, 1, 0}, Case{u"20240228", 2024, 2, 29, 0}, Case{u"2023022", 2023, 3, 1, 0},
-                 Case{u"20240101 05", 2024, 1, 1, 6}, Case{u"20240101 ", 2024, 1, 2, 0}}) {
+                 Case{u"20240101 05", 2024, 1, 1, 6}, Case{u"20240101 ", 2024, 1, 2, 0},
+                 Case{u"15000228", 1500, 2, 29, 0}}) {
     SCOPED_TRACE(std::string(c.prefix, c.prefix + std::char_traits<char16_t>::length(c.prefix)));
     ASSERT_TRUE(v.bSetAboveDateTimePrefix(c.prefix));
     ExpectFields(v, c.year, c.month, c.day, c.hour, 0, 0, 0);

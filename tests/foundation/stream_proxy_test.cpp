@@ -69,6 +69,14 @@ TEST_F(StreamProxyTest, AStreamHandedInIsLetGoAtClose) {
     EXPECT_EQ(stream->nGetRefCount(), 1u);
   }
   stream->nRelease();
+
+  // Handed again the stream whose last reference it holds, the proxy keeps it.
+  CStreamProxy proxy;
+  auto* only = new IXStream();
+  proxy.SetInner(only);
+  proxy.SetInner(only);
+  EXPECT_EQ(proxy.pGetInner(), only);
+  EXPECT_EQ(only->nGetRefCount(), 1u);
 }
 
 TEST_F(StreamProxyTest, CopiesBetweenProxies) {

@@ -192,6 +192,8 @@ TEST(SqlTextBufferTest, Utf8ModeKeepsCharactersWhole) {
   EXPECT_EQ(std::string(sql.pszGetNarrow()), "ca");
   sql.DeleteRange(9, 1);
   EXPECT_EQ(std::string(sql.pszGetNarrow()), "ca");
+  sql.ReplaceRange(9, 1, u"x", 1);
+  EXPECT_EQ(std::string(sql.pszGetNarrow()), "ca") << "past the end, as in UTF-16";
 }
 
 TEST(SqlTextBufferTest, DoubleByteModeMatchesWholeCharactersOnly) {

@@ -58,33 +58,36 @@ TEST_F(ValueFileMemoryTest, AFileTooLargeForMemoryReportsOutOfMemory) {
   const std::string content(3 * VALUE_FILE_BLOCK_SIZE + 100, 'v');
   Put("large", content);
   const std::u16string path = WidePath("large");
-  int outOfMemory = 0;
-  int loaded = 0;
-  const std::uint64_t runs = nRunUntilDone([&] {
-    CErrorHolder holder;
-    CValueItem item;
-    const int ok = bLoadValueFromFile(&item, path.c_str(), &holder, 1);
-    CPause pause;
-    if (ok) {
-      ++loaded;
-      EXPECT_FALSE(holder.bHasError());
-      EXPECT_EQ(item.Value().nGetType(), HOST_TYPE_BINARY_BUFFER);
-      std::size_t size = 0;
-      EXPECT_FALSE(bHostFailed(item.Value().nGetSizeWithTerminator(&size)));
-      EXPECT_GE(size, content.size());
-      return;
-    }
-    EXPECT_TRUE(holder.bHasError());
-    EXPECT_EQ(item.Value().nGetType(), HOST_TYPE_EMPTY);  // nothing half-loaded
-    CXError* error = holder.pGetEmbeddedObject();
-    if (error->nGetMessageCount() > 0 && error->nGetMessageAt(0) == 25193u) {
-      EXPECT_EQ(error->nGetSystemCode(), 14u);
-      ++outOfMemory;
-    }
-  }, kFileLayerThrows);
-  EXPECT_GE(runs, 3u);
-  EXPECT_GE(outOfMemory, 1);  // the runtime string that could not be sized, reported as lack of memory
-  EXPECT_GE(loaded, 2);       // the untouched run and the last one
+  for (const int binary : {1, 0}) {
+    SCOPED_TRACE(binary);
+    int outOfMemory = 0;
+    int loaded = 0;
+    const std::uint64_t runs = nRunUntilDone([&] {
+      CErrorHolder holder;
+      CValueItem item;
+      const int ok = bLoadValueFromFile(&item, path.c_str(), &holder, binary);
+      CPause pause;
+      if (ok) {
+        ++loaded;
+        EXPECT_FALSE(holder.bHasError());
+        EXPECT_EQ(item.Value().nGetType(), binary ? HOST_TYPE_BINARY_BUFFER : HOST_TYPE_TEXT_BUFFER);
+        std::size_t size = 0;
+        EXPECT_FALSE(bHostFailed(item.Value().nGetSizeWithTerminator(&size)));
+        EXPECT_GE(size, content.size());
+        return;
+      }
+      EXPECT_TRUE(holder.bHasError());
+      EXPECT_EQ(item.Value().nGetType(), HOST_TYPE_EMPTY);  // nothing half-loaded
+      CXError* error = holder.pGetEmbeddedObject();
+      if (error->nGetMessageCount() > 0 && error->nGetMessageAt(0) == 25193u) {
+        EXPECT_EQ(error->nGetSystemCode(), 14u);
+        ++outOfMemory;
+      }
+    }, kFileLayerThrows);
+    EXPECT_GE(runs, 3u);
+    EXPECT_GE(outOfMemory, 1);  // the runtime string that could not be sized, reported as lack of memory
+    EXPECT_GE(loaded, 2);       // the untouched run and the last one
+  }
 }
 
 TEST_F(ValueFileMemoryTest, ASavedValueIsWholeOrReportedWithItsFileUntouched) {

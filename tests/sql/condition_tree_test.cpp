@@ -226,6 +226,8 @@ TEST_F(ConditionTreeTest, NestedTreeWritesItsTextAndPlacesItsParameters) {
   EXPECT_EQ(tree->nGetNullFlag(Col(u"E")), 1u) << "only one side of the OR compares E";
   EXPECT_EQ(Write(Br(COND_NOT, Cmp(COND_EQ, u"A", Int(2)))), u" NOT (A=? AND A IS NOT NULL)")
       << "NULL rows pass the negation, as its null flags say";
+  Col(u"A")->SetTexts(u"", u"e.");
+  EXPECT_EQ(Write(Cmp(COND_EQ, u"A", Int(1))), u"e.A=?") << "a query's alias qualifies with one period";
 }
 
 TEST_F(ConditionTreeTest, NullAlternativesFollowTheNullOrder) {

@@ -297,6 +297,7 @@ TEST_F(ConnectionTest, IdentifiersAreQuotedWhenTheDialectNeedsIt) {
       {1, u"\"", u"\"Q\"", u"\"Q\"", u"\"Q\"", u"\"\"\"Q\"\"\""},
       {1, u"\"", u"\u00C9T\u00C9", u"\u00C9T\u00C9", u"\u00C9T\u00C9", u"\u00C9T\u00C9"},
       {1, u"\"", u"\u00E9t\u00E9", u"\u00E9t\u00E9", u"\u00E9t\u00E9", u"\"\u00E9t\u00E9\"", u"\u00C9T\u00C9"},
+      {1, u"\"", u"ca\u00FF", u"ca\u00FF", u"ca\u00FF", nullptr, u"CA\u0178"},  // y diaeresis folds out of Latin-1
       {1, u"\"", u"s.Varchar2", u"s.Varchar2", u"s.\"VARCHAR2\""},
       {1, u"\"", u"A\"B", u"\"A\"\"B\"", u"\"A\"\"B\""},
       {0, u"[", u"order", u"[order]", u"[order]"},

@@ -112,6 +112,9 @@ TEST(DateEscapeRewriterTest, StatementsWithSeveralGroups) {
       // A brace inside a string literal is its text; the escape after it is one.
       {1, u"s='see {d ''2024-03-15''} here' AND d={d '2024-01-02'}",
        u"s='see {d ''2024-03-15''} here' AND d=TO_DATE('20240102','YYYYMMDD')"},
+      // An apostrophe in a quoted name or a comment opens no literal.
+      {1, u"\"O'K\"={d '2024-01-02'} -- it's\n/* ' */ OR e={d '2024-01-04'}",
+       u"\"O'K\"=TO_DATE('20240102','YYYYMMDD') -- it's\n/* ' */ OR e=TO_DATE('20240104','YYYYMMDD')"},
       // A group holding another: the outer keyword decides and the inner escape goes with it.
       {1, u"{fn F({d '2024-03-15'})}", nullptr},
       {1, u"no braces", nullptr},

@@ -162,6 +162,12 @@ TEST_F(RewriterClausesTest, SelectListQualifiesItsColumnsForASelectAndEndsWithTh
   rewriter->ExtraSelectText() = u"ROWIDTOCHAR(ROWID)";
   EXPECT_EQ(SelectList(), u"SELECT \"E\".\"ID\", \"E\".\"NAME\",ROWIDTOCHAR(ROWID)");
   EXPECT_EQ(rest, u" FROM EMP E");
+  Restart();
+
+  // Oracle quotes only the parts of a table name that need it.
+  Statement(u"SELECT A FROM S.ORDER", 1, 1);
+  Item(u"S.ORDER", u"A", u"A");
+  EXPECT_EQ(SelectList(), u"SELECT S.\"ORDER\".A");
 }
 
 TEST_F(RewriterClausesTest, InsertColumnsAreWrittenAloneAndAnUnmeasuredListEndsAfterItsStar) {
@@ -201,8 +207,9 @@ TEST_F(RewriterClausesTest, AnAliasAfterASIsQuotedAndANameStartingWithThoseLette
 class TableReferenceTest : public RewriterClausesTest {
  protected:
   // Both tables of "SELECT A FROM EMP E, DEPT" written one after the other, then the rest of the text.
-  std::u16string Write(std::uint32_t queryKind, std::uint32_t dbmsKind, std::int32_t major) {
-    Statement(u"SELECT A FROM EMP E, DEPT", queryKind, dbmsKind, major);
+  std::u16string Write(std::uint32_t queryKind, std::uint32_t dbmsKind, std::int32_t major,
+                       const char16_t* text = u"SELECT A FROM EMP E, DEPT") {
+    Statement(text, queryKind, dbmsKind, major);
     dialect->recordLock = u"WITH (ROWLOCK)";
     emp.Text(Span(source, u"EMP").first, Span(source, u"EMP").second)
         .AliasText(Span(source, u"E,").first, Span(source, u"E,").first + 1);
@@ -238,6 +245,10 @@ TEST_F(TableReferenceTest, Kind8BeforeVersion10TakesTheHint) {
 
 TEST_F(TableReferenceTest, QueryKind2TakesNoHint) {
   EXPECT_EQ(Write(2, 2, -1), u"SELECT A FROM \"SCOTT\".\"EMP\" \"E\", \"DEPT\"");
+}
+
+TEST_F(TableReferenceTest, OracleTakesAnAliasWithoutItsAs) {
+  EXPECT_EQ(Write(2, 1, -1, u"SELECT A FROM EMP AS E, DEPT"), u"SELECT A FROM SCOTT.EMP E, DEPT");
 }
 
 TEST_F(TableReferenceTest, AFailureWhileATableIsWrittenFailsTheStatementWithItsText) {

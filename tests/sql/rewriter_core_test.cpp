@@ -156,12 +156,12 @@ TEST(RewriterKeywordTest, BackwardSearchSkipsLiteralsAndQuotedNames) {
   EXPECT_EQ(nFindKeywordBackward(u"a limit 1 LIMIT 2", -1, u"LIMIT", -1, q, q), 10);
   EXPECT_EQ(nFindKeywordBackward(u"a limit 1 LIMIT 2", -1, u"LIMIT", 9, q, q), 2) << "from an index";
   EXPECT_EQ(nFindKeywordBackward(u"a LIMITED b", -1, u"LIMIT", -1, q, q), -1) << "a word, not a part of one";
-  EXPECT_EQ(nFindKeywordBackward(u"x(LIMIT)", -1, u"LIMIT", -1, q, q), 2);
+  EXPECT_EQ(nFindKeywordBackward(u"x(LIMIT)", -1, u"LIMIT", -1, q, q, true), 2);
   // A doubled quote and a quote after a backslash leave the literal open.
-  EXPECT_EQ(nFindKeywordBackward(u"a LIMIT 1 'it''s LIMIT 2'", -1, u"LIMIT", -1, q, q), 2);
-  EXPECT_EQ(nFindKeywordBackward(u"a LIMIT 1 'it\\'s LIMIT 2'", -1, u"LIMIT", -1, q, q), 2);
+  EXPECT_EQ(nFindKeywordBackward(u"a LIMIT 1 'it''s LIMIT 2'", -1, u"LIMIT", -1, q, q, true), 2);
+  EXPECT_EQ(nFindKeywordBackward(u"a LIMIT 1 'it\\'s LIMIT 2'", -1, u"LIMIT", -1, q, q, true), 2);
   EXPECT_EQ(nFindKeywordBackward(u"a LIMIT 1 'x' LIMIT 2", -1, u"LIMIT", -1, q, q), 14);
-  EXPECT_EQ(nFindKeywordBackward(u"a LIMIT 1 \"b LIMIT c\"", -1, u"LIMIT", -1, q, q), 2);
+  EXPECT_EQ(nFindKeywordBackward(u"a LIMIT 1 \"b LIMIT c\"", -1, u"LIMIT", -1, q, q, true), 2);
   EXPECT_EQ(nFindKeywordBackward(u"a LIMIT 1 [b LIMIT c]", -1, u"LIMIT", -1, u"[", u"]"), 2);
   EXPECT_EQ(nFindKeywordBackward(u"a LIMIT 1 \"b LIMIT c\"", -1, u"LIMIT", -1, nullptr, nullptr), 13)
       << "a dialect without quotes has no quoted names";
@@ -345,6 +345,7 @@ TEST_F(RewriterCoreTest, DroppedOrderByIsTheStatementsOwnClause) {
       {u"SELECT ROW_NUMBER() OVER (ORDER BY a) FROM t ORDER BY a",
        u"SELECT ROW_NUMBER() OVER (ORDER BY a) FROM t "},
       {u"SELECT a FROM t ORDER BY a order by b", u"SELECT a FROM t "},
+      {u"SELECT 'C:\\' FROM t ORDER BY a", u"SELECT 'C:\\' FROM t "},  // a backslash escapes nothing
   };
   for (const Case& c : cases) {
     const Translated cut = PassThrough(Rewriter(1), c.text, 0);
@@ -398,9 +399,9 @@ TEST_F(NamedParameterTest, ColonParametersOutsideLiteralsAndComments) {
   parameters.Declare(u"p2", &untyped);
   TestRewriter* r = Rewriter(1, true);
   const Translated t = PassThrough(
-      r, u"SELECT a FROM t WHERE b = :p1 AND s = 'a:b' -- note :x\nAND c = :P2 /* :y */ AND d = :p1");
+      r, u"SELECT a FROM t WHERE b = :p1 AND s IN ('C:\\', 'a:b') -- note :x\nAND c = :P2 /* :y */ AND d = :p1");
   ASSERT_EQ(t.result, 1);
-  EXPECT_EQ(t.text, u"SELECT a FROM t WHERE b =  AND s = 'a:b' -- note :x\nAND c =  /* :y */ AND d = ");
+  EXPECT_EQ(t.text, u"SELECT a FROM t WHERE b =  AND s IN ('C:\\', 'a:b') -- note :x\nAND c =  /* :y */ AND d = ");
   ASSERT_EQ(r->nGetParameterCount(), 3u);
   CValueLeaf* first = r->pGetParameter(0);
   EXPECT_EQ(first->nGetPosition(), 26u);
