@@ -180,6 +180,9 @@ class COracleConnection : public CConnectionOra {
   std::uint32_t m_nEnvCreateState = 0;
   std::uint32_t m_nInitializeState = 0;
   std::uint32_t m_bNoDistributedTransactions = 0;      // 1: no global-transaction calls
+  // The transaction handle a DDL statement took off the session and could not bring back (nullptr: none): the
+  // connection's next statement brings it back before it runs, and its level forgets it when it ends.
+  void* m_pTransactionLeftDetached = nullptr;
   std::uint32_t m_nSessionMode = 0;
   // Set while the NLS parameter lists are read: an error of those queries adds no lists of its own.
   std::uint32_t m_bReadingNlsParameters = 0;

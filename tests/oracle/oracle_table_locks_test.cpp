@@ -108,19 +108,31 @@ TEST_F(OracleTableLocks, ARecordLockAndItsReleaseTouchNothingElseOfTheConnection
     ASSERT_TRUE(Sql(u"DROP TABLE T")) << Dump(*holder);
   }
 
-  // Released, or closed with the table, while a transaction is open: the transaction's add stays its own.
-  for (const bool close : {false, true}) {
-    SCOPED_TRACE(close ? "close" : "release");
+  // Released, or closed with the table, while a transaction is open: the transaction's add stays its own. A
+  // release whose commit and rollback are refused leaves the lock to a later release, and the add to the program.
+  enum { RELEASE, CLOSE, REFUSED };
+  for (const int end : {RELEASE, CLOSE, REFUSED}) {
+    SCOPED_TRACE(end);
     MakeTable(3);
     ASSERT_EQ(Read(READ_FIRST), 1);
     ASSERT_EQ(Lock(2), 1) << Dump(*holder);
     ASSERT_TRUE(begin()) << Dump(*holder);
     ASSERT_EQ(add(8), 1) << Dump(*holder);
-    ASSERT_EQ(Read(READ_FIRST), 1);
-    ASSERT_EQ(close ? subject->bClose() : Lock(0), 1) << Dump(*holder);
+    // The refused release is asked for alone: a read releases the lock it lands on.
+    ASSERT_EQ(Read(READ_FIRST, end == REFUSED ? 4 : 1), 1);
+    if (end == REFUSED) {
+      StandIn::Get().InjectStatus("OCITransCommit", 1, -1, 3113);
+      StandIn::Get().InjectStatus("OCITransRollback", 1, -1, 3113);
+      ASSERT_EQ(Lock(0), 0);
+      ASSERT_EQ(connection->bCommitLevel(holder, nullptr), 1) << Dump(*holder);
+      EXPECT_EQ(Fetch(u"SELECT COUNT(*) FROM T"), u"4");
+    }
+    ASSERT_EQ(end == CLOSE ? subject->bClose() : Lock(0), 1) << Dump(*holder);
     EXPECT_EQ(SecondLocks(1), 0u);
-    ASSERT_EQ(connection->bRollbackLevel(holder, nullptr), 1) << Dump(*holder);
-    EXPECT_EQ(Fetch(u"SELECT COUNT(*) FROM T"), u"3");
+    if (end != REFUSED) {
+      ASSERT_EQ(connection->bRollbackLevel(holder, nullptr), 1) << Dump(*holder);
+      EXPECT_EQ(Fetch(u"SELECT COUNT(*) FROM T"), u"3");
+    }
     ASSERT_TRUE(Sql(u"DROP TABLE T")) << Dump(*holder);
   }
 
