@@ -44,12 +44,17 @@ COracleTransaction::COracleTransaction(COracleConnection* owner) : CTransaction(
 COracleTransaction::~COracleTransaction() {
   if (!m_pHandle) return;
   bSetOnServiceContext(nullptr, 0);
-  // A branch kept after its end failed is rolled back with the level's last chance to reach it.
-  if (bIsActive() || m_bDetached) bRollbackLevel(nullptr);
+  // A branch kept after its end failed is rolled back with the level's last chance to reach it. A level the session
+  // ended with another has nothing left: its rollback would undo the session's work since.
+  if ((bIsActive() || m_bDetached) && !bEndedWithSession()) bRollbackLevel(nullptr);
   FreeHandle();
 }
 
 COracleConnection* COracleTransaction::Connection() const { return static_cast<COracleConnection*>(pGetOwner()); }
+
+bool COracleTransaction::bEndedWithSession() const {
+  return !bGlobal() && m_pHandle && Connection()->m_nSessionTransactionEnds != m_nSessionEndsAtBegin;
+}
 
 bool COracleTransaction::bGlobal() const { return !gbOci7Mode && !Connection()->m_bNoDistributedTransactions; }
 
@@ -114,6 +119,7 @@ int COracleTransaction::bBeginLevel(CErrorHolder* holder) {
   }
   if (result) result = nOciTransStart(c, holder, TRANS_NEW);
   m_bDetached = false;
+  m_nSessionEndsAtBegin = c->m_nSessionTransactionEnds;
   if (result) return 1;
   // A begin that failed leaves the connection as it found it: a handle left on the service context would keep every
   // later statement from committing, so that work answered as done would go with the session. The handle goes too,
@@ -130,6 +136,9 @@ int COracleTransaction::bRollbackLevel(CErrorHolder* holder) { return bEndLevel(
 
 int COracleTransaction::bEndLevel(CErrorHolder* holder, bool commit) {
   COracleConnection* c = Connection();
+  // Without branches the commit or rollback ends the session's one transaction, and with it every other level's
+  // work and record locks.
+  if (!bGlobal()) ++c->m_nSessionTransactionEnds;
   // A level a DDL statement left detached is ended as one: the connection's statements no longer bring it back.
   const bool detached = m_bDetached || (m_pHandle && c->m_pTransactionLeftDetached == m_pHandle);
   if (detached && c->m_pTransactionLeftDetached == m_pHandle) c->m_pTransactionLeftDetached = nullptr;
