@@ -466,7 +466,12 @@ std::vector<Operation> MakeOperations() {
     op.run = [](World& w) { return w.Table().LockRecord(2); };
     op.after = [](World& w, int) {
       EXPECT_TRUE(w.RunSql(u"UPDATE QZ_F SET QTY = 32 WHERE ID = 3")) << w.Session().Error().message;
-      EXPECT_THAT(w.Committed(), ::testing::Contains("3:32")) << "the write was not committed at once";
+      // The OCI7 set has one transaction, which the lock keeps open, and a client without the detach keeps the
+      // lock's branch attached: there the write goes with the lock's release.
+      const char* hidden = std::getenv("QZOCI_HIDDEN_ENTRIES");
+      if (!gbOci7Mode && !(hidden && std::string(hidden).find("OCITransDetach") != std::string::npos)) {
+        EXPECT_THAT(w.Committed(), ::testing::Contains("3:32")) << "the write was not committed at once";
+      }
       if (w.Table().Close()) w.Table().Open();
     };
     op.onSuccess = [](const Rows& rows) { return Replaced(rows, "3", "3:32"); };
