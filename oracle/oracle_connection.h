@@ -182,6 +182,12 @@ class COracleConnection : public CConnectionOra {
   std::uint32_t m_nEnvCreateState = 0;
   std::uint32_t m_nInitializeState = 0;
   std::uint32_t m_bNoDistributedTransactions = 0;      // 1: no global-transaction calls
+  // The transaction handle a DDL statement took off the session and could not bring back (nullptr: none): the
+  // connection's next statement brings it back before it runs, and its level forgets it when it ends.
+  void* m_pTransactionLeftDetached = nullptr;
+  // With the OCI7 set or without distributed transactions the session has one transaction, which every level and
+  // record lock shares: each level's end ends them all. Counted here, so that a level knows it ended with another.
+  std::uint32_t m_nSessionTransactionEnds = 0;
   std::uint32_t m_nSessionMode = 0;
   // Set while the NLS parameter lists are read: an error of those queries adds no lists of its own.
   std::uint32_t m_bReadingNlsParameters = 0;

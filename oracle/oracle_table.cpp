@@ -18,6 +18,7 @@
 #include "host/host_value.h"
 #include "oracle/oracle_connection.h"
 #include "oracle/oracle_cursor.h"
+#include "oracle/oracle_transaction.h"
 #include "oracle/record_lock_entry.h"
 #include "sql/transaction.h"
 
@@ -43,6 +44,11 @@ void SetOut(RuntimeWord out) {
 // A lock of the list: its transaction and mode, and whether the last write under it failed. A lock taken inside
 // the connection's transaction has no transaction of its own: it names the level it lives in and that level's
 // begin, and ends with it.
+bool bEndedWithSession(CTransaction* level) {
+  auto* oracle = dynamic_cast<COracleTransaction*>(level);
+  return oracle && oracle->bEndedWithSession();
+}
+
 class CTableRecordLock final : public CRecordLockEntry {
  public:
   using CRecordLockEntry::CRecordLockEntry;
@@ -56,7 +62,14 @@ class CTableRecordLock final : public CRecordLockEntry {
     m_pLevel = level;
     m_nBegun = level->nGetBeginCount();
   }
-  bool bEnded() const { return m_pLevel && (!m_pLevel->bIsActive() || m_pLevel->nGetBeginCount() != m_nBegun); }
+  // Ended with its level, or with the session's one transaction (with the OCI7 set or without distributed
+  // transactions), which the commit or rollback of any other level or lock of the session ends.
+  bool bEnded() const {
+    auto* own = static_cast<CTransaction*>(pGetObject());
+    const bool ended = bEndedWithSession(own) || bEndedWithSession(m_pLevel);
+    if (own) own->nRelease();
+    return ended || (m_pLevel && (!m_pLevel->bIsActive() || m_pLevel->nGetBeginCount() != m_nBegun));
+  }
   bool m_bWriteFailed = false;
   // The record as last written under a lock of its own transaction (m_bWritten): what the row holds once the
   // release commits, which a read in another session made before that commit did not see. Made with the lock, so
@@ -450,6 +463,8 @@ int CTableOra::bUnlockRecordEntry(CCursor* context) {
 
 int CTableOra::bUnlockAll() {
   if (!m_pLocks) return 1;
+  // A lock the session ended with another has nothing to commit: its commit would end the session's work since.
+  DropEndedLocks();
   int result = 1;
   for (std::uint32_t row = 0; row < m_pLocks->nGetLockSlotCount(); ++row) {
     CRowLockEntry* entry = m_pLocks->pGetLock(row);

@@ -26,11 +26,15 @@ void PutWord(std::uint8_t* at, std::uint32_t value) { std::memcpy(at, &value, si
 // A rollback the client refuses, or cannot make (a client without the call), is asked once more and then sent as a
 // statement: the level has already ended, and work left behind would be committed with the session's next commit
 // as if the program had kept it.
-// A detached level's work is out of the statement's reach until the level is resumed.
-void DiscardWork(COracleConnection* c, bool detached = false) {
-  if (nOciTransRollback(c, nullptr)) return;
-  if (detached) nOciTransStart(c, nullptr, TRANS_RESUME);
+// A detached level's work is out of the statement's reach until the level is resumed; one that would not resume is
+// left as it is: the statement would roll back whatever else the session has attached (the program's own
+// transaction, beside a record lock's), whose commit would then answer 1 without its work.
+// Answers false for that level, still on the server under its identifier.
+bool bDiscardWork(COracleConnection* c, bool detached = false) {
+  if (nOciTransRollback(c, nullptr)) return true;
+  if (detached && !nOciTransStart(c, nullptr, TRANS_RESUME)) return false;
   c->bExecuteSql(nullptr, u"ROLLBACK");
+  return true;
 }
 
 }  // namespace
@@ -40,15 +44,23 @@ COracleTransaction::COracleTransaction(COracleConnection* owner) : CTransaction(
 COracleTransaction::~COracleTransaction() {
   if (!m_pHandle) return;
   bSetOnServiceContext(nullptr, 0);
-  if (bIsActive()) bRollbackLevel(nullptr);
+  // A branch kept after its end failed is rolled back with the level's last chance to reach it. A level the session
+  // ended with another has nothing left: its rollback would undo the session's work since.
+  if ((bIsActive() || m_bDetached) && !bEndedWithSession()) bRollbackLevel(nullptr);
   FreeHandle();
 }
 
 COracleConnection* COracleTransaction::Connection() const { return static_cast<COracleConnection*>(pGetOwner()); }
 
+bool COracleTransaction::bEndedWithSession() const {
+  return !bGlobal() && m_pHandle && Connection()->m_nSessionTransactionEnds != m_nSessionEndsAtBegin;
+}
+
 bool COracleTransaction::bGlobal() const { return !gbOci7Mode && !Connection()->m_bNoDistributedTransactions; }
 
 void COracleTransaction::FreeHandle() {
+  COracleConnection* c = Connection();
+  if (m_pHandle && c->m_pTransactionLeftDetached == m_pHandle) c->m_pTransactionLeftDetached = nullptr;
   nOciHandleFree(Connection(), nullptr, m_pHandle, session_oci::HTYPE_TRANS);
   m_pHandle = nullptr;
 }
@@ -74,6 +86,8 @@ int COracleTransaction::bBeginLevel(CErrorHolder* holder) {
   // only after this call.
   const bool nested = c->bIsTransactionOpen() != 0;
   void* before = c->GetCurrentSession();
+  // A handle kept for a branch that could not be ended names that branch: the new level makes its own.
+  if (m_bDetached) FreeHandle();
   // A lock session that could not be made or set up is gone again: nothing to undo.
   if (!c->bSelectLockSession(holder)) return 0;
   m_pSession = c->GetCurrentSession();
@@ -105,6 +119,7 @@ int COracleTransaction::bBeginLevel(CErrorHolder* holder) {
   }
   if (result) result = nOciTransStart(c, holder, TRANS_NEW);
   m_bDetached = false;
+  m_nSessionEndsAtBegin = c->m_nSessionTransactionEnds;
   if (result) return 1;
   // A begin that failed leaves the connection as it found it: a handle left on the service context would keep every
   // later statement from committing, so that work answered as done would go with the session. The handle goes too,
@@ -121,20 +136,26 @@ int COracleTransaction::bRollbackLevel(CErrorHolder* holder) { return bEndLevel(
 
 int COracleTransaction::bEndLevel(CErrorHolder* holder, bool commit) {
   COracleConnection* c = Connection();
-  const bool detached = m_bDetached;
+  // Without branches the commit or rollback ends the session's one transaction, and with it every other level's
+  // work and record locks.
+  if (!bGlobal()) ++c->m_nSessionTransactionEnds;
+  // A level a DDL statement left detached is ended as one: the connection's statements no longer bring it back.
+  const bool detached = m_bDetached || (m_pHandle && c->m_pTransactionLeftDetached == m_pHandle);
+  if (detached && c->m_pTransactionLeftDetached == m_pHandle) c->m_pTransactionLeftDetached = nullptr;
   void* previous = nullptr;
   if (!c->bSelectSession(holder, m_pSession, &previous)) {
     // The level's session could not be made current: nothing is sent on the session that is, and the level fails
     // with the client's refusal. Its work would wait on its session for the next level's commit there: asked once
     // more, the switch lets it be rolled back, as a commit answered as failed keeps nothing.
     if (c->bSelectSession(nullptr, m_pSession, &previous)) {
-      if (bSetOnServiceContext(nullptr, 1)) DiscardWork(c, detached);
+      if (bSetOnServiceContext(nullptr, 1)) bDiscardWork(c, detached);
       bSetOnServiceContext(nullptr, 0);
       c->SelectSession(nullptr, previous);
     }
     FreeHandle();
     return 0;
   }
+  bool leftDetached = false;
   int result = bSetOnServiceContext(holder, 1);
   if (result && commit) {
     // A client without the prepare commits in one phase: asking it to prepare would fail every commit.
@@ -145,23 +166,24 @@ int COracleTransaction::bEndLevel(CErrorHolder* holder, bool commit) {
     if (result && mustCommit) result = nOciTransCommit(c, holder, twoPhase ? TRANS_TWOPHASE : 0);
     // A branch that could not be committed is rolled back: left open it would refuse every later begin, and the
     // work of the statements after it would never be committed. The holder keeps the commit's error.
-    if (!result) DiscardWork(c, detached);
+    if (!result) leftDetached = !bDiscardWork(c, detached);
   } else if (result) {
     result = nOciTransRollback(c, holder);
     // A branch whose rollback failed still has its work rolled back: left open, it would go with the session's next
     // commit. The holder keeps the failure, and the rollback answers it.
-    if (!result) DiscardWork(c, detached);
+    if (!result) leftDetached = !bDiscardWork(c, detached);
   }
   // The handle leaves the service context whatever the server answered: left on it, it would keep every later
   // statement from committing.
   const int off = bSetOnServiceContext(result ? holder : nullptr, 0);
   if (result) result = off;
   // A detached level is ended by its handle, without being resumed: the session may have another level attached.
-  m_bDetached = false;
+  // One that could be neither ended nor resumed keeps its handle, by which a later release can still end it.
+  m_bDetached = leftDetached;
   // A level that could not be ended may still be open on the server under its identifier: begun again with the same
   // handle, it would be refused as a duplicate, and every later begin of the level with it. The next begin makes a
   // handle of its own.
-  if (!result) FreeHandle();
+  if (!result && !leftDetached) FreeHandle();
   // A session the client would not switch back is asked once more: left on the level's session, the connection's
   // next statements would run there. The level's answer stands.
   void* levelSession = nullptr;
@@ -192,9 +214,11 @@ int COracleTransaction::bResume(CErrorHolder* holder) {
   COracleConnection* c = Connection();
   void* previous = nullptr;
   if (!c->bSelectSession(holder, m_pSession, &previous)) return 0;
-  bSetOnServiceContext(holder, 1);
-  const int result = nOciTransStart(c, holder, TRANS_RESUME);
+  int result = bSetOnServiceContext(holder, 1) && nOciTransStart(c, holder, TRANS_RESUME);
   if (result) m_bDetached = false;
+  // A level that would not resume leaves the service context: left on it, its handle would keep every later
+  // statement from committing, and work answered as done would never be.
+  if (!result) bSetOnServiceContext(nullptr, 0);
   c->SelectSession(holder, previous);
   return result;
 }

@@ -35,6 +35,9 @@ class COracleTransaction : public CTransaction {
   int bRollbackLevel(CErrorHolder* holder) override;
 
   void FreeHandle();
+  // Whether the session's one transaction, which this level shared, was ended by another level since it began
+  // (never with distributed transactions): the level holds nothing more on the server.
+  bool bEndedWithSession() const;
   void* pGetHandle() const { return m_pHandle; }
   const SOracleXid& GetXid() const { return m_xid; }
 
@@ -51,6 +54,7 @@ class COracleTransaction : public CTransaction {
   void* m_pHandle = nullptr;
   SOracleXid m_xid{};
   void* m_pSession = nullptr;  // the session current when the level began
+  std::uint32_t m_nSessionEndsAtBegin = 0;
   bool m_bDetached = false;    // detached from its session, keeping its locks and work until resumed or ended
 };
 

@@ -71,6 +71,7 @@ inline constexpr ub4 OCI_DTYPE_FILE = 56;
 // Attributes.
 inline constexpr ub4 OCI_ATTR_TRANS = 8;
 inline constexpr ub4 OCI_ATTR_ROW_COUNT = 9;
+inline constexpr ub4 OCI_ATTR_STMT_TYPE = 24;
 inline constexpr ub4 OCI_ATTR_CHARSET_ID = 31;
 inline constexpr ub4 OCI_ATTR_CHARSET_FORM = 32;
 
@@ -87,6 +88,10 @@ inline constexpr ub1 SQLCS_NCHAR = 2;
 inline constexpr ub2 OCI_UTF16ID = 1000;
 inline constexpr ub2 SQLT_CHR = 1;
 inline constexpr ub2 SQLT_STR = 5;
+// Statement types the client tells (OCI_ATTR_STMT_TYPE) of DDL.
+inline constexpr ub2 OCI_STMT_CREATE = 5;
+inline constexpr ub2 OCI_STMT_DROP = 6;
+inline constexpr ub2 OCI_STMT_ALTER = 7;
 
 // The OCI7 data areas' fields: rows processed (u32 at byte 4), SQL function type (u16 at byte 2), return code (u16
 // at byte 12, the Oracle error number of the last call).

@@ -46,6 +46,23 @@ void StatementMessage(CErrorHolder* holder, const char16_t* text) {
   if (holder && text && text[0]) holder->InsertUserMessage(MESSAGE_STATEMENT, text);
 }
 
+// The kinds the cursor and the connection give a statement: a query or DML (1 to 5, 5 a delete of all rows), and
+// the DDL they know (6 a CREATE, 7 a DROP as the connection tells it, 9 a DROP as the cursor does); any other kind
+// is a statement whose type only the client knows.
+bool bKnownDml(std::uint32_t kind) { return kind >= 1 && kind <= 5; }
+bool bKnownDdl(std::uint32_t kind) { return kind == 6 || kind == 7 || kind == 9; }
+
+int bReadAttachedTransaction(COracleConnection* c, CErrorHolder* h, void** transaction) {
+  *transaction = nullptr;
+  return nOciAttrGet(c, h, c->m_pServiceContext, OCI_HTYPE_SVCCTX, transaction, OCI_ATTR_TRANS, nullptr);
+}
+
+// The global transaction a DDL statement took off the session, put back on the service context and resumed.
+int bTakeBackTransaction(COracleConnection* c, CErrorHolder* h, void* transaction) {
+  return nOciAttrSet(c, h, c->m_pServiceContext, OCI_HTYPE_SVCCTX, transaction, OCI_ATTR_TRANS, 0) &&
+         nOciTransStart(c, h, OCI_TRANS_RESUME);
+}
+
 Oci7DataArea* AreaOf(void* handle) { return static_cast<Oci7DataArea*>(handle); }
 
 // The OCI7 opcode of a define or bind: 0 for a piecewise (dynamic) transfer, 1 otherwise.
@@ -187,33 +204,55 @@ int nOciStmtExecute(COracleConnection* c, CErrorHolder* h, void* statement, cons
       }
     }
   } else {
-    void* transaction = pOciGetAttachedTransaction(c, h);
-    bool restore = false;
-    if (!transaction) {
+    // A transaction an earlier DDL statement could not bring back comes back first: a statement run without it
+    // would commit at once, or be left out of the program's commit and rollback.
+    if (void* left = c->m_pTransactionLeftDetached) {
+      if (bTakeBackTransaction(c, h, left)) {
+        c->m_pTransactionLeftDetached = nullptr;
+      } else {
+        result = 0;
+      }
+    }
+    void* transaction = nullptr;
+    // A read that failed is no "no transaction": the statement would commit the program's transaction with it.
+    if (result && !bReadAttachedTransaction(c, h, &transaction)) result = 0;
+    bool apart = false;
+    if (result && transaction && !bKnownDml(kind)) {
+      apart = bKnownDdl(kind);
+      // Text run as it is (ALTER, a CREATE or DROP of another object) is DDL as the client tells its type; a type
+      // it would not tell runs nothing, as it might commit the transaction's pending work.
+      ub2 type = 0;
+      if (!apart && !nOciAttrGet(c, h, statement, OCI_HTYPE_STMT, &type, OCI_ATTR_STMT_TYPE, nullptr)) result = 0;
+      if (!apart) apart = type == OCI_STMT_CREATE || type == OCI_STMT_DROP || type == OCI_STMT_ALTER;
+    }
+    bool detached = false;
+    if (!transaction || apart) {
       // Outside a global transaction every statement commits on success.
       mode |= OCI_COMMIT_ON_SUCCESS;
-    } else if (kind == 6) {
-      // DDL commits whatever is pending: it runs outside the global transaction, which is taken back afterwards.
-      nOciTransDetach(c, h);
-      nOciAttrSet(c, h, c->m_pServiceContext, OCI_HTYPE_SVCCTX, nullptr, OCI_ATTR_TRANS, 0);
-      restore = true;
-      mode |= OCI_COMMIT_ON_SUCCESS;
+    }
+    if (result && apart) {
+      // DDL commits whatever the session has pending: it runs with the global transaction taken off the session,
+      // and not at all while the transaction could not be taken off.
+      detached = nOciTransDetach(c, h) != 0;
+      result = detached && nOciAttrSet(c, h, c->m_pServiceContext, OCI_HTYPE_SVCCTX, nullptr, OCI_ATTR_TRANS, 0);
     }
     const ub4 iterations = kind == 1 ? 0 : 1;
-    if (!bOciGuarded(c, h, 47, [&] {
+    if (result && !bOciGuarded(c, h, 47, [&] {
           status = OciEntry<OCI_SLOT_OCIStmtExecute>()(pServiceOf(c), static_cast<OCIStmt*>(statement), pErrorOf(c),
                                                        iterations, 0, nullptr, nullptr, mode);
         })) {
       result = 0;
-    } else if (status == OCI_ERROR || status == OCI_INVALID_HANDLE) {
+    } else if (result && (status == OCI_ERROR || status == OCI_INVALID_HANDLE)) {
       // A handle the client refused ran nothing: taken as a success, the statement's work would be lost unseen.
       RaiseOciError(c, h, status, ERROR_UNIT_ORACLE_CALL, 48, pErrorOf(c));
       InsertWrapperMessage(h, MESSAGE_EXECUTE);
       result = 0;
     }
-    if (restore) {
-      nOciAttrSet(c, h, c->m_pServiceContext, OCI_HTYPE_SVCCTX, transaction, OCI_ATTR_TRANS, 0);
-      nOciTransStart(c, h, OCI_TRANS_RESUME);
+    // Taken back also after the statement failed. A transaction that would not come back is not left to the
+    // statements after it, which would run outside it: the connection's next statement asks for it again first.
+    if (detached && !bTakeBackTransaction(c, result ? h : nullptr, transaction)) {
+      c->m_pTransactionLeftDetached = transaction;
+      result = 0;
     }
   }
   if (needData) *needData = status == OCI_NEED_DATA ? 1 : 0;
@@ -247,10 +286,7 @@ int nOciAttrGet(COracleConnection* c, CErrorHolder* h, void* handle, std::uint32
 
 void* pOciGetAttachedTransaction(COracleConnection* c, CErrorHolder* h) {
   void* transaction = nullptr;
-  if (!nOciAttrGet(c, h, c->m_pServiceContext, OCI_HTYPE_SVCCTX, &transaction, OCI_ATTR_TRANS, nullptr)) {
-    return nullptr;
-  }
-  return transaction;
+  return bReadAttachedTransaction(c, h, &transaction) ? transaction : nullptr;
 }
 
 int nOciAttrSet(COracleConnection* c, CErrorHolder* h, void* handle, std::uint32_t kind, void* value,

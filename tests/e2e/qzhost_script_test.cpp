@@ -195,6 +195,14 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
       {"connect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nwith HOSTTEST\nuse T\nbegin\nset ID=3 NAME=three\nadd\nbegin\nset ID=2 NAME=two\nadd\nrollback\ncommit\nexpect 0\nuse TB\n"
        "read last\nexpect ID=1\n",
        true, "error 1045"},
+      // DDL inside a transaction runs apart from it: the program's rollback still undoes the add before it.
+      {"sql CREATE TABLE V (F NUMBER(5))\nconnect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nwith HOSTTEST\n"
+       "use T\nbegin\nset ID=2 NAME=two\nadd\nsql DROP TABLE V\nexpect 1\nrollback\nuse TB\nread last\nexpect ID=1\n",
+       true, ""},
+      {"sql CREATE TABLE V (F NUMBER(5))\nconnect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nwith HOSTTEST\n"
+       "use T\nbegin\nset ID=2 NAME=two\nadd\nsql ALTER TABLE V ADD (G NUMBER(5))\nexpect 1\nrollback\nuse TB\n"
+       "read last\nexpect ID=1\n",
+       true, ""},
       // A table lock refused inside a transaction undid no work of it: the commit stands.
       {"connect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nwith HOSTTEST\nuse T\nuse TB\nlock table 6\nuse T\nbegin\nlock table 6\nexpect ORA-00054\nuse TB\nunlock table\nuse T\n"
        "set ID=2 NAME=two\nadd\ncommit\nexpect 1\nuse TB\nread last\nexpect ID=2\n",

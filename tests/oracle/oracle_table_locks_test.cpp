@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -88,6 +89,8 @@ TEST_F(OracleTableLocks, ARecordLockAndItsReleaseTouchNothingElseOfTheConnection
            subject->bAddRecord(0, 1);
   };
   auto begin = [&] { return connection->bBeginLevel(holder, nullptr); };
+  // Without distributed transactions the session has one transaction, which each of these ends, and the lock with
+  // it: a lock of the record again is taken anew, refused while another session holds the record.
   const std::vector<std::pair<const char*, std::function<bool()>>> meanwhile = {
       {"add a record", [&] { return add(7) == 1; }},
       {"write another record", [&] { return Read(READ_NEXT) == 2 && subject->bWriteRecord(0, 0, 0) == 1; }},
@@ -95,32 +98,56 @@ TEST_F(OracleTableLocks, ARecordLockAndItsReleaseTouchNothingElseOfTheConnection
       {"begin and roll back", [&] { return begin() && connection->bRollbackLevel(holder, nullptr); }},
       {"lock and release another record", [&] { return Read(READ_NEXT) == 2 && Lock(2) && Lock(0); }},
   };
-  for (const auto& [name, step] : meanwhile) {
-    SCOPED_TRACE(name);
-    MakeTable(3);
-    ASSERT_EQ(Read(READ_FIRST), 1);
-    ASSERT_EQ(Lock(2), 1) << Dump(*holder);
-    ASSERT_TRUE(step()) << Dump(*holder);
-    EXPECT_EQ(SecondLocks(1), 54u);
-    ASSERT_EQ(Read(READ_FIRST), 1);
-    ASSERT_EQ(Lock(0), 1) << Dump(*holder);
-    EXPECT_EQ(SecondLocks(1), 0u);
-    ASSERT_TRUE(Sql(u"DROP TABLE T")) << Dump(*holder);
+  for (const bool branches : {true, false}) {
+    connection->m_bNoDistributedTransactions = branches ? 0 : 1;
+    for (const auto& [name, step] : meanwhile) {
+      SCOPED_TRACE(std::string(name) + (branches ? "" : " without distributed transactions"));
+      MakeTable(3);
+      ASSERT_EQ(Read(READ_FIRST), 1);
+      ASSERT_EQ(Lock(2), 1) << Dump(*holder);
+      ASSERT_TRUE(step()) << Dump(*holder);
+      EXPECT_EQ(SecondLocks(1), branches ? 54u : 0u);
+      if (!branches) {
+        ASSERT_TRUE(Second()->bBeginLevel(&otherHolder, nullptr) &&
+                    Second()->bExecuteSql(&otherHolder, u"SELECT K FROM T WHERE K = 1 FOR UPDATE NOWAIT"));
+        ASSERT_EQ(Read(READ_FIRST, 4), 1);
+        EXPECT_EQ(Lock(2), 0);
+        EXPECT_EQ(holder->nGetNativeErrorCode(), 54u) << Dump(*holder);
+        ASSERT_TRUE(Second()->bRollbackLevel(&otherHolder, nullptr));
+      }
+      ASSERT_EQ(Read(READ_FIRST), 1);
+      ASSERT_EQ(Lock(0), 1) << Dump(*holder);
+      EXPECT_EQ(SecondLocks(1), 0u);
+      ASSERT_TRUE(Sql(u"DROP TABLE T")) << Dump(*holder);
+    }
   }
+  connection->m_bNoDistributedTransactions = 0;
 
-  // Released, or closed with the table, while a transaction is open: the transaction's add stays its own.
-  for (const bool close : {false, true}) {
-    SCOPED_TRACE(close ? "close" : "release");
+  // Released, or closed with the table, while a transaction is open: the transaction's add stays its own. A
+  // release whose commit and rollback are refused leaves the lock to a later release, and the add to the program.
+  enum { RELEASE, CLOSE, REFUSED };
+  for (const int end : {RELEASE, CLOSE, REFUSED}) {
+    SCOPED_TRACE(end);
     MakeTable(3);
     ASSERT_EQ(Read(READ_FIRST), 1);
     ASSERT_EQ(Lock(2), 1) << Dump(*holder);
     ASSERT_TRUE(begin()) << Dump(*holder);
     ASSERT_EQ(add(8), 1) << Dump(*holder);
-    ASSERT_EQ(Read(READ_FIRST), 1);
-    ASSERT_EQ(close ? subject->bClose() : Lock(0), 1) << Dump(*holder);
+    // The refused release is asked for alone: a read releases the lock it lands on.
+    ASSERT_EQ(Read(READ_FIRST, end == REFUSED ? 4 : 1), 1);
+    if (end == REFUSED) {
+      StandIn::Get().InjectStatus("OCITransCommit", 1, -1, 3113);
+      StandIn::Get().InjectStatus("OCITransRollback", 1, -1, 3113);
+      ASSERT_EQ(Lock(0), 0);
+      ASSERT_EQ(connection->bCommitLevel(holder, nullptr), 1) << Dump(*holder);
+      EXPECT_EQ(Fetch(u"SELECT COUNT(*) FROM T"), u"4");
+    }
+    ASSERT_EQ(end == CLOSE ? subject->bClose() : Lock(0), 1) << Dump(*holder);
     EXPECT_EQ(SecondLocks(1), 0u);
-    ASSERT_EQ(connection->bRollbackLevel(holder, nullptr), 1) << Dump(*holder);
-    EXPECT_EQ(Fetch(u"SELECT COUNT(*) FROM T"), u"3");
+    if (end != REFUSED) {
+      ASSERT_EQ(connection->bRollbackLevel(holder, nullptr), 1) << Dump(*holder);
+      EXPECT_EQ(Fetch(u"SELECT COUNT(*) FROM T"), u"3");
+    }
     ASSERT_TRUE(Sql(u"DROP TABLE T")) << Dump(*holder);
   }
 
