@@ -1,5 +1,5 @@
 // The Oracle field value's number, date, timestamp and interval conversions. Numbers cross as text through fixed
-// masks (a double with the OCI7 set), dates as the 7-byte Oracle date or the 8-byte OCIDate, timestamps through the
+// masks (with the OCI7 set the driver reads and writes the number's own bytes through the same masks), dates as the 7-byte Oracle date or the 8-byte OCIDate, timestamps through the
 // value's datetime descriptor and a 17-digit text, intervals as a count of milliseconds.
 #include <cstdint>
 #include <cstring>
@@ -130,39 +130,214 @@ void TakeDateOf(CDateTime& target, const CDateTime& source) {
   target.m_nDay = source.m_nDay;
 }
 
+
+// ---- Oracle NUMBER bytes (the OCI7 set) ----------------------------------------------------------------------------
+// The OCI7 set has no call that turns a number into text or back, and a double keeps 15 digits of a NUMBER's 38 or
+// more: a number crosses as VARNUM (a length byte, then the NUMBER's own bytes: an exponent byte and up to 20 base-100
+// digits), which the driver reads and writes itself, through the masks the other set hands its client.
+
+// value = (negative ? -1 : 1) * 0.digits * 10^point; zero has no digits, the digits no leading or trailing zero.
+struct SDecimal {
+  bool negative = false;
+  std::string digits;
+  int point = 0;
+};
+
+constexpr std::size_t NUMBER_MAX_BYTES = 21;
+constexpr std::size_t NUMBER_MAX_PAIRS = 20;
+constexpr std::uint8_t NUMBER_ZERO = 0x80;
+constexpr std::uint8_t NUMBER_POSITIVE_BASE = 193;  // the exponent byte of a positive number below 100
+constexpr std::uint8_t NUMBER_NEGATIVE_BASE = 62;   // and of a negative one
+constexpr std::uint8_t NUMBER_NEGATIVE_END = 102;   // ends a negative number shorter than 20 digit bytes
+
+void Normalise(SDecimal& d) {
+  const auto lead = d.digits.find_first_not_of('0');
+  if (lead == std::string::npos) {
+    d = SDecimal{};
+    return;
+  }
+  d.digits.erase(0, lead);
+  d.point -= static_cast<int>(lead);
+  d.digits.erase(d.digits.find_last_not_of('0') + 1);
+}
+
+// Adds one to a run of decimal digits; true when it carried out of the first.
+bool bIncrement(std::string& digits) {
+  for (std::size_t i = digits.size(); i-- > 0;) {
+    if (digits[i] != '9') {
+      ++digits[i];
+      return false;
+    }
+    digits[i] = '0';
+  }
+  return true;
+}
+
+// A VARNUM buffer of `room` bytes; false for a length the buffer cannot hold or bytes that are no finite number.
+bool bDecodeVarnum(const std::uint8_t* buffer, std::uint64_t room, SDecimal& out) {
+  out = SDecimal{};
+  const std::size_t length = room ? buffer[0] : 0;
+  if (length == 0 || length >= room || length > NUMBER_MAX_BYTES) return false;
+  const std::uint8_t* bytes = buffer + 1;
+  if (length == 1 && bytes[0] == NUMBER_ZERO) return true;
+  out.negative = bytes[0] < NUMBER_ZERO;
+  std::size_t end = length;
+  if (out.negative && bytes[end - 1] == NUMBER_NEGATIVE_END) --end;
+  // An exponent byte alone (the infinities) has no digit.
+  if (end < 2) return false;
+  const int exponent = out.negative ? NUMBER_NEGATIVE_BASE - bytes[0] : bytes[0] - NUMBER_POSITIVE_BASE;
+  for (std::size_t i = 1; i < end; ++i) {
+    const int pair = out.negative ? 101 - bytes[i] : bytes[i] - 1;
+    if (pair < 0 || pair > 99) return false;
+    out.digits += static_cast<char>('0' + pair / 10);
+    out.digits += static_cast<char>('0' + pair % 10);
+  }
+  out.point = (exponent + 1) * 2;
+  const bool negative = out.negative;
+  Normalise(out);
+  out.negative = negative && !out.digits.empty();
+  return true;
+}
+
+// The VARNUM of a value, rounded half away from zero to the 20 digit bytes a NUMBER keeps; false when it is too large
+// for one (a value too small for one is 0, as a server stores it).
+bool bEncodeVarnum(SDecimal value, std::uint8_t* buffer, std::uint64_t room) {
+  std::uint8_t bytes[NUMBER_MAX_BYTES] = {NUMBER_ZERO};
+  std::size_t length = 1;
+  if (!value.digits.empty()) {
+    std::string& digits = value.digits;
+    if (value.point % 2 != 0) {
+      digits.insert(digits.begin(), '0');
+      ++value.point;
+    }
+    if (digits.size() % 2 != 0) digits += '0';
+    if (digits.size() > NUMBER_MAX_PAIRS * 2) {
+      const bool up = digits[NUMBER_MAX_PAIRS * 2] >= '5';
+      digits.resize(NUMBER_MAX_PAIRS * 2);
+      if (up && bIncrement(digits)) {
+        digits = "01";
+        value.point += 2;
+      }
+    }
+    while (digits.size() > 2 && digits.compare(digits.size() - 2, 2, "00") == 0) digits.resize(digits.size() - 2);
+    const int exponent = value.point / 2 - 1;
+    if (exponent > 62) return false;
+    if (exponent >= -65) {
+      length = 0;
+      bytes[length++] = static_cast<std::uint8_t>(value.negative ? NUMBER_NEGATIVE_BASE - exponent
+                                                                 : NUMBER_POSITIVE_BASE + exponent);
+      for (std::size_t i = 0; i < digits.size(); i += 2) {
+        const int pair = (digits[i] - '0') * 10 + (digits[i + 1] - '0');
+        bytes[length++] = static_cast<std::uint8_t>(value.negative ? 101 - pair : pair + 1);
+      }
+      if (value.negative && length < NUMBER_MAX_BYTES) bytes[length++] = NUMBER_NEGATIVE_END;
+    }
+  }
+  if (room < length + 1) return false;
+  buffer[0] = static_cast<std::uint8_t>(length);
+  std::memcpy(buffer + 1, bytes, length);
+  return true;
+}
+
+// The text a mask of `whole` nines, then the decimal mark and `decimals` nines, gives a value: rounded half away
+// from zero to its decimals, the mark a full stop; '#' characters when the whole digits do not fit, as the client
+// writes an overflow.
+std::u16string MaskText(const SDecimal& value, std::uint32_t whole, std::uint32_t decimals) {
+  const std::u16string overflow(static_cast<std::size_t>(whole) + decimals + 2, u'#');
+  const long long width = static_cast<long long>(whole) + decimals;
+  const long long keep = static_cast<long long>(value.point) + decimals;  // the digits at or above the last decimal
+  if (keep > width + 1) return overflow;
+  std::string kept;
+  if (keep > 0) {
+    kept = value.digits.substr(0, static_cast<std::size_t>(keep));
+    kept.resize(static_cast<std::size_t>(keep), '0');
+    if (static_cast<std::size_t>(keep) < value.digits.size() && value.digits[static_cast<std::size_t>(keep)] >= '5' &&
+        bIncrement(kept)) {
+      kept.insert(kept.begin(), '1');
+    }
+  } else if (keep == 0 && !value.digits.empty() && value.digits[0] >= '5') {
+    kept = "1";
+  }
+  kept.erase(0, kept.find_first_not_of('0') == std::string::npos ? kept.size() : kept.find_first_not_of('0'));
+  if (static_cast<long long>(kept.size()) > width) return overflow;
+  const bool negative = value.negative && !kept.empty();
+  if (kept.size() < decimals + 1) kept.insert(0, decimals + 1 - kept.size(), '0');
+  std::u16string text = negative ? u"-" : u"";
+  const std::size_t mark = kept.size() - decimals;
+  text.append(kept.begin(), kept.begin() + static_cast<std::ptrdiff_t>(mark));
+  if (decimals > 0) {
+    text += u'.';
+    text.append(kept.begin() + static_cast<std::ptrdiff_t>(mark), kept.end());
+  }
+  return text;
+}
+
+// A number's text read through such a mask: a sign, digits and a full stop, with no more whole digits nor decimals
+// than the mask has; false for any other text.
+bool bReadMaskText(std::u16string_view text, std::uint32_t whole, std::uint32_t decimals, SDecimal& out) {
+  out = SDecimal{};
+  const auto first = text.find_first_not_of(u' ');
+  if (first == std::u16string_view::npos) return false;
+  text = text.substr(first, text.find_last_not_of(u' ') - first + 1);
+  std::size_t i = 0;
+  if (text[0] == u'-' || text[0] == u'+') out.negative = text[i++] == u'-';
+  std::string before, after;
+  bool mark = false;
+  for (; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    if (c == u'.' && !mark) {
+      mark = true;
+    } else if (c >= u'0' && c <= u'9') {
+      (mark ? after : before) += static_cast<char>(c);
+    } else {
+      return false;
+    }
+  }
+  if (before.empty() && after.empty()) return false;
+  before.erase(0, before.find_first_not_of('0') == std::string::npos ? before.size() : before.find_first_not_of('0'));
+  if (before.size() > whole || after.size() > decimals) return false;
+  out.digits = before + after;
+  out.point = static_cast<int>(before.size());
+  const bool negative = out.negative;
+  Normalise(out);
+  out.negative = negative && !out.digits.empty();
+  return true;
+}
+
 }  // namespace
 
 // ---- numbers -------------------------------------------------------------------------------------------------------------------
 
 int COracleFieldValue::bNumberToHost() {
   const std::uint8_t type = Value().nGetType();
-  if (bIsOci7Mode()) {
-    double number = 0;
-    std::memcpy(&number, m_pConversion, sizeof number);
-    CHostValue value;
-    value.SetType(HOST_TYPE_DOUBLE);
-    value.Set(&number);
-    return bSetValue(value);
-  }
   // Only a currency's mask is built: the fixed masks are read per fetched value.
   std::u16string_view mask = DECIMAL_MASK;
   std::u16string scaled;
   std::uint32_t precision = 0, scale = 0;
+  std::uint32_t whole = 20, decimals = 6;
   if (bIsIntegerHostType(type)) {
     mask = INTEGER_MASK;
+    decimals = 0;
   } else if (type == 13) {
     bGetNumericPrecision(&precision, &scale);
-    scaled = Nines(precision > scale ? precision - scale : 0);
+    whole = precision > scale ? precision - scale : 0;
+    decimals = scale;
+    scaled = Nines(whole);
     if (scale > 0) scaled += u"D" + Nines(scale);
     mask = scaled;
   }
   CTString text;
-  if (!nNumberToText(pOracleConnection(), m_pOwner, m_pConversion, mask.data(),
-                     static_cast<std::uint32_t>(mask.size()), text)) {
+  std::u16string own;
+  if (bIsOci7Mode()) {
+    SDecimal number;
+    // Bytes that are no number a NUMBER holds read as the client writes a value it cannot show.
+    own = bDecodeVarnum(m_pConversion, m_nConversionSize, number) ? MaskText(number, whole, decimals) : u"#";
+  } else if (!nNumberToText(pOracleConnection(), m_pOwner, m_pConversion, mask.data(),
+                            static_cast<std::uint32_t>(mask.size()), text)) {
     return 0;
   }
   // The mask pads the text with blanks (room for a sign and the digits it did not need).
-  const std::u16string_view digits = Trimmed(text.pszGet());
+  const std::u16string_view digits = Trimmed(bIsOci7Mode() ? own.c_str() : text.pszGet());
   CHostValue value;
   value.SetType(HOST_TYPE_TEXT);
   if (bHostFailed(value.SetFromBuffer(digits.data(), digits.size() * 2))) return bTextNotKept();
@@ -184,17 +359,6 @@ int COracleFieldValue::bHostToNumber() {
   const std::uint8_t type = Value().nGetType();
   CHostValue value;
   if (!bGetValue(&value)) return 0;
-  if (bIsOci7Mode()) {
-    const std::int32_t result = value.nConvert(HOST_TYPE_DOUBLE);
-    if (result != 0) {
-      RaiseHostConversion(result, type, HOST_TYPE_DOUBLE, ORACLE_FIELD_POINT_HOST_TO_DOUBLE);
-      return 0;
-    }
-    double number = 0;
-    value.nGet(&number);
-    std::memcpy(m_pConversion, &number, sizeof number);
-    return 1;
-  }
   const std::int32_t result = value.nConvert(HOST_TYPE_TEXT);
   // The text of a number or a date is never too long: a 108 is a copy memory refused.
   if (result == HOST_ERR_TOO_LONG) return bTextNotKept();
@@ -204,8 +368,10 @@ int COracleFieldValue::bHostToNumber() {
   }
   std::u16string text = WideTextOf(value);
   std::u16string mask = DECIMAL_MASK;
+  std::uint32_t whole = 20, decimals = 6;
   if (bIsIntegerHostType(type) || type == 27) {
     mask = INTEGER_MASK;
+    decimals = 0;
   } else if (type == 13) {
     std::uint32_t precision = 0, scale = 0;
     bGetNumericPrecision(&precision, &scale);
@@ -236,8 +402,19 @@ int COracleFieldValue::bHostToNumber() {
         text.erase(1, 1);
       }
     }
-    mask = Nines(precision > scale ? precision - scale : 0);
+    whole = precision > scale ? precision - scale : 0;
+    decimals = scale;
+    mask = Nines(whole);
     if (scale > 0) mask += u"D" + Nines(scale);
+  }
+  if (bIsOci7Mode()) {
+    // A text the mask refuses, or a number too large for a NUMBER, is no value the column can take.
+    SDecimal number;
+    if (!bReadMaskText(text, whole, decimals, number) || !bEncodeVarnum(number, m_pConversion, m_nConversionSize)) {
+      RaiseHostConversion(HOST_ERR_CANNOT_CONVERT, type, HOST_TYPE_TEXT, ORACLE_FIELD_POINT_HOST_TO_NUMBER);
+      return 0;
+    }
+    return 1;
   }
   std::uint8_t number[22] = {};
   if (!nOciNumberFromText(pOracleConnection(), m_pOwner, number, text.c_str(), mask.c_str(),

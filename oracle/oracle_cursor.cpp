@@ -147,6 +147,13 @@ int COracleCursor::bPrepare(std::uint32_t, std::uint32_t) {
   // Not reached (here, in bDescribe and in bExecute): a statement object and its copy have their connection and
   // statement.
   if (!connection || !m_pStatement) return bRaise(CURSOR_ERROR_NOT_BUILT, CURSOR_POINT_MISSING_PART);
+  // Run again, a block read through the cursor it opens is prepared as the block it is, on a handle of its own: the
+  // cursor it opened last time is done with, and preparing the block on it would run the block as the query.
+  m_bTakeCursorOnRun = bReadsCursorParameter();
+  if (m_bTakeCursorOnRun) {
+    FreeHandle();
+    SetStatementKindWord(m_pStatement, KIND_UNDETERMINED);
+  }
   if (!m_pHandle) {
     m_pHandle = nOciHandleAlloc(connection, m_pErrorHolder, HANDLE_STATEMENT);
     if (!m_pHandle) return 0;
@@ -208,13 +215,29 @@ int COracleCursor::bDescribeCursor(CRecordDescription* description) {
       return 0;
     }
     if (oracle->nGetItemCount() == 0) continue;
-    // The cursor reads the rows the parameter's statement gives: that statement becomes its own.
-    FreeHandle();
-    m_pHandle = parameter->pTakeCursorHandle();
-    SetStatementKindWord(m_pStatement, SQL_STATEMENT_SELECT);
+    TakeCursorOf(parameter);
     return 1;
   }
   return 1;
+}
+
+bool COracleCursor::bReadsCursorParameter() {
+  // Between a run again that failed and the next one the statement is still the block.
+  if (!m_pStatement || (m_pStatement->nGetStatementKind() != SQL_STATEMENT_SELECT && !m_bTakeCursorOnRun)) {
+    return false;
+  }
+  for (std::uint32_t i = 0; i < m_pStatement->nGetParameterCount(); ++i) {
+    const CValueLeaf* parameter = m_pStatement->pGetParameter(i);
+    if (parameter && parameter->bIsCursorParameter()) return true;
+  }
+  return false;
+}
+
+void COracleCursor::TakeCursorOf(COracleParameter* parameter) {
+  // The cursor reads the rows the parameter's statement gives: that statement becomes its own.
+  FreeHandle();
+  m_pHandle = parameter->pTakeCursorHandle();
+  SetStatementKindWord(m_pStatement, SQL_STATEMENT_SELECT);
 }
 
 // ---- execute -----------------------------------------------------------------------------------------------------------
@@ -255,6 +278,18 @@ int COracleCursor::bExecute(std::uint32_t) {
       result = bSendPieces(kind);
     } else if (!result) {
       AddStatementMessage();
+    }
+    if (result && m_bTakeCursorOnRun) {
+      // The description was made from the first run's cursor: the one this run opened gives the same columns.
+      for (std::uint32_t i = 0; i < m_parameterBindings.nGetCount(); ++i) {
+        auto* parameter =
+            dynamic_cast<COracleParameter*>(static_cast<CParameterBinding*>(m_parameterBindings.pGetObject(i)));
+        if (!parameter || !parameter->bIsCursorParameter() || !parameter->pGetCursorHandle()) continue;
+        TakeCursorOf(parameter);
+        kind = SQL_STATEMENT_SELECT;
+        break;
+      }
+      m_bTakeCursorOnRun = false;
     }
     if (result) result = bCheckRowTouched(connection, kind);
     if (result) result = bCompleteOutputs();

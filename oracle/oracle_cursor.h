@@ -117,6 +117,11 @@ class COracleCursor final : public CCursorOra, public IOracleStatementHandle {
   // The statement's parameters bound at the places its text numbers them.
   int bBindStatementParameters();
   int bDescribeCursor(CRecordDescription* description);
+  // The statement is a block whose rows come from a cursor it opens: bDescribeCursor made it a query when it took
+  // the cursor over (no SELECT text has a cursor parameter), or a run of it again has not taken its new cursor yet.
+  bool bReadsCursorParameter();
+  // The cursor a cursor parameter opened becomes the statement the rows are read from.
+  void TakeCursorOf(COracleParameter* parameter);
   int bSendPieces(std::uint32_t kind);
   int bReadLongPieces();
   // The bytes of a piecewise column: the one whose define handle the client named, else the index-th of them.
@@ -145,4 +150,7 @@ class COracleCursor final : public CCursorOra, public IOracleStatementHandle {
   // not its handle, and runs the statement again at its first fetch.
   bool m_bRunAgain = false;
   bool m_bWrotePart = false;
+  // The statement was prepared again as the block that opens its rows' cursor: once it has run, the cursor it
+  // opened is taken over, as the describe took the first one.
+  bool m_bTakeCursorOnRun = false;
 };

@@ -48,7 +48,10 @@ bool bIsTextRuleHostType(std::uint8_t type) {
 std::int32_t nServerMajor(CConnection* connection) { return connection ? connection->nGetServerMajor() : -1; }
 
 std::uint16_t nDateSqlt() { return bIsOci7Mode() ? sqlt::DAT : sqlt::ODT; }
-std::uint16_t nNumberSqlt() { return bIsOci7Mode() ? sqlt::FLT : sqlt::VNU; }
+// Both sets carry a NUMBER as VARNUM: a double would keep 15 of its digits.
+std::uint16_t nNumberSqlt() { return sqlt::VNU; }
+// The 22 bytes of a VARNUM: a length byte and the 21 bytes of the longest NUMBER.
+constexpr std::uint64_t NUMBER_BUFFER_BYTES = 22;
 
 // An integer of the runtime bound or defined as an Oracle number: the catalog describes a column the driver created
 // for a 4-byte integer (NUMERIC(10,0)) as an 8-byte one, whose native type is a number. The client reads and writes
@@ -395,7 +398,7 @@ int COracleFieldValue::bPrepareConverted(std::uint64_t bytes) {
 int COracleFieldValue::bPrepareDateBuffer() {
   // A duration column the driver made is fetched as a number: the client writes, and the conversion reads, a whole
   // number there.
-  if (m_nNativeTypeCode == nNumberSqlt()) return bPrepareConverted(bIsOci7Mode() ? 8 : 22);
+  if (m_nNativeTypeCode == nNumberSqlt()) return bPrepareConverted(NUMBER_BUFFER_BYTES);
   if (m_nNativeTypeCode == sqlt::DAT) return bPrepareConverted(7);
   if (bIsDescriptorSqlt(m_nNativeTypeCode)) {
     // The client reads the descriptor's address from the buffer: pointer-sized on every build.
@@ -417,8 +420,7 @@ int COracleFieldValue::bPrepareTextBuffer() {
 
 int COracleFieldValue::bPrepareNativeBuffer() {
   const std::uint8_t type = Value().nGetType();
-  const bool oci7 = bIsOci7Mode();
-  if (bIsIntegerAsNumber(type, m_nNativeTypeCode)) return bPrepareConverted(oci7 ? 8 : 22);
+  if (bIsIntegerAsNumber(type, m_nNativeTypeCode)) return bPrepareConverted(NUMBER_BUFFER_BYTES);
   switch (type) {
     case 0:
       SetNull();
@@ -434,9 +436,9 @@ int COracleFieldValue::bPrepareNativeBuffer() {
     // an interval column through the value's descriptor.
     case 27:
       if (bIsDescriptorSqlt(m_nNativeTypeCode)) return bPrepareDateBuffer();
-      return bPrepareConverted(oci7 ? 8 : 22);
+      return bPrepareConverted(NUMBER_BUFFER_BYTES);
     case 5: case 9: case 10: case 13: case 14:
-      return bPrepareConverted(oci7 ? 8 : 22);
+      return bPrepareConverted(NUMBER_BUFFER_BYTES);
     case 11:
       return bPrepareConverted(8);
     case 16: case 18: case 19: case 110:
@@ -462,7 +464,7 @@ int COracleFieldValue::bPrepareExternalBuffer() {
     case 0: case 2: case 7: case 15: case 18: case 23: case 26: case 30:
       return bPrepareInPlace();
     case 1: case 17: case 19: case 20: case 31:
-      return bPrepareConverted(bIsOci7Mode() ? 8 : 22);
+      return bPrepareConverted(NUMBER_BUFFER_BYTES);
     case 27:
       return bPrepareConverted(4);
     case 3: case 4: case 5: case 9: case 12: case 22: case 28:

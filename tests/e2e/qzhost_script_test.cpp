@@ -132,6 +132,11 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
        "sql COMMIT\nwith HOSTTEST\nquery Q SELECT ID, NAME FROM T ORDER BY ID\nread first\nread next\ncopy as C\n"
        "use Q\nread next\nexpect ID=3\nuse C\nread next\nexpect ID=3\nread previous\nexpect ID=2\n",
        true, ""},
+      // The same rows given as a block that opens a cursor: the copy and the query read again run the block again.
+      {"connect HOSTTEST SYSTEM manager as B\nsql INSERT INTO T VALUES (2, 'two')\nsql INSERT INTO T VALUES (3, 'x')\n"
+       "sql COMMIT\nwith HOSTTEST\nquery Q BEGIN OPEN :C%CURSOR FOR SELECT ID, NAME FROM T ORDER BY ID; END;\n"
+       "read first\nread next\ncopy as C\nread next\nexpect ID=3\nuse Q\nread last\nread first\nexpect ID=1\n",
+       true, ""},
       // A write kept under a lock stays when a later write under the same lock is refused; the lock is found by
       // the record's identity whatever was set since, or read again.
       {"connect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nwith HOSTTEST\nuse T\nread first lock\nset NAME=uno\nmodify locked\nset ID=NULL\nmodify locked\nexpect 0\nread first\n"

@@ -123,6 +123,7 @@ struct ColumnSpec {
   std::uint32_t describedType;
   std::uint32_t describedSqlt;
   std::uint32_t precision = 0;  // a decimal's integer digits (0: a decimal without digits is held as a real)
+  std::uint32_t scale = 0;
 };
 
 // An Oracle table description over the columns, on the connection; its table and both record descriptions are kept
@@ -139,12 +140,12 @@ class OracleColumns {
     for (const ColumnSpec& column : columns) {
       CColumnDescriptor* item = pCreateColumnDescriptorThroughDriver(nullptr, 0);
       item->bSetAll(column.name, u"T", u"", 1, column.size, column.type, 0xFFFFFFFF, 0xFFFFFFFF, 0, column.precision,
-                    0);
+                    column.scale);
       item->SetServerTypeCode(column.describedSqlt);
       EXPECT_TRUE(m_description->AddItem(item));
       CColumnDescriptor* described = pCreateColumnDescriptorThroughDriver(nullptr, 0);
       described->bSetAll(column.name, u"T", u"", 1, column.size, column.describedType, 0xFFFFFFFF, 0xFFFFFFFF, 0,
-                         column.precision, 0);
+                         column.precision, column.scale);
       described->SetServerTypeCode(column.describedSqlt);
       EXPECT_TRUE(m_described->AddItem(described));
     }

@@ -1,4 +1,5 @@
-// Field values with the OCI7 entry set bound: numbers cross as doubles, dates as the 7-byte Oracle date.
+// Field values with the OCI7 entry set bound: numbers cross as VARNUM the driver reads and writes itself, dates as the
+// 7-byte Oracle date.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -22,9 +23,9 @@ class OracleValueOci7 : public ocitest::OracleValueFixture {
   }
 };
 
-TEST_F(OracleValueOci7, NumbersAreDoublesAndDatesSevenBytes) {
-  EXPECT_EQ(COracleFieldValue::nHostTypeToSqlt(HOST_TYPE_UINT64, connection), sqlt::FLT);
-  EXPECT_EQ(COracleFieldValue::nHostTypeToSqlt(HOST_TYPE_VALUE8, connection), sqlt::FLT);
+TEST_F(OracleValueOci7, NumbersAreVarnumAndDatesSevenBytes) {
+  EXPECT_EQ(COracleFieldValue::nHostTypeToSqlt(HOST_TYPE_UINT64, connection), sqlt::VNU);
+  EXPECT_EQ(COracleFieldValue::nHostTypeToSqlt(HOST_TYPE_VALUE8, connection), sqlt::VNU);
   EXPECT_EQ(COracleFieldValue::nHostTypeToSqlt(HOST_TYPE_DATETIME, connection), sqlt::DAT);
   ValueColumn date(COLUMN_TYPE_HOST_DATE);
   std::uint16_t code = 0;
@@ -34,12 +35,11 @@ TEST_F(OracleValueOci7, NumbersAreDoublesAndDatesSevenBytes) {
   for (std::uint8_t type : {HOST_TYPE_UINT64, HOST_TYPE_INT64, HOST_TYPE_VALUE8}) {
     COracleFieldValue* number = NewText(type, u"42");
     ASSERT_EQ(number->bSyncToNative(), 1) << ocitest::Dump(*holder);
-    EXPECT_EQ(number->nGetConversionSize(), 8u);
-    double bound = 0;
-    std::memcpy(&bound, number->pGetConversionBuffer(), 8);
-    EXPECT_EQ(bound, 42.0) << "host type " << int(type);
-    bound = 7;
-    std::memcpy(number->pGetConversionBuffer(), &bound, 8);
+    EXPECT_EQ(number->nGetConversionSize(), 22u);
+    const std::uint8_t* bound = number->pGetConversionBuffer();
+    EXPECT_EQ(std::vector<std::uint8_t>(bound, bound + 3), (std::vector<std::uint8_t>{2, 0xC1, 43})) << int(type);
+    const std::uint8_t seven[] = {2, 0xC1, 8};
+    std::memcpy(number->pGetConversionBuffer(), seven, sizeof seven);
     ASSERT_EQ(number->bReadNative(), 1) << ocitest::Dump(*holder);
     EXPECT_EQ(TextOf(number), u"7");
     Release(number);

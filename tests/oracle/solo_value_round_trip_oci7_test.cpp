@@ -1,5 +1,5 @@
 // Values of every Oracle type round-trip between runtime values and the stand-in's OCI7 set, NULLs included: numbers
-// cross as doubles, dates as the 7-byte date.
+// cross as VARNUM, dates as the 7-byte date.
 #include "value_round_trip_helpers.h"
 
 namespace {

@@ -29,10 +29,11 @@ struct RoundTripCase {
   std::u16string read;
   std::u16string oci7Read = read;
   std::uint32_t precision = 0;
+  std::uint32_t scale = 0;
 };
 
-// The OCI7 set has no Unicode columns (a client older than 9 refuses them) and no intervals, carries numbers as
-// doubles and dates without fractions: its reading is the last text, empty where the type is not run.
+// The OCI7 set has no Unicode columns (a client older than 9 refuses them) and no intervals, and carries dates
+// without fractions: its reading is the last text, empty where the type is not run.
 inline const std::vector<RoundTripCase>& RoundTripCases() {
   static const std::vector<RoundTripCase> cases = {
       {u"VARCHAR2(20)", COLUMN_TYPE_TEXT, 21, 1, HOST_TYPE_TEXT_BUFFER, u"plain text", u"plain text"},
@@ -40,12 +41,12 @@ inline const std::vector<RoundTripCase>& RoundTripCases() {
        u""},
       {u"NVARCHAR2(20)", COLUMN_TYPE_WTEXT, 42, 1, HOST_TYPE_TEXT_BUFFER, u"ansi text", u"ansi text", u""},
       {u"NUMBER(9)", COLUMN_TYPE_INT32, 4, 2, HOST_TYPE_INT32, u"-123456789", u"-123456789"},
-      // The OCI7 set binds it as a double, which the client stores in 15 significant digits.
-      {u"NUMBER(19)", COLUMN_TYPE_INT64, 8, 2, HOST_TYPE_INT64, u"-9123456789012345678", u"-9123456789012345678",
-       u"-9123456789012350000"},
+      {u"NUMBER(19)", COLUMN_TYPE_INT64, 8, 2, HOST_TYPE_INT64, u"-9123456789012345678", u"-9123456789012345678"},
       {u"NUMBER(5)", COLUMN_TYPE_INT16, 2, 2, HOST_TYPE_INT16, u"-32768", u"-32768"},
       {u"NUMBER", COLUMN_TYPE_REAL8, 8, 2, HOST_TYPE_DOUBLE, u"2.5", u"2.5"},
       {u"NUMBER(12,4)", COLUMN_TYPE_DECIMAL, 16, 2, HOST_TYPE_PROXY_HANDLE, u"-12345678.1234", u"-12345678.1234"},
+      {u"NUMBER(30,30)", COLUMN_TYPE_DECIMAL, 16, 2, HOST_TYPE_PROXY_HANDLE, u"0." + std::u16string(30, u'9'),
+       u"0." + std::u16string(30, u'9'), u"0." + std::u16string(30, u'9'), 0, 30},
       {u"DATE", COLUMN_TYPE_DATETIME, 8, 12, HOST_TYPE_DATETIME, u"20240131123456000", u"20240131123456000"},
       {u"TIMESTAMP", COLUMN_TYPE_DATETIME, 8, 187, HOST_TYPE_DATETIME, u"20240131123456789", u"20240131123456789",
        u"20240131123456000"},
@@ -165,7 +166,7 @@ class OracleRoundTrip : public CHostValueFixture {
 
   // The one value of the table read through the connection into a column of the case's type.
   std::u16string ReadBack(const RoundTripCase& c, const std::u16string& table, COracleConnection* reader) {
-    OracleColumns columns(reader, holder, {{u"V", c.columnType, c.size, c.columnType, c.describedSqlt, c.precision}});
+    OracleColumns columns(reader, holder, {{u"V", c.columnType, c.size, c.columnType, c.describedSqlt, c.precision, c.scale}});
     CColumn* column = columns.Column(u"V");
     auto select = Hold(new OciTestStatement(reader, holder));
     auto binding = Hold(new COracleParameterBinding(new CSqlElement(column), 1));
