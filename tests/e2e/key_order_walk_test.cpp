@@ -129,7 +129,7 @@ Walk GenerateComposite(std::mt19937& random, Walk walk) {
     Step step{kRead, keys[pick(static_cast<int>(keys.size()))], pick(4), {}, 0, {}, false};
     const int choice = pick(100);
     if (choice < 10) step.kind = kRecord, step.n = 1 + pick(ids + 1);
-    else if (choice < 30) step.kind = kSeek;
+    else if (choice < 30) step.kind = kSeek, step.key = step.key.empty() ? "ID" : step.key;  // a query seeks by ID
     else if (choice < 38) step.kind = kWhere;
     else if (choice < 45) step.kind = kGoTo, step.n = pick(5) * 250;
     if (step.kind == kSeek && (step.key == "ID" || step.key.empty())) step.n = 1 + pick(ids + 1);
