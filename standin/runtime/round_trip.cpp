@@ -481,9 +481,9 @@ int OpenTable::GoToPerMille(const char16_t* key, std::uint32_t perMille) {
                                 std::uint32_t{0});
 }
 
-int OpenTable::Seek(const char16_t* key, void* value) {
+int OpenTable::Seek(const char16_t* key, void* value, bool exact) {
   std::uint32_t lockAnswer = 0;
-  return CallSlot<std::int32_t>(m_access, kAccessSeek, &m_handle, key, Word(value), std::uint32_t{1},
+  return CallSlot<std::int32_t>(m_access, kAccessSeek, &m_handle, key, Word(value), std::uint32_t{exact},
                                 std::uint32_t{0}, std::uint32_t{0}, Word(&lockAnswer), std::uint32_t{1},
                                 std::uint32_t{0});
 }

@@ -98,7 +98,7 @@ class QZRT_API OpenTable {
   int PerMille(const char16_t* key, std::uint32_t* perMille);
   int GoToPerMille(const char16_t* key, std::uint32_t perMille);
   // The first record whose key item holds the value (a runtime value).
-  int Seek(const char16_t* key, void* value);
+  int Seek(const char16_t* key, void* value, bool exact = true);
   // The current record added as a new row.
   int Add();
   // Re-reads the current record to modify it, locked in modes 2 and 3.

@@ -40,6 +40,8 @@ using Value = std::optional<std::string>;  // GRP as its one digit, NAME as its 
 struct Row {
   int id = 0;
   Value grp, name;
+  // The composite and decimal keys' table: A and C one digit, B a text, D a NUMBER(20,2) text.
+  Value a = {}, b = {}, c = {}, d = {};
   bool operator==(const Row&) const = default;
 };
 std::string Shown(const Value& v) { return v ? *v : "NULL"; }
@@ -52,14 +54,19 @@ struct Step {
   int n = 0;        // direction (first, last, next, previous), record number, per mille, handle
   Row row;          // what an add, a modify or the other connection writes
   char other = 0;   // the other connection's statement: insert, update or delete
+  Value sought = {};  // on the composite and decimal keys' table: the value a seek gives
+  bool generic = false;  // ... and whether it seeks the keys that start with it
 };
 struct Walk {
   std::vector<Row> rows;
   int order = 0;  // 0 a table; a query ordered by ID, 1 ascending, -1 descending
+  bool composite = false;  // the composite and decimal keys' table, read only
   std::vector<Step> steps;
 };
 
 const char* const kDirections[] = {"first", "last", "next", "previous"};
+
+Walk GenerateComposite(std::mt19937& random, Walk walk);
 
 Walk Generate(unsigned seed) {
   std::mt19937 random(seed);
@@ -68,6 +75,7 @@ Walk Generate(unsigned seed) {
   auto fill = [&](Row& row) { row.grp = grps[pick(5)], row.name = names[pick(6)]; };
   Walk walk;
   walk.order = pick(3) == 0 ? (pick(2) ? 1 : -1) : 0;
+  if (pick(4) == 0) return GenerateComposite(random, walk);
   int ids = 2 + pick(6), changes = 0;
   for (int id = 1; id <= ids; ++id) fill(walk.rows.emplace_back(Row{id, {}, {}}));
   const int length = 12 + pick(20);
@@ -97,6 +105,42 @@ Walk Generate(unsigned seed) {
   return walk;
 }
 
+// The composite and decimal keys' table: a unique key (A, B) that allows NULL in both (rows NULL in both may repeat,
+// other values may not, as the server's unique index has it), an index with duplicates (C, B, A), a text key B and a
+// NUMBER(20,2) key D across its digits; reads and seeks only. A query's rows have the single-column keys alone.
+const Value kDecimals[] = {std::nullopt, "-999999999999999999.99", "-7.25", "-0.50", "0.00", "0.01", "1.50", "5.00",
+                           "95000000000000000.00", "123456789012345678.90", "999999999999999999.99"};
+
+Walk GenerateComposite(std::mt19937& random, Walk walk) {
+  auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+  const Value digits[] = {std::nullopt, "1", "2", "3"}, texts[] = {std::nullopt, "a", "ab", "b", "ba", "c"};
+  walk.composite = true;
+  const int ids = 2 + pick(7);
+  std::set<std::pair<Value, Value>> pairs;
+  for (int id = 1; id <= ids; ++id) {
+    Row row{id, {}, {}, digits[pick(4)], texts[pick(6)], digits[pick(4)], kDecimals[pick(11)]};
+    if ((row.a || row.b) && !pairs.insert({row.a, row.b}).second) row.a = row.b = std::nullopt;
+    walk.rows.push_back(row);
+  }
+  const std::vector<std::string> keys =
+      walk.order ? std::vector<std::string>{"ID", "D", "B", ""} : std::vector<std::string>{"ID", "K_AB", "K_CBA", "D", "B"};
+  const std::string prefixes[] = {"a", "b", "bb", "c", "d"};
+  for (int i = 0, length = 10 + pick(20); i < length; ++i) {
+    Step step{kRead, keys[pick(static_cast<int>(keys.size()))], pick(4), {}, 0, {}, false};
+    const int choice = pick(100);
+    if (choice < 10) step.kind = kRecord, step.n = 1 + pick(ids + 1);
+    else if (choice < 30) step.kind = kSeek, step.key = step.key.empty() ? "ID" : step.key;  // a query seeks by ID
+    else if (choice < 38) step.kind = kWhere;
+    else if (choice < 45) step.kind = kGoTo, step.n = pick(5) * 250;
+    if (step.kind == kSeek && (step.key == "ID" || step.key.empty())) step.n = 1 + pick(ids + 1);
+    else if (step.kind == kSeek && step.key == "D") step.sought = kDecimals[1 + pick(10)];
+    else if (step.kind == kSeek && step.key == "B") step.generic = pick(2), step.sought = prefixes[pick(5)];
+    else if (step.kind == kSeek) step.sought = std::to_string(pick(5));  // the first component alone
+    walk.steps.push_back(step);
+  }
+  return walk;
+}
+
 // ---- the host script and what the host answered ----
 
 const char* const kHead = "start\nconnect WALK SYSTEM manager\nconnect WALK SYSTEM manager as B\n";
@@ -105,6 +149,31 @@ const char* const kHead = "start\nconnect WALK SYSTEM manager\nconnect WALK SYST
 std::vector<std::string> Script(const Walk& walk, const std::string& sfx, std::string& setup) {
   const std::string t = "T" + sfx, own = walk.order ? "Q" + sfx : t;
   std::ostringstream s;
+  if (walk.composite) {
+    s << "with WALK\nsql CREATE TABLE " << t << " (ID NUMBER(10) NOT NULL, A NUMBER(5), B VARCHAR2(5), C NUMBER(5), "
+      << "D NUMBER(20,2))\nsql CREATE UNIQUE INDEX " << t << "_I ON " << t << " (ID)\nsql CREATE UNIQUE INDEX "
+      << t << "_AB ON " << t << " (A, B)\nsql CREATE INDEX " << t << "_CBA ON " << t << " (C, B, A)\nsql CREATE INDEX " << t << "_B ON " << t
+      << " (B)\nsql CREATE INDEX " << t << "_D ON " << t << " (D)\n";
+    for (const Row& r : walk.rows)
+      s << "sql INSERT INTO " << t << " VALUES (" << r.id << ", " << Sql(r.a) << ", " << Sql(r.b) << ", " << Sql(r.c)
+        << ", " << Shown(r.d) << ")\n";
+    s << "sql COMMIT\ndescribe " << t << "\nopen\n";
+    // Index names are the database's: each walk's composite keys are named after its table.
+    auto name = [&](const std::string& key) { return key.rfind("K_", 0) ? key : t + key.substr(1); };
+    if (walk.order)
+      s << "query " << own << " SELECT ID, A, B, C, D FROM " << t << " ORDER BY ID" << (walk.order < 0 ? " DESC" : "") << "\n";
+    setup = s.str();
+    std::vector<std::string> lines;
+    for (const Step& st : walk.steps) {
+      const std::string by = " by " + (st.key.empty() ? own : name(st.key));
+      if (st.kind == kSeek && (st.key == "ID" || st.key.empty())) lines.push_back("seek ID " + std::to_string(st.n));
+      else if (st.kind == kSeek) lines.push_back("seek " + name(st.key) + " " + *st.sought + (st.generic ? " generic" : ""));
+      else if (st.kind == kRead) lines.push_back(std::string("read ") + kDirections[st.n] + by);
+      else if (st.kind == kRecord) lines.push_back("read record " + std::to_string(st.n) + by);
+      else lines.push_back("position" + (st.kind == kGoTo ? " " + std::to_string(st.n) : "") + by);
+    }
+    return lines;
+  }
   s << "with WALK\nsql CREATE TABLE " << t << " (ID NUMBER(10) NOT NULL, GRP NUMBER(10), NAME VARCHAR2(10))\n";
   s << "sql CREATE UNIQUE INDEX " << t << "_I ON " << t << " (ID)\nsql CREATE INDEX " << t << "_G ON " << t
     << " (GRP)\nsql CREATE INDEX " << t << "_N ON " << t << " (NAME)\n";
@@ -196,7 +265,9 @@ std::vector<std::vector<Answer>> RunWalks(const std::vector<Walk>& walks, const 
     } else if (answer && !line.empty() && line[0] != ' ') {
       *answer = Answer{line.find(" -> 1 ") != std::string::npos, false, std::nullopt, std::nullopt, line};
     } else if (answer && line.rfind("    record: ", 0) == 0) {
-      answer->record = Row{std::atoi(Field(line, "ID")->value_or("0").c_str()), *Field(line, "GRP"), *Field(line, "NAME")};
+      auto field = [&](const char* name) { return Field(line, name).value_or(Value()); };
+      answer->record = Row{std::atoi(field("ID").value_or("0").c_str()), field("GRP"), field("NAME"),
+                           field("A"),  field("B"), field("C"), field("D")};
     } else if (answer && line == "    past an end of the rows") {
       answer->end = true;
     } else if (answer && line.rfind("    per mille: ", 0) == 0) {
@@ -288,18 +359,20 @@ class Model {
             if (order.empty()) accept("fails");
           } else {
             const Value v = Sought(st);
-            Row probe{m_order < 0 ? 1 << 20 : -(1 << 20), v, v};
+            Row probe = Probe(key, v);
             if (key == "ID" || key.empty()) probe.id = st.n;
             auto found = std::find_if(order.begin(), order.end(), [&](const Row& r) { return !Less(r, probe, key); });
-            const bool equal = found != order.end() && FieldOf(*found, key) == FieldOf(probe, key);
+            const bool equal = found != order.end() && Holds(*found, key, v);
             to.push_back(found == order.end() ? std::nullopt : std::optional(*found));
             if (!equal) accept("fails"), accept("past an end");
+            // A composite key's first component alone may also land as if the missing components were NULL: on the
+            // record NULL in them, else past the records holding the component.
+            if (key == "K_AB" || key == "K_CBA") to.push_back(Neighbour(order, key, Probe(key, v, true), true));
           }
           // A seek that found nothing may leave its context where the sought value would stand: it moves from there.
           if (st.kind == kRead && !fromEnd && last == key && h.nowhere.count(key) && h.seeks.count(key) && key != "ID" &&
               !key.empty())
-            to.push_back(Neighbour(order, key, Row{m_order < 0 ? 1 << 20 : -(1 << 20), h.seeks[key], h.seeks[key]},
-                                   st.n == 2));
+            to.push_back(Neighbour(order, key, Probe(key, h.seeks[key]), st.n == 2));
           // A record the walk modified, met at its old place, may show its new values.
           for (const auto& r : to) {
             accept(r ? Describe(*r) : "past an end");
@@ -416,13 +489,46 @@ class Model {
  private:
   using Rows = std::map<int, Row>;
   static std::string Describe(const Row& r) {
-    return "ID=" + std::to_string(r.id) + " GRP=" + Shown(r.grp) + " NAME=" + Shown(r.name);
+    std::string text = "ID=" + std::to_string(r.id) + " GRP=" + Shown(r.grp) + " NAME=" + Shown(r.name);
+    if (r.a || r.b || r.c || r.d) text += " A=" + Shown(r.a) + " B=" + Shown(r.b) + " C=" + Shown(r.c) + " D=" + Shown(r.d);
+    return text;
   }
   static Value Sought(const Step& st) {
+    if (st.sought) return st.generic ? *st.sought + "*" : st.sought;  // a generic seek's value ends in *
     return st.key == "GRP" ? st.row.grp : st.key == "NAME" ? st.row.name : std::to_string(st.n);
   }
+  // The value a seek compares: a composite key's first component.
   static Value FieldOf(const Row& r, const std::string& key) {
+    if (key == "K_AB") return r.a;
+    if (key == "K_CBA") return r.c;
+    if (key == "B" || key == "D") return key == "B" ? r.b : r.d;
     return key == "GRP" ? r.grp : key == "NAME" ? r.name : std::to_string(r.id);
+  }
+  // Whether a row holds a sought value (a generic one: starts with it).
+  static bool Holds(const Row& r, const std::string& key, const Value& v) {
+    const Value f = FieldOf(r, key);
+    if (v && !v->empty() && v->back() == '*') return f && f->rfind(v->substr(0, v->size() - 1), 0) == 0;
+    return f == v || (key == "D" && f && v && Decimal(*f) == Decimal(*v));
+  }
+  // A NUMBER(20,2) text as a text that sorts in value order: sign, then 18 whole and 2 fraction digits (complemented
+  // below zero).
+  static std::string Decimal(const std::string& text) {
+    const bool negative = text[0] == '-';
+    std::string whole = text.substr(negative, text.find('.') - negative), fraction = text.substr(text.find('.') + 1);
+    std::string digits = std::string(18 - whole.size(), '0') + whole + (fraction + "00").substr(0, 2);
+    const bool below = negative && digits.find_first_not_of('0') != std::string::npos;
+    if (below) for (char& c : digits) c = static_cast<char>('9' - c + '0');
+    return (below ? "0" : "1") + digits;
+  }
+  // A probe standing before the rows that hold a seek's value, a missing component as the least value (after: NULL).
+  Row Probe(const std::string& key, const Value& v, bool after = false) const {
+    const Value least = after ? Value() : Value("");
+    Row p{m_order < 0 ? 1 << 20 : -(1 << 20), v, v, least, least, least, v};
+    const Value bare = v && !v->empty() && v->back() == '*' ? v->substr(0, v->size() - 1) : v;
+    if (key == "K_AB") p.a = v;
+    if (key == "K_CBA") p.c = v;
+    if (key == "B") p.b = bare;
+    return p;
   }
   static std::optional<std::string> Fail(const std::string& got, const std::set<std::string>& expected) {
     std::string text = "the driver answers " + got + "; the model accepts";
@@ -449,14 +555,19 @@ class Model {
     }
     return views;
   }
-  // A row's place in a key's order: NULL after every value; ties by ID on a table, by the query's order on a query.
-  std::tuple<int, std::string, int> Of(const Row& r, const std::string& key) const {
+  // A row's place in a key's order: NULL after every value in each component; ties by ID on a table, by the query's
+  // order on a query.
+  std::pair<std::vector<std::pair<int, std::string>>, int> Of(const Row& r, const std::string& key) const {
     const int tie = m_order < 0 ? -r.id : r.id;
-    if (key == "GRP" || key == "NAME") {
-      const Value& v = key == "GRP" ? r.grp : r.name;
-      return {v ? 0 : 1, v.value_or(""), tie};
-    }
-    return {0, "", m_order ? tie : r.id};
+    std::vector<Value> parts;
+    if (key == "GRP" || key == "NAME") parts = {key == "GRP" ? r.grp : r.name};
+    if (key == "K_AB") parts = {r.a, r.b};
+    if (key == "K_CBA") parts = {r.c, r.b, r.a};
+    if (key == "B") parts = {r.b};
+    if (key == "D") parts = {r.d && !r.d->empty() ? Value(Decimal(*r.d)) : r.d};
+    std::vector<std::pair<int, std::string>> of;
+    for (const Value& v : parts) of.emplace_back(v ? 0 : 1, v.value_or(""));
+    return {of, parts.empty() && !m_order ? r.id : tie};
   }
   bool Less(const Row& a, const Row& b, const std::string& key) const { return Of(a, key) < Of(b, key); }
   std::vector<Row> Ordered(const Rows& rows, const std::string& key) const {
@@ -479,7 +590,7 @@ class Model {
   static std::vector<Row> Range(const std::vector<Row>& order, const std::string& key, const Value& v) {
     std::vector<Row> range;
     std::copy_if(order.begin(), order.end(), std::back_inserter(range),
-                 [&](const Row& r) { return FieldOf(r, key) == v; });
+                 [&](const Row& r) { return Holds(r, key, v); });
     return range;
   }
   // The place counted from 1, per mille of the rows, rounded up; 1 when there are none, as the first place is.

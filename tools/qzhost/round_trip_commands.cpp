@@ -479,8 +479,10 @@ bool Position(const Driver&, State& state, Words& words) {
 
 bool Seek(const Driver&, State& state, Words& words) {
   ScriptTable* table = NeedTable(state, "seek");
-  std::string key, text;
-  if (!(words >> key >> text)) return Usage("seek", "KEY VALUE");
+  std::string key, text, word;
+  if (!(words >> key >> text)) return Usage("seek", "KEY VALUE [generic]");
+  const bool generic = static_cast<bool>(words >> word);
+  if (generic && word != "generic") return Usage("seek", "KEY VALUE [generic]");
   if (!table || !BindValues(state)) return false;
   char* end = nullptr;
   const long long number = std::strtoll(text.c_str(), &end, 10);
@@ -488,9 +490,9 @@ bool Seek(const Driver&, State& state, Words& words) {
   // as an integer, not cut to its low bytes.
   const bool integer = !*end && number >= INT32_MIN && number <= INT32_MAX;
   Value value = integer ? NewNumberValue(static_cast<std::int32_t>(number)) : NewTextValue(Widen(text));
-  const int answer = table->open->Seek(Widen(key).c_str(), value.get());
-  Tell(state, "seek the first record of " + table->name + " whose " + key + " is " + text, answer,
-       table->open->Error());
+  const int answer = table->open->Seek(Widen(key).c_str(), value.get(), !generic);
+  Tell(state, "seek the first record of " + table->name + " whose " + key + (generic ? " starts with " : " is ") + text,
+       answer, table->open->Error());
   PrintLanding(*table->open, answer, Widen(key));
   return true;
 }
