@@ -847,7 +847,10 @@ int CSqlRewriter::bScanNamedParameters(const char16_t* source, CRefPtrArray& seg
   if (prefix.bIsEmpty() || !source) return 1;
   const std::size_t length = nLength(source);
   const std::size_t prefixLength = prefix.nGetLength();
-  const SSqlTextSkipper skipper{source, length, true, nullptr, nullptr, bBackslashEscapes(m_pConnection)};
+  // A quoted name is a name, whatever it holds: "A:B" names a column, it declares no parameter B.
+  const SSqlTextSkipper skipper{source, length, true, m_pConnection ? m_pConnection->pszGetOpeningQuote() : nullptr,
+                                m_pConnection ? m_pConnection->pszGetClosingQuote() : nullptr,
+                                bBackslashEscapes(m_pConnection)};
   std::size_t i = 0;
   while (i < length) {
     const std::size_t next = skipper.nSkip(i);

@@ -30,6 +30,13 @@ struct SchemaObject {
 Value T(const std::string& s) { return s.empty() ? Value::Null() : Value::Text(s); }
 Value I(std::int64_t i) { return Value::Int(i); }
 
+// A name as an SQL literal: a table called W'X is a name like another, not the end of the text.
+std::string Literal(const std::string& s) {
+  std::string out = "'";
+  for (const char c : s) out += c == '\'' ? std::string("''") : std::string(1, c);
+  return out + "'";
+}
+
 bool Names(const std::string& upperSql, const std::string& view) {
   for (std::size_t at = upperSql.find(view); at != std::string::npos; at = upperSql.find(view, at + 1)) {
     const bool startOk = at == 0 || !(std::isalnum(static_cast<unsigned char>(upperSql[at - 1])) || upperSql[at - 1] == '_');
@@ -95,8 +102,7 @@ class Catalog {
   void UserView(const std::string& allView, const std::string& ownerColumn) {
     const std::string user = "USER_" + allView.substr(4);
     const std::string sql = "DROP VIEW IF EXISTS temp.\"" + user + "\"; CREATE TEMP VIEW \"" + user +
-                            "\" AS SELECT * FROM temp.\"" + allView + "\" WHERE " + ownerColumn + " = '" + s_.User() +
-                            "'";
+                            "\" AS SELECT * FROM temp.\"" + allView + "\" WHERE " + ownerColumn + " = " + Literal(s_.User());
     sqlite3_exec(c_, sql.c_str(), nullptr, nullptr, nullptr);
   }
 
@@ -138,17 +144,17 @@ class Catalog {
       std::vector<DeclaredConstraint> declared = Declared(o);
       int n = 0;
       bool hasPk = false;
-      Query("SELECT name, \"unique\", origin FROM pragma_index_list('" + o.name + "', '" + o.schema + "') ORDER BY seq DESC",
+      Query("SELECT name, \"unique\", origin FROM pragma_index_list(" + Literal(o.name) + ", " + Literal(o.schema) + ") ORDER BY seq DESC",
             [&](sqlite3_stmt* st) {
               IndexInfo info{o.owner, Text(st, 0), OracleName(o.name), sqlite3_column_int(st, 1) != 0, Text(st, 2), {}};
               if (info.origin == "pk") hasPk = true;
               if (info.name.rfind("sqlite_autoindex_", 0) == 0) {
-                Query("SELECT name FROM pragma_index_info('" + Text(st, 0) + "', '" + o.schema + "') ORDER BY seqno",
+                Query("SELECT name FROM pragma_index_info(" + Literal(Text(st, 0)) + ", " + Literal(o.schema) + ") ORDER BY seqno",
                       [&](sqlite3_stmt* ic) { info.columns.push_back(OracleName(Text(ic, 0))); });
                 info.name = NameOf(declared, info.origin == "pk" ? 'P' : 'U', info.columns,
                                    "SYS_C_" + OracleName(o.name) + "_" + std::to_string(++n));
               } else {
-                Query("SELECT name FROM pragma_index_info('" + info.name + "', '" + o.schema + "') ORDER BY seqno",
+                Query("SELECT name FROM pragma_index_info(" + Literal(info.name) + ", " + Literal(o.schema) + ") ORDER BY seqno",
                       [&](sqlite3_stmt* ic) { info.columns.push_back(OracleName(Text(ic, 0))); });
                 info.name = OracleName(info.name);
               }
@@ -157,7 +163,7 @@ class Catalog {
       if (!hasPk) {
         // An INTEGER PRIMARY KEY is the rowid itself in SQLite: no index of its own, but a key all the same.
         IndexInfo pk{o.owner, "SYS_C_" + OracleName(o.name) + "_PK", OracleName(o.name), true, "pk", {}};
-        Query("SELECT name FROM pragma_table_info('" + o.name + "', '" + o.schema + "') WHERE pk > 0 ORDER BY pk",
+        Query("SELECT name FROM pragma_table_info(" + Literal(o.name) + ", " + Literal(o.schema) + ") WHERE pk > 0 ORDER BY pk",
               [&](sqlite3_stmt* st) { pk.columns.push_back(OracleName(Text(st, 0))); });
         pk.name = NameOf(declared, 'P', pk.columns, pk.name);
         if (!pk.columns.empty()) all.push_back(std::move(pk));
@@ -220,8 +226,8 @@ class Catalog {
       for (const SchemaObject& o : objects) {
         if (o.type != "table" && o.type != "view") continue;
         const std::string table = OracleName(o.name);
-        Query("SELECT cid, name, type, \"notnull\", dflt_value, pk FROM pragma_table_info('" + o.name + "', '" +
-                  o.schema + "') ORDER BY cid",
+        Query("SELECT cid, name, type, \"notnull\", dflt_value, pk FROM pragma_table_info(" + Literal(o.name) + ", " +
+                  Literal(o.schema) + ") ORDER BY cid",
               [&](sqlite3_stmt* st) {
                 const OraColumnType t = ParseDeclaredType(Text(st, 2));
                 const std::string column = OracleName(Text(st, 1));
@@ -302,8 +308,8 @@ class Catalog {
           std::vector<std::string> from, to;
         };
         std::map<int, Reference> references;
-        Query("SELECT id, seq, \"table\", \"from\", \"to\", on_delete FROM pragma_foreign_key_list('" + o.name + "', '" +
-                  o.schema + "') ORDER BY id, seq",
+        Query("SELECT id, seq, \"table\", \"from\", \"to\", on_delete FROM pragma_foreign_key_list(" + Literal(o.name) + ", " +
+                  Literal(o.schema) + ") ORDER BY id, seq",
               [&](sqlite3_stmt* st) {
                 Reference& r = references[sqlite3_column_int(st, 0)];
                 r.parent = OracleName(Text(st, 2));

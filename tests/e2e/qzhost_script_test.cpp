@@ -68,6 +68,11 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
       {"no-such-command\n", false, "unknown command no-such-command"},
       // What the driver keeps of a closed connection or of a query's rows outlives the script's steps.
       {"disconnect\nexpect 1\n", true, "close connection HOSTTEST -> 1"},
+      // A password in another case is another logon: the server refuses it rather than the driver sharing A's.
+      {"connect HOSTTEST SYSTEM MANAGER\nexpect ORA-01017\n", true, ""},
+      // A table whose name holds a quote keeps its keys and defaults.
+      {"sql CREATE TABLE \"W'X\" (ID NUMBER(10) NOT NULL, N NUMBER(5) DEFAULT 7)\nsql CREATE UNIQUE INDEX WX_ID ON "
+       "\"W'X\" (ID)\ndescribe \"W'X\"\nopen\nset ID=1\nadd\nread first by ID\nexpect N=7\n", true, ""},
       {"query Q SELECT ID, NAME FROM T\nread first\nexpect ID=1 NAME=one\n", true, ""},
       // A move that runs off an end is told as such; on a table never read, next starts at the first record.
       {"read next by ID\n", true, "past an end of the rows"},

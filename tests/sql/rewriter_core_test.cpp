@@ -399,9 +399,11 @@ TEST_F(NamedParameterTest, ColonParametersOutsideLiteralsAndComments) {
   parameters.Declare(u"p2", &untyped);
   TestRewriter* r = Rewriter(1, true);
   const Translated t = PassThrough(
-      r, u"SELECT a FROM t WHERE b = :p1 AND s IN ('C:\\', 'a:b') -- note :x\nAND c = :P2 /* :y */ AND d = :p1");
+      r, u"SELECT a FROM t WHERE b = :p1 AND s IN ('C:\\', 'a:b') AND \"X:Y\" = 1 -- note :x\nAND c = :P2 /* :y */ "
+         u"AND d = :p1");
   ASSERT_EQ(t.result, 1);
-  EXPECT_EQ(t.text, u"SELECT a FROM t WHERE b =  AND s IN ('C:\\', 'a:b') -- note :x\nAND c =  /* :y */ AND d = ");
+  EXPECT_EQ(t.text, u"SELECT a FROM t WHERE b =  AND s IN ('C:\\', 'a:b') AND \"X:Y\" = 1 -- note :x\nAND c =  /* :y */ "
+                    u"AND d = ");
   ASSERT_EQ(r->nGetParameterCount(), 3u);
   CValueLeaf* first = r->pGetParameter(0);
   EXPECT_EQ(first->nGetPosition(), 26u);
