@@ -52,7 +52,7 @@ std::string Letters(int n) {
 const char* const kNames[] = {"", "X", "Y"};
 
 // What the driver answered: the answer, whether a move ran off an end, the current record, the error's ORA text and
-// whether the large values read are as long as the record's QTY.
+// whether the large values read are the letters of the record's QTY.
 struct Outcome { int answer = 0; bool pastEnd = false; std::optional<int> id, qty; std::string ora; bool lobs = true; };
 using Qty = std::optional<int>;  // a row's QTY, nullopt for no row
 using Qtys = std::set<Qty>;
@@ -112,8 +112,7 @@ struct Model {
         me.cur.reset();
         if (!me.open || !got->answer || got->pastEnd || !got->id) {
           // Which record it tried is not told: a refusal needs a row another transaction holds, or one gone.
-          bool held = false, gone = false;
-          held = Locked(t, true);
+          bool held = Locked(t, true), gone = false;
           for (auto& [k, versions] : rows) gone |= Statement(op.conn, t, k).count(std::nullopt) != 0;
           Allow(!me.open || (got->ora == "ORA-00054" ? held : gone), me.open);
         } else if (Lock(op.conn, *got->id, true)) {
@@ -162,7 +161,7 @@ struct Model {
         if (Allow(false, true) && !me.depth && me.level) End(me.level, true), me.level = 0;
         break;
       case 'g':
-        if (Allow(false, true) && !got->lobs) wrong = "reads large values that are not as long as the record's QTY";
+        if (Allow(false, true) && !got->lobs) wrong = "reads large values that are not those of the record's QTY";
         break;
       case 'C': case 'D':
         Allow(false, true);
