@@ -371,6 +371,11 @@ void CAccessInterface::ReleaseAllRecordLocks() {
   VisitTables([](CTable& table) { table.bReleaseRecordLocks(); });
 }
 
+void CAccessInterface::RereadAllTables() {
+  platform::CriticalSectionGuard lock(gcsDriverLock);
+  VisitTables([](CTable& table) { table.RereadFromContexts(); });
+}
+
 void CAccessInterface::NotifyTablesExcept(CTable* skip, std::uint32_t kind, CCursor* context, std::uint32_t flags) {
   platform::CriticalSectionGuard lock(gcsDriverLock);
   // The change is in the database when its notice goes out, and the operation answers done: the runtime would

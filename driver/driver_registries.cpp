@@ -146,6 +146,13 @@ void CDriver::ReleaseRecordLocksOfConnection(CConnection* connection) {
   }
 }
 
+void CDriver::RereadTablesOfConnection(CConnection* connection) {
+  platform::CriticalSectionGuard lock(gcsDriverLock);
+  for (CAccessInterface* accessInterface : CInterfaceSnapshot(m_accessInterfaces)) {
+    if (accessInterface->pGetConnection() == connection) accessInterface->RereadAllTables();
+  }
+}
+
 int CDriver::bSetTablesStateByName(IHostFileHandle* handle, std::uint32_t state) {
   CDriverRequest request(*this, CDriverRequest::LOCK_NO_CLEAR);
   int result = 1;

@@ -399,6 +399,10 @@ int CCursor::bTakeRecordSlot(std::uint32_t state) {
   return bSetRecordSlot(state, slot);
 }
 
+void CCursor::LeaveHeldRows() {
+  if (m_bOpen && !m_bOutOfRange && m_pSavedRecord) bTakeRecordSlot(SLOT_STATE_PINNED);
+}
+
 int CCursor::bUpdateRecordSlot(std::uint32_t kind) {
   if (m_nRecordSlotState == SLOT_STATE_PINNED) bSetRecordSlot(SLOT_STATE_NONE, SLOT_NONE);
   if (kind == SLOT_STATE_WRITTEN && m_nRecordSlot != SLOT_NONE) {
