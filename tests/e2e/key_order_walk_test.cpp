@@ -314,6 +314,7 @@ struct Handle {
   bool readSince = false;                              // a read was tried since: it may have let go of it
   std::optional<Row> image;                            // the record as the handle last read or wrote it
   std::optional<Row> set;                              // values set and not written yet
+  std::vector<Row> written;                            // values written: a rollback leaves the program holding them
   bool setLost = false;                                // a read or a delete since may have replaced them
   std::vector<Change> changes;                         // changes this handle may or may not show yet
 };
@@ -495,6 +496,7 @@ class Model {
           // A record another connection changed is placed by the values it was read with, counted among the rows
           // as they are now (itself where it now stands): the server counts from the values the driver holds.
           std::vector<Row> read = h.places;
+          read.insert(read.end(), h.written.begin(), h.written.end());
           if (h.shown.count(key)) read.push_back(h.shown[key]);
           for (const Row& p : read)
             if (m_byOther.count(p.id) && std::count(records.begin(), records.end(), p.id))
@@ -514,7 +516,7 @@ class Model {
           const Row row{*id, st.row.grp, st.row.name};
           if (!a.ok && h.readSince) return std::nullopt;
           if (got != Describe(row)) return Fail(got, {Describe(row)});
-          m_rows[*id] = row, h.added = row, h.deleted.reset();
+          m_rows[*id] = row, h.added = row, h.image = row, h.deleted.reset();
           Record({*id, std::nullopt, row});
           return std::nullopt;
         }
@@ -540,7 +542,7 @@ class Model {
         const bool stale = h.image && h.image->id == *id;
         const Row after{*id, stale && h.image->grp == st.row.grp ? before.grp : st.row.grp,
                         stale && h.image->name == st.row.name ? before.name : st.row.name};
-        h.image = after;
+        h.image = after, h.written.push_back(after);
         m_rows[*id] = after, m_modified.insert(*id);
         if (h.added && h.added->id == *id) h.added = after;  // the added record, written again, is current as written
         Record({*id, before, after});
