@@ -373,7 +373,11 @@ void CAccessInterface::ReleaseAllRecordLocks() {
 
 void CAccessInterface::RereadAllTables() {
   platform::CriticalSectionGuard lock(gcsDriverLock);
-  VisitTables([](CTable& table) { table.RereadFromContexts(); });
+  // Walked in place, as a change notice is: it comes after work that is done and must not fail for want of memory.
+  std::uint32_t position = 0;
+  std::uint64_t value = 0;
+  while (m_pTables->bIterate(position, 0, &value, nullptr))
+    reinterpret_cast<CTable*>(static_cast<std::uintptr_t>(value))->RereadFromContexts();
 }
 
 void CAccessInterface::NotifyTablesExcept(CTable* skip, std::uint32_t kind, CCursor* context, std::uint32_t flags) {

@@ -148,7 +148,12 @@ void CDriver::ReleaseRecordLocksOfConnection(CConnection* connection) {
 
 void CDriver::RereadTablesOfConnection(CConnection* connection) {
   platform::CriticalSectionGuard lock(gcsDriverLock);
-  for (CAccessInterface* accessInterface : CInterfaceSnapshot(m_accessInterfaces)) {
+  // The rollback is done when this runs: nothing here may fail for want of memory, so the interfaces are walked in
+  // place (finding a place again adds or removes none).
+  std::uint32_t position = 0;
+  std::uint64_t value = 0;
+  while (m_accessInterfaces.bIterate(position, 0, &value, nullptr)) {
+    auto* accessInterface = reinterpret_cast<CAccessInterface*>(value);
     if (accessInterface->pGetConnection() == connection) accessInterface->RereadAllTables();
   }
 }

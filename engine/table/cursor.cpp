@@ -400,7 +400,14 @@ int CCursor::bTakeRecordSlot(std::uint32_t state) {
 }
 
 void CCursor::LeaveHeldRows() {
-  if (m_bOpen && !m_bOutOfRange && m_pSavedRecord) bTakeRecordSlot(SLOT_STATE_PINNED);
+  if (!m_bOpen || m_bOutOfRange || !m_pSavedRecord) return;
+  // The work was rolled back when this runs, and the rollback answers as it went: memory refused for keeping the
+  // record, the context lets its rows go all the same, and its next move starts from the current record.
+  try {
+    if (bTakeRecordSlot(SLOT_STATE_PINNED)) return;
+  } catch (const std::bad_alloc&) {
+  }
+  bClose();
 }
 
 int CCursor::bUpdateRecordSlot(std::uint32_t kind) {

@@ -388,6 +388,12 @@ void CTable::NotifyOtherTables(std::uint32_t kind, CCursor* context, std::uint32
   if (!table || table == this || table->pGetRecordDescription() != m_pRecordDescription ||
       writer->nGetColumnCount() != m_pTableDescription->nGetColumnCount())
     return;
+  // The deleted row is marked where this table stored it too (a position on it is restored as on a deleted record);
+  // an updated one keeps the values this table read, which its own next write compares with.
+  const std::uint32_t stored = kind == SQL_STATEMENT_DELETE && m_pRecordStore
+                                   ? m_pRecordStore->nFindRecord(writer->pGetImageRecord())
+                                   : ROW_NONE;
+  if (stored != ROW_NONE) m_pRecordStore->SetMark(stored, ROW_MARK_DELETED);
   // Shared rows the writer kept in step already are not changed twice.
   NotifyRowReaders(kind, context, flags, nullptr, writer->pGetCurrentRecord(), writer->pGetImageRecord(),
                    m_pSharedRowSource != table->pGetSharedRowSource());
