@@ -371,6 +371,15 @@ void CAccessInterface::ReleaseAllRecordLocks() {
   VisitTables([](CTable& table) { table.bReleaseRecordLocks(); });
 }
 
+void CAccessInterface::RereadAllTables() {
+  platform::CriticalSectionGuard lock(gcsDriverLock);
+  // Walked in place, as a change notice is: it comes after work that is done and must not fail for want of memory.
+  std::uint32_t position = 0;
+  std::uint64_t value = 0;
+  while (m_pTables->bIterate(position, 0, &value, nullptr))
+    reinterpret_cast<CTable*>(static_cast<std::uintptr_t>(value))->RereadFromContexts();
+}
+
 void CAccessInterface::NotifyTablesExcept(CTable* skip, std::uint32_t kind, CCursor* context, std::uint32_t flags) {
   platform::CriticalSectionGuard lock(gcsDriverLock);
   // The change is in the database when its notice goes out, and the operation answers done: the runtime would

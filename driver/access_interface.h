@@ -179,6 +179,8 @@ class CAccessInterface final {
   void ReleaseAllTableContexts();
   // Every table of the interface releases its record locks (its connection's last close).
   void ReleaseAllRecordLocks();
+  // Every table of the interface reads its rows again from where its contexts stand (work was rolled back).
+  void RereadAllTables();
   // Every other table of the interface takes a modification notice from `skip`.
   void NotifyTablesExcept(CTable* skip, std::uint32_t kind, CCursor* context, std::uint32_t flags);
   // Every table made for that runtime connection description lets go of the record lock of `value`.

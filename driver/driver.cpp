@@ -375,6 +375,8 @@ int CDriver::bCommitTransaction(IHostConnectionDescription* description, const c
   if (!connection) return 0;
   const int result = connection->bCommitLevel(m_pErrorHolder, name);
   if (connection->bReleasesTablesAtLevelEnd()) ReleaseTablesOfConnection(connection.Get());
+  // A commit refused may have rolled the work back (a level rolled back inside it dooms it).
+  if (!result) RereadTablesOfConnection(connection.Get());
   return result;
 }
 
@@ -383,7 +385,12 @@ int CDriver::bRollbackTransaction(IHostConnectionDescription* description, const
   CConnectionRef connection(*this, pFindConnectionOrRaise(description, DRIVER_POINT_ROLLBACK));
   if (!connection) return 0;
   if (connection->bReleasesTablesAtLevelEnd()) ReleaseTablesOfConnection(connection.Get());
-  return connection->bRollbackLevel(m_pErrorHolder, name);
+  const int result = connection->bRollbackLevel(m_pErrorHolder, name);
+  // The rows the tables hold show the writes taken back (a row marked deleted, values replaced): read on, they would
+  // skip a row the database holds again or show values it no longer has. A rollback that failed may have undone the
+  // work all the same.
+  RereadTablesOfConnection(connection.Get());
+  return result;
 }
 
 // The runtime may call these from any thread, and they change the connection registry: they hold the lock like

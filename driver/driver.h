@@ -159,6 +159,8 @@ class CDriver {
   void ReleaseTablesOfConnection(CConnection* connection);
   // Every table of the connection releases its record locks.
   void ReleaseRecordLocksOfConnection(CConnection* connection);
+  // Every table of the connection reads its rows again from where its contexts stand (work was rolled back).
+  void RereadTablesOfConnection(CConnection* connection);
   void FormatTableKey(CTString& out, const char16_t* name, CConnection* connection);
 
   // ---- table registries (each under the lock) ----

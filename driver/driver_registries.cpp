@@ -146,6 +146,18 @@ void CDriver::ReleaseRecordLocksOfConnection(CConnection* connection) {
   }
 }
 
+void CDriver::RereadTablesOfConnection(CConnection* connection) {
+  platform::CriticalSectionGuard lock(gcsDriverLock);
+  // The rollback is done when this runs: nothing here may fail for want of memory, so the interfaces are walked in
+  // place (finding a place again adds or removes none).
+  std::uint32_t position = 0;
+  std::uint64_t value = 0;
+  while (m_accessInterfaces.bIterate(position, 0, &value, nullptr)) {
+    auto* accessInterface = reinterpret_cast<CAccessInterface*>(value);
+    if (accessInterface->pGetConnection() == connection) accessInterface->RereadAllTables();
+  }
+}
+
 int CDriver::bSetTablesStateByName(IHostFileHandle* handle, std::uint32_t state) {
   CDriverRequest request(*this, CDriverRequest::LOCK_NO_CLEAR);
   int result = 1;

@@ -399,6 +399,17 @@ int CCursor::bTakeRecordSlot(std::uint32_t state) {
   return bSetRecordSlot(state, slot);
 }
 
+void CCursor::LeaveHeldRows() {
+  if (!m_bOpen || m_bOutOfRange || !m_pSavedRecord) return;
+  // The work was rolled back when this runs, and the rollback answers as it went: memory refused for keeping the
+  // record, the context lets its rows go all the same, and its next move starts from the current record.
+  try {
+    if (bTakeRecordSlot(SLOT_STATE_PINNED)) return;
+  } catch (const std::bad_alloc&) {
+  }
+  bClose();
+}
+
 int CCursor::bUpdateRecordSlot(std::uint32_t kind) {
   if (m_nRecordSlotState == SLOT_STATE_PINNED) bSetRecordSlot(SLOT_STATE_NONE, SLOT_NONE);
   if (kind == SLOT_STATE_WRITTEN && m_nRecordSlot != SLOT_NONE) {

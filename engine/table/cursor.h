@@ -228,6 +228,9 @@ class CCursor : public CRefCounted, public IPositionOwner {
   // ---- record slots ----
   int bSetRecordSlot(std::uint32_t state, std::uint32_t slot);
   int bTakeRecordSlot(std::uint32_t state);
+  // Standing on a record, the cursor keeps it to find its place again by its key at its next move: the rows it
+  // holds may show what the database no longer holds.
+  void LeaveHeldRows();
   int bUpdateRecordSlot(std::uint32_t kind);
   std::uint32_t nGetRecordSlot() const { return m_nRecordSlot; }
   std::uint32_t nGetRecordSlotState() const { return m_nRecordSlotState; }

@@ -320,8 +320,11 @@ int CCursor::bRestorePosition(CSavedPosition* position, std::uint32_t flags) {
 
 int CCursor::NotifyRowChange(std::uint32_t kind, std::uint32_t row, CCursor* source, std::uint32_t flags,
                              CRecord* record) {
-  CRecord* current = m_pColumnSet ? m_pColumnSet->pGetCurrentRecord() : nullptr;
-  CRecord* image = m_pColumnSet ? m_pColumnSet->pGetImageRecord() : nullptr;
+  // The writer's records are the change: a cursor of another table (a copy of the session context) holds its own
+  // program's values, which name another row or values not written.
+  CTableDescription* writer = source && source->m_pColumnSet ? source->m_pColumnSet : m_pColumnSet;
+  CRecord* current = writer ? writer->pGetCurrentRecord() : nullptr;
+  CRecord* image = writer ? writer->pGetImageRecord() : nullptr;
   CRecord* changed = record ? record : image;
   const bool bothAllowInsert = (m_nOpenFlags & OPEN_COUNT_FROM_CACHE) && (flags & NOTICE_MAKE_CURRENT);
   if (source != this && m_pSharedView) {

@@ -327,6 +327,14 @@ void CTable::ReleaseAllContexts() {
   }
 }
 
+void CTable::RereadFromContexts() {
+  // A query's rows are the statement's as it ran, read on in its own order: they stay.
+  if (!m_bOpen || bIsQueryMode()) return;
+  std::uint32_t position = 0;
+  std::uint64_t value = 0;
+  while (m_contexts.bIterate(position, 0, &value, nullptr)) AsPointer<CCursor>(value)->LeaveHeldRows();
+}
+
 void CTable::InitContextLockState(CCursor* context) {
   std::uint32_t outOfRange = 1;
   if (context) context->GetOutOfRange(&outOfRange);

@@ -226,6 +226,9 @@ class CTable {
   int bRenameContext(CCursor* context, const char16_t* name);
   // Every record context removed from the table, each closed and released (a transaction ended).
   void ReleaseAllContexts();
+  // Every context standing on a record finds it again by its key at its next move, reading the rows as the database
+  // holds them rather than as the context's rows kept them (a rollback took writes back).
+  void RereadFromContexts();
   CCursor* pGetCurrentContext() const { return m_pCurrentContext; }
   void SetCurrentContext(CCursor* context) { m_pCurrentContext = context; }
   std::uint32_t nGetContextCount() const { return m_contexts.nGetCount(); }
@@ -285,6 +288,10 @@ class CTable {
   // A change kept in step in the record store and the shared rows, then told to every context (record: the record
   // as it was, null for the last-read image).
   void NotifyChange(std::uint32_t kind, CCursor* context, std::uint32_t flags, CRecord* record);
+  // The shared rows (unless another table keeps them: ownSource false) and the contexts told of a change whose new
+  // values are `written` and whose row held `before`.
+  void NotifyRowReaders(std::uint32_t kind, CCursor* context, std::uint32_t flags, CRecord* record, CRecord* written,
+                        CRecord* before, bool ownSource);
 
   // ---- creating, dropping, checking (table_ddl.cpp) ----
   virtual int bDoCreate(std::uint32_t dropFirst, std::uint32_t create);

@@ -345,27 +345,40 @@ void CTable::NotifyChange(std::uint32_t kind, CCursor* context, std::uint32_t fl
   if ((m_nNotificationFlags & NOTICE_FLAG_NONE) || !m_pTableDescription) return;
   CRecord* current = m_pTableDescription->pGetCurrentRecord();
   CRecord* image = m_pTableDescription->pGetImageRecord();
-  // Only a complete shared cache is kept in step: an incomplete one reads the changed row when it gets there.
-  CRowCache* shared = m_pSharedRowSource && m_pSharedRowSource->bIsComplete() ? m_pSharedRowSource->pGetRowCache()
-                                                                               : nullptr;
-  std::uint32_t row = ROW_NONE;
   switch (kind) {
     case SQL_STATEMENT_UPDATE:
       if (m_pRecordStore) m_pRecordStore->nApplyModification(kind, current, image, 0);
-      if (shared) row = shared->nApplyModification(kind, current, image, 0);
-      break;
-    case SQL_STATEMENT_INSERT:
-      if (shared) row = shared->nApplyModification(kind, current, nullptr, 0);
       break;
     case SQL_STATEMENT_DELETE: {
       const std::uint32_t stored = m_pRecordStore ? m_pRecordStore->nFindRecord(image) : ROW_NONE;
       if (stored != ROW_NONE) m_pRecordStore->SetMark(stored, ROW_MARK_DELETED);
-      if (shared) row = shared->nApplyModification(kind, nullptr, image, 0);
       break;
     }
     default:
       break;
   }
+  NotifyRowReaders(kind, context, flags, record, current, image, true);
+  // A context that stands on the record written keeps the values written as its own: the records counted before it
+  // are those before it now, not those before the values it read.
+  std::uint32_t position = 0;
+  std::uint64_t value = 0;
+  while (kind == SQL_STATEMENT_UPDATE && record && current && !m_pSharedRowSource &&
+         m_contexts.bIterate(position, 0, &value, nullptr)) {
+    CRecord* saved = reinterpret_cast<CCursor*>(static_cast<std::uintptr_t>(value))->pGetSavedRecord();
+    if (saved && saved != record && saved->bEquals(record, true)) saved->bCopyFrom(current, RECORD_PARTS_ALL);
+  }
+}
+
+void CTable::NotifyRowReaders(std::uint32_t kind, CCursor* context, std::uint32_t flags, CRecord* record,
+                              CRecord* written, CRecord* before, bool ownSource) {
+  // Only a complete shared cache is kept in step: an incomplete one reads the changed row when it gets there.
+  CRowCache* shared = ownSource && m_pSharedRowSource && m_pSharedRowSource->bIsComplete()
+                          ? m_pSharedRowSource->pGetRowCache()
+                          : nullptr;
+  std::uint32_t row = ROW_NONE;
+  if (shared && kind == SQL_STATEMENT_UPDATE) row = shared->nApplyModification(kind, written, before, 0);
+  if (shared && kind == SQL_STATEMENT_INSERT) row = shared->nApplyModification(kind, written, nullptr, 0);
+  if (shared && kind == SQL_STATEMENT_DELETE) row = shared->nApplyModification(kind, nullptr, before, 0);
   std::uint32_t position = 0;
   std::uint64_t value = 0;
   if (m_pSharedRowSource || (m_nNotificationFlags & NOTICE_FLAG_CONTEXTS)) {
@@ -374,18 +387,27 @@ void CTable::NotifyChange(std::uint32_t kind, CCursor* context, std::uint32_t fl
                                                                                       record);
     }
   }
-  // A context that stands on the record written keeps the values written as its own: the records counted before it
-  // are those before it now, not those before the values it read.
-  position = 0;
-  while (kind == SQL_STATEMENT_UPDATE && record && current && !m_pSharedRowSource &&
-         m_contexts.bIterate(position, 0, &value, nullptr)) {
-    CRecord* saved = reinterpret_cast<CCursor*>(static_cast<std::uintptr_t>(value))->pGetSavedRecord();
-    if (saved && saved != record && saved->bEquals(record, true)) saved->bCopyFrom(current, RECORD_PARTS_ALL);
-  }
 }
 
 void CTable::NotifyOtherTables(std::uint32_t kind, CCursor* context, std::uint32_t flags) {
-  NotifyChange(kind, context, flags, nullptr);
+  if ((m_nNotificationFlags & NOTICE_FLAG_NONE) || !m_pTableDescription) return;
+  // The writer's records tell which row changed and how: this table's own current record and image are another
+  // record, or the same one with values the program has not written yet, and its stored records are what it read,
+  // which its own next write compares with. Rows of another layout (another table's) are none of its business.
+  CTableDescription* writer = context ? context->pGetColumnSet() : nullptr;
+  CTable* table = writer ? writer->pGetTable() : nullptr;
+  if (!table || table == this || table->pGetRecordDescription() != m_pRecordDescription ||
+      writer->nGetColumnCount() != m_pTableDescription->nGetColumnCount())
+    return;
+  // The deleted row is marked where this table stored it too (a position on it is restored as on a deleted record);
+  // an updated one keeps the values this table read, which its own next write compares with.
+  const std::uint32_t stored = kind == SQL_STATEMENT_DELETE && m_pRecordStore
+                                   ? m_pRecordStore->nFindRecord(writer->pGetImageRecord())
+                                   : ROW_NONE;
+  if (stored != ROW_NONE) m_pRecordStore->SetMark(stored, ROW_MARK_DELETED);
+  // Shared rows the writer kept in step already are not changed twice.
+  NotifyRowReaders(kind, context, flags, nullptr, writer->pGetCurrentRecord(), writer->pGetImageRecord(),
+                   m_pSharedRowSource != table->pGetSharedRowSource());
 }
 
 // ---- record locks: the Oracle table takes them ----

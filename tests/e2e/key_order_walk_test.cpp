@@ -5,7 +5,10 @@
 // server does (NULL after every value ascending; ties by ID on a table, by the query's row order on a query) and
 // accepts each answer the driver may give: a walk under way may or may not see another connection's commits or its
 // own adds, a modified record may be met at its old or new place, a seek that finds no equal key may land on the next
-// record or on none. A failing walk is shrunk to the shortest that still fails and printed as a host script.
+// record or on none. Patterns of steps that once lost what the program wrote are mixed in (values set on one table
+// object while the other writes, asked where the record stands, a read with lock refused, a transaction rolled back,
+// records with large values added one after another), and a table's walk ends with the second connection reading
+// every row back. A failing walk is shrunk to the shortest that still fails and printed as a host script.
 // The default run walks a fixed set of seeds; a longer one walks every seed from 1:
 //   QZ_WALK_SEEDS=5000 build/dev/bin/qz_e2e_tests --gtest_filter='KeyOrderWalk.*'
 // (QZ_WALK_FIRST sets the first seed, QZ_WALK_JOBS the host processes run at once, 3 by default, QZ_WALK_SHRINK how
@@ -13,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cctype>
 #include <cstdio>
@@ -47,7 +51,8 @@ struct Row {
 std::string Shown(const Value& v) { return v ? *v : "NULL"; }
 std::string Sql(const Value& v) { return !v ? "NULL" : std::isdigit((*v)[0]) ? *v : "'" + *v + "'"; }
 
-enum Kind { kRead, kRecord, kSeek, kWhere, kGoTo, kAdd, kModify, kDelete, kOther, kCopy, kUse };
+enum Kind { kRead, kRecord, kSeek, kWhere, kGoTo, kAdd, kModify, kDelete, kOther, kCopy, kUse,
+            kSet, kWrite, kBegin, kRollback, kHold, kLocked, kFree, kLob, kLobRead, kCheck };
 struct Step {
   Kind kind;
   std::string key;  // ID, GRP, NAME, or "" for the query's own name
@@ -56,6 +61,7 @@ struct Step {
   char other = 0;   // the other connection's statement: insert, update or delete
   Value sought = {};  // on the composite and decimal keys' table: the value a seek gives
   bool generic = false;  // ... and whether it seeks the keys that start with it
+  int lob[3] = {};  // the lengths a large-value add writes into C, N and B; -1 for none
 };
 struct Walk {
   std::vector<Row> rows;
@@ -65,6 +71,15 @@ struct Walk {
 };
 
 const char* const kDirections[] = {"first", "last", "next", "previous"};
+const char* const kLobItems[] = {"C", "N", "B"};
+
+// Per 100 steps, how often each pattern is mixed into a walk. The patterns at 0 meet faults whose mends are under
+// way elsewhere; they are turned on once those are in.
+constexpr int kCopyWrites = 6;        // values set on one table object, the other one writes, the first one writes
+constexpr int kRollbacks = 4;         // a modify or a delete in a transaction rolled back
+constexpr int kWritesAfterCount = 0;  // values set, the record's position per mille asked, then written
+constexpr int kRefusedLocks = 0;      // a read with lock refused (the other connection holds the table), a write
+constexpr int kLargeValues = 0;       // records with large values added one after another, read back by the other
 
 Walk GenerateComposite(std::mt19937& random, Walk walk);
 
@@ -81,8 +96,38 @@ Walk Generate(unsigned seed) {
   const int length = 12 + pick(20);
   const std::vector<std::string> keys = {"ID", "GRP", "NAME", walk.order ? "" : "GRP"};
   bool read = false, copied = false;
+  int in = 0, lobs = 0;
   for (int i = 0; i < length; ++i) {
     Step step{kRead, keys[pick(4)], 0, {}, 0};
+    int pattern = pick(100);
+    const bool table = !walk.order && read && changes < 6;
+    auto add = [&](Kind kind, int n = 0) { walk.steps.push_back(Step{kind, step.key, n, {}, 0}); return &walk.steps.back(); };
+    if (table && copied && pattern < kCopyWrites) {
+      fill(add(kSet)->row), add(kUse, 1 - in);
+      Step* write = add(pattern % 3 ? kModify : pattern % 2 ? kDelete : kAdd);
+      fill(write->row), write->row.id = write->kind == kAdd ? ++ids : 0, ++changes;
+      add(kUse, in), add(kWrite);
+      continue;
+    }
+    if (table && (pattern -= kCopyWrites) >= 0 && pattern < kRollbacks) {
+      add(kBegin), fill(add(pattern % 2 ? kModify : kDelete)->row), add(kRollback);
+      continue;
+    }
+    if (table && (pattern -= kRollbacks) >= 0 && pattern < kWritesAfterCount) {
+      fill(add(kSet)->row), add(kWhere), add(kWrite);
+      continue;
+    }
+    if (table && (pattern -= kWritesAfterCount) >= 0 && pattern < kRefusedLocks) {
+      add(kHold), add(kLocked, 2 + pick(2)), add(kFree), fill(add(kModify)->row), ++changes;
+      continue;
+    }
+    if ((pattern -= kRefusedLocks) >= 0 && pattern < kLargeValues) {
+      Step* lob = add(kLob);
+      lob->row.id = ++lobs;
+      for (int& n : lob->lob) n = std::array{-1, 3, 300, 2600}[pick(4)];
+      for (int k = pick(3); k >= 0; --k) add(kLobRead, pick(3))->row.id = 1 + pick(lobs);
+      continue;
+    }
     const int choice = pick(100);
     if (choice < 45) step.n = pick(4);
     else if (choice < 50) step.kind = kRecord, step.n = 1 + pick(ids + 1);
@@ -100,8 +145,11 @@ Walk Generate(unsigned seed) {
     if (step.kind == kModify || step.kind == kAdd) fill(step.row);
     if (step.kind == kOther) step.row.id = step.other == 'i' ? ++ids : 1 + pick(ids), fill(step.row);
     read = step.kind == kRead || step.kind == kRecord || step.kind == kSeek || step.kind == kGoTo;
+    if (step.kind == kCopy || step.kind == kUse) in = step.kind == kCopy || (copied && step.n);
     walk.steps.push_back(step);
   }
+  // The other connection reads every row back: what the walk wrote is what the database holds.
+  for (int n = 0; !walk.order && n <= ids; ++n) walk.steps.push_back(Step{kCheck, "ID", n, {}, 0});
   return walk;
 }
 
@@ -179,7 +227,17 @@ std::vector<std::string> Script(const Walk& walk, const std::string& sfx, std::s
     << " (GRP)\nsql CREATE INDEX " << t << "_N ON " << t << " (NAME)\n";
   for (const Row& r : walk.rows)
     s << "sql INSERT INTO " << t << " VALUES (" << r.id << ", " << Sql(r.grp) << ", " << Sql(r.name) << ")\n";
-  s << "sql COMMIT\ndescribe " << t << "\nopen\n";
+  s << "sql COMMIT\n";
+  auto uses = [&](Kind kind) {
+    return std::any_of(walk.steps.begin(), walk.steps.end(), [&](const Step& st) { return st.kind == kind; });
+  };
+  if (uses(kHold)) s << "with B\ndescribe " << t << " as TB" << sfx << "\nopen\nwith WALK\n";
+  if (uses(kLob)) {
+    s << "sql CREATE TABLE L" << sfx << " (ID NUMBER(10) NOT NULL, C CLOB, N NCLOB, B BLOB)\nsql CREATE UNIQUE INDEX L"
+      << sfx << "_I ON L" << sfx << " (ID)\ndescribe L" << sfx << "\nopen\nwith B\ndescribe L" << sfx << " as LB" << sfx
+      << "\nopen\nwith WALK\n";
+  }
+  s << "describe " << t << "\nopen\n";
   if (walk.order) s << "query " << own << " SELECT ID, GRP, NAME FROM " << t << " ORDER BY ID" << (walk.order < 0 ? " DESC" : "") << "\n";
   setup = s.str();
   std::vector<std::string> lines;
@@ -207,6 +265,27 @@ std::vector<std::string> Script(const Walk& walk, const std::string& sfx, std::s
         break;
       case kCopy: l << "copy as " << (in = "C" + sfx), copied = true; break;
       case kUse: l << "use " << (in = st.n && copied ? "C" + sfx : own); break;
+      case kSet: l << "set GRP=" << Shown(st.row.grp) << " NAME=" << Shown(st.row.name); break;
+      case kWrite: l << "modify"; break;
+      case kBegin: l << "begin"; break;
+      case kRollback: l << "rollback"; break;
+      case kHold: l << "with B\nuse TB" << sfx << "\nlock table 6\nwith WALK\nuse " << in; break;
+      case kLocked: l << "read " << kDirections[st.n] << by << " lock"; break;
+      case kFree: l << "with B\nuse TB" << sfx << "\nunlock table\nwith WALK\nuse " << in; break;
+      case kLob:
+        l << "use L" << sfx << "\nset ID=" << st.row.id << "\n";
+        for (int k = 0; k < 3; ++k)
+          if (st.lob[k] >= 0) l << "write-lob " << kLobItems[k] << " " << st.lob[k] << "\n";
+        l << "add\nuse " << in;
+        break;
+      case kLobRead:
+        l << "with B\nuse LB" << sfx << "\nseek ID " << st.row.id << "\nread-lob " << kLobItems[st.n] << "\nwith WALK\nuse " << in;
+        break;
+      case kCheck:
+        l << "with B\n" << (st.n ? "use V" + sfx + "\nread next" : "query V" + sfx + " SELECT ID, GRP, NAME FROM " + t +
+                                                                       " ORDER BY ID\nread first")
+          << "\nwith WALK\nuse " << in;
+        break;
     }
     lines.push_back(l.str());
   }
@@ -218,6 +297,7 @@ struct Answer {
   std::optional<Row> record;
   std::optional<unsigned> perMille;
   std::string text;
+  std::optional<int> lob;  // the length a large value read back has, -1 for none
 };
 
 std::optional<Value> Field(const std::string& line, const std::string& name) {
@@ -262,8 +342,10 @@ std::vector<std::vector<Answer>> RunWalks(const std::vector<Walk>& walks, const 
       answer = &answers[w][i];
     } else if (line.rfind("== ", 0) == 0) {
       answer = nullptr;
-    } else if (answer && !line.empty() && line[0] != ' ') {
-      *answer = Answer{line.find(" -> 1 ") != std::string::npos, false, std::nullopt, std::nullopt, line};
+    } else if (answer && !line.empty() && line[0] != ' ' &&
+               (answer->text.empty() || line.find(" -> ") != std::string::npos)) {
+      // A step's answer is that of its last command that answers: switching back to a table answers nothing.
+      *answer = Answer{line.find(" -> 1 ") != std::string::npos, false, std::nullopt, std::nullopt, line, std::nullopt};
     } else if (answer && line.rfind("    record: ", 0) == 0) {
       auto field = [&](const char* name) { return Field(line, name).value_or(Value()); };
       answer->record = Row{std::atoi(field("ID").value_or("0").c_str()), field("GRP"), field("NAME"),
@@ -273,6 +355,8 @@ std::vector<std::vector<Answer>> RunWalks(const std::vector<Walk>& walks, const 
     } else if (answer && line.rfind("    per mille: ", 0) == 0) {
       answer->perMille = static_cast<unsigned>(std::stoul(line.substr(15)));
     }
+    else if (answer && line.rfind("    no value", 0) == 0) answer->lob = -1;
+    else if (answer && line.find(" characters, ") != std::string::npos) answer->lob = std::atoi(line.c_str());
     if (answer && line.rfind("    ", 0) == 0) answer->text += "\n#" + line;
   }
   return answers;
@@ -299,6 +383,10 @@ struct Handle {
   std::string last;                                    // the key of the last read
   std::optional<int> deleted;                          // the record this handle deleted, while it holds it
   bool readSince = false;                              // a read was tried since: it may have let go of it
+  std::optional<Row> image;                            // the record as the handle last read or wrote it
+  std::optional<Row> set;                              // values set and not written yet
+  std::vector<Row> written;                            // values written: a rollback leaves the program holding them
+  bool setLost = false;                                // a read or a delete since may have replaced them
   std::vector<Change> changes;                         // changes this handle may or may not show yet
 };
 
@@ -312,7 +400,9 @@ class Model {
   }
 
   // Checks the answer to the step and takes it in; the model's answers when the driver's is none of them.
-  std::optional<std::string> Take(const Step& st, const Answer& a) {
+  std::optional<std::string> Take(const Step& given, const Answer& a) {
+    if (m_blind) return std::nullopt;
+    Step st = given;
     Handle& h = m_handles[m_in];
     const std::string& key = st.key;
     std::set<std::string> expected;
@@ -322,6 +412,64 @@ class Model {
     // A query given as SQL text names no file to write into: its writes are refused as such.
     if (m_order && (st.kind == kAdd || st.kind == kModify || st.kind == kDelete))
       return !a.ok && a.text.find("error 35,") != std::string::npos ? std::nullopt : Fail(got, {"fails with error 35"});
+    switch (st.kind) {
+      case kSet:
+        h.set = st.row, h.setLost = false;
+        return a.ok ? std::nullopt : Fail(got, {"done"});
+      case kWrite:
+        // Values set and then perhaps replaced by a read (a shrunk walk) leave nothing to foresee.
+        if (!h.set || h.setLost) return m_blind = true, std::nullopt;
+        st.kind = kModify, st.row = *h.set;
+        break;
+      case kBegin:
+        if (m_saved) return m_blind = true, std::nullopt;
+        m_saved = m_rows;
+        return a.ok ? std::nullopt : Fail(got, {"done"});
+      case kRollback:
+        if (!m_saved) return std::nullopt;
+        // Every table object of the connection reads the rows again as the database holds them.
+        // A record the program holds keeps the values it wrote, which a count places it by, as by another
+        // connection's change.
+        for (const auto& [id, row] : m_rows)
+          if (!m_saved->count(id) || !(m_saved->at(id) == row)) m_byOther.insert(id);
+        for (const auto& each : *m_saved)
+          if (!m_rows.count(each.first)) m_byOther.insert(each.first);
+        m_rows = *std::exchange(m_saved, std::nullopt);
+        for (Handle& each : m_handles) {
+          each.changes.clear();
+          if (each.deleted && m_rows.count(*each.deleted)) each.deleted.reset();
+        }
+        return a.ok ? std::nullopt : Fail(got, {"done"});
+      case kHold: case kFree:
+        m_held = st.kind == kHold;
+        return std::nullopt;
+      case kLocked:
+        // Refused, the read leaves the record, the values set and every place as they were.
+        if (m_held && !a.ok) return std::nullopt;
+        if (m_held && a.ok && !a.end) return Fail(got, {"fails", "past an end"});
+        st.kind = kRead;
+        break;
+      case kLob:
+        m_lobs[st.row.id] = {st.lob[0], st.lob[1], st.lob[2]};
+        return a.ok ? std::nullopt : Fail(got, {"done"});
+      case kLobRead: {
+        if (!m_lobs.count(st.row.id)) return std::nullopt;
+        const int length = m_lobs[st.row.id][st.n];
+        return a.ok && a.lob == length ? std::nullopt
+                                       : Fail(got + " " + std::to_string(a.lob.value_or(-2)), {std::to_string(length)});
+      }
+      case kCheck: {
+        if (m_saved) return std::nullopt;
+        auto row = m_rows.begin();
+        std::advance(row, std::min<std::size_t>(st.n, m_rows.size()));
+        if (row != m_rows.end()) return got == Describe(row->second) ? std::nullopt : Fail(got, {Describe(row->second)});
+        return a.end || !a.ok ? std::nullopt : Fail(got, {"past an end"});
+      }
+      default:
+        break;
+    }
+    if (h.set && (st.kind == kAdd || st.kind == kModify)) h.set.reset();
+    if (h.set && st.kind != kWhere && st.kind != kUse && st.kind != kOther) h.setLost = true;
     switch (st.kind) {
       case kRead: case kRecord: case kSeek: case kGoTo: {
         // A position per mille of a key never read moves nothing: that context does not exist.
@@ -373,10 +521,11 @@ class Model {
           if (st.kind == kRead && !fromEnd && last == key && h.nowhere.count(key) && h.seeks.count(key) && key != "ID" &&
               !key.empty())
             to.push_back(Neighbour(order, key, Probe(key, h.seeks[key]), st.n == 2));
-          // A record the walk modified, met at its old place, may show its new values.
+          // A record the walk or the other connection modified, met at its old place, may show its new values.
           for (const auto& r : to) {
             accept(r ? Describe(*r) : "past an end");
-            if (r && m_modified.count(r->id) && m_rows.count(r->id)) accept(Describe(m_rows.at(r->id)));
+            if (r && (m_modified.count(r->id) || m_byOther.count(r->id)) && m_rows.count(r->id))
+              accept(Describe(m_rows.at(r->id)));
           }
         }
         if (!expected.count(got)) return Fail(got, expected);
@@ -387,6 +536,7 @@ class Model {
           const int id = a.record->id;
           h.changes.erase(std::remove_if(h.changes.begin(), upTo, [&](const Change& c) { return c.id == id; }), upTo);
           h.at = h.buffer = a.record->id, h.places = {*a.record}, h.contexts[key] = a.record->id, h.shown[key] = *a.record;
+          h.image = *a.record;
           h.off.erase(key), h.added.reset();
         }
         if (a.ok && a.end) h.off.insert(key);
@@ -419,6 +569,7 @@ class Model {
           // A record another connection changed is placed by the values it was read with, counted among the rows
           // as they are now (itself where it now stands): the server counts from the values the driver holds.
           std::vector<Row> read = h.places;
+          read.insert(read.end(), h.written.begin(), h.written.end());
           if (h.shown.count(key)) read.push_back(h.shown[key]);
           for (const Row& p : read)
             if (m_byOther.count(p.id) && std::count(records.begin(), records.end(), p.id))
@@ -427,7 +578,7 @@ class Model {
         return expected.count(got) ? std::nullopt : Fail(got, expected);
       }
       case kAdd:
-        m_rows[st.row.id] = st.row, h.buffer = st.row.id, h.added = st.row;
+        m_rows[st.row.id] = st.row, h.buffer = st.row.id, h.added = st.row, h.image = st.row, m_writer[st.row.id] = m_in;
         Record({st.row.id, std::nullopt, st.row});
         return got == Describe(st.row) ? std::nullopt : Fail(got, {Describe(st.row)});
       case kModify: case kDelete: {
@@ -438,18 +589,19 @@ class Model {
           const Row row{*id, st.row.grp, st.row.name};
           if (!a.ok && h.readSince) return std::nullopt;
           if (got != Describe(row)) return Fail(got, {Describe(row)});
-          m_rows[*id] = row, h.added = row, h.deleted.reset();
+          m_rows[*id] = row, h.added = row, h.image = row, h.deleted.reset();
           Record({*id, std::nullopt, row});
           return std::nullopt;
         }
         // A modify of a record another connection deleted may leave it a record to insert, as the handle's own delete.
-        if (!known && a.ok && st.kind == kModify && id && m_byOther.count(*id)) return h.deleted = id, std::nullopt;
+        if (!known && a.ok && st.kind == kModify && id && ByOthers(*id)) return h.deleted = id, std::nullopt;
         if (!known && a.ok) return Fail(got, {"fails"});
         if (!known) return std::nullopt;  // the record is gone (another connection deleted it), or none was read
         // A write finds its record by the values it read: another connection's change makes it fail.
-        if (!a.ok && m_byOther.count(*id)) return std::nullopt;
+        if (!a.ok && ByOthers(*id)) return std::nullopt;
         if (!a.ok) return Fail(got, {"done"});
         const Row before = m_rows[*id];
+        m_writer[*id] = m_in;
         if (st.kind == kDelete) {
           m_known[*id] = before, m_rows.erase(*id), h.deleted = id, h.readSince = false;
           // The other handle's walk under way reads as its statement was opened: it may still meet the deleted row.
@@ -459,7 +611,11 @@ class Model {
           }
           return std::nullopt;
         }
-        const Row after{*id, st.row.grp, st.row.name};
+        // Only the values the program changed are written: another table object's write of the others stays.
+        const bool stale = h.image && h.image->id == *id;
+        const Row after{*id, stale && h.image->grp == st.row.grp ? before.grp : st.row.grp,
+                        stale && h.image->name == st.row.name ? before.name : st.row.name};
+        h.image = after, h.written.push_back(after);
         m_rows[*id] = after, m_modified.insert(*id);
         if (h.added && h.added->id == *id) h.added = after;  // the added record, written again, is current as written
         Record({*id, before, after});
@@ -479,9 +635,13 @@ class Model {
       case kCopy:
         if (!a.ok) return Fail(got, {"done"});
         m_handles.push_back(h), m_in = 1;
+        for (Handle& each : m_handles) each.setLost = true;
         return std::nullopt;
       case kUse:
         m_in = st.n < static_cast<int>(m_handles.size()) ? st.n : 0;
+        break;
+      default:  // taken in above
+        break;
     }
     return std::nullopt;
   }
@@ -602,8 +762,16 @@ class Model {
     return static_cast<unsigned>((place * 1000 + order.size() - 1) / order.size());
   }
 
+  // Written by the other connection, or by the other table object over values this one had read.
+  bool ByOthers(int id) const { return m_byOther.count(id) || (m_writer.count(id) && m_writer.at(id) != m_in); }
+
   int m_order;
   Rows m_rows;  // as they are on the server
+  std::optional<Rows> m_saved;  // as they were when the transaction began
+  std::map<int, std::size_t> m_writer;  // the handle that wrote each row last
+  std::map<int, std::array<int, 3>> m_lobs;  // the large values' lengths of each record added with them
+  bool m_held = false;  // the other connection holds the table locked
+  bool m_blind = false;  // a shrunk walk left what follows unforeseeable
   std::set<int> m_byOther;  // rows the other connection wrote
   std::set<int> m_modified;  // rows the walk's own modifies wrote
   std::map<int, Row> m_known;  // deleted rows as they were
