@@ -285,15 +285,20 @@ int CCursor::bAppendOrderBy(CColumn* sortColumn, int ascending, CQueryDescriptio
     items.push_back({column, itemAscending});
     return true;
   };
+  // The order is the key's for every statement, whatever record it starts from: a unique key that allows NULL
+  // leaves the rows NULL in all its components unordered, so it ends the ORDER BY only when it allows no NULL
+  // (every column flagged as admitting NULL), not by the current record's values.
+  std::vector<CColumn*> columns;
+  std::vector<std::uint32_t> admitNull;
   auto identified = [&](CColumn* added) {
     if (added->bIsIdentifyingKey()) return true;
     if (added->bIsUniqueKeyAny() && text->nGetColumnFlag(added) == 1) return true;
-    std::vector<CColumn*> columns;
-    for (const SOrderItem& item : items) columns.push_back(item.pColumn);
-    // The order is the key's for every statement, whatever record it starts from: a unique key that allows NULL
-    // leaves the rows NULL in all its components unordered, so it ends the ORDER BY only when it allows no NULL
-    // (every column flagged as admitting NULL), not by the current record's values.
-    const std::vector<std::uint32_t> admitNull(columns.size(), 1);
+    columns.clear();
+    admitNull.clear();
+    for (const SOrderItem& item : items) {
+      columns.push_back(item.pColumn);
+      admitNull.push_back(1);
+    }
     return m_pColumnSet && m_pColumnSet->bFindCompositeKey(columns.data(), static_cast<std::uint32_t>(columns.size()),
                                                            admitNull.data());
   };

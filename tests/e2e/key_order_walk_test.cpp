@@ -73,13 +73,12 @@ struct Walk {
 const char* const kDirections[] = {"first", "last", "next", "previous"};
 const char* const kLobItems[] = {"C", "N", "B"};
 
-// Per 100 steps, how often each pattern is mixed into a walk. The patterns at 0 meet faults whose mends are under
-// way elsewhere; they are turned on once those are in.
+// Per 100 steps, how often each pattern is mixed into a walk.
 constexpr int kCopyWrites = 6;        // values set on one table object, the other one writes, the first one writes
 constexpr int kRollbacks = 4;         // a modify or a delete in a transaction rolled back
-constexpr int kWritesAfterCount = 0;  // values set, the record's position per mille asked, then written
-constexpr int kRefusedLocks = 0;      // a read with lock refused (the other connection holds the table), a write
-constexpr int kLargeValues = 0;       // records with large values added one after another, read back by the other
+constexpr int kWritesAfterCount = 4;  // values set, the record's position per mille asked, then written
+constexpr int kRefusedLocks = 3;      // a read with lock refused (the other connection holds the table), a write
+constexpr int kLargeValues = 3;       // records with large values added one after another, read back by the other
 
 Walk GenerateComposite(std::mt19937& random, Walk walk);
 
