@@ -6,6 +6,7 @@
 #include "engine/record/column.h"
 #include "engine/record/column_descriptor.h"
 #include "engine/record/column_types.h"
+#include "engine/record/query_description.h"
 #include "engine/record/record_description.h"
 #include "engine/cache/row_cache.h"
 #include "engine/record/table_description.h"
@@ -13,6 +14,7 @@
 #include "engine/values/field_value.h"
 #include "foundation/clone_map.h"
 #include "foundation/error_holder.h"
+#include "foundation/host_locale.h"
 #include "foundation/module_errors.h"
 #include "foundation/x_error.h"
 #include "host/host_value.h"
@@ -751,7 +753,8 @@ int COracleCursor::bLockRecord(CSqlRewriter* statement, std::uint32_t) {
   int answer = bAppendRecordWhere(where, 0) && bQueryFileName(file);
   if (answer && !file.bIsEmpty()) {
     SetStatementKindWord(statement, SQL_STATEMENT_SELECT);
-    answer = statement->nAppendText(u"SELECT * FROM ") && statement->nAppendText(file.pszGet()) &&
+    answer = statement->nAppendText(u"SELECT ") && bAppendFileColumns(statement) &&
+             statement->nAppendText(u" FROM ") && statement->nAppendText(file.pszGet()) &&
              statement->nAppendText(u" WHERE ") && statement->bAppendRewriter(where, 0);
   } else {
     answer = answer && bBuildSelect(statement, 0, nullptr, 1, where);
@@ -759,6 +762,31 @@ int COracleCursor::bLockRecord(CSqlRewriter* statement, std::uint32_t) {
   answer = answer && m_pStatement->nAppendText(u" FOR UPDATE NOWAIT");
   where->nRelease();
   return answer;
+}
+
+int COracleCursor::bAppendFileColumns(CSqlRewriter* statement) {
+  CQueryDescription* query = m_pTable->pGetQueryDescription();
+  std::uint32_t written = 0;
+  for (std::uint32_t i = 0; m_pColumnSet && i < m_pColumnSet->nGetColumnCount(); ++i) {
+    CColumn* column = m_pColumnSet->pGetColumn(i);
+    if (!column || column->bIsCompositeKey()) continue;
+    // Only an item that is the file's column under its own name is read back from the row locked: the file has no
+    // column of an alias or an expression's name, and naming one would have the lock refused. Such an item keeps
+    // the value read before.
+    IHostItemDescription* item = query ? query->pFindItem(column->pszGetName()) : nullptr;
+    const char16_t* origin = item ? item->pszGetOrigin() : nullptr;
+    if (!item || item->nGetItemKind() != 0 ||
+        (origin && origin[0] && nHostCompareNoCase(origin, column->pszGetName()) != 0)) {
+      continue;
+    }
+    const char16_t* name = column->pszGetSqlName(true);
+    if (!name) return bOutOfMemory();
+    if (written > 0 && !statement->nAppendText(u",")) return 0;
+    if (!statement->nAppendText(name) || !statement->bAddSelectColumn(column)) return 0;
+    ++written;
+  }
+  // With no such item the row is locked all the same, and the record stays as read.
+  return written > 0 || statement->nAppendText(u"*");
 }
 
 int COracleCursor::bRunRecordLock(std::uint32_t lockMode, bool readRow) {

@@ -114,6 +114,9 @@ class COracleCursor final : public CCursorOra, public IOracleStatementHandle {
   COracleConnection* pGetOciConnection() override;
 
  private:
+  // The lock statement's select list over a query's one file: the query's items that are that file's columns, so
+  // that the locked row reaches the record; "*" when none is.
+  int bAppendFileColumns(CSqlRewriter* statement);
   // The statement's parameters bound at the places its text numbers them.
   int bBindStatementParameters();
   int bDescribeCursor(CRecordDescription* description);

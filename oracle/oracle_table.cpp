@@ -20,6 +20,7 @@
 #include "oracle/oracle_cursor.h"
 #include "oracle/oracle_transaction.h"
 #include "oracle/record_lock_entry.h"
+#include "sql/rewriter/sql_rewriter.h"
 #include "sql/transaction.h"
 
 namespace {
@@ -387,6 +388,11 @@ int CTableOra::bOpenLockList(CCursor* context, std::uint32_t mode, CTransaction*
   // stays changed over that row.
   int locked = m_pLockCursor->bRunRecordLock(mode, m_bLockReadsRecord);
   if (locked && m_bLockReadsRecord) {
+    // The rows cached and stored take the row as locked too, found by the values read before: kept as they were
+    // read, they would be read back stale, and a move on from the record would not find the record among them.
+    if (CRecord* image = m_pTableDescription ? m_pTableDescription->pGetImageRecord() : nullptr) {
+      NotifyChange(SQL_STATEMENT_UPDATE, m_pLockCursor, 0, image);
+    }
     locked = bResetRecordBuffer(0) && (!context || context->bTakeCurrentRecord()) && unwritten.bPutBack();
   }
   CTableRecordLock* entry = nullptr;
@@ -517,8 +523,8 @@ void CTableOra::KeepWrittenRecord(std::uint32_t row) {
   entry->nRelease();
 }
 
-void CTableOra::NoteWriteUnderLock(int failed) {
-  CRowLockEntry* entry = pFindCurrentLock(nullptr);
+void CTableOra::NoteWriteUnderLock(std::uint32_t row, int failed) {
+  CRowLockEntry* entry = row == ROW_NONE || !m_pLocks ? nullptr : m_pLocks->pGetLock(row);
   if (!entry) return;
   static_cast<CTableRecordLock*>(entry)->m_bWriteFailed = failed != 0;
   entry->nRelease();

@@ -90,10 +90,10 @@ class CTableOra : public CTable {
   // Steps 3 to 5: the lock cursor made on first use, a new transaction begun, the lock run for the current record
   // and the entry added; a failed run rolls its new transaction back.
   int bOpenLockList(CCursor* context, std::uint32_t mode, CTransaction* transaction);
-  // A write of the current record left part of itself after it failed (marked) or succeeded (cleared) under its
-  // lock: a lock whose last write was left in part is rolled back at its release, so that nothing of that write is
-  // committed.
-  void NoteWriteUnderLock(int failed);
+  // A write of the current record left part of itself after it failed (marked) or succeeded (cleared) under the
+  // lock of the list's row (ROW_NONE: none): a lock whose last write was left in part is rolled back at its release,
+  // so that nothing of that write is committed.
+  void NoteWriteUnderLock(std::uint32_t row, int failed);
   // The current record kept as the one last written under the lock of the list's row (ROW_NONE: none).
   void KeepWrittenRecord(std::uint32_t row);
   // The current record's lock forgotten, its own transaction rolled back (no holder hears of it).

@@ -160,8 +160,10 @@ int COracleTable::bExecuteModification(CCursor* context, std::uint32_t kind, std
   if (done) done = CTableOra::bExecuteModification(context, kind, flags, argument);
   if (statement) statement->RequireRowTouched(0);
   RestoreMainSession();
+  // Found by the key as read: once renamed for a changed key, the lock is found by that key no more until the
+  // record's image takes the written values.
+  const std::uint32_t row = nFindLockRow();
   if (done && kind == SQL_STATEMENT_UPDATE) {
-    const std::uint32_t row = nFindLockRow();
     KeepWrittenRecord(row);
     RekeyLock(row);
   }
@@ -173,7 +175,7 @@ int COracleTable::bExecuteModification(CCursor* context, std::uint32_t kind, std
   // The server undoes a statement it refused, and only that statement: the lock's earlier writes stay to be
   // committed. A write that failed after it ran has left part of itself in the row.
   auto* oracle = dynamic_cast<COracleCursor*>(context);
-  if (kind != SQL_STATEMENT_DELETE && (done || (oracle && oracle->bWrotePart()))) NoteWriteUnderLock(!done);
+  if (kind != SQL_STATEMENT_DELETE && (done || (oracle && oracle->bWrotePart()))) NoteWriteUnderLock(row, !done);
   // No row to write: another session deleted it before the lock, which then locked nothing and goes.
   if (!done && kind != SQL_STATEMENT_INSERT && m_pErrorHolder &&
       m_pErrorHolder->nGetErrorCode() == CURSOR_ERROR_NOT_FOUND) {

@@ -40,13 +40,15 @@ class OracleTableFixture : public OracleCursorFixture {
     const std::string narrow = std::to_string(n);
     return std::u16string(narrow.begin(), narrow.end());
   }
-  std::int32_t K() {
+  // A whole-number column of the current record; -1 for NULL.
+  std::int32_t Field(const char16_t* name) {
     CHostValue value;
     std::int32_t k = -1;
-    CColumn* column = subject->pGetTableDescription()->pFindColumnByName(u"K");
+    CColumn* column = subject->pGetTableDescription()->pFindColumnByName(name);
     if (column->bGetValue(value, 0) && !value.bIsNull() && value.nConvert(HOST_TYPE_INT32) < 100) value.nGet(&k);
     return k;
   }
+  std::int32_t K() { return Field(u"K"); }
   // One read through K's context in the direction with the lock mode; K read, -1 when the read failed.
   std::int32_t Read(std::uint32_t direction, std::uint32_t lockMode = 1) {
     return subject->bRead(u"K", direction, 0, lockMode, 0, 0) ? K() : -1;

@@ -230,13 +230,34 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
       {u"N", "L D M", "5 1 1000"},
       {u"N", "S7 P A9 N N", "1 - 9 2 3"},
       {u"N", "A9 B9 N P", "9 1 9 5"},
+      {u"R", "F N E9 N E8", "1 2 9 3 8"},
   };
   // The runtime hands a query given as text over analysed, with flag 4: its own ORDER BY is the order Q reads.
   static qzrt::QueryAnalysis query;
   query.SetText(qzrt::QueryAnalysis::kSqlText, u"SELECT * FROM T ORDER BY V DESC");
+  // "R": the runtime's own query over T, whose items name their table: the table reads it through K.
+  using I = qzrt::ItemDescription;
+  static I k{u"K"}, v{u"V"}, n{u"N"}, kColumn{u"K"}, vColumn{u"V"}, nColumn{u"N"};
+  static qzrt::QueryFile file{u"T", u"T"};
+  static qzrt::QueryAnalysis own;
+  own.SetNumber(qzrt::QueryAnalysis::kKind, 1);
+  own.SetText(qzrt::QueryAnalysis::kSqlText, u"SELECT K, V, N FROM T");
+  own.files = {&file};
+  own.items = {&k, &v, &n};
+  own.columns = {{&k, &kColumn}, {&v, &vColumn}, {&n, &nColumn}};
+  for (auto [column, type, size] : {std::tuple{&kColumn, COLUMN_TYPE_INT32, 4u}, {&vColumn, COLUMN_TYPE_TEXT, 20u},
+                                    {&nColumn, COLUMN_TYPE_INT32, 4u}}) {
+    column->SetText(I::kTableName, u"T");
+    column->SetNumber(I::kType, type);
+    column->SetNumber(I::kSize, size);
+  }
+  kColumn.SetNumber(I::kKeyed, 1);
+  kColumn.SetNumber(I::kUnique, 1);
+  kColumn.SetNumber(I::kAscendingKey, 1);
   std::uint32_t rows = 0;
   // "v" and "q": the same query given as bare text, without the runtime's analysis.
   auto run = [&](const char16_t* key) {
+    if (*key == u'R') return subject->bExecuteQuery(&rows, u"Q", reinterpret_cast<RuntimeWord>(&own), 0, 0);
     return *key == u'v' || *key == u'q' ? subject->bRunQueryText(&rows, u"Q", 4, query.pszGetSqlText(), 0, 0)
                         : subject->bExecuteQuery(&rows, u"Q", reinterpret_cast<RuntimeWord>(&query), 4, 0);
   };
@@ -244,7 +265,7 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
     SCOPED_TRACE(script);
     MakeTable(5, u", N NUMBER(38) DEFAULT 7");
     COracleTable* source = subject;
-    const bool table = *key == u'K' || *key == u'N', byK = table || *key == u'k' || *key == u'q';
+    const bool table = *key == u'K' || *key == u'N', byK = table || *key == u'k' || *key == u'q' || *key == u'R';
     if (!table) {
       ASSERT_TRUE(run(key)) << Dump(*holder);
     }
@@ -262,7 +283,9 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
       std::int64_t count = -1;
       std::uint32_t perMille = 0, off = 0;
       const std::uint32_t flags = table ? 0 : op == 'F' || op == 'L' ? READ_FLAG_KEEP : READ_FLAG_RESTART;
-      const char16_t* name = op == 'X' || op == 'Y' ? u"NOPE" : *key == u'q' || *key == u'k' ? u"K" : key;
+      const char16_t* name = op == 'X' || op == 'Y'                               ? u"NOPE"
+                             : *key == u'q' || *key == u'k' || *key == u'R' ? u"K"
+                                                                            : key;
       int ok = 0;
       if (op == 'A') subject->pGetTableDescription()->pFindColumnByName(u"K")->bSetValue(value, 0);
       switch (op) {
@@ -295,6 +318,11 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
         case 'g': StandIn::Get().InjectStatus(n > 9 ? "OCIStmtExecute" : "OCIStmtFetch", n % 10, -1, 1013), n = 500;
           [[fallthrough]];
         case 'G': ok = subject->bSetPositionPerMille(name, static_cast<std::uint32_t>(n), 0, 0); break;
+        case 'E':  // N set to n in the current record's row by another session, then the record locked
+          ok = Second()->bExecuteSql(&otherHolder, (u"UPDATE T SET N = " + Text(n) + u" WHERE K = " +
+                                                    Text(K())).c_str()) &&
+               Second()->bExecuteSql(&otherHolder, u"COMMIT") && Lock(2) && (n = Field(u"N"), Lock(0));
+          break;
         case 'o': StandIn::Get().InjectStatus("OCIStmtFetch", 1, -1, 1002);
           ok = subject->bRead(name, READ_NEXT, 0, 0, 0, flags); break;
         default: ok = subject->bRead(name, std::string("FLNP").find(op), 0, 0, 0, flags); break;
@@ -303,6 +331,7 @@ TEST_F(OracleTableReads, EveryMoveLandsWhereAKeyOrderWalkLands) {
       std::string got = !ok ? "x"
                         : op == 'C' ? std::to_string(count)
                         : op == 'M' ? std::to_string(perMille)
+                        : op == 'E' ? std::to_string(n)
                         : std::string("DBU").find(op) != std::string::npos ? "1" : std::to_string(K());
       if (ok && off && std::string("ABDCMU").find(op) == std::string::npos) got = "-";
       if (!ok && answer.size() > 1) got += std::to_string(holder->nGetErrorCode());
