@@ -167,15 +167,20 @@ int COracleTable::bExecuteModification(CCursor* context, std::uint32_t kind, std
     KeepWrittenRecord(row);
     RekeyLock(row);
   }
+  bool attached = false;
   if (lock) {
     // Left attached, the lock's transaction would take the session's next work and end with its next commit.
-    if (!lock->bDetach(done ? m_pErrorHolder : nullptr)) done = 0;
+    attached = !lock->bDetach(done ? m_pErrorHolder : nullptr);
+    if (attached) done = 0;
     lock->nRelease();
   }
   // The server undoes a statement it refused, and only that statement: the lock's earlier writes stay to be
   // committed. A write that failed after it ran has left part of itself in the row.
   auto* oracle = dynamic_cast<COracleCursor*>(context);
   if (kind != SQL_STATEMENT_DELETE && (done || (oracle && oracle->bWrotePart()))) NoteWriteUnderLock(row, !done);
+  // A branch that would not leave at all is rolled back now, with its lock: the session's next statement would
+  // commit a write answered as failed.
+  if (attached) DropCurrentLock();
   // No row to write: another session deleted it before the lock, which then locked nothing and goes.
   if (!done && kind != SQL_STATEMENT_INSERT && m_pErrorHolder &&
       m_pErrorHolder->nGetErrorCode() == CURSOR_ERROR_NOT_FOUND) {

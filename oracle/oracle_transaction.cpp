@@ -157,7 +157,12 @@ int COracleTransaction::bEndLevel(CErrorHolder* holder, bool commit) {
   }
   bool leftDetached = false;
   int result = bSetOnServiceContext(holder, 1);
-  if (result && commit) {
+  if (!result) {
+    // Nothing was sent, and the level's work still waits on its session, where the next statement committed on
+    // success would take it. Asked once more, the client lets it be rolled back: the level answers its failure, and
+    // a commit or rollback answered as failed keeps nothing.
+    if (bSetOnServiceContext(nullptr, 1)) leftDetached = !bDiscardWork(c, detached);
+  } else if (commit) {
     // A client without the prepare commits in one phase: asking it to prepare would fail every commit.
     const bool twoPhase = bGlobal() && bOciOffers(ESessionEntry::TransPrepare);
     std::uint32_t mustCommit = 1;
@@ -174,8 +179,9 @@ int COracleTransaction::bEndLevel(CErrorHolder* holder, bool commit) {
     if (!result) leftDetached = !bDiscardWork(c, detached);
   }
   // The handle leaves the service context whatever the server answered: left on it, it would keep every later
-  // statement from committing.
-  const int off = bSetOnServiceContext(result ? holder : nullptr, 0);
+  // statement from committing. A client that refused is asked once more: the level has ended on the server.
+  int off = bSetOnServiceContext(nullptr, 0);
+  if (!off) off = bSetOnServiceContext(result ? holder : nullptr, 0);
   if (result) result = off;
   // A detached level is ended by its handle, without being resumed: the session may have another level attached.
   // One that could be neither ended nor resumed keeps its handle, by which a later release can still end it.
@@ -200,8 +206,10 @@ int COracleTransaction::bDetach(CErrorHolder* holder) {
   COracleConnection* c = Connection();
   void* previous = nullptr;
   if (!c->bSelectSession(holder, m_pSession, &previous)) return 0;
-  int result = bSetOnServiceContext(holder, 1);
-  result &= nOciTransDetach(c, holder);
+  // A detach the client refused is asked once more: left attached, the branch would take the session's next work
+  // and end with its next commit. Only the second refusal is the caller's to hear of.
+  int result = bSetOnServiceContext(nullptr, 1) && nOciTransDetach(c, nullptr);
+  if (!result) result = bSetOnServiceContext(holder, 1) && nOciTransDetach(c, holder);
   if (result) m_bDetached = true;
   result &= bSetOnServiceContext(holder, 0);
   c->SelectSession(holder, previous);

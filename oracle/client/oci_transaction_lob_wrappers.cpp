@@ -100,7 +100,12 @@ namespace {
 // leaves it off: the work is still pending); with OCI the service context's call.
 int bOciTransEnd(COracleConnection* c, CErrorHolder* h, bool commit, ub4 flags) {
   if (gbOci7Mode) {
-    return bOci7LogonCall(c, h, commit ? 91 : 97, commit ? OciEntry<OCI_SLOT_ocom>() : OciEntry<OCI_SLOT_orol>()) &&
+    if (!bOci7LogonCall(c, h, commit ? 91 : 97, commit ? OciEntry<OCI_SLOT_ocom>() : OciEntry<OCI_SLOT_orol>())) {
+      return 0;
+    }
+    // The work has ended on the server: answered as failed, a commit would be taken as not made. Auto-commit that
+    // would not come back on is asked once more; left off, the statements after it would never be committed.
+    return bOci7LogonCall(c, nullptr, commit ? 93 : 99, OciEntry<OCI_SLOT_ocon>()) ||
            bOci7LogonCall(c, h, commit ? 93 : 99, OciEntry<OCI_SLOT_ocon>());
   }
   const std::uint32_t catchPoint = commit ? 95 : 101;

@@ -420,6 +420,27 @@ std::vector<Operation> MakeOperations() {
     op.driverHolder = true;
     add(op);
   }
+  for (const bool commit : {true, false}) {
+    // A commit or rollback that failed at any call keeps nothing of its level, one answered as made has ended it:
+    // a write outside any transaction after it is committed at once, and takes nothing of the level's with it.
+    Operation op;
+    op.name = commit ? "commit then a write outside" : "rollback then a write outside";
+    op.prepare = [](World& w) { return w.Session().Begin(w.Main()) == 1 && AddRecord(w, 14); };
+    op.run = [commit](World& w) { return commit ? w.Session().Commit(w.Main()) : w.Session().Rollback(w.Main()); };
+    op.after = [](World& w, int answer) {
+      if (!answer) w.Session().Rollback(w.Main());
+      EXPECT_TRUE(w.Table().Read(u"ID", kReadFirst) == 1 && World::Fill(w.Table(), {{"QTY", "31"}}) &&
+                  Write(w.Table()) == 1)
+          << w.Table().Error().message;
+    };
+    op.onSuccess = [commit](const Rows& rows) {
+      return commit ? With(Replaced(rows, "1", "1:31"), "14:14") : Replaced(rows, "1", "1:31");
+    };
+    op.onFailure = [](const Rows& rows) { return std::vector<Rows>{Replaced(rows, "1", "1:31")}; };
+    op.driverHolder = true;
+    op.everyCall = true;
+    add(op);
+  }
   {
     Operation op;
     op.name = "lock record";
@@ -456,6 +477,27 @@ std::vector<Operation> MakeOperations() {
     };
     op.onSuccess = [](const Rows& rows) { return Replaced(rows, "1", "1:21"); };
     op.onFailure = [](const Rows& rows) { return Either(rows, Replaced(rows, "1", "1:21")); };
+    add(op);
+  }
+  {
+    // Whatever a write kept under its lock met, the lock's transaction leaves the session: a record added outside
+    // any transaction after it is committed at once, and takes nothing of the lock's with it.
+    Operation op;
+    op.name = "modify keeping a record lock then add";
+    op.prepare = [](World& w) { return w.Table().Read(u"ID", kReadFirst, 2) == 1; };
+    op.run = [](World& w) { return World::Fill(w.Table(), {{"QTY", "21"}}) ? w.Table().Write(2) : 0; };
+    op.after = [](World& w, int) {
+      // A client without the detach keeps the lock's branch attached: the add is refused until the release.
+      const char* hidden = std::getenv("QZOCI_HIDDEN_ENTRIES");
+      const bool detaches = !(hidden && std::string(hidden).find("OCITransDetach") != std::string::npos);
+      EXPECT_TRUE(AddRecord(w, 17) || !detaches) << w.Table().Error().message;
+      if (w.Table().Close()) w.Table().Open();
+      if (!detaches) AddRecord(w, 17);
+    };
+    op.onSuccess = [](const Rows& rows) { return With(Replaced(rows, "1", "1:21"), "17:17"); };
+    op.onFailure = [](const Rows& rows) {
+      return Either(With(rows, "17:17"), With(Replaced(rows, "1", "1:21"), "17:17"));
+    };
     add(op);
   }
   {
@@ -758,8 +800,13 @@ unsigned RunFaults(World& world, const Operation& op, const OperationCalls& call
   unsigned cases = 0;
   for (const auto& [entry, count] : calls) {
     if (only && !only->count(entry)) continue;
+    std::vector<unsigned> nths = CallsToFault(count);
+    if (op.everyCall) {
+      nths.clear();
+      for (unsigned nth = 1; nth <= count.count; ++nth) nths.push_back(nth);
+    }
     for (Fault fault : {Fault::Status, Fault::InvalidHandle, Fault::Throw}) {
-      for (unsigned nth : CallsToFault(count)) {
+      for (unsigned nth : nths) {
         RunCase(world, op, fault, entry, nth);
         ++cases;
       }

@@ -94,6 +94,7 @@ struct Operation {
   // A success also gives the right result (the record read, the value listed).
   std::function<bool(World&, std::string& why)> rightResult;
   int normal = 1;             // the answer with no fault
+  bool everyCall = false;     // each call of each entry made to fail, not only the first and the last
   bool driverHolder = false;  // its error is in the driver object's holder, not the table's
   std::function<qzrt::ErrorReport(World&)> error;  // where its error is, when in neither
 };
