@@ -449,7 +449,11 @@ class Model {
         st.kind = kRead;
         break;
       case kLob:
-        m_lobs[st.row.id] = {st.lob[0], st.lob[1], st.lob[2]};
+        // A large value the add does not write is the one the record still holds from the add before.
+        for (int k = 0; k < 3; ++k) {
+          if (st.lob[k] >= 0) m_lobHeld[k] = st.lob[k];
+        }
+        m_lobs[st.row.id] = m_lobHeld;
         return a.ok ? std::nullopt : Fail(got, {"done"});
       case kLobRead: {
         if (!m_lobs.count(st.row.id)) return std::nullopt;
@@ -769,6 +773,7 @@ class Model {
   std::optional<Rows> m_saved;  // as they were when the transaction began
   std::map<int, std::size_t> m_writer;  // the handle that wrote each row last
   std::map<int, std::array<int, 3>> m_lobs;  // the large values' lengths of each record added with them
+  std::array<int, 3> m_lobHeld = {-1, -1, -1};  // what the large values' record holds (-1: NULL)
   bool m_held = false;  // the other connection holds the table locked
   bool m_blind = false;  // a shrunk walk left what follows unforeseeable
   std::set<int> m_byOther;  // rows the other connection wrote
