@@ -152,6 +152,8 @@ Text Edge(const Col& c, bool record, std::mt19937& r) {
         while (v.size() > 1 && v[0] == '0' && v[1] != '.') v.erase(0, 1);
         if (v[0] == '.') v.insert(0, "0");
         if (v.back() == '.') v.pop_back();
+        // Past the column's range the runtime's field or the driver refuses it first: SQL text tries those.
+        if (c.kind == 'N' && Magnitude(RoundAt(*Parse(v), -c.s)) > c.p - c.s) v = "0";
       }
       return sign + v;
     }
@@ -494,10 +496,12 @@ std::string Ora(const std::string& text) {
   const auto at = text.find("error ORA-");
   return at == std::string::npos ? "" : text.substr(at + 6, 9);
 }
-// The step's last command failed.
-bool Failed(const std::string& text, bool first = false) {
-  if (first) return text.find(" -> ") == text.find(" -> 0 (failed)");
-  return text.rfind("-> 0 (failed)") != std::string::npos && text.rfind("-> 0 (failed)") + 13 > text.rfind(" -> ");
+// The write's own command failed: the statement, the add or the modify.
+bool Failed(const std::string& text) {
+  std::size_t at = std::string::npos;
+  for (const char* what : {"run on VAL: INSERT", "run on VAL: UPDATE", "add the record as", "write the changed record"})
+    at = std::min(at, text.find(what));
+  return at != std::string::npos && text.find(" -> 0 (failed)", at) < text.find('\n', at);
 }
 
 // A number as shown (decimal, currency, double) against the stored digits: the same, or within a double's digits.
@@ -528,7 +532,7 @@ std::vector<std::string> Check(const Case& k, const std::vector<Answer>& answers
     const bool exists = rows.count(wr.id) > 0, expectFail = !errors.empty() || ((wr.how == 'a' || wr.how == 'q') == exists);
     if (a.text.empty()) wrong.push_back("write " + std::to_string(step) + ": no answer");
     else if (wr.how == 'u' && !exists) {}
-    else if (Failed(a.text, wr.how == 'q' || wr.how == 'u') != expectFail)
+    else if (Failed(a.text) != expectFail)
       wrong.push_back("write " + std::to_string(step) + (expectFail ? ": done, the server refuses it" : ": failed") + a.text);
     // The driver may refuse a number too large for the column itself, with its conversion error about that column.
     else if (!errors.empty() && !errors.count(Ora(a.text)) &&
@@ -684,7 +688,7 @@ unsigned Setting(const char* name, unsigned otherwise) {
 }
 
 TEST(ValueModel, EveryValueReadsBackAsTheServerStoresIt) {
-  const unsigned first = Setting("QZ_VALUE_FIRST", 1), count = Setting("QZ_VALUE_SEEDS", 60), batch = 30;
+  const unsigned first = Setting("QZ_VALUE_FIRST", 1), count = Setting("QZ_VALUE_SEEDS", 30), batch = 30;
   std::vector<unsigned> failed;
   for (unsigned at = first; at < first + count; at += batch) {
     std::vector<Case> cases;
