@@ -145,6 +145,8 @@ Text Edge(const Col& c, bool record, std::mt19937& r) {
         default: v = Digits(1 + pick(38), r) + (pick(2) ? "." + Digits(1 + pick(10), r) : ""); break;
       }
       if (c.kind == 'U' && Magnitude(*Parse(v)) > 38) v = v.substr(0, 38);
+      // The OCI stand-in reads a literal ending in its point ("123.") as a double: kept out until it reads it exactly.
+      if (v.back() == '.') v.pop_back();
       if (record) {  // a whole number, or one with at most 4 decimals, of at most 15 digits
         const auto point = v.find('.');
         if (point != std::string::npos) v.resize(c.kind == 'N' && c.s <= 0 ? point : std::min(v.size(), point + 5));
