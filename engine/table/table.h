@@ -261,6 +261,7 @@ class CTable {
   int bSeekValueFits(const char16_t* keyName, RuntimeWord value, std::uint32_t direction, std::uint32_t exact);
   // No name (the table's own order), or a name of a column of the table.
   int bNamesKey(const char16_t* name);
+  int bQueryKnowsReadName(const char16_t* name, std::uint32_t flags);
   // A context of a query given as SQL text other than the one that ran it: it has no statement of its own to run
   // and reads the shared rows, while they are there.
   int bReadsSharedRowsOnly(CCursor* context, std::uint32_t flags);

@@ -114,6 +114,16 @@ const char16_t* CTable::pszGetQueryKeyName(const char16_t* keyName) {
   return name;
 }
 
+// A query given as SQL text reads its rows through its own items, in its own order by its own name. Through any
+// other name (a key of the table it selects from, a mistyped one) its moves would go in the query's order as if
+// through a key, where a seek through the same name fails: the read fails as the seek does, and as a table's read
+// through a key it does not have.
+int CTable::bQueryKnowsReadName(const char16_t* name, std::uint32_t flags) {
+  if (!bIsSqlQuery() || (flags & READ_FLAG_QUERY_KEY) || bNamesKey(name) || nCompareNames(name, pszGetName()) == 0)
+    return 1;
+  return bRaise(TABLE_ERROR_NO_SUCH_ITEM, TABLE_POINT_MISSING_PART, name);
+}
+
 int CTable::bIsQueryOrderKey(const char16_t* keyName) {
   const char16_t* queryKey = bIsSqlQuery() ? pszGetQueryKeyName(nullptr) : nullptr;
   return queryKey && keyName && nCompareNames(queryKey, keyName) == 0;
@@ -122,6 +132,7 @@ int CTable::bIsQueryOrderKey(const char16_t* keyName) {
 int CTable::bRead(const char16_t* keyName, std::uint32_t direction, std::uint32_t a, std::uint32_t lockMode,
                   RuntimeWord lockAnswer, std::uint32_t flags) {
   if (!keyName) keyName = u"";
+  if (!bQueryKnowsReadName(keyName, flags)) return 0;
   int restart = 0;
   CCursor* previous = m_pCurrentContext;
   // A query run a moment ago has handed out no record yet, whatever its statement read.
@@ -257,6 +268,7 @@ int CTable::bReadInContext(const char16_t* name, std::uint32_t direction, Runtim
   // A query given as SQL text orders its rows by another key than its own only on the client, and its statement
   // run again would hand them out in its own order: they are read through the key first, as the moves read them,
   // then counted through there.
+  if (!bQueryKnowsReadName(name ? name : u"", flags)) return 0;
   if (bIsSqlQuery() && !bIsMove(direction) && !(flags & READ_FLAG_NO_CACHE) && name && *name && bNamesKey(name)) {
     if (!bReadRowsKeepingRecord(name, a, 0, flags & ~READ_FLAG_RESTART)) return 0;
     flags |= READ_FLAG_RESTART;

@@ -562,10 +562,14 @@ CConditionNode* CConditionNode::pDeriveContinuation(CTableDescription* table, CC
   const std::uint32_t type = m_pColumn ? m_pColumn->nGetType() : COLUMN_TYPE_NONE;
   CHostValue value;
   ReadNodeValue(m_pValue, value);
+  // A column the query orders descending is read the other way: beyond a value there lies below it.
+  const bool descending = m_pColumn && bIsDescendingInTable(table, m_pColumn);
+  const std::uint32_t kind = descending ? nReverseComparison(newKind) : newKind;
   if (bIsTextColumnType(type) && bIsPrefixSearch() && m_pValue && !value.bIsNull()) {
-    // Made before the parent lets go of this node, so that the NOT holds it first.
+    // Made before the parent lets go of this node, so that the NOT holds it first. The records that start with the
+    // prefix lie together in the key order; past them, in the direction read, come the values on that side of it.
     CConditionNode* negated = pNewBranch(COND_NOT, this, nullptr, m_nFlags);
-    CConditionNode* beyond = negated ? pNewComparison(newKind, m_pColumn, m_pValue, m_nFlags) : nullptr;
+    CConditionNode* beyond = negated ? pNewComparison(kind, m_pColumn, m_pValue, m_nFlags) : nullptr;
     CConditionNode* both = beyond ? negated->pCombine(COND_AND, beyond) : nullptr;
     if (!both) {
       if (negated) negated->nRelease();
@@ -575,8 +579,6 @@ CConditionNode* CConditionNode::pDeriveContinuation(CTableDescription* table, CC
     if (parent) parent->ReplaceChild(this, both);
     return both;
   }
-  const bool descending = m_pColumn && bIsDescendingInTable(table, m_pColumn);
-  const std::uint32_t kind = descending ? nReverseComparison(newKind) : newKind;
   CHostValue low;
   CHostValue high;
   if ((type == COLUMN_TYPE_TIME || type == COLUMN_TYPE_DATE || type == COLUMN_TYPE_DATETIME) && bIsPrefixSearch() &&

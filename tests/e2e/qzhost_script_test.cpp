@@ -276,6 +276,10 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
        "expect ID=3\nquery R SELECT ID, NAME FROM T ORDER BY ID DESC\nread previous by R\nexpect ID=1\n"
        "read record 2 by ID\nexpect ID=2\nread next by ID\nexpect ID=1\n",
        true, ""},
+      // A read through a name the query's rows do not hold fails, as a seek through it does.
+      {"query Q SELECT ID FROM T ORDER BY ID DESC\nread next by NAME\nexpect 0\nread record 1 by NAME\nexpect 0\n"
+       "read first by Q\nexpect ID=1\n",
+       true, "error 26, state 0 (no particular state), about NAME of Q"},
       // A query's seek lands among ties in the query's order, and a move through any key goes on from the current
       // record, after a seek that found nothing too (ORDER BY ID DESC; NAME order: a 2, one 4, one 3, one 1).
       {"sql INSERT INTO T VALUES (2, 'a')\nsql INSERT INTO T VALUES (3, 'one')\nsql INSERT INTO T VALUES (4, 'one')\n"

@@ -388,7 +388,10 @@ TEST_F(ConditionTreeTest, ContinuationsMoveBeyondTheKeyValue) {
   I& item = items.emplace_back(u"A");
   item.SetText(I::kFileName, u"T");
   item.SetNumber(I::kDescending, 1);
-  analysis.items = {&item};
+  I& text = items.emplace_back(u"C");
+  text.SetText(I::kFileName, u"T");
+  text.SetNumber(I::kDescending, 1);
+  analysis.items = {&item, &text};
   query = new CQueryDescription(holder, AsSeenAcross<IHostQueryAnalysis>(&analysis), nullptr, 0);
   query->AddRef();
   table->query = query;
@@ -397,6 +400,10 @@ TEST_F(ConditionTreeTest, ContinuationsMoveBeyondTheKeyValue) {
   CConditionNode* descending = Cmp(COND_EQ, u"A", Int(1));
   descending->pDeriveContinuation(tableDescription, nullptr, COND_GT);
   EXPECT_EQ(descending->nGetKind(), static_cast<std::uint32_t>(COND_LT));
+  // Past a prefix on a descending column lie the values below it, not the ones above, which came before.
+  CConditionNode* prefixed = Cmp(COND_EQ, u"C", Text(u"b"), KEY_FLAG_PREFIX);
+  CConditionNode* below = Keep(prefixed->pDeriveContinuation(tableDescription, nullptr, COND_GT));
+  EXPECT_EQ(Write(below), u" NOT (C LIKE ? AND C IS NOT NULL) AND (C<? OR C IS NULL)");
 }
 
 TEST_F(ConditionTreeTest, EmptyTextsAndLikePrefixes) {
