@@ -368,6 +368,13 @@ class Model {
             // A composite key's first component alone may also land as if the missing components were NULL: on the
             // record NULL in them, else past the records holding the component.
             if (key == "K_AB" || key == "K_CBA") to.push_back(Neighbour(order, key, Probe(key, v, true), true));
+            // ... or as the empty values the runtime's key value holds there: a text's is NULL on this server, a
+            // number's 0, so (C, B, A) with C alone stands at (v, NULL, 0).
+            if (key == "K_CBA") {
+              Row empty = Probe(key, v, true);
+              empty.a = "0";
+              to.push_back(Neighbour(order, key, empty, true));
+            }
           }
           // A seek that found nothing may leave its context where the sought value would stand: it moves from there.
           if (st.kind == kRead && !fromEnd && last == key && h.nowhere.count(key) && h.seeks.count(key) && key != "ID" &&
