@@ -300,6 +300,7 @@ struct Handle {
   std::optional<int> deleted;                          // the record this handle deleted, while it holds it
   bool readSince = false;                              // a read was tried since: it may have let go of it
   std::vector<Change> changes;                         // changes this handle may or may not show yet
+  std::set<int> changedElsewhere;                      // records the other handle (the copy or its table) wrote
 };
 
 class Model {
@@ -332,6 +333,7 @@ class Model {
         // A record N or a seek that found nothing leaves its context no place: it moves from the added record.
         const bool fromAdded = !fromEnd && h.added && (!h.at || last != key || h.nowhere.count(key));
         h.readSince = true;
+        std::vector<Row> metAt;  // old places of modified records that may be shown with their new values
         for (const auto& view : Views()) {
           const auto order = Ordered(view, key);
           auto end = [&](bool first) {
@@ -380,10 +382,12 @@ class Model {
           if (st.kind == kRead && !fromEnd && last == key && h.nowhere.count(key) && h.seeks.count(key) && key != "ID" &&
               !key.empty())
             to.push_back(Neighbour(order, key, Probe(key, h.seeks[key]), st.n == 2));
-          // A record the walk modified, met at its old place, may show its new values.
+          // A record the walk modified, met at its old place, may show its new values: the walk under way goes on
+          // from that place.
           for (const auto& r : to) {
             accept(r ? Describe(*r) : "past an end");
-            if (r && m_modified.count(r->id) && m_rows.count(r->id)) accept(Describe(m_rows.at(r->id)));
+            if (r && m_modified.count(r->id) && m_rows.count(r->id) && !(m_rows.at(r->id) == *r))
+              accept(Describe(m_rows.at(r->id))), metAt.push_back(*r);
           }
         }
         if (!expected.count(got)) return Fail(got, expected);
@@ -394,6 +398,8 @@ class Model {
           const int id = a.record->id;
           h.changes.erase(std::remove_if(h.changes.begin(), upTo, [&](const Change& c) { return c.id == id; }), upTo);
           h.at = h.buffer = a.record->id, h.places = {*a.record}, h.contexts[key] = a.record->id, h.shown[key] = *a.record;
+          for (const Row& r : metAt)
+            if (r.id == id) h.places.push_back(r);
           h.off.erase(key), h.added.reset();
         }
         if (a.ok && a.end) h.off.insert(key);
@@ -423,12 +429,14 @@ class Model {
             }
           }
           if (h.at && !view.count(*h.at)) accept("fails");
-          // A record another connection changed is placed by the values it was read with, counted among the rows
-          // as they are now (itself where it now stands): the server counts from the values the driver holds.
+          // A record another connection (or the other handle) changed is placed by the values it was read with,
+          // counted among the rows as they are now (itself where it now stands): the server counts from the values
+          // the driver holds.
           std::vector<Row> read = h.places;
           if (h.shown.count(key)) read.push_back(h.shown[key]);
           for (const Row& p : read)
-            if (m_byOther.count(p.id) && std::count(records.begin(), records.end(), p.id))
+            if ((m_byOther.count(p.id) || h.changedElsewhere.count(p.id)) &&
+                std::count(records.begin(), records.end(), p.id))
               accept(std::to_string(PerMille(order, p, key)));
         }
         return expected.count(got) ? std::nullopt : Fail(got, expected);
@@ -457,6 +465,8 @@ class Model {
         if (!a.ok && m_byOther.count(*id)) return std::nullopt;
         if (!a.ok) return Fail(got, {"done"});
         const Row before = m_rows[*id];
+        for (Handle& each : m_handles)
+          if (&each != &h) each.changedElsewhere.insert(*id);
         if (st.kind == kDelete) {
           m_known[*id] = before, m_rows.erase(*id), h.deleted = id, h.readSince = false;
           // The other handle's walk under way reads as its statement was opened: it may still meet the deleted row.
