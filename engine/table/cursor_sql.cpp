@@ -287,7 +287,9 @@ int CCursor::bAppendOrderBy(CColumn* sortColumn, int ascending, CQueryDescriptio
   };
   auto identified = [&](CColumn* added) {
     if (added->bIsIdentifyingKey()) return true;
-    if (added->bIsUniqueKeyAny() && text->nGetColumnFlag(added) == 1) return true;
+    // A unique key that allows NULL identifies the rows of a statement whose condition lets no NULL through on it
+    // (flag 0); where NULL rows may come, several of them share its value and a later key must order them.
+    if (added->bIsUniqueKeyAny() && text->nGetColumnFlag(added) == 0) return true;
     std::vector<CColumn*> columns;
     for (const SOrderItem& item : items) columns.push_back(item.pColumn);
     // The order is the key's for every statement, whatever record it starts from: a unique key that allows NULL
