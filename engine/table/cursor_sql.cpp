@@ -292,7 +292,9 @@ int CCursor::bAppendOrderBy(CColumn* sortColumn, int ascending, CQueryDescriptio
   std::vector<std::uint32_t> admitNull;
   auto identified = [&](CColumn* added) {
     if (added->bIsIdentifyingKey()) return true;
-    if (added->bIsUniqueKeyAny() && text->nGetColumnFlag(added) == 1) return true;
+    // A unique key that allows NULL identifies the rows of a statement whose condition lets no NULL through on it
+    // (flag 0); where NULL rows may come, several of them share its value and a later key must order them.
+    if (added->bIsUniqueKeyAny() && text->nGetColumnFlag(added) == 0) return true;
     columns.clear();
     admitNull.clear();
     for (const SOrderItem& item : items) {

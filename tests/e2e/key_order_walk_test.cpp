@@ -387,6 +387,7 @@ struct Handle {
   std::vector<Row> written;                            // values written: a rollback leaves the program holding them
   bool setLost = false;                                // a read or a delete since may have replaced them
   std::vector<Change> changes;                         // changes this handle may or may not show yet
+  std::set<int> changedElsewhere;                      // records the other handle (the copy or its table) wrote
 };
 
 class Model {
@@ -483,6 +484,7 @@ class Model {
         // A record N or a seek that found nothing leaves its context no place: it moves from the added record.
         const bool fromAdded = !fromEnd && h.added && (!h.at || last != key || h.nowhere.count(key));
         h.readSince = true;
+        std::vector<Row> metAt;  // old places of modified records that may be shown with their new values
         for (const auto& view : Views()) {
           const auto order = Ordered(view, key);
           auto end = [&](bool first) {
@@ -519,16 +521,25 @@ class Model {
             // A composite key's first component alone may also land as if the missing components were NULL: on the
             // record NULL in them, else past the records holding the component.
             if (key == "K_AB" || key == "K_CBA") to.push_back(Neighbour(order, key, Probe(key, v, true), true));
+            // ... or as the empty values the runtime's key value holds there: a text's is NULL on this server, a
+            // number's 0, so (C, B, A) with C alone stands at (v, NULL, 0).
+            if (key == "K_CBA") {
+              Row empty = Probe(key, v, true);
+              empty.a = "0";
+              to.push_back(Neighbour(order, key, empty, true));
+            }
           }
           // A seek that found nothing may leave its context where the sought value would stand: it moves from there.
           if (st.kind == kRead && !fromEnd && last == key && h.nowhere.count(key) && h.seeks.count(key) && key != "ID" &&
               !key.empty())
             to.push_back(Neighbour(order, key, Probe(key, h.seeks[key]), st.n == 2));
-          // A record the walk or the other connection modified, met at its old place, may show its new values.
+          // A record the walk or the other connection modified, met at its old place, may show its new values: the
+          // walk under way goes on from that place.
           for (const auto& r : to) {
             accept(r ? Describe(*r) : "past an end");
-            if (r && (m_modified.count(r->id) || m_byOther.count(r->id)) && m_rows.count(r->id))
-              accept(Describe(m_rows.at(r->id)));
+            if (r && (m_modified.count(r->id) || m_byOther.count(r->id)) && m_rows.count(r->id) &&
+                !(m_rows.at(r->id) == *r))
+              accept(Describe(m_rows.at(r->id))), metAt.push_back(*r);
           }
         }
         if (!expected.count(got)) return Fail(got, expected);
@@ -540,6 +551,8 @@ class Model {
           h.changes.erase(std::remove_if(h.changes.begin(), upTo, [&](const Change& c) { return c.id == id; }), upTo);
           h.at = h.buffer = a.record->id, h.places = {*a.record}, h.contexts[key] = a.record->id, h.shown[key] = *a.record;
           h.image = *a.record;
+          for (const Row& r : metAt)
+            if (r.id == id) h.places.push_back(r);
           h.off.erase(key), h.added.reset();
         }
         if (a.ok && a.end) h.off.insert(key);
@@ -569,13 +582,15 @@ class Model {
             }
           }
           if (h.at && !view.count(*h.at)) accept("fails");
-          // A record another connection changed is placed by the values it was read with, counted among the rows
-          // as they are now (itself where it now stands): the server counts from the values the driver holds.
+          // A record another connection (or the other handle) changed is placed by the values it was read with,
+          // counted among the rows as they are now (itself where it now stands): the server counts from the values
+          // the driver holds.
           std::vector<Row> read = h.places;
           read.insert(read.end(), h.written.begin(), h.written.end());
           if (h.shown.count(key)) read.push_back(h.shown[key]);
           for (const Row& p : read)
-            if (m_byOther.count(p.id) && std::count(records.begin(), records.end(), p.id))
+            if ((m_byOther.count(p.id) || h.changedElsewhere.count(p.id)) &&
+                std::count(records.begin(), records.end(), p.id))
               accept(std::to_string(PerMille(order, p, key)));
         }
         return expected.count(got) ? std::nullopt : Fail(got, expected);
@@ -605,6 +620,8 @@ class Model {
         if (!a.ok) return Fail(got, {"done"});
         const Row before = m_rows[*id];
         m_writer[*id] = m_in;
+        for (Handle& each : m_handles)
+          if (&each != &h) each.changedElsewhere.insert(*id);
         if (st.kind == kDelete) {
           m_known[*id] = before, m_rows.erase(*id), h.deleted = id, h.readSince = false;
           // The other handle's walk under way reads as its statement was opened: it may still meet the deleted row.

@@ -19,12 +19,12 @@ namespace {
 
 class CursorSqlTest : public CursorFixture {
  protected:
-  // K (primary key), NAME (unique, not null), the composite key KN over both, QTY and NOTE: the columns after the
-  // composite key are columns of the table too.
-  void Items(std::uint32_t kind, bool versionSix = true) {
+  // K (primary key), NAME (unique, not null unless asked), the composite key KN over both, QTY and NOTE: the columns
+  // after the composite key are columns of the table too.
+  void Items(std::uint32_t kind, bool versionSix = true, bool nameNotNull = true) {
     Begin(kind, versionSix);
     CColumnDescriptor* k = Add(u"K", COLUMN_TYPE_INT32, 4, COLUMN_FLAG_PRIMARY_KEY, false);
-    CColumnDescriptor* name = Add(u"NAME", COLUMN_TYPE_TEXT, 20, COLUMN_FLAG_UNIQUE, false);
+    CColumnDescriptor* name = Add(u"NAME", COLUMN_TYPE_TEXT, 20, COLUMN_FLAG_UNIQUE, !nameNotNull);
     AddComposite(u"KN", {k, name}, COLUMN_FLAG_DUPLICATES);
     Add(u"QTY", COLUMN_TYPE_INT32, 4);
     Add(u"NOTE", COLUMN_TYPE_TEXT, 10);
@@ -105,6 +105,15 @@ TEST_F(CursorSqlTest, SelectOrdersByTheSortItemCompletedUntilOneRowIsIdentified)
     EXPECT_EQ(Built(SQL_STATEMENT_NONE + 7), u"<failed>") << "no statement of kind 7";
     TearDownTable();
   }
+  // A unique NAME that allows NULL is completed unless the condition keeps its NULL rows out.
+  Items(1, true, false);
+  EXPECT_EQ(Select(u"NAME", 1), u"SELECT K,NAME,QTY,NOTE FROM T ORDER BY NAME,K");
+  CSqlRewriter* filter = NewStatement();
+  ASSERT_TRUE(filter->nAppendText(u"NAME>'A'"));
+  ASSERT_TRUE(filter->Lists().bSetColumnFlag(columns->pFindColumnByName(u"NAME"), 0));
+  ASSERT_TRUE(cursor->bBuildSelect(NewStatement(), 0, u"NAME", 1, filter));
+  EXPECT_EQ(Final(cursor->pGetStatement()), u"SELECT K,NAME,QTY,NOTE FROM T WHERE NAME>'A' ORDER BY NAME");
+  TearDownTable();
 }
 
 TEST_F(CursorSqlTest, TheOrderByGoesBeforeALimitAndATopQueryStaysAscending) {
