@@ -77,7 +77,9 @@ const char* const kLobItems[] = {"C", "N", "B"};
 constexpr int kCopyWrites = 6;        // values set on one table object, the other one writes, the first one writes
 constexpr int kRollbacks = 4;         // a modify or a delete in a transaction rolled back
 constexpr int kWritesAfterCount = 4;  // values set, the record's position per mille asked, then written
-constexpr int kRefusedLocks = 3;      // a read with lock refused (the other connection holds the table), a write
+// A read with lock refused (the other connection holds the table), then a write: kept out until the model settles
+// what a refused read leaves for the moves and writes after it.
+constexpr int kRefusedLocks = 0;
 constexpr int kLargeValues = 3;       // records with large values added one after another, read back by the other
 
 Walk GenerateComposite(std::mt19937& random, Walk walk);
