@@ -179,11 +179,12 @@ std::size_t MatchingClose(const std::vector<Token>& t, std::size_t open, std::si
 }
 
 // A numeric literal that SQLite would read through a double, losing digits a NUMBER keeps: more than 15
-// significant digits, or an integer past the signed 64-bit range.
+// significant digits written as a real, or an integer past the signed 64-bit range.
 bool IsWideLiteral(const std::string& literal) {
   const std::optional<Decimal> d = Decimal::Parse(literal);
   if (!d || d->digits.size() <= 15) return false;
-  return !d->IsInteger() || !d->ToInt();
+  // Written with a point or an exponent, even a whole number is a double to SQLite ("123456789012345678.").
+  return literal.find_first_of(".eE") != std::string::npos || !d->IsInteger() || !d->ToInt();
 }
 
 // Words after which a "-" starts a signed value rather than a subtraction.
