@@ -9,6 +9,8 @@
 // (QZ_VALUE_FIRST sets the first seed, QZ_VALUE_VERBOSE=1 prints each failing seed's disagreements).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -31,26 +33,18 @@ namespace {
 using Text = std::optional<std::string>;
 
 // A decimal number: digits x 10^exp, the digits without leading or trailing zeros (none for zero).
-struct Dec {
-  bool neg = false;
-  std::string digits;
-  int exp = 0;
-  bool operator==(const Dec&) const = default;
-};
+struct Dec { bool neg = false; std::string digits; int exp = 0; bool operator==(const Dec&) const = default; };
 Dec Normal(Dec d) {
   d.digits.erase(0, std::min(d.digits.size(), d.digits.find_first_not_of('0')));
   while (!d.digits.empty() && d.digits.back() == '0') d.digits.pop_back(), ++d.exp;
   return d.digits.empty() ? Dec{} : d;
 }
 std::optional<Dec> Parse(const std::string& text) {
-  Dec d;
-  std::size_t i = 0;
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) d.neg = text[i++] == '-';
+  Dec d{text[0] == '-', "", 0};
+  std::size_t i = text[0] == '-' || text[0] == '+';
   bool point = false, any = false;
-  for (; i < text.size() && (std::isdigit(static_cast<unsigned char>(text[i])) || text[i] == '.'); ++i) {
-    if (text[i] == '.') point = true;
-    else d.digits += text[i], d.exp -= point, any = true;
-  }
+  for (; i < text.size() && (std::isdigit(static_cast<unsigned char>(text[i])) || text[i] == '.'); ++i)
+    if (text[i] == '.') point = true; else d.digits += text[i], d.exp -= point, any = true;
   if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) d.exp += std::atoi(text.c_str() + i + 1), i = text.size();
   if (!any || i != text.size()) return std::nullopt;
   return Normal(d);
@@ -62,11 +56,10 @@ Dec RoundAt(Dec d, int at) {
   std::string m = std::string(static_cast<std::size_t>(std::max(0, drop + 1 - static_cast<int>(d.digits.size()))), '0') + d.digits;
   const bool up = m[m.size() - drop] >= '5';
   m.resize(m.size() - drop);
-  for (std::size_t i = m.size(); up && i-- > 0;) {
-    if (m[i] != '9') { ++m[i]; break; }
-    m[i] = '0';
-    if (i == 0) m.insert(0, "1");
-  }
+  std::size_t i = m.size();
+  while (up && i > 0 && m[i - 1] == '9') m[--i] = '0';
+  if (up && i > 0) ++m[i - 1];
+  else if (up) m.insert(0, "1");
   d.digits = m, d.exp = at;
   return Normal(d);
 }
@@ -114,8 +107,7 @@ Text Edge(const Col& c, bool record, std::mt19937& r) {
   auto fraction = [&](int n, auto nine) {  // n digits, some nines, maybe ending in the 5 that rounds
     std::string f;
     for (int i = 0; i < n; ++i) f += nine() ? '9' : static_cast<char>('0' + pick(10));
-    if (n && pick(2)) f.back() = '5';
-    return f;
+    return n && pick(2) ? f.substr(0, f.size() - 1) + "5" : f;
   };
   // Years or days: the leading precision's top, one past it, or below.
   auto count = [&](bool top) { return top ? Top(c.p) : pick(4) == 0 ? Top(c.p) + 1 : pick(static_cast<int>(std::min(Top(c.p), 999L)) + 1); };
@@ -195,10 +187,9 @@ Text Edge(const Col& c, bool record, std::mt19937& r) {
 
 // ---- the model: what the server stores, or the error it refuses a value with ----
 
-struct Stored {
-  Text value;       // canonical: a number's digits, a text, upper-case hex, "YYYY-MM-DD HH:MI:SS.fffffffff", ...
-  std::string ora;  // the error, when the value is refused
-};
+// The value in a canonical form (a number's digits, a text, upper-case hex, "YYYY-MM-DD HH:MI:SS.fffffffff", ...),
+// or the error the value is refused with.
+struct Stored { Text value; std::string ora; };
 
 // Adds a second to a moment "YYYY-MM-DD HH:MI:SS"; empty past 9999-12-31 23:59:59.
 std::string NextSecond(const std::string& t) {
@@ -221,6 +212,10 @@ bool RoundFraction(std::string f, int keep, std::string& out) {
   return carry;
 }
 std::string Trimmed(std::string t) { return t.erase(t.find_last_not_of(' ') + 1); }
+std::string Cased(std::string t, int (*to)(int)) {
+  for (char& ch : t) ch = static_cast<char>(to(static_cast<unsigned char>(ch)));
+  return t;
+}
 
 Stored Model(const Col& c, const Text& in) {
   if (!in || (in->empty() && !Is(c.kind, "LMBGH"))) return {};
@@ -241,9 +236,7 @@ Stored Model(const Col& c, const Text& in) {
     }
     case 'R': {
       if (v.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) return {{}, "ORA-01465"};
-      std::string hex = v.size() % 2 ? "0" + v : v;
-      for (char& ch : hex) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-      return {hex, ""};
+      return {Cased(v.size() % 2 ? "0" + v : v, std::toupper), ""};
     }
     case 'C': return {Trimmed(v), ""};
     case 'T': case 'S': {
@@ -272,8 +265,7 @@ Stored Model(const Col& c, const Text& in) {
   }
 }
 bool Refused(const Case& k, const Write& w) {
-  for (const auto& [i, v] : w.values) if (!Model(k.cols[i], v).ora.empty()) return true;
-  return false;
+  return std::any_of(w.values.begin(), w.values.end(), [&](const auto& iv) { return !Model(k.cols[iv.first], iv.second).ora.empty(); });
 }
 
 Case Generate(unsigned seed) {
@@ -465,11 +457,7 @@ bool Reads(const Col& c, const Text& got, const Text& m) {
       return g && d && (*g == *d || std::fabs(approx(*g) - approx(*d)) <= std::fabs(approx(*d)) * 1e-14L);
     }
     case 'C': return Trimmed(*got) == v;
-    case 'R': {
-      std::string lower = v;
-      for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-      return got->size() >= 4 + v.size() && got->substr(4, v.size()) == lower;
-    }
+    case 'R': return got->size() >= 4 + v.size() && got->substr(4, v.size()) == Cased(v, std::tolower);
     case 'D': case 'T': return got == Field(c, v.substr(0, 23));
     case 'S': return *got == (neg && Field(c, v.substr(1, v.size() - 7)) != "0" ? "-" : "") + Field(c, v.substr(neg, v.size() - 6 - neg));
     case 'Y': {
@@ -598,7 +586,7 @@ Case Shrink(Case k) {
       t.cols.erase(t.cols.begin() + c);
       for (Write& w : t.writes) {
         std::map<int, Text> moved;
-        for (const auto& [i, v] : w.values) if (i != c) moved[i > c ? i - 1 : i] = v;
+        for (const auto& [i, v] : w.values) if (i != c) moved[i - (i > c)] = v;
         w.values = moved;
       }
       if (!Disagreements(t, "shrink").empty()) k = t, smaller = true, --c;
