@@ -64,7 +64,7 @@ Dec RoundAt(Dec d, int at) {
   return Normal(d);
 }
 int Magnitude(const Dec& d) { return static_cast<int>(d.digits.size()) + d.exp; }  // v < 10^Magnitude
-long Top(int p) { return static_cast<long>(std::pow(10, p)) - 1; }                     // a leading precision's top
+long long Top(int p) { return static_cast<long long>(std::pow(10, p)) - 1; }  // a leading precision's top
 
 // Column kinds: N NUMBER(p,s), U NUMBER, F FLOAT(b), V VARCHAR2, W NVARCHAR2, C CHAR, R RAW, D DATE, T TIMESTAMP(f),
 // Y INTERVAL YEAR(p) TO MONTH, S INTERVAL DAY(p) TO SECOND(f), L CLOB, M NCLOB, B BLOB, G LONG, H LONG RAW.
@@ -110,7 +110,7 @@ Text Edge(const Col& c, bool record, std::mt19937& r) {
     return n && pick(2) ? f.substr(0, f.size() - 1) + "5" : f;
   };
   // Years or days: the leading precision's top, one past it, or below.
-  auto count = [&](bool top) { return top ? Top(c.p) : pick(4) == 0 ? Top(c.p) + 1 : pick(static_cast<int>(std::min(Top(c.p), 999L)) + 1); };
+  auto count = [&](bool top) { return top ? Top(c.p) : pick(4) == 0 ? Top(c.p) + 1 : pick(static_cast<int>(std::min(Top(c.p), 999LL)) + 1); };
   if (pick(12) == 0) return std::nullopt;
   const std::string sign = pick(4) ? "" : "-";
   switch (c.kind) {
@@ -172,7 +172,7 @@ Text Edge(const Col& c, bool record, std::mt19937& r) {
     }
     case 'Y': return sign + std::to_string(count(pick(3) == 0)) + "-" + std::to_string(pick(2) ? 11 : pick(12));
     case 'S': {
-      const long days = count(pick(2) != 0);
+      const long long days = count(pick(2) != 0);
       const bool edge = pick(2);
       const std::string f = fraction(record ? 3 : std::min(9, c.s + pick(3)), [&] { return edge; });
       return (record ? "" : sign) + std::to_string(days) + (edge ? " 23:59:59." : " 0" + std::to_string(pick(10)) + ":30:0" + std::to_string(pick(10)) + ".") + f;
@@ -247,17 +247,17 @@ Stored Model(const Col& c, const Text& in) {
         const std::string moment = carry ? NextSecond(v.substr(0, dot)) : v.substr(0, dot);
         return moment.empty() ? Stored{{}, "ORA-01841"} : Stored{moment + "." + fraction, ""};
       }
-      long days; int h, mi, s;
-      std::sscanf(v.c_str() + neg, "%ld %d:%d:%d", &days, &h, &mi, &s);
+      long long days; int h, mi, s;
+      std::sscanf(v.c_str() + neg, "%lld %d:%d:%d", &days, &h, &mi, &s);
       if (carry && ++s == 60 && (s = 0, ++mi == 60) && (mi = 0, ++h == 24)) h = 0, ++days;
       if (days > Top(c.p)) return {{}, "ORA-01873"};
       char out[64];
-      std::snprintf(out, sizeof out, "%s%ld %02d:%02d:%02d.%s", neg && (days || h || mi || s || fraction != "000000000") ? "-" : "", days, h, mi, s, fraction.c_str());
+      std::snprintf(out, sizeof out, "%s%lld %02d:%02d:%02d.%s", neg && (days || h || mi || s || fraction != "000000000") ? "-" : "", days, h, mi, s, fraction.c_str());
       return {out, ""};
     }
     case 'Y': {
-      long years; int months;
-      std::sscanf(v.c_str() + neg, "%ld-%d", &years, &months);
+      long long years; int months;
+      std::sscanf(v.c_str() + neg, "%lld-%d", &years, &months);
       if (years > Top(c.p)) return {{}, "ORA-01873"};
       return {(neg && (years || months) ? "-" : "") + std::to_string(years) + "-" + std::to_string(months), ""};
     }
@@ -331,8 +331,8 @@ std::string Field(const Col& c, const Text& v) {
   if (!v) return "NULL";
   if (Is(c.kind, "DT")) return v->substr(0, 10) + "T" + v->substr(11) + (c.kind == 'D' ? ".000" : "");
   if (c.kind != 'S') return *v;
-  long days; int h, mi, s, ms;
-  std::sscanf(v->c_str(), "%ld %d:%d:%d.%d", &days, &h, &mi, &s, &ms);
+  long long days; int h, mi, s, ms;
+  std::sscanf(v->c_str(), "%lld %d:%d:%d.%d", &days, &h, &mi, &s, &ms);
   return std::to_string(((days * 24 + h) * 60 + mi) * 60000L + s * 1000L + ms);
 }
 
@@ -461,8 +461,8 @@ bool Reads(const Col& c, const Text& got, const Text& m) {
     case 'D': case 'T': return got == Field(c, v.substr(0, 23));
     case 'S': return *got == (neg && Field(c, v.substr(1, v.size() - 7)) != "0" ? "-" : "") + Field(c, v.substr(neg, v.size() - 6 - neg));
     case 'Y': {
-      long y = 0; int mo = 0;
-      std::sscanf(v.c_str() + neg, "%ld-%d", &y, &mo);
+      long long y = 0; int mo = 0;
+      std::sscanf(v.c_str() + neg, "%lld-%d", &y, &mo);
       return *got == (neg ? "-" : "") + std::to_string((y * 365 + mo * 30) * 86400000L);
     }
     default: return got == m;
@@ -470,19 +470,19 @@ bool Reads(const Col& c, const Text& got, const Text& m) {
 }
 // What the query shows of a date-time or interval (TO_CHAR's form) in the model's canonical form.
 std::string Canonical(char kind, const std::string& x) {
-  long n = 0; int h = 0, mi = 0, s = 0;
+  long long n = 0; int h = 0, mi = 0, s = 0;
   const std::string sign = x[0] == '-' ? "-" : "";
   if (kind == 'Y') {
-    std::sscanf(x.c_str() + 1, "%ld-%d", &n, &h);
+    std::sscanf(x.c_str() + 1, "%lld-%d", &n, &h);
     return sign + std::to_string(n) + "-" + std::to_string(h);
   }
   const auto dot = x.find('.');
   std::string head = x.substr(0, dot), tail = dot == std::string::npos ? "" : x.substr(dot + 1);
   tail.resize(9, '0');
   if (kind == 'S') {  // "+DD HH:MI:SS" with the days at the leading precision
-    std::sscanf(head.c_str() + 1, "%ld %d:%d:%d", &n, &h, &mi, &s);
+    std::sscanf(head.c_str() + 1, "%lld %d:%d:%d", &n, &h, &mi, &s);
     char out[40];
-    std::snprintf(out, sizeof out, "%s%ld %02d:%02d:%02d", sign.c_str(), n, h, mi, s);
+    std::snprintf(out, sizeof out, "%s%lld %02d:%02d:%02d", sign.c_str(), n, h, mi, s);
     head = out;
   }
   return head + "." + tail;
