@@ -322,10 +322,16 @@ int CTableOra::bLockCurrentRecord(CCursor* context, std::uint32_t mode, RuntimeW
     entry->nRelease();
     if (!transaction) return 1;
     int resumed = 1;
+    bool attached = false;
     if (!m_pConnection || !m_pConnection->bIsTransactionOpen()) {
-      resumed = transaction->bResume(m_pErrorHolder) && transaction->bDetach(m_pErrorHolder);
+      resumed = transaction->bResume(m_pErrorHolder);
+      attached = resumed && !transaction->bDetach(m_pErrorHolder);
+      if (attached) resumed = 0;
     }
     transaction->nRelease();
+    // As after a write under the lock: a branch that would not leave is rolled back now with its lock, or the
+    // session's next statement would run in it and end only with the lock's release.
+    if (attached) DropCurrentLock();
     return resumed;
   }
   return bOpenWithLocks(context, mode);

@@ -42,6 +42,7 @@ void BranchUndo::Free(Change& change) {
 void BranchUndo::Note(Owner owner, sqlite3* db, int op, const char* schema, const char* table, std::int64_t oldRowid,
                       std::int64_t newRowid) {
   if (replaying_ || !schema || !table || std::string(schema) == "temp") return;
+  if (restoring_) owner = restoreOwner_;
   Change change;
   change.op = op;
   change.schema = schema;
@@ -122,5 +123,103 @@ bool BranchUndo::Undo(Owner owner, sqlite3* db) {
 }
 
 void BranchUndo::Forget(Owner owner) { Truncate(owner, 0); }
+
+std::vector<BranchUndo::Owner> BranchUndo::Owners() const {
+  std::vector<Owner> owners;
+  for (const auto& entry : changes_) owners.push_back(entry.first);
+  return owners;
+}
+
+BranchUndo::Shelf::~Shelf() {
+  for (Row& row : rows) {
+    for (sqlite3_value* value : row.values) sqlite3_value_free(value);
+  }
+}
+
+BranchUndo::Shelf BranchUndo::Shelve(Owner owner, sqlite3* db) {
+  Shelf shelf;
+  shelf.owner = owner;
+  const auto found = changes_.find(owner);
+  if (found == changes_.end()) return shelf;
+  // Every rowid a change reached, once, as it stands now.
+  for (const Change& change : found->second) {
+    for (const std::int64_t rowid : {change.oldRowid, change.newRowid}) {
+      if (change.op == SQLITE_INSERT && rowid == change.oldRowid && rowid != change.newRowid) continue;
+      bool seen = false;
+      for (const Shelf::Row& row : shelf.rows) {
+        seen = seen || (row.rowid == rowid && row.schema == change.schema && row.table == change.table);
+      }
+      if (seen) continue;
+      Shelf::Row row;
+      row.schema = change.schema;
+      row.table = change.table;
+      row.rowid = rowid;
+      sqlite3_stmt* s = nullptr;
+      const std::string sql = "SELECT * FROM " + Quoted(change.schema) + "." + Quoted(change.table) + " WHERE rowid = ?";
+      if (sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr) == SQLITE_OK) {
+        sqlite3_bind_int64(s, 1, rowid);
+        if (sqlite3_step(s) == SQLITE_ROW) {
+          row.present = true;
+          for (int i = 0; i < sqlite3_column_count(s); ++i) row.values.push_back(sqlite3_value_dup(sqlite3_column_value(s, i)));
+        }
+      }
+      sqlite3_finalize(s);
+      shelf.rows.push_back(std::move(row));
+    }
+  }
+  Undo(owner, db);
+  return shelf;
+}
+
+bool BranchUndo::Restore(const Shelf& shelf, sqlite3* db) {
+  bool whole = true;
+  restoring_ = true;
+  restoreOwner_ = shelf.owner;
+  // Rows the owner took away first, so that a key it moved is free again for the row it moved to.
+  for (const bool present : {false, true}) {
+    for (const Shelf::Row& row : shelf.rows) {
+      if (row.present != present) continue;
+      const std::string name = Quoted(row.schema) + "." + Quoted(row.table);
+      bool exists = false;
+      sqlite3_stmt* s = nullptr;
+      if (sqlite3_prepare_v2(db, ("SELECT 1 FROM " + name + " WHERE rowid = ?").c_str(), -1, &s, nullptr) ==
+          SQLITE_OK) {
+        sqlite3_bind_int64(s, 1, row.rowid);
+        exists = sqlite3_step(s) == SQLITE_ROW;
+      }
+      sqlite3_finalize(s);
+      if (!present && !exists) continue;
+      const std::vector<std::string> columns = ColumnNames(db, row.schema, row.table);
+      std::string sql;
+      if (!present) {
+        sql = "DELETE FROM " + name + " WHERE rowid = ?";
+      } else if (exists) {
+        sql = "UPDATE " + name + " SET rowid = ?";
+        for (const std::string& column : columns) sql += ", " + Quoted(column) + " = ?";
+        sql += " WHERE rowid = ?";
+      } else {
+        sql = "INSERT INTO " + name + "(rowid";
+        for (const std::string& column : columns) sql += ", " + Quoted(column);
+        sql += ") VALUES (?";
+        for (std::size_t i = 0; i < columns.size(); ++i) sql += ", ?";
+        sql += ")";
+      }
+      bool done = !present || columns.size() == row.values.size();
+      if (done && sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr) == SQLITE_OK) {
+        int at = 1;
+        sqlite3_bind_int64(s, at++, row.rowid);
+        for (sqlite3_value* value : row.values) sqlite3_bind_value(s, at++, value);
+        if (present && exists) sqlite3_bind_int64(s, at, row.rowid);
+        done = sqlite3_step(s) == SQLITE_DONE;
+      } else {
+        done = false;
+      }
+      sqlite3_finalize(s);
+      whole = whole && done;
+    }
+  }
+  restoring_ = false;
+  return whole;
+}
 
 }  // namespace qzoci

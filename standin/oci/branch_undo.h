@@ -30,6 +30,28 @@ class BranchUndo {
   void Truncate(Owner owner, std::size_t count);
   // Undoes the owner's changes on `db` and forgets them; false when a row could not be put back.
   bool Undo(Owner owner, sqlite3* db);
+  // Takes the owner's changes out of `db` (undone, as Undo does) keeping the rows as they stood, so that the SQLite
+  // transaction can be committed without them; Restore writes them back as the owner's changes again.
+  struct Shelf {
+    struct Row {
+      std::string schema;
+      std::string table;
+      std::int64_t rowid = 0;
+      std::vector<sqlite3_value*> values;  // none: the owner deleted the row (or moved it to another rowid)
+      bool present = false;
+    };
+    Owner owner = 0;
+    std::vector<Row> rows;
+    Shelf() = default;
+    Shelf(Shelf&& other) noexcept : owner(other.owner), rows(std::move(other.rows)) { other.rows.clear(); }
+    Shelf(const Shelf&) = delete;
+    Shelf& operator=(const Shelf&) = delete;
+    Shelf& operator=(Shelf&&) = delete;
+    ~Shelf();
+  };
+  Shelf Shelve(Owner owner, sqlite3* db);
+  bool Restore(const Shelf& shelf, sqlite3* db);
+  std::vector<Owner> Owners() const;
   void Forget(Owner owner);
   bool HasChanges() const { return !changes_.empty(); }
   bool HasChangesOf(Owner owner) const { return changes_.count(owner) != 0; }
@@ -47,6 +69,8 @@ class BranchUndo {
   static void Free(Change& change);
 
   bool replaying_ = false;
+  bool restoring_ = false;
+  Owner restoreOwner_ = 0;  // while Restore writes: the owner its changes are noted for
   std::map<Owner, std::vector<Change>> changes_;
 };
 

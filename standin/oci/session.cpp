@@ -219,11 +219,38 @@ void Session::ForgetBranch(std::uint64_t owner) {
 OraError Session::Commit(std::uint64_t owner) {
   const bool changed = undo_.HasChangesOf(owner) || (owner == owner_ && wrote_);
   undo_.Forget(owner);
+  if (changed && transactionOpen_ && undo_.HasChanges()) {
+    // A server keeps a committed branch's work whatever the session's other branches do later: their pending rows
+    // are set aside while the SQLite transaction commits, then written back as theirs in a new one.
+    OraError error = CommitBesideOthers();
+    if (error) return error;
+    ForgetBranch(owner);
+    return OraError();
+  }
   OraError error = EndSharedWork(changed);
   if (error) return error;
   if (changed && transactionOpen_) keptWork_ = true;
   ForgetBranch(owner);
   return OraError();
+}
+
+OraError Session::CommitBesideOthers() {
+  std::vector<BranchUndo::Shelf> shelves;
+  const std::vector<std::uint64_t> owners = undo_.Owners();
+  // Each branch's rows are its own (locked by it), so each is set aside and written back alone.
+  for (auto owner = owners.rbegin(); owner != owners.rend(); ++owner) shelves.push_back(undo_.Shelve(*owner, connection_));
+  OraError error;
+  if (sqlite3_exec(connection_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    error = OraErrorFromSqlite(connection_, sqlite3_extended_errcode(connection_), 0, mainSchema_);
+  } else {
+    transactionOpen_ = false;
+    keptWork_ = false;
+    error = BeginWrite();
+  }
+  if (transactionOpen_) {
+    for (auto shelf = shelves.rbegin(); shelf != shelves.rend(); ++shelf) undo_.Restore(*shelf, connection_);
+  }
+  return error;
 }
 
 OraError Session::Rollback(std::uint64_t owner) {

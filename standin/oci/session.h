@@ -145,6 +145,7 @@ class Session {
   OraError BeginWrite();
   // Ends the SQLite transaction once no branch holds work in it: committed when a branch's work was kept.
   OraError EndSharedWork(bool keep);
+  OraError CommitBesideOthers();
   void ForgetBranch(std::uint64_t owner);
   void SplitName(const std::string& name, std::string& owner, std::string& object) const;
 

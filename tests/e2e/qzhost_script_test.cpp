@@ -170,6 +170,12 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
       {"set ID=2 NAME=two\nadd\nread first\nset NAME=zz\nposition\nmodify\nset ID=2\nmodify\nexpect ORA-00001\n"
        "set ID=8\nmodify\nconnect HOSTTEST SYSTEM manager as B\ndescribe T as TB\nopen\nread first lock\n"
        "expect ID=2 NAME=two\nread last\nexpect ID=8 NAME=zz\n", true, ""},
+      // A record added beside a write kept under another record's lock is committed at once: another session sees
+      // it, before and after a write refused under the added record's own lock.
+      {"read first lock\nset NAME=x\nmodify locked\nset ID=6 NAME=six\nadd\nexpect 1\n"
+       "connect HOSTTEST SYSTEM manager as B\nquery Q SELECT COUNT(*) AS N FROM T WHERE ID = 6\nread first\n"
+       "expect N=1\nwith HOSTTEST\nuse T\nset ID=NULL\nmodify locked\nexpect 0\nunlock\nwith B\n"
+       "query Q2 SELECT COUNT(*) AS N FROM T WHERE ID = 6\nread first\nexpect N=1\n", true, ""},
       // A record whose key is NULL (a table without a primary key) is locked, written and deleted like any other.
       {"sql CREATE TABLE N (A NUMBER(10), NAME VARCHAR2(10))\nsql INSERT INTO N VALUES (NULL, 'one')\nsql COMMIT\n"
        "describe N\nopen\nread last\nset NAME=x\nmodify\nread last lock\nset NAME=y\nmodify locked\nunlock\n"
@@ -494,8 +500,7 @@ TEST(QzhostScript, ARecordLockHoldsTheRowAsItStandsOnceLocked) {
       {"read first|use TB\nread record 2\nlock\nuse T\nseek ID 99\nread next lock\nexpect ORA-00054\nread next lock\n"
        "expect ORA-00054\nuse TB\nunlock\nuse T\nread next lock",
        false},
-      // After two writes kept under the lock of record 1, the move onto record 2 locks it too. (The stand-in shows
-      // the writes under record 2's lock only once record 1's, on the same session, has ended too.)
+      // After two writes kept under the lock of record 1, the move onto record 2 locks it too.
       {"read first lock|use TB\nread record 2\nlock\nuse T\nset NAME=a\nmodify locked\nset NAME=b\nmodify locked\n"
        "read next lock\nexpect ORA-00054\nuse TB\nunlock\nuse T\nread next lock\nread previous lock\nunlock\n"
        "read next lock",

@@ -111,12 +111,17 @@ TEST_F(Locks, EachBranchEndsItsOwnWorkAndLocksAlone) {
   b.Query("SELECT ID FROM T WHERE ID = 1 FOR UPDATE NOWAIT");
   EXPECT_EQ(b.ErrorCode(), 54);
   EXPECT_EQ(a.Query("SELECT V FROM T ORDER BY ID", {}, 0), (Rows{{"uno"}, {"two"}}));
+  // A branch committed beside the detached one's pending work is seen by the others at once.
+  ASSERT_EQ(lib.TransStart(a.svc, a.err, ~0u, oci::kTransNew), oci::kSuccess) << a.ErrorText();
+  ASSERT_EQ(a.Exec("INSERT INTO T VALUES (4, 'cuatro')", {}, 0), oci::kSuccess) << a.ErrorText();
+  ASSERT_EQ(lib.TransCommit(a.svc, a.err, 0), oci::kSuccess) << a.ErrorText();
+  EXPECT_EQ(b.Query("SELECT V FROM T ORDER BY ID"), (Rows{{"one"}, {"two"}, {"cuatro"}}));
 
   // The detached branch is ended by its handle, without a resume.
   ASSERT_EQ(lib.AttrSet(a.svc, oci::kHtypeSvcCtx, trans, 0, oci::kAttrTrans, a.err), oci::kSuccess);
   EXPECT_EQ(lib.TransPrepare(a.svc, a.err, 0), oci::kSuccess);
   ASSERT_EQ(lib.TransCommit(a.svc, a.err, oci::kTransTwoPhase), oci::kSuccess) << a.ErrorText();
-  EXPECT_EQ(b.Query("SELECT V FROM T ORDER BY ID"), (Rows{{"uno"}, {"two"}}));
+  EXPECT_EQ(b.Query("SELECT V FROM T ORDER BY ID"), (Rows{{"uno"}, {"two"}, {"cuatro"}}));
   EXPECT_EQ(b.Query("SELECT ID FROM T WHERE ID = 1 FOR UPDATE NOWAIT"), (Rows{{"1"}})) << b.ErrorText();
   lib.HandleFree(second, oci::kHtypeTrans);
 }
