@@ -574,7 +574,9 @@ int CCursor::bIsColumnWritten(CColumn* column, std::uint32_t kind, std::uint32_t
   if (secondary && (secondary->nGetOptions() & COLUMN_OPTION_4)) return 0;
   // A memo its binding writes with every UPDATE (the driver's large values whose changes the column does not track)
   // is written unchanged too.
+  // A memo keeps its own mark of the program's changes, which the image's values do not touch.
   if (kind == SQL_STATEMENT_UPDATE) {
+    if (!column->bIsMemo() && m_pTable->bIsImageUnconfirmed()) return 1;
     return column->bIsChanged() || (column->bIsMemo() && column->bIncludeInUpdate(0)) ? 1 : 0;
   }
   return kind == SQL_STATEMENT_INSERT;

@@ -328,6 +328,9 @@ void CTable::ReleaseAllContexts() {
 }
 
 void CTable::RereadFromContexts() {
+  // A value the rolled-back write stored is still in the image: set again by the program it compares equal there,
+  // and an UPDATE that left it out would store nothing for it while answering done.
+  m_bImageUnconfirmed = 1;
   // A query's rows are the statement's as it ran, read on in its own order: they stay.
   if (!m_bOpen || bIsQueryMode()) return;
   std::uint32_t position = 0;

@@ -229,6 +229,9 @@ class CTable {
   // Every context standing on a record finds it again by its key at its next move, reading the rows as the database
   // holds them rather than as the context's rows kept them (a rollback took writes back).
   void RereadFromContexts();
+  // After a rollback the last-read image and the stored records may hold values the database no longer has: until
+  // the table writes its record again, an UPDATE carries every column rather than those that differ from the image.
+  int bIsImageUnconfirmed() const { return m_bImageUnconfirmed ? 1 : 0; }
   CCursor* pGetCurrentContext() const { return m_pCurrentContext; }
   void SetCurrentContext(CCursor* context) { m_pCurrentContext = context; }
   std::uint32_t nGetContextCount() const { return m_contexts.nGetCount(); }
@@ -511,6 +514,7 @@ class CTable {
   std::uint32_t m_bFreshContext = 0;
   // A read handed out a record of the query's rows since it last ran (its current record is one of them).
   std::uint32_t m_bRecordHandedOut = 0;
+  std::uint32_t m_bImageUnconfirmed = 0;
   CCursor* m_pSqlContext = nullptr;
   CTString m_strOpenName;
   std::uint64_t m_nRecordSize = 0;

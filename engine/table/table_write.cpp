@@ -230,6 +230,9 @@ int CTable::bExecuteModification(CCursor* context, std::uint32_t kind, std::uint
   } else if (kind == SQL_STATEMENT_INSERT) {
     done = context->bOnRecordInserted(kind, flags);
   }
+  // Every column of the record went out with the write (an INSERT, or an UPDATE while the image was unconfirmed):
+  // the image taken from it is the database's again.
+  if (done && (kind == SQL_STATEMENT_UPDATE || kind == SQL_STATEMENT_INSERT)) m_bImageUnconfirmed = 0;
   if (done && kind != SQL_STATEMENT_SELECT) {
     NotifyChange(kind, context, flags, reinterpret_cast<CRecord*>(argument));
     NotifyTablesOfOwner(m_pOwner, this, kind, context, flags);

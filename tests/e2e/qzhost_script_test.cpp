@@ -246,7 +246,8 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
        "use TB\nread last\nexpect ID=1\n",
        true, ""},
       // A write or a delete through one table leaves a copy's unwritten values and its own walk alone; rows written
-      // or deleted in a transaction rolled back are read again as the database holds them.
+      // or deleted in a transaction rolled back are read again as the database holds them, and a value written again
+      // after the rollback is stored.
       {"copy as C\nset ID=9 NAME=nine\nadd\nset NAME=zz\nuse T\nread first\nset NAME=uno\nmodify\nuse C\nmodify\n"
        "query Q SELECT NAME FROM T WHERE ID = 9\nread first\nexpect NAME=zz\n", true, ""},
       {"sql INSERT INTO T VALUES (2, 'two')\nsql INSERT INTO T VALUES (3, 'x')\nsql COMMIT\ncopy as C\nread first\n"
@@ -255,6 +256,8 @@ TEST(QzhostScript, AnExpectLineThatDoesNotHoldStopsTheRun) {
        "begin\ndelete\nrollback\nread previous\nread next\nexpect ID=2\n", true, ""},
       {"sql INSERT INTO T VALUES (2, 'two')\nsql COMMIT\nread first\nread next\nbegin\nset NAME=x\nmodify\nrollback\n"
        "read previous\nread next\nexpect ID=2 NAME=two\n", true, ""},
+      {"read first\nbegin\nset NAME=x\nmodify\nrollback\nset NAME=x\nmodify\nquery Q SELECT NAME FROM T WHERE ID = 1\n"
+       "read first\nexpect NAME=x\n", true, ""},
       // Through a key with duplicates (NAME order: a 3, one 1, one 2, one 4), ties in ID order: a walk goes on past
       // the records added meanwhile, and a first move through it from a record another key reached moves from there.
       {"sql CREATE INDEX T_NAME ON T (NAME)\nsql INSERT INTO T VALUES (2, 'one')\nsql INSERT INTO T VALUES (3, 'a')\n"
