@@ -1,10 +1,11 @@
 // Records with memory that cannot be obtained: a copy of a record's large values ends in success with every value
 // or in the out-of-memory error, and the same record copies whole once memory is back; a key index built over a
-// decimal key, whose every read makes the decimal's byte form, keys every row or fails, and a decimal column
-// whose value cannot be read matches no search value.
+// decimal key, whose every read makes the decimal's byte form, keys every row or fails, a search past a text key's
+// width lands after the keys it cuts to or fails, and a decimal column whose value cannot be read matches nothing.
 #include <gtest/gtest.h>
 
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "engine/cache/btree_key_index.h"
@@ -91,6 +92,9 @@ TEST_F(RecordMemoryTest, AKeyIndexOverADecimalKeysEveryRowOrFails) {
   CColumnDescriptor* amount = pCreateColumnDescriptorThroughDriver(nullptr, 0);
   amount->bSetAll(u"AMOUNT", u"T", u"", 1, 9, COLUMN_TYPE_DECIMAL, 0xFFFFFFFF, 0xFFFFFFFF, 0, 18, 2);
   ASSERT_TRUE(description->AddItem(amount));
+  CColumnDescriptor* name = pCreateColumnDescriptorThroughDriver(nullptr, 0);  // ten characters
+  name->bSetAll(u"NAME", u"T", u"", 1, 11, COLUMN_TYPE_TEXT, 0xFFFFFFFF, 0xFFFFFFFF, 0, 0, 0);
+  ASSERT_TRUE(description->AddItem(name));
   description->LayoutItems();
   auto* table = new doubles::ValueKeyedTable(connection, holder);
   table->AddRef();
@@ -100,10 +104,13 @@ TEST_F(RecordMemoryTest, AKeyIndexOverADecimalKeysEveryRowOrFails) {
   CColumn* column = tableDescription->pFindColumnByName(u"AMOUNT");
   auto* cache = new CRowCache(ROW_CACHE_ACTIVE);
   cache->AddRef();
-  for (const char16_t* text : {u"5", u"-3.25", u"1"}) {
+  CColumn* nameColumn = tableDescription->pFindColumnByName(u"NAME");
+  for (auto [amountText, nameText] : {std::pair{u"5", u"abcdefghik"}, {u"-3.25", u"abcdefghij"}, {u"1", u"b"}}) {
     CHostValue value;
-    MakeWide(value, text);
+    MakeWide(value, amountText);
     ASSERT_TRUE(column->bSetValue(value, 0));
+    MakeWide(value, nameText);
+    ASSERT_TRUE(nameColumn->bSetValue(value, 0));
     cache->bStoreRecord(tableDescription->pGetCurrentRecord());
   }
   RowRecords owner;
@@ -132,6 +139,20 @@ TEST_F(RecordMemoryTest, AKeyIndexOverADecimalKeysEveryRowOrFails) {
       },
       countdown::EBadAlloc::kCleanFailure);
   EXPECT_GT(failures, 0u);
+  // A search past the key's width lands after the keys it cuts to, or the move fails.
+  CBTreeKeyIndex byName(&owner, cache, nameColumn, &search);
+  ASSERT_TRUE(byName.bBuild());
+  MakeWide(search, u"abcdefghijz");
+  search.nConvert(static_cast<std::uint8_t>(nameColumn->nGetHostType()));  // no conversion while counting
+  EXPECT_GT(nRunUntilDone([&] {
+              std::uint32_t row = 9;
+              const int moved = byName.bMove(ROW_MOVE_FIRST, 1, &row, nullptr);
+              CPause pause;
+              holder->Clear();
+              EXPECT_TRUE(!moved || row == 0u) << row;
+            }),
+            0u);
+  search.SetType(0);
   // The current record holds the last row's 1: a read refused matches no other value.
   CHostValue seven;
   MakeWide(seven, u"7");
