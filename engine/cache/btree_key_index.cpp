@@ -66,24 +66,24 @@ void CBTreeKeyIndex::Encode(const CHostValue& value) {
                       static_cast<std::int32_t>(m_pKeyColumn->nGetScale()));
 }
 
-bool CBTreeKeyIndex::bOutgrowsKey(const CHostValue& value) {
+int CBTreeKeyIndex::nOutgrowsKey(const CHostValue& value) {
   CHostValue copy;
   copy.Assign(value);
-  if (bIsEmptyKey(copy) || m_nValueSize == 0) return false;
+  if (bIsEmptyKey(copy) || m_nValueSize == 0) return 0;
   // Encoded with room to spare, a value that fits the key reads as the key followed by zeros; a longer one (a text
   // past the key column's width) shows its further characters there, or where the key's terminator stood.
   constexpr std::uint32_t kRoom = 8;
   const std::uint32_t size = m_nValueSize + kRoom;
   std::unique_ptr<std::uint8_t[]> whole(new (std::nothrow) std::uint8_t[size]());
-  if (!whole) return false;
+  if (!whole) return -1;
   std::uint8_t* buffer = whole.get();
   nEncodeValueSortKey(copy, &buffer, size, static_cast<std::uint8_t>(nGetKeyHostType()),
                       static_cast<std::int32_t>(m_pKeyColumn->nGetPrecision()),
                       static_cast<std::int32_t>(m_pKeyColumn->nGetScale()));
   for (std::uint32_t i = 0; i < size; ++i) {
-    if (whole[i] != (i < m_nValueSize ? m_pKey[1 + i] : 0)) return true;
+    if (whole[i] != (i < m_nValueSize ? m_pKey[1 + i] : 0)) return 1;
   }
-  return false;
+  return 0;
 }
 
 int CBTreeKeyIndex::bEncodeRowKey(std::uint32_t row, CHostValue* keyValue) {
@@ -161,7 +161,13 @@ int CBTreeKeyIndex::bMove(std::uint32_t direction, std::uint32_t count, std::uin
         moved = m_pTree->bSeek(m_pKey.get(), 0) != nullptr;
         // The key holds the search value cut to the column's width: the rows keyed as that cut value all lie before
         // the whole value, so the first row not before it follows them.
-        if (moved && bOutgrowsKey(*pGetSearchValue())) {
+        // Not knowing would land on a row before the value: the move fails instead.
+        const int outgrows = moved ? nOutgrowsKey(*pGetSearchValue()) : 0;
+        if (outgrows < 0) {
+          RaiseOutOfMemory();
+          return 0;
+        }
+        if (outgrows) {
           while (moved && std::memcmp(m_pTree->pGetCurrentKey(), m_pKey.get(), m_nKeySize) == 0) {
             moved = m_pTree->bMove(1, nullptr, 0) != 0;
           }

@@ -36,8 +36,9 @@ class CBTreeKeyIndex : public CKeyIndex {
  private:
   // The value's sortable key into the key buffer.
   void Encode(const CHostValue& value);
-  // Whether the value's own encoding goes on past what the key holds (a text longer than the key column).
-  bool bOutgrowsKey(const CHostValue& value);
+  // Whether the value's own encoding goes on past what the key holds (a text longer than the key column): 1 or 0, -1
+  // when memory for that encoding was refused.
+  int nOutgrowsKey(const CHostValue& value);
   // The given value's key, or the row's (0 when the row cannot be read).
   int bEncodeRowKey(std::uint32_t row, CHostValue* keyValue);
   // Steps back over the entries of the cursor's key that hold the same row as the cursor's, counting them, and
